@@ -1,0 +1,190 @@
+#include "runtime/runtime_services.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <typeinfo>
+#include <unistd.h>
+
+#include "runtime/clock.h"
+
+namespace brek::Brek_runtime {
+
+namespace detail {
+thread_local int t_depth = 0;
+int g_limit = DEFAULT_RECURSION_LIMIT;
+thread_local uint32_t t_ticks = 0;
+}  // namespace detail
+
+namespace {
+std::mutex g_handlers_mutex;
+std::vector<Brek_handler*> g_handlers;
+
+thread_local std::vector<std::string>* t_exception_texts = nullptr;
+struct Texts_owner {
+  ~Texts_owner() {
+    delete t_exception_texts;
+    t_exception_texts = nullptr;
+  }
+};
+thread_local Texts_owner t_texts_owner;
+
+std::function<void(const std::string&)> g_line_writer;
+std::function<std::string()> g_line_reader;
+
+struct Timer_entry {
+  int64_t id;
+  int64_t due;
+};
+std::mutex g_timers_mutex;
+std::vector<Timer_entry> g_timers;
+int64_t g_last_timer_id = 0;
+}  // namespace
+
+int recursion_depth() { return detail::t_depth; }
+int recursion_limit() { return detail::g_limit; }
+void set_recursion_limit(int limit) { detail::g_limit = limit; }
+
+void run_handlers() {
+  detail::t_ticks = 0;
+  std::vector<Brek_handler*> copy;
+  {
+    std::lock_guard<std::mutex> lock(g_handlers_mutex);
+    copy = g_handlers;
+  }
+  // The last registered runs first; a handler may raise, which unwinds
+  // the loop that ticked.
+  for (auto it = copy.rbegin(); it != copy.rend(); ++it) (*it)->run();
+}
+
+uint32_t tick_counter() { return detail::t_ticks; }
+void set_tick_counter(uint32_t value) { detail::t_ticks = value; }
+
+void register_tick_handler(Brek_handler* handler) {
+  if (!handler) return;
+  std::lock_guard<std::mutex> lock(g_handlers_mutex);
+  g_handlers.push_back(handler);
+}
+
+void unregister_tick_handler(Brek_handler* handler) {
+  std::lock_guard<std::mutex> lock(g_handlers_mutex);
+  g_handlers.erase(std::remove(g_handlers.begin(), g_handlers.end(), handler), g_handlers.end());
+}
+
+void raise_stop(const std::string& message) { throw Stop_exception(message); }
+
+std::string exception_class_name(const std::exception& e) {
+  if (auto* b = dynamic_cast<const Brek_Exception*>(&e)) return b->class_name();
+  return typeid(e).name();
+}
+
+void log_exception_text(const std::string& text) {
+  if (!t_exception_texts) t_exception_texts = new std::vector<std::string>();
+  auto& list = *t_exception_texts;
+  if (list.size() >= 10) {
+    list.erase(list.begin() + 5);
+    list[5] = "";
+  }
+  list.push_back(text);
+}
+
+void log_exception(const std::exception& e) { log_exception_text(exception_class_name(e) + ": " + e.what()); }
+
+std::vector<std::string> last_exception_texts() {
+  if (!t_exception_texts) return {};
+  return *t_exception_texts;
+}
+
+void clear_exception_texts() {
+  if (t_exception_texts) t_exception_texts->clear();
+}
+
+void console_write(const std::string& text) {
+  // Standard output is the console on this platform; a closed one takes
+  // nothing.
+  if (text.empty()) return;
+  if (fwrite(text.data(), 1, text.size(), stdout) != text.size()) return;
+  fflush(stdout);
+}
+
+void console_write_line(const std::string& text) {
+  if (g_line_writer)
+    g_line_writer(text + "\n");
+  else
+    console_write(text + "\n");
+}
+
+void set_line_writer(std::function<void(const std::string&)> writer) { g_line_writer = std::move(writer); }
+void set_line_reader(std::function<std::string()> reader) { g_line_reader = std::move(reader); }
+
+int run_main(const std::function<void()>& main_routine) {
+  try {
+    main_routine();
+    return 0;
+  } catch (const Stop_exception& e) {
+    console_write_line("STOP: " + e.message());
+    if (g_line_reader) {
+      g_line_reader();
+    } else {
+      std::string line;
+      std::getline(std::cin, line);  // returns at once when input is closed
+    }
+    return 1;
+  }
+}
+
+int64_t add_timer(int unit, double amount) {
+  int64_t add = 0;
+  // Guarded conversions: a NaN or huge amount never reaches a cast.
+  auto trunc = [](double v) -> int64_t {
+    if (!(v == v)) return 0;
+    if (v > 9.0e15) return 9000000000000000LL;
+    if (v < -9.0e15) return -9000000000000000LL;
+    return static_cast<int64_t>(v);
+  };
+  switch (unit) {
+    case 0: add = trunc(amount); break;
+    case 1: add = trunc(amount) * 1000; break;
+    case 2: add = trunc(amount) * 60000; break;
+    case 3: add = trunc(amount * 3600000.0); break;
+    case 4: add = trunc(amount * 3600000.0 * 24.0); break;
+    default: add = 0; break;
+  }
+  std::lock_guard<std::mutex> lock(g_timers_mutex);
+  int64_t id = ++g_last_timer_id;
+  g_timers.push_back({id, tick_count_ms() + add});
+  return id;
+}
+
+void remove_timer(int64_t id) {
+  std::lock_guard<std::mutex> lock(g_timers_mutex);
+  for (auto it = g_timers.rbegin(); it != g_timers.rend(); ++it) {
+    if (it->id == id) {
+      g_timers.erase(std::next(it).base());
+      return;
+    }
+  }
+}
+
+int64_t timer_due(int64_t id) {
+  std::lock_guard<std::mutex> lock(g_timers_mutex);
+  for (auto& t : g_timers)
+    if (t.id == id) return t.due;
+  return -1;
+}
+
+std::vector<int64_t> due_timers(int64_t now_ms) {
+  std::lock_guard<std::mutex> lock(g_timers_mutex);
+  std::vector<int64_t> ids;
+  for (auto& t : g_timers)
+    if (t.due <= now_ms) ids.push_back(t.id);
+  return ids;
+}
+
+int64_t timer_count() {
+  std::lock_guard<std::mutex> lock(g_timers_mutex);
+  return static_cast<int64_t>(g_timers.size());
+}
+
+}  // namespace brek::Brek_runtime

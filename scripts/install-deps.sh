@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing need.
+# Does nothing when all are present; runs apt-get update only when something
+# is missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
+  fonts-liberation2 fonts-dejavu-core
+  xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

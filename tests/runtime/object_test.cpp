@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/dyn_array.h"
+#include "runtime/object.h"
+
+using namespace brek;
+
+namespace {
+
+std::vector<std::string>* g_log = nullptr;
+
+class C_Thing : public Brek_object {
+  BREK_CLASS(C_Thing)
+ public:
+  C_Thing() = default;
+  explicit C_Thing(std::string n) : name(std::move(n)) {}
+  void init() override { inited = true; }
+  void destroy_hook() override {
+    if (g_log) g_log->push_back("hook " + name);
+    Brek_object::destroy_hook();
+  }
+  void set_value(int v) {
+    if (is_none()) return;  // writes through None change nothing
+    value = v;
+  }
+  std::string name = "none";
+  int value = 0;
+  bool inited = false;
+  DynAInt numbers;
+};
+
+class C_Special : public C_Thing {
+  BREK_CLASS(C_Special)
+ public:
+  using C_Thing::C_Thing;
+  int special = 7;
+};
+
+class C_Other : public Brek_object {
+  BREK_CLASS(C_Other)
+};
+
+// A node that references its parent: disposal must cope with cycles.
+class C_Node : public Brek_object {
+  BREK_CLASS(C_Node)
+ public:
+  Ref<C_Node> parent;
+  Ref<C_Node> child;
+};
+
+struct Log_scope {
+  std::vector<std::string> log;
+  Log_scope() { g_log = &log; }
+  ~Log_scope() { g_log = nullptr; }
+};
+
+}  // namespace
+
+TEST(ObjectModel, DefaultReferenceIsNoneOfItsClass) {
+  Ref<C_Thing> r;
+  EXPECT_TRUE(r.is_none());
+  EXPECT_EQ(r.get(), none_of<C_Thing>());
+  EXPECT_STREQ(r->class_name(), "C_Thing");
+  EXPECT_EQ(r->name, "none");
+  // Calling through None is safe and changes nothing.
+  r->set_value(5);
+  Ref<C_Thing> other;
+  EXPECT_EQ(other->value, 0);
+  EXPECT_FALSE(r->inited);  // None instances never run init
+}
+
+TEST(ObjectModel, NewObjectsGetSerialsAndInit) {
+  auto a = make<C_Thing>("a");
+  auto b = make<C_Thing>("b");
+  EXPECT_EQ(b->serial(), a->serial() + 1);
+  EXPECT_EQ(current_serial(), b->serial());
+  EXPECT_TRUE(a->inited);
+  EXPECT_FALSE(a.is_none());
+  EXPECT_EQ(a.raw_handle()->strong, 1);
+  EXPECT_EQ(a.raw_handle()->weak, 0);
+}
+
+TEST(ObjectModel, SelfAssignmentKeepsTheCount) {
+  auto a = make<C_Thing>("a");
+  Ref<C_Thing>& alias = a;
+  a = alias;
+  EXPECT_EQ(a.raw_handle()->strong, 1);
+  EXPECT_FALSE(a.is_none());
+  Ref<C_Thing> b = a;
+  b = a;
+  EXPECT_EQ(a.raw_handle()->strong, 2);
+}
+
+TEST(ObjectModel, LastStrongReleaseDisposesAndWeakSeesNone) {
+  Log_scope log;
+  Weak<C_Thing> w;
+  {
+    auto a = make<C_Thing>("a");
+    w = a;
+    EXPECT_EQ(w->name, "a");
+  }
+  EXPECT_EQ(log.log, std::vector<std::string>{"hook a"});
+  EXPECT_TRUE(w.is_none());
+  EXPECT_EQ(w->name, "none");
+  EXPECT_TRUE(w.lock().is_none());
+  w.reset();  // the last holder gives the handle back
+}
+
+TEST(ObjectModel, DisposeNowWithSeveralStrongAndWeakHolders) {
+  Log_scope log;
+  auto a = make<C_Special>("a");
+  Ref<C_Thing> b = a;
+  Ref<C_Special> c = a;
+  Weak<C_Thing> w1 = a;
+  Weak<C_Special> w2 = a;
+  dispose_now(b);
+  EXPECT_EQ(log.log.size(), 1u);
+  // Every holder reads the None instance of the object's own class.
+  EXPECT_TRUE(a.is_none());
+  EXPECT_TRUE(b.is_none());
+  EXPECT_TRUE(c.is_none());
+  EXPECT_TRUE(w1.is_none());
+  EXPECT_TRUE(w2.is_none());
+  EXPECT_EQ(b.get(), static_cast<C_Thing*>(none_of<C_Special>()));
+  EXPECT_EQ(c->special, 7);
+  // The handle is not recycled while held: the holders keep reading None
+  // even after new objects are made.
+  Ref_obj* h = a.raw_handle();
+  auto fresh = make<C_Thing>("fresh");
+  EXPECT_NE(fresh.raw_handle(), h);
+  EXPECT_TRUE(a.is_none());
+  // Releasing a retargeted handle never touches the None instance.
+  a.reset();
+  b.reset();
+  c.reset();
+  w1.reset();
+  w2.reset();
+  EXPECT_FALSE(none_of<C_Special>()->handle());
+  EXPECT_TRUE(none_of<C_Special>()->is_none());
+  // A second dispose of a disposed object does nothing.
+  dispose_now(a);
+  EXPECT_EQ(log.log.size(), 1u);
+}
+
+TEST(ObjectModel, ChildrenAreDisposedInOrderBeforeTheHook) {
+  Log_scope log;
+  auto parent = make<C_Thing>("parent");
+  auto c1 = make<C_Thing>("c1");
+  auto c2 = make<C_Thing>("c2");
+  parent->own(c1);
+  parent->own(c2);
+  parent.reset();
+  EXPECT_EQ(log.log, (std::vector<std::string>{"hook c1", "hook c2", "hook parent"}));
+  EXPECT_TRUE(c1.is_none());
+  EXPECT_TRUE(c2.is_none());
+}
+
+TEST(ObjectModel, CyclesOfReferencesAreBrokenByDispose) {
+  auto p = make<C_Node>();
+  auto c = make<C_Node>();
+  p->child = c;
+  c->parent = p;
+  Weak<C_Node> wc = c;
+  c.reset();
+  dispose_now(p);
+  EXPECT_TRUE(p.is_none());
+  // The child stays alive only through the disposed parent's field, which
+  // was released when the parent's memory went.
+  EXPECT_TRUE(wc.is_none());
+}
+
+TEST(ObjectModel, CheckedCast) {
+  auto s = make<C_Special>("s");
+  Ref<C_Thing> t = s;
+  Ref<C_Special> back = ref_cast<C_Special>(t);
+  EXPECT_EQ(back.get(), s.get());
+  Ref<C_Other> wrong = ref_cast<C_Other>(t);
+  EXPECT_TRUE(wrong.is_none());
+  EXPECT_EQ(wrong.get(), none_of<C_Other>());
+  auto plain = make<C_Thing>("p");
+  EXPECT_TRUE(ref_cast<C_Special>(plain).is_none());
+  Ref<Brek_object> base = s;
+  EXPECT_EQ(ref_cast<C_Thing>(base).get(), s.get());
+}
+
+TEST(ObjectModel, RecordsSurviveMatchedAssignRelease) {
+  struct St_pair__C_Test : Structure_any {
+    BREK_CLASS(St_pair__C_Test)
+   public:
+    int a = 1;
+  };
+  Weak<St_pair__C_Test> w;
+  {
+    auto r = make_record<St_pair__C_Test>();
+    w = r;
+    for (int i = 0; i < 100; ++i) {
+      Ref<St_pair__C_Test> copy = r;
+      copy->a = i;
+    }
+  }
+  EXPECT_FALSE(w.is_none());  // no release disposes a record
+  EXPECT_EQ(w->a, 99);
+  dispose_now(w);
+  EXPECT_TRUE(w.is_none());
+}
+
+TEST(ObjectModel, NoneArraysAreFrozen) {
+  Ref<C_Thing> n;
+  n->numbers.append(5);
+  n->numbers.set_length(3);
+  Ref<C_Thing> other;
+  EXPECT_EQ(other->numbers.count(), 0);
+  auto real = make<C_Thing>("r");
+  real->numbers.append(5);
+  EXPECT_EQ(real->numbers.count(), 1);
+  // A copy of a frozen array is an ordinary array.
+  DynAInt copy = n->numbers;
+  copy.append(1);
+  EXPECT_EQ(copy.count(), 1);
+}

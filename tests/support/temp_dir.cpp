@@ -1,0 +1,44 @@
+#include "tests/support/temp_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace brek_test {
+
+Temp_dir::Temp_dir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/collage-test-XXXXXX";
+  if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+Temp_dir::~Temp_dir() {
+  std::error_code ec;
+  // Make read-only leftovers removable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add |
+                                     std::filesystem::perm_options::nofollow,
+                                 ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+bool write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace brek_test

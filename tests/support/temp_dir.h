@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+namespace brek_test {
+
+// A temporary directory removed with its contents when the object goes.
+class Temp_dir {
+ public:
+  Temp_dir();
+  ~Temp_dir();
+  Temp_dir(const Temp_dir&) = delete;
+  Temp_dir& operator=(const Temp_dir&) = delete;
+  // The directory's path, without a trailing "/".
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to a file (creating or replacing it); true on success.
+bool write_file(const std::string& path, const std::string& bytes);
+// Reads a whole file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
+}  // namespace brek_test

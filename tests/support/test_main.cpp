@@ -1,0 +1,52 @@
+// Common main of every test executable. Each test process gets its own
+// temporary XDG folders, so configuration, trash and runtime files of one
+// test never meet another's, and Qt runs offscreen unless the test belongs
+// to the group that needs a real X server.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/application.h"
+
+namespace {
+std::string g_root;
+
+void make_xdg_folders() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/collage-xdg-XXXXXX";
+  if (!mkdtemp(templ.data())) return;
+  g_root = templ;
+  const char* names[][2] = {{"XDG_CONFIG_HOME", "config"},
+                            {"XDG_DATA_HOME", "data"},
+                            {"XDG_CACHE_HOME", "cache"},
+                            {"XDG_RUNTIME_DIR", "runtime"}};
+  for (auto& n : names) {
+    std::string dir = g_root + "/" + n[1];
+    std::filesystem::create_directories(dir);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+    setenv(n[0], dir.c_str(), 1);
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool listing = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
+  testing::InitGoogleTest(&argc, argv);
+  if (listing) return RUN_ALL_TESTS();
+
+  make_xdg_folders();
+  if (!std::getenv("COLLAGE_TEST_XSERVER")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  brek_platform::init_application(argc, argv);
+  int rc = RUN_ALL_TESTS();
+  brek_platform::shutdown_application();
+  if (!g_root.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_root, ec);
+  }
+  return rc;
+}
