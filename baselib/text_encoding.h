@@ -17,6 +17,7 @@
 #include <string>
 
 #include "runtime/dyn_array.h"
+#include "runtime/unicode.h"
 
 namespace brek {
 
@@ -54,19 +55,5 @@ void encode_text(const std::string& s, encoding e, DynAByte& bytes);
 
 }  // namespace NATIVE_String_functions
 
-// Code-point helpers for the conversions above and for callers that talk
-// to interfaces of other encodings.
-namespace Unicode {
-inline constexpr char32_t REPLACEMENT = 0xFFFD;
-// The code points of a UTF-8 string; each maximal invalid subsequence
-// becomes U+FFFD.
-std::u32string decode_utf8(const std::string& s);
-// UTF-8 of code points; surrogates and values above U+10FFFF become U+FFFD.
-std::string encode_utf8(const std::u32string& cps);
-void append_utf8(std::string& out, char32_t cp);
-// UTF-16 units of a UTF-8 string, and back (lone surrogates become U+FFFD).
-std::u16string to_utf16(const std::string& s);
-std::string from_utf16(const std::u16string& units);
-}  // namespace Unicode
 
 }  // namespace brek
