@@ -1,0 +1,122 @@
+// Reading a 64 MiB file through C_File_stream against stdio's fread, in
+// one run: byte by byte (read_byte against 1-byte freads) and in 64 KiB
+// pieces (read_into against 64 KiB freads). Prints the ratios; the aims are
+// at most 2 for single bytes and 1.1 for large reads.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "baselib/file_stream.h"
+
+namespace {
+
+constexpr int64_t kFileSize = int64_t(64) << 20;
+constexpr int64_t kPiece = 65536;
+
+std::string g_path;
+
+void make_file() {
+  const char* base = std::getenv("TMPDIR");
+  std::string dir = std::string(base && *base ? base : "/tmp") + "/stream-bench-XXXXXX";
+  if (!mkdtemp(dir.data())) std::abort();
+  g_path = dir + "/data.bin";
+  std::vector<unsigned char> chunk(1 << 20);
+  for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<unsigned char>(i * 2654435761u >> 24);
+  FILE* f = std::fopen(g_path.c_str(), "wb");
+  for (int64_t i = 0; i < kFileSize; i += static_cast<int64_t>(chunk.size())) std::fwrite(chunk.data(), 1, chunk.size(), f);
+  std::fclose(f);
+}
+
+void remove_file() {
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(g_path).parent_path(), ec);
+}
+
+void BM_file_stream_read_byte(benchmark::State& state) {
+  for (auto _ : state) {
+    auto f = brek::C_File_stream::open_read(g_path);
+    uint64_t sum = 0;
+    for (int64_t i = 0; i < kFileSize; ++i) sum += static_cast<uint64_t>(f->read_byte());
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_file_stream_read_byte)->Unit(benchmark::kMillisecond);
+
+void BM_fread_byte(benchmark::State& state) {
+  for (auto _ : state) {
+    FILE* f = std::fopen(g_path.c_str(), "rb");
+    uint64_t sum = 0;
+    unsigned char c;
+    for (int64_t i = 0; i < kFileSize; ++i) {
+      if (std::fread(&c, 1, 1, f) == 1) sum += c;
+    }
+    std::fclose(f);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_fread_byte)->Unit(benchmark::kMillisecond);
+
+void BM_file_stream_read_64k(benchmark::State& state) {
+  brek::DynAByte piece;
+  piece.set_length(kPiece);
+  for (auto _ : state) {
+    auto f = brek::C_File_stream::open_read(g_path);
+    uint64_t sum = 0;
+    while (int64_t n = f->read_into(piece)) sum += piece.data()[n - 1];
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_file_stream_read_64k)->Unit(benchmark::kMillisecond);
+
+void BM_fread_64k(benchmark::State& state) {
+  std::vector<unsigned char> piece(kPiece);
+  for (auto _ : state) {
+    FILE* f = std::fopen(g_path.c_str(), "rb");
+    uint64_t sum = 0;
+    while (size_t n = std::fread(piece.data(), 1, piece.size(), f)) sum += piece[n - 1];
+    std::fclose(f);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(state.iterations() * kFileSize);
+}
+BENCHMARK(BM_fread_64k)->Unit(benchmark::kMillisecond);
+
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void print_ratios() {
+    auto ratio = [&](const char* a, const char* b, double aim) {
+      if (times_.count(a) && times_.count(b) && times_[b] > 0)
+        std::printf("ratio %s / %s = %.3f (aim <= %.1f)\n", a, b, times_[a] / times_[b], aim);
+    };
+    ratio("BM_file_stream_read_byte", "BM_fread_byte", 2.0);
+    ratio("BM_file_stream_read_64k", "BM_fread_64k", 1.1);
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  make_file();
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratios();
+  remove_file();
+  benchmark::Shutdown();
+  return 0;
+}
