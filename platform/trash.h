@@ -1,0 +1,20 @@
+#pragma once
+// The user's trash (the freedesktop trash of the desktop). The interface
+// carries no Qt types.
+
+#include <string>
+
+namespace brek_platform {
+
+// Moves one file, symbolic link or directory (an absolute path, no trailing
+// "/") to the trash. True only when the entry has left its place and lies in
+// a trash folder now; *where then receives its path there. Never deletes
+// anything for good: when the trash cannot take the entry, it stays where it
+// is and the result is false.
+bool move_to_trash(const std::string& path, std::string* where = nullptr);
+
+// The files folder of the user's own trash ("<data home>/Trash/files"),
+// created when missing; empty when there is no usable data home.
+std::string home_trash_files();
+
+}  // namespace brek_platform

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "baselib/config.h"
+#include "baselib/config_store.h"
+#include "tests/support/temp_dir.h"
+
+using namespace brek;
+using brek_test::read_file;
+using brek_test::Temp_dir;
+using brek_test::write_file;
+using area = area_where_configuration_is_stored;
+
+namespace {
+
+// Each test gets a configuration home of its own.
+class ConfigTest : public ::testing::Test {
+ protected:
+  ConfigTest() {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    if (old) old_ = old;
+    setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+  }
+  ~ConfigTest() override { setenv("XDG_CONFIG_HOME", old_.c_str(), 1); }
+
+  std::set<std::string> files_in(const std::string& dir) const {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
+      names.insert(std::filesystem::relative(e.path(), dir).string());
+    return names;
+  }
+
+  Temp_dir home_;
+  std::string old_;
+};
+
+}  // namespace
+
+TEST_F(ConfigTest, KeyPaths) {
+  auto main = C_Config::open_read("Collage_viewer", area::USER, "Main");
+  EXPECT_EQ(main->key_path(), "HKEY_CURRENT_USER\\Software\\Collage_viewer\\Main");
+  EXPECT_EQ(main->file_path(), home_.path() + "/Collage_viewer/Collage_viewer.conf");
+  EXPECT_TRUE(main->read_only());
+  EXPECT_TRUE(main->create_keys());
+
+  const std::string version = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  EXPECT_EQ(C_Config::open_read("", area::MACHINE, version)->key_path(), version);
+  EXPECT_EQ(C_Config::open_read("App", area::MACHINE, "Sec")->key_path(), "HKEY_LOCAL_MACHINE\\Sec");
+  // The root name in lower case is no whole path.
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "hkey_users\\x")->key_path(),
+            "HKEY_CURRENT_USER\\Software\\App\\hkey_users\\x");
+  EXPECT_EQ(C_Config::open_read("App", static_cast<area>(7), "Any\\Thing")->key_path(), "Any\\Thing");
+
+  Config_store::Location loc = Config_store::locate(version);
+  EXPECT_EQ(loc.file, home_.path() + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE.conf");
+  EXPECT_EQ(loc.section, "Microsoft\\Windows NT\\CurrentVersion");
+  EXPECT_EQ(Config_store::locate("HKEY_CURRENT_USER\\Software\\a/b\\").file, home_.path() + "/a%2Fb/a%2Fb.conf");
+  EXPECT_EQ(Config_store::locate("HKEY_CURRENT_USER\\Software\\..\\x").file, home_.path() + "/%2E%2E/%2E%2E.conf");
+  EXPECT_EQ(Config_store::locate("HKEY_NOWHERE\\Software\\App").file, "");
+  EXPECT_EQ(Config_store::locate("HKEY_USERS\\").file, "");
+}
+
+TEST_F(ConfigTest, TypedValuesSurviveAReopen) {
+  const std::string text = "Ünïcode \"quoted\" back\\slash = ; # [x]\nsecond line\ttab";
+  {
+    auto w = C_Config::open_write("Collage_viewer", area::USER, "Main");
+    w->write_string("Language", text);
+    w->write_integer("Big", (int64_t{1} << 32) + 5);
+    w->write_integer("Minus", -1);
+    w->write_integer("Top", 4294967295LL);
+    w->write_boolean("Flag", true);
+    w->write_boolean("Off", false);
+    w->write_real("Scale", 0.5);
+    w->write_real("Third", 1.0 / 3.0);
+    w->write_real("Whole", 2.0);
+    w->write_string("", "unnamed");
+  }
+  auto r = C_Config::open_read("Collage_viewer", area::USER, "Main");
+  EXPECT_EQ(r->read_string("Language"), text);
+  EXPECT_EQ(r->read_integer("Big"), 5);
+  EXPECT_EQ(r->read_integer("Minus"), -1);
+  EXPECT_EQ(r->read_integer("Top"), -1);
+  EXPECT_TRUE(r->read_boolean("Flag"));
+  EXPECT_FALSE(r->read_boolean("Off"));
+  EXPECT_TRUE(r->exists("Off"));
+  EXPECT_EQ(r->read_real_value("Scale"), 0.5);
+  EXPECT_EQ(r->read_real_value("Third"), 1.0 / 3.0);
+  EXPECT_EQ(r->read_string("Scale"), "0.5");
+  EXPECT_EQ(r->read_string("Whole"), "2");
+  EXPECT_EQ(r->read_string(""), "unnamed");
+  // Names match whatever their letter case, as in a registry.
+  EXPECT_EQ(r->read_integer("BIG"), 5);
+
+  std::string file = read_file(r->file_path());
+  EXPECT_NE(file.find("[Main]\n"), std::string::npos);
+  EXPECT_NE(file.find("Big = 5\n"), std::string::npos);
+  EXPECT_NE(file.find("Scale = \"0.5\"\n"), std::string::npos);
+}
+
+TEST_F(ConfigTest, MissingAndMistypedValuesReadAsFallbacks) {
+  auto w = C_Config::open_write("App", area::USER, "S");
+  w->write_string("Text", "12");
+  w->write_integer("Number", 7);
+  auto r = C_Config::open_read("App", area::USER, "S");
+  EXPECT_EQ(r->read_integer("Text"), 0);
+  EXPECT_FALSE(r->read_boolean("Text"));
+  EXPECT_EQ(r->read_string("Number"), "");
+  EXPECT_EQ(r->read_real_value("Number"), 7.0);  // a bare whole number, as a person may write it
+  EXPECT_EQ(r->read_string("Missing"), "");
+  EXPECT_EQ(r->read_integer("Missing"), 0);
+  EXPECT_FALSE(r->read_boolean("Missing"));
+  EXPECT_EQ(r->read_real_value("Missing"), 0.0);
+  EXPECT_FALSE(r->exists("Missing"));
+  // Another section of the same application keeps its own values.
+  auto other = C_Config::open_read("App", area::USER, "T");
+  EXPECT_FALSE(other->exists("Number"));
+}
+
+TEST_F(ConfigTest, ReadOnlyObjectsAndUnknownRootsChangeNothing) {
+  auto r = C_Config::open_read("App", area::USER, "S");
+  r->write_string("A", "x");
+  r->write_integer("B", 1);
+  r->write_boolean("C", true);
+  r->write_real("D", 1.5);
+  EXPECT_FALSE(r->exists("A"));
+  Ref<C_Config> none;
+  none->write_string("A", "x");
+  EXPECT_EQ(none->read_string("A"), "");
+  auto nowhere = C_Config::open_write("App", area::USER, "HKEY_NOWHERE\\App");
+  nowhere->write_string("A", "x");
+  EXPECT_EQ(nowhere->read_string("A"), "");
+  // Reading never creates anything either.
+  EXPECT_EQ(r->read_string("A"), "");
+  EXPECT_TRUE(files_in(home_.path()).empty());
+}
+
+TEST_F(ConfigTest, EditsOfAPersonAreKept) {
+  std::filesystem::create_directories(home_.file("App"));
+  ASSERT_TRUE(write_file(home_.file("App/App.conf"),
+                         "# my notes\r\n"
+                         "Top = 3\n"
+                         "[main]\n"
+                         "  width =  640  # pixels\n"
+                         "name = plain words # said so\n"
+                         "this line means nothing\n"
+                         "\n"
+                         "# about the next section\n"
+                         "[Other]\n"
+                         "\"odd = name\" = \"v\\x41\"\n"));
+  auto r = C_Config::open_read("App", area::USER, "Main");
+  EXPECT_EQ(r->read_integer("Width"), 640);
+  EXPECT_EQ(r->read_string("name"), "plain words");
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "Other")->read_string("odd = name"), "vA");
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "")->read_integer("Top"), 3);
+
+  auto w = C_Config::open_write("App", area::USER, "Main");
+  w->write_integer("Height", 480);
+  w->write_integer("WIDTH", 800);
+  C_Config::open_write("App", area::USER, "")->write_string("Lang", "de");
+  EXPECT_EQ(read_file(home_.file("App/App.conf")),
+            "# my notes\n"
+            "Top = 3\n"
+            "Lang = \"de\"\n"
+            "[main]\n"
+            "width = 800\n"
+            "name = plain words # said so\n"
+            "Height = 480\n"
+            "this line means nothing\n"
+            "\n"
+            "# about the next section\n"
+            "[Other]\n"
+            "\"odd = name\" = \"v\\x41\"\n");  // untouched lines stay as written
+}
+
+TEST(ConfigFormat, EveryByteAndNameRoundTrips) {
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  all += '\0';
+  Config_store::Value v;
+  v.text = all;
+  for (const std::string name : {"plain", " padded ", "[bracket", "#hash", "a=b", "quote\"d", "tab\there"}) {
+    for (const std::string section : {"", "Main", "a]b", "\"q\"", " s "}) {
+      std::string text = Config_store::set_in_text("", section, name, v);
+      auto back = Config_store::find_in_text(text, section, name);
+      ASSERT_TRUE(back.has_value()) << text;
+      EXPECT_EQ(back->text, all);
+      EXPECT_FALSE(back->is_integer);
+    }
+  }
+  bool changed = true;
+  std::string text = Config_store::set_in_text("", "S", "n", v);
+  EXPECT_EQ(Config_store::set_in_text(text, "S", "n", v, &changed), text);
+  EXPECT_FALSE(changed);
+}
+
+TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
+  constexpr int kWriters = 4, kEach = 25;
+  std::vector<std::thread> threads;
+  for (int w = 0; w < kWriters; ++w) {
+    threads.emplace_back([w] {
+      for (int i = 0; i < kEach; ++i) {
+        auto c = C_Config::open_write("Busy", area::USER, "S" + std::to_string(w % 2));
+        c->write_integer("K" + std::to_string(w) + "_" + std::to_string(i), w * 1000 + i);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (int w = 0; w < kWriters; ++w) {
+    auto c = C_Config::open_read("Busy", area::USER, "S" + std::to_string(w % 2));
+    for (int i = 0; i < kEach; ++i)
+      EXPECT_EQ(c->read_integer("K" + std::to_string(w) + "_" + std::to_string(i)), w * 1000 + i);
+  }
+  // Only the store and its lock remain: no temporary file was left over.
+  EXPECT_EQ(files_in(home_.file("Busy")), (std::set<std::string>{"Busy.conf", "Busy.conf.lock"}));
+}
+
+TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {
+  // A directory stands where the store should be.
+  std::filesystem::create_directories(home_.file("App/App.conf/keep"));
+  auto w = C_Config::open_write("App", area::USER, "S");
+  EXPECT_THROW(w->write_string("A", "x"), E_Config_write_failed);
+  EXPECT_TRUE(std::filesystem::exists(home_.file("App/App.conf/keep")));
+  EXPECT_EQ(w->read_string("A"), "");
+
+  // A store kept as a link to the user's own file stays a link.
+  std::filesystem::create_directories(home_.file("Linked"));
+  ASSERT_TRUE(write_file(home_.file("dotfiles.conf"), "[S]\nOld = 1\n"));
+  std::filesystem::create_symlink("../dotfiles.conf", home_.file("Linked/Linked.conf"));
+  C_Config::open_write("Linked", area::USER, "S")->write_integer("New", 2);
+  EXPECT_TRUE(std::filesystem::is_symlink(home_.file("Linked/Linked.conf")));
+  EXPECT_EQ(read_file(home_.file("dotfiles.conf")), "[S]\nOld = 1\nNew = 2\n");
+}
