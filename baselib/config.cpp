@@ -2,6 +2,7 @@
 
 #include "baselib/config_store.h"
 #include "baselib/real_text.h"
+#include "runtime/strings.h"
 
 namespace brek {
 
@@ -93,10 +94,7 @@ double C_Config::read_real_value(const std::string& name) const {
 }
 
 void C_Config::write_real(const std::string& name, double value) {
-  std::string text = detail::real_to_text(value);
-  size_t comma = text.find(',');
-  if (comma != std::string::npos) text[comma] = '.';
-  write_string(name, text);
+  write_string(name, Brek_runtime::real_to_str(value));
 }
 
 bool C_Config::exists(const std::string& name) const { return read_of(*this, name).has_value(); }

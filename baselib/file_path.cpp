@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,8 @@
 #include <random>
 #include <vector>
 
-#include "baselib/real_text.h"
+#include "baselib/string_functions.h"
+#include "runtime/strings.h"
 #include "platform/trash.h"
 
 namespace brek::File_path {
@@ -269,11 +271,6 @@ std::string change_extension(const std::string& path, const std::string& ext) {
   return (dot == std::string::npos ? path : path.substr(0, dot)) + ext;
 }
 
-std::string with_trailing_separator(const std::string& path) {
-  if (path.empty() || path.back() == SEPARATOR) return path;
-  return path + SEPARATOR;
-}
-
 std::string without_trailing_separator(const std::string& path) {
   std::string p = path;
   while (p.size() > 1 && p.back() == SEPARATOR) p.pop_back();
@@ -293,7 +290,7 @@ bool file_exists(const std::string& path) {
 bool directory_exists(const std::string& path) {
   struct stat st;
   if (path.empty()) return fail(ENOENT);
-  if (::stat(with_trailing_separator(path).c_str(), &st) != 0) return fail_errno();
+  if (::stat(NATIVE_String_functions::with_trailing_separator(path).c_str(), &st) != 0) return fail_errno();
   if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR);
   return succeed();
 }
@@ -412,7 +409,7 @@ bool delete_files(const std::vector<std::string>& paths) {
         if (!first_error) first_error = errno ? errno : ENOENT;
         continue;
       }
-      p = with_trailing_separator(cwd) + p;
+      p = NATIVE_String_functions::with_trailing_separator(cwd) + p;
     }
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0) {
@@ -496,7 +493,14 @@ std::string size_text(double bytes) {
   };
   const Step* s = steps;
   while (!(bytes < s->below) && s->below != HUGE_VAL) ++s;
-  std::string number = detail::real_to_text(bytes / s->divisor);
+  double value = bytes / s->divisor;
+  std::string number = Brek_runtime::real_to_str(value);
+  if (number.find_first_of("eE") != std::string::npos) {
+    // Cutting decimals off an exponent form would change the magnitude.
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    number.assign(buf, res.ptr);
+  }
   size_t dot = number.find('.');
   if (dot != std::string::npos) {
     size_t keep = s->decimals ? dot + 1 + static_cast<size_t>(s->decimals) : dot;

@@ -29,8 +29,6 @@ std::string name_of(const std::string& path);
 std::string extension_of(const std::string& path);
 // The path without the extension of its name part, followed by ext.
 std::string change_extension(const std::string& path, const std::string& ext);
-// A non-empty path with "/" appended unless it ends with one.
-std::string with_trailing_separator(const std::string& path);
 // The path without trailing "/" (the root "/" stays as it is).
 std::string without_trailing_separator(const std::string& path);
 

@@ -5,17 +5,6 @@
 
 namespace brek::detail {
 
-std::string real_to_text(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buf[400];  // the longest fixed-notation double needs about 330
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-  if (res.ec != std::errc()) return "0";
-  std::string s(buf, res.ptr);
-  if (s == "-0") s = "0";
-  return s;
-}
-
 double text_to_real(const std::string& text) {
   // Digits are gathered without "_" and handed to from_chars, which rounds
   // correctly; a sum of digit times scale would not.

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "baselib/file_path.h"
+#include "baselib/string_functions.h"
 
 extern char** environ;
 
@@ -277,13 +278,13 @@ std::string user_data_directory() {
   std::string base = NATIVE_process::environment_variable("XDG_DATA_HOME");
   // Relative values are to be ignored by the base-directory rules.
   if (base.empty() || base[0] != '/') base = home_directory() + "/.local/share";
-  return File_path::with_trailing_separator(File_path::with_trailing_separator(base) + program_path());
+  return NATIVE_String_functions::with_trailing_separator(NATIVE_String_functions::with_trailing_separator(base) + program_path());
 }
 
 std::string temp_directory() {
   std::string t = NATIVE_process::environment_variable("TMPDIR");
   if (t.empty() || t[0] != '/') t = "/tmp";
-  return File_path::with_trailing_separator(t);
+  return NATIVE_String_functions::with_trailing_separator(t);
 }
 
 void set_byte_length(DynAByte& bytes, int64_t n) { bytes.set_length(std::max<int64_t>(n, 0)); }
@@ -343,7 +344,7 @@ std::string find_program(const std::string& name) {
     // Empty and relative entries would make the answer depend on the
     // working directory.
     if (!dir.empty() && dir[0] == '/') {
-      std::string candidate = File_path::with_trailing_separator(dir) + name;
+      std::string candidate = NATIVE_String_functions::with_trailing_separator(dir) + name;
       if (is_executable_file(candidate)) return candidate;
     }
     start = end + 1;

@@ -80,8 +80,6 @@ TEST(FilePathNames, ExtensionsBelongToTheNamePart) {
   EXPECT_EQ(File_path::change_extension("/home/u/my.photos/readme", ".bmp"), "/home/u/my.photos/readme.bmp");
   EXPECT_EQ(File_path::change_extension("/a/b.jpg.part", ""), "/a/b.jpg");
   EXPECT_EQ(File_path::change_extension("/a/b.jpg", ".gif"), "/a/b.gif");
-  EXPECT_EQ(File_path::with_trailing_separator(""), "");
-  EXPECT_EQ(File_path::with_trailing_separator("/a"), "/a/");
   EXPECT_EQ(File_path::without_trailing_separator("/a//"), "/a");
   EXPECT_EQ(File_path::without_trailing_separator("/"), "/");
 }
