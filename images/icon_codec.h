@@ -1,0 +1,18 @@
+#pragma once
+// Icon and cursor files (.ico, .cur) to the program's 32-bit pixel layout.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "drawing/pixels.h"
+
+namespace brek::Icon_codec {
+
+// Decodes the largest image of an icon or cursor file, the deepest among
+// equally large ones: DIB entries with their AND mask (a set bit is a
+// transparent pixel), 32-bit entries with their own alpha, PNG entries
+// through the platform. An entry that does not decode gives way to the next
+// best. False, with `out` empty, when no entry decodes.
+bool decode(const uint8_t* data, size_t size, Pixels& out);
+
+}  // namespace brek::Icon_codec

@@ -1,0 +1,35 @@
+#pragma once
+// Whole-file reads for the decoders and safe writes for the encoders.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drawing/pixels.h"
+
+namespace brek::Image_file_io {
+
+// Largest file the decoders are handed (1 GiB).
+inline constexpr int64_t MAX_FILE_BYTES = int64_t(1) << 30;
+
+// Reads a whole regular file; false when it is missing, not a regular file,
+// unreadable or larger than MAX_FILE_BYTES. Never creates the file.
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
+
+// Writes the bytes to a new file beside `path` and renames it over `path`
+// only after every write, the sync and the close succeeded, so a failed
+// save never leaves a damaged or emptied file. A symbolic link is followed
+// (its target is replaced), and an existing file keeps its permissions.
+// The result is what the calls returned.
+bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size);
+
+// A 24-bit BMP of the picture; with `alpha_side_file` also its alpha
+// channel as grey levels in `path` + ".alpha.bmp". True when every file
+// was written.
+bool save_bmp(const Pixels& picture, const std::string& path, bool alpha_side_file);
+
+// A baseline JPEG at quality 90. Library errors throw E_Jpeg_error.
+bool save_jpeg(const Pixels& picture, const std::string& path);
+
+}  // namespace brek::Image_file_io

@@ -1,0 +1,88 @@
+#pragma once
+// Image dimensions read from file headers without decoding, the file's size
+// and dates, and the size at which an image is shown.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace brek::Image_header {
+
+// Bytes of a header in memory, or of a whole open file read on demand.
+// A read past the end gives 0, as the format readers expect.
+class Byte_reader {
+ public:
+  Byte_reader(const uint8_t* data, size_t size);
+  // The file behind an open descriptor, of the given size.
+  Byte_reader(int fd, int64_t size);
+
+  int read_byte() {
+    if (pos_ >= start_ && pos_ < end_) return buf_[pos_++ - start_];
+    return refill();
+  }
+  uint32_t le16() { uint32_t a = read_byte(); return a | uint32_t(read_byte()) << 8; }
+  uint32_t be16() { uint32_t a = read_byte(); return a << 8 | uint32_t(read_byte()); }
+  uint32_t le32() { uint32_t a = le16(); return a | le16() << 16; }
+  uint32_t be32() { uint32_t a = be16(); return a << 16 | be16(); }
+  void seek(int64_t pos) { pos_ = pos < 0 ? 0 : pos; }
+  void skip(int64_t n) { seek(pos_ + n); }
+  int64_t position() const { return pos_; }
+  int64_t size() const { return size_; }
+
+ private:
+  int refill();
+
+  const uint8_t* buf_ = nullptr;
+  int64_t start_ = 0, end_ = 0;  // the window buf_ holds
+  int64_t pos_ = 0;
+  int64_t size_ = 0;
+  int fd_ = -1;
+  uint8_t window_[4096];
+};
+
+// What a header reader found; width and height stay 0 when nothing was.
+struct Header_size {
+  int64_t width = 0;
+  int64_t height = 0;
+  bool fax_compressed = false;  // TIFF with CCITT group 3 or 4 compression
+};
+
+// The format readers (each from the reader's start).
+void read_jpeg(Byte_reader& r, Header_size& s);
+void read_gif(Byte_reader& r, Header_size& s);
+void read_png(Byte_reader& r, Header_size& s);
+void read_bmp(Byte_reader& r, Header_size& s);
+void read_ico(Byte_reader& r, Header_size& s);
+void read_pcx(Byte_reader& r, Header_size& s);
+void read_psd(Byte_reader& r, Header_size& s);
+void read_tga(Byte_reader& r, Header_size& s);
+void read_tiff(Byte_reader& r, Header_size& s);
+
+// The header formats, chosen by lower-case extension with its dot.
+enum class header_format { NONE, JPEG, GIF, BMP, ICO, PNG, PCX, PSD, TGA, TIFF };
+header_format format_of(const std::string& extension);
+
+// What one look at a file gives.
+struct File_header {
+  bool found = false;           // the file could be opened or examined
+  Header_size size;
+  double file_size = 0;         // bytes
+  int64_t modified = 0;         // milliseconds since 1970-01-01 UTC
+  int64_t created = 0;          // birth time where the file system keeps it, else modified
+};
+
+// Opens the file read-only (never creating it) once: with `want_size` the
+// header of the format of `extension` is read (the first 512 bytes; the
+// whole file where the format needs it), with `want_info` its size and
+// dates. A missing or unreadable file gives nothing.
+File_header read_file(const std::string& path, const std::string& extension, bool want_size, bool want_info);
+
+// The size at which an image of width x height is shown for a target of
+// tw x th: the image's size, shrunk to fit unless it fits already or the
+// target is 1 x 1. A size outside 1..999999 is unknown: then the display
+// size is kept and load_needed is set when a target was given. A result
+// that is not positive becomes 100 x 100.
+void display_size(int64_t width, int64_t height, double tw, double th, int64_t& display_width,
+                  int64_t& display_height, bool& load_needed);
+
+}  // namespace brek::Image_header

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "images/bmp_codec.h"
+#include "tests/images/image_test_util.h"
+
+using brek::Pixels;
+namespace Bmp_codec = brek::Bmp_codec;
+using namespace brek_test;
+
+namespace {
+
+// Packed rows of `bpp` bits, padded to 4 bytes, in file order (bottom-up
+// unless top_down); value(x, y) is the index or packed pixel at (x, y).
+std::string rows(int w, int h, int bpp, bool top_down, const std::function<uint32_t(int, int)>& value) {
+  std::string out;
+  for (int r = 0; r < h; ++r) {
+    int y = top_down ? r : h - 1 - r;
+    std::string row;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (int x = 0; x < w; ++x) {
+      uint32_t v = value(x, y);
+      if (bpp < 8) {
+        acc = (acc << bpp) | v;
+        bits += bpp;
+        if (bits == 8) { row.push_back(char(acc)); acc = 0; bits = 0; }
+      } else {
+        for (int b = 0; b < bpp / 8; ++b) row.push_back(char(v >> (8 * b)));
+      }
+    }
+    if (bits) row.push_back(char(acc << (8 - bits)));
+    while (row.size() % 4) row.push_back(0);
+    out += row;
+  }
+  return out;
+}
+
+// A BMP file: file header, a header of `hsize` bytes (12 core, 40 info,
+// 108 V4, 124 V5), extra bytes (masks), palette (B, G, R per entry) and bits.
+std::string bmp(int hsize, int w, int h, int bpp, uint32_t compression, const std::string& extra,
+                const std::vector<uint32_t>& palette, const std::string& bits,
+                const std::vector<uint32_t>& header_masks = {}) {
+  std::string hdr;
+  put32le(hdr, hsize);
+  if (hsize == 12) {
+    put16le(hdr, w);
+    put16le(hdr, h);
+    put16le(hdr, 1);
+    put16le(hdr, bpp);
+  } else {
+    put32le(hdr, w);
+    put32le(hdr, uint32_t(h));
+    put16le(hdr, 1);
+    put16le(hdr, bpp);
+    put32le(hdr, compression);
+    put32le(hdr, uint32_t(bits.size()));
+    put32le(hdr, 2835);
+    put32le(hdr, 2835);
+    put32le(hdr, uint32_t(palette.size()));
+    put32le(hdr, 0);
+    for (uint32_t m : header_masks) put32le(hdr, m);
+    hdr.resize(hsize, '\0');
+  }
+  std::string pal;
+  for (uint32_t c : palette) {
+    pal.push_back(char(c));
+    pal.push_back(char(c >> 8));
+    pal.push_back(char(c >> 16));
+    if (hsize != 12) pal.push_back(0);
+  }
+  std::string f = "BM";
+  uint32_t offset = 14 + uint32_t(hdr.size() + extra.size() + pal.size());
+  put32le(f, offset + uint32_t(bits.size()));
+  put32le(f, 0);
+  put32le(f, offset);
+  return f + hdr + extra + pal + bits;
+}
+
+bool decode(const std::string& file, Pixels& p) {
+  auto b = bytes_of(file);
+  return Bmp_codec::decode(b.data(), b.size(), p);
+}
+
+const std::vector<uint32_t> kPalette = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00,
+                                        0xFF0000, 0x808080, 0x123456, 0xABCDEF};
+uint32_t opaque(uint32_t bgr) { return 0xFF000000u | bgr; }
+
+TEST(BmpCodec, TwentyFourBitRoundTripsWithOddWidths) {
+  for (int w : {1, 2, 3, 5, 33}) {
+    Pixels src = test_picture(w, 7);
+    auto file = Bmp_codec::encode24(src);
+    ASSERT_EQ(file.size(), 54u + size_t((w * 3 + 3) & ~3) * 7);
+    Pixels back;
+    ASSERT_TRUE(Bmp_codec::decode(file.data(), file.size(), back));
+    EXPECT_TRUE(back == src) << "width " << w;
+  }
+  // The alpha side file holds alpha as grey.
+  Pixels a(2, 1);
+  a.set(0, 0, Pixels::bgra(1, 2, 3, 0));
+  a.set(1, 0, Pixels::bgra(1, 2, 3, 200));
+  auto file = Bmp_codec::encode24(a, true);
+  Pixels back;
+  ASSERT_TRUE(Bmp_codec::decode(file.data(), file.size(), back));
+  EXPECT_EQ(back.at(0, 0), Pixels::bgra(0, 0, 0));
+  EXPECT_EQ(back.at(1, 0), Pixels::bgra(200, 200, 200));
+  EXPECT_TRUE(Bmp_codec::encode24(Pixels()).empty());
+}
+
+TEST(BmpCodec, PalettedDepthsInEveryHeaderAndRowOrder) {
+  const int w = 13, h = 5;
+  auto index = [](int x, int y) { return uint32_t((x + 2 * y) % 8); };
+  for (int bpp : {1, 4, 8}) {
+    uint32_t mask = (1u << bpp) - 1;
+    auto idx = [&](int x, int y) { return index(x, y) & mask; };
+    std::vector<uint32_t> pal(kPalette.begin(), kPalette.begin() + std::min<size_t>(8, size_t(1) << bpp));
+    for (int hsize : {12, 40, 108, 124}) {
+      for (bool top_down : {false, true}) {
+        if (hsize == 12 && top_down) continue;  // core heights are unsigned
+        Pixels p;
+        ASSERT_TRUE(decode(bmp(hsize, w, top_down ? -h : h, bpp, 0, "", pal, rows(w, h, bpp, top_down, idx)), p))
+            << bpp << " bits, header " << hsize;
+        ASSERT_EQ(p.width(), w);
+        ASSERT_EQ(p.height(), h);
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) ASSERT_EQ(p.at(x, y), opaque(pal[idx(x, y)])) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(BmpCodec, SixteenAndThirtyTwoBitLayouts) {
+  const int w = 3, h = 2;
+  Pixels p;
+  // 16-bit without bit fields is 555.
+  ASSERT_TRUE(decode(bmp(40, w, h, 16, 0, "", {}, rows(w, h, 16, false, [](int x, int) {
+                       return x == 0 ? 0x7C00u : x == 1 ? 0x03E0u : 0x001Fu; })), p));
+  EXPECT_EQ(p.at(0, 0), opaque(0xFF0000));
+  EXPECT_EQ(p.at(1, 1), opaque(0x00FF00));
+  EXPECT_EQ(p.at(2, 0), opaque(0x0000FF));
+  // 565 through bit fields after an info header.
+  std::string masks;
+  put32le(masks, 0xF800);
+  put32le(masks, 0x07E0);
+  put32le(masks, 0x001F);
+  ASSERT_TRUE(decode(bmp(40, w, h, 16, 3, masks, {}, rows(w, h, 16, false, [](int x, int) {
+                       return x == 0 ? 0xF800u : x == 1 ? 0x0400u : 0x0010u; })), p));
+  EXPECT_EQ(p.at(0, 0), opaque(0xFF0000));
+  EXPECT_EQ(p.at(1, 0), Pixels::bgra(0, 130, 0));  // 32 of 63
+  EXPECT_EQ(p.at(2, 0), Pixels::bgra(132, 0, 0));  // 16 of 31
+  // 32-bit plain: the fourth byte is not alpha.
+  ASSERT_TRUE(decode(bmp(40, w, h, 32, 0, "", {}, rows(w, h, 32, false, [](int, int) { return 0x00102030u; })), p));
+  EXPECT_EQ(p.at(1, 1), Pixels::bgra(0x30, 0x20, 0x10, 255));
+  // V5 bit fields with an alpha mask keep alpha.
+  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, rows(w, h, 32, false, [](int x, int) {
+                       return (uint32_t(x * 100) << 24) | 0x00102030u; }),
+                         {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}), p));
+  EXPECT_EQ(p.at(0, 0), Pixels::bgra(0x30, 0x20, 0x10, 0));
+  EXPECT_EQ(p.at(2, 1), Pixels::bgra(0x30, 0x20, 0x10, 200));
+  // ... but an alpha channel that is zero everywhere means opaque.
+  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, rows(w, h, 32, false, [](int, int) { return 0x00102030u; }),
+                         {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}), p));
+  EXPECT_EQ(Pixels::alpha(p.at(1, 0)), 255);
+}
+
+TEST(BmpCodec, RunLengthCodings) {
+  // RLE8 on 6 x 3 (bottom-up): row 0 (bottom) run of 3 x index 2, then an
+  // absolute run 1, 3, 4; row 1 a delta skipping 2 pixels right and 1 row
+  // up; then index 5 twice, end of bitmap. The skipped pixels stay black.
+  std::string d = {3, 2, 0, 3, 1, 3, 4, 0, 0, 0, 0, 2, 2, 1, 2, 5, 0, 1};
+  Pixels p;
+  ASSERT_TRUE(decode(bmp(40, 6, 3, 8, 1, "", kPalette, d), p));
+  EXPECT_EQ(p.at(0, 2), opaque(kPalette[2]));
+  EXPECT_EQ(p.at(2, 2), opaque(kPalette[2]));
+  EXPECT_EQ(p.at(3, 2), opaque(kPalette[1]));
+  EXPECT_EQ(p.at(5, 2), opaque(kPalette[4]));
+  EXPECT_EQ(p.at(1, 0), 0xFF000000u);
+  EXPECT_EQ(p.at(2, 0), opaque(kPalette[5]));
+  EXPECT_EQ(p.at(3, 0), opaque(kPalette[5]));
+  EXPECT_EQ(p.at(4, 0), 0xFF000000u);
+  // RLE4: a run alternates the two nibbles; an absolute run of 3 nibbles
+  // takes 2 bytes, padded to 4.
+  std::string d4 = {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 1};
+  ASSERT_TRUE(decode(bmp(40, 8, 1, 4, 2, "", kPalette, d4), p));
+  const int expect[8] = {1, 2, 1, 2, 1, 3, 4, 5};
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(p.at(x, 0), opaque(kPalette[expect[x]])) << x;
+  // A run past the width and rows past the height are clipped, not written.
+  std::string wild = {(char)255, 1, 0, 2, (char)255, (char)255, 9, 1};
+  ASSERT_TRUE(decode(bmp(40, 4, 2, 8, 1, "", kPalette, wild), p));
+  EXPECT_EQ(p.at(3, 1), opaque(kPalette[1]));
+}
+
+TEST(BmpCodec, MalformedFilesFailCleanly) {
+  auto idx = [](int x, int y) { return uint32_t((x + y) & 1); };
+  std::string good = bmp(40, 9, 4, 8, 0, "", kPalette, rows(9, 4, 8, false, idx));
+  Pixels p(2, 2);
+  ASSERT_TRUE(decode(good, p));
+  // Every truncation that cuts into the pixel rows fails; none reads past.
+  for (size_t n = 0; n + 3 < good.size(); ++n) {
+    EXPECT_FALSE(decode(good.substr(0, n), p)) << n;
+    EXPECT_TRUE(p.empty());
+  }
+  auto with = [&](size_t at, uint32_t v, int bytes) {
+    std::string s = good;
+    for (int i = 0; i < bytes; ++i) s[at + i] = char(v >> (8 * i));
+    return s;
+  };
+  EXPECT_FALSE(decode(with(0, 'X', 1), p));              // signature
+  EXPECT_FALSE(decode(with(14, 20, 4), p));              // header size
+  EXPECT_FALSE(decode(with(18, 0, 4), p));               // width 0
+  EXPECT_FALSE(decode(with(22, 0, 4), p));               // height 0
+  EXPECT_FALSE(decode(with(18, 0x80000000u, 4), p));     // negative width
+  EXPECT_FALSE(decode(with(22, 0x80000000u, 4), p));     // most negative height
+  EXPECT_FALSE(decode(with(18, 70000, 4), p));           // beyond the size cap
+  EXPECT_FALSE(decode(with(28, 7, 2), p));               // 7 bits per pixel
+  EXPECT_FALSE(decode(with(30, 4, 4), p));               // embedded JPEG
+  // Huge palette counts are bounded by the data.
+  EXPECT_TRUE(decode(with(46, 0xFFFFFFFFu, 4), p) || p.empty());
+  // RLE data that stops early keeps what it drew.
+  std::string d = {3, 2, 0, 10, 1, 2};
+  ASSERT_TRUE(decode(bmp(40, 4, 1, 8, 1, "", kPalette, d), p));
+  EXPECT_EQ(p.at(2, 0), opaque(kPalette[2]));
+  EXPECT_EQ(p.at(3, 0), 0xFF000000u);
+  // Random damage never crashes.
+  uint32_t seed = 12345;
+  for (int i = 0; i < 2000; ++i) {
+    std::string s = good;
+    for (int k = 0; k < 4; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      s[(seed >> 8) % s.size()] = char(seed >> 24);
+    }
+    decode(s, p);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+#pragma once
+// Helpers shared by the image tests: test pictures, PNM files for the
+// reference tools, and running those tools.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drawing/pixels.h"
+
+namespace brek_test {
+
+// A deterministic picture with gradients and sharp edges (so that every
+// DCT path and the upsampling are exercised).
+brek::Pixels test_picture(int w, int h, bool grey = false);
+
+// PPM (colour) or PGM (grey) bytes of a picture.
+std::string to_pnm(const brek::Pixels& p, bool grey);
+// Reads a binary PPM/PGM; false when it is not one.
+bool from_pnm(const std::string& bytes, brek::Pixels& out);
+
+// Runs a command line through the shell; true when it exited with 0.
+bool run(const std::string& command);
+// Whether a program is on PATH.
+bool have_program(const std::string& name);
+
+std::vector<uint8_t> bytes_of(const std::string& s);
+
+// Little-endian and big-endian writers for building file images inline.
+void put16le(std::string& s, uint32_t v);
+void put32le(std::string& s, uint32_t v);
+void put16be(std::string& s, uint32_t v);
+void put32be(std::string& s, uint32_t v);
+
+// A PNG file image (stored deflate blocks, RGBA 8-bit).
+std::string make_png(const brek::Pixels& p);
+
+}  // namespace brek_test

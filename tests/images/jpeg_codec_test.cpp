@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+#include "images/jpeg_codec.h"
+#include "tests/images/image_test_util.h"
+#include "tests/support/temp_dir.h"
+
+using brek::E_Jpeg_error;
+using brek::Pixels;
+namespace Jpeg_codec = brek::Jpeg_codec;
+using namespace brek_test;
+
+namespace {
+
+class JpegCodec : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!have_program("cjpeg") || !have_program("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
+  }
+  // Compresses a test picture with cjpeg and the given options.
+  std::string make_jpeg(int w, int h, bool grey, const std::string& options) {
+    std::string src = dir.file("src.pnm"), jpg = dir.file("out.jpg");
+    write_file(src, to_pnm(test_picture(w, h, grey), grey));
+    EXPECT_TRUE(run("cjpeg " + options + " -outfile " + jpg + " " + src));
+    return read_file(jpg);
+  }
+  // The reference decode of djpeg at 1/factor with the integer DCT.
+  Pixels reference(const std::string& jpeg, int factor) {
+    std::string in = dir.file("ref.jpg"), out = dir.file("ref.pnm");
+    write_file(in, jpeg);
+    EXPECT_TRUE(run("djpeg -dct int -scale 1/" + std::to_string(factor) + " -outfile " + out + " " + in));
+    Pixels p;
+    EXPECT_TRUE(from_pnm(read_file(out), p));
+    return p;
+  }
+  void expect_same_as_djpeg(const std::string& jpeg) {
+    for (int factor : {1, 2, 4, 8}) {
+      Pixels ours;
+      auto bytes = bytes_of(jpeg);
+      ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, ours));
+      EXPECT_TRUE(ours == reference(jpeg, factor)) << "factor " << factor;
+    }
+  }
+  Temp_dir dir;
+};
+
+TEST_F(JpegCodec, ColourAgreesWithReferenceAtEveryScale) {
+  expect_same_as_djpeg(make_jpeg(101, 51, false, "-quality 85"));
+  expect_same_as_djpeg(make_jpeg(64, 48, false, "-quality 95 -sample 1x1"));
+}
+
+TEST_F(JpegCodec, GreyProgressiveAndRestartAgreeWithReference) {
+  expect_same_as_djpeg(make_jpeg(77, 93, true, "-grayscale"));
+  expect_same_as_djpeg(make_jpeg(130, 70, false, "-progressive"));
+  expect_same_as_djpeg(make_jpeg(120, 90, false, "-restart 1"));
+}
+
+TEST_F(JpegCodec, ScaledSizeRoundsUp) {
+  auto bytes = bytes_of(make_jpeg(101, 51, false, ""));
+  Pixels p;
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 2, p));
+  EXPECT_EQ(p.width(), 51);
+  EXPECT_EQ(p.height(), 26);
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 8, p));
+  EXPECT_EQ(p.width(), 13);
+  EXPECT_EQ(p.height(), 7);
+  // Any other factor is full size.
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 3, p));
+  EXPECT_EQ(p.width(), 101);
+  EXPECT_EQ(Pixels::alpha(p.at(50, 25)), 255);
+}
+
+TEST_F(JpegCodec, TruncatedFileShowsItsTopPart) {
+  std::string jpeg = make_jpeg(200, 200, false, "-quality 90");
+  Pixels full;
+  auto all = bytes_of(jpeg);
+  ASSERT_TRUE(Jpeg_codec::decode(all.data(), all.size(), 1, full));
+  auto half = bytes_of(jpeg.substr(0, jpeg.size() / 2));
+  Pixels part;
+  ASSERT_TRUE(Jpeg_codec::decode(half.data(), half.size(), 1, part));
+  ASSERT_EQ(part.width(), 200);
+  ASSERT_EQ(part.height(), 200);
+  for (int x = 0; x < 200; x += 13) EXPECT_EQ(part.at(x, 10), full.at(x, 10));
+  // The missing bottom is not the picture.
+  int differing = 0;
+  for (int x = 0; x < 200; ++x) differing += part.at(x, 195) != full.at(x, 195);
+  EXPECT_GT(differing, 100);
+}
+
+TEST(JpegCodecErrors, LibraryErrorsCarryTheirNumber) {
+  std::string not_jpeg = "GIF89a and then some bytes";
+  auto b = bytes_of(not_jpeg);
+  Pixels p(3, 3);
+  try {
+    Jpeg_codec::decode(b.data(), b.size(), 1, p);
+    FAIL() << "no exception";
+  } catch (const E_Jpeg_error& e) {
+    EXPECT_STREQ(e.what(), "JPEG error #53");
+  }
+  EXPECT_TRUE(p.empty());
+  // Only a start of image: the header read runs out of data.
+  auto soi = bytes_of(std::string("\xFF\xD8", 2));
+  EXPECT_THROW(Jpeg_codec::decode(soi.data(), soi.size(), 1, p), E_Jpeg_error);
+  EXPECT_THROW(Jpeg_codec::decode(nullptr, 0, 1, p), E_Jpeg_error);
+}
+
+// Sets the frame size of a start-of-frame segment to width x height.
+void patch_frame(std::vector<uint8_t>& jpeg, uint8_t sof, int width, int height) {
+  for (size_t i = 0; i + 8 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == sof) {
+      jpeg[i + 5] = uint8_t(height >> 8);
+      jpeg[i + 6] = uint8_t(height);
+      jpeg[i + 7] = uint8_t(width >> 8);
+      jpeg[i + 8] = uint8_t(width);
+      return;
+    }
+  ADD_FAILURE() << "no frame header";
+}
+
+// A frame header claiming a huge picture is refused before anything big is
+// allocated: at full size by the pixel cap, progressive by the memory cap.
+TEST_F(JpegCodec, HugeFramesAreRefused) {
+  Pixels src = test_picture(16, 16);
+  std::vector<uint8_t> jpeg;
+  ASSERT_TRUE(Jpeg_codec::encode(src, 90, jpeg));
+  patch_frame(jpeg, 0xC0, 40000, 40000);
+  Pixels p;
+  EXPECT_FALSE(Jpeg_codec::decode(jpeg.data(), jpeg.size(), 1, p));
+  EXPECT_TRUE(p.empty());
+  // At 1/8 the output fits; baseline decoding needs no whole-image buffer,
+  // so this decodes (as grey) instead of running out of memory.
+  EXPECT_TRUE(Jpeg_codec::decode(jpeg.data(), jpeg.size(), 8, p));
+  EXPECT_EQ(p.width(), 5000);
+
+  auto prog = bytes_of(make_jpeg(16, 16, false, "-progressive"));
+  patch_frame(prog, 0xC2, 65000, 65000);
+  EXPECT_THROW(Jpeg_codec::decode(prog.data(), prog.size(), 8, p), E_Jpeg_error);
+  EXPECT_TRUE(p.empty());
+}
+
+TEST_F(JpegCodec, EncodesBaselineThatDecodesClose) {
+  Pixels src = test_picture(40, 30);
+  std::vector<uint8_t> jpeg;
+  ASSERT_TRUE(Jpeg_codec::encode(src, 90, jpeg));
+  ASSERT_GT(jpeg.size(), 100u);
+  // Baseline: a SOF0 marker and no progressive SOF2.
+  std::string s(jpeg.begin(), jpeg.end());
+  EXPECT_NE(s.find("\xFF\xC0"), std::string::npos);
+  EXPECT_EQ(s.find("\xFF\xC2"), std::string::npos);
+  Pixels back;
+  ASSERT_TRUE(Jpeg_codec::decode(jpeg.data(), jpeg.size(), 1, back));
+  EXPECT_TRUE(back == reference(s, 1));
+  long err = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x)
+      err += std::abs(int(Pixels::green(back.at(x, y))) - int(Pixels::green(src.at(x, y))));
+  EXPECT_LT(err / (40 * 30), 6);
+  Pixels empty;
+  EXPECT_FALSE(Jpeg_codec::encode(empty, 90, jpeg));
+}
+
+// Adobe CMYK files store inverted inks; both CMYK and YCCK are converted.
+TEST(JpegCodecCmyk, CmykAndYcckBecomeOpaqueRgb) {
+  for (J_COLOR_SPACE space : {JCS_CMYK, JCS_YCCK}) {
+    // Left half red (no cyan, full magenta and yellow), right half grey
+    // (black ink at half), stored inverted as Adobe writers do.
+    std::vector<uint8_t> row(16 * 4);
+    for (int x = 0; x < 16; ++x) {
+      uint8_t* p = &row[x * 4];
+      if (x < 8) { p[0] = 255; p[1] = 0; p[2] = 0; p[3] = 255; }
+      else { p[0] = 255; p[1] = 255; p[2] = 255; p[3] = 128; }
+    }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buf = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buf, &size);
+    c.image_width = 16;
+    c.image_height = 8;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, space);
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    for (int y = 0; y < 8; ++y) {
+      JSAMPROW r = row.data();
+      jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Pixels p;
+    bool ok = Jpeg_codec::decode(buf, size, 1, p);
+    free(buf);
+    ASSERT_TRUE(ok);
+    uint32_t red = p.at(2, 4), grey = p.at(13, 4);
+    EXPECT_NEAR(Pixels::red(red), 255, 3);
+    EXPECT_NEAR(Pixels::green(red), 0, 3);
+    EXPECT_NEAR(Pixels::blue(red), 0, 3);
+    EXPECT_EQ(Pixels::alpha(red), 255);
+    EXPECT_NEAR(Pixels::red(grey), 128, 3);
+    EXPECT_NEAR(Pixels::blue(grey), 128, 3);
+  }
+}
+
+}  // namespace
