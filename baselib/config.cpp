@@ -1,7 +1,7 @@
 #include "baselib/config.h"
 
 #include "baselib/config_store.h"
-#include "baselib/real_text.h"
+#include "baselib/mathematics.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -87,10 +87,10 @@ void C_Config::write_boolean(const std::string& name, bool value) { write_intege
 
 double C_Config::read_real_value(const std::string& name) const {
   auto v = read_of(*this, name);
-  if (!v) return detail::text_to_real("");
+  if (!v) return Mathematics::str_to_real("");
   // A person who edits the file may well write a whole number bare.
   if (v->is_integer) return static_cast<double>(v->integer);
-  return detail::text_to_real(v->text);
+  return Mathematics::str_to_real(v->text);
 }
 
 void C_Config::write_real(const std::string& name, double value) {

@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <random>
 #include <vector>
 
+#include "baselib/date_time.h"
 #include "baselib/string_functions.h"
 #include "runtime/strings.h"
 #include "platform/trash.h"
@@ -38,28 +38,10 @@ bool succeed() {
 
 size_t last_separator(const std::string& path) { return path.find_last_of(SEPARATOR); }
 
-// Days from 1 January 1970 to a civil date (proleptic Gregorian).
-int64_t days_from_civil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
 // Seconds and nanoseconds since the epoch as local-time milliseconds on the
-// day scale (days since 30 December 1899).
+// day scale (whole milliseconds, as the platform's file times give them).
 double local_day_ms(int64_t sec, uint32_t nsec) {
-  time_t t = static_cast<time_t>(sec);
-  struct tm tm;
-  if (!localtime_r(&t, &tm)) return 0;
-  static const int64_t epoch_1899 = days_from_civil(1899, 12, 30);
-  int64_t days = days_from_civil(tm.tm_year + 1900LL, static_cast<unsigned>(tm.tm_mon + 1),
-                                 static_cast<unsigned>(tm.tm_mday)) -
-                 epoch_1899;
-  int64_t ms_of_day = (tm.tm_hour * 3600LL + tm.tm_min * 60LL + tm.tm_sec) * 1000LL + nsec / 1000000;
-  return static_cast<double>(days) * 86400000.0 + static_cast<double>(ms_of_day);
+  return Date_time::local_ms_from_unix(sec * 1000 + static_cast<int64_t>(nsec / 1000000));
 }
 
 bool rename_noreplace(const std::string& from, const std::string& to) {

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "baselib/file_path.h"
+#include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 
 using namespace brek;
@@ -29,12 +29,10 @@ class Env_guard {
     had_ = old != nullptr;
     if (had_) old_ = old;
     setenv(name, value.c_str(), 1);
-    tzset();
   }
   ~Env_guard() {
     if (had_) setenv(name_, old_.c_str(), 1);
     else unsetenv(name_);
-    tzset();
   }
 
  private:
@@ -141,15 +139,19 @@ TEST(FilePathListing, HiddenOddNamesAndLinks) {
 
 TEST(FilePathInfo, SizeTimesAndAttributes) {
   Temp_dir t;
-  Env_guard tz("TZ", "UTC0");
+  // One hour east of Greenwich, whatever the machine's zone.
+  struct Offset_guard {
+    Offset_guard() { Brek_runtime::set_local_offset_source([](int64_t) { return int64_t{3600000}; }); }
+    ~Offset_guard() { Brek_runtime::set_local_offset_source({}); }
+  } offset;
   ASSERT_TRUE(write_file(t.file("f.jpg"), std::string(3000, 'a')));
   // 14 November 2023 22:13:20.250 UTC; on the day scale the Unix epoch is
-  // day 25569.
+  // day 25569, and local time is an hour later.
   struct timespec times[2] = {{1700000000, 250000000}, {1700000000, 250000000}};
   ASSERT_EQ(::utimensat(AT_FDCWD, t.file("f.jpg").c_str(), times, 0), 0);
 
   File_path::File_info info = File_path::file_info(t.file("f.jpg"));
-  const double epoch = 25569.0 * 86400000.0;
+  const double epoch = 25569.0 * 86400000.0 + 3600000.0;
   EXPECT_EQ(info.size, 3000);
   EXPECT_EQ(info.modified, epoch + 1700000000250.0);
   EXPECT_EQ(info.accessed, epoch + 1700000000250.0);
