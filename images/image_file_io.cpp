@@ -4,11 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
+#include "baselib/file_stream.h"
 #include "images/bmp_codec.h"
 #include "images/jpeg_codec.h"
 
@@ -37,59 +35,15 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out) {
   return ok;
 }
 
-namespace {
-
-bool write_all(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
+bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size) {
+  Ref<C_File_stream> out = C_File_stream::open_replacing(path);
+  if (out->file_handle == 0) return false;
+  bool ok = out->write_buffer(data, int64_t(size)) == int64_t(size);
+  if (!ok) {
+    out->close();  // drops the temporary file; the target stays as it was
+    return false;
   }
-  return true;
-}
-
-std::string resolve_link(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return path;  // a dangling link is replaced
-  std::string r = real;
-  std::free(real);
-  return r;
-}
-
-}  // namespace
-
-bool write_file_atomic(const std::string& requested, const uint8_t* data, size_t size) {
-  if (requested.empty()) return false;
-  const std::string path = resolve_link(requested);
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  struct stat old;
-  bool existed = stat(path.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) return false;
-
-  // A hidden name of our own beside the target (the same file system, so
-  // the rename is atomic); O_EXCL never takes over somebody else's file.
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = dir + "." + base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = write_all(fd, data, size);
-  if (ok && existed) ok = fchmod(fd, old.st_mode & 07777) == 0 || errno == EPERM;
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok) ok = rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return out->commit();
 }
 
 bool save_bmp(const Pixels& picture, const std::string& path, bool alpha_side_file) {

@@ -17,10 +17,9 @@ inline constexpr int64_t MAX_FILE_BYTES = int64_t(1) << 30;
 // unreadable or larger than MAX_FILE_BYTES. Never creates the file.
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
 
-// Writes the bytes to a new file beside `path` and renames it over `path`
-// only after every write, the sync and the close succeeded, so a failed
-// save never leaves a damaged or emptied file. A symbolic link is followed
-// (its target is replaced), and an existing file keeps its permissions.
+// Writes the bytes through C_File_stream::open_replacing: a temporary file
+// beside `path` renamed over it only after every write, the sync and the
+// close succeeded, so a failed save never leaves a damaged or emptied file.
 // The result is what the calls returned.
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size);
 
