@@ -9,72 +9,8 @@ namespace brek {
 
 namespace {
 
-void push_range(DynAInt& stack, int64_t start, int64_t count) {
-  stack.append(start);
-  stack.append(count);
-}
-
-// One quicksort step over the range on top of the stack. Ops supplies
-// cmp(i, j) and swp(i, j); a template so that the string sorter compares
-// without virtual calls.
-template <class Ops>
-void step(DynAInt& stack, Ops& ops) {
-  int64_t top = stack.count();
-  int64_t c = stack.get(top - 1);
-  int64_t s = stack.get(top - 2);
-  stack.remove(top - 2, 2);
-  if (c == 2 && ops.cmp(s, s + 1) > 0) ops.swp(s, s + 1);
-  if (c < 3) return;
-
-  int64_t hi = s + c - 1;
-  int64_t mid = s + c / 2;
-  // Median of three into s; mid then holds an item <= the pivot and hi one
-  // >= it.
-  if (ops.cmp(mid, hi) > 0) ops.swp(mid, hi);
-  if (ops.cmp(mid, s) > 0)
-    ops.swp(mid, s);
-  else if (ops.cmp(s, hi) > 0)
-    ops.swp(s, hi);
-  if (c == 3) {
-    ops.swp(mid, s);
-    return;
-  }
-
-  // Partition s+1..hi against the pivot at s: s..e-1 equal items, e..i-1
-  // smaller ones, j+1..hi greater ones.
-  int64_t i = s + 1, e = s + 1, j = hi;
-  for (int64_t guard = 0; guard < 2147483647; ++guard) {
-    Brek_runtime::loop_tick();
-    for (;;) {
-      int32_t r = ops.cmp(i, s);
-      if (r > 0) break;
-      if (r == 0) {
-        ops.swp(e, i);
-        ++e;
-      }
-      if (i >= j) break;
-      ++i;
-    }
-    while (j > i) {
-      int32_t r = ops.cmp(s, j);
-      if (r >= 0) {
-        ops.swp(j, i);
-        if (r != 0) {
-          ++i;
-          --j;
-        }
-        break;
-      }
-      --j;
-    }
-    if (j <= i) break;
-  }
-  if (ops.cmp(i, s) <= 0) ++i;
-  // Move the equal block between the two parts.
-  for (int64_t k = s, l = i - 1; k < e && l >= e; ++k, --l) ops.swp(k, l);
-  push_range(stack, i, s + c - i);  // greater items
-  push_range(stack, s, i - e);      // smaller items, processed next
-}
+using sorting_detail::push_range;
+using sorting_detail::step;
 
 struct Virtual_ops {
   C_Sorting* sorter;
@@ -108,15 +44,12 @@ int64_t index_of_best(const A& a, bool greatest) {
 
 void C_Sorting::sort(int64_t n) {
   if (is_none()) return;
-  stack.clear();
-  push_range(stack, 0, n);
-  steps_ = 0;
+  steps_ = run_sort(n);
+}
+
+int64_t C_Sorting::run_sort(int64_t n) {
   Virtual_ops ops{this};
-  for (int64_t k = 0; k <= n && !stack.empty(); ++k) {
-    Brek_runtime::loop_tick();
-    step(stack, ops);
-    ++steps_;
-  }
+  return sorting_detail::run(stack, n, ops);
 }
 
 void C_Sorting::quicksort_step() {
@@ -133,12 +66,8 @@ void C_Sorting::string_quicksort_step(DynAStr& view, DynAInt& stack) {
 
 void C_Sorting::sort_part(DynAStr& strings) {
   DynAInt stack;
-  int64_t n = strings.count();
-  push_range(stack, 0, n);
-  for (int64_t k = 0; k <= n && !stack.empty(); ++k) {
-    Brek_runtime::loop_tick();
-    string_quicksort_step(strings, stack);
-  }
+  String_ops ops{strings};
+  sorting_detail::run(stack, strings.count(), ops);
 }
 
 int64_t C_Sorting::index_of_min_real(const DynAReal& a) { return index_of_best(a, false); }

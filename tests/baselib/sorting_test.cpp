@@ -39,6 +39,15 @@ class C_Liar : public C_Int_sorter {
   }
 };
 
+// The direct-call form of the same sorter.
+class C_Direct_sorter final : public C_Sorting_of<C_Direct_sorter> {
+  BREK_CLASS(C_Direct_sorter)
+ public:
+  std::vector<int> items;
+  int32_t compare(int64_t i, int64_t j) override { return (items.at(i) > items.at(j)) - (items.at(i) < items.at(j)); }
+  void swap(int64_t i, int64_t j) override { std::swap(items.at(i), items.at(j)); }
+};
+
 Ref<C_Int_sorter> sorter_of(std::vector<int> v) {
   auto s = make<C_Int_sorter>();
   s->items = std::move(v);
@@ -79,6 +88,19 @@ TEST(Sorting, MatchesStdSortOnRandomArraysWithManyDuplicates) {
       EXPECT_TRUE(s->stack.empty());
     }
   }
+}
+
+TEST(Sorting, DirectCallsSortTheSameWay) {
+  std::mt19937 rng(99);
+  std::vector<int> v(5000);
+  for (int& x : v) x = static_cast<int>(rng() % 50);
+  auto counted = sorter_of(v);
+  counted->sort(5000);
+  auto direct = make<C_Direct_sorter>();
+  direct->items = v;
+  direct->sort(5000);
+  EXPECT_EQ(direct->items, counted->items);
+  EXPECT_EQ(direct->step_count(), counted->step_count());
 }
 
 TEST(Sorting, OrderedInputsStayWithinTheStepBound) {
