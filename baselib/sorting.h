@@ -90,6 +90,7 @@ void step(DynAInt& stack, Ops& ops) {
 // Sorts positions 0..n-1 in at most n + 1 steps; returns the steps taken.
 template <class Ops>
 int64_t run(DynAInt& stack, int64_t n, Ops& ops) {
+  if (n < 0) n = 0;
   stack.clear();
   push_range(stack, 0, n);
   int64_t steps = 0;
