@@ -1,0 +1,94 @@
+#pragma once
+// The language module: the table of interface texts (baselib/
+// language_table.h gives every entry's position), language files over it,
+// and the upkeep of those files.
+//
+// A language file is named language name + "_" + code + ".lng"
+// ("English_EN.lng"): section lines "[{Class}]" and key lines
+// "Key=Text"; any other line is kept but has no effect. Files are read
+// in whatever encoding their mark says (UTF-8 when they have none; a file
+// that is not valid UTF-8 is taken as Windows-1252) and written as UTF-8
+// with a mark and CR LF line ends, always through a temporary file.
+//
+// The table is used on the main thread only.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/language_table.h"
+#include "runtime/dyn_array.h"
+
+namespace brek::Localize_str {
+
+// ---- the table -------------------------------------------------------------
+
+// The current text of entry i; "" out of range and for sections.
+const std::string& text(int64_t i);
+// The key of entry i (a section's key is its line "[{Class}]").
+const std::string& key(int64_t i);
+bool is_section(int64_t i);
+// Every text back to the built-in English.
+void reset_to_english();
+// The table as the lines of a language file.
+DynAStr table_as_lines();
+
+// ---- languages -------------------------------------------------------------
+
+// With write_default, first write_language_file("", "Default"). Then
+// finds the file of code in the language directory, else in the fallback
+// directory, and applies its key lines that begin with prefix (an empty
+// prefix takes all) over the current texts. False when no file was found.
+bool load_language(const std::string& code, const std::string& prefix, bool write_default);
+// Switches to a language: the built-in English texts, then the file of
+// code over them. False when no file was found (English stays).
+bool load_language(const std::string& code);
+// Applies the file name + "_" + code + ".lng" of the language directory
+// (else of the fallback directory) over the current texts.
+bool load_language_file(const std::string& code, const std::string& name);
+
+// Once per run: writes the table as name + "_" + code + ".lng" into the
+// language directory (the fallback directory when that fails and the
+// language directory is not the program's), and when the table differs
+// from what that file held, brings every other language file of the
+// directory up to date.
+void write_language_file(const std::string& code, const std::string& name);
+
+// The languages present: name;code pairs joined by ";" ("English;EN;
+// Deutsch;DE" without blanks), from the language directory, else the
+// fallback directory. Files are taken in name order.
+std::string available_languages();
+
+// The language directory (stored with a trailing "/"; an empty text goes
+// back to the program's directory) and the per-user fallback directory.
+void set_language_directory(const std::string& dir);
+std::string directory();
+std::string fallback_directory();
+
+// ---- steps of the above, for their callers and tests -----------------------
+
+// The lines of a file, each without leading and trailing CR and LF; empty
+// when it cannot be read.
+DynAStr read_lines(const std::string& file_name);
+// Writes lines as UTF-8 with a mark, each followed by CR LF; the old file
+// is replaced only when everything was written.
+bool write_lines(const std::string& file_name, const DynAStr& lines);
+// The index of the section line (compared up to and including its first
+// "]"), or -1.
+int64_t find_section(const DynAStr& lines, const std::string& section_line);
+// The first ".lng" file of dir (in name order) whose lower-case name
+// without the extension ends with "_" + the lower-case code; "" if none.
+std::string find_language_file(const std::string& dir, const std::string& code);
+// Applies language-file lines over the current texts.
+void apply_lines(const DynAStr& lines, const std::string& prefix);
+// Whether the table lines differ from an earlier written table.
+bool table_changed(const DynAStr& old_lines, const DynAStr& new_lines);
+// Brings another language file's lines up to date with the table lines:
+// unknown sections marked with " // did not used ? " + now_text, unknown
+// keys of known sections removed, or (when none was removed) missing
+// sections appended and missing keys inserted after their section line.
+// True when the lines changed.
+bool update_language_lines(DynAStr& lines, const DynAStr& table_lines, const std::string& now_text);
+// Lets write_language_file run again in this process.
+void allow_write_again();
+
+}  // namespace brek::Localize_str
