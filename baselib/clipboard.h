@@ -20,6 +20,9 @@ class C_Clipboard : public Brek_object {
   static void copy_text(const std::string& text);
   // Puts the file names on the clipboard; MOVE marks them as cut.
   static void copy_files(const DynAStr& names, file_drop_operation operation);
+  static void copy_files(const DynAStr& names, bool cut) {
+    copy_files(names, cut ? file_drop_operation::MOVE : file_drop_operation::COPY);
+  }
 };
 
 }  // namespace brek

@@ -33,7 +33,7 @@ TEST(Clipboard, FileListAsCopyAndAsCut) {
   EXPECT_EQ(brek_platform::clipboard_files(),
             (std::vector<std::string>{"/tmp/a b.jpg", "/tmp/ü/c#1.png"}));
 
-  C_Clipboard::copy_files(names, file_drop_operation::MOVE);
+  C_Clipboard::copy_files(names, true);
   std::string gnome = brek_platform::clipboard_data("x-special/gnome-copied-files");
   EXPECT_EQ(gnome.substr(0, 4), "cut\n");
   std::string uris = brek_platform::clipboard_data("text/uri-list");

@@ -79,6 +79,24 @@ TEST(StreamText, MultiByteCharacterAcrossABufferBoundaryStaysWhole) {
   }
 }
 
+TEST(StreamText, ThreeByteCharacterAroundOffset4096OfAFile) {
+  brek_test::Temp_dir dir;
+  // The mark takes 3 bytes, so the first read ends at 4099: cover both
+  // that boundary and file offset 4096.
+  for (int at = 4093; at <= 4100; ++at) {
+    std::string before(at - 3, 'a');
+    std::string bytes = "\xEF\xBB\xBF" + before + "€" + "z\r\nnext";
+    std::string path = dir.file("e" + std::to_string(at));
+    ASSERT_TRUE(brek_test::write_file(path, bytes));
+    auto lines = all_lines(C_File_stream::open_read(path));
+    ASSERT_GE(lines.size(), 2u);
+    std::string joined;
+    for (size_t i = 0; i + 1 < lines.size(); ++i) joined += lines[i];
+    EXPECT_EQ(joined, before + "€z") << at;
+    EXPECT_EQ(lines.back(), "next") << at;
+  }
+}
+
 TEST(StreamText, SurrogatePairAcrossABufferBoundaryStaysWhole) {
   // UTF-16 little endian: "😀" is D83D DE00. Shift it across 4096.
   for (int pad = 2040; pad <= 2050; ++pad) {
