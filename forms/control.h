@@ -23,7 +23,7 @@ class C_Control : public Brek_object {
   std::string name;
   int64_t native = 0;
   std::string column;  // the form's current column when the control was made
-  Form_rect frame;
+  rect frame;
   double want_width = 0;
   double want_height = 0;
   uint8_t can_stretch = 0;

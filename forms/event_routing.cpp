@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "baselib/system_functions.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "runtime/clock.h"
@@ -18,7 +19,7 @@ struct Routing_state {
   int64_t wheel_acc = 0;
   int64_t wheel_acc_x = 0;
   Weak<C_Form> wheel_form;  // where folded turns wait
-  Form_point wheel_at;
+  point wheel_at;
   bool key_down_running = false;
   bool double_click_pending = false;
   uint8_t last_down_shift = 0;
@@ -27,8 +28,6 @@ struct Routing_state {
   bool activating = false;
   bool control_resizing = false;
   bool terminating = false;
-  std::function<std::string()> program_path;
-  std::function<void(const std::vector<std::string>&)> replace_parameters;
 };
 
 // Never destroyed: it holds references, which must not outlive the
@@ -201,7 +200,7 @@ bool bracket(const Ref<C_Form>& form, event_kind kind, Brek_object* sender, cons
 
 // ---- pointer ----
 
-void click(const Ref<C_Form>& form, const Ref<C_Control>& control, Form_point at) {
+void click(const Ref<C_Form>& form, const Ref<C_Control>& control, point at) {
   if (form.is_none() || form->event_depth > 2) return;
   form->input.pointer = at;
   form->input.pointer_copy = at;
@@ -244,7 +243,7 @@ void mouse_up(const Ref<C_Form>& form, const Ref<C_Control>& control, const Poin
     click(form, control, p.at);
 }
 
-Wheel_result wheel(const Ref<C_Form>& form, int delta, int delta_x, Form_point at) {
+Wheel_result wheel(const Ref<C_Form>& form, int delta, int delta_x, point at) {
   Wheel_result r;
   if (form.is_none()) return r;
   Routing_state& s = state();
@@ -504,7 +503,7 @@ void menu_chosen(const Ref<C_Form>& form, const std::string& key) {
   bracket(form, event_kind::MENU, nullptr, [&] { form->on_menu_item(); });
 }
 
-void files_dropped(const Ref<C_Form>& form, const std::vector<std::string>& names, Form_point at) {
+void files_dropped(const Ref<C_Form>& form, const std::vector<std::string>& names, point at) {
   if (form.is_none()) return;
   form->input.drop_point = at;
   form->input.pointer = at;
@@ -514,11 +513,10 @@ void files_dropped(const Ref<C_Form>& form, const std::vector<std::string>& name
       [&] {
         // A form that refuses the drop leaves the command line as it was.
         if (!form->accept_drop()) return;
-        Routing_state& s = state();
         std::vector<std::string> params;
-        params.push_back(s.program_path ? s.program_path() : std::string());
+        params.push_back(System_functions::param_str(0));
         params.insert(params.end(), names.begin(), names.end());
-        if (s.replace_parameters) s.replace_parameters(params);
+        System_functions::set_parameters(params);
         form->on_command_line();
       },
       false);
@@ -530,19 +528,6 @@ bool key_down_running() { return state().key_down_running; }
 void set_key_down_running(bool running) { state().key_down_running = running; }
 void set_terminating(bool terminating) { state().terminating = terminating; }
 
-void reset_state() {
-  Routing_state& s = state();
-  auto path = std::move(s.program_path);
-  auto replace = std::move(s.replace_parameters);
-  s = Routing_state();
-  s.program_path = std::move(path);
-  s.replace_parameters = std::move(replace);
-}
-
-void set_command_line_store(std::function<std::string()> program_path,
-                            std::function<void(const std::vector<std::string>&)> replace) {
-  state().program_path = std::move(program_path);
-  state().replace_parameters = std::move(replace);
-}
+void reset_state() { state() = Routing_state(); }
 
 }  // namespace brek::Event_routing

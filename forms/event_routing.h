@@ -30,8 +30,8 @@ using brek_platform::Wheel_result;
 
 // A pointer event: place on the form and on the control, button and shift.
 struct Pointer {
-  Form_point at;          // client points of the form
-  Form_point at_control;  // points relative to the control
+  point at;          // client points of the form
+  point at_control;  // points relative to the control
   button_mouse button = button_mouse::NO_B;
   uint8_t shift = 0;
 };
@@ -50,7 +50,7 @@ bool bracket(const Ref<C_Form>& form, event_kind kind, Brek_object* sender,
 
 // ---- pointer ----
 // A left click (the platform's click) of the form, a column or a control.
-void click(const Ref<C_Form>& form, const Ref<C_Control>& control, Form_point at);
+void click(const Ref<C_Form>& form, const Ref<C_Control>& control, point at);
 void mouse_move(const Ref<C_Form>& form, const Ref<C_Control>& control, const Pointer& p);
 // The platform saw a double click: the next mouse_down raises one.
 void double_click_pending();
@@ -58,7 +58,7 @@ void mouse_down(const Ref<C_Form>& form, const Ref<C_Control>& control, const Po
 void mouse_up(const Ref<C_Form>& form, const Ref<C_Control>& control, const Pointer& p);
 // Wheel deltas (120 per notch). A turn less than WHEEL_FOLD_MS after the
 // last delivered one is folded: the result asks for wheel_flush later.
-Wheel_result wheel(const Ref<C_Form>& form, int delta, int delta_x, Form_point at);
+Wheel_result wheel(const Ref<C_Form>& form, int delta, int delta_x, point at);
 // Delivers what folded turns left pending; true when the form consumed it.
 bool wheel_flush(const Ref<C_Form>& form);
 
@@ -100,7 +100,7 @@ void menu_chosen(const Ref<C_Form>& form, const std::string& key);
 // Files dropped on the form. Only when the form accepts the drop does the
 // command line become the program's path followed by the names and
 // on_command_line run.
-void files_dropped(const Ref<C_Form>& form, const std::vector<std::string>& names, Form_point at);
+void files_dropped(const Ref<C_Form>& form, const std::vector<std::string>& names, point at);
 
 // ---- process-wide state ----
 // The key-down re-entry flag (the modal show clears it for its duration).
@@ -110,11 +110,6 @@ void set_key_down_running(bool running);
 void set_terminating(bool terminating);
 // Forgets the routing state of the process (tests).
 void reset_state();
-
-// Where a drop puts the new command line: the program's path and the
-// parameter store, replaceable until the base library's store is used.
-void set_command_line_store(std::function<std::string()> program_path,
-                            std::function<void(const std::vector<std::string>&)> replace);
 
 }  // namespace Event_routing
 }  // namespace brek

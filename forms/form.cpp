@@ -1,5 +1,6 @@
 #include "forms/form.h"
 
+#include "baselib/string_functions.h"
 #include "forms/form_bridge.h"
 #include "runtime/runtime_services.h"
 
@@ -13,14 +14,6 @@ template <class A>
 void release_all(A& list) {
   A old;
   old = std::move(list);
-}
-
-std::string trim_copy(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
 }
 
 }  // namespace
@@ -150,8 +143,8 @@ void C_Form::set_colors(int64_t foreground, int64_t background) {
   C_Brek_form::set_form_colors(native, background, foreground);
 }
 
-Form_rect C_Form::get_bounds() { return C_Brek_form::get_bounds(native); }
-void C_Form::set_bounds(const Form_rect& r) { C_Brek_form::set_bounds(native, r); }
+rect C_Form::get_bounds() { return C_Brek_form::get_bounds(native); }
+void C_Form::set_bounds(const rect& r) { C_Brek_form::set_bounds(native, r); }
 double C_Form::get_left() { return C_Brek_form::get_left(native); }
 double C_Form::get_top() { return C_Brek_form::get_top(native); }
 double C_Form::get_width() { return C_Brek_form::get_width(native); }
@@ -186,7 +179,7 @@ void C_Form::set_height(double height) {
 void C_Form::set_min_size(double width, double height) { C_Brek_form::set_min_size(native, width, height); }
 double C_Form::get_client_width() { return C_Brek_form::get_client_width(native); }
 double C_Form::get_client_height() { return C_Brek_form::get_client_height(native); }
-Form_point C_Form::client_origin() { return C_Brek_form::client_origin(native); }
+point C_Form::client_origin() { return C_Brek_form::client_origin(native); }
 
 void C_Form::set_client_size(double height, double width) {
   C_Brek_form::set_client_size(native, width, height);
@@ -208,7 +201,7 @@ bool C_Form::ask(const std::string& text) { return screen.lock()->ask_yes_no(Ref
 
 void C_Form::popup_menu(const std::string& menu_text) {
   if (is_none() || !modal_child.is_none()) return;
-  std::string text = trim_copy(menu_text);
+  std::string text = NATIVE_String_functions::trim(menu_text);
   if (text.empty()) return;
   screen.lock()->popup_menu(Ref<C_Form>(this), text);
 }
@@ -252,6 +245,18 @@ void C_Form::set_column_shown(const std::string& name, bool shown) {
   C_Brek_form::set_column_visible(column_handle(name), shown);
 }
 
+void C_Form::set_font(const Ref<Brek_object>& object, const std::string& name, double size) {
+  Ref<C_Screen> s = ref_cast<C_Screen>(object);
+  if (!s.is_none()) {
+    C_Brek_form::set_default_font(s, name, size);
+    return;
+  }
+  Ref<C_Control> c = ref_cast<C_Control>(object);
+  if (c.is_none()) return;
+  C_Brek_form::set_font_name(c->native, name);
+  C_Brek_form::set_font_size(c->native, size);
+}
+
 // ---- focus and buttons ----
 
 Ref<C_Control> C_Form::active_control() { return C_Brek_form::active_control(native); }
@@ -288,7 +293,7 @@ void C_Form::set_cancel_button(const Ref<C_Control>& button) {
   C_Brek_form::set_cancel_button(native, button->native);
 }
 
-Form_point C_Form::cursor_position() { return C_Brek_form::cursor_position(); }
+point C_Form::cursor_position() { return C_Brek_form::cursor_position(); }
 
 // ---- layout ----
 

@@ -28,15 +28,15 @@ struct Form_input_state {
   uint8_t hidden_by_program = 0;
   uint8_t route_to_control = 0;
   uint8_t shown_once = 0;
-  Form_point pointer;
-  Form_point pointer_copy;
+  point pointer;
+  point pointer_copy;
   uint8_t button = 0;  // button_mouse
   double wheel_amount = 0;
   double wheel_extra = 0;
   int64_t wheel_ticks = 0;
   int64_t mouse_up_ticks = 0;
-  Form_point mouse_up_point;
-  Form_point drop_point;
+  point mouse_up_point;
+  point drop_point;
   uint8_t shutdown_pending = 0;
 };
 
@@ -56,7 +56,7 @@ class C_Form : public Brek_object {
   uint8_t bevel = 0;
   uint8_t colors_set = 0;
   int64_t colors[2] = {0, 0};  // foreground, background
-  Form_rect bounds;
+  rect bounds;
   double want_width = 0;
   double want_height = 0;
   reason_closing close_reason = reason_closing::USER;
@@ -90,7 +90,7 @@ class C_Form : public Brek_object {
   uint8_t placed = 0;
   int64_t process_depth = 0;
   Weak<C_Form> owner;  // weak: an owner usually keeps its dialog
-  Form_point message_size;
+  point message_size;
   Form_input_state input;  // kept by the event routing
   std::string current_column;
 
@@ -176,8 +176,8 @@ class C_Form : public Brek_object {
   // 0 opaque ... 1 invisible; see C_Brek_form::transparency_alpha.
   void set_transparency(double value);
   void set_colors(int64_t foreground, int64_t background);
-  Form_rect get_bounds();
-  void set_bounds(const Form_rect& r);
+  rect get_bounds();
+  void set_bounds(const rect& r);
   double get_left();
   double get_top();
   double get_width();
@@ -189,7 +189,7 @@ class C_Form : public Brek_object {
   void set_min_size(double width, double height);
   double get_client_width();
   double get_client_height();
-  Form_point client_origin();
+  point client_origin();
   void set_client_size(double height, double width);
   bool is_visible();
   bool is_closed();
@@ -214,6 +214,10 @@ class C_Form : public Brek_object {
   bool column_shown(const std::string& name);
   void set_column_shown(const std::string& name, bool shown);
 
+  // Font of an object: the screen's default font for new windows, or a
+  // control's font (its size rounded to a whole number, ties to even).
+  void set_font(const Ref<Brek_object>& object, const std::string& name, double size);
+
   // ---- focus and buttons ----
   Ref<C_Control> active_control();
   void set_focus(const Ref<C_Control>& control);
@@ -221,10 +225,10 @@ class C_Form : public Brek_object {
   void set_cancel_button(const Ref<C_Control>& button);
 
   // ---- pointer ----
-  Form_point mouse_position() const { return input.pointer; }
+  point mouse_position() const { return input.pointer; }
   uint8_t mouse_buttons() const { return input.button; }
-  Form_point drop_point() const { return input.drop_point; }
-  Form_point cursor_position();
+  point drop_point() const { return input.drop_point; }
+  point cursor_position();
   double wheel_delta() const { return wheel_amount != 0 ? wheel_amount : input.wheel_amount; }
 
   // ---- layout ----

@@ -1,5 +1,6 @@
 #include "forms/form_bridge.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -7,8 +8,10 @@
 #include "forms/form.h"
 #include "platform/native_forms.h"
 #include "platform/units.h"
+#include "baselib/string_functions.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
+#include "runtime/strings.h"
 
 namespace brek {
 
@@ -28,6 +31,9 @@ std::unordered_map<int64_t, Weak<C_Control>>& control_table() {
   static auto* t = new std::unordered_map<int64_t, Weak<C_Control>>();
   return *t;
 }
+
+rect from_native(const brek_platform::Rect_pt& r) { return rect{r.x, r.y, r.w, r.h}; }
+point from_native(const brek_platform::Point_pt& p) { return point{p.x, p.y}; }
 
 int32_t rgb_of(int64_t colour) { return static_cast<int32_t>(colour & 0xFFFFFF); }
 
@@ -50,8 +56,8 @@ R guarded(R fallback, F&& body) {
 
 Event_routing::Pointer pointer_of(const brek_platform::Pointer_input& in) {
   Event_routing::Pointer p;
-  p.at = in.at;
-  p.at_control = in.at_control;
+  p.at = from_native(in.at);
+  p.at_control = from_native(in.at_control);
   p.button = in.button <= 5 ? static_cast<button_mouse>(in.button) : button_mouse::NO_B;
   p.shift = in.shift;
   return p;
@@ -65,7 +71,7 @@ class Bridge_events final : public brek_platform::Form_events {
   using Pt = brek_platform::Point_pt;
 
   void click(H form, H control, Pt at) override {
-    guarded(0, [&] { return Event_routing::click(f(form), c(control), at), 0; });
+    guarded(0, [&] { return Event_routing::click(f(form), c(control), from_native(at)), 0; });
   }
   bool close_query(H form) override {
     return guarded(true, [&] { return Event_routing::close_query(f(form)); });
@@ -107,7 +113,7 @@ class Bridge_events final : public brek_platform::Form_events {
   }
   brek_platform::Wheel_result wheel(H form, int delta, int delta_x, Pt at) override {
     return guarded(brek_platform::Wheel_result{},
-                   [&] { return Event_routing::wheel(f(form), delta, delta_x, at); });
+                   [&] { return Event_routing::wheel(f(form), delta, delta_x, from_native(at)); });
   }
   bool wheel_flush(H form) override {
     return guarded(false, [&] { return Event_routing::wheel_flush(f(form)); });
@@ -134,7 +140,7 @@ class Bridge_events final : public brek_platform::Form_events {
     guarded(0, [&] { return Event_routing::menu_chosen(f(form), key), 0; });
   }
   void files_dropped(H form, const std::vector<std::string>& names, Pt at) override {
-    guarded(0, [&] { return Event_routing::files_dropped(f(form), names, at), 0; });
+    guarded(0, [&] { return Event_routing::files_dropped(f(form), names, from_native(at)), 0; });
   }
 
  private:
@@ -238,7 +244,7 @@ void C_Brek_form::set_caption(int64_t form, const std::string& text) {
   if (form != 0) native_forms().set_caption(form, text);
 }
 
-Form_rect C_Brek_form::get_bounds(int64_t form) { return form == 0 ? Form_rect() : native_forms().get_bounds(form); }
+rect C_Brek_form::get_bounds(int64_t form) { return form == 0 ? rect() : from_native(native_forms().get_bounds(form)); }
 double C_Brek_form::get_left(int64_t form) { return get_bounds(form).x; }
 double C_Brek_form::get_top(int64_t form) { return get_bounds(form).y; }
 double C_Brek_form::get_width(int64_t form) { return get_bounds(form).w; }
@@ -258,8 +264,8 @@ void C_Brek_form::set_min_size(int64_t form, double width, double height) {
   if (form != 0) native_forms().set_min_size(form, width, height);
 }
 
-void C_Brek_form::set_bounds(int64_t form, const Form_rect& r) {
-  if (form != 0) native_forms().set_bounds(form, r);
+void C_Brek_form::set_bounds(int64_t form, const rect& r) {
+  if (form != 0) native_forms().set_bounds(form, brek_platform::Rect_pt{r.x, r.y, r.w, r.h});
 }
 
 double C_Brek_form::get_client_width(int64_t form) { return form == 0 ? 0.0 : native_forms().client_size(form).x; }
@@ -269,8 +275,8 @@ void C_Brek_form::set_client_size(int64_t form, double width, double height) {
   if (form != 0) native_forms().set_client_size(form, width, height);
 }
 
-Form_point C_Brek_form::client_origin(int64_t form) {
-  return form == 0 ? Form_point() : native_forms().client_origin(form);
+point C_Brek_form::client_origin(int64_t form) {
+  return form == 0 ? point() : from_native(native_forms().client_origin(form));
 }
 
 int C_Brek_form::get_window_state(int64_t form) { return form == 0 ? 0 : native_forms().get_window_state(form); }
@@ -313,7 +319,7 @@ int C_Brek_form::transparency_alpha(double value) {
   double scaled = value * 255.0;
   if (scaled >= 255.0) return 255;  // fully transparent would lose the window: opaque again
   if (scaled <= 0.0) return 255;
-  int alpha = 255 - static_cast<int>(std::lround(scaled));
+  int alpha = 255 - static_cast<int>(Brek_runtime::round_to_int64_checked(scaled));
   return alpha < 1 ? 255 : alpha;
 }
 
@@ -369,46 +375,38 @@ void C_Brek_form::show_message(int64_t form, const std::string& text) { native_f
 void C_Brek_form::process_messages() { native_forms().process_messages(); }
 
 uint8_t C_Brek_form::form_mouse_buttons(int64_t form) { return form == 0 ? 0 : form_of(form)->input.button; }
-Form_point C_Brek_form::pointer_point(int64_t form) { return form == 0 ? Form_point() : form_of(form)->input.pointer; }
-Form_point C_Brek_form::drop_point(int64_t form) { return form == 0 ? Form_point() : form_of(form)->input.drop_point; }
+point C_Brek_form::pointer_point(int64_t form) { return form == 0 ? point() : form_of(form)->input.pointer; }
+point C_Brek_form::drop_point(int64_t form) { return form == 0 ? point() : form_of(form)->input.drop_point; }
 double C_Brek_form::wheel_amount(int64_t form) { return form == 0 ? 0.0 : form_of(form)->input.wheel_amount; }
 double C_Brek_form::wheel_extra(int64_t form) { return form == 0 ? 0.0 : form_of(form)->input.wheel_extra; }
 
-Form_point C_Brek_form::mouse_position(int64_t form) {
+point C_Brek_form::mouse_position(int64_t form) {
   if (form == 0) return {};
-  Form_point cursor = native_forms().cursor_position();
-  Form_point origin = native_forms().client_origin(form);
+  point cursor = from_native(native_forms().cursor_position());
+  point origin = from_native(native_forms().client_origin(form));
   return {cursor.x - origin.x, cursor.y - origin.y};
 }
 
-Form_point C_Brek_form::cursor_position() { return native_forms().cursor_position(); }
+point C_Brek_form::cursor_position() { return from_native(native_forms().cursor_position()); }
 
 double C_Brek_form::screen_origin(const std::string& letter, int64_t form) {
   if (form == 0) return 0;
-  Form_point o = native_forms().client_origin(form);
+  brek_platform::Point_pt o = native_forms().client_origin(form);
   return contains(letter, 'X') ? o.x : o.y;
 }
 
 double C_Brek_form::client_extent(const std::string& letter, int64_t form) {
   if (form == 0) return 0;
-  Form_point s = native_forms().client_size(form);
+  brek_platform::Point_pt s = native_forms().client_size(form);
   return contains(letter, 'W') ? s.x : s.y;
 }
 
 void C_Brek_form::popup_menu(int64_t form, const std::string& menu_text) {
   if (form == 0) return;
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= menu_text.size()) {
-    size_t end = menu_text.find("\r\n", start);
-    if (end == std::string::npos) end = menu_text.size();
-    std::string line = menu_text.substr(start, end - start);
-    size_t b = line.find_first_not_of(" \t\r\n");
-    if (b != std::string::npos) {
-      size_t e = line.find_last_not_of(" \t\r\n");
-      lines.push_back(line.substr(b, e - b + 1));
-    }
-    start = end + 2;
+  for (const std::string& line : NATIVE_String_functions::split(menu_text, "\r\n")) {
+    std::string t = NATIVE_String_functions::trim(line);
+    if (!t.empty()) lines.push_back(t);
   }
   Ref<C_Form> f = form_of(form);
   f->update_count += 1;  // relayouts wait while the menu is open
@@ -471,6 +469,17 @@ std::string C_Brek_form::get_font_style(int64_t control) {
 
 void C_Brek_form::set_font_style(int64_t control, const std::string& letters) {
   if (control != 0) native_forms().set_font_style(control, letters);
+}
+
+void C_Brek_form::set_font_name(int64_t control, const std::string& name) {
+  if (control != 0) native_forms().set_font_name(control, name);
+}
+
+void C_Brek_form::set_font_size(int64_t control, double size) {
+  if (control == 0) return;
+  int64_t whole = Brek_runtime::round_even_to_int64_checked(size);
+  if (whole <= 0) return;  // no such font: the control keeps its own
+  native_forms().set_font_size(control, static_cast<int>(std::min<int64_t>(whole, 10000)));
 }
 
 }  // namespace brek

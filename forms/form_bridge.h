@@ -57,7 +57,7 @@ class C_Brek_form : public Brek_object {
   static void relayout_native(const Ref<C_Form>& form);
   static std::string get_caption(int64_t form);
   static void set_caption(int64_t form, const std::string& text);
-  static Form_rect get_bounds(int64_t form);
+  static rect get_bounds(int64_t form);
   static double get_left(int64_t form);
   static double get_top(int64_t form);
   static double get_width(int64_t form);
@@ -66,11 +66,11 @@ class C_Brek_form : public Brek_object {
   static void set_position(int64_t form, double left, double top);
   static void set_size(int64_t form, double width, double height);
   static void set_min_size(int64_t form, double width, double height);
-  static void set_bounds(int64_t form, const Form_rect& r);
+  static void set_bounds(int64_t form, const rect& r);
   static double get_client_width(int64_t form);
   static double get_client_height(int64_t form);
   static void set_client_size(int64_t form, double width, double height);
-  static Form_point client_origin(int64_t form);
+  static point client_origin(int64_t form);
   static int get_window_state(int64_t form);
   static void set_window_state(int64_t form, int state);
   static void close_form(int64_t form);
@@ -97,13 +97,13 @@ class C_Brek_form : public Brek_object {
   static void time_begin_period(int64_t period) {}
   static void time_end_period(int64_t period) {}
   static uint8_t form_mouse_buttons(int64_t form);
-  static Form_point pointer_point(int64_t form);
-  static Form_point drop_point(int64_t form);
+  static point pointer_point(int64_t form);
+  static point drop_point(int64_t form);
   static double wheel_amount(int64_t form);
   static double wheel_extra(int64_t form);
   // The cursor in the form's client points.
-  static Form_point mouse_position(int64_t form);
-  static Form_point cursor_position();
+  static point mouse_position(int64_t form);
+  static point cursor_position();
   // Client origin on the screen: x when the letter text contains "X", else y.
   static double screen_origin(const std::string& letter, int64_t form);
   // Client width when the letter text contains "W", else height.
@@ -126,6 +126,10 @@ class C_Brek_form : public Brek_object {
   static void destroy_control(int64_t control);
   static std::string get_font_style(int64_t control);
   static void set_font_style(int64_t control, const std::string& letters);
+  static void set_font_name(int64_t control, const std::string& name);
+  // Rounded to a whole number of points, ties to even; a size that rounds
+  // to 0 or less (NaN included) leaves the font as it is.
+  static void set_font_size(int64_t control, double size);
 };
 
 }  // namespace brek

@@ -4,14 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/native_forms.h"
+#include "baselib/geometry.h"
 #include "runtime/object.h"
 
 namespace brek {
-
-// Rectangles and points in points, as they cross the window seam.
-using Form_rect = brek_platform::Rect_pt;
-using Form_point = brek_platform::Point_pt;
 
 enum class positioning : uint8_t { KEEP_ON_SCREEN, CENTER_ON_SCREEN, POSITION_AS_IS };
 enum class sizing_options : uint8_t { FIT_TO_DISPLAY, FIT_TO_DESKTOP, SIZE_AS_IS };
@@ -73,7 +69,7 @@ class C_Control;
 // Where the layout puts a control.
 struct St_c_rep__C_Form {
   Weak<C_Control> control;
-  Form_rect place;
+  rect place;
   uint8_t label_shares_line = 0;
 };
 

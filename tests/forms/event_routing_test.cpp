@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "baselib/system_functions.h"
 #include "forms_test_support.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -197,20 +198,22 @@ TEST_F(Event_routing_test, KeyDownSwallowAndReentry) {
 }
 
 TEST_F(Event_routing_test, DropReplacesTheCommandLineOnlyWhenAccepted) {
-  std::vector<std::string> params = {"/usr/bin/collage", "old.jpg"};
-  R::set_command_line_store([] { return std::string("/usr/bin/collage"); },
-                            [&](const std::vector<std::string>& p) { params = p; });
+  namespace S = System_functions;
+  S::set_parameters(std::vector<std::string>{S::param_str(0), "old.jpg"});
   auto f = new_form();
   R::files_dropped(f, {"/a b/1.jpg", "/c/2.gif"}, {40, 50});
-  EXPECT_EQ(params, (std::vector<std::string>{"/usr/bin/collage", "old.jpg"}));
+  EXPECT_EQ(S::param_count(), 2);
+  EXPECT_EQ(S::param_str(1), "old.jpg");
   EXPECT_TRUE(f->log.empty());
   EXPECT_EQ(f->drop_point().x, 40);
 
   f->accept = true;
+  f->inside["command"] = [] { EXPECT_EQ(S::param_str(2), "/c/2.gif"); };
   R::files_dropped(f, {"/a b/1.jpg", "/c/2.gif"}, {40, 50});
-  EXPECT_EQ(params, (std::vector<std::string>{"/usr/bin/collage", "/a b/1.jpg", "/c/2.gif"}));
+  EXPECT_EQ(S::param_count(), 3);
+  EXPECT_EQ(S::param_str(1), "/a b/1.jpg");
   EXPECT_EQ(f->log, (std::vector<std::string>{"command"}));
-  R::set_command_line_store({}, {});
+  S::set_parameters(std::vector<std::string>{});
 }
 
 TEST_F(Event_routing_test, HandlerExceptionsAreGuarded) {

@@ -37,7 +37,7 @@ TEST_F(Form_bridge, PointsToPixelsIsClampedNeverUndefined) {
 TEST_F(Form_bridge, HandleZeroReadsNothingAndWritesNothing) {
   native.calls.clear();
   EXPECT_EQ(B::get_caption(0), "");
-  const Form_rect r = B::get_bounds(0);
+  const rect r = B::get_bounds(0);
   EXPECT_EQ(r.x + r.y + r.w + r.h, 0);
   EXPECT_EQ(B::get_client_width(0), 0);
   EXPECT_FALSE(B::is_form_visible(0));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "forms_test_support.h"
 
 using namespace forms_test;
@@ -31,7 +33,7 @@ TEST_F(Form_test, WithoutANativeWindowEveryOperationIsHarmless) {
   f->set_window_state(state_of_form::MAXIMIZED);
   EXPECT_EQ(f->get_caption(), "");
   EXPECT_EQ(f->caption, "");
-  const Form_rect r = f->get_bounds();
+  const rect r = f->get_bounds();
   EXPECT_EQ(r.x + r.y + r.w + r.h, 0);
   EXPECT_EQ(f->get_width(), 0);
   EXPECT_EQ(f->want_width, 0);
@@ -77,6 +79,19 @@ TEST_F(Form_test, SecondDefaultButtonTakesTheBoldMark) {
   EXPECT_EQ(native.font_styles[501], "");
   EXPECT_EQ(native.font_styles[502], "IB");
   EXPECT_EQ(f->default_button.get(), go.get());
+}
+
+TEST_F(Form_test, FontOfTheScreenOrOfAControl) {
+  auto f = new_form();
+  auto label = new_control(f, "L", 503);
+  f->set_font(screen, "Arial", 10);
+  EXPECT_EQ(screen->font_name, "Arial");
+  EXPECT_EQ(screen->font_size, 10);
+  native.calls.clear();
+  f->set_font(label, "Arial", 10.5);
+  f->set_font(label, "Arial", 11.5);
+  f->set_font(label, "Arial", std::nan(""));
+  EXPECT_EQ(native.calls, (std::vector<std::string>{"font_size 10", "font_size 12"}));
 }
 
 TEST_F(Form_test, CloseWindowWaitsForAModalDialog) {

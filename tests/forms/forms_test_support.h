@@ -89,6 +89,7 @@ class Fake_native : public brek_platform::Native_forms {
   Native_handle new_column(Native_handle, const brek_platform::Column_spec&) override { return ++next; }
   std::string get_font_style(Native_handle c) override { return font_styles[c]; }
   void set_font_style(Native_handle c, const std::string& s) override { font_styles[c] = s; }
+  void set_font_size(Native_handle c, int size) override { calls.push_back("font_size " + std::to_string(size)); }
   void popup_menu(Native_handle, const std::vector<std::string>& lines) override {
     std::string all;
     for (auto& l : lines) all += "[" + l + "]";
