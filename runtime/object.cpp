@@ -1,6 +1,17 @@
 #include "runtime/object.h"
 
+#include <atomic>
+
 namespace brek {
+
+namespace detail {
+// The two sides of a handed-over object: how many of them still hold it.
+struct Handover {
+  std::atomic<int> holders{2};
+  // The calling thread lets go of o, which it reached through its handle h.
+  static void let_go(Ref_obj* h, Brek_object* o);
+};
+}  // namespace detail
 
 namespace {
 // Handles are recycled per thread, last in first out.
@@ -13,6 +24,9 @@ struct Handle_pool {
 thread_local Handle_pool t_pool;
 thread_local uint32_t t_serial = 0;
 thread_local int t_none_depth = 0;
+// The object this thread received by hand-over, and its handle here.
+thread_local Brek_object* t_handed_object = nullptr;
+thread_local Ref_obj* t_handed_handle = nullptr;
 }  // namespace
 
 namespace detail {
@@ -30,6 +44,7 @@ void recycle_handle(Ref_obj* h) {
   h->target = nullptr;
   h->strong = 0;
   h->weak = 0;
+  h->shared = nullptr;
   if (t_pool.free.size() < 4096)
     t_pool.free.push_back(h);
   else
@@ -40,6 +55,11 @@ void release_strong(Ref_obj* h) {
   if (--h->strong > 0) return;
   Brek_object* t = h->target;
   if (t && !t->is_none()) {
+    if (h->shared) {
+      // Another thread holds the object too: only this side lets go.
+      Handover::let_go(h, t);
+      return;
+    }
     // The last strong reference went: dispose. Disposal pins the handle
     // while the object's fields release what they hold (which may include
     // references back to this object) and recycles it when nothing holds it.
@@ -85,8 +105,14 @@ void Brek_object::own(const Ref<Brek_object>& child) {
 
 void dispose_object(Brek_object* o) {
   if (!o || o->is_none()) return;
-  Ref_obj* h = o->handle_;
+  Ref_obj* h = o->handle();
   if (!h || h->target != o) return;  // already on its way out
+  if (h->shared) {
+    // Forced disposal of a handed-over object ends only this thread's hold;
+    // freeing it under the other thread's feet would be a use after free.
+    detail::Handover::let_go(h, o);
+    return;
+  }
   // Pin the handle: nothing below may recycle it under us.
   ++h->weak;
   // Retarget first, so that code running below (children, hooks, member
@@ -106,6 +132,56 @@ void dispose_object(Brek_object* o) {
 }
 
 Brek_object* object_none() { return none_of<Brek_object>(); }
+
+Ref_obj* Brek_object::handle_on_this_thread() const {
+  return t_handed_object == this ? t_handed_handle : handle_;
+}
+
+Ref_obj* hand_over(Brek_object* o) {
+  if (!o || o->is_none() || o->handed_over_ || !o->handle_) return nullptr;
+  auto* s = new detail::Handover();
+  o->handle_->shared = s;
+  Ref_obj* other = detail::take_handle();
+  other->target = o;
+  other->strong = 0;
+  other->weak = 0;
+  other->shared = s;
+  o->handed_over_ = true;
+  return other;
+}
+
+void adopt_handed_over(Brek_object* o, Ref_obj* h) {
+  t_handed_object = o;
+  t_handed_handle = h;
+}
+
+void forget_handed_over() {
+  t_handed_object = nullptr;
+  t_handed_handle = nullptr;
+}
+
+namespace detail {
+
+void Handover::let_go(Ref_obj* h, Brek_object* o) {
+  Handover* s = h->shared;
+  h->shared = nullptr;
+  ++h->weak;  // pinned while this runs
+  // From now on this thread's references read the None instance.
+  h->target = o->none_instance();
+  if (s->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    // The other side let go first (acquire: its last uses of the object
+    // happened before this point), so the object is this thread's alone:
+    // give it this thread's handle back and dispose it here.
+    delete s;
+    h->target = o;
+    o->handle_ = h;
+    o->handed_over_ = false;
+    dispose_object(o);
+  }
+  if (--h->weak <= 0 && h->strong <= 0) recycle_handle(h);
+}
+
+}  // namespace detail
 
 uint32_t current_serial() { return t_serial; }
 

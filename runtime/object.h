@@ -11,7 +11,10 @@
 // of freed memory. The handle itself is recycled only when nothing holds it.
 //
 // Counts are plain integers: objects belong to one thread at a time, and the
-// thread hand-over is the only place where objects cross threads.
+// thread hand-over (hand_over below) is the only place where objects cross
+// threads. A handed-over object has one handle per thread, each counted only
+// by its own thread; a single atomic count of the sides that still hold it
+// decides which thread disposes it.
 
 #include <cstdint>
 #include <string>
@@ -25,11 +28,18 @@ class Brek_object;
 template <class T> class Ref;
 template <class T> class Weak;
 
-// The handle shared by every reference to one object.
+namespace detail {
+struct Handover;  // the two sides of a handed-over object (object.cpp)
+}
+
+// The handle shared by every reference to one object (on one thread).
 struct Ref_obj {
   Brek_object* target = nullptr;
   int32_t strong = 0;  // strong references held
   int32_t weak = 0;    // weak references held (plus one while disposing)
+  // Set while the target is held from another thread too, through a handle
+  // of that thread's own.
+  detail::Handover* shared = nullptr;
 };
 
 namespace detail {
@@ -72,18 +82,26 @@ class Brek_object {
   // The children in the order they were added.
   const std::vector<Ref_obj*>& children() const { return children_; }
 
-  // The handle shared by references to this object (nullptr for None).
-  Ref_obj* handle() const { return handle_; }
+  // The handle shared by references to this object on the calling thread
+  // (nullptr for None).
+  Ref_obj* handle() const { return handed_over_ ? handle_on_this_thread() : handle_; }
 
  private:
   friend void detail::attach_new(Brek_object*);
   friend void dispose_object(Brek_object*);
+  friend Ref_obj* hand_over(Brek_object*);
+  friend struct detail::Handover;
   template <class T> friend T* none_of();
 
-  Ref_obj* handle_ = nullptr;
+  Ref_obj* handle_on_this_thread() const;
+
+  Ref_obj* handle_ = nullptr;  // the handle of the thread that owns the object
   std::vector<Ref_obj*> children_;  // strong handles of owned children
   uint32_t serial_ = 0;
   bool none_ = false;
+  // Set once the object was handed to a second thread; written only before
+  // that thread starts and by the side that disposes the object.
+  bool handed_over_ = false;
 };
 
 // Disposes the object now: children first, then destroy_hook, then every
@@ -290,6 +308,29 @@ void dispose_now(const Weak<T>& r) {
 
 // The None instance of Brek_object itself.
 Brek_object* object_none();
+
+// ---- hand-over of one object to a second thread ----------------------------
+//
+// hand_over runs on the thread that owns o, before the second thread exists,
+// and gives back the handle through which the second thread will reference
+// o (no reference counted on it yet; from then on only that thread touches
+// it). Each thread then counts its own handle. The object lives while either
+// side holds it: a side lets go when its last strong reference goes or when
+// it disposes the object (dispose_now), after which its own references read
+// the None instance while the other side keeps the object; the side that
+// lets go last disposes it, on its own thread.
+//
+// Only the object itself is handed over: objects reached through its fields
+// stay counted by the thread that owns them, so the second thread may read
+// through such fields but must not copy or drop references to them.
+//
+// Gives nullptr for a None instance or an object already handed over.
+Ref_obj* hand_over(Brek_object* o);
+// On the second thread: references made from a plain pointer to o there
+// (Ref<T>(this)) use its handle h. One object per thread.
+void adopt_handed_over(Brek_object* o, Ref_obj* h);
+// On the second thread, once it let go of the object.
+void forget_handed_over();
 
 // The thread's serial counter (the last serial given on this thread).
 uint32_t current_serial();
