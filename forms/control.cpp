@@ -36,6 +36,7 @@ void C_Control::destroy_hook() {
   if (native != 0) {
     int64_t h = native;
     native = 0;
+    C_Brek_form::forget_control(h);
     if (f->native != 0) {
       // The native control goes from the column that holds it.
       std::string saved = f->current_column;

@@ -185,6 +185,10 @@ void C_Brek_form::register_control(int64_t handle, const Ref<C_Control>& control
   control_table()[handle] = control;
 }
 
+void C_Brek_form::forget_control(int64_t handle) {
+  if (handle != 0) control_table().erase(handle);
+}
+
 void C_Brek_form::install_event_receiver() {
   if (&brek_platform::form_events() != &g_receiver) brek_platform::set_form_events(&g_receiver);
 }
@@ -329,6 +333,16 @@ void C_Brek_form::set_transparency(int64_t form, double value) {
 
 void C_Brek_form::set_form_colors(int64_t form, int64_t background, int64_t foreground) {
   if (form != 0) native_forms().set_form_colors(form, rgb_of(background), rgb_of(foreground));
+}
+
+void C_Brek_form::center_form(int64_t form, int64_t owner) {
+  if (form == 0 || owner == 0) return;
+  rect f = get_bounds(form);
+  rect o = get_bounds(owner);
+  int64_t dx = Brek_runtime::int64_div(points_to_pixels(o.w) - points_to_pixels(f.w), 2);
+  int64_t dy = Brek_runtime::int64_div(points_to_pixels(o.h) - points_to_pixels(f.h), 2);
+  native_forms().set_position(form, o.x + pixels_to_points(static_cast<double>(dx)),
+                              o.y + pixels_to_points(static_cast<double>(dy)));
 }
 
 void C_Brek_form::set_default_font(const Ref<C_Screen>& screen, const std::string& name, double size) {

@@ -38,6 +38,8 @@ class C_Brek_form : public Brek_object {
   static Ref<C_Control> control_of(int64_t handle);
   // Control creators call this with the handle they got from the native layer.
   static void register_control(int64_t handle, const Ref<C_Control>& control);
+  // The control is gone (its native control went with its window).
+  static void forget_control(int64_t handle);
   // Installs the receiver of native events (done by create_form as well).
   static void install_event_receiver();
 
@@ -85,6 +87,9 @@ class C_Brek_form : public Brek_object {
   static int transparency_alpha(double value);
   static void set_transparency(int64_t form, double value);
   static void set_form_colors(int64_t form, int64_t background, int64_t foreground);
+  // Centres the form over the owner, half the difference of the sizes in
+  // whole pixels (toward zero); the platform stops choosing its place.
+  static void center_form(int64_t form, int64_t owner);
   static void set_default_font(const Ref<C_Screen>& screen, const std::string& name, double size);
   static void begin_update(int64_t form);
   static void end_update(int64_t form);

@@ -97,6 +97,18 @@ TEST_F(Form_bridge, NativeReportsReachTheFormOfTheirHandle) {
   EXPECT_EQ(f->event_depth, 0);
 }
 
+TEST_F(Form_bridge, CenterFormOverItsOwner) {
+  auto owner = new_form();
+  auto dialog = new_form();
+  native.windows[owner->native].bounds = {72, 36, 300, 200};     // 400 x 266 pixels
+  native.windows[dialog->native].bounds = {0, 0, 150.75, 100};  // 201 x 133 pixels
+  B::center_form(dialog->native, owner->native);
+  const rect r = dialog->get_bounds();
+  EXPECT_DOUBLE_EQ(r.x, 72 + 99 * 0.75);  // (400 - 201) / 2 = 99, toward zero
+  EXPECT_DOUBLE_EQ(r.y, 36 + 66 * 0.75);
+  EXPECT_TRUE(dialog->log.empty());
+}
+
 TEST_F(Form_bridge, SetPositionRaisesMoved) {
   auto f = new_form();
   f->set_left(30);

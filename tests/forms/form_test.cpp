@@ -201,6 +201,7 @@ TEST_F(Form_test, PopupMenuText) {
 TEST_F(Form_test, FormLeavesTheScreenWhenDisposed) {
   auto f = new_form();
   auto g = new_form();
+  auto c = new_control(f, "C", 600);
   int64_t h = f->native;
   EXPECT_EQ(screen->forms.count(), 2);
   dispose_now(f);
@@ -208,4 +209,7 @@ TEST_F(Form_test, FormLeavesTheScreenWhenDisposed) {
   EXPECT_EQ(screen->forms.get(0).get(), g.get());
   EXPECT_EQ(native.windows.count(h), 0u);
   EXPECT_TRUE(C_Brek_form::form_of(h).is_none());
+  EXPECT_TRUE(c->form.is_none());
+  c.reset();  // the last holder goes: so does the handle
+  EXPECT_TRUE(C_Brek_form::control_of(600).is_none());
 }
