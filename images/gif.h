@@ -1,0 +1,212 @@
+#pragma once
+// The program's own GIF reader: the logical screen, the palettes, the
+// extensions and the frames of a GIF file (gif.cpp), and the frames
+// decoded and composed on the logical screen by their disposal methods
+// into a 32-bit picture (gif_render.cpp).
+//
+// The reader keeps each frame's compressed data as it stands in the file;
+// a frame is decoded the first time it is drawn. Decoded frames are kept as
+// rows of palette indexes in a cache of bounded size, so that a long
+// animation cannot exhaust memory; a frame pushed out is decoded again when
+// it is needed.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "images/picture32.h"
+#include "runtime/dyn_array.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+// Which reader takes a GIF file (the global option "Gif_code").
+enum class gif_code_from { GIF_BOTH, GIF_NATIVE, GIF_Brek };
+
+enum class disposal_method { UNDEFINED, LEAVE, RESTORE_BACK, RESTORE_PREV };
+
+enum class extension_type { UNKNOWN, GRAPHIC, PLAIN_TEXT, APPLICATION, COMMENT };
+
+// One palette entry.
+struct St_color_item__C_Gif {
+  uint8_t red = 0;
+  uint8_t green = 0;
+  uint8_t blue = 0;
+  bool operator==(const St_color_item__C_Gif&) const = default;
+};
+using Gif_palette = std::vector<St_color_item__C_Gif>;
+
+// One extension block as read.
+struct St_extension__C_Gif {
+  extension_type type = extension_type::UNKNOWN;
+  std::vector<std::string> texts;  // one per data sub-block
+  std::vector<int64_t> values;     // bytes 1 and 2 of each sub-block, little-endian
+  int64_t block_size = 0;
+  int64_t packed = 0;
+  int64_t delay = 0;  // hundredths of a second, as stored
+  int64_t transparent_index = 0;
+  int64_t terminator = 0;
+  int64_t grid_left = 0;
+  int64_t grid_top = 0;
+  int64_t grid_width = 0;
+  int64_t grid_height = 0;
+  int64_t cell_width = 0;
+  int64_t cell_height = 0;
+  int64_t foreground_index = 0;
+  int64_t background_index = 0;
+  std::vector<uint8_t> identifier;      // 8 bytes
+  std::vector<uint8_t> authentication;  // 3 bytes
+};
+
+struct St_extensions__C_Gif {
+  std::vector<St_extension__C_Gif> items;
+};
+
+// One frame: its image descriptor, graphic-control settings and compressed
+// data (the minimum-code-size byte and the data sub-blocks up to and
+// including the zero-length one).
+struct St_gif_frame__C_Gif {
+  int64_t index = 0;
+  bool truncated = false;
+  int64_t left = 0;
+  int64_t top = 0;
+  St_extensions__C_Gif extensions;
+  int64_t delay = 0;  // milliseconds
+  disposal_method disposal = disposal_method::UNDEFINED;
+  int64_t transparent_color = 0;
+  int64_t transparent_index = -1;
+  bool has_transparent = false;
+  bool interlaced = false;
+  bool has_local_palette = false;
+  std::vector<uint8_t> data;
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t packed = 0;
+  Gif_palette palette;  // the local palette, or a copy of the global one
+};
+
+class C_Gif : public Brek_object {
+  BREK_CLASS(C_Gif)
+ public:
+  // What the records of one file may take (approximately) before reading
+  // stops as at the end of the data.
+  static constexpr int64_t MAX_RECORD_BYTES = int64_t(1) << 28;
+  // Default size of the cache of decoded frames.
+  static constexpr int64_t FRAME_CACHE_BYTES = int64_t(1) << 27;
+
+  // ---- reading (gif.cpp) ---------------------------------------------------
+
+  // The file read by the reader that the option selects; the None C_Gif when
+  // the file cannot be read.
+  static Ref<C_Gif> load_from_file(const std::string& file_name);
+  // A new C_Gif read from the bytes by the reader that the option selects.
+  // A byte string that is not a GIF gives a C_Gif without frames.
+  static Ref<C_Gif> load_from_bytes(const uint8_t* data, int64_t size);
+  static Ref<C_Gif> load_from_bytes(const DynAByte& data);
+  static Ref<C_Gif> load_from_bytes(const std::string& data);
+
+  // The option "Gif_code"; a stored value other than 0, 1 or 2 reads as
+  // GIF_BOTH. No native GIF reader exists on this platform: GIF_BOTH reads
+  // with the own reader and GIF_NATIVE gives C_Gif objects without frames.
+  static void set_gif_code(gif_code_from code);
+  static void set_gif_code_value(int64_t value);
+  static gif_code_from gif_code();
+
+  int64_t width() const { return screen_width; }
+  int64_t height() const { return screen_height; }
+
+  // ---- frames and composition (gif_render.cpp) -----------------------------
+
+  int64_t frame_count() const { return static_cast<int64_t>(frames.size()); }
+  // Ignored unless 0 <= index < frame_count().
+  void set_current_frame(int64_t index);
+  // Delay of the current frame in milliseconds.
+  int64_t frame_delay() const;
+  // The logical screen showing the current frame, composed from frame 0
+  // on. An empty picture when no frame up to the current one could be
+  // decoded or the screen is larger than Picture32::MAX_PIXELS.
+  const Picture32& render_current_frame();
+  // Ends the showing of frame n - 1 by its disposal and draws frame n over
+  // the composed picture.
+  void draw_frame(int64_t n);
+  // Frame n alone: its width by height, transparent pixels with alpha 0.
+  // Empty when it does not decode.
+  Picture32 decode_frame(int64_t n);
+
+  // Bits per pixel of the index rows for a palette of this many entries:
+  // 1 for 2 entries, 4 for up to 16, 8 above.
+  static int64_t index_depth(int64_t palette_entries);
+
+  // The budget of the frame cache in bytes (at least one frame is kept).
+  void set_frame_cache_limit(int64_t bytes);
+  int64_t frame_cache_bytes() const { return cache_bytes_; }
+  // How many times frames were decoded (cache misses).
+  int64_t frames_decoded() const { return decode_count_; }
+
+  // ---- fields --------------------------------------------------------------
+
+  int64_t last_rendered = 0;
+  int64_t current_frame = 0;
+  bool damaged = false;
+  std::vector<St_gif_frame__C_Gif> frames;
+  DynAStr comments;
+  std::string version;
+  int64_t screen_width = 0;
+  int64_t screen_height = 0;
+  int64_t packed = 0;
+  int64_t background_index = 0;
+  int64_t aspect = 0;
+  int64_t palette_bits = 0;
+  int64_t color_resolution = 0;
+  Gif_palette palette;
+  // The background entry of the global palette: red + green * 256 +
+  // blue * 65536, alpha byte 0.
+  int64_t background_color = 0;
+  std::string introducer;
+  bool looping = false;
+  int64_t loop_count = 0;
+
+  void destroy_hook() override;
+
+ private:
+  struct Reader;
+  struct Frame_rows {
+    DynAByte rows;  // index rows as C_Lzw gives them
+    int64_t stride = 0;
+    int bits = 8;
+    int64_t used = 0;  // last use, for eviction
+    bool failed = false;
+  };
+
+  void read_gif(Reader& r);
+  void read_blocks(Reader& r);
+  St_extensions__C_Gif read_extension(Reader& r, int& intro);
+  bool read_frame(Reader& r, St_gif_frame__C_Gif& frame);
+  void fix_disposals();
+
+  const Frame_rows* frame_rows(int64_t n);
+  void evict_frames(int64_t keep);
+  void reset_composition();
+  bool ensure_composed();
+  void end_frame(int64_t n);
+  void blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows);
+  void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint32_t alpha) const;
+
+  Picture32 composed_;
+  bool composed_live_ = false;  // composed_ holds frames 0..drawn
+  int64_t stepped_ = -1;        // the frame the composed picture shows
+  bool frame_shown_ = false;    // that frame decoded and was drawn
+  // The part of the picture under a frame with disposal RESTORE_PREV.
+  Picture32 saved_;
+  int64_t saved_x_ = 0;
+  int64_t saved_y_ = 0;
+  bool has_saved_ = false;
+
+  std::vector<Frame_rows> cache_;
+  int64_t cache_bytes_ = 0;
+  int64_t cache_limit_ = FRAME_CACHE_BYTES;
+  int64_t use_clock_ = 0;
+  int64_t decode_count_ = 0;
+};
+
+}  // namespace brek

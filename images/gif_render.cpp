@@ -1,0 +1,248 @@
+// Decoding GIF frames and composing them on the logical screen.
+//
+// The composed picture is always the result of drawing frames 0..n in
+// order, each ending by its disposal method before the next is drawn: going
+// on to the next frame draws one frame, any other change of frame starts
+// over from frame 0 on a picture cleared to the opaque background colour.
+// Decoded frames carry no trace of the picture beneath them, so a frame
+// taken from the cache draws the same wherever the animation stands.
+#include <algorithm>
+#include <cstring>
+
+#include "images/gif.h"
+#include "images/lzw.h"
+#include "runtime/runtime_services.h"
+
+namespace brek {
+
+namespace {
+const Picture32& empty_picture() {
+  static const Picture32 kEmpty;
+  return kEmpty;
+}
+}  // namespace
+
+int64_t C_Gif::index_depth(int64_t palette_entries) {
+  int64_t n = 1;
+  while (n < 8 && (int64_t(1) << n) < palette_entries) ++n;
+  if (n == 1) return 1;
+  return n <= 4 ? 4 : 8;
+}
+
+void C_Gif::set_current_frame(int64_t index) {
+  if (is_none()) return;
+  if (index < 0 || index >= frame_count()) return;
+  current_frame = index;
+}
+
+int64_t C_Gif::frame_delay() const {
+  if (current_frame < 0 || current_frame >= frame_count()) return 0;
+  return frames[static_cast<size_t>(current_frame)].delay;
+}
+
+void C_Gif::set_frame_cache_limit(int64_t bytes) {
+  if (is_none()) return;
+  cache_limit_ = std::max<int64_t>(0, bytes);
+  evict_frames(-1);
+}
+
+const Picture32& C_Gif::render_current_frame() {
+  if (is_none() || frames.empty()) return empty_picture();
+  int64_t target = current_frame;
+  if (target != stepped_) {
+    int64_t from = (stepped_ >= 0 && target > stepped_) ? stepped_ + 1 : 0;
+    for (int64_t n = from; n <= target; ++n) {
+      draw_frame(n);
+      Brek_runtime::loop_tick();
+    }
+  }
+  last_rendered = target;
+  return composed_live_ ? composed_ : empty_picture();
+}
+
+void C_Gif::reset_composition() {
+  composed_live_ = false;
+  has_saved_ = false;
+  saved_.clear();
+}
+
+// Makes the composed picture current: a new one is the logical screen
+// filled with the background colour made opaque.
+bool C_Gif::ensure_composed() {
+  if (composed_live_) return true;
+  uint32_t back = pixel_from_color(background_color, 255);
+  if (composed_.width == screen_width && composed_.height == screen_height && !composed_.empty()) {
+    std::fill(composed_.pixels.begin(), composed_.pixels.end(), back);
+  } else if (!composed_.allocate(screen_width, screen_height, back)) {
+    return false;
+  }
+  composed_live_ = true;
+  return true;
+}
+
+// Frame n was shown; its disposal method prepares the picture for the next.
+void C_Gif::end_frame(int64_t n) {
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  bool saved = has_saved_;
+  has_saved_ = false;
+  if (!composed_live_ || !frame_shown_) return;
+  if (f.disposal == disposal_method::RESTORE_BACK) {
+    composed_.fill_rect(f.left, f.top, f.width, f.height, pixel_from_color(background_color, 255));
+  } else if (f.disposal == disposal_method::RESTORE_PREV && saved) {
+    for (int64_t y = 0; y < saved_.height; ++y)
+      std::memcpy(composed_.row(saved_y_ + y) + saved_x_, saved_.row(y),
+                  static_cast<size_t>(saved_.width) * 4);
+  }
+}
+
+void C_Gif::draw_frame(int64_t n) {
+  if (is_none() || n < 0 || n >= frame_count()) return;
+  if (n == 0)
+    reset_composition();
+  else
+    end_frame(n - 1);
+  stepped_ = n;
+  frame_shown_ = false;
+
+  const Frame_rows* rows = frame_rows(n);
+  if (!rows || !ensure_composed()) return;
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+
+  if (f.disposal == disposal_method::RESTORE_PREV) {
+    // Only the frame's own rectangle changes; keep what lies under it.
+    int64_t x = f.left, y = f.top, w = f.width, h = f.height;
+    if (clip_rect(x, y, w, h, composed_.width, composed_.height) && saved_.allocate(w, h, 0)) {
+      for (int64_t r = 0; r < h; ++r)
+        std::memcpy(saved_.row(r), composed_.row(y + r) + x, static_cast<size_t>(w) * 4);
+      saved_x_ = x;
+      saved_y_ = y;
+      has_saved_ = true;
+    }
+  }
+  blit_frame(f, *rows);
+  frame_shown_ = true;
+}
+
+void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint32_t alpha) const {
+  // Indexes beyond the palette show grey.
+  uint32_t grey = pixel_from_rgb(128, 128, 128, alpha);
+  std::fill_n(table, 256, grey);
+  size_t k = std::min<size_t>(f.palette.size(), 256);
+  for (size_t i = 0; i < k; ++i)
+    table[i] = pixel_from_rgb(f.palette[i].red, f.palette[i].green, f.palette[i].blue, alpha);
+}
+
+namespace {
+inline unsigned index_at(const uint8_t* row, int64_t x, int bits) {
+  switch (bits) {
+    case 8: return row[x];
+    case 4: return (row[x >> 1] >> ((x & 1) * 4)) & 0x0F;
+    default: return (row[x >> 3] >> (x & 7)) & 1;
+  }
+}
+}  // namespace
+
+// Draws the frame at its place, clipped to the screen; its transparent
+// pixels leave the picture beneath.
+void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
+  int64_t x = f.left, y = f.top, w = f.width, h = f.height;
+  if (!clip_rect(x, y, w, h, composed_.width, composed_.height)) return;
+  const int64_t sx = x - f.left, sy = y - f.top;
+  uint32_t table[256];
+  color_table(f, table, 255);
+  const int64_t t = (f.transparent_index >= 0 && f.transparent_index < 256) ? f.transparent_index : -1;
+  const uint8_t* base = rows.rows.data();
+
+  for (int64_t r = 0; r < h; ++r) {
+    const uint8_t* src = base + (sy + r) * rows.stride;
+    uint32_t* dst = composed_.row(y + r) + x;
+    if (rows.bits == 8) {
+      const uint8_t* s = src + sx;
+      if (t < 0) {
+        for (int64_t i = 0; i < w; ++i) dst[i] = table[s[i]];
+      } else {
+        for (int64_t i = 0; i < w; ++i) {
+          unsigned idx = s[i];
+          if (idx != static_cast<unsigned>(t)) dst[i] = table[idx];
+        }
+      }
+    } else {
+      for (int64_t i = 0; i < w; ++i) {
+        unsigned idx = index_at(src, sx + i, rows.bits);
+        if (static_cast<int64_t>(idx) != t) dst[i] = table[idx];
+      }
+    }
+  }
+}
+
+Picture32 C_Gif::decode_frame(int64_t n) {
+  Picture32 pic;
+  if (is_none() || n < 0 || n >= frame_count()) return pic;
+  const Frame_rows* rows = frame_rows(n);
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (!rows || !pic.allocate(f.width, f.height, 0)) return pic;
+  uint32_t opaque[256], clear[256];
+  color_table(f, opaque, 255);
+  color_table(f, clear, 0);
+  for (int64_t y = 0; y < f.height; ++y) {
+    const uint8_t* src = rows->rows.data() + y * rows->stride;
+    uint32_t* dst = pic.row(y);
+    for (int64_t x = 0; x < f.width; ++x) {
+      unsigned idx = index_at(src, x, rows->bits);
+      dst[x] = static_cast<int64_t>(idx) == f.transparent_index ? clear[idx] : opaque[idx];
+    }
+  }
+  return pic;
+}
+
+// The index rows of frame n, from the cache or decoded now; nullptr when
+// the frame does not decode (remembered, so it is not tried again).
+const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n) {
+  if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
+  Frame_rows& c = cache_[static_cast<size_t>(n)];
+  if (c.failed) return nullptr;
+  if (!c.rows.empty()) {
+    c.used = ++use_clock_;
+    return &c;
+  }
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (f.width <= 0 || f.height <= 0 || f.width * f.height > Picture32::MAX_PIXELS ||
+      f.data.empty()) {
+    c.failed = true;
+    return nullptr;
+  }
+  int64_t bits = index_depth(static_cast<int64_t>(f.palette.size()));
+  DynAByte rows = C_Lzw::decompress(f.data.data(), static_cast<int64_t>(f.data.size()), 1,
+                                    f.interlaced, f.data[0], bits, f.height, f.width);
+  ++decode_count_;
+  if (rows.empty()) {
+    c.failed = true;
+    return nullptr;
+  }
+  c.stride = C_Lzw::row_stride(f.width, bits);
+  c.bits = static_cast<int>(bits);
+  c.rows = std::move(rows);
+  c.used = ++use_clock_;
+  cache_bytes_ += c.rows.count();
+  evict_frames(n);
+  return &c;
+}
+
+// Drops the least recently used frames until the cache fits its budget;
+// frame `keep` stays.
+void C_Gif::evict_frames(int64_t keep) {
+  while (cache_bytes_ > cache_limit_) {
+    int64_t victim = -1;
+    for (size_t i = 0; i < cache_.size(); ++i) {
+      if (static_cast<int64_t>(i) == keep || cache_[i].rows.empty()) continue;
+      if (victim < 0 || cache_[i].used < cache_[static_cast<size_t>(victim)].used)
+        victim = static_cast<int64_t>(i);
+    }
+    if (victim < 0) return;
+    Frame_rows& v = cache_[static_cast<size_t>(victim)];
+    cache_bytes_ -= v.rows.count();
+    v.rows = DynAByte();
+  }
+}
+
+}  // namespace brek

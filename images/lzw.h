@@ -1,0 +1,85 @@
+#pragma once
+// LZW decompression of one GIF frame's image data into rows of pixel
+// indexes.
+//
+// Output: `height` rows of `row_stride(width, bits_per_pixel)` bytes each
+// (a multiple of 4), top row first, the GIF interlace order undone. Within
+// a row, 8 bits: byte c is column c; 4 bits: column c is in byte c / 2, an
+// even column in the low nibble; 1 bit: column c is bit c % 8 of byte c / 8,
+// counted from the least significant bit. Pixels the data does not reach
+// stay 0.
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/dyn_array.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+class C_Lzw : public Brek_object {
+  BREK_CLASS(C_Lzw)
+ public:
+  // The largest output one call produces (256 MiB).
+  static constexpr int64_t MAX_OUTPUT_BYTES = int64_t(1) << 28;
+
+  // Decodes the data sub-blocks that start at data[position] (the length
+  // byte of the first sub-block, just after the minimum-code-size byte).
+  // Gives an empty array, decoding nothing, when the minimum code size is
+  // outside 2..8, the bits per pixel are not 1, 4 or 8, the width or height
+  // is outside 1..65535 or the output would pass MAX_OUTPUT_BYTES.
+  // Decoding ends at the end code, when the picture is full, at the
+  // terminating zero-length sub-block or at the end of the data, whichever
+  // comes first; bytes outside data[0..size) are never read.
+  static DynAByte decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
+                             int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
+                             int64_t width);
+  static DynAByte decompress(const DynAByte& data, int64_t position, bool interlaced,
+                             int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
+                             int64_t width);
+
+  // Bytes per output row: whole 32-bit words.
+  static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {
+    return (width * bits_per_pixel + 31) / 32 * 4;
+  }
+
+  // The row that follows `row` in the interlace order, advancing the pass;
+  // at or beyond the height once every pass is done.
+  int64_t next_interlaced_row(int64_t row);
+
+ private:
+  void gather(const uint8_t* data, int64_t size, int64_t position);
+  void decode_loop();
+  inline int next_code();
+  inline void emit(const uint8_t* s, int64_t n);
+  inline void put_pixel(uint8_t index);
+  void next_row();
+
+  // The data sub-blocks' payload, joined.
+  std::vector<uint8_t> bytes_;
+  int64_t read_pos_ = 0;
+  uint64_t bit_buffer_ = 0;
+  int bits_held_ = 0;
+
+  int min_code_size_ = 0;
+  int code_width_ = 0;
+  int code_mask_ = 0;
+  int end_code_ = 0;
+
+  uint8_t* out_ = nullptr;
+  int64_t width_ = 0;
+  int64_t height_ = 0;
+  int64_t column_ = 0;
+  int64_t row_ = 0;
+  int bits_per_pixel_ = 8;
+  bool interlaced_ = false;
+  int pass_ = 0;
+  int64_t stride_ = 0;
+  int64_t row_offset_ = 0;
+
+  uint16_t prefix_[4096] = {};
+  uint8_t suffix_[4096] = {};
+  uint8_t stack_[4100] = {};
+};
+
+}  // namespace brek

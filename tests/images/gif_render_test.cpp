@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include "gif_test_support.h"
+#include "images/gif.h"
+
+using brek::C_Gif;
+using brek::disposal_method;
+using brek::Picture32;
+using brek::Ref;
+using namespace gif_test;
+
+namespace {
+
+// Background (entry 0), red, green, blue.
+const brek::Gif_palette kPal = make_palette({0x808000, 0xFF0000, 0x00FF00, 0x0000FF});
+constexpr uint32_t BG = 0xFF808000, R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF;
+
+Ref<C_Gif> load(const Gif_writer& w) { return C_Gif::load_from_bytes(w.bytes()); }
+
+std::vector<uint32_t> row_of(const Picture32& p, int64_t y = 0) {
+  if (p.empty()) return {};
+  return std::vector<uint32_t>(p.row(y), p.row(y) + p.width);
+}
+
+std::vector<uint32_t> show(Ref<C_Gif>& gif, int64_t frame, int64_t y = 0) {
+  gif->set_current_frame(frame);
+  return row_of(gif->render_current_frame(), y);
+}
+
+// Three frames on a 6 x 1 screen: all red; green at 1..2; blue at 3.
+Gif_writer three_frames(int d0, int d1, int d2 = 0) {
+  Gif_writer w;
+  w.header(6, 1, kPal)
+      .graphic_control(d0, 1).image(solid(0, 0, 6, 1, 1))
+      .graphic_control(d1, 1).image(solid(1, 0, 2, 1, 2))
+      .graphic_control(d2, 1).image(solid(3, 0, 1, 1, 3))
+      .trailer();
+  return w;
+}
+
+using Row = std::vector<uint32_t>;
+
+}  // namespace
+
+TEST(GifRender, DisposalMethodsOverThreeFrames) {
+  {  // leave in place
+    auto gif = load(three_frames(1, 1));
+    EXPECT_EQ(show(gif, 0), (Row{R, R, R, R, R, R}));
+    EXPECT_EQ(show(gif, 1), (Row{R, G, G, R, R, R}));
+    EXPECT_EQ(show(gif, 2), (Row{R, G, G, B, R, R}));
+  }
+  {  // restore the background: only the frame's own rectangle, after it was shown
+    auto gif = load(three_frames(1, 2));
+    EXPECT_EQ(show(gif, 1), (Row{R, G, G, R, R, R}));
+    EXPECT_EQ(show(gif, 2), (Row{R, BG, BG, B, R, R}));
+  }
+  {  // restore the previous picture
+    auto gif = load(three_frames(1, 3));
+    EXPECT_EQ(show(gif, 1), (Row{R, G, G, R, R, R}));
+    EXPECT_EQ(show(gif, 2), (Row{R, R, R, B, R, R}));
+  }
+  {  // an undefined disposal takes the one of the frame before
+    auto gif = load(three_frames(2, 0));
+    EXPECT_EQ(gif->frames[1].disposal, disposal_method::RESTORE_BACK);
+    EXPECT_EQ(show(gif, 1), (Row{BG, G, G, BG, BG, BG}));
+    EXPECT_EQ(show(gif, 2), (Row{BG, BG, BG, B, BG, BG}));
+  }
+  {  // restore-previous as the first frame: back to the background
+    auto gif = load(three_frames(3, 1));
+    EXPECT_EQ(show(gif, 1), (Row{BG, G, G, BG, BG, BG}));
+  }
+}
+
+TEST(GifRender, TransparentPixels) {
+  // Frame 0's transparent pixels show the opaque background; a transparent
+  // frame over a frame left in place shows the earlier picture.
+  Image_spec f0 = solid(0, 0, 4, 1, 1);
+  f0.indexes = {1, 3, 3, 1};
+  Image_spec f1 = solid(0, 0, 4, 1, 3);
+  f1.indexes = {3, 2, 3, 3};
+  Gif_writer w;
+  w.header(4, 1, kPal).graphic_control(1, 1, 3).image(f0).graphic_control(1, 1, 3).image(f1).trailer();
+  auto gif = load(w);
+  EXPECT_EQ(show(gif, 0), (Row{R, BG, BG, R}));
+  EXPECT_EQ(show(gif, 1), (Row{R, G, BG, R}));
+  // The frame alone: alpha 0 where transparent.
+  Picture32 alone = gif->decode_frame(1);
+  EXPECT_EQ(row_of(alone), (Row{0x000000FF, G, 0x000000FF, 0x000000FF}));
+
+  // Frame 0 undefined, frame 1 transparent: frame 0 is left in place.
+  Gif_writer u;
+  u.header(4, 1, kPal).graphic_control(0, 1).image(solid(0, 0, 4, 1, 1))
+      .graphic_control(0, 1, 3).image(f1).trailer();
+  auto g2 = load(u);
+  EXPECT_EQ(g2->frames[0].disposal, disposal_method::LEAVE);
+  EXPECT_EQ(show(g2, 1), (Row{R, G, R, R}));
+}
+
+TEST(GifRender, RendersOnlyWhatChanged) {
+  Gif_writer w;
+  w.header(4, 4, kPal).image(solid(0, 0, 4, 4, 2)).trailer();
+  auto gif = load(w);
+  EXPECT_EQ(gif->frames_decoded(), 1);  // frame 0 is composed on reading
+  const Picture32& a = gif->render_current_frame();
+  const Picture32& b = gif->render_current_frame();
+  EXPECT_EQ(&a, &b);
+  EXPECT_EQ(gif->frames_decoded(), 1);
+  EXPECT_EQ(a.pixel(3, 3), G);
+  // Out-of-range frame choices change nothing.
+  gif->set_current_frame(1);
+  gif->set_current_frame(-1);
+  EXPECT_EQ(gif->current_frame, 0);
+}
+
+TEST(GifRender, JumpsGiveWhatPlayingInOrderGives) {
+  // Six frames with every disposal: each paints one pixel of a 6 x 2
+  // screen and some cover the whole row.
+  Gif_writer w;
+  w.header(6, 2, kPal);
+  int disposals[6] = {1, 3, 2, 0, 3, 1};
+  for (int i = 0; i < 6; ++i) {
+    Image_spec s = (i % 3 == 0) ? solid(0, 0, 6, 2, static_cast<uint8_t>(1 + i % 3))
+                                : solid(i, i % 2, 1, 1, static_cast<uint8_t>(1 + i % 3));
+    if (i == 3) s.indexes[4] = 0;  // and one transparent pixel
+    w.graphic_control(disposals[i], 1, i == 3 ? 0 : -1).image(s);
+  }
+  w.trailer();
+  std::vector<Picture32> in_order;
+  auto seq = load(w);
+  for (int i = 0; i < 6; ++i) {
+    seq->set_current_frame(i);
+    in_order.push_back(seq->render_current_frame());
+  }
+  for (int from = 0; from < 6; ++from) {
+    for (int to = 0; to < 6; ++to) {
+      auto gif = load(w);
+      show(gif, from);
+      gif->set_current_frame(to);
+      EXPECT_EQ(gif->render_current_frame().pixels, in_order[to].pixels) << from << " -> " << to;
+      EXPECT_EQ(gif->last_rendered, to);
+    }
+  }
+}
+
+TEST(GifRender, FramesOutsideTheScreenAreClipped) {
+  Image_spec part = solid(2, 1, 5, 5, 3);
+  part.indexes[0] = 0;  // transparent corner, inside the screen
+  Gif_writer w;
+  w.header(4, 3, kPal)
+      .graphic_control(1, 1).image(solid(0, 0, 4, 3, 1))
+      .graphic_control(2, 1, 0).image(part)
+      .graphic_control(3, 1).image(solid(100, 100, 8, 8, 2))   // wholly outside
+      .graphic_control(2, 1).image(solid(65530, 0, 6, 1, 2))
+      .image(solid(0, 0, 1, 1, 2))
+      .trailer();
+  auto gif = load(w);
+  EXPECT_EQ(show(gif, 1, 0), (Row{R, R, R, R}));
+  EXPECT_EQ(show(gif, 1, 1), (Row{R, R, R, B}));
+  EXPECT_EQ(show(gif, 1, 2), (Row{R, R, B, B}));
+  EXPECT_EQ(show(gif, 2, 1), (Row{R, R, BG, BG}));
+  EXPECT_EQ(show(gif, 4, 2), (Row{R, R, BG, BG}));
+  EXPECT_EQ(show(gif, 4, 0), (Row{G, R, R, R}));
+}
+
+TEST(GifRender, IndexDepthsAndColours) {
+  EXPECT_EQ(C_Gif::index_depth(0), 1);
+  EXPECT_EQ(C_Gif::index_depth(2), 1);
+  EXPECT_EQ(C_Gif::index_depth(3), 4);
+  EXPECT_EQ(C_Gif::index_depth(16), 4);
+  EXPECT_EQ(C_Gif::index_depth(17), 8);
+  EXPECT_EQ(C_Gif::index_depth(256), 8);
+
+  // A 2-colour, a 16-colour and a 256-colour frame over 9 columns, and
+  // indexes beyond a 4-entry palette showing grey.
+  for (int entries : {2, 16, 256}) {
+    Image_spec s = solid(0, 0, 9, 2, 0);
+    for (int i = 0; i < 18; ++i) s.indexes[i] = static_cast<uint8_t>((i * 5) % entries);
+    Gif_writer w;
+    w.header(9, 2, grey_palette(entries)).image(s).trailer();
+    auto gif = load(w);
+    const Picture32& p = gif->render_current_frame();
+    for (int i = 0; i < 18; ++i) {
+      uint32_t v = grey_palette(entries)[s.indexes[i]].red;
+      ASSERT_EQ(p.pixel(i % 9, i / 9), 0xFF000000u | v << 16 | v << 8 | v) << entries << " " << i;
+    }
+  }
+  Image_spec beyond = solid(0, 0, 3, 1, 1);
+  beyond.indexes = {1, 6, 7};
+  beyond.min_code_size = 3;
+  Gif_writer w;
+  w.header(3, 1, kPal).image(beyond).trailer();
+  EXPECT_EQ(row_of(load(w)->render_current_frame()), (Row{R, 0xFF808080, 0xFF808080}));
+}
+
+TEST(GifRender, FramesThatDoNotDecodeAreSkipped) {
+  // Minimum code size 12, a frame of width 0, then a good frame.
+  std::string bad = std::string(",\0\0\0\0\x02\0\x01\0\0\x0C\x02\xFF\xFF\0", 15);
+  std::string empty = std::string(",\0\0\0\0\0\0\x01\0\0\x02\x02\x44\x01\0", 15);
+  Gif_writer w;
+  w.header(2, 1, kPal).graphic_control(1, 1).image(solid(0, 0, 2, 1, 1)).raw(bad).raw(empty)
+      .image(solid(1, 0, 1, 1, 3)).trailer();
+  auto gif = load(w);
+  ASSERT_EQ(gif->frame_count(), 4);
+  EXPECT_EQ(show(gif, 1), (Row{R, R}));
+  EXPECT_EQ(show(gif, 2), (Row{R, R}));
+  EXPECT_EQ(show(gif, 3), (Row{R, B}));
+  EXPECT_TRUE(gif->decode_frame(1).empty());
+  int64_t decoded = gif->frames_decoded();
+  show(gif, 2);
+  show(gif, 1);
+  EXPECT_EQ(gif->frames_decoded(), decoded);  // failures are remembered
+
+  // Nothing decodes at all: no picture.
+  Gif_writer none;
+  none.header(2, 1, kPal).raw(bad).trailer();
+  auto g2 = load(none);
+  EXPECT_EQ(g2->frame_count(), 1);
+  EXPECT_TRUE(g2->render_current_frame().empty());
+}
+
+TEST(GifRender, LargeScreensAndFramesAreCapped) {
+  // Legal sizes whose pictures would pass the limit: no picture, no crash.
+  Gif_writer w;
+  w.header(65535, 65535, kPal).image(solid(0, 0, 2, 2, 1)).trailer();
+  auto gif = load(w);
+  EXPECT_EQ(gif->width(), 65535);
+  EXPECT_EQ(gif->frame_count(), 1);
+  EXPECT_TRUE(gif->render_current_frame().empty());
+
+  std::string huge = std::string(",\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x44\x01\0", 15);
+  Gif_writer f;
+  f.header(4, 4, kPal).image(solid(0, 0, 4, 4, 1)).raw(huge).trailer();
+  auto g2 = load(f);
+  g2->set_current_frame(1);
+  EXPECT_EQ(g2->render_current_frame().pixel(0, 0), R);
+  EXPECT_TRUE(g2->decode_frame(1).empty());
+}
+
+TEST(GifRender, TheFrameCacheStaysWithinItsBudget) {
+  Gif_writer w;
+  w.header(64, 64, grey_palette(256));
+  for (int i = 0; i < 30; ++i) {
+    Image_spec s = solid(0, 0, 64, 64, 0);
+    for (size_t k = 0; k < s.indexes.size(); ++k) s.indexes[k] = static_cast<uint8_t>((k * (i + 1)) >> 4);
+    w.graphic_control(i % 2 ? 3 : 1, 2, 5).image(s);
+  }
+  w.trailer();
+  auto unbounded = load(w);
+  auto bounded = load(w);
+  bounded->set_frame_cache_limit(5 * 64 * 64);
+  for (int loop = 0; loop < 2; ++loop) {
+    for (int i = 0; i < 30; ++i) {
+      ASSERT_EQ(show(bounded, i, 7), show(unbounded, i, 7)) << i;
+      ASSERT_LE(bounded->frame_cache_bytes(), 5 * 64 * 64);
+    }
+  }
+  EXPECT_EQ(unbounded->frames_decoded(), 30);
+  EXPECT_EQ(bounded->frames_decoded(), 60);
+  EXPECT_EQ(unbounded->frame_cache_bytes(), 30 * 64 * 64);
+}
+
+TEST(GifRender, TheNoneGifIsSafe) {
+  Ref<C_Gif> none;
+  EXPECT_EQ(none->frame_count(), 0);
+  none->set_current_frame(0);
+  none->draw_frame(0);
+  EXPECT_TRUE(none->render_current_frame().empty());
+  EXPECT_TRUE(none->decode_frame(0).empty());
+  EXPECT_EQ(none->frame_delay(), 0);
+}
