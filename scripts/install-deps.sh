@@ -11,6 +11,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth poppler-utils
+  libgif-dev gifsicle
 )
 
 missing=()
