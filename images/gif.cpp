@@ -4,20 +4,16 @@
 #include "images/gif.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
+#include "baselib/global_var.h"
+#include "baselib/stream.h"
+#include "images/image_file_io.h"
 #include "runtime/runtime_services.h"
 
 namespace brek {
 
 namespace {
-
-// Stands for the global option "Gif_code" until the program's store of
-// global options reads it.
-std::atomic<int64_t> g_gif_code{0};
 
 constexpr int kEnd = -1;  // no byte: the end of the data
 
@@ -90,11 +86,12 @@ struct C_Gif::Reader {
 
 // ---- the option -------------------------------------------------------------
 
-void C_Gif::set_gif_code(gif_code_from code) { g_gif_code = static_cast<int64_t>(code); }
-void C_Gif::set_gif_code_value(int64_t value) { g_gif_code = value; }
+void C_Gif::set_gif_code(gif_code_from code) {
+  C_Global_var::set("Gif_code", static_cast<int64_t>(code));
+}
 
 gif_code_from C_Gif::gif_code() {
-  int64_t v = g_gif_code;
+  int64_t v = C_Global_var::get("Gif_code");
   if (v == 1) return gif_code_from::GIF_NATIVE;
   if (v == 2) return gif_code_from::GIF_Brek;
   return gif_code_from::GIF_BOTH;
@@ -103,11 +100,25 @@ gif_code_from C_Gif::gif_code() {
 // ---- loading ----------------------------------------------------------------
 
 Ref<C_Gif> C_Gif::load_from_file(const std::string& file_name) {
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) return Ref<C_Gif>();
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Ref<C_Gif>();
-  return load_from_bytes(bytes);
+  std::vector<uint8_t> bytes;
+  if (!Image_file_io::read_whole_file(file_name, bytes)) return Ref<C_Gif>();
+  return load_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+Ref<C_Gif> C_Gif::load_from_stream(const Ref<C_Stream>& stream) {
+  std::vector<uint8_t> bytes;
+  int64_t rest = stream->size_int64() - stream->position_int64();
+  if (rest > 0 && rest <= Image_file_io::MAX_FILE_BYTES) {
+    bytes.resize(static_cast<size_t>(rest));
+    int64_t got = 0;
+    while (got < rest) {
+      int64_t n = stream->read_buffer(bytes.data() + got, rest - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    bytes.resize(static_cast<size_t>(got));
+  }
+  return load_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 Ref<C_Gif> C_Gif::load_from_bytes(const std::string& data) {

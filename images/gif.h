@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "images/picture32.h"
+#include "drawing/pixels.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
 
 namespace brek {
+
+class C_Stream;
 
 // Which reader takes a GIF file (the global option "Gif_code").
 enum class gif_code_from { GIF_BOTH, GIF_NATIVE, GIF_Brek };
@@ -99,18 +101,26 @@ class C_Gif : public Brek_object {
   // The file read by the reader that the option selects; the None C_Gif when
   // the file cannot be read.
   static Ref<C_Gif> load_from_file(const std::string& file_name);
+  // The rest of the stream from its position, read as load_from_bytes.
+  static Ref<C_Gif> load_from_stream(const Ref<C_Stream>& stream);
   // A new C_Gif read from the bytes by the reader that the option selects.
   // A byte string that is not a GIF gives a C_Gif without frames.
   static Ref<C_Gif> load_from_bytes(const uint8_t* data, int64_t size);
   static Ref<C_Gif> load_from_bytes(const DynAByte& data);
   static Ref<C_Gif> load_from_bytes(const std::string& data);
 
-  // The option "Gif_code"; a stored value other than 0, 1 or 2 reads as
-  // GIF_BOTH. No native GIF reader exists on this platform: GIF_BOTH reads
-  // with the own reader and GIF_NATIVE gives C_Gif objects without frames.
+  // The global option "Gif_code"; a stored value other than 0, 1 or 2
+  // reads as GIF_BOTH. No native GIF reader exists on this platform:
+  // GIF_BOTH reads with the own reader and GIF_NATIVE gives C_Gif objects
+  // without frames.
   static void set_gif_code(gif_code_from code);
-  static void set_gif_code_value(int64_t value);
   static gif_code_from gif_code();
+
+  // The pixel of a colour of the program (red in the low byte) with alpha.
+  static uint32_t pixel_of(int64_t color, uint8_t alpha) {
+    uint32_t c = static_cast<uint32_t>(color);
+    return Pixels::bgra(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), alpha);
+  }
 
   int64_t width() const { return screen_width; }
   int64_t height() const { return screen_height; }
@@ -124,14 +134,14 @@ class C_Gif : public Brek_object {
   int64_t frame_delay() const;
   // The logical screen showing the current frame, composed from frame 0
   // on. An empty picture when no frame up to the current one could be
-  // decoded or the screen is larger than Picture32::MAX_PIXELS.
-  const Picture32& render_current_frame();
+  // decoded or the screen is larger than Pixels allows.
+  const Pixels& render_current_frame();
   // Ends the showing of frame n - 1 by its disposal and draws frame n over
   // the composed picture.
   void draw_frame(int64_t n);
   // Frame n alone: its width by height, transparent pixels with alpha 0.
   // Empty when it does not decode.
-  Picture32 decode_frame(int64_t n);
+  Pixels decode_frame(int64_t n);
 
   // Bits per pixel of the index rows for a palette of this many entries:
   // 1 for 2 entries, 4 for up to 16, 8 above.
@@ -190,14 +200,14 @@ class C_Gif : public Brek_object {
   bool ensure_composed();
   void end_frame(int64_t n);
   void blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows);
-  void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint32_t alpha) const;
+  void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const;
 
-  Picture32 composed_;
+  Pixels composed_;
   bool composed_live_ = false;  // composed_ holds frames 0..drawn
   int64_t stepped_ = -1;        // the frame the composed picture shows
   bool frame_shown_ = false;    // that frame decoded and was drawn
   // The part of the picture under a frame with disposal RESTORE_PREV.
-  Picture32 saved_;
+  Pixels saved_;
   int64_t saved_x_ = 0;
   int64_t saved_y_ = 0;
   bool has_saved_ = false;

@@ -16,9 +16,27 @@
 namespace brek {
 
 namespace {
-const Picture32& empty_picture() {
-  static const Picture32 kEmpty;
+const Pixels& empty_picture() {
+  static const Pixels kEmpty;
   return kEmpty;
+}
+
+// Clips the rectangle (x, y, w, h) to the picture; false when nothing of it
+// is left.
+bool clip_to(const Pixels& p, int64_t& x, int64_t& y, int64_t& w, int64_t& h) {
+  int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+  int64_t x1 = std::min<int64_t>(x + w, p.width()), y1 = std::min<int64_t>(y + h, p.height());
+  if (w <= 0 || h <= 0 || x1 <= x0 || y1 <= y0) return false;
+  x = x0;
+  y = y0;
+  w = x1 - x0;
+  h = y1 - y0;
+  return true;
+}
+
+void fill_rect(Pixels& p, int64_t x, int64_t y, int64_t w, int64_t h, uint32_t value) {
+  if (!clip_to(p, x, y, w, h)) return;
+  for (int64_t r = y; r < y + h; ++r) std::fill_n(p.row(static_cast<int>(r)) + x, w, value);
 }
 }  // namespace
 
@@ -46,7 +64,7 @@ void C_Gif::set_frame_cache_limit(int64_t bytes) {
   evict_frames(-1);
 }
 
-const Picture32& C_Gif::render_current_frame() {
+const Pixels& C_Gif::render_current_frame() {
   if (is_none() || frames.empty()) return empty_picture();
   int64_t target = current_frame;
   if (target != stepped_) {
@@ -70,10 +88,11 @@ void C_Gif::reset_composition() {
 // filled with the background colour made opaque.
 bool C_Gif::ensure_composed() {
   if (composed_live_) return true;
-  uint32_t back = pixel_from_color(background_color, 255);
-  if (composed_.width == screen_width && composed_.height == screen_height && !composed_.empty()) {
-    std::fill(composed_.pixels.begin(), composed_.pixels.end(), back);
-  } else if (!composed_.allocate(screen_width, screen_height, back)) {
+  uint32_t back = pixel_of(background_color, 255);
+  if (composed_.width() == screen_width && composed_.height() == screen_height && !composed_.empty()) {
+    std::fill_n(composed_.words(), int64_t(composed_.width()) * composed_.height(), back);
+  } else if (!Pixels::size_allowed(screen_width, screen_height) ||
+             !composed_.resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) {
     return false;
   }
   composed_live_ = true;
@@ -87,11 +106,11 @@ void C_Gif::end_frame(int64_t n) {
   has_saved_ = false;
   if (!composed_live_ || !frame_shown_) return;
   if (f.disposal == disposal_method::RESTORE_BACK) {
-    composed_.fill_rect(f.left, f.top, f.width, f.height, pixel_from_color(background_color, 255));
+    fill_rect(composed_, f.left, f.top, f.width, f.height, pixel_of(background_color, 255));
   } else if (f.disposal == disposal_method::RESTORE_PREV && saved) {
-    for (int64_t y = 0; y < saved_.height; ++y)
-      std::memcpy(composed_.row(saved_y_ + y) + saved_x_, saved_.row(y),
-                  static_cast<size_t>(saved_.width) * 4);
+    for (int y = 0; y < saved_.height(); ++y)
+      std::memcpy(composed_.row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
+                  static_cast<size_t>(saved_.width()) * 4);
   }
 }
 
@@ -111,9 +130,9 @@ void C_Gif::draw_frame(int64_t n) {
   if (f.disposal == disposal_method::RESTORE_PREV) {
     // Only the frame's own rectangle changes; keep what lies under it.
     int64_t x = f.left, y = f.top, w = f.width, h = f.height;
-    if (clip_rect(x, y, w, h, composed_.width, composed_.height) && saved_.allocate(w, h, 0)) {
-      for (int64_t r = 0; r < h; ++r)
-        std::memcpy(saved_.row(r), composed_.row(y + r) + x, static_cast<size_t>(w) * 4);
+    if (clip_to(composed_, x, y, w, h) && saved_.resize(static_cast<int>(w), static_cast<int>(h), 0)) {
+      for (int r = 0; r < h; ++r)
+        std::memcpy(saved_.row(r), composed_.row(static_cast<int>(y) + r) + x, static_cast<size_t>(w) * 4);
       saved_x_ = x;
       saved_y_ = y;
       has_saved_ = true;
@@ -123,13 +142,12 @@ void C_Gif::draw_frame(int64_t n) {
   frame_shown_ = true;
 }
 
-void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint32_t alpha) const {
+void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const {
   // Indexes beyond the palette show grey.
-  uint32_t grey = pixel_from_rgb(128, 128, 128, alpha);
-  std::fill_n(table, 256, grey);
+  std::fill_n(table, 256, Pixels::bgra(128, 128, 128, alpha));
   size_t k = std::min<size_t>(f.palette.size(), 256);
   for (size_t i = 0; i < k; ++i)
-    table[i] = pixel_from_rgb(f.palette[i].red, f.palette[i].green, f.palette[i].blue, alpha);
+    table[i] = Pixels::bgra(f.palette[i].blue, f.palette[i].green, f.palette[i].red, alpha);
 }
 
 namespace {
@@ -146,7 +164,7 @@ inline unsigned index_at(const uint8_t* row, int64_t x, int bits) {
 // pixels leave the picture beneath.
 void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
   int64_t x = f.left, y = f.top, w = f.width, h = f.height;
-  if (!clip_rect(x, y, w, h, composed_.width, composed_.height)) return;
+  if (!clip_to(composed_, x, y, w, h)) return;
   const int64_t sx = x - f.left, sy = y - f.top;
   uint32_t table[256];
   color_table(f, table, 255);
@@ -155,7 +173,7 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
 
   for (int64_t r = 0; r < h; ++r) {
     const uint8_t* src = base + (sy + r) * rows.stride;
-    uint32_t* dst = composed_.row(y + r) + x;
+    uint32_t* dst = composed_.row(static_cast<int>(y + r)) + x;
     if (rows.bits == 8) {
       const uint8_t* s = src + sx;
       if (t < 0) {
@@ -175,18 +193,18 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
   }
 }
 
-Picture32 C_Gif::decode_frame(int64_t n) {
-  Picture32 pic;
+Pixels C_Gif::decode_frame(int64_t n) {
+  Pixels pic;
   if (is_none() || n < 0 || n >= frame_count()) return pic;
   const Frame_rows* rows = frame_rows(n);
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
-  if (!rows || !pic.allocate(f.width, f.height, 0)) return pic;
+  if (!rows || !pic.resize(static_cast<int>(f.width), static_cast<int>(f.height), 0)) return pic;
   uint32_t opaque[256], clear[256];
   color_table(f, opaque, 255);
   color_table(f, clear, 0);
   for (int64_t y = 0; y < f.height; ++y) {
     const uint8_t* src = rows->rows.data() + y * rows->stride;
-    uint32_t* dst = pic.row(y);
+    uint32_t* dst = pic.row(static_cast<int>(y));
     for (int64_t x = 0; x < f.width; ++x) {
       unsigned idx = index_at(src, x, rows->bits);
       dst[x] = static_cast<int64_t>(idx) == f.transparent_index ? clear[idx] : opaque[idx];
@@ -206,8 +224,7 @@ const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n) {
     return &c;
   }
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
-  if (f.width <= 0 || f.height <= 0 || f.width * f.height > Picture32::MAX_PIXELS ||
-      f.data.empty()) {
+  if (!Pixels::size_allowed(f.width, f.height) || f.data.empty()) {
     c.failed = true;
     return nullptr;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "baselib/memory_stream.h"
 #include "runtime/runtime_services.h"
 
 namespace brek {
@@ -17,6 +18,20 @@ DynAByte C_Lzw::decompress(const DynAByte& data, int64_t position, bool interlac
                            int64_t width) {
   return decompress(data.data(), data.count(), position, interlaced, min_code_size,
                     bits_per_pixel, height, width);
+}
+
+Ref<C_Memory_stream_contig> C_Lzw::decompress(const Ref<C_Memory_stream_contig>& data,
+                                              bool interlaced, int64_t min_code_size,
+                                              int64_t bits_per_pixel, int64_t height,
+                                              int64_t width) {
+  DynAByte rows = decompress(data->data.data(), std::min(data->used(), data->data.count()), data->pos(),
+                             interlaced, min_code_size, bits_per_pixel, height, width);
+  if (rows.empty()) return Ref<C_Memory_stream_contig>();
+  Ref<C_Memory_stream_contig> out = C_Memory_stream_contig::create();
+  int64_t n = rows.count();
+  out->data = std::move(rows);
+  out->set_size(n);
+  return out;
 }
 
 DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,

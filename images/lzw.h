@@ -17,6 +17,8 @@
 
 namespace brek {
 
+class C_Memory_stream_contig;
+
 class C_Lzw : public Brek_object {
   BREK_CLASS(C_Lzw)
  public:
@@ -37,6 +39,14 @@ class C_Lzw : public Brek_object {
   static DynAByte decompress(const DynAByte& data, int64_t position, bool interlaced,
                              int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
                              int64_t width);
+
+  // The same over memory streams: the data from its position (the length
+  // byte of the first sub-block) to its size; the rows in a new stream at
+  // position 0. The None stream when the arguments are refused.
+  static Ref<C_Memory_stream_contig> decompress(const Ref<C_Memory_stream_contig>& data,
+                                                bool interlaced, int64_t min_code_size,
+                                                int64_t bits_per_pixel, int64_t height,
+                                                int64_t width);
 
   // Bytes per output row: whole 32-bit words.
   static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {

@@ -10,7 +10,7 @@
 #include "tests/support/temp_dir.h"
 
 using brek::C_Gif;
-using brek::Picture32;
+using brek::Pixels;
 using brek::Ref;
 using namespace gif_test;
 
@@ -25,7 +25,7 @@ void expect_agreement(const std::string& bytes, const std::string& what) {
   ASSERT_EQ(gif->width(), ref.width) << what;
   for (int64_t i = 0; i < gif->frame_count(); ++i) {
     gif->set_current_frame(i);
-    const Picture32& p = gif->render_current_frame();
+    const Pixels& p = gif->render_current_frame();
     ASSERT_EQ(first_difference(p, ref.composed[i]), "") << what << ", frame " << i;
     ASSERT_EQ(first_difference(gif->decode_frame(i), ref.raw[i]), "") << what << ", frame " << i << " alone";
     EXPECT_EQ(gif->frames[i].delay, ref.delays[i] * 10) << what;
@@ -151,7 +151,7 @@ TEST(GifAgreement, AnimationsMadeByGifsicle) {
     std::filesystem::create_directory(d + "x");
     ASSERT_TRUE(run_gifsicle("-U --explode " + out + " -o " + d + "x/f"));
     Ref<C_Gif> gif = C_Gif::load_from_bytes(bytes);
-    const uint32_t back = brek::pixel_from_color(gif->background_color, 255);
+    const uint32_t back = C_Gif::pixel_of(gif->background_color, 255);
     for (int64_t i = 0; i < gif->frame_count(); ++i) {
       char name[32];
       std::snprintf(name, sizeof name, "x/f.%03d", static_cast<int>(i));
@@ -188,9 +188,9 @@ TEST(GifAgreement, MalformedInputIsSafe) {
     Ref<C_Gif> gif = C_Gif::load_from_bytes(bad);
     for (int64_t i = gif->frame_count() - 1; i >= 0; --i) {
       gif->set_current_frame(i);
-      const Picture32& p = gif->render_current_frame();
+      const Pixels& p = gif->render_current_frame();
       if (!p.empty()) {
-        ASSERT_EQ(static_cast<int64_t>(p.pixels.size()), p.width * p.height);
+        ASSERT_EQ(p.width(), gif->width());
       }
       gif->decode_frame(i);
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "gif_test_support.h"
+#include "baselib/global_var.h"
+#include "baselib/memory_stream.h"
 #include "images/gif.h"
 #include "tests/support/temp_dir.h"
 
@@ -205,9 +207,15 @@ TEST(GifReader, TheReaderOption) {
   brek_test::Temp_dir dir;
   ASSERT_TRUE(brek_test::write_file(dir.file("a.gif"), w.bytes()));
 
-  C_Gif::set_gif_code_value(7);
+  brek::C_Global_var::set("Gif_code", 7);
   EXPECT_EQ(C_Gif::gif_code(), gif_code_from::GIF_BOTH);
   EXPECT_EQ(C_Gif::load_from_file(dir.file("a.gif"))->frame_count(), 1);
+  // From a stream: the rest of it from its position.
+  auto stream = brek::C_Memory_stream_contig::create();
+  stream->write_buffer(reinterpret_cast<const uint8_t*>("xyz"), 3);
+  stream->write_buffer(reinterpret_cast<const uint8_t*>(w.bytes().data()), static_cast<int64_t>(w.bytes().size()));
+  stream->set_pos(3);
+  EXPECT_EQ(C_Gif::load_from_stream(stream)->frame_count(), 1);
   C_Gif::set_gif_code(gif_code_from::GIF_NATIVE);
   EXPECT_EQ(C_Gif::load_from_bytes(w.bytes())->frame_count(), 0);
   C_Gif::set_gif_code(gif_code_from::GIF_Brek);

@@ -5,7 +5,7 @@
 
 using brek::C_Gif;
 using brek::disposal_method;
-using brek::Picture32;
+using brek::Pixels;
 using brek::Ref;
 using namespace gif_test;
 
@@ -17,12 +17,12 @@ constexpr uint32_t BG = 0xFF808000, R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000
 
 Ref<C_Gif> load(const Gif_writer& w) { return C_Gif::load_from_bytes(w.bytes()); }
 
-std::vector<uint32_t> row_of(const Picture32& p, int64_t y = 0) {
+std::vector<uint32_t> row_of(const Pixels& p, int y = 0) {
   if (p.empty()) return {};
-  return std::vector<uint32_t>(p.row(y), p.row(y) + p.width);
+  return std::vector<uint32_t>(p.row(y), p.row(y) + p.width());
 }
 
-std::vector<uint32_t> show(Ref<C_Gif>& gif, int64_t frame, int64_t y = 0) {
+std::vector<uint32_t> show(Ref<C_Gif>& gif, int64_t frame, int y = 0) {
   gif->set_current_frame(frame);
   return row_of(gif->render_current_frame(), y);
 }
@@ -84,7 +84,7 @@ TEST(GifRender, TransparentPixels) {
   EXPECT_EQ(show(gif, 0), (Row{R, BG, BG, R}));
   EXPECT_EQ(show(gif, 1), (Row{R, G, BG, R}));
   // The frame alone: alpha 0 where transparent.
-  Picture32 alone = gif->decode_frame(1);
+  Pixels alone = gif->decode_frame(1);
   EXPECT_EQ(row_of(alone), (Row{0x000000FF, G, 0x000000FF, 0x000000FF}));
 
   // Frame 0 undefined, frame 1 transparent: frame 0 is left in place.
@@ -101,11 +101,11 @@ TEST(GifRender, RendersOnlyWhatChanged) {
   w.header(4, 4, kPal).image(solid(0, 0, 4, 4, 2)).trailer();
   auto gif = load(w);
   EXPECT_EQ(gif->frames_decoded(), 1);  // frame 0 is composed on reading
-  const Picture32& a = gif->render_current_frame();
-  const Picture32& b = gif->render_current_frame();
+  const Pixels& a = gif->render_current_frame();
+  const Pixels& b = gif->render_current_frame();
   EXPECT_EQ(&a, &b);
   EXPECT_EQ(gif->frames_decoded(), 1);
-  EXPECT_EQ(a.pixel(3, 3), G);
+  EXPECT_EQ(a.at(3, 3), G);
   // Out-of-range frame choices change nothing.
   gif->set_current_frame(1);
   gif->set_current_frame(-1);
@@ -125,7 +125,7 @@ TEST(GifRender, JumpsGiveWhatPlayingInOrderGives) {
     w.graphic_control(disposals[i], 1, i == 3 ? 0 : -1).image(s);
   }
   w.trailer();
-  std::vector<Picture32> in_order;
+  std::vector<Pixels> in_order;
   auto seq = load(w);
   for (int i = 0; i < 6; ++i) {
     seq->set_current_frame(i);
@@ -136,7 +136,7 @@ TEST(GifRender, JumpsGiveWhatPlayingInOrderGives) {
       auto gif = load(w);
       show(gif, from);
       gif->set_current_frame(to);
-      EXPECT_EQ(gif->render_current_frame().pixels, in_order[to].pixels) << from << " -> " << to;
+      EXPECT_TRUE(gif->render_current_frame() == in_order[to]) << from << " -> " << to;
       EXPECT_EQ(gif->last_rendered, to);
     }
   }
@@ -178,10 +178,10 @@ TEST(GifRender, IndexDepthsAndColours) {
     Gif_writer w;
     w.header(9, 2, grey_palette(entries)).image(s).trailer();
     auto gif = load(w);
-    const Picture32& p = gif->render_current_frame();
+    const Pixels& p = gif->render_current_frame();
     for (int i = 0; i < 18; ++i) {
       uint32_t v = grey_palette(entries)[s.indexes[i]].red;
-      ASSERT_EQ(p.pixel(i % 9, i / 9), 0xFF000000u | v << 16 | v << 8 | v) << entries << " " << i;
+      ASSERT_EQ(p.at(i % 9, i / 9), 0xFF000000u | v << 16 | v << 8 | v) << entries << " " << i;
     }
   }
   Image_spec beyond = solid(0, 0, 3, 1, 1);
@@ -232,7 +232,7 @@ TEST(GifRender, LargeScreensAndFramesAreCapped) {
   f.header(4, 4, kPal).image(solid(0, 0, 4, 4, 1)).raw(huge).trailer();
   auto g2 = load(f);
   g2->set_current_frame(1);
-  EXPECT_EQ(g2->render_current_frame().pixel(0, 0), R);
+  EXPECT_EQ(g2->render_current_frame().at(0, 0), R);
   EXPECT_TRUE(g2->decode_frame(1).empty());
 }
 

@@ -325,16 +325,16 @@ std::string read_bytes(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::string first_difference(const brek::Picture32& got, const std::vector<uint32_t>& want) {
-  if (static_cast<size_t>(got.width * got.height) != want.size())
-    return "size " + std::to_string(got.width) + "x" + std::to_string(got.height) + " vs " +
+std::string first_difference(const brek::Pixels& got, const std::vector<uint32_t>& want) {
+  if (static_cast<size_t>(got.width()) * got.height() != want.size())
+    return "size " + std::to_string(got.width()) + "x" + std::to_string(got.height()) + " vs " +
            std::to_string(want.size()) + " pixels";
   for (size_t i = 0; i < want.size(); ++i) {
-    if (got.pixels[i] != want[i]) {
+    if (got.words()[i] != want[i]) {
       char buf[128];
       std::snprintf(buf, sizeof buf, "pixel (%lld, %lld): %08X, expected %08X",
-                    static_cast<long long>(i % got.width), static_cast<long long>(i / got.width),
-                    got.pixels[i], want[i]);
+                    static_cast<long long>(i % got.width()), static_cast<long long>(i / got.width()),
+                    got.words()[i], want[i]);
       return buf;
     }
   }

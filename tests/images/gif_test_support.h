@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "images/gif.h"
-#include "images/picture32.h"
+#include "drawing/pixels.h"
 
 namespace gif_test {
 
@@ -71,7 +71,7 @@ std::string le16(int v);
 // Frames decoded by giflib (DGifSlurp) and composed by the usual rules:
 // the canvas starts as the background colour made opaque, disposal 2
 // restores the background, 3 the picture before the frame, 0 and 1 leave
-// the frame. Pixels as in Picture32.
+// the frame. Pixel words as in brek::Pixels.
 struct Reference {
   bool ok = false;
   int64_t width = 0, height = 0;
@@ -91,6 +91,6 @@ std::string read_bytes(const std::string& path);
 
 // A frame-sized difference report: empty when equal, else the first
 // differing pixel.
-std::string first_difference(const brek::Picture32& got, const std::vector<uint32_t>& want);
+std::string first_difference(const brek::Pixels& got, const std::vector<uint32_t>& want);
 
 }  // namespace gif_test

@@ -1,5 +1,7 @@
 #include "images/lzw.h"
 
+#include "baselib/memory_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -190,4 +192,18 @@ TEST(Lzw, RefusesArgumentsOutsideTheFormat) {
   // No data at all: a picture of zeros.
   EXPECT_EQ(C_Lzw::decompress(nullptr, 0, 0, false, 2, 8, 1, 3).to_vector(),
             (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(Lzw, DecodesFromAMemoryStream) {
+  // The stream stands at the first sub-block, after the code-size byte.
+  std::string bytes = "\x03" + pack_codes(lzw_codes({1, 2, 3, 4, 5}, 3), 3);
+  auto in = brek::C_Memory_stream_contig::create();
+  in->write_buffer(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int64_t>(bytes.size()));
+  in->set_pos(1);
+  auto out = C_Lzw::decompress(in, false, 3, 8, 1, 5);
+  ASSERT_FALSE(out.is_none());
+  EXPECT_EQ(out->size_int64(), 8);
+  EXPECT_EQ(out->position_int64(), 0);
+  EXPECT_EQ(out->data.to_vector(), (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 0}));
+  EXPECT_TRUE(C_Lzw::decompress(in, false, 1, 8, 1, 5).is_none());
 }
