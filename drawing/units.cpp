@@ -1,0 +1,43 @@
+#include "drawing/units.h"
+
+#include <cmath>
+
+#include "drawing/pixel_math.h"
+#include "platform/painter.h"
+
+namespace brek::Draw_units {
+
+int32_t to_pixels(double v, units_measure_graphics unit, int dpi) {
+  if (!std::isfinite(v)) return 0;
+  switch (unit) {
+    case units_measure_graphics::POINTS: return Pixel_math::round_even(v / 72 * dpi);
+    case units_measure_graphics::PIXELS: return Pixel_math::trunc(v);
+    case units_measure_graphics::INCHES: return Pixel_math::round_even(v * dpi);
+    case units_measure_graphics::CENTIMETERS: return Pixel_math::round_even(v / 2.54 * dpi);
+  }
+  return 0;
+}
+
+double from_pixels(double v, units_measure_graphics unit, int dpi) {
+  if (!std::isfinite(v) || dpi <= 0) return 0;
+  switch (unit) {
+    case units_measure_graphics::POINTS: return v * 72 / dpi;
+    case units_measure_graphics::PIXELS: return v;
+    case units_measure_graphics::INCHES: return v / dpi;
+    case units_measure_graphics::CENTIMETERS: return 2.54 * v / dpi;
+  }
+  return 0;
+}
+
+int64_t screen_points_to_pixels(double points) {
+  if (std::isnan(points) || points == -INFINITY) return 0;
+  if (points == INFINITY) return 1000000;
+  return Pixel_math::trunc(points * brek_platform::screen_dpi() / 72 + 0.000001);
+}
+
+double screen_pixels_to_points(double pixels) {
+  int dpi = brek_platform::screen_dpi();
+  return double(Pixel_math::trunc(pixels)) / dpi * 72;
+}
+
+}  // namespace brek::Draw_units

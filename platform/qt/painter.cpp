@@ -1,0 +1,506 @@
+#include "platform/painter.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
+#include <QPolygon>
+#include <QScreen>
+#include <QString>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/qt/paint_devices.h"
+
+namespace brek_platform {
+
+namespace qt {
+namespace {
+std::map<int64_t, Paint_device>& devices() {
+  static std::map<int64_t, Paint_device> d;
+  return d;
+}
+int64_t g_next_device = 1;
+}  // namespace
+
+int64_t register_device(QPainter* painter, int dpi_x, int dpi_y) {
+  int64_t h = g_next_device++;
+  devices()[h] = Paint_device{painter, dpi_x > 0 ? dpi_x : 96, dpi_y > 0 ? dpi_y : 96};
+  return h;
+}
+
+void unregister_device(int64_t handle) { devices().erase(handle); }
+
+Paint_device* find_device(int64_t handle) {
+  auto it = devices().find(handle);
+  if (it == devices().end() || !it->second.painter || !it->second.painter->isActive()) return nullptr;
+  return &it->second;
+}
+}  // namespace qt
+
+namespace {
+
+int g_dpi_override = 0;
+
+QImage wrap(const Raster& r) {
+  return QImage(r.bits, r.width, r.height, r.stride, r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+}
+
+QColor color_of(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+QTransform transform_of(const Xform& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
+
+// A painter open on a target for one drawing call: over the pixels in
+// memory, or the registered device's own painter with its state saved.
+class Session {
+ public:
+  explicit Session(const Target& t) {
+    if (t.device != 0) {
+      device_ = qt::find_device(t.device);
+      if (device_) {
+        p_ = device_->painter;
+        p_->save();
+      }
+    } else if (!t.raster.empty()) {
+      image_ = wrap(t.raster);
+      if (own_.begin(&image_)) p_ = &own_;
+    }
+  }
+  ~Session() {
+    if (device_ && p_) p_->restore();
+    if (own_.isActive()) own_.end();
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  QPainter* painter() const { return p_; }
+  QRect bounds() const {
+    if (device_) return QRect(QPoint(0, 0), QSize(p_->device()->width(), p_->device()->height()));
+    return image_.rect();
+  }
+
+  // Clip in device pixels first (a clip is kept in device space once set),
+  // then the world transform, pen and brush.
+  void apply(const Draw_state& s) {
+    QPainter& p = *p_;
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.setWorldTransform(QTransform());
+    if (s.clip) {
+      p.setClipRect(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
+    } else {
+      p.setClipping(false);
+    }
+    p.setWorldTransform(transform_of(s.xform));
+    if (s.pen_clear) {
+      p.setPen(Qt::NoPen);
+    } else {
+      QPen pen(color_of(s.pen_color));
+      pen.setWidth(s.pen_width <= 1 ? 1 : s.pen_width);
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::MiterJoin);
+      p.setPen(pen);
+    }
+    p.setBrush(brush_of(s));
+    p.setBackgroundMode(Qt::TransparentMode);
+  }
+
+  static QBrush brush_of(const Draw_state& s) {
+    QColor c = color_of(s.brush_color);
+    switch (s.brush) {
+      case brush_kind::SOLID: return QBrush(c);
+      case brush_kind::CLEAR: return QBrush(Qt::NoBrush);
+      case brush_kind::HORIZONTAL: return QBrush(c, Qt::HorPattern);
+      case brush_kind::VERTICAL: return QBrush(c, Qt::VerPattern);
+      // Forward diagonals fall from left to right ("\"), backward ones rise.
+      case brush_kind::FDIAGONAL: return QBrush(c, Qt::FDiagPattern);
+      case brush_kind::BDIAGONAL: return QBrush(c, Qt::BDiagPattern);
+      case brush_kind::CROSS: return QBrush(c, Qt::CrossPattern);
+      case brush_kind::DIAGONAL_CROSS: return QBrush(c, Qt::DiagCrossPattern);
+    }
+    return QBrush(c);
+  }
+
+ private:
+  qt::Paint_device* device_ = nullptr;
+  QImage image_;
+  QPainter own_;
+  QPainter* p_ = nullptr;
+};
+
+// A box from two corners, right and bottom exclusive, normalised.
+QRect box(int left, int top, int right, int bottom) {
+  if (right < left) std::swap(left, right);
+  if (bottom < top) std::swap(top, bottom);
+  return QRect(left, top, right - left, bottom - top);
+}
+
+QFont font_of(const Font_spec& f) {
+  QFont font(QString::fromStdString(f.name));
+  font.setPixelSize(std::max(1, f.pixel_size));
+  font.setBold((f.style & 1) != 0);
+  font.setItalic((f.style & 2) != 0);
+  font.setUnderline((f.style & 4) != 0);
+  font.setStrikeOut((f.style & 8) != 0);
+  return font;
+}
+
+// The angle of a radial as Qt measures it on the ellipse of the box (in
+// sixteenths of a degree, counter-clockwise on the screen).
+double radial_angle(const QRectF& r, double x, double y) {
+  double cx = r.center().x(), cy = r.center().y();
+  double a = r.width() / 2, b = r.height() / 2;
+  if (a <= 0 || b <= 0) return 0;
+  double t = std::atan2(-(y - cy) / b, (x - cx) / a) * 180.0 / M_PI;
+  if (t < 0) t += 360;
+  return t;
+}
+
+bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && t.m11() > 0 && t.m22() > 0; }
+
+}  // namespace
+
+// ---- resolution ---------------------------------------------------------------
+
+int screen_dpi() {
+  if (g_dpi_override > 0) return g_dpi_override;
+  if (QGuiApplication::instance()) {
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+      int d = qRound(s->logicalDotsPerInchX());
+      if (d > 0) return d;
+    }
+  }
+  return 96;
+}
+
+void set_screen_dpi(int dpi) { g_dpi_override = dpi > 0 ? dpi : 0; }
+
+int target_dpi_x(const Target& t) {
+  if (t.device != 0) {
+    if (auto* d = qt::find_device(t.device)) return d->dpi_x;
+  }
+  return screen_dpi();
+}
+
+int target_dpi_y(const Target& t) {
+  if (t.device != 0) {
+    if (auto* d = qt::find_device(t.device)) return d->dpi_y;
+  }
+  return screen_dpi();
+}
+
+// ---- scheme colours ----------------------------------------------------------------
+
+uint32_t system_color(int item) {
+  QPalette pal = QGuiApplication::instance() ? QGuiApplication::palette() : QPalette();
+  using R = QPalette::ColorRole;
+  struct Entry {
+    QPalette::ColorGroup group;
+    R role;
+  };
+  // Items as the drawing layer numbers them; DESKTOP is WINDOW_FRAME and
+  // INACTIVE_GRADIENT is ACTIVE_GRADIENT, as the program expects.
+  static const Entry table[25] = {
+      {QPalette::Active, R::Highlight},         // ACTIVE_CAPTION
+      {QPalette::Active, R::Highlight},         // ACTIVE_GRADIENT
+      {QPalette::Active, R::Window},            // ACTIVE_BORDER
+      {QPalette::Active, R::HighlightedText},   // ACTIVE_TEXT
+      {QPalette::Active, R::Button},            // BUTTON
+      {QPalette::Active, R::ButtonText},        // BUTTON_TEXT
+      {QPalette::Active, R::Light},             // BUTTON_HIGHLIGHT
+      {QPalette::Active, R::Mid},               // BUTTON_SHADOW
+      {QPalette::Active, R::Shadow},            // DESKTOP
+      {QPalette::Disabled, R::Text},            // GRAY_TEXT
+      {QPalette::Active, R::ToolTipBase},       // HELP
+      {QPalette::Active, R::ToolTipText},       // HELP_TEXT
+      {QPalette::Inactive, R::Mid},             // INACTIVE_CAPTION
+      {QPalette::Active, R::Highlight},         // INACTIVE_GRADIENT
+      {QPalette::Inactive, R::Window},          // INACTIVE_BORDER
+      {QPalette::Inactive, R::WindowText},      // INACTIVE_TEXT
+      {QPalette::Active, R::Window},            // MENU
+      {QPalette::Active, R::WindowText},        // MENU_TEXT
+      {QPalette::Active, R::Highlight},         // MENU_HIGHLIGHT
+      {QPalette::Active, R::Midlight},          // SCROLLBAR
+      {QPalette::Active, R::Base},              // WINDOW
+      {QPalette::Active, R::Text},              // WINDOW_TEXT
+      {QPalette::Active, R::Shadow},            // WINDOW_FRAME
+      {QPalette::Active, R::Highlight},         // HIGHLIGHT
+      {QPalette::Active, R::HighlightedText},   // HIGHLIGHT_TEXT
+  };
+  if (item < 0 || item >= 25) item = 0;
+  QColor c = pal.color(table[item].group, table[item].role);
+  return uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
+}
+
+// ---- shapes ---------------------------------------------------------------------
+
+void fill_rect(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
+  if (s.brush == brush_kind::CLEAR) return;
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  ses.painter()->fillRect(box(left, top, right, bottom), Session::brush_of(s));
+}
+
+void rectangle(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QRect r = box(left, top, right, bottom);
+  if (r.width() <= 0 || r.height() <= 0) return;
+  QPainter& p = *ses.painter();
+  if (s.brush != brush_kind::CLEAR) p.fillRect(r, Session::brush_of(s));
+  if (!s.pen_clear) {
+    p.setBrush(Qt::NoBrush);
+    // An aliased outline of QRect(x, y, w, h) covers x..x + w.
+    p.drawRect(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1));
+  }
+}
+
+void line(const Target& t, const Draw_state& s, int x1, int y1, int x2, int y2) {
+  if (s.pen_clear || (x1 == x2 && y1 == y2)) return;
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  ses.painter()->drawLine(QPoint(x1, y1), QPoint(x2, y2));
+}
+
+void ellipse(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QRect r = box(left, top, right, bottom);
+  if (r.width() <= 0 || r.height() <= 0) return;
+  ses.painter()->drawEllipse(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1));
+}
+
+void arc(const Target& t, const Draw_state& s, int left, int top, int right, int bottom, int xs, int ys, int xe,
+         int ye, bool pie) {
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QRect r = box(left, top, right, bottom);
+  if (r.width() <= 0 || r.height() <= 0) return;
+  // A float box of the full size covers the same pixels as the ellipse's
+  // integer box one narrower.
+  QRectF ri(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
+  QRectF rf(r.left(), r.top(), r.width() - 1, r.height() - 1);
+  double a0 = radial_angle(rf, xs, ys);
+  double a1 = radial_angle(rf, xe, ye);
+  double span = a1 - a0;
+  while (span <= 0) span += 360;
+  int start16 = int(std::lround(a0 * 16));
+  int span16 = int(std::lround(span * 16));
+  if (pie) {
+    ses.painter()->drawPie(ri, start16, span16);
+  } else {
+    ses.painter()->setBrush(Qt::NoBrush);
+    ses.painter()->drawArc(ri, start16, span16);
+  }
+}
+
+void polygon(const Target& t, const Draw_state& s, const int* xy, int count, bool closed) {
+  if (!xy || count <= 0) return;
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QPainter& p = *ses.painter();
+  if (count == 1) {
+    if (s.pen_clear) return;
+    p.drawPoint(xy[0], xy[1]);
+    return;
+  }
+  QPolygon poly(count);
+  for (int i = 0; i < count; ++i) poly.setPoint(i, xy[2 * i], xy[2 * i + 1]);
+  if (closed) {
+    p.drawPolygon(poly, Qt::OddEvenFill);
+  } else if (!s.pen_clear) {
+    p.drawPolyline(poly);
+  }
+}
+
+// ---- text -------------------------------------------------------------------------
+
+void text_out(const Target& t, const Draw_state& s, const Font_spec& font, int x, int y, const std::string& text,
+              uint32_t color) {
+  if (text.empty()) return;
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QPainter& p = *ses.painter();
+  QFont f = font_of(font);
+  p.setFont(f);
+  p.setPen(color_of(color));
+  QFontMetrics fm(f);
+  p.drawText(QPoint(x, y + fm.ascent()), QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+Extent text_extent(const Target&, const Font_spec& font, const std::string& text) {
+  if (text.empty()) return {};
+  QFontMetrics fm(font_of(font));
+  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  return Extent{fm.horizontalAdvance(s), fm.height()};
+}
+
+namespace {
+std::map<int64_t, QFont>& fonts() {
+  static std::map<int64_t, QFont> f;
+  return f;
+}
+int64_t g_next_font = 1;
+}  // namespace
+
+int64_t font_create(const Font_spec& font) {
+  int64_t h = g_next_font++;
+  fonts().emplace(h, font_of(font));
+  return h;
+}
+
+void font_free(int64_t handle) { fonts().erase(handle); }
+
+int64_t font_count() { return int64_t(fonts().size()); }
+
+// ---- pictures ---------------------------------------------------------------------
+
+void draw_picture(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
+                  int bottom, bool unscaled, stretch_mode mode) {
+  if (source.empty()) return;
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QPainter& p = *ses.painter();
+  QImage src = wrap(source);
+  if (unscaled) {
+    p.drawImage(QPoint(left, top), src);
+    return;
+  }
+  QRect dst = box(left, top, right, bottom);
+  if (dst.isEmpty()) return;
+  QTransform world = p.worldTransform();
+  bool halftone = mode == stretch_mode::HALFTONE;
+  if (axis_aligned(world)) {
+    // Where the picture lands on the device, and the part of it that shows.
+    QRectF dev = world.mapRect(QRectF(dst));
+    QRect whole(qRound(dev.left()), qRound(dev.top()), qRound(dev.right()) - qRound(dev.left()),
+                qRound(dev.bottom()) - qRound(dev.top()));
+    if (whole.isEmpty()) return;
+    QRect visible = whole.intersected(ses.bounds());
+    if (p.hasClipping()) visible = visible.intersected(p.clipBoundingRect().toAlignedRect());
+    if (visible.isEmpty()) return;
+    p.setWorldTransform(QTransform());
+    double fx = double(whole.width()) / src.width();
+    double fy = double(whole.height()) / src.height();
+    if (halftone && (fx < 1 || fy < 1)) {
+      // Only the source columns and rows behind the visible part are
+      // averaged, so a zoomed-in picture never scales as a whole.
+      int sx0 = std::max(0, int(std::floor((visible.left() - whole.left()) / fx)) - 1);
+      int sy0 = std::max(0, int(std::floor((visible.top() - whole.top()) / fy)) - 1);
+      int sx1 = std::min(src.width(), int(std::ceil((visible.right() + 1 - whole.left()) / fx)) + 1);
+      int sy1 = std::min(src.height(), int(std::ceil((visible.bottom() + 1 - whole.top()) / fy)) + 1);
+      QImage part = (sx0 == 0 && sy0 == 0 && sx1 == src.width() && sy1 == src.height())
+                        ? src
+                        : src.copy(sx0, sy0, sx1 - sx0, sy1 - sy0);
+      int x0 = whole.left() + qRound(sx0 * fx), y0 = whole.top() + qRound(sy0 * fy);
+      int x1 = whole.left() + qRound(sx1 * fx), y1 = whole.top() + qRound(sy1 * fy);
+      if (x1 <= x0 || y1 <= y0) return;
+      QImage scaled = part.scaled(x1 - x0, y1 - y0, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      p.drawImage(QPoint(x0, y0), scaled);
+    } else {
+      p.setRenderHint(QPainter::SmoothPixmapTransform, halftone);
+      p.drawImage(QRectF(whole), src);
+    }
+    return;
+  }
+  // Turned or mirrored: shrink first where halftone asks for it, then let
+  // the transform place the picture.
+  if (halftone) {
+    double sx = std::hypot(world.m11(), world.m12()) * dst.width() / src.width();
+    double sy = std::hypot(world.m21(), world.m22()) * dst.height() / src.height();
+    if (sx < 1 || sy < 1) {
+      int w = std::max(1, qRound(src.width() * std::min(1.0, sx)));
+      int h = std::max(1, qRound(src.height() * std::min(1.0, sy)));
+      src = src.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+  }
+  p.setRenderHint(QPainter::SmoothPixmapTransform, halftone);
+  p.drawImage(QRectF(dst), src);
+}
+
+void copy_pixels(const Target& t, const Draw_state& s, int left, int top, int right, int bottom,
+                 const Raster& source, int sleft, int stop, int sright, int sbottom) {
+  if (source.empty()) return;
+  QRect dst = box(left, top, right, bottom);
+  QRect from = box(sleft, stop, sright, sbottom);
+  if (dst.isEmpty() || from.isEmpty()) return;
+  // A private copy of the source part: the source may be the target.
+  QImage src = wrap(source).copy(from);
+  if (!source.opaque) src = src.convertToFormat(QImage::Format_ARGB32);
+  Session ses(t);
+  if (!ses.painter()) return;
+  ses.apply(s);
+  QPainter& p = *ses.painter();
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.drawImage(QRectF(dst), src);
+}
+
+// ---- offscreen pages --------------------------------------------------------------
+
+namespace {
+struct Page {
+  QImage image;
+  QPainter painter;
+  int64_t handle = 0;
+};
+std::map<int64_t, std::unique_ptr<Page>>& pages() {
+  static std::map<int64_t, std::unique_ptr<Page>> p;
+  return p;
+}
+}  // namespace
+
+int64_t page_create(int width, int height, int dpi_x, int dpi_y) {
+  if (width <= 0 || height <= 0 || int64_t(width) * height > (int64_t(1) << 28)) return 0;
+  auto page = std::make_unique<Page>();
+  page->image = QImage(width, height, QImage::Format_ARGB32);
+  if (page->image.isNull()) return 0;
+  page->image.fill(Qt::white);
+  page->image.setDotsPerMeterX(qRound(std::max(1, dpi_x) / 0.0254));
+  page->image.setDotsPerMeterY(qRound(std::max(1, dpi_y) / 0.0254));
+  if (!page->painter.begin(&page->image)) return 0;
+  int64_t h = qt::register_device(&page->painter, dpi_x, dpi_y);
+  page->handle = h;
+  pages()[h] = std::move(page);
+  return h;
+}
+
+Raster page_raster(int64_t page) {
+  auto it = pages().find(page);
+  if (it == pages().end()) return {};
+  QImage& img = it->second->image;
+  Raster r;
+  r.bits = img.bits();
+  r.width = img.width();
+  r.height = img.height();
+  r.stride = int(img.bytesPerLine());
+  return r;
+}
+
+void page_free(int64_t page) {
+  auto it = pages().find(page);
+  if (it == pages().end()) return;
+  qt::unregister_device(page);
+  it->second->painter.end();
+  pages().erase(it);
+}
+
+}  // namespace brek_platform
