@@ -1,0 +1,57 @@
+#pragma once
+// The glue between canvases and bitmaps and the platform's drawing layer
+// (platform/painter.h): it applies a canvas's state (units to device
+// pixels, pen, brush, transform, clip, alpha plane) and draws each shape
+// on the colour pixels and, when the canvas keeps one, on the alpha plane.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/geometry.h"
+#include "drawing/canvas.h"
+#include "runtime/dyn_array.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+class C_Bitmap;
+struct Native_bitmap;
+
+class C_Brek_drawing : public Brek_object {
+  BREK_CLASS(C_Brek_drawing)
+ public:
+  // ---- canvas state and shapes ----
+  static Native_bitmap* canvas_attach(C_Canvas& canvas, C_Bitmap& bitmap);
+  static int64_t flag_zero() { return 0; }
+  static void canvas_detach() {}
+  static void fill_rect(C_Canvas& canvas, const rect& r);
+  static void rectangle(C_Canvas& canvas, const rect& r);
+  static void line(C_Canvas& canvas, const point& p1, const point& p2);
+  static void ellipse(C_Canvas& canvas, const rect& r);
+  static void arc(C_Canvas& canvas, const rect& r, double a, double b, bool pie);
+  static void polygon(C_Canvas& canvas, const DynAReal& xs, const DynAReal& ys, bool closed);
+  static void text_out(C_Canvas& canvas, const std::string& text, const point& p);
+  static void text_with_font(C_Canvas& canvas, const std::string& text, rect& out);
+  static void copy_rect(C_Canvas& dest, const rect& dest_rect, C_Canvas& source, const rect& source_rect);
+  // Draws the source at (x, y) in pixels, stretched to w x h unless that
+  // is its own size.
+  static void draw_bitmap(C_Canvas& canvas, double h, double w, double y, double x, Native_bitmap* source);
+  static void reset_transform(C_Canvas& canvas);
+  static void translate_transform(C_Canvas& canvas, double dx, double dy);
+  static void rotate_transform(C_Canvas& canvas, double angle);
+  static void scale_transform(C_Canvas& canvas, double sx, double sy);
+
+  // ---- bitmaps ----
+  // The pixel storage of a depth: every depth but 32 is kept opaque.
+  static bool depth_is_opaque(int64_t bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 15 || bits == 16 || bits == 24;
+  }
+  static bool set_bitmap_size(Native_bitmap& native, int64_t width, int64_t height);
+  static bool paste_from_clipboard(Native_bitmap& native);
+  static bool copy_to_clipboard(Native_bitmap& native);
+  static bool pixel_order_rgba() { return false; }
+  static Color system_color(int64_t item) { return Colors::system(item); }
+  static int64_t default_bits_per_pixel() { return 32; }
+};
+
+}  // namespace brek

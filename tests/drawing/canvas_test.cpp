@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "drawing/bitmap.h"
+#include "drawing/canvas.h"
+#include "drawing/font.h"
+#include "drawing/units.h"
+#include "platform/painter.h"
+
+using namespace brek;
+
+namespace {
+
+constexpr uint32_t WHITE = 0xFFFFFFFFu, BLACK = 0xFF000000u;
+
+class CanvasTest : public ::testing::Test {
+ protected:
+  void SetUp() override { brek_platform::set_screen_dpi(96); }
+  void TearDown() override { brek_platform::set_screen_dpi(0); }
+
+  // A white 24-bit bitmap and its canvas in the given unit.
+  Ref<C_Canvas> white(int w, int h, units_measure_graphics u = units_measure_graphics::PIXELS) {
+    bmp = C_Bitmap::create(w, h, 24);
+    auto c = bmp->canvas();
+    c->clear();
+    c->units = u;
+    return c;
+  }
+  uint32_t at(int x, int y) const { return bmp->pixels()->at(x, y); }
+  // Columns of row y that are not white, as a string of '#' and '.'.
+  std::string row(int y) const {
+    std::string s;
+    for (int x = 0; x < bmp->pixels()->width(); ++x) s += at(x, y) == WHITE ? '.' : '#';
+    return s;
+  }
+  std::string column(int x) const {
+    std::string s;
+    for (int y = 0; y < bmp->pixels()->height(); ++y) s += at(x, y) == WHITE ? '.' : '#';
+    return s;
+  }
+
+  Ref<C_Bitmap> bmp;
+};
+
+}  // namespace
+
+TEST_F(CanvasTest, UnitsBecomePixelsAtTheDeviceResolution) {
+  using U = units_measure_graphics;
+  EXPECT_EQ(Draw_units::to_pixels(7.5, U::POINTS, 96), 10);
+  EXPECT_EQ(Draw_units::to_pixels(0.375, U::POINTS, 96), 0);  // 0.5 rounds to even
+  EXPECT_EQ(Draw_units::to_pixels(1.125, U::POINTS, 96), 2);  // 1.5 rounds to even
+  EXPECT_EQ(Draw_units::to_pixels(3.9, U::PIXELS, 96), 3);
+  EXPECT_EQ(Draw_units::to_pixels(-3.9, U::PIXELS, 96), -3);
+  EXPECT_EQ(Draw_units::to_pixels(0.5, U::INCHES, 96), 48);
+  EXPECT_EQ(Draw_units::to_pixels(2.54, U::CENTIMETERS, 96), 96);
+  EXPECT_EQ(Draw_units::to_pixels(NAN, U::POINTS, 96), 0);
+  EXPECT_EQ(Draw_units::to_pixels(INFINITY, U::PIXELS, 96), 0);
+  EXPECT_EQ(Draw_units::to_pixels(1e300, U::POINTS, 96), 16777216);  // held, never undefined
+  EXPECT_DOUBLE_EQ(Draw_units::from_pixels(10, U::POINTS, 96), 7.5);
+
+  EXPECT_EQ(C_Canvas::to_device_pixels(72), 96);
+  EXPECT_EQ(C_Canvas::to_device_pixels(0.75), 1);
+  EXPECT_EQ(C_Canvas::to_device_pixels(-INFINITY), 0);
+  EXPECT_EQ(C_Canvas::to_device_pixels(INFINITY), 1000000);
+  EXPECT_DOUBLE_EQ(C_Canvas::from_device_pixels(96.7), 72);
+  EXPECT_DOUBLE_EQ(C_Canvas::convert_units(1, U::INCHES, U::PIXELS), 96);
+  EXPECT_DOUBLE_EQ(C_Canvas::convert_units(2.54, U::CENTIMETERS, U::POINTS), 72);
+
+  // A line at 7.5 points lands on row 10.
+  auto c = white(20, 20, U::POINTS);
+  c->draw_line(point{0, 7.5}, point{14.25, 7.5});
+  EXPECT_EQ(row(10), "###################.");
+  EXPECT_EQ(row(9), std::string(20, '.'));
+}
+
+TEST_F(CanvasTest, RectangleEllipseAndLineEnds) {
+  auto c = white(16, 16);
+  c->draw_rectangle(rect{0, 0, 10, 10});
+  EXPECT_EQ(row(0), "###########.....");
+  EXPECT_EQ(row(5), "#.........#.....");
+  EXPECT_EQ(row(10), "###########.....");
+  EXPECT_EQ(row(11), "................");
+
+  c->clear();
+  c->draw_ellipse(rect{0, 0, 10, 10});
+  EXPECT_EQ(at(10, 5), BLACK);
+  EXPECT_EQ(at(0, 5), BLACK);
+  EXPECT_EQ(at(11, 5), WHITE);
+  EXPECT_EQ(at(5, 10), BLACK);
+
+  c->clear();
+  c->draw_line(point{2, 3}, point{8, 3});
+  EXPECT_EQ(row(3), "..######........");  // without its end pixel
+  c->draw_line(point{4, 4}, point{4, 4});     // nothing
+  EXPECT_EQ(row(4), std::string(16, '.'));
+}
+
+TEST_F(CanvasTest, ClearPenFillsWithoutOutline) {
+  auto c = white(12, 12);
+  c->brush_color = Colors::make(0, 0, 255);
+  c->pen_style = pen_style::CLEAR_PEN;
+  c->draw_rectangle(rect{1, 1, 4, 4});
+  EXPECT_EQ(at(1, 1), 0xFF0000FFu);
+  EXPECT_EQ(at(5, 5), 0xFF0000FFu);
+  EXPECT_EQ(at(6, 6), WHITE);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->pen_style = pen_style::SOLID_PEN;
+  c->draw_rectangle(rect{7, 7, 3, 3});
+  EXPECT_EQ(at(7, 7), BLACK);
+  EXPECT_EQ(at(8, 8), WHITE);  // outline only
+}
+
+TEST_F(CanvasTest, HatchBrushesDrawTheirLinesOnly) {
+  auto c = white(16, 16);
+  c->pen_style = pen_style::CLEAR_PEN;
+  c->brush_color = COLOR_BLACK;
+  auto fill = [&](brush_style s) {
+    c->brush_style = brush_style::SOLID_BRUSH;
+    c->brush_color = COLOR_WHITE;
+    c->clear();
+    c->brush_color = COLOR_BLACK;
+    c->brush_style = s;
+    c->draw_rectangle(rect{0, 0, 15, 15});
+  };
+  fill(brush_style::HORIZONTAL);
+  int full_rows = 0;
+  for (int y = 0; y < 16; ++y) full_rows += row(y) == std::string(16, '#');
+  EXPECT_EQ(full_rows, 2);
+  EXPECT_NE(row(0) + row(1), std::string(32, '#'));
+
+  fill(brush_style::VERTICAL);
+  int full_cols = 0;
+  for (int x = 0; x < 16; ++x) full_cols += column(x) == std::string(16, '#');
+  EXPECT_EQ(full_cols, 2);
+
+  // A forward diagonal falls from left to right, a backward one rises.
+  fill(brush_style::DIAGONAL);
+  int fx = int(row(0).find('#'));
+  ASSERT_GE(fx, 0);
+  EXPECT_EQ(at((fx + 1) % 16, 1), BLACK);
+  fill(brush_style::BDIAGONAL);
+  int bx = int(row(1).find('#'));
+  ASSERT_GE(bx, 0);
+  EXPECT_EQ(at((bx + 1) % 16, 0), BLACK);
+
+  fill(brush_style::CROSS);
+  full_rows = full_cols = 0;
+  for (int i = 0; i < 16; ++i) {
+    full_rows += row(i) == std::string(16, '#');
+    full_cols += column(i) == std::string(16, '#');
+  }
+  EXPECT_EQ(full_rows, 2);
+  EXPECT_EQ(full_cols, 2);
+
+  fill(brush_style::DIAGONAL_CROSS);
+  int marked = 0;
+  for (int y = 0; y < 16; ++y)
+    for (char ch : row(y)) marked += ch == '#';
+  EXPECT_GT(marked, 40);
+  EXPECT_LT(marked, 100);
+}
+
+TEST_F(CanvasTest, ArcsRunCounterClockwiseFromTheSecondAngle) {
+  auto c = white(24, 24);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->draw_arc(rect{2, 2, 20, 20}, arc_information{180, 0}, false);
+  // From 0 degrees counter-clockwise to 180: the upper half.
+  EXPECT_EQ(at(12, 2), BLACK);
+  EXPECT_EQ(at(12, 21), WHITE);
+  c->brush_style = brush_style::SOLID_BRUSH;
+  c->clear();
+  c->draw_arc(rect{2, 2, 20, 20}, arc_information{0, 180}, false);
+  EXPECT_EQ(at(12, 2), WHITE);
+  EXPECT_EQ(at(12, 21), BLACK);
+
+  c->clear();
+  c->brush_color = COLOR_BLACK;
+  // Angles grow downwards (y grows downwards): from 0 counter-clockwise
+  // round to 90, which points down, leaves out the lower right quarter.
+  c->draw_arc(rect{2, 2, 20, 20}, arc_information{90, 0}, true);
+  EXPECT_EQ(at(16, 7), BLACK);
+  EXPECT_EQ(at(7, 7), BLACK);
+  EXPECT_EQ(at(7, 16), BLACK);
+  EXPECT_EQ(at(16, 16), WHITE);
+}
+
+TEST_F(CanvasTest, LaterTransformsActFirst) {
+  auto c = white(20, 10);
+  c->pen_style = pen_style::CLEAR_PEN;
+  c->brush_color = COLOR_BLACK;
+  c->translate_transform(4, 0);
+  c->scale_transform(2, 2);
+  c->draw_rectangle(rect{0, 0, 1, 1});  // widened to 2 x 2, scaled to 4 x 4, then moved by 4
+  EXPECT_EQ(row(0), "....####............");
+  EXPECT_EQ(row(3), "....####............");
+  EXPECT_EQ(row(4), std::string(20, '.'));
+  c->reset_transform();
+  c->brush_color = COLOR_WHITE;
+  c->clear();
+  c->brush_color = COLOR_BLACK;
+  c->scale_transform(2, 2);
+  c->translate_transform(4, 0);  // now the move is scaled too
+  c->draw_rectangle(rect{0, 0, 1, 1});
+  EXPECT_EQ(row(0), "........####........");
+}
+
+TEST_F(CanvasTest, ClipFollowsTranslationAndTextKeepsToIt) {
+  auto c = white(30, 30);
+  c->pen_style = pen_style::CLEAR_PEN;
+  c->brush_color = COLOR_BLACK;
+  c->clip_rect = rect{0, 0, 5, 5};
+  c->translate_transform(10, 0);
+  c->draw_rectangle(rect{-10, 0, 40, 40});
+  EXPECT_EQ(row(0), "..........#####...............");
+  EXPECT_EQ(row(5), std::string(30, '.'));
+
+  c->brush_color = COLOR_WHITE;
+  c->clip_rect = rect{};
+  c->reset_transform();
+  c->clear();
+  // Text under the same clip and translation: no ink outside columns 10..14.
+  c->clip_rect = rect{0, 0, 5, 30};
+  c->translate_transform(10, 0);
+  c->draw_text(point{-10, 0}, "WWWWWWWWWW");
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 30; ++x)
+      if (at(x, y) != WHITE) (x >= 10 && x < 15 ? inside : outside)++;
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(outside, 0);
+
+  // No clip at all when width and height are both 0.
+  c->clip_rect = rect{};
+  c->reset_transform();
+  c->draw_text(point{0, 0}, "WWWWWWWWWW");
+  EXPECT_NE(row(6).find('#'), std::string::npos);
+}
+
+TEST_F(CanvasTest, AlphaPlaneTakesTheAlphaByteAsRed) {
+  bmp = C_Bitmap::create(10, 10, 32);
+  auto c = bmp->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  c->alpha_plane = true;
+  c->pen_color = Colors::make(0, 255, 0, 0x80);
+  c->draw_line(point{0, 2}, point{9, 2});
+  Native_bitmap* nb = bmp->native.get();
+  ASSERT_TRUE(nb->alpha);
+  EXPECT_EQ(Pixels::red(nb->alpha->at(3, 2)), 0x80);
+  EXPECT_EQ(Pixels::red(nb->alpha->at(3, 3)), 0);
+  EXPECT_EQ(Pixels::green(bmp->pixels()->at(3, 2)), 255);
+  c->alpha_plane = false;
+  c->draw_line(point{0, 4}, point{9, 4});
+  EXPECT_FALSE(nb->alpha);
+
+  // A 24-bit bitmap never gets one.
+  auto c24 = white(4, 4);
+  c24->alpha_plane = true;
+  c24->draw_line(point{0, 0}, point{3, 0});
+  EXPECT_FALSE(bmp->native->alpha);
+}
+
+TEST_F(CanvasTest, ArialTextHasMetricCompatibleExtents) {
+  auto c = white(10, 10);
+  EXPECT_EQ(c->text_extent(""), rect{});
+  rect e = c->text_extent("Hello");
+  EXPECT_NEAR(e.w, 30, 1);  // advance widths of the metric twin: 30.4 px at 13 px
+  EXPECT_EQ(e.h, 15);
+  e = c->text_extent("Hello World Hello World");
+  EXPECT_NEAR(e.w, 138, 2);
+  c->units = units_measure_graphics::POINTS;
+  e = c->text_extent("Hello");
+  EXPECT_DOUBLE_EQ(e.h, 11.25);
+
+  // Text sits with its top-left corner at the point.
+  c->units = units_measure_graphics::PIXELS;
+  c->draw_text(point{0, 0}, "");
+  EXPECT_EQ(row(5), std::string(10, '.'));
+}
+
+TEST_F(CanvasTest, DegenerateInputDrawsNothingOrSafely) {
+  auto c = white(10, 10);
+  c->draw_polyline(DynArray<point>{point{1, 1}}, false);
+  EXPECT_EQ(row(1), std::string(10, '.'));
+  c->draw_polyline(DynArray<point>{point{1, 1}, point{5, 1}}, false);
+  EXPECT_EQ(row(1), ".####.....");
+  double nan = std::numeric_limits<double>::quiet_NaN();
+  c->draw_line(point{nan, 3}, point{INFINITY, 3});  // both ends become 0: nothing
+  c->draw_rectangle(rect{1e300, -1e300, 1e300, nan});
+  c->scale_transform(nan, 2);
+  c->rotate_transform(INFINITY);
+  c->draw_line(point{0, 8}, point{3, 8});
+  EXPECT_EQ(row(8), "###.......");
+
+  // An all-zero pending transform counts as none.
+  for (float& v : bmp->native->xform) v = 0;
+  c->draw_line(point{0, 9}, point{3, 9});
+  EXPECT_EQ(row(9), "###.......");
+
+  // Canvases without a surface do nothing.
+  auto loose = make<C_Canvas>();
+  loose->draw_rectangle(rect{0, 0, 5, 5});
+  loose->clear();
+  EXPECT_EQ(loose->text_extent("abc"), rect{});
+  none_of<C_Canvas>()->draw_line(point{0, 0}, point{5, 5});
+}
+
+TEST_F(CanvasTest, CopyRectMovesPixelsAlsoOntoItself) {
+  auto c = white(8, 8);
+  c->pen_color = COLOR_BLACK;
+  c->draw_line(point{0, 0}, point{8, 0});  // row 0 black
+  // Shift the picture down by 2 rows in place.
+  c->copy_rect(rect{0, 2, 8, 8}, rect{0, 0, 8, 8}, c);
+  EXPECT_EQ(row(2), "########");
+  EXPECT_EQ(row(0), "########");  // the uncovered band keeps its old pixels
+  EXPECT_EQ(row(1), "........");
+  EXPECT_EQ(row(4), "........");
+  // And up by 2 again.
+  c->copy_rect(rect{0, 0, 8, 8}, rect{0, 2, 8, 8}, c);
+  EXPECT_EQ(row(0), "########");
+  EXPECT_EQ(row(2), "........");
+
+  // Stretched from another bitmap: 2 x 1 into 8 x 2.
+  auto src = C_Bitmap::create(2, 1, 24);
+  src->pixels()->set(0, 0, 0xFF0000FFu);
+  src->pixels()->set(1, 0, 0xFFFF0000u);
+  c->copy_rect(rect{0, 4, 8, 2}, rect{0, 0, 2, 1}, src->canvas());
+  EXPECT_EQ(at(3, 5), 0xFF0000FFu);
+  EXPECT_EQ(at(4, 4), 0xFFFF0000u);
+  c->copy_rect(rect{0, 0, 2, 2}, rect{0, 0, 2, 2}, Ref<C_Canvas>());  // nothing
+}
+
+TEST_F(CanvasTest, PrinterPagesDrawInPointsAtTheirOwnResolution) {
+  int64_t page = brek_platform::page_create(400, 400, 300, 600);
+  ASSERT_NE(page, 0);
+  auto c = C_Canvas::create_on_printer(page);
+  c->pen_style = pen_style::CLEAR_PEN;
+  c->brush_color = COLOR_BLACK;
+  // 72 points are 300 pixels; vertical coordinates use the horizontal
+  // resolution too.
+  c->draw_rectangle(rect{24, 24, 23, 23});
+  brek_platform::Raster r = brek_platform::page_raster(page);
+  auto px = [&](int x, int y) { return reinterpret_cast<uint32_t*>(r.bits + y * r.stride)[x]; };
+  EXPECT_EQ(px(100, 100), BLACK);
+  EXPECT_EQ(px(199, 199), BLACK);
+  EXPECT_EQ(px(201, 201), WHITE);
+  EXPECT_EQ(px(99, 99), WHITE);
+
+  // Text keeps its size in points on the page.
+  rect on_page = c->text_extent("Hello");
+  auto screen = white(4, 4, units_measure_graphics::POINTS);
+  rect on_screen = screen->text_extent("Hello");
+  EXPECT_NEAR(on_page.w, on_screen.w, 1.5);
+
+  // A bitmap at its natural size is scaled from screen pixels to the page.
+  auto pic = C_Bitmap::create(48, 48, 24);
+  pic->canvas()->clear();
+  pic->draw_at(c, point{0, 0});
+  EXPECT_EQ(px(149, 149), WHITE);  // 48 screen pixels are 150 page pixels
+  EXPECT_EQ(px(151, 151), BLACK);
+  brek_platform::page_free(page);
+  c->draw_rectangle(rect{0, 0, 10, 10});  // the page is gone: nothing
+}
