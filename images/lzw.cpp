@@ -155,7 +155,13 @@ inline void C_Lzw::emit(const uint8_t* s, int64_t n) {
   }
   while (n > 0 && row_ < height_) {
     int64_t k = std::min(n, width_ - column_);
-    std::memcpy(out_ + row_offset_ + column_, s, static_cast<size_t>(k));
+    uint8_t* d = out_ + row_offset_ + column_;
+    // Strings are mostly short: a plain loop beats a library call.
+    if (k <= 16) {
+      for (int64_t i = 0; i < k; ++i) d[i] = s[i];
+    } else {
+      std::memcpy(d, s, static_cast<size_t>(k));
+    }
     s += k;
     n -= k;
     column_ += k;
