@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "drawing/pixel_math.h"
+#include "platform/native_forms.h"
 #include "platform/painter.h"
+#include "platform/units.h"
 
 namespace brek::Draw_units {
 
@@ -30,14 +32,12 @@ double from_pixels(double v, units_measure_graphics unit, int dpi) {
 }
 
 int64_t screen_points_to_pixels(double points) {
-  if (std::isnan(points) || points == -INFINITY) return 0;
-  if (points == INFINITY) return 1000000;
-  return Pixel_math::trunc(points * brek_platform::screen_dpi() / 72 + 0.000001);
+  return brek_platform::points_to_pixels(points, brek_platform::native_forms().pixels_per_inch());
 }
 
 double screen_pixels_to_points(double pixels) {
-  int dpi = brek_platform::screen_dpi();
-  return double(Pixel_math::trunc(pixels)) / dpi * 72;
+  return brek_platform::pixels_to_points(double(Pixel_math::trunc(pixels)),
+                                         brek_platform::native_forms().pixels_per_inch());
 }
 
 }  // namespace brek::Draw_units

@@ -19,8 +19,9 @@ int32_t to_pixels(double v, units_measure_graphics unit, int dpi);
 // Device pixels back to `unit` at `dpi`; not finite gives 0.
 double from_pixels(double v, units_measure_graphics unit, int dpi);
 
-// The screen rule: trunc(points x screen dpi / 72 + 0.000001); minus
-// infinity and NaN give 0, plus infinity 1000000.
+// The window layer's rule (platform/units.h) at the screen's pixels per
+// inch: trunc(points x ppi / 72 + 0.000001); minus infinity and NaN give 0,
+// plus infinity 1000000.
 int64_t screen_points_to_pixels(double points);
 // Pixels (truncated to whole ones first) to points at the screen's dpi.
 double screen_pixels_to_points(double pixels);

@@ -79,10 +79,9 @@ enum class stretch_mode { PLAIN = 0, HALFTONE };
 
 // ---- resolution -------------------------------------------------------------
 
-// The screen's logical pixels per inch (96 on the offscreen platform).
+// The screen's pixels per inch, as the window layer reports it
+// (platform/native_forms.h), rounded; 96 when it reports nothing usable.
 int screen_dpi();
-// Replaces the screen's pixels per inch (tests); 0 restores the real value.
-void set_screen_dpi(int dpi);
 // The horizontal and vertical resolution of a target: the screen's for
 // pixels in memory, the device's own for a device page.
 int target_dpi_x(const Target& t);

@@ -10,7 +10,6 @@
 #include <QPalette>
 #include <QPen>
 #include <QPolygon>
-#include <QScreen>
 #include <QString>
 #include <QTransform>
 
@@ -20,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/native_forms.h"
 #include "platform/qt/paint_devices.h"
 
 namespace brek_platform {
@@ -49,8 +49,6 @@ Paint_device* find_device(int64_t handle) {
 }  // namespace qt
 
 namespace {
-
-int g_dpi_override = 0;
 
 QImage wrap(const Raster& r) {
   return QImage(r.bits, r.width, r.height, r.stride, r.opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
@@ -173,17 +171,10 @@ bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && 
 // ---- resolution ---------------------------------------------------------------
 
 int screen_dpi() {
-  if (g_dpi_override > 0) return g_dpi_override;
-  if (QGuiApplication::instance()) {
-    if (QScreen* s = QGuiApplication::primaryScreen()) {
-      int d = qRound(s->logicalDotsPerInchX());
-      if (d > 0) return d;
-    }
-  }
-  return 96;
+  double ppi = native_forms().pixels_per_inch();
+  if (!(ppi >= 1 && ppi <= 10000)) return 96;
+  return int(std::lround(ppi));
 }
-
-void set_screen_dpi(int dpi) { g_dpi_override = dpi > 0 ? dpi : 0; }
 
 int target_dpi_x(const Target& t) {
   if (t.device != 0) {

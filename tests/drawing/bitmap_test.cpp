@@ -121,7 +121,6 @@ TEST(Bitmap, InversionKeepsAlpha) {
 }
 
 TEST(Bitmap, DrawCopiesStretchesAndBlendsByAlpha) {
-  brek_platform::set_screen_dpi(96);
   auto target = C_Bitmap::create(10, 10, 24);
   auto c = target->canvas();
   c->clear();
@@ -170,7 +169,6 @@ TEST(Bitmap, DrawCopiesStretchesAndBlendsByAlpha) {
   ASSERT_TRUE(layered->native->alpha);
   EXPECT_EQ(Pixels::red(layered->native->alpha->at(2, 2)), 255);
   EXPECT_EQ(Pixels::red(layered->native->alpha->at(0, 0)), 0);
-  brek_platform::set_screen_dpi(0);
 }
 
 TEST(Bitmap, DirectAccessViewsOrCopiesRows) {

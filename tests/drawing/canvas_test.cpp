@@ -7,6 +7,7 @@
 #include "drawing/canvas.h"
 #include "drawing/font.h"
 #include "drawing/units.h"
+#include "platform/native_forms.h"
 #include "platform/painter.h"
 
 using namespace brek;
@@ -15,10 +16,20 @@ namespace {
 
 constexpr uint32_t WHITE = 0xFFFFFFFFu, BLACK = 0xFF000000u;
 
+// A window layer that reports a fixed screen resolution.
+struct Fixed_ppi : brek_platform::Native_forms {
+  explicit Fixed_ppi(double v) : ppi(v) {}
+  double pixels_per_inch() override { return ppi; }
+  double ppi;
+};
+
 class CanvasTest : public ::testing::Test {
  protected:
-  void SetUp() override { brek_platform::set_screen_dpi(96); }
-  void TearDown() override { brek_platform::set_screen_dpi(0); }
+  void SetUp() override { old_ = brek_platform::set_native_forms(&ppi_); }
+  void TearDown() override { brek_platform::set_native_forms(old_); }
+  Fixed_ppi ppi_{96};
+  brek_platform::Native_forms* old_ = nullptr;
+
 
   // A white 24-bit bitmap and its canvas in the given unit.
   Ref<C_Canvas> white(int w, int h, units_measure_graphics u = units_measure_graphics::PIXELS) {
@@ -73,6 +84,14 @@ TEST_F(CanvasTest, UnitsBecomePixelsAtTheDeviceResolution) {
   c->draw_line(point{0, 7.5}, point{14.25, 7.5});
   EXPECT_EQ(row(10), "###################.");
   EXPECT_EQ(row(9), std::string(20, '.'));
+
+  // Bitmaps take the screen's resolution: at 120 pixels per inch 7.5
+  // points are 12.5 pixels, row 12.
+  ppi_.ppi = 120;
+  c = white(20, 20, U::POINTS);
+  c->draw_line(point{0, 7.5}, point{6, 7.5});
+  EXPECT_EQ(row(12), "##########..........");
+  EXPECT_EQ(C_Canvas::to_device_pixels(72), 120);
 }
 
 TEST_F(CanvasTest, RectangleEllipseAndLineEnds) {
