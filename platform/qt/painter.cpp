@@ -385,10 +385,11 @@ void draw_picture(const Target& t, const Draw_state& s, const Raster& source, in
     QRect whole(qRound(dev.left()), qRound(dev.top()), qRound(dev.right()) - qRound(dev.left()),
                 qRound(dev.bottom()) - qRound(dev.top()));
     if (whole.isEmpty()) return;
+    // The clip is read in device pixels: without the world transform.
+    p.setWorldTransform(QTransform());
     QRect visible = whole.intersected(ses.bounds());
     if (p.hasClipping()) visible = visible.intersected(p.clipBoundingRect().toAlignedRect());
     if (visible.isEmpty()) return;
-    p.setWorldTransform(QTransform());
     double fx = double(whole.width()) / src.width();
     double fy = double(whole.height()) / src.height();
     if (halftone && (fx < 1 || fy < 1)) {

@@ -300,3 +300,21 @@ TEST(Bitmap, ExtensionLists) {
   EXPECT_TRUE(C_Bitmap::extension_savable("GIF"));
   EXPECT_FALSE(C_Bitmap::extension_savable("ICO"));
 }
+
+TEST(Bitmap, StretchedDrawingKeepsToTheClipUnderATransform) {
+  auto target = C_Bitmap::create(40, 20, 24);
+  auto c = target->canvas();
+  c->clear();
+  c->units = units_measure_graphics::PIXELS;
+  auto black = C_Bitmap::create(64, 64, 24);  // opaque black
+  c->clip_rect = rect{0, 0, 10, 20};
+  c->translate_transform(20, 0);  // the clip moves to columns 20..29
+  c->draw_line(point{0, 0}, point{0, 0});  // (applies it, draws nothing)
+  // Under a scale the clip set last stays where it is.
+  c->scale_transform(0.5, 0.5);
+  black->stretch_draw(c, rect{-40, 0, 80, 40});  // lands on columns 0..39, rows 0..19
+  EXPECT_EQ(target->pixels()->at(19, 5), WHITE);
+  EXPECT_EQ(target->pixels()->at(20, 5), BLACK);
+  EXPECT_EQ(target->pixels()->at(29, 19), BLACK);
+  EXPECT_EQ(target->pixels()->at(30, 5), WHITE);
+}
