@@ -15,6 +15,7 @@
 namespace brek {
 
 class C_Bitmap;
+class C_Stream;
 struct Native_bitmap;
 
 class C_Brek_drawing : public Brek_object {
@@ -52,6 +53,33 @@ class C_Brek_drawing : public Brek_object {
   static bool pixel_order_rgba() { return false; }
   static Color system_color(int64_t item) { return Colors::system(item); }
   static int64_t default_bits_per_pixel() { return 32; }
+
+  // ---- image files ----
+  // Defined by the image layer (images/image_file_glue.cpp) and called only
+  // from there: each loader reads the stream from its position to its end
+  // and hands the bytes to the native routine of the same name (false,
+  // without decoding, when the read fails); JPEG errors pass to the caller.
+  static bool load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native);
+  // factor 2, 4 or 8 decodes at 1/2, 1/4, 1/8; any other value full size.
+  static bool load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor);
+  // No decoders: the stream is read, then false.
+  static bool load_png(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_pcx(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_psd(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_tga(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_tiff(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_webp(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_xpm(const Ref<C_Stream>& stream, Native_bitmap* native);
+  // False without reading.
+  static bool load_pcd(const Ref<C_Stream>& stream, Native_bitmap* native);
+  // With the ".alpha.bmp" side file when the bitmap has an alpha plane.
+  static bool save_bmp(Native_bitmap* native, const std::string& file_name);
+  // Always at quality 90: the argument is not passed on.
+  static bool save_jpeg(Native_bitmap* native, const std::string& file_name, int64_t quality);
+  static bool save_png(Native_bitmap* native, const std::string& file_name);
+  static bool save_webp(Native_bitmap* native, const std::string& file_name);
+  static bool can_load_ext(const std::string& extension);
+  static bool can_save_ext(const std::string& extension);
 };
 
 }  // namespace brek

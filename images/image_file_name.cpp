@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "images/image_formats.h"
+#include "images/native_image_files.h"
 
 namespace brek::Image_file_name {
 

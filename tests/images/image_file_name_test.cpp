@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "images/image_file_name.h"
-#include "images/image_formats.h"
+#include "images/native_image_files.h"
 
 namespace N = brek::Image_file_name;
 namespace D = brek::Brek_drawing;

@@ -1,0 +1,78 @@
+#pragma once
+// One small class per image file type: load a file (or stream) into a new
+// bitmap, save a bitmap to a file. BMP and JPEG decode and encode; the
+// other types have no decoder here and always report failure.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/stream.h"
+#include "drawing/bitmap.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+// The reduction asked of a JPEG (or PNG) load.
+enum class reduce_size_of_jpeg_while_load { FULL, HALF, QUAR, EIGH };
+
+// 1, 2, 4 or 8 for FULL, HALF, QUAR, EIGH; 0 (full size) for anything else.
+int64_t reduction_factor(reduce_size_of_jpeg_while_load reduce);
+
+class C_Bmp : public Brek_object {
+  BREK_CLASS(C_Bmp)
+ public:
+  // The picture, or the None bitmap when the file does not load.
+  static Ref<C_Bitmap> load_from_file(const std::string& file_name);
+  static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream);
+  // True when every file was written (an alpha plane adds ".alpha.bmp").
+  static bool save(const Ref<C_Bitmap>& bitmap, const std::string& file_name);
+  // The clipboard's image, or the None bitmap.
+  static Ref<C_Bitmap> paste_clipboard();
+  static bool copy_to_clipboard(const Ref<C_Bitmap>& bitmap);
+};
+
+class C_Jpeg : public Brek_object {
+  BREK_CLASS(C_Jpeg)
+ public:
+  // Library errors ("JPEG error #n") pass to the caller as E_Jpeg_error.
+  static Ref<C_Bitmap> load_from_file(const std::string& file_name, reduce_size_of_jpeg_while_load reduce);
+  static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream, reduce_size_of_jpeg_while_load reduce);
+  // Baseline at quality 90 whatever `quality` says.
+  static bool save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t quality);
+};
+
+class C_Png : public Brek_object {
+  BREK_CLASS(C_Png)
+ public:
+  static Ref<C_Bitmap> load_from_file(const std::string& file_name, reduce_size_of_jpeg_while_load reduce);
+  static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream, reduce_size_of_jpeg_while_load reduce);
+  static bool save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t option);
+};
+
+// The types without a decoder: the None bitmap, always.
+#define BREK_STUB_FORMAT(Name)                                             \
+  class Name : public Brek_object {                                        \
+    BREK_CLASS(Name)                                                       \
+   public:                                                                 \
+    static Ref<C_Bitmap> load_from_file(const std::string& file_name);     \
+    static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream);    \
+  };
+BREK_STUB_FORMAT(C_Pcd)
+BREK_STUB_FORMAT(C_Pcx)
+BREK_STUB_FORMAT(C_Psd)
+BREK_STUB_FORMAT(C_Tga)
+BREK_STUB_FORMAT(C_Tiff)
+BREK_STUB_FORMAT(C_Xpm)
+#undef BREK_STUB_FORMAT
+
+class C_WebP : public Brek_object {
+  BREK_CLASS(C_WebP)
+ public:
+  static Ref<C_Bitmap> load_from_file(const std::string& file_name);
+  static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream);
+  // No encoder: false, and nothing is opened or written.
+  static bool save_to_file(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t a, int64_t b);
+  static bool save_to_stream(const Ref<C_Bitmap>& bitmap, const Ref<C_Stream>& stream, int64_t a, int64_t b);
+};
+
+}  // namespace brek

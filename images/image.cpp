@@ -1,0 +1,267 @@
+#include "images/image.h"
+
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "baselib/system_functions.h"
+#include "images/drawing_hooks.h"
+#include "images/format_classes.h"
+#include "images/image_file_name.h"
+#include "images/image_header.h"
+#include "images/native_image_files.h"
+
+namespace brek {
+
+namespace {
+
+bool is_zero(double v) { return std::fabs(v) < 1e-11; }
+
+bool one_of(const std::string& e, std::initializer_list<const char*> list) {
+  for (const char* s : list)
+    if (e == s) return true;
+  return false;
+}
+
+// An icon's pixels over opaque black, as a plain bitmap of the default depth.
+Ref<C_Bitmap> on_black(const Ref<C_Icon>& icon) {
+  Ref<C_Bitmap> b = C_Bitmap::create(icon->width, icon->height, 0);
+  const Pixels* src = icon->pixels();
+  Pixels* dst = b->pixels();
+  if (!src || !dst || dst->width() != src->width() || dst->height() != src->height()) return Ref<C_Bitmap>();
+  for (int y = 0; y < src->height(); ++y) {
+    const uint32_t* s = src->row(y);
+    uint32_t* d = dst->row(y);
+    for (int x = 0; x < src->width(); ++x) {
+      uint32_t p = s[x], a = Pixels::alpha(p);
+      auto mix = [a](uint32_t c) { return uint8_t((c * a + 127) / 255); };
+      d[x] = Pixels::bgra(mix(Pixels::blue(p)), mix(Pixels::green(p)), mix(Pixels::red(p)));
+    }
+  }
+  return b;
+}
+
+// The GIF's frame shown now, as a 32-bit bitmap.
+Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif) {
+  const Pixels& f = gif->render_current_frame();
+  if (f.empty()) return Ref<C_Bitmap>();
+  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
+  Pixels* p = b->pixels();
+  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
+  *p = f;
+  return b;
+}
+
+}  // namespace
+
+Ref<C_Image> C_Image::create() { return make<C_Image>(); }
+
+std::string C_Image::extension() const { return Image_file_name::file_extension(file_name); }
+
+bool C_Image::is_file() const { return !file_name.empty() && file_name.find('<') == std::string::npos; }
+
+template <class Decode>
+Ref<C_Bitmap> C_Image::decode(Decode d) {
+  Ref<C_Bitmap> b;
+  try {
+    b = d();
+  } catch (const std::exception&) {
+    b = Ref<C_Bitmap>();
+  }
+  if (b.is_none()) load_failed = true;
+  return b;
+}
+
+void C_Image::read_header_info(double tw, double th) {
+  if (is_none()) return;
+  const std::string ext = extension();
+  bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
+  bool want_info = is_zero(file_size);
+  if ((want_size || want_info) && is_file()) {
+    Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
+    if (want_size) {
+      width += h.size.width;
+      height += h.size.height;
+      if (h.size.fax_compressed) fax_compressed = true;
+    }
+    if (want_info && h.found) {
+      file_size = h.file_size;
+      Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
+      Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
+    }
+  }
+  if (one_of(ext, {".wmf", ".emf", ".flic", ".webp"})) return;
+  Image_header::display_size(width, height, tw, th, display_width, display_height, load_needed);
+}
+
+void C_Image::load_native() {
+  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return;
+  const std::string e = extension();
+  if (e == ".gif") {
+    try {
+      animation = C_Gif::load_from_file(file_name);
+    } catch (const std::exception&) {
+      animation = Ref<C_Gif>();
+    }
+    if (animation.is_none() || animation->frame_count() == 0) {
+      animation = Ref<C_Gif>();
+      load_failed = true;
+    }
+  } else if (e == ".ico" || e == ".cur") {
+    Drawing_hooks::install();
+    picture = decode([&] {
+      Ref<C_Icon> icon = C_Icon::load_from_file(file_name);
+      // The decoded image's own size; nothing at all when it failed.
+      return icon.is_none() ? Ref<C_Bitmap>() : on_black(icon);
+    });
+  } else if (e == ".jpg" || e == ".jpeg") {
+    picture = decode([&] { return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+  } else if (e == ".png") {
+    picture = decode([&] { return C_Png::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+  } else if (e == ".bmp") {
+    picture = decode([&] { return C_Bmp::load_from_file(file_name); });
+  } else if (e == ".pcd") {
+    picture = decode([&] { return C_Pcd::load_from_file(file_name); });
+  } else if (e == ".pcx") {
+    picture = decode([&] { return C_Pcx::load_from_file(file_name); });
+  } else if (e == ".psd") {
+    picture = decode([&] { return C_Psd::load_from_file(file_name); });
+  } else if (e == ".tga") {
+    picture = decode([&] { return C_Tga::load_from_file(file_name); });
+  } else if (e == ".tif" || e == ".tiff") {
+    picture = decode([&] { return C_Tiff::load_from_file(file_name); });
+  } else if (e == ".webp") {
+    picture = decode([&] { return C_WebP::load_from_file(file_name); });
+  } else if (e == ".xpm") {
+    picture = decode([&] { return C_Xpm::load_from_file(file_name); });
+  } else {
+    return;  // no reader: nothing, and nothing remembered
+  }
+  if (animation.is_none()) {
+    width = picture->width;
+    height = picture->height;
+  } else {
+    width = animation->width();
+    height = animation->height();
+  }
+}
+
+void C_Image::load(double tw, double th) {
+  if (is_none()) return;
+  if ((picture.is_none() || load_needed) && !load_failed) {
+    const std::string e = extension();
+    bool jpeg = e == ".jpg" || e == ".jpeg", png = e == ".png";
+    if ((jpeg || png) && double(width / 2) >= tw && double(height / 2) >= th && is_file()) {
+      const double f = jpeg && is_platform_csharp() ? 0.5 : 1.0;
+      static const std::pair<int64_t, reduce_size_of_jpeg_while_load> kSteps[] = {
+          {8, reduce_size_of_jpeg_while_load::EIGH},
+          {4, reduce_size_of_jpeg_while_load::QUAR},
+          {2, reduce_size_of_jpeg_while_load::HALF}};
+      bool found = false;
+      for (auto [d, reduce] : kSteps) {
+        double w = double(width / d) * f, h = double(height / d) * f;
+        if (w < tw || h < th) continue;
+        found = true;
+        if (double(reduced->width) >= w && double(reduced->height) >= h) return;  // large enough already
+        Ref<C_Bitmap> r = decode([&, reduce = reduce] {
+          return jpeg ? C_Jpeg::load_from_file(file_name, reduce) : C_Png::load_from_file(file_name, reduce);
+        });
+        if (!r.is_none()) reduced = r;
+        break;
+      }
+      if (!found) picture = decode([&] { return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+    } else {
+      load_native();
+    }
+  }
+  if (display_width == 0) {
+    display_width = width;
+    display_height = height;
+  }
+}
+
+bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
+  nothing_to_save = false;
+  if (is_none()) return false;
+  Ref<C_Bitmap> pic;
+  if (animation.is_none()) {
+    load_native();
+    pic = picture;
+  } else {
+    pic = frame_bitmap(animation);
+  }
+  if (pic.is_none()) {
+    nothing_to_save = true;
+    return false;
+  }
+  const std::string e = Image_file_name::file_extension(name);
+  if (e == ".bmp") return C_Bmp::save(pic, name);
+  if (e == ".jpg" || e == ".jpeg") return C_Jpeg::save(pic, name, 80);
+  if (e == ".png") return C_Png::save(pic, name, 80);
+  if (e == ".webp") return C_WebP::save_to_file(pic, name, 0, 80);
+  return false;
+}
+
+bool C_Image::save(const Ref<C_Form>& form, const std::string& name) {
+  bool nothing = false;
+  bool ok = save_picture(name, nothing);
+  if (nothing) form->message(Localize_str::text(lng::Image_load::CanNotLoadToSave));
+  return ok;
+}
+
+Ref<C_Image> C_Image::clone() {
+  Ref<C_Image> c = create();
+  c->file_name = file_name;
+  c->width = width;
+  c->height = height;
+  c->display_width = display_width;
+  c->display_height = display_height;
+  c->file_size = file_size;
+  c->rect = rect;
+  c->quarter_turns = quarter_turns;
+  c->flip_x = flip_x;
+  c->flip_y = flip_y;
+  c->modified = modified;
+  c->created = created;
+  if (!is_none()) {
+    picture = Ref<C_Bitmap>();
+    animation = Ref<C_Gif>();
+    reduced = Ref<C_Bitmap>();
+  }
+  return c;
+}
+
+void C_Image::set_rect(int64_t w, int64_t h) {
+  if (is_none()) return;
+  width = w;
+  height = h;
+}
+
+void C_Image::set_load_options(const brek::rect& r) {
+  if (is_none()) return;
+  rect = r;
+  if (rect.w > 0 && rect.w < 16) rect.w = 16;
+  if (rect.h > 0 && rect.h < 16) rect.h = 16;
+}
+
+bool C_Image::is_platform_csharp() {
+  if (platform_is_csharp < 0) {
+    std::string d = System_functions::platform_description();
+    for (char& c : d) c = char(std::tolower(static_cast<unsigned char>(c)));
+    int64_t v = d.find("c#") != std::string::npos ? 1 : 0;
+    if (is_none()) return v > 0;
+    platform_is_csharp = v;
+  }
+  return platform_is_csharp > 0;
+}
+
+void C_Image::destroy_hook() {
+  picture = Ref<C_Bitmap>();
+  animation = Ref<C_Gif>();
+  reduced = Ref<C_Bitmap>();
+  C_Thread::destroy_hook();
+}
+
+}  // namespace brek

@@ -1,0 +1,97 @@
+#pragma once
+// One image file as the rest of the program sees it: name, size and dates,
+// the dimensions from its header, the size at which it is shown, and up
+// to three pictures (full, animated, reduced for thumbnails), loaded and
+// saved by the file's extension.
+//
+// C_Image derives from C_Thread for its place in the class tree but is
+// never started: everything runs on the caller's thread. It holds nothing
+// until asked, so thousands of them cost little.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/date_time.h"
+#include "baselib/geometry.h"
+#include "baselib/thread.h"
+#include "drawing/bitmap.h"
+#include "forms/form.h"
+#include "images/gif.h"
+
+namespace brek {
+
+class C_Image : public C_Thread {
+  BREK_CLASS(C_Image)
+ public:
+  int64_t list_index = 0;
+  std::string file_name;
+  // The header gave no usable size although a target was given: load()
+  // decodes to learn it.
+  bool load_needed = false;
+  double file_size = 0;
+  date_time modified;
+  date_time created;
+  bool fax_compressed = false;
+  Ref<C_Bitmap> picture;
+  Ref<C_Gif> animation;
+  Ref<C_Bitmap> reduced;
+  int64_t use_stamp = 0;
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t display_width = 0;
+  int64_t display_height = 0;
+  // The orientation the viewer wants, and that of the stored picture.
+  int64_t quarter_turns = 0;
+  bool flip_x = false;
+  bool flip_y = false;
+  bool inverse = false;
+  int64_t applied_turns = 0;
+  bool applied_flip_x = false;
+  bool applied_flip_y = false;
+  bool applied_inverse = false;
+  brek::rect rect;
+  int64_t platform_is_csharp = -1;
+  // A decode failed (or threw): not tried again on every repaint.
+  bool load_failed = false;
+
+  static Ref<C_Image> create();
+  static Ref<C_Image> none_record() { return Ref<C_Image>(); }
+
+  // Header size (when none is known and a target is given), file size and
+  // dates (when not yet read) and the display size for the target.
+  void read_header_info(double tw, double th);
+  // The picture, reduced where the target allows (JPEG and PNG).
+  void load(double tw, double th);
+  // The full picture or the animation by extension, unless one is held.
+  void load_native();
+  // Saves the picture shown now by the extension of `name`: ".bmp",
+  // ".jpg"/".jpeg", ".png", ".gif", ".webp". False when nothing could be
+  // loaded to save (`nothing_to_save` then set), for other extensions and
+  // when the saver failed.
+  bool save_picture(const std::string& name, bool& nothing_to_save);
+  // The same, telling the user over `form` ("Can not load image to save")
+  // when there was nothing to save; other failures are the caller's to
+  // report.
+  bool save(const Ref<C_Form>& form, const std::string& name);
+  // A copy of the header fields without pictures; this image gives its
+  // pictures up.
+  Ref<C_Image> clone();
+  void set_rect(int64_t w, int64_t h);
+  // Stores the cell rectangle; widths and heights between 0 and 16 become 16.
+  void set_load_options(const brek::rect& r);
+  bool is_platform_csharp();
+
+  // The lower-case extension (with its dot) that types the file.
+  std::string extension() const;
+
+  void destroy_hook() override;
+
+ private:
+  // Runs a decoder; an exception or a None result marks the image failed.
+  template <class Decode>
+  Ref<C_Bitmap> decode(Decode d);
+  // Whether file_name may be used as a path ("<clipboard>" may not).
+  bool is_file() const;
+};
+
+}  // namespace brek

@@ -1,0 +1,67 @@
+// The image-file procedures of C_Brek_drawing (declared with the rest of
+// the class in drawing/brek_drawing.h): they read a stream whole and hand
+// the bytes to the native image-file routines.
+
+#include "baselib/file_stream.h"
+#include "baselib/stream.h"
+#include "drawing/bitmap.h"
+#include "drawing/brek_drawing.h"
+#include "images/image_file_io.h"
+#include "images/native_image_files.h"
+
+namespace brek {
+
+namespace {
+
+// The stream from its position to its end; false when it cannot all be
+// read or is larger than any decoder takes.
+bool read_whole(const Ref<C_Stream>& stream, DynAByte& bytes) {
+  int64_t size = Long_int::to_int64(stream->size()) - Long_int::to_int64(stream->position());
+  if (size < 0 || size > Image_file_io::MAX_FILE_BYTES) return false;
+  return stream->read(bytes, size);
+}
+
+template <class Loader>
+bool load_with(const Ref<C_Stream>& stream, Native_bitmap* native, Loader loader) {
+  DynAByte bytes;
+  if (!read_whole(stream, bytes)) return false;
+  return loader(bytes, native);
+}
+
+}  // namespace
+
+bool C_Brek_drawing::load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native) {
+  return load_with(stream, native, Brek_drawing::load_bmp);
+}
+
+bool C_Brek_drawing::load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor) {
+  DynAByte bytes;
+  if (!read_whole(stream, bytes)) return false;
+  return Brek_drawing::load_jpeg(bytes, native, factor);
+}
+
+bool C_Brek_drawing::load_png(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_png); }
+bool C_Brek_drawing::load_pcx(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_pcx); }
+bool C_Brek_drawing::load_psd(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_psd); }
+bool C_Brek_drawing::load_tga(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_tga); }
+bool C_Brek_drawing::load_tiff(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_tiff); }
+bool C_Brek_drawing::load_webp(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_webp); }
+bool C_Brek_drawing::load_xpm(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_xpm); }
+bool C_Brek_drawing::load_pcd(const Ref<C_Stream>&, Native_bitmap*) { return false; }
+
+bool C_Brek_drawing::save_bmp(Native_bitmap* native, const std::string& file_name) {
+  return Brek_drawing::save_bmp(native, file_name);
+}
+
+// The quality is not passed on: saves are always at the encoder's 90.
+bool C_Brek_drawing::save_jpeg(Native_bitmap* native, const std::string& file_name, int64_t) {
+  return Brek_drawing::save_jpeg(native, file_name);
+}
+
+bool C_Brek_drawing::save_png(Native_bitmap* n, const std::string& f) { return Brek_drawing::save_png(n, f); }
+bool C_Brek_drawing::save_webp(Native_bitmap* n, const std::string& f) { return Brek_drawing::save_webp(n, f); }
+
+bool C_Brek_drawing::can_load_ext(const std::string& e) { return Brek_drawing::can_load_ext(e); }
+bool C_Brek_drawing::can_save_ext(const std::string& e) { return Brek_drawing::can_save_ext(e); }
+
+}  // namespace brek

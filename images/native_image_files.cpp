@@ -1,0 +1,86 @@
+#include "images/native_image_files.h"
+
+#include <utility>
+
+#include "drawing/bitmap.h"
+#include "images/bmp_codec.h"
+#include "images/image_file_io.h"
+#include "images/jpeg_codec.h"
+
+namespace brek::Brek_drawing {
+
+namespace {
+
+// Hands a decoded picture to the bitmap and its owner.
+bool take(Pixels& decoded, Native_bitmap* native) {
+  if (decoded.empty()) return false;
+  native->colour = std::move(decoded);
+  native->alpha.reset();
+  Ref<C_Bitmap> owner = native->owner.lock();
+  owner->take_pixel_size();
+  return native->colour.width() > 0 && native->colour.height() > 0;
+}
+
+}  // namespace
+
+bool load_bmp(const DynAByte& bytes, Native_bitmap* native) {
+  if (!native) return false;
+  Pixels p;
+  if (!Bmp_codec::decode(bytes.data(), size_t(bytes.count()), p)) return false;
+  // A BMP with alpha of its own draws with it.
+  bool opaque = true;
+  for (int y = 0; y < p.height() && opaque; ++y)
+    for (int x = 0; x < p.width(); ++x)
+      if (Pixels::alpha(p.row(y)[x]) != 255) {
+        opaque = false;
+        break;
+      }
+  if (!take(p, native)) return false;
+  if (!opaque) {
+    native->opaque = false;
+    native->owner.lock()->bits = 32;
+  }
+  return true;
+}
+
+bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor) {
+  if (!native) return false;
+  Pixels p;
+  int f = (factor == 2 || factor == 4 || factor == 8) ? int(factor) : 1;
+  if (!Jpeg_codec::decode(bytes.data(), size_t(bytes.count()), f, p)) return false;
+  return take(p, native);
+}
+
+bool load_png(const DynAByte&, Native_bitmap*) { return false; }
+bool load_pcx(const DynAByte&, Native_bitmap*) { return false; }
+bool load_psd(const DynAByte&, Native_bitmap*) { return false; }
+bool load_tga(const DynAByte&, Native_bitmap*) { return false; }
+bool load_tiff(const DynAByte&, Native_bitmap*) { return false; }
+bool load_webp(const DynAByte&, Native_bitmap*) { return false; }
+bool load_xpm(const DynAByte&, Native_bitmap*) { return false; }
+
+bool save_bmp(Native_bitmap* native, const std::string& file_name) {
+  if (!native || native->colour.empty()) return false;
+  std::vector<uint8_t> bytes = Bmp_codec::encode24(native->colour);
+  if (!Image_file_io::write_file_atomic(file_name, bytes.data(), bytes.size())) return false;
+  if (!native->alpha || native->alpha->empty()) return true;
+  bytes = Bmp_codec::encode24(*native->alpha);
+  return Image_file_io::write_file_atomic(file_name + ".alpha.bmp", bytes.data(), bytes.size());
+}
+
+bool save_jpeg(Native_bitmap* native, const std::string& file_name) {
+  if (!native) return false;
+  return Image_file_io::save_jpeg(native->colour, file_name);
+}
+
+bool save_png(Native_bitmap*, const std::string&) { return false; }
+bool save_webp(Native_bitmap*, const std::string&) { return false; }
+
+// ".jpeg" is a JPEG wherever ".jpg" is.
+bool can_load_ext(const std::string& e) {
+  return e == "BMP" || e == "JPG" || e == "JPEG" || e == "ICO" || e == "CUR" || e == "GIF";
+}
+
+bool can_save_ext(const std::string& e) { return e == "BMP" || e == "JPG" || e == "JPEG" || e == "GIF"; }
+
+}  // namespace brek::Brek_drawing

@@ -1,0 +1,48 @@
+#pragma once
+// The image-file routines of the native drawing layer: decoding a file's
+// bytes into a bitmap's native part, encoding it into files, and which
+// extensions load and save natively.
+
+#include <cstdint>
+#include <string>
+
+#include "drawing/native_bitmap.h"
+#include "drawing/pixels.h"
+#include "runtime/dyn_array.h"
+
+namespace brek::Brek_drawing {
+
+// Decode the bytes of a whole file into the native bitmap's colour pixels
+// and give its owner the size; true when the picture is not empty. A
+// malformed file gives false; JPEG library errors throw E_Jpeg_error.
+bool load_bmp(const DynAByte& bytes, Native_bitmap* native);
+// factor 2, 4 or 8 decodes at 1/2, 1/4 or 1/8; anything else full size.
+bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor);
+// No decoder for these formats: false, nothing read.
+bool load_png(const DynAByte& bytes, Native_bitmap* native);
+bool load_pcx(const DynAByte& bytes, Native_bitmap* native);
+bool load_psd(const DynAByte& bytes, Native_bitmap* native);
+bool load_tga(const DynAByte& bytes, Native_bitmap* native);
+bool load_tiff(const DynAByte& bytes, Native_bitmap* native);
+bool load_webp(const DynAByte& bytes, Native_bitmap* native);
+bool load_xpm(const DynAByte& bytes, Native_bitmap* native);
+
+// A 24-bit BMP of the colour pixels; when the bitmap has an alpha plane,
+// that plane too, as the file name + ".alpha.bmp". True when every file
+// was written (safely: see Image_file_io::write_file_atomic).
+bool save_bmp(Native_bitmap* native, const std::string& file_name);
+// A baseline JPEG at quality 90.
+bool save_jpeg(Native_bitmap* native, const std::string& file_name);
+// No encoder: false, nothing written.
+bool save_png(Native_bitmap* native, const std::string& file_name);
+bool save_webp(Native_bitmap* native, const std::string& file_name);
+
+// Extension without its dot, upper-cased by the caller: "BMP", "JPG",
+// "JPEG", "ICO", "CUR" and "GIF" load.
+bool can_load_ext(const std::string& extension);
+
+// Extension without its dot, exactly as the caller gives it: "BMP", "JPG",
+// "JPEG" and "GIF" save.
+bool can_save_ext(const std::string& extension);
+
+}  // namespace brek::Brek_drawing

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "images/bmp_codec.h"
+#include "images/format_classes.h"
+#include "images/image.h"
+#include "images/jpeg_codec.h"
+#include "tests/images/gif_test_support.h"
+#include "tests/images/image_test_util.h"
+#include "tests/support/temp_dir.h"
+
+using namespace brek;
+using brek_test::Temp_dir;
+
+namespace {
+
+class Image : public ::testing::Test {
+ protected:
+  std::string jpeg(const std::string& name, int w, int h) {
+    std::vector<uint8_t> bytes;
+    Jpeg_codec::encode(brek_test::test_picture(w, h), 90, bytes);
+    brek_test::write_file(dir.file(name), std::string(bytes.begin(), bytes.end()));
+    return dir.file(name);
+  }
+  Ref<C_Image> image(const std::string& path) {
+    Ref<C_Image> i = C_Image::create();
+    i->file_name = path;
+    return i;
+  }
+  Temp_dir dir;
+};
+
+TEST_F(Image, ReducedLoadsGrowOnlyWhenTheTargetGrows) {
+  Ref<C_Image> i = image(jpeg("big.JPEG", 4000, 3000));
+  i->read_header_info(300, 200);
+  EXPECT_EQ(i->width, 4000);
+  EXPECT_EQ(i->display_width, 266);
+  EXPECT_EQ(i->display_height, 200);
+  i->load(300, 200);
+  ASSERT_EQ(i->reduced->width, 500);  // 1/8
+  EXPECT_EQ(i->reduced->height, 375);
+  EXPECT_TRUE(i->picture.is_none());
+  i->load(600, 400);
+  Ref<C_Bitmap> quarter = i->reduced;
+  ASSERT_EQ(quarter->width, 1000);  // 1/4
+  i->load(300, 200);
+  EXPECT_TRUE(i->reduced.same(quarter));  // nothing new
+  // Half the size below the target: the full picture.
+  Ref<C_Image> small = image(jpeg("small.jpg", 500, 400));
+  small->read_header_info(300, 300);
+  small->load(300, 300);
+  EXPECT_EQ(small->picture->width, 500);
+  EXPECT_TRUE(small->reduced.is_none());
+}
+
+TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
+  Ref<C_Image> i = image(jpeg("photo.JPG", 40, 30));
+  i->load_native();
+  EXPECT_EQ(i->width, 40);
+  EXPECT_EQ(i->picture->height, 30);
+  i->load(0, 0);
+  EXPECT_EQ(i->display_width, 40);
+
+  for (const char* name : {"noext", "a.xyz", "a.png", "a.tif"}) {
+    brek_test::write_file(dir.file(name), "bytes");
+    Ref<C_Image> n = image(dir.file(name));
+    n->load(100, 100);
+    EXPECT_TRUE(n->picture.is_none()) << name;
+    EXPECT_EQ(n->width, 0);
+  }
+  // A broken JPEG fails once and is not decoded again.
+  std::string broken = dir.file("broken.jpg");
+  brek_test::write_file(broken, "no jpeg");
+  Ref<C_Image> b = image(broken);
+  b->load(10, 10);
+  EXPECT_TRUE(b->picture.is_none());
+  EXPECT_TRUE(b->load_failed);
+  jpeg("broken.jpg", 20, 20);
+  b->load(10, 10);
+  b->load_native();
+  EXPECT_TRUE(b->picture.is_none());
+  // A fresh object tries again.
+  Ref<C_Image> again = image(broken);
+  again->load_native();
+  EXPECT_EQ(again->width, 20);
+  // Pseudo names are never paths.
+  Ref<C_Image> clip = image("<clipboard>");
+  clip->read_header_info(10, 10);
+  clip->load_native();
+  EXPECT_EQ(clip->file_size, 0);
+  EXPECT_EQ(clip->display_width, 100);
+}
+
+TEST_F(Image, IconsBecomeBitmapsOnBlack) {
+  // One 2 x 2 32-bit entry: opaque red, half-transparent white, two
+  // transparent pixels.
+  std::string dib;
+  brek_test::put32le(dib, 40);
+  brek_test::put32le(dib, 2);
+  brek_test::put32le(dib, 4);
+  brek_test::put16le(dib, 1);
+  brek_test::put16le(dib, 32);
+  dib.append(24, '\0');
+  brek_test::put32le(dib, 0);           // bottom row
+  brek_test::put32le(dib, 0);
+  brek_test::put32le(dib, 0xFFFF0000);  // top row: red
+  brek_test::put32le(dib, 0x80FFFFFF);  // half white
+  dib.append(8, '\0');                  // AND mask
+  std::string ico;
+  brek_test::put16le(ico, 0);
+  brek_test::put16le(ico, 1);
+  brek_test::put16le(ico, 1);
+  ico += std::string("\x02\x02\0\0\x01\0\x20\0", 8);
+  brek_test::put32le(ico, uint32_t(dib.size()));
+  brek_test::put32le(ico, 22);
+  brek_test::write_file(dir.file("a.ico"), ico + dib);
+  Ref<C_Image> i = image(dir.file("a.ico"));
+  i->load_native();
+  ASSERT_EQ(i->width, 2);
+  ASSERT_EQ(i->height, 2);  // the image's size, not the mask's doubled height
+  EXPECT_EQ(ref_cast<C_Icon>(i->picture).is_none(), true);
+  const Pixels* p = i->picture->pixels();
+  EXPECT_EQ(p->at(0, 0), Pixels::bgra(0, 0, 255));
+  EXPECT_EQ(p->at(1, 0), Pixels::bgra(128, 128, 128));
+  EXPECT_EQ(p->at(0, 1), Pixels::bgra(0, 0, 0));
+  // A file that is no icon: no picture at all.
+  brek_test::write_file(dir.file("b.cur"), "nothing");
+  Ref<C_Image> bad = image(dir.file("b.cur"));
+  bad->load_native();
+  EXPECT_TRUE(bad->picture.is_none());
+  EXPECT_EQ(bad->width, 0);
+}
+
+TEST_F(Image, HeaderInfoIsReadOnce) {
+  std::string f = jpeg("h.jpg", 2000, 1000);
+  Ref<C_Image> i = image(f);
+  i->read_header_info(500, 500);
+  EXPECT_EQ(i->display_width, 500);
+  EXPECT_EQ(i->display_height, 250);
+  EXPECT_GT(i->file_size, 0);
+  EXPECT_GT(i->modified.ms, 0);
+  double size = i->file_size;
+  jpeg("h.jpg", 64, 64);
+  i->read_header_info(500, 500);
+  EXPECT_EQ(i->width, 2000);
+  EXPECT_EQ(i->file_size, size);
+  // A WebP file: information but no display size.
+  brek_test::write_file(dir.file("w.webp"), "RIFF");
+  Ref<C_Image> w = image(dir.file("w.webp"));
+  w->read_header_info(100, 100);
+  EXPECT_EQ(w->file_size, 4);
+  EXPECT_EQ(w->display_width, 0);
+  // A vanished file is not created by looking at it.
+  Ref<C_Image> gone = image(dir.file("gone.bmp"));
+  gone->read_header_info(100, 100);
+  gone->load(100, 100);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("gone.bmp")));
+  EXPECT_TRUE(gone->load_needed);
+  EXPECT_EQ(gone->display_width, 100);
+}
+
+TEST_F(Image, SavesByTheTargetExtension) {
+  Ref<C_Image> i = image(jpeg("src.jpg", 24, 16));
+  bool nothing = true;
+  ASSERT_TRUE(i->save_picture(dir.file("out.bmp"), nothing));
+  EXPECT_FALSE(nothing);
+  ASSERT_TRUE(i->save_picture(dir.file("out.JPEG"), nothing));
+  ASSERT_TRUE(i->save_picture(dir.file("out.jpg"), nothing));
+  EXPECT_FALSE(i->save_picture(dir.file("out.png"), nothing));
+  EXPECT_FALSE(i->save_picture(dir.file("out.xyz"), nothing));
+  EXPECT_FALSE(nothing);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.xyz")));
+  Ref<C_Image> none = image(dir.file("missing.jpg"));
+  EXPECT_FALSE(none->save_picture(dir.file("x.bmp"), nothing));
+  EXPECT_TRUE(nothing);
+  EXPECT_FALSE(none->save(Ref<C_Form>(), dir.file("x.bmp")));  // no form: no message box
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmp")));
+}
+
+TEST_F(Image, GifsBecomeAnimationsAndSaveTheShownFrame) {
+  using namespace gif_test;
+  Gif_writer w;
+  w.header(6, 4, make_palette({0xFF0000, 0x00FF00}))
+      .graphic_control(0, 10)
+      .image(solid(0, 0, 6, 4, 0))
+      .graphic_control(0, 10)
+      .image(solid(0, 0, 3, 4, 1))
+      .trailer();
+  brek_test::write_file(dir.file("a.gif"), w.bytes());
+  Ref<C_Image> i = image(dir.file("a.gif"));
+  i->load(100, 100);
+  ASSERT_FALSE(i->animation.is_none());
+  EXPECT_TRUE(i->picture.is_none());
+  EXPECT_EQ(i->width, 6);
+  EXPECT_EQ(i->height, 4);
+  i->animation->set_current_frame(1);
+  bool nothing = true;
+  ASSERT_TRUE(i->save_picture(dir.file("frame.bmp"), nothing));
+  Ref<C_Bitmap> b = C_Bmp::load_from_file(dir.file("frame.bmp"));
+  ASSERT_EQ(b->width, 6);
+  EXPECT_EQ(b->pixels()->at(0, 0), Pixels::bgra(0, 255, 0));
+  EXPECT_EQ(b->pixels()->at(5, 0), Pixels::bgra(0, 0, 255));
+  // A file that is no GIF: nothing, remembered.
+  brek_test::write_file(dir.file("b.gif"), "not a gif");
+  Ref<C_Image> bad = image(dir.file("b.gif"));
+  bad->load_native();
+  EXPECT_TRUE(bad->animation.is_none());
+  EXPECT_TRUE(bad->load_failed);
+}
+
+TEST_F(Image, CloneAndOptions) {
+  Ref<C_Image> i = image(jpeg("c.jpg", 10, 10));
+  i->read_header_info(5, 5);
+  i->load_native();
+  i->quarter_turns = 3;
+  i->flip_y = true;
+  i->inverse = true;
+  Ref<C_Image> c = i->clone();
+  EXPECT_EQ(c->file_name, i->file_name);
+  EXPECT_EQ(c->width, 10);
+  EXPECT_EQ(c->quarter_turns, 3);
+  EXPECT_TRUE(c->flip_y);
+  EXPECT_FALSE(c->inverse);
+  EXPECT_TRUE(c->picture.is_none());
+  EXPECT_TRUE(i->picture.is_none());
+  c->set_load_options(rect{1, 2, 5, 0});
+  EXPECT_EQ(c->rect.w, 16);
+  EXPECT_EQ(c->rect.h, 0);
+  c->set_rect(7, 8);
+  EXPECT_EQ(c->height, 8);
+  EXPECT_FALSE(c->is_platform_csharp());
+  // The None image stores nothing.
+  Ref<C_Image> n = C_Image::none_record();
+  n->set_rect(3, 3);
+  n->load_native();
+  EXPECT_EQ(n->width, 0);
+}
+
+}  // namespace
