@@ -86,6 +86,12 @@ void attach_new(Brek_object* o) {
   o->serial_ = ++t_serial;
 }
 
+void hold_own_count(Brek_object* o) {
+  if (!o || o->none_ || o->own_count_ || !o->handle_) return;
+  o->own_count_ = true;
+  ++o->handle_->strong;
+}
+
 void begin_none() { ++t_none_depth; }
 void end_none() { --t_none_depth; }
 bool constructing_none() { return t_none_depth > 0; }
@@ -119,6 +125,9 @@ void dispose_object(Brek_object* o) {
   // destructors) that reaches this object through a reference sees None
   // and cannot dispose it a second time.
   h->target = o->none_instance();
+  // A record's own count has no holder to release it: without dropping it
+  // the handle would never go back to the pool.
+  if (o->own_count_) --h->strong;
   std::vector<Ref_obj*> kids;
   kids.swap(o->children_);
   for (Ref_obj* k : kids) {

@@ -48,6 +48,7 @@ void recycle_handle(Ref_obj* h);     // back to the thread's pool
 void release_strong(Ref_obj* h);     // count -1; disposes at 0
 void release_weak(Ref_obj* h);       // count -1; recycles when unheld
 void attach_new(Brek_object* o);     // gives a new object its handle and serial
+void hold_own_count(Brek_object* o); // a record's own strong count (make_record)
 void begin_none();                   // None construction starts (arrays freeze)
 void end_none();
 bool constructing_none();
@@ -88,6 +89,7 @@ class Brek_object {
 
  private:
   friend void detail::attach_new(Brek_object*);
+  friend void detail::hold_own_count(Brek_object*);
   friend void dispose_object(Brek_object*);
   friend Ref_obj* hand_over(Brek_object*);
   friend struct detail::Handover;
@@ -102,6 +104,7 @@ class Brek_object {
   // Set once the object was handed to a second thread; written only before
   // that thread starts and by the side that disposes the object.
   bool handed_over_ = false;
+  bool own_count_ = false;  // a record holding a strong count of its own
 };
 
 // Disposes the object now: children first, then destroy_hook, then every
@@ -349,7 +352,7 @@ class Structure_any : public Brek_object {
 template <class T, class... Args>
 Ref<T> make_record(Args&&... args) {
   Ref<T> r = make<T>(std::forward<Args>(args)...);
-  ++r.raw_handle()->strong;
+  detail::hold_own_count(r.get());
   return r;
 }
 

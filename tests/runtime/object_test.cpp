@@ -203,8 +203,14 @@ TEST(ObjectModel, RecordsSurviveMatchedAssignRelease) {
   }
   EXPECT_FALSE(w.is_none());  // no release disposes a record
   EXPECT_EQ(w->a, 99);
+  Ref_obj* h = w.raw_handle();
   dispose_now(w);
   EXPECT_TRUE(w.is_none());
+  // Once the last holder lets go, the record's handle is free again: the
+  // pool hands it to the next object (last in, first out).
+  w.reset();
+  auto next = make<C_Other>();
+  EXPECT_EQ(next.raw_handle(), h);
 }
 
 TEST(ObjectModel, NoneArraysAreFrozen) {
