@@ -34,22 +34,14 @@ class DynArray {
       : store_(std::make_shared<std::vector<E>>(std::move(v))),
         frozen_(detail::constructing_none()) {}
 
-  DynArray(const DynArray& o) : frozen_(false) { copy_from(o); }
-  DynArray(DynArray&& o) noexcept = default;
+  DynArray(const DynArray& o) : frozen_(detail::constructing_none()) { copy_from(o); }
+  DynArray(DynArray&& o) noexcept : frozen_(detail::constructing_none()) { take_from(o); }
   DynArray& operator=(const DynArray& o) {
     if (this != &o && !frozen_) copy_from(o);
     return *this;
   }
   DynArray& operator=(DynArray&& o) noexcept {
-    if (this != &o && !frozen_) {
-      store_ = std::move(o.store_);
-      offset_ = o.offset_;
-      length_ = o.length_;
-      view_ = o.view_;
-      o.store_ = std::make_shared<std::vector<E>>();
-      o.view_ = false;
-      o.offset_ = o.length_ = 0;
-    }
+    if (this != &o && !frozen_) take_from(o);
     return *this;
   }
 
@@ -141,6 +133,7 @@ class DynArray {
     int64_t n = count();
     if (to >= n) to = n - 1;
     if (from < 0) from = 0;
+    if (from > n) from = n;  // keeps the offset sum in range
     DynArray v(view_tag{});
     v.store_ = store_;
     v.view_ = true;
@@ -181,6 +174,22 @@ class DynArray {
       offset_ = 0;
       length_ = 0;
     }
+  }
+
+  // Leaves o an empty array. A frozen array (a None instance's) gives a
+  // copy and keeps what it holds.
+  void take_from(DynArray& o) {
+    if (o.frozen_) {
+      copy_from(o);
+      return;
+    }
+    store_ = std::move(o.store_);
+    offset_ = o.offset_;
+    length_ = o.length_;
+    view_ = o.view_;
+    o.store_ = std::make_shared<std::vector<E>>();
+    o.view_ = false;
+    o.offset_ = o.length_ = 0;
   }
 
   std::shared_ptr<std::vector<E>> store_;

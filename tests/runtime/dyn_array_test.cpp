@@ -77,6 +77,23 @@ TEST(DynArray, ViewsOfViewsWriteThrough) {
   a.remove(3, 2);
   EXPECT_EQ(vv.count(), 0);
   EXPECT_EQ(vv.get(0), 0);
+  // A start far beyond the end gives an empty view, also on a view.
+  EXPECT_TRUE(v.view(INT64_MAX, INT64_MAX).empty());
+  EXPECT_TRUE(v.view(INT64_MAX, 1).view(0, 0).empty());
+}
+
+TEST(DynArray, MovedFromArraysStayUsable) {
+  DynAInt a{1, 2, 3};
+  DynAInt b = std::move(a);
+  EXPECT_EQ(b.count(), 3);
+  EXPECT_EQ(a.count(), 0);
+  a.append(7);
+  EXPECT_EQ(a.to_vector(), std::vector<int64_t>{7});
+  std::vector<DynAStr> lists(3, DynAStr{"x"});
+  lists.reserve(100);  // moves every element
+  lists[0].append("y");
+  EXPECT_EQ(lists[0].count(), 2);
+  EXPECT_EQ(lists[1].count(), 1);
 }
 
 TEST(DynArray, StringViewIndexOf) {

@@ -43,6 +43,12 @@ class C_Other : public Brek_object {
   BREK_CLASS(C_Other)
 };
 
+class C_Named : public Brek_object {
+  BREK_CLASS(C_Named)
+ public:
+  DynAStr names{"first", "second"};
+};
+
 // A node that references its parent: disposal must cope with cycles.
 class C_Node : public Brek_object {
   BREK_CLASS(C_Node)
@@ -226,4 +232,13 @@ TEST(ObjectModel, NoneArraysAreFrozen) {
   DynAInt copy = n->numbers;
   copy.append(1);
   EXPECT_EQ(copy.count(), 1);
+  // Moving out of a None's array copies it: the None keeps what it holds.
+  Ref<C_Named> none;
+  DynAStr taken = std::move(none->names);
+  taken.append("third");
+  EXPECT_EQ(taken.count(), 3);
+  DynAStr assigned;
+  assigned = std::move(none->names);
+  EXPECT_EQ(assigned.count(), 2);
+  EXPECT_EQ(Ref<C_Named>()->names.to_vector(), (std::vector<std::string>{"first", "second"}));
 }
