@@ -1,6 +1,7 @@
 #include "runtime/runtime_services.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -135,20 +136,21 @@ int run_main(const std::function<void()>& main_routine) {
 }
 
 int64_t add_timer(int unit, double amount) {
-  int64_t add = 0;
-  // Guarded conversions: a NaN or huge amount never reaches a cast.
-  auto trunc = [](double v) -> int64_t {
-    if (!(v == v)) return 0;
-    if (v > 9.0e15) return 9000000000000000LL;
-    if (v < -9.0e15) return -9000000000000000LL;
-    return static_cast<int64_t>(v);
+  // The wait in milliseconds, computed in doubles and cut to 2^52 ms (over
+  // a hundred thousand years), so that neither the product nor the sum
+  // with the tick count can overflow; a NaN waits nothing.
+  auto ms = [](double v) -> int64_t {
+    constexpr double kFar = 4503599627370496.0;
+    if (std::isnan(v)) return 0;
+    return static_cast<int64_t>(std::clamp(v, -kFar, kFar));
   };
+  int64_t add = 0;
   switch (unit) {
-    case 0: add = trunc(amount); break;
-    case 1: add = trunc(amount) * 1000; break;
-    case 2: add = trunc(amount) * 60000; break;
-    case 3: add = trunc(amount * 3600000.0); break;
-    case 4: add = trunc(amount * 3600000.0 * 24.0); break;
+    case 0: add = ms(std::trunc(amount)); break;
+    case 1: add = ms(std::trunc(amount) * 1000.0); break;
+    case 2: add = ms(std::trunc(amount) * 60000.0); break;
+    case 3: add = ms(amount * 3600000.0); break;
+    case 4: add = ms(amount * 3600000.0 * 24.0); break;
     default: add = 0; break;
   }
   std::lock_guard<std::mutex> lock(g_timers_mutex);

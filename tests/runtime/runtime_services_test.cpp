@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -113,4 +114,17 @@ TEST(SoftwareTimers, DueTimesByUnitAndRemoval) {
   int64_t d = Brek_runtime::add_timer(0, 0.0 / 0.0);
   EXPECT_EQ(Brek_runtime::timer_due(d), clock.ticks());
   Brek_runtime::remove_timer(d);
+  // Far-off timers stay far off in every unit: none wraps round to "due".
+  for (int unit = 0; unit <= 4; ++unit) {
+    for (double amount : {2e14, 1e300}) {
+      int64_t far = Brek_runtime::add_timer(unit, amount);
+      int64_t past = Brek_runtime::add_timer(unit, -amount);
+      EXPECT_GT(Brek_runtime::timer_due(far), clock.ticks() + 100000000000000LL) << unit << " " << amount;
+      EXPECT_LT(Brek_runtime::timer_due(past), clock.ticks()) << unit << " " << amount;
+      auto now_due = Brek_runtime::due_timers(clock.ticks());
+      EXPECT_EQ(std::count(now_due.begin(), now_due.end(), far), 0) << unit << " " << amount;
+      Brek_runtime::remove_timer(far);
+      Brek_runtime::remove_timer(past);
+    }
+  }
 }
