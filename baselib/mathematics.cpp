@@ -105,12 +105,15 @@ double str_to_real(const std::string& s) {
   int64_t exponent = 0;
   if (i < n && (s[i] == 'E' || s[i] == 'e')) {
     ++i;
-    if (i < n && s[i] == '+')
+    if (i < n && s[i] == '+') {
       exponent = R::str_to_int(s.substr(i + 1));
-    else if (i < n && s[i] == '-')
-      exponent = -R::str_to_int(s.substr(i + 1));
-    else
+    } else if (i < n && s[i] == '-') {
+      // "e--9223372036854775808" must not negate the smallest value.
+      int64_t e = R::str_to_int(s.substr(i + 1));
+      exponent = e == std::numeric_limits<int64_t>::min() ? std::numeric_limits<int64_t>::max() : -e;
+    } else {
       exponent = R::str_to_int(s.substr(i));
+    }
   }
   if (mantissa.find_first_of("0123456789") == std::string::npos) return negative ? -0.0 : 0.0;
   // Beyond this the value is 0 or infinite whatever the mantissa holds;

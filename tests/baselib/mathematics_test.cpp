@@ -60,6 +60,9 @@ TEST(Mathematics, NumberTextIsReadExactly) {
   EXPECT_EQ(M::str_to_real("1e-400"), 0);
   EXPECT_EQ(M::str_to_real("0e99999999999999999999"), 0);
   EXPECT_EQ(M::str_to_real("0.00001e310"), 1e305);
+  // "-" then an exponent that is itself negative and of the largest size.
+  EXPECT_EQ(M::str_to_real("1e--9223372036854775808"), INFINITY);
+  EXPECT_EQ(M::str_to_real("1e--99999999999999999999"), INFINITY);
 }
 
 TEST(Mathematics, RoundingHalvesAwayFromZero) {
