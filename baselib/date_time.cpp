@@ -1,5 +1,6 @@
 #include "baselib/date_time.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -51,12 +52,17 @@ void civil_from_days(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
 }  // namespace
 
 double local_ms_from_unix(int64_t unix_ms) {
-  int64_t local = unix_ms + R::local_offset_ms(unix_ms);
-  return static_cast<double>(local) + UNIX_EPOCH_DAYS * MS_PER_DAY;
+  // Summed as doubles: exact for every real date, and no overflow at the
+  // ends of the range.
+  return static_cast<double>(unix_ms) + static_cast<double>(R::local_offset_ms(unix_ms)) +
+         UNIX_EPOCH_DAYS * MS_PER_DAY;
 }
 
 int64_t unix_from_local_ms(double local_ms) {
-  int64_t local = R::round_to_int64_checked(local_ms - UNIX_EPOCH_DAYS * MS_PER_DAY);
+  // Cut far inside the 64-bit range, so that taking off an offset of the
+  // zone cannot overflow.
+  constexpr int64_t kFar = int64_t{1} << 62;
+  int64_t local = std::clamp(R::round_to_int64_checked(local_ms - UNIX_EPOCH_DAYS * MS_PER_DAY), -kFar, kFar);
   int64_t guess = local - R::local_offset_ms(local);
   return local - R::local_offset_ms(guess);
 }

@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -41,6 +43,10 @@ size_t last_separator(const std::string& path) { return path.find_last_of(SEPARA
 // Seconds and nanoseconds since the epoch as local-time milliseconds on the
 // day scale (whole milliseconds, as the platform's file times give them).
 double local_day_ms(int64_t sec, uint32_t nsec) {
+  // Some file systems keep times far beyond any calendar: cut them where
+  // the milliseconds still fit.
+  constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 1000 - 1;
+  sec = std::clamp(sec, -kLimit, kLimit);
   return Date_time::local_ms_from_unix(sec * 1000 + static_cast<int64_t>(nsec / 1000000));
 }
 

@@ -52,4 +52,8 @@ TEST(DateTime, NowFollowsTheTestClockInLocalTime) {
   EXPECT_EQ(D::difference_ms(D::now(), before), 1500);
   EXPECT_EQ(D::tick_count(), 2500);
   EXPECT_EQ(D::unix_from_local_ms(D::now_ms()), 1704067201500);
+  // West of Greenwich the offset is taken off: the far end must not wrap.
+  clock.set_local_offset(-5 * 3600000);
+  EXPECT_GT(D::unix_from_local_ms(1e300), 0);
+  EXPECT_LT(D::unix_from_local_ms(-1e300), 0);
 }

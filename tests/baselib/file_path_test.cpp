@@ -177,6 +177,25 @@ TEST(FilePathInfo, SizeTimesAndAttributes) {
   EXPECT_EQ(stale.size, 0);
 }
 
+TEST(FilePathInfo, FarOffTimesStayFarOff) {
+  // Some file systems (tmpfs) keep times far beyond any calendar; such a
+  // file must not turn into one of the distant past.
+  std::string f = "/dev/shm/collage-time-" + std::to_string(::getpid());
+  if (!write_file(f, "x")) GTEST_SKIP() << "no tmpfs at /dev/shm";
+  const int64_t far = INT64_MAX / 1000 + 5;
+  struct timespec times[2] = {{-far, 0}, {far, 0}};
+  struct stat st {};
+  if (::utimensat(AT_FDCWD, f.c_str(), times, 0) != 0 || ::stat(f.c_str(), &st) != 0 ||
+      st.st_mtim.tv_sec != far) {
+    ::unlink(f.c_str());
+    GTEST_SKIP() << "the file system cuts file times";
+  }
+  File_path::File_info info = File_path::file_info(f);
+  ::unlink(f.c_str());
+  EXPECT_GT(info.modified, 9e18);
+  EXPECT_LT(info.accessed, -9e18);
+}
+
 TEST(FilePathAttributes, ReadOnlyLetterNeverOpensTheFileToOthers) {
   Temp_dir t;
   ASSERT_TRUE(write_file(t.file("f"), "x"));
