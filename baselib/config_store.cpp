@@ -325,6 +325,7 @@ std::string file_name_of(const std::string& key) {
   return out;
 }
 
+// Holds the lock; when it could not be had, errno tells why.
 class Lock_file {
  public:
   explicit Lock_file(const std::string& path) {
@@ -332,8 +333,10 @@ class Lock_file {
     if (fd_ < 0) return;
     while (::flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
+        int e = errno;
         ::close(fd_);
         fd_ = -1;
+        errno = e;
         return;
       }
     }
@@ -473,7 +476,8 @@ void write_value(const Location& where, const std::string& name, const Value& va
   std::error_code ec;
   std::filesystem::create_directories(File_path::directory_of(where.file), ec);
   Lock_file lock(where.file + ".lock");
-  if (!lock.held()) return;
+  // Without the lock another writer could lose this value or its own.
+  if (!lock.held()) raise_write_failed(where.file, errno);
 
   // A store that is a symbolic link (kept with the user's other dot files)
   // stays one: the file it points to is replaced.

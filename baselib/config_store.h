@@ -55,9 +55,9 @@ Location locate(const std::string& key_path);
 // Never creates anything.
 std::optional<Value> read_value(const Location& where, const std::string& name);
 
-// Stores the value. Quietly does nothing when the key path is kept nowhere
-// or its folder or lock cannot be had; raises E_Config_write_failed when
-// the file could not be replaced (the old file then stays as it was).
+// Stores the value. Quietly does nothing when the key path is kept nowhere;
+// raises E_Config_write_failed when the folder, the lock or the file could
+// not be had or replaced (the old file then stays as it was).
 void write_value(const Location& where, const std::string& name, const Value& value);
 
 // The text of a store after one value was set in it (the parser and writer

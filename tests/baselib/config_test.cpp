@@ -229,6 +229,12 @@ TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {
   EXPECT_TRUE(std::filesystem::exists(home_.file("App/App.conf/keep")));
   EXPECT_EQ(w->read_string("A"), "");
 
+  // A file stands where the store's folder should be: the write fails
+  // loudly instead of vanishing.
+  ASSERT_TRUE(write_file(home_.file("Blocked"), "mine"));
+  EXPECT_THROW(C_Config::open_write("Blocked", area::USER, "S")->write_integer("A", 1), E_Config_write_failed);
+  EXPECT_EQ(read_file(home_.file("Blocked")), "mine");
+
   // A store kept as a link to the user's own file stays a link.
   std::filesystem::create_directories(home_.file("Linked"));
   ASSERT_TRUE(write_file(home_.file("dotfiles.conf"), "[S]\nOld = 1\n"));
