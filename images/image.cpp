@@ -12,6 +12,7 @@
 #include "images/image_file_name.h"
 #include "images/image_header.h"
 #include "images/native_image_files.h"
+#include "runtime/exceptions.h"
 
 namespace brek {
 
@@ -67,6 +68,8 @@ Ref<C_Bitmap> C_Image::decode(Decode d) {
   Ref<C_Bitmap> b;
   try {
     b = d();
+  } catch (const Stop_exception&) {
+    throw;  // the user cancelled: not a broken file
   } catch (const std::exception&) {
     b = Ref<C_Bitmap>();
   }
@@ -102,6 +105,8 @@ void C_Image::load_native() {
   if (e == ".gif") {
     try {
       animation = C_Gif::load_from_file(file_name);
+    } catch (const Stop_exception&) {
+      throw;
     } catch (const std::exception&) {
       animation = Ref<C_Gif>();
     }
@@ -136,9 +141,7 @@ void C_Image::load_native() {
     picture = decode([&] { return C_WebP::load_from_file(file_name); });
   } else if (e == ".xpm") {
     picture = decode([&] { return C_Xpm::load_from_file(file_name); });
-  } else {
-    return;  // no reader: nothing, and nothing remembered
-  }
+  }  // no reader: no picture, and nothing remembered
   if (animation.is_none()) {
     width = picture->width;
     height = picture->height;

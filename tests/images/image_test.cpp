@@ -65,6 +65,7 @@ TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   for (const char* name : {"noext", "a.xyz", "a.png", "a.tif"}) {
     brek_test::write_file(dir.file(name), "bytes");
     Ref<C_Image> n = image(dir.file(name));
+    n->set_rect(5, 5);
     n->load(100, 100);
     EXPECT_TRUE(n->picture.is_none()) << name;
     EXPECT_EQ(n->width, 0);
