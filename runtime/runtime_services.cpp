@@ -22,14 +22,12 @@ namespace {
 std::mutex g_handlers_mutex;
 std::vector<Brek_handler*> g_handlers;
 
-thread_local std::vector<std::string>* t_exception_texts = nullptr;
-struct Texts_owner {
-  ~Texts_owner() {
-    delete t_exception_texts;
-    t_exception_texts = nullptr;
-  }
-};
-thread_local Texts_owner t_texts_owner;
+// The thread's list, made on first use and freed when the thread ends (a
+// thread_local that is never named on a thread is never destroyed there).
+std::vector<std::string>& exception_texts() {
+  thread_local std::vector<std::string> list;
+  return list;
+}
 
 std::function<void(const std::string&)> g_line_writer;
 std::function<std::string()> g_line_reader;
@@ -81,8 +79,7 @@ std::string exception_class_name(const std::exception& e) {
 }
 
 void log_exception_text(const std::string& text) {
-  if (!t_exception_texts) t_exception_texts = new std::vector<std::string>();
-  auto& list = *t_exception_texts;
+  auto& list = exception_texts();
   if (list.size() >= 10) {
     list.erase(list.begin() + 5);
     list[5] = "";
@@ -92,14 +89,9 @@ void log_exception_text(const std::string& text) {
 
 void log_exception(const std::exception& e) { log_exception_text(exception_class_name(e) + ": " + e.what()); }
 
-std::vector<std::string> last_exception_texts() {
-  if (!t_exception_texts) return {};
-  return *t_exception_texts;
-}
+std::vector<std::string> last_exception_texts() { return exception_texts(); }
 
-void clear_exception_texts() {
-  if (t_exception_texts) t_exception_texts->clear();
-}
+void clear_exception_texts() { exception_texts().clear(); }
 
 void console_write(const std::string& text) {
   // Standard output is the console on this platform; a closed one takes

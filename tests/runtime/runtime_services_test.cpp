@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/clock.h"
@@ -71,6 +72,22 @@ TEST(ExceptionTexts, KeepsFirstFiveAMarkAndLatestFour) {
                                    "Stop_exception: E9", "Stop_exception: E10", "Stop_exception: E11",
                                    "Stop_exception: E12"};
   EXPECT_EQ(t, want);
+}
+
+TEST(ExceptionTexts, EachThreadKeepsItsOwnAndFreesItAtItsEnd) {
+  Brek_runtime::clear_exception_texts();
+  Brek_runtime::log_exception(Stop_exception("main"));
+  std::vector<std::string> seen;
+  // Several short-lived threads, as directory workers are: a list left
+  // behind by each would grow with every one of them.
+  for (int i = 0; i < 3; ++i) {
+    std::thread([&seen, i] {
+      Brek_runtime::log_exception(Stop_exception("worker " + std::to_string(i)));
+      seen = Brek_runtime::last_exception_texts();
+    }).join();
+    EXPECT_EQ(seen, std::vector<std::string>{"Stop_exception: worker " + std::to_string(i)});
+  }
+  EXPECT_EQ(Brek_runtime::last_exception_texts(), std::vector<std::string>{"Stop_exception: main"});
 }
 
 TEST(Console, StopLeavingMainIsPrintedAndWaitsForALine) {
