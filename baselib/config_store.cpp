@@ -269,20 +269,7 @@ void replace_file(const std::string& file, const std::string& text, mode_t mode)
   std::string tmp = File_path::directory_of(file) + "." + File_path::name_of(file) + ".XXXXXX";
   int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) raise_write_failed(file, errno);
-  bool ok = ::fchmod(fd, mode) == 0;
-  const char* p = text.data();
-  size_t left = text.size();
-  while (ok && left > 0) {
-    ssize_t w = ::write(fd, p, left);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    p += w;
-    left -= static_cast<size_t>(w);
-  }
-  ok = ok && ::fsync(fd) == 0;
+  bool ok = ::fchmod(fd, mode) == 0 && File_path::write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
   int e = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -296,11 +283,7 @@ void replace_file(const std::string& file, const std::string& text, mode_t mode)
     ::unlink(tmp.c_str());
     raise_write_failed(file, e);
   }
-  int dfd = ::open(File_path::directory_of(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  File_path::sync_directory(File_path::directory_of(file));
 }
 
 // A file name made of one key name: "/" and "%" are escaped, and so is a

@@ -89,26 +89,6 @@ std::string dir_for_scratch(const std::string& path) {
   return d.empty() ? std::string("./") : d;
 }
 
-void sync_directory(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-bool write_all(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 // Copies to the end of the input (also when it grew meanwhile).
 bool copy_contents(int in, int out) {
   for (;;) {
@@ -457,6 +437,29 @@ bool set_attributes(const std::string& path, const std::string& letters) {
   else mode |= S_IWUSR;
   if (::chmod(path.c_str(), mode) != 0) return fail_errno();
   return succeed();
+}
+
+// ---- writing safely ------------------------------------------------------
+
+bool write_all(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+void sync_directory(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 // ---- texts -----------------------------------------------------------------

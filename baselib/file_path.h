@@ -7,6 +7,7 @@
 // delete, and every operation reports what the system calls returned.
 // Failures are quiet (false, 0, empty); last_error() tells why.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -104,6 +105,14 @@ bool delete_path(const std::string& path);
 // back; other letters have no counterpart here. A path ending with "/" must
 // be a directory, any other a file. False when nothing was changed.
 bool set_attributes(const std::string& path, const std::string& letters);
+
+// ---- writing safely ------------------------------------------------------
+
+// Writes all n bytes to the descriptor, going on after signals; false (with
+// errno) when the system refuses.
+bool write_all(int fd, const void* data, size_t n);
+// Makes the entries of a directory (a rename into it) reach the disk.
+void sync_directory(const std::string& dir);
 
 // ---- texts -----------------------------------------------------------------
 

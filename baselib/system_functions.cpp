@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -64,11 +63,6 @@ std::string exe_path() {
   static const std::string deleted = " (deleted)";
   if (buf.size() > deleted.size() && buf.ends_with(deleted)) buf.resize(buf.size() - deleted.size());
   return buf;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 bool is_executable_file(const std::string& path) {
@@ -239,7 +233,7 @@ std::string platform_description() {
     std::string detail = std::string(u.sysname) + " " + u.release;
     // The description is tested for these words to pick code paths meant for
     // other platforms; a system text holding one must not reach them.
-    std::string l = lower(detail);
+    std::string l = NATIVE_String_functions::lower_case(detail);
     bool clash = false;
     for (const char* w : {"vcl", "qix", "c#", "android", "windows"})
       if (l.find(w) != std::string::npos) clash = true;
@@ -248,7 +242,7 @@ std::string platform_description() {
   return "Brek runtime;Brek forms (Qt);Linux;Linux(" + os + ")";
 }
 
-std::string platform_lower() { return lower(platform_description()); }
+std::string platform_lower() { return NATIVE_String_functions::lower_case(platform_description()); }
 
 std::string program_directory() {
   std::string exe = exe_path();

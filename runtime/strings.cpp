@@ -1,11 +1,13 @@
 #include "runtime/strings.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <locale.h>
+#include <type_traits>
 #include <wctype.h>
 
 #include "runtime/runtime_services.h"
@@ -22,29 +24,29 @@ constexpr double kTwo63 = 9223372036854775808.0;
 
 // ---- integer arithmetic ----------------------------------------------------
 
-int32_t int_div(int32_t a, int32_t b) {
-  if (b == 0) return a > 0 ? 2147483647 : -1;
-  if (b == -1) return static_cast<int32_t>(0u - static_cast<uint32_t>(a));
+namespace {
+// One rule for both widths: by zero the largest value for a positive
+// dividend, else -1; the smallest value divided by -1 wraps (negated as
+// unsigned) instead of trapping.
+template <class I>
+I guarded_div(I a, I b) {
+  using U = std::make_unsigned_t<I>;
+  if (b == 0) return a > 0 ? std::numeric_limits<I>::max() : -1;
+  if (b == -1) return static_cast<I>(U{0} - static_cast<U>(a));
   return a / b;
 }
-
-int32_t int_mod(int32_t a, int32_t b) {
+template <class I>
+I guarded_mod(I a, I b) {
   if (b == 0) return a;
   if (b == -1) return 0;
   return a % b;
 }
+}  // namespace
 
-int64_t int64_div(int64_t a, int64_t b) {
-  if (b == 0) return a > 0 ? kInt64Max : -1;
-  if (b == -1) return static_cast<int64_t>(0ull - static_cast<uint64_t>(a));
-  return a / b;
-}
-
-int64_t int64_mod(int64_t a, int64_t b) {
-  if (b == 0) return a;
-  if (b == -1) return 0;
-  return a % b;
-}
+int32_t int_div(int32_t a, int32_t b) { return guarded_div(a, b); }
+int32_t int_mod(int32_t a, int32_t b) { return guarded_mod(a, b); }
+int64_t int64_div(int64_t a, int64_t b) { return guarded_div(a, b); }
+int64_t int64_mod(int64_t a, int64_t b) { return guarded_mod(a, b); }
 
 int64_t max_int64(int64_t a, int64_t b) { return a > b ? a : b; }
 int64_t min_int64(int64_t a, int64_t b) { return a < b ? a : b; }
@@ -274,19 +276,13 @@ bool str_matches(const std::string& s, const std::string& pattern) {
 // ---- membership and bytes --------------------------------------------------
 
 namespace {
-template <class E, class V>
-bool contains_upto(const E* buffer, int64_t last, const V& v) {
-  if (!buffer) return false;
-  for (int64_t i = 0; i <= last; ++i)
-    if (buffer[i] == v) return true;
-  return false;
+template <class E>
+bool contains_upto(const E* buffer, int64_t last, const E& v) {
+  return buffer && buffer_contains(buffer, last, v);
 }
-template <class A, class V>
-bool array_contains_upto(const A& a, int64_t last, const V& v) {
-  if (last >= a.count()) last = a.count() - 1;
-  for (int64_t i = 0; i <= last; ++i)
-    if (*a.at(i) == v) return true;
-  return false;
+template <class A, class E>
+bool array_contains_upto(const A& a, int64_t last, const E& v) {
+  return buffer_contains(a.data(), std::min(last, a.count() - 1), v);
 }
 }  // namespace
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -12,6 +11,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace brek;
+using brek_test::Env_guard;
 using brek_test::read_file;
 using brek_test::Temp_dir;
 using brek_test::write_file;
@@ -22,13 +22,6 @@ namespace {
 // Each test gets a configuration home of its own.
 class ConfigTest : public ::testing::Test {
  protected:
-  ConfigTest() {
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) old_ = old;
-    setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
-  }
-  ~ConfigTest() override { setenv("XDG_CONFIG_HOME", old_.c_str(), 1); }
-
   std::set<std::string> files_in(const std::string& dir) const {
     std::set<std::string> names;
     std::error_code ec;
@@ -38,7 +31,7 @@ class ConfigTest : public ::testing::Test {
   }
 
   Temp_dir home_;
-  std::string old_;
+  Env_guard env_{"XDG_CONFIG_HOME", home_.path()};
 };
 
 }  // namespace

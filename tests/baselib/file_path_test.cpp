@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -16,30 +15,11 @@
 
 using namespace brek;
 using brek_test::read_file;
+using brek_test::Env_guard;
 using brek_test::Temp_dir;
 using brek_test::write_file;
 
 namespace {
-
-// Sets an environment variable for the life of the object.
-class Env_guard {
- public:
-  Env_guard(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~Env_guard() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 std::set<std::string> listing(const std::string& dir) {
   DynAStr list;

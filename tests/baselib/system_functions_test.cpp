@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,30 +15,11 @@
 #include "tests/support/temp_dir.h"
 
 using namespace brek;
+using brek_test::Env_guard;
 using brek_test::Temp_dir;
 using brek_test::write_file;
 
 namespace {
-
-class Env_guard {
- public:
-  Env_guard(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~Env_guard() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
 
 // The process is gone from the process table: it ended and was reaped.
 bool reaped_within(int64_t pid, std::chrono::seconds limit) {

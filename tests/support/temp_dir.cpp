@@ -28,6 +28,23 @@ Temp_dir::~Temp_dir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+Env_guard::Env_guard(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+Env_guard::~Env_guard() {
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
 bool write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return false;

@@ -19,6 +19,22 @@ class Temp_dir {
   std::string path_;
 };
 
+// Sets an environment variable (nullptr: unsets it) for the life of the
+// object, then puts back what was there.
+class Env_guard {
+ public:
+  Env_guard(const char* name, const char* value);
+  Env_guard(const char* name, const std::string& value) : Env_guard(name, value.c_str()) {}
+  ~Env_guard();
+  Env_guard(const Env_guard&) = delete;
+  Env_guard& operator=(const Env_guard&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string old_;
+};
+
 // Writes bytes to a file (creating or replacing it); true on success.
 bool write_file(const std::string& path, const std::string& bytes);
 // Reads a whole file; empty when it cannot be read.
