@@ -83,6 +83,8 @@ void Long_int::native_op(DynAInt& exchange, int64_t op) {
   int64_t b = join_words(exchange.get(2), exchange.get(3));
   int64_t r = compute(a, b, op);
   for (int i = 0; i < 4; ++i) exchange.append(0);
+  // An array that came with fewer operand words still gets the result's.
+  while (exchange.count() < 6) exchange.append(0);
   exchange.set(4, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r))));
   exchange.set(5, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r) >> 32)));
 }

@@ -72,4 +72,9 @@ TEST(LongInt, NativeOpUsesTheExchangeLayout) {
   Long_int::native_op(z, Long_int::OP_NEGATE);
   EXPECT_EQ(z.get(4), 6);
   EXPECT_EQ(z.get(5), 0);
+  // Operands left out read 0, and the result still has its place.
+  DynAInt one{5};
+  Long_int::native_op(one, Long_int::OP_NEGATE);
+  EXPECT_EQ(one.get(4), -5);
+  EXPECT_EQ(one.get(5), -1);
 }
