@@ -6,8 +6,9 @@
 // range of another array; writes through a view land in the viewed array.
 //
 // Copying an array copies its elements (its `copy`); copying a view gives
-// another view on the same elements. Arrays that belong to a None instance
-// are frozen: writes made through a None reference change nothing.
+// another view on the same elements; moving leaves the source empty and
+// usable. Arrays that belong to a None instance are frozen: writes made
+// through a None reference change nothing, and a move out of one copies.
 
 #include <algorithm>
 #include <cstdint>
