@@ -150,31 +150,13 @@ double C_Form::get_top() { return C_Brek_form::get_top(native); }
 double C_Form::get_width() { return C_Brek_form::get_width(native); }
 double C_Form::get_height() { return C_Brek_form::get_height(native); }
 
-void C_Form::set_left(double left) {
-  if (native == 0) return;
-  C_Brek_form::set_position(native, left, get_top());
-}
+void C_Form::set_left(double left) { set_position(positioning::POSITION_AS_IS, get_top(), left); }
 
-void C_Form::set_top(double top) {
-  if (native == 0) return;
-  C_Brek_form::set_position(native, get_left(), top);
-}
+void C_Form::set_top(double top) { set_position(positioning::POSITION_AS_IS, top, get_left()); }
 
-void C_Form::set_width(double width) {
-  if (is_none() || native == 0) return;
-  double height = get_height();
-  if (width > 0) want_width = width;
-  if (height > 0) want_height = height;
-  C_Brek_form::set_size(native, width > 0 ? width : get_width(), height);
-}
+void C_Form::set_width(double width) { set_size(sizing_options::SIZE_AS_IS, get_height(), width); }
 
-void C_Form::set_height(double height) {
-  if (is_none() || native == 0) return;
-  double width = get_width();
-  if (width > 0) want_width = width;
-  if (height > 0) want_height = height;
-  C_Brek_form::set_size(native, width, height > 0 ? height : get_height());
-}
+void C_Form::set_height(double height) { set_size(sizing_options::SIZE_AS_IS, height, get_width()); }
 
 void C_Form::set_min_size(double width, double height) { C_Brek_form::set_min_size(native, width, height); }
 double C_Form::get_client_width() { return C_Brek_form::get_client_width(native); }

@@ -196,6 +196,23 @@ class C_Form : public Brek_object {
   int get_window_state();
   void set_window_state(state_of_form state);
 
+  // ---- placement (forms/placement.cpp) ----
+  // Moves the window: as it stands, centred on the work area of the monitor
+  // it shares most with, or kept inside that work area. Marks it placed.
+  void set_position(positioning mode, double top, double left);
+  // Outer size; a width or height <= 0 keeps the current one. Fitting to
+  // the display moves the window back onto its monitor; fitting to the
+  // desktop cuts the size to the monitors. Stores want_width/want_height.
+  void set_size(sizing_options mode, double height, double width);
+  // The same for the client size (the frame as the window has it now).
+  void set_client_size(sizing_options mode, double height, double width);
+  // Writes "Width", "Height", "Left", "Top" (and here "CWidth", "CHeight")
+  // as the what-string's letters ask; nothing for a minimized window, nor,
+  // without "A", for one that is being created, not placed or not visible.
+  void save_placement(const std::string& application, const std::string& section, const std::string& what = "");
+  // Reads them back and applies them; the window ends on a monitor.
+  void load_placement(const std::string& application, const std::string& section, const std::string& what = "");
+
   // ---- screen ----
   void message(const std::string& text);
   bool ask(const std::string& text);

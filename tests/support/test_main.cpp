@@ -40,7 +40,10 @@ int main(int argc, char** argv) {
   if (listing) return RUN_ALL_TESTS();
 
   make_xdg_folders();
-  if (!std::getenv("COLLAGE_TEST_XSERVER")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // A group may ask for its own offscreen set-up (two monitors, say).
+  const char* platform = std::getenv("COLLAGE_TEST_PLATFORM");
+  if (!std::getenv("COLLAGE_TEST_XSERVER"))
+    setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
   brek_platform::init_application(argc, argv);
   int rc = RUN_ALL_TESTS();
   brek_platform::shutdown_application();

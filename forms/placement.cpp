@@ -1,0 +1,328 @@
+// Monitors and work areas, and the placement of forms on them.
+
+#include "forms/placement.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "baselib/config.h"
+#include "baselib/string_functions.h"
+#include "baselib/system_functions.h"
+#include "forms/form.h"
+#include "forms/form_bridge.h"
+#include "platform/screens.h"
+
+namespace brek {
+
+namespace Placement {
+
+namespace {
+
+// The platform's list in pixels, as it was at the last refresh.
+std::vector<brek_platform::Monitor_px>& monitor_list() {
+  static auto* list = new std::vector<brek_platform::Monitor_px>();
+  return *list;
+}
+
+rect to_points(int32_t x, int32_t y, int32_t w, int32_t h) {
+  return rect{C_Brek_form::pixels_to_points(x), C_Brek_form::pixels_to_points(y), C_Brek_form::pixels_to_points(w),
+              C_Brek_form::pixels_to_points(h)};
+}
+
+bool in_list(int64_t index) { return index >= 0 && index < static_cast<int64_t>(monitor_list().size()); }
+
+double right_of(const rect& r) { return r.x + r.w; }
+double bottom_of(const rect& r) { return r.y + r.h; }
+
+// Area of the part two rectangles share (0 when they only touch).
+double overlap_area(const rect& a, const rect& b) {
+  double w = std::min(right_of(a), right_of(b)) - std::max(a.x, b.x);
+  double h = std::min(bottom_of(a), bottom_of(b)) - std::max(a.y, b.y);
+  return w > 0 && h > 0 ? w * h : 0.0;
+}
+
+}  // namespace
+
+void refresh_monitors() { monitor_list() = brek_platform::monitors(); }
+
+int64_t monitor_count() { return static_cast<int64_t>(monitor_list().size()); }
+
+rect monitor_rect(int64_t index) {
+  if (!in_list(index)) return rect{};
+  const brek_platform::Monitor_px& m = monitor_list()[static_cast<size_t>(index)];
+  return to_points(m.x, m.y, m.w, m.h);
+}
+
+rect monitor_work_area(int64_t index) {
+  if (!in_list(index)) return rect{};
+  const brek_platform::Monitor_px& m = monitor_list()[static_cast<size_t>(index)];
+  // No program here can name the taskbar windows of other desktops: the
+  // platform's own work area already leaves panels and docks out.
+  return work_area_for(to_points(m.x, m.y, m.w, m.h), to_points(m.work_x, m.work_y, m.work_w, m.work_h), rect{},
+                       System_functions::platform_lower());
+}
+
+std::vector<rect> monitor_rects() {
+  std::vector<rect> list;
+  for (int64_t i = 0; i < monitor_count(); ++i) list.push_back(monitor_rect(i));
+  return list;
+}
+
+rect taskbar_work_area(const rect& m, const rect& taskbar) {
+  rect t = C_Geometry::rects_overlap(taskbar, m) ? taskbar : rect{};
+  rect r = m;
+  bool wide = r.w - 6 < t.w;
+  bool tall = r.h - 6 < t.h;
+  if (wide && bottom_of(m) - 6 < bottom_of(t)) {
+    r.h = t.y - m.y;
+  } else if (wide && t.y < m.y + 6) {
+    r.h = bottom_of(m) - bottom_of(t);
+    r.y = bottom_of(t);
+  } else if (tall && right_of(m) - 6 < right_of(t)) {
+    r.w = t.x - m.x;
+  } else if (tall && t.x < m.x + 6) {
+    r.w = right_of(m) - right_of(t);
+    r.x = right_of(t);
+  }
+  return r;
+}
+
+rect work_area_for(const rect& monitor, const rect& platform_work, const rect& taskbar,
+                   const std::string& platform_lower) {
+  if (platform_lower.find("windows") != std::string::npos) return taskbar_work_area(monitor, taskbar);
+  if (!(platform_work.w > 0) || !(platform_work.h > 0)) return monitor;
+  return platform_work;
+}
+
+int64_t best_monitor(const std::vector<rect>& monitors, const rect& window) {
+  int64_t best = -1;
+  double best_area = -1;
+  for (size_t i = 0; i < monitors.size(); ++i) {
+    if (!C_Geometry::rects_overlap(monitors[i], window)) continue;
+    double area = overlap_area(monitors[i], window);
+    if (area >= best_area) {
+      best_area = area;
+      best = static_cast<int64_t>(i);
+    }
+  }
+  return best < 0 ? 0 : best;
+}
+
+point center_in(const rect& work, double width, double height) {
+  return point{work.x + (work.w - width) / 2, work.y + (work.h - height) / 2};
+}
+
+point keep_in(const rect& work, double left, double top, double width, double height) {
+  double x = std::max(left, work.x);
+  double y = std::max(top, work.y);
+  if (x + width > right_of(work)) x = std::max(right_of(work) - width, work.x);
+  if (y + height > bottom_of(work)) y = std::max(bottom_of(work) - height, work.y);
+  return point{x, y};
+}
+
+bool desktop_box(const std::vector<rect>& monitors, rect& box) {
+  if (monitors.empty()) return false;
+  const rect& first = monitors[0];
+  double left = first.x + 1, top = first.y + 1;
+  double right = right_of(first) - 1, bottom = bottom_of(first) - 1;
+  for (size_t i = 1; i < monitors.size(); ++i) {
+    left = std::min(left, monitors[i].x);
+    top = std::min(top, monitors[i].y);
+    right = std::max(right, right_of(monitors[i]));
+    bottom = std::max(bottom, bottom_of(monitors[i]));
+  }
+  box = rect{left, top, right - left, bottom - top};
+  return true;
+}
+
+point fit_to_display(const std::vector<rect>& monitors, double left, double top, double width, double height) {
+  point at{left, top};
+  for (const rect& m : monitors) {
+    if (!C_Geometry::point_in_rect(m, point{left + 1, top + 1})) continue;
+    // A window larger than the monitor keeps its title bar on it.
+    if (left + width + 1 > right_of(m)) at.x = std::max(right_of(m) - width, m.x);
+    if (top + height + 1 > bottom_of(m)) at.y = std::max(bottom_of(m) - height, m.y);
+    break;
+  }
+  return at;
+}
+
+bool shown_on_any(const std::vector<rect>& monitors, const rect& window) {
+  for (const rect& m : monitors)
+    if (overlap_area(m, window) > 0) return true;
+  return false;
+}
+
+std::string what_letters(const std::string& what) {
+  if (what.empty() || what.find('*') != std::string::npos) return "WHLT";
+  return what;
+}
+
+bool wants(const std::string& letters, char letter) { return letters.find(letter) != std::string::npos; }
+
+}  // namespace Placement
+
+// ---- C_Form ----
+
+namespace {
+
+bool finite(double v) { return std::isfinite(v); }
+
+bool on_linux() { return System_functions::platform_lower().find("linux") != std::string::npos; }
+
+// The outer size a mode settles on, moving the window where the mode says.
+// width and height are valid sizes already.
+void fit_outer(C_Form& form, sizing_options mode, double& width, double& height) {
+  if (mode == sizing_options::SIZE_AS_IS) return;
+  Placement::refresh_monitors();
+  std::vector<rect> monitors = Placement::monitor_rects();
+  rect cur = form.get_bounds();
+  if (mode == sizing_options::FIT_TO_DESKTOP) {
+    rect box;
+    if (!Placement::desktop_box(monitors, box)) return;
+    width = std::min(width, box.w);
+    height = std::min(height, box.h);
+    // Moves made to fit are not placements of the caller's.
+    if (box.x > cur.x) C_Brek_form::set_position(form.native, box.x, cur.y);
+    if (box.y > cur.y) C_Brek_form::set_position(form.native, form.get_left(), box.y);
+    return;
+  }
+  point at = Placement::fit_to_display(monitors, cur.x, cur.y, width, height);
+  if (at.x != cur.x || at.y != cur.y) C_Brek_form::set_position(form.native, at.x, at.y);
+}
+
+}  // namespace
+
+void C_Form::set_position(positioning mode, double top, double left) {
+  if (is_none() || native == 0) return;
+  rect cur = get_bounds();
+  if (!finite(left)) left = cur.x;
+  if (!finite(top)) top = cur.y;
+  placed = 1;
+  if (mode == positioning::POSITION_AS_IS) {
+    C_Brek_form::set_position(native, left, top);
+    return;
+  }
+  Placement::refresh_monitors();
+  if (Placement::monitor_count() == 0) {
+    C_Brek_form::set_position(native, left, top);
+    return;
+  }
+  int64_t best = Placement::best_monitor(Placement::monitor_rects(), rect{left, top, cur.w, cur.h});
+  rect work = Placement::monitor_work_area(best);
+  point at = mode == positioning::CENTER_ON_SCREEN ? Placement::center_in(work, cur.w, cur.h)
+                                                   : Placement::keep_in(work, left, top, cur.w, cur.h);
+  C_Brek_form::set_position(native, at.x, at.y);
+}
+
+void C_Form::set_size(sizing_options mode, double height, double width) {
+  if (is_none() || native == 0) return;
+  bool given_w = width > 0 && finite(width);
+  bool given_h = height > 0 && finite(height);
+  if (!given_w) width = get_width();
+  if (!given_h) height = get_height();
+  fit_outer(*this, mode, width, height);
+  if (mode != sizing_options::SIZE_AS_IS || given_w) want_width = width;
+  if (mode != sizing_options::SIZE_AS_IS || given_h) want_height = height;
+  C_Brek_form::set_size(native, width, height);
+}
+
+void C_Form::set_client_size(sizing_options mode, double height, double width) {
+  if (is_none() || native == 0) return;
+  rect cur = get_bounds();
+  double client_w = get_client_width();
+  double client_h = get_client_height();
+  // The frame as the window has it now; the modes work on the outer size.
+  double frame_w = cur.w - client_w > 0 ? cur.w - client_w : 0.0;
+  double frame_h = cur.h - client_h > 0 ? cur.h - client_h : 0.0;
+  bool given_w = width > 0 && finite(width);
+  bool given_h = height > 0 && finite(height);
+  double outer_w = (given_w ? width : client_w) + frame_w;
+  double outer_h = (given_h ? height : client_h) + frame_h;
+  fit_outer(*this, mode, outer_w, outer_h);
+  if (mode != sizing_options::SIZE_AS_IS || given_w) want_width = outer_w;
+  if (mode != sizing_options::SIZE_AS_IS || given_h) want_height = outer_h;
+  C_Brek_form::set_client_size(native, outer_w - frame_w, outer_h - frame_h);
+}
+
+void C_Form::save_placement(const std::string& application, const std::string& section, const std::string& what) {
+  if (is_none() || native == 0) return;
+  if (get_window_state() == static_cast<int>(state_of_form::MINIMIZED)) return;
+  if (what.find('A') == std::string::npos && (creating || !placed || !is_visible())) return;
+  std::string letters = Placement::what_letters(what);
+  Ref<C_Config> config = C_Config::open_write(application, area_where_configuration_is_stored::USER, section);
+  bool linux_keys = on_linux();
+  if (Placement::wants(letters, 'W')) {
+    if (linux_keys) config->write_real("CWidth", get_client_width());
+    config->write_real("Width", get_width());
+  }
+  if (Placement::wants(letters, 'H')) {
+    config->write_real("Height", get_height());
+    if (linux_keys) config->write_real("CHeight", get_client_height());
+  }
+  if (Placement::wants(letters, 'L')) config->write_real("Left", get_left());
+  if (Placement::wants(letters, 'T')) config->write_real("Top", get_top());
+}
+
+void C_Form::load_placement(const std::string& application, const std::string& section, const std::string& what) {
+  if (is_none() || native == 0) return;
+  Ref<C_Config> config = C_Config::open_read(application, area_where_configuration_is_stored::USER, section);
+  std::string letters = Placement::what_letters(what);
+  // A value that is not a number counts as missing; hand edits and old
+  // files may hold anything.
+  auto read = [&](const char* name, double& out) {
+    if (!config->exists(name)) return false;
+    double v = config->read_real_value(name);
+    if (!finite(v)) return false;
+    out = v;
+    return true;
+  };
+  // A size larger than every monitor together is cut to them.
+  Placement::refresh_monitors();
+  std::vector<rect> monitors = Placement::monitor_rects();
+  rect box;
+  bool have_box = Placement::desktop_box(monitors, box);
+  auto cut = [&](double& size, double limit) {
+    if (have_box && size > limit) size = limit;
+  };
+
+  double width = 0, height = 0, cwidth = 0, cheight = 0;
+  bool has_w = Placement::wants(letters, 'W') && read("Width", width);
+  bool has_h = Placement::wants(letters, 'H') && read("Height", height);
+  cut(width, box.w);
+  cut(height, box.h);
+  if (has_w && has_h) {
+    if (on_linux() && read("CHeight", cheight)) {
+      if (!read("CWidth", cwidth)) cwidth = 0;
+      cut(cwidth, box.w);
+      cut(cheight, box.h);
+      set_client_size(sizing_options::FIT_TO_DISPLAY, cheight, cwidth);
+    } else {
+      set_size(sizing_options::FIT_TO_DISPLAY, height, width);
+    }
+  } else {
+    if (has_w) set_width(width);
+    if (has_h) set_height(height);
+  }
+
+  double left = 0, top = 0;
+  bool has_l = Placement::wants(letters, 'L') && read("Left", left);
+  bool has_t = Placement::wants(letters, 'T') && read("Top", top);
+  if (has_l && has_t) {
+    set_position(positioning::KEEP_ON_SCREEN, top, left);
+  } else if (has_l || has_t) {
+    // One coordinate is taken as it stands, unless no monitor would show
+    // the window there.
+    rect cur = get_bounds();
+    rect there{has_l ? left : cur.x, has_t ? top : cur.y, cur.w, cur.h};
+    if (monitors.empty() || Placement::shown_on_any(monitors, there)) {
+      if (has_l) set_left(left);
+      if (has_t) set_top(top);
+    } else {
+      set_position(positioning::KEEP_ON_SCREEN, there.y, there.x);
+    }
+  }
+  placed = 1;
+}
+
+}  // namespace brek

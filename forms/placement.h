@@ -1,0 +1,70 @@
+#pragma once
+// Monitors, work areas and the placement of forms. The monitor list is the
+// platform's (platform/screens.h), kept once per process and converted to
+// points; the rules that choose a monitor, keep a window on it, fit a size
+// and read a what-string are plain functions over rectangles, so they are
+// tested without a display. C_Form's set_position, set_size,
+// set_client_size (with a mode), save_placement and load_placement are
+// built on them in forms/placement.cpp.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "baselib/geometry.h"
+
+namespace brek::Placement {
+
+// ---- the monitor list (one per process) ----
+
+// Reads the monitors from the platform again.
+void refresh_monitors();
+int64_t monitor_count();
+// Full rectangle of a monitor in points; the zero rectangle out of range.
+rect monitor_rect(int64_t index);
+// Work area of a monitor in points (see work_area_for); the zero rectangle
+// out of range.
+rect monitor_work_area(int64_t index);
+// Every monitor rectangle, in the list's order.
+std::vector<rect> monitor_rects();
+
+// ---- rules ----
+
+// A monitor less a taskbar: a bar nearly as wide as the monitor (within 6
+// points) at its bottom or top edge, else one nearly as tall at its right
+// or left edge, shortens the monitor by the bar; the first case that
+// applies wins. A bar that does not meet the monitor is no bar.
+rect taskbar_work_area(const rect& monitor, const rect& taskbar);
+// The work area of a monitor: the taskbar rule where the lower-case
+// platform description names "windows"; everywhere else the work area the
+// platform reports (the monitor itself when that is empty).
+rect work_area_for(const rect& monitor, const rect& platform_work, const rect& taskbar,
+                   const std::string& platform_lower);
+
+// The monitor that shares the largest area with the window; a later one
+// wins a tie, and one that only touches it counts, with area 0. With no
+// monitor meeting the window (or no monitor at all), 0.
+int64_t best_monitor(const std::vector<rect>& monitors, const rect& window);
+// Top-left corner of a width x height window centred in a work area.
+point center_in(const rect& work, double width, double height);
+// Top-left corner that keeps the window inside the work area, its left and
+// top edges winning when it is larger than the area.
+point keep_in(const rect& work, double left, double top, double width, double height);
+// The box around every monitor, the first one shrunk by 1 point on each
+// side; false when there is no monitor.
+bool desktop_box(const std::vector<rect>& monitors, rect& box);
+// Where a window goes so that it does not pass the right or bottom edge of
+// the first monitor holding its point (left + 1, top + 1); never left of
+// or above that monitor. The window stays where it is when no monitor
+// holds that point.
+point fit_to_display(const std::vector<rect>& monitors, double left, double top, double width, double height);
+// Whether some monitor shows a part of the window (an overlap of positive
+// area).
+bool shown_on_any(const std::vector<rect>& monitors, const rect& window);
+
+// The letters of a what-string: "" or one holding "*" gives "WHLT".
+std::string what_letters(const std::string& what);
+// Whether the letters ask for one (case-sensitive).
+bool wants(const std::string& letters, char letter);
+
+}  // namespace brek::Placement
