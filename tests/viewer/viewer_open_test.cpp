@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "baselib/system_functions.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+#include "viewer/captions.h"
+
+using namespace viewer_test;
+namespace SF = brek::System_functions;
+
+namespace {
+std::string caption_of(const Ref<Test_viewer>& v, const std::string& file, int w, int h) {
+  std::string word = Viewer_captions::program_word(SF::program_path());
+  double size = double(std::filesystem::file_size(file));
+  return Viewer_captions::with_program_name(Viewer_captions::single_image(v->title, file, w, h, size), word);
+}
+void command_line(std::initializer_list<std::string> args) {
+  std::vector<std::string> list{SF::param_str(0)};
+  list.insert(list.end(), args);
+  SF::set_parameters(list);
+}
+struct Restore_parameters {
+  ~Restore_parameters() { SF::set_parameters(std::vector<std::string>{}); }
+};
+}  // namespace
+
+TEST(ViewerOpen, AFileOpensAloneInTheSingleViewWithItsCaption) {
+  brek_test::Temp_dir dir;
+  std::string a = dir.file("a.bmp"), b = dir.file("b.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
+  ASSERT_TRUE(write_bmp(quadrants(20, 10), b));
+  Ref<Test_viewer> v = new_viewer();
+  EXPECT_EQ(v->title, "Ostrel v1.2 Solvarre");
+  v->open_file(a);
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->current_file, a);
+  EXPECT_EQ(v->files.count(), 1);
+  EXPECT_EQ(v->scan_dir, dir.path() + "/");
+  EXPECT_EQ(v->collage->caption, caption_of(v, a, 40, 30));
+  EXPECT_EQ(v->collage->caption.find("Ostrel"), std::string::npos);
+
+  // A second file of the same directory keeps the list; the layout goes
+  // on from the new entry.
+  v->scale = 2.0;
+  v->open_file(b);
+  EXPECT_EQ(v->files.count(), 2);
+  EXPECT_EQ(v->laid_out_count, 1);
+  EXPECT_DOUBLE_EQ(v->scale, 1.0);
+  EXPECT_TRUE(v->current_image().same(v->files.get(1)));
+  // Opening the first again finds its entry.
+  v->open_file(a);
+  EXPECT_EQ(v->files.count(), 2);
+  EXPECT_EQ(v->laid_out_count, 0);
+  EXPECT_EQ(v->index_of_file(dir.file("none.bmp")), -1);
+}
+
+TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
+  Restore_parameters restore;
+  brek_test::Temp_dir dir;
+  std::string a = dir.file("a.bmp"), spaced = dir.file("my holiday photo.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
+  ASSERT_TRUE(write_bmp(quadrants(8, 6), spaced));
+
+  // A path with blanks over three arguments.
+  Ref<Test_viewer> v = new_viewer();
+  command_line({dir.path() + "/my", "holiday", "photo.bmp"});
+  v->open_argument();
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->current_file, spaced);
+  EXPECT_EQ(v->collage->caption, caption_of(v, spaced, 8, 6));
+
+  // The list was kept: the caption still names the file opened.
+  command_line({a});
+  v->open_argument();
+  EXPECT_EQ(v->files.count(), 2);
+  EXPECT_EQ(v->collage->caption, caption_of(v, a, 40, 30));
+
+  // One directory: the directory view, scanning.
+  Ref<Test_viewer> d = new_viewer();
+  command_line({dir.path()});
+  d->on_command();
+  EXPECT_FALSE(d->single_mode);
+  EXPECT_TRUE(d->scanning);
+  EXPECT_EQ(d->root_dir, dir.path());
+  EXPECT_TRUE(d->current_file.empty());
+
+  // A vanished file opens its directory.
+  Ref<Test_viewer> g = new_viewer();
+  command_line({dir.file("gone.bmp")});
+  g->open_argument();
+  EXPECT_FALSE(g->single_mode);
+  EXPECT_EQ(g->root_dir, dir.path() + "/");
+
+  // ... unless only single images are opened.
+  Ref<Test_viewer> s = new_viewer();
+  s->collage->single_always = true;
+  s->open_argument();
+  EXPECT_TRUE(s->root_dir.empty());
+  EXPECT_TRUE(s->collage->caption.empty());
+}
+
+TEST(ViewerOpen, PicturesFarFromTheScreenAreReleasedInPlace) {
+  brek_test::Temp_dir dir;
+  Ref<Test_viewer> v = new_viewer();
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) ASSERT_TRUE(write_bmp(quadrants(8, 8), dir.file(n)));
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
+    Ref<C_Image> e = C_Image::create();
+    e->file_name = dir.file(n);
+    e->load_native();
+    e->use_stamp = 10;
+    v->files.append(e);
+  }
+  Ref<C_Image> kept = v->files.get(0), far = v->files.get(1), recent = v->files.get(2);
+  far->inverse = true;
+  far->quarter_turns = 3;
+  kept->rect = rect{0, 0, 50, 50};           // in view
+  far->rect = rect{0, 5000, 50, 50};         // far below
+  recent->rect = rect{0, 5000, 50, 50};
+  recent->use_stamp = 70;
+  v->paint_clock = 80;
+  v->single_mode = false;
+  v->release_far_pictures(800, 600);
+  EXPECT_FALSE(kept->picture.is_none());
+  EXPECT_FALSE(recent->picture.is_none());
+  // The same object, without pictures, with its orientation.
+  EXPECT_TRUE(v->files.get(1).same(far));
+  EXPECT_TRUE(far->picture.is_none());
+  EXPECT_TRUE(far->inverse);
+  EXPECT_EQ(far->quarter_turns, 3);
+  EXPECT_EQ(far->use_stamp, 0);
+  // A paint of the single image releases nothing.
+  v->files.get(2)->use_stamp = 1;
+  v->single_mode = true;
+  v->current_file = recent->file_name;
+  Buffer b(100, 100);
+  paint(v, b);
+  EXPECT_FALSE(recent->picture.is_none());
+}
+
+TEST(ViewerStartUp, TheLanguageFileIsFoundBesideTheProgramOrOneFolderUp) {
+  brek_test::Temp_dir dir;
+  std::string prog = dir.file("bin");
+  std::filesystem::create_directory(prog);
+  EXPECT_EQ(C_Collage_viewer::language_directory(prog), prog + "/");
+  brek_test::write_file(dir.file("English_EN.lng"), "[{Collage_viewer}]\r\n");
+  EXPECT_EQ(C_Collage_viewer::language_directory(prog), prog + "/..");
+  brek_test::write_file(prog + "/English_EN.lng", "[{Collage_viewer}]\r\n");
+  EXPECT_EQ(C_Collage_viewer::language_directory(prog + "/"), prog + "/");
+}

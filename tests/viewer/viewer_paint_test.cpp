@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+
+using namespace viewer_test;
+
+namespace {
+
+// The negative of a quadrant colour.
+constexpr uint32_t CYAN = 0xFF00FFFFu, MAGENTA = 0xFFFF00FFu, YELLOW = 0xFFFFFF00u;
+
+struct Opened {
+  brek_test::Temp_dir dir;
+  Ref<Test_viewer> v = new_viewer();
+  Buffer b{800, 600};
+  Ref<C_Image> image;
+  explicit Opened(int w = 400, int h = 300) {
+    std::string path = dir.file("q.bmp");
+    EXPECT_TRUE(write_bmp(quadrants(w, h), path));
+    v->open_file(path);
+    image = v->current_image();
+  }
+  void paint_at(double scale, point pointer, bool ctrl = false) {
+    v->scale = scale;
+    v->pointer = pointer;
+    v->key_info.ctrl = ctrl;
+    paint(v, b);
+  }
+};
+
+}  // namespace
+
+TEST(ViewerPaint, FittedPictureOnTheBackBuffer) {
+  Opened o;
+  ASSERT_TRUE(o.v->single_mode);
+  ASSERT_EQ(o.image->width, 400);
+  // Natural size, centred at (200, 150).
+  o.paint_at(1.0, point{400, 300});
+  EXPECT_TRUE(o.v->fit_mode);
+  EXPECT_EQ(o.b.at(199, 150), BLACK);
+  EXPECT_EQ(o.b.at(200, 149), BLACK);
+  EXPECT_EQ(o.b.at(200, 150), RED);
+  EXPECT_EQ(o.b.at(399, 299), RED);
+  EXPECT_EQ(o.b.at(400, 150), GREEN);
+  EXPECT_EQ(o.b.at(200, 449), BLUE);
+  EXPECT_EQ(o.b.at(599, 449), WHITE);
+  EXPECT_EQ(o.b.at(600, 449), BLACK);
+  EXPECT_EQ(o.b.at(599, 450), BLACK);
+
+  // Zoomed in with the pointer near an edge: fitted to the whole window.
+  o.paint_at(3.0, point{5, 300});
+  EXPECT_TRUE(o.v->fit_mode);
+  EXPECT_EQ(o.b.at(0, 0), RED);
+  EXPECT_EQ(o.b.at(600, 150), GREEN);
+  EXPECT_EQ(o.b.at(200, 450), BLUE);
+  EXPECT_EQ(o.b.at(799, 599), WHITE);
+
+  // Ctrl fits it to the window less an 8-point (10-pixel) margin.
+  o.paint_at(0.5, point{400, 300}, true);
+  EXPECT_EQ(o.b.at(9, 100), BLACK);
+  EXPECT_EQ(o.b.at(100, 9), BLACK);
+  EXPECT_EQ(o.b.at(11, 11), RED);
+  EXPECT_EQ(o.b.at(788, 588), WHITE);
+  EXPECT_EQ(o.b.at(790, 500), BLACK);
+  EXPECT_EQ(o.b.at(500, 590), BLACK);
+
+  // The stored picture stays as loaded.
+  EXPECT_EQ(o.image->picture->width, 400);
+  EXPECT_EQ(o.image->picture->pixels()->at(0, 0) | 0xFF000000u, RED);
+}
+
+TEST(ViewerPaint, ZoomedPicturePansUnderThePointer) {
+  Opened o;
+  // 1200 x 900 with its top-left at (0, 0): the quadrant corner at (600, 450).
+  o.paint_at(3.0, point{50, 50});
+  EXPECT_FALSE(o.v->fit_mode);
+  EXPECT_EQ(o.b.at(590, 440), RED);
+  EXPECT_EQ(o.b.at(610, 440), GREEN);
+  EXPECT_EQ(o.b.at(590, 460), BLUE);
+  EXPECT_EQ(o.b.at(799, 599), WHITE);
+  // At (-400, -300): the corner at (200, 150).
+  o.paint_at(3.0, point{750, 550});
+  EXPECT_EQ(o.b.at(190, 140), RED);
+  EXPECT_EQ(o.b.at(210, 140), GREEN);
+  EXPECT_EQ(o.b.at(190, 160), BLUE);
+  EXPECT_EQ(o.b.at(210, 160), WHITE);
+  EXPECT_DOUBLE_EQ(o.v->image_rect.x, -400);
+  // Back to the first place: the kept stretched picture is placed again.
+  o.paint_at(3.0, point{50, 50});
+  EXPECT_EQ(o.b.at(590, 440), RED);
+  EXPECT_EQ(o.b.at(610, 460), WHITE);
+}
+
+TEST(ViewerPaint, TurnedAndInvertedPictures) {
+  Opened o;
+  // A quarter turn right: 300 x 400, centred at (250, 100); the old
+  // bottom-left comes to the top-left.
+  o.image->quarter_turns = 1;
+  o.paint_at(1.0, point{400, 300});
+  EXPECT_EQ(o.b.at(249, 300), BLACK);
+  EXPECT_EQ(o.b.at(300, 99), BLACK);
+  EXPECT_EQ(o.b.at(260, 110), BLUE);
+  EXPECT_EQ(o.b.at(540, 110), RED);
+  EXPECT_EQ(o.b.at(540, 490), GREEN);
+  EXPECT_EQ(o.b.at(260, 490), WHITE);
+  EXPECT_EQ(o.b.at(550, 300), BLACK);
+  // Turned and inverted: the turned negative.
+  o.image->inverse = true;
+  o.paint_at(1.0, point{400, 300});
+  EXPECT_EQ(o.b.at(260, 110), YELLOW);
+  EXPECT_EQ(o.b.at(540, 110), CYAN);
+  EXPECT_EQ(o.b.at(540, 490), MAGENTA);
+  EXPECT_EQ(o.b.at(260, 490), BLACK);
+  // Mirrored left to right, no turn: green comes to the top-left.
+  o.image->quarter_turns = 0;
+  o.image->inverse = false;
+  o.image->flip_x = true;
+  o.paint_at(1.0, point{400, 300});
+  EXPECT_EQ(o.b.at(210, 160), GREEN);
+  EXPECT_EQ(o.b.at(590, 440), BLUE);
+  // Nothing of this touched the stored picture.
+  EXPECT_EQ(o.image->picture->width, 400);
+  EXPECT_EQ(o.image->applied_turns, 0);
+  EXPECT_EQ(o.image->picture->pixels()->at(0, 0) | 0xFF000000u, RED);
+}
+
+TEST(ViewerPaint, EmptyAndUnloadablePicturesLeaveTheBackgroundBlack) {
+  brek_test::Temp_dir dir;
+  Ref<Test_viewer> v = new_viewer();
+  std::string bad = dir.file("broken.jpg");
+  brek_test::write_file(bad, "not a picture");
+  v->open_file(bad);
+  EXPECT_TRUE(v->single_mode);
+  Buffer b(200, 100);
+  b.bitmap->canvas()->brush_color = COLOR_WHITE;
+  b.bitmap->canvas()->clear();
+  paint(v, b);
+  for (int y : {0, 50, 99})
+    for (int x : {0, 100, 199}) EXPECT_EQ(b.at(x, y), BLACK);
+  // A box of no size paints nothing and fails nothing.
+  Buffer none(1, 1);
+  v->paint_into(none.bitmap->canvas(), 0, 0);
+}
+
+TEST(ViewerPaint, AnEmptyWindowShowsTheTitleBlock) {
+  Ref<Test_viewer> v = new_viewer();
+  Buffer b(800, 600);
+  paint(v, b);
+  int white = 0, top_white = 0;
+  for (int y = 0; y < 600; y += 2)
+    for (int x = 0; x < 800; x += 2)
+      if (b.at(x, y) == WHITE) {
+        ++white;
+        if (y < 200) ++top_white;
+      }
+  EXPECT_GT(white, 20);
+  EXPECT_EQ(top_white, 0);  // the block sits in the middle
+}

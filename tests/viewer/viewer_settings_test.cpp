@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "baselib/config.h"
+#include "runtime/clock.h"
+#include "tests/viewer/viewer_test_support.h"
+
+using namespace viewer_test;
+
+namespace {
+using area = area_where_configuration_is_stored;
+
+void store(std::initializer_list<std::pair<const char*, int64_t>> values) {
+  Ref<C_Config> c = C_Config::open_write("Collage_viewer", area::USER, "Main");
+  for (auto& [name, value] : values) c->write_integer(name, value);
+}
+}  // namespace
+
+TEST(ViewerSettings, NothingStoredGivesTheDefaults) {
+  Ref<Test_viewer> v = new_viewer();
+  Ref<C_Additional_collage> c = v->collage;
+  c->mode_view = mode_view::THUMB;
+  c->load_settings();
+  EXPECT_EQ(c->mode_view, mode_view::COLLAGE);
+  EXPECT_EQ(c->sort_by, sort_by::BY_DIM);
+  EXPECT_FALSE(c->descendant);
+  EXPECT_EQ(c->thumb_w, 256);
+  EXPECT_EQ(c->thumb_h, 192);
+  EXPECT_FALSE(c->full_screen);
+  EXPECT_FALSE(c->single_always);
+  EXPECT_DOUBLE_EQ(v->thumb_scale, 1.0);
+}
+
+TEST(ViewerSettings, RangesAndFallbacks) {
+  Ref<Test_viewer> v = new_viewer();
+  Ref<C_Additional_collage> c = v->collage;
+  store({{"Mode", 2}, {"Order", 4}, {"Thumb_w", 2048}, {"Thumb_h", 96}, {"Descendant", 1}});
+  c->load_settings();
+  EXPECT_EQ(c->mode_view, mode_view::CAPTIONS);
+  EXPECT_EQ(c->sort_by, sort_by::BY_MODIFY);
+  EXPECT_TRUE(c->descendant);
+  EXPECT_EQ(c->thumb_w, 256);
+  EXPECT_EQ(c->thumb_h, 96);
+  EXPECT_DOUBLE_EQ(v->thumb_scale, 0.5);
+
+  // Out-of-range items leave the field as it was.
+  store({{"Mode", 7}, {"Order", -1}, {"Thumb_w", 8}, {"Thumb_h", 1600}});
+  c->load_settings();
+  EXPECT_EQ(c->mode_view, mode_view::CAPTIONS);
+  EXPECT_EQ(c->sort_by, sort_by::BY_MODIFY);
+  EXPECT_EQ(c->thumb_w, 8);
+  EXPECT_EQ(c->thumb_h, 192);
+
+  store({{"Thumb_h", 1000}});
+  c->load_settings();
+  EXPECT_DOUBLE_EQ(v->thumb_scale, 2.0);
+  store({{"Thumb_h", 20}});
+  c->load_settings();
+  EXPECT_DOUBLE_EQ(v->thumb_scale, 0.2);
+
+  // A value of the wrong type reads as missing.
+  C_Config::open_write("Collage_viewer", area::USER, "Main")->write_string("Thumb_w", "512");
+  c->load_settings();
+  EXPECT_EQ(c->thumb_w, 256);
+}
+
+TEST(ViewerSettings, SavedSettingsSurviveARestart) {
+  {
+    Ref<Test_viewer> v = new_viewer();
+    Ref<C_Additional_collage> c = v->collage;
+    c->mode_view = mode_view::THUMB;
+    c->sort_by = sort_by::BY_SIZE;
+    c->descendant = true;
+    c->thumb_w = 300;
+    c->thumb_h = 200;
+    c->single_always = true;
+    c->save_settings();
+  }
+  Ref<Test_viewer> v = new_viewer();
+  Ref<C_Additional_collage> c = v->collage;
+  c->load_settings();
+  EXPECT_EQ(c->mode_view, mode_view::THUMB);
+  EXPECT_EQ(c->sort_by, sort_by::BY_SIZE);
+  EXPECT_TRUE(c->descendant);
+  EXPECT_EQ(c->thumb_w, 300);
+  EXPECT_EQ(c->thumb_h, 200);
+  EXPECT_TRUE(c->single_always);
+  EXPECT_FALSE(c->full_screen);
+}
+
+TEST(ViewerSettings, TheEmptyWindowAlternatesItsTitleBlockAndHints) {
+  Brek_runtime::Test_clock clock;
+  Ref<Test_viewer> v = new_viewer();
+  Ref<C_Additional_collage> c = v->collage;
+  c->blink_time = Date_time::now();
+  DynAStr lines = c->about_lines();
+  ASSERT_EQ(lines.count(), 5);
+  EXPECT_EQ(lines.get(0), "Ostrel v1.2 Solvarre");
+  EXPECT_EQ(lines.get(3), "");
+  clock.advance(3000);
+  lines = c->about_lines();
+  ASSERT_EQ(lines.count(), 1);
+  EXPECT_EQ(lines.get(0), "... just drag & drop your image here ...");
+  // The hint changes for the next paint, then stays a second.
+  clock.advance(500);
+  EXPECT_EQ(c->about_lines().get(0), "... or click to select an image to view");
+  clock.advance(600);
+  EXPECT_EQ(c->about_lines().get(0), "... or click to select an image to view");
+  clock.advance(100);
+  EXPECT_EQ(c->about_lines().get(0), "... just drag & drop your image here ...");
+  clock.advance(1800);
+  EXPECT_EQ(c->about_lines().count(), 5);  // 3 s of hints, then the block again
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Helpers of the viewer tests: pictures written as files, a viewer whose
+// pointer the test places, and reading back painted pixels.
+
+#include <string>
+
+#include "drawing/bitmap.h"
+#include "drawing/pixels.h"
+#include "viewer/collage_viewer.h"
+
+namespace viewer_test {
+
+using namespace brek;
+
+// Quadrant colours of the test picture (0xAARRGGBB).
+inline constexpr uint32_t RED = 0xFFFF0000u, GREEN = 0xFF00FF00u, BLUE = 0xFF0000FFu, WHITE = 0xFFFFFFFFu;
+inline constexpr uint32_t BLACK = 0xFF000000u;
+
+// A w x h picture: top-left red, top-right green, bottom-left blue,
+// bottom-right white.
+Pixels quadrants(int w, int h);
+// Writes the picture as a BMP file; true on success.
+bool write_bmp(const Pixels& p, const std::string& path);
+
+// A viewer whose pointer sits where the test puts it (device pixels of the
+// paint box).
+class Test_viewer : public C_Collage_viewer {
+  BREK_CLASS(Test_viewer)
+ public:
+  point pointer{-100, -100};
+  point pointer_in_box() override { return pointer; }
+};
+
+// A viewer with its language and collage model, as start-up leaves it.
+Ref<Test_viewer> new_viewer();
+
+// An opaque back buffer of w x h device pixels and its canvas.
+struct Buffer {
+  Ref<C_Bitmap> bitmap;
+  Buffer(int w, int h);
+  // The box's size in points at the screen's resolution.
+  double box_w() const;
+  double box_h() const;
+  uint32_t at(int x, int y) const;
+};
+
+// Paints the viewer into the buffer.
+void paint(const Ref<Test_viewer>& v, Buffer& b);
+
+}  // namespace viewer_test

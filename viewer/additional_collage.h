@@ -1,0 +1,108 @@
+#pragma once
+// C_Additional_collage: the companion of the main window. It keeps the view
+// settings of the directory views and their storage, the caption text, the
+// clipboard image, and paints the title block of an empty window. The main
+// window holds it for the whole run; it holds the window only weakly.
+//
+// It is a sorter so that the file list can be ordered through it.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/config.h"
+#include "baselib/date_time.h"
+#include "baselib/geometry.h"
+#include "baselib/sorting.h"
+#include "drawing/canvas.h"
+#include "images/image.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+class C_Collage_viewer;
+
+enum class mode_view { COLLAGE, THUMB, CAPTIONS };
+enum class sort_by { BY_DIM, BY_NAME, BY_SIZE, BY_CREATE, BY_MODIFY };
+
+class C_Additional_collage : public C_Sorting {
+  BREK_CLASS(C_Additional_collage)
+ public:
+  // Where the settings live.
+  static constexpr const char* SETTINGS_APPLICATION = "Collage_viewer";
+  static constexpr const char* SETTINGS_SECTION = "Main";
+  // Thumbnail sizes kept when read; others fall back to the defaults.
+  static constexpr int64_t THUMB_W_MIN = 8, THUMB_W_MAX = 2047, THUMB_W_DEFAULT = 256;
+  static constexpr int64_t THUMB_H_MIN = 8, THUMB_H_MAX = 1599, THUMB_H_DEFAULT = 192;
+
+  Weak<C_Collage_viewer> viewer;
+  bool full_screen = false;
+  bool single_always = false;
+  bool auto_save = false;
+  Ref<C_Image> image;
+  brek::mode_view mode_view = brek::mode_view::COLLAGE;
+  brek::sort_by sort_by = brek::sort_by::BY_DIM;
+  bool descendant = false;
+  std::string caption;
+  int64_t thumb_w = THUMB_W_DEFAULT;
+  int64_t thumb_h = THUMB_H_DEFAULT;
+  bool pending_placement = true;
+  int64_t last_painted_index = -1;
+  int64_t drag_thumb_w = 0;
+  int64_t drag_thumb_h = 0;
+  std::string cut_source;
+  bool cutting = false;
+  rect cut_rect;
+  int64_t hint_index = 0;
+  date_time hint_time;
+  date_time blink_time;
+  bool blink_on = false;
+
+  C_Additional_collage() = default;
+
+  // The create operation, run once the viewer is set: the window title
+  // from the newest version.
+  void version_text();
+  void destroy_hook() override;
+
+  // ---- the clipboard image ----
+  Ref<C_Image> current_image() const { return image; }
+  // Forgets the image and switches auto save off.
+  void clear_current_image();
+  void reset_image();
+  // Whether a thumbnail drag was going on; ends it.
+  bool end_thumb_drag();
+
+  // ---- settings ----
+  void load_settings();
+  void save_settings();
+  // The values of the settings store into the fields, with their ranges
+  // and fallbacks.
+  void read_settings(const C_Config& config);
+  // The thumbnail scale of the views for a thumbnail height.
+  static double thumb_scale_for(int64_t thumb_h);
+
+  // ---- caption ----
+  // The product word replaced by the program's name; shown unless the
+  // window is full screen.
+  void update_caption(const std::string& text);
+
+  // ---- the empty window ----
+  static std::string newest_version();
+  // The lines of the empty window's block at this moment: the title block,
+  // or one hint line while the hint blinks.
+  DynAStr about_lines();
+  // Paints the block centred on the canvas of a box of this size (points).
+  void paint_about(const Ref<C_Canvas>& canvas, double box_w, double box_h);
+  void paint_about();
+
+  // ---- timer duties ----
+  // Runs on every tick of the background timer; true when it did work that
+  // ends the tick.
+  bool timer_tasks();
+
+  // ---- file names ----
+  static bool is_image_file_name(const std::string& name);
+  static std::string file_extension(const std::string& name);
+};
+
+}  // namespace brek

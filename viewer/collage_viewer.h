@@ -1,0 +1,199 @@
+#pragma once
+// C_Collage_viewer: the program's main window. It shows one image (the
+// single-image view) or the images of a directory tree (the directory
+// views), everything drawn into one paint box that fills the window. The
+// collage model (C_Additional_collage) carries the settings, the caption
+// and the texts of an empty window.
+//
+// Single-image geometry is in device pixels of the paint box; the fixed
+// lengths given in points are converted at the screen's resolution.
+
+#include <cstdint>
+#include <string>
+
+#include "baselib/date_time.h"
+#include "baselib/geometry.h"
+#include "drawing/bitmap.h"
+#include "drawing/canvas.h"
+#include "forms/form.h"
+#include "images/image.h"
+#include "runtime/dyn_array.h"
+#include "viewer/additional_collage.h"
+#include "viewer/single_view.h"
+
+namespace brek {
+
+// A round scroll mark of the directory view: its centre (points) and step.
+struct St_scroll_mark__C_Collage_viewer {
+  double x = 0;
+  double y = 0;
+  int64_t step = 0;
+};
+
+class C_Collage_viewer : public C_Form {
+  BREK_CLASS(C_Collage_viewer)
+ public:
+  static constexpr const char* PLACEMENT_APPLICATION = "Collage_viewer";
+  static constexpr const char* PLACEMENT_SECTION = "Main";
+  static constexpr const char* LANGUAGE_APPLICATION = "Ostrel6";
+  static constexpr const char* OPEN_FILTER =
+      "All images|*.bmp;*.cur;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.psd;*.tga;*.tif;*.webp";
+
+  // ---- fields ----
+  std::string title = "BrekView";
+  Ref<C_Additional_collage> collage;
+  std::string language;
+  Ref<C_Image> shown_image;
+  std::string root_dir;
+  std::string scan_dir;
+  std::string current_file;
+  DynAObj<C_Image> files;
+  date_time last_scan_time;
+  bool in_timer = false;
+  date_time hover_step_time;
+  bool scroll_pending = false;
+  int64_t hover_step_ms = 0;
+  DynAStr known_dirs;
+  std::string last_listed_dir;
+  DynAStr dir_queue;
+  std::string last_scan_root;
+  double thumb_scale = 1.0;
+  Ref<C_Image> layout_image;
+  double min_cell_px = 0;
+  bool single_mode = false;
+  Ref<C_Image> painted_image;
+  double scale = 1.0;
+  int64_t paint_clock = 0;
+  bool partial_repaint = false;
+  bool scanning = false;
+  bool fit_mode = false;
+  rect image_rect;
+  double scroll_y = 0;
+  double layout_bottom = 0;
+  int64_t laid_out_count = 0;
+  rect last_cell;
+  std::string caption_dir;
+  DynArray<St_scroll_mark__C_Collage_viewer> scroll_marks;
+  bool placement_busy = true;
+  bool exiting = false;
+  bool escape_pending = false;
+  double wheel_pending = 0;
+  bool slideshow = false;
+  double slide_interval = 1000.0;
+  date_time last_slide_time;
+  double alpha = 0;
+  // Pointer state.
+  int64_t marks_shown = 0;
+  int64_t hovered_mark = -1;
+  point prev_pointer;
+  date_time pointer_active_time;
+  point last_pointer;
+  point press_point;
+  bool dragged = false;
+  bool left_down = false;
+  bool right_down = false;
+  bool wheel_browsed = false;
+  bool cells_complete = true;
+
+  C_Collage_viewer();
+
+  // ---- start-up ----
+  // The program's main routine: screen, viewer, main loop.
+  static void main();
+  // Builds the window; runs once, after the form's own init.
+  void create();
+  void load_language();
+  void start_up();
+  // The directory of the language files for a program directory: the
+  // program's own when "English_EN.lng" is there, else its parent when the
+  // file is there, else the program's own.
+  static std::string language_directory(const std::string& program_dir);
+
+  // ---- opening ----
+  void open_argument();
+  void on_command_line() override { on_command(); }
+  void on_command();
+  bool accept_drop() override { return true; }
+  void open_file(const std::string& path);
+  void show_file(const Ref<C_Image>& image);
+  void open_dir(const std::string& dir);
+  Ref<C_Image> current_image();
+  int64_t index_of_file(const std::string& path);
+  // "TIMER_1", the background work, off and on.
+  void stop_timer();
+  void start_timer();
+  // Lists one directory of the tree into the file list.
+  void scan_step(bool restart);
+  // Lays the file list out from laid_out_count on.
+  void relayout();
+
+  // ---- painting ----
+  void on_paint() override;
+  // Paints the window's contents onto a canvas of a box of this size
+  // (points): the paint box's back buffer.
+  void paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h);
+  void paint_image();
+  // The directory views.
+  void paint_collage();
+  // Releases the pictures of images that were not drawn lately, in place.
+  void release_far_pictures(double box_w_px, double box_h_px);
+  // The pointer relative to the paint box, device pixels.
+  virtual point pointer_in_box();
+  // The zoom within its bounds.
+  void set_scale(double value) { if (!is_none()) scale = Single_view::clamp_scale(value); }
+  // The whole paint box is to be repainted.
+  void repaint();
+
+  // ---- window events ----
+  void on_resized() override { on_resize(); }
+  void on_resize();
+  void on_moved() override;
+  void on_shown() override;
+  void on_mouse_move() override;
+  void destroy_hook() override;
+
+ private:
+  // ---- the window's parts (collage_viewer_window.cpp) ----
+  // The timers, the paint box and the open dialog of the window.
+  void create_controls();
+  void destroy_controls();
+  void set_open_filter(const std::string& filter);
+  // "TIMER_GIF" on with an interval (ms), or off.
+  void set_gif_timer(bool on, int64_t interval);
+  // Shows the window and runs the main loop until the program ends.
+  void run();
+  void load_placement();
+  void save_placement();
+  // The paint box: its back buffer's canvas, size (points) and place on
+  // the form.
+  Ref<C_Canvas> paint_box_canvas();
+  double paint_box_width();
+  double paint_box_height();
+  rect paint_box_frame();
+
+  // The bitmap shown for an image: the picture, or the current frame of an
+  // animation; then turned, flipped and inverted as the image wants. Kept
+  // until something it depends on changes.
+  Ref<C_Bitmap> oriented_bitmap(const Ref<C_Image>& image);
+  void save_placement_if_framed();
+  void paint_single(const Ref<C_Canvas>& canvas, double box_w_px, double box_h_px);
+
+  // The canvas and size (points) of the paint in progress.
+  Ref<C_Canvas> paint_canvas_;
+  double paint_w_ = 0, paint_h_ = 0;
+
+  // The shown frame of an animation as a bitmap.
+  Weak<C_Gif> frame_source_;
+  int64_t frame_index_ = -1;
+  Ref<C_Bitmap> frame_bitmap_;
+  // The picture as oriented for showing.
+  Weak<C_Bitmap> oriented_source_;
+  int64_t oriented_turns_ = 0;
+  bool oriented_flip_x_ = false, oriented_flip_y_ = false, oriented_inverse_ = false;
+  Ref<C_Bitmap> oriented_;
+  // The last stretched picture.
+  Weak<C_Bitmap> stretched_source_;
+  Ref<C_Bitmap> stretched_;
+};
+
+}  // namespace brek

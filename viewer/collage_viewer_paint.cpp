@@ -1,0 +1,203 @@
+// Painting the main window and the single-image view.
+#include <algorithm>
+#include <cstdlib>
+
+#include "baselib/geometry.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek {
+
+namespace {
+
+// Restores what a paint changed on a canvas, also when drawing fails.
+struct Quality_guard {
+  Ref<C_Canvas> canvas;
+  quality_drawing_lines_shapes saved;
+  explicit Quality_guard(const Ref<C_Canvas>& c) : canvas(c), saved(c->quality) {}
+  ~Quality_guard() { canvas->quality = saved; }
+};
+
+// A stretched copy is kept while it is at most this many times the paint
+// box: fitted pictures always, zoomed ones while they stay small.
+constexpr double STRETCH_CACHE_BOXES = 4.0;
+
+}  // namespace
+
+void C_Collage_viewer::on_paint() { paint_into(paint_box_canvas(), paint_box_width(), paint_box_height()); }
+
+void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h) {
+  if (is_none() || canvas.is_none()) return;
+  paint_canvas_ = canvas;
+  paint_w_ = box_w;
+  paint_h_ = box_h;
+  struct Done {
+    C_Collage_viewer* v;
+    ~Done() { v->paint_canvas_.reset(); }
+  } done{this};
+
+  if (!partial_repaint) {
+    canvas->brush_color = COLOR_BLACK;
+    canvas->clear();
+  }
+  canvas->units = units_measure_graphics::PIXELS;
+  if (escape_pending) return;
+
+  if (single_mode && !current_file.empty()) {
+    painted_image = current_image();
+    try {
+      paint_image();
+    } catch (...) {
+      painted_image.reset();
+      throw;
+    }
+    painted_image.reset();
+    return;
+  }
+
+  // The single view's copies are not needed in the directory views.
+  frame_bitmap_.reset();
+  oriented_.reset();
+  stretched_.reset();
+  paint_collage();
+  release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
+  if (files.count() == 0 && current_file.empty()) collage->paint_about(canvas, box_w, box_h);
+}
+
+void C_Collage_viewer::paint_collage() {}
+
+void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
+  if (is_none()) return;
+  const rect band{0, scroll_y, box_w_px, box_h_px};
+  for (const Ref<C_Image>& e : files) {
+    if (e->use_stamp == 0) continue;
+    if (!single_mode && C_Geometry::rects_overlap(e->rect, band)) continue;
+    uint64_t diff = e->use_stamp > paint_clock ? uint64_t(e->use_stamp) - uint64_t(paint_clock)
+                                               : uint64_t(paint_clock) - uint64_t(e->use_stamp);
+    if (diff <= 50) continue;
+    if (e->picture.is_none() && e->animation.is_none() && e->reduced.is_none()) continue;
+    // In place: the entry keeps its orientation and whatever else holds it
+    // keeps the same object; the pictures come back when drawn again.
+    e->picture.reset();
+    e->animation.reset();
+    e->reduced.reset();
+    e->use_stamp = 0;
+    e->applied_turns = 0;
+    e->applied_flip_x = e->applied_flip_y = e->applied_inverse = false;
+  }
+}
+
+Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
+  Ref<C_Bitmap> source = image->picture;
+  Ref<C_Gif> gif = image->animation;
+  if (!gif.is_none()) {
+    if (frame_bitmap_.is_none() || frame_source_.get() != gif.get() || frame_index_ != gif->current_frame) {
+      const Pixels& px = gif->render_current_frame();
+      frame_bitmap_ = C_Bitmap::create(std::max(1, px.width()), std::max(1, px.height()), 32);
+      if (Pixels* dst = frame_bitmap_->pixels()) {
+        *dst = px;
+        frame_bitmap_->take_pixel_size();
+      }
+      frame_source_ = gif;
+      frame_index_ = gif->current_frame;
+    }
+    source = frame_bitmap_;
+  } else {
+    frame_bitmap_.reset();
+  }
+
+  const int64_t turns = image->quarter_turns - image->applied_turns;
+  const bool fx = image->flip_x != image->applied_flip_x;
+  const bool fy = image->flip_y != image->applied_flip_y;
+  const bool inv = image->inverse != image->applied_inverse;
+  if (turns == 0 && !fx && !fy && !inv) {
+    oriented_.reset();
+    return source;
+  }
+  if (!oriented_.is_none() && oriented_source_.get() == source.get() && oriented_turns_ == turns &&
+      oriented_flip_x_ == fx && oriented_flip_y_ == fy && oriented_inverse_ == inv)
+    return oriented_;
+  oriented_.reset();  // the old copy goes before the new one is made
+  Ref<C_Bitmap> b = source;
+  if (turns != 0 || fx || fy) b = source->rotated_90(fx, fy, turns * 90);
+  if (inv) b = b->negative();
+  oriented_ = b;
+  oriented_source_ = source;
+  oriented_turns_ = turns;
+  oriented_flip_x_ = fx;
+  oriented_flip_y_ = fy;
+  oriented_inverse_ = inv;
+  return oriented_;
+}
+
+point C_Collage_viewer::pointer_in_box() {
+  point c = cursor_position();
+  point o = client_origin();
+  rect box = paint_box_frame();
+  return point{double(C_Canvas::to_device_pixels(c.x - o.x - box.x)),
+               double(C_Canvas::to_device_pixels(c.y - o.y - box.y))};
+}
+
+void C_Collage_viewer::paint_image() {
+  if (is_none()) return;
+  Ref<C_Image> image = painted_image;
+  image->load_native();
+  Ref<C_Bitmap> bmp = oriented_bitmap(image);
+  if (bmp->width <= 0 || bmp->height <= 0) return;
+  Ref<C_Canvas> canvas = paint_canvas_;
+
+  Single_view::Input in;
+  in.box_w = double(C_Canvas::to_device_pixels(paint_w_));
+  in.box_h = double(C_Canvas::to_device_pixels(paint_h_));
+  in.pic_w = double(bmp->width);
+  in.pic_h = double(bmp->height);
+  in.scale = scale;
+  in.pointer = pointer_in_box();
+  in.ctrl = key_info.ctrl != 0;
+  in.inner = double(C_Canvas::to_device_pixels(25));
+  in.margin = double(C_Canvas::to_device_pixels(8));
+  Single_view::Placement pl = Single_view::place(in);
+  fit_mode = pl.fitted;
+  image_rect = pl.r;
+  if (pl.r.w < 1 || pl.r.h < 1) return;
+
+  Quality_guard guard(canvas);
+  canvas->quality = quality_drawing_lines_shapes::HIGH;
+  canvas->units = units_measure_graphics::PIXELS;
+  if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
+    bmp->draw_at(canvas, point{pl.r.x, pl.r.y});
+    return;
+  }
+  if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {
+    // Too large to keep: only the visible part is stretched.
+    stretched_.reset();
+    bmp->stretch_draw(canvas, pl.r);
+    return;
+  }
+  if (stretched_.is_none() || stretched_source_.get() != bmp.get() || double(stretched_->width) != pl.r.w ||
+      double(stretched_->height) != pl.r.h) {
+    stretched_.reset();
+    Ref<C_Bitmap> s = C_Bitmap::create(int64_t(pl.r.w), int64_t(pl.r.h), 0);
+    Ref<C_Canvas> sc = s->canvas();
+    sc->units = units_measure_graphics::PIXELS;
+    sc->quality = quality_drawing_lines_shapes::HIGH;
+    bmp->stretch_draw(sc, rect{0, 0, pl.r.w, pl.r.h});
+    stretched_ = s;
+    stretched_source_ = bmp;
+  }
+  stretched_->draw_at(canvas, point{pl.r.x, pl.r.y});
+}
+
+void C_Collage_viewer::on_mouse_move() {
+  if (is_none()) return;
+  const point p = mouse_position();
+  if (!dragged && (left_down || right_down) && C_Geometry::point_distance(press_point, p) >= 3.0) dragged = true;
+  last_pointer = p;
+  const double moved = C_Geometry::point_distance(prev_pointer, p);
+  if (moved > 1.0) pointer_active_time = Date_time::now();
+  // The panned picture follows the pointer.
+  if (single_mode && std::abs(prev_pointer.x - p.x) + std::abs(prev_pointer.y - p.y) > 0.1) repaint();
+  if (moved > 2.0) pointer_active_time = Date_time::now();
+  prev_pointer = p;
+}
+
+}  // namespace brek
