@@ -7,6 +7,7 @@
 #include "baselib/system_functions.h"
 #include "runtime/strings.h"
 #include "drawing/font.h"
+#include "forms/placement.h"
 #include "images/image_file_name.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
@@ -79,6 +80,7 @@ void C_Additional_collage::load_settings() {
   if (v.is_none()) return;
   v->thumb_scale = thumb_scale_for(thumb_h);
   v->repaint();
+  Placement::refresh_monitors();
   if (full_screen) v->start_timer();
 }
 

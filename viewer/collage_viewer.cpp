@@ -1,5 +1,7 @@
 #include "viewer/collage_viewer.h"
 
+#include <algorithm>
+
 #include "baselib/config.h"
 #include "baselib/file_path.h"
 #include "baselib/localize_str.h"
@@ -79,7 +81,7 @@ void C_Collage_viewer::start_up() {
   set_colors(COLOR_BLACK, -1);
   placement_busy = true;
   try {
-    load_placement();
+    restore_placement();
   } catch (...) {
     placement_busy = false;
     throw;
@@ -105,19 +107,46 @@ void C_Collage_viewer::on_moved() { save_placement_if_framed(); }
 
 void C_Collage_viewer::save_placement_if_framed() {
   if (is_none() || placement_busy || border_kind != 0) return;
-  save_placement();
+  store_placement();
 }
 
 void C_Collage_viewer::on_shown() {
   if (is_none() || placement_busy) return;
   placement_busy = true;
   try {
-    load_placement();
+    restore_placement();
   } catch (...) {
     placement_busy = false;
     throw;
   }
   placement_busy = false;
+}
+
+void C_Collage_viewer::on_timer() {
+  if (is_none()) return;
+  Ref<C_Control> sender = current_control();
+  if (sender == timer_gif) {
+    Ref<C_Gif> gif = current_image()->animation;
+    gif->set_current_frame(gif->current_frame >= gif->frame_count() - 1 ? 0 : gif->current_frame + 1);
+    int64_t d = std::max<int64_t>(20, gif->frame_delay());
+    if (d != timer_gif->interval) timer_gif->set_interval(d);
+    repaint();
+    return;
+  }
+  if (in_timer) return;
+  in_timer = true;
+  struct Leave {
+    C_Collage_viewer* v;
+    ~Leave() { v->in_timer = false; }
+  } leave{this};
+  if (sender == timer_1) stop_timer();
+  if (collage->timer_tasks()) {
+    start_timer();
+    return;
+  }
+  start_timer();
+  // A panned picture follows a pointer that left the window.
+  if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
 }
 
 void C_Collage_viewer::destroy_hook() {

@@ -16,6 +16,7 @@
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "forms/form.h"
+#include "forms/timer.h"
 #include "images/image.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
@@ -42,6 +43,9 @@ class C_Collage_viewer : public C_Form {
   // ---- fields ----
   std::string title = "BrekView";
   Ref<C_Additional_collage> collage;
+  Ref<C_Timer> timer_1;    // "TIMER_1": background work
+  Ref<C_Timer> timer_2;    // "TIMER_2": smooth scrolling
+  Ref<C_Timer> timer_gif;  // "TIMER_GIF": the next frame of an animation
   std::string language;
   Ref<C_Image> shown_image;
   std::string root_dir;
@@ -150,6 +154,7 @@ class C_Collage_viewer : public C_Form {
   void on_moved() override;
   void on_shown() override;
   void on_mouse_move() override;
+  void on_timer() override;
   void destroy_hook() override;
 
  private:
@@ -162,8 +167,9 @@ class C_Collage_viewer : public C_Form {
   void set_gif_timer(bool on, int64_t interval);
   // Shows the window and runs the main loop until the program ends.
   void run();
-  void load_placement();
-  void save_placement();
+  // The placement under "Collage_viewer" / "Main".
+  void restore_placement();
+  void store_placement();
   // The paint box: its back buffer's canvas, size (points) and place on
   // the form.
   Ref<C_Canvas> paint_box_canvas();

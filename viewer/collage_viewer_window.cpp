@@ -4,15 +4,35 @@
 
 namespace brek {
 
-void C_Collage_viewer::create_controls() {}
-void C_Collage_viewer::destroy_controls() {}
+void C_Collage_viewer::create_controls() {
+  if (is_none()) return;
+  Ref<C_Form> self(this);
+  timer_gif = C_Timer::new_timer(self, "TIMER_GIF", 100);
+  timer_gif->set_enabled(false);
+  timer_1 = C_Timer::new_timer(self, "TIMER_1", 200);
+  timer_2 = C_Timer::new_timer(self, "TIMER_2", 16);
+  timer_2->set_enabled(false);
+}
+
+void C_Collage_viewer::destroy_controls() {
+  timer_1.reset();
+  timer_2.reset();
+  timer_gif.reset();
+}
+
 void C_Collage_viewer::set_open_filter(const std::string& filter) {}
-void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {}
-void C_Collage_viewer::stop_timer() {}
-void C_Collage_viewer::start_timer() {}
+
+void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {
+  if (on) timer_gif->set_interval(interval);
+  timer_gif->set_enabled(on);
+}
+
+void C_Collage_viewer::stop_timer() { timer_1->set_enabled(false); }
+void C_Collage_viewer::start_timer() { timer_1->set_enabled(true); }
 void C_Collage_viewer::run() {}
-void C_Collage_viewer::load_placement() {}
-void C_Collage_viewer::save_placement() {}
+
+void C_Collage_viewer::restore_placement() { load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
+void C_Collage_viewer::store_placement() { save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
 void C_Collage_viewer::repaint() {}
 Ref<C_Canvas> C_Collage_viewer::paint_box_canvas() { return Ref<C_Canvas>(); }
 double C_Collage_viewer::paint_box_width() { return 0; }
