@@ -1,0 +1,192 @@
+// Open to first paint: the viewer, offscreen, opens a 24-megapixel JPEG and
+// paints it fitted into a 1600 x 1000 paint box once, against the lower
+// bound of that work: libjpeg-turbo decoding the file into a fresh buffer
+// and Qt's smooth (box-filtered) scaling drawing it once. Prints the ratio
+// (aim at most 1.3) and the viewer's peak memory against the picture's own
+// size.
+#include <benchmark/benchmark.h>
+
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drawing/bitmap.h"
+#include "drawing/native_bitmap.h"
+#include "drawing/pixels.h"
+#include "images/drawing_hooks.h"
+#include "images/jpeg_codec.h"
+#include "platform/application.h"
+#include "platform/bench_reference.h"
+#include "viewer/collage_viewer.h"
+
+namespace {
+
+constexpr int W = 6000, H = 4000, BOX_W = 1600, BOX_H = 1000;
+// Fitted: the height limits, 1500 x 1000 centred.
+constexpr int FIT_W = 1500, FIT_H = 1000, FIT_X = (BOX_W - FIT_W) / 2;
+
+std::string g_dir, g_file;
+
+void make_photo() {
+  brek::Pixels p(W, H);
+  uint32_t seed = 1;
+  for (int y = 0; y < H; ++y) {
+    uint32_t* row = p.row(y);
+    for (int x = 0; x < W; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      int noise = int(seed >> 27) - 16;
+      int r = (x * 255) / W + noise, g = (y * 255) / H + noise;
+      int b = ((x / 97 + y / 61) % 3) * 90 + noise / 2;
+      auto c = [](int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+      row[x] = brek::Pixels::bgra(c(b), c(g), c(r));
+    }
+  }
+  std::vector<uint8_t> jpeg;
+  brek::Jpeg_codec::encode(p, 90, jpeg);
+  const char* base = std::getenv("TMPDIR");
+  std::string t = std::string(base && *base ? base : "/tmp") + "/viewer-bench-XXXXXX";
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back('\0');
+  g_dir = mkdtemp(buf.data());
+  g_file = g_dir + "/photo.jpg";
+  std::ofstream(g_file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+  std::printf("test photograph: %dx%d, %zu bytes\n", W, H, jpeg.size());
+}
+
+// ---- the viewer ----
+
+struct Bench_viewer : brek::C_Collage_viewer {
+  BREK_CLASS(Bench_viewer)
+ public:
+  brek::point pointer_in_box() override { return brek::point{-1, -1}; }
+};
+
+brek::Ref<brek::C_Bitmap> g_back_buffer;
+
+void open_and_paint() {
+  brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
+  v->load_language();
+  v->open_file(g_file);
+  double w = brek::C_Canvas::from_device_pixels(BOX_W), h = brek::C_Canvas::from_device_pixels(BOX_H);
+  v->paint_into(g_back_buffer->canvas(), w, h);
+  benchmark::DoNotOptimize(g_back_buffer->pixels()->words());
+}
+
+void BM_viewer_open_to_first_paint(benchmark::State& state) {
+  for (auto _ : state) open_and_paint();
+}
+BENCHMARK(BM_viewer_open_to_first_paint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// ---- the lower bound ----
+
+struct Error_exit {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+
+bool plain_decode(const std::vector<uint8_t>& data, brek::Pixels& out) {
+  jpeg_decompress_struct cinfo;
+  Error_exit err;
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Error_exit*>(c->err)->jump, 1); };
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_EXT_BGRA;
+  jpeg_start_decompress(&cinfo);
+  out.resize(int(cinfo.output_width), int(cinfo.output_height));
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = out.bytes() + size_t(cinfo.output_scanline) * size_t(out.stride());
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+void BM_libjpeg_decode_and_box_scale(benchmark::State& state) {
+  brek::Pixels box(BOX_W, BOX_H);
+  for (auto _ : state) {
+    std::ifstream in(g_file, std::ios::binary);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    brek::Pixels picture;
+    plain_decode(data, picture);
+    brek_platform::Raster s = brek::Native_bitmap::raster_of(picture, true);
+    brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
+    brek_platform::reference_smooth_scale_draw(s, d, FIT_X, 0, FIT_W, FIT_H);
+    benchmark::DoNotOptimize(box.words());
+  }
+}
+BENCHMARK(BM_libjpeg_decode_and_box_scale)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs)
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void print_ratio() {
+    const char* a = "BM_viewer_open_to_first_paint";
+    const char* b = "BM_libjpeg_decode_and_box_scale";
+    if (times_.count(a) && times_.count(b) && times_[b] > 0)
+      std::printf("ratio %s / %s = %.3f (aim <= 1.3)\n", a, b, times_[a] / times_[b]);
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+// Resident set size now and its peak, in bytes (/proc/self/status).
+long status_kb(const char* key) {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  size_t n = std::string(key).size();
+  while (std::getline(f, line))
+    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
+  return -1;
+}
+
+void report_peak_memory() {
+  // Start the peak afresh (Linux: writing 5 to clear_refs resets VmHWM).
+  { std::ofstream("/proc/self/clear_refs") << "5"; }
+  long before = status_kb("VmRSS:");
+  open_and_paint();
+  long peak = status_kb("VmHWM:");
+  double picture_mb = double(W) * H * 4 / 1048576.0;
+  double used_mb = double(peak - before) / 1024.0;
+  std::printf("peak memory of one open-to-first-paint: %.1f MB above the start, %.2f x the picture's own %.1f MB\n",
+              used_mb, used_mb / picture_mb, picture_mb);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  brek_platform::init_application(argc, argv);
+  brek::Drawing_hooks::install();
+  make_photo();
+  g_back_buffer = brek::C_Bitmap::create(BOX_W, BOX_H, 0);
+  report_peak_memory();
+  benchmark::Initialize(&argc, argv);
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratio();
+  benchmark::Shutdown();
+  g_back_buffer.reset();
+  std::filesystem::remove_all(g_dir);
+  brek_platform::shutdown_application();
+  return 0;
+}
