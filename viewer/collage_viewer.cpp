@@ -127,6 +127,11 @@ void C_Collage_viewer::on_timer() {
   Ref<C_Control> sender = current_control();
   if (sender == timer_gif) {
     Ref<C_Gif> gif = current_image()->animation;
+    if (gif->frame_count() <= 1) {
+      // The animation is no longer shown: no more frames to paint.
+      set_gif_timer(false, 0);
+      return;
+    }
     gif->set_current_frame(gif->current_frame >= gif->frame_count() - 1 ? 0 : gif->current_frame + 1);
     int64_t d = std::max<int64_t>(20, gif->frame_delay());
     if (d != timer_gif->interval) timer_gif->set_interval(d);

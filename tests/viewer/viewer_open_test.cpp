@@ -149,3 +149,32 @@ TEST(ViewerStartUp, TheLanguageFileIsFoundBesideTheProgramOrOneFolderUp) {
   brek_test::write_file(prog + "/English_EN.lng", "[{Collage_viewer}]\r\n");
   EXPECT_EQ(C_Collage_viewer::language_directory(prog + "/"), prog + "/");
 }
+
+TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
+  Restore_parameters restore;
+  command_line({});
+  Ref<Test_viewer> v = make<Test_viewer>();
+  v->create();
+  EXPECT_TRUE(v->timer_1->is_enabled());
+  EXPECT_EQ(v->timer_1->interval, 200);
+  EXPECT_FALSE(v->timer_2->is_enabled());
+  EXPECT_EQ(v->timer_2->interval, 16);
+  EXPECT_FALSE(v->timer_gif->is_enabled());
+  EXPECT_FALSE(v->placement_busy);
+  EXPECT_TRUE(v->current_file.empty());
+  std::string word = Viewer_captions::program_word(SF::program_path());
+  EXPECT_EQ(v->collage->caption, Viewer_captions::with_program_name(Viewer_captions::empty_window(v->title), word));
+
+  // An image argument is opened before the settings are read; its
+  // directory is not listed.
+  brek_test::Temp_dir dir;
+  std::string a = dir.file("a.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
+  write_bmp(quadrants(4, 4), dir.file("b.bmp"));
+  command_line({a});
+  Ref<Test_viewer> w = make<Test_viewer>();
+  w->create();
+  EXPECT_TRUE(w->single_mode);
+  EXPECT_EQ(w->files.count(), 1);
+  EXPECT_EQ(w->collage->caption, caption_of(w, a, 40, 30));
+}
