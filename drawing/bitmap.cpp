@@ -83,8 +83,10 @@ void C_Bitmap::draw_at(const Ref<C_Canvas>& target, const point& p) {
   settle();
   double x = C_Canvas::convert_units(p.x, target->units, units_measure_graphics::PIXELS);
   double y = C_Canvas::convert_units(p.y, target->units, units_measure_graphics::PIXELS);
-  C_Brek_drawing::draw_bitmap(*target, double(native->colour.height()), double(native->colour.width()), y, x,
-                              native.get());
+  // At the size of what is shown (an animation's frame may differ from the
+  // colour pixels).
+  const Pixels& shown = native->shown();
+  C_Brek_drawing::draw_bitmap(*target, double(shown.height()), double(shown.width()), y, x, native.get());
 }
 
 void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r) {

@@ -180,12 +180,7 @@ void copy_block(Pixels& dst, bool dst_opaque, const Box& limit, const Box& db, c
   }
 }
 
-const Pixels* picture_of(Native_bitmap& nb) {
-  if (nb.animation) {
-    if (const Pixels* p = nb.animation->current_picture()) return p;
-  }
-  return &nb.colour;
-}
+const Pixels* picture_of(Native_bitmap& nb) { return &nb.shown(); }
 
 }  // namespace
 

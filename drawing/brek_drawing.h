@@ -62,6 +62,17 @@ class C_Brek_drawing : public Brek_object {
   static bool load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native);
   // factor 2, 4 or 8 decodes at 1/2, 1/4, 1/8; any other value full size.
   static bool load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor);
+  // The GIF and all its frames stay beside the colour pixels: drawing the
+  // bitmap shows the composed current frame, and the owner takes the GIF's
+  // size. False, bitmap unchanged, when nothing of it can be shown.
+  static bool load_gif(const Ref<C_Stream>& stream, Native_bitmap* native);
+  // 0 when the bitmap holds no GIF.
+  static int64_t gif_frame_count(Native_bitmap* native);
+  // Makes `index` the current frame (ignored outside the frames) and
+  // composes it; nothing when the bitmap holds no GIF.
+  static void gif_show_frame(Native_bitmap* native, int64_t index);
+  // The current frame's delay in milliseconds; 0 without a GIF.
+  static int64_t gif_frame_delay(Native_bitmap* native);
   // No decoders: the stream is read, then false.
   static bool load_png(const Ref<C_Stream>& stream, Native_bitmap* native);
   static bool load_pcx(const Ref<C_Stream>& stream, Native_bitmap* native);
@@ -76,6 +87,13 @@ class C_Brek_drawing : public Brek_object {
   static bool save_bmp(Native_bitmap* native, const std::string& file_name);
   // Always at quality 90: the argument is not passed on.
   static bool save_jpeg(Native_bitmap* native, const std::string& file_name, int64_t quality);
+  // The colour pixels as a GIF into the stream; false while no GIF encoder
+  // exists.
+  static bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream);
+  // Encodes through save_gif into memory, then writes the file safely (see
+  // Image_file_io::write_file_atomic); false, nothing written, when the
+  // encoder fails or gives nothing.
+  static bool save_gif_stream(Native_bitmap* native, const std::string& file_name);
   static bool save_png(Native_bitmap* native, const std::string& file_name);
   static bool save_webp(Native_bitmap* native, const std::string& file_name);
   static bool can_load_ext(const std::string& extension);

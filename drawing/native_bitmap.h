@@ -70,6 +70,14 @@ struct Native_bitmap {
     if (alpha) t.raster = raster_of(*alpha, true);
     return t;
   }
+  // What drawing the bitmap shows: the animation's picture when it has
+  // one, else the colour pixels.
+  const Pixels& shown() const {
+    if (animation) {
+      if (const Pixels* p = animation->current_picture()) return *p;
+    }
+    return colour;
+  }
   // Whether a surface exists to draw on.
   bool drawable() const { return printer != 0 || !colour.empty(); }
 

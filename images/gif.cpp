@@ -8,6 +8,8 @@
 
 #include "baselib/global_var.h"
 #include "baselib/stream.h"
+#include "drawing/bitmap.h"
+#include "drawing/brek_drawing.h"
 #include "images/image_file_io.h"
 #include "runtime/runtime_services.h"
 
@@ -131,9 +133,13 @@ Ref<C_Gif> C_Gif::load_from_bytes(const DynAByte& data) {
 }
 
 Ref<C_Gif> C_Gif::load_from_bytes(const uint8_t* data, int64_t size) {
-  Ref<C_Gif> gif = make<C_Gif>();
   // Without a native GIF reader the native choice reads nothing.
-  if (gif_code() == gif_code_from::GIF_NATIVE) return gif;
+  if (gif_code() == gif_code_from::GIF_NATIVE) return make<C_Gif>();
+  return read_from_bytes(data, size);
+}
+
+Ref<C_Gif> C_Gif::read_from_bytes(const uint8_t* data, int64_t size) {
+  Ref<C_Gif> gif = make<C_Gif>();
   Reader r;
   r.p = data;
   r.size = data ? std::max<int64_t>(0, size) : 0;
@@ -403,6 +409,13 @@ void C_Gif::fix_disposals() {
       f.disposal = disposal_method::LEAVE;
     if (f.disposal != disposal_method::UNDEFINED) last = f.disposal;
   }
+}
+
+// ---- saving -----------------------------------------------------------------
+
+bool C_Gif::save(const Ref<C_Bitmap>& picture, const std::string& file_name) {
+  if (picture.is_none() || !picture->native) return false;
+  return C_Brek_drawing::save_gif_stream(picture->native.get(), file_name);
 }
 
 void C_Gif::destroy_hook() {

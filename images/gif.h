@@ -20,6 +20,7 @@
 
 namespace brek {
 
+class C_Bitmap;
 class C_Stream;
 
 // Which reader takes a GIF file (the global option "Gif_code").
@@ -108,6 +109,13 @@ class C_Gif : public Brek_object {
   static Ref<C_Gif> load_from_bytes(const uint8_t* data, int64_t size);
   static Ref<C_Gif> load_from_bytes(const DynAByte& data);
   static Ref<C_Gif> load_from_bytes(const std::string& data);
+  // A new C_Gif read by the program's own reader whatever the option says
+  // (the image-file glue, which stands for the native reader, uses it).
+  static Ref<C_Gif> read_from_bytes(const uint8_t* data, int64_t size);
+
+  // The picture written as a GIF file through the image-file glue; false,
+  // with nothing written, when no encoder takes it or the write fails.
+  static bool save(const Ref<C_Bitmap>& picture, const std::string& file_name);
 
   // The global option "Gif_code"; a stored value other than 0, 1 or 2
   // reads as GIF_BOTH. No native GIF reader exists on this platform:
@@ -136,6 +144,10 @@ class C_Gif : public Brek_object {
   // on. An empty picture when no frame up to the current one could be
   // decoded or the screen is larger than Pixels allows.
   const Pixels& render_current_frame();
+  // Whether some frame composes to a picture (a GIF whose frames all fail
+  // to decode, or whose screen is empty or too large, shows nothing). The
+  // current frame stays as it was.
+  bool has_picture();
   // Ends the showing of frame n - 1 by its disposal and draws frame n over
   // the composed picture.
   void draw_frame(int64_t n);

@@ -78,6 +78,19 @@ const Pixels& C_Gif::render_current_frame() {
   return composed_live_ ? composed_ : empty_picture();
 }
 
+bool C_Gif::has_picture() {
+  if (is_none()) return false;
+  const int64_t keep = current_frame;
+  bool found = false;
+  // Normally frame 0 is composed already; only a broken start walks on.
+  for (int64_t n = 0; n < frame_count() && !found; ++n) {
+    current_frame = n;
+    found = !render_current_frame().empty();
+  }
+  current_frame = keep;
+  return found;
+}
+
 void C_Gif::reset_composition() {
   composed_live_ = false;
   has_saved_ = false;

@@ -103,17 +103,18 @@ void C_Image::load_native() {
   if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return;
   const std::string e = extension();
   if (e == ".gif") {
+    // A GIF none of whose frames shows anything fails like any broken file.
+    Ref<C_Gif> gif;
     try {
-      animation = C_Gif::load_from_file(file_name);
+      gif = C_Gif::load_from_file(file_name);
+      if (!gif->has_picture()) gif = Ref<C_Gif>();
     } catch (const Stop_exception&) {
       throw;
     } catch (const std::exception&) {
-      animation = Ref<C_Gif>();
+      gif = Ref<C_Gif>();
     }
-    if (animation.is_none() || animation->frame_count() == 0) {
-      animation = Ref<C_Gif>();
-      load_failed = true;
-    }
+    if (gif.is_none()) load_failed = true;
+    animation = gif;
   } else if (e == ".ico" || e == ".cur") {
     Drawing_hooks::install();
     picture = decode([&] {
@@ -203,6 +204,7 @@ bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
   if (e == ".bmp") return C_Bmp::save(pic, name);
   if (e == ".jpg" || e == ".jpeg") return C_Jpeg::save(pic, name, 80);
   if (e == ".png") return C_Png::save(pic, name, 80);
+  if (e == ".gif") return C_Gif::save(pic, name);
   if (e == ".webp") return C_WebP::save_to_file(pic, name, 0, 80);
   return false;
 }

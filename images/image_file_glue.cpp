@@ -2,7 +2,10 @@
 // the class in drawing/brek_drawing.h): they read a stream whole and hand
 // the bytes to the native image-file routines.
 
+#include <algorithm>
+
 #include "baselib/file_stream.h"
+#include "baselib/memory_stream.h"
 #include "baselib/stream.h"
 #include "drawing/bitmap.h"
 #include "drawing/brek_drawing.h"
@@ -40,6 +43,11 @@ bool C_Brek_drawing::load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* nativ
   return Brek_drawing::load_jpeg(bytes, native, factor);
 }
 
+bool C_Brek_drawing::load_gif(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_gif); }
+int64_t C_Brek_drawing::gif_frame_count(Native_bitmap* n) { return Brek_drawing::gif_frame_count(n); }
+void C_Brek_drawing::gif_show_frame(Native_bitmap* n, int64_t index) { Brek_drawing::gif_compose_frame(n, index); }
+int64_t C_Brek_drawing::gif_frame_delay(Native_bitmap* n) { return Brek_drawing::gif_frame_delay(n); }
+
 bool C_Brek_drawing::load_png(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_png); }
 bool C_Brek_drawing::load_pcx(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_pcx); }
 bool C_Brek_drawing::load_psd(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_psd); }
@@ -56,6 +64,20 @@ bool C_Brek_drawing::save_bmp(Native_bitmap* native, const std::string& file_nam
 // The quality is not passed on: saves are always at the encoder's 90.
 bool C_Brek_drawing::save_jpeg(Native_bitmap* native, const std::string& file_name, int64_t) {
   return Brek_drawing::save_jpeg(native, file_name);
+}
+
+bool C_Brek_drawing::save_gif(Native_bitmap* native, const Ref<C_Stream>& stream) {
+  return Brek_drawing::save_gif(native, stream);
+}
+
+bool C_Brek_drawing::save_gif_stream(Native_bitmap* native, const std::string& file_name) {
+  Ref<C_Memory_stream_contig> memory = C_Memory_stream_contig::create();
+  if (!save_gif(native, Ref<C_Stream>(memory))) return false;
+  // What the encoder wrote lies before its position; an encoder that wrote
+  // nothing must not leave an empty file.
+  int64_t n = std::min(memory->pos(), memory->used());
+  if (n <= 0) return false;
+  return Image_file_io::write_file_atomic(file_name, memory->data.data(), size_t(n));
 }
 
 bool C_Brek_drawing::save_png(Native_bitmap* n, const std::string& f) { return Brek_drawing::save_png(n, f); }

@@ -4,6 +4,7 @@
 
 #include "drawing/bitmap.h"
 #include "images/bmp_codec.h"
+#include "images/gif_animation.h"
 #include "images/image_file_io.h"
 #include "images/jpeg_codec.h"
 
@@ -50,6 +51,38 @@ bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor) {
   if (!Jpeg_codec::decode(bytes.data(), size_t(bytes.count()), f, p)) return false;
   return take(p, native);
 }
+
+bool load_gif(const DynAByte& bytes, Native_bitmap* native) {
+  if (!native) return false;
+  Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), bytes.count());
+  if (!gif->has_picture()) return false;
+  native->animation = std::make_unique<Gif_animation>(gif);
+  Ref<C_Bitmap> owner = native->owner.lock();
+  if (!owner.is_none()) {
+    owner->width = gif->width();
+    owner->height = gif->height();
+  }
+  return true;
+}
+
+int64_t gif_frame_count(const Native_bitmap* native) {
+  const Gif_animation* a = Gif_animation::of(native);
+  return a ? a->frame_count() : 0;
+}
+
+// The frame is composed by C_Gif from frame 0 on with each frame's disposal
+// applied to its own rectangle after it was shown, so a frame that restores
+// the background clears only where the previous frame stood.
+void gif_compose_frame(Native_bitmap* native, int64_t index) {
+  if (Gif_animation* a = Gif_animation::of(native)) a->show_frame(index);
+}
+
+int64_t gif_frame_delay(const Native_bitmap* native) {
+  const Gif_animation* a = Gif_animation::of(native);
+  return a ? a->frame_delay() : 0;
+}
+
+bool save_gif(Native_bitmap*, const Ref<C_Stream>&) { return false; }
 
 bool load_png(const DynAByte&, Native_bitmap*) { return false; }
 bool load_pcx(const DynAByte&, Native_bitmap*) { return false; }

@@ -9,6 +9,11 @@
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
 #include "runtime/dyn_array.h"
+#include "runtime/object.h"
+
+namespace brek {
+class C_Stream;
+}
 
 namespace brek::Brek_drawing {
 
@@ -18,6 +23,21 @@ namespace brek::Brek_drawing {
 bool load_bmp(const DynAByte& bytes, Native_bitmap* native);
 // factor 2, 4 or 8 decodes at 1/2, 1/4 or 1/8; anything else full size.
 bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor);
+// Reads the bytes as a GIF with the program's own reader (whatever the
+// "Gif_code" option says) and keeps it, all frames, beside the colour
+// pixels, which stay as they were; drawing the bitmap then shows the
+// composed current frame, and the owner takes the GIF's logical screen
+// size. False, with the bitmap unchanged, when no frame composes to a
+// picture.
+bool load_gif(const DynAByte& bytes, Native_bitmap* native);
+// The frames of the bitmap's GIF; 0 when it holds none.
+int64_t gif_frame_count(const Native_bitmap* native);
+// Makes `index` the current frame (ignored outside the frames) and composes
+// it by the frames' disposal methods from frame 0 on; nothing without a GIF.
+void gif_compose_frame(Native_bitmap* native, int64_t index);
+// The current frame's delay in milliseconds; 0 without a GIF.
+int64_t gif_frame_delay(const Native_bitmap* native);
+
 // No decoder for these formats: false, nothing read.
 bool load_png(const DynAByte& bytes, Native_bitmap* native);
 bool load_pcx(const DynAByte& bytes, Native_bitmap* native);
@@ -33,6 +53,8 @@ bool load_xpm(const DynAByte& bytes, Native_bitmap* native);
 bool save_bmp(Native_bitmap* native, const std::string& file_name);
 // A baseline JPEG at quality 90.
 bool save_jpeg(Native_bitmap* native, const std::string& file_name);
+// No GIF encoder: false, nothing written to the stream.
+bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream);
 // No encoder: false, nothing written.
 bool save_png(Native_bitmap* native, const std::string& file_name);
 bool save_webp(Native_bitmap* native, const std::string& file_name);
