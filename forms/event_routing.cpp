@@ -456,6 +456,8 @@ void moved(const Ref<C_Form>& form) {
 
 void value_changed(const Ref<C_Form>& form, const Ref<C_Control>& control) {
   if (form.is_none()) return;
+  // The control takes its new state first, even when the event waits.
+  control->native_value_changed();
   if (bracket(form, event_kind::VALUE_CHANGE, sender_of(control), [&] { form->on_change(); })) form->relayout();
 }
 

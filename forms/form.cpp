@@ -52,6 +52,9 @@ void C_Form::destroy_native() {
   column_names.clear();
   column_handles.clear();
   column_layouts.clear();
+  column_sizes.clear();
+  column_hosts.clear();
+  column_controls.clear();
   release_all(controls);
   if (native != 0) {
     int64_t h = native;
@@ -198,8 +201,12 @@ void C_Form::new_column(const std::string& name, layout_on_form layout, const St
   column_handles.append(h);
   column_names.append(name);
   column_layouts.append(static_cast<uint8_t>(layout));
+  column_sizes.append(sizes);
+  column_hosts.append(host);
+  column_controls.append(static_cast<uint8_t>(controls_layout::CONTROLS_LEFT));
   current_column = name;
   C_Brek_form::set_current_column(native, h);
+  size_new_column(h, layout, size);
 }
 
 void C_Form::ensure_column() {
@@ -284,48 +291,6 @@ void C_Form::request_relayout() {
   select_count += 1;
   on_select();
   relayout();
-}
-
-void C_Form::relayout() {
-  if (is_none()) return;
-  if (update_count > 0) {
-    layout_pending = 1;
-    return;
-  }
-  if (creating || native == 0) return;
-  if (event_depth >= 2) {
-    layout_after_event = 1;
-    return;
-  }
-  if (relayout_running_) return;
-  // The batch and the running mark end whatever happens in between.
-  struct Scope {
-    C_Form* f;
-    bool batch;
-    std::string menu;
-    ~Scope() {
-      f->relayout_running_ = false;
-      f->menu_key = menu;
-      if (batch) f->end_update();
-    }
-  } scope{this, update_count == 0, menu_key};
-  if (scope.batch) begin_update();
-  relayout_running_ = true;
-  realign_columns();
-}
-
-void C_Form::realign_columns() {
-  // The column layout places the columns and their controls here.
-}
-
-void C_Form::measure_column(int64_t column) {
-  if (is_none() || column <= 0) return;
-  if (arrange_column(column)) arrange_column(column);
-}
-
-bool C_Form::arrange_column(int64_t column) {
-  // The column arrangement places the controls of one column here.
-  return false;
 }
 
 void C_Form::begin_update() {

@@ -93,6 +93,14 @@ class C_Form : public Brek_object {
   point message_size;
   Form_input_state input;  // kept by the event routing
   std::string current_column;
+  // Per column, parallel to column_handles: the size request that made it,
+  // its host column's handle (0: none) and its controls layout.
+  DynArray<St_sizes_col__C_Form> column_sizes;
+  DynAInt column_hosts;
+  DynAByte column_controls;
+  // Set while the columns are realigned after one was shown or hidden:
+  // labels and push buttons of rows are sized to their text first.
+  uint8_t size_captions = 0;
 
   // ---- object model ----
   // Creates the native window and joins the screen's forms.
@@ -140,6 +148,8 @@ class C_Form : public Brek_object {
   virtual void on_select() {}
   // Asked for each control with a computed enabled state; true disables it.
   virtual bool control_query() { return false; }
+  // Asked for each control with a computed hidden state; true hides it.
+  virtual bool control_hidden_query() { return false; }
   virtual void close_with(const std::string& result) {}
   virtual std::string show_modal() { return {}; }
   virtual void control_notify() {}
@@ -230,6 +240,14 @@ class C_Form : public Brek_object {
   layout_on_form column_layout(const std::string& name) const;
   bool column_shown(const std::string& name);
   void set_column_shown(const std::string& name, bool shown);
+  controls_layout get_controls_layout(const std::string& name) const;
+  // Relayouts the form.
+  void set_controls_layout(const std::string& name, controls_layout layout);
+  // Size of a named column's panel, points; the setters relayout the form.
+  double get_column_width(const std::string& name);
+  double get_column_height(const std::string& name);
+  void set_column_width(const std::string& name, double points);
+  void set_column_height(const std::string& name, double points);
 
   // Font of an object: the screen's default font for new windows, or a
   // control's font (its size rounded to a whole number, ties to even).
@@ -257,9 +275,17 @@ class C_Form : public Brek_object {
   bool updates_suspended() const { return destroying != 0 || relayout_running_; }
   void begin_update();
   void end_update();
-  // Places the columns and the controls in them.
+  // Places the columns in the form's client area, then the controls in
+  // each column; a call while one runs returns at once.
   void realign_columns();
-  // Measures a column's controls, twice when the first pass changed one.
+  // Places the columns in a client area of width x height pixels and
+  // arranges the controls of each one placed.
+  void arrange(int64_t width, int64_t height);
+  // Arranges the controls of one column unless that column is being
+  // arranged already.
+  void realign_column(int64_t column);
+  // Arranges a column's controls, a second time when the first pass applied
+  // any, so that it works with the sizes the first one gave them.
   void measure_column(int64_t column);
 
   // Lets pending native events run once; nested calls return at once.
@@ -276,9 +302,16 @@ class C_Form : public Brek_object {
   bool arrange_column(int64_t column);
   void move_queue_to_dispatch();
 
+  // Disabled and hidden states of the controls that ask the form for them.
+  void apply_control_queries();
+  // A new column panel's start size: its size request, a band 28 points high.
+  void size_new_column(int64_t column, layout_on_form layout, double size);
+
   Weak<C_Control> current_control_;
   std::vector<int64_t> saved_depths_;  // depth before each open event
   bool relayout_running_ = false;
+  bool realigning_ = false;
+  std::vector<int64_t> columns_arranging_;
   uint64_t next_event_id_ = 0;
 };
 

@@ -29,6 +29,8 @@ enum class mobile_configuration : uint8_t { SINGLE_TOP_BOTTOM, ALL_TOP_BOTTOM };
 enum class button_mouse : uint8_t { NO_B, LMB, RMB, MMB, XB1, XB2 };
 enum class action_accept_by_default : uint8_t { ACCEPT, DECLINE };
 enum class state_of_form : uint8_t { NORMAL, MINIMIZED, MAXIMIZED };
+// Text alignment of labels and memos.
+enum class text_alignment : uint8_t { LEFT_ALIGN, CENTER_ALIGN, RIGHT_ALIGN };
 
 // Bits of the shift state that pointer events carry.
 namespace shift_state {

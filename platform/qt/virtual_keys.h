@@ -1,0 +1,24 @@
+#pragma once
+// Qt's keys and mouse state in the terms the forms toolkit uses: Windows
+// virtual-key numbers, modifier flags, button numbers and shift-state bits.
+
+#include <QInputEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "platform/native_forms.h"
+
+namespace brek_qt {
+
+// The virtual-key number of a Qt key (keypad keys by the keypad flag);
+// 0 for keys without one.
+int virtual_key(int qt_key, Qt::KeyboardModifiers modifiers);
+int virtual_key_of(const QKeyEvent* event);
+brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event);
+// 1 left, 2 right, 3 middle, 4 and 5 the extra buttons, 0 none.
+uint8_t button_number(Qt::MouseButton button);
+// Shift-state bits: 1 Shift, 2 Alt, 4 Ctrl, 8 left, 16 right, 32 middle,
+// 64 double click.
+uint8_t shift_bits(const QMouseEvent* event, bool double_click);
+
+}  // namespace brek_qt
