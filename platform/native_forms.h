@@ -110,8 +110,22 @@ class Native_forms {
   // ---- application ----
   // Cursor position on the screen.
   virtual Point_pt cursor_position() { return {}; }
-  // Processes pending native events once.
+  // Processes pending native events once; never blocks.
   virtual void process_messages() {}
+  // Blocks until a native event arrives or max_ms pass (a negative value:
+  // no limit), then processes what is pending. Returns at once when there
+  // is nothing to wait for (the headless default).
+  virtual void wait_for_events(int /*max_ms*/) {}
+  // Frees the native objects whose destruction was put off. Only the main
+  // loop calls it, between two turns, when no handler is on the stack.
+  virtual void run_deferred_deletions() {}
+  // Set once the application is told to end (the main window closed); the
+  // main loop and modal loops end then. The headless default has no loop to
+  // run and always answers true.
+  virtual bool application_terminated() { return true; }
+  virtual void set_application_terminated(bool) {}
+  // The title message boxes carry.
+  virtual std::string application_title() { return {}; }
   // Yes/no question; true for yes.
   virtual bool message_box(const std::string&) { return false; }
   // Message with an OK button, centred over the form.
@@ -125,12 +139,42 @@ class Native_forms {
   // ---- columns ----
   virtual Native_handle new_column(Native_handle /*form*/, const Column_spec&) { return 0; }
   virtual void set_current_column(Native_handle /*form*/, Native_handle /*column*/) {}
+  // The column new controls of the form go into (0: none yet).
+  virtual Native_handle current_column(Native_handle /*form*/) { return 0; }
   virtual bool is_column_visible(Native_handle) { return false; }
   virtual void set_column_visible(Native_handle, bool) {}
   virtual void destroy_column(Native_handle) {}
+  // What the column was created with.
+  virtual Column_spec column_spec(Native_handle) { return {}; }
+  // Place and size of the panel in the form's client area.
+  virtual Rect_pt column_bounds(Native_handle) { return {}; }
+  virtual void set_column_bounds(Native_handle, const Rect_pt&) {}
+  // Client width and height (x = width, y = height).
+  virtual Point_pt column_client_size(Native_handle) { return {}; }
+  // The column's native controls, in creation order.
+  virtual int column_control_count(Native_handle) { return 0; }
+  virtual Native_handle column_control(Native_handle /*column*/, int /*index*/) { return 0; }
 
-  // ---- controls ----
+  // ---- controls (what every kind shares) ----
   virtual void destroy_control(Native_handle) {}
+  // The column that holds the control, 0 for none.
+  virtual Native_handle control_column(Native_handle) { return 0; }
+  // Place and size of the control in its column.
+  virtual Rect_pt control_bounds(Native_handle) { return {}; }
+  virtual void set_control_position(Native_handle, double /*x*/, double /*y*/) {}
+  // A width or height of 0 or less keeps the current one.
+  virtual void set_control_size(Native_handle, double /*width*/, double /*height*/) {}
+  virtual Point_pt control_client_size(Native_handle) { return {}; }
+  virtual bool is_control_visible(Native_handle) { return false; }
+  virtual void set_control_visible(Native_handle, bool) {}
+  virtual bool is_control_enabled(Native_handle) { return false; }
+  virtual void set_control_enabled(Native_handle, bool) {}
+  // Colours as 0xBBGGRR; -1 keeps the platform default.
+  virtual void set_control_colors(Native_handle, int32_t /*font_colour*/, int32_t /*background*/) {}
+  virtual void repaint_control(Native_handle) {}
+  virtual std::string get_font_name(Native_handle) { return {}; }
+  // Points.
+  virtual double get_font_size(Native_handle) { return 0; }
   // Font style letters "B", "I", "U", "S", in that order.
   virtual std::string get_font_style(Native_handle) { return {}; }
   virtual void set_font_style(Native_handle, const std::string&) {}

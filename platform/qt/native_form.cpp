@@ -1,0 +1,795 @@
+// The Qt window layer: forms are top-level widgets with a client panel,
+// columns are child panels placed by the program's own layout (no Qt
+// layouts), controls are whatever widgets the control files register. This
+// file keeps the handle table and implements the Native_forms seam; input
+// is translated in native_input.cpp.
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMoveEvent>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QAbstractScrollArea>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/qt/native_widgets.h"
+#include "platform/qt/window_layer.h"
+#include "platform/units.h"
+#include "platform/window.h"
+
+namespace brek_platform {
+
+namespace qt {
+
+namespace {
+
+struct Entry {
+  Native_kind kind = Native_kind::NONE;
+  QPointer<QObject> object;
+  Native_handle form = 0;
+  Native_handle column = 0;
+  unsigned flags = 0;
+};
+
+// Never destroyed: widgets may still report their destruction while the
+// program's statics go away.
+std::unordered_map<Native_handle, Entry>& table() {
+  static auto* t = new std::unordered_map<Native_handle, Entry>();
+  return *t;
+}
+std::unordered_map<const QObject*, Native_handle>& by_object() {
+  static auto* t = new std::unordered_map<const QObject*, Native_handle>();
+  return *t;
+}
+Native_handle g_last_handle = 0;
+double g_ppi_override = 0;
+
+Native_handle add_entry(QObject* obj, Native_kind kind, Native_handle form, Native_handle column, unsigned flags) {
+  Native_handle h = ++g_last_handle;
+  Entry e;
+  e.kind = kind;
+  e.object = obj;
+  e.form = kind == Native_kind::FORM ? h : form;
+  e.column = column;
+  e.flags = flags;
+  table()[h] = e;
+  by_object()[obj] = h;
+  // An object freed by its parent leaves the table with it.
+  QObject::connect(obj, &QObject::destroyed, [h](QObject* o) {
+    auto& t = table();
+    auto it = t.find(h);
+    if (it != t.end()) t.erase(it);
+    auto& b = by_object();
+    auto jt = b.find(o);
+    if (jt != b.end() && jt->second == h) b.erase(jt);
+  });
+  return h;
+}
+
+const Entry* entry(Native_handle h) {
+  if (h == 0) return nullptr;
+  auto& t = table();
+  auto it = t.find(h);
+  if (it == t.end() || !it->second.object) return nullptr;
+  return &it->second;
+}
+
+template <class F>
+void report(F&& f) {
+  // The receiver catches what the program raises; this is the last net,
+  // so that nothing ever unwinds through Qt.
+  try {
+    f();
+  } catch (...) {
+  }
+}
+
+template <class R, class F>
+R report_value(R fallback, F&& f) {
+  try {
+    return f();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+}  // namespace
+
+QWidget* widget_of(Native_handle h) {
+  const Entry* e = entry(h);
+  return e ? qobject_cast<QWidget*>(e->object.data()) : nullptr;
+}
+
+QObject* object_of(Native_handle h) {
+  const Entry* e = entry(h);
+  return e ? e->object.data() : nullptr;
+}
+
+Native_kind kind_of(Native_handle h) {
+  const Entry* e = entry(h);
+  return e ? e->kind : Native_kind::NONE;
+}
+
+Native_handle handle_of(const QWidget* w) {
+  if (!w) return 0;
+  auto& b = by_object();
+  auto it = b.find(w);
+  return it == b.end() ? 0 : it->second;
+}
+
+Native_handle form_of(Native_handle h) {
+  const Entry* e = entry(h);
+  return e ? e->form : 0;
+}
+
+Native_handle column_of(Native_handle control) {
+  const Entry* e = entry(control);
+  return e && e->kind == Native_kind::CONTROL ? e->column : 0;
+}
+
+unsigned control_flags(Native_handle control) {
+  const Entry* e = entry(control);
+  return e ? e->flags : 0;
+}
+
+Native_handle registered_ancestor(const QWidget* w) {
+  for (const QWidget* p = w; p; p = p->parentWidget()) {
+    Native_handle h = handle_of(p);
+    if (h != 0) return h;
+    if (p->isWindow()) return 0;
+  }
+  return 0;
+}
+
+Native_handle register_control(QWidget* w, Native_handle form, Native_handle column, unsigned flags) {
+  if (!w || kind_of(form) != Native_kind::FORM) return 0;
+  w->setMouseTracking(true);
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->setMouseTracking(true);
+  Native_handle h = add_entry(w, Native_kind::CONTROL, form, column, flags);
+  if (auto* col = qobject_cast<Column_widget*>(widget_of(column))) col->controls.push_back(h);
+  return h;
+}
+
+Native_handle register_object(QObject* obj, Native_handle form) {
+  if (!obj) return 0;
+  return add_entry(obj, Native_kind::CONTROL, form, 0, 0);
+}
+
+void destroy_later(Native_handle h) {
+  const Entry* e = entry(h);
+  if (!e) return;
+  QPointer<QObject> obj = e->object;
+  Native_kind kind = e->kind;
+  Native_handle form = e->form;
+  table().erase(h);
+  by_object().erase(obj.data());
+  if (!obj) return;
+  if (auto* w = qobject_cast<QWidget*>(obj.data())) {
+    w->hide();
+    if (auto* f = qobject_cast<Form_widget*>(w)) f->dead = true;
+  }
+  if (kind == Native_kind::COLUMN) {
+    if (auto* f = qobject_cast<Form_widget*>(widget_of(form))) {
+      auto& cols = f->columns;
+      cols.erase(std::remove(cols.begin(), cols.end(), h), cols.end());
+      if (f->current_column == h) f->current_column = 0;
+    }
+  }
+  // Freed when control returns to an event loop that no handler of this
+  // object can be running in (see delivery_depth).
+  obj->deleteLater();
+}
+
+double pixels_per_inch() {
+  if (g_ppi_override > 0) return g_ppi_override;
+  QScreen* s = QGuiApplication::primaryScreen();
+  double ppi = s ? s->logicalDotsPerInch() : 96.0;
+  return ppi > 0 ? ppi : 96.0;
+}
+
+int to_px(double points) { return points_to_pixels(points, pixels_per_inch()); }
+double to_pt(double pixels) { return pixels_to_points(pixels, pixels_per_inch()); }
+
+Native_handle current_column(Native_handle form) {
+  auto* f = qobject_cast<Form_widget*>(widget_of(form));
+  if (!f) return 0;
+  if (widget_of(f->current_column)) return f->current_column;
+  return 0;
+}
+
+// ---- the form widget ----
+
+Form_widget::Form_widget() : QWidget(nullptr, Qt::Window) {
+  client_ = new QWidget(this);
+  client_->setMouseTracking(true);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAcceptDrops(true);
+}
+
+void Form_widget::set_border(int px) {
+  border_ = px < 0 ? 0 : px;
+  setContentsMargins(border_, border_, border_, border_);
+  place_client();
+}
+
+void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
+
+QSize Form_widget::frame_extra() const {
+  QSize outer = frameGeometry().size();
+  QSize inner = geometry().size();
+  int w = outer.width() - inner.width();
+  int h = outer.height() - inner.height();
+  return {w > 0 ? w : 0, h > 0 ? h : 0};
+}
+
+void Form_widget::closeEvent(QCloseEvent* e) {
+  if (dead || handle == 0) {
+    e->accept();
+    return;
+  }
+  Native_handle h = handle;
+  bool allowed = report_value(true, [&] { return form_events().close_query(h); });
+  if (!allowed) {
+    e->ignore();
+    return;
+  }
+  bool free_now = report_value(true, [&] { return form_events().closed(h); });
+  e->accept();  // hides the window
+  if (free_now) destroy_later(h);
+}
+
+void Form_widget::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  place_client();
+  if (dead || handle == 0) return;
+  Native_handle h = handle;
+  report([&] { form_events().resized(h); });
+}
+
+void Form_widget::moveEvent(QMoveEvent* e) {
+  QWidget::moveEvent(e);
+  if (dead || handle == 0) return;
+  Native_handle h = handle;
+  report([&] { form_events().moved(h); });
+}
+
+void Form_widget::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  // A window coming back from the minimized state is no new show.
+  if (dead || handle == 0 || e->spontaneous()) return;
+  Native_handle h = handle;
+  report([&] { form_events().shown(h); });
+}
+
+bool Form_widget::event(QEvent* e) {
+  if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && !dead && handle != 0) {
+    bool r = QWidget::event(e);
+    Native_handle h = handle;
+    bool active = e->type() == QEvent::WindowActivate;
+    report([&] { form_events().activated(h, active); });
+    return r;
+  }
+  return QWidget::event(e);
+}
+
+Column_widget::Column_widget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+// ---- the layer ----
+
+namespace {
+
+Form_widget* form_widget(Native_handle h) { return qobject_cast<Form_widget*>(widget_of(h)); }
+Column_widget* column_widget(Native_handle h) { return qobject_cast<Column_widget*>(widget_of(h)); }
+
+QString qstr(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+Rect_pt rect_pt(const QRect& r) { return {to_pt(r.x()), to_pt(r.y()), to_pt(r.width()), to_pt(r.height())}; }
+
+// The offscreen platform has no stacking order to change.
+void raise_window(QWidget* w) {
+  static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+  if (!offscreen) w->raise();
+}
+
+QColor colour_of(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+// The message box of the layer: placed over a form once it knows its size.
+class Placed_message_box : public QMessageBox {
+ public:
+  QRect over;  // the form's outer rectangle in pixels; empty: centred by Qt
+
+ protected:
+  void showEvent(QShowEvent* e) override {
+    QMessageBox::showEvent(e);
+    if (over.isEmpty()) return;
+    Point_pt o = message_box_origin(Rect_pt{double(over.x()), double(over.y()), double(over.width()),
+                                            double(over.height())},
+                                    frameGeometry().width(), frameGeometry().height());
+    move(static_cast<int>(o.x), static_cast<int>(o.y));
+  }
+};
+
+class Qt_window_layer final : public Native_forms {
+ public:
+  Qt_window_layer() {
+    wake_.setSingleShot(true);
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
+      for (auto& [h, e] : table())
+        if (e.kind == Native_kind::FORM && e.object) {
+          Native_handle form = h;
+          report([&] { form_events().session_ending(form); });
+        }
+    });
+#endif
+  }
+
+  double pixels_per_inch() override { return qt::pixels_per_inch(); }
+
+  // ---- forms ----
+  Native_handle create_form(const Form_spec& spec) override {
+    auto* w = new Form_widget();
+    w->set_border(to_px(spec.border));
+    QFont font = w->font();
+    if (!spec.font_name.empty()) font.setFamily(qstr(spec.font_name));
+    if (spec.font_size > 0 && spec.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(spec.font_size)));
+    w->setFont(font);
+    w->resize(std::max(1, to_px(spec.width)), std::max(1, to_px(spec.height)));
+    w->handle = add_entry(w, Native_kind::FORM, 0, 0, 0);
+    return w->handle;
+  }
+  void destroy_form(Native_handle h) override {
+    if (form_widget(h)) destroy_later(h);
+  }
+  int64_t window_handle(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w ? static_cast<int64_t>(w->winId()) : 0;
+  }
+  void set_taskbar_button(Native_handle h, bool on) override {
+    QWidget* w = form_widget(h);
+    if (!w || w->windowFlags().testFlag(Qt::Tool) == !on) return;
+    bool visible = w->isVisible();
+    w->setWindowFlag(Qt::Tool, !on);
+    if (visible) w->show();
+  }
+  void remember_main_window(Native_handle h) override { main_window_ = h; }
+  std::string get_caption(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w ? utf8(w->windowTitle()) : std::string();
+  }
+  void set_caption(Native_handle h, const std::string& text) override {
+    if (QWidget* w = form_widget(h)) w->setWindowTitle(qstr(text));
+  }
+  Rect_pt get_bounds(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w ? rect_pt(w->frameGeometry()) : Rect_pt{};
+  }
+  void set_position(Native_handle h, double left, double top) override {
+    if (QWidget* w = form_widget(h)) w->move(to_px(left), to_px(top));
+  }
+  void set_size(Native_handle h, double width, double height) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return;
+    QSize extra = w->frame_extra();
+    int cw = to_px(width) - extra.width();
+    int ch = to_px(height) - extra.height();
+    w->resize(std::max(1, cw), std::max(1, ch));
+  }
+  void set_bounds(Native_handle h, const Rect_pt& r) override {
+    set_position(h, r.x, r.y);
+    set_size(h, r.w, r.h);
+  }
+  void set_min_size(Native_handle h, double width, double height) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return;
+    QSize extra = w->frame_extra();
+    w->setMinimumSize(std::max(0, to_px(width) - extra.width()), std::max(0, to_px(height) - extra.height()));
+  }
+  Point_pt client_size(Native_handle h) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return {};
+    QRect c = w->contentsRect();
+    return {to_pt(c.width()), to_pt(c.height())};
+  }
+  void set_client_size(Native_handle h, double width, double height) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return;
+    int b = 2 * w->border();
+    w->resize(std::max(1, to_px(width) + b), std::max(1, to_px(height) + b));
+  }
+  Point_pt client_origin(Native_handle h) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return {};
+    QPoint p = w->client()->mapToGlobal(QPoint(0, 0));
+    return {to_pt(p.x()), to_pt(p.y())};
+  }
+  int get_window_state(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    if (!w) return 0;
+    if (w->windowState() & Qt::WindowMinimized) return 1;
+    if (w->windowState() & Qt::WindowMaximized) return 2;
+    return 0;
+  }
+  void set_window_state(Native_handle h, int state) override {
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    Qt::WindowStates s = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    if (state == 1) s |= Qt::WindowMinimized;
+    else if (state == 2) s |= Qt::WindowMaximized;
+    else if (state != 0) return;
+    w->setWindowState(s);
+  }
+  void close_form(Native_handle h) override {
+    if (QWidget* w = form_widget(h)) w->close();
+  }
+  bool is_form_visible(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w && w->isVisible();
+  }
+  void set_form_visible(Native_handle h, bool visible) override {
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    if (!visible) {
+      w->hide();
+      return;
+    }
+    if (w->windowState() & Qt::WindowMinimized) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->show();
+    raise_window(w);
+    w->activateWindow();
+  }
+  void set_form_enabled(Native_handle h, bool enabled) override {
+    if (QWidget* w = form_widget(h)) w->setEnabled(enabled);
+  }
+  void set_border_kind(Native_handle h, int kind) override {
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    bool frameless = kind != 0;
+    if (w->windowFlags().testFlag(Qt::FramelessWindowHint) == frameless) return;
+    bool visible = w->isVisible();
+    w->setWindowFlag(Qt::FramelessWindowHint, frameless);
+    if (visible) w->show();
+  }
+  void set_window_alpha(Native_handle h, int alpha) override {
+    if (QWidget* w = form_widget(h)) w->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0);
+  }
+  void set_form_colors(Native_handle h, int32_t background, int32_t foreground) override {
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour_of(background));
+    p.setColor(QPalette::WindowText, colour_of(foreground));
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+  }
+  void begin_update(Native_handle h) override {
+    Form_widget* w = form_widget(h);
+    if (!w) return;
+    if (w->updates++ == 0) w->setUpdatesEnabled(false);
+  }
+  void end_update(Native_handle h) override {
+    Form_widget* w = form_widget(h);
+    if (!w || w->updates <= 0) return;
+    if (--w->updates == 0) w->setUpdatesEnabled(true);
+  }
+  void set_default_button(Native_handle form, Native_handle button) override {
+    Form_widget* w = form_widget(form);
+    if (!w) return;
+    if (auto* old = qobject_cast<QPushButton*>(widget_of(w->default_button))) old->setDefault(false);
+    w->default_button = button;
+    if (auto* b = qobject_cast<QPushButton*>(widget_of(button))) b->setDefault(true);
+  }
+  void set_cancel_button(Native_handle form, Native_handle button) override {
+    if (Form_widget* w = form_widget(form)) w->cancel_button = button;
+  }
+  Native_handle active_control(Native_handle form) override {
+    Form_widget* w = form_widget(form);
+    if (!w) return 0;
+    Native_handle h = registered_ancestor(w->focusWidget());
+    return kind_of(h) == Native_kind::CONTROL ? h : 0;
+  }
+  void set_active_control(Native_handle control) override {
+    QWidget* w = widget_of(control);
+    if (w && kind_of(control) == Native_kind::CONTROL) w->setFocus(Qt::OtherFocusReason);
+  }
+
+  // ---- application ----
+  Point_pt cursor_position() override {
+    QPoint p = QCursor::pos();
+    return {to_pt(p.x()), to_pt(p.y())};
+  }
+  void process_messages() override {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (delivery_depth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  void wait_for_events(int max_ms) override {
+    if (max_ms == 0) {
+      process_messages();
+      return;
+    }
+    if (max_ms > 0) wake_.start(max_ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    wake_.stop();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  void run_deferred_deletions() override {
+    if (delivery_depth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  bool application_terminated() override { return terminated_; }
+  void set_application_terminated(bool t) override { terminated_ = t; }
+  std::string application_title() override { return utf8(QGuiApplication::applicationDisplayName()); }
+
+  bool message_box(const std::string& text) override {
+    Placed_message_box box;
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setText(qstr(text));
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+  }
+  void show_message(Native_handle form, const std::string& text) override {
+    Placed_message_box box;
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setText(qstr(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    if (QWidget* w = form_widget(form)) box.over = w->frameGeometry();
+    box.exec();
+  }
+  void run_modal(Native_handle dialog) override {
+    QPointer<QWidget> w = form_widget(dialog);
+    if (!w) return;
+    if (w->isVisible()) w->hide();  // modality takes effect when shown
+    w->setWindowModality(Qt::ApplicationModal);
+    w->show();
+    raise_window(w);
+    w->activateWindow();
+    while (w && w->isVisible() && !terminated_ && handle_of(w) != 0)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (w) w->setWindowModality(Qt::NonModal);
+  }
+
+  // ---- columns ----
+  Native_handle new_column(Native_handle form, const Column_spec& spec) override {
+    Form_widget* f = form_widget(form);
+    if (!f) return 0;
+    auto* c = new Column_widget(f->client());
+    c->spec = spec;
+    int size = to_px(spec.size > 0 ? spec.size : 200.0);
+    int height = (spec.layout_kind == 3 || spec.layout_kind == 4) ? to_px(28.0) : size;
+    c->setGeometry(0, 0, std::max(0, size), std::max(0, height));
+    c->show();
+    Native_handle h = add_entry(c, Native_kind::COLUMN, form, 0, 0);
+    f->columns.push_back(h);
+    return h;
+  }
+  void set_current_column(Native_handle form, Native_handle column) override {
+    Form_widget* f = form_widget(form);
+    if (!f) return;
+    f->current_column = (column_widget(column) && form_of(column) == form) ? column : 0;
+  }
+  Native_handle current_column(Native_handle form) override { return qt::current_column(form); }
+  bool is_column_visible(Native_handle h) override {
+    QWidget* c = column_widget(h);
+    return c && !c->isHidden();
+  }
+  void set_column_visible(Native_handle h, bool visible) override {
+    if (QWidget* c = column_widget(h)) c->setVisible(visible);
+  }
+  void destroy_column(Native_handle h) override {
+    if (column_widget(h)) destroy_later(h);
+  }
+  Column_spec column_spec(Native_handle h) override {
+    Column_widget* c = column_widget(h);
+    return c ? c->spec : Column_spec{};
+  }
+  Rect_pt column_bounds(Native_handle h) override {
+    QWidget* c = column_widget(h);
+    return c ? rect_pt(c->geometry()) : Rect_pt{};
+  }
+  void set_column_bounds(Native_handle h, const Rect_pt& r) override {
+    if (QWidget* c = column_widget(h))
+      c->setGeometry(to_px(r.x), to_px(r.y), std::max(0, to_px(r.w)), std::max(0, to_px(r.h)));
+  }
+  Point_pt column_client_size(Native_handle h) override {
+    QWidget* c = column_widget(h);
+    if (!c) return {};
+    QRect r = c->contentsRect();
+    return {to_pt(r.width()), to_pt(r.height())};
+  }
+  int column_control_count(Native_handle h) override {
+    Column_widget* c = column_widget(h);
+    if (!c) return 0;
+    prune(c);
+    return static_cast<int>(c->controls.size());
+  }
+  Native_handle column_control(Native_handle h, int index) override {
+    Column_widget* c = column_widget(h);
+    if (!c) return 0;
+    prune(c);
+    if (index < 0 || static_cast<size_t>(index) >= c->controls.size()) return 0;
+    return c->controls[static_cast<size_t>(index)];
+  }
+
+  // ---- controls ----
+  void destroy_control(Native_handle h) override {
+    if (kind_of(h) == Native_kind::CONTROL) destroy_later(h);
+  }
+  Native_handle control_column(Native_handle h) override { return column_of(h); }
+  Rect_pt control_bounds(Native_handle h) override {
+    QWidget* w = control(h);
+    return w ? rect_pt(w->geometry()) : Rect_pt{};
+  }
+  void set_control_position(Native_handle h, double x, double y) override {
+    if (QWidget* w = control(h)) w->move(to_px(x), to_px(y));
+  }
+  void set_control_size(Native_handle h, double width, double height) override {
+    QWidget* w = control(h);
+    if (!w) return;
+    int pw = width > 0 ? to_px(width) : w->width();
+    int ph = height > 0 ? to_px(height) : w->height();
+    if (pw != w->width() || ph != w->height()) w->resize(std::max(0, pw), std::max(0, ph));
+  }
+  Point_pt control_client_size(Native_handle h) override {
+    QWidget* w = control(h);
+    if (!w) return {};
+    QRect r = w->contentsRect();
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) r = area->viewport()->rect();
+    return {to_pt(r.width()), to_pt(r.height())};
+  }
+  bool is_control_visible(Native_handle h) override {
+    QWidget* w = control(h);
+    return w && !w->isHidden();
+  }
+  void set_control_visible(Native_handle h, bool visible) override {
+    if (QWidget* w = control(h)) w->setVisible(visible);
+  }
+  bool is_control_enabled(Native_handle h) override {
+    QWidget* w = control(h);
+    return w && w->isEnabled();
+  }
+  void set_control_enabled(Native_handle h, bool enabled) override {
+    if (QWidget* w = control(h)) w->setEnabled(enabled);
+  }
+  void set_control_colors(Native_handle h, int32_t font_colour, int32_t background) override {
+    QWidget* w = control(h);
+    if (!w) return;
+    QPalette p = w->palette();
+    if (font_colour != -1)
+      for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, colour_of(font_colour));
+    if (background != -1) {
+      for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, colour_of(background));
+      w->setAutoFillBackground(true);
+    }
+    w->setPalette(p);
+  }
+  void repaint_control(Native_handle h) override {
+    if (QWidget* w = control(h)) w->update();
+  }
+  std::string get_font_name(Native_handle h) override {
+    QWidget* w = widget_of(h);
+    return w ? utf8(w->font().family()) : std::string();
+  }
+  double get_font_size(Native_handle h) override {
+    QWidget* w = widget_of(h);
+    return w ? w->font().pointSizeF() : 0.0;
+  }
+  std::string get_font_style(Native_handle h) override {
+    QWidget* w = widget_of(h);
+    if (!w) return {};
+    QFont f = w->font();
+    std::string s;
+    if (f.bold()) s += "B";
+    if (f.italic()) s += "I";
+    if (f.underline()) s += "U";
+    if (f.strikeOut()) s += "S";
+    return s;
+  }
+  void set_font_style(Native_handle h, const std::string& letters) override {
+    QWidget* w = widget_of(h);
+    if (!w) return;
+    QFont f = w->font();
+    f.setBold(letters.find('B') != std::string::npos);
+    f.setItalic(letters.find('I') != std::string::npos);
+    f.setUnderline(letters.find('U') != std::string::npos);
+    f.setStrikeOut(letters.find('S') != std::string::npos);
+    w->setFont(f);
+  }
+  void set_font_name(Native_handle h, const std::string& name) override {
+    QWidget* w = widget_of(h);
+    if (!w || name.empty()) return;
+    QFont f = w->font();
+    f.setFamily(qstr(name));
+    w->setFont(f);
+  }
+  void set_font_size(Native_handle h, int size) override {
+    QWidget* w = widget_of(h);
+    if (!w || size <= 0) return;
+    QFont f = w->font();
+    f.setPointSize(size);
+    w->setFont(f);
+  }
+
+  Native_handle main_window() const { return main_window_; }
+
+ private:
+  static QWidget* control(Native_handle h) { return kind_of(h) == Native_kind::CONTROL ? widget_of(h) : nullptr; }
+  static void prune(Column_widget* c) {
+    auto& v = c->controls;
+    v.erase(std::remove_if(v.begin(), v.end(), [](Native_handle h) { return widget_of(h) == nullptr; }), v.end());
+  }
+
+  QTimer wake_;  // ends a wait for events at the due time
+  Native_handle main_window_ = 0;
+  bool terminated_ = false;
+};
+
+std::unique_ptr<Qt_window_layer> g_layer;
+
+}  // namespace
+
+}  // namespace qt
+
+void install_window_layer() {
+  if (!application_exists()) return;
+  if (!qt::g_layer) qt::g_layer = std::make_unique<qt::Qt_window_layer>();
+  set_native_forms(qt::g_layer.get());
+}
+
+void remove_window_layer() {
+  if (!qt::g_layer) return;
+  if (&native_forms() == qt::g_layer.get()) set_native_forms(nullptr);
+  // Every window goes now: nothing of ours outlives the application object.
+  std::vector<QPointer<QObject>> forms;
+  for (auto& [h, e] : qt::table())
+    if (e.kind == qt::Native_kind::FORM && e.object) forms.push_back(e.object);
+  qt::table().clear();
+  qt::by_object().clear();
+  for (auto& f : forms) delete f.data();
+  qt::g_layer.reset();
+}
+
+Native_forms* window_layer() { return qt::g_layer.get(); }
+
+void set_pixels_per_inch_override(double ppi) { qt::g_ppi_override = ppi > 0 ? ppi : 0; }
+
+bool grab_window(Native_handle form, Decoded_image& out) {
+  out = Decoded_image();
+  auto* w = qobject_cast<qt::Form_widget*>(qt::widget_of(form));
+  if (!w || !w->isVisible()) return false;
+  QRect r = w->frameGeometry();
+  QPixmap shot;
+  if (QScreen* s = w->screen()) shot = s->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+  if (shot.isNull()) shot = w->grab();
+  if (shot.isNull()) return false;
+  QImage img = shot.toImage().convertToFormat(QImage::Format_ARGB32);
+  if (img.isNull() || img.width() <= 0 || img.height() <= 0) return false;
+  out.width = img.width();
+  out.height = img.height();
+  out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+  for (int y = 0; y < out.height; ++y) {
+    auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(y));
+    std::copy(row, row + out.width, out.pixels.begin() + static_cast<ptrdiff_t>(y) * out.width);
+  }
+  return true;
+}
+
+}  // namespace brek_platform

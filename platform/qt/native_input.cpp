@@ -1,0 +1,385 @@
+// Input of the window layer: every pointer, wheel, key, focus and drop event
+// meant for a widget of one of our forms is reported once, at the widget Qt
+// delivers it to first, before Qt propagates it to the parents. The
+// application object calls translate_event from notify, which sees each
+// event exactly once.
+
+#include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/qt/native_widgets.h"
+#include "platform/qt/window_layer.h"
+#include "platform/window.h"
+
+namespace brek_platform::qt {
+
+namespace {
+
+int g_depth = 0;
+
+// The left press that may become a click: where it went down.
+Native_handle g_press_target = 0;
+// Keys whose press the program took: their release is taken too, so the
+// widget never sees half a key stroke.
+std::set<int> g_taken_keys;
+
+bool is_ours(QEvent::Type t) {
+  switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::Resize:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+template <class F>
+void report(F&& f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+
+template <class R, class F>
+R report_value(R fallback, F&& f) {
+  try {
+    return f();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// Where a point of widget w lies in the form's client area, in pixels.
+QPointF client_point(Form_widget* form, QWidget* w, QPointF at) {
+  QWidget* client = form->client();
+  if (w == form) return at - QPointF(client->pos());
+  return QPointF(w->mapTo(client, at.toPoint())) + (at - QPointF(at.toPoint()));
+}
+
+Point_pt to_points(QPointF px) { return {to_pt(px.x()), to_pt(px.y())}; }
+
+uint8_t button_number(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 3;
+    case Qt::BackButton: return 4;
+    case Qt::ForwardButton: return 5;
+    default: return 0;
+  }
+}
+
+// Shift-state bits: shift 1, alt 2, ctrl 4, left 8, right 16, middle 32,
+// double 64.
+uint8_t shift_bits(Qt::KeyboardModifiers m, Qt::MouseButtons b, bool is_double) {
+  uint8_t s = 0;
+  if (m & Qt::ShiftModifier) s |= 1;
+  if (m & Qt::AltModifier) s |= 2;
+  if (m & Qt::ControlModifier) s |= 4;
+  if (b & Qt::LeftButton) s |= 8;
+  if (b & Qt::RightButton) s |= 16;
+  if (b & Qt::MiddleButton) s |= 32;
+  if (is_double) s |= 64;
+  return s;
+}
+
+Key_modifiers key_modifiers(const QKeyEvent* e) {
+  Key_modifiers m;
+  Qt::KeyboardModifiers mods = e->modifiers();
+  bool press = e->type() == QEvent::KeyPress;
+  m.shift = (mods & Qt::ShiftModifier) || (press && e->key() == Qt::Key_Shift);
+  m.ctrl = (mods & Qt::ControlModifier) || (press && e->key() == Qt::Key_Control);
+  m.alt = (mods & Qt::AltModifier) || (press && e->key() == Qt::Key_Alt);
+  m.win = (mods & Qt::MetaModifier) || (press && e->key() == Qt::Key_Meta);
+  return m;
+}
+
+void pointer_event(Form_widget* form, Native_handle target, QWidget* receiver, QMouseEvent* e) {
+  Native_handle f = form->handle;
+  Native_kind kind = kind_of(target);
+  Pointer_input in;
+  in.form = f;
+  in.control = kind == Native_kind::CONTROL ? target : 0;
+  QPointF at = e->position();
+  in.at = to_points(client_point(form, receiver, at));
+  QWidget* tw = widget_of(target);
+  QPointF local = (tw && tw != receiver && tw->isAncestorOf(receiver)) ? QPointF(receiver->mapTo(tw, at.toPoint())) : at;
+  if (kind == Native_kind::CONTROL)
+    in.at_control = to_points(local);
+  else
+    in.at_control = in.at;
+  in.button = button_number(e->button());
+  bool is_double = e->type() == QEvent::MouseButtonDblClick;
+  in.shift = shift_bits(e->modifiers(), e->buttons(), is_double);
+  Form_events& events = form_events();
+  switch (e->type()) {
+    case QEvent::MouseMove:
+      report([&] { events.mouse_move(in); });
+      break;
+    case QEvent::MouseButtonPress:
+      if (e->button() == Qt::LeftButton) g_press_target = target;
+      report([&] { events.mouse_down(in); });
+      break;
+    case QEvent::MouseButtonDblClick:
+      // The platform's double click is the second press: no click follows
+      // its release.
+      g_press_target = 0;
+      if (e->button() == Qt::LeftButton) report([&] { events.double_click_pending(); });
+      report([&] { events.mouse_down(in); });
+      break;
+    case QEvent::MouseButtonRelease: {
+      bool click = e->button() == Qt::LeftButton && g_press_target == target &&
+                   !(control_flags(target) & CONTROL_CLICKS_ITSELF) && tw && tw->rect().contains(local.toPoint());
+      if (e->button() == Qt::LeftButton) g_press_target = 0;
+      if (click) report([&] { events.click(f, in.control, in.at); });
+      report([&] { events.mouse_up(in); });
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+bool wheel_event(Form_widget* form, QWidget* receiver, QWheelEvent* e) {
+  QPoint delta = e->angleDelta();
+  if (delta.isNull()) return false;
+  Native_handle f = form->handle;
+  Point_pt at = to_points(client_point(form, receiver, e->position()));
+  Wheel_result r = report_value(Wheel_result{}, [&] { return form_events().wheel(f, delta.y(), delta.x(), at); });
+  if (r.flush_after_ms > 0)
+    QTimer::singleShot(r.flush_after_ms, form, [f] { report([&] { form_events().wheel_flush(f); }); });
+  if (!r.handled) return false;
+  e->accept();
+  return true;
+}
+
+// Enter presses the default button and Escape the cancel button, unless the
+// focus is on a widget that takes the key itself.
+bool dialog_key(Form_widget* form, int vk) {
+  QWidget* focus = form->focusWidget();
+  if (vk == 13) {
+    if (qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QTextEdit*>(focus)) return false;
+    if (auto* b = qobject_cast<QPushButton*>(focus)) {
+      b->click();
+      return true;
+    }
+    auto* b = qobject_cast<QAbstractButton*>(widget_of(form->default_button));
+    if (!b || !b->isVisible() || !b->isEnabled()) return false;
+    b->click();
+    return true;
+  }
+  if (vk == 27) {
+    auto* b = qobject_cast<QAbstractButton*>(widget_of(form->cancel_button));
+    if (!b || !b->isVisible() || !b->isEnabled()) return false;
+    b->click();
+    return true;
+  }
+  return false;
+}
+
+bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
+  Native_handle f = form->handle;
+  Native_handle control = kind_of(target) == Native_kind::CONTROL ? target : 0;
+  bool keypad = e->modifiers() & Qt::KeypadModifier;
+  int vk = virtual_key(e->key(), keypad);
+  Key_modifiers mods = key_modifiers(e);
+  Form_events& events = form_events();
+  if (e->type() == QEvent::KeyRelease) {
+    // The platform reports no key up for auto-repeated strokes.
+    if (e->isAutoRepeat()) return g_taken_keys.count(e->key()) != 0;
+    if (vk != 0) report([&] { events.key_up(f, control, vk, mods); });
+    if (g_taken_keys.erase(e->key()) != 0) {
+      e->accept();
+      return true;
+    }
+    return false;
+  }
+  QPointer<Form_widget> alive(form);
+  bool taken = false;
+  if (vk != 0) taken = report_value(false, [&] { return events.key_down(f, control, vk, mods); });
+  QString text = e->text();
+  bool typed = !text.isEmpty() && e->key() != Qt::Key_Delete;
+  if (typed) {
+    auto codes = text.toUcs4();
+    for (char32_t cp : codes) {
+      uint32_t out = report_value(static_cast<uint32_t>(cp), [&] { return events.key_press(f, control, cp, mods); });
+      if (out == 0) taken = true;
+    }
+  }
+  if (!taken && alive && (vk == 13 || vk == 27)) taken = dialog_key(alive, vk);
+  if (!taken) return false;
+  g_taken_keys.insert(e->key());
+  e->accept();
+  return true;
+}
+
+std::vector<std::string> local_files(const QMimeData* data) {
+  std::vector<std::string> names;
+  if (!data || !data->hasUrls()) return names;
+  for (const QUrl& u : data->urls())
+    if (u.isLocalFile()) names.push_back(u.toLocalFile().toUtf8().toStdString());
+  return names;
+}
+
+}  // namespace
+
+int delivery_depth() { return g_depth; }
+Delivery_scope::Delivery_scope() { ++g_depth; }
+Delivery_scope::~Delivery_scope() { --g_depth; }
+
+bool translate_event(QObject* receiver, QEvent* event) {
+  if (!is_ours(event->type()) || !receiver->isWidgetType() || window_layer() == nullptr) return false;
+  try {
+    auto* w = static_cast<QWidget*>(receiver);
+    Native_handle target = registered_ancestor(w);
+    if (target == 0) return false;
+    auto* form = qobject_cast<Form_widget*>(widget_of(form_of(target)));
+    if (!form || form->dead || form->handle == 0) return false;
+    Native_kind kind = kind_of(target);
+
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+        pointer_event(form, target, w, static_cast<QMouseEvent*>(event));
+        return false;  // the widget handles the pointer as well
+      case QEvent::Wheel:
+        return wheel_event(form, w, static_cast<QWheelEvent*>(event));
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+        return key_event(form, target, static_cast<QKeyEvent*>(event));
+      case QEvent::FocusIn:
+      case QEvent::FocusOut: {
+        if (kind != Native_kind::CONTROL) return false;
+        QWidget* cw = widget_of(target);
+        if (w != cw && cw->focusProxy() != w) return false;
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Another window's turn is no change of the form's active control.
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return false;
+        Native_handle f = form->handle;
+        bool entering = event->type() == QEvent::FocusIn;
+        report([&] { form_events().focus(f, target, entering); });
+        return false;
+      }
+      case QEvent::Resize: {
+        if (kind != Native_kind::CONTROL || widget_of(target) != w) return false;
+        Native_handle f = form->handle;
+        report([&] { form_events().control_resized(f, target); });
+        return false;
+      }
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        // Files are the form's, wherever they are dropped on it.
+        auto* d = static_cast<QDropEvent*>(event);
+        if (local_files(d->mimeData()).empty()) return false;
+        d->acceptProposedAction();
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* d = static_cast<QDropEvent*>(event);
+        std::vector<std::string> names = local_files(d->mimeData());
+        if (names.empty()) return false;
+        d->acceptProposedAction();
+        Native_handle f = form->handle;
+        Point_pt at = to_points(client_point(form, w, d->position()));
+        report([&] { form_events().files_dropped(f, names, at); });
+        return true;
+      }
+      default:
+        return false;
+    }
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---- virtual keys ----
+
+namespace {
+
+struct Key_pair {
+  int qt;
+  int vk;
+};
+
+// Qt keys without a keypad meaning. The punctuation keys are those of a US
+// keyboard, shifted or not.
+const Key_pair k_keys[] = {
+    {Qt::Key_Backspace, 8},   {Qt::Key_Tab, 9},          {Qt::Key_Backtab, 9},     {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},       {Qt::Key_Shift, 16},      {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},        {Qt::Key_AltGr, 18},       {Qt::Key_Pause, 19},      {Qt::Key_CapsLock, 20},
+    {Qt::Key_Escape, 27},     {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},     {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},        {Qt::Key_Home, 36},        {Qt::Key_Left, 37},       {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},      {Qt::Key_Down, 40},        {Qt::Key_Print, 44},      {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},     {Qt::Key_Meta, 91},        {Qt::Key_Super_L, 91},    {Qt::Key_Super_R, 92},
+    {Qt::Key_Menu, 93},       {Qt::Key_NumLock, 144},    {Qt::Key_ScrollLock, 145},
+    {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},      {Qt::Key_Equal, 187},     {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},       {Qt::Key_Minus, 189},     {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},    {Qt::Key_Greater, 190},    {Qt::Key_Slash, 191},     {Qt::Key_Question, 191},
+    {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},        {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221},
+    {Qt::Key_Apostrophe, 222}, {Qt::Key_QuoteDbl, 222},
+    // Shifted digits.
+    {Qt::Key_Exclam, '1'},    {Qt::Key_At, '2'},         {Qt::Key_NumberSign, '3'}, {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},   {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'}, {Qt::Key_Asterisk, '8'},
+    {Qt::Key_ParenLeft, '9'}, {Qt::Key_ParenRight, '0'},
+};
+
+}  // namespace
+
+int virtual_key(int qt_key, bool keypad) {
+  if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) return qt_key;  // the same codes
+  if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return keypad ? 96 + (qt_key - Qt::Key_0) : qt_key;
+  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F24) return 112 + (qt_key - Qt::Key_F1);
+  if (keypad) {
+    switch (qt_key) {
+      case Qt::Key_Asterisk: return 106;
+      case Qt::Key_Plus: return 107;
+      case Qt::Key_Minus: return 109;
+      case Qt::Key_Period: case Qt::Key_Comma: return 110;
+      case Qt::Key_Slash: return 111;
+      default: break;
+    }
+  }
+  for (const Key_pair& k : k_keys)
+    if (k.qt == qt_key) return k.vk;
+  return 0;
+}
+
+int qt_key_of(int vk) {
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;
+  if (vk >= 112 && vk <= 135) return Qt::Key_F1 + (vk - 112);
+  for (const Key_pair& k : k_keys)
+    if (k.vk == vk) return k.qt;
+  return 0;
+}
+
+}  // namespace brek_platform::qt

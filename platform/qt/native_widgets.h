@@ -1,0 +1,57 @@
+#pragma once
+// The widgets behind a native form and its column panels.
+
+#include <QSize>
+#include <QWidget>
+
+#include <vector>
+
+#include "platform/native_forms.h"
+
+namespace brek_platform::qt {
+
+// The window of one form. Its client area (the window less the border) is
+// a child panel that holds the columns; client coordinates are that
+// panel's.
+class Form_widget : public QWidget {
+  Q_OBJECT
+ public:
+  Form_widget();
+
+  Native_handle handle = 0;
+  bool dead = false;  // destroyed by the program: reports nothing more
+  Native_handle current_column = 0;
+  std::vector<Native_handle> columns;
+  Native_handle default_button = 0;
+  Native_handle cancel_button = 0;
+  int updates = 0;
+
+  QWidget* client() const { return client_; }
+  int border() const { return border_; }
+  void set_border(int px);
+  // Width and height the window frame adds (0 before the frame is known).
+  QSize frame_extra() const;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  bool event(QEvent* e) override;
+
+ private:
+  void place_client();
+  QWidget* client_ = nullptr;
+  int border_ = 0;
+};
+
+// One column panel; its controls in creation order.
+class Column_widget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Column_widget(QWidget* parent);
+  Column_spec spec;
+  std::vector<Native_handle> controls;
+};
+
+}  // namespace brek_platform::qt

@@ -1,0 +1,234 @@
+// Test input: events built as the platform builds them and sent through the
+// application object, so that they take the path real input takes.
+
+#include "platform/test_events.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include "platform/application.h"
+#include "platform/qt/native_widgets.h"
+#include "platform/qt/window_layer.h"
+
+namespace brek_platform::test_events {
+
+namespace {
+
+using qt::widget_of;
+
+Qt::MouseButton qt_button(int button) {
+  switch (button) {
+    case 2: return Qt::RightButton;
+    case 3: return Qt::MiddleButton;
+    default: return Qt::LeftButton;
+  }
+}
+
+Qt::MouseButtons g_held;  // buttons the synthesized input holds down
+
+QPointF px(Point_pt at) { return {double(qt::to_px(at.x)), double(qt::to_px(at.y))}; }
+
+// The widget a point of the target lands on, and the point in it. Points of
+// a form are client points.
+QWidget* hit(Native_handle target, Point_pt at, QPointF& local) {
+  QWidget* w = widget_of(target);
+  if (!w) return nullptr;
+  QPointF p = px(at);
+  if (auto* form = qobject_cast<qt::Form_widget*>(w)) {
+    w = form->client();
+  }
+  QWidget* child = w->childAt(p.toPoint());
+  if (child) {
+    local = QPointF(child->mapFrom(w, p.toPoint()));
+    return child;
+  }
+  local = p;
+  return w;
+}
+
+bool send_mouse(Native_handle target, Point_pt at, QEvent::Type type, int button) {
+  QPointF local;
+  QWidget* w = hit(target, at, local);
+  if (!w) return false;
+  Qt::MouseButton b = type == QEvent::MouseMove ? Qt::NoButton : qt_button(button);
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) g_held |= b;
+  if (type == QEvent::MouseButtonRelease) g_held &= ~Qt::MouseButtons(b);
+  QMouseEvent e(type, local, w->mapToGlobal(local), b, g_held, QGuiApplication::keyboardModifiers());
+  QApplication::sendEvent(w, &e);
+  return true;
+}
+
+Qt::KeyboardModifiers qt_modifiers(const Key_modifiers& m) {
+  Qt::KeyboardModifiers q;
+  if (m.shift) q |= Qt::ShiftModifier;
+  if (m.ctrl) q |= Qt::ControlModifier;
+  if (m.alt) q |= Qt::AltModifier;
+  if (m.win) q |= Qt::MetaModifier;
+  return q;
+}
+
+QWidget* key_target(Native_handle target) {
+  QWidget* w = widget_of(target);
+  if (auto* form = qobject_cast<qt::Form_widget*>(w)) return form;
+  return w;
+}
+
+}  // namespace
+
+bool mouse_move(Native_handle target, Point_pt at) { return send_mouse(target, at, QEvent::MouseMove, 0); }
+bool mouse_press(Native_handle target, Point_pt at, int button) {
+  return send_mouse(target, at, QEvent::MouseButtonPress, button);
+}
+bool mouse_release(Native_handle target, Point_pt at, int button) {
+  return send_mouse(target, at, QEvent::MouseButtonRelease, button);
+}
+
+bool click(Native_handle target, Point_pt at, int button) {
+  return mouse_press(target, at, button) && mouse_release(target, at, button);
+}
+
+bool double_click(Native_handle target, Point_pt at) {
+  return click(target, at, 1) && send_mouse(target, at, QEvent::MouseButtonDblClick, 1) &&
+         mouse_release(target, at, 1);
+}
+
+bool wheel(Native_handle target, Point_pt at, int delta, int delta_x) {
+  QPointF local;
+  QWidget* w = hit(target, at, local);
+  if (!w) return false;
+  QWheelEvent e(local, w->mapToGlobal(local), QPoint(), QPoint(delta_x, delta), g_held, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &e);
+  return true;
+}
+
+bool key_press(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text) {
+  QWidget* w = key_target(target);
+  if (!w) return false;
+  QKeyEvent e(QEvent::KeyPress, qt::qt_key_of(vk), qt_modifiers(mods), QString::fromUtf8(text.c_str()));
+  QApplication::sendEvent(w, &e);
+  return true;
+}
+
+bool key_release(Native_handle target, int vk, const Key_modifiers& mods) {
+  QWidget* w = key_target(target);
+  if (!w) return false;
+  QKeyEvent e(QEvent::KeyRelease, qt::qt_key_of(vk), qt_modifiers(mods));
+  QApplication::sendEvent(w, &e);
+  return true;
+}
+
+bool key(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text) {
+  return key_press(target, vk, mods, text) && key_release(target, vk, mods);
+}
+
+bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at) {
+  QPointF local;
+  QWidget* w = hit(target, at, local);
+  if (!w) return false;
+  // Drops go to the nearest widget that takes them, as the platform does.
+  while (w && !w->acceptDrops() && !w->isWindow()) {
+    local = QPointF(w->mapToParent(local.toPoint()));
+    w = w->parentWidget();
+  }
+  if (!w) return false;
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const std::string& p : paths) urls.push_back(QUrl::fromLocalFile(QString::fromUtf8(p.c_str())));
+  data.setUrls(urls);
+  QDragEnterEvent enter(local.toPoint(), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &enter);
+  QDropEvent drop(local, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &drop);
+  return true;
+}
+
+bool close(Native_handle form) {
+  auto* w = qobject_cast<qt::Form_widget*>(widget_of(form));
+  if (!w) return false;
+  w->close();
+  return true;
+}
+
+bool focus(Native_handle target) {
+  QWidget* w = widget_of(target);
+  if (!w) return false;
+  w->activateWindow();
+  w->setFocus(Qt::OtherFocusReason);
+  return true;
+}
+
+void post_task(std::function<void()> task, int delay_ms) {
+  if (!application_exists()) return;
+  QTimer::singleShot(delay_ms < 0 ? 0 : delay_ms, qApp, [task = std::move(task)] {
+    try {
+      task();
+    } catch (...) {
+    }
+  });
+}
+
+void answer_next_message(bool yes, Rect_pt* where) {
+  if (!application_exists()) return;
+  auto* timer = new QTimer(qApp);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, yes, where] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    if (where) {
+      QRect r = box->frameGeometry();
+      *where = Rect_pt{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
+    }
+    QAbstractButton* b = nullptr;
+    if (yes) {
+      b = box->button(QMessageBox::Yes);
+      if (!b) b = box->button(QMessageBox::Ok);
+    } else {
+      b = box->button(QMessageBox::No);
+    }
+    if (b)
+      b->click();
+    else
+      box->reject();
+  });
+  timer->start();
+}
+
+bool modal_window_open() { return application_exists() && QApplication::activeModalWidget() != nullptr; }
+
+void settle() {
+  for (int i = 0; i < 3; ++i) process_events();
+}
+
+bool wait_exposed(Native_handle form, int timeout_ms) {
+  auto* w = qobject_cast<qt::Form_widget*>(widget_of(form));
+  if (!w) return false;
+  if (!QTest::qWaitForWindowExposed(w, timeout_ms)) return false;
+  QTest::qWait(50);  // the first paint follows the exposure
+  return true;
+}
+
+Native_handle add_control(Native_handle form, Rect_pt bounds) {
+  QWidget* column = widget_of(qt::current_column(form));
+  if (!column) return 0;
+  auto* w = new QWidget(column);
+  w->setFocusPolicy(Qt::StrongFocus);
+  w->setGeometry(qt::to_px(bounds.x), qt::to_px(bounds.y), qt::to_px(bounds.w), qt::to_px(bounds.h));
+  w->show();
+  return qt::register_control(w, form, qt::current_column(form));
+}
+
+}  // namespace brek_platform::test_events

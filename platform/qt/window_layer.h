@@ -1,0 +1,81 @@
+#pragma once
+// Inside the Qt window layer: the table of native handles and what the
+// other Qt files (standard controls, timers, menus, paint panels) use to put
+// their widgets on a form and have their input reported like the form's.
+//
+// Handles are never reused, so a stale handle resolves to nothing.
+// Destroying a native object unregisters it at once and hides it; its
+// memory is freed later, when no handler can still be running on it.
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/native_forms.h"
+
+namespace brek_platform::qt {
+
+enum class Native_kind { NONE, FORM, COLUMN, CONTROL };
+
+// The control reports its own clicks (push buttons, check boxes): the layer
+// raises no click for a left press and release on it.
+inline constexpr unsigned CONTROL_CLICKS_ITSELF = 1;
+
+// The widget of a handle; nullptr for 0, stale and unknown handles.
+QWidget* widget_of(Native_handle h);
+Native_kind kind_of(Native_handle h);
+// The handle of a registered widget, 0 for any other.
+Native_handle handle_of(const QWidget* w);
+// The form a form, column or control belongs to (0 for none).
+Native_handle form_of(Native_handle h);
+// The column that holds a control (0 for none).
+Native_handle column_of(Native_handle control);
+// The column new controls of the form go into; creates the form's default
+// panel when the form has no column yet.
+Native_handle current_column(Native_handle form);
+// The nearest registered widget at or above w, within one window.
+Native_handle registered_ancestor(const QWidget* w);
+
+// Puts a control widget under the layer: w must already be a child of the
+// column's panel. Its input (pointer, wheel, keys, focus, resize) is then
+// reported with the returned handle. flags: CONTROL_CLICKS_ITSELF.
+Native_handle register_control(QWidget* w, Native_handle form, Native_handle column, unsigned flags = 0);
+unsigned control_flags(Native_handle control);
+// Registers any other object that belongs to a form (timers, menus):
+// the handle resolves to nothing once obj is gone.
+Native_handle register_object(QObject* obj, Native_handle form);
+QObject* object_of(Native_handle h);
+
+// Unregisters, hides and frees a native object (and its children) once no
+// handler can be running on it.
+void destroy_later(Native_handle h);
+
+// Points and pixels at the layer's resolution.
+double pixels_per_inch();
+int to_px(double points);
+double to_pt(double pixels);
+
+// Depth of event delivery (QApplication::notify) on the main thread: 0
+// when no event handler is on the stack. The application object counts it.
+int delivery_depth();
+struct Delivery_scope {
+  Delivery_scope();
+  ~Delivery_scope();
+  Delivery_scope(const Delivery_scope&) = delete;
+  Delivery_scope& operator=(const Delivery_scope&) = delete;
+};
+
+// Windows virtual-key code of a Qt key (0 for keys without one); keypad
+// digits and operators get their keypad codes.
+int virtual_key(int qt_key, bool keypad);
+// A Qt key for a virtual-key code (test input); 0 when there is none.
+int qt_key_of(int vk);
+
+// Called by the application object for every event before Qt delivers it;
+// true when the event was consumed. Never throws.
+bool translate_event(QObject* receiver, QEvent* event);
+
+}  // namespace brek_platform::qt

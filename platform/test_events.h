@@ -1,0 +1,61 @@
+#pragma once
+// Test hooks of the window layer: user input synthesized at a native handle
+// (a form, a column or a control) and delivered the way the platform
+// delivers real input, so tests see what a user's action would do. Points
+// are client points of the widget the handle names. Each function returns
+// false when the handle names nothing.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/native_forms.h"
+
+namespace brek_platform::test_events {
+
+// Buttons: 1 left, 2 right, 3 middle.
+bool mouse_move(Native_handle target, Point_pt at);
+bool mouse_press(Native_handle target, Point_pt at, int button = 1);
+bool mouse_release(Native_handle target, Point_pt at, int button = 1);
+// Press and release.
+bool click(Native_handle target, Point_pt at, int button = 1);
+// Press, release, then the second press the platform reports as a double
+// click, and its release.
+bool double_click(Native_handle target, Point_pt at);
+// One wheel turn: 120 per notch, negative towards the user.
+bool wheel(Native_handle target, Point_pt at, int delta, int delta_x = 0);
+// A key pressed and released at the target, by its Windows virtual-key
+// code; text is what the key types (empty: none).
+bool key(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
+bool key_press(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
+bool key_release(Native_handle target, int vk, const Key_modifiers& mods = {});
+// Files dragged from a file manager and dropped at a point of the target.
+bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at);
+// The window's close box.
+bool close(Native_handle form);
+// Gives the keyboard focus to the target.
+bool focus(Native_handle target);
+
+// Runs task from the event loop after delay_ms (0: at the next turn).
+void post_task(std::function<void()> task, int delay_ms = 0);
+// The next modal message box or question that opens is answered: true
+// presses its Yes or OK button, false its No button (or closes it). Its
+// place and size on the screen, in pixels, go to *where when given.
+void answer_next_message(bool yes, Rect_pt* where = nullptr);
+// Whether a modal window of the platform (a message box) is open now.
+bool modal_window_open();
+
+// Lets pending events run, including deferred deletions (test bodies only:
+// no handler is on the stack there).
+void settle();
+// Waits until the form's window is on the screen and painted; false after
+// timeout_ms.
+bool wait_exposed(Native_handle form, int timeout_ms = 5000);
+
+// A plain native control (an empty panel that takes the focus) in the
+// form's current column, at bounds (points, in the column); 0 when the
+// form has no column.
+Native_handle add_control(Native_handle form, Rect_pt bounds);
+
+}  // namespace brek_platform::test_events
