@@ -78,7 +78,10 @@ bool C_Form::event_begin(event_kind kind, Brek_object* sender, const Event_extra
     bool already = busy_count > 0 && s->busy_form.get() == this;
     if (!already && s->busy_form.is_none()) {
       if (busy_count == 0) busy_control_name = event_control_name();
-      if (!s.is_none()) s->busy_form = keep;
+      if (!s.is_none()) {
+        s->busy_form = keep;
+        s->busy_started();
+      }
     }
     busy_count += 1;
   }

@@ -1,6 +1,7 @@
 #include "forms/form_bridge.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <unordered_map>
 
@@ -8,9 +9,11 @@
 #include "forms/form.h"
 #include "platform/native_forms.h"
 #include "platform/units.h"
+#include "baselib/date_time.h"
 #include "baselib/string_functions.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
+#include "runtime/clock.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -77,7 +80,10 @@ class Bridge_events final : public brek_platform::Form_events {
     return guarded(true, [&] { return Event_routing::close_query(f(form)); });
   }
   bool closed(H form) override {
-    return guarded(true, [&] { return Event_routing::closed(f(form)); });
+    bool free_now = guarded(true, [&] { return Event_routing::closed(f(form)); });
+    // Freeing the main window ends the program's run.
+    if (free_now && form != 0 && form == C_Brek_form::main_window()) C_Brek_form::terminate_application();
+    return free_now;
   }
   void session_ending(H form) override { Event_routing::session_ending(f(form)); }
   void activated(H form, bool active) override {
@@ -149,6 +155,55 @@ class Bridge_events final : public brek_platform::Form_events {
 };
 
 Bridge_events g_receiver;
+
+int64_t g_main_window = 0;
+
+// Software timers and the loops of message processing that wait for them.
+// A timer belongs to the nesting level of the first process_messages call
+// that saw it registered: the call of the loop that added it and now waits.
+struct Pump_state {
+  int level = 0;
+  std::unordered_map<int64_t, int> owner;  // timer id -> level
+};
+
+// Never destroyed, like the other process-wide tables.
+Pump_state& pump() {
+  static auto* p = new Pump_state();
+  return *p;
+}
+
+std::vector<int64_t> registered_timers() { return Brek_runtime::due_timers(INT64_MAX); }
+
+void claim_timers(int level) {
+  std::vector<int64_t> ids = registered_timers();
+  auto& owner = pump().owner;
+  for (auto it = owner.begin(); it != owner.end();) {
+    if (std::find(ids.begin(), ids.end(), it->first) == ids.end())
+      it = owner.erase(it);
+    else
+      ++it;
+  }
+  for (int64_t id : ids) owner.emplace(id, level);
+}
+
+// The newest of the level's timers that fell due (0: none), and the
+// milliseconds until the first of the others falls due (-1: none).
+int64_t own_due_timer(int level, int64_t now, int64_t* wait_ms) {
+  int64_t newest = 0;
+  int64_t wait = -1;
+  for (auto& [id, lv] : pump().owner) {
+    if (lv != level) continue;
+    int64_t due = Brek_runtime::timer_due(id);
+    if (due < 0) continue;
+    if (due <= now) {
+      newest = std::max(newest, id);
+    } else if (wait < 0 || due - now < wait) {
+      wait = due - now;
+    }
+  }
+  if (wait_ms) *wait_ms = wait;
+  return newest;
+}
 
 }  // namespace
 
@@ -223,7 +278,12 @@ void C_Brek_form::set_taskbar_button(int64_t form, bool on) {
   if (form != 0) native_forms().set_taskbar_button(form, on);
 }
 
-void C_Brek_form::remember_main_window(int64_t form) { native_forms().remember_main_window(form); }
+void C_Brek_form::remember_main_window(int64_t form) {
+  g_main_window = form;
+  native_forms().remember_main_window(form);
+}
+
+int64_t C_Brek_form::main_window() { return g_main_window; }
 
 void C_Brek_form::relayout_for_control(const Ref<C_Control>& control) {
   Ref<C_Form> form = control->form.lock();
@@ -386,7 +446,57 @@ bool C_Brek_form::message_box(const std::string& text) { return native_forms().m
 
 void C_Brek_form::show_message(int64_t form, const std::string& text) { native_forms().show_message(form, text); }
 
-void C_Brek_form::process_messages() { native_forms().process_messages(); }
+void C_Brek_form::process_messages() {
+  Pump_state& p = pump();
+  int level = ++p.level;
+  struct Leave {
+    ~Leave() { pump().level -= 1; }
+  } leave;
+  claim_timers(level);
+  int64_t wait = -1;
+  int64_t due = own_due_timer(level, Brek_runtime::tick_count_ms(), &wait);
+  if (due == 0 && wait > 0)
+    native_forms().wait_for_events(static_cast<int>(std::min<int64_t>(wait, INT_MAX)));
+  else
+    native_forms().process_messages();
+  due = own_due_timer(level, Brek_runtime::tick_count_ms(), nullptr);
+  if (due != 0) throw Timer_due_exception(due);
+}
+
+void C_Brek_form::pump_messages() { native_forms().process_messages(); }
+
+void C_Brek_form::main_loop_turn() {
+  native_forms().wait_for_events(-1);
+  native_forms().run_deferred_deletions();
+  // No loop runs below the main loop: a due timer claimed by one is left
+  // over from a loop that was abandoned, and nobody waits for it any more.
+  if (pump().level != 0) return;
+  int64_t now = Brek_runtime::tick_count_ms();
+  auto& owner = pump().owner;
+  for (auto it = owner.begin(); it != owner.end();) {
+    int64_t due = Brek_runtime::timer_due(it->first);
+    if (due < 0 || due <= now) {
+      if (due >= 0) Brek_runtime::remove_timer(it->first);
+      it = owner.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void C_Brek_form::terminate_application() {
+  native_forms().set_application_terminated(true);
+  Event_routing::set_terminating(true);
+}
+
+void C_Brek_form::reset_application() {
+  native_forms().set_application_terminated(false);
+  Event_routing::set_terminating(false);
+}
+
+bool C_Brek_form::application_terminated() { return native_forms().application_terminated(); }
+
+double C_Brek_form::now() { return Date_time::now_ms(); }
 
 uint8_t C_Brek_form::form_mouse_buttons(int64_t form) { return form == 0 ? 0 : form_of(form)->input.button; }
 point C_Brek_form::pointer_point(int64_t form) { return form == 0 ? point() : form_of(form)->input.pointer; }
@@ -463,10 +573,72 @@ void C_Brek_form::set_current_column(int64_t form, int64_t column) {
   if (form != 0) native_forms().set_current_column(form, column);
 }
 
+int64_t C_Brek_form::current_column(int64_t form) { return form == 0 ? 0 : native_forms().current_column(form); }
+
 bool C_Brek_form::column_visible(int64_t column) { return column != 0 && native_forms().is_column_visible(column); }
+bool C_Brek_form::column_hidden(int64_t column) { return column != 0 && !native_forms().is_column_visible(column); }
 
 void C_Brek_form::set_column_visible(int64_t column, bool visible) {
   if (column != 0) native_forms().set_column_visible(column, visible);
+}
+
+layout_on_form C_Brek_form::column_layout_kind(int64_t column) {
+  if (column == 0) return layout_on_form::CENTER;
+  int kind = native_forms().column_spec(column).layout_kind;
+  return kind >= 0 && kind <= 4 ? static_cast<layout_on_form>(kind) : layout_on_form::CENTER;
+}
+
+int64_t C_Brek_form::column_host(int64_t column) { return column == 0 ? 0 : native_forms().column_spec(column).host; }
+double C_Brek_form::column_extent(int64_t column) { return column == 0 ? 0.0 : native_forms().column_spec(column).extent; }
+
+int64_t C_Brek_form::column_pixels(const std::string& letter, int64_t column) {
+  if (column == 0 || letter.empty()) return 0;
+  brek_platform::Rect_pt r = native_forms().column_bounds(column);
+  switch (letter[0]) {
+    case 'H': return points_to_pixels(r.h);
+    case 'L': return points_to_pixels(r.x);
+    case 'T': return points_to_pixels(r.y);
+    case 'W': return points_to_pixels(r.w);
+    default: return 0;
+  }
+}
+
+namespace {
+// Changes a column's width or height, given in pixels (negative: keep).
+void set_column_px(int64_t column, int64_t width, int64_t height) {
+  if (column == 0) return;
+  brek_platform::Rect_pt r = native_forms().column_bounds(column);
+  if (width >= 0) r.w = C_Brek_form::pixels_to_points(static_cast<double>(width));
+  if (height >= 0) r.h = C_Brek_form::pixels_to_points(static_cast<double>(height));
+  native_forms().set_column_bounds(column, r);
+}
+}  // namespace
+
+void C_Brek_form::set_column_origin(int64_t column, int64_t left, int64_t top) {
+  if (column == 0) return;
+  brek_platform::Rect_pt r = native_forms().column_bounds(column);
+  r.x = pixels_to_points(static_cast<double>(left));
+  r.y = pixels_to_points(static_cast<double>(top));
+  native_forms().set_column_bounds(column, r);
+}
+
+void C_Brek_form::set_column_width(int64_t column, int64_t pixels) { set_column_px(column, std::max<int64_t>(0, pixels), -1); }
+void C_Brek_form::set_column_height(int64_t column, int64_t pixels) { set_column_px(column, -1, std::max<int64_t>(0, pixels)); }
+void C_Brek_form::set_column_width_points(int64_t column, double points) { set_column_width(column, points_to_pixels(points)); }
+void C_Brek_form::set_column_height_points(int64_t column, double points) { set_column_height(column, points_to_pixels(points)); }
+
+double C_Brek_form::column_client_width(int64_t column) { return column == 0 ? 0.0 : native_forms().column_client_size(column).x; }
+double C_Brek_form::column_client_height(int64_t column) { return column == 0 ? 0.0 : native_forms().column_client_size(column).y; }
+
+int64_t C_Brek_form::column_control_count(int64_t column) { return column == 0 ? 0 : native_forms().column_control_count(column); }
+
+Ref<C_Control> C_Brek_form::column_control(int64_t column, int64_t index) {
+  if (column == 0 || index < 0 || index > INT_MAX) return Ref<C_Control>();
+  return control_of(native_forms().column_control(column, static_cast<int>(index)));
+}
+
+void C_Brek_form::destroy_column(int64_t column) {
+  if (column != 0) native_forms().destroy_column(column);
 }
 
 // ---- controls ----
@@ -476,6 +648,70 @@ void C_Brek_form::destroy_control(int64_t control) {
   control_table().erase(control);
   native_forms().destroy_control(control);
 }
+
+int64_t C_Brek_form::control_column(int64_t control) { return control == 0 ? 0 : native_forms().control_column(control); }
+
+double C_Brek_form::control_column_left(int64_t control) {
+  int64_t column = control_column(control);
+  return column == 0 ? 0.0 : native_forms().column_bounds(column).x;
+}
+
+double C_Brek_form::control_column_top(int64_t control) {
+  int64_t column = control_column(control);
+  return column == 0 ? 0.0 : native_forms().column_bounds(column).y;
+}
+
+bool C_Brek_form::control_column_visible(int64_t control) { return column_visible(control_column(control)); }
+
+double C_Brek_form::control_left(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).x; }
+double C_Brek_form::control_top(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).y; }
+double C_Brek_form::control_width(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).w; }
+double C_Brek_form::control_height(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).h; }
+double C_Brek_form::control_client_width(int64_t control) {
+  return control == 0 ? 0.0 : native_forms().control_client_size(control).x;
+}
+double C_Brek_form::control_client_height(int64_t control) {
+  return control == 0 ? 0.0 : native_forms().control_client_size(control).y;
+}
+
+void C_Brek_form::set_control_position(int64_t control, double x, double y) {
+  if (control != 0) native_forms().set_control_position(control, x, y);
+}
+
+void C_Brek_form::set_control_size(int64_t control, double width, double height) {
+  if (control == 0) return;
+  // NaN fails both tests and keeps the size.
+  native_forms().set_control_size(control, width > 0 ? width : 0.0, height > 0 ? height : 0.0);
+}
+
+bool C_Brek_form::control_hidden(int64_t control) { return control != 0 && !native_forms().is_control_visible(control); }
+
+void C_Brek_form::set_control_hidden(int64_t control, bool hidden) {
+  if (control != 0) native_forms().set_control_visible(control, !hidden);
+}
+
+bool C_Brek_form::control_disabled(int64_t control) { return control != 0 && !native_forms().is_control_enabled(control); }
+
+void C_Brek_form::set_control_disabled(int64_t control, bool disabled) {
+  if (control != 0) native_forms().set_control_enabled(control, !disabled);
+}
+
+void C_Brek_form::set_control_colors(int64_t control, int64_t font_colour, int64_t background) {
+  if (control == 0) return;
+  int32_t font = font_colour == -1 ? -1 : rgb_of(font_colour);
+  int32_t back = background == -2 ? -1 : rgb_of(background);
+  native_forms().set_control_colors(control, font, back);
+}
+
+void C_Brek_form::repaint_control(int64_t control) {
+  if (control != 0) native_forms().repaint_control(control);
+}
+
+std::string C_Brek_form::get_font_name(int64_t control) {
+  return control == 0 ? std::string() : native_forms().get_font_name(control);
+}
+
+double C_Brek_form::get_font_size(int64_t control) { return control == 0 ? 0.0 : native_forms().get_font_size(control); }
 
 std::string C_Brek_form::get_font_style(int64_t control) {
   return control == 0 ? std::string() : native_forms().get_font_style(control);

@@ -52,6 +52,7 @@ class C_Brek_form : public Brek_object {
   static void forget_form(int64_t form);
   static int64_t window_handle(int64_t form);
   static void set_taskbar_button(int64_t form, bool on);
+  // Its close ends the main loop.
   static void remember_main_window(int64_t form);
   // Runs the form's request_relayout with the control as current control.
   static void relayout_for_control(const Ref<C_Control>& control);
@@ -98,7 +99,29 @@ class C_Brek_form : public Brek_object {
   static void run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner);
   static bool message_box(const std::string& text);
   static void show_message(int64_t form, const std::string& text);
+  // Processes pending messages once. A software timer (Brek_runtime::
+  // add_timer) that fell due is delivered here as a Timer_due_exception:
+  // to the loop of calls that first saw it registered (the loop that waits
+  // for it), the newest first, and again on every call until it is
+  // removed. While such a timer is still pending, the call sleeps until a
+  // message arrives or the timer falls due, so a waiting loop burns no CPU.
   static void process_messages();
+  // Processes pending messages once, delivering nothing (the long-operation
+  // tick and the main loop's first turn).
+  static void pump_messages();
+  // One turn of the main loop: sleeps until a message arrives, processes
+  // it, then frees what was destroyed meanwhile. Software timers that fell
+  // due with no loop left to wait for them are dropped.
+  static void main_loop_turn();
+  // The application is told to end: the main loop and modal loops stop and
+  // timer handlers are skipped. false starts a new run.
+  static void terminate_application();
+  static void reset_application();
+  static bool application_terminated();
+  // The screen's main window (0: none).
+  static int64_t main_window();
+  // The current local date and time.
+  static double now();
   static void time_begin_period(int64_t period) {}
   static void time_end_period(int64_t period) {}
   static uint8_t form_mouse_buttons(int64_t form);
@@ -124,11 +147,58 @@ class C_Brek_form : public Brek_object {
   // ---- columns ----
   static int64_t new_column(int64_t form, int layout_kind, int64_t host, double extent, double size);
   static void set_current_column(int64_t form, int64_t column);
+  // The column new controls of the form go into (0: none).
+  static int64_t current_column(int64_t form);
   static bool column_visible(int64_t column);
+  static bool column_hidden(int64_t column);
   static void set_column_visible(int64_t column, bool visible);
+  static layout_on_form column_layout_kind(int64_t column);
+  static int64_t column_host(int64_t column);
+  // The extent given at creation, points.
+  static double column_extent(int64_t column);
+  // By the first letter: "H" height, "L" left, "T" top, "W" width of the
+  // panel in pixels; 0 for any other letter.
+  static int64_t column_pixels(const std::string& letter, int64_t column);
+  static void set_column_origin(int64_t column, int64_t left, int64_t top);
+  static void set_column_width(int64_t column, int64_t pixels);
+  static void set_column_height(int64_t column, int64_t pixels);
+  static void set_column_width_points(int64_t column, double points);
+  static void set_column_height_points(int64_t column, double points);
+  static double column_client_width(int64_t column);
+  static double column_client_height(int64_t column);
+  static int64_t column_control_count(int64_t column);
+  // The control of the index-th native control of the column (None when
+  // out of range or not a control of the program).
+  static Ref<C_Control> column_control(int64_t column, int64_t index);
+  static void destroy_column(int64_t column);
 
-  // ---- controls ----
+  // ---- controls (every kind) ----
   static void destroy_control(int64_t control);
+  // The column that holds the control (0: none) and its place on the form.
+  static int64_t control_column(int64_t control);
+  static double control_column_left(int64_t control);
+  static double control_column_top(int64_t control);
+  static bool control_column_visible(int64_t control);
+  // Place and size in the column, points.
+  static double control_left(int64_t control);
+  static double control_top(int64_t control);
+  static double control_width(int64_t control);
+  static double control_height(int64_t control);
+  static double control_client_width(int64_t control);
+  static double control_client_height(int64_t control);
+  static void set_control_position(int64_t control, double x, double y);
+  // A width or height of 0 or less keeps the current one.
+  static void set_control_size(int64_t control, double width, double height);
+  static bool control_hidden(int64_t control);
+  static void set_control_hidden(int64_t control, bool hidden);
+  static bool control_disabled(int64_t control);
+  static void set_control_disabled(int64_t control, bool disabled);
+  // Colours keep their low 24 bits; -1 (font) and -2 (background) mean the
+  // platform default.
+  static void set_control_colors(int64_t control, int64_t font_colour, int64_t background);
+  static void repaint_control(int64_t control);
+  static std::string get_font_name(int64_t control);
+  static double get_font_size(int64_t control);
   static std::string get_font_style(int64_t control);
   static void set_font_style(int64_t control, const std::string& letters);
   static void set_font_name(int64_t control, const std::string& name);

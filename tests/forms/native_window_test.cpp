@@ -1,0 +1,347 @@
+// Forms on the platform's real window layer (offscreen), driven by input
+// synthesized at native handles.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <chrono>
+#include <thread>
+
+#include "baselib/system_functions.h"
+#include "runtime/clock.h"
+#include "forms_test_support.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
+#include "runtime/exceptions.h"
+#include "runtime/runtime_services.h"
+
+using namespace forms_test;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+class Native_window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(brek_platform::window_layer(), nullptr);
+    previous_ = brek_platform::set_native_forms(brek_platform::window_layer());
+    Event_routing::reset_state();
+    screen = make<C_Screen>();
+  }
+  void TearDown() override {
+    dispose_now(screen);
+    te::settle();
+    Event_routing::reset_state();
+    brek_platform::set_native_forms(previous_);
+  }
+
+  // A shown form with a centre column "C1" holding the control "TC" at
+  // (12, 12), 60 x 30 points. Places are multiples of 3 points, whole
+  // pixels at 96 pixels per inch.
+  Ref<Log_form> form_with_control() {
+    auto f = make<Log_form>();
+    f->set_caption("Native");
+    f->set_bounds({40, 40, 400, 300});
+    f->new_column("C1", layout_on_form::CENTER, St_sizes_col__C_Form{300, 0, 0, 0, ""});
+    control = make_on<Log_control>(f, "TC");
+    control->native = te::add_control(f->native, {12, 12, 60, 30});
+    C_Brek_form::register_control(control->native, control);
+    f->show();
+    te::settle();
+    f->log.clear();
+    control->log.clear();
+    return f;
+  }
+
+  Ref<C_Screen> screen;
+  Ref<Log_control> control;
+
+ private:
+  brek_platform::Native_forms* previous_ = nullptr;
+};
+
+using Log = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(Native_window, PointerEventsReachTheControlFirstThenTheForm) {
+  auto f = form_with_control();
+  int64_t column = f->column_handle("C1");
+  ASSERT_NE(column, 0);
+
+  te::click(column, {150, 99});
+  EXPECT_EQ(f->log, (Log{"down", "click", "up"}));
+  EXPECT_DOUBLE_EQ(f->mouse_position().x, 150);  // client points of the form
+  EXPECT_DOUBLE_EQ(f->mouse_position().y, 99);
+
+  f->log.clear();
+  te::click(column, {18, 21});  // lands on the control, 6 x 9 points inside
+  EXPECT_EQ(control->log, (Log{"down 6,9", "up 6,9"}));
+  EXPECT_EQ(f->log, (Log{"down:TC", "click:TC", "up:TC"}));
+
+  f->log.clear();
+  control->log.clear();
+  control->take = true;  // the control keeps its pointer events
+  te::click(column, {18, 21});
+  EXPECT_EQ(f->log, (Log{"click:TC"}));
+
+  f->log.clear();
+  te::double_click(column, {200, 150});
+  EXPECT_EQ(f->log, (Log{"down", "click", "up", "down", "double", "up"}));
+
+  // A right button released over a control clicks it too.
+  f->log.clear();
+  control->take = false;
+  te::click(column, {18, 21}, 2);
+  EXPECT_EQ(f->log, (Log{"down:TC", "up:TC", "click:TC"}));
+  EXPECT_EQ(f->mouse_buttons(), 2);
+}
+
+TEST_F(Native_window, WheelTurnsReachTheFormWithTheirAmount) {
+  auto f = form_with_control();
+  Brek_runtime::Test_clock clock;
+  // The control with the focus has its wheel hook called first.
+  te::focus(control->native);
+  te::settle();
+  te::wheel(f->native, {150, 120}, -120);
+  EXPECT_EQ(f->log, (Log{"wheel -0.250000:TC"}));  // a notch is a quarter
+  EXPECT_DOUBLE_EQ(f->mouse_position().x, 150);
+
+  // The form's answer decides whether the platform scrolls.
+  f->log.clear();
+  control->log.clear();
+  f->wheel_result = true;
+  clock.advance(10);
+  te::wheel(f->native, {150, 120}, 240);
+  EXPECT_EQ(control->log, (Log{"wheel"}));
+  EXPECT_EQ(f->log, (Log{"wheel 0.500000:TC"}));
+
+  // Turns less than 2 ms apart arrive as one, a moment later.
+  f->log.clear();
+  clock.advance(10);
+  te::wheel(f->native, {150, 120}, 120);
+  te::wheel(f->native, {150, 120}, 120);
+  te::wheel(f->native, {150, 120}, 120);
+  for (int i = 0; i < 500 && f->log.size() < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    te::settle();
+  }
+  EXPECT_EQ(f->log, (Log{"wheel 0.250000:TC", "wheel 0.500000:TC"}));
+}
+
+TEST_F(Native_window, KeysArriveAsVirtualKeysWithTheirText) {
+  auto f = form_with_control();
+  te::key(f->native, 'A', {}, "a");
+  EXPECT_EQ(f->log, (Log{"key_down A", "key_press a", "key_up"}));
+
+  // With Ctrl held a letter's key text is still the upper-case letter.
+  f->log.clear();
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  te::key(f->native, 'S', ctrl, "\x13");
+  ASSERT_FALSE(f->log.empty());
+  EXPECT_EQ(f->log[0], "key_down S");
+  EXPECT_EQ(f->key_info.ctrl, 1);
+
+  // Each kind of key comes back with its code.
+  struct Case {
+    int vk;
+    int64_t code;
+    const char* text;
+  };
+  const Case cases[] = {{'7', '7', "7"}, {13, 13, "\r"}, {27, 27, ""}, {32, 32, " "}, {37, 37, ""},
+                        {40, 40, ""},    {46, 46, ""},    {113, 113, ""}, {123, 123, ""}, {186, 0, ";"},
+                        {222, 0, "'"},   {8, 8, "\b"}};
+  for (const Case& c : cases) {
+    f->log.clear();
+    te::key_press(f->native, c.vk, {}, "");
+    EXPECT_EQ(f->key_info.key_code, c.code) << c.vk;
+    EXPECT_EQ(f->key_info.key_text, c.text) << c.vk;
+    te::key_release(f->native, c.vk);
+  }
+
+  // Keys of a control name it; a key its handler takes stops there.
+  f->log.clear();
+  f->key_result = true;
+  te::key(control->native, 'B', {}, "b");
+  EXPECT_EQ(f->log, (Log{"key_down B:TC", "key_press b:TC", "key_up:TC"}));
+}
+
+TEST_F(Native_window, DroppedFilesBecomeTheCommandLineOnlyWhenAccepted) {
+  auto f = form_with_control();
+  std::string program = System_functions::param_str(0);
+  System_functions::set_parameters(std::vector<std::string>{program, "old"});
+  std::string long_name = "/tmp/" + std::string(300, 'x') + ".jpg";  // past any fixed buffer
+  std::vector<std::string> files{"/tmp/Ünïcode dir/a b.jpg", long_name};
+
+  te::drop_files(f->native, files, {120, 90});
+  EXPECT_EQ(System_functions::param_str(1), "old");  // refused
+  EXPECT_DOUBLE_EQ(f->drop_point().x, 120);
+  EXPECT_DOUBLE_EQ(f->drop_point().y, 90);
+
+  f->accept = true;
+  // Dropped on the control, the files are still the form's.
+  te::drop_files(f->column_handle("C1"), files, {20, 20});
+  EXPECT_EQ(f->log, (Log{"command"}));
+  EXPECT_EQ(System_functions::param_count(), 3);
+  EXPECT_EQ(System_functions::param_str(0), program);
+  EXPECT_EQ(System_functions::param_str(1), files[0]);
+  EXPECT_EQ(System_functions::param_str(2), files[1]);
+}
+
+TEST_F(Native_window, CloseQueryRefusedThenAccepted) {
+  auto f = form_with_control();
+  int64_t h = f->native;
+  f->keep_open = true;
+  te::close(h);
+  EXPECT_EQ(f->log, (Log{"close_query"}));
+  EXPECT_TRUE(f->is_visible());
+  EXPECT_EQ(f->close_reason, reason_closing::PROGRAM);
+
+  f->keep_open = false;
+  te::close(h);
+  EXPECT_EQ(f->native, 0);
+  EXPECT_EQ(screen->forms.count(), 0);
+  // The handle names nothing any more, even before the widget is freed.
+  EXPECT_FALSE(te::click(h, {10, 10}));
+  EXPECT_EQ(brek_platform::native_forms().get_caption(h), "");
+  te::settle();
+}
+
+TEST_F(Native_window, ClosingTheMainFormEndsRunForms) {
+  auto f = make<Log_form>();
+  auto other = make<Log_form>();
+  // The main window closes itself from inside its own click handler: its
+  // window must outlive the handler.
+  f->inside["click"] = [&] { f->close_window(); };
+  te::post_task([&] {
+    f->log.clear();
+    te::click(f->native, {21, 21});
+  }, 20);
+  te::post_task([&] { screen->terminate(); }, 10000);  // a safety net only
+  screen->run_forms(f);
+  EXPECT_FALSE(C_Screen::loop_running());
+  EXPECT_EQ(f->log, (Log{"down", "click", "close_query"}));  // the release finds no window
+  EXPECT_EQ(f->native, 0);
+  EXPECT_TRUE(other->is_visible());  // every form was shown
+  EXPECT_EQ(C_Brek_form::main_window(), 0);
+}
+
+TEST_F(Native_window, RunFormsWithoutFormsRunsUntilTerminated) {
+  bool ran = false;
+  te::post_task([&] {
+    ran = C_Screen::loop_running();
+    screen->terminate();
+  });
+  screen->run_forms(Ref<C_Form>());
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(Native_window, MessagesAndQuestions) {
+  auto f = form_with_control();
+  screen->auto_answer = 1;
+  screen->auto_answer_value = 0;
+  EXPECT_FALSE(f->ask("Delete?"));
+  screen->auto_answer_value = 1;
+  EXPECT_TRUE(f->ask("Delete?"));
+  f->message("Nothing shown");
+  EXPECT_FALSE(te::modal_window_open());
+
+  screen->auto_answer = 0;
+  te::answer_next_message(false);
+  EXPECT_FALSE(f->ask("Delete?"));
+  te::answer_next_message(true);
+  EXPECT_TRUE(f->ask("Delete?"));
+
+  // The message box is centred over the form, never left of it or above it.
+  brek_platform::Rect_pt where;
+  te::answer_next_message(true, &where);
+  f->message("Saved");
+  int64_t px = C_Brek_form::points_to_pixels(1);
+  rect b = f->get_bounds();
+  brek_platform::Rect_pt form_px{double(C_Brek_form::points_to_pixels(b.x)), double(C_Brek_form::points_to_pixels(b.y)),
+                                 double(C_Brek_form::points_to_pixels(b.w)), double(C_Brek_form::points_to_pixels(b.h))};
+  brek_platform::Point_pt o = brek_platform::message_box_origin(form_px, where.w, where.h);
+  EXPECT_NEAR(where.x, o.x, px);
+  EXPECT_NEAR(where.y, o.y, px);
+}
+
+TEST_F(Native_window, MessageBoxOriginKeepsToTheFormsCorner) {
+  using brek_platform::message_box_origin;
+  auto o = message_box_origin({100, 50, 401, 300}, 200, 100);
+  EXPECT_EQ(o.x, 100 + 100);  // (401 - 200) / 2 toward zero
+  EXPECT_EQ(o.y, 50 + 100);
+  o = message_box_origin({100, 50, 150, 80}, 200, 100);  // larger than the form
+  EXPECT_EQ(o.x, 100);
+  EXPECT_EQ(o.y, 50);
+}
+
+TEST_F(Native_window, ModalLoopRunsUntilTheDialogIsHidden) {
+  auto owner = form_with_control();
+  auto dialog = make<Log_form>();
+  dialog->set_caption("Dialog");
+  bool modal = false;
+  te::post_task([&] {
+    modal = te::modal_window_open();
+    dialog->hide_window();
+  }, 20);
+  C_Brek_form::run_modal(dialog, owner);
+  EXPECT_TRUE(modal);
+  EXPECT_FALSE(dialog->is_visible());
+  EXPECT_NE(dialog->native, 0);  // hidden, not destroyed
+  EXPECT_FALSE(te::modal_window_open());
+}
+
+TEST_F(Native_window, DisposingAFormInsideItsOwnHandlerIsSafe) {
+  auto f = form_with_control();
+  int64_t h = f->native;
+  Weak<Log_form> weak = f;
+  f->inside["down"] = [&] {
+    f->inside.clear();
+    Ref<Log_form> doomed = f;
+    f.reset();
+    dispose_now(doomed);
+  };
+  te::click(h, {30, 30});
+  EXPECT_TRUE(weak.is_none());
+  EXPECT_FALSE(te::click(h, {30, 30}));  // stale at once
+  te::settle();
+}
+
+TEST_F(Native_window, SizesCrossInPointsAtTheScreensResolution) {
+  brek_platform::set_pixels_per_inch_override(144);
+  auto f = make<Log_form>();
+  EXPECT_DOUBLE_EQ(f->get_width(), 300);  // 600 pixels at 144 pixels per inch
+  EXPECT_DOUBLE_EQ(f->get_height(), 200);
+  f->set_client_size(150, 250);
+  EXPECT_DOUBLE_EQ(f->get_client_width(), 250);
+  EXPECT_DOUBLE_EQ(f->get_client_height(), 150);
+  brek_platform::set_pixels_per_inch_override(0);
+
+  f->new_column("TOP", layout_on_form::TOP, St_sizes_col__C_Form{});
+  int64_t top = f->column_handle("TOP");
+  EXPECT_EQ(C_Brek_form::column_pixels("W", top), 266);  // 200 points at 96
+  EXPECT_EQ(C_Brek_form::column_pixels("H", top), 37);   // 28 points
+  EXPECT_EQ(C_Brek_form::column_pixels("X", top), 0);
+  EXPECT_EQ(C_Brek_form::column_layout_kind(top), layout_on_form::TOP);
+  C_Brek_form::set_column_origin(top, 3, 4);
+  C_Brek_form::set_column_width(top, 301);
+  EXPECT_EQ(C_Brek_form::column_pixels("L", top), 3);
+  EXPECT_EQ(C_Brek_form::column_pixels("T", top), 4);
+  EXPECT_EQ(C_Brek_form::column_pixels("W", top), 301);
+  C_Brek_form::set_column_visible(top, false);
+  EXPECT_TRUE(C_Brek_form::column_hidden(top));
+
+  int64_t c = te::add_control(f->native, {1, 2, 30, 20});
+  EXPECT_EQ(C_Brek_form::column_control_count(top), 1);
+  EXPECT_EQ(C_Brek_form::control_column(c), top);
+  EXPECT_DOUBLE_EQ(C_Brek_form::control_column_left(c), C_Brek_form::pixels_to_points(3));
+  C_Brek_form::set_control_size(c, 0, 45);  // 0 keeps the width
+  EXPECT_DOUBLE_EQ(C_Brek_form::control_width(c), 30);
+  EXPECT_DOUBLE_EQ(C_Brek_form::control_height(c), 45);
+  C_Brek_form::destroy_control(c);
+  EXPECT_EQ(C_Brek_form::column_control_count(top), 0);
+  EXPECT_DOUBLE_EQ(C_Brek_form::control_width(c), 0);
+}
