@@ -158,7 +158,8 @@ double C_Screen::now() { return C_Brek_form::now(); }
 // ---- messages ----
 
 void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
-  if (auto_answer) return;
+  // No screen, no one to show it to: a form without a screen stays quiet.
+  if (is_none() || auto_answer) return;
   if (own_dialogs && own_dialog()) {
     own_dialog()(form, text, false);
     return;
@@ -167,6 +168,7 @@ void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
 }
 
 bool C_Screen::ask_yes_no(const Ref<C_Form>& form, const std::string& text) {
+  if (is_none()) return false;
   if (auto_answer) return auto_answer_value != 0;
   if (own_dialogs && own_dialog()) return own_dialog()(form, text, true);
   return C_Brek_form::message_box(text);
