@@ -591,45 +591,6 @@ layout_on_form C_Brek_form::column_layout_kind(int64_t column) {
 int64_t C_Brek_form::column_host(int64_t column) { return column == 0 ? 0 : native_forms().column_spec(column).host; }
 double C_Brek_form::column_extent(int64_t column) { return column == 0 ? 0.0 : native_forms().column_spec(column).extent; }
 
-int64_t C_Brek_form::column_pixels(const std::string& letter, int64_t column) {
-  if (column == 0 || letter.empty()) return 0;
-  brek_platform::Rect_pt r = native_forms().column_bounds(column);
-  switch (letter[0]) {
-    case 'H': return points_to_pixels(r.h);
-    case 'L': return points_to_pixels(r.x);
-    case 'T': return points_to_pixels(r.y);
-    case 'W': return points_to_pixels(r.w);
-    default: return 0;
-  }
-}
-
-namespace {
-// Changes a column's width or height, given in pixels (negative: keep).
-void set_column_px(int64_t column, int64_t width, int64_t height) {
-  if (column == 0) return;
-  brek_platform::Rect_pt r = native_forms().column_bounds(column);
-  if (width >= 0) r.w = C_Brek_form::pixels_to_points(static_cast<double>(width));
-  if (height >= 0) r.h = C_Brek_form::pixels_to_points(static_cast<double>(height));
-  native_forms().set_column_bounds(column, r);
-}
-}  // namespace
-
-void C_Brek_form::set_column_origin(int64_t column, int64_t left, int64_t top) {
-  if (column == 0) return;
-  brek_platform::Rect_pt r = native_forms().column_bounds(column);
-  r.x = pixels_to_points(static_cast<double>(left));
-  r.y = pixels_to_points(static_cast<double>(top));
-  native_forms().set_column_bounds(column, r);
-}
-
-void C_Brek_form::set_column_width(int64_t column, int64_t pixels) { set_column_px(column, std::max<int64_t>(0, pixels), -1); }
-void C_Brek_form::set_column_height(int64_t column, int64_t pixels) { set_column_px(column, -1, std::max<int64_t>(0, pixels)); }
-void C_Brek_form::set_column_width_points(int64_t column, double points) { set_column_width(column, points_to_pixels(points)); }
-void C_Brek_form::set_column_height_points(int64_t column, double points) { set_column_height(column, points_to_pixels(points)); }
-
-double C_Brek_form::column_client_width(int64_t column) { return column == 0 ? 0.0 : native_forms().column_client_size(column).x; }
-double C_Brek_form::column_client_height(int64_t column) { return column == 0 ? 0.0 : native_forms().column_client_size(column).y; }
-
 int64_t C_Brek_form::column_control_count(int64_t column) { return column == 0 ? 0 : native_forms().column_control_count(column); }
 
 Ref<C_Control> C_Brek_form::column_control(int64_t column, int64_t index) {
@@ -650,68 +611,6 @@ void C_Brek_form::destroy_control(int64_t control) {
 }
 
 int64_t C_Brek_form::control_column(int64_t control) { return control == 0 ? 0 : native_forms().control_column(control); }
-
-double C_Brek_form::control_column_left(int64_t control) {
-  int64_t column = control_column(control);
-  return column == 0 ? 0.0 : native_forms().column_bounds(column).x;
-}
-
-double C_Brek_form::control_column_top(int64_t control) {
-  int64_t column = control_column(control);
-  return column == 0 ? 0.0 : native_forms().column_bounds(column).y;
-}
-
-bool C_Brek_form::control_column_visible(int64_t control) { return column_visible(control_column(control)); }
-
-double C_Brek_form::control_left(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).x; }
-double C_Brek_form::control_top(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).y; }
-double C_Brek_form::control_width(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).w; }
-double C_Brek_form::control_height(int64_t control) { return control == 0 ? 0.0 : native_forms().control_bounds(control).h; }
-double C_Brek_form::control_client_width(int64_t control) {
-  return control == 0 ? 0.0 : native_forms().control_client_size(control).x;
-}
-double C_Brek_form::control_client_height(int64_t control) {
-  return control == 0 ? 0.0 : native_forms().control_client_size(control).y;
-}
-
-void C_Brek_form::set_control_position(int64_t control, double x, double y) {
-  if (control != 0) native_forms().set_control_position(control, x, y);
-}
-
-void C_Brek_form::set_control_size(int64_t control, double width, double height) {
-  if (control == 0) return;
-  // NaN fails both tests and keeps the size.
-  native_forms().set_control_size(control, width > 0 ? width : 0.0, height > 0 ? height : 0.0);
-}
-
-bool C_Brek_form::control_hidden(int64_t control) { return control != 0 && !native_forms().is_control_visible(control); }
-
-void C_Brek_form::set_control_hidden(int64_t control, bool hidden) {
-  if (control != 0) native_forms().set_control_visible(control, !hidden);
-}
-
-bool C_Brek_form::control_disabled(int64_t control) { return control != 0 && !native_forms().is_control_enabled(control); }
-
-void C_Brek_form::set_control_disabled(int64_t control, bool disabled) {
-  if (control != 0) native_forms().set_control_enabled(control, !disabled);
-}
-
-void C_Brek_form::set_control_colors(int64_t control, int64_t font_colour, int64_t background) {
-  if (control == 0) return;
-  int32_t font = font_colour == -1 ? -1 : rgb_of(font_colour);
-  int32_t back = background == -2 ? -1 : rgb_of(background);
-  native_forms().set_control_colors(control, font, back);
-}
-
-void C_Brek_form::repaint_control(int64_t control) {
-  if (control != 0) native_forms().repaint_control(control);
-}
-
-std::string C_Brek_form::get_font_name(int64_t control) {
-  return control == 0 ? std::string() : native_forms().get_font_name(control);
-}
-
-double C_Brek_form::get_font_size(int64_t control) { return control == 0 ? 0.0 : native_forms().get_font_size(control); }
 
 std::string C_Brek_form::get_font_style(int64_t control) {
   return control == 0 ? std::string() : native_forms().get_font_style(control);

@@ -156,49 +156,16 @@ class C_Brek_form : public Brek_object {
   static int64_t column_host(int64_t column);
   // The extent given at creation, points.
   static double column_extent(int64_t column);
-  // By the first letter: "H" height, "L" left, "T" top, "W" width of the
-  // panel in pixels; 0 for any other letter.
-  static int64_t column_pixels(const std::string& letter, int64_t column);
-  static void set_column_origin(int64_t column, int64_t left, int64_t top);
-  static void set_column_width(int64_t column, int64_t pixels);
-  static void set_column_height(int64_t column, int64_t pixels);
-  static void set_column_width_points(int64_t column, double points);
-  static void set_column_height_points(int64_t column, double points);
-  static double column_client_width(int64_t column);
-  static double column_client_height(int64_t column);
   static int64_t column_control_count(int64_t column);
   // The control of the index-th native control of the column (None when
   // out of range or not a control of the program).
   static Ref<C_Control> column_control(int64_t column, int64_t index);
   static void destroy_column(int64_t column);
 
-  // ---- controls (every kind) ----
+  // ---- controls ----
   static void destroy_control(int64_t control);
-  // The column that holds the control (0: none) and its place on the form.
+  // The column that holds the control (0: none).
   static int64_t control_column(int64_t control);
-  static double control_column_left(int64_t control);
-  static double control_column_top(int64_t control);
-  static bool control_column_visible(int64_t control);
-  // Place and size in the column, points.
-  static double control_left(int64_t control);
-  static double control_top(int64_t control);
-  static double control_width(int64_t control);
-  static double control_height(int64_t control);
-  static double control_client_width(int64_t control);
-  static double control_client_height(int64_t control);
-  static void set_control_position(int64_t control, double x, double y);
-  // A width or height of 0 or less keeps the current one.
-  static void set_control_size(int64_t control, double width, double height);
-  static bool control_hidden(int64_t control);
-  static void set_control_hidden(int64_t control, bool hidden);
-  static bool control_disabled(int64_t control);
-  static void set_control_disabled(int64_t control, bool disabled);
-  // Colours keep their low 24 bits; -1 (font) and -2 (background) mean the
-  // platform default.
-  static void set_control_colors(int64_t control, int64_t font_colour, int64_t background);
-  static void repaint_control(int64_t control);
-  static std::string get_font_name(int64_t control);
-  static double get_font_size(int64_t control);
   static std::string get_font_style(int64_t control);
   static void set_font_style(int64_t control, const std::string& letters);
   static void set_font_name(int64_t control, const std::string& name);

@@ -146,35 +146,14 @@ class Native_forms {
   virtual void destroy_column(Native_handle) {}
   // What the column was created with.
   virtual Column_spec column_spec(Native_handle) { return {}; }
-  // Place and size of the panel in the form's client area.
-  virtual Rect_pt column_bounds(Native_handle) { return {}; }
-  virtual void set_column_bounds(Native_handle, const Rect_pt&) {}
-  // Client width and height (x = width, y = height).
-  virtual Point_pt column_client_size(Native_handle) { return {}; }
   // The column's native controls, in creation order.
   virtual int column_control_count(Native_handle) { return 0; }
   virtual Native_handle column_control(Native_handle /*column*/, int /*index*/) { return 0; }
 
-  // ---- controls (what every kind shares) ----
+  // ---- controls ----
   virtual void destroy_control(Native_handle) {}
   // The column that holds the control, 0 for none.
   virtual Native_handle control_column(Native_handle) { return 0; }
-  // Place and size of the control in its column.
-  virtual Rect_pt control_bounds(Native_handle) { return {}; }
-  virtual void set_control_position(Native_handle, double /*x*/, double /*y*/) {}
-  // A width or height of 0 or less keeps the current one.
-  virtual void set_control_size(Native_handle, double /*width*/, double /*height*/) {}
-  virtual Point_pt control_client_size(Native_handle) { return {}; }
-  virtual bool is_control_visible(Native_handle) { return false; }
-  virtual void set_control_visible(Native_handle, bool) {}
-  virtual bool is_control_enabled(Native_handle) { return false; }
-  virtual void set_control_enabled(Native_handle, bool) {}
-  // Colours as 0xBBGGRR; -1 keeps the platform default.
-  virtual void set_control_colors(Native_handle, int32_t /*font_colour*/, int32_t /*background*/) {}
-  virtual void repaint_control(Native_handle) {}
-  virtual std::string get_font_name(Native_handle) { return {}; }
-  // Points.
-  virtual double get_font_size(Native_handle) { return 0; }
   // Font style letters "B", "I", "U", "S", in that order.
   virtual std::string get_font_style(Native_handle) { return {}; }
   virtual void set_font_style(Native_handle, const std::string&) {}

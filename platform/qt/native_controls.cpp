@@ -39,6 +39,7 @@
 
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/widget_registry.h"
+#include "platform/qt/window_layer.h"
 #include "platform/units.h"
 
 namespace brek_platform {
@@ -91,7 +92,9 @@ QStringList memo_lines(const QString& text) {
   return lines;
 }
 
-QPoint form_point(QWidget* w, const QPoint& local) { return w->mapTo(w->window(), local); }
+// Client coordinates of the form, whose client area may be inset from
+// its window.
+QPoint form_point(QWidget* w, const QPoint& local) { return qt::client_point(w, local); }
 
 Point_pt points_of(const QPoint& p) { return {to_points(p.x()), to_points(p.y())}; }
 

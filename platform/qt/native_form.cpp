@@ -28,6 +28,7 @@
 
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
 #include "platform/units.h"
 #include "platform/window.h"
@@ -69,6 +70,9 @@ Native_handle add_entry(QObject* obj, Native_kind kind, Native_handle form, Nati
   e.flags = flags;
   table()[h] = e;
   by_object()[obj] = h;
+  // The control widgets find their column panels (and forms) by handle.
+  if (kind != Native_kind::CONTROL)
+    if (auto* w = qobject_cast<QWidget*>(obj)) brek_qt::register_widget(h, w);
   // An object freed by its parent leaves the table with it.
   QObject::connect(obj, &QObject::destroyed, [h](QObject* o) {
     auto& t = table();
@@ -161,7 +165,6 @@ Native_handle register_control(QWidget* w, Native_handle form, Native_handle col
   w->setMouseTracking(true);
   if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->setMouseTracking(true);
   Native_handle h = add_entry(w, Native_kind::CONTROL, form, column, flags);
-  if (auto* col = qobject_cast<Column_widget*>(widget_of(column))) col->controls.push_back(h);
   return h;
 }
 
@@ -178,6 +181,7 @@ void destroy_later(Native_handle h) {
   Native_handle form = e->form;
   table().erase(h);
   by_object().erase(obj.data());
+  brek_qt::forget_widget(h);
   if (!obj) return;
   if (auto* w = qobject_cast<QWidget*>(obj.data())) {
     w->hide();
@@ -601,96 +605,22 @@ class Qt_window_layer final : public Native_forms {
     Column_widget* c = column_widget(h);
     return c ? c->spec : Column_spec{};
   }
-  Rect_pt column_bounds(Native_handle h) override {
-    QWidget* c = column_widget(h);
-    return c ? rect_pt(c->geometry()) : Rect_pt{};
-  }
-  void set_column_bounds(Native_handle h, const Rect_pt& r) override {
-    if (QWidget* c = column_widget(h))
-      c->setGeometry(to_px(r.x), to_px(r.y), std::max(0, to_px(r.w)), std::max(0, to_px(r.h)));
-  }
-  Point_pt column_client_size(Native_handle h) override {
-    QWidget* c = column_widget(h);
-    if (!c) return {};
-    QRect r = c->contentsRect();
-    return {to_pt(r.width()), to_pt(r.height())};
-  }
-  int column_control_count(Native_handle h) override {
-    Column_widget* c = column_widget(h);
-    if (!c) return 0;
-    prune(c);
-    return static_cast<int>(c->controls.size());
-  }
+  int column_control_count(Native_handle h) override { return static_cast<int>(column_controls(h).size()); }
   Native_handle column_control(Native_handle h, int index) override {
-    Column_widget* c = column_widget(h);
-    if (!c) return 0;
-    prune(c);
-    if (index < 0 || static_cast<size_t>(index) >= c->controls.size()) return 0;
-    return c->controls[static_cast<size_t>(index)];
+    std::vector<Native_handle> all = column_controls(h);
+    if (index < 0 || static_cast<size_t>(index) >= all.size()) return 0;
+    return all[static_cast<size_t>(index)];
   }
 
   // ---- controls ----
   void destroy_control(Native_handle h) override {
     if (kind_of(h) == Native_kind::CONTROL) destroy_later(h);
   }
-  Native_handle control_column(Native_handle h) override { return column_of(h); }
-  Rect_pt control_bounds(Native_handle h) override {
-    QWidget* w = control(h);
-    return w ? rect_pt(w->geometry()) : Rect_pt{};
-  }
-  void set_control_position(Native_handle h, double x, double y) override {
-    if (QWidget* w = control(h)) w->move(to_px(x), to_px(y));
-  }
-  void set_control_size(Native_handle h, double width, double height) override {
-    QWidget* w = control(h);
-    if (!w) return;
-    int pw = width > 0 ? to_px(width) : w->width();
-    int ph = height > 0 ? to_px(height) : w->height();
-    if (pw != w->width() || ph != w->height()) w->resize(std::max(0, pw), std::max(0, ph));
-  }
-  Point_pt control_client_size(Native_handle h) override {
-    QWidget* w = control(h);
-    if (!w) return {};
-    QRect r = w->contentsRect();
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) r = area->viewport()->rect();
-    return {to_pt(r.width()), to_pt(r.height())};
-  }
-  bool is_control_visible(Native_handle h) override {
-    QWidget* w = control(h);
-    return w && !w->isHidden();
-  }
-  void set_control_visible(Native_handle h, bool visible) override {
-    if (QWidget* w = control(h)) w->setVisible(visible);
-  }
-  bool is_control_enabled(Native_handle h) override {
-    QWidget* w = control(h);
-    return w && w->isEnabled();
-  }
-  void set_control_enabled(Native_handle h, bool enabled) override {
-    if (QWidget* w = control(h)) w->setEnabled(enabled);
-  }
-  void set_control_colors(Native_handle h, int32_t font_colour, int32_t background) override {
-    QWidget* w = control(h);
-    if (!w) return;
-    QPalette p = w->palette();
-    if (font_colour != -1)
-      for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, colour_of(font_colour));
-    if (background != -1) {
-      for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, colour_of(background));
-      w->setAutoFillBackground(true);
-    }
-    w->setPalette(p);
-  }
-  void repaint_control(Native_handle h) override {
-    if (QWidget* w = control(h)) w->update();
-  }
-  std::string get_font_name(Native_handle h) override {
-    QWidget* w = widget_of(h);
-    return w ? utf8(w->font().family()) : std::string();
-  }
-  double get_font_size(Native_handle h) override {
-    QWidget* w = widget_of(h);
-    return w ? w->font().pointSizeF() : 0.0;
+  Native_handle control_column(Native_handle h) override {
+    if (Native_handle c = column_of(h)) return c;
+    QWidget* w = brek_qt::widget_of(h);
+    Native_handle c = w ? handle_of(w->parentWidget()) : 0;
+    return kind_of(c) == Native_kind::COLUMN ? c : 0;
   }
   std::string get_font_style(Native_handle h) override {
     QWidget* w = widget_of(h);
@@ -731,10 +661,20 @@ class Qt_window_layer final : public Native_forms {
   Native_handle main_window() const { return main_window_; }
 
  private:
-  static QWidget* control(Native_handle h) { return kind_of(h) == Native_kind::CONTROL ? widget_of(h) : nullptr; }
-  static void prune(Column_widget* c) {
-    auto& v = c->controls;
-    v.erase(std::remove_if(v.begin(), v.end(), [](Native_handle h) { return widget_of(h) == nullptr; }), v.end());
+  // The native controls of a column in the order they were made: widgets
+  // of the panel named by either the layer or the standard controls.
+  static std::vector<Native_handle> column_controls(Native_handle h) {
+    std::vector<Native_handle> out;
+    QWidget* c = column_widget(h);
+    if (!c) return out;
+    for (QObject* o : c->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (!w) continue;
+      Native_handle ch = handle_of(w);
+      if (ch == 0) ch = brek_qt::handle_of(w);
+      if (ch != 0) out.push_back(ch);
+    }
+    return out;
   }
 
   QTimer wake_;  // ends a wait for events at the due time

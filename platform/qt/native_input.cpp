@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/virtual_keys.h"
+#include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
 #include "platform/window.h"
 
@@ -77,7 +79,7 @@ R report_value(R fallback, F&& f) {
 }
 
 // Where a point of widget w lies in the form's client area, in pixels.
-QPointF client_point(Form_widget* form, QWidget* w, QPointF at) {
+QPointF client_point_f(Form_widget* form, QWidget* w, QPointF at) {
   QWidget* client = form->client();
   if (w == form) return at - QPointF(client->pos());
   return QPointF(w->mapTo(client, at.toPoint())) + (at - QPointF(at.toPoint()));
@@ -128,7 +130,7 @@ void pointer_event(Form_widget* form, Native_handle target, QWidget* receiver, Q
   in.form = f;
   in.control = kind == Native_kind::CONTROL ? target : 0;
   QPointF at = e->position();
-  in.at = to_points(client_point(form, receiver, at));
+  in.at = to_points(client_point_f(form, receiver, at));
   QWidget* tw = widget_of(target);
   QPointF local = (tw && tw != receiver && tw->isAncestorOf(receiver)) ? QPointF(receiver->mapTo(tw, at.toPoint())) : at;
   if (kind == Native_kind::CONTROL)
@@ -171,7 +173,7 @@ bool wheel_event(Form_widget* form, QWidget* receiver, QWheelEvent* e) {
   QPoint delta = e->angleDelta();
   if (delta.isNull()) return false;
   Native_handle f = form->handle;
-  Point_pt at = to_points(client_point(form, receiver, e->position()));
+  Point_pt at = to_points(client_point_f(form, receiver, e->position()));
   Wheel_result r = report_value(Wheel_result{}, [&] { return form_events().wheel(f, delta.y(), delta.x(), at); });
   if (r.flush_after_ms > 0)
     QTimer::singleShot(r.flush_after_ms, form, [f] { report([&] { form_events().wheel_flush(f); }); });
@@ -207,8 +209,7 @@ bool dialog_key(Form_widget* form, int vk) {
 bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
   Native_handle f = form->handle;
   Native_handle control = kind_of(target) == Native_kind::CONTROL ? target : 0;
-  bool keypad = e->modifiers() & Qt::KeypadModifier;
-  int vk = virtual_key(e->key(), keypad);
+  int vk = brek_qt::virtual_key(e->key(), e->modifiers());
   Key_modifiers mods = key_modifiers(e);
   Form_events& events = form_events();
   if (e->type() == QEvent::KeyRelease) {
@@ -251,6 +252,13 @@ std::vector<std::string> local_files(const QMimeData* data) {
 }  // namespace
 
 int delivery_depth() { return g_depth; }
+
+QPoint client_point(const QWidget* w, QPoint local) {
+  if (!w) return local;
+  auto* form = qobject_cast<Form_widget*>(w->window());
+  QPoint p = w->mapTo(w->window(), local);
+  return form ? p - form->client()->pos() : p;
+}
 Delivery_scope::Delivery_scope() { ++g_depth; }
 Delivery_scope::~Delivery_scope() { --g_depth; }
 
@@ -260,6 +268,9 @@ bool translate_event(QObject* receiver, QEvent* event) {
     auto* w = static_cast<QWidget*>(receiver);
     Native_handle target = registered_ancestor(w);
     if (target == 0) return false;
+    // The standard controls report their own input.
+    for (const QWidget* p = w; p && handle_of(p) != target; p = p->parentWidget())
+      if (brek_qt::handle_of(p) != 0) return false;
     auto* form = qobject_cast<Form_widget*>(widget_of(form_of(target)));
     if (!form || form->dead || form->handle == 0) return false;
     Native_kind kind = kind_of(target);
@@ -309,7 +320,7 @@ bool translate_event(QObject* receiver, QEvent* event) {
         if (names.empty()) return false;
         d->acceptProposedAction();
         Native_handle f = form->handle;
-        Point_pt at = to_points(client_point(form, w, d->position()));
+        Point_pt at = to_points(client_point_f(form, w, d->position()));
         report([&] { form_events().files_dropped(f, names, at); });
         return true;
       }
@@ -354,25 +365,6 @@ const Key_pair k_keys[] = {
 };
 
 }  // namespace
-
-int virtual_key(int qt_key, bool keypad) {
-  if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) return qt_key;  // the same codes
-  if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return keypad ? 96 + (qt_key - Qt::Key_0) : qt_key;
-  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F24) return 112 + (qt_key - Qt::Key_F1);
-  if (keypad) {
-    switch (qt_key) {
-      case Qt::Key_Asterisk: return 106;
-      case Qt::Key_Plus: return 107;
-      case Qt::Key_Minus: return 109;
-      case Qt::Key_Period: case Qt::Key_Comma: return 110;
-      case Qt::Key_Slash: return 111;
-      default: break;
-    }
-  }
-  for (const Key_pair& k : k_keys)
-    if (k.qt == qt_key) return k.vk;
-  return 0;
-}
 
 int qt_key_of(int vk) {
   if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;

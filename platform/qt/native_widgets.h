@@ -45,13 +45,12 @@ class Form_widget : public QWidget {
   int border_ = 0;
 };
 
-// One column panel; its controls in creation order.
+// One column panel.
 class Column_widget : public QWidget {
   Q_OBJECT
  public:
   explicit Column_widget(QWidget* parent);
   Column_spec spec;
-  std::vector<Native_handle> controls;
 };
 
 }  // namespace brek_platform::qt

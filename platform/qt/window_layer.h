@@ -41,7 +41,9 @@ Native_handle registered_ancestor(const QWidget* w);
 
 // Puts a control widget under the layer: w must already be a child of the
 // column's panel. Its input (pointer, wheel, keys, focus, resize) is then
-// reported with the returned handle. flags: CONTROL_CLICKS_ITSELF.
+// reported with the returned handle. flags: CONTROL_CLICKS_ITSELF. (The
+// standard controls report their own input instead: widgets named in
+// brek_qt's registry are left to them.)
 Native_handle register_control(QWidget* w, Native_handle form, Native_handle column, unsigned flags = 0);
 unsigned control_flags(Native_handle control);
 // Registers any other object that belongs to a form (timers, menus):
@@ -68,9 +70,10 @@ struct Delivery_scope {
   Delivery_scope& operator=(const Delivery_scope&) = delete;
 };
 
-// Windows virtual-key code of a Qt key (0 for keys without one); keypad
-// digits and operators get their keypad codes.
-int virtual_key(int qt_key, bool keypad);
+// Where a point of a widget on a form lies in the form's client area,
+// pixels.
+QPoint client_point(const QWidget* w, QPoint local);
+
 // A Qt key for a virtual-key code (test input); 0 when there is none.
 int qt_key_of(int vk);
 

@@ -10,6 +10,10 @@
 #include <thread>
 
 #include "baselib/system_functions.h"
+#include "forms/button.h"
+#include "forms/control_bridge.h"
+#include "forms/label.h"
+#include "platform/control_input.h"
 #include "runtime/clock.h"
 #include "forms_test_support.h"
 #include "platform/test_events.h"
@@ -322,26 +326,36 @@ TEST_F(Native_window, SizesCrossInPointsAtTheScreensResolution) {
 
   f->new_column("TOP", layout_on_form::TOP, St_sizes_col__C_Form{});
   int64_t top = f->column_handle("TOP");
-  EXPECT_EQ(C_Brek_form::column_pixels("W", top), 266);  // 200 points at 96
-  EXPECT_EQ(C_Brek_form::column_pixels("H", top), 37);   // 28 points
-  EXPECT_EQ(C_Brek_form::column_pixels("X", top), 0);
+  EXPECT_EQ(Control_bridge::column_pixels("W", top), 266);  // 200 points at 96
+  EXPECT_EQ(Control_bridge::column_pixels("H", top), 37);   // 28 points
   EXPECT_EQ(C_Brek_form::column_layout_kind(top), layout_on_form::TOP);
-  C_Brek_form::set_column_origin(top, 3, 4);
-  C_Brek_form::set_column_width(top, 301);
-  EXPECT_EQ(C_Brek_form::column_pixels("L", top), 3);
-  EXPECT_EQ(C_Brek_form::column_pixels("T", top), 4);
-  EXPECT_EQ(C_Brek_form::column_pixels("W", top), 301);
   C_Brek_form::set_column_visible(top, false);
   EXPECT_TRUE(C_Brek_form::column_hidden(top));
 
+  // Controls of the layer and standard controls share the column.
   int64_t c = te::add_control(f->native, {1, 2, 30, 20});
-  EXPECT_EQ(C_Brek_form::column_control_count(top), 1);
+  auto label = C_Label::new_on_form(f, "Label");
+  EXPECT_EQ(C_Brek_form::column_control_count(top), 2);
   EXPECT_EQ(C_Brek_form::control_column(c), top);
-  EXPECT_DOUBLE_EQ(C_Brek_form::control_column_left(c), C_Brek_form::pixels_to_points(3));
-  C_Brek_form::set_control_size(c, 0, 45);  // 0 keeps the width
-  EXPECT_DOUBLE_EQ(C_Brek_form::control_width(c), 30);
-  EXPECT_DOUBLE_EQ(C_Brek_form::control_height(c), 45);
+  EXPECT_EQ(C_Brek_form::control_column(label->native), top);
+  EXPECT_TRUE(C_Brek_form::column_control(top, 1).get() == label.get());
   C_Brek_form::destroy_control(c);
-  EXPECT_EQ(C_Brek_form::column_control_count(top), 0);
-  EXPECT_DOUBLE_EQ(C_Brek_form::control_width(c), 0);
+  EXPECT_EQ(C_Brek_form::column_control_count(top), 1);
+  EXPECT_EQ(C_Brek_form::control_column(c), 0);
+}
+
+TEST_F(Native_window, StandardControlsReportTheirInputOnce) {
+  auto f = form_with_control();
+  f->set_current_column("C1");
+  auto button = C_Button::new_on_form(f, "OK", "OK");
+  te::settle();
+  f->log.clear();
+  brek_platform::user_click(button->native);
+  // The press moved the focus first; then one report per step.
+  EXPECT_EQ(f->log, (Log{"exit:TC", "enter:OK", "down:OK", "click:OK", "up:OK"}));
+  // A point on a standard control is a point of the form's client area
+  // (the click went in half the button's height from its left end).
+  rect b = button->get_bounds();
+  EXPECT_NEAR(f->mouse_position().x, b.x + b.h / 2, 1);
+  EXPECT_NEAR(f->mouse_position().y, b.y + b.h / 2, 1);
 }
