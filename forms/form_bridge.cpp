@@ -7,8 +7,10 @@
 
 #include "forms/event_routing.h"
 #include "forms/form.h"
+#include "forms/menu.h"
 #include "platform/native_forms.h"
 #include "platform/units.h"
+#include "platform/window.h"
 #include "baselib/date_time.h"
 #include "baselib/string_functions.h"
 #include "runtime/exceptions.h"
@@ -246,6 +248,10 @@ void C_Brek_form::forget_control(int64_t handle) {
 
 void C_Brek_form::install_event_receiver() {
   if (&brek_platform::form_events() != &g_receiver) brek_platform::set_form_events(&g_receiver);
+  // The platform's windows show popup menus as the menu parser builds them.
+  brek_platform::set_popup_menu_shower([](brek_platform::Native_handle form, const std::vector<std::string>& lines) {
+    C_Menu::popup(form, lines);
+  });
 }
 
 // ---- form and application ----

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/image_decode.h"
 #include "platform/native_forms.h"
@@ -19,6 +20,11 @@ void install_window_layer();
 void remove_window_layer();
 // The platform's layer, nullptr before the application object exists.
 Native_forms* window_layer();
+
+// Who turns a form's popup menu lines into a menu (the forms toolkit parses
+// menu texts); the layer's popup_menu hands the lines on to it.
+using Popup_menu_shower = void (*)(Native_handle form, const std::vector<std::string>& lines);
+void set_popup_menu_shower(Popup_menu_shower shower);
 
 // Pixels per inch of every conversion: the screen's logical resolution, or
 // the value set here (0 or less: the screen's again).

@@ -59,6 +59,7 @@ std::unordered_map<const QObject*, Native_handle>& by_object() {
 }
 Native_handle g_last_handle = 0;
 double g_ppi_override = 0;
+Popup_menu_shower g_menu_shower = nullptr;
 
 Native_handle add_entry(QObject* obj, Native_kind kind, Native_handle form, Native_handle column, unsigned flags) {
   Native_handle h = ++g_last_handle;
@@ -558,6 +559,9 @@ class Qt_window_layer final : public Native_forms {
     if (QWidget* w = form_widget(form)) box.over = w->frameGeometry();
     box.exec();
   }
+  void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {
+    if (g_menu_shower && form_widget(form)) g_menu_shower(form, lines);
+  }
   void run_modal(Native_handle dialog) override {
     QPointer<QWidget> w = form_widget(dialog);
     if (!w) return;
@@ -708,6 +712,8 @@ void remove_window_layer() {
 }
 
 Native_forms* window_layer() { return qt::g_layer.get(); }
+
+void set_popup_menu_shower(Popup_menu_shower shower) { qt::g_menu_shower = shower; }
 
 void set_pixels_per_inch_override(double ppi) { qt::g_ppi_override = ppi > 0 ? ppi : 0; }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "forms/control_bridge.h"
 #include "forms/label.h"
 #include "platform/control_input.h"
+#include "platform/menu.h"
 #include "runtime/clock.h"
 #include "forms_test_support.h"
 #include "platform/test_events.h"
@@ -358,4 +360,20 @@ TEST_F(Native_window, StandardControlsReportTheirInputOnce) {
   rect b = button->get_bounds();
   EXPECT_NEAR(f->mouse_position().x, b.x + b.h / 2, 1);
   EXPECT_NEAR(f->mouse_position().y, b.y + b.h / 2, 1);
+}
+
+TEST_F(Native_window, APopupMenuOfTheFormAnswersWithTheChosenKey) {
+  auto f = form_with_control();
+  std::string shown;
+  brek_platform::set_popup_menu_hook([&] {
+    shown = brek_platform::open_popup_menu_text();
+    brek_platform::choose_popup_menu_item(2);
+  });
+  f->popup_menu("OPEN:Open\r\n-\r\nEXIT:Exit\r\n");
+  brek_platform::set_popup_menu_hook(nullptr);
+  te::settle();
+  EXPECT_EQ(shown, "Open|-|Exit");
+  ASSERT_FALSE(f->log.empty());
+  EXPECT_EQ(f->log.back(), "menu EXIT");  // after the menu's own activation changes
+  EXPECT_EQ(std::count(f->log.begin(), f->log.end(), "menu EXIT"), 1);
 }
