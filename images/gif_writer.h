@@ -1,0 +1,169 @@
+#pragma once
+// GIF pictures made to be written. TGIFImage holds the frames (TGIFFrame)
+// and what they share: the logical screen, the global colour table, the
+// comments and the looping setting. A frame keeps a copy of its picture
+// and, once encoded, its palette and compressed data; write_data builds
+// the whole file in memory, so a failure leaves nothing half written.
+//
+// Pictures of more than 256 colours are reduced by RxGraph (quantizer.h)
+// and compressed by RxGIF::lzw_encode (lzw_encoder.h). Reading GIF files is
+// the reader's work (gif.h), not this class's.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drawing/colors.h"
+#include "drawing/pixels.h"
+#include "images/gif.h"
+#include "images/quantizer.h"
+#include "runtime/exceptions.h"
+#include "runtime/object.h"
+
+namespace brek {
+
+class C_Bitmap;
+class C_Stream;
+class TGIFImage;
+
+// Raised when a GIF cannot be built: "No GIF Data to write", "GIF image
+// encoding error", "Wrong number of colors; must be a power of 2",
+// "Cannot change the Size of a GIF image".
+BREK_EXCEPTION(E_Gif_error, Brek_Exception)
+
+enum class gif_version { NOT_SET, GIF87A, GIF89A };
+
+// One extension block as it is written: the label follows from the kind.
+struct TExtension {
+  extension_type type = extension_type::COMMENT;
+  // The fixed bytes after the label, as in the file: 6 for a graphic
+  // control block (its terminator included), 13 for plain text, 12 for
+  // an application block, none for a comment.
+  std::vector<uint8_t> header;
+  // Plain text, application and comment blocks: one string per data
+  // sub-block (cut to 255 bytes when written; empty strings are skipped).
+  std::vector<std::string> texts;
+
+  uint8_t label() const;
+  // A graphic control block with nothing set: size 4, flags 0, delay 0,
+  // index 0, terminator.
+  static TExtension graphic_control();
+  static TExtension comment(std::vector<std::string> lines);
+};
+
+// What the frames of one image share.
+struct TGIFData {
+  std::vector<std::string> comments;
+  uint8_t aspect = 0;
+  // Bits of the global colour table's size; 0 while there is none.
+  int64_t palette_bits = 0;
+  std::vector<Rgb_entry> color_table;  // the global colour table
+};
+
+// A frame's encoded picture.
+struct TGIFItem {
+  // The minimum-code-size byte, the data sub-blocks and their terminator.
+  std::vector<uint8_t> data;
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t bits_per_pixel = 0;
+  int64_t color_count = 0;
+  std::vector<Rgb_entry> color_table;  // the frame's palette
+};
+
+class TGIFFrame : public Brek_object {
+  BREK_CLASS(TGIFFrame)
+ public:
+  Weak<TGIFImage> image;
+  // The picture and the depth its bitmap had (1, 4 and 8 bits keep their
+  // colours as they are).
+  Pixels bitmap;
+  int64_t bitmap_bits = 24;
+  TGIFItem item;
+  std::vector<TExtension> extensions;
+  int64_t left = 0;
+  int64_t top = 0;
+  // The colour whose palette entry is written as transparent.
+  std::optional<Color> transparent_color;
+  uint16_t delay = 0;     // milliseconds
+  int64_t disposal = 0;   // as stored in the file, 0..3
+  bool interlaced = false;
+  bool grayscale = false;  // reduce to the grey ramp
+  bool local_color_table = false;
+
+  static Ref<TGIFFrame> create();
+  void copy_from(const TGIFFrame& other);
+
+  // The bitmap's palette indexes compressed into `item` (E_Gif_error "No
+  // GIF Data to write" for an empty bitmap).
+  void encode_bitmap();
+  // An 8-bit picture (bits 1, 4 or 8: 2, 16 or 256 palette entries used)
+  // compressed into `item`; the first frame's palette becomes the global
+  // colour table, later frames keep theirs.
+  void encode_dib(const Indexed_bitmap& dib, int64_t bits);
+  // The graphic control block made to match delay, transparency and
+  // disposal; empty comment blocks dropped.
+  void update_extensions();
+  // The first palette entry of the transparent colour; -1 when none.
+  int64_t transparent_index() const;
+  // Bits of the frame's palette size: the least n >= 1 with 2^n >= colours.
+  int64_t palette_bits() const;
+};
+
+class TGIFImage : public Brek_object {
+  BREK_CLASS(TGIFImage)
+ public:
+  TGIFData data;
+  std::vector<Ref<TGIFFrame>> frames;
+  int64_t current_frame = -1;
+  gif_version version = gif_version::NOT_SET;
+  std::optional<Color> background_color;
+  bool looping = false;
+  int64_t loop_count = 1;
+  bool corrupted = false;
+  bool grayscale = false;  // new frames reduce to grey
+  int64_t screen_width = 0;
+  int64_t screen_height = 0;
+
+  static Ref<TGIFImage> create();
+  // Back to a new image: no frames, no shared data.
+  void clear();
+  // The image becomes the bitmap as its one frame.
+  void assign(const Ref<C_Bitmap>& bitmap);
+  void assign(const Pixels& picture, int64_t bits);
+  // A copy of another image's data and frames.
+  void assign(const Ref<TGIFImage>& other);
+  // A one-frame image of a copy of the frame, its palette the global one.
+  void assign(const Ref<TGIFFrame>& frame);
+
+  // A new last frame holding a copy of the picture; it becomes current.
+  // The screen grows to hold every frame; the version is 87a for one frame
+  // and 89a from the second on.
+  Ref<TGIFFrame> add_frame(const Pixels& picture, int64_t bits,
+                           std::optional<Color> transparent = std::nullopt);
+
+  int64_t FrameCount() const { return int64_t(frames.size()); }
+  // The None frame outside 0 .. FrameCount() - 1.
+  Ref<TGIFFrame> FrameAt(int64_t index) const;
+  // Clamped to -1 .. FrameCount() - 1.
+  void SetFrameIndex(int64_t index);
+  bool IsCorrupted() const { return corrupted; }
+  // The current frame's bitmap size; 0 without one.
+  int64_t width() const;
+  int64_t height() const;
+  // A GIF's size follows its frames: both raise E_Gif_error.
+  void set_width(int64_t);
+  void set_height(int64_t);
+
+  // Every frame without compressed data is encoded; extensions updated.
+  void encode_frames();
+  // The GIF file.
+  std::vector<uint8_t> write_data();
+  // The GIF file written to the stream; false when the stream took less.
+  bool save_to_stream(const Ref<C_Stream>& stream);
+
+  static constexpr int64_t MAX_SIDE = 65535;
+};
+
+}  // namespace brek
