@@ -87,8 +87,8 @@ class C_Brek_drawing : public Brek_object {
   static bool save_bmp(Native_bitmap* native, const std::string& file_name);
   // Always at quality 90: the argument is not passed on.
   static bool save_jpeg(Native_bitmap* native, const std::string& file_name, int64_t quality);
-  // The colour pixels as a GIF into the stream; false while no GIF encoder
-  // exists.
+  // The colour pixels as a GIF into the stream; false when they cannot be
+  // encoded or the stream takes less than the whole file.
   static bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream);
   // Encodes through save_gif into memory, then writes the file safely (see
   // Image_file_io::write_file_atomic); false, nothing written, when the

@@ -2,9 +2,11 @@
 
 #include <utility>
 
+#include "baselib/stream.h"
 #include "drawing/bitmap.h"
 #include "images/bmp_codec.h"
 #include "images/gif_animation.h"
+#include "images/gif_writer.h"
 #include "images/image_file_io.h"
 #include "images/jpeg_codec.h"
 
@@ -82,7 +84,17 @@ int64_t gif_frame_delay(const Native_bitmap* native) {
   return a ? a->frame_delay() : 0;
 }
 
-bool save_gif(Native_bitmap*, const Ref<C_Stream>&) { return false; }
+bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream) {
+  if (!native || native->colour.empty() || stream.is_none()) return false;
+  Ref<C_Bitmap> owner = native->owner.lock();
+  Ref<TGIFImage> gif = TGIFImage::create();
+  gif->assign(native->colour, owner.is_none() ? 24 : owner->bits);
+  try {
+    return gif->save_to_stream(stream);
+  } catch (const E_Gif_error&) {
+    return false;
+  }
+}
 
 bool load_png(const DynAByte&, Native_bitmap*) { return false; }
 bool load_pcx(const DynAByte&, Native_bitmap*) { return false; }

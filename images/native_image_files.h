@@ -53,7 +53,10 @@ bool load_xpm(const DynAByte& bytes, Native_bitmap* native);
 bool save_bmp(Native_bitmap* native, const std::string& file_name);
 // A baseline JPEG at quality 90.
 bool save_jpeg(Native_bitmap* native, const std::string& file_name);
-// No GIF encoder: false, nothing written to the stream.
+// The colour pixels as a one-frame GIF (reduced to 256 colours unless the
+// bitmap is of 1, 4 or 8 bits and keeps its colours), written to the
+// stream as a whole; false when there is nothing to encode or the stream
+// took less than every byte.
 bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream);
 // No encoder: false, nothing written.
 bool save_png(Native_bitmap* native, const std::string& file_name);

@@ -148,16 +148,32 @@ TEST(GifGlue, WhatCannotBeShownLeavesTheBitmapAlone) {
   EXPECT_EQ(C_Brek_drawing::gif_frame_count(b->native.get()), 3);
 }
 
-TEST(GifGlue, SavingAGifFailsCleanlyWithoutAnEncoder) {
+TEST(GifGlue, SavingAGifWritesTheWholeFileSafely) {
   Temp_dir dir;
-  Ref<C_Bitmap> pic = C_Bitmap::create(4, 4, 24);
-  EXPECT_FALSE(C_Brek_drawing::save_gif(pic->native.get(), stream_of("")));
-  EXPECT_FALSE(C_Brek_drawing::save_gif_stream(pic->native.get(), dir.file("new.gif")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("new.gif")));
+  Ref<C_Bitmap> pic = C_Bitmap::create(5, 3, 24);
+  Pixels* p = pic->pixels();
+  ASSERT_NE(p, nullptr);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) p->set(x, y, x < 2 ? R : y == 1 ? B : WHITE);
+  Ref<C_Memory_stream_contig> m = C_Memory_stream_contig::create();
+  ASSERT_TRUE(C_Brek_drawing::save_gif(pic->native.get(), Ref<C_Stream>(m)));
+  const std::string written(reinterpret_cast<const char*>(m->data.data()), size_t(m->used()));
+  EXPECT_EQ(C_Gif::load_from_bytes(written)->render_current_frame(), *p);
+
+  // A file is replaced whole, and no temporary file stays behind.
   brek_test::write_file(dir.file("old.gif"), "old bytes");
-  EXPECT_FALSE(C_Gif::save(pic, dir.file("old.gif")));
-  EXPECT_EQ(brek_test::read_file(dir.file("old.gif")), "old bytes");
+  EXPECT_TRUE(C_Gif::save(pic, dir.file("old.gif")));
+  EXPECT_EQ(brek_test::read_file(dir.file("old.gif")), written);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  EXPECT_FALSE(C_Gif::save(pic, dir.file("missing/new.gif")));
+
+  // Nothing to encode: false, nothing written.
   EXPECT_FALSE(C_Gif::save(Ref<C_Bitmap>(), dir.file("none.gif")));
+  Native_bitmap empty;
+  EXPECT_FALSE(C_Brek_drawing::save_gif(&empty, stream_of("")));
+  EXPECT_FALSE(C_Brek_drawing::save_gif_stream(&empty, dir.file("empty.gif")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("none.gif")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("empty.gif")));
 }
 
 TEST(GifImage, AnimationSizesFramesAndDelays) {
@@ -184,14 +200,14 @@ TEST(GifImage, AnimationSizesFramesAndDelays) {
   i->load_native();
   EXPECT_TRUE(i->animation.same(held));
 
-  // No GIF writer: false, nothing written, nothing overwritten, and not
-  // taken for "nothing to save".
+  // A save writes the frame shown now, as a still picture.
+  i->animation->set_current_frame(1);
   bool nothing = true;
-  EXPECT_FALSE(i->save_picture(dir.file("copy.gif"), nothing));
+  EXPECT_TRUE(i->save_picture(dir.file("copy.gif"), nothing));
   EXPECT_FALSE(nothing);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("copy.gif")));
-  EXPECT_FALSE(i->save_picture(dir.file("anim.GIF"), nothing));
-  EXPECT_EQ(brek_test::read_file(dir.file("anim.GIF")), animation());
+  Ref<C_Gif> copy = C_Gif::load_from_file(dir.file("copy.gif"));
+  EXPECT_EQ(copy->frame_count(), 1);
+  EXPECT_EQ(mismatch(copy->render_current_frame(), 1), "");
 }
 
 TEST(GifImage, BrokenGifsFailOnceAndAreRemembered) {

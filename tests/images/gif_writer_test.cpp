@@ -9,6 +9,9 @@
 #include "baselib/memory_stream.h"
 #include "gif_test_support.h"
 #include "images/gif.h"
+#include "images/image.h"
+#include "images/image_file_io.h"
+#include "tests/support/temp_dir.h"
 
 using brek::C_Gif;
 using brek::E_Gif_error;
@@ -269,4 +272,20 @@ TEST(GifWriter, TheImageObjectAndItsFailures) {
   const auto bytes = s->write_data();
   ASSERT_EQ(m->used(), int64_t(bytes.size()));
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), m->data.data()));
+}
+
+TEST(GifWriter, AnOpenedPictureSavedAsGifReadsBackAsItWas) {
+  brek_test::Temp_dir dir;
+  for (int w : {1, 3, 40}) {
+    Pixels p = blocks(w, w == 1 ? 1 : 7, {rgb(12, 34, 56), rgb(255, 255, 0), rgb(0, 0, 0)}, unsigned(w));
+    const std::string bmp = dir.file("p" + std::to_string(w) + ".bmp");
+    ASSERT_TRUE(brek::Image_file_io::save_bmp(p, bmp, false));
+    Ref<brek::C_Image> image = brek::C_Image::create();
+    image->file_name = bmp;
+    bool nothing = true;
+    const std::string gif = dir.file("p" + std::to_string(w) + ".GIF");
+    ASSERT_TRUE(image->save_picture(gif, nothing));
+    EXPECT_FALSE(nothing);
+    EXPECT_EQ(C_Gif::load_from_file(gif)->render_current_frame(), p);
+  }
 }
