@@ -1,5 +1,6 @@
 // The window's parts: timers, paint box, open dialog, placement and the
 // main loop.
+#include "forms/screen.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -29,7 +30,10 @@ void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {
 
 void C_Collage_viewer::stop_timer() { timer_1->set_enabled(false); }
 void C_Collage_viewer::start_timer() { timer_1->set_enabled(true); }
-void C_Collage_viewer::run() {}
+void C_Collage_viewer::run() {
+  if (is_none()) return;
+  screen.lock()->run_forms(Ref<C_Form>(this));
+}
 
 void C_Collage_viewer::restore_placement() { load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
 void C_Collage_viewer::store_placement() { save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }

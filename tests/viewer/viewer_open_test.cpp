@@ -2,7 +2,9 @@
 
 #include <filesystem>
 
+#include "baselib/config.h"
 #include "baselib/system_functions.h"
+#include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
 #include "viewer/captions.h"
@@ -177,4 +179,52 @@ TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
   EXPECT_TRUE(w->single_mode);
   EXPECT_EQ(w->files.count(), 1);
   EXPECT_EQ(w->collage->caption, caption_of(w, a, 40, 30));
+}
+
+TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
+  Restore_parameters restore;
+  command_line({});
+  {
+    Ref<Test_viewer> v = make<Test_viewer>();
+    v->create();
+    v->show();
+    v->set_position(positioning::POSITION_AS_IS, 120, 96);
+    v->set_size(sizing_options::SIZE_AS_IS, 400, 500);
+    v->on_moved();
+    // Moves while the placement is being restored are not saved.
+    v->placement_busy = true;
+    v->set_position(positioning::POSITION_AS_IS, 300, 300);
+    v->on_resize();
+    v->placement_busy = false;
+    v->close_window();
+  }
+  Ref<C_Config> c = C_Config::open_read("Collage_viewer", area_where_configuration_is_stored::USER, "Main");
+  EXPECT_DOUBLE_EQ(c->read_real_value("Left"), 96);
+  EXPECT_DOUBLE_EQ(c->read_real_value("Top"), 120);
+  Ref<Test_viewer> w = make<Test_viewer>();
+  w->create();
+  rect b = w->get_bounds();
+  EXPECT_DOUBLE_EQ(b.x, 96);
+  EXPECT_DOUBLE_EQ(b.y, 120);
+}
+
+TEST(ViewerOpen, ADroppedFileOpensAndSeveralDroppedNamesAreJoined) {
+  Restore_parameters restore;
+  command_line({});
+  brek_test::Temp_dir dir;
+  std::string a = dir.file("a.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
+  Ref<Test_viewer> v = make<Test_viewer>();
+  v->create();
+  v->show();
+  ASSERT_TRUE(brek_platform::test_events::drop_files(v->native, {a}, {20, 20}));
+  brek_platform::test_events::settle();
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->current_file, a);
+  EXPECT_EQ(v->get_caption(), caption_of(v, a, 40, 30));
+  // Two names that make no path together: the directory part of the join
+  // is no directory either, and nothing changes.
+  ASSERT_TRUE(brek_platform::test_events::drop_files(v->native, {a, dir.file("b.bmp")}, {20, 20}));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(v->current_file, a);
 }
