@@ -64,13 +64,7 @@ int64_t handle_of(const QWidget* widget) {
 }
 
 QWidget* column_panel(int64_t column) {
-  if (column == 0) return nullptr;
-  if (QWidget* w = widget_of(column)) return w;
-  auto* stand_in = new QWidget();
-  stand_in->setAttribute(Qt::WA_DontShowOnScreen);
-  stand_in->resize(266, 266);
-  register_widget(column, stand_in);
-  return stand_in;
+  return column == 0 ? nullptr : widget_of(column);
 }
 
 }  // namespace brek_qt

@@ -19,9 +19,8 @@ QWidget* widget_of(int64_t handle);
 // The handle of a registered widget, 0 for any other.
 int64_t handle_of(const QWidget* widget);
 
-// The panel widget of a column handle. A column the window layer has not
-// registered gets a hidden stand-in panel, so controls can live and be
-// measured without a window.
+// The panel widget of a column handle (the window layer names its panels
+// here); nullptr for a column it does not know.
 QWidget* column_panel(int64_t column);
 
 }  // namespace brek_qt

@@ -1,8 +1,6 @@
 #pragma once
-// Forms with real native controls: the in-memory window layer of the forms
-// tests keeps column visibility and hands out column handles that no other
-// test uses, while the controls and their column panels are the platform's
-// own (offscreen, 96 pixels per inch).
+// Forms with real windows and native controls (offscreen, 96 pixels per
+// inch).
 
 #include <gtest/gtest.h>
 
@@ -12,43 +10,32 @@
 #include "forms/control_bridge.h"
 #include "forms_test_support.h"
 #include "platform/control_input.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
 
 namespace forms_test {
-
-class Column_native : public Fake_native {
- public:
-  std::map<Native_handle, bool> column_shown;
-
-  Native_handle new_column(Native_handle, const brek_platform::Column_spec&) override {
-    static Native_handle next_column = 5000000;  // fresh panels in every test
-    Native_handle h = ++next_column;
-    column_shown[h] = false;
-    return h;
-  }
-  bool is_column_visible(Native_handle h) override { return column_shown[h]; }
-  void set_column_visible(Native_handle h, bool v) override { column_shown[h] = v; }
-};
 
 class Controls_test : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = brek_platform::set_native_forms(&native);
+    ASSERT_NE(brek_platform::window_layer(), nullptr);
+    previous_ = brek_platform::set_native_forms(brek_platform::window_layer());
     Event_routing::reset_state();
     screen = make<C_Screen>();
   }
   void TearDown() override {
+    dispose_now(screen);
+    brek_platform::test_events::settle();
     Event_routing::reset_state();
     brek_platform::set_native_forms(previous_);
   }
-  // A form whose client area is width x height points.
+  // A form (not shown) whose client area is width x height points.
   Ref<Log_form> new_form(double width, double height) {
     Ref<Log_form> f = make<Log_form>();
-    native.windows[f->native].bounds = {10, 20, width + 4, height + 24};
+    f->set_client_size(height, width);
     return f;
   }
-  void resize(const Ref<C_Form>& f, double width, double height) {
-    native.windows[f->native].bounds = {10, 20, width + 4, height + 24};
-  }
+  void resize(const Ref<C_Form>& f, double width, double height) { f->set_client_size(height, width); }
   static St_sizes_col__C_Form sizes(double size = 0, double extent = 0) {
     St_sizes_col__C_Form s;
     s.size = size;
@@ -62,7 +49,6 @@ class Controls_test : public ::testing::Test {
   static int64_t px_height(const Ref<C_Control>& c) { return C_Brek_form::points_to_pixels(c->get_height()); }
   static int64_t px(double points) { return C_Brek_form::points_to_pixels(points); }
 
-  Column_native native;
   Ref<C_Screen> screen;
 
  private:
