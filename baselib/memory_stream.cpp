@@ -209,6 +209,7 @@ void C_Memory_stream::close() {
   chunks.clear();
   bases_.clear();
   current = 0;
+  drop_text_state();
   C_Stream::close();
 }
 

@@ -189,3 +189,18 @@ TEST(MemoryStream, CloseReleasesTheChunks) {
   EXPECT_EQ(m->size_int64(), 0);
   EXPECT_TRUE(m->eof());
 }
+
+// A closed stream is empty: text that a read cut off before the close
+// (here an open UTF-7 run) does not come back afterwards.
+TEST(MemoryStream, CloseDropsTextCutOffByARead) {
+  for (Ref<C_Stream> s : {Ref<C_Stream>(C_Memory_stream::create()), Ref<C_Stream>(C_Memory_stream_contig::create())}) {
+    s->set_encoding(encoding::UTF7);
+    put(s, "+AGEAYgBj-");  // "abc"
+    s->rewind();
+    EXPECT_EQ(s->read_text(4), "");  // "+AGE" waits for the rest of its run
+    s->close();
+    EXPECT_EQ(s->size_int64(), 0);
+    EXPECT_EQ(s->read_text(10), "");
+    EXPECT_TRUE(s->pending_text.empty());
+  }
+}
