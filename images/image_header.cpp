@@ -246,8 +246,9 @@ void display_size(int64_t width, int64_t height, double tw, double th, int64_t& 
     dh = height;
     if (!((tw >= double(width) && th >= double(height)) || (near(tw, 1) && near(th, 1)))) {
       double factor = std::min(tw / double(width), th / double(height));
-      // NaN or a negative target shrinks to nothing (then the fallback).
-      if (!(factor >= 0)) factor = 0;
+      // NaN or a negative target shrinks to nothing (then the fallback);
+      // std::min passes over a NaN in its second place, hence both tests.
+      if (!(factor >= 0) || std::isnan(tw) || std::isnan(th)) factor = 0;
       dw = static_cast<int64_t>(double(width) * factor);
       dh = static_cast<int64_t>(double(height) * factor);
     }

@@ -236,6 +236,13 @@ TEST(ImageDisplaySize, ShrinksToTheTarget) {
   // A target that is not a number gives the fallback, not a wild cast.
   H::display_size(2000, 1000, std::nan(""), 10, w, h, load);
   EXPECT_EQ(w, 100);
+  // Nor in the other direction, whatever the first target is: a huge width
+  // beside an unknown height once scaled the picture by 1e297.
+  for (double tw : {1e300, HUGE_VAL, 3000.0}) {
+    H::display_size(2000, 1000, tw, std::nan(""), w, h, load);
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 100);
+  }
 }
 
 }  // namespace
