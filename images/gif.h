@@ -195,6 +195,7 @@ class C_Gif : public Brek_object {
   struct Frame_rows {
     DynAByte rows;  // index rows as C_Lzw gives them
     int64_t stride = 0;
+    int64_t held = 0;  // rows held: composition needs none below the screen
     int bits = 8;
     int64_t used = 0;  // last use, for eviction
     bool failed = false;
@@ -206,7 +207,10 @@ class C_Gif : public Brek_object {
   bool read_frame(Reader& r, St_gif_frame__C_Gif& frame);
   void fix_disposals();
 
-  const Frame_rows* frame_rows(int64_t n);
+  // The index rows of frame n: all of them when `whole`, else those that
+  // composition can show.
+  const Frame_rows* frame_rows(int64_t n, bool whole);
+  int64_t visible_rows(const St_gif_frame__C_Gif& f) const;
   void evict_frames(int64_t keep);
   void reset_composition();
   bool ensure_composed();

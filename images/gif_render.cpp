@@ -136,9 +136,15 @@ void C_Gif::draw_frame(int64_t n) {
   stepped_ = n;
   frame_shown_ = false;
 
-  const Frame_rows* rows = frame_rows(n);
-  if (!rows || !ensure_composed()) return;
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (visible_rows(f) == 0) {
+    // Wholly outside the screen: shown without a pixel to draw (its data
+    // may declare far more than the screen holds).
+    if (ensure_composed()) frame_shown_ = true;
+    return;
+  }
+  const Frame_rows* rows = frame_rows(n, false);
+  if (!rows || !ensure_composed()) return;
 
   if (f.disposal == disposal_method::RESTORE_PREV) {
     // Only the frame's own rectangle changes; keep what lies under it.
@@ -209,7 +215,7 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
 Pixels C_Gif::decode_frame(int64_t n) {
   Pixels pic;
   if (is_none() || n < 0 || n >= frame_count()) return pic;
-  const Frame_rows* rows = frame_rows(n);
+  const Frame_rows* rows = frame_rows(n, true);
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   if (!rows || !pic.resize(static_cast<int>(f.width), static_cast<int>(f.height), 0)) return pic;
   uint32_t opaque[256], clear[256];
@@ -226,30 +232,42 @@ Pixels C_Gif::decode_frame(int64_t n) {
   return pic;
 }
 
+// The rows of the frame that composition may draw: none for a frame
+// wholly outside the screen, none below the screen's bottom edge (rows come
+// in order unless interlaced, so the decoder may stop there).
+int64_t C_Gif::visible_rows(const St_gif_frame__C_Gif& f) const {
+  if (f.left >= screen_width || f.top >= screen_height || f.width <= 0 || f.height <= 0) return 0;
+  if (f.interlaced) return f.height;
+  return std::min(f.height, screen_height - f.top);
+}
+
 // The index rows of frame n, from the cache or decoded now; nullptr when
 // the frame does not decode (remembered, so it is not tried again).
-const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n) {
+const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n, bool whole) {
   if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
   Frame_rows& c = cache_[static_cast<size_t>(n)];
   if (c.failed) return nullptr;
-  if (!c.rows.empty()) {
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  const int64_t need = whole ? f.height : std::max<int64_t>(1, visible_rows(f));
+  if (!c.rows.empty() && c.held >= need) {
     c.used = ++use_clock_;
     return &c;
   }
-  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   if (!Pixels::size_allowed(f.width, f.height) || f.data.empty()) {
     c.failed = true;
     return nullptr;
   }
   int64_t bits = index_depth(static_cast<int64_t>(f.palette.size()));
   DynAByte rows = C_Lzw::decompress(f.data.data(), static_cast<int64_t>(f.data.size()), 1,
-                                    f.interlaced, f.data[0], bits, f.height, f.width);
+                                    f.interlaced, f.data[0], bits, need, f.width);
   ++decode_count_;
   if (rows.empty()) {
     c.failed = true;
     return nullptr;
   }
+  cache_bytes_ -= c.rows.count();
   c.stride = C_Lzw::row_stride(f.width, bits);
+  c.held = need;
   c.bits = static_cast<int>(bits);
   c.rows = std::move(rows);
   c.used = ++use_clock_;

@@ -268,3 +268,55 @@ TEST(GifRender, TheNoneGifIsSafe) {
   EXPECT_TRUE(none->decode_frame(0).empty());
   EXPECT_EQ(none->frame_delay(), 0);
 }
+
+// A frame far outside a 12 x 10 screen that declares 17744 x 11826 pixels
+// in 14 bytes (found by fuzzing). Composition passes over it instead of
+// decoding 100 MB of rows that nobody sees.
+TEST(GifRender, FramesOutsideTheScreenAreNotDecoded) {
+  const uint8_t kOffScreen[] = {
+      ',',                     // image descriptor
+      0x00, 0x53,              // left 21248
+      0x43, 0x41,              // top 16707
+      0x50, 0x45,              // width 17744
+      0x32, 0x2E,              // height 11826
+      0x30,                    // no local palette, not interlaced
+      0x03, 0x01, 0x00, 0x00,  // minimum code size 3, one data byte, terminator
+  };
+  Gif_writer w;
+  w.header(12, 10, kPal).image(solid(0, 0, 12, 10, 1))
+      .raw(std::string(reinterpret_cast<const char*>(kOffScreen), sizeof kOffScreen))
+      .image(solid(2, 0, 3, 1, 2)).trailer();
+  auto gif = load(w);
+  ASSERT_EQ(gif->frame_count(), 3);
+  EXPECT_EQ(show(gif, 1), Row(12, R));
+  EXPECT_EQ(show(gif, 2), (Row{R, R, G, G, G, R, R, R, R, R, R, R}));
+  EXPECT_EQ(gif->frames_decoded(), 2);
+  EXPECT_LE(gif->frame_cache_bytes(), 2 * 12 * 10);
+}
+
+// Rows below the screen are not kept for composition; the frame alone
+// still has all of them.
+TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
+  Image_spec tall = solid(0, 4, 12, 3000, 2);
+  for (size_t k = 0; k < tall.indexes.size(); ++k) tall.indexes[k] = uint8_t(1 + k / 12 % 3);
+  Image_spec laced = tall;
+  laced.interlaced = true;
+  for (const Image_spec& spec : {tall, laced}) {
+    Gif_writer w;
+    w.header(12, 10, kPal).image(spec).trailer();
+    auto gif = load(w);
+    const Pixels& shown = gif->render_current_frame();
+    ASSERT_EQ(shown.height(), 10);
+    EXPECT_EQ(row_of(shown, 3), Row(12, BG));
+    EXPECT_EQ(row_of(shown, 4), Row(12, R));
+    EXPECT_EQ(row_of(shown, 9), Row(12, B));
+    if (!spec.interlaced) EXPECT_LE(gif->frame_cache_bytes(), 8 * 6);  // 6 visible rows of 4-bit indexes
+    Pixels alone = gif->decode_frame(0);
+    ASSERT_EQ(alone.height(), 3000);
+    EXPECT_EQ(row_of(alone, 2998), Row(12, G));
+    EXPECT_EQ(row_of(alone, 2999), Row(12, B));
+    // Composition goes on with the whole frame now held.
+    gif->set_current_frame(0);
+    EXPECT_EQ(row_of(gif->render_current_frame(), 5), Row(12, G));
+  }
+}
