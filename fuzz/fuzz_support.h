@@ -1,0 +1,40 @@
+#pragma once
+// Helpers shared by the fuzz targets.
+//
+// The decoders accept pictures up to Pixels::MAX_PIXELS, and a file of a
+// few bytes may declare one that large. Such inputs are correct but spend
+// their time filling memory, so the targets pass over inputs whose headers
+// declare more than FUZZ_MAX_PIXELS; the size limits themselves are covered
+// by the regular tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace brek_fuzz {
+
+inline constexpr int64_t FUZZ_MAX_PIXELS = int64_t(1) << 22;
+
+// Whether any frame header (SOFn) in the bytes declares more pixels than
+// FUZZ_MAX_PIXELS. Scans every marker-like byte pair, entropy data included,
+// so that no frame header libjpeg might take is missed.
+bool jpeg_too_large(const uint8_t* data, size_t size);
+
+// Whether the DIB header at data[at] declares more than FUZZ_MAX_PIXELS.
+bool dib_too_large(const uint8_t* data, size_t size, size_t at);
+
+// Whether the logical screen of a GIF declares more than FUZZ_MAX_PIXELS.
+bool gif_screen_too_large(const uint8_t* data, size_t size);
+
+// Whether any icon directory entry points at an image too large to decode
+// quickly.
+bool icon_too_large(const uint8_t* data, size_t size);
+
+// A folder of its own for the process (removed at exit); its path ends in
+// "/".
+const std::string& scratch_dir();
+
+// Writes the bytes to a file in the scratch folder; its path.
+std::string write_scratch(const std::string& name, const uint8_t* data, size_t size);
+
+}  // namespace brek_fuzz

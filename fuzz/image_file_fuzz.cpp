@@ -1,0 +1,80 @@
+// Image files as the viewer opens them: a file of any extension read for
+// its header, loaded (reduced where the target allows) and loaded whole,
+// and the format classes over a memory stream of the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "baselib/memory_stream.h"
+#include "fuzz/fuzz_support.h"
+#include "images/format_classes.h"
+#include "images/image.h"
+#include "images/jpeg_codec.h"
+
+using namespace brek;
+
+namespace {
+
+const char* const kExtensions[] = {".bmp", ".jpg", ".jpeg", ".ico", ".cur", ".gif", ".png",
+                                   ".tif", ".pcx", ".psd",  ".tga", ".xpm", ".webp", ".txt"};
+constexpr size_t kCount = sizeof kExtensions / sizeof *kExtensions;
+
+bool too_large(const uint8_t* d, size_t n) {
+  return brek_fuzz::jpeg_too_large(d, n) || brek_fuzz::dib_too_large(d, n, 14) ||
+         brek_fuzz::gif_screen_too_large(d, n) || brek_fuzz::icon_too_large(d, n);
+}
+
+void check_bitmap(const Ref<C_Bitmap>& b) {
+  if (b.is_none()) return;
+  if (b->width <= 0 || b->height <= 0) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const std::string ext = kExtensions[data[0] % kCount];
+  const uint8_t target = data[1];
+  const uint8_t* body = data + 2;
+  const size_t n = size - 2;
+  if (too_large(body, n)) return 0;
+  const std::string path = brek_fuzz::write_scratch("picture" + ext, body, n);
+
+  // The viewer's sequence: header, then a load for a target, then whole.
+  Ref<C_Image> image = C_Image::create();
+  image->file_name = path;
+  double tw = (target & 0x0F) * 40.0, th = (target >> 4) * 30.0;
+  image->read_header_info(tw, th);
+  image->load(tw, th);
+  image->load_native();
+  image->load(tw, th);
+  check_bitmap(image->picture);
+  check_bitmap(image->reduced);
+  if (!image->picture.is_none() && (image->width != image->picture->width || image->height != image->picture->height))
+    __builtin_trap();
+  if (!image->picture.is_none() || !image->animation.is_none()) {
+    bool nothing = false;
+    image->save_picture(brek_fuzz::scratch_dir() + "saved.bmp", nothing);
+    // An animation none of whose frames decodes has nothing to save.
+    if (nothing && image->animation.is_none()) __builtin_trap();
+  }
+
+  // The format classes over a stream positioned at the data.
+  auto stream = C_Memory_stream_contig::create();
+  stream->write_buffer(data, int64_t(size));
+  Ref<C_Stream> s(stream);
+  auto from_start = [&] {
+    stream->seek_int64(2);
+    return s;
+  };
+  check_bitmap(C_Bmp::load_from_stream(from_start()));
+  for (auto reduce : {reduce_size_of_jpeg_while_load::FULL, reduce_size_of_jpeg_while_load::EIGH}) {
+    try {
+      check_bitmap(C_Jpeg::load_from_stream(from_start(), reduce));
+    } catch (const E_Jpeg_error&) {
+    }
+  }
+  check_bitmap(C_Png::load_from_stream(from_start(), reduce_size_of_jpeg_while_load::HALF));
+  check_bitmap(C_Tga::load_from_stream(from_start()));
+  return 0;
+}

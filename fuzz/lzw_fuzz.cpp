@@ -1,0 +1,49 @@
+// The LZW decoder with every argument from the input: code sizes and depths
+// in and out of range, interlacing, any start position, any data.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "baselib/memory_stream.h"
+#include "images/lzw.h"
+
+using brek::C_Lzw;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  bool interlaced = in.ConsumeBool();
+  int64_t min_code = in.ConsumeIntegralInRange<int64_t>(0, 10);
+  static const int64_t kDepths[] = {1, 4, 8, 2, 0};
+  int64_t bits = kDepths[in.ConsumeIntegralInRange<int>(0, 4)];
+  // Mostly small pictures, now and then one at or past the limits.
+  int64_t height, width;
+  if (in.ConsumeIntegralInRange<int>(0, 15) == 0) {
+    height = in.ConsumeIntegralInRange<int64_t>(-1, 70000);
+    width = in.ConsumeIntegralInRange<int64_t>(-1, 70000);
+    if (height * width > 4 * 1024 * 1024) height = width = 70000;  // refused before allocating
+  } else {
+    height = in.ConsumeIntegralInRange<int64_t>(0, 300);
+    width = in.ConsumeIntegralInRange<int64_t>(0, 300);
+  }
+  int64_t position = in.ConsumeIntegralInRange<int64_t>(-2, 4);
+  std::vector<uint8_t> rest = in.ConsumeRemainingBytes<uint8_t>();
+
+  brek::DynAByte rows = C_Lzw::decompress(rest.data(), int64_t(rest.size()), position, interlaced,
+                                          min_code, bits, height, width);
+  if (!rows.empty() && rows.count() != C_Lzw::row_stride(width, bits) * height) __builtin_trap();
+
+  // The stream form reads the same bytes from the stream's position.
+  auto s = brek::C_Memory_stream_contig::create();
+  if (!rest.empty()) s->write_buffer(rest.data(), int64_t(rest.size()));
+  s->seek_int64(position < 0 ? 0 : position);
+  auto out = C_Lzw::decompress(s, interlaced, min_code, bits, height, width);
+  if (out.is_none() != rows.empty()) __builtin_trap();
+  if (!out.is_none()) {
+    if (out->size_int64() != rows.count()) __builtin_trap();
+    for (int64_t i = 0; i < rows.count(); ++i)
+      if (out->data.data()[i] != rows.data()[i]) __builtin_trap();
+  }
+  return 0;
+}
