@@ -72,6 +72,20 @@ Control* find(Native_handle h) {
   return it->second.get();
 }
 
+// A control widget that other widget code put under the window layer (a
+// paint panel): it is placed, sized, shown, enabled, focused and given an
+// animation timer here like a standard control.
+QWidget* other_control(Native_handle h) {
+  if (find(h)) return nullptr;
+  return qt::kind_of(h) == qt::Native_kind::CONTROL ? qt::widget_of(h) : nullptr;
+}
+
+// The widget of a standard control or of another registered control.
+QWidget* any_control(Native_handle h) {
+  if (Control* c = find(h)) return c->widget;
+  return other_control(h);
+}
+
 double ppi() { return native_forms().pixels_per_inch(); }
 double to_points(double px) { return pixels_to_points(px, ppi()); }
 
@@ -321,7 +335,10 @@ class Qt_controls final : public Native_controls {
   void destroy_control(Native_handle h) override {
     auto& t = table();
     auto it = t.find(h);
-    if (it == t.end()) return;
+    if (it == t.end()) {
+      if (other_control(h)) qt::destroy_later(h);
+      return;
+    }
     QPointer<QWidget> w = it->second->widget;
     t.erase(it);
     brek_qt::forget_widget(h);
@@ -334,26 +351,24 @@ class Qt_controls final : public Native_controls {
   }
 
   Pixel_box control_box(Native_handle h) override {
-    Control* c = find(h);
-    if (!c) return {};
-    QRect r = c->widget->geometry();
+    QWidget* w = any_control(h);
+    if (!w) return {};
+    QRect r = w->geometry();
     return {r.x(), r.y(), r.width(), r.height()};
   }
   Pixel_box control_client(Native_handle h) override {
-    Control* c = find(h);
-    if (!c) return {};
-    QWidget* w = c->widget;
+    QWidget* w = any_control(h);
+    if (!w) return {};
     if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) return {0, 0, area->viewport()->width(), area->viewport()->height()};
     QRect r = w->contentsRect();
     return {0, 0, r.width(), r.height()};
   }
   void move_control(Native_handle h, int64_t x, int64_t y) override {
-    if (Control* c = find(h)) c->widget->move(clamp_int(x), clamp_int(y));
+    if (QWidget* w = any_control(h)) w->move(clamp_int(x), clamp_int(y));
   }
   void resize_control(Native_handle h, int64_t w, int64_t ht) override {
-    Control* c = find(h);
-    if (!c) return;
-    QWidget* wd = c->widget;
+    QWidget* wd = any_control(h);
+    if (!wd) return;
     wd->resize(w > 0 ? clamp_int(w) : wd->width(), ht > 0 ? clamp_int(ht) : wd->height());
   }
 
@@ -425,66 +440,67 @@ class Qt_controls final : public Native_controls {
     }
   }
   bool is_enabled(Native_handle h) override {
-    Control* c = find(h);
-    return c && c->widget->isEnabled();
+    QWidget* w = any_control(h);
+    return w && w->isEnabled();
   }
   void set_enabled(Native_handle h, bool on) override {
+    if (QWidget* w = other_control(h)) w->setEnabled(on);
     Control* c = find(h);
     if (!c) return;
     c->widget->setEnabled(on);
     if (c->kind == Control_kind::LISTBOX) face_colour(c->widget, !on);
   }
   bool is_visible(Native_handle h) override {
-    Control* c = find(h);
-    return c && !c->widget->isHidden();
+    QWidget* w = any_control(h);
+    return w && !w->isHidden();
   }
   void set_visible(Native_handle h, bool on) override {
-    if (Control* c = find(h)) c->widget->setVisible(on);
+    if (QWidget* w = any_control(h)) w->setVisible(on);
   }
   void set_font_color(Native_handle h, int32_t bgr) override {
-    Control* c = find(h);
-    if (!c) return;
-    QPalette p = c->widget->palette();
+    QWidget* w = any_control(h);
+    if (!w) return;
+    QPalette p = w->palette();
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, colour_of(bgr));
-    c->widget->setPalette(p);
+    w->setPalette(p);
   }
   void set_color(Native_handle h, int32_t bgr) override {
-    Control* c = find(h);
-    if (!c) return;
-    QPalette p = c->widget->palette();
+    QWidget* w = any_control(h);
+    if (!w) return;
+    QPalette p = w->palette();
     for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, colour_of(bgr));
-    c->widget->setPalette(p);
-    c->widget->setAutoFillBackground(true);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
   }
   std::string get_font_name(Native_handle h) override {
-    Control* c = find(h);
-    return c ? ss(c->widget->font().family()) : std::string();
+    QWidget* w = any_control(h);
+    return w ? ss(w->font().family()) : std::string();
   }
   void set_font_name(Native_handle h, const std::string& name) override {
-    Control* c = find(h);
-    if (!c || name.empty()) return;
-    QFont f = c->widget->font();
+    QWidget* w = any_control(h);
+    if (!w || name.empty()) return;
+    QFont f = w->font();
     f.setFamily(qs(name));
-    apply_font(c, f);
+    set_font_of(h, w, f);
   }
   double get_font_size(Native_handle h) override {
-    Control* c = find(h);
-    if (!c) return 0;
-    QFont f = c->widget->font();
+    QWidget* w = any_control(h);
+    if (!w) return 0;
+    QFont f = w->font();
     if (f.pointSizeF() > 0) return f.pointSizeF();
     return to_points(f.pixelSize());
   }
   void set_font_size(Native_handle h, int size) override {
-    Control* c = find(h);
-    if (!c || size <= 0) return;
-    QFont f = c->widget->font();
+    QWidget* w = any_control(h);
+    if (!w || size <= 0) return;
+    QFont f = w->font();
     f.setPointSize(size);
-    apply_font(c, f);
+    set_font_of(h, w, f);
   }
   std::string get_font_style(Native_handle h) override {
-    Control* c = find(h);
-    if (!c) return {};
-    QFont f = c->widget->font();
+    QWidget* w = any_control(h);
+    if (!w) return {};
+    QFont f = w->font();
     std::string s;
     if (f.bold()) s += "B";
     if (f.italic()) s += "I";
@@ -493,25 +509,31 @@ class Qt_controls final : public Native_controls {
     return s;
   }
   void set_font_style(Native_handle h, const std::string& letters) override {
-    Control* c = find(h);
-    if (!c) return;
-    QFont f = c->widget->font();
+    QWidget* w = any_control(h);
+    if (!w) return;
+    QFont f = w->font();
     auto has = [&](char l) { return letters.find(l) != std::string::npos; };
     f.setBold(has('B'));
     f.setItalic(has('I'));
     f.setUnderline(has('U'));
     f.setStrikeOut(has('S'));
-    apply_font(c, f);
+    set_font_of(h, w, f);
   }
   void repaint(Native_handle h) override {
-    if (Control* c = find(h)) c->widget->update();
+    if (QWidget* w = any_control(h)) w->update();
   }
   void perform_click(Native_handle h, Point_pt at) override {
     if (Control* c = find(h)) form_events().click(c->form, h, at);
+    else if (other_control(h)) form_events().click(qt::form_of(h), h, at);
   }
   void start_animation_timer(Native_handle h, int64_t first_ms, int64_t period_ms) override {
+    if (first_ms <= 0 || period_ms <= 0) return;
+    if (QWidget* w = other_control(h)) {
+      start_other_timer(w, h, first_ms, period_ms);
+      return;
+    }
     Control* c = find(h);
-    if (!c || first_ms <= 0 || period_ms <= 0) return;
+    if (!c) return;
     if (!c->animation) {
       c->animation = new QTimer(c->widget);
       c->animation->setTimerType(Qt::PreciseTimer);
@@ -527,12 +549,14 @@ class Qt_controls final : public Native_controls {
     c->animation->start(clamp_int(first_ms));
   }
   void set_focus(Native_handle h) override {
-    Control* c = find(h);
-    if (c && c->widget->focusPolicy() != Qt::NoFocus) c->widget->setFocus(Qt::OtherFocusReason);
+    QWidget* w = any_control(h);
+    if (!w) return;
+    QWidget* target = w->focusProxy() ? w->focusProxy() : w;
+    if (target->focusPolicy() != Qt::NoFocus) w->setFocus(Qt::OtherFocusReason);
   }
   bool has_focus(Native_handle h) override {
-    Control* c = find(h);
-    return c && c->widget->hasFocus();
+    QWidget* w = any_control(h);
+    return w && w->hasFocus();
   }
 
   // ---- kinds ----
@@ -660,6 +684,29 @@ class Qt_controls final : public Native_controls {
   }
 
  private:
+  // The animation timer of a control that is no standard control: a
+  // child timer of its widget, found again by its name.
+  static void start_other_timer(QWidget* w, Native_handle h, int64_t first_ms, int64_t period_ms) {
+    auto* timer = w->findChild<QTimer*>(QStringLiteral("brek_animation"), Qt::FindDirectChildrenOnly);
+    if (!timer) {
+      timer = new QTimer(w);
+      timer->setObjectName(QStringLiteral("brek_animation"));
+      timer->setTimerType(Qt::PreciseTimer);
+      QObject::connect(timer, &QTimer::timeout, [timer, h] {
+        int period = timer->property("brek_period").toInt();
+        if (timer->interval() != period) timer->setInterval(period);
+        form_events().animation(qt::form_of(h), h);
+      });
+    }
+    timer->setProperty("brek_period", clamp_int(period_ms));
+    timer->start(clamp_int(first_ms));
+  }
+  static void set_font_of(Native_handle h, QWidget* w, const QFont& f) {
+    if (Control* c = find(h))
+      apply_font(c, f);
+    else
+      w->setFont(f);
+  }
   static void apply_font(Control* c, const QFont& f) {
     c->widget->setFont(f);
     if (c->autosize) fit_to_text(c);

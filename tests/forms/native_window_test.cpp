@@ -83,14 +83,16 @@ TEST_F(Native_window, PointerEventsReachTheControlFirstThenTheForm) {
   EXPECT_DOUBLE_EQ(f->mouse_position().y, 99);
 
   f->log.clear();
-  te::click(column, {18, 21});  // lands on the control, 6 x 9 points inside
+  // The column's layout places the control; 6 x 9 points inside it.
+  const brek_platform::Point_pt inside{control->get_left() + 6, control->get_top() + 9};
+  te::click(column, inside);
   EXPECT_EQ(control->log, (Log{"down 6,9", "up 6,9"}));
   EXPECT_EQ(f->log, (Log{"down:TC", "click:TC", "up:TC"}));
 
   f->log.clear();
   control->log.clear();
   control->take = true;  // the control keeps its pointer events
-  te::click(column, {18, 21});
+  te::click(column, inside);
   EXPECT_EQ(f->log, (Log{"click:TC"}));
 
   f->log.clear();
@@ -100,7 +102,7 @@ TEST_F(Native_window, PointerEventsReachTheControlFirstThenTheForm) {
   // A right button released over a control clicks it too.
   f->log.clear();
   control->take = false;
-  te::click(column, {18, 21}, 2);
+  te::click(column, inside, 2);
   EXPECT_EQ(f->log, (Log{"down:TC", "up:TC", "click:TC"}));
   EXPECT_EQ(f->mouse_buttons(), 2);
 }

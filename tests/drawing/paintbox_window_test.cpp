@@ -1,0 +1,125 @@
+// A paint box on a real window (offscreen): the panel is laid out like any
+// control, its surface shows the back buffer, its input reaches the box
+// first, and its scroll bars follow the content.
+
+#include <gtest/gtest.h>
+
+#include "drawing/paintbox.h"
+#include "forms/control_bridge.h"
+#include "paint_test_support.h"
+#include "platform/paint_panel.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
+
+using namespace paint_test;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+class Press_box : public C_Paintbox {
+  BREK_CLASS(Press_box)
+ public:
+  std::vector<point> presses;
+  void on_mouse_down(double x, double y, button_mouse b, uint8_t s) override {
+    presses.push_back({x, y});
+    C_Paintbox::on_mouse_down(x, y, b, s);
+  }
+};
+
+class Window_box : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(bp::window_layer(), nullptr);
+    previous_ = bp::set_native_forms(bp::window_layer());
+    Event_routing::reset_state();
+    screen = make<C_Screen>();
+    form = make<Paint_form>();
+    form->set_bounds({40, 40, 400, 300});
+    form->new_column("C", layout_on_form::CENTER, St_sizes_col__C_Form{});
+  }
+  void TearDown() override {
+    form.reset();
+    dispose_now(screen);
+    te::settle();
+    Event_routing::reset_state();
+    bp::set_native_forms(previous_);
+  }
+  Ref<C_Screen> screen;
+  Ref<Paint_form> form;
+
+ private:
+  bp::Native_forms* previous_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Window_box, TheSurfaceShowsTheBufferAndTheBoxGetsItsInput) {
+  Ref<Press_box> box = make_on_prepared<Press_box>(form, "PB", [](Press_box& b) { b.has_vbar = 1; });
+  ASSERT_NE(box->native, 0);
+  box->set_size_request(150, 120);  // 200 x 160 pixels
+  form->painter = [&](const Ref<C_Canvas>& c) {
+    c->brush_color = Colors::make(250, 20, 10);
+    c->clear();
+  };
+  form->show();
+  ASSERT_TRUE(te::wait_exposed(form->native));
+  te::settle();
+  EXPECT_NE(std::count(form->log.begin(), form->log.end(), "paint"), 0);
+  // The column gives the box its width; the height is the one asked for.
+  const double width = box->get_width();
+  EXPECT_GE(width, 150);
+  EXPECT_DOUBLE_EQ(box->get_height(), 120);
+  // The bar's room is taken from the surface, shown or not.
+  EXPECT_LT(box->get_client_width(), width);
+  EXPECT_DOUBLE_EQ(box->get_client_height(), 120);
+  ASSERT_FALSE(box->back_buffer.is_none());
+  EXPECT_EQ(box->back_buffer->height, 160);
+
+  // What the screen shows at the box's middle.
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(bp::grab_window(form->native, shot));
+  rect b = box->get_bounds();
+  point o = form->client_origin();
+  rect frame = form->get_bounds();
+  int x = int((b.x + 20 + o.x - frame.x) * 96 / 72), y = int((b.y + 20 + o.y - frame.y) * 96 / 72);
+  ASSERT_LT(x, shot.width);
+  ASSERT_LT(y, shot.height);
+  uint32_t p = shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)];
+  EXPECT_EQ(p & 0xFFFFFF, 0xFA140Au);
+
+  // A press on the surface reaches the box, in the box's points.
+  te::mouse_press(box->native, {30, 45});
+  te::mouse_release(box->native, {30, 45});
+  ASSERT_EQ(box->presses.size(), 1u);
+  EXPECT_DOUBLE_EQ(box->presses[0].x, 30);
+  EXPECT_DOUBLE_EQ(box->presses[0].y, 45);
+
+  // Content taller than the view shows the bar; moving it scrolls the box.
+  box->set_content_size(100, 600);
+  te::settle();
+  box->set_scroll_pos({0, 300});
+  EXPECT_DOUBLE_EQ(box->scroll_y, 300);
+  EXPECT_DOUBLE_EQ(box->visible_rect().y, 300);
+  // Content that fits hides it again, and the view goes back to the top.
+  box->set_content_size(100, 60);
+  EXPECT_DOUBLE_EQ(box->visible_rect().y, 0);
+}
+
+TEST_F(Window_box, CaretAndFocusOfAFocusableSurface) {
+  Ref<C_Paintbox> box = make_on_prepared<C_Paintbox>(form, "PF", [](C_Paintbox& b) { b.focusable = 1; });
+  box->set_size_request(90, 60);
+  form->show();
+  ASSERT_TRUE(te::wait_exposed(form->native));
+  form->set_focus(Ref<C_Control>(box));
+  te::settle();
+  EXPECT_EQ(form->active_control().get(), box.get());
+  box->show_caret(4, 5, 12, 1);
+  bp::Pixel_box caret;
+  ASSERT_TRUE(bp::native_paint_panels().caret(box->native, caret));
+  EXPECT_EQ(caret.x, 4);
+  EXPECT_EQ(caret.h, 12);
+  box->hide_caret();
+  EXPECT_FALSE(bp::native_paint_panels().caret(box->native, caret));
+  dispose_now(box);
+  te::settle();
+}
