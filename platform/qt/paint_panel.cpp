@@ -111,6 +111,16 @@ class Surface : public QWidget {
     if (r.height < height()) painter.fillRect(QRect(0, r.height, r.width, height() - r.height), palette().window());
   }
 
+  // The caret belongs to the focus: it goes with it.
+  void focusOutEvent(QFocusEvent* e) override {
+    QWidget::focusOutEvent(e);
+    if (rec_->caret) {
+      rec_->caret_on = false;
+      rec_->blink->stop();
+      rec_->caret->hide();
+    }
+  }
+
  private:
   Panel* rec_;
 };

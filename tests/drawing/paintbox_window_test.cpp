@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "drawing/paint_lines.h"
 #include "drawing/paintbox.h"
 #include "forms/control_bridge.h"
 #include "paint_test_support.h"
@@ -122,4 +123,29 @@ TEST_F(Window_box, CaretAndFocusOfAFocusableSurface) {
   EXPECT_FALSE(bp::native_paint_panels().caret(box->native, caret));
   dispose_now(box);
   te::settle();
+}
+
+TEST_F(Window_box, TheCaretOfAFocusedLineListSitsOnTheCurrentLine) {
+  Ref<C_Paint_lines> list = make_on_prepared<C_Paint_lines>(form, "LL", [](C_Paint_lines& b) { b.focusable = 1; });
+  list->set_size_request(150, 90);
+  list->set_line_height(12);
+  list->set_line_count(20);
+  form->show();
+  ASSERT_TRUE(te::wait_exposed(form->native));
+  list->set_current_line(2);
+  bp::Pixel_box caret;
+  // Without the focus there is no caret.
+  EXPECT_FALSE(bp::native_paint_panels().caret(list->native, caret));
+  list->set_focus();
+  te::settle();
+  ASSERT_TRUE(list->has_focus());
+  list->set_caret_x(6);
+  ASSERT_TRUE(bp::native_paint_panels().caret(list->native, caret));
+  EXPECT_EQ(caret.x, 8);
+  EXPECT_EQ(caret.y, 32);
+  EXPECT_EQ(caret.h, 16);
+  EXPECT_EQ(caret.w, 1);  // a tenth of a point is still a pixel wide
+  list->set_current_line(-1);
+  EXPECT_FALSE(bp::native_paint_panels().caret(list->native, caret));
+  EXPECT_EQ(list->caret_shown, 0);
 }
