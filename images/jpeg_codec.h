@@ -25,7 +25,10 @@ class E_Jpeg_error : public Brek_Exception {
 namespace Jpeg_codec {
 
 // Most progressive scans a file may hold; more is treated as malformed.
-inline constexpr int MAX_SCANS = 1000;
+// Each scan passes over the whole picture, so a few bytes per scan could
+// otherwise keep a large picture decoding for many seconds; encoders write
+// a few dozen at most.
+inline constexpr int MAX_SCANS = 100;
 
 // Decodes a JPEG file image into `out` at 1/factor of its size (factor 2, 4
 // or 8; any other value means full size; a remainder gives one more pixel).
