@@ -33,7 +33,9 @@ struct Entry {
 bool describe(const uint8_t* d, Entry& e) {
   if (e.size >= 24 && std::memcmp(d, kPngSignature, 8) == 0) {
     e.png = true;
-    e.area = int64_t(be32(d + 16)) * int64_t(be32(d + 20));
+    // Two 32-bit sides: their product fits in 64 unsigned bits only.
+    uint64_t area = uint64_t(be32(d + 16)) * be32(d + 20);
+    e.area = static_cast<int64_t>(std::min<uint64_t>(area, INT64_MAX));
     e.depth = 32;
     return true;
   }

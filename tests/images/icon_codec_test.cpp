@@ -112,6 +112,26 @@ TEST(IconCodec, CursorsAndPngEntries) {
   EXPECT_EQ(p.width(), 48);
 }
 
+// Found by fuzzing: the directory's only entry points into the directory
+// itself, where a PNG signature starts an "image" of 4281548564 x
+// 4279177999 pixels. Weighing entries by area must not overflow (a
+// sanitizer build caught it), and the file is a failed load.
+TEST(IconCodec, HugeDeclaredPngSidesAreWeighedWithoutOverflow) {
+  const uint8_t kFile[] = {
+      0x00, 0x00, 0x01, 0x00, 0x02, 0x00,  // icon, 2 entries (one fits)
+      0x00, 0x0F, 0x00, 0x00,              // entry: 0 x 15, colours, reserved
+      0x89, 0x50, 0x4E, 0x47,              //   planes and depth; at offset 10 the PNG signature
+      0x0D, 0x0A, 0x1A, 0x0A,              //   byte count
+      0x0A, 0x00, 0x00, 0x00,              //   offset 10
+      0x3B, 0x00, 0x3F, 0x14,              // where a PNG has its "IHDR"
+      0xFF, 0x33, 0x3F, 0x14,              // width 4281548564
+      0xFF, 0x0F, 0x0F, 0x0F,              // height 4279177999
+  };
+  Pixels p(1, 1);
+  EXPECT_FALSE(Icon_codec::decode(kFile, sizeof kFile, p));
+  EXPECT_TRUE(p.empty());
+}
+
 TEST(IconCodec, MalformedFilesFail) {
   std::string good = icon_file(1, {{16, dib(16, 16, 24, 0, [](int, int) { return 1u; }, none)}});
   Pixels p(1, 1);
