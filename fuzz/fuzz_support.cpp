@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "drawing/pixels.h"
+
 namespace brek_fuzz {
 
 namespace {
@@ -13,22 +15,25 @@ namespace {
 uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 uint32_t be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t be32(const uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
 
+// Allocated by a decoder, and slow to fill.
 bool too_many(int64_t w, int64_t h) {
   if (w < 0) w = -w;
   if (h < 0) h = -h;
-  return w > FUZZ_MAX_PIXELS || h > FUZZ_MAX_PIXELS || w * h > FUZZ_MAX_PIXELS;
+  return brek::Pixels::size_allowed(w, h) && w * h > FUZZ_MAX_PIXELS;
 }
 
 }  // namespace
 
-bool jpeg_too_large(const uint8_t* data, size_t size) {
+bool jpeg_too_large(const uint8_t* data, size_t size, int factor) {
   for (size_t i = 0; i + 9 <= size; ++i) {
     if (data[i] != 0xFF) continue;
     uint8_t m = data[i + 1];
     if (m < 0xC0 || m > 0xCF || m == 0xC4 || m == 0xC8 || m == 0xCC) continue;
-    if (too_many(be16(data + i + 7), be16(data + i + 5))) return true;
+    int64_t w = be16(data + i + 7), h = be16(data + i + 5);
+    // The work follows the frame size, once the scaled output is allowed.
+    if (w * h > FUZZ_MAX_PIXELS && brek::Pixels::size_allowed((w + factor - 1) / factor, (h + factor - 1) / factor))
+      return true;
   }
   return false;
 }
@@ -36,8 +41,15 @@ bool jpeg_too_large(const uint8_t* data, size_t size) {
 bool dib_too_large(const uint8_t* data, size_t size, size_t at) {
   if (at + 16 > size) return false;
   const uint8_t* d = data + at;
-  if (le32(d) == 12) return too_many(le16(d + 4), le16(d + 6));
-  return too_many(int32_t(le32(d + 4)), int64_t(int32_t(le32(d + 8))));
+  int64_t w, h;
+  if (le32(d) == 12) {
+    w = le16(d + 4);
+    h = le16(d + 6);
+  } else {
+    w = int32_t(le32(d + 4));
+    h = int32_t(le32(d + 8));
+  }
+  return too_many(w, h) || too_many(w, h / 2);
 }
 
 bool gif_screen_too_large(const uint8_t* data, size_t size) {
@@ -49,14 +61,7 @@ bool icon_too_large(const uint8_t* data, size_t size) {
   size_t count = le16(data + 4);
   for (size_t i = 0; i < count && 6 + 16 * i + 16 <= size; ++i) {
     size_t offset = le32(data + 6 + 16 * i + 12);
-    if (offset >= size) continue;
-    const uint8_t* d = data + offset;
-    size_t left = size - offset;
-    if (left >= 24 && d[0] == 0x89 && d[1] == 'P') {
-      if (too_many(be32(d + 16), be32(d + 20))) return true;
-    } else if (dib_too_large(data, size, offset)) {
-      return true;
-    }
+    if (offset < size && dib_too_large(data, size, offset)) return true;
   }
   return false;
 }

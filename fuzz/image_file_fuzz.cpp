@@ -20,7 +20,7 @@ const char* const kExtensions[] = {".bmp", ".jpg", ".jpeg", ".ico", ".cur", ".gi
 constexpr size_t kCount = sizeof kExtensions / sizeof *kExtensions;
 
 bool too_large(const uint8_t* d, size_t n) {
-  return brek_fuzz::jpeg_too_large(d, n) || brek_fuzz::dib_too_large(d, n, 14) ||
+  return brek_fuzz::jpeg_too_large(d, n, 8) || brek_fuzz::dib_too_large(d, n, 14) ||
          brek_fuzz::gif_screen_too_large(d, n) || brek_fuzz::icon_too_large(d, n);
 }
 

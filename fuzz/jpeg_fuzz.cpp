@@ -7,9 +7,9 @@
 #include "images/jpeg_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (brek_fuzz::jpeg_too_large(data, size)) return 0;
   static const int kFactors[4] = {1, 2, 4, 8};
   int factor = kFactors[size % 4];
+  if (brek_fuzz::jpeg_too_large(data, size, factor)) return 0;
   brek::Pixels out;
   try {
     if (brek::Jpeg_codec::decode(data, size, factor, out)) {
