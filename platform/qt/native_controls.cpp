@@ -37,6 +37,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/qt/native_widgets.h"
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
@@ -265,7 +266,13 @@ bool Input_filter::key(Control* c, QWidget* w, QKeyEvent* ev) {
     ev->accept();
     return true;
   }
-  return deliver(w, ev);
+  static_cast<QObject*>(w)->event(ev);
+  // Enter and Escape that the control leaves alone go to the window's
+  // default and cancel buttons, as they would in a dialog.
+  if (guard && !ev->isAccepted() && (vk == 13 || vk == 27))
+    if (auto* window = qobject_cast<qt::Form_widget*>(w->window())) qt::dialog_key(window, vk);
+  ev->accept();
+  return true;
 }
 
 bool Input_filter::wheel(Control* c, QWidget* w, bool main, QWheelEvent* ev) {

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMoveEvent>
@@ -293,6 +294,15 @@ bool Form_widget::event(QEvent* e) {
   return QWidget::event(e);
 }
 
+void Form_widget::keyPressEvent(QKeyEvent* e) {
+  const int vk = e->key() == Qt::Key_Escape ? 27 : (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? 13 : 0;
+  if (vk != 0 && !dead && handle != 0 && dialog_key(this, vk)) {
+    e->accept();
+    return;
+  }
+  QWidget::keyPressEvent(e);
+}
+
 Column_widget::Column_widget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
 
 // ---- the layer ----
@@ -497,9 +507,9 @@ class Qt_window_layer final : public Native_forms {
   void set_default_button(Native_handle form, Native_handle button) override {
     Form_widget* w = form_widget(form);
     if (!w) return;
-    if (auto* old = qobject_cast<QPushButton*>(widget_of(w->default_button))) old->setDefault(false);
+    if (auto* old = qobject_cast<QPushButton*>(button_widget(w->default_button))) old->setDefault(false);
     w->default_button = button;
-    if (auto* b = qobject_cast<QPushButton*>(widget_of(button))) b->setDefault(true);
+    if (auto* b = qobject_cast<QPushButton*>(button_widget(button))) b->setDefault(true);
   }
   void set_cancel_button(Native_handle form, Native_handle button) override {
     if (Form_widget* w = form_widget(form)) w->cancel_button = button;

@@ -182,30 +182,6 @@ bool wheel_event(Form_widget* form, QWidget* receiver, QWheelEvent* e) {
   return true;
 }
 
-// Enter presses the default button and Escape the cancel button, unless the
-// focus is on a widget that takes the key itself.
-bool dialog_key(Form_widget* form, int vk) {
-  QWidget* focus = form->focusWidget();
-  if (vk == 13) {
-    if (qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QTextEdit*>(focus)) return false;
-    if (auto* b = qobject_cast<QPushButton*>(focus)) {
-      b->click();
-      return true;
-    }
-    auto* b = qobject_cast<QAbstractButton*>(widget_of(form->default_button));
-    if (!b || !b->isVisible() || !b->isEnabled()) return false;
-    b->click();
-    return true;
-  }
-  if (vk == 27) {
-    auto* b = qobject_cast<QAbstractButton*>(widget_of(form->cancel_button));
-    if (!b || !b->isVisible() || !b->isEnabled()) return false;
-    b->click();
-    return true;
-  }
-  return false;
-}
-
 bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
   Native_handle f = form->handle;
   Native_handle control = kind_of(target) == Native_kind::CONTROL ? target : 0;
@@ -250,6 +226,34 @@ std::vector<std::string> local_files(const QMimeData* data) {
 }
 
 }  // namespace
+
+// Standard buttons are named in the controls' registry, others here.
+QWidget* button_widget(Native_handle h) {
+  QWidget* w = widget_of(h);
+  return w ? w : brek_qt::widget_of(h);
+}
+
+bool dialog_key(Form_widget* form, int vk) {
+  QWidget* focus = form->focusWidget();
+  if (vk == 13) {
+    if (qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QTextEdit*>(focus)) return false;
+    if (auto* b = qobject_cast<QPushButton*>(focus)) {
+      b->click();
+      return true;
+    }
+    auto* b = qobject_cast<QAbstractButton*>(button_widget(form->default_button));
+    if (!b || !b->isVisible() || !b->isEnabled()) return false;
+    b->click();
+    return true;
+  }
+  if (vk == 27) {
+    auto* b = qobject_cast<QAbstractButton*>(button_widget(form->cancel_button));
+    if (!b || !b->isVisible() || !b->isEnabled()) return false;
+    b->click();
+    return true;
+  }
+  return false;
+}
 
 int delivery_depth() { return g_depth; }
 

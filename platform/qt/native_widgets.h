@@ -38,12 +38,20 @@ class Form_widget : public QWidget {
   void moveEvent(QMoveEvent* e) override;
   void showEvent(QShowEvent* e) override;
   bool event(QEvent* e) override;
+  // Enter and Escape that a control passed on to its window.
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   void place_client();
   QWidget* client_ = nullptr;
   int border_ = 0;
 };
+
+// Enter presses the default button and Escape the cancel button, unless the
+// focus is on a widget that takes the key itself; true when one was pressed.
+bool dialog_key(Form_widget* form, int vk);
+// The widget of a button's handle, whichever registry names it.
+QWidget* button_widget(Native_handle h);
 
 // One column panel.
 class Column_widget : public QWidget {
