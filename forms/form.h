@@ -40,6 +40,8 @@ struct Form_input_state {
   uint8_t shutdown_pending = 0;
 };
 
+class C_Long_operation;
+
 class C_Form : public Brek_object {
   BREK_CLASS(C_Form)
  public:
@@ -90,6 +92,9 @@ class C_Form : public Brek_object {
   uint8_t placed = 0;
   int64_t process_depth = 0;
   Weak<C_Form> owner;  // weak: an owner usually keeps its dialog
+  // A dialog's result: given once per modal run (forms/dialog.h).
+  uint8_t result_set = 0;
+  std::string result_text;
   point message_size;
   Form_input_state input;  // kept by the event routing
   std::string current_column;
@@ -150,8 +155,11 @@ class C_Form : public Brek_object {
   virtual bool control_query() { return false; }
   // Asked for each control with a computed hidden state; true hides it.
   virtual bool control_hidden_query() { return false; }
+  // Ends a dialog's modal run with the result text (forms/dialog.h).
   virtual void close_with(const std::string& result) {}
-  virtual std::string show_modal() { return {}; }
+  // Runs a dialog modally over owner and returns its result text; plain
+  // forms are no dialogs and answer "".
+  virtual std::string show_modal(const Ref<C_Form>& owner) { return {}; }
   virtual void control_notify() {}
   // A dialog whose modal loop runs is let go at once when it closes.
   virtual bool in_modal_loop() { return false; }
@@ -224,6 +232,9 @@ class C_Form : public Brek_object {
   void load_placement(const std::string& application, const std::string& section, const std::string& what = "");
 
   // ---- screen ----
+  // The screen's long-operation window, made on first use
+  // (forms/long_operation.cpp).
+  Ref<C_Long_operation> long_operation();
   void message(const std::string& text);
   bool ask(const std::string& text);
   void popup_menu(const std::string& menu_text);

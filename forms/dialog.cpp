@@ -1,0 +1,123 @@
+#include "forms/dialog.h"
+
+#include "forms/form_bridge.h"
+#include "forms/screen.h"
+
+namespace brek {
+
+point C_Dialog::place_over(const rect& o, const rect& d) {
+  // NaN fails both tests and falls back to the fixed inset.
+  point at;
+  at.x = o.w * 0.75 - d.w > 0 ? o.x + (o.w - d.w) / 2 : o.x + 60;
+  at.y = o.h * 0.75 - d.h > 0 ? o.y + (o.h - d.h) / 2 : o.y + 60;
+  return at;
+}
+
+void C_Dialog::close_window() {
+  if (is_none()) return;
+  hide_window();
+  C_Form::close_window();
+}
+
+void C_Dialog::show() {
+  if (is_none()) return;
+  if (screen.lock()->main_form.get() == this) C_Form::show();
+}
+
+void C_Dialog::hide_window() {
+  if (is_none()) return;
+  close_with(result_text);
+  C_Form::hide_window();
+}
+
+void C_Dialog::close() {
+  if (is_none()) return;
+  close_with(result_text);
+  C_Form::close();
+}
+
+void C_Dialog::close_with(const std::string& result) {
+  if (is_none() || result_set) return;
+  Ref<C_Dialog> keep(this);
+  result_text = result;
+  result_set = 1;
+  Ref<C_Form> own = owner.lock();
+  if (!own.is_none() && own->modal_child.get() == this) own->modal_child.reset();
+  Ref<C_Screen> s = screen.lock();
+  if (!s->long_operation.is_none()) s->long_operation->hide_window();
+  // The native modal loop runs while the window is visible.
+  C_Form::hide_window();
+  if (!s.is_none() && s->main_form.get() == this) {
+    C_Brek_form::close_form(native);
+    closed = 1;
+  }
+}
+
+std::string C_Dialog::show_modal(const Ref<C_Form>& owner_form) {
+  if (is_none() || native == 0) return {};
+  // Starting a run again from inside it could only hang or end the outer
+  // run unseen; the caller gets no result instead.
+  if (running_) return {};
+  if (owner_form.get() == this) return {};
+  Ref<C_Form> own = owner_form;
+  if (!own.is_none() && (own->closed || own->native == 0)) return {};
+  Ref<C_Dialog> self(this);
+
+  result_set = 0;
+  result_text.clear();
+  owner = own;
+  hidden_by_program = 0;
+
+  // One modal dialog per owner: the one running gives way.
+  Ref<C_Form> other = own->modal_child;
+  if (!own.is_none() && !other.is_none() && other.get() != this) other->close_with("");
+  Ref<C_Form> previous = own->modal_child;
+  if (!own.is_none()) own->modal_child = self;
+
+  if (center_on_owner && !own.is_none()) {
+    rect o = own->get_bounds();
+    rect d = get_bounds();
+    point at = place_over(o, d);
+    set_position(positioning::KEEP_ON_SCREEN, at.y, at.x);
+    set_size(sizing_options::FIT_TO_DISPLAY, d.h, d.w);
+  }
+
+  Ref<C_Control> kept = own->current_control();
+  struct Run {
+    C_Dialog& d;
+    Ref<C_Form>& own;
+    Ref<C_Form>& previous;
+    Ref<C_Control>& kept;
+    int64_t updates;
+    ~Run() {
+      d.update_count = updates;
+      d.running_ = false;
+      // Whatever ends the run afterwards changes its result no more.
+      d.result_set = 1;
+      if (own.is_none()) return;
+      own->set_current_control(kept);
+      // A dialog that was running before this one only gets its place
+      // back when it still runs.
+      own->modal_child = previous->in_modal_loop() ? previous : Ref<C_Form>();
+    }
+  } run{*this, own, previous, kept, update_count};
+  update_count = 0;
+  running_ = true;
+  request_relayout();
+  C_Brek_form::run_modal(self, own);
+  return result_text;
+}
+
+Ref<C_Form> C_Dialog::root_owner() {
+  Ref<C_Form> f = owner.lock();
+  int64_t limit = screen.lock()->forms.count() + 1;
+  for (int64_t i = 0; i < limit; ++i) {
+    if (!f->is_dialog()) return f;
+    Ref<C_Form> next = f->owner.lock();
+    if (next.is_none()) return f;
+    f = next;
+  }
+  return f;
+}
+
+}  // namespace brek

@@ -1,0 +1,54 @@
+#pragma once
+// C_Dialog: a form that runs modally over an owner form and gives back a
+// result text, the name of the button that closed it ("OK", "CANCEL") or ""
+// when it was closed any other way. A dialog is built once and may run
+// many times; each run starts with no result, and the first result given
+// during a run is the one returned. It is never shown modelessly, unless it
+// is the screen's main form.
+
+#include <string>
+
+#include "baselib/geometry.h"
+#include "forms/form.h"
+
+namespace brek {
+
+class C_Dialog : public C_Form {
+  BREK_CLASS(C_Dialog)
+ public:
+  C_Dialog() = default;
+
+  // Placed over the owner when it runs.
+  uint8_t center_on_owner = 1;
+
+  bool is_dialog() override { return true; }
+  // Hides the dialog (which ends a run), then closes the window.
+  void close_window() override;
+  // Only the screen's main form shows itself this way.
+  void show() override;
+  void hide_window() override;
+  void close() override;
+  // The first result of a run wins; ends the modal loop.
+  void close_with(const std::string& result) override;
+  // Runs the dialog over owner until it is given a result, hidden or
+  // closed, and returns the result text. "" at once without a native
+  // window, over a closed owner, over itself, and for a dialog whose run is
+  // under way already.
+  std::string show_modal(const Ref<C_Form>& owner) override;
+  bool in_modal_loop() override { return running_; }
+
+  // The first form up the owner chain that is no dialog with an owner of
+  // its own (the last form reached when the chain is longer than the
+  // screen's forms).
+  Ref<C_Form> root_owner();
+
+  // Where a dialog of size dialog goes over owner (points): centred on each
+  // axis where the owner is more than a third larger than the dialog,
+  // otherwise 60 points in from the owner's edge.
+  static point place_over(const rect& owner, const rect& dialog);
+
+ private:
+  bool running_ = false;
+};
+
+}  // namespace brek
