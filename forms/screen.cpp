@@ -7,6 +7,7 @@
 #include "forms/event_routing.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
+#include "forms/long_operation.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -37,8 +38,13 @@ Weak<C_Screen>& current_slot() {
   return *slot;
 }
 
+// The program's own window unless another maker is set.
+Ref<C_Form> built_in_long_operation(const Ref<C_Screen>& screen, const Ref<C_Form>& busy) {
+  return C_Long_operation::make_for(screen, busy);
+}
+
 C_Screen::Long_operation_factory& long_operation_factory() {
-  static auto* f = new C_Screen::Long_operation_factory();
+  static auto* f = new C_Screen::Long_operation_factory(built_in_long_operation);
   return *f;
 }
 
@@ -208,7 +214,7 @@ void C_Screen::busy_ended() {
 }
 
 void C_Screen::set_long_operation_factory(Long_operation_factory factory) {
-  long_operation_factory() = std::move(factory);
+  long_operation_factory() = factory ? std::move(factory) : Long_operation_factory(built_in_long_operation);
 }
 
 Ref<C_Form> C_Screen::obtain_long_operation(const Ref<C_Form>& busy) {

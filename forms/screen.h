@@ -86,8 +86,9 @@ class C_Screen : public Brek_object {
   virtual void busy_ended();
 
   // ---- the long-operation window ----
-  // The long-operation window, made by the factory on first use (None when
-  // no factory is set).
+  // The long-operation window, made by the factory on first use (the
+  // program's C_Long_operation unless another factory is set; nullptr
+  // sets that one back).
   Ref<C_Form> obtain_long_operation(const Ref<C_Form>& busy);
   Long_operation_window* long_operation_window() const;
   using Long_operation_factory = std::function<Ref<C_Form>(const Ref<C_Screen>& screen, const Ref<C_Form>& busy)>;
