@@ -46,6 +46,28 @@ void answer_next_message(bool yes, Rect_pt* where = nullptr);
 // Whether a modal window of the platform (a message box) is open now.
 bool modal_window_open();
 
+// What an open, save or directory dialog showed when a test answered it.
+struct File_dialog_seen {
+  bool save = false;
+  bool directories = false;         // a directory dialog
+  bool multi_select = false;
+  bool own_widgets = false;         // the library's dialog, not the desktop's
+  bool confirms_overwrite = false;  // a save asks before replacing a file
+  std::string title;
+  std::string directory;
+  std::vector<std::string> filters;
+  std::string default_suffix;
+  std::string proposed;             // the name in its name field
+  Rect_pt place;                    // its frame on the screen, pixels
+};
+// The next file or directory dialog that is open and waiting is answered
+// (answers queue up, one per dialog or per question a dialog asks): with
+// accept, the names (relative to the dialog's directory, or full paths;
+// several for a multiple choice) are typed into its name field and
+// confirmed; otherwise it is cancelled. What it showed goes to *seen.
+void answer_next_file_dialog(bool accept, const std::vector<std::string>& names = {},
+                             File_dialog_seen* seen = nullptr);
+
 // Lets pending events run, including deferred deletions (test bodies only:
 // no handler is on the stack there).
 void settle();

@@ -1,0 +1,71 @@
+#pragma once
+// The platform's open, save and directory dialogs, and the mounted
+// volumes. No Qt types here; platform/qt/file_dialog.cpp builds them. The
+// dialogs are the platform library's own widgets, never the desktop's
+// native ones, so that they behave the same everywhere and tests can answer
+// them (platform/test_events.h).
+
+#include <string>
+#include <vector>
+
+#include "platform/native_forms.h"
+
+namespace brek_platform {
+
+// What owns a form's file or directory dialog: nothing visible, it goes
+// with the form. 0 when the form has no window.
+Native_handle dialog_holder_create(Native_handle form);
+void dialog_holder_destroy(Native_handle holder);
+
+struct File_dialog_request {
+  bool save = false;
+  std::string title;
+  std::string directory;             // shown first; empty: the current one
+  std::vector<std::string> filters;  // "Description (*.jpg *.jpeg)", first chosen
+  std::string default_suffix;        // added to a typed name without one; no dot
+  std::string file_name;             // proposed name
+  bool multi_select = false;         // open dialogs only
+};
+
+// Runs the dialog modally over the holder's form. true when the user
+// confirmed; the chosen files (full paths) are then in chosen. A save
+// dialog asks before it lets an existing file be chosen.
+bool run_file_dialog(Native_handle holder, const File_dialog_request& request, std::vector<std::string>& chosen);
+
+struct Directory_dialog_request {
+  std::string caption;
+  std::string directory;  // shown first; empty: the home directory
+};
+
+// Runs a dialog that chooses a directory; true when confirmed, the full
+// path then in chosen.
+bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& request, std::string& chosen);
+
+// Where a dialog window of width x height goes over a form's window (all
+// in pixels): centred, halves rounded toward zero, but at least 20 pixels
+// in from the form's left and top edges.
+inline Point_pt file_dialog_origin(const Rect_pt& form, double width, double height) {
+  auto half = [](double a, double b) {
+    double d = a - b;
+    if (!(d > -1e15 && d < 1e15)) return 0.0;  // NaN and the absurd never reach a cast
+    return static_cast<double>(static_cast<int64_t>(d) / 2);
+  };
+  double x = form.x + half(form.w, width);
+  double y = form.y + half(form.h, height);
+  if (!(x >= form.x + 20)) x = form.x + 20;
+  if (!(y >= form.y + 20)) y = form.y + 20;
+  return {x, y};
+}
+
+// A mounted file system.
+struct Volume {
+  std::string root;         // mount point
+  std::string file_system;  // "ext4", "nfs4", "iso9660" ...
+  std::string device;       // "/dev/sda1", "server:/export" ...
+};
+
+std::vector<Volume> mounted_volumes();
+// The volume that holds path; false when the path does not exist.
+bool volume_of(const std::string& path, Volume& out);
+
+}  // namespace brek_platform

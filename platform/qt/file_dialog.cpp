@@ -1,0 +1,128 @@
+// The open, save and directory dialogs as Qt's own file dialog widgets
+// (never the desktop's native dialog), placed over their form; the mounted
+// volumes from QStorageInfo.
+
+#include "platform/file_dialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QPointer>
+#include <QShowEvent>
+#include <QStorageInfo>
+
+#include "platform/qt/window_layer.h"
+
+namespace brek_platform {
+
+namespace {
+
+QString qstr(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+// Moves itself over its form once it knows its own size.
+class Placed_file_dialog : public QFileDialog {
+ public:
+  explicit Placed_file_dialog(QWidget* form) : QFileDialog(form), form_(form) {
+    setOption(QFileDialog::DontUseNativeDialog, true);
+  }
+
+ protected:
+  void showEvent(QShowEvent* e) override {
+    QFileDialog::showEvent(e);
+    if (!form_ || e->spontaneous()) return;
+    QRect f = form_->frameGeometry();
+    QRect d = frameGeometry();
+    Point_pt at = file_dialog_origin(Rect_pt{double(f.x()), double(f.y()), double(f.width()), double(f.height())},
+                                     d.width(), d.height());
+    move(static_cast<int>(at.x), static_cast<int>(at.y));
+  }
+
+ private:
+  QPointer<QWidget> form_;
+};
+
+// The form window that holds the dialog holder.
+QWidget* holder_form(Native_handle holder) {
+  QObject* h = qt::object_of(holder);
+  return h ? qobject_cast<QWidget*>(h->parent()) : nullptr;
+}
+
+// Runs the dialog; it is gone afterwards, also when its form went meanwhile.
+bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
+  int result = dialog->exec();
+  if (!dialog) return false;
+  chosen = dialog->selectedFiles();
+  delete dialog.data();
+  return result == QDialog::Accepted && !chosen.isEmpty();
+}
+
+}  // namespace
+
+Native_handle dialog_holder_create(Native_handle form) {
+  QWidget* w = qt::widget_of(form);
+  if (!w || qt::kind_of(form) != qt::Native_kind::FORM) return 0;
+  auto* holder = new QObject(w);
+  return qt::register_object(holder, form);
+}
+
+void dialog_holder_destroy(Native_handle holder) {
+  if (qt::object_of(holder)) qt::destroy_later(holder);
+}
+
+bool run_file_dialog(Native_handle holder, const File_dialog_request& request, std::vector<std::string>& chosen) {
+  QWidget* form = holder_form(holder);
+  if (!form) return false;
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form);
+  dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  if (request.save)
+    dialog->setFileMode(QFileDialog::AnyFile);
+  else
+    dialog->setFileMode(request.multi_select ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  if (!request.title.empty()) dialog->setWindowTitle(qstr(request.title));
+  if (!request.directory.empty()) dialog->setDirectory(qstr(request.directory));
+  QStringList filters;
+  for (const std::string& f : request.filters) filters << qstr(f);
+  if (!filters.isEmpty()) dialog->setNameFilters(filters);
+  dialog->setDefaultSuffix(qstr(request.default_suffix));
+  if (!request.file_name.empty()) dialog->selectFile(qstr(request.file_name));
+  QStringList names;
+  if (!run(dialog, names)) return false;
+  chosen.clear();
+  for (const QString& n : names) chosen.push_back(utf8(n));
+  return true;
+}
+
+bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& request, std::string& chosen) {
+  QWidget* form = holder_form(holder);
+  if (!form) return false;
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::Directory);
+  dialog->setOption(QFileDialog::ShowDirsOnly, true);
+  if (!request.caption.empty()) dialog->setWindowTitle(qstr(request.caption));
+  dialog->setDirectory(request.directory.empty() ? QDir::homePath() : qstr(request.directory));
+  QStringList names;
+  if (!run(dialog, names)) return false;
+  chosen = utf8(names.first());
+  return true;
+}
+
+std::vector<Volume> mounted_volumes() {
+  std::vector<Volume> out;
+  for (const QStorageInfo& s : QStorageInfo::mountedVolumes()) {
+    if (!s.isValid()) continue;
+    out.push_back(Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()});
+  }
+  return out;
+}
+
+bool volume_of(const std::string& path, Volume& out) {
+  out = Volume();
+  if (path.empty() || !QFileInfo::exists(qstr(path))) return false;
+  QStorageInfo s(qstr(path));
+  if (!s.isValid()) return false;
+  out = Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()};
+  return true;
+}
+
+}  // namespace brek_platform
