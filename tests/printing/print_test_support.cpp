@@ -1,7 +1,12 @@
 #include "tests/printing/print_test_support.h"
 
+#include <cstdio>
+#include <sstream>
+
+#include "baselib/system_functions.h"
 #include "drawing/canvas.h"
 #include "platform/painter.h"
+#include "tests/support/temp_dir.h"
 
 namespace print_test {
 
@@ -29,6 +34,62 @@ bool Page::any(int x0, int y0, int x1, int y1, uint32_t colour) const {
     for (int x = x0; x <= x1; ++x)
       if (at(x, y) == colour) return true;
   return false;
+}
+
+bool Picture::any(int x0, int y0, int x1, int y1, uint32_t colour) const {
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x)
+      if (at(x, y) == colour) return true;
+  return false;
+}
+
+bool have_poppler() {
+  return System_functions::program_exists("pdfinfo") && System_functions::program_exists("pdftoppm");
+}
+
+std::string pdf_info(const std::string& pdf) {
+  return System_functions::run_process("pdfinfo", {"-f", "1", "-l", "100000", pdf});
+}
+
+std::string pdf_field(const std::string& info, const std::string& name) {
+  std::istringstream in(info);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.compare(0, name.size() + 1, name + ":") != 0) continue;
+    std::string v = line.substr(name.size() + 1);
+    size_t a = v.find_first_not_of(' ');
+    return a == std::string::npos ? std::string() : v.substr(a);
+  }
+  return {};
+}
+
+Picture render(const std::string& pdf, int page, int dpi) {
+  Picture pic;
+  brek_test::Temp_dir dir;
+  std::string prefix = dir.file("page");
+  std::string n = std::to_string(page);
+  int rc = -1;
+  System_functions::run_process("pdftoppm",
+                                {"-r", std::to_string(dpi), "-f", n, "-l", n, "-singlefile", "-aa", "no", "-aaVector",
+                                 "no", "-thinlinemode", "solid", pdf, prefix},
+                                System_functions::CAPTURE_NONE, &rc);
+  if (rc != 0) return pic;
+  std::string data = brek_test::read_file(prefix + ".ppm");
+  // "P6", width, height, maximum, one blank, then the rows.
+  std::istringstream in(data);
+  std::string magic;
+  int maxval = 0;
+  in >> magic >> pic.width >> pic.height >> maxval;
+  if (magic != "P6" || maxval != 255 || pic.width <= 0 || pic.height <= 0) return Picture{};
+  size_t at = size_t(in.tellg()) + 1;
+  size_t n_px = size_t(pic.width) * size_t(pic.height);
+  if (data.size() < at + n_px * 3) return Picture{};
+  pic.px.resize(n_px);
+  for (size_t i = 0; i < n_px; ++i) {
+    auto b = [&](size_t k) { return uint32_t(uint8_t(data[at + i * 3 + k])); };
+    pic.px[i] = 0xFF000000u | b(0) << 16 | b(1) << 8 | b(2);
+  }
+  return pic;
 }
 
 }  // namespace print_test

@@ -1,10 +1,14 @@
 #pragma once
-// Shared pieces of the printing tests: solid bitmaps and offscreen pages.
+// Shared pieces of the printing tests: a poster source with plain cards,
+// solid bitmaps, offscreen pages and a look into printed PDF files through
+// poppler's command-line tools.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "drawing/bitmap.h"
-#include "runtime/object.h"
+#include "printing/report_print_pages.h"
 
 namespace print_test {
 
@@ -15,6 +19,28 @@ inline constexpr uint32_t GREEN = 0xFF00FF00u;
 
 // A 24-bit bitmap of one colour (0xRRGGBB).
 brek::Ref<brek::C_Bitmap> solid(int w, int h, uint32_t rgb);
+
+// Cards with plain rectangles and one bitmap each.
+class Fake_source : public brek::Brek_object, public brek::Poster_source {
+  BREK_CLASS(Fake_source)
+ public:
+  brek::Poster_options options;
+  std::vector<brek::rect> cards;
+  std::vector<brek::Ref<brek::C_Bitmap>> bitmaps;
+  std::vector<int64_t> modes_asked;
+
+  void add(const brek::rect& r, uint32_t rgb) {
+    cards.push_back(r);
+    bitmaps.push_back(solid(8, 8, rgb));
+  }
+  brek::Poster_options poster_options() override { return options; }
+  int64_t poster_card_count() override { return int64_t(cards.size()); }
+  brek::rect poster_card_rect(int64_t i) override { return cards.at(size_t(i)); }
+  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode) override {
+    modes_asked.push_back(mode);
+    return bitmaps.at(size_t(i));
+  }
+};
 
 // An offscreen page drawn on as a printer page; freed with the object.
 class Page {
@@ -31,5 +57,25 @@ class Page {
  private:
   int64_t handle_ = 0;
 };
+
+// Pixels of a rendered PDF page, 0xFFRRGGBB.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> px;
+  uint32_t at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    return px[size_t(y) * size_t(width) + size_t(x)];
+  }
+  bool any(int x0, int y0, int x1, int y1, uint32_t colour) const;
+};
+
+// Whether poppler's tools are installed.
+bool have_poppler();
+// pdfinfo's output for the file (with per-page sizes).
+std::string pdf_info(const std::string& pdf);
+// The value of one pdfinfo field ("Pages", "Title", "Page    1 size").
+std::string pdf_field(const std::string& info, const std::string& name);
+// Page n (from 1) rendered at `dpi` without antialiasing.
+Picture render(const std::string& pdf, int page, int dpi);
 
 }  // namespace print_test

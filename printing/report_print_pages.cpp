@@ -1,0 +1,120 @@
+#include "printing/report_print_pages.h"
+
+#include <vector>
+
+#include "drawing/bitmap.h"
+#include "drawing/canvas.h"
+#include "runtime/strings.h"
+
+namespace brek {
+
+namespace {
+
+// The source behind the weak reference; nullptr when it is gone or is no
+// source. `hold` keeps it alive while it is used.
+Poster_source* source_of(const Weak<Brek_object>& dialog, Ref<Brek_object>& hold) {
+  hold = dialog.lock();
+  if (hold.is_none()) return nullptr;
+  return dynamic_cast<Poster_source*>(hold.get());
+}
+
+std::vector<rect> card_rects(Poster_source& src) {
+  std::vector<rect> cards;
+  int64_t n = src.poster_card_count();
+  for (int64_t i = 0; i < n; ++i) cards.push_back(src.poster_card_rect(i));
+  return cards;
+}
+
+}  // namespace
+
+Ref<C_Report_print_pages> C_Report_print_pages::create() { return make<C_Report_print_pages>(); }
+
+void C_Report_print_pages::destroy_hook() {
+  dialog.reset();
+  C_Report::destroy_hook();
+}
+
+void C_Report_print_pages::read_options() {
+  if (is_none()) return;
+  Ref<Brek_object> hold;
+  Poster_source* src = source_of(dialog, hold);
+  if (!src) return;
+  Poster_geometry g(src->poster_options(), rect{}, POINTS_PER_MM);
+  paper_size = point{g.paper.x * POINTS_PER_MM, g.paper.y * POINTS_PER_MM};
+  margins = g.options.margins;
+  overlap_mm = g.options.overlap_mm;
+  columns = g.columns;
+  rows = g.rows;
+
+  // Pages are kept in portrait terms and turned as they are drawn, so a
+  // landscape sheet is given as the paper stands in the list.
+  point portrait{g.options.paper_mm.x * POINTS_PER_MM, g.options.paper_mm.y * POINTS_PER_MM};
+  pages.clear();
+  current_page = 0;
+  page_number = 0;
+  int64_t n = g.page_count();
+  for (int64_t i = 1; i <= n; ++i) {
+    set_page(page_size::CUSTOM_SIZE, portrait, false, g.options.landscape);
+    if (i < n) new_page();
+  }
+}
+
+void C_Report_print_pages::draw_page(int64_t p) {
+  if (is_none()) return;
+  C_Report::draw_page(p);
+  Ref<Brek_object> hold;
+  Poster_source* src = source_of(dialog, hold);
+  if (!src) return;
+
+  options_ = src->poster_options();
+  union_box_ = Poster_layout::union_box(card_rects(*src));
+  Poster_geometry g(options_, union_box_, POINTS_PER_MM);
+  options_ = g.options;
+  columns = g.columns;
+  rows = g.rows;
+  overlap = g.overlap;
+  if (p < 0 || p >= g.page_count()) return;
+  page_row = g.row_of(p);
+  page_column = g.column_of(p);
+
+  rect sheet = g.sheet();
+  rect printable = g.page_rect(page_column, page_row, sheet);
+  point origin = g.page_origin(page_column, page_row, sheet);
+  canvas->brush_color = COLOR_WHITE;
+  canvas->clear();
+  draw_part(printable, sheet, origin, g.scale);
+}
+
+rect C_Report_print_pages::page_rect(const point& grid, const point& cell, double band, double unit,
+                                     const rect& paper) const {
+  using Brek_runtime::to_int64_checked;
+  return Poster_layout::page_rect(margins, to_int64_checked(grid.x), to_int64_checked(grid.y),
+                                  to_int64_checked(cell.x), to_int64_checked(cell.y), band, unit, paper);
+}
+
+void C_Report_print_pages::draw_part(const rect& printable, const rect& window, const point& origin, double s) {
+  if (is_none()) return;
+  Ref<Brek_object> hold;
+  Poster_source* src = source_of(dialog, hold);
+  if (!src) return;
+  Ref<C_Canvas> c = canvas;
+  bool drawn = false;
+  int64_t n = src->poster_card_count();
+  for (int64_t i = 0; i < n; ++i) {
+    rect card = src->poster_card_rect(i);
+    rect placed{origin.x + (card.x - union_box_.x) * s, origin.y + (card.y - union_box_.y) * s, card.w * s,
+                card.h * s};
+    if (!Poster_geometry::card_on_sheet(placed, window)) continue;
+    src->poster_card_bitmap(i, options_.drawing_mode)->stretch_draw(c, placed);
+    drawn = true;
+  }
+  // The cut lines lie over the cards; a sheet without cards has none.
+  if (!drawn) return;
+  Poster_geometry g(options_, union_box_, POINTS_PER_MM);
+  Color pen = c->pen_color;
+  c->pen_color = Colors::from_bits(0xFF0000FFu);
+  for (const Poster_line& line : g.cut_lines(page_column, page_row, printable, window)) c->draw_line(line.from, line.to);
+  c->pen_color = pen;
+}
+
+}  // namespace brek
