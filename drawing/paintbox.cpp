@@ -322,8 +322,8 @@ void C_Paintbox::on_paint() {
                                    Brek_runtime::int64_div(h * (100 + my), 100), 32);
     created = true;
     needs_paint = 1;
-    const rect b = get_bounds();
-    pending_rect = rect{0, 0, b.w, b.h};
+    // All of the new buffer is to be painted.
+    pending_rect = rect{0, 0, pt(double(back_buffer->width)), pt(double(back_buffer->height))};
     // A new buffer holds nothing to shift: it is painted whole.
     strip_rect = rect{};
   }
