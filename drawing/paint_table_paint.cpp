@@ -128,8 +128,10 @@ void C_Paint_table::paint_line(bool pass, double top, bool header, bool selected
       const pen_style saved_style = c->pen_style;
       c->pen_color = grid_color;
       c->pen_style = pen_style::SOLID_PEN;
+      // The line above the cell: the next line's backgrounds would cover
+      // one below it.
       c->draw_line(point{x + w, top}, point{x + w, top + h});
-      c->draw_line(point{x, top + h}, point{x + w, top + h});
+      c->draw_line(point{x, top}, point{x + w, top});
       c->pen_color = saved;
       c->pen_style = saved_style;
     }
@@ -186,7 +188,8 @@ void C_Paint_table::paint_relief(double right, double top) {
   for (int i = 1; i <= 6; ++i) {
     c->brush_color = b;
     fill(c, rect{right - 3.0 * i, top + px, 3.0, h - 2 * px});
-    b = Colors::from_bits(uint32_t(Colors::average(b, c->pen_color)) | 0xFF000000u);
+    // Each step halfway back to the cell's own colour: the edge fades.
+    b = Colors::from_bits(uint32_t(Colors::average(b, saved)) | 0xFF000000u);
   }
   c->brush_color = saved;
 }
