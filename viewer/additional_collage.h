@@ -100,6 +100,43 @@ class C_Additional_collage : public C_Sorting {
   // ends the tick.
   bool timer_tasks();
 
+  // ---- ordering and arranging the file list ----
+  // Negative when entry i of the viewer's files goes before entry j, 0
+  // when the order does not tell, positive when after.
+  int64_t compare_items(int64_t i, int64_t j);
+  int32_t compare(int64_t i, int64_t j) override;
+  // Exchanges entries i and j of the viewer's files.
+  void swap(int64_t i, int64_t j) override;
+  // Sorts the directory set that begins at start.
+  void sort_files(int64_t start);
+  // Arranges the whole list for the view mode; true when the mode's cells
+  // were set here (thumbnails, captions), false for the collage.
+  bool layout_set();
+  bool order_by_dimensions() const { return sort_by == brek::sort_by::BY_DIM; }
+
+  // ---- thumbnail cells, captions and overlays ----
+  // Draws a picture into a cell: stretched whole when the proportions
+  // nearly agree (and for icons), else its largest central part with the
+  // cell's proportions.
+  void fit_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
+  // After a cell was painted: its captions beside it (thumbnail and text
+  // views) or the index of the last painted cell (collage).
+  void layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell);
+  // While the view scrolls smoothly: loads the next image below the last
+  // painted cell that has no picture yet, one per paint.
+  void read_ahead();
+  // The layout's extent from the cells laid out so far, then a new layout.
+  void refresh_layout();
+  // Whether a point (device pixels of the box) lies in the row of an
+  // image's cell; never in the collage.
+  bool row_hit(const point& p, const Ref<C_Image>& image);
+  // A right-button drag resizes the thumbnails (point in points).
+  void resize_thumbnails(const point& p);
+  // The full-screen caption and the cut rectangle over the window.
+  void paint_overlays(const Ref<C_Canvas>& canvas, double box_w, double box_h);
+  // A line from a to b in dashes alternating white and black.
+  static void draw_dashed_line(const Ref<C_Canvas>& canvas, const point& a, const point& b);
+
   // ---- file names ----
   static bool is_image_file_name(const std::string& name);
   static std::string file_extension(const std::string& name);

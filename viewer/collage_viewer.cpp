@@ -122,38 +122,6 @@ void C_Collage_viewer::on_shown() {
   placement_busy = false;
 }
 
-void C_Collage_viewer::on_timer() {
-  if (is_none()) return;
-  Ref<C_Control> sender = current_control();
-  if (sender == timer_gif) {
-    Ref<C_Gif> gif = current_image()->animation;
-    if (gif->frame_count() <= 1) {
-      // The animation is no longer shown: no more frames to paint.
-      set_gif_timer(false, 0);
-      return;
-    }
-    gif->set_current_frame(gif->current_frame >= gif->frame_count() - 1 ? 0 : gif->current_frame + 1);
-    int64_t d = std::max<int64_t>(20, gif->frame_delay());
-    if (d != timer_gif->interval) timer_gif->set_interval(d);
-    repaint();
-    return;
-  }
-  if (in_timer) return;
-  in_timer = true;
-  struct Leave {
-    C_Collage_viewer* v;
-    ~Leave() { v->in_timer = false; }
-  } leave{this};
-  if (sender == timer_1) stop_timer();
-  if (collage->timer_tasks()) {
-    start_timer();
-    return;
-  }
-  start_timer();
-  // A panned picture follows a pointer that left the window.
-  if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
-}
-
 void C_Collage_viewer::destroy_hook() {
   collage.reset();
   shown_image.reset();
@@ -164,6 +132,8 @@ void C_Collage_viewer::destroy_hook() {
   layout_image.reset();
   painted_image.reset();
   scroll_marks.clear();
+  rescan_job.reset();
+  rescan_thread.reset();
   frame_bitmap_.reset();
   oriented_.reset();
   stretched_.reset();

@@ -20,6 +20,7 @@
 #include "images/image.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
+#include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
 
 namespace brek {
@@ -98,6 +99,10 @@ class C_Collage_viewer : public C_Form {
   bool right_down = false;
   bool wheel_browsed = false;
   bool cells_complete = true;
+  // The worker that lists a directory again when its listing came back
+  // empty: the job, and the same object as its start gave it back.
+  Ref<C_Rescan_dir> rescan_job;
+  Ref<C_Rescan_dir> rescan_thread;
 
   C_Collage_viewer();
 
@@ -126,10 +131,39 @@ class C_Collage_viewer : public C_Form {
   // "TIMER_1", the background work, off and on.
   void stop_timer();
   void start_timer();
-  // Lists one directory of the tree into the file list.
+  // Lists one directory of the tree into the file list
+  // (collage_viewer_scan.cpp).
   void scan_step(bool restart);
-  // Lays the file list out from laid_out_count on.
+  // Picks the directory to list and lists it into list (full paths, the
+  // subdirectories moved into dir_queue).
+  void scan_next_directory(DynAStr& list);
+  // Moves the entry just appended to files behind the other entries of its
+  // directory.
+  void group_new_file();
+  // Whether an empty listing is repeated on a worker thread.
+  static bool uses_scan_thread();
+
+  // ---- collage layout (collage_viewer_layout.cpp) ----
+  // Lays the file list out from laid_out_count on, for about 500 ms.
   void relayout();
+  // Lays out one row from entry start inside area; the first entry after it.
+  int64_t build_collage(const rect& area, int64_t start);
+  bool same_directory(int64_t a, int64_t b);
+  // Consecutive entries from max(0, start) whose directory is dir.
+  int64_t count_in_directory(const std::string& dir, int64_t start);
+  // An image's cell size before scaling: its display size, at least the
+  // smallest cell side.
+  double cell_width(const Ref<C_Image>& image);
+  double cell_height(const Ref<C_Image>& image);
+  // 40 points in device pixels.
+  double min_cell_size();
+  double double_min_cell() { return 2 * min_cell_size(); }
+  // The next layout pass places the entries from n on again.
+  void set_laid_out_count(int64_t n) {
+    if (!is_none()) laid_out_count = n;
+  }
+  // The size at which the layout reads headers: the box, at most 512.
+  void header_target(double& tw, double& th);
 
   // ---- painting ----
   void on_paint() override;
@@ -137,12 +171,21 @@ class C_Collage_viewer : public C_Form {
   // (points): the paint box's back buffer.
   void paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h);
   void paint_image();
-  // The directory views.
+  // The directory views (collage_viewer_directory.cpp).
   void paint_collage();
+  // The top of the band cleared before a row is repainted in a partial
+  // repaint (view coordinates).
+  double row_band_top(int64_t i);
   // Releases the pictures of images that were not drawn lately, in place.
   void release_far_pictures(double box_w_px, double box_h_px);
   // The pointer relative to the paint box, device pixels.
   virtual point pointer_in_box();
+  // The paint box's size in points: the size being painted during a
+  // paint, else the box's own.
+  double view_width() { return paint_canvas_.is_none() ? paint_box_width() : paint_w_; }
+  double view_height() { return paint_canvas_.is_none() ? paint_box_height() : paint_h_; }
+  // The screen cursor relative to the paint box, points.
+  virtual point cursor_in_box();
   // The zoom within its bounds.
   void set_scale(double value) { if (!is_none()) scale = Single_view::clamp_scale(value); }
   // The whole paint box is to be repainted.
@@ -154,8 +197,25 @@ class C_Collage_viewer : public C_Form {
   void on_moved() override;
   void on_shown() override;
   void on_mouse_move() override;
+  // Ticks of "TIMER_1", "TIMER_2" and "TIMER_GIF" (collage_viewer_timer.cpp).
   void on_timer() override;
+  // One step of smooth scrolling over a scroll mark; false when none was made.
+  bool hover_scroll_step();
+  // The scroll mark under the pointer (within 10 points), -1 when none.
+  int64_t mark_at_pointer();
+  // Entry points of pointer input: the hover update after the pointer
+  // rested, and a folded wheel turn.
+  virtual void hover_update();
+  virtual void apply_wheel_scroll(double amount);
   void destroy_hook() override;
+
+ protected:
+  // The paint box: its back buffer's canvas, size (points) and place on
+  // the form.
+  virtual Ref<C_Canvas> paint_box_canvas();
+  virtual double paint_box_width();
+  virtual double paint_box_height();
+  virtual rect paint_box_frame();
 
  private:
   // ---- the window's parts (collage_viewer_window.cpp) ----
@@ -163,6 +223,9 @@ class C_Collage_viewer : public C_Form {
   void create_controls();
   void destroy_controls();
   void set_open_filter(const std::string& filter);
+  // Moves the back buffer's picture by dy pixels and repaints the band it
+  // uncovered, grown by extra pixels.
+  void shift_view(int64_t extra, int64_t dy);
   // "TIMER_GIF" on with an interval (ms), or off.
   void set_gif_timer(bool on, int64_t interval);
   // Shows the window and runs the main loop until the program ends.
@@ -170,13 +233,6 @@ class C_Collage_viewer : public C_Form {
   // The placement under "Collage_viewer" / "Main".
   void restore_placement();
   void store_placement();
-  // The paint box: its back buffer's canvas, size (points) and place on
-  // the form.
-  Ref<C_Canvas> paint_box_canvas();
-  double paint_box_width();
-  double paint_box_height();
-  rect paint_box_frame();
-
   // The bitmap shown for an image: the picture, or the current frame of an
   // animation; then turned, flipped and inverted as the image wants. Kept
   // until something it depends on changes.
@@ -200,6 +256,10 @@ class C_Collage_viewer : public C_Form {
   // The last stretched picture.
   Weak<C_Bitmap> stretched_source_;
   Ref<C_Bitmap> stretched_;
+
+  // The last listing of scan_next_directory: read, or failed while the
+  // directory is still there (its files are then kept).
+  bool listing_failed_ = false;
 };
 
 }  // namespace brek

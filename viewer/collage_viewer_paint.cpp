@@ -61,9 +61,8 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   paint_collage();
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
   if (files.count() == 0 && current_file.empty()) collage->paint_about(canvas, box_w, box_h);
+  collage->paint_overlays(canvas, box_w, box_h);
 }
-
-void C_Collage_viewer::paint_collage() {}
 
 void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
   if (is_none()) return;
@@ -135,6 +134,13 @@ point C_Collage_viewer::pointer_in_box() {
   rect box = paint_box_frame();
   return point{double(C_Canvas::to_device_pixels(c.x - o.x - box.x)),
                double(C_Canvas::to_device_pixels(c.y - o.y - box.y))};
+}
+
+point C_Collage_viewer::cursor_in_box() {
+  point c = cursor_position();
+  point o = client_origin();
+  rect box = paint_box_frame();
+  return point{c.x - o.x - box.x, c.y - o.y - box.y};
 }
 
 void C_Collage_viewer::paint_image() {

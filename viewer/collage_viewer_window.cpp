@@ -43,10 +43,6 @@ double C_Collage_viewer::paint_box_width() { return 0; }
 double C_Collage_viewer::paint_box_height() { return 0; }
 rect C_Collage_viewer::paint_box_frame() { return rect{}; }
 
-void C_Collage_viewer::scan_step(bool restart) {}
-
-void C_Collage_viewer::relayout() {
-  if (is_none() || files.count() <= laid_out_count) return;
-}
+void C_Collage_viewer::shift_view(int64_t extra, int64_t dy) { repaint(); }
 
 }  // namespace brek

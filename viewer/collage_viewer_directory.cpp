@@ -1,0 +1,290 @@
+// Painting the directory views: the visible cells with their pictures,
+// frames, directory headers and labels, the scroll-position indicator and
+// the round scroll marks; pictures of cells coming into view are loaded
+// here.
+#include <algorithm>
+#include <cmath>
+
+#include "baselib/file_path.h"
+#include "baselib/geometry.h"
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "drawing/font.h"
+#include "viewer/captions.h"
+#include "viewer/collage_viewer.h"
+#include "viewer/directory_view.h"
+
+namespace brek {
+
+namespace {
+
+constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
+constexpr Color RED = 0xFF0000FF - 0x100000000LL;
+constexpr Color YELLOW = 0xFF00FFFF - 0x100000000LL;
+
+// Gives back everything the directory paint changes on the canvas.
+struct Canvas_state {
+  Ref<C_Canvas> c;
+  Color pen, brush_col;
+  double pen_width, font_size;
+  brush_style brush_sty;
+  units_measure_graphics units;
+  quality_drawing_lines_shapes quality;
+  explicit Canvas_state(const Ref<C_Canvas>& canvas)
+      : c(canvas),
+        pen(canvas->pen_color),
+        brush_col(canvas->brush_color),
+        pen_width(canvas->pen_width),
+        font_size(canvas->font->size),
+        brush_sty(canvas->brush_style),
+        units(canvas->units),
+        quality(canvas->quality) {}
+  ~Canvas_state() {
+    c->pen_color = pen;
+    c->brush_color = brush_col;
+    c->pen_width = pen_width;
+    c->font->size = font_size;
+    c->brush_style = brush_sty;
+    c->units = units;
+    c->quality = quality;
+  }
+};
+
+void fill(const Ref<C_Canvas>& canvas, const rect& r, Color colour) {
+  const Color pen = canvas->pen_color, brush = canvas->brush_color;
+  const brush_style style = canvas->brush_style;
+  canvas->pen_color = colour;
+  canvas->brush_color = colour;
+  canvas->brush_style = brush_style::SOLID_BRUSH;
+  canvas->draw_rectangle(r);
+  canvas->pen_color = pen;
+  canvas->brush_color = brush;
+  canvas->brush_style = style;
+}
+
+void outline(const Ref<C_Canvas>& canvas, const rect& r, Color colour, double width) {
+  const Color pen = canvas->pen_color;
+  const double w = canvas->pen_width;
+  const brush_style style = canvas->brush_style;
+  canvas->pen_color = colour;
+  canvas->pen_width = width;
+  canvas->brush_style = brush_style::CLEAR_BRUSH;
+  canvas->draw_rectangle(r);
+  canvas->pen_color = pen;
+  canvas->pen_width = w;
+  canvas->brush_style = style;
+}
+
+// Text in white over a black shadow one pixel lower right.
+void shadowed_text(const Ref<C_Canvas>& canvas, const point& p, const std::string& text) {
+  const Color pen = canvas->pen_color;
+  canvas->pen_color = COLOR_BLACK;
+  canvas->draw_text(p, text);
+  canvas->pen_color = COLOR_WHITE;
+  canvas->draw_text(point{p.x - 1, p.y - 1}, text);
+  canvas->pen_color = pen;
+}
+
+// The animation's current frame as a bitmap.
+Ref<C_Bitmap> current_frame(const Ref<C_Gif>& gif) {
+  const Pixels& f = gif->render_current_frame();
+  if (f.empty()) return Ref<C_Bitmap>();
+  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
+  Pixels* p = b->pixels();
+  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
+  *p = f;
+  return b;
+}
+
+double cell_bottom(const rect& r) { return r.y + r.h; }
+
+}  // namespace
+
+double C_Collage_viewer::row_band_top(int64_t i) {
+  const rect cell = files.get(i)->rect;
+  double top = cell.y - scroll_y;
+  for (int64_t j = i - 1; j >= 0; --j) {
+    const rect c = files.get(j)->rect;
+    const double b = cell_bottom(c) - scroll_y;
+    top = j == i - 1 ? b : std::max(top, b);
+    if (c.x < 1.0) break;
+  }
+  return top;
+}
+
+void C_Collage_viewer::paint_collage() {
+  if (is_none() || paint_canvas_.is_none()) return;
+  const Ref<C_Canvas> canvas = paint_canvas_;
+  ++paint_clock;
+  if (paint_clock == 0) ++paint_clock;
+  const double W = paint_w_, H = paint_h_;
+  const double Wp = double(C_Canvas::to_device_pixels(W)), Hp = double(C_Canvas::to_device_pixels(H));
+  const rect view{0, 0, Wp, Hp};
+  const rect clip = canvas->clip_rect;
+  cells_complete = true;
+  const std::string old_caption_dir = caption_dir;
+  caption_dir.clear();
+
+  Canvas_state state(canvas);
+  canvas->units = units_measure_graphics::PIXELS;
+  double tw = 1, th = 1;
+  header_target(tw, th);
+  const double header_x = double(C_Canvas::to_device_pixels(10));
+  const double header_up = double(C_Canvas::to_device_pixels(15));
+  double B = 0;
+  std::string last_header;
+  rect current_cell;
+  bool has_current = false;
+
+  const int64_t n = files.count();
+  for (int64_t i = 0; i < n; ++i) {
+    const Ref<C_Image> e = files.get(i);
+    if (e.is_none() || e->rect.h <= 0) continue;
+    rect cell = e->rect;
+    cell.y -= scroll_y;
+    cell.w = std::max(cell.w, 1.0);
+    if (!C_Geometry::rects_overlap(cell, view)) continue;
+    const std::string dir = File_path::directory_of(e->file_name);
+    if (caption_dir.empty()) caption_dir = dir;
+
+    if (i > 0 && cell.y > B) fill(canvas, rect{0, B, Wp, cell.y - B}, COLOR_BLACK);
+    if (i > 0 && dir != last_header) {
+      last_header = dir;
+      const double size = canvas->font->size;
+      const Color pen = canvas->pen_color;
+      canvas->font->size = 12;
+      canvas->pen_color = LIGHT_GREY;
+      canvas->draw_text(point{header_x, cell.y - header_up},
+                        Directory_view::header_text(dir, root_dir, count_in_directory(dir, i)));
+      canvas->font->size = size;
+      canvas->pen_color = pen;
+    }
+    if (partial_repaint && cell.x <= 1.0) {
+      const double top = row_band_top(i);
+      fill(canvas, rect{0, top, Wp, cell_bottom(cell) - top}, COLOR_BLACK);
+    }
+    const rect shrunk{cell.x + 1, cell.y + 1, cell.w - 2, cell.h - 2};
+    B = std::max(B, cell_bottom(shrunk));
+    if (clip.w > 0 && !C_Geometry::rects_overlap(shrunk, clip)) continue;
+    e->use_stamp = paint_clock;
+
+    // Pictures come when their cells come into view: reduced ones where
+    // the file holds twice the cell, the whole picture otherwise.
+    if (e->rect.w > 0.1 && (!e->reduced.is_none() || e->picture.is_none())) {
+      if (e->width == 0) e->read_header_info(tw, th);
+      if (double(e->width / 2) >= shrunk.w || double(e->height / 2) >= shrunk.h)
+        e->load(shrunk.w, shrunk.h);
+      else if (e->picture.is_none())
+        e->load_native();
+    }
+
+    bool from_reduced = false;
+    {
+      const quality_drawing_lines_shapes q = canvas->quality;
+      canvas->quality = quality_drawing_lines_shapes::MEDIUM;
+      const bool turned = (e->quarter_turns > 0 || e->flip_x || e->flip_y) && !e->picture.is_none();
+      try {
+        if (!turned && !e->reduced.is_none() && double(e->reduced->width + 1) >= shrunk.w &&
+            double(e->reduced->height + 1) >= shrunk.h) {
+          collage->fit_thumbnail(canvas, shrunk, e->reduced);
+          from_reduced = true;
+        } else if (!e->animation.is_none()) {
+          collage->fit_thumbnail(canvas, shrunk, current_frame(e->animation));
+        } else if (!e->picture.is_none()) {
+          collage->fit_thumbnail(canvas, shrunk, e->picture);
+        } else if (e->rect.w > 0.1) {
+          cells_complete = false;
+        }
+      } catch (...) {
+        canvas->quality = q;
+        throw;
+      }
+      canvas->quality = q;
+    }
+
+    if (!timer_2->is_enabled() && e->file_name == current_file) {
+      outline(canvas, shrunk, RED, 2.0);
+      current_cell = shrunk;
+      has_current = true;
+    } else {
+      outline(canvas, shrunk, LIGHT_GREY, 1.0);
+    }
+
+    if (key_info.ctrl) {
+      if (e->width > 0 && e->height > 0) {
+        std::string t = std::to_string(e->width) + " x " + std::to_string(e->height);
+        if (from_reduced)
+          t += " [" + std::to_string(e->reduced->width) + " x " + std::to_string(e->reduced->height) + "]";
+        shadowed_text(canvas, point{shrunk.x, shrunk.y}, t);
+      }
+    } else if (key_info.shift) {
+      shadowed_text(canvas, point{shrunk.x + 2, shrunk.y}, File_path::name_of(e->file_name));
+    }
+
+    e->list_index = i;
+    collage->layout_collage(canvas, e, shrunk);
+  }
+
+  if (caption_dir != old_caption_dir) {
+    if (caption_dir.empty()) caption_dir = scan_dir;
+    collage->update_caption(Viewer_captions::directory(title, caption_dir,
+                                                       Localize_str::text(lng::Collage_viewer::files), n));
+  }
+  if (has_current) outline(canvas, current_cell, RED, 2.0);
+
+  // Where the view lies in the content, while the pointer is near a side.
+  const point p = mouse_position();
+  if ((p.x > W - W / 4 || p.x < W / 4) && layout_bottom - scroll_y >= Hp - 1 && !scroll_pending) {
+    const rect r = Directory_view::indicator(W, H, Hp, scroll_y, layout_bottom);
+    const double left = double(C_Canvas::to_device_pixels(r.x));
+    const double top = double(C_Canvas::to_device_pixels(r.y));
+    const double right = left + double(C_Canvas::to_device_pixels(r.w));
+    const double bottom = top + double(C_Canvas::to_device_pixels(r.h));
+    const Color pen = canvas->pen_color;
+    canvas->pen_color = COLOR_WHITE;
+    canvas->draw_line(point{left, 0}, point{left, top});
+    canvas->draw_line(point{right, bottom}, point{right, Hp});
+    canvas->pen_color = COLOR_BLACK;
+    canvas->draw_line(point{left + 1, 0}, point{left + 1, top});
+    canvas->draw_line(point{right + 1, bottom}, point{right + 1, Hp});
+    canvas->pen_color = COLOR_WHITE;
+    canvas->brush_color = LIGHT_GREY;
+    canvas->brush_style = brush_style::SOLID_BRUSH;
+    canvas->draw_rectangle(rect{left, top, right - left, bottom - top});
+    canvas->pen_color = pen;
+  }
+
+  // The round scroll marks near the pointer.
+  scroll_marks.clear();
+  for (const Directory_view::Mark& m : Directory_view::scroll_marks(W, H, scroll_y))
+    scroll_marks.append(St_scroll_mark__C_Collage_viewer{m.x, m.y, m.step});
+  hovered_mark = -1;
+  marks_shown = 0;
+  const point pb = point{p.x - paint_box_frame().x, p.y - paint_box_frame().y};
+  for (int64_t j = 0; j < scroll_marks.count(); ++j) {
+    if (scroll_pending || files.count() == 0 || Hp >= layout_bottom) break;
+    const St_scroll_mark__C_Collage_viewer m = scroll_marks.get(j);
+    if (m.y < H / 4 && !(pb.y <= H / 4)) continue;
+    if (m.y > H - H / 4 && !(pb.y >= H - H / 4)) continue;
+    ++marks_shown;
+    canvas->units = units_measure_graphics::POINTS;
+    canvas->pen_color = COLOR_WHITE;
+    canvas->pen_width = 2.0;
+    canvas->brush_style = brush_style::SOLID_BRUSH;
+    canvas->brush_color = LIGHT_GREY;
+    if (C_Geometry::point_distance(pb, point{m.x, m.y}) <= 10.0) {
+      canvas->brush_color = YELLOW;
+      hovered_mark = j;
+    }
+    canvas->draw_ellipse(rect{m.x - 10, m.y - 10, 20, 20});
+    canvas->pen_color = COLOR_BLACK;
+    for (const auto& c : Directory_view::chevrons(Directory_view::Mark{m.x, m.y, m.step})) {
+      DynArray<point> pts;
+      for (const point& q : c) pts.append(q);
+      canvas->draw_polyline(pts, false);
+    }
+  }
+  collage->read_ahead();
+}
+
+}  // namespace brek

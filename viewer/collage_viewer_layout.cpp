@@ -1,0 +1,157 @@
+// The collage layout of the file list: rows laid out in slices of about
+// 500 ms, continued on later ticks.
+#include <algorithm>
+#include <new>
+#include <string_view>
+
+#include "runtime/clock.h"
+#include "runtime/exceptions.h"
+#include "viewer/collage_layout.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek {
+
+namespace {
+
+// One slice of layout, ms.
+constexpr int64_t LAYOUT_SLICE_MS = 500;
+// The largest target at which headers are read, pixels.
+constexpr double HEADER_TARGET_MAX = 512;
+
+std::string_view directory_view_of(const std::string& name) {
+  const size_t p = name.rfind('/');
+  return p == std::string::npos ? std::string_view() : std::string_view(name).substr(0, p + 1);
+}
+
+// The file list as the row builder sees it.
+class File_cells final : public Collage_layout::Cells {
+ public:
+  File_cells(C_Collage_viewer& v, double tw, double th) : v_(v), tw_(tw), th_(th) {}
+  int64_t count() const override { return v_.files.count(); }
+  void read_header(int64_t i) override {
+    Ref<C_Image> e = v_.files.get(i);
+    e->read_header_info(tw_, th_);
+    // Its header tells no size: decoded once to learn it.
+    if (e->width == 0 && e->extension() == ".webp" && e->picture.is_none() && !e->load_failed) e->load(0, 0);
+  }
+  double width(int64_t i) override { return v_.cell_width(v_.files.get(i)); }
+  double height(int64_t i) override { return v_.cell_height(v_.files.get(i)); }
+  bool same_directory(int64_t a, int64_t b) override { return v_.same_directory(a, b); }
+  void swap(int64_t a, int64_t b) override { v_.files.swap(a, b); }
+  rect cell(int64_t i) const override { return v_.files.get(i)->rect; }
+  void set_cell(int64_t i, const rect& r) override { v_.files.get(i)->set_load_options(r); }
+
+ private:
+  C_Collage_viewer& v_;
+  double tw_, th_;
+};
+
+}  // namespace
+
+double C_Collage_viewer::min_cell_size() {
+  if (min_cell_px == 0 && !is_none()) min_cell_px = double(C_Canvas::to_device_pixels(40));
+  return min_cell_px != 0 ? min_cell_px : double(C_Canvas::to_device_pixels(40));
+}
+
+double C_Collage_viewer::cell_width(const Ref<C_Image>& image) {
+  const double w = double(image->display_width);
+  // No size known at all: still a cell, the smallest.
+  return w < min_cell_size() ? min_cell_size() : w;
+}
+
+double C_Collage_viewer::cell_height(const Ref<C_Image>& image) {
+  const double h = double(image->display_height);
+  return h < min_cell_size() ? min_cell_size() : h;
+}
+
+bool C_Collage_viewer::same_directory(int64_t a, int64_t b) {
+  return directory_view_of(files.get(a)->file_name) == directory_view_of(files.get(b)->file_name);
+}
+
+int64_t C_Collage_viewer::count_in_directory(const std::string& dir, int64_t start) {
+  int64_t n = 0;
+  for (int64_t i = std::max<int64_t>(0, start); i < files.count(); ++i) {
+    if (directory_view_of(files.get(i)->file_name) != dir) break;
+    ++n;
+  }
+  return n;
+}
+
+void C_Collage_viewer::header_target(double& tw, double& th) {
+  const double w = double(C_Canvas::to_device_pixels(view_width()));
+  const double h = double(C_Canvas::to_device_pixels(view_height()));
+  tw = std::max(1.0, std::min(HEADER_TARGET_MAX, w));
+  th = std::max(1.0, std::min(HEADER_TARGET_MAX, h));
+}
+
+int64_t C_Collage_viewer::build_collage(const rect& area, int64_t start) {
+  if (is_none()) return start;
+  if (start >= files.count() || area.h < 0) return start;
+  laid_out_count = start + 1;
+  double tw = 1, th = 1;
+  header_target(tw, th);
+  File_cells cells(*this, tw, th);
+  Collage_layout::Rules rules;
+  rules.box_w = double(C_Canvas::to_device_pixels(view_width()));
+  rules.thumb_scale = thumb_scale;
+  rules.by_dimensions = collage->order_by_dimensions();
+  rules.min_row_h = double_min_cell();
+  try {
+    const int64_t next = Collage_layout::build_row(cells, area, start, rules);
+    layout_image = files.get(start);
+    return next;
+  } catch (const OutOfMemoryException&) {
+  } catch (const std::bad_alloc&) {
+  }
+  // Out of memory: no progress in this call; the next tick tries again.
+  return start;
+}
+
+void C_Collage_viewer::relayout() {
+  if (is_none() || files.count() <= laid_out_count) return;
+  if (collage->layout_set()) return;
+  // Without a box to fill there is nothing to lay out yet.
+  const double box_w = double(C_Canvas::to_device_pixels(view_width()));
+  if (box_w < 1) return;
+
+  int64_t j = laid_out_count;
+  if (j == 0) layout_image.reset();
+  if (!(j > 0 && files.get(j)->rect.y > files.get(0)->rect.y)) {
+    j = 0;
+    layout_bottom = 0;
+    last_cell = rect{};
+  }
+  double tw = 1, th = 1;
+  header_target(tw, th);
+  File_cells cells(*this, tw, th);
+  const double gap = double(C_Canvas::to_device_pixels(30));
+  const int64_t t0 = Brek_runtime::tick_count_ms();
+  bool any = false;
+  while (j < files.count()) {
+    rect area{0, Collage_layout::row_top(cells, j), box_w, 2147483647.0};
+    if (j > 0 && !same_directory(j - 1, j)) {
+      layout_bottom += gap;
+      area.y += gap;
+    }
+    const int64_t next = build_collage(area, j);
+    const int64_t last = std::min(next - 1, files.count() - 1);
+    for (int64_t i = std::max<int64_t>(0, j); i <= last; ++i)
+      layout_bottom = std::max(layout_bottom, Collage_layout::bottom(files.get(i)->rect));
+    if (!layout_image.is_none()) {
+      last_cell = layout_image->rect;
+      last_cell.h = std::max(layout_bottom, Collage_layout::bottom(layout_image->rect)) - last_cell.y;
+    }
+    any = true;
+    // An entry that could not be placed ends this call instead of being
+    // tried again until the slice runs out.
+    if (next <= j) break;
+    j = next;
+    if (Brek_runtime::tick_count_ms() - t0 > LAYOUT_SLICE_MS) break;
+  }
+  laid_out_count = j;
+  last_cell = files.get(j - 1)->rect;
+  if (any) repaint();
+  start_timer();
+}
+
+}  // namespace brek

@@ -1,0 +1,187 @@
+// Directory scanning: one directory of the tree per step, merged into the
+// file list.
+#include <cerrno>
+#include <unordered_set>
+
+#include "baselib/file_path.h"
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "baselib/string_functions.h"
+#include "baselib/system_functions.h"
+#include "runtime/exceptions.h"
+#include "runtime/runtime_services.h"
+#include "viewer/captions.h"
+#include "viewer/collage_viewer.h"
+#include "viewer/dir_scan.h"
+#include "viewer/file_order.h"
+
+namespace brek {
+
+namespace {
+
+// How long the first caption of a scan that waits for its worker stays
+// before the step returns to the loop, ms.
+constexpr double SCANNING_PAUSE_MS = 150;
+
+}  // namespace
+
+bool C_Collage_viewer::uses_scan_thread() {
+  return Dir_scan::uses_scan_thread(System_functions::platform_description());
+}
+
+void C_Collage_viewer::scan_next_directory(DynAStr& list) {
+  list.clear();
+  listing_failed_ = false;
+  if (is_none()) return;
+  if (scan_dir.empty()) dir_queue.clear();
+  if (last_scan_root != scan_dir) {
+    last_scan_root = scan_dir;
+    if (!known_dirs.contains(scan_dir)) known_dirs.append(scan_dir);
+  }
+  std::string d = scan_dir;
+  if (!dir_queue.empty()) {
+    d = dir_queue.get(0);
+    dir_queue.remove(0);
+    if (!known_dirs.contains(d)) known_dirs.append(d);
+  }
+  if (d.empty()) return;
+  scan_dir = d;
+  File_path::list_directory(d, list);
+  // A directory that is gone lists as empty; one that is there but could
+  // not be read says nothing about its files.
+  const int err = File_path::last_error();
+  listing_failed_ = err != 0 && err != ENOENT && err != ENOTDIR;
+  Dir_scan::prefix_names(d, list);
+  Dir_scan::queue_subdirectories(list, dir_queue, known_dirs);
+  start_timer();
+}
+
+void C_Collage_viewer::scan_step(bool restart) {
+  if (is_none()) return;
+  if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = Dir_scan::next_known(known_dirs, scan_dir);
+  last_listed_dir = scan_dir;
+  if (scan_dir.empty()) return;
+
+  DynAStr list;
+  scan_next_directory(list);
+  const std::string listed_dir = scan_dir;
+  bool listing_failed = listing_failed_;
+
+  if (scanning && list.empty() && uses_scan_thread()) {
+    const bool fresh = restart || rescan_job.is_none() || rescan_thread->dir != scan_dir;
+    if (!fresh) {
+      // The worker's entries are read only once it is done with them.
+      if (!rescan_job->is_finished()) {
+        start_timer();
+        return;
+      }
+      list = rescan_job->entries;
+      listing_failed = list.empty();
+      rescan_job.reset();
+      rescan_thread.reset();
+    } else {
+      Ref<C_Rescan_dir> job = C_Rescan_dir::create(scan_dir);
+      Ref<C_Rescan_dir> started = ref_cast<C_Rescan_dir>(job->start());
+      if (!started.is_none()) {
+        rescan_job = job;
+        rescan_thread = started;
+        if (files.count() == 0) {
+          collage->update_caption(title + " - " + scan_dir + " ... scanning");
+          const int64_t pause = Brek_runtime::add_timer(0, SCANNING_PAUSE_MS);
+          try {
+            process_messages();
+          } catch (const Timer_due_exception& e) {
+            if (e.id() != pause) {
+              Brek_runtime::remove_timer(pause);
+              throw;
+            }
+          } catch (...) {
+            Brek_runtime::remove_timer(pause);
+            throw;
+          }
+          Brek_runtime::remove_timer(pause);
+        }
+        start_timer();
+        return;
+      }
+      // No thread could be started: the listing runs here.
+      rescan_job.reset();
+      rescan_thread.reset();
+    }
+  }
+
+  if (list.empty()) {
+    File_path::list_directory(scan_dir, list);
+    const int err = File_path::last_error();
+    listing_failed = err != 0 && err != ENOENT && err != ENOTDIR;
+    Dir_scan::prefix_names(scan_dir, list);
+  }
+
+  Dir_scan::keep_image_files(list);
+
+  // New files.
+  bool changed = false;
+  std::unordered_set<std::string> known_files;
+  known_files.reserve(size_t(files.count() + list.count()));
+  for (const Ref<C_Image>& f : files) known_files.insert(f->file_name);
+  for (int64_t i = 0; i < list.count(); ++i) {
+    Brek_runtime::loop_tick();
+    const std::string entry = list.get(i);
+    if (!known_files.insert(entry).second) continue;
+    Ref<C_Image> image = C_Image::create();
+    image->file_name = entry;
+    files.append(image);
+    group_new_file();
+    if (current_file.empty()) current_file = entry;
+    changed = true;
+  }
+
+  // Vanished files: those of the listed directory that the listing no
+  // longer holds, also when it holds no image any more.
+  if (!listing_failed) {
+    const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
+    std::unordered_set<std::string> listed;
+    listed.reserve(size_t(list.count()));
+    for (int64_t i = 0; i < list.count(); ++i) listed.insert(list.get(i));
+    for (int64_t i = files.count() - 1; i >= 0; --i) {
+      Brek_runtime::loop_tick();
+      const Ref<C_Image> f = files.get(i);
+      if (File_order::directory_part(f->file_name) != dir || listed.count(f->file_name)) continue;
+      files.remove(i);
+      changed = true;
+      files.get(i)->set_load_options(rect{});
+    }
+  }
+
+  if (current_file.empty()) current_file = files.get(0)->file_name;
+
+  if (!single_mode) {
+    if (caption_dir.empty()) caption_dir = scan_dir;
+    collage->update_caption(Viewer_captions::directory(
+        title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
+  }
+  if (changed) relayout();
+}
+
+void C_Collage_viewer::group_new_file() {
+  if (is_none()) return;
+  const int64_t n = files.count();
+  if (n < 2 || same_directory(n - 2, n - 1)) return;
+  for (int64_t i = n - 3; i >= 0; --i) {
+    if (exiting || escape_pending) return;
+    if (!same_directory(i, n - 1)) continue;
+    // Moved behind its directory's last entry; the entries between keep
+    // their order, so no other directory's set is torn apart.
+    Ref<C_Image> moved = files.get(n - 1);
+    files.remove(n - 1);
+    files.insert(i + 1, moved);
+    if (laid_out_count > i + 1) {
+      laid_out_count = i + 1;
+      last_cell = files.get(i)->rect;
+      layout_bottom = last_cell.y + last_cell.h;
+    }
+    return;
+  }
+}
+
+}  // namespace brek

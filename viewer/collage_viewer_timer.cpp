@@ -1,0 +1,184 @@
+// The background work of the main window, sliced by its timers: the next
+// frame of an animation, one slice of layout or one directory listing every
+// 200 ms, and smooth scrolling while the pointer rests on a scroll mark.
+#include <algorithm>
+#include <cmath>
+
+#include "baselib/geometry.h"
+#include "forms/form_bridge.h"
+#include "images/gif.h"
+#include "runtime/strings.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek {
+
+namespace {
+
+// The pause of a known tree's listing grows by this per laid-out file, ms.
+constexpr double SCAN_PAUSE_MS = 200;
+// The pointer rests this long before the hover update, ms.
+constexpr double HOVER_REST_MS = 200;
+
+double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time::now(), t); }
+
+}  // namespace
+
+void C_Collage_viewer::hover_update() {}
+
+void C_Collage_viewer::apply_wheel_scroll(double amount) {}
+
+int64_t C_Collage_viewer::mark_at_pointer() {
+  const point p = mouse_position();
+  const rect box = paint_box_frame();
+  const point pb{p.x - box.x, p.y - box.y};
+  for (int64_t j = 0; j < scroll_marks.count(); ++j) {
+    const St_scroll_mark__C_Collage_viewer m = scroll_marks.get(j);
+    if (C_Geometry::point_distance(pb, point{m.x, m.y}) <= 10.0) return j;
+  }
+  return -1;
+}
+
+void C_Collage_viewer::on_timer() {
+  if (is_none()) return;
+  Ref<C_Control> sender = current_control();
+  if (sender == timer_gif) {
+    Ref<C_Gif> gif = current_image()->animation;
+    if (gif->frame_count() <= 1) {
+      // The animation is no longer shown: no more frames to paint.
+      set_gif_timer(false, 0);
+      return;
+    }
+    gif->set_current_frame(gif->current_frame >= gif->frame_count() - 1 ? 0 : gif->current_frame + 1);
+    int64_t d = std::max<int64_t>(20, gif->frame_delay());
+    if (d != timer_gif->interval) timer_gif->set_interval(d);
+    repaint();
+    return;
+  }
+  if (std::fabs(wheel_pending) > 1e-9) {
+    const double a = wheel_pending;
+    wheel_pending = 0;
+    apply_wheel_scroll(a);
+  }
+  if (in_timer) return;
+  in_timer = true;
+  struct Leave {
+    C_Collage_viewer* v;
+    ~Leave() { v->in_timer = false; }
+  } leave{this};
+  if (sender == timer_1) stop_timer();
+  if (collage->timer_tasks()) {
+    start_timer();
+    return;
+  }
+  if (sender == timer_2) {
+    if (!hover_scroll_step()) {
+      timer_2->set_enabled(false);
+      start_timer();
+    }
+    return;
+  }
+  if (slideshow && single_mode && ms_since(last_slide_time) >= slide_interval) {
+    // The next image, as the space key shows it.
+    last_slide_time = Date_time::now();
+    slideshow = false;
+    const St_key_info__C_Form saved = key_info;
+    key_info = St_key_info__C_Form{};
+    key_info.key_code = 32;
+    try {
+      on_key_down();
+    } catch (...) {
+      key_info = saved;
+      slideshow = true;
+      throw;
+    }
+    key_info = saved;
+    slideshow = true;
+    start_timer();
+    return;
+  }
+
+  // Entries that lost their cell are laid out again.
+  const int64_t limit = std::min(files.count() - 1, laid_out_count - 1);
+  for (int64_t i = 0; i <= limit; ++i) {
+    const rect r = files.get(i)->rect;
+    if (r.w <= 0 || r.h <= 0) {
+      laid_out_count = i;
+      break;
+    }
+  }
+  if (files.count() > laid_out_count) {
+    relayout();
+  } else {
+    const double e = ms_since(last_scan_time);
+    if (scanning && (e > double(laid_out_count) + SCAN_PAUSE_MS || !dir_queue.empty() ||
+                     files.count() > laid_out_count)) {
+      scan_step(false);
+      if (files.count() > laid_out_count) relayout();
+      last_scan_time = Date_time::now();
+    }
+  }
+
+  if (!single_mode) {
+    const int64_t mark = mark_at_pointer();
+    const rect box = paint_box_frame();
+    const double y = mouse_position().y - box.y;
+    const double box_h = view_height();
+    const double box_h_px = double(C_Canvas::to_device_pixels(box_h));
+    if (mark >= 0 && ((scroll_y > 0 && y < box_h / 4) || (layout_bottom - scroll_y >= box_h_px && y > box_h * 3 / 4))) {
+      scroll_pending = true;
+      if (!timer_2->is_enabled()) {
+        C_Brek_form::time_begin_period(timer_2->interval);
+        hover_step_ms = 28;
+        timer_2->set_enabled(true);
+      }
+    }
+  }
+  start_timer();
+  // A panned picture follows a pointer that left the window.
+  if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
+  if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS)
+    hover_update();
+}
+
+bool C_Collage_viewer::hover_scroll_step() {
+  if (is_none()) return false;
+  const int64_t h = mark_at_pointer();
+  if (h < 0 && scroll_pending) {
+    timer_2->set_enabled(false);
+    scroll_pending = false;
+    C_Brek_form::time_end_period(timer_2->interval);
+    return false;
+  }
+  double v = h < 0 ? 0.0 : double(scroll_marks.get(h).step) * 4.0;
+  const double dt = ms_since(hover_step_time);
+  if (dt <= 500) v = dt * v / 16.0;
+  hover_step_time = Date_time::now();
+  if (v == 0) return false;
+  if (!cells_complete) {
+    // Scrolling waits for the cells in view to get their pictures.
+    hover_step_time = date_time{};
+    if (std::fabs(v) > 1) return false;
+  }
+  const double old = scroll_y;
+  const double box_h_px = double(C_Canvas::to_device_pixels(view_height()));
+  scroll_y = std::max(0.0, std::min(scroll_y + v, layout_bottom - box_h_px));
+  if (scroll_y < 0) scroll_y = 0;
+  if (scroll_y == old) {
+    scroll_pending = true;
+    return false;
+  }
+  const int64_t d = scroll_pending ? hover_step_ms + 20 : std::max<int64_t>(10, hover_step_ms);
+  const bool saved = partial_repaint;
+  partial_repaint = true;
+  try {
+    shift_view(d, Brek_runtime::real_to_int(old - scroll_y));
+  } catch (...) {
+    partial_repaint = saved;
+    throw;
+  }
+  partial_repaint = saved;
+  scroll_pending = true;
+  return true;
+}
+
+}  // namespace brek
