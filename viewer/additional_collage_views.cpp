@@ -32,6 +32,7 @@ struct Canvas_keep {
   bool bold;
   std::string font_name;
   units_measure_graphics units;
+  rect clip;
   explicit Canvas_keep(const Ref<C_Canvas>& canvas)
       : c(canvas),
         pen(canvas->pen_color),
@@ -39,8 +40,10 @@ struct Canvas_keep {
         size(canvas->font->size),
         bold(canvas->font->bold),
         font_name(canvas->font->name),
-        units(canvas->units) {}
+        units(canvas->units),
+        clip(canvas->clip_rect) {}
   ~Canvas_keep() {
+    c->clip_rect = clip;
     c->pen_color = pen;
     c->brush_color = brush;
     c->font->size = size;
@@ -306,7 +309,7 @@ void C_Additional_collage::paint_overlays(const Ref<C_Canvas>& canvas, double bo
   if (full_screen) {
     const point c = v->cursor_in_box();
     if (c.y < box_h / 10 || c.y > box_h - box_h / 10) {
-      canvas->units = units_measure_graphics::POINTS;
+      C_Collage_viewer::set_canvas_units(canvas, units_measure_graphics::POINTS);
       canvas->font->size = 16;
       const double y0 = c.y < box_h / 2 ? box_h - 20 : 2;
       for (int d = 1; d >= -1; --d) {
@@ -316,7 +319,7 @@ void C_Additional_collage::paint_overlays(const Ref<C_Canvas>& canvas, double bo
     }
   }
   if (cutting) {
-    canvas->units = units_measure_graphics::POINTS;
+    C_Collage_viewer::set_canvas_units(canvas, units_measure_graphics::POINTS);
     const rect& r = cut_rect;
     draw_dashed_line(canvas, point{r.x, r.y}, point{r.x + r.w, r.y});
     draw_dashed_line(canvas, point{r.x + r.w, r.y}, point{r.x + r.w, r.y + r.h});

@@ -87,6 +87,8 @@ void C_Collage_viewer::start_up() {
     throw;
   }
   placement_busy = false;
+  // The paint box fills the window as placed.
+  realign_columns();
 }
 
 // ---- window events -------------------------------------------------------------
@@ -120,6 +122,9 @@ void C_Collage_viewer::on_shown() {
     throw;
   }
   placement_busy = false;
+  // The window may have been placed before it showed: the paint box
+  // follows the size it shows with.
+  realign_columns();
 }
 
 void C_Collage_viewer::destroy_hook() {

@@ -15,6 +15,7 @@
 #include "baselib/geometry.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
+#include "drawing/paintbox.h"
 #include "forms/form.h"
 #include "forms/timer.h"
 #include "images/image.h"
@@ -47,6 +48,7 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;    // "TIMER_1": background work
   Ref<C_Timer> timer_2;    // "TIMER_2": smooth scrolling
   Ref<C_Timer> timer_gif;  // "TIMER_GIF": the next frame of an animation
+  Ref<C_Paintbox> pb;      // "PB": everything the window shows
   std::string language;
   Ref<C_Image> shown_image;
   std::string root_dir;
@@ -184,6 +186,8 @@ class C_Collage_viewer : public C_Form {
   // paint, else the box's own.
   double view_width() { return paint_canvas_.is_none() ? paint_box_width() : paint_w_; }
   double view_height() { return paint_canvas_.is_none() ? paint_box_height() : paint_h_; }
+  // Changes a canvas's unit, its clip rectangle converted along.
+  static void set_canvas_units(const Ref<C_Canvas>& canvas, units_measure_graphics units);
   // The screen cursor relative to the paint box, points.
   virtual point cursor_in_box();
   // The zoom within its bounds.

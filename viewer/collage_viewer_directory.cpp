@@ -30,6 +30,7 @@ struct Canvas_state {
   brush_style brush_sty;
   units_measure_graphics units;
   quality_drawing_lines_shapes quality;
+  rect clip;
   explicit Canvas_state(const Ref<C_Canvas>& canvas)
       : c(canvas),
         pen(canvas->pen_color),
@@ -38,8 +39,10 @@ struct Canvas_state {
         font_size(canvas->font->size),
         brush_sty(canvas->brush_style),
         units(canvas->units),
-        quality(canvas->quality) {}
+        quality(canvas->quality),
+        clip(canvas->clip_rect) {}
   ~Canvas_state() {
+    c->clip_rect = clip;
     c->pen_color = pen;
     c->brush_color = brush_col;
     c->pen_width = pen_width;
@@ -120,13 +123,18 @@ void C_Collage_viewer::paint_collage() {
   const double W = paint_w_, H = paint_h_;
   const double Wp = double(C_Canvas::to_device_pixels(W)), Hp = double(C_Canvas::to_device_pixels(H));
   const rect view{0, 0, Wp, Hp};
-  const rect clip = canvas->clip_rect;
+  const rect clip = canvas->units == units_measure_graphics::PIXELS
+                        ? canvas->clip_rect
+                        : rect{C_Canvas::convert_units(canvas->clip_rect.x, canvas->units, units_measure_graphics::PIXELS),
+                               C_Canvas::convert_units(canvas->clip_rect.y, canvas->units, units_measure_graphics::PIXELS),
+                               C_Canvas::convert_units(canvas->clip_rect.w, canvas->units, units_measure_graphics::PIXELS),
+                               C_Canvas::convert_units(canvas->clip_rect.h, canvas->units, units_measure_graphics::PIXELS)};
   cells_complete = true;
   const std::string old_caption_dir = caption_dir;
   caption_dir.clear();
 
   Canvas_state state(canvas);
-  canvas->units = units_measure_graphics::PIXELS;
+  set_canvas_units(canvas, units_measure_graphics::PIXELS);
   double tw = 1, th = 1;
   header_target(tw, th);
   const double header_x = double(C_Canvas::to_device_pixels(10));
@@ -267,7 +275,7 @@ void C_Collage_viewer::paint_collage() {
     if (m.y < H / 4 && !(pb.y <= H / 4)) continue;
     if (m.y > H - H / 4 && !(pb.y >= H - H / 4)) continue;
     ++marks_shown;
-    canvas->units = units_measure_graphics::POINTS;
+    set_canvas_units(canvas, units_measure_graphics::POINTS);
     canvas->pen_color = COLOR_WHITE;
     canvas->pen_width = 2.0;
     canvas->brush_style = brush_style::SOLID_BRUSH;

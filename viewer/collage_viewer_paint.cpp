@@ -39,7 +39,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
     canvas->brush_color = COLOR_BLACK;
     canvas->clear();
   }
-  canvas->units = units_measure_graphics::PIXELS;
+  set_canvas_units(canvas, units_measure_graphics::PIXELS);
   if (escape_pending) return;
 
   if (single_mode && !current_file.empty()) {
@@ -134,6 +134,16 @@ point C_Collage_viewer::pointer_in_box() {
   rect box = paint_box_frame();
   return point{double(C_Canvas::to_device_pixels(c.x - o.x - box.x)),
                double(C_Canvas::to_device_pixels(c.y - o.y - box.y))};
+}
+
+void C_Collage_viewer::set_canvas_units(const Ref<C_Canvas>& canvas, units_measure_graphics units) {
+  const units_measure_graphics from = canvas->units;
+  if (from == units) return;
+  const rect c = canvas->clip_rect;
+  if (c.w != 0 || c.h != 0)
+    canvas->clip_rect = rect{C_Canvas::convert_units(c.x, from, units), C_Canvas::convert_units(c.y, from, units),
+                             C_Canvas::convert_units(c.w, from, units), C_Canvas::convert_units(c.h, from, units)};
+  canvas->units = units;
 }
 
 point C_Collage_viewer::cursor_in_box() {

@@ -13,9 +13,13 @@ void C_Collage_viewer::create_controls() {
   timer_1 = C_Timer::new_timer(self, "TIMER_1", 200);
   timer_2 = C_Timer::new_timer(self, "TIMER_2", 16);
   timer_2->set_enabled(false);
+  // The picture area fills the window; no scroll bars.
+  pb = C_Paintbox::new_paintbox(self, "PB", "");
+  pb->set_stretch(true);
 }
 
 void C_Collage_viewer::destroy_controls() {
+  pb.reset();
   timer_1.reset();
   timer_2.reset();
   timer_gif.reset();
@@ -37,12 +41,17 @@ void C_Collage_viewer::run() {
 
 void C_Collage_viewer::restore_placement() { load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
 void C_Collage_viewer::store_placement() { save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
-void C_Collage_viewer::repaint() {}
-Ref<C_Canvas> C_Collage_viewer::paint_box_canvas() { return Ref<C_Canvas>(); }
-double C_Collage_viewer::paint_box_width() { return 0; }
-double C_Collage_viewer::paint_box_height() { return 0; }
-rect C_Collage_viewer::paint_box_frame() { return rect{}; }
+void C_Collage_viewer::repaint() {
+  if (!is_none()) pb->invalidate_all();
+}
+// The back buffer's canvas while the box paints.
+Ref<C_Canvas> C_Collage_viewer::paint_box_canvas() { return pb->canvas; }
+double C_Collage_viewer::paint_box_width() { return pb->get_width(); }
+double C_Collage_viewer::paint_box_height() { return pb->get_height(); }
+rect C_Collage_viewer::paint_box_frame() { return pb->get_bounds(); }
 
-void C_Collage_viewer::shift_view(int64_t extra, int64_t dy) { repaint(); }
+void C_Collage_viewer::shift_view(int64_t extra, int64_t dy) {
+  if (!is_none()) pb->scroll_back_buffer(extra, 0, dy, 0);
+}
 
 }  // namespace brek
