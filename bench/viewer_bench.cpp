@@ -21,10 +21,13 @@
 #include "drawing/bitmap.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
+#include "forms/screen.h"
 #include "images/drawing_hooks.h"
 #include "images/jpeg_codec.h"
 #include "platform/application.h"
 #include "platform/bench_reference.h"
+#include "platform/paint_panel.h"
+#include "platform/window.h"
 #include "viewer/collage_viewer.h"
 
 namespace {
@@ -69,15 +72,29 @@ struct Bench_viewer : brek::C_Collage_viewer {
   brek::point pointer_in_box() override { return brek::point{-1, -1}; }
 };
 
-brek::Ref<brek::C_Bitmap> g_back_buffer;
+// Paint panels whose drawing surface is the box's size, held in memory:
+// the viewer paints into its paint box's own back buffer.
+class Box_panels : public brek_platform::Native_paint_panels {
+ public:
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, BOX_W, BOX_H}; }
+
+ private:
+  brek_platform::Native_handle next_ = 9000000;
+};
+Box_panels g_panels;
 
 void open_and_paint() {
+  brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
   brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
-  v->load_language();
+  v->screen = screen;
+  v->create();
   v->open_file(g_file);
-  double w = brek::C_Canvas::from_device_pixels(BOX_W), h = brek::C_Canvas::from_device_pixels(BOX_H);
-  v->paint_into(g_back_buffer->canvas(), w, h);
-  benchmark::DoNotOptimize(g_back_buffer->pixels()->words());
+  v->pb->invalidate_all();
+  v->pb->paint_surface();
+  benchmark::DoNotOptimize(v->pb->back_buffer->pixels()->words());
+  brek::dispose_now(v);
+  brek::dispose_now(screen);
 }
 
 void BM_viewer_open_to_first_paint(benchmark::State& state) {
@@ -178,14 +195,15 @@ int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
   brek::Drawing_hooks::install();
   make_photo();
-  g_back_buffer = brek::C_Bitmap::create(BOX_W, BOX_H, 0);
+  brek_platform::set_native_forms(brek_platform::window_layer());
+  brek_platform::set_native_paint_panels(&g_panels);
   report_peak_memory();
   benchmark::Initialize(&argc, argv);
   Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.print_ratio();
   benchmark::Shutdown();
-  g_back_buffer.reset();
+  brek_platform::set_native_paint_panels(nullptr);
   std::filesystem::remove_all(g_dir);
   brek_platform::shutdown_application();
   return 0;

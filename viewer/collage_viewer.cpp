@@ -87,8 +87,6 @@ void C_Collage_viewer::start_up() {
     throw;
   }
   placement_busy = false;
-  // The paint box fills the window as placed.
-  realign_columns();
 }
 
 // ---- window events -------------------------------------------------------------
@@ -122,6 +120,11 @@ void C_Collage_viewer::on_shown() {
     throw;
   }
   placement_busy = false;
+}
+
+void C_Collage_viewer::show() {
+  if (is_none()) return;
+  C_Form::show();
   // The window may have been placed before it showed: the paint box
   // follows the size it shows with.
   realign_columns();

@@ -200,6 +200,7 @@ class C_Collage_viewer : public C_Form {
   void on_resize();
   void on_moved() override;
   void on_shown() override;
+  void show() override;
   void on_mouse_move() override;
   // Ticks of "TIMER_1", "TIMER_2" and "TIMER_GIF" (collage_viewer_timer.cpp).
   void on_timer() override;

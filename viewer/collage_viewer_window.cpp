@@ -46,8 +46,9 @@ void C_Collage_viewer::repaint() {
 }
 // The back buffer's canvas while the box paints.
 Ref<C_Canvas> C_Collage_viewer::paint_box_canvas() { return pb->canvas; }
-double C_Collage_viewer::paint_box_width() { return pb->get_width(); }
-double C_Collage_viewer::paint_box_height() { return pb->get_height(); }
+// The drawing surface (the back buffer's size while painting).
+double C_Collage_viewer::paint_box_width() { return pb->in_paint ? pb->get_width() : pb->get_client_width(); }
+double C_Collage_viewer::paint_box_height() { return pb->in_paint ? pb->get_height() : pb->get_client_height(); }
 rect C_Collage_viewer::paint_box_frame() { return pb->get_bounds(); }
 
 void C_Collage_viewer::shift_view(int64_t extra, int64_t dy) {

@@ -10,10 +10,12 @@ namespace {
 // The negative of a quadrant colour.
 constexpr uint32_t CYAN = 0xFF00FFFFu, MAGENTA = 0xFFFF00FFu, YELLOW = 0xFFFFFF00u;
 
+// The picture painted into the window's own paint box, 800 x 600 pixels.
 struct Opened {
   brek_test::Temp_dir dir;
-  Ref<Test_viewer> v = new_viewer();
-  Buffer b{800, 600};
+  Boxed box{800, 600};
+  Ref<Test_viewer> v = box.v;
+  Boxed& b = box;
   Ref<C_Image> image;
   explicit Opened(int w = 400, int h = 300) {
     std::string path = dir.file("q.bmp");
@@ -25,7 +27,7 @@ struct Opened {
     v->scale = scale;
     v->pointer = pointer;
     v->key_info.ctrl = ctrl;
-    paint(v, b);
+    box.paint();
   }
 };
 
@@ -127,26 +129,33 @@ TEST(ViewerPaint, TurnedAndInvertedPictures) {
 
 TEST(ViewerPaint, EmptyAndUnloadablePicturesLeaveTheBackgroundBlack) {
   brek_test::Temp_dir dir;
-  Ref<Test_viewer> v = new_viewer();
+  Boxed b(200, 100);
+  Ref<Test_viewer> v = b.v;
   std::string bad = dir.file("broken.jpg");
   brek_test::write_file(bad, "not a picture");
   v->open_file(bad);
   EXPECT_TRUE(v->single_mode);
-  Buffer b(200, 100);
-  b.bitmap->canvas()->brush_color = COLOR_WHITE;
-  b.bitmap->canvas()->clear();
-  paint(v, b);
+  // Whatever the buffer held is cleared: the box's canvas clears its own
+  // back buffer.
+  b.paint();
+  Ref<C_Canvas> c = v->pb->back_buffer->canvas();
+  c->brush_color = COLOR_WHITE;
+  c->clear();
+  ASSERT_EQ(b.at(100, 50), WHITE);
+  b.paint();
   for (int y : {0, 50, 99})
     for (int x : {0, 100, 199}) EXPECT_EQ(b.at(x, y), BLACK);
   // A box of no size paints nothing and fails nothing.
+  b.resize(0, 0);
+  b.paint();
   Buffer none(1, 1);
   v->paint_into(none.bitmap->canvas(), 0, 0);
 }
 
 TEST(ViewerPaint, AnEmptyWindowShowsTheTitleBlock) {
-  Ref<Test_viewer> v = new_viewer();
-  Buffer b(800, 600);
-  paint(v, b);
+  Boxed b(800, 600);
+  Ref<Test_viewer> v = b.v;
+  b.paint();
   int white = 0, top_white = 0;
   for (int y = 0; y < 600; y += 2)
     for (int x = 0; x < 800; x += 2)

@@ -6,6 +6,7 @@
 
 #include "drawing/bitmap.h"
 #include "drawing/pixels.h"
+#include "tests/drawing/paint_test_support.h"
 #include "viewer/collage_viewer.h"
 
 namespace viewer_test {
@@ -46,5 +47,31 @@ struct Buffer {
 
 // Paints the viewer into the buffer.
 void paint(const Ref<Test_viewer>& v, Buffer& b);
+
+// A viewer built as the program builds it (window, timers, paint box) on
+// the real window layer, its paint box's drawing surface w x h pixels held
+// in memory, so that its paints run when the test asks and land in the
+// box's own back buffer.
+class Boxed {
+ public:
+  Boxed(int w, int h);
+  ~Boxed();
+  Boxed(const Boxed&) = delete;
+  Boxed& operator=(const Boxed&) = delete;
+  // A paint of the whole box, as the platform asks for one.
+  void paint();
+  // A pixel of the back buffer (opaque).
+  uint32_t at(int x, int y) const;
+  // Another surface size; the window's resize follows.
+  void resize(int w, int h);
+
+  paint_test::Fake_panels panels;
+  Ref<C_Screen> screen;
+  Ref<Test_viewer> v;
+
+ private:
+  brek_platform::Native_forms* previous_forms_ = nullptr;
+  brek_platform::Native_paint_panels* previous_panels_ = nullptr;
+};
 
 }  // namespace viewer_test

@@ -1,0 +1,152 @@
+// The viewer's window on a real X server, read back from the screen: one
+// picture fitted into the window, and the title block of an empty window.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "forms/event_routing.h"
+#include "forms/form_bridge.h"
+#include "forms/screen.h"
+#include "images/image_file_io.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+
+using namespace viewer_test;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+// The viewer as the program starts it, on the real window layer.
+struct On_screen {
+  brek_platform::Native_forms* previous = nullptr;
+  Ref<C_Screen> screen;
+  Ref<Test_viewer> v;
+  On_screen() {
+    previous = brek_platform::set_native_forms(brek_platform::window_layer());
+    Event_routing::reset_state();
+    screen = make<C_Screen>();
+    v = make<Test_viewer>();
+    v->screen = screen;
+    v->create();
+    v->set_bounds({30, 30, 420, 320});
+  }
+  ~On_screen() {
+    dispose_now(v);
+    dispose_now(screen);
+    te::settle();
+    Event_routing::reset_state();
+    brek_platform::set_native_forms(previous);
+  }
+  // The window shown and painted; its picture as the screen shows it, with
+  // the paint box's top-left corner as the origin.
+  bool shoot(brek_platform::Decoded_image& shot, int64_t& ox, int64_t& oy) {
+    v->show();
+    if (!te::wait_exposed(v->native)) return false;
+    v->repaint();
+    te::settle();
+    if (!brek_platform::grab_window(v->native, shot)) return false;
+    const rect outer = v->get_bounds();
+    const point client = v->client_origin();
+    const rect box = v->pb->get_bounds();
+    ox = C_Brek_form::points_to_pixels(client.x - outer.x + box.x);
+    oy = C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
+    if (const char* dir = std::getenv("COLLAGE_SCREENSHOT_DIR")) save(shot, std::string(dir) + "/viewer.ppm");
+    return true;
+  }
+  static void save(const brek_platform::Decoded_image& s, const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fprintf(f, "P6\n%d %d\n255\n", s.width, s.height);
+    for (uint32_t p : s.pixels) {
+      unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                              static_cast<unsigned char>(p)};
+      std::fwrite(rgb, 1, 3, f);
+    }
+    std::fclose(f);
+  }
+};
+
+// Quadrants red, green / blue, white, written as a BMP file.
+bool write_quadrants(int w, int h, const std::string& path) {
+  Pixels p(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool right = x >= w / 2, bottom = y >= h / 2;
+      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
+    }
+  return Image_file_io::save_bmp(p, path, false);
+}
+
+uint32_t rgb_at(const brek_platform::Decoded_image& s, int64_t x, int64_t y) {
+  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return 0x123456;
+  return s.pixels[size_t(y) * size_t(s.width) + size_t(x)] & 0xFFFFFF;
+}
+
+}  // namespace
+
+TEST(ViewerOnXServer, OnePictureFillsTheWindowFitted) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("wide.bmp");
+  // 1200 x 600: far larger than the window, so it is shrunk to its width.
+  ASSERT_TRUE(write_quadrants(1200, 600, path));
+  On_screen s;
+  s.v->open_file(path);
+  ASSERT_TRUE(s.v->single_mode);
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+
+  const int64_t w = C_Brek_form::points_to_pixels(s.v->pb->get_width());
+  const int64_t h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
+  ASSERT_GT(w, 100);
+  ASSERT_GT(h, 100);
+  // The box fills the window but for its margins.
+  EXPECT_GE(s.v->pb->get_width(), s.v->get_client_width() - 6);
+  EXPECT_DOUBLE_EQ(s.v->pb->get_height(), s.v->get_client_height());
+  // Fitted to the width, centred: black bands above and below, the four
+  // quadrants in between.
+  const int64_t ph = h < w / 2 ? h : w / 2;
+  const int64_t top = (h - ph) / 2;
+  EXPECT_EQ(rgb_at(shot, ox + w / 4, oy + top + ph / 4), 0xFF0000u);
+  EXPECT_EQ(rgb_at(shot, ox + 3 * w / 4, oy + top + ph / 4), 0x00FF00u);
+  EXPECT_EQ(rgb_at(shot, ox + w / 4, oy + top + 3 * ph / 4), 0x0000FFu);
+  EXPECT_EQ(rgb_at(shot, ox + 3 * w / 4, oy + top + 3 * ph / 4), 0xFFFFFFu);
+  if (top > 4) {
+    EXPECT_EQ(rgb_at(shot, ox + w / 2, oy + top / 2), 0x000000u);
+    EXPECT_EQ(rgb_at(shot, ox + w / 2, oy + h - top / 2), 0x000000u);
+  }
+}
+
+TEST(ViewerOnXServer, AnEmptyWindowShowsItsTitleBlockInTheMiddle) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  On_screen s;
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  const int64_t w = C_Brek_form::points_to_pixels(s.v->pb->get_width());
+  const int64_t h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
+  int light_middle = 0, light_edges = 0, black = 0;
+  for (int64_t y = 0; y < h; ++y)
+    for (int64_t x = 0; x < w; ++x) {
+      const uint32_t p = rgb_at(shot, ox + x, oy + y);
+      const bool light = (p & 0xFF) > 0x80 && ((p >> 8) & 0xFF) > 0x80 && ((p >> 16) & 0xFF) > 0x80;
+      if (p == 0) ++black;
+      if (!light) continue;
+      if (y > h / 4 && y < 3 * h / 4)
+        ++light_middle;
+      else
+        ++light_edges;
+    }
+  // Text in the middle band, nothing at the top and bottom, black around.
+  EXPECT_GT(light_middle, 50);
+  EXPECT_EQ(light_edges, 0);
+  EXPECT_GT(black, w * h / 2);
+}
