@@ -36,6 +36,16 @@ bool Page::any(int x0, int y0, int x1, int y1, uint32_t colour) const {
   return false;
 }
 
+bool Picture::near(int x, int y, uint32_t colour) const {
+  uint32_t c = at(x, y);
+  if (c == 0) return false;
+  for (int shift = 0; shift < 24; shift += 8) {
+    int a = int(c >> shift & 0xFF), b = int(colour >> shift & 0xFF);
+    if (a - b > 6 || b - a > 6) return false;
+  }
+  return true;
+}
+
 bool Picture::any(int x0, int y0, int x1, int y1, uint32_t colour) const {
   for (int y = y0; y <= y1; ++y)
     for (int x = x0; x <= x1; ++x)

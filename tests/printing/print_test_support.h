@@ -66,6 +66,9 @@ struct Picture {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0;
     return px[size_t(y) * size_t(width) + size_t(x)];
   }
+  // The pixel is the colour within a few steps per channel (pictures may
+  // be stored compressed).
+  bool near(int x, int y, uint32_t colour) const;
   bool any(int x0, int y0, int x1, int y1, uint32_t colour) const;
 };
 

@@ -1,0 +1,353 @@
+// Printers over QPrinter and QPrinterInfo. A printer object keeps its own
+// QPainter, registered as a drawing device under the object's handle, so
+// canvases made on the handle draw on the current page while a document
+// is open. The PDF entry writes through QPrinter's PDF output into a
+// temporary file beside the target, which takes the target's place only
+// once the document was finished.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+
+#include "platform/printer.h"
+#include "platform/qt/paint_devices.h"
+
+namespace brek_platform {
+
+namespace {
+
+// Resolution of PDF pages: fine enough for pictures and hairlines, small
+// enough for pictures shrunk onto a page.
+constexpr int PDF_DPI = 300;
+
+struct Printer_object {
+  int64_t handle = 0;
+  bool pdf = false;
+  std::string name;  // the printer when not the PDF entry
+  std::string output_file;  // asked for; empty: a new file in the documents folder
+  std::string written_file;
+  std::string error;
+  QSizeF next_page;  // points
+  QSizeF applied_page;
+  // PDF: where the pages go while the document is open, and where they belong.
+  QString temp_path;
+  QString target_path;
+  bool replace_target = false;
+  std::unique_ptr<QPrinter> printer;
+  QPainter painter;  // after the printer: ends before it goes
+};
+
+std::map<int64_t, std::unique_ptr<Printer_object>>& printers() {
+  static auto* p = new std::map<int64_t, std::unique_ptr<Printer_object>>();
+  return *p;
+}
+
+Printer_object* find(int64_t h) {
+  auto it = printers().find(h);
+  return it == printers().end() ? nullptr : it->second.get();
+}
+
+std::string to_std(const QString& s) { return s.toUtf8().toStdString(); }
+QString to_q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+void choose_default(Printer_object& o) {
+  QString def = QPrinterInfo::defaultPrinterName();
+  o.pdf = def.isEmpty();
+  o.name = o.pdf ? std::string() : to_std(def);
+}
+
+// The paper of a page: a portrait size with an orientation, no margins,
+// coordinates from the paper's corner.
+QPageLayout layout_for(QSizeF points) {
+  if (!(points.width() > 0) || !(points.height() > 0) || !qIsFinite(points.width()) || !qIsFinite(points.height()))
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(), QPageLayout::Point);
+  bool wide = points.width() > points.height();
+  QSizeF portrait = wide ? points.transposed() : points;
+  QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch);
+  QPageLayout layout(size, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(), QPageLayout::Point);
+  layout.setMode(QPageLayout::FullPageMode);
+  return layout;
+}
+
+void apply_page(Printer_object& o) {
+  o.printer->setPageLayout(layout_for(o.next_page));
+  o.applied_page = o.next_page;
+}
+
+QString safe_file_name(const std::string& title) {
+  QString name = to_q(title).trimmed();
+  name.replace(QLatin1Char('/'), QLatin1Char('-'));
+  name.remove(QChar(0));
+  if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) name.prepend(QStringLiteral("Document"));
+  return name;
+}
+
+QString documents_folder() {
+  QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!docs.isEmpty() && QFileInfo(docs).isDir()) return docs;
+  return QDir::homePath();
+}
+
+// The target and a temporary file beside it for the pages.
+bool open_pdf_file(Printer_object& o, const std::string& title) {
+  o.replace_target = !o.output_file.empty();
+  QString target = o.replace_target ? QFileInfo(to_q(o.output_file)).absoluteFilePath()
+                                    : QDir(documents_folder()).filePath(safe_file_name(title) + ".pdf");
+  QFileInfo info(target);
+  // A link stays a link: its target is what gets replaced.
+  if (o.replace_target && info.isSymLink()) {
+    target = info.symLinkTarget();
+    info = QFileInfo(target);
+  }
+  if (info.isDir()) {
+    o.error = to_std(target) + ": is a folder";
+    return false;
+  }
+  QTemporaryFile temp(info.absoluteDir().filePath("." + info.fileName() + ".XXXXXX"));
+  temp.setAutoRemove(false);
+  if (!temp.open()) {
+    o.error = to_std(target) + ": the PDF file cannot be written";
+    return false;
+  }
+  o.temp_path = temp.fileName();
+  o.target_path = target;
+  temp.close();
+  return true;
+}
+
+void drop_temp(Printer_object& o) {
+  if (!o.temp_path.isEmpty()) QFile::remove(o.temp_path);
+  o.temp_path.clear();
+}
+
+bool sync_path(const QString& path, bool directory) {
+  int fd = ::open(QFile::encodeName(path).constData(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// "name.pdf", then "name (2).pdf", "name (3).pdf" ...
+QString numbered(const QString& target, int n) {
+  if (n < 2) return target;
+  QFileInfo info(target);
+  QString base = info.completeBaseName(), suffix = info.suffix();
+  QString name = base + QStringLiteral(" (%1)").arg(n) + (suffix.isEmpty() ? QString() : "." + suffix);
+  return info.absoluteDir().filePath(name);
+}
+
+// Puts the finished temporary file in place of the target: over it when
+// the target was asked for, else under the first free numbered name.
+bool place_pdf(Printer_object& o) {
+  QByteArray temp = QFile::encodeName(o.temp_path);
+  QFileInfo written(o.temp_path);
+  if (!written.exists() || written.size() == 0 || !sync_path(o.temp_path, false)) return false;
+  mode_t mode;
+  struct stat st;
+  QByteArray target = QFile::encodeName(o.target_path);
+  if (o.replace_target && ::stat(target.constData(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::chmod(temp.constData(), mode);
+  QString placed;
+  if (o.replace_target) {
+    if (::rename(temp.constData(), target.constData()) != 0) return false;
+    placed = o.target_path;
+  } else {
+    for (int n = 1; n < 10000 && placed.isEmpty(); ++n) {
+      QString name = numbered(o.target_path, n);
+      QByteArray to = QFile::encodeName(name);
+      if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        placed = name;
+      } else if (errno == EINVAL || errno == ENOSYS) {
+        // A file system without the flag: a hard link never replaces either.
+        if (::link(temp.constData(), to.constData()) == 0) {
+          ::unlink(temp.constData());
+          placed = name;
+        } else if (errno != EEXIST) {
+          return false;
+        }
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
+    if (placed.isEmpty()) return false;
+  }
+  o.temp_path.clear();
+  sync_path(QFileInfo(placed).absolutePath(), true);
+  o.written_file = to_std(placed);
+  return true;
+}
+
+void end_unfinished(Printer_object& o) {
+  if (!o.printer) return;
+  if (!o.pdf) o.printer->abort();
+  if (o.painter.isActive()) o.painter.end();
+  drop_temp(o);
+  o.printer.reset();
+}
+
+}  // namespace
+
+std::vector<std::string> printer_names() {
+  std::vector<std::string> names;
+  for (const QString& n : QPrinterInfo::availablePrinterNames()) names.push_back(to_std(n));
+  names.push_back(PRINT_TO_PDF);
+  return names;
+}
+
+int64_t printer_create() {
+  auto o = std::make_unique<Printer_object>();
+  choose_default(*o);
+  o->handle = qt::register_device(&o->painter, PDF_DPI, PDF_DPI);
+  int64_t h = o->handle;
+  printers()[h] = std::move(o);
+  return h;
+}
+
+void printer_free(int64_t printer) {
+  Printer_object* o = find(printer);
+  if (!o) return;
+  end_unfinished(*o);
+  qt::unregister_device(printer);
+  printers().erase(printer);
+}
+
+bool printer_select(int64_t printer, int64_t index) {
+  Printer_object* o = find(printer);
+  if (!o) return false;
+  if (index < 0) {
+    choose_default(*o);
+    return true;
+  }
+  std::vector<std::string> names = printer_names();
+  if (uint64_t(index) >= names.size()) return false;
+  o->pdf = uint64_t(index) == names.size() - 1;
+  o->name = o->pdf ? std::string() : names[size_t(index)];
+  return true;
+}
+
+std::string printer_name(int64_t printer) {
+  Printer_object* o = find(printer);
+  if (!o) return {};
+  return o->pdf ? std::string(PRINT_TO_PDF) : o->name;
+}
+
+void printer_set_output_file(int64_t printer, const std::string& path) {
+  if (Printer_object* o = find(printer)) o->output_file = path;
+}
+
+std::string printer_written_file(int64_t printer) {
+  Printer_object* o = find(printer);
+  return o ? o->written_file : std::string();
+}
+
+void printer_set_page_size(int64_t printer, double width, double height) {
+  if (Printer_object* o = find(printer)) o->next_page = QSizeF(width, height);
+}
+
+bool printer_makes_copies(int64_t printer) {
+  Printer_object* o = find(printer);
+  if (!o || o->pdf) return false;
+  QPrinter probe;
+  probe.setPrinterName(to_q(o->name));
+  return probe.outputFormat() == QPrinter::NativeFormat && probe.supportsMultipleCopies();
+}
+
+bool printer_begin(int64_t printer, const std::string& title, int copies) {
+  Printer_object* o = find(printer);
+  if (!o) return false;
+  end_unfinished(*o);
+  o->error.clear();
+  o->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPrinter& p = *o->printer;
+  if (o->pdf) {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setResolution(PDF_DPI);
+    if (!open_pdf_file(*o, title)) {
+      o->printer.reset();
+      return false;
+    }
+    p.setOutputFileName(o->temp_path);
+  } else {
+    // QPrinter takes an unknown name for a PDF file: refuse it instead.
+    if (QPrinterInfo::printerInfo(to_q(o->name)).isNull()) {
+      o->error = o->name + ": the printer is not installed";
+      o->printer.reset();
+      return false;
+    }
+    p.setPrinterName(to_q(o->name));
+  }
+  p.setDocName(to_q(title));
+  p.setFullPage(true);
+  p.setCopyCount(copies < 1 ? 1 : copies);
+  apply_page(*o);
+  if (!o->painter.begin(&p)) {
+    o->error = o->pdf ? to_std(o->target_path) + ": the PDF file cannot be written"
+                      : o->name + ": the printer cannot start the document";
+    drop_temp(*o);
+    o->printer.reset();
+    return false;
+  }
+  if (qt::Paint_device* d = qt::find_device(printer)) {
+    d->dpi_x = p.logicalDpiX();
+    d->dpi_y = p.logicalDpiY();
+  }
+  return true;
+}
+
+bool printer_new_page(int64_t printer) {
+  Printer_object* o = find(printer);
+  if (!o || !o->printer || !o->painter.isActive()) return false;
+  if (o->next_page != o->applied_page) apply_page(*o);
+  return o->printer->newPage();
+}
+
+bool printer_end(int64_t printer) {
+  Printer_object* o = find(printer);
+  if (!o || !o->printer) return false;
+  bool ok = o->painter.isActive() && o->painter.end();
+  ok = ok && o->printer->printerState() != QPrinter::Error;
+  if (o->pdf) {
+    if (ok && !place_pdf(*o)) {
+      ok = false;
+    }
+    if (!ok) o->error = to_std(o->target_path) + ": the PDF file cannot be written";
+    drop_temp(*o);
+  } else if (!ok) {
+    o->error = o->name + ": the printer did not take the document";
+  }
+  o->printer.reset();
+  return ok;
+}
+
+void printer_abort(int64_t printer) {
+  if (Printer_object* o = find(printer)) end_unfinished(*o);
+}
+
+std::string printer_error(int64_t printer) {
+  Printer_object* o = find(printer);
+  return o ? o->error : std::string();
+}
+
+}  // namespace brek_platform
