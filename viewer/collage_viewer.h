@@ -144,6 +144,9 @@ class C_Collage_viewer : public C_Form {
   void group_new_file();
   // Whether an empty listing is repeated on a worker thread.
   static bool uses_scan_thread();
+  // Removes the files of a listed directory that its listing (image files,
+  // full paths) no longer holds; true when any went.
+  bool drop_vanished(const std::string& listed_dir, const DynAStr& list);
 
   // ---- collage layout (collage_viewer_layout.cpp) ----
   // Lays the file list out from laid_out_count on, for about 500 ms.

@@ -80,6 +80,9 @@ void C_Collage_viewer::scan_step(bool restart) {
       rescan_job.reset();
       rescan_thread.reset();
     } else {
+      // A directory read without error that holds no image any more loses
+      // its files now, whatever the worker finds later.
+      if (!listing_failed && drop_vanished(listed_dir, DynAStr{})) relayout();
       Ref<C_Rescan_dir> job = C_Rescan_dir::create(scan_dir);
       Ref<C_Rescan_dir> started = ref_cast<C_Rescan_dir>(job->start());
       if (!started.is_none()) {
@@ -136,22 +139,7 @@ void C_Collage_viewer::scan_step(bool restart) {
     changed = true;
   }
 
-  // Vanished files: those of the listed directory that the listing no
-  // longer holds, also when it holds no image any more.
-  if (!listing_failed) {
-    const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
-    std::unordered_set<std::string> listed;
-    listed.reserve(size_t(list.count()));
-    for (int64_t i = 0; i < list.count(); ++i) listed.insert(list.get(i));
-    for (int64_t i = files.count() - 1; i >= 0; --i) {
-      Brek_runtime::loop_tick();
-      const Ref<C_Image> f = files.get(i);
-      if (File_order::directory_part(f->file_name) != dir || listed.count(f->file_name)) continue;
-      files.remove(i);
-      changed = true;
-      files.get(i)->set_load_options(rect{});
-    }
-  }
+  if (!listing_failed && drop_vanished(listed_dir, list)) changed = true;
 
   if (current_file.empty()) current_file = files.get(0)->file_name;
 
@@ -161,6 +149,23 @@ void C_Collage_viewer::scan_step(bool restart) {
         title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
   }
   if (changed) relayout();
+}
+
+bool C_Collage_viewer::drop_vanished(const std::string& listed_dir, const DynAStr& list) {
+  const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
+  std::unordered_set<std::string> listed;
+  listed.reserve(size_t(list.count()));
+  for (int64_t i = 0; i < list.count(); ++i) listed.insert(list.get(i));
+  bool changed = false;
+  for (int64_t i = files.count() - 1; i >= 0; --i) {
+    Brek_runtime::loop_tick();
+    const Ref<C_Image> f = files.get(i);
+    if (File_order::directory_part(f->file_name) != dir || listed.count(f->file_name)) continue;
+    files.remove(i);
+    changed = true;
+    files.get(i)->set_load_options(rect{});
+  }
+  return changed;
 }
 
 void C_Collage_viewer::group_new_file() {

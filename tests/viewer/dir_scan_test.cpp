@@ -1,0 +1,156 @@
+// Scanning a directory tree one directory a step: the walk's order, new and
+// vanished files, grouping by directory, links, and the listing worker.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "runtime/runtime_services.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+#include "viewer/dir_scan.h"
+
+using namespace viewer_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A tiny picture file (only names and directories matter here).
+void picture(const std::string& path) {
+  fs::create_directories(fs::path(path).parent_path());
+  ASSERT_TRUE(write_bmp(quadrants(4, 4), path));
+}
+
+std::vector<std::string> names(const Ref<Test_viewer>& v, const std::string& root) {
+  std::vector<std::string> out;
+  for (const Ref<C_Image>& f : v->files) out.push_back(f->file_name.substr(root.size() + 1));
+  return out;
+}
+
+// A viewer that scans without a window (no caption pauses): scanning set,
+// as the directory view leaves it.
+Ref<Test_viewer> scanner(const std::string& dir) {
+  Ref<Test_viewer> v = new_viewer();
+  v->scan_dir = dir;
+  v->root_dir = dir;
+  v->scanning = true;
+  return v;
+}
+
+}  // namespace
+
+TEST(DirScan, ATreeIsWalkedDepthFirstInPathOrderOneDirectoryAStep) {
+  brek_test::Temp_dir t;
+  const std::string r = t.path();
+  for (const char* f : {"top.jpg.bmp", "b/x.bmp", "a/y.bmp", "a/z/deep.bmp", "a/readme.txt"}) picture(t.file(f));
+  Ref<Test_viewer> v = scanner(r);
+  std::vector<std::string> listed;
+  for (int i = 0; i < 4; ++i) {
+    v->scan_step(i == 0);
+    listed.push_back(v->scan_dir.substr(r.size()));
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"", "/a/", "/a/z/", "/b/"}));
+  EXPECT_EQ(names(v, r), (std::vector<std::string>{"top.jpg.bmp", "a/y.bmp", "a/z/deep.bmp", "b/x.bmp"}));
+  EXPECT_EQ(v->current_file, r + "/top.jpg.bmp");
+  // The tree is walked: the steps go round the known directories.
+  EXPECT_TRUE(v->dir_queue.empty());
+  EXPECT_EQ(v->known_dirs.count(), 4);
+  for (int i = 0; i < 8; ++i) v->scan_step(false);
+  EXPECT_EQ(v->files.count(), 4);
+  EXPECT_EQ(v->known_dirs.count(), 4);
+}
+
+TEST(DirScan, NewAndVanishedFilesAreFoundWhenTheirDirectoryIsListedAgain) {
+  brek_test::Temp_dir t;
+  const std::string r = t.path();
+  for (const char* f : {"a/1.bmp", "a/2.bmp", "b/1.bmp", "c/1.bmp", "c/2.bmp"}) picture(t.file(f));
+  Ref<Test_viewer> v = scanner(r);
+  for (int i = 0; i < 6; ++i) v->scan_step(i == 0);
+  ASSERT_EQ(names(v, r), (std::vector<std::string>{"a/1.bmp", "a/2.bmp", "b/1.bmp", "c/1.bmp", "c/2.bmp"}));
+  // A file added to the first directory joins its set; the other sets stay
+  // whole and in their order.
+  picture(t.file("a/3.bmp"));
+  fs::remove(t.file("c/2.bmp"));
+  // Every directory gone in turn: b's only image too, so its set goes.
+  fs::remove(t.file("b/1.bmp"));
+  for (int i = 0; i < 8; ++i) v->scan_step(false);
+  EXPECT_EQ(names(v, r), (std::vector<std::string>{"a/1.bmp", "a/2.bmp", "a/3.bmp", "c/1.bmp"}));
+  // A directory removed as a whole takes its files along.
+  fs::remove_all(t.file("a"));
+  for (int i = 0; i < 8; ++i) v->scan_step(false);
+  EXPECT_EQ(names(v, r), (std::vector<std::string>{"c/1.bmp"}));
+}
+
+TEST(DirScan, ALinkBackUpTheTreeIsNeverDescended) {
+  brek_test::Temp_dir t;
+  const std::string r = t.path();
+  picture(t.file("sub/p.bmp"));
+  fs::create_directory_symlink(r, t.file("sub/loop"));
+  Ref<Test_viewer> v = scanner(r);
+  for (int i = 0; i < 20; ++i) v->scan_step(i == 0);
+  EXPECT_EQ(v->known_dirs.count(), 2);
+  EXPECT_EQ(names(v, r), (std::vector<std::string>{"sub/p.bmp"}));
+}
+
+TEST(DirScan, NothingToScanAndTheListingWorker) {
+  // No directory: the step does nothing.
+  Ref<Test_viewer> v = new_viewer();
+  v->scan_step(true);
+  EXPECT_EQ(v->files.count(), 0);
+  EXPECT_TRUE(v->known_dirs.empty());
+
+  // The worker lists a directory with its subdirectories marked.
+  brek_test::Temp_dir t;
+  picture(t.file("one.bmp"));
+  fs::create_directory(t.file("inner"));
+  Ref<C_Rescan_dir> job = C_Rescan_dir::create(t.path());
+  Ref<C_Thread> started = job->start();
+  ASSERT_FALSE(started.is_none());
+  for (int i = 0; i < 20000 && !job->is_finished(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(job->is_finished());
+  DynAStr e = job->entries;
+  C_Sorting::sort_part(e);
+  ASSERT_EQ(e.count(), 2);
+  EXPECT_EQ(e.get(0), t.path() + "/inner/");
+  EXPECT_EQ(e.get(1), t.path() + "/one.bmp");
+
+  // A directory of subdirectories only hands its listing to the worker;
+  // a later step of the same directory takes the result over.
+  brek_test::Temp_dir u;
+  fs::create_directory(u.file("only"));
+  Ref<Test_viewer> w = scanner(u.path());
+  ASSERT_TRUE(C_Collage_viewer::uses_scan_thread());
+  w->scan_step(true);
+  EXPECT_FALSE(w->rescan_job.is_none());
+  for (int i = 0; i < 20000 && !w->rescan_job->is_finished(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  w->dir_queue.clear();
+  w->last_listed_dir.clear();
+  w->scan_dir = u.path() + "/only/";
+  w->rescan_job->dir = w->scan_dir;
+  w->rescan_thread = w->rescan_job;
+  picture(u.file("only/late.bmp"));
+  w->scan_step(false);
+  EXPECT_EQ(w->files.count(), 1);
+}
+
+TEST(DirScan, ThePureSteps) {
+  DynAStr list{"/r/b/", "/r/x.jpg", "/r/a/", "/r/notes.txt", "/r/y.JPEG"};
+  DynAStr queue{"/r/c/"};
+  DynAStr known{"/r", "/r/a/"};
+  Dir_scan::queue_subdirectories(list, queue, known);
+  // Known directories are not walked again; the queue is sorted.
+  EXPECT_EQ(queue.count(), 2);
+  EXPECT_EQ(queue.get(0), "/r/b/");
+  EXPECT_EQ(queue.get(1), "/r/c/");
+  Dir_scan::keep_image_files(list);
+  ASSERT_EQ(list.count(), 2);
+  EXPECT_EQ(list.get(0), "/r/x.jpg");
+  EXPECT_EQ(Dir_scan::next_known(known, "/r/a/"), "/r");
+  EXPECT_EQ(Dir_scan::next_known(known, "/elsewhere"), "/r");
+  EXPECT_EQ(Dir_scan::next_known(DynAStr{}, "/r"), "");
+  EXPECT_FALSE(Dir_scan::uses_scan_thread("Brek;VCL forms"));
+  EXPECT_FALSE(Dir_scan::uses_scan_thread("qix"));
+  EXPECT_TRUE(Dir_scan::uses_scan_thread("Brek runtime;Linux"));
+}

@@ -1,0 +1,141 @@
+// The directory views painted into the window's own paint box: cells with
+// their pictures, the current file's red frame, sets apart with their
+// headers, thumbnails with captions, the scroll marks, and scrolling by a
+// strip.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+
+using namespace viewer_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t OLIVE = 0xFF808000u, TEAL = 0xFF008080u, NAVY = 0xFF000080u, MAROON = 0xFF800000u;
+constexpr uint32_t FRAME_RED = 0xFFFF0000u;
+
+void solid(const std::string& path, int w, int h, uint32_t colour) {
+  fs::create_directories(fs::path(path).parent_path());
+  Pixels p(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) p.set(x, y, colour);
+  ASSERT_TRUE(write_bmp(p, path));
+}
+
+struct Tree {
+  brek_test::Temp_dir dir;
+  Tree() {
+    solid(dir.file("1.bmp"), 400, 300, OLIVE);
+    solid(dir.file("2.bmp"), 400, 300, TEAL);
+    solid(dir.file("s/3.bmp"), 300, 400, NAVY);
+    solid(dir.file("s/4.bmp"), 300, 400, MAROON);
+  }
+};
+
+// The tree opened and scanned whole, laid out in a box of w x h pixels.
+void open_all(Boxed& b, const std::string& root) {
+  b.v->open_dir(root);
+  for (int i = 0; i < 4; ++i) b.v->scan_step(false);
+  b.v->relayout();
+}
+
+rect cell_of(const Ref<Test_viewer>& v, const std::string& path) {
+  return v->files.get(v->index_of_file(path))->rect;
+}
+
+}  // namespace
+
+TEST(ViewerDirectoryPaint, CellsShowTheirPicturesInSetsWithHeaders) {
+  Tree t;
+  Boxed b(800, 1000);
+  open_all(b, t.dir.path());
+  Ref<Test_viewer> v = b.v;
+  ASSERT_EQ(v->files.count(), 4);
+  ASSERT_EQ(v->laid_out_count, 4);
+  b.paint();
+  for (auto [name, colour] : std::vector<std::pair<const char*, uint32_t>>{
+           {"1.bmp", OLIVE}, {"2.bmp", TEAL}, {"s/3.bmp", NAVY}, {"s/4.bmp", MAROON}}) {
+    rect c = cell_of(v, t.dir.file(name));
+    ASSERT_GT(c.w, 20) << name;
+    EXPECT_EQ(b.at(int(c.x + c.w / 2), int(c.y + c.h / 2)), colour) << name;
+  }
+  // The current file (the first) framed in red, its neighbours in grey.
+  ASSERT_EQ(v->current_file, t.dir.file("1.bmp"));
+  rect first = cell_of(v, t.dir.file("1.bmp"));
+  EXPECT_EQ(b.at(int(first.x + first.w / 2), int(first.y + 1)), FRAME_RED);
+  // The second set starts 30 points below the first and has a header in
+  // the gap, in light grey.
+  rect third = cell_of(v, t.dir.file("s/3.bmp"));
+  const double gap = double(C_Canvas::to_device_pixels(30));
+  EXPECT_GE(third.y, first.y + first.h + gap - 1);
+  int grey = 0;
+  for (int y = int(third.y - gap); y < int(third.y); ++y)
+    for (int x = 0; x < 200; ++x)
+      if (b.at(x, y) == 0xFFC0C0C0u) ++grey;
+  EXPECT_GT(grey, 5);
+  // The caption names the directory and the number of files.
+  EXPECT_NE(v->collage->caption.find("[files:4]"), std::string::npos);
+}
+
+TEST(ViewerDirectoryPaint, ThumbnailsWithCaptionsAndARightSizedReducedPicture) {
+  Tree t;
+  Boxed b(800, 600);
+  b.v->collage->mode_view = mode_view::THUMB;
+  b.v->collage->thumb_w = 120;
+  b.v->collage->thumb_h = 90;
+  open_all(b, t.dir.path());
+  Ref<Test_viewer> v = b.v;
+  b.paint();
+  rect c = cell_of(v, t.dir.file("2.bmp"));
+  EXPECT_DOUBLE_EQ(c.x, 0);
+  EXPECT_DOUBLE_EQ(c.w, 120);
+  EXPECT_EQ(b.at(60, int(c.y + 45)), TEAL);
+  // Text beside the cell.
+  int text = 0;
+  for (int y = int(c.y); y < int(c.y + c.h); ++y)
+    for (int x = 125; x < 400; ++x)
+      if (b.at(x, y) != 0xFF000000u) ++text;
+  EXPECT_GT(text, 20);
+  // Every painted image carries the paint's stamp; the pictures stay.
+  EXPECT_EQ(v->files.get(0)->use_stamp, v->paint_clock);
+  EXPECT_FALSE(v->files.get(0)->picture.is_none());
+}
+
+TEST(ViewerDirectoryPaint, ScrollMarksAppearWhereThePointerIsAndScrollingRepaintsAStrip) {
+  brek_test::Temp_dir dir;
+  const uint32_t colours[] = {OLIVE, TEAL, NAVY, MAROON};
+  for (int i = 0; i < 24; ++i) solid(dir.file("f" + std::to_string(10 + i) + ".bmp"), 320, 240, colours[i % 4]);
+  Boxed b(600, 400);
+  open_all(b, dir.path());
+  Ref<Test_viewer> v = b.v;
+  ASSERT_GT(v->layout_bottom, 400);
+  // The pointer near the bottom: the three bottom marks, none at the top.
+  const double h = v->view_height();
+  v->input.pointer = point{v->view_width() / 2, h - 14};
+  b.paint();
+  ASSERT_EQ(v->scroll_marks.count(), 3);
+  EXPECT_EQ(v->marks_shown, 3);
+  EXPECT_EQ(v->hovered_mark, 1);
+  EXPECT_EQ(v->mark_at_pointer(), 1);
+
+  // One smooth step down: the picture moves up, the uncovered strip is
+  // painted, and what was on screen before is still in place.
+  const double y0 = v->scroll_y;
+  const uint32_t before = b.at(300, 250);
+  v->hover_step_time = Date_time::now();
+  v->hover_step_time.ms -= 200;  // 200 ms since the last step
+  ASSERT_TRUE(v->hover_scroll_step());
+  const int moved = int(v->scroll_y - y0);
+  ASSERT_GT(moved, 0);
+  EXPECT_EQ(b.at(300, 250 - moved), before);
+  // With the view scrolled the top marks join.
+  b.paint();
+  EXPECT_EQ(v->scroll_marks.count(), 6);
+  // A box too small for marks has none.
+  b.resize(100, 50);
+  b.paint();
+  EXPECT_EQ(v->scroll_marks.count(), 0);
+}
