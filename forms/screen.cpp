@@ -199,6 +199,8 @@ void C_Screen::popup_menu(const Ref<C_Form>& form, const std::string& menu_text)
 
 void C_Screen::set_own_dialog(Own_dialog dialog) { own_dialog() = std::move(dialog); }
 
+bool C_Screen::has_own_dialog() { return static_cast<bool>(own_dialog()); }
+
 // ---- long operations ----
 
 void C_Screen::busy_started() {

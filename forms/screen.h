@@ -104,6 +104,7 @@ class C_Screen : public Brek_object {
   // question; returns true for yes. Used while own_dialogs is set.
   using Own_dialog = std::function<bool(const Ref<C_Form>& form, const std::string& text, bool question)>;
   static void set_own_dialog(Own_dialog dialog);
+  static bool has_own_dialog();
 
  private:
   void main_loop();

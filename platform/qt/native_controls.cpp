@@ -530,7 +530,13 @@ class Qt_controls final : public Native_controls {
     if (QWidget* w = any_control(h)) w->update();
   }
   void perform_click(Native_handle h, Point_pt at) override {
-    if (Control* c = find(h)) form_events().click(c->form, h, at);
+    Control* c = find(h);
+    // A check box clicked by the program changes as under the user's click.
+    if (c && c->kind == Control_kind::CHECKBOX) {
+      if (auto* b = qobject_cast<QAbstractButton*>(c->widget)) b->click();
+      return;
+    }
+    if (c) form_events().click(c->form, h, at);
     else if (other_control(h)) form_events().click(qt::form_of(h), h, at);
   }
   void start_animation_timer(Native_handle h, int64_t first_ms, int64_t period_ms) override {

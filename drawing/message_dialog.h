@@ -1,0 +1,38 @@
+#pragma once
+// C_Message_dialog: the program's own message and yes/no question, the
+// screen's messages and questions while its own_dialogs flag is set (a
+// common form sets it). A read-only text and centred buttons: "OK" for a
+// message (default and cancel button at once), "Y" and "N" for a question.
+
+#include <string>
+
+#include "drawing/dialog_common.h"
+#include "forms/button.h"
+#include "forms/memo.h"
+
+namespace brek {
+
+class C_Message_dialog : public C_Dialog_common {
+  BREK_CLASS(C_Message_dialog)
+ public:
+  C_Message_dialog() = default;
+
+  Ref<C_Memo> text_memo;
+  Ref<C_Button> ok_button;
+  Ref<C_Button> yes_button;
+  Ref<C_Button> no_button;
+
+  // The controls for text as a message or a question, and the window's
+  // size (300 x 140 points unless the form's message_size gives its own)
+  // and place, centred over the form and kept on the screen.
+  void build(const Ref<C_Form>& over, const std::string& text, bool question);
+  void destroy_hook() override;
+
+  // Shows the dialog over the form until it is answered; true when the
+  // question was answered yes.
+  static bool run(const Ref<C_Form>& over, const std::string& text, bool question);
+  // Makes run the screen's own dialog, unless one is set already.
+  static void install();
+};
+
+}  // namespace brek
