@@ -8,6 +8,8 @@
 #include "drawing/canvas.h"
 #include "drawing/font.h"
 #include "drawing/paint_lines.h"
+#include "drawing/paint_table.h"
+#include "drawing/paint_tree.h"
 #include "drawing/paintbox.h"
 #include "forms/button.h"
 #include "forms/checkbox.h"
@@ -32,8 +34,16 @@ int64_t var(const char* name) { return C_Global_var::get(name); }
 // The keys a line list moves by: home, end, up, down, page up, page down.
 bool list_key(int64_t k) { return k == 36 || k == 35 || k == 38 || k == 40 || k == 33 || k == 34; }
 bool arrow_key(int64_t k) { return k >= 37 && k <= 40; }
+// A tree takes these as well: left, right, backspace, space and enter.
+bool tree_key(int64_t k) { return list_key(k) || k == 37 || k == 39 || k == 8 || k == 32 || k == 13; }
 
 Ref<C_Paint_lines> as_list(const Ref<C_Control>& c) { return ref_cast<C_Paint_lines>(c); }
+Ref<C_Paint_table> as_table(const Ref<C_Control>& c) { return ref_cast<C_Paint_table>(c); }
+Ref<C_Paint_tree> as_tree(const Ref<C_Control>& c) { return ref_cast<C_Paint_tree>(c); }
+
+// A scheme colour made opaque, as painted rows take them.
+Color opaque_system(system_color item) { return system(item) | Colors::from_bits(0xFF000000u); }
+const Color SILVER = Colors::from_bits(0xFFC0C0C0u);
 
 bool contains_closed(const rect& r, const point& p) {
   return p.x >= r.x && p.x <= r.x + r.w && p.y >= r.y && p.y <= r.y + r.h;
@@ -158,7 +168,37 @@ Ref<C_Control> Common_handlers<Base>::hints_control() {
 template <class Base>
 std::string Common_handlers<Base>::hint_of(const Ref<C_Control>& control, const point& at) {
   if (control.is_none()) return {};
-  // Lines of a painted list have no text of their own to show.
+  const rect b = control->get_bounds();
+  Ref<C_Paint_table> table = as_table(control);
+  if (!table.is_none()) {
+    const int64_t row = table->row_at_y(at.y - b.y);
+    // Columns are counted from the content's left edge.
+    const int64_t column = table->column_at_x(at.x - b.x + table->visible_rect().x);
+    if (row < 0) return table->columns.get(column).title;
+    if (!table->virtual_rows) return table->get_line(row, column);
+    // Virtual rows exist only in the paint hook: ask it for this row.
+    Ref<C_Control> saved = this->current_control();
+    const int32_t saved_row = table->drawing_item.row;
+    struct Restore {
+      Common_handlers& form;
+      C_Paint_table& table;
+      Ref<C_Control>& control;
+      int32_t row;
+      ~Restore() {
+        table.drawing_item.row = row;
+        form.set_current_control(control);
+      }
+    } restore{*this, *table, saved, saved_row};
+    this->set_current_control(table);
+    table->drawing_item.row = int32_t(std::clamp<int64_t>(row, INT32_MIN, INT32_MAX));
+    table->cell_texts.clear();
+    for (int64_t i = 0; i < table->columns.count(); ++i) table->cell_texts.append(std::string());
+    this->control_notify();
+    return table->cell_texts.get(column);
+  }
+  Ref<C_Paint_tree> tree = as_tree(control);
+  if (!tree.is_none()) return tree->get_node(tree->node_at_line(tree->line_at_y(at.y - b.y))).text;
+  // Other painted lists have no text of their own to show.
   if (!as_list(control).is_none()) return {};
   return control->get_text();
 }
@@ -290,9 +330,74 @@ void Common_handlers<Base>::on_paint() {
     paint_hints();
   } else {
     Ref<C_Paint_lines> list = as_list(c);
-    if (!list.is_none() && this->active_control().get() == list.get()) paint_focus_frame(*list);
+    Ref<C_Paint_table> table = as_table(c);
+    // A table's header shows where it is already.
+    const bool header = !table.is_none() && table->header_line;
+    if (!list.is_none() && !header && this->active_control().get() == list.get()) paint_focus_frame(*list);
   }
   Base::on_paint();
+}
+
+template <class Base>
+void Common_handlers<Base>::table_colours(C_Paint_table& table) {
+  Ref<C_Canvas> canvas = table.canvas;
+  if (canvas.is_none()) return;
+  const double h = table.line_height();
+  const int64_t row = table.drawing_item.row;
+  Ref<C_Font> font = canvas->font;
+  if (row == -1) {
+    table.grid_color = COLOR_BLACK;
+    table.text_color = COLOR_WHITE;
+    canvas->pen_color = COLOR_BLACK;
+    canvas->brush_color = Colors::from_bits(0xFF808080u);
+    if (!font.is_none()) {
+      font->set_style("BI");
+      font->size = std::max(h - 3.0, 1.0);
+    }
+    table.outline_width = -C_Canvas::from_device_pixels(1);
+    return;
+  }
+  table.outline_width = 0;
+  if (!font.is_none()) {
+    font->set_style("");
+    font->size = std::max(h - 2.0, 1.0);
+  }
+  // The table's own background, as the table paints it.
+  const bool own = this->colors_set != 0;
+  Color pen = opaque_system(system_color::WINDOW_TEXT);
+  Color brush = own ? this->colors[1] : (table.color_set ? table.color : opaque_system(system_color::WINDOW));
+  const bool selected = table.is_row_selected(row);
+  const Color pale = Colors::average(SILVER, opaque_system(system_color::HIGHLIGHT));
+  if (selected) {
+    pen = opaque_system(system_color::HIGHLIGHT_TEXT);
+    brush = pale;
+  }
+  if (row == table.current_line()) {
+    pen = opaque_system(system_color::HIGHLIGHT_TEXT);
+    brush = this->active_control().get() == &table ? opaque_system(system_color::HIGHLIGHT) : pale;
+    if (!selected) {
+      std::swap(pen, brush);
+      if (!font.is_none()) font->set_style("B");
+    }
+  }
+  canvas->pen_color = pen;
+  canvas->brush_color = brush;
+}
+
+template <class Base>
+void Common_handlers<Base>::control_notify() {
+  Ref<C_Paint_table> table = as_table(this->current_control());
+  if (!table.is_none()) table_colours(*table);
+  Base::control_notify();
+}
+
+template <class Base>
+void Common_handlers<Base>::on_control_click() {
+  Ref<C_Paint_table> table = as_table(this->current_control());
+  if (!table.is_none() && table->header_line && table->drawing_item.row < 0 && !table->canvas.is_none() &&
+      this->active_control().get() == table.get())
+    table->canvas->brush_color = Colors::average(SILVER, opaque_system(system_color::HIGHLIGHT));
+  Base::on_control_click();
 }
 
 template <class Base>
@@ -306,7 +411,16 @@ template <class Base>
 bool Common_handlers<Base>::on_key_down() {
   Ref<C_Control> c = this->current_control();
   key_control = c;
-  if (!as_list(c).is_none() && list_key(this->key_info.key_code)) arm_focus_timer();
+  const int64_t key = this->key_info.key_code;
+  if (!as_tree(c).is_none()) {
+    if (tree_key(key)) {
+      // The tree moves on the key's release; the key is taken.
+      arm_focus_timer();
+      return true;
+    }
+  } else if (!as_list(c).is_none() && list_key(key)) {
+    arm_focus_timer();
+  }
   return Base::on_key_down();
 }
 
@@ -319,7 +433,7 @@ void Common_handlers<Base>::on_key_up() {
     return;
   }
   Ref<C_Paint_lines> list = as_list(c);
-  if (!list.is_none() && list_key(key)) {
+  if (!list.is_none() && (as_tree(c).is_none() ? list_key(key) : tree_key(key))) {
     list->key_down(this->key_info);
     arm_focus_timer();
   }

@@ -4,8 +4,9 @@
 // process-wide variables, the hint strip "P_HINTS" showing the text of what
 // is under the pointer, focus highlighting of buttons, check boxes and the
 // label before them, the focus frame and wheel scrolling of painted line
-// lists, their navigation keys, and Space or Enter clicking a control that
-// has no native click for that key. Both classes are this template over
+// lists, their navigation keys (those of painted trees too), the row
+// colours of painted tables, and Space or Enter clicking a control that has
+// no native click for that key. Both classes are this template over
 // their own base (C_Form, C_Dialog); the definitions are instantiated for
 // those two only (drawing/common_handlers.cpp).
 //
@@ -23,6 +24,7 @@
 namespace brek {
 
 class C_Paint_lines;
+class C_Paint_table;
 
 // The values of the named variables the common forms read (0: not set).
 struct Common_appearance {
@@ -82,10 +84,15 @@ class Common_handlers : public Base {
   void on_enter() override;
   void on_exit() override;
   void on_paint() override;
+  // The header brush of a focused table.
+  void on_control_click() override;
   bool on_key_down() override;
   void on_key_up() override;
   void on_key_press() override;
   void on_timer() override;
+  // The paint hook of painted tables: the colours of the row about to be
+  // painted.
+  void control_notify() override;
 
   // The hint of a control for a pointer at `at` (form client points).
   virtual std::string hint_of(const Ref<C_Control>& control, const point& at);
@@ -102,6 +109,7 @@ class Common_handlers : public Base {
   void paint_hints();
   void paint_focus_frame(C_Paint_lines& list);
   void highlight(bool entering);
+  void table_colours(C_Paint_table& table);
 };
 
 }  // namespace brek
