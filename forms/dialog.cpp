@@ -83,29 +83,36 @@ std::string C_Dialog::show_modal(const Ref<C_Form>& owner_form) {
   }
 
   Ref<C_Control> kept = own->current_control();
+  // The dialog may be disposed while it runs (a handler of the run may do
+  // it): afterwards only what still exists is touched.
   struct Run {
-    C_Dialog& d;
+    Weak<C_Dialog> dialog;
     Ref<C_Form>& own;
     Ref<C_Form>& previous;
     Ref<C_Control>& kept;
     int64_t updates;
     ~Run() {
-      d.update_count = updates;
-      d.running_ = false;
-      // Whatever ends the run afterwards changes its result no more.
-      d.result_set = 1;
+      Ref<C_Dialog> d = dialog.lock();
+      if (!d.is_none()) {
+        d->update_count = updates;
+        d->running_ = false;
+        // Whatever ends the run afterwards changes its result no more.
+        d->result_set = 1;
+      }
       if (own.is_none()) return;
       own->set_current_control(kept);
-      // A dialog that was running before this one only gets its place
-      // back when it still runs.
-      own->modal_child = previous->in_modal_loop() ? previous : Ref<C_Form>();
+      if (own->modal_child.get() == d.get() || own->modal_child.is_none() || !own->modal_child->in_modal_loop())
+        // A dialog that was running before this one only gets its place
+        // back when it still runs.
+        own->modal_child = previous->in_modal_loop() ? previous : Ref<C_Form>();
     }
-  } run{*this, own, previous, kept, update_count};
+  } run{Weak<C_Dialog>(self), own, previous, kept, update_count};
   update_count = 0;
   running_ = true;
   request_relayout();
   C_Brek_form::run_modal(self, own);
-  return result_text;
+  Ref<C_Dialog> alive = run.dialog.lock();
+  return alive.is_none() ? std::string() : alive->result_text;
 }
 
 Ref<C_Form> C_Dialog::root_owner() {

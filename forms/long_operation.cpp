@@ -87,11 +87,14 @@ void C_Long_operation::on_click() {
   if (is_none()) return;
   std::string name = event_control_name();
   if (name == "PAUSE") {
-    Ref<C_Long_operation> keep(this);
+    // The window may go while the message is open (the screen ending).
     struct Pause {
-      uint8_t& flag;
-      ~Pause() { flag = 0; }
-    } pause{paused};
+      Weak<C_Long_operation> window;
+      ~Pause() {
+        Ref<C_Long_operation> w = window.lock();
+        if (!w.is_none()) w->paused = 0;
+      }
+    } pause{Weak<C_Long_operation>(Ref<C_Long_operation>(this))};
     paused = 1;
     // The work stands still while the message is open: it is the caller
     // of the loop tick that delivered this click.

@@ -390,3 +390,17 @@ TEST_F(Common_window, TheFocusedLineListIsFramed) {
   ASSERT_EQ(common->active_control().get(), list.get());
   EXPECT_TRUE(framed());
 }
+
+TEST_F(Common_window, AutoAnswerShowsNoDialog) {
+  common->show();
+  ASSERT_EQ(screen->own_dialogs, 1);
+  screen->auto_answer = 1;
+  const int64_t forms = screen->forms.count();
+  screen->auto_answer_value = 1;
+  EXPECT_TRUE(common->ask("Replace it?"));
+  screen->auto_answer_value = 0;
+  EXPECT_FALSE(common->ask("Replace it?"));
+  common->message("Saved.");
+  EXPECT_EQ(screen->forms.count(), forms);
+  EXPECT_FALSE(bp::test_events::modal_window_open());
+}

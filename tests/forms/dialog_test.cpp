@@ -207,3 +207,18 @@ TEST_F(Dialog_test, RootOwnerFollowsDialogsToTheirForm) {
   Ref<C_Dialog> lone = new_dialog();
   EXPECT_TRUE(lone->root_owner().is_none());
 }
+
+TEST_F(Dialog_test, ADialogDisposedDuringItsRunEndsIt) {
+  Ref<C_Dialog> d = new_dialog();
+  Ref<Log_control> c = make_on<Log_control>(owner, "C");
+  owner->set_current_control(c);
+  during(d, [&] {
+    d->close_with("OK");
+    dispose_now(d);
+  });
+  Ref<C_Dialog> keep = d;
+  EXPECT_EQ(keep->show_modal(owner), "");
+  EXPECT_TRUE(keep.is_none());
+  EXPECT_TRUE(owner->modal_child.is_none());
+  EXPECT_EQ(owner->current_control().get(), c.get());
+}
