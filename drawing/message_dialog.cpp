@@ -2,6 +2,7 @@
 
 #include "baselib/localize_str.h"
 #include "forms/screen.h"
+#include "platform/native_forms.h"
 
 namespace brek {
 
@@ -38,6 +39,8 @@ void C_Message_dialog::build(const Ref<C_Form>& over, const std::string& text, b
   text_memo->set_stretch(true);
   text_memo->set_all_text(text);
   end_update();
+  // The title the platform's message boxes carry.
+  set_caption(brek_platform::native_forms().application_title());
 
   const double width = over->message_size.x > 0 ? over->message_size.x : WIDTH;
   const double height = over->message_size.y > 0 ? over->message_size.y : HEIGHT;
