@@ -32,6 +32,7 @@ void C_Additional_collage::version_text() {
 void C_Additional_collage::destroy_hook() {
   viewer.reset();
   image.reset();
+  save_dialog.reset();
   C_Sorting::destroy_hook();
 }
 
@@ -171,12 +172,10 @@ void C_Additional_collage::paint_about(const Ref<C_Canvas>& canvas, double box_w
 
 bool C_Additional_collage::timer_tasks() {
   if (is_none()) return false;
-  // Placing a full-screen window waits for full-screen switching.
+  if (pending_placement && full_screen) place_full_screen();
   pending_placement = false;
-  Ref<C_Collage_viewer> v = viewer.lock();
-  if (!auto_save && v->files.count() == 0 &&
-      Date_time::difference_seconds(Date_time::now(), blink_time) >= 3.0)
-    v->repaint();
+  if (auto_save) return auto_save_step();
+  blink_tick();
   return false;
 }
 

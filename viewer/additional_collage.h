@@ -14,6 +14,7 @@
 #include "baselib/geometry.h"
 #include "baselib/sorting.h"
 #include "drawing/canvas.h"
+#include "forms/dialog_file.h"
 #include "images/image.h"
 #include "runtime/object.h"
 
@@ -56,6 +57,8 @@ class C_Additional_collage : public C_Sorting {
   date_time hint_time;
   date_time blink_time;
   bool blink_on = false;
+  // The save dialog "DLGSAV", made on first use.
+  Ref<C_Dialog_file> save_dialog;
 
   C_Additional_collage() = default;
 
@@ -136,6 +139,77 @@ class C_Additional_collage : public C_Sorting {
   void paint_overlays(const Ref<C_Canvas>& canvas, double box_w, double box_h);
   // A line from a to b in dashes alternating white and black.
   static void draw_dashed_line(const Ref<C_Canvas>& canvas, const point& a, const point& b);
+
+  // ---- commands (additional_collage_commands.cpp) ----
+  // Runs one command key of the menus; other keys do nothing.
+  void do_command(const std::string& key);
+  // The current image's picture onto the clipboard; failure is the
+  // message shown when the clipboard does not take it.
+  void copy_image(const std::string& failure);
+  // The clipboard's image becomes the shown image "<clipboard>".
+  void paste_image(const std::string& failure);
+  // Asks for a name and saves the current image there; true when a
+  // clipboard image was saved and its file became the current one.
+  bool save_as(const std::string& nothing_to_save, const std::string& failure);
+  // Switches auto save off, or saves the clipboard image and switches it on.
+  void auto_save_command();
+  // The platform's file manager at the current image or the root directory.
+  void explore();
+  // Moves the current image's file to the trash.
+  void delete_current(const std::string& failure);
+  // The "Move to dir" window: shown for the current image. Not built yet.
+  void show_move_window();
+  // Whether the "Move to dir" window is shown; what its keys do.
+  bool move_window_shown();
+  void move_to_target(int64_t digit);
+  void set_move_target(int64_t digit);
+  void undo_move();
+  // The collage print editor: the current image becomes one of its cards.
+  // Not built yet.
+  void edit_image();
+  void set_view_mode(brek::mode_view mode);
+  // Orders the whole list by the order key ("SORT_BY_NAME" ...).
+  void order_files(const std::string& key);
+  // The caption arrangement over the whole list, each set sorted.
+  void caption_pass();
+
+  // ---- window services (additional_collage_window.cpp) ----
+  void set_full_screen(bool on);
+  // The full-screen window goes to the monitor under the mouse cursor.
+  void place_full_screen();
+  // Makes the save dialog with a filter of the savable image types.
+  void save_as_dialog();
+  // The file manager at a directory; the file, when given, selected where
+  // the file manager can do that.
+  void explore_dir(const std::string& directory, const std::string& file);
+  static bool program_exists(const std::string& name);
+
+  // ---- menus (additional_collage_commands.cpp) ----
+  std::string file_menu_text();
+  std::string view_menu_text();
+
+  // ---- keys ----
+  // F2, F6, DELETE, F7, F11; true only when F2 saved a clipboard image.
+  bool on_function_key(int64_t key);
+  // Ctrl+S, Ctrl+C, Ctrl+V and the keys of the "Move to dir" window;
+  // never takes a key.
+  bool key_char_first();
+
+  // ---- clipboard images (additional_collage_clipboard.cpp) ----
+  // Saves a bitmap that arrived on the clipboard under the next free
+  // number; true when one was saved.
+  bool auto_save_step();
+  // The empty window's hint blinks every 3 seconds.
+  void blink_tick();
+  // Every pointer move: starts and follows a Ctrl + left-button cut.
+  void track_cut();
+  // Every button release: finishes a cut; true when one was going on.
+  bool paste_or_cut();
+  // The current file (not its pixels) onto the clipboard as a file list;
+  // true when one was put there.
+  bool copy_file_to_clipboard();
+  // Shows a bitmap as the image of a pseudo or new file name.
+  void show_bitmap(const Ref<C_Bitmap>& bitmap, const std::string& name);
 
   // ---- file names ----
   static bool is_image_file_name(const std::string& name);

@@ -16,6 +16,7 @@
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "drawing/paintbox.h"
+#include "forms/dialog_file.h"
 #include "forms/form.h"
 #include "forms/timer.h"
 #include "images/image.h"
@@ -49,6 +50,7 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_2;    // "TIMER_2": smooth scrolling
   Ref<C_Timer> timer_gif;  // "TIMER_GIF": the next frame of an animation
   Ref<C_Paintbox> pb;      // "PB": everything the window shows
+  Ref<C_Dialog_file> dialog_open;  // "DIALOG_OPEN"
   std::string language;
   Ref<C_Image> shown_image;
   std::string root_dir;
@@ -101,6 +103,9 @@ class C_Collage_viewer : public C_Form {
   bool right_down = false;
   bool wheel_browsed = false;
   bool cells_complete = true;
+  // The left button was released while the right one was held: the next
+  // release ends the program.
+  bool chord_exit = false;
   // The worker that lists a directory again when its listing came back
   // empty: the job, and the same object as its start gave it back.
   Ref<C_Rescan_dir> rescan_job;
@@ -204,18 +209,68 @@ class C_Collage_viewer : public C_Form {
   void on_moved() override;
   void on_shown() override;
   void show() override;
-  void on_mouse_move() override;
   // Ticks of "TIMER_1", "TIMER_2" and "TIMER_GIF" (collage_viewer_timer.cpp).
   void on_timer() override;
   // One step of smooth scrolling over a scroll mark; false when none was made.
   bool hover_scroll_step();
   // The scroll mark under the pointer (within 10 points), -1 when none.
   int64_t mark_at_pointer();
-  // Entry points of pointer input: the hover update after the pointer
-  // rested, and a folded wheel turn.
-  virtual void hover_update();
-  virtual void apply_wheel_scroll(double amount);
   void destroy_hook() override;
+
+  // ---- pointer input (collage_viewer_pointer.cpp) ----
+  void on_mouse_down() override;
+  void on_mouse_move() override;
+  // Zooms or scrolls by the wheel's amount; never consumes the turn.
+  bool on_wheel() override;
+  void zoom(double amount) { zoom_step(amount); }
+  // One wheel or arrow step: -1 towards the user, 1 away from the user.
+  void zoom_step(double amount);
+  // Makes the file under the pointer current and repaints what changed;
+  // whether a file is current.
+  virtual bool hover_update();
+  // Scrolls so that the pointer's height in the box is the same fraction
+  // of the content.
+  void jump_scroll();
+  // Scrolls a directory view by a (folded) wheel amount, faster towards
+  // the box's edges.
+  virtual void apply_wheel_scroll(double amount);
+  // Whether the nearest corner of a is nearer to p than that of b.
+  static bool nearer_cell(const rect& a, const rect& b, const point& p);
+
+  // ---- commands and menus (collage_viewer_commands.cpp) ----
+  void on_menu_item() override;
+  // Opacity steps of 0.1 between opaque (0) and invisible (1).
+  void change_alpha(double step);
+  // The menus shown by a right-button release.
+  std::string language_menu_text();
+  std::string image_menu_text();
+  std::string directory_menu_text();
+
+  // ---- keys, double click and releases (collage_viewer_keys.cpp) ----
+  // The key-down handler: the key tables, then the character keys.
+  bool on_key_down() override;
+  // The tables of keys; true when the key was not taken.
+  bool on_key_down(int64_t key);
+  void on_key_char();
+  void on_key_up() override;
+  void on_double_click() override;
+  void on_mouse_up() override;
+  // The next entry of the list; only SPACE wraps from the last to the
+  // first.
+  void next_image(int64_t key);
+  void prev_image();
+  // From the single image back to the directory view; false when there is
+  // no directory to go back to.
+  bool back_to_directory_view();
+  // Shows the current entry of the list in the single view.
+  void open_current_entry();
+  // The first entry of the next or the previous directory set.
+  void next_directory_set();
+  void prev_directory_set();
+  // Lets the window's messages run for ms milliseconds.
+  void pause(int64_t ms);
+  // The picture as the single view shows it (turned, flipped, inverted).
+  Ref<C_Bitmap> shown_picture();
 
  protected:
   // The paint box: its back buffer's canvas, size (points) and place on

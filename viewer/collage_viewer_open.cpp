@@ -116,8 +116,11 @@ void C_Collage_viewer::open_dir(const std::string& dir) {
 }
 
 Ref<C_Image> C_Collage_viewer::current_image() {
+  // The clipboard image stands for the current file only while that is its
+  // name: after the list moved on it would make commands act on the wrong
+  // image.
   Ref<C_Image> clip = collage->current_image();
-  if (!clip.is_none()) return clip;
+  if (!clip.is_none() && clip->file_name == current_file) return clip;
   if (shown_image->file_name == current_file && !shown_image.is_none()) return shown_image;
   Ref<C_Image> result = files.get(index_of_file(current_file));
   if (!is_none()) shown_image = result;

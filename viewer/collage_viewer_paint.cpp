@@ -203,17 +203,4 @@ void C_Collage_viewer::paint_image() {
   stretched_->draw_at(canvas, point{pl.r.x, pl.r.y});
 }
 
-void C_Collage_viewer::on_mouse_move() {
-  if (is_none()) return;
-  const point p = mouse_position();
-  if (!dragged && (left_down || right_down) && C_Geometry::point_distance(press_point, p) >= 3.0) dragged = true;
-  last_pointer = p;
-  const double moved = C_Geometry::point_distance(prev_pointer, p);
-  if (moved > 1.0) pointer_active_time = Date_time::now();
-  // The panned picture follows the pointer.
-  if (single_mode && std::abs(prev_pointer.x - p.x) + std::abs(prev_pointer.y - p.y) > 0.1) repaint();
-  if (moved > 2.0) pointer_active_time = Date_time::now();
-  prev_pointer = p;
-}
-
 }  // namespace brek

@@ -23,10 +23,6 @@ double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time:
 
 }  // namespace
 
-void C_Collage_viewer::hover_update() {}
-
-void C_Collage_viewer::apply_wheel_scroll(double amount) {}
-
 int64_t C_Collage_viewer::mark_at_pointer() {
   const point p = mouse_position();
   const rect box = paint_box_frame();

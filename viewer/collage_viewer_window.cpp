@@ -16,16 +16,20 @@ void C_Collage_viewer::create_controls() {
   // The picture area fills the window; no scroll bars.
   pb = C_Paintbox::new_paintbox(self, "PB", "");
   pb->set_stretch(true);
+  dialog_open = C_Dialog_file::create_open(self, "DIALOG_OPEN");
 }
 
 void C_Collage_viewer::destroy_controls() {
+  dialog_open.reset();
   pb.reset();
   timer_1.reset();
   timer_2.reset();
   timer_gif.reset();
 }
 
-void C_Collage_viewer::set_open_filter(const std::string& filter) {}
+void C_Collage_viewer::set_open_filter(const std::string& filter) {
+  if (!dialog_open.is_none()) dialog_open->filter = filter;
+}
 
 void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {
   if (on) timer_gif->set_interval(interval);

@@ -1,0 +1,173 @@
+// Images through the clipboard: numbered names for auto save, cuts of the
+// shown picture, and auto save itself.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "baselib/file_path.h"
+#include "images/format_classes.h"
+#include "platform/clipboard.h"
+#include "platform/painter.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_input_support.h"
+#include "viewer/clipboard_images.h"
+
+using namespace viewer_input;
+namespace CI = brek::Clipboard_images;
+namespace R = brek::Event_routing;
+
+namespace {
+
+std::string next(const std::string& current, const std::set<std::string>& present) {
+  return CI::next_free_name(current, [&](const std::string& n) { return present.count(n) != 0; });
+}
+
+// The pixel of a bitmap, opaque.
+uint32_t at(const Ref<C_Bitmap>& b, int x, int y) { return b->pixels()->at(x, y) | 0xFF000000u; }
+
+}  // namespace
+
+TEST(ClipboardImages, NextFreeNumberedNames) {
+  EXPECT_EQ(next("/s/scan.png", {}), "/s/scan1.png");
+  EXPECT_EQ(next("/s/scan1.png", {"/s/scan2.png"}), "/s/scan3.png");
+  EXPECT_EQ(next("/s/2024.jpg", {}), "/s/2025.jpg");
+  EXPECT_EQ(next("/s/a9.jpg", {"/s/a10.jpg"}), "/s/a11.jpg");
+  EXPECT_EQ(next("/s/img007.jpg", {}), "/s/img008.jpg");
+  EXPECT_EQ(next("/s/img099.jpg", {}), "/s/img100.jpg");
+  // No file, or a picture that is no file: numbered from 0 here.
+  EXPECT_EQ(next("", {}), "1.jpg");
+  EXPECT_EQ(next("<cut>", {"1.jpg"}), "2.jpg");
+  // Digits in a directory name are not the stem's.
+  EXPECT_EQ(next("/s/7/x.jpg", {}), "/s/7/x1.jpg");
+  // A number beyond the largest leaves no name.
+  EXPECT_EQ(next("/s/99999999999999999999.jpg", {}), "");
+  EXPECT_EQ(next("/s/2147483645.jpg", {"/s/2147483646.jpg"}), "");
+}
+
+TEST(ClipboardImages, CutRectanglesAreClippedAndScaled) {
+  const rect image{200, 150, 400, 300};
+  CI::Cut c = CI::cut_of(CI::normalized(rect{350, 250, 100, 100}), image, 400, 300);
+  CI::Cut reversed = CI::cut_of(CI::normalized(rect{450, 350, -100, -100}), image, 400, 300);
+  EXPECT_EQ(c.source.x, 150);
+  EXPECT_EQ(c.source.y, 100);
+  EXPECT_EQ(c.width, 100);
+  EXPECT_EQ(c.height, 100);
+  EXPECT_EQ(reversed.source.x, c.source.x);
+  EXPECT_EQ(reversed.source.y, c.source.y);
+  EXPECT_EQ(reversed.width, c.width);
+
+  // Beyond the picture: clipped to it.
+  c = CI::cut_of(rect{100, 100, 200, 150}, image, 400, 300);
+  EXPECT_EQ(c.source.x, 0);
+  EXPECT_EQ(c.source.y, 0);
+  EXPECT_EQ(c.width, 100);
+  EXPECT_EQ(c.height, 100);
+
+  // A picture drawn at half its size: the cut is twice as large in pixels.
+  c = CI::cut_of(rect{250, 200, 10, 20}, image, 800, 600);
+  EXPECT_EQ(c.source.x, 100);
+  EXPECT_EQ(c.width, 20);
+  EXPECT_EQ(c.height, 40);
+
+  EXPECT_TRUE(CI::cut_of(rect{10, 10, 50, 50}, image, 400, 300).empty());
+  EXPECT_TRUE(CI::cut_of(rect{300, 300, 0, 0}, image, 400, 300).empty());
+  EXPECT_TRUE(CI::cut_of(rect{300, 300, 10, 10}, rect{}, 400, 300).empty());
+}
+
+TEST(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  picture(dir.file("q.bmp"), 400, 300);
+  v->open_file(dir.file("q.bmp"));
+  b.paint();
+  ASSERT_EQ(v->image_rect.x, 200);
+  ASSERT_EQ(v->image_rect.w, 400);
+
+  auto cut = [&](point from, point to) {
+    R::key_down(v, Ref<C_Control>(), 17, ctrl());
+    b.press(from);
+    b.move(to);
+    EXPECT_TRUE(v->collage->cutting);
+    b.release(to);
+    R::key_up(v, Ref<C_Control>(), 17, {});
+    EXPECT_FALSE(v->collage->cutting);
+    return v->current_image()->picture;
+  };
+  // Pixels (350, 250) to (450, 350) of the box: the middle of the picture.
+  Ref<C_Bitmap> part = cut({262.5, 187.5}, {337.5, 262.5});
+  EXPECT_EQ(v->current_file, "<cut>");
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->collage->cut_source, dir.file("q.bmp"));
+  ASSERT_EQ(part->width, 100);
+  ASSERT_EQ(part->height, 100);
+  EXPECT_EQ(at(part, 0, 0), RED);
+  EXPECT_EQ(at(part, 99, 0), GREEN);
+  EXPECT_EQ(at(part, 0, 99), BLUE);
+  EXPECT_EQ(at(part, 99, 99), WHITE);
+  EXPECT_TRUE(brek_platform::clipboard_has_image());
+
+  // The same rectangle dragged the other way round, from the file again.
+  v->open_file(dir.file("q.bmp"));
+  b.paint();
+  Ref<C_Bitmap> back = cut({337.5, 262.5}, {262.5, 187.5});
+  ASSERT_EQ(back->width, 100);
+  EXPECT_EQ(at(back, 99, 0), GREEN);
+  EXPECT_EQ(at(back, 0, 99), BLUE);
+
+  // A turned picture is cut as it is shown: its top-left is now blue.
+  v->open_file(dir.file("q.bmp"));
+  v->current_image()->quarter_turns = 1;
+  b.paint();
+  Ref<C_Bitmap> turned = cut({v->image_rect.x * 0.75 + 1, v->image_rect.y * 0.75 + 1},
+                             {v->image_rect.x * 0.75 + 10, v->image_rect.y * 0.75 + 10});
+  EXPECT_EQ(at(turned, 0, 0), BLUE);
+
+  // A Ctrl click beside the picture cuts nothing and says nothing.
+  v->open_file(dir.file("q.bmp"));
+  b.paint();
+  cut({10, 10}, {12, 12});
+  EXPECT_EQ(v->current_file, dir.file("q.bmp"));
+  EXPECT_TRUE(b.messages.empty());
+}
+
+TEST(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  picture(dir.file("scan.bmp"), 20, 10);
+  v->open_file(dir.file("scan.bmp"));
+  v->collage->auto_save = true;
+
+  EXPECT_FALSE(v->collage->timer_tasks());  // nothing on the clipboard
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(v->current_image()->picture));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("scan1.bmp")));
+  EXPECT_EQ(v->current_file, dir.file("scan1.bmp"));
+  EXPECT_FALSE(brek_platform::clipboard_has_image());
+  EXPECT_FALSE(v->collage->timer_tasks());
+
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(v->current_image()->picture));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("scan2.bmp")));
+  Ref<C_Bitmap> saved = C_Bmp::load_from_file(dir.file("scan2.bmp"));
+  EXPECT_EQ(saved->width, 20);
+
+  // A type that cannot be written: the picture stays shown, the user is told.
+  v->current_file = dir.file("scan.png");
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(saved));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_EQ(b.last_message(), dir.file("scan1.png") + ": Save failed");
+  EXPECT_EQ(v->current_file, dir.file("scan1.png"));
+}
+
+TEST(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  Ref<C_Bitmap> bmp = C_Bitmap::create(4, 4, 32);
+  v->collage->show_bitmap(bmp, "<cut>");
+  EXPECT_TRUE(v->current_image().same(v->collage->image));
+  v->single_mode = false;
+  EXPECT_FALSE(v->collage->paste_or_cut());
+  EXPECT_TRUE(v->collage->image.is_none());
+}

@@ -1,0 +1,71 @@
+#include "tests/viewer/viewer_input_support.h"
+
+#include <gtest/gtest.h>
+
+namespace viewer_input {
+
+namespace R = brek::Event_routing;
+
+Input_box::Input_box(int w, int h) : Boxed(w, h) {
+  screen->own_dialogs = 1;
+  C_Screen::set_own_dialog([this](const Ref<C_Form>&, const std::string& text, bool) {
+    messages.push_back(text);
+    return false;
+  });
+}
+
+Input_box::~Input_box() { C_Screen::set_own_dialog(nullptr); }
+
+void Input_box::key(int vk, const Key_modifiers& mods) {
+  R::key_down(v, Ref<C_Control>(), vk, mods);
+  R::key_up(v, Ref<C_Control>(), vk, mods);
+}
+
+namespace {
+R::Pointer pointer_at(point at, int button) {
+  R::Pointer p;
+  p.at = at;
+  p.at_control = at;
+  p.button = static_cast<button_mouse>(button);
+  return p;
+}
+}  // namespace
+
+void Input_box::press(point at, int button) { R::mouse_down(v, Ref<C_Control>(), pointer_at(at, button)); }
+void Input_box::move(point at) { R::mouse_move(v, Ref<C_Control>(), pointer_at(at, 0)); }
+void Input_box::release(point at, int button) { R::mouse_up(v, Ref<C_Control>(), pointer_at(at, button)); }
+
+void Input_box::wheel(point at, int delta) {
+  R::wheel(v, delta, 0, at);
+  R::wheel_flush(v);
+}
+
+void Input_box::menu(const std::string& key) { R::menu_chosen(v, key); }
+
+Key_modifiers shift() {
+  Key_modifiers m;
+  m.shift = true;
+  return m;
+}
+Key_modifiers ctrl() {
+  Key_modifiers m;
+  m.ctrl = true;
+  return m;
+}
+Key_modifiers alt() {
+  Key_modifiers m;
+  m.alt = true;
+  return m;
+}
+
+void picture(const std::string& path, int w, int h) { ASSERT_TRUE(write_bmp(quadrants(w, h), path)) << path; }
+
+Ref<C_Image> add_entry(const Ref<Test_viewer>& v, const std::string& name, const rect& cell) {
+  Ref<C_Image> e = C_Image::create();
+  e->file_name = name;
+  e->set_load_options(cell);
+  v->files.append(e);
+  return e;
+}
+
+}  // namespace viewer_input

@@ -1,0 +1,144 @@
+// Images through the clipboard: auto save of every new clipboard picture,
+// the Ctrl + left-button cut of the shown picture, and the current file
+// put on the clipboard as a file list by a double click.
+#include <vector>
+
+#include "baselib/clipboard.h"
+#include "baselib/file_path.h"
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "baselib/string_functions.h"
+#include "images/format_classes.h"
+#include "viewer/clipboard_images.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek {
+
+namespace {
+
+// The empty window's hint changes this often, seconds.
+constexpr double BLINK_SECONDS = 3.0;
+
+bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
+
+}  // namespace
+
+void C_Additional_collage::show_bitmap(const Ref<C_Bitmap>& bitmap, const std::string& name) {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  // A new image each time: an earlier one may be held elsewhere (as a card
+  // of the editor) and keeps its picture and its orientation.
+  Ref<C_Image> shown = C_Image::create();
+  shown->file_name = name;
+  shown->picture = bitmap;
+  shown->set_rect(bitmap->width, bitmap->height);
+  image = shown;
+  v->current_file = name;
+  v->single_mode = true;
+  v->repaint();
+  v->show_file(shown);
+}
+
+bool C_Additional_collage::auto_save_step() {
+  if (is_none()) return false;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return false;
+  Ref<C_Bitmap> bmp = C_Bmp::paste_clipboard();
+  if (bmp.is_none()) return false;
+  const std::string name =
+      Clipboard_images::next_free_name(v->current_file, [](const std::string& n) { return File_path::file_exists(n); });
+  // The same picture is not taken again by the next tick.
+  C_Clipboard::copy_text("");
+  if (name.empty()) {
+    v->message(v->current_file + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
+    return false;
+  }
+  show_bitmap(bmp, name);
+  if (!image->save(v, name)) {
+    v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
+    return false;
+  }
+  return true;
+}
+
+void C_Additional_collage::blink_tick() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v->files.count() == 0 && Date_time::difference_seconds(Date_time::now(), blink_time) >= BLINK_SECONDS)
+    v->repaint();
+}
+
+void C_Additional_collage::track_cut() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  blink_tick();
+  if (mode_view == brek::mode_view::COLLAGE && !v->single_mode) return;
+  const rect box = v->pb->get_bounds();
+  if (!cutting && v->single_mode && v->key_info.ctrl && v->left_down) {
+    cutting = true;
+    cut_rect = rect{v->press_point.x - box.x, v->press_point.y - box.y, 0, 0};
+    v->repaint();
+  }
+  if (cutting && v->single_mode) {
+    cut_rect.w = v->last_pointer.x - box.x - cut_rect.x;
+    cut_rect.h = v->last_pointer.y - box.y - cut_rect.y;
+    v->repaint();
+  }
+}
+
+bool C_Additional_collage::paste_or_cut() {
+  if (is_none()) return false;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return false;
+  if (!cutting) {
+    if (!v->single_mode && NATIVE_String_functions::starts_with(image->file_name, "<cut>")) image.reset();
+    return false;
+  }
+  cutting = false;
+  v->repaint();
+  const rect r = Clipboard_images::normalized(cut_rect);
+  const rect r_px{double(C_Canvas::to_device_pixels(r.x)), double(C_Canvas::to_device_pixels(r.y)),
+                  double(C_Canvas::to_device_pixels(r.w)), double(C_Canvas::to_device_pixels(r.h))};
+  // What the single view shows: the picture as turned, flipped and
+  // inverted, or the current frame of an animation.
+  Ref<C_Bitmap> picture = v->shown_picture();
+  const Clipboard_images::Cut cut =
+      Clipboard_images::cut_of(r_px, v->image_rect, double(picture->width), double(picture->height));
+  // A click, or a rectangle beside the picture, cuts nothing.
+  if (cut.empty()) return true;
+
+  Ref<C_Bitmap> part = C_Bitmap::create(cut.width, cut.height, 32);
+  Ref<C_Canvas> to = part->canvas();
+  Ref<C_Canvas> from = picture->canvas();
+  const units_measure_graphics from_units = from->units;
+  to->units = units_measure_graphics::PIXELS;
+  from->units = units_measure_graphics::PIXELS;
+  to->copy_rect(rect{0, 0, double(cut.width), double(cut.height)}, cut.source, from);
+  from->units = from_units;
+  C_Bmp::copy_to_clipboard(part);
+  const std::string source = v->current_file;
+  if (is_file_name(source)) cut_source = source;
+
+  Ref<C_Bitmap> back = C_Bmp::paste_clipboard();
+  if (back.is_none()) {
+    v->message("Paste operation failed");
+    return true;
+  }
+  show_bitmap(back, "<cut>");
+  return true;
+}
+
+bool C_Additional_collage::copy_file_to_clipboard() {
+  if (is_none()) return false;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  const std::string file = v->current_file;
+  if (!is_file_name(file) || !File_path::file_exists(file)) return false;
+  DynAStr names;
+  names.append(file);
+  C_Clipboard::copy_files(names, false);
+  return true;
+}
+
+}  // namespace brek

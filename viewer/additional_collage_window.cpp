@@ -1,0 +1,127 @@
+// Window services of the collage model: full screen, the save dialog and
+// the platform's file manager.
+#include <vector>
+
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "baselib/system_functions.h"
+#include "forms/placement.h"
+#include "runtime/strings.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek {
+
+namespace {
+
+// The first monitor whose rectangle holds the point, edges included; -1
+// when none does.
+int64_t monitor_at(const point& p) {
+  const int64_t n = Placement::monitor_count();
+  for (int64_t i = 0; i < n; ++i)
+    if (C_Geometry::point_in_rect(Placement::monitor_rect(i), p)) return i;
+  return -1;
+}
+
+// The window's placement flag set for the duration of a change, and its
+// batch of window changes, both given back also when the change fails.
+struct Placement_batch {
+  Ref<C_Collage_viewer> v;
+  bool saved;
+  explicit Placement_batch(const Ref<C_Collage_viewer>& viewer) : v(viewer), saved(viewer->placement_busy) {
+    if (v->is_none()) return;
+    v->placement_busy = true;
+    v->begin_update();
+  }
+  ~Placement_batch() {
+    if (v->is_none()) return;
+    try {
+      v->end_update();
+    } catch (...) {
+    }
+    v->placement_busy = saved;
+  }
+};
+
+}  // namespace
+
+void C_Additional_collage::set_full_screen(bool on) {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  Placement::refresh_monitors();
+  {
+    Placement_batch batch(v);
+    if (on) {
+      const rect b = v->get_bounds();
+      const int64_t m = monitor_at(point{b.x + 20, b.y + 20});
+      if (m >= 0) v->set_bounds(Placement::monitor_rect(m));
+      v->set_window_state(state_of_form::MAXIMIZED);
+      v->set_border_kind(1);
+      pending_placement = true;
+      v->start_timer();
+    } else {
+      v->set_border_kind(0);
+      v->set_window_state(state_of_form::NORMAL);
+      v->load_placement(C_Collage_viewer::PLACEMENT_APPLICATION, C_Collage_viewer::PLACEMENT_SECTION);
+      full_screen = false;
+      update_caption(caption);
+    }
+  }
+  full_screen = on;
+  save_settings();
+}
+
+void C_Additional_collage::place_full_screen() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  {
+    Placement_batch batch(v);
+    v->set_border_kind(1);
+    // No monitor under the cursor: the window stays where it is and goes
+    // full screen on the monitor it is on.
+    const int64_t m = monitor_at(v->cursor_position());
+    if (m >= 0) v->set_bounds(Placement::monitor_rect(m));
+  }
+  set_full_screen(true);
+}
+
+void C_Additional_collage::save_as_dialog() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  if (save_dialog.is_none()) save_dialog = C_Dialog_file::create_save(v, "DLGSAV");
+  if (save_dialog.is_none()) return;
+  std::string filter;
+  for (const char* ext : {".jpg", ".jpeg", ".png", ".gif", ".bmp", ".webp"}) {
+    const std::string e = ext;
+    if (!C_Bitmap::extension_savable(Brek_runtime::upper_case(e.substr(1)))) continue;
+    filter += "|" + Localize_str::text(lng::Additional_collage::Images) + " *" + e + "|*" + e;
+    if (save_dialog->default_ext.empty()) save_dialog->default_ext = e;
+  }
+  save_dialog->filter = filter.empty() ? filter : filter.substr(1);
+}
+
+void C_Additional_collage::explore_dir(const std::string& directory, const std::string& file) {
+  const std::string platform = System_functions::platform_lower();
+  if (platform.find("linux") == std::string::npos) {
+    const std::string where = file.empty() ? "/e,\"" + directory + "\"" : "/e,/n, /select, \"" + file + "\"";
+    System_functions::start_program("explorer.exe", {where});
+    return;
+  }
+  // Nothing to show the file manager.
+  if (directory.empty()) return;
+  for (const char* program : {"nautilus", "xdg-open", "gnome-open"}) {
+    if (!program_exists(program)) continue;
+    // The directory is one argument, whatever it holds.
+    System_functions::start_program(program, {directory});
+    return;
+  }
+}
+
+bool C_Additional_collage::program_exists(const std::string& name) {
+  if (System_functions::platform_lower().find("linux") == std::string::npos) return false;
+  return System_functions::program_exists(name);
+}
+
+}  // namespace brek

@@ -1,0 +1,39 @@
+#pragma once
+// The rules of the viewer's clipboard images, apart from the clipboard:
+// the next free numbered name for an image that arrives while auto save is
+// on, and the part of the shown picture a cut rectangle takes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "baselib/geometry.h"
+
+namespace brek::Clipboard_images {
+
+// The largest number a saved image is given.
+inline constexpr int64_t MAX_NUMBER = 2147483646;
+
+// The name for the next image: the trailing digits of the current file's
+// stem are a number, and the first name with a higher number that does not
+// exist is taken, as wide as the digits were ("scan.png" -> "scan1.png",
+// "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"). No current file (or a pseudo one) counts as "0.jpg". Empty
+// when every number up to MAX_NUMBER is taken.
+std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists);
+
+// A rectangle whose width or height is negative, turned the right way.
+rect normalized(const rect& r);
+
+// What a cut takes from the picture.
+struct Cut {
+  rect source;         // in picture pixels, inside the picture
+  int64_t width = 0;   // of the new bitmap
+  int64_t height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+// The cut of a rectangle (device pixels of the box, normalised) from a
+// picture of pic_w x pic_h drawn into image_rect (device pixels): the
+// rectangle is clipped to the picture as drawn and scaled to its pixels.
+Cut cut_of(const rect& cut_px, const rect& image_rect, double pic_w, double pic_h);
+
+}  // namespace brek::Clipboard_images
