@@ -198,6 +198,7 @@ TEST(ViewerCommands, CopyPasteAndSaveAClipboardImage) {
   te::answer_next_file_dialog(true, {dir.file("kept.jpg")}, &seen);
   b.menu("SAVAS");
   EXPECT_TRUE(seen.save);
+  EXPECT_TRUE(seen.confirms_overwrite);
   EXPECT_EQ(seen.filters, (std::vector<std::string>{"Images *.jpg (*.jpg)", "Images *.jpeg (*.jpeg)",
                                                     "Images *.gif (*.gif)", "Images *.bmp (*.bmp)"}));
   EXPECT_EQ(seen.default_suffix, "jpg");
