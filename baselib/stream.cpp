@@ -110,6 +110,9 @@ int64_t C_Stream::read_buffer(uint8_t*, int64_t) { return 0; }
 int64_t C_Stream::write_buffer(const uint8_t*, int64_t) { return 0; }
 
 bool C_Stream::read(DynAByte& bytes, int64_t count) {
+  // A view or a None instance's array keeps its length whatever it is
+  // told: reading into it would write past its end.
+  if (bytes.is_view() || bytes.is_frozen()) return false;
   bytes.set_length(0);
   if (is_none() || count < 0) return false;
   // Grow with what arrives instead of trusting count for the allocation.

@@ -52,7 +52,8 @@ class C_Stream : public Brek_object {
   virtual void close();
   virtual bool is_closed();
   // Reads count bytes into bytes (made count long, then cut to what came);
-  // true when all came.
+  // true when all came. A view or a frozen array, which cannot be made
+  // longer, reads nothing (read_into reads into a view).
   virtual bool read(DynAByte& bytes, int64_t count);
   // One byte, or 0 when none could be read.
   virtual int64_t read_byte();

@@ -274,3 +274,20 @@ TEST(StreamBase, UnknownLengthAndNoData) {
   s->close();
   EXPECT_TRUE(s->is_closed());
 }
+
+// A read cannot lengthen a view on another array (nor a None instance's
+// frozen array): it reads nothing instead of writing past the view into
+// the bytes after it, or past the end of the array.
+TEST(StreamRead, AViewIsNotWrittenPastItsEnd) {
+  auto m = memory_with("0123456789abcdef");
+  DynAByte whole;
+  whole.set_length(8);
+  DynAByte v = whole.view(0, 3);
+  EXPECT_FALSE(m->read(v, 16));
+  for (int64_t i = 0; i < whole.count(); ++i) EXPECT_EQ(whole.data()[i], 0) << i;
+  EXPECT_EQ(m->position_int64(), 0);
+  // Reading into a view goes through read_into, up to the view's length.
+  EXPECT_EQ(m->read_into(v), 4);
+  EXPECT_EQ(whole.data()[3], '3');
+  EXPECT_EQ(whole.data()[4], 0);
+}
