@@ -1,11 +1,13 @@
 // Image files as the viewer opens them: a file of any extension read for
 // its header, loaded (reduced where the target allows) and loaded whole,
-// and the format classes over a memory stream of the same bytes.
+// the format classes over a memory stream of the same bytes, and a GIF
+// animation through the drawing glue.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "baselib/memory_stream.h"
+#include "drawing/brek_drawing.h"
 #include "fuzz/fuzz_support.h"
 #include "images/format_classes.h"
 #include "images/image.h"
@@ -76,5 +78,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   check_bitmap(C_Png::load_from_stream(from_start(), reduce_size_of_jpeg_while_load::HALF));
   check_bitmap(C_Tga::load_from_stream(from_start()));
+
+  // A GIF kept beside a bitmap: its frames shown in turn through the glue.
+  Ref<C_Bitmap> b = C_Bitmap::create(1, 1, 0);
+  if (b->native && C_Brek_drawing::load_gif(from_start(), b->native.get())) {
+    int64_t frames = C_Brek_drawing::gif_frame_count(b->native.get());
+    if (frames <= 0) __builtin_trap();
+    for (int64_t i = 0; i < frames && i < 8; ++i) {
+      C_Brek_drawing::gif_show_frame(b->native.get(), (i * 5 + target) % frames);
+      (void)C_Brek_drawing::gif_frame_delay(b->native.get());
+    }
+  }
   return 0;
 }
