@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
 
@@ -165,4 +167,46 @@ TEST(ViewerPaint, AnEmptyWindowShowsTheTitleBlock) {
       }
   EXPECT_GT(white, 20);
   EXPECT_EQ(top_white, 0);  // the block sits in the middle
+}
+
+// Pointer moves over a zoomed picture place the kept turned and stretched
+// picture again instead of turning and stretching the stored one anew. The
+// stored picture is blackened in place between paints: a paint that went
+// back to it would show black.
+TEST(ViewerPaint, PointerMovesReuseTheTurnedAndStretchedPicture) {
+  for (int turns : {0, 1}) {
+    Opened o;
+    o.image->quarter_turns = turns;
+    o.paint_at(3.0, point{50, 50});
+    ASSERT_FALSE(o.v->fit_mode) << turns;
+    const rect before = o.v->image_rect;
+    // Places of the zoomed picture (its own pixels) on a grid, and what the
+    // first paint showed there.
+    std::vector<std::pair<point, uint32_t>> seen;
+    for (int y = 5; y < 600; y += 40)
+      for (int x = 5; x < 800; x += 40) seen.push_back({point{x - before.x, y - before.y}, o.b.at(x, y)});
+    Pixels* stored = o.image->picture->pixels();
+    std::fill(stored->words(), stored->words() + size_t(stored->width()) * size_t(stored->height()), BLACK);
+
+    o.paint_at(3.0, point{500, 400});
+    const rect after = o.v->image_rect;
+    ASSERT_TRUE(after.x != before.x || after.y != before.y) << turns;  // panned
+    int compared = 0, coloured = 0;
+    for (const auto& [p, colour] : seen) {
+      const int x = int(after.x + p.x), y = int(after.y + p.y);
+      if (x < 0 || y < 0 || x >= 800 || y >= 600) continue;
+      ++compared;
+      coloured += colour != BLACK;
+      EXPECT_EQ(o.b.at(x, y), colour) << turns << " at " << x << "," << y;
+    }
+    EXPECT_GT(coloured, 20) << turns << " of " << compared;
+
+    // A change of what the picture shows is painted from the stored one:
+    // the negative of black.
+    o.image->inverse = true;
+    o.paint_at(3.0, point{500, 400});
+    EXPECT_EQ(o.b.at(5, 5), WHITE) << turns;
+    EXPECT_EQ(o.b.at(400, 300), WHITE) << turns;
+    EXPECT_EQ(o.b.at(795, 595), WHITE) << turns;
+  }
 }
