@@ -185,6 +185,29 @@ TEST_F(Tree, KeysKeepTheFocusedLineInView) {
   EXPECT_EQ(t->current_line(), 8);
 }
 
+// Thirty top nodes with three closed children each: 120 nodes, 30 lines.
+// Scrolling and paging count the lines.
+TEST_F(Tree, ScrollingCountsTheShownLinesNotTheNodes) {
+  Ref<C_Paint_tree> t = tree();
+  for (int i = 0; i < 30; ++i) {
+    const int32_t top = t->add_node("n" + std::to_string(i), -1, -1);
+    for (int k = 0; k < 3; ++k) t->add_node("c", top, -1);
+  }
+  ASSERT_EQ(t->lines, 30);
+  EXPECT_DOUBLE_EQ(t->content_height, 30 * 12);
+  t->set_first_line(1000);
+  EXPECT_EQ(t->first_visible_line(), 25);  // the last full page of lines
+  EXPECT_DOUBLE_EQ(t->scroll_y, 25 * 12);
+  t->set_first_line(0);
+  t->key_down(key(35));  // End: the last line, in view
+  EXPECT_EQ(t->current_line(), 29);
+  EXPECT_EQ(t->first_visible_line(), 25);
+  EXPECT_DOUBLE_EQ(t->scroll_y, 25 * 12);
+  t->scroll_pages(-100);
+  EXPECT_EQ(t->first_visible_line(), 25);
+  EXPECT_DOUBLE_EQ(t->scroll_y, 25 * 12);
+}
+
 TEST_F(Tree, TheFocusedLineIsHighlightedAndMarksArePainted) {
   Ref<C_Paint_tree> t = sample();
   t->expand(1);
