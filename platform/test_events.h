@@ -71,6 +71,9 @@ void answer_next_file_dialog(bool accept, const std::vector<std::string>& names 
 // Lets pending events run, including deferred deletions (test bodies only:
 // no handler is on the stack there).
 void settle();
+// How many top-level native windows exist, shown or hidden, until they are
+// freed.
+int native_window_count();
 // Waits until the form's window is on the screen and painted; false after
 // timeout_ms.
 bool wait_exposed(Native_handle form, int timeout_ms = 5000);

@@ -213,6 +213,8 @@ void settle() {
   for (int i = 0; i < 3; ++i) process_events();
 }
 
+int native_window_count() { return application_exists() ? int(QApplication::topLevelWidgets().size()) : 0; }
+
 bool wait_exposed(Native_handle form, int timeout_ms) {
   auto* w = qobject_cast<qt::Form_widget*>(widget_of(form));
   if (!w) return false;

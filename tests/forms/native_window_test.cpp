@@ -237,6 +237,27 @@ TEST_F(Native_window, ClosingTheMainFormEndsRunForms) {
   EXPECT_EQ(C_Brek_form::main_window(), 0);
 }
 
+TEST_F(Native_window, TheMainLoopFreesAWindowClosedFromItsOwnHandler) {
+  auto main_form = make<Log_form>();
+  auto f = make<Log_form>();
+  f->inside["click"] = [&] { f->close_window(); };
+  int before = -1, after_click = -1, later = -1;
+  te::post_task([&] {
+    before = te::native_window_count();
+    te::click(f->native, {21, 21});
+    after_click = te::native_window_count();
+  }, 20);
+  te::post_task([&] {
+    later = te::native_window_count();
+    screen->terminate();
+  }, 300);
+  te::post_task([&] { screen->terminate(); }, 10000);  // a safety net only
+  screen->run_forms(main_form);
+  EXPECT_EQ(f->native, 0);
+  EXPECT_EQ(after_click, before);  // kept while its handler ran
+  EXPECT_EQ(later, before - 1);    // freed by a later turn of the loop
+}
+
 TEST_F(Native_window, RunFormsWithoutFormsRunsUntilTerminated) {
   bool ran = false;
   te::post_task([&] {
