@@ -189,6 +189,22 @@ TEST_F(Language, OtherFilesFollowAChangedTable) {
   EXPECT_EQ(read_file(dir.file("Francais_FR.lng")).substr(0, 3), BOM);
 }
 
+TEST_F(Language, AnOldCodePageFileKeepsItsCharactersWhenBroughtUpToDate) {
+  DynAStr old_table = L::table_as_lines();
+  old_table.remove(lng::Collage_viewer::LandR2, 1);
+  ASSERT_TRUE(L::write_lines(dir.file("Default_.lng"), old_table));
+  // No mark and not UTF-8: "ß" and "€" as single Windows-1252 bytes.
+  ASSERT_TRUE(write_file(dir.file("Deutsch_DE.lng"),
+                         "[{Long_operation}]\r\nCancel=Schlie\xDF" "en \x80\r\nObsolete=weg\r\n"));
+  L::write_language_file("", "Default");
+  DynAStr de = L::read_lines(dir.file("Deutsch_DE.lng"));
+  ASSERT_EQ(de.count(), 2);  // the obsolete key went
+  EXPECT_EQ(de.get(0), "[{Long_operation}]");
+  EXPECT_EQ(de.get(1), "Cancel=Schließen €");
+  EXPECT_TRUE(L::load_language("DE", "", false));
+  EXPECT_EQ(L::text(lng::Long_operation::Cancel), "Schließen €");
+}
+
 TEST_F(Language, AnUnchangedTableLeavesOtherFilesAlone) {
   ASSERT_TRUE(L::write_lines(dir.file("Default_.lng"), L::table_as_lines()));
   std::string fr = "[{Collage_viewer}]\r\nfiles=fichiers\r\nObsolete=1\r\n";
