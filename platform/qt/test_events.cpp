@@ -78,6 +78,16 @@ Qt::KeyboardModifiers qt_modifiers(const Key_modifiers& m) {
   return q;
 }
 
+// The key a keyboard reports: a digit typed with Shift is its symbol, as
+// on a US keyboard.
+int qt_key(int vk, const Key_modifiers& m) {
+  static const int shifted[10] = {Qt::Key_ParenRight, Qt::Key_Exclam, Qt::Key_At, Qt::Key_NumberSign,
+                                  Qt::Key_Dollar, Qt::Key_Percent, Qt::Key_AsciiCircum, Qt::Key_Ampersand,
+                                  Qt::Key_Asterisk, Qt::Key_ParenLeft};
+  if (m.shift && vk >= '0' && vk <= '9') return shifted[vk - '0'];
+  return qt::qt_key_of(vk);
+}
+
 QWidget* key_target(Native_handle target) {
   QWidget* w = widget_of(target);
   if (auto* form = qobject_cast<qt::Form_widget*>(w)) return form;
@@ -116,7 +126,7 @@ bool wheel(Native_handle target, Point_pt at, int delta, int delta_x) {
 bool key_press(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text) {
   QWidget* w = key_target(target);
   if (!w) return false;
-  QKeyEvent e(QEvent::KeyPress, qt::qt_key_of(vk), qt_modifiers(mods), QString::fromUtf8(text.c_str()));
+  QKeyEvent e(QEvent::KeyPress, qt_key(vk, mods), qt_modifiers(mods), QString::fromUtf8(text.c_str()));
   QApplication::sendEvent(w, &e);
   return true;
 }
@@ -124,7 +134,7 @@ bool key_press(Native_handle target, int vk, const Key_modifiers& mods, const st
 bool key_release(Native_handle target, int vk, const Key_modifiers& mods) {
   QWidget* w = key_target(target);
   if (!w) return false;
-  QKeyEvent e(QEvent::KeyRelease, qt::qt_key_of(vk), qt_modifiers(mods));
+  QKeyEvent e(QEvent::KeyRelease, qt_key(vk, mods), qt_modifiers(mods));
   QApplication::sendEvent(w, &e);
   return true;
 }
