@@ -1,0 +1,209 @@
+// The editor's window and its cards: placement of new cards, the caption,
+// the buttons' enabled states, closing, and the viewer handing images over.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "baselib/localize_str.h"
+#include "forms/button.h"
+#include "forms/event_routing.h"
+#include "forms/timer.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
+#include "tests/printing/editor_test_support.h"
+#include "viewer/additional_collage.h"
+#include "viewer/collage_viewer.h"
+
+using namespace editor_test;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+std::string caption_of(const Ref<C_Edit_collage_print>& e) { return e->get_caption(); }
+
+}  // namespace
+
+TEST_F(Editor, TheWindowAsBuilt) {
+  EXPECT_EQ(caption_of(e), "Edit / Collage / Print");
+  EXPECT_EQ(e->pbox->name, "PBOX");
+  EXPECT_TRUE(e->pbox->has_vbar && e->pbox->has_hbar);
+  EXPECT_EQ(e->b_zoom->get_text(), "Zoom...");
+  EXPECT_EQ(e->b_select->get_text(), "Select...");
+  EXPECT_EQ(e->b_selection->get_text(), "Selection...");
+  EXPECT_EQ(e->b_add_text->get_text(), "Add text");
+  EXPECT_EQ(e->b_print->get_text(), "Print");
+  EXPECT_EQ(e->b_save->get_text(), "Save");
+  EXPECT_EQ(e->timer_press_p->interval, 100);
+  EXPECT_FALSE(e->timer_press_p->is_enabled());
+  EXPECT_DOUBLE_EQ(e->zoom, 1.0);
+  EXPECT_EQ(e->handle_card, -1);
+  EXPECT_EQ(e->queue_policy, "kiiqiqqqqqssssskkkqkkiiiqqk");
+  // The buttons lie below the sheet.
+  EXPECT_GT(e->b_print->get_bounds().y, e->pbox->get_bounds().y + e->pbox->get_bounds().h - 1);
+  // Nothing to print, select or change on an empty sheet.
+  EXPECT_FALSE(e->b_print->is_enabled());
+  EXPECT_FALSE(e->b_select->is_enabled());
+  EXPECT_FALSE(e->b_selection->is_enabled());
+  EXPECT_TRUE(e->b_zoom->is_enabled());
+}
+
+TEST_F(Editor, CardsGoBesideTheOthersAtTheTopWhileTheyFit) {
+  // 120 x 80 pixels are 90 x 60 points.
+  e->add_image(pasted(120, 80, RED));
+  ASSERT_EQ(e->cards.count(), 1);
+  EXPECT_EQ(card_rect(0), (rect{0, 0, 90, 60}));
+  e->add_image(pasted(120, 80, GREEN));
+  EXPECT_EQ(card_rect(1), (rect{90, 0, 90, 60}));
+  // Beside the nearer of the two: the first card's right is taken by now,
+  // so the second card's right side wins.
+  e->add_image(pasted(40, 40, BLUE));
+  EXPECT_EQ(card_rect(2), (rect{180, 0, 30, 30}));
+  EXPECT_EQ(serials(), (std::vector<int64_t>{1, 2, 3}));
+  EXPECT_EQ(e->card_counter, 3);
+  EXPECT_EQ(selected(), (std::vector<int64_t>{2}));
+  EXPECT_EQ(e->images.count(), 3);
+}
+
+TEST_F(Editor, TheNearestFreePlaceWinsAndTiesKeepTheEarlierCard) {
+  add(0, 0, 90, 90, RED);
+  add(0, 120, 30, 30, GREEN);
+  // Right of card 0 at (90, 0) and right of card 1 at (30, 120): the first
+  // is nearer the origin.
+  e->add_image(pasted(40, 40, BLUE));
+  EXPECT_EQ(card_rect(2), (rect{90, 0, 30, 30}));
+
+  // Two candidates equally far from the origin: (60, 0) and (0, 60).
+  e->cards.clear();
+  add(0, 0, 60, 30, RED);
+  add(-30, 60, 30, 30, GREEN);
+  e->add_image(pasted(40, 40, BLUE));
+  EXPECT_EQ(card_rect(2).x, 60);
+  EXPECT_EQ(card_rect(2).y, 0);
+  e->cards.clear();
+  add(-30, 60, 30, 30, GREEN);
+  add(0, 0, 60, 30, RED);
+  e->add_image(pasted(40, 40, BLUE));
+  EXPECT_EQ(card_rect(2).x, 0);
+  EXPECT_EQ(card_rect(2).y, 60);
+}
+
+TEST_F(Editor, WithoutRoomBesideACardTheImageGoesRightOfAllOrBelowAll) {
+  const double box = e->pbox->get_width();
+  // A card reaching the right edge leaves no candidate that fits.
+  add(0, 0, box - 30, 90, RED);
+  e->add_image(pasted(60, 40, GREEN));  // 45 points wide
+  EXPECT_EQ(card_rect(1), (rect{0, 90, 45, 30}));
+  // At zoom 2 candidates are judged zoomed, the fall-back is not: a card
+  // that fits unzoomed goes right of everything, at the top.
+  e->cards.clear();
+  add(0, 0, 90, 60, RED);
+  e->zoom = 2;
+  const double w = std::floor((box - 90) / 0.75) - 4;  // pixels: just fits unzoomed
+  e->add_image(pasted(int(w), 20, BLUE));
+  EXPECT_DOUBLE_EQ(card_rect(1).x, 90);
+  EXPECT_DOUBLE_EQ(card_rect(1).y, 0);
+  // And an overlapping candidate is refused like one that does not fit.
+  e->cards.clear();
+  e->zoom = 1;
+  add(0, 0, 90, 60, RED);
+  add(100, 0, 30, 30, GREEN);  // in the way of a 60-point card right of card 0
+  e->add_image(pasted(80, 80, BLUE));
+  EXPECT_EQ(card_rect(2), (rect{130, 0, 60, 60}));
+}
+
+TEST_F(Editor, TheCaptionCountsTheCardsOnce) {
+  for (int i = 0; i < 5; ++i) e->add_image(pasted(8, 8, RED));
+  EXPECT_EQ(caption_of(e), "Edit / Collage / Print [5]");
+  e->add_image(pasted(8, 8, RED));
+  EXPECT_EQ(caption_of(e), "Edit / Collage / Print [6]");
+  e->select_all();
+  e->delete_selected();
+  EXPECT_EQ(caption_of(e), "Edit / Collage / Print");
+}
+
+TEST_F(Editor, AnImageWithoutSizeMakesAnEmptyCardAndNoImageMakesNone) {
+  Ref<C_Image> broken = C_Image::create();
+  broken->file_name = "/nonexistent/missing.jpg";
+  e->add_image(broken);
+  ASSERT_EQ(e->cards.count(), 1);
+  EXPECT_EQ(card_rect(0), (rect{0, 0, 0, 0}));
+  EXPECT_EQ(selected(), (std::vector<int64_t>{0}));
+  paint();  // nothing to draw, nothing breaks
+  EXPECT_EQ(at(30, 30), WHITE);
+  // The empty window of the viewer has no image to hand over.
+  e->add_image(Ref<C_Image>());
+  EXPECT_EQ(e->cards.count(), 1);
+  EXPECT_EQ(e->card_counter, 1);
+  // A pasted picture without a size gets its picture's.
+  Ref<C_Image> p = pasted(40, 20, RED);
+  p->width = p->height = 0;
+  e->add_image(p);
+  EXPECT_EQ(card_rect(1).w, 30);
+  EXPECT_EQ(card_rect(1).h, 15);
+}
+
+TEST_F(Editor, ButtonsFollowTheCardsAndTheSelection) {
+  e->add_image(pasted(8, 8, RED));
+  EXPECT_TRUE(e->b_print->is_enabled());
+  EXPECT_TRUE(e->b_select->is_enabled());
+  EXPECT_TRUE(e->b_selection->is_enabled());
+  e->reset_selection();
+  EXPECT_TRUE(e->b_print->is_enabled());
+  EXPECT_FALSE(e->b_selection->is_enabled());
+  e->select_all();
+  e->delete_selected();
+  EXPECT_FALSE(e->b_print->is_enabled());
+  EXPECT_FALSE(e->b_select->is_enabled());
+}
+
+TEST_F(Editor, ClosingOnlyHidesTheWindow) {
+  e->add_image(pasted(8, 8, RED));
+  ASSERT_TRUE(e->is_visible());
+  te::close(e->native);
+  te::settle();
+  EXPECT_FALSE(e->is_visible());
+  EXPECT_NE(e->native, 0);
+  EXPECT_TRUE(Brek_runtime::dyn_obj_contains(screen->forms, e));
+  EXPECT_EQ(e->cards.count(), 1);
+  e->show();
+  EXPECT_TRUE(e->is_visible());
+}
+
+TEST(EditorEntry, TheViewerHandsImagesOverAndF7AddsItsCurrentImage) {
+  ASSERT_NE(brek_platform::window_layer(), nullptr);
+  auto* previous = brek_platform::set_native_forms(brek_platform::window_layer());
+  Event_routing::reset_state();
+  {
+    Ref<Quiet_screen> screen = make<Quiet_screen>();
+    Ref<C_Collage_viewer> viewer = make<C_Collage_viewer>();
+    viewer->load_language();
+    Ref<C_Edit_collage_print> editor;
+    Ref<C_Image> first = pasted(40, 40, RED);
+    C_Edit_collage_print::edit_image(editor, viewer, first);
+    ASSERT_FALSE(editor.is_none());
+    EXPECT_EQ(editor->viewer.get(), viewer.get());
+    EXPECT_TRUE(editor->is_visible());
+    EXPECT_EQ(editor->cards.count(), 1);
+    // The same editor takes the next image.
+    Ref<C_Edit_collage_print> same = editor;
+    C_Edit_collage_print::edit_image(editor, viewer, pasted(40, 40, GREEN));
+    EXPECT_EQ(editor.get(), same.get());
+    EXPECT_EQ(editor->cards.count(), 2);
+    // F7 in the editor asks the viewer for its current image.
+    viewer->collage->image = pasted(20, 20, BLUE);
+    te::key(editor->native, 118);
+    ASSERT_EQ(editor->cards.count(), 3);
+    EXPECT_EQ(editor->cards.get(2).image.get(), viewer->collage->image.get());
+    // The editor does not keep the viewer alive.
+    dispose_now(viewer);
+    EXPECT_TRUE(editor->viewer.is_none());
+    te::key(editor->native, 118);
+    EXPECT_EQ(editor->cards.count(), 3);
+    dispose_now(editor);
+    dispose_now(screen);
+  }
+  te::settle();
+  Event_routing::reset_state();
+  brek_platform::set_native_forms(previous);
+}
