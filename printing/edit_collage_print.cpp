@@ -16,6 +16,7 @@
 #include "images/image.h"
 #include "runtime/strings.h"
 #include "viewer/collage_viewer.h"
+#include "viewer/print_editor_hook.h"
 
 namespace brek {
 
@@ -26,17 +27,29 @@ C_Edit_collage_print::C_Edit_collage_print() { queue_policy = "kiiqiqqqqqssssskk
 
 Ref<C_Edit_collage_print> C_Edit_collage_print::create() { return make<C_Edit_collage_print>(); }
 
-void C_Edit_collage_print::edit_image(Ref<C_Edit_collage_print>& editor, const Ref<C_Collage_viewer>& viewer,
-                                      const Ref<C_Image>& image) {
-  if (editor.is_none()) {
-    editor = create();
-    if (editor.is_none()) return;
-    editor->viewer = viewer;
-    editor->build_controls();
-  }
+void C_Edit_collage_print::edit_image(const Ref<C_Collage_viewer>& viewer, const Ref<C_Image>& image) {
+  Ref<C_Edit_collage_print> editor = editor_of(viewer);
+  if (editor.is_none()) return;
   editor->add_image(image);
   editor->show();
 }
+
+Ref<C_Edit_collage_print> C_Edit_collage_print::editor_of(const Ref<C_Collage_viewer>& viewer) {
+  if (viewer.is_none()) return Ref<C_Edit_collage_print>();
+  Ref<C_Screen> s = viewer->screen.lock();
+  for (const Ref<C_Form>& f : s->forms) {
+    Ref<C_Edit_collage_print> e = ref_cast<C_Edit_collage_print>(f);
+    if (!e.is_none() && e->viewer.get() == viewer.get()) return e;
+  }
+  Ref<C_Edit_collage_print> editor = create();
+  editor->viewer = viewer;
+  editor->build_controls();
+  // The screen's list keeps the window; the viewer ends it.
+  viewer->own(Ref<Brek_object>(editor));
+  return editor;
+}
+
+void C_Edit_collage_print::install() { Print_editor_hook::set_opener(&C_Edit_collage_print::edit_image); }
 
 // ---- the window ----------------------------------------------------------------
 
@@ -97,7 +110,7 @@ void C_Edit_collage_print::destroy_hook() {
   selection.clear();
   press_rects.clear();
   frames_.clear();
-  C_Form::destroy_hook();
+  C_Form_common::destroy_hook();
 }
 
 void C_Edit_collage_print::repaint_sheet() {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "baselib/geometry.h"
+#include "drawing/form_common.h"
 #include "forms/form.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
@@ -44,7 +45,7 @@ struct St_card__C_Edit_collage_print {
   double angle = 0;  // degrees about the centre when painted
 };
 
-class C_Edit_collage_print : public C_Form {
+class C_Edit_collage_print : public C_Form_common {
   BREK_CLASS(C_Edit_collage_print)
  public:
   using card = St_card__C_Edit_collage_print;
@@ -108,11 +109,16 @@ class C_Edit_collage_print : public C_Form {
 
   static Ref<C_Edit_collage_print> create();
 
-  // The viewer's EDIT command: the editor in `editor` is made on first use
-  // (over the viewer's screen, with the viewer as its viewer, its window
-  // built), the image becomes a new card, and the window shows.
-  static void edit_image(Ref<C_Edit_collage_print>& editor, const Ref<C_Collage_viewer>& viewer,
-                         const Ref<C_Image>& image);
+  // The viewer's EDIT command: the image becomes a card of the viewer's
+  // editor (made on first use, see editor_of), and the window shows.
+  static void edit_image(const Ref<C_Collage_viewer>& viewer, const Ref<C_Image>& image);
+  // The editor made for the viewer earlier (one of the screen's forms), or
+  // a new one: built, with the viewer as its viewer, and disposed with it.
+  // None for the None viewer.
+  static Ref<C_Edit_collage_print> editor_of(const Ref<C_Collage_viewer>& viewer);
+  // Opens the viewer's door to the editor (viewer/print_editor_hook.h);
+  // once at start-up.
+  static void install();
 
   // ---- the window and its cards ----
   // The sheet, the buttons, the timer, the size and the caption.

@@ -10,6 +10,7 @@
 #include "images/image.h"
 #include "printing/edit_collage_print.h"
 #include "runtime/strings.h"
+#include "viewer/additional_collage.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -170,7 +171,7 @@ void C_Edit_collage_print::on_mouse_up() {
   resizing = 0;
   handle_card = -1;
   press_button = 0;
-  C_Form::on_mouse_up();
+  C_Form_common::on_mouse_up();
 }
 
 void C_Edit_collage_print::on_double_click() {
@@ -284,10 +285,7 @@ bool C_Edit_collage_print::on_key_down() {
     case 118: {
       // The viewer's function key: its current image joins the cards.
       Ref<C_Collage_viewer> v = viewer.lock();
-      if (!v.is_none()) {
-        add_image(v->current_image());
-        show();
-      }
+      if (!v.is_none()) v->collage->on_function_key(118);
       break;
     }
     default: break;
@@ -302,7 +300,7 @@ void C_Edit_collage_print::on_timer() {
     b_print->perform_click();
     return;
   }
-  C_Form::on_timer();
+  C_Form_common::on_timer();
 }
 
 }  // namespace brek

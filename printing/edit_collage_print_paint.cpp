@@ -44,7 +44,7 @@ point rotated_about(const point& p, const point& centre, double degrees) {
 void C_Edit_collage_print::on_paint() {
   if (is_none()) return;
   if (current_control().get() == pbox.get() && !pbox.is_none()) paint_sheet(pbox->canvas);
-  C_Form::on_paint();
+  C_Form_common::on_paint();
 }
 
 void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
