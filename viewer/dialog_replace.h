@@ -1,0 +1,62 @@
+#pragma once
+// C_Dialog_replace: asked when a file being moved meets a file of the same
+// name in the target directory. Both pictures are shown side by side with
+// their pixel sizes; the run ends with the name of the button pressed:
+// "RENAME" (move under a free name), "DELETE_SOURCE" (drop the file being
+// moved, since the target holds one already) or "CANCEL"; closing the
+// window gives "". The dialog itself touches no file.
+
+#include <string>
+
+#include "baselib/geometry.h"
+#include "drawing/canvas.h"
+#include "drawing/dialog_common.h"
+#include "drawing/paintbox.h"
+#include "forms/button.h"
+#include "images/image.h"
+
+namespace brek {
+
+class C_Dialog_replace : public C_Dialog_common {
+  BREK_CLASS(C_Dialog_replace)
+ public:
+  static constexpr const char* RENAME = "RENAME";
+  static constexpr const char* DELETE_SOURCE = "DELETE_SOURCE";
+  static constexpr const char* CANCEL = "CANCEL";
+  static constexpr Color BACKGROUND = 0xFF404040 - 0x100000000LL;
+
+  Ref<C_Paintbox> pbox;          // "PBOX": both pictures
+  Ref<C_Button> rename_button;   // "RENAME"
+  // "CANCEL" is the form's own cancel_button.
+  Ref<C_Button> delete_button;   // "DELETE_SOURCE"
+  Ref<C_Image> source_image;     // the image being moved, given by the caller
+  Ref<C_Image> target_image;     // the file met; read on the first paint
+  std::string source_name;
+  std::string target_name;
+
+  C_Dialog_replace() = default;
+
+  static Ref<C_Dialog_replace> create();
+  // The controls, the size and the caption; runs once.
+  void build();
+  void destroy_hook() override;
+
+  // A button: the run ends with its name.
+  void on_click() override;
+  void on_paint() override;
+
+  // Paints both halves onto a canvas of a box of this size (points).
+  void paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h);
+
+  // Where a picture of w x h points goes in a half of half_w x half_h
+  // starting at left: its own size when it fits, else shrunk keeping its
+  // proportions (never enlarged), centred, then 2 points in on every side.
+  static rect picture_place(double w, double h, double left, double half_w, double half_h);
+
+ private:
+  // One half: the picture fitted into it and its size caption.
+  void paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left, double half_w,
+                  double half_h);
+};
+
+}  // namespace brek
