@@ -110,6 +110,7 @@ void C_Edit_collage_print::destroy_hook() {
   selection.clear();
   press_rects.clear();
   frames_.clear();
+  scaled_.clear();
   C_Form_common::destroy_hook();
 }
 

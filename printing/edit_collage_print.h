@@ -239,6 +239,18 @@ class C_Edit_collage_print : public C_Form_common {
     Ref<C_Bitmap> bitmap;
   };
   std::vector<Frame_cache> frames_;
+  // Pictures already scaled to their cards' size on the screen, for the
+  // cards of the last paint that showed: a drag repaints without scaling.
+  struct Scaled_cache {
+    Weak<C_Bitmap> source;
+    int64_t width = 0, height = 0;
+    Ref<C_Bitmap> scaled;
+  };
+  std::vector<Scaled_cache> scaled_;
+  // Draws a card that is not turned from a kept scaled copy, when it shows
+  // and is not too large to keep; false when the caller is to stretch it.
+  bool draw_scaled(const Ref<C_Canvas>& canvas, const Ref<C_Bitmap>& picture, const rect& card,
+                   std::vector<Scaled_cache>& kept);
 };
 
 }  // namespace brek

@@ -23,15 +23,24 @@ struct Canvas_state {
   Color pen;
   Color brush;
   brek::brush_style style;
+  units_measure_graphics units;
   explicit Canvas_state(const Ref<C_Canvas>& c)
-      : canvas(c), pen(c->pen_color), brush(c->brush_color), style(c->brush_style) {}
+      : canvas(c), pen(c->pen_color), brush(c->brush_color), style(c->brush_style), units(c->units) {}
   ~Canvas_state() {
     canvas->pen_color = pen;
     canvas->brush_color = brush;
     canvas->brush_style = style;
+    canvas->units = units;
     canvas->reset_transform();
   }
 };
+
+// A scaled copy is kept while it is at most this many times the box.
+constexpr double SCALED_CACHE_BOXES = 4.0;
+
+double to_pixels(double points) {
+  return C_Canvas::convert_units(points, units_measure_graphics::POINTS, units_measure_graphics::PIXELS);
+}
 
 point rotated_about(const point& p, const point& centre, double degrees) {
   const double a = degrees * 3.14159265358979323846 / 180.0;
@@ -57,6 +66,7 @@ void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
 
   const rect view = pbox->visible_rect();
   double max_r = 0, max_b = 0;
+  std::vector<Scaled_cache> kept;
   for (int64_t i = 0; i < cards.count(); ++i) {
     const card c = cards.get(i);
     const rect& r = c.rect;
@@ -73,7 +83,7 @@ void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
       canvas->translate_transform(-centre.x, -centre.y);
     }
     Ref<C_Bitmap> picture = card_picture(c.image.lock());
-    if (!picture.is_none()) picture->stretch_draw(canvas, r);
+    if (!picture.is_none() && (turned || !draw_scaled(canvas, picture, r, kept))) picture->stretch_draw(canvas, r);
     canvas->reset_transform();
 
     if (selection.contains(i)) {
@@ -109,10 +119,49 @@ void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
     draw_dashed_line(canvas, point{last_point.x, p.y}, last_point);
   }
 
+  scaled_ = std::move(kept);
+
   // The scroll area covers every card; an empty sheet has none.
   pbox->content_width = std::max(0.0, max_r * zoom);
   pbox->content_height = std::max(0.0, max_b * zoom);
   pbox->set_content_size(pbox->content_width, pbox->content_height);
+}
+
+bool C_Edit_collage_print::draw_scaled(const Ref<C_Canvas>& canvas, const Ref<C_Bitmap>& picture, const rect& card,
+                                       std::vector<Scaled_cache>& kept) {
+  const point corner = box_of_sheet(point{card.x, card.y});
+  const double x = std::round(to_pixels(corner.x)), y = std::round(to_pixels(corner.y));
+  const double w = std::round(to_pixels(card.w * zoom)), h = std::round(to_pixels(card.h * zoom));
+  const double box_w = to_pixels(pbox->visible_rect().w), box_h = to_pixels(pbox->visible_rect().h);
+  if (!(w >= 1 && h >= 1) || w * h > SCALED_CACHE_BOXES * std::max(1.0, box_w * box_h)) return false;
+  // Out of sight: the stretch draws nothing anyway, and nothing is kept.
+  if (x + w <= 0 || y + h <= 0 || x >= box_w || y >= box_h) return false;
+  if (w == double(picture->width) && h == double(picture->height)) return false;
+  Ref<C_Bitmap> scaled;
+  for (auto it = scaled_.begin(); it != scaled_.end(); ++it)
+    if (it->source.get() == picture.get() && double(it->width) == w && double(it->height) == h) {
+      scaled = it->scaled;
+      scaled_.erase(it);
+      break;
+    }
+  if (scaled.is_none()) {
+    scaled = C_Bitmap::create(int64_t(w), int64_t(h), picture->has_alpha() ? 32 : 0);
+    Ref<C_Canvas> sc = scaled->canvas();
+    sc->units = units_measure_graphics::PIXELS;
+    sc->quality = quality_drawing_lines_shapes::HIGH;
+    if (picture->has_alpha()) {
+      // Transparent parts stay transparent in the copy.
+      if (Pixels* px = scaled->pixels()) *px = Pixels(int(w), int(h), 0);
+    }
+    picture->stretch_draw(sc, rect{0, 0, w, h});
+  }
+  kept.push_back(Scaled_cache{Weak<C_Bitmap>(picture), int64_t(w), int64_t(h), scaled});
+  canvas->reset_transform();
+  const units_measure_graphics units = canvas->units;
+  canvas->units = units_measure_graphics::PIXELS;
+  scaled->draw_at(canvas, point{x, y});
+  canvas->units = units;
+  return true;
 }
 
 void C_Edit_collage_print::draw_selection_frame(const Ref<C_Canvas>& canvas, const point& corner) {

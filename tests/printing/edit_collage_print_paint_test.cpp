@@ -68,6 +68,30 @@ TEST_F(Editor, TheScrollPositionShiftsTheSheet) {
   EXPECT_EQ(at(312, 262), BLUE);
   EXPECT_EQ(at(312, 238), GREEN);
   EXPECT_EQ(at(288, 262), YELLOW);
+  // Zoomed in far, the card is stretched where it shows.
+  e->zoom = 2;
+  e->pbox->set_scroll_pos({0, 0});
+  paint();
+  e->pbox->set_scroll_pos({1000, 700});
+  paint();
+  EXPECT_EQ(at(190, 190), RED);
+  EXPECT_EQ(at(210, 210), BLUE);
+}
+
+TEST_F(Editor, ACardMovedAfterAPaintShowsAtItsNewPlace) {
+  add(30, 30, 90, 60, RED);
+  e->reset_selection();
+  paint();
+  set_rect(0, rect{150, 90, 90, 60});
+  paint();
+  EXPECT_EQ(at(60, 60), WHITE);
+  EXPECT_EQ(at(160, 100), RED);
+  EXPECT_EQ(at(238, 148), RED);
+  EXPECT_EQ(at(242, 100), WHITE);
+  // A new picture for the card is shown, not the one kept before.
+  e->cards.at(0)->image.lock()->picture = pasted(120, 80, GREEN)->picture;
+  paint();
+  EXPECT_EQ(at(160, 100), GREEN);
 }
 
 TEST_F(Editor, ASelectedCardHasARedFrameAndSixPointHandlesAtAnyZoom) {

@@ -1,0 +1,147 @@
+// A drag on the collage print editor's sheet: twelve 12-megapixel photos
+// as cards of about 240 x 180 pixels in a 1200 x 900 paint box, the
+// selected card moved one step and the whole sheet repainted, as every
+// pointer move does. Against the plain way of painting the same sheet:
+// each picture scaled smoothly to its card with Qt and drawn, every time.
+// Prints the ratio (aim at most 0.25: the kept scaled copies make a
+// repaint a copy of what shows).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drawing/bitmap.h"
+#include "drawing/native_bitmap.h"
+#include "drawing/paintbox.h"
+#include "forms/screen.h"
+#include "images/image.h"
+#include "platform/application.h"
+#include "platform/bench_reference.h"
+#include "platform/paint_panel.h"
+#include "platform/window.h"
+#include "printing/edit_collage_print.h"
+
+namespace {
+
+constexpr int PHOTO_W = 4000, PHOTO_H = 3000, BOX_W = 1200, BOX_H = 900, CARDS = 12;
+// Cards of 180 x 135 points (240 x 180 pixels), four to a row.
+constexpr double CARD_W = 180, CARD_H = 135, GAP = 15;
+
+brek::Ref<brek::C_Bitmap> photo(uint32_t seed) {
+  auto b = brek::C_Bitmap::create(PHOTO_W, PHOTO_H, 24);
+  for (int y = 0; y < PHOTO_H; ++y) {
+    uint32_t* row = b->pixels()->row(y);
+    for (int x = 0; x < PHOTO_W; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      row[x] = 0xFF000000u | ((x * 255 / PHOTO_W) << 16) | ((y * 255 / PHOTO_H) << 8) | (seed >> 24);
+    }
+  }
+  return b;
+}
+
+std::vector<brek::Ref<brek::C_Bitmap>>& photos() {
+  static std::vector<brek::Ref<brek::C_Bitmap>> p = [] {
+    std::vector<brek::Ref<brek::C_Bitmap>> v;
+    for (int i = 0; i < CARDS; ++i) v.push_back(photo(uint32_t(i + 1)));
+    return v;
+  }();
+  return p;
+}
+
+brek::rect card_place(int i) {
+  return brek::rect{GAP + (i % 4) * (CARD_W + GAP), GAP + (i / 4) * (CARD_H + GAP), CARD_W, CARD_H};
+}
+
+// Paint panels whose surface is the box's size, held in memory.
+class Box_panels : public brek_platform::Native_paint_panels {
+ public:
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, BOX_W, BOX_H}; }
+
+ private:
+  brek_platform::Native_handle next_ = 9100000;
+};
+Box_panels g_panels;
+
+void BM_editor_drag_repaint(benchmark::State& state) {
+  brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
+  brek::Ref<brek::C_Edit_collage_print> e = brek::C_Edit_collage_print::create();
+  e->build_controls();
+  for (int i = 0; i < CARDS; ++i) {
+    brek::Ref<brek::C_Image> im = brek::C_Image::create();
+    im->file_name = "<clipboard>";
+    im->picture = photos()[size_t(i)];
+    im->width = PHOTO_W;
+    im->height = PHOTO_H;
+    e->add_image(im);
+    e->cards.at(i)->rect = card_place(i);
+  }
+  e->selection.clear();
+  e->selection.append(0);
+  e->pbox->invalidate_all();
+  e->pbox->paint_surface();
+  int step = 0;
+  for (auto _ : state) {
+    e->cards.at(0)->rect.x = card_place(0).x + double(step++ % 30);
+    e->pbox->invalidate_all();
+    e->pbox->paint_surface();
+    benchmark::DoNotOptimize(e->pbox->back_buffer->pixels()->words());
+  }
+  brek::dispose_now(e);
+  brek::dispose_now(screen);
+}
+BENCHMARK(BM_editor_drag_repaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_qt_smooth_scale_every_card(benchmark::State& state) {
+  brek::Pixels box(BOX_W, BOX_H, 0xFFFFFFFFu);
+  brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
+  for (auto _ : state) {
+    for (int i = 0; i < CARDS; ++i) {
+      const brek::rect r = card_place(i);
+      brek_platform::Raster s = brek::Native_bitmap::raster_of(*photos()[size_t(i)]->pixels(), true);
+      brek_platform::reference_smooth_scale_draw(s, d, int(r.x * 4 / 3), int(r.y * 4 / 3), int(r.w * 4 / 3),
+                                                 int(r.h * 4 / 3));
+    }
+    benchmark::DoNotOptimize(box.words());
+  }
+}
+BENCHMARK(BM_qt_smooth_scale_every_card)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs)
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void print_ratio() {
+    const char* a = "BM_editor_drag_repaint";
+    const char* b = "BM_qt_smooth_scale_every_card";
+    if (times_.count(a) && times_.count(b) && times_[b] > 0)
+      std::printf("ratio %s / %s = %.3f (aim <= 0.25)\n", a, b, times_[a] / times_[b]);
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  brek_platform::init_application(argc, argv);
+  brek_platform::set_native_forms(brek_platform::window_layer());
+  brek_platform::set_native_paint_panels(&g_panels);
+  photos();
+  benchmark::Initialize(&argc, argv);
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratio();
+  benchmark::Shutdown();
+  photos().clear();
+  brek_platform::set_native_paint_panels(nullptr);
+  brek_platform::shutdown_application();
+  return 0;
+}
