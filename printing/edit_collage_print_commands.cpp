@@ -233,7 +233,7 @@ void C_Edit_collage_print::delete_selected() {
 // ---- quarter turns and flips ---------------------------------------------------
 
 Ref<C_Bitmap> C_Edit_collage_print::card_picture(const Ref<C_Image>& image) {
-  if (image.is_none()) return Ref<C_Bitmap>();
+  if (is_none() || image.is_none()) return Ref<C_Bitmap>();
   if (image->picture.is_none()) image->load_native();
   Ref<C_Gif> gif = image->animation;
   if (gif.is_none()) return image->picture;

@@ -120,6 +120,12 @@ void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
   }
 
   scaled_ = std::move(kept);
+  // Frames of animations no card shows any more go.
+  std::erase_if(frames_, [&](const Frame_cache& f) {
+    for (const card& c : cards)
+      if (c.image.get() == f.image.get()) return false;
+    return true;
+  });
 
   // The scroll area covers every card; an empty sheet has none.
   pbox->content_width = std::max(0.0, max_r * zoom);
