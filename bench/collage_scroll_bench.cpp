@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
 #include "forms/screen.h"
@@ -219,26 +220,6 @@ void BM_reference_reduced_decode_and_box_draw_2000(benchmark::State& state) {
 }
 BENCHMARK(BM_reference_reduced_decode_and_box_draw_2000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratio() {
-    const char* a = "BM_collage_scroll_2000_photos";
-    const char* b = "BM_reference_reduced_decode_and_box_draw_2000";
-    if (times_.count(a) && times_.count(b) && times_[b] > 0) {
-      std::printf("ratio %s / %s = %.3f\n", a, b, times_[a] / times_[b]);
-      if (g_steps > 0) std::printf("scroll step of %d pixels: %.2f ms a frame\n", STEP, times_[a] / g_steps);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -250,9 +231,11 @@ int main(int argc, char** argv) {
   make_files();
   open_collage();
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratio();
+  reporter.print_ratio("BM_collage_scroll_2000_photos", "BM_reference_reduced_decode_and_box_draw_2000");
+  if (g_steps > 0 && reporter.time("BM_collage_scroll_2000_photos") > 0)
+    std::printf("scroll step of %d pixels: %.2f ms a frame\n", STEP, reporter.time("BM_collage_scroll_2000_photos") / g_steps);
   benchmark::Shutdown();
   brek::dispose_now(g_viewer);
   brek::dispose_now(g_screen);

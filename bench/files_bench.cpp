@@ -19,6 +19,7 @@
 #include <map>
 #include <string>
 
+#include "bench/ratio_reporter.h"
 #include "baselib/config.h"
 #include "baselib/file_path.h"
 
@@ -123,26 +124,6 @@ void BM_directory_iterator_reference(benchmark::State& state) {
 }
 BENCHMARK(BM_directory_iterator_reference);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a, b, times_[a] / times_[b]);
-    };
-    ratio("BM_config_read", "BM_read_whole_file_reference");
-    ratio("BM_config_write", "BM_fsync_rename_reference");
-    ratio("BM_config_write_unchanged", "BM_fsync_rename_reference");
-    ratio("BM_list_directory", "BM_directory_iterator_reference");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -155,9 +136,12 @@ int main(int argc, char** argv) {
   fill_store();
 
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_config_read", "BM_read_whole_file_reference");
+  reporter.print_ratio("BM_config_write", "BM_fsync_rename_reference");
+  reporter.print_ratio("BM_config_write_unchanged", "BM_fsync_rename_reference");
+  reporter.print_ratio("BM_list_directory", "BM_directory_iterator_reference");
   benchmark::Shutdown();
   std::error_code ec;
   std::filesystem::remove_all(g_root, ec);

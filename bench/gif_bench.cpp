@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "images/gif.h"
 
@@ -187,24 +188,6 @@ void BM_giflib_still(benchmark::State& state) {
 }
 BENCHMARK(BM_giflib_still)->Unit(benchmark::kMillisecond);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a, b, times_[a] / times_[b]);
-    };
-    ratio("BM_own_animation", "BM_giflib_animation");
-    ratio("BM_own_still", "BM_giflib_still");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -221,9 +204,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_own_animation", "BM_giflib_animation");
+  reporter.print_ratio("BM_own_still", "BM_giflib_still");
   benchmark::Shutdown();
   return 0;
 }

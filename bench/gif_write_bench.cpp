@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "images/gif_writer.h"
 #include "images/lzw_encoder.h"
@@ -110,24 +111,6 @@ void BM_giflib_save(benchmark::State& state) {
 }
 BENCHMARK(BM_giflib_save)->Unit(benchmark::kMillisecond);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a, b, times_[a] / times_[b]);
-    };
-    ratio("BM_own_lzw", "BM_giflib_lzw");
-    ratio("BM_own_save", "BM_giflib_save");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -141,9 +124,10 @@ int main(int argc, char** argv) {
   std::printf("saved 2000x1500 full colour: own %zu bytes, giflib %zu bytes\n", own_save().size(),
               giflib_save().size());
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_own_lzw", "BM_giflib_lzw");
+  reporter.print_ratio("BM_own_save", "BM_giflib_save");
   benchmark::Shutdown();
   return 0;
 }

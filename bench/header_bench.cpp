@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "images/bmp_codec.h"
 #include "images/image.h"
@@ -115,22 +116,6 @@ void BM_bare_open_read_fstat(benchmark::State& state) {
 }
 BENCHMARK(BM_bare_open_read_fstat)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name().substr(0, r.benchmark_name().find('/'))] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    if (times_["BM_bare_open_read_fstat"] > 0)
-      std::printf("ratio BM_header_dimensions / BM_bare_open_read_fstat = %.3f\n",
-                  times_["BM_header_dimensions"] / times_["BM_bare_open_read_fstat"]);
-  }
-  double ms(const char* name) { return times_[name]; }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 // identify -ping over every 50th file, scaled to all 10,000.
 void time_identify(double ours_ms) {
@@ -156,10 +141,10 @@ void time_identify(double ours_ms) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   make_files();
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
-  time_identify(reporter.ms("BM_header_dimensions"));
+  reporter.print_ratio("BM_header_dimensions", "BM_bare_open_read_fstat");
+  time_identify(reporter.time("BM_header_dimensions"));
   benchmark::Shutdown();
   std::error_code ec;
   std::filesystem::remove_all(g_dir, ec);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "images/jpeg_codec.h"
 
@@ -106,36 +107,17 @@ BENCHMARK(BM_decode_full_fresh_bitmap)->UseRealTime()->Unit(benchmark::kMillisec
 BENCHMARK(BM_decode_eighth)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_djpeg_eighth)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b) {
-      for (auto& [name, t] : times_)
-        if (name.rfind(std::string(a) + "/", 0) == 0)
-          for (auto& [name2, t2] : times_)
-            if (name2.rfind(std::string(b) + "/", 0) == 0 && t2 > 0) std::printf("ratio %s / %s = %.3f\n", a, b, t / t2);
-    };
-    ratio("BM_decode_full", "BM_djpeg_full");
-    ratio("BM_decode_eighth", "BM_djpeg_eighth");
-    ratio("BM_decode_full_fresh_bitmap", "BM_djpeg_full");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   make_photo();
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_decode_full", "BM_djpeg_full");
+  reporter.print_ratio("BM_decode_eighth", "BM_djpeg_eighth");
+  reporter.print_ratio("BM_decode_full_fresh_bitmap", "BM_djpeg_full");
   benchmark::Shutdown();
   std::remove(g_file.c_str());
   rmdir(g_dir.c_str());

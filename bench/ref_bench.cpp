@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "runtime/object.h"
 
 namespace {
@@ -59,32 +60,14 @@ void BM_make_shared(benchmark::State& state) {
 }
 BENCHMARK(BM_make_shared);
 
-// Collects the per-iteration times to print the ratios at the end.
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a, b, times_[a] / times_[b]);
-    };
-    ratio("BM_ref_copy_release", "BM_shared_ptr_copy_release");
-    ratio("BM_make_ref", "BM_make_shared");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter(brek_bench::Ratio_reporter::Clock::CPU);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_ref_copy_release", "BM_shared_ptr_copy_release", "aim <= 0.5");
+  reporter.print_ratio("BM_make_ref", "BM_make_shared");
   benchmark::Shutdown();
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/paintbox.h"
 #include "forms/form.h"
 #include "forms/screen.h"
@@ -74,33 +75,15 @@ void BM_memmove_rows(benchmark::State& state) {
 }
 BENCHMARK(BM_memmove_rows)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    const char* a = "BM_back_buffer_scroll";
-    const char* b = "BM_memmove_rows";
-    if (times_.count(a) && times_.count(b) && times_[b] > 0)
-      std::printf("ratio %s / %s = %.3f (aim <= 1.5)\n", a, b, times_[a] / times_[b]);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_back_buffer_scroll", "BM_memmove_rows", "aim <= 1.5");
   benchmark::Shutdown();
   brek_platform::shutdown_application();
   return 0;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "baselib/sorting.h"
 
 namespace {
@@ -78,33 +79,16 @@ void BM_std_sort(benchmark::State& state) {
 }
 BENCHMARK(BM_std_sort)->Arg(2000000000)->Arg(100)->Unit(benchmark::kMillisecond);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const std::string& a, const std::string& b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a.c_str(), b.c_str(), times_[a] / times_[b]);
-    };
-    for (const char* sorter : {"C_Int_sorter", "C_Int_sorter_direct"})
-      for (const char* range : {"2000000000", "100"})
-        ratio(std::string("BM_c_sorting<") + sorter + ">/" + range, std::string("BM_std_sort/") + range);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter(brek_bench::Ratio_reporter::Clock::CPU);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  for (const char* sorter : {"C_Int_sorter", "C_Int_sorter_direct"})
+    for (const char* range : {"2000000000", "100"})
+      reporter.print_ratio(std::string("BM_c_sorting<") + sorter + ">/" + range, std::string("BM_std_sort/") + range);
   benchmark::Shutdown();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "baselib/file_stream.h"
 
 namespace {
@@ -89,33 +90,16 @@ void BM_fread_64k(benchmark::State& state) {
 }
 BENCHMARK(BM_fread_64k)->Unit(benchmark::kMillisecond);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const char* a, const char* b, double aim) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f (aim <= %.1f)\n", a, b, times_[a] / times_[b], aim);
-    };
-    ratio("BM_file_stream_read_byte", "BM_fread_byte", 2.0);
-    ratio("BM_file_stream_read_64k", "BM_fread_64k", 1.1);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   make_file();
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_file_stream_read_byte", "BM_fread_byte", "aim <= 2.0");
+  reporter.print_ratio("BM_file_stream_read_64k", "BM_fread_64k", "aim <= 1.1");
   remove_file();
   benchmark::Shutdown();
   return 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "platform/application.h"
@@ -60,35 +61,15 @@ void BM_qimage_smooth_scaled_draw(benchmark::State& state) {
 }
 BENCHMARK(BM_qimage_smooth_scaled_draw)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // Medians of the repetitions: the scaling runs on several threads and
-    // a busy machine makes single runs noisy.
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    const char* a = "BM_halftone_stretch_draw";
-    const char* b = "BM_qimage_smooth_scaled_draw";
-    if (times_.count(a) && times_.count(b) && times_[b] > 0)
-      std::printf("ratio %s / %s = %.3f (aim <= 1.1)\n", a, b, times_[a] / times_[b]);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_halftone_stretch_draw", "BM_qimage_smooth_scaled_draw", "aim <= 1.1");
   benchmark::Shutdown();
   brek_platform::shutdown_application();
   return 0;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "baselib/thread.h"
 
 namespace {
@@ -69,32 +70,15 @@ void BM_std_thread_join(benchmark::State& state) {
 }
 BENCHMARK(BM_std_thread_join)->UseRealTime();
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratios() {
-    auto ratio = [&](const std::string& a, const std::string& b) {
-      if (times_.count(a) && times_.count(b) && times_[b] > 0)
-        std::printf("ratio %s / %s = %.3f\n", a.c_str(), b.c_str(), times_[a] / times_[b]);
-    };
-    ratio("BM_unstarted_thread_object", "BM_plain_object");
-    ratio("BM_start_until_finished/real_time", "BM_std_thread_join/real_time");
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_ratio("BM_unstarted_thread_object", "BM_plain_object");
+  reporter.print_ratio("BM_start_until_finished/real_time", "BM_std_thread_join/real_time");
   benchmark::Shutdown();
   return 0;
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/bitmap.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
@@ -148,24 +149,6 @@ void BM_libjpeg_decode_and_box_scale(benchmark::State& state) {
 }
 BENCHMARK(BM_libjpeg_decode_and_box_scale)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        times_[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void print_ratio() {
-    const char* a = "BM_viewer_open_to_first_paint";
-    const char* b = "BM_libjpeg_decode_and_box_scale";
-    if (times_.count(a) && times_.count(b) && times_[b] > 0)
-      std::printf("ratio %s / %s = %.3f (aim <= 1.3)\n", a, b, times_[a] / times_[b]);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 // Resident set size now and its peak, in bytes (/proc/self/status).
 long status_kb(const char* key) {
@@ -199,9 +182,9 @@ int main(int argc, char** argv) {
   brek_platform::set_native_paint_panels(&g_panels);
   report_peak_memory();
   benchmark::Initialize(&argc, argv);
-  Ratio_reporter reporter;
+  brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratio();
+  reporter.print_ratio("BM_viewer_open_to_first_paint", "BM_libjpeg_decode_and_box_scale", "aim <= 1.3");
   benchmark::Shutdown();
   brek_platform::set_native_paint_panels(nullptr);
   std::filesystem::remove_all(g_dir);

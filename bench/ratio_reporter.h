@@ -1,0 +1,59 @@
+#pragma once
+// Console output of Google Benchmark plus the ratios between our code and
+// the named reference measured in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace brek_bench {
+
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  enum class Clock { REAL, CPU };
+  explicit Ratio_reporter(Clock clock = Clock::REAL) : clock_(clock) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs) {
+      double t = clock_ == Clock::CPU ? r.GetAdjustedCPUTime() : r.GetAdjustedRealTime();
+      if (r.run_type == Run::RT_Aggregate) {
+        // With repetitions the median stands for the benchmark.
+        if (r.aggregate_name != "median") continue;
+        times_[r.run_name.function_name] = t;
+        if (!r.run_name.args.empty()) times_[r.run_name.function_name + "/" + r.run_name.args] = t;
+      } else {
+        times_[r.benchmark_name()] = t;
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // The time of a benchmark by its name, or of the first one whose name
+  // starts with name + "/" (a benchmark with arguments); 0 when absent.
+  double time(const std::string& name) const {
+    auto it = times_.find(name);
+    if (it != times_.end()) return it->second;
+    for (const auto& [key, t] : times_)
+      if (key.rfind(name + "/", 0) == 0) return t;
+    return 0;
+  }
+
+  // Prints "ratio a / b = x" with an optional note such as "aim <= 1.5".
+  void print_ratio(const std::string& a, const std::string& b, const char* note = nullptr) const {
+    double ta = time(a), tb = time(b);
+    if (ta <= 0 || tb <= 0) return;
+    if (note)
+      std::printf("ratio %s / %s = %.3f (%s)\n", a.c_str(), b.c_str(), ta / tb, note);
+    else
+      std::printf("ratio %s / %s = %.3f\n", a.c_str(), b.c_str(), ta / tb);
+  }
+
+ private:
+  Clock clock_;
+  std::map<std::string, double> times_;
+};
+
+}  // namespace brek_bench
