@@ -31,6 +31,7 @@ void C_Additional_collage::version_text() {
 
 void C_Additional_collage::destroy_hook() {
   viewer.reset();
+  move_dialog.reset();
   image.reset();
   save_dialog.reset();
   C_Sorting::destroy_hook();

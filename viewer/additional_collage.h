@@ -21,6 +21,7 @@
 namespace brek {
 
 class C_Collage_viewer;
+class C_Move_to_dirs;
 
 enum class mode_view { COLLAGE, THUMB, CAPTIONS };
 enum class sort_by { BY_DIM, BY_NAME, BY_SIZE, BY_CREATE, BY_MODIFY };
@@ -36,6 +37,8 @@ class C_Additional_collage : public C_Sorting {
   static constexpr int64_t THUMB_H_MIN = 8, THUMB_H_MAX = 1599, THUMB_H_DEFAULT = 192;
 
   Weak<C_Collage_viewer> viewer;
+  // The "Move to dir" window, made on first use and kept for the run.
+  Ref<C_Move_to_dirs> move_dialog;
   bool full_screen = false;
   bool single_always = false;
   bool auto_save = false;
@@ -157,7 +160,8 @@ class C_Additional_collage : public C_Sorting {
   void explore();
   // Moves the current image's file to the trash.
   void delete_current(const std::string& failure);
-  // The "Move to dir" window: shown for the current image. Not built yet.
+  // The "Move to dir" window: made on first use, shown for the current
+  // image.
   void show_move_window();
   // Whether the "Move to dir" window is shown; what its keys do.
   bool move_window_shown();

@@ -11,6 +11,7 @@
 #include "forms/menu.h"
 #include "images/format_classes.h"
 #include "viewer/collage_viewer.h"
+#include "viewer/move_to_dirs.h"
 
 namespace brek {
 
@@ -216,12 +217,26 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   v->repaint();
 }
 
-// The "Move to dir" window and the print editor plug in here.
-void C_Additional_collage::show_move_window() {}
-bool C_Additional_collage::move_window_shown() { return false; }
-void C_Additional_collage::move_to_target(int64_t digit) {}
-void C_Additional_collage::set_move_target(int64_t digit) {}
-void C_Additional_collage::undo_move() {}
+void C_Additional_collage::show_move_window() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  if (move_dialog.is_none()) {
+    move_dialog = C_Move_to_dirs::create();
+    move_dialog->viewer = v;
+    move_dialog->build_controls();
+  }
+  move_dialog->show();
+}
+
+bool C_Additional_collage::move_window_shown() { return !move_dialog.is_none() && move_dialog->is_visible(); }
+void C_Additional_collage::move_to_target(int64_t digit) { move_dialog->move_to_target(digit); }
+void C_Additional_collage::set_move_target(int64_t digit) {
+  move_dialog->set_target(move_dialog->target(digit).path, digit);
+}
+void C_Additional_collage::undo_move() { move_dialog->undo_move(); }
+
+// The print editor plugs in here.
 void C_Additional_collage::edit_image() {}
 
 // ---- views and orders --------------------------------------------------------------

@@ -1,0 +1,570 @@
+// The "Move to dir" window on real temporary trees: moves into targets,
+// name clashes answered each way, undo, the targets' settings and chooser,
+// the panels' pixels. Dialogs are answered through the platform's test
+// hooks on offscreen windows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "baselib/config.h"
+#include "baselib/file_path.h"
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "drawing/font.h"
+#include "forms/menu.h"
+#include "platform/control_input.h"
+#include "platform/test_events.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_input_support.h"
+#include "viewer/dialog_replace.h"
+#include "viewer/move_to_dirs.h"
+
+using namespace viewer_input;
+namespace te = brek_platform::test_events;
+using brek_platform::user_click;
+using brek_platform::user_key;
+namespace fs = std::filesystem;
+using brek_test::read_file;
+using brek_test::write_file;
+
+namespace {
+
+using area = area_where_configuration_is_stored;
+namespace L = lng::Move_to_dirs;
+
+std::string T(int key) { return Localize_str::text(key); }
+
+class Move_window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box = std::make_unique<Input_box>(800, 600);
+    v = box->v;
+    // Questions answered as the test says, messages recorded.
+    C_Screen::set_own_dialog([this](const Ref<C_Form>&, const std::string& text, bool question) {
+      (question ? questions : box->messages).push_back(text);
+      return answer_yes;
+    });
+    src = tmp.file("from here");
+    fs::create_directories(src);
+  }
+  void TearDown() override {
+    w.reset();
+    box.reset();
+  }
+
+  // The window as MOVETO makes it.
+  void open_window() {
+    v->collage->do_command("MOVETO");
+    w = v->collage->move_dialog;
+    ASSERT_FALSE(w.is_none());
+    // Targets stored by other tests of this process do not count here.
+    for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
+  }
+  void set_path(int64_t n, const std::string& path) {
+    St_dir__C_Move_to_dirs* t = w->targets.at(n);
+    t->path = path;
+    t->listed = false;
+    t->images.clear();
+  }
+  // A file in the viewer's list with its own bytes.
+  std::string add_file(const std::string& name, const std::string& bytes) {
+    const std::string path = src + "/" + name;
+    EXPECT_TRUE(write_file(path, bytes)) << path;
+    add_entry(v, path, rect{0, double(v->files.count()) * 100, 100, 80});
+    return path;
+  }
+  void show(const std::string& path) { v->current_file = path; }
+  std::string make_dir(const std::string& name) {
+    const std::string d = tmp.file(name);
+    fs::create_directories(d);
+    return d;
+  }
+  void key(int vk, const Key_modifiers& mods = {}) {
+    Event_routing::key_down(w, Ref<C_Control>(), vk, mods);
+    Event_routing::key_up(w, Ref<C_Control>(), vk, mods);
+  }
+  // Answers the clash dialog that the next step opens by doing what `act`
+  // does to it; a dialog nobody answers is closed after ten seconds.
+  void answer_clash(std::function<void(const Ref<C_Dialog_replace>&)> act) {
+    te::post_task([this, act] {
+      Ref<C_Dialog_replace> d = w->replace_dialog;
+      ASSERT_FALSE(d.is_none());
+      dialog_seen = d->source_name + "|" + d->target_name;
+      act(d);
+    });
+    Weak<C_Move_to_dirs> weak(w);
+    const int run = ++*runs;
+    te::post_task(
+        [weak, run, runs = runs] {
+          Ref<C_Move_to_dirs> m = weak.lock();
+          if (run == *runs && !m->replace_dialog.is_none()) m->replace_dialog->close_with("TIMEOUT");
+        },
+        10000);
+  }
+  // Paints the panels into the window's own back buffer (w x h pixels).
+  void paint(int pw, int ph) {
+    box->panels.panels[w->panel_box->native].surface = {0, 0, pw, ph};
+    w->panel_box->invalidate_all();
+    w->panel_box->paint_surface();
+  }
+  uint32_t at(int x, int y) {
+    const Pixels* p = w->panel_box->back_buffer->pixels();
+    if (!p || x < 0 || y < 0 || x >= p->width() || y >= p->height()) return 0;
+    return p->at(x, y) | 0xFF000000u;
+  }
+
+  brek_test::Temp_dir tmp;
+  std::string src;
+  std::unique_ptr<Input_box> box;
+  Ref<Test_viewer> v;
+  Ref<C_Move_to_dirs> w;
+  std::vector<std::string> questions;
+  bool answer_yes = false;
+  std::string dialog_seen;
+  std::shared_ptr<int> runs = std::make_shared<int>(0);
+};
+
+// The rgb of a colour as a pixel word, opaque.
+uint32_t pixel_of(Color c) { return Colors::to_pixel(c) | 0xFF000000u; }
+
+}  // namespace
+
+TEST(MoveNames, NumbersAfterTheStemInsideParenthesesAndAtTheLimit) {
+  auto none = [](const std::string&) { return false; };
+  EXPECT_EQ(Move_names::free_name("/t/photo.jpg", none), "/t/photo1.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/photo7.jpg", none), "/t/photo8.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/photo(3).jpg", none), "/t/photo(4).jpg");
+  EXPECT_EQ(Move_names::free_name("/t/photo().jpg", none), "/t/photo(1).jpg");
+  EXPECT_EQ(Move_names::free_name("/t/photo 09.jpg", none), "/t/photo 10.jpg");
+  // Digits of the directory are not the name's.
+  EXPECT_EQ(Move_names::free_name("/t2/5.jpg", none), "/t2/6.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/notes", none), "/t/notes1");
+  // Taken candidates are passed over.
+  std::set<std::string> taken{"/t/a1.jpg", "/t/a2.jpg"};
+  EXPECT_EQ(Move_names::free_name("/t/a.jpg", [&](const std::string& c) { return taken.count(c) > 0; }),
+            "/t/a3.jpg");
+  // Numbers at or past the last candidate leave none, however many digits.
+  EXPECT_EQ(Move_names::free_name("/t/a2147483646.jpg", none), "");
+  EXPECT_EQ(Move_names::free_name("/t/a99999999999999999999999.jpg", none), "");
+  EXPECT_EQ(Move_names::free_name("/t/a000000000000000000000001.jpg", none), "/t/a2.jpg");
+}
+
+TEST_F(Move_window, DigitKeysAndClicksMoveTheCurrentImageWhateverItsName) {
+  const std::string odd = "a;b:c\\d e \xC3\xA9t\xC3\xA9 \xE5\x86\x99.jpg";
+  const std::string first = add_file(odd, "first bytes");
+  const std::string second = add_file("second.jpg", "second bytes");
+  const std::string third = add_file("third.jpg", "third bytes");
+  show(first);
+  open_window();
+  EXPECT_TRUE(w->is_visible());
+  const std::string target = make_dir("t: one; \xC3\xA0\\x");
+  set_path(1, target);
+  set_path(2, target + "/");
+
+  key('1');
+  EXPECT_FALSE(File_path::file_exists(first));
+  EXPECT_EQ(read_file(target + "/" + odd), "first bytes");
+  EXPECT_EQ(v->files.count(), 2);
+  EXPECT_EQ(v->current_file, second);  // the next entry
+  ASSERT_EQ(w->undo_sources.count(), 1);
+  EXPECT_EQ(w->undo_sources.get(0), first);
+  EXPECT_EQ(w->undo_targets.get(0), target + "/" + odd);
+
+  // The last entry moved: the new last one becomes current.
+  show(third);
+  key('2');
+  EXPECT_EQ(read_file(target + "/third.jpg"), "third bytes");
+  EXPECT_EQ(v->current_file, second);
+
+  // A click on a panel that has a path moves there too.
+  paint(400, 360);
+  const rect r = w->targets.at(1)->rect;
+  box->messages.clear();
+  Event_routing::Pointer p;
+  p.at = point{r.x + r.w / 2 + w->panel_box->get_bounds().x, r.y + r.h / 2 + w->panel_box->get_bounds().y};
+  p.button = button_mouse::LMB;
+  Event_routing::mouse_down(w, Ref<C_Control>(), p);
+  EXPECT_EQ(read_file(target + "/second.jpg"), "second bytes");
+  EXPECT_EQ(v->files.count(), 0);
+  EXPECT_EQ(v->current_file, "");
+  EXPECT_EQ(w->undo_targets.count(), 3);
+
+  // Nothing current: nothing happens. Key "0" is no target.
+  key('1');
+  key('0');
+  EXPECT_TRUE(box->messages.empty());
+  EXPECT_EQ(w->undo_targets.count(), 3);
+}
+
+TEST_F(Move_window, ANameClashAnsweredEachWayLosesNeitherFile) {
+  const std::string target = make_dir("target");
+  ASSERT_TRUE(write_file(target + "/a.jpg", "theirs"));
+  ASSERT_TRUE(write_file(target + "/a1.jpg", "theirs too"));
+  const std::string a = add_file("a.jpg", "mine");
+  show(a);
+  open_window();
+  set_path(3, target);
+
+  // Cancelled by Escape, then by the close box: nothing moves.
+  answer_clash([](const Ref<C_Dialog_replace>& d) { user_key(d->rename_button->native, 27); });
+  key('3');
+  EXPECT_EQ(dialog_seen, a + "|" + target + "/a.jpg");
+  answer_clash([](const Ref<C_Dialog_replace>& d) { te::close(d->native); });
+  key('3');
+  EXPECT_EQ(read_file(a), "mine");
+  EXPECT_EQ(read_file(target + "/a.jpg"), "theirs");
+  EXPECT_EQ(w->undo_targets.count(), 0);
+  EXPECT_EQ(v->files.count(), 1);
+
+  // Renamed: the next free number.
+  answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->rename_button->native); });
+  key('3');
+  EXPECT_FALSE(File_path::file_exists(a));
+  EXPECT_EQ(read_file(target + "/a2.jpg"), "mine");
+  EXPECT_EQ(read_file(target + "/a.jpg"), "theirs");
+  EXPECT_EQ(read_file(target + "/a1.jpg"), "theirs too");
+  ASSERT_EQ(w->undo_targets.count(), 1);
+  EXPECT_EQ(w->undo_targets.get(0), target + "/a2.jpg");
+  EXPECT_EQ(v->files.count(), 0);
+
+  // Delete source: the one being moved goes to the trash, the target's stays.
+  const std::string b = add_file("a1.jpg", "mine again");
+  show(b);
+  answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->delete_button->native); });
+  key('3');
+  EXPECT_FALSE(File_path::file_exists(b));
+  EXPECT_EQ(read_file(target + "/a1.jpg"), "theirs too");
+  const std::string trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/a1.jpg";
+  EXPECT_EQ(read_file(trash), "mine again");
+  EXPECT_EQ(v->files.count(), 0);
+  EXPECT_EQ(w->undo_targets.count(), 1);  // nothing moved, nothing to undo
+}
+
+TEST_F(Move_window, TheFileItselfUnderTheTargetsNameIsIgnoredWithoutAQuestion) {
+  const std::string a = add_file("a.jpg", "mine");
+  show(a);
+  open_window();
+  set_path(1, src);
+  set_path(2, src + "/./");  // the same directory spelled otherwise
+  key('1');
+  key('2');
+  ASSERT_EQ(box->messages.size(), 2u);
+  EXPECT_EQ(box->messages[0], T(L::Ignored));
+  EXPECT_EQ(box->messages[1], "Trying to move in the same directory - ignored");
+  EXPECT_TRUE(w->replace_dialog.is_none());
+  EXPECT_EQ(read_file(a), "mine");
+}
+
+TEST_F(Move_window, MovesThatCannotHappenSaySoAndChangeNothing) {
+  const std::string a = add_file("a.jpg", "mine");
+  show(a);
+  open_window();
+  set_path(1, tmp.file("no such directory"));
+  key('1');
+  // An unset target is no place to move to (not the root).
+  key('2');
+  // A pasted picture has no file.
+  Ref<C_Image> pasted = C_Image::create();
+  pasted->file_name = "<clipboard>";
+  v->collage->image = pasted;
+  v->current_file = "<clipboard>";
+  set_path(3, make_dir("t"));
+  key('3');
+  EXPECT_EQ(box->messages, (std::vector<std::string>{"Move operation failed", "Move operation failed",
+                                                     "Move operation failed"}));
+  EXPECT_EQ(read_file(a), "mine");
+  EXPECT_EQ(v->files.count(), 1);
+  EXPECT_EQ(w->undo_targets.count(), 0);
+  EXPECT_TRUE(fs::is_empty(tmp.file("t")));
+}
+
+TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
+  const std::string target = make_dir("target");
+  const std::string a = add_file("a.jpg", "A");
+  const std::string b = add_file("b.jpg", "B");
+  const std::string c = add_file("c.jpg", "C");
+  open_window();
+  set_path(1, target);
+  show(a);
+  key('1');
+  show(b);
+  key('1');
+  v->stop_timer();
+  key(8);
+  EXPECT_EQ(read_file(b), "B");
+  EXPECT_TRUE(v->timer_1->is_enabled());  // the scan finds it again
+  key(8);
+  EXPECT_EQ(read_file(a), "A");
+  EXPECT_TRUE(fs::is_empty(target));
+  key(8);  // nothing left
+  EXPECT_TRUE(box->messages.empty());
+  EXPECT_TRUE(questions.empty());
+
+  // The old place is taken meanwhile: the undo is refused and the user
+  // may look at both places.
+  brek_test::Temp_dir bin;
+  const std::string log = bin.file("log");
+  ASSERT_TRUE(write_file(bin.file("nautilus"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n"));
+  fs::permissions(bin.file("nautilus"), fs::perms::owner_all);
+  brek_test::Env_guard path("PATH", bin.path());
+  show(c);
+  key('1');
+  ASSERT_TRUE(write_file(c, "newcomer"));
+  answer_yes = true;
+  key(8);
+  ASSERT_EQ(questions, (std::vector<std::string>{"Undo move operation failed. Explore ?"}));
+  EXPECT_EQ(read_file(c), "newcomer");
+  EXPECT_EQ(read_file(target + "/c.jpg"), "C");
+  EXPECT_EQ(w->undo_targets.count(), 0);  // the pair is dropped
+  std::string started = read_file(log);
+  for (int i = 0; i < 500 && std::count(started.begin(), started.end(), '\n') < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    started = read_file(log);
+  }
+  EXPECT_NE(started.find(target + "/\n"), std::string::npos) << started;
+  EXPECT_NE(started.find(src + "/\n"), std::string::npos) << started;
+}
+
+TEST_F(Move_window, AnUndoWhoseFileIsGoneSaysWhereAndTheNextGoesOn) {
+  const std::string target = make_dir("target");
+  const std::string a = add_file("a.jpg", "A");
+  const std::string b = add_file("b.jpg", "B");
+  open_window();
+  set_path(1, target);
+  show(a);
+  key('1');
+  show(b);
+  key('1');
+  ASSERT_TRUE(fs::remove(target + "/b.jpg"));
+  key(8);
+  EXPECT_EQ(box->last_message(), target + "/b.jpg: File to restore did not found");
+  key(8);
+  EXPECT_EQ(read_file(a), "A");
+}
+
+TEST_F(Move_window, TargetsAreChosenStoredAndReadBack) {
+  const std::string a = add_file("a.jpg", "A");
+  show(a);
+  v->scan_dir = src + "/";
+  open_window();
+  const std::string chosen = make_dir("chosen \xC3\xA9");
+
+  // Ctrl+5 asks for target 5.
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(true, {chosen}, &seen);
+  key('5', ctrl());
+  EXPECT_TRUE(seen.directories);
+  EXPECT_EQ(w->target(5).path, chosen);
+  EXPECT_EQ(C_Config::open_read("Collage_viewer", area::USER, "Move_to_dirs")->read_string("5"), chosen);
+  EXPECT_EQ(read_file(a), "A");  // Ctrl+digit only chooses
+
+  // A click on a panel without a path asks too, starting at the scanned
+  // directory; cancelling changes nothing.
+  paint(400, 360);
+  const rect r = w->targets.at(7)->rect;
+  te::answer_next_file_dialog(false, {}, &seen);
+  Event_routing::Pointer p;
+  p.at = point{r.x + 10 + w->panel_box->get_bounds().x, r.y + r.h / 2 + w->panel_box->get_bounds().y};
+  p.button = button_mouse::LMB;
+  Event_routing::mouse_down(w, Ref<C_Control>(), p);
+  EXPECT_EQ(File_path::without_trailing_separator(seen.directory), src);
+  EXPECT_EQ(w->target(7).path, "");
+
+  // A new window reads the nine paths back.
+  Ref<C_Move_to_dirs> again = C_Move_to_dirs::create();
+  again->viewer = v;
+  again->build_controls();
+  EXPECT_EQ(again->target(5).path, chosen);
+  EXPECT_EQ(again->target(1).path, "");
+  EXPECT_EQ(again->caption, "Select where to move to");
+  dispose_now(again);
+}
+
+TEST_F(Move_window, ThePanelMenuAndItsChoices) {
+  const std::string target = make_dir("target");
+  const std::string a = add_file("a.jpg", "A");
+  show(a);
+  open_window();
+  set_path(2, target);
+  auto keys = [&](int64_t n) {
+    std::vector<std::string> out;
+    for (const Menu_entry& e : C_Menu::parse(w->menu_text(n)).items) out.push_back(e.key + (e.disabled ? "-" : ""));
+    return out;
+  };
+  EXPECT_EQ(keys(1), (std::vector<std::string>{"SELECT", "EXPLORE-", "RESTORE-"}));
+  EXPECT_EQ(keys(2), (std::vector<std::string>{"SELECT", "EXPLORE", "RESTORE-"}));
+  EXPECT_EQ(C_Menu::parse(w->menu_text(2)).items[2].hot_key, "BACKSPACE");
+  key('2');
+  EXPECT_EQ(keys(2), (std::vector<std::string>{"SELECT", "EXPLORE", "RESTORE"}));
+
+  // A right release over a panel opens its menu; over a gap none opens.
+  paint(400, 360);
+  box->screen->menu_answer = "RESTORE";
+  Event_routing::Pointer p;
+  const rect gap = w->targets.at(2)->rect;
+  p.at = point{gap.x + 40 + w->panel_box->get_bounds().x, gap.y - 1.5 + w->panel_box->get_bounds().y};
+  p.button = button_mouse::RMB;
+  Event_routing::mouse_up(w, Ref<C_Control>(), p);
+  EXPECT_EQ(w->undo_targets.count(), 1);
+  p.at.y += 10;
+  Event_routing::mouse_up(w, Ref<C_Control>(), p);
+  EXPECT_EQ(w->hover_target, 2);
+  EXPECT_EQ(read_file(a), "A");
+  box->screen->menu_answer.clear();
+}
+
+TEST_F(Move_window, PanelsThumbnailsAndTheHoveredFrameArePaintedWhereTheyBelong) {
+  const std::string t1 = make_dir("one");
+  const std::string t2 = make_dir("two");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), t1 + "/p.bmp"));
+  ASSERT_TRUE(write_file(t1 + "/notes.txt", "no picture"));
+  ASSERT_TRUE(write_file(t1 + "/q.jpg.part", "still coming"));
+  fs::create_directories(t1 + "/sub.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), t2 + "/r.bmp"));
+  open_window();
+  set_path(1, t1);
+  set_path(2, t2);
+  w->hover_target = 3;
+
+  // 400 x 360 pixels are 300 x 270 points at 96 per inch: panels 30 points
+  // high, capsules 26.
+  paint(400, 360);
+  EXPECT_EQ(w->targets.at(1)->images.count(), 1);  // only the picture
+  EXPECT_EQ(w->targets.at(2)->images.count(), 0);  // one listing per paint
+  EXPECT_TRUE(w->timer->is_enabled());
+  const uint32_t back = pixel_of(C_Canvas::system_color(int64_t(system_color::BUTTON)));
+  const uint32_t text = pixel_of(C_Canvas::system_color(int64_t(system_color::BUTTON_TEXT)));
+  const uint32_t red = 0xFFFF0000u;
+  auto px = [](double points) { return int(points * 96 / 72 + 0.5); };
+  // A row holding a colour near a place (lines fall on whole pixels).
+  auto line_near = [&](int x, double y_pt, uint32_t colour) {
+    for (int y = px(y_pt) - 1; y <= px(y_pt) + 1; ++y)
+      if (at(x, y) == colour) return true;
+    return false;
+  };
+  for (int n = 1; n <= 9; ++n) {
+    const double top = (n - 1) * 30 + 2;
+    const uint32_t colour = n == 3 ? red : text;
+    EXPECT_TRUE(line_near(px(150), top, colour)) << n;
+    EXPECT_TRUE(line_near(px(150), top + 26, colour)) << n;
+    if (n >= 3) EXPECT_EQ(at(px(150), px(top + 13)), back) << n;  // 1 and 2 show their paths there
+    // Between panels only the background.
+    EXPECT_EQ(at(px(150), px((n - 1) * 30 + 0.5)), back) << n;
+  }
+  // The ends are half circles: the left one reaches the panel's left edge
+  // at its middle, not its corners.
+  bool left_edge = false;
+  for (int x = 0; x <= px(4); ++x) left_edge = left_edge || at(x, px(30 + 2 + 13)) == text;
+  EXPECT_TRUE(left_edge);
+  EXPECT_EQ(at(px(2.5), px(30 + 3)), back);
+  EXPECT_TRUE(line_near(px(150), 2 * 30 + 2, red));
+
+  // The thumbnail: after the number, the path and 4 points, a 26-point
+  // square showing the picture's middle, cropped to the square.
+  Ref<C_Bitmap> measure = C_Bitmap::create(10, 10, 32);
+  Ref<C_Canvas> c = measure->canvas();
+  c->font->size = 26;
+  const double number_w = c->text_extent("1").w;
+  c->font->size = 15;
+  const double path_w = c->text_extent(t1).w;
+  const double x0 = 13 + number_w + 4 + path_w + 4;
+  EXPECT_EQ(at(px(x0 + 6), px(2 + 6)), 0xFFFF0000u);
+  EXPECT_EQ(at(px(x0 + 20), px(2 + 6)), 0xFF00FF00u);
+  EXPECT_EQ(at(px(x0 + 6), px(2 + 20)), 0xFF0000FFu);
+  EXPECT_EQ(at(px(x0 + 20), px(2 + 20)), 0xFFFFFFFFu);
+  EXPECT_EQ(w->targets.at(1)->rect.y, 2);
+
+  // The next paint lists the next target, and so on.
+  paint(400, 360);
+  EXPECT_EQ(w->targets.at(2)->images.count(), 1);
+  EXPECT_EQ(at(px(x0 + 6), px(32 + 6)), 0xFFFF0000u);
+  paint(400, 360);
+  EXPECT_FALSE(w->timer->is_enabled());  // nothing left to fetch
+}
+
+TEST_F(Move_window, AnEmptyTargetIsListedOnceAndDoesNotHoldBackTheOthers) {
+  const std::string empty = make_dir("empty");
+  const std::string full = make_dir("full");
+  ASSERT_TRUE(write_bmp(quadrants(8, 8), full + "/p.bmp"));
+  const std::string a = add_file("a.bmp", "");
+  ASSERT_TRUE(write_bmp(quadrants(8, 8), a));
+  open_window();
+  set_path(1, empty);
+  set_path(2, tmp.file("missing"));
+  set_path(4, full);
+  paint(400, 360);
+  paint(400, 360);
+  paint(400, 360);
+  EXPECT_EQ(w->targets.at(1)->images.count(), 0);
+  EXPECT_EQ(w->targets.at(2)->images.count(), 0);
+  EXPECT_EQ(w->targets.at(4)->images.count(), 1);
+  // A file moved in shows at the next paints; what showed already stays.
+  show(a);
+  key('1');
+  paint(400, 360);
+  EXPECT_EQ(w->targets.at(1)->images.count(), 1);
+  Ref<C_Image> kept = w->targets.at(4)->images.get(0);
+  const std::string b = add_file("b.bmp", "");
+  ASSERT_TRUE(write_bmp(quadrants(8, 8), b));
+  show(b);
+  key('4');
+  paint(400, 360);
+  ASSERT_EQ(w->targets.at(4)->images.count(), 2);
+  EXPECT_EQ(w->targets.at(4)->images.get(1).get(), kept.get());  // "b" sorts before "p"
+  EXPECT_EQ(w->loaded_images.count(), 3);
+}
+
+TEST_F(Move_window, ClosingHidesAndAMaximizedWindowKeepsItsStoredPlace) {
+  open_window();
+  set_path(4, src);
+  te::close(w->native);
+  te::settle();
+  EXPECT_FALSE(w->is_visible());
+  ASSERT_NE(w->native, 0);
+  EXPECT_EQ(w->target(4).path, src);
+  v->collage->do_command("MOVETO");
+  EXPECT_EQ(v->collage->move_dialog.get(), w.get());
+  EXPECT_TRUE(w->is_visible());
+
+  // A move of the normal window is stored.
+  Ref<C_Config> stored = C_Config::open_read("Collage viewer", area::USER, "Move to dir");
+  w->set_position(positioning::POSITION_AS_IS, 70, 90);
+  te::settle();
+  Event_routing::moved(w);
+  EXPECT_NEAR(stored->read_real_value("Left"), 90, 1);
+  const std::string before = read_file(stored->file_path());
+  w->set_window_state(state_of_form::MAXIMIZED);
+  te::settle();
+  if (w->get_window_state() != int(state_of_form::MAXIMIZED)) GTEST_SKIP() << "no maximized state here";
+  Event_routing::resized(w);
+  Event_routing::moved(w);
+  EXPECT_EQ(read_file(stored->file_path()), before);
+}
+
+TEST_F(Move_window, TheMainWindowsF6DigitsAndBackspaceReachTheWindowWhileItShows) {
+  const std::string target = make_dir("target");
+  const std::string a = add_file("a.jpg", "A");
+  show(a);
+  box->key('1');  // no window yet: nothing moves
+  EXPECT_EQ(read_file(a), "A");
+  box->key(117);  // F6
+  w = v->collage->move_dialog;
+  ASSERT_FALSE(w.is_none());
+  EXPECT_TRUE(w->is_visible());
+  for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
+  set_path(1, target);
+  box->key('1');
+  EXPECT_EQ(read_file(target + "/a.jpg"), "A");
+  box->key(8);
+  EXPECT_EQ(read_file(a), "A");
+  // Hidden, it takes no keys.
+  w->hide_window();
+  show(a);
+  add_entry(v, a, rect{0, 0, 100, 80});
+  box->key('1');
+  EXPECT_EQ(read_file(a), "A");
+}

@@ -1,0 +1,482 @@
+// The "Move to dir" window: its targets, the moves and their undo.
+#include "viewer/move_to_dirs.h"
+
+#include <cerrno>
+
+#include "baselib/config.h"
+#include "baselib/file_path.h"
+#include "baselib/language_table.h"
+#include "baselib/localize_str.h"
+#include "baselib/sorting.h"
+#include "drawing/bitmap.h"
+#include "runtime/runtime_services.h"
+#include "runtime/strings.h"
+#include "viewer/additional_collage.h"
+#include "viewer/collage_viewer.h"
+#include "viewer/dialog_replace.h"
+
+namespace brek {
+
+namespace {
+
+namespace L = lng::Move_to_dirs;
+using area = area_where_configuration_is_stored;
+
+std::string T(int key) { return Localize_str::text(key); }
+
+// Anything at all under that name, a dangling symbolic link too (the
+// entry itself is compared, not followed).
+bool entry_exists(const std::string& path) { return File_path::same_entry(path, path); }
+
+// A name of a real file: "<clipboard>" and "<cut>" are none.
+bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
+
+std::string with_separator(const std::string& dir) {
+  if (!dir.empty() && dir.back() == File_path::SEPARATOR) return dir;
+  return dir + File_path::SEPARATOR;
+}
+
+constexpr int64_t VK_BACK = 8, VK_NUMPAD1 = 97, VK_NUMPAD9 = 105;
+
+}  // namespace
+
+// ---- names ------------------------------------------------------------------
+
+namespace Move_names {
+
+Numbered split(const std::string& dest) {
+  Numbered n;
+  n.ext = File_path::extension_of(dest);
+  n.stem = dest.substr(0, dest.size() - n.ext.size());
+  // Backwards over the stem: digits make the number and leave the stem,
+  // a ")" stays and marks a number in parentheses, anything else ends.
+  int64_t weight = 1;
+  std::string kept;  // the ")" met, in reverse
+  size_t i = n.stem.size();
+  while (i > 0) {
+    const char c = n.stem[i - 1];
+    if (c == ')') {
+      n.paren = true;
+      kept += c;
+    } else if (c >= '0' && c <= '9') {
+      const int64_t d = c - '0';
+      if (d != 0) {
+        if (weight > LAST_NUMBER || d * weight > LAST_NUMBER - n.number) n.exhausted = true;
+        else n.number += d * weight;
+      }
+      // Held above any candidate so that it never overflows.
+      if (weight <= LAST_NUMBER) weight *= 10;
+    } else {
+      break;
+    }
+    --i;
+  }
+  n.stem = n.stem.substr(0, i) + std::string(kept.rbegin(), kept.rend());
+  return n;
+}
+
+std::string candidate(const Numbered& n, int64_t k) {
+  if (n.paren) return n.stem.substr(0, n.stem.size() - 1) + std::to_string(k) + ")" + n.ext;
+  return n.stem + std::to_string(k) + n.ext;
+}
+
+std::string free_name(const std::string& dest, const std::function<bool(const std::string&)>& taken) {
+  const Numbered n = split(dest);
+  if (n.exhausted) return {};
+  for (int64_t k = n.number + 1; k <= LAST_NUMBER; ++k) {
+    Brek_runtime::loop_tick();
+    std::string c = candidate(n, k);
+    if (!taken(c)) return c;
+  }
+  return {};
+}
+
+}  // namespace Move_names
+
+// ---- building ------------------------------------------------------------------
+
+Ref<C_Move_to_dirs> C_Move_to_dirs::create() { return make<C_Move_to_dirs>(); }
+
+void C_Move_to_dirs::build_controls() {
+  if (is_none()) return;
+  Ref<C_Form> self(this);
+  targets.clear();
+  for (int64_t n = 0; n <= TARGET_COUNT; ++n) targets.append(St_dir__C_Move_to_dirs{});
+  const uint8_t saved = creating;
+  creating = 1;
+  try {
+    new_column("COL_1", layout_on_form::CENTER, St_sizes_col__C_Form{});
+    timer = C_Timer::new_timer(self, "TIMER_3", 200);
+    timer->set_enabled(false);
+    panel_box = C_Paintbox::new_paintbox(self, "LD", "");
+    panel_box->set_stretch(true);
+    panel_box->set_disabled(false);
+    dir_dialog = C_Dialog_dir::create(self, "SELD");
+  } catch (...) {
+    creating = saved;
+    throw;
+  }
+  creating = saved;
+  load_targets();
+}
+
+void C_Move_to_dirs::load_targets() {
+  if (is_none()) return;
+  load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
+  set_caption(T(L::Select_where_to_move_to));
+  Ref<C_Config> config = C_Config::open_read(TARGETS_APPLICATION, area::USER, TARGETS_SECTION);
+  for (int64_t n = 1; n <= TARGET_COUNT; ++n) {
+    St_dir__C_Move_to_dirs* t = target_at_index(n);
+    if (!t) continue;
+    t->path = config->read_string(std::to_string(n));
+    t->images.clear();
+    t->listed = false;
+  }
+  repaint();
+}
+
+void C_Move_to_dirs::save_targets() {
+  if (is_none()) return;
+  Ref<C_Config> config = C_Config::open_write(TARGETS_APPLICATION, area::USER, TARGETS_SECTION);
+  for (int64_t n = 1; n <= TARGET_COUNT; ++n) config->write_string(std::to_string(n), target(n).path);
+}
+
+void C_Move_to_dirs::destroy_hook() {
+  if (!is_none()) {
+    panel_box.reset();
+    dir_dialog.reset();
+    viewer.reset();
+    timer.reset();
+    replace_dialog.reset();
+    targets.clear();
+    loaded_images.clear();
+    undo_sources.clear();
+    undo_targets.clear();
+  }
+  C_Form::destroy_hook();
+}
+
+St_dir__C_Move_to_dirs* C_Move_to_dirs::target_at_index(int64_t n) {
+  if (n < 1 || n > TARGET_COUNT) return nullptr;
+  return targets.at(n);
+}
+
+const St_dir__C_Move_to_dirs& C_Move_to_dirs::target(int64_t n) const {
+  static const St_dir__C_Move_to_dirs none;
+  const St_dir__C_Move_to_dirs* t = n >= 1 && n <= TARGET_COUNT ? targets.at(n) : nullptr;
+  return t ? *t : none;
+}
+
+// ---- targets -------------------------------------------------------------------
+
+void C_Move_to_dirs::set_target(const std::string& start_path, int64_t n) {
+  if (is_none()) return;
+  St_dir__C_Move_to_dirs* t = target_at_index(n);
+  if (!t) return;
+  dir_dialog->directory = start_path;
+  dir_dialog->initial_dir = viewer.lock()->scan_dir;
+  if (!dir_dialog->execute()) return;
+  t = target_at_index(n);
+  if (!t) return;
+  t->path = dir_dialog->directory;
+  // The old directory's thumbnails go with it.
+  for (const Ref<C_Image>& image : t->images) Brek_runtime::dyn_obj_remove_all(loaded_images, image);
+  t->images.clear();
+  t->listed = false;
+  save_targets();
+  repaint();
+}
+
+void C_Move_to_dirs::list_target(int64_t n) {
+  if (is_none()) return;
+  St_dir__C_Move_to_dirs* t = target_at_index(n);
+  if (!t) return;
+  t->listed = true;
+  // A target without a directory lists nothing (never the working one).
+  if (t->path.empty()) return;
+  const std::string dir = t->path;
+  DynAStr names;
+  File_path::list_directory(dir, names);
+  for (int64_t i = names.count() - 1; i >= 0; --i) {
+    const std::string name = names.get(i);
+    const std::string ext = File_path::extension_of(name);
+    // Subdirectories, and names whose extension no reader takes (partial
+    // downloads among them).
+    const bool keep = !name.empty() && name.back() != File_path::SEPARATOR && ext.size() > 1 &&
+                      C_Bitmap::extension_loadable(Brek_runtime::upper_case(ext.substr(1)));
+    if (!keep) names.remove(i);
+  }
+  // The first pictures by name, whatever order the system lists them in.
+  C_Sorting::sort_part(names);
+  // A listing again keeps the thumbnails it still shows.
+  t = target_at_index(n);
+  DynAObj<C_Image> old = t->images;
+  DynAObj<C_Image> images;
+  for (const std::string& name : names) {
+    if (images.count() >= MAX_THUMBNAILS) break;
+    const std::string file = with_separator(dir) + name;
+    Ref<C_Image> image;
+    for (const Ref<C_Image>& o : old)
+      if (o->file_name == file) image = o;
+    if (image.is_none()) {
+      image = C_Image::create();
+      image->file_name = file;
+      loaded_images.append(image);
+    }
+    images.append(image);
+  }
+  for (const Ref<C_Image>& o : old)
+    if (!Brek_runtime::dyn_obj_contains(images, o)) Brek_runtime::dyn_obj_remove_all(loaded_images, o);
+  t->images = images;
+}
+
+// ---- moving --------------------------------------------------------------------
+
+void C_Move_to_dirs::move_to_target(int64_t n) {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  const St_dir__C_Move_to_dirs* t = target_at_index(n);
+  if (!t) return;
+  Ref<C_Image> image = v->current_image();
+  if (image.is_none()) return;
+  const std::string source = image->file_name;
+  const std::string dir = t->path;
+  // A pasted or cut picture has no file; a target without a directory has
+  // no place (an empty path must not mean the root).
+  if (!is_file_name(source) || dir.empty()) {
+    message(T(L::Move_failed));
+    return;
+  }
+  std::string dest = with_separator(dir) + File_path::name_of(source);
+
+  if (entry_exists(dest)) {
+    if (File_path::directory_of(source) == File_path::directory_of(dest) || File_path::same_entry(source, dest)) {
+      message(T(L::Ignored));
+      return;
+    }
+    if (replace_dialog.is_none()) {
+      replace_dialog = C_Dialog_replace::create();
+      replace_dialog->screen = screen;
+      replace_dialog->build();
+    }
+    replace_dialog->source_image = image;
+    replace_dialog->source_name = source;
+    replace_dialog->target_image.reset();
+    replace_dialog->target_name = dest;
+    const std::string answer = replace_dialog->show_modal(Ref<C_Form>(this));
+    // The pictures are not kept between questions.
+    replace_dialog->source_image.reset();
+    replace_dialog->target_image.reset();
+    if (answer == C_Dialog_replace::DELETE_SOURCE) {
+      // Only while the copy in the target is still there and is another
+      // file: otherwise the source is the one copy left.
+      if (!File_path::file_exists(dest) || File_path::same_entry(source, dest)) {
+        message(T(L::Move_failed));
+        return;
+      }
+      if (File_path::delete_files(std::vector<std::string>{source})) forget_source(image);
+      return;
+    }
+    if (answer != C_Dialog_replace::RENAME) return;
+    // A free name, taken without replacing: a name that appears meanwhile
+    // refuses the move and the next one is tried.
+    bool moved = false;
+    for (int attempt = 0; attempt < 100 && !moved; ++attempt) {
+      const std::string free = Move_names::free_name(dest, entry_exists);
+      if (free.empty()) break;
+      if (File_path::transfer_file(source, free)) {
+        dest = free;
+        moved = true;
+      } else if (File_path::last_error() != EEXIST) {
+        break;
+      }
+    }
+    if (!moved) {
+      message(T(L::Move_failed));
+      return;
+    }
+  } else if (!File_path::transfer_file(source, dest)) {
+    message(T(L::Move_failed));
+    return;
+  }
+
+  undo_sources.append(source);
+  undo_targets.append(dest);
+  // The target lists again, so that the file moved in can show.
+  if (St_dir__C_Move_to_dirs* moved_into = target_at_index(n))
+    if (moved_into->images.count() < MAX_THUMBNAILS) moved_into->listed = false;
+  repaint();
+  drop_from_viewer(image);
+}
+
+void C_Move_to_dirs::forget_source(const Ref<C_Image>& image) {
+  if (is_none()) return;
+  drop_from_viewer(image);
+}
+
+void C_Move_to_dirs::drop_from_viewer(const Ref<C_Image>& image) {
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  int64_t i = v->files.index_of(image);
+  if (i < 0) i = v->index_of_file(image->file_name);
+  if (i < 0) {
+    // Not listed: the window must not go on naming a file that is gone.
+    if (v->current_file == image->file_name) v->current_file.clear();
+  } else {
+    v->files.remove(i);
+    v->set_laid_out_count(i);
+    v->collage->refresh_layout();
+    if (i >= v->files.count()) i -= 1;
+    v->current_file = v->files.get(i)->file_name;
+    if (v->single_mode && !v->current_file.empty()) v->show_file(v->files.get(i));
+  }
+  v->repaint();
+  v->show();
+}
+
+void C_Move_to_dirs::undo_move() {
+  if (is_none() || undo_sources.count() == 0 || undo_targets.count() == 0) return;
+  const std::string t = undo_targets.get(undo_targets.count() - 1);
+  const std::string s = undo_sources.get(undo_sources.count() - 1);
+  undo_targets.remove(undo_targets.count() - 1);
+  undo_sources.remove(undo_sources.count() - 1);
+  if (!File_path::file_exists(t)) {
+    message(t + ": " + T(L::Not_found));
+    return;
+  }
+  // Never over a file that has taken the old place meanwhile.
+  if (!File_path::transfer_file(t, s)) {
+    if (ask(UNDO_FAILED)) {
+      Ref<C_Additional_collage> collage = viewer.lock()->collage;
+      collage->explore_dir(File_path::directory_of(t), t);
+      collage->explore_dir(File_path::directory_of(s), "");
+    }
+    return;
+  }
+  viewer.lock()->start_timer();
+}
+
+// ---- events --------------------------------------------------------------------
+
+bool C_Move_to_dirs::on_close_query() {
+  if (is_none()) return false;
+  hide_window();
+  return true;
+}
+
+point C_Move_to_dirs::pointer_in_box() {
+  const point p = mouse_position();
+  const rect box = panel_box->get_bounds();
+  return point{p.x - box.x, p.y - box.y};
+}
+
+int64_t C_Move_to_dirs::target_at(const point& p) {
+  for (int64_t n = 1; n <= TARGET_COUNT; ++n) {
+    const rect r = target(n).rect;
+    if (r.w > 0 && r.h > 0 && C_Geometry::point_in_rect(r, p)) return n;
+  }
+  return 0;
+}
+
+std::string C_Move_to_dirs::menu_text(int64_t n) {
+  const std::string e1 = target(n).path.empty() ? ",disabled" : "";
+  const std::string e2 = undo_targets.count() == 0 ? ",disabled" : "";
+  return "SELECT:" + T(L::Select_target) + "\r\n" + "EXPLORE" + e1 + ":" + T(L::Explore_dir) + "\r\n" + "RESTORE" +
+         e2 + ":" + T(L::Restore_move) + "\t" + T(L::Backsp);
+}
+
+void C_Move_to_dirs::on_mouse_move() {
+  if (is_none()) return;
+  const int64_t n = target_at(pointer_in_box());
+  if (n == 0 || n == hover_target) return;
+  hover_target = n;
+  repaint();
+}
+
+void C_Move_to_dirs::on_mouse_down() {
+  if (is_none()) return;
+  if (static_cast<button_mouse>(mouse_buttons()) == button_mouse::RMB) return;
+  const int64_t n = target_at(pointer_in_box());
+  if (n == 0) return;
+  if (target(n).path.empty())
+    set_target("", n);
+  else
+    move_to_target(n);
+}
+
+void C_Move_to_dirs::on_mouse_up() {
+  if (is_none()) return;
+  if (static_cast<button_mouse>(mouse_buttons()) != button_mouse::RMB) return;
+  const int64_t n = target_at(pointer_in_box());
+  if (n == 0) return;
+  // The menu acts on the panel it was opened over.
+  if (n != hover_target) {
+    hover_target = n;
+    repaint();
+  }
+  popup_menu(menu_text(n));
+}
+
+void C_Move_to_dirs::on_menu_item() {
+  if (is_none()) return;
+  const std::string key = menu_key;
+  const int64_t n = hover_target;
+  if (key == "RESTORE") {
+    undo_move();
+    return;
+  }
+  if (n < 1 || n > TARGET_COUNT) return;
+  if (key == "SELECT") {
+    set_target(target(n).path, n);
+  } else if (key == "EXPLORE") {
+    if (!target(n).path.empty()) viewer.lock()->collage->explore_dir(target(n).path, "");
+  }
+}
+
+bool C_Move_to_dirs::on_key_down() {
+  if (is_none()) return false;
+  const std::string& text = key_info.key_text;
+  const int64_t code = key_info.key_code;
+  int64_t digit = 0;
+  if (text.size() == 1 && text[0] >= '1' && text[0] <= '9')
+    digit = text[0] - '0';
+  else if (code >= VK_NUMPAD1 && code <= VK_NUMPAD9)
+    digit = code - VK_NUMPAD1 + 1;
+  if (digit != 0) {
+    if (key_info.ctrl)
+      set_target(target(digit).path, digit);
+    else
+      move_to_target(digit);
+    return true;
+  }
+  if (text == "\b" || code == VK_BACK) {
+    undo_move();
+    return true;
+  }
+  return false;
+}
+
+void C_Move_to_dirs::on_timer() {
+  if (is_none()) return;
+  repaint();
+}
+
+void C_Move_to_dirs::save_placement_unless_maximized() {
+  if (get_window_state() == static_cast<int>(state_of_form::MAXIMIZED)) return;
+  save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
+}
+
+void C_Move_to_dirs::on_moved() {
+  if (is_none()) return;
+  save_placement_unless_maximized();
+  C_Form::on_moved();
+}
+
+void C_Move_to_dirs::on_resized() {
+  if (is_none()) return;
+  save_placement_unless_maximized();
+  C_Form::on_resized();
+}
+
+}  // namespace brek

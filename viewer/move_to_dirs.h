@@ -1,0 +1,151 @@
+#pragma once
+// C_Move_to_dirs: the "Move to dir" tool window. Nine remembered target
+// directories, each a panel with its number, its path and thumbnails of
+// the first pictures in it. A digit key or a click moves the main window's
+// current image into that target; Backspace takes the last move back.
+// Closing the window only hides it, so targets and undo lists last for the
+// whole run.
+//
+// A move never replaces a file: a name met in the target is settled by the
+// name-clash dialog (move under a free name, drop the source, or nothing),
+// and an undo never replaces what has taken the old place meanwhile.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "baselib/geometry.h"
+#include "drawing/canvas.h"
+#include "drawing/paintbox.h"
+#include "forms/dialog_file.h"
+#include "forms/form.h"
+#include "forms/timer.h"
+#include "images/image.h"
+#include "runtime/dyn_array.h"
+
+namespace brek {
+
+class C_Collage_viewer;
+class C_Dialog_replace;
+
+// One target directory.
+struct St_dir__C_Move_to_dirs {
+  std::string path;  // empty: not set
+  brek::rect rect;  // the panel in the paint box (points), as painted last
+  DynAObj<C_Image> images;
+  // The directory was listed for its thumbnails since its path was set
+  // (or since a move into it).
+  bool listed = false;
+};
+
+// The names a file moved under a clashing name may take.
+namespace Move_names {
+
+// dest split for numbering: the stem without trailing digits, the number
+// they give, whether a ")" closes them, and the extension.
+struct Numbered {
+  std::string stem;
+  std::string ext;
+  int64_t number = 0;
+  bool paren = false;
+  // The digits name a number beyond any candidate.
+  bool exhausted = false;
+};
+inline constexpr int64_t LAST_NUMBER = 2147483646;
+
+Numbered split(const std::string& dest);
+// The candidate with number k: "photo7.jpg" -> "photo8.jpg" for k = 8,
+// "photo(3).jpg" -> "photo(8).jpg".
+std::string candidate(const Numbered& n, int64_t k);
+// The first candidate after dest's own number that `taken` does not
+// refuse; "" when there is none.
+std::string free_name(const std::string& dest, const std::function<bool(const std::string&)>& taken);
+
+}  // namespace Move_names
+
+class C_Move_to_dirs : public C_Form {
+  BREK_CLASS(C_Move_to_dirs)
+ public:
+  static constexpr int64_t TARGET_COUNT = 9;
+  static constexpr int64_t MAX_THUMBNAILS = 10;
+  static constexpr const char* TARGETS_APPLICATION = "Collage_viewer";
+  static constexpr const char* TARGETS_SECTION = "Move_to_dirs";
+  static constexpr const char* PLACEMENT_APPLICATION = "Collage viewer";
+  static constexpr const char* PLACEMENT_SECTION = "Move to dir";
+  static constexpr const char* UNDO_FAILED = "Undo move operation failed. Explore ?";
+  static constexpr Color HOVER_COLOR = 0xFF0000FF - 0x100000000LL;
+
+  // ---- fields ----
+  Ref<C_Paintbox> panel_box;   // "LD"
+  Ref<C_Dialog_dir> dir_dialog;  // "SELD"
+  Weak<C_Collage_viewer> viewer;
+  // Entries 1 to 9; entry 0 is never used.
+  DynArray<St_dir__C_Move_to_dirs> targets;
+  int64_t hover_target = 0;
+  // Every thumbnail image made for any panel.
+  DynAObj<C_Image> loaded_images;
+  Ref<C_Timer> timer;  // "TIMER_3"
+  Ref<C_Dialog_replace> replace_dialog;
+  // Full paths before and after each move, oldest first.
+  DynAStr undo_sources;
+  DynAStr undo_targets;
+
+  C_Move_to_dirs() = default;
+
+  static Ref<C_Move_to_dirs> create();
+  // Builds the window and reads the targets; runs once.
+  void build_controls();
+  void load_targets();
+  void destroy_hook() override;
+
+  // ---- the operations ----
+  // Asks for target n's directory, starting at start_path when that is a
+  // directory, else at the viewer's scanned directory.
+  void set_target(const std::string& start_path, int64_t n);
+  // Moves the viewer's current image into target n.
+  void move_to_target(int64_t n);
+  // The viewer forgets a file that is no longer where it was.
+  void forget_source(const Ref<C_Image>& image);
+  // Moves the last moved file back.
+  void undo_move();
+  // Fills target n's thumbnails from its directory.
+  void list_target(int64_t n);
+  // The target whose panel holds the point (paint-box points); 0 for none.
+  int64_t target_at(const point& p);
+  // The popup menu of a panel.
+  std::string menu_text(int64_t n);
+  // Writes the nine paths to the settings.
+  void save_targets();
+  const St_dir__C_Move_to_dirs& target(int64_t n) const;
+
+  // ---- painting ----
+  // Paints the panels onto a canvas of a box of this size (points).
+  void paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h);
+  void repaint();
+
+  // ---- events ----
+  bool on_close_query() override;
+  void on_menu_item() override;
+  void on_mouse_move() override;
+  void on_mouse_down() override;
+  void on_mouse_up() override;
+  void on_paint() override;
+  bool on_key_down() override;
+  void on_timer() override;
+  void on_moved() override;
+  void on_resized() override;
+
+ private:
+  // The pointer of the event in the paint box, points.
+  point pointer_in_box();
+  void save_placement_unless_maximized();
+  // The viewer's list after its current file left it; i is its index
+  // there, -1 when it is not listed.
+  void drop_from_viewer(const Ref<C_Image>& image);
+  // One panel; listed / loaded tell whether this paint listed a directory
+  // or loaded a thumbnail already.
+  void paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed);
+  St_dir__C_Move_to_dirs* target_at_index(int64_t n);
+};
+
+}  // namespace brek

@@ -1,0 +1,175 @@
+// Painting the "Move to dir" window: nine panels, each a capsule with its
+// number, its path and thumbnails of the first pictures in its directory.
+// Thumbnails are listed and loaded a little at a time; the window's timer
+// repaints until every panel that has room is filled.
+#include <algorithm>
+
+#include "drawing/bitmap.h"
+#include "drawing/font.h"
+#include "drawing/pixels.h"
+#include "images/gif.h"
+#include "viewer/additional_collage.h"
+#include "viewer/collage_viewer.h"
+#include "viewer/move_to_dirs.h"
+
+namespace brek {
+
+namespace {
+
+// Gives back what a paint changed on the canvas, also when drawing fails.
+struct Canvas_keep {
+  Ref<C_Canvas> c;
+  Color pen, brush;
+  brek::brush_style style;
+  double pen_width, size;
+  units_measure_graphics units;
+  explicit Canvas_keep(const Ref<C_Canvas>& canvas)
+      : c(canvas),
+        pen(canvas->pen_color),
+        brush(canvas->brush_color),
+        style(canvas->brush_style),
+        pen_width(canvas->pen_width),
+        size(canvas->font->size),
+        units(canvas->units) {}
+  ~Canvas_keep() {
+    c->pen_color = pen;
+    c->brush_color = brush;
+    c->brush_style = style;
+    c->pen_width = pen_width;
+    c->font->size = size;
+    c->units = units;
+  }
+};
+
+// What a thumbnail shows: the picture, the reduced picture or the frame of
+// an animation; None while nothing is loaded.
+Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image) {
+  if (!image->picture.is_none()) return image->picture;
+  if (!image->reduced.is_none()) return image->reduced;
+  if (image->animation.is_none()) return Ref<C_Bitmap>();
+  const Pixels& f = image->animation->render_current_frame();
+  if (f.empty()) return Ref<C_Bitmap>();
+  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
+  Pixels* p = b->pixels();
+  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
+  *p = f;
+  return b;
+}
+
+bool loaded(const Ref<C_Image>& image) {
+  return !image->picture.is_none() || !image->reduced.is_none() || !image->animation.is_none();
+}
+
+rect to_pixels(const rect& r) {
+  auto px = [](double v) { return C_Canvas::convert_units(v, units_measure_graphics::POINTS, units_measure_graphics::PIXELS); };
+  return rect{px(r.x), px(r.y), px(r.w), px(r.h)};
+}
+
+}  // namespace
+
+void C_Move_to_dirs::repaint() {
+  if (!is_none()) panel_box->invalidate_all();
+}
+
+void C_Move_to_dirs::on_paint() {
+  if (is_none()) return;
+  if (current_control().get() != panel_box.get()) return;
+  paint_into(panel_box->canvas, panel_box->get_width(), panel_box->get_height());
+}
+
+void C_Move_to_dirs::paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h) {
+  if (is_none() || canvas.is_none()) return;
+  timer->set_enabled(false);
+  Canvas_keep keep(canvas);
+  canvas->units = units_measure_graphics::POINTS;
+  canvas->brush_color = C_Canvas::system_color(int64_t(system_color::BUTTON));
+  canvas->clear();
+  const double ph = box_h / double(TARGET_COUNT);
+  if (!(ph > 4) || !(box_w > 0)) return;
+  bool listed = false;
+  for (int64_t n = 1; n <= TARGET_COUNT; ++n) paint_panel(canvas, n, box_w, ph, listed);
+}
+
+void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed) {
+  St_dir__C_Move_to_dirs* t = target_at_index(n);
+  if (!t) return;
+  rect r = C_Geometry::rect_inflate(rect{0, double(n - 1) * ph, box_w, ph}, -2, -2);
+  const double h = ph - 4;
+  if (r.w < 2 * h) r.w = 2 * h;
+
+  const bool hover = n == hover_target;
+  const Color colour = hover ? HOVER_COLOR : C_Canvas::system_color(int64_t(system_color::BUTTON_TEXT));
+  canvas->pen_color = colour;
+  canvas->brush_style = brush_style::CLEAR_BRUSH;
+
+  // The number, then the path beside it.
+  const double size = canvas->font->size;
+  const std::string number = std::to_string(n);
+  canvas->font->size = h;
+  const double number_w = canvas->text_extent(number).w;
+  canvas->draw_text(point{r.x + h / 2, r.y}, number);
+  double x = h / 2 + number_w + 4;
+  if (!t->path.empty()) {
+    canvas->font->size = ph / 2;
+    const double path_w = canvas->text_extent(t->path).w;
+    canvas->draw_text(point{x, r.y + ph / 4}, t->path);
+    x += path_w;
+    if (r.x + r.w < x + 4) r.w = x + 4 - r.x;
+  }
+  canvas->font->size = size;
+  canvas->brush_style = brush_style::SOLID_BRUSH;
+  t->rect = r;
+
+  // At most one directory listed per paint (a target without a path
+  // lists nothing and costs nothing).
+  if (!t->listed && (t->path.empty() || !listed)) {
+    if (!t->path.empty()) listed = true;
+    list_target(n);
+    t = target_at_index(n);
+  }
+
+  // Thumbnails: at most one loaded per panel per paint.
+  x += 4;
+  const double right = r.x + r.w;
+  bool load_done = false;
+  bool pending = !t->path.empty() && !t->listed;
+  for (const Ref<C_Image>& image : t->images) {
+    if (!(right - h - x > 0)) break;
+    if (!loaded(image) && !image->load_failed) {
+      if (load_done) {
+        pending = true;
+        continue;
+      }
+      const double side = double(C_Canvas::to_device_pixels(h));
+      if (image->width == 0) image->read_header_info(side, side);
+      image->load(side, side);
+      load_done = true;
+      if (!loaded(image) && !image->load_failed) continue;
+    }
+    Ref<C_Bitmap> picture = shown_picture(image);
+    if (picture.is_none()) continue;
+    const units_measure_graphics u = canvas->units;
+    canvas->units = units_measure_graphics::PIXELS;
+    try {
+      viewer.lock()->collage->fit_thumbnail(canvas, to_pixels(rect{x, r.y, h, h}), picture);
+    } catch (...) {
+      canvas->units = u;
+      throw;
+    }
+    canvas->units = u;
+    x += h;
+  }
+  // Repainted shortly while there is room and something is still to come.
+  if (right - 1.5 * h - x >= 0 && pending) timer->set_enabled(true);
+
+  // The capsule around the panel.
+  canvas->pen_color = colour;
+  canvas->pen_width = hover ? 2.0 : 1.0;
+  canvas->draw_arc(rect{r.x, r.y, h, h}, arc_information{90, 270}, false);
+  canvas->draw_arc(rect{right - h, r.y, h, h}, arc_information{270, 90}, false);
+  canvas->draw_line(point{r.x + h / 2, r.y}, point{right - h / 2, r.y});
+  canvas->draw_line(point{r.x + h / 2, r.y + h}, point{right - h / 2, r.y + h});
+  canvas->pen_width = 1.0;
+}
+
+}  // namespace brek
