@@ -233,11 +233,9 @@ Pixels C_Gif::decode_frame(int64_t n) {
 }
 
 // The rows of the frame that composition may draw: none for a frame
-// wholly outside the screen, none below the screen's bottom edge (rows come
-// in order unless interlaced, so the decoder may stop there).
+// wholly outside the screen, none below the screen's bottom edge.
 int64_t C_Gif::visible_rows(const St_gif_frame__C_Gif& f) const {
   if (f.left >= screen_width || f.top >= screen_height || f.width <= 0 || f.height <= 0) return 0;
-  if (f.interlaced) return f.height;
   return std::min(f.height, screen_height - f.top);
 }
 
@@ -258,8 +256,11 @@ const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n, bool whole) {
     return nullptr;
   }
   int64_t bits = index_depth(static_cast<int64_t>(f.palette.size()));
+  // Rows come in order unless interlaced: then every row is decoded, and
+  // only the needed ones kept.
   DynAByte rows = C_Lzw::decompress(f.data.data(), static_cast<int64_t>(f.data.size()), 1,
-                                    f.interlaced, f.data[0], bits, need, f.width);
+                                    f.interlaced, f.data[0], bits, f.interlaced ? f.height : need,
+                                    f.width, need);
   ++decode_count_;
   if (rows.empty()) {
     c.failed = true;

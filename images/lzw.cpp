@@ -36,7 +36,7 @@ Ref<C_Memory_stream_contig> C_Lzw::decompress(const Ref<C_Memory_stream_contig>&
 
 DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                            int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
-                           int64_t width) {
+                           int64_t width, int64_t kept_rows) {
   DynAByte out;
   if (min_code_size < 2 || min_code_size > 8) return out;
   if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return out;
@@ -52,14 +52,19 @@ DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, 
   z.end_code_ = (1 << z.min_code_size_) + 1;
   z.width_ = width;
   z.height_ = height;
+  z.kept_rows_ = kept_rows < 1 || kept_rows > height ? height : kept_rows;
   z.bits_per_pixel_ = static_cast<int>(bits_per_pixel);
   z.interlaced_ = interlaced;
   z.stride_ = stride;
   if (data && size > 0) z.gather(data, size, position);
 
-  out.set_length(stride * height);
+  // Rows that are not kept all go to one spare row after the kept ones,
+  // cut off at the end: the decoding loop needs no test of its own.
+  const int64_t rows = z.kept_rows_ < height ? z.kept_rows_ + 1 : height;
+  out.set_length(stride * rows);
   z.out_ = out.data();
   z.decode_loop();
+  if (rows != z.kept_rows_) out.set_length(stride * z.kept_rows_);
   return out;
 }
 
@@ -117,7 +122,7 @@ int64_t C_Lzw::next_interlaced_row(int64_t row) {
 void C_Lzw::next_row() {
   column_ = 0;
   row_ = interlaced_ ? next_interlaced_row(row_) : row_ + 1;
-  row_offset_ = row_ * stride_;
+  row_offset_ = std::min(row_, kept_rows_) * stride_;
   Brek_runtime::loop_tick();
 }
 

@@ -33,9 +33,13 @@ class C_Lzw : public Brek_object {
   // Decoding ends at the end code, when the picture is full, at the
   // terminating zero-length sub-block or at the end of the data, whichever
   // comes first; bytes outside data[0..size) are never read.
+  //
+  // With `kept_rows` (1..height) only the first kept_rows rows are stored
+  // and returned; the rest are decoded and passed over, so an interlaced
+  // picture of which little is shown costs little memory.
   static DynAByte decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                              int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
-                             int64_t width);
+                             int64_t width, int64_t kept_rows = -1);
   static DynAByte decompress(const DynAByte& data, int64_t position, bool interlaced,
                              int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
                              int64_t width);
@@ -79,6 +83,7 @@ class C_Lzw : public Brek_object {
   uint8_t* out_ = nullptr;
   int64_t width_ = 0;
   int64_t height_ = 0;
+  int64_t kept_rows_ = 0;
   int64_t column_ = 0;
   int64_t row_ = 0;
   int bits_per_pixel_ = 8;

@@ -207,3 +207,25 @@ TEST(Lzw, DecodesFromAMemoryStream) {
   EXPECT_EQ(out->data.to_vector(), (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 0}));
   EXPECT_TRUE(C_Lzw::decompress(in, false, 1, 8, 1, 5).is_none());
 }
+
+// Rows past `kept_rows` are decoded (interlacing needs the whole height)
+// but not stored: the kept rows equal the first rows of a whole decode.
+TEST(Lzw, KeptRowsAreTheFirstRowsOfTheWholePicture) {
+  const int w = 7, h = 29;
+  std::vector<uint8_t> idx(size_t(w) * h);
+  for (size_t i = 0; i < idx.size(); ++i) idx[i] = uint8_t((i * 7 + i / 11) % 16);
+  std::string blocks = gif_test::pack_codes(gif_test::lzw_codes(idx, 4), 4);
+  auto data = reinterpret_cast<const uint8_t*>(blocks.data());
+  for (bool interlaced : {false, true}) {
+    for (int64_t bits : {1, 4, 8}) {
+      DynAByte whole = C_Lzw::decompress(data, int64_t(blocks.size()), 0, interlaced, 4, bits, h, w);
+      int64_t stride = C_Lzw::row_stride(w, bits);
+      ASSERT_EQ(whole.count(), stride * h);
+      for (int64_t kept : {1, 3, 9, 28}) {
+        DynAByte part = C_Lzw::decompress(data, int64_t(blocks.size()), 0, interlaced, 4, bits, h, w, kept);
+        ASSERT_EQ(part.count(), stride * kept) << interlaced << " " << bits << " " << kept;
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin())) << interlaced << " " << bits << " " << kept;
+      }
+    }
+  }
+}
