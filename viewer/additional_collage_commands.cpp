@@ -12,6 +12,7 @@
 #include "images/format_classes.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
+#include "viewer/print_editor_hook.h"
 
 namespace brek {
 
@@ -237,7 +238,14 @@ void C_Additional_collage::set_move_target(int64_t digit) {
 void C_Additional_collage::undo_move() { move_dialog->undo_move(); }
 
 // The print editor plugs in here.
-void C_Additional_collage::edit_image() {}
+void C_Additional_collage::edit_image() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  // The editor lives in the printing layer; it installed its opener at
+  // start-up. An image the viewer shows becomes a card of its sheet.
+  Print_editor_hook::open(v, v->current_image());
+}
 
 // ---- views and orders --------------------------------------------------------------
 

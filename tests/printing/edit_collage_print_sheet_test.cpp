@@ -193,9 +193,15 @@ TEST(EditorEntry, TheViewerHandsImagesToItsOneEditor) {
     C_Edit_collage_print::edit_image(viewer, pasted(40, 40, GREEN));
     EXPECT_EQ(C_Edit_collage_print::editor_of(viewer).get(), editor.get());
     EXPECT_EQ(editor->cards.count(), 2);
-    // F7 in the editor goes to the viewer's function keys, whatever they do.
+    // F7 in the editor goes to the viewer's function keys: EDIT hands the
+    // viewer's current image (here the pasted one) to the same editor.
     viewer->collage->image = pasted(20, 20, BLUE);
+    viewer->current_file = "<clipboard>";
     te::key(editor->native, 118);
+    te::settle();
+    EXPECT_EQ(editor->cards.count(), 3);
+    viewer->collage->do_command("EDIT");
+    EXPECT_EQ(editor->cards.count(), 4);
     // The editor does not keep the viewer alive; the viewer ends it.
     Weak<C_Edit_collage_print> watch = editor;
     editor.reset();
