@@ -58,7 +58,10 @@ void process_events() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   // A bare processEvents never runs deferred deletions: run them each turn,
   // but never under a handler that may still be running on what they free.
-  if (qt::delivery_depth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (qt::delivery_depth() == 0) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    qt::free_pending();
+  }
 }
 
 void shutdown_application() {

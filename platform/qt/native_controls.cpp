@@ -353,7 +353,7 @@ class Qt_controls final : public Native_controls {
       // Later: the control may be the one whose event is running.
       w->hide();
       w->removeEventFilter(&input_filter());
-      w->deleteLater();
+      qt::free_later(w.data());
     }
   }
 

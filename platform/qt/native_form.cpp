@@ -196,9 +196,29 @@ void destroy_later(Native_handle h) {
       if (f->current_column == h) f->current_column = 0;
     }
   }
-  // Freed when control returns to an event loop that no handler of this
-  // object can be running in (see delivery_depth).
-  obj->deleteLater();
+  free_later(obj.data());
+}
+
+namespace {
+
+// Never destroyed, like the handle table.
+std::vector<QPointer<QObject>>& pending_frees() {
+  static auto* v = new std::vector<QPointer<QObject>>();
+  return *v;
+}
+
+}  // namespace
+
+void free_later(QObject* obj) {
+  if (obj) pending_frees().push_back(obj);
+}
+
+void free_pending() {
+  if (delivery_depth() != 0) return;
+  // A destructor may free more: take the list first.
+  std::vector<QPointer<QObject>> list;
+  list.swap(pending_frees());
+  for (QPointer<QObject>& p : list) delete p.data();  // null when freed with a parent
 }
 
 double pixels_per_inch() {
@@ -532,7 +552,7 @@ class Qt_window_layer final : public Native_forms {
   }
   void process_messages() override {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (delivery_depth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    run_deferred_deletions();
   }
   void wait_for_events(int max_ms) override {
     if (max_ms == 0) {
@@ -545,7 +565,9 @@ class Qt_window_layer final : public Native_forms {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
   void run_deferred_deletions() override {
-    if (delivery_depth() == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (delivery_depth() != 0) return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    free_pending();
   }
   bool application_terminated() override { return terminated_; }
   void set_application_terminated(bool t) override { terminated_ = t; }
@@ -718,6 +740,7 @@ void remove_window_layer() {
   qt::table().clear();
   qt::by_object().clear();
   for (auto& f : forms) delete f.data();
+  qt::free_pending();
   qt::g_layer.reset();
 }
 

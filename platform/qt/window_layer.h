@@ -54,6 +54,13 @@ QObject* object_of(Native_handle h);
 // Unregisters, hides and frees a native object (and its children) once no
 // handler can be running on it.
 void destroy_later(Native_handle h);
+// Frees obj once no event delivery is on the stack. Qt's own deferred
+// deletion is not enough: a nested loop (a popup menu, a message box) may
+// run it while the event that opened the loop is still being delivered to
+// the very widget it frees.
+void free_later(QObject* obj);
+// Frees what free_later holds, unless an event is being delivered.
+void free_pending();
 
 // Points and pixels at the layer's resolution.
 double pixels_per_inch();

@@ -400,3 +400,21 @@ TEST_F(Native_window, APopupMenuOfTheFormAnswersWithTheChosenKey) {
   EXPECT_EQ(f->log.back(), "menu EXIT");  // after the menu's own activation changes
   EXPECT_EQ(std::count(f->log.begin(), f->log.end(), "menu EXIT"), 1);
 }
+
+TEST_F(Native_window, AWindowClosedInsideAMenuOfItsOwnPressIsFreedOnlyAfterThePress) {
+  auto f = form_with_control();
+  f->inside["down"] = [&] {
+    f->inside["down"] = nullptr;
+    brek_platform::set_popup_menu_hook([&] {
+      brek_platform::set_popup_menu_hook(nullptr);
+      f->close_window();
+      // The menu's own loop turns a few times before it ends.
+      te::post_task([] { brek_platform::close_popup_menu(); }, 30);
+    });
+    f->popup_menu("A:Item A\r\n");
+  };
+  te::mouse_press(control->native, {5, 5});
+  te::settle();
+  EXPECT_EQ(f->native, 0);
+  EXPECT_TRUE(f->closed);
+}
