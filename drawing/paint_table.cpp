@@ -131,26 +131,14 @@ void C_Paint_table::call_hook(int64_t stage) {
   Ref<C_Form> f = form.lock();
   if (f.is_none()) return;
   paint_stage = stage;
-  Ref<C_Control> saved = f->current_control();
-  f->set_current_control(Ref<C_Control>(this));
-  struct Restore {
-    Ref<C_Form>& f;
-    Ref<C_Control>& saved;
-    ~Restore() { f->set_current_control(saved); }
-  } restore{f, saved};
+  Current_control_scope current(f, Ref<C_Control>(this));
   f->control_notify();
 }
 
 void C_Paint_table::raise_select() {
   Ref<C_Form> f = form.lock();
   if (f.is_none()) return;
-  Ref<C_Control> saved = f->current_control();
-  f->set_current_control(Ref<C_Control>(this));
-  struct Restore {
-    Ref<C_Form>& f;
-    Ref<C_Control>& saved;
-    ~Restore() { f->set_current_control(saved); }
-  } restore{f, saved};
+  Current_control_scope current(f, Ref<C_Control>(this));
   f->request_relayout();
 }
 

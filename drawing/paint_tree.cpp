@@ -341,13 +341,7 @@ void C_Paint_tree::invalidate_all() {
 void C_Paint_tree::raise_select() {
   Ref<C_Form> f = form.lock();
   if (f.is_none()) return;
-  Ref<C_Control> saved = f->current_control();
-  f->set_current_control(Ref<C_Control>(this));
-  struct Restore {
-    Ref<C_Form>& f;
-    Ref<C_Control>& saved;
-    ~Restore() { f->set_current_control(saved); }
-  } restore{f, saved};
+  Current_control_scope current(f, Ref<C_Control>(this));
   f->request_relayout();
 }
 
@@ -530,10 +524,8 @@ void C_Paint_tree::on_paint() {
     painted_node = node_at_line(line);
     if (paint_hook_on) {
       Ref<C_Form> f = form.lock();
-      Ref<C_Control> saved = f->current_control();
-      f->set_current_control(Ref<C_Control>(this));
+      Current_control_scope current(f, Ref<C_Control>(this));
       f->control_notify();
-      f->set_current_control(saved);
     }
     const Color pen = c->pen_color, brush = c->brush_color;
     Ref<C_Font> kept_font = c->font;

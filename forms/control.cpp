@@ -203,15 +203,7 @@ bool C_Control::autosizes_to_text() { return native != 0 && (is_label() || is_pu
 void C_Control::fire_click() {
   Ref<C_Control> keep(this);
   Ref<C_Form> f = form.lock();
-  Ref<C_Control> saved = f->current_control();
-  if (!f.is_none()) f->set_current_control(keep);
-  struct Back {
-    Ref<C_Form>& f;
-    Ref<C_Control>& saved;
-    ~Back() {
-      if (!f.is_none()) f->set_current_control(saved);
-    }
-  } back{f, saved};
+  Current_control_scope current(f, keep);
   f->on_control_click();
 }
 
@@ -219,15 +211,7 @@ void C_Control::perform_click() {
   if (!is_enabled()) return;
   Ref<C_Control> keep(this);
   Ref<C_Form> f = form.lock();
-  Ref<C_Control> saved = f->current_control();
-  if (!f.is_none()) f->set_current_control(keep);
-  struct Back {
-    Ref<C_Form>& f;
-    Ref<C_Control>& saved;
-    ~Back() {
-      if (!f.is_none()) f->set_current_control(saved);
-    }
-  } back{f, saved};
+  Current_control_scope current(f, keep);
   point o = column_origin();
   Control_bridge::perform_click(native, {o.x + get_left(), o.y + get_top()});
 }

@@ -109,6 +109,13 @@ void C_Form::set_current_control(const Ref<C_Control>& control) {
   current_control_ = control;
 }
 
+Current_control_scope::Current_control_scope(const Ref<C_Form>& form, const Ref<C_Control>& control)
+    : form_(form), saved_(form->current_control()) {
+  form_->set_current_control(control);
+}
+
+Current_control_scope::~Current_control_scope() { form_->set_current_control(saved_); }
+
 std::string C_Form::event_control_name() const {
   std::string n = current_control_.get()->name;
   return n.empty() ? menu_key : n;

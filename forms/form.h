@@ -326,4 +326,18 @@ class C_Form : public Brek_object {
   uint64_t next_event_id_ = 0;
 };
 
+// Makes a control the form's current event control for the lifetime of the
+// scope; the control that was current comes back however the scope ends.
+class Current_control_scope {
+ public:
+  Current_control_scope(const Ref<C_Form>& form, const Ref<C_Control>& control);
+  ~Current_control_scope();
+  Current_control_scope(const Current_control_scope&) = delete;
+  Current_control_scope& operator=(const Current_control_scope&) = delete;
+
+ private:
+  Ref<C_Form> form_;
+  Ref<C_Control> saved_;
+};
+
 }  // namespace brek

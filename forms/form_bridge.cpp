@@ -294,13 +294,7 @@ int64_t C_Brek_form::main_window() { return g_main_window; }
 void C_Brek_form::relayout_for_control(const Ref<C_Control>& control) {
   Ref<C_Form> form = control->form.lock();
   if (form.is_none()) return;
-  Ref<C_Control> saved = form->current_control();
-  form->set_current_control(control);
-  struct Restore {
-    Ref<C_Form>& form;
-    Ref<C_Control>& saved;
-    ~Restore() { form->set_current_control(saved); }
-  } restore{form, saved};
+  Current_control_scope current(form, control);
   form->request_relayout();
 }
 
