@@ -12,6 +12,7 @@
 #include "forms/control_bridge.h"
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
+#include "forms/timer.h"
 #include "platform/paint_panel.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -562,7 +563,8 @@ void C_Paintbox::on_mouse_up(double x, double y, button_mouse button, uint8_t sh
       glide_speed = point{Brek_runtime::real_div(ddx * 1000, t), Brek_runtime::real_div(ddy * 1000, t)};
       last_sample_time = Date_time::now_ms();
       glide_steps = GLIDE_STEPS;
-      start_timer(GLIDE_TICK_MS, GLIDE_TICK_MS);
+      // Twenty steps, then the timer stops by itself.
+      C_Timer::start_animation(Ref<C_Control>(this), GLIDE_STEPS, GLIDE_TICK_MS);
     }
   }
   dragging = 0;

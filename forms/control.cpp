@@ -5,6 +5,7 @@
 #include "forms/control_bridge.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
+#include "forms/timer_ticks.h"
 
 namespace brek {
 
@@ -234,8 +235,10 @@ point C_Control::drop_point() {
 }
 
 void C_Control::start_timer(int64_t first_ms, int64_t period_ms) {
-  if (is_none() || first_ms <= 0 || period_ms <= 0) return;
-  Control_bridge::start_animation_timer(native, first_ms, period_ms);
+  if (is_none() || native == 0 || first_ms <= 0 || period_ms <= 0) return;
+  if (form.lock()->native == 0) return;
+  // Ticks on until re-armed: no count ends it.
+  Timer_ticks::start_animation(Ref<C_Control>(this), INT64_MAX, period_ms, first_ms);
 }
 
 }  // namespace brek

@@ -140,7 +140,8 @@ class C_Control : public Brek_object {
   uint8_t form_mouse_buttons();
   // Where files were last dropped on the form, relative to this control.
   point drop_point();
-  // Starts or re-arms the animation timer when both times are above 0.
+  // Starts or re-arms the animation timer when both times are above 0; it
+  // ticks until re-armed (C_Timer::start_animation ticks a given count).
   void start_timer(int64_t first_ms, int64_t period_ms);
 
  protected:

@@ -147,9 +147,6 @@ void repaint(int64_t c) {
 void perform_click(int64_t c, point at) {
   if (c != 0) native_controls().perform_click(c, {at.x, at.y});
 }
-void start_animation_timer(int64_t c, int64_t first_ms, int64_t period_ms) {
-  if (c != 0 && first_ms > 0 && period_ms > 0) native_controls().start_animation_timer(c, first_ms, period_ms);
-}
 void set_focus(int64_t c) {
   if (c != 0) native_controls().set_focus(c);
 }

@@ -70,7 +70,6 @@ std::string get_font_style(int64_t control);
 void set_font_style(int64_t control, const std::string& letters);
 void repaint(int64_t control);
 void perform_click(int64_t control, point at);
-void start_animation_timer(int64_t control, int64_t first_ms, int64_t period_ms);
 void set_focus(int64_t control);
 
 // ---- kinds ----

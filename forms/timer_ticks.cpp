@@ -1,6 +1,7 @@
 #include "forms/timer_ticks.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -42,6 +43,9 @@ Table& table() {
 }
 
 bool ticking(const Entry& e) { return e.enabled && e.interval > 0; }
+
+// The tick count ms after now; a period too long to count is due never.
+int64_t due_after(int64_t now, int64_t ms) { return ms > INT64_MAX - now ? INT64_MAX : now + ms; }
 
 Entry* by_id(uint64_t id) {
   for (Entry& e : table().entries)
@@ -110,7 +114,7 @@ int64_t add(const Ref<C_Timer>& timer) {
   e.timer = timer;
   e.interval = timer->interval;
   e.enabled = timer->enabled != 0;
-  e.due = Brek_runtime::tick_count_ms() + e.interval;
+  e.due = due_after(Brek_runtime::tick_count_ms(), e.interval);
   t.entries.push_back(e);
   rearm();
   return e.handle;
@@ -127,7 +131,7 @@ void set_interval(int64_t handle, int64_t ms) {
   Entry* e = by_handle(handle);
   if (!e || e->interval == ms) return;
   e->interval = ms;
-  e->due = Brek_runtime::tick_count_ms() + ms;
+  e->due = due_after(Brek_runtime::tick_count_ms(), ms);
   rearm();
 }
 
@@ -135,7 +139,7 @@ void set_enabled(int64_t handle, bool enabled) {
   Entry* e = by_handle(handle);
   if (!e || e->enabled == enabled) return;
   e->enabled = enabled;
-  if (enabled) e->due = Brek_runtime::tick_count_ms() + e->interval;
+  if (enabled) e->due = due_after(Brek_runtime::tick_count_ms(), e->interval);
   rearm();
 }
 
@@ -144,7 +148,7 @@ bool is_running(int64_t handle) {
   return e && e->enabled;
 }
 
-void start_animation(const Ref<C_Control>& control, int64_t limit, int64_t interval) {
+void start_animation(const Ref<C_Control>& control, int64_t limit, int64_t interval, int64_t first_ms) {
   if (control.is_none()) return;
   Entry* e = by_control(control.get());
   if (limit <= 0 || interval <= 0) {
@@ -164,7 +168,7 @@ void start_animation(const Ref<C_Control>& control, int64_t limit, int64_t inter
   e->ticks = 0;
   e->limit = limit;
   e->interval = interval;
-  e->due = Brek_runtime::tick_count_ms() + interval;
+  e->due = due_after(Brek_runtime::tick_count_ms(), first_ms > 0 ? first_ms : interval);
   rearm();
 }
 
@@ -199,7 +203,7 @@ int64_t run_due(int64_t now_ms) {
   for (uint64_t id : due) {
     Entry* e = by_id(id);
     if (!e || !ticking(*e) || e->due > now_ms) continue;
-    e->due = now_ms + e->interval;
+    e->due = due_after(now_ms, e->interval);
 
     if (e->handle != 0) {
       Ref<C_Timer> timer = e->timer.lock();

@@ -35,10 +35,11 @@ void set_enabled(int64_t handle, bool enabled);
 // Whether a handle names a registered timer that is switched on.
 bool is_running(int64_t handle);
 
-// The control's animation: limit ticks, interval ms apart. Restarts the
-// count (and the period) of one already running. A limit or interval of 0
-// or less stops it.
-void start_animation(const Ref<C_Control>& control, int64_t limit, int64_t interval);
+// The control's animation: limit ticks, interval ms apart, the first one
+// first_ms from now (0 or less: an interval from now). Restarts the count
+// (and the period) of one already running. A limit or interval of 0 or
+// less stops it.
+void start_animation(const Ref<C_Control>& control, int64_t limit, int64_t interval, int64_t first_ms = 0);
 bool animation_running(const Ref<C_Control>& control);
 // The animation timers running for controls of the form.
 int64_t animation_count(const Ref<C_Form>& form);

@@ -87,8 +87,6 @@ class Native_controls {
   virtual void repaint(Native_handle) {}
   // Reports a click of the control, at a point in its form's client area.
   virtual void perform_click(Native_handle, Point_pt) {}
-  // (Re)arms the control's animation timer; ticks report animation().
-  virtual void start_animation_timer(Native_handle, int64_t /*first_ms*/, int64_t /*period_ms*/) {}
   virtual void set_focus(Native_handle) {}
   virtual bool has_focus(Native_handle) { return false; }
 

@@ -58,7 +58,6 @@ struct Control {
   bool autosize = false;
   bool space_armed = false;  // a Space press on a button waits for its release
   bool left_down = false;    // a left press began on the control
-  QTimer* animation = nullptr;
 };
 
 std::unordered_map<Native_handle, std::unique_ptr<Control>>& table() {
@@ -74,8 +73,8 @@ Control* find(Native_handle h) {
 }
 
 // A control widget that other widget code put under the window layer (a
-// paint panel): it is placed, sized, shown, enabled, focused and given an
-// animation timer here like a standard control.
+// paint panel): it is placed, sized, shown, enabled and focused here like a
+// standard control.
 QWidget* other_control(Native_handle h) {
   if (find(h)) return nullptr;
   return qt::kind_of(h) == qt::Native_kind::CONTROL ? qt::widget_of(h) : nullptr;
@@ -539,28 +538,6 @@ class Qt_controls final : public Native_controls {
     if (c) form_events().click(c->form, h, at);
     else if (other_control(h)) form_events().click(qt::form_of(h), h, at);
   }
-  void start_animation_timer(Native_handle h, int64_t first_ms, int64_t period_ms) override {
-    if (first_ms <= 0 || period_ms <= 0) return;
-    if (QWidget* w = other_control(h)) {
-      start_other_timer(w, h, first_ms, period_ms);
-      return;
-    }
-    Control* c = find(h);
-    if (!c) return;
-    if (!c->animation) {
-      c->animation = new QTimer(c->widget);
-      c->animation->setTimerType(Qt::PreciseTimer);
-      const Native_handle form = c->form;
-      QTimer* timer = c->animation;
-      QObject::connect(timer, &QTimer::timeout, [timer, form, h] {
-        int period = timer->property("brek_period").toInt();
-        if (timer->interval() != period) timer->setInterval(period);
-        form_events().animation(form, h);
-      });
-    }
-    c->animation->setProperty("brek_period", clamp_int(period_ms));
-    c->animation->start(clamp_int(first_ms));
-  }
   void set_focus(Native_handle h) override {
     QWidget* w = any_control(h);
     if (!w) return;
@@ -697,23 +674,6 @@ class Qt_controls final : public Native_controls {
   }
 
  private:
-  // The animation timer of a control that is no standard control: a
-  // child timer of its widget, found again by its name.
-  static void start_other_timer(QWidget* w, Native_handle h, int64_t first_ms, int64_t period_ms) {
-    auto* timer = w->findChild<QTimer*>(QStringLiteral("brek_animation"), Qt::FindDirectChildrenOnly);
-    if (!timer) {
-      timer = new QTimer(w);
-      timer->setObjectName(QStringLiteral("brek_animation"));
-      timer->setTimerType(Qt::PreciseTimer);
-      QObject::connect(timer, &QTimer::timeout, [timer, h] {
-        int period = timer->property("brek_period").toInt();
-        if (timer->interval() != period) timer->setInterval(period);
-        form_events().animation(qt::form_of(h), h);
-      });
-    }
-    timer->setProperty("brek_period", clamp_int(period_ms));
-    timer->start(clamp_int(first_ms));
-  }
   static void set_font_of(Native_handle h, QWidget* w, const QFont& f) {
     if (Control* c = find(h))
       apply_font(c, f);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "drawing/paintbox.h"
+#include "forms/timer_ticks.h"
 #include "paint_test_support.h"
 #include "runtime/clock.h"
 
@@ -143,6 +144,27 @@ TEST_F(Drag, AFastReleaseGlidesTwentyStepsAndAPressStopsIt) {
   EXPECT_EQ(b->glide_steps, 0);
   EXPECT_DOUBLE_EQ(b->glide_speed.y, 0);
   b->on_mouse_up(10, 10, LMB, 0);
+}
+
+TEST_F(Drag, TheGlidesTimerStopsAfterItsTwentySteps) {
+  b->on_mouse_down(60, 20, LMB, 0);
+  move(60, 30);
+  clock.advance(100);
+  move(60, 35);
+  clock.advance(50);
+  move(60, 36);
+  b->on_mouse_up(60, 36, LMB, 0);
+  ASSERT_EQ(b->glide_steps, 20);
+  EXPECT_TRUE(Timer_ticks::animation_running(Ref<C_Control>(b)));
+  for (int i = 0; i < 20; ++i) {
+    clock.advance(20);
+    Timer_ticks::run_due(clock.ticks());
+  }
+  EXPECT_EQ(b->glide_steps, 0);
+  // Nothing ticks on once the glide is over.
+  EXPECT_FALSE(Timer_ticks::animation_running(Ref<C_Control>(b)));
+  clock.advance(20);
+  EXPECT_EQ(Timer_ticks::run_due(clock.ticks()), 0);
 }
 
 TEST_F(Drag, SlowOrShortReleasesDoNotGlide) {

@@ -75,6 +75,20 @@ TEST_F(Timer_test, TicksReachOnTimerWithTheTimerAsCurrentControl) {
   EXPECT_EQ(count(f, "timer:TICK"), 6);
 }
 
+TEST_F(Timer_test, PeriodsTooLongToCountNeverFallDue) {
+  auto f = new_form();
+  auto t = C_Timer::new_timer(f, "NEVER", INT64_MAX);
+  t->set_interval(INT64_MAX - 1);
+  t->set_enabled(false);
+  t->set_enabled(true);
+  auto c = make_on<Animated>(f, "PBOX");
+  C_Timer::start_animation(c, 2, INT64_MAX);
+  run_for(100);
+  EXPECT_EQ(count(f, "timer:NEVER"), 0);
+  EXPECT_EQ(c->ticks, 0);
+  EXPECT_GT(Timer_ticks::next_due(), clock.ticks());
+}
+
 TEST_F(Timer_test, StoppedTimerTicksOnlyOnceSwitchedOn) {
   auto f = new_form();
   auto t = C_Timer::new_timer_stopped(f, "LATER", 50);
