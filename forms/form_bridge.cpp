@@ -5,6 +5,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "forms/control_bridge.h"
 #include "forms/event_routing.h"
 #include "forms/form.h"
 #include "forms/menu.h"
@@ -612,23 +613,18 @@ void C_Brek_form::destroy_control(int64_t control) {
 
 int64_t C_Brek_form::control_column(int64_t control) { return control == 0 ? 0 : native_forms().control_column(control); }
 
-std::string C_Brek_form::get_font_style(int64_t control) {
-  return control == 0 ? std::string() : native_forms().get_font_style(control);
-}
+// Fonts belong to the controls' side, which knows standard controls and
+// painted ones alike.
+std::string C_Brek_form::get_font_style(int64_t control) { return Control_bridge::get_font_style(control); }
 
 void C_Brek_form::set_font_style(int64_t control, const std::string& letters) {
-  if (control != 0) native_forms().set_font_style(control, letters);
+  Control_bridge::set_font_style(control, letters);
 }
 
 void C_Brek_form::set_font_name(int64_t control, const std::string& name) {
-  if (control != 0) native_forms().set_font_name(control, name);
+  Control_bridge::set_font_name(control, name);
 }
 
-void C_Brek_form::set_font_size(int64_t control, double size) {
-  if (control == 0) return;
-  int64_t whole = Brek_runtime::round_even_to_int64_checked(size);
-  if (whole <= 0) return;  // no such font: the control keeps its own
-  native_forms().set_font_size(control, static_cast<int>(std::min<int64_t>(whole, 10000)));
-}
+void C_Brek_form::set_font_size(int64_t control, double size) { Control_bridge::set_font_size(control, size); }
 
 }  // namespace brek

@@ -154,11 +154,6 @@ class Native_forms {
   virtual void destroy_control(Native_handle) {}
   // The column that holds the control, 0 for none.
   virtual Native_handle control_column(Native_handle) { return 0; }
-  // Font style letters "B", "I", "U", "S", in that order.
-  virtual std::string get_font_style(Native_handle) { return {}; }
-  virtual void set_font_style(Native_handle, const std::string&) {}
-  virtual void set_font_name(Native_handle, const std::string&) {}
-  virtual void set_font_size(Native_handle, int) {}
 };
 
 // Pointer event as the native layer saw it.

@@ -658,42 +658,6 @@ class Qt_window_layer final : public Native_forms {
     Native_handle c = w ? handle_of(w->parentWidget()) : 0;
     return kind_of(c) == Native_kind::COLUMN ? c : 0;
   }
-  std::string get_font_style(Native_handle h) override {
-    QWidget* w = widget_of(h);
-    if (!w) return {};
-    QFont f = w->font();
-    std::string s;
-    if (f.bold()) s += "B";
-    if (f.italic()) s += "I";
-    if (f.underline()) s += "U";
-    if (f.strikeOut()) s += "S";
-    return s;
-  }
-  void set_font_style(Native_handle h, const std::string& letters) override {
-    QWidget* w = widget_of(h);
-    if (!w) return;
-    QFont f = w->font();
-    f.setBold(letters.find('B') != std::string::npos);
-    f.setItalic(letters.find('I') != std::string::npos);
-    f.setUnderline(letters.find('U') != std::string::npos);
-    f.setStrikeOut(letters.find('S') != std::string::npos);
-    w->setFont(f);
-  }
-  void set_font_name(Native_handle h, const std::string& name) override {
-    QWidget* w = widget_of(h);
-    if (!w || name.empty()) return;
-    QFont f = w->font();
-    f.setFamily(qstr(name));
-    w->setFont(f);
-  }
-  void set_font_size(Native_handle h, int size) override {
-    QWidget* w = widget_of(h);
-    if (!w || size <= 0) return;
-    QFont f = w->font();
-    f.setPointSize(size);
-    w->setFont(f);
-  }
-
   Native_handle main_window() const { return main_window_; }
 
  private:

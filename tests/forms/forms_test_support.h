@@ -14,6 +14,7 @@
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
+#include "platform/native_controls.h"
 #include "platform/native_forms.h"
 #include "runtime/clock.h"
 
@@ -87,14 +88,25 @@ class Fake_native : public brek_platform::Native_forms {
     if (on_process) on_process();
   }
   Native_handle new_column(Native_handle, const brek_platform::Column_spec&) override { return ++next; }
-  std::string get_font_style(Native_handle c) override { return font_styles[c]; }
-  void set_font_style(Native_handle c, const std::string& s) override { font_styles[c] = s; }
-  void set_font_size(Native_handle c, int size) override { calls.push_back("font_size " + std::to_string(size)); }
   void popup_menu(Native_handle, const std::vector<std::string>& lines) override {
     std::string all;
     for (auto& l : lines) all += "[" + l + "]";
     calls.push_back("popup " + all);
   }
+};
+
+// The controls' side of the fake: fonts, kept with the windows' records.
+class Fake_controls : public brek_platform::Native_controls {
+ public:
+  explicit Fake_controls(Fake_native& windows) : windows_(windows) {}
+  std::string get_font_style(Native_handle c) override { return windows_.font_styles[c]; }
+  void set_font_style(Native_handle c, const std::string& s) override { windows_.font_styles[c] = s; }
+  void set_font_size(Native_handle c, int size) override {
+    windows_.calls.push_back("font_size " + std::to_string(size));
+  }
+
+ private:
+  Fake_native& windows_;
 };
 
 // Logs every handler it receives as "name" or "name:CONTROL".
@@ -176,11 +188,13 @@ class Forms_test : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = brek_platform::set_native_forms(&native);
+    previous_controls_ = brek_platform::set_native_controls(&controls);
     Event_routing::reset_state();
     screen = make<C_Screen>();
   }
   void TearDown() override {
     Event_routing::reset_state();
+    brek_platform::set_native_controls(previous_controls_);
     brek_platform::set_native_forms(previous_);
   }
   Ref<Log_form> new_form() { return make<Log_form>(); }
@@ -194,10 +208,12 @@ class Forms_test : public ::testing::Test {
   }
 
   Fake_native native;
+  Fake_controls controls{native};
   Ref<C_Screen> screen;
 
  private:
   brek_platform::Native_forms* previous_ = nullptr;
+  brek_platform::Native_controls* previous_controls_ = nullptr;
 };
 
 }  // namespace forms_test

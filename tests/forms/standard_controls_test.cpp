@@ -273,3 +273,15 @@ TEST_F(Standard_controls, LabelsAndButtonsFollowTheirCaptions) {
       static_cast<double>(native_controls().text_width(wide->native, "Caption", true)));
   EXPECT_NEAR(wide->get_width(), 8 + bold * 4 / 3, 1.5);
 }
+
+TEST_F(Standard_controls, TheDefaultButtonIsBoldAndTheFormsFontReachesItsControls) {
+  auto ok = C_Button::new_on_form(form, "OK", "OK");
+  auto cancel = C_Button::new_on_form(form, "CANCEL", "Cancel");
+  form->set_default_button(ok);
+  EXPECT_EQ(ok->get_font_style(), "B");
+  form->set_default_button(cancel);
+  EXPECT_EQ(ok->get_font_style(), "");
+  EXPECT_EQ(cancel->get_font_style(), "B");
+  form->set_font(ok, "Arial", 14);
+  EXPECT_EQ(ok->get_font_size(), 14);
+}
