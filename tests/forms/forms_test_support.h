@@ -85,7 +85,9 @@ class Fake_native : public brek_platform::Native_forms {
   void set_active_control(Native_handle c) override { focused = c; }
   void process_messages() override {
     calls.push_back("process_messages");
-    if (on_process) on_process();
+    if (!on_process) return;
+    auto fn = on_process;  // may replace itself
+    fn();
   }
   Native_handle new_column(Native_handle, const brek_platform::Column_spec&) override { return ++next; }
   void popup_menu(Native_handle, const std::vector<std::string>& lines) override {
