@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "platform/qt/virtual_keys.h"
 #include "platform/qt/widget_registry.h"
 
 namespace brek_platform {
@@ -29,21 +30,8 @@ QWidget* pointer_widget(QWidget* w) {
 }
 
 Qt::Key qt_key(int vk) {
-  if (vk >= 65 && vk <= 90) return static_cast<Qt::Key>(Qt::Key_A + (vk - 65));
-  if (vk >= 48 && vk <= 57) return static_cast<Qt::Key>(Qt::Key_0 + (vk - 48));
-  switch (vk) {
-    case 8: return Qt::Key_Backspace;
-    case 9: return Qt::Key_Tab;
-    case 13: return Qt::Key_Return;
-    case 27: return Qt::Key_Escape;
-    case 32: return Qt::Key_Space;
-    case 37: return Qt::Key_Left;
-    case 38: return Qt::Key_Up;
-    case 39: return Qt::Key_Right;
-    case 40: return Qt::Key_Down;
-    case 46: return Qt::Key_Delete;
-    default: return Qt::Key_unknown;
-  }
+  int k = brek_qt::qt_key(vk);
+  return k != 0 ? static_cast<Qt::Key>(k) : Qt::Key_unknown;
 }
 
 QString key_text(int vk) {

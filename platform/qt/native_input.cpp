@@ -87,42 +87,6 @@ QPointF client_point_f(Form_widget* form, QWidget* w, QPointF at) {
 
 Point_pt to_points(QPointF px) { return {to_pt(px.x()), to_pt(px.y())}; }
 
-uint8_t button_number(Qt::MouseButton b) {
-  switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 3;
-    case Qt::BackButton: return 4;
-    case Qt::ForwardButton: return 5;
-    default: return 0;
-  }
-}
-
-// Shift-state bits: shift 1, alt 2, ctrl 4, left 8, right 16, middle 32,
-// double 64.
-uint8_t shift_bits(Qt::KeyboardModifiers m, Qt::MouseButtons b, bool is_double) {
-  uint8_t s = 0;
-  if (m & Qt::ShiftModifier) s |= 1;
-  if (m & Qt::AltModifier) s |= 2;
-  if (m & Qt::ControlModifier) s |= 4;
-  if (b & Qt::LeftButton) s |= 8;
-  if (b & Qt::RightButton) s |= 16;
-  if (b & Qt::MiddleButton) s |= 32;
-  if (is_double) s |= 64;
-  return s;
-}
-
-Key_modifiers key_modifiers(const QKeyEvent* e) {
-  Key_modifiers m;
-  Qt::KeyboardModifiers mods = e->modifiers();
-  bool press = e->type() == QEvent::KeyPress;
-  m.shift = (mods & Qt::ShiftModifier) || (press && e->key() == Qt::Key_Shift);
-  m.ctrl = (mods & Qt::ControlModifier) || (press && e->key() == Qt::Key_Control);
-  m.alt = (mods & Qt::AltModifier) || (press && e->key() == Qt::Key_Alt);
-  m.win = (mods & Qt::MetaModifier) || (press && e->key() == Qt::Key_Meta);
-  return m;
-}
-
 void pointer_event(Form_widget* form, Native_handle target, QWidget* receiver, QMouseEvent* e) {
   Native_handle f = form->handle;
   Native_kind kind = kind_of(target);
@@ -137,9 +101,9 @@ void pointer_event(Form_widget* form, Native_handle target, QWidget* receiver, Q
     in.at_control = to_points(local);
   else
     in.at_control = in.at;
-  in.button = button_number(e->button());
+  in.button = brek_qt::button_number(e->button());
   bool is_double = e->type() == QEvent::MouseButtonDblClick;
-  in.shift = shift_bits(e->modifiers(), e->buttons(), is_double);
+  in.shift = brek_qt::shift_bits(e, is_double);
   Form_events& events = form_events();
   switch (e->type()) {
     case QEvent::MouseMove:
@@ -185,8 +149,8 @@ bool wheel_event(Form_widget* form, QWidget* receiver, QWheelEvent* e) {
 bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
   Native_handle f = form->handle;
   Native_handle control = kind_of(target) == Native_kind::CONTROL ? target : 0;
-  int vk = brek_qt::virtual_key(e->key(), e->modifiers());
-  Key_modifiers mods = key_modifiers(e);
+  int vk = brek_qt::virtual_key_of(e);
+  Key_modifiers mods = brek_qt::key_modifiers_of(e);
   Form_events& events = form_events();
   if (e->type() == QEvent::KeyRelease) {
     // The platform reports no key up for auto-repeated strokes.
@@ -334,48 +298,6 @@ bool translate_event(QObject* receiver, QEvent* event) {
   } catch (...) {
     return false;
   }
-}
-
-// ---- virtual keys ----
-
-namespace {
-
-struct Key_pair {
-  int qt;
-  int vk;
-};
-
-// Qt keys without a keypad meaning. The punctuation keys are those of a US
-// keyboard, shifted or not.
-const Key_pair k_keys[] = {
-    {Qt::Key_Backspace, 8},   {Qt::Key_Tab, 9},          {Qt::Key_Backtab, 9},     {Qt::Key_Clear, 12},
-    {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},       {Qt::Key_Shift, 16},      {Qt::Key_Control, 17},
-    {Qt::Key_Alt, 18},        {Qt::Key_AltGr, 18},       {Qt::Key_Pause, 19},      {Qt::Key_CapsLock, 20},
-    {Qt::Key_Escape, 27},     {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},     {Qt::Key_PageDown, 34},
-    {Qt::Key_End, 35},        {Qt::Key_Home, 36},        {Qt::Key_Left, 37},       {Qt::Key_Up, 38},
-    {Qt::Key_Right, 39},      {Qt::Key_Down, 40},        {Qt::Key_Print, 44},      {Qt::Key_Insert, 45},
-    {Qt::Key_Delete, 46},     {Qt::Key_Meta, 91},        {Qt::Key_Super_L, 91},    {Qt::Key_Super_R, 92},
-    {Qt::Key_Menu, 93},       {Qt::Key_NumLock, 144},    {Qt::Key_ScrollLock, 145},
-    {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},      {Qt::Key_Equal, 187},     {Qt::Key_Plus, 187},
-    {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},       {Qt::Key_Minus, 189},     {Qt::Key_Underscore, 189},
-    {Qt::Key_Period, 190},    {Qt::Key_Greater, 190},    {Qt::Key_Slash, 191},     {Qt::Key_Question, 191},
-    {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219},
-    {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},        {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221},
-    {Qt::Key_Apostrophe, 222}, {Qt::Key_QuoteDbl, 222},
-    // Shifted digits.
-    {Qt::Key_Exclam, '1'},    {Qt::Key_At, '2'},         {Qt::Key_NumberSign, '3'}, {Qt::Key_Dollar, '4'},
-    {Qt::Key_Percent, '5'},   {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'}, {Qt::Key_Asterisk, '8'},
-    {Qt::Key_ParenLeft, '9'}, {Qt::Key_ParenRight, '0'},
-};
-
-}  // namespace
-
-int qt_key_of(int vk) {
-  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;
-  if (vk >= 112 && vk <= 135) return Qt::Key_F1 + (vk - 112);
-  for (const Key_pair& k : k_keys)
-    if (k.vk == vk) return k.qt;
-  return 0;
 }
 
 }  // namespace brek_platform::qt

@@ -19,6 +19,7 @@
 
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/virtual_keys.h"
 #include "platform/qt/window_layer.h"
 
 namespace brek_platform::test_events {
@@ -85,7 +86,7 @@ int qt_key(int vk, const Key_modifiers& m) {
                                   Qt::Key_Dollar, Qt::Key_Percent, Qt::Key_AsciiCircum, Qt::Key_Ampersand,
                                   Qt::Key_Asterisk, Qt::Key_ParenLeft};
   if (m.shift && vk >= '0' && vk <= '9') return shifted[vk - '0'];
-  return qt::qt_key_of(vk);
+  return brek_qt::qt_key(vk);
 }
 
 QWidget* key_target(Native_handle target) {

@@ -2,6 +2,39 @@
 
 namespace brek_qt {
 
+namespace {
+
+struct Key_pair {
+  int qt;
+  int vk;
+};
+
+// Qt keys without a keypad meaning, the first of a virtual key's Qt keys
+// being the one test input types. The punctuation keys are those of a US
+// keyboard, shifted or not.
+const Key_pair k_keys[] = {
+    {Qt::Key_Backspace, 8},   {Qt::Key_Tab, 9},          {Qt::Key_Backtab, 9},     {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},       {Qt::Key_Shift, 16},      {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},        {Qt::Key_AltGr, 18},       {Qt::Key_Pause, 19},      {Qt::Key_CapsLock, 20},
+    {Qt::Key_Escape, 27},     {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},     {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},        {Qt::Key_Home, 36},        {Qt::Key_Left, 37},       {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},      {Qt::Key_Down, 40},        {Qt::Key_Print, 44},      {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},     {Qt::Key_Meta, 91},        {Qt::Key_Super_L, 91},    {Qt::Key_Super_R, 92},
+    {Qt::Key_Menu, 93},       {Qt::Key_NumLock, 144},    {Qt::Key_ScrollLock, 145},
+    {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},      {Qt::Key_Equal, 187},     {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},       {Qt::Key_Minus, 189},     {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},    {Qt::Key_Greater, 190},    {Qt::Key_Slash, 191},     {Qt::Key_Question, 191},
+    {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219}, {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},        {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221},
+    {Qt::Key_Apostrophe, 222}, {Qt::Key_QuoteDbl, 222},
+    // Shifted digits of a US keyboard are their digit keys.
+    {Qt::Key_Exclam, '1'},    {Qt::Key_At, '2'},         {Qt::Key_NumberSign, '3'}, {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},   {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'}, {Qt::Key_Asterisk, '8'},
+    {Qt::Key_ParenLeft, '9'}, {Qt::Key_ParenRight, '0'},
+};
+
+}  // namespace
+
 int virtual_key(int k, Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::KeypadModifier) {
     if (k >= Qt::Key_0 && k <= Qt::Key_9) return 96 + (k - Qt::Key_0);
@@ -18,79 +51,28 @@ int virtual_key(int k, Qt::KeyboardModifiers modifiers) {
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
   if (k >= Qt::Key_0 && k <= Qt::Key_9) return 48 + (k - Qt::Key_0);
   if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
-  switch (k) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Print: return 44;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L: return 91;
-    case Qt::Key_Super_R: return 92;
-    case Qt::Key_Menu: return 93;
-    case Qt::Key_NumLock: return 144;
-    case Qt::Key_ScrollLock: return 145;
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon: return 186;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus: return 187;
-    case Qt::Key_Comma:
-    case Qt::Key_Less: return 188;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore: return 189;
-    case Qt::Key_Period:
-    case Qt::Key_Greater: return 190;
-    case Qt::Key_Slash:
-    case Qt::Key_Question: return 191;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde: return 192;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft: return 219;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar: return 220;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight: return 221;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl: return 222;
-    // Shifted digits of a US keyboard are their digit keys.
-    case Qt::Key_Exclam: return '1';
-    case Qt::Key_At: return '2';
-    case Qt::Key_NumberSign: return '3';
-    case Qt::Key_Dollar: return '4';
-    case Qt::Key_Percent: return '5';
-    case Qt::Key_AsciiCircum: return '6';
-    case Qt::Key_Ampersand: return '7';
-    case Qt::Key_Asterisk: return '8';
-    case Qt::Key_ParenLeft: return '9';
-    case Qt::Key_ParenRight: return '0';
-    default: return 0;
-  }
+  for (const Key_pair& p : k_keys)
+    if (p.qt == k) return p.vk;
+  return 0;
+}
+
+int qt_key(int vk) {
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;
+  if (vk >= 112 && vk <= 135) return Qt::Key_F1 + (vk - 112);
+  for (const Key_pair& p : k_keys)
+    if (p.vk == vk) return p.qt;
+  return 0;
 }
 
 int virtual_key_of(const QKeyEvent* event) { return virtual_key(event->key(), event->modifiers()); }
 
 brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event) {
   brek_platform::Key_modifiers m;
-  Qt::KeyboardModifiers mods = event->modifiers();
+  // A key event reads its own modifier key as down in its press and up in
+  // its release, as the key state reads right after the event; the plain
+  // input event's modifiers would not.
+  const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+  Qt::KeyboardModifiers mods = key ? static_cast<const QKeyEvent*>(event)->modifiers() : event->modifiers();
   m.shift = mods & Qt::ShiftModifier;
   m.ctrl = mods & Qt::ControlModifier;
   m.alt = mods & Qt::AltModifier;

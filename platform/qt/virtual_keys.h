@@ -14,6 +14,8 @@ namespace brek_qt {
 // 0 for keys without one.
 int virtual_key(int qt_key, Qt::KeyboardModifiers modifiers);
 int virtual_key_of(const QKeyEvent* event);
+// The Qt key a keyboard reports for a virtual key (test input); 0 for none.
+int qt_key(int vk);
 brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event);
 // 1 left, 2 right, 3 middle, 4 and 5 the extra buttons, 0 none.
 uint8_t button_number(Qt::MouseButton button);

@@ -81,9 +81,6 @@ struct Delivery_scope {
 // pixels.
 QPoint client_point(const QWidget* w, QPoint local);
 
-// A Qt key for a virtual-key code (test input); 0 when there is none.
-int qt_key_of(int vk);
-
 // Called by the application object for every event before Qt delivers it;
 // true when the event was consumed. Never throws.
 bool translate_event(QObject* receiver, QEvent* event);

@@ -285,3 +285,17 @@ TEST_F(Standard_controls, TheDefaultButtonIsBoldAndTheFormsFontReachesItsControl
   form->set_font(ok, "Arial", 14);
   EXPECT_EQ(ok->get_font_size(), 14);
 }
+
+TEST_F(Standard_controls, AModifierKeyIsDownInItsOwnPressOnControlsAsOnTheForm) {
+  Ref<C_Edit> edit = C_Edit::create(form, "E1", "");
+  form->show();
+  test_events::settle();
+  std::vector<std::string> seen;
+  form->inside["key_down "] = [&] {
+    const St_key_info__C_Form& k = form->key_info;
+    seen.push_back(std::string(k.shift ? "shift" : "") + (k.ctrl ? "ctrl" : ""));
+  };
+  user_key(edit->native, 16);                  // Shift on a standard control
+  test_events::key(form->native, 17);          // Ctrl on the window itself
+  EXPECT_EQ(seen, (std::vector<std::string>{"shift", "ctrl"}));
+}
