@@ -14,6 +14,7 @@
 #include "images/gif.h"
 #include "images/image.h"
 #include "printing/edit_collage_print.h"
+#include "printing/print_dialog.h"
 
 namespace brek {
 
@@ -130,13 +131,7 @@ void C_Edit_collage_print::not_implemented() {
 
 void C_Edit_collage_print::open_print_dialog() {
   if (is_none()) return;
-  // The print dialog is made here on first use; until this program has
-  // one, the button says so.
-  if (print_dialog.is_none()) {
-    not_implemented();
-    return;
-  }
-  print_dialog->show_modal(Ref<C_Form>(this));
+  C_Print_dialog::show_for(Ref<C_Edit_collage_print>(this));
 }
 
 // ---- zoom ----------------------------------------------------------------------

@@ -1,0 +1,593 @@
+#include "printing/print_dialog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "baselib/config.h"
+#include "baselib/localize_str.h"
+#include "baselib/mathematics.h"
+#include "baselib/string_functions.h"
+#include "drawing/bitmap.h"
+#include "drawing/canvas.h"
+#include "drawing/paint_turtle.h"
+#include "drawing/paintbox.h"
+#include "forms/button.h"
+#include "forms/checkbox.h"
+#include "forms/combo.h"
+#include "forms/dialog_file.h"
+#include "forms/edit.h"
+#include "forms/label.h"
+#include "platform/printer.h"
+#include "printing/edit_collage_print.h"
+#include "printing/printer.h"
+#include "runtime/runtime_services.h"
+#include "runtime/strings.h"
+
+namespace brek {
+
+namespace L = Localize_str;
+namespace T = lng::Print_dialog;
+
+namespace Print_dialog_rules {
+
+const char* const PAPERS =
+    "A4  21 x 29.7\r\n"
+    "A5  14.8 x 21\r\n"
+    "A6  10.5 x 14.8\r\n"
+    "A3  29.7 x 42\r\n"
+    "A2  42 x 59.4\r\n"
+    "A1  59.4 x 84.1\r\n"
+    "A0  84.1 x 118.9\r\n"
+    "B4  25.7 x 36.4\r\n"
+    "B5  18.2 x 25.7\r\n"
+    "C  43.17 x 55.87\r\n"
+    "Letter  21.59 x 27.94\r\n"
+    "Legal  21.59 x 35.56\r\n"
+    "Postcard  9.99 x 14.79\r\n"
+    "Double postcard  14.79 x 19.99\r\n"
+    "Enverlope#10  10.48 x 24.13\r\n"
+    "Envelope B5   17.6 x 25\r\n"
+    "Envelope C2  16.2 x 22.9\r\n"
+    "Envelope DL  11 x 22\r\n"
+    "Envelope Monarch 9.84 x 19.05\r\n"
+    "Executive  18.41 x 26.67";
+
+const char* const DRAWING_MODES =
+    "Colors\r\nGrayscale weighted\r\nGrayscale average\r\nGrayscale luminocity\r\nGrayscale with gamma-correction";
+
+namespace {
+
+// The weights sum to 1 only up to rounding: a neutral pixel must keep its
+// value, so the sum is truncated after that rounding error is allowed for.
+int truncated_grey(double y) { return std::clamp(int(y + 1e-9), 0, 255); }
+
+}  // namespace
+
+double srgb_encode(double x) { return x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055; }
+
+int grey_of(int64_t mode, int r, int g, int b) {
+  double y;
+  switch (mode) {
+    case 1: y = 0.299 * r + 0.587 * g + 0.114 * b; break;
+    case 2: y = 0.333 * r + 0.334 * g + 0.333 * b; break;
+    case 3: y = 0.2126 * r + 0.7152 * g + 0.0722 * b; break;
+    case 4:
+      y = 255 * (0.2126 * srgb_encode(r / 255.0) + 0.7152 * srgb_encode(g / 255.0) +
+                 0.0722 * srgb_encode(b / 255.0));
+      break;
+    default: return r;
+  }
+  return truncated_grey(y);
+}
+
+int64_t slider_value(double x, const rect& box) {
+  double v = Brek_runtime::real_div(x - box.x - box.h / 2, box.w - box.h) * 100;
+  if (std::isnan(v)) v = 1;
+  return int64_t(std::max(std::min(100.0, v), 1.0));
+}
+
+double knob_x(double fit, double w, double h) {
+  if (!std::isfinite(fit)) fit = 0;
+  return (w - h) * std::clamp(fit, 0.0, 100.0) / 100 + h / 2;
+}
+
+void align_cell(const point& p, const rect& box, int64_t& column, int64_t& row) {
+  auto cell = [](double d, double size) -> int64_t {
+    double c = Brek_runtime::real_div(3 * d, size);
+    if (!(c >= 1)) return 0;  // NaN too
+    return c < 2 ? 1 : 2;
+  };
+  column = cell(p.x - box.x, box.w);
+  row = cell(p.y - box.y, box.h);
+}
+
+std::string step_count(const std::string& text, int64_t delta) {
+  // Past the largest poster the text would say more than what prints.
+  const int64_t v = std::clamp<int64_t>(Brek_runtime::str_to_int(text), -MAX_POSTER_SIDE - 1, MAX_POSTER_SIDE + 1);
+  return Brek_runtime::int_to_str(std::clamp<int64_t>(v + delta, 1, MAX_POSTER_SIDE));
+}
+
+std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards) {
+  using Brek_runtime::int_to_str;
+  return word + " " + int_to_str(columns) + " x " + int_to_str(rows) + " (" + int_to_str(cards) + ")";
+}
+
+int64_t printer_position(const std::string& names, const std::string& chosen) {
+  const std::string want = NATIVE_String_functions::trim(chosen);
+  DynAStr pieces = NATIVE_String_functions::split(names, "\r");
+  for (int64_t i = 0; i < pieces.count(); ++i)
+    if (NATIVE_String_functions::trim(pieces.get(i)) == want) return i;
+  return -1;
+}
+
+}  // namespace Print_dialog_rules
+
+namespace R = Print_dialog_rules;
+
+namespace {
+
+constexpr const char* INCDEC_GLYPH = "20R30DFL40BR80BR40UN BR150 BRDF40BR80BR40";
+
+}  // namespace
+
+Ref<C_Print_dialog> C_Print_dialog::create() { return make<C_Print_dialog>(); }
+
+std::string C_Print_dialog::show_for(const Ref<C_Edit_collage_print>& editor) {
+  if (editor.is_none()) return {};
+  Ref<C_Print_dialog> d = ref_cast<C_Print_dialog>(editor->print_dialog);
+  if (d.is_none()) {
+    d = create();
+    d->editor = Weak<C_Edit_collage_print>(editor);
+    d->build_controls();
+    editor->print_dialog = d;
+  }
+  return d->show_modal(editor);
+}
+
+void C_Print_dialog::build_controls() {
+  if (is_none()) return;
+  Ref<C_Form> self(this);
+  auto label = [&](const char* text) { C_Label::new_on_form(self, text); };
+  auto spacer = [&](const char* name, double w, double h) {
+    Ref<C_Paintbox> b = C_Paintbox::new_paintbox(self, name, "");
+    if (w > 0) b->set_width(w);
+    if (h > 0) b->set_height(h);
+    return b;
+  };
+  auto stepper = [&](const char* name, const char* halves) {
+    Ref<C_Paint_turtle> t = C_Paint_turtle::new_turtle(self, name, INCDEC_GLYPH);
+    t->set_glyphs(halves);
+    t->set_size_request(30, 18);
+    return t;
+  };
+
+  begin_update();
+  set_caption(L::text(T::PrintCollage));
+
+  St_sizes_col__C_Form options_sizes;
+  options_sizes.size = 160;
+  options_sizes.extent = 90;
+  new_column("COL_OPTIONS", layout_on_form::LEFT, options_sizes);
+  label("Paper:");
+  paintbox_1 = spacer("PAINTBOX_1", 0, 10);
+  paper = C_Combo::create(self, "PAPER", R::PAPERS);
+  label("Layout:");
+  layout = C_Combo::create(self, "LAYOUT", "Portrait\r\nLandscape");
+  label("Rows:");
+  rows = C_Edit::create(self, "ROWS", "N");
+  rows->set_text("1");
+  b_incdec_rows = stepper("B_INCDEC_ROWS", "DECR_ROWS,INCR_ROWS");
+  label("Columns:");
+  columns = C_Edit::create(self, "COLUMNS", "N");
+  columns->set_text("1");
+  b_incdec_cols = stepper("B_INCDEC_COLS", "DECR_COLS,INCR_COLS");
+  label("Fit:");
+  fit = C_Edit::create(self, "FIT", "N");
+  fit->set_text("100");
+  fit_box = spacer("FIT_BOX", 0, 20);
+  label("Align:");
+  align_box = spacer("ALIGN_BOX", 0, 60);
+  paintbox_3 = spacer("PAINTBOX_3", 0, 10);
+  label("Overlaps:");
+  overlaps = C_Edit::create(self, "OVERLAPS", "N");
+  overlaps->set_text("10");
+  cut_lines = C_Checkbox::new_on_form(self, "CUT_LINES", "Cut lines on overlap bands");
+  cut_lines->set_checked(true);
+  label("Margin top:");
+  margin_top = C_Edit::create(self, "MARGIN_TOP", "N");
+  margin_top->set_text("20");
+  label("Mergin left:");
+  margin_left = C_Edit::create(self, "MARGIN_LEFT", "N");
+  margin_left->set_text("20");
+  label("Margin right:");
+  margin_right = C_Edit::create(self, "MARGIN_RIGHT", "N");
+  margin_right->set_text("20");
+  label("Margin bottom:");
+  margin_bottom = C_Edit::create(self, "MARGIN_BOTTOM", "N");
+  margin_bottom->set_text("20");
+  label("Drawing:");
+  paintbox_4 = spacer("PAINTBOX_4", 0, 10);
+  drawing_mode = C_Combo::create(self, "DRAWING_MODE", R::DRAWING_MODES);
+  as_images = C_Checkbox::new_on_form(self, "AS_IMAGES", L::text(T::As_images));
+  b_reset = C_Button::new_on_form(self, "B_RESET", "Reset options to default");
+
+  new_column("COL_2", layout_on_form::BOTTOM, St_sizes_col__C_Form());
+  set_controls_layout("COL_2", controls_layout::CONTROLS_LEFT_LAST_RIGHT);
+  label("Copies:");
+  copies = C_Edit::create(self, "COPIES", "N");
+  copies->set_text("1");
+  paintbox_2 = spacer("PAINTBOX_2", 10, 0);
+  label("Printer:");
+  printer_list = C_Combo::create(self, "PRINTER", "");
+  printer_list->set_width(190);
+  b_print = C_Button::new_on_form(self, "B_PRINT", "Print");
+  cancel = C_Button::new_on_form(self, "CANCEL", "Close [ESC]");
+  cancel->set_cancel();
+  // B_PRINT waits for a printer to be chosen.
+  layout_lists[0].append(Ref<C_Control>(b_print));
+
+  new_column("COL_1", layout_on_form::CENTER, St_sizes_col__C_Form());
+  preview = C_Paintbox::new_paintbox(self, "PREVIEW", "");
+  preview->set_stretch(true);
+
+  pdf_file = C_Dialog_file::create_save(self, "PDF_FILE");
+  pdf_file->filter = "PDF files|*.pdf";
+  pdf_file->default_ext = "pdf";
+
+  paper->set_item_index(0);
+  layout->set_item_index(0);
+  drawing_mode->set_item_index(0);
+  end_update();
+  set_size(sizing_options::FIT_TO_DISPLAY, 430, 600);
+}
+
+void C_Print_dialog::destroy_hook() {
+  if (!is_none()) {
+    for (Ref<C_Paintbox>* b : {&paintbox_1, &paintbox_2, &paintbox_3, &paintbox_4, &fit_box, &align_box, &preview})
+      b->reset();
+    paper.reset();
+    layout.reset();
+    drawing_mode.reset();
+    printer_list.reset();
+    for (Ref<C_Edit>* e : {&rows, &columns, &fit, &overlaps, &margin_top, &margin_left, &margin_right,
+                           &margin_bottom, &copies})
+      e->reset();
+    b_incdec_rows.reset();
+    b_incdec_cols.reset();
+    cut_lines.reset();
+    as_images.reset();
+    b_reset.reset();
+    b_print.reset();
+    cancel.reset();
+    pdf_file.reset();
+    editor.reset();
+    printer.reset();
+  }
+  C_Dialog_common::destroy_hook();
+}
+
+Ref<C_Edit_collage_print> C_Print_dialog::live_editor() const { return editor.lock(); }
+
+// ---- printers ---------------------------------------------------------------
+
+void C_Print_dialog::load_printers() {
+  if (is_none()) return;
+  if (printer.is_none()) printer = C_Printer::create();
+  printer_list->set_items(L::text(T::default_printer) + "\r\n" + printer->printer_names());
+  Ref<C_Config> config = C_Config::open_read(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER,
+                                             R::CONFIG_SECTION);
+  const std::string saved = config->read_string(R::CONFIG_PRINTER_NAME);
+  int64_t index = 0;
+  if (!saved.empty()) index = std::max<int64_t>(printer_list->index_of(saved), 0);
+  printer_list->set_item_index(index);
+}
+
+void C_Print_dialog::save_printer_name() {
+  if (is_none()) return;
+  try {
+    Ref<C_Config> config = C_Config::open_write(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER,
+                                                R::CONFIG_SECTION);
+    config->write_string(R::CONFIG_PRINTER_NAME, printer_list->get_text());
+  } catch (const E_Config_write_failed& e) {
+    // Not remembering the printer is no reason to refuse the print.
+    Brek_runtime::log_exception(e);
+  }
+}
+
+// ---- the print job -------------------------------------------------------------
+
+bool C_Print_dialog::print() {
+  if (is_none()) return false;
+  Ref<C_Print_dialog> self(this);
+  save_printer_name();
+
+  Ref<C_Report_print_pages> report = C_Report_print_pages::create();
+  struct Release {
+    Ref<C_Report_print_pages>& r;
+    ~Release() { dispose_now(r); }
+  } release{report};
+  report->dialog = Weak<Brek_object>(Ref<Brek_object>(self));
+  // The title names the poster that prints (counts held as the layout
+  // holds them).
+  Poster_geometry g(poster_options(), rect{}, POINTS_PER_MM);
+  report->title = R::job_title(L::text(T::Collage_title), g.columns, g.rows, poster_card_count());
+
+  printer = C_Printer::create();
+  const int64_t chosen = printer_list->item_index();
+  if (chosen <= 0) {
+    printer->select_printer(-1);
+  } else {
+    const int64_t j = R::printer_position(printer->printer_names(), printer_list->get_text());
+    if (j < 0) {
+      message(L::text(T::please_reselect));
+      load_printers();
+      return false;
+    }
+    printer->select_printer(j);
+  }
+  if (printer->printer_name() == brek_platform::PRINT_TO_PDF) {
+    pdf_file->file_name = report->title + ".pdf";
+    if (!pdf_file->execute()) return false;
+    printer->set_output_file(pdf_file->file_name);
+  }
+
+  const int64_t n = std::max<int64_t>(1, Brek_runtime::str_to_int(copies->get_text()));
+  try {
+    report->prepare();
+    printer->print_report(report, n);
+  } catch (const std::exception& e) {
+    // The job's own failures are the user's to read, not the log's.
+    message(e.what());
+    return false;
+  }
+  return true;
+}
+
+// ---- options ----------------------------------------------------------------
+
+void C_Print_dialog::reset_options() {
+  if (is_none()) return;
+  paper->set_item_index(0);
+  layout->set_item_index(0);
+  rows->set_text("1");
+  columns->set_text("1");
+  fit->set_text("100");
+  align_column = 0;
+  align_row = 0;
+  overlaps->set_text("10");
+  cut_lines->set_checked(true);
+  for (const Ref<C_Edit>& m : {margin_top, margin_left, margin_right, margin_bottom}) m->set_text("10");
+  align_box->invalidate_all();
+  fit_box->invalidate_all();
+  repaint_preview();
+}
+
+Poster_options C_Print_dialog::poster_options() {
+  Poster_texts t;
+  if (is_none()) return Poster_layout::options_of(t);
+  t.paper = paper->get_text();
+  t.layout = layout->item_index();
+  t.rows = rows->get_text();
+  t.columns = columns->get_text();
+  t.fit = fit->get_text();
+  t.overlaps = overlaps->get_text();
+  t.margin_left = margin_left->get_text();
+  t.margin_right = margin_right->get_text();
+  t.margin_top = margin_top->get_text();
+  t.margin_bottom = margin_bottom->get_text();
+  t.cut_lines = cut_lines->get_checked();
+  t.drawing_mode = std::clamp<int64_t>(drawing_mode->item_index(), 0, 4);
+  t.align_column = align_column;
+  t.align_row = align_row;
+  return Poster_layout::options_of(t);
+}
+
+// ---- cards ------------------------------------------------------------------
+
+int64_t C_Print_dialog::poster_card_count() {
+  Ref<C_Edit_collage_print> ed = live_editor();
+  return ed.is_none() ? 0 : ed->cards.count();
+}
+
+rect C_Print_dialog::poster_card_rect(int64_t i) { return live_editor()->cards.get(i).rect; }
+
+Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode) {
+  Ref<C_Edit_collage_print> ed = live_editor();
+  if (ed.is_none() || i < 0 || i >= ed->cards.count()) return Ref<C_Bitmap>();
+  Ref<C_Bitmap> picture = ed->card_picture(ed->cards.get(i).image.lock());
+  if (mode < 1 || mode > 4) return picture;
+  // Converted bitmaps of another mode are never shown for this one.
+  if (mode != rendered_mode_) {
+    reset_rendered();
+    rendered_mode_ = mode;
+  }
+  St_card__C_Edit_collage_print* card = ed->cards.at(i);
+  Ref<C_Bitmap> rendered = card->bitmap.lock();
+  if (rendered.is_none() && !picture.is_none()) {
+    rendered = to_grayscale(picture, mode);
+    ed->bitmaps.append(rendered);
+    card->bitmap = Weak<C_Bitmap>(rendered);
+  }
+  return rendered;
+}
+
+void C_Print_dialog::reset_rendered() {
+  Ref<C_Edit_collage_print> ed = live_editor();
+  if (ed.is_none()) return;
+  for (int64_t i = 0; i < ed->cards.count(); ++i) ed->cards.at(i)->bitmap.reset();
+  ed->bitmaps.clear();
+}
+
+Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t mode) {
+  if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
+  Ref<C_Bitmap_direct> out = C_Bitmap_direct::new_bitmap(source->width, source->height, 24);
+  {
+    Ref<C_Canvas> c = out->canvas();
+    c->units = units_measure_graphics::PIXELS;
+    // Transparent parts of a picture stay paper white, as in colour.
+    c->brush_color = COLOR_WHITE;
+    c->clear();
+    source->draw_at(c, point{0, 0});
+  }
+  // The grey of the gamma-corrected mode, per channel, made once.
+  double encoded[256];
+  for (int v = 0; v < 256; ++v) encoded[v] = R::srgb_encode(v / 255.0);
+  const bool rgba = C_Canvas::pixel_order_rgba();
+  out->lock(true);
+  for (int64_t y = 0; y < out->height; ++y) {
+    uint8_t* row = out->row(y);
+    if (!row) break;
+    for (int64_t x = 0; x < out->width; ++x) {
+      uint8_t* p = row + 3 * x;
+      const int red = rgba ? p[0] : p[2], green = p[1], blue = rgba ? p[2] : p[0];
+      int grey;
+      if (mode == 4) {
+        const double y4 = 255 * (0.2126 * encoded[red] + 0.7152 * encoded[green] + 0.0722 * encoded[blue]);
+        grey = R::truncated_grey(y4);
+      } else {
+        grey = R::grey_of(mode, red, green, blue);
+      }
+      p[0] = p[1] = p[2] = uint8_t(grey);
+    }
+    Brek_runtime::loop_tick();
+  }
+  out->unlock(true);
+  return out;
+}
+
+// ---- events -----------------------------------------------------------------
+
+std::string C_Print_dialog::show_modal(const Ref<C_Form>& owner) {
+  if (is_none()) return {};
+  // Each run lists the printers as they are now.
+  if (!in_modal_loop()) {
+    printer = C_Printer::create();
+    load_printers();
+    repaint_preview();
+  }
+  return C_Dialog_common::show_modal(owner);
+}
+
+void C_Print_dialog::on_click() {
+  if (is_none()) return;
+  const std::string name = event_control_name();
+  if (name == "B_RESET") {
+    reset_options();
+  } else if (name == "B_PRINT") {
+    print();
+  } else {
+    C_Dialog_common::on_click();
+  }
+}
+
+void C_Print_dialog::on_mouse_down() {
+  if (is_none()) return;
+  C_Dialog_common::on_mouse_down();
+  const Ref<C_Control> c = current_control();
+  const point at = mouse_position();
+  // The steppers act on the press: a glyph button gives no click.
+  if (c.get() == b_incdec_rows.get() || c.get() == b_incdec_cols.get()) {
+    const std::string& key = ref_cast<C_Paint_turtle>(c)->pressed_glyph;
+    if (key == "DECR_ROWS") rows->set_text(R::step_count(rows->get_text(), -1));
+    if (key == "INCR_ROWS") rows->set_text(R::step_count(rows->get_text(), 1));
+    if (key == "DECR_COLS") columns->set_text(R::step_count(columns->get_text(), -1));
+    if (key == "INCR_COLS") columns->set_text(R::step_count(columns->get_text(), 1));
+    repaint_preview();
+    return;
+  }
+  const rect align = align_box->get_bounds();
+  if (C_Geometry::point_in_rect(align, at)) {
+    int64_t col = 0, row = 0;
+    R::align_cell(at, align, col, row);
+    align_column = int32_t(col);
+    align_row = int32_t(row);
+    repaint_preview();
+    align_box->invalidate_all();
+    return;
+  }
+  if (C_Geometry::point_in_rect(fit_box->get_bounds(), at)) {
+    dragging_fit = 1;
+    slide_fit(at);
+  }
+}
+
+void C_Print_dialog::on_mouse_move() {
+  if (is_none()) return;
+  C_Dialog_common::on_mouse_move();
+  if (dragging_fit) slide_fit(mouse_position());
+}
+
+void C_Print_dialog::on_mouse_up() {
+  if (is_none()) return;
+  C_Dialog_common::on_mouse_up();
+  dragging_fit = 0;
+}
+
+void C_Print_dialog::slide_fit(const point& at) {
+  const std::string v = Brek_runtime::int_to_str(R::slider_value(at.x, fit_box->get_bounds()));
+  if (v == fit->get_text()) return;
+  const uint8_t was = setting_fit;
+  setting_fit = 1;
+  struct Back {
+    uint8_t& flag;
+    uint8_t was;
+    ~Back() { flag = was; }
+  } back{setting_fit, was};
+  fit->set_text(v);
+  repaint_preview();
+  fit_box->invalidate_all();
+}
+
+void C_Print_dialog::on_paint() {
+  if (is_none()) return;
+  const std::string name = event_control_name();
+  if (name == "PREVIEW") {
+    paint_preview();
+  } else if (name == "FIT_BOX") {
+    paint_fit_box();
+  } else if (name == "ALIGN_BOX") {
+    paint_align_box();
+  } else {
+    C_Dialog_common::on_paint();
+  }
+}
+
+void C_Print_dialog::on_change() {
+  if (is_none()) return;
+  C_Dialog_common::on_change();
+  const std::string name = event_control_name();
+  if (name == "AS_IMAGES") {
+    repaint_preview();
+    return;
+  }
+  static const char* const options[] = {"ROWS",      "COLUMNS",    "FIT",          "OVERLAPS",     "CUT_LINES",
+                                        "MARGIN_TOP", "MARGIN_LEFT", "MARGIN_RIGHT", "MARGIN_BOTTOM"};
+  for (const char* o : options)
+    if (name == o) {
+      if (!setting_fit) repaint_preview();
+      if (name == "FIT") fit_box->invalidate_all();
+      return;
+    }
+}
+
+void C_Print_dialog::on_select() {
+  if (is_none()) return;
+  C_Dialog_common::on_select();
+  const std::string name = event_control_name();
+  if (name == "DRAWING_MODE") {
+    repaint_preview();
+    reset_rendered();
+  } else if (name == "PAPER" || name == "LAYOUT") {
+    repaint_preview();
+  }
+}
+
+bool C_Print_dialog::control_query() {
+  if (is_none()) return false;
+  const Ref<C_Control> c = current_control();
+  if (c.get() == b_print.get()) return printer_list->item_index() < 0;
+  return C_Dialog_common::control_query();
+}
+
+}  // namespace brek

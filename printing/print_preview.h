@@ -1,0 +1,47 @@
+#pragma once
+// The print preview: every sheet of the poster side by side on a grey
+// ground, each with its shadow and the cards that fall on it, as grey boxes
+// or as the pictures themselves in the chosen drawing mode. It applies the
+// poster layout (printing/poster_layout.h) to the size of the preview
+// instead of the paper, reading options and cards from a Poster_source as
+// the printed report does. Cut lines are not shown.
+
+#include <cstdint>
+
+#include "baselib/geometry.h"
+#include "drawing/colors.h"
+#include "printing/report_print_pages.h"
+
+namespace brek {
+
+class C_Canvas;
+
+namespace Print_preview {
+
+// Between and around the sheets, points; the shadow lies half of it off.
+inline constexpr double GAP = 10;
+inline constexpr Color BACKGROUND = Colors::from_bits(0xFFC0C0C0u);
+inline constexpr Color SHADOW = Colors::from_bits(0xFF404040u);
+inline constexpr Color SHEET = COLOR_WHITE;
+inline constexpr Color CARD_BOX = Colors::from_bits(0x7FC0C0C0u);
+
+// Where the sheets of a poster go in a preview.
+struct Sheets {
+  point paper_cm;  // one sheet, turned for landscape
+  int64_t columns = 1, rows = 1;
+  double scale = 0;  // preview points per centimetre of paper
+  // Sheet (column, row), preview points.
+  rect sheet(int64_t column, int64_t row) const;
+};
+
+// The sheets of the options' poster in a preview of `size` points: the
+// room left by the gaps, cut to the poster's proportions.
+Sheets sheets_of(const Poster_options& options, const point& size);
+
+// Paints the source's poster on a canvas (points) of `size`; as_images
+// draws the cards' bitmaps of the drawing mode instead of boxes.
+void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images);
+
+}  // namespace Print_preview
+
+}  // namespace brek

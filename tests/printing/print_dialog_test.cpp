@@ -1,0 +1,450 @@
+// The print dialog on real windows (offscreen, 96 pixels per inch) over a
+// collage editor: its controls as poster options, the pointer on its
+// steppers, alignment grid and fit slider, the printer list and the
+// remembered printer, posters printed to PDF files and read back, grey
+// drawing, copies, and the preview.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "baselib/config.h"
+#include "baselib/localize_str.h"
+#include "drawing/paint_turtle.h"
+#include "drawing/paintbox.h"
+#include "forms/button.h"
+#include "forms/checkbox.h"
+#include "forms/combo.h"
+#include "forms/edit.h"
+#include "platform/control_input.h"
+#include "platform/test_events.h"
+#include "printing/edit_collage_print.h"
+#include "printing/print_dialog.h"
+#include "printing/print_preview.h"
+#include "printing/printer.h"
+#include "tests/printing/editor_test_support.h"
+#include "tests/printing/print_test_support.h"
+#include "tests/support/temp_dir.h"
+
+using namespace brek;
+namespace te = brek_platform::test_events;
+namespace R = Print_dialog_rules;
+using editor_test::BLUE;
+using editor_test::RED;
+using editor_test::WHITE;
+
+namespace {
+
+constexpr double k = POINTS_PER_MM;
+
+void save_printer(const std::string& name) {
+  C_Config::open_write(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER, R::CONFIG_SECTION)
+      ->write_string(R::CONFIG_PRINTER_NAME, name);
+}
+
+std::string saved_printer() {
+  return C_Config::open_read(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER, R::CONFIG_SECTION)
+      ->read_string(R::CONFIG_PRINTER_NAME);
+}
+
+// The editor of the editor's tests, with its print dialog.
+class PrintDialog : public editor_test::Editor {
+ protected:
+  void SetUp() override {
+    Editor::SetUp();
+    save_printer("");  // the tests of this process share the settings
+  }
+  void TearDown() override {
+    if (!d.is_none()) dispose_now(d);
+    Editor::TearDown();
+  }
+  // The dialog as the editor makes it, with its printers loaded as when it
+  // runs.
+  void make_dialog() {
+    d = C_Print_dialog::create();
+    d->editor = Weak<C_Edit_collage_print>(e);
+    d->build_controls();
+    e->print_dialog = d;
+    d->load_printers();
+  }
+  // A card of one colour (0xAARRGGBB) at a rectangle of the sheet.
+  void add_card(const rect& r, uint32_t colour) { add(r.x, r.y, r.w, r.h, colour); }
+  void choose_pdf() { d->printer_list->set_item_index(d->printer_list->line_count() - 1); }
+  // Prints to `pdf` through the save dialog; true when printed.
+  bool print_pdf() {
+    choose_pdf();
+    // The save dialog asks before it replaces the file of the last print.
+    if (std::filesystem::exists(pdf)) te::answer_next_message(true);
+    te::answer_next_file_dialog(true, {pdf});
+    return d->print();
+  }
+  // A run of the dialog over the editor with the task posted into it; a
+  // run that the task does not end is ended after a while.
+  std::string run(std::function<void()> task) {
+    te::post_task(std::move(task));
+    Weak<C_Edit_collage_print> weak(e);
+    te::post_task(
+        [weak] {
+          Ref<C_Edit_collage_print> ed = weak.lock();
+          if (!ed->print_dialog.is_none()) ed->print_dialog->close_with("TIMEOUT");
+        },
+        20000);
+    return C_Print_dialog::show_for(e);
+  }
+  // The preview of the dialog painted into a bitmap (pixels as units).
+  Ref<C_Bitmap> preview_bitmap(int w, int h, bool as_images) {
+    Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
+    Ref<C_Canvas> c = b->canvas();
+    c->units = units_measure_graphics::PIXELS;
+    Print_preview::paint(c, point{double(w), double(h)}, *d, as_images);
+    return b;
+  }
+
+  Ref<C_Print_dialog> d;
+  brek_test::Temp_dir dir;
+  std::string pdf = dir.file("poster.pdf");
+};
+
+uint32_t px(const Ref<C_Bitmap>& b, int x, int y) { return b->pixels()->at(x, y) | 0xFF000000u; }
+
+}  // namespace
+
+TEST_F(PrintDialog, ControlsGiveThePosterOptionsAndResetRestoresThem) {
+  make_dialog();
+  EXPECT_EQ(d->get_caption(), "Print collage");
+  EXPECT_EQ(d->paper->line_count(), 20);
+  EXPECT_EQ(d->paper->get_text(), "A4  21 x 29.7");
+  EXPECT_EQ(d->paper->get_line(19), "Executive  18.41 x 26.67");
+  EXPECT_EQ(d->drawing_mode->line_count(), 5);
+
+  Poster_options o = d->poster_options();
+  EXPECT_EQ(o.paper_mm, (point{210, 297}));
+  EXPECT_FALSE(o.landscape);
+  EXPECT_EQ(o.rows, 1);
+  EXPECT_EQ(o.columns, 1);
+  EXPECT_EQ(o.fit, 100);
+  EXPECT_EQ(o.overlap_mm, 10);
+  EXPECT_EQ(o.margins.left, 20);
+  EXPECT_EQ(o.margins.bottom, 20);
+  EXPECT_TRUE(o.cut_lines);
+  EXPECT_EQ(o.drawing_mode, 0);
+  EXPECT_FALSE(d->as_images->get_checked());
+
+  d->paper->set_item_index(15);  // "Envelope B5   17.6 x 25": blanks inside
+  d->layout->set_item_index(1);
+  d->rows->set_text("3");
+  d->columns->set_text("2");
+  d->fit->set_text("50");
+  d->overlaps->set_text("5.5");
+  d->margin_left->set_text("7");
+  d->margin_top->set_text("8");
+  d->cut_lines->set_checked(false);
+  d->drawing_mode->set_item_index(3);
+  d->align_column = 2;
+  d->align_row = 1;
+  d->copies->set_text("4");
+  o = d->poster_options();
+  EXPECT_EQ(o.paper_mm, (point{176, 250}));
+  EXPECT_TRUE(o.landscape);
+  EXPECT_EQ(o.rows, 3);
+  EXPECT_EQ(o.columns, 2);
+  EXPECT_EQ(o.fit, 50);
+  EXPECT_EQ(o.overlap_mm, 5.5);
+  EXPECT_EQ(o.margins.left, 7);
+  EXPECT_EQ(o.margins.top, 8);
+  EXPECT_EQ(o.margins.right, 20);
+  EXPECT_FALSE(o.cut_lines);
+  EXPECT_EQ(o.drawing_mode, 3);
+  EXPECT_EQ(o.align_column, 2);
+  EXPECT_EQ(o.align_row, 1);
+
+  // Reset: margins become 10, not the 20 the dialog starts with; the
+  // drawing mode, copies and printer stay.
+  d->printer_list->set_item_index(0);
+  d->reset_options();
+  o = d->poster_options();
+  EXPECT_EQ(d->paper->item_index(), 0);
+  EXPECT_FALSE(o.landscape);
+  EXPECT_EQ(d->rows->get_text(), "1");
+  EXPECT_EQ(d->columns->get_text(), "1");
+  EXPECT_EQ(d->fit->get_text(), "100");
+  EXPECT_EQ(d->overlaps->get_text(), "10");
+  EXPECT_TRUE(o.cut_lines);
+  EXPECT_EQ(o.align_column, 0);
+  EXPECT_EQ(o.align_row, 0);
+  for (const Ref<C_Edit>& m : {d->margin_top, d->margin_left, d->margin_right, d->margin_bottom})
+    EXPECT_EQ(m->get_text(), "10");
+  EXPECT_EQ(o.drawing_mode, 3);
+  EXPECT_EQ(d->copies->get_text(), "4");
+  EXPECT_EQ(d->printer_list->item_index(), 0);
+}
+
+TEST_F(PrintDialog, PrinterListAndTheRememberedPrinter) {
+  make_dialog();
+  const int64_t n = d->printer_list->line_count();
+  ASSERT_GE(n, 2);
+  EXPECT_EQ(d->printer_list->get_line(0), "Default printer");
+  EXPECT_EQ(d->printer_list->get_line(n - 1), "Print to PDF file");
+  EXPECT_EQ(d->printer_list->item_index(), 0);  // nothing remembered yet
+
+  choose_pdf();
+  d->save_printer_name();
+  EXPECT_EQ(saved_printer(), "Print to PDF file");
+  d->printer_list->set_item_index(0);
+  d->load_printers();
+  EXPECT_EQ(d->printer_list->item_index(), n - 1);
+
+  // A printer that is no longer installed: the default printer.
+  save_printer("Gone printer");
+  d->load_printers();
+  EXPECT_EQ(d->printer_list->get_text(), "Default printer");
+
+  // Print waits for a printer to be chosen.
+  d->relayout();
+  EXPECT_TRUE(d->b_print->is_enabled());
+  d->printer_list->set_item_index(-1);
+  d->relayout();
+  EXPECT_FALSE(d->b_print->is_enabled());
+}
+
+TEST_F(PrintDialog, APrinterThatWentAwayIsToBeChosenAgain) {
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  d->printer_list->set_items("Default printer\r\nPhantom printer\r\nPrint to PDF file");
+  d->printer_list->set_item_index(1);
+  EXPECT_FALSE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_EQ(screen->messages[0], "List of printers was updated, please reselect printer");
+  EXPECT_EQ(d->printer_list->index_of("Phantom printer"), -1);
+  EXPECT_EQ(d->printer_list->item_index(), 0);
+  EXPECT_EQ(saved_printer(), "Phantom printer");  // remembered before the lookup
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+
+  // No file chosen for the PDF: nothing is printed, nothing is said.
+  choose_pdf();
+  te::answer_next_file_dialog(false);
+  EXPECT_FALSE(d->print());
+  EXPECT_EQ(screen->messages.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+TEST_F(PrintDialog, AOneSheetPosterPrintsToPdf) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  add_card(rect{30, 40, 100, 50}, BLUE);
+  make_dialog();
+  ASSERT_TRUE(print_pdf());
+  EXPECT_TRUE(screen->messages.empty());
+  EXPECT_EQ(d->printer->written_file(), pdf);
+  EXPECT_EQ(saved_printer(), "Print to PDF file");
+  const std::string info = print_test::pdf_info(pdf);
+  EXPECT_EQ(print_test::pdf_field(info, "Pages"), "1");
+  EXPECT_EQ(print_test::pdf_field(info, "Title"), "Collage 1 x 1 (1)");
+  EXPECT_NE(print_test::pdf_field(info, "Page    1 size").find("(A4)"), std::string::npos) << info;
+  // The card fills 170 mm from 20 mm in (points 56.7 .. 538.6), half as high.
+  print_test::Picture page = print_test::render(pdf, 1, 72);
+  ASSERT_EQ(page.width, 595);
+  EXPECT_TRUE(page.near(60, 60, BLUE));
+  EXPECT_TRUE(page.near(52, 60, WHITE));
+  EXPECT_TRUE(page.near(534, 60, BLUE));
+  EXPECT_TRUE(page.near(543, 60, WHITE));
+  EXPECT_TRUE(page.near(100, 293, BLUE));
+  EXPECT_TRUE(page.near(100, 302, WHITE));
+  EXPECT_FALSE(page.any(0, 0, 594, 841, RED));
+}
+
+TEST_F(PrintDialog, ATwoByThreePosterPrintsSixSheetsWithCutLines) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  add_card(rect{0, 0, 100, 150}, BLUE);
+  add_card(rect{200, 300, 100, 150}, RED);  // the union box: 300 x 450
+  make_dialog();
+  d->columns->set_text("2");
+  d->rows->set_text("3");
+  for (const Ref<C_Edit>& m : {d->margin_top, d->margin_left, d->margin_right, d->margin_bottom})
+    m->set_text("10");
+  ASSERT_TRUE(print_pdf());
+  const std::string info = print_test::pdf_info(pdf);
+  EXPECT_EQ(print_test::pdf_field(info, "Pages"), "6");
+  EXPECT_EQ(print_test::pdf_field(info, "Title"), "Collage 2 x 3 (2)");
+
+  // 360 x 791 mm are printable; the box scales by 1.2 mm a unit to
+  // 360 x 540 mm from (10, 10) mm on the first sheet. The first card is
+  // 120 x 180 mm: it ends at 130 mm across on the first column's sheets
+  // and 180 - 267 < 0 mm down the second row.
+  print_test::Picture p0 = print_test::render(pdf, 1, 72);
+  EXPECT_TRUE(p0.near(int(12 * k), int(12 * k), BLUE));
+  EXPECT_TRUE(p0.near(int(128 * k), int(178 * k), BLUE));
+  EXPECT_TRUE(p0.near(int(132 * k), int(100 * k), WHITE));
+  EXPECT_TRUE(p0.near(int(8 * k), int(100 * k), WHITE));
+  // Its cut lines: right and bottom, one band beyond the printable part
+  // (which ends 190 mm across and 277 mm down).
+  EXPECT_TRUE(p0.any(int(200 * k), 400, int(200 * k) + 3, 400, RED));
+  EXPECT_TRUE(p0.any(300, int(287 * k), 300, int(287 * k) + 3, RED));
+  EXPECT_FALSE(p0.any(0, 400, int(195 * k), 400, RED));
+
+  // The last sheet (column 1, row 2) shows the bottom of the second card:
+  // it starts 170 mm left of the sheet, 514 mm above it, so the card lies
+  // at x 70 .. 190 mm and ends 26 mm down; cut lines on the left and top.
+  print_test::Picture p5 = print_test::render(pdf, 6, 72);
+  EXPECT_TRUE(p5.near(int(100 * k), int(22 * k), RED));
+  EXPECT_TRUE(p5.near(int(100 * k), int(30 * k), WHITE));
+  EXPECT_TRUE(p5.near(int(66 * k), int(22 * k), WHITE));
+  EXPECT_TRUE(p5.any(int(10 * k) - 3, 400, int(10 * k) + 1, 400, RED));
+  EXPECT_TRUE(p5.any(300, int(10 * k) - 3, 300, int(10 * k) + 1, RED));
+  EXPECT_FALSE(p5.any(int(195 * k), 40, 594, 841, RED));  // no right line
+
+  // Sheet 2 (column 0, row 1): the first card ended above it, the second
+  // lies 250 mm across, off its right edge.
+  print_test::Picture p2 = print_test::render(pdf, 3, 72);
+  EXPECT_FALSE(p2.any(0, 0, 594, 841, BLUE));
+  EXPECT_TRUE(p2.near(int(150 * k), int(150 * k), WHITE));
+}
+
+TEST_F(PrintDialog, GreyDrawingAndCopies) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  add_card(rect{0, 0, 100, 50}, RED);
+  make_dialog();
+  d->drawing_mode->set_item_index(1);  // weighted: red gives 76
+  d->copies->set_text("2");
+  ASSERT_TRUE(print_pdf());
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "2");
+  for (int page = 1; page <= 2; ++page)
+    EXPECT_TRUE(print_test::render(pdf, page, 72).near(100, 100, 0xFF4C4C4Cu)) << page;
+  // The converted bitmap is the editor's to hold, made once per mode.
+  ASSERT_EQ(e->bitmaps.count(), 1);
+  EXPECT_EQ(e->cards.get(0).bitmap.lock().get(), e->bitmaps.get(0).get());
+
+  d->drawing_mode->set_item_index(2);  // average: 84
+  d->copies->set_text("0");  // one copy
+  ASSERT_TRUE(print_pdf());
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "1");
+  EXPECT_TRUE(print_test::render(pdf, 1, 72).near(100, 100, 0xFF545454u));
+  EXPECT_EQ(e->bitmaps.count(), 1);
+
+  d->drawing_mode->set_item_index(0);
+  ASSERT_TRUE(print_pdf());
+  EXPECT_TRUE(print_test::render(pdf, 1, 72).near(100, 100, RED));
+}
+
+TEST_F(PrintDialog, PreviewShowsTheDrawingModeOfTheCards) {
+  add_card(rect{0, 0, 100, 50}, RED);
+  make_dialog();
+  // A4 in 300 x 400: 12.8 points per cm; the card from 20 mm (25.6) in.
+  Ref<C_Bitmap> b = preview_bitmap(300, 400, false);
+  EXPECT_EQ(px(b, 60, 40), 0xFFC0C0C0u);  // a box
+  EXPECT_EQ(px(b, 15, 15), WHITE);
+  b = preview_bitmap(300, 400, true);
+  EXPECT_EQ(px(b, 60, 40), RED);
+
+  d->drawing_mode->set_item_index(2);
+  b = preview_bitmap(300, 400, true);
+  EXPECT_EQ(px(b, 60, 40), 0xFF545454u);
+  ASSERT_EQ(e->bitmaps.count(), 1);
+  Ref<C_Bitmap> made = e->bitmaps.get(0);
+  preview_bitmap(300, 400, true);  // converted once, not on every paint
+  EXPECT_EQ(e->bitmaps.count(), 1);
+  EXPECT_EQ(e->bitmaps.get(0).get(), made.get());
+
+  // The user's choice of a mode drops what was converted.
+  brek_platform::user_key(d->drawing_mode->native, 38);  // Up
+  te::settle();
+  EXPECT_EQ(d->drawing_mode->item_index(), 1);
+  EXPECT_EQ(e->bitmaps.count(), 0);
+  EXPECT_TRUE(e->cards.get(0).bitmap.lock().is_none());
+  b = preview_bitmap(300, 400, true);
+  EXPECT_EQ(px(b, 60, 40), 0xFF4C4C4Cu);
+
+  brek_platform::user_key(d->drawing_mode->native, 38);
+  te::settle();
+  EXPECT_EQ(d->drawing_mode->item_index(), 0);
+  b = preview_bitmap(300, 400, true);
+  EXPECT_EQ(px(b, 60, 40), RED);
+}
+
+TEST_F(PrintDialog, TheEditorsPrintRunsTheDialogWithItsPointerControls) {
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  ASSERT_TRUE(e->print_dialog.is_none());
+  std::string rows_after, cols_after, fit_low, fit_high;
+  int64_t align_c = -1, align_r = -1;
+  uint32_t preview_ground = 0, preview_sheet = 0;
+  bool printers_loaded = false;
+  std::string result = run([&] {
+    Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+    ASSERT_FALSE(dlg.is_none());
+    printers_loaded = dlg->printer_list->line_count() >= 2 && dlg->printer_list->item_index() == 0;
+    // The steppers' halves: up twice, down three times for rows; up once
+    // for columns.
+    const int64_t rows_btn = dlg->b_incdec_rows->native, cols_btn = dlg->b_incdec_cols->native;
+    const double w = dlg->b_incdec_rows->get_width(), h = dlg->b_incdec_rows->get_height();
+    for (int i = 0; i < 2; ++i) {
+      te::mouse_press(rows_btn, {w * 0.75, h / 2});
+      te::mouse_release(rows_btn, {w * 0.75, h / 2});
+    }
+    for (int i = 0; i < 3; ++i) {
+      te::mouse_press(rows_btn, {w * 0.25, h / 2});
+      te::mouse_release(rows_btn, {w * 0.25, h / 2});
+    }
+    rows_after = dlg->rows->get_text();
+    te::mouse_press(cols_btn, {w * 0.75, h / 2});
+    te::mouse_release(cols_btn, {w * 0.75, h / 2});
+    cols_after = dlg->columns->get_text();
+
+    // The middle of the alignment grid.
+    const double aw = dlg->align_box->get_width(), ah = dlg->align_box->get_height();
+    te::mouse_press(dlg->align_box->native, {aw / 2, ah / 2});
+    te::mouse_release(dlg->align_box->native, {aw / 2, ah / 2});
+    align_c = dlg->align_column;
+    align_r = dlg->align_row;
+
+    // The fit knob pressed at the line's left end, then dragged past the
+    // right end.
+    const double fw = dlg->fit_box->get_width(), fh = dlg->fit_box->get_height();
+    te::mouse_press(dlg->fit_box->native, {fh / 2, fh / 2});
+    fit_low = dlg->fit->get_text();
+    dlg->fit_box->paint_surface();  // as between real moves
+    te::mouse_move(dlg->fit_box->native, {fw + 40, fh / 2});
+    fit_high = dlg->fit->get_text();
+    dlg->fit_box->paint_surface();
+    te::mouse_release(dlg->fit_box->native, {fw + 40, fh / 2});
+    te::mouse_move(dlg->fit_box->native, {fh, fh / 2});  // released: no change
+
+    dlg->preview->invalidate_all();
+    dlg->preview->paint_surface();
+    const Pixels* p = dlg->preview->back_buffer->pixels();
+    if (p && p->width() > 40 && p->height() > 40) {
+      preview_ground = p->at(2, 2) | 0xFF000000u;
+      preview_sheet = p->at(16, 16) | 0xFF000000u;
+    }
+    brek_platform::user_click(dlg->cancel->native);
+  });
+  EXPECT_EQ(result, "CANCEL");
+  EXPECT_TRUE(printers_loaded);
+  EXPECT_EQ(rows_after, "1");
+  EXPECT_EQ(cols_after, "2");
+  EXPECT_EQ(align_c, 1);
+  EXPECT_EQ(align_r, 1);
+  EXPECT_EQ(fit_low, "1");
+  EXPECT_EQ(fit_high, "100");
+  Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+  EXPECT_EQ(dlg->fit->get_text(), "100");
+  EXPECT_EQ(dlg->dragging_fit, 0);
+  EXPECT_EQ(preview_ground, 0xFFC0C0C0u);
+  EXPECT_EQ(preview_sheet, WHITE);
+
+  // The dialog is kept: a second press of "Print" runs the same one, with
+  // the options as they were left, and its Print button prints.
+  if (!print_test::have_poppler()) return;
+  bool same = false;
+  result = run([&] {
+    Ref<C_Print_dialog> again = ref_cast<C_Print_dialog>(e->print_dialog);
+    same = again.get() == dlg.get();
+    again->printer_list->set_item_index(again->printer_list->line_count() - 1);
+    te::answer_next_file_dialog(true, {pdf});
+    brek_platform::user_click(again->b_print->native);
+    brek_platform::user_click(again->cancel->native);
+  });
+  EXPECT_EQ(result, "CANCEL");
+  EXPECT_TRUE(same);
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Title"), "Collage 2 x 1 (1)");
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "2");
+}
