@@ -24,8 +24,9 @@ void C_Bitmap_direct::lock_rows(bool copy, int64_t first, int64_t count) {
   if (is_none() || direct || !native) return;
   Pixels& px = native->colour;
   int64_t h = px.height();
+  if (first < 0 || first >= h) return;
   if (count <= 0) count = h - first;
-  if (first < 0 || count <= 0 || first + count - 1 >= h) return;
+  if (count > h - first) return;  // the band leaves the bitmap
   // Rows are lent in the two depths the pixels hold without conversion
   // loss: 32 bits as they are, 24 bits as three bytes a pixel. Other depths
   // have no row layout of their own here and lock nothing.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -207,6 +208,10 @@ TEST(Bitmap, DirectAccessViewsOrCopiesRows) {
   d24->lock_rows(true, 1, 2);  // beyond the last row: nothing
   EXPECT_FALSE(d24->direct);
   d24->lock_rows(true, -1, 1);
+  EXPECT_FALSE(d24->direct);
+  d24->lock_rows(true, 1, INT64_MAX);  // a count past every row
+  EXPECT_FALSE(d24->direct);
+  d24->lock_rows(true, INT64_MAX, 0);
   EXPECT_FALSE(d24->direct);
 
   // Depths without a row layout of their own lock nothing.
