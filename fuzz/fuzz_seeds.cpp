@@ -380,6 +380,8 @@ std::string lzw_input(const std::string& blocks, bool interlaced, int min_code, 
   taken.push_back(uint8_t(w >> 8));
   taken.push_back(uint8_t(w));
   taken.push_back(2);  // position 0
+  taken.push_back(0);  // every row kept
+  taken.push_back(0);
   return blocks + std::string(taken.rbegin(), taken.rend());
 }
 

@@ -1,5 +1,6 @@
 // The LZW decoder with every argument from the input: code sizes and depths
-// in and out of range, interlacing, any start position, any data.
+// in and out of range, interlacing, any start position, any data, any
+// number of kept rows.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -28,11 +29,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     width = in.ConsumeIntegralInRange<int64_t>(0, 300);
   }
   int64_t position = in.ConsumeIntegralInRange<int64_t>(-2, 4);
+  int64_t kept = in.ConsumeIntegralInRange<int64_t>(-1, 300);
   std::vector<uint8_t> rest = in.ConsumeRemainingBytes<uint8_t>();
 
   brek::DynAByte rows = C_Lzw::decompress(rest.data(), int64_t(rest.size()), position, interlaced,
                                           min_code, bits, height, width);
   if (!rows.empty() && rows.count() != C_Lzw::row_stride(width, bits) * height) __builtin_trap();
+
+  // Keeping fewer rows keeps exactly the first rows of the whole picture.
+  brek::DynAByte first = C_Lzw::decompress(rest.data(), int64_t(rest.size()), position, interlaced,
+                                           min_code, bits, height, width, kept);
+  if (first.empty() != rows.empty()) __builtin_trap();
+  if (!first.empty()) {
+    int64_t want = kept >= 1 && kept < height ? kept : height;
+    if (first.count() != C_Lzw::row_stride(width, bits) * want) __builtin_trap();
+    for (int64_t i = 0; i < first.count(); ++i)
+      if (first.data()[i] != rows.data()[i]) __builtin_trap();
+  }
 
   // The stream form reads the same bytes from the stream's position.
   auto s = brek::C_Memory_stream_contig::create();
