@@ -17,6 +17,7 @@
 
 #include "baselib/geometry.h"
 #include "drawing/dialog_common.h"
+#include "printing/print_preview.h"
 #include "printing/report_print_pages.h"
 
 namespace brek {
@@ -172,6 +173,8 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   Ref<C_Edit_collage_print> live_editor() const;
   // The drawing mode the cards' converted bitmaps were made in.
   int64_t rendered_mode_ = 0;
+  // The pictures as the preview draws them.
+  Print_preview::Preview_copies preview_copies_;
 };
 
 }  // namespace brek

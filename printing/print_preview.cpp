@@ -54,7 +54,29 @@ rect intersection(const rect& a, const rect& b) {
 
 }  // namespace
 
-void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images) {
+Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t max_width, int64_t max_height) {
+  if (source.is_none() || source->has_alpha() || max_width <= 0 || max_height <= 0) return source;
+  const int64_t w = source->width, h = source->height;
+  if (w <= max_width && h <= max_height) return source;
+  const double k = std::min(double(max_width) / double(w), double(max_height) / double(h));
+  const int64_t cw = std::max<int64_t>(1, int64_t(std::ceil(double(w) * k))),
+                ch = std::max<int64_t>(1, int64_t(std::ceil(double(h) * k)));
+  for (Preview_copy& e : copies.entries)
+    if (e.source.lock().get() == source.get() && e.source_width == w && e.source_height == h &&
+        e.copy->width == cw && e.copy->height == ch) {
+      e.used = true;
+      return e.copy;
+    }
+  Ref<C_Bitmap> copy = C_Bitmap::create(cw, ch, 24);
+  Ref<C_Canvas> c = copy->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  source->stretch_draw(c, rect{0, 0, double(cw), double(ch)});
+  copies.entries.push_back(Preview_copy{Weak<C_Bitmap>(source), w, h, copy, true});
+  return copy;
+}
+
+void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images,
+           Preview_copies* copies) {
   if (canvas.is_none()) return;
   C_Canvas& c = *canvas;
   const Color pen = c.pen_color, brush = c.brush_color;
@@ -70,6 +92,12 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
   for (int64_t i = 0; i < n; ++i) cards.push_back(source.poster_card_rect(i));
   // Preview points per millimetre of paper stand for the printer's unit.
   const Poster_geometry g(options, Poster_layout::union_box(cards), sheets.scale / 10);
+  if (copies)
+    for (Preview_copy& e : copies->entries) e.used = false;
+  auto pixels = [&](double v) {
+    return Brek_runtime::to_int64_checked(std::ceil(C_Canvas::convert_units(v, c.units, units_measure_graphics::PIXELS)));
+  };
+  const int64_t max_w = pixels(size.x) + 1, max_h = pixels(size.y) + 1;
 
   for (int64_t r = 0; r < sheets.rows; ++r)
     for (int64_t col = 0; col < sheets.columns; ++col) {
@@ -91,7 +119,9 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
         const rect placed = g.place_card(cards[size_t(i)], origin);
         if (!Poster_geometry::card_on_sheet(placed, sheet)) continue;
         if (as_images) {
-          source.poster_card_bitmap(i, g.options.drawing_mode)->stretch_draw(canvas, placed);
+          Ref<C_Bitmap> b = source.poster_card_bitmap(i, g.options.drawing_mode);
+          if (copies) b = reduced(*copies, b, max_w, max_h);
+          b->stretch_draw(canvas, placed);
         } else {
           c.brush_color = CARD_BOX;
           c.draw_rectangle(placed);
@@ -99,6 +129,8 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
       }
       c.clip_rect = clip;
     }
+  if (copies)
+    std::erase_if(copies->entries, [](const Preview_copy& e) { return !e.used; });
   c.pen_color = pen;
   c.brush_color = brush;
 }
@@ -124,7 +156,8 @@ void C_Print_dialog::paint_preview() {
   if (is_none() || preview->canvas.is_none()) return;
   Ref<C_Canvas> c = preview->canvas;
   preview_unit = C_Canvas::convert_units(1, units_measure_graphics::PIXELS, units_measure_graphics::POINTS);
-  Print_preview::paint(c, point{preview->get_width(), preview->get_height()}, *this, as_images->get_checked());
+  Print_preview::paint(c, point{preview->get_width(), preview->get_height()}, *this, as_images->get_checked(),
+                       &preview_copies_);
 }
 
 void C_Print_dialog::paint_fit_box() {

@@ -7,6 +7,7 @@
 // the printed report does. Cut lines are not shown.
 
 #include <cstdint>
+#include <vector>
 
 #include "baselib/geometry.h"
 #include "drawing/colors.h"
@@ -14,6 +15,7 @@
 
 namespace brek {
 
+class C_Bitmap;
 class C_Canvas;
 
 namespace Print_preview {
@@ -38,9 +40,30 @@ struct Sheets {
 // room left by the gaps, cut to the poster's proportions.
 Sheets sheets_of(const Poster_options& options, const point& size);
 
+// Copies of the cards' pictures reduced to the preview's size. A card in
+// the preview is never larger than the preview, so a copy that fits it
+// serves every repaint, and the photographs are not scaled whole again
+// each time an option moves.
+struct Preview_copy {
+  Weak<C_Bitmap> source;
+  int64_t source_width = 0, source_height = 0;
+  Ref<C_Bitmap> copy;
+  bool used = false;
+};
+struct Preview_copies {
+  std::vector<Preview_copy> entries;
+};
+
+// What to draw for `source` in a preview of at most max_width x
+// max_height pixels: the source itself when it fits or has transparency,
+// else its reduced copy, made on first need.
+Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t max_width, int64_t max_height);
+
 // Paints the source's poster on a canvas (points) of `size`; as_images
-// draws the cards' bitmaps of the drawing mode instead of boxes.
-void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images);
+// draws the cards' bitmaps of the drawing mode instead of boxes, from the
+// reduced copies when `copies` is given (copies not drawn are let go).
+void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images,
+           Preview_copies* copies = nullptr);
 
 }  // namespace Print_preview
 

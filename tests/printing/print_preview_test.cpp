@@ -228,3 +228,35 @@ TEST_F(Preview, AlignmentAndModeReachThePreview) {
   EXPECT_EQ(at(100, int(bottom) + 3), WHITE);
   EXPECT_EQ(src->modes_asked.back(), 2);
 }
+
+TEST_F(Preview, PicturesAreReducedOnceToThePreviewsSize) {
+  Print_preview::Preview_copies copies;
+  Ref<C_Bitmap> big = print_test::solid(400, 300, 0x0000FF);
+  Ref<C_Bitmap> copy = Print_preview::reduced(copies, big, 100, 100);
+  ASSERT_NE(copy.get(), big.get());
+  EXPECT_EQ(copy->width, 100);
+  EXPECT_EQ(copy->height, 75);
+  EXPECT_EQ(pixel(copy, 50, 40), BLUE);
+  EXPECT_EQ(Print_preview::reduced(copies, big, 100, 100).get(), copy.get());
+  // Another size is another copy; what fits, and what has transparency,
+  // is drawn as it is.
+  EXPECT_EQ(Print_preview::reduced(copies, big, 200, 200)->width, 200);
+  EXPECT_EQ(Print_preview::reduced(copies, big, 400, 300).get(), big.get());
+  Ref<C_Bitmap> clear = C_Bitmap::create(400, 300, 32);
+  clear->pixels()->set(0, 0, 0x00000000u);
+  EXPECT_EQ(Print_preview::reduced(copies, clear, 100, 100).get(), clear.get());
+  EXPECT_EQ(copies.entries.size(), 2u);
+
+  // A paint keeps the copies it drew from and lets the others go; it
+  // shows the same as from the pictures themselves.
+  src->add(rect{0, 0, 100, 50}, 0x0000FF);
+  src->bitmaps[0] = big;
+  bitmap = C_Bitmap::create(300, 400, 32);
+  Ref<C_Canvas> c = bitmap->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  Print_preview::paint(c, point{300, 400}, *src, true, &copies);
+  ASSERT_EQ(copies.entries.size(), 1u);
+  EXPECT_EQ(copies.entries[0].copy->width, 301);
+  EXPECT_EQ(at(100, 60), BLUE);
+  EXPECT_EQ(at(20, 60), WHITE);
+}
