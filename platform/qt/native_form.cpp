@@ -95,25 +95,6 @@ const Entry* entry(Native_handle h) {
   return &it->second;
 }
 
-template <class F>
-void report(F&& f) {
-  // The receiver catches what the program raises; this is the last net,
-  // so that nothing ever unwinds through Qt.
-  try {
-    f();
-  } catch (...) {
-  }
-}
-
-template <class R, class F>
-R report_value(R fallback, F&& f) {
-  try {
-    return f();
-  } catch (...) {
-    return fallback;
-  }
-}
-
 }  // namespace
 
 QWidget* widget_of(Native_handle h) {

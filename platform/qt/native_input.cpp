@@ -61,23 +61,6 @@ bool is_ours(QEvent::Type t) {
   }
 }
 
-template <class F>
-void report(F&& f) {
-  try {
-    f();
-  } catch (...) {
-  }
-}
-
-template <class R, class F>
-R report_value(R fallback, F&& f) {
-  try {
-    return f();
-  } catch (...) {
-    return fallback;
-  }
-}
-
 // Where a point of widget w lies in the form's client area, in pixels.
 QPointF client_point_f(Form_widget* form, QWidget* w, QPointF at) {
   QWidget* client = form->client();

@@ -81,6 +81,25 @@ struct Delivery_scope {
 // pixels.
 QPoint client_point(const QWidget* w, QPoint local);
 
+// Reports to the program. Its receiver catches what the program raises;
+// this is the last net, so that nothing ever unwinds through Qt.
+template <class F>
+void report(F&& f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+
+template <class R, class F>
+R report_value(R fallback, F&& f) {
+  try {
+    return f();
+  } catch (...) {
+    return fallback;
+  }
+}
+
 // Called by the application object for every event before Qt delivers it;
 // true when the event was consumed. Never throws.
 bool translate_event(QObject* receiver, QEvent* event);
