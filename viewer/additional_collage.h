@@ -54,6 +54,9 @@ class C_Additional_collage : public C_Sorting {
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;
   std::string cut_source;
+  // The file auto save wrote last: the numbering goes on from it while a
+  // pasted or cut picture is shown.
+  std::string auto_save_name;
   bool cutting = false;
   rect cut_rect;
   int64_t hint_index = 0;

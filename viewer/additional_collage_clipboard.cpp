@@ -46,8 +46,11 @@ bool C_Additional_collage::auto_save_step() {
   if (v.is_none()) return false;
   Ref<C_Bitmap> bmp = C_Bmp::paste_clipboard();
   if (bmp.is_none()) return false;
+  // A pasted or cut picture names no directory; the working directory is
+  // no place the user chose.
+  const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
   const std::string name =
-      Clipboard_images::next_free_name(v->current_file, [](const std::string& n) { return File_path::file_exists(n); });
+      Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::file_exists(n); });
   // The same picture is not taken again by the next tick.
   C_Clipboard::copy_text("");
   if (name.empty()) {
@@ -55,6 +58,7 @@ bool C_Additional_collage::auto_save_step() {
     return false;
   }
   show_bitmap(bmp, name);
+  auto_save_name = name;
   if (!image->save(v, name)) {
     v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
     return false;

@@ -173,6 +173,7 @@ void C_Additional_collage::auto_save_command() {
   }
   if (!save_as(NOTHING_TO_SAVE, SAVE_FAILED)) return;
   auto_save = true;
+  auto_save_name = viewer.lock()->current_file;
   viewer.lock()->start_timer();
   // The image just saved is not taken again.
   C_Clipboard::copy_text("");

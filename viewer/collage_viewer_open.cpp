@@ -93,6 +93,7 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
 
 void C_Collage_viewer::open_dir(const std::string& dir) {
   if (is_none()) return;
+  const bool other_dir = dir != root_dir;
   scan_dir = dir;
   root_dir = dir;
   current_file.clear();
@@ -110,7 +111,11 @@ void C_Collage_viewer::open_dir(const std::string& dir) {
   stop_timer();
   scanning = true;
   scan_step(true);
-  collage->reset_image();
+  // Auto save ends with another directory (a refresh keeps it).
+  if (other_dir)
+    collage->clear_current_image();
+  else
+    collage->reset_image();
   start_timer();
   repaint();
 }

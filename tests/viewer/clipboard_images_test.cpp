@@ -2,6 +2,7 @@
 // shown picture, and auto save itself.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "baselib/file_path.h"
@@ -170,4 +171,51 @@ TEST(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
   v->single_mode = false;
   EXPECT_FALSE(v->collage->paste_or_cut());
   EXPECT_TRUE(v->collage->image.is_none());
+}
+
+// Pictures taken by auto save go beside the last one saved, never into
+// whatever directory the program was started from.
+TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir, elsewhere;
+  const std::string home = std::filesystem::current_path().string();
+  std::filesystem::current_path(elsewhere.path());
+  picture(dir.file("shot.bmp"), 12, 8);
+  v->open_file(dir.file("shot.bmp"));
+  v->collage->auto_save = true;
+  Ref<C_Bitmap> bmp = v->current_image()->picture;
+
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("shot1.bmp")));
+
+  // Ctrl+V of a new picture while auto save is on: the tick still saves it
+  // beside the others.
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  b.menu("PASTE");
+  EXPECT_EQ(v->current_file, "<clipboard>");
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("shot2.bmp")));
+  EXPECT_EQ(v->current_file, dir.file("shot2.bmp"));
+
+  // The same after a cut shown as "<cut>".
+  v->collage->show_bitmap(bmp, "<cut>");
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("shot3.bmp")));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+
+  // A refresh keeps auto save; opening another directory ends it and the
+  // next picture is left alone.
+  v->root_dir = dir.path();
+  v->open_dir(dir.path());
+  EXPECT_TRUE(v->collage->auto_save);
+  brek_test::Temp_dir other;
+  v->open_dir(other.path());
+  EXPECT_FALSE(v->collage->auto_save);
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  std::filesystem::current_path(home);
 }
