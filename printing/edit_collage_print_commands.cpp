@@ -323,9 +323,11 @@ void C_Edit_collage_print::select_serials(const DynAInt& serials) {
 void C_Edit_collage_print::z_top() {
   if (is_none()) return;
   const DynAInt q = selected_serials();
-  const int64_t n = cards.count();
-  for (int64_t i = n - 2; i >= 0; --i)
-    if (q.contains(cards.get(i).serial)) cards.swap(i, n - 1);
+  // Each selected card takes the highest place not yet taken by another
+  // selected one, so none of them ends below a card not selected.
+  int64_t top = cards.count() - 1;
+  for (int64_t i = top; i >= 0; --i)
+    if (q.contains(cards.get(i).serial)) cards.swap(i, top--);
   select_serials(q);
   repaint_sheet();
 }
@@ -333,8 +335,10 @@ void C_Edit_collage_print::z_top() {
 void C_Edit_collage_print::z_up() {
   if (is_none()) return;
   const DynAInt q = selected_serials();
+  // A selected card does not pass another selected one: a group at the
+  // top stays as it is.
   for (int64_t i = cards.count() - 2; i >= 0; --i)
-    if (q.contains(cards.get(i).serial)) cards.swap(i, i + 1);
+    if (q.contains(cards.get(i).serial) && !q.contains(cards.get(i + 1).serial)) cards.swap(i, i + 1);
   select_serials(q);
   repaint_sheet();
 }
@@ -342,8 +346,8 @@ void C_Edit_collage_print::z_up() {
 void C_Edit_collage_print::z_down() {
   if (is_none()) return;
   const DynAInt q = selected_serials();
-  for (int64_t i = 0; i < cards.count(); ++i)
-    if (q.contains(cards.get(i).serial)) cards.swap(i, i - 1);
+  for (int64_t i = 1; i < cards.count(); ++i)
+    if (q.contains(cards.get(i).serial) && !q.contains(cards.get(i - 1).serial)) cards.swap(i, i - 1);
   select_serials(q);
   repaint_sheet();
 }
@@ -351,8 +355,9 @@ void C_Edit_collage_print::z_down() {
 void C_Edit_collage_print::z_bottom() {
   if (is_none()) return;
   const DynAInt q = selected_serials();
-  for (int64_t i = 1; i < cards.count(); ++i)
-    if (q.contains(cards.get(i).serial)) cards.swap(i, 0);
+  int64_t bottom = 0;
+  for (int64_t i = 0; i < cards.count(); ++i)
+    if (q.contains(cards.get(i).serial)) cards.swap(i, bottom++);
   select_serials(q);
   repaint_sheet();
 }

@@ -223,6 +223,26 @@ TEST_F(Commands, ZOrderMovesTheSelectedCardsAndTheSelectionFollows) {
   EXPECT_EQ(serials(), (std::vector<int64_t>{2, 4, 3, 1}));
 }
 
+// With several cards selected each of them ends above (or below) every
+// card not selected, and the selected keep their order among themselves.
+TEST_F(Commands, ZOrderOfSeveralSelectedCardsKeepsThemTogether) {
+  four();  // A B C D
+  select({0, 1});
+  e->run_command("Z_TOP");
+  EXPECT_EQ(serials(), (std::vector<int64_t>{3, 4, 1, 2}));
+  EXPECT_EQ(selected(), (std::vector<int64_t>{2, 3}));
+  e->run_command("Z_BOTTOM");
+  EXPECT_EQ(serials(), (std::vector<int64_t>{1, 2, 3, 4}));
+  EXPECT_EQ(selected(), (std::vector<int64_t>{0, 1}));
+  // Already at the bottom or at the top: nothing moves.
+  e->run_command("Z_DOWN");
+  EXPECT_EQ(serials(), (std::vector<int64_t>{1, 2, 3, 4}));
+  select({2, 3});
+  e->run_command("Z_UP");
+  EXPECT_EQ(serials(), (std::vector<int64_t>{1, 2, 3, 4}));
+  EXPECT_EQ(selected(), (std::vector<int64_t>{2, 3}));
+}
+
 TEST_F(Commands, AlignmentGoesToTheNearestSideOfTheOtherCards) {
   add(0, 0, 40, 40, RED);     // 0..40
   add(60, 70, 40, 40, RED);   // 60..100, 70..110
