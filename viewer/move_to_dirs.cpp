@@ -2,6 +2,8 @@
 #include "viewer/move_to_dirs.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
@@ -27,6 +29,13 @@ std::string T(int key) { return Localize_str::text(key); }
 // Anything at all under that name, a dangling symbolic link too (the
 // entry itself is compared, not followed).
 bool entry_exists(const std::string& path) { return File_path::same_entry(path, path); }
+
+// The same file once links are followed (a link in the target that leads
+// back to the source is no copy of it).
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
 
 // A name of a real file: "<clipboard>" and "<cut>" are none.
 bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
@@ -271,7 +280,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
     if (answer == C_Dialog_replace::DELETE_SOURCE) {
       // Only while the copy in the target is still there and is another
       // file: otherwise the source is the one copy left.
-      if (!File_path::file_exists(dest) || File_path::same_entry(source, dest)) {
+      if (!File_path::file_exists(dest) || File_path::same_entry(source, dest) || same_file(source, dest)) {
         message(T(L::Move_failed));
         return;
       }

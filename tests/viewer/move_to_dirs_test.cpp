@@ -244,6 +244,22 @@ TEST_F(Move_window, ANameClashAnsweredEachWayLosesNeitherFile) {
   EXPECT_EQ(w->undo_targets.count(), 1);  // nothing moved, nothing to undo
 }
 
+// A link in the target that leads back to the picture is no copy of it:
+// deleting the source there would leave only a dangling link.
+TEST_F(Move_window, DeletingTheSourceIsRefusedWhenTheTargetOnlyLinksToIt) {
+  const std::string target = make_dir("target");
+  const std::string a = add_file("a.jpg", "only copy");
+  fs::create_symlink(a, target + "/a.jpg");
+  show(a);
+  open_window();
+  set_path(4, target);
+  answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->delete_button->native); });
+  key('4');
+  EXPECT_EQ(read_file(a), "only copy");
+  EXPECT_EQ(box->last_message(), T(L::Move_failed));
+  EXPECT_EQ(v->files.count(), 1);
+}
+
 TEST_F(Move_window, TheFileItselfUnderTheTargetsNameIsIgnoredWithoutAQuestion) {
   const std::string a = add_file("a.jpg", "mine");
   show(a);
