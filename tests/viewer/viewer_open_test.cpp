@@ -105,6 +105,34 @@ TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
   EXPECT_TRUE(s->collage->caption.empty());
 }
 
+// A name typed in a terminal is relative to where the program started:
+// its directory is still the one listed, moved in and saved beside.
+TEST(ViewerOpen, ARelativeArgumentStandsForItsFullPath) {
+  Restore_parameters restore;
+  brek_test::Temp_dir dir;
+  const std::string home = std::filesystem::current_path().string();
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), dir.file("a.bmp")));
+  ASSERT_TRUE(write_bmp(quadrants(20, 10), dir.file("b.bmp")));
+  std::filesystem::current_path(dir.path());
+
+  Ref<Test_viewer> v = new_viewer();
+  command_line({"a.bmp"});
+  v->open_argument();
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->current_file, dir.file("a.bmp"));
+  EXPECT_EQ(v->scan_dir, dir.path() + "/");
+  EXPECT_EQ(v->root_dir, dir.path() + "/");
+
+  Ref<Test_viewer> d = new_viewer();
+  command_line({"."});
+  d->open_argument();
+  EXPECT_FALSE(d->single_mode);
+  EXPECT_EQ(d->root_dir, dir.path() + "/");
+  ASSERT_EQ(d->files.count(), 2);
+  EXPECT_EQ(d->files.get(0)->file_name.rfind(dir.path() + "/", 0), 0u);
+  std::filesystem::current_path(home);
+}
+
 TEST(ViewerOpen, PicturesFarFromTheScreenAreReleasedInPlace) {
   brek_test::Temp_dir dir;
   Ref<Test_viewer> v = new_viewer();
