@@ -47,10 +47,11 @@ bool C_Additional_collage::auto_save_step() {
   Ref<C_Bitmap> bmp = C_Bmp::paste_clipboard();
   if (bmp.is_none()) return false;
   // A pasted or cut picture names no directory; the working directory is
-  // no place the user chose.
+  // no place the user chose. Any entry takes a name, a directory or a
+  // dangling link too.
   const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
   const std::string name =
-      Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::file_exists(n); });
+      Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
   // The same picture is not taken again by the next tick.
   C_Clipboard::copy_text("");
   if (name.empty()) {

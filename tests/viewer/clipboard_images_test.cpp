@@ -219,3 +219,21 @@ TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
   std::filesystem::current_path(home);
 }
+
+// A name held by a directory or by a link that leads nowhere is taken too:
+// auto save neither fails on it for ever nor writes where the link points.
+TEST(ClipboardImages, AutoSaveSkipsNamesHeldByDirectoriesAndLinks) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir, away;
+  picture(dir.file("pic.bmp"), 6, 4);
+  std::filesystem::create_directory(dir.file("pic1.bmp"));
+  std::filesystem::create_symlink(away.file("elsewhere.bmp"), dir.file("pic2.bmp"));
+  v->open_file(dir.file("pic.bmp"));
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(v->current_image()->picture));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+  EXPECT_TRUE(File_path::file_exists(dir.file("pic3.bmp")));
+  EXPECT_TRUE(std::filesystem::is_empty(away.path()));
+}
