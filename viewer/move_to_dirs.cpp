@@ -284,7 +284,10 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
         message(T(L::Move_failed));
         return;
       }
-      if (File_path::delete_files(std::vector<std::string>{source})) forget_source(image);
+      if (File_path::delete_files(std::vector<std::string>{source}))
+        forget_source(image);
+      else
+        message(T(L::Move_failed));
       return;
     }
     if (answer != C_Dialog_replace::RENAME) return;

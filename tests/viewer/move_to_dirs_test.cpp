@@ -260,6 +260,23 @@ TEST_F(Move_window, DeletingTheSourceIsRefusedWhenTheTargetOnlyLinksToIt) {
   EXPECT_EQ(v->files.count(), 1);
 }
 
+TEST_F(Move_window, ASourceThatCannotBeDeletedSaysSo) {
+  const std::string target = make_dir("target");
+  ASSERT_TRUE(write_file(target + "/a.jpg", "theirs"));
+  const std::string a = add_file("a.jpg", "mine");
+  show(a);
+  open_window();
+  set_path(5, target);
+  // Gone before the answer comes: the delete cannot happen.
+  answer_clash([a](const Ref<C_Dialog_replace>& d) {
+    fs::remove(a);
+    user_click(d->delete_button->native);
+  });
+  key('5');
+  EXPECT_EQ(box->last_message(), T(L::Move_failed));
+  EXPECT_EQ(read_file(target + "/a.jpg"), "theirs");
+}
+
 TEST_F(Move_window, TheFileItselfUnderTheTargetsNameIsIgnoredWithoutAQuestion) {
   const std::string a = add_file("a.jpg", "mine");
   show(a);
