@@ -14,9 +14,9 @@ Ref<C_Button> C_Button::new_on_form(const Ref<C_Form>& form, const std::string& 
 }
 
 void C_Button::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::BUTTON;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::BUTTON;
+  native = Control_bridge::create(this, desc);
 }
 
 void C_Button::set_default() {

@@ -14,9 +14,9 @@ Ref<C_Checkbox> C_Checkbox::new_on_form(const Ref<C_Form>& form, const std::stri
 }
 
 void C_Checkbox::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::CHECKBOX;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::CHECKBOX;
+  native = Control_bridge::create(this, desc);
 }
 
 bool C_Checkbox::get_checked() { return Control_bridge::checkbox_get(native); }

@@ -14,9 +14,9 @@ Ref<C_Combo> C_Combo::create(const Ref<C_Form>& form, const std::string& name, c
 
 void C_Combo::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::COMBO;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::COMBO;
+  native = Control_bridge::create(this, desc);
 }
 
 std::string C_Combo::get_native_text() { return get_line(item_index()); }

@@ -21,19 +21,19 @@ int32_t rgb_of(int64_t colour) { return static_cast<int32_t>(colour & 0xFFFFFF);
 
 }  // namespace
 
-int64_t create(C_Control* control, Control_spec spec) {
+int64_t create(C_Control* control, Control_spec desc) {
   if (!control || control->is_none()) return 0;
   Ref<C_Form> f = control->form.lock();
   if (f.is_none() || f->native == 0) return 0;
   f->ensure_column();
   if (control->column.empty()) control->column = f->current_column;
-  spec.form = f->native;
-  spec.column = f->column_handle(control->column);
-  if (spec.column == 0) return 0;
+  desc.form = f->native;
+  desc.column = f->column_handle(control->column);
+  if (desc.column == 0) return 0;
   Ref<C_Screen> s = f->screen.lock();
-  spec.font_name = s->font_name;
-  spec.font_size = s->font_size;
-  int64_t h = native_controls().create_control(spec);
+  desc.font_name = s->font_name;
+  desc.font_size = s->font_size;
+  int64_t h = native_controls().create_control(desc);
   if (h == 0) return 0;
   C_Brek_form::register_control(h, Ref<C_Control>(control));
   return h;

@@ -25,9 +25,9 @@ using brek_platform::Control_spec;
 
 // Creates the native control in the current column of the control's form
 // with the screen's default font and registers it for the control's
-// events; 0 when the form has no native window. spec.form, spec.column and
+// events; 0 when the form has no native window. desc.form, desc.column and
 // the font are filled in here.
-int64_t create(C_Control* control, Control_spec spec);
+int64_t create(C_Control* control, Control_spec desc);
 void destroy(int64_t control);
 
 // ---- geometry (points) ----

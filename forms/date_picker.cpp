@@ -6,9 +6,9 @@
 namespace brek {
 
 void C_Date::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::DATE;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::DATE;
+  native = Control_bridge::create(this, desc);
 }
 
 std::string C_Date::get_native_text() { return Control_bridge::date_text(native); }

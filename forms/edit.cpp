@@ -17,11 +17,11 @@ Ref<C_Edit> C_Edit::create(const Ref<C_Form>& form, const std::string& name, con
 
 void C_Edit::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::EDIT;
-  spec.read_only = read_only != 0;
-  spec.password = password;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::EDIT;
+  desc.read_only = read_only != 0;
+  desc.password = password;
+  native = Control_bridge::create(this, desc);
 }
 
 std::string C_Edit::get_value_text() { return get_native_text(); }

@@ -260,11 +260,11 @@ void C_Brek_form::install_event_receiver() {
 int64_t C_Brek_form::create_form(C_Form* form) {
   if (!form || form->is_none()) return 0;
   install_event_receiver();
-  brek_platform::Form_spec spec;
+  brek_platform::Form_spec desc;
   Ref<C_Screen> s = form->screen.lock();
-  spec.font_name = s->font_name;
-  spec.font_size = s->font_size;
-  int64_t h = native_forms().create_form(spec);
+  desc.font_name = s->font_name;
+  desc.font_size = s->font_size;
+  int64_t h = native_forms().create_form(desc);
   if (h != 0) form_table()[h] = Ref<C_Form>(form);
   return h;
 }
@@ -562,12 +562,12 @@ void C_Brek_form::set_cancel_button(int64_t form, int64_t button) {
 
 int64_t C_Brek_form::new_column(int64_t form, int layout_kind, int64_t host, double extent, double size) {
   if (form == 0) return 0;
-  brek_platform::Column_spec spec;
-  spec.layout_kind = layout_kind;
-  spec.host = host;
-  spec.extent = extent;
-  spec.size = size;
-  return native_forms().new_column(form, spec);
+  brek_platform::Column_spec desc;
+  desc.layout_kind = layout_kind;
+  desc.host = host;
+  desc.extent = extent;
+  desc.size = size;
+  return native_forms().new_column(form, desc);
 }
 
 void C_Brek_form::set_current_column(int64_t form, int64_t column) {

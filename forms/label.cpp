@@ -12,9 +12,9 @@ Ref<C_Label> C_Label::new_on_form(const Ref<C_Form>& form, const std::string& te
 }
 
 void C_Label::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::LABEL;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::LABEL;
+  native = Control_bridge::create(this, desc);
 }
 
 void C_Label::set_text(const std::string& text) {

@@ -12,10 +12,10 @@ void C_Listbox::init() {
 }
 
 void C_Listbox::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::LISTBOX;
-  spec.list_flag = native_flag != 0;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::LISTBOX;
+  desc.list_flag = native_flag != 0;
+  native = Control_bridge::create(this, desc);
 }
 
 void C_Listbox::set_text(const std::string& text) {

@@ -28,11 +28,11 @@ std::string C_Memo::style_letters(int64_t bits) {
 
 void C_Memo::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::MEMO;
-  spec.memo_letters = style_letters(options);
-  spec.read_only = read_only != 0;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::MEMO;
+  desc.memo_letters = style_letters(options);
+  desc.read_only = read_only != 0;
+  native = Control_bridge::create(this, desc);
 }
 
 std::string C_Memo::get_value_text() { return get_native_text(); }

@@ -10,9 +10,9 @@ Ref<C_Progress> C_Progress::new_on_form(const Ref<C_Form>& form, const std::stri
 }
 
 void C_Progress::create_native() {
-  Control_bridge::Control_spec spec;
-  spec.kind = Control_bridge::Control_kind::PROGRESS;
-  native = Control_bridge::create(this, spec);
+  Control_bridge::Control_spec desc;
+  desc.kind = Control_bridge::Control_kind::PROGRESS;
+  native = Control_bridge::create(this, desc);
   Ref<C_Form> f = form.lock();
   layout_on_form kind = f->column_layout(column);
   can_stretch = kind == layout_on_form::TOP || kind == layout_on_form::BOTTOM ? 1 : 0;

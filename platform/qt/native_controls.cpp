@@ -336,7 +336,7 @@ class Qt_controls final : public Native_controls {
   }
 
   // ---- controls ----
-  Native_handle create_control(const Control_spec& spec) override;
+  Native_handle create_control(const Control_spec& desc) override;
 
   void destroy_control(Native_handle h) override {
     auto& t = table();
@@ -686,19 +686,19 @@ class Qt_controls final : public Native_controls {
   }
 };
 
-Native_handle Qt_controls::create_control(const Control_spec& spec) {
-  QWidget* panel = brek_qt::column_panel(spec.column);
+Native_handle Qt_controls::create_control(const Control_spec& desc) {
+  QWidget* panel = brek_qt::column_panel(desc.column);
   if (!panel) return 0;
   const Native_handle h = brek_qt::new_handle();
   auto rec = std::make_unique<Control>();
-  rec->kind = spec.kind;
+  rec->kind = desc.kind;
   rec->handle = h;
-  rec->form = spec.form;
+  rec->form = desc.form;
   Control* c = rec.get();
-  const Native_handle form = spec.form;
+  const Native_handle form = desc.form;
   QWidget* w = nullptr;
   QWidget* pointer_target = nullptr;  // where a scrolling control gets the pointer
-  switch (spec.kind) {
+  switch (desc.kind) {
     case Control_kind::LABEL: {
       auto* l = new QLabel(panel);
       l->setTextFormat(Qt::PlainText);
@@ -725,16 +725,16 @@ Native_handle Qt_controls::create_control(const Control_spec& spec) {
     }
     case Control_kind::EDIT: {
       auto* e = new QLineEdit(panel);
-      if (!spec.password.empty()) e->setEchoMode(QLineEdit::Password);
-      e->setReadOnly(spec.read_only);
-      if (spec.read_only) face_colour(e, true);
+      if (!desc.password.empty()) e->setEchoMode(QLineEdit::Password);
+      e->setReadOnly(desc.read_only);
+      if (desc.read_only) face_colour(e, true);
       QObject::connect(e, &QLineEdit::textEdited, [form, h] { form_events().value_changed(form, h); });
       w = e;
       break;
     }
     case Control_kind::MEMO: {
       auto* m = new QPlainTextEdit(panel);
-      const std::string& o = spec.memo_letters;
+      const std::string& o = desc.memo_letters;
       auto has = [&](char l) { return o.find(l) != std::string::npos; };
       m->setReadOnly(has('R'));
       m->setLineWrapMode(has('H') ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
@@ -780,13 +780,13 @@ Native_handle Qt_controls::create_control(const Control_spec& spec) {
       break;
     }
   }
-  if (!spec.font_name.empty() || spec.font_size > 0) {
+  if (!desc.font_name.empty() || desc.font_size > 0) {
     QFont f = w->font();
-    if (!spec.font_name.empty()) f.setFamily(qs(spec.font_name));
-    if (spec.font_size > 0) f.setPointSizeF(spec.font_size);
+    if (!desc.font_name.empty()) f.setFamily(qs(desc.font_name));
+    if (desc.font_size > 0) f.setPointSizeF(desc.font_size);
     w->setFont(f);
   }
-  switch (spec.kind) {
+  switch (desc.kind) {
     case Control_kind::MEMO:
     case Control_kind::LISTBOX: break;
     case Control_kind::DATE: w->resize(120, w->sizeHint().height()); break;

@@ -360,14 +360,14 @@ class Qt_window_layer final : public Native_forms {
   double pixels_per_inch() override { return qt::pixels_per_inch(); }
 
   // ---- forms ----
-  Native_handle create_form(const Form_spec& spec) override {
+  Native_handle create_form(const Form_spec& desc) override {
     auto* w = new Form_widget();
-    w->set_border(to_px(spec.border));
+    w->set_border(to_px(desc.border));
     QFont font = w->font();
-    if (!spec.font_name.empty()) font.setFamily(qstr(spec.font_name));
-    if (spec.font_size > 0 && spec.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(spec.font_size)));
+    if (!desc.font_name.empty()) font.setFamily(qstr(desc.font_name));
+    if (desc.font_size > 0 && desc.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(desc.font_size)));
     w->setFont(font);
-    w->resize(std::max(1, to_px(spec.width)), std::max(1, to_px(spec.height)));
+    w->resize(std::max(1, to_px(desc.width)), std::max(1, to_px(desc.height)));
     w->handle = add_entry(w, Native_kind::FORM, 0, 0, 0);
     return w->handle;
   }
@@ -589,13 +589,13 @@ class Qt_window_layer final : public Native_forms {
   }
 
   // ---- columns ----
-  Native_handle new_column(Native_handle form, const Column_spec& spec) override {
+  Native_handle new_column(Native_handle form, const Column_spec& desc) override {
     Form_widget* f = form_widget(form);
     if (!f) return 0;
     auto* c = new Column_widget(f->client());
-    c->spec = spec;
-    int size = to_px(spec.size > 0 ? spec.size : 200.0);
-    int height = (spec.layout_kind == 3 || spec.layout_kind == 4) ? to_px(28.0) : size;
+    c->desc = desc;
+    int size = to_px(desc.size > 0 ? desc.size : 200.0);
+    int height = (desc.layout_kind == 3 || desc.layout_kind == 4) ? to_px(28.0) : size;
     c->setGeometry(0, 0, std::max(0, size), std::max(0, height));
     c->show();
     Native_handle h = add_entry(c, Native_kind::COLUMN, form, 0, 0);
@@ -620,7 +620,7 @@ class Qt_window_layer final : public Native_forms {
   }
   Column_spec column_spec(Native_handle h) override {
     Column_widget* c = column_widget(h);
-    return c ? c->spec : Column_spec{};
+    return c ? c->desc : Column_spec{};
   }
   int column_control_count(Native_handle h) override { return static_cast<int>(column_controls(h).size()); }
   Native_handle column_control(Native_handle h, int index) override {

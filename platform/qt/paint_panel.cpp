@@ -213,15 +213,15 @@ QScrollBar* new_bar(Qt::Orientation o, QWidget* parent, Panel* rec, bool vertica
 
 class Qt_paint_panels final : public Native_paint_panels {
  public:
-  Native_handle create(const Paint_panel_spec& spec) override {
-    QWidget* column = qt::widget_of(spec.column);
-    if (!column || qt::kind_of(spec.column) != qt::Native_kind::COLUMN) return 0;
+  Native_handle create(const Paint_panel_spec& desc) override {
+    QWidget* column = qt::widget_of(desc.column);
+    if (!column || qt::kind_of(desc.column) != qt::Native_kind::COLUMN) return 0;
     auto rec = std::make_unique<Panel>();
     Panel* p = rec.get();
     auto* panel = new Panel_widget(column, p);
     p->panel = panel;
     p->surface = new Surface(panel, p);
-    if (spec.focusable) {
+    if (desc.focusable) {
       p->surface->setFocusPolicy(Qt::StrongFocus);
       panel->setFocusProxy(p->surface);
     } else {
@@ -230,15 +230,15 @@ class Qt_paint_panels final : public Native_paint_panels {
     panel->setFocusPolicy(Qt::NoFocus);
     const int side = qt::to_px(100.0);
     panel->resize(side, side);
-    const Native_handle h = qt::register_control(panel, spec.form, spec.column, 0);
+    const Native_handle h = qt::register_control(panel, desc.form, desc.column, 0);
     if (h == 0) {
       delete panel;
       return 0;
     }
     p->handle = h;
-    if (spec.vbar) p->vbar = new_bar(Qt::Vertical, panel, p, true);
-    if (spec.hbar) p->hbar = new_bar(Qt::Horizontal, panel, p, false);
-    if (spec.vbar && spec.hbar) {
+    if (desc.vbar) p->vbar = new_bar(Qt::Vertical, panel, p, true);
+    if (desc.hbar) p->hbar = new_bar(Qt::Horizontal, panel, p, false);
+    if (desc.vbar && desc.hbar) {
       p->corner = new QWidget(panel);
       p->corner->setAutoFillBackground(true);
     }

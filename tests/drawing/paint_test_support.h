@@ -28,7 +28,7 @@ namespace bp = brek_platform;
 class Fake_panels : public bp::Native_paint_panels {
  public:
   struct Panel {
-    bp::Paint_panel_spec spec;
+    bp::Paint_panel_spec desc;
     bp::Pixel_box surface{0, 0, 200, 100};
     double total_w = 0, total_h = 0;
     double vpos = 0, hpos = 0;
@@ -46,7 +46,7 @@ class Fake_panels : public bp::Native_paint_panels {
 
   bp::Native_handle create(const bp::Paint_panel_spec& s) override {
     bp::Native_handle h = ++next;
-    panels[h].spec = s;
+    panels[h].desc = s;
     return h;
   }
   bp::Pixel_box surface(bp::Native_handle h) override { return panels[h].surface; }
@@ -61,7 +61,7 @@ class Fake_panels : public bp::Native_paint_panels {
   }
   double scroll_pos(bp::Native_handle h, bool vertical) override {
     Panel& p = panels[h];
-    if (vertical ? !p.spec.vbar : !p.spec.hbar) return 0;
+    if (vertical ? !p.desc.vbar : !p.desc.hbar) return 0;
     return vertical ? p.vpos : p.hpos;
   }
   void set_scroll_pos(bp::Native_handle h, bool vertical, double pixels) override {

@@ -48,7 +48,7 @@ TEST_F(Paintbox, OptionsContentSizeAndScrollClamps) {
   Ref<C_Paintbox> b = box("vH");
   EXPECT_EQ(b->has_vbar, 1);
   EXPECT_EQ(b->has_hbar, 1);
-  EXPECT_TRUE(panel(b).spec.vbar && panel(b).spec.hbar);
+  EXPECT_TRUE(panel(b).desc.vbar && panel(b).desc.hbar);
   EXPECT_EQ(b->can_stretch, 1);
   EXPECT_EQ(C_Paintbox::new_paintbox(form, "P2", "")->has_vbar, 0);
   // A 200 x 100 pixel surface is 150 x 75 points.

@@ -301,9 +301,9 @@ TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
   for (size_t k = 0; k < tall.indexes.size(); ++k) tall.indexes[k] = uint8_t(1 + k / 12 % 3);
   Image_spec laced = tall;
   laced.interlaced = true;
-  for (const Image_spec& spec : {tall, laced}) {
+  for (const Image_spec& desc : {tall, laced}) {
     Gif_writer w;
-    w.header(12, 10, kPal).image(spec).trailer();
+    w.header(12, 10, kPal).image(desc).trailer();
     auto gif = load(w);
     const Pixels& shown = gif->render_current_frame();
     ASSERT_EQ(shown.height(), 10);

@@ -54,7 +54,7 @@ class Gif_writer {
   Gif_writer& graphic_control(int disposal, int delay, int transparent = -1);
   Gif_writer& comment(const std::vector<std::string>& blocks);
   Gif_writer& looping(int count);
-  Gif_writer& image(const Image_spec& spec);
+  Gif_writer& image(const Image_spec& desc);
   Gif_writer& raw(const std::string& bytes);
   Gif_writer& trailer();
   const std::string& bytes() const { return out_; }
