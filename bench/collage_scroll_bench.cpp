@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "bench/ratio_reporter.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
@@ -54,11 +55,7 @@ void make_files() {
     brek::Jpeg_codec::encode(p, 85, jpeg);
     blobs.push_back(std::move(jpeg));
   }
-  const char* base = std::getenv("TMPDIR");
-  std::string t = std::string(base && *base ? base : "/tmp") + "/collage-bench-XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back('\0');
-  g_dir = mkdtemp(buf.data());
+  g_dir = brek_bench::temp_dir("collage-bench");
   for (int i = 0; i < FILES; ++i) {
     const std::string d = g_dir + "/set" + std::to_string(i % DIRS);
     std::filesystem::create_directories(d);
@@ -156,37 +153,6 @@ BENCHMARK(BM_collage_scroll_2000_photos)->Unit(benchmark::kMillisecond)->Iterati
 
 // ---- the reference ----
 
-struct Error_exit {
-  jpeg_error_mgr pub;
-  jmp_buf jump;
-};
-
-bool decode_scaled(const std::vector<uint8_t>& data, int denom, brek::Pixels& out) {
-  jpeg_decompress_struct cinfo;
-  Error_exit err;
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Error_exit*>(c->err)->jump, 1); };
-  if (setjmp(err.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_EXT_BGRA;
-  cinfo.scale_num = 1;
-  cinfo.scale_denom = unsigned(denom);
-  jpeg_start_decompress(&cinfo);
-  out.resize(int(cinfo.output_width), int(cinfo.output_height));
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out.bytes() + size_t(cinfo.output_scanline) * size_t(out.stride());
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
-}
-
 void BM_reference_reduced_decode_and_box_draw_2000(benchmark::State& state) {
   brek::Pixels box(BOX_W, BOX_H);
   for (auto _ : state) {
@@ -195,8 +161,8 @@ void BM_reference_reduced_decode_and_box_draw_2000(benchmark::State& state) {
       std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       // The header's size, for the reduction the cell allows.
       jpeg_decompress_struct probe;
-      Error_exit err;
-      probe.err = jpeg_std_error(&err.pub);
+      jpeg_error_mgr err;
+      probe.err = jpeg_std_error(&err);
       jpeg_create_decompress(&probe);
       jpeg_mem_src(&probe, data.data(), static_cast<unsigned long>(data.size()));
       jpeg_read_header(&probe, TRUE);
@@ -209,7 +175,7 @@ void BM_reference_reduced_decode_and_box_draw_2000(benchmark::State& state) {
           break;
         }
       brek::Pixels picture;
-      decode_scaled(data, denom, picture);
+      brek_bench::libjpeg_decode(data, denom, picture);
       brek_platform::Raster s = brek::Native_bitmap::raster_of(picture, true);
       brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
       brek_platform::reference_smooth_scale_draw(s, d, 0, 0, std::max(1, std::min(c.w, BOX_W)),

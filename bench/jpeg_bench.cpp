@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "images/jpeg_codec.h"
@@ -28,26 +29,10 @@ std::string g_file;
 // A photograph-like picture: smooth light, texture and sharp edges.
 void make_photo() {
   const int w = 6000, h = 4000;
-  brek::Pixels p(w, h);
-  uint32_t seed = 1;
-  for (int y = 0; y < h; ++y) {
-    uint32_t* row = p.row(y);
-    for (int x = 0; x < w; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      int noise = int(seed >> 27) - 16;
-      int r = (x * 255) / w + noise, g = (y * 255) / h + noise;
-      int b = ((x / 97 + y / 61) % 3) * 90 + noise / 2;
-      auto c = [](int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
-      row[x] = brek::Pixels::bgra(c(b), c(g), c(r));
-    }
-  }
+  brek::Pixels p = brek_bench::photo(w, h);
   std::vector<uint8_t> jpeg;
   brek::Jpeg_codec::encode(p, 90, jpeg);
-  const char* base = std::getenv("TMPDIR");
-  std::string t = std::string(base && *base ? base : "/tmp") + "/jpeg-bench-XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back('\0');
-  g_dir = mkdtemp(buf.data());
+  g_dir = brek_bench::temp_dir("jpeg-bench");
   g_file = g_dir + "/photo.jpg";
   FILE* f = std::fopen(g_file.c_str(), "wb");
   std::fwrite(jpeg.data(), 1, jpeg.size(), f);

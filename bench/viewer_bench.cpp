@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "bench/ratio_reporter.h"
 #include "drawing/bitmap.h"
 #include "drawing/native_bitmap.h"
@@ -40,26 +41,10 @@ constexpr int FIT_W = 1500, FIT_H = 1000, FIT_X = (BOX_W - FIT_W) / 2;
 std::string g_dir, g_file;
 
 void make_photo() {
-  brek::Pixels p(W, H);
-  uint32_t seed = 1;
-  for (int y = 0; y < H; ++y) {
-    uint32_t* row = p.row(y);
-    for (int x = 0; x < W; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      int noise = int(seed >> 27) - 16;
-      int r = (x * 255) / W + noise, g = (y * 255) / H + noise;
-      int b = ((x / 97 + y / 61) % 3) * 90 + noise / 2;
-      auto c = [](int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
-      row[x] = brek::Pixels::bgra(c(b), c(g), c(r));
-    }
-  }
+  brek::Pixels p = brek_bench::photo(W, H);
   std::vector<uint8_t> jpeg;
   brek::Jpeg_codec::encode(p, 90, jpeg);
-  const char* base = std::getenv("TMPDIR");
-  std::string t = std::string(base && *base ? base : "/tmp") + "/viewer-bench-XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back('\0');
-  g_dir = mkdtemp(buf.data());
+  g_dir = brek_bench::temp_dir("viewer-bench");
   g_file = g_dir + "/photo.jpg";
   std::ofstream(g_file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
   std::printf("test photograph: %dx%d, %zu bytes\n", W, H, jpeg.size());
@@ -105,42 +90,13 @@ BENCHMARK(BM_viewer_open_to_first_paint)->Unit(benchmark::kMillisecond)->Repetit
 
 // ---- the lower bound ----
 
-struct Error_exit {
-  jpeg_error_mgr pub;
-  jmp_buf jump;
-};
-
-bool plain_decode(const std::vector<uint8_t>& data, brek::Pixels& out) {
-  jpeg_decompress_struct cinfo;
-  Error_exit err;
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Error_exit*>(c->err)->jump, 1); };
-  if (setjmp(err.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_EXT_BGRA;
-  jpeg_start_decompress(&cinfo);
-  out.resize(int(cinfo.output_width), int(cinfo.output_height));
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out.bytes() + size_t(cinfo.output_scanline) * size_t(out.stride());
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
-}
-
 void BM_libjpeg_decode_and_box_scale(benchmark::State& state) {
   brek::Pixels box(BOX_W, BOX_H);
   for (auto _ : state) {
     std::ifstream in(g_file, std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     brek::Pixels picture;
-    plain_decode(data, picture);
+    brek_bench::libjpeg_decode(data, 1, picture);
     brek_platform::Raster s = brek::Native_bitmap::raster_of(picture, true);
     brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
     brek_platform::reference_smooth_scale_draw(s, d, FIT_X, 0, FIT_W, FIT_H);

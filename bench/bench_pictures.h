@@ -1,0 +1,81 @@
+#pragma once
+// Test pictures and the bare libjpeg-turbo decode that benchmarks measure
+// against.
+
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "drawing/pixels.h"
+
+namespace brek_bench {
+
+// A fresh temporary directory named after the benchmark.
+inline std::string temp_dir(const char* prefix) {
+  const char* base = std::getenv("TMPDIR");
+  std::string t = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("no temporary directory");
+  return buf.data();
+}
+
+// A photograph-like picture: smooth light, texture and sharp edges.
+inline brek::Pixels photo(int w, int h) {
+  brek::Pixels p(w, h);
+  uint32_t seed = 1;
+  for (int y = 0; y < h; ++y) {
+    uint32_t* row = p.row(y);
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      int noise = int(seed >> 27) - 16;
+      int r = (x * 255) / w + noise, g = (y * 255) / h + noise;
+      int b = ((x / 97 + y / 61) % 3) * 90 + noise / 2;
+      auto c = [](int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+      row[x] = brek::Pixels::bgra(c(b), c(g), c(r));
+    }
+  }
+  return p;
+}
+
+namespace detail {
+struct Error_exit {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+}  // namespace detail
+
+// libjpeg-turbo alone: the JPEG decoded at 1/denom straight into 32-bit
+// pixels. The frame holding the jump has no C++ objects with destructors.
+inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, brek::Pixels& out) {
+  jpeg_decompress_struct cinfo;
+  detail::Error_exit err;
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<detail::Error_exit*>(c->err)->jump, 1); };
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_EXT_BGRA;
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = unsigned(denom < 1 ? 1 : denom);
+  jpeg_start_decompress(&cinfo);
+  out.resize(int(cinfo.output_width), int(cinfo.output_height));
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = out.bytes() + size_t(cinfo.output_scanline) * size_t(out.stride());
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+}  // namespace brek_bench
