@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/application.h"
+#include "platform/clipboard.h"
 
 namespace {
 std::string g_root;
@@ -30,6 +31,19 @@ void make_xdg_folders() {
     setenv(n[0], dir.c_str(), 1);
   }
 }
+// Every test starts from empty settings, data and cache folders and an
+// empty clipboard, also when a whole test program runs in one process.
+class Fresh_state : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override {
+    if (g_root.empty()) return;
+    for (const char* sub : {"config", "data", "cache"}) {
+      std::error_code ec;
+      for (const auto& entry : std::filesystem::directory_iterator(g_root + "/" + sub, ec))
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+    brek_platform::clipboard_clear();
+  }
+};
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,6 +59,7 @@ int main(int argc, char** argv) {
   if (!std::getenv("COLLAGE_TEST_XSERVER"))
     setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
   brek_platform::init_application(argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new Fresh_state);
   int rc = RUN_ALL_TESTS();
   brek_platform::shutdown_application();
   if (!g_root.empty()) {
