@@ -148,16 +148,9 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   image = saved;
   v->current_file = chosen;
   v->root_dir = File_path::directory_of(chosen);
-  v->files.clear();
-  v->shown_image.reset();
-  v->scroll_y = 0;
-  v->layout_bottom = 0;
-  v->laid_out_count = 0;
-  v->last_cell = rect{};
+  v->forget_listing();
   v->stop_timer();
   v->scan_dir = v->root_dir;
-  v->dir_queue.clear();
-  v->known_dirs.clear();
   v->scanning = true;
   v->scan_step(true);
   v->start_timer();

@@ -133,6 +133,10 @@ class C_Collage_viewer : public C_Form {
   void open_file(const std::string& path);
   void show_file(const Ref<C_Image>& image);
   void open_dir(const std::string& dir);
+  // Forgets the listed files, the layout and the queue of directories to
+  // walk: what opening a directory, saving a pasted picture and going back
+  // to the empty window share.
+  void forget_listing();
   Ref<C_Image> current_image();
   int64_t index_of_file(const std::string& path);
   // "TIMER_1", the background work, off and on.

@@ -313,16 +313,9 @@ void C_Collage_viewer::on_double_click() {
   scanning = true;
   set_gif_timer(false, 0);
   slideshow = false;
-  scroll_y = 0;
-  layout_bottom = 0;
-  laid_out_count = 0;
-  last_cell = rect{};
-  files.clear();
-  shown_image.reset();
-  dir_queue.clear();
+  forget_listing();
   // Nothing is left to list, or the tree would fill the window again.
   scan_dir.clear();
-  known_dirs.clear();
   timer_2->set_enabled(false);
   repaint();
 }

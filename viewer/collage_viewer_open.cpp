@@ -91,6 +91,18 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size));
 }
 
+void C_Collage_viewer::forget_listing() {
+  if (is_none()) return;
+  files.clear();
+  shown_image.reset();
+  scroll_y = 0;
+  layout_bottom = 0;
+  laid_out_count = 0;
+  last_cell = rect{};
+  dir_queue.clear();
+  known_dirs.clear();
+}
+
 void C_Collage_viewer::open_dir(const std::string& dir) {
   if (is_none()) return;
   const bool other_dir = dir != root_dir;
@@ -100,14 +112,7 @@ void C_Collage_viewer::open_dir(const std::string& dir) {
   single_mode = false;
   set_gif_timer(false, 0);
   slideshow = false;
-  scroll_y = 0;
-  layout_bottom = 0;
-  laid_out_count = 0;
-  last_cell = rect{};
-  files.clear();
-  shown_image.reset();
-  dir_queue.clear();
-  known_dirs.clear();
+  forget_listing();
   stop_timer();
   scanning = true;
   scan_step(true);
