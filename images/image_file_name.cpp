@@ -62,4 +62,6 @@ bool is_image_file_name(const std::string& name) {
   return loadable(extension_of(without_extension(name)));
 }
 
+bool names_a_file(const std::string& name) { return !name.empty() && name != "<clipboard>" && name != "<cut>"; }
+
 }  // namespace brek::Image_file_name

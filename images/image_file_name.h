@@ -22,4 +22,9 @@ std::string file_extension(const std::string& name);
 // partial-download suffix (photo.jpg.crdownload).
 bool is_image_file_name(const std::string& name);
 
+// Whether the name may be used as a path: not empty and none of the names
+// that stand for a picture without a file, "<clipboard>" and "<cut>"
+// (a file's name may hold "<" itself).
+bool names_a_file(const std::string& name);
+
 }  // namespace brek::Image_file_name

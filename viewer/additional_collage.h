@@ -57,6 +57,8 @@ class C_Additional_collage : public C_Sorting {
   // The file auto save wrote last: the numbering goes on from it while a
   // pasted or cut picture is shown.
   std::string auto_save_name;
+  // The digest of the picture auto save wrote last; 0 when none.
+  uint64_t auto_saved_digest = 0;
   bool cutting = false;
   rect cut_rect;
   int64_t hint_index = 0;
@@ -204,8 +206,11 @@ class C_Additional_collage : public C_Sorting {
 
   // ---- clipboard images (additional_collage_clipboard.cpp) ----
   // Saves a bitmap that arrived on the clipboard under the next free
-  // number; true when one was saved.
+  // number; true when one was saved. A picture it saved already is passed
+  // over; one that cannot be saved stays on the clipboard.
   bool auto_save_step();
+  // Ends auto save after a save that failed and says so; false.
+  bool auto_save_failed(const std::string& name);
   // The empty window's hint blinks every 3 seconds.
   void blink_tick();
   // Every pointer move: starts and follows a Ctrl + left-button cut.

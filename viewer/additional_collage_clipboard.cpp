@@ -9,6 +9,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "images/format_classes.h"
+#include "images/image_file_name.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 
@@ -19,7 +20,7 @@ namespace {
 // The empty window's hint changes this often, seconds.
 constexpr double BLINK_SECONDS = 3.0;
 
-bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
+bool is_file_name(const std::string& name) { return Image_file_name::names_a_file(name); }
 
 }  // namespace
 
@@ -45,26 +46,37 @@ bool C_Additional_collage::auto_save_step() {
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return false;
   Ref<C_Bitmap> bmp = C_Bmp::paste_clipboard();
-  if (bmp.is_none()) return false;
+  if (bmp.is_none() || !bmp->pixels()) return false;
+  // The picture saved last, put on the clipboard again, is no new picture.
+  const uint64_t digest = Clipboard_images::picture_digest(*bmp->pixels());
+  if (auto_saved_digest != 0 && digest == auto_saved_digest) {
+    C_Clipboard::copy_text("");
+    return false;
+  }
   // A pasted or cut picture names no directory; the working directory is
   // no place the user chose. Any entry takes a name, a directory or a
   // dangling link too.
   const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
   const std::string name =
       Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
-  // The same picture is not taken again by the next tick.
-  C_Clipboard::copy_text("");
-  if (name.empty()) {
-    v->message(v->current_file + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
-    return false;
-  }
+  if (name.empty()) return auto_save_failed(v->current_file);
   show_bitmap(bmp, name);
+  if (!image->save(v, name)) return auto_save_failed(name);
   auto_save_name = name;
-  if (!image->save(v, name)) {
-    v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
-    return false;
-  }
+  auto_saved_digest = digest;
+  // The same picture is not taken again by the next tick; only now, so
+  // that a picture that could not be saved is still on the clipboard.
+  C_Clipboard::copy_text("");
   return true;
+}
+
+bool C_Additional_collage::auto_save_failed(const std::string& name) {
+  // Auto save ends: every later picture would fail the same way, and the
+  // user is told once.
+  auto_save = false;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
+  return false;
 }
 
 void C_Additional_collage::blink_tick() {

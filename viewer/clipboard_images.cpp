@@ -4,31 +4,59 @@
 #include <cmath>
 
 #include "baselib/file_path.h"
+#include "images/image_file_name.h"
 
 namespace brek::Clipboard_images {
 
+namespace {
+
+// The decimal text one higher, as wide as it was unless it outgrows it
+// ("099" -> "100", "99" -> "100", "" -> "1").
+std::string incremented(std::string digits) {
+  for (size_t i = digits.size(); i > 0; --i) {
+    if (digits[i - 1] != '9') {
+      ++digits[i - 1];
+      return digits;
+    }
+    digits[i - 1] = '0';
+  }
+  return "1" + digits;
+}
+
+}  // namespace
+
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists) {
-  // Names with "<" stand for pictures that are no file.
-  std::string base = current_file.empty() || current_file.find('<') != std::string::npos ? "0.jpg" : current_file;
+  std::string base = Image_file_name::names_a_file(current_file) ? current_file : "0.jpg";
   const std::string ext = File_path::extension_of(base);
   std::string stem = base.substr(0, base.size() - ext.size());
 
-  int64_t number = 0, weight = 1;
-  size_t digits = 0;
-  while (!stem.empty() && stem.back() >= '0' && stem.back() <= '9') {
-    // Digits beyond the largest number only make it larger: it saturates.
-    if (weight <= MAX_NUMBER) number = std::min<int64_t>(MAX_NUMBER, number + (stem.back() - '0') * weight);
-    if (weight <= MAX_NUMBER) weight *= 10;
-    stem.pop_back();
-    ++digits;
-  }
-  for (int64_t k = number + 1; k <= MAX_NUMBER; ++k) {
-    std::string n = std::to_string(k);
-    if (n.size() < digits) n.insert(0, digits - n.size(), '0');
-    const std::string name = stem + n + ext;
+  // The number is counted on as text: a date and time in the name has
+  // more digits than any integer holds.
+  size_t first_digit = stem.size();
+  while (first_digit > 0 && stem[first_digit - 1] >= '0' && stem[first_digit - 1] <= '9') --first_digit;
+  std::string number = stem.substr(first_digit);
+  stem.erase(first_digit);
+  for (int64_t tries = 0; tries < MAX_TRIES; ++tries) {
+    number = incremented(number);
+    const std::string name = stem + number + ext;
     if (!exists(name)) return name;
   }
   return {};
+}
+
+uint64_t picture_digest(const Pixels& p) {
+  // FNV-1a over the size and the pixel words.
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](uint64_t v) {
+    h ^= v;
+    h *= 1099511628211ull;
+  };
+  mix(uint64_t(p.width()));
+  mix(uint64_t(p.height()));
+  const uint32_t* w = p.words();
+  const size_t n = size_t(p.width()) * size_t(p.height());
+  for (size_t i = 0; i < n; ++i) mix(w[i]);
+  return h;
 }
 
 rect normalized(const rect& r) {

@@ -8,18 +8,23 @@
 #include <string>
 
 #include "baselib/geometry.h"
+#include "drawing/pixels.h"
 
 namespace brek::Clipboard_images {
 
-// The largest number a saved image is given.
-inline constexpr int64_t MAX_NUMBER = 2147483646;
+// The most numbered names tried before giving up.
+inline constexpr int64_t MAX_TRIES = 2147483646;
 
 // The name for the next image: the trailing digits of the current file's
 // stem are a number, and the first name with a higher number that does not
 // exist is taken, as wide as the digits were ("scan.png" -> "scan1.png",
-// "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"). No current file (or a pseudo one) counts as "0.jpg". Empty
-// when every number up to MAX_NUMBER is taken.
+// "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"); every digit counts,
+// however many. No current file (or a pseudo one) counts as "0.jpg". Empty
+// when MAX_TRIES names are all taken.
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists);
+
+// A digest of a picture's size and pixels, to know the same picture again.
+uint64_t picture_digest(const Pixels& p);
 
 // A rectangle whose width or height is negative, turned the right way.
 rect normalized(const rect& r);

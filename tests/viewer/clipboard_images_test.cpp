@@ -23,6 +23,13 @@ std::string next(const std::string& current, const std::set<std::string>& presen
   return CI::next_free_name(current, [&](const std::string& n) { return present.count(n) != 0; });
 }
 
+// A small picture of its own for each n.
+Ref<C_Bitmap> numbered_picture(uint32_t n) {
+  Ref<C_Bitmap> b = C_Bitmap::create(12, 8, 32);
+  b->pixels()->set(0, 0, 0xFF000000u | n);
+  return b;
+}
+
 // The pixel of a bitmap, opaque.
 uint32_t at(const Ref<C_Bitmap>& b, int x, int y) { return b->pixels()->at(x, y) | 0xFF000000u; }
 
@@ -40,9 +47,13 @@ TEST(ClipboardImages, NextFreeNumberedNames) {
   EXPECT_EQ(next("<cut>", {"1.jpg"}), "2.jpg");
   // Digits in a directory name are not the stem's.
   EXPECT_EQ(next("/s/7/x.jpg", {}), "/s/7/x1.jpg");
-  // A number beyond the largest leaves no name.
-  EXPECT_EQ(next("/s/99999999999999999999.jpg", {}), "");
-  EXPECT_EQ(next("/s/2147483645.jpg", {"/s/2147483646.jpg"}), "");
+  // Long digit runs, as in names made of a date and a time, keep every digit.
+  EXPECT_EQ(next("/s/IMG20240101123045.jpg", {}), "/s/IMG20240101123046.jpg");
+  EXPECT_EQ(next("/s/IMG20240101123049.jpg", {"/s/IMG20240101123050.jpg"}), "/s/IMG20240101123051.jpg");
+  EXPECT_EQ(next("/s/99999999999999999999.jpg", {}), "/s/100000000000000000000.jpg");
+  EXPECT_EQ(next("/s/2147483645.jpg", {"/s/2147483646.jpg"}), "/s/2147483647.jpg");
+  // Leading zeros stay until the number outgrows them.
+  EXPECT_EQ(next("/s/x0999.jpg", {}), "/s/x1000.jpg");
 }
 
 TEST(ClipboardImages, CutRectanglesAreClippedAndScaled) {
@@ -148,7 +159,15 @@ TEST(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
   EXPECT_FALSE(brek_platform::clipboard_has_image());
   EXPECT_FALSE(v->collage->timer_tasks());
 
+  // The same picture copied again is not saved a second time.
   ASSERT_TRUE(C_Bmp::copy_to_clipboard(v->current_image()->picture));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_FALSE(File_path::file_exists(dir.file("scan2.bmp")));
+  EXPECT_EQ(v->current_file, dir.file("scan1.bmp"));
+
+  // Another picture is.
+  Ref<C_Bitmap> other = C_Bitmap::create(20, 10, 32);
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(other));
   EXPECT_TRUE(v->collage->timer_tasks());
   EXPECT_TRUE(File_path::file_exists(dir.file("scan2.bmp")));
   Ref<C_Bitmap> saved = C_Bmp::load_from_file(dir.file("scan2.bmp"));
@@ -156,7 +175,7 @@ TEST(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
 
   // A type that cannot be written: the picture stays shown, the user is told.
   v->current_file = dir.file("scan.png");
-  ASSERT_TRUE(C_Bmp::copy_to_clipboard(saved));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(5)));
   EXPECT_FALSE(v->collage->timer_tasks());
   EXPECT_EQ(b.last_message(), dir.file("scan1.png") + ": Save failed");
   EXPECT_EQ(v->current_file, dir.file("scan1.png"));
@@ -184,15 +203,13 @@ TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
   picture(dir.file("shot.bmp"), 12, 8);
   v->open_file(dir.file("shot.bmp"));
   v->collage->auto_save = true;
-  Ref<C_Bitmap> bmp = v->current_image()->picture;
-
-  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
   EXPECT_TRUE(v->collage->timer_tasks());
   EXPECT_TRUE(File_path::file_exists(dir.file("shot1.bmp")));
 
   // Ctrl+V of a new picture while auto save is on: the tick still saves it
   // beside the others.
-  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(2)));
   b.menu("PASTE");
   EXPECT_EQ(v->current_file, "<clipboard>");
   EXPECT_TRUE(v->collage->timer_tasks());
@@ -200,8 +217,8 @@ TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
   EXPECT_EQ(v->current_file, dir.file("shot2.bmp"));
 
   // The same after a cut shown as "<cut>".
-  v->collage->show_bitmap(bmp, "<cut>");
-  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  v->collage->show_bitmap(numbered_picture(3), "<cut>");
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(3)));
   EXPECT_TRUE(v->collage->timer_tasks());
   EXPECT_TRUE(File_path::file_exists(dir.file("shot3.bmp")));
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
@@ -214,7 +231,7 @@ TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
   brek_test::Temp_dir other;
   v->open_dir(other.path());
   EXPECT_FALSE(v->collage->auto_save);
-  ASSERT_TRUE(C_Bmp::copy_to_clipboard(bmp));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(4)));
   EXPECT_FALSE(v->collage->timer_tasks());
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
   std::filesystem::current_path(home);
@@ -236,4 +253,57 @@ TEST(ClipboardImages, AutoSaveSkipsNamesHeldByDirectoriesAndLinks) {
   EXPECT_TRUE(b.messages.empty()) << b.last_message();
   EXPECT_TRUE(File_path::file_exists(dir.file("pic3.bmp")));
   EXPECT_TRUE(std::filesystem::is_empty(away.path()));
+}
+
+// A save that fails (here: the directory was removed) keeps the picture on
+// the clipboard, says so once and ends auto save.
+TEST(ClipboardImages, AFailedAutoSaveKeepsThePictureAndStops) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  const std::string gone = dir.file("gone");
+  std::filesystem::create_directory(gone);
+  picture(gone + "/pic.bmp", 6, 4);
+  v->open_file(gone + "/pic.bmp");
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(v->current_image()->picture));
+  std::filesystem::remove_all(gone);
+
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_TRUE(brek_platform::clipboard_has_image());
+  EXPECT_FALSE(v->collage->auto_save);
+  ASSERT_EQ(b.messages.size(), 1u);
+  EXPECT_EQ(b.messages[0], gone + "/pic1.bmp: Save failed");
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_EQ(b.messages.size(), 1u);
+  EXPECT_TRUE(brek_platform::clipboard_has_image());
+}
+
+// Only "<clipboard>" and "<cut>" stand for pictures without a file; a file
+// may have "<" in its name and is read, copied and numbered like any other.
+TEST(ClipboardImages, AFileWithALessThanSignInItsNameIsAFile) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  const std::string odd = dir.file("a<b>.bmp");
+  picture(odd, 40, 30);
+  v->open_file(odd);
+  Ref<C_Image> shown = v->current_image();
+  EXPECT_EQ(shown->width, 40);
+  EXPECT_EQ(shown->height, 30);
+  ASSERT_FALSE(shown->picture.is_none());
+  EXPECT_EQ(at(shown->picture, 0, 0), RED);
+  EXPECT_NE(v->collage->caption.find("a<b>.bmp 40x30"), std::string::npos) << v->collage->caption;
+
+  R::double_click_pending();
+  b.press({40, 40});
+  EXPECT_EQ(brek_platform::clipboard_files(), (std::vector<std::string>{odd}));
+  b.release({40, 40});
+
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(shown->picture));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(File_path::file_exists(dir.file("a<b>1.bmp")));
+  EXPECT_EQ(next("/s/x<1.jpg", {}), "/s/x<2.jpg");
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
 }
