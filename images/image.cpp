@@ -61,7 +61,7 @@ Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 
 std::string C_Image::extension() const { return Image_file_name::file_extension(file_name); }
 
-bool C_Image::is_file() const { return !file_name.empty() && file_name.find('<') == std::string::npos; }
+bool C_Image::is_file() const { return Image_file_name::names_a_file(file_name); }
 
 template <class Decode>
 Ref<C_Bitmap> C_Image::decode(Decode d) {

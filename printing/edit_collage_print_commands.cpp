@@ -13,6 +13,7 @@
 #include "forms/menu.h"
 #include "images/gif.h"
 #include "images/image.h"
+#include "images/image_file_name.h"
 #include "printing/edit_collage_print.h"
 #include "printing/print_dialog.h"
 
@@ -263,7 +264,7 @@ void C_Edit_collage_print::transform_card(int64_t i, int64_t degrees, bool flip_
   // The picture as the card shows it now; a card never painted yet is
   // loaded first, so the turn is never lost.
   Ref<C_Bitmap> shown = card_picture(old);
-  const bool reloadable = !old.is_none() && old->file_name.find('<') == std::string::npos;
+  const bool reloadable = !old.is_none() && Image_file_name::names_a_file(old->file_name);
   Ref<C_Bitmap> keep_picture = old->picture;
   Ref<C_Gif> keep_animation = old->animation;
   Ref<C_Bitmap> keep_reduced = old->reduced;

@@ -10,6 +10,7 @@
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
 #include "images/format_classes.h"
+#include "images/image_file_name.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
 #include "viewer/print_editor_hook.h"
@@ -40,7 +41,7 @@ std::string item(const std::string& key, const std::string& caption, const std::
 std::string checked(bool on) { return on ? ",checked" : ""; }
 
 // A name of a real file: "<clipboard>" and "<cut>" are none.
-bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
+bool is_file_name(const std::string& name) { return Image_file_name::names_a_file(name); }
 
 // The name without directory and extension.
 std::string stem_of(const std::string& path) {
@@ -106,9 +107,10 @@ void C_Additional_collage::paste_image(const std::string& failure) {
     return;
   }
   show_bitmap(bmp, "<clipboard>");
+  // The picture stands alone: the directory is no longer listed.
   v->root_dir.clear();
-  v->files.clear();
-  v->shown_image.reset();
+  v->scan_dir.clear();
+  v->forget_listing();
 }
 
 bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std::string& failure) {
@@ -167,6 +169,7 @@ void C_Additional_collage::auto_save_command() {
   if (!save_as(NOTHING_TO_SAVE, SAVE_FAILED)) return;
   auto_save = true;
   auto_save_name = viewer.lock()->current_file;
+  auto_saved_digest = 0;
   viewer.lock()->start_timer();
   // The image just saved is not taken again.
   C_Clipboard::copy_text("");

@@ -11,6 +11,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/sorting.h"
 #include "drawing/bitmap.h"
+#include "images/image_file_name.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
@@ -38,7 +39,7 @@ bool same_file(const std::string& a, const std::string& b) {
 }
 
 // A name of a real file: "<clipboard>" and "<cut>" are none.
-bool is_file_name(const std::string& name) { return !name.empty() && name.find('<') == std::string::npos; }
+bool is_file_name(const std::string& name) { return Image_file_name::names_a_file(name); }
 
 std::string with_separator(const std::string& dir) {
   if (!dir.empty() && dir.back() == File_path::SEPARATOR) return dir;
@@ -351,13 +352,17 @@ void C_Move_to_dirs::undo_move() {
   if (is_none() || undo_sources.count() == 0 || undo_targets.count() == 0) return;
   const std::string t = undo_targets.get(undo_targets.count() - 1);
   const std::string s = undo_sources.get(undo_sources.count() - 1);
-  undo_targets.remove(undo_targets.count() - 1);
-  undo_sources.remove(undo_sources.count() - 1);
+  auto drop_last = [this] {
+    undo_targets.remove(undo_targets.count() - 1);
+    undo_sources.remove(undo_sources.count() - 1);
+  };
   if (!File_path::file_exists(t)) {
+    drop_last();
     message(t + ": " + T(L::Not_found));
     return;
   }
-  // Never over a file that has taken the old place meanwhile.
+  // Never over a file that has taken the old place meanwhile. The move
+  // stays on the list, to be taken back once its place is free.
   if (!File_path::transfer_file(t, s)) {
     if (ask(UNDO_FAILED)) {
       Ref<C_Additional_collage> collage = viewer.lock()->collage;
@@ -366,6 +371,7 @@ void C_Move_to_dirs::undo_move() {
     }
     return;
   }
+  drop_last();
   viewer.lock()->start_timer();
 }
 

@@ -154,7 +154,7 @@ TEST(MoveNames, NumbersAfterTheStemInsideParenthesesAndAtTheLimit) {
 }
 
 TEST_F(Move_window, DigitKeysAndClicksMoveTheCurrentImageWhateverItsName) {
-  const std::string odd = "a;b:c\\d e \xC3\xA9t\xC3\xA9 \xE5\x86\x99.jpg";
+  const std::string odd = "a;b:c\\d e <\xC3\xA9t\xC3\xA9> \xE5\x86\x99.jpg";
   const std::string first = add_file(odd, "first bytes");
   const std::string second = add_file("second.jpg", "second bytes");
   const std::string third = add_file("third.jpg", "third bytes");
@@ -352,7 +352,14 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
   ASSERT_EQ(questions, (std::vector<std::string>{"Undo move operation failed. Explore ?"}));
   EXPECT_EQ(read_file(c), "newcomer");
   EXPECT_EQ(read_file(target + "/c.jpg"), "C");
-  EXPECT_EQ(w->undo_targets.count(), 0);  // the pair is dropped
+  // The pair is kept: once the place is free again the undo succeeds.
+  ASSERT_EQ(w->undo_targets.count(), 1);
+  ASSERT_TRUE(fs::remove(c));
+  key(8);
+  EXPECT_EQ(read_file(c), "C");
+  EXPECT_FALSE(File_path::file_exists(target + "/c.jpg"));
+  EXPECT_EQ(w->undo_targets.count(), 0);
+  EXPECT_EQ(questions.size(), 1u);
   std::string started = read_file(log);
   for (int i = 0; i < 500 && std::count(started.begin(), started.end(), '\n') < 2; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

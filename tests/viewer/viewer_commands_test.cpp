@@ -222,6 +222,31 @@ TEST(ViewerCommands, CopyPasteAndSaveAClipboardImage) {
   EXPECT_TRUE(b.messages.empty());
 }
 
+// A picture pasted over a listed directory stands alone: the background
+// ticks bring none of the directory's files back.
+TEST(ViewerCommands, APasteEndsTheListingOfTheDirectory) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  std::filesystem::create_directory(dir.file("sub"));
+  for (const char* n : {"a.bmp", "b.bmp", "sub/c.bmp"}) picture(dir.file(n));
+  v->open_dir(dir.path());
+  ASSERT_GE(v->files.count(), 2);
+  v->current_file = dir.file("a.bmp");
+
+  b.menu("COPY");
+  b.menu("PASTE");
+  ASSERT_EQ(v->current_file, "<clipboard>");
+  for (int tick = 0; tick < 5; ++tick) {
+    v->last_scan_time = date_time{};
+    v->on_timer();
+  }
+  EXPECT_EQ(v->files.count(), 0);
+  EXPECT_EQ(v->current_file, "<clipboard>");
+  EXPECT_TRUE(v->single_mode);
+  EXPECT_EQ(v->current_image()->width, 40);
+}
+
 TEST(ViewerCommands, FailuresShowTheirFixedTexts) {
   Input_box b;
   Ref<Test_viewer> v = b.v;
