@@ -263,9 +263,9 @@ void C_Additional_collage::resize_thumbnails(const point& p) {
   }
   thumb_w = drag_thumb_w + C_Canvas::to_device_pixels(p.x - v->press_point.x);
   thumb_h = drag_thumb_h + C_Canvas::to_device_pixels(p.y - v->press_point.y);
-  thumb_w = std::clamp<int64_t>(thumb_w, 10, 2048);
-  thumb_h = std::clamp<int64_t>(thumb_h, 10, 1600);
-  save_settings();
+  // Within what the settings take back; they are stored once, on release.
+  thumb_w = std::clamp<int64_t>(thumb_w, 10, THUMB_W_MAX);
+  thumb_h = std::clamp<int64_t>(thumb_h, 10, THUMB_H_MAX);
   if (mode_view == brek::mode_view::THUMB) {
     const double box_h = double(C_Canvas::to_device_pixels(v->view_height()));
     const double box_w = double(C_Canvas::to_device_pixels(v->view_width()));

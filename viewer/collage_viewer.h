@@ -87,6 +87,8 @@ class C_Collage_viewer : public C_Form {
   bool exiting = false;
   bool escape_pending = false;
   double wheel_pending = 0;
+  // The part of a wheel notch the single view has not taken yet.
+  double wheel_rest = 0;
   bool slideshow = false;
   double slide_interval = 1000.0;
   date_time last_slide_time;

@@ -397,7 +397,11 @@ void C_Collage_viewer::on_mouse_up() {
       pause(200);
       return;
     }
-    // A right drag resized the thumbnails.
+    // A right drag resized the thumbnails: the size reached is stored.
+    if (collage->end_thumb_drag()) {
+      collage->save_settings();
+      return;
+    }
     if (was_dragged) return;
     popup_menu(single_mode ? image_menu_text() : directory_menu_text());
   }

@@ -4,10 +4,12 @@
 // smoothly and a drag at the right edge jumps through the content.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "baselib/mathematics.h"
 #include "runtime/strings.h"
 #include "viewer/collage_viewer.h"
+#include "viewer/single_view.h"
 
 namespace brek {
 
@@ -86,7 +88,16 @@ void C_Collage_viewer::on_mouse_move() {
 
 bool C_Collage_viewer::on_wheel() {
   if (is_none()) return false;
-  zoom(wheel_delta());
+  const double a = wheel_delta();
+  // The directory views scroll by the amount itself; the single view
+  // zooms or browses a step for each whole notch.
+  if (!single_mode) {
+    zoom(a);
+    return false;
+  }
+  const int64_t notches = Single_view::take_notches(wheel_rest, a);
+  for (int64_t i = 0; i < std::abs(notches) && single_mode; ++i)
+    zoom(notches < 0 ? -Single_view::WHEEL_NOTCH : Single_view::WHEEL_NOTCH);
   return false;
 }
 

@@ -73,4 +73,15 @@ Placement place(const Input& in) {
   return out;
 }
 
+int64_t take_notches(double& rest, double amount) {
+  if (!std::isfinite(amount) || amount == 0) return 0;
+  if (rest != 0 && (rest < 0) != (amount < 0)) rest = 0;
+  rest += amount;
+  // The small turns of a touchpad need not add up to a notch exactly.
+  const double n = std::trunc(rest / WHEEL_NOTCH + (rest < 0 ? -1e-9 : 1e-9));
+  rest -= n * WHEEL_NOTCH;
+  if (std::fabs(rest) < 1e-9) rest = 0;
+  return int64_t(std::clamp(n, -double(MAX_NOTCHES), double(MAX_NOTCHES)));
+}
+
 }  // namespace brek::Single_view

@@ -50,4 +50,15 @@ Placement place(const Input& in);
 // from the end).
 double pan(double w, double d, double p, double m);
 
+// The form's wheel amount of one notch of a wheel (120 units of the
+// platform); a touchpad reports a notch in many smaller turns.
+inline constexpr double WHEEL_NOTCH = 0.25;
+// The most steps one wheel event takes.
+inline constexpr int64_t MAX_NOTCHES = 10;
+
+// Adds a wheel amount to the part of a notch not yet taken (`rest`) and
+// gives the whole notches reached, negative towards the user; the rest
+// keeps what is left. A turn the other way starts a new notch.
+int64_t take_notches(double& rest, double amount);
+
 }  // namespace brek::Single_view

@@ -1,6 +1,7 @@
 // Pointer input of the main window: drags, the wheel, hovering and scrolling.
 #include <gtest/gtest.h>
 
+#include "baselib/config.h"
 #include "runtime/clock.h"
 #include "tests/viewer/viewer_input_support.h"
 
@@ -71,6 +72,71 @@ TEST(ViewerPointer, TheWheelZoomsInTheMiddleAndBrowsesAtTheEdges) {
   b.wheel({W / 2, H / 2}, -120);
   EXPECT_NEAR(v->slide_interval, 1000 / 1.1, 1e-9);
   EXPECT_NEAR(v->scale, 1.0, 1e-12);
+}
+
+// A touchpad reports a notch in many small turns: they zoom as much as the
+// notch, one step for each whole notch, whatever the platform.
+TEST(ViewerPointer, SmallWheelTurnsAddUpToNotches) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  add_entry(v, "/p/a.jpg", rect{0, 0, 100, 80});
+  v->single_mode = true;
+  v->current_file = "/p/a.jpg";
+  v->pointer = point{400, 300};
+
+  for (int i = 0; i < 10; ++i) b.wheel({W / 2, H / 2}, -12);
+  EXPECT_NEAR(v->scale, 1.1, 1e-12);
+  for (int i = 0; i < 5; ++i) b.wheel({W / 2, H / 2}, -12);
+  EXPECT_NEAR(v->scale, 1.1, 1e-12);
+  // Half a notch back the other way cancels nothing already taken.
+  for (int i = 0; i < 5; ++i) b.wheel({W / 2, H / 2}, 12);
+  EXPECT_NEAR(v->scale, 1.1, 1e-12);
+  for (int i = 0; i < 5; ++i) b.wheel({W / 2, H / 2}, 12);
+  EXPECT_NEAR(v->scale, 1.0, 1e-12);
+  // Two notches reported at once are two steps.
+  b.wheel({W / 2, H / 2}, -240);
+  EXPECT_NEAR(v->scale, 1.21, 1e-12);
+}
+
+// A right-button drag in the thumbnail view resizes the thumbnails; the
+// release ends it and stores the size once, within what is read back.
+TEST(ViewerPointer, AThumbnailDragEndsOnTheReleaseAndStoresWhatIsReadBack) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  tall_directory(v);
+  v->collage->mode_view = mode_view::THUMB;
+  auto stored = [](const char* key) {
+    return C_Config::open_read("Collage_viewer", area_where_configuration_is_stored::USER, "Main")->read_integer(key);
+  };
+
+  b.press({100, 100}, 2);
+  b.move({130, 115});  // 40 x 20 pixels
+  EXPECT_EQ(v->collage->thumb_w, 296);
+  EXPECT_EQ(v->collage->thumb_h, 212);
+  EXPECT_EQ(stored("Thumb_w"), 0);  // nothing written while dragging
+  b.release({130, 115}, 2);
+  EXPECT_EQ(stored("Thumb_w"), 296);
+  EXPECT_EQ(stored("Thumb_h"), 212);
+
+  // The next drag starts from the size the last one left.
+  b.press({100, 100}, 2);
+  b.move({100, 130});
+  EXPECT_EQ(v->collage->thumb_w, 296);
+  EXPECT_EQ(v->collage->thumb_h, 252);
+  b.release({100, 130}, 2);
+
+  // Far beyond the largest size: the largest that is read back.
+  b.press({0, 0}, 2);
+  b.move({W, H});
+  b.move({3000, 3000});
+  b.release({3000, 3000}, 2);
+  EXPECT_EQ(stored("Thumb_w"), 2047);
+  EXPECT_EQ(stored("Thumb_h"), 1599);
+  Ref<C_Additional_collage> fresh = make<C_Additional_collage>();
+  fresh->read_settings(*C_Config::open_read("Collage_viewer", area_where_configuration_is_stored::USER, "Main"));
+  EXPECT_EQ(fresh->thumb_w, 2047);
+  EXPECT_EQ(fresh->thumb_h, 1599);
+  EXPECT_TRUE(b.messages.empty());
 }
 
 TEST(ViewerPointer, WheelScrollingGrowsTowardsTheEdgesAndStaysInTheContent) {
