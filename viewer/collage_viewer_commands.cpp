@@ -120,8 +120,8 @@ std::string C_Collage_viewer::image_menu_text() {
   t += item("FLIP_X", T(L::Flip_h), "Shift+" + T(L::Left2));
   t += item("FLIP_Y", T(L::Flip_v), "Shift+" + T(L::Up2));
   t += C_Menu::add_separator();
-  t += item("ALPHA+", T(L::Inc_alpha), "Alt+" + T(L::Dn));
-  t += item("ALPHA-", T(L::Dec_alpha), "Alt+" + T(L::Up));
+  t += item("ALPHA+", T(L::Inc_alpha), "Alt+" + T(L::Up));
+  t += item("ALPHA-", T(L::Dec_alpha), "Alt+" + T(L::Dn));
   t += collage->file_menu_text();
   t += CRLF;
   t += C_Menu::add_separator();
