@@ -26,7 +26,7 @@ const char* const NOTICE_2 = "Left click: open an image    Right click: menu";
 void C_Additional_collage::version_text() {
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
-  v->title = Version_history::title_for(newest_version());
+  v->title = Version_history::title_for(Viewer_captions::program_name(), newest_version());
 }
 
 void C_Additional_collage::destroy_hook() {
@@ -102,8 +102,7 @@ void C_Additional_collage::save_settings() {
 
 void C_Additional_collage::update_caption(const std::string& text) {
   if (is_none()) return;
-  std::string word = Viewer_captions::program_word(System_functions::program_path());
-  caption = Viewer_captions::with_program_name(text, word);
+  caption = text;
   Ref<C_Collage_viewer> v = viewer.lock();
   if (!full_screen) v->set_caption(caption);
 }
@@ -129,7 +128,7 @@ DynAStr C_Additional_collage::about_lines() {
     }
     return lines;
   }
-  lines.append("Ostrel v" + newest_version());
+  lines.append(Viewer_captions::program_name() + " v" + newest_version());
   lines.append(NOTICE_1);
   lines.append(NOTICE_2);
   lines.append("");

@@ -2,6 +2,7 @@
 
 #include "baselib/file_path.h"
 #include "baselib/string_functions.h"
+#include "baselib/system_functions.h"
 #include "runtime/strings.h"
 #include "runtime/unicode.h"
 
@@ -35,8 +36,9 @@ std::string program_word(const std::string& program_file) {
   return NS::upper_case(name.substr(0, len)) + name.substr(len);
 }
 
-std::string with_program_name(const std::string& text, const std::string& word) {
-  return NS::replace_all(text, PRODUCT_WORD, word);
+std::string program_name() {
+  const std::string word = program_word(System_functions::program_path());
+  return word.empty() ? std::string(PRODUCT_WORD) : word;
 }
 
 }  // namespace brek::Viewer_captions

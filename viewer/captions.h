@@ -1,14 +1,13 @@
 #pragma once
-// The texts of the main window's caption. Every caption goes through
-// with_program_name, which puts the program's own name where the product
-// word stands, so a program file named "collage" shows "Collage".
+// The texts of the main window's caption, and the name the program gives
+// itself after its file: a program file named "collage" is "Collage".
 
 #include <cstdint>
 #include <string>
 
 namespace brek::Viewer_captions {
 
-// The product word that captions carry until with_program_name.
+// The program's name when its file tells none.
 inline constexpr const char* PRODUCT_WORD = "Ostrel";
 
 // title + " - " + file + " " + width + "x" + height + " " + the file size as
@@ -24,7 +23,9 @@ std::string empty_window(const std::string& title);
 // The program file's name without directory and extension, its first
 // character upper-cased ("/usr/bin/collage" -> "Collage").
 std::string program_word(const std::string& program_file);
-// Every PRODUCT_WORD of text replaced by word.
-std::string with_program_name(const std::string& text, const std::string& word);
+// The name of this program: program_word of its file, else PRODUCT_WORD.
+// It goes into the program's own words (title, title block), never into
+// the names of files shown beside them.
+std::string program_name();
 
 }  // namespace brek::Viewer_captions

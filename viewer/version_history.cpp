@@ -96,8 +96,8 @@ std::string newest_version(const DynAStr& table) {
 
 std::string newest_version() { return newest_version(lines()); }
 
-std::string title_for(const std::string& version) {
-  std::string title = "Ostrel v" + version;
+std::string title_for(const std::string& program, const std::string& version) {
+  std::string title = program + " v" + version;
   if (!NATIVE_String_functions::ends_with(version, EDITION)) title += EDITION;
   return title;
 }

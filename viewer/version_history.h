@@ -25,8 +25,8 @@ const DynAStr& lines();
 std::string newest_version(const DynAStr& table);
 std::string newest_version();
 
-// "Ostrel v" + version, with the edition word " Solvarre" appended unless
-// the version already ends with it.
-std::string title_for(const std::string& version);
+// The program's name + " v" + version, with the edition word " Solvarre"
+// appended unless the version already ends with it.
+std::string title_for(const std::string& program, const std::string& version);
 
 }  // namespace brek::Version_history

@@ -21,8 +21,8 @@ TEST(VersionHistory, TableHasSevenEntriesAndTheNewestGivesTheTitle) {
   EXPECT_EQ(headers, 7);
   EXPECT_EQ(V::newest_version(), "1.2 Solvarre");
   // The edition word is not doubled; older versions get it appended.
-  EXPECT_EQ(V::title_for(V::newest_version()), "Ostrel v1.2 Solvarre");
-  EXPECT_EQ(V::title_for("6.5"), "Ostrel v6.5 Solvarre");
+  EXPECT_EQ(V::title_for("Collage", V::newest_version()), "Collage v1.2 Solvarre");
+  EXPECT_EQ(V::title_for("Collage", "6.5"), "Collage v6.5 Solvarre");
 }
 
 TEST(VersionHistory, HeadersAreFoundTrimmedAndTheVersionReadUntrimmed) {

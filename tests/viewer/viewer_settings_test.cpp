@@ -94,7 +94,7 @@ TEST(ViewerSettings, TheEmptyWindowAlternatesItsTitleBlockAndHints) {
   c->blink_time = Date_time::now();
   DynAStr lines = c->about_lines();
   ASSERT_EQ(lines.count(), 5);
-  EXPECT_EQ(lines.get(0), "Ostrel v1.2 Solvarre");
+  EXPECT_EQ(lines.get(0), "Viewer_tests v1.2 Solvarre");
   EXPECT_EQ(lines.get(3), "");
   clock.advance(3000);
   lines = c->about_lines();
