@@ -96,15 +96,45 @@ TEST(ViewerCommands, ZoomTransparencyAndOrientation) {
   EXPECT_FALSE(image->flip_x);
 }
 
+// With no current image the orientation commands leave the view as it
+// is, and turn no image the program sees later: neither the next one
+// opened nor one that was freed meanwhile (its references read the None
+// image).
 TEST(ViewerCommands, OrientationWithoutAnImageChangesNothing) {
   Input_box b;
-  b.menu("ROTATEL");
-  b.menu("FLIP_X");
-  b.menu("INVERSE");
-  Ref<C_Image> none;
-  EXPECT_EQ(none->quarter_turns, 0);
-  EXPECT_FALSE(none->flip_x);
-  EXPECT_FALSE(none->inverse);
+  Ref<Test_viewer> v = b.v;
+  brek_test::Temp_dir dir;
+  picture(dir.file("a.bmp"), 40, 30);
+  picture(dir.file("b.bmp"), 40, 30);
+  v->open_dir(dir.path());
+  ASSERT_EQ(v->files.count(), 2);
+  v->current_file = dir.file("gone.bmp");
+  Ref<C_Image> freed = C_Image::create();
+  freed->file_name = dir.file("freed.bmp");
+  Ref<C_Image> still_named = freed;
+  dispose_now(freed);
+
+  b.paint();
+  std::vector<uint32_t> before;
+  for (int y = 0; y < 600; y += 7)
+    for (int x = 0; x < 800; x += 7) before.push_back(b.at(x, y));
+  for (const char* k : {"ROTATEL", "ROTATER", "ROTATER", "FLIP_X", "FLIP_Y", "INVERSE"}) b.menu(k);
+  b.paint();
+  std::vector<uint32_t> after;
+  for (int y = 0; y < 600; y += 7)
+    for (int x = 0; x < 800; x += 7) after.push_back(b.at(x, y));
+  EXPECT_EQ(after, before);
+  EXPECT_TRUE(b.messages.empty());
+  EXPECT_EQ(still_named->quarter_turns, 0);
+  EXPECT_FALSE(still_named->flip_x || still_named->flip_y || still_named->inverse);
+
+  // The next picture opened is shown as its file holds it.
+  v->open_file(dir.file("a.bmp"));
+  b.paint();
+  const rect r = v->image_rect;
+  ASSERT_GT(r.w, 4);
+  EXPECT_EQ(b.at(int(r.x + 2), int(r.y + 2)), RED);
+  EXPECT_EQ(b.at(int(r.x + r.w - 3), int(r.y + r.h - 3)), WHITE);
 }
 
 TEST(ViewerCommands, LanguageIsStoredAndLoaded) {

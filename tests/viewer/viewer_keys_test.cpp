@@ -165,14 +165,6 @@ TEST(ViewerKeys, F5ListsTheDirectoryAgainOnlyWhenThereIsOne) {
   EXPECT_TRUE(v->single_mode);
 }
 
-TEST(ViewerKeys, EscapeEndsTheProgram) {
-  Input_box b;
-  b.key(ESCAPE);
-  EXPECT_TRUE(b.v->escape_pending);
-  EXPECT_TRUE(b.v->exiting);
-  EXPECT_TRUE(b.v->closed);
-}
-
 TEST(ViewerKeys, F11AndTheKeysOfTheWindowLayer) {
   Input_box b;
   Ref<Test_viewer> v = b.v;

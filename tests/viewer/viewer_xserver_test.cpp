@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "forms/event_routing.h"
@@ -149,4 +150,31 @@ TEST(ViewerOnXServer, AnEmptyWindowShowsItsTitleBlockInTheMiddle) {
   EXPECT_GT(light_middle, 50);
   EXPECT_EQ(light_edges, 0);
   EXPECT_GT(black, w * h / 2);
+}
+
+// Escape typed into the window ends the program: the main loop returns and
+// the window is gone. Should it not, a safety net ends the loop after ten
+// seconds and the test fails.
+TEST(ViewerOnXServer, EscapeEndsTheProgram) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  On_screen s;
+  auto net = std::make_shared<bool>(false);
+  auto done = std::make_shared<bool>(false);
+  Ref<C_Screen> screen = s.screen;
+  Ref<Test_viewer> v = s.v;
+  te::post_task([v] {
+    te::wait_exposed(v->native);
+    te::key(v->native, 27);
+  }, 50);
+  te::post_task([net, done, screen] {
+    if (*done) return;
+    *net = true;
+    screen->terminate();
+  }, 10000);
+  screen->run_forms(v);
+  *done = true;
+  EXPECT_FALSE(*net);
+  EXPECT_FALSE(C_Screen::loop_running());
+  EXPECT_EQ(v->native, 0);
 }
