@@ -30,6 +30,14 @@ bool wheel(Native_handle target, Point_pt at, int delta, int delta_x = 0);
 bool key(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
 bool key_press(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
 bool key_release(Native_handle target, int vk, const Key_modifiers& mods = {});
+// A key as the window system reports it for the window of the target:
+// unlike key_press, it passes the application's own handling of real
+// keys, so a window that a modal dialog blocks does not get it. repeat
+// marks a key held down.
+bool window_key_press(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "",
+                      bool repeat = false);
+bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "",
+                        bool repeat = false);
 // Files dragged from a file manager and dropped at a point of the target.
 bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at);
 // The window's close box.

@@ -180,7 +180,7 @@ const St_dir__C_Move_to_dirs& C_Move_to_dirs::target(int64_t n) const {
 // ---- targets -------------------------------------------------------------------
 
 void C_Move_to_dirs::set_target(const std::string& start_path, int64_t n) {
-  if (is_none()) return;
+  if (is_none() || !modal_child.is_none()) return;
   St_dir__C_Move_to_dirs* t = target_at_index(n);
   if (!t) return;
   dir_dialog->directory = start_path;
@@ -243,7 +243,9 @@ void C_Move_to_dirs::list_target(int64_t n) {
 // ---- moving --------------------------------------------------------------------
 
 void C_Move_to_dirs::move_to_target(int64_t n) {
-  if (is_none()) return;
+  // Input that reaches the window past its open question (it is modal)
+  // moves nothing meanwhile.
+  if (is_none() || !modal_child.is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
   const St_dir__C_Move_to_dirs* t = target_at_index(n);
@@ -349,7 +351,7 @@ void C_Move_to_dirs::drop_from_viewer(const Ref<C_Image>& image) {
 }
 
 void C_Move_to_dirs::undo_move() {
-  if (is_none() || undo_sources.count() == 0 || undo_targets.count() == 0) return;
+  if (is_none() || !modal_child.is_none() || undo_sources.count() == 0 || undo_targets.count() == 0) return;
   const std::string t = undo_targets.get(undo_targets.count() - 1);
   const std::string s = undo_sources.get(undo_sources.count() - 1);
   auto drop_last = [this] {

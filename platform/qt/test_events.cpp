@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
@@ -142,6 +143,27 @@ bool key_release(Native_handle target, int vk, const Key_modifiers& mods) {
 
 bool key(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text) {
   return key_press(target, vk, mods, text) && key_release(target, vk, mods);
+}
+
+namespace {
+bool window_key(Native_handle target, bool press, int vk, const Key_modifiers& mods, const std::string& text,
+                bool repeat) {
+  QWidget* w = key_target(target);
+  QWindow* window = w ? w->window()->windowHandle() : nullptr;
+  if (!window) return false;
+  QTest::simulateEvent(window, press, qt_key(vk, mods), qt_modifiers(mods), QString::fromUtf8(text.c_str()),
+                       repeat);
+  return true;
+}
+}  // namespace
+
+bool window_key_press(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text,
+                      bool repeat) {
+  return window_key(target, true, vk, mods, text, repeat);
+}
+bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text,
+                        bool repeat) {
+  return window_key(target, false, vk, mods, text, repeat);
 }
 
 bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at) {

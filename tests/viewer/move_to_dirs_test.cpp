@@ -244,6 +244,52 @@ TEST_F(Move_window, ANameClashAnsweredEachWayLosesNeitherFile) {
   EXPECT_EQ(w->undo_targets.count(), 1);  // nothing moved, nothing to undo
 }
 
+// Keys typed or held while the name-clash question is open belong to the
+// question: digits meant for the windows behind it move nothing, neither
+// then nor once Escape has closed it. Keys go in as the window system
+// reports them.
+TEST_F(Move_window, DigitsHeldWhileTheClashQuestionIsOpenMoveNothing) {
+  const std::string clash = make_dir("clash");
+  const std::string free_dir = make_dir("free");
+  ASSERT_TRUE(write_file(clash + "/a.jpg", "theirs"));
+  const std::string a = add_file("a.jpg", "A");
+  add_file("b.jpg", "B");
+  add_file("c.jpg", "C");
+  show(a);
+  open_window();
+  te::settle();
+  set_path(3, clash);
+  set_path(1, free_dir);
+  bool asked = false;
+  answer_clash([&](const Ref<C_Dialog_replace>& d) {
+    asked = true;
+    for (int i = 0; i < 3; ++i)
+      for (int64_t h : {w->native, v->native, d->native}) te::window_key_press(h, '1', {}, "1", i > 0);
+    for (int64_t h : {w->native, v->native, d->native}) te::window_key_release(h, '1', {}, "1");
+    // Straight to the windows, past the window system: the same.
+    for (int64_t h : {w->native, v->native}) te::key(h, '1', {}, "1");
+    te::key(w->native, 8, {}, "\b");
+    te::window_key_press(d->native, 27);
+    te::window_key_release(d->native, 27);
+  });
+  ASSERT_TRUE(te::window_key_press(w->native, '3', {}, "3"));
+  te::window_key_release(w->native, '3', {}, "3");
+  te::settle();
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(dialog_seen, a + "|" + clash + "/a.jpg");
+  EXPECT_EQ(read_file(a), "A");
+  EXPECT_TRUE(fs::is_empty(free_dir));
+  EXPECT_EQ(v->files.count(), 3);
+  EXPECT_EQ(w->undo_targets.count(), 0);
+  EXPECT_EQ(v->current_file, a);
+
+  // With the question closed the same key moves the file.
+  te::window_key_press(w->native, '1', {}, "1");
+  te::window_key_release(w->native, '1', {}, "1");
+  te::settle();
+  EXPECT_EQ(read_file(free_dir + "/a.jpg"), "A");
+}
+
 // A link in the target that leads back to the picture is no copy of it:
 // deleting the source there would leave only a dangling link.
 TEST_F(Move_window, DeletingTheSourceIsRefusedWhenTheTargetOnlyLinksToIt) {
