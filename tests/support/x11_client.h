@@ -82,6 +82,17 @@ class Client {
     return v;
   }
 
+  // Sets a list of windows on the root window, as a window manager keeps
+  // its lists there; an empty list deletes the property.
+  void set_root_windows(const char* name, const std::vector<xcb_window_t>& list) {
+    if (list.empty())
+      xcb_delete_property(c_, root_, atom(name));
+    else
+      xcb_change_property(c_, XCB_PROP_MODE_REPLACE, root_, atom(name), XCB_ATOM_WINDOW, 32, uint32_t(list.size()),
+                          list.data());
+    sync();
+  }
+
   xcb_window_t input_focus() {
     auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
