@@ -60,6 +60,10 @@ TEST_F(OutsideWindowsOnXServer, FoundByClassAndTitleAndMeasuredInPoints) {
   expect_rect(Placement::get_window_rect(int64_t(one)), 65, 45, 120, 60);
   expect_rect(Placement::get_window_rect(int64_t(two)), 200, 150, 50, 30);
   expect_rect(Placement::get_window_rect(0), 0, 0, 0, 0);
+  // The frame a window manager draws counts: left 4, right 6, top 20,
+  // bottom 2 pixels.
+  x.set_cardinals(two, "_NET_FRAME_EXTENTS", {4, 6, 20, 2});
+  expect_rect(Placement::get_window_rect(int64_t(two)), 198, 140, 55, 41);
 
   // A window that went is neither found nor measured.
   x.close_window(two);
@@ -101,6 +105,21 @@ TEST_F(OutsideWindowsOnXServer, ForegroundRaisesAndFocusesAShownWindow) {
   x.close_window(upper);
   EXPECT_FALSE(Placement::set_foreground(int64_t(upper)));
   EXPECT_EQ(x.input_focus(), lower);
+}
+
+TEST_F(OutsideWindowsOnXServer, AWindowManagerThatActivatesIsAskedToDoIt) {
+  xcb_window_t target = x.open_window(100, 100, 200, 150, "collage_probe", "Collage_probe", "Target");
+  if (!x.act_as_window_manager()) GTEST_SKIP() << "a window manager runs";
+  x.set_root_windows("_NET_SUPPORTED", {x.atom("_NET_ACTIVE_WINDOW")});
+  EXPECT_TRUE(Placement::set_foreground(int64_t(target)));
+  xcb_client_message_event_t m{};
+  const bool asked = x.next_client_message("_NET_ACTIVE_WINDOW", m);
+  x.set_root_windows("_NET_SUPPORTED", {});
+  x.stop_acting_as_window_manager();
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(m.window, target);
+  EXPECT_EQ(m.format, 32);
+  EXPECT_EQ(m.data.data32[0], 2u);  // asked as a pager asks
 }
 
 TEST_F(OutsideWindowsOnXServer, TheTaskbarWindowShortensTheWorkAreaWhereItsRuleApplies) {

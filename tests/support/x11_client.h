@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,45 @@ class Client {
       xcb_change_property(c_, XCB_PROP_MODE_REPLACE, root_, atom(name), XCB_ATOM_WINDOW, 32, uint32_t(list.size()),
                           list.data());
     sync();
+  }
+
+  void set_cardinals(xcb_window_t win, const char* name, const std::vector<uint32_t>& values) {
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom(name), XCB_ATOM_CARDINAL, 32, uint32_t(values.size()),
+                        values.data());
+    sync();
+  }
+
+  // Takes the window manager's part: requests to the root's children come
+  // here (no other client may hold it, so false under a real manager).
+  bool act_as_window_manager() {
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    xcb_generic_error_t* e =
+        xcb_request_check(c_, xcb_change_window_attributes_checked(c_, root_, XCB_CW_EVENT_MASK, &mask));
+    std::free(e);
+    return e == nullptr;
+  }
+  void stop_acting_as_window_manager() {
+    const uint32_t mask = 0;
+    xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &mask);
+    sync();
+  }
+
+  // The next client message of the type that reached this client, waiting
+  // up to about a second; false when none came.
+  bool next_client_message(const char* type, xcb_client_message_event_t& out) {
+    const xcb_atom_t wanted = atom(type);
+    for (int i = 0; i < 100; ++i) {
+      while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+        const bool hit = (ev->response_type & 0x7F) == XCB_CLIENT_MESSAGE &&
+                         reinterpret_cast<xcb_client_message_event_t*>(ev)->type == wanted;
+        if (hit) out = *reinterpret_cast<xcb_client_message_event_t*>(ev);
+        std::free(ev);
+        if (hit) return true;
+      }
+      timespec pause{0, 10 * 1000 * 1000};
+      nanosleep(&pause, nullptr);
+    }
+    return false;
   }
 
   xcb_window_t input_focus() {
