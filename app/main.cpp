@@ -1,12 +1,13 @@
 // The program's entry: the command line is kept before the platform sees
 // it, the image layer hands its readers to the drawing layer, the print
-// editor opens its door in the viewer, and the main
-// window's routine runs until the main loop ends.
+// editor opens its door in the viewer, the program's icon goes on its
+// windows, and the main window's routine runs until the main loop ends.
 #include "baselib/system_functions.h"
 #include "images/drawing_hooks.h"
 #include "platform/application.h"
 #include "printing/edit_collage_print.h"
 #include "runtime/runtime_services.h"
+#include "viewer/app_icon.h"
 #include "viewer/collage_viewer.h"
 
 int main(int argc, char** argv) {
@@ -14,7 +15,10 @@ int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
   brek::Drawing_hooks::install();
   brek::C_Edit_collage_print::install();
-  int rc = brek::Brek_runtime::run_main([] { brek::C_Collage_viewer::main(); });
+  int rc = brek::Brek_runtime::run_main([] {
+    brek::App_icon::load();
+    brek::C_Collage_viewer::main();
+  });
   brek_platform::shutdown_application();
   return rc;
 }

@@ -104,6 +104,11 @@ void C_Canvas::draw_arc(const rect& r, const arc_information& a, bool pie) {
   C_Brek_drawing::arc(*this, r, a.a, a.b, pie);
 }
 
+void C_Canvas::draw_round_rect(const rect& r, const point& angles) {
+  // draw_arc counts its angles with y growing downwards: mirrored here.
+  C_Brek_drawing::arc(*this, r, -angles.y, -angles.x, false);
+}
+
 void C_Canvas::draw_polyline(const DynArray<point>& points, bool closed) {
   if (points.count() < 2) return;
   DynAReal xs, ys;

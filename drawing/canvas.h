@@ -80,6 +80,10 @@ class C_Canvas : public Brek_object {
   void draw_rectangle(const rect& r);
   void draw_ellipse(const rect& r);
   void draw_arc(const rect& r, const arc_information& arc, bool pie);
+  // The outline of the ellipse in r from the angle angles.x to the angle
+  // angles.y (degrees), both counted as on paper: counter-clockwise from
+  // three o'clock, so 90 points up; the arc runs counter-clockwise.
+  void draw_round_rect(const rect& r, const point& angles);
   void draw_polyline(const DynArray<point>& points, bool closed);
   void draw_text(const point& p, const std::string& text);
   // (0, 0, width, height) of the text in `units`; all 0 for an empty text.

@@ -255,6 +255,11 @@ double C_Paintbox::scroll_pos_y() {
   return v < 0 ? 0 : v;
 }
 
+bool C_Paintbox::is_marked() {
+  Ref<C_Form> f = form.lock();
+  return native != 0 && C_Brek_form::marked_panel(f->native) == native;
+}
+
 rect C_Paintbox::visible_rect() {
   return rect{scroll_pos_x() + drag_offset.x, scroll_pos_y() + drag_offset.y, visible_extent("H"),
               visible_extent("V")};

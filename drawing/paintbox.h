@@ -133,6 +133,9 @@ class C_Paintbox : public C_Control {
   void repaint_keep_state();
   void refresh() { repaint_keep_state(); }
   void set_drag_scrolling(bool on);
+  // Whether the form marked this control's panel (C_Brek_form::
+  // set_marked_panel: one marked panel per form).
+  bool is_marked();
   // Moves the back buffer's content by dx columns or dy rows (pixels; one
   // of them 0) and paints at once only the band the move uncovered, grown
   // by extra_y rows or extra_x columns. A move on both axes, a box without

@@ -66,10 +66,7 @@ point C_Control::column_origin() {
           C_Brek_form::pixels_to_points(static_cast<double>(Control_bridge::column_pixels("T", col)))};
 }
 
-bool C_Control::column_visible() {
-  Ref<C_Form> f = form.lock();
-  return C_Brek_form::column_visible(f->column_handle(column));
-}
+bool C_Control::column_visible() { return C_Brek_form::control_column_visible(native); }
 
 // ---- virtual operations ----
 

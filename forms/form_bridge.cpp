@@ -33,6 +33,12 @@ std::unordered_map<int64_t, Weak<C_Form>>& form_table() {
   return *t;
 }
 
+// The marked panel of each form, by form handle.
+std::unordered_map<int64_t, int64_t>& marked_table() {
+  static auto* t = new std::unordered_map<int64_t, int64_t>();
+  return *t;
+}
+
 std::unordered_map<int64_t, Weak<C_Control>>& control_table() {
   static auto* t = new std::unordered_map<int64_t, Weak<C_Control>>();
   return *t;
@@ -272,11 +278,27 @@ int64_t C_Brek_form::create_form(C_Form* form) {
 void C_Brek_form::destroy_form(int64_t form) {
   if (form == 0) return;
   form_table().erase(form);
+  marked_table().erase(form);
   native_forms().destroy_form(form);
 }
 
 void C_Brek_form::forget_form(int64_t form) {
-  if (form != 0) form_table().erase(form);
+  if (form == 0) return;
+  form_table().erase(form);
+  marked_table().erase(form);
+}
+
+void C_Brek_form::set_marked_panel(int64_t form, int64_t panel) {
+  if (form == 0) return;
+  if (panel == 0)
+    marked_table().erase(form);
+  else
+    marked_table()[form] = panel;
+}
+
+int64_t C_Brek_form::marked_panel(int64_t form) {
+  auto it = marked_table().find(form);
+  return form == 0 || it == marked_table().end() ? 0 : it->second;
 }
 
 int64_t C_Brek_form::window_handle(int64_t form) { return form == 0 ? 0 : native_forms().window_handle(form); }
@@ -612,6 +634,8 @@ void C_Brek_form::destroy_control(int64_t control) {
 }
 
 int64_t C_Brek_form::control_column(int64_t control) { return control == 0 ? 0 : native_forms().control_column(control); }
+
+bool C_Brek_form::control_column_visible(int64_t control) { return column_visible(control_column(control)); }
 
 // Fonts belong to the controls' side, which knows standard controls and
 // painted ones alike.

@@ -143,6 +143,11 @@ class C_Brek_form : public Brek_object {
   static void set_active_control(int64_t control);
   static void set_default_button(int64_t form, int64_t button);
   static void set_cancel_button(int64_t form, int64_t button);
+  // Marks a panel of the form and unmarks the one marked before (one per
+  // form; 0 unmarks). Painted controls read the mark.
+  static void set_marked_panel(int64_t form, int64_t panel);
+  // The form's marked panel, 0 for none or handle 0.
+  static int64_t marked_panel(int64_t form);
 
   // ---- columns ----
   static int64_t new_column(int64_t form, int layout_kind, int64_t host, double extent, double size);
@@ -166,6 +171,8 @@ class C_Brek_form : public Brek_object {
   static void destroy_control(int64_t control);
   // The column that holds the control (0: none).
   static int64_t control_column(int64_t control);
+  // Visibility of the column that holds the native control (false in none).
+  static bool control_column_visible(int64_t control);
   static std::string get_font_style(int64_t control);
   static void set_font_style(int64_t control, const std::string& letters);
   static void set_font_name(int64_t control, const std::string& name);

@@ -10,6 +10,7 @@
 #include "baselib/system_functions.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
+#include "platform/outside_windows.h"
 #include "platform/screens.h"
 
 namespace brek {
@@ -56,10 +57,29 @@ rect monitor_rect(int64_t index) {
 rect monitor_work_area(int64_t index) {
   if (!in_list(index)) return rect{};
   const brek_platform::Monitor_px& m = monitor_list()[static_cast<size_t>(index)];
-  // No program here can name the taskbar windows of other desktops: the
+  // The taskbar is looked up only where its rule applies; elsewhere the
   // platform's own work area already leaves panels and docks out.
-  return work_area_for(to_points(m.x, m.y, m.w, m.h), to_points(m.work_x, m.work_y, m.work_w, m.work_h), rect{},
-                       System_functions::platform_lower());
+  const std::string platform = System_functions::platform_lower();
+  const rect taskbar = platform.find("windows") != std::string::npos ? taskbar_rect() : rect{};
+  return work_area_for(to_points(m.x, m.y, m.w, m.h), to_points(m.work_x, m.work_y, m.work_w, m.work_h), taskbar,
+                       platform);
+}
+
+int64_t find_window(const std::string& class_name, const std::string& title) {
+  return brek_platform::find_window(class_name, title);
+}
+
+rect get_window_rect(int64_t window) {
+  const brek_platform::Window_rect_px r = brek_platform::window_rect(window);
+  return to_points(r.x, r.y, r.w, r.h);
+}
+
+bool set_foreground(int64_t window) { return brek_platform::set_foreground(window); }
+
+rect taskbar_rect() {
+  int64_t bar = find_window("Shell_traywnd", "");
+  if (bar == 0) bar = find_window("Shell_SecondaryTrayWnd", "");
+  return bar == 0 ? rect{} : get_window_rect(bar);
 }
 
 std::vector<rect> monitor_rects() {

@@ -28,6 +28,20 @@ rect monitor_work_area(int64_t index);
 // Every monitor rectangle, in the list's order.
 std::vector<rect> monitor_rects();
 
+// ---- outside windows (through the platform) ----
+
+// The handle of the first top-level window of the class (compared without
+// regard to case) and title; an empty text matches any; 0 for none.
+int64_t find_window(const std::string& class_name, const std::string& title);
+// The window's rectangle on the screen in points; the zero rectangle when
+// the handle names no window.
+rect get_window_rect(int64_t window);
+// Brings the window to the front; false when it names no shown window.
+bool set_foreground(int64_t window);
+// The taskbar: the window of class "Shell_traywnd", else that of class
+// "Shell_SecondaryTrayWnd"; the zero rectangle when neither exists.
+rect taskbar_rect();
+
 // ---- rules ----
 
 // A monitor less a taskbar: a bar nearly as wide as the monitor (within 6

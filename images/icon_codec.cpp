@@ -57,15 +57,13 @@ bool decode_png_entry(const uint8_t* d, size_t n, Pixels& out) {
   return true;
 }
 
-}  // namespace
-
-bool decode(const uint8_t* data, size_t size, Pixels& out) {
-  out.clear();
-  if (!data || size < 6 || le16(data) != 0) return false;
-  uint32_t type = le16(data + 2);
-  if (type != 1 && type != 2) return false;
-  size_t count = std::min<size_t>(le16(data + 4), (size - 6) / 16);
+// The entries whose own header makes sense, in directory order.
+std::vector<Entry> list_entries(const uint8_t* data, size_t size) {
   std::vector<Entry> entries;
+  if (!data || size < 6 || le16(data) != 0) return entries;
+  uint32_t type = le16(data + 2);
+  if (type != 1 && type != 2) return entries;
+  size_t count = std::min<size_t>(le16(data + 4), (size - 6) / 16);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* d = data + 6 + 16 * i;
     Entry e;
@@ -76,16 +74,35 @@ bool decode(const uint8_t* data, size_t size, Pixels& out) {
     e.size = std::min(e.size, size - e.offset);
     if (describe(data + e.offset, e)) entries.push_back(e);
   }
+  return entries;
+}
+
+bool decode_entry(const uint8_t* data, const Entry& e, Pixels& out) {
+  return e.png ? decode_png_entry(data + e.offset, e.size, out)
+               : Bmp_codec::decode_dib(data + e.offset, e.size, true, out);
+}
+
+}  // namespace
+
+bool decode(const uint8_t* data, size_t size, Pixels& out) {
+  out.clear();
+  std::vector<Entry> entries = list_entries(data, size);
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return a.area != b.area ? a.area > b.area : a.depth > b.depth;
   });
-  for (const Entry& e : entries) {
-    bool ok = e.png ? decode_png_entry(data + e.offset, e.size, out)
-                    : Bmp_codec::decode_dib(data + e.offset, e.size, true, out);
-    if (ok) return true;
-  }
+  for (const Entry& e : entries)
+    if (decode_entry(data, e, out)) return true;
   out.clear();
   return false;
+}
+
+std::vector<Pixels> decode_all(const uint8_t* data, size_t size) {
+  std::vector<Pixels> images;
+  for (const Entry& e : list_entries(data, size)) {
+    Pixels p;
+    if (decode_entry(data, e, p)) images.push_back(std::move(p));
+  }
+  return images;
 }
 
 }  // namespace brek::Icon_codec

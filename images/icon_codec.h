@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "drawing/pixels.h"
 
@@ -14,5 +15,9 @@ namespace brek::Icon_codec {
 // through the platform. An entry that does not decode gives way to the next
 // best. False, with `out` empty, when no entry decodes.
 bool decode(const uint8_t* data, size_t size, Pixels& out);
+
+// Every image of the file that decodes, in the file's order (a window icon
+// offers them all, so each place shows the size drawn for it).
+std::vector<Pixels> decode_all(const uint8_t* data, size_t size);
 
 }  // namespace brek::Icon_codec

@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   fonts-liberation2 fonts-dejavu-core

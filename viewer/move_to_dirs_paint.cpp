@@ -165,8 +165,8 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   // The capsule around the panel.
   canvas->pen_color = colour;
   canvas->pen_width = hover ? 2.0 : 1.0;
-  canvas->draw_arc(rect{r.x, r.y, h, h}, arc_information{90, 270}, false);
-  canvas->draw_arc(rect{right - h, r.y, h, h}, arc_information{270, 90}, false);
+  canvas->draw_round_rect(rect{r.x, r.y, h, h}, point{90, 270});
+  canvas->draw_round_rect(rect{right - h, r.y, h, h}, point{270, 90});
   canvas->draw_line(point{r.x + h / 2, r.y}, point{right - h / 2, r.y});
   canvas->draw_line(point{r.x + h / 2, r.y + h}, point{right - h / 2, r.y + h});
   canvas->pen_width = 1.0;

@@ -205,6 +205,43 @@ TEST_F(CanvasTest, ArcsRunCounterClockwiseFromTheSecondAngle) {
   EXPECT_EQ(at(16, 16), WHITE);
 }
 
+TEST_F(CanvasTest, RoundRectArcsRunCounterClockwiseWithAnglesAsOnPaper) {
+  // A circle of radius 20 about (30, 30); a point 45 degrees into each
+  // quarter lies 14 pixels from the centre on both axes.
+  auto dark_near = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (at(x + dx, y + dy) != WHITE) return true;
+    return false;
+  };
+  // Upper right, upper left, lower left, lower right.
+  const int qx[4] = {44, 16, 16, 44}, qy[4] = {16, 16, 44, 44};
+  auto quarters = [&] {
+    std::string s;
+    for (int i = 0; i < 4; ++i) s += dark_near(qx[i], qy[i]) ? '#' : '.';
+    return s;
+  };
+  auto c = white(60, 60);
+  c->draw_round_rect(rect{10, 10, 41, 41}, point{90, 270});  // the left half
+  EXPECT_EQ(quarters(), ".##.");
+  EXPECT_TRUE(dark_near(10, 30));
+  EXPECT_FALSE(dark_near(50, 30));
+  c->clear();
+  c->draw_round_rect(rect{10, 10, 41, 41}, point{270, 90});  // the right half, through 0
+  EXPECT_EQ(quarters(), "#..#");
+  EXPECT_TRUE(dark_near(50, 30));
+  EXPECT_FALSE(dark_near(10, 30));
+  c->clear();
+  c->draw_round_rect(rect{10, 10, 41, 41}, point{0, 90});
+  EXPECT_EQ(quarters(), "#...");
+  // An outline only: the inside stays white whatever the brush.
+  c->clear();
+  c->brush_color = COLOR_BLACK;
+  c->draw_round_rect(rect{10, 10, 41, 41}, point{0, 90});
+  EXPECT_EQ(at(36, 24), WHITE);
+  EXPECT_EQ(quarters(), "#...");
+}
+
 TEST_F(CanvasTest, LaterTransformsActFirst) {
   auto c = white(20, 10);
   c->pen_style = pen_style::CLEAR_PEN;

@@ -149,3 +149,37 @@ TEST_F(Window_box, TheCaretOfAFocusedLineListSitsOnTheCurrentLine) {
   EXPECT_FALSE(bp::native_paint_panels().caret(list->native, caret));
   EXPECT_EQ(list->caret_shown, 0);
 }
+
+TEST_F(Window_box, OneMarkedPanelPerFormAsThePaintedControlsRead) {
+  Ref<C_Paintbox> a = C_Paintbox::new_paintbox(form, "A", "");
+  Ref<C_Paintbox> b = C_Paintbox::new_paintbox(form, "B", "");
+  auto other = make<Paint_form>();
+  other->new_column("C", layout_on_form::CENTER, St_sizes_col__C_Form{});
+  Ref<C_Paintbox> c = C_Paintbox::new_paintbox(other, "C", "");
+  ASSERT_NE(a->native, 0);
+  ASSERT_NE(c->native, 0);
+  EXPECT_FALSE(a->is_marked());
+
+  C_Brek_form::set_marked_panel(form->native, a->native);
+  EXPECT_TRUE(a->is_marked());
+  EXPECT_FALSE(b->is_marked());
+  // Marking another panel unmarks the first; another form keeps its own.
+  C_Brek_form::set_marked_panel(other->native, c->native);
+  C_Brek_form::set_marked_panel(form->native, b->native);
+  EXPECT_FALSE(a->is_marked());
+  EXPECT_TRUE(b->is_marked());
+  EXPECT_TRUE(c->is_marked());
+  EXPECT_EQ(C_Brek_form::marked_panel(form->native), b->native);
+
+  C_Brek_form::set_marked_panel(form->native, 0);
+  EXPECT_FALSE(b->is_marked());
+  EXPECT_TRUE(c->is_marked());
+  // Handle 0 marks nothing and reads 0.
+  C_Brek_form::set_marked_panel(0, a->native);
+  EXPECT_EQ(C_Brek_form::marked_panel(0), 0);
+  EXPECT_FALSE(a->is_marked());
+  // A form that goes takes its mark with it.
+  const int64_t gone = other->native;
+  dispose_now(other);
+  EXPECT_EQ(C_Brek_form::marked_panel(gone), 0);
+}

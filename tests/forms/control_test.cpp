@@ -122,3 +122,23 @@ TEST_F(Control_base, BoundsAndDropPointCountTheColumn) {
   EXPECT_NEAR(p.x, 5, 1e-9);
   EXPECT_NEAR(p.y, 7, 1e-9);
 }
+
+TEST_F(Control_base, AControlIsShownWhileItsOwnColumnIs) {
+  form->new_column("A", layout_on_form::LEFT, sizes(100));
+  auto a = C_Button::new_on_form(form, "BA", "A");
+  form->new_column("B", layout_on_form::LEFT, sizes(100));
+  auto b = C_Button::new_on_form(form, "BB", "B");
+  form->relayout();
+  C_Brek_form::set_column_visible(form->column_handle("A"), false);
+  EXPECT_FALSE(C_Brek_form::control_column_visible(a->native));
+  EXPECT_FALSE(a->is_shown());
+  EXPECT_TRUE(C_Brek_form::control_column_visible(b->native));
+  EXPECT_TRUE(b->is_shown());
+  C_Brek_form::set_column_visible(form->column_handle("A"), true);
+  EXPECT_TRUE(a->is_shown());
+  b->set_hidden(true);
+  EXPECT_FALSE(b->is_shown());
+  EXPECT_TRUE(C_Brek_form::control_column_visible(b->native));
+  // No native control: in no column.
+  EXPECT_FALSE(C_Brek_form::control_column_visible(0));
+}

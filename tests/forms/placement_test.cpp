@@ -234,3 +234,12 @@ TEST_F(Placement_test, StoredValuesNeverPutTheWindowOutOfSight) {
   EXPECT_EQ(bounds(g).w, 300);
   EXPECT_EQ(bounds(g).y, work.y + work.h - 200);
 }
+
+TEST(Placement_rules, OutsideWindowsAreUnknownWithoutAWindowSystemList) {
+  // The tests run on the offscreen platform: no window system to ask.
+  EXPECT_EQ(Placement::find_window("", ""), 0);
+  EXPECT_EQ(Placement::find_window("Shell_TrayWnd", ""), 0);
+  expect_rect(Placement::get_window_rect(0x400001), 0, 0, 0, 0);
+  expect_rect(Placement::taskbar_rect(), 0, 0, 0, 0);
+  EXPECT_FALSE(Placement::set_foreground(0x400001));
+}

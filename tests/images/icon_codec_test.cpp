@@ -112,6 +112,25 @@ TEST(IconCodec, CursorsAndPngEntries) {
   EXPECT_EQ(p.width(), 48);
 }
 
+TEST(IconCodec, EveryImageInFileOrderSkippingWhatDoesNotDecode) {
+  std::string d32 = dib(32, 32, 32, 0, [](int, int) { return 0xFF0000FFu; }, none);
+  std::string d16 = dib(16, 16, 24, 0, [](int, int) { return 0x00FF00u; }, [](int x, int y) { return x == 0 && y == 0; });
+  Pixels src = test_picture(64, 64);
+  std::string broken = make_png(src);
+  broken.resize(60);
+  auto b = bytes_of(icon_file(1, {{32, d32}, {64, broken}, {16, d16}, {64, make_png(src)}}));
+  std::vector<Pixels> all = Icon_codec::decode_all(b.data(), b.size());
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].width(), 32);
+  EXPECT_EQ(all[0].at(5, 5), Pixels::bgra(0xFF, 0, 0, 255));
+  EXPECT_EQ(all[1].width(), 16);
+  EXPECT_EQ(Pixels::alpha(all[1].at(0, 0)), 0);
+  EXPECT_EQ(all[1].at(1, 0), Pixels::bgra(0, 0xFF, 0, 255));
+  EXPECT_TRUE(all[2] == src);
+  EXPECT_TRUE(Icon_codec::decode_all(b.data(), 5).empty());
+  EXPECT_TRUE(Icon_codec::decode_all(nullptr, 0).empty());
+}
+
 // Found by fuzzing: the directory's only entry points into the directory
 // itself, where a PNG signature starts an "image" of 4281548564 x
 // 4279177999 pixels. Weighing entries by area must not overflow (a

@@ -1,0 +1,164 @@
+#pragma once
+// A second client of the X server, with a connection of its own: it opens
+// windows as another program would and reads what the program under test
+// wrote on its windows, without going through the program's code.
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace x11_test {
+
+class Client {
+ public:
+  Client() {
+    int screen_number = 0;
+    c_ = xcb_connect(nullptr, &screen_number);
+    if (xcb_connection_has_error(c_)) return;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
+    for (int i = 0; i < screen_number && it.rem; ++i) xcb_screen_next(&it);
+    if (it.rem) root_ = it.data->root;
+  }
+  ~Client() {
+    for (xcb_window_t w : windows_)
+      if (w != XCB_WINDOW_NONE) xcb_destroy_window(c_, w);
+    xcb_flush(c_);
+    xcb_disconnect(c_);
+  }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  bool ok() const { return root_ != 0; }
+  xcb_window_t root() const { return root_; }
+
+  xcb_atom_t atom(const char* name) {
+    auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+  }
+
+  // A mapped top-level window at (x, y) of w x h pixels with the class
+  // pair (instance, class) and the title, both as WM_NAME and _NET_WM_NAME.
+  xcb_window_t open_window(int x, int y, int w, int h, const std::string& instance, const std::string& cls,
+                           const std::string& title) {
+    xcb_window_t win = xcb_generate_id(c_);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, win, root_, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    std::string pair = instance + '\0' + cls + '\0';
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(pair.size()), pair.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        uint32_t(title.size()), title.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
+                        uint32_t(title.size()), title.data());
+    xcb_map_window(c_, win);
+    windows_.push_back(win);
+    sync();
+    return win;
+  }
+
+  void close_window(xcb_window_t win) {
+    xcb_destroy_window(c_, win);
+    for (auto& w : windows_)
+      if (w == win) w = XCB_WINDOW_NONE;
+    sync();
+  }
+
+  // A 32-bit property of a window (empty when it is not set).
+  std::vector<uint32_t> cardinals(xcb_window_t win, const char* name) {
+    std::vector<uint32_t> v;
+    auto* r = xcb_get_property_reply(
+        c_, xcb_get_property(c_, 0, win, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 24), nullptr);
+    if (r && r->format == 32) {
+      auto* p = static_cast<const uint32_t*>(xcb_get_property_value(r));
+      v.assign(p, p + xcb_get_property_value_length(r) / 4);
+    }
+    std::free(r);
+    return v;
+  }
+
+  // Sets a list of windows on the root window, as a window manager keeps
+  // its lists there; an empty list deletes the property.
+  void set_root_windows(const char* name, const std::vector<xcb_window_t>& list) {
+    if (list.empty())
+      xcb_delete_property(c_, root_, atom(name));
+    else
+      xcb_change_property(c_, XCB_PROP_MODE_REPLACE, root_, atom(name), XCB_ATOM_WINDOW, 32, uint32_t(list.size()),
+                          list.data());
+    sync();
+  }
+
+  void set_cardinals(xcb_window_t win, const char* name, const std::vector<uint32_t>& values) {
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom(name), XCB_ATOM_CARDINAL, 32, uint32_t(values.size()),
+                        values.data());
+    sync();
+  }
+
+  // Takes the window manager's part: requests to the root's children come
+  // here (no other client may hold it, so false under a real manager).
+  bool act_as_window_manager() {
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    xcb_generic_error_t* e =
+        xcb_request_check(c_, xcb_change_window_attributes_checked(c_, root_, XCB_CW_EVENT_MASK, &mask));
+    std::free(e);
+    return e == nullptr;
+  }
+  void stop_acting_as_window_manager() {
+    const uint32_t mask = 0;
+    xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &mask);
+    sync();
+  }
+
+  // The next client message of the type that reached this client, waiting
+  // up to about a second; false when none came.
+  bool next_client_message(const char* type, xcb_client_message_event_t& out) {
+    const xcb_atom_t wanted = atom(type);
+    for (int i = 0; i < 100; ++i) {
+      while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+        const bool hit = (ev->response_type & 0x7F) == XCB_CLIENT_MESSAGE &&
+                         reinterpret_cast<xcb_client_message_event_t*>(ev)->type == wanted;
+        if (hit) out = *reinterpret_cast<xcb_client_message_event_t*>(ev);
+        std::free(ev);
+        if (hit) return true;
+      }
+      timespec pause{0, 10 * 1000 * 1000};
+      nanosleep(&pause, nullptr);
+    }
+    return false;
+  }
+
+  xcb_window_t input_focus() {
+    auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
+    xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(r);
+    return w;
+  }
+
+  // The root's children, bottom of the stack first.
+  std::vector<xcb_window_t> stacking() {
+    std::vector<xcb_window_t> v;
+    auto* r = xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr);
+    if (r) {
+      xcb_window_t* ch = xcb_query_tree_children(r);
+      v.assign(ch, ch + xcb_query_tree_children_length(r));
+    }
+    std::free(r);
+    return v;
+  }
+
+  // Waits until the server has handled every request sent so far.
+  void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+  xcb_window_t root_ = 0;
+  std::vector<xcb_window_t> windows_;
+};
+
+}  // namespace x11_test
