@@ -243,6 +243,9 @@ TEST(GifImageRead, DataEndingEarlyKeepsWhatCameBeforeAndIsMarkedCorrupted) {
   ASSERT_EQ(gif->FrameCount(), 1);
   EXPECT_TRUE(gif->IsCorrupted());
   EXPECT_EQ(gif->FrameAt(0)->bitmap.at(1, 0), rgb(0, 255, 0));
+  Ref<TGIFImage> copy = TGIFImage::create();
+  copy->assign(gif);
+  EXPECT_TRUE(copy->IsCorrupted());
 
   EXPECT_FALSE(read(two)->IsCorrupted());
 }
