@@ -240,6 +240,8 @@ class Reader {
     pending_.delay = std::max<int64_t>(pending_.delay, 10 * (g[1] | int64_t(g[2]) << 8));
     pending_.disposal = (g[0] >> 2) & 7;
     pending_.transparent_index = (g[0] & 1) ? g[3] : -1;
+    // One control block per frame: the writer brings the first up to date.
+    std::erase_if(pending_.extensions, [](const TExtension& e) { return e.type == extension_type::GRAPHIC; });
     TExtension e = TExtension::graphic_control();
     std::copy(g, g + 4, e.header.begin() + 1);
     pending_.extensions.push_back(std::move(e));

@@ -120,6 +120,10 @@ TEST(GifImageRead, AHandMadeFileGivesEveryFieldItHolds) {
   gif = read(upper);
   EXPECT_EQ(gif->version, gif_version::GIF89A);
   EXPECT_EQ(gif->FrameAt(0)->delay, 120);
+  // Written again, the frame has one control block, with that delay.
+  const std::string again = as_string(gif->write_data());
+  EXPECT_EQ(again.find("\x21\xF9"), again.rfind("\x21\xF9"));
+  EXPECT_EQ(read(again)->FrameAt(0)->delay, 120);
 }
 
 TEST(GifImageRead, WhatTheClassWritesReadsBackAndWritesAgainByteForByte) {
