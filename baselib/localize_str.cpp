@@ -10,6 +10,7 @@
 #include "baselib/memory_stream.h"
 #include "baselib/string_functions.h"
 #include "baselib/system_functions.h"
+#include "runtime/runtime_services.h"
 #include "runtime/unicode.h"
 
 namespace brek::Localize_str {
@@ -109,6 +110,19 @@ std::vector<std::string> language_files(const std::string& dir) {
 }
 
 std::string program_directory() { return System_functions::program_directory(); }
+
+// Whether every byte of the file can be read. A translation that cannot be
+// read would otherwise look empty and be rewritten as English.
+bool readable_whole(const std::string& file_name) {
+  auto f = C_File_stream::open_read_anyway(file_name);
+  if (f->file_handle == 0) return false;
+  const int64_t size = f->size_int64();
+  uint8_t buffer[4096];
+  int64_t total = 0;
+  for (int64_t n; (n = f->read_buffer(buffer, sizeof buffer)) > 0;) total += n;
+  f->close();
+  return total == size;
+}
 
 // The lines of one section of a list (the non-empty ones, after the
 // section line up to the next section line).
@@ -420,6 +434,10 @@ void write_language_file(const std::string& code, const std::string& name) {
   for (const std::string& f : language_files(dir)) {
     std::string other = dir + f;
     if (lower(other) == written) continue;
+    if (!readable_whole(other)) {
+      Brek_runtime::console_write_line("Language file not updated, it cannot be read: " + other);
+      continue;
+    }
     DynAStr lines = read_lines(other);
     if (update_language_lines(lines, fresh, now_text)) write_lines(other, lines);
   }

@@ -122,6 +122,7 @@ void TGIFFrame::copy_from(const TGIFFrame& o) {
   interlaced = o.interlaced;
   grayscale = o.grayscale;
   local_color_table = o.local_color_table;
+  corrupted = o.corrupted;
 }
 
 int64_t TGIFFrame::palette_bits() const { return bits_for(item.color_count); }

@@ -6,8 +6,11 @@
 // the whole file in memory, so a failure leaves nothing half written.
 //
 // Pictures of more than 256 colours are reduced by RxGraph (quantizer.h)
-// and compressed by RxGIF::lzw_encode (lzw_encoder.h). Reading GIF files is
-// the reader's work (gif.h), not this class's.
+// and compressed by RxGIF::lzw_encode (lzw_encoder.h). The class reads GIF
+// files too (gif_image_read.cpp), draws its current frame
+// (gif_image_draw.cpp) and travels over the clipboard as the bytes of a
+// GIF file (gif_image_clipboard.cpp); the viewer reads GIF files with its
+// own reader (gif.h) and copies pictures as bitmaps.
 
 #include <cstdint>
 #include <optional>
@@ -24,12 +27,16 @@
 namespace brek {
 
 class C_Bitmap;
+class C_Canvas;
 class C_Stream;
 class TGIFImage;
+struct rect;
 
 // Raised when a GIF cannot be built: "No GIF Data to write", "GIF image
 // encoding error", "Wrong number of colors; must be a power of 2",
-// "Cannot change the Size of a GIF image".
+// "Cannot change the Size of a GIF image"; or read: "Unknown GIF version",
+// "Unrecognized extension block: %.2x", "GIF code size not in range 2 to
+// 9", "GIF encoded data is corrupt".
 BREK_EXCEPTION(E_Gif_error, Brek_Exception)
 
 enum class gif_version { NOT_SET, GIF87A, GIF89A };
@@ -91,6 +98,8 @@ class TGIFFrame : public Brek_object {
   bool interlaced = false;
   bool grayscale = false;  // reduce to the grey ramp
   bool local_color_table = false;
+  // The reader met the end of the frame's data before its last pixel.
+  bool corrupted = false;
 
   static Ref<TGIFFrame> create();
   void copy_from(const TGIFFrame& other);
@@ -148,7 +157,8 @@ class TGIFImage : public Brek_object {
   Ref<TGIFFrame> FrameAt(int64_t index) const;
   // Clamped to -1 .. FrameCount() - 1.
   void SetFrameIndex(int64_t index);
-  bool IsCorrupted() const { return corrupted; }
+  // The image or one of its frames was marked corrupted by the reader.
+  bool IsCorrupted() const;
   // The current frame's bitmap size; 0 without one.
   int64_t width() const;
   int64_t height() const;
@@ -162,6 +172,35 @@ class TGIFImage : public Brek_object {
   std::vector<uint8_t> write_data();
   // The GIF file written to the stream; false when the stream took less.
   bool save_to_stream(const Ref<C_Stream>& stream);
+
+  // The image becomes the GIF file's frames, each decoded to its bitmap.
+  // Data that ends before the trailer ends the reading there and marks the
+  // image corrupted. A malformed file raises E_Gif_error and leaves the
+  // image cleared.
+  void read_data(const uint8_t* bytes, int64_t size);
+  void read_data(const std::vector<uint8_t>& bytes);
+  // The rest of the stream, from its position.
+  void read_data(const Ref<C_Stream>& stream);
+
+  // The current frame stretched into the rectangle (canvas units). With
+  // `transparent`, pixels of the frame's transparent colour leave the
+  // canvas as it was.
+  void draw(const Ref<C_Canvas>& canvas, const rect& r, bool transparent) const;
+
+  // The clipboard format "GIF Image" carries the bytes of write_data; on
+  // this platform it travels as "image/gif".
+  static constexpr const char* CLIPBOARD_FORMAT = "GIF Image";
+  static constexpr const char* CLIPBOARD_TYPE = "image/gif";
+  // Registers the clipboard format with the platform (start-up) and
+  // withdraws it (shut-down).
+  static bool register_class();
+  static void unregister_class();
+  // Puts the image on the clipboard as a GIF file; false when the format is
+  // not registered or there is nothing to write.
+  bool copy_to_clipboard();
+  // Replaces the image by the clipboard's GIF; false (the image unchanged)
+  // when the clipboard holds none. A malformed one raises as read_data.
+  bool paste_from_clipboard();
 
   static constexpr int64_t MAX_SIDE = 65535;
 };

@@ -31,4 +31,19 @@ std::string clipboard_data(const std::string& format);
 // The local files on the clipboard (from its URI list), in order.
 std::vector<std::string> clipboard_files();
 
+// Named clipboard formats ("GIF Image"): registered at start-up with the
+// MIME type they travel as, withdrawn at shut-down. Registering a name again
+// replaces its type; false for an empty name or type.
+bool clipboard_register_format(const std::string& name, const std::string& mime_type);
+void clipboard_unregister_format(const std::string& name);
+// The MIME type of a registered format; empty when it is not registered.
+std::string clipboard_format_type(const std::string& name);
+// Replaces the clipboard's content by bytes in a registered format; false
+// when the format is not registered or the clipboard cannot be reached.
+bool clipboard_set_format_data(const std::string& name, const std::string& bytes);
+// Whether the clipboard holds a registered format, and its bytes (empty
+// when absent or not registered).
+bool clipboard_has_format(const std::string& name);
+std::string clipboard_format_data(const std::string& name);
+
 }  // namespace brek_platform

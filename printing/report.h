@@ -27,6 +27,23 @@ struct margins_for_cell {
   double left = 0, right = 0, top = 0, bottom = 0;
 };
 
+// Declared for a cell-based text layout; no drawing of this program reads
+// them.
+enum class align_horizontal { LEFT, CENTER, RIGHT };
+enum class align_vertical { TOP, CENTER, BOTTOM };
+enum class wrap_words_syllabels { NONE, WORDS, SYLLABLES };
+enum class align_text { LEFT, CENTER, RIGHT, JUSTIFY };
+enum class vertical_align { TOP, MIDDLE, BOTTOM };
+enum class move_position_direction { RIGHT, DOWN };
+
+// One cell of a band ("cell_of_band"): its outer and inner rectangle and
+// its margins, all zero when created.
+struct St_cell__C_Report {
+  rect outer;
+  rect inner;
+  margins_for_cell margins;
+};
+
 // One page: its size in portrait terms, whether it is turned, its margins.
 struct page_attributes {
   double width = 0;
@@ -62,6 +79,13 @@ class C_Report : public Brek_object {
 
   std::string title;  // the print job's document title
   DynAStr font_names;  // fonts of the text commands
+  // Kept for a cell-based layout: created empty (the reals at 1.0) and left
+  // alone by reset; the drawing reads none of them.
+  DynAStr strings_2;
+  DynArray<St_cell__C_Report> cells;
+  DynAStr strings_3;
+  double real_1 = 1.0;
+  double real_2 = 1.0;
   std::string default_borders = "LRTB";
   std::string default_font = "Arial";
   double default_font_size = 10.0;

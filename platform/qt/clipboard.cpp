@@ -10,6 +10,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <map>
+
 namespace brek_platform {
 
 namespace {
@@ -20,6 +22,12 @@ QClipboard* board() {
 
 QString from_utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string to_utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+// Registered format names and their MIME types (main thread only).
+std::map<std::string, std::string>& formats() {
+  static std::map<std::string, std::string> f;
+  return f;
+}
 }  // namespace
 
 bool clipboard_set_text(const std::string& text) {
@@ -96,6 +104,42 @@ std::vector<std::string> clipboard_files() {
   for (const QUrl& u : mime->urls())
     if (u.isLocalFile()) out.push_back(QFile::encodeName(u.toLocalFile()).toStdString());
   return out;
+}
+
+bool clipboard_register_format(const std::string& name, const std::string& mime_type) {
+  if (name.empty() || mime_type.empty()) return false;
+  formats()[name] = mime_type;
+  return true;
+}
+
+void clipboard_unregister_format(const std::string& name) { formats().erase(name); }
+
+std::string clipboard_format_type(const std::string& name) {
+  auto it = formats().find(name);
+  return it == formats().end() ? std::string() : it->second;
+}
+
+bool clipboard_set_format_data(const std::string& name, const std::string& bytes) {
+  const std::string type = clipboard_format_type(name);
+  QClipboard* cb = board();
+  if (type.empty() || !cb) return false;
+  auto* mime = new QMimeData();
+  mime->setData(from_utf8(type), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  cb->setMimeData(mime);  // the clipboard takes ownership
+  return true;
+}
+
+bool clipboard_has_format(const std::string& name) {
+  const std::string type = clipboard_format_type(name);
+  QClipboard* cb = board();
+  if (type.empty() || !cb) return false;
+  const QMimeData* mime = cb->mimeData();
+  return mime && mime->hasFormat(from_utf8(type));
+}
+
+std::string clipboard_format_data(const std::string& name) {
+  const std::string type = clipboard_format_type(name);
+  return type.empty() ? std::string() : clipboard_data(type);
 }
 
 }  // namespace brek_platform

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "baselib/date_time.h"
 #include "baselib/localize_str.h"
 #include "runtime/clock.h"
+#include "runtime/runtime_services.h"
 #include "runtime/unicode.h"
 #include "tests/support/temp_dir.h"
 
@@ -220,4 +224,37 @@ TEST_F(Language, TableComparisonIgnoresTrailingBlanksAndOrderWithinSections) {
   EXPECT_TRUE(L::table_changed(a, DynAStr{"[{A}]", "x=1", "y=2", "[{B}]"}));
   EXPECT_EQ(L::find_section(a, "[{B}] anything"), 3);
   EXPECT_EQ(L::find_section(a, "[{C}]"), -1);
+}
+
+// Root reads a file of mode 000 all the same: the update then runs as an
+// ordinary user, the way the failure is met on a desktop.
+TEST_F(Language, ATranslationThatCannotBeReadIsLeftAloneAndReported) {
+  DynAStr old_table = L::table_as_lines();
+  old_table.remove(lng::Collage_viewer::LandR2, 1);
+  ASSERT_TRUE(L::write_lines(dir.file("English_EN.lng"), old_table));
+  const std::string german = BOM + crlf({"[{Collage_viewer}]", "files=Dateien"});
+  ASSERT_TRUE(write_file(dir.file("Deutsch_DE.lng"), german));
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(dir.file("Deutsch_DE.lng"), std::filesystem::perms::none);
+
+  std::vector<std::string> said;
+  brek::Brek_runtime::set_line_writer([&](const std::string& s) { said.push_back(s); });
+  {
+    struct As_user {
+      bool root = geteuid() == 0;
+      bool ok = !root || seteuid(65534) == 0;
+      ~As_user() {
+        if (root) (void)seteuid(0);
+      }
+    } user;
+    ASSERT_TRUE(user.ok);
+    L::write_language_file("EN", "English");
+  }
+  brek::Brek_runtime::set_line_writer({});
+
+  EXPECT_EQ(L::read_lines(dir.file("English_EN.lng")).count(), 175);
+  std::filesystem::permissions(dir.file("Deutsch_DE.lng"), std::filesystem::perms::owner_read);
+  EXPECT_EQ(read_file(dir.file("Deutsch_DE.lng")), german);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find(dir.file("Deutsch_DE.lng")), std::string::npos) << said[0];
 }

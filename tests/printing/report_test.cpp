@@ -55,12 +55,23 @@ TEST(ReportTest, StartsAndResetsToOneA4PortraitPage) {
   EXPECT_DOUBLE_EQ(r->cell_margins.left, 4.0);
   EXPECT_DOUBLE_EQ(r->cell_margins.top, 0.0);
   EXPECT_FALSE(r->page_landscape(0));
+  EXPECT_TRUE(r->cells.empty());
+  EXPECT_TRUE(r->strings_2.empty());
+  EXPECT_TRUE(r->strings_3.empty());
+  EXPECT_DOUBLE_EQ(r->real_1, 1.0);
+  EXPECT_DOUBLE_EQ(r->real_2, 1.0);
+  EXPECT_EQ(St_cell__C_Report{}.inner, (rect{}));
 
   r->set_page(page_size::A5, point{}, false, true);
   r->new_page();
   r->commands.append(command_info{});
   r->texts.append("x");
+  r->cells.append(St_cell__C_Report{rect{1, 2, 3, 4}, rect{}, margins_for_cell{}});
+  r->strings_2.append("kept");
   r->reset();
+  // The cell layout's data is not the pages' and outlives a reset.
+  EXPECT_EQ(r->cells.count(), 1);
+  EXPECT_EQ(r->strings_2.get(0), "kept");
   EXPECT_EQ(r->page_count(), 1);
   EXPECT_EQ(r->current_page, 0);
   EXPECT_TRUE(r->commands.empty());
@@ -114,6 +125,8 @@ TEST(ReportTest, APageWithoutCommandsIsWhiteOnly) {
   Drawn d(60, 40);
   d.blacken(60, 40);
   EXPECT_EQ(d.page.at(30, 20), BLACK);
+  // Cells are not drawn.
+  d.report->cells.append(St_cell__C_Report{rect{0, 0, 60, 40}, rect{0, 0, 60, 40}, margins_for_cell{}});
   d.report->draw_page(0);
   EXPECT_EQ(d.page.at(0, 0), print_test::WHITE);
   EXPECT_EQ(d.page.at(30, 20), print_test::WHITE);

@@ -1,0 +1,97 @@
+// The language menu of the program as built: the build writes the English
+// language file beside the executable, and the test programs sit one folder
+// below it, where the viewer looks for that file second.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "baselib/config.h"
+#include "baselib/file_path.h"
+#include "baselib/localize_str.h"
+#include "forms/menu.h"
+#include "platform/menu.h"
+#include "platform/test_events.h"
+#include "runtime/clock.h"
+#include "tests/viewer/viewer_input_support.h"
+
+using namespace viewer_input;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+using area = area_where_configuration_is_stored;
+
+std::vector<std::string> lines_of(const DynAStr& a) { return std::vector<std::string>(a.begin(), a.end()); }
+
+// The tag the popup menu gives the item of that key.
+int64_t tag_of(const std::string& menu_text, const std::string& key) {
+  const std::vector<std::string> keys = C_Menu::parse(menu_text).keys;
+  auto it = std::find(keys.begin(), keys.end(), key);
+  return it == keys.end() ? -1 : int64_t(it - keys.begin());
+}
+
+std::vector<uint32_t> grid(const Input_box& b) {
+  std::vector<uint32_t> out;
+  for (int y = 0; y < 600; y += 7)
+    for (int x = 0; x < 800; x += 7) out.push_back(b.at(x, y));
+  return out;
+}
+
+}  // namespace
+
+TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRemembered) {
+  // The empty window's notices take turns by the clock: it stands still
+  // after the first paint has started the turns.
+  brek::Brek_runtime::Test_clock clock;
+  const std::vector<std::string> table = lines_of(Localize_str::table_as_lines());
+  {
+    Input_box b;
+    b.paint();
+    const std::string file = Localize_str::directory() + "English_EN.lng";
+    ASSERT_TRUE(File_path::file_exists(file)) << file;
+    EXPECT_EQ(lines_of(Localize_str::read_lines(file)), table);
+    EXPECT_EQ(Localize_str::available_languages(), "English;EN");
+
+    const int64_t tag = tag_of(b.v->directory_menu_text(), "LANG_EN");
+    ASSERT_GE(tag, 0);
+    std::string shown;
+    bool chosen = false;
+    // A right click that chooses nothing, then one that chooses English:
+    // the window must look the same after both.
+    auto right_click = [&](bool choose) {
+      brek_platform::set_popup_menu_hook([&] {
+        shown = brek_platform::open_popup_menu_text();
+        if (choose)
+          chosen = brek_platform::choose_popup_menu_item(tag);
+        else
+          brek_platform::close_popup_menu();
+      });
+      b.press({50, 50}, 2);
+      b.release({50, 50}, 2);
+      brek_platform::set_popup_menu_hook(nullptr);
+      te::settle();
+      b.paint();
+    };
+    right_click(false);
+    EXPECT_TRUE(b.v->language.empty());
+    const std::vector<uint32_t> before = grid(b);
+    const std::string caption = b.v->collage->caption;
+    right_click(true);
+
+    EXPECT_NE(shown.find("|Language... (English)|"), std::string::npos) << shown;
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(b.v->language, "EN");
+    EXPECT_EQ(C_Config::open_read("Ostrel6", area::USER, "")->read_string("Language"), "EN");
+    EXPECT_EQ(lines_of(Localize_str::table_as_lines()), table);
+    EXPECT_EQ(b.v->collage->caption, caption);
+    EXPECT_EQ(grid(b), before);
+    EXPECT_TRUE(b.messages.empty());
+  }
+  // The next start reads the choice back.
+  Input_box again;
+  EXPECT_EQ(again.v->language, "EN");
+  EXPECT_EQ(lines_of(Localize_str::table_as_lines()), table);
+}
