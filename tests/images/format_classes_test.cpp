@@ -135,7 +135,7 @@ std::string tga_header(uint32_t width, uint32_t height) {
   f.push_back(0);          // no image id
   f.push_back(0);          // no colour map
   f.push_back(2);          // uncompressed true colour
-  f.append(5, '\0');       // colour map specification
+  f.append(5, '\0');       // colour map: first entry, length, entry size
   brek_test::put16le(f, 0);  // x origin
   brek_test::put16le(f, 0);  // y origin
   brek_test::put16le(f, width);
