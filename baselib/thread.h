@@ -9,7 +9,11 @@
 // keeps its handle, and whichever side lets go last disposes the object on
 // its own thread. Set the object's fields before start(); read what the body
 // produced only once is_finished() is true; nothing else of the object may
-// be written from both sides.
+// be written from both sides. Only the thread object is handed over: the
+// body may read through its fields but must not copy or drop references to
+// the objects they name, which stay counted by their own thread. A job whose
+// fields name objects the main thread also uses is held by the main thread
+// until it has finished, so that it is disposed there and not on the worker.
 //
 // Started threads live in a process-wide registry whose ids start at 1; an
 // id is given back when both the object and its worker are done with it.

@@ -127,6 +127,8 @@ void C_Form::event_end(event_kind) {
       if (dispatch_list.at(j)->id == entry.id) dispatch_list.remove(j, 1);
   }
 
+  // Back to the depth our event_begin saw, not merely 2 less: a timer that
+  // stopped itself made the depth odd, which must not outlast its event.
   if (!saved_depths_.empty()) {
     event_depth = saved_depths_.back();
     saved_depths_.pop_back();

@@ -108,6 +108,9 @@ Poster_geometry::Poster_geometry(const Poster_options& o, const rect& box, doubl
   const margins_for_cell& m = options.margins;
 
   // The poster in millimetres, and what its sheets leave printable.
+  // Margins and bands go through the target's own unit, so 20 mm print as
+  // 20 mm; the scale and the alignment below both use this one total, so a
+  // fitted drawing never runs into the last sheet's margin.
   point poster{double(columns) * paper.x, double(rows) * paper.y};
   printable.x = unit * poster.x - double(columns) * (m.left + m.right) * unit;
   printable.y = unit * poster.y - double(rows) * (m.top + m.bottom) * unit;
@@ -138,6 +141,8 @@ point Poster_geometry::page_origin(int64_t column, int64_t row, const rect& shee
   return g;
 }
 
+// Relative to the union box's corner: the box starts at the page origin
+// wherever the cards lie on the editor's sheet.
 rect Poster_geometry::place_card(const rect& card, const point& g) const {
   return rect{g.x + (card.x - union_box.x) * scale, g.y + (card.y - union_box.y) * scale, card.w * scale,
               card.h * scale};

@@ -9,7 +9,10 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
+  # Liberation Sans is what "Arial" resolves to: same metrics, so texts
+  # measure as the layouts expect.
   fonts-liberation2 fonts-dejavu-core
+  # giflib and gifsicle serve only the image tests and the GIF benchmark.
   xvfb xauth poppler-utils
   libgif-dev gifsicle
 )

@@ -454,6 +454,9 @@ void C_Move_to_dirs::on_menu_item() {
   }
 }
 
+// Read on the key's down, where a digit's text comes from its virtual key,
+// not from the character the platform makes of it: so Ctrl+digit works.
+// Keypad digits go by their code.
 bool C_Move_to_dirs::on_key_down() {
   if (is_none()) return false;
   const std::string& text = key_info.key_text;

@@ -33,20 +33,7 @@ class ImageHeader : public ::testing::Test {
     return std::string(out.begin(), out.end());
   }
   static std::string tiff(bool big, uint32_t width, uint32_t height, uint32_t compression) {
-    auto u16 = [&](std::string& s, uint32_t v) { big ? put16be(s, v) : put16le(s, v); };
-    auto u32 = [&](std::string& s, uint32_t v) { big ? put32be(s, v) : put32le(s, v); };
-    std::string f = big ? "MM" : "II";
-    u16(f, 42);
-    u32(f, 600);  // the directory lies beyond the first 512 bytes
-    f.resize(600, '\0');
-    u16(f, 4);
-    // tag, type, count, value: a SHORT sits in the first two bytes.
-    u16(f, 254); u16(f, 4); u32(f, 1); u32(f, 0);
-    u16(f, 256); u16(f, 3); u32(f, 1); u16(f, width); u16(f, 0);
-    u16(f, 257); u16(f, 4); u32(f, 1); u32(f, height);
-    u16(f, 259); u16(f, 3); u32(f, 1); u16(f, compression); u16(f, 0);
-    u32(f, 0);
-    return f;
+    return make_tiff(big, width, height, compression);
   }
   Temp_dir dir;
 };

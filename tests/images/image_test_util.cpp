@@ -154,4 +154,20 @@ std::string make_png(const Pixels& p) {
   return png;
 }
 
+std::string make_tiff(bool big, uint32_t width, uint32_t height, uint32_t compression) {
+  auto u16 = [&](std::string& s, uint32_t v) { big ? put16be(s, v) : put16le(s, v); };
+  auto u32 = [&](std::string& s, uint32_t v) { big ? put32be(s, v) : put32le(s, v); };
+  std::string f = big ? "MM" : "II";  // byte order
+  u16(f, 42);                         // the TIFF mark
+  u32(f, 600);  // offset of the first directory, beyond the first 512 bytes
+  f.resize(600, '\0');
+  u16(f, 4);  // four entries of tag, type, count, value (a SHORT sits first)
+  u16(f, 254); u16(f, 4); u32(f, 1); u32(f, 0);                         // new subfile type
+  u16(f, 256); u16(f, 3); u32(f, 1); u16(f, width); u16(f, 0);         // image width
+  u16(f, 257); u16(f, 4); u32(f, 1); u32(f, height);                   // image length
+  u16(f, 259); u16(f, 3); u32(f, 1); u16(f, compression); u16(f, 0);   // compression
+  u32(f, 0);  // no next directory
+  return f;
+}
+
 }  // namespace brek_test

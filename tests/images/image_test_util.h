@@ -34,5 +34,8 @@ void put32be(std::string& s, uint32_t v);
 
 // A PNG file image (stored deflate blocks, RGBA 8-bit).
 std::string make_png(const brek::Pixels& p);
+// A TIFF file image whose first directory (at offset 600) gives the width,
+// height and compression; no strips.
+std::string make_tiff(bool big_endian, uint32_t width, uint32_t height, uint32_t compression);
 
 }  // namespace brek_test
