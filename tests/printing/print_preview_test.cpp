@@ -180,7 +180,8 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
   paint(700, 200, true);
   // Sheets 127.3 wide and 180 high from x 10, 147.3 and 284.6; the card
-  // spans all three from 20 mm (12.1 points) in, 470 x 235 mm.
+  // spans all three from 20 mm (12.1 points) in, 490 x 245 mm (3 x 170 mm
+  // less two shared bands), so it ends 265 mm (170.6 points) down.
   EXPECT_EQ(at(5, 5), GROUND);
   EXPECT_EQ(at(12, 100), WHITE);
   EXPECT_EQ(at(140, 100), SHADOW);
@@ -191,8 +192,8 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   EXPECT_EQ(at(20, 100), WHITE);
   EXPECT_EQ(at(25, 25), BLUE);
   EXPECT_EQ(at(135, 100), BLUE);
-  EXPECT_EQ(at(100, 160), BLUE);
-  EXPECT_EQ(at(100, 168), WHITE);
+  EXPECT_EQ(at(100, 168), BLUE);
+  EXPECT_EQ(at(100, 173), WHITE);
   EXPECT_EQ(at(150, 100), BLUE);
   EXPECT_EQ(at(300, 100), BLUE);
   // The sheets hold their parts: nothing runs into the gaps.
