@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth poppler-utils
   libgif-dev gifsicle
+  libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
 )
 
 missing=()
