@@ -205,6 +205,8 @@ DynAStr read_lines(const std::string& file_name) {
       size_t b = line.find_last_not_of("\r\n");
       line = line.substr(a, b - a + 1);
     }
+    // A lone CR (old Mac files) ends a line as well.
+    for (size_t cr; (cr = line.find('\r')) != std::string::npos; line.erase(0, cr + 1)) lines.append(line.substr(0, cr));
     lines.append(line);
   }
   return lines;

@@ -188,8 +188,8 @@ void C_Paint_table::paint_relief(double right, double top) {
   for (int i = 1; i <= 6; ++i) {
     c->brush_color = b;
     fill(c, rect{right - 3.0 * i, top + px, 3.0, h - 2 * px});
-    // Each step halfway back to the cell's own colour: the edge fades.
-    b = Colors::from_bits(uint32_t(Colors::average(b, saved)) | 0xFF000000u);
+    // Each step halfway towards the pen's colour: the edge fades.
+    b = Colors::from_bits(uint32_t(Colors::average(b, c->pen_color)) | 0xFF000000u);
   }
   c->brush_color = saved;
 }

@@ -38,6 +38,9 @@ bool window_key_press(Native_handle target, int vk, const Key_modifiers& mods = 
                       bool repeat = false);
 bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "",
                         bool repeat = false);
+// A key pressed and released as the keyboard gives it: at the widget that
+// has the focus in the form's window (the form itself when none has).
+bool key_at_focus(Native_handle form, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
 // Files dragged from a file manager and dropped at a point of the target.
 bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at);
 // The window's close box.

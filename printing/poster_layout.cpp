@@ -24,15 +24,22 @@ double min_finite(double a, double b) {
 
 // Counts, sizes and choices held to what the layout can work with: a
 // poster has at least one and at most MAX_POSTER_SIDE rows and columns,
-// lengths are finite and not negative, alignments are 0, 1 or 2.
+// lengths are finite and not negative, the fit is 1 to 100 percent (more
+// would put the cards off the paper), a band takes at most half of what
+// the margins leave of a sheet (so no sheet's printable part goes
+// negative), alignments are 0, 1 or 2.
 Poster_options normalized(Poster_options o) {
   o.rows = std::clamp<int64_t>(o.rows, 1, MAX_POSTER_SIDE);
   o.columns = std::clamp<int64_t>(o.columns, 1, MAX_POSTER_SIDE);
   o.paper_mm = point{non_negative(o.paper_mm.x), non_negative(o.paper_mm.y)};
-  o.fit = non_negative(o.fit);
-  o.overlap_mm = non_negative(o.overlap_mm);
+  o.fit = std::clamp(non_negative(o.fit), 1.0, 100.0);
   o.margins = margins_for_cell{non_negative(o.margins.left), non_negative(o.margins.right),
                                non_negative(o.margins.top), non_negative(o.margins.bottom)};
+  o.overlap_mm = non_negative(o.overlap_mm);
+  const point paper = o.landscape ? point{o.paper_mm.y, o.paper_mm.x} : o.paper_mm;
+  if (o.columns > 1)
+    o.overlap_mm = std::min(o.overlap_mm, non_negative(paper.x - o.margins.left - o.margins.right) / 2);
+  if (o.rows > 1) o.overlap_mm = std::min(o.overlap_mm, non_negative(paper.y - o.margins.top - o.margins.bottom) / 2);
   if (o.align_column < 0 || o.align_column > 2) o.align_column = 0;
   if (o.align_row < 0 || o.align_row > 2) o.align_row = 0;
   return o;
@@ -107,16 +114,18 @@ Poster_geometry::Poster_geometry(const Poster_options& o, const rect& box, doubl
   paper = options.landscape ? point{options.paper_mm.y, options.paper_mm.x} : options.paper_mm;
   const margins_for_cell& m = options.margins;
 
-  // The poster in millimetres, and what its sheets leave printable.
-  // Margins and bands go through the target's own unit, so 20 mm print as
-  // 20 mm; the scale and the alignment below both use this one total, so a
-  // fitted drawing never runs into the last sheet's margin.
+  // The poster in millimetres, and the picture its sheets print: each
+  // sheet's part within its margins, where every seam's band is printed
+  // by both neighbours and so counts once. Margins and bands go through the
+  // target's own unit, so 20 mm print as 20 mm; the scale and the alignment
+  // below both use this one total, so a fitted drawing never runs into the
+  // last sheet's margin.
   point poster{double(columns) * paper.x, double(rows) * paper.y};
   printable.x = unit * poster.x - double(columns) * (m.left + m.right) * unit;
   printable.y = unit * poster.y - double(rows) * (m.top + m.bottom) * unit;
   overlap = options.overlap_mm * unit;
-  if (columns != 1) printable.x -= 2 * overlap * double(columns - 1);
-  if (rows != 1) printable.y -= 2 * overlap * double(rows - 1);
+  printable.x -= overlap * double(columns - 1);
+  printable.y -= overlap * double(rows - 1);
   if (printable.x <= 1) printable.x = 1;
   if (printable.y <= 1) printable.y = 1;
 
@@ -135,9 +144,18 @@ rect Poster_geometry::page_rect(int64_t column, int64_t row, const rect& sheet) 
 }
 
 point Poster_geometry::page_origin(int64_t column, int64_t row, const rect& sheet) const {
+  // From one sheet to the next the picture moves on so that the band
+  // after a sheet's printable part is the band before the next one's:
+  // by the printable part and the band in front of it.
   point g{sheet.x + origin.x, sheet.y + origin.y};
-  for (int64_t r = 0; r < row && r < rows; ++r) g.y -= page_rect(column, r, sheet).h;
-  for (int64_t c = 0; c < column && c < columns; ++c) g.x -= page_rect(c, row, sheet).w;
+  for (int64_t r = 0; r < row && r < rows - 1; ++r) {
+    const rect a = page_rect(column, r, sheet), b = page_rect(column, r + 1, sheet);
+    g.y -= (a.y + a.h) - (b.y - overlap);
+  }
+  for (int64_t c = 0; c < column && c < columns - 1; ++c) {
+    const rect a = page_rect(c, row, sheet), b = page_rect(c + 1, row, sheet);
+    g.x -= (a.x + a.w) - (b.x - overlap);
+  }
   return g;
 }
 

@@ -123,8 +123,11 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
           if (copies) b = reduced(*copies, b, max_w, max_h);
           b->stretch_draw(canvas, placed);
         } else {
+          // Boxes are filled only: the pen still holds the shadow's colour.
           c.brush_color = CARD_BOX;
+          c.pen_style = pen_style::CLEAR_PEN;
           c.draw_rectangle(placed);
+          c.pen_style = pen_style::SOLID_PEN;
         }
       }
       c.clip_rect = clip;

@@ -14,13 +14,23 @@ struct Handover {
 }  // namespace detail
 
 namespace {
-// Handles are recycled per thread, last in first out.
+// Handles are recycled per thread, last in first out. Scratch twins whose
+// handle went are freed in batches, well after: a call running on a twin
+// may have dropped the last reference that led to it.
 struct Handle_pool {
   std::vector<Ref_obj*> free;
+  std::vector<Brek_object*> old_twins;
   ~Handle_pool() {
+    // Freeing a twin releases what it holds, which may recycle more.
+    while (!old_twins.empty()) {
+      std::vector<Brek_object*> twins;
+      twins.swap(old_twins);
+      for (Brek_object* t : twins) delete t;
+    }
     for (Ref_obj* h : free) delete h;
   }
 };
+constexpr size_t OLD_TWINS_KEPT = 64;
 thread_local Handle_pool t_pool;
 thread_local uint32_t t_serial = 0;
 thread_local int t_none_depth = 0;
@@ -41,6 +51,14 @@ Ref_obj* take_handle() {
 }
 
 void recycle_handle(Ref_obj* h) {
+  // A scratch twin goes with the handle that was its only way in.
+  if (h->target && h->target->scratch_) {
+    if (t_pool.old_twins.size() >= 2 * OLD_TWINS_KEPT) {
+      for (size_t i = 0; i < OLD_TWINS_KEPT; ++i) delete t_pool.old_twins[i];
+      t_pool.old_twins.erase(t_pool.old_twins.begin(), t_pool.old_twins.begin() + OLD_TWINS_KEPT);
+    }
+    t_pool.old_twins.push_back(h->target);
+  }
   h->target = nullptr;
   h->strong = 0;
   h->weak = 0;
@@ -102,6 +120,19 @@ Brek_object::~Brek_object() = default;
 
 Brek_object* Brek_object::none_instance() const { return none_of<Brek_object>(); }
 
+Brek_object* Brek_object::new_scratch_twin() const { return scratch_twin_of<Brek_object>(); }
+
+namespace {
+
+// What a handle of a disposed object reads from now on: a scratch twin of
+// the None instance where references are still held (their writes land
+// there), the None instance itself where none is.
+Brek_object* stale_target(const Ref_obj* h, const Brek_object* o) {
+  return h->strong > 0 || h->weak > 0 ? o->new_scratch_twin() : o->none_instance();
+}
+
+}  // namespace
+
 void Brek_object::own(const Ref<Brek_object>& child) {
   if (none_ || child.is_none()) return;
   Ref_obj* h = child.raw_handle();
@@ -119,12 +150,12 @@ void dispose_object(Brek_object* o) {
     detail::Handover::let_go(h, o);
     return;
   }
-  // Pin the handle: nothing below may recycle it under us.
-  ++h->weak;
   // Retarget first, so that code running below (children, hooks, member
   // destructors) that reaches this object through a reference sees None
   // and cannot dispose it a second time.
-  h->target = o->none_instance();
+  h->target = stale_target(h, o);
+  // Pin the handle: nothing below may recycle it under us.
+  ++h->weak;
   // A record's own count has no holder to release it: without dropping it
   // the handle would never go back to the pool.
   if (o->own_count_) --h->strong;
@@ -174,14 +205,15 @@ namespace detail {
 void Handover::let_go(Ref_obj* h, Brek_object* o) {
   Handover* s = h->shared;
   h->shared = nullptr;
-  ++h->weak;  // pinned while this runs
   // From now on this thread's references read the None instance.
-  h->target = o->none_instance();
+  h->target = stale_target(h, o);
+  ++h->weak;  // pinned while this runs
   if (s->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
     // The other side let go first (acquire: its last uses of the object
     // happened before this point), so the object is this thread's alone:
     // give it this thread's handle back and dispose it here.
     delete s;
+    if (h->target->scratch_) delete h->target;
     h->target = o;
     o->handle_ = h;
     o->handed_over_ = false;

@@ -70,6 +70,11 @@ class Brek_object {
   virtual const char* class_name() const { return "Brek_object"; }
   // The None instance of this object's own class.
   virtual Brek_object* none_instance() const;
+  // A new scratch twin of that None instance (see the top of this file).
+  virtual Brek_object* new_scratch_twin() const;
+  // The object as references compare it: every None instance and scratch
+  // twin of a class counts as that class's None instance.
+  const Brek_object* identity() const { return none_ ? none_instance() : this; }
 
   // Runs once after construction, when virtual calls work (make<T>).
   virtual void init() {}
@@ -94,6 +99,8 @@ class Brek_object {
   friend Ref_obj* hand_over(Brek_object*);
   friend struct detail::Handover;
   template <class T> friend T* none_of();
+  template <class T> friend T* scratch_twin_of();
+  friend void detail::recycle_handle(Ref_obj*);
 
   Ref_obj* handle_on_this_thread() const;
 
@@ -105,6 +112,7 @@ class Brek_object {
   // that thread starts and by the side that disposes the object.
   bool handed_over_ = false;
   bool own_count_ = false;  // a record holding a strong count of its own
+  bool scratch_ = false;  // a scratch twin, owned by the handle it is the target of
 };
 
 // Disposes the object now: children first, then destroy_hook, then every
@@ -125,6 +133,18 @@ T* none_of() {
   return instance;
 }
 
+// A scratch twin of T's None instance: built as the None instance is.
+template <class T>
+T* scratch_twin_of() {
+  detail::begin_none();
+  T* n = new T();
+  detail::end_none();
+  n->none_ = true;
+  n->scratch_ = true;
+  n->serial_ = 0;
+  return n;
+}
+
 // Declares a class's name and None instance; every class of the program
 // puts this at the top of its body.
 #define BREK_CLASS(Name)                                                   \
@@ -132,6 +152,9 @@ T* none_of() {
   const char* class_name() const override { return #Name; }                \
   ::brek::Brek_object* none_instance() const override {                    \
     return ::brek::none_of<Name>();                                        \
+  }                                                                        \
+  ::brek::Brek_object* new_scratch_twin() const override {                 \
+    return ::brek::scratch_twin_of<Name>();                                \
   }                                                                        \
                                                                            \
  private:
@@ -183,11 +206,13 @@ class Ref {
   T& operator*() const noexcept { return *get(); }
   // True when this names a None instance (never assigned, or disposed).
   bool is_none() const noexcept { return get()->is_none(); }
-  // Same target object.
-  bool same(const Ref& o) const noexcept { return get() == o.get(); }
+  // Same target object (any two None references of a class are the same).
+  bool same(const Ref& o) const noexcept { return get() == o.get() || get()->identity() == o.get()->identity(); }
   template <class U>
   bool operator==(const Ref<U>& o) const noexcept {
-    return static_cast<const Brek_object*>(get()) == static_cast<const Brek_object*>(o.get());
+    const Brek_object* a = get();
+    const Brek_object* b = o.get();
+    return a == b || a->identity() == b->identity();
   }
   // Back to T's None.
   void reset() noexcept {

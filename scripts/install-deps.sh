@@ -15,6 +15,7 @@ PACKAGES=(
   # giflib and gifsicle serve only the image tests and the GIF benchmark.
   xvfb xauth poppler-utils
   libgif-dev gifsicle
+  libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
 )
 
 missing=()

@@ -515,15 +515,24 @@ class Qt_window_layer final : public Native_forms {
   void set_cancel_button(Native_handle form, Native_handle button) override {
     if (Form_widget* w = form_widget(form)) w->cancel_button = button;
   }
+  // Standard controls are named in the controls' registry, other controls
+  // (paint panels) in the window layer's: focus finds both.
   Native_handle active_control(Native_handle form) override {
     Form_widget* w = form_widget(form);
     if (!w) return 0;
-    Native_handle h = registered_ancestor(w->focusWidget());
-    return kind_of(h) == Native_kind::CONTROL ? h : 0;
+    for (const QWidget* p = w->focusWidget(); p; p = p->parentWidget()) {
+      if (Native_handle h = brek_qt::handle_of(p)) return h;
+      Native_handle h = handle_of(p);
+      if (h != 0) return kind_of(h) == Native_kind::CONTROL ? h : 0;
+      if (p->isWindow()) break;
+    }
+    return 0;
   }
   void set_active_control(Native_handle control) override {
-    QWidget* w = widget_of(control);
-    if (w && kind_of(control) == Native_kind::CONTROL) w->setFocus(Qt::OtherFocusReason);
+    QWidget* w = kind_of(control) == Native_kind::CONTROL ? widget_of(control) : brek_qt::widget_of(control);
+    // On a window that is not active (hidden between runs of a dialog)
+    // this makes it the window's focus widget for when it shows.
+    if (w) w->setFocus(Qt::OtherFocusReason);
   }
 
   // ---- application ----

@@ -3,7 +3,10 @@
 // canvases made on the handle draw on the current page while a document
 // is open. The PDF entry writes through QPrinter's PDF output into a
 // temporary file beside the target, which takes the target's place only
-// once the document was finished.
+// once the document was finished. A printer queue gets its document the
+// same way: the pages go into a temporary PDF file, which is handed to
+// the print system as one job once finished, so that a queue that refuses
+// the job is known (platform/print_queue.h) and not taken for success.
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,6 +27,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/print_queue.h"
 #include "platform/printer.h"
 #include "platform/qt/paint_devices.h"
 
@@ -47,6 +51,9 @@ struct Printer_object {
   // PDF: where the pages go while the document is open, and where they belong.
   QString temp_path;
   QString target_path;
+  // A queue's job: its title and copies, handed over with the file.
+  std::string title;
+  int copies = 1;
   bool replace_target = false;
   std::unique_ptr<QPrinter> printer;
   QPainter painter;  // after the printer: ends before it goes
@@ -130,6 +137,42 @@ bool open_pdf_file(Printer_object& o, const std::string& title) {
   return true;
 }
 
+// A temporary file for the pages of a queue's job.
+bool open_job_file(Printer_object& o) {
+  QTemporaryFile temp(QDir(QDir::tempPath()).filePath("print-job-XXXXXX.pdf"));
+  temp.setAutoRemove(false);
+  if (!temp.open()) {
+    o.error = o.name + ": the document cannot be prepared for the printer";
+    return false;
+  }
+  o.temp_path = temp.fileName();
+  temp.close();
+  return true;
+}
+
+// The queue's answer before the job: a queue that refuses jobs is told
+// now, not after the pages were drawn for nothing.
+bool queue_takes_jobs(Printer_object& o) {
+  Print_queue_state q = print_queue_state(o.name);
+  if (q.accepting) return true;
+  o.error = o.name + (q.known ? ": the printer does not accept jobs" : ": the printer cannot be reached");
+  if (!q.reason.empty()) o.error += " (" + q.reason + ")";
+  return false;
+}
+
+// Hands the finished pages to the queue; true only when a job was made.
+bool submit_job(Printer_object& o) {
+  std::string why;
+  QFileInfo written(o.temp_path);
+  if (!written.exists() || written.size() == 0) {
+    o.error = o.name + ": the document could not be prepared for the printer";
+    return false;
+  }
+  if (print_queue_submit(o.name, to_std(o.temp_path), o.title, o.copies, why) > 0) return true;
+  o.error = o.name + ": the printer refused the document (" + why + ")";
+  return false;
+}
+
 void drop_temp(Printer_object& o) {
   if (!o.temp_path.isEmpty()) QFile::remove(o.temp_path);
   o.temp_path.clear();
@@ -201,7 +244,6 @@ bool place_pdf(Printer_object& o) {
 
 void end_unfinished(Printer_object& o) {
   if (!o.printer) return;
-  if (!o.pdf) o.printer->abort();
   if (o.painter.isActive()) o.painter.end();
   drop_temp(o);
   o.printer.reset();
@@ -267,11 +309,9 @@ void printer_set_page_size(int64_t printer, double width, double height) {
 }
 
 bool printer_makes_copies(int64_t printer) {
+  // The print system makes a queue's copies from the job's "copies".
   Printer_object* o = find(printer);
-  if (!o || o->pdf) return false;
-  QPrinter probe;
-  probe.setPrinterName(to_q(o->name));
-  return probe.outputFormat() == QPrinter::NativeFormat && probe.supportsMultipleCopies();
+  return o && !o->pdf;
 }
 
 bool printer_begin(int64_t printer, const std::string& title, int copies) {
@@ -281,26 +321,31 @@ bool printer_begin(int64_t printer, const std::string& title, int copies) {
   o->error.clear();
   o->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   QPrinter& p = *o->printer;
-  if (o->pdf) {
-    p.setOutputFormat(QPrinter::PdfFormat);
-    p.setResolution(PDF_DPI);
-    if (!open_pdf_file(*o, title)) {
-      o->printer.reset();
-      return false;
-    }
-    p.setOutputFileName(o->temp_path);
-  } else {
+  o->title = title;
+  o->copies = copies < 1 ? 1 : copies;
+  if (!o->pdf) {
     // QPrinter takes an unknown name for a PDF file: refuse it instead.
     if (QPrinterInfo::printerInfo(to_q(o->name)).isNull()) {
       o->error = o->name + ": the printer is not installed";
       o->printer.reset();
       return false;
     }
-    p.setPrinterName(to_q(o->name));
+    if (!queue_takes_jobs(*o)) {
+      o->printer.reset();
+      return false;
+    }
   }
+  p.setOutputFormat(QPrinter::PdfFormat);
+  p.setResolution(PDF_DPI);
+  if (!(o->pdf ? open_pdf_file(*o, title) : open_job_file(*o))) {
+    o->printer.reset();
+    return false;
+  }
+  p.setOutputFileName(o->temp_path);
   p.setDocName(to_q(title));
   p.setFullPage(true);
-  p.setCopyCount(copies < 1 ? 1 : copies);
+  // The PDF file holds one copy; the queue makes the copies.
+  p.setCopyCount(o->pdf ? o->copies : 1);
   apply_page(*o);
   if (!o->painter.begin(&p)) {
     o->error = o->pdf ? to_std(o->target_path) + ": the PDF file cannot be written"
@@ -333,10 +378,12 @@ bool printer_end(int64_t printer) {
       ok = false;
     }
     if (!ok) o->error = to_std(o->target_path) + ": the PDF file cannot be written";
-    drop_temp(*o);
   } else if (!ok) {
-    o->error = o->name + ": the printer did not take the document";
+    o->error = o->name + ": the document could not be prepared for the printer";
+  } else {
+    ok = submit_job(*o);
   }
+  drop_temp(*o);
   o->printer.reset();
   return ok;
 }

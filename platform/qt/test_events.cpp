@@ -166,6 +166,17 @@ bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods,
   return window_key(target, false, vk, mods, text, repeat);
 }
 
+bool key_at_focus(Native_handle form, int vk, const Key_modifiers& mods, const std::string& text) {
+  auto* f = qobject_cast<qt::Form_widget*>(widget_of(form));
+  if (!f) return false;
+  QWidget* w = f->focusWidget() ? f->focusWidget() : f;
+  QKeyEvent press(QEvent::KeyPress, qt_key(vk, mods), qt_modifiers(mods), QString::fromUtf8(text.c_str()));
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, qt_key(vk, mods), qt_modifiers(mods));
+  QApplication::sendEvent(w, &release);
+  return true;
+}
+
 bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at) {
   QPointF local;
   QWidget* w = hit(target, at, local);

@@ -138,6 +138,20 @@ TEST_F(Language, FilesInOtherEncodingsKeepTheirCharacters) {
   EXPECT_EQ(L::text(lng::Long_operation::Pause), "Пауза");
 }
 
+TEST_F(Language, ALoneCarriageReturnEndsALine) {
+  // Old Mac line ends, also mixed with the others.
+  ASSERT_TRUE(write_file(dir.file("Deutsch_DE.lng"),
+                         "[{Long_operation}]\rCancel=Abbrechen\r\rPause=Pausieren\r\nStarted=Begonnen\nClickOK=OK"));
+  EXPECT_TRUE(L::load_language("DE", "", false));
+  EXPECT_EQ(L::text(lng::Long_operation::Cancel), "Abbrechen");
+  EXPECT_EQ(L::text(lng::Long_operation::Pause), "Pausieren");
+  EXPECT_EQ(L::text(lng::Long_operation::Started), "Begonnen");
+  EXPECT_EQ(L::text(lng::Long_operation::ClickOK), "OK");
+  DynAStr lines = L::read_lines(dir.file("Deutsch_DE.lng"));
+  EXPECT_EQ(lines.count(), 6);
+  EXPECT_EQ(lines.get(2), "");
+}
+
 TEST_F(Language, TheTableIsWrittenOncePerRun) {
   L::write_language_file("", "Default");
   std::string written = read_file(dir.file("Default_.lng"));

@@ -266,3 +266,24 @@ TEST_F(Table, HeaderAndSelectedRowArePaintedAtTheirPlaces) {
       if (px.at(x, y) != highlight) ++text;
   EXPECT_GT(text, 0);
 }
+
+TEST_F(Table, TheHeadersEdgeFadesFromTheGridTowardsThePenColour) {
+  Ref<C_Paint_table> t = table();
+  // Own colours: the cell brush (0x40, 0x80, 0xC0) and a white pen.
+  form->set_colors(0xFFFFFFFF, 0xFFC08040);
+  t->grid_color = Colors::make(0x20, 0x10, 0x00);
+  t->paint_surface();
+  const Pixels& px = *t->back_buffer->pixels();
+  const auto rgb = [](int r, int g, int b) { return Colors::to_pixel(Colors::make(r, g, b)); };
+  // Steps of 3 points (4 pixels) leftwards from the column's right edge
+  // (80 pixels), one pixel below the top. The first is halfway between the
+  // brush and the grid; each next one halfway from the last to the pen
+  // (white): 0x30 -> 0x18 + 0x7F = 0x97 -> 0x4B + 0x7F = 0xCA ...
+  EXPECT_EQ(px.at(78, 8), rgb(0x30, 0x48, 0x60));
+  EXPECT_EQ(px.at(74, 8), rgb(0x97, 0xA3, 0xAF));
+  EXPECT_EQ(px.at(70, 8), rgb(0xCA, 0xD0, 0xD6));
+  EXPECT_EQ(px.at(66, 8), rgb(0xE4, 0xE7, 0xEA));
+  EXPECT_EQ(px.at(58, 8), rgb(0xF7, 0xF8, 0xF9));
+  // Past the six steps, the cell's own brush.
+  EXPECT_EQ(px.at(54, 2), rgb(0x40, 0x80, 0xC0));
+}

@@ -71,7 +71,7 @@ class Tabs : public Paint_test {
 
 }  // namespace
 
-TEST_F(Tabs, WidthsOutlinesAndTheSelectionInRange) {
+TEST_F(Tabs, KnownCaptionsGiveKnownWidthsAndOutlinesAndTheSelectionStaysInRange) {
   DynAStr names;
   names.append("A");
   names.append("Wide enough to be cut at the widest a tab may be");
@@ -89,24 +89,30 @@ TEST_F(Tabs, WidthsOutlinesAndTheSelectionInRange) {
   EXPECT_EQ(tabs_form->log.back(), "select:TABS");
 
   paint(t);
-  const double H = t->tab_height;
-  EXPECT_GT(H, 2.0);
-  EXPECT_DOUBLE_EQ(t->tab_x.get(0), 0);
-  EXPECT_DOUBLE_EQ(t->tab_x.get(1), t->tab_w.get(0));
-  EXPECT_DOUBLE_EQ(t->tab_x.get(2), t->tab_w.get(0) + t->tab_w.get(1));
-  EXPECT_DOUBLE_EQ(t->tab_w.get(1), 100.0);  // the widest a tab may be
-  EXPECT_LT(t->tab_w.get(0), 100.0);
+  // The canvas's font (Liberation Sans, the metric twin of "Arial") at 96
+  // pixels per inch: a line is 15 pixels (11.25 points), "A" and "C"
+  // advance 9 pixels (6.75 points). So a tab row is 13.25 points high, and
+  // a tab is its caption plus that: 20 points; the long caption is held to
+  // 100.
+  const double H = 13.25;
+  EXPECT_DOUBLE_EQ(t->tab_height, H);
+  const double widths[] = {20, 100, 20}, starts[] = {0, 20, 120};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_DOUBLE_EQ(t->tab_w.get(i), widths[i]) << i;
+    EXPECT_DOUBLE_EQ(t->tab_x.get(i), starts[i]) << i;
+  }
+  // Outlines, corner by corner: the tab left of the selection leans left
+  // and is H + 2 high; the selected one stands upright, a quarter of H
+  // taller; the one right of it leans right, an eighth of H taller than
+  // the row.
+  const point corners[] = {{0, 21.5},       {6.625, 7.25},       {23.3125, 7.25},     {23.3125, 21.5},
+                           {20, 22.5},      {20, 5.9375},        {133.25, 5.9375},    {133.25, 22.5},
+                           {129.9375, 21.5}, {129.9375, 7.59375}, {146.625, 7.59375}, {153.25, 21.5}};
   ASSERT_EQ(t->tab_corners.count(), 12);
-  const double B = 22.5;
-  // The selected tab is upright and taller than its neighbours.
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(4).y, B);
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(5).y, B - H - H / 4);
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(1).y, B - H - 2);
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(9).y, B - H - H / 8);
-  // Left of it the tab leans left, right of it right.
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(1).x, H / 2);
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(8).x, t->tab_x.get(2) + 0.75 * H);
-  EXPECT_DOUBLE_EQ(t->tab_corners.get(11).x, t->tab_x.get(2) + t->tab_w.get(2) + H);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_NEAR(t->tab_corners.get(i).x, corners[i].x, 1e-9) << i;
+    EXPECT_NEAR(t->tab_corners.get(i).y, corners[i].y, 1e-9) << i;
+  }
   // The selection was brought into view (nothing to move) and told.
   EXPECT_EQ(t->scroll_request, 0);
   EXPECT_DOUBLE_EQ(t->offset, 0);

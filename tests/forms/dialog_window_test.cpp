@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "controls_test_support.h"
-#include "forms/button.h"
-#include "forms/dialog.h"
+#include "dialog_test_support.h"
 #include "forms/long_operation.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -15,35 +13,7 @@ using namespace forms_test;
 using namespace brek_platform;
 
 namespace {
-
-// Ends its run with the name of the button pressed.
-class Button_dialog : public C_Dialog {
-  BREK_CLASS(Button_dialog)
- public:
-  Ref<C_Button> ok;
-  Ref<C_Button> cancel;
-  void build() {
-    Ref<C_Form> self(this);
-    set_client_size(120, 240);
-    new_column("BUTTONS", layout_on_form::BOTTOM, St_sizes_col__C_Form());
-    ok = C_Button::new_on_form(self, "OK", "OK");
-    ok->set_default();
-    cancel = C_Button::new_on_form(self, "CANCEL", "Cancel");
-    cancel->set_cancel();
-  }
-  void on_click() override { close_with(event_control_name()); }
-};
-
-class Dialog_window : public Controls_test {
- protected:
-  // A run that no task ends would never return; this one is ended anyway.
-  std::string run(const Ref<C_Dialog>& d, const Ref<C_Form>& owner) {
-    Weak<C_Dialog> weak(d);
-    test_events::post_task([weak] { weak.lock()->close_with("TIMEOUT"); }, 10000);
-    return d->show_modal(owner);
-  }
-};
-
+class Dialog_window : public Dialog_test {};
 }  // namespace
 
 TEST_F(Dialog_window, ButtonsAndTheCloseBoxEndARunAndTheDialogRunsAgain) {

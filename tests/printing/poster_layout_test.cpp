@@ -120,24 +120,48 @@ TEST(PosterLayout, SheetsGiveUpABandTowardsEachNeighbour) {
   expect_rect(g.page_rect(0, 0, sheet), 10 * k, 10 * k, 190 * k - ov, 277 * k - ov);
   expect_rect(g.page_rect(1, 0, sheet), 10 * k + ov, 10 * k, 190 * k - 2 * ov, 277 * k - ov);
   expect_rect(g.page_rect(2, 1, sheet), 10 * k + ov, 10 * k + ov, 190 * k - ov, 277 * k - ov);
-  // Together the printable parts are the poster's printable total.
+  // The picture is the printable parts plus each shared band once.
   double w = 0;
   for (int64_t c = 0; c < 3; ++c) w += g.page_rect(c, 0, sheet).w;
-  EXPECT_NEAR(w, g.printable.x, 1e-6);
+  EXPECT_NEAR(w + 2 * ov, g.printable.x, 1e-6);
 
-  // The poster runs on from sheet to sheet without a gap: what lies at the
-  // printable right edge of sheet 0 lies on sheet 1 one band before its
-  // printable part (in the band both sheets print); past an inner sheet the
-  // next printable part goes on where the last one ended.
-  auto content_at = [&](int64_t c, double x) { return x - g.page_origin(c, 0, sheet).x; };
-  rect p0 = g.page_rect(0, 0, sheet), p1 = g.page_rect(1, 0, sheet), p2 = g.page_rect(2, 0, sheet);
-  EXPECT_NEAR(content_at(0, p0.x + p0.w), content_at(1, p1.x - ov), 1e-6);
-  EXPECT_NEAR(content_at(1, p1.x + p1.w), content_at(2, p2.x), 1e-6);
-  rect q0 = g.page_rect(0, 0, sheet);
-  double down = q0.y + q0.h - g.page_origin(0, 0, sheet).y;
-  EXPECT_NEAR(down, g.page_rect(0, 1, sheet).y - ov - g.page_origin(0, 1, sheet).y, 1e-6);
 }
 
+// Where a point of a sheet lies in the poster, from the union box's start.
+double poster_x(const Poster_geometry& g, int64_t column, int64_t row, double x) {
+  return x - g.page_origin(column, row, g.sheet()).x;
+}
+double poster_y(const Poster_geometry& g, int64_t column, int64_t row, double y) {
+  return y - g.page_origin(column, row, g.sheet()).y;
+}
+
+TEST(PosterLayout, NeighbouringSheetsPrintTheSamePictureInTheirSharedBand) {
+  // Four columns and three rows of A4 with 10 mm margins and 10 mm bands:
+  // every seam, also past the second sheet, shares its band.
+  Poster_geometry g(a4(4, 3, 10, 10), rect{0, 0, 100, 100}, k);
+  const rect sheet = g.sheet();
+  const double ov = 10 * k;
+  for (int64_t r = 0; r < 3; ++r)
+    for (int64_t c = 0; c + 1 < 4; ++c) {
+      // The band right of sheet c's printable part is the band left of
+      // sheet c + 1's printable part.
+      rect a = g.page_rect(c, r, sheet), b = g.page_rect(c + 1, r, sheet);
+      EXPECT_NEAR(poster_x(g, c, r, a.x + a.w), poster_x(g, c + 1, r, b.x - ov), 1e-6) << c << "," << r;
+      EXPECT_NEAR(poster_x(g, c, r, a.x + a.w + ov), poster_x(g, c + 1, r, b.x), 1e-6) << c << "," << r;
+      // Each seam takes one band: a sheet moves on by its width less the
+      // margins and one band, 180 mm.
+      EXPECT_NEAR(poster_x(g, c + 1, r, 0) - poster_x(g, c, r, 0), 180 * k, 1e-6);
+    }
+  for (int64_t c = 0; c < 4; ++c)
+    for (int64_t r = 0; r + 1 < 3; ++r) {
+      rect a = g.page_rect(c, r, sheet), b = g.page_rect(c, r + 1, sheet);
+      EXPECT_NEAR(poster_y(g, c, r, a.y + a.h), poster_y(g, c, r + 1, b.y - ov), 1e-6) << c << "," << r;
+      EXPECT_NEAR(poster_y(g, c, r + 1, 0) - poster_y(g, c, r, 0), 267 * k, 1e-6);
+    }
+  // The picture is the sheets' parts less the shared bands: 4 x 190 - 3 x 10 mm.
+  EXPECT_NEAR(g.printable.x, 730 * k, 1e-6);
+  EXPECT_NEAR(g.printable.y, (3 * 277 - 2 * 10) * k, 1e-6);
+}
 TEST(PosterLayout, CutLinesMarkTheOuterEdgesOfTheBands) {
   Poster_geometry g(a4(2, 2, 10, 10), rect{0, 0, 100, 100}, k);
   EXPECT_EQ(sides(g, 0, 0), "RB");
@@ -171,16 +195,50 @@ TEST(PosterLayout, CutLinesMarkTheOuterEdgesOfTheBands) {
   EXPECT_NEAR(none.page_rect(0, 0, none.sheet()).w, 190 * k, 1e-6);
 }
 
-TEST(PosterLayout, TheDrawingStaysInsideThePrintableParts) {
-  // A wide union box over two columns: the fitted drawing ends at the last
-  // sheet's printable edge, not in its margin or off the paper.
-  Poster_geometry g(a4(2, 1, 20, 10), rect{0, 0, 400, 100}, k);
-  rect sheet = g.sheet();
-  rect q1 = g.page_rect(1, 0, sheet);
-  point o1 = g.page_origin(1, 0, sheet);
-  double right = o1.x + 400 * g.scale;
-  EXPECT_LE(right, q1.x + q1.w + 1e-6);
-  EXPECT_NEAR(400 * g.scale, g.printable.x, 1e-6);
+TEST(PosterLayout, AtFullFitTheDrawingEndsAtTheLastSheetsPrintableEdge) {
+  // A wide union box over three columns: the drawing fills the last
+  // sheet's printable part to its edge, neither short of it nor in its
+  // margin.
+  for (int64_t columns : {2, 3, 5}) {
+    Poster_geometry g(a4(columns, 1, 20, 10), rect{0, 0, 1000, 100}, k);
+    rect sheet = g.sheet();
+    rect last = g.page_rect(columns - 1, 0, sheet);
+    double right = g.page_origin(columns - 1, 0, sheet).x + 1000 * g.scale;
+    EXPECT_NEAR(right, 190 * k, 1e-6) << columns;
+    EXPECT_NEAR(right, last.x + last.w, 1e-6) << columns;
+  }
+}
+
+TEST(PosterLayout, FitAndBandsAreHeldToThePaper) {
+  // A fit past 100 would put the cards off the paper; one below 1 (or none)
+  // would lose them.
+  Poster_options o = a4(1, 1, 20, 10);
+  o.fit = 500;
+  Poster_geometry big(o, rect{0, 0, 100, 100}, k);
+  EXPECT_NEAR(big.scale, 170 * k / 100, 1e-9);
+  EXPECT_DOUBLE_EQ(big.options.fit, 100);
+  o.fit = 0;
+  EXPECT_NEAR(Poster_geometry(o, rect{0, 0, 100, 100}, k).scale, 170 * k / 100 / 100, 1e-9);
+  o.fit = std::nan("");
+  EXPECT_DOUBLE_EQ(Poster_geometry(o, rect{0, 0, 100, 100}, k).options.fit, 1);
+
+  // A band wider than the sheet leaves is cut to half of what the margins
+  // leave (85 mm of 170 on A4 with 20 mm margins), so no sheet's
+  // printable part goes negative.
+  Poster_geometry wide(a4(2, 1, 20, 400), rect{0, 0, 100, 100}, k);
+  EXPECT_NEAR(wide.overlap, 85 * k, 1e-6);
+  for (int64_t c = 0; c < 2; ++c) EXPECT_GE(wide.page_rect(c, 0, wide.sheet()).w, 0) << c;
+  Poster_geometry three(a4(3, 2, 20, 400), rect{0, 0, 100, 100}, k);
+  for (int64_t c = 0; c < 3; ++c) EXPECT_GE(three.page_rect(c, 0, three.sheet()).w, -1e-9) << c;
+  // Rows limit too: landscape A4 leaves 170 mm high, 257 mm wide.
+  Poster_options rows = a4(1, 2, 20, 100);
+  rows.landscape = true;
+  EXPECT_NEAR(Poster_geometry(rows, rect{0, 0, 10, 10}, k).overlap, 85 * k, 1e-6);
+  // A band that fits is kept, and a single sheet has none to cut.
+  EXPECT_NEAR(Poster_geometry(a4(2, 2, 20, 30), rect{0, 0, 10, 10}, k).overlap, 30 * k, 1e-9);
+  EXPECT_NEAR(Poster_geometry(a4(1, 1, 20, 400), rect{0, 0, 10, 10}, k).overlap, 400 * k, 1e-9);
+  // Margins wider than the paper leave no room for bands at all.
+  EXPECT_EQ(Poster_geometry(a4(2, 1, 200, 10), rect{0, 0, 10, 10}, k).overlap, 0);
 }
 
 TEST(PosterLayout, CardsArePlacedFromTheUnionBoxAndFoundOnEverySheet) {
@@ -213,12 +271,10 @@ TEST(PosterLayout, LandscapeAndTextsThatMakeNoSense) {
 
   // Rows and columns of 0 or less are one, huge ones are held.
   Poster_options odd = a4(0, -4, -5, -3);
-  odd.fit = std::nan("");
   Poster_geometry g(odd, rect{0, 0, 10, 10}, k);
   EXPECT_EQ(g.columns, 1);
   EXPECT_EQ(g.rows, 1);
   EXPECT_EQ(g.overlap, 0);
-  EXPECT_EQ(g.scale, 0);
   EXPECT_EQ(g.origin, (point{0, 0}));  // negative margins are none
   odd.columns = int64_t(1) << 62;
   odd.rows = int64_t(1) << 62;

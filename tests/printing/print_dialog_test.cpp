@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "baselib/config.h"
 #include "baselib/localize_str.h"
@@ -23,6 +25,7 @@
 #include "printing/print_dialog.h"
 #include "printing/print_preview.h"
 #include "printing/printer.h"
+#include "tests/printing/cups_server.h"
 #include "tests/printing/editor_test_support.h"
 #include "tests/printing/print_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -253,51 +256,140 @@ TEST_F(PrintDialog, AOneSheetPosterPrintsToPdf) {
   EXPECT_FALSE(page.any(0, 0, 594, 841, RED));
 }
 
-TEST_F(PrintDialog, ATwoByThreePosterPrintsSixSheetsWithCutLines) {
+TEST_F(PrintDialog, APosterPrintsEverySeamsBandAlikeOnBothSheets) {
   if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
-  add_card(rect{0, 0, 100, 150}, BLUE);
-  add_card(rect{200, 300, 100, 150}, RED);  // the union box: 300 x 450
+  // A patchwork of cards of uneven sizes, 600 x 400 units, laid like
+  // bricks with joints that differ from row to row, so that any shift of a
+  // band shows: its colour edges would not line up.
+  const uint32_t colours[] = {editor_test::BLUE, editor_test::GREEN, editor_test::BLACK, editor_test::YELLOW};
+  int cards = 0;
+  for (int j = 0, y = 0; y < 400; ++j) {
+    const int h = std::min(20 + j * 19 % 23, 400 - y);
+    for (int i = 0, x = 0; x < 600; ++i) {
+      const int w = std::min(15 + (i * 23 + j * 11) % 29, 600 - x);
+      add_card(rect{double(x), double(y), double(w), double(h)}, colours[(i + 2 * j) % 4]);
+      ++cards;
+      x += w;
+    }
+    y += h;
+  }
   make_dialog();
-  d->columns->set_text("2");
-  d->rows->set_text("3");
+  d->columns->set_text("3");
+  d->rows->set_text("2");
   for (const Ref<C_Edit>& m : {d->margin_top, d->margin_left, d->margin_right, d->margin_bottom})
     m->set_text("10");
   ASSERT_TRUE(print_pdf());
   const std::string info = print_test::pdf_info(pdf);
-  EXPECT_EQ(print_test::pdf_field(info, "Pages"), "6");
-  EXPECT_EQ(print_test::pdf_field(info, "Title"), "Collage 2 x 3 (2)");
+  ASSERT_EQ(print_test::pdf_field(info, "Pages"), "6");
+  EXPECT_EQ(print_test::pdf_field(info, "Title"), "Collage 3 x 2 (" + std::to_string(cards) + ")");
+  std::vector<print_test::Picture> sheet;
+  for (int p = 1; p <= 6; ++p) sheet.push_back(print_test::render(pdf, p, 72));
+  auto at = [&](int column, int row) -> const print_test::Picture& { return sheet[size_t(row * 3 + column)]; };
+  auto mm = [](double v) { return int(std::lround(v * k)); };
 
-  // 360 x 791 mm are printable; the box scales by 1.2 mm a unit to
-  // 360 x 540 mm from (10, 10) mm on the first sheet. The first card is
-  // 120 x 180 mm: it ends at 130 mm across on the first column's sheets
-  // and 180 - 267 < 0 mm down the second row.
-  print_test::Picture p0 = print_test::render(pdf, 1, 72);
-  EXPECT_TRUE(p0.near(int(12 * k), int(12 * k), BLUE));
-  EXPECT_TRUE(p0.near(int(128 * k), int(178 * k), BLUE));
-  EXPECT_TRUE(p0.near(int(132 * k), int(100 * k), WHITE));
-  EXPECT_TRUE(p0.near(int(8 * k), int(100 * k), WHITE));
-  // Its cut lines: right and bottom, one band beyond the printable part
-  // (which ends 190 mm across and 277 mm down).
-  EXPECT_TRUE(p0.any(int(200 * k), 400, int(200 * k) + 3, 400, RED));
-  EXPECT_TRUE(p0.any(300, int(287 * k), 300, int(287 * k) + 3, RED));
-  EXPECT_FALSE(p0.any(0, 400, int(195 * k), 400, RED));
+  // With 10 mm margins and bands on A4, a band right of a printable part
+  // lies 190 .. 200 mm across, one left of it 10 .. 20 mm; below, 277 ..
+  // 287 mm down, above 10 .. 20 mm. Pixel for pixel (give or take one for
+  // rounding) both sheets of a seam print the same there.
+  auto alike = [](const print_test::Picture& a, int ax, int ay, const print_test::Picture& b, int bx, int by) {
+    for (int dx = -1; dx <= 1; ++dx)
+      for (int dy = -1; dy <= 1; ++dy)
+        if (b.near(bx + dx, by + dy, a.at(ax, ay))) return true;
+    return false;
+  };
+  for (int row = 0; row < 2; ++row)
+    for (int c = 0; c + 1 < 3; ++c) {
+      int differ = 0;
+      std::set<uint32_t> seen;
+      for (int y = mm(12); y < mm(285); y += 3)
+        for (int x = mm(190) + 2; x < mm(200) - 2; ++x) {
+          seen.insert(at(c, row).at(x, y));
+          if (!alike(at(c, row), x, y, at(c + 1, row), x - mm(180), y)) ++differ;
+        }
+      EXPECT_EQ(differ, 0) << "seam after column " << c << ", row " << row;
+      EXPECT_GE(seen.size(), 3u);  // the band shows the patchwork
+    }
+  for (int c = 0; c < 3; ++c) {
+    int differ = 0;
+    for (int y = mm(277) + 2; y < mm(287) - 2; ++y)
+      for (int x = mm(22); x < mm(188); x += 3)
+        if (!alike(at(c, 0), x, y, at(c, 1), x, y - mm(267))) ++differ;
+    EXPECT_EQ(differ, 0) << "seam below column " << c;
+  }
 
-  // The last sheet (column 1, row 2) shows the bottom of the second card:
-  // it starts 170 mm left of the sheet, 514 mm above it, so the card lies
-  // at x 70 .. 190 mm and ends 26 mm down; cut lines on the left and top.
-  print_test::Picture p5 = print_test::render(pdf, 6, 72);
-  EXPECT_TRUE(p5.near(int(100 * k), int(22 * k), RED));
-  EXPECT_TRUE(p5.near(int(100 * k), int(30 * k), WHITE));
-  EXPECT_TRUE(p5.near(int(66 * k), int(22 * k), WHITE));
-  EXPECT_TRUE(p5.any(int(10 * k) - 3, 400, int(10 * k) + 1, 400, RED));
-  EXPECT_TRUE(p5.any(300, int(10 * k) - 3, 300, int(10 * k) + 1, RED));
-  EXPECT_FALSE(p5.any(int(195 * k), 40, 594, 841, RED));  // no right line
+  // At full fit the width limits (550 mm printable for 600 units): the
+  // last column is covered to its printable edge, 200 mm across.
+  EXPECT_FALSE(at(2, 0).near(mm(199), mm(100), WHITE));
+  EXPECT_TRUE(at(2, 0).near(mm(201), mm(100), WHITE));
+  // Cut lines at the bands' outer edges, over the cards: the first sheet's
+  // on its right and bottom, none on its left.
+  EXPECT_TRUE(at(0, 0).any(mm(200), mm(100), mm(200) + 2, mm(100), RED));
+  EXPECT_TRUE(at(0, 0).any(mm(100), mm(287), mm(100), mm(287) + 2, RED));
+  EXPECT_FALSE(at(0, 0).any(0, mm(100), mm(195), mm(100), RED));
+  EXPECT_TRUE(at(2, 1).any(mm(10) - 3, mm(100), mm(10), mm(100), RED));
+  EXPECT_FALSE(at(2, 1).any(mm(15), mm(100), 594, mm(100), RED));
+}
 
-  // Sheet 2 (column 0, row 1): the first card ended above it, the second
-  // lies 250 mm across, off its right edge.
-  print_test::Picture p2 = print_test::render(pdf, 3, 72);
-  EXPECT_FALSE(p2.any(0, 0, 594, 841, BLUE));
-  EXPECT_TRUE(p2.near(int(150 * k), int(150 * k), WHITE));
+// ---- a print server's queue ----
+
+TEST_F(PrintDialog, AQueueThatRefusesJobsFailsThePrintWithItsReason) {
+  print_test::Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  int rc = -1;
+  cups.run("cupsreject", {"-r", "Out of paper", cups.queue()}, &rc);
+  ASSERT_EQ(rc, 0);
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  const int64_t i = d->printer_list->index_of(cups.queue());
+  ASSERT_GT(i, 0) << d->printer_list->get_text();
+  d->printer_list->set_item_index(i);
+  EXPECT_FALSE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_NE(screen->messages[0].find(cups.queue()), std::string::npos) << screen->messages[0];
+  EXPECT_NE(screen->messages[0].find("Out of paper"), std::string::npos) << screen->messages[0];
+  // No job was made, none finished.
+  EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
+  EXPECT_TRUE(cups.written().empty());
+}
+
+namespace {
+
+// One page that, while it is drawn, has the queue stop taking jobs: the
+// queue refuses the finished document.
+class Refused_midway : public C_Report {
+  BREK_CLASS(Refused_midway)
+ public:
+  print_test::Cups_server* cups = nullptr;
+  void draw_page(int64_t p) override {
+    cups->run("cupsreject", {cups->queue()});
+    C_Report::draw_page(p);
+  }
+};
+
+}  // namespace
+
+TEST_F(PrintDialog, APosterPrintedOnAQueueArrivesWholeAndARefusalMidwayIsAFailure) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  print_test::Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 300, 100}, BLUE);
+  make_dialog();
+  d->columns->set_text("2");
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  ASSERT_TRUE(d->print());
+  EXPECT_TRUE(screen->messages.empty());
+  std::vector<std::string> files = cups.wait_for_files(1, 60);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(files[0]), "Pages"), "2");
+  EXPECT_TRUE(print_test::render(files[0], 2, 72).near(100, 100, BLUE));
+
+  // Accepted when the job began, refused when it was handed over.
+  auto report = make<Refused_midway>();
+  report->cups = &cups;
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), cups.queue()));
+  EXPECT_THROW(printer->print_report(report, 1), E_Print_failed);
+  EXPECT_EQ(cups.wait_for_files(1, 0).size(), 1u);
 }
 
 TEST_F(PrintDialog, GreyDrawingAndCopies) {

@@ -32,7 +32,10 @@ TEST(PrintDialogRules, GreyValuesOfTheDrawingModes) {
   EXPECT_EQ(R::grey_of(2, 255, 0, 0), 84);
   EXPECT_EQ(R::grey_of(3, 255, 0, 0), 54);
   EXPECT_EQ(R::grey_of(4, 255, 0, 0), 54);
-  EXPECT_EQ(R::grey_of(4, 0, 128, 0), int(255 * 0.7152 * R::srgb_encode(128 / 255.0)));
+  // Green 128 encodes to 0.7367 of full: 0.7152 x 0.7367 x 255 = 134.3.
+  EXPECT_EQ(R::grey_of(4, 0, 128, 0), 134);
+  EXPECT_EQ(R::grey_of(4, 200, 100, 50), 177);  // 177.78
+  EXPECT_EQ(R::grey_of(3, 200, 100, 50), 117);  // 42.52 + 71.52 + 3.61 = 117.65
   // A neutral pixel keeps its value in the linear modes, whatever the
   // rounding of the weights; white stays white in every mode.
   for (int64_t mode = 1; mode <= 3; ++mode)
@@ -180,7 +183,8 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
   paint(700, 200, true);
   // Sheets 127.3 wide and 180 high from x 10, 147.3 and 284.6; the card
-  // spans all three from 20 mm (12.1 points) in, 470 x 235 mm.
+  // spans all three from 20 mm (12.1 points) in, 490 x 245 mm (3 x 170 mm
+  // less two shared bands), so it ends 265 mm (170.6 points) down.
   EXPECT_EQ(at(5, 5), GROUND);
   EXPECT_EQ(at(12, 100), WHITE);
   EXPECT_EQ(at(140, 100), SHADOW);
@@ -191,8 +195,8 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   EXPECT_EQ(at(20, 100), WHITE);
   EXPECT_EQ(at(25, 25), BLUE);
   EXPECT_EQ(at(135, 100), BLUE);
-  EXPECT_EQ(at(100, 160), BLUE);
-  EXPECT_EQ(at(100, 168), WHITE);
+  EXPECT_EQ(at(100, 168), BLUE);
+  EXPECT_EQ(at(100, 173), WHITE);
   EXPECT_EQ(at(150, 100), BLUE);
   EXPECT_EQ(at(300, 100), BLUE);
   // The sheets hold their parts: nothing runs into the gaps.
@@ -203,12 +207,15 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   // No cut lines in the preview.
   EXPECT_FALSE(any(0, 0, 699, 199, print_test::RED));
 
-  // As boxes: light grey boxes with a dark outline instead of the images.
+  // As boxes: light grey boxes, filled only, instead of the images; no
+  // outline at the box's edge (22.1 points across) nor anywhere on the sheets.
   paint(700, 200, false);
   EXPECT_EQ(at(25, 25), GROUND);
   EXPECT_EQ(at(300, 100), GROUND);
   EXPECT_EQ(at(12, 100), WHITE);
-  EXPECT_TRUE(any(21, 21, 23, 23, SHADOW));
+  EXPECT_EQ(at(23, 23), GROUND);
+  EXPECT_FALSE(any(11, 11, 136, 188, SHADOW));
+  EXPECT_FALSE(any(149, 11, 273, 188, SHADOW));
   EXPECT_FALSE(any(0, 0, 699, 199, BLUE));
 }
 

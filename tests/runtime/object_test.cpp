@@ -130,7 +130,9 @@ TEST(ObjectModel, DisposeNowWithSeveralStrongAndWeakHolders) {
   EXPECT_TRUE(c.is_none());
   EXPECT_TRUE(w1.is_none());
   EXPECT_TRUE(w2.is_none());
-  EXPECT_EQ(b.get(), static_cast<C_Thing*>(none_of<C_Special>()));
+  EXPECT_STREQ(b->class_name(), "C_Special");
+  EXPECT_EQ(b->none_instance(), none_of<C_Special>());
+  EXPECT_TRUE(b == Ref<C_Special>());  // as equal as any two None references
   EXPECT_EQ(c->special, 7);
   // The handle is not recycled while held: the holders keep reading None
   // even after new objects are made.
@@ -149,6 +151,36 @@ TEST(ObjectModel, DisposeNowWithSeveralStrongAndWeakHolders) {
   // A second dispose of a disposed object does nothing.
   dispose_now(a);
   EXPECT_EQ(log.log.size(), 1u);
+}
+
+TEST(ObjectModel, WritesThroughAStaleReferenceLeaveTheNoneInstanceAsItWas) {
+  auto a = make<C_Special>("a");
+  Ref<C_Special> r2 = a;
+  Weak<C_Thing> w = a;
+  dispose_now(a);
+  // Fields are public: a stale reference can write them.
+  r2->value = 42;
+  r2->name = "scribbled";
+  r2->special = -1;
+  r2->numbers.append(5);
+  w->value = 43;
+  // A None reference made afterwards reads the class's defaults.
+  Ref<C_Special> fresh;
+  EXPECT_EQ(fresh->value, 0);
+  EXPECT_EQ(fresh->name, "none");
+  EXPECT_EQ(fresh->special, 7);
+  EXPECT_EQ(fresh->numbers.count(), 0);
+  EXPECT_EQ(none_of<C_Thing>()->value, 0);
+  // So does a checked cast that fails, and the handle of the next object
+  // disposed.
+  EXPECT_EQ(ref_cast<C_Special>(Ref<C_Thing>(make<C_Thing>("t")))->value, 0);
+  auto b = make<C_Special>("b");
+  Ref<C_Special> r3 = b;
+  dispose_now(b);
+  EXPECT_TRUE(r3.is_none());
+  EXPECT_EQ(r3->value, 0);
+  EXPECT_EQ(r3->name, "none");
+  EXPECT_EQ(r3->special, 7);
 }
 
 TEST(ObjectModel, ChildrenAreDisposedInOrderBeforeTheHook) {

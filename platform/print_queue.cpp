@@ -1,0 +1,89 @@
+// Print queues over the CUPS client library. The server is the one the
+// library finds (CUPS_SERVER, client.conf, the local scheduler).
+
+#include "platform/print_queue.h"
+
+#include <cups/cups.h>
+
+#include <memory>
+#include <string>
+
+namespace brek_platform {
+
+namespace {
+
+std::string last_error() {
+  const char* s = cupsLastErrorString();
+  return s && *s ? std::string(s) : std::string("the print system did not answer");
+}
+
+struct Dest_free {
+  void operator()(cups_dest_t* d) const { cupsFreeDests(1, d); }
+};
+struct Ipp_free {
+  void operator()(ipp_t* p) const { ippDelete(p); }
+};
+
+// The state message set with the refusal ("cupsreject -r"), else the
+// state reasons other than "none".
+std::string refusal_reason(const char* printer_uri) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
+  static const char* const wanted[] = {"printer-state-message", "printer-state-reasons"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+  std::unique_ptr<ipp_t, Ipp_free> answer(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+  if (!answer) return {};
+  if (ipp_attribute_t* a = ippFindAttribute(answer.get(), "printer-state-message", IPP_TAG_TEXT)) {
+    const char* s = ippGetString(a, 0, nullptr);
+    if (s && *s) return s;
+  }
+  std::string reasons;
+  if (ipp_attribute_t* a = ippFindAttribute(answer.get(), "printer-state-reasons", IPP_TAG_KEYWORD)) {
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      const char* s = ippGetString(a, i, nullptr);
+      if (!s || std::string(s) == "none") continue;
+      if (!reasons.empty()) reasons += ", ";
+      reasons += s;
+    }
+  }
+  return reasons;
+}
+
+}  // namespace
+
+Print_queue_state print_queue_state(const std::string& queue) {
+  Print_queue_state state;
+  std::unique_ptr<cups_dest_t, Dest_free> dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr));
+  if (!dest) {
+    state.reason = last_error();
+    return state;
+  }
+  state.known = true;
+  const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+  state.accepting = accepting && std::string(accepting) == "true";
+  if (!state.accepting) {
+    const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
+    state.reason = uri ? refusal_reason(uri) : std::string();
+    if (state.reason.empty()) state.reason = "it does not accept jobs";
+  }
+  return state;
+}
+
+int print_queue_submit(const std::string& queue, const std::string& pdf_file, const std::string& title, int copies,
+                       std::string& error) {
+  int n = 0;
+  cups_option_t* options = nullptr;
+  n = cupsAddOption("copies", std::to_string(copies < 1 ? 1 : copies).c_str(), n, &options);
+  n = cupsAddOption("document-format", "application/pdf", n, &options);
+  int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), pdf_file.c_str(), title.c_str(), n, options);
+  cupsFreeOptions(n, options);
+  if (job <= 0) {
+    error = last_error();
+    return 0;
+  }
+  return job;
+}
+
+void print_queue_reconnect() { cupsSetServer(nullptr); }
+
+}  // namespace brek_platform

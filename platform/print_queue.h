@@ -1,0 +1,30 @@
+#pragma once
+// The print system's queues (CUPS): whether a queue takes jobs, and the
+// hand-over of a finished PDF document as a job. The printer layer
+// (platform/printer.h) asks here so that a refused job is a failure, not
+// a document that silently goes nowhere. No Qt types.
+
+#include <string>
+
+namespace brek_platform {
+
+struct Print_queue_state {
+  bool known = false;  // the print system knows the queue
+  bool accepting = false;  // it takes new jobs
+  std::string reason;  // why not, for the user; empty when it does
+};
+
+// The queue's state as the print system reports it now.
+Print_queue_state print_queue_state(const std::string& queue);
+
+// Hands the PDF file to the queue as one job with its title and number of
+// copies. The job's id, or 0 when the print system refused it (`error`
+// then tells why).
+int print_queue_submit(const std::string& queue, const std::string& pdf_file, const std::string& title, int copies,
+                       std::string& error);
+
+// Forgets the print server in use, so that the next question finds it
+// again (after CUPS_SERVER changed).
+void print_queue_reconnect();
+
+}  // namespace brek_platform

@@ -1,0 +1,177 @@
+#include "tests/printing/cups_server.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "baselib/system_functions.h"
+#include "platform/print_queue.h"
+
+extern char** environ;
+
+namespace print_test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* CUPSD = "/usr/sbin/cupsd";
+constexpr const char* BACKEND = "/usr/lib/cups/backend/cups-pdf";
+constexpr const char* PPD = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
+// The backend reads its settings per device from here, named after the
+// device's path.
+constexpr const char* BACKEND_CONF_DIR = "/etc/cups";
+
+bool accepts_connections(const std::string& path) {
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  path.copy(a.sun_path, sizeof a.sun_path - 1);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+Cups_server::Cups_server() {
+  if (!start()) return;
+  brek_platform::print_queue_reconnect();
+}
+
+bool Cups_server::start() {
+  if (::geteuid() != 0) {
+    failure_ = "a print server of the test's own needs root (its PDF backend runs as root)";
+    return false;
+  }
+  for (const char* f : {CUPSD, BACKEND, PPD})
+    if (!fs::exists(f)) {
+      failure_ = std::string(f) + " is missing (cups-daemon, printer-driver-cups-pdf)";
+      return false;
+    }
+  if (!fs::is_directory(BACKEND_CONF_DIR)) {
+    failure_ = std::string(BACKEND_CONF_DIR) + " is missing";
+    return false;
+  }
+  // The socket's path must fit a socket address: a short folder in /tmp.
+  std::string templ = "/tmp/cups-test-XXXXXX";
+  if (!::mkdtemp(templ.data())) {
+    failure_ = "no temporary folder for the print server";
+    return false;
+  }
+  root_ = templ;
+  out_ = root_ + "/out";
+  socket_ = root_ + "/cups.sock";
+  queue_ = "collage_test_" + std::to_string(::getpid());
+  for (const char* sub : {"conf", "spool", "cache", "state", "log", "tmp", "out"}) fs::create_directory(root_ + "/" + sub);
+  // The scheduler hands work to an unprivileged user, which must reach
+  // its spool, temporary and output folders.
+  ::chmod(root_.c_str(), 0755);
+  for (const char* sub : {"tmp", "out"}) ::chmod((root_ + "/" + sub).c_str(), 01777);
+
+  const std::string conf = root_ + "/conf";
+  brek_test::write_file(conf + "/cups-files.conf",
+                        "ServerRoot " + conf + "\nRequestRoot " + root_ + "/spool\nCacheDir " + root_ +
+                            "/cache\nStateDir " + root_ + "/state\nTempDir " + root_ + "/tmp\nAccessLog " + root_ +
+                            "/log/access_log\nErrorLog " + root_ + "/log/error_log\nPageLog " + root_ +
+                            "/log/page_log\nSystemGroup root\n");
+  brek_test::write_file(conf + "/cupsd.conf",
+                        "Listen " + socket_ +
+                            "\nLogLevel warn\nBrowsing Off\nWebInterface No\nDefaultAuthType None\n"
+                            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
+  backend_conf_ = std::string(BACKEND_CONF_DIR) + "/cups-pdf-" + queue_ + ".conf";
+  brek_test::write_file(backend_conf_, "Out " + out_ + "\nAnonDirName " + out_ + "\nLabel 0\n");
+
+  std::string files = conf + "/cups-files.conf", main = conf + "/cupsd.conf";
+  std::vector<std::string> args{CUPSD, "-f", "-c", main, "-s", files};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, CUPSD, nullptr, nullptr, argv.data(), environ) != 0) {
+    failure_ = "cupsd could not be started";
+    return false;
+  }
+  pid_ = pid;
+  env_ = std::make_unique<brek_test::Env_guard>("CUPS_SERVER", socket_);
+  for (int i = 0; i < 200 && !accepts_connections(socket_); ++i) {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = 0;
+      failure_ = "cupsd ended at once: " + brek_test::read_file(root_ + "/log/error_log");
+      return false;
+    }
+    sleep_ms(50);
+  }
+  if (!accepts_connections(socket_)) {
+    failure_ = "cupsd does not answer on " + socket_;
+    return false;
+  }
+  int rc = -1;
+  std::string said = run("lpadmin", {"-p", queue_, "-E", "-v", "cups-pdf:/" + queue_, "-P", PPD}, &rc);
+  if (rc != 0) {
+    failure_ = "the PDF queue could not be added: " + said;
+    return false;
+  }
+  return true;
+}
+
+Cups_server::~Cups_server() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  if (!backend_conf_.empty()) ::unlink(backend_conf_.c_str());
+  env_.reset();
+  brek_platform::print_queue_reconnect();
+  if (!root_.empty()) {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+}
+
+std::string Cups_server::run(const std::string& program, const std::vector<std::string>& arguments, int* exit_code) {
+  // The administration programs live in sbin, which a user's PATH may lack.
+  std::string path = program;
+  for (const char* dir : {"/usr/sbin/", "/usr/bin/"})
+    if (fs::exists(dir + program)) {
+      path = dir + program;
+      break;
+    }
+  return brek::System_functions::run_process(path, arguments, brek::System_functions::CAPTURE_STDOUT |
+                                                                     brek::System_functions::CAPTURE_STDERR,
+                                             exit_code);
+}
+
+std::vector<std::string> Cups_server::written() const {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(out_, ec))
+    if (e.path().extension() == ".pdf") files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> Cups_server::wait_for_files(size_t count, int seconds) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    if (written().size() >= count && run("lpstat", {"-o", queue_}).empty()) break;
+    sleep_ms(100);
+  }
+  return written();
+}
+
+}  // namespace print_test
