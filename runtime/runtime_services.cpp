@@ -13,9 +13,13 @@
 namespace brek::Brek_runtime {
 
 namespace detail {
+namespace {
 thread_local int t_depth = 0;
-int g_limit = DEFAULT_RECURSION_LIMIT;
 thread_local uint32_t t_ticks = 0;
+}  // namespace
+int g_limit = DEFAULT_RECURSION_LIMIT;
+int& depth_counter() { return t_depth; }
+uint32_t& tick_count() { return t_ticks; }
 }  // namespace detail
 
 namespace {

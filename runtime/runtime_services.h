@@ -34,7 +34,10 @@ int recursion_limit();
 void set_recursion_limit(int limit);
 
 namespace detail {
-extern thread_local int t_depth;
+// The thread's counters are reached through functions defined beside them:
+// an extern thread_local read from another translation unit goes through a
+// TLS wrapper that some compilers instrument wrongly under UBSan.
+int& depth_counter();
 extern int g_limit;
 }  // namespace detail
 
@@ -43,10 +46,11 @@ extern int g_limit;
 class Recursion_guard {
  public:
   Recursion_guard() {
-    if (detail::t_depth > detail::g_limit) throw TooDeepRecursionException("");
-    ++detail::t_depth;
+    int& depth = detail::depth_counter();
+    if (depth > detail::g_limit) throw TooDeepRecursionException("");
+    ++depth;
   }
-  ~Recursion_guard() { --detail::t_depth; }
+  ~Recursion_guard() { --detail::depth_counter(); }
   Recursion_guard(const Recursion_guard&) = delete;
   Recursion_guard& operator=(const Recursion_guard&) = delete;
 };
@@ -54,7 +58,7 @@ class Recursion_guard {
 // ---- loop ticks ------------------------------------------------------------
 
 namespace detail {
-extern thread_local uint32_t t_ticks;
+uint32_t& tick_count();
 }  // namespace detail
 
 // Runs the tick handlers, the last registered first, after resetting the
@@ -63,7 +67,7 @@ void run_handlers();
 
 // One tick of a loop: every 65,536 ticks the handlers run on this thread.
 inline void loop_tick() {
-  if (++detail::t_ticks > 65535) run_handlers();
+  if (++detail::tick_count() > 65535) run_handlers();
 }
 uint32_t tick_counter();
 void set_tick_counter(uint32_t value);
