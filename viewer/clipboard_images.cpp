@@ -8,10 +8,6 @@
 
 namespace brek::Clipboard_images {
 
-namespace {
-
-// The decimal text one higher, as wide as it was unless it outgrows it
-// ("099" -> "100", "99" -> "100", "" -> "1").
 std::string incremented(std::string digits) {
   for (size_t i = digits.size(); i > 0; --i) {
     if (digits[i - 1] != '9') {
@@ -22,8 +18,6 @@ std::string incremented(std::string digits) {
   }
   return "1" + digits;
 }
-
-}  // namespace
 
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists) {
   std::string base = Image_file_name::names_a_file(current_file) ? current_file : "0.jpg";

@@ -21,6 +21,10 @@ inline constexpr int64_t MAX_TRIES = 2147483646;
 // "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"); every digit counts,
 // however many. No current file (or a pseudo one) counts as "0.jpg". Empty
 // when MAX_TRIES names are all taken.
+// The decimal text one higher, as wide as it was unless it outgrows it
+// ("099" -> "100", "99" -> "100", "" -> "1"): numbers in file names may
+// have more digits than any integer holds.
+std::string incremented(std::string digits);
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists);
 
 // A digest of a picture's size and pixels, to know the same picture again.

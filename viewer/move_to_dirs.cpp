@@ -1,6 +1,8 @@
 // The "Move to dir" window: its targets, the moves and their undo.
 #include "viewer/move_to_dirs.h"
 
+#include "viewer/clipboard_images.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -69,6 +71,7 @@ Numbered split(const std::string& dest) {
       n.paren = true;
       kept += c;
     } else if (c >= '0' && c <= '9') {
+      n.digits.insert(n.digits.begin(), c);
       const int64_t d = c - '0';
       if (d != 0) {
         if (weight > LAST_NUMBER || d * weight > LAST_NUMBER - n.number) n.exhausted = true;
@@ -92,7 +95,20 @@ std::string candidate(const Numbered& n, int64_t k) {
 
 std::string free_name(const std::string& dest, const std::function<bool(const std::string&)>& taken) {
   const Numbered n = split(dest);
-  if (n.exhausted) return {};
+  if (n.exhausted || n.number >= LAST_NUMBER) {
+    // A date and time in the name ("IMG20240101123045.jpg") has more
+    // digits than the count holds: count on as text, every digit kept.
+    const std::string open = n.paren ? n.stem.substr(0, n.stem.size() - 1) : n.stem;
+    const std::string close = n.paren ? ")" : "";
+    std::string digits = n.digits;
+    for (int64_t tries = 0; tries < LAST_NUMBER; ++tries) {
+      Brek_runtime::loop_tick();
+      digits = Clipboard_images::incremented(digits);
+      std::string c = open + digits + close + n.ext;
+      if (!taken(c)) return c;
+    }
+    return {};
+  }
   for (int64_t k = n.number + 1; k <= LAST_NUMBER; ++k) {
     Brek_runtime::loop_tick();
     std::string c = candidate(n, k);

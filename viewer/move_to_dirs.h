@@ -47,8 +47,10 @@ struct Numbered {
   std::string stem;
   std::string ext;
   int64_t number = 0;
+  std::string digits;  // the number as written
   bool paren = false;
-  // The digits name a number beyond any candidate.
+  // The digits name a number beyond the counted candidates; the
+  // numbering then goes on from the digits as text.
   bool exhausted = false;
 };
 inline constexpr int64_t LAST_NUMBER = 2147483646;

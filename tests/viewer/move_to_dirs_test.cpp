@@ -147,9 +147,15 @@ TEST(MoveNames, NumbersAfterTheStemInsideParenthesesAndAtTheLimit) {
   std::set<std::string> taken{"/t/a1.jpg", "/t/a2.jpg"};
   EXPECT_EQ(Move_names::free_name("/t/a.jpg", [&](const std::string& c) { return taken.count(c) > 0; }),
             "/t/a3.jpg");
-  // Numbers at or past the last candidate leave none, however many digits.
-  EXPECT_EQ(Move_names::free_name("/t/a2147483646.jpg", none), "");
-  EXPECT_EQ(Move_names::free_name("/t/a99999999999999999999999.jpg", none), "");
+  // Numbers past what the count holds go on with every digit kept, such as
+  // a camera's date and time.
+  EXPECT_EQ(Move_names::free_name("/t/a2147483646.jpg", none), "/t/a2147483647.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/IMG20240101123045.jpg", none), "/t/IMG20240101123046.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/a99999999999999999999999.jpg", none), "/t/a100000000000000000000000.jpg");
+  EXPECT_EQ(Move_names::free_name("/t/p(99999999999).jpg", none), "/t/p(100000000000).jpg");
+  std::set<std::string> stamps{"/t/IMG20240101123046.jpg"};
+  EXPECT_EQ(Move_names::free_name("/t/IMG20240101123045.jpg", [&](const std::string& c) { return stamps.count(c) > 0; }),
+            "/t/IMG20240101123047.jpg");
   EXPECT_EQ(Move_names::free_name("/t/a000000000000000000000001.jpg", none), "/t/a2.jpg");
 }
 
