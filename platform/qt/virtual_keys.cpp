@@ -66,6 +66,20 @@ int qt_key(int vk) {
 
 int virtual_key_of(const QKeyEvent* event) { return virtual_key(event->key(), event->modifiers()); }
 
+uint32_t typed_char_of(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Dead_Circumflex: return '^';
+    case Qt::Key_Dead_Grave: return '`';
+    case Qt::Key_Dead_Tilde: return '~';
+    case Qt::Key_Dead_Acute: return 0xB4;
+    default: break;
+  }
+  const auto codes = event->text().toUcs4();
+  if (codes.size() != 1) return 0;
+  const uint32_t c = codes.front();
+  return c >= 0x20 && c != 0x7F ? c : 0;
+}
+
 brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event) {
   brek_platform::Key_modifiers m;
   // A key event reads its own modifier key as down in its press and up in
