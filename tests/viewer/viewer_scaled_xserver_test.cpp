@@ -104,7 +104,7 @@ bool on_x_server() {
 
 TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
   if (!on_x_server()) GTEST_SKIP() << "no X server";
-  ASSERT_DOUBLE_EQ(brek_platform::device_pixel_ratio(), 2.0) << "the group runs with QT_SCALE_FACTOR=2";
+  ASSERT_GT(brek_platform::device_pixel_ratio(), 1.0) << "the group runs on a scaled screen";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("stripes.bmp");
   // 600 x 200: wider than the window in window pixels, narrower in device
