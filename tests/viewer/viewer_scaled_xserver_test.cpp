@@ -176,3 +176,31 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
   for (int i = 0; i < 10; ++i) te::settle();
   expect_whole_and_centred("pointer moved");
 }
+
+TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
+  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("big.bmp");
+  // Larger than the screen in device pixels too.
+  ASSERT_TRUE(Image_file_io::save_bmp(quads(4000, 2400), path, false));
+  On_screen s(rect{10, 10, 300, 200});
+  s.v->open_file(path);
+  s.v->collage->set_full_screen(true);
+  te::settle();
+  const rect b = s.v->get_bounds();
+  // The colour at the box's centre with the pointer at a point of the
+  // screen (points from the window's top-left corner).
+  auto centre_with_pointer_at = [&](double x, double y) -> uint32_t {
+    te::move_screen_pointer({b.x + x, b.y + y});
+    for (int i = 0; i < 10; ++i) te::settle();
+    brek_platform::Decoded_image shot;
+    if (!s.shoot(shot)) return 0x123456;
+    const point c = s.box_centre();
+    return shot.pixels[size_t(c.y) * shot.width + size_t(c.x)] & 0xFFFFFF;
+  };
+  // Near the top-left corner of the inner area the picture's top-left
+  // quadrant fills the middle; near the bottom-right, the bottom-right one.
+  EXPECT_EQ(centre_with_pointer_at(40, 40), RED & 0xFFFFFF);
+  EXPECT_EQ(centre_with_pointer_at(b.w - 40, b.h - 40), WHITE & 0xFFFFFF);
+  EXPECT_EQ(centre_with_pointer_at(40, b.h - 40), BLUE & 0xFFFFFF);
+}
