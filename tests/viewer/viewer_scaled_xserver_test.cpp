@@ -1,7 +1,8 @@
 // The viewer's window on a real X server whose windows are scaled by 2 (a
 // high-density screen), read back from the screen: pictures are drawn
-// pixel for pixel of the screen, and a picture that fits the window is
-// shown whole and centred after the window grows or goes full screen.
+// pixel for pixel of the screen, a picture that fits the window is shown
+// whole and centred after the window grows or goes full screen, and a
+// larger one follows the pointer.
 
 #include <gtest/gtest.h>
 
@@ -17,40 +18,15 @@
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
-#include "tests/viewer/viewer_test_support.h"
+#include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
 
 namespace {
 
-struct On_screen {
-  brek_platform::Native_forms* previous = nullptr;
-  Ref<C_Screen> screen;
-  Ref<C_Collage_viewer> v;
-  explicit On_screen(const rect& bounds) {
-    previous = brek_platform::set_native_forms(brek_platform::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
-    v = make<C_Collage_viewer>();
-    v->screen = screen;
-    v->create();
-    v->set_bounds(bounds);
-  }
-  ~On_screen() {
-    dispose_now(v);
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    brek_platform::set_native_forms(previous);
-  }
-  bool shoot(brek_platform::Decoded_image& shot) {
-    if (!v->is_visible()) v->show();
-    if (!te::wait_exposed(v->native)) return false;
-    v->repaint();
-    te::settle();
-    return brek_platform::grab_window(v->native, shot);
-  }
+struct On_screen : viewer_test::Viewer_on_screen<C_Collage_viewer> {
+  using viewer_test::Viewer_on_screen<C_Collage_viewer>::Viewer_on_screen;
   // The paint box's centre in the shot, device pixels.
   point box_centre() {
     const rect outer = v->get_bounds(), box = v->pb->get_bounds();
@@ -83,16 +59,6 @@ Box picture_box(const brek_platform::Decoded_image& s) {
         b.y1 = std::max(b.y1, y);
       }
   return b;
-}
-
-Pixels quads(int w, int h) {
-  Pixels p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool right = x >= w / 2, bottom = y >= h / 2;
-      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
-    }
-  return p;
 }
 
 bool on_x_server() {
@@ -137,7 +103,7 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
   brek_test::Temp_dir dir;
   const std::string path = dir.file("q.bmp");
   // Larger than the grown window in window pixels, smaller in device ones.
-  ASSERT_TRUE(Image_file_io::save_bmp(quads(1000, 600), path, false));
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(1000, 600), path, false));
   On_screen s(rect{10, 10, 200, 150});
   s.v->open_file(path);
   brek_platform::Decoded_image shot;
@@ -182,7 +148,7 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
   brek_test::Temp_dir dir;
   const std::string path = dir.file("big.bmp");
   // Larger than the screen in device pixels too.
-  ASSERT_TRUE(Image_file_io::save_bmp(quads(4000, 2400), path, false));
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(4000, 2400), path, false));
   On_screen s(rect{10, 10, 300, 200});
   s.v->open_file(path);
   s.v->collage->set_full_screen(true);
