@@ -232,6 +232,9 @@ int64_t C_Edit_collage_print::key_code_of(const St_key_info__C_Form& key, bool& 
       shift = m.shift;
       return m.code;
     }
+  // Shift+6 stands for "^": a 6 key that types something else ("&" on a
+  // German keyboard) is no alignment.
+  if (key.key_code == '6' && !key.key_char.empty() && key.key_char != "6") return 0;
   if (key.key_code != 0) return key.key_code;
   if (key.key_text == "<") return 188;
   if (key.key_text == ">") return 190;

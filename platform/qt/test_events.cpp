@@ -163,6 +163,7 @@ const German_stroke k_german[] = {
     {"+", Qt::Key_Plus, false, 35, 0x2b, "+"},        {"*", Qt::Key_Asterisk, true, 35, 0x2a, "*"},
     {",", Qt::Key_Comma, false, 59, 0x2c, ","},       {".", Qt::Key_Period, false, 60, 0x2e, "."},
     {"=", Qt::Key_Equal, true, 19, 0x3d, "="},        {"&", Qt::Key_Ampersand, true, 15, 0x26, "&"},
+    {"(", Qt::Key_ParenLeft, true, 17, 0x28, "("},    {"#", Qt::Key_NumberSign, false, 51, 0x23, "#"},
 };
 
 }  // namespace
