@@ -31,6 +31,8 @@ double from_pixels(double v, units_measure_graphics unit, int dpi) {
   return 0;
 }
 
+double device_pixel_ratio() { return brek_platform::device_pixel_ratio(); }
+
 double screen_pixels_per_inch() { return brek_platform::device_pixels_per_inch(); }
 
 int64_t screen_points_to_pixels(double points) {

@@ -19,6 +19,8 @@ int32_t to_pixels(double v, units_measure_graphics unit, int dpi);
 // Device pixels back to `unit` at `dpi`; not finite gives 0.
 double from_pixels(double v, units_measure_graphics unit, int dpi);
 
+// Device pixels per pixel of the window system (2 on a screen scaled by 2).
+double device_pixel_ratio();
 // What is painted for the screen is made of device pixels: the screen's
 // pixels per inch times its device pixel ratio (a screen scaled by 2 has
 // twice as many device pixels per inch as window pixels).

@@ -55,3 +55,37 @@ TEST(DenseScreen, ThePictureFollowsTheWindowToADenserMonitorAndBack) {
   Event_routing::reset_state();
   brek_platform::set_native_forms(previous);
 }
+
+// Thumbnails keep the size they have on any screen: their pixels are the
+// window system's, not the device's.
+TEST(DenseScreen, ThumbnailsKeepTheirSizeOnTheScreen) {
+  brek_platform::Native_forms* previous = brek_platform::set_native_forms(brek_platform::window_layer());
+  Event_routing::reset_state();
+  Ref<C_Screen> screen = make<C_Screen>();
+  Ref<C_Collage_viewer> v = make<C_Collage_viewer>();
+  v->screen = screen;
+  v->create();
+  C_Brek_form::remember_main_window(v->native);
+  v->set_bounds(rect{1000, 40, 700, 500});
+  v->show();
+  ASSERT_TRUE(te::wait_exposed(v->native));
+  te::settle();
+  ASSERT_DOUBLE_EQ(brek_platform::device_pixel_ratio(), 2.0);
+
+  Ref<C_Image> e = C_Image::create();
+  e->file_name = "/nowhere/a.jpg";
+  v->files.append(e);
+  v->collage->mode_view = mode_view::THUMB;
+  v->collage->thumb_w = 100;
+  v->collage->thumb_h = 80;
+  EXPECT_TRUE(v->collage->layout_set());
+  EXPECT_DOUBLE_EQ(e->rect.w, 200);
+  EXPECT_DOUBLE_EQ(e->rect.h, 160);
+
+  C_Brek_form::remember_main_window(0);
+  dispose_now(v);
+  dispose_now(screen);
+  te::settle();
+  Event_routing::reset_state();
+  brek_platform::set_native_forms(previous);
+}
