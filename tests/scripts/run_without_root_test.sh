@@ -31,6 +31,10 @@ if [ "$(id -u)" -eq 0 ]; then
     exit 0
   fi
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  if ! "${as_user[@]}" test -x "$ROOT/run.sh"; then
+    echo "SKIP: the unprivileged user cannot reach $ROOT/run.sh"
+    exit 0
+  fi
 fi
 
 out="$("${as_user[@]}" env -i PATH="$work/bin" HOME="$work" BUILD_DIR="$work/build" "$ROOT/run.sh" 2>&1)"
