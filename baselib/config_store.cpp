@@ -263,10 +263,67 @@ bool read_whole(const std::string& file, std::string& out) {
   }
 }
 
+// The temporary file a write makes beside the store: its name behind a
+// dot, then mkostemp's six letters or digits.
+std::string temporary_template(const std::string& file) {
+  return File_path::directory_of(file) + "." + File_path::name_of(file) + ".XXXXXX";
+}
+
+bool is_temporary_of(const std::string& name, const std::string& store_name) {
+  const std::string prefix = "." + store_name + ".";
+  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (size_t i = prefix.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Temporaries of the store that a write cut short (a crash, a kill) left
+// behind. Called with the lock held: no writer of ours is at work, so every
+// one of them is stale.
+void remove_stale_temporaries(const std::string& file) {
+  const std::string dir = File_path::directory_of(file), name = File_path::name_of(file);
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string n = e.path().filename().string();
+    if (!is_temporary_of(n, name)) continue;
+    struct stat st;
+    // Only regular files of our own.
+    if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+      ::unlink(e.path().c_str());
+  }
+}
+
+// A folder of ours in the runtime folder for the locks, "" when there is
+// none to be had: the lock then goes beside the store.
+std::string lock_folder() {
+  const std::string runtime = NATIVE_process::environment_variable("XDG_RUNTIME_DIR");
+  if (runtime.empty() || runtime[0] != '/') return {};
+  const std::string dir = File_path::without_trailing_separator(runtime) + "/settings-locks";
+  ::mkdir(dir.c_str(), 0700);
+  struct stat st;
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
+  return dir;
+}
+
+// The lock of a store: in the runtime folder, named by a hash of the
+// store's path (two stores sharing a lock only wait for each other), so
+// that nothing is left in the settings folder; beside the store otherwise.
+std::string lock_path(const std::string& file) {
+  const std::string dir = lock_folder();
+  if (dir.empty()) return file + ".lock";
+  uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : file) h = (h ^ c) * 1099511628211ull;
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(h));
+  return dir + "/" + name;
+}
+
 // Replaces the file with the text: a temporary file beside it, flushed to
 // the disk, renamed over it.
 void replace_file(const std::string& file, const std::string& text, mode_t mode) {
-  std::string tmp = File_path::directory_of(file) + "." + File_path::name_of(file) + ".XXXXXX";
+  std::string tmp = temporary_template(file);
   int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) raise_write_failed(file, errno);
   bool ok = ::fchmod(fd, mode) == 0 && File_path::write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
@@ -458,9 +515,16 @@ void write_value(const Location& where, const std::string& name, const Value& va
   if (where.file.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(File_path::directory_of(where.file), ec);
-  Lock_file lock(where.file + ".lock");
+  const std::string lock_name = lock_path(where.file);
+  Lock_file lock(lock_name);
   // Without the lock another writer could lose this value or its own.
   if (!lock.held()) raise_write_failed(where.file, errno);
+  // An empty lock that an earlier version left beside the store.
+  struct stat old_lock;
+  const std::string beside = where.file + ".lock";
+  if (lock_name != beside && ::lstat(beside.c_str(), &old_lock) == 0 && S_ISREG(old_lock.st_mode) &&
+      old_lock.st_size == 0)
+    ::unlink(beside.c_str());
 
   // A store that is a symbolic link (kept with the user's other dot files)
   // stays one: the file it points to is replaced.
@@ -482,6 +546,7 @@ void write_value(const Location& where, const std::string& name, const Value& va
     text = "# Settings, one value a line: integers bare (32 bits), texts in double\n"
            "# quotes (reals are texts with \".\").\n";
 
+  remove_stale_temporaries(target);
   bool changed = false;
   std::string updated = set_in_text(text, where.section, name, value, &changed);
   if (!changed && existed) return;

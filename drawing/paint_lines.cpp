@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "baselib/mathematics.h"
+#include "drawing/units.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "platform/paint_panel.h"
@@ -13,7 +14,8 @@
 namespace brek {
 
 namespace {
-int64_t px(double points) { return C_Brek_form::points_to_pixels(points); }
+// The panel counts device pixels.
+int64_t px(double points) { return Draw_units::screen_points_to_pixels(points); }
 }  // namespace
 
 void C_Paint_lines::repaint() {

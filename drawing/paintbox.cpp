@@ -9,11 +9,13 @@
 #include "baselib/system_functions.h"
 #include "drawing/brek_drawing.h"
 #include "drawing/pixel_math.h"
+#include "drawing/units.h"
 #include "forms/control_bridge.h"
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/timer.h"
 #include "platform/paint_panel.h"
+#include "platform/units.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
@@ -26,14 +28,15 @@ namespace {
 
 bp::Native_paint_panels& panels() { return bp::native_paint_panels(); }
 
-int64_t px(double points) { return C_Brek_form::points_to_pixels(points); }
-double pt(double pixels) { return C_Brek_form::pixels_to_points(pixels); }
+// The panel's surface, buffer and bars count device pixels.
+int64_t px(double points) { return Draw_units::screen_points_to_pixels(points); }
+double pt(double pixels) { return bp::pixels_to_points(pixels, Draw_units::screen_pixels_per_inch()); }
 
 // Content sizes in pixels without the 32-bit cut: the scroll bars scale
 // what lies beyond their range.
 double content_pixels(double points) {
   if (!std::isfinite(points) || points <= 0) return 0;
-  return std::trunc(std::min(points, 1e15) * C_Brek_form::pixels_per_inch() / 72.0 + 0.000001);
+  return std::trunc(std::min(points, 1e15) * Draw_units::screen_pixels_per_inch() / 72.0 + 0.000001);
 }
 
 bool has_area(const rect& r) { return r.w > 0 && r.h > 0; }

@@ -31,13 +31,16 @@ double from_pixels(double v, units_measure_graphics unit, int dpi) {
   return 0;
 }
 
+double device_pixel_ratio() { return brek_platform::device_pixel_ratio(); }
+
+double screen_pixels_per_inch() { return brek_platform::device_pixels_per_inch(); }
+
 int64_t screen_points_to_pixels(double points) {
-  return brek_platform::points_to_pixels(points, brek_platform::native_forms().pixels_per_inch());
+  return brek_platform::points_to_pixels(points, screen_pixels_per_inch());
 }
 
 double screen_pixels_to_points(double pixels) {
-  return brek_platform::pixels_to_points(double(Pixel_math::trunc(pixels)),
-                                         brek_platform::native_forms().pixels_per_inch());
+  return brek_platform::pixels_to_points(double(Pixel_math::trunc(pixels)), screen_pixels_per_inch());
 }
 
 }  // namespace brek::Draw_units

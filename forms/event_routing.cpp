@@ -306,6 +306,7 @@ St_key_info__C_Form key_info_from_virtual_key(int64_t vk, const Key_modifiers& m
   int64_t code = vk;
   k.key_text = virtual_key_text(code);
   k.key_code = code & 0xFF;
+  if (mods.typed >= 0x20 && mods.typed != 0x7F) append_utf8(k.key_char, mods.typed);
   k.toggled = mods.toggled;
   k.shift = mods.shift;
   k.ctrl = mods.ctrl;

@@ -53,6 +53,10 @@ struct St_key_info__C_Form {
   uint8_t ctrl = 0;
   uint8_t alt = 0;
   uint8_t win = 0;
+  // The character a key down types on the user's keyboard layout (UTF-8),
+  // empty when none. Keys that mean a character are matched by it; the
+  // virtual key code is the key's place on a US keyboard.
+  std::string key_char;
   // Set by a key-down handler that wants the key taken from the control.
   uint8_t swallow = 0;
 };

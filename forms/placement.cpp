@@ -1,6 +1,7 @@
 // Monitors and work areas, and the placement of forms on them.
 
 #include "forms/placement.h"
+#include "forms/settings_writes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -270,18 +271,20 @@ void C_Form::save_placement(const std::string& application, const std::string& s
   if (get_window_state() == static_cast<int>(state_of_form::MINIMIZED)) return;
   if (what.find('A') == std::string::npos && (creating || !placed || !is_visible())) return;
   std::string letters = Placement::what_letters(what);
-  Ref<C_Config> config = C_Config::open_write(application, area_where_configuration_is_stored::USER, section);
-  bool linux_keys = on_linux();
-  if (Placement::wants(letters, 'W')) {
-    if (linux_keys) config->write_real("CWidth", get_client_width());
-    config->write_real("Width", get_width());
-  }
-  if (Placement::wants(letters, 'H')) {
-    config->write_real("Height", get_height());
-    if (linux_keys) config->write_real("CHeight", get_client_height());
-  }
-  if (Placement::wants(letters, 'L')) config->write_real("Left", get_left());
-  if (Placement::wants(letters, 'T')) config->write_real("Top", get_top());
+  Settings_writes::run(Ref<C_Form>(this), [&] {
+    Ref<C_Config> config = C_Config::open_write(application, area_where_configuration_is_stored::USER, section);
+    bool linux_keys = on_linux();
+    if (Placement::wants(letters, 'W')) {
+      if (linux_keys) config->write_real("CWidth", get_client_width());
+      config->write_real("Width", get_width());
+    }
+    if (Placement::wants(letters, 'H')) {
+      config->write_real("Height", get_height());
+      if (linux_keys) config->write_real("CHeight", get_client_height());
+    }
+    if (Placement::wants(letters, 'L')) config->write_real("Left", get_left());
+    if (Placement::wants(letters, 'T')) config->write_real("Top", get_top());
+  });
 }
 
 void C_Form::load_placement(const std::string& application, const std::string& section, const std::string& what) {

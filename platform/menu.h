@@ -41,7 +41,8 @@ bool popup_menu_open();
 // Runs once each time a popup menu has opened, inside the menu's own event
 // loop; an empty function removes the hook.
 void set_popup_menu_hook(std::function<void()> hook);
-// The open menu as text: items separated by "|", a separator as "-", the
+// The open menu as text, as it is shown (no shortcut marks): items
+// separated by "|", a separator as "-", the
 // hot key after a TAB, then " [disabled]" and " [checked]" where they
 // apply, and an item's submenu in parentheses after it. "" when none is open.
 std::string open_popup_menu_text();

@@ -11,6 +11,13 @@ Form_events* g_receiver = nullptr;
 
 Native_forms& native_forms() { return g_layer ? *g_layer : g_headless; }
 
+double device_pixel_ratio() {
+  const double ratio = native_forms().device_pixel_ratio();
+  return ratio >= 0.25 && ratio <= 16 ? ratio : 1.0;
+}
+
+double device_pixels_per_inch() { return native_forms().pixels_per_inch() * device_pixel_ratio(); }
+
 Native_forms* set_native_forms(Native_forms* layer) {
   Native_forms* old = g_layer;
   g_layer = layer;

@@ -59,8 +59,13 @@ class Native_forms {
  public:
   virtual ~Native_forms() = default;
 
-  // Screen resolution used by every conversion.
+  // Screen resolution of windows and controls: their pixels are the
+  // window system's, which a high-density screen scales.
   virtual double pixels_per_inch() { return 96.0; }
+  // Device pixels per window pixel on the screen the program's main window
+  // is on (2 on a screen scaled by 2). Pictures painted for the screen are
+  // made of device pixels.
+  virtual double device_pixel_ratio() { return 1.0; }
 
   // ---- forms ----
   virtual Native_handle create_form(const Form_spec&) { return 0; }
@@ -175,6 +180,9 @@ struct Key_modifiers {
   bool left_ctrl = false;  // the left Ctrl key itself is down
   bool right_alt = false;  // the right Alt (AltGr) key itself is down
   bool toggled = false;    // toggle state of the key (Caps Lock and the like)
+  // What a key down types on the user's keyboard layout: "{" for AltGr+7
+  // on a German one, "^" for its dead key; 0 when it types nothing.
+  uint32_t typed = 0;
 };
 
 // Result of a wheel turn.
@@ -245,6 +253,11 @@ class Form_events {
 // The native layer in use: the one installed, else a headless default whose
 // every operation answers 0, false, "" or the zero rectangle.
 Native_forms& native_forms();
+// The layer's device pixel ratio, 1 when it is not a sane positive number.
+double device_pixel_ratio();
+// Pixels per inch of what is painted for the screen: the screen's pixels
+// per inch times the device pixel ratio.
+double device_pixels_per_inch();
 // Installs a native layer (nullptr: the headless default again); returns
 // the previous one (nullptr for the default).
 Native_forms* set_native_forms(Native_forms* layer);

@@ -23,6 +23,9 @@ bool click(Native_handle target, Point_pt at, int button = 1);
 // Press, release, then the second press the platform reports as a double
 // click, and its release.
 bool double_click(Native_handle target, Point_pt at);
+// Puts the screen's pointer at a point of the screen (points), as the user
+// moving the mouse there.
+void move_screen_pointer(Point_pt at);
 // One wheel turn: 120 per notch, negative towards the user.
 bool wheel(Native_handle target, Point_pt at, int delta, int delta_x = 0);
 // A key pressed and released at the target, by its Windows virtual-key
@@ -41,6 +44,11 @@ bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods 
 // A key pressed and released as the keyboard gives it: at the widget that
 // has the focus in the form's window (the form itself when none has).
 bool key_at_focus(Native_handle form, int vk, const Key_modifiers& mods = {}, const std::string& text = "");
+// The key that types `character` on a German keyboard ("de" layout),
+// pressed and released at the target as that keyboard reports it: its key,
+// modifiers, text and native codes ("{" is AltGr+7, "^" a dead key).
+// False for a character the table does not hold.
+bool german_key(Native_handle target, const std::string& character);
 // Files dragged from a file manager and dropped at a point of the target.
 bool drop_files(Native_handle target, const std::vector<std::string>& paths, Point_pt at);
 // The window's close box.

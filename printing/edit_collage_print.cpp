@@ -11,6 +11,7 @@
 #include "drawing/paintbox.h"
 #include "forms/button.h"
 #include "forms/dialog.h"
+#include "forms/form_bridge.h"
 #include "forms/timer.h"
 #include "images/gif.h"
 #include "images/image.h"
@@ -129,8 +130,10 @@ void C_Edit_collage_print::repaint_sheet() {
 // ---- cards ---------------------------------------------------------------------
 
 point C_Edit_collage_print::card_size_of(const Ref<C_Image>& image) {
+  // Pixels of the window system, not of the device: a card is as large on
+  // paper whichever screen the editor was on.
   int64_t w = image->width, h = image->height;
-  return point{C_Canvas::from_device_pixels(double(w)), C_Canvas::from_device_pixels(double(h))};
+  return point{C_Brek_form::pixels_to_points(double(w)), C_Brek_form::pixels_to_points(double(h))};
 }
 
 void C_Edit_collage_print::add_image(const Ref<C_Image>& image) {

@@ -179,9 +179,11 @@ class C_Edit_collage_print : public C_Form_common {
   bool on_wheel() override;
   bool on_key_down() override;
   void on_timer() override;
-  // A key's code as the keyboard table knows it: the punctuation keys
-  // whose code the key record gives up come back from their text.
-  static int64_t key_code_of(const St_key_info__C_Form& key);
+  // The key the editor's table means, with its Shift state (shift comes in
+  // as held and goes out as the table reads it): a typed character first,
+  // else the key's code, the punctuation keys whose code the key record
+  // gives up coming back from their text.
+  static int64_t key_code_of(const St_key_info__C_Form& key, bool& shift);
 
   // ---- coordinates ----
   // Whether a form point lies on the paint box's drawing surface.

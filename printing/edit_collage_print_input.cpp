@@ -215,7 +215,26 @@ bool C_Edit_collage_print::on_wheel() {
 
 // ---- keys ----------------------------------------------------------------------
 
-int64_t C_Edit_collage_print::key_code_of(const St_key_info__C_Form& key) {
+int64_t C_Edit_collage_print::key_code_of(const St_key_info__C_Form& key, bool& shift) {
+  // Keys that mean a character go by what the keyboard typed, on any
+  // layout: the US key and Shift state that type it.
+  struct Meant {
+    const char* typed;
+    int64_t code;
+    bool shift;
+  };
+  static const Meant meant[] = {{"{", 219, true},  {"}", 221, true},  {"^", '6', true}, {"_", 189, true},
+                                {"+", 187, true},  {"=", 187, false}, {"-", 189, false}, {"[", 219, false},
+                                {"]", 221, false}, {",", 188, false}, {"<", 188, true},  {".", 190, false},
+                                {">", 190, true}};
+  for (const Meant& m : meant)
+    if (key.key_char == m.typed) {
+      shift = m.shift;
+      return m.code;
+    }
+  // Shift+6 stands for "^": a 6 key that types something else ("&" on a
+  // German keyboard) is no alignment.
+  if (key.key_code == '6' && !key.key_char.empty() && key.key_char != "6") return 0;
   if (key.key_code != 0) return key.key_code;
   if (key.key_text == "<") return 188;
   if (key.key_text == ">") return 190;
@@ -226,7 +245,8 @@ int64_t C_Edit_collage_print::key_code_of(const St_key_info__C_Form& key) {
 
 bool C_Edit_collage_print::on_key_down() {
   if (is_none()) return false;
-  const bool shift = shift_held(), ctrl = ctrl_held();
+  bool shift = shift_held();
+  const bool ctrl = ctrl_held();
   // Previous and next by key start from card 0 when nothing is selected.
   auto step = [&](bool next) {
     if (selection.count() == 0) {
@@ -238,7 +258,7 @@ bool C_Edit_collage_print::on_key_down() {
       go_prev();
     }
   };
-  switch (key_code_of(key_info)) {
+  switch (key_code_of(key_info, shift)) {
     case '1': zoom_reset(); break;
     case 187: zoom_in(); break;
     case 189:

@@ -27,7 +27,16 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    # Nothing can be installed from here: say what is missing and how.
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Installing them needs root or sudo, once. As root, run:" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+  SUDO="sudo"
+fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq

@@ -8,6 +8,7 @@
 #include "runtime/strings.h"
 #include "drawing/font.h"
 #include "forms/placement.h"
+#include "forms/settings_writes.h"
 #include "images/image_file_name.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
@@ -88,14 +89,16 @@ void C_Additional_collage::load_settings() {
 
 void C_Additional_collage::save_settings() {
   if (is_none()) return;
-  Ref<C_Config> config = C_Config::open_write(SETTINGS_APPLICATION, area::USER, SETTINGS_SECTION);
-  config->write_integer("Mode", static_cast<int64_t>(mode_view));
-  config->write_integer("Order", static_cast<int64_t>(sort_by));
-  config->write_boolean("Descendant", descendant);
-  config->write_integer("Thumb_w", thumb_w);
-  config->write_integer("Thumb_h", thumb_h);
-  config->write_boolean("Full_screen", full_screen);
-  config->write_boolean("Single_always", single_always);
+  Settings_writes::run(viewer.lock(), [&] {
+    Ref<C_Config> config = C_Config::open_write(SETTINGS_APPLICATION, area::USER, SETTINGS_SECTION);
+    config->write_integer("Mode", static_cast<int64_t>(mode_view));
+    config->write_integer("Order", static_cast<int64_t>(sort_by));
+    config->write_boolean("Descendant", descendant);
+    config->write_integer("Thumb_w", thumb_w);
+    config->write_integer("Thumb_h", thumb_h);
+    config->write_boolean("Full_screen", full_screen);
+    config->write_boolean("Single_always", single_always);
+  });
 }
 
 // ---- caption -----------------------------------------------------------------

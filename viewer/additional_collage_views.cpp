@@ -10,6 +10,8 @@
 #include "baselib/localize_str.h"
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
+#include "drawing/units.h"
+#include "forms/form_bridge.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
@@ -105,6 +107,11 @@ void C_Additional_collage::sort_files(int64_t start) {
 
 namespace {
 
+// Thumbnail sizes ("Thumb_w", "Thumb_h", the drag that sets them) are in
+// pixels of the window system: a scaled screen shows them as large as any
+// other, and sharper.
+double thumb_cell(int64_t pixels) { return double(pixels) * Draw_units::device_pixel_ratio(); }
+
 // The thumbnail and caption arrangement: one cell a line, each directory's
 // set sorted and set off by a gap.
 void arrange_lines(C_Additional_collage& c, const Ref<C_Collage_viewer>& v, double cell_w, double cell_h,
@@ -136,7 +143,7 @@ bool C_Additional_collage::layout_set() {
         if (i == 0 || !v->same_directory(i, i - 1)) sort_files(i);
       return false;
     case brek::mode_view::THUMB:
-      arrange_lines(*this, v, double(thumb_w), double(thumb_h), 0);
+      arrange_lines(*this, v, thumb_cell(thumb_w), thumb_cell(thumb_h), 0);
       return true;
     case brek::mode_view::CAPTIONS:
       arrange_lines(*this, v, 0, double(C_Canvas::to_device_pixels(10)), double(C_Canvas::to_device_pixels(3)));
@@ -261,8 +268,8 @@ void C_Additional_collage::resize_thumbnails(const point& p) {
     drag_thumb_w = thumb_w;
     drag_thumb_h = thumb_h;
   }
-  thumb_w = drag_thumb_w + C_Canvas::to_device_pixels(p.x - v->press_point.x);
-  thumb_h = drag_thumb_h + C_Canvas::to_device_pixels(p.y - v->press_point.y);
+  thumb_w = drag_thumb_w + C_Brek_form::points_to_pixels(p.x - v->press_point.x);
+  thumb_h = drag_thumb_h + C_Brek_form::points_to_pixels(p.y - v->press_point.y);
   // Within what the settings take back; they are stored once, on release.
   thumb_w = std::clamp<int64_t>(thumb_w, 10, THUMB_W_MAX);
   thumb_h = std::clamp<int64_t>(thumb_h, 10, THUMB_H_MAX);
@@ -273,7 +280,7 @@ void C_Additional_collage::resize_thumbnails(const point& p) {
     if (!C_Geometry::rects_overlap(cur->rect, rect{0, v->scroll_y, box_w, box_h})) v->hover_update();
     cur = v->current_image();
     const double a = cur->rect.y - v->scroll_y;
-    arrange_lines(*this, v, double(thumb_w), double(thumb_h), 0);
+    arrange_lines(*this, v, thumb_cell(thumb_w), thumb_cell(thumb_h), 0);
     v->scroll_y = cur->rect.y - a;
     if (v->scroll_y < 0) v->scroll_y = 0;
     if (v->scroll_y > v->layout_bottom - box_h) v->scroll_y = v->layout_bottom - box_h;

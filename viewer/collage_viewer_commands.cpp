@@ -7,6 +7,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "forms/menu.h"
+#include "forms/settings_writes.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -34,8 +35,9 @@ void C_Collage_viewer::on_menu_item() {
   const std::string key = menu_key;
   if (NATIVE_String_functions::starts_with(key, "LANG_")) {
     language = key.substr(5);
-    Ref<C_Config> config = C_Config::open_write(LANGUAGE_APPLICATION, area::USER, "");
-    config->write_string("Language", language);
+    Settings_writes::run(Ref<C_Form>(this), [&] {
+      C_Config::open_write(LANGUAGE_APPLICATION, area::USER, "")->write_string("Language", language);
+    });
     Localize_str::load_language(language);
   }
 

@@ -25,13 +25,21 @@ constexpr int64_t VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PGUP = 33, V
 // Directory sets start this far below the top of the view, points.
 constexpr double SET_MARGIN = 20;
 
+// "+" and "-" are the keys that type them, wherever the layout (or the
+// keypad) puts them; every other key goes by its place.
+int64_t meant_key(const St_key_info__C_Form& k) {
+  if (k.key_char == "+" || k.key_char == "=") return VK_PLUS;
+  if (k.key_char == "-" || k.key_char == "_") return VK_MINUS;
+  return k.key_code;
+}
+
 }  // namespace
 
 // ---- keys ------------------------------------------------------------------------
 
 bool C_Collage_viewer::on_key_down() {
   if (is_none()) return false;
-  const int64_t key = key_info.key_code;
+  const int64_t key = meant_key(key_info);
   bool started = false;
   if (key == VK_SPACE && single_mode) {
     slideshow = !slideshow;

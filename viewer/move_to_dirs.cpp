@@ -13,6 +13,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/sorting.h"
 #include "drawing/bitmap.h"
+#include "forms/settings_writes.h"
 #include "images/image_file_name.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
@@ -163,8 +164,10 @@ void C_Move_to_dirs::load_targets() {
 
 void C_Move_to_dirs::save_targets() {
   if (is_none()) return;
-  Ref<C_Config> config = C_Config::open_write(TARGETS_APPLICATION, area::USER, TARGETS_SECTION);
-  for (int64_t n = 1; n <= TARGET_COUNT; ++n) config->write_string(std::to_string(n), target(n).path);
+  Settings_writes::run(Ref<C_Form>(this), [&] {
+    Ref<C_Config> config = C_Config::open_write(TARGETS_APPLICATION, area::USER, TARGETS_SECTION);
+    for (int64_t n = 1; n <= TARGET_COUNT; ++n) config->write_string(std::to_string(n), target(n).path);
+  });
 }
 
 void C_Move_to_dirs::destroy_hook() {

@@ -21,6 +21,24 @@ std::function<void()> g_hook;
 QString from_utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string to_utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
+// Qt takes every "&" as the mark of a shortcut letter; in the program's
+// texts one before a blank (or at the end) is a plain "&", as in "Auto
+// paste & save", and is doubled to show as one.
+QString caption_text(const std::string& caption) {
+  const QString in = from_utf8(caption);
+  QString out;
+  for (qsizetype i = 0; i < in.size(); ++i) {
+    out += in[i];
+    if (in[i] != QLatin1Char('&')) continue;
+    if (i + 1 < in.size() && in[i + 1] == QLatin1Char('&')) {
+      out += in[++i];  // doubled already
+    } else if (i + 1 == in.size() || in[i + 1] == QLatin1Char(' ')) {
+      out += QLatin1Char('&');
+    }
+  }
+  return out;
+}
+
 struct Choice {
   bool made = false;
   int64_t tag = -1;
@@ -40,7 +58,7 @@ void fill(QMenu* top, const std::vector<Menu_item>& items, Choice* choice) {
       continue;
     }
     // Qt shows what follows a TAB right-aligned, as the shortcut column.
-    QString text = from_utf8(it.caption);
+    QString text = caption_text(it.caption);
     if (!it.hot_key.empty()) text += QLatin1Char('\t') + from_utf8(it.hot_key);
     QAction* action;
     if (it.opens_submenu) {
@@ -65,6 +83,21 @@ void fill(QMenu* top, const std::vector<Menu_item>& items, Choice* choice) {
   }
 }
 
+// The text as the menu shows it: "&&" is one "&", a single "&" marks the
+// shortcut letter and is not shown.
+QString shown_text(const QString& text) {
+  QString out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] != QLatin1Char('&')) {
+      out += text[i];
+    } else if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+      out += QLatin1Char('&');
+      ++i;
+    }
+  }
+  return out;
+}
+
 void describe(QMenu* menu, std::string& out) {
   bool first = true;
   for (QAction* a : menu->actions()) {
@@ -74,7 +107,7 @@ void describe(QMenu* menu, std::string& out) {
       out += "-";
       continue;
     }
-    out += to_utf8(a->text());
+    out += to_utf8(shown_text(a->text()));
     if (!a->isEnabled()) out += " [disabled]";
     if (a->isChecked()) out += " [checked]";
     if (QMenu* sub = a->menu()) {

@@ -358,6 +358,12 @@ class Qt_window_layer final : public Native_forms {
   }
 
   double pixels_per_inch() override { return qt::pixels_per_inch(); }
+  // The main window's screen: the window follows it to another screen.
+  double device_pixel_ratio() override {
+    if (QWidget* w = form_widget(main_window_)) return w->devicePixelRatioF();
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->devicePixelRatio() : 1.0;
+  }
 
   // ---- forms ----
   Native_handle create_form(const Form_spec& desc) override {

@@ -134,6 +134,7 @@ bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
   Native_handle control = kind_of(target) == Native_kind::CONTROL ? target : 0;
   int vk = brek_qt::virtual_key_of(e);
   Key_modifiers mods = brek_qt::key_modifiers_of(e);
+  if (e->type() == QEvent::KeyPress) mods.typed = brek_qt::typed_char_of(e);
   Form_events& events = form_events();
   if (e->type() == QEvent::KeyRelease) {
     // The platform reports no key up for auto-repeated strokes.
@@ -147,7 +148,9 @@ bool key_event(Form_widget* form, Native_handle target, QKeyEvent* e) {
   }
   QPointer<Form_widget> alive(form);
   bool taken = false;
-  if (vk != 0) taken = report_value(false, [&] { return events.key_down(f, control, vk, mods); });
+  // A key of no US place (a dead key) still goes down with what it types.
+  if (vk != 0 || mods.typed != 0)
+    taken = report_value(false, [&] { return events.key_down(f, control, vk, mods); });
   QString text = e->text();
   bool typed = !text.isEmpty() && e->key() != Qt::Key_Delete;
   if (typed) {

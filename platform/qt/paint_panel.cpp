@@ -4,6 +4,9 @@
 //
 // The surface never erases its background: each paint shows the picture
 // the program hands back, which the program keeps between paints. The
+// program paints in device pixels, so that a screen scaled by 2 shows its
+// pictures pixel for pixel: every pixel value of this seam is a device
+// pixel, and only the widgets here speak in the window system's pixels. The
 // scroll bars are named in brek_qt's registry, so the window layer leaves
 // their pointer input alone: a press on a bar is no press on the control.
 
@@ -53,7 +56,8 @@ struct Panel {
   bool setting = false;   // the program moves a bar
   bool notifying = false; // a bar move is being reported
   bool painting = false;
-  QRect update;
+  QRect update;           // device pixels
+  double ratio = 0;       // device pixels per widget pixel at the last paint
   Panel_cursor cursor = Panel_cursor::ARROW;
 };
 
@@ -76,6 +80,24 @@ int clamp_int(double v) {
 
 void layout_panel(Panel& p);
 
+double ratio() { return device_pixel_ratio(); }
+// Widget pixels to device pixels and back; a part of the surface in widget
+// pixels covers every device pixel it touches.
+int to_device(double v) { return clamp_int(std::round(v * ratio())); }
+QRect to_device(const QRect& r) {
+  const double k = ratio();
+  const int x0 = clamp_int(std::floor(r.x() * k)), y0 = clamp_int(std::floor(r.y() * k));
+  const int x1 = clamp_int(std::ceil((r.x() + r.width()) * k)), y1 = clamp_int(std::ceil((r.y() + r.height()) * k));
+  return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+QRect to_widget(const QRect& r) {
+  const double k = ratio();
+  const int x0 = clamp_int(std::floor(r.x() / k)), y0 = clamp_int(std::floor(r.y() / k));
+  const int x1 = clamp_int(std::ceil((double(r.x()) + r.width()) / k));
+  const int y1 = clamp_int(std::ceil((double(r.y()) + r.height()) / k));
+  return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 class Surface : public QWidget {
  public:
   Surface(QWidget* parent, Panel* rec) : QWidget(parent), rec_(rec) {
@@ -88,11 +110,24 @@ class Surface : public QWidget {
   void paintEvent(QPaintEvent* e) override {
     Panel& p = *rec_;
     Native_handle h = p.handle;
+    const double k = ratio();
+    if (p.ratio != 0 && p.ratio != k) {
+      // Another screen: the surface has another size in device pixels,
+      // which the program learns as a resize once this paint is over.
+      QTimer::singleShot(0, this, [h] {
+        Panel* q = find_panel(h);
+        if (!q) return;
+        Native_handle form = qt::form_of(h);
+        qt::report([&] { form_events().control_resized(form, h); });
+        if ((q = find_panel(h))) q->surface->update();
+      });
+    }
+    p.ratio = k;
     p.painting = true;
-    p.update = e->rect();
+    p.update = to_device(e->rect());
     Raster r;
     try {
-      QRect u = e->rect();
+      const QRect& u = p.update;
       r = paint_panel_events().paint(h, Pixel_box{u.x(), u.y(), u.width(), u.height()});
     } catch (...) {
       r = Raster{};
@@ -106,9 +141,12 @@ class Surface : public QWidget {
     }
     // The picture is a screen image: its fourth byte is not shown.
     QImage img(r.bits, r.width, r.height, r.stride, QImage::Format_RGB32);
-    painter.drawImage(0, 0, img);
-    if (r.width < width()) painter.fillRect(QRect(r.width, 0, width() - r.width, height()), palette().window());
-    if (r.height < height()) painter.fillRect(QRect(0, r.height, r.width, height() - r.height), palette().window());
+    img.setDevicePixelRatio(k);
+    painter.drawImage(QPointF(0, 0), img);
+    const QSizeF shown = img.deviceIndependentSize();
+    const int sw = clamp_int(std::floor(shown.width())), sh = clamp_int(std::floor(shown.height()));
+    if (sw < width()) painter.fillRect(QRect(sw, 0, width() - sw, height()), palette().window());
+    if (sh < height()) painter.fillRect(QRect(0, sh, std::min(sw, width()), height() - sh), palette().window());
   }
 
   // The caret belongs to the focus: it goes with it.
@@ -161,8 +199,8 @@ void layout_panel(Panel& p) {
   if (p.vbar) p.vbar->setGeometry(sw, 0, vw, sh);
   if (p.hbar) p.hbar->setGeometry(0, sh, sw, hh);
   if (p.corner) p.corner->setGeometry(sw, sh, vw, hh);
-  p.v = scroll_bar_setup(p.total_h, sh, true);
-  p.h = scroll_bar_setup(p.total_w, sw, false);
+  p.v = scroll_bar_setup(p.total_h, to_device(sh), true);
+  p.h = scroll_bar_setup(p.total_w, to_device(sw), false);
   // The arrow step moves one line of a line list.
   apply_bar(p, p.vbar, p.v, true, clamp_int(p.line_step / p.v.factor));
   apply_bar(p, p.hbar, p.h, true, 1);
@@ -256,7 +294,7 @@ class Qt_paint_panels final : public Native_paint_panels {
   Pixel_box surface(Native_handle h) override {
     Panel* p = find_panel(h);
     if (!p) return {};
-    return {0, 0, p->surface->width(), p->surface->height()};
+    return {0, 0, to_device(p->surface->width()), to_device(p->surface->height())};
   }
 
   void invalidate(Native_handle h, Pixel_box r) override {
@@ -264,7 +302,7 @@ class Qt_paint_panels final : public Native_paint_panels {
     if (!p) return;
     if (Native_forms* layer = window_layer(); layer && layer->application_terminated()) return;
     QRect q(clamp_int(double(r.x)), clamp_int(double(r.y)), clamp_int(double(r.w)), clamp_int(double(r.h)));
-    q = q.intersected(p->surface->rect());
+    q = to_widget(q).intersected(p->surface->rect());
     if (!q.isEmpty()) p->surface->update(q);
   }
 
@@ -353,8 +391,9 @@ class Qt_paint_panels final : public Native_paint_panels {
       QWidget* caret = p->caret;
       QObject::connect(p->blink, &QTimer::timeout, caret, [caret] { caret->setVisible(!caret->isVisible()); });
     }
-    p->caret->setGeometry(clamp_int(double(x)), clamp_int(double(y)), clamp_int(double(std::max<int64_t>(width, 1))),
-                          clamp_int(double(std::max<int64_t>(height, 1))));
+    const QRect at(clamp_int(double(x)), clamp_int(double(y)), clamp_int(double(std::max<int64_t>(width, 1))),
+                   clamp_int(double(std::max<int64_t>(height, 1))));
+    p->caret->setGeometry(to_widget(at));
     if (p->surface->hasFocus()) {
       p->caret_on = true;
       p->caret->show();
@@ -376,7 +415,7 @@ class Qt_paint_panels final : public Native_paint_panels {
   bool caret(Native_handle h, Pixel_box& out) override {
     Panel* p = find_panel(h);
     if (!p || !p->caret || !p->caret_on) return false;
-    QRect g = p->caret->geometry();
+    QRect g = to_device(p->caret->geometry());
     out = {g.x(), g.y(), g.width(), g.height()};
     return true;
   }

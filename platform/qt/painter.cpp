@@ -170,8 +170,9 @@ bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && 
 
 // ---- resolution ---------------------------------------------------------------
 
+// Pictures for the screen are made of device pixels.
 int screen_dpi() {
-  double ppi = native_forms().pixels_per_inch();
+  double ppi = device_pixels_per_inch();
   if (!(ppi >= 1 && ppi <= 10000)) return 96;
   return int(std::lround(ppi));
 }

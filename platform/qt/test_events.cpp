@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -115,6 +116,8 @@ bool double_click(Native_handle target, Point_pt at) {
          mouse_release(target, at, 1);
 }
 
+void move_screen_pointer(Point_pt at) { QCursor::setPos(qt::to_px(at.x), qt::to_px(at.y)); }
+
 bool wheel(Native_handle target, Point_pt at, int delta, int delta_x) {
   QPointF local;
   QWidget* w = hit(target, at, local);
@@ -139,6 +142,46 @@ bool key_release(Native_handle target, int vk, const Key_modifiers& mods) {
   QKeyEvent e(QEvent::KeyRelease, qt_key(vk, mods), qt_modifiers(mods));
   QApplication::sendEvent(w, &e);
   return true;
+}
+
+namespace {
+
+// Strokes of a German keyboard on X11: AltGr (level 3) shows as no Qt
+// modifier; scan codes are X key codes, virtual keys the keysyms.
+struct German_stroke {
+  const char* character;
+  int key;
+  bool shift;
+  quint32 scan;
+  quint32 keysym;
+  const char* text;
+};
+const German_stroke k_german[] = {
+    {"{", Qt::Key_BraceLeft, false, 16, 0x7b, "{"},   {"}", Qt::Key_BraceRight, false, 19, 0x7d, "}"},
+    {"[", Qt::Key_BracketLeft, false, 17, 0x5b, "["}, {"]", Qt::Key_BracketRight, false, 18, 0x5d, "]"},
+    {"^", Qt::Key_Dead_Circumflex, false, 49, 0xfe52, ""},
+    {"_", Qt::Key_Underscore, true, 61, 0x5f, "_"},   {"-", Qt::Key_Minus, false, 61, 0x2d, "-"},
+    {"+", Qt::Key_Plus, false, 35, 0x2b, "+"},        {"*", Qt::Key_Asterisk, true, 35, 0x2a, "*"},
+    {",", Qt::Key_Comma, false, 59, 0x2c, ","},       {".", Qt::Key_Period, false, 60, 0x2e, "."},
+    {"=", Qt::Key_Equal, true, 19, 0x3d, "="},        {"&", Qt::Key_Ampersand, true, 15, 0x26, "&"},
+    {"(", Qt::Key_ParenLeft, true, 17, 0x28, "("},    {"#", Qt::Key_NumberSign, false, 51, 0x23, "#"},
+};
+
+}  // namespace
+
+bool german_key(Native_handle target, const std::string& character) {
+  QWidget* w = key_target(target);
+  if (!w) return false;
+  for (const German_stroke& s : k_german) {
+    if (character != s.character) continue;
+    Qt::KeyboardModifiers mods = s.shift ? Qt::ShiftModifier : Qt::NoModifier;
+    QKeyEvent press(QEvent::KeyPress, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));
+    QApplication::sendEvent(w, &release);
+    return true;
+  }
+  return false;
 }
 
 bool key(Native_handle target, int vk, const Key_modifiers& mods, const std::string& text) {

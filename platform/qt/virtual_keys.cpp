@@ -64,7 +64,48 @@ int qt_key(int vk) {
   return 0;
 }
 
-int virtual_key_of(const QKeyEvent* event) { return virtual_key(event->key(), event->modifiers()); }
+namespace {
+
+bool is_shifted_digit_symbol(int k) {
+  switch (k) {
+    case Qt::Key_Exclam: case Qt::Key_At: case Qt::Key_NumberSign: case Qt::Key_Dollar: case Qt::Key_Percent:
+    case Qt::Key_AsciiCircum: case Qt::Key_Ampersand: case Qt::Key_Asterisk: case Qt::Key_ParenLeft:
+    case Qt::Key_ParenRight:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int virtual_key_of(const QKeyEvent* event) {
+  const int k = event->key();
+  // The symbols on the digit keys differ from layout to layout ("&" is
+  // Shift+6 on a German keyboard, "#" a key of its own): a keyboard that
+  // names its keys (X key codes 10 to 19 are the digit row) says which
+  // digit key it was; synthesized input without a code keeps the US places.
+  if (is_shifted_digit_symbol(k) && !(event->modifiers() & Qt::KeypadModifier)) {
+    const quint32 code = event->nativeScanCode();
+    if (code >= 10 && code <= 19) return code == 19 ? '0' : int('1' + (code - 10));
+    if (code != 0) return 0;
+  }
+  return virtual_key(k, event->modifiers());
+}
+
+uint32_t typed_char_of(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Dead_Circumflex: return '^';
+    case Qt::Key_Dead_Grave: return '`';
+    case Qt::Key_Dead_Tilde: return '~';
+    case Qt::Key_Dead_Acute: return 0xB4;
+    default: break;
+  }
+  const auto codes = event->text().toUcs4();
+  if (codes.size() != 1) return 0;
+  const uint32_t c = codes.front();
+  return c >= 0x20 && c != 0x7F ? c : 0;
+}
 
 brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event) {
   brek_platform::Key_modifiers m;

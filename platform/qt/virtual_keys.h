@@ -14,6 +14,9 @@ namespace brek_qt {
 // 0 for keys without one.
 int virtual_key(int qt_key, Qt::KeyboardModifiers modifiers);
 int virtual_key_of(const QKeyEvent* event);
+// The character a key press types, its dead key's own character for a dead
+// key ("^" for a dead circumflex); 0 for none and for control characters.
+uint32_t typed_char_of(const QKeyEvent* event);
 // The Qt key a keyboard reports for a virtual key (test input); 0 for none.
 int qt_key(int vk);
 brek_platform::Key_modifiers key_modifiers_of(const QInputEvent* event);

@@ -210,8 +210,41 @@ TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
     for (int i = 0; i < kEach; ++i)
       EXPECT_EQ(c->read_integer("K" + std::to_string(w) + "_" + std::to_string(i)), w * 1000 + i);
   }
-  // Only the store and its lock remain: no temporary file was left over.
-  EXPECT_EQ(files_in(home_.file("Busy")), (std::set<std::string>{"Busy.conf", "Busy.conf.lock"}));
+  // Only the store remains: no temporary file was left over, and the lock
+  // lives in the runtime folder.
+  EXPECT_EQ(files_in(home_.file("Busy")), (std::set<std::string>{"Busy.conf"}));
+}
+
+TEST_F(ConfigTest, TheLockLeavesNothingInTheSettingsFolder) {
+  // An empty lock an earlier version left beside the store goes too.
+  std::filesystem::create_directories(home_.file("App"));
+  ASSERT_TRUE(write_file(home_.file("App/App.conf.lock"), ""));
+  C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
+  EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf"}));
+
+  // Without a runtime folder the lock stays beside the store, and writing
+  // still works.
+  Env_guard no_runtime("XDG_RUNTIME_DIR", "");
+  C_Config::open_write("App", area::USER, "S")->write_integer("B", 2);
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
+}
+
+TEST_F(ConfigTest, TemporariesLeftByAnInterruptedWriteGoAtTheNextWrite) {
+  std::filesystem::create_directories(home_.file("App"));
+  const std::string junk(45 * 1024, 'x');
+  // Ours: the store's name behind a dot, and six letters or digits.
+  for (const char* n : {".App.conf.aB3xYz", ".App.conf.000000", ".App.conf.Q1w2E3"})
+    ASSERT_TRUE(write_file(home_.file("App/") + n, junk));
+  // Not ours: other names, other stores, other endings.
+  const std::set<std::string> others = {".App.conf.aB3xY", ".App.conf.aB3xYz1", ".App.conf.aB-xYz",
+                                        ".Other.conf.aB3xYz", "App.conf.aB3xYz", "notes.txt"};
+  for (const std::string& n : others) ASSERT_TRUE(write_file(home_.file("App/" + n), "keep"));
+  C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
+  std::set<std::string> expected = others;
+  expected.insert("App.conf");
+  EXPECT_EQ(files_in(home_.file("App")), expected);
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
 }
 
 TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {

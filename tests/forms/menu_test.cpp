@@ -116,6 +116,19 @@ TEST_F(Menu_test, PopupShowsTheItemsAndTheChoiceArrivesAsAMenuEvent) {
   EXPECT_EQ(f->event_depth, 0);
 }
 
+TEST_F(Menu_test, AnAmpersandBeforeABlankIsShownAsItStands) {
+  auto f = new_form();
+  std::string shown;
+  brek_platform::set_popup_menu_hook([&] {
+    shown = brek_platform::open_popup_menu_text();
+    brek_platform::close_popup_menu();
+  });
+  // One before a letter still marks the shortcut letter.
+  C_Menu::popup(f->native, {"SAVAUTO:Auto paste & save", "A:&Open", "B:Tom && Jerry", "C:Last &"});
+  brek_platform::set_popup_menu_hook(nullptr);
+  EXPECT_EQ(shown, "Auto paste & save|Open|Tom & Jerry|Last &");
+}
+
 TEST_F(Menu_test, AMenuClosedWithoutAChoiceLeavesNothingPending) {
   auto f = new_form();
   brek_platform::set_popup_menu_hook([] { brek_platform::close_popup_menu(); });

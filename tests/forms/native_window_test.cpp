@@ -177,6 +177,19 @@ TEST_F(Native_window, KeysArriveAsVirtualKeysWithTheirText) {
   EXPECT_EQ(f->log, (Log{"key_down B:TC", "key_press b:TC", "key_up:TC"}));
 }
 
+TEST_F(Native_window, OnAGermanKeyboardTheDigitKeysAreKnownByTheirPlace) {
+  auto f = form_with_control();
+  // "&" is Shift+6 there and "(" Shift+8; "#" has a key of its own.
+  const std::pair<const char*, const char*> cases[] = {{"&", "key_down 6"}, {"(", "key_down 8"}, {"#", "key_down "}};
+  for (const auto& [typed, down] : cases) {
+    f->log.clear();
+    ASSERT_TRUE(te::german_key(f->native, typed));
+    ASSERT_FALSE(f->log.empty());
+    EXPECT_EQ(f->log[0], down) << typed;
+    EXPECT_EQ(f->log[1], std::string("key_press ") + typed);
+  }
+}
+
 TEST_F(Native_window, DroppedFilesBecomeTheCommandLineOnlyWhenAccepted) {
   auto f = form_with_control();
   std::string program = System_functions::param_str(0);

@@ -306,6 +306,43 @@ TEST_F(Input, KeysRunTheCommands) {
   EXPECT_TRUE(selected().empty());
 }
 
+TEST_F(Input, OnAGermanKeyboardTheKeysGoByTheCharacterTheyType) {
+  three();
+  auto german = [&](const char* c) { ASSERT_TRUE(te::german_key(e->native, c)) << c; };
+  // "{" and "}" (AltGr+7, AltGr+0) align; they step through nothing.
+  select({1});
+  german("{");
+  EXPECT_DOUBLE_EQ(card_rect(1).x, 90);
+  EXPECT_EQ(selected(), (std::vector<int64_t>{1}));
+  german("}");
+  EXPECT_DOUBLE_EQ(card_rect(1).x, 0);
+  EXPECT_EQ(selected(), (std::vector<int64_t>{1}));
+  // "^" is a dead key there; "_" is Shift with the minus key.
+  set_rect(1, rect{150, 30, 90, 60});
+  german("^");
+  EXPECT_DOUBLE_EQ(card_rect(1).y, 0);
+  german("_");
+  EXPECT_DOUBLE_EQ(card_rect(1).y, 60);
+  EXPECT_DOUBLE_EQ(e->zoom, 1.0);
+
+  // "[" and "]" (AltGr+8, AltGr+9), "," and "." step; "+" and "-" zoom.
+  german("[");
+  EXPECT_EQ(selected(), (std::vector<int64_t>{0}));
+  german("]");
+  german(".");
+  EXPECT_EQ(selected(), (std::vector<int64_t>{2}));
+  german(",");
+  EXPECT_EQ(selected(), (std::vector<int64_t>{1}));
+  german("+");
+  EXPECT_DOUBLE_EQ(e->zoom, 1.1);
+  german("-");
+  EXPECT_DOUBLE_EQ(e->zoom, 1.0);
+  // Shift+8 types "(" there, no digit: nothing happens.
+  german("&");
+  EXPECT_EQ(selected(), (std::vector<int64_t>{1}));
+  EXPECT_EQ(card_rect(1), (rect{150, 60, 90, 60}));
+}
+
 TEST_F(Input, PPressesPrintOnceAfterAMoment) {
   key('P');  // nothing to print: the button is off
   EXPECT_FALSE(e->timer_press_p->is_enabled());

@@ -56,8 +56,12 @@ int main(int argc, char** argv) {
   make_xdg_folders();
   // A group may ask for its own offscreen set-up (two monitors, say).
   const char* platform = std::getenv("COLLAGE_TEST_PLATFORM");
-  if (!std::getenv("COLLAGE_TEST_XSERVER"))
+  const char* xserver = std::getenv("COLLAGE_TEST_XSERVER");
+  if (!xserver)
     setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
+  // A group on a high-density screen names its scale factor there.
+  else if (std::strcmp(xserver, "1") != 0)
+    setenv("QT_SCALE_FACTOR", xserver, 1);
   brek_platform::init_application(argc, argv);
   testing::UnitTest::GetInstance()->listeners().Append(new Fresh_state);
   int rc = RUN_ALL_TESTS();

@@ -93,6 +93,30 @@ TEST(ViewerKeys, TurnsFlipsInverseAndZoom) {
   EXPECT_EQ(image->quarter_turns, 1);
 }
 
+TEST(ViewerKeys, PlusAndMinusGoByTheCharacterTyped) {
+  Input_box b;
+  Ref<Test_viewer> v = b.v;
+  three_in_single_view(v);
+  v->pointer = point{400, 300};
+  auto typed = [](uint32_t c) {
+    Key_modifiers m;
+    m.typed = c;
+    return m;
+  };
+  // The keypad's keys have no US place of "+" and "-", but type them.
+  b.key(107, typed('+'));
+  EXPECT_NEAR(v->scale, 1.1, 1e-12);
+  b.key(109, typed('-'));
+  EXPECT_NEAR(v->scale, 1.0, 1e-12);
+  // "_" on the minus key zooms out once, not once per table.
+  b.key(189, [&] {
+    Key_modifiers m = typed('_');
+    m.shift = true;
+    return m;
+  }());
+  EXPECT_NEAR(v->scale, 1.0 / 1.1, 1e-12);
+}
+
 TEST(ViewerKeys, PageKeysStepThroughDirectorySets) {
   Input_box b;
   Ref<Test_viewer> v = b.v;

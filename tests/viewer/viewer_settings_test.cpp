@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
 #include "baselib/config.h"
 #include "runtime/clock.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_input_support.h"
 #include "tests/viewer/viewer_test_support.h"
 
 using namespace viewer_test;
@@ -109,4 +115,73 @@ TEST(ViewerSettings, TheEmptyWindowAlternatesItsTitleBlockAndHints) {
   EXPECT_EQ(c->about_lines().get(0), "... just drag & drop your image here ...");
   clock.advance(1800);
   EXPECT_EQ(c->about_lines().count(), 5);  // 3 s of hints, then the block again
+}
+
+namespace {
+
+bool has_prefix(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+
+int settings_messages(const std::vector<std::string>& messages) {
+  int n = 0;
+  for (const std::string& m : messages) n += has_prefix(m, "Settings could not be saved: ");
+  return n;
+}
+
+}  // namespace
+
+TEST(ViewerSettings, ASettingsFolderThatIsAFileIsToldOnceAndTheProgramGoesOn) {
+  brek_test::Temp_dir home;
+  brek_test::Env_guard env("XDG_CONFIG_HOME", home.path());
+  // A file stands where the settings folder should be.
+  ASSERT_TRUE(brek_test::write_file(home.file("Collage_viewer"), "mine"));
+  viewer_input::Input_box b;
+  b.menu("SINGLE_ALWAYS");
+  EXPECT_TRUE(b.v->collage->single_always);
+  b.menu("SINGLE_ALWAYS");
+  EXPECT_FALSE(b.v->collage->single_always);
+  ASSERT_EQ(settings_messages(b.messages), 1);
+  EXPECT_NE(b.last_message().find("Not a directory"), std::string::npos) << b.last_message();
+  EXPECT_EQ(brek_test::read_file(home.file("Collage_viewer")), "mine");
+
+  // Once saving works again, the next failure is told again.
+  std::filesystem::remove(home.file("Collage_viewer"));
+  b.menu("SINGLE_ALWAYS");
+  std::filesystem::remove_all(home.file("Collage_viewer"));
+  ASSERT_TRUE(brek_test::write_file(home.file("Collage_viewer"), "mine"));
+  b.menu("SINGLE_ALWAYS");
+  EXPECT_EQ(settings_messages(b.messages), 2);
+}
+
+TEST(ViewerSettings, AFullDiskIsToldOnceAndTheSettingsFileStaysWhole) {
+  brek_test::Temp_dir home;
+  const std::string mount_point = home.file("small");
+  std::filesystem::create_directories(mount_point);
+  const std::string mount = "mount -t tmpfs -o size=16k tmpfs '" + mount_point + "' 2>/dev/null";
+  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { (void)std::system(("umount '" + at + "'").c_str()); }
+  } unmount{mount_point};
+  brek_test::Env_guard env("XDG_CONFIG_HOME", mount_point);
+  viewer_input::Input_box b;
+  b.menu("SINGLE_ALWAYS");  // saved while there is room
+  ASSERT_EQ(settings_messages(b.messages), 0);
+  const std::string file = mount_point + "/Collage_viewer/Collage_viewer.conf";
+  const std::string before = brek_test::read_file(file);
+  ASSERT_NE(before.find("Single_always"), std::string::npos);
+  // Everything else fills the disk.
+  {
+    FILE* f = std::fopen((mount_point + "/filler").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string block(1024, 'x');
+    while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+    }
+    std::fclose(f);
+  }
+  b.menu("SINGLE_ALWAYS");
+  b.menu("SINGLE_ALWAYS");
+  EXPECT_TRUE(b.v->collage->single_always);
+  ASSERT_EQ(settings_messages(b.messages), 1);
+  EXPECT_NE(b.last_message().find("No space left on device"), std::string::npos) << b.last_message();
+  EXPECT_EQ(brek_test::read_file(file), before);
 }

@@ -15,42 +15,19 @@
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
-#include "tests/viewer/viewer_test_support.h"
+#include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
 
 namespace {
 
-// The viewer as the program starts it, on the real window layer.
-struct On_screen {
-  brek_platform::Native_forms* previous = nullptr;
-  Ref<C_Screen> screen;
-  Ref<Test_viewer> v;
-  On_screen() {
-    previous = brek_platform::set_native_forms(brek_platform::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
-    v = make<Test_viewer>();
-    v->screen = screen;
-    v->create();
-    v->set_bounds({30, 30, 420, 320});
-  }
-  ~On_screen() {
-    dispose_now(v);
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    brek_platform::set_native_forms(previous);
-  }
-  // The window shown and painted; its picture as the screen shows it, with
-  // the paint box's top-left corner as the origin.
+// The window shown and painted, with the paint box's top-left corner as
+// the origin of its picture.
+struct On_screen : viewer_test::Viewer_on_screen<Test_viewer> {
+  On_screen() : viewer_test::Viewer_on_screen<Test_viewer>(rect{30, 30, 420, 320}) {}
   bool shoot(brek_platform::Decoded_image& shot, int64_t& ox, int64_t& oy) {
-    v->show();
-    if (!te::wait_exposed(v->native)) return false;
-    v->repaint();
-    te::settle();
-    if (!brek_platform::grab_window(v->native, shot)) return false;
+    if (!viewer_test::Viewer_on_screen<Test_viewer>::shoot(shot)) return false;
     const rect outer = v->get_bounds();
     const point client = v->client_origin();
     const rect box = v->pb->get_bounds();
@@ -59,28 +36,10 @@ struct On_screen {
     if (const char* dir = std::getenv("COLLAGE_SCREENSHOT_DIR")) save(shot, std::string(dir) + "/viewer.ppm");
     return true;
   }
-  static void save(const brek_platform::Decoded_image& s, const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%d %d\n255\n", s.width, s.height);
-    for (uint32_t p : s.pixels) {
-      unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                              static_cast<unsigned char>(p)};
-      std::fwrite(rgb, 1, 3, f);
-    }
-    std::fclose(f);
-  }
 };
 
-// Quadrants red, green / blue, white, written as a BMP file.
 bool write_quadrants(int w, int h, const std::string& path) {
-  Pixels p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool right = x >= w / 2, bottom = y >= h / 2;
-      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
-    }
-  return Image_file_io::save_bmp(p, path, false);
+  return Image_file_io::save_bmp(quadrant_picture(w, h), path, false);
 }
 
 uint32_t rgb_at(const brek_platform::Decoded_image& s, int64_t x, int64_t y) {

@@ -1,0 +1,73 @@
+#pragma once
+// The viewer as the program starts it, on the real window layer of an X
+// server, and its window read back from the screen.
+
+#include <cstdio>
+#include <string>
+
+#include "forms/event_routing.h"
+#include "forms/form_bridge.h"
+#include "forms/screen.h"
+#include "platform/test_events.h"
+#include "platform/window.h"
+#include "tests/viewer/viewer_test_support.h"
+
+namespace viewer_test {
+
+// A w x h picture: top-left red, top-right green, bottom-left blue,
+// bottom-right white.
+inline Pixels quadrant_picture(int w, int h) {
+  Pixels p(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool right = x >= w / 2, bottom = y >= h / 2;
+      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
+    }
+  return p;
+}
+
+template <class Viewer>
+struct Viewer_on_screen {
+  brek_platform::Native_forms* previous = nullptr;
+  Ref<C_Screen> screen;
+  Ref<Viewer> v;
+  explicit Viewer_on_screen(const rect& bounds) {
+    previous = brek_platform::set_native_forms(brek_platform::window_layer());
+    Event_routing::reset_state();
+    screen = make<C_Screen>();
+    v = make<Viewer>();
+    v->screen = screen;
+    v->create();
+    v->set_bounds(bounds);
+  }
+  ~Viewer_on_screen() {
+    dispose_now(v);
+    dispose_now(screen);
+    brek_platform::test_events::settle();
+    Event_routing::reset_state();
+    brek_platform::set_native_forms(previous);
+  }
+  Viewer_on_screen(const Viewer_on_screen&) = delete;
+  Viewer_on_screen& operator=(const Viewer_on_screen&) = delete;
+  // The window shown and painted, as the screen shows it.
+  bool shoot(brek_platform::Decoded_image& shot) {
+    if (!v->is_visible()) v->show();
+    if (!brek_platform::test_events::wait_exposed(v->native)) return false;
+    v->repaint();
+    brek_platform::test_events::settle();
+    return brek_platform::grab_window(v->native, shot);
+  }
+  static void save(const brek_platform::Decoded_image& s, const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fprintf(f, "P6\n%d %d\n255\n", s.width, s.height);
+    for (uint32_t p : s.pixels) {
+      unsigned char rgb[3] = {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                              static_cast<unsigned char>(p)};
+      std::fwrite(rgb, 1, 3, f);
+    }
+    std::fclose(f);
+  }
+};
+
+}  // namespace viewer_test
