@@ -41,9 +41,8 @@ case "$kind" in
     if [ $# -gt 0 ]; then
       exec xvfb-run -a -s "-screen 0 1600x1000x24" ctest -j"$(nproc)" --output-on-failure "$@"
     fi
-    # Painting large pictures is many times slower under the sanitizer.
-    xvfb-run -a -s "-screen 0 1600x1000x24" ctest -j"$(nproc)" --timeout 900 --output-on-failure -L viewer
-    exec ctest -j"$(nproc)" --timeout 900 --output-on-failure -R Thread
+    xvfb-run -a -s "-screen 0 1600x1000x24" ctest -j"$(nproc)" --output-on-failure -L viewer
+    exec ctest -j"$(nproc)" --output-on-failure -R Thread
     ;;
   *)
     echo "usage: scripts/sanitize.sh [asan|tsan] [ctest arguments]" >&2
