@@ -93,11 +93,11 @@ void C_Collage_viewer::on_timer() {
     return;
   }
 
-  // Entries that lost their cell are laid out again.
+  // Entries that lost their cell are laid out again. A caption line's cell
+  // has no width, only a height.
   const int64_t limit = std::min(files.count() - 1, laid_out_count - 1);
   for (int64_t i = 0; i <= limit; ++i) {
-    const rect r = files.get(i)->rect;
-    if (r.w <= 0 || r.h <= 0) {
+    if (files.get(i)->rect.h <= 0) {
       laid_out_count = i;
       break;
     }
