@@ -327,6 +327,16 @@ class C_Collage_viewer : public C_Form {
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).
   bool listing_failed_ = false;
+
+  // What the tick's last hover update saw; while the pointer rests and
+  // nothing was painted, laid out or scrolled since, it is not run again.
+  struct Hover_seen {
+    point pointer;
+    double scroll_y = -1;
+    int64_t paint_clock = -1, files = -1, laid_out = -1;
+    bool operator==(const Hover_seen&) const = default;
+  };
+  Hover_seen hover_seen_;
 };
 
 }  // namespace brek

@@ -133,15 +133,14 @@ bool C_Collage_viewer::hover_update() {
   const point p{double(C_Canvas::to_device_pixels(ev.x - box.x)), double(C_Canvas::to_device_pixels(ev.y - box.y))};
 
   const std::string old_file = current_file;
-  rect old_cell;
   rect chosen;
   int64_t chosen_index = -1;
   const int64_t n = files.count();
+  const Ref<C_Image>* entries = files.begin();
   for (int64_t i = 0; i < n; ++i) {
     Brek_runtime::loop_tick();
-    Ref<C_Image> e = files.get(i);
+    const Ref<C_Image>& e = entries[i];
     if (e->rect.h <= 0) continue;
-    if (e->file_name == old_file) old_cell = e->rect;
     const rect cell = C_Geometry::rect_offset_copy(e->rect, 0, -scroll_y);
     if (!C_Geometry::point_in_rect(cell, p) && !collage->row_hit(p, e)) continue;
     if (chosen.w < 0.1 || nearer_cell(cell, chosen, p)) {
@@ -158,7 +157,8 @@ bool C_Collage_viewer::hover_update() {
 
   const double W = view_width(), H = view_height();
   if (current_file != old_file) {
-    Ref<C_Image> now = files.get(index_of_file(current_file));
+    const rect old_cell = files.get(index_of_file(old_file))->rect;
+    Ref<C_Image> now = files.get(chosen_index);
     for (const rect& c : {old_cell, now->rect}) {
       const rect r{C_Canvas::from_device_pixels(c.x), C_Canvas::from_device_pixels(c.y - scroll_y),
                    C_Canvas::from_device_pixels(c.w), C_Canvas::from_device_pixels(c.h)};

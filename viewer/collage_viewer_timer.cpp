@@ -95,9 +95,10 @@ void C_Collage_viewer::on_timer() {
 
   // Entries that lost their cell are laid out again. A caption line's cell
   // has no width, only a height.
-  const int64_t limit = std::min(files.count() - 1, laid_out_count - 1);
-  for (int64_t i = 0; i <= limit; ++i) {
-    if (files.get(i)->rect.h <= 0) {
+  const int64_t limit = std::min(files.count(), laid_out_count);
+  const Ref<C_Image>* entries = files.begin();
+  for (int64_t i = 0; i < limit; ++i) {
+    if (entries[i]->rect.h <= 0) {
       laid_out_count = i;
       break;
     }
@@ -132,8 +133,13 @@ void C_Collage_viewer::on_timer() {
   start_timer();
   // A panned picture follows a pointer that left the window.
   if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
-  if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS)
-    hover_update();
+  if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS) {
+    const Hover_seen seen{mouse_position(), scroll_y, paint_clock, files.count(), laid_out_count};
+    if (!(seen == hover_seen_)) {
+      hover_update();
+      hover_seen_ = seen;
+    }
+  }
 }
 
 bool C_Collage_viewer::hover_scroll_step() {
