@@ -192,6 +192,9 @@ class C_Collage_viewer : public C_Form {
   double row_band_top(int64_t i);
   // Releases the pictures of images that were not drawn lately, in place.
   void release_far_pictures(double box_w_px, double box_h_px);
+  // Gives the memory of released pictures back to the system, once no
+  // smooth scroll is under way (the timer asks).
+  void give_back_released_memory();
   // The pointer relative to the paint box, device pixels.
   virtual point pointer_in_box();
   // The paint box's size in points: the size being painted during a
@@ -337,6 +340,8 @@ class C_Collage_viewer : public C_Form {
     bool operator==(const Hover_seen&) const = default;
   };
   Hover_seen hover_seen_;
+  // Pictures were released since memory was last given back.
+  bool released_since_trim_ = false;
 };
 
 }  // namespace brek

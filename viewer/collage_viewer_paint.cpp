@@ -1,6 +1,9 @@
 // Painting the main window and the single-image view.
 #include <algorithm>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "baselib/geometry.h"
 #include "viewer/collage_viewer.h"
@@ -82,7 +85,19 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
     e->use_stamp = 0;
     e->applied_turns = 0;
     e->applied_flip_x = e->applied_flip_y = e->applied_inverse = false;
+    released_since_trim_ = true;
   }
+  if (!scroll_pending) give_back_released_memory();
+}
+
+void C_Collage_viewer::give_back_released_memory() {
+  if (is_none() || !released_since_trim_ || scroll_pending) return;
+  released_since_trim_ = false;
+#if defined(__GLIBC__)
+  // Freed pixel buffers may sit in the heap's free lists, where they count
+  // as the process's memory until handed back.
+  malloc_trim(0);
+#endif
 }
 
 Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {

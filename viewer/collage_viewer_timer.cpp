@@ -131,6 +131,8 @@ void C_Collage_viewer::on_timer() {
     }
   }
   start_timer();
+  // Memory of pictures released while scrolling goes back once it ends.
+  give_back_released_memory();
   // A panned picture follows a pointer that left the window.
   if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
   if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS) {
