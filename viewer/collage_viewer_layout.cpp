@@ -152,10 +152,10 @@ void C_Collage_viewer::relayout() {
       last_cell = layout_image->rect;
       last_cell.h = std::max(layout_bottom, Collage_layout::bottom(layout_image->rect)) - last_cell.y;
     }
-    any = true;
     // An entry that could not be placed ends this call instead of being
     // tried again until the slice runs out.
     if (next <= j) break;
+    any = true;
     j = next;
     if (Brek_runtime::tick_count_ms() - t0 > LAYOUT_SLICE_MS) break;
   }
