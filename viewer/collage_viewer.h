@@ -190,8 +190,9 @@ class C_Collage_viewer : public C_Form {
   // The top of the band cleared before a row is repainted in a partial
   // repaint (view coordinates).
   double row_band_top(int64_t i);
-  // Releases the pictures of images that were not drawn lately, in place.
-  void release_far_pictures(double box_w_px, double box_h_px);
+  // Releases the pictures of images that were not drawn lately, in place;
+  // extra_age counts as paints more since they were drawn.
+  void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
   // Gives the memory of released pictures back to the system, once no
   // smooth scroll is under way (the timer asks).
   void give_back_released_memory();
@@ -342,6 +343,9 @@ class C_Collage_viewer : public C_Form {
   Hover_seen hover_seen_;
   // Pictures were released since memory was last given back.
   bool released_since_trim_ = false;
+  // Ticks of "TIMER_1" since the last directory paint: an idle view ages
+  // its pictures by them, as its paints would.
+  int64_t ticks_since_paint_ = 0;
 };
 
 }  // namespace brek

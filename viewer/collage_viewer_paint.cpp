@@ -62,12 +62,13 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   oriented_.reset();
   stretched_.reset();
   paint_collage();
+  ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
   if (files.count() == 0 && current_file.empty()) collage->paint_about(canvas, box_w, box_h);
   collage->paint_overlays(canvas, box_w, box_h);
 }
 
-void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
+void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age) {
   if (is_none()) return;
   const rect band{0, scroll_y, box_w_px, box_h_px};
   for (const Ref<C_Image>& e : files) {
@@ -75,7 +76,7 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
     if (!single_mode && C_Geometry::rects_overlap(e->rect, band)) continue;
     uint64_t diff = e->use_stamp > paint_clock ? uint64_t(e->use_stamp) - uint64_t(paint_clock)
                                                : uint64_t(paint_clock) - uint64_t(e->use_stamp);
-    if (diff <= 50) continue;
+    if (diff + uint64_t(std::max<int64_t>(0, extra_age)) <= 50) continue;
     if (e->picture.is_none() && e->animation.is_none() && e->reduced.is_none()) continue;
     // In place: the entry keeps its orientation and whatever else holds it
     // keeps the same object; the pictures come back when drawn again.

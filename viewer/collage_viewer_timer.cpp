@@ -18,6 +18,8 @@ namespace {
 constexpr double SCAN_PAUSE_MS = 200;
 // The pointer rests this long before the hover update, ms.
 constexpr double HOVER_REST_MS = 200;
+// Ticks without a paint after which an idle view releases its far pictures.
+constexpr int64_t IDLE_RELEASE_TICKS = 50;
 
 double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time::now(), t); }
 
@@ -131,6 +133,11 @@ void C_Collage_viewer::on_timer() {
     }
   }
   start_timer();
+  // A view left alone is not painted again; its far pictures go after as
+  // many ticks as they would after paints.
+  if (!single_mode && !scroll_pending && ++ticks_since_paint_ == IDLE_RELEASE_TICKS)
+    release_far_pictures(double(C_Canvas::to_device_pixels(view_width())),
+                         double(C_Canvas::to_device_pixels(view_height())), IDLE_RELEASE_TICKS);
   // Memory of pictures released while scrolling goes back once it ends.
   give_back_released_memory();
   // A panned picture follows a pointer that left the window.
