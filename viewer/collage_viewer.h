@@ -194,7 +194,8 @@ class C_Collage_viewer : public C_Form {
   // extra_age counts as paints more since they were drawn.
   void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
   // Gives the memory of released pictures back to the system, once no
-  // smooth scroll is under way (the timer asks).
+  // smooth scroll is under way; the timer asks, so that paints in quick
+  // succession do not each pay for it.
   void give_back_released_memory();
   // The pointer relative to the paint box, device pixels.
   virtual point pointer_in_box();

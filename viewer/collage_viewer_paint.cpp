@@ -88,7 +88,6 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, in
     e->applied_flip_x = e->applied_flip_y = e->applied_inverse = false;
     released_since_trim_ = true;
   }
-  if (!scroll_pending) give_back_released_memory();
 }
 
 void C_Collage_viewer::give_back_released_memory() {
