@@ -131,8 +131,9 @@ class C_Additional_collage : public C_Sorting {
   // cell's proportions.
   void fit_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
   // After a cell was painted: its captions beside it (thumbnail and text
-  // views) or the index of the last painted cell (collage).
-  void layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell);
+  // views) or the index of the last painted cell (collage). The bottom of
+  // what it drew, the cell's own at least (the canvas's unit).
+  double layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell);
   // While the view scrolls smoothly: loads the next image below the last
   // painted cell that has no picture yet, one per paint.
   void read_ahead();

@@ -173,13 +173,20 @@ void C_Additional_collage::fit_thumbnail(const Ref<C_Canvas>& canvas, const rect
   canvas->copy_rect(dest, f.source, picture->canvas());
 }
 
-void C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell) {
-  if (is_none() || canvas.is_none()) return;
+double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image,
+                                            const rect& cell) {
+  const double cell_bottom = cell.y + cell.h;
+  if (is_none() || canvas.is_none()) return cell_bottom;
   if (mode_view == brek::mode_view::COLLAGE) {
     last_painted_index = image->list_index;
-    return;
+    return cell_bottom;
   }
   Ref<C_Collage_viewer> v = viewer.lock();
+  double tw = 1, th = 1;
+  v->header_target(tw, th);
+  // The caption shows the size, bytes and date whether or not an order or
+  // the layout needed them; a header already read is not read again.
+  image->read_header_info(tw, th);
   Canvas_keep keep(canvas);
   if (v->scroll_pending) {
     const rect grown{cell.x - 1, cell.y - 1, cell.w + 2, cell.h + 2};
@@ -200,9 +207,6 @@ void C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref
   std::string size_piece = std::to_string(image->width) + " x " + std::to_string(image->height) + " [" +
                            File_path::size_text(image->file_size) + "]";
   if (image->extension() == ".gif") {
-    double tw = 1, th = 1;
-    v->header_target(tw, th);
-    image->read_header_info(tw, th);
     if (image->animation->frame_count() > 1) size_piece += " <" + std::to_string(image->animation->frame_count()) + ">";
   }
   const std::string pieces[3] = {
@@ -210,12 +214,14 @@ void C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref
       Localize_str::text(lng::Additional_collage::Modified) + Date_time::to_text(image->modified)};
   const double gap = C_Canvas::convert_units(4, units_measure_graphics::POINTS, canvas->units);
   point at{cell.x + cell.w + gap, cell.y};
-  const double cell_bottom = cell.y + cell.h;
+  double bottom = cell_bottom;
   for (const std::string& piece : pieces) {
     rect ext = canvas->text_extent(piece);
     canvas->draw_text(at, piece);
+    bottom = std::max(bottom, at.y + ext.h);
     at = Directory_view::next_caption_place(at, ext.w, ext.h, cell_bottom, gap);
   }
+  return bottom;
 }
 
 void C_Additional_collage::read_ahead() {

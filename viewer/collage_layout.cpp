@@ -9,6 +9,10 @@ namespace {
 
 bool within(double r, double lo, double hi) { return r >= lo && r <= hi; }
 
+// A row looks this many entries ahead at most for neighbours of a fitting
+// height, so that a row costs the same however long its directory is.
+constexpr int64_t LOOK_AHEAD = 64;
+
 }  // namespace
 
 double row_top(const Cells& cells, int64_t j) {
@@ -31,7 +35,7 @@ int64_t build_row(Cells& cells, const rect& area, int64_t j0, const Rules& rules
   // The first cell: after a row of several cells, by dimensions, one whose
   // height is near that of the cell before.
   int64_t found = j0;
-  for (int64_t j = j0; j < n; ++j) {
+  for (int64_t j = j0; j < n && j - j0 <= LOOK_AHEAD; ++j) {
     cells.read_header(j);
     if (!cells.same_directory(j, j0)) break;
     found = j;
@@ -59,8 +63,9 @@ int64_t build_row(Cells& cells, const rect& area, int64_t j0, const Rules& rules
   double row_w = ew * ts;
   double sum_h = row_h;
   int64_t overflows = 0;
+  int64_t passed_over = 0;
 
-  for (int64_t m = k; m < n; ++m) {
+  for (int64_t m = k; m < n && passed_over <= LOOK_AHEAD; ++m) {
     cells.read_header(m);
     if (!cells.same_directory(m, j0)) break;
     const double mw = cells.width(m), mh = cells.height(m);
@@ -69,7 +74,11 @@ int64_t build_row(Cells& cells, const rect& area, int64_t j0, const Rules& rules
       if (!rules.by_dimensions || overflows > 10) break;
     }
     const double r = mh / row_h;
-    if (rules.by_dimensions && !within(r, 0.75, 1.33)) continue;
+    if (rules.by_dimensions && !within(r, 0.75, 1.33)) {
+      ++passed_over;
+      continue;
+    }
+    passed_over = 0;
     cells.swap(m, k);
     row.push_back(k);
     ++k;

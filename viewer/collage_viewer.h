@@ -192,8 +192,13 @@ class C_Collage_viewer : public C_Form {
   // The top of the band cleared before a row is repainted in a partial
   // repaint (view coordinates).
   double row_band_top(int64_t i);
-  // Releases the pictures of images that were not drawn lately, in place.
-  void release_far_pictures(double box_w_px, double box_h_px);
+  // Releases the pictures of images that were not drawn lately, in place;
+  // extra_age counts as paints more since they were drawn.
+  void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
+  // Gives the memory of released pictures back to the system, once no
+  // smooth scroll is under way; the timer asks, so that paints in quick
+  // succession do not each pay for it.
+  void give_back_released_memory();
   // The pointer relative to the paint box, device pixels.
   virtual point pointer_in_box();
   // The paint box's size in points: the size being painted during a
@@ -329,6 +334,21 @@ class C_Collage_viewer : public C_Form {
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).
   bool listing_failed_ = false;
+
+  // What the tick's last hover update saw; while the pointer rests and
+  // nothing was painted, laid out or scrolled since, it is not run again.
+  struct Hover_seen {
+    point pointer;
+    double scroll_y = -1;
+    int64_t paint_clock = -1, files = -1, laid_out = -1;
+    bool operator==(const Hover_seen&) const = default;
+  };
+  Hover_seen hover_seen_;
+  // Pictures were released since memory was last given back.
+  bool released_since_trim_ = false;
+  // Ticks of "TIMER_1" since the last directory paint: an idle view ages
+  // its pictures by them, as its paints would.
+  int64_t ticks_since_paint_ = 0;
 };
 
 }  // namespace brek

@@ -200,7 +200,9 @@ void C_Collage_viewer::paint_collage() {
           collage->fit_thumbnail(canvas, shrunk, current_frame(e->animation));
         } else if (!e->picture.is_none()) {
           collage->fit_thumbnail(canvas, shrunk, e->picture);
-        } else if (e->rect.w > 0.1) {
+        } else if (e->rect.w > 0.1 && !e->load_failed) {
+          // A picture that cannot be decoded is done as it is: scrolling
+          // does not wait for it.
           cells_complete = false;
         }
       } catch (...) {
@@ -230,7 +232,8 @@ void C_Collage_viewer::paint_collage() {
     }
 
     e->list_index = i;
-    collage->layout_collage(canvas, e, shrunk);
+    // The gap filled before the next cell starts below this cell's caption.
+    B = std::max(B, collage->layout_collage(canvas, e, shrunk));
   }
 
   if (caption_dir != old_caption_dir) {
@@ -272,8 +275,7 @@ void C_Collage_viewer::paint_collage() {
   for (int64_t j = 0; j < scroll_marks.count(); ++j) {
     if (scroll_pending || files.count() == 0 || Hp >= layout_bottom) break;
     const St_scroll_mark__C_Collage_viewer m = scroll_marks.get(j);
-    if (m.y < H / 4 && !(pb.y <= H / 4)) continue;
-    if (m.y > H - H / 4 && !(pb.y >= H - H / 4)) continue;
+    if (!Directory_view::mark_drawn(Directory_view::Mark{m.x, m.y, m.step}, H, pb.y)) continue;
     ++marks_shown;
     set_canvas_units(canvas, units_measure_graphics::POINTS);
     canvas->pen_color = COLOR_WHITE;

@@ -114,16 +114,27 @@ void C_Collage_viewer::relayout() {
   const double box_w = double(C_Canvas::to_device_pixels(view_width()));
   if (box_w < 1) return;
 
-  int64_t j = laid_out_count;
-  if (j == 0) layout_image.reset();
-  if (!(j > 0 && files.get(j)->rect.y > files.get(0)->rect.y)) {
-    j = 0;
-    layout_bottom = 0;
-    last_cell = rect{};
-  }
   double tw = 1, th = 1;
   header_target(tw, th);
   File_cells cells(*this, tw, th);
+  // Each slice goes on where the last one stopped, so that a long list is
+  // laid out in time linear in its length; the row holding the last placed
+  // entry is built again, to take in entries added to its set.
+  int64_t j = std::min(laid_out_count, files.count());
+  if (j > 0 && files.get(j - 1)->rect.h > 0) {
+    if (j < files.count() && same_directory(j - 1, j)) {
+      j = j - 1;
+      while (j > 0 && files.get(j)->rect.x >= 0.1 && same_directory(j - 1, j)) --j;
+      if (j > 0) layout_bottom = Collage_layout::row_top(cells, j);
+    }
+  } else {
+    j = 0;
+  }
+  if (j == 0) {
+    layout_image.reset();
+    layout_bottom = 0;
+    last_cell = rect{};
+  }
   const double gap = double(C_Canvas::to_device_pixels(30));
   const int64_t t0 = Brek_runtime::tick_count_ms();
   bool any = false;
@@ -141,10 +152,10 @@ void C_Collage_viewer::relayout() {
       last_cell = layout_image->rect;
       last_cell.h = std::max(layout_bottom, Collage_layout::bottom(layout_image->rect)) - last_cell.y;
     }
-    any = true;
     // An entry that could not be placed ends this call instead of being
     // tried again until the slice runs out.
     if (next <= j) break;
+    any = true;
     j = next;
     if (Brek_runtime::tick_count_ms() - t0 > LAYOUT_SLICE_MS) break;
   }

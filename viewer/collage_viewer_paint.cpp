@@ -1,6 +1,9 @@
 // Painting the main window and the single-image view.
 #include <algorithm>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "baselib/geometry.h"
 #include "viewer/collage_viewer.h"
@@ -59,12 +62,13 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   oriented_.reset();
   stretched_.reset();
   paint_collage();
+  ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
   if (files.count() == 0 && current_file.empty()) collage->paint_about(canvas, box_w, box_h);
   collage->paint_overlays(canvas, box_w, box_h);
 }
 
-void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
+void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age) {
   if (is_none()) return;
   const rect band{0, scroll_y, box_w_px, box_h_px};
   for (const Ref<C_Image>& e : files) {
@@ -72,7 +76,7 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
     if (!single_mode && C_Geometry::rects_overlap(e->rect, band)) continue;
     uint64_t diff = e->use_stamp > paint_clock ? uint64_t(e->use_stamp) - uint64_t(paint_clock)
                                                : uint64_t(paint_clock) - uint64_t(e->use_stamp);
-    if (diff <= 50) continue;
+    if (diff + uint64_t(std::max<int64_t>(0, extra_age)) <= 50) continue;
     if (e->picture.is_none() && e->animation.is_none() && e->reduced.is_none()) continue;
     // In place: the entry keeps its orientation and whatever else holds it
     // keeps the same object; the pictures come back when drawn again.
@@ -82,7 +86,18 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px) {
     e->use_stamp = 0;
     e->applied_turns = 0;
     e->applied_flip_x = e->applied_flip_y = e->applied_inverse = false;
+    released_since_trim_ = true;
   }
+}
+
+void C_Collage_viewer::give_back_released_memory() {
+  if (is_none() || !released_since_trim_ || scroll_pending) return;
+  released_since_trim_ = false;
+#if defined(__GLIBC__)
+  // Freed pixel buffers may sit in the heap's free lists, where they count
+  // as the process's memory until handed back.
+  malloc_trim(0);
+#endif
 }
 
 Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {

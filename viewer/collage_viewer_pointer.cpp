@@ -9,6 +9,7 @@
 #include "baselib/mathematics.h"
 #include "runtime/strings.h"
 #include "viewer/collage_viewer.h"
+#include "viewer/directory_view.h"
 #include "viewer/single_view.h"
 
 namespace brek {
@@ -143,28 +144,32 @@ bool C_Collage_viewer::hover_update() {
   const point p{double(C_Canvas::to_device_pixels(ev.x - box.x)), double(C_Canvas::to_device_pixels(ev.y - box.y))};
 
   const std::string old_file = current_file;
-  rect old_cell;
   rect chosen;
+  int64_t chosen_index = -1;
   const int64_t n = files.count();
+  const Ref<C_Image>* entries = files.begin();
   for (int64_t i = 0; i < n; ++i) {
     Brek_runtime::loop_tick();
-    Ref<C_Image> e = files.get(i);
+    const Ref<C_Image>& e = entries[i];
     if (e->rect.h <= 0) continue;
-    if (e->file_name == old_file) old_cell = e->rect;
     const rect cell = C_Geometry::rect_offset_copy(e->rect, 0, -scroll_y);
     if (!C_Geometry::point_in_rect(cell, p) && !collage->row_hit(p, e)) continue;
     if (chosen.w < 0.1 || nearer_cell(cell, chosen, p)) {
       chosen = cell;
-      if (e->file_name != current_file) {
-        repaint();
-        current_file = e->file_name;
-      }
+      chosen_index = i;
     }
+  }
+  // Only the final choice counts: a pointer resting on the edge between two
+  // cells does not repaint on every tick.
+  if (chosen_index >= 0 && files.get(chosen_index)->file_name != current_file) {
+    repaint();
+    current_file = files.get(chosen_index)->file_name;
   }
 
   const double W = view_width(), H = view_height();
   if (current_file != old_file) {
-    Ref<C_Image> now = files.get(index_of_file(current_file));
+    const rect old_cell = files.get(index_of_file(old_file))->rect;
+    Ref<C_Image> now = files.get(chosen_index);
     for (const rect& c : {old_cell, now->rect}) {
       const rect r{C_Canvas::from_device_pixels(c.x), C_Canvas::from_device_pixels(c.y - scroll_y),
                    C_Canvas::from_device_pixels(c.w), C_Canvas::from_device_pixels(c.h)};
@@ -173,13 +178,19 @@ bool C_Collage_viewer::hover_update() {
     return !current_file.empty();
   }
 
-  // The scroll marks near the top and bottom edges.
-  const double y = ev.y - box.y;
-  const bool near_edge = y > H - H / 10 || y < H / 10;
-  const bool wanted = files.count() > 0 && H > 40 && W > 90 && near_edge;
-  if (wanted != !scroll_marks.empty() || mark_at_pointer() != hovered_mark ||
-      crosses(prev_pointer.x - box.x, ev.x - box.x, 0.9 * W) ||
-      (near_edge && !scroll_pending && marks_shown == 0))
+  // The scroll marks as a paint would show them now, against what the last
+  // paint showed: a resting pointer repaints nothing.
+  const point at{ev.x - box.x, ev.y - box.y};
+  int64_t shown = 0, hovered = -1;
+  if (!scroll_pending && files.count() > 0 && double(C_Canvas::to_device_pixels(H)) < layout_bottom) {
+    for (int64_t j = 0; j < scroll_marks.count(); ++j) {
+      const St_scroll_mark__C_Collage_viewer m = scroll_marks.get(j);
+      if (!Directory_view::mark_drawn(Directory_view::Mark{m.x, m.y, m.step}, H, at.y)) continue;
+      ++shown;
+      if (C_Geometry::point_distance(at, point{m.x, m.y}) <= 10.0) hovered = j;
+    }
+  }
+  if (shown != marks_shown || hovered != hovered_mark || crosses(prev_pointer.x - box.x, at.x, 0.9 * W))
     repaint();
   return !current_file.empty();
 }

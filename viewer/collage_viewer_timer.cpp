@@ -18,6 +18,8 @@ namespace {
 constexpr double SCAN_PAUSE_MS = 200;
 // The pointer rests this long before the hover update, ms.
 constexpr double HOVER_REST_MS = 200;
+// Ticks without a paint after which an idle view releases its far pictures.
+constexpr int64_t IDLE_RELEASE_TICKS = 50;
 
 double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time::now(), t); }
 
@@ -93,11 +95,12 @@ void C_Collage_viewer::on_timer() {
     return;
   }
 
-  // Entries that lost their cell are laid out again.
-  const int64_t limit = std::min(files.count() - 1, laid_out_count - 1);
-  for (int64_t i = 0; i <= limit; ++i) {
-    const rect r = files.get(i)->rect;
-    if (r.w <= 0 || r.h <= 0) {
+  // Entries that lost their cell are laid out again. A caption line's cell
+  // has no width, only a height.
+  const int64_t limit = std::min(files.count(), laid_out_count);
+  const Ref<C_Image>* entries = files.begin();
+  for (int64_t i = 0; i < limit; ++i) {
+    if (entries[i]->rect.h <= 0) {
       laid_out_count = i;
       break;
     }
@@ -130,10 +133,22 @@ void C_Collage_viewer::on_timer() {
     }
   }
   start_timer();
+  // A view left alone is not painted again; its far pictures go after as
+  // many ticks as they would after paints.
+  if (!single_mode && !scroll_pending && ++ticks_since_paint_ == IDLE_RELEASE_TICKS)
+    release_far_pictures(double(C_Canvas::to_device_pixels(view_width())),
+                         double(C_Canvas::to_device_pixels(view_height())), IDLE_RELEASE_TICKS);
+  // Memory of pictures released while scrolling goes back once it ends.
+  give_back_released_memory();
   // A panned picture follows a pointer that left the window.
   if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
-  if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS)
-    hover_update();
+  if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS) {
+    const Hover_seen seen{mouse_position(), scroll_y, paint_clock, files.count(), laid_out_count};
+    if (!(seen == hover_seen_)) {
+      hover_update();
+      hover_seen_ = seen;
+    }
+  }
 }
 
 bool C_Collage_viewer::hover_scroll_step() {

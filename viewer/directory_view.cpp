@@ -32,6 +32,12 @@ point next_caption_place(const point& at, double w, double h, double cell_bottom
   return point{at.x + gap + w, at.y};
 }
 
+bool mark_drawn(const Mark& m, double h, double pointer_y) {
+  if (m.y < h / 4 && !(pointer_y <= h / 4)) return false;
+  if (m.y > h - h / 4 && !(pointer_y >= h - h / 4)) return false;
+  return true;
+}
+
 std::string caption_name(const std::string& file_name, const std::string& scan_dir) {
   const std::string prefix = NATIVE_String_functions::with_trailing_separator(scan_dir);
   if (!scan_dir.empty() && NATIVE_String_functions::starts_with(file_name, prefix))

@@ -54,6 +54,10 @@ struct Mark {
 // The marks of a box of w x h points: none when the box is 90 points wide
 // or less or 40 high or less; the top ones only while scrolled down.
 std::vector<Mark> scroll_marks(double w, double h, double scroll_y);
+// Whether a mark is drawn with the pointer pointer_y points from the top of
+// a box h points high: the top ones while the pointer is in the top
+// quarter, the bottom ones while it is in the bottom quarter.
+bool mark_drawn(const Mark& m, double h, double pointer_y);
 // The chevrons drawn in a mark: min(|step|, 3) triangles.
 std::vector<std::array<point, 3>> chevrons(const Mark& m);
 

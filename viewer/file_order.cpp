@@ -18,18 +18,16 @@ int64_t text_order(const std::string& a, const std::string& b) {
 std::string directory_part(const std::string& file_name) { return File_path::directory_of(file_name); }
 
 int64_t compare(const C_Image& a, const C_Image& b, sort_by order, bool descending) {
-  int64_t r = 0;
-  if (order == sort_by::BY_NAME) {
-    r = text_order(a.file_name, b.file_name);
-  } else {
-    r = text_order(directory_part(a.file_name), directory_part(b.file_name));
-    if (r == 0) {
-      switch (order) {
-        case sort_by::BY_SIZE: r = sign(a.file_size - b.file_size); break;
-        case sort_by::BY_CREATE: r = sign(a.created.ms - b.created.ms); break;
-        case sort_by::BY_MODIFY: r = sign(a.modified.ms - b.modified.ms); break;
-        default: r = 0; break;
-      }
+  // The directory first in every order, so that a folder's images stay
+  // one set even when a subfolder's name sorts between them.
+  int64_t r = text_order(directory_part(a.file_name), directory_part(b.file_name));
+  if (r == 0) {
+    switch (order) {
+      case sort_by::BY_NAME: r = text_order(a.file_name, b.file_name); break;
+      case sort_by::BY_SIZE: r = sign(a.file_size - b.file_size); break;
+      case sort_by::BY_CREATE: r = sign(a.created.ms - b.created.ms); break;
+      case sort_by::BY_MODIFY: r = sign(a.modified.ms - b.modified.ms); break;
+      default: r = 0; break;
     }
   }
   return descending ? -r : r;

@@ -1,8 +1,8 @@
 #pragma once
-// The orders of the file list: whole paths by name; otherwise directory by
-// directory, and within one directory by size, creation or modification
-// time (by dimensions leaves a directory's files unordered, the collage
-// rows pick their neighbours themselves). Descending reverses everything,
+// The orders of the file list: directory by directory, and within one
+// directory by name, size, creation or modification time (by dimensions
+// leaves a directory's files unordered, the collage rows pick their
+// neighbours themselves). Descending reverses everything,
 // the order of the directories included.
 
 #include <cstdint>

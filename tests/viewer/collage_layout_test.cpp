@@ -129,3 +129,26 @@ TEST(CollageLayout, ARowNeverCrossesIntoAnotherDirectory) {
   EXPECT_EQ(build_row(c, area_at(0, 2000), 4, rules(2000)), 4);
   EXPECT_EQ(build_row(c, rect{0, 0, 2000, -1}, 0, rules(2000)), 0);
 }
+
+TEST(CollageLayout, ARowLooksOnlySoFarAheadForFittingHeights) {
+  // Small cells against a first row height of twice the smallest side: by
+  // dimensions none fits, yet a row reads a bounded number of headers.
+  Fake_cells c;
+  for (int i = 0; i < 5000; ++i) c.e.push_back({i, 53, 53});
+  c.e.push_back({5000, 100, 100});
+  int64_t j = 0;
+  int rows = 0;
+  while (j < c.count() && rows < 10) {
+    j = build_row(c, area_at(0, 1000), j, rules(1000, true));
+    ++rows;
+  }
+  EXPECT_EQ(j, 10);
+  EXPECT_LT(c.headers_read, 10 * 200);
+  // The same look-ahead still finds a fitting neighbour a few cells on.
+  Fake_cells d;
+  d.e = {{0, 300, 300}};
+  for (int i = 1; i < 40; ++i) d.e.push_back({i, 100, 500});
+  d.e.push_back({40, 300, 310});
+  build_row(d, area_at(0, 1000), 0, rules(1000, true));
+  EXPECT_EQ(d.order()[1], 40);
+}

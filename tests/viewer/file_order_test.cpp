@@ -28,7 +28,7 @@ std::vector<std::string> order(const Ref<Test_viewer>& v) {
 
 }  // namespace
 
-TEST(FileOrder, ByNameComparesWholePathsOthersDirectoriesFirst) {
+TEST(FileOrder, EveryOrderComparesDirectoriesFirst) {
   Ref<C_Image> ax = entry("/t/a/x.jpg", 20, 2), ba = entry("/t/b/a.jpg", 10, 1);
   EXPECT_LT(File_order::compare(*ax, *ba, sort_by::BY_NAME, false), 0);
   EXPECT_GT(File_order::compare(*ax, *ba, sort_by::BY_NAME, true), 0);
@@ -111,4 +111,16 @@ TEST(FileOrder, ThumbnailAndCaptionViewsLayTheirLinesOut) {
   // The collage lays itself out: nothing set here.
   c->mode_view = mode_view::COLLAGE;
   EXPECT_FALSE(c->layout_set());
+}
+
+TEST(FileOrder, ByNameKeepsEachFoldersImagesTogether) {
+  Ref<Test_viewer> v = new_viewer();
+  for (const char* n : {"/t/a/z.jpg", "/t/a/m/c.jpg", "/t/a/b.jpg", "/t/b/a.jpg"}) v->files.append(entry(n));
+  Ref<C_Additional_collage> c = v->collage;
+  c->sort_by = sort_by::BY_NAME;
+  c->sort(v->files.count());
+  EXPECT_EQ(order(v), (std::vector<std::string>{"/t/a/b.jpg", "/t/a/z.jpg", "/t/a/m/c.jpg", "/t/b/a.jpg"}));
+  c->descendant = true;
+  c->sort(v->files.count());
+  EXPECT_EQ(order(v), (std::vector<std::string>{"/t/b/a.jpg", "/t/a/m/c.jpg", "/t/a/z.jpg", "/t/a/b.jpg"}));
 }

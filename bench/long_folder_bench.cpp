@@ -1,0 +1,112 @@
+// One folder of 20,000 and one of 100,000 small GIFs, listed and laid out
+// as the background tick does it (offscreen, 1600 x 1000 collage), until the
+// last file has its cell. The reference is the smaller folder: the time per
+// 1,000 files of the larger one against it shows whether the work grows
+// linearly with the list. Prints both and the ratio (aim at most 1.5).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "bench/bench_pictures.h"
+#include "bench/ratio_reporter.h"
+#include "forms/screen.h"
+#include "images/drawing_hooks.h"
+#include "platform/application.h"
+#include "platform/paint_panel.h"
+#include "platform/window.h"
+#include "viewer/collage_viewer.h"
+
+namespace {
+
+constexpr int BOX_W = 1600, BOX_H = 1000;
+constexpr int SMALL = 20000, LARGE = 100000;
+
+std::string g_root;
+
+// A 1 x 1 GIF.
+const unsigned char GIF[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00,
+                             0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
+                             0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+
+std::string folder(int n) { return g_root + "/f" + std::to_string(n); }
+
+void make_folder(int n) {
+  std::filesystem::create_directories(folder(n));
+  for (int i = 0; i < n; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/g%06d.gif", i);
+    std::ofstream(folder(n) + name, std::ios::binary).write(reinterpret_cast<const char*>(GIF), sizeof GIF);
+  }
+}
+
+class Box_panels : public brek_platform::Native_paint_panels {
+ public:
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, BOX_W, BOX_H}; }
+  void paint_now(brek_platform::Native_handle h) override { brek_platform::paint_panel_events().paint(h, {}); }
+
+ private:
+  brek_platform::Native_handle next_ = 9300000;
+};
+Box_panels g_panels;
+
+struct Bench_viewer : brek::C_Collage_viewer {
+  BREK_CLASS(Bench_viewer)
+ public:
+  brek::point pointer_in_box() override { return brek::point{-1, -1}; }
+};
+
+// Opens the folder and ticks until every file is listed and placed.
+void list_and_lay_out(benchmark::State& state) {
+  const int n = int(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
+    brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
+    v->screen = screen;
+    v->create();
+    state.ResumeTiming();
+    v->open_dir(folder(n));
+    int ticks = 0;
+    while ((v->files.count() < n || v->laid_out_count < v->files.count()) && ticks < 100000) {
+      v->on_timer();
+      ++ticks;
+    }
+    state.PauseTiming();
+    if (v->laid_out_count != n) state.SkipWithError("not laid out to the end");
+    state.counters["ticks"] = ticks;
+    brek::dispose_now(v);
+    brek::dispose_now(screen);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(list_and_lay_out)->Name("BM_list_and_lay_out")->Arg(SMALL)->Arg(LARGE)->Unit(benchmark::kMillisecond)
+    ->Iterations(1)->Repetitions(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  brek_platform::init_application(argc, argv);
+  brek::Drawing_hooks::install();
+  brek_platform::set_native_forms(brek_platform::window_layer());
+  brek_platform::set_native_paint_panels(&g_panels);
+  g_root = brek_bench::temp_dir("long-folder-bench");
+  make_folder(SMALL);
+  make_folder(LARGE);
+  benchmark::Initialize(&argc, argv);
+  brek_bench::Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const double small = reporter.time("BM_list_and_lay_out/" + std::to_string(SMALL)) / (SMALL / 1000.0);
+  const double large = reporter.time("BM_list_and_lay_out/" + std::to_string(LARGE)) / (LARGE / 1000.0);
+  if (small > 0 && large > 0) {
+    std::printf("per 1,000 files: %.2f ms of %d, %.2f ms of %d\n", small, SMALL, large, LARGE);
+    std::printf("ratio per 1,000 of %d / per 1,000 of %d = %.3f (aim <= 1.5)\n", LARGE, SMALL, large / small);
+  }
+  benchmark::Shutdown();
+  std::filesystem::remove_all(g_root);
+  brek_platform::shutdown_application();
+  return 0;
+}

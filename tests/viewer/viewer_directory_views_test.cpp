@@ -1,0 +1,257 @@
+// The directory views driven as the program drives them: the background
+// tick lists a tree and lays it out to the end in every view, an idle view
+// is not painted again, captions show the files' data whole, a broken
+// picture does not hold up scrolling, and pictures far from view go.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_input_support.h"
+
+using namespace viewer_input;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Ticks of "TIMER_1"; each lets a known tree be listed again at once.
+void ticks(const Ref<Test_viewer>& v, int n) {
+  for (int i = 0; i < n; ++i) {
+    v->last_scan_time = date_time{};
+    v->on_timer();
+  }
+}
+
+void picture_in(const std::string& path, int w = 40, int h = 30) {
+  fs::create_directories(fs::path(path).parent_path());
+  picture(path, w, h);
+}
+
+// A 1 x 1 GIF.
+void tiny_gif(const std::string& path) {
+  static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                      0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
+                                      0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                      0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof gif);
+}
+
+bool lists(const std::string& caption, int64_t n) {
+  return caption.find("[files:" + std::to_string(n) + "]") != std::string::npos;
+}
+
+// The lowest row (device pixels) in [top, bottom) with a lit pixel between
+// x0 and x1; -1 when none.
+int lowest_lit_row(const Boxed& b, int x0, int x1, int top, int bottom) {
+  for (int y = bottom - 1; y >= top; --y)
+    for (int x = x0; x < x1; ++x)
+      if (b.at(x, y) != BLACK) return y;
+  return -1;
+}
+
+// The process's resident memory, bytes.
+int64_t resident_bytes() {
+  std::ifstream statm("/proc/self/statm");
+  int64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * int64_t(sysconf(_SC_PAGESIZE));
+}
+
+int64_t pictures_held(const Ref<Test_viewer>& v) {
+  int64_t n = 0;
+  for (const Ref<C_Image>& e : v->files)
+    if (!e->picture.is_none() || !e->reduced.is_none() || !e->animation.is_none()) ++n;
+  return n;
+}
+
+int64_t cells_in_view(const Ref<Test_viewer>& v, double box_h_px) {
+  int64_t n = 0;
+  for (const Ref<C_Image>& e : v->files)
+    if (e->rect.h > 0 && e->rect.y <= v->scroll_y + box_h_px && e->rect.y + e->rect.h >= v->scroll_y) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(ViewerDirectoryViews, EveryViewListsTheWholeTreeAndFollowsChanges) {
+  for (mode_view mode : {mode_view::CAPTIONS, mode_view::THUMB, mode_view::COLLAGE}) {
+    brek_test::Temp_dir t;
+    for (int i = 0; i < 10; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
+    for (int i = 0; i < 5; ++i) picture_in(t.file("sub/deeper/q" + std::to_string(i) + ".bmp"));
+    Boxed b(600, 400);
+    Ref<Test_viewer> v = b.v;
+    v->collage->mode_view = mode;
+    v->open_dir(t.path());
+    ticks(v, 8);
+    EXPECT_EQ(v->files.count(), 15) << int(mode);
+    EXPECT_EQ(v->laid_out_count, 15) << int(mode);
+    EXPECT_TRUE(lists(v->collage->caption, 15)) << v->collage->caption;
+
+    // Added and deleted outside the program: found within a pass.
+    picture_in(t.file("sub/deeper/q9.bmp"));
+    fs::remove(t.file("p3.bmp"));
+    ticks(v, 6);
+    EXPECT_GE(v->index_of_file(t.file("sub/deeper/q9.bmp")), 0) << int(mode);
+    EXPECT_LT(v->index_of_file(t.file("p3.bmp")), 0) << int(mode);
+    EXPECT_EQ(v->laid_out_count, 15) << int(mode);
+    for (const Ref<C_Image>& f : v->files) EXPECT_GT(f->rect.h, 0) << f->file_name;
+  }
+}
+
+TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
+  brek_test::Temp_dir t;
+  picture_in(t.file("a_q.bmp"), 64, 48);
+  Boxed b(600, 300);
+  Ref<Test_viewer> v = b.v;
+  v->collage->mode_view = mode_view::CAPTIONS;
+  v->open_dir(t.path());
+  ticks(v, 3);
+  ASSERT_EQ(v->files.count(), 1);
+  b.paint();
+  // The only image of its folder: no order read its header, the caption did.
+  const Ref<C_Image> e = v->files.get(0);
+  EXPECT_EQ(e->width, 64);
+  EXPECT_EQ(e->height, 48);
+  EXPECT_GT(e->file_size, 1000);
+  EXPECT_EQ(Date_time::to_text(e->modified).substr(0, 2), "20");
+
+  // The line alone shows its descenders: the lowest lit row of its text
+  // (right of where a header may come).
+  const int x0 = 48, x1 = 300;
+  const int alone = lowest_lit_row(b, x0, x1, 0, 60);
+  ASSERT_GT(alone, 0);
+  std::vector<uint32_t> row;
+  for (int x = x0; x < x1; ++x) row.push_back(b.at(x, alone));
+  // A line below it does not wipe that row out.
+  picture_in(t.file("b_q.bmp"), 64, 48);
+  ticks(v, 3);
+  ASSERT_EQ(v->files.count(), 2);
+  const double next_top = v->files.get(1)->rect.y;
+  ASSERT_GT(next_top, alone);
+  b.paint();
+  for (int x = x0; x < x1; ++x)
+    if (row[size_t(x - x0)] != BLACK) EXPECT_NE(b.at(x, alone), BLACK) << x;
+}
+
+TEST(ViewerDirectoryViews, AnIdleViewUnderARestingPointerIsNotPaintedAgain) {
+  brek_test::Temp_dir t;
+  for (int i = 0; i < 40; ++i) picture_in(t.file("p" + std::to_string(10 + i) + ".bmp"), 320, 240);
+  Input_box b(800, 600);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 4);
+  ASSERT_EQ(v->laid_out_count, 40);
+  ASSERT_GT(v->layout_bottom, 600);
+  const double W = v->view_width(), H = v->view_height();
+  // Over a cell, below the middle of the box, and near the bottom edge
+  // beside the scroll marks.
+  for (point at : {point{W / 2, H / 2}, point{W / 2 + 50, H - 10}, point{W - 5, H * 0.6}}) {
+    b.move(at);
+    v->pointer_active_time = date_time{};
+    v->on_timer();  // the file under the pointer becomes current
+    b.paint();
+    b.panels.invalidated.clear();
+    for (int i = 0; i < 5; ++i) {
+      v->pointer_active_time = date_time{};
+      v->last_scan_time = Date_time::now();
+      v->on_timer();
+    }
+    EXPECT_TRUE(b.panels.invalidated.empty()) << at.x << "," << at.y;
+    EXPECT_EQ(v->pb->needs_paint, 0) << at.x << "," << at.y;
+    b.paint();
+  }
+  // A pointer that moves on to another cell still repaints.
+  b.move(point{20, 20});
+  v->pointer_active_time = date_time{};
+  v->on_timer();
+  EXPECT_FALSE(b.panels.invalidated.empty());
+}
+
+TEST(ViewerDirectoryViews, AnUndecodablePictureDoesNotHoldUpHoverScrolling) {
+  brek_test::Temp_dir t;
+  brek_test::write_file(t.file("a.jpg"), "no picture in here");
+  for (int i = 0; i < 24; ++i) picture_in(t.file("f" + std::to_string(10 + i) + ".bmp"), 320, 240);
+  Boxed b(600, 400);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 4);
+  ASSERT_EQ(v->laid_out_count, 25);
+  ASSERT_GT(v->layout_bottom, 400);
+  v->input.pointer = point{v->view_width() / 2, v->view_height() - 14};
+  b.paint();
+  b.paint();
+  ASSERT_TRUE(v->files.get(v->index_of_file(t.file("a.jpg")))->load_failed);
+  EXPECT_TRUE(v->cells_complete);
+  v->hover_step_time = Date_time::now();
+  v->hover_step_time.ms -= 200;
+  const double y0 = v->scroll_y;
+  EXPECT_TRUE(v->hover_scroll_step());
+  EXPECT_GT(v->scroll_y, y0);
+}
+
+TEST(ViewerDirectoryViews, TwentyThousandFilesInOneFolderAreLaidOutToTheEnd) {
+  brek_test::Temp_dir t;
+  constexpr int N = 20000;
+  for (int i = 0; i < N; ++i) tiny_gif(t.file("g" + std::to_string(100000 + i) + ".gif"));
+  Input_box b(800, 600);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ASSERT_EQ(v->files.count(), N);
+  int64_t before = 0;
+  for (int i = 0; i < 40 && v->laid_out_count < N; ++i) {
+    v->on_timer();
+    // Each slice goes on where the last one stopped.
+    ASSERT_GE(v->laid_out_count, before) << "tick " << i;
+    before = v->laid_out_count;
+  }
+  EXPECT_EQ(v->laid_out_count, N);
+  EXPECT_TRUE(lists(v->collage->caption, N));
+  for (int64_t i = 0; i < N; i += 997) EXPECT_GT(v->files.get(i)->rect.h, 0) << i;
+  // Laid out to the end: the tick has nothing left to paint.
+  b.paint();
+  b.panels.invalidated.clear();
+  v->on_timer();
+  EXPECT_TRUE(b.panels.invalidated.empty());
+}
+
+TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack) {
+  brek_test::Temp_dir t;
+  // A large photograph first: its decode frees a big buffer early, as
+  // opening real photographs does.
+  picture_in(t.file("f000.bmp"), 2400, 1600);
+  for (int i = 0; i < 120; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+  Boxed b(800, 600);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 4);
+  ASSERT_EQ(v->laid_out_count, 121);
+  const double box_h = 600;
+  b.paint();
+  // Whatever earlier work left in the heap's free lists is not counted.
+  malloc_trim(0);
+  const int64_t start = resident_bytes();
+  // To the end a screen at a time, reading ahead, then back to the top.
+  v->scroll_pending = true;
+  for (double y = 0; y < v->layout_bottom; y += box_h) {
+    v->scroll_y = std::min(y, v->layout_bottom - box_h);
+    b.paint();
+  }
+  v->scroll_pending = false;
+  const int64_t peak = resident_bytes();
+  ASSERT_GT(pictures_held(v), 100);
+  ASSERT_GT(peak - start, 20 << 20);
+  // Back at the top; the view then rests and is not painted again.
+  v->scroll_y = 0;
+  b.paint();
+  for (int i = 0; i < 60; ++i) {
+    v->last_scan_time = Date_time::now();
+    v->on_timer();
+  }
+  EXPECT_LE(pictures_held(v), cells_in_view(v, box_h));
+  // What the far pictures held goes back to the system.
+  EXPECT_LT(resident_bytes() - start, (peak - start) / 3);
+}
