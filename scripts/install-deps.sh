@@ -14,6 +14,8 @@ PACKAGES=(
   fonts-liberation2 fonts-dejavu-core
   # giflib and gifsicle serve only the image tests and the GIF benchmark.
   xvfb xauth poppler-utils
+  # ctags measures function lengths for the style check.
+  universal-ctags
   libgif-dev gifsicle
   libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
 )
