@@ -59,11 +59,15 @@ TEST(GifRender, DisposalMethodsOverThreeFrames) {
     EXPECT_EQ(show(gif, 1), (Row{R, G, G, R, R, R}));
     EXPECT_EQ(show(gif, 2), (Row{R, R, R, B, R, R}));
   }
-  {  // an undefined disposal takes the one of the frame before
+  {  // an unstated disposal leaves the frame, whatever the frame before did
     auto gif = load(three_frames(2, 0));
-    EXPECT_EQ(gif->frames[1].disposal, disposal_method::RESTORE_BACK);
+    EXPECT_EQ(gif->frames[1].disposal, disposal_method::UNDEFINED);
     EXPECT_EQ(show(gif, 1), (Row{BG, G, G, BG, BG, BG}));
-    EXPECT_EQ(show(gif, 2), (Row{BG, BG, BG, B, BG, BG}));
+    EXPECT_EQ(show(gif, 2), (Row{BG, G, G, B, BG, BG}));
+    auto after_previous = load(three_frames(3, 0));
+    EXPECT_EQ(show(after_previous, 2), (Row{BG, G, G, B, BG, BG}));
+    auto after_leave = load(three_frames(1, 0));
+    EXPECT_EQ(after_leave->frames[1].disposal, disposal_method::LEAVE);
   }
   {  // restore-previous as the first frame: back to the background
     auto gif = load(three_frames(3, 1));
