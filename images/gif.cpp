@@ -421,7 +421,7 @@ bool C_Gif::save(const Ref<C_Bitmap>& picture, const std::string& file_name) {
 }
 
 void C_Gif::destroy_hook() {
-  composed_.clear();
+  composed_.reset();
   saved_.clear();
   has_saved_ = false;
   composed_live_ = false;

@@ -324,3 +324,37 @@ TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
     EXPECT_EQ(row_of(gif->render_current_frame(), 5), Row(12, G));
   }
 }
+
+// What a GIF holds: one composed picture (32 bits) and the frames as index
+// rows (8 bits for 256 colours, 4 for 16); a still keeps no rows at all,
+// and the bitmap it is shown from is that one picture.
+TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
+  Image_spec big = solid(0, 0, 300, 200, 0);
+  for (size_t k = 0; k < big.indexes.size(); ++k) big.indexes[k] = static_cast<uint8_t>(k % 251);
+  Gif_writer still;
+  still.header(300, 200, grey_palette(256)).image(big).trailer();
+  auto gif = load(still);
+  ASSERT_EQ(gif->render_current_frame().at(5, 0), 0xFF050505u);
+  EXPECT_EQ(gif->picture_bytes_held(), 300 * 200 * 4);
+  EXPECT_EQ(gif->frame_cache_bytes(), 0);
+  Ref<brek::C_Bitmap> shown = gif->composed_bitmap();
+  ASSERT_FALSE(shown.is_none());
+  EXPECT_EQ(shown->pixels()->words(), gif->render_current_frame().words());
+  EXPECT_FALSE(shown->has_alpha());
+
+  // Four frames of 16 colours, one restoring the previous picture.
+  Gif_writer anim;
+  anim.header(40, 30, grey_palette(16));
+  for (int i = 0; i < 4; ++i) {
+    Image_spec s = solid(i * 2, i, 20, 10, static_cast<uint8_t>(i + 1));
+    anim.graphic_control(i == 2 ? 3 : 1, 1).image(s);
+  }
+  anim.trailer();
+  auto a = load(anim);
+  for (int i = 0; i < 4; ++i) {
+    show(a, i);
+    // The part under the restoring frame is kept while it shows.
+    EXPECT_EQ(a->picture_bytes_held(), 40 * 30 * 4 + (i == 2 ? 20 * 10 * 4 : 0)) << i;
+  }
+  EXPECT_EQ(a->frame_cache_bytes(), 4 * 12 * 10);  // rows of 10 pixels at 4 bits, padded to 12 bytes
+}
