@@ -120,12 +120,15 @@ bool C_Gif::ensure_composed() {
     if (!Pixels::size_allowed(screen_width, screen_height)) return false;
     // Opaque: every pixel of the composition is, and it draws without
     // blending or converting.
-    Ref<C_Bitmap> b = C_Bitmap::create(screen_width, screen_height, 24);
-    if (b->pixels() == nullptr || b->pixels()->empty()) return false;
+    Ref<C_Bitmap> b = C_Bitmap::create(0, 0, 24);
+    Pixels* px = b->pixels();
+    if (!px || !px->resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) return false;
+    b->take_pixel_size();
     composed_ = b;
+  } else {
+    Pixels& c = picture();
+    std::fill_n(c.words(), int64_t(c.width()) * c.height(), back);
   }
-  Pixels& c = picture();
-  std::fill_n(c.words(), int64_t(c.width()) * c.height(), back);
   composed_live_ = true;
   return true;
 }

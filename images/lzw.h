@@ -64,6 +64,8 @@ class C_Lzw : public Brek_object {
  private:
   void gather(const uint8_t* data, int64_t size, int64_t position);
   void decode_loop();
+  bool decode_runs(uint8_t* out, int64_t total);
+  void decode_linear(uint8_t* out);
   inline int next_code();
   inline void emit(const uint8_t* s, int64_t n);
   inline void put_pixel(uint8_t index);
@@ -80,6 +82,17 @@ class C_Lzw : public Brek_object {
   int code_mask_ = 0;
   int end_code_ = 0;
 
+  // The decoder's state between its two loops: the code read and not yet
+  // decoded, the previous code, the first index of the last string, the
+  // next free table entry and the width limit.
+  int code_ = 0;
+  int previous_ = 0;
+  uint8_t first_ = 0;
+  int next_free_ = 0;
+  int limit_ = 0;
+  bool table_full_ = false;
+  bool after_clear_ = true;
+
   uint8_t* out_ = nullptr;
   int64_t width_ = 0;
   int64_t height_ = 0;
@@ -92,8 +105,12 @@ class C_Lzw : public Brek_object {
   int64_t stride_ = 0;
   int64_t row_offset_ = 0;
 
+  // The string table as prefix code and last index (walked backwards), and
+  // as the place and length of each string in the output (copied as runs).
   uint16_t prefix_[4096] = {};
   uint8_t suffix_[4096] = {};
+  uint32_t start_[4096] = {};
+  uint16_t length_[4096] = {};
   uint8_t stack_[4100] = {};
 };
 
