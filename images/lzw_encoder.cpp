@@ -50,42 +50,43 @@ class Code_packer {
 };
 
 // The string table: (prefix code, next index) -> code, open addressing.
-// Each restart bumps a generation instead of clearing the slots.
+// A slot holds the generation, the key and the code in one word; each
+// restart bumps the generation instead of clearing the slots.
 class String_table {
  public:
   String_table() { clear(); }
 
   void clear() {
     if (++generation_ == 0) {
-      gen_.fill(0);
+      slots_.fill(0);
       generation_ = 1;
     }
+    tag_ = uint64_t(generation_) << 20;
   }
 
-  // The code of the string, or -1 with `slot` at the free place for it.
+  // The code of the string (key: 20 bits), or -1 with `slot` at the free
+  // place for it.
   int find(uint32_t key, uint32_t& slot) const {
+    const uint64_t want = tag_ | key;
     uint32_t s = (key * 2654435761u) >> (32 - BITS);
-    while (gen_[s] == generation_) {
-      if (key_[s] == key) return code_[s];
+    for (;;) {
+      const uint64_t v = slots_[s];
+      if ((v >> 12) == want) return int(v & 0xFFF);
+      if ((v >> 32) != generation_) break;
       s = (s + 1) & (SIZE - 1);
     }
     slot = s;
     return -1;
   }
 
-  void add(uint32_t slot, uint32_t key, int code) {
-    gen_[slot] = generation_;
-    key_[slot] = key;
-    code_[slot] = uint16_t(code);
-  }
+  void add(uint32_t slot, uint32_t key, int code) { slots_[slot] = (tag_ | key) << 12 | uint64_t(code); }
 
  private:
-  static constexpr int BITS = 13;  // twice the 4096 codes: short probes
+  static constexpr int BITS = 14;  // four times the 4096 codes: short probes
   static constexpr uint32_t SIZE = 1u << BITS;
-  std::array<uint32_t, SIZE> gen_{};
-  std::array<uint32_t, SIZE> key_{};
-  std::array<uint16_t, SIZE> code_{};
+  std::array<uint64_t, SIZE> slots_{};
   uint32_t generation_ = 0;
+  uint64_t tag_ = 0;
 };
 
 // Rows in the order they are written.
