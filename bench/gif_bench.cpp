@@ -277,12 +277,7 @@ int main(int argc, char** argv) {
   std::printf("animation: 200 frames of 640x480, %zu bytes; still: 4000x3000, %zu bytes\n",
               g_animation.size(), g_still.size());
   if (!same_frames(g_animation, "animation") || !same_frames(g_still, "still")) return 1;
-  // At least five rounds; the ratios are of the medians.
-  std::vector<char*> args(argv, argv + argc);
-  std::string reps = "--benchmark_repetitions=5";
-  bool has_reps = false;
-  for (int i = 1; i < argc; ++i) has_reps |= std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
-  if (!has_reps) args.push_back(reps.data());
+  std::vector<char*> args = brek_bench::with_repetitions(argc, argv);
   int n = static_cast<int>(args.size());
   benchmark::Initialize(&n, args.data());
   brek_bench::Ratio_reporter reporter;

@@ -56,4 +56,16 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times_;
 };
 
+// The command line with "--benchmark_repetitions=<rounds>" added unless it
+// names a number of repetitions itself: the ratios are then of medians.
+inline std::vector<char*> with_repetitions(int argc, char** argv, int rounds = 5) {
+  static std::string option;
+  option = "--benchmark_repetitions=" + std::to_string(rounds);
+  std::vector<char*> args(argv, argv + argc);
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) return args;
+  args.push_back(option.data());
+  return args;
+}
+
 }  // namespace brek_bench

@@ -50,43 +50,36 @@ class Code_packer {
 };
 
 // The string table: (prefix code, next index) -> code, open addressing.
-// A slot holds the generation, the key and the code in one word; each
-// restart bumps the generation instead of clearing the slots.
+// A slot holds key and code in one word, and the whole table stays in the
+// first-level cache; a restart empties it.
 class String_table {
  public:
   String_table() { clear(); }
 
-  void clear() {
-    if (++generation_ == 0) {
-      slots_.fill(0);
-      generation_ = 1;
-    }
-    tag_ = uint64_t(generation_) << 20;
-  }
+  void clear() { slots_.fill(EMPTY); }
 
   // The code of the string (key: 20 bits), or -1 with `slot` at the free
   // place for it.
   int find(uint32_t key, uint32_t& slot) const {
-    const uint64_t want = tag_ | key;
     uint32_t s = (key * 2654435761u) >> (32 - BITS);
     for (;;) {
-      const uint64_t v = slots_[s];
-      if ((v >> 12) == want) return int(v & 0xFFF);
-      if ((v >> 32) != generation_) break;
+      const uint32_t v = slots_[s];
+      if ((v >> 12) == key) return int(v & 0xFFF);
+      if (v == EMPTY) break;
       s = (s + 1) & (SIZE - 1);
     }
     slot = s;
     return -1;
   }
 
-  void add(uint32_t slot, uint32_t key, int code) { slots_[slot] = (tag_ | key) << 12 | uint64_t(code); }
+  void add(uint32_t slot, uint32_t key, int code) { slots_[slot] = key << 12 | uint32_t(code); }
 
  private:
-  static constexpr int BITS = 14;  // four times the 4096 codes: short probes
+  static constexpr int BITS = 13;  // twice the 4096 codes: short probes
   static constexpr uint32_t SIZE = 1u << BITS;
-  std::array<uint64_t, SIZE> slots_{};
-  uint32_t generation_ = 0;
-  uint64_t tag_ = 0;
+  // No slot holds it: codes stop at 4093.
+  static constexpr uint32_t EMPTY = 0xFFFFFFFFu;
+  std::array<uint32_t, SIZE> slots_{};
 };
 
 // Rows in the order they are written.
