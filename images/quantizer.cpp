@@ -1,6 +1,7 @@
 #include "images/quantizer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -110,12 +111,22 @@ class Direct_index {
   std::vector<uint16_t> slots_;
 };
 
+// The runs of one colour within the rows, bottom row first: the entry of
+// each run's masked colour and its length.
+struct Runs {
+  std::vector<uint32_t> items;  // entry << 20 | length
+  static constexpr int LENGTH_BITS = 20;
+  void add(int entry, uint32_t length) { items.push_back(uint32_t(entry) << LENGTH_BITS | length); }
+};
+
 // The masked colours of the picture with their counts, numbered in the
-// order they are first met scanning the rows bottom up. False when there
-// are more than the histogram holds; the counting stops there.
+// order they are first met scanning the rows bottom up, and the runs of
+// the rows. False when there are more colours than the histogram holds;
+// the counting stops there.
 template <class Index>
-bool count_colours(const Pixels& p, const Masks& m, Index& index, std::vector<Entry>& entries) {
+bool count_colours(const Pixels& p, const Masks& m, Index& index, std::vector<Entry>& entries, Runs& runs) {
   entries.clear();
+  runs.items.clear();
   const uint32_t mask = m.word();
   for (int y = p.height() - 1; y >= 0; --y) {
     const uint32_t* row = p.row(y);
@@ -135,30 +146,25 @@ bool count_colours(const Pixels& p, const Masks& m, Index& index, std::vector<En
       en.sum_r += uint64_t(Pixels::red(px)) * n;
       en.sum_g += uint64_t(Pixels::green(px)) * n;
       en.sum_b += uint64_t(Pixels::blue(px)) * n;
+      runs.add(e, n);
     }
   }
   return true;
 }
 
-// Each pixel replaced by the palette index of its masked colour.
-template <class Index>
-void map_pixels(const Pixels& p, const Masks& m, Index& index, const std::vector<Entry>& entries,
-                Indexed_bitmap& out) {
-  const uint32_t mask = m.word();
-  for (int y = 0; y < p.height(); ++y) {
-    const uint32_t* row = p.row(y);
-    uint8_t* dst = out.indexes.data() + size_t(y) * size_t(p.width());
-    uint32_t last = ~0u;
-    uint8_t last_index = 0;
-    for (int x = 0; x < p.width(); ++x) {
-      const uint32_t px = row[x] & 0xFFFFFFu;
-      if (px != last) {
-        const int e = index.find(px & mask, false, 0);
-        last_index = e == Index::NONE ? 0 : entries[size_t(e)].index;
-        last = px;
-      }
-      dst[x] = last_index;
+// Each run of the rows written as its entry's palette index.
+void map_runs(const Runs& runs, const std::vector<Entry>& entries, Indexed_bitmap& out) {
+  const size_t w = size_t(out.width);
+  size_t y = size_t(out.height), x = w;
+  uint8_t* row = nullptr;
+  for (uint32_t r : runs.items) {
+    if (x == w) {
+      row = out.indexes.data() + --y * w;
+      x = 0;
     }
+    const size_t n = r & ((1u << Runs::LENGTH_BITS) - 1);
+    std::memset(row + x, entries[r >> Runs::LENGTH_BITS].index, n);
+    x += n;
   }
 }
 
@@ -257,38 +263,29 @@ void choose_palette(std::vector<Entry>& entries, Indexed_bitmap& out) {
   }
 }
 
-template <class Index>
-void reduce_with(const Pixels& source, const Masks& m, Index& index, std::vector<Entry>& entries,
-                 Indexed_bitmap& out) {
-  choose_palette(entries, out);
-  map_pixels(source, m, index, entries, out);
-}
-
 Indexed_bitmap by_histogram(const Pixels& source) {
   Indexed_bitmap out = blank(source);
   std::vector<Entry> entries;
   entries.reserve(HISTOGRAM_ENTRIES);
+  Runs runs;
   Masks m;
   if (!masks_past_three_steps(source, m)) {
     // Few colours: counted with full masks, else with the masks of the
     // next steps until they fit (they do after three).
     auto index = std::make_unique<Hash_index>();
-    while (!count_colours(source, m, *index, entries)) {
+    while (!count_colours(source, m, *index, entries, runs)) {
       m.give_up_a_bit();
       index = std::make_unique<Hash_index>();
     }
-    reduce_with(source, m, *index, entries, out);
-    return out;
-  }
-  if (Direct_index::fits(m)) {
+  } else if (Direct_index::fits(m)) {
     Direct_index index(m);
-    count_colours(source, m, index, entries);
-    reduce_with(source, m, index, entries, out);
+    count_colours(source, m, index, entries, runs);
   } else {
     Hash_index index;
-    count_colours(source, m, index, entries);
-    reduce_with(source, m, index, entries, out);
+    count_colours(source, m, index, entries, runs);
   }
+  choose_palette(entries, out);
+  map_runs(runs, entries, out);
   return out;
 }
 
