@@ -394,43 +394,60 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
 }
 
 // 8 bits per pixel, every row kept: the rows are decoded as one run of
-// width x height indexes, then moved to their padded and interlaced
-// places.
+// width x height indexes in the output itself, then moved to their padded
+// places and, when interlaced, into picture order.
 void C_Lzw::decode_linear(uint8_t* out) {
   const int64_t total = width_ * height_;
-  const bool in_place = !interlaced_;
-  std::vector<uint8_t> file_order;
-  if (!in_place) file_order.resize(static_cast<size_t>(total));
-  uint8_t* linear = in_place ? out : file_order.data();
-
   code_ = next_code();
-  if (!decode_runs(linear, total)) {
+  if (!decode_runs(out, total)) {
     // A damaged stream: the general loop goes on over the same rows.
     const int64_t stride = stride_;
     const bool interlaced = interlaced_;
     stride_ = width_;
     interlaced_ = false;
-    out_ = linear;
+    out_ = out;
     row_offset_ = row_ * stride_;
     decode_loop();
     stride_ = stride;
     interlaced_ = interlaced;
   }
-
-  if (in_place) {
-    if (stride_ == width_) return;
+  if (stride_ != width_) {
     // From the last row up, so that no row is overwritten before it moved.
     for (int64_t y = height_ - 1; y >= 0; --y) {
       std::memmove(out + y * stride_, out + y * width_, static_cast<size_t>(width_));
       std::memset(out + y * stride_ + width_, 0, static_cast<size_t>(stride_ - width_));
     }
-    return;
   }
+  if (interlaced_) to_picture_order(out);
+}
+
+// Row k of the file goes to the k-th row of the interlace order. The rows
+// move along the cycles of that order, with one row held aside.
+void C_Lzw::to_picture_order(uint8_t* out) {
+  std::vector<int64_t> from(static_cast<size_t>(height_));  // picture row -> file row
   pass_ = 0;
   int64_t row = 0;
   for (int64_t k = 0; k < height_ && row < height_; ++k) {
-    std::memcpy(out + row * stride_, linear + k * width_, static_cast<size_t>(width_));
+    from[static_cast<size_t>(row)] = k;
     row = next_interlaced_row(row);
+  }
+  std::vector<uint8_t> held(static_cast<size_t>(stride_));
+  std::vector<bool> done(static_cast<size_t>(height_), false);
+  const size_t n = static_cast<size_t>(stride_);
+  for (int64_t start = 0; start < height_; ++start) {
+    if (done[static_cast<size_t>(start)] || from[static_cast<size_t>(start)] == start) continue;
+    std::memcpy(held.data(), out + start * stride_, n);
+    int64_t to = start;
+    for (;;) {
+      done[static_cast<size_t>(to)] = true;
+      const int64_t src = from[static_cast<size_t>(to)];
+      if (src == start) {
+        std::memcpy(out + to * stride_, held.data(), n);
+        break;
+      }
+      std::memcpy(out + to * stride_, out + src * stride_, n);
+      to = src;
+    }
   }
 }
 

@@ -66,6 +66,7 @@ class C_Lzw : public Brek_object {
   void decode_loop();
   bool decode_runs(uint8_t* out, int64_t total);
   void decode_linear(uint8_t* out);
+  void to_picture_order(uint8_t* out);
   inline int next_code();
   inline void emit(const uint8_t* s, int64_t n);
   inline void put_pixel(uint8_t index);
