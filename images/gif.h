@@ -224,6 +224,7 @@ class C_Gif : public Brek_object {
   bool ensure_composed();
   void end_frame(int64_t n);
   void blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows);
+  bool draw_still_in_place(int64_t n);
   void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const;
 
   // The one composed picture, shared with whoever shows it.

@@ -169,6 +169,7 @@ void C_Gif::draw_frame(int64_t n) {
     if (ensure_composed()) frame_shown_ = true;
     return;
   }
+  if (draw_still_in_place(n)) return;
   const Frame_rows* rows = frame_rows(n, false);
   if (!rows || !ensure_composed()) return;
 
@@ -187,6 +188,40 @@ void C_Gif::draw_frame(int64_t n) {
   frame_shown_ = true;
   // A still is never drawn again: its rows would only repeat the picture.
   if (frame_count() == 1) release_rows(n);
+}
+
+// A still of 256 colours that covers the screen is decoded into the last
+// quarter of the composed picture's own memory, and its indexes become
+// pixels from the front: pixel i is written over bytes 4i..4i+3, at or
+// before index i, which is read first. No rows are held beside the
+// picture. False when the frame is not such a still (drawn the usual way).
+bool C_Gif::draw_still_in_place(int64_t n) {
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (frame_count() != 1 || f.left != 0 || f.top != 0 || f.width != screen_width ||
+      f.height != screen_height || f.data.empty() || f.disposal == disposal_method::RESTORE_PREV ||
+      index_depth(static_cast<int64_t>(f.palette.size())) != 8)
+    return false;
+  if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
+  Frame_rows& c = cache_[static_cast<size_t>(n)];
+  if (c.failed || !ensure_composed()) return true;
+  Pixels& p = picture();
+  const int64_t count = int64_t(p.width()) * p.height();
+  uint8_t* indexes = p.bytes() + 3 * count;
+  ++decode_count_;
+  if (!C_Lzw::decompress_into(indexes, f.data.data(), static_cast<int64_t>(f.data.size()), 1, f.interlaced,
+                              f.data[0], f.height, f.width)) {
+    c.failed = true;
+    composed_live_ = false;
+    return true;
+  }
+  uint32_t table[256];
+  color_table(f, table, 255);
+  if (f.transparent_index >= 0 && f.transparent_index < 256)
+    table[f.transparent_index] = pixel_of(background_color, 255);  // the cleared screen shows through
+  uint32_t* words = p.words();
+  for (int64_t i = 0; i < count; ++i) words[i] = table[indexes[i]];
+  frame_shown_ = true;
+  return true;
 }
 
 void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const {

@@ -34,47 +34,61 @@ Ref<C_Memory_stream_contig> C_Lzw::decompress(const Ref<C_Memory_stream_contig>&
   return out;
 }
 
+bool C_Lzw::start(const uint8_t* data, int64_t size, int64_t position, bool interlaced, int64_t min_code_size,
+                  int64_t bits_per_pixel, int64_t height, int64_t width, int64_t kept_rows) {
+  if (min_code_size < 2 || min_code_size > 8) return false;
+  if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return false;
+  if (width < 1 || width > 65535 || height < 1 || height > 65535) return false;
+  stride_ = row_stride(width, bits_per_pixel);
+  if (stride_ * height > MAX_OUTPUT_BYTES) return false;
+  min_code_size_ = static_cast<int>(min_code_size);
+  code_width_ = min_code_size_ + 1;
+  code_mask_ = (1 << code_width_) - 1;
+  end_code_ = (1 << min_code_size_) + 1;
+  next_free_ = (1 << min_code_size_) + 2;
+  limit_ = 1 << code_width_;
+  width_ = width;
+  height_ = height;
+  kept_rows_ = kept_rows < 1 || kept_rows > height ? height : kept_rows;
+  bits_per_pixel_ = static_cast<int>(bits_per_pixel);
+  interlaced_ = interlaced;
+  if (data && size > 0) gather(data, size, position);
+  return true;
+}
+
 DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                            int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
                            int64_t width, int64_t kept_rows) {
   DynAByte out;
-  if (min_code_size < 2 || min_code_size > 8) return out;
-  if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return out;
-  if (width < 1 || width > 65535 || height < 1 || height > 65535) return out;
-  int64_t stride = row_stride(width, bits_per_pixel);
-  if (stride * height > MAX_OUTPUT_BYTES) return out;
-
   Ref<C_Lzw> lzw = make<C_Lzw>();
   C_Lzw& z = *lzw;
-  z.min_code_size_ = static_cast<int>(min_code_size);
-  z.code_width_ = z.min_code_size_ + 1;
-  z.code_mask_ = (1 << z.code_width_) - 1;
-  z.end_code_ = (1 << z.min_code_size_) + 1;
-  z.width_ = width;
-  z.height_ = height;
-  z.kept_rows_ = kept_rows < 1 || kept_rows > height ? height : kept_rows;
-  z.bits_per_pixel_ = static_cast<int>(bits_per_pixel);
-  z.interlaced_ = interlaced;
-  z.stride_ = stride;
-  if (data && size > 0) z.gather(data, size, position);
-
-  z.code_width_ = z.min_code_size_ + 1;
-  z.next_free_ = (1 << z.min_code_size_) + 2;
-  z.limit_ = 1 << z.code_width_;
+  if (!z.start(data, size, position, interlaced, min_code_size, bits_per_pixel, height, width, kept_rows))
+    return out;
   if (z.bits_per_pixel_ == 8 && z.kept_rows_ == height) {
-    out.set_length(stride * height);
+    out.set_length(z.stride_ * height);
     z.decode_linear(out.data());
     return out;
   }
   // Rows that are not kept all go to one spare row after the kept ones,
   // cut off at the end: the decoding loop needs no test of its own.
   const int64_t rows = z.kept_rows_ < height ? z.kept_rows_ + 1 : height;
-  out.set_length(stride * rows);
+  out.set_length(z.stride_ * rows);
   z.out_ = out.data();
   z.code_ = z.next_code();
   z.decode_loop();
-  if (rows != z.kept_rows_) out.set_length(stride * z.kept_rows_);
+  if (rows != z.kept_rows_) out.set_length(z.stride_ * z.kept_rows_);
   return out;
+}
+
+bool C_Lzw::decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
+                            bool interlaced, int64_t min_code_size, int64_t height, int64_t width) {
+  Ref<C_Lzw> lzw = make<C_Lzw>();
+  C_Lzw& z = *lzw;
+  if (!out || !z.start(data, size, position, interlaced, min_code_size, 8, height, width, -1)) return false;
+  std::memset(out, 0, static_cast<size_t>(width * height));
+  z.stride_ = width;
+  z.decode_linear(out);
+  return true;
 }
 
 // Joins the payload of the sub-blocks, up to the zero-length terminator or

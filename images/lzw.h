@@ -52,6 +52,13 @@ class C_Lzw : public Brek_object {
                                                 int64_t bits_per_pixel, int64_t height,
                                                 int64_t width);
 
+  // The 8-bit indexes of the same data written into out[0 .. width x
+  // height), rows one after another without padding, top row first (the
+  // caller's memory: no rows are allocated). False, writing nothing, when
+  // the arguments are refused.
+  static bool decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
+                              bool interlaced, int64_t min_code_size, int64_t height, int64_t width);
+
   // Bytes per output row: whole 32-bit words.
   static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {
     return (width * bits_per_pixel + 31) / 32 * 4;
@@ -62,6 +69,8 @@ class C_Lzw : public Brek_object {
   int64_t next_interlaced_row(int64_t row);
 
  private:
+  bool start(const uint8_t* data, int64_t size, int64_t position, bool interlaced, int64_t min_code_size,
+             int64_t bits_per_pixel, int64_t height, int64_t width, int64_t kept_rows);
   void gather(const uint8_t* data, int64_t size, int64_t position);
   void decode_loop();
   bool decode_runs(uint8_t* out, int64_t total);

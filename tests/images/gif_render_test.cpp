@@ -358,3 +358,35 @@ TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
   }
   EXPECT_EQ(a->frame_cache_bytes(), 4 * 12 * 10);  // rows of 10 pixels at 4 bits, padded to 12 bytes
 }
+
+// A still of 256 colours covering the screen is drawn without rows of its
+// own; what it shows is the frame decoded alone on the background, also
+// when interlaced, transparent, or cut short.
+TEST(GifRender, AStillShowsItsFrameOnTheBackground) {
+  Image_spec s = solid(0, 0, 37, 23, 0);
+  for (size_t k = 0; k < s.indexes.size(); ++k) s.indexes[k] = static_cast<uint8_t>((k * 13 + k / 37) % 256);
+  for (int variant = 0; variant < 8; ++variant) {
+    Image_spec v = s;
+    v.interlaced = variant & 1;
+    Gif_writer w;
+    w.header(37, 23, grey_palette(256), 3);
+    if (variant & 2) w.graphic_control(0, 0, 26);
+    std::string bytes = w.image(v).trailer().bytes();
+    if (variant & 4) bytes.resize(bytes.size() - 200);  // cut inside the image data
+    auto gif = C_Gif::load_from_bytes(bytes);
+    ASSERT_EQ(gif->frame_count(), 1);
+    const Pixels& shown = gif->render_current_frame();
+    EXPECT_EQ(gif->frame_cache_bytes(), 0);
+    Pixels alone = gif->decode_frame(0);
+    ASSERT_EQ(shown.width(), 37);
+    ASSERT_EQ(alone.width(), 37);
+    int transparent = 0;
+    for (int y = 0; y < 23; ++y)
+      for (int x = 0; x < 37; ++x) {
+        uint32_t want = alone.at(x, y);
+        if ((want >> 24) == 0) want = 0xFF030303u, ++transparent;  // background: entry 3
+        ASSERT_EQ(shown.at(x, y), want) << variant << " at " << x << "," << y;
+      }
+    EXPECT_EQ(transparent > 0, (variant & 2) != 0) << variant;
+  }
+}
