@@ -149,7 +149,7 @@ void C_Gif::end_frame(int64_t n) {
       std::memcpy(picture().row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
                   static_cast<size_t>(saved_.width()) * 4);
   }
-  // Needed no longer: a full-screen frame's part is a screen's worth.
+  // Needed no longer, and it may be as large as the screen.
   if (saved) saved_.clear();
 }
 
@@ -208,12 +208,14 @@ bool C_Gif::draw_still_in_place(int64_t n) {
   const int64_t count = int64_t(p.width()) * p.height();
   uint8_t* indexes = p.bytes() + 3 * count;
   ++decode_count_;
+  // Not a picture while it holds indexes (a stop may end the decoding).
+  composed_live_ = false;
   if (!C_Lzw::decompress_into(indexes, f.data.data(), static_cast<int64_t>(f.data.size()), 1, f.interlaced,
                               f.data[0], f.height, f.width)) {
     c.failed = true;
-    composed_live_ = false;
     return true;
   }
+  composed_live_ = true;
   uint32_t table[256];
   color_table(f, table, 255);
   if (f.transparent_index >= 0 && f.transparent_index < 256)

@@ -327,6 +327,7 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
   bool table_full = table_full_;
   bool after_clear = after_clear_;
   int64_t cur = 0, prev_start = 0, prev_length = 0;
+  int64_t row_end = width_;  // a loop tick for each row finished
   bool over = false;
 
   int code = code_;
@@ -391,6 +392,10 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
     previous = code;
     prev_start = s;
     prev_length = cur - s;
+    while (cur >= row_end) {
+      Brek_runtime::loop_tick();
+      row_end += width_;
+    }
     code = next_code();
   }
   // Nothing a short copy wrote past the end of the output stays.

@@ -1,6 +1,7 @@
 #include "images/lzw.h"
 
 #include "baselib/memory_stream.h"
+#include "runtime/runtime_services.h"
 
 #include <gtest/gtest.h>
 
@@ -252,5 +253,18 @@ TEST(Lzw, CopiedRunsAndWalkedStringsAgreeOnDamagedStreams) {
       ASSERT_EQ(runs.count(), C_Lzw::row_stride(w, 8) * h);
       ASSERT_TRUE(std::equal(walked.begin(), walked.end(), runs.begin())) << round << " " << interlaced;
     }
+  }
+}
+
+// Each finished row is a loop tick, whichever way the rows are decoded,
+// so that a long decoding can be stopped.
+TEST(Lzw, EveryRowIsALoopTick) {
+  const int64_t w = 50, h = 400;
+  std::string blocks = pack_codes(lzw_codes(noise(w * h, 16, 3), 4), 4);
+  auto data = reinterpret_cast<const uint8_t*>(blocks.data());
+  for (int64_t bits : {8, 4}) {
+    brek::Brek_runtime::set_tick_counter(0);
+    C_Lzw::decompress(data, int64_t(blocks.size()), 0, false, 4, bits, h, w);
+    EXPECT_GE(brek::Brek_runtime::tick_counter(), uint32_t(h)) << bits;
   }
 }
