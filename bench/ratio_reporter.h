@@ -56,4 +56,20 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times_;
 };
 
+// The command line with "--benchmark_repetitions=<rounds>" added unless it
+// names a number of repetitions itself, the rounds of the benchmarks taken
+// in turns: the ratios are then of medians, and a busy spell of the
+// machine falls on both sides of a ratio alike.
+inline std::vector<char*> with_repetitions(int argc, char** argv, int rounds = 5) {
+  static std::string option;
+  static std::string interleave = "--benchmark_enable_random_interleaving=true";
+  option = "--benchmark_repetitions=" + std::to_string(rounds);
+  std::vector<char*> args(argv, argv + argc);
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) return args;
+  args.push_back(option.data());
+  args.push_back(interleave.data());
+  return args;
+}
+
 }  // namespace brek_bench

@@ -395,19 +395,21 @@ bool C_Gif::read_frame(Reader& r, St_gif_frame__C_Gif& f) {
   return true;
 }
 
-// A frame without a disposal takes that of the nearest earlier frame that
-// has one; still without one, it leaves its picture in place when the next
-// frame is transparent. Made once, in frame order, so that the result does
-// not depend on which frames were decoded.
+// A frame that states no disposal leaves its picture in place, as common
+// decoders compose it. It is marked LEAVE after a frame whose stated
+// disposal is LEAVE, or when the next frame is transparent and shows it;
+// it never takes over an earlier frame's restoring disposal, which would
+// wipe out the picture of every frame that follows. Made once, in frame
+// order, so that the result does not depend on which frames were decoded.
 void C_Gif::fix_disposals() {
   disposal_method last = disposal_method::UNDEFINED;
   for (size_t i = 0; i < frames.size(); ++i) {
     auto& f = frames[i];
-    if (f.disposal == disposal_method::UNDEFINED) f.disposal = last;
-    if (f.disposal == disposal_method::UNDEFINED && i + 1 < frames.size() &&
-        frames[i + 1].has_transparent)
+    if (f.disposal == disposal_method::UNDEFINED &&
+        (last == disposal_method::LEAVE || (i + 1 < frames.size() && frames[i + 1].has_transparent)))
       f.disposal = disposal_method::LEAVE;
-    if (f.disposal != disposal_method::UNDEFINED) last = f.disposal;
+    else if (f.disposal != disposal_method::UNDEFINED)
+      last = f.disposal;
   }
 }
 
@@ -419,7 +421,7 @@ bool C_Gif::save(const Ref<C_Bitmap>& picture, const std::string& file_name) {
 }
 
 void C_Gif::destroy_hook() {
-  composed_.clear();
+  composed_.reset();
   saved_.clear();
   has_saved_ = false;
   composed_live_ = false;

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "drawing/bitmap.h"
 #include "drawing/pixels.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
 
 namespace brek {
 
-class C_Bitmap;
 class C_Stream;
 
 // Which reader takes a GIF file (the global option "Gif_code").
@@ -144,6 +144,13 @@ class C_Gif : public Brek_object {
   // on. An empty picture when no frame up to the current one could be
   // decoded or the screen is larger than Pixels allows.
   const Pixels& render_current_frame();
+  // The same picture as a bitmap that shares its pixels (no copy), for
+  // showing; None when the picture is empty. Its pixels change with the
+  // current frame.
+  Ref<C_Bitmap> composed_bitmap();
+  // Bytes of the 32-bit pictures held: the composed picture and the part
+  // of it kept under a frame that restores the previous picture.
+  int64_t picture_bytes_held() const;
   // Whether some frame composes to a picture (a GIF whose frames all fail
   // to decode, or whose screen is empty or too large, shows nothing). The
   // current frame stays as it was.
@@ -212,14 +219,19 @@ class C_Gif : public Brek_object {
   const Frame_rows* frame_rows(int64_t n, bool whole);
   int64_t visible_rows(const St_gif_frame__C_Gif& f) const;
   void evict_frames(int64_t keep);
+  void release_rows(int64_t n);
   void reset_composition();
   bool ensure_composed();
   void end_frame(int64_t n);
   void blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows);
+  bool draw_still_in_place(int64_t n);
   void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const;
 
-  Pixels composed_;
+  // The one composed picture, shared with whoever shows it.
+  Ref<C_Bitmap> composed_;
   bool composed_live_ = false;  // composed_ holds frames 0..drawn
+  Pixels& picture() { return *composed_->pixels(); }
+  const Pixels& picture() const { return *composed_->pixels(); }
   int64_t stepped_ = -1;        // the frame the composed picture shows
   bool frame_shown_ = false;    // that frame decoded and was drawn
   // The part of the picture under a frame with disposal RESTORE_PREV.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drawing/bitmap.h"
 #include "images/gif.h"
 #include "images/lzw.h"
 #include "runtime/runtime_services.h"
@@ -75,7 +76,18 @@ const Pixels& C_Gif::render_current_frame() {
     }
   }
   last_rendered = target;
-  return composed_live_ ? composed_ : empty_picture();
+  return composed_live_ ? picture() : empty_picture();
+}
+
+Ref<C_Bitmap> C_Gif::composed_bitmap() {
+  if (render_current_frame().empty()) return Ref<C_Bitmap>();
+  return composed_;
+}
+
+int64_t C_Gif::picture_bytes_held() const {
+  int64_t n = int64_t(saved_.width()) * saved_.height() * 4;
+  if (const Pixels* p = composed_->pixels()) n += int64_t(p->width()) * p->height() * 4;
+  return n;
 }
 
 bool C_Gif::has_picture() {
@@ -102,11 +114,20 @@ void C_Gif::reset_composition() {
 bool C_Gif::ensure_composed() {
   if (composed_live_) return true;
   uint32_t back = pixel_of(background_color, 255);
-  if (composed_.width() == screen_width && composed_.height() == screen_height && !composed_.empty()) {
-    std::fill_n(composed_.words(), int64_t(composed_.width()) * composed_.height(), back);
-  } else if (!Pixels::size_allowed(screen_width, screen_height) ||
-             !composed_.resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) {
-    return false;
+  const Pixels* p = composed_->pixels();
+  if (!p || p->width() != screen_width || p->height() != screen_height || p->empty()) {
+    composed_.reset();  // the old picture goes before the new one is made
+    if (!Pixels::size_allowed(screen_width, screen_height)) return false;
+    // Opaque: every pixel of the composition is, and it draws without
+    // blending or converting.
+    Ref<C_Bitmap> b = C_Bitmap::create(0, 0, 24);
+    Pixels* px = b->pixels();
+    if (!px || !px->resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) return false;
+    b->take_pixel_size();
+    composed_ = b;
+  } else {
+    Pixels& c = picture();
+    std::fill_n(c.words(), int64_t(c.width()) * c.height(), back);
   }
   composed_live_ = true;
   return true;
@@ -117,14 +138,19 @@ void C_Gif::end_frame(int64_t n) {
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   bool saved = has_saved_;
   has_saved_ = false;
-  if (!composed_live_ || !frame_shown_) return;
+  if (!composed_live_ || !frame_shown_) {
+    saved_.clear();
+    return;
+  }
   if (f.disposal == disposal_method::RESTORE_BACK) {
-    fill_rect(composed_, f.left, f.top, f.width, f.height, pixel_of(background_color, 255));
+    fill_rect(picture(), f.left, f.top, f.width, f.height, pixel_of(background_color, 255));
   } else if (f.disposal == disposal_method::RESTORE_PREV && saved) {
     for (int y = 0; y < saved_.height(); ++y)
-      std::memcpy(composed_.row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
+      std::memcpy(picture().row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
                   static_cast<size_t>(saved_.width()) * 4);
   }
+  // Needed no longer, and it may be as large as the screen.
+  if (saved) saved_.clear();
 }
 
 void C_Gif::draw_frame(int64_t n) {
@@ -143,15 +169,16 @@ void C_Gif::draw_frame(int64_t n) {
     if (ensure_composed()) frame_shown_ = true;
     return;
   }
+  if (draw_still_in_place(n)) return;
   const Frame_rows* rows = frame_rows(n, false);
   if (!rows || !ensure_composed()) return;
 
   if (f.disposal == disposal_method::RESTORE_PREV) {
     // Only the frame's own rectangle changes; keep what lies under it.
     int64_t x = f.left, y = f.top, w = f.width, h = f.height;
-    if (clip_to(composed_, x, y, w, h) && saved_.resize(static_cast<int>(w), static_cast<int>(h), 0)) {
+    if (clip_to(picture(), x, y, w, h) && saved_.resize(static_cast<int>(w), static_cast<int>(h), 0)) {
       for (int r = 0; r < h; ++r)
-        std::memcpy(saved_.row(r), composed_.row(static_cast<int>(y) + r) + x, static_cast<size_t>(w) * 4);
+        std::memcpy(saved_.row(r), picture().row(static_cast<int>(y) + r) + x, static_cast<size_t>(w) * 4);
       saved_x_ = x;
       saved_y_ = y;
       has_saved_ = true;
@@ -159,6 +186,44 @@ void C_Gif::draw_frame(int64_t n) {
   }
   blit_frame(f, *rows);
   frame_shown_ = true;
+  // A still is never drawn again: its rows would only repeat the picture.
+  if (frame_count() == 1) release_rows(n);
+}
+
+// A still of 256 colours that covers the screen is decoded into the last
+// quarter of the composed picture's own memory, and its indexes become
+// pixels from the front: pixel i is written over bytes 4i..4i+3, at or
+// before index i, which is read first. No rows are held beside the
+// picture. False when the frame is not such a still (drawn the usual way).
+bool C_Gif::draw_still_in_place(int64_t n) {
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (frame_count() != 1 || f.left != 0 || f.top != 0 || f.width != screen_width ||
+      f.height != screen_height || f.data.empty() || f.disposal == disposal_method::RESTORE_PREV ||
+      index_depth(static_cast<int64_t>(f.palette.size())) != 8)
+    return false;
+  if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
+  Frame_rows& c = cache_[static_cast<size_t>(n)];
+  if (c.failed || !ensure_composed()) return true;
+  Pixels& p = picture();
+  const int64_t count = int64_t(p.width()) * p.height();
+  uint8_t* indexes = p.bytes() + 3 * count;
+  ++decode_count_;
+  // Not a picture while it holds indexes (a stop may end the decoding).
+  composed_live_ = false;
+  if (!C_Lzw::decompress_into(indexes, f.data.data(), static_cast<int64_t>(f.data.size()), 1, f.interlaced,
+                              f.data[0], f.height, f.width)) {
+    c.failed = true;
+    return true;
+  }
+  composed_live_ = true;
+  uint32_t table[256];
+  color_table(f, table, 255);
+  if (f.transparent_index >= 0 && f.transparent_index < 256)
+    table[f.transparent_index] = pixel_of(background_color, 255);  // the cleared screen shows through
+  uint32_t* words = p.words();
+  for (int64_t i = 0; i < count; ++i) words[i] = table[indexes[i]];
+  frame_shown_ = true;
+  return true;
 }
 
 void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const {
@@ -183,7 +248,7 @@ inline unsigned index_at(const uint8_t* row, int64_t x, int bits) {
 // pixels leave the picture beneath.
 void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
   int64_t x = f.left, y = f.top, w = f.width, h = f.height;
-  if (!clip_to(composed_, x, y, w, h)) return;
+  if (!clip_to(picture(), x, y, w, h)) return;
   const int64_t sx = x - f.left, sy = y - f.top;
   uint32_t table[256];
   color_table(f, table, 255);
@@ -192,7 +257,7 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
 
   for (int64_t r = 0; r < h; ++r) {
     const uint8_t* src = base + (sy + r) * rows.stride;
-    uint32_t* dst = composed_.row(static_cast<int>(y + r)) + x;
+    uint32_t* dst = picture().row(static_cast<int>(y + r)) + x;
     if (rows.bits == 8) {
       const uint8_t* s = src + sx;
       if (t < 0) {
@@ -288,10 +353,15 @@ void C_Gif::evict_frames(int64_t keep) {
         victim = static_cast<int64_t>(i);
     }
     if (victim < 0) return;
-    Frame_rows& v = cache_[static_cast<size_t>(victim)];
-    cache_bytes_ -= v.rows.count();
-    v.rows = DynAByte();
+    release_rows(victim);
   }
+}
+
+void C_Gif::release_rows(int64_t n) {
+  Frame_rows& c = cache_[static_cast<size_t>(n)];
+  cache_bytes_ -= c.rows.count();
+  c.rows = DynAByte();
+  c.held = 0;
 }
 
 }  // namespace brek

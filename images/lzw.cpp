@@ -34,38 +34,61 @@ Ref<C_Memory_stream_contig> C_Lzw::decompress(const Ref<C_Memory_stream_contig>&
   return out;
 }
 
+bool C_Lzw::start(const uint8_t* data, int64_t size, int64_t position, bool interlaced, int64_t min_code_size,
+                  int64_t bits_per_pixel, int64_t height, int64_t width, int64_t kept_rows) {
+  if (min_code_size < 2 || min_code_size > 8) return false;
+  if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return false;
+  if (width < 1 || width > 65535 || height < 1 || height > 65535) return false;
+  stride_ = row_stride(width, bits_per_pixel);
+  if (stride_ * height > MAX_OUTPUT_BYTES) return false;
+  min_code_size_ = static_cast<int>(min_code_size);
+  code_width_ = min_code_size_ + 1;
+  code_mask_ = (1 << code_width_) - 1;
+  end_code_ = (1 << min_code_size_) + 1;
+  next_free_ = (1 << min_code_size_) + 2;
+  limit_ = 1 << code_width_;
+  width_ = width;
+  height_ = height;
+  kept_rows_ = kept_rows < 1 || kept_rows > height ? height : kept_rows;
+  bits_per_pixel_ = static_cast<int>(bits_per_pixel);
+  interlaced_ = interlaced;
+  if (data && size > 0) gather(data, size, position);
+  return true;
+}
+
 DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                            int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
                            int64_t width, int64_t kept_rows) {
   DynAByte out;
-  if (min_code_size < 2 || min_code_size > 8) return out;
-  if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return out;
-  if (width < 1 || width > 65535 || height < 1 || height > 65535) return out;
-  int64_t stride = row_stride(width, bits_per_pixel);
-  if (stride * height > MAX_OUTPUT_BYTES) return out;
-
   Ref<C_Lzw> lzw = make<C_Lzw>();
   C_Lzw& z = *lzw;
-  z.min_code_size_ = static_cast<int>(min_code_size);
-  z.code_width_ = z.min_code_size_ + 1;
-  z.code_mask_ = (1 << z.code_width_) - 1;
-  z.end_code_ = (1 << z.min_code_size_) + 1;
-  z.width_ = width;
-  z.height_ = height;
-  z.kept_rows_ = kept_rows < 1 || kept_rows > height ? height : kept_rows;
-  z.bits_per_pixel_ = static_cast<int>(bits_per_pixel);
-  z.interlaced_ = interlaced;
-  z.stride_ = stride;
-  if (data && size > 0) z.gather(data, size, position);
-
+  if (!z.start(data, size, position, interlaced, min_code_size, bits_per_pixel, height, width, kept_rows))
+    return out;
+  if (z.bits_per_pixel_ == 8 && z.kept_rows_ == height) {
+    out.set_length(z.stride_ * height);
+    z.decode_linear(out.data());
+    return out;
+  }
   // Rows that are not kept all go to one spare row after the kept ones,
   // cut off at the end: the decoding loop needs no test of its own.
   const int64_t rows = z.kept_rows_ < height ? z.kept_rows_ + 1 : height;
-  out.set_length(stride * rows);
+  out.set_length(z.stride_ * rows);
   z.out_ = out.data();
+  z.code_ = z.next_code();
   z.decode_loop();
-  if (rows != z.kept_rows_) out.set_length(stride * z.kept_rows_);
+  if (rows != z.kept_rows_) out.set_length(z.stride_ * z.kept_rows_);
   return out;
+}
+
+bool C_Lzw::decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
+                            bool interlaced, int64_t min_code_size, int64_t height, int64_t width) {
+  Ref<C_Lzw> lzw = make<C_Lzw>();
+  C_Lzw& z = *lzw;
+  if (!out || !z.start(data, size, position, interlaced, min_code_size, 8, height, width, -1)) return false;
+  std::memset(out, 0, static_cast<size_t>(width * height));
+  z.stride_ = width;
+  z.decode_linear(out);
+  return true;
 }
 
 // Joins the payload of the sub-blocks, up to the zero-length terminator or
@@ -88,11 +111,22 @@ void C_Lzw::gather(const uint8_t* data, int64_t size, int64_t position) {
 inline int C_Lzw::next_code() {
   if (bits_held_ < code_width_) {
     const int64_t n = static_cast<int64_t>(bytes_.size());
-    while (bits_held_ <= 56 && read_pos_ < n) {
-      bit_buffer_ |= uint64_t(bytes_[static_cast<size_t>(read_pos_++)]) << bits_held_;
-      bits_held_ += 8;
+    if (read_pos_ + 8 <= n) {
+      // Whole bytes up to 56 bits held, in one load.
+      uint64_t v;
+      std::memcpy(&v, bytes_.data() + read_pos_, 8);
+      const int take = (63 - bits_held_) >> 3;
+      const int held = bits_held_ + take * 8;
+      bit_buffer_ |= (v << bits_held_) & ((uint64_t(1) << held) - 1);
+      read_pos_ += take;
+      bits_held_ = held;
+    } else {
+      while (bits_held_ <= 56 && read_pos_ < n) {
+        bit_buffer_ |= uint64_t(bytes_[static_cast<size_t>(read_pos_++)]) << bits_held_;
+        bits_held_ += 8;
+      }
+      if (bits_held_ < code_width_) return end_code_;
     }
-    if (bits_held_ < code_width_) return end_code_;
   }
   int code = static_cast<int>(bit_buffer_ & static_cast<uint64_t>(code_mask_));
   bit_buffer_ >>= code_width_;
@@ -174,21 +208,22 @@ inline void C_Lzw::emit(const uint8_t* s, int64_t n) {
   }
 }
 
+// The general loop: any depth, interlaced rows, kept rows, and whatever a
+// damaged stream holds. Each code's string is walked back through the
+// prefix table onto a stack and emitted from there.
 void C_Lzw::decode_loop() {
   const int literal_mask = (1 << min_code_size_) - 1;
   const int clear_code = literal_mask + 1;
   const int end_code = clear_code + 1;
-  int next_free = clear_code + 2;
-  int limit = 1 << code_width_;
-  int previous = 0;
-  uint8_t first = 0;
-  bool table_full = false;
-  // The stream starts as if a clear code had just been read, whether or not
-  // it begins with one: the first code defines no table entry.
-  bool after_clear = true;
+  int next_free = next_free_;
+  int limit = limit_;
+  int previous = previous_;
+  uint8_t first = first_;
+  bool table_full = table_full_;
+  bool after_clear = after_clear_;
   uint8_t* const stack_end = stack_ + sizeof(stack_);
 
-  int code = next_code();
+  int code = code_;
   for (;;) {
     if (code == end_code || row_ >= height_) return;
     if (code == clear_code) {
@@ -255,6 +290,183 @@ void C_Lzw::decode_loop() {
     }
     previous = code;
     code = next_code();
+  }
+}
+
+namespace {
+// A string of n indexes that lies wholly before dst. Short strings go in
+// 8-byte pieces, which may write past the string (never past `room`);
+// what follows overwrites that.
+inline void copy_run(uint8_t* dst, const uint8_t* src, int64_t n, int64_t room) {
+  if (n <= 8 && room >= 8) {
+    std::memcpy(dst, src, 8);
+  } else if (n <= 16 && room >= 16) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + 8, src + 8, 8);
+  } else {
+    std::memcpy(dst, src, static_cast<size_t>(n));
+  }
+}
+}  // namespace
+
+// 8-bit indexes written one after another into out[0..total): a string
+// of the table is a run of indexes already written, so it is copied from
+// there. Keeps the prefix table too, so that the general loop can take
+// over at a code this loop does not decode (one above the next free entry,
+// or a code other than a literal after a clear code: only a damaged stream
+// holds these). True when decoding is over; the column and row then tell
+// where it ended.
+bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
+  const int literal_mask = (1 << min_code_size_) - 1;
+  const int clear_code = literal_mask + 1;
+  const int end_code = clear_code + 1;
+  int next_free = next_free_;
+  int limit = limit_;
+  int previous = previous_;
+  uint8_t first = first_;
+  bool table_full = table_full_;
+  bool after_clear = after_clear_;
+  int64_t cur = 0, prev_start = 0, prev_length = 0;
+  int64_t row_end = width_;  // a loop tick for each row finished
+  bool over = false;
+
+  int code = code_;
+  for (;;) {
+    if (code == end_code || cur >= total) {
+      over = true;
+      break;
+    }
+    if (code == clear_code) {
+      code_width_ = min_code_size_ + 1;
+      limit = 1 << code_width_;
+      code_mask_ = limit - 1;
+      next_free = clear_code + 2;
+      table_full = false;
+      after_clear = true;
+      code = next_code();
+      continue;
+    }
+    if (after_clear) {
+      if (code > literal_mask) break;
+      after_clear = false;
+      previous = code;
+      first = static_cast<uint8_t>(code);
+      out[cur] = first;
+      prev_start = cur++;
+      prev_length = 1;
+      code = next_code();
+      continue;
+    }
+    const int64_t s = cur;
+    if (code <= literal_mask) {
+      out[cur++] = static_cast<uint8_t>(code);
+    } else if (code < next_free) {
+      const int64_t n = std::min<int64_t>(length_[code], total - cur);
+      copy_run(out + cur, out + start_[code], n, total - cur);
+      cur += n;
+    } else if (code == next_free) {
+      // The previous string plus its own first index.
+      const int64_t n = std::min(prev_length, total - cur);
+      copy_run(out + cur, out + prev_start, n, total - cur);
+      cur += n;
+      if (cur < total) out[cur++] = out[prev_start];
+    } else {
+      break;
+    }
+    first = out[s];
+    if (!table_full) {
+      prefix_[next_free] = static_cast<uint16_t>(previous);
+      suffix_[next_free] = first;
+      start_[next_free] = static_cast<uint32_t>(prev_start);
+      length_[next_free] = static_cast<uint16_t>(prev_length + 1);
+      ++next_free;
+      if (next_free >= limit) {
+        if (code_width_ <= 11) {
+          ++code_width_;
+          limit = 1 << code_width_;
+          code_mask_ = limit - 1;
+        }
+        if (next_free >= limit) table_full = true;
+      }
+    }
+    previous = code;
+    prev_start = s;
+    prev_length = cur - s;
+    while (cur >= row_end) {
+      Brek_runtime::loop_tick();
+      row_end += width_;
+    }
+    code = next_code();
+  }
+  // Nothing a short copy wrote past the end of the output stays.
+  std::memset(out + cur, 0, static_cast<size_t>(std::min<int64_t>(16, total - cur)));
+  next_free_ = next_free;
+  limit_ = limit;
+  previous_ = previous;
+  first_ = first;
+  table_full_ = table_full;
+  after_clear_ = after_clear;
+  code_ = code;
+  row_ = cur / width_;
+  column_ = cur % width_;
+  return over;
+}
+
+// 8 bits per pixel, every row kept: the rows are decoded as one run of
+// width x height indexes in the output itself, then moved to their padded
+// places and, when interlaced, into picture order.
+void C_Lzw::decode_linear(uint8_t* out) {
+  const int64_t total = width_ * height_;
+  code_ = next_code();
+  if (!decode_runs(out, total)) {
+    // A damaged stream: the general loop goes on over the same rows.
+    const int64_t stride = stride_;
+    const bool interlaced = interlaced_;
+    stride_ = width_;
+    interlaced_ = false;
+    out_ = out;
+    row_offset_ = row_ * stride_;
+    decode_loop();
+    stride_ = stride;
+    interlaced_ = interlaced;
+  }
+  if (stride_ != width_) {
+    // From the last row up, so that no row is overwritten before it moved.
+    for (int64_t y = height_ - 1; y >= 0; --y) {
+      std::memmove(out + y * stride_, out + y * width_, static_cast<size_t>(width_));
+      std::memset(out + y * stride_ + width_, 0, static_cast<size_t>(stride_ - width_));
+    }
+  }
+  if (interlaced_) to_picture_order(out);
+}
+
+// Row k of the file goes to the k-th row of the interlace order. The rows
+// move along the cycles of that order, with one row held aside.
+void C_Lzw::to_picture_order(uint8_t* out) {
+  std::vector<int64_t> from(static_cast<size_t>(height_));  // picture row -> file row
+  pass_ = 0;
+  int64_t row = 0;
+  for (int64_t k = 0; k < height_ && row < height_; ++k) {
+    from[static_cast<size_t>(row)] = k;
+    row = next_interlaced_row(row);
+  }
+  std::vector<uint8_t> held(static_cast<size_t>(stride_));
+  std::vector<bool> done(static_cast<size_t>(height_), false);
+  const size_t n = static_cast<size_t>(stride_);
+  for (int64_t start = 0; start < height_; ++start) {
+    if (done[static_cast<size_t>(start)] || from[static_cast<size_t>(start)] == start) continue;
+    std::memcpy(held.data(), out + start * stride_, n);
+    int64_t to = start;
+    for (;;) {
+      done[static_cast<size_t>(to)] = true;
+      const int64_t src = from[static_cast<size_t>(to)];
+      if (src == start) {
+        std::memcpy(out + to * stride_, held.data(), n);
+        break;
+      }
+      std::memcpy(out + to * stride_, out + src * stride_, n);
+      to = src;
+    }
   }
 }
 

@@ -52,6 +52,13 @@ class C_Lzw : public Brek_object {
                                                 int64_t bits_per_pixel, int64_t height,
                                                 int64_t width);
 
+  // The 8-bit indexes of the same data written into out[0 .. width x
+  // height), rows one after another without padding, top row first (the
+  // caller's memory: no rows are allocated). False, writing nothing, when
+  // the arguments are refused.
+  static bool decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
+                              bool interlaced, int64_t min_code_size, int64_t height, int64_t width);
+
   // Bytes per output row: whole 32-bit words.
   static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {
     return (width * bits_per_pixel + 31) / 32 * 4;
@@ -62,8 +69,13 @@ class C_Lzw : public Brek_object {
   int64_t next_interlaced_row(int64_t row);
 
  private:
+  bool start(const uint8_t* data, int64_t size, int64_t position, bool interlaced, int64_t min_code_size,
+             int64_t bits_per_pixel, int64_t height, int64_t width, int64_t kept_rows);
   void gather(const uint8_t* data, int64_t size, int64_t position);
   void decode_loop();
+  bool decode_runs(uint8_t* out, int64_t total);
+  void decode_linear(uint8_t* out);
+  void to_picture_order(uint8_t* out);
   inline int next_code();
   inline void emit(const uint8_t* s, int64_t n);
   inline void put_pixel(uint8_t index);
@@ -80,6 +92,17 @@ class C_Lzw : public Brek_object {
   int code_mask_ = 0;
   int end_code_ = 0;
 
+  // The decoder's state between its two loops: the code read and not yet
+  // decoded, the previous code, the first index of the last string, the
+  // next free table entry and the width limit.
+  int code_ = 0;
+  int previous_ = 0;
+  uint8_t first_ = 0;
+  int next_free_ = 0;
+  int limit_ = 0;
+  bool table_full_ = false;
+  bool after_clear_ = true;
+
   uint8_t* out_ = nullptr;
   int64_t width_ = 0;
   int64_t height_ = 0;
@@ -92,8 +115,12 @@ class C_Lzw : public Brek_object {
   int64_t stride_ = 0;
   int64_t row_offset_ = 0;
 
+  // The string table as prefix code and last index (walked backwards), and
+  // as the place and length of each string in the output (copied as runs).
   uint16_t prefix_[4096] = {};
   uint8_t suffix_[4096] = {};
+  uint32_t start_[4096] = {};
+  uint16_t length_[4096] = {};
   uint8_t stack_[4100] = {};
 };
 

@@ -50,42 +50,56 @@ class Code_packer {
 };
 
 // The string table: (prefix code, next index) -> code, open addressing.
-// Each restart bumps a generation instead of clearing the slots.
+// A slot holds key and code in one word, and the whole table stays in the
+// first-level cache; a restart empties it.
 class String_table {
  public:
   String_table() { clear(); }
 
   void clear() {
-    if (++generation_ == 0) {
-      gen_.fill(0);
-      generation_ = 1;
-    }
+    slots_.fill(EMPTY);
+    last_.fill(NO_CHILD);
   }
 
-  // The code of the string, or -1 with `slot` at the free place for it.
-  int find(uint32_t key, uint32_t& slot) const {
+  // The code of the string of `prefix` and `c`, or -1 with `slot` at the
+  // free place for it. The last string found or added after a prefix is
+  // tried first: in runs and repeated patterns it is the one asked for,
+  // and it costs no hashing.
+  int find(uint32_t prefix, uint32_t c, uint32_t& slot) {
+    const uint32_t last = last_[prefix];
+    if ((last >> 12) == c) return int(last & 0xFFF);
+    const uint32_t key = prefix << 8 | c;
+    const int code = lookup(key, slot);
+    if (code >= 0) last_[prefix] = c << 12 | uint32_t(code);
+    return code;
+  }
+
+  void add(uint32_t slot, uint32_t prefix, uint32_t c, int code) {
+    slots_[slot] = (prefix << 8 | c) << 12 | uint32_t(code);
+    last_[prefix] = c << 12 | uint32_t(code);
+  }
+
+ private:
+  int lookup(uint32_t key, uint32_t& slot) const {
     uint32_t s = (key * 2654435761u) >> (32 - BITS);
-    while (gen_[s] == generation_) {
-      if (key_[s] == key) return code_[s];
+    for (;;) {
+      const uint32_t v = slots_[s];
+      if ((v >> 12) == key) return int(v & 0xFFF);
+      if (v == EMPTY) break;
       s = (s + 1) & (SIZE - 1);
     }
     slot = s;
     return -1;
   }
 
-  void add(uint32_t slot, uint32_t key, int code) {
-    gen_[slot] = generation_;
-    key_[slot] = key;
-    code_[slot] = uint16_t(code);
-  }
-
- private:
   static constexpr int BITS = 13;  // twice the 4096 codes: short probes
   static constexpr uint32_t SIZE = 1u << BITS;
-  std::array<uint32_t, SIZE> gen_{};
-  std::array<uint32_t, SIZE> key_{};
-  std::array<uint16_t, SIZE> code_{};
-  uint32_t generation_ = 0;
+  // No slot holds it: codes stop at 4093.
+  static constexpr uint32_t EMPTY = 0xFFFFFFFFu;
+  std::array<uint32_t, SIZE> slots_{};
+  // Per prefix code: the index and code of the last string after it.
+  static constexpr uint32_t NO_CHILD = 0xFFFFFFFFu;
+  std::array<uint32_t, 4096> last_{};
 };
 
 // Rows in the order they are written.
@@ -141,16 +155,15 @@ void lzw_encode(std::vector<uint8_t>& out, const uint8_t* indexes, int64_t width
           have_prefix = true;
           continue;
         }
-        const uint32_t key = (prefix << 8) | c;
         uint32_t slot = 0;
-        const int found = table->find(key, slot);
+        const int found = table->find(prefix, c, slot);
         if (found >= 0) {
           prefix = uint32_t(found);
           continue;
         }
         packer.put(prefix, code_width);
         ++last_code;
-        table->add(slot, key, int(last_code));
+        table->add(slot, prefix, c, int(last_code));
         prefix = c;
         if (last_code >= limit) {
           limit <<= 1;

@@ -142,7 +142,6 @@ void C_Collage_viewer::destroy_hook() {
   scroll_marks.clear();
   rescan_job.reset();
   rescan_thread.reset();
-  frame_bitmap_.reset();
   oriented_.reset();
   stretched_.reset();
   paint_canvas_.reset();

@@ -318,10 +318,9 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Canvas> paint_canvas_;
   double paint_w_ = 0, paint_h_ = 0;
 
-  // The shown frame of an animation as a bitmap.
+  // The animation frame that the oriented and stretched copies show.
   Weak<C_Gif> frame_source_;
   int64_t frame_index_ = -1;
-  Ref<C_Bitmap> frame_bitmap_;
   // The picture as oriented for showing.
   Weak<C_Bitmap> oriented_source_;
   int64_t oriented_turns_ = 0;

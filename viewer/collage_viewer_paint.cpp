@@ -58,7 +58,6 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   }
 
   // The single view's copies are not needed in the directory views.
-  frame_bitmap_.reset();
   oriented_.reset();
   stretched_.reset();
   paint_collage();
@@ -104,19 +103,16 @@ Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
   Ref<C_Bitmap> source = image->picture;
   Ref<C_Gif> gif = image->animation;
   if (!gif.is_none()) {
-    if (frame_bitmap_.is_none() || frame_source_.get() != gif.get() || frame_index_ != gif->current_frame) {
-      const Pixels& px = gif->render_current_frame();
-      frame_bitmap_ = C_Bitmap::create(std::max(1, px.width()), std::max(1, px.height()), 32);
-      if (Pixels* dst = frame_bitmap_->pixels()) {
-        *dst = px;
-        frame_bitmap_->take_pixel_size();
-      }
+    // The animation's own composed picture, not a copy; the copies made
+    // from it are stale once it shows another frame.
+    source = gif->composed_bitmap();
+    if (source.is_none()) source = C_Bitmap::create(0, 0, 32);  // nothing to show
+    if (frame_source_.get() != gif.get() || frame_index_ != gif->current_frame) {
+      oriented_.reset();
+      stretched_.reset();
       frame_source_ = gif;
       frame_index_ = gif->current_frame;
     }
-    source = frame_bitmap_;
-  } else {
-    frame_bitmap_.reset();
   }
 
   const int64_t turns = image->quarter_turns - image->applied_turns;

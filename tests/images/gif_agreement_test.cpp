@@ -2,6 +2,7 @@
 // plain composition, and gifsicle's own composition of its animations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -112,6 +113,37 @@ TEST(GifAgreement, GiflibOnStreamsOfEveryKind) {
   w.graphic_control(1, 7, 2).image(solid(1, 1, 38, 28, 2));
   w.trailer();
   expect_agreement(w.bytes(), "disposals");
+}
+
+// Animations that run through the four disposal fields in every order,
+// with full and partial frames, with and without transparent pixels: a
+// frame that states no disposal leaves its picture in place, as it does
+// for giflib, whatever disposal an earlier frame had.
+TEST(GifAgreement, EveryOrderOfTheFourDisposals) {
+  std::vector<int> order = {0, 1, 2, 3};
+  const brek::Gif_palette pal = grey_palette(16);
+  int animations = 0;
+  do {
+    for (bool transparent : {false, true}) {
+      Gif_writer w;
+      w.header(24, 16, pal, 5);
+      for (int f = 0; f < 12; ++f) {
+        // Every third frame covers the screen; the others move about it.
+        const bool full = f % 3 == 0;
+        Image_spec s = full ? solid(0, 0, 24, 16, 0) : solid((f * 5) % 14, (f * 3) % 8, 10, 8, 0);
+        for (size_t i = 0; i < s.indexes.size(); ++i)
+          s.indexes[i] = static_cast<uint8_t>((i * 7 + static_cast<size_t>(f) * 3) % 16);
+        // Index 9 falls on a scattered seventh of the pixels.
+        w.graphic_control(order[static_cast<size_t>(f) % 4], 2, transparent ? 9 : -1).image(s);
+      }
+      w.trailer();
+      std::string name = "order";
+      for (int d : order) name += " " + std::to_string(d);
+      expect_agreement(w.bytes(), name + (transparent ? ", transparent" : ""));
+      ++animations;
+    }
+  } while (std::next_permutation(order.begin(), order.end()));
+  EXPECT_EQ(animations, 48);
 }
 
 TEST(GifAgreement, AnimationsMadeByGifsicle) {

@@ -59,11 +59,15 @@ TEST(GifRender, DisposalMethodsOverThreeFrames) {
     EXPECT_EQ(show(gif, 1), (Row{R, G, G, R, R, R}));
     EXPECT_EQ(show(gif, 2), (Row{R, R, R, B, R, R}));
   }
-  {  // an undefined disposal takes the one of the frame before
+  {  // an unstated disposal leaves the frame, whatever the frame before did
     auto gif = load(three_frames(2, 0));
-    EXPECT_EQ(gif->frames[1].disposal, disposal_method::RESTORE_BACK);
+    EXPECT_EQ(gif->frames[1].disposal, disposal_method::UNDEFINED);
     EXPECT_EQ(show(gif, 1), (Row{BG, G, G, BG, BG, BG}));
-    EXPECT_EQ(show(gif, 2), (Row{BG, BG, BG, B, BG, BG}));
+    EXPECT_EQ(show(gif, 2), (Row{BG, G, G, B, BG, BG}));
+    auto after_previous = load(three_frames(3, 0));
+    EXPECT_EQ(show(after_previous, 2), (Row{BG, G, G, B, BG, BG}));
+    auto after_leave = load(three_frames(1, 0));
+    EXPECT_EQ(after_leave->frames[1].disposal, disposal_method::LEAVE);
   }
   {  // restore-previous as the first frame: back to the background
     auto gif = load(three_frames(3, 1));
@@ -318,5 +322,71 @@ TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
     // Composition goes on with the whole frame now held.
     gif->set_current_frame(0);
     EXPECT_EQ(row_of(gif->render_current_frame(), 5), Row(12, G));
+  }
+}
+
+// What a GIF holds: one composed picture (32 bits) and the frames as index
+// rows (8 bits for 256 colours, 4 for 16); a still keeps no rows at all,
+// and the bitmap it is shown from is that one picture.
+TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
+  Image_spec big = solid(0, 0, 300, 200, 0);
+  for (size_t k = 0; k < big.indexes.size(); ++k) big.indexes[k] = static_cast<uint8_t>(k % 251);
+  Gif_writer still;
+  still.header(300, 200, grey_palette(256)).image(big).trailer();
+  auto gif = load(still);
+  ASSERT_EQ(gif->render_current_frame().at(5, 0), 0xFF050505u);
+  EXPECT_EQ(gif->picture_bytes_held(), 300 * 200 * 4);
+  EXPECT_EQ(gif->frame_cache_bytes(), 0);
+  Ref<brek::C_Bitmap> shown = gif->composed_bitmap();
+  ASSERT_FALSE(shown.is_none());
+  EXPECT_EQ(shown->pixels()->words(), gif->render_current_frame().words());
+  EXPECT_FALSE(shown->has_alpha());
+
+  // Four frames of 16 colours, one restoring the previous picture.
+  Gif_writer anim;
+  anim.header(40, 30, grey_palette(16));
+  for (int i = 0; i < 4; ++i) {
+    Image_spec s = solid(i * 2, i, 20, 10, static_cast<uint8_t>(i + 1));
+    anim.graphic_control(i == 2 ? 3 : 1, 1).image(s);
+  }
+  anim.trailer();
+  auto a = load(anim);
+  for (int i = 0; i < 4; ++i) {
+    show(a, i);
+    // The part under the restoring frame is kept while it shows.
+    EXPECT_EQ(a->picture_bytes_held(), 40 * 30 * 4 + (i == 2 ? 20 * 10 * 4 : 0)) << i;
+  }
+  EXPECT_EQ(a->frame_cache_bytes(), 4 * 12 * 10);  // rows of 10 pixels at 4 bits, padded to 12 bytes
+}
+
+// A still of 256 colours covering the screen is drawn without rows of its
+// own; what it shows is the frame decoded alone on the background, also
+// when interlaced, transparent, or cut short.
+TEST(GifRender, AStillShowsItsFrameOnTheBackground) {
+  Image_spec s = solid(0, 0, 37, 23, 0);
+  for (size_t k = 0; k < s.indexes.size(); ++k) s.indexes[k] = static_cast<uint8_t>((k * 13 + k / 37) % 256);
+  for (int variant = 0; variant < 8; ++variant) {
+    Image_spec v = s;
+    v.interlaced = variant & 1;
+    Gif_writer w;
+    w.header(37, 23, grey_palette(256), 3);
+    if (variant & 2) w.graphic_control(0, 0, 26);
+    std::string bytes = w.image(v).trailer().bytes();
+    if (variant & 4) bytes.resize(bytes.size() - 200);  // cut inside the image data
+    auto gif = C_Gif::load_from_bytes(bytes);
+    ASSERT_EQ(gif->frame_count(), 1);
+    const Pixels& shown = gif->render_current_frame();
+    EXPECT_EQ(gif->frame_cache_bytes(), 0);
+    Pixels alone = gif->decode_frame(0);
+    ASSERT_EQ(shown.width(), 37);
+    ASSERT_EQ(alone.width(), 37);
+    int transparent = 0;
+    for (int y = 0; y < 23; ++y)
+      for (int x = 0; x < 37; ++x) {
+        uint32_t want = alone.at(x, y);
+        if ((want >> 24) == 0) want = 0xFF030303u, ++transparent;  // background: entry 3
+        ASSERT_EQ(shown.at(x, y), want) << variant << " at " << x << "," << y;
+      }
+    EXPECT_EQ(transparent > 0, (variant & 2) != 0) << variant;
   }
 }

@@ -1,6 +1,7 @@
 #include "images/lzw.h"
 
 #include "baselib/memory_stream.h"
+#include "runtime/runtime_services.h"
 
 #include <gtest/gtest.h>
 
@@ -227,5 +228,43 @@ TEST(Lzw, KeptRowsAreTheFirstRowsOfTheWholePicture) {
         EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin())) << interlaced << " " << bits << " " << kept;
       }
     }
+  }
+}
+
+// 8-bit rows kept whole are decoded by copying runs; every other case
+// walks the table. Both give the same rows for damaged streams too: codes
+// not yet defined, codes other than literals after a clear code, cycles,
+// data cut short.
+TEST(Lzw, CopiedRunsAndWalkedStringsAgreeOnDamagedStreams) {
+  std::mt19937 rng(21);
+  const int64_t w = 13, h = 11;
+  for (int round = 0; round < 300; ++round) {
+    const int mcs = 2 + static_cast<int>(rng() % 7);
+    auto codes = lzw_codes(noise(w * h, 1 << mcs, rng()), mcs, {.end_code = round % 2 == 0});
+    // Some codes replaced by any code the width allows.
+    for (int e = static_cast<int>(rng() % 4); e > 0; --e)
+      codes[rng() % codes.size()] = static_cast<int>(rng() % (1u << (mcs + 1 + rng() % 3)));
+    std::string blocks = pack_codes(codes, mcs);
+    if (round % 5 == 0) blocks.resize(rng() % blocks.size());
+    auto data = reinterpret_cast<const uint8_t*>(blocks.data());
+    for (bool interlaced : {false, true}) {
+      DynAByte runs = C_Lzw::decompress(data, int64_t(blocks.size()), 0, interlaced, mcs, 8, h, w);
+      DynAByte walked = C_Lzw::decompress(data, int64_t(blocks.size()), 0, interlaced, mcs, 8, h, w, h - 1);
+      ASSERT_EQ(runs.count(), C_Lzw::row_stride(w, 8) * h);
+      ASSERT_TRUE(std::equal(walked.begin(), walked.end(), runs.begin())) << round << " " << interlaced;
+    }
+  }
+}
+
+// Each finished row is a loop tick, whichever way the rows are decoded,
+// so that a long decoding can be stopped.
+TEST(Lzw, EveryRowIsALoopTick) {
+  const int64_t w = 50, h = 400;
+  std::string blocks = pack_codes(lzw_codes(noise(w * h, 16, 3), 4), 4);
+  auto data = reinterpret_cast<const uint8_t*>(blocks.data());
+  for (int64_t bits : {8, 4}) {
+    brek::Brek_runtime::set_tick_counter(0);
+    C_Lzw::decompress(data, int64_t(blocks.size()), 0, false, 4, bits, h, w);
+    EXPECT_GE(brek::Brek_runtime::tick_counter(), uint32_t(h)) << bits;
   }
 }

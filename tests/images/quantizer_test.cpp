@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <numeric>
 #include <random>
+#include <set>
 
 using brek::Indexed_bitmap;
 using brek::mapping_method;
@@ -133,6 +136,80 @@ TEST(Quantizer, TooManyColoursGiveUpBlueFirstAndKeepTheirMeanColour) {
       sum += std::abs(w.red - s.red) + std::abs(w.green - s.green) + std::abs(w.blue - s.blue);
     }
   EXPECT_LT(sum / (3.0 * g.width() * g.height()), 8.0);
+}
+
+// The masks are the first of the sequence (blue, red, green losing their
+// lowest bit in turn) with which the masked colours number at most 2049:
+// then pixels of one masked colour share an index and the palette holds
+// as many of them as fit. Pictures of random colours whose count crosses
+// that limit at different steps, found here by counting each step anew.
+TEST(Quantizer, MasksAreTheFirstWithWhichTheColoursFit) {
+  std::mt19937 rng(17);
+  std::set<int> steps_seen;
+  for (int round = 0; round < 30; ++round) {
+    const int spread[3] = {1 + int(rng() % 256), 1 + int(rng() % 256), 1 + int(rng() % 256)};
+    const int colours = 1500 + int(rng() % 6000);
+    std::vector<uint32_t> palette;
+    for (int i = 0; i < colours; ++i)
+      palette.push_back(rgb(int(rng()) % spread[0], int(rng()) % spread[1], int(rng()) % spread[2]));
+    // Every other round: colours of even channels, and the lowest bit of
+    // blue (1000 colours, or 2000), of blue and red, or of all three set
+    // at random; or blue's second bit (its lowest one cleared).
+    const int low_bits = round % 2 ? round / 2 % 5 : -1;
+    if (low_bits >= 0) {
+      std::set<uint32_t> even;
+      while (even.size() < (low_bits == 0 ? 1000u : 2000u))
+        even.insert(rng() & (low_bits == 4 ? 0xFEFEFCu : 0xFEFEFEu));
+      palette.assign(even.begin(), even.end());
+    }
+    Pixels p(160, 120);
+    for (int y = 0; y < p.height(); ++y)
+      for (int x = 0; x < p.width(); ++x) {
+        uint32_t c = palette[rng() % palette.size()];
+        if (low_bits == 4) c |= rng() & 0x000002u;
+        if (low_bits >= 0 && low_bits < 4) c |= rng() & 0x000001u;
+        if (low_bits == 2 || low_bits == 3) c |= rng() & 0x010000u;
+        if (low_bits == 3) c |= rng() & 0x000100u;
+        p.set(x, y, c | 0xFF000000u);
+      }
+
+    uint8_t m[3] = {0xFF, 0xFF, 0xFF};  // red, green, blue
+    auto masked = [&](uint32_t px) {
+      return (uint32_t(Pixels::red(px) & m[0]) << 16) | (uint32_t(Pixels::green(px) & m[1]) << 8) |
+             (Pixels::blue(px) & m[2]);
+    };
+    int step = 0;
+    for (;; ++step) {
+      std::set<uint32_t> distinct;
+      for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x) distinct.insert(masked(p.at(x, y)));
+      if (distinct.size() <= 2049u) break;
+      uint8_t& lose = m[0] < m[1] ? m[1] : m[0] <= m[2] ? m[2] : m[0];
+      lose = uint8_t(lose << 1);
+    }
+    steps_seen.insert(step);
+
+    // A picked colour shows the mean of its pixels, which keeps the masked
+    // bits; so exactly the pixels of the 256 most frequent masked colours
+    // show a colour of their own masked value.
+    Indexed_bitmap q = RxGraph::reduce_to_8bit(p, mapping_method::HISTOGRAM);
+    std::map<uint32_t, int> count;
+    int own = 0;
+    for (int y = 0; y < p.height(); ++y)
+      for (int x = 0; x < p.width(); ++x) {
+        const Rgb_entry c = shown(q, x, y);
+        ++count[masked(p.at(x, y))];
+        own += masked(rgb(c.red, c.green, c.blue)) == masked(p.at(x, y));
+      }
+    std::vector<int> counts;
+    for (const auto& [colour, n] : count) counts.push_back(n);
+    std::sort(counts.rbegin(), counts.rend());
+    counts.resize(std::min<size_t>(256, counts.size()));
+    EXPECT_EQ(own, std::accumulate(counts.begin(), counts.end(), 0)) << "round " << round << " step " << step;
+  }
+  // Full masks, the first three steps and later ones all came up.
+  for (int step : {0, 1, 2, 3, 4}) EXPECT_TRUE(steps_seen.count(step)) << step;
+  EXPECT_GT(*steps_seen.rbegin(), 4);
 }
 
 TEST(Quantizer, BoxSplitKeepsSeparateColoursAndBoundsTheError) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "images/gif.h"
+#include "images/lzw_encoder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
 
@@ -32,6 +34,31 @@ struct Opened {
     box.paint();
   }
 };
+
+// A GIF of w x h whose frames each fill the screen with one colour of
+// the palette red, green.
+std::string one_colour_frames(int w, int h, const std::vector<uint8_t>& colours) {
+  auto le16 = [](std::string& s, int v) {
+    s.push_back(char(v & 0xFF));
+    s.push_back(char(v >> 8));
+  };
+  std::string s = "GIF89a";
+  le16(s, w);
+  le16(s, h);
+  s += std::string("\x80\0\0\xFF\0\0\0\xFF\0", 9);
+  for (uint8_t c : colours) {
+    s += std::string("\x21\xF9\x04\x04\x0A\0\0\0", 8);
+    s += std::string(",\0\0\0\0", 5);
+    le16(s, w);
+    le16(s, h);
+    s.push_back('\0');
+    std::vector<uint8_t> data;
+    const std::vector<uint8_t> indexes(size_t(w) * size_t(h), c);
+    RxGIF::lzw_encode(data, indexes.data(), w, h, 1, false);
+    s.append(data.begin(), data.end());
+  }
+  return s + ";";
+}
 
 }  // namespace
 
@@ -208,5 +235,33 @@ TEST(ViewerPaint, PointerMovesReuseTheTurnedAndStretchedPicture) {
     EXPECT_EQ(o.b.at(5, 5), WHITE) << turns;
     EXPECT_EQ(o.b.at(400, 300), WHITE) << turns;
     EXPECT_EQ(o.b.at(795, 595), WHITE) << turns;
+  }
+}
+
+// The single view shows an animation from the GIF's own composed picture,
+// without a copy of it, and its turned and zoomed copies follow the frames.
+TEST(ViewerPaint, AnAnimationIsShownFromItsOwnPicture) {
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(brek_test::write_file(dir.file("a.gif"), one_colour_frames(200, 150, {0, 1, 0})));
+  Boxed box{800, 600};
+  Ref<Test_viewer> v = box.v;
+  v->open_file(dir.file("a.gif"));
+  Ref<C_Image> image = v->current_image();
+  box.paint();
+  Ref<C_Gif> gif = image->animation;
+  ASSERT_FALSE(gif.is_none());
+  EXPECT_EQ(box.at(400, 300), RED);
+  EXPECT_EQ(v->shown_picture()->pixels()->words(), gif->render_current_frame().words());
+  EXPECT_EQ(gif->picture_bytes_held(), 200 * 150 * 4);
+
+  image->quarter_turns = 1;
+  v->scale = 3.0;
+  v->pointer = point{400, 300};
+  box.paint();
+  EXPECT_EQ(box.at(400, 300), RED);
+  for (int frame : {1, 2, 1}) {
+    gif->set_current_frame(frame);
+    box.paint();
+    EXPECT_EQ(box.at(400, 300), frame == 1 ? GREEN : RED) << frame;
   }
 }
