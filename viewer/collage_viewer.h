@@ -333,6 +333,10 @@ class C_Collage_viewer : public C_Form {
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).
   bool listing_failed_ = false;
+  // The last scan step added or removed files (or still waits for its
+  // worker); steps in a row that changed nothing slow the listing down.
+  bool scan_changed_ = false;
+  int64_t quiet_scan_steps_ = 0;
 
   // What the tick's last hover update saw; while the pointer rests and
   // nothing was painted, laid out or scrolled since, it is not run again.

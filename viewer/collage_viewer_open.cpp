@@ -101,6 +101,7 @@ void C_Collage_viewer::forget_listing() {
   last_cell = rect{};
   dir_queue.clear();
   known_dirs.clear();
+  quiet_scan_steps_ = 0;
 }
 
 void C_Collage_viewer::open_dir(const std::string& dir) {

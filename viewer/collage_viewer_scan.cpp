@@ -58,6 +58,7 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list) {
 
 void C_Collage_viewer::scan_step(bool restart) {
   if (is_none()) return;
+  scan_changed_ = true;
   if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = Dir_scan::next_known(known_dirs, scan_dir);
   last_listed_dir = scan_dir;
   if (scan_dir.empty()) return;
@@ -148,6 +149,7 @@ void C_Collage_viewer::scan_step(bool restart) {
     collage->update_caption(Viewer_captions::directory(
         title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
   }
+  scan_changed_ = changed;
   if (changed) relayout();
 }
 

@@ -16,6 +16,10 @@ namespace {
 
 // The pause of a known tree's listing grows by this per laid-out file, ms.
 constexpr double SCAN_PAUSE_MS = 200;
+// A tree whose listings found nothing new for whole rounds is listed at
+// most this many times slower: an idle window costs next to nothing, and
+// a change still shows within a few seconds.
+constexpr int64_t MAX_QUIET_SLOWDOWN = 8;
 // The pointer rests this long before the hover update, ms.
 constexpr double HOVER_REST_MS = 200;
 // Ticks without a paint after which an idle view releases its far pictures.
@@ -109,9 +113,12 @@ void C_Collage_viewer::on_timer() {
     relayout();
   } else {
     const double e = ms_since(last_scan_time);
-    if (scanning && (e > double(laid_out_count) + SCAN_PAUSE_MS || !dir_queue.empty() ||
+    const int64_t rounds = quiet_scan_steps_ / std::max<int64_t>(1, known_dirs.count());
+    const double pause = SCAN_PAUSE_MS * double(std::min<int64_t>(MAX_QUIET_SLOWDOWN, int64_t(1) << std::min<int64_t>(rounds, 3)));
+    if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
                      files.count() > laid_out_count)) {
       scan_step(false);
+      quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
       if (files.count() > laid_out_count) relayout();
       last_scan_time = Date_time::now();
     }

@@ -10,8 +10,6 @@ namespace brek_platform {
 
 namespace {
 
-// Below this the coarse timer's 5% slack is more than a frame.
-constexpr int64_t PRECISE_BELOW_MS = 20;
 
 QPointer<QTimer> g_timer;
 void (*g_callback)() = nullptr;
@@ -41,7 +39,10 @@ void set_timer_wakeup(int64_t delay_ms, void (*callback)()) {
   }
   g_callback = callback;
   int ms = delay_ms > INT_MAX ? INT_MAX : static_cast<int>(delay_ms);
-  t->setTimerType(delay_ms < PRECISE_BELOW_MS ? Qt::PreciseTimer : Qt::CoarseTimer);
+  // Always precise: a coarse timer may fire up to 5% early, before the
+  // program's timer is due, and the loop would then wake a second time for
+  // the rest of the period.
+  t->setTimerType(Qt::PreciseTimer);
   t->start(ms);
 }
 

@@ -10,6 +10,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 
@@ -254,4 +255,37 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
   EXPECT_LE(pictures_held(v), cells_in_view(v, box_h));
   // What the far pictures held goes back to the system.
   EXPECT_LT(resident_bytes() - start, (peak - start) / 3);
+}
+
+TEST(ViewerDirectoryViews, AQuietFolderIsListedLessOftenAndAChangeStillShowsWithinSeconds) {
+  brek_test::Temp_dir t;
+  for (int i = 0; i < 3; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
+  Brek_runtime::Test_clock clock;
+  Boxed b(600, 400);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 4);
+  ASSERT_EQ(v->files.count(), 3);
+
+  // Ten seconds of 200 ms ticks with nothing changing on disk: a listing
+  // moves last_scan_time.
+  auto tick_for = [&](int64_t ms) {
+    int listings = 0;
+    for (int64_t passed = 0; passed < ms; passed += 200) {
+      clock.advance(200);
+      const double before = v->last_scan_time.ms;
+      v->on_timer();
+      if (v->last_scan_time.ms != before) ++listings;
+    }
+    return listings;
+  };
+  const int quiet = tick_for(10000);
+  // Every 200 ms plus a little per file would be about 48 listings.
+  EXPECT_LE(quiet, 12);
+  EXPECT_GE(quiet, 4);
+
+  // A picture added meanwhile still shows within two seconds.
+  picture_in(t.file("new.bmp"));
+  tick_for(2000);
+  EXPECT_GE(v->index_of_file(t.file("new.bmp")), 0);
 }
