@@ -1,5 +1,6 @@
 #include "images/jpeg_codec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -170,11 +171,14 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out) {
   if (!failed) {
     int64_t w = job.cinfo.output_width, h = job.cinfo.output_height;
     if (Pixels::size_allowed(w, h) && job.cinfo.output_components == 4 &&
-        out.resize(static_cast<int>(w), static_cast<int>(h))) {
+        out.resize_unfilled(static_cast<int>(w), static_cast<int>(h))) {
       rows.resize(static_cast<size_t>(h));
       for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = out.bytes() + size_t(y) * out.stride();
       failed = decode_rows(&job, rows.data());
       ok = !failed;
+      // Rows the library did not reach show black, not old memory.
+      for (int64_t y = job.cinfo.output_scanline; ok && y < h; ++y)
+        std::fill_n(out.row(static_cast<int>(y)), w, 0xFF000000u);
     }
   }
   if (job.created) jpeg_destroy_decompress(&job.cinfo);

@@ -252,3 +252,18 @@ TEST(JpegCodecErrors, TooManyScansAreAFailedLoadNotAnError) {
   EXPECT_FALSE(Jpeg_codec::decode(over.data(), over.size(), 1, p));
   EXPECT_TRUE(p.empty());
 }
+
+TEST_F(JpegCodec, ADecodeIntoAUsedPictureOfTheSameSizeLeavesNothingOfItBehind) {
+  auto bytes = bytes_of(make_jpeg(120, 90, false, "-quality 90"));
+  Pixels fresh;
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, fresh));
+  Pixels used(120, 90, 0x00FF00FFu);
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, used));
+  EXPECT_TRUE(used == fresh);
+  // A truncated file: the rows the library made up are the same too.
+  auto half = bytes_of(std::string(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
+  Pixels cut_fresh, cut_used(120, 90, 0x00FF00FFu);
+  ASSERT_TRUE(Jpeg_codec::decode(half.data(), half.size(), 1, cut_fresh));
+  ASSERT_TRUE(Jpeg_codec::decode(half.data(), half.size(), 1, cut_used));
+  EXPECT_TRUE(cut_used == cut_fresh);
+}
