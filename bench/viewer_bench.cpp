@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("a full libjpeg-turbo decode into a fresh buffer plus one Qt smooth (box-filtered) scale to the fitted size");
   reporter.print_ratio("BM_viewer_open_to_first_paint", "BM_libjpeg_decode_and_box_scale", "aim <= 0.5");
   benchmark::Shutdown();
   brek_platform::set_native_paint_panels(nullptr);

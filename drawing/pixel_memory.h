@@ -11,8 +11,10 @@
 
 namespace brek::Pixel_memory {
 
-// Blocks of at least this many bytes are mapped.
-inline constexpr size_t MAPPED_BYTES = size_t(4) << 20;
+// Blocks of at least this many bytes (a 4-megapixel picture) are mapped;
+// smaller ones, such as the back buffers made at every repaint, are
+// cheaper from the heap, which keeps them for reuse.
+inline constexpr size_t MAPPED_BYTES = size_t(16) << 20;
 // The huge page size asked for.
 inline constexpr size_t HUGE_PAGE = size_t(2) << 20;
 
