@@ -381,3 +381,37 @@ TEST_F(CanvasTest, PrinterPagesDrawInPointsAtTheirOwnResolution) {
   brek_platform::page_free(page);
   c->draw_rectangle(rect{0, 0, 10, 10});  // the page is gone: nothing
 }
+
+TEST_F(CanvasTest, ThinOutlinesKeepToTheirPixelsUnderMovesAndClips) {
+  auto c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->translate_transform(3, 2);
+  c->draw_rectangle(rect{0, 0, 6, 4});  // pixels 3..9 by 2..6
+  EXPECT_EQ(row(1), std::string(20, '.'));
+  EXPECT_EQ(row(2), "...#######..........");
+  EXPECT_EQ(row(4), "...#.....#..........");
+  EXPECT_EQ(row(6), "...#######..........");
+  EXPECT_EQ(row(7), std::string(20, '.'));
+  // One pixel wide, two high, and a single pixel.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->draw_rectangle(rect{12, 0, 0, 1});
+  c->draw_rectangle(rect{15, 0, 0, 0});
+  EXPECT_EQ(row(0), "............#..#....");
+  EXPECT_EQ(row(1), "............#.......");
+  EXPECT_EQ(row(2), std::string(20, '.'));
+  // A clip cuts the frame like any drawing.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->clip_rect = rect{0, 0, 5, 12};
+  c->draw_rectangle(rect{2, 2, 6, 6});
+  EXPECT_EQ(row(2), "..###...............");
+  EXPECT_EQ(row(5), "..#.................");
+  // A wider pen is no thin outline.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->pen_width = 2;
+  c->draw_rectangle(rect{2, 2, 8, 8});
+  EXPECT_EQ(row(5).substr(0, 5).find('#') != std::string::npos, true) << row(5);
+  EXPECT_EQ(row(5).substr(5, 2), "..");
+}
