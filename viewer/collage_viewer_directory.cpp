@@ -194,12 +194,12 @@ void C_Collage_viewer::paint_collage() {
       try {
         if (!turned && !e->reduced.is_none() && double(e->reduced->width + 1) >= shrunk.w &&
             double(e->reduced->height + 1) >= shrunk.h) {
-          collage->fit_thumbnail(canvas, shrunk, e->reduced);
+          collage->fit_kept_thumbnail(canvas, shrunk, e->reduced);
           from_reduced = true;
         } else if (!e->animation.is_none()) {
           collage->fit_thumbnail(canvas, shrunk, current_frame(e->animation));
         } else if (!e->picture.is_none()) {
-          collage->fit_thumbnail(canvas, shrunk, e->picture);
+          collage->fit_kept_thumbnail(canvas, shrunk, e->picture);
         } else if (e->rect.w > 0.1) {
           cells_complete = false;
         }

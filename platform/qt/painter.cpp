@@ -447,16 +447,27 @@ void copy_pixels(const Target& t, const Draw_state& s, int left, int top, int ri
   QRect dst = box(left, top, right, bottom);
   QRect from = box(sleft, stop, sright, sbottom);
   if (dst.isEmpty() || from.isEmpty()) return;
-  // A private copy of the source part: the source may be the target.
-  QImage src = wrap(source).copy(from);
-  if (!source.opaque) src = src.convertToFormat(QImage::Format_ARGB32);
+  // A source that shares memory with the target, or a part that reaches
+  // past the source (read as zeros), is read from a private copy of the
+  // part; any other is read in place.
+  const uint8_t* s0 = source.bits;
+  const uint8_t* s1 = s0 + size_t(source.stride) * size_t(source.height);
+  const uint8_t* t0 = t.raster.bits;
+  const uint8_t* t1 = t0 ? t0 + size_t(t.raster.stride) * size_t(t.raster.height) : nullptr;
+  const bool shared = (t0 && s0 < t1 && t0 < s1) || !QRect(0, 0, source.width, source.height).contains(from);
+  QImage src = wrap(source);
+  QRect part = from;
+  if (shared) {
+    src = src.copy(from);
+    part = QRect(0, 0, from.width(), from.height());
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
   QPainter& p = *ses.painter();
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  p.drawImage(QRectF(dst), src);
+  p.drawImage(QRectF(dst), src, QRectF(part));
 }
 
 // ---- offscreen pages --------------------------------------------------------------
