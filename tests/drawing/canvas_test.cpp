@@ -415,3 +415,23 @@ TEST_F(CanvasTest, ThinOutlinesKeepToTheirPixelsUnderMovesAndClips) {
   EXPECT_EQ(row(5).substr(0, 5).find('#') != std::string::npos, true) << row(5);
   EXPECT_EQ(row(5).substr(5, 2), "..");
 }
+
+TEST_F(CanvasTest, CopyRectTakesTheAskedPartOfAnotherBitmap) {
+  auto c = white(8, 4);
+  auto src = C_Bitmap::create(4, 1, 24);
+  const uint32_t colours[] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFF123456u};
+  for (int x = 0; x < 4; ++x) src->pixels()->set(x, 0, colours[x]);
+  // Source columns 1..2 doubled into 4 pixels.
+  c->copy_rect(rect{0, 0, 4, 1}, rect{1, 0, 2, 1}, src->canvas());
+  EXPECT_EQ(at(0, 0), colours[1]);
+  EXPECT_EQ(at(1, 0), colours[1]);
+  EXPECT_EQ(at(2, 0), colours[2]);
+  EXPECT_EQ(at(3, 0), colours[2]);
+  EXPECT_EQ(at(4, 0), WHITE);
+  // A part reaching past the source keeps its scale: the last column
+  // lands where it would, the rest comes from outside the picture.
+  c->copy_rect(rect{0, 2, 8, 1}, rect{2, 0, 4, 1}, src->canvas());
+  EXPECT_EQ(at(0, 2), colours[2]);
+  EXPECT_EQ(at(3, 2), colours[3]);
+  EXPECT_NE(at(4, 2), colours[3]);
+}
