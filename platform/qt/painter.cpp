@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -235,8 +236,81 @@ uint32_t system_color(int item) {
 
 // ---- shapes ---------------------------------------------------------------------
 
+namespace {
+
+// Boxes from this many pixels on are left to Qt, which fills them on
+// several threads; smaller ones cost less written directly than the
+// painter and its thread wake-ups.
+constexpr int64_t DIRECT_FILL_PIXELS = 128 * 1024;
+
+// Whether drawing on the target lands on the pixels in memory one to one,
+// moved by whole pixels at most: small solid boxes and unscaled pictures
+// are then written directly, without a painter.
+bool plain_raster(const Target& t, const Draw_state& s) {
+  const Xform& x = s.xform;
+  return t.device == 0 && !t.raster.empty() && x.m11 == 1 && x.m22 == 1 && x.m12 == 0 && x.m21 == 0 &&
+         std::fabs(x.dx) < 1e6 && std::fabs(x.dy) < 1e6 && x.dx == std::floor(x.dx) && x.dy == std::floor(x.dy);
+}
+
+// An opaque pixel word (0xFFRRGGBB) of a colour (red in the low byte).
+uint32_t word_of(uint32_t c) { return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+
+// The box (before the move) filled with the word, within the target and
+// the clip.
+void fill_words(const Target& t, const Draw_state& s, const QRect& r, uint32_t word) {
+  QRect b = r.translated(int(s.xform.dx), int(s.xform.dy)).intersected(QRect(0, 0, t.raster.width, t.raster.height));
+  if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
+  if (b.isEmpty()) return;
+  auto row = [&](int y) { return reinterpret_cast<uint32_t*>(t.raster.bits + size_t(y) * size_t(t.raster.stride)) + b.left(); };
+  // One row by word, the others copied from it (the copy is the faster).
+  const uint32_t* first = row(b.top());
+  std::fill_n(row(b.top()), b.width(), word);
+  for (int y = b.top() + 1; y <= b.bottom(); ++y) std::memcpy(row(y), first, size_t(b.width()) * 4);
+}
+
+// The one-pixel outline of the box as four bands, each pixel once.
+template <class Fill>
+void thin_outline(const QRect& r, Fill fill) {
+  const int l = r.left(), t = r.top(), w = r.width(), h = r.height();
+  fill(QRect(l, t, w, 1));
+  if (h > 1) fill(QRect(l, t + h - 1, w, 1));
+  if (h > 2) {
+    fill(QRect(l, t + 1, 1, h - 2));
+    if (w > 1) fill(QRect(l + w - 1, t + 1, 1, h - 2));
+  }
+}
+
+// An opaque picture drawn at its own size onto opaque pixels in memory is
+// a copy of rows; false when the drawing needs the painter.
+bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
+                   int bottom, bool unscaled) {
+  if (!source.opaque || !t.raster.opaque || !plain_raster(t, s)) return false;
+  const QRect dst = box(left, top, right, bottom);
+  if (!unscaled && (dst.width() != source.width || dst.height() != source.height)) return false;
+  const uint8_t* s0 = source.bits;
+  const uint8_t* s1 = s0 + size_t(source.stride) * size_t(source.height);
+  const uint8_t* t0 = t.raster.bits;
+  const uint8_t* t1 = t0 + size_t(t.raster.stride) * size_t(t.raster.height);
+  if (s0 < t1 && t0 < s1) return false;  // one picture: the painter reads it safely
+  const QRect at(left + int(s.xform.dx), top + int(s.xform.dy), source.width, source.height);
+  QRect b = at.intersected(QRect(0, 0, t.raster.width, t.raster.height));
+  if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
+  for (int y = b.top(); y <= b.bottom(); ++y)
+    std::memcpy(t.raster.bits + size_t(y) * size_t(t.raster.stride) + size_t(b.left()) * 4,
+                source.bits + size_t(y - at.top()) * size_t(source.stride) + size_t(b.left() - at.left()) * 4,
+                size_t(b.width()) * 4);
+  return true;
+}
+
+}  // namespace
+
 void fill_rect(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
   if (s.brush == brush_kind::CLEAR) return;
+  const QRect r = box(left, top, right, bottom);
+  if (s.brush == brush_kind::SOLID && int64_t(r.width()) * r.height() < DIRECT_FILL_PIXELS && plain_raster(t, s)) {
+    fill_words(t, s, r, word_of(s.brush_color));
+    return;
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
@@ -244,26 +318,28 @@ void fill_rect(const Target& t, const Draw_state& s, int left, int top, int righ
 }
 
 void rectangle(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
+  QRect r = box(left, top, right, bottom);
+  if (r.width() <= 0 || r.height() <= 0) return;
+  const bool thin = !s.pen_clear && s.pen_width <= 1;
+  const bool small_fill = s.brush == brush_kind::CLEAR ||
+                          (s.brush == brush_kind::SOLID && int64_t(r.width()) * r.height() < DIRECT_FILL_PIXELS);
+  if (small_fill && (s.pen_clear || thin) && plain_raster(t, s)) {
+    if (s.brush == brush_kind::SOLID) fill_words(t, s, r, word_of(s.brush_color));
+    const uint32_t pen = word_of(s.pen_color);
+    if (thin) thin_outline(r, [&](const QRect& band) { fill_words(t, s, band, pen); });
+    return;
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
-  QRect r = box(left, top, right, bottom);
-  if (r.width() <= 0 || r.height() <= 0) return;
   QPainter& p = *ses.painter();
   if (s.brush != brush_kind::CLEAR) p.fillRect(r, Session::brush_of(s));
   if (s.pen_clear) return;
-  if (s.pen_width <= 1 && p.worldTransform().type() <= QTransform::TxTranslate) {
-    // A one-pixel outline as four bands, each pixel once: Qt strokes even
-    // a thin outline through its thread pool, which costs more than the
-    // pixels for the many small frames of a collage.
+  if (thin && p.worldTransform().type() <= QTransform::TxTranslate) {
+    // Qt strokes even a thin outline through its thread pool, which costs
+    // more than the pixels for the many small frames of a collage.
     const QColor c = p.pen().color();
-    const int l = r.left(), t = r.top(), w = r.width(), h = r.height();
-    p.fillRect(QRect(l, t, w, 1), c);
-    if (h > 1) p.fillRect(QRect(l, t + h - 1, w, 1), c);
-    if (h > 2) {
-      p.fillRect(QRect(l, t + 1, 1, h - 2), c);
-      if (w > 1) p.fillRect(QRect(l + w - 1, t + 1, 1, h - 2), c);
-    }
+    thin_outline(r, [&](const QRect& band) { p.fillRect(band, c); });
     return;
   }
   p.setBrush(Qt::NoBrush);
@@ -379,6 +455,7 @@ int64_t font_count() { return int64_t(fonts().size()); }
 void draw_picture(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
                   int bottom, bool unscaled, stretch_mode mode) {
   if (source.empty()) return;
+  if (copy_unscaled(t, s, source, left, top, right, bottom, unscaled)) return;
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);

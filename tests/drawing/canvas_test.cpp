@@ -435,3 +435,34 @@ TEST_F(CanvasTest, CopyRectTakesTheAskedPartOfAnotherBitmap) {
   EXPECT_EQ(at(3, 2), colours[3]);
   EXPECT_NE(at(4, 2), colours[3]);
 }
+
+TEST_F(CanvasTest, PicturesAtTheirOwnSizeKeepToTheTargetTheClipAndTheMove) {
+  auto c = white(6, 5);
+  auto pic = C_Bitmap::create(4, 3, 24);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) pic->pixels()->set(x, y, 0xFF000000u | uint32_t(x * 16 + y));
+  // Half outside on the left and moved by the transform.
+  c->translate_transform(0, 1);
+  pic->draw_at(c, point{-1, 0});
+  EXPECT_EQ(at(0, 0), WHITE);
+  EXPECT_EQ(at(0, 1), 0xFF000000u | 16u);  // source column 1, row 0
+  EXPECT_EQ(at(2, 3), 0xFF000000u | 50u);  // column 3, row 2
+  EXPECT_EQ(at(3, 1), WHITE);
+  EXPECT_EQ(at(0, 4), WHITE);
+  // Clipped: only the clip's pixels change.
+  c = white(6, 5);
+  c->clip_rect = rect{3, 0, 2, 5};
+  pic->draw_at(c, point{2, 2});
+  EXPECT_EQ(at(2, 2), WHITE);
+  EXPECT_EQ(at(3, 2), 0xFF000000u | 16u);
+  EXPECT_EQ(at(4, 4), 0xFF000000u | 34u);
+  EXPECT_EQ(at(5, 2), WHITE);
+  // Onto itself (a picture drawn on its own canvas) it is read safely.
+  auto self = C_Bitmap::create(4, 3, 24);
+  *self->pixels() = *pic->pixels();
+  Ref<C_Canvas> sc = self->canvas();
+  sc->units = units_measure_graphics::PIXELS;
+  self->draw_at(sc, point{1, 0});
+  EXPECT_EQ(self->pixels()->at(1, 0), 0xFF000000u);
+  EXPECT_EQ(self->pixels()->at(3, 2), 0xFF000000u | 34u);
+}
