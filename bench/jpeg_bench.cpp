@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
   make_photo();
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  brek_bench::Ratio_reporter::print_reference("djpeg -dct int -scale 1/N, output to /dev/null");
+  brek_bench::Ratio_reporter::print_reference(
+      "djpeg -dct int -scale 1/N on one thread, output to /dev/null (ours reads large baseline files on two)");
   std::printf("transparent huge pages: %s\n",
               brek::Pixel_memory::huge_pages_offered() ? "offered" : "not offered (4 KiB pages)");
   reporter.print_ratio("BM_decode_full_fresh_bitmap", "BM_djpeg_full", "headline, aim <= 1.1");
