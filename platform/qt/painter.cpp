@@ -241,7 +241,7 @@ namespace {
 // Boxes from this many pixels on are left to Qt, which fills them on
 // several threads; smaller ones cost less written directly than the
 // painter and its thread wake-ups.
-constexpr int64_t DIRECT_FILL_PIXELS = 128 * 1024;
+constexpr int64_t DIRECT_FILL_PIXELS = 32 * 1024;
 
 // Whether drawing on the target lands on the pixels in memory one to one,
 // moved by whole pixels at most: small solid boxes and unscaled pictures
