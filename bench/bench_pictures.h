@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,9 +51,28 @@ struct Error_exit {
 };
 }  // namespace detail
 
+// A picture in plain heap memory, as a program with libjpeg-turbo alone
+// would hold it (not in the program's own pixel memory).
+struct Plain_picture {
+  std::unique_ptr<uint8_t[]> bytes;
+  int width = 0, height = 0;
+  void resize(int w, int h) {
+    bytes.reset(new uint8_t[size_t(w) * size_t(h) * 4]);
+    width = w;
+    height = h;
+  }
+  int stride() const { return width * 4; }
+  uint8_t* data() { return bytes.get(); }
+};
+
+inline uint8_t* bytes_of(brek::Pixels& p) { return p.bytes(); }
+inline uint8_t* bytes_of(Plain_picture& p) { return p.data(); }
+
 // libjpeg-turbo alone: the JPEG decoded at 1/denom straight into 32-bit
-// pixels. The frame holding the jump has no C++ objects with destructors.
-inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, brek::Pixels& out) {
+// pixels (brek::Pixels or Plain_picture). The frame holding the jump has no
+// C++ objects with destructors.
+template <class Picture>
+inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture& out) {
   jpeg_decompress_struct cinfo;
   detail::Error_exit err;
   cinfo.err = jpeg_std_error(&err.pub);
@@ -70,7 +90,7 @@ inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, brek::Pi
   jpeg_start_decompress(&cinfo);
   out.resize(int(cinfo.output_width), int(cinfo.output_height));
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out.bytes() + size_t(cinfo.output_scanline) * size_t(out.stride());
+    JSAMPROW row = bytes_of(out) + size_t(cinfo.output_scanline) * size_t(out.stride());
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);

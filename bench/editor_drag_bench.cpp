@@ -1,10 +1,10 @@
 // A drag on the collage print editor's sheet: twelve 12-megapixel photos
 // as cards of about 240 x 180 pixels in a 1200 x 900 paint box, the
 // selected card moved one step and the whole sheet repainted, as every
-// pointer move does. Against the plain way of painting the same sheet:
-// each picture scaled smoothly to its card with Qt and drawn, every time.
-// Prints the ratio (aim at most 0.25: the kept scaled copies make a
-// repaint a copy of what shows).
+// pointer move does. Against Qt alone drawing the same sheet from copies
+// scaled once to the cards' size: a white fill and twelve unscaled draws
+// with one painter. Prints the ratio (aim at most 1.0: the editor keeps
+// such copies too, so a repaint costs what the plain drawing does).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "drawing/bitmap.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/paintbox.h"
@@ -94,20 +95,36 @@ void BM_editor_drag_repaint(benchmark::State& state) {
 }
 BENCHMARK(BM_editor_drag_repaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-void BM_qt_smooth_scale_every_card(benchmark::State& state) {
+void BM_qt_draw_prescaled_cards(benchmark::State& state) {
   brek::Pixels box(BOX_W, BOX_H, 0xFFFFFFFFu);
   brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
+  // Each photo scaled once, smoothly, to its card in pixels (4/3 of points).
+  std::vector<brek::Pixels> copies;
+  std::vector<brek_platform::Reference_picture> pictures;
+  for (int i = 0; i < CARDS; ++i) {
+    const brek::rect r = card_place(i);
+    copies.emplace_back(int(r.w * 4 / 3), int(r.h * 4 / 3));
+    brek_platform::Raster s = brek::Native_bitmap::raster_of(*photos()[size_t(i)]->pixels(), true);
+    brek_platform::reference_smooth_scale_draw(s, brek::Native_bitmap::raster_of(copies.back(), true), 0, 0,
+                                               copies.back().width(), copies.back().height());
+  }
+  for (int i = 0; i < CARDS; ++i) {
+    const brek::rect r = card_place(i);
+    brek_platform::Reference_picture pic;
+    pic.picture = brek::Native_bitmap::raster_of(copies[size_t(i)], true);
+    pic.x = int(r.x * 4 / 3);
+    pic.y = int(r.y * 4 / 3);
+    pictures.push_back(pic);
+  }
+  const std::vector<brek_platform::Reference_box> white{{0, 0, BOX_W, BOX_H, 0xFFFFFFFFu}};
+  int step = 0;
   for (auto _ : state) {
-    for (int i = 0; i < CARDS; ++i) {
-      const brek::rect r = card_place(i);
-      brek_platform::Raster s = brek::Native_bitmap::raster_of(*photos()[size_t(i)]->pixels(), true);
-      brek_platform::reference_smooth_scale_draw(s, d, int(r.x * 4 / 3), int(r.y * 4 / 3), int(r.w * 4 / 3),
-                                                 int(r.h * 4 / 3));
-    }
+    pictures[0].x = int((card_place(0).x + double(step++ % 30)) * 4 / 3);
+    brek_platform::reference_draw_prescaled(d, white, pictures);
     benchmark::DoNotOptimize(box.words());
   }
 }
-BENCHMARK(BM_qt_smooth_scale_every_card)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_qt_draw_prescaled_cards)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 class Ratio_reporter : public benchmark::ConsoleReporter {
  public:
@@ -119,9 +136,9 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
   }
   void print_ratio() {
     const char* a = "BM_editor_drag_repaint";
-    const char* b = "BM_qt_smooth_scale_every_card";
+    const char* b = "BM_qt_draw_prescaled_cards";
     if (times_.count(a) && times_.count(b) && times_[b] > 0)
-      std::printf("ratio %s / %s = %.3f (aim <= 0.25)\n", a, b, times_[a] / times_[b]);
+      std::printf("ratio %s / %s = %.3f (aim <= 1.0)\n", a, b, times_[a] / times_[b]);
   }
 
  private:
@@ -138,6 +155,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("Qt drawing copies scaled once to the cards' size");
   reporter.print_ratio();
   benchmark::Shutdown();
   photos().clear();

@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("reading the file whole; a temporary file written, fsynced and renamed; std::filesystem::directory_iterator");
   reporter.print_ratio("BM_config_read", "BM_read_whole_file_reference");
   reporter.print_ratio("BM_config_write", "BM_fsync_rename_reference");
   reporter.print_ratio("BM_config_write_unchanged", "BM_fsync_rename_reference");

@@ -41,6 +41,9 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
     return 0;
   }
 
+  // Prints "reference: text": what the ratios below measure against.
+  static void print_reference(const char* text) { std::printf("reference: %s\n", text); }
+
   // Prints "ratio a / b = x" with an optional note such as "aim <= 1.5".
   void print_ratio(const std::string& a, const std::string& b, const char* note = nullptr) const {
     double ta = time(a), tb = time(b);

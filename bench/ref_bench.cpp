@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter(brek_bench::Ratio_reporter::Clock::CPU);
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("std::shared_ptr copies and std::make_shared");
   reporter.print_ratio("BM_ref_copy_release", "BM_shared_ptr_copy_release", "aim <= 0.5");
   reporter.print_ratio("BM_make_ref", "BM_make_shared");
   benchmark::Shutdown();

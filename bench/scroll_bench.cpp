@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("a plain memmove of the same rows");
   reporter.print_ratio("BM_back_buffer_scroll", "BM_memmove_rows", "aim <= 1.5");
   benchmark::Shutdown();
   brek_platform::shutdown_application();

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter(brek_bench::Ratio_reporter::Clock::CPU);
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("std::sort of the same integers");
   for (const char* sorter : {"C_Int_sorter", "C_Int_sorter_direct"})
     for (const char* range : {"2000000000", "100"})
       reporter.print_ratio(std::string("BM_c_sorting<") + sorter + ">/" + range, std::string("BM_std_sort/") + range);

@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
   make_file();
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("stdio fread, 1 byte and 64 KiB at a time");
   reporter.print_ratio("BM_file_stream_read_byte", "BM_fread_byte", "aim <= 2.0");
   reporter.print_ratio("BM_file_stream_read_64k", "BM_fread_64k", "aim <= 1.1");
   remove_file();

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("Qt's smooth QImage scaling plus a plain draw of the result");
   reporter.print_ratio("BM_halftone_stretch_draw", "BM_qimage_smooth_scaled_draw", "aim <= 1.1");
   benchmark::Shutdown();
   brek_platform::shutdown_application();

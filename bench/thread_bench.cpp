@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference("a plain object of the same size; a std::thread started and joined");
   reporter.print_ratio("BM_unstarted_thread_object", "BM_plain_object");
   reporter.print_ratio("BM_start_until_finished/real_time", "BM_std_thread_join/real_time");
   benchmark::Shutdown();

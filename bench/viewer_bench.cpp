@@ -1,9 +1,12 @@
 // Open to first paint: the viewer, offscreen, opens a 24-megapixel JPEG and
-// paints it fitted into a 1600 x 1000 paint box once, against the lower
-// bound of that work: libjpeg-turbo decoding the file into a fresh buffer
-// and Qt's smooth (box-filtered) scaling drawing it once. Prints the ratio
-// (aim at most 1.3) and the viewer's peak memory against the picture's own
-// size.
+// paints it fitted into a 1066 x 800 paint box once, against what showing
+// it plainly costs: libjpeg-turbo decoding the whole file into a fresh
+// heap buffer (as a program with the library alone holds it, not in this
+// program's own pixel memory) and Qt's smooth (box-filtered) scaling
+// drawing it once. Prints the
+// ratio (aim at most 0.5: the view needs only a reduced decode) and the
+// viewer's peak memory against the full picture's own size (aim at most
+// 0.5).
 #include <benchmark/benchmark.h>
 
 #include <jpeglib.h>
@@ -34,9 +37,9 @@
 
 namespace {
 
-constexpr int W = 6000, H = 4000, BOX_W = 1600, BOX_H = 1000;
-// Fitted: the height limits, 1500 x 1000 centred.
-constexpr int FIT_W = 1500, FIT_H = 1000, FIT_X = (BOX_W - FIT_W) / 2;
+constexpr int W = 6000, H = 4000, BOX_W = 1066, BOX_H = 800;
+// Fitted: the width limits, 1066 x 710 centred.
+constexpr int FIT_W = 1066, FIT_H = 710, FIT_Y = (BOX_H - FIT_H) / 2;
 
 std::string g_dir, g_file;
 
@@ -95,11 +98,16 @@ void BM_libjpeg_decode_and_box_scale(benchmark::State& state) {
   for (auto _ : state) {
     std::ifstream in(g_file, std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    brek::Pixels picture;
+    brek_bench::Plain_picture picture;
     brek_bench::libjpeg_decode(data, 1, picture);
-    brek_platform::Raster s = brek::Native_bitmap::raster_of(picture, true);
+    brek_platform::Raster s;
+    s.bits = picture.data();
+    s.width = picture.width;
+    s.height = picture.height;
+    s.stride = picture.stride();
+    s.opaque = true;
     brek_platform::Raster d = brek::Native_bitmap::raster_of(box, true);
-    brek_platform::reference_smooth_scale_draw(s, d, FIT_X, 0, FIT_W, FIT_H);
+    brek_platform::reference_smooth_scale_draw(s, d, 0, FIT_Y, FIT_W, FIT_H);
     benchmark::DoNotOptimize(box.words());
   }
 }
@@ -124,7 +132,7 @@ void report_peak_memory() {
   long peak = status_kb("VmHWM:");
   double picture_mb = double(W) * H * 4 / 1048576.0;
   double used_mb = double(peak - before) / 1024.0;
-  std::printf("peak memory of one open-to-first-paint: %.1f MB above the start, %.2f x the picture's own %.1f MB\n",
+  std::printf("peak memory of one open-to-first-paint: %.1f MB above the start, %.2f x the full picture's own %.1f MB (aim <= 0.5)\n",
               used_mb, used_mb / picture_mb, picture_mb);
 }
 
@@ -140,7 +148,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratio("BM_viewer_open_to_first_paint", "BM_libjpeg_decode_and_box_scale", "aim <= 1.3");
+  brek_bench::Ratio_reporter::print_reference(
+      "a full libjpeg-turbo decode on one thread into a fresh heap buffer plus one Qt smooth (box-filtered) "
+      "scale to the fitted size");
+  reporter.print_ratio("BM_viewer_open_to_first_paint", "BM_libjpeg_decode_and_box_scale", "aim <= 0.5");
   benchmark::Shutdown();
   brek_platform::set_native_paint_panels(nullptr);
   std::filesystem::remove_all(g_dir);

@@ -7,6 +7,7 @@
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "drawing/paintbox.h"
+#include "drawing/pixel_math.h"
 #include "forms/edit.h"
 #include "forms/checkbox.h"
 #include "baselib/mathematics.h"
@@ -54,13 +55,11 @@ rect intersection(const rect& a, const rect& b) {
 
 }  // namespace
 
-Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t max_width, int64_t max_height) {
-  if (source.is_none() || source->has_alpha() || max_width <= 0 || max_height <= 0) return source;
+namespace {
+
+// The kept copy of `source` at cw x ch, made on first need.
+Ref<C_Bitmap> copy_of(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t cw, int64_t ch) {
   const int64_t w = source->width, h = source->height;
-  if (w <= max_width && h <= max_height) return source;
-  const double k = std::min(double(max_width) / double(w), double(max_height) / double(h));
-  const int64_t cw = std::max<int64_t>(1, int64_t(std::ceil(double(w) * k))),
-                ch = std::max<int64_t>(1, int64_t(std::ceil(double(h) * k)));
   for (Preview_copy& e : copies.entries)
     if (e.source.lock().get() == source.get() && e.source_width == w && e.source_height == h &&
         e.copy->width == cw && e.copy->height == ch) {
@@ -73,6 +72,25 @@ Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64
   source->stretch_draw(c, rect{0, 0, double(cw), double(ch)});
   copies.entries.push_back(Preview_copy{Weak<C_Bitmap>(source), w, h, copy, true});
   return copy;
+}
+
+}  // namespace
+
+Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t max_width, int64_t max_height) {
+  if (source.is_none() || source->has_alpha() || max_width <= 0 || max_height <= 0) return source;
+  const int64_t w = source->width, h = source->height;
+  if (w <= max_width && h <= max_height) return source;
+  const double k = std::min(double(max_width) / double(w), double(max_height) / double(h));
+  return copy_of(copies, source, std::max<int64_t>(1, int64_t(std::ceil(double(w) * k))),
+                 std::max<int64_t>(1, int64_t(std::ceil(double(h) * k))));
+}
+
+Ref<C_Bitmap> card_copy(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t width, int64_t height,
+                        int64_t max_width, int64_t max_height) {
+  if (source.is_none() || source->has_alpha() || width <= 0 || height <= 0 || width > max_width ||
+      height > max_height || width >= source->width || height >= source->height)
+    return reduced(copies, source, max_width, max_height);
+  return copy_of(copies, source, width, height);
 }
 
 void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source, bool as_images,
@@ -120,7 +138,15 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
         if (!Poster_geometry::card_on_sheet(placed, sheet)) continue;
         if (as_images) {
           Ref<C_Bitmap> b = source.poster_card_bitmap(i, g.options.drawing_mode);
-          if (copies) b = reduced(*copies, b, max_w, max_h);
+          if (copies) {
+            // The size the drawing gives the card, so the copy is drawn as it is.
+            const double x = C_Canvas::convert_units(placed.x, c.units, units_measure_graphics::PIXELS);
+            const double y = C_Canvas::convert_units(placed.y, c.units, units_measure_graphics::PIXELS);
+            const double w = C_Canvas::convert_units(placed.w, c.units, units_measure_graphics::PIXELS);
+            const double h = C_Canvas::convert_units(placed.h, c.units, units_measure_graphics::PIXELS);
+            b = card_copy(*copies, b, Pixel_math::round_even(x + w) - Pixel_math::round_even(x),
+                          Pixel_math::round_even(y + h) - Pixel_math::round_even(y), max_w, max_h);
+          }
           b->stretch_draw(canvas, placed);
         } else {
           // Boxes are filled only: the pen still holds the shadow's colour.

@@ -58,6 +58,11 @@ struct Preview_copies {
 // max_height pixels: the source itself when it fits or has transparency,
 // else its reduced copy, made on first need.
 Ref<C_Bitmap> reduced(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t max_width, int64_t max_height);
+// What to draw for `source` as a card of width x height pixels: its copy
+// at exactly that size, so repaints draw it unscaled; `reduced` when the
+// card is not smaller than the source or larger than the preview.
+Ref<C_Bitmap> card_copy(Preview_copies& copies, const Ref<C_Bitmap>& source, int64_t width, int64_t height,
+                        int64_t max_width, int64_t max_height);
 
 // Paints the source's poster on a canvas (points) of `size`; as_images
 // draws the cards' bitmaps of the drawing mode instead of boxes, from the

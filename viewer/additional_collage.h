@@ -17,6 +17,7 @@
 #include "forms/dialog_file.h"
 #include "images/image.h"
 #include "runtime/object.h"
+#include "viewer/thumbnail_cache.h"
 
 namespace brek {
 
@@ -130,6 +131,12 @@ class C_Additional_collage : public C_Sorting {
   // nearly agree (and for icons), else its largest central part with the
   // cell's proportions.
   void fit_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
+  // The same for a picture of an image file, which never changes in place:
+  // stretched once to the cell and kept, so later paints of the cell (a
+  // scroll paints it strip by strip) draw it unscaled.
+  void fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
+  // The cell-size copies fit_kept_thumbnail keeps.
+  Thumbnail_cache thumbnails;
   // After a cell was painted: its captions beside it (thumbnail and text
   // views) or the index of the last painted cell (collage). The bottom of
   // what it drew, the cell's own at least (the canvas's unit).

@@ -12,9 +12,14 @@
 #include "drawing/font.h"
 #include "drawing/units.h"
 #include "forms/form_bridge.h"
+#include "drawing/native_bitmap.h"
+#include "drawing/pixel_math.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
+
+#include "drawing/native_bitmap.h"
+#include "drawing/pixel_math.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
 #include "viewer/file_order.h"
@@ -171,6 +176,28 @@ void C_Additional_collage::fit_thumbnail(const Ref<C_Canvas>& canvas, const rect
                 C_Canvas::convert_units(cell.h, u, units_measure_graphics::PIXELS)};
   }
   canvas->copy_rect(dest, f.source, picture->canvas());
+}
+
+void C_Additional_collage::fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell,
+                                              const Ref<C_Bitmap>& picture) {
+  if (is_none() || canvas.is_none() || picture.is_none() || picture->width <= 0 || picture->height <= 0) return;
+  const Native_bitmap* surface = canvas->native_surface();
+  const bool plain = surface && surface->printer == 0 && surface->xform[0] == 1 && surface->xform[1] == 0 &&
+                     surface->xform[2] == 0 && surface->xform[3] == 1;
+  if (plain && Directory_view::fit(double(picture->width), double(picture->height), cell).whole &&
+      ref_cast<C_Icon>(picture).is_none()) {
+    // The device pixels stretch_draw would cover.
+    auto px = [&](double v) { return C_Canvas::convert_units(v, canvas->units, units_measure_graphics::PIXELS); };
+    const int64_t x0 = Pixel_math::round_even(px(cell.x)), y0 = Pixel_math::round_even(px(cell.y));
+    const int64_t x1 = Pixel_math::round_even(px(cell.x) + px(cell.w));
+    const int64_t y1 = Pixel_math::round_even(px(cell.y) + px(cell.h));
+    Ref<C_Bitmap> kept = thumbnails.at_size(picture, x1 - x0, y1 - y0, canvas->quality);
+    if (!kept.is_none()) {
+      kept->draw_at(canvas, point{cell.x, cell.y});
+      return;
+    }
+  }
+  fit_thumbnail(canvas, cell, picture);
 }
 
 double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image,

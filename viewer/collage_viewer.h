@@ -311,6 +311,14 @@ class C_Collage_viewer : public C_Form {
   // animation; then turned, flipped and inverted as the image wants. Kept
   // until something it depends on changes.
   Ref<C_Bitmap> oriented_bitmap(const Ref<C_Image>& image);
+  // The reduced picture of a JPEG shown fitted at most half its size,
+  // decoded at the smallest scale that covers the placement; None when
+  // the full picture is needed (zoom, turn, other formats). Sets the
+  // input's picture size to the file's own (single_view_reduced.cpp).
+  Ref<C_Bitmap> reduced_for_fit(const Ref<C_Image>& image, Single_view::Input& in);
+  // The full picture of an image the single view opens, read at once but
+  // for a JPEG, whose first paint may need only a reduced decode.
+  void load_for_showing(const Ref<C_Image>& image);
   void save_placement_if_framed();
   void paint_single(const Ref<C_Canvas>& canvas, double box_w_px, double box_h_px);
 

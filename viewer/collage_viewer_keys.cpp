@@ -273,7 +273,7 @@ void C_Collage_viewer::open_current_entry() {
   single_mode = true;
   repaint();
   // The animation is known only once it is loaded.
-  entry->load_native();
+  load_for_showing(entry);
   if (entry->animation->frame_count() > 1)
     set_gif_timer(true, std::max<int64_t>(20, entry->animation->frame_delay()));
 }
@@ -376,7 +376,7 @@ void C_Collage_viewer::on_mouse_up() {
       single_mode = true;
       set_scale(1.0);
       repaint();
-      image->load_native();
+      load_for_showing(image);
       if (image->animation->frame_count() > 1)
         set_gif_timer(true, std::max<int64_t>(20, image->animation->frame_delay()));
     } else if (root_dir.empty()) {

@@ -69,7 +69,7 @@ void C_Collage_viewer::open_file(const std::string& path) {
   last_cell = before->rect;
   layout_bottom = 0;
 
-  image->load_native();
+  load_for_showing(image);
   if (image->load_needed) return;
   if (image->display_width == 0 && image->extension() == ".webp") image->load(0, 0);
   collage->reset_image();

@@ -167,21 +167,23 @@ point C_Collage_viewer::cursor_in_box() {
 void C_Collage_viewer::paint_image() {
   if (is_none()) return;
   Ref<C_Image> image = painted_image;
-  image->load_native();
-  Ref<C_Bitmap> bmp = oriented_bitmap(image);
-  if (bmp->width <= 0 || bmp->height <= 0) return;
-  Ref<C_Canvas> canvas = paint_canvas_;
-
   Single_view::Input in;
   in.box_w = double(C_Canvas::to_device_pixels(paint_w_));
   in.box_h = double(C_Canvas::to_device_pixels(paint_h_));
-  in.pic_w = double(bmp->width);
-  in.pic_h = double(bmp->height);
   in.scale = scale;
   in.pointer = pointer_in_box();
   in.ctrl = key_info.ctrl != 0;
   in.inner = double(C_Canvas::to_device_pixels(25));
   in.margin = double(C_Canvas::to_device_pixels(8));
+  Ref<C_Bitmap> bmp = reduced_for_fit(image, in);
+  if (bmp.is_none()) {
+    image->load_native();
+    bmp = oriented_bitmap(image);
+    in.pic_w = double(bmp->width);
+    in.pic_h = double(bmp->height);
+  }
+  if (bmp->width <= 0 || bmp->height <= 0) return;
+  Ref<C_Canvas> canvas = paint_canvas_;
   Single_view::Placement pl = Single_view::place(in);
   fit_mode = pl.fitted;
   image_rect = pl.r;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -236,8 +237,81 @@ uint32_t system_color(int item) {
 
 // ---- shapes ---------------------------------------------------------------------
 
+namespace {
+
+// Boxes from this many pixels on are left to Qt, which fills them on
+// several threads; smaller ones cost less written directly than the
+// painter and its thread wake-ups.
+constexpr int64_t DIRECT_FILL_PIXELS = 32 * 1024;
+
+// Whether drawing on the target lands on the pixels in memory one to one,
+// moved by whole pixels at most: small solid boxes and unscaled pictures
+// are then written directly, without a painter.
+bool plain_raster(const Target& t, const Draw_state& s) {
+  const Xform& x = s.xform;
+  return t.device == 0 && !t.raster.empty() && x.m11 == 1 && x.m22 == 1 && x.m12 == 0 && x.m21 == 0 &&
+         std::fabs(x.dx) < 1e6 && std::fabs(x.dy) < 1e6 && x.dx == std::floor(x.dx) && x.dy == std::floor(x.dy);
+}
+
+// An opaque pixel word (0xFFRRGGBB) of a colour (red in the low byte).
+uint32_t word_of(uint32_t c) { return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+
+// The box (before the move) filled with the word, within the target and
+// the clip.
+void fill_words(const Target& t, const Draw_state& s, const QRect& r, uint32_t word) {
+  QRect b = r.translated(int(s.xform.dx), int(s.xform.dy)).intersected(QRect(0, 0, t.raster.width, t.raster.height));
+  if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
+  if (b.isEmpty()) return;
+  auto row = [&](int y) { return reinterpret_cast<uint32_t*>(t.raster.bits + size_t(y) * size_t(t.raster.stride)) + b.left(); };
+  // One row by word, the others copied from it (the copy is the faster).
+  const uint32_t* first = row(b.top());
+  std::fill_n(row(b.top()), b.width(), word);
+  for (int y = b.top() + 1; y <= b.bottom(); ++y) std::memcpy(row(y), first, size_t(b.width()) * 4);
+}
+
+// The one-pixel outline of the box as four bands, each pixel once.
+template <class Fill>
+void thin_outline(const QRect& r, Fill fill) {
+  const int l = r.left(), t = r.top(), w = r.width(), h = r.height();
+  fill(QRect(l, t, w, 1));
+  if (h > 1) fill(QRect(l, t + h - 1, w, 1));
+  if (h > 2) {
+    fill(QRect(l, t + 1, 1, h - 2));
+    if (w > 1) fill(QRect(l + w - 1, t + 1, 1, h - 2));
+  }
+}
+
+// An opaque picture drawn at its own size onto opaque pixels in memory is
+// a copy of rows; false when the drawing needs the painter.
+bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
+                   int bottom, bool unscaled) {
+  if (!source.opaque || !t.raster.opaque || !plain_raster(t, s)) return false;
+  const QRect dst = box(left, top, right, bottom);
+  if (!unscaled && (dst.width() != source.width || dst.height() != source.height)) return false;
+  const uint8_t* s0 = source.bits;
+  const uint8_t* s1 = s0 + size_t(source.stride) * size_t(source.height);
+  const uint8_t* t0 = t.raster.bits;
+  const uint8_t* t1 = t0 + size_t(t.raster.stride) * size_t(t.raster.height);
+  if (s0 < t1 && t0 < s1) return false;  // one picture: the painter reads it safely
+  const QRect at(left + int(s.xform.dx), top + int(s.xform.dy), source.width, source.height);
+  QRect b = at.intersected(QRect(0, 0, t.raster.width, t.raster.height));
+  if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
+  for (int y = b.top(); y <= b.bottom(); ++y)
+    std::memcpy(t.raster.bits + size_t(y) * size_t(t.raster.stride) + size_t(b.left()) * 4,
+                source.bits + size_t(y - at.top()) * size_t(source.stride) + size_t(b.left() - at.left()) * 4,
+                size_t(b.width()) * 4);
+  return true;
+}
+
+}  // namespace
+
 void fill_rect(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
   if (s.brush == brush_kind::CLEAR) return;
+  const QRect r = box(left, top, right, bottom);
+  if (s.brush == brush_kind::SOLID && int64_t(r.width()) * r.height() < DIRECT_FILL_PIXELS && plain_raster(t, s)) {
+    fill_words(t, s, r, word_of(s.brush_color));
+    return;
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
@@ -245,18 +319,33 @@ void fill_rect(const Target& t, const Draw_state& s, int left, int top, int righ
 }
 
 void rectangle(const Target& t, const Draw_state& s, int left, int top, int right, int bottom) {
+  QRect r = box(left, top, right, bottom);
+  if (r.width() <= 0 || r.height() <= 0) return;
+  const bool thin = !s.pen_clear && s.pen_width <= 1;
+  const bool small_fill = s.brush == brush_kind::CLEAR ||
+                          (s.brush == brush_kind::SOLID && int64_t(r.width()) * r.height() < DIRECT_FILL_PIXELS);
+  if (small_fill && (s.pen_clear || thin) && plain_raster(t, s)) {
+    if (s.brush == brush_kind::SOLID) fill_words(t, s, r, word_of(s.brush_color));
+    const uint32_t pen = word_of(s.pen_color);
+    if (thin) thin_outline(r, [&](const QRect& band) { fill_words(t, s, band, pen); });
+    return;
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
-  QRect r = box(left, top, right, bottom);
-  if (r.width() <= 0 || r.height() <= 0) return;
   QPainter& p = *ses.painter();
   if (s.brush != brush_kind::CLEAR) p.fillRect(r, Session::brush_of(s));
-  if (!s.pen_clear) {
-    p.setBrush(Qt::NoBrush);
-    // An aliased outline of QRect(x, y, w, h) covers x..x + w.
-    p.drawRect(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1));
+  if (s.pen_clear) return;
+  if (thin && p.worldTransform().type() <= QTransform::TxTranslate) {
+    // Qt strokes even a thin outline through its thread pool, which costs
+    // more than the pixels for the many small frames of a collage.
+    const QColor c = p.pen().color();
+    thin_outline(r, [&](const QRect& band) { p.fillRect(band, c); });
+    return;
   }
+  p.setBrush(Qt::NoBrush);
+  // An aliased outline of QRect(x, y, w, h) covers x..x + w.
+  p.drawRect(QRect(r.left(), r.top(), r.width() - 1, r.height() - 1));
 }
 
 void line(const Target& t, const Draw_state& s, int x1, int y1, int x2, int y2) {
@@ -367,6 +456,7 @@ int64_t font_count() { return int64_t(fonts().size()); }
 void draw_picture(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
                   int bottom, bool unscaled, stretch_mode mode) {
   if (source.empty()) return;
+  if (copy_unscaled(t, s, source, left, top, right, bottom, unscaled)) return;
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
@@ -435,16 +525,27 @@ void copy_pixels(const Target& t, const Draw_state& s, int left, int top, int ri
   QRect dst = box(left, top, right, bottom);
   QRect from = box(sleft, stop, sright, sbottom);
   if (dst.isEmpty() || from.isEmpty()) return;
-  // A private copy of the source part: the source may be the target.
-  QImage src = wrap(source).copy(from);
-  if (!source.opaque) src = src.convertToFormat(QImage::Format_ARGB32);
+  // A source that shares memory with the target, or a part that reaches
+  // past the source (read as zeros), is read from a private copy of the
+  // part; any other is read in place.
+  const uint8_t* s0 = source.bits;
+  const uint8_t* s1 = s0 + size_t(source.stride) * size_t(source.height);
+  const uint8_t* t0 = t.raster.bits;
+  const uint8_t* t1 = t0 ? t0 + size_t(t.raster.stride) * size_t(t.raster.height) : nullptr;
+  const bool shared = (t0 && s0 < t1 && t0 < s1) || !QRect(0, 0, source.width, source.height).contains(from);
+  QImage src = wrap(source);
+  QRect part = from;
+  if (shared) {
+    src = src.copy(from);
+    part = QRect(0, 0, from.width(), from.height());
+  }
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
   QPainter& p = *ses.painter();
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  p.drawImage(QRectF(dst), src);
+  p.drawImage(QRectF(dst), src, QRectF(part));
 }
 
 // ---- offscreen pages --------------------------------------------------------------

@@ -418,3 +418,88 @@ TEST_F(CanvasTest, PrinterPagesDrawInPointsAtTheirOwnResolution) {
   brek_platform::page_free(page);
   c->draw_rectangle(rect{0, 0, 10, 10});  // the page is gone: nothing
 }
+
+TEST_F(CanvasTest, ThinOutlinesKeepToTheirPixelsUnderMovesAndClips) {
+  auto c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->translate_transform(3, 2);
+  c->draw_rectangle(rect{0, 0, 6, 4});  // pixels 3..9 by 2..6
+  EXPECT_EQ(row(1), std::string(20, '.'));
+  EXPECT_EQ(row(2), "...#######..........");
+  EXPECT_EQ(row(4), "...#.....#..........");
+  EXPECT_EQ(row(6), "...#######..........");
+  EXPECT_EQ(row(7), std::string(20, '.'));
+  // One pixel wide, two high, and a single pixel.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->draw_rectangle(rect{12, 0, 0, 1});
+  c->draw_rectangle(rect{15, 0, 0, 0});
+  EXPECT_EQ(row(0), "............#..#....");
+  EXPECT_EQ(row(1), "............#.......");
+  EXPECT_EQ(row(2), std::string(20, '.'));
+  // A clip cuts the frame like any drawing.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->clip_rect = rect{0, 0, 5, 12};
+  c->draw_rectangle(rect{2, 2, 6, 6});
+  EXPECT_EQ(row(2), "..###...............");
+  EXPECT_EQ(row(5), "..#.................");
+  // A wider pen is no thin outline.
+  c = white(20, 12);
+  c->brush_style = brush_style::CLEAR_BRUSH;
+  c->pen_width = 2;
+  c->draw_rectangle(rect{2, 2, 8, 8});
+  EXPECT_EQ(row(5).substr(0, 5).find('#') != std::string::npos, true) << row(5);
+  EXPECT_EQ(row(5).substr(5, 2), "..");
+}
+
+TEST_F(CanvasTest, CopyRectTakesTheAskedPartOfAnotherBitmap) {
+  auto c = white(8, 4);
+  auto src = C_Bitmap::create(4, 1, 24);
+  const uint32_t colours[] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFF123456u};
+  for (int x = 0; x < 4; ++x) src->pixels()->set(x, 0, colours[x]);
+  // Source columns 1..2 doubled into 4 pixels.
+  c->copy_rect(rect{0, 0, 4, 1}, rect{1, 0, 2, 1}, src->canvas());
+  EXPECT_EQ(at(0, 0), colours[1]);
+  EXPECT_EQ(at(1, 0), colours[1]);
+  EXPECT_EQ(at(2, 0), colours[2]);
+  EXPECT_EQ(at(3, 0), colours[2]);
+  EXPECT_EQ(at(4, 0), WHITE);
+  // A part reaching past the source keeps its scale: the last column
+  // lands where it would, the rest comes from outside the picture.
+  c->copy_rect(rect{0, 2, 8, 1}, rect{2, 0, 4, 1}, src->canvas());
+  EXPECT_EQ(at(0, 2), colours[2]);
+  EXPECT_EQ(at(3, 2), colours[3]);
+  EXPECT_NE(at(4, 2), colours[3]);
+}
+
+TEST_F(CanvasTest, PicturesAtTheirOwnSizeKeepToTheTargetTheClipAndTheMove) {
+  auto c = white(6, 5);
+  auto pic = C_Bitmap::create(4, 3, 24);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) pic->pixels()->set(x, y, 0xFF000000u | uint32_t(x * 16 + y));
+  // Half outside on the left and moved by the transform.
+  c->translate_transform(0, 1);
+  pic->draw_at(c, point{-1, 0});
+  EXPECT_EQ(at(0, 0), WHITE);
+  EXPECT_EQ(at(0, 1), 0xFF000000u | 16u);  // source column 1, row 0
+  EXPECT_EQ(at(2, 3), 0xFF000000u | 50u);  // column 3, row 2
+  EXPECT_EQ(at(3, 1), WHITE);
+  EXPECT_EQ(at(0, 4), WHITE);
+  // Clipped: only the clip's pixels change.
+  c = white(6, 5);
+  c->clip_rect = rect{3, 0, 2, 5};
+  pic->draw_at(c, point{2, 2});
+  EXPECT_EQ(at(2, 2), WHITE);
+  EXPECT_EQ(at(3, 2), 0xFF000000u | 16u);
+  EXPECT_EQ(at(4, 4), 0xFF000000u | 34u);
+  EXPECT_EQ(at(5, 2), WHITE);
+  // Onto itself (a picture drawn on its own canvas) it is read safely.
+  auto self = C_Bitmap::create(4, 3, 24);
+  *self->pixels() = *pic->pixels();
+  Ref<C_Canvas> sc = self->canvas();
+  sc->units = units_measure_graphics::PIXELS;
+  self->draw_at(sc, point{1, 0});
+  EXPECT_EQ(self->pixels()->at(1, 0), 0xFF000000u);
+  EXPECT_EQ(self->pixels()->at(3, 2), 0xFF000000u | 34u);
+}

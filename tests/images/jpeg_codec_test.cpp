@@ -252,3 +252,44 @@ TEST(JpegCodecErrors, TooManyScansAreAFailedLoadNotAnError) {
   EXPECT_FALSE(Jpeg_codec::decode(over.data(), over.size(), 1, p));
   EXPECT_TRUE(p.empty());
 }
+
+TEST_F(JpegCodec, ADecodeIntoAUsedPictureOfTheSameSizeLeavesNothingOfItBehind) {
+  auto bytes = bytes_of(make_jpeg(120, 90, false, "-quality 90"));
+  Pixels fresh;
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, fresh));
+  Pixels used(120, 90, 0x00FF00FFu);
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, used));
+  EXPECT_TRUE(used == fresh);
+  // A truncated file: the rows the library made up are the same too.
+  auto half = bytes_of(std::string(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
+  Pixels cut_fresh, cut_used(120, 90, 0x00FF00FFu);
+  ASSERT_TRUE(Jpeg_codec::decode(half.data(), half.size(), 1, cut_fresh));
+  ASSERT_TRUE(Jpeg_codec::decode(half.data(), half.size(), 1, cut_used));
+  EXPECT_TRUE(cut_used == cut_fresh);
+}
+
+TEST_F(JpegCodec, TwoThreadsDecodeTheSamePixelsAsOne) {
+  // Sizes that split inside an MCU row, grey, restart markers, full
+  // chroma and a truncated file; every scale.
+  const std::vector<std::string> files = {
+      make_jpeg(101, 77, false, "-quality 85"), make_jpeg(64, 48, false, "-quality 95 -sample 1x1"),
+      make_jpeg(77, 93, true, "-grayscale"), make_jpeg(120, 90, false, "-restart 1"),
+      make_jpeg(200, 203, false, "-quality 90")};
+  for (size_t i = 0; i < files.size(); ++i) {
+    for (int cut : {0, 2}) {
+      std::string jpeg = cut ? files[i].substr(0, files[i].size() / cut) : files[i];
+      auto bytes = bytes_of(jpeg);
+      for (int factor : {1, 2, 4, 8}) {
+        Pixels one, two(3, 3, 0x00FF00FFu);
+        ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, one, INT64_MAX));
+        ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, two, 1));
+        EXPECT_TRUE(one == two) << "file " << i << " cut " << cut << " factor " << factor;
+      }
+    }
+  }
+  // Against the library's own decoder too.
+  auto bytes = bytes_of(files[4]);
+  Pixels split;
+  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, split, 1));
+  EXPECT_TRUE(split == reference(files[4], 1));
+}

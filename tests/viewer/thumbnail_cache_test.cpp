@@ -1,0 +1,111 @@
+// Cell-size copies of thumbnails: made once, drawn as the stretched picture
+// would be, never shown for a picture that was replaced, and bounded.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_test_support.h"
+#include "viewer/thumbnail_cache.h"
+
+using namespace viewer_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A picture with a horizontal and a vertical ramp, so that any scaling
+// difference shows.
+Ref<C_Bitmap> ramps(int w, int h, uint8_t blue = 0) {
+  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, Pixels::bgra(blue, uint8_t(y * 255 / h), uint8_t(x * 255 / w)));
+  return b;
+}
+
+constexpr auto HIGH = quality_drawing_lines_shapes::HIGH;
+
+}  // namespace
+
+TEST(ThumbnailCache, ACopyIsMadeOnceAndLooksAsTheStretchedPicture) {
+  Thumbnail_cache cache;
+  Ref<C_Bitmap> pic = ramps(400, 300);
+  Ref<C_Bitmap> a = cache.at_size(pic, 120, 90, HIGH);
+  ASSERT_FALSE(a.is_none());
+  EXPECT_EQ(a->width, 120);
+  EXPECT_EQ(a->height, 90);
+  EXPECT_EQ(cache.at_size(pic, 120, 90, HIGH).get(), a.get());
+  EXPECT_EQ(cache.count(), 1u);
+
+  // The same pixels as stretching the picture into a cell of that size.
+  Ref<C_Bitmap> direct = C_Bitmap::create(120, 90, 24);
+  Ref<C_Canvas> c = direct->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  pic->stretch_draw(c, rect{0, 0, 120, 90});
+  EXPECT_TRUE(*direct->pixels() == *a->pixels());
+
+  // Another size or another quality is another copy.
+  EXPECT_NE(cache.at_size(pic, 100, 75, HIGH).get(), a.get());
+  EXPECT_NE(cache.at_size(pic, 120, 90, quality_drawing_lines_shapes::LOW).get(), a.get());
+  EXPECT_EQ(cache.count(), 3u);
+}
+
+TEST(ThumbnailCache, ReplacedFreedTransparentAndHugePicturesAreNotServedFromOldCopies) {
+  Thumbnail_cache cache;
+  Ref<C_Bitmap> first = ramps(400, 300, 0);
+  Ref<C_Bitmap> a = cache.at_size(first, 120, 90, HIGH);
+  // A freed picture's copy goes at the next addition, and a new picture at
+  // the same address never gets it.
+  dispose_now(first);
+  first.reset();
+  Ref<C_Bitmap> second = ramps(400, 300, 200);
+  Ref<C_Bitmap> b = cache.at_size(second, 120, 90, HIGH);
+  EXPECT_EQ(Pixels::blue(b->pixels()->at(60, 45)), 200);
+  EXPECT_EQ(cache.count(), 1u);
+
+  // A picture with alpha, no area or beyond the bound is not kept.
+  Ref<C_Bitmap> clear = C_Bitmap::create(40, 30, 32);
+  EXPECT_TRUE(cache.at_size(clear, 20, 15, HIGH).is_none());
+  EXPECT_TRUE(cache.at_size(second, 0, 15, HIGH).is_none());
+  EXPECT_TRUE(cache.at_size(second, 2048, 2048, HIGH).is_none());
+}
+
+TEST(ThumbnailCache, TheCopiesStayWithinTheirBoundDroppingTheLeastRecentlyUsed) {
+  Thumbnail_cache cache;
+  std::vector<Ref<C_Bitmap>> pics;
+  // Each copy is a quarter of the bound less a little: four fit.
+  const int side = 1000;
+  for (int i = 0; i < 5; ++i) pics.push_back(ramps(side + 10, side + 10, uint8_t(i)));
+  Ref<C_Bitmap> kept0 = cache.at_size(pics[0], side, side, HIGH);
+  for (int i = 1; i < 4; ++i) cache.at_size(pics[size_t(i)], side, side, HIGH);
+  EXPECT_EQ(cache.count(), 4u);
+  EXPECT_EQ(cache.at_size(pics[0], side, side, HIGH).get(), kept0.get());  // used again: now the newest
+  cache.at_size(pics[4], side, side, HIGH);
+  EXPECT_EQ(cache.count(), 4u);
+  EXPECT_LE(cache.pixels(), Thumbnail_cache::MAX_PIXELS);
+  // Picture 1 was the least recently used: it went, picture 0 stayed.
+  EXPECT_EQ(cache.at_size(pics[0], side, side, HIGH).get(), kept0.get());
+}
+
+TEST(ThumbnailCache, ACellShowsItsNewPictureAfterThePictureWasReplaced) {
+  brek_test::Temp_dir dir;
+  Pixels p(400, 300, 0xFF808000u);
+  ASSERT_TRUE(write_bmp(p, dir.file("a.bmp")));
+  Boxed b(600, 400);
+  b.v->open_dir(dir.path());
+  for (int i = 0; i < 4; ++i) b.v->scan_step(false);
+  b.v->relayout();
+  b.paint();
+  Ref<C_Image> e = b.v->files.get(0);
+  const rect c = e->rect;
+  ASSERT_GT(c.w, 20);
+  const int x = int(c.x + c.w / 2), y = int(c.y + c.h / 2);
+  EXPECT_EQ(b.at(x, y), 0xFF808000u);
+  EXPECT_GT(b.v->collage->thumbnails.count(), 0u);
+  // The same file decoded anew into another bitmap of the same size.
+  Ref<C_Bitmap> other = C_Bitmap::create(e->picture->width, e->picture->height, 24);
+  for (int yy = 0; yy < other->height; ++yy)
+    for (int xx = 0; xx < other->width; ++xx) other->pixels()->set(xx, yy, 0xFF000080u);
+  e->picture = other;
+  b.paint();
+  EXPECT_EQ(b.at(x, y), 0xFF000080u);
+}
