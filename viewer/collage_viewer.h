@@ -217,6 +217,8 @@ class C_Collage_viewer : public C_Form {
   // ---- window events ----
   void on_resized() override { on_resize(); }
   void on_resize();
+  // Drops every cell and lays the list out again from its first entry.
+  void lay_out_anew();
   void on_moved() override;
   void on_shown() override;
   void show() override;

@@ -1,0 +1,96 @@
+// The viewer started with a directory on its command line, on a real X
+// server: the directory is opened before the window shows and before the
+// settings are read, yet what the window shows is laid out for the window
+// as it shows and for the view the settings ask for.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "baselib/file_path.h"
+#include "baselib/system_functions.h"
+#include "images/image_file_io.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_on_screen.h"
+
+using namespace viewer_test;
+
+namespace {
+
+// The command line of the program for the life of a test.
+struct Command_line {
+  std::vector<std::string> before;
+  explicit Command_line(const std::string& argument) {
+    for (int64_t i = 0; i < System_functions::param_count(); ++i) before.push_back(System_functions::param_str(i));
+    System_functions::set_parameters(std::vector<std::string>{before.empty() ? "collage" : before[0], argument});
+  }
+  ~Command_line() { System_functions::set_parameters(before); }
+};
+
+// A folder of n pictures of 120 x 90 pixels.
+void fill_folder(brek_test::Temp_dir& dir, int n) {
+  for (int i = 0; i < n; ++i) {
+    const std::string name = dir.file("p" + std::to_string(10 + i) + ".bmp");
+    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), name, false));
+  }
+}
+
+void write_mode(int mode, int order = 0) {
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(home && *home);
+  const std::string folder = std::string(home) + "/Collage_viewer";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n";
+}
+
+bool have_display() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+}  // namespace
+
+TEST(ViewerStart, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 24);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 900, 600});
+  ASSERT_EQ(s.v->files.count(), 24);
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  const double box_w = double(C_Canvas::to_device_pixels(s.v->pb->get_width()));
+  ASSERT_GT(box_w, 500);
+  // Rows of small pictures reach across the window, not across the box the
+  // window had before it showed.
+  double right = 0;
+  for (const Ref<C_Image>& e : s.v->files) right = std::max(right, e->rect.x + e->rect.w);
+  EXPECT_GT(right, 0.8 * box_w);
+  EXPECT_LE(right, box_w + 1);
+}
+
+TEST(ViewerStart, TheCaptionsViewFromTheSettingsListsOneFileALine) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 6);
+  write_mode(2);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 700, 500});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
+  ASSERT_EQ(s.v->files.count(), 6);
+  // Every file on a line of its own at the left edge, each below the last.
+  double last_top = -1;
+  for (const Ref<C_Image>& e : s.v->files) {
+    EXPECT_EQ(e->rect.x, 0) << e->file_name;
+    EXPECT_GT(e->rect.y, last_top) << e->file_name;
+    last_top = e->rect.y;
+  }
+}
+
