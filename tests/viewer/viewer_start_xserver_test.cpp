@@ -1,7 +1,8 @@
 // The viewer started with a directory on its command line, on a real X
 // server: the directory is opened before the window shows and before the
 // settings are read, yet what the window shows is laid out for the window
-// as it shows and for the view the settings ask for.
+// as it shows and for the view the settings ask for; and what the folder
+// views draw there, read back from the screen.
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,23 @@ void write_mode(int mode, int order = 0) {
   const std::string folder = std::string(home) + "/Collage_viewer";
   std::filesystem::create_directories(folder);
   std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n";
+}
+
+// The screen's pixels of the band from the top of the paint box down to
+// the given height in device pixels.
+std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height) {
+  brek_platform::Decoded_image shot;
+  EXPECT_TRUE(s.shoot(shot));
+  const rect outer = s.v->get_bounds();
+  const point client = s.v->client_origin();
+  const rect box = s.v->pb->get_bounds();
+  const int64_t ox = C_Brek_form::points_to_pixels(client.x - outer.x + box.x);
+  const int64_t oy = C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
+  const int64_t w = C_Brek_form::points_to_pixels(box.w);
+  std::vector<uint32_t> band;
+  for (int64_t y = oy; y < oy + height && y < shot.height; ++y)
+    for (int64_t x = ox; x < ox + w && x < shot.width; ++x) band.push_back(shot.pixels[size_t(y * shot.width + x)]);
+  return band;
 }
 
 bool have_display() {
@@ -94,3 +112,27 @@ TEST(ViewerStart, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   }
 }
 
+// The first folder's second line is no start of a folder: its first line
+// stays as it was with one file, no folder header over it.
+TEST(ViewerStart, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
+  write_mode(2, 1);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 300});
+  ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
+  const std::vector<uint32_t> alone = top_band(s, 100);
+
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("b.bmp"), false));
+  s.v->open_dir(dir.path());
+  ASSERT_EQ(s.v->files.count(), 2);
+  ASSERT_EQ(File_path::name_of(s.v->files.get(0)->file_name), "a.bmp");
+  const std::vector<uint32_t> both = top_band(s, 100);
+  ASSERT_EQ(both.size(), alone.size());
+  // Everything above the second line.
+  const size_t above = size_t(s.v->files.get(1)->rect.y - 1) * both.size() / 100;
+  size_t differ = 0;
+  for (size_t k = 0; k < above; ++k) differ += both[k] != alone[k];
+  EXPECT_EQ(differ, 0u);
+}
