@@ -73,7 +73,7 @@ bool have_display() {
 
 }  // namespace
 
-TEST(ViewerStart, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
+TEST(ViewerFolders, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   fill_folder(dir, 24);
@@ -92,7 +92,7 @@ TEST(ViewerStart, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
   EXPECT_LE(right, box_w + 1);
 }
 
-TEST(ViewerStart, TheCaptionsViewFromTheSettingsListsOneFileALine) {
+TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   fill_folder(dir, 6);
@@ -114,7 +114,7 @@ TEST(ViewerStart, TheCaptionsViewFromTheSettingsListsOneFileALine) {
 
 // The first folder's second line is no start of a folder: its first line
 // stays as it was with one file, no folder header over it.
-TEST(ViewerStart, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
+TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
@@ -135,4 +135,42 @@ TEST(ViewerStart, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
   size_t differ = 0;
   for (size_t k = 0; k < above; ++k) differ += both[k] != alone[k];
   EXPECT_EQ(differ, 0u);
+}
+
+// Page Down pressed and released on the window jumps to the next folder
+// with one paint: letting the key go changes nothing on the screen.
+TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 30);
+  std::filesystem::create_directories(dir.file("sub"));
+  for (const char* name : {"sub/a.bmp", "sub/b.bmp"})
+    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file(name), false));
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  for (int i = 0; i < 20 && s.v->files.count() < 32; ++i) s.v->scan_step(false);
+  s.v->relayout();
+  ASSERT_EQ(s.v->files.count(), 32);
+  s.v->current_file = s.v->files.get(0)->file_name;
+  ASSERT_TRUE(s.shoot(shot));
+
+  const int64_t before = s.v->paint_clock;
+  ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 34));
+  brek_platform::test_events::settle();
+  ASSERT_TRUE(brek_platform::test_events::window_key_release(s.v->native, 34));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(File_path::directory_of(s.v->current_file), dir.file("sub/"));
+  EXPECT_GT(s.v->scroll_y, 0);
+  EXPECT_EQ(s.v->paint_clock - before, 1);
+
+  // Letting Ctrl go takes the sizes it showed off the cells.
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 17, ctrl));
+  brek_platform::test_events::settle();
+  ASSERT_TRUE(brek_platform::test_events::window_key_release(s.v->native, 17));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(s.v->paint_clock - before, 3);
 }
