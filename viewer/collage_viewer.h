@@ -134,6 +134,9 @@ class C_Collage_viewer : public C_Form {
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
   void show_file(const Ref<C_Image>& image);
+  // After a file left the list: the single view names the file it shows
+  // now, or nothing when none is left.
+  void show_current_after_removal();
   void open_dir(const std::string& dir);
   // Forgets the listed files, the layout and the queue of directories to
   // walk: what opening a directory, saving a pasted picture and going back

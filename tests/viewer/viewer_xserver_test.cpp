@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "baselib/file_path.h"
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
@@ -176,4 +177,27 @@ TEST(ViewerOnXServer, TheCutRectangleShowsOverThePictureWhileDragged) {
   }
   EXPECT_GT(black, 20);
   EXPECT_GT(white, 20);
+}
+
+// Delete on the only picture of the single view: the file goes to the
+// trash, and the window's title names it no more.
+TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("only one.bmp");
+  ASSERT_TRUE(write_quadrants(120, 90, path));
+  On_screen s;
+  s.v->open_file(path);
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_NE(s.v->get_caption().find("only one.bmp"), std::string::npos);
+
+  ASSERT_TRUE(te::window_key_press(s.v->native, 46));
+  te::window_key_release(s.v->native, 46);
+  te::settle();
+  EXPECT_FALSE(File_path::file_exists(path));
+  EXPECT_TRUE(s.v->current_file.empty());
+  EXPECT_EQ(s.v->get_caption().find("only one.bmp"), std::string::npos) << s.v->get_caption();
 }
