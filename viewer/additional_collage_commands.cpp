@@ -201,6 +201,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   if (i < 0) i = v->index_of_file(victim->file_name);
   if (i < 0) {
     v->current_file.clear();
+    v->show_current_after_removal();
     v->repaint();
     return;
   }
@@ -210,8 +211,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   v->relayout();
   if (i >= v->files.count()) i -= 1;
   v->current_file = v->files.get(i)->file_name;
-  // The single view names the file it shows now.
-  if (v->single_mode && !v->current_file.empty()) v->show_file(v->files.get(i));
+  v->show_current_after_removal();
   v->repaint();
 }
 

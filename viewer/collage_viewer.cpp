@@ -93,6 +93,11 @@ void C_Collage_viewer::start_up() {
 
 void C_Collage_viewer::on_resize() {
   if (is_none()) return;
+  lay_out_anew();
+  save_placement_if_framed();
+}
+
+void C_Collage_viewer::lay_out_anew() {
   for (const Ref<C_Image>& f : files) f->set_load_options(rect{});
   scroll_y = 0;
   layout_bottom = 0;
@@ -100,7 +105,6 @@ void C_Collage_viewer::on_resize() {
   last_cell = rect{};
   relayout();
   repaint();
-  save_placement_if_framed();
 }
 
 void C_Collage_viewer::on_moved() { save_placement_if_framed(); }
@@ -124,10 +128,14 @@ void C_Collage_viewer::on_shown() {
 
 void C_Collage_viewer::show() {
   if (is_none()) return;
+  const bool was_hidden = !is_visible();
   C_Form::show();
   // The window may have been placed before it showed: the paint box
   // follows the size it shows with.
   realign_columns();
+  // A list opened while the window was hidden was laid out for the box of
+  // that time, and before the settings chose the view.
+  if (was_hidden) lay_out_anew();
 }
 
 void C_Collage_viewer::destroy_hook() {

@@ -134,6 +134,9 @@ class C_Collage_viewer : public C_Form {
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
   void show_file(const Ref<C_Image>& image);
+  // After a file left the list: the single view names the file it shows
+  // now, or nothing when none is left.
+  void show_current_after_removal();
   void open_dir(const std::string& dir);
   // Forgets the listed files, the layout and the queue of directories to
   // walk: what opening a directory, saving a pasted picture and going back
@@ -217,6 +220,8 @@ class C_Collage_viewer : public C_Form {
   // ---- window events ----
   void on_resized() override { on_resize(); }
   void on_resize();
+  // Drops every cell and lays the list out again from its first entry.
+  void lay_out_anew();
   void on_moved() override;
   void on_shown() override;
   void show() override;

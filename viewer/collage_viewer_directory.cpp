@@ -147,6 +147,9 @@ void paint_cell_background(Collage_pass& p, int64_t i, const rect& cell, const s
   C_Collage_viewer& v = p.v;
   const Ref<C_Canvas>& canvas = p.canvas;
   if (i > 0 && cell.y > p.B) fill(canvas, rect{0, p.B, p.Wp, cell.y - p.B}, COLOR_BLACK);
+  // The list opens with the first file's folder: it has no header, and
+  // its next file, drawn below the first, starts no folder.
+  if (i == 0) p.last_header = dir;
   if (i > 0 && dir != p.last_header) {
     p.last_header = dir;
     const double size = canvas->font->size;

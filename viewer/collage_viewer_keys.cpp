@@ -19,7 +19,7 @@ namespace brek {
 
 namespace {
 
-constexpr int64_t VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PGUP = 33, VK_PGDN = 34, VK_LEFT = 37,
+constexpr int64_t VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_ESCAPE = 27, VK_SPACE = 32, VK_PGUP = 33, VK_PGDN = 34, VK_LEFT = 37,
                   VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_F5 = 116, VK_PLUS = 187, VK_MINUS = 189;
 
 // Directory sets start this far below the top of the view, points.
@@ -177,8 +177,11 @@ void C_Collage_viewer::on_key_char() {
   }
 }
 
+// Every key down repaints already; of the releases only Shift's and Ctrl's
+// change the view: the names and sizes they show on the cells go.
 void C_Collage_viewer::on_key_up() {
-  if (!is_none()) repaint();
+  if (is_none()) return;
+  if (key_info.key_code == VK_SHIFT || key_info.key_code == VK_CONTROL) repaint();
 }
 
 // ---- moving through the list ---------------------------------------------------------

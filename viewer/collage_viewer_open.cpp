@@ -91,6 +91,15 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size));
 }
 
+void C_Collage_viewer::show_current_after_removal() {
+  if (is_none() || !single_mode) return;
+  const int64_t i = index_of_file(current_file);
+  if (i >= 0)
+    show_file(files.get(i));
+  else if (current_file.empty())
+    collage->update_caption(Viewer_captions::empty_window(title));
+}
+
 void C_Collage_viewer::forget_listing() {
   if (is_none()) return;
   files.clear();

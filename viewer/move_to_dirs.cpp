@@ -356,14 +356,17 @@ void C_Move_to_dirs::drop_from_viewer(const Ref<C_Image>& image) {
   if (i < 0) i = v->index_of_file(image->file_name);
   if (i < 0) {
     // Not listed: the window must not go on naming a file that is gone.
-    if (v->current_file == image->file_name) v->current_file.clear();
+    if (v->current_file == image->file_name) {
+      v->current_file.clear();
+      v->show_current_after_removal();
+    }
   } else {
     v->files.remove(i);
     v->set_laid_out_count(i);
     v->collage->refresh_layout();
     if (i >= v->files.count()) i -= 1;
     v->current_file = v->files.get(i)->file_name;
-    if (v->single_mode && !v->current_file.empty()) v->show_file(v->files.get(i));
+    v->show_current_after_removal();
   }
   v->repaint();
   v->show();

@@ -186,7 +186,11 @@ TEST_F(Move_window, DigitKeysAndClicksMoveTheCurrentImageWhateverItsName) {
   EXPECT_EQ(read_file(target + "/third.jpg"), "third bytes");
   EXPECT_EQ(v->current_file, second);
 
-  // A click on a panel that has a path moves there too.
+  // A click on a panel that has a path moves there too; the single view
+  // that showed the last file names it no more.
+  v->single_mode = true;
+  v->show_file(v->files.get(0));
+  ASSERT_NE(v->get_caption().find("second.jpg"), std::string::npos);
   paint(400, 360);
   const rect r = w->targets.at(1)->rect;
   box->messages.clear();
@@ -197,6 +201,7 @@ TEST_F(Move_window, DigitKeysAndClicksMoveTheCurrentImageWhateverItsName) {
   EXPECT_EQ(read_file(target + "/second.jpg"), "second bytes");
   EXPECT_EQ(v->files.count(), 0);
   EXPECT_EQ(v->current_file, "");
+  EXPECT_EQ(v->get_caption().find("second.jpg"), std::string::npos);
   EXPECT_EQ(w->undo_targets.count(), 3);
 
   // Nothing current: nothing happens. Key "0" is no target.

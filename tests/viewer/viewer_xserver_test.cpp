@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "baselib/file_path.h"
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
@@ -136,4 +137,67 @@ TEST(ViewerOnXServer, EscapeEndsTheProgram) {
   EXPECT_FALSE(*net);
   EXPECT_FALSE(C_Screen::loop_running());
   EXPECT_EQ(v->native, 0);
+}
+
+// Ctrl and a drag of the left button over the picture: the rectangle to
+// cut is drawn over the picture as it is dragged, dashed in white and
+// black.
+TEST(ViewerOnXServer, TheCutRectangleShowsOverThePictureWhileDragged) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("wide.bmp");
+  ASSERT_TRUE(write_quadrants(1200, 600, path));
+  On_screen s;
+  s.v->open_file(path);
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  const rect box = s.v->pb->get_bounds();
+  // Ctrl goes down as the window system reports it: no modifier was held
+  // before.
+  ASSERT_TRUE(te::window_key_press(s.v->native, 17));
+  ASSERT_TRUE(te::mouse_press(s.v->native, {box.x + 60, box.y + 100}));
+  for (int i = 1; i <= 4; ++i) ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 60 + 35 * i, box.y + 100 + 12 * i}));
+  te::settle();
+  ASSERT_TRUE(s.v->collage->cutting);
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  te::mouse_release(s.v->native, {box.x + 200, box.y + 148});
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  te::window_key_release(s.v->native, 17, ctrl);
+
+  // The top side runs through the red quadrant, which holds neither.
+  const int64_t y = oy + C_Brek_form::points_to_pixels(100);
+  int black = 0, white = 0;
+  for (int64_t x = ox + C_Brek_form::points_to_pixels(62); x < ox + C_Brek_form::points_to_pixels(198); ++x) {
+    const uint32_t p = rgb_at(shot, x, y);
+    black += p == 0;
+    white += p == 0xFFFFFF;
+  }
+  EXPECT_GT(black, 20);
+  EXPECT_GT(white, 20);
+}
+
+// Delete on the only picture of the single view: the file goes to the
+// trash, and the window's title names it no more.
+TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("only one.bmp");
+  ASSERT_TRUE(write_quadrants(120, 90, path));
+  On_screen s;
+  s.v->open_file(path);
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;
+  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_NE(s.v->get_caption().find("only one.bmp"), std::string::npos);
+
+  ASSERT_TRUE(te::window_key_press(s.v->native, 46));
+  te::window_key_release(s.v->native, 46);
+  te::settle();
+  EXPECT_FALSE(File_path::file_exists(path));
+  EXPECT_TRUE(s.v->current_file.empty());
+  EXPECT_EQ(s.v->get_caption().find("only one.bmp"), std::string::npos) << s.v->get_caption();
 }

@@ -1,0 +1,177 @@
+// The viewer started with a directory on its command line, on a real X
+// server: the directory is opened before the window shows and before the
+// settings are read, yet what the window shows is laid out for the window
+// as it shows and for the view the settings ask for; and what the folder
+// views draw there, read back from the screen.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "baselib/file_path.h"
+#include "baselib/system_functions.h"
+#include "images/image_file_io.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_on_screen.h"
+
+using namespace viewer_test;
+
+namespace {
+
+// The command line of the program for the life of a test.
+struct Command_line {
+  std::vector<std::string> before;
+  explicit Command_line(const std::string& argument) {
+    for (int64_t i = 0; i < System_functions::param_count(); ++i) before.push_back(System_functions::param_str(i));
+    System_functions::set_parameters(std::vector<std::string>{before.empty() ? "collage" : before[0], argument});
+  }
+  ~Command_line() { System_functions::set_parameters(before); }
+};
+
+// A folder of n pictures of 120 x 90 pixels.
+void fill_folder(brek_test::Temp_dir& dir, int n) {
+  for (int i = 0; i < n; ++i) {
+    const std::string name = dir.file("p" + std::to_string(10 + i) + ".bmp");
+    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), name, false));
+  }
+}
+
+void write_mode(int mode, int order = 0) {
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(home && *home);
+  const std::string folder = std::string(home) + "/Collage_viewer";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n";
+}
+
+// The screen's pixels of the band from the top of the paint box down to
+// the given height in device pixels.
+std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height) {
+  brek_platform::Decoded_image shot;
+  EXPECT_TRUE(s.shoot(shot));
+  const rect outer = s.v->get_bounds();
+  const point client = s.v->client_origin();
+  const rect box = s.v->pb->get_bounds();
+  const int64_t ox = C_Brek_form::points_to_pixels(client.x - outer.x + box.x);
+  const int64_t oy = C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
+  const int64_t w = C_Brek_form::points_to_pixels(box.w);
+  std::vector<uint32_t> band;
+  for (int64_t y = oy; y < oy + height && y < shot.height; ++y)
+    for (int64_t x = ox; x < ox + w && x < shot.width; ++x) band.push_back(shot.pixels[size_t(y * shot.width + x)]);
+  return band;
+}
+
+bool have_display() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+}  // namespace
+
+TEST(ViewerFolders, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 24);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 900, 600});
+  ASSERT_EQ(s.v->files.count(), 24);
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  const double box_w = double(C_Canvas::to_device_pixels(s.v->pb->get_width()));
+  ASSERT_GT(box_w, 500);
+  // Rows of small pictures reach across the window, not across the box the
+  // window had before it showed.
+  double right = 0;
+  for (const Ref<C_Image>& e : s.v->files) right = std::max(right, e->rect.x + e->rect.w);
+  EXPECT_GT(right, 0.8 * box_w);
+  EXPECT_LE(right, box_w + 1);
+}
+
+TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 6);
+  write_mode(2);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 700, 500});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
+  ASSERT_EQ(s.v->files.count(), 6);
+  // Every file on a line of its own at the left edge, each below the last.
+  double last_top = -1;
+  for (const Ref<C_Image>& e : s.v->files) {
+    EXPECT_EQ(e->rect.x, 0) << e->file_name;
+    EXPECT_GT(e->rect.y, last_top) << e->file_name;
+    last_top = e->rect.y;
+  }
+}
+
+// The first folder's second line is no start of a folder: its first line
+// stays as it was with one file, no folder header over it.
+TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
+  write_mode(2, 1);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 300});
+  ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
+  const std::vector<uint32_t> alone = top_band(s, 100);
+
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("b.bmp"), false));
+  s.v->open_dir(dir.path());
+  ASSERT_EQ(s.v->files.count(), 2);
+  ASSERT_EQ(File_path::name_of(s.v->files.get(0)->file_name), "a.bmp");
+  const std::vector<uint32_t> both = top_band(s, 100);
+  ASSERT_EQ(both.size(), alone.size());
+  // Everything above the second line.
+  const size_t above = size_t(s.v->files.get(1)->rect.y - 1) * both.size() / 100;
+  size_t differ = 0;
+  for (size_t k = 0; k < above; ++k) differ += both[k] != alone[k];
+  EXPECT_EQ(differ, 0u);
+}
+
+// Page Down pressed and released on the window jumps to the next folder
+// with one paint: letting the key go changes nothing on the screen.
+TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 30);
+  std::filesystem::create_directories(dir.file("sub"));
+  for (const char* name : {"sub/a.bmp", "sub/b.bmp"})
+    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file(name), false));
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  for (int i = 0; i < 20 && s.v->files.count() < 32; ++i) s.v->scan_step(false);
+  s.v->relayout();
+  ASSERT_EQ(s.v->files.count(), 32);
+  s.v->current_file = s.v->files.get(0)->file_name;
+  ASSERT_TRUE(s.shoot(shot));
+
+  const int64_t before = s.v->paint_clock;
+  ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 34));
+  brek_platform::test_events::settle();
+  ASSERT_TRUE(brek_platform::test_events::window_key_release(s.v->native, 34));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(File_path::directory_of(s.v->current_file), dir.file("sub/"));
+  EXPECT_GT(s.v->scroll_y, 0);
+  EXPECT_EQ(s.v->paint_clock - before, 1);
+
+  // Letting Ctrl go takes the sizes it showed off the cells.
+  // As the window system reports them: the modifiers held before the key.
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 17));
+  brek_platform::test_events::settle();
+  ASSERT_TRUE(brek_platform::test_events::window_key_release(s.v->native, 17, ctrl));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(s.v->paint_clock - before, 3);
+}
