@@ -167,6 +167,9 @@ class C_Collage_viewer : public C_Form {
   void relayout();
   // Lays out one row from entry start inside area; the first entry after it.
   int64_t build_collage(const rect& area, int64_t start);
+  // The tick's layout work: a box of another width laid out anew, entries
+  // that lost their cell placed again, or else the next listing when due.
+  void layout_or_scan_step();
   bool same_directory(int64_t a, int64_t b);
   // Consecutive entries from max(0, start) whose directory is dir.
   int64_t count_in_directory(const std::string& dir, int64_t start);
@@ -350,6 +353,8 @@ class C_Collage_viewer : public C_Form {
   // worker); steps in a row that changed nothing slow the listing down.
   bool scan_changed_ = false;
   int64_t quiet_scan_steps_ = 0;
+  // The box width (device pixels) the layout's first row was built for.
+  double laid_out_width_ = 0;
 
   // What the tick's last hover update saw; while the pointer rests and
   // nothing was painted, laid out or scrolled since, it is not run again.

@@ -93,6 +93,7 @@ int64_t C_Collage_viewer::build_collage(const rect& area, int64_t start) {
   File_cells cells(*this, tw, th);
   Collage_layout::Rules rules;
   rules.box_w = double(C_Canvas::to_device_pixels(view_width()));
+  if (start == 0) laid_out_width_ = rules.box_w;
   rules.thumb_scale = thumb_scale;
   rules.by_dimensions = collage->order_by_dimensions();
   rules.min_row_h = double_min_cell();

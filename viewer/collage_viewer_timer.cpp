@@ -99,30 +99,7 @@ void C_Collage_viewer::on_timer() {
     return;
   }
 
-  // Entries that lost their cell are laid out again. A caption line's cell
-  // has no width, only a height.
-  const int64_t limit = std::min(files.count(), laid_out_count);
-  const Ref<C_Image>* entries = files.begin();
-  for (int64_t i = 0; i < limit; ++i) {
-    if (entries[i]->rect.h <= 0) {
-      laid_out_count = i;
-      break;
-    }
-  }
-  if (files.count() > laid_out_count) {
-    relayout();
-  } else {
-    const double e = ms_since(last_scan_time);
-    const int64_t rounds = quiet_scan_steps_ / std::max<int64_t>(1, known_dirs.count());
-    const double pause = SCAN_PAUSE_MS * double(std::min<int64_t>(MAX_QUIET_SLOWDOWN, int64_t(1) << std::min<int64_t>(rounds, 3)));
-    if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
-                     files.count() > laid_out_count)) {
-      scan_step(false);
-      quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
-      if (files.count() > laid_out_count) relayout();
-      last_scan_time = Date_time::now();
-    }
-  }
+  layout_or_scan_step();
 
   if (!single_mode) {
     const int64_t mark = mark_at_pointer();
@@ -154,6 +131,41 @@ void C_Collage_viewer::on_timer() {
     if (!(seen == hover_seen_)) {
       hover_update();
       hover_seen_ = seen;
+    }
+  }
+}
+
+void C_Collage_viewer::layout_or_scan_step() {
+  // A box may change size after the window's resize or show has passed
+  // (its panel follows the window's layout): a box whose width is not the
+  // one the layout was built for is laid out anew.
+  if (!single_mode && laid_out_count > 0 && laid_out_width_ > 0) {
+    const double box_w = double(C_Canvas::to_device_pixels(view_width()));
+    if (box_w >= 1 && box_w != laid_out_width_) lay_out_anew();
+  }
+
+  // Entries that lost their cell are laid out again. A caption line's cell
+  // has no width, only a height.
+  const int64_t limit = std::min(files.count(), laid_out_count);
+  const Ref<C_Image>* entries = files.begin();
+  for (int64_t i = 0; i < limit; ++i) {
+    if (entries[i]->rect.h <= 0) {
+      laid_out_count = i;
+      break;
+    }
+  }
+  if (files.count() > laid_out_count) {
+    relayout();
+  } else {
+    const double e = ms_since(last_scan_time);
+    const int64_t rounds = quiet_scan_steps_ / std::max<int64_t>(1, known_dirs.count());
+    const double pause = SCAN_PAUSE_MS * double(std::min<int64_t>(MAX_QUIET_SLOWDOWN, int64_t(1) << std::min<int64_t>(rounds, 3)));
+    if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
+                     files.count() > laid_out_count)) {
+      scan_step(false);
+      quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
+      if (files.count() > laid_out_count) relayout();
+      last_scan_time = Date_time::now();
     }
   }
 }

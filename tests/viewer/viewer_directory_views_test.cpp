@@ -289,3 +289,32 @@ TEST(ViewerDirectoryViews, AQuietFolderIsListedLessOftenAndAChangeStillShowsWith
   tick_for(2000);
   EXPECT_GE(v->index_of_file(t.file("new.bmp")), 0);
 }
+
+TEST(ViewerDirectoryViews, ABoxThatChangedAfterTheWindowsResizeIsLaidOutToItsNewWidth) {
+  brek_test::Temp_dir t;
+  for (int i = 0; i < 12; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
+  Boxed b(120, 400);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 6);
+  ASSERT_EQ(v->laid_out_count, 12);
+  auto rightmost = [&] {
+    double r = 0;
+    for (const Ref<C_Image>& f : v->files) r = std::max(r, f->rect.x + f->rect.w);
+    return r;
+  };
+  ASSERT_LE(rightmost(), 120.5);
+  // The panel grows after the window's own resize event has passed.
+  b.panels.panels[v->pb->native].surface = {0, 0, 600, 400};
+  ticks(v, 4);
+  EXPECT_EQ(v->laid_out_count, 12);
+  // As a box that had that width from the start lays them out.
+  Boxed wide(600, 400);
+  wide.v->open_dir(t.path());
+  ticks(wide.v, 6);
+  for (int64_t i = 0; i < 12; ++i) {
+    EXPECT_EQ(v->files.get(i)->rect.x, wide.v->files.get(i)->rect.x) << i;
+    EXPECT_EQ(v->files.get(i)->rect.y, wide.v->files.get(i)->rect.y) << i;
+  }
+  EXPECT_GT(rightmost(), 121);
+}
