@@ -101,6 +101,9 @@ class Poster_geometry {
   // extents of the sheets above and to the left.
   rect page_rect(int64_t column, int64_t row, const rect& sheet) const;
   point page_origin(int64_t column, int64_t row, const rect& sheet) const;
+  // The part of a sheet within its margins, bands included: all that the
+  // cards may cover on it.
+  rect inside_margins(const rect& sheet) const;
   // A card's rectangle (sheet units) placed for a page origin.
   rect place_card(const rect& card, const point& page_origin) const;
   // Whether a placed card, grown by a tenth on every side, meets the sheet.

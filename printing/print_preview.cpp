@@ -108,8 +108,9 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
       c.brush_color = SHEET;
       c.draw_rectangle(sheet);
 
-      // The paper ends at the sheet's edge, as it does when printed.
-      c.clip_rect = (clip.w == 0 && clip.h == 0) ? sheet : intersection(sheet, clip);
+      // The cards end at the sheet's margins, as they do when printed.
+      const rect inside = g.inside_margins(sheet);
+      c.clip_rect = (clip.w == 0 && clip.h == 0) ? inside : intersection(inside, clip);
       if (c.clip_rect.w == 0 || c.clip_rect.h == 0) {
         c.clip_rect = clip;
         continue;

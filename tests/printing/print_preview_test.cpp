@@ -194,11 +194,14 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   EXPECT_EQ(at(100, 197), GROUND);
   EXPECT_EQ(at(20, 100), WHITE);
   EXPECT_EQ(at(25, 25), BLUE);
-  EXPECT_EQ(at(135, 100), BLUE);
+  EXPECT_EQ(at(120, 100), BLUE);
   EXPECT_EQ(at(100, 168), BLUE);
   EXPECT_EQ(at(100, 173), WHITE);
-  EXPECT_EQ(at(150, 100), BLUE);
+  EXPECT_EQ(at(165, 100), BLUE);
   EXPECT_EQ(at(300, 100), BLUE);
+  // The margins at the seams stay white, as on the paper.
+  EXPECT_EQ(at(135, 100), WHITE);
+  EXPECT_EQ(at(150, 100), WHITE);
   // The sheets hold their parts: nothing runs into the gaps.
   EXPECT_FALSE(any(138, 20, 146, 150, BLUE));
   EXPECT_FALSE(any(275, 20, 283, 150, BLUE));
