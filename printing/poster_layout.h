@@ -90,6 +90,11 @@ class Poster_geometry {
   point origin;  // where the union box starts on the first sheet, from its corner
 
   int64_t page_count() const { return rows * columns; }
+  // Whether the margins leave any of a sheet to print on.
+  bool has_room() const {
+    const margins_for_cell& m = options.margins;
+    return paper.x - m.left - m.right > 0 && paper.y - m.top - m.bottom > 0;
+  }
   // Row and column of page p (reading order).
   int64_t row_of(int64_t page) const { return page / columns; }
   int64_t column_of(int64_t page) const { return page % columns; }

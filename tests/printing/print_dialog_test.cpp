@@ -572,3 +572,29 @@ TEST_F(PrintDialog, PosterSheetsKeepTheirMarginsWhite) {
   EXPECT_EQ(px(b, int(10 + 297 + 10 + 15 * s), py), WHITE);
   EXPECT_EQ(px(b, int(10 + 297 + 10 + 25 * s), py), BLUE);
 }
+TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  // Left and right together are wider than A4.
+  d->margin_left->set_text("120");
+  d->margin_right->set_text("100");
+  EXPECT_FALSE(print_pdf());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  // Top and bottom as high as the sheet.
+  d->margin_left->set_text("20");
+  d->margin_right->set_text("20");
+  d->margin_top->set_text("148.5");
+  d->margin_bottom->set_text("148.5");
+  EXPECT_FALSE(print_pdf());
+  EXPECT_EQ(screen->messages.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  // In landscape the same margins leave room across, not down.
+  d->margin_top->set_text("20");
+  d->margin_bottom->set_text("20");
+  d->margin_left->set_text("120");
+  d->margin_right->set_text("100");
+  d->layout->set_item_index(1);
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(screen->messages.size(), 2u);
+}
