@@ -87,6 +87,12 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
 
   const Poster_options options = source.poster_options();
   const Sheets sheets = sheets_of(options, size);
+  // Sheets with no size would show as a grid of dots.
+  if (!(sheets.scale > 0)) {
+    c.pen_color = pen;
+    c.brush_color = brush;
+    return;
+  }
   std::vector<rect> cards;
   const int64_t n = source.poster_card_count();
   for (int64_t i = 0; i < n; ++i) cards.push_back(source.poster_card_rect(i));

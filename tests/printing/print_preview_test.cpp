@@ -178,6 +178,16 @@ TEST_F(Preview, SheetsSideBySideCutToThePostersProportions) {
   EXPECT_EQ(Print_preview::sheets_of(src->options, point{400, 400}).scale, 0);
 }
 
+TEST_F(Preview, APosterTooLargeForThePreviewShowsNoSheets) {
+  // The gaps of 100 columns alone are wider than the preview.
+  src->options.rows = 100;
+  src->options.columns = 100;
+  src->add(rect{0, 0, 100, 50}, 0x0000FF);
+  paint(577, 530, false);
+  EXPECT_FALSE(any(0, 0, 576, 529, WHITE));
+  EXPECT_FALSE(any(0, 0, 576, 529, SHADOW));
+}
+
 TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   src->options.columns = 3;
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
