@@ -571,7 +571,15 @@ TEST_F(PrintDialog, PosterSheetsKeepTheirMarginsWhite) {
   EXPECT_EQ(px(b, int(10 + 195 * s), py), WHITE);
   EXPECT_EQ(px(b, int(10 + 297 + 10 + 15 * s), py), WHITE);
   EXPECT_EQ(px(b, int(10 + 297 + 10 + 25 * s), py), BLUE);
+
+  // Grey drawing is cut alike (blue gives 29 when weighted).
+  d->drawing_mode->set_item_index(1);
+  ASSERT_TRUE(print_pdf());
+  const print_test::Picture grey = print_test::render(pdf, 1, 72);
+  EXPECT_TRUE(grey.near(mm(185), y, 0xFF1D1D1Du));
+  EXPECT_TRUE(grey.near(mm(200), y, WHITE));
 }
+
 TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
   add_card(rect{0, 0, 100, 50}, BLUE);
   make_dialog();
