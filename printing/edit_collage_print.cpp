@@ -111,6 +111,7 @@ void C_Edit_collage_print::destroy_hook() {
   selection.clear();
   press_rects.clear();
   frames_.clear();
+  held_.clear();
   scaled_.clear();
   C_Form_common::destroy_hook();
 }

@@ -28,6 +28,7 @@ class C_Button;
 class C_Canvas;
 class C_Collage_viewer;
 class C_Dialog;
+class C_Gif;
 class C_Image;
 class C_Paintbox;
 class C_Timer;
@@ -241,6 +242,15 @@ class C_Edit_collage_print : public C_Form_common {
     Ref<C_Bitmap> bitmap;
   };
   std::vector<Frame_cache> frames_;
+  // What each card's image showed when loaded. The viewer lets go of the
+  // pictures of entries it no longer shows (the same objects as the
+  // cards'), and the file may be gone or another picture by then.
+  struct Held_picture {
+    Weak<C_Image> image;
+    Ref<C_Bitmap> picture;
+    Ref<C_Gif> animation;
+  };
+  std::vector<Held_picture> held_;
   // Pictures already scaled to their cards' size on the screen, for the
   // cards of the last paint that showed: a drag repaints without scaling.
   struct Scaled_cache {

@@ -230,7 +230,16 @@ void C_Edit_collage_print::delete_selected() {
 
 Ref<C_Bitmap> C_Edit_collage_print::card_picture(const Ref<C_Image>& image) {
   if (is_none() || image.is_none()) return Ref<C_Bitmap>();
+  Held_picture* held = nullptr;
+  for (Held_picture& h : held_)
+    if (h.image.get() == image.get()) held = &h;
+  if (held && image->picture.is_none() && image->animation.is_none()) {
+    image->picture = held->picture;
+    image->animation = held->animation;
+  }
   if (image->picture.is_none()) image->load_native();
+  if (!held && (!image->picture.is_none() || !image->animation.is_none()))
+    held_.push_back(Held_picture{Weak<C_Image>(image), image->picture, image->animation});
   Ref<C_Gif> gif = image->animation;
   if (gif.is_none()) return image->picture;
   for (auto it = frames_.begin(); it != frames_.end();) {

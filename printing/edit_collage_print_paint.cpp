@@ -120,6 +120,12 @@ void C_Edit_collage_print::paint_sheet(const Ref<C_Canvas>& canvas) {
   }
 
   scaled_ = std::move(kept);
+  // Pictures of images no card shows any more go.
+  std::erase_if(held_, [&](const Held_picture& h) {
+    for (const card& c : cards)
+      if (c.image.get() == h.image.get()) return false;
+    return true;
+  });
   // Frames of animations no card shows any more go.
   std::erase_if(frames_, [&](const Frame_cache& f) {
     for (const card& c : cards)

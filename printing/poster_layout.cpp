@@ -159,6 +159,10 @@ point Poster_geometry::page_origin(int64_t column, int64_t row, const rect& shee
   return g;
 }
 
+rect Poster_geometry::inside_margins(const rect& sheet) const {
+  return Poster_layout::page_rect(options.margins, 1, 1, 0, 0, 0, unit, sheet);
+}
+
 // Relative to the union box's corner: the box starts at the page origin
 // wherever the cards lie on the editor's sheet.
 rect Poster_geometry::place_card(const rect& card, const point& g) const {

@@ -90,6 +90,11 @@ class Poster_geometry {
   point origin;  // where the union box starts on the first sheet, from its corner
 
   int64_t page_count() const { return rows * columns; }
+  // Whether the margins leave any of a sheet to print on.
+  bool has_room() const {
+    const margins_for_cell& m = options.margins;
+    return paper.x - m.left - m.right > 0 && paper.y - m.top - m.bottom > 0;
+  }
   // Row and column of page p (reading order).
   int64_t row_of(int64_t page) const { return page / columns; }
   int64_t column_of(int64_t page) const { return page % columns; }
@@ -101,6 +106,9 @@ class Poster_geometry {
   // extents of the sheets above and to the left.
   rect page_rect(int64_t column, int64_t row, const rect& sheet) const;
   point page_origin(int64_t column, int64_t row, const rect& sheet) const;
+  // The part of a sheet within its margins, bands included: all that the
+  // cards may cover on it.
+  rect inside_margins(const rect& sheet) const;
   // A card's rectangle (sheet units) placed for a page origin.
   rect place_card(const rect& card, const point& page_origin) const;
   // Whether a placed card, grown by a tenth on every side, meets the sheet.

@@ -312,6 +312,10 @@ bool C_Print_dialog::print() {
   // holds them).
   Poster_geometry g(poster_options(), rect{}, POINTS_PER_MM);
   report->title = R::job_title(L::text(T::Collage_title), g.columns, g.rows, poster_card_count());
+  if (!g.has_room()) {
+    message(R::NO_ROOM);
+    return false;
+  }
 
   printer = C_Printer::create();
   const int64_t chosen = printer_list->item_index();

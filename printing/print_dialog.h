@@ -51,6 +51,9 @@ inline constexpr const char* CONFIG_APPLICATION = "Ostrel6";
 inline constexpr const char* CONFIG_SECTION = "Print";
 inline constexpr const char* CONFIG_PRINTER_NAME = "Printer_name";
 
+// Said instead of printing blank paper.
+inline constexpr const char* NO_ROOM = "The margins leave no room on the paper";
+
 // The sRGB transfer applied per channel by the gamma-corrected mode.
 double srgb_encode(double x);
 // The grey of a pixel in drawing mode 1..4 (0..255, truncated); other

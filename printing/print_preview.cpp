@@ -105,6 +105,12 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
 
   const Poster_options options = source.poster_options();
   const Sheets sheets = sheets_of(options, size);
+  // Sheets with no size would show as a grid of dots.
+  if (!(sheets.scale > 0)) {
+    c.pen_color = pen;
+    c.brush_color = brush;
+    return;
+  }
   std::vector<rect> cards;
   const int64_t n = source.poster_card_count();
   for (int64_t i = 0; i < n; ++i) cards.push_back(source.poster_card_rect(i));
@@ -126,8 +132,9 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
       c.brush_color = SHEET;
       c.draw_rectangle(sheet);
 
-      // The paper ends at the sheet's edge, as it does when printed.
-      c.clip_rect = (clip.w == 0 && clip.h == 0) ? sheet : intersection(sheet, clip);
+      // The cards end at the sheet's margins, as they do when printed.
+      const rect inside = g.inside_margins(sheet);
+      c.clip_rect = (clip.w == 0 && clip.h == 0) ? inside : intersection(inside, clip);
       if (c.clip_rect.w == 0 || c.clip_rect.h == 0) {
         c.clip_rect = clip;
         continue;

@@ -1,5 +1,7 @@
 #include "printing/report_print_pages.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "drawing/bitmap.h"
@@ -23,6 +25,37 @@ std::vector<rect> card_rects(Poster_source& src) {
   int64_t n = src.poster_card_count();
   for (int64_t i = 0; i < n; ++i) cards.push_back(src.poster_card_rect(i));
   return cards;
+}
+
+// The part of `b`, stretched over `placed`, that lies in `area`. A printer
+// page has no clip, so the part is cut from the bitmap: whole pixels, put
+// where they lie in the whole picture, so the part lines up with it.
+void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& placed, const rect& area) {
+  const double l = std::max(placed.x, area.x), t = std::max(placed.y, area.y);
+  const double r = std::min(placed.x + placed.w, area.x + area.w), btm = std::min(placed.y + placed.h, area.y + area.h);
+  if (l <= placed.x && t <= placed.y && r >= placed.x + placed.w && btm >= placed.y + placed.h) {
+    b->stretch_draw(c, placed);
+    return;
+  }
+  const Pixels* src = b->pixels();
+  if (!src || src->empty() || r <= l || btm <= t || !(placed.w > 0) || !(placed.h > 0)) return;
+  const int w = src->width(), h = src->height();
+  const double fx = placed.w / w, fy = placed.h / h;
+  const int x0 = std::clamp(int(std::floor((l - placed.x) / fx)), 0, w);
+  const int x1 = std::clamp(int(std::ceil((r - placed.x) / fx)), 0, w);
+  const int y0 = std::clamp(int(std::floor((t - placed.y) / fy)), 0, h);
+  const int y1 = std::clamp(int(std::ceil((btm - placed.y) / fy)), 0, h);
+  if (x1 <= x0 || y1 <= y0) return;
+  Ref<C_Bitmap> part = C_Bitmap::create(x1 - x0, y1 - y0, b->has_alpha() ? 32 : 0);
+  Pixels* dst = part->pixels();
+  if (!dst || dst->width() != x1 - x0 || dst->height() != y1 - y0) return;
+  const uint32_t force = part->has_alpha() ? 0 : 0xFF000000u;
+  for (int y = y0; y < y1; ++y) {
+    const uint32_t* s = src->row(y);
+    uint32_t* d = dst->row(y - y0);
+    for (int x = x0; x < x1; ++x) d[x - x0] = s[x] | force;
+  }
+  part->stretch_draw(c, rect{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy});
 }
 
 }  // namespace
@@ -98,6 +131,8 @@ void C_Report_print_pages::draw_part(const rect& printable, const rect& window, 
   Poster_source* src = source_of(dialog, hold);
   if (!src) return;
   Ref<C_Canvas> c = canvas;
+  // The cards end at the sheet's margins; a band is within them.
+  const rect inside = Poster_geometry(options_, union_box_, POINTS_PER_MM).inside_margins(window);
   bool drawn = false;
   int64_t n = src->poster_card_count();
   for (int64_t i = 0; i < n; ++i) {
@@ -105,7 +140,7 @@ void C_Report_print_pages::draw_part(const rect& printable, const rect& window, 
     rect placed{origin.x + (card.x - union_box_.x) * s, origin.y + (card.y - union_box_.y) * s, card.w * s,
                 card.h * s};
     if (!Poster_geometry::card_on_sheet(placed, window)) continue;
-    src->poster_card_bitmap(i, options_.drawing_mode)->stretch_draw(c, placed);
+    draw_within(src->poster_card_bitmap(i, options_.drawing_mode), c, placed, inside);
     drawn = true;
   }
   // The cut lines lie over the cards; a sheet without cards has none.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "baselib/localize_str.h"
 #include "forms/button.h"
@@ -11,6 +12,8 @@
 #include "forms/timer.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
+#include "images/format_classes.h"
+#include "tests/support/temp_dir.h"
 #include "tests/printing/editor_test_support.h"
 #include "viewer/additional_collage.h"
 #include "viewer/collage_viewer.h"
@@ -214,4 +217,34 @@ TEST(EditorEntry, TheViewerHandsImagesToItsOneEditor) {
   te::settle();
   Event_routing::reset_state();
   brek_platform::set_native_forms(previous);
+}
+
+TEST_F(Editor, ACardKeepsItsPictureWhenTheViewerLetsGoOfItsOwnAndTheFileIsGone) {
+  brek_test::Temp_dir dir;
+  const std::string file = dir.file("red.bmp");
+  Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
+  *red->pixels() = Pixels(30, 30, RED);
+  ASSERT_TRUE(C_Bmp::save(red, file));
+  // An entry of the viewer's folder, handed over as F7 hands the current one.
+  Ref<C_Collage_viewer> viewer = make<C_Collage_viewer>();
+  Ref<C_Image> entry = C_Image::create();
+  entry->file_name = file;
+  viewer->files.append(entry);
+  e->add_image(entry);
+  paint();
+  const rect r = card_rect(0);
+  ASSERT_EQ(at(r.x + r.w / 2, r.y + r.h / 2), RED);
+
+  // The viewer, scrolled far from the entry, frees its pictures; then the
+  // file is deleted.
+  entry->use_stamp = 1;
+  entry->rect = rect{0, 50000, 50, 50};
+  viewer->paint_clock = 1000;
+  viewer->single_mode = false;
+  viewer->release_far_pictures(800, 600);
+  ASSERT_TRUE(entry->picture.is_none());
+  std::filesystem::remove(file);
+  paint();
+  EXPECT_EQ(at(r.x + r.w / 2, r.y + r.h / 2), RED);
+  dispose_now(viewer);
 }

@@ -540,3 +540,69 @@ TEST_F(PrintDialog, TheEditorsPrintRunsTheDialogWithItsPointerControls) {
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Title"), "Collage 2 x 1 (1)");
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "2");
 }
+
+TEST_F(PrintDialog, PosterSheetsKeepTheirMarginsWhite) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  // A strip across two A4 sheets side by side, 20 mm margins, 10 mm bands.
+  add_card(rect{0, 0, 600, 200}, BLUE);
+  make_dialog();
+  d->columns->set_text("2");
+  ASSERT_TRUE(print_pdf());
+  auto mm = [](double v) { return int(std::lround(v * k)); };
+  const print_test::Picture left = print_test::render(pdf, 1, 72), right = print_test::render(pdf, 2, 72);
+  const int y = mm(30);
+  // The picture runs through the seam's band (180 .. 190 mm on the first
+  // sheet, 20 .. 30 mm on the second) and stops at the margin.
+  EXPECT_TRUE(left.near(mm(185), y, BLUE));
+  EXPECT_TRUE(right.near(mm(25), y, BLUE));
+  // Beyond the band's cut line the margins stay white.
+  for (double x : {193.0, 200.0, 209.0}) {
+    EXPECT_TRUE(left.near(mm(x), y, WHITE)) << x;
+    EXPECT_TRUE(right.near(mm(x), y, WHITE)) << x;
+  }
+  for (double x : {1.0, 10.0, 17.0}) EXPECT_TRUE(right.near(mm(x), y, WHITE)) << x;
+
+  // The preview shows the same: a 2 x 1 poster of A4 in 620 x 460 points
+  // has sheets 297 points wide, 1.415 points per millimetre.
+  Ref<C_Bitmap> b = preview_bitmap(620, 460, true);
+  const double s = 297.0 / 210;
+  const int py = int(10 + 30 * s);
+  EXPECT_EQ(px(b, int(10 + 185 * s), py), BLUE);
+  EXPECT_EQ(px(b, int(10 + 195 * s), py), WHITE);
+  EXPECT_EQ(px(b, int(10 + 297 + 10 + 15 * s), py), WHITE);
+  EXPECT_EQ(px(b, int(10 + 297 + 10 + 25 * s), py), BLUE);
+
+  // Grey drawing is cut alike (blue gives 29 when weighted).
+  d->drawing_mode->set_item_index(1);
+  ASSERT_TRUE(print_pdf());
+  const print_test::Picture grey = print_test::render(pdf, 1, 72);
+  EXPECT_TRUE(grey.near(mm(185), y, 0xFF1D1D1Du));
+  EXPECT_TRUE(grey.near(mm(200), y, WHITE));
+}
+
+TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  // Left and right together are wider than A4.
+  d->margin_left->set_text("120");
+  d->margin_right->set_text("100");
+  EXPECT_FALSE(print_pdf());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  // Top and bottom as high as the sheet.
+  d->margin_left->set_text("20");
+  d->margin_right->set_text("20");
+  d->margin_top->set_text("148.5");
+  d->margin_bottom->set_text("148.5");
+  EXPECT_FALSE(print_pdf());
+  EXPECT_EQ(screen->messages.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  // In landscape the same margins leave room across, not down.
+  d->margin_top->set_text("20");
+  d->margin_bottom->set_text("20");
+  d->margin_left->set_text("120");
+  d->margin_right->set_text("100");
+  d->layout->set_item_index(1);
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(screen->messages.size(), 2u);
+}

@@ -178,6 +178,16 @@ TEST_F(Preview, SheetsSideBySideCutToThePostersProportions) {
   EXPECT_EQ(Print_preview::sheets_of(src->options, point{400, 400}).scale, 0);
 }
 
+TEST_F(Preview, APosterTooLargeForThePreviewShowsNoSheets) {
+  // The gaps of 100 columns alone are wider than the preview.
+  src->options.rows = 100;
+  src->options.columns = 100;
+  src->add(rect{0, 0, 100, 50}, 0x0000FF);
+  paint(577, 530, false);
+  EXPECT_FALSE(any(0, 0, 576, 529, WHITE));
+  EXPECT_FALSE(any(0, 0, 576, 529, SHADOW));
+}
+
 TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   src->options.columns = 3;
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
@@ -194,11 +204,14 @@ TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
   EXPECT_EQ(at(100, 197), GROUND);
   EXPECT_EQ(at(20, 100), WHITE);
   EXPECT_EQ(at(25, 25), BLUE);
-  EXPECT_EQ(at(135, 100), BLUE);
+  EXPECT_EQ(at(120, 100), BLUE);
   EXPECT_EQ(at(100, 168), BLUE);
   EXPECT_EQ(at(100, 173), WHITE);
-  EXPECT_EQ(at(150, 100), BLUE);
+  EXPECT_EQ(at(165, 100), BLUE);
   EXPECT_EQ(at(300, 100), BLUE);
+  // The margins at the seams stay white, as on the paper.
+  EXPECT_EQ(at(135, 100), WHITE);
+  EXPECT_EQ(at(150, 100), WHITE);
   // The sheets hold their parts: nothing runs into the gaps.
   EXPECT_FALSE(any(138, 20, 146, 150, BLUE));
   EXPECT_FALSE(any(275, 20, 283, 150, BLUE));
