@@ -271,6 +271,8 @@ TEST_F(Preview, PicturesAreReducedOnceToThePreviewsSize) {
   // shows the same as from the pictures themselves.
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
   src->bitmaps[0] = big;
+  // Within the margins, so that none of the card is cut off.
+  src->options.fit = 80;
   bitmap = C_Bitmap::create(300, 400, 32);
   Ref<C_Canvas> c = bitmap->canvas();
   c->units = units_measure_graphics::PIXELS;
