@@ -18,6 +18,7 @@
 #include "forms/dialog_file.h"
 #include "forms/edit.h"
 #include "forms/label.h"
+#include "images/image.h"
 #include "platform/printer.h"
 #include "printing/edit_collage_print.h"
 #include "printing/printer.h"
@@ -316,6 +317,10 @@ bool C_Print_dialog::print() {
     message(R::NO_ROOM);
     return false;
   }
+  // A card without its picture would leave empty paper behind a job that
+  // reports success: the user decides first.
+  const std::string unreadable = unreadable_cards();
+  if (!unreadable.empty() && !ask(std::string(R::UNREADABLE_CARDS) + "\n" + unreadable)) return false;
 
   printer = C_Printer::create();
   const int64_t chosen = printer_list->item_index();
@@ -414,6 +419,18 @@ Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode) {
     card->bitmap = Weak<C_Bitmap>(rendered);
   }
   return rendered;
+}
+
+std::string C_Print_dialog::unreadable_cards() {
+  Ref<C_Edit_collage_print> ed = live_editor();
+  std::string names;
+  if (ed.is_none()) return names;
+  for (int64_t i = 0; i < ed->cards.count(); ++i) {
+    const Ref<C_Image> image = ed->cards.get(i).image.lock();
+    if (!ed->card_picture(image).is_none()) continue;
+    names += "\n" + (image.is_none() ? std::string("?") : image->file_name);
+  }
+  return names;
 }
 
 void C_Print_dialog::reset_rendered() {

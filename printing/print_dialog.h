@@ -53,6 +53,10 @@ inline constexpr const char* CONFIG_PRINTER_NAME = "Printer_name";
 
 // Said instead of printing blank paper.
 inline constexpr const char* NO_ROOM = "The margins leave no room on the paper";
+// Asked before cards whose pictures cannot be read print as empty paper;
+// their file names follow, one a line.
+inline constexpr const char* UNREADABLE_CARDS =
+    "These pictures cannot be read and would print as empty paper. Print anyway?";
 
 // The sRGB transfer applied per channel by the gamma-corrected mode.
 double srgb_encode(double x);
@@ -139,6 +143,9 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   void reset_options();
   // Every card's converted bitmap is dropped, to be made again.
   void reset_rendered();
+  // The file names of the cards whose pictures cannot be had, one a line
+  // after a line end each; "" when every card has its picture.
+  std::string unreadable_cards();
 
   // The greyscale copy of a bitmap for drawing mode 1..4: a 24-bit bitmap
   // of the same size; the None bitmap for None or an empty one.

@@ -28,6 +28,13 @@ class Quiet_screen : public C_Screen {
  public:
   std::vector<std::string> messages;
   void message(const Ref<C_Form>& form, const std::string& text) override { messages.push_back(text); }
+  // Questions are written down and answered with `answer`.
+  std::vector<std::string> questions;
+  bool answer = true;
+  bool ask_yes_no(const Ref<C_Form>& form, const std::string& text) override {
+    questions.push_back(text);
+    return answer;
+  }
 };
 
 // A picture that is no file (as a pasted one): w x h pixels of one colour

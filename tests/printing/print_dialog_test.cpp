@@ -19,6 +19,7 @@
 #include "forms/checkbox.h"
 #include "forms/combo.h"
 #include "forms/edit.h"
+#include "images/format_classes.h"
 #include "platform/control_input.h"
 #include "platform/test_events.h"
 #include "printing/edit_collage_print.h"
@@ -605,4 +606,35 @@ TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
   d->layout->set_item_index(1);
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(screen->messages.size(), 2u);
+}
+
+TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmptyPaper) {
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  // A file handed to the editor and deleted before its picture was read.
+  const std::string gone = dir.file("gone.bmp");
+  Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
+  *red->pixels() = Pixels(30, 30, RED);
+  ASSERT_TRUE(C_Bmp::save(red, gone));
+  Ref<C_Image> image = C_Image::create();
+  image->file_name = gone;
+  e->add_image(image);
+  std::filesystem::remove(gone);
+  make_dialog();
+
+  // Answered no: nothing printed, no file.
+  screen->answer = false;
+  EXPECT_FALSE(print_pdf());
+  ASSERT_EQ(screen->questions.size(), 1u);
+  EXPECT_NE(screen->questions[0].find("cannot be read"), std::string::npos) << screen->questions[0];
+  EXPECT_NE(screen->questions[0].find(gone), std::string::npos) << screen->questions[0];
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  // Answered yes: the other cards print.
+  screen->answer = true;
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(screen->questions.size(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+  // Every picture readable: no question.
+  e->cards.remove(1);
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(screen->questions.size(), 2u);
 }
