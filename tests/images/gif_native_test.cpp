@@ -212,3 +212,25 @@ TEST(GifNative, AnImageTakesTheClassesAnimation) {
   i->animation->set_current_frame(2);
   EXPECT_EQ(differs(i->animation->render_current_frame(), 2, BLACK), "");
 }
+
+// What the composition relies on: the frame choice is clamped, and the
+// class's size is that of the current frame's picture.
+TEST(GifNative, TheClassesFrameChoiceAndSize) {
+  const std::string bytes = three_frames();
+  Ref<TGIFImage> gif = TGIFImage::create();
+  gif->read_data(reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()));
+  ASSERT_EQ(gif->FrameCount(), 3);
+  EXPECT_EQ(gif->current_frame, 0);
+  EXPECT_EQ(gif->width(), W);
+  gif->SetFrameIndex(7);
+  EXPECT_EQ(gif->current_frame, 2);
+  EXPECT_EQ(gif->width(), 3);
+  EXPECT_EQ(gif->height(), 2);
+  EXPECT_EQ(gif->FrameAt(1)->delay, 250);
+  EXPECT_EQ(gif->FrameAt(1)->disposal, 2);
+  EXPECT_TRUE(gif->FrameAt(3).is_none());
+  gif->SetFrameIndex(-5);
+  EXPECT_EQ(gif->current_frame, -1);
+  EXPECT_EQ(gif->width(), 0);
+  EXPECT_THROW(gif->set_width(4), E_Gif_error);
+}
