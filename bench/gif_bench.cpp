@@ -213,7 +213,7 @@ uint64_t giflib_frames(const std::vector<uint8_t>& bytes) {
 }
 
 uint64_t own_frames(const std::vector<uint8_t>& bytes) {
-  brek::Ref<brek::C_Gif> gif = brek::C_Gif::load_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
+  brek::Ref<brek::C_Gif> gif = brek::C_Gif::read_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
   uint64_t sum = 0;
   for (int64_t i = 0; i < gif->frame_count(); ++i) {
     gif->set_current_frame(i);
@@ -227,7 +227,7 @@ uint64_t own_frames(const std::vector<uint8_t>& bytes) {
 // difference.
 bool same_frames(const std::vector<uint8_t>& bytes, const char* name) {
   Giflib_frames g(bytes);
-  brek::Ref<brek::C_Gif> gif = brek::C_Gif::load_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
+  brek::Ref<brek::C_Gif> gif = brek::C_Gif::read_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
   if (g.count() == 0 || gif->frame_count() != g.count()) {
     std::printf("%s: %lld frames, giflib %d\n", name, static_cast<long long>(gif->frame_count()), g.count());
     return false;

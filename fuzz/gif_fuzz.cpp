@@ -18,7 +18,7 @@ void check_screen(const Ref<C_Gif>& gif, const Pixels& p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (brek_fuzz::gif_screen_too_large(data, size)) return 0;
-  Ref<C_Gif> gif = C_Gif::load_from_bytes(data, int64_t(size));
+  Ref<C_Gif> gif = C_Gif::read_from_bytes(data, int64_t(size));
   if (gif.is_none()) __builtin_trap();
   int64_t n = gif->frame_count();
   if (n == 0) return 0;

@@ -133,8 +133,11 @@ Ref<C_Gif> C_Gif::load_from_bytes(const DynAByte& data) {
 }
 
 Ref<C_Gif> C_Gif::load_from_bytes(const uint8_t* data, int64_t size) {
-  // Without a native GIF reader the native choice reads nothing.
-  if (gif_code() == gif_code_from::GIF_NATIVE) return make<C_Gif>();
+  const gif_code_from code = gif_code();
+  if (code != gif_code_from::GIF_Brek) {
+    Ref<C_Gif> gif = make<C_Gif>();
+    if (gif->read_native(data, size) || code == gif_code_from::GIF_NATIVE) return gif;
+  }
   return read_from_bytes(data, size);
 }
 

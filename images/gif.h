@@ -22,6 +22,7 @@
 namespace brek {
 
 class C_Stream;
+class Gif_animation;
 
 // Which reader takes a GIF file (the global option "Gif_code").
 enum class gif_code_from { GIF_BOTH, GIF_NATIVE, GIF_Brek };
@@ -109,8 +110,7 @@ class C_Gif : public Brek_object {
   static Ref<C_Gif> load_from_bytes(const uint8_t* data, int64_t size);
   static Ref<C_Gif> load_from_bytes(const DynAByte& data);
   static Ref<C_Gif> load_from_bytes(const std::string& data);
-  // A new C_Gif read by the program's own reader whatever the option says
-  // (the image-file glue, which stands for the native reader, uses it).
+  // A new C_Gif read by the program's own reader whatever the option says.
   static Ref<C_Gif> read_from_bytes(const uint8_t* data, int64_t size);
 
   // The picture written as a GIF file through the image-file glue; false,
@@ -118,9 +118,12 @@ class C_Gif : public Brek_object {
   static bool save(const Ref<C_Bitmap>& picture, const std::string& file_name);
 
   // The global option "Gif_code"; a stored value other than 0, 1 or 2
-  // reads as GIF_BOTH. No native GIF reader exists on this platform:
-  // GIF_BOTH reads with the own reader and GIF_NATIVE gives C_Gif objects
-  // without frames.
+  // reads as GIF_BOTH. GIF_NATIVE reads with the native drawing layer's GIF
+  // class only (a file it refuses gives a C_Gif without frames), GIF_Brek
+  // with the own reader only, GIF_BOTH with the native class and, for a
+  // file it refuses, the own reader. On the native path the C_Gif has no
+  // frames of its own: the frame count, the frame choice, the delay and the
+  // composed picture come from the class (gif_native.cpp).
   static void set_gif_code(gif_code_from code);
   static gif_code_from gif_code();
 
@@ -135,7 +138,7 @@ class C_Gif : public Brek_object {
 
   // ---- frames and composition (gif_render.cpp) -----------------------------
 
-  int64_t frame_count() const { return static_cast<int64_t>(frames.size()); }
+  int64_t frame_count() const { return frames.empty() ? native_frame_count() : static_cast<int64_t>(frames.size()); }
   // Ignored unless 0 <= index < frame_count().
   void set_current_frame(int64_t index);
   // Delay of the current frame in milliseconds.
@@ -207,6 +210,16 @@ class C_Gif : public Brek_object {
     int64_t used = 0;  // last use, for eviction
     bool failed = false;
   };
+
+  // ---- the native path (gif_native.cpp) ----
+  // Reads the bytes with the native GIF class into a bitmap that carries it
+  // (composed_); false, with nothing kept, when the class refuses them.
+  bool read_native(const uint8_t* data, int64_t size);
+  // The native GIF; nullptr on the own path or when nothing was read.
+  Gif_animation* native_gif() const;
+  int64_t native_frame_count() const;
+  // The current frame composed by the native GIF; nullptr without one.
+  const Pixels* native_picture();
 
   void read_gif(Reader& r);
   void read_blocks(Reader& r);

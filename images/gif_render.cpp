@@ -11,6 +11,7 @@
 
 #include "drawing/bitmap.h"
 #include "images/gif.h"
+#include "images/gif_animation.h"
 #include "images/lzw.h"
 #include "runtime/runtime_services.h"
 
@@ -52,9 +53,14 @@ void C_Gif::set_current_frame(int64_t index) {
   if (is_none()) return;
   if (index < 0 || index >= frame_count()) return;
   current_frame = index;
+  if (frames.empty()) native_picture();
 }
 
 int64_t C_Gif::frame_delay() const {
+  if (frames.empty()) {
+    const Gif_animation* a = native_gif();
+    return a ? a->frame_delay() : 0;
+  }
   if (current_frame < 0 || current_frame >= frame_count()) return 0;
   return frames[static_cast<size_t>(current_frame)].delay;
 }
@@ -66,7 +72,11 @@ void C_Gif::set_frame_cache_limit(int64_t bytes) {
 }
 
 const Pixels& C_Gif::render_current_frame() {
-  if (is_none() || frames.empty()) return empty_picture();
+  if (is_none()) return empty_picture();
+  if (frames.empty()) {
+    const Pixels* p = native_picture();
+    return p ? *p : empty_picture();
+  }
   int64_t target = current_frame;
   if (target != stepped_) {
     int64_t from = (stepped_ >= 0 && target > stepped_) ? stepped_ + 1 : 0;
@@ -154,7 +164,7 @@ void C_Gif::end_frame(int64_t n) {
 }
 
 void C_Gif::draw_frame(int64_t n) {
-  if (is_none() || n < 0 || n >= frame_count()) return;
+  if (is_none() || n < 0 || n >= static_cast<int64_t>(frames.size())) return;
   if (n == 0)
     reset_composition();
   else
@@ -279,7 +289,7 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
 
 Pixels C_Gif::decode_frame(int64_t n) {
   Pixels pic;
-  if (is_none() || n < 0 || n >= frame_count()) return pic;
+  if (is_none() || n < 0 || n >= static_cast<int64_t>(frames.size())) return pic;
   const Frame_rows* rows = frame_rows(n, true);
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   if (!rows || !pic.resize(static_cast<int>(f.width), static_cast<int>(f.height), 0)) return pic;

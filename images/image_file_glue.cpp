@@ -43,7 +43,9 @@ bool C_Brek_drawing::load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* nativ
   return Brek_drawing::load_jpeg(bytes, native, factor);
 }
 
-bool C_Brek_drawing::load_gif(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_gif); }
+bool C_Brek_drawing::load_gif(const Ref<C_Stream>& s, Native_bitmap* n) {
+  return load_with(s, n, [](const DynAByte& bytes, Native_bitmap* native) { return Brek_drawing::load_gif(bytes, native); });
+}
 int64_t C_Brek_drawing::gif_frame_count(Native_bitmap* n) { return Brek_drawing::gif_frame_count(n); }
 void C_Brek_drawing::gif_show_frame(Native_bitmap* n, int64_t index) { Brek_drawing::gif_compose_frame(n, index); }
 int64_t C_Brek_drawing::gif_frame_delay(Native_bitmap* n) { return Brek_drawing::gif_frame_delay(n); }

@@ -54,16 +54,26 @@ bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor) {
   return take(p, native);
 }
 
-bool load_gif(const DynAByte& bytes, Native_bitmap* native) {
+bool load_gif(const DynAByte& bytes, Native_bitmap* native) { return load_gif(bytes.data(), bytes.count(), native); }
+
+bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native) {
   if (!native) return false;
-  Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), bytes.count());
-  if (!gif->has_picture()) return false;
-  native->animation = std::make_unique<Gif_animation>(gif);
-  Ref<C_Bitmap> owner = native->owner.lock();
-  if (!owner.is_none()) {
-    owner->width = gif->width();
-    owner->height = gif->height();
+  Ref<TGIFImage> gif = TGIFImage::create();
+  try {
+    gif->read_data(data, size);
+  } catch (const E_Gif_error&) {
+    return false;  // not a GIF the class reads: the bitmap stays as it was
   }
+  // A damaged file shows the frames read before the damage; one without
+  // any frame shows nothing.
+  if (gif->FrameCount() == 0) return false;
+  auto animation = std::make_unique<Gif_animation>(gif);
+  if (!Pixels::size_allowed(animation->width(), animation->height()) || animation->width() <= 0 ||
+      animation->height() <= 0)
+    return false;
+  if (!animation->show_frame(*native, 0)) return false;
+  native->animation = std::move(animation);
+  native->owner.lock()->take_pixel_size();
   return true;
 }
 
@@ -72,11 +82,8 @@ int64_t gif_frame_count(const Native_bitmap* native) {
   return a ? a->frame_count() : 0;
 }
 
-// The frame is composed by C_Gif from frame 0 on with each frame's disposal
-// applied to its own rectangle after it was shown, so a frame that restores
-// the background clears only where the previous frame stood.
 void gif_compose_frame(Native_bitmap* native, int64_t index) {
-  if (Gif_animation* a = Gif_animation::of(native)) a->show_frame(index);
+  if (Gif_animation* a = Gif_animation::of(native)) a->show_frame(*native, index);
 }
 
 int64_t gif_frame_delay(const Native_bitmap* native) {

@@ -23,17 +23,18 @@ namespace brek::Brek_drawing {
 bool load_bmp(const DynAByte& bytes, Native_bitmap* native);
 // factor 2, 4 or 8 decodes at 1/2, 1/4 or 1/8; anything else full size.
 bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor);
-// Reads the bytes as a GIF with the program's own reader (whatever the
-// "Gif_code" option says) and keeps it, all frames, beside the colour
-// pixels, which stay as they were; drawing the bitmap then shows the
-// composed current frame, and the owner takes the GIF's logical screen
-// size. False, with the bitmap unchanged, when no frame composes to a
-// picture.
+// Reads the bytes as a GIF with the GIF class (TGIFImage) and keeps it,
+// all frames, in the native part; the colour pixels become its logical
+// screen with the first frame composed, and the owner takes that size.
+// False, with the bitmap unchanged, when the class refuses the file, reads
+// no frame, or the screen is too large for a picture. A file that ends
+// early keeps the frames read before.
 bool load_gif(const DynAByte& bytes, Native_bitmap* native);
+bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native);
 // The frames of the bitmap's GIF; 0 when it holds none.
 int64_t gif_frame_count(const Native_bitmap* native);
 // Makes `index` the current frame (ignored outside the frames) and composes
-// it by the frames' disposal methods from frame 0 on; nothing without a GIF.
+// it into the colour pixels (see Gif_animation); nothing without a GIF.
 void gif_compose_frame(Native_bitmap* native, int64_t index);
 // The current frame's delay in milliseconds; 0 without a GIF.
 int64_t gif_frame_delay(const Native_bitmap* native);

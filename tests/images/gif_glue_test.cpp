@@ -19,6 +19,7 @@ namespace {
 // Entry 0 is the background.
 const Gif_palette kPal = make_palette({0x202020, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
 constexpr uint32_t BG = 0xFF202020, R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF, WHITE = 0xFFFFFFFF;
+constexpr uint32_t BLACK = 0xFF000000;
 constexpr int W = 8, H = 6;
 
 // Frame 0: all red, left in place, 1/10 s. Frame 1: green 3 x 2 at (2, 1),
@@ -44,23 +45,24 @@ std::string animation() {
 }
 
 // What frame n shows at (x, y): the frame that restores the background
-// clears only its own rectangle, and only once the next frame comes.
-uint32_t expected(int n, int x, int y) {
+// clears only its own rectangle, and only once the next frame comes, to
+// the background colour (own reader) or black (the GIF class).
+uint32_t expected(int n, int x, int y, uint32_t restored = BG) {
   bool in1 = x >= 2 && x < 5 && y >= 1 && y < 3;
   if (n == 1 && in1) return G;
   if (n == 2) {
     if (x == 4 && y >= 3) return B;
-    if (in1) return BG;
+    if (in1) return restored;
   }
   return R;
 }
 
 // The first pixel of `p` (placed at dx, dy, each GIF pixel scale x scale)
 // that differs from frame n.
-std::string mismatch(const Pixels& p, int n, int dx = 0, int dy = 0, int scale = 1) {
+std::string mismatch(const Pixels& p, int n, int dx = 0, int dy = 0, int scale = 1, uint32_t restored = BG) {
   for (int y = 0; y < H * scale; ++y)
     for (int x = 0; x < W * scale; ++x)
-      if (p.at(dx + x, dy + y) != expected(n, x / scale, y / scale))
+      if (p.at(dx + x, dy + y) != expected(n, x / scale, y / scale, restored))
         return "frame " + std::to_string(n) + " differs at " + std::to_string(x) + "," + std::to_string(y);
   return "";
 }
@@ -102,7 +104,7 @@ TEST(GifGlue, LoadsKeepsEveryFrameAndDrawsTheComposedOne) {
     C_Brek_drawing::gif_show_frame(n, f);
     EXPECT_EQ(C_Brek_drawing::gif_frame_delay(n), delays[f]);
     b->draw_at(c, point{2, 3});
-    EXPECT_EQ(mismatch(*target->pixels(), f, 2, 3), "");
+    EXPECT_EQ(mismatch(*target->pixels(), f, 2, 3, 1, BLACK), "");
   }
   // Drawing did not spill past the picture's own size.
   EXPECT_EQ(target->pixels()->at(1, 3), WHITE);
@@ -115,14 +117,14 @@ TEST(GifGlue, LoadsKeepsEveryFrameAndDrawsTheComposedOne) {
   big->canvas()->units = units_measure_graphics::PIXELS;
   big->canvas()->quality = quality_drawing_lines_shapes::LOW;
   b->stretch_draw(big->canvas(), rect{0, 0, 16, 12});
-  EXPECT_EQ(mismatch(*big->pixels(), 2, 0, 0, 2), "");
+  EXPECT_EQ(mismatch(*big->pixels(), 2, 0, 0, 2, BLACK), "");
 
   // An index outside the frames changes nothing.
   C_Brek_drawing::gif_show_frame(n, 3);
   C_Brek_drawing::gif_show_frame(n, -1);
   EXPECT_EQ(C_Brek_drawing::gif_frame_delay(n), 0);
   b->draw_at(c, point{2, 3});
-  EXPECT_EQ(mismatch(*target->pixels(), 2, 2, 3), "");
+  EXPECT_EQ(mismatch(*target->pixels(), 2, 2, 3, 1, BLACK), "");
 }
 
 TEST(GifGlue, WhatCannotBeShownLeavesTheBitmapAlone) {

@@ -1,6 +1,8 @@
 #pragma once
 // Building GIF data inside tests: LZW code streams, whole files, and the
-// independent decoders the GIF reader is checked against.
+// independent decoders the GIF reader is checked against. Linking it makes
+// every test start with the option "Gif_code" at GIF_Brek, as the viewer
+// sets it at start-up.
 
 #include <cstdint>
 #include <string>
