@@ -276,6 +276,11 @@ class Reader {
       ended = true;
     }
     f->item.data.assign(c_.at(start), c_.at(c_.position()));
+    // The frames decoded so far and this one stay within the limit, or the
+    // reading ends here as at the end of the data.
+    const int64_t bytes = 4 * int64_t(f->item.width) * int64_t(f->item.height);
+    if (bytes > TGIFImage::decoded_bytes_limit - decoded_bytes_) throw Data_ended{};
+    decoded_bytes_ += bytes;
     decode(*f, code_size);
     f->corrupted = f->corrupted || ended;
     take_pending(*f);
@@ -320,6 +325,7 @@ class Reader {
   TGIFImage& gif_;
   Cursor c_;
   Pending pending_;
+  int64_t decoded_bytes_ = 0;  // of the frames' pictures so far
 };
 
 }  // namespace

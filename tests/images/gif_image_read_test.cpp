@@ -303,3 +303,22 @@ TEST(GifImageClipboard, TheImageTravelsAsGifBytesWhileTheFormatIsRegistered) {
   brek_platform::clipboard_set_text("");
   EXPECT_FALSE(pasted->paste_from_clipboard());
 }
+
+TEST(GifImageRead, FramesPastTheDecodedLimitEndTheReadingAsDataThatEndsEarly) {
+  // Five frames of 100 x 100 (40,000 bytes each decoded) under a limit of
+  // 100,000 bytes: two are read, the image is marked.
+  Ref<TGIFImage> written = TGIFImage::create();
+  for (int i = 0; i < 5; ++i) written->add_frame(sample(100, 100, i + 1), 24);
+  const std::vector<uint8_t> bytes = written->write_data();
+  const int64_t saved = TGIFImage::decoded_bytes_limit;
+  TGIFImage::decoded_bytes_limit = 100000;
+  Ref<TGIFImage> gif = TGIFImage::create();
+  gif->read_data(bytes);
+  TGIFImage::decoded_bytes_limit = saved;
+  EXPECT_EQ(gif->FrameCount(), 2);
+  EXPECT_TRUE(gif->IsCorrupted());
+  // Under the usual limit every frame is there.
+  gif->read_data(bytes);
+  EXPECT_EQ(gif->FrameCount(), 5);
+  EXPECT_FALSE(gif->IsCorrupted());
+}
