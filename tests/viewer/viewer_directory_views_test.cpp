@@ -252,6 +252,9 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
     v->on_timer();
   }
   EXPECT_LE(pictures_held(v), cells_in_view(v, box_h));
-  // What the far pictures held goes back to the system.
+  // What the far pictures held goes back to the system (not under the
+  // address sanitizer, whose allocator holds freed memory back on purpose).
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LT(resident_bytes() - start, (peak - start) / 3);
+#endif
 }
