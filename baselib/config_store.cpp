@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
@@ -280,17 +282,20 @@ bool is_temporary_of(const std::string& name, const std::string& store_name) {
 }
 
 // Temporaries of the store that a write cut short (a crash, a kill) left
-// behind. Called with the lock held: no writer of ours is at work, so every
-// one of them is stale.
+// behind. The lock does not rule out every writer (one of ours under another
+// runtime folder, another program using the same kind of name), so only a
+// temporary nobody touched for an hour counts as left behind.
 void remove_stale_temporaries(const std::string& file) {
   const std::string dir = File_path::directory_of(file), name = File_path::name_of(file);
+  const time_t now = ::time(nullptr);
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
     const std::string n = e.path().filename().string();
     if (!is_temporary_of(n, name)) continue;
     struct stat st;
     // Only regular files of our own.
-    if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+    if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        st.st_mtime <= now - 3600)
       ::unlink(e.path().c_str());
   }
 }
@@ -308,13 +313,19 @@ std::string lock_folder() {
 }
 
 // The lock of a store: in the runtime folder, named by a hash of the
-// store's path (two stores sharing a lock only wait for each other), so
-// that nothing is left in the settings folder; beside the store otherwise.
+// store's path with its folder resolved, as another process may spell it
+// otherwise (two stores sharing a lock only wait for each other), so that
+// nothing is left in the settings folder; beside the store otherwise.
 std::string lock_path(const std::string& file) {
   const std::string dir = lock_folder();
   if (dir.empty()) return file + ".lock";
+  std::string resolved = file;
+  if (char* real = ::realpath(File_path::directory_of(file).c_str(), nullptr)) {
+    resolved = std::string(real) + "/" + File_path::name_of(file);
+    std::free(real);
+  }
   uint64_t h = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : file) h = (h ^ c) * 1099511628211ull;
+  for (unsigned char c : resolved) h = (h ^ c) * 1099511628211ull;
   char name[32];
   std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(h));
   return dir + "/" + name;
@@ -365,11 +376,12 @@ std::string file_name_of(const std::string& key) {
   return out;
 }
 
-// Holds the lock; when it could not be had, errno tells why.
+// Holds the lock; when it could not be had, errno tells why. An existing
+// lock is only taken where it exists.
 class Lock_file {
  public:
-  explicit Lock_file(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  explicit Lock_file(const std::string& path, bool create = true) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
     if (fd_ < 0) return;
     while (::flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
@@ -519,12 +531,12 @@ void write_value(const Location& where, const std::string& name, const Value& va
   Lock_file lock(lock_name);
   // Without the lock another writer could lose this value or its own.
   if (!lock.held()) raise_write_failed(where.file, errno);
-  // An empty lock that an earlier version left beside the store.
-  struct stat old_lock;
+  // Earlier versions lock beside the store, and one may still be running:
+  // where that lock exists it is taken too (after ours, as they take only
+  // that one) and left in place, as removing it would let two of them in.
   const std::string beside = where.file + ".lock";
-  if (lock_name != beside && ::lstat(beside.c_str(), &old_lock) == 0 && S_ISREG(old_lock.st_mode) &&
-      old_lock.st_size == 0)
-    ::unlink(beside.c_str());
+  std::optional<Lock_file> old_lock;
+  if (lock_name != beside) old_lock.emplace(beside, false);
 
   // A store that is a symbolic link (kept with the user's other dot files)
   // stays one: the file it points to is replaced.

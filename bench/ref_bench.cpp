@@ -60,6 +60,28 @@ void BM_make_shared(benchmark::State& state) {
 }
 BENCHMARK(BM_make_shared);
 
+// An object released while a weak reference still names it: the weak
+// reference then reads the class's None (here through a scratch copy).
+void BM_release_with_weak_ref(benchmark::State& state) {
+  for (auto _ : state) {
+    auto r = brek::make<C_Payload>();
+    brek::Weak<C_Payload> w = r;
+    r.reset();
+    benchmark::DoNotOptimize(w->value);
+  }
+}
+BENCHMARK(BM_release_with_weak_ref);
+
+void BM_release_with_weak_ptr(benchmark::State& state) {
+  for (auto _ : state) {
+    auto r = std::make_shared<Plain>();
+    std::weak_ptr<Plain> w = r;
+    r.reset();
+    benchmark::DoNotOptimize(w.expired());
+  }
+}
+BENCHMARK(BM_release_with_weak_ptr);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,6 +91,7 @@ int main(int argc, char** argv) {
   brek_bench::Ratio_reporter::print_reference("std::shared_ptr copies and std::make_shared");
   reporter.print_ratio("BM_ref_copy_release", "BM_shared_ptr_copy_release", "aim <= 0.5");
   reporter.print_ratio("BM_make_ref", "BM_make_shared");
+  reporter.print_ratio("BM_release_with_weak_ref", "BM_release_with_weak_ptr");
   benchmark::Shutdown();
   return 0;
 }

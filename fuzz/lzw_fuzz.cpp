@@ -47,6 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (first.data()[i] != rows.data()[i]) __builtin_trap();
   }
 
+  // Into the caller's memory: the same 8-bit rows without their padding,
+  // and not a byte written outside width x height.
+  if (bits == 8 && !rows.empty()) {
+    const int64_t stride = C_Lzw::row_stride(width, 8);
+    std::vector<uint8_t> flat(static_cast<size_t>(width * height) + 2, 0xA5);
+    if (!C_Lzw::decompress_into(flat.data() + 1, rest.data(), int64_t(rest.size()), position, interlaced,
+                                min_code, height, width))
+      __builtin_trap();
+    if (flat.front() != 0xA5 || flat.back() != 0xA5) __builtin_trap();
+    for (int64_t y = 0; y < height; ++y)
+      for (int64_t x = 0; x < width; ++x)
+        if (flat[static_cast<size_t>(1 + y * width + x)] != rows.data()[y * stride + x]) __builtin_trap();
+  }
+
   // The stream form reads the same bytes from the stream's position.
   auto s = brek::C_Memory_stream_contig::create();
   if (!rest.empty()) s->write_buffer(rest.data(), int64_t(rest.size()));

@@ -49,11 +49,22 @@ std::string refusal_reason(const char* printer_uri) {
   return reasons;
 }
 
+// The queue, or an instance of it named "queue/instance" (the print
+// system lists the instances the user set up with lpoptions as printers of
+// their own), with the options set for it.
+std::unique_ptr<cups_dest_t, Dest_free> named_dest(const std::string& queue) {
+  const size_t slash = queue.find('/');
+  const std::string name = queue.substr(0, slash);
+  const std::string instance = slash == std::string::npos ? std::string() : queue.substr(slash + 1);
+  return std::unique_ptr<cups_dest_t, Dest_free>(
+      cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), instance.empty() ? nullptr : instance.c_str()));
+}
+
 }  // namespace
 
 Print_queue_state print_queue_state(const std::string& queue) {
   Print_queue_state state;
-  std::unique_ptr<cups_dest_t, Dest_free> dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr));
+  std::unique_ptr<cups_dest_t, Dest_free> dest = named_dest(queue);
   if (!dest) {
     state.reason = last_error();
     return state;
@@ -71,11 +82,21 @@ Print_queue_state print_queue_state(const std::string& queue) {
 
 int print_queue_submit(const std::string& queue, const std::string& pdf_file, const std::string& title, int copies,
                        std::string& error) {
+  std::unique_ptr<cups_dest_t, Dest_free> dest = named_dest(queue);
+  if (!dest) {
+    error = last_error();
+    return 0;
+  }
   int n = 0;
   cups_option_t* options = nullptr;
   n = cupsAddOption("copies", std::to_string(copies < 1 ? 1 : copies).c_str(), n, &options);
   n = cupsAddOption("document-format", "application/pdf", n, &options);
-  int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), pdf_file.c_str(), title.c_str(), n, options);
+  // The options the user set for the printer or instance, as the print
+  // system's own commands pass them; the job's own come first.
+  for (int i = 0; i < dest->num_options; ++i)
+    if (!cupsGetOption(dest->options[i].name, n, options))
+      n = cupsAddOption(dest->options[i].name, dest->options[i].value, n, &options);
+  int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, pdf_file.c_str(), title.c_str(), n, options);
   cupsFreeOptions(n, options);
   if (job <= 0) {
     error = last_error();

@@ -54,8 +54,12 @@ void recycle_handle(Ref_obj* h) {
   // A scratch twin goes with the handle that was its only way in.
   if (h->target && h->target->scratch_) {
     if (t_pool.old_twins.size() >= 2 * OLD_TWINS_KEPT) {
-      for (size_t i = 0; i < OLD_TWINS_KEPT; ++i) delete t_pool.old_twins[i];
+      // Out of the list before freeing: a twin's fields may hold the last
+      // reference to another stale handle, which comes back in here.
+      std::vector<Brek_object*> batch(t_pool.old_twins.begin(),
+                                      t_pool.old_twins.begin() + OLD_TWINS_KEPT);
       t_pool.old_twins.erase(t_pool.old_twins.begin(), t_pool.old_twins.begin() + OLD_TWINS_KEPT);
+      for (Brek_object* t : batch) delete t;
     }
     t_pool.old_twins.push_back(h->target);
   }

@@ -109,15 +109,21 @@ int64_t C_Collage_viewer::build_collage(const rect& area, int64_t start) {
 }
 
 void C_Collage_viewer::relayout() {
-  if (is_none() || files.count() <= laid_out_count) return;
+  if (is_none()) return;
+  double tw = 1, th = 1;
+  header_target(tw, th);
+  File_cells cells(*this, tw, th);
+  if (files.count() <= laid_out_count) {
+    // Nothing to place; entries taken off the end took their rows along.
+    const int64_t n = files.count();
+    if (collage->mode_view == brek::mode_view::COLLAGE && (n == 0 || files.get(n - 1)->rect.h > 0))
+      layout_bottom = Collage_layout::row_top(cells, n);
+    return;
+  }
   if (collage->layout_set()) return;
   // Without a box to fill there is nothing to lay out yet.
   const double box_w = double(C_Canvas::to_device_pixels(view_width()));
   if (box_w < 1) return;
-
-  double tw = 1, th = 1;
-  header_target(tw, th);
-  File_cells cells(*this, tw, th);
   // Each slice goes on where the last one stopped, so that a long list is
   // laid out in time linear in its length; the row holding the last placed
   // entry is built again, to take in entries added to its set.
@@ -126,8 +132,9 @@ void C_Collage_viewer::relayout() {
     if (j < files.count() && same_directory(j - 1, j)) {
       j = j - 1;
       while (j > 0 && files.get(j)->rect.x >= 0.1 && same_directory(j - 1, j)) --j;
-      if (j > 0) layout_bottom = Collage_layout::row_top(cells, j);
     }
+    // The rows below are made again: the bottom is that of the rows kept.
+    if (j > 0) layout_bottom = Collage_layout::row_top(cells, j);
   } else {
     j = 0;
   }

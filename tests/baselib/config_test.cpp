@@ -1,5 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -216,9 +222,6 @@ TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
 }
 
 TEST_F(ConfigTest, TheLockLeavesNothingInTheSettingsFolder) {
-  // An empty lock an earlier version left beside the store goes too.
-  std::filesystem::create_directories(home_.file("App"));
-  ASSERT_TRUE(write_file(home_.file("App/App.conf.lock"), ""));
   C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
   EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf"}));
 
@@ -230,16 +233,85 @@ TEST_F(ConfigTest, TheLockLeavesNothingInTheSettingsFolder) {
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
 }
 
-TEST_F(ConfigTest, TemporariesLeftByAnInterruptedWriteGoAtTheNextWrite) {
+TEST_F(ConfigTest, AWriteWaitsForAnOlderVersionHoldingTheLockBesideTheStore) {
+  // An older version locks "<store>.lock" and is writing its temporary.
+  std::filesystem::create_directories(home_.file("App"));
+  ASSERT_TRUE(write_file(home_.file("App/App.conf"), "[S]\nA = 1\n"));
+  const std::string beside = home_.file("App/App.conf.lock");
+  int old_lock = ::open(beside.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(old_lock, 0);
+  ASSERT_EQ(::flock(old_lock, LOCK_EX), 0);
+  const std::string old_tmp = home_.file("App/.App.conf.oLd123");
+  ASSERT_TRUE(write_file(old_tmp, "[S]\nA = 1\nOld = 2\n"));
+
+  std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("New", 3); });
+  // Time for the write to go ahead if it did not wait.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(std::filesystem::exists(old_tmp));
+  EXPECT_EQ(std::rename(old_tmp.c_str(), home_.file("App/App.conf").c_str()), 0);
+  ::close(old_lock);
+  writer.join();
+
+  auto r = C_Config::open_read("App", area::USER, "S");
+  EXPECT_EQ(r->read_integer("A"), 1);
+  EXPECT_EQ(r->read_integer("Old"), 2);
+  EXPECT_EQ(r->read_integer("New"), 3);
+  // The older version may still run: its lock stays where it looks for it.
+  EXPECT_TRUE(std::filesystem::exists(beside));
+}
+
+TEST_F(ConfigTest, TwoSpellingsOfTheSettingsFolderShareOneLock) {
+  C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
+  // Hold every lock in the runtime folder, this store's among them.
+  const std::string locks = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/settings-locks";
+  std::vector<int> held;
+  for (const auto& e : std::filesystem::directory_iterator(locks)) {
+    int fd = ::open(e.path().c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    held.push_back(fd);
+  }
+  ASSERT_FALSE(held.empty());
+  // The same folder spelled otherwise, as a home given with "/." would.
+  Env_guard other_spelling("XDG_CONFIG_HOME", home_.path() + "/.");
+  std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("B", 2); });
+  // Time for the write to go ahead if it did not wait.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 0);
+  for (int fd : held) ::close(fd);
+  writer.join();
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
+}
+
+TEST_F(ConfigTest, ATemporaryJustWrittenIsLeftToItsWriter) {
+  // Another program's writer, or ours under another runtime folder, is
+  // at work: its temporary is fresh.
+  std::filesystem::create_directories(home_.file("App"));
+  const std::string live = home_.file("App/.App.conf.Live12");
+  ASSERT_TRUE(write_file(live, "[S]\nA = 1\n"));
+  C_Config::open_write("App", area::USER, "S")->write_integer("B", 2);
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
+}
+
+TEST_F(ConfigTest, TemporariesLeftByAnInterruptedWriteGoAtALaterWrite) {
   std::filesystem::create_directories(home_.file("App"));
   const std::string junk(45 * 1024, 'x');
-  // Ours: the store's name behind a dot, and six letters or digits.
-  for (const char* n : {".App.conf.aB3xYz", ".App.conf.000000", ".App.conf.Q1w2E3"})
+  // Ours: the store's name behind a dot, and six letters or digits, left
+  // untouched for hours.
+  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(3);
+  for (const char* n : {".App.conf.aB3xYz", ".App.conf.000000", ".App.conf.Q1w2E3"}) {
     ASSERT_TRUE(write_file(home_.file("App/") + n, junk));
+    std::filesystem::last_write_time(home_.file("App/") + n, long_ago);
+  }
   // Not ours: other names, other stores, other endings.
   const std::set<std::string> others = {".App.conf.aB3xY", ".App.conf.aB3xYz1", ".App.conf.aB-xYz",
                                         ".Other.conf.aB3xYz", "App.conf.aB3xYz", "notes.txt"};
-  for (const std::string& n : others) ASSERT_TRUE(write_file(home_.file("App/" + n), "keep"));
+  for (const std::string& n : others) {
+    ASSERT_TRUE(write_file(home_.file("App/" + n), "keep"));
+    std::filesystem::last_write_time(home_.file("App/" + n), long_ago);
+  }
   C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
   std::set<std::string> expected = others;
   expected.insert("App.conf");

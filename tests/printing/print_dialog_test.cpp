@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -637,4 +638,23 @@ TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmp
   e->cards.remove(1);
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(screen->questions.size(), 2u);
+
+// An instance of a queue (lpoptions' "queue/name", listed by the print
+// system as a printer of its own) takes a job on its queue.
+TEST_F(PrintDialog, AnInstanceOfAQueueTakesTheJob) {
+  // The user's own options file, read where the print system looks for it.
+  brek_test::Env_guard home("HOME", dir.path());
+  print_test::Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  const std::string instance = cups.queue() + "/draft";
+  std::filesystem::create_directories(dir.file(".cups"));
+  ASSERT_TRUE(brek_test::write_file(dir.file(".cups/lpoptions"), "Dest " + instance + " copies=1\n"));
+  auto report = make<C_Report>();
+  Ref<C_Printer> printer = C_Printer::create();
+  const std::string names = printer->printer_names();
+  if (names.find(instance) == std::string::npos)
+    GTEST_SKIP() << "the print system of this process did not read the options file: " << names;
+  printer->select_printer(R::printer_position(names, instance));
+  EXPECT_NO_THROW(printer->print_report(report, 1));
+  EXPECT_EQ(cups.wait_for_files(1, 60).size(), 1u);
 }

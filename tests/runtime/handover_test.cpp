@@ -125,3 +125,33 @@ TEST(ThreadHandover, OnlyLiveObjectsAreHandedOverAndOnlyOnce) {
   EXPECT_FALSE(obj.is_none());
   obj.reset();
 }
+
+// Both sides let go by disposing while they keep references: each side's
+// stale references read and write a copy of their own, never one shared
+// with the other thread, and the None instance stays as it was.
+TEST(ThreadHandover, StaleWritesOnEachSideStayOnThatSide) {
+  Death_note note;
+  auto obj = make<C_Shared>();
+  obj->note = &note;
+  Ref<C_Shared> kept = obj;
+  Ref_obj* h = hand_over(obj.get());
+  std::atomic<bool> mixed{false};
+  std::thread t = second_side(obj.get(), h, [&](Ref<C_Shared>& mine) {
+    Ref<C_Shared> other = mine;
+    dispose_now(mine);
+    for (int i = 1; i <= 20000; ++i) {
+      other->value = i;
+      if (other->value != i) mixed = true;
+    }
+  });
+  dispose_now(obj);
+  for (int i = 1; i <= 20000; ++i) {
+    kept->value = -i;
+    if (kept->value != -i) mixed = true;
+  }
+  t.join();
+  EXPECT_FALSE(mixed);
+  EXPECT_TRUE(kept.is_none());
+  EXPECT_EQ(note.hooks, 1);
+  EXPECT_EQ(none_of<C_Shared>()->value, 0);
+}

@@ -183,6 +183,26 @@ TEST(ObjectModel, WritesThroughAStaleReferenceLeaveTheNoneInstanceAsItWas) {
   EXPECT_EQ(r3->special, 7);
 }
 
+TEST(ObjectModel, StaleReferencesWrittenIntoStaleObjectsAreFreedOnce) {
+  // Each stale node's scratch copy holds the last reference to another
+  // stale node: freeing the first frees the second's copy on the way.
+  for (int i = 0; i < 600; ++i) {
+    auto holder = make<C_Node>();
+    Ref<C_Node> stale_holder = holder;
+    dispose_now(holder);
+    auto held = make<C_Node>();
+    Ref<C_Node> stale_held = held;
+    dispose_now(held);
+    stale_holder->child = stale_held;
+    stale_held.reset();
+    EXPECT_TRUE(stale_holder->child.is_none());
+    stale_holder.reset();
+  }
+  auto live = make<C_Node>();
+  live->child = make<C_Node>();
+  EXPECT_FALSE(live->child.is_none());
+}
+
 TEST(ObjectModel, ChildrenAreDisposedInOrderBeforeTheHook) {
   Log_scope log;
   auto parent = make<C_Thing>("parent");
