@@ -638,6 +638,7 @@ TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmp
   e->cards.remove(1);
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(screen->questions.size(), 2u);
+}
 
 // An instance of a queue (lpoptions' "queue/name", listed by the print
 // system as a printer of its own) takes a job on its queue.
