@@ -167,6 +167,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brek_bench::Ratio_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  brek_bench::Ratio_reporter::print_reference(
+      "painting one screen of the same collage from scratch at a scroll position");
   reporter.print_ratio("BM_pgdn_step", "BM_paint_one_screen", "aim about 1");
   const double t = reporter.time("BM_pgdn_step");
   if (t > 0) std::printf("one PgDn step: %.1f ms\n", t / (DIRS - 1));

@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   const double small = reporter.time("BM_list_and_lay_out/" + std::to_string(SMALL)) / (SMALL / 1000.0);
   const double large = reporter.time("BM_list_and_lay_out/" + std::to_string(LARGE)) / (LARGE / 1000.0);
   if (small > 0 && large > 0) {
+    brek_bench::Ratio_reporter::print_reference("the same listing and layout of the smaller folder, per 1,000 files");
     std::printf("per 1,000 files: %.2f ms of %d, %.2f ms of %d\n", small, SMALL, large, LARGE);
     std::printf("ratio per 1,000 of %d / per 1,000 of %d = %.3f (aim <= 1.5)\n", LARGE, SMALL, large / small);
   }
