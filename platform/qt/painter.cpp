@@ -281,11 +281,12 @@ void thin_outline(const QRect& r, Fill fill) {
   }
 }
 
-// An opaque picture drawn at its own size onto opaque pixels in memory is
-// a copy of rows; false when the drawing needs the painter.
+// An opaque picture drawn at its own size onto pixels in memory is a copy
+// of rows; false when the drawing needs the painter.
 bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
                    int bottom, bool unscaled) {
-  if (!source.opaque || !t.raster.opaque || !plain_raster(t, s)) return false;
+  // Qt copies an opaque picture's words as they stand onto either format.
+  if (!source.opaque || !plain_raster(t, s)) return false;
   const QRect dst = box(left, top, right, bottom);
   if (!unscaled && (dst.width() != source.width || dst.height() != source.height)) return false;
   const uint8_t* s0 = source.bits;
@@ -300,6 +301,32 @@ bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, i
     std::memcpy(t.raster.bits + size_t(y) * size_t(t.raster.stride) + size_t(b.left()) * 4,
                 source.bits + size_t(y - at.top()) * size_t(source.stride) + size_t(b.left() - at.left()) * 4,
                 size_t(b.width()) * 4);
+  return true;
+}
+
+// A thin closed outline of a level box (five corners, the last the first)
+// that lies within the target: the four bands Qt's aliased stroke covers,
+// written directly. False when the stroke needs the painter.
+bool box_outline(const Target& t, const Draw_state& s, const int* xy, int count) {
+  if (count != 5 || s.pen_clear || s.pen_width > 1 || !plain_raster(t, s)) return false;
+  if (xy[8] != xy[0] || xy[9] != xy[1]) return false;
+  int x0 = xy[0], y0 = xy[1], x1 = x0, y1 = y0;
+  for (int i = 1; i < 5; ++i) {
+    const int dx = xy[2 * i] - xy[2 * i - 2], dy = xy[2 * i + 1] - xy[2 * i - 1];
+    if ((dx != 0) == (dy != 0)) return false;  // slanted, or a repeated corner
+    if (i > 1 && (dx != 0) == (xy[2 * i - 2] != xy[2 * i - 4])) return false;  // two level sides in a row
+    x0 = std::min(x0, xy[2 * i]);
+    x1 = std::max(x1, xy[2 * i]);
+    y0 = std::min(y0, xy[2 * i + 1]);
+    y1 = std::max(y1, xy[2 * i + 1]);
+  }
+  // Qt drops corner pixels of strokes it cuts at the target's edge.
+  const int dx = int(s.xform.dx), dy = int(s.xform.dy);
+  if (int64_t(x0) + dx < 0 || int64_t(y0) + dy < 0 || int64_t(x1) + dx >= t.raster.width ||
+      int64_t(y1) + dy >= t.raster.height)
+    return false;
+  const uint32_t pen = word_of(s.pen_color);
+  thin_outline(QRect(x0, y0, x1 - x0 + 1, y1 - y0 + 1), [&](const QRect& band) { fill_words(t, s, band, pen); });
   return true;
 }
 
@@ -392,6 +419,7 @@ void arc(const Target& t, const Draw_state& s, int left, int top, int right, int
 
 void polygon(const Target& t, const Draw_state& s, const int* xy, int count, bool closed) {
   if (!xy || count <= 0) return;
+  if (!closed && box_outline(t, s, xy, count)) return;
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);
