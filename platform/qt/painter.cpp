@@ -1,6 +1,7 @@
 #include "platform/painter.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -11,6 +12,7 @@
 #include <QPen>
 #include <QPolygon>
 #include <QString>
+#include <QThread>
 #include <QTransform>
 
 #include <algorithm>
@@ -59,8 +61,43 @@ QColor color_of(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF),
 
 QTransform transform_of(const Xform& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
 
-// A painter open on a target for one drawing call: over the pixels in
-// memory, or the registered device's own painter with its state saved.
+// The painter kept open on the last pixels in memory drawn on, from the
+// application's thread: beginning one costs more than most calls draw.
+struct Kept {
+  QImage image;
+  QPainter painter;
+  Raster raster;
+};
+// Never destroyed with the other statics: pixels freed during their
+// destruction still ask for it.
+Kept*& kept() {
+  static Kept* k = nullptr;
+  return k;
+}
+
+bool on_application_thread() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+// The kept painter on the raster, begun anew for another one.
+QPainter* kept_painter(const Raster& r) {
+  Kept* k = kept();
+  if (k && k->raster.bits == r.bits && k->raster.width == r.width && k->raster.height == r.height &&
+      k->raster.stride == r.stride && k->raster.opaque == r.opaque)
+    return &k->painter;
+  release_painters();
+  auto fresh = std::make_unique<Kept>();
+  fresh->image = wrap(r);
+  if (!fresh->painter.begin(&fresh->image)) return nullptr;
+  fresh->raster = r;
+  kept() = fresh.release();
+  return &kept()->painter;
+}
+
+// A painter open on a target for one drawing call: the kept one over the
+// pixels in memory, or the registered device's own painter, its state
+// saved and restored so nothing of one call reaches the next.
 class Session {
  public:
   explicit Session(const Target& t) {
@@ -68,25 +105,28 @@ class Session {
       device_ = qt::find_device(t.device);
       if (device_) {
         p_ = device_->painter;
-        p_->save();
+        bounds_ = QRect(QPoint(0, 0), QSize(p_->device()->width(), p_->device()->height()));
       }
     } else if (!t.raster.empty()) {
-      image_ = wrap(t.raster);
-      if (own_.begin(&image_)) p_ = &own_;
+      bounds_ = QRect(0, 0, t.raster.width, t.raster.height);
+      if (on_application_thread()) {
+        p_ = kept_painter(t.raster);
+      } else {
+        image_ = wrap(t.raster);
+        if (own_.begin(&image_)) p_ = &own_;
+      }
     }
+    if (p_ && p_ != &own_) p_->save();
   }
   ~Session() {
-    if (device_ && p_) p_->restore();
+    if (p_ && p_ != &own_) p_->restore();
     if (own_.isActive()) own_.end();
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   QPainter* painter() const { return p_; }
-  QRect bounds() const {
-    if (device_) return QRect(QPoint(0, 0), QSize(p_->device()->width(), p_->device()->height()));
-    return image_.rect();
-  }
+  QRect bounds() const { return bounds_; }
 
   // Clip in device pixels first (a clip is kept in device space once set),
   // then the world transform, pen and brush.
@@ -132,6 +172,7 @@ class Session {
 
  private:
   qt::Paint_device* device_ = nullptr;
+  QRect bounds_;
   QImage image_;
   QPainter own_;
   QPainter* p_ = nullptr;
@@ -168,6 +209,26 @@ double radial_angle(const QRectF& r, double x, double y) {
 bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && t.m11() > 0 && t.m22() > 0; }
 
 }  // namespace
+
+// ---- painters kept open -----------------------------------------------------------
+
+void release_painter(const void* bits, size_t bytes) {
+  // Only the application's thread keeps a painter (and may end it).
+  const Kept* k = kept();
+  if (!k || !bits || !on_application_thread()) return;
+  const auto* b0 = static_cast<const uint8_t*>(bits);
+  const uint8_t* k0 = k->raster.bits;
+  const uint8_t* k1 = k0 + size_t(k->raster.stride) * size_t(k->raster.height);
+  if (b0 < k1 && k0 < b0 + bytes) release_painters();
+}
+
+void release_painters() {
+  Kept* k = kept();
+  if (!k || !on_application_thread()) return;
+  kept() = nullptr;
+  if (k->painter.isActive()) k->painter.end();
+  delete k;
+}
 
 // ---- resolution ---------------------------------------------------------------
 

@@ -565,3 +565,53 @@ TEST_F(CanvasTest, OpaquePictureAtItsSizeLandsWordForWordOnA32BitBitmap) {
       EXPECT_EQ(at(x, y), inside ? pic->pixels()->at(x - 2, y - 2) : before) << x << "," << y;
     }
 }
+
+TEST_F(CanvasTest, DrawingGoesOnlyToTheBitmapOfTheMomentWhenOnesComeAndGo) {
+  // A slanted line is drawn by the painter.
+  auto c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->draw_line(point{0, 0}, point{19, 9});
+  ASSERT_EQ(at(0, 0), BLACK);
+  // The bitmap goes and one of the same size takes its place.
+  c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->draw_line(point{0, 9}, point{19, 0});
+  EXPECT_EQ(at(0, 0), WHITE);
+  EXPECT_EQ(at(0, 9), BLACK);
+  // Resized both ways, drawn on again: all of the new size takes ink.
+  for (auto [w, h] : {std::pair{40, 30}, std::pair{8, 6}}) {
+    bmp->set_size(w, h);
+    c->draw_line(point{0, double(h - 1)}, point{double(h - 1), 0});
+    EXPECT_EQ(at(0, h - 1), BLACK) << w;
+    EXPECT_EQ(at(h - 2, 1), BLACK) << w;
+  }
+}
+
+TEST_F(CanvasTest, NoCallsClipMoveOrCopyModeReachesTheNext) {
+  auto c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->clip_rect = rect{0, 0, 5, 10};
+  c->translate_transform(3, 0);
+  c->draw_line(point{0, 0}, point{10, 5});
+  c->draw_text(point{0, 0}, "W");
+  c->clip_rect = rect{};
+  c->reset_transform();
+  c->draw_line(point{0, 9}, point{19, 4});
+  EXPECT_EQ(at(0, 9), BLACK);
+  EXPECT_EQ(at(18, 4), BLACK);
+
+  // A copy replaces pixels; a picture drawn after it blends by its alpha.
+  bmp = C_Bitmap::create(6, 6, 24);
+  c = bmp->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  c->brush_color = COLOR_WHITE;
+  c->clear();
+  c->scale_transform(2, 2);  // scaled: the painter copies
+  c->copy_rect(rect{0, 0, 1, 1}, rect{4, 4, 1, 1}, c);
+  c->reset_transform();
+  auto glass = C_Bitmap::create(2, 2, 32);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) glass->pixels()->row(y)[x] = 0x00000000u;  // fully transparent black
+  glass->stretch_draw(c, rect{0, 0, 6, 6});
+  EXPECT_EQ(at(3, 3), WHITE);
+}
