@@ -424,6 +424,12 @@ void rectangle(const Target& t, const Draw_state& s, int left, int top, int righ
   QPainter& p = *ses.painter();
   if (s.brush != brush_kind::CLEAR) p.fillRect(r, Session::brush_of(s));
   if (s.pen_clear) return;
+  if (thin && plain_raster(t, s)) {
+    // The painter has written the inside already: the bands go straight on.
+    const uint32_t pen = word_of(s.pen_color);
+    thin_outline(r, [&](const QRect& band) { fill_words(t, s, band, pen); });
+    return;
+  }
   if (thin && p.worldTransform().type() <= QTransform::TxTranslate) {
     // Qt strokes even a thin outline through its thread pool, which costs
     // more than the pixels for the many small frames of a collage.

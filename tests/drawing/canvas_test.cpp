@@ -615,3 +615,22 @@ TEST_F(CanvasTest, NoCallsClipMoveOrCopyModeReachesTheNext) {
   glass->stretch_draw(c, rect{0, 0, 6, 6});
   EXPECT_EQ(at(3, 3), WHITE);
 }
+
+TEST_F(CanvasTest, LargeOutlinedBoxesKeepTheirFrameUnderAClipAndAMove) {
+  auto c = white(300, 220);
+  c->pen_color = COLOR_BLACK;
+  c->brush_color = Colors::make(0, 0, 255);
+  c->clip_rect = rect{0, 0, 200, 300};
+  c->translate_transform(10, 5);
+  c->draw_rectangle(rect{0, 0, 250, 200});  // columns 10..260, rows 5..205, cut after column 209
+  const uint32_t blue = 0xFF0000FFu;
+  EXPECT_EQ(at(10, 100), BLACK);
+  EXPECT_EQ(at(100, 5), BLACK);
+  EXPECT_EQ(at(100, 205), BLACK);
+  EXPECT_EQ(at(100, 100), blue);
+  EXPECT_EQ(at(209, 100), blue);
+  EXPECT_EQ(at(210, 100), WHITE);
+  EXPECT_EQ(at(9, 100), WHITE);
+  EXPECT_EQ(at(100, 4), WHITE);
+  EXPECT_EQ(at(100, 206), WHITE);
+}
