@@ -324,7 +324,12 @@ void fill_words(const Target& t, const Draw_state& s, const QRect& r, uint32_t w
   if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
   if (b.isEmpty()) return;
   auto row = [&](int y) { return reinterpret_cast<uint32_t*>(t.raster.bits + size_t(y) * size_t(t.raster.stride)) + b.left(); };
-  // One row by word, the others copied from it (the copy is the faster).
+  // Narrow boxes (upright frame sides) by word; of wider ones one row by
+  // word, the others copied from it (the copy is the faster).
+  if (b.width() < 16) {
+    for (int y = b.top(); y <= b.bottom(); ++y) std::fill_n(row(y), b.width(), word);
+    return;
+  }
   const uint32_t* first = row(b.top());
   std::fill_n(row(b.top()), b.width(), word);
   for (int y = b.top() + 1; y <= b.bottom(); ++y) std::memcpy(row(y), first, size_t(b.width()) * 4);
