@@ -204,8 +204,11 @@ void C_Brek_drawing::rectangle(C_Canvas& canvas, const rect& r) {
   if (!prepare(canvas, p)) return;
   int l = p.px(r.x), t = p.px(r.y), rr = p.px(r.x + r.w), b = p.px(r.y + r.h);
   p.both([&](const bp::Target& t2, const bp::Draw_state& s) {
-    bp::fill_rect(t2, s, l, t, rr, b);
-    if (!s.pen_clear) bp::rectangle(t2, s, l, t, rr, b);
+    // The outlined box fills its inside itself.
+    if (s.pen_clear)
+      bp::fill_rect(t2, s, l, t, rr, b);
+    else
+      bp::rectangle(t2, s, l, t, rr, b);
   });
 }
 

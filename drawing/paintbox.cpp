@@ -452,6 +452,8 @@ bp::Raster C_Paintbox::paint_surface() {
   Native_bitmap* nb = back_buffer->native.get();
   if (!nb) return {};
   C_Brek_drawing::reset_transform(*back_buffer->canvas());
+  // The window system reads the buffer next.
+  bp::release_painters();
   return nb->raster();
 }
 

@@ -1,5 +1,7 @@
 #include "drawing/pixel_memory.h"
 
+#include "platform/painter.h"
+
 #include <sys/mman.h>
 
 #include <cstdio>
@@ -74,6 +76,8 @@ Block allocate(size_t count) {
 
 void release(Block& b) {
   if (b.words) {
+    // No painter may stay on memory that goes.
+    brek_platform::release_painter(b.words, b.count * sizeof(uint32_t));
     if (b.mapped)
       munmap(b.words, mapped_size(b.count));
     else

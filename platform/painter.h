@@ -10,6 +10,7 @@
 // its end pixel, arcs run counter-clockwise on the screen from the start
 // radial to the end radial, shapes are not antialiased.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -76,6 +77,16 @@ struct Extent {
 // How a picture is stretched: nearest pixels, or halftone (a box-filtered
 // downscale, smooth upscale).
 enum class stretch_mode { PLAIN = 0, HALFTONE };
+
+// ---- painters kept open ---------------------------------------------------------
+
+// Drawing on pixels in memory keeps its painter open from one call to the
+// next while the target stays the same; each call starts from a fresh
+// state. The painter must end before the pixels go away or are read by
+// the window system: release_painter ends it when it draws on any of the
+// `bytes` bytes from `bits`, release_painters ends it in any case.
+void release_painter(const void* bits, size_t bytes);
+void release_painters();
 
 // ---- resolution -------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/painter.h"
 #include "platform/qt/window_layer.h"
 #include "platform/window.h"
 
@@ -65,6 +66,7 @@ void process_events() {
 }
 
 void shutdown_application() {
+  release_painters();
   remove_window_layer();
   delete g_app;
   g_app = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/painter.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -11,6 +12,7 @@
 #include <QPen>
 #include <QPolygon>
 #include <QString>
+#include <QThread>
 #include <QTransform>
 
 #include <algorithm>
@@ -59,8 +61,43 @@ QColor color_of(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF),
 
 QTransform transform_of(const Xform& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
 
-// A painter open on a target for one drawing call: over the pixels in
-// memory, or the registered device's own painter with its state saved.
+// The painter kept open on the last pixels in memory drawn on, from the
+// application's thread: beginning one costs more than most calls draw.
+struct Kept {
+  QImage image;
+  QPainter painter;
+  Raster raster;
+};
+// Never destroyed with the other statics: pixels freed during their
+// destruction still ask for it.
+Kept*& kept() {
+  static Kept* k = nullptr;
+  return k;
+}
+
+bool on_application_thread() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+// The kept painter on the raster, begun anew for another one.
+QPainter* kept_painter(const Raster& r) {
+  Kept* k = kept();
+  if (k && k->raster.bits == r.bits && k->raster.width == r.width && k->raster.height == r.height &&
+      k->raster.stride == r.stride && k->raster.opaque == r.opaque)
+    return &k->painter;
+  release_painters();
+  auto fresh = std::make_unique<Kept>();
+  fresh->image = wrap(r);
+  if (!fresh->painter.begin(&fresh->image)) return nullptr;
+  fresh->raster = r;
+  kept() = fresh.release();
+  return &kept()->painter;
+}
+
+// A painter open on a target for one drawing call: the kept one over the
+// pixels in memory, or the registered device's own painter, its state
+// saved and restored so nothing of one call reaches the next.
 class Session {
  public:
   explicit Session(const Target& t) {
@@ -68,25 +105,28 @@ class Session {
       device_ = qt::find_device(t.device);
       if (device_) {
         p_ = device_->painter;
-        p_->save();
+        bounds_ = QRect(QPoint(0, 0), QSize(p_->device()->width(), p_->device()->height()));
       }
     } else if (!t.raster.empty()) {
-      image_ = wrap(t.raster);
-      if (own_.begin(&image_)) p_ = &own_;
+      bounds_ = QRect(0, 0, t.raster.width, t.raster.height);
+      if (on_application_thread()) {
+        p_ = kept_painter(t.raster);
+      } else {
+        image_ = wrap(t.raster);
+        if (own_.begin(&image_)) p_ = &own_;
+      }
     }
+    if (p_ && p_ != &own_) p_->save();
   }
   ~Session() {
-    if (device_ && p_) p_->restore();
+    if (p_ && p_ != &own_) p_->restore();
     if (own_.isActive()) own_.end();
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   QPainter* painter() const { return p_; }
-  QRect bounds() const {
-    if (device_) return QRect(QPoint(0, 0), QSize(p_->device()->width(), p_->device()->height()));
-    return image_.rect();
-  }
+  QRect bounds() const { return bounds_; }
 
   // Clip in device pixels first (a clip is kept in device space once set),
   // then the world transform, pen and brush.
@@ -132,6 +172,7 @@ class Session {
 
  private:
   qt::Paint_device* device_ = nullptr;
+  QRect bounds_;
   QImage image_;
   QPainter own_;
   QPainter* p_ = nullptr;
@@ -168,6 +209,26 @@ double radial_angle(const QRectF& r, double x, double y) {
 bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && t.m11() > 0 && t.m22() > 0; }
 
 }  // namespace
+
+// ---- painters kept open -----------------------------------------------------------
+
+void release_painter(const void* bits, size_t bytes) {
+  // Only the application's thread keeps a painter (and may end it).
+  const Kept* k = kept();
+  if (!k || !bits || !on_application_thread()) return;
+  const auto* b0 = static_cast<const uint8_t*>(bits);
+  const uint8_t* k0 = k->raster.bits;
+  const uint8_t* k1 = k0 + size_t(k->raster.stride) * size_t(k->raster.height);
+  if (b0 < k1 && k0 < b0 + bytes) release_painters();
+}
+
+void release_painters() {
+  Kept* k = kept();
+  if (!k || !on_application_thread()) return;
+  kept() = nullptr;
+  if (k->painter.isActive()) k->painter.end();
+  delete k;
+}
 
 // ---- resolution ---------------------------------------------------------------
 
@@ -263,7 +324,12 @@ void fill_words(const Target& t, const Draw_state& s, const QRect& r, uint32_t w
   if (s.clip) b = b.intersected(QRect(s.clip_left, s.clip_top, s.clip_right - s.clip_left, s.clip_bottom - s.clip_top));
   if (b.isEmpty()) return;
   auto row = [&](int y) { return reinterpret_cast<uint32_t*>(t.raster.bits + size_t(y) * size_t(t.raster.stride)) + b.left(); };
-  // One row by word, the others copied from it (the copy is the faster).
+  // Narrow boxes (upright frame sides) by word; of wider ones one row by
+  // word, the others copied from it (the copy is the faster).
+  if (b.width() < 16) {
+    for (int y = b.top(); y <= b.bottom(); ++y) std::fill_n(row(y), b.width(), word);
+    return;
+  }
   const uint32_t* first = row(b.top());
   std::fill_n(row(b.top()), b.width(), word);
   for (int y = b.top() + 1; y <= b.bottom(); ++y) std::memcpy(row(y), first, size_t(b.width()) * 4);
@@ -281,11 +347,12 @@ void thin_outline(const QRect& r, Fill fill) {
   }
 }
 
-// An opaque picture drawn at its own size onto opaque pixels in memory is
-// a copy of rows; false when the drawing needs the painter.
+// An opaque picture drawn at its own size onto pixels in memory is a copy
+// of rows; false when the drawing needs the painter.
 bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, int left, int top, int right,
                    int bottom, bool unscaled) {
-  if (!source.opaque || !t.raster.opaque || !plain_raster(t, s)) return false;
+  // Qt copies an opaque picture's words as they stand onto either format.
+  if (!source.opaque || !plain_raster(t, s)) return false;
   const QRect dst = box(left, top, right, bottom);
   if (!unscaled && (dst.width() != source.width || dst.height() != source.height)) return false;
   const uint8_t* s0 = source.bits;
@@ -300,6 +367,32 @@ bool copy_unscaled(const Target& t, const Draw_state& s, const Raster& source, i
     std::memcpy(t.raster.bits + size_t(y) * size_t(t.raster.stride) + size_t(b.left()) * 4,
                 source.bits + size_t(y - at.top()) * size_t(source.stride) + size_t(b.left() - at.left()) * 4,
                 size_t(b.width()) * 4);
+  return true;
+}
+
+// A thin closed outline of a level box (five corners, the last the first)
+// that lies within the target: the four bands Qt's aliased stroke covers,
+// written directly. False when the stroke needs the painter.
+bool box_outline(const Target& t, const Draw_state& s, const int* xy, int count) {
+  if (count != 5 || s.pen_clear || s.pen_width > 1 || !plain_raster(t, s)) return false;
+  if (xy[8] != xy[0] || xy[9] != xy[1]) return false;
+  int x0 = xy[0], y0 = xy[1], x1 = x0, y1 = y0;
+  for (int i = 1; i < 5; ++i) {
+    const int dx = xy[2 * i] - xy[2 * i - 2], dy = xy[2 * i + 1] - xy[2 * i - 1];
+    if ((dx != 0) == (dy != 0)) return false;  // slanted, or a repeated corner
+    if (i > 1 && (dx != 0) == (xy[2 * i - 2] != xy[2 * i - 4])) return false;  // two level sides in a row
+    x0 = std::min(x0, xy[2 * i]);
+    x1 = std::max(x1, xy[2 * i]);
+    y0 = std::min(y0, xy[2 * i + 1]);
+    y1 = std::max(y1, xy[2 * i + 1]);
+  }
+  // Qt drops corner pixels of strokes it cuts at the target's edge.
+  const int dx = int(s.xform.dx), dy = int(s.xform.dy);
+  if (int64_t(x0) + dx < 0 || int64_t(y0) + dy < 0 || int64_t(x1) + dx >= t.raster.width ||
+      int64_t(y1) + dy >= t.raster.height)
+    return false;
+  const uint32_t pen = word_of(s.pen_color);
+  thin_outline(QRect(x0, y0, x1 - x0 + 1, y1 - y0 + 1), [&](const QRect& band) { fill_words(t, s, band, pen); });
   return true;
 }
 
@@ -336,6 +429,12 @@ void rectangle(const Target& t, const Draw_state& s, int left, int top, int righ
   QPainter& p = *ses.painter();
   if (s.brush != brush_kind::CLEAR) p.fillRect(r, Session::brush_of(s));
   if (s.pen_clear) return;
+  if (thin && plain_raster(t, s)) {
+    // The painter has written the inside already: the bands go straight on.
+    const uint32_t pen = word_of(s.pen_color);
+    thin_outline(r, [&](const QRect& band) { fill_words(t, s, band, pen); });
+    return;
+  }
   if (thin && p.worldTransform().type() <= QTransform::TxTranslate) {
     // Qt strokes even a thin outline through its thread pool, which costs
     // more than the pixels for the many small frames of a collage.
@@ -392,6 +491,7 @@ void arc(const Target& t, const Draw_state& s, int left, int top, int right, int
 
 void polygon(const Target& t, const Draw_state& s, const int* xy, int count, bool closed) {
   if (!xy || count <= 0) return;
+  if (!closed && box_outline(t, s, xy, count)) return;
   Session ses(t);
   if (!ses.painter()) return;
   ses.apply(s);

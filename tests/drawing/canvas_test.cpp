@@ -503,3 +503,134 @@ TEST_F(CanvasTest, PicturesAtTheirOwnSizeKeepToTheTargetTheClipAndTheMove) {
   EXPECT_EQ(self->pixels()->at(1, 0), 0xFF000000u);
   EXPECT_EQ(self->pixels()->at(3, 2), 0xFF000000u | 34u);
 }
+
+TEST_F(CanvasTest, ThinBoxOutlinesCoverEveryCornerWhereverTheyStart) {
+  const point corners[4] = {{1, 1}, {8, 1}, {8, 6}, {1, 6}};
+  for (int start = 0; start < 4; ++start)
+    for (int step : {1, 3}) {
+      auto c = white(12, 9);
+      c->pen_color = COLOR_BLACK;
+      DynArray<point> path;
+      for (int i = 0; i < 5; ++i) path.append(corners[(start + step * i) % 4]);
+      c->draw_polyline(path, false);
+      EXPECT_EQ(row(1), ".########...") << start << " " << step;
+      EXPECT_EQ(row(3), ".#......#...") << start << " " << step;
+      EXPECT_EQ(row(6), ".########...") << start << " " << step;
+      EXPECT_EQ(row(7), "............") << start << " " << step;
+    }
+
+  // Moved and clipped (the clip moves with the drawing).
+  auto c = white(12, 9);
+  c->pen_color = COLOR_BLACK;
+  c->clip_rect = rect{0, 0, 6, 9};
+  c->translate_transform(2, 1);
+  c->draw_polyline(DynArray<point>{point{0, 0}, point{7, 0}, point{7, 5}, point{0, 5}, point{0, 0}}, false);
+  EXPECT_EQ(row(0), "............");
+  EXPECT_EQ(row(1), "..######....");
+  EXPECT_EQ(row(3), "..#.........");
+  EXPECT_EQ(row(6), "..######....");
+
+  // Along the bitmap's edges.
+  c = white(12, 9);
+  c->pen_color = COLOR_BLACK;
+  c->draw_polyline(DynArray<point>{point{0, 0}, point{11, 0}, point{11, 8}, point{0, 8}, point{0, 0}}, false);
+  EXPECT_EQ(row(0), std::string(12, '#'));
+  EXPECT_EQ(row(8), std::string(12, '#'));
+  EXPECT_EQ(column(0), std::string(9, '#'));
+  EXPECT_EQ(column(11), std::string(9, '#'));
+  EXPECT_EQ(row(4), "#..........#");
+
+  // Closed paths that double back are no boxes: no bottom side.
+  c = white(12, 9);
+  c->pen_color = COLOR_BLACK;
+  c->draw_polyline(DynArray<point>{point{1, 1}, point{8, 1}, point{1, 1}, point{1, 6}, point{1, 1}}, false);
+  c->draw_polyline(DynArray<point>{point{1, 1}, point{8, 1}, point{8, 6}, point{8, 1}, point{1, 1}}, false);
+  EXPECT_EQ(row(6).substr(2, 6), "......");
+}
+
+TEST_F(CanvasTest, OpaquePictureAtItsSizeLandsWordForWordOnA32BitBitmap) {
+  auto pic = C_Bitmap::create(4, 3, 24);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) pic->pixels()->row(y)[x] = 0xFF000000u | uint32_t(0x10203 * (y * 4 + x + 1));
+  bmp = C_Bitmap::create(10, 8, 32);
+  auto c = bmp->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  const uint32_t before = at(9, 7);
+  c->clip_rect = rect{0, 0, 4, 8};
+  c->translate_transform(1, 1);
+  pic->draw_at(c, point{1, 1});  // lands at 2..5 x 2..4, cut at column 4
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const bool inside = x >= 2 && x <= 4 && y >= 2 && y <= 4;
+      EXPECT_EQ(at(x, y), inside ? pic->pixels()->at(x - 2, y - 2) : before) << x << "," << y;
+    }
+}
+
+TEST_F(CanvasTest, DrawingGoesOnlyToTheBitmapOfTheMomentWhenOnesComeAndGo) {
+  // A slanted line is drawn by the painter.
+  auto c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->draw_line(point{0, 0}, point{19, 9});
+  ASSERT_EQ(at(0, 0), BLACK);
+  // The bitmap goes and one of the same size takes its place.
+  c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->draw_line(point{0, 9}, point{19, 0});
+  EXPECT_EQ(at(0, 0), WHITE);
+  EXPECT_EQ(at(0, 9), BLACK);
+  // Resized both ways, drawn on again: all of the new size takes ink.
+  for (auto [w, h] : {std::pair{40, 30}, std::pair{8, 6}}) {
+    bmp->set_size(w, h);
+    c->draw_line(point{0, double(h - 1)}, point{double(h - 1), 0});
+    EXPECT_EQ(at(0, h - 1), BLACK) << w;
+    EXPECT_EQ(at(h - 2, 1), BLACK) << w;
+  }
+}
+
+TEST_F(CanvasTest, NoCallsClipMoveOrCopyModeReachesTheNext) {
+  auto c = white(20, 10);
+  c->pen_color = COLOR_BLACK;
+  c->clip_rect = rect{0, 0, 5, 10};
+  c->translate_transform(3, 0);
+  c->draw_line(point{0, 0}, point{10, 5});
+  c->draw_text(point{0, 0}, "W");
+  c->clip_rect = rect{};
+  c->reset_transform();
+  c->draw_line(point{0, 9}, point{19, 4});
+  EXPECT_EQ(at(0, 9), BLACK);
+  EXPECT_EQ(at(18, 4), BLACK);
+
+  // A copy replaces pixels; a picture drawn after it blends by its alpha.
+  bmp = C_Bitmap::create(6, 6, 24);
+  c = bmp->canvas();
+  c->units = units_measure_graphics::PIXELS;
+  c->brush_color = COLOR_WHITE;
+  c->clear();
+  c->scale_transform(2, 2);  // scaled: the painter copies
+  c->copy_rect(rect{0, 0, 1, 1}, rect{4, 4, 1, 1}, c);
+  c->reset_transform();
+  auto glass = C_Bitmap::create(2, 2, 32);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) glass->pixels()->row(y)[x] = 0x00000000u;  // fully transparent black
+  glass->stretch_draw(c, rect{0, 0, 6, 6});
+  EXPECT_EQ(at(3, 3), WHITE);
+}
+
+TEST_F(CanvasTest, LargeOutlinedBoxesKeepTheirFrameUnderAClipAndAMove) {
+  auto c = white(300, 220);
+  c->pen_color = COLOR_BLACK;
+  c->brush_color = Colors::make(0, 0, 255);
+  c->clip_rect = rect{0, 0, 200, 300};
+  c->translate_transform(10, 5);
+  c->draw_rectangle(rect{0, 0, 250, 200});  // columns 10..260, rows 5..205, cut after column 209
+  const uint32_t blue = 0xFF0000FFu;
+  EXPECT_EQ(at(10, 100), BLACK);
+  EXPECT_EQ(at(100, 5), BLACK);
+  EXPECT_EQ(at(100, 205), BLACK);
+  EXPECT_EQ(at(100, 100), blue);
+  EXPECT_EQ(at(209, 100), blue);
+  EXPECT_EQ(at(210, 100), WHITE);
+  EXPECT_EQ(at(9, 100), WHITE);
+  EXPECT_EQ(at(100, 4), WHITE);
+  EXPECT_EQ(at(100, 206), WHITE);
+}
