@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/bench_pictures.h"
+#include "bench/bench_viewer.h"
 #include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "forms/screen.h"
@@ -51,22 +52,8 @@ void make_files() {
   }
 }
 
-class Box_panels : public brek_platform::Native_paint_panels {
- public:
-  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
-  brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, BOX_W, BOX_H}; }
-  void paint_now(brek_platform::Native_handle h) override { brek_platform::paint_panel_events().paint(h, {}); }
-
- private:
-  brek_platform::Native_handle next_ = 9200000;
-};
-Box_panels g_panels;
-
-struct Bench_viewer : brek::C_Collage_viewer {
-  BREK_CLASS(Bench_viewer)
- public:
-  brek::point pointer_in_box() override { return brek::point{-1, -1}; }
-};
+brek_bench::Box_panels g_panels(BOX_W, BOX_H, 9200000);
+using brek_bench::Bench_viewer;
 
 brek::Ref<brek::C_Screen> g_screen;
 brek::Ref<Bench_viewer> g_viewer;

@@ -1,0 +1,30 @@
+// The viewer as the benchmarks drive it: paint boxes of one size held in
+// memory (a paint runs at once, as the screen does for a box on it) and a
+// pointer that never rests over the box, so no hover work is timed.
+#pragma once
+
+#include "platform/paint_panel.h"
+#include "viewer/collage_viewer.h"
+
+namespace brek_bench {
+
+class Box_panels : public brek_platform::Native_paint_panels {
+ public:
+  // first: where this program's panel handles start counting.
+  Box_panels(int width, int height, brek_platform::Native_handle first) : w_(width), h_(height), next_(first) {}
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, w_, h_}; }
+  void paint_now(brek_platform::Native_handle h) override { brek_platform::paint_panel_events().paint(h, {}); }
+
+ private:
+  int w_, h_;
+  brek_platform::Native_handle next_;
+};
+
+struct Bench_viewer : brek::C_Collage_viewer {
+  BREK_CLASS(Bench_viewer)
+ public:
+  brek::point pointer_in_box() override { return brek::point{-1, -1}; }
+};
+
+}  // namespace brek_bench
