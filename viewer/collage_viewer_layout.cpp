@@ -118,6 +118,8 @@ void C_Collage_viewer::relayout() {
     const int64_t n = files.count();
     if (collage->mode_view == brek::mode_view::COLLAGE && (n == 0 || files.get(n - 1)->rect.h > 0))
       layout_bottom = Collage_layout::row_top(cells, n);
+    else if (collage->mode_view != brek::mode_view::COLLAGE)
+      collage->layout_set();  // the lines again, without those taken off the end
     return;
   }
   if (collage->layout_set()) return;

@@ -353,3 +353,26 @@ TEST(ViewerDirectoryViews, ABoxThatChangedAfterTheWindowsResizeIsLaidOutToItsNew
   }
   EXPECT_GT(rightmost(), 121);
 }
+
+TEST(ViewerDirectoryViews, DeletingTheLastFileShortensTheScrollRangeOfTheLineViews) {
+  // The thumbnail and caption views give each file a line of its own.
+  for (mode_view mode : {mode_view::THUMB, mode_view::CAPTIONS}) {
+    brek_test::Temp_dir t;
+    for (int i = 0; i < 60; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+    Boxed b(800, 600);
+    Ref<Test_viewer> v = b.v;
+    v->collage->mode_view = mode;
+    v->open_dir(t.path());
+    ticks(v, 6);
+    ASSERT_EQ(v->laid_out_count, 60) << int(mode);
+    ASSERT_GT(v->layout_bottom, 600) << int(mode);
+    const double last_top = v->files.get(59)->rect.y;
+    v->current_file = v->files.get(59)->file_name;
+    v->collage->delete_current("Delete failed");
+    ticks(v, 2);
+    ASSERT_EQ(v->files.count(), 59) << int(mode);
+    // Its line goes from the scroll range.
+    EXPECT_LE(v->layout_bottom, last_top + 1) << int(mode);
+    EXPECT_GT(v->layout_bottom, v->files.get(58)->rect.y) << int(mode);
+  }
+}
