@@ -65,6 +65,20 @@ struct Plain_picture {
   uint8_t* data() { return bytes.get(); }
 };
 
+// Fills a picture with a horizontal red and a vertical green gradient and
+// blue noise from the seed: a stand-in for a photograph that no scaler can
+// take a shortcut through.
+inline void fill_gradient_noise(brek::Pixels& p, uint32_t seed) {
+  const int w = p.width(), h = p.height();
+  for (int y = 0; y < h; ++y) {
+    uint32_t* row = p.row(y);
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      row[x] = 0xFF000000u | ((x * 255 / w) << 16) | ((y * 255 / h) << 8) | (seed >> 24);
+    }
+  }
+}
+
 inline uint8_t* bytes_of(brek::Pixels& p) { return p.bytes(); }
 inline uint8_t* bytes_of(Plain_picture& p) { return p.data(); }
 

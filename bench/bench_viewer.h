@@ -3,7 +3,10 @@
 // pointer that never rests over the box, so no hover work is timed.
 #pragma once
 
+#include "images/drawing_hooks.h"
+#include "platform/application.h"
 #include "platform/paint_panel.h"
+#include "platform/window.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek_bench {
@@ -26,5 +29,14 @@ struct Bench_viewer : brek::C_Collage_viewer {
  public:
   brek::point pointer_in_box() override { return brek::point{-1, -1}; }
 };
+
+// The platform as these benchmarks run the viewer on it: the window layer,
+// the image readers and the boxes above.
+inline void start_viewer_platform(int& argc, char** argv, Box_panels& panels) {
+  brek_platform::init_application(argc, argv);
+  brek::Drawing_hooks::install();
+  brek_platform::set_native_forms(brek_platform::window_layer());
+  brek_platform::set_native_paint_panels(&panels);
+}
 
 }  // namespace brek_bench

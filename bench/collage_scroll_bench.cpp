@@ -24,12 +24,10 @@
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
 #include "forms/screen.h"
-#include "images/drawing_hooks.h"
 #include "images/jpeg_codec.h"
 #include "platform/application.h"
 #include "platform/bench_reference.h"
 #include "platform/paint_panel.h"
-#include "platform/window.h"
 #include "runtime/clock.h"
 #include "viewer/collage_viewer.h"
 
@@ -176,10 +174,7 @@ BENCHMARK(BM_reference_reduced_decode_and_box_draw_2000)->Unit(benchmark::kMilli
 }  // namespace
 
 int main(int argc, char** argv) {
-  brek_platform::init_application(argc, argv);
-  brek::Drawing_hooks::install();
-  brek_platform::set_native_forms(brek_platform::window_layer());
-  brek_platform::set_native_paint_panels(&g_panels);
+  brek_bench::start_viewer_platform(argc, argv, g_panels);
   make_files();
   open_collage();
   benchmark::Initialize(&argc, argv);

@@ -17,11 +17,9 @@
 #include "bench/ratio_reporter.h"
 #include "drawing/pixels.h"
 #include "forms/screen.h"
-#include "images/drawing_hooks.h"
 #include "images/jpeg_codec.h"
 #include "platform/application.h"
 #include "platform/paint_panel.h"
-#include "platform/window.h"
 #include "runtime/clock.h"
 #include "viewer/collage_viewer.h"
 
@@ -145,10 +143,7 @@ BENCHMARK(BM_paint_one_screen)->Unit(benchmark::kMillisecond)->Iterations(1)->Re
 }  // namespace
 
 int main(int argc, char** argv) {
-  brek_platform::init_application(argc, argv);
-  brek::Drawing_hooks::install();
-  brek_platform::set_native_forms(brek_platform::window_layer());
-  brek_platform::set_native_paint_panels(&g_panels);
+  brek_bench::start_viewer_platform(argc, argv, g_panels);
   make_files();
   open_tree();
   benchmark::Initialize(&argc, argv);

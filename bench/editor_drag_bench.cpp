@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "bench/ratio_reporter.h"
 #include "drawing/bitmap.h"
 #include "drawing/native_bitmap.h"
@@ -32,13 +33,7 @@ constexpr double CARD_W = 180, CARD_H = 135, GAP = 15;
 
 brek::Ref<brek::C_Bitmap> photo(uint32_t seed) {
   auto b = brek::C_Bitmap::create(PHOTO_W, PHOTO_H, 24);
-  for (int y = 0; y < PHOTO_H; ++y) {
-    uint32_t* row = b->pixels()->row(y);
-    for (int x = 0; x < PHOTO_W; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      row[x] = 0xFF000000u | ((x * 255 / PHOTO_W) << 16) | ((y * 255 / PHOTO_H) << 8) | (seed >> 24);
-    }
-  }
+  brek_bench::fill_gradient_noise(*b->pixels(), seed);
   return b;
 }
 

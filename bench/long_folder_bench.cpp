@@ -14,10 +14,7 @@
 #include "bench/bench_viewer.h"
 #include "bench/ratio_reporter.h"
 #include "forms/screen.h"
-#include "images/drawing_hooks.h"
 #include "platform/application.h"
-#include "platform/paint_panel.h"
-#include "platform/window.h"
 #include "viewer/collage_viewer.h"
 
 namespace {
@@ -76,10 +73,7 @@ BENCHMARK(list_and_lay_out)->Name("BM_list_and_lay_out")->Arg(SMALL)->Arg(LARGE)
 }  // namespace
 
 int main(int argc, char** argv) {
-  brek_platform::init_application(argc, argv);
-  brek::Drawing_hooks::install();
-  brek_platform::set_native_forms(brek_platform::window_layer());
-  brek_platform::set_native_paint_panels(&g_panels);
+  brek_bench::start_viewer_platform(argc, argv, g_panels);
   g_root = brek_bench::temp_dir("long-folder-bench");
   make_folder(SMALL);
   make_folder(LARGE);

@@ -11,13 +11,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/bench_pictures.h"
 #include "bench/ratio_reporter.h"
-#include "drawing/native_bitmap.h"
-#include "platform/bench_reference.h"
-#include "printing/poster_layout.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
+#include "drawing/native_bitmap.h"
 #include "platform/application.h"
+#include "platform/bench_reference.h"
+#include "printing/poster_layout.h"
 #include "printing/print_preview.h"
 
 namespace {
@@ -26,13 +27,7 @@ constexpr int PHOTO_W = 4000, PHOTO_H = 3000, CARDS = 12, BOX_W = 900, BOX_H = 7
 
 brek::Ref<brek::C_Bitmap> photo(uint32_t seed) {
   auto b = brek::C_Bitmap::create(PHOTO_W, PHOTO_H, 24);
-  for (int y = 0; y < PHOTO_H; ++y) {
-    uint32_t* row = b->pixels()->row(y);
-    for (int x = 0; x < PHOTO_W; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      row[x] = 0xFF000000u | ((x * 255 / PHOTO_W) << 16) | ((y * 255 / PHOTO_H) << 8) | (seed >> 24);
-    }
-  }
+  brek_bench::fill_gradient_noise(*b->pixels(), seed);
   return b;
 }
 

@@ -287,7 +287,7 @@ std::vector<std::string> gif_files() {
     return v;
   };
   {
-    Image_spec s;
+    Frame_desc s;
     s.width = 10;
     s.height = 7;
     s.indexes = indexes(10, 7, 4);
@@ -301,17 +301,17 @@ std::vector<std::string> gif_files() {
     Gif_writer w;
     w.header(12, 10, grey_palette(16), 3).looping(0);
     for (int d = 0; d < 4; ++d) {
-      Image_spec s = solid(d * 2, d, 6, 5, uint8_t(d + 1));
+      Frame_desc s = solid(d * 2, d, 6, 5, uint8_t(d + 1));
       s.indexes = indexes(6, 5, 16);
       if (d == 2) s.local_palette = grey_palette(2), s.indexes = indexes(6, 5, 2);
       w.graphic_control(d, 5, d == 1 ? 0 : -1).image(s);
     }
-    Image_spec off = solid(9, 8, 6, 6, 5);
+    Frame_desc off = solid(9, 8, 6, 6, 5);
     w.graphic_control(3, 2, 5).image(off);
     out.push_back(w.trailer().bytes());
   }
   {
-    Image_spec s;
+    Frame_desc s;
     s.width = 40;
     s.height = 3;
     s.indexes = indexes(40, 3, 256);

@@ -16,10 +16,11 @@ namespace {
 
 // The pause of a known tree's listing grows by this per laid-out file, ms.
 constexpr double SCAN_PAUSE_MS = 200;
-// A tree whose listings found nothing new for whole rounds is listed at
-// most this many times slower: an idle window costs next to nothing, and
-// a change still shows within a few seconds.
-constexpr int64_t MAX_QUIET_SLOWDOWN = 8;
+// A tree whose listings found nothing new for whole rounds is listed half
+// as often for each such round, at most this many times (8 times slower):
+// an idle window costs next to nothing, and a change still shows within a
+// few seconds.
+constexpr int64_t MAX_QUIET_HALVINGS = 3;
 // The pointer rests this long before the hover update, ms.
 constexpr double HOVER_REST_MS = 200;
 // Ticks without a paint after which an idle view releases its far pictures.
@@ -159,7 +160,7 @@ void C_Collage_viewer::layout_or_scan_step() {
   } else {
     const double e = ms_since(last_scan_time);
     const int64_t rounds = quiet_scan_steps_ / std::max<int64_t>(1, known_dirs.count());
-    const double pause = SCAN_PAUSE_MS * double(std::min<int64_t>(MAX_QUIET_SLOWDOWN, int64_t(1) << std::min<int64_t>(rounds, 3)));
+    const double pause = SCAN_PAUSE_MS * double(int64_t(1) << std::min(rounds, MAX_QUIET_HALVINGS));
     if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
                      files.count() > laid_out_count)) {
       scan_step(false);

@@ -57,7 +57,7 @@ std::string scene_gif(int frames) {
   Gif_writer w;
   w.header(80, 60, pal).looping(0);
   for (auto& px : moving_scene(frames, 256)) {
-    Image_spec s = solid(0, 0, 80, 60, 0);
+    Frame_desc s = solid(0, 0, 80, 60, 0);
     s.indexes = px;
     w.graphic_control(1, 4).image(s);
   }
@@ -66,7 +66,7 @@ std::string scene_gif(int frames) {
 
 // A 16 x 16 sprite: a ring of colour c around a transparent middle.
 std::string sprite_gif(uint32_t rgb) {
-  Image_spec s = solid(0, 0, 16, 16, 1);
+  Frame_desc s = solid(0, 0, 16, 16, 1);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x)
       if ((x - 8) * (x - 8) + (y - 8) * (y - 8) < 20) s.indexes[y * 16 + x] = 0;
@@ -81,7 +81,7 @@ TEST(GifAgreement, GiflibOnStreamsOfEveryKind) {
   std::mt19937 rng(5);
   for (int entries : {2, 4, 16, 64, 256}) {
     for (bool interlaced : {false, true}) {
-      Image_spec s = solid(0, 0, 53, 29, 0);
+      Frame_desc s = solid(0, 0, 53, 29, 0);
       for (auto& v : s.indexes) v = static_cast<uint8_t>(rng() % 3 ? (rng() % entries) : 0);
       s.interlaced = interlaced;
       Gif_writer w;
@@ -90,13 +90,13 @@ TEST(GifAgreement, GiflibOnStreamsOfEveryKind) {
     }
   }
   // No clear code at the start; a table kept full (deferred clear code).
-  Image_spec plain = solid(0, 0, 300, 200, 0);
+  Frame_desc plain = solid(0, 0, 300, 200, 0);
   for (size_t i = 0; i < plain.indexes.size(); ++i) plain.indexes[i] = static_cast<uint8_t>((i / 3 + rng() % 2) % 200);
-  Image_spec no_clear = plain;
+  Frame_desc no_clear = plain;
   no_clear.lzw.initial_clear = false;
-  Image_spec deferred = plain;
+  Frame_desc deferred = plain;
   deferred.lzw.clear_when_full = false;
-  for (const Image_spec* s : {&no_clear, &deferred}) {
+  for (const Frame_desc* s : {&no_clear, &deferred}) {
     Gif_writer w;
     w.header(300, 200, grey_palette(256)).image(*s).trailer();
     expect_agreement(w.bytes(), s == &no_clear ? "no clear code" : "deferred clear");
@@ -104,7 +104,7 @@ TEST(GifAgreement, GiflibOnStreamsOfEveryKind) {
   // Local palettes, offsets, transparency and every disposal.
   Gif_writer w;
   w.header(40, 30, make_palette({0x112233, 0xFF0000, 0x00FF00, 0x0000FF}), 2);
-  Image_spec a = solid(5, 5, 20, 10, 1);
+  Frame_desc a = solid(5, 5, 20, 10, 1);
   a.local_palette = grey_palette(16);
   for (size_t i = 0; i < a.indexes.size(); ++i) a.indexes[i] = static_cast<uint8_t>(i % 16);
   w.graphic_control(1, 3, 4).image(a);
@@ -130,7 +130,7 @@ TEST(GifAgreement, EveryOrderOfTheFourDisposals) {
       for (int f = 0; f < 12; ++f) {
         // Every third frame covers the screen; the others move about it.
         const bool full = f % 3 == 0;
-        Image_spec s = full ? solid(0, 0, 24, 16, 0) : solid((f * 5) % 14, (f * 3) % 8, 10, 8, 0);
+        Frame_desc s = full ? solid(0, 0, 24, 16, 0) : solid((f * 5) % 14, (f * 3) % 8, 10, 8, 0);
         for (size_t i = 0; i < s.indexes.size(); ++i)
           s.indexes[i] = static_cast<uint8_t>((i * 7 + static_cast<size_t>(f) * 3) % 16);
         // Index 9 falls on a scattered seventh of the pixels.
@@ -205,7 +205,7 @@ TEST(GifAgreement, MalformedInputIsSafe) {
   Gif_writer w;
   w.header(24, 16, make_palette({0x000000, 0xFF0000, 0x00FF00, 0x0000FF})).looping(2).comment({"c"});
   for (int f = 0; f < 4; ++f) {
-    Image_spec s = solid(f * 2, f, 12, 10, static_cast<uint8_t>(f % 4));
+    Frame_desc s = solid(f * 2, f, 12, 10, static_cast<uint8_t>(f % 4));
     for (size_t i = 0; i < s.indexes.size(); ++i) s.indexes[i] = static_cast<uint8_t>((i + f) % 4);
     s.interlaced = f % 2;
     w.graphic_control(f % 4, 1, f % 2 ? 1 : -1).image(s);

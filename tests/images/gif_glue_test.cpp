@@ -27,7 +27,7 @@ constexpr int W = 8, H = 6;
 // at (4, 3), blue in its first column and transparent (index 4) elsewhere,
 // no delay.
 std::string animation() {
-  Image_spec third;
+  Frame_desc third;
   third.left = 4;
   third.top = 3;
   third.width = 4;
@@ -76,7 +76,7 @@ Ref<C_Stream> stream_of(const std::string& bytes, int64_t position = 0) {
 
 // A GIF whose frames cannot decode (a minimum code size above 8).
 std::string undecodable() {
-  Image_spec s = solid(0, 0, 2, 2, 1);
+  Frame_desc s = solid(0, 0, 2, 2, 1);
   s.min_code_size = 12;
   Gif_writer w;
   w.header(2, 2, kPal).image(s).trailer();
@@ -239,7 +239,7 @@ TEST(GifImage, BrokenGifsFailOnceAndAreRemembered) {
   }
 
   // A broken first frame does not hide the frames after it.
-  Image_spec bad = solid(0, 0, W, H, 1);
+  Frame_desc bad = solid(0, 0, W, H, 1);
   bad.min_code_size = 12;
   Gif_writer w;
   w.header(W, H, kPal).image(bad).graphic_control(1, 0).image(solid(0, 0, 2, 1, 3)).trailer();

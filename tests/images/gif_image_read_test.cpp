@@ -166,16 +166,16 @@ TEST(GifImageRead, StreamsOtherEncodersWriteDecodeAsTheViewersReaderDecodesThem)
   // code, as some encoders leave it.
   std::vector<uint8_t> indexes(90 * 70);
   for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = uint8_t((i * 7 + i / 90) % 13 == 0 ? 3 : i % 90 / 30);
-  gif_test::Image_spec spec;
-  spec.width = 90;
-  spec.height = 70;
-  spec.indexes = indexes;
-  spec.interlaced = true;
-  spec.local_palette = gif_test::grey_palette(4);
-  spec.lzw.initial_clear = false;
-  spec.lzw.clear_when_full = false;
+  gif_test::Frame_desc frame;
+  frame.width = 90;
+  frame.height = 70;
+  frame.indexes = indexes;
+  frame.interlaced = true;
+  frame.local_palette = gif_test::grey_palette(4);
+  frame.lzw.initial_clear = false;
+  frame.lzw.clear_when_full = false;
   const std::string bytes =
-      gif_test::Gif_writer().header(90, 70, gif_test::grey_palette(16)).image(spec).trailer().bytes();
+      gif_test::Gif_writer().header(90, 70, gif_test::grey_palette(16)).image(frame).trailer().bytes();
   Ref<TGIFImage> gif = read(bytes);
   ASSERT_EQ(gif->FrameCount(), 1);
   EXPECT_FALSE(gif->IsCorrupted());

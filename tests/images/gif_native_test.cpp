@@ -26,8 +26,8 @@ constexpr int W = 6, H = 4;
 // 2 x 2 at (1, 1), restored to the background once shown, 25/100 s.
 // Frame 2: 3 x 2 at (3, 2), blue in its first column and transparent
 // (index 4) elsewhere, no delay.
-Image_spec third_frame() {
-  Image_spec s;
+Frame_desc third_frame() {
+  Frame_desc s;
   s.left = 3;
   s.top = 2;
   s.width = 3;

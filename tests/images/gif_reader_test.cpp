@@ -50,7 +50,7 @@ TEST(GifReader, ReadsTheLogicalScreenAndPalettes) {
 
   // No palette anywhere: empty frame palettes; a local one is the frame's own.
   Gif_writer w3;
-  Image_spec local = solid(0, 0, 2, 2, 1);
+  Frame_desc local = solid(0, 0, 2, 2, 1);
   local.local_palette = kFour;
   w3.header(4, 4, {}).image(solid(0, 0, 2, 2, 1)).image(local).trailer();
   auto g3 = C_Gif::load_from_bytes(w3.bytes());
@@ -183,7 +183,7 @@ TEST(GifReader, DamagedAndTruncatedFiles) {
   // A file that ends inside the second frame's data keeps the first and
   // marks the second truncated; one that ends inside its descriptor drops it.
   Gif_writer t;
-  Image_spec big = solid(0, 0, 40, 40, 0);
+  Frame_desc big = solid(0, 0, 40, 40, 0);
   for (size_t i = 0; i < big.indexes.size(); ++i) big.indexes[i] = static_cast<uint8_t>(i * 7 % 4);
   t.header(40, 40, grey_palette(4)).image(big);
   size_t first_end = t.bytes().size();

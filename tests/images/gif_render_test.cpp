@@ -78,9 +78,9 @@ TEST(GifRender, DisposalMethodsOverThreeFrames) {
 TEST(GifRender, TransparentPixels) {
   // Frame 0's transparent pixels show the opaque background; a transparent
   // frame over a frame left in place shows the earlier picture.
-  Image_spec f0 = solid(0, 0, 4, 1, 1);
+  Frame_desc f0 = solid(0, 0, 4, 1, 1);
   f0.indexes = {1, 3, 3, 1};
-  Image_spec f1 = solid(0, 0, 4, 1, 3);
+  Frame_desc f1 = solid(0, 0, 4, 1, 3);
   f1.indexes = {3, 2, 3, 3};
   Gif_writer w;
   w.header(4, 1, kPal).graphic_control(1, 1, 3).image(f0).graphic_control(1, 1, 3).image(f1).trailer();
@@ -123,7 +123,7 @@ TEST(GifRender, JumpsGiveWhatPlayingInOrderGives) {
   w.header(6, 2, kPal);
   int disposals[6] = {1, 3, 2, 0, 3, 1};
   for (int i = 0; i < 6; ++i) {
-    Image_spec s = (i % 3 == 0) ? solid(0, 0, 6, 2, static_cast<uint8_t>(1 + i % 3))
+    Frame_desc s = (i % 3 == 0) ? solid(0, 0, 6, 2, static_cast<uint8_t>(1 + i % 3))
                                 : solid(i, i % 2, 1, 1, static_cast<uint8_t>(1 + i % 3));
     if (i == 3) s.indexes[4] = 0;  // and one transparent pixel
     w.graphic_control(disposals[i], 1, i == 3 ? 0 : -1).image(s);
@@ -147,7 +147,7 @@ TEST(GifRender, JumpsGiveWhatPlayingInOrderGives) {
 }
 
 TEST(GifRender, FramesOutsideTheScreenAreClipped) {
-  Image_spec part = solid(2, 1, 5, 5, 3);
+  Frame_desc part = solid(2, 1, 5, 5, 3);
   part.indexes[0] = 0;  // transparent corner, inside the screen
   Gif_writer w;
   w.header(4, 3, kPal)
@@ -177,7 +177,7 @@ TEST(GifRender, IndexDepthsAndColours) {
   // A 2-colour, a 16-colour and a 256-colour frame over 9 columns, and
   // indexes beyond a 4-entry palette showing grey.
   for (int entries : {2, 16, 256}) {
-    Image_spec s = solid(0, 0, 9, 2, 0);
+    Frame_desc s = solid(0, 0, 9, 2, 0);
     for (int i = 0; i < 18; ++i) s.indexes[i] = static_cast<uint8_t>((i * 5) % entries);
     Gif_writer w;
     w.header(9, 2, grey_palette(entries)).image(s).trailer();
@@ -188,7 +188,7 @@ TEST(GifRender, IndexDepthsAndColours) {
       ASSERT_EQ(p.at(i % 9, i / 9), 0xFF000000u | v << 16 | v << 8 | v) << entries << " " << i;
     }
   }
-  Image_spec beyond = solid(0, 0, 3, 1, 1);
+  Frame_desc beyond = solid(0, 0, 3, 1, 1);
   beyond.indexes = {1, 6, 7};
   beyond.min_code_size = 3;
   Gif_writer w;
@@ -244,7 +244,7 @@ TEST(GifRender, TheFrameCacheStaysWithinItsBudget) {
   Gif_writer w;
   w.header(64, 64, grey_palette(256));
   for (int i = 0; i < 30; ++i) {
-    Image_spec s = solid(0, 0, 64, 64, 0);
+    Frame_desc s = solid(0, 0, 64, 64, 0);
     for (size_t k = 0; k < s.indexes.size(); ++k) s.indexes[k] = static_cast<uint8_t>((k * (i + 1)) >> 4);
     w.graphic_control(i % 2 ? 3 : 1, 2, 5).image(s);
   }
@@ -301,11 +301,11 @@ TEST(GifRender, FramesOutsideTheScreenAreNotDecoded) {
 // Rows below the screen are not kept for composition, interlaced or not;
 // the frame alone still has all of them.
 TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
-  Image_spec tall = solid(0, 4, 12, 3000, 2);
+  Frame_desc tall = solid(0, 4, 12, 3000, 2);
   for (size_t k = 0; k < tall.indexes.size(); ++k) tall.indexes[k] = uint8_t(1 + k / 12 % 3);
-  Image_spec laced = tall;
+  Frame_desc laced = tall;
   laced.interlaced = true;
-  for (const Image_spec& desc : {tall, laced}) {
+  for (const Frame_desc& desc : {tall, laced}) {
     Gif_writer w;
     w.header(12, 10, kPal).image(desc).trailer();
     auto gif = load(w);
@@ -329,7 +329,7 @@ TEST(GifRender, RowsBelowTheScreenAreDecodedOnlyForTheFrameAlone) {
 // rows (8 bits for 256 colours, 4 for 16); a still keeps no rows at all,
 // and the bitmap it is shown from is that one picture.
 TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
-  Image_spec big = solid(0, 0, 300, 200, 0);
+  Frame_desc big = solid(0, 0, 300, 200, 0);
   for (size_t k = 0; k < big.indexes.size(); ++k) big.indexes[k] = static_cast<uint8_t>(k % 251);
   Gif_writer still;
   still.header(300, 200, grey_palette(256)).image(big).trailer();
@@ -346,7 +346,7 @@ TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
   Gif_writer anim;
   anim.header(40, 30, grey_palette(16));
   for (int i = 0; i < 4; ++i) {
-    Image_spec s = solid(i * 2, i, 20, 10, static_cast<uint8_t>(i + 1));
+    Frame_desc s = solid(i * 2, i, 20, 10, static_cast<uint8_t>(i + 1));
     anim.graphic_control(i == 2 ? 3 : 1, 1).image(s);
   }
   anim.trailer();
@@ -363,10 +363,10 @@ TEST(GifRender, HoldsOneComposedPictureAndIndexRows) {
 // own; what it shows is the frame decoded alone on the background, also
 // when interlaced, transparent, or cut short.
 TEST(GifRender, AStillShowsItsFrameOnTheBackground) {
-  Image_spec s = solid(0, 0, 37, 23, 0);
+  Frame_desc s = solid(0, 0, 37, 23, 0);
   for (size_t k = 0; k < s.indexes.size(); ++k) s.indexes[k] = static_cast<uint8_t>((k * 13 + k / 37) % 256);
   for (int variant = 0; variant < 8; ++variant) {
-    Image_spec v = s;
+    Frame_desc v = s;
     v.interlaced = variant & 1;
     Gif_writer w;
     w.header(37, 23, grey_palette(256), 3);

@@ -192,7 +192,7 @@ Gif_writer& Gif_writer::looping(int count) {
   return *this;
 }
 
-Gif_writer& Gif_writer::image(const Image_spec& s) {
+Gif_writer& Gif_writer::image(const Frame_desc& s) {
   out_.push_back(',');
   out_ += le16(static_cast<int>(s.left)) + le16(static_cast<int>(s.top)) +
           le16(static_cast<int>(s.width)) + le16(static_cast<int>(s.height));
@@ -227,8 +227,8 @@ Gif_writer& Gif_writer::image(const Image_spec& s) {
   return *this;
 }
 
-Image_spec solid(int64_t left, int64_t top, int64_t w, int64_t h, uint8_t index) {
-  Image_spec s;
+Frame_desc solid(int64_t left, int64_t top, int64_t w, int64_t h, uint8_t index) {
+  Frame_desc s;
   s.left = left;
   s.top = top;
   s.width = w;

@@ -35,7 +35,7 @@ std::vector<int> lzw_codes(const std::vector<uint8_t>& indexes, int min_code_siz
 brek::Gif_palette grey_palette(int entries);
 brek::Gif_palette make_palette(const std::vector<uint32_t>& rgb);  // 0xRRGGBB each
 
-struct Image_spec {
+struct Frame_desc {
   int64_t left = 0, top = 0, width = 0, height = 0;
   std::vector<uint8_t> indexes;  // width * height, rows top first
   brek::Gif_palette local_palette;
@@ -45,7 +45,7 @@ struct Image_spec {
 };
 
 // An image of one index everywhere.
-Image_spec solid(int64_t left, int64_t top, int64_t w, int64_t h, uint8_t index);
+Frame_desc solid(int64_t left, int64_t top, int64_t w, int64_t h, uint8_t index);
 
 // Writes a GIF file piece by piece.
 class Gif_writer {
@@ -56,7 +56,7 @@ class Gif_writer {
   Gif_writer& graphic_control(int disposal, int delay, int transparent = -1);
   Gif_writer& comment(const std::vector<std::string>& blocks);
   Gif_writer& looping(int count);
-  Gif_writer& image(const Image_spec& desc);
+  Gif_writer& image(const Frame_desc& desc);
   Gif_writer& raw(const std::string& bytes);
   Gif_writer& trailer();
   const std::string& bytes() const { return out_; }
