@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 
 #include "forms/button.h"
 #include "forms/combo.h"
@@ -79,6 +80,11 @@ struct Edges {
   bool operator==(const Edges&) const = default;
 };
 
+void PrintTo(const Edges& e, std::ostream* out) {
+  *out << "left " << e.left << ", top " << e.top << ", seam " << e.seam << ", bottom " << e.bottom << ", right "
+       << e.right << (e.gap ? ", paper between" : "");
+}
+
 Edges edges_of(const print_test::Picture& p, int dpi, double x_mm, double y_mm) {
   Edges e;
   const int x = int(px_of_mm(x_mm, dpi)), y = int(px_of_mm(y_mm, dpi));
@@ -117,9 +123,11 @@ TEST_F(Printed, TouchingCardsTouchOnPaperWhereTheMillimetresSay) {
   card("green.bmp", 64, 30, GREEN, rect{0, 101.3, 170, 60.55});
   const std::string pdf = dir.file("cards.pdf");
   ASSERT_TRUE(print(pdf));
+  Edges at_96;
   for (int dpi : {300, 600}) {
     const print_test::Picture page = print_test::render(pdf, 1, dpi);
     ASSERT_GT(page.width, 0);
+    if (dpi == 300) at_96 = edges_of(page, dpi, 105, 60);
     for (double x_mm : {25.0, 105.0, 185.0}) {
       const Edges e = edges_of(page, dpi, x_mm, 60);
       EXPECT_FALSE(e.gap) << "paper between the cards at " << x_mm << " mm, " << dpi << " dpi";
@@ -133,7 +141,6 @@ TEST_F(Printed, TouchingCardsTouchOnPaperWhereTheMillimetresSay) {
 
   // On a screen of 144 pixels per inch the paper shows the same, pixel
   // for pixel.
-  const Edges at_96 = edges_of(print_test::render(pdf, 1, 300), 300, 105, 60);
   struct Screen_resolution {
     Screen_resolution() { brek_platform::set_pixels_per_inch_override(144); }
     ~Screen_resolution() { brek_platform::set_pixels_per_inch_override(0); }
@@ -141,4 +148,47 @@ TEST_F(Printed, TouchingCardsTouchOnPaperWhereTheMillimetresSay) {
   const std::string again = dir.file("cards at 144.pdf");
   ASSERT_TRUE(print(again));
   EXPECT_EQ(edges_of(print_test::render(again, 1, 300), 300, 105, 60), at_96);
+}
+
+TEST_F(Printed, APosterOfASmallPictureKeepsEveryMarginWhite) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  // 40 x 30 pixels on a 3 x 2 poster of A4 with 20 mm margins and 10 mm
+  // bands: 490 mm across the printable parts, a source pixel is 12.25 mm
+  // on paper and the picture 367.5 mm high, so it covers every sheet of
+  // the first row within its margins (bands included) and the second row
+  // from its top margin on.
+  card("small.bmp", 40, 30, BLUE, rect{0, 0, 40, 30});
+  const std::string pdf = dir.file("poster.pdf");
+  ASSERT_TRUE(print(pdf, [](C_Print_dialog& d) {
+    d.columns->set_text("3");
+    d.rows->set_text("2");
+  }));
+  constexpr int dpi = 150;
+  // The margin lines in pixels; a rasteriser may ink the pixel a line runs
+  // through or touches, so the margins are the pixels whose centres lie
+  // more than a pixel beyond them.
+  const double left = px_of_mm(20, dpi), right = px_of_mm(190, dpi);
+  const double top = px_of_mm(20, dpi), bottom = px_of_mm(277, dpi);
+  auto on_margin = [&](int x, int y) {
+    const double cx = x + 0.5, cy = y + 0.5;
+    return cx < left - 1 || cx > right + 1 || cy < top - 1 || cy > bottom + 1;
+  };
+  for (int p = 1; p <= 6; ++p) {
+    const print_test::Picture page = print_test::render(pdf, p, dpi);
+    ASSERT_GT(page.width, 0) << p;
+    int ink = 0;
+    for (int y = 0; y < page.height; ++y)
+      for (int x = 0; x < page.width; ++x)
+        if (on_margin(x, y) && !blank(page, x, y)) ++ink;
+    EXPECT_EQ(ink, 0) << "pixels of the picture on the margins of sheet " << p;
+    // The picture reaches the margin line on every side it covers: the
+    // first and the last pixel within the lines are blue.
+    const int mid_y = int(px_of_mm(p > 3 ? 60 : 150, dpi)), mid_x = int(px_of_mm(105, dpi));
+    EXPECT_TRUE(page.near(int(std::ceil(left)), mid_y, BLUE)) << p;
+    EXPECT_TRUE(page.near(int(std::floor(right)) - 1, mid_y, BLUE)) << p;
+    EXPECT_TRUE(page.near(mid_x, int(std::ceil(top)), BLUE)) << p;
+    if (p <= 3) {
+      EXPECT_TRUE(page.near(mid_x, int(std::floor(bottom)) - 1, BLUE)) << p;
+    }
+  }
 }
