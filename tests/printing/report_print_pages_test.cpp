@@ -157,6 +157,26 @@ TEST_F(PosterReport, LandscapeSheetsAreTurnedOntoPortraitPaper) {
   EXPECT_EQ(page->at(200, 800), WHITE);
 }
 
+TEST_F(PosterReport, TurnedSheetsCutTheirPartAtTheMargins) {
+  // Two landscape sheets side by side, a 5 : 1 card of 8 x 8 pixels across
+  // both: 504 mm by 100.8 mm, 63 mm a pixel. The first sheet's part ends
+  // at its right margin line, 277 mm across; the turn puts the sheet's
+  // right edge at the portrait page's top, so points 0 .. 56.7 down stay
+  // white.
+  poster(2, 1, 20, 10);
+  src->options.landscape = true;
+  src->add(rect{0, 0, 100, 20}, 0x0000FF);
+  report->prepare();
+  auto first = draw(0);
+  for (int x : {60, 150, 330}) {
+    EXPECT_EQ(first->at(x, 58), BLUE) << x;
+    EXPECT_FALSE(first->any(x, 0, x, 55, BLUE)) << x;
+  }
+  // The card starts at the left margin line, 56.7 points above the bottom.
+  EXPECT_EQ(first->at(150, 783), BLUE);
+  EXPECT_FALSE(first->any(150, 788, 150, 841, BLUE));
+}
+
 TEST_F(PosterReport, WithoutASourceOnlyWhitePages) {
   poster(1, 1, 20, 10);
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
