@@ -71,9 +71,9 @@ class Printed : public editor_test::Editor {
 };
 
 // The edges of a blue card over a green one on a rendered page, in pixels:
-// where the blue starts (left, top), where the green starts below it, and
-// where the green ends (right, bottom exclusive). Scanned along the
-// column at `x_mm` and the row at `y_mm`.
+// where the ink starts (left, top) and ends (right, bottom, exclusive)
+// along the row at `y_mm` and the column at `x_mm`, and where the green
+// starts below the blue in that column.
 struct Edges {
   int left = -1, top = -1, seam = -1, bottom = -1, right = -1;
   bool gap = false;  // paper between the two cards
