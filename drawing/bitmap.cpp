@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "drawing/brek_drawing.h"
-#include "drawing/units.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -81,19 +80,27 @@ Ref<C_Canvas> C_Bitmap::canvas() {
 void C_Bitmap::draw_at(const Ref<C_Canvas>& target, const point& p) {
   if (is_none() || !native || target.is_none()) return;
   settle();
-  double x = C_Canvas::convert_units(p.x, target->units, units_measure_graphics::PIXELS);
-  double y = C_Canvas::convert_units(p.y, target->units, units_measure_graphics::PIXELS);
   // At the size of what is shown (an animation's frame may differ from the
   // colour pixels).
   const Pixels& shown = native->shown();
-  C_Brek_drawing::draw_bitmap(*target, double(shown.height()), double(shown.width()), y, x, native.get());
+  const rect at = C_Brek_drawing::picture_box(*target, rect{p.x, p.y, 0, 0});
+  const point size = C_Brek_drawing::picture_size(*target, double(shown.width()), double(shown.height()));
+  C_Brek_drawing::draw_bitmap(*target, size.y, size.x, at.y, at.x, native.get());
 }
 
 void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r) {
   if (is_none() || !native || target.is_none()) return;
   settle();
-  auto px = [&](double v) { return C_Canvas::convert_units(v, target->units, units_measure_graphics::PIXELS); };
-  C_Brek_drawing::draw_bitmap(*target, px(r.h), px(r.w), px(r.y), px(r.x), native.get());
+  const rect box = C_Brek_drawing::picture_box(*target, r);
+  C_Brek_drawing::draw_bitmap(*target, box.h, box.w, box.y, box.x, native.get());
+}
+
+void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r, const rect& within) {
+  if (is_none() || !native || target.is_none()) return;
+  settle();
+  const rect box = C_Brek_drawing::picture_box(*target, r);
+  const rect clip = C_Brek_drawing::picture_box(*target, within);
+  C_Brek_drawing::draw_bitmap(*target, box.h, box.w, box.y, box.x, native.get(), &clip);
 }
 
 Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle) {

@@ -56,8 +56,12 @@ class C_Bitmap : public Brek_object {
   // Draws the bitmap at its own size, the point in the canvas's units.
   void draw_at(const Ref<C_Canvas>& target, const point& p);
   // Draws the bitmap stretched into the rectangle (canvas units), with the
-  // canvas's stretch quality.
+  // canvas's stretch quality. On a printer's page it lands at the page's
+  // own resolution, not the screen's.
   void stretch_draw(const Ref<C_Canvas>& target, const rect& r);
+  // The same, showing only what falls within `within` (canvas units), cut
+  // on the device: printer pages too, which take no clip rectangle.
+  void stretch_draw(const Ref<C_Canvas>& target, const rect& r, const rect& within);
   // A new bitmap turned clockwise by a quarter-turn angle (after adding
   // 360, modulo 360) and then mirrored; the None bitmap for other angles.
   Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle);

@@ -182,6 +182,35 @@ void copy_block(Pixels& dst, bool dst_opaque, const Box& limit, const Box& db, c
 
 const Pixels* picture_of(Native_bitmap& nb) { return &nb.shown(); }
 
+// Narrows the state's clip to a box given before the world transform: the
+// box's corners as the transform places them (a quarter turn or a scale
+// keeps a box a box).
+void narrow_clip(bp::Draw_state& s, const rect& box) {
+  const bp::Xform& m = s.xform;
+  double l = 0, t = 0, r = 0, b = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double x = box.x + (i & 1 ? box.w : 0), y = box.y + (i & 2 ? box.h : 0);
+    const double dx = x * m.m11 + y * m.m21 + m.dx, dy = x * m.m12 + y * m.m22 + m.dy;
+    l = i == 0 ? dx : std::min(l, dx);
+    r = i == 0 ? dx : std::max(r, dx);
+    t = i == 0 ? dy : std::min(t, dy);
+    b = i == 0 ? dy : std::max(b, dy);
+  }
+  int cl = Pixel_math::round_even(l), ct = Pixel_math::round_even(t);
+  int cr = Pixel_math::round_even(r), cb = Pixel_math::round_even(b);
+  if (s.clip) {
+    cl = std::max(cl, s.clip_left);
+    ct = std::max(ct, s.clip_top);
+    cr = std::min(cr, s.clip_right);
+    cb = std::min(cb, s.clip_bottom);
+  }
+  s.clip = true;
+  s.clip_left = cl;
+  s.clip_top = ct;
+  s.clip_right = std::max(cl, cr);
+  s.clip_bottom = std::max(ct, cb);
+}
+
 }  // namespace
 
 // ---- canvas state and shapes ------------------------------------------------------
@@ -313,7 +342,29 @@ void C_Brek_drawing::copy_rect(C_Canvas& dest, const rect& dr, C_Canvas& source,
   }
 }
 
-void C_Brek_drawing::draw_bitmap(C_Canvas& canvas, double h, double w, double y, double x, Native_bitmap* source) {
+rect C_Brek_drawing::picture_box(C_Canvas& canvas, const rect& r) {
+  Native_bitmap* nb = canvas.native_surface();
+  if (nb && nb->printer != 0) {
+    const bp::Target t = nb->target();
+    const double kx = bp::target_dpi_x(t) / 72.0, ky = bp::target_dpi_y(t) / 72.0;
+    auto pt = [&](double v) { return C_Canvas::convert_units(v, canvas.units, units_measure_graphics::POINTS); };
+    return rect{pt(r.x) * kx, pt(r.y) * ky, pt(r.w) * kx, pt(r.h) * ky};
+  }
+  auto px = [&](double v) { return C_Canvas::convert_units(v, canvas.units, units_measure_graphics::PIXELS); };
+  return rect{px(r.x), px(r.y), px(r.w), px(r.h)};
+}
+
+point C_Brek_drawing::picture_size(C_Canvas& canvas, double w, double h) {
+  Native_bitmap* nb = canvas.native_surface();
+  if (!nb || nb->printer == 0) return point{w, h};
+  // Pixels of the screen become pixels of the page.
+  const bp::Target t = nb->target();
+  const double screen = bp::screen_dpi();
+  return point{w * bp::target_dpi_x(t) / screen, h * bp::target_dpi_y(t) / screen};
+}
+
+void C_Brek_drawing::draw_bitmap(C_Canvas& canvas, double h, double w, double y, double x, Native_bitmap* source,
+                                 const rect* within) {
   if (!source) return;
   Prepared p;
   if (!prepare(canvas, p)) return;
@@ -327,35 +378,18 @@ void C_Brek_drawing::draw_bitmap(C_Canvas& canvas, double h, double w, double y,
     own_copy = *pic;
     pic = &own_copy;
   }
+  if (within) {
+    narrow_clip(p.state, *within);
+    if (p.has_alpha) narrow_clip(p.alpha_state, *within);
+  }
   bp::Raster src = Native_bitmap::raster_of(*pic, opaque);
   bp::stretch_mode mode =
       canvas.quality == quality_drawing_lines_shapes::LOW ? bp::stretch_mode::PLAIN : bp::stretch_mode::HALFTONE;
-  int l, t, r, b;
-  bool printer = p.nb->printer != 0;
-  if (!printer && !source->animation && w == pic->width() && h == pic->height()) {
-    l = Pixel_math::round_even(x);
-    t = Pixel_math::round_even(y);
-    r = l + pic->width();
-    b = t + pic->height();
-    bp::draw_picture(p.target, p.state, src, l, t, r, b, true, mode);
-  } else {
-    if (printer) {
-      // Pixels of the screen become pixels of the page: a bitmap at its
-      // natural size is scaled like any other.
-      double sx = double(bp::target_dpi_x(p.target)) / bp::screen_dpi();
-      double sy = double(bp::target_dpi_y(p.target)) / bp::screen_dpi();
-      l = Pixel_math::round_even(x * sx);
-      t = Pixel_math::round_even(y * sy);
-      r = Pixel_math::round_even(w * sx + l);
-      b = Pixel_math::round_even(h * sy + t);
-    } else {
-      l = Pixel_math::round_even(x);
-      t = Pixel_math::round_even(y);
-      r = Pixel_math::round_even(x + w);
-      b = Pixel_math::round_even(y + h);
-    }
-    bp::draw_picture(p.target, p.state, src, l, t, r, b, false, mode);
-  }
+  const bool unscaled = !source->animation && w == pic->width() && h == pic->height();
+  const int l = Pixel_math::round_even(x), t = Pixel_math::round_even(y);
+  const int r = unscaled ? l + pic->width() : Pixel_math::round_even(x + w);
+  const int b = unscaled ? t + pic->height() : Pixel_math::round_even(y + h);
+  bp::draw_picture(p.target, p.state, src, l, t, r, b, unscaled, mode);
   if (p.has_alpha) {
     bp::Draw_state white = p.alpha_state;
     white.brush = bp::brush_kind::SOLID;

@@ -34,9 +34,19 @@ class C_Brek_drawing : public Brek_object {
   static void text_out(C_Canvas& canvas, const std::string& text, const point& p);
   static void text_with_font(C_Canvas& canvas, const std::string& text, rect& out);
   static void copy_rect(C_Canvas& dest, const rect& dest_rect, C_Canvas& source, const rect& source_rect);
-  // Draws the source at (x, y) in pixels, stretched to w x h unless that
-  // is its own size.
-  static void draw_bitmap(C_Canvas& canvas, double h, double w, double y, double x, Native_bitmap* source);
+  // Where a picture goes, in pixels of the canvas's device: on pixels in
+  // memory r (canvas units) number by number in whole screen pixels; on a
+  // device page (a printer's) at the page's own resolution, unrounded, so
+  // it lands where the units say whatever the screen is.
+  static rect picture_box(C_Canvas& canvas, const rect& r);
+  // A picture's own size (screen pixels) in pixels of the canvas's device.
+  static point picture_size(C_Canvas& canvas, double w, double h);
+  // Draws the source at (x, y) in pixels of the canvas's device, stretched
+  // to w x h unless that is its own size. Each edge is rounded from the
+  // exact one, so pictures that touch, touch. `within` (device pixels, as
+  // x, y, w and h) clips the picture, on the device.
+  static void draw_bitmap(C_Canvas& canvas, double h, double w, double y, double x, Native_bitmap* source,
+                          const rect* within = nullptr);
   static void reset_transform(C_Canvas& canvas);
   static void translate_transform(C_Canvas& canvas, double dx, double dy);
   static void rotate_transform(C_Canvas& canvas, double angle);

@@ -27,9 +27,11 @@ std::vector<rect> card_rects(Poster_source& src) {
   return cards;
 }
 
-// The part of `b`, stretched over `placed`, that lies in `area`. A printer
-// page has no clip, so the part is cut from the bitmap: whole pixels, put
-// where they lie in the whole picture, so the part lines up with it.
+// The part of `b`, stretched over `placed`, that lies in `area`, clipped
+// to `area` on the device. Only the bitmap's pixels behind the part go to
+// the page (and one more round them, so the smoothing at the cut matches
+// the whole picture's): a page carries no more of a large picture than it
+// shows.
 void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& placed, const rect& area) {
   const double l = std::max(placed.x, area.x), t = std::max(placed.y, area.y);
   const double r = std::min(placed.x + placed.w, area.x + area.w), btm = std::min(placed.y + placed.h, area.y + area.h);
@@ -41,10 +43,10 @@ void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& pla
   if (!src || src->empty() || r <= l || btm <= t || !(placed.w > 0) || !(placed.h > 0)) return;
   const int w = src->width(), h = src->height();
   const double fx = placed.w / w, fy = placed.h / h;
-  const int x0 = std::clamp(int(std::floor((l - placed.x) / fx)), 0, w);
-  const int x1 = std::clamp(int(std::ceil((r - placed.x) / fx)), 0, w);
-  const int y0 = std::clamp(int(std::floor((t - placed.y) / fy)), 0, h);
-  const int y1 = std::clamp(int(std::ceil((btm - placed.y) / fy)), 0, h);
+  const int x0 = std::clamp(int(std::floor((l - placed.x) / fx)) - 1, 0, w);
+  const int x1 = std::clamp(int(std::ceil((r - placed.x) / fx)) + 1, 0, w);
+  const int y0 = std::clamp(int(std::floor((t - placed.y) / fy)) - 1, 0, h);
+  const int y1 = std::clamp(int(std::ceil((btm - placed.y) / fy)) + 1, 0, h);
   if (x1 <= x0 || y1 <= y0) return;
   Ref<C_Bitmap> part = C_Bitmap::create(x1 - x0, y1 - y0, b->has_alpha() ? 32 : 0);
   Pixels* dst = part->pixels();
@@ -55,7 +57,7 @@ void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& pla
     uint32_t* d = dst->row(y - y0);
     for (int x = x0; x < x1; ++x) d[x - x0] = s[x] | force;
   }
-  part->stretch_draw(c, rect{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy});
+  part->stretch_draw(c, rect{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy}, area);
 }
 
 }  // namespace

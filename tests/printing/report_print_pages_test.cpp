@@ -155,6 +155,19 @@ TEST_F(PosterReport, LandscapeSheetsAreTurnedOntoPortraitPaper) {
   EXPECT_EQ(page->at(450, 400), WHITE);
   EXPECT_EQ(page->at(200, 40), WHITE);
   EXPECT_EQ(page->at(200, 800), WHITE);
+
+  // Two such sheets side by side, the card 5 : 1 (8 x 8 pixels): 504 mm by
+  // 100.8 mm, 63 mm a pixel. The first sheet's part ends at its right
+  // margin line, 277 mm across, which the turn puts 56.7 points below the
+  // portrait page's top: above it the paper stays white.
+  poster(2, 1, 20, 10);
+  src->cards[0] = rect{0, 0, 100, 20};
+  report->prepare();
+  auto first = draw(0);
+  for (int x : {60, 150, 330}) {
+    EXPECT_EQ(first->at(x, 58), BLUE) << x;
+    EXPECT_FALSE(first->any(x, 0, x, 55, BLUE)) << x;
+  }
 }
 
 TEST_F(PosterReport, WithoutASourceOnlyWhitePages) {
