@@ -117,17 +117,8 @@ TEST(LanguageMenu, TheUsersLanguageFilesAreOfferedBesideThoseOfTheProgram) {
     EXPECT_EQ(Localize_str::available_languages(), "Deutsch;DE;English;EN");
     // The user's English file wins over the program's for the same language.
     EXPECT_EQ(Localize_str::text(lng::Collage_viewer::Exit_2), "Quit");
-    brek_platform::set_popup_menu_hook([&] { brek_platform::choose_popup_menu_item(tag); });
-    b.press({50, 50}, 2);
-    b.release({50, 50}, 2);
-    te::settle();
-    brek_platform::set_popup_menu_hook([&] {
-      shown = brek_platform::open_popup_menu_text();
-      brek_platform::close_popup_menu();
-    });
-    b.press({50, 50}, 2);
-    b.release({50, 50}, 2);
-    brek_platform::set_popup_menu_hook(nullptr);
+    b.right_click({50, 50}, tag);
+    shown = b.right_click({50, 50});
     EXPECT_EQ(b.v->language, "DE");
   }
   Localize_str::reset_to_english();
