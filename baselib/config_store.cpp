@@ -1,7 +1,7 @@
 #include "baselib/config_store.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +16,7 @@
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
+#include "baselib/settings_lock.h"
 #include "baselib/system_functions.h"
 
 namespace brek::Config_store {
@@ -265,33 +266,18 @@ bool read_whole(const std::string& file, std::string& out) {
   }
 }
 
-// The temporary file a write makes beside the store: its name behind a
-// dot, then mkostemp's six letters or digits.
-std::string temporary_template(const std::string& file) {
-  return File_path::directory_of(file) + "." + File_path::name_of(file) + ".XXXXXX";
-}
-
-bool is_temporary_of(const std::string& name, const std::string& store_name) {
-  const std::string prefix = "." + store_name + ".";
-  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
-  for (size_t i = prefix.size(); i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-  }
-  return true;
-}
-
-// Temporaries of the store that a write cut short (a crash, a kill) left
-// behind. The lock does not rule out every writer (one of ours under another
-// runtime folder, another program using the same kind of name), so only a
-// temporary nobody touched for an hour counts as left behind.
+// Temporaries of the store that no lock names (an earlier version's, one
+// cut short by a crash of the machine) left behind. The lock does not rule
+// out every writer (one of ours under another runtime folder, another
+// program using the same kind of name), so only a temporary nobody touched
+// for an hour counts as left behind.
 void remove_stale_temporaries(const std::string& file) {
   const std::string dir = File_path::directory_of(file), name = File_path::name_of(file);
   const time_t now = ::time(nullptr);
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
     const std::string n = e.path().filename().string();
-    if (!is_temporary_of(n, name)) continue;
+    if (!Settings_lock::is_temporary_of(n, name)) continue;
     struct stat st;
     // Only regular files of our own.
     if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
@@ -300,43 +286,36 @@ void remove_stale_temporaries(const std::string& file) {
   }
 }
 
-// A folder of ours in the runtime folder for the locks, "" when there is
-// none to be had: the lock then goes beside the store.
-std::string lock_folder() {
-  const std::string runtime = NATIVE_process::environment_variable("XDG_RUNTIME_DIR");
-  if (runtime.empty() || runtime[0] != '/') return {};
-  const std::string dir = File_path::without_trailing_separator(runtime) + "/settings-locks";
-  ::mkdir(dir.c_str(), 0700);
-  struct stat st;
-  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
-  return dir;
-}
-
-// The lock of a store: in the runtime folder, named by a hash of the
-// store's path with its folder resolved, as another process may spell it
-// otherwise (two stores sharing a lock only wait for each other), so that
-// nothing is left in the settings folder; beside the store otherwise.
-std::string lock_path(const std::string& file) {
-  const std::string dir = lock_folder();
-  if (dir.empty()) return file + ".lock";
-  std::string resolved = file;
-  if (char* real = ::realpath(File_path::directory_of(file).c_str(), nullptr)) {
-    resolved = std::string(real) + "/" + File_path::name_of(file);
-    std::free(real);
+// A name for the store's next temporary: its name behind a dot, then six
+// letters or digits.
+std::string temporary_name(const std::string& file) {
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char random[6] = {};
+  if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) {
+    const uint64_t t = uint64_t(::time(nullptr)) ^ (uint64_t(::getpid()) << 20) ^ uint64_t(std::rand());
+    for (size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(t >> (i * 8));
   }
-  uint64_t h = 1469598103934665603ull;  // FNV-1a
-  for (unsigned char c : resolved) h = (h ^ c) * 1099511628211ull;
-  char name[32];
-  std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(h));
-  return dir + "/" + name;
+  std::string name = File_path::directory_of(file) + "." + File_path::name_of(file) + ".";
+  for (unsigned char r : random) name += letters[r % 62];
+  return name;
 }
 
-// Replaces the file with the text: a temporary file beside it, flushed to
-// the disk, renamed over it.
-void replace_file(const std::string& file, const std::string& text, mode_t mode) {
-  std::string tmp = temporary_template(file);
-  int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (fd < 0) raise_write_failed(file, errno);
+// Replaces the file with the text: a temporary file beside it, named in
+// the lock before it exists, flushed to the disk, renamed over it.
+void replace_file(const std::string& file, const std::string& text, mode_t mode, Settings_lock::Held& lock) {
+  std::string tmp;
+  int fd = -1;
+  for (int tries = 0; tries < 100 && fd < 0; ++tries) {
+    tmp = temporary_name(file);
+    lock.record(tmp);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    const int e = errno;
+    lock.clear_record();
+    raise_write_failed(file, e);
+  }
   bool ok = ::fchmod(fd, mode) == 0 && File_path::write_all(fd, text.data(), text.size()) && ::fsync(fd) == 0;
   int e = errno;
   if (::close(fd) != 0 && ok) {
@@ -347,10 +326,9 @@ void replace_file(const std::string& file, const std::string& text, mode_t mode)
     ok = false;
     e = errno;
   }
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    raise_write_failed(file, e);
-  }
+  if (!ok) ::unlink(tmp.c_str());
+  lock.clear_record();
+  if (!ok) raise_write_failed(file, e);
   File_path::sync_directory(File_path::directory_of(file));
 }
 
@@ -375,32 +353,6 @@ std::string file_name_of(const std::string& key) {
   }
   return out;
 }
-
-// Holds the lock; when it could not be had, errno tells why. An existing
-// lock is only taken where it exists.
-class Lock_file {
- public:
-  explicit Lock_file(const std::string& path, bool create = true) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        int e = errno;
-        ::close(fd_);
-        fd_ = -1;
-        errno = e;
-        return;
-      }
-    }
-  }
-  ~Lock_file() {
-    if (fd_ >= 0) ::close(fd_);  // also releases the lock
-  }
-  bool held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 }  // namespace
 
@@ -518,6 +470,7 @@ Location locate(const std::string& key_path) {
 
 std::optional<Value> read_value(const Location& where, const std::string& name) {
   if (where.file.empty()) return std::nullopt;
+  Settings_lock::clean_after_killed_writer(where.file);
   std::string text;
   if (!read_whole(where.file, text)) return std::nullopt;
   return find_in_text(text, where.section, name);
@@ -527,16 +480,9 @@ void write_value(const Location& where, const std::string& name, const Value& va
   if (where.file.empty()) return;
   std::error_code ec;
   std::filesystem::create_directories(File_path::directory_of(where.file), ec);
-  const std::string lock_name = lock_path(where.file);
-  Lock_file lock(lock_name);
+  Settings_lock::Held lock(where.file);
   // Without the lock another writer could lose this value or its own.
-  if (!lock.held()) raise_write_failed(where.file, errno);
-  // Earlier versions lock beside the store, and one may still be running:
-  // where that lock exists it is taken too (after ours, as they take only
-  // that one) and left in place, as removing it would let two of them in.
-  const std::string beside = where.file + ".lock";
-  std::optional<Lock_file> old_lock;
-  if (lock_name != beside) old_lock.emplace(beside, false);
+  if (!lock.held()) raise_write_failed(where.file, lock.error());
 
   // A store that is a symbolic link (kept with the user's other dot files)
   // stays one: the file it points to is replaced.
@@ -562,7 +508,7 @@ void write_value(const Location& where, const std::string& name, const Value& va
   bool changed = false;
   std::string updated = set_in_text(text, where.section, name, value, &changed);
   if (!changed && existed) return;
-  replace_file(target, updated, mode);
+  replace_file(target, updated, mode, lock);
 }
 
 }  // namespace brek::Config_store

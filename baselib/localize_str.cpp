@@ -173,6 +173,14 @@ std::string directory() {
 
 std::string fallback_directory() { return System_functions::user_data_directory(); }
 
+std::vector<std::string> searched_directories() {
+  // The user's folder first: a user who cannot write the program's folder
+  // adds a language, or replaces one, in their own.
+  std::vector<std::string> dirs{fallback_directory()};
+  if (directory() != dirs[0]) dirs.push_back(directory());
+  return dirs;
+}
+
 // ---- files -----------------------------------------------------------------
 
 DynAStr read_lines(const std::string& file_name) {
@@ -275,8 +283,9 @@ void apply_lines(const DynAStr& lines, const std::string& prefix) {
 
 bool load_language(const std::string& code, const std::string& prefix, bool write_default) {
   if (write_default) write_language_file("", "Default");
-  std::string file = find_language_file(directory(), code);
-  if (file.empty()) file = find_language_file(fallback_directory(), code);
+  std::string file;
+  for (const std::string& dir : searched_directories())
+    if (file.empty()) file = find_language_file(dir, code);
   if (file.empty()) return false;
   apply_lines(read_lines(file), prefix);
   return true;
@@ -289,7 +298,7 @@ bool load_language(const std::string& code) {
 
 bool load_language_file(const std::string& code, const std::string& name) {
   std::string file_name = name + "_" + code + ".lng";
-  for (const std::string& dir : {directory(), fallback_directory()}) {
+  for (const std::string& dir : searched_directories()) {
     std::string path = dir + file_name;
     std::error_code ec;
     if (std::filesystem::is_regular_file(path, ec)) {
@@ -301,14 +310,20 @@ bool load_language_file(const std::string& code, const std::string& name) {
 }
 
 std::string available_languages() {
-  std::string dir = directory();
-  std::vector<std::string> files = language_files(dir);
-  if (files.empty()) files = language_files(fallback_directory());
+  // One entry per code: the file found first (the user's) stands for it.
+  std::vector<std::string> stems;
+  std::set<std::string> codes;
+  for (const std::string& dir : searched_directories())
+    for (const std::string& f : language_files(dir)) {
+      std::string stem = f.substr(0, f.size() - 4);
+      size_t us = stem.rfind('_');
+      if (us == std::string::npos) continue;  // not named language_code
+      if (codes.insert(lower(stem.substr(us + 1))).second) stems.push_back(stem);
+    }
+  std::sort(stems.begin(), stems.end());
   std::string out;
-  for (const std::string& f : files) {
-    std::string stem = f.substr(0, f.size() - 4);
+  for (const std::string& stem : stems) {
     size_t us = stem.rfind('_');
-    if (us == std::string::npos) continue;  // not named language_code
     if (!out.empty()) out += ";";
     out += stem.substr(0, us) + ";" + stem.substr(us + 1);
   }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "baselib/language_table.h"
 #include "runtime/dyn_array.h"
@@ -35,15 +36,15 @@ DynAStr table_as_lines();
 // ---- languages -------------------------------------------------------------
 
 // With write_default, first write_language_file("", "Default"). Then
-// finds the file of code in the language directory, else in the fallback
-// directory, and applies its key lines that begin with prefix (an empty
+// finds the file of code in the fallback (the user's) directory, else in
+// the language directory, and applies its key lines that begin with prefix (an empty
 // prefix takes all) over the current texts. False when no file was found.
 bool load_language(const std::string& code, const std::string& prefix, bool write_default);
 // Switches to a language: the built-in English texts, then the file of
 // code over them. False when no file was found (English stays).
 bool load_language(const std::string& code);
-// Applies the file name + "_" + code + ".lng" of the language directory
-// (else of the fallback directory) over the current texts.
+// Applies the file name + "_" + code + ".lng" of the fallback directory
+// (else of the language directory) over the current texts.
 bool load_language_file(const std::string& code, const std::string& name);
 
 // Once per run: writes the table as name + "_" + code + ".lng" into the
@@ -53,9 +54,10 @@ bool load_language_file(const std::string& code, const std::string& name);
 // directory up to date.
 void write_language_file(const std::string& code, const std::string& name);
 
-// The languages present: name;code pairs joined by ";" ("English;EN;
-// Deutsch;DE" without blanks), from the language directory, else the
-// fallback directory. Files are taken in name order.
+// The languages present: name;code pairs joined by ";" ("Deutsch;DE;
+// English;EN" without blanks), in file name order, from the fallback and
+// the language directory; for a code found in both, the fallback
+// directory's file stands.
 std::string available_languages();
 
 // The language directory (stored with a trailing "/"; an empty text goes
@@ -63,6 +65,9 @@ std::string available_languages();
 void set_language_directory(const std::string& dir);
 std::string directory();
 std::string fallback_directory();
+// Where languages are looked for: the fallback directory, then the
+// language directory.
+std::vector<std::string> searched_directories();
 
 // ---- steps of the above, for their callers and tests -----------------------
 

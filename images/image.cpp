@@ -91,12 +91,19 @@ void C_Image::read_header_info(double tw, double th) {
     }
     if (want_info && h.found) {
       file_size = h.file_size;
+      modified_unix_ms = h.modified;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
       Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
     }
   }
   if (one_of(ext, {".wmf", ".emf", ".flic", ".webp"})) return;
   Image_header::display_size(width, height, tw, th, display_width, display_height, load_needed);
+}
+
+bool C_Image::file_changed() const {
+  if (is_none() || is_zero(file_size) || !is_file()) return false;
+  const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
+  return h.found && (h.file_size != file_size || h.modified != modified_unix_ms);
 }
 
 void C_Image::load_native() {
@@ -229,6 +236,7 @@ Ref<C_Image> C_Image::clone() {
   c->flip_x = flip_x;
   c->flip_y = flip_y;
   c->modified = modified;
+  c->modified_unix_ms = modified_unix_ms;
   c->created = created;
   if (!is_none()) {
     picture = Ref<C_Bitmap>();

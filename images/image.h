@@ -31,6 +31,8 @@ class C_Image : public C_Thread {
   double file_size = 0;
   date_time modified;
   date_time created;
+  // The modification time as read_header_info took it, ms since 1970 UTC.
+  int64_t modified_unix_ms = 0;
   bool fax_compressed = false;
   Ref<C_Bitmap> picture;
   Ref<C_Gif> animation;
@@ -60,6 +62,10 @@ class C_Image : public C_Thread {
   // Header size (when none is known and a target is given), file size and
   // dates (when not yet read) and the display size for the target.
   void read_header_info(double tw, double th);
+  // Whether the file's size or modification time differs from what
+  // read_header_info took; false before it took any and when the file is
+  // gone.
+  bool file_changed() const;
   // The picture, reduced where the target allows (JPEG and PNG).
   void load(double tw, double th);
   // The full picture or the animation by extension, unless one is held.

@@ -161,6 +161,10 @@ class C_Collage_viewer : public C_Form {
   // Removes the files of a listed directory that its listing (image files,
   // full paths) no longer holds; true when any went.
   bool drop_vanished(const std::string& listed_dir, const DynAStr& list);
+  // Gives each file of a listed directory whose size or modification time
+  // changed a new entry, so its header and picture are read again; true
+  // when any did.
+  bool renew_changed(const std::string& listed_dir);
 
   // ---- collage layout (collage_viewer_layout.cpp) ----
   // Lays the file list out from laid_out_count on, for about 500 ms.

@@ -249,7 +249,9 @@ void C_Collage_viewer::prev_directory_set() {
       return;
     }
   }
-  // The previous set is the first one: the view goes to the top.
+  // The previous set is the first one: the view goes to the top, its
+  // first entry current.
+  if (k >= 0) current_file = files.get(0)->file_name;
   scroll_y = 0;
   repaint();
 }

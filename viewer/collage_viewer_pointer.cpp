@@ -204,10 +204,15 @@ void C_Collage_viewer::jump_scroll() {
   const rect box = paint_box_frame();
   const double H = view_height();
   const double Hp = double(C_Canvas::to_device_pixels(H));
-  double y = Brek_runtime::real_div(mouse_position().y - box.y, H) * layout_bottom;
+  // The pointer's rows, top to last, span the whole scroll range: in a
+  // long folder one row stands for many lines, and the last must reach
+  // the end.
+  const double rows = H - C_Canvas::from_device_pixels(1);
+  const double range = layout_bottom - Hp;
+  double y = Brek_runtime::real_div(mouse_position().y - box.y, rows) * range;
   if (!std::isfinite(y)) y = 0;
   // Content shorter than the view stays at its top.
-  y = std::max(0.0, std::min(y, layout_bottom - Hp));
+  y = std::max(0.0, std::min(y, range));
   scroll_y = y;
   repaint();
 }

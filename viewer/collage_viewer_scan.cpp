@@ -1,5 +1,6 @@
 // Directory scanning: one directory of the tree per step, merged into the
 // file list.
+#include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
@@ -141,6 +142,7 @@ void C_Collage_viewer::scan_step(bool restart) {
   }
 
   if (!listing_failed && drop_vanished(listed_dir, list)) changed = true;
+  if (renew_changed(listed_dir)) changed = true;
 
   if (current_file.empty()) current_file = files.get(0)->file_name;
 
@@ -166,6 +168,29 @@ bool C_Collage_viewer::drop_vanished(const std::string& listed_dir, const DynASt
     files.remove(i);
     changed = true;
     files.get(i)->set_load_options(rect{});
+  }
+  return changed;
+}
+
+bool C_Collage_viewer::renew_changed(const std::string& listed_dir) {
+  const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
+  bool changed = false;
+  for (int64_t i = 0; i < files.count(); ++i) {
+    Brek_runtime::loop_tick();
+    const Ref<C_Image> old = files.get(i);
+    if (File_order::directory_part(old->file_name) != dir || !old->file_changed()) continue;
+    // A new object: the old one's pictures, cell copies and orientation
+    // belong to what the file held before.
+    Ref<C_Image> fresh = C_Image::create();
+    fresh->file_name = old->file_name;
+    files.set(i, fresh);
+    if (shown_image.same(old)) shown_image.reset();
+    laid_out_count = std::min(laid_out_count, i);
+    if (single_mode && fresh->file_name == current_file) {
+      show_file(fresh);
+      repaint();
+    }
+    changed = true;
   }
   return changed;
 }

@@ -259,6 +259,15 @@ void C_Move_to_dirs::list_target(int64_t n) {
   t->images = images;
 }
 
+void C_Move_to_dirs::relist_directory_of(const std::string& file) {
+  if (is_none()) return;
+  const std::string dir = File_path::directory_of(file);
+  for (int64_t n = 1; n <= TARGET_COUNT; ++n) {
+    St_dir__C_Move_to_dirs* t = target_at_index(n);
+    if (t && !t->path.empty() && (with_separator(t->path) == dir || same_file(t->path, dir))) t->listed = false;
+  }
+}
+
 // ---- moving --------------------------------------------------------------------
 
 void C_Move_to_dirs::move_to_target(int64_t n) {
@@ -396,6 +405,10 @@ void C_Move_to_dirs::undo_move() {
     return;
   }
   drop_last();
+  // The file left one panel's directory and may come back into another's.
+  relist_directory_of(t);
+  relist_directory_of(s);
+  repaint();
   viewer.lock()->start_timer();
 }
 

@@ -112,6 +112,8 @@ class C_Move_to_dirs : public C_Form {
   void undo_move();
   // Fills target n's thumbnails from its directory.
   void list_target(int64_t n);
+  // The panels of the directory holding that file list it again.
+  void relist_directory_of(const std::string& file);
   // The target whose panel holds the point (paint-box points); 0 for none.
   int64_t target_at(const point& p);
   // The popup menu of a panel.

@@ -1,7 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cstdio>
@@ -35,6 +40,8 @@ class ConfigTest : public ::testing::Test {
       names.insert(std::filesystem::relative(e.path(), dir).string());
     return names;
   }
+
+  void writers_keep_their_values(const std::string& home);
 
   Temp_dir home_;
   Env_guard env_{"XDG_CONFIG_HOME", home_.path()};
@@ -200,6 +207,18 @@ TEST(ConfigFormat, EveryByteAndNameRoundTrips) {
 }
 
 TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
+  // With the lock in the runtime folder, then beside the store, where each
+  // writer's lock goes when it is done.
+  const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+  for (const std::string& runtime : {runtime_dir, std::string()}) {
+    Env_guard env("XDG_RUNTIME_DIR", runtime);
+    Temp_dir home;
+    Env_guard config_home("XDG_CONFIG_HOME", home.path());
+    writers_keep_their_values(home.path());
+  }
+}
+
+void ConfigTest::writers_keep_their_values(const std::string& home) {
   constexpr int kWriters = 4, kEach = 25;
   std::vector<std::thread> threads;
   for (int w = 0; w < kWriters; ++w) {
@@ -216,21 +235,28 @@ TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
     for (int i = 0; i < kEach; ++i)
       EXPECT_EQ(c->read_integer("K" + std::to_string(w) + "_" + std::to_string(i)), w * 1000 + i);
   }
-  // Only the store remains: no temporary file was left over, and the lock
-  // lives in the runtime folder.
-  EXPECT_EQ(files_in(home_.file("Busy")), (std::set<std::string>{"Busy.conf"}));
+  // Only the store remains: no temporary file was left over, and no lock.
+  EXPECT_EQ(files_in(home + "/Busy"), (std::set<std::string>{"Busy.conf"}));
 }
 
 TEST_F(ConfigTest, TheLockLeavesNothingInTheSettingsFolder) {
   C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
   EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf"}));
 
-  // Without a runtime folder the lock stays beside the store, and writing
-  // still works.
+  // Without a runtime folder the lock stands beside the store while a
+  // write goes on, and goes with it.
   Env_guard no_runtime("XDG_RUNTIME_DIR", "");
   C_Config::open_write("App", area::USER, "S")->write_integer("B", 2);
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
+  EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf"}));
+
+  // An older version's lock there (it is empty) is taken, and left.
+  ASSERT_TRUE(write_file(home_.file("App/App.conf.lock"), ""));
+  C_Config::open_write("App", area::USER, "S")->write_integer("C", 3);
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("C"), 3);
+  EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf", "App.conf.lock"}));
+  EXPECT_EQ(read_file(home_.file("App/App.conf.lock")), "");
 }
 
 TEST_F(ConfigTest, AWriteWaitsForAnOlderVersionHoldingTheLockBesideTheStore) {
@@ -317,6 +343,79 @@ TEST_F(ConfigTest, TemporariesLeftByAnInterruptedWriteGoAtALaterWrite) {
   expected.insert("App.conf");
   EXPECT_EQ(files_in(home_.file("App")), expected);
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
+}
+
+namespace {
+
+// The temporaries of App/App.conf in the folder.
+std::vector<std::string> temporaries_in(const std::string& dir) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+    if (e.path().filename().string().rfind(".App.conf.", 0) == 0) out.push_back(e.path().string());
+  return out;
+}
+
+// A process that writes the store again and again, killed (SIGKILL) as
+// soon as one of its temporaries appears; true when that left one behind.
+bool kill_a_writer_mid_write(const std::string& dir) {
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  if (watch < 0 || ::inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return false;
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    try {
+      for (int i = 0;; ++i) C_Config::open_write("App", area::USER, "S")->write_integer("N", i);
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  bool seen = false;
+  alignas(inotify_event) char buf[4096];
+  struct pollfd p{watch, POLLIN, 0};
+  while (!seen && ::poll(&p, 1, 10000) == 1) {
+    const ssize_t n = ::read(watch, buf, sizeof buf);
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+      if (e->len > 0 && std::string(e->name).rfind(".App.conf.", 0) == 0) seen = true;
+      at += ssize_t(sizeof(inotify_event) + e->len);
+    }
+  }
+  ::kill(writer, SIGKILL);
+  ::waitpid(writer, nullptr, 0);
+  ::close(watch);
+  return seen && !temporaries_in(dir).empty();
+}
+
+// The program starting: a process of its own that reads a setting.
+void start_a_reader() {
+  const pid_t reader = ::fork();
+  if (reader == 0) {
+    C_Config::open_read("App", area::USER, "S")->read_integer("N");
+    ::_exit(0);
+  }
+  ::waitpid(reader, nullptr, 0);
+}
+
+}  // namespace
+
+TEST_F(ConfigTest, TheTemporaryOfAWriterKilledMidWriteGoesAtTheNextStart) {
+  const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+  for (const std::string& runtime : {runtime_dir, std::string()}) {
+    Env_guard env("XDG_RUNTIME_DIR", runtime);
+    Temp_dir home;
+    Env_guard config_home("XDG_CONFIG_HOME", home.path());
+    // Megabytes to write each time, so that a write takes a while.
+    const std::string big(4 << 20, 'x');
+    C_Config::open_write("App", area::USER, "S")->write_string("Big", big);
+    bool left = false;
+    for (int attempt = 0; attempt < 20 && !left; ++attempt) left = kill_a_writer_mid_write(home.file("App"));
+    ASSERT_TRUE(left) << runtime;
+
+    start_a_reader();
+    EXPECT_TRUE(temporaries_in(home.file("App")).empty()) << runtime;
+    EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"})) << runtime;
+    EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_string("Big"), big) << runtime;
+  }
 }
 
 TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {

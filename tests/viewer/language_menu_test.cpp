@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/menu.h"
 #include "platform/test_events.h"
 #include "runtime/clock.h"
+#include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 
 using namespace viewer_input;
@@ -94,4 +96,32 @@ TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRe
   Input_box again;
   EXPECT_EQ(again.v->language, "EN");
   EXPECT_EQ(lines_of(Localize_str::table_as_lines()), table);
+}
+
+TEST(LanguageMenu, TheUsersLanguageFilesAreOfferedBesideThoseOfTheProgram) {
+  // A user without write access to the program's folder adds a language in
+  // the per-user data folder, and overrides a shipped text there.
+  brek::Brek_runtime::Test_clock clock;
+  const std::string user = Localize_str::fallback_directory();
+  std::filesystem::create_directories(user);
+  ASSERT_TRUE(brek_test::write_file(user + "Deutsch_DE.lng",
+                                    "[{Collage_viewer}]\r\nLanguage2=Sprache\r\nExit_2=Beenden\r\n"));
+  ASSERT_TRUE(brek_test::write_file(user + "English_EN.lng", "[{Collage_viewer}]\r\nExit_2=Quit\r\n"));
+  std::string shown;
+  {
+    Input_box b;
+    b.paint();
+    const std::string menu = b.v->directory_menu_text();
+    const int64_t tag = tag_of(menu, "LANG_DE");
+    ASSERT_GE(tag, 0) << menu;
+    EXPECT_EQ(Localize_str::available_languages(), "Deutsch;DE;English;EN");
+    // The user's English file wins over the program's for the same language.
+    EXPECT_EQ(Localize_str::text(lng::Collage_viewer::Exit_2), "Quit");
+    b.right_click({50, 50}, tag);
+    shown = b.right_click({50, 50});
+    EXPECT_EQ(b.v->language, "DE");
+  }
+  Localize_str::reset_to_english();
+  EXPECT_NE(shown.find("|Sprache... (Deutsch|English)|"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("|Beenden\t"), std::string::npos) << shown;
 }

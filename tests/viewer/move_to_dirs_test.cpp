@@ -665,3 +665,38 @@ TEST_F(Move_window, TheMainWindowsF6DigitsAndBackspaceReachTheWindowWhileItShows
   box->key('1');
   EXPECT_EQ(read_file(a), "A");
 }
+
+TEST_F(Move_window, AnUndoTakesTheMovedFilesThumbnailOffItsTargetsPanel) {
+  const std::string target = make_dir("target");
+  ASSERT_TRUE(write_bmp(Pixels(40, 30, GREEN), target + "/p.bmp"));
+  const std::string a = add_file("a.bmp", "");
+  ASSERT_TRUE(write_bmp(Pixels(40, 30, BLUE), a));
+  show(a);
+  box->key(117);  // F6
+  w = v->collage->move_dialog;
+  ASSERT_FALSE(w.is_none());
+  for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
+  set_path(1, target);
+  // The panel's first thumbnail square, right of the number and the path.
+  Ref<C_Bitmap> measure = C_Bitmap::create(10, 10, 32);
+  Ref<C_Canvas> c = measure->canvas();
+  c->font->size = 26;
+  const double number_w = c->text_extent("1").w;
+  c->font->size = 15;
+  const double x0 = 13 + number_w + 4 + c->text_extent(target).w + 4;
+  auto px = [](double points) { return int(points * 96 / 72 + 0.5); };
+  auto first_square = [&] {
+    for (int i = 0; i < 3; ++i) paint(400, 360);
+    return at(px(x0 + 13), px(2 + 13));
+  };
+  EXPECT_EQ(first_square(), GREEN);
+
+  box->key('1');
+  ASSERT_TRUE(File_path::file_exists(target + "/a.bmp"));
+  EXPECT_EQ(first_square(), BLUE);  // "a" sorts first
+  box->key(8);  // Backspace: back where it came from
+  ASSERT_TRUE(File_path::file_exists(a));
+  EXPECT_EQ(first_square(), GREEN);
+  ASSERT_EQ(w->targets.at(1)->images.count(), 1);
+  EXPECT_EQ(w->targets.at(1)->images.get(0)->file_name, target + "/p.bmp");
+}

@@ -495,13 +495,6 @@ TEST(ViewerMenus, TheImageMenuFollowsTheImage) {
 
 TEST(ViewerMenus, ARightClickShowsTheMenuOfTheView) {
   Input_box b;
-  std::string shown;
-  brek_platform::set_popup_menu_hook([&] {
-    shown = brek_platform::open_popup_menu_text();
-    brek_platform::close_popup_menu();
-  });
-  b.press({50, 50}, 2);
-  b.release({50, 50}, 2);
-  brek_platform::set_popup_menu_hook(nullptr);
+  const std::string shown = b.right_click({50, 50});
   EXPECT_EQ(shown.rfind("Refresh\tF5|Paste from clipboard", 0), 0u) << shown;
 }

@@ -32,15 +32,6 @@ void picture_in(const std::string& path, int w = 40, int h = 30) {
   picture(path, w, h);
 }
 
-// A 1 x 1 GIF.
-void tiny_gif(const std::string& path) {
-  static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
-                                      0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
-                                      0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
-                                      0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof gif);
-}
-
 bool lists(const std::string& caption, int64_t n) {
   return caption.find("[files:" + std::to_string(n) + "]") != std::string::npos;
 }
@@ -375,4 +366,46 @@ TEST(ViewerDirectoryViews, DeletingTheLastFileShortensTheScrollRangeOfTheLineVie
     EXPECT_LE(v->layout_bottom, last_top + 1) << int(mode);
     EXPECT_GT(v->layout_bottom, v->files.get(58)->rect.y) << int(mode);
   }
+}
+
+TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtTheNextListing) {
+  brek_test::Temp_dir t;
+  picture_in(t.file("a.bmp"), 64, 48);
+  picture_in(t.file("b.bmp"), 64, 48);
+  Boxed b(800, 400);
+  Ref<Test_viewer> v = b.v;
+  v->collage->mode_view = mode_view::THUMB;
+  v->open_dir(t.path());
+  ticks(v, 3);
+  ASSERT_EQ(v->files.count(), 2);
+  b.paint();
+  const int64_t i = v->index_of_file(t.file("b.bmp"));
+  const rect cell = v->files.get(i)->rect;
+  const int qx = int(cell.x + cell.w / 4), qy = int(cell.y - v->scroll_y + cell.h / 4);
+  ASSERT_EQ(b.at(qx, qy), RED);
+  const std::string old_date = Date_time::to_text(v->files.get(i)->modified);
+
+  // Another program saves over it (a new file renamed into its place), a
+  // minute later.
+  ASSERT_TRUE(write_bmp(Pixels(120, 90, BLUE), t.file(".b.bmp.new")));
+  fs::last_write_time(t.file(".b.bmp.new"), fs::last_write_time(t.file("b.bmp")) + std::chrono::minutes(1));
+  fs::rename(t.file(".b.bmp.new"), t.file("b.bmp"));
+  ticks(v, 4);
+  b.paint();
+
+  const Ref<C_Image> e = v->files.get(v->index_of_file(t.file("b.bmp")));
+  EXPECT_EQ(e->width, 120);
+  EXPECT_EQ(e->height, 90);
+  EXPECT_EQ(e->file_size, double(fs::file_size(t.file("b.bmp"))));
+  EXPECT_NE(Date_time::to_text(e->modified), old_date);
+  EXPECT_EQ(b.at(int(e->rect.x + e->rect.w / 4), int(e->rect.y - v->scroll_y + e->rect.h / 4)), BLUE);
+
+  // What a fresh opening of the folder shows, line for line.
+  Boxed fresh(800, 400);
+  fresh.v->collage->mode_view = mode_view::THUMB;
+  fresh.v->open_dir(t.path());
+  ticks(fresh.v, 3);
+  fresh.paint();
+  for (int y = 0; y < 400; y += 3)
+    for (int x = 0; x < 800; x += 3) ASSERT_EQ(b.at(x, y), fresh.at(x, y)) << x << "," << y;
 }

@@ -16,6 +16,7 @@
 #include "baselib/file_path.h"
 #include "baselib/system_functions.h"
 #include "images/image_file_io.h"
+#include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_on_screen.h"
 
@@ -174,4 +175,64 @@ TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
   ASSERT_TRUE(brek_platform::test_events::window_key_release(s.v->native, 17, ctrl));
   brek_platform::test_events::settle();
   EXPECT_EQ(s.v->paint_clock - before, 3);
+}
+
+// The pointer dragged down the strip at the right edge to the last row of
+// the window, where it rests: the view shows the end of a long folder.
+TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  constexpr int N = 2000;
+  for (int i = 0; i < N; ++i) tiny_gif(dir.file("g" + std::to_string(10000 + i) + ".gif"));
+  write_mode(1);
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  for (int i = 0; i < 50 && s.v->laid_out_count < N; ++i) s.v->on_timer();
+  ASSERT_EQ(s.v->laid_out_count, N);
+  brek::Brek_runtime::Test_clock clock;
+  namespace te = brek_platform::test_events;
+  const rect box = s.v->pb->get_bounds();
+  const double x = box.x + box.w - 4;
+  const double last_row = box.y + box.h - C_Canvas::from_device_pixels(1);
+  ASSERT_TRUE(te::mouse_press(s.v->native, {x, box.y + box.h / 2}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, box.y + box.h / 2 + 20}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, last_row}));
+  clock.advance(300);
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x - 0.5, last_row}));
+  te::mouse_release(s.v->native, {x - 0.5, last_row});
+  te::settle();
+
+  const double Hp = double(C_Canvas::to_device_pixels(box.h));
+  const rect last = s.v->files.get(N - 1)->rect;
+  EXPECT_LE(last.y + last.h, s.v->scroll_y + Hp);
+  EXPECT_NEAR(s.v->scroll_y, s.v->layout_bottom - Hp, 0.5);
+}
+
+// Page Up into the first folder highlights its first entry, so the title
+// and the highlight name one folder.
+TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  for (const char* sub : {"gifs", "huge"}) {
+    std::filesystem::create_directories(dir.file(sub));
+    for (int i = 0; i < 12; ++i) tiny_gif(dir.file(std::string(sub) + "/g" + std::to_string(10 + i) + ".gif"));
+  }
+  Command_line args(dir.path());
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(s.shoot(shot));
+  for (int i = 0; i < 20 && s.v->files.count() < 24; ++i) s.v->scan_step(false);
+  s.v->relayout();
+  ASSERT_EQ(s.v->files.count(), 24);
+  s.v->current_file = dir.file("huge/g15.gif");
+  ASSERT_TRUE(s.shoot(shot));
+
+  ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 33));
+  brek_platform::test_events::window_key_release(s.v->native, 33);
+  ASSERT_TRUE(s.shoot(shot));
+  EXPECT_EQ(s.v->scroll_y, 0);
+  EXPECT_EQ(s.v->current_file, dir.file("gifs/g10.gif"));
+  EXPECT_NE(s.v->get_caption().find(dir.file("gifs/")), std::string::npos) << s.v->get_caption();
 }

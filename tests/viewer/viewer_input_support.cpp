@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/menu.h"
+#include "platform/test_events.h"
+
 namespace viewer_input {
 
 namespace R = brek::Event_routing;
@@ -41,6 +44,19 @@ void Input_box::wheel(point at, int delta) {
 }
 
 void Input_box::menu(const std::string& key) { R::menu_chosen(v, key); }
+
+std::string Input_box::right_click(point at, int64_t choose_tag) {
+  std::string shown;
+  brek_platform::set_popup_menu_hook([&] {
+    shown = brek_platform::open_popup_menu_text();
+    if (choose_tag < 0 || !brek_platform::choose_popup_menu_item(choose_tag)) brek_platform::close_popup_menu();
+  });
+  press(at, 2);
+  release(at, 2);
+  brek_platform::set_popup_menu_hook(nullptr);
+  brek_platform::test_events::settle();
+  return shown;
+}
 
 Key_modifiers shift() {
   Key_modifiers m;

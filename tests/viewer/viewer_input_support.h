@@ -32,6 +32,9 @@ class Input_box : public Boxed {
   void release(point at, int button = 1);
   void wheel(point at, int delta);
   void menu(const std::string& key);
+  // A right click at a point that opens the popup menu and chooses the
+  // item of that tag (none when negative); the menu's text as shown.
+  std::string right_click(point at, int64_t choose_tag = -1);
 };
 
 Key_modifiers shift();

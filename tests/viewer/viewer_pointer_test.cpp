@@ -176,10 +176,15 @@ TEST(ViewerPointer, JumpScrollTakesThePointersFraction) {
   Input_box b;
   Ref<Test_viewer> v = b.v;
   tall_directory(v);
-  b.move({W / 2, H / 2});
+  // The rows the pointer can take (the last is 0.75 points above the
+  // bottom) span the scroll range, 0 to 6000 - 600.
+  b.move({W / 2, 0});
   v->jump_scroll();
-  EXPECT_NEAR(v->scroll_y, 3000, 1e-9);
-  b.move({W / 2, H});
+  EXPECT_EQ(v->scroll_y, 0);
+  b.move({W / 2, (H - 0.75) / 2});
+  v->jump_scroll();
+  EXPECT_NEAR(v->scroll_y, 2700, 1e-9);
+  b.move({W / 2, H - 0.75});
   v->jump_scroll();
   EXPECT_EQ(v->scroll_y, 6000 - HP);
   // Content shorter than the view stays at the top.
@@ -199,7 +204,7 @@ TEST(ViewerPointer, ALeftDragAtTheRightEdgeJumpsOnceThePointerRested) {
   EXPECT_EQ(v->scroll_y, 0);
   clock.advance(300);
   b.move({0.95 * W, H / 4 + 5.5});
-  EXPECT_NEAR(v->scroll_y, (H / 4 + 5.5) / H * 6000, 1e-9);
+  EXPECT_NEAR(v->scroll_y, (H / 4 + 5.5) / (H - 0.75) * (6000 - HP), 1e-9);
 }
 
 TEST(ViewerPointer, HoveringPicksTheNearestCellUnderThePointer) {

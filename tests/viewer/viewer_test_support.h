@@ -2,6 +2,7 @@
 // Helpers of the viewer tests: pictures written as files, a viewer whose
 // pointer the test places, and reading back painted pixels.
 
+#include <fstream>
 #include <string>
 
 #include "drawing/bitmap.h"
@@ -22,6 +23,14 @@ inline constexpr uint32_t BLACK = 0xFF000000u;
 Pixels quadrants(int w, int h);
 // Writes the picture as a BMP file; true on success.
 bool write_bmp(const Pixels& p, const std::string& path);
+// Writes a 1 x 1 GIF: the smallest picture file, for folders of thousands.
+inline void tiny_gif(const std::string& path) {
+  static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                      0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
+                                      0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                      0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof gif);
+}
 
 // A viewer whose pointer sits where the test puts it (device pixels of the
 // paint box).

@@ -1,0 +1,226 @@
+#include "platform/trash.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace brek_platform {
+
+namespace {
+
+bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
+
+std::string parent_of(const std::string& p) {
+  size_t k = p.find_last_of('/');
+  if (k == std::string::npos || k == 0) return "/";
+  return p.substr(0, k);
+}
+
+std::string last_name(const std::string& p) {
+  size_t k = p.find_last_of('/');
+  return k == std::string::npos ? p : p.substr(k + 1);
+}
+
+// A folder of ours that is what it claims: no link, owned by us, made with
+// mode when missing.
+bool own_directory(const std::string& dir, mode_t mode) {
+  if (::mkdir(dir.c_str(), mode) != 0 && errno != EEXIST) return false;
+  struct stat st;
+  return lstat_ok(dir, &st) && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// A trash directory with its two folders, and where relative record paths
+// start ("" for the home trash, whose records hold absolute paths).
+struct Trash {
+  std::string dir;
+  std::string top;
+};
+
+bool with_folders(const std::string& dir) { return own_directory(dir + "/files", 0700) && own_directory(dir + "/info", 0700); }
+
+std::string data_home() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  // A relative location would put the trash into the working directory.
+  if (xdg && *xdg) return xdg[0] == '/' ? std::string(xdg) : std::string();
+  std::string home;
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
+  if (home.empty()) {
+    struct passwd pw;
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+      home = found->pw_dir;
+  }
+  return home.empty() || home[0] != '/' ? std::string() : home + "/.local/share";
+}
+
+std::string home_trash() {
+  std::string data = data_home();
+  if (data.empty()) return {};
+  // The data home itself may be missing on a fresh account.
+  for (size_t k = data.find('/', 1); k != std::string::npos; k = data.find('/', k + 1))
+    ::mkdir(data.substr(0, k).c_str(), 0700);
+  ::mkdir(data.c_str(), 0700);
+  std::string trash = data + "/Trash";
+  return own_directory(trash, 0700) && with_folders(trash) ? trash : std::string();
+}
+
+// The mount point of the file system that holds path's parent folder.
+std::string top_directory(const std::string& path) {
+  std::string dir = parent_of(path);
+  struct stat st;
+  if (!lstat_ok(dir, &st)) return {};
+  while (dir != "/") {
+    struct stat up;
+    std::string parent = parent_of(dir);
+    if (!lstat_ok(parent, &up) || up.st_dev != st.st_dev) break;
+    dir = parent;
+  }
+  return dir;
+}
+
+// A top directory's trash: the administrator's shared "$top/.Trash" (a
+// sticky folder, no link) with a folder per user, else "$top/.Trash-$uid".
+std::string top_trash(const std::string& top) {
+  const std::string base = top == "/" ? std::string() : top;
+  const std::string uid = std::to_string(::getuid());
+  struct stat st;
+  const std::string shared = base + "/.Trash";
+  if (lstat_ok(shared, &st) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+    const std::string mine = shared + "/" + uid;
+    if (own_directory(mine, 0700) && with_folders(mine)) return mine;
+  }
+  const std::string own = base + "/.Trash-" + uid;
+  return own_directory(own, 0700) && with_folders(own) ? own : std::string();
+}
+
+// The home trash for an entry on its file system, else its top directory's.
+// Without a usable home trash nothing is trashed, so that no trash is made
+// at the top of the home's own file system.
+Trash trash_for(const std::string& path, dev_t device) {
+  std::string home = home_trash();
+  struct stat st;
+  if (home.empty() || !lstat_ok(home, &st)) return {};
+  if (st.st_dev == device) return {home, ""};
+  std::string top = top_directory(path);
+  if (top.empty()) return {};
+  return {top_trash(top), top};
+}
+
+// The record's path: bytes other than letters, digits, "-._~" and "/"
+// escaped as in URLs, so any name (a newline, bytes that are no UTF-8)
+// comes back as it was.
+std::string escaped(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string record_text(const std::string& path, const Trash& trash) {
+  std::string stored = path;
+  if (!trash.top.empty()) stored = path.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
+  char date[32] = "";
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  return "[Trash Info]\nPath=" + escaped(stored) + "\nDeletionDate=" + date + "\n";
+}
+
+// A name for the entry in the trash, its stem cut (at a character's start)
+// so that the record's name stays within the file system's limit.
+std::string trash_name(const std::string& name, int n) {
+  const std::string suffix = n < 2 ? std::string() : "." + std::to_string(n);
+  const size_t room = 255 - std::string(".trashinfo").size() - suffix.size();
+  std::string stem = name;
+  if (stem.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  return stem + suffix;
+}
+
+// Writes the record under a name that neither info/ nor files/ holds yet
+// (O_EXCL: two programs trashing at once never share one); the name, or ""
+// when no record could be written.
+std::string write_record(const Trash& trash, const std::string& path) {
+  const std::string text = record_text(path, trash);
+  for (int n = 1; n < 10000; ++n) {
+    const std::string name = trash_name(last_name(path), n);
+    const std::string info = trash.dir + "/info/" + name + ".trashinfo";
+    int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return {};
+    struct stat st;
+    if (lstat_ok(trash.dir + "/files/" + name, &st)) {
+      ::close(fd);
+      ::unlink(info.c_str());
+      continue;
+    }
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) return name;
+    ::unlink(info.c_str());
+    return {};
+  }
+  return {};
+}
+
+bool same_entry(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+}  // namespace
+
+std::string home_trash_files() {
+  std::string t = home_trash();
+  return t.empty() ? t : t + "/files";
+}
+
+bool move_to_trash(const std::string& path, std::string* where) {
+  if (where) where->clear();
+  if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;
+  struct stat before;
+  if (!lstat_ok(path, &before)) return false;
+  const Trash trash = trash_for(path, before.st_dev);
+  if (trash.dir.empty()) return false;
+  const std::string name = write_record(trash, path);
+  if (name.empty()) return false;
+  const std::string info = trash.dir + "/info/" + name + ".trashinfo";
+  const std::string result = trash.dir + "/files/" + name;
+  // A rename only: across file systems it fails, and nothing is copied or
+  // deleted for good.
+  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, result.c_str(), RENAME_NOREPLACE) != 0) {
+    ::unlink(info.c_str());
+    return false;
+  }
+  struct stat after, gone;
+  const bool placed = lstat_ok(result, &after) && same_entry(after, before);
+  const bool left = !lstat_ok(path, &gone) && errno == ENOENT;
+  if (placed && left) {
+    if (where) *where = result;
+    return true;
+  }
+  if (placed && ::renameat2(AT_FDCWD, result.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+    ::unlink(info.c_str());
+  return false;
+}
+
+}  // namespace brek_platform

@@ -1,0 +1,167 @@
+// Delete in the viewer, read back from the trash as a file manager reads
+// it: the records are parsed here by the freedesktop trash format alone.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
+#include "tests/viewer/viewer_input_support.h"
+
+using namespace viewer_input;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int VK_DELETE = 46;
+
+struct Trash_record {
+  std::string path;  // as the user will get it back
+  bool relative = false;
+  time_t deleted = -1;
+};
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The "[Trash Info]" group of a record: Path escaped as in URLs, relative
+// to the trash's top directory unless absolute; DeletionDate in local time.
+Trash_record read_record(const std::string& info_file, const std::string& top) {
+  std::istringstream in(brek_test::read_file(info_file));
+  Trash_record r;
+  bool group = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] == '[') {
+      group = line == "[Trash Info]";
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!group || eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "Path") {
+      std::string p;
+      for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() && hex_digit(value[i + 1]) >= 0 && hex_digit(value[i + 2]) >= 0) {
+          p += static_cast<char>(hex_digit(value[i + 1]) * 16 + hex_digit(value[i + 2]));
+          i += 2;
+        } else {
+          p += value[i];
+        }
+      }
+      r.relative = !p.empty() && p[0] != '/';
+      r.path = r.relative ? top + "/" + p : p;
+    } else if (key == "DeletionDate") {
+      std::tm tm{};
+      const char* end = strptime(value.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
+      tm.tm_isdst = -1;
+      if (end && *end == 0) r.deleted = std::mktime(&tm);
+    }
+  }
+  return r;
+}
+
+// Every record of a trash directory, by the name its file has in files/.
+std::map<std::string, Trash_record> records_of(const std::string& trash, const std::string& top) {
+  std::map<std::string, Trash_record> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(trash + "/info", ec)) {
+    const std::string name = e.path().filename().string();
+    const std::string suffix = ".trashinfo";
+    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) continue;
+    out[name.substr(0, name.size() - suffix.size())] = read_record(e.path().string(), top);
+  }
+  return out;
+}
+
+// Opens each file in the viewer and presses Delete on it; gives back each
+// file's bytes by its path.
+std::map<std::string, std::string> delete_in_viewer(Input_box& b, const std::vector<std::string>& paths) {
+  std::map<std::string, std::string> bytes;
+  for (const std::string& p : paths) {
+    picture(p);
+    bytes[p] = brek_test::read_file(p);
+    b.v->open_file(p);
+    b.key(VK_DELETE);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(p))) << p;
+  }
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+  return bytes;
+}
+
+// Each deleted file lies in the trash's files/ under its record's name, and
+// the record gives back its path and a deletion time between the two.
+void expect_restorable(const std::string& trash, const std::string& top,
+                       const std::map<std::string, std::string>& deleted, time_t from, time_t to,
+                       bool relative) {
+  std::set<std::string> restored;
+  for (const auto& [name, r] : records_of(trash, top)) {
+    ASSERT_EQ(deleted.count(r.path), 1u) << r.path;
+    EXPECT_EQ(brek_test::read_file(trash + "/files/" + name), deleted.at(r.path)) << r.path;
+    EXPECT_EQ(r.relative, relative) << r.path;
+    EXPECT_GE(r.deleted, from) << r.path;
+    EXPECT_LE(r.deleted, to) << r.path;
+    restored.insert(r.path);
+  }
+  EXPECT_EQ(restored.size(), deleted.size());
+}
+
+// Local time far from UTC, so a date written in UTC would show.
+class Far_time_zone {
+ public:
+  Far_time_zone() { tzset(); }
+
+ private:
+  struct Reread {
+    ~Reread() { tzset(); }
+  } reread_;  // last to go, after the variable is restored
+  brek_test::Env_guard env_{"TZ", "XYZ+11"};
+};
+
+}  // namespace
+
+TEST(ViewerTrash, RecordsOfTheHomeTrashGiveBackEveryName) {
+  Far_time_zone zone;
+  Input_box b;
+  brek_test::Temp_dir dir;
+  std::vector<std::string> paths;
+  for (const char* n : {"50%41.bmp", "fo ur.bmp", "five&<six>.bmp", "new\nline.bmp", "bad \xFF\xFE.bmp",
+                        "quote\"'#?.bmp"})
+    paths.push_back(dir.file(n));
+  const time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, paths);
+  const time_t to = std::time(nullptr);
+  expect_restorable(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash", "", deleted, from, to, false);
+}
+
+TEST(ViewerTrash, AFileOnAnotherFileSystemGoesToTheTrashOfItsTopDirectory) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+  Far_time_zone zone;
+  Input_box b;
+  fs::create_directory(disk.file("sub dir"));
+  const time_t from = std::time(nullptr);
+  const auto first = delete_in_viewer(b, {disk.file("sub dir/a b%20.bmp"), disk.file("x\ny&.bmp")});
+  time_t to = std::time(nullptr);
+  const std::string own = disk.file(".Trash-" + std::to_string(::getuid()));
+  EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
+  expect_restorable(own, disk.path(), first, from, to, true);
+
+  // A shared trash set up by the administrator comes first.
+  fs::create_directory(disk.file(".Trash"));
+  fs::permissions(disk.file(".Trash"), fs::perms::all | fs::perms::sticky_bit);
+  const auto second = delete_in_viewer(b, {disk.file("sub dir/c%.bmp")});
+  to = std::time(nullptr);
+  expect_restorable(disk.file(".Trash/" + std::to_string(::getuid())), disk.path(), second, from, to, true);
+  EXPECT_EQ(records_of(own, disk.path()).size(), first.size());
+}
