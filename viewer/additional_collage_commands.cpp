@@ -10,6 +10,7 @@
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/image_file_name.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
@@ -137,7 +138,7 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   if (!save_dialog->execute()) return false;
   const std::string chosen = save_dialog->file_name;
   if (!shown->save(v, chosen)) {
-    v->message(failure);
+    v->message(File_path::with_reason(failure, Image_file_io::last_save_error()));
     return false;
   }
   // A file was saved under another name: nothing else changes.
