@@ -17,6 +17,7 @@
 #include "forms/dialog_file.h"
 #include "images/image.h"
 #include "runtime/object.h"
+#include "viewer/clipboard_images.h"
 #include "viewer/thumbnail_cache.h"
 
 namespace brek {
@@ -225,6 +226,11 @@ class C_Additional_collage : public C_Sorting {
   void track_cut();
   // Every button release: finishes a cut; true when one was going on.
   bool paste_or_cut();
+  // The part of the picture the cut rectangle covers, in its pixels.
+  Clipboard_images::Cut cut_of(const Ref<C_Bitmap>& picture);
+  // The size of what the cut rectangle will cut, as the overlay shows it:
+  // the picture's pixels, not the window's.
+  std::string cut_size_text();
   // The current file (not its pixels) onto the clipboard as a file list;
   // true when one was put there.
   bool copy_file_to_clipboard();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "images/format_classes.h"
 #include "images/image_file_io.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
@@ -66,4 +67,40 @@ TEST(ViewerDesktop, TheMoveWindowLaysItsPanelsOutForItsRestoredSize) {
   const rect box = w->panel_box->get_bounds();
   EXPECT_GE(box.w, w->get_client_width() - 6);
   EXPECT_GE(box.h, w->get_client_height() - 6);
+}
+
+// Ctrl and a left drag over a picture shown at a third of its size: the
+// size shown while dragging is that of the picture put on the clipboard,
+// in the picture's pixels.
+TEST(ViewerDesktop, TheSizeShownWhileCuttingIsThatOfTheCut) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(1200, 600), dir.file("wide.bmp"), false));
+  On_screen s;
+  s.v->open_file(dir.file("wide.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  te::settle();
+  const rect box = s.v->pb->get_bounds();
+  ASSERT_TRUE(te::window_key_press(s.v->native, 17));
+  ASSERT_TRUE(te::mouse_press(s.v->native, {box.x + 60, box.y + 100}));
+  // The window paints between the moves, as it does under a hand.
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 60 + 30 * i, box.y + 100 + 10 * i}));
+    te::settle();
+  }
+  ASSERT_TRUE(s.v->collage->cutting);
+  const std::string shown = s.v->collage->cut_size_text();
+  const double scale = 1200.0 / s.v->image_rect.w;
+  te::mouse_release(s.v->native, {box.x + 180, box.y + 140});
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  te::window_key_release(s.v->native, 17, ctrl);
+  te::settle();
+  Ref<C_Bitmap> cut = C_Bmp::paste_clipboard();
+  ASSERT_FALSE(cut.is_none());
+  EXPECT_EQ(shown, std::to_string(cut->width) + " x " + std::to_string(cut->height));
+  // 120 x 40 points dragged over the picture as it was shown.
+  EXPECT_NEAR(double(cut->width), C_Canvas::to_device_pixels(120) * scale, 3 * scale);
+  EXPECT_NEAR(double(cut->height), C_Canvas::to_device_pixels(40) * scale, 3 * scale);
 }
