@@ -218,8 +218,9 @@ class C_Additional_collage : public C_Sorting {
   // number; true when one was saved. A picture it saved already is passed
   // over; one that cannot be saved stays on the clipboard.
   bool auto_save_step();
-  // Ends auto save after a save that failed and says so; false.
-  bool auto_save_failed(const std::string& name);
+  // Ends auto save after a save that failed and says so, with the
+  // system's reason when there is one (an error number); false.
+  bool auto_save_failed(const std::string& name, int error);
   // The empty window's hint blinks every 3 seconds.
   void blink_tick();
   // Every pointer move: starts and follows a Ctrl + left-button cut.

@@ -9,6 +9,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/image_file_name.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
@@ -59,9 +60,9 @@ bool C_Additional_collage::auto_save_step() {
   const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
   const std::string name =
       Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
-  if (name.empty()) return auto_save_failed(v->current_file);
+  if (name.empty()) return auto_save_failed(v->current_file, 0);
   show_bitmap(bmp, name);
-  if (!image->save(v, name)) return auto_save_failed(name);
+  if (!image->save(v, name)) return auto_save_failed(name, Image_file_io::last_save_error());
   auto_save_name = name;
   auto_saved_digest = digest;
   // The same picture is not taken again by the next tick; only now, so
@@ -70,12 +71,12 @@ bool C_Additional_collage::auto_save_step() {
   return true;
 }
 
-bool C_Additional_collage::auto_save_failed(const std::string& name) {
+bool C_Additional_collage::auto_save_failed(const std::string& name, int error) {
   // Auto save ends: every later picture would fail the same way, and the
   // user is told once.
   auto_save = false;
   Ref<C_Collage_viewer> v = viewer.lock();
-  v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
+  v->message(File_path::with_reason(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail), error));
   return false;
 }
 

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "images/format_classes.h"
 #include "images/image_file_io.h"
@@ -103,4 +105,68 @@ TEST(ViewerDesktop, TheSizeShownWhileCuttingIsThatOfTheCut) {
   // 120 x 40 points dragged over the picture as it was shown.
   EXPECT_NEAR(double(cut->width), C_Canvas::to_device_pixels(120) * scale, 3 * scale);
   EXPECT_NEAR(double(cut->height), C_Canvas::to_device_pixels(40) * scale, 3 * scale);
+}
+
+namespace {
+
+Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
+  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, colour);
+  return b;
+}
+
+// Runs the event loop until `done` holds; false when it never did.
+template <class Done>
+bool run_until(Done done) {
+  for (int i = 0; i < 1000; ++i) {
+    te::settle();
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+}  // namespace
+
+// Auto save into a folder that was moved away meanwhile: the message says
+// why, and once it is dismissed the picture stays shown under its title
+// while the folder's listing finds nothing.
+TEST(ViewerDesktop, AFailedAutoSaveLeavesThePictureShownAndTitled) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fs::create_directories(dir.file("pics"));
+  fs::create_directories(dir.file("shots"));
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("pics/a.bmp"), false));
+  On_screen s;
+  s.v->open_file(dir.file("pics/a.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(60, 40, 0xFF2040C0u)));
+  Event_routing::menu_chosen(s.v, "PASTE");
+  te::answer_next_file_dialog(true, {dir.file("shots/shot0100.jpg")});
+  Event_routing::menu_chosen(s.v, "SAVAUTO");
+  ASSERT_TRUE(fs::exists(dir.file("shots/shot0100.jpg")));
+  ASSERT_TRUE(s.v->collage->auto_save);
+
+  fs::rename(dir.file("shots"), dir.file("moved"));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(80, 50, 0xFF30C020u)));
+  std::string said;
+  te::answer_next_message(true, nullptr, &said);
+  ASSERT_TRUE(run_until([&] { return !s.v->collage->auto_save; }));
+  ASSERT_TRUE(run_until([&] { return !said.empty(); }));
+  EXPECT_EQ(said, dir.file("shots/shot0101.jpg") + ": Save failed: No such file or directory");
+  const std::string title = s.v->get_caption();
+  EXPECT_NE(title.find("shot0101.jpg"), std::string::npos) << title;
+
+  // The folder's listing runs on and finds it gone.
+  ASSERT_TRUE(run_until([&] { return s.v->files.count() == 0; }));
+  for (int i = 0; i < 3; ++i) {
+    s.v->scan_step(false);
+    ASSERT_TRUE(run_until([&] { return s.v->rescan_job.is_none() || s.v->rescan_job->is_finished(); }));
+  }
+  EXPECT_TRUE(s.v->single_mode);
+  EXPECT_EQ(s.v->get_caption(), title);
+  EXPECT_EQ(s.v->current_image()->picture->width, 80);
+  EXPECT_TRUE(C_Bmp::paste_clipboard()->width == 80);
 }
