@@ -59,6 +59,8 @@ class C_Additional_collage : public C_Sorting {
   // The file auto save wrote last: the numbering goes on from it while a
   // pasted or cut picture is shown.
   std::string auto_save_name;
+  // The folder a picture was last saved to; empty until one was.
+  std::string last_save_folder;
   // The digest of the picture auto save wrote last; 0 when none.
   uint64_t auto_saved_digest = 0;
   bool cutting = false;
@@ -168,6 +170,10 @@ class C_Additional_collage : public C_Sorting {
   // Asks for a name and saves the current image there; true when a
   // clipboard image was saved and its file became the current one.
   bool save_as(const std::string& nothing_to_save, const std::string& failure);
+  // Where the save dialog starts: the folder of the file shown, or for a
+  // picture without a file (empty name) the folder saved to last, else
+  // that of the file it was cut from, else the user's pictures folder.
+  std::string save_folder(const std::string& file) const;
   // Switches auto save off, or saves the clipboard image and switches it on.
   void auto_save_command();
   // The platform's file manager at the current image or the root directory.

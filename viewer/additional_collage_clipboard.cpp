@@ -64,6 +64,7 @@ bool C_Additional_collage::auto_save_step() {
   show_bitmap(bmp, name);
   if (!image->save(v, name)) return auto_save_failed(name, Image_file_io::last_save_error());
   auto_save_name = name;
+  last_save_folder = File_path::directory_of(name);
   auto_saved_digest = digest;
   // The same picture is not taken again by the next tick; only now, so
   // that a picture that could not be saved is still on the clipboard.

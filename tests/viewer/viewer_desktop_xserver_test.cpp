@@ -170,3 +170,47 @@ TEST(ViewerDesktop, AFailedAutoSaveLeavesThePictureShownAndTitled) {
   EXPECT_EQ(s.v->current_image()->picture->width, 80);
   EXPECT_TRUE(C_Bmp::paste_clipboard()->width == 80);
 }
+
+// F2 on a file starts the save dialog in the file's folder; on a pasted
+// picture in the user's pictures folder, never in the folder the program
+// was started from, and once the user saved somewhere, there.
+TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir, home, start;
+  brek_test::Env_guard home_env("HOME", home.path());
+  fs::create_directories(home.file("Pictures"));
+  fs::create_directories(dir.file("pics"));
+  fs::create_directories(dir.file("saved"));
+  const fs::path was = fs::current_path();
+  fs::current_path(start.path());
+  struct Back {
+    fs::path to;
+    ~Back() { fs::current_path(to); }
+  } back{was};
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("pics/a.bmp"), false));
+  On_screen s;
+  s.v->open_file(dir.file("pics/a.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  auto save_dialog_folder = [&](bool accept, const std::string& name) {
+    te::File_dialog_seen seen;
+    te::answer_next_file_dialog(accept, {name}, &seen);
+    te::window_key_press(s.v->native, 113);
+    te::window_key_release(s.v->native, 113);
+    return seen.directory;
+  };
+  EXPECT_EQ(save_dialog_folder(false, ""), dir.file("pics"));
+
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(60, 40, 0xFF2040C0u)));
+  Event_routing::menu_chosen(s.v, "PASTE");
+  EXPECT_EQ(save_dialog_folder(false, ""), home.file("Pictures"));
+  // The desktop names another pictures folder.
+  fs::create_directories(home.file("Bilder"));
+  std::ofstream(config_home() + "/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  EXPECT_EQ(save_dialog_folder(true, dir.file("saved/one.bmp")), home.file("Bilder"));
+  ASSERT_TRUE(fs::exists(dir.file("saved/one.bmp")));
+
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(50, 30, 0xFF30C020u)));
+  Event_routing::menu_chosen(s.v, "PASTE");
+  EXPECT_EQ(save_dialog_folder(false, ""), dir.file("saved"));
+}
