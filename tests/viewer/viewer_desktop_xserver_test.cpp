@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -213,4 +215,41 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
   ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(50, 30, 0xFF30C020u)));
   Event_routing::menu_chosen(s.v, "PASTE");
   EXPECT_EQ(save_dialog_folder(false, ""), dir.file("saved"));
+}
+
+// While the save dialog or a message waits for the user, the window behind
+// it still paints what it is asked to.
+TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
+  On_screen s;
+  s.v->open_file(dir.file("a.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  Ref<Test_viewer> v = s.v;
+  auto asked = std::make_shared<bool>(false), left_pending = std::make_shared<bool>(true);
+  // A paint asked for while the dialog runs, and whether it was done before
+  // the dialog is answered.
+  auto during = [&](const std::function<void()>& answer) {
+    *asked = false;
+    *left_pending = true;
+    te::post_task([v, asked] {
+      v->repaint();
+      *asked = v->pb->whole_pending != 0;
+    }, 200);
+    te::post_task([v, left_pending, answer] {
+      *left_pending = v->pb->whole_pending != 0;
+      answer();
+    }, 600);
+  };
+  during([] { te::answer_next_file_dialog(false); });
+  te::window_key_press(s.v->native, 113);
+  te::window_key_release(s.v->native, 113);
+  EXPECT_TRUE(*asked);
+  EXPECT_FALSE(*left_pending);
+  during([] { te::answer_next_message(true); });
+  s.v->message("A message");
+  EXPECT_TRUE(*asked);
+  EXPECT_FALSE(*left_pending);
 }
