@@ -41,6 +41,13 @@ std::string config_home() {
 
 struct On_screen : Viewer_on_screen<Test_viewer> {
   On_screen() : Viewer_on_screen<Test_viewer>(rect{20, 20, 500, 360}) {}
+  // A picture file of w x h pixels opened and shown on the screen.
+  bool show_picture(const std::string& path, int w, int h) {
+    if (!Image_file_io::save_bmp(quadrant_picture(w, h), path, false)) return false;
+    v->open_file(path);
+    v->show();
+    return te::wait_exposed(v->native);
+  }
 };
 
 }  // namespace
@@ -54,11 +61,8 @@ TEST(ViewerDesktop, TheMoveWindowLaysItsPanelsOutForItsRestoredSize) {
       << "[Move to dir]\nCWidth = \"672\"\nWidth = \"672\"\nHeight = \"484.5\"\nCHeight = \"484.5\"\n"
       << "Left = \"40\"\nTop = \"30\"\n";
   brek_test::Temp_dir dir;
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
   On_screen s;
-  s.v->open_file(dir.file("a.bmp"));
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(s.show_picture(dir.file("a.bmp"), 120, 90));
   ASSERT_TRUE(te::window_key_press(s.v->native, VK_F6));
   te::window_key_release(s.v->native, VK_F6);
   Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
@@ -79,11 +83,8 @@ TEST(ViewerDesktop, TheMoveWindowLaysItsPanelsOutForItsRestoredSize) {
 TEST(ViewerDesktop, TheSizeShownWhileCuttingIsThatOfTheCut) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(1200, 600), dir.file("wide.bmp"), false));
   On_screen s;
-  s.v->open_file(dir.file("wide.bmp"));
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(s.show_picture(dir.file("wide.bmp"), 1200, 600));
   te::settle();
   const rect box = s.v->pb->get_bounds();
   ASSERT_TRUE(te::window_key_press(s.v->native, 17));
@@ -139,11 +140,8 @@ TEST(ViewerDesktop, AFailedAutoSaveLeavesThePictureShownAndTitled) {
   brek_test::Temp_dir dir;
   fs::create_directories(dir.file("pics"));
   fs::create_directories(dir.file("shots"));
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("pics/a.bmp"), false));
   On_screen s;
-  s.v->open_file(dir.file("pics/a.bmp"));
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(s.show_picture(dir.file("pics/a.bmp"), 120, 90));
   ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(60, 40, 0xFF2040C0u)));
   Event_routing::menu_chosen(s.v, "PASTE");
   te::answer_next_file_dialog(true, {dir.file("shots/shot0100.jpg")});
@@ -189,11 +187,8 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
     fs::path to;
     ~Back() { fs::current_path(to); }
   } back{was};
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("pics/a.bmp"), false));
   On_screen s;
-  s.v->open_file(dir.file("pics/a.bmp"));
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(s.show_picture(dir.file("pics/a.bmp"), 120, 90));
   auto save_dialog_folder = [&](bool accept, const std::string& name) {
     te::File_dialog_seen seen;
     te::answer_next_file_dialog(accept, {name}, &seen);
@@ -222,11 +217,8 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
 TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
   On_screen s;
-  s.v->open_file(dir.file("a.bmp"));
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(s.show_picture(dir.file("a.bmp"), 120, 90));
   Ref<Test_viewer> v = s.v;
   auto asked = std::make_shared<bool>(false), left_pending = std::make_shared<bool>(true);
   // A paint asked for while the dialog runs, and whether it was done before
