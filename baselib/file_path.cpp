@@ -505,4 +505,8 @@ int last_error() { return t_error; }
 
 std::string last_error_text() { return t_error ? std::string(std::strerror(t_error)) : std::string(); }
 
+std::string with_reason(const std::string& text, int err) {
+  return err ? text + ": " + std::strerror(err) : text;
+}
+
 }  // namespace brek::File_path

@@ -125,5 +125,8 @@ std::string size_text(double bytes);
 // and its text.
 int last_error();
 std::string last_error_text();
+// A failure's text with the system's reason for it ("Save operation failed:
+// No space left on device"); the text alone when err is 0.
+std::string with_reason(const std::string& text, int err);
 
 }  // namespace brek::File_path

@@ -97,6 +97,7 @@ struct Open_file {
   int64_t base = 0;
   size_t rpos = 0, rlen = 0, wlen = 0;
   bool failed = false;
+  int error = 0;  // the system's reason for the failed write
 
   ~Open_file() { close_now(); }
 
@@ -115,6 +116,7 @@ struct Open_file {
       if (r < 0 && errno == EINTR) continue;
       if (r <= 0) {
         failed = true;
+        error = r < 0 ? errno : ENOSPC;
         break;
       }
       off += static_cast<size_t>(r);
@@ -174,6 +176,7 @@ struct Open_file {
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
           failed = true;
+          error = r < 0 ? errno : ENOSPC;
           break;
         }
         base += r;
@@ -319,7 +322,10 @@ Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
   }
   struct stat tst;
   bool exists = ::stat(target.c_str(), &tst) == 0;
-  if (exists && !S_ISREG(tst.st_mode)) return s;
+  if (exists && !S_ISREG(tst.st_mode)) {
+    s->error = EISDIR;
+    return s;
+  }
   std::string dir = directory_part(target);
   std::string base = target.substr(target.find_last_of('/') == std::string::npos ? 0 : target.find_last_of('/') + 1);
   std::random_device rd;
@@ -328,13 +334,20 @@ Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
     temp = dir + "/." + base + ".tmp-" + std::to_string(rd() % 1000000000u);
     fd = ::open(temp.c_str(), O_CLOEXEC | O_NOCTTY | O_RDWR | O_CREAT | O_EXCL, 0666);
-    if (fd < 0 && errno != EEXIST) return s;
+    if (fd < 0 && errno != EEXIST) {
+      s->error = errno;
+      return s;
+    }
   }
-  if (fd < 0) return s;
+  if (fd < 0) {
+    s->error = EEXIST;
+    return s;
+  }
   if (exists) (void)::fchmod(fd, tst.st_mode & 07777);
   struct stat st;
   detail::Access a = detail::access_of(mode_file_stream::WRITE);
   if (::fstat(fd, &st) != 0 || !detail::share_acquire(st.st_dev, st.st_ino, a)) {
+    s->error = EBUSY;
     ::close(fd);
     ::unlink(temp.c_str());
     return s;
@@ -354,19 +367,29 @@ Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
 
 bool C_File_stream::commit() {
   if (is_none() || !file_ || replace_target_.empty()) return false;
-  bool ok = file_->flush() && ::fsync(file_->fd) == 0;
+  bool ok = file_->flush();
+  if (!ok) error = file_->error;
+  if (ok && ::fsync(file_->fd) != 0) {
+    ok = false;
+    error = errno;
+  }
   // Close without the abandon step of close().
   {
     std::lock_guard<std::mutex> guard(table_->lock);
     auto& e = table_->entries;
     if (file_handle > 0 && file_handle < static_cast<int64_t>(e.size()) && e[static_cast<size_t>(file_handle)].get() == file_) {
+      const bool was_ok = ok;
       ok = e[static_cast<size_t>(file_handle)]->close_now() && ok;
+      if (was_ok && !ok) error = errno;
       e[static_cast<size_t>(file_handle)].reset();
     }
   }
   file_ = nullptr;
   closed = true;
-  if (ok) ok = ::rename(temp_name_.c_str(), replace_target_.c_str()) == 0;
+  if (ok && ::rename(temp_name_.c_str(), replace_target_.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     ::unlink(temp_name_.c_str());
   } else {
@@ -464,7 +487,9 @@ int64_t C_File_stream::read_buffer(uint8_t* buffer, int64_t n) {
 
 int64_t C_File_stream::write_buffer(const uint8_t* buffer, int64_t n) {
   if (is_none() || closed || !file_ || !buffer || !file_->access.write) return 0;
-  return file_->write(buffer, n);
+  const int64_t written = file_->write(buffer, n);
+  if (file_->failed) error = file_->error;
+  return written;
 }
 
 void C_File_stream::destroy_hook() {

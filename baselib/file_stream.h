@@ -38,6 +38,9 @@ class C_File_stream : public C_Stream {
   std::string name;
   mode_file_stream mode = mode_file_stream::READ;
   bool created_for_writing = false;
+  // The system's error number of the last failure to open, write or
+  // commit; 0 while none failed.
+  int error = 0;
 
   // Opens a file in a mode; a stream with file_handle 0 when it cannot be.
   static Ref<C_File_stream> open(const std::string& name, mode_file_stream mode);

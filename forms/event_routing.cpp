@@ -426,12 +426,17 @@ void shown(const Ref<C_Form>& form) {
     double h = form->want_height > 0 ? form->want_height : form->get_height();
     C_Brek_form::set_size(form->native, w, h);
   }
-  form->update_count += 1;
-  struct Lower {
-    const Ref<C_Form>& form;
-    ~Lower() { form->update_count -= 1; }
-  } lower{form};
-  for (int64_t i = 0; i < form->column_handles.count(); ++i) form->measure_column(form->column_handles.get(i));
+  {
+    form->update_count += 1;
+    struct Lower {
+      const Ref<C_Form>& form;
+      ~Lower() { form->update_count -= 1; }
+    } lower{form};
+    for (int64_t i = 0; i < form->column_handles.count(); ++i) form->measure_column(form->column_handles.get(i));
+  }
+  // A size given while the window was hidden (a restored placement) came
+  // before the show and was not reported: the columns follow it now.
+  form->realign_columns();
 }
 
 void resized(const Ref<C_Form>& form) {

@@ -156,6 +156,19 @@ bool desktop_box(const std::vector<rect>& monitors, rect& box) {
   return true;
 }
 
+bool bounding_box(const std::vector<rect>& rects, rect& box) {
+  if (rects.empty()) return false;
+  double left = rects[0].x, top = rects[0].y, right = right_of(rects[0]), bottom = bottom_of(rects[0]);
+  for (const rect& r : rects) {
+    left = std::min(left, r.x);
+    top = std::min(top, r.y);
+    right = std::max(right, right_of(r));
+    bottom = std::max(bottom, bottom_of(r));
+  }
+  box = rect{left, top, right - left, bottom - top};
+  return true;
+}
+
 point fit_to_display(const std::vector<rect>& monitors, double left, double top, double width, double height) {
   point at{left, top};
   for (const rect& m : monitors) {
@@ -300,14 +313,25 @@ void C_Form::load_placement(const std::string& application, const std::string& s
     out = v;
     return true;
   };
-  // A size larger than every monitor together is cut to them.
+  // A size larger than every monitor together, or than their work areas,
+  // is cut to them; a client size leaves room for the window's frame.
   Placement::refresh_monitors();
   std::vector<rect> monitors = Placement::monitor_rects();
   rect box;
   bool have_box = Placement::desktop_box(monitors, box);
+  std::vector<rect> work_areas;
+  for (int64_t i = 0; i < Placement::monitor_count(); ++i) work_areas.push_back(Placement::monitor_work_area(i));
+  rect work;
+  if (have_box && Placement::bounding_box(work_areas, work)) {
+    box.w = std::min(box.w, work.w);
+    box.h = std::min(box.h, work.h);
+  }
   auto cut = [&](double& size, double limit) {
     if (have_box && size > limit) size = limit;
   };
+  const rect outer = get_bounds();
+  const double frame_w = std::max(0.0, outer.w - get_client_width());
+  const double frame_h = std::max(0.0, outer.h - get_client_height());
 
   double width = 0, height = 0, cwidth = 0, cheight = 0;
   bool has_w = Placement::wants(letters, 'W') && read("Width", width);
@@ -317,8 +341,8 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   if (has_w && has_h) {
     if (on_linux() && read("CHeight", cheight)) {
       if (!read("CWidth", cwidth)) cwidth = 0;
-      cut(cwidth, box.w);
-      cut(cheight, box.h);
+      cut(cwidth, box.w - frame_w);
+      cut(cheight, box.h - frame_h);
       set_client_size(sizing_options::FIT_TO_DISPLAY, cheight, cwidth);
     } else {
       set_size(sizing_options::FIT_TO_DISPLAY, height, width);

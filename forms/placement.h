@@ -67,6 +67,8 @@ point keep_in(const rect& work, double left, double top, double width, double he
 // The box around every monitor, the first one shrunk by 1 point on each
 // side; false when there is no monitor.
 bool desktop_box(const std::vector<rect>& monitors, rect& box);
+// The box around every rectangle; false when there is none.
+bool bounding_box(const std::vector<rect>& rects, rect& box);
 // Where a window goes so that it does not pass the right or bottom edge of
 // the first monitor holding its point (left + 1, top + 1); never left of
 // or above that monitor. The window stays where it is when no monitor

@@ -9,6 +9,7 @@
 #include "baselib/system_functions.h"
 #include "images/drawing_hooks.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/image_file_name.h"
 #include "images/image_header.h"
 #include "images/native_image_files.h"
@@ -195,6 +196,7 @@ void C_Image::load(double tw, double th) {
 
 bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
   nothing_to_save = false;
+  Image_file_io::clear_save_error();
   if (is_none()) return false;
   Ref<C_Bitmap> pic;
   if (animation.is_none()) {

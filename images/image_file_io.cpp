@@ -12,6 +12,13 @@
 
 namespace brek::Image_file_io {
 
+namespace {
+thread_local int t_save_error = 0;
+}  // namespace
+
+int last_save_error() { return t_save_error; }
+void clear_save_error() { t_save_error = 0; }
+
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -36,14 +43,21 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out) {
 }
 
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size) {
+  t_save_error = 0;
   Ref<C_File_stream> out = C_File_stream::open_replacing(path);
-  if (out->file_handle == 0) return false;
+  if (out->file_handle == 0) {
+    t_save_error = out->error;
+    return false;
+  }
   bool ok = out->write_buffer(data, int64_t(size)) == int64_t(size);
   if (!ok) {
+    t_save_error = out->error;
     out->close();  // drops the temporary file; the target stays as it was
     return false;
   }
-  return out->commit();
+  ok = out->commit();
+  if (!ok) t_save_error = out->error;
+  return ok;
 }
 
 bool save_bmp(const Pixels& picture, const std::string& path, bool alpha_side_file) {

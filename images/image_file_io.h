@@ -23,6 +23,13 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
 // The result is what the calls returned.
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size);
 
+// Why the last save of this thread failed: the system's error number
+// (ENOSPC, EROFS ...), or 0 when the last save worked or failed for no
+// reason of the system's (nothing to write, no writer for the type).
+int last_save_error();
+// A save starts with no reason recorded.
+void clear_save_error();
+
 // A 24-bit BMP of the picture; with `alpha_side_file` also its alpha
 // channel as grey levels in `path` + ".alpha.bmp". True when every file
 // was written.

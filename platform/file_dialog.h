@@ -57,6 +57,10 @@ inline Point_pt file_dialog_origin(const Rect_pt& form, double width, double hei
   return {x, y};
 }
 
+// The user's pictures folder: the desktop's (XDG_PICTURES_DIR) when it
+// exists, else ~/Pictures when it exists, else the home folder.
+std::string pictures_folder();
+
 // A mounted file system.
 struct Volume {
   std::string root;         // mount point

@@ -60,8 +60,9 @@ bool focus(Native_handle target);
 void post_task(std::function<void()> task, int delay_ms = 0);
 // The next modal message box or question that opens is answered: true
 // presses its Yes or OK button, false its No button (or closes it). Its
-// place and size on the screen, in pixels, go to *where when given.
-void answer_next_message(bool yes, Rect_pt* where = nullptr);
+// place and size on the screen, in pixels, go to *where and its text to
+// *text when given.
+void answer_next_message(bool yes, Rect_pt* where = nullptr, std::string* text = nullptr);
 // Whether a modal window of the platform (a message box) is open now.
 bool modal_window_open();
 

@@ -17,6 +17,7 @@
 #include "forms/dialog_file.h"
 #include "images/image.h"
 #include "runtime/object.h"
+#include "viewer/clipboard_images.h"
 #include "viewer/thumbnail_cache.h"
 
 namespace brek {
@@ -58,6 +59,8 @@ class C_Additional_collage : public C_Sorting {
   // The file auto save wrote last: the numbering goes on from it while a
   // pasted or cut picture is shown.
   std::string auto_save_name;
+  // The folder a picture was last saved to; empty until one was.
+  std::string last_save_folder;
   // The digest of the picture auto save wrote last; 0 when none.
   uint64_t auto_saved_digest = 0;
   bool cutting = false;
@@ -167,6 +170,10 @@ class C_Additional_collage : public C_Sorting {
   // Asks for a name and saves the current image there; true when a
   // clipboard image was saved and its file became the current one.
   bool save_as(const std::string& nothing_to_save, const std::string& failure);
+  // Where the save dialog starts: the folder of the file shown, or for a
+  // picture without a file (empty name) the folder saved to last, else
+  // that of the file it was cut from, else the user's pictures folder.
+  std::string save_folder(const std::string& file) const;
   // Switches auto save off, or saves the clipboard image and switches it on.
   void auto_save_command();
   // The platform's file manager at the current image or the root directory.
@@ -217,14 +224,20 @@ class C_Additional_collage : public C_Sorting {
   // number; true when one was saved. A picture it saved already is passed
   // over; one that cannot be saved stays on the clipboard.
   bool auto_save_step();
-  // Ends auto save after a save that failed and says so; false.
-  bool auto_save_failed(const std::string& name);
+  // Ends auto save after a save that failed and says so, with the
+  // system's reason when there is one (an error number); false.
+  bool auto_save_failed(const std::string& name, int error);
   // The empty window's hint blinks every 3 seconds.
   void blink_tick();
   // Every pointer move: starts and follows a Ctrl + left-button cut.
   void track_cut();
   // Every button release: finishes a cut; true when one was going on.
   bool paste_or_cut();
+  // The part of the picture the cut rectangle covers, in its pixels.
+  Clipboard_images::Cut cut_of(const Ref<C_Bitmap>& picture);
+  // The size of what the cut rectangle will cut, as the overlay shows it:
+  // the picture's pixels, not the window's.
+  std::string cut_size_text();
   // The current file (not its pixels) onto the clipboard as a file list;
   // true when one was put there.
   bool copy_file_to_clipboard();

@@ -9,6 +9,7 @@
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/image_file_name.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
@@ -59,10 +60,11 @@ bool C_Additional_collage::auto_save_step() {
   const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
   const std::string name =
       Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
-  if (name.empty()) return auto_save_failed(v->current_file);
+  if (name.empty()) return auto_save_failed(v->current_file, 0);
   show_bitmap(bmp, name);
-  if (!image->save(v, name)) return auto_save_failed(name);
+  if (!image->save(v, name)) return auto_save_failed(name, Image_file_io::last_save_error());
   auto_save_name = name;
+  last_save_folder = File_path::directory_of(name);
   auto_saved_digest = digest;
   // The same picture is not taken again by the next tick; only now, so
   // that a picture that could not be saved is still on the clipboard.
@@ -70,12 +72,12 @@ bool C_Additional_collage::auto_save_step() {
   return true;
 }
 
-bool C_Additional_collage::auto_save_failed(const std::string& name) {
+bool C_Additional_collage::auto_save_failed(const std::string& name, int error) {
   // Auto save ends: every later picture would fail the same way, and the
   // user is told once.
   auto_save = false;
   Ref<C_Collage_viewer> v = viewer.lock();
-  v->message(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail));
+  v->message(File_path::with_reason(name + ": " + Localize_str::text(lng::Additional_collage::Save_fail), error));
   return false;
 }
 
@@ -105,6 +107,22 @@ void C_Additional_collage::track_cut() {
   }
 }
 
+Clipboard_images::Cut C_Additional_collage::cut_of(const Ref<C_Bitmap>& picture) {
+  Ref<C_Collage_viewer> v = viewer.lock();
+  const rect r = Clipboard_images::normalized(cut_rect);
+  const rect r_px{double(C_Canvas::to_device_pixels(r.x)), double(C_Canvas::to_device_pixels(r.y)),
+                  double(C_Canvas::to_device_pixels(r.w)), double(C_Canvas::to_device_pixels(r.h))};
+  return Clipboard_images::cut_of(r_px, v->image_rect, double(picture->width), double(picture->height));
+}
+
+std::string C_Additional_collage::cut_size_text() {
+  if (is_none()) return {};
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return {};
+  const Clipboard_images::Cut cut = cut_of(v->shown_picture());
+  return std::to_string(cut.width) + " x " + std::to_string(cut.height);
+}
+
 bool C_Additional_collage::paste_or_cut() {
   if (is_none()) return false;
   Ref<C_Collage_viewer> v = viewer.lock();
@@ -115,14 +133,10 @@ bool C_Additional_collage::paste_or_cut() {
   }
   cutting = false;
   v->repaint();
-  const rect r = Clipboard_images::normalized(cut_rect);
-  const rect r_px{double(C_Canvas::to_device_pixels(r.x)), double(C_Canvas::to_device_pixels(r.y)),
-                  double(C_Canvas::to_device_pixels(r.w)), double(C_Canvas::to_device_pixels(r.h))};
   // What the single view shows: the picture as turned, flipped and
   // inverted, or the current frame of an animation.
   Ref<C_Bitmap> picture = v->shown_picture();
-  const Clipboard_images::Cut cut =
-      Clipboard_images::cut_of(r_px, v->image_rect, double(picture->width), double(picture->height));
+  const Clipboard_images::Cut cut = cut_of(picture);
   // A click, or a rectangle beside the picture, cuts nothing.
   if (cut.empty()) return true;
 

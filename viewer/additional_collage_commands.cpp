@@ -10,9 +10,11 @@
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/image_file_name.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
+#include "platform/file_dialog.h"
 #include "viewer/print_editor_hook.h"
 
 namespace brek {
@@ -113,6 +115,16 @@ void C_Additional_collage::paste_image(const std::string& failure) {
   v->forget_listing();
 }
 
+std::string C_Additional_collage::save_folder(const std::string& file) const {
+  if (!file.empty()) return File_path::directory_of(file);
+  // A pasted or cut picture has no folder: where the user saved last, the
+  // folder of the file it was cut from, else the desktop's pictures folder,
+  // never the folder the program happened to start in.
+  for (const std::string& folder : {last_save_folder, cut_source.empty() ? "" : File_path::directory_of(cut_source)})
+    if (!folder.empty() && File_path::directory_exists(folder)) return folder;
+  return brek_platform::pictures_folder();
+}
+
 bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std::string& failure) {
   if (is_none()) return false;
   Ref<C_Collage_viewer> v = viewer.lock();
@@ -132,14 +144,15 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   const std::string source = is_file_name(current) ? current : cut_source;
   if (!is_file_name(current) || File_path::file_exists(current)) {
     save_dialog->file_name = stem_of(source);
-    if (!source.empty()) save_dialog->initial_dir = File_path::directory_of(source);
+    save_dialog->initial_dir = save_folder(is_file_name(current) ? current : "");
   }
   if (!save_dialog->execute()) return false;
   const std::string chosen = save_dialog->file_name;
   if (!shown->save(v, chosen)) {
-    v->message(failure);
+    v->message(File_path::with_reason(failure, Image_file_io::last_save_error()));
     return false;
   }
+  last_save_folder = File_path::directory_of(chosen);
   // A file was saved under another name: nothing else changes.
   if (image.is_none() || !shown.same(image)) return false;
 

@@ -368,9 +368,7 @@ void C_Additional_collage::paint_overlays(const Ref<C_Canvas>& canvas, double bo
     canvas->pen_color = COLOR_WHITE;
     canvas->font->name = "Arial";
     canvas->font->size = 8;
-    const std::string size = std::to_string(Brek_runtime::real_to_int(r.w)) + " x " +
-                             std::to_string(Brek_runtime::real_to_int(r.h));
-    canvas->draw_text(point{0, box_h - 8}, size);
+    canvas->draw_text(point{0, box_h - 8}, cut_size_text());
   }
 }
 

@@ -90,7 +90,9 @@ void C_Collage_viewer::scan_step(bool restart) {
       if (!started.is_none()) {
         rescan_job = job;
         rescan_thread = started;
-        if (files.count() == 0) {
+        // The single view keeps its picture's title while its folder is
+        // listed behind it.
+        if (files.count() == 0 && !single_mode) {
           collage->update_caption(title + " - " + scan_dir + " ... scanning");
           const int64_t pause = Brek_runtime::add_timer(0, SCANNING_PAUSE_MS);
           try {

@@ -325,22 +325,23 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
     // A free name, taken without replacing: a name that appears meanwhile
     // refuses the move and the next one is tried.
     bool moved = false;
+    int error = 0;
     for (int attempt = 0; attempt < 100 && !moved; ++attempt) {
       const std::string free = Move_names::free_name(dest, entry_exists);
       if (free.empty()) break;
       if (File_path::transfer_file(source, free)) {
         dest = free;
         moved = true;
-      } else if (File_path::last_error() != EEXIST) {
+      } else if ((error = File_path::last_error()) != EEXIST) {
         break;
       }
     }
     if (!moved) {
-      message(T(L::Move_failed));
+      message(File_path::with_reason(T(L::Move_failed), error));
       return;
     }
   } else if (!File_path::transfer_file(source, dest)) {
-    message(T(L::Move_failed));
+    message(File_path::with_reason(T(L::Move_failed), File_path::last_error()));
     return;
   }
 

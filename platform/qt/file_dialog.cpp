@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QPointer>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QStorageInfo>
 
 #include "platform/qt/window_layer.h"
@@ -105,6 +106,15 @@ bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& 
   if (!run(dialog, names)) return false;
   chosen = utf8(names.first());
   return true;
+}
+
+std::string pictures_folder() {
+  const QString xdg = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!xdg.isEmpty() && QFileInfo(xdg).isDir()) return utf8(xdg);
+  const QString home = QDir::homePath();
+  const QString pictures = QDir(home).filePath(QStringLiteral("Pictures"));
+  if (QFileInfo(pictures).isDir()) return utf8(pictures);
+  return utf8(home);
 }
 
 std::vector<Volume> mounted_volumes() {

@@ -266,11 +266,11 @@ void post_task(std::function<void()> task, int delay_ms) {
   });
 }
 
-void answer_next_message(bool yes, Rect_pt* where) {
+void answer_next_message(bool yes, Rect_pt* where, std::string* text) {
   if (!application_exists()) return;
   auto* timer = new QTimer(qApp);
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, yes, where] {
+  QObject::connect(timer, &QTimer::timeout, [timer, yes, where, text] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
     timer->stop();
@@ -279,6 +279,7 @@ void answer_next_message(bool yes, Rect_pt* where) {
       QRect r = box->frameGeometry();
       *where = Rect_pt{double(r.x()), double(r.y()), double(r.width()), double(r.height())};
     }
+    if (text) *text = box->text().toStdString();
     QAbstractButton* b = nullptr;
     if (yes) {
       b = box->button(QMessageBox::Yes);

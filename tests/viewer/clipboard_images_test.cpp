@@ -273,7 +273,7 @@ TEST(ClipboardImages, AFailedAutoSaveKeepsThePictureAndStops) {
   EXPECT_TRUE(brek_platform::clipboard_has_image());
   EXPECT_FALSE(v->collage->auto_save);
   ASSERT_EQ(b.messages.size(), 1u);
-  EXPECT_EQ(b.messages[0], gone + "/pic1.bmp: Save failed");
+  EXPECT_EQ(b.messages[0], gone + "/pic1.bmp: Save failed: No such file or directory");
   EXPECT_FALSE(v->collage->timer_tasks());
   EXPECT_EQ(b.messages.size(), 1u);
   EXPECT_TRUE(brek_platform::clipboard_has_image());

@@ -364,8 +364,8 @@ TEST_F(Move_window, MovesThatCannotHappenSaySoAndChangeNothing) {
   v->current_file = "<clipboard>";
   set_path(3, make_dir("t"));
   key('3');
-  EXPECT_EQ(box->messages, (std::vector<std::string>{"Move operation failed", "Move operation failed",
-                                                     "Move operation failed"}));
+  EXPECT_EQ(box->messages, (std::vector<std::string>{"Move operation failed: No such file or directory",
+                                                     "Move operation failed", "Move operation failed"}));
   EXPECT_EQ(read_file(a), "mine");
   EXPECT_EQ(v->files.count(), 1);
   EXPECT_EQ(w->undo_targets.count(), 0);

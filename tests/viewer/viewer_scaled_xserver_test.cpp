@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "drawing/units.h"
@@ -15,6 +17,7 @@
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
 #include "images/image_file_io.h"
+#include "platform/screens.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
@@ -169,4 +172,40 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
   EXPECT_EQ(centre_with_pointer_at(40, 40), RED & 0xFFFFFF);
   EXPECT_EQ(centre_with_pointer_at(b.w - 40, b.h - 40), WHITE & 0xFFFFFF);
   EXPECT_EQ(centre_with_pointer_at(40, b.h - 40), BLUE & 0xFFFFFF);
+}
+
+// A placement stored larger than the screen (a window maximized on a larger
+// monitor, say) comes back inside the screen's work area, the window's
+// frame included, counted in the screen's own pixels.
+TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
+  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  const std::string home = std::getenv("XDG_CONFIG_HOME");
+  std::filesystem::create_directories(home + "/Collage_viewer");
+  std::ofstream(home + "/Collage_viewer/Collage_viewer.conf")
+      << "[Main]\nCWidth = \"1800\"\nWidth = \"1803\"\nHeight = \"1203\"\nCHeight = \"1200\"\n"
+      << "Left = \"0\"\nTop = \"15\"\n";
+  const std::vector<brek_platform::Monitor_px> monitors = brek_platform::monitors();
+  ASSERT_FALSE(monitors.empty());
+  const brek_platform::Monitor_px& m = monitors.front();
+  brek_platform::Native_forms* previous = brek_platform::set_native_forms(brek_platform::window_layer());
+  Event_routing::reset_state();
+  Ref<C_Screen> screen = make<C_Screen>();
+  Ref<C_Collage_viewer> v = make<C_Collage_viewer>();
+  v->screen = screen;
+  v->create();  // restores the placement as the program's start does
+  v->show();
+  ASSERT_TRUE(te::wait_exposed(v->native));
+  te::settle();
+  const double ratio = brek_platform::device_pixel_ratio();
+  const rect b = v->get_bounds();
+  auto device = [&](double points) { return double(C_Brek_form::points_to_pixels(points)) * ratio; };
+  EXPECT_GE(device(b.x), m.work_x * ratio);
+  EXPECT_GE(device(b.y), m.work_y * ratio);
+  EXPECT_LE(device(b.x) + device(b.w), (m.work_x + m.work_w) * ratio);
+  EXPECT_LE(device(b.y) + device(b.h), (m.work_y + m.work_h) * ratio);
+  dispose_now(v);
+  dispose_now(screen);
+  te::settle();
+  Event_routing::reset_state();
+  brek_platform::set_native_forms(previous);
 }

@@ -1,0 +1,143 @@
+// Saves and moves that the file system refuses, on real file systems: a
+// small tmpfs filled up and a read-only mount. The message says why, and
+// nothing is left behind.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "baselib/file_path.h"
+#include "platform/test_events.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_input_support.h"
+#include "viewer/move_to_dirs.h"
+
+using namespace viewer_input;
+namespace fs = std::filesystem;
+namespace te = brek_platform::test_events;
+
+namespace {
+
+constexpr int VK_F2 = 113, VK_F6 = 117;
+
+// A file system mounted for the test and unmounted in every case.
+class Mounted {
+ public:
+  Mounted(const std::string& at, const std::vector<std::string>& commands) : at_(at) {
+    fs::create_directories(at);
+    for (const std::string& c : commands) {
+      if (std::system((c + " 2>/dev/null").c_str()) != 0) return;
+      mounts_ += 1;
+    }
+    ok_ = true;
+  }
+  ~Mounted() {
+    for (; mounts_ > 0; --mounts_) (void)std::system(("umount '" + at_ + "' 2>/dev/null").c_str());
+  }
+  Mounted(const Mounted&) = delete;
+  Mounted& operator=(const Mounted&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string at_;
+  int mounts_ = 0;
+  bool ok_ = false;
+};
+
+// A 64 KiB tmpfs at `at`, filled up.
+std::vector<std::string> full_tmpfs(const std::string& at) {
+  return {"mount -t tmpfs -o size=64k tmpfs '" + at + "'"};
+}
+void fill(const std::string& dir) {
+  FILE* f = std::fopen((dir + "/filler").c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  const std::string block(1024, 'x');
+  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+  }
+  std::fclose(f);
+}
+// `source` mounted again at `at`, read-only.
+std::vector<std::string> read_only(const std::string& source, const std::string& at) {
+  return {"mount --bind '" + source + "' '" + at + "'", "mount -o remount,ro,bind '" + at + "'"};
+}
+
+std::vector<std::string> names_in(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  return out;
+}
+
+}  // namespace
+
+// F2 and a name on a full disk or a read-only file system: the message says
+// why, the disk keeps no half-written file.
+TEST(ViewerFailures, ASaveThatTheFileSystemRefusesSaysWhy) {
+  brek_test::Temp_dir dir;
+  picture(dir.file("photo.bmp"), 200, 150);
+  fs::create_directories(dir.file("shown"));
+  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
+  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  fill(dir.file("full"));
+  Mounted locked(dir.file("locked"), read_only(dir.file("shown"), dir.file("locked")));
+  if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
+
+  Input_box b;
+  b.v->open_file(dir.file("photo.bmp"));
+  te::answer_next_file_dialog(true, {dir.file("full/copy.bmp")});
+  b.key(VK_F2);
+  EXPECT_EQ(b.last_message(), "Save operation failed: No space left on device");
+  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+
+  te::answer_next_file_dialog(true, {dir.file("locked/copy.bmp")});
+  b.key(VK_F2);
+  EXPECT_EQ(b.last_message(), "Save operation failed: Read-only file system");
+  EXPECT_TRUE(fs::is_empty(dir.file("shown")));
+  EXPECT_EQ(b.messages.size(), 2u);
+}
+
+// A digit in the "Move to dir" window towards a full disk or a read-only
+// file system: the message says why and the picture stays where it was.
+TEST(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
+  brek_test::Temp_dir dir;
+  const std::string photo = dir.file("photo.bmp");
+  picture(photo, 200, 150);
+  fs::create_directories(dir.file("elsewhere"));
+  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
+  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  fill(dir.file("full"));
+  Mounted locked(dir.file("locked"), read_only(dir.file("elsewhere"), dir.file("locked")));
+  if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(home && *home);
+  fs::create_directories(std::string(home) + "/Collage_viewer");
+  std::ofstream(std::string(home) + "/Collage_viewer/Collage_viewer.conf")
+      << "[Move_to_dirs]\n1 = \"" << dir.file("full") << "\"\n2 = \"" << dir.file("locked") << "\"\n";
+
+  Input_box b;
+  b.v->open_file(photo);
+  b.key(VK_F6);
+  Ref<C_Move_to_dirs> w = b.v->collage->move_dialog;
+  ASSERT_TRUE(w->is_visible());
+  auto digit = [&](int vk) {
+    Event_routing::key_down(w, Ref<C_Control>(), vk, {});
+    Event_routing::key_up(w, Ref<C_Control>(), vk, {});
+  };
+  b.messages.clear();
+  C_Screen::set_own_dialog([&](const Ref<C_Form>&, const std::string& text, bool) {
+    b.messages.push_back(text);
+    return false;
+  });
+  digit('1');
+  EXPECT_EQ(b.last_message(), "Move operation failed: No space left on device");
+  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+  digit('2');
+  EXPECT_EQ(b.last_message(), "Move operation failed: Read-only file system");
+  EXPECT_TRUE(fs::is_empty(dir.file("elsewhere")));
+  EXPECT_TRUE(File_path::file_exists(photo));
+  EXPECT_EQ(b.v->current_file, photo);
+  EXPECT_EQ(b.messages.size(), 2u);
+}
