@@ -40,12 +40,8 @@ TEST(EditorMemory, ADeletedCardLetsGoOfItsPicture) {
   Editor_installed installed;
   Clocked_viewer t;
   ASSERT_TRUE(t.list_folder(dir.path(), N));
-  const rect cell = t.s.v->files.get(0)->rect;
-  const brek_platform::Point_pt first =
-      t.in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
-  t.rest_pointer_at(first);
-  ASSERT_TRUE(te::click(t.s.v->native, first));
-  te::settle();
+  brek_platform::Point_pt first;
+  ASSERT_TRUE(t.show_first_alone(first));
   for (int i = 0; i < N; ++i) {
     ASSERT_TRUE(press(t.s.v->native, 118));
     if (i < N - 1) ASSERT_TRUE(press(t.s.v->native, 40));

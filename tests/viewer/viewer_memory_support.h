@@ -90,6 +90,16 @@ struct Clocked_viewer {
     brek_platform::test_events::mouse_move(s.v->native, at);
     brek_platform::test_events::settle();
   }
+  // A click on the first cell shows it alone; where it was clicked (a
+  // click there goes back), or nowhere when it did not show.
+  bool show_first_alone(brek_platform::Point_pt& at) {
+    const rect cell = s.v->files.get(0)->rect;
+    at = in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
+    rest_pointer_at(at);
+    if (!brek_platform::test_events::click(s.v->native, at)) return false;
+    brek_platform::test_events::settle();
+    return s.v->single_mode;
+  }
 };
 
 }  // namespace viewer_test

@@ -23,14 +23,9 @@ TEST(ViewerMemory, ASlideshowKeepsOnlyThePicturesNearTheOneItShows) {
   fill_folder(dir, N, 2400, 1800, 2);
   Clocked_viewer t;
   ASSERT_TRUE(t.list_folder(dir.path(), N));
-  // A click on the first cell shows it alone; Space starts the slideshow.
-  const rect cell = t.s.v->files.get(0)->rect;
-  const brek_platform::Point_pt first =
-      t.in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
-  t.rest_pointer_at(first);
-  ASSERT_TRUE(te::click(t.s.v->native, first));
-  te::settle();
-  ASSERT_TRUE(t.s.v->single_mode);
+  // The first picture alone; Space starts the slideshow.
+  brek_platform::Point_pt first;
+  ASSERT_TRUE(t.show_first_alone(first));
   const int64_t start = resident();
   ASSERT_TRUE(te::window_key_press(t.s.v->native, 32, {}, " "));
   ASSERT_TRUE(te::window_key_release(t.s.v->native, 32, {}, " "));
