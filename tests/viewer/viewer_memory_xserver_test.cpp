@@ -35,6 +35,11 @@ TEST(ViewerMemory, ASlideshowKeepsOnlyThePicturesNearTheOneItShows) {
   for (int i = 0; i < 5 * (N - 2); ++i) t.tick(200);
   t.tick(200);
   EXPECT_EQ(t.s.v->current_file, t.s.v->files.get(N - 1)->file_name);
+  // The one shown and the one before it, for a step back.
+  for (int64_t i = 0; i < N; ++i) {
+    const Ref<C_Image> e = t.s.v->files.get(i);
+    EXPECT_EQ(e->picture.is_none() && e->reduced.is_none(), i < N - 2) << i;
+  }
   const int64_t stepped = resident();
   EXPECT_LT(stepped - start, 5 * PICTURE) << "from " << start / MB << " MB to " << stepped / MB << " MB";
 
