@@ -44,7 +44,9 @@ TEST(EditorMemory, ADeletedCardLetsGoOfItsPicture) {
   ASSERT_TRUE(t.show_first_alone(first));
   for (int i = 0; i < N; ++i) {
     ASSERT_TRUE(press(t.s.v->native, 118));
-    if (i < N - 1) ASSERT_TRUE(press(t.s.v->native, 40));
+    if (i < N - 1) {
+      ASSERT_TRUE(press(t.s.v->native, 40));
+    }
   }
   Ref<C_Edit_collage_print> editor = C_Edit_collage_print::editor_of(t.s.v);
   ASSERT_EQ(editor->cards.count(), N);
