@@ -63,9 +63,13 @@ TEST(EditorMemory, ADeletedCardLetsGoOfItsPicture) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(press(editor->native, 188, ","));
   ASSERT_EQ(editor->selection.count(), 1);
   ASSERT_EQ(editor->selection.get(0), 2);
+  const Ref<C_Image> deleted = editor->cards.get(2).image.lock();
   const int64_t before = resident();
   ASSERT_TRUE(press(editor->native, 46));
   ASSERT_EQ(editor->cards.count(), N - 1);
   const int64_t after = resident();
-  EXPECT_GT(before - after, PICTURE * 3 / 4) << before / MB << " MB before, " << after / MB << " MB after";
+  EXPECT_TRUE(deleted->picture.is_none());
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_GT(before - after, PICTURE * 3 / 4) << before / MB << " MB before, " << after / MB << " MB after";
+  }
 }
