@@ -272,6 +272,15 @@ bool C_Image::is_platform_csharp() {
   return platform_is_csharp > 0;
 }
 
+void C_Image::release_pictures() {
+  if (is_none()) return;
+  picture = Ref<C_Bitmap>();
+  animation = Ref<C_Gif>();
+  reduced = Ref<C_Bitmap>();
+  applied_turns = 0;
+  applied_flip_x = applied_flip_y = applied_inverse = false;
+}
+
 void C_Image::destroy_hook() {
   picture = Ref<C_Bitmap>();
   animation = Ref<C_Gif>();

@@ -82,6 +82,10 @@ class C_Image : public C_Thread {
   // A copy of the header fields without pictures; this image gives its
   // pictures up.
   Ref<C_Image> clone();
+  // Lets go of the three pictures, in place: they are loaded again when
+  // wanted, and the orientation wanted stays while the stored one goes
+  // with them.
+  void release_pictures();
   void set_rect(int64_t w, int64_t h);
   // Stores the cell rectangle; widths and heights between 0 and 16 become 16.
   void set_load_options(const brek::rect& r);

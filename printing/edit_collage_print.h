@@ -219,6 +219,8 @@ class C_Edit_collage_print : public C_Form_common {
   bool has_card(int64_t i) const { return i >= 0 && i < cards.count(); }
   // A card's image entry goes from `images`: one entry for the card.
   void release_image_entry(const Ref<C_Image>& image);
+  // The picture of an image that no card shows any more goes.
+  void let_go_of_picture(const Ref<C_Image>& image);
   // Drops the card's rendered copy, so the print dialog makes it again.
   void drop_rendered(int64_t i);
   // The new image of a card turned or flipped.

@@ -16,6 +16,7 @@
 #include "images/image_file_name.h"
 #include "printing/edit_collage_print.h"
 #include "printing/print_dialog.h"
+#include "viewer/collage_viewer.h"
 
 namespace brek {
 
@@ -219,11 +220,27 @@ void C_Edit_collage_print::delete_selected() {
       release_image_entry(image);
       drop_rendered(i);
       cards.remove(i, 1);
+      let_go_of_picture(image);
     }
     selection.remove(p, 1);
   }
   repaint_sheet();
   update_caption();
+}
+
+void C_Edit_collage_print::let_go_of_picture(const Ref<C_Image>& image) {
+  if (image.is_none()) return;
+  for (const card& c : cards)
+    if (c.image.get() == image.get()) return;
+  std::erase_if(held_, [&](const Held_picture& h) { return h.image.get() == image.get(); });
+  std::erase_if(frames_, [&](const Frame_cache& f) { return f.image.get() == image.get(); });
+  // The card loaded it into the viewer's own entry, which the viewer may
+  // keep listing for long: it goes there too, unless the viewer shows that
+  // picture alone or could not read it again.
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (!Image_file_name::names_a_file(image->file_name)) return;
+  if (!v.is_none() && v->single_mode && v->current_image().get() == image.get()) return;
+  image->release_pictures();
 }
 
 // ---- quarter turns and flips ---------------------------------------------------

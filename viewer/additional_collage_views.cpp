@@ -265,6 +265,8 @@ void C_Additional_collage::read_ahead() {
       e->load(w, h);
     else
       e->load_native();
+    // Read for the coming paints: it ages from now, as if drawn.
+    e->use_stamp = v->paint_clock;
     return;
   }
 }

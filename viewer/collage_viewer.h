@@ -202,12 +202,16 @@ class C_Collage_viewer : public C_Form {
   // The top of the band cleared before a row is repainted in a partial
   // repaint (view coordinates).
   double row_band_top(int64_t i);
-  // Releases the pictures of images that were not drawn lately, in place;
-  // extra_age counts as paints more since they were drawn.
+  // Releases the pictures of images off screen that were not drawn lately
+  // (or never drawn here), in place; extra_age counts as paints more since
+  // they were drawn.
   void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
-  // Gives the memory of released pictures back to the system, once no
-  // smooth scroll is under way; the timer asks, so that paints in quick
-  // succession do not each pay for it.
+  // The single view's rule: only the image shown and its neighbours in the
+  // list (the next step's and the last one's) keep their pictures.
+  void release_pictures_away_from(const Ref<C_Image>& shown);
+  // Gives the memory of released pictures back to the system. The timer
+  // asks when no paint came since its last tick, so that the paints of a
+  // scroll do not each pay for it.
   void give_back_released_memory();
   // The pointer relative to the paint box, device pixels.
   virtual point pointer_in_box();
@@ -371,6 +375,8 @@ class C_Collage_viewer : public C_Form {
   Hover_seen hover_seen_;
   // Pictures were released since memory was last given back.
   bool released_since_trim_ = false;
+  // The image the single view showed last; none since a directory paint.
+  Weak<C_Image> single_shown_;
   // Ticks of "TIMER_1" since the last directory paint: an idle view ages
   // its pictures by them, as its paints would.
   int64_t ticks_since_paint_ = 0;

@@ -6,6 +6,7 @@
 #endif
 
 #include "baselib/geometry.h"
+#include "images/image_file_name.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -46,7 +47,13 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   if (escape_pending) return;
 
   if (single_mode && !current_file.empty()) {
-    painted_image = current_image();
+    const Ref<C_Image> shown = current_image();
+    // A step lets go of what was shown before, ahead of reading the new
+    // picture so that the two never add up; coming from the directory
+    // view keeps its cells for the way back.
+    if (!single_shown_.is_none() && single_shown_.get() != shown.get()) release_pictures_away_from(shown);
+    single_shown_ = shown;
+    painted_image = shown;
     try {
       paint_image();
     } catch (...) {
@@ -62,6 +69,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   // The single view's copies are not needed in the directory views.
   oriented_.reset();
   stretched_.reset();
+  single_shown_.reset();
   paint_collage();
   ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
@@ -69,30 +77,56 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   collage->paint_overlays(canvas, box_w, box_h);
 }
 
+namespace {
+
+// Pictures are released only where they can be read again.
+bool releasable(const Ref<C_Image>& e) {
+  return (!e->picture.is_none() || !e->animation.is_none() || !e->reduced.is_none()) &&
+         Image_file_name::names_a_file(e->file_name);
+}
+
+}  // namespace
+
 void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age) {
   if (is_none()) return;
   const rect band{0, scroll_y, box_w_px, box_h_px};
   for (const Ref<C_Image>& e : files) {
-    if (e->use_stamp == 0) continue;
+    if (!releasable(e)) continue;
     if (!single_mode && C_Geometry::rects_overlap(e->rect, band)) continue;
-    uint64_t diff = e->use_stamp > paint_clock ? uint64_t(e->use_stamp) - uint64_t(paint_clock)
-                                               : uint64_t(paint_clock) - uint64_t(e->use_stamp);
-    if (diff + uint64_t(std::max<int64_t>(0, extra_age)) <= 50) continue;
-    if (e->picture.is_none() && e->animation.is_none() && e->reduced.is_none()) continue;
+    // An entry this view never drew was loaded for the single view or a
+    // card: off screen it has no age to wait for.
+    if (e->use_stamp != 0) {
+      uint64_t diff = e->use_stamp > paint_clock ? uint64_t(e->use_stamp) - uint64_t(paint_clock)
+                                                 : uint64_t(paint_clock) - uint64_t(e->use_stamp);
+      if (diff + uint64_t(std::max<int64_t>(0, extra_age)) <= 50) continue;
+    }
     // In place: the entry keeps its orientation and whatever else holds it
     // keeps the same object; the pictures come back when drawn again.
-    e->picture.reset();
-    e->animation.reset();
-    e->reduced.reset();
+    e->release_pictures();
     e->use_stamp = 0;
-    e->applied_turns = 0;
-    e->applied_flip_x = e->applied_flip_y = e->applied_inverse = false;
+    released_since_trim_ = true;
+  }
+}
+
+void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
+  if (is_none()) return;
+  const int64_t n = files.count();
+  const Ref<C_Image>* entries = files.begin();
+  int64_t at = -1;
+  for (int64_t i = 0; i < n && at < 0; ++i)
+    if (entries[i].get() == shown.get()) at = i;
+  for (int64_t i = 0; i < n; ++i) {
+    if (at >= 0 && i >= at - 1 && i <= at + 1) continue;
+    const Ref<C_Image>& e = entries[i];
+    if (!releasable(e)) continue;
+    e->release_pictures();
+    e->use_stamp = 0;
     released_since_trim_ = true;
   }
 }
 
 void C_Collage_viewer::give_back_released_memory() {
-  if (is_none() || !released_since_trim_ || scroll_pending) return;
+  if (is_none() || !released_since_trim_) return;
   released_since_trim_ = false;
 #if defined(__GLIBC__)
   // Freed pixel buffers may sit in the heap's free lists, where they count

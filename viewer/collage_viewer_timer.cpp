@@ -81,6 +81,8 @@ void C_Collage_viewer::on_timer() {
     return;
   }
   if (slideshow && single_mode && ms_since(last_slide_time) >= slide_interval) {
+    // What the last step let go of goes back before the next is read.
+    give_back_released_memory();
     // The next image, as the space key shows it.
     last_slide_time = Date_time::now();
     slideshow = false;
@@ -118,13 +120,16 @@ void C_Collage_viewer::on_timer() {
     }
   }
   start_timer();
-  // A view left alone is not painted again; its far pictures go after as
-  // many ticks as they would after paints.
-  if (!single_mode && !scroll_pending && ++ticks_since_paint_ == IDLE_RELEASE_TICKS)
+  // A view at rest is not painted again, whatever a smooth scroll stopped
+  // at an end still says: its far pictures go after as many ticks as they
+  // would after paints. The memory of released pictures goes back at a
+  // tick that came without a paint, so a scroll does not pay for it at
+  // every step.
+  const bool painted = ticks_since_paint_ == 0;
+  if (++ticks_since_paint_ == IDLE_RELEASE_TICKS && !single_mode)
     release_far_pictures(double(C_Canvas::to_device_pixels(view_width())),
                          double(C_Canvas::to_device_pixels(view_height())), IDLE_RELEASE_TICKS);
-  // Memory of pictures released while scrolling goes back once it ends.
-  give_back_released_memory();
+  if (!painted) give_back_released_memory();
   // A panned picture follows a pointer that left the window.
   if (single_mode && !fit_mode && !C_Geometry::point_in_rect(get_bounds(), cursor_position())) repaint();
   if (!scroll_pending && !left_down && !right_down && !dragged && ms_since(pointer_active_time) > HOVER_REST_MS) {

@@ -1,7 +1,8 @@
 // The directory views driven as the program drives them: the background
 // tick lists a tree and lays it out to the end in every view, an idle view
 // is not painted again, captions show the files' data whole, a broken
-// picture does not hold up scrolling, and pictures far from view go.
+// picture does not hold up scrolling, pictures far from view go and one
+// read ahead stays.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -249,6 +250,27 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
 #ifndef __SANITIZE_ADDRESS__
   EXPECT_LT(resident_bytes() - start, (peak - start) / 3);
 #endif
+}
+
+// While the view scrolls smoothly, each paint reads the next picture below
+// the view ahead; it is not released as a far picture before its cell
+// comes into view.
+TEST(ViewerDirectoryViews, APictureReadAheadIsKeptUntilItsCellComesIntoView) {
+  brek_test::Temp_dir t;
+  for (int i = 0; i < 60; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+  Boxed b(800, 600);
+  Ref<Test_viewer> v = b.v;
+  v->open_dir(t.path());
+  ticks(v, 4);
+  ASSERT_EQ(v->laid_out_count, 60);
+  v->scroll_pending = true;
+  b.paint();
+  const int64_t next = v->collage->last_painted_index + 1;
+  const Ref<C_Image> ahead = v->files.get(next);
+  ASSERT_GT(ahead->rect.y, v->scroll_y + 600);
+  EXPECT_FALSE(ahead->picture.is_none() && ahead->reduced.is_none());
+  b.paint();
+  EXPECT_FALSE(ahead->picture.is_none() && ahead->reduced.is_none());
 }
 
 // Deleting the file of a row of its own takes that row off: the view does

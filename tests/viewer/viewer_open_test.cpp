@@ -160,7 +160,8 @@ TEST(ViewerOpen, PicturesFarFromTheScreenAreReleasedInPlace) {
   EXPECT_TRUE(far->inverse);
   EXPECT_EQ(far->quarter_turns, 3);
   EXPECT_EQ(far->use_stamp, 0);
-  // A paint of the single image releases nothing.
+  // The first paint of the single image releases nothing: the view left
+  // keeps its cells for the way back.
   v->files.get(2)->use_stamp = 1;
   v->single_mode = true;
   v->current_file = recent->file_name;

@@ -1,0 +1,121 @@
+#pragma once
+// What the memory tests share: the process's resident size, folders of
+// large photographs, and the viewer on the whole screen of the X server
+// with its timers on a test clock.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "forms/timer_ticks.h"
+#include "images/image_file_io.h"
+#include "runtime/clock.h"
+#include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_on_screen.h"
+
+namespace viewer_test {
+
+inline constexpr int64_t MB = int64_t(1) << 20;
+
+// The sanitizers' allocators hold freed memory back on purpose: there the
+// resident size tells nothing.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool RESIDENT_SIZE_COUNTS = false;
+#else
+inline constexpr bool RESIDENT_SIZE_COUNTS = true;
+#endif
+
+inline bool have_display() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+// VmRSS of this process, bytes.
+inline int64_t resident() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
+  return 0;
+}
+
+// Entries of the viewer's list that hold a picture.
+inline int64_t pictures_held(const Ref<Test_viewer>& v) {
+  int64_t n = 0;
+  for (const Ref<C_Image>& e : v->files)
+    if (!e->picture.is_none() || !e->reduced.is_none() || !e->animation.is_none()) ++n;
+  return n;
+}
+
+// Gradients under noise: a JPEG of it is as large as a photograph's.
+inline Pixels photo(int w, int h, uint32_t seed) {
+  Pixels p(w, h);
+  for (int y = 0; y < h; ++y) {
+    uint32_t* row = p.row(y);
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      row[x] = 0xFF000000u | uint32_t((x * 255 / w) << 16) | uint32_t((y * 255 / h) << 8) | (seed >> 24);
+    }
+  }
+  return p;
+}
+
+// n photographs named p10000.jpg, p10001.jpg ...: copies of `kinds`
+// pictures, each kind a little larger than the last.
+inline void fill_folder(const brek_test::Temp_dir& dir, int n, int w, int h, int kinds) {
+  for (int k = 0; k < kinds; ++k) {
+    const std::string seed = dir.file("seed" + std::to_string(k));
+    ASSERT_TRUE(Image_file_io::save_jpeg(photo(w + 40 * k, h + 30 * k, uint32_t(k + 1)), seed));
+  }
+  for (int i = 0; i < n; ++i)
+    std::filesystem::copy_file(dir.file("seed" + std::to_string(i % kinds)),
+                               dir.file("p" + std::to_string(10000 + i) + ".jpg"));
+  for (int k = 0; k < kinds; ++k) std::filesystem::remove(dir.file("seed" + std::to_string(k)));
+}
+
+// The viewer on the whole 1600 x 1000 screen with its timers on a test
+// clock: each tick runs what is due, then the window's events (paints).
+struct Clocked_viewer {
+  Brek_runtime::Test_clock clock;
+  Viewer_on_screen<Test_viewer> s{rect{0, 0, 1600, 1000}};
+  void tick(int64_t ms) {
+    clock.advance(ms);
+    Timer_ticks::run_due(clock.ticks());
+    brek_platform::test_events::settle();
+  }
+  // Ticks of the background timer until the folder is listed and laid out.
+  bool list_folder(const std::string& path, int64_t n) {
+    s.v->open_dir(path);
+    brek_platform::Decoded_image shot;
+    if (!s.shoot(shot)) return false;
+    for (int i = 0; i < 300 && (s.v->files.count() < n || s.v->laid_out_count < n); ++i) tick(200);
+    brek_platform::test_events::settle();
+    return s.v->laid_out_count == n;
+  }
+  // A point of the paint box (points) as its client point and on the screen.
+  brek_platform::Point_pt in_box(double x, double y) {
+    const rect box = s.v->pb->get_bounds();
+    return brek_platform::Point_pt{box.x + x, box.y + y};
+  }
+  void rest_pointer_at(const brek_platform::Point_pt& at) {
+    const point origin = s.v->client_origin();
+    brek_platform::test_events::move_screen_pointer(brek_platform::Point_pt{origin.x + at.x, origin.y + at.y});
+    brek_platform::test_events::mouse_move(s.v->native, at);
+    brek_platform::test_events::settle();
+  }
+  // A click on the first cell shows it alone; where it was clicked (a
+  // click there goes back), or nowhere when it did not show.
+  bool show_first_alone(brek_platform::Point_pt& at) {
+    const rect cell = s.v->files.get(0)->rect;
+    at = in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
+    rest_pointer_at(at);
+    if (!brek_platform::test_events::click(s.v->native, at)) return false;
+    brek_platform::test_events::settle();
+    return s.v->single_mode;
+  }
+};
+
+}  // namespace viewer_test
