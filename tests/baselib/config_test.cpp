@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "baselib/config.h"
 #include "baselib/config_store.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 
 using namespace brek;
 using brek_test::Env_guard;
@@ -439,4 +441,19 @@ TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {
   C_Config::open_write("Linked", area::USER, "S")->write_integer("New", 2);
   EXPECT_TRUE(std::filesystem::is_symlink(home_.file("Linked/Linked.conf")));
   EXPECT_EQ(read_file(home_.file("dotfiles.conf")), "[S]\nOld = 1\nNew = 2\n");
+}
+
+TEST_F(ConfigTest, AReadOnlySettingsHomeIsNamedAsTheReason) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a file system needs root";
+  ASSERT_EQ(::mount(nullptr, disk.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  Env_guard home("XDG_CONFIG_HOME", disk.path());
+  // The application's folder cannot be made: that, not the missing file
+  // behind it, is what the user must hear.
+  try {
+    C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
+    FAIL() << "a write on a read-only disk reported success";
+  } catch (const E_Config_write_failed& e) {
+    EXPECT_NE(std::string(e.what()).find("Read-only file system"), std::string::npos) << e.what();
+  }
 }
