@@ -481,8 +481,9 @@ void write_value(const Location& where, const std::string& name, const Value& va
   std::error_code ec;
   std::filesystem::create_directories(File_path::directory_of(where.file), ec);
   // The folder's own failure (a read-only disk) says more than the missing
-  // file that would follow from it.
-  if (ec) raise_write_failed(where.file, ec.value());
+  // file that would follow from it; a file in the folder's place is named
+  // by the lock below ("Not a directory").
+  if (ec && ec.value() != EEXIST) raise_write_failed(where.file, ec.value());
   Settings_lock::Held lock(where.file);
   // Without the lock another writer could lose this value or its own.
   if (!lock.held()) raise_write_failed(where.file, lock.error());
