@@ -117,9 +117,8 @@ struct Printer_object {
   // PDF: where the pages go while the document is open, and where they belong.
   QString temp_path;
   QString target_path;
-  // A queue's job: its title and copies, handed over with the file.
-  std::string title;
-  int copies = 1;
+  // A queue's job: its title, copies and paper, handed over with the file.
+  Print_job job;
   bool replace_target = false;
   // While a document is open: its file and the writer on it.
   std::unique_ptr<Pdf_file> file;
@@ -248,7 +247,7 @@ bool queue_takes_jobs(Printer_object& o) {
 // Hands the finished pages to the queue; true only when a job was made.
 bool submit_job(Printer_object& o) {
   std::string why;
-  if (print_queue_submit(o.name, to_std(o.temp_path), o.title, o.copies, why) > 0) return true;
+  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why) > 0) return true;
   o.error = o.name + ": the printer refused the document (" + why + ")";
   return false;
 }
@@ -413,8 +412,9 @@ bool printer_begin(int64_t printer, const std::string& title, int copies) {
   if (!o) return false;
   end_unfinished(*o);
   o->error.clear();
-  o->title = title;
-  o->copies = copies < 1 ? 1 : copies;
+  // The first page's paper is the job's.
+  const QSizeF paper = layout_for(o->next_page).fullRectPoints().size();
+  o->job = Print_job{title, copies < 1 ? 1 : copies, paper.width(), paper.height()};
   if (!o->pdf) {
     if (QPrinterInfo::printerInfo(to_q(o->name)).isNull()) {
       o->error = o->name + ": the printer is not installed";

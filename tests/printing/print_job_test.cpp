@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "forms/combo.h"
 #include "forms/edit.h"
 #include "images/image.h"
+#include "printing/printer.h"
+#include "printing/report.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
@@ -18,6 +22,7 @@
 using namespace brek;
 using print_test::Cups_server;
 using print_test::Small_disk;
+namespace R = Print_dialog_rules;
 
 namespace {
 
@@ -104,4 +109,66 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   // No job was made, none finished; the temporary PDF is gone.
   EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
   EXPECT_TRUE(disk.entries().empty());
+}
+
+// ---- the paper ----
+
+namespace {
+
+// A report of one page of w x h points, a blue square near its top left.
+Ref<C_Report> page_of(double w, double h) {
+  Ref<C_Report> r = make<C_Report>();
+  r->title = "Paper";
+  r->set_page(page_size::CUSTOM_SIZE, point{w, h}, false, false);
+  command_info c;
+  c.x1 = c.y1 = 20;
+  c.x2 = c.y2 = 60;
+  c.color = Colors::from_bits(0xFFFF0000u);
+  r->commands.append(c);
+  return r;
+}
+
+}  // namespace
+
+TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  d->paper->set_item_index(d->paper->index_of("A3  29.7 x 42"));
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  ASSERT_TRUE(d->print()) << messages();
+  std::vector<std::string> files = cups.wait_for_files(1, 60);
+  ASSERT_EQ(files.size(), 1u);
+  std::string info = print_test::pdf_info(files[0]);
+  EXPECT_EQ(print_test::pdf_field(info, "Page    1 size").rfind("842 x 1191 pts", 0), 0u) << info;
+  // Not scaled: the card starts 20 mm in, as on the page sent.
+  print_test::Picture page = print_test::render(files[0], 1, 72);
+  const int in = int(20 * print_test::k);
+  EXPECT_TRUE(page.near(in + 3, in + 3, editor_test::BLUE));
+  EXPECT_TRUE(page.near(in - 3, in + 3, editor_test::WHITE));
+
+  // A size the print system has no name for, upright and turned: the
+  // paper as it stands, a wide page turned onto it whole.
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), cups.queue()));
+  ASSERT_TRUE(printer->print_report(page_of(400, 500), 1));
+  ASSERT_TRUE(printer->print_report(page_of(500, 400), 1));
+  files = cups.wait_for_files(3, 60);
+  ASSERT_EQ(files.size(), 3u);
+  // A custom size comes back within the point the print system rounds.
+  for (size_t i = 1; i < 3; ++i) {
+    info = print_test::pdf_field(print_test::pdf_info(files[i]), "Page    1 size");
+    double w = 0, h = 0;
+    ASSERT_EQ(std::sscanf(info.c_str(), "%lf x %lf", &w, &h), 2) << info;
+    EXPECT_NEAR(w, 400, 1) << info;
+    EXPECT_NEAR(h, 500, 1) << info;
+  }
+  // Turned whole, not shrunk: the square keeps its 40 x 40 points.
+  print_test::Picture wide = print_test::render(files[2], 1, 72);
+  int blue = 0;
+  for (int y = 0; y < wide.height; ++y)
+    for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
+  EXPECT_NEAR(blue, 1600, 100);
 }
