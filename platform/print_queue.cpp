@@ -75,6 +75,8 @@ Print_queue_state print_queue_state(const std::string& queue) {
   state.known = true;
   const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
   state.accepting = accepting && std::string(accepting) == "true";
+  const char* printer_state = cupsGetOption("printer-state", dest->num_options, dest->options);
+  state.paused = printer_state && std::to_string(IPP_PSTATE_STOPPED) == printer_state;
   if (!state.accepting) {
     const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
     state.reason = uri ? refusal_reason(uri) : std::string();

@@ -11,6 +11,7 @@ namespace brek_platform {
 struct Print_queue_state {
   bool known = false;  // the print system knows the queue
   bool accepting = false;  // it takes new jobs
+  bool paused = false;  // stopped: jobs wait in the queue until it is let go
   std::string reason;  // why not, for the user; empty when it does
 };
 

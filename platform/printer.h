@@ -60,5 +60,8 @@ bool printer_end(int64_t printer);
 void printer_abort(int64_t printer);
 // What went wrong last, for a message to the user.
 std::string printer_error(int64_t printer);
+// What the user should know of the last document that went well (a queue
+// that holds its jobs); empty when nothing.
+std::string printer_notice(int64_t printer);
 
 }  // namespace brek_platform

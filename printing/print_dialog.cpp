@@ -350,6 +350,8 @@ bool C_Print_dialog::print() {
     message(e.what());
     return false;
   }
+  const std::string notice = printer->notice();
+  if (!notice.empty()) message(notice);
   return true;
 }
 

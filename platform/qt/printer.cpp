@@ -112,6 +112,7 @@ struct Printer_object {
   std::string output_file;  // asked for; empty: a new file in the documents folder
   std::string written_file;
   std::string error;
+  std::string notice;
   QSizeF next_page;  // points
   QSizeF applied_page;
   // PDF: where the pages go while the document is open, and where they belong.
@@ -247,7 +248,11 @@ bool queue_takes_jobs(Printer_object& o) {
 // Hands the finished pages to the queue; true only when a job was made.
 bool submit_job(Printer_object& o) {
   std::string why;
-  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why) > 0) return true;
+  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why) > 0) {
+    // A stopped queue takes jobs and keeps them: no paper comes out yet.
+    if (print_queue_state(o.name).paused) o.notice = o.name + ": the printer is paused; the job waits in its queue";
+    return true;
+  }
   o.error = o.name + ": the printer refused the document (" + why + ")";
   return false;
 }
@@ -412,6 +417,7 @@ bool printer_begin(int64_t printer, const std::string& title, int copies) {
   if (!o) return false;
   end_unfinished(*o);
   o->error.clear();
+  o->notice.clear();
   // The first page's paper is the job's.
   const QSizeF paper = layout_for(o->next_page).fullRectPoints().size();
   o->job = Print_job{title, copies < 1 ? 1 : copies, paper.width(), paper.height()};
@@ -470,6 +476,11 @@ void printer_abort(int64_t printer) {
 std::string printer_error(int64_t printer) {
   Printer_object* o = find(printer);
   return o ? o->error : std::string();
+}
+
+std::string printer_notice(int64_t printer) {
+  Printer_object* o = find(printer);
+  return o ? o->notice : std::string();
 }
 
 }  // namespace brek_platform

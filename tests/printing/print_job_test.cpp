@@ -172,3 +172,23 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
     for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
   EXPECT_NEAR(blue, 1600, 100);
 }
+
+// ---- what the user is told ----
+
+TEST_F(PrintJob, APausedQueueTakesTheJobAndSaysItWaits) {
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  int rc = -1;
+  cups.run("cupsdisable", {cups.queue()}, &rc);
+  ASSERT_EQ(rc, 0);
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  EXPECT_TRUE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u) << messages();
+  EXPECT_EQ(screen->messages[0], cups.queue() + ": the printer is paused; the job waits in its queue");
+  EXPECT_NE(cups.run("lpstat", {"-o", cups.queue()}), "");
+  // Let go, the queue prints it.
+  cups.run("cupsenable", {cups.queue()}, &rc);
+  EXPECT_EQ(cups.wait_for_files(1, 60).size(), 1u);
+}
