@@ -301,7 +301,6 @@ void C_Print_dialog::save_printer_name() {
 bool C_Print_dialog::print() {
   if (is_none()) return false;
   Ref<C_Print_dialog> self(this);
-  save_printer_name();
 
   Ref<C_Report_print_pages> report = C_Report_print_pages::create();
   struct Release {
@@ -350,6 +349,8 @@ bool C_Print_dialog::print() {
     message(e.what());
     return false;
   }
+  // Only a printer that printed is worth choosing again.
+  save_printer_name();
   const std::string notice = printer->notice();
   if (!notice.empty()) message(notice);
   return true;

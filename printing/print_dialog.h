@@ -8,9 +8,9 @@
 // document.
 //
 // The options live only in the controls; the report and the preview read
-// them through Poster_source while they lay out and draw. Only the chosen
-// printer's name is remembered ("Printer_name" under "Ostrel6", section
-// "Print").
+// them through Poster_source while they lay out and draw. Only the name of
+// the printer of the last print that worked is remembered ("Printer_name"
+// under "Ostrel6", section "Print").
 
 #include <cstdint>
 #include <string>

@@ -192,3 +192,13 @@ TEST_F(PrintJob, APausedQueueTakesTheJobAndSaysItWaits) {
   cups.run("cupsenable", {cups.queue()}, &rc);
   EXPECT_EQ(cups.wait_for_files(1, 60).size(), 1u);
 }
+
+TEST_F(PrintJob, ThePrinterIsRememberedOnlyAfterAPrintThatWorked) {
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  EXPECT_FALSE(print_pdf(dir.file("no such folder/poster.pdf")));
+  EXPECT_EQ(screen->messages.size(), 1u);
+  EXPECT_EQ(print_test::saved_printer(), "");
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(print_test::saved_printer(), "Print to PDF file");
+}
