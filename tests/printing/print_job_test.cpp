@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -14,6 +15,7 @@
 #include "images/image.h"
 #include "printing/printer.h"
 #include "printing/report.h"
+#include "printing/report_print_pages.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
@@ -201,4 +203,51 @@ TEST_F(PrintJob, ThePrinterIsRememberedOnlyAfterAPrintThatWorked) {
   EXPECT_EQ(print_test::saved_printer(), "");
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(print_test::saved_printer(), "Print to PDF file");
+}
+
+// ---- grey drawing ----
+
+namespace {
+
+// The poster of the dialog, noting while each page is drawn how large the
+// grey copy of the editor's card 1 is.
+class Watched_poster : public C_Report_print_pages {
+  BREK_CLASS(Watched_poster)
+ public:
+  Weak<C_Edit_collage_print> editor;
+  int64_t copy_width = 0, copy_height = 0;
+  void draw_page(int64_t p) override {
+    C_Report_print_pages::draw_page(p);
+    const Ref<C_Bitmap> copy = editor.lock()->cards.get(1).bitmap.lock();
+    copy_width = std::max(copy_width, copy->width);
+    copy_height = std::max(copy_height, copy->height);
+  }
+};
+
+}  // namespace
+
+TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeThatGoAfterTheJob) {
+  // A large photograph printed small (48 x 36 points: 200 x 150 pixels of
+  // the page) beside a card that sets the scale.
+  add_card(rect{0, 0, 600, 450}, editor_test::BLUE);
+  e->add_image(noise(2000, 1500));
+  set_rect(1, rect{0, 0, 60, 45});
+  make_dialog();
+  d->drawing_mode->set_item_index(1);
+  auto poster = make<Watched_poster>();
+  poster->editor = Weak<C_Edit_collage_print>(e);
+  poster->dialog = Weak<Brek_object>(Ref<Brek_object>(d));
+  poster->prepare();
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
+  printer->set_output_file(pdf);
+  ASSERT_TRUE(printer->print_report(poster, 1));
+  EXPECT_GT(poster->copy_width, 0);
+  EXPECT_LE(poster->copy_width, 201);
+  EXPECT_LE(poster->copy_height, 151);
+
+  // Printed from the dialog, the copies are the job's only.
+  ASSERT_TRUE(print_pdf()) << messages();
+  EXPECT_EQ(e->bitmaps.count(), 0);
+  EXPECT_TRUE(e->cards.get(1).bitmap.lock().is_none());
 }
