@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <vector>
 
 #include "baselib/config.h"
 #include "baselib/localize_str.h"
@@ -240,7 +241,23 @@ void C_Print_dialog::build_controls() {
   layout->set_item_index(0);
   drawing_mode->set_item_index(0);
   end_update();
-  set_size(sizing_options::FIT_TO_DISPLAY, 430, 600);
+  // The options grow to their texts, the window with them.
+  set_size(sizing_options::FIT_TO_DISPLAY, 430, 600 + widen_options_to_texts());
+}
+
+double C_Print_dialog::widen_options_to_texts() {
+  double grow = 0;
+  auto need = [&](const Ref<C_Control>& c, const std::string& text) {
+    grow = std::max(grow, c->width_for_text(text) - c->get_width());
+  };
+  for (const Ref<C_Combo>& c : {paper, layout, drawing_mode})
+    for (int64_t i = 0; i < c->line_count(); ++i) need(c, c->get_line(i));
+  // The counts beside their steppers, up to the largest poster.
+  for (const Ref<C_Edit>& e : {rows, columns, fit}) need(e, Brek_runtime::int_to_str(MAX_POSTER_SIDE));
+  for (const Ref<C_Control>& c : std::vector<Ref<C_Control>>{cut_lines, as_images, b_reset}) need(c, c->get_text());
+  grow = std::ceil(grow);
+  if (grow > 0) set_column_width("COL_OPTIONS", get_column_width("COL_OPTIONS") + grow);
+  return grow;
 }
 
 void C_Print_dialog::destroy_hook() {

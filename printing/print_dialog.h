@@ -127,6 +127,10 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
 
   // The controls, the size and the caption.
   void build_controls();
+  // Widens the options column so that its controls show their texts whole
+  // (every paper, layout and drawing mode, the largest poster side);
+  // the points it grew by.
+  double widen_options_to_texts();
   void destroy_hook() override;
 
   // PRINTER lists "Default printer" and the platform's printers; the
