@@ -1,8 +1,11 @@
 #pragma once
 // The print dialog as the collage editor makes it, on a real window
-// (offscreen, 96 pixels per inch), for the tests of the dialog and of the
+// (offscreen at 96 pixels per inch, or the X server's in the xserver
+// group), for the tests of the dialog, of the question it asks and of the
 // jobs it prints: the remembered printer, prints to PDF files through the
 // save dialog, runs of the dialog and its preview painted into a bitmap.
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -12,6 +15,8 @@
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 #include "forms/combo.h"
+#include "images/format_classes.h"
+#include "images/image.h"
 #include "platform/test_events.h"
 #include "printing/edit_collage_print.h"
 #include "printing/print_dialog.h"
@@ -59,6 +64,18 @@ class PrintDialog : public editor_test::Editor {
   }
   // A card of one colour (0xAARRGGBB) at a rectangle of the sheet.
   void add_card(const rect& r, uint32_t colour) { add(r.x, r.y, r.w, r.h, colour); }
+  // A card of a file handed to the editor and deleted before its picture
+  // was read; the file's path.
+  std::string add_unreadable_card(const std::string& name) {
+    const std::string gone = dir.file(name);
+    Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
+    if (!C_Bmp::save(red, gone)) ADD_FAILURE() << gone;
+    Ref<C_Image> image = C_Image::create();
+    image->file_name = gone;
+    e->add_image(image);
+    std::filesystem::remove(gone);
+    return gone;
+  }
   void choose_pdf() { d->printer_list->set_item_index(d->printer_list->line_count() - 1); }
   // Prints to `file` (`pdf` when none is given) through the save dialog;
   // true when printed.

@@ -539,15 +539,7 @@ TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
 
 TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmptyPaper) {
   add_card(rect{0, 0, 100, 50}, BLUE);
-  // A file handed to the editor and deleted before its picture was read.
-  const std::string gone = dir.file("gone.bmp");
-  Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
-  *red->pixels() = Pixels(30, 30, RED);
-  ASSERT_TRUE(C_Bmp::save(red, gone));
-  Ref<C_Image> image = C_Image::create();
-  image->file_name = gone;
-  e->add_image(image);
-  std::filesystem::remove(gone);
+  const std::string gone = add_unreadable_card("gone.bmp");
   make_dialog();
 
   // Answered no: nothing printed, no file.

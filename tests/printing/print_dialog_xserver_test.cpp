@@ -4,19 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "drawing/message_dialog.h"
-#include "drawing/paintbox.h"
 #include "forms/button.h"
 #include "forms/checkbox.h"
 #include "forms/control_bridge.h"
 #include "forms/edit.h"
-#include "forms/label.h"
 #include "forms/memo.h"
-#include "images/format_classes.h"
 #include "printing/printer.h"
 #include "runtime/strings.h"
 #include "tests/printing/print_dialog_support.h"
@@ -74,14 +70,7 @@ TEST_F(PrintDialogOnXServer, EveryControlShowsItsTextsWhole) {
 }
 
 TEST_F(PrintDialogOnXServer, TheQuestionAboutUnreadablePicturesShowsItsLinesWhole) {
-  // A card whose file went before its picture was read.
-  const std::string gone = dir.file("a picture whose file went away.bmp");
-  Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
-  ASSERT_TRUE(C_Bmp::save(red, gone));
-  Ref<C_Image> image = C_Image::create();
-  image->file_name = gone;
-  e->add_image(image);
-  std::filesystem::remove(gone);
+  add_unreadable_card("a picture whose file went away.bmp");
   make_dialog();
   const std::string question = std::string(R::UNREADABLE_CARDS) + "\n" + d->unreadable_cards();
 
