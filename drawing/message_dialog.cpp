@@ -1,5 +1,8 @@
 #include "drawing/message_dialog.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "baselib/localize_str.h"
 #include "forms/screen.h"
 #include "platform/native_forms.h"
@@ -42,9 +45,18 @@ void C_Message_dialog::build(const Ref<C_Form>& over, const std::string& text, b
   // The title the platform's message boxes carry.
   set_caption(brek_platform::native_forms().application_title());
 
-  const double width = over->message_size.x > 0 ? over->message_size.x : WIDTH;
+  double width = over->message_size.x > 0 ? over->message_size.x : WIDTH;
   const double height = over->message_size.y > 0 ? over->message_size.y : HEIGHT;
   set_size(sizing_options::SIZE_AS_IS, height, width);
+  // Wider for a longer line, so that no line needs scrolling to be read;
+  // never wider than the monitors.
+  double grow = 0;
+  for (int64_t i = 0; i < text_memo->line_count(); ++i)
+    grow = std::max(grow, text_memo->width_for_text(text_memo->get_line(i)) - text_memo->get_width());
+  if (grow > 0) {
+    set_size(sizing_options::FIT_TO_DESKTOP, height, width + std::ceil(grow));
+    width = get_width();
+  }
   if (!over.is_none() && over->native != 0) {
     rect o = over->get_bounds();
     set_position(positioning::KEEP_ON_SCREEN, o.y + (o.h - height) / 2, o.x + (o.w - width) / 2);

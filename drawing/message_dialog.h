@@ -23,8 +23,9 @@ class C_Message_dialog : public C_Dialog_common {
   Ref<C_Button> no_button;
 
   // The controls for text as a message or a question, and the window's
-  // size (300 x 140 points unless the form's message_size gives its own)
-  // and place, centred over the form and kept on the screen.
+  // size (300 x 140 points unless the form's message_size gives its own;
+  // wider when a line of the text needs it, up to the monitors) and place,
+  // centred over the form and kept on the screen.
   void build(const Ref<C_Form>& over, const std::string& text, bool question);
   void destroy_hook() override;
 

@@ -83,6 +83,11 @@ rect C_Control::get_bounds() {
 
 std::string C_Control::get_native_text() { return Control_bridge::get_text(native); }
 
+double C_Control::width_for_text(const std::string& text) {
+  if (is_none() || native == 0) return 0;
+  return get_width() - Control_bridge::text_room(native) + Control_bridge::text_width(native, text);
+}
+
 void C_Control::set_text(const std::string& text) {
   if (is_none()) return;
   Ref<C_Control> keep(this);

@@ -130,6 +130,9 @@ class C_Control : public Brek_object {
   void set_font_style(const std::string& letters);
   // Labels and push buttons follow their caption's width.
   bool autosizes_to_text();
+  // The width (points) the control needs to show the text whole: its
+  // present width less the room it has for text, plus the text's width.
+  double width_for_text(const std::string& text);
   // Runs the form's on_control_click with this control made current.
   void fire_click();
   // When enabled: a CLICK event of this control as if the user clicked it,

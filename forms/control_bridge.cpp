@@ -106,6 +106,8 @@ double text_width(int64_t c, const std::string& text) {
   return c == 0 ? 0.0 : pt(native_controls().text_width(c, text, false));
 }
 
+double text_room(int64_t c) { return c == 0 ? 0.0 : pt(native_controls().text_room(c)); }
+
 void set_alignment(int64_t c, text_alignment alignment) {
   if (c != 0) native_controls().set_alignment(c, static_cast<int>(alignment));
 }

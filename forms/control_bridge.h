@@ -53,6 +53,8 @@ void set_text(C_Control* control, const std::string& text);
 void set_caption_autosize(int64_t control, const std::string& text);
 // Width of the text in the control's font, points.
 double text_width(int64_t control, const std::string& text);
+// Points of the control's present width its text can take.
+double text_room(int64_t control);
 void set_alignment(int64_t control, text_alignment alignment);
 
 // ---- state and look ----

@@ -68,6 +68,9 @@ class Native_controls {
   virtual void set_autosize(Native_handle, bool) {}
   // Pixel width of a text in the control's font (made bold when asked).
   virtual int64_t text_width(Native_handle, const std::string&, bool /*bold*/) { return 0; }
+  // Pixels of the control's present width its text can take: inside its
+  // frame and margins, beside a combo box's arrow or a check box's box.
+  virtual int64_t text_room(Native_handle) { return 0; }
   // 0 left, 1 centre, 2 right (labels and memos).
   virtual void set_alignment(Native_handle, int) {}
   virtual bool is_enabled(Native_handle) { return false; }

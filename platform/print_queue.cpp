@@ -5,6 +5,9 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -72,6 +75,8 @@ Print_queue_state print_queue_state(const std::string& queue) {
   state.known = true;
   const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
   state.accepting = accepting && std::string(accepting) == "true";
+  const char* printer_state = cupsGetOption("printer-state", dest->num_options, dest->options);
+  state.paused = printer_state && std::to_string(IPP_PSTATE_STOPPED) == printer_state;
   if (!state.accepting) {
     const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
     state.reason = uri ? refusal_reason(uri) : std::string();
@@ -80,7 +85,19 @@ Print_queue_state print_queue_state(const std::string& queue) {
   return state;
 }
 
-int print_queue_submit(const std::string& queue, const std::string& pdf_file, const std::string& title, int copies,
+std::string print_queue_media(double width, double height) {
+  // Hundredths of a millimetre, portrait.
+  const double w = std::min(width, height) * 2540 / 72, h = std::max(width, height) * 2540 / 72;
+  if (!(w >= 1) || !(h >= 1) || !(h < 1e8)) return {};
+  const pwg_media_t* m = pwgMediaForSize(int(std::lround(w)), int(std::lround(h)));
+  const std::string pwg = m && m->pwg ? m->pwg : "";
+  if (m && m->ppd && pwg.rfind("custom_", 0) != 0) return m->ppd;
+  char custom[64];
+  std::snprintf(custom, sizeof custom, "Custom.%gx%gmm", std::round(w) / 100, std::round(h) / 100);
+  return custom;
+}
+
+int print_queue_submit(const std::string& queue, const std::string& pdf_file, const Print_job& job,
                        std::string& error) {
   std::unique_ptr<cups_dest_t, Dest_free> dest = named_dest(queue);
   if (!dest) {
@@ -89,20 +106,25 @@ int print_queue_submit(const std::string& queue, const std::string& pdf_file, co
   }
   int n = 0;
   cups_option_t* options = nullptr;
-  n = cupsAddOption("copies", std::to_string(copies < 1 ? 1 : copies).c_str(), n, &options);
+  n = cupsAddOption("copies", std::to_string(job.copies < 1 ? 1 : job.copies).c_str(), n, &options);
   n = cupsAddOption("document-format", "application/pdf", n, &options);
+  const std::string media = print_queue_media(job.paper_width, job.paper_height);
+  if (!media.empty()) {
+    n = cupsAddOption("media", media.c_str(), n, &options);
+    n = cupsAddOption("orientation-requested", job.paper_width > job.paper_height ? "4" : "3", n, &options);
+  }
   // The options the user set for the printer or instance, as the print
   // system's own commands pass them; the job's own come first.
   for (int i = 0; i < dest->num_options; ++i)
     if (!cupsGetOption(dest->options[i].name, n, options))
       n = cupsAddOption(dest->options[i].name, dest->options[i].value, n, &options);
-  int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, pdf_file.c_str(), title.c_str(), n, options);
+  const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, dest->name, pdf_file.c_str(), job.title.c_str(), n, options);
   cupsFreeOptions(n, options);
-  if (job <= 0) {
+  if (id <= 0) {
     error = last_error();
     return 0;
   }
-  return job;
+  return id;
 }
 
 void print_queue_reconnect() { cupsSetServer(nullptr); }

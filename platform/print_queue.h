@@ -11,16 +11,33 @@ namespace brek_platform {
 struct Print_queue_state {
   bool known = false;  // the print system knows the queue
   bool accepting = false;  // it takes new jobs
+  bool paused = false;  // stopped: jobs wait in the queue until it is let go
   std::string reason;  // why not, for the user; empty when it does
 };
 
 // The queue's state as the print system reports it now.
 Print_queue_state print_queue_state(const std::string& queue);
 
-// Hands the PDF file to the queue as one job with its title and number of
-// copies. The job's id, or 0 when the print system refused it (`error`
-// then tells why).
-int print_queue_submit(const std::string& queue, const std::string& pdf_file, const std::string& title, int copies,
+// What goes with a job's file.
+struct Print_job {
+  std::string title;
+  int copies = 1;
+  // The paper of the pages as they stand, points: the print system is
+  // told its size and, when it is wider than high, that it is landscape,
+  // so it neither prints on its default paper nor scales the pages to fit.
+  double paper_width = 0;
+  double paper_height = 0;
+};
+
+// The media keyword for paper of width x height points (either way
+// round) as the print system spells it: its name for a size it knows
+// ("A3", "Letter"), else a custom size ("Custom.100x150mm"); empty for
+// sizes that are not positive.
+std::string print_queue_media(double width, double height);
+
+// Hands the PDF file to the queue as one job. The job's id, or 0 when the
+// print system refused it (`error` then tells why).
+int print_queue_submit(const std::string& queue, const std::string& pdf_file, const Print_job& job,
                        std::string& error);
 
 // Forgets the print server in use, so that the next question finds it

@@ -47,18 +47,25 @@ void printer_set_page_size(int64_t printer, double width, double height);
 // it does not, the program repeats the pages.
 bool printer_makes_copies(int64_t printer);
 
-// Opens a document with its title and number of copies on the first page.
+// Opens a document with its title and number of copies on the first page;
+// the paper set for the first page is the paper of a queue's job.
 // False when the printer or the file cannot take it (printer_error tells).
 bool printer_begin(int64_t printer, const std::string& title, int copies);
 // Ends the page and begins the next one.
 bool printer_new_page(int64_t printer);
-// Ends the document: the job goes to the printer, or the PDF file is put in
-// place. False when that failed (printer_error tells).
+// Ends the document. Its PDF is first found whole on the disk (every write,
+// fsync, the length, the end marker); then the job goes to the printer's
+// queue with its paper, or the PDF file is put in place. False when any of
+// it failed (printer_error tells why, as the system said it); nothing is
+// left behind then.
 bool printer_end(int64_t printer);
 // Ends an open document unfinished: the job is cancelled, no PDF file is
 // left behind.
 void printer_abort(int64_t printer);
 // What went wrong last, for a message to the user.
 std::string printer_error(int64_t printer);
+// What the user should know of the last document that went well (a queue
+// that holds its jobs); empty when nothing.
+std::string printer_notice(int64_t printer);
 
 }  // namespace brek_platform

@@ -179,6 +179,8 @@ class C_Edit_collage_print : public C_Form_common {
   void on_double_click() override;
   bool on_wheel() override;
   bool on_key_down() override;
+  // Letting Shift go takes the rubber band away.
+  void on_key_up() override;
   void on_timer() override;
   // The key the editor's table means, with its Shift state (shift comes in
   // as held and goes out as the table reads it): a typed character first,

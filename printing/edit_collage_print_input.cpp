@@ -313,6 +313,14 @@ bool C_Edit_collage_print::on_key_down() {
   return false;
 }
 
+void C_Edit_collage_print::on_key_up() {
+  if (is_none()) return;
+  // The band shows while Shift is held, on any repaint; a key typed with
+  // Shift ("^", "{") repaints with it held, so its release must repaint.
+  if (key_info.key_code == 16) repaint_sheet();
+  C_Form_common::on_key_up();
+}
+
 void C_Edit_collage_print::on_timer() {
   if (is_none()) return;
   if (current_control().get() == timer_press_p.get() && !timer_press_p.is_none()) {

@@ -61,6 +61,10 @@ std::string C_NATIVE_Printers::last_error(int64_t handle) {
   return handle == 0 ? std::string() : bp::printer_error(handle);
 }
 
+std::string C_NATIVE_Printers::notice(int64_t handle) {
+  return handle == 0 ? std::string() : bp::printer_notice(handle);
+}
+
 void C_NATIVE_Printers::release(int64_t canvas_handle, int64_t printer_handle) {
   (void)canvas_handle;
   if (printer_handle != 0) bp::printer_free(printer_handle);

@@ -43,6 +43,8 @@ class C_NATIVE_Printers : public Brek_object {
   static std::string written_file(int64_t handle);
   // What went wrong last.
   static std::string last_error(int64_t handle);
+  // What the user should know of the last document that went well.
+  static std::string notice(int64_t handle);
   // Frees the printer object (the canvas keeps no native object here).
   static void release(int64_t canvas_handle, int64_t printer_handle);
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <vector>
 
 #include "baselib/config.h"
 #include "baselib/localize_str.h"
@@ -240,7 +241,23 @@ void C_Print_dialog::build_controls() {
   layout->set_item_index(0);
   drawing_mode->set_item_index(0);
   end_update();
-  set_size(sizing_options::FIT_TO_DISPLAY, 430, 600);
+  // The options grow to their texts, the window with them.
+  set_size(sizing_options::FIT_TO_DISPLAY, 430, 600 + widen_options_to_texts());
+}
+
+double C_Print_dialog::widen_options_to_texts() {
+  double grow = 0;
+  auto need = [&](const Ref<C_Control>& c, const std::string& text) {
+    grow = std::max(grow, c->width_for_text(text) - c->get_width());
+  };
+  for (const Ref<C_Combo>& c : {paper, layout, drawing_mode})
+    for (int64_t i = 0; i < c->line_count(); ++i) need(c, c->get_line(i));
+  // The counts beside their steppers, up to the largest poster.
+  for (const Ref<C_Edit>& e : {rows, columns, fit}) need(e, Brek_runtime::int_to_str(MAX_POSTER_SIDE));
+  for (const Ref<C_Control>& c : std::vector<Ref<C_Control>>{cut_lines, as_images, b_reset}) need(c, c->get_text());
+  grow = std::ceil(grow);
+  if (grow > 0) set_column_width("COL_OPTIONS", get_column_width("COL_OPTIONS") + grow);
+  return grow;
 }
 
 void C_Print_dialog::destroy_hook() {
@@ -301,7 +318,6 @@ void C_Print_dialog::save_printer_name() {
 bool C_Print_dialog::print() {
   if (is_none()) return false;
   Ref<C_Print_dialog> self(this);
-  save_printer_name();
 
   Ref<C_Report_print_pages> report = C_Report_print_pages::create();
   struct Release {
@@ -342,14 +358,22 @@ bool C_Print_dialog::print() {
   }
 
   const int64_t n = std::max<int64_t>(1, Brek_runtime::str_to_int(copies->get_text()));
+  bool printed = true;
   try {
     report->prepare();
     printer->print_report(report, n);
   } catch (const std::exception& e) {
     // The job's own failures are the user's to read, not the log's.
     message(e.what());
-    return false;
+    printed = false;
   }
+  // Grey copies at the page's size serve this job only.
+  reset_rendered();
+  if (!printed) return false;
+  // Only a printer that printed is worth choosing again.
+  save_printer_name();
+  const std::string notice = printer->notice();
+  if (!notice.empty()) message(notice);
   return true;
 }
 
@@ -401,7 +425,7 @@ int64_t C_Print_dialog::poster_card_count() {
 
 rect C_Print_dialog::poster_card_rect(int64_t i) { return live_editor()->cards.get(i).rect; }
 
-Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode) {
+Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) {
   Ref<C_Edit_collage_print> ed = live_editor();
   if (ed.is_none() || i < 0 || i >= ed->cards.count()) return Ref<C_Bitmap>();
   Ref<C_Bitmap> picture = ed->card_picture(ed->cards.get(i).image.lock());
@@ -411,13 +435,19 @@ Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode) {
     reset_rendered();
     rendered_mode_ = mode;
   }
+  if (picture.is_none()) return Ref<C_Bitmap>();
+  // The grey copy has the size the card is drawn at, never more than the
+  // picture's: a grey twin of every whole photograph would double what a
+  // print holds.
+  const int64_t w = width > 0 ? std::min(width, picture->width) : picture->width;
+  const int64_t h = height > 0 ? std::min(height, picture->height) : picture->height;
   St_card__C_Edit_collage_print* card = ed->cards.at(i);
   Ref<C_Bitmap> rendered = card->bitmap.lock();
-  if (rendered.is_none() && !picture.is_none()) {
-    rendered = to_grayscale(picture, mode);
-    ed->bitmaps.append(rendered);
-    card->bitmap = Weak<C_Bitmap>(rendered);
-  }
+  if (!rendered.is_none() && rendered->width == w && rendered->height == h) return rendered;
+  if (!rendered.is_none()) Brek_runtime::dyn_obj_remove_all(ed->bitmaps, rendered);
+  rendered = to_grayscale(picture, mode, w, h);
+  ed->bitmaps.append(rendered);
+  card->bitmap = Weak<C_Bitmap>(rendered);
   return rendered;
 }
 
@@ -440,16 +470,21 @@ void C_Print_dialog::reset_rendered() {
   ed->bitmaps.clear();
 }
 
-Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t mode) {
+Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width,
+                                            int64_t height) {
   if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
-  Ref<C_Bitmap_direct> out = C_Bitmap_direct::new_bitmap(source->width, source->height, 24);
+  const int64_t w = width > 0 ? width : source->width, h = height > 0 ? height : source->height;
+  Ref<C_Bitmap_direct> out = C_Bitmap_direct::new_bitmap(w, h, 24);
   {
     Ref<C_Canvas> c = out->canvas();
     c->units = units_measure_graphics::PIXELS;
     // Transparent parts of a picture stay paper white, as in colour.
     c->brush_color = COLOR_WHITE;
     c->clear();
-    source->draw_at(c, point{0, 0});
+    if (w == source->width && h == source->height)
+      source->draw_at(c, point{0, 0});
+    else
+      source->stretch_draw(c, rect{0, 0, double(w), double(h)});
   }
   // The grey of the gamma-corrected mode, per channel, made once.
   double encoded[256];

@@ -8,9 +8,9 @@
 // document.
 //
 // The options live only in the controls; the report and the preview read
-// them through Poster_source while they lay out and draw. Only the chosen
-// printer's name is remembered ("Printer_name" under "Ostrel6", section
-// "Print").
+// them through Poster_source while they lay out and draw. Only the name of
+// the printer of the last print that worked is remembered ("Printer_name"
+// under "Ostrel6", section "Print").
 
 #include <cstdint>
 #include <string>
@@ -127,6 +127,10 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
 
   // The controls, the size and the caption.
   void build_controls();
+  // Widens the options column so that its controls show their texts whole
+  // (every paper, layout and drawing mode, the largest poster side);
+  // the points it grew by.
+  double widen_options_to_texts();
   void destroy_hook() override;
 
   // PRINTER lists "Default printer" and the platform's printers; the
@@ -148,14 +152,16 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   std::string unreadable_cards();
 
   // The greyscale copy of a bitmap for drawing mode 1..4: a 24-bit bitmap
-  // of the same size; the None bitmap for None or an empty one.
-  static Ref<C_Bitmap> to_grayscale(const Ref<C_Bitmap>& source, int64_t mode);
+  // of width x height (0: the source's own), the source stretched onto
+  // it; the None bitmap for None or an empty one.
+  static Ref<C_Bitmap> to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width = 0,
+                                    int64_t height = 0);
 
   // ---- Poster_source ----
   Poster_options poster_options() override;
   int64_t poster_card_count() override;
   rect poster_card_rect(int64_t i) override;
-  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode) override;
+  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) override;
 
   // ---- events ----
   // The printers are listed anew before every run (the dialog's "on

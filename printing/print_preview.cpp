@@ -144,16 +144,16 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
         const rect placed = g.place_card(cards[size_t(i)], origin);
         if (!Poster_geometry::card_on_sheet(placed, sheet)) continue;
         if (as_images) {
-          Ref<C_Bitmap> b = source.poster_card_bitmap(i, g.options.drawing_mode);
-          if (copies) {
-            // The size the drawing gives the card, so the copy is drawn as it is.
-            const double x = C_Canvas::convert_units(placed.x, c.units, units_measure_graphics::PIXELS);
-            const double y = C_Canvas::convert_units(placed.y, c.units, units_measure_graphics::PIXELS);
-            const double w = C_Canvas::convert_units(placed.w, c.units, units_measure_graphics::PIXELS);
-            const double h = C_Canvas::convert_units(placed.h, c.units, units_measure_graphics::PIXELS);
-            b = card_copy(*copies, b, Pixel_math::round_even(x + w) - Pixel_math::round_even(x),
-                          Pixel_math::round_even(y + h) - Pixel_math::round_even(y), max_w, max_h);
-          }
+          // The size the drawing gives the card, so a copy is drawn as it is.
+          const double x = C_Canvas::convert_units(placed.x, c.units, units_measure_graphics::PIXELS);
+          const double y = C_Canvas::convert_units(placed.y, c.units, units_measure_graphics::PIXELS);
+          const double w = C_Canvas::convert_units(placed.w, c.units, units_measure_graphics::PIXELS);
+          const double h = C_Canvas::convert_units(placed.h, c.units, units_measure_graphics::PIXELS);
+          const int64_t cw = Pixel_math::round_even(x + w) - Pixel_math::round_even(x);
+          const int64_t ch = Pixel_math::round_even(y + h) - Pixel_math::round_even(y);
+          Ref<C_Bitmap> b =
+              source.poster_card_bitmap(i, g.options.drawing_mode, std::min(cw, max_w), std::min(ch, max_h));
+          if (copies) b = card_copy(*copies, b, cw, ch, max_w, max_h);
           b->stretch_draw(canvas, placed);
         } else {
           // Boxes are filled only: the pen still holds the shadow's colour.

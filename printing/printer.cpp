@@ -36,6 +36,8 @@ void C_Printer::set_output_file(const std::string& file) { C_NATIVE_Printers::se
 
 std::string C_Printer::written_file() { return C_NATIVE_Printers::written_file(native()); }
 
+std::string C_Printer::notice() { return C_NATIVE_Printers::notice(native()); }
+
 Ref<C_Canvas> C_Printer::canvas() {
   if (is_none()) return Ref<C_Canvas>();
   if (page_canvas.is_none() && !printer_names().empty()) page_canvas = C_Canvas::create_on_printer(native());

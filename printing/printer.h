@@ -45,6 +45,9 @@ class C_Printer : public Brek_object {
   // default), and where the last PDF went.
   void set_output_file(const std::string& file);
   std::string written_file();
+  // What the user should know of the last job that went well (a paused
+  // queue holds it); empty when nothing.
+  std::string notice();
   // The canvas of the printer's pages, in points; None without a printer.
   Ref<C_Canvas> canvas();
 

@@ -6,6 +6,8 @@
 
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
+#include "drawing/native_bitmap.h"
+#include "platform/painter.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -58,6 +60,15 @@ void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& pla
     for (int x = x0; x < x1; ++x) d[x - x0] = s[x] | force;
   }
   part->stretch_draw(c, rect{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy}, area);
+}
+
+// The pixels of the canvas's device (a page at its own resolution) that a
+// length in the canvas's units covers, rounded up.
+int64_t device_pixels(const C_Canvas& c, double length) {
+  Native_bitmap* nb = c.native_surface();
+  const int dpi = nb && nb->drawable() ? brek_platform::target_dpi_x(nb->target()) : brek_platform::screen_dpi();
+  const double points = C_Canvas::convert_units(length, c.units, units_measure_graphics::POINTS);
+  return Brek_runtime::to_int64_checked(std::ceil(points * dpi / 72));
 }
 
 }  // namespace
@@ -142,7 +153,9 @@ void C_Report_print_pages::draw_part(const rect& printable, const rect& window, 
     rect placed{origin.x + (card.x - union_box_.x) * s, origin.y + (card.y - union_box_.y) * s, card.w * s,
                 card.h * s};
     if (!Poster_geometry::card_on_sheet(placed, window)) continue;
-    draw_within(src->poster_card_bitmap(i, options_.drawing_mode), c, placed, inside);
+    const Ref<C_Bitmap> b =
+        src->poster_card_bitmap(i, options_.drawing_mode, device_pixels(*c, placed.w), device_pixels(*c, placed.h));
+    draw_within(b, c, placed, inside);
     drawn = true;
   }
   // The cut lines lie over the cards; a sheet without cards has none.

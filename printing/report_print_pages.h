@@ -26,10 +26,12 @@ class Poster_source {
   virtual int64_t poster_card_count() = 0;
   // Card i's rectangle on the editor's sheet (sheet units).
   virtual rect poster_card_rect(int64_t i) = 0;
-  // What to print for card i in the drawing mode: its picture, or the
-  // animation's current frame, for mode 0; its converted copy otherwise.
-  // The None bitmap when there is nothing to show.
-  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode) = 0;
+  // What to draw for card i in the drawing mode, where it covers width x
+  // height pixels of the target (0: not known): its picture, or the
+  // animation's current frame, for mode 0; its converted copy otherwise,
+  // which need not be larger than that. The None bitmap when there is
+  // nothing to show.
+  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode, int64_t width, int64_t height) = 0;
 };
 
 class C_Report_print_pages : public C_Report {

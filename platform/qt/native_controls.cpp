@@ -38,6 +38,7 @@
 #include <unordered_map>
 
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/text_room.h"
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
@@ -431,6 +432,10 @@ class Qt_controls final : public Native_controls {
     if (bold) f.setBold(true);
     return QFontMetrics(f).horizontalAdvance(qs(text));
   }
+  int64_t text_room(Native_handle h) override {
+    Control* c = find(h);
+    return c ? qt::text_room(c->widget) : 0;
+  }
   void set_alignment(Native_handle h, int alignment) override {
     Control* c = find(h);
     if (!c) return;
@@ -601,8 +606,11 @@ class Qt_controls final : public Native_controls {
     if (i >= n) return;
     if (c->kind == Control_kind::LISTBOX)
       static_cast<QListWidget*>(c->widget.data())->item(static_cast<int>(i))->setText(qs(text));
-    else if (c->kind == Control_kind::COMBO)
-      static_cast<QComboBox*>(c->widget.data())->setItemText(static_cast<int>(i), qs(text));
+    else if (c->kind == Control_kind::COMBO) {
+      auto* cb = static_cast<QComboBox*>(c->widget.data());
+      cb->setItemText(static_cast<int>(i), qs(text));
+      qt::fit_list_to_items(cb);
+    }
   }
   int64_t add_item(Native_handle h, const std::string& text) override {
     Control* c = find(h);
@@ -622,6 +630,7 @@ class Qt_controls final : public Native_controls {
         cb->setCurrentIndex(-1);
         cb->setEditText(edit);
       }
+      qt::fit_list_to_items(cb);
       return cb->count() - 1;
     }
     return -1;

@@ -1,29 +1,32 @@
-// Printers over QPrinter and QPrinterInfo. A printer object keeps its own
-// QPainter, registered as a drawing device under the object's handle, so
-// canvases made on the handle draw on the current page while a document
-// is open. The PDF entry writes through QPrinter's PDF output into a
-// temporary file beside the target, which takes the target's place only
-// once the document was finished. A printer queue gets its document the
-// same way: the pages go into a temporary PDF file, which is handed to
-// the print system as one job once finished, so that a queue that refuses
-// the job is known (platform/print_queue.h) and not taken for success.
+// Printers over QPrinterInfo, documents over QPdfWriter. A printer object
+// keeps its own QPainter, registered as a drawing device under the
+// object's handle, so canvases made on the handle draw on the current page
+// while a document is open. Every document is a PDF written into a
+// temporary file: for the PDF entry beside the target, whose place it
+// takes only once it was finished and found whole; for a printer queue in
+// the temporary folder, handed to the print system as one job once found
+// whole, so that a queue that refuses the job is known
+// (platform/print_queue.h) and not taken for success.
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPrinter>
+#include <QPdfWriter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -39,6 +42,69 @@ namespace {
 // enough for pictures shrunk onto a page.
 constexpr int PDF_DPI = 300;
 
+// The pages' file. Qt's PDF writer goes on after a failed write and says
+// nothing, so its bytes come through here, which keeps the first error,
+// and the file is checked whole before anyone gets it.
+class Pdf_file final : public QIODevice {
+ public:
+  explicit Pdf_file(int fd) : fd_(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+  ~Pdf_file() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  // Empty when every byte written is on the disk and the document is
+  // whole, else why not; closes the file either way.
+  std::string finish();
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 length) override;
+
+ private:
+  int fd_ = -1;
+  qint64 written_ = 0;
+  int error_ = 0;  // errno of the first failed write
+};
+
+qint64 Pdf_file::writeData(const char* data, qint64 length) {
+  if (error_ != 0) return -1;
+  qint64 done = 0;
+  while (done < length) {
+    const ssize_t n = ::write(fd_, data + done, size_t(length - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : ENOSPC;
+      return -1;
+    }
+    done += n;
+  }
+  written_ += done;
+  return done;
+}
+
+std::string Pdf_file::finish() {
+  std::string why;
+  struct stat st;
+  // A PDF ends with its end-of-file marker; the tail of the file is read
+  // back to see that the document was finished.
+  char tail[32] = {};
+  const qint64 n = std::min<qint64>(qint64(sizeof tail), written_);
+  if (error_ != 0)
+    why = std::strerror(error_);
+  else if (::fsync(fd_) != 0)
+    why = std::strerror(errno);
+  else if (::fstat(fd_, &st) != 0)
+    why = std::strerror(errno);
+  else if (st.st_size != written_)
+    why = "the file is not as long as what was written";
+  else if (::pread(fd_, tail, size_t(n), written_ - n) != n ||
+           std::string(tail, size_t(n)).find("%%EOF") == std::string::npos)
+    why = "the document is incomplete";
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  return why;
+}
+
 struct Printer_object {
   int64_t handle = 0;
   bool pdf = false;
@@ -46,17 +112,19 @@ struct Printer_object {
   std::string output_file;  // asked for; empty: a new file in the documents folder
   std::string written_file;
   std::string error;
+  std::string notice;
   QSizeF next_page;  // points
   QSizeF applied_page;
   // PDF: where the pages go while the document is open, and where they belong.
   QString temp_path;
   QString target_path;
-  // A queue's job: its title and copies, handed over with the file.
-  std::string title;
-  int copies = 1;
+  // A queue's job: its title, copies and paper, handed over with the file.
+  Print_job job;
   bool replace_target = false;
-  std::unique_ptr<QPrinter> printer;
-  QPainter painter;  // after the printer: ends before it goes
+  // While a document is open: its file and the writer on it.
+  std::unique_ptr<Pdf_file> file;
+  std::unique_ptr<QPdfWriter> writer;
+  QPainter painter;  // after the writer: ends before it goes
 };
 
 std::map<int64_t, std::unique_ptr<Printer_object>>& printers() {
@@ -92,7 +160,7 @@ QPageLayout layout_for(QSizeF points) {
 }
 
 void apply_page(Printer_object& o) {
-  o.printer->setPageLayout(layout_for(o.next_page));
+  o.writer->setPageLayout(layout_for(o.next_page));
   o.applied_page = o.next_page;
 }
 
@@ -110,6 +178,27 @@ QString documents_folder() {
   return QDir::homePath();
 }
 
+// A new temporary file from a mkstemp template with `suffix` at its end;
+// the pages' file on it, or nullptr (`why` then tells).
+std::unique_ptr<Pdf_file> new_temp(const QString& templ, int suffix, QString& path, std::string& why) {
+  QByteArray name = QFile::encodeName(templ);
+  const int fd = ::mkostemps(name.data(), suffix, O_CLOEXEC);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return nullptr;
+  }
+  // Read back at the end: opened for reading too.
+  const int rw = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+  ::close(fd);
+  if (rw < 0) {
+    why = std::strerror(errno);
+    ::unlink(name.constData());
+    return nullptr;
+  }
+  path = QFile::decodeName(name);
+  return std::make_unique<Pdf_file>(rw);
+}
+
 // The target and a temporary file beside it for the pages.
 bool open_pdf_file(Printer_object& o, const std::string& title) {
   o.replace_target = !o.output_file.empty();
@@ -125,28 +214,24 @@ bool open_pdf_file(Printer_object& o, const std::string& title) {
     o.error = to_std(target) + ": is a folder";
     return false;
   }
-  QTemporaryFile temp(info.absoluteDir().filePath("." + info.fileName() + ".XXXXXX"));
-  temp.setAutoRemove(false);
-  if (!temp.open()) {
-    o.error = to_std(target) + ": the PDF file cannot be written";
+  std::string why;
+  o.file = new_temp(info.absoluteDir().filePath("." + info.fileName() + ".XXXXXX"), 0, o.temp_path, why);
+  if (!o.file) {
+    o.error = to_std(target) + ": the PDF file cannot be written (" + why + ")";
     return false;
   }
-  o.temp_path = temp.fileName();
   o.target_path = target;
-  temp.close();
   return true;
 }
 
 // A temporary file for the pages of a queue's job.
 bool open_job_file(Printer_object& o) {
-  QTemporaryFile temp(QDir(QDir::tempPath()).filePath("print-job-XXXXXX.pdf"));
-  temp.setAutoRemove(false);
-  if (!temp.open()) {
-    o.error = o.name + ": the document cannot be prepared for the printer";
+  std::string why;
+  o.file = new_temp(QDir(QDir::tempPath()).filePath("print-job-XXXXXX.pdf"), 4, o.temp_path, why);
+  if (!o.file) {
+    o.error = o.name + ": the document cannot be prepared for the printer (" + why + ")";
     return false;
   }
-  o.temp_path = temp.fileName();
-  temp.close();
   return true;
 }
 
@@ -163,12 +248,11 @@ bool queue_takes_jobs(Printer_object& o) {
 // Hands the finished pages to the queue; true only when a job was made.
 bool submit_job(Printer_object& o) {
   std::string why;
-  QFileInfo written(o.temp_path);
-  if (!written.exists() || written.size() == 0) {
-    o.error = o.name + ": the document could not be prepared for the printer";
-    return false;
+  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why) > 0) {
+    // A stopped queue takes jobs and keeps them: no paper comes out yet.
+    if (print_queue_state(o.name).paused) o.notice = o.name + ": the printer is paused; the job waits in its queue";
+    return true;
   }
-  if (print_queue_submit(o.name, to_std(o.temp_path), o.title, o.copies, why) > 0) return true;
   o.error = o.name + ": the printer refused the document (" + why + ")";
   return false;
 }
@@ -178,12 +262,12 @@ void drop_temp(Printer_object& o) {
   o.temp_path.clear();
 }
 
-bool sync_path(const QString& path, bool directory) {
-  int fd = ::open(QFile::encodeName(path).constData(), (directory ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
+// The new name of a file is on the disk once its folder is.
+void sync_dir(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
   ::close(fd);
-  return ok;
 }
 
 // "name.pdf", then "name (2).pdf", "name (3).pdf" ...
@@ -197,10 +281,9 @@ QString numbered(const QString& target, int n) {
 
 // Puts the finished temporary file in place of the target: over it when
 // the target was asked for, else under the first free numbered name.
-bool place_pdf(Printer_object& o) {
+// Empty when it is in place, else why not.
+std::string place_pdf(Printer_object& o) {
   QByteArray temp = QFile::encodeName(o.temp_path);
-  QFileInfo written(o.temp_path);
-  if (!written.exists() || written.size() == 0 || !sync_path(o.temp_path, false)) return false;
   mode_t mode;
   struct stat st;
   QByteArray target = QFile::encodeName(o.target_path);
@@ -214,7 +297,7 @@ bool place_pdf(Printer_object& o) {
   ::chmod(temp.constData(), mode);
   QString placed;
   if (o.replace_target) {
-    if (::rename(temp.constData(), target.constData()) != 0) return false;
+    if (::rename(temp.constData(), target.constData()) != 0) return std::strerror(errno);
     placed = o.target_path;
   } else {
     for (int n = 1; n < 10000 && placed.isEmpty(); ++n) {
@@ -228,25 +311,40 @@ bool place_pdf(Printer_object& o) {
           ::unlink(temp.constData());
           placed = name;
         } else if (errno != EEXIST) {
-          return false;
+          return std::strerror(errno);
         }
       } else if (errno != EEXIST) {
-        return false;
+        return std::strerror(errno);
       }
     }
-    if (placed.isEmpty()) return false;
+    if (placed.isEmpty()) return "no free name for it";
   }
   o.temp_path.clear();
-  sync_path(QFileInfo(placed).absolutePath(), true);
+  sync_dir(QFileInfo(placed).absolutePath());
   o.written_file = to_std(placed);
-  return true;
+  return {};
+}
+
+// The writer and the file go, the writer first: it writes into the file.
+void close_document(Printer_object& o) {
+  if (o.painter.isActive()) o.painter.end();
+  o.writer.reset();
+  o.file.reset();
+  drop_temp(o);
 }
 
 void end_unfinished(Printer_object& o) {
-  if (!o.printer) return;
-  if (o.painter.isActive()) o.painter.end();
-  drop_temp(o);
-  o.printer.reset();
+  if (o.writer) close_document(o);
+}
+
+// Ends the pages and checks their file; empty when the document is whole
+// on the disk, else why not.
+std::string finish_document(Printer_object& o) {
+  const bool ended = o.painter.isActive() && o.painter.end();
+  o.writer.reset();
+  std::string why = o.file->finish();
+  if (why.empty() && !ended) why = "the document could not be finished";
+  return why;
 }
 
 }  // namespace
@@ -319,72 +417,55 @@ bool printer_begin(int64_t printer, const std::string& title, int copies) {
   if (!o) return false;
   end_unfinished(*o);
   o->error.clear();
-  o->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  QPrinter& p = *o->printer;
-  o->title = title;
-  o->copies = copies < 1 ? 1 : copies;
+  o->notice.clear();
+  // The first page's paper is the job's.
+  const QSizeF paper = layout_for(o->next_page).fullRectPoints().size();
+  o->job = Print_job{title, copies < 1 ? 1 : copies, paper.width(), paper.height()};
   if (!o->pdf) {
-    // QPrinter takes an unknown name for a PDF file: refuse it instead.
     if (QPrinterInfo::printerInfo(to_q(o->name)).isNull()) {
       o->error = o->name + ": the printer is not installed";
-      o->printer.reset();
       return false;
     }
-    if (!queue_takes_jobs(*o)) {
-      o->printer.reset();
-      return false;
-    }
+    if (!queue_takes_jobs(*o)) return false;
   }
-  p.setOutputFormat(QPrinter::PdfFormat);
-  p.setResolution(PDF_DPI);
-  if (!(o->pdf ? open_pdf_file(*o, title) : open_job_file(*o))) {
-    o->printer.reset();
-    return false;
-  }
-  p.setOutputFileName(o->temp_path);
-  p.setDocName(to_q(title));
-  p.setFullPage(true);
-  // The PDF file holds one copy; the queue makes the copies.
-  p.setCopyCount(o->pdf ? o->copies : 1);
+  if (!(o->pdf ? open_pdf_file(*o, title) : open_job_file(*o))) return false;
+  o->writer = std::make_unique<QPdfWriter>(o->file.get());
+  QPdfWriter& w = *o->writer;
+  w.setResolution(PDF_DPI);
+  w.setTitle(to_q(title));
   apply_page(*o);
-  if (!o->painter.begin(&p)) {
+  if (!o->painter.begin(&w)) {
     o->error = o->pdf ? to_std(o->target_path) + ": the PDF file cannot be written"
                       : o->name + ": the printer cannot start the document";
-    drop_temp(*o);
-    o->printer.reset();
+    close_document(*o);
     return false;
   }
   if (qt::Paint_device* d = qt::find_device(printer)) {
-    d->dpi_x = p.logicalDpiX();
-    d->dpi_y = p.logicalDpiY();
+    d->dpi_x = w.logicalDpiX();
+    d->dpi_y = w.logicalDpiY();
   }
   return true;
 }
 
 bool printer_new_page(int64_t printer) {
   Printer_object* o = find(printer);
-  if (!o || !o->printer || !o->painter.isActive()) return false;
+  if (!o || !o->writer || !o->painter.isActive()) return false;
   if (o->next_page != o->applied_page) apply_page(*o);
-  return o->printer->newPage();
+  return o->writer->newPage();
 }
 
 bool printer_end(int64_t printer) {
   Printer_object* o = find(printer);
-  if (!o || !o->printer) return false;
-  bool ok = o->painter.isActive() && o->painter.end();
-  ok = ok && o->printer->printerState() != QPrinter::Error;
+  if (!o || !o->writer) return false;
+  std::string why = finish_document(*o);
   if (o->pdf) {
-    if (ok && !place_pdf(*o)) {
-      ok = false;
-    }
-    if (!ok) o->error = to_std(o->target_path) + ": the PDF file cannot be written";
-  } else if (!ok) {
-    o->error = o->name + ": the document could not be prepared for the printer";
-  } else {
-    ok = submit_job(*o);
+    if (why.empty()) why = place_pdf(*o);
+    if (!why.empty()) o->error = to_std(o->target_path) + ": the PDF file cannot be written (" + why + ")";
+  } else if (!why.empty()) {
+    o->error = o->name + ": the document could not be prepared for the printer (" + why + ")";
   }
-  drop_temp(*o);
-  o->printer.reset();
+  const bool ok = why.empty() && (o->pdf || submit_job(*o));
+  close_document(*o);
   return ok;
 }
 
@@ -395,6 +476,11 @@ void printer_abort(int64_t printer) {
 std::string printer_error(int64_t printer) {
   Printer_object* o = find(printer);
   return o ? o->error : std::string();
+}
+
+std::string printer_notice(int64_t printer) {
+  Printer_object* o = find(printer);
+  return o ? o->notice : std::string();
 }
 
 }  // namespace brek_platform

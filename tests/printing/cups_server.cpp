@@ -121,7 +121,9 @@ bool Cups_server::start() {
     return false;
   }
   int rc = -1;
-  std::string said = run("lpadmin", {"-p", queue_, "-E", "-v", "cups-pdf:/" + queue_, "-P", PPD}, &rc);
+  // A4 by default, whatever the machine's locale would choose.
+  std::string said =
+      run("lpadmin", {"-p", queue_, "-E", "-v", "cups-pdf:/" + queue_, "-P", PPD, "-o", "PageSize=A4"}, &rc);
   if (rc != 0) {
     failure_ = "the PDF queue could not be added: " + said;
     return false;

@@ -1,8 +1,8 @@
 #pragma once
 // A print server of the test's own: a CUPS scheduler started from a
 // configuration in a temporary folder, listening on a socket there only,
-// with one PDF queue (the cups-pdf backend) whose files land in that
-// folder. CUPS_SERVER points at it while the object lives.
+// with one PDF queue (the cups-pdf backend, A4 paper by default) whose
+// files land in that folder. CUPS_SERVER points at it while the object lives.
 
 #include <memory>
 #include <string>

@@ -29,6 +29,7 @@
 #include "printing/printer.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/editor_test_support.h"
+#include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -39,81 +40,12 @@ using editor_test::BLUE;
 using editor_test::RED;
 using editor_test::WHITE;
 
-namespace {
+using print_test::k;
+using print_test::PrintDialog;
+using print_test::px;
+using print_test::save_printer;
+using print_test::saved_printer;
 
-constexpr double k = POINTS_PER_MM;
-
-void save_printer(const std::string& name) {
-  C_Config::open_write(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER, R::CONFIG_SECTION)
-      ->write_string(R::CONFIG_PRINTER_NAME, name);
-}
-
-std::string saved_printer() {
-  return C_Config::open_read(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER, R::CONFIG_SECTION)
-      ->read_string(R::CONFIG_PRINTER_NAME);
-}
-
-// The editor of the editor's tests, with its print dialog.
-class PrintDialog : public editor_test::Editor {
- protected:
-  void SetUp() override {
-    Editor::SetUp();
-    save_printer("");  // the tests of this process share the settings
-  }
-  void TearDown() override {
-    if (!d.is_none()) dispose_now(d);
-    Editor::TearDown();
-  }
-  // The dialog as the editor makes it, with its printers loaded as when it
-  // runs.
-  void make_dialog() {
-    d = C_Print_dialog::create();
-    d->editor = Weak<C_Edit_collage_print>(e);
-    d->build_controls();
-    e->print_dialog = d;
-    d->load_printers();
-  }
-  // A card of one colour (0xAARRGGBB) at a rectangle of the sheet.
-  void add_card(const rect& r, uint32_t colour) { add(r.x, r.y, r.w, r.h, colour); }
-  void choose_pdf() { d->printer_list->set_item_index(d->printer_list->line_count() - 1); }
-  // Prints to `pdf` through the save dialog; true when printed.
-  bool print_pdf() {
-    choose_pdf();
-    // The save dialog asks before it replaces the file of the last print.
-    if (std::filesystem::exists(pdf)) te::answer_next_message(true);
-    te::answer_next_file_dialog(true, {pdf});
-    return d->print();
-  }
-  // A run of the dialog over the editor with the task posted into it; a
-  // run that the task does not end is ended after a while.
-  std::string run(std::function<void()> task) {
-    te::post_task(std::move(task));
-    Weak<C_Edit_collage_print> weak(e);
-    te::post_task(
-        [weak] {
-          Ref<C_Edit_collage_print> ed = weak.lock();
-          if (!ed->print_dialog.is_none()) ed->print_dialog->close_with("TIMEOUT");
-        },
-        20000);
-    return C_Print_dialog::show_for(e);
-  }
-  // The preview of the dialog painted into a bitmap (pixels as units).
-  Ref<C_Bitmap> preview_bitmap(int w, int h, bool as_images) {
-    Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
-    Ref<C_Canvas> c = b->canvas();
-    c->units = units_measure_graphics::PIXELS;
-    Print_preview::paint(c, point{double(w), double(h)}, *d, as_images);
-    return b;
-  }
-
-  Ref<C_Print_dialog> d;
-  brek_test::Temp_dir dir;
-  std::string pdf = dir.file("poster.pdf");
-};
-
-uint32_t px(const Ref<C_Bitmap>& b, int x, int y) { return b->pixels()->at(x, y) | 0xFF000000u; }
-
-}  // namespace
 
 TEST_F(PrintDialog, ControlsGiveThePosterOptionsAndResetRestoresThem) {
   make_dialog();
@@ -223,7 +155,7 @@ TEST_F(PrintDialog, APrinterThatWentAwayIsToBeChosenAgain) {
   EXPECT_EQ(screen->messages[0], "List of printers was updated, please reselect printer");
   EXPECT_EQ(d->printer_list->index_of("Phantom printer"), -1);
   EXPECT_EQ(d->printer_list->item_index(), 0);
-  EXPECT_EQ(saved_printer(), "Phantom printer");  // remembered before the lookup
+  EXPECT_EQ(saved_printer(), "");  // nothing printed on it
   EXPECT_FALSE(std::filesystem::exists(pdf));
 
   // No file chosen for the PDF: nothing is printed, nothing is said.
@@ -404,16 +336,12 @@ TEST_F(PrintDialog, GreyDrawingAndCopies) {
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "2");
   for (int page = 1; page <= 2; ++page)
     EXPECT_TRUE(print_test::render(pdf, page, 72).near(100, 100, 0xFF4C4C4Cu)) << page;
-  // The converted bitmap is the editor's to hold, made once per mode.
-  ASSERT_EQ(e->bitmaps.count(), 1);
-  EXPECT_EQ(e->cards.get(0).bitmap.lock().get(), e->bitmaps.get(0).get());
 
   d->drawing_mode->set_item_index(2);  // average: 84
   d->copies->set_text("0");  // one copy
   ASSERT_TRUE(print_pdf());
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "1");
   EXPECT_TRUE(print_test::render(pdf, 1, 72).near(100, 100, 0xFF545454u));
-  EXPECT_EQ(e->bitmaps.count(), 1);
 
   d->drawing_mode->set_item_index(0);
   ASSERT_TRUE(print_pdf());
@@ -611,15 +539,7 @@ TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
 
 TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmptyPaper) {
   add_card(rect{0, 0, 100, 50}, BLUE);
-  // A file handed to the editor and deleted before its picture was read.
-  const std::string gone = dir.file("gone.bmp");
-  Ref<C_Bitmap> red = C_Bitmap::create(30, 30, 24);
-  *red->pixels() = Pixels(30, 30, RED);
-  ASSERT_TRUE(C_Bmp::save(red, gone));
-  Ref<C_Image> image = C_Image::create();
-  image->file_name = gone;
-  e->add_image(image);
-  std::filesystem::remove(gone);
+  const std::string gone = add_unreadable_card("gone.bmp");
   make_dialog();
 
   // Answered no: nothing printed, no file.

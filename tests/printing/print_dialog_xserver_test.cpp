@@ -1,0 +1,92 @@
+// The print dialog on a real X server, shown over the collage editor: its
+// controls, and the question it asks, leave room for the texts they show.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "drawing/message_dialog.h"
+#include "forms/button.h"
+#include "forms/checkbox.h"
+#include "forms/control_bridge.h"
+#include "forms/edit.h"
+#include "forms/memo.h"
+#include "printing/printer.h"
+#include "runtime/strings.h"
+#include "tests/printing/print_dialog_support.h"
+
+using namespace brek;
+namespace te = brek_platform::test_events;
+namespace R = Print_dialog_rules;
+
+namespace {
+
+class PrintDialogOnXServer : public print_test::PrintDialog {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no X server";
+    PrintDialog::SetUp();
+  }
+};
+
+std::vector<std::string> lines_of(const Ref<C_Control>& c) {
+  std::vector<std::string> texts;
+  for (int64_t i = 0; i < c->line_count(); ++i) texts.push_back(c->get_line(i));
+  return texts;
+}
+
+// Each text fits the room the control has for text (font metrics).
+void expect_room(const Ref<C_Control>& c, const std::vector<std::string>& texts) {
+  const double room = Control_bridge::text_room(c->native);
+  for (const std::string& t : texts)
+    EXPECT_GE(room, Control_bridge::text_width(c->native, t)) << c->name << ": \"" << t << "\"";
+}
+
+}  // namespace
+
+TEST_F(PrintDialogOnXServer, EveryControlShowsItsTextsWhole) {
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  bool checked = false;
+  const std::string result = run([&] {
+    Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+    ASSERT_TRUE(te::wait_exposed(dlg->native));
+    for (const Ref<C_Combo>& c : {dlg->paper, dlg->layout, dlg->drawing_mode}) expect_room(c, lines_of(c));
+    const std::string largest_side = Brek_runtime::int_to_str(MAX_POSTER_SIDE);
+    for (const Ref<C_Edit>& edit : {dlg->rows, dlg->columns, dlg->fit}) expect_room(edit, {largest_side, "100"});
+    expect_room(dlg->copies, {Brek_runtime::int_to_str(C_Printer::MAX_COPIES)});
+    for (const Ref<C_Control>& c : std::vector<Ref<C_Control>>{dlg->cut_lines, dlg->as_images, dlg->b_reset,
+                                                               dlg->b_print, dlg->cancel})
+      expect_room(c, {c->get_text()});
+    for (const Ref<C_Control>& c : dlg->controls)
+      if (c->is_label()) expect_room(c, {c->get_text()});
+    checked = true;
+    dlg->close_with("CANCEL");
+  });
+  EXPECT_EQ(result, "CANCEL");
+  EXPECT_TRUE(checked);
+}
+
+TEST_F(PrintDialogOnXServer, TheQuestionAboutUnreadablePicturesShowsItsLinesWhole) {
+  add_unreadable_card("a picture whose file went away.bmp");
+  make_dialog();
+  const std::string question = std::string(R::UNREADABLE_CARDS) + "\n" + d->unreadable_cards();
+
+  // The dialog the question is asked in, as the program builds it, shown
+  // over the print dialog.
+  Ref<C_Message_dialog> m = make<C_Message_dialog>();
+  m->build(d, question, true);
+  std::vector<std::string> lines;
+  te::post_task([&] {
+    if (te::wait_exposed(m->native))
+      for (int64_t i = 0; i < m->text_memo->line_count(); ++i) lines.push_back(m->text_memo->get_line(i));
+    m->close_with("N");
+  });
+  EXPECT_EQ(m->show_modal(d), "N");
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], R::UNREADABLE_CARDS);
+  expect_room(m->text_memo, lines);
+  dispose_now(m);
+}

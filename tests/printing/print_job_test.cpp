@@ -1,0 +1,253 @@
+// What a print job tells the print system and the user, with the real
+// parts a job meets: a file system that fills up (a small tmpfs), a print
+// server of the test's own with a PDF queue, and the PDFs read back.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "forms/combo.h"
+#include "forms/edit.h"
+#include "images/image.h"
+#include "printing/printer.h"
+#include "printing/report.h"
+#include "printing/report_print_pages.h"
+#include "tests/printing/cups_server.h"
+#include "tests/printing/print_dialog_support.h"
+#include "tests/printing/print_test_support.h"
+#include "tests/printing/small_disk.h"
+
+using namespace brek;
+using print_test::Cups_server;
+using print_test::Small_disk;
+namespace R = Print_dialog_rules;
+
+namespace {
+
+// A picture no compression makes small: every pixel of its own.
+Ref<C_Image> noise(int w, int h) {
+  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 24);
+  Pixels* p = b->pixels();
+  uint32_t state = 12345;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      state = state * 1664525u + 1013904223u;
+      p->set(x, y, 0xFF000000u | state >> 8);
+    }
+  Ref<C_Image> im = C_Image::create();
+  im->file_name = "<clipboard>";
+  im->picture = b;
+  im->width = w;
+  im->height = h;
+  return im;
+}
+
+class PrintJob : public print_test::PrintDialog {
+ protected:
+  // One card of noise, 600 x 600 pixels, filling the sheet's width.
+  void add_noise_card() {
+    e->add_image(noise(600, 600));
+    set_rect(e->cards.count() - 1, rect{0, 0, 400, 400});
+  }
+  bool said(const std::string& part) const {
+    for (const std::string& m : screen->messages)
+      if (m.find(part) != std::string::npos) return true;
+    return false;
+  }
+  std::string messages() const {
+    std::string all;
+    for (const std::string& m : screen->messages) all += m + "\n";
+    return all;
+  }
+};
+
+}  // namespace
+
+// ---- a print that fails half way ----
+
+TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
+  Small_disk disk(64);
+  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
+  add_noise_card();
+  make_dialog();
+  // An earlier file of that name stays as it was.
+  const std::string target = disk.file("poster.pdf");
+  ASSERT_TRUE(brek_test::write_file(target, "mine"));
+  EXPECT_FALSE(print_pdf(target));
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_TRUE(said(target)) << target << "\n" << messages();
+  EXPECT_TRUE(said("No space left on device")) << messages();
+  EXPECT_EQ(brek_test::read_file(target), "mine");
+  EXPECT_EQ(disk.entries(), (std::vector<std::string>{"poster.pdf"}));
+
+  // A poster of 12 sheets on a larger disk, to a new file: no file at all.
+  Small_disk larger(200);
+  ASSERT_TRUE(larger.failure().empty()) << larger.failure();
+  d->columns->set_text("3");
+  d->rows->set_text("4");
+  EXPECT_FALSE(print_pdf(larger.file("poster.pdf")));
+  EXPECT_EQ(screen->messages.size(), 2u);
+  EXPECT_TRUE(said("No space left on device")) << messages();
+  EXPECT_TRUE(larger.entries().empty());
+}
+
+TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  Small_disk disk(64);
+  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
+  brek_test::Env_guard tmp("TMPDIR", disk.path());
+  add_noise_card();
+  make_dialog();
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  EXPECT_FALSE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_TRUE(said(cups.queue())) << messages();
+  EXPECT_TRUE(said("No space left on device")) << messages();
+  // No job was made, none finished; the temporary PDF is gone.
+  EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
+  EXPECT_TRUE(disk.entries().empty());
+}
+
+// ---- the paper ----
+
+namespace {
+
+// A report of one page of w x h points, a blue square near its top left.
+Ref<C_Report> page_of(double w, double h) {
+  Ref<C_Report> r = make<C_Report>();
+  r->title = "Paper";
+  r->set_page(page_size::CUSTOM_SIZE, point{w, h}, false, false);
+  command_info c;
+  c.x1 = c.y1 = 20;
+  c.x2 = c.y2 = 60;
+  c.color = Colors::from_bits(0xFFFF0000u);
+  r->commands.append(c);
+  return r;
+}
+
+}  // namespace
+
+TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  d->paper->set_item_index(d->paper->index_of("A3  29.7 x 42"));
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  ASSERT_TRUE(d->print()) << messages();
+  std::vector<std::string> files = cups.wait_for_files(1, 60);
+  ASSERT_EQ(files.size(), 1u);
+  std::string info = print_test::pdf_info(files[0]);
+  EXPECT_EQ(print_test::pdf_field(info, "Page    1 size").rfind("842 x 1191 pts", 0), 0u) << info;
+  // Not scaled: the card starts 20 mm in, as on the page sent.
+  print_test::Picture page = print_test::render(files[0], 1, 72);
+  const int in = int(20 * print_test::k);
+  EXPECT_TRUE(page.near(in + 3, in + 3, editor_test::BLUE));
+  EXPECT_TRUE(page.near(in - 3, in + 3, editor_test::WHITE));
+
+  // A size the print system has no name for, upright and turned: the
+  // paper as it stands, a wide page turned onto it whole.
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), cups.queue()));
+  ASSERT_TRUE(printer->print_report(page_of(400, 500), 1));
+  ASSERT_TRUE(printer->print_report(page_of(500, 400), 1));
+  files = cups.wait_for_files(3, 60);
+  ASSERT_EQ(files.size(), 3u);
+  // A custom size comes back within the point the print system rounds.
+  for (size_t i = 1; i < 3; ++i) {
+    info = print_test::pdf_field(print_test::pdf_info(files[i]), "Page    1 size");
+    double w = 0, h = 0;
+    ASSERT_EQ(std::sscanf(info.c_str(), "%lf x %lf", &w, &h), 2) << info;
+    EXPECT_NEAR(w, 400, 1) << info;
+    EXPECT_NEAR(h, 500, 1) << info;
+  }
+  // Turned whole, not shrunk: the square keeps its 40 x 40 points.
+  print_test::Picture wide = print_test::render(files[2], 1, 72);
+  int blue = 0;
+  for (int y = 0; y < wide.height; ++y)
+    for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
+  EXPECT_NEAR(blue, 1600, 100);
+}
+
+// ---- what the user is told ----
+
+TEST_F(PrintJob, APausedQueueTakesTheJobAndSaysItWaits) {
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  int rc = -1;
+  cups.run("cupsdisable", {cups.queue()}, &rc);
+  ASSERT_EQ(rc, 0);
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  EXPECT_TRUE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u) << messages();
+  EXPECT_EQ(screen->messages[0], cups.queue() + ": the printer is paused; the job waits in its queue");
+  EXPECT_NE(cups.run("lpstat", {"-o", cups.queue()}), "");
+  // Let go, the queue prints it.
+  cups.run("cupsenable", {cups.queue()}, &rc);
+  EXPECT_EQ(cups.wait_for_files(1, 60).size(), 1u);
+}
+
+TEST_F(PrintJob, ThePrinterIsRememberedOnlyAfterAPrintThatWorked) {
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  EXPECT_FALSE(print_pdf(dir.file("no such folder/poster.pdf")));
+  EXPECT_EQ(screen->messages.size(), 1u);
+  EXPECT_EQ(print_test::saved_printer(), "");
+  EXPECT_TRUE(print_pdf());
+  EXPECT_EQ(print_test::saved_printer(), "Print to PDF file");
+}
+
+// ---- grey drawing ----
+
+namespace {
+
+// The poster of the dialog, noting while each page is drawn how large the
+// grey copy of the editor's card 1 is.
+class Watched_poster : public C_Report_print_pages {
+  BREK_CLASS(Watched_poster)
+ public:
+  Weak<C_Edit_collage_print> editor;
+  int64_t copy_width = 0, copy_height = 0;
+  void draw_page(int64_t p) override {
+    C_Report_print_pages::draw_page(p);
+    const Ref<C_Bitmap> copy = editor.lock()->cards.get(1).bitmap.lock();
+    copy_width = std::max(copy_width, copy->width);
+    copy_height = std::max(copy_height, copy->height);
+  }
+};
+
+}  // namespace
+
+TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeThatGoAfterTheJob) {
+  // A large photograph printed small (48 x 36 points: 200 x 150 pixels of
+  // the page) beside a card that sets the scale.
+  add_card(rect{0, 0, 600, 450}, editor_test::BLUE);
+  e->add_image(noise(2000, 1500));
+  set_rect(1, rect{0, 0, 60, 45});
+  make_dialog();
+  d->drawing_mode->set_item_index(1);
+  auto poster = make<Watched_poster>();
+  poster->editor = Weak<C_Edit_collage_print>(e);
+  poster->dialog = Weak<Brek_object>(Ref<Brek_object>(d));
+  poster->prepare();
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
+  printer->set_output_file(pdf);
+  ASSERT_TRUE(printer->print_report(poster, 1));
+  EXPECT_GT(poster->copy_width, 0);
+  EXPECT_LE(poster->copy_width, 201);
+  EXPECT_LE(poster->copy_height, 151);
+
+  // Printed from the dialog, the copies are the job's only.
+  ASSERT_TRUE(print_pdf()) << messages();
+  EXPECT_EQ(e->bitmaps.count(), 0);
+  EXPECT_TRUE(e->cards.get(1).bitmap.lock().is_none());
+}
