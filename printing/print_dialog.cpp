@@ -19,6 +19,7 @@
 #include "forms/dialog_file.h"
 #include "forms/edit.h"
 #include "forms/label.h"
+#include "forms/settings_writes.h"
 #include "images/image.h"
 #include "platform/printer.h"
 #include "printing/edit_collage_print.h"
@@ -303,14 +304,13 @@ void C_Print_dialog::load_printers() {
 
 void C_Print_dialog::save_printer_name() {
   if (is_none()) return;
-  try {
+  // Not remembering the printer is no reason to refuse the print: told
+  // once, as every settings write is.
+  Settings_writes::run(Ref<C_Form>(this), [&] {
     Ref<C_Config> config = C_Config::open_write(R::CONFIG_APPLICATION, area_where_configuration_is_stored::USER,
                                                 R::CONFIG_SECTION);
     config->write_string(R::CONFIG_PRINTER_NAME, printer_list->get_text());
-  } catch (const E_Config_write_failed& e) {
-    // Not remembering the printer is no reason to refuse the print.
-    Brek_runtime::log_exception(e);
-  }
+  });
 }
 
 // ---- the print job -------------------------------------------------------------

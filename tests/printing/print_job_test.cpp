@@ -3,6 +3,7 @@
 // server of the test's own with a PDF queue, and the PDFs read back.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -203,6 +204,21 @@ TEST_F(PrintJob, ThePrinterIsRememberedOnlyAfterAPrintThatWorked) {
   EXPECT_EQ(print_test::saved_printer(), "");
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(print_test::saved_printer(), "Print to PDF file");
+}
+
+TEST_F(PrintJob, APrinterThatCannotBeRememberedIsToldOnceAndPrintsAnyway) {
+  Small_disk disk(64);
+  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
+  ASSERT_EQ(::mount(nullptr, disk.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  brek_test::Env_guard home("XDG_CONFIG_HOME", disk.path());
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  EXPECT_TRUE(print_pdf());
+  EXPECT_TRUE(print_pdf());
+  // Told as every other settings write is, once, with the system's reason.
+  ASSERT_EQ(screen->messages.size(), 1u) << messages();
+  EXPECT_TRUE(said("Settings could not be saved")) << messages();
+  EXPECT_TRUE(said("Read-only file system")) << messages();
 }
 
 // ---- grey drawing ----
