@@ -174,11 +174,13 @@ class TGIFImage : public Brek_object {
   bool save_to_stream(const Ref<C_Stream>& stream);
 
   // The image becomes the GIF file's frames, each decoded to its bitmap.
-  // Data that ends before the trailer ends the reading there and marks the
-  // image corrupted, and so does a frame that would take the decoded
-  // pictures past decoded_bytes_limit (a few bytes of GIF can declare
-  // thousands of screen-sized frames). A malformed file raises E_Gif_error
-  // and leaves the image cleared.
+  // A frame the data cuts, or whose codes end before its last pixel, is
+  // marked corrupted and keeps its indexes encoded anew, so that it is
+  // written whole. Data that ends before the trailer ends the reading
+  // there and marks the image corrupted, and so does a frame that would
+  // take the decoded pictures past decoded_bytes_limit (a few bytes of GIF
+  // can declare thousands of screen-sized frames). A malformed file raises
+  // E_Gif_error and leaves the image cleared.
   static inline int64_t decoded_bytes_limit = int64_t(1) << 29;
   void read_data(const uint8_t* bytes, int64_t size);
   void read_data(const std::vector<uint8_t>& bytes);
