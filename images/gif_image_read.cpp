@@ -1,9 +1,7 @@
 // Reading a GIF file into a TGIFImage: the logical screen, the colour
 // tables, the extensions and each frame decoded to its bitmap. The frames
 // keep their compressed data as read, so that writing the image again does
-// not encode them anew; a damaged frame's data (cut off, or short of its
-// last pixel) is encoded anew from the indexes it gave, since written as
-// read it would swallow the blocks after it or be refused by other readers.
+// not encode them anew; only a damaged frame's is made whole when written.
 
 #include <algorithm>
 #include <array>
@@ -14,7 +12,6 @@
 #include "baselib/stream.h"
 #include "images/gif_writer.h"
 #include "images/lzw.h"
-#include "images/lzw_encoder.h"
 
 namespace brek {
 
@@ -284,14 +281,15 @@ class Reader {
     const int64_t bytes = 4 * int64_t(f->item.width) * int64_t(f->item.height);
     if (bytes > TGIFImage::decoded_bytes_limit - decoded_bytes_) throw Data_ended{};
     decoded_bytes_ += bytes;
-    decode(*f, code_size, ended);
+    decode(*f, code_size);
+    f->corrupted = f->corrupted || ended;
     take_pending(*f);
     gif_.frames.push_back(f);
     if (ended) throw Data_ended{};
   }
 
-  void decode(TGIFFrame& f, int code_size, bool data_ended) {
-    TGIFItem& it = f.item;
+  void decode(TGIFFrame& f, int code_size) {
+    const TGIFItem& it = f.item;
     const Code_check check = check_codes(it.data, code_size, it.width * it.height);
     if (!check.valid) throw E_Gif_error("GIF encoded data is corrupt");
     // The decoder refuses what it cannot hold (a code size of 9, an empty
@@ -300,8 +298,7 @@ class Reader {
                                       it.height, it.width);
     if (rows.empty() || !f.bitmap.resize(int(it.width), int(it.height)))
       throw E_Gif_error("GIF encoded data is corrupt");
-    f.corrupted = data_ended || !check.complete;
-    if (f.corrupted) encode_whole(f, rows, code_size);
+    f.corrupted = !check.complete;
     uint32_t colours[256];
     for (size_t i = 0; i < 256; ++i)
       colours[i] = i < it.color_table.size()
@@ -314,19 +311,6 @@ class Reader {
       for (int x = 0; x < f.bitmap.width(); ++x) dst[x] = colours[src[x]];
     }
     f.bitmap_bits = 8;
-  }
-
-  // The frame's indexes as whole data: every pixel, the end code, the
-  // terminator. Indexes stay below 2^code_size, so 4 bits hold the small
-  // code sizes.
-  static void encode_whole(TGIFFrame& f, const DynAByte& rows, int code_size) {
-    TGIFItem& it = f.item;
-    const int64_t stride = C_Lzw::row_stride(it.width, 8);
-    std::vector<uint8_t> indexes(size_t(it.width * it.height));
-    for (int64_t y = 0; y < it.height; ++y)
-      std::memcpy(indexes.data() + y * it.width, rows.data() + y * stride, size_t(it.width));
-    it.data.clear();
-    RxGIF::lzw_encode(it.data, indexes.data(), it.width, it.height, code_size <= 4 ? 4 : 8, f.interlaced);
   }
 
   void take_pending(TGIFFrame& f) {

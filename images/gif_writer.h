@@ -111,6 +111,10 @@ class TGIFFrame : public Brek_object {
   // compressed into `item`; the first frame's palette becomes the global
   // colour table, later frames keep theirs.
   void encode_dib(const Indexed_bitmap& dib, int64_t bits);
+  // A damaged frame's data (cut off, or short of its last pixel) made
+  // whole again from the indexes it decodes to: written as read, it would
+  // swallow the blocks after it, and other readers refuse it.
+  void encode_whole_data();
   // The graphic control block made to match delay, transparency and
   // disposal; empty comment blocks dropped.
   void update_extensions();
@@ -166,7 +170,8 @@ class TGIFImage : public Brek_object {
   void set_width(int64_t);
   void set_height(int64_t);
 
-  // Every frame without compressed data is encoded; extensions updated.
+  // Every frame without compressed data is encoded, every damaged one
+  // made whole; extensions updated.
   void encode_frames();
   // The GIF file.
   std::vector<uint8_t> write_data();
@@ -174,13 +179,11 @@ class TGIFImage : public Brek_object {
   bool save_to_stream(const Ref<C_Stream>& stream);
 
   // The image becomes the GIF file's frames, each decoded to its bitmap.
-  // A frame the data cuts, or whose codes end before its last pixel, is
-  // marked corrupted and keeps its indexes encoded anew, so that it is
-  // written whole. Data that ends before the trailer ends the reading
-  // there and marks the image corrupted, and so does a frame that would
-  // take the decoded pictures past decoded_bytes_limit (a few bytes of GIF
-  // can declare thousands of screen-sized frames). A malformed file raises
-  // E_Gif_error and leaves the image cleared.
+  // Data that ends before the trailer ends the reading there and marks the
+  // image corrupted, and so does a frame that would take the decoded
+  // pictures past decoded_bytes_limit (a few bytes of GIF can declare
+  // thousands of screen-sized frames). A malformed file raises E_Gif_error
+  // and leaves the image cleared.
   static inline int64_t decoded_bytes_limit = int64_t(1) << 29;
   void read_data(const uint8_t* bytes, int64_t size);
   void read_data(const std::vector<uint8_t>& bytes);
