@@ -14,9 +14,7 @@ using brek::TGIFImage;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (brek_fuzz::gif_screen_too_large(data, size)) return 0;
-  // Frames may be far larger than the screen: past this the reading ends as
-  // at an early end, a path worth fuzzing, instead of filling memory.
-  TGIFImage::decoded_bytes_limit = 4 * brek_fuzz::FUZZ_MAX_PIXELS;
+  brek_fuzz::limit_gif_image_frames();
   Ref<TGIFImage> gif = TGIFImage::create();
   try {
     gif->read_data(data, int64_t(size));
