@@ -326,14 +326,14 @@ TEST(GifImageRead, FramesPastTheDecodedLimitEndTheReadingAsDataThatEndsEarly) {
 TEST(GifImageRead, ADamagedFrameIsWrittenWholeAndReadsBackByTheClassAndByGiflib) {
   const std::string cut_in_a_sub_block = std::string(
       "GIF89a"
-      "\x64\x00\x64\x00"                          // logical screen 100 x 100
-      "\xF0\x00\x00"                              // global table of 2 entries
-      "\x8F\xBC\x8F\x00\x00\x00"                  // its entries
-      "\x21\xF9\x04\x05\x64\x00\x01\x00"          // graphic control: transparent entry 1
+      "\x64\x00\x64\x00"                              // logical screen 100 x 100
+      "\xF0\x00\x00"                                  // global table of 2 entries
+      "\x8F\xBC\x8F\x00\x00\x00"                      // its entries
+      "\x21\xF9\x04\x05\x64\x00\x01\x00"              // graphic control: transparent entry 1
       "\x21\xFE\x0BNETSCAPE2%0\x03\x01\x00\x00\x00"  // a comment of two sub-blocks
-      "\x2C\x00\x00\x00\x00\x64\x00\x64\xA6\x21"  // image 100 x 42596 at (0, 0)
-      "\x02"                                      // code size 2
-      "\x0B\xCE\xE7\x20\x0F\x0C\x54\x92\xD2\x0F", // 11 bytes promised, 9 there
+      "\x2C\x00\x00\x00\x00\x64\x00\x64\xA6\x21"      // image 100 x 42596 at (0, 0)
+      "\x02"                                          // code size 2
+      "\x0B\xCE\xE7\x20\x0F\x0C\x54\x92\xD2\x0F",     // 11 bytes promised, 9 there
       67);
   const std::string cases[] = {
       cut_in_a_sub_block,
