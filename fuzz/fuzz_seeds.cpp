@@ -17,6 +17,7 @@
 #include <jpeglib.h>
 
 #include "images/bmp_codec.h"
+#include "images/gif_writer.h"
 #include "images/jpeg_codec.h"
 #include "tests/images/gif_test_support.h"
 #include "tests/images/image_test_util.h"
@@ -321,6 +322,45 @@ std::vector<std::string> gif_files() {
   return out;
 }
 
+// Files the GIF image class writes itself: a photograph reduced to 256
+// colours, and an animation with a local table, a transparent colour, a
+// delay, a disposal, the loop and a comment. Then a file with a comment,
+// cut inside a data sub-block of its frame, as damaged files come.
+std::vector<std::string> gif_image_files() {
+  using brek::Ref;
+  using brek::TGIFFrame;
+  using brek::TGIFImage;
+  std::vector<std::string> out;
+  Ref<TGIFImage> photo = TGIFImage::create();
+  photo->assign(test_picture(20, 14), 24);
+  out.push_back(str(photo->write_data()));
+
+  Ref<TGIFImage> animation = TGIFImage::create();
+  animation->add_frame(test_picture(12, 10), 24);
+  Pixels mono(7, 5, Pixels::bgra(0, 0, 0));
+  for (int x = 0; x < 7; x += 2) mono.set(x, x % 5, Pixels::bgra(255, 255, 255));
+  Ref<TGIFFrame> f = animation->add_frame(mono, 1, brek::Colors::make(255, 255, 255));
+  f->left = 3;
+  f->top = 2;
+  f->delay = 70;
+  f->disposal = 2;
+  animation->looping = true;
+  animation->loop_count = 3;
+  animation->data.comments = {"seed"};
+  out.push_back(str(animation->write_data()));
+
+  gif_test::Gif_writer damaged;
+  damaged.header(10, 7, gif_test::grey_palette(4)).comment({"a comment longer than the cut leaves out"});
+  gif_test::Frame_desc s;
+  s.width = 10;
+  s.height = 7;
+  for (int i = 0; i < 10 * 7; ++i) s.indexes.push_back(uint8_t((i * 7 + i / 5) % 4));
+  const std::string whole = damaged.image(s).bytes();
+  // Four bytes of its one sub-block left out, and the terminator.
+  out.push_back(whole.substr(0, whole.size() - 5));
+  return out;
+}
+
 // ---- other header formats --------------------------------------------------
 
 std::vector<std::string> header_files() {
@@ -423,6 +463,8 @@ int main(int argc, char** argv) {
   for (const auto& d : ds) seed("bmp_fuzz", d);
   for (const auto& f : icons) seed("icon_fuzz", f);
   for (const auto& f : gifs) seed("gif_fuzz", f);
+  for (const auto& f : gifs) seed("gif_image_fuzz", f);
+  for (const auto& f : gif_image_files()) seed("gif_image_fuzz", f);
   for (const auto& f : lzw_inputs()) seed("lzw_fuzz", f);
 
   std::vector<std::string> headers = header_files();

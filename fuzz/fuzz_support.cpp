@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "drawing/pixels.h"
+#include "images/gif_writer.h"
 
 namespace brek_fuzz {
 
@@ -55,6 +56,8 @@ bool dib_too_large(const uint8_t* data, size_t size, size_t at) {
 bool gif_screen_too_large(const uint8_t* data, size_t size) {
   return size >= 10 && too_many(le16(data + 6), le16(data + 8));
 }
+
+void limit_gif_image_frames() { brek::TGIFImage::decoded_bytes_limit = 4 * FUZZ_MAX_PIXELS; }
 
 bool icon_too_large(const uint8_t* data, size_t size) {
   if (size < 6) return false;

@@ -30,6 +30,11 @@ bool dib_too_large(const uint8_t* data, size_t size, size_t at);
 // Whether the logical screen of a GIF declares more than FUZZ_MAX_PIXELS.
 bool gif_screen_too_large(const uint8_t* data, size_t size);
 
+// GIF frames may be far larger than the screen: the GIF image class then
+// ends its reading at FUZZ_MAX_PIXELS decoded, as at an early end (a path
+// worth fuzzing), instead of filling memory.
+void limit_gif_image_frames();
+
 // Whether any icon directory entry points at a DIB too large to decode
 // quickly (PNG entries are refused by their header before anything is
 // allocated).

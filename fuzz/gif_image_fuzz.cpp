@@ -1,5 +1,6 @@
 // The GIF image class reading a file: a failed read leaves the image
-// cleared, and what it read writes out and reads back to the same frames.
+// cleared, and what it read writes out and reads back to the same frames
+// and comments.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,7 @@ using brek::TGIFImage;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (brek_fuzz::gif_screen_too_large(data, size)) return 0;
+  brek_fuzz::limit_gif_image_frames();
   Ref<TGIFImage> gif = TGIFImage::create();
   try {
     gif->read_data(data, int64_t(size));
@@ -29,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Ref<TGIFImage> again = TGIFImage::create();
   again->read_data(bytes);
-  if (again->FrameCount() != gif->FrameCount()) __builtin_trap();
+  if (again->FrameCount() != gif->FrameCount() || again->data.comments != gif->data.comments) __builtin_trap();
   for (int64_t i = 0; i < gif->FrameCount(); ++i)
     if (!(again->FrameAt(i)->bitmap == gif->FrameAt(i)->bitmap)) __builtin_trap();
   return 0;

@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* body = data + 2;
   const size_t n = size - 2;
   if (too_large(body, n)) return 0;
+  brek_fuzz::limit_gif_image_frames();
   const std::string path = brek_fuzz::write_scratch("picture" + ext, body, n);
 
   // The viewer's sequence: header, then a load for a target, then whole.

@@ -1,7 +1,7 @@
 // Reading a GIF file into a TGIFImage: the logical screen, the colour
 // tables, the extensions and each frame decoded to its bitmap. The frames
 // keep their compressed data as read, so that writing the image again does
-// not encode them anew.
+// not encode them anew; only a damaged frame's is made whole when written.
 
 #include <algorithm>
 #include <array>

@@ -5,6 +5,7 @@
 
 #include "baselib/stream.h"
 #include "drawing/bitmap.h"
+#include "images/lzw.h"
 #include "images/lzw_encoder.h"
 
 namespace brek {
@@ -178,6 +179,18 @@ void TGIFFrame::encode_dib(const Indexed_bitmap& dib, int64_t bits) {
   owner->screen_height = std::max(owner->screen_height, top + item.height);
 }
 
+void TGIFFrame::encode_whole_data() {
+  if (is_none() || item.data.empty()) return;
+  const int code_size = item.data[0];
+  std::vector<uint8_t> indexes(size_t(item.width) * size_t(item.height));
+  if (!C_Lzw::decompress_into(indexes.data(), item.data.data(), int64_t(item.data.size()), 1, interlaced,
+                              code_size, item.height, item.width))
+    throw E_Gif_error("GIF image encoding error");
+  // The decoder gives indexes below 2^code_size: 4 bits hold the small sizes.
+  item.data.clear();
+  RxGIF::lzw_encode(item.data, indexes.data(), item.width, item.height, code_size <= 4 ? 4 : 8, interlaced);
+}
+
 void TGIFFrame::update_extensions() {
   if (is_none()) return;
   auto gce = std::find_if(extensions.begin(), extensions.end(),
@@ -317,7 +330,10 @@ void TGIFImage::set_height(int64_t) { throw E_Gif_error("Cannot change the Size 
 
 void TGIFImage::encode_frames() {
   for (const Ref<TGIFFrame>& f : frames) {
-    if (f->item.data.empty()) f->encode_bitmap();
+    if (f->item.data.empty())
+      f->encode_bitmap();
+    else if (f->corrupted)
+      f->encode_whole_data();
     f->update_extensions();
   }
 }

@@ -111,6 +111,10 @@ class TGIFFrame : public Brek_object {
   // compressed into `item`; the first frame's palette becomes the global
   // colour table, later frames keep theirs.
   void encode_dib(const Indexed_bitmap& dib, int64_t bits);
+  // A damaged frame's data (cut off, or short of its last pixel) made
+  // whole again from the indexes it decodes to: written as read, it would
+  // swallow the blocks after it, and other readers refuse it.
+  void encode_whole_data();
   // The graphic control block made to match delay, transparency and
   // disposal; empty comment blocks dropped.
   void update_extensions();
@@ -166,7 +170,8 @@ class TGIFImage : public Brek_object {
   void set_width(int64_t);
   void set_height(int64_t);
 
-  // Every frame without compressed data is encoded; extensions updated.
+  // Every frame without compressed data is encoded, every damaged one
+  // made whole; extensions updated.
   void encode_frames();
   // The GIF file.
   std::vector<uint8_t> write_data();

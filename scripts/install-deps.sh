@@ -17,6 +17,9 @@ PACKAGES=(
   # ctags measures function lengths for the style check.
   universal-ctags
   libgif-dev gifsicle
+  # The suite runs every fuzz target over its seeds; the targets read their
+  # input through FuzzedDataProvider.h, which comes with clang's runtime.
+  libclang-rt-14-dev
   libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
 )
 

@@ -322,3 +322,48 @@ TEST(GifImageRead, FramesPastTheDecodedLimitEndTheReadingAsDataThatEndsEarly) {
   EXPECT_EQ(gif->FrameCount(), 5);
   EXPECT_FALSE(gif->IsCorrupted());
 }
+
+TEST(GifImageRead, ADamagedFrameIsWrittenWholeAndReadsBackByTheClassAndByGiflib) {
+  const std::string cut_in_a_sub_block = std::string(
+      "GIF89a"
+      "\x64\x00\x64\x00"                              // logical screen 100 x 100
+      "\xF0\x00\x00"                                  // global table of 2 entries
+      "\x8F\xBC\x8F\x00\x00\x00"                      // its entries
+      "\x21\xF9\x04\x05\x64\x00\x01\x00"              // graphic control: transparent entry 1
+      "\x21\xFE\x0BNETSCAPE2%0\x03\x01\x00\x00\x00"  // a comment of two sub-blocks
+      "\x2C\x00\x00\x00\x00\x64\x00\x64\xA6\x21"      // image 100 x 42596 at (0, 0)
+      "\x02"                                          // code size 2
+      "\x0B\xCE\xE7\x20\x0F\x0C\x54\x92\xD2\x0F",     // 11 bytes promised, 9 there
+      67);
+  const std::string cases[] = {
+      cut_in_a_sub_block,
+      // Every code there, the file ending before the data's terminator.
+      HEADER + COMMENT + CONTROL + IMAGE.substr(0, IMAGE.size() - 1),
+      // Codes that stop before the last pixel, in a properly ended file.
+      HEADER + IMAGE.substr(0, 11) + pack_codes({4, 0, 1, 5}, 2) + TRAILER,
+  };
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.size());
+    Ref<TGIFImage> gif = read(bytes);
+    ASSERT_EQ(gif->FrameCount(), 1);
+    EXPECT_TRUE(gif->IsCorrupted());
+    const std::string written = as_string(gif->write_data());
+
+    Ref<TGIFImage> back = TGIFImage::create();
+    ASSERT_EQ(error_of(back, written), "");
+    ASSERT_EQ(back->FrameCount(), 1);
+    EXPECT_EQ(back->FrameAt(0)->bitmap, gif->FrameAt(0)->bitmap);
+    EXPECT_EQ(back->FrameAt(0)->transparent_color, gif->FrameAt(0)->transparent_color);
+    EXPECT_EQ(back->data.comments, gif->data.comments);
+    EXPECT_EQ(as_string(back->write_data()), written);
+
+    const gif_test::Reference ref = gif_test::giflib_decode(written);
+    ASSERT_TRUE(ref.ok);
+    ASSERT_EQ(ref.raw.size(), 1u);
+    const Pixels& frame = gif->FrameAt(0)->bitmap;
+    ASSERT_EQ(ref.raw[0].size(), size_t(frame.width()) * size_t(frame.height()));
+    for (int y = 0, i = 0; y < frame.height(); ++y)
+      for (int x = 0; x < frame.width(); ++x, ++i)
+        ASSERT_EQ(ref.raw[0][size_t(i)] & 0xFFFFFFu, frame.at(x, y) & 0xFFFFFFu) << x << ", " << y;
+  }
+}

@@ -1,7 +1,6 @@
 #include "gif_test_support.h"
 
 #include <gif_lib.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,18 +11,6 @@
 #include <sstream>
 
 namespace gif_test {
-
-namespace {
-// Every test of the group starts as the program does, with the own reader
-// chosen; the tests of the other reading paths choose them themselves.
-class Own_reader_first : public testing::EmptyTestEventListener {
-  void OnTestStart(const testing::TestInfo&) override { brek::C_Gif::set_gif_code(brek::gif_code_from::GIF_Brek); }
-};
-const bool kRegistered = [] {
-  testing::UnitTest::GetInstance()->listeners().Append(new Own_reader_first);
-  return true;
-}();
-}  // namespace
 
 // ---- LZW -------------------------------------------------------------------
 

@@ -1,8 +1,7 @@
 #pragma once
 // Building GIF data inside tests: LZW code streams, whole files, and the
-// independent decoders the GIF reader is checked against. Linking it makes
-// every test start with the option "Gif_code" at GIF_Brek, as the viewer
-// sets it at start-up.
+// independent decoders the GIF reader is checked against. It needs no
+// GoogleTest, so the fuzz seeds are built with it too.
 
 #include <cstdint>
 #include <string>
