@@ -208,6 +208,27 @@ inline void C_Lzw::emit(const uint8_t* s, int64_t n) {
   }
 }
 
+// After a clear code: codes one bit wider than the literals; the first
+// entry that needs a wider code.
+inline int C_Lzw::narrowest_codes() {
+  code_width_ = min_code_size_ + 1;
+  code_mask_ = (1 << code_width_) - 1;
+  return 1 << code_width_;
+}
+
+// After an entry was added: codes grow a bit when the table reaches their
+// limit, up to 12 bits. True once entry 4095 is taken: no new entries until
+// the next clear code.
+inline bool C_Lzw::widen_codes(int next_free, int& limit) {
+  if (next_free < limit) return false;
+  if (code_width_ <= 11) {
+    ++code_width_;
+    limit = 1 << code_width_;
+    code_mask_ = limit - 1;
+  }
+  return next_free >= limit;
+}
+
 // The general loop: any depth, interlaced rows, kept rows, and whatever a
 // damaged stream holds. Each code's string is walked back through the
 // prefix table onto a stack and emitted from there.
@@ -227,9 +248,7 @@ void C_Lzw::decode_loop() {
   for (;;) {
     if (code == end_code || row_ >= height_) return;
     if (code == clear_code) {
-      code_width_ = min_code_size_ + 1;
-      limit = 1 << code_width_;
-      code_mask_ = limit - 1;
+      limit = narrowest_codes();
       next_free = clear_code + 2;
       table_full = false;
       after_clear = true;
@@ -277,16 +296,7 @@ void C_Lzw::decode_loop() {
     if (!table_full) {
       prefix_[next_free] = static_cast<uint16_t>(previous);
       suffix_[next_free] = first;
-      ++next_free;
-      if (next_free >= limit) {
-        if (code_width_ <= 11) {
-          ++code_width_;
-          limit = 1 << code_width_;
-          code_mask_ = limit - 1;
-        }
-        // Entry 4095 taken: no new entries until the next clear code.
-        if (next_free >= limit) table_full = true;
-      }
+      table_full = widen_codes(++next_free, limit);
     }
     previous = code;
     code = next_code();
@@ -337,9 +347,7 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
       break;
     }
     if (code == clear_code) {
-      code_width_ = min_code_size_ + 1;
-      limit = 1 << code_width_;
-      code_mask_ = limit - 1;
+      limit = narrowest_codes();
       next_free = clear_code + 2;
       table_full = false;
       after_clear = true;
@@ -379,15 +387,7 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
       suffix_[next_free] = first;
       start_[next_free] = static_cast<uint32_t>(prev_start);
       length_[next_free] = static_cast<uint16_t>(prev_length + 1);
-      ++next_free;
-      if (next_free >= limit) {
-        if (code_width_ <= 11) {
-          ++code_width_;
-          limit = 1 << code_width_;
-          code_mask_ = limit - 1;
-        }
-        if (next_free >= limit) table_full = true;
-      }
+      table_full = widen_codes(++next_free, limit);
     }
     previous = code;
     prev_start = s;

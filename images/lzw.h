@@ -77,6 +77,8 @@ class C_Lzw : public Brek_object {
   void decode_linear(uint8_t* out);
   void to_picture_order(uint8_t* out);
   inline int next_code();
+  inline int narrowest_codes();
+  inline bool widen_codes(int next_free, int& limit);
   inline void emit(const uint8_t* s, int64_t n);
   inline void put_pixel(uint8_t index);
   void next_row();
