@@ -42,12 +42,13 @@ void fill_folder(brek_test::Temp_dir& dir, int n) {
   }
 }
 
-void write_mode(int mode, int order = 0) {
+// The settings: the view mode, the order and more lines of the file.
+void write_mode(int mode, int order = 0, const std::string& more = "") {
   const char* home = std::getenv("XDG_CONFIG_HOME");
   ASSERT_TRUE(home && *home);
   const std::string folder = std::string(home) + "/Collage_viewer";
   std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n";
+  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n" << more;
 }
 
 // The screen's pixels of the band from the top of the paint box down to
@@ -70,6 +71,22 @@ std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height)
 bool have_display() {
   const char* display = std::getenv("DISPLAY");
   return display && *display;
+}
+
+// The strip at the right edge pressed, dragged down to the box's last row,
+// rested on there and let go: the view jumps to its end.
+void drag_strip_to_bottom(Viewer_on_screen<Test_viewer>& s, brek::Brek_runtime::Test_clock& clock) {
+  namespace te = brek_platform::test_events;
+  const rect box = s.v->pb->get_bounds();
+  const double x = box.x + box.w - 4;
+  const double last_row = box.y + box.h - C_Canvas::from_device_pixels(1);
+  ASSERT_TRUE(te::mouse_press(s.v->native, {x, box.y + box.h / 2}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, box.y + box.h / 2 + 20}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, last_row}));
+  clock.advance(300);
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x - 0.5, last_row}));
+  te::mouse_release(s.v->native, {x - 0.5, last_row});
+  te::settle();
 }
 
 }  // namespace
@@ -192,19 +209,9 @@ TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
   for (int i = 0; i < 50 && s.v->laid_out_count < N; ++i) s.v->on_timer();
   ASSERT_EQ(s.v->laid_out_count, N);
   brek::Brek_runtime::Test_clock clock;
-  namespace te = brek_platform::test_events;
-  const rect box = s.v->pb->get_bounds();
-  const double x = box.x + box.w - 4;
-  const double last_row = box.y + box.h - C_Canvas::from_device_pixels(1);
-  ASSERT_TRUE(te::mouse_press(s.v->native, {x, box.y + box.h / 2}));
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x, box.y + box.h / 2 + 20}));
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x, last_row}));
-  clock.advance(300);
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x - 0.5, last_row}));
-  te::mouse_release(s.v->native, {x - 0.5, last_row});
-  te::settle();
+  drag_strip_to_bottom(s, clock);
 
-  const double Hp = double(C_Canvas::to_device_pixels(box.h));
+  const double Hp = double(C_Canvas::to_device_pixels(s.v->pb->get_bounds().h));
   const rect last = s.v->files.get(N - 1)->rect;
   EXPECT_LE(last.y + last.h, s.v->scroll_y + Hp);
   EXPECT_NEAR(s.v->scroll_y, s.v->layout_bottom - Hp, 0.5);
@@ -235,4 +242,53 @@ TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
   EXPECT_EQ(s.v->scroll_y, 0);
   EXPECT_EQ(s.v->current_file, dir.file("gifs/g10.gif"));
   EXPECT_NE(s.v->get_caption().find(dir.file("gifs/")), std::string::npos) << s.v->get_caption();
+}
+
+// The thumbnail or caption view dragged to its end by the right strip, the
+// pointer resting on the last line; F6 and "1" move that file into the
+// first target: its line goes from the scroll range, which ends at the new
+// last line.
+TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  namespace te = brek_platform::test_events;
+  for (const int mode : {1, 2}) {
+    brek_test::Temp_dir dir, target;
+    fill_folder(dir, 40);
+    write_mode(mode, 1, "[Move_to_dirs]\n1 = \"" + target.path() + "\"\n");
+    Command_line args(dir.path());
+    Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
+    brek_platform::Decoded_image shot;
+    ASSERT_TRUE(s.shoot(shot));
+    for (int i = 0; i < 50 && s.v->laid_out_count < 40; ++i) s.v->on_timer();
+    ASSERT_EQ(s.v->laid_out_count, 40) << mode;
+    const std::string last = dir.file("p49.bmp");
+    ASSERT_EQ(s.v->files.get(39)->file_name, last) << mode;
+    const double box_h = double(C_Canvas::to_device_pixels(s.v->pb->get_height()));
+    ASSERT_GT(s.v->layout_bottom, box_h) << mode;
+    const double last_top = s.v->files.get(39)->rect.y;
+
+    brek::Brek_runtime::Test_clock clock;
+    drag_strip_to_bottom(s, clock);
+    // The pointer comes to rest on the last line.
+    const rect box = s.v->pb->get_bounds();
+    const rect cell = s.v->files.get(39)->rect;
+    const double y = box.y + C_Canvas::from_device_pixels(cell.y - s.v->scroll_y + cell.h / 2);
+    ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 20, y}));
+    te::settle();
+    clock.advance(300);
+    ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 20.75, y}));
+    ASSERT_EQ(s.v->current_file, last) << mode;
+
+    ASSERT_TRUE(te::window_key_press(s.v->native, 117));  // F6
+    te::window_key_release(s.v->native, 117);
+    ASSERT_TRUE(s.v->collage->move_window_shown()) << mode;
+    ASSERT_TRUE(te::window_key_press(s.v->native, '1', {}, "1"));
+    te::window_key_release(s.v->native, '1', {}, "1");
+    te::settle();
+    ASSERT_TRUE(std::filesystem::exists(target.file("p49.bmp"))) << mode;
+    ASSERT_EQ(s.v->files.count(), 39) << mode;
+    EXPECT_EQ(s.v->current_file, dir.file("p48.bmp")) << mode;
+    EXPECT_LE(s.v->layout_bottom, last_top + 1) << mode;
+    EXPECT_GT(s.v->layout_bottom, s.v->files.get(38)->rect.y) << mode;
+  }
 }
