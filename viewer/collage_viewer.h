@@ -134,9 +134,11 @@ class C_Collage_viewer : public C_Form {
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
   void show_file(const Ref<C_Image>& image);
-  // After a file left the list: the single view names the file it shows
-  // now, or nothing when none is left.
-  void show_current_after_removal();
+  // A file that left its place (to the trash, to a move target): off the
+  // list, the layout redone from its entry and its line or row off the
+  // scroll range, the next entry current (the new last when it was the
+  // last, none when the list emptied) and named by the single view.
+  void drop_file(const Ref<C_Image>& image);
   void open_dir(const std::string& dir);
   // Forgets the listed files, the layout and the queue of directories to
   // walk: what opening a directory, saving a pasted picture and going back
@@ -184,10 +186,6 @@ class C_Collage_viewer : public C_Form {
   // 40 points in device pixels.
   double min_cell_size();
   double double_min_cell() { return 2 * min_cell_size(); }
-  // The next layout pass places the entries from n on again.
-  void set_laid_out_count(int64_t n) {
-    if (!is_none()) laid_out_count = n;
-  }
   // The size at which the layout reads headers: the box, at most 512.
   void header_target(double& tw, double& th);
 

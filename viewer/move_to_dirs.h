@@ -106,7 +106,7 @@ class C_Move_to_dirs : public C_Form {
   void set_target(const std::string& start_path, int64_t n);
   // Moves the viewer's current image into target n.
   void move_to_target(int64_t n);
-  // The viewer forgets a file that is no longer where it was.
+  // The viewer forgets a file that is no longer where it was, and shows.
   void forget_source(const Ref<C_Image>& image);
   // Moves the last moved file back.
   void undo_move();
@@ -143,9 +143,6 @@ class C_Move_to_dirs : public C_Form {
   // The pointer of the event in the paint box, points.
   point pointer_in_box();
   void save_placement_unless_maximized();
-  // The viewer's list after its current file left it; i is its index
-  // there, -1 when it is not listed.
-  void drop_from_viewer(const Ref<C_Image>& image);
   // One panel; listed / loaded tell whether this paint listed a directory
   // or loaded a thumbnail already.
   void paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed);
