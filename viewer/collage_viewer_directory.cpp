@@ -88,17 +88,6 @@ void shadowed_text(const Ref<C_Canvas>& canvas, const point& p, const std::strin
   canvas->pen_color = pen;
 }
 
-// The animation's current frame as a bitmap.
-Ref<C_Bitmap> current_frame(const Ref<C_Gif>& gif) {
-  const Pixels& f = gif->render_current_frame();
-  if (f.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
-  Pixels* p = b->pixels();
-  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
-  *p = f;
-  return b;
-}
-
 double cell_bottom(const rect& r) { return r.y + r.h; }
 
 }  // namespace
@@ -194,7 +183,7 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       v.collage->fit_kept_thumbnail(canvas, shrunk, e->reduced);
       from_reduced = true;
     } else if (!e->animation.is_none()) {
-      v.collage->fit_thumbnail(canvas, shrunk, current_frame(e->animation));
+      v.collage->fit_thumbnail(canvas, shrunk, C_Image::frame_bitmap(e->animation));
     } else if (!e->picture.is_none()) {
       v.collage->fit_kept_thumbnail(canvas, shrunk, e->picture);
     } else if (e->rect.w > 0.1 && !e->load_failed) {

@@ -6,8 +6,6 @@
 
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
-#include "drawing/pixels.h"
-#include "images/gif.h"
 #include "viewer/additional_collage.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
@@ -46,14 +44,7 @@ struct Canvas_keep {
 Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image) {
   if (!image->picture.is_none()) return image->picture;
   if (!image->reduced.is_none()) return image->reduced;
-  if (image->animation.is_none()) return Ref<C_Bitmap>();
-  const Pixels& f = image->animation->render_current_frame();
-  if (f.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
-  Pixels* p = b->pixels();
-  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
-  *p = f;
-  return b;
+  return C_Image::frame_bitmap(image->animation);
 }
 
 bool loaded(const Ref<C_Image>& image) {
