@@ -318,7 +318,8 @@ class C_Collage_viewer : public C_Form {
   void set_gif_timer(bool on, int64_t interval);
   // Shows the window and runs the main loop until the program ends.
   void run();
-  // The placement under "Collage_viewer" / "Main".
+  // The placement under "Collage_viewer" / "Main"; placement_busy while it
+  // is restored, so the moves and resizes it makes are not stored again.
   void restore_placement();
   void store_placement();
   // The bitmap shown for an image: the picture, or the current frame of an

@@ -10,6 +10,7 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
@@ -22,60 +23,22 @@ constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
 constexpr Color RED = 0xFF0000FF - 0x100000000LL;
 constexpr Color YELLOW = 0xFF00FFFF - 0x100000000LL;
 
-// Gives back everything the directory paint changes on the canvas.
-struct Canvas_state {
-  Ref<C_Canvas> c;
-  Color pen, brush_col;
-  double pen_width, font_size;
-  brush_style brush_sty;
-  units_measure_graphics units;
-  quality_drawing_lines_shapes quality;
-  rect clip;
-  explicit Canvas_state(const Ref<C_Canvas>& canvas)
-      : c(canvas),
-        pen(canvas->pen_color),
-        brush_col(canvas->brush_color),
-        pen_width(canvas->pen_width),
-        font_size(canvas->font->size),
-        brush_sty(canvas->brush_style),
-        units(canvas->units),
-        quality(canvas->quality),
-        clip(canvas->clip_rect) {}
-  ~Canvas_state() {
-    c->clip_rect = clip;
-    c->pen_color = pen;
-    c->brush_color = brush_col;
-    c->pen_width = pen_width;
-    c->font->size = font_size;
-    c->brush_style = brush_sty;
-    c->units = units;
-    c->quality = quality;
-  }
-};
+// A rectangle drawn with this pen and brush; the canvas keeps its own.
+void draw_box(const Ref<C_Canvas>& canvas, const rect& r, Color pen, double width, brush_style style, Color brush) {
+  Canvas_keep keep(canvas);
+  canvas->pen_color = pen;
+  canvas->pen_width = width;
+  canvas->brush_style = style;
+  canvas->brush_color = brush;
+  canvas->draw_rectangle(r);
+}
 
 void fill(const Ref<C_Canvas>& canvas, const rect& r, Color colour) {
-  const Color pen = canvas->pen_color, brush = canvas->brush_color;
-  const brush_style style = canvas->brush_style;
-  canvas->pen_color = colour;
-  canvas->brush_color = colour;
-  canvas->brush_style = brush_style::SOLID_BRUSH;
-  canvas->draw_rectangle(r);
-  canvas->pen_color = pen;
-  canvas->brush_color = brush;
-  canvas->brush_style = style;
+  draw_box(canvas, r, colour, canvas->pen_width, brush_style::SOLID_BRUSH, colour);
 }
 
 void outline(const Ref<C_Canvas>& canvas, const rect& r, Color colour, double width) {
-  const Color pen = canvas->pen_color;
-  const double w = canvas->pen_width;
-  const brush_style style = canvas->brush_style;
-  canvas->pen_color = colour;
-  canvas->pen_width = width;
-  canvas->brush_style = brush_style::CLEAR_BRUSH;
-  canvas->draw_rectangle(r);
-  canvas->pen_color = pen;
-  canvas->pen_width = w;
-  canvas->brush_style = style;
+  draw_box(canvas, r, colour, width, brush_style::CLEAR_BRUSH, canvas->brush_color);
 }
 
 // Text in white over a black shadow one pixel lower right.
@@ -108,6 +71,7 @@ namespace {
 
 // What one paint of the directory view carries from cell to cell.
 struct Collage_pass {
+  Collage_pass(C_Collage_viewer& viewer, const Ref<C_Canvas>& c) : v(viewer), canvas(c) {}
   C_Collage_viewer& v;
   Ref<C_Canvas> canvas;
   double W = 0, H = 0;    // the box, points
@@ -332,7 +296,7 @@ void C_Collage_viewer::paint_collage() {
   const std::string old_caption_dir = caption_dir;
   caption_dir.clear();
 
-  Canvas_state state(canvas);
+  Canvas_keep keep(canvas);
   set_canvas_units(canvas, units_measure_graphics::PIXELS);
   header_target(p.tw, p.th);
   p.header_x = double(C_Canvas::to_device_pixels(10));

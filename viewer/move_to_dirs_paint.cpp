@@ -7,37 +7,13 @@
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
 #include "viewer/additional_collage.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
 
 namespace brek {
 
 namespace {
-
-// Gives back what a paint changed on the canvas, also when drawing fails.
-struct Canvas_keep {
-  Ref<C_Canvas> c;
-  Color pen, brush;
-  brek::brush_style style;
-  double pen_width, size;
-  units_measure_graphics units;
-  explicit Canvas_keep(const Ref<C_Canvas>& canvas)
-      : c(canvas),
-        pen(canvas->pen_color),
-        brush(canvas->brush_color),
-        style(canvas->brush_style),
-        pen_width(canvas->pen_width),
-        size(canvas->font->size),
-        units(canvas->units) {}
-  ~Canvas_keep() {
-    c->pen_color = pen;
-    c->brush_color = brush;
-    c->brush_style = style;
-    c->pen_width = pen_width;
-    c->font->size = size;
-    c->units = units;
-  }
-};
 
 // What a thumbnail shows: the picture, the reduced picture or the frame of
 // an animation; None while nothing is loaded.
