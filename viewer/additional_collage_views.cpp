@@ -26,8 +26,6 @@ namespace brek {
 
 namespace {
 
-constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
-
 // Makes the file sizes and dates an order compares known.
 void read_sort_keys(const Ref<C_Collage_viewer>& v, sort_by order, int64_t from, int64_t to) {
   if (order != sort_by::BY_SIZE && order != sort_by::BY_CREATE && order != sort_by::BY_MODIFY) return;
@@ -195,7 +193,7 @@ double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const R
     canvas->brush_style = bs;
   }
   const bool current = image->file_name == v->current_file;
-  canvas->pen_color = current ? COLOR_WHITE : LIGHT_GREY;
+  canvas->pen_color = current ? COLOR_WHITE : C_Collage_viewer::LIGHT_GREY;
   canvas->font->size = 10;
   canvas->font->bold = current;
 

@@ -19,9 +19,9 @@ namespace brek {
 
 namespace {
 
-constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
-constexpr Color RED = 0xFF0000FF - 0x100000000LL;
-constexpr Color YELLOW = 0xFF00FFFF - 0x100000000LL;
+// The current file's frame and the scroll mark under the pointer.
+constexpr Color RED = Colors::from_bits(0xFF0000FF);
+constexpr Color YELLOW = Colors::from_bits(0xFF00FFFF);
 
 // A rectangle drawn with this pen and brush; the canvas keeps its own.
 void draw_box(const Ref<C_Canvas>& canvas, const rect& r, Color pen, double width, brush_style style, Color brush) {
@@ -108,7 +108,7 @@ void paint_cell_background(Collage_pass& p, int64_t i, const rect& cell, const s
     const double size = canvas->font->size;
     const Color pen = canvas->pen_color;
     canvas->font->size = 12;
-    canvas->pen_color = LIGHT_GREY;
+    canvas->pen_color = C_Collage_viewer::LIGHT_GREY;
     canvas->draw_text(point{p.header_x, cell.y - p.header_up},
                       Directory_view::header_text(dir, v.root_dir, v.count_in_directory(dir, i)));
     canvas->font->size = size;
@@ -173,7 +173,7 @@ void paint_cell_frame_and_label(Collage_pass& p, const Ref<C_Image>& e, const re
     p.current_cell = shrunk;
     p.has_current = true;
   } else {
-    outline(canvas, shrunk, LIGHT_GREY, 1.0);
+    outline(canvas, shrunk, C_Collage_viewer::LIGHT_GREY, 1.0);
   }
   if (v.key_info.ctrl) {
     if (e->width > 0 && e->height > 0) {
@@ -238,7 +238,7 @@ void paint_indicator(Collage_pass& p, const point& pointer) {
   canvas->draw_line(point{left + 1, 0}, point{left + 1, top});
   canvas->draw_line(point{right + 1, bottom}, point{right + 1, Hp});
   canvas->pen_color = COLOR_WHITE;
-  canvas->brush_color = LIGHT_GREY;
+  canvas->brush_color = C_Collage_viewer::LIGHT_GREY;
   canvas->brush_style = brush_style::SOLID_BRUSH;
   canvas->draw_rectangle(rect{left, top, right - left, bottom - top});
   canvas->pen_color = pen;
@@ -263,7 +263,7 @@ void paint_scroll_marks(Collage_pass& p, const point& pb) {
     canvas->pen_color = COLOR_WHITE;
     canvas->pen_width = 2.0;
     canvas->brush_style = brush_style::SOLID_BRUSH;
-    canvas->brush_color = LIGHT_GREY;
+    canvas->brush_color = C_Collage_viewer::LIGHT_GREY;
     if (C_Geometry::point_distance(pb, point{m.x, m.y}) <= 10.0) {
       canvas->brush_color = YELLOW;
       v.hovered_mark = j;

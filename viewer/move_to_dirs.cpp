@@ -1,8 +1,6 @@
 // The "Move to dir" window: its targets, the moves and their undo.
 #include "viewer/move_to_dirs.h"
 
-#include "viewer/clipboard_images.h"
-
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +16,7 @@
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
+#include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/dialog_replace.h"
 
