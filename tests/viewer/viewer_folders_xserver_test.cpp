@@ -14,8 +14,6 @@
 #include <vector>
 
 #include "baselib/file_path.h"
-#include "baselib/system_functions.h"
-#include "images/image_file_io.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_on_screen.h"
@@ -24,21 +22,11 @@ using namespace viewer_test;
 
 namespace {
 
-// The command line of the program for the life of a test.
-struct Command_line {
-  std::vector<std::string> before;
-  explicit Command_line(const std::string& argument) {
-    for (int64_t i = 0; i < System_functions::param_count(); ++i) before.push_back(System_functions::param_str(i));
-    System_functions::set_parameters(std::vector<std::string>{before.empty() ? "collage" : before[0], argument});
-  }
-  ~Command_line() { System_functions::set_parameters(before); }
-};
-
 // A folder of n pictures of 120 x 90 pixels.
 void fill_folder(brek_test::Temp_dir& dir, int n) {
   for (int i = 0; i < n; ++i) {
     const std::string name = dir.file("p" + std::to_string(10 + i) + ".bmp");
-    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), name, false));
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), name));
   }
 }
 
@@ -68,11 +56,6 @@ std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height)
   return band;
 }
 
-bool have_display() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
-}
-
 // The strip at the right edge pressed, dragged down to the box's last row,
 // rested on there and let go: the view jumps to its end.
 void drag_strip_to_bottom(Viewer_on_screen<Test_viewer>& s, brek::Brek_runtime::Test_clock& clock) {
@@ -95,7 +78,7 @@ TEST(ViewerFolders, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   fill_folder(dir, 24);
-  Command_line args(dir.path());
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 900, 600});
   ASSERT_EQ(s.v->files.count(), 24);
   brek_platform::Decoded_image shot;
@@ -115,7 +98,7 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   brek_test::Temp_dir dir;
   fill_folder(dir, 6);
   write_mode(2);
-  Command_line args(dir.path());
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 700, 500});
   brek_platform::Decoded_image shot;
   ASSERT_TRUE(s.shoot(shot));
@@ -135,14 +118,14 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
 TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("a.bmp")));
   write_mode(2, 1);
-  Command_line args(dir.path());
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 300});
   ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
   const std::vector<uint32_t> alone = top_band(s, 100);
 
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("b.bmp"), false));
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("b.bmp")));
   s.v->open_dir(dir.path());
   ASSERT_EQ(s.v->files.count(), 2);
   ASSERT_EQ(File_path::name_of(s.v->files.get(0)->file_name), "a.bmp");
@@ -163,8 +146,8 @@ TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
   fill_folder(dir, 30);
   std::filesystem::create_directories(dir.file("sub"));
   for (const char* name : {"sub/a.bmp", "sub/b.bmp"})
-    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file(name), false));
-  Command_line args(dir.path());
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file(name)));
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
   brek_platform::Decoded_image shot;
   ASSERT_TRUE(s.shoot(shot));
@@ -202,7 +185,7 @@ TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
   constexpr int N = 2000;
   for (int i = 0; i < N; ++i) tiny_gif(dir.file("g" + std::to_string(10000 + i) + ".gif"));
   write_mode(1);
-  Command_line args(dir.path());
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
   brek_platform::Decoded_image shot;
   ASSERT_TRUE(s.shoot(shot));
@@ -226,7 +209,7 @@ TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
     std::filesystem::create_directories(dir.file(sub));
     for (int i = 0; i < 12; ++i) tiny_gif(dir.file(std::string(sub) + "/g" + std::to_string(10 + i) + ".gif"));
   }
-  Command_line args(dir.path());
+  Command_line args({dir.path()});
   Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
   brek_platform::Decoded_image shot;
   ASSERT_TRUE(s.shoot(shot));
@@ -255,7 +238,7 @@ TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
     brek_test::Temp_dir dir, target;
     fill_folder(dir, 40);
     write_mode(mode, 1, "[Move_to_dirs]\n1 = \"" + target.path() + "\"\n");
-    Command_line args(dir.path());
+    Command_line args({dir.path()});
     Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
     brek_platform::Decoded_image shot;
     ASSERT_TRUE(s.shoot(shot));

@@ -16,7 +16,6 @@
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
-#include "images/image_file_io.h"
 #include "platform/screens.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
@@ -64,15 +63,10 @@ Box picture_box(const brek_platform::Decoded_image& s) {
   return b;
 }
 
-bool on_x_server() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
-}
-
 }  // namespace
 
 TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   ASSERT_GT(brek_platform::device_pixel_ratio(), 1.0) << "the group runs on a scaled screen";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("stripes.bmp");
@@ -81,7 +75,7 @@ TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
   Pixels stripes(600, 200);
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 600; ++x) stripes.set(x, y, x % 2 ? RED : BLUE);
-  ASSERT_TRUE(Image_file_io::save_bmp(stripes, path, false));
+  ASSERT_TRUE(write_bmp(stripes, path));
   On_screen s(rect{20, 20, 420, 320});
   s.v->open_file(path);
   brek_platform::Decoded_image shot;
@@ -102,11 +96,11 @@ TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
 }
 
 TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("q.bmp");
   // Larger than the grown window in window pixels, smaller in device ones.
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(1000, 600), path, false));
+  ASSERT_TRUE(write_bmp(quadrants(1000, 600), path));
   On_screen s(rect{10, 10, 200, 150});
   s.v->open_file(path);
   brek_platform::Decoded_image shot;
@@ -147,11 +141,11 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
 }
 
 TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("big.bmp");
   // Larger than the screen in device pixels too.
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(4000, 2400), path, false));
+  ASSERT_TRUE(write_bmp(quadrants(4000, 2400), path));
   On_screen s(rect{10, 10, 300, 200});
   s.v->open_file(path);
   s.v->collage->set_full_screen(true);
@@ -178,7 +172,7 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
 // monitor, say) comes back inside the screen's work area, the window's
 // frame included, counted in the screen's own pixels.
 TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   const std::string home = std::getenv("XDG_CONFIG_HOME");
   std::filesystem::create_directories(home + "/Collage_viewer");
   std::ofstream(home + "/Collage_viewer/Collage_viewer.conf")
@@ -187,12 +181,8 @@ TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
   const std::vector<brek_platform::Monitor_px> monitors = brek_platform::monitors();
   ASSERT_FALSE(monitors.empty());
   const brek_platform::Monitor_px& m = monitors.front();
-  brek_platform::Native_forms* previous = brek_platform::set_native_forms(brek_platform::window_layer());
-  Event_routing::reset_state();
-  Ref<C_Screen> screen = make<C_Screen>();
-  Ref<C_Collage_viewer> v = make<C_Collage_viewer>();
-  v->screen = screen;
-  v->create();  // restores the placement as the program's start does
+  On_screen s;  // placed as stored, as the program's start does
+  Ref<C_Collage_viewer> v = s.v;
   v->show();
   ASSERT_TRUE(te::wait_exposed(v->native));
   te::settle();
@@ -203,9 +193,4 @@ TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
   EXPECT_GE(device(b.y), m.work_y * ratio);
   EXPECT_LE(device(b.x) + device(b.w), (m.work_x + m.work_w) * ratio);
   EXPECT_LE(device(b.y) + device(b.h), (m.work_y + m.work_h) * ratio);
-  dispose_now(v);
-  dispose_now(screen);
-  te::settle();
-  Event_routing::reset_state();
-  brek_platform::set_native_forms(previous);
 }
