@@ -3,7 +3,6 @@
 // nothing is left behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "baselib/file_path.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/move_to_dirs.h"
 
@@ -24,7 +24,8 @@ namespace {
 
 constexpr int VK_F2 = 113, VK_F6 = 117;
 
-// A file system mounted for the test and unmounted in every case.
+// A directory mounted again read-only for the test, unmounted in every
+// case.
 class Mounted {
  public:
   Mounted(const std::string& at, const std::vector<std::string>& commands) : at_(at) {
@@ -48,18 +49,6 @@ class Mounted {
   bool ok_ = false;
 };
 
-// A 64 KiB tmpfs at `at`, filled up.
-std::vector<std::string> full_tmpfs(const std::string& at) {
-  return {"mount -t tmpfs -o size=64k tmpfs '" + at + "'"};
-}
-void fill(const std::string& dir) {
-  FILE* f = std::fopen((dir + "/filler").c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  const std::string block(1024, 'x');
-  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
-  }
-  std::fclose(f);
-}
 // `source` mounted again at `at`, read-only.
 std::vector<std::string> read_only(const std::string& source, const std::string& at) {
   return {"mount --bind '" + source + "' '" + at + "'", "mount -o remount,ro,bind '" + at + "'"};
@@ -79,18 +68,18 @@ TEST(ViewerFailures, ASaveThatTheFileSystemRefusesSaysWhy) {
   brek_test::Temp_dir dir;
   picture(dir.file("photo.bmp"), 200, 150);
   fs::create_directories(dir.file("shown"));
-  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
-  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  fill(dir.file("full"));
+  brek_test::Tmpfs_mount full;
+  if (!full.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  fill_disk(full.path());
   Mounted locked(dir.file("locked"), read_only(dir.file("shown"), dir.file("locked")));
   if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
 
   Input_box b;
   b.v->open_file(dir.file("photo.bmp"));
-  te::answer_next_file_dialog(true, {dir.file("full/copy.bmp")});
+  te::answer_next_file_dialog(true, {full.file("copy.bmp")});
   b.key(VK_F2);
   EXPECT_EQ(b.last_message(), "Save operation failed: No space left on device");
-  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+  EXPECT_EQ(names_in(full.path()), std::vector<std::string>{"filler"});
 
   te::answer_next_file_dialog(true, {dir.file("locked/copy.bmp")});
   b.key(VK_F2);
@@ -106,16 +95,16 @@ TEST(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
   const std::string photo = dir.file("photo.bmp");
   picture(photo, 200, 150);
   fs::create_directories(dir.file("elsewhere"));
-  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
-  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  fill(dir.file("full"));
+  brek_test::Tmpfs_mount full;
+  if (!full.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  fill_disk(full.path());
   Mounted locked(dir.file("locked"), read_only(dir.file("elsewhere"), dir.file("locked")));
   if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
   const char* home = std::getenv("XDG_CONFIG_HOME");
   ASSERT_TRUE(home && *home);
   fs::create_directories(std::string(home) + "/Collage_viewer");
   std::ofstream(std::string(home) + "/Collage_viewer/Collage_viewer.conf")
-      << "[Move_to_dirs]\n1 = \"" << dir.file("full") << "\"\n2 = \"" << dir.file("locked") << "\"\n";
+      << "[Move_to_dirs]\n1 = \"" << full.path() << "\"\n2 = \"" << dir.file("locked") << "\"\n";
 
   Input_box b;
   b.v->open_file(photo);
@@ -133,7 +122,7 @@ TEST(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
   });
   digit('1');
   EXPECT_EQ(b.last_message(), "Move operation failed: No space left on device");
-  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+  EXPECT_EQ(names_in(full.path()), std::vector<std::string>{"filler"});
   digit('2');
   EXPECT_EQ(b.last_message(), "Move operation failed: Read-only file system");
   EXPECT_TRUE(fs::is_empty(dir.file("elsewhere")));
