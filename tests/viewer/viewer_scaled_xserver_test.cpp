@@ -29,6 +29,13 @@ namespace {
 
 struct On_screen : viewer_test::Viewer_on_screen<C_Collage_viewer> {
   using viewer_test::Viewer_on_screen<C_Collage_viewer>::Viewer_on_screen;
+  brek_platform::Decoded_image shot;
+  // A picture written to path, opened and shown.
+  bool show_picture(const std::string& path, const Pixels& picture) {
+    if (!write_bmp(picture, path)) return false;
+    v->open_file(path);
+    return shoot(shot);
+  }
   // The paint box's centre in the shot, device pixels.
   point box_centre() {
     const rect outer = v->get_bounds(), box = v->pb->get_bounds();
@@ -69,17 +76,14 @@ TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   ASSERT_GT(brek_platform::device_pixel_ratio(), 1.0) << "the group runs on a scaled screen";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("stripes.bmp");
   // 600 x 200: wider than the window in window pixels, narrower in device
   // pixels.
   Pixels stripes(600, 200);
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 600; ++x) stripes.set(x, y, x % 2 ? RED : BLUE);
-  ASSERT_TRUE(write_bmp(stripes, path));
   On_screen s(rect{20, 20, 420, 320});
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.show_picture(dir.file("stripes.bmp"), stripes));
+  const brek_platform::Decoded_image& shot = s.shot;
 
   const Box b = picture_box(shot);
   EXPECT_EQ(b.w(), 600);
@@ -98,13 +102,9 @@ TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
 TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("q.bmp");
-  // Larger than the grown window in window pixels, smaller in device ones.
-  ASSERT_TRUE(write_bmp(quadrants(1000, 600), path));
   On_screen s(rect{10, 10, 200, 150});
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  // Larger than the grown window in window pixels, smaller in device ones.
+  ASSERT_TRUE(s.show_picture(dir.file("q.bmp"), quadrants(1000, 600)));
   // The pointer in the middle of the window, far from its edges.
   auto pointer_in_middle = [&] {
     const rect b = s.v->get_bounds();
@@ -113,8 +113,8 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
   };
   auto expect_whole_and_centred = [&](const char* when) {
     SCOPED_TRACE(when);
-    ASSERT_TRUE(s.shoot(shot));
-    const Box b = picture_box(shot);
+    ASSERT_TRUE(s.shoot(s.shot));
+    const Box b = picture_box(s.shot);
     EXPECT_EQ(b.w(), 1000);
     EXPECT_EQ(b.h(), 600);
     const point c = s.box_centre();
@@ -161,11 +161,15 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
     const point c = s.box_centre();
     return shot.pixels[size_t(c.y) * shot.width + size_t(c.x)] & 0xFFFFFF;
   };
-  // Near the top-left corner of the inner area the picture's top-left
-  // quadrant fills the middle; near the bottom-right, the bottom-right one.
-  EXPECT_EQ(centre_with_pointer_at(40, 40), RED & 0xFFFFFF);
-  EXPECT_EQ(centre_with_pointer_at(b.w - 40, b.h - 40), WHITE & 0xFFFFFF);
-  EXPECT_EQ(centre_with_pointer_at(40, b.h - 40), BLUE & 0xFFFFFF);
+  // Near a corner of the inner area the picture's quadrant of that corner
+  // fills the middle.
+  const struct {
+    const char* corner;
+    double x, y;
+    uint32_t colour;
+  } corners[] = {
+      {"top-left", 40, 40, RED}, {"bottom-right", b.w - 40, b.h - 40, WHITE}, {"bottom-left", 40, b.h - 40, BLUE}};
+  for (const auto& c : corners) EXPECT_EQ(centre_with_pointer_at(c.x, c.y), c.colour & 0xFFFFFF) << c.corner;
 }
 
 // A placement stored larger than the screen (a window maximized on a larger
