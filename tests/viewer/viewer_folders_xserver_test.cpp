@@ -22,6 +22,23 @@ using namespace viewer_test;
 
 namespace {
 
+// The program started with a directory on its command line, its window
+// on the screen.
+struct Started_with : private Command_line, public Viewer_on_screen<Test_viewer> {
+  Started_with(const std::string& dir, const rect& bounds) : Command_line({dir}), Viewer_on_screen(bounds) {}
+  brek_platform::Decoded_image shot;
+  bool shown() { return shoot(shot); }
+  // Listed to its n files by scan steps, then laid out.
+  void listed(int64_t n) {
+    for (int i = 0; i < 20 && v->files.count() < n; ++i) v->scan_step(false);
+    v->relayout();
+  }
+  // Laid out to its n files by ticks of the background timer.
+  void laid_out(int64_t n) {
+    for (int i = 0; i < 50 && v->laid_out_count < n; ++i) v->on_timer();
+  }
+};
+
 // A folder of n pictures of 120 x 90 pixels.
 void fill_folder(brek_test::Temp_dir& dir, int n) {
   for (int i = 0; i < n; ++i) {
@@ -78,11 +95,9 @@ TEST(ViewerFolders, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   fill_folder(dir, 24);
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 900, 600});
+  Started_with s(dir.path(), rect{20, 20, 900, 600});
   ASSERT_EQ(s.v->files.count(), 24);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
   const double box_w = double(C_Canvas::to_device_pixels(s.v->pb->get_width()));
   ASSERT_GT(box_w, 500);
   // Rows of small pictures reach across the window, not across the box the
@@ -98,10 +113,8 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   brek_test::Temp_dir dir;
   fill_folder(dir, 6);
   write_mode(2);
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 700, 500});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  Started_with s(dir.path(), rect{20, 20, 700, 500});
+  ASSERT_TRUE(s.shown());
   ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
   ASSERT_EQ(s.v->files.count(), 6);
   // Every file on a line of its own at the left edge, each below the last.
@@ -120,8 +133,7 @@ TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
   brek_test::Temp_dir dir;
   ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("a.bmp")));
   write_mode(2, 1);
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 300});
+  Started_with s(dir.path(), rect{20, 20, 600, 300});
   ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
   const std::vector<uint32_t> alone = top_band(s, 100);
 
@@ -147,15 +159,12 @@ TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
   std::filesystem::create_directories(dir.file("sub"));
   for (const char* name : {"sub/a.bmp", "sub/b.bmp"})
     ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file(name)));
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 20 && s.v->files.count() < 32; ++i) s.v->scan_step(false);
-  s.v->relayout();
+  Started_with s(dir.path(), rect{20, 20, 500, 300});
+  ASSERT_TRUE(s.shown());
+  s.listed(32);
   ASSERT_EQ(s.v->files.count(), 32);
   s.v->current_file = s.v->files.get(0)->file_name;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
 
   const int64_t before = s.v->paint_clock;
   ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 34));
@@ -185,11 +194,9 @@ TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
   constexpr int N = 2000;
   for (int i = 0; i < N; ++i) tiny_gif(dir.file("g" + std::to_string(10000 + i) + ".gif"));
   write_mode(1);
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 50 && s.v->laid_out_count < N; ++i) s.v->on_timer();
+  Started_with s(dir.path(), rect{20, 20, 500, 340});
+  ASSERT_TRUE(s.shown());
+  s.laid_out(N);
   ASSERT_EQ(s.v->laid_out_count, N);
   brek::Brek_runtime::Test_clock clock;
   drag_strip_to_bottom(s, clock);
@@ -209,19 +216,16 @@ TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
     std::filesystem::create_directories(dir.file(sub));
     for (int i = 0; i < 12; ++i) tiny_gif(dir.file(std::string(sub) + "/g" + std::to_string(10 + i) + ".gif"));
   }
-  Command_line args({dir.path()});
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 20 && s.v->files.count() < 24; ++i) s.v->scan_step(false);
-  s.v->relayout();
+  Started_with s(dir.path(), rect{20, 20, 500, 300});
+  ASSERT_TRUE(s.shown());
+  s.listed(24);
   ASSERT_EQ(s.v->files.count(), 24);
   s.v->current_file = dir.file("huge/g15.gif");
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
 
   ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 33));
   brek_platform::test_events::window_key_release(s.v->native, 33);
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
   EXPECT_EQ(s.v->scroll_y, 0);
   EXPECT_EQ(s.v->current_file, dir.file("gifs/g10.gif"));
   EXPECT_NE(s.v->get_caption().find(dir.file("gifs/")), std::string::npos) << s.v->get_caption();
@@ -238,11 +242,9 @@ TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
     brek_test::Temp_dir dir, target;
     fill_folder(dir, 40);
     write_mode(mode, 1, "[Move_to_dirs]\n1 = \"" + target.path() + "\"\n");
-    Command_line args({dir.path()});
-    Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
-    brek_platform::Decoded_image shot;
-    ASSERT_TRUE(s.shoot(shot));
-    for (int i = 0; i < 50 && s.v->laid_out_count < 40; ++i) s.v->on_timer();
+    Started_with s(dir.path(), rect{20, 20, 500, 340});
+    ASSERT_TRUE(s.shown());
+    s.laid_out(40);
     ASSERT_EQ(s.v->laid_out_count, 40) << mode;
     const std::string last = dir.file("p49.bmp");
     ASSERT_EQ(s.v->files.get(39)->file_name, last) << mode;
