@@ -378,14 +378,8 @@ void C_Collage_viewer::on_mouse_up() {
         repaint();
       }
     } else if (hover_update()) {
-      Ref<C_Image> image = current_image();
-      show_file(image);
-      single_mode = true;
       set_scale(1.0);
-      repaint();
-      load_for_showing(image);
-      if (image->animation->frame_count() > 1)
-        set_gif_timer(true, std::max<int64_t>(20, image->animation->frame_delay()));
+      open_current_entry();
     } else if (root_dir.empty()) {
       if (!dialog_open.is_none() && dialog_open->execute()) open_file(dialog_open->file_name);
     }
