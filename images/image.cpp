@@ -45,8 +45,9 @@ Ref<C_Bitmap> on_black(const Ref<C_Icon>& icon) {
   return b;
 }
 
-// The GIF's frame shown now, as a 32-bit bitmap.
-Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif) {
+}  // namespace
+
+Ref<C_Bitmap> C_Image::frame_bitmap(const Ref<C_Gif>& gif) {
   const Pixels& f = gif->render_current_frame();
   if (f.empty()) return Ref<C_Bitmap>();
   Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
@@ -55,8 +56,6 @@ Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif) {
   *p = f;
   return b;
 }
-
-}  // namespace
 
 Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 

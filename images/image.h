@@ -94,6 +94,11 @@ class C_Image : public C_Thread {
   // The lower-case extension (with its dot) that types the file.
   std::string extension() const;
 
+  // The frame a GIF shows now as a 32-bit bitmap of its own, which the
+  // next frame leaves as it is (the GIF composes every frame into one
+  // picture); None when the frame is empty.
+  static Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif);
+
   void destroy_hook() override;
 
  private:

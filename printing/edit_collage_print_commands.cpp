@@ -273,13 +273,8 @@ Ref<C_Bitmap> C_Edit_collage_print::card_picture(const Ref<C_Image>& image) {
     }
     ++it;
   }
-  const Pixels& px = gif->render_current_frame();
-  if (px.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(px.width(), px.height(), 32);
-  if (Pixels* dst = b->pixels()) {
-    *dst = px;
-    b->take_pixel_size();
-  }
+  Ref<C_Bitmap> b = C_Image::frame_bitmap(gif);
+  if (b.is_none()) return b;
   frames_.push_back(Frame_cache{Weak<C_Image>(image), gif->current_frame, b});
   return b;
 }

@@ -5,11 +5,12 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "baselib/system_functions.h"
-#include "runtime/strings.h"
 #include "drawing/font.h"
 #include "forms/placement.h"
 #include "forms/settings_writes.h"
 #include "images/image_file_name.h"
+#include "runtime/strings.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/version_history.h"
@@ -118,7 +119,7 @@ DynAStr C_Additional_collage::about_lines() {
   DynAStr lines;
   if (is_none()) return lines;
   date_time now = Date_time::now();
-  if (Date_time::difference_seconds(now, blink_time) >= 3.0) {
+  if (Date_time::difference_seconds(now, blink_time) >= BLINK_SECONDS) {
     blink_on = !blink_on;
     blink_time = now;
   }
@@ -147,28 +148,16 @@ void C_Additional_collage::paint_about(const Ref<C_Canvas>& canvas, double box_w
   double y = double(Brek_runtime::to_int64_checked((box_h - block_h) / 2));
 
   // Points are the box's own unit: no conversion for the block.
-  const units_measure_graphics saved_units = canvas->units;
-  const Color saved_pen = canvas->pen_color;
-  const double saved_size = canvas->font->size;
+  Canvas_keep keep(canvas);
   canvas->units = units_measure_graphics::POINTS;
   canvas->pen_color = COLOR_WHITE;
-  try {
-    for (int64_t i = 0; i < n; ++i) {
-      canvas->font->size = i == 0 ? 24.0 : (i == n - 1 ? 10.0 : 14.0);
-      const std::string line = lines.get(i);
-      rect ext = canvas->text_extent(line);
-      canvas->draw_text(point{(box_w - ext.w) / 2, y}, line);
-      y += std::max(10.0, ext.h);
-    }
-  } catch (...) {
-    canvas->units = saved_units;
-    canvas->pen_color = saved_pen;
-    canvas->font->size = saved_size;
-    throw;
+  for (int64_t i = 0; i < n; ++i) {
+    canvas->font->size = i == 0 ? 24.0 : (i == n - 1 ? 10.0 : 14.0);
+    const std::string line = lines.get(i);
+    rect ext = canvas->text_extent(line);
+    canvas->draw_text(point{(box_w - ext.w) / 2, y}, line);
+    y += std::max(10.0, ext.h);
   }
-  canvas->units = saved_units;
-  canvas->pen_color = saved_pen;
-  canvas->font->size = saved_size;
 }
 
 // ---- timer duties ------------------------------------------------------------

@@ -31,6 +31,8 @@ enum class sort_by { BY_DIM, BY_NAME, BY_SIZE, BY_CREATE, BY_MODIFY };
 class C_Additional_collage : public C_Sorting {
   BREK_CLASS(C_Additional_collage)
  public:
+  // The empty window's hint blinks this often, seconds.
+  static constexpr double BLINK_SECONDS = 3.0;
   // Where the settings live.
   static constexpr const char* SETTINGS_APPLICATION = "Collage_viewer";
   static constexpr const char* SETTINGS_SECTION = "Main";
@@ -69,7 +71,7 @@ class C_Additional_collage : public C_Sorting {
   date_time hint_time;
   date_time blink_time;
   bool blink_on = false;
-  // The save dialog "DLGSAV", made on first use.
+  // The save dialog, made on first use.
   Ref<C_Dialog_file> save_dialog;
 
   C_Additional_collage() = default;
@@ -188,8 +190,8 @@ class C_Additional_collage : public C_Sorting {
   void move_to_target(int64_t digit);
   void set_move_target(int64_t digit);
   void undo_move();
-  // The collage print editor: the current image becomes one of its cards.
-  // Not built yet.
+  // The collage print editor (in the printing layer, reached through
+  // Print_editor_hook): the current image becomes one of its cards.
   void edit_image();
   void set_view_mode(brek::mode_view mode);
   // Orders the whole list by the order key ("SORT_BY_NAME" ...).
@@ -227,7 +229,7 @@ class C_Additional_collage : public C_Sorting {
   // Ends auto save after a save that failed and says so, with the
   // system's reason when there is one (an error number); false.
   bool auto_save_failed(const std::string& name, int error);
-  // The empty window's hint blinks every 3 seconds.
+  // Repaints the empty window when its hint is due to blink.
   void blink_tick();
   // Every pointer move: starts and follows a Ctrl + left-button cut.
   void track_cut();

@@ -18,9 +18,6 @@ namespace brek {
 
 namespace {
 
-// The empty window's hint changes this often, seconds.
-constexpr double BLINK_SECONDS = 3.0;
-
 bool is_file_name(const std::string& name) { return Image_file_name::names_a_file(name); }
 
 }  // namespace
@@ -84,6 +81,7 @@ bool C_Additional_collage::auto_save_failed(const std::string& name, int error) 
 void C_Additional_collage::blink_tick() {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
+  // The empty window repaints when its hint is due to blink.
   if (v->files.count() == 0 && Date_time::difference_seconds(Date_time::now(), blink_time) >= BLINK_SECONDS)
     v->repaint();
 }

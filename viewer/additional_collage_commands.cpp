@@ -210,22 +210,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
     return;
   }
   if (victim.same(image)) image.reset();
-  int64_t i = v->files.index_of(victim);
-  if (i < 0) i = v->index_of_file(victim->file_name);
-  if (i < 0) {
-    v->current_file.clear();
-    v->show_current_after_removal();
-    v->repaint();
-    return;
-  }
-  v->files.remove(i);
-  v->laid_out_count = i;
-  v->last_cell = v->files.get(i)->rect;
-  v->relayout();
-  if (i >= v->files.count()) i -= 1;
-  v->current_file = v->files.get(i)->file_name;
-  v->show_current_after_removal();
-  v->repaint();
+  v->drop_file(victim);
 }
 
 void C_Additional_collage::show_move_window() {

@@ -10,16 +10,14 @@
 #include "baselib/localize_str.h"
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
-#include "drawing/units.h"
-#include "forms/form_bridge.h"
 #include "drawing/native_bitmap.h"
 #include "drawing/pixel_math.h"
+#include "drawing/units.h"
+#include "forms/form_bridge.h"
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
-
-#include "drawing/native_bitmap.h"
-#include "drawing/pixel_math.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
 #include "viewer/file_order.h"
@@ -27,38 +25,6 @@
 namespace brek {
 
 namespace {
-
-constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
-
-// Keeps what the caller changed on a canvas and gives it back, also when
-// drawing fails.
-struct Canvas_keep {
-  Ref<C_Canvas> c;
-  Color pen, brush;
-  double size;
-  bool bold;
-  std::string font_name;
-  units_measure_graphics units;
-  rect clip;
-  explicit Canvas_keep(const Ref<C_Canvas>& canvas)
-      : c(canvas),
-        pen(canvas->pen_color),
-        brush(canvas->brush_color),
-        size(canvas->font->size),
-        bold(canvas->font->bold),
-        font_name(canvas->font->name),
-        units(canvas->units),
-        clip(canvas->clip_rect) {}
-  ~Canvas_keep() {
-    c->clip_rect = clip;
-    c->pen_color = pen;
-    c->brush_color = brush;
-    c->font->size = size;
-    c->font->bold = bold;
-    c->font->name = font_name;
-    c->units = units;
-  }
-};
 
 // Makes the file sizes and dates an order compares known.
 void read_sort_keys(const Ref<C_Collage_viewer>& v, sort_by order, int64_t from, int64_t to) {
@@ -227,7 +193,7 @@ double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const R
     canvas->brush_style = bs;
   }
   const bool current = image->file_name == v->current_file;
-  canvas->pen_color = current ? COLOR_WHITE : LIGHT_GREY;
+  canvas->pen_color = current ? COLOR_WHITE : C_Collage_viewer::LIGHT_GREY;
   canvas->font->size = 10;
   canvas->font->bold = current;
 

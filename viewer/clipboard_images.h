@@ -15,16 +15,16 @@ namespace brek::Clipboard_images {
 // The most numbered names tried before giving up.
 inline constexpr int64_t MAX_TRIES = 2147483646;
 
+// The decimal text one higher, as wide as it was unless it outgrows it
+// ("099" -> "100", "99" -> "100", "" -> "1"): numbers in file names may
+// have more digits than any integer holds.
+std::string incremented(std::string digits);
 // The name for the next image: the trailing digits of the current file's
 // stem are a number, and the first name with a higher number that does not
 // exist is taken, as wide as the digits were ("scan.png" -> "scan1.png",
 // "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"); every digit counts,
 // however many. No current file (or a pseudo one) counts as "0.jpg". Empty
 // when MAX_TRIES names are all taken.
-// The decimal text one higher, as wide as it was unless it outgrows it
-// ("099" -> "100", "99" -> "100", "" -> "1"): numbers in file names may
-// have more digits than any integer holds.
-std::string incremented(std::string digits);
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists);
 
 // A digest of a picture's size and pixels, to know the same picture again.

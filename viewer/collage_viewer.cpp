@@ -79,14 +79,7 @@ void C_Collage_viewer::start_up() {
   collage->load_settings();
   if (collage->caption.empty()) collage->update_caption(Viewer_captions::empty_window(title));
   set_colors(COLOR_BLACK, -1);
-  placement_busy = true;
-  try {
-    restore_placement();
-  } catch (...) {
-    placement_busy = false;
-    throw;
-  }
-  placement_busy = false;
+  restore_placement();
 }
 
 // ---- window events -------------------------------------------------------------
@@ -116,14 +109,7 @@ void C_Collage_viewer::save_placement_if_framed() {
 
 void C_Collage_viewer::on_shown() {
   if (is_none() || placement_busy) return;
-  placement_busy = true;
-  try {
-    restore_placement();
-  } catch (...) {
-    placement_busy = false;
-    throw;
-  }
-  placement_busy = false;
+  restore_placement();
 }
 
 void C_Collage_viewer::show() {

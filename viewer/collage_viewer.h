@@ -40,17 +40,23 @@ class C_Collage_viewer : public C_Form {
   static constexpr const char* PLACEMENT_APPLICATION = "Collage_viewer";
   static constexpr const char* PLACEMENT_SECTION = "Main";
   static constexpr const char* LANGUAGE_APPLICATION = "Ostrel6";
+  // The grey of the directory views' frames, headers and captions (colours
+  // are sign-extended 32-bit values).
+  static constexpr Color LIGHT_GREY = Colors::from_bits(0xFFC0C0C0);
+  // The pointer rests this long before hovering picks a file, ms.
+  static constexpr double HOVER_REST_MS = 200;
   static constexpr const char* OPEN_FILTER =
       "All images|*.bmp;*.cur;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.psd;*.tga;*.tif;*.webp";
 
   // ---- fields ----
   std::string title = "BrekView";
   Ref<C_Additional_collage> collage;
-  Ref<C_Timer> timer_1;    // "TIMER_1": background work
-  Ref<C_Timer> timer_2;    // "TIMER_2": smooth scrolling
-  Ref<C_Timer> timer_gif;  // "TIMER_GIF": the next frame of an animation
-  Ref<C_Paintbox> pb;      // "PB": everything the window shows
-  Ref<C_Dialog_file> dialog_open;  // "DIALOG_OPEN"
+  // The background timer (200 ms): listing, layout, hover, auto save.
+  Ref<C_Timer> timer_1;
+  Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
+  Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
+  Ref<C_Paintbox> pb;      // the paint box: everything the window shows
+  Ref<C_Dialog_file> dialog_open;
   std::string language;
   Ref<C_Image> shown_image;
   std::string root_dir;
@@ -134,9 +140,11 @@ class C_Collage_viewer : public C_Form {
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
   void show_file(const Ref<C_Image>& image);
-  // After a file left the list: the single view names the file it shows
-  // now, or nothing when none is left.
-  void show_current_after_removal();
+  // A file that left its place (to the trash, to a move target): off the
+  // list, the layout redone from its entry and its line or row off the
+  // scroll range, the next entry current (the new last when it was the
+  // last, none when the list emptied) and named by the single view.
+  void drop_file(const Ref<C_Image>& image);
   void open_dir(const std::string& dir);
   // Forgets the listed files, the layout and the queue of directories to
   // walk: what opening a directory, saving a pasted picture and going back
@@ -144,7 +152,7 @@ class C_Collage_viewer : public C_Form {
   void forget_listing();
   Ref<C_Image> current_image();
   int64_t index_of_file(const std::string& path);
-  // "TIMER_1", the background work, off and on.
+  // The background timer off and on.
   void stop_timer();
   void start_timer();
   // Lists one directory of the tree into the file list
@@ -184,10 +192,6 @@ class C_Collage_viewer : public C_Form {
   // 40 points in device pixels.
   double min_cell_size();
   double double_min_cell() { return 2 * min_cell_size(); }
-  // The next layout pass places the entries from n on again.
-  void set_laid_out_count(int64_t n) {
-    if (!is_none()) laid_out_count = n;
-  }
   // The size at which the layout reads headers: the box, at most 512.
   void header_target(double& tw, double& th);
 
@@ -236,7 +240,8 @@ class C_Collage_viewer : public C_Form {
   void on_moved() override;
   void on_shown() override;
   void show() override;
-  // Ticks of "TIMER_1", "TIMER_2" and "TIMER_GIF" (collage_viewer_timer.cpp).
+  // Ticks of the background, smooth-scroll and animation timers
+  // (collage_viewer_timer.cpp).
   void on_timer() override;
   // One step of smooth scrolling over a scroll mark; false when none was made.
   bool hover_scroll_step();
@@ -316,11 +321,12 @@ class C_Collage_viewer : public C_Form {
   // Moves the back buffer's picture by dy pixels and repaints the band it
   // uncovered, grown by extra pixels.
   void shift_view(int64_t extra, int64_t dy);
-  // "TIMER_GIF" on with an interval (ms), or off.
+  // The animation timer on with an interval (ms), or off.
   void set_gif_timer(bool on, int64_t interval);
   // Shows the window and runs the main loop until the program ends.
   void run();
-  // The placement under "Collage_viewer" / "Main".
+  // The placement under "Collage_viewer" / "Main"; placement_busy while it
+  // is restored, so the moves and resizes it makes are not stored again.
   void restore_placement();
   void store_placement();
   // The bitmap shown for an image: the picture, or the current frame of an
@@ -377,7 +383,7 @@ class C_Collage_viewer : public C_Form {
   bool released_since_trim_ = false;
   // The image the single view showed last; none since a directory paint.
   Weak<C_Image> single_shown_;
-  // Ticks of "TIMER_1" since the last directory paint: an idle view ages
+  // Ticks of the background timer since the last directory paint: an idle view ages
   // its pictures by them, as its paints would.
   int64_t ticks_since_paint_ = 0;
 };

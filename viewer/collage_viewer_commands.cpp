@@ -28,6 +28,18 @@ std::string item(const std::string& key, const std::string& caption, const std::
 
 std::string line(const std::string& text) { return text + CRLF; }
 
+// The end of both menus: the languages under their caption, then the exit.
+std::string languages_and_exit(const std::string& languages, const std::string& caption,
+                               const std::string& exit, const std::string& exit_keys) {
+  std::string t = line("LANG:" + caption + "...");
+  t += C_Menu::begin_submenu();
+  t += languages;
+  t += CRLF;
+  t += C_Menu::end_submenu();
+  t += item("EXIT", exit, exit_keys);
+  return t;
+}
+
 }  // namespace
 
 void C_Collage_viewer::on_menu_item() {
@@ -127,12 +139,7 @@ std::string C_Collage_viewer::image_menu_text() {
   t += collage->file_menu_text();
   t += CRLF;
   t += C_Menu::add_separator();
-  t += line("LANG:" + T(L::Language) + "...");
-  t += C_Menu::begin_submenu();
-  t += language_menu_text();
-  t += CRLF;
-  t += C_Menu::end_submenu();
-  t += item("EXIT", T(L::Exit_1), T(L::LandR1));
+  t += languages_and_exit(language_menu_text(), T(L::Language), T(L::Exit_1), T(L::LandR1));
   return t;
 }
 
@@ -141,12 +148,7 @@ std::string C_Collage_viewer::directory_menu_text() {
   std::string t;
   t += item("REFRESH", T(L::Refresh), "F5");
   t += collage->view_menu_text();
-  t += line("LANG:" + T(L::Language2) + "...");
-  t += C_Menu::begin_submenu();
-  t += language_menu_text();
-  t += CRLF;
-  t += C_Menu::end_submenu();
-  t += item("EXIT", T(L::Exit_2), T(L::LandR2));
+  t += languages_and_exit(language_menu_text(), T(L::Language2), T(L::Exit_2), T(L::LandR2));
   return t;
 }
 

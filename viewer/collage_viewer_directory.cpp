@@ -10,6 +10,7 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
@@ -18,64 +19,26 @@ namespace brek {
 
 namespace {
 
-constexpr Color LIGHT_GREY = 0xFFC0C0C0 - 0x100000000LL;
-constexpr Color RED = 0xFF0000FF - 0x100000000LL;
-constexpr Color YELLOW = 0xFF00FFFF - 0x100000000LL;
+// The current file's frame and the scroll mark under the pointer.
+constexpr Color RED = Colors::from_bits(0xFF0000FF);
+constexpr Color YELLOW = Colors::from_bits(0xFF00FFFF);
 
-// Gives back everything the directory paint changes on the canvas.
-struct Canvas_state {
-  Ref<C_Canvas> c;
-  Color pen, brush_col;
-  double pen_width, font_size;
-  brush_style brush_sty;
-  units_measure_graphics units;
-  quality_drawing_lines_shapes quality;
-  rect clip;
-  explicit Canvas_state(const Ref<C_Canvas>& canvas)
-      : c(canvas),
-        pen(canvas->pen_color),
-        brush_col(canvas->brush_color),
-        pen_width(canvas->pen_width),
-        font_size(canvas->font->size),
-        brush_sty(canvas->brush_style),
-        units(canvas->units),
-        quality(canvas->quality),
-        clip(canvas->clip_rect) {}
-  ~Canvas_state() {
-    c->clip_rect = clip;
-    c->pen_color = pen;
-    c->brush_color = brush_col;
-    c->pen_width = pen_width;
-    c->font->size = font_size;
-    c->brush_style = brush_sty;
-    c->units = units;
-    c->quality = quality;
-  }
-};
+// A rectangle drawn with this pen and brush; the canvas keeps its own.
+void draw_box(const Ref<C_Canvas>& canvas, const rect& r, Color pen, double width, brush_style style, Color brush) {
+  Canvas_keep keep(canvas);
+  canvas->pen_color = pen;
+  canvas->pen_width = width;
+  canvas->brush_style = style;
+  canvas->brush_color = brush;
+  canvas->draw_rectangle(r);
+}
 
 void fill(const Ref<C_Canvas>& canvas, const rect& r, Color colour) {
-  const Color pen = canvas->pen_color, brush = canvas->brush_color;
-  const brush_style style = canvas->brush_style;
-  canvas->pen_color = colour;
-  canvas->brush_color = colour;
-  canvas->brush_style = brush_style::SOLID_BRUSH;
-  canvas->draw_rectangle(r);
-  canvas->pen_color = pen;
-  canvas->brush_color = brush;
-  canvas->brush_style = style;
+  draw_box(canvas, r, colour, canvas->pen_width, brush_style::SOLID_BRUSH, colour);
 }
 
 void outline(const Ref<C_Canvas>& canvas, const rect& r, Color colour, double width) {
-  const Color pen = canvas->pen_color;
-  const double w = canvas->pen_width;
-  const brush_style style = canvas->brush_style;
-  canvas->pen_color = colour;
-  canvas->pen_width = width;
-  canvas->brush_style = brush_style::CLEAR_BRUSH;
-  canvas->draw_rectangle(r);
-  canvas->pen_color = pen;
-  canvas->pen_width = w;
-  canvas->brush_style = style;
+  draw_box(canvas, r, colour, width, brush_style::CLEAR_BRUSH, canvas->brush_color);
 }
 
 // Text in white over a black shadow one pixel lower right.
@@ -86,17 +49,6 @@ void shadowed_text(const Ref<C_Canvas>& canvas, const point& p, const std::strin
   canvas->pen_color = COLOR_WHITE;
   canvas->draw_text(point{p.x - 1, p.y - 1}, text);
   canvas->pen_color = pen;
-}
-
-// The animation's current frame as a bitmap.
-Ref<C_Bitmap> current_frame(const Ref<C_Gif>& gif) {
-  const Pixels& f = gif->render_current_frame();
-  if (f.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
-  Pixels* p = b->pixels();
-  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
-  *p = f;
-  return b;
 }
 
 double cell_bottom(const rect& r) { return r.y + r.h; }
@@ -119,6 +71,7 @@ namespace {
 
 // What one paint of the directory view carries from cell to cell.
 struct Collage_pass {
+  Collage_pass(C_Collage_viewer& viewer, const Ref<C_Canvas>& c) : v(viewer), canvas(c) {}
   C_Collage_viewer& v;
   Ref<C_Canvas> canvas;
   double W = 0, H = 0;    // the box, points
@@ -155,7 +108,7 @@ void paint_cell_background(Collage_pass& p, int64_t i, const rect& cell, const s
     const double size = canvas->font->size;
     const Color pen = canvas->pen_color;
     canvas->font->size = 12;
-    canvas->pen_color = LIGHT_GREY;
+    canvas->pen_color = C_Collage_viewer::LIGHT_GREY;
     canvas->draw_text(point{p.header_x, cell.y - p.header_up},
                       Directory_view::header_text(dir, v.root_dir, v.count_in_directory(dir, i)));
     canvas->font->size = size;
@@ -194,7 +147,7 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       v.collage->fit_kept_thumbnail(canvas, shrunk, e->reduced);
       from_reduced = true;
     } else if (!e->animation.is_none()) {
-      v.collage->fit_thumbnail(canvas, shrunk, current_frame(e->animation));
+      v.collage->fit_thumbnail(canvas, shrunk, C_Image::frame_bitmap(e->animation));
     } else if (!e->picture.is_none()) {
       v.collage->fit_kept_thumbnail(canvas, shrunk, e->picture);
     } else if (e->rect.w > 0.1 && !e->load_failed) {
@@ -220,7 +173,7 @@ void paint_cell_frame_and_label(Collage_pass& p, const Ref<C_Image>& e, const re
     p.current_cell = shrunk;
     p.has_current = true;
   } else {
-    outline(canvas, shrunk, LIGHT_GREY, 1.0);
+    outline(canvas, shrunk, C_Collage_viewer::LIGHT_GREY, 1.0);
   }
   if (v.key_info.ctrl) {
     if (e->width > 0 && e->height > 0) {
@@ -285,7 +238,7 @@ void paint_indicator(Collage_pass& p, const point& pointer) {
   canvas->draw_line(point{left + 1, 0}, point{left + 1, top});
   canvas->draw_line(point{right + 1, bottom}, point{right + 1, Hp});
   canvas->pen_color = COLOR_WHITE;
-  canvas->brush_color = LIGHT_GREY;
+  canvas->brush_color = C_Collage_viewer::LIGHT_GREY;
   canvas->brush_style = brush_style::SOLID_BRUSH;
   canvas->draw_rectangle(rect{left, top, right - left, bottom - top});
   canvas->pen_color = pen;
@@ -310,7 +263,7 @@ void paint_scroll_marks(Collage_pass& p, const point& pb) {
     canvas->pen_color = COLOR_WHITE;
     canvas->pen_width = 2.0;
     canvas->brush_style = brush_style::SOLID_BRUSH;
-    canvas->brush_color = LIGHT_GREY;
+    canvas->brush_color = C_Collage_viewer::LIGHT_GREY;
     if (C_Geometry::point_distance(pb, point{m.x, m.y}) <= 10.0) {
       canvas->brush_color = YELLOW;
       v.hovered_mark = j;
@@ -343,7 +296,7 @@ void C_Collage_viewer::paint_collage() {
   const std::string old_caption_dir = caption_dir;
   caption_dir.clear();
 
-  Canvas_state state(canvas);
+  Canvas_keep keep(canvas);
   set_canvas_units(canvas, units_measure_graphics::PIXELS);
   header_target(p.tw, p.th);
   p.header_x = double(C_Canvas::to_device_pixels(10));

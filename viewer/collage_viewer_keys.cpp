@@ -33,6 +33,14 @@ int64_t meant_key(const St_key_info__C_Form& k) {
   return k.key_code;
 }
 
+// Entry i of the list becomes the current file and is shown.
+void step_to(C_Collage_viewer& v, int64_t i) {
+  Ref<C_Image> entry = v.files.get(i);
+  v.current_file = entry->file_name;
+  v.show_file(entry);
+  v.repaint();
+}
+
 }  // namespace
 
 // ---- keys ------------------------------------------------------------------------
@@ -196,20 +204,14 @@ void C_Collage_viewer::next_image(int64_t key) {
     if (key != VK_SPACE || files.count() == 0) return;
     n = 0;
   }
-  Ref<C_Image> entry = files.get(n);
-  current_file = entry->file_name;
-  show_file(entry);
-  repaint();
+  step_to(*this, n);
 }
 
 void C_Collage_viewer::prev_image() {
   if (is_none()) return;
   const int64_t c = index_of_file(current_file);
   if (c < 1) return;
-  Ref<C_Image> entry = files.get(c - 1);
-  current_file = entry->file_name;
-  show_file(entry);
-  repaint();
+  step_to(*this, c - 1);
 }
 
 void C_Collage_viewer::next_directory_set() {
@@ -376,14 +378,8 @@ void C_Collage_viewer::on_mouse_up() {
         repaint();
       }
     } else if (hover_update()) {
-      Ref<C_Image> image = current_image();
-      show_file(image);
-      single_mode = true;
       set_scale(1.0);
-      repaint();
-      load_for_showing(image);
-      if (image->animation->frame_count() > 1)
-        set_gif_timer(true, std::max<int64_t>(20, image->animation->frame_delay()));
+      open_current_entry();
     } else if (root_dir.empty()) {
       if (!dialog_open.is_none() && dialog_open->execute()) open_file(dialog_open->file_name);
     }

@@ -91,13 +91,29 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size));
 }
 
-void C_Collage_viewer::show_current_after_removal() {
-  if (is_none() || !single_mode) return;
-  const int64_t i = index_of_file(current_file);
-  if (i >= 0)
-    show_file(files.get(i));
-  else if (current_file.empty())
-    collage->update_caption(Viewer_captions::empty_window(title));
+void C_Collage_viewer::drop_file(const Ref<C_Image>& image) {
+  if (is_none()) return;
+  int64_t i = files.index_of(image);
+  if (i < 0) i = index_of_file(image->file_name);
+  if (i >= 0) {
+    files.remove(i);
+    laid_out_count = i;
+    // The extent from the entries kept: what followed leaves the range.
+    collage->refresh_layout();
+    if (i >= files.count()) i -= 1;
+    current_file = files.get(i)->file_name;
+  } else if (current_file == image->file_name) {
+    // Not listed: the window must not go on naming a file that is gone.
+    current_file.clear();
+  }
+  if (single_mode) {
+    i = index_of_file(current_file);
+    if (i >= 0)
+      show_file(files.get(i));
+    else if (current_file.empty())
+      collage->update_caption(Viewer_captions::empty_window(title));
+  }
+  repaint();
 }
 
 void C_Collage_viewer::forget_listing() {

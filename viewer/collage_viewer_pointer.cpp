@@ -18,8 +18,6 @@ namespace {
 
 // A press becomes a drag past this distance, points.
 constexpr double DRAG_DISTANCE = 3.0;
-// The pointer rests this long before hovering picks a file, ms.
-constexpr double HOVER_REST_MS = 200;
 
 double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time::now(), t); }
 

@@ -14,15 +14,14 @@ namespace brek {
 
 namespace {
 
-// The pause of a known tree's listing grows by this per laid-out file, ms.
+// The pause between two listings of a walked tree, ms; it grows by 1 ms
+// per laid-out file, so a large tree spends more of its time on its own.
 constexpr double SCAN_PAUSE_MS = 200;
-// A tree whose listings found nothing new for whole rounds is listed half
-// as often for each such round, at most this many times (8 times slower):
-// an idle window costs next to nothing, and a change still shows within a
+// A tree whose listings found nothing new for whole rounds waits twice as
+// long for each such round, at most this many times (8 times slower): an
+// idle window costs next to nothing, and a change still shows within a
 // few seconds.
 constexpr int64_t MAX_QUIET_HALVINGS = 3;
-// The pointer rests this long before the hover update, ms.
-constexpr double HOVER_REST_MS = 200;
 // Ticks without a paint after which an idle view releases its far pictures.
 constexpr int64_t IDLE_RELEASE_TICKS = 50;
 

@@ -43,7 +43,16 @@ void C_Collage_viewer::run() {
   screen.lock()->run_forms(Ref<C_Form>(this));
 }
 
-void C_Collage_viewer::restore_placement() { load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
+void C_Collage_viewer::restore_placement() {
+  placement_busy = true;
+  try {
+    load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
+  } catch (...) {
+    placement_busy = false;
+    throw;
+  }
+  placement_busy = false;
+}
 void C_Collage_viewer::store_placement() { save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION); }
 void C_Collage_viewer::repaint() {
   if (!is_none()) pb->invalidate_all();

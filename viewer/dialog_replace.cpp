@@ -5,25 +5,12 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
-#include "drawing/pixels.h"
-#include "images/gif.h"
 
 namespace brek {
 
 namespace {
 
 namespace L = lng::Dialog_replace_file_exists;
-
-// The frame of an animation that shows now, as a bitmap.
-Ref<C_Bitmap> frame_of(const Ref<C_Gif>& gif) {
-  const Pixels& f = gif->render_current_frame();
-  if (f.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
-  Pixels* p = b->pixels();
-  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
-  *p = f;
-  return b;
-}
 
 }  // namespace
 
@@ -123,7 +110,7 @@ void C_Dialog_replace::paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image
                                   double half_w, double half_h) {
   if (image.is_none()) return;
   if (image->picture.is_none() && image->animation.is_none()) image->load_native();
-  Ref<C_Bitmap> picture = image->animation.is_none() ? image->picture : frame_of(image->animation);
+  Ref<C_Bitmap> picture = image->animation.is_none() ? image->picture : C_Image::frame_bitmap(image->animation);
   const double w = C_Canvas::from_device_pixels(double(image->width));
   const double h = C_Canvas::from_device_pixels(double(image->height));
   const rect place = picture_place(w, h, left, half_w, half_h);

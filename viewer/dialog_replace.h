@@ -23,9 +23,10 @@ class C_Dialog_replace : public C_Dialog_common {
   static constexpr const char* RENAME = "RENAME";
   static constexpr const char* DELETE_SOURCE = "DELETE_SOURCE";
   static constexpr const char* CANCEL = "CANCEL";
-  static constexpr Color BACKGROUND = 0xFF404040 - 0x100000000LL;
+  // Opaque dark grey (colours are sign-extended 32-bit values).
+  static constexpr Color BACKGROUND = Colors::from_bits(0xFF404040);
 
-  Ref<C_Paintbox> pbox;          // "PBOX": both pictures
+  Ref<C_Paintbox> pbox;          // the paint box of both pictures
   Ref<C_Button> rename_button;   // "RENAME"
   // "CANCEL" is the form's own cancel_button.
   Ref<C_Button> delete_button;   // "DELETE_SOURCE"

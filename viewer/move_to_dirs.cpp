@@ -1,8 +1,6 @@
 // The "Move to dir" window: its targets, the moves and their undo.
 #include "viewer/move_to_dirs.h"
 
-#include "viewer/clipboard_images.h"
-
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +16,7 @@
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
+#include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/dialog_replace.h"
 
@@ -351,34 +350,13 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
   if (St_dir__C_Move_to_dirs* moved_into = target_at_index(n))
     if (moved_into->images.count() < MAX_THUMBNAILS) moved_into->listed = false;
   repaint();
-  drop_from_viewer(image);
+  forget_source(image);
 }
 
 void C_Move_to_dirs::forget_source(const Ref<C_Image>& image) {
-  if (is_none()) return;
-  drop_from_viewer(image);
-}
-
-void C_Move_to_dirs::drop_from_viewer(const Ref<C_Image>& image) {
   Ref<C_Collage_viewer> v = viewer.lock();
-  if (v.is_none()) return;
-  int64_t i = v->files.index_of(image);
-  if (i < 0) i = v->index_of_file(image->file_name);
-  if (i < 0) {
-    // Not listed: the window must not go on naming a file that is gone.
-    if (v->current_file == image->file_name) {
-      v->current_file.clear();
-      v->show_current_after_removal();
-    }
-  } else {
-    v->files.remove(i);
-    v->set_laid_out_count(i);
-    v->collage->refresh_layout();
-    if (i >= v->files.count()) i -= 1;
-    v->current_file = v->files.get(i)->file_name;
-    v->show_current_after_removal();
-  }
-  v->repaint();
+  if (is_none() || v.is_none()) return;
+  v->drop_file(image);
   v->show();
 }
 

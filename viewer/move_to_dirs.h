@@ -33,8 +33,8 @@ struct St_dir__C_Move_to_dirs {
   std::string path;  // empty: not set
   brek::rect rect;  // the panel in the paint box (points), as painted last
   DynAObj<C_Image> images;
-  // The directory was listed for its thumbnails since its path was set
-  // (or since a move into it).
+  // The directory was listed for its thumbnails since its path was set,
+  // a file was moved into it or an undo took one out.
   bool listed = false;
 };
 
@@ -75,18 +75,22 @@ class C_Move_to_dirs : public C_Form {
   static constexpr const char* PLACEMENT_APPLICATION = "Collage viewer";
   static constexpr const char* PLACEMENT_SECTION = "Move to dir";
   static constexpr const char* UNDO_FAILED = "Undo move operation failed. Explore ?";
-  static constexpr Color HOVER_COLOR = 0xFF0000FF - 0x100000000LL;
+  // Opaque red for the panel under the pointer. Colours are signed 32-bit
+  // values held in 64 bits, red in the low byte: an opaque one is negative,
+  // so the bits are sign-extended, not taken as a positive number.
+  static constexpr Color HOVER_COLOR = Colors::from_bits(0xFF0000FF);
 
   // ---- fields ----
-  Ref<C_Paintbox> panel_box;   // "LD"
-  Ref<C_Dialog_dir> dir_dialog;  // "SELD"
+  Ref<C_Paintbox> panel_box;     // the paint box of the nine panels
+  Ref<C_Dialog_dir> dir_dialog;  // the directory chooser of a target
   Weak<C_Collage_viewer> viewer;
   // Entries 1 to 9; entry 0 is never used.
   DynArray<St_dir__C_Move_to_dirs> targets;
   int64_t hover_target = 0;
   // Every thumbnail image made for any panel.
   DynAObj<C_Image> loaded_images;
-  Ref<C_Timer> timer;  // "TIMER_3"
+  // Repaints every 200 ms while thumbnails are still to come.
+  Ref<C_Timer> timer;
   Ref<C_Dialog_replace> replace_dialog;
   // Full paths before and after each move, oldest first.
   DynAStr undo_sources;
@@ -106,7 +110,7 @@ class C_Move_to_dirs : public C_Form {
   void set_target(const std::string& start_path, int64_t n);
   // Moves the viewer's current image into target n.
   void move_to_target(int64_t n);
-  // The viewer forgets a file that is no longer where it was.
+  // The viewer forgets a file that is no longer where it was, and shows.
   void forget_source(const Ref<C_Image>& image);
   // Moves the last moved file back.
   void undo_move();
@@ -143,11 +147,8 @@ class C_Move_to_dirs : public C_Form {
   // The pointer of the event in the paint box, points.
   point pointer_in_box();
   void save_placement_unless_maximized();
-  // The viewer's list after its current file left it; i is its index
-  // there, -1 when it is not listed.
-  void drop_from_viewer(const Ref<C_Image>& image);
-  // One panel; listed / loaded tell whether this paint listed a directory
-  // or loaded a thumbnail already.
+  // Panel n; `listed` tells whether this paint listed a directory already,
+  // and is set when the panel lists one.
   void paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed);
   St_dir__C_Move_to_dirs* target_at_index(int64_t n);
 };

@@ -6,9 +6,8 @@
 
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
-#include "drawing/pixels.h"
-#include "images/gif.h"
 #include "viewer/additional_collage.h"
+#include "viewer/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
 
@@ -16,44 +15,12 @@ namespace brek {
 
 namespace {
 
-// Gives back what a paint changed on the canvas, also when drawing fails.
-struct Canvas_keep {
-  Ref<C_Canvas> c;
-  Color pen, brush;
-  brek::brush_style style;
-  double pen_width, size;
-  units_measure_graphics units;
-  explicit Canvas_keep(const Ref<C_Canvas>& canvas)
-      : c(canvas),
-        pen(canvas->pen_color),
-        brush(canvas->brush_color),
-        style(canvas->brush_style),
-        pen_width(canvas->pen_width),
-        size(canvas->font->size),
-        units(canvas->units) {}
-  ~Canvas_keep() {
-    c->pen_color = pen;
-    c->brush_color = brush;
-    c->brush_style = style;
-    c->pen_width = pen_width;
-    c->font->size = size;
-    c->units = units;
-  }
-};
-
 // What a thumbnail shows: the picture, the reduced picture or the frame of
 // an animation; None while nothing is loaded.
 Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image) {
   if (!image->picture.is_none()) return image->picture;
   if (!image->reduced.is_none()) return image->reduced;
-  if (image->animation.is_none()) return Ref<C_Bitmap>();
-  const Pixels& f = image->animation->render_current_frame();
-  if (f.empty()) return Ref<C_Bitmap>();
-  Ref<C_Bitmap> b = C_Bitmap::create(f.width(), f.height(), 32);
-  Pixels* p = b->pixels();
-  if (!p || p->width() != f.width() || p->height() != f.height()) return Ref<C_Bitmap>();
-  *p = f;
-  return b;
+  return C_Image::frame_bitmap(image->animation);
 }
 
 bool loaded(const Ref<C_Image>& image) {

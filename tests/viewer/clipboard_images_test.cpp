@@ -33,9 +33,17 @@ Ref<C_Bitmap> numbered_picture(uint32_t n) {
 // The pixel of a bitmap, opaque.
 uint32_t at(const Ref<C_Bitmap>& b, int x, int y) { return b->pixels()->at(x, y) | 0xFF000000u; }
 
+// A bitmap as a surface for expect_pixels.
+struct Bitmap_pixels {
+  Ref<C_Bitmap> b;
+  uint32_t at(int x, int y) const { return ::at(b, x, y); }
+};
+
 }  // namespace
 
-TEST(ClipboardImages, NextFreeNumberedNames) {
+using ClipboardImages = Viewer_box;
+
+TEST_F(ClipboardImages, NextFreeNumberedNames) {
   EXPECT_EQ(next("/s/scan.png", {}), "/s/scan1.png");
   EXPECT_EQ(next("/s/scan1.png", {"/s/scan2.png"}), "/s/scan3.png");
   EXPECT_EQ(next("/s/2024.jpg", {}), "/s/2025.jpg");
@@ -56,7 +64,7 @@ TEST(ClipboardImages, NextFreeNumberedNames) {
   EXPECT_EQ(next("/s/x0999.jpg", {}), "/s/x1000.jpg");
 }
 
-TEST(ClipboardImages, CutRectanglesAreClippedAndScaled) {
+TEST_F(ClipboardImages, CutRectanglesAreClippedAndScaled) {
   const rect image{200, 150, 400, 300};
   CI::Cut c = CI::cut_of(CI::normalized(rect{350, 250, 100, 100}), image, 400, 300);
   CI::Cut reversed = CI::cut_of(CI::normalized(rect{450, 350, -100, -100}), image, 400, 300);
@@ -86,12 +94,8 @@ TEST(ClipboardImages, CutRectanglesAreClippedAndScaled) {
   EXPECT_TRUE(CI::cut_of(rect{300, 300, 10, 10}, rect{}, 400, 300).empty());
 }
 
-TEST(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("q.bmp"), 400, 300);
-  v->open_file(dir.file("q.bmp"));
+TEST_F(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
+  open_picture("q.bmp", 400, 300);
   b.paint();
   ASSERT_EQ(v->image_rect.x, 200);
   ASSERT_EQ(v->image_rect.w, 400);
@@ -113,10 +117,7 @@ TEST(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
   EXPECT_EQ(v->collage->cut_source, dir.file("q.bmp"));
   ASSERT_EQ(part->width, 100);
   ASSERT_EQ(part->height, 100);
-  EXPECT_EQ(at(part, 0, 0), RED);
-  EXPECT_EQ(at(part, 99, 0), GREEN);
-  EXPECT_EQ(at(part, 0, 99), BLUE);
-  EXPECT_EQ(at(part, 99, 99), WHITE);
+  expect_pixels(Bitmap_pixels{part}, {{0, 0, RED}, {99, 0, GREEN}, {0, 99, BLUE}, {99, 99, WHITE}}, "the cut");
   EXPECT_TRUE(brek_platform::clipboard_has_image());
 
   // The same rectangle dragged the other way round, from the file again.
@@ -124,8 +125,7 @@ TEST(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
   b.paint();
   Ref<C_Bitmap> back = cut({337.5, 262.5}, {262.5, 187.5});
   ASSERT_EQ(back->width, 100);
-  EXPECT_EQ(at(back, 99, 0), GREEN);
-  EXPECT_EQ(at(back, 0, 99), BLUE);
+  expect_pixels(Bitmap_pixels{back}, {{99, 0, GREEN}, {0, 99, BLUE}}, "dragged back");
 
   // A turned picture is cut as it is shown: its top-left is now blue.
   v->open_file(dir.file("q.bmp"));
@@ -143,12 +143,8 @@ TEST(ClipboardImages, ACtrlDragCutsWhatTheViewShows) {
   EXPECT_TRUE(b.messages.empty());
 }
 
-TEST(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("scan.bmp"), 20, 10);
-  v->open_file(dir.file("scan.bmp"));
+TEST_F(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
+  open_picture("scan.bmp", 20, 10);
   v->collage->auto_save = true;
 
   EXPECT_FALSE(v->collage->timer_tasks());  // nothing on the clipboard
@@ -181,9 +177,7 @@ TEST(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
   EXPECT_EQ(v->current_file, dir.file("scan1.png"));
 }
 
-TEST(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
   Ref<C_Bitmap> bmp = C_Bitmap::create(4, 4, 32);
   v->collage->show_bitmap(bmp, "<cut>");
   EXPECT_TRUE(v->current_image().same(v->collage->image));
@@ -194,14 +188,11 @@ TEST(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
 
 // Pictures taken by auto save go beside the last one saved, never into
 // whatever directory the program was started from.
-TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir, elsewhere;
+TEST_F(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
+  brek_test::Temp_dir elsewhere;
   const std::string home = std::filesystem::current_path().string();
   std::filesystem::current_path(elsewhere.path());
-  picture(dir.file("shot.bmp"), 12, 8);
-  v->open_file(dir.file("shot.bmp"));
+  open_picture("shot.bmp", 12, 8);
   v->collage->auto_save = true;
   ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
   EXPECT_TRUE(v->collage->timer_tasks());
@@ -239,10 +230,8 @@ TEST(ClipboardImages, AutoSaveKeepsItsDirectoryAcrossPastesAndCuts) {
 
 // A name held by a directory or by a link that leads nowhere is taken too:
 // auto save neither fails on it for ever nor writes where the link points.
-TEST(ClipboardImages, AutoSaveSkipsNamesHeldByDirectoriesAndLinks) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir, away;
+TEST_F(ClipboardImages, AutoSaveSkipsNamesHeldByDirectoriesAndLinks) {
+  brek_test::Temp_dir away;
   picture(dir.file("pic.bmp"), 6, 4);
   std::filesystem::create_directory(dir.file("pic1.bmp"));
   std::filesystem::create_symlink(away.file("elsewhere.bmp"), dir.file("pic2.bmp"));
@@ -257,10 +246,7 @@ TEST(ClipboardImages, AutoSaveSkipsNamesHeldByDirectoriesAndLinks) {
 
 // A save that fails (here: the directory was removed) keeps the picture on
 // the clipboard, says so once and ends auto save.
-TEST(ClipboardImages, AFailedAutoSaveKeepsThePictureAndStops) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
+TEST_F(ClipboardImages, AFailedAutoSaveKeepsThePictureAndStops) {
   const std::string gone = dir.file("gone");
   std::filesystem::create_directory(gone);
   picture(gone + "/pic.bmp", 6, 4);
@@ -281,14 +267,9 @@ TEST(ClipboardImages, AFailedAutoSaveKeepsThePictureAndStops) {
 
 // Only "<clipboard>" and "<cut>" stand for pictures without a file; a file
 // may have "<" in its name and is read, copied and numbered like any other.
-TEST(ClipboardImages, AFileWithALessThanSignInItsNameIsAFile) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
+TEST_F(ClipboardImages, AFileWithALessThanSignInItsNameIsAFile) {
   const std::string odd = dir.file("a<b>.bmp");
-  picture(odd, 40, 30);
-  v->open_file(odd);
-  Ref<C_Image> shown = v->current_image();
+  Ref<C_Image> shown = open_picture("a<b>.bmp");
   EXPECT_EQ(shown->width, 40);
   EXPECT_EQ(shown->height, 30);
   ASSERT_FALSE(shown->picture.is_none());

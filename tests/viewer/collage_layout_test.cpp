@@ -13,9 +13,10 @@ using namespace brek::Collage_layout;
 namespace {
 
 struct Entry {
+  Entry(int i, double width, double height, int directory = 0) : id(i), w(width), h(height), dir(directory) {}
   int id;
   double w, h;
-  int dir = 0;
+  int dir;
   rect cell;
 };
 

@@ -82,16 +82,17 @@ TEST(DialogReplace, BothPicturesAreDrawnInTheirHalvesWithTheirSizes) {
   d->paint_into(b.bitmap->canvas(), b.box_w(), b.box_h());
   auto px = [](double points) { return int(points * 96 / 72); };
   const uint32_t grey = 0xFF404040u;
-  EXPECT_EQ(b.at(2, 390), grey);
-  // The small one at its own size (30 x 15 points), centred in the left half.
-  EXPECT_EQ(b.at(px(150 - 10), px(150 - 4)), RED);
-  EXPECT_EQ(b.at(px(150 + 10), px(150 + 4)), WHITE);
-  EXPECT_EQ(b.at(px(150 - 20), px(150)), grey);
-  // The large one (900 x 225 points) shrunk to the right half's width.
+  // The small one at its own size (30 x 15 points), centred in the left
+  // half; the large one (900 x 225 points) shrunk to the right half's width.
+  expect_pixels(b,
+                {{2, 390, grey}, {px(150 - 10), px(150 - 4), RED}, {px(150 + 10), px(150 + 4), WHITE},
+                 {px(150 - 20), px(150), grey}},
+                "the small one");
   EXPECT_EQ(d->target_image->width, 1200);
-  EXPECT_EQ(b.at(px(300 + 60), px(150 - 20)), RED);
-  EXPECT_EQ(b.at(px(600 - 60), px(150 + 20)), WHITE);
-  EXPECT_EQ(b.at(px(300 + 60), px(150 - 50)), grey);
+  expect_pixels(b,
+                {{px(300 + 60), px(150 - 20), RED}, {px(600 - 60), px(150 + 20), WHITE},
+                 {px(300 + 60), px(150 - 50), grey}},
+                "the large one");
   // Size captions in white near the top of each picture's column.
   bool white_left = false, white_right = false;
   for (int y = 0; y < px(16); ++y)

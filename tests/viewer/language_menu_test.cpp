@@ -35,13 +35,6 @@ int64_t tag_of(const std::string& menu_text, const std::string& key) {
   return it == keys.end() ? -1 : int64_t(it - keys.begin());
 }
 
-std::vector<uint32_t> grid(const Input_box& b) {
-  std::vector<uint32_t> out;
-  for (int y = 0; y < 600; y += 7)
-    for (int x = 0; x < 800; x += 7) out.push_back(b.at(x, y));
-  return out;
-}
-
 }  // namespace
 
 TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRemembered) {
@@ -79,7 +72,7 @@ TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRe
     };
     right_click(false);
     EXPECT_TRUE(b.v->language.empty());
-    const std::vector<uint32_t> before = grid(b);
+    const std::vector<uint32_t> before = b.sample();
     const std::string caption = b.v->collage->caption;
     right_click(true);
 
@@ -89,7 +82,7 @@ TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRe
     EXPECT_EQ(C_Config::open_read("Ostrel6", area::USER, "")->read_string("Language"), "EN");
     EXPECT_EQ(lines_of(Localize_str::table_as_lines()), table);
     EXPECT_EQ(b.v->collage->caption, caption);
-    EXPECT_EQ(grid(b), before);
+    EXPECT_EQ(b.sample(), before);
     EXPECT_TRUE(b.messages.empty());
   }
   // The next start reads the choice back.

@@ -59,9 +59,13 @@ class Move_window : public ::testing::Test {
   // The window as MOVETO makes it.
   void open_window() {
     v->collage->do_command("MOVETO");
+    take_window();
+  }
+  // The window the viewer made, its targets cleared: those stored by other
+  // tests of this process do not count here.
+  void take_window() {
     w = v->collage->move_dialog;
     ASSERT_FALSE(w.is_none());
-    // Targets stored by other tests of this process do not count here.
     for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
   }
   void set_path(int64_t n, const std::string& path) {
@@ -82,6 +86,20 @@ class Move_window : public ::testing::Test {
     const std::string d = tmp.file(name);
     fs::create_directories(d);
     return d;
+  }
+  // Files of the list ("a.jpg" holding "A", ...), each shown and moved in
+  // turn by key 1 into a new folder "target", which it gives.
+  std::string moved_into_target(std::initializer_list<const char*> names) {
+    const std::string target = make_dir("target");
+    std::vector<std::string> files;
+    for (const char* n : names) files.push_back(add_file(n, std::string(1, char(std::toupper(n[0])))));
+    open_window();
+    set_path(1, target);
+    for (const std::string& f : files) {
+      show(f);
+      key('1');
+    }
+    return target;
   }
   void key(int vk, const Key_modifiers& mods = {}) {
     Event_routing::key_down(w, Ref<C_Control>(), vk, mods);
@@ -111,10 +129,38 @@ class Move_window : public ::testing::Test {
     w->panel_box->invalidate_all();
     w->panel_box->paint_surface();
   }
-  uint32_t at(int x, int y) {
+  uint32_t at(int x, int y) const {
     const Pixels* p = w->panel_box->back_buffer->pixels();
     if (!p || x < 0 || y < 0 || x >= p->width() || y >= p->height()) return 0;
     return p->at(x, y) | 0xFF000000u;
+  }
+  // The panels' back buffer as a surface for expect_pixels.
+  struct Back_buffer {
+    const Move_window* m;
+    uint32_t at(int x, int y) const { return m->at(x, y); }
+  };
+  // Points of the panels' box in its pixels, at 96 per inch.
+  static int px(double points) { return int(points * 96 / 72 + 0.5); }
+  // Where the first thumbnail of panel 1 starts, points: after the number
+  // (26 points high), the path (15) and 4 points on each side of it.
+  static double first_thumbnail_x(const std::string& path) {
+    Ref<C_Bitmap> measure = C_Bitmap::create(10, 10, 32);
+    Ref<C_Canvas> c = measure->canvas();
+    c->font->size = 26;
+    const double number_w = c->text_extent("1").w;
+    c->font->size = 15;
+    return 13 + number_w + 4 + c->text_extent(path).w + 4;
+  }
+  // A button pressed or let go at a point of the panels' box (points).
+  void pointer_at(point in_box, button_mouse button, bool down) {
+    Event_routing::Pointer p;
+    const rect box = w->panel_box->get_bounds();
+    p.at = point{in_box.x + box.x, in_box.y + box.y};
+    p.button = button;
+    if (down)
+      Event_routing::mouse_down(w, Ref<C_Control>(), p);
+    else
+      Event_routing::mouse_up(w, Ref<C_Control>(), p);
   }
 
   brek_test::Temp_dir tmp;
@@ -194,10 +240,7 @@ TEST_F(Move_window, DigitKeysAndClicksMoveTheCurrentImageWhateverItsName) {
   paint(400, 360);
   const rect r = w->targets.at(1)->rect;
   box->messages.clear();
-  Event_routing::Pointer p;
-  p.at = point{r.x + r.w / 2 + w->panel_box->get_bounds().x, r.y + r.h / 2 + w->panel_box->get_bounds().y};
-  p.button = button_mouse::LMB;
-  Event_routing::mouse_down(w, Ref<C_Control>(), p);
+  pointer_at({r.x + r.w / 2, r.y + r.h / 2}, button_mouse::LMB, true);
   EXPECT_EQ(read_file(target + "/second.jpg"), "second bytes");
   EXPECT_EQ(v->files.count(), 0);
   EXPECT_EQ(v->current_file, "");
@@ -373,16 +416,8 @@ TEST_F(Move_window, MovesThatCannotHappenSaySoAndChangeNothing) {
 }
 
 TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
-  const std::string target = make_dir("target");
-  const std::string a = add_file("a.jpg", "A");
-  const std::string b = add_file("b.jpg", "B");
-  const std::string c = add_file("c.jpg", "C");
-  open_window();
-  set_path(1, target);
-  show(a);
-  key('1');
-  show(b);
-  key('1');
+  const std::string target = moved_into_target({"a.jpg", "b.jpg"});
+  const std::string a = src + "/a.jpg", b = src + "/b.jpg";
   v->stop_timer();
   key(8);
   EXPECT_EQ(read_file(b), "B");
@@ -401,6 +436,7 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
   ASSERT_TRUE(write_file(bin.file("nautilus"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n"));
   fs::permissions(bin.file("nautilus"), fs::perms::owner_all);
   brek_test::Env_guard path("PATH", bin.path());
+  const std::string c = add_file("c.jpg", "C");
   show(c);
   key('1');
   ASSERT_TRUE(write_file(c, "newcomer"));
@@ -427,20 +463,12 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
 }
 
 TEST_F(Move_window, AnUndoWhoseFileIsGoneSaysWhereAndTheNextGoesOn) {
-  const std::string target = make_dir("target");
-  const std::string a = add_file("a.jpg", "A");
-  const std::string b = add_file("b.jpg", "B");
-  open_window();
-  set_path(1, target);
-  show(a);
-  key('1');
-  show(b);
-  key('1');
+  const std::string target = moved_into_target({"a.jpg", "b.jpg"});
   ASSERT_TRUE(fs::remove(target + "/b.jpg"));
   key(8);
   EXPECT_EQ(box->last_message(), target + "/b.jpg: File to restore did not found");
   key(8);
-  EXPECT_EQ(read_file(a), "A");
+  EXPECT_EQ(read_file(src + "/a.jpg"), "A");
 }
 
 TEST_F(Move_window, TargetsAreChosenStoredAndReadBack) {
@@ -464,10 +492,7 @@ TEST_F(Move_window, TargetsAreChosenStoredAndReadBack) {
   paint(400, 360);
   const rect r = w->targets.at(7)->rect;
   te::answer_next_file_dialog(false, {}, &seen);
-  Event_routing::Pointer p;
-  p.at = point{r.x + 10 + w->panel_box->get_bounds().x, r.y + r.h / 2 + w->panel_box->get_bounds().y};
-  p.button = button_mouse::LMB;
-  Event_routing::mouse_down(w, Ref<C_Control>(), p);
+  pointer_at({r.x + 10, r.y + r.h / 2}, button_mouse::LMB, true);
   EXPECT_EQ(File_path::without_trailing_separator(seen.directory), src);
   EXPECT_EQ(w->target(7).path, "");
 
@@ -501,14 +526,10 @@ TEST_F(Move_window, ThePanelMenuAndItsChoices) {
   // A right release over a panel opens its menu; over a gap none opens.
   paint(400, 360);
   box->screen->menu_answer = "RESTORE";
-  Event_routing::Pointer p;
   const rect gap = w->targets.at(2)->rect;
-  p.at = point{gap.x + 40 + w->panel_box->get_bounds().x, gap.y - 1.5 + w->panel_box->get_bounds().y};
-  p.button = button_mouse::RMB;
-  Event_routing::mouse_up(w, Ref<C_Control>(), p);
+  pointer_at({gap.x + 40, gap.y - 1.5}, button_mouse::RMB, false);
   EXPECT_EQ(w->undo_targets.count(), 1);
-  p.at.y += 10;
-  Event_routing::mouse_up(w, Ref<C_Control>(), p);
+  pointer_at({gap.x + 40, gap.y + 8.5}, button_mouse::RMB, false);
   EXPECT_EQ(w->hover_target, 2);
   EXPECT_EQ(read_file(a), "A");
   box->screen->menu_answer.clear();
@@ -536,7 +557,6 @@ TEST_F(Move_window, PanelsThumbnailsAndTheHoveredFrameArePaintedWhereTheyBelong)
   const uint32_t back = pixel_of(C_Canvas::system_color(int64_t(system_color::BUTTON)));
   const uint32_t text = pixel_of(C_Canvas::system_color(int64_t(system_color::BUTTON_TEXT)));
   const uint32_t red = 0xFFFF0000u;
-  auto px = [](double points) { return int(points * 96 / 72 + 0.5); };
   // A row holding a colour near a place (lines fall on whole pixels).
   auto line_near = [&](int x, double y_pt, uint32_t colour) {
     for (int y = px(y_pt) - 1; y <= px(y_pt) + 1; ++y)
@@ -548,7 +568,9 @@ TEST_F(Move_window, PanelsThumbnailsAndTheHoveredFrameArePaintedWhereTheyBelong)
     const uint32_t colour = n == 3 ? red : text;
     EXPECT_TRUE(line_near(px(150), top, colour)) << n;
     EXPECT_TRUE(line_near(px(150), top + 26, colour)) << n;
-    if (n >= 3) EXPECT_EQ(at(px(150), px(top + 13)), back) << n;  // 1 and 2 show their paths there
+    if (n >= 3) {
+      EXPECT_EQ(at(px(150), px(top + 13)), back) << n;  // 1 and 2 show their paths there
+    }
     // Between panels only the background.
     EXPECT_EQ(at(px(150), px((n - 1) * 30 + 0.5)), back) << n;
   }
@@ -562,17 +584,11 @@ TEST_F(Move_window, PanelsThumbnailsAndTheHoveredFrameArePaintedWhereTheyBelong)
 
   // The thumbnail: after the number, the path and 4 points, a 26-point
   // square showing the picture's middle, cropped to the square.
-  Ref<C_Bitmap> measure = C_Bitmap::create(10, 10, 32);
-  Ref<C_Canvas> c = measure->canvas();
-  c->font->size = 26;
-  const double number_w = c->text_extent("1").w;
-  c->font->size = 15;
-  const double path_w = c->text_extent(t1).w;
-  const double x0 = 13 + number_w + 4 + path_w + 4;
-  EXPECT_EQ(at(px(x0 + 6), px(2 + 6)), 0xFFFF0000u);
-  EXPECT_EQ(at(px(x0 + 20), px(2 + 6)), 0xFF00FF00u);
-  EXPECT_EQ(at(px(x0 + 6), px(2 + 20)), 0xFF0000FFu);
-  EXPECT_EQ(at(px(x0 + 20), px(2 + 20)), 0xFFFFFFFFu);
+  const double x0 = first_thumbnail_x(t1);
+  expect_pixels(Back_buffer{this},
+                {{px(x0 + 6), px(2 + 6), RED}, {px(x0 + 20), px(2 + 6), GREEN}, {px(x0 + 6), px(2 + 20), BLUE},
+                 {px(x0 + 20), px(2 + 20), WHITE}},
+                "the thumbnail");
   EXPECT_EQ(w->targets.at(1)->rect.y, 2);
 
   // The next paint lists the next target, and so on.
@@ -649,10 +665,8 @@ TEST_F(Move_window, TheMainWindowsF6DigitsAndBackspaceReachTheWindowWhileItShows
   box->key('1');  // no window yet: nothing moves
   EXPECT_EQ(read_file(a), "A");
   box->key(117);  // F6
-  w = v->collage->move_dialog;
-  ASSERT_FALSE(w.is_none());
+  take_window();
   EXPECT_TRUE(w->is_visible());
-  for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
   set_path(1, target);
   box->key('1');
   EXPECT_EQ(read_file(target + "/a.jpg"), "A");
@@ -673,18 +687,10 @@ TEST_F(Move_window, AnUndoTakesTheMovedFilesThumbnailOffItsTargetsPanel) {
   ASSERT_TRUE(write_bmp(Pixels(40, 30, BLUE), a));
   show(a);
   box->key(117);  // F6
-  w = v->collage->move_dialog;
-  ASSERT_FALSE(w.is_none());
-  for (int64_t n = 1; n <= 9; ++n) set_path(n, "");
+  take_window();
   set_path(1, target);
   // The panel's first thumbnail square, right of the number and the path.
-  Ref<C_Bitmap> measure = C_Bitmap::create(10, 10, 32);
-  Ref<C_Canvas> c = measure->canvas();
-  c->font->size = 26;
-  const double number_w = c->text_extent("1").w;
-  c->font->size = 15;
-  const double x0 = 13 + number_w + 4 + c->text_extent(target).w + 4;
-  auto px = [](double points) { return int(points * 96 / 72 + 0.5); };
+  const double x0 = first_thumbnail_x(target);
   auto first_square = [&] {
     for (int i = 0; i < 3; ++i) paint(400, 360);
     return at(px(x0 + 13), px(2 + 13));

@@ -50,13 +50,11 @@ bool has(const std::vector<std::string>& keys, const std::string& k) {
 
 }  // namespace
 
-TEST(ViewerCommands, ZoomTransparencyAndOrientation) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_file(dir.file("a.bmp"));
-  Ref<C_Image> image = v->current_image();
+using ViewerCommands = Viewer_box;
+using ViewerMenus = Viewer_box;
+
+TEST_F(ViewerCommands, ZoomTransparencyAndOrientation) {
+  Ref<C_Image> image = open_picture();
 
   b.menu("SCALE_I");
   b.menu("SCALE_I");
@@ -100,13 +98,8 @@ TEST(ViewerCommands, ZoomTransparencyAndOrientation) {
 // is, and turn no image the program sees later: neither the next one
 // opened nor one that was freed meanwhile (its references read the None
 // image).
-TEST(ViewerCommands, OrientationWithoutAnImageChangesNothing) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"), 40, 30);
-  picture(dir.file("b.bmp"), 40, 30);
-  v->open_dir(dir.path());
+TEST_F(ViewerCommands, OrientationWithoutAnImageChangesNothing) {
+  open_folder({"a.bmp", "b.bmp"});
   ASSERT_EQ(v->files.count(), 2);
   v->current_file = dir.file("gone.bmp");
   Ref<C_Image> freed = C_Image::create();
@@ -115,15 +108,10 @@ TEST(ViewerCommands, OrientationWithoutAnImageChangesNothing) {
   dispose_now(freed);
 
   b.paint();
-  std::vector<uint32_t> before;
-  for (int y = 0; y < 600; y += 7)
-    for (int x = 0; x < 800; x += 7) before.push_back(b.at(x, y));
+  const std::vector<uint32_t> before = b.sample();
   for (const char* k : {"ROTATEL", "ROTATER", "ROTATER", "FLIP_X", "FLIP_Y", "INVERSE"}) b.menu(k);
   b.paint();
-  std::vector<uint32_t> after;
-  for (int y = 0; y < 600; y += 7)
-    for (int x = 0; x < 800; x += 7) after.push_back(b.at(x, y));
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(b.sample(), before);
   EXPECT_TRUE(b.messages.empty());
   EXPECT_EQ(still_named->quarter_turns, 0);
   EXPECT_FALSE(still_named->flip_x || still_named->flip_y || still_named->inverse);
@@ -137,8 +125,7 @@ TEST(ViewerCommands, OrientationWithoutAnImageChangesNothing) {
   EXPECT_EQ(b.at(int(r.x + r.w - 3), int(r.y + r.h - 3)), WHITE);
 }
 
-TEST(ViewerCommands, LanguageIsStoredAndLoaded) {
-  Input_box b;
+TEST_F(ViewerCommands, LanguageIsStoredAndLoaded) {
   b.menu("LANG_EN");
   EXPECT_EQ(b.v->language, "EN");
   EXPECT_EQ(C_Config::open_read("Ostrel6", area::USER, "")->read_string("Language"), "EN");
@@ -147,16 +134,13 @@ TEST(ViewerCommands, LanguageIsStoredAndLoaded) {
   EXPECT_FALSE(b.v->closed);
 }
 
-TEST(ViewerCommands, ExitClosesTheWindow) {
-  Input_box b;
+TEST_F(ViewerCommands, ExitClosesTheWindow) {
   b.menu("EXIT");
   EXPECT_TRUE(b.v->exiting);
   EXPECT_TRUE(b.v->closed);
 }
 
-TEST(ViewerCommands, ViewModesKeepTheSettingsOnlyWhenTheyChange) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerCommands, ViewModesKeepTheSettingsOnlyWhenTheyChange) {
   add_entry(v, "/p/a/1.jpg", rect{0, 0, 100, 80});
   add_entry(v, "/p/a/2.jpg", rect{100, 0, 100, 80});
   add_entry(v, "/p/b/3.jpg", rect{0, 100, 100, 80});
@@ -184,9 +168,7 @@ TEST(ViewerCommands, ViewModesKeepTheSettingsOnlyWhenTheyChange) {
   EXPECT_EQ(C_Config::open_read("Collage_viewer", area::USER, "Main")->read_integer("Mode"), 0);
 }
 
-TEST(ViewerCommands, OrdersSortTheWholeListAndLayItOutAgain) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerCommands, OrdersSortTheWholeListAndLayItOutAgain) {
   add_entry(v, "/p/b/x.jpg", rect{0, 0, 100, 80});
   add_entry(v, "/p/a/z.jpg", rect{0, 0, 100, 80});
   add_entry(v, "/p/a/y.jpg", rect{0, 0, 100, 80});
@@ -204,12 +186,8 @@ TEST(ViewerCommands, OrdersSortTheWholeListAndLayItOutAgain) {
   EXPECT_EQ(C_Config::open_read("Collage_viewer", area::USER, "Main")->read_integer("Order"), 1);
 }
 
-TEST(ViewerCommands, CopyPasteAndSaveAClipboardImage) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("shot.bmp"), 40, 30);
-  v->open_file(dir.file("shot.bmp"));
+TEST_F(ViewerCommands, CopyPasteAndSaveAClipboardImage) {
+  open_picture("shot.bmp");
 
   b.menu("COPY");
   EXPECT_TRUE(brek_platform::clipboard_has_image());
@@ -255,13 +233,8 @@ TEST(ViewerCommands, CopyPasteAndSaveAClipboardImage) {
 
 // A picture pasted over a listed directory stands alone: the background
 // ticks bring none of the directory's files back.
-TEST(ViewerCommands, APasteEndsTheListingOfTheDirectory) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  std::filesystem::create_directory(dir.file("sub"));
-  for (const char* n : {"a.bmp", "b.bmp", "sub/c.bmp"}) picture(dir.file(n));
-  v->open_dir(dir.path());
+TEST_F(ViewerCommands, APasteEndsTheListingOfTheDirectory) {
+  open_folder({"a.bmp", "b.bmp", "sub/c.bmp"});
   ASSERT_GE(v->files.count(), 2);
   v->current_file = dir.file("a.bmp");
 
@@ -278,9 +251,7 @@ TEST(ViewerCommands, APasteEndsTheListingOfTheDirectory) {
   EXPECT_EQ(v->current_image()->width, 40);
 }
 
-TEST(ViewerCommands, FailuresShowTheirFixedTexts) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerCommands, FailuresShowTheirFixedTexts) {
   brek_platform::clipboard_set_text("not a picture");
   b.menu("PASTE");
   EXPECT_EQ(b.last_message(), "Paste operation failed");
@@ -292,9 +263,7 @@ TEST(ViewerCommands, FailuresShowTheirFixedTexts) {
   EXPECT_FALSE(v->collage->auto_save);
 
   // A name whose type cannot be written.
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_file(dir.file("a.bmp"));
+  open_picture();
   te::answer_next_file_dialog(true, {dir.file("a.png")});
   b.menu("SAVAS");
   EXPECT_EQ(b.last_message(), "Save operation failed");
@@ -307,20 +276,15 @@ TEST(ViewerCommands, FailuresShowTheirFixedTexts) {
   EXPECT_EQ(b.messages.size(), n);
 }
 
-TEST(ViewerCommands, AutoSaveSwitchesOffWithoutADialog) {
-  Input_box b;
+TEST_F(ViewerCommands, AutoSaveSwitchesOffWithoutADialog) {
   b.v->collage->auto_save = true;
   b.menu("SAVAUTO");
   EXPECT_FALSE(b.v->collage->auto_save);
   EXPECT_TRUE(b.messages.empty());
 }
 
-TEST(ViewerCommands, DeleteMovesToTheTrashAndSelectsTheNext) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) picture(dir.file(n));
-  v->open_dir(dir.path() + "/");
+TEST_F(ViewerCommands, DeleteMovesToTheTrashAndSelectsTheNext) {
+  open_folder({"a.bmp", "b.bmp", "c.bmp"});
   ASSERT_EQ(v->files.count(), 3);
   v->current_file = v->files.get(2)->file_name;
   const std::string last = v->current_file;
@@ -349,12 +313,8 @@ TEST(ViewerCommands, DeleteMovesToTheTrashAndSelectsTheNext) {
   EXPECT_TRUE(v->current_file.empty());
 }
 
-TEST(ViewerCommands, DeleteNeverTakesAClipboardImageForAFile) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_file(dir.file("a.bmp"));
+TEST_F(ViewerCommands, DeleteNeverTakesAClipboardImageForAFile) {
+  open_picture();
   b.menu("COPY");
   b.menu("PASTE");
   ASSERT_EQ(v->current_file, "<clipboard>");
@@ -364,9 +324,7 @@ TEST(ViewerCommands, DeleteNeverTakesAClipboardImageForAFile) {
   EXPECT_EQ(v->current_file, "<clipboard>");
 }
 
-TEST(ViewerCommands, FullScreenAndBack) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerCommands, FullScreenAndBack) {
   v->placement_busy = false;
   b.menu("FULLSCREEN");
   EXPECT_TRUE(v->collage->full_screen);
@@ -393,8 +351,8 @@ TEST(ViewerCommands, FullScreenAndBack) {
   EXPECT_NE(v->get_caption().find("elsewhere"), std::string::npos);
 }
 
-TEST(ViewerCommands, TheFileManagerStartsWithTheDirectoryAsOneArgument) {
-  brek_test::Temp_dir bin, dir;
+TEST_F(ViewerCommands, TheFileManagerStartsWithTheDirectoryAsOneArgument) {
+  brek_test::Temp_dir bin;
   const std::string log = bin.file("args");
   // A stand-in file manager that writes its arguments, one a line.
   ASSERT_TRUE(brek_test::write_file(bin.file("xdg-open"),
@@ -421,8 +379,7 @@ TEST(ViewerCommands, TheFileManagerStartsWithTheDirectoryAsOneArgument) {
 
 // ---- menus ------------------------------------------------------------------------
 
-TEST(ViewerMenus, TheEmptyWindowsDirectoryMenu) {
-  Input_box b;
+TEST_F(ViewerMenus, TheEmptyWindowsDirectoryMenu) {
   brek_test::Temp_dir languages;
   Localize_str::set_language_directory(languages.path());
   ASSERT_TRUE(brek_test::write_file(languages.file("English_EN.lng"), "[{Collage_viewer}]\n"));
@@ -446,12 +403,8 @@ TEST(ViewerMenus, TheEmptyWindowsDirectoryMenu) {
 }
 
 // The keys the transparency items show do what the items do.
-TEST(ViewerMenus, TheTransparencyItemsShowTheirOwnKeys) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_file(dir.file("a.bmp"));
+TEST_F(ViewerMenus, TheTransparencyItemsShowTheirOwnKeys) {
+  open_picture();
   std::map<std::string, std::string> shown;
   for (const Menu_entry& e : C_Menu::parse(v->image_menu_text()).items) shown[e.key] = e.hot_key;
   EXPECT_EQ(shown["ALPHA+"], "Alt+UP");
@@ -469,12 +422,8 @@ TEST(ViewerMenus, TheTransparencyItemsShowTheirOwnKeys) {
   }
 }
 
-TEST(ViewerMenus, TheImageMenuFollowsTheImage) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_file(dir.file("a.bmp"));
+TEST_F(ViewerMenus, TheImageMenuFollowsTheImage) {
+  open_picture();
 
   const std::string text = v->image_menu_text();
   EXPECT_NE(text.find("SCALE_I:Increase\t+,Wheel down\r\n"), std::string::npos);
@@ -493,8 +442,7 @@ TEST(ViewerMenus, TheImageMenuFollowsTheImage) {
   EXPECT_FALSE(has(keys, "EXPLOREDIR"));
 }
 
-TEST(ViewerMenus, ARightClickShowsTheMenuOfTheView) {
-  Input_box b;
+TEST_F(ViewerMenus, ARightClickShowsTheMenuOfTheView) {
   const std::string shown = b.right_click({50, 50});
   EXPECT_EQ(shown.rfind("Refresh\tF5|Paste from clipboard", 0), 0u) << shown;
 }

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "images/format_classes.h"
-#include "images/image_file_io.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_on_screen.h"
@@ -29,11 +28,6 @@ namespace {
 
 constexpr int VK_F6 = 117;
 
-bool have_display() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
-}
-
 std::string config_home() {
   const char* home = std::getenv("XDG_CONFIG_HOME");
   return home ? home : "";
@@ -43,7 +37,7 @@ struct On_screen : Viewer_on_screen<Test_viewer> {
   On_screen() : Viewer_on_screen<Test_viewer>(rect{20, 20, 500, 360}) {}
   // A picture file of w x h pixels opened and shown on the screen.
   bool show_picture(const std::string& path, int w, int h) {
-    if (!Image_file_io::save_bmp(quadrant_picture(w, h), path, false)) return false;
+    if (!write_bmp(quadrants(w, h), path)) return false;
     v->open_file(path);
     v->show();
     return te::wait_exposed(v->native);

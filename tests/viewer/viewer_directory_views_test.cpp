@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
@@ -19,19 +17,6 @@ using namespace viewer_input;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Ticks of "TIMER_1"; each lets a known tree be listed again at once.
-void ticks(const Ref<Test_viewer>& v, int n) {
-  for (int i = 0; i < n; ++i) {
-    v->last_scan_time = date_time{};
-    v->on_timer();
-  }
-}
-
-void picture_in(const std::string& path, int w = 40, int h = 30) {
-  fs::create_directories(fs::path(path).parent_path());
-  picture(path, w, h);
-}
 
 bool lists(const std::string& caption, int64_t n) {
   return caption.find("[files:" + std::to_string(n) + "]") != std::string::npos;
@@ -46,21 +31,6 @@ int lowest_lit_row(const Boxed& b, int x0, int x1, int top, int bottom) {
   return -1;
 }
 
-// The process's resident memory, bytes.
-int64_t resident_bytes() {
-  std::ifstream statm("/proc/self/statm");
-  int64_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * int64_t(sysconf(_SC_PAGESIZE));
-}
-
-int64_t pictures_held(const Ref<Test_viewer>& v) {
-  int64_t n = 0;
-  for (const Ref<C_Image>& e : v->files)
-    if (!e->picture.is_none() || !e->reduced.is_none() || !e->animation.is_none()) ++n;
-  return n;
-}
-
 int64_t cells_in_view(const Ref<Test_viewer>& v, double box_h_px) {
   int64_t n = 0;
   for (const Ref<C_Image>& e : v->files)
@@ -68,24 +38,28 @@ int64_t cells_in_view(const Ref<Test_viewer>& v, double box_h_px) {
   return n;
 }
 
+// The lowest bottom of the list's cells.
+double cells_bottom(const Ref<Test_viewer>& v) {
+  double bottom = 0;
+  for (const Ref<C_Image>& e : v->files) bottom = std::max(bottom, e->rect.y + e->rect.h);
+  return bottom;
+}
+
 }  // namespace
 
 TEST(ViewerDirectoryViews, EveryViewListsTheWholeTreeAndFollowsChanges) {
   for (mode_view mode : {mode_view::CAPTIONS, mode_view::THUMB, mode_view::COLLAGE}) {
     brek_test::Temp_dir t;
-    for (int i = 0; i < 10; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
-    for (int i = 0; i < 5; ++i) picture_in(t.file("sub/deeper/q" + std::to_string(i) + ".bmp"));
+    numbered_pictures(t.file("p"), 0, 10);
+    numbered_pictures(t.file("sub/deeper/q"), 0, 5);
     Boxed b(600, 400);
-    Ref<Test_viewer> v = b.v;
-    v->collage->mode_view = mode;
-    v->open_dir(t.path());
-    ticks(v, 8);
+    Ref<Test_viewer> v = show_folder(b, t.path(), 8, mode);
     EXPECT_EQ(v->files.count(), 15) << int(mode);
     EXPECT_EQ(v->laid_out_count, 15) << int(mode);
     EXPECT_TRUE(lists(v->collage->caption, 15)) << v->collage->caption;
 
     // Added and deleted outside the program: found within a pass.
-    picture_in(t.file("sub/deeper/q9.bmp"));
+    picture(t.file("sub/deeper/q9.bmp"));
     fs::remove(t.file("p3.bmp"));
     ticks(v, 6);
     EXPECT_GE(v->index_of_file(t.file("sub/deeper/q9.bmp")), 0) << int(mode);
@@ -97,12 +71,9 @@ TEST(ViewerDirectoryViews, EveryViewListsTheWholeTreeAndFollowsChanges) {
 
 TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
   brek_test::Temp_dir t;
-  picture_in(t.file("a_q.bmp"), 64, 48);
+  picture(t.file("a_q.bmp"), 64, 48);
   Boxed b(600, 300);
-  Ref<Test_viewer> v = b.v;
-  v->collage->mode_view = mode_view::CAPTIONS;
-  v->open_dir(t.path());
-  ticks(v, 3);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 3, mode_view::CAPTIONS);
   ASSERT_EQ(v->files.count(), 1);
   b.paint();
   // The only image of its folder: no order read its header, the caption did.
@@ -120,23 +91,24 @@ TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
   std::vector<uint32_t> row;
   for (int x = x0; x < x1; ++x) row.push_back(b.at(x, alone));
   // A line below it does not wipe that row out.
-  picture_in(t.file("b_q.bmp"), 64, 48);
+  picture(t.file("b_q.bmp"), 64, 48);
   ticks(v, 3);
   ASSERT_EQ(v->files.count(), 2);
   const double next_top = v->files.get(1)->rect.y;
   ASSERT_GT(next_top, alone);
   b.paint();
-  for (int x = x0; x < x1; ++x)
-    if (row[size_t(x - x0)] != BLACK) EXPECT_NE(b.at(x, alone), BLACK) << x;
+  for (int x = x0; x < x1; ++x) {
+    if (row[size_t(x - x0)] != BLACK) {
+      EXPECT_NE(b.at(x, alone), BLACK) << x;
+    }
+  }
 }
 
 TEST(ViewerDirectoryViews, AnIdleViewUnderARestingPointerIsNotPaintedAgain) {
   brek_test::Temp_dir t;
-  for (int i = 0; i < 40; ++i) picture_in(t.file("p" + std::to_string(10 + i) + ".bmp"), 320, 240);
-  Input_box b(800, 600);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 4);
+  numbered_pictures(t.file("p"), 10, 40, 320, 240);
+  Input_box b;
+  Ref<Test_viewer> v = show_folder(b, t.path(), 4);
   ASSERT_EQ(v->laid_out_count, 40);
   ASSERT_GT(v->layout_bottom, 600);
   const double W = v->view_width(), H = v->view_height();
@@ -167,11 +139,9 @@ TEST(ViewerDirectoryViews, AnIdleViewUnderARestingPointerIsNotPaintedAgain) {
 TEST(ViewerDirectoryViews, AnUndecodablePictureDoesNotHoldUpHoverScrolling) {
   brek_test::Temp_dir t;
   brek_test::write_file(t.file("a.jpg"), "no picture in here");
-  for (int i = 0; i < 24; ++i) picture_in(t.file("f" + std::to_string(10 + i) + ".bmp"), 320, 240);
+  numbered_pictures(t.file("f"), 10, 24, 320, 240);
   Boxed b(600, 400);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 4);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 4);
   ASSERT_EQ(v->laid_out_count, 25);
   ASSERT_GT(v->layout_bottom, 400);
   v->input.pointer = point{v->view_width() / 2, v->view_height() - 14};
@@ -190,9 +160,8 @@ TEST(ViewerDirectoryViews, TwentyThousandFilesInOneFolderAreLaidOutToTheEnd) {
   brek_test::Temp_dir t;
   constexpr int N = 20000;
   for (int i = 0; i < N; ++i) tiny_gif(t.file("g" + std::to_string(100000 + i) + ".gif"));
-  Input_box b(800, 600);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
+  Input_box b;
+  Ref<Test_viewer> v = show_folder(b, t.path(), 0);
   ASSERT_EQ(v->files.count(), N);
   int64_t before = 0;
   for (int i = 0; i < 40 && v->laid_out_count < N; ++i) {
@@ -215,18 +184,16 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
   brek_test::Temp_dir t;
   // A large photograph first: its decode frees a big buffer early, as
   // opening real photographs does.
-  picture_in(t.file("f000.bmp"), 2400, 1600);
-  for (int i = 0; i < 120; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+  picture(t.file("f000.bmp"), 2400, 1600);
+  numbered_pictures(t.file("f"), 100, 120, 320, 240);
   Boxed b(800, 600);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 4);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 4);
   ASSERT_EQ(v->laid_out_count, 121);
   const double box_h = 600;
   b.paint();
   // Whatever earlier work left in the heap's free lists is not counted.
   malloc_trim(0);
-  const int64_t start = resident_bytes();
+  const int64_t start = resident();
   // To the end a screen at a time, reading ahead, then back to the top.
   v->scroll_pending = true;
   for (double y = 0; y < v->layout_bottom; y += box_h) {
@@ -234,7 +201,7 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
     b.paint();
   }
   v->scroll_pending = false;
-  const int64_t peak = resident_bytes();
+  const int64_t peak = resident();
   ASSERT_GT(pictures_held(v), 100);
   ASSERT_GT(peak - start, 20 << 20);
   // Back at the top; the view then rests and is not painted again.
@@ -245,11 +212,10 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
     v->on_timer();
   }
   EXPECT_LE(pictures_held(v), cells_in_view(v, box_h));
-  // What the far pictures held goes back to the system (not under the
-  // address sanitizer, whose allocator holds freed memory back on purpose).
-#ifndef __SANITIZE_ADDRESS__
-  EXPECT_LT(resident_bytes() - start, (peak - start) / 3);
-#endif
+  // What the far pictures held goes back to the system.
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(resident() - start, (peak - start) / 3);
+  }
 }
 
 // While the view scrolls smoothly, each paint reads the next picture below
@@ -257,11 +223,9 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
 // comes into view.
 TEST(ViewerDirectoryViews, APictureReadAheadIsKeptUntilItsCellComesIntoView) {
   brek_test::Temp_dir t;
-  for (int i = 0; i < 60; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+  numbered_pictures(t.file("f"), 100, 60, 320, 240);
   Boxed b(800, 600);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 4);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 4);
   ASSERT_EQ(v->laid_out_count, 60);
   v->scroll_pending = true;
   b.paint();
@@ -279,40 +243,29 @@ TEST(ViewerDirectoryViews, APictureReadAheadIsKeptUntilItsCellComesIntoView) {
 TEST(ViewerDirectoryViews, DeletingTheFileOfARowOfItsOwnTakesTheRowOff) {
   for (const char* deleted : {"a/z.bmp", "b/a.bmp", "b/z.bmp"}) {
     brek_test::Temp_dir t;
-    for (int i = 0; i < 12; ++i) picture_in(t.file("a/f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+    numbered_pictures(t.file("a/f"), 100, 12, 320, 240);
     // Panoramas: each a row of its own.
-    picture_in(t.file("a/z.bmp"), 3000, 200);
-    picture_in(t.file("b/a.bmp"), 3000, 200);
-    for (int i = 0; i < 3; ++i) picture_in(t.file("b/f" + std::to_string(100 + i) + ".bmp"), 320, 240);
-    picture_in(t.file("b/z.bmp"), 3000, 200);
+    for (const char* panorama : {"a/z.bmp", "b/a.bmp", "b/z.bmp"}) picture(t.file(panorama), 3000, 200);
+    numbered_pictures(t.file("b/f"), 100, 3, 320, 240);
     Boxed b(800, 600);
-    Ref<Test_viewer> v = b.v;
-    v->open_dir(t.path());
-    ticks(v, 6);
+    Ref<Test_viewer> v = show_folder(b, t.path(), 6);
     ASSERT_EQ(v->laid_out_count, 18) << deleted;
     const double before = v->layout_bottom;
     v->current_file = t.file(deleted);
     v->collage->delete_current("Delete failed");
     ticks(v, 2);
     ASSERT_EQ(v->files.count(), 17) << deleted;
-    double cells_bottom = 0;
-    for (int64_t i = 0; i < v->files.count(); ++i) {
-      const rect r = v->files.get(i)->rect;
-      cells_bottom = std::max(cells_bottom, r.y + r.h);
-    }
-    EXPECT_LT(cells_bottom, before) << deleted;
-    EXPECT_DOUBLE_EQ(v->layout_bottom, cells_bottom) << deleted;
+    EXPECT_LT(cells_bottom(v), before) << deleted;
+    EXPECT_DOUBLE_EQ(v->layout_bottom, cells_bottom(v)) << deleted;
   }
 }
 
 TEST(ViewerDirectoryViews, AQuietFolderIsListedLessOftenAndAChangeStillShowsWithinSeconds) {
   brek_test::Temp_dir t;
-  for (int i = 0; i < 3; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
+  numbered_pictures(t.file("p"), 0, 3);
   Brek_runtime::Test_clock clock;
   Boxed b(600, 400);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 4);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 4);
   ASSERT_EQ(v->files.count(), 3);
 
   // Ten seconds of 200 ms ticks with nothing changing on disk: a listing
@@ -333,18 +286,16 @@ TEST(ViewerDirectoryViews, AQuietFolderIsListedLessOftenAndAChangeStillShowsWith
   EXPECT_GE(quiet, 4);
 
   // A picture added meanwhile still shows within two seconds.
-  picture_in(t.file("new.bmp"));
+  picture(t.file("new.bmp"));
   tick_for(2000);
   EXPECT_GE(v->index_of_file(t.file("new.bmp")), 0);
 }
 
 TEST(ViewerDirectoryViews, ABoxThatChangedAfterTheWindowsResizeIsLaidOutToItsNewWidth) {
   brek_test::Temp_dir t;
-  for (int i = 0; i < 12; ++i) picture_in(t.file("p" + std::to_string(i) + ".bmp"));
+  numbered_pictures(t.file("p"), 0, 12);
   Boxed b(120, 400);
-  Ref<Test_viewer> v = b.v;
-  v->open_dir(t.path());
-  ticks(v, 6);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 6);
   ASSERT_EQ(v->laid_out_count, 12);
   auto rightmost = [&] {
     double r = 0;
@@ -358,8 +309,7 @@ TEST(ViewerDirectoryViews, ABoxThatChangedAfterTheWindowsResizeIsLaidOutToItsNew
   EXPECT_EQ(v->laid_out_count, 12);
   // As a box that had that width from the start lays them out.
   Boxed wide(600, 400);
-  wide.v->open_dir(t.path());
-  ticks(wide.v, 6);
+  show_folder(wide, t.path(), 6);
   for (int64_t i = 0; i < 12; ++i) {
     EXPECT_EQ(v->files.get(i)->rect.x, wide.v->files.get(i)->rect.x) << i;
     EXPECT_EQ(v->files.get(i)->rect.y, wide.v->files.get(i)->rect.y) << i;
@@ -371,12 +321,9 @@ TEST(ViewerDirectoryViews, DeletingTheLastFileShortensTheScrollRangeOfTheLineVie
   // The thumbnail and caption views give each file a line of its own.
   for (mode_view mode : {mode_view::THUMB, mode_view::CAPTIONS}) {
     brek_test::Temp_dir t;
-    for (int i = 0; i < 60; ++i) picture_in(t.file("f" + std::to_string(100 + i) + ".bmp"), 320, 240);
+    numbered_pictures(t.file("f"), 100, 60, 320, 240);
     Boxed b(800, 600);
-    Ref<Test_viewer> v = b.v;
-    v->collage->mode_view = mode;
-    v->open_dir(t.path());
-    ticks(v, 6);
+    Ref<Test_viewer> v = show_folder(b, t.path(), 6, mode);
     ASSERT_EQ(v->laid_out_count, 60) << int(mode);
     ASSERT_GT(v->layout_bottom, 600) << int(mode);
     const double last_top = v->files.get(59)->rect.y;
@@ -392,13 +339,9 @@ TEST(ViewerDirectoryViews, DeletingTheLastFileShortensTheScrollRangeOfTheLineVie
 
 TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtTheNextListing) {
   brek_test::Temp_dir t;
-  picture_in(t.file("a.bmp"), 64, 48);
-  picture_in(t.file("b.bmp"), 64, 48);
+  for (const char* n : {"a.bmp", "b.bmp"}) picture(t.file(n), 64, 48);
   Boxed b(800, 400);
-  Ref<Test_viewer> v = b.v;
-  v->collage->mode_view = mode_view::THUMB;
-  v->open_dir(t.path());
-  ticks(v, 3);
+  Ref<Test_viewer> v = show_folder(b, t.path(), 3, mode_view::THUMB);
   ASSERT_EQ(v->files.count(), 2);
   b.paint();
   const int64_t i = v->index_of_file(t.file("b.bmp"));
@@ -424,9 +367,7 @@ TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtThe
 
   // What a fresh opening of the folder shows, line for line.
   Boxed fresh(800, 400);
-  fresh.v->collage->mode_view = mode_view::THUMB;
-  fresh.v->open_dir(t.path());
-  ticks(fresh.v, 3);
+  show_folder(fresh, t.path(), 3, mode_view::THUMB);
   fresh.paint();
   for (int y = 0; y < 400; y += 3)
     for (int x = 0; x < 800; x += 3) ASSERT_EQ(b.at(x, y), fresh.at(x, y)) << x << "," << y;

@@ -3,7 +3,6 @@
 // nothing is left behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "baselib/file_path.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/move_to_dirs.h"
 
@@ -24,22 +24,26 @@ namespace {
 
 constexpr int VK_F2 = 113, VK_F6 = 117;
 
-// A file system mounted for the test and unmounted in every case.
-class Mounted {
+// A directory mounted again read-only at another place, unmounted in
+// every case.
+class Read_only_mount {
  public:
-  Mounted(const std::string& at, const std::vector<std::string>& commands) : at_(at) {
+  Read_only_mount(const std::string& source, const std::string& at) : at_(at) {
+    fs::create_directories(source);
     fs::create_directories(at);
+    const std::string commands[] = {"mount --bind '" + source + "' '" + at + "'",
+                                    "mount -o remount,ro,bind '" + at + "'"};
     for (const std::string& c : commands) {
       if (std::system((c + " 2>/dev/null").c_str()) != 0) return;
       mounts_ += 1;
     }
     ok_ = true;
   }
-  ~Mounted() {
+  ~Read_only_mount() {
     for (; mounts_ > 0; --mounts_) (void)std::system(("umount '" + at_ + "' 2>/dev/null").c_str());
   }
-  Mounted(const Mounted&) = delete;
-  Mounted& operator=(const Mounted&) = delete;
+  Read_only_mount(const Read_only_mount&) = delete;
+  Read_only_mount& operator=(const Read_only_mount&) = delete;
   bool ok() const { return ok_; }
 
  private:
@@ -48,22 +52,19 @@ class Mounted {
   bool ok_ = false;
 };
 
-// A 64 KiB tmpfs at `at`, filled up.
-std::vector<std::string> full_tmpfs(const std::string& at) {
-  return {"mount -t tmpfs -o size=64k tmpfs '" + at + "'"};
-}
-void fill(const std::string& dir) {
-  FILE* f = std::fopen((dir + "/filler").c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  const std::string block(1024, 'x');
-  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+// A picture, a full disk and a read-only view of the folder "behind", for
+// the life of the test; ok() is false where they cannot be mounted.
+struct Refusing_places {
+  brek_test::Temp_dir dir;
+  std::string photo = dir.file("photo.bmp");
+  brek_test::Tmpfs_mount full;
+  Read_only_mount locked{dir.file("behind"), dir.file("locked")};
+  Refusing_places() {
+    picture(photo, 200, 150);
+    if (full.mounted()) fill_disk(full.path());
   }
-  std::fclose(f);
-}
-// `source` mounted again at `at`, read-only.
-std::vector<std::string> read_only(const std::string& source, const std::string& at) {
-  return {"mount --bind '" + source + "' '" + at + "'", "mount -o remount,ro,bind '" + at + "'"};
-}
+  bool ok() const { return full.mounted() && locked.ok(); }
+};
 
 std::vector<std::string> names_in(const std::string& dir) {
   std::vector<std::string> out;
@@ -76,46 +77,34 @@ std::vector<std::string> names_in(const std::string& dir) {
 // F2 and a name on a full disk or a read-only file system: the message says
 // why, the disk keeps no half-written file.
 TEST(ViewerFailures, ASaveThatTheFileSystemRefusesSaysWhy) {
-  brek_test::Temp_dir dir;
-  picture(dir.file("photo.bmp"), 200, 150);
-  fs::create_directories(dir.file("shown"));
-  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
-  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  fill(dir.file("full"));
-  Mounted locked(dir.file("locked"), read_only(dir.file("shown"), dir.file("locked")));
-  if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
+  Refusing_places places;
+  if (!places.ok()) GTEST_SKIP() << "cannot mount a small tmpfs or a read-only folder here (needs root)";
 
   Input_box b;
-  b.v->open_file(dir.file("photo.bmp"));
-  te::answer_next_file_dialog(true, {dir.file("full/copy.bmp")});
+  b.v->open_file(places.photo);
+  te::answer_next_file_dialog(true, {places.full.file("copy.bmp")});
   b.key(VK_F2);
   EXPECT_EQ(b.last_message(), "Save operation failed: No space left on device");
-  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+  EXPECT_EQ(names_in(places.full.path()), std::vector<std::string>{"filler"});
 
-  te::answer_next_file_dialog(true, {dir.file("locked/copy.bmp")});
+  te::answer_next_file_dialog(true, {places.dir.file("locked/copy.bmp")});
   b.key(VK_F2);
   EXPECT_EQ(b.last_message(), "Save operation failed: Read-only file system");
-  EXPECT_TRUE(fs::is_empty(dir.file("shown")));
+  EXPECT_TRUE(fs::is_empty(places.dir.file("behind")));
   EXPECT_EQ(b.messages.size(), 2u);
 }
 
 // A digit in the "Move to dir" window towards a full disk or a read-only
 // file system: the message says why and the picture stays where it was.
 TEST(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
-  brek_test::Temp_dir dir;
-  const std::string photo = dir.file("photo.bmp");
-  picture(photo, 200, 150);
-  fs::create_directories(dir.file("elsewhere"));
-  Mounted full(dir.file("full"), full_tmpfs(dir.file("full")));
-  if (!full.ok()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  fill(dir.file("full"));
-  Mounted locked(dir.file("locked"), read_only(dir.file("elsewhere"), dir.file("locked")));
-  if (!locked.ok()) GTEST_SKIP() << "cannot mount read-only here (needs root)";
+  Refusing_places places;
+  if (!places.ok()) GTEST_SKIP() << "cannot mount a small tmpfs or a read-only folder here (needs root)";
+  const std::string& photo = places.photo;
   const char* home = std::getenv("XDG_CONFIG_HOME");
   ASSERT_TRUE(home && *home);
   fs::create_directories(std::string(home) + "/Collage_viewer");
   std::ofstream(std::string(home) + "/Collage_viewer/Collage_viewer.conf")
-      << "[Move_to_dirs]\n1 = \"" << dir.file("full") << "\"\n2 = \"" << dir.file("locked") << "\"\n";
+      << "[Move_to_dirs]\n1 = \"" << places.full.path() << "\"\n2 = \"" << places.dir.file("locked") << "\"\n";
 
   Input_box b;
   b.v->open_file(photo);
@@ -133,10 +122,10 @@ TEST(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
   });
   digit('1');
   EXPECT_EQ(b.last_message(), "Move operation failed: No space left on device");
-  EXPECT_EQ(names_in(dir.file("full")), std::vector<std::string>{"filler"});
+  EXPECT_EQ(names_in(places.full.path()), std::vector<std::string>{"filler"});
   digit('2');
   EXPECT_EQ(b.last_message(), "Move operation failed: Read-only file system");
-  EXPECT_TRUE(fs::is_empty(dir.file("elsewhere")));
+  EXPECT_TRUE(fs::is_empty(places.dir.file("behind")));
   EXPECT_TRUE(File_path::file_exists(photo));
   EXPECT_EQ(b.v->current_file, photo);
   EXPECT_EQ(b.messages.size(), 2u);

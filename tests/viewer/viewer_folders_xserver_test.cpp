@@ -14,8 +14,6 @@
 #include <vector>
 
 #include "baselib/file_path.h"
-#include "baselib/system_functions.h"
-#include "images/image_file_io.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_on_screen.h"
@@ -24,30 +22,38 @@ using namespace viewer_test;
 
 namespace {
 
-// The command line of the program for the life of a test.
-struct Command_line {
-  std::vector<std::string> before;
-  explicit Command_line(const std::string& argument) {
-    for (int64_t i = 0; i < System_functions::param_count(); ++i) before.push_back(System_functions::param_str(i));
-    System_functions::set_parameters(std::vector<std::string>{before.empty() ? "collage" : before[0], argument});
+// The program started with a directory on its command line, its window
+// on the screen.
+struct Started_with : private Command_line, public Viewer_on_screen<Test_viewer> {
+  Started_with(const std::string& dir, const rect& bounds) : Command_line({dir}), Viewer_on_screen(bounds) {}
+  brek_platform::Decoded_image shot;
+  bool shown() { return shoot(shot); }
+  // Listed to its n files by scan steps, then laid out.
+  void listed(int64_t n) {
+    for (int i = 0; i < 20 && v->files.count() < n; ++i) v->scan_step(false);
+    v->relayout();
   }
-  ~Command_line() { System_functions::set_parameters(before); }
+  // Laid out to its n files by ticks of the background timer.
+  void laid_out(int64_t n) {
+    for (int i = 0; i < 50 && v->laid_out_count < n; ++i) v->on_timer();
+  }
 };
 
 // A folder of n pictures of 120 x 90 pixels.
 void fill_folder(brek_test::Temp_dir& dir, int n) {
   for (int i = 0; i < n; ++i) {
     const std::string name = dir.file("p" + std::to_string(10 + i) + ".bmp");
-    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), name, false));
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), name));
   }
 }
 
-void write_mode(int mode, int order = 0) {
+// The settings: the view mode, the order and more lines of the file.
+void write_mode(int mode, int order = 0, const std::string& more = "") {
   const char* home = std::getenv("XDG_CONFIG_HOME");
   ASSERT_TRUE(home && *home);
   const std::string folder = std::string(home) + "/Collage_viewer";
   std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n";
+  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n" << more;
 }
 
 // The screen's pixels of the band from the top of the paint box down to
@@ -67,9 +73,20 @@ std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height)
   return band;
 }
 
-bool have_display() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
+// The strip at the right edge pressed, dragged down to the box's last row,
+// rested on there and let go: the view jumps to its end.
+void drag_strip_to_bottom(Viewer_on_screen<Test_viewer>& s, brek::Brek_runtime::Test_clock& clock) {
+  namespace te = brek_platform::test_events;
+  const rect box = s.v->pb->get_bounds();
+  const double x = box.x + box.w - 4;
+  const double last_row = box.y + box.h - C_Canvas::from_device_pixels(1);
+  ASSERT_TRUE(te::mouse_press(s.v->native, {x, box.y + box.h / 2}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, box.y + box.h / 2 + 20}));
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x, last_row}));
+  clock.advance(300);
+  ASSERT_TRUE(te::mouse_move(s.v->native, {x - 0.5, last_row}));
+  te::mouse_release(s.v->native, {x - 0.5, last_row});
+  te::settle();
 }
 
 }  // namespace
@@ -78,11 +95,9 @@ TEST(ViewerFolders, ADirectoryOnTheCommandLineIsLaidOutForTheShownWindow) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   fill_folder(dir, 24);
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 900, 600});
+  Started_with s(dir.path(), rect{20, 20, 900, 600});
   ASSERT_EQ(s.v->files.count(), 24);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
   const double box_w = double(C_Canvas::to_device_pixels(s.v->pb->get_width()));
   ASSERT_GT(box_w, 500);
   // Rows of small pictures reach across the window, not across the box the
@@ -98,10 +113,8 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   brek_test::Temp_dir dir;
   fill_folder(dir, 6);
   write_mode(2);
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 700, 500});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  Started_with s(dir.path(), rect{20, 20, 700, 500});
+  ASSERT_TRUE(s.shown());
   ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
   ASSERT_EQ(s.v->files.count(), 6);
   // Every file on a line of its own at the left edge, each below the last.
@@ -118,14 +131,13 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
 TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("a.bmp"), false));
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("a.bmp")));
   write_mode(2, 1);
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 300});
+  Started_with s(dir.path(), rect{20, 20, 600, 300});
   ASSERT_EQ(s.v->collage->mode_view, brek::mode_view::CAPTIONS);
   const std::vector<uint32_t> alone = top_band(s, 100);
 
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file("b.bmp"), false));
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("b.bmp")));
   s.v->open_dir(dir.path());
   ASSERT_EQ(s.v->files.count(), 2);
   ASSERT_EQ(File_path::name_of(s.v->files.get(0)->file_name), "a.bmp");
@@ -146,16 +158,13 @@ TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
   fill_folder(dir, 30);
   std::filesystem::create_directories(dir.file("sub"));
   for (const char* name : {"sub/a.bmp", "sub/b.bmp"})
-    ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(120, 90), dir.file(name), false));
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 20 && s.v->files.count() < 32; ++i) s.v->scan_step(false);
-  s.v->relayout();
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file(name)));
+  Started_with s(dir.path(), rect{20, 20, 500, 300});
+  ASSERT_TRUE(s.shown());
+  s.listed(32);
   ASSERT_EQ(s.v->files.count(), 32);
   s.v->current_file = s.v->files.get(0)->file_name;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
 
   const int64_t before = s.v->paint_clock;
   ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 34));
@@ -185,26 +194,14 @@ TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
   constexpr int N = 2000;
   for (int i = 0; i < N; ++i) tiny_gif(dir.file("g" + std::to_string(10000 + i) + ".gif"));
   write_mode(1);
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 340});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 50 && s.v->laid_out_count < N; ++i) s.v->on_timer();
+  Started_with s(dir.path(), rect{20, 20, 500, 340});
+  ASSERT_TRUE(s.shown());
+  s.laid_out(N);
   ASSERT_EQ(s.v->laid_out_count, N);
   brek::Brek_runtime::Test_clock clock;
-  namespace te = brek_platform::test_events;
-  const rect box = s.v->pb->get_bounds();
-  const double x = box.x + box.w - 4;
-  const double last_row = box.y + box.h - C_Canvas::from_device_pixels(1);
-  ASSERT_TRUE(te::mouse_press(s.v->native, {x, box.y + box.h / 2}));
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x, box.y + box.h / 2 + 20}));
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x, last_row}));
-  clock.advance(300);
-  ASSERT_TRUE(te::mouse_move(s.v->native, {x - 0.5, last_row}));
-  te::mouse_release(s.v->native, {x - 0.5, last_row});
-  te::settle();
+  drag_strip_to_bottom(s, clock);
 
-  const double Hp = double(C_Canvas::to_device_pixels(box.h));
+  const double Hp = double(C_Canvas::to_device_pixels(s.v->pb->get_bounds().h));
   const rect last = s.v->files.get(N - 1)->rect;
   EXPECT_LE(last.y + last.h, s.v->scroll_y + Hp);
   EXPECT_NEAR(s.v->scroll_y, s.v->layout_bottom - Hp, 0.5);
@@ -219,20 +216,64 @@ TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
     std::filesystem::create_directories(dir.file(sub));
     for (int i = 0; i < 12; ++i) tiny_gif(dir.file(std::string(sub) + "/g" + std::to_string(10 + i) + ".gif"));
   }
-  Command_line args(dir.path());
-  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 300});
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
-  for (int i = 0; i < 20 && s.v->files.count() < 24; ++i) s.v->scan_step(false);
-  s.v->relayout();
+  Started_with s(dir.path(), rect{20, 20, 500, 300});
+  ASSERT_TRUE(s.shown());
+  s.listed(24);
   ASSERT_EQ(s.v->files.count(), 24);
   s.v->current_file = dir.file("huge/g15.gif");
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
 
   ASSERT_TRUE(brek_platform::test_events::window_key_press(s.v->native, 33));
   brek_platform::test_events::window_key_release(s.v->native, 33);
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.shown());
   EXPECT_EQ(s.v->scroll_y, 0);
   EXPECT_EQ(s.v->current_file, dir.file("gifs/g10.gif"));
   EXPECT_NE(s.v->get_caption().find(dir.file("gifs/")), std::string::npos) << s.v->get_caption();
+}
+
+// The thumbnail or caption view dragged to its end by the right strip, the
+// pointer resting on the last line; F6 and "1" move that file into the
+// first target: its line goes from the scroll range, which ends at the new
+// last line.
+TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  namespace te = brek_platform::test_events;
+  for (const int mode : {1, 2}) {
+    brek_test::Temp_dir dir, target;
+    fill_folder(dir, 40);
+    write_mode(mode, 1, "[Move_to_dirs]\n1 = \"" + target.path() + "\"\n");
+    Started_with s(dir.path(), rect{20, 20, 500, 340});
+    ASSERT_TRUE(s.shown());
+    s.laid_out(40);
+    ASSERT_EQ(s.v->laid_out_count, 40) << mode;
+    const std::string last = dir.file("p49.bmp");
+    ASSERT_EQ(s.v->files.get(39)->file_name, last) << mode;
+    const double box_h = double(C_Canvas::to_device_pixels(s.v->pb->get_height()));
+    ASSERT_GT(s.v->layout_bottom, box_h) << mode;
+    const double last_top = s.v->files.get(39)->rect.y;
+
+    brek::Brek_runtime::Test_clock clock;
+    drag_strip_to_bottom(s, clock);
+    // The pointer comes to rest on the last line.
+    const rect box = s.v->pb->get_bounds();
+    const rect cell = s.v->files.get(39)->rect;
+    const double y = box.y + C_Canvas::from_device_pixels(cell.y - s.v->scroll_y + cell.h / 2);
+    ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 20, y}));
+    te::settle();
+    clock.advance(300);
+    ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 20.75, y}));
+    ASSERT_EQ(s.v->current_file, last) << mode;
+
+    ASSERT_TRUE(te::window_key_press(s.v->native, 117));  // F6
+    te::window_key_release(s.v->native, 117);
+    ASSERT_TRUE(s.v->collage->move_window_shown()) << mode;
+    ASSERT_TRUE(te::window_key_press(s.v->native, '1', {}, "1"));
+    te::window_key_release(s.v->native, '1', {}, "1");
+    te::settle();
+    ASSERT_TRUE(std::filesystem::exists(target.file("p49.bmp"))) << mode;
+    ASSERT_EQ(s.v->files.count(), 39) << mode;
+    EXPECT_EQ(s.v->current_file, dir.file("p48.bmp")) << mode;
+    EXPECT_LE(s.v->layout_bottom, last_top + 1) << mode;
+    EXPECT_GT(s.v->layout_bottom, s.v->files.get(38)->rect.y) << mode;
+  }
 }

@@ -1,6 +1,6 @@
 #include "tests/viewer/viewer_input_support.h"
 
-#include <gtest/gtest.h>
+#include <filesystem>
 
 #include "platform/menu.h"
 #include "platform/test_events.h"
@@ -74,7 +74,14 @@ Key_modifiers alt() {
   return m;
 }
 
-void picture(const std::string& path, int w, int h) { ASSERT_TRUE(write_bmp(quadrants(w, h), path)) << path; }
+void picture(const std::string& path, int w, int h) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  ASSERT_TRUE(write_bmp(quadrants(w, h), path)) << path;
+}
+
+void numbered_pictures(const std::string& stem, int first, int count, int w, int h) {
+  for (int i = first; i < first + count; ++i) picture(stem + std::to_string(i) + ".bmp", w, h);
+}
 
 Ref<C_Image> add_entry(const Ref<Test_viewer>& v, const std::string& name, const rect& cell) {
   Ref<C_Image> e = C_Image::create();
@@ -82,6 +89,31 @@ Ref<C_Image> add_entry(const Ref<Test_viewer>& v, const std::string& name, const
   e->set_load_options(cell);
   v->files.append(e);
   return e;
+}
+
+void ticks(const Ref<Test_viewer>& v, int n) {
+  for (int i = 0; i < n; ++i) {
+    v->last_scan_time = date_time{};
+    v->on_timer();
+  }
+}
+
+Ref<Test_viewer> show_folder(Boxed& b, const std::string& dir, int n, mode_view mode) {
+  b.v->collage->mode_view = mode;
+  b.v->open_dir(dir);
+  ticks(b.v, n);
+  return b.v;
+}
+
+Ref<C_Image> Viewer_box::open_picture(const std::string& name, int w, int h) {
+  picture(dir.file(name), w, h);
+  v->open_file(dir.file(name));
+  return v->current_image();
+}
+
+void Viewer_box::open_folder(std::initializer_list<const char*> names) {
+  for (const char* n : names) picture(dir.file(n));
+  v->open_dir(dir.path());
 }
 
 }  // namespace viewer_input

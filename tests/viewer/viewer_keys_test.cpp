@@ -27,32 +27,35 @@ void three_in_single_view(const Ref<Test_viewer>& v) {
 
 }  // namespace
 
-TEST(ViewerKeys, OnlySpaceComesRoundFromTheLastImage) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+using ViewerKeys = Viewer_box;
+
+TEST_F(ViewerKeys, OnlySpaceComesRoundFromTheLastImage) {
   three_in_single_view(v);
-  b.key('X');
-  b.key(DOWN);
-  EXPECT_EQ(v->current_file, "/p/c.jpg");
-  b.key(SPACE);
-  EXPECT_EQ(v->current_file, "/p/a.jpg");
-  EXPECT_TRUE(v->slideshow);
-  // While the slideshow runs, DOWN shortens its interval.
-  b.key(DOWN);
+  // Keys in turn, each with the file and the slideshow it leaves.
+  const struct {
+    const char* what;
+    int key;
+    const char* current;
+    bool slideshow;
+  } steps[] = {
+      {"X at the last", 'X', "/p/c.jpg", false},
+      {"Down at the last", DOWN, "/p/c.jpg", false},
+      {"Space comes round and starts the slideshow", SPACE, "/p/a.jpg", true},
+      {"Down while it runs paces it", DOWN, "/p/a.jpg", true},
+      {"Space again stops it", SPACE, "/p/b.jpg", false},
+      {"Z", 'Z', "/p/a.jpg", false},
+      {"Up at the first", UP, "/p/a.jpg", false},
+  };
+  for (const auto& step : steps) {
+    b.key(step.key);
+    EXPECT_EQ(v->current_file, step.current) << step.what;
+    EXPECT_EQ(v->slideshow, step.slideshow) << step.what;
+  }
+  // Down shortened the slideshow's interval, once.
   EXPECT_NEAR(v->slide_interval, 1000.0 / 1.5, 1e-9);
-  EXPECT_EQ(v->current_file, "/p/a.jpg");
-  b.key(SPACE);
-  EXPECT_FALSE(v->slideshow);
-  EXPECT_EQ(v->current_file, "/p/b.jpg");
-  b.key('Z');
-  b.key(UP);
-  EXPECT_EQ(v->current_file, "/p/a.jpg");
-  b.key(UP);
-  EXPECT_EQ(v->current_file, "/p/a.jpg");
 }
 
-TEST(ViewerKeys, TransparencyStepsStayWithinItsRange) {
-  Input_box b;
+TEST_F(ViewerKeys, TransparencyStepsStayWithinItsRange) {
   b.key(UP, alt());
   EXPECT_NEAR(b.v->alpha, 0.1, 1e-12);
   b.key(DOWN, alt());
@@ -60,23 +63,33 @@ TEST(ViewerKeys, TransparencyStepsStayWithinItsRange) {
   EXPECT_DOUBLE_EQ(b.v->alpha, 0.0);
 }
 
-TEST(ViewerKeys, TurnsFlipsInverseAndZoom) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerKeys, TurnsFlipsInverseAndZoom) {
   three_in_single_view(v);
   Ref<C_Image> image = v->current_image();
-  b.key(LEFT);
-  EXPECT_EQ(image->quarter_turns, 3);
-  b.key(RIGHT);
-  b.key(RIGHT);
-  EXPECT_EQ(image->quarter_turns, 1);
-  b.key(LEFT, shift());
-  EXPECT_TRUE(image->flip_x);
-  b.key(UP, shift());
-  EXPECT_TRUE(image->flip_y);
+  // Keys in turn, each with the orientation it leaves.
+  const struct {
+    const char* what;
+    int key;
+    Key_modifiers mods;
+    int64_t turns;
+    bool flip_x, flip_y, inverse;
+  } steps[] = {
+      {"Left turns left", LEFT, {}, 3, false, false, false},
+      {"Right turns right", RIGHT, {}, 0, false, false, false},
+      {"Right again", RIGHT, {}, 1, false, false, false},
+      {"Shift+Left flips across", LEFT, shift(), 1, true, false, false},
+      {"Shift+Up flips upside down", UP, shift(), 1, true, true, false},
+      {"I inverts", 'I', {}, 1, true, true, true},
+  };
+  for (const auto& step : steps) {
+    b.key(step.key, step.mods);
+    EXPECT_EQ(image->quarter_turns, step.turns) << step.what;
+    EXPECT_EQ(image->flip_x, step.flip_x) << step.what;
+    EXPECT_EQ(image->flip_y, step.flip_y) << step.what;
+    EXPECT_EQ(image->inverse, step.inverse) << step.what;
+  }
+  // None of them stepped to another file.
   EXPECT_EQ(v->current_file, "/p/c.jpg");
-  b.key('I');
-  EXPECT_TRUE(image->inverse);
 
   // "+" zooms in with the pointer inside the picture area, "1" resets.
   v->pointer = point{400, 300};
@@ -93,33 +106,32 @@ TEST(ViewerKeys, TurnsFlipsInverseAndZoom) {
   EXPECT_EQ(image->quarter_turns, 1);
 }
 
-TEST(ViewerKeys, PlusAndMinusGoByTheCharacterTyped) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerKeys, PlusAndMinusGoByTheCharacterTyped) {
   three_in_single_view(v);
   v->pointer = point{400, 300};
-  auto typed = [](uint32_t c) {
-    Key_modifiers m;
-    m.typed = c;
-    return m;
+  // The keypad's keys have no US place of "+" and "-", but type them; "_"
+  // on the minus key zooms out once, not once per table of keys.
+  const struct {
+    const char* what;
+    int key;
+    uint32_t typed;
+    bool shift;
+    double scale;
+  } keys[] = {
+      {"keypad +", 107, '+', false, 1.1},
+      {"keypad -", 109, '-', false, 1.0},
+      {"Shift and the minus key", 189, '_', true, 1.0 / 1.1},
   };
-  // The keypad's keys have no US place of "+" and "-", but type them.
-  b.key(107, typed('+'));
-  EXPECT_NEAR(v->scale, 1.1, 1e-12);
-  b.key(109, typed('-'));
-  EXPECT_NEAR(v->scale, 1.0, 1e-12);
-  // "_" on the minus key zooms out once, not once per table.
-  b.key(189, [&] {
-    Key_modifiers m = typed('_');
-    m.shift = true;
-    return m;
-  }());
-  EXPECT_NEAR(v->scale, 1.0 / 1.1, 1e-12);
+  for (const auto& k : keys) {
+    Key_modifiers m;
+    m.typed = k.typed;
+    m.shift = k.shift;
+    b.key(k.key, m);
+    EXPECT_NEAR(v->scale, k.scale, 1e-12) << k.what;
+  }
 }
 
-TEST(ViewerKeys, PageKeysStepThroughDirectorySets) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerKeys, PageKeysStepThroughDirectorySets) {
   add_entry(v, "/p/a/1.jpg", rect{0, 0, 100, 80});
   add_entry(v, "/p/a/2.jpg", rect{100, 0, 100, 80});
   add_entry(v, "/p/b/3.jpg", rect{0, 200, 100, 80});
@@ -144,12 +156,8 @@ TEST(ViewerKeys, PageKeysStepThroughDirectorySets) {
   EXPECT_EQ(v->scroll_y, 0);
 }
 
-TEST(ViewerKeys, ReturnSwitchesBetweenTheViews) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  for (const char* n : {"a.bmp", "b.bmp"}) picture(dir.file(n));
-  v->open_dir(dir.path() + "/");
+TEST_F(ViewerKeys, ReturnSwitchesBetweenTheViews) {
+  open_folder({"a.bmp", "b.bmp"});
   ASSERT_EQ(v->files.count(), 2);
   v->current_file = v->files.get(1)->file_name;
 
@@ -170,12 +178,8 @@ TEST(ViewerKeys, ReturnSwitchesBetweenTheViews) {
   EXPECT_EQ(v->current_file, current);
 }
 
-TEST(ViewerKeys, F5ListsTheDirectoryAgainOnlyWhenThereIsOne) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_dir(dir.path() + "/");
+TEST_F(ViewerKeys, F5ListsTheDirectoryAgainOnlyWhenThereIsOne) {
+  open_folder({"a.bmp"});
   picture(dir.file("b.bmp"));
   b.key(F5);
   EXPECT_EQ(v->files.count(), 2);
@@ -189,9 +193,7 @@ TEST(ViewerKeys, F5ListsTheDirectoryAgainOnlyWhenThereIsOne) {
   EXPECT_TRUE(v->single_mode);
 }
 
-TEST(ViewerKeys, F11AndTheKeysOfTheWindowLayer) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerKeys, F11AndTheKeysOfTheWindowLayer) {
   v->placement_busy = false;
   ASSERT_TRUE(te::key(v->native, F11));
   te::settle();
@@ -203,12 +205,8 @@ TEST(ViewerKeys, F11AndTheKeysOfTheWindowLayer) {
 
 // ---- double click ---------------------------------------------------------------
 
-TEST(ViewerKeys, ADoubleClickPutsTheFileOnTheClipboard) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a b.bmp"));
-  v->open_file(dir.file("a b.bmp"));
+TEST_F(ViewerKeys, ADoubleClickPutsTheFileOnTheClipboard) {
+  open_picture("a b.bmp");
   R::double_click_pending();
   b.press({40, 40});
   EXPECT_EQ(brek_platform::clipboard_files(), (std::vector<std::string>{dir.file("a b.bmp")}));
@@ -222,12 +220,8 @@ TEST(ViewerKeys, ADoubleClickPutsTheFileOnTheClipboard) {
   EXPECT_EQ(brek_platform::clipboard_text(), "kept");
 }
 
-TEST(ViewerKeys, AShiftDoubleClickEmptiesTheWindow) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
-  picture(dir.file("a.bmp"));
-  v->open_dir(dir.path() + "/");
+TEST_F(ViewerKeys, AShiftDoubleClickEmptiesTheWindow) {
+  open_folder({"a.bmp"});
   ASSERT_EQ(v->files.count(), 1);
   File_path::delete_path(dir.file("a.bmp"));  // no file to put on the clipboard
   R::key_down(v, Ref<C_Control>(), 16, shift());
@@ -245,25 +239,18 @@ TEST(ViewerKeys, AShiftDoubleClickEmptiesTheWindow) {
 
 // ---- releases ---------------------------------------------------------------------
 
-TEST(ViewerKeys, BothButtonsEndTheProgram) {
-  {
-    Input_box b;
-    b.press({40, 40}, 1);
-    b.press({40, 40}, 2);
-    b.release({40, 40}, 1);
-    EXPECT_TRUE(b.v->closed);
-  }
-  {
-    Input_box b;
-    b.press({40, 40}, 1);
-    b.press({40, 40}, 2);
-    b.release({40, 40}, 2);
-    EXPECT_TRUE(b.v->closed);
+TEST_F(ViewerKeys, BothButtonsEndTheProgram) {
+  // Either button let go first; a window of its own each time.
+  for (int first_up : {1, 2}) {
+    Input_box both;
+    both.press({40, 40}, 1);
+    both.press({40, 40}, 2);
+    both.release({40, 40}, first_up);
+    EXPECT_TRUE(both.v->closed) << "button " << first_up;
   }
 }
 
-TEST(ViewerKeys, ARightDragShowsNoMenu) {
-  Input_box b;
+TEST_F(ViewerKeys, ARightDragShowsNoMenu) {
   int menus = 0;
   brek_platform::set_popup_menu_hook([&] {
     ++menus;
@@ -279,10 +266,7 @@ TEST(ViewerKeys, ARightDragShowsNoMenu) {
   brek_platform::set_popup_menu_hook(nullptr);
 }
 
-TEST(ViewerKeys, ALeftClickOpensTheDialogOnAnEmptyWindowAndSwitchesViews) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
-  brek_test::Temp_dir dir;
+TEST_F(ViewerKeys, ALeftClickOpensTheDialogOnAnEmptyWindowAndSwitchesViews) {
   picture(dir.file("a.bmp"));
   picture(dir.file("b.bmp"));
   te::File_dialog_seen seen;

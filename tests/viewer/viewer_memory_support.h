@@ -1,13 +1,11 @@
 #pragma once
-// What the memory tests share: the process's resident size, folders of
-// large photographs, and the viewer on the whole screen of the X server
-// with its timers on a test clock.
+// What the memory tests share: folders of large photographs, and the
+// viewer on the whole screen of the X server with its timers on a test
+// clock (the resident size is in viewer_test_support.h).
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "forms/timer_ticks.h"
@@ -19,36 +17,6 @@
 namespace viewer_test {
 
 inline constexpr int64_t MB = int64_t(1) << 20;
-
-// The sanitizers' allocators hold freed memory back on purpose: there the
-// resident size tells nothing.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool RESIDENT_SIZE_COUNTS = false;
-#else
-inline constexpr bool RESIDENT_SIZE_COUNTS = true;
-#endif
-
-inline bool have_display() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
-}
-
-// VmRSS of this process, bytes.
-inline int64_t resident() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
-  return 0;
-}
-
-// Entries of the viewer's list that hold a picture.
-inline int64_t pictures_held(const Ref<Test_viewer>& v) {
-  int64_t n = 0;
-  for (const Ref<C_Image>& e : v->files)
-    if (!e->picture.is_none() || !e->reduced.is_none() || !e->animation.is_none()) ++n;
-  return n;
-}
 
 // Gradients under noise: a JPEG of it is as large as a photograph's.
 inline Pixels photo(int w, int h, uint32_t seed) {

@@ -3,6 +3,7 @@
 // server, and its window read back from the screen.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "forms/event_routing.h"
@@ -14,16 +15,10 @@
 
 namespace viewer_test {
 
-// A w x h picture: top-left red, top-right green, bottom-left blue,
-// bottom-right white.
-inline Pixels quadrant_picture(int w, int h) {
-  Pixels p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool right = x >= w / 2, bottom = y >= h / 2;
-      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
-    }
-  return p;
+// Whether there is an X server to show windows on.
+inline bool have_display() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
 }
 
 template <class Viewer>
@@ -31,15 +26,16 @@ struct Viewer_on_screen {
   brek_platform::Native_forms* previous = nullptr;
   Ref<C_Screen> screen;
   Ref<Viewer> v;
-  explicit Viewer_on_screen(const rect& bounds) {
+  // Placed where its stored placement puts it, as the program starts.
+  Viewer_on_screen() {
     previous = brek_platform::set_native_forms(brek_platform::window_layer());
     Event_routing::reset_state();
     screen = make<C_Screen>();
     v = make<Viewer>();
     v->screen = screen;
     v->create();
-    v->set_bounds(bounds);
   }
+  explicit Viewer_on_screen(const rect& bounds) : Viewer_on_screen() { v->set_bounds(bounds); }
   ~Viewer_on_screen() {
     dispose_now(v);
     dispose_now(screen);

@@ -3,27 +3,17 @@
 #include <filesystem>
 
 #include "baselib/config.h"
-#include "baselib/system_functions.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
 
 using namespace viewer_test;
-namespace SF = brek::System_functions;
 
 namespace {
 // The program names itself after its file, here the test program
 // "viewer_tests".
 const std::string TITLE = "Viewer_tests v1.2 Solvarre";
 std::string caption_of(const std::string& file, const std::string& size) { return TITLE + " - " + file + " " + size; }
-void command_line(std::initializer_list<std::string> args) {
-  std::vector<std::string> list{SF::param_str(0)};
-  list.insert(list.end(), args);
-  SF::set_parameters(list);
-}
-struct Restore_parameters {
-  ~Restore_parameters() { SF::set_parameters(std::vector<std::string>{}); }
-};
 }  // namespace
 
 TEST(ViewerOpen, AFileOpensAloneInTheSingleViewWithItsCaption) {
@@ -57,7 +47,6 @@ TEST(ViewerOpen, AFileOpensAloneInTheSingleViewWithItsCaption) {
 }
 
 TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
-  Restore_parameters restore;
   brek_test::Temp_dir dir;
   std::string a = dir.file("a.bmp"), spaced = dir.file("my holiday photo.bmp");
   ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
@@ -65,21 +54,21 @@ TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
 
   // A path with blanks over three arguments.
   Ref<Test_viewer> v = new_viewer();
-  command_line({dir.path() + "/my", "holiday", "photo.bmp"});
+  Command_line args({dir.path() + "/my", "holiday", "photo.bmp"});
   v->open_argument();
   EXPECT_TRUE(v->single_mode);
   EXPECT_EQ(v->current_file, spaced);
   EXPECT_EQ(v->collage->caption, caption_of(spaced, "8x6 198 Bytes"));
 
   // The list was kept: the caption still names the file opened.
-  command_line({a});
+  args.set({a});
   v->open_argument();
   EXPECT_EQ(v->files.count(), 2);
   EXPECT_EQ(v->collage->caption, caption_of(a, "40x30 3.5 KBytes"));
 
   // One directory: the directory view, scanning.
   Ref<Test_viewer> d = new_viewer();
-  command_line({dir.path()});
+  args.set({dir.path()});
   d->on_command();
   EXPECT_FALSE(d->single_mode);
   EXPECT_TRUE(d->scanning);
@@ -90,7 +79,7 @@ TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
 
   // A vanished file opens its directory.
   Ref<Test_viewer> g = new_viewer();
-  command_line({dir.file("gone.bmp")});
+  args.set({dir.file("gone.bmp")});
   g->open_argument();
   EXPECT_FALSE(g->single_mode);
   EXPECT_EQ(g->root_dir, dir.path() + "/");
@@ -106,7 +95,6 @@ TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
 // A name typed in a terminal is relative to where the program started:
 // its directory is still the one listed, moved in and saved beside.
 TEST(ViewerOpen, ARelativeArgumentStandsForItsFullPath) {
-  Restore_parameters restore;
   brek_test::Temp_dir dir;
   const std::string home = std::filesystem::current_path().string();
   ASSERT_TRUE(write_bmp(quadrants(40, 30), dir.file("a.bmp")));
@@ -114,7 +102,7 @@ TEST(ViewerOpen, ARelativeArgumentStandsForItsFullPath) {
   std::filesystem::current_path(dir.path());
 
   Ref<Test_viewer> v = new_viewer();
-  command_line({"a.bmp"});
+  Command_line args({"a.bmp"});
   v->open_argument();
   EXPECT_TRUE(v->single_mode);
   EXPECT_EQ(v->current_file, dir.file("a.bmp"));
@@ -122,7 +110,7 @@ TEST(ViewerOpen, ARelativeArgumentStandsForItsFullPath) {
   EXPECT_EQ(v->root_dir, dir.path() + "/");
 
   Ref<Test_viewer> d = new_viewer();
-  command_line({"."});
+  args.set({"."});
   d->open_argument();
   EXPECT_FALSE(d->single_mode);
   EXPECT_EQ(d->root_dir, dir.path() + "/");
@@ -182,8 +170,7 @@ TEST(ViewerStartUp, TheLanguageFileIsFoundBesideTheProgramOrOneFolderUp) {
 }
 
 TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
-  Restore_parameters restore;
-  command_line({});
+  Command_line args;
   Ref<Test_viewer> v = make<Test_viewer>();
   v->create();
   EXPECT_TRUE(v->timer_1->is_enabled());
@@ -201,7 +188,7 @@ TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
   std::string a = dir.file("a.bmp");
   ASSERT_TRUE(write_bmp(quadrants(40, 30), a));
   write_bmp(quadrants(4, 4), dir.file("b.bmp"));
-  command_line({a});
+  args.set({a});
   Ref<Test_viewer> w = make<Test_viewer>();
   w->create();
   EXPECT_TRUE(w->single_mode);
@@ -210,8 +197,7 @@ TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
 }
 
 TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
-  Restore_parameters restore;
-  command_line({});
+  Command_line args;
   {
     Ref<Test_viewer> v = make<Test_viewer>();
     v->create();
@@ -237,8 +223,7 @@ TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
 }
 
 TEST(ViewerOpen, ADroppedFileOpensAndSeveralDroppedNamesAreJoined) {
-  Restore_parameters restore;
-  command_line({});
+  Command_line args;
   brek_test::Temp_dir dir;
   std::string a = dir.file("a.bmp");
   ASSERT_TRUE(write_bmp(quadrants(40, 30), a));

@@ -1,3 +1,6 @@
+// The single view painted into the window's own paint box: fitted,
+// zoomed and panned, turned, flipped and inverted pictures, pictures that
+// show nothing, the empty window and an animation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,32 +72,22 @@ TEST(ViewerPaint, FittedPictureOnTheBackBuffer) {
   // Natural size, centred at (200, 150).
   o.paint_at(1.0, point{400, 300});
   EXPECT_TRUE(o.v->fit_mode);
-  EXPECT_EQ(o.b.at(199, 150), BLACK);
-  EXPECT_EQ(o.b.at(200, 149), BLACK);
-  EXPECT_EQ(o.b.at(200, 150), RED);
-  EXPECT_EQ(o.b.at(399, 299), RED);
-  EXPECT_EQ(o.b.at(400, 150), GREEN);
-  EXPECT_EQ(o.b.at(200, 449), BLUE);
-  EXPECT_EQ(o.b.at(599, 449), WHITE);
-  EXPECT_EQ(o.b.at(600, 449), BLACK);
-  EXPECT_EQ(o.b.at(599, 450), BLACK);
+  expect_pixels(o.b,
+                {{199, 150, BLACK}, {200, 149, BLACK}, {200, 150, RED}, {399, 299, RED}, {400, 150, GREEN},
+                 {200, 449, BLUE}, {599, 449, WHITE}, {600, 449, BLACK}, {599, 450, BLACK}},
+                "natural size");
 
   // Zoomed in with the pointer near an edge: fitted to the whole window.
   o.paint_at(3.0, point{5, 300});
   EXPECT_TRUE(o.v->fit_mode);
-  EXPECT_EQ(o.b.at(0, 0), RED);
-  EXPECT_EQ(o.b.at(600, 150), GREEN);
-  EXPECT_EQ(o.b.at(200, 450), BLUE);
-  EXPECT_EQ(o.b.at(799, 599), WHITE);
+  expect_pixels(o.b, {{0, 0, RED}, {600, 150, GREEN}, {200, 450, BLUE}, {799, 599, WHITE}}, "pointer at an edge");
 
   // Ctrl fits it to the window less an 8-point (10-pixel) margin.
   o.paint_at(0.5, point{400, 300}, true);
-  EXPECT_EQ(o.b.at(9, 100), BLACK);
-  EXPECT_EQ(o.b.at(100, 9), BLACK);
-  EXPECT_EQ(o.b.at(11, 11), RED);
-  EXPECT_EQ(o.b.at(788, 588), WHITE);
-  EXPECT_EQ(o.b.at(790, 500), BLACK);
-  EXPECT_EQ(o.b.at(500, 590), BLACK);
+  expect_pixels(o.b,
+                {{9, 100, BLACK}, {100, 9, BLACK}, {11, 11, RED}, {788, 588, WHITE}, {790, 500, BLACK},
+                 {500, 590, BLACK}},
+                "Ctrl");
 
   // The stored picture stays as loaded.
   EXPECT_EQ(o.image->picture->width, 400);
@@ -106,21 +99,14 @@ TEST(ViewerPaint, ZoomedPicturePansUnderThePointer) {
   // 1200 x 900 with its top-left at (0, 0): the quadrant corner at (600, 450).
   o.paint_at(3.0, point{50, 50});
   EXPECT_FALSE(o.v->fit_mode);
-  EXPECT_EQ(o.b.at(590, 440), RED);
-  EXPECT_EQ(o.b.at(610, 440), GREEN);
-  EXPECT_EQ(o.b.at(590, 460), BLUE);
-  EXPECT_EQ(o.b.at(799, 599), WHITE);
+  expect_pixels(o.b, {{590, 440, RED}, {610, 440, GREEN}, {590, 460, BLUE}, {799, 599, WHITE}}, "top-left");
   // At (-400, -300): the corner at (200, 150).
   o.paint_at(3.0, point{750, 550});
-  EXPECT_EQ(o.b.at(190, 140), RED);
-  EXPECT_EQ(o.b.at(210, 140), GREEN);
-  EXPECT_EQ(o.b.at(190, 160), BLUE);
-  EXPECT_EQ(o.b.at(210, 160), WHITE);
+  expect_pixels(o.b, {{190, 140, RED}, {210, 140, GREEN}, {190, 160, BLUE}, {210, 160, WHITE}}, "bottom-right");
   EXPECT_DOUBLE_EQ(o.v->image_rect.x, -400);
   // Back to the first place: the kept stretched picture is placed again.
   o.paint_at(3.0, point{50, 50});
-  EXPECT_EQ(o.b.at(590, 440), RED);
-  EXPECT_EQ(o.b.at(610, 460), WHITE);
+  expect_pixels(o.b, {{590, 440, RED}, {610, 460, WHITE}}, "back at the top-left");
 }
 
 TEST(ViewerPaint, TurnedAndInvertedPictures) {
@@ -129,27 +115,21 @@ TEST(ViewerPaint, TurnedAndInvertedPictures) {
   // bottom-left comes to the top-left.
   o.image->quarter_turns = 1;
   o.paint_at(1.0, point{400, 300});
-  EXPECT_EQ(o.b.at(249, 300), BLACK);
-  EXPECT_EQ(o.b.at(300, 99), BLACK);
-  EXPECT_EQ(o.b.at(260, 110), BLUE);
-  EXPECT_EQ(o.b.at(540, 110), RED);
-  EXPECT_EQ(o.b.at(540, 490), GREEN);
-  EXPECT_EQ(o.b.at(260, 490), WHITE);
-  EXPECT_EQ(o.b.at(550, 300), BLACK);
+  expect_pixels(o.b,
+                {{249, 300, BLACK}, {300, 99, BLACK}, {260, 110, BLUE}, {540, 110, RED}, {540, 490, GREEN},
+                 {260, 490, WHITE}, {550, 300, BLACK}},
+                "turned");
   // Turned and inverted: the turned negative.
   o.image->inverse = true;
   o.paint_at(1.0, point{400, 300});
-  EXPECT_EQ(o.b.at(260, 110), YELLOW);
-  EXPECT_EQ(o.b.at(540, 110), CYAN);
-  EXPECT_EQ(o.b.at(540, 490), MAGENTA);
-  EXPECT_EQ(o.b.at(260, 490), BLACK);
+  expect_pixels(o.b, {{260, 110, YELLOW}, {540, 110, CYAN}, {540, 490, MAGENTA}, {260, 490, BLACK}},
+                "turned and inverted");
   // Mirrored left to right, no turn: green comes to the top-left.
   o.image->quarter_turns = 0;
   o.image->inverse = false;
   o.image->flip_x = true;
   o.paint_at(1.0, point{400, 300});
-  EXPECT_EQ(o.b.at(210, 160), GREEN);
-  EXPECT_EQ(o.b.at(590, 440), BLUE);
+  expect_pixels(o.b, {{210, 160, GREEN}, {590, 440, BLUE}}, "mirrored");
   // Nothing of this touched the stored picture.
   EXPECT_EQ(o.image->picture->width, 400);
   EXPECT_EQ(o.image->applied_turns, 0);
@@ -173,7 +153,7 @@ TEST(ViewerPaint, EmptyAndUnloadablePicturesLeaveTheBackgroundBlack) {
   ASSERT_EQ(b.at(100, 50), WHITE);
   b.paint();
   for (int y : {0, 50, 99})
-    for (int x : {0, 100, 199}) EXPECT_EQ(b.at(x, y), BLACK);
+    for (int x : {0, 100, 199}) EXPECT_EQ(b.at(x, y), BLACK) << x << "," << y;
   // A box of no size paints nothing and fails nothing.
   b.resize(0, 0);
   b.paint();
@@ -232,9 +212,8 @@ TEST(ViewerPaint, PointerMovesReuseTheTurnedAndStretchedPicture) {
     // the negative of black.
     o.image->inverse = true;
     o.paint_at(3.0, point{500, 400});
-    EXPECT_EQ(o.b.at(5, 5), WHITE) << turns;
-    EXPECT_EQ(o.b.at(400, 300), WHITE) << turns;
-    EXPECT_EQ(o.b.at(795, 595), WHITE) << turns;
+    expect_pixels(o.b, {{5, 5, WHITE}, {400, 300, WHITE}, {795, 595, WHITE}},
+                  "inverted, turns " + std::to_string(turns));
   }
 }
 

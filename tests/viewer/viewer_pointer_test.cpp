@@ -22,9 +22,9 @@ void tall_directory(const Ref<Test_viewer>& v) {
 
 }  // namespace
 
-TEST(ViewerPointer, APressBecomesADragAtThreePoints) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+using ViewerPointer = Viewer_box;
+
+TEST_F(ViewerPointer, APressBecomesADragAtThreePoints) {
   b.press({100, 100});
   EXPECT_TRUE(v->left_down);
   b.move({102.9, 100});
@@ -37,9 +37,7 @@ TEST(ViewerPointer, APressBecomesADragAtThreePoints) {
   EXPECT_TRUE(v->right_down);
 }
 
-TEST(ViewerPointer, TheWheelZoomsInTheMiddleAndBrowsesAtTheEdges) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, TheWheelZoomsInTheMiddleAndBrowsesAtTheEdges) {
   for (const char* n : {"/p/a.jpg", "/p/b.jpg"}) add_entry(v, n, rect{0, 0, 100, 80});
   v->single_mode = true;
   v->current_file = "/p/a.jpg";
@@ -76,9 +74,7 @@ TEST(ViewerPointer, TheWheelZoomsInTheMiddleAndBrowsesAtTheEdges) {
 
 // A touchpad reports a notch in many small turns: they zoom as much as the
 // notch, one step for each whole notch, whatever the platform.
-TEST(ViewerPointer, SmallWheelTurnsAddUpToNotches) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, SmallWheelTurnsAddUpToNotches) {
   add_entry(v, "/p/a.jpg", rect{0, 0, 100, 80});
   v->single_mode = true;
   v->current_file = "/p/a.jpg";
@@ -100,9 +96,7 @@ TEST(ViewerPointer, SmallWheelTurnsAddUpToNotches) {
 
 // A right-button drag in the thumbnail view resizes the thumbnails; the
 // release ends it and stores the size once, within what is read back.
-TEST(ViewerPointer, AThumbnailDragEndsOnTheReleaseAndStoresWhatIsReadBack) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, AThumbnailDragEndsOnTheReleaseAndStoresWhatIsReadBack) {
   tall_directory(v);
   v->collage->mode_view = mode_view::THUMB;
   auto stored = [](const char* key) {
@@ -139,9 +133,7 @@ TEST(ViewerPointer, AThumbnailDragEndsOnTheReleaseAndStoresWhatIsReadBack) {
   EXPECT_TRUE(b.messages.empty());
 }
 
-TEST(ViewerPointer, WheelScrollingGrowsTowardsTheEdgesAndStaysInTheContent) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, WheelScrollingGrowsTowardsTheEdgesAndStaysInTheContent) {
   tall_directory(v);
 
   // The wheel in a directory view only collects the amount for the timer.
@@ -172,9 +164,7 @@ TEST(ViewerPointer, WheelScrollingGrowsTowardsTheEdgesAndStaysInTheContent) {
   EXPECT_EQ(v->scroll_y, 0);
 }
 
-TEST(ViewerPointer, JumpScrollTakesThePointersFraction) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, JumpScrollTakesThePointersFraction) {
   tall_directory(v);
   // The rows the pointer can take (the last is 0.75 points above the
   // bottom) span the scroll range, 0 to 6000 - 600.
@@ -193,10 +183,8 @@ TEST(ViewerPointer, JumpScrollTakesThePointersFraction) {
   EXPECT_EQ(v->scroll_y, 0);
 }
 
-TEST(ViewerPointer, ALeftDragAtTheRightEdgeJumpsOnceThePointerRested) {
+TEST_F(ViewerPointer, ALeftDragAtTheRightEdgeJumpsOnceThePointerRested) {
   Brek_runtime::Test_clock clock;
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
   tall_directory(v);
   b.press({0.95 * W, H / 4});
   b.move({0.95 * W, H / 4 + 5});
@@ -207,9 +195,7 @@ TEST(ViewerPointer, ALeftDragAtTheRightEdgeJumpsOnceThePointerRested) {
   EXPECT_NEAR(v->scroll_y, (H / 4 + 5.5) / (H - 0.75) * (6000 - HP), 1e-9);
 }
 
-TEST(ViewerPointer, HoveringPicksTheNearestCellUnderThePointer) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, HoveringPicksTheNearestCellUnderThePointer) {
   add_entry(v, "/p/a.jpg", rect{0, 0, 200, 200});
   add_entry(v, "/p/b.jpg", rect{150, 0, 200, 200});  // overlaps a
   add_entry(v, "/p/c.jpg", rect{0, 400, 200, 200});
@@ -230,9 +216,7 @@ TEST(ViewerPointer, HoveringPicksTheNearestCellUnderThePointer) {
   EXPECT_FALSE(C_Collage_viewer::nearer_cell(rect{0, 0, 5, 5}, rect{0, 0, 5, 5}, point{1, 1}));
 }
 
-TEST(ViewerPointer, CrossingTheIndicatorLineRepaints) {
-  Input_box b;
-  Ref<Test_viewer> v = b.v;
+TEST_F(ViewerPointer, CrossingTheIndicatorLineRepaints) {
   tall_directory(v);
   b.move({100, H / 2});
   b.paint();

@@ -16,7 +16,6 @@
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
-#include "images/image_file_io.h"
 #include "platform/screens.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
@@ -30,6 +29,13 @@ namespace {
 
 struct On_screen : viewer_test::Viewer_on_screen<C_Collage_viewer> {
   using viewer_test::Viewer_on_screen<C_Collage_viewer>::Viewer_on_screen;
+  brek_platform::Decoded_image shot;
+  // A picture written to path, opened and shown.
+  bool show_picture(const std::string& path, const Pixels& picture) {
+    if (!write_bmp(picture, path)) return false;
+    v->open_file(path);
+    return shoot(shot);
+  }
   // The paint box's centre in the shot, device pixels.
   point box_centre() {
     const rect outer = v->get_bounds(), box = v->pb->get_bounds();
@@ -64,28 +70,20 @@ Box picture_box(const brek_platform::Decoded_image& s) {
   return b;
 }
 
-bool on_x_server() {
-  const char* display = std::getenv("DISPLAY");
-  return display && *display;
-}
-
 }  // namespace
 
 TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   ASSERT_GT(brek_platform::device_pixel_ratio(), 1.0) << "the group runs on a scaled screen";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("stripes.bmp");
   // 600 x 200: wider than the window in window pixels, narrower in device
   // pixels.
   Pixels stripes(600, 200);
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 600; ++x) stripes.set(x, y, x % 2 ? RED : BLUE);
-  ASSERT_TRUE(Image_file_io::save_bmp(stripes, path, false));
   On_screen s(rect{20, 20, 420, 320});
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  ASSERT_TRUE(s.show_picture(dir.file("stripes.bmp"), stripes));
+  const brek_platform::Decoded_image& shot = s.shot;
 
   const Box b = picture_box(shot);
   EXPECT_EQ(b.w(), 600);
@@ -102,15 +100,11 @@ TEST(ScaledViewer, StripesOneDevicePixelWideStayApart) {
 }
 
 TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("q.bmp");
-  // Larger than the grown window in window pixels, smaller in device ones.
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(1000, 600), path, false));
   On_screen s(rect{10, 10, 200, 150});
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  ASSERT_TRUE(s.shoot(shot));
+  // Larger than the grown window in window pixels, smaller in device ones.
+  ASSERT_TRUE(s.show_picture(dir.file("q.bmp"), quadrants(1000, 600)));
   // The pointer in the middle of the window, far from its edges.
   auto pointer_in_middle = [&] {
     const rect b = s.v->get_bounds();
@@ -119,8 +113,8 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
   };
   auto expect_whole_and_centred = [&](const char* when) {
     SCOPED_TRACE(when);
-    ASSERT_TRUE(s.shoot(shot));
-    const Box b = picture_box(shot);
+    ASSERT_TRUE(s.shoot(s.shot));
+    const Box b = picture_box(s.shot);
     EXPECT_EQ(b.w(), 1000);
     EXPECT_EQ(b.h(), 600);
     const point c = s.box_centre();
@@ -147,11 +141,11 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
 }
 
 TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("big.bmp");
   // Larger than the screen in device pixels too.
-  ASSERT_TRUE(Image_file_io::save_bmp(quadrant_picture(4000, 2400), path, false));
+  ASSERT_TRUE(write_bmp(quadrants(4000, 2400), path));
   On_screen s(rect{10, 10, 300, 200});
   s.v->open_file(path);
   s.v->collage->set_full_screen(true);
@@ -167,18 +161,22 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
     const point c = s.box_centre();
     return shot.pixels[size_t(c.y) * shot.width + size_t(c.x)] & 0xFFFFFF;
   };
-  // Near the top-left corner of the inner area the picture's top-left
-  // quadrant fills the middle; near the bottom-right, the bottom-right one.
-  EXPECT_EQ(centre_with_pointer_at(40, 40), RED & 0xFFFFFF);
-  EXPECT_EQ(centre_with_pointer_at(b.w - 40, b.h - 40), WHITE & 0xFFFFFF);
-  EXPECT_EQ(centre_with_pointer_at(40, b.h - 40), BLUE & 0xFFFFFF);
+  // Near a corner of the inner area the picture's quadrant of that corner
+  // fills the middle.
+  const struct {
+    const char* corner;
+    double x, y;
+    uint32_t colour;
+  } corners[] = {
+      {"top-left", 40, 40, RED}, {"bottom-right", b.w - 40, b.h - 40, WHITE}, {"bottom-left", 40, b.h - 40, BLUE}};
+  for (const auto& c : corners) EXPECT_EQ(centre_with_pointer_at(c.x, c.y), c.colour & 0xFFFFFF) << c.corner;
 }
 
 // A placement stored larger than the screen (a window maximized on a larger
 // monitor, say) comes back inside the screen's work area, the window's
 // frame included, counted in the screen's own pixels.
 TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
-  if (!on_x_server()) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   const std::string home = std::getenv("XDG_CONFIG_HOME");
   std::filesystem::create_directories(home + "/Collage_viewer");
   std::ofstream(home + "/Collage_viewer/Collage_viewer.conf")
@@ -187,12 +185,8 @@ TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
   const std::vector<brek_platform::Monitor_px> monitors = brek_platform::monitors();
   ASSERT_FALSE(monitors.empty());
   const brek_platform::Monitor_px& m = monitors.front();
-  brek_platform::Native_forms* previous = brek_platform::set_native_forms(brek_platform::window_layer());
-  Event_routing::reset_state();
-  Ref<C_Screen> screen = make<C_Screen>();
-  Ref<C_Collage_viewer> v = make<C_Collage_viewer>();
-  v->screen = screen;
-  v->create();  // restores the placement as the program's start does
+  On_screen s;  // placed as stored, as the program's start does
+  Ref<C_Collage_viewer> v = s.v;
   v->show();
   ASSERT_TRUE(te::wait_exposed(v->native));
   te::settle();
@@ -203,9 +197,4 @@ TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
   EXPECT_GE(device(b.y), m.work_y * ratio);
   EXPECT_LE(device(b.x) + device(b.w), (m.work_x + m.work_w) * ratio);
   EXPECT_LE(device(b.y) + device(b.h), (m.work_y + m.work_h) * ratio);
-  dispose_now(v);
-  dispose_now(screen);
-  te::settle();
-  Event_routing::reset_state();
-  brek_platform::set_native_forms(previous);
 }

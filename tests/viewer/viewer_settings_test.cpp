@@ -1,14 +1,14 @@
+// The view settings: their defaults, ranges and fallbacks, a restart, the
+// empty window's hints, and stores that cannot be written.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "baselib/config.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_input_support.h"
-#include "tests/viewer/viewer_test_support.h"
 
 using namespace viewer_test;
 
@@ -153,31 +153,17 @@ TEST(ViewerSettings, ASettingsFolderThatIsAFileIsToldOnceAndTheProgramGoesOn) {
 }
 
 TEST(ViewerSettings, AFullDiskIsToldOnceAndTheSettingsFileStaysWhole) {
-  brek_test::Temp_dir home;
-  const std::string mount_point = home.file("small");
-  std::filesystem::create_directories(mount_point);
-  const std::string mount = "mount -t tmpfs -o size=16k tmpfs '" + mount_point + "' 2>/dev/null";
-  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-  struct Unmount {
-    std::string at;
-    ~Unmount() { (void)std::system(("umount '" + at + "'").c_str()); }
-  } unmount{mount_point};
-  brek_test::Env_guard env("XDG_CONFIG_HOME", mount_point);
+  brek_test::Tmpfs_mount disk("16k");
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  brek_test::Env_guard env("XDG_CONFIG_HOME", disk.path());
   viewer_input::Input_box b;
   b.menu("SINGLE_ALWAYS");  // saved while there is room
   ASSERT_EQ(settings_messages(b.messages), 0);
-  const std::string file = mount_point + "/Collage_viewer/Collage_viewer.conf";
+  const std::string file = disk.file("Collage_viewer/Collage_viewer.conf");
   const std::string before = brek_test::read_file(file);
   ASSERT_NE(before.find("Single_always"), std::string::npos);
   // Everything else fills the disk.
-  {
-    FILE* f = std::fopen((mount_point + "/filler").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const std::string block(1024, 'x');
-    while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
-    }
-    std::fclose(f);
-  }
+  fill_disk(disk.path());
   b.menu("SINGLE_ALWAYS");
   b.menu("SINGLE_ALWAYS");
   EXPECT_TRUE(b.v->collage->single_always);

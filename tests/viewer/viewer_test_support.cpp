@@ -1,20 +1,8 @@
 #include "tests/viewer/viewer_test_support.h"
 
-#include "images/image_file_io.h"
+#include <cstdio>
 
 namespace viewer_test {
-
-Pixels quadrants(int w, int h) {
-  Pixels p(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      bool right = x >= w / 2, bottom = y >= h / 2;
-      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
-    }
-  return p;
-}
-
-bool write_bmp(const Pixels& p, const std::string& path) { return Image_file_io::save_bmp(p, path, false); }
 
 Ref<Test_viewer> new_viewer() {
   Ref<Test_viewer> v = make<Test_viewer>();
@@ -62,10 +50,28 @@ void Boxed::paint() {
   v->pb->paint_surface();
 }
 
+std::vector<uint32_t> Boxed::sample(int step) const {
+  std::vector<uint32_t> out;
+  const Pixels* p = v->pb->back_buffer->pixels();
+  if (!p) return out;
+  for (int y = 0; y < p->height(); y += step)
+    for (int x = 0; x < p->width(); x += step) out.push_back(at(x, y));
+  return out;
+}
+
 uint32_t Boxed::at(int x, int y) const {
   const Pixels* p = v->pb->back_buffer->pixels();
   if (!p || x < 0 || y < 0 || x >= p->width() || y >= p->height()) return 0;
   return p->at(x, y) | 0xFF000000u;
+}
+
+void fill_disk(const std::string& dir) {
+  FILE* f = std::fopen((dir + "/filler").c_str(), "wb");
+  ASSERT_NE(f, nullptr) << dir;
+  const std::string block(1024, 'x');
+  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+  }
+  std::fclose(f);
 }
 
 }  // namespace viewer_test

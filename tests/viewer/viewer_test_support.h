@@ -1,12 +1,19 @@
 #pragma once
 // Helpers of the viewer tests: pictures written as files, a viewer whose
-// pointer the test places, and reading back painted pixels.
+// pointer the test places, reading back painted pixels, the command line
+// and the process's memory. What the X server's tests use too is inline
+// here: they do not link viewer_test_support.cpp.
 
+#include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "baselib/system_functions.h"
 #include "drawing/bitmap.h"
 #include "drawing/pixels.h"
+#include "images/image_file_io.h"
 #include "tests/drawing/paint_test_support.h"
 #include "viewer/collage_viewer.h"
 
@@ -20,9 +27,17 @@ inline constexpr uint32_t BLACK = 0xFF000000u;
 
 // A w x h picture: top-left red, top-right green, bottom-left blue,
 // bottom-right white.
-Pixels quadrants(int w, int h);
+inline Pixels quadrants(int w, int h) {
+  Pixels p(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool right = x >= w / 2, bottom = y >= h / 2;
+      p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
+    }
+  return p;
+}
 // Writes the picture as a BMP file; true on success.
-bool write_bmp(const Pixels& p, const std::string& path);
+inline bool write_bmp(const Pixels& p, const std::string& path) { return Image_file_io::save_bmp(p, path, false); }
 // Writes a 1 x 1 GIF: the smallest picture file, for folders of thousands.
 inline void tiny_gif(const std::string& path) {
   static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
@@ -57,6 +72,18 @@ struct Buffer {
 // Paints the viewer into the buffer.
 void paint(const Ref<Test_viewer>& v, Buffer& b);
 
+// A pixel a test expects: where, and in what colour.
+struct Probe {
+  int x, y;
+  uint32_t colour;
+};
+// Each probe against the pixel of a surface with at(x, y) (a box, a
+// buffer); a failure names `what` and the place.
+template <class Surface>
+void expect_pixels(const Surface& s, std::initializer_list<Probe> probes, const std::string& what) {
+  for (const Probe& p : probes) EXPECT_EQ(s.at(p.x, p.y), p.colour) << what << " at " << p.x << "," << p.y;
+}
+
 // A viewer built as the program builds it (window, timers, paint box) on
 // the real window layer, its paint box's drawing surface w x h pixels held
 // in memory, so that its paints run when the test asks and land in the
@@ -73,6 +100,9 @@ class Boxed {
   uint32_t at(int x, int y) const;
   // Another surface size; the window's resize follows.
   void resize(int w, int h);
+  // The back buffer's pixels every `step` pixels across and down: what a
+  // paint showed, to compare with another.
+  std::vector<uint32_t> sample(int step = 7) const;
 
   paint_test::Fake_panels panels;
   Ref<C_Screen> screen;
@@ -81,6 +111,53 @@ class Boxed {
  private:
   brek_platform::Native_forms* previous_forms_ = nullptr;
   brek_platform::Native_paint_panels* previous_panels_ = nullptr;
+};
+
+// Entries of the viewer's list that hold a picture.
+inline int64_t pictures_held(const Ref<Test_viewer>& v) {
+  int64_t n = 0;
+  for (const Ref<C_Image>& e : v->files)
+    if (!e->picture.is_none() || !e->reduced.is_none() || !e->animation.is_none()) ++n;
+  return n;
+}
+
+// The resident size of this process, bytes. Under the sanitizers, whose
+// allocators hold freed memory back on purpose, it tells nothing.
+inline int64_t resident() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
+  return 0;
+}
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool RESIDENT_SIZE_COUNTS = false;
+#else
+inline constexpr bool RESIDENT_SIZE_COUNTS = true;
+#endif
+
+// Writes into dir until its file system is full.
+void fill_disk(const std::string& dir);
+
+// The program's command line for the life of the object: its own path,
+// then the arguments. The one before comes back at the end.
+class Command_line {
+ public:
+  explicit Command_line(std::initializer_list<std::string> arguments = {}) {
+    for (int64_t i = 0; i < System_functions::param_count(); ++i) before_.push_back(System_functions::param_str(i));
+    set(arguments);
+  }
+  ~Command_line() { System_functions::set_parameters(before_); }
+  Command_line(const Command_line&) = delete;
+  Command_line& operator=(const Command_line&) = delete;
+  void set(std::initializer_list<std::string> arguments) {
+    std::vector<std::string> line{before_.empty() ? "collage" : before_[0]};
+    line.insert(line.end(), arguments);
+    System_functions::set_parameters(line);
+  }
+
+ private:
+  std::vector<std::string> before_;
 };
 
 }  // namespace viewer_test

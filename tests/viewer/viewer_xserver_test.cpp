@@ -12,7 +12,6 @@
 #include "forms/event_routing.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
-#include "images/image_file_io.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
@@ -23,11 +22,13 @@ namespace te = brek_platform::test_events;
 
 namespace {
 
-// The window shown and painted, with the paint box's top-left corner as
-// the origin of its picture.
+// The window shown and painted, read back with the paint box's top-left
+// corner as the origin.
 struct On_screen : viewer_test::Viewer_on_screen<Test_viewer> {
   On_screen() : viewer_test::Viewer_on_screen<Test_viewer>(rect{30, 30, 420, 320}) {}
-  bool shoot(brek_platform::Decoded_image& shot, int64_t& ox, int64_t& oy) {
+  brek_platform::Decoded_image shot;
+  int64_t ox = 0, oy = 0;  // the box's corner in the shot
+  bool shoot() {
     if (!viewer_test::Viewer_on_screen<Test_viewer>::shoot(shot)) return false;
     const rect outer = v->get_bounds();
     const point client = v->client_origin();
@@ -37,32 +38,30 @@ struct On_screen : viewer_test::Viewer_on_screen<Test_viewer> {
     if (const char* dir = std::getenv("COLLAGE_SCREENSHOT_DIR")) save(shot, std::string(dir) + "/viewer.ppm");
     return true;
   }
+  // A w x h quadrant picture written to path, opened and shown.
+  bool show_picture(const std::string& path, int w, int h) {
+    if (!write_bmp(quadrants(w, h), path)) return false;
+    v->open_file(path);
+    return shoot();
+  }
+  // The rgb of a pixel of the box in the last shot.
+  uint32_t at(int64_t x, int64_t y) const {
+    x += ox;
+    y += oy;
+    if (x < 0 || y < 0 || x >= shot.width || y >= shot.height) return 0x123456;
+    return shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)] & 0xFFFFFF;
+  }
 };
-
-bool write_quadrants(int w, int h, const std::string& path) {
-  return Image_file_io::save_bmp(quadrant_picture(w, h), path, false);
-}
-
-uint32_t rgb_at(const brek_platform::Decoded_image& s, int64_t x, int64_t y) {
-  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return 0x123456;
-  return s.pixels[size_t(y) * size_t(s.width) + size_t(x)] & 0xFFFFFF;
-}
 
 }  // namespace
 
 TEST(ViewerOnXServer, OnePictureFillsTheWindowFitted) {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("wide.bmp");
-  // 1200 x 600: far larger than the window, so it is shrunk to its width.
-  ASSERT_TRUE(write_quadrants(1200, 600, path));
   On_screen s;
-  s.v->open_file(path);
+  // 1200 x 600: far larger than the window, so it is shrunk to its width.
+  ASSERT_TRUE(s.show_picture(dir.file("wide.bmp"), 1200, 600));
   ASSERT_TRUE(s.v->single_mode);
-  brek_platform::Decoded_image shot;
-  int64_t ox = 0, oy = 0;
-  ASSERT_TRUE(s.shoot(shot, ox, oy));
 
   const int64_t w = C_Brek_form::points_to_pixels(s.v->pb->get_width());
   const int64_t h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
@@ -73,31 +72,22 @@ TEST(ViewerOnXServer, OnePictureFillsTheWindowFitted) {
   EXPECT_DOUBLE_EQ(s.v->pb->get_height(), s.v->get_client_height());
   // Fitted to the width, centred: black bands above and below, the four
   // quadrants in between.
-  const int64_t ph = h < w / 2 ? h : w / 2;
-  const int64_t top = (h - ph) / 2;
-  EXPECT_EQ(rgb_at(shot, ox + w / 4, oy + top + ph / 4), 0xFF0000u);
-  EXPECT_EQ(rgb_at(shot, ox + 3 * w / 4, oy + top + ph / 4), 0x00FF00u);
-  EXPECT_EQ(rgb_at(shot, ox + w / 4, oy + top + 3 * ph / 4), 0x0000FFu);
-  EXPECT_EQ(rgb_at(shot, ox + 3 * w / 4, oy + top + 3 * ph / 4), 0xFFFFFFu);
-  if (top > 4) {
-    EXPECT_EQ(rgb_at(shot, ox + w / 2, oy + top / 2), 0x000000u);
-    EXPECT_EQ(rgb_at(shot, ox + w / 2, oy + h - top / 2), 0x000000u);
-  }
+  const int ph = int(h < w / 2 ? h : w / 2), top = int(h - ph) / 2, qw = int(w / 4);
+  expect_pixels(s, {{qw, top + ph / 4, 0xFF0000u}, {3 * qw, top + ph / 4, 0x00FF00u},
+                    {qw, top + 3 * ph / 4, 0x0000FFu}, {3 * qw, top + 3 * ph / 4, 0xFFFFFFu}}, "quadrants");
+  if (top > 4) expect_pixels(s, {{int(w / 2), top / 2, 0}, {int(w / 2), int(h) - top / 2, 0}}, "bands");
 }
 
 TEST(ViewerOnXServer, AnEmptyWindowShowsItsTitleBlockInTheMiddle) {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   On_screen s;
-  brek_platform::Decoded_image shot;
-  int64_t ox = 0, oy = 0;
-  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_TRUE(s.shoot());
   const int64_t w = C_Brek_form::points_to_pixels(s.v->pb->get_width());
   const int64_t h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
   int light_middle = 0, light_edges = 0, black = 0;
   for (int64_t y = 0; y < h; ++y)
     for (int64_t x = 0; x < w; ++x) {
-      const uint32_t p = rgb_at(shot, ox + x, oy + y);
+      const uint32_t p = s.at(x, y);
       const bool light = (p & 0xFF) > 0x80 && ((p >> 8) & 0xFF) > 0x80 && ((p >> 16) & 0xFF) > 0x80;
       if (p == 0) ++black;
       if (!light) continue;
@@ -116,8 +106,7 @@ TEST(ViewerOnXServer, AnEmptyWindowShowsItsTitleBlockInTheMiddle) {
 // the window is gone. Should it not, a safety net ends the loop after ten
 // seconds and the test fails.
 TEST(ViewerOnXServer, EscapeEndsTheProgram) {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   On_screen s;
   auto net = std::make_shared<bool>(false);
   auto done = std::make_shared<bool>(false);
@@ -143,16 +132,10 @@ TEST(ViewerOnXServer, EscapeEndsTheProgram) {
 // cut is drawn over the picture as it is dragged, dashed in white and
 // black.
 TEST(ViewerOnXServer, TheCutRectangleShowsOverThePictureWhileDragged) {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
-  const std::string path = dir.file("wide.bmp");
-  ASSERT_TRUE(write_quadrants(1200, 600, path));
   On_screen s;
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  int64_t ox = 0, oy = 0;
-  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_TRUE(s.show_picture(dir.file("wide.bmp"), 1200, 600));
   const rect box = s.v->pb->get_bounds();
   // Ctrl goes down as the window system reports it: no modifier was held
   // before.
@@ -161,17 +144,17 @@ TEST(ViewerOnXServer, TheCutRectangleShowsOverThePictureWhileDragged) {
   for (int i = 1; i <= 4; ++i) ASSERT_TRUE(te::mouse_move(s.v->native, {box.x + 60 + 35 * i, box.y + 100 + 12 * i}));
   te::settle();
   ASSERT_TRUE(s.v->collage->cutting);
-  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_TRUE(s.shoot());
   te::mouse_release(s.v->native, {box.x + 200, box.y + 148});
   brek_platform::Key_modifiers ctrl;
   ctrl.ctrl = true;
   te::window_key_release(s.v->native, 17, ctrl);
 
   // The top side runs through the red quadrant, which holds neither.
-  const int64_t y = oy + C_Brek_form::points_to_pixels(100);
+  const int64_t y = C_Brek_form::points_to_pixels(100);
   int black = 0, white = 0;
-  for (int64_t x = ox + C_Brek_form::points_to_pixels(62); x < ox + C_Brek_form::points_to_pixels(198); ++x) {
-    const uint32_t p = rgb_at(shot, x, y);
+  for (int64_t x = C_Brek_form::points_to_pixels(62); x < C_Brek_form::points_to_pixels(198); ++x) {
+    const uint32_t p = s.at(x, y);
     black += p == 0;
     white += p == 0xFFFFFF;
   }
@@ -182,16 +165,11 @@ TEST(ViewerOnXServer, TheCutRectangleShowsOverThePictureWhileDragged) {
 // Delete on the only picture of the single view: the file goes to the
 // trash, and the window's title names it no more.
 TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) GTEST_SKIP() << "no X server";
+  if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   const std::string path = dir.file("only one.bmp");
-  ASSERT_TRUE(write_quadrants(120, 90, path));
   On_screen s;
-  s.v->open_file(path);
-  brek_platform::Decoded_image shot;
-  int64_t ox = 0, oy = 0;
-  ASSERT_TRUE(s.shoot(shot, ox, oy));
+  ASSERT_TRUE(s.show_picture(path, 120, 90));
   ASSERT_NE(s.v->get_caption().find("only one.bmp"), std::string::npos);
 
   ASSERT_TRUE(te::window_key_press(s.v->native, 46));
