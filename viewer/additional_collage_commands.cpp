@@ -1,6 +1,6 @@
-// The collage model's command set: file and clipboard commands, view modes
-// and orders, the file and view items of the popup menus and the keys the
-// model handles for the main window.
+// The main window's command set: file and clipboard commands, view modes
+// and orders, the file and view items of the popup menus and the function
+// keys it handles for the main window.
 #include <algorithm>
 #include <vector>
 

@@ -1,4 +1,4 @@
-// The collage model's part of the directory views: the order of the file
+// The commands' part of the directory views: the order of the file
 // list, the thumbnail and caption arrangements, pictures fitted into cells,
 // the captions beside them, read-ahead while scrolling, thumbnail resizing
 // and the overlays painted over the window.

@@ -1,4 +1,4 @@
-// Window services of the collage model: full screen, the save dialog and
+// Window services of the main window's commands: full screen, the save dialog and
 // the platform's file manager.
 #include <vector>
 

@@ -1,9 +1,9 @@
 #pragma once
 // C_Collage_viewer: the program's main window. It shows one image (the
 // single-image view) or the images of a directory tree (the directory
-// views), everything drawn into one paint box that fills the window. The
-// collage model (C_Additional_collage) carries the settings, the caption
-// and the texts of an empty window.
+// views), everything drawn into one paint box that fills the window. Its
+// commands, view orders and settings, the caption and the texts of an
+// empty window are C_Additional_collage's.
 //
 // Single-image geometry is in device pixels of the paint box; the fixed
 // lengths given in points are converted at the screen's resolution.

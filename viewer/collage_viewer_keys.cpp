@@ -1,5 +1,5 @@
 // Keys, double clicks and button releases of the main window. Keys go
-// through three tables: the collage model's function keys, the window's
+// through three tables: C_Additional_collage's function keys, the window's
 // virtual keys and then the character keys. A release ends a gesture: it
 // opens a menu, switches between the views, finishes a cut or, with both
 // buttons, ends the program.

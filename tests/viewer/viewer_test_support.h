@@ -56,7 +56,7 @@ class Test_viewer : public C_Collage_viewer {
   point pointer_in_box() override { return pointer; }
 };
 
-// A viewer with its language and collage model, as start-up leaves it.
+// A viewer with its language, commands and settings, as start-up leaves it.
 Ref<Test_viewer> new_viewer();
 
 // An opaque back buffer of w x h device pixels and its canvas.
