@@ -100,6 +100,16 @@ void C_Image::read_header_info(double tw, double th) {
   Image_header::display_size(width, height, tw, th, display_width, display_height, load_needed);
 }
 
+void C_Image::read_header_keeping_display(double tw, double th) {
+  if (is_none()) return;
+  const int64_t dw = display_width, dh = display_height;
+  const bool needed = load_needed;
+  read_header_info(tw, th);
+  display_width = dw;
+  display_height = dh;
+  load_needed = needed;
+}
+
 bool C_Image::file_changed() const {
   if (is_none() || is_zero(file_size) || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);

@@ -62,6 +62,9 @@ class C_Image : public C_Thread {
   // Header size (when none is known and a target is given), file size and
   // dates (when not yet read) and the display size for the target.
   void read_header_info(double tw, double th);
+  // The same for the file's information and size only (a sort key, a
+  // card's size): the display size a view gave stays.
+  void read_header_keeping_display(double tw, double th);
   // Whether the file's size or modification time differs from what
   // read_header_info took; false before it took any and when the file is
   // gone.

@@ -151,12 +151,7 @@ void C_Edit_collage_print::add_image(const Ref<C_Image>& image) {
       image->height = image->animation->height();
     } else {
       // Only the size is wanted; what the viewer shows it at stays.
-      const int64_t dw = image->display_width, dh = image->display_height;
-      const bool needed = image->load_needed;
-      image->read_header_info(65535, 65535);
-      image->display_width = dw;
-      image->display_height = dh;
-      image->load_needed = needed;
+      image->read_header_keeping_display(65535, 65535);
     }
   }
   card_counter += 1;

@@ -31,15 +31,7 @@ void read_sort_keys(const Ref<C_Collage_viewer>& v, sort_by order, int64_t from,
   if (order != sort_by::BY_SIZE && order != sort_by::BY_CREATE && order != sort_by::BY_MODIFY) return;
   for (int64_t i = from; i < to; ++i) {
     Ref<C_Image> e = v->files.get(i);
-    if (e->file_size == 0) {
-      // Only the file's information; the display size stays as it was.
-      const int64_t dw = e->display_width, dh = e->display_height;
-      const bool needed = e->load_needed;
-      e->read_header_info(0, 0);
-      e->display_width = dw;
-      e->display_height = dh;
-      e->load_needed = needed;
-    }
+    if (e->file_size == 0) e->read_header_keeping_display(0, 0);
   }
 }
 

@@ -13,7 +13,8 @@ namespace brek {
 
 namespace {
 
-// Restores what a paint changed on a canvas, also when drawing fails.
+// Gives the canvas back the drawing quality it had before a paint, also
+// when drawing fails.
 struct Quality_guard {
   Ref<C_Canvas> canvas;
   quality_drawing_lines_shapes saved;
