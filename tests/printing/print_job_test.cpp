@@ -3,7 +3,6 @@
 // server of the test's own with a PDF queue, and the PDFs read back.
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,11 +19,11 @@
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
-#include "tests/printing/small_disk.h"
+#include "tests/support/tmpfs_mount.h"
 
 using namespace brek;
 using print_test::Cups_server;
-using print_test::Small_disk;
+using brek_test::Tmpfs_mount;
 namespace R = Print_dialog_rules;
 
 namespace {
@@ -71,8 +70,8 @@ class PrintJob : public print_test::PrintDialog {
 // ---- a print that fails half way ----
 
 TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
-  Small_disk disk(64);
-  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
+  Tmpfs_mount disk("64k", "0777");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
   add_noise_card();
   make_dialog();
   // An earlier file of that name stays as it was.
@@ -86,8 +85,8 @@ TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   EXPECT_EQ(disk.entries(), (std::vector<std::string>{"poster.pdf"}));
 
   // A poster of 12 sheets on a larger disk, to a new file: no file at all.
-  Small_disk larger(200);
-  ASSERT_TRUE(larger.failure().empty()) << larger.failure();
+  Tmpfs_mount larger("200k", "0777");
+  ASSERT_TRUE(larger.mounted()) << larger.failure();
   d->columns->set_text("3");
   d->rows->set_text("4");
   EXPECT_FALSE(print_pdf(larger.file("poster.pdf")));
@@ -99,8 +98,8 @@ TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
 TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   Cups_server cups;
   if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
-  Small_disk disk(64);
-  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
+  Tmpfs_mount disk("64k", "0777");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
   brek_test::Env_guard tmp("TMPDIR", disk.path());
   add_noise_card();
   make_dialog();
@@ -207,9 +206,9 @@ TEST_F(PrintJob, ThePrinterIsRememberedOnlyAfterAPrintThatWorked) {
 }
 
 TEST_F(PrintJob, APrinterThatCannotBeRememberedIsToldOnceAndPrintsAnyway) {
-  Small_disk disk(64);
-  if (!disk.failure().empty()) GTEST_SKIP() << disk.failure();
-  ASSERT_EQ(::mount(nullptr, disk.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  Tmpfs_mount disk("64k", "0777");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  ASSERT_TRUE(disk.make_read_only());
   brek_test::Env_guard home("XDG_CONFIG_HOME", disk.path());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   make_dialog();
