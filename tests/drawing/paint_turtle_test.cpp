@@ -13,6 +13,7 @@
 #include "drawing/paint_turtle.h"
 #include "paint_test_support.h"
 #include "platform/test_events.h"
+#include "tests/support/on_window_layer.h"
 
 using namespace brek;
 
@@ -287,29 +288,14 @@ class Glyph_form : public C_Form {
   }
 };
 
-class Turtle_button : public ::testing::Test {
+class Turtle_button : public ::testing::Test, protected brek_test::On_window_layer<> {
  protected:
   void SetUp() override {
-    ASSERT_NE(bp::window_layer(), nullptr);
-    previous_ = bp::set_native_forms(bp::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
     form = make<Glyph_form>();
     form->set_bounds({40, 40, 400, 300});
     form->new_column("ROW", layout_on_form::TOP, St_sizes_col__C_Form{60, 0, 0, 0, ""});
   }
-  void TearDown() override {
-    form.reset();
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    bp::set_native_forms(previous_);
-  }
-  Ref<C_Screen> screen;
   Ref<Glyph_form> form;
-
- private:
-  bp::Native_forms* previous_ = nullptr;
 };
 
 }  // namespace

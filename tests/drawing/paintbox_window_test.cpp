@@ -11,6 +11,7 @@
 #include "platform/paint_panel.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
+#include "tests/support/on_window_layer.h"
 
 using namespace paint_test;
 namespace te = brek_platform::test_events;
@@ -27,29 +28,14 @@ class Press_box : public C_Paintbox {
   }
 };
 
-class Window_box : public ::testing::Test {
+class Window_box : public ::testing::Test, protected brek_test::On_window_layer<> {
  protected:
   void SetUp() override {
-    ASSERT_NE(bp::window_layer(), nullptr);
-    previous_ = bp::set_native_forms(bp::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
     form = make<Paint_form>();
     form->set_bounds({40, 40, 400, 300});
     form->new_column("C", layout_on_form::CENTER, St_sizes_col__C_Form{});
   }
-  void TearDown() override {
-    form.reset();
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    bp::set_native_forms(previous_);
-  }
-  Ref<C_Screen> screen;
   Ref<Paint_form> form;
-
- private:
-  bp::Native_forms* previous_ = nullptr;
 };
 
 }  // namespace

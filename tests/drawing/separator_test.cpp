@@ -9,6 +9,7 @@
 #include "paint_test_support.h"
 #include "platform/paint_panel.h"
 #include "platform/test_events.h"
+#include "tests/support/on_window_layer.h"
 
 using namespace paint_test;
 namespace te = brek_platform::test_events;
@@ -22,22 +23,11 @@ class Resize_form : public C_Form {
   void on_resized() override { ++resized; }
 };
 
-class Separator : public ::testing::Test {
+class Separator : public ::testing::Test, protected brek_test::On_window_layer<> {
  protected:
   void SetUp() override {
-    ASSERT_NE(bp::window_layer(), nullptr);
-    previous_ = bp::set_native_forms(bp::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
     form = make<Resize_form>();
     form->set_bounds({40, 40, 400, 300});
-  }
-  void TearDown() override {
-    form.reset();
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    bp::set_native_forms(previous_);
   }
   double top_of(const std::string& column) {
     return C_Brek_form::pixels_to_points(double(Control_bridge::column_pixels("T", form->column_handle(column))));
@@ -50,11 +40,7 @@ class Separator : public ::testing::Test {
     ASSERT_TRUE(te::wait_exposed(form->native));
   }
 
-  Ref<C_Screen> screen;
   Ref<Resize_form> form;
-
- private:
-  bp::Native_forms* previous_ = nullptr;
 };
 
 }  // namespace

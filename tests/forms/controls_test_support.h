@@ -12,23 +12,12 @@
 #include "platform/control_input.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
+#include "tests/support/on_window_layer.h"
 
 namespace forms_test {
 
-class Controls_test : public ::testing::Test {
+class Controls_test : public ::testing::Test, protected brek_test::On_window_layer<> {
  protected:
-  void SetUp() override {
-    ASSERT_NE(brek_platform::window_layer(), nullptr);
-    previous_ = brek_platform::set_native_forms(brek_platform::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
-  }
-  void TearDown() override {
-    dispose_now(screen);
-    brek_platform::test_events::settle();
-    Event_routing::reset_state();
-    brek_platform::set_native_forms(previous_);
-  }
   // A form (not shown) whose client area is width x height points.
   Ref<Log_form> new_form(double width, double height) {
     Ref<Log_form> f = make<Log_form>();
@@ -48,11 +37,6 @@ class Controls_test : public ::testing::Test {
   static int64_t px_width(const Ref<C_Control>& c) { return C_Brek_form::points_to_pixels(c->get_width()); }
   static int64_t px_height(const Ref<C_Control>& c) { return C_Brek_form::points_to_pixels(c->get_height()); }
   static int64_t px(double points) { return C_Brek_form::points_to_pixels(points); }
-
-  Ref<C_Screen> screen;
-
- private:
-  brek_platform::Native_forms* previous_ = nullptr;
 };
 
 }  // namespace forms_test

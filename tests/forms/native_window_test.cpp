@@ -22,27 +22,15 @@
 #include "platform/window.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
+#include "tests/support/on_window_layer.h"
 
 using namespace forms_test;
 namespace te = brek_platform::test_events;
 
 namespace {
 
-class Native_window : public ::testing::Test {
+class Native_window : public ::testing::Test, protected brek_test::On_window_layer<> {
  protected:
-  void SetUp() override {
-    ASSERT_NE(brek_platform::window_layer(), nullptr);
-    previous_ = brek_platform::set_native_forms(brek_platform::window_layer());
-    Event_routing::reset_state();
-    screen = make<C_Screen>();
-  }
-  void TearDown() override {
-    dispose_now(screen);
-    te::settle();
-    Event_routing::reset_state();
-    brek_platform::set_native_forms(previous_);
-  }
-
   // A shown form with a centre column "C1" holding the control "TC" at
   // (12, 12), 60 x 30 points. Places are multiples of 3 points, whole
   // pixels at 96 pixels per inch.
@@ -55,17 +43,16 @@ class Native_window : public ::testing::Test {
     control->native = te::add_control(f->native, {12, 12, 60, 30});
     C_Brek_form::register_control(control->native, control);
     f->show();
+    // The window's activation comes as an event of its own, late on a
+    // busy machine: it is over before the test's log starts.
+    EXPECT_TRUE(te::wait_exposed(f->native));
     te::settle();
     f->log.clear();
     control->log.clear();
     return f;
   }
 
-  Ref<C_Screen> screen;
   Ref<Log_control> control;
-
- private:
-  brek_platform::Native_forms* previous_ = nullptr;
 };
 
 using Log = std::vector<std::string>;

@@ -33,10 +33,6 @@ Ref<C_Image> pasted(int w, int h, uint32_t tl, uint32_t tr, uint32_t br, uint32_
 Ref<C_Image> pasted(int w, int h, uint32_t colour) { return pasted(w, h, colour, colour, colour, colour); }
 
 void Editor::SetUp() {
-  ASSERT_NE(brek_platform::window_layer(), nullptr);
-  previous_ = brek_platform::set_native_forms(brek_platform::window_layer());
-  Event_routing::reset_state();
-  screen = make<Quiet_screen>();
   e = C_Edit_collage_print::create();
   e->build_controls();
   e->set_bounds({40, 40, 600, 600});
@@ -50,10 +46,6 @@ void Editor::SetUp() {
 void Editor::TearDown() {
   dispose_now(e);
   e.reset();
-  dispose_now(screen);
-  te::settle();
-  Event_routing::reset_state();
-  brek_platform::set_native_forms(previous_);
 }
 
 int64_t Editor::add(double x, double y, double w, double h, uint32_t colour) {

@@ -14,6 +14,7 @@
 #include "images/image.h"
 #include "platform/native_forms.h"
 #include "printing/edit_collage_print.h"
+#include "tests/support/on_window_layer.h"
 
 namespace editor_test {
 
@@ -44,7 +45,7 @@ Ref<C_Image> pasted(int w, int h, uint32_t colour);
 Ref<C_Image> pasted(int w, int h, uint32_t tl, uint32_t tr, uint32_t br, uint32_t bl);
 Pixels quadrants(int w, int h, uint32_t tl, uint32_t tr, uint32_t br, uint32_t bl);
 
-class Editor : public ::testing::Test {
+class Editor : public ::testing::Test, protected brek_test::On_window_layer<Quiet_screen> {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -90,11 +91,7 @@ class Editor : public ::testing::Test {
     return m;
   }
 
-  Ref<Quiet_screen> screen;
   Ref<C_Edit_collage_print> e;
-
- private:
-  brek_platform::Native_forms* previous_ = nullptr;
 };
 
 }  // namespace editor_test
