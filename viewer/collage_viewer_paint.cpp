@@ -62,6 +62,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   // The single view's copies are not needed in the directory views.
   oriented_.reset();
   stretched_.reset();
+  part_.reset();
   paint_collage();
   ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
@@ -178,6 +179,11 @@ void C_Collage_viewer::paint_image() {
   in.inner = double(C_Canvas::to_device_pixels(25));
   in.margin = double(C_Canvas::to_device_pixels(8));
   Ref<C_Bitmap> bmp = reduced_for_fit(image, in);
+  point part_at;
+  if (bmp.is_none())
+    bmp = part_in_view(image, in, part_at);
+  else
+    part_.reset();  // shown fitted: the part is not needed again
   if (bmp.is_none()) {
     image->load_native();
     bmp = oriented_bitmap(image);
@@ -195,7 +201,7 @@ void C_Collage_viewer::paint_image() {
   canvas->quality = quality_drawing_lines_shapes::HIGH;
   canvas->units = units_measure_graphics::PIXELS;
   if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
-    bmp->draw_at(canvas, point{pl.r.x, pl.r.y});
+    bmp->draw_at(canvas, bmp.get() == part_.get() ? part_at : point{pl.r.x, pl.r.y});
     return;
   }
   if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {
