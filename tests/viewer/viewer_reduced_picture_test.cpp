@@ -54,6 +54,23 @@ struct Photo_box {
   Ref<C_Image> image() { return v->current_image(); }
 };
 
+// Saving from the first paint's view writes the whole picture.
+void expect_saved_whole(Photo_box& p) {
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(true, {p.dir.file("saved.bmp")}, &seen);
+  p.b.menu("SAVAS");
+  Ref<C_Bitmap> saved = C_Bmp::load_from_file(p.dir.file("saved.bmp"));
+  EXPECT_EQ(saved->width, PW);
+  EXPECT_EQ(saved->height, PH);
+}
+
+// A turn after the first paint shows the whole picture turned.
+void turn_right(Photo_box& t) {
+  t.b.menu("ROTATER");
+  t.b.paint();
+  EXPECT_EQ(t.image()->picture->width, PW);
+}
+
 }  // namespace
 
 TEST(ViewerReducedPicture, TheFittedPictureLooksAsTheFullOneDoes) {
@@ -105,13 +122,7 @@ TEST(ViewerReducedPicture, CopySaveAndPasteWorkOnTheFullPicture) {
   Photo_box p;
   p.b.paint();
   ASSERT_TRUE(p.image()->picture.is_none());
-
-  te::File_dialog_seen seen;
-  te::answer_next_file_dialog(true, {p.dir.file("saved.bmp")}, &seen);
-  p.b.menu("SAVAS");
-  Ref<C_Bitmap> saved = C_Bmp::load_from_file(p.dir.file("saved.bmp"));
-  EXPECT_EQ(saved->width, PW);
-  EXPECT_EQ(saved->height, PH);
+  expect_saved_whole(p);
 
   p.v->open_file(p.path);
   p.b.paint();
@@ -133,9 +144,7 @@ TEST(ViewerReducedPicture, ZoomAndTurnsShowTheFullPicture) {
 
   Photo_box t;
   t.b.paint();
-  t.b.menu("ROTATER");
-  t.b.paint();
-  EXPECT_EQ(t.image()->picture->width, PW);
+  turn_right(t);
   // Turned: 225 x 300, centred.
   EXPECT_EQ(t.v->image_rect.w, 225);
   EXPECT_EQ(t.v->image_rect.h, 300);
@@ -216,19 +225,12 @@ TEST(ViewerFirstScreen, TurnsSavesAndZoomWorkOnTheWholePicture) {
   p.v->pointer = {137, 91};
   p.b.paint();
   ASSERT_TRUE(p.image()->picture.is_none());
-  te::File_dialog_seen seen;
-  te::answer_next_file_dialog(true, {p.dir.file("saved.bmp")}, &seen);
-  p.b.menu("SAVAS");
-  Ref<C_Bitmap> saved = C_Bmp::load_from_file(p.dir.file("saved.bmp"));
-  EXPECT_EQ(saved->width, PW);
-  EXPECT_EQ(saved->height, PH);
+  expect_saved_whole(p);
 
   Photo_box t;
   t.v->pointer = {137, 91};
   t.b.paint();
-  t.b.menu("ROTATER");
-  t.b.paint();
-  EXPECT_EQ(t.image()->picture->width, PW);
+  turn_right(t);
   EXPECT_EQ(t.v->image_rect.w, PH);
   EXPECT_EQ(t.v->image_rect.h, PW);
 
