@@ -81,7 +81,8 @@ Ref<C_Bitmap> C_Jpeg::load_part_from_file(const std::string& file_name, const Jp
   got = Jpeg_codec::Part{};
   std::vector<uint8_t> bytes;
   if (!Image_file_io::read_whole_file(file_name, bytes)) return Ref<C_Bitmap>();
-  return load_into_new([&](Native_bitmap* n) { return Brek_drawing::load_jpeg_part(bytes.data(), bytes.size(), n, want, got); });
+  return load_into_new(
+      [&](Native_bitmap* n) { return Brek_drawing::load_jpeg_part(bytes.data(), bytes.size(), n, want, got); });
 }
 
 bool C_Jpeg::save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t quality) {

@@ -201,7 +201,8 @@ void C_Collage_viewer::paint_image() {
   canvas->quality = quality_drawing_lines_shapes::HIGH;
   canvas->units = units_measure_graphics::PIXELS;
   if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
-    bmp->draw_at(canvas, bmp.get() == part_.get() ? part_at : point{pl.r.x, pl.r.y});
+    const bool part = !part_.is_none() && bmp.get() == part_.get();
+    bmp->draw_at(canvas, part ? part_at : point{pl.r.x, pl.r.y});
     return;
   }
   if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {
