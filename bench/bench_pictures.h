@@ -2,6 +2,8 @@
 // Test pictures and the bare libjpeg-turbo decode that benchmarks measure
 // against.
 
+#include <cstdio>  // before jpeglib.h, which uses FILE
+
 #include <jpeglib.h>
 
 #include <csetjmp>
@@ -110,6 +112,59 @@ inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture&
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
+}
+
+// The picture as a baseline JPEG written by libjpeg-turbo at the quality
+// (4:2:0, integer DCT), with a restart marker after every `restart_rows`
+// MCU rows (0: none, as most programs write; cameras often write one a
+// row).
+inline std::vector<uint8_t> libjpeg_encode(const brek::Pixels& p, int quality, int restart_rows) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = JDIMENSION(p.width());
+  cinfo.image_height = JDIMENSION(p.height());
+  cinfo.input_components = 4;
+  cinfo.in_color_space = JCS_EXT_BGRA;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  cinfo.restart_in_rows = restart_rows;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(p.row(int(cinfo.next_scanline))));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+// A whole file's bytes (empty when it cannot be read).
+inline std::vector<uint8_t> read_file(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    bytes.resize(size > 0 ? size_t(size) : 0);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+// Writes bytes to a file; false when that fails.
+inline bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace brek_bench

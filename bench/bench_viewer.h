@@ -1,6 +1,7 @@
 // The viewer as the benchmarks drive it: paint boxes of one size held in
 // memory (a paint runs at once, as the screen does for a box on it) and a
-// pointer that never rests over the box, so no hover work is timed.
+// pointer that rests where the benchmark puts it, by default off the box,
+// so no hover work is timed.
 #pragma once
 
 #include "images/drawing_hooks.h"
@@ -17,6 +18,11 @@ class Box_panels : public brek_platform::Native_paint_panels {
   Box_panels(int width, int height, brek_platform::Native_handle first) : w_(width), h_(height), next_(first) {}
   brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
   brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, w_, h_}; }
+  // The size of every box from now on.
+  void set_size(int width, int height) {
+    w_ = width;
+    h_ = height;
+  }
   void paint_now(brek_platform::Native_handle h) override { brek_platform::paint_panel_events().paint(h, {}); }
 
  private:
@@ -27,7 +33,8 @@ class Box_panels : public brek_platform::Native_paint_panels {
 struct Bench_viewer : brek::C_Collage_viewer {
   BREK_CLASS(Bench_viewer)
  public:
-  brek::point pointer_in_box() override { return brek::point{-1, -1}; }
+  brek::point pointer{-1, -1};
+  brek::point pointer_in_box() override { return pointer; }
 };
 
 // The platform as these benchmarks run the viewer on it: the window layer,

@@ -1,6 +1,9 @@
 #pragma once
 // Console output of Google Benchmark plus the ratios between our code and
-// the named reference measured in the same run.
+// the named reference measured in the same run. Benchmarks that run work
+// on more than one thread measure the process's CPU time
+// (MeasureProcessCPUTime) and print both ratios (print_ratios), so a
+// second thread shows as the CPU it costs and not only as wall time saved.
 
 #include <benchmark/benchmark.h>
 
@@ -18,7 +21,7 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& r : runs) {
-      double t = clock_ == Clock::CPU ? r.GetAdjustedCPUTime() : r.GetAdjustedRealTime();
+      const Times t{r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
       if (r.run_type == Run::RT_Aggregate) {
         // With repetitions the median stands for the benchmark.
         if (r.aggregate_name != "median") continue;
@@ -32,13 +35,11 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
   }
 
   // The time of a benchmark by its name, or of the first one whose name
-  // starts with name + "/" (a benchmark with arguments); 0 when absent.
+  // starts with name + "/" (a benchmark with arguments), on the reporter's
+  // clock; 0 when absent.
   double time(const std::string& name) const {
-    auto it = times_.find(name);
-    if (it != times_.end()) return it->second;
-    for (const auto& [key, t] : times_)
-      if (key.rfind(name + "/", 0) == 0) return t;
-    return 0;
+    const Times t = times(name);
+    return clock_ == Clock::CPU ? t.cpu : t.wall;
   }
 
   // Prints "reference: text": what the ratios below measure against.
@@ -54,9 +55,29 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
       std::printf("ratio %s / %s = %.3f\n", a.c_str(), b.c_str(), ta / tb);
   }
 
+  // Prints "ratio a / b = wall x, CPU y" with an optional note: both clocks
+  // whatever the reporter's own.
+  void print_ratios(const std::string& a, const std::string& b, const char* note = nullptr) const {
+    const Times ta = times(a), tb = times(b);
+    if (ta.wall <= 0 || tb.wall <= 0 || tb.cpu <= 0) return;
+    std::printf("ratio %s / %s = wall %.3f, CPU %.3f%s%s%s\n", a.c_str(), b.c_str(), ta.wall / tb.wall,
+                ta.cpu / tb.cpu, note ? " (" : "", note ? note : "", note ? ")" : "");
+  }
+
  private:
+  struct Times {
+    double wall = 0, cpu = 0;
+  };
+  Times times(const std::string& name) const {
+    auto it = times_.find(name);
+    if (it != times_.end()) return it->second;
+    for (const auto& [key, t] : times_)
+      if (key.rfind(name + "/", 0) == 0) return t;
+    return {};
+  }
+
   Clock clock_;
-  std::map<std::string, double> times_;
+  std::map<std::string, Times> times_;
 };
 
 // The command line with "--benchmark_repetitions=<rounds>" added unless it

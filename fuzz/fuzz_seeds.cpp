@@ -135,6 +135,9 @@ std::vector<std::string> jpeg_files() {
   grey_progressive.progressive = true;
   for (const auto& o : {grey, progressive, arithmetic, restarts, cmyk, odd_sampling, grey_progressive})
     out.push_back(libjpeg_file(p, o));
+  // Tall enough for a restart marker near the middle to start a row: the
+  // second decoder's way in.
+  out.push_back(libjpeg_file(test_picture(24, 300), restarts));
   return out;
 }
 

@@ -1,7 +1,11 @@
 #include "images/format_classes.h"
 
+#include <vector>
+
 #include "baselib/file_stream.h"
 #include "drawing/brek_drawing.h"
+#include "images/image_file_io.h"
+#include "images/native_image_files.h"
 
 namespace brek {
 
@@ -70,6 +74,15 @@ Ref<C_Bitmap> C_Jpeg::load_from_file(const std::string& file_name, reduce_size_o
 Ref<C_Bitmap> C_Jpeg::load_from_stream(const Ref<C_Stream>& stream, reduce_size_of_jpeg_while_load reduce) {
   int64_t factor = reduction_factor(reduce);
   return load_into_new([&](Native_bitmap* n) { return C_Brek_drawing::load_jpeg(stream, n, factor); });
+}
+
+Ref<C_Bitmap> C_Jpeg::load_part_from_file(const std::string& file_name, const Jpeg_codec::Part& want,
+                                          Jpeg_codec::Part& got) {
+  got = Jpeg_codec::Part{};
+  std::vector<uint8_t> bytes;
+  if (!Image_file_io::read_whole_file(file_name, bytes)) return Ref<C_Bitmap>();
+  return load_into_new(
+      [&](Native_bitmap* n) { return Brek_drawing::load_jpeg_part(bytes.data(), bytes.size(), n, want, got); });
 }
 
 bool C_Jpeg::save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t quality) {

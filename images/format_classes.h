@@ -8,6 +8,7 @@
 
 #include "baselib/stream.h"
 #include "drawing/bitmap.h"
+#include "images/jpeg_codec.h"
 #include "runtime/object.h"
 
 namespace brek {
@@ -37,6 +38,11 @@ class C_Jpeg : public Brek_object {
   // Library errors ("JPEG error #n") pass to the caller as E_Jpeg_error.
   static Ref<C_Bitmap> load_from_file(const std::string& file_name, reduce_size_of_jpeg_while_load reduce);
   static Ref<C_Bitmap> load_from_stream(const Ref<C_Stream>& stream, reduce_size_of_jpeg_while_load reduce);
+  // Only the part of the picture around `want`, at full size: inside
+  // `want` its pixels are the whole picture's (Jpeg_codec::decode_part).
+  // `got` is the part the bitmap holds.
+  static Ref<C_Bitmap> load_part_from_file(const std::string& file_name, const Jpeg_codec::Part& want,
+                                           Jpeg_codec::Part& got);
   // Baseline at quality 90 whatever `quality` says.
   static bool save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t quality);
 };

@@ -10,6 +10,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "images/jpeg_restarts.h"
+
 namespace brek {
 
 E_Jpeg_error::E_Jpeg_error(int code)
@@ -75,8 +77,9 @@ struct Decode_job {
   bool adobe;
 };
 
-// Header and output size. 0 when fine, 1 after a longjmp.
-int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor) {
+// Header and output size, read through `source` or else from the bytes.
+// 0 when fine, 1 after a longjmp.
+int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor, jpeg_source_mgr* source) {
   if (setjmp(job->err.jump)) return 1;
   jpeg_create_decompress(&job->cinfo);
   job->created = true;
@@ -84,7 +87,10 @@ int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor)
   job->progress.pub.progress_monitor = on_progress;
   job->progress.err = &job->err;
   job->cinfo.progress = &job->progress.pub;
-  jpeg_mem_src(&job->cinfo, data, static_cast<unsigned long>(size));
+  if (source)
+    job->cinfo.src = source;
+  else
+    jpeg_mem_src(&job->cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&job->cinfo, TRUE);
   job->cinfo.scale_num = 1;
   job->cinfo.scale_denom = (factor == 2 || factor == 4 || factor == 8) ? factor : 1;
@@ -98,14 +104,12 @@ int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor)
   return 0;
 }
 
-// Starts the decompression when asked, passes over `skip` rows (their
-// data is still read, as the next rows need it), reads the rows up to `to`
-// into rows[] (each 4 bytes per pixel) and, when asked, reads the file to
-// its end. 0 when fine, 1 after a longjmp.
-int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION skip, JDIMENSION to, bool start, bool finish) {
+// Starts the decompression when asked, reads the rows up to `to` into
+// rows[] (each 4 bytes per pixel) and, when asked, reads the file to its
+// end. 0 when fine, 1 after a longjmp.
+int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION to, bool start, bool finish) {
   if (setjmp(job->err.jump)) return 1;
   if (start) jpeg_start_decompress(&job->cinfo);
-  if (skip > 0) jpeg_skip_scanlines(&job->cinfo, skip);
   while (job->cinfo.output_scanline < to) {
     JDIMENSION at = job->cinfo.output_scanline;
     if (jpeg_read_scanlines(&job->cinfo, rows + at, to - at) == 0) break;
@@ -114,35 +118,140 @@ int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION skip, JDIMENSION to, b
   return 0;
 }
 
-// A second decoder reads the bottom quarter of a large baseline picture
-// while the first reads the rest: it has to pass over the data above (the
-// entropy coding has no entry points) but not to turn it into pixels, so
-// the two end together at about four fifths of one decoder's time. The rows
-// it made are the ones the first would have made. Returns the rows read
-// (all of them, or `split` when the second decoder failed and the first
-// must go on), or -1 after a failure of the first.
-int64_t read_split(Decode_job* job, const uint8_t* data, size_t size, int factor, JSAMPROW* rows,
-                   JDIMENSION split) {
-  const JDIMENSION h = job->cinfo.output_height;
-  Decode_job low{};
-  setup_errors(low.err);
-  low.cinfo.err = &low.err.pub;
-  int low_failed = 1;
-  std::thread thread;
-  if (decode_header(&low, data, size, factor) == 0 && low.cinfo.output_width == job->cinfo.output_width &&
-      low.cinfo.output_height == h) {
-    try {
-      thread = std::thread([&] { low_failed = read_band(&low, rows, split, h, true, false); });
-    } catch (const std::exception&) {
-      low_failed = 1;  // no thread to be had: one decoder does it all
-    }
+// The second decoder's source: the headers (the frame's height cut), then
+// the file's bytes after the restart marker it starts at; past their end a
+// made-up end of image, as the library's memory source gives.
+struct Band_source {
+  jpeg_source_mgr pub;
+  const uint8_t* rest;
+  size_t rest_size;
+  bool rest_given;
+};
+
+extern "C" void band_init(j_decompress_ptr) {}
+extern "C" void band_term(j_decompress_ptr) {}
+
+extern "C" boolean band_fill(j_decompress_ptr cinfo) {
+  Band_source* s = reinterpret_cast<Band_source*>(cinfo->src);
+  if (!s->rest_given && s->rest_size > 0) {
+    s->rest_given = true;
+    s->pub.next_input_byte = s->rest;
+    s->pub.bytes_in_buffer = s->rest_size;
+    return TRUE;
   }
-  const int failed = read_band(job, rows, 0, split, true, false);
+  s->rest_given = true;
+  static const JOCTET end_of_image[2] = {0xFF, JPEG_EOI};
+  WARNMS(cinfo, JWRN_JPEG_EOF);
+  s->pub.next_input_byte = end_of_image;
+  s->pub.bytes_in_buffer = 2;
+  return TRUE;
+}
+
+extern "C" void band_skip(j_decompress_ptr cinfo, long n) {
+  jpeg_source_mgr* src = cinfo->src;
+  if (n <= 0) return;
+  while (static_cast<size_t>(n) > src->bytes_in_buffer) {
+    n -= static_cast<long>(src->bytes_in_buffer);
+    band_fill(cinfo);
+  }
+  src->next_input_byte += n;
+  src->bytes_in_buffer -= static_cast<size_t>(n);
+}
+
+// Where a second decoder takes a header-read file over, and the sizes it
+// checks its own against (copied: the first decoder's state changes while
+// the second runs).
+struct Band_plan {
+  JDIMENSION width = 0, height = 0;  // of the output
+  int64_t image_height = 0;          // of the file
+  Jpeg_restarts::Scan scan;
+  int64_t entry = 0;       // the MCU row it starts at
+  int64_t mcu_height = 0;  // in the file's rows
+  JDIMENSION start = 0;    // that row's first output row
+  // The first output row it gives: the row above lacks the upsampling's
+  // context above it, and only the next is as a whole decode makes it.
+  JDIMENSION first = 0;
+};
+
+// False when one decoder reads the file: a progressive or small one, or
+// one without a restart marker that starts a row near the middle.
+bool plan_band(const Decode_job& job, const uint8_t* data, int64_t split_pixels, Band_plan& plan) {
+  const jpeg_decompress_struct& c = job.cinfo;
+  if (c.progressive_mode || c.restart_interval == 0 || c.comps_in_scan != c.num_components) return false;
+  if (int64_t(c.image_width) * int64_t(c.image_height) < split_pixels) return false;
+  const int64_t mcu_w = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_h_samp_factor;
+  const int64_t mcu_h = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_v_samp_factor;
+  const int64_t denom = c.scale_denom;
+  plan.scan.start = static_cast<size_t>(c.src->next_input_byte - data);
+  plan.scan.mcus_per_row = (int64_t(c.image_width) + mcu_w - 1) / mcu_w;
+  plan.scan.mcu_rows = (int64_t(c.image_height) + mcu_h - 1) / mcu_h;
+  plan.scan.restart_interval = c.restart_interval;
+  plan.entry = Jpeg_restarts::entry_row(plan.scan, plan.scan.mcu_rows / 2);
+  plan.mcu_height = mcu_h;
+  plan.start = JDIMENSION(plan.entry * mcu_h / denom);
+  plan.first = JDIMENSION((plan.entry + 1) * mcu_h / denom);
+  plan.width = c.output_width;
+  plan.height = c.output_height;
+  plan.image_height = c.image_height;
+  return plan.entry > 0 && plan.first < c.output_height;
+}
+
+// The second decoder: from the plan's entry to the bottom, its first MCU
+// row into a scratch row, the rest into rows[]. True when it made them all.
+bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_plan& plan, JSAMPROW* rows) {
+  const size_t at = Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry);
+  std::vector<uint8_t> headers;
+  const int64_t band_height = plan.image_height - plan.entry * plan.mcu_height;
+  if (at == 0 || !Jpeg_restarts::headers_with_height(data, plan.scan, band_height, headers)) return false;
+  Band_source source{};
+  source.pub.init_source = band_init;
+  source.pub.fill_input_buffer = band_fill;
+  source.pub.skip_input_data = band_skip;
+  source.pub.resync_to_restart = jpeg_resync_to_restart;
+  source.pub.term_source = band_term;
+  source.pub.next_input_byte = headers.data();
+  source.pub.bytes_in_buffer = headers.size();
+  source.rest = data + at;
+  source.rest_size = size - at;
+  std::vector<uint8_t> scratch(size_t(plan.width) * 4);
+  const JDIMENSION n = plan.height - plan.start;
+  std::vector<JSAMPROW> band_rows(n);
+  for (JDIMENSION i = 0; i < n; ++i) band_rows[i] = plan.start + i < plan.first ? scratch.data() : rows[plan.start + i];
+  Decode_job band{};
+  setup_errors(band.err);
+  band.cinfo.err = &band.err.pub;
+  const bool ok = decode_header(&band, nullptr, 0, factor, &source.pub) == 0 &&
+                  band.cinfo.output_width == plan.width && band.cinfo.output_height == n &&
+                  band.cinfo.output_components == 4 && read_band(&band, band_rows.data(), n, true, false) == 0 &&
+                  band.cinfo.output_scanline >= n;
+  if (band.created) jpeg_destroy_decompress(&band.cinfo);
+  return ok;
+}
+
+// The first decoder reads the rows above the plan's band while a second
+// one reads the band from its restart marker, neither reading what the
+// other does. Returns the rows read (all of them, or the band's first row
+// when the second decoder failed and the first must go on), or -1 after a
+// failure of the first.
+int64_t read_split(Decode_job* job, const uint8_t* data, size_t size, int factor, JSAMPROW* rows,
+                   const Band_plan& plan) {
+  bool band_done = false;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      try {
+        band_done = read_from_entry(data, size, factor, plan, rows);
+      } catch (const std::exception&) {
+        band_done = false;  // no memory for it: the first decoder goes on
+      }
+    });
+  } catch (const std::exception&) {
+    // No thread to be had: one decoder does it all.
+  }
+  const int failed = read_band(job, rows, plan.first, true, false);
   if (thread.joinable()) thread.join();
-  const bool low_done = !low_failed && low.cinfo.output_scanline >= h;
-  if (low.created) jpeg_destroy_decompress(&low.cinfo);
   if (failed) return -1;
-  return low_done ? int64_t(h) : int64_t(split);
+  return band_done ? int64_t(plan.height) : int64_t(plan.first);
 }
 
 // CMYK bytes (C, M, Y, K in memory) to B, G, R, A in place. Adobe writes
@@ -163,6 +272,59 @@ void cmyk_to_bgra(Pixels& p, bool inverted) {
     b[2] = static_cast<uint8_t>((c * k + 127) / 255);
     b[3] = 255;
   }
+}
+
+// Starts the decompression and keeps the columns from *x on, *w wide,
+// widened by the library to whole iMCUs. 0 when fine, 1 after a longjmp.
+int start_part(Decode_job* job, JDIMENSION* x, JDIMENSION* w) {
+  if (setjmp(job->err.jump)) return 1;
+  jpeg_start_decompress(&job->cinfo);
+  jpeg_crop_scanline(&job->cinfo, x, w);
+  return 0;
+}
+
+// Passes over the rows above `top` (the library still reads their data and
+// makes the row above the part, the upsampling's context) and reads rows
+// into `out` from its top, counting them in *read. 0 when fine, 1 after a
+// longjmp.
+int read_part_rows(Decode_job* job, JDIMENSION top, Pixels* out, int64_t* read) {
+  if (setjmp(job->err.jump)) return 1;
+  if (top > 0) jpeg_skip_scanlines(&job->cinfo, top);
+  while (*read < out->height()) {
+    JSAMPROW row = out->bytes() + size_t(*read) * out->stride();
+    if (jpeg_read_scanlines(&job->cinfo, &row, 1) != 1) break;
+    ++*read;
+  }
+  return 0;
+}
+
+// Rows the library did not reach show black, not old memory.
+void black_from(Pixels& p, int64_t row) {
+  for (int64_t y = row; y < p.height(); ++y) std::fill_n(p.row(static_cast<int>(y)), p.width(), 0xFF000000u);
+}
+
+// The part around `want` on a picture of w x h with a margin of one iMCU
+// (mw x mh) where the picture goes on; empty when nothing of want is on it.
+Part part_around(const Part& want, int64_t w, int64_t h, int64_t mw, int64_t mh) {
+  auto end = [](int64_t start, int64_t length, int64_t limit) {
+    int64_t e;
+    if (length <= 0) return std::clamp<int64_t>(start, 0, limit);
+    if (__builtin_add_overflow(start, length, &e)) e = limit;
+    return std::clamp<int64_t>(e, 0, limit);
+  };
+  const int64_t x0 = std::clamp<int64_t>(want.x, 0, w), y0 = std::clamp<int64_t>(want.y, 0, h);
+  const int64_t x1 = end(want.x, want.w, w), y1 = end(want.y, want.h, h);
+  if (x0 >= x1 || y0 >= y1) return Part{};
+  const int64_t l = std::max<int64_t>(0, x0 - mw), t = std::max<int64_t>(0, y0 - mh);
+  return Part{l, t, std::min(w, x1 + mw) - l, std::min(h, y1 + mh) - t};
+}
+
+// Throws the library's error, or gives false for a file with too many
+// scans; `out` is emptied either way.
+bool failed_decode(const Decode_job& job, Pixels& out) {
+  out.clear();
+  if (job.err.too_many) return false;
+  throw E_Jpeg_error(job.err.code);
 }
 
 struct Encode_job {
@@ -202,7 +364,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
   setup_errors(job.err);
   job.cinfo.err = &job.err.pub;
   std::vector<JSAMPROW> rows;
-  int failed = decode_header(&job, data, size, factor);
+  int failed = decode_header(&job, data, size, factor, nullptr);
   bool ok = false;
   if (!failed) {
     int64_t w = job.cinfo.output_width, h = job.cinfo.output_height;
@@ -210,33 +372,75 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
         out.resize_unfilled(static_cast<int>(w), static_cast<int>(h))) {
       rows.resize(static_cast<size_t>(h));
       for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = out.bytes() + size_t(y) * out.stride();
-      const int64_t source_pixels = int64_t(job.cinfo.image_width) * int64_t(job.cinfo.image_height);
       int64_t read = 0;
-      if (!job.cinfo.progressive_mode && h >= 16 && source_pixels >= split_pixels &&
-          std::thread::hardware_concurrency() > 1)
-        read = read_split(&job, data, size, int(factor), rows.data(), JDIMENSION(h - h / 4));
+      Band_plan plan;
+      if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, split_pixels, plan))
+        read = read_split(&job, data, size, factor, rows.data(), plan);
       if (read < 0) {
         failed = 1;
       } else if (read == h) {
         jpeg_abort_decompress(&job.cinfo);
       } else {
         // One decoder to the end (from where a split one stopped).
-        failed = read_band(&job, rows.data(), 0, JDIMENSION(h), read == 0, true);
+        failed = read_band(&job, rows.data(), JDIMENSION(h), read == 0, true);
         read = job.cinfo.output_scanline;
       }
       ok = !failed;
-      // Rows the library did not reach show black, not old memory.
-      for (int64_t y = read; ok && y < h; ++y) std::fill_n(out.row(static_cast<int>(y)), w, 0xFF000000u);
+      if (ok) black_from(out, read);
+    }
+  }
+  if (job.created) jpeg_destroy_decompress(&job.cinfo);
+  if (failed) return failed_decode(job, out);
+  if (!ok) {
+    out.clear();
+    return false;
+  }
+  if (job.cmyk) cmyk_to_bgra(out, job.adobe);
+  return true;
+}
+
+int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t split_pixels) {
+  Decode_job job{};
+  setup_errors(job.err);
+  job.cinfo.err = &job.err.pub;
+  int64_t row = 0;
+  Band_plan plan;
+  if (decode_header(&job, data, size, factor, nullptr) == 0 && plan_band(job, data, split_pixels, plan) &&
+      Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry) != 0)
+    row = plan.first;
+  if (job.created) jpeg_destroy_decompress(&job.cinfo);
+  return row;
+}
+
+bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got) {
+  got = Part{};
+  Decode_job job{};
+  setup_errors(job.err);
+  job.cinfo.err = &job.err.pub;
+  int failed = decode_header(&job, data, size, 1, nullptr);
+  bool ok = false;
+  if (!failed) {
+    const jpeg_decompress_struct& c = job.cinfo;
+    const Part part = part_around(want, c.output_width, c.output_height, DCTSIZE * int64_t(c.max_h_samp_factor),
+                                  DCTSIZE * int64_t(c.max_v_samp_factor));
+    JDIMENSION x = JDIMENSION(part.x), w = JDIMENSION(part.w);
+    if (part.w > 0 && c.output_components == 4 && !(failed = start_part(&job, &x, &w)) &&
+        Pixels::size_allowed(w, part.h) && out.resize_unfilled(static_cast<int>(w), static_cast<int>(part.h))) {
+      got = Part{int64_t(x), part.y, int64_t(w), part.h};
+      int64_t read = 0;
+      failed = read_part_rows(&job, JDIMENSION(part.y), &out, &read);
+      ok = !failed;
+      if (ok) black_from(out, read);
     }
   }
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
   if (failed) {
-    out.clear();
-    if (job.err.too_many) return false;
-    throw E_Jpeg_error(job.err.code);
+    got = Part{};
+    return failed_decode(job, out);
   }
   if (!ok) {
     out.clear();
+    got = Part{};
     return false;
   }
   if (job.cmyk) cmyk_to_bgra(out, job.adobe);

@@ -30,7 +30,8 @@ namespace Jpeg_codec {
 // a few dozen at most.
 inline constexpr int MAX_SCANS = 100;
 
-// Baseline files of at least this many pixels are decoded by two threads.
+// Baseline files of at least this many pixels may be decoded by two
+// threads (see second_decoder_row).
 inline constexpr int64_t SPLIT_PIXELS = 4000000;
 
 // Decodes a JPEG file image into `out` at 1/factor of its size (factor 2, 4
@@ -38,9 +39,32 @@ inline constexpr int64_t SPLIT_PIXELS = 4000000;
 // Greyscale, colour and CMYK/YCCK files give opaque pixels. Damaged or
 // truncated data is decoded as far as it goes (the rest stays grey).
 // False, with `out` empty, when the picture would be too large or has too
-// many scans; library errors throw E_Jpeg_error. Baseline files of at least
-// split_pixels pixels are decoded by two threads, to the same pixels.
+// many scans; library errors throw E_Jpeg_error. Where second_decoder_row
+// names a row, a second thread decodes from there, to the same pixels.
 bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels = SPLIT_PIXELS);
+
+// The first row of the output at 1/factor that a second decoder gives when
+// decode() splits the file, or 0 when one decoder reads it all. A second
+// decoder must not read again what the first reads, so it takes over only
+// at a restart marker that starts an MCU row near the middle (the coding
+// starts afresh there), in a baseline file of at least split_pixels
+// pixels whose markers are all in place above it.
+int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t split_pixels = SPLIT_PIXELS);
+
+// A rectangle of a picture, in its pixels.
+struct Part {
+  int64_t x = 0, y = 0, w = 0, h = 0;
+};
+
+// Decodes at full size only the part of the picture around `want` (clipped
+// to the picture), with a margin that keeps the edges of the part, which
+// the library upsamples without their neighbours, out of `want`: inside
+// `want` the pixels are decode()'s. The data below the part is not read,
+// and only the part's columns are made into pixels. `got` is the part
+// `out` holds. False (out empty) when nothing of `want` lies on the
+// picture or the part would be too large; library errors throw
+// E_Jpeg_error.
+bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got);
 
 // Encodes the picture as a baseline JFIF file at the given quality (alpha is
 // dropped). False for an empty picture; library errors throw E_Jpeg_error.

@@ -54,6 +54,14 @@ bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor) {
   return take(p, native);
 }
 
+bool load_jpeg_part(const uint8_t* data, size_t size, Native_bitmap* native, const Jpeg_codec::Part& want,
+                    Jpeg_codec::Part& got) {
+  if (!native) return false;
+  Pixels p;
+  if (!Jpeg_codec::decode_part(data, size, want, p, got)) return false;
+  return take(p, native);
+}
+
 bool load_gif(const DynAByte& bytes, Native_bitmap* native) { return load_gif(bytes.data(), bytes.count(), native); }
 
 bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native) {

@@ -20,6 +20,7 @@
 #include "forms/form.h"
 #include "forms/timer.h"
 #include "images/image.h"
+#include "images/jpeg_codec.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
 #include "viewer/rescan_dir.h"
@@ -338,6 +339,16 @@ class C_Collage_viewer : public C_Form {
   // the full picture is needed (zoom, turn, other formats). Sets the
   // input's picture size to the file's own (single_view_reduced.cpp).
   Ref<C_Bitmap> reduced_for_fit(const Ref<C_Image>& image, Single_view::Input& in);
+  // Whether the image is a JPEG of known size with nothing decoded yet,
+  // to be shown unzoomed and as filed (no turn, flip or inversion): its
+  // first paint may decode less than the whole picture.
+  bool unloaded_jpeg_as_filed(const Ref<C_Image>& image) const;
+  // The part in the window of a large JPEG shown at its own size, decoded
+  // alone on its first paint; `at` is where the part is drawn in the box.
+  // None when the full picture is needed (the view moved off the part, a
+  // zoom, a turn, other formats, a window showing most of the picture).
+  // Sets the input's picture size to the file's own (single_view_part.cpp).
+  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at);
   // The full picture of an image the single view opens, read at once but
   // for a JPEG, whose first paint may need only a reduced decode.
   void load_for_showing(const Ref<C_Image>& image);
@@ -359,6 +370,12 @@ class C_Collage_viewer : public C_Form {
   // The last stretched picture.
   Weak<C_Bitmap> stretched_source_;
   Ref<C_Bitmap> stretched_;
+  // The part of the picture part_in_view decoded, where it lies in the
+  // picture, and the image it was decoded for (also once it is dropped:
+  // after the first paint the full picture serves).
+  Weak<C_Image> part_image_;
+  Ref<C_Bitmap> part_;
+  Jpeg_codec::Part part_place_;
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

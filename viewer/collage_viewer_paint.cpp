@@ -71,6 +71,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   oriented_.reset();
   stretched_.reset();
   single_shown_.reset();
+  part_.reset();
   paint_collage();
   ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
@@ -213,6 +214,11 @@ void C_Collage_viewer::paint_image() {
   in.inner = double(C_Canvas::to_device_pixels(25));
   in.margin = double(C_Canvas::to_device_pixels(8));
   Ref<C_Bitmap> bmp = reduced_for_fit(image, in);
+  point part_at;
+  if (bmp.is_none())
+    bmp = part_in_view(image, in, part_at);
+  else
+    part_.reset();  // shown fitted: the part is not needed again
   if (bmp.is_none()) {
     image->load_native();
     bmp = oriented_bitmap(image);
@@ -230,7 +236,8 @@ void C_Collage_viewer::paint_image() {
   canvas->quality = quality_drawing_lines_shapes::HIGH;
   canvas->units = units_measure_graphics::PIXELS;
   if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
-    bmp->draw_at(canvas, point{pl.r.x, pl.r.y});
+    const bool part = !part_.is_none() && bmp.get() == part_.get();
+    bmp->draw_at(canvas, part ? part_at : point{pl.r.x, pl.r.y});
     return;
   }
   if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {

@@ -7,17 +7,21 @@
 
 namespace brek {
 
-Ref<C_Bitmap> C_Collage_viewer::reduced_for_fit(const Ref<C_Image>& image, Single_view::Input& in) {
+bool C_Collage_viewer::unloaded_jpeg_as_filed(const Ref<C_Image>& image) const {
   if (image->is_none() || !image->picture.is_none() || !image->animation.is_none() || image->load_failed)
-    return Ref<C_Bitmap>();
+    return false;
   const std::string e = image->extension();
-  if (e != ".jpg" && e != ".jpeg") return Ref<C_Bitmap>();
-  if (!Mathematics::approx_equal(scale, 1.0)) return Ref<C_Bitmap>();
+  if (e != ".jpg" && e != ".jpeg") return false;
+  if (!Mathematics::approx_equal(scale, 1.0)) return false;
   // The orientation is made from the full picture.
   if (image->quarter_turns != image->applied_turns || image->flip_x != image->applied_flip_x ||
       image->flip_y != image->applied_flip_y || image->inverse != image->applied_inverse)
-    return Ref<C_Bitmap>();
-  if (image->width <= 0 || image->height <= 0) return Ref<C_Bitmap>();
+    return false;
+  return image->width > 0 && image->height > 0;
+}
+
+Ref<C_Bitmap> C_Collage_viewer::reduced_for_fit(const Ref<C_Image>& image, Single_view::Input& in) {
+  if (!unloaded_jpeg_as_filed(image)) return Ref<C_Bitmap>();
   Single_view::Input full = in;
   full.pic_w = double(image->width);
   full.pic_h = double(image->height);

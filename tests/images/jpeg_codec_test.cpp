@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,7 +18,7 @@ using namespace brek_test;
 namespace {
 
 class JpegCodec : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     if (!have_program("cjpeg") || !have_program("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
   }
@@ -268,28 +269,110 @@ TEST_F(JpegCodec, ADecodeIntoAUsedPictureOfTheSameSizeLeavesNothingOfItBehind) {
   EXPECT_TRUE(cut_used == cut_fresh);
 }
 
+// Restart markers after every MCU row or every few MCUs, in each chroma
+// layout and grey: tall enough that a marker starts a row near the middle.
+std::vector<std::string> restart_files(JpegCodec& t) {
+  return {t.make_jpeg(96, 600, false, "-restart 1"), t.make_jpeg(101, 1203, false, "-restart 3B"),
+          t.make_jpeg(96, 600, false, "-restart 1 -sample 2x1"), t.make_jpeg(96, 600, false, "-restart 1 -sample 1x2"),
+          t.make_jpeg(99, 300, false, "-restart 1 -sample 1x1"), t.make_jpeg(77, 500, true, "-restart 1 -grayscale")};
+}
+
 TEST_F(JpegCodec, TwoThreadsDecodeTheSamePixelsAsOne) {
-  // Sizes that split inside an MCU row, grey, restart markers, full
-  // chroma and a truncated file; every scale.
-  const std::vector<std::string> files = {
-      make_jpeg(101, 77, false, "-quality 85"), make_jpeg(64, 48, false, "-quality 95 -sample 1x1"),
-      make_jpeg(77, 93, true, "-grayscale"), make_jpeg(120, 90, false, "-restart 1"),
-      make_jpeg(200, 203, false, "-quality 90")};
+  const std::vector<std::string> files = restart_files(*this);
   for (size_t i = 0; i < files.size(); ++i) {
-    for (int cut : {0, 2}) {
-      std::string jpeg = cut ? files[i].substr(0, files[i].size() / cut) : files[i];
-      auto bytes = bytes_of(jpeg);
+    auto whole = bytes_of(files[i]);
+    ASSERT_GT(Jpeg_codec::second_decoder_row(whole.data(), whole.size(), 1, 1), 0) << "file " << i;
+    // Whole, cut inside the second decoder's band, cut above its start.
+    for (size_t keep : {whole.size(), whole.size() * 3 / 4, whole.size() / 3}) {
+      std::vector<uint8_t> bytes(whole.begin(), whole.begin() + long(keep));
       for (int factor : {1, 2, 4, 8}) {
         Pixels one, two(3, 3, 0x00FF00FFu);
         ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, one, INT64_MAX));
         ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, two, 1));
-        EXPECT_TRUE(one == two) << "file " << i << " cut " << cut << " factor " << factor;
+        EXPECT_TRUE(one == two) << "file " << i << " bytes " << keep << " factor " << factor;
+        if (keep == whole.size()) {
+          EXPECT_TRUE(two == reference(files[i], factor)) << "file " << i << " factor " << factor;
+        }
       }
     }
   }
-  // Against the library's own decoder too.
-  auto bytes = bytes_of(files[4]);
-  Pixels split;
-  ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, split, 1));
-  EXPECT_TRUE(split == reference(files[4], 1));
+}
+
+// A second decoder takes over only where a restart marker starts an MCU
+// row, its coding starting afresh there, so nothing above it is decoded
+// twice; its first row is decoded only as the context of the next. Files
+// without such markers, progressive ones and small ones are read by one.
+TEST_F(JpegCodec, OnlyRestartMarkersAtRowStartsLetASecondDecoderTakeOver) {
+  auto row_markers = bytes_of(make_jpeg(96, 600, false, "-restart 1"));
+  // 38 MCU rows of 16 pixels; RST0 starts rows 8, 16, 24 ...: the second
+  // decoder enters at row 16 and gives rows from 17 on.
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 1), 17 * 16);
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 8, 1), 17 * 2);
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 96 * 600 + 1), 0);
+  // Six MCUs a row, a marker every three: every other marker starts a row.
+  auto block_markers = bytes_of(make_jpeg(96, 600, false, "-restart 3B"));
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(block_markers.data(), block_markers.size(), 1, 1), 17 * 16);
+  // Grey: 63 MCU rows of 8 pixels, entered at row 24.
+  auto grey = bytes_of(make_jpeg(77, 500, true, "-restart 1 -grayscale"));
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(grey.data(), grey.size(), 1, 1), 25 * 8);
+
+  for (const char* one_decoder : {"-quality 90", "-progressive -restart 1"}) {
+    auto b = bytes_of(make_jpeg(96, 600, false, one_decoder));
+    EXPECT_EQ(Jpeg_codec::second_decoder_row(b.data(), b.size(), 1, 1), 0) << one_decoder;
+  }
+
+  // A marker out of sequence above the middle: one decoder, which
+  // resynchronises as the library does.
+  std::vector<uint8_t> broken = row_markers;
+  int seen = 0;
+  for (size_t i = 0; i + 1 < broken.size(); ++i)
+    if (broken[i] == 0xFF && broken[i + 1] >= 0xD0 && broken[i + 1] <= 0xD7 && ++seen == 5) {
+      broken[i + 1] = 0xD6;
+      break;
+    }
+  ASSERT_EQ(seen, 5);
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(broken.data(), broken.size(), 1, 1), 0);
+  Pixels one, two;
+  ASSERT_TRUE(Jpeg_codec::decode(broken.data(), broken.size(), 1, one, INT64_MAX));
+  ASSERT_TRUE(Jpeg_codec::decode(broken.data(), broken.size(), 1, two, 1));
+  EXPECT_TRUE(one == two);
+}
+
+// A part of the picture decoded alone has the whole decode's pixels where
+// it was asked for: at the picture's edges, inside and across MCUs, for
+// each chroma layout, grey, progressive and restart files.
+TEST_F(JpegCodec, APartHasTheWholeDecodesPixelsWhereAsked) {
+  const std::vector<std::string> files = {
+      make_jpeg(301, 257, false, "-quality 85"),  make_jpeg(301, 257, false, "-sample 2x1"),
+      make_jpeg(301, 257, false, "-sample 1x2"),  make_jpeg(300, 256, false, "-sample 1x1"),
+      make_jpeg(301, 257, true, "-grayscale"),    make_jpeg(301, 257, false, "-progressive"),
+      make_jpeg(301, 257, false, "-restart 1")};
+  const Jpeg_codec::Part wants[] = {{0, 0, 40, 30},     {37, 53, 101, 77}, {17, 1, 1, 1},
+                                    {250, 200, 51, 57}, {-10, 240, 400, 50}, {0, 0, 301, 257}};
+  for (size_t i = 0; i < files.size(); ++i) {
+    const Pixels whole = reference(files[i], 1);
+    auto bytes = bytes_of(files[i]);
+    for (const Jpeg_codec::Part& want : wants) {
+      Pixels part(3, 3, 0x00FF00FFu);
+      Jpeg_codec::Part got;
+      ASSERT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), want, part, got));
+      const int64_t x0 = std::max<int64_t>(want.x, 0), y0 = std::max<int64_t>(want.y, 0);
+      const int64_t x1 = std::min<int64_t>(want.x + want.w, whole.width());
+      const int64_t y1 = std::min<int64_t>(want.y + want.h, whole.height());
+      ASSERT_TRUE(got.x <= x0 && got.y <= y0 && got.x + got.w >= x1 && got.y + got.h >= y1);
+      ASSERT_EQ(part.width(), got.w);
+      ASSERT_EQ(part.height(), got.h);
+      int differing = 0;
+      for (int64_t y = y0; y < y1; ++y)
+        for (int64_t x = x0; x < x1; ++x)
+          differing += part.at(int(x - got.x), int(y - got.y)) != whole.at(int(x), int(y));
+      EXPECT_EQ(differing, 0) << "file " << i << " part at " << want.x << "," << want.y;
+    }
+  }
+  // Nothing of the picture asked for.
+  auto bytes = bytes_of(files[0]);
+  Pixels part(3, 3);
+  Jpeg_codec::Part got;
+  EXPECT_FALSE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), {301, 0, 10, 10}, part, got));
+  EXPECT_TRUE(part.empty());
 }

@@ -1,6 +1,7 @@
-// A large JPEG shown fitted comes from a reduced decode: it must look as
-// the full picture does, and every command that works on the picture
-// itself must still get the full one.
+// A large JPEG's first paint decodes only what it shows: fitted, a reduced
+// picture; at its own size, the part in the window. It must look as the
+// full picture does, and every command that works on the picture itself
+// must still get the full one.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,6 +54,23 @@ struct Photo_box {
   Ref<C_Image> image() { return v->current_image(); }
 };
 
+// Saving from the first paint's view writes the whole picture.
+void expect_saved_whole(Photo_box& p) {
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(true, {p.dir.file("saved.bmp")}, &seen);
+  p.b.menu("SAVAS");
+  Ref<C_Bitmap> saved = C_Bmp::load_from_file(p.dir.file("saved.bmp"));
+  EXPECT_EQ(saved->width, PW);
+  EXPECT_EQ(saved->height, PH);
+}
+
+// A turn after the first paint shows the whole picture turned.
+void turn_right(Photo_box& t) {
+  t.b.menu("ROTATER");
+  t.b.paint();
+  EXPECT_EQ(t.image()->picture->width, PW);
+}
+
 }  // namespace
 
 TEST(ViewerReducedPicture, TheFittedPictureLooksAsTheFullOneDoes) {
@@ -104,13 +122,7 @@ TEST(ViewerReducedPicture, CopySaveAndPasteWorkOnTheFullPicture) {
   Photo_box p;
   p.b.paint();
   ASSERT_TRUE(p.image()->picture.is_none());
-
-  te::File_dialog_seen seen;
-  te::answer_next_file_dialog(true, {p.dir.file("saved.bmp")}, &seen);
-  p.b.menu("SAVAS");
-  Ref<C_Bitmap> saved = C_Bmp::load_from_file(p.dir.file("saved.bmp"));
-  EXPECT_EQ(saved->width, PW);
-  EXPECT_EQ(saved->height, PH);
+  expect_saved_whole(p);
 
   p.v->open_file(p.path);
   p.b.paint();
@@ -132,9 +144,7 @@ TEST(ViewerReducedPicture, ZoomAndTurnsShowTheFullPicture) {
 
   Photo_box t;
   t.b.paint();
-  t.b.menu("ROTATER");
-  t.b.paint();
-  EXPECT_EQ(t.image()->picture->width, PW);
+  turn_right(t);
   // Turned: 225 x 300, centred.
   EXPECT_EQ(t.v->image_rect.w, 225);
   EXPECT_EQ(t.v->image_rect.h, 300);
@@ -156,4 +166,79 @@ TEST(ViewerReducedPicture, ACutTakesItsPixelsFromTheFullPicture) {
   Ref<C_Bitmap> part = p.image()->picture;
   EXPECT_EQ(part->width, 400);
   EXPECT_EQ(part->height, 400);
+}
+
+namespace {
+
+// Pixels of the two boxes that differ.
+int differing(const Photo_box& a, const Photo_box& b) {
+  int n = 0;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 400; ++x) n += a.b.at(x, y) != b.b.at(x, y);
+  return n;
+}
+
+// The photograph decoded whole, shown with the pointer at `at`.
+struct Whole_shown : Photo_box {
+  explicit Whole_shown(point at) {
+    v->pointer = at;
+    image()->load_native();
+    b.paint();
+  }
+};
+
+}  // namespace
+
+TEST(ViewerFirstScreen, AtItsOwnSizeOnlyThePartInViewIsDecodedWithTheWholePicturesPixels) {
+  // The pointer in the middle and near the corners: the part lies inside
+  // the picture and at its edges.
+  for (point at : {point{137, 91}, point{40, 40}, point{360, 260}}) {
+    Photo_box part;
+    part.v->pointer = at;
+    part.b.paint();
+    EXPECT_TRUE(part.image()->picture.is_none());
+    EXPECT_FALSE(part.v->fit_mode);
+
+    Whole_shown whole(at);
+    ASSERT_FALSE(whole.image()->picture.is_none());
+    EXPECT_EQ(part.v->image_rect.x, whole.v->image_rect.x);
+    EXPECT_EQ(part.v->image_rect.y, whole.v->image_rect.y);
+    EXPECT_EQ(part.v->image_rect.w, PW);
+    EXPECT_EQ(differing(part, whole), 0) << at.x << "," << at.y;
+    EXPECT_NE(part.b.at(200, 150), BLACK);
+  }
+}
+
+TEST(ViewerFirstScreen, PanningLoadsTheWholePicture) {
+  Photo_box p;
+  p.v->pointer = {137, 91};
+  p.b.paint();
+  ASSERT_TRUE(p.image()->picture.is_none());
+  p.v->pointer = {300, 200};
+  p.b.paint();
+  EXPECT_EQ(p.image()->picture->width, PW);
+  EXPECT_EQ(differing(p, Whole_shown({300, 200})), 0);
+}
+
+TEST(ViewerFirstScreen, TurnsSavesAndZoomWorkOnTheWholePicture) {
+  Photo_box p;
+  p.v->pointer = {137, 91};
+  p.b.paint();
+  ASSERT_TRUE(p.image()->picture.is_none());
+  expect_saved_whole(p);
+
+  Photo_box t;
+  t.v->pointer = {137, 91};
+  t.b.paint();
+  turn_right(t);
+  EXPECT_EQ(t.v->image_rect.w, PH);
+  EXPECT_EQ(t.v->image_rect.h, PW);
+
+  Photo_box z;
+  z.v->pointer = {137, 91};
+  z.b.paint();
+  z.b.menu("SCALE_I");
+  z.b.paint();
+  EXPECT_EQ(z.image()->picture->width, PW);
+  EXPECT_GT(z.v->image_rect.w, PW);
 }
