@@ -21,10 +21,27 @@
 
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/test_pending.h"
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/window_layer.h"
 
-namespace brek_platform::test_events {
+namespace brek_platform {
+
+namespace {
+
+QPointer<QObject>& pending_owner() {
+  static QPointer<QObject> owner;
+  return owner;
+}
+
+}  // namespace
+
+QObject* qt::test_pending() {
+  if (!pending_owner()) pending_owner() = new QObject(qApp);
+  return pending_owner();
+}
+
+namespace test_events {
 
 namespace {
 
@@ -258,7 +275,7 @@ bool focus(Native_handle target) {
 
 void post_task(std::function<void()> task, int delay_ms) {
   if (!application_exists()) return;
-  QTimer::singleShot(delay_ms < 0 ? 0 : delay_ms, qApp, [task = std::move(task)] {
+  QTimer::singleShot(delay_ms < 0 ? 0 : delay_ms, qt::test_pending(), [task = std::move(task)] {
     try {
       task();
     } catch (...) {
@@ -268,7 +285,7 @@ void post_task(std::function<void()> task, int delay_ms) {
 
 void answer_next_message(bool yes, Rect_pt* where, std::string* text) {
   if (!application_exists()) return;
-  auto* timer = new QTimer(qApp);
+  auto* timer = new QTimer(qt::test_pending());
   timer->setInterval(5);
   QObject::connect(timer, &QTimer::timeout, [timer, yes, where, text] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -294,6 +311,8 @@ void answer_next_message(bool yes, Rect_pt* where, std::string* text) {
   });
   timer->start();
 }
+
+void forget_pending() { delete pending_owner().data(); }
 
 bool modal_window_open() { return application_exists() && QApplication::activeModalWidget() != nullptr; }
 
@@ -321,4 +340,6 @@ Native_handle add_control(Native_handle form, Rect_pt bounds) {
   return qt::register_control(w, form, qt::current_column(form));
 }
 
-}  // namespace brek_platform::test_events
+}  // namespace test_events
+
+}  // namespace brek_platform
