@@ -19,11 +19,14 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <cstdlib>
+
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/test_pending.h"
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/window_layer.h"
+#include "platform/qt/x11_connection.h"
 
 namespace brek_platform {
 
@@ -326,7 +329,11 @@ bool wait_exposed(Native_handle form, int timeout_ms) {
   auto* w = qobject_cast<qt::Form_widget*>(widget_of(form));
   if (!w) return false;
   if (!QTest::qWaitForWindowExposed(w, timeout_ms)) return false;
-  QTest::qWait(50);  // the first paint follows the exposure
+  // Painted now, not when the loop comes round, and taken by the X server
+  // before anyone reads the window back.
+  w->repaint();
+  process_events();
+  if (xcb_connection_t* c = qt::x11_connection()) std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
   return true;
 }
 
