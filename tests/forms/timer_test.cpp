@@ -28,10 +28,6 @@ class Animated : public C_Control {
 
 class Timer_test : public Forms_test {
  protected:
-  void TearDown() override {
-    Timer_ticks::reset();
-    Forms_test::TearDown();
-  }
   // Moves the test clock in steps of 10 ms, as a running loop would.
   void run_for(int64_t ms) {
     for (int64_t t = 0; t < ms; t += 10) {
