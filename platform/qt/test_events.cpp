@@ -19,8 +19,6 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-#include <cstdlib>
-
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/test_pending.h"
@@ -333,7 +331,7 @@ bool wait_exposed(Native_handle form, int timeout_ms) {
   // before anyone reads the window back.
   w->repaint();
   process_events();
-  if (xcb_connection_t* c = qt::x11_connection()) std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  qt::x11_sync();
   return true;
 }
 
