@@ -63,6 +63,10 @@ void post_task(std::function<void()> task, int delay_ms = 0);
 // place and size on the screen, in pixels, go to *where and its text to
 // *text when given.
 void answer_next_message(bool yes, Rect_pt* where = nullptr, std::string* text = nullptr);
+// Drops what was queued and has not happened yet: answers for message
+// boxes and file dialogs that did not open, tasks posted for later. The
+// test main calls it as each test starts, so none carries over.
+void forget_pending();
 // Whether a modal window of the platform (a message box) is open now.
 bool modal_window_open();
 

@@ -162,8 +162,7 @@ bool set_foreground(int64_t window) {
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, w, XCB_CURRENT_TIME);
   }
-  // A round trip: the server has acted on the requests when this returns.
-  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  qt::x11_sync();
   return true;
 }
 

@@ -21,10 +21,28 @@
 
 #include "platform/application.h"
 #include "platform/qt/native_widgets.h"
+#include "platform/qt/test_pending.h"
 #include "platform/qt/virtual_keys.h"
 #include "platform/qt/window_layer.h"
+#include "platform/qt/x11_connection.h"
 
-namespace brek_platform::test_events {
+namespace brek_platform {
+
+namespace {
+
+QPointer<QObject>& pending_owner() {
+  static QPointer<QObject> owner;
+  return owner;
+}
+
+}  // namespace
+
+QObject* qt::test_pending() {
+  if (!pending_owner()) pending_owner() = new QObject(qApp);
+  return pending_owner();
+}
+
+namespace test_events {
 
 namespace {
 
@@ -258,7 +276,7 @@ bool focus(Native_handle target) {
 
 void post_task(std::function<void()> task, int delay_ms) {
   if (!application_exists()) return;
-  QTimer::singleShot(delay_ms < 0 ? 0 : delay_ms, qApp, [task = std::move(task)] {
+  QTimer::singleShot(delay_ms < 0 ? 0 : delay_ms, qt::test_pending(), [task = std::move(task)] {
     try {
       task();
     } catch (...) {
@@ -268,7 +286,7 @@ void post_task(std::function<void()> task, int delay_ms) {
 
 void answer_next_message(bool yes, Rect_pt* where, std::string* text) {
   if (!application_exists()) return;
-  auto* timer = new QTimer(qApp);
+  auto* timer = new QTimer(qt::test_pending());
   timer->setInterval(5);
   QObject::connect(timer, &QTimer::timeout, [timer, yes, where, text] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -295,6 +313,8 @@ void answer_next_message(bool yes, Rect_pt* where, std::string* text) {
   timer->start();
 }
 
+void forget_pending() { delete pending_owner().data(); }
+
 bool modal_window_open() { return application_exists() && QApplication::activeModalWidget() != nullptr; }
 
 void settle() {
@@ -307,7 +327,11 @@ bool wait_exposed(Native_handle form, int timeout_ms) {
   auto* w = qobject_cast<qt::Form_widget*>(widget_of(form));
   if (!w) return false;
   if (!QTest::qWaitForWindowExposed(w, timeout_ms)) return false;
-  QTest::qWait(50);  // the first paint follows the exposure
+  // Painted now, not when the loop comes round, and taken by the X server
+  // before anyone reads the window back.
+  w->repaint();
+  process_events();
+  qt::x11_sync();
   return true;
 }
 
@@ -321,4 +345,6 @@ Native_handle add_control(Native_handle form, Rect_pt bounds) {
   return qt::register_control(w, form, qt::current_column(form));
 }
 
-}  // namespace brek_platform::test_events
+}  // namespace test_events
+
+}  // namespace brek_platform

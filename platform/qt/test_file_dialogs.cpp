@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include <deque>
 
 #include "platform/application.h"
+#include "platform/qt/test_pending.h"
 #include "platform/test_events.h"
 
 namespace brek_platform::test_events {
@@ -22,14 +24,23 @@ struct Answer {
   File_dialog_seen* seen = nullptr;
 };
 
-struct Answers {
+void poll();
+
+struct Answers : QObject {
+  explicit Answers(QObject* owner) : QObject(owner), timer(new QTimer(this)) {}
   std::deque<Answer> queue;
-  QTimer* timer = nullptr;
+  QTimer* timer;
   bool busy = false;  // a confirmation may open a question and loop meanwhile
 };
 
+// Goes with the test's other waiting work (forget_pending).
 Answers& answers() {
-  static auto* a = new Answers();
+  static QPointer<Answers> a;
+  if (!a) {
+    a = new Answers(qt::test_pending());
+    a->timer->setInterval(5);
+    QObject::connect(a->timer, &QTimer::timeout, [] { poll(); });
+  }
   return *a;
 }
 
@@ -90,11 +101,6 @@ void poll() {
 void answer_next_file_dialog(bool accept, const std::vector<std::string>& names, File_dialog_seen* seen) {
   if (!application_exists()) return;
   Answers& s = answers();
-  if (!s.timer) {
-    s.timer = new QTimer(qApp);
-    s.timer->setInterval(5);
-    QObject::connect(s.timer, &QTimer::timeout, [] { poll(); });
-  }
   s.queue.push_back(Answer{accept, names, seen});
   s.timer->start();
 }

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <cstdlib>
+
 namespace brek_platform::qt {
 
 xcb_connection_t* x11_connection() {
@@ -23,6 +25,10 @@ xcb_window_t x11_root() {
 
 void x11_flush() {
   if (xcb_connection_t* c = x11_connection()) xcb_flush(c);
+}
+
+void x11_sync() {
+  if (xcb_connection_t* c = x11_connection()) std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 }  // namespace brek_platform::qt

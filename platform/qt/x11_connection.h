@@ -13,5 +13,8 @@ xcb_window_t x11_root();
 // Sends what is queued on the connection (Qt does it only when its own
 // event loop goes to sleep, which the program's loop never does).
 void x11_flush();
+// A round trip: the server has acted on every request sent so far when it
+// returns.
+void x11_sync();
 
 }  // namespace brek_platform::qt

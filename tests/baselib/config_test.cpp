@@ -3,16 +3,20 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,11 +25,13 @@
 #include "baselib/config_store.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 using brek_test::Env_guard;
 using brek_test::read_file;
 using brek_test::Temp_dir;
+using brek_test::wait_until;
 using brek_test::write_file;
 using area = area_where_configuration_is_stored;
 
@@ -47,6 +53,25 @@ class ConfigTest : public ::testing::Test {
   Temp_dir home_;
   Env_guard env_{"XDG_CONFIG_HOME", home_.path()};
 };
+
+// Whether a thread of this process is blocked waiting for a lock on the
+// file that fd is open on: the kernel lists such a request in /proc/locks
+// with "->" before the holder's pid and the file's "major:minor:inode".
+bool someone_waits_for_lock_on(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  const std::string pid = std::to_string(::getpid());
+  const std::string inode = ":" + std::to_string(st.st_ino);
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, arrow, kind, mode, access, who, file;
+    if (!(fields >> number >> arrow >> kind >> mode >> access >> who >> file) || arrow != "->") continue;
+    if (who == pid && file.size() > inode.size() && file.compare(file.size() - inode.size(), inode.size(), inode) == 0)
+      return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -272,8 +297,7 @@ TEST_F(ConfigTest, AWriteWaitsForAnOlderVersionHoldingTheLockBesideTheStore) {
   ASSERT_TRUE(write_file(old_tmp, "[S]\nA = 1\nOld = 2\n"));
 
   std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("New", 3); });
-  // Time for the write to go ahead if it did not wait.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(wait_until([&] { return someone_waits_for_lock_on(old_lock); }));
   EXPECT_TRUE(std::filesystem::exists(old_tmp));
   EXPECT_EQ(std::rename(old_tmp.c_str(), home_.file("App/App.conf").c_str()), 0);
   ::close(old_lock);
@@ -302,8 +326,9 @@ TEST_F(ConfigTest, TwoSpellingsOfTheSettingsFolderShareOneLock) {
   // The same folder spelled otherwise, as a home given with "/." would.
   Env_guard other_spelling("XDG_CONFIG_HOME", home_.path() + "/.");
   std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("B", 2); });
-  // Time for the write to go ahead if it did not wait.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(wait_until([&] {
+    return std::any_of(held.begin(), held.end(), [](int fd) { return someone_waits_for_lock_on(fd); });
+  }));
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 0);
   for (int fd : held) ::close(fd);
   writer.join();

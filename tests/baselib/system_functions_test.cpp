@@ -3,36 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "baselib/file_path.h"
 #include "baselib/system_functions.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 using brek_test::Env_guard;
 using brek_test::Temp_dir;
 using brek_test::write_file;
-
-namespace {
-
-// The process is gone from the process table: it ended and was reaped.
-bool reaped_within(int64_t pid, std::chrono::seconds limit) {
-  auto until = std::chrono::steady_clock::now() + limit;
-  std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-  while (std::chrono::steady_clock::now() < until) {
-    if (!std::filesystem::exists(stat)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
-
-}  // namespace
 
 TEST(SystemPlatform, DescriptionNamesLinuxOnly) {
   std::string d = System_functions::platform_lower();
@@ -166,6 +150,7 @@ TEST(SystemProcesses, CapturesTheChosenStreamsWholly) {
 TEST(SystemProcesses, StartedProgramsAreReaped) {
   int64_t pid = System_functions::start_program("sh", {"-c", "exit 0"});
   ASSERT_GT(pid, 0);
-  EXPECT_TRUE(reaped_within(pid, std::chrono::seconds(20)));
+  // It ends at once; once reaped it is gone from the process table.
+  EXPECT_TRUE(brek_test::wait_until([pid] { return !std::filesystem::exists("/proc/" + std::to_string(pid)); }));
   EXPECT_EQ(System_functions::start_program("no-such-program-anywhere", {}), 0);
 }

@@ -19,21 +19,12 @@
 #include "runtime/dyn_array.h"
 #include "runtime/runtime_services.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
+using brek_test::wait_until;
 
 namespace {
-
-// Waits (without asserting on time) until pred holds; false after a
-// generous limit, so a fault fails the test instead of hanging it.
-bool wait_until(const std::function<bool()>& pred) {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 class Gate {
  public:
@@ -72,6 +63,7 @@ class C_Job : public C_Thread {
   std::string dir;
   DynAStr entries;
   std::thread::id ran_on;
+  std::atomic<bool> saw_stop{false};
 
   void run() override {
     ran_on = std::this_thread::get_id();
@@ -88,8 +80,10 @@ class C_Job : public C_Thread {
   }
 };
 
-void spin_while_running(C_Job& j) {
-  while (j.is_running_flag()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+// A body that runs until it is stopped; saw_stop tells whether the stop
+// came (not the wait's bound).
+void run_until_stopped(C_Job& j) {
+  j.saw_stop = wait_until([&j] { return !j.is_running_flag(); }, std::chrono::seconds(60));
 }
 
 }  // namespace
@@ -174,23 +168,25 @@ TEST(Thread, AStopIsNeverLost) {
   // the cleared flag and ends.
   for (int i = 0; i < 30; ++i) {
     auto job = make<C_Job>();
-    job->body = spin_while_running;
+    job->body = run_until_stopped;
     Ref<C_Thread> t = job->start();
     t->stop();
     ASSERT_TRUE(wait_until([&] { return t->is_finished(); })) << "round " << i;
+    EXPECT_TRUE(job->saw_stop) << "round " << i;
   }
   // While the body polls.
   std::atomic<bool> entered{false};
   auto job = make<C_Job>();
   job->body = [&entered](C_Job& j) {
     entered = true;
-    spin_while_running(j);
+    run_until_stopped(j);
   };
   Ref<C_Thread> t = job->start();
   ASSERT_TRUE(wait_until([&] { return entered.load(); }));
   EXPECT_FALSE(t->is_finished());
   t->stop();
   EXPECT_TRUE(wait_until([&] { return t->is_finished(); }));
+  EXPECT_TRUE(job->saw_stop);
 }
 
 TEST(Thread, LettingGoOfEveryReferenceWhileTheBodyRuns) {
@@ -316,8 +312,8 @@ TEST(ThreadDeathTest, WorkersStillRunningAtExitAreStoppedAndJoined) {
       {
         auto job = make<C_Job>();
         job->body = [](C_Job& j) {
-          spin_while_running(j);
-          brek_test::write_file(std::getenv("COLLAGE_TEST_EXIT_MARK"), "stopped");
+          run_until_stopped(j);
+          if (j.saw_stop) brek_test::write_file(std::getenv("COLLAGE_TEST_EXIT_MARK"), "stopped");
         };
         job->start();
         std::exit(0);

@@ -36,7 +36,6 @@ class Tabs : public Paint_test {
     tabs_form->new_column("C", layout_on_form::CENTER, St_sizes_col__C_Form{});
   }
   void TearDown() override {
-    Timer_ticks::reset();
     tabs_form.reset();
     Paint_test::TearDown();
   }

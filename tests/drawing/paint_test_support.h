@@ -16,6 +16,7 @@
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
+#include "forms/timer_ticks.h"
 #include "platform/paint_panel.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
@@ -109,6 +110,8 @@ class Paint_test : public ::testing::Test {
     previous_forms_ = bp::set_native_forms(bp::window_layer());
     previous_panels_ = bp::set_native_paint_panels(&panels);
     Event_routing::reset_state();
+    // An earlier test's animations are no concern of this one's.
+    Timer_ticks::reset();
     screen = make<C_Screen>();
     form = make<Paint_form>();
     form->set_bounds({40, 40, 500, 400});

@@ -189,6 +189,27 @@ TEST_F(Dialog_file_window, TheDialogIsPlacedOverItsForm) {
   EXPECT_EQ(big.y, 250);
 }
 
+// Answers for dialogs that never opened and tasks still to run are dropped
+// (as each test starts), so none reaches a later dialog or test.
+TEST_F(Dialog_file_window, WhatWasLeftWaitingIsDropped) {
+  Ref<C_Dialog_file> d = C_Dialog_file::create_open(form, "OPEN");
+  d->initial_dir = dir.path();
+  bool stale_task = false, fresh_task = false;
+  test_events::answer_next_file_dialog(true, {"a.jpg"});
+  test_events::answer_next_message(true);
+  test_events::post_task([&] { stale_task = true; });
+  test_events::forget_pending();
+
+  test_events::answer_next_file_dialog(false);
+  test_events::answer_next_message(false);
+  test_events::post_task([&] { fresh_task = true; });
+  EXPECT_FALSE(d->execute());
+  EXPECT_FALSE(form->ask("Replace?"));
+  // Tasks run in the order they were posted.
+  EXPECT_TRUE(fresh_task);
+  EXPECT_FALSE(stale_task);
+}
+
 TEST_F(Dialog_file_window, TheDirectoryDialogStartsAtTheSelectedDirectory) {
   Ref<C_Dialog_dir> d = C_Dialog_dir::create(form, "DIR");
   d->caption = "Where to";

@@ -14,6 +14,7 @@
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
+#include "forms/timer_ticks.h"
 #include "platform/native_controls.h"
 #include "platform/native_forms.h"
 #include "runtime/clock.h"
@@ -185,13 +186,15 @@ class Log_control : public C_Control {
   bool numeric_only() override { return numeric; }
 };
 
-// Installs the fake native layer, a screen and a fresh routing state.
+// Installs the fake native layer, a screen, a fresh routing state and an
+// empty timer table.
 class Forms_test : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = brek_platform::set_native_forms(&native);
     previous_controls_ = brek_platform::set_native_controls(&controls);
     Event_routing::reset_state();
+    Timer_ticks::reset();
     screen = make<C_Screen>();
   }
   void TearDown() override {

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "baselib/system_functions.h"
 #include "forms/button.h"
@@ -23,6 +21,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
 #include "tests/support/on_window_layer.h"
+#include "tests/support/wait_until.h"
 
 using namespace forms_test;
 namespace te = brek_platform::test_events;
@@ -119,10 +118,10 @@ TEST_F(Native_window, WheelTurnsReachTheFormWithTheirAmount) {
   te::wheel(f->native, {150, 120}, 120);
   te::wheel(f->native, {150, 120}, 120);
   te::wheel(f->native, {150, 120}, 120);
-  for (int i = 0; i < 500 && f->log.size() < 2; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
-  }
+    return f->log.size() >= 2;
+  }));
   EXPECT_EQ(f->log, (Log{"wheel 0.250000:TC", "wheel 0.500000:TC"}));
 }
 

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "forms/timer.h"
 #include "forms/timer_ticks.h"
 #include "forms_test_support.h"
 #include "platform/application.h"
 #include "platform/timer.h"
+#include "tests/support/wait_until.h"
 
 using namespace forms_test;
 
@@ -29,10 +28,6 @@ class Animated : public C_Control {
 
 class Timer_test : public Forms_test {
  protected:
-  void TearDown() override {
-    Timer_ticks::reset();
-    Forms_test::TearDown();
-  }
   // Moves the test clock in steps of 10 ms, as a running loop would.
   void run_for(int64_t ms) {
     for (int64_t t = 0; t < ms; t += 10) {
@@ -202,12 +197,10 @@ TEST_F(Forms_test, ThePlatformWakesTheTimersUp) {
   auto f = new_form();
   auto t = C_Timer::new_timer(f, "REAL", 5);
   EXPECT_TRUE(brek_platform::timer_wakeup_pending());
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (f->log.size() < 2 && std::chrono::steady_clock::now() < until) {
+  EXPECT_TRUE(brek_test::wait_until([&] {
     brek_platform::process_events();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  EXPECT_GE(f->log.size(), 2u);
+    return f->log.size() >= 2;
+  }));
   dispose_now(t);
   EXPECT_FALSE(brek_platform::timer_wakeup_pending());
   Timer_ticks::reset();

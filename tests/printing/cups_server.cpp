@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "baselib/system_functions.h"
 #include "platform/print_queue.h"
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -41,8 +41,6 @@ bool accepts_connections(const std::string& path) {
   ::close(fd);
   return ok;
 }
-
-void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
 
@@ -107,14 +105,16 @@ bool Cups_server::start() {
   }
   pid_ = pid;
   env_ = std::make_unique<brek_test::Env_guard>("CUPS_SERVER", socket_);
-  for (int i = 0; i < 200 && !accepts_connections(socket_); ++i) {
+  bool ended = false;
+  brek_test::wait_until([&] {
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = 0;
-      failure_ = "cupsd ended at once: " + brek_test::read_file(root_ + "/log/error_log");
-      return false;
-    }
-    sleep_ms(50);
+    ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    return ended || accepts_connections(socket_);
+  });
+  if (ended) {
+    pid_ = 0;
+    failure_ = "cupsd ended at once: " + brek_test::read_file(root_ + "/log/error_log");
+    return false;
   }
   if (!accepts_connections(socket_)) {
     failure_ = "cupsd does not answer on " + socket_;
@@ -169,10 +169,8 @@ std::vector<std::string> Cups_server::written() const {
 }
 
 std::vector<std::string> Cups_server::wait_for_files(size_t count, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (written().size() >= count && run("lpstat", {"-o", queue_}).empty()) break;
-    sleep_ms(100);
-  }
+  brek_test::wait_until([&] { return written().size() >= count && run("lpstat", {"-o", queue_}).empty(); },
+                        std::chrono::seconds(seconds));
   return written();
 }
 

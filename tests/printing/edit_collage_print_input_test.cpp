@@ -3,17 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <functional>
-#include <thread>
 
 #include "forms/button.h"
 #include "forms/dialog.h"
+#include "forms/event_routing.h"
 #include "forms/timer.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
+#include "runtime/clock.h"
 #include "tests/printing/editor_test_support.h"
+#include "tests/support/wait_until.h"
 
 using namespace editor_test;
 namespace te = brek_platform::test_events;
@@ -203,13 +204,16 @@ TEST_F(Input, DoubleClicksSendTheCardToTheTopOrTheBottom) {
 }
 
 TEST_F(Input, TheWheelZoomsWithCtrlAndScrollsWithout) {
+  // Turns closer together than the folding interval arrive as one.
+  brek::Brek_runtime::Test_clock clock;
+  auto apart = [&] { clock.advance(brek::Event_routing::WHEEL_FOLD_MS); };
   add(0, 0, 1200, 1800, RED);
   paint();
   const rect v = e->pbox->visible_rect();
   hold(17, true);
   wheel(v.w / 2, v.h / 2, -120);  // towards the user: in
   EXPECT_DOUBLE_EQ(e->zoom, 1.1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  apart();
   wheel(v.w / 2, v.h / 2, 120);
   EXPECT_DOUBLE_EQ(e->zoom, 1.1 / 1.1);
   hold(17, false);
@@ -217,7 +221,7 @@ TEST_F(Input, TheWheelZoomsWithCtrlAndScrollsWithout) {
   paint();
 
   // Faster towards the edges: a tenth from the top is 0.4 off the middle.
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  apart();
   wheel(v.w / 2, v.h / 10, -120);
   const point p = e->box_point(e->mouse_position());
   const double s = (std::max(std::fabs(p.x - v.w / 2) / v.w, std::fabs(p.y - v.h / 2) / v.h) + 0.001) * 15000;
@@ -225,18 +229,18 @@ TEST_F(Input, TheWheelZoomsWithCtrlAndScrollsWithout) {
   EXPECT_DOUBLE_EQ(e->pbox->visible_rect().x, 0);
 
   // In the bottom strip the same wheel scrolls sideways.
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  apart();
   wheel(v.w * 0.8, v.h * 0.95, -120);
   const double x = e->box_point(e->mouse_position()).x;
   const double s2 = (std::fabs(x - v.w / 2) / v.w + 0.001) * 15000;
   EXPECT_NEAR(e->pbox->visible_rect().x, 0.25 / 120 * s2, 0.01);
   // Never past the content.
   for (int i = 0; i < 20; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    apart();
     wheel(v.w - 2, v.h / 2, -1200);
   }
   EXPECT_LE(e->pbox->visible_rect().y, 1800 - v.h + 0.01);
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  apart();
   wheel(v.w - 2, v.h / 2, 120000);
   EXPECT_DOUBLE_EQ(e->pbox->visible_rect().y, 0);
 }
@@ -359,10 +363,10 @@ TEST_F(Input, PPressesPrintOnceAfterAMoment) {
     }
   };
   te::post_task(close_when_open, 10);
-  for (int i = 0; i < 200 && e->print_dialog.is_none(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
-  }
+    return !e->print_dialog.is_none();
+  }));
   EXPECT_FALSE(e->timer_press_p->is_enabled());
   EXPECT_FALSE(e->print_dialog.is_none());
   EXPECT_FALSE(e->print_dialog->is_visible());

@@ -11,6 +11,7 @@
 
 #include "platform/application.h"
 #include "platform/clipboard.h"
+#include "platform/test_events.h"
 
 namespace {
 std::string g_root;
@@ -31,10 +32,12 @@ void make_xdg_folders() {
     setenv(n[0], dir.c_str(), 1);
   }
 }
-// Every test starts from empty settings, data and cache folders and an
-// empty clipboard, also when a whole test program runs in one process.
+// Every test starts from empty settings, data and cache folders, an empty
+// clipboard and nothing queued for dialogs or later, also when a whole test
+// program runs in one process.
 class Fresh_state : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
+    brek_platform::test_events::forget_pending();
     if (g_root.empty()) return;
     for (const char* sub : {"config", "data", "cache"}) {
       std::error_code ec;

@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
+
+#include "tests/support/wait_until.h"
 
 namespace x11_test {
 
@@ -115,11 +116,11 @@ class Client {
     sync();
   }
 
-  // The next client message of the type that reached this client, waiting
-  // up to about a second; false when none came.
+  // Waits for the next client message of the type to reach this client;
+  // false when none came.
   bool next_client_message(const char* type, xcb_client_message_event_t& out) {
     const xcb_atom_t wanted = atom(type);
-    for (int i = 0; i < 100; ++i) {
+    return brek_test::wait_until([&] {
       while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
         const bool hit = (ev->response_type & 0x7F) == XCB_CLIENT_MESSAGE &&
                          reinterpret_cast<xcb_client_message_event_t*>(ev)->type == wanted;
@@ -127,10 +128,8 @@ class Client {
         std::free(ev);
         if (hit) return true;
       }
-      timespec pause{0, 10 * 1000 * 1000};
-      nanosleep(&pause, nullptr);
-    }
-    return false;
+      return false;
+    });
   }
 
   xcb_window_t input_focus() {

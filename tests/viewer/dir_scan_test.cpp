@@ -2,12 +2,11 @@
 // vanished files, grouping by directory, links, and the listing worker.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "runtime/runtime_services.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_test_support.h"
 #include "viewer/dir_scan.h"
 
@@ -107,8 +106,7 @@ TEST(DirScan, NothingToScanAndTheListingWorker) {
   Ref<C_Rescan_dir> job = C_Rescan_dir::create(t.path());
   Ref<C_Thread> started = job->start();
   ASSERT_FALSE(started.is_none());
-  for (int i = 0; i < 20000 && !job->is_finished(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(job->is_finished());
+  ASSERT_TRUE(brek_test::wait_until([&] { return job->is_finished(); }));
   DynAStr e = job->entries;
   C_Sorting::sort_part(e);
   ASSERT_EQ(e.count(), 2);
@@ -123,8 +121,7 @@ TEST(DirScan, NothingToScanAndTheListingWorker) {
   ASSERT_TRUE(C_Collage_viewer::uses_scan_thread());
   w->scan_step(true);
   EXPECT_FALSE(w->rescan_job.is_none());
-  for (int i = 0; i < 20000 && !w->rescan_job->is_finished(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(brek_test::wait_until([&] { return w->rescan_job->is_finished(); }));
   w->dir_queue.clear();
   w->last_listed_dir.clear();
   w->scan_dir = u.path() + "/only/";

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
@@ -19,6 +18,7 @@
 #include "platform/control_input.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/dialog_replace.h"
 #include "viewer/move_to_dirs.h"
@@ -453,11 +453,11 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
   EXPECT_FALSE(File_path::file_exists(target + "/c.jpg"));
   EXPECT_EQ(w->undo_targets.count(), 0);
   EXPECT_EQ(questions.size(), 1u);
-  std::string started = read_file(log);
-  for (int i = 0; i < 500 && std::count(started.begin(), started.end(), '\n') < 2; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::string started;
+  brek_test::wait_until([&] {
     started = read_file(log);
-  }
+    return std::count(started.begin(), started.end(), '\n') >= 2;
+  });
   EXPECT_NE(started.find(target + "/\n"), std::string::npos) << started;
   EXPECT_NE(started.find(src + "/\n"), std::string::npos) << started;
 }

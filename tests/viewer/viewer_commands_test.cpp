@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <map>
 #include <fstream>
-#include <thread>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
@@ -17,6 +18,7 @@
 #include "platform/painter.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_input_support.h"
 
 using namespace viewer_input;
@@ -366,15 +368,17 @@ TEST_F(ViewerCommands, TheFileManagerStartsWithTheDirectoryAsOneArgument) {
   fs::create_directory(odd);
   Ref<C_Additional_collage> c = make<C_Additional_collage>();
   c->explore_dir(odd + "/", odd + "/a.jpg");
-  for (int i = 0; i < 200 && brek_test::read_file(log).empty(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(brek_test::wait_until([&] { return !brek_test::read_file(log).empty(); }));
   EXPECT_EQ(brek_test::read_file(log), odd + "/\n");
 
-  // Nothing to show: nothing is started.
-  fs::remove(log);
+  // Nothing to show: nothing is started. A start would have opened the
+  // stand-in before explore_dir returned (a spawn returns after the exec).
+  const int opened = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(opened, bin.file("xdg-open").c_str(), IN_OPEN), 0);
   c->explore_dir("", "");
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(fs::exists(log));
+  alignas(inotify_event) char event[4096];
+  EXPECT_LT(::read(opened, event, sizeof event), 0);
+  ::close(opened);
 }
 
 // ---- menus ------------------------------------------------------------------------

@@ -5,18 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "images/format_classes.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/move_to_dirs.h"
 
@@ -116,12 +115,10 @@ Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
 // Runs the event loop until `done` holds; false when it never did.
 template <class Done>
 bool run_until(Done done) {
-  for (int i = 0; i < 1000; ++i) {
+  return brek_test::wait_until([&] {
     te::settle();
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+    return done();
+  });
 }
 
 }  // namespace
