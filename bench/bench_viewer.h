@@ -16,7 +16,7 @@ class Box_panels : public brek_platform::Native_paint_panels {
  public:
   // first: where this program's panel handles start counting.
   Box_panels(int width, int height, brek_platform::Native_handle first) : w_(width), h_(height), next_(first) {}
-  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_desc&) override { return ++next_; }
   brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, w_, h_}; }
   // The size of every box from now on.
   void set_size(int width, int height) {

@@ -53,7 +53,7 @@ brek::rect card_place(int i) {
 // Paint panels whose surface is the box's size, held in memory.
 class Box_panels : public brek_platform::Native_paint_panels {
  public:
-  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return ++next_; }
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_desc&) override { return ++next_; }
   brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, BOX_W, BOX_H}; }
 
  private:

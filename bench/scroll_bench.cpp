@@ -26,7 +26,7 @@ constexpr int W = 1920, H = 1080, STEP = 16;
 // view and a paint runs when the box asks for one.
 class Bench_panels : public brek_platform::Native_paint_panels {
  public:
-  brek_platform::Native_handle create(const brek_platform::Paint_panel_spec&) override { return 990000001; }
+  brek_platform::Native_handle create(const brek_platform::Paint_panel_desc&) override { return 990000001; }
   brek_platform::Pixel_box surface(brek_platform::Native_handle) override { return {0, 0, W, H}; }
   void paint_now(brek_platform::Native_handle h) override { brek_platform::paint_panel_events().paint(h, {}); }
 };

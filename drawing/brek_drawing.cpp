@@ -283,7 +283,7 @@ void C_Brek_drawing::text_out(C_Canvas& canvas, const std::string& text, const p
   Prepared p;
   if (!prepare(canvas, p)) return;
   canvas.font->apply();
-  bp::Font_spec f = canvas.font->spec_at(p.dpi);
+  bp::Font_desc f = canvas.font->desc_at(p.dpi);
   int x = p.px(pt.x), y = p.px(pt.y);
   // Text is clipped like every shape: to the clip in force, transform
   // offset included.
@@ -297,7 +297,7 @@ void C_Brek_drawing::text_with_font(C_Canvas& canvas, const std::string& text, r
   Prepared p;
   if (!prepare(canvas, p)) return;
   canvas.font->apply();
-  bp::Font_spec f = canvas.font->spec_at(p.dpi);
+  bp::Font_desc f = canvas.font->desc_at(p.dpi);
   bp::Extent e = bp::text_extent(p.target, f, text);
   out.w = Draw_units::from_pixels(e.width, p.units, p.dpi);
   out.h = Draw_units::from_pixels(e.height, p.units, p.dpi);

@@ -68,8 +68,8 @@ C_Font& C_Font::add_bold() {
 
 int C_Font::style_bits() const { return (bold ? 1 : 0) | (italic ? 2 : 0) | (underline ? 4 : 0) | (strike ? 8 : 0); }
 
-brek_platform::Font_spec C_Font::spec_at(int dpi) const {
-  brek_platform::Font_spec s;
+brek_platform::Font_desc C_Font::desc_at(int dpi) const {
+  brek_platform::Font_desc s;
   s.name = name;
   int points = Pixel_math::trunc(size);
   // The em height in pixels, rounded as the classic MulDiv does.
@@ -80,7 +80,7 @@ brek_platform::Font_spec C_Font::spec_at(int dpi) const {
 }
 
 int64_t C_Brek_font::create_native(const C_Font& owner, const std::string& name, double size) {
-  brek_platform::Font_spec s;
+  brek_platform::Font_desc s;
   s.name = name;
   int64_t px = Draw_units::screen_points_to_pixels(size);
   s.pixel_size = int(px < 1 ? 1 : (px > 100000 ? 100000 : px));

@@ -49,7 +49,7 @@ class C_Font : public Brek_object {
   int style_bits() const;
   // How the drawing layer asks for this font at `dpi`: the size truncated
   // to whole points, scaled to the device.
-  brek_platform::Font_spec spec_at(int dpi) const;
+  brek_platform::Font_desc desc_at(int dpi) const;
 };
 
 // Creates and frees native fonts.

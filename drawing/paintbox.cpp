@@ -110,7 +110,7 @@ void C_Paintbox::create_native() {
   if (f.is_none() || f->native == 0) return;
   f->ensure_column();
   if (column.empty()) column = f->current_column;
-  bp::Paint_panel_spec desc;
+  bp::Paint_panel_desc desc;
   desc.form = f->native;
   desc.column = f->column_handle(column);
   desc.vbar = has_vbar != 0;

@@ -14,7 +14,7 @@ Ref<C_Button> C_Button::new_on_form(const Ref<C_Form>& form, const std::string& 
 }
 
 void C_Button::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::BUTTON;
   native = Control_bridge::create(this, desc);
 }

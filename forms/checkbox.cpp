@@ -14,7 +14,7 @@ Ref<C_Checkbox> C_Checkbox::new_on_form(const Ref<C_Form>& form, const std::stri
 }
 
 void C_Checkbox::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::CHECKBOX;
   native = Control_bridge::create(this, desc);
 }

@@ -14,7 +14,7 @@ Ref<C_Combo> C_Combo::create(const Ref<C_Form>& form, const std::string& name, c
 
 void C_Combo::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::COMBO;
   native = Control_bridge::create(this, desc);
 }

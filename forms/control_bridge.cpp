@@ -21,7 +21,7 @@ int32_t rgb_of(int64_t colour) { return static_cast<int32_t>(colour & 0xFFFFFF);
 
 }  // namespace
 
-int64_t create(C_Control* control, Control_spec desc) {
+int64_t create(C_Control* control, Control_desc desc) {
   if (!control || control->is_none()) return 0;
   Ref<C_Form> f = control->form.lock();
   if (f.is_none() || f->native == 0) return 0;

@@ -21,13 +21,13 @@ class C_Control;
 namespace Control_bridge {
 
 using brek_platform::Control_kind;
-using brek_platform::Control_spec;
+using brek_platform::Control_desc;
 
 // Creates the native control in the current column of the control's form
 // with the screen's default font and registers it for the control's
 // events; 0 when the form has no native window. desc.form, desc.column and
 // the font are filled in here.
-int64_t create(C_Control* control, Control_spec desc);
+int64_t create(C_Control* control, Control_desc desc);
 void destroy(int64_t control);
 
 // ---- geometry (points) ----

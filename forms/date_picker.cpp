@@ -6,7 +6,7 @@
 namespace brek {
 
 void C_Date::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::DATE;
   native = Control_bridge::create(this, desc);
 }

@@ -17,7 +17,7 @@ Ref<C_Edit> C_Edit::create(const Ref<C_Form>& form, const std::string& name, con
 
 void C_Edit::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::EDIT;
   desc.read_only = read_only != 0;
   desc.password = password;

@@ -266,7 +266,7 @@ void C_Brek_form::install_event_receiver() {
 int64_t C_Brek_form::create_form(C_Form* form) {
   if (!form || form->is_none()) return 0;
   install_event_receiver();
-  brek_platform::Form_spec desc;
+  brek_platform::Form_desc desc;
   Ref<C_Screen> s = form->screen.lock();
   desc.font_name = s->font_name;
   desc.font_size = s->font_size;
@@ -584,7 +584,7 @@ void C_Brek_form::set_cancel_button(int64_t form, int64_t button) {
 
 int64_t C_Brek_form::new_column(int64_t form, int layout_kind, int64_t host, double extent, double size) {
   if (form == 0) return 0;
-  brek_platform::Column_spec desc;
+  brek_platform::Column_desc desc;
   desc.layout_kind = layout_kind;
   desc.host = host;
   desc.extent = extent;
@@ -607,12 +607,12 @@ void C_Brek_form::set_column_visible(int64_t column, bool visible) {
 
 layout_on_form C_Brek_form::column_layout_kind(int64_t column) {
   if (column == 0) return layout_on_form::CENTER;
-  int kind = native_forms().column_spec(column).layout_kind;
+  int kind = native_forms().column_desc(column).layout_kind;
   return kind >= 0 && kind <= 4 ? static_cast<layout_on_form>(kind) : layout_on_form::CENTER;
 }
 
-int64_t C_Brek_form::column_host(int64_t column) { return column == 0 ? 0 : native_forms().column_spec(column).host; }
-double C_Brek_form::column_extent(int64_t column) { return column == 0 ? 0.0 : native_forms().column_spec(column).extent; }
+int64_t C_Brek_form::column_host(int64_t column) { return column == 0 ? 0 : native_forms().column_desc(column).host; }
+double C_Brek_form::column_extent(int64_t column) { return column == 0 ? 0.0 : native_forms().column_desc(column).extent; }
 
 int64_t C_Brek_form::column_control_count(int64_t column) { return column == 0 ? 0 : native_forms().column_control_count(column); }
 

@@ -12,7 +12,7 @@ Ref<C_Label> C_Label::new_on_form(const Ref<C_Form>& form, const std::string& te
 }
 
 void C_Label::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::LABEL;
   native = Control_bridge::create(this, desc);
 }

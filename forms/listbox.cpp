@@ -12,7 +12,7 @@ void C_Listbox::init() {
 }
 
 void C_Listbox::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::LISTBOX;
   desc.list_flag = native_flag != 0;
   native = Control_bridge::create(this, desc);

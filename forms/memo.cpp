@@ -28,7 +28,7 @@ std::string C_Memo::style_letters(int64_t bits) {
 
 void C_Memo::create_native() {
   can_stretch = 1;
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::MEMO;
   desc.memo_letters = style_letters(options);
   desc.read_only = read_only != 0;

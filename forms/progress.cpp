@@ -10,7 +10,7 @@ Ref<C_Progress> C_Progress::new_on_form(const Ref<C_Form>& form, const std::stri
 }
 
 void C_Progress::create_native() {
-  Control_bridge::Control_spec desc;
+  Control_bridge::Control_desc desc;
   desc.kind = Control_bridge::Control_kind::PROGRESS;
   native = Control_bridge::create(this, desc);
   Ref<C_Form> f = form.lock();

@@ -20,7 +20,7 @@ namespace brek_platform {
 enum class Control_kind : int { LABEL, BUTTON, CHECKBOX, EDIT, MEMO, LISTBOX, COMBO, PROGRESS, DATE };
 
 // A new control, created in a column panel with the given font.
-struct Control_spec {
+struct Control_desc {
   Control_kind kind = Control_kind::LABEL;
   Native_handle form = 0;    // reported with the control's events
   Native_handle column = 0;  // the panel that holds it
@@ -52,7 +52,7 @@ class Native_controls {
   virtual Pixel_box column_client(Native_handle) { return {}; }
 
   // ---- controls ----
-  virtual Native_handle create_control(const Control_spec&) { return 0; }
+  virtual Native_handle create_control(const Control_desc&) { return 0; }
   virtual void destroy_control(Native_handle) {}
   // Position inside the column panel and size.
   virtual Pixel_box control_box(Native_handle) { return {}; }

@@ -39,7 +39,7 @@ struct Rect_pt {
 };
 
 // A new native form: hidden, of the given outer size.
-struct Form_spec {
+struct Form_desc {
   double width = 300;
   double height = 200;
   double border = 2;       // border width
@@ -48,7 +48,7 @@ struct Form_spec {
 };
 
 // A new column panel on a form.
-struct Column_spec {
+struct Column_desc {
   int layout_kind = 0;     // layout_on_form
   Native_handle host = 0;  // host column, 0 = the form's free area
   double extent = 0;       // points
@@ -68,7 +68,7 @@ class Native_forms {
   virtual double device_pixel_ratio() { return 1.0; }
 
   // ---- forms ----
-  virtual Native_handle create_form(const Form_spec&) { return 0; }
+  virtual Native_handle create_form(const Form_desc&) { return 0; }
   virtual void destroy_form(Native_handle) {}
   virtual int64_t window_handle(Native_handle) { return 0; }
   virtual void set_taskbar_button(Native_handle, bool) {}
@@ -142,7 +142,7 @@ class Native_forms {
   virtual void popup_menu(Native_handle /*form*/, const std::vector<std::string>& /*lines*/) {}
 
   // ---- columns ----
-  virtual Native_handle new_column(Native_handle /*form*/, const Column_spec&) { return 0; }
+  virtual Native_handle new_column(Native_handle /*form*/, const Column_desc&) { return 0; }
   virtual void set_current_column(Native_handle /*form*/, Native_handle /*column*/) {}
   // The column new controls of the form go into (0: none yet).
   virtual Native_handle current_column(Native_handle /*form*/) { return 0; }
@@ -150,7 +150,7 @@ class Native_forms {
   virtual void set_column_visible(Native_handle, bool) {}
   virtual void destroy_column(Native_handle) {}
   // What the column was created with.
-  virtual Column_spec column_spec(Native_handle) { return {}; }
+  virtual Column_desc column_desc(Native_handle) { return {}; }
   // The column's native controls, in creation order.
   virtual int column_control_count(Native_handle) { return 0; }
   virtual Native_handle column_control(Native_handle /*column*/, int /*index*/) { return 0; }

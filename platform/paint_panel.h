@@ -20,7 +20,7 @@
 
 namespace brek_platform {
 
-struct Paint_panel_spec {
+struct Paint_panel_desc {
   Native_handle form = 0;
   Native_handle column = 0;  // the panel that holds it
   bool vbar = false;         // a vertical scroll bar is wanted
@@ -72,7 +72,7 @@ class Native_paint_panels {
 
   // A new panel in its column, 100 x 100 points at first; 0 when the
   // column is not a panel of the window layer.
-  virtual Native_handle create(const Paint_panel_spec&) { return 0; }
+  virtual Native_handle create(const Paint_panel_desc&) { return 0; }
   // Width (w) and height (h) of the drawing surface.
   virtual Pixel_box surface(Native_handle) { return {}; }
   // Asks for a paint of part of the surface.

@@ -63,7 +63,7 @@ struct Draw_state {
 
 // A font as the drawing calls want it: family name, em height in device
 // pixels, style bits bold 1, italic 2, underline 4, strike-out 8.
-struct Font_spec {
+struct Font_desc {
   std::string name;
   int pixel_size = 13;
   int style = 0;
@@ -127,14 +127,14 @@ void polygon(const Target& t, const Draw_state& s, const int* xy, int count, boo
 
 // The text (UTF-8) with its top-left corner at (x, y) in `color`, the
 // background showing through.
-void text_out(const Target& t, const Draw_state& s, const Font_spec& font, int x, int y, const std::string& text,
+void text_out(const Target& t, const Draw_state& s, const Font_desc& font, int x, int y, const std::string& text,
               uint32_t color);
 // Width and height of the text in device pixels of the target.
-Extent text_extent(const Target& t, const Font_spec& font, const std::string& text);
+Extent text_extent(const Target& t, const Font_desc& font, const std::string& text);
 
 // Native fonts kept for their owners: created from a description, freed
 // once; the handle is never 0.
-int64_t font_create(const Font_spec& font);
+int64_t font_create(const Font_desc& font);
 void font_free(int64_t handle);
 // Number of fonts alive (leak checks).
 int64_t font_count();

@@ -337,7 +337,7 @@ class Qt_controls final : public Native_controls {
   }
 
   // ---- controls ----
-  Native_handle create_control(const Control_spec& desc) override;
+  Native_handle create_control(const Control_desc& desc) override;
 
   void destroy_control(Native_handle h) override {
     auto& t = table();
@@ -695,7 +695,7 @@ class Qt_controls final : public Native_controls {
   }
 };
 
-Native_handle Qt_controls::create_control(const Control_spec& desc) {
+Native_handle Qt_controls::create_control(const Control_desc& desc) {
   QWidget* panel = brek_qt::column_panel(desc.column);
   if (!panel) return 0;
   const Native_handle h = brek_qt::new_handle();

@@ -366,7 +366,7 @@ class Qt_window_layer final : public Native_forms {
   }
 
   // ---- forms ----
-  Native_handle create_form(const Form_spec& desc) override {
+  Native_handle create_form(const Form_desc& desc) override {
     auto* w = new Form_widget();
     w->set_border(to_px(desc.border));
     QFont font = w->font();
@@ -604,7 +604,7 @@ class Qt_window_layer final : public Native_forms {
   }
 
   // ---- columns ----
-  Native_handle new_column(Native_handle form, const Column_spec& desc) override {
+  Native_handle new_column(Native_handle form, const Column_desc& desc) override {
     Form_widget* f = form_widget(form);
     if (!f) return 0;
     auto* c = new Column_widget(f->client());
@@ -633,9 +633,9 @@ class Qt_window_layer final : public Native_forms {
   void destroy_column(Native_handle h) override {
     if (column_widget(h)) destroy_later(h);
   }
-  Column_spec column_spec(Native_handle h) override {
+  Column_desc column_desc(Native_handle h) override {
     Column_widget* c = column_widget(h);
-    return c ? c->desc : Column_spec{};
+    return c ? c->desc : Column_desc{};
   }
   int column_control_count(Native_handle h) override { return static_cast<int>(column_controls(h).size()); }
   Native_handle column_control(Native_handle h, int index) override {

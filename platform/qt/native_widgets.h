@@ -58,7 +58,7 @@ class Column_widget : public QWidget {
   Q_OBJECT
  public:
   explicit Column_widget(QWidget* parent);
-  Column_spec desc;
+  Column_desc desc;
 };
 
 }  // namespace brek_platform::qt

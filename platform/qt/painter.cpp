@@ -185,7 +185,7 @@ QRect box(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
 }
 
-QFont font_of(const Font_spec& f) {
+QFont font_of(const Font_desc& f) {
   QFont font(QString::fromStdString(f.name));
   font.setPixelSize(std::max(1, f.pixel_size));
   font.setBold((f.style & 1) != 0);
@@ -512,7 +512,7 @@ void polygon(const Target& t, const Draw_state& s, const int* xy, int count, boo
 
 // ---- text -------------------------------------------------------------------------
 
-void text_out(const Target& t, const Draw_state& s, const Font_spec& font, int x, int y, const std::string& text,
+void text_out(const Target& t, const Draw_state& s, const Font_desc& font, int x, int y, const std::string& text,
               uint32_t color) {
   if (text.empty()) return;
   Session ses(t);
@@ -526,7 +526,7 @@ void text_out(const Target& t, const Draw_state& s, const Font_spec& font, int x
   p.drawText(QPoint(x, y + fm.ascent()), QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
-Extent text_extent(const Target&, const Font_spec& font, const std::string& text) {
+Extent text_extent(const Target&, const Font_desc& font, const std::string& text) {
   if (text.empty()) return {};
   QFontMetrics fm(font_of(font));
   QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -541,7 +541,7 @@ std::map<int64_t, QFont>& fonts() {
 int64_t g_next_font = 1;
 }  // namespace
 
-int64_t font_create(const Font_spec& font) {
+int64_t font_create(const Font_desc& font) {
   int64_t h = g_next_font++;
   fonts().emplace(h, font_of(font));
   return h;

@@ -60,7 +60,7 @@ TEST(Font, CanvasDefaultIsArialTenAndNoneFontIsRefused) {
 
 TEST(Font, PixelSizeFollowsTheDeviceResolution) {
   auto f = C_Font::new_font("Arial", 10.9);  // whole points only
-  EXPECT_EQ(f->spec_at(96).pixel_size, 13);
-  EXPECT_EQ(f->spec_at(300).pixel_size, 42);
-  EXPECT_EQ(f->spec_at(72).pixel_size, 10);
+  EXPECT_EQ(f->desc_at(96).pixel_size, 13);
+  EXPECT_EQ(f->desc_at(300).pixel_size, 42);
+  EXPECT_EQ(f->desc_at(72).pixel_size, 10);
 }

@@ -29,7 +29,7 @@ namespace bp = brek_platform;
 class Fake_panels : public bp::Native_paint_panels {
  public:
   struct Panel {
-    bp::Paint_panel_spec desc;
+    bp::Paint_panel_desc desc;
     bp::Pixel_box surface{0, 0, 200, 100};
     double total_w = 0, total_h = 0;
     double vpos = 0, hpos = 0;
@@ -45,7 +45,7 @@ class Fake_panels : public bp::Native_paint_panels {
   bool focused = true;  // the surface has the focus
   bp::Native_handle next = 7000000;
 
-  bp::Native_handle create(const bp::Paint_panel_spec& s) override {
+  bp::Native_handle create(const bp::Paint_panel_desc& s) override {
     bp::Native_handle h = ++next;
     panels[h].desc = s;
     return h;

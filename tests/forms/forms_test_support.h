@@ -45,7 +45,7 @@ class Fake_native : public brek_platform::Native_forms {
   std::function<void()> on_process;
 
   double pixels_per_inch() override { return ppi; }
-  Native_handle create_form(const brek_platform::Form_spec&) override {
+  Native_handle create_form(const brek_platform::Form_desc&) override {
     Native_handle h = ++next;
     windows[h] = Window();
     calls.push_back("create_form");
@@ -90,7 +90,7 @@ class Fake_native : public brek_platform::Native_forms {
     auto fn = on_process;  // may replace itself
     fn();
   }
-  Native_handle new_column(Native_handle, const brek_platform::Column_spec&) override { return ++next; }
+  Native_handle new_column(Native_handle, const brek_platform::Column_desc&) override { return ++next; }
   void popup_menu(Native_handle, const std::vector<std::string>& lines) override {
     std::string all;
     for (auto& l : lines) all += "[" + l + "]";
