@@ -240,18 +240,24 @@ int64_t C_Memory_stream::read_buffer(uint8_t* buffer, int64_t n) {
   return done;
 }
 
+// The chunk a write goes on in: the current one while it has room, else the
+// next, added at the end; null when no chunk can be had.
+C_Memory_stream_contig* C_Memory_stream::chunk_with_room() {
+  for (;;) {
+    if (bases_.empty() && !append_chunk()) return nullptr;
+    C_Memory_stream_contig* c = chunks.at(current)->get();
+    if (c->capacity() - c->pos() > 0) return c;
+    if (!next_chunk() && !append_chunk()) return nullptr;
+  }
+}
+
 int64_t C_Memory_stream::write_buffer(const uint8_t* buffer, int64_t n) {
   if (is_none() || !buffer || n <= 0) return 0;
   int64_t done = 0;
   while (done < n) {
-    if (bases_.empty() && !append_chunk()) break;
-    C_Memory_stream_contig* c = chunks.at(current)->get();
-    int64_t room = c->capacity() - c->pos();
-    if (room <= 0) {
-      if (!next_chunk() && !append_chunk()) break;
-      continue;
-    }
-    int64_t k = c->write_buffer(buffer + done, std::min(room, n - done));
+    C_Memory_stream_contig* c = chunk_with_room();
+    if (!c) break;
+    int64_t k = c->write_buffer(buffer + done, std::min(c->capacity() - c->pos(), n - done));
     if (k <= 0) break;
     done += k;
   }
@@ -264,13 +270,9 @@ Long_int C_Memory_stream::copy(const Ref<C_Stream>& source, const Long_int& coun
   int64_t done = 0;
   while (done < want) {
     if (source->at_end()) break;  // no chunk is added for nothing
-    if (bases_.empty() && !append_chunk()) break;
-    C_Memory_stream_contig* c = chunks.at(current)->get();
-    int64_t room = c->capacity() - c->pos();
-    if (room <= 0) {
-      if (!next_chunk() && !append_chunk()) break;
-      continue;
-    }
+    C_Memory_stream_contig* c = chunk_with_room();
+    if (!c) break;
+    const int64_t room = c->capacity() - c->pos();
     int64_t got = Long_int::to_int64(c->copy(source, Long_int::from_int64(std::min(room, want - done))));
     if (got <= 0) break;
     done += got;

@@ -101,6 +101,7 @@ class C_Memory_stream : public C_Stream {
   // Appends a chunk by the growth rule and makes it current; false when
   // memory or the limit does not allow it.
   bool append_chunk();
+  C_Memory_stream_contig* chunk_with_room();
   // Start offsets of the chunks (every chunk before the last is full).
   std::vector<int64_t> bases_;
 };

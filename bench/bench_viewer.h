@@ -4,6 +4,9 @@
 // so no hover work is timed.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
 #include "images/drawing_hooks.h"
 #include "platform/application.h"
 #include "platform/paint_panel.h"
@@ -44,6 +47,15 @@ inline void start_viewer_platform(int& argc, char** argv, Box_panels& panels) {
   brek::Drawing_hooks::install();
   brek_platform::set_native_forms(brek_platform::window_layer());
   brek_platform::set_native_paint_panels(&panels);
+}
+
+// Takes down what start_viewer_platform set up, once the viewer and its
+// screen are gone, and the benchmark's files.
+inline void stop_viewer_platform(const std::string& files) {
+  brek_platform::set_native_paint_panels(nullptr);
+  std::error_code ec;
+  std::filesystem::remove_all(files, ec);
+  brek_platform::shutdown_application();
 }
 
 }  // namespace brek_bench

@@ -157,8 +157,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   brek::dispose_now(g_viewer);
   brek::dispose_now(g_screen);
-  brek_platform::set_native_paint_panels(nullptr);
-  std::filesystem::remove_all(g_dir);
-  brek_platform::shutdown_application();
+  brek_bench::stop_viewer_platform(g_dir);
   return 0;
 }

@@ -118,13 +118,10 @@ BENCHMARK(BM_bare_open_read_fstat)->UseRealTime()->Unit(benchmark::kMillisecond)
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   make_files();
-  brek_bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  brek_bench::Ratio_reporter::print_reference("a bare C loop of open, a 512-byte read, fstat and close over the same files");
-  reporter.print_ratio("BM_header_dimensions", "BM_bare_open_read_fstat", "aim <= 1.5");
-  benchmark::Shutdown();
+  brek_bench::run_and_compare(argc, argv,
+                              "a bare C loop of open, a 512-byte read, fstat and close over the same files",
+                              "BM_header_dimensions", "BM_bare_open_read_fstat", "aim <= 1.5");
   std::error_code ec;
   std::filesystem::remove_all(g_dir, ec);
   return 0;

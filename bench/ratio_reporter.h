@@ -96,4 +96,16 @@ inline std::vector<char*> with_repetitions(int argc, char** argv, int rounds = 5
   return args;
 }
 
+// The run of a program that compares one pair: every benchmark, then the
+// reference named and the ratio of ours to it.
+inline void run_and_compare(int& argc, char** argv, const char* reference, const char* ours, const char* theirs,
+                            const char* aim) {
+  benchmark::Initialize(&argc, argv);
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  Ratio_reporter::print_reference(reference);
+  reporter.print_ratio(ours, theirs, aim);
+  benchmark::Shutdown();
+}
+
 }  // namespace brek_bench

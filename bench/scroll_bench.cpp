@@ -80,12 +80,8 @@ BENCHMARK(BM_memmove_rows)->Unit(benchmark::kMicrosecond)->Repetitions(5)->Repor
 
 int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  brek_bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  brek_bench::Ratio_reporter::print_reference("a plain memmove of the same rows");
-  reporter.print_ratio("BM_back_buffer_scroll", "BM_memmove_rows", "aim <= 1.5");
-  benchmark::Shutdown();
+  brek_bench::run_and_compare(argc, argv, "a plain memmove of the same rows", "BM_back_buffer_scroll",
+                              "BM_memmove_rows", "aim <= 1.5");
   brek_platform::shutdown_application();
   return 0;
 }

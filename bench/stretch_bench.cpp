@@ -66,12 +66,8 @@ BENCHMARK(BM_qimage_smooth_scaled_draw)->Unit(benchmark::kMillisecond)->Repetiti
 
 int main(int argc, char** argv) {
   brek_platform::init_application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  brek_bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  brek_bench::Ratio_reporter::print_reference("Qt's smooth QImage scaling plus a plain draw of the result");
-  reporter.print_ratio("BM_halftone_stretch_draw", "BM_qimage_smooth_scaled_draw", "aim <= 1.1");
-  benchmark::Shutdown();
+  brek_bench::run_and_compare(argc, argv, "Qt's smooth QImage scaling plus a plain draw of the result",
+                              "BM_halftone_stretch_draw", "BM_qimage_smooth_scaled_draw", "aim <= 1.1");
   brek_platform::shutdown_application();
   return 0;
 }

@@ -205,8 +205,6 @@ int main(int argc, char** argv) {
   reporter.print_ratios("BM_viewer_one_to_one_and_first_pan", "BM_reference_one_to_one_full_decode_and_scale",
                         "the first pan decodes the whole picture");
   benchmark::Shutdown();
-  brek_platform::set_native_paint_panels(nullptr);
-  std::filesystem::remove_all(g_dir);
-  brek_platform::shutdown_application();
+  brek_bench::stop_viewer_platform(g_dir);
   return 0;
 }

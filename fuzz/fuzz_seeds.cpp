@@ -143,32 +143,12 @@ std::vector<std::string> jpeg_files() {
 
 // ---- BMP -------------------------------------------------------------------
 
+// Rows of every depth with values that change along both axes.
 std::string bits_rows(int w, int h, int bpp, bool top_down) {
-  std::string out;
-  for (int r = 0; r < h; ++r) {
-    int y = top_down ? r : h - 1 - r;
-    std::string row;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (int x = 0; x < w; ++x) {
-      uint32_t v = uint32_t(x * 5 + y * 3);
-      if (bpp < 8) {
-        acc = (acc << bpp) | (v & ((1u << bpp) - 1));
-        bits += bpp;
-        if (bits == 8) {
-          row.push_back(char(acc));
-          acc = 0;
-          bits = 0;
-        }
-      } else {
-        for (int b = 0; b < bpp / 8; ++b) row.push_back(char(v * 37 >> (8 * b)));
-      }
-    }
-    if (bits) row.push_back(char(acc << (8 - bits)));
-    while (row.size() % 4) row.push_back(0);
-    out += row;
-  }
-  return out;
+  return bmp_rows(w, h, bpp, top_down, [bpp](int x, int y) {
+    const uint32_t v = uint32_t(x * 5 + y * 3);
+    return bpp < 8 ? v : v * 37;
+  });
 }
 
 // A DIB: header of hsize bytes, masks, palette, bits.

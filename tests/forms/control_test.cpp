@@ -14,15 +14,7 @@ using namespace forms_test;
 
 namespace {
 
-class Control_base : public Controls_test {
- protected:
-  void SetUp() override {
-    Controls_test::SetUp();
-    form = new_form(300, 200);
-    form->new_column("MAIN", layout_on_form::CENTER, sizes());
-  }
-  Ref<Log_form> form;
-};
+class Control_base : public Controls_on_form {};
 
 }  // namespace
 

@@ -39,4 +39,14 @@ class Controls_test : public ::testing::Test, protected brek_test::On_window_lay
   static int64_t px(double points) { return C_Brek_form::points_to_pixels(points); }
 };
 
+// A form 300 x 200 points with one centre column "MAIN", not shown.
+class Controls_on_form : public Controls_test {
+ protected:
+  void SetUp() override {
+    form = new_form(300, 200);
+    form->new_column("MAIN", layout_on_form::CENTER, sizes());
+  }
+  Ref<Log_form> form;
+};
+
 }  // namespace forms_test

@@ -21,15 +21,7 @@ using namespace brek_platform;
 
 namespace {
 
-class Standard_controls : public Controls_test {
- protected:
-  void SetUp() override {
-    Controls_test::SetUp();
-    form = new_form(300, 200);
-    form->new_column("MAIN", layout_on_form::CENTER, sizes());
-  }
-  Ref<Log_form> form;
-};
+class Standard_controls : public Controls_on_form {};
 
 int count_of(const std::vector<std::string>& log, const std::string& entry) {
   return static_cast<int>(std::count(log.begin(), log.end(), entry));

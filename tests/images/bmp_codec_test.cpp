@@ -11,32 +11,6 @@ using namespace brek_test;
 
 namespace {
 
-// Packed rows of `bpp` bits, padded to 4 bytes, in file order (bottom-up
-// unless top_down); value(x, y) is the index or packed pixel at (x, y).
-std::string rows(int w, int h, int bpp, bool top_down, const std::function<uint32_t(int, int)>& value) {
-  std::string out;
-  for (int r = 0; r < h; ++r) {
-    int y = top_down ? r : h - 1 - r;
-    std::string row;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (int x = 0; x < w; ++x) {
-      uint32_t v = value(x, y);
-      if (bpp < 8) {
-        acc = (acc << bpp) | v;
-        bits += bpp;
-        if (bits == 8) { row.push_back(char(acc)); acc = 0; bits = 0; }
-      } else {
-        for (int b = 0; b < bpp / 8; ++b) row.push_back(char(v >> (8 * b)));
-      }
-    }
-    if (bits) row.push_back(char(acc << (8 - bits)));
-    while (row.size() % 4) row.push_back(0);
-    out += row;
-  }
-  return out;
-}
-
 // A BMP file: file header, a header of `hsize` bytes (12 core, 40 info,
 // 108 V4, 124 V5), extra bytes (masks), palette (B, G, R per entry) and bits.
 std::string bmp(int hsize, int w, int h, int bpp, uint32_t compression, const std::string& extra,
@@ -119,7 +93,7 @@ TEST(BmpCodec, PalettedDepthsInEveryHeaderAndRowOrder) {
       for (bool top_down : {false, true}) {
         if (hsize == 12 && top_down) continue;  // core heights are unsigned
         Pixels p;
-        ASSERT_TRUE(decode(bmp(hsize, w, top_down ? -h : h, bpp, 0, "", pal, rows(w, h, bpp, top_down, idx)), p))
+        ASSERT_TRUE(decode(bmp(hsize, w, top_down ? -h : h, bpp, 0, "", pal, bmp_rows(w, h, bpp, top_down, idx)), p))
             << bpp << " bits, header " << hsize;
         ASSERT_EQ(p.width(), w);
         ASSERT_EQ(p.height(), h);
@@ -134,7 +108,7 @@ TEST(BmpCodec, SixteenAndThirtyTwoBitLayouts) {
   const int w = 3, h = 2;
   Pixels p;
   // 16-bit without bit fields is 555.
-  ASSERT_TRUE(decode(bmp(40, w, h, 16, 0, "", {}, rows(w, h, 16, false, [](int x, int) {
+  ASSERT_TRUE(decode(bmp(40, w, h, 16, 0, "", {}, bmp_rows(w, h, 16, false, [](int x, int) {
                        return x == 0 ? 0x7C00u : x == 1 ? 0x03E0u : 0x001Fu; })), p));
   EXPECT_EQ(p.at(0, 0), opaque(0xFF0000));
   EXPECT_EQ(p.at(1, 1), opaque(0x00FF00));
@@ -144,22 +118,22 @@ TEST(BmpCodec, SixteenAndThirtyTwoBitLayouts) {
   put32le(masks, 0xF800);
   put32le(masks, 0x07E0);
   put32le(masks, 0x001F);
-  ASSERT_TRUE(decode(bmp(40, w, h, 16, 3, masks, {}, rows(w, h, 16, false, [](int x, int) {
+  ASSERT_TRUE(decode(bmp(40, w, h, 16, 3, masks, {}, bmp_rows(w, h, 16, false, [](int x, int) {
                        return x == 0 ? 0xF800u : x == 1 ? 0x0400u : 0x0010u; })), p));
   EXPECT_EQ(p.at(0, 0), opaque(0xFF0000));
   EXPECT_EQ(p.at(1, 0), Pixels::bgra(0, 130, 0));  // 32 of 63
   EXPECT_EQ(p.at(2, 0), Pixels::bgra(132, 0, 0));  // 16 of 31
   // 32-bit plain: the fourth byte is not alpha.
-  ASSERT_TRUE(decode(bmp(40, w, h, 32, 0, "", {}, rows(w, h, 32, false, [](int, int) { return 0x00102030u; })), p));
+  ASSERT_TRUE(decode(bmp(40, w, h, 32, 0, "", {}, bmp_rows(w, h, 32, false, [](int, int) { return 0x00102030u; })), p));
   EXPECT_EQ(p.at(1, 1), Pixels::bgra(0x30, 0x20, 0x10, 255));
   // V5 bit fields with an alpha mask keep alpha.
-  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, rows(w, h, 32, false, [](int x, int) {
+  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, bmp_rows(w, h, 32, false, [](int x, int) {
                        return (uint32_t(x * 100) << 24) | 0x00102030u; }),
                          {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}), p));
   EXPECT_EQ(p.at(0, 0), Pixels::bgra(0x30, 0x20, 0x10, 0));
   EXPECT_EQ(p.at(2, 1), Pixels::bgra(0x30, 0x20, 0x10, 200));
   // ... but an alpha channel that is zero everywhere means opaque.
-  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, rows(w, h, 32, false, [](int, int) { return 0x00102030u; }),
+  ASSERT_TRUE(decode(bmp(124, w, h, 32, 3, "", {}, bmp_rows(w, h, 32, false, [](int, int) { return 0x00102030u; }),
                          {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}), p));
   EXPECT_EQ(Pixels::alpha(p.at(1, 0)), 255);
 }
@@ -193,7 +167,7 @@ TEST(BmpCodec, RunLengthCodings) {
 
 TEST(BmpCodec, MalformedFilesFailCleanly) {
   auto idx = [](int x, int y) { return uint32_t((x + y) & 1); };
-  std::string good = bmp(40, 9, 4, 8, 0, "", kPalette, rows(9, 4, 8, false, idx));
+  std::string good = bmp(40, 9, 4, 8, 0, "", kPalette, bmp_rows(9, 4, 8, false, idx));
   Pixels p(2, 2);
   ASSERT_TRUE(decode(good, p));
   // Every truncation that cuts into the pixel rows fails; none reads past.

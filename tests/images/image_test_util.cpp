@@ -90,6 +90,34 @@ void put32be(std::string& s, uint32_t v) {
   put16be(s, v & 0xFFFF);
 }
 
+std::string bmp_rows(int w, int h, int bpp, bool top_down, const std::function<uint32_t(int, int)>& value) {
+  std::string out;
+  for (int r = 0; r < h; ++r) {
+    const int y = top_down ? r : h - 1 - r;
+    std::string row;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (int x = 0; x < w; ++x) {
+      const uint32_t v = value(x, y);
+      if (bpp < 8) {
+        acc = (acc << bpp) | (v & ((1u << bpp) - 1));
+        bits += bpp;
+        if (bits == 8) {
+          row.push_back(char(acc));
+          acc = 0;
+          bits = 0;
+        }
+      } else {
+        for (int b = 0; b < bpp / 8; ++b) row.push_back(char(v >> (8 * b)));
+      }
+    }
+    if (bits) row.push_back(char(acc << (8 - bits)));
+    while (row.size() % 4) row.push_back(0);
+    out += row;
+  }
+  return out;
+}
+
 namespace {
 uint32_t crc32(const std::string& s) {
   static uint32_t table[256];

@@ -3,6 +3,7 @@
 // reference tools, and running those tools.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ void put16le(std::string& s, uint32_t v);
 void put32le(std::string& s, uint32_t v);
 void put16be(std::string& s, uint32_t v);
 void put32be(std::string& s, uint32_t v);
+
+// Packed rows of `bpp` bits, each padded to 4 bytes, in a BMP's order
+// (bottom-up unless top_down); value(x, y) is the index (low bits kept) or
+// the packed pixel at (x, y), little-endian.
+std::string bmp_rows(int w, int h, int bpp, bool top_down, const std::function<uint32_t(int, int)>& value);
 
 // A PNG file image (stored deflate blocks, RGBA 8-bit).
 std::string make_png(const brek::Pixels& p);
