@@ -59,6 +59,11 @@ Ref<C_Bitmap> C_Image::frame_bitmap(const Ref<C_Gif>& gif) {
 
 Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 
+std::string C_Image::with_load_failure(const std::string& message) const {
+  const std::string why = load_failed ? load_failure() : std::string();
+  return why.empty() ? message : message + ": " + why;
+}
+
 std::string C_Image::extension() const { return Image_file_name::file_extension(file_name); }
 
 bool C_Image::is_file() const { return Image_file_name::names_a_file(file_name); }
@@ -236,7 +241,7 @@ bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
 bool C_Image::save(const Ref<C_Form>& form, const std::string& name) {
   bool nothing = false;
   bool ok = save_picture(name, nothing);
-  if (nothing) form->message(Localize_str::text(lng::Image_load::CanNotLoadToSave));
+  if (nothing) form->message(with_load_failure(Localize_str::text(lng::Image_load::CanNotLoadToSave)));
   return ok;
 }
 

@@ -81,9 +81,9 @@ class C_Image : public C_Thread {
   // loaded to save (`nothing_to_save` then set), for other extensions and
   // when the saver failed.
   bool save_picture(const std::string& name, bool& nothing_to_save);
-  // The same, telling the user over `form` ("Can not load image to save")
-  // when there was nothing to save; other failures are the caller's to
-  // report.
+  // The same, telling the user over `form` ("Can not load image to save",
+  // with the reason a failed load gave) when there was nothing to save;
+  // other failures are the caller's to report.
   bool save(const Ref<C_Form>& form, const std::string& name);
   // A copy of the header fields without pictures; this image gives its
   // pictures up.
@@ -100,6 +100,9 @@ class C_Image : public C_Thread {
   // The text of load_failure_reason ("truncated", "No such file or
   // directory"); empty while no load failed.
   std::string load_failure() const { return load_failure_reason.text(); }
+  // A message naming a failure with that reason after it ("Nothing to
+  // save: truncated"); the message alone when no load failed.
+  std::string with_load_failure(const std::string& message) const;
 
   // The lower-case extension (with its dot) that types the file.
   std::string extension() const;

@@ -30,8 +30,8 @@ namespace {
 bool readable_whole(int fd, int64_t& size, Load_failure* why) {
   struct stat st;
   if (fstat(fd, &st) != 0) return Load_failure::note_error(why, errno);
-  if (S_ISDIR(st.st_mode)) return Load_failure::note_error(why, EISDIR);
-  if (!S_ISREG(st.st_mode)) return Load_failure::note(why, load_failure_kind::UNREADABLE, "not a regular file");
+  // As C_File_stream says it: a directory, or no file to read.
+  if (!S_ISREG(st.st_mode)) return Load_failure::note_error(why, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   if (st.st_size > MAX_FILE_BYTES) return too_large_file(st.st_size, why);
   size = st.st_size;
   return true;
