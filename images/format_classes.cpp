@@ -109,11 +109,11 @@ bool C_Png::save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int6
   return C_Brek_drawing::save_png(native_of(bitmap), file_name);
 }
 
-#define BREK_STUB_FORMAT_BODY(Name, loader)                                                         \
-  Ref<C_Bitmap> Name::load_from_file(const std::string& file_name, Load_failure* why) {             \
-    return from_file(file_name, why, [&](const Ref<C_Stream>& s) { return load_from_stream(s, why); }); \
-  }                                                                                                 \
-  Ref<C_Bitmap> Name::load_from_stream(const Ref<C_Stream>& stream, Load_failure* why) {            \
+#define BREK_STUB_FORMAT_BODY(Name, loader)                                                                \
+  Ref<C_Bitmap> Name::load_from_file(const std::string& file_name, Load_failure* why) {                    \
+    return from_file(file_name, why, [&](const Ref<C_Stream>& s) { return load_from_stream(s, why); });   \
+  }                                                                                                        \
+  Ref<C_Bitmap> Name::load_from_stream(const Ref<C_Stream>& stream, Load_failure* why) {                   \
     return load_into_new([&](Native_bitmap* n) { return C_Brek_drawing::loader(stream, n, why); }, why); \
   }
 BREK_STUB_FORMAT_BODY(C_Pcd, load_pcd)

@@ -116,15 +116,21 @@ bool C_Gif::has_picture(Load_failure* why) {
 Load_failure C_Gif::why_no_picture() const {
   using K = load_failure_kind;
   Load_failure why;
-  if (version.empty() && refusal_.failed()) return refusal_;
   if (version.empty()) {
+    // The native class's refusal, on its path; else no signature.
+    if (refusal_.failed()) return refusal_;
     Load_failure::note(&why, K::MALFORMED, "not a GIF file");
   } else if (frames.empty()) {
-    // The reading ended at the end of the data, or at a trailer.
-    Load_failure::note(&why, introducer.empty() ? K::TRUNCATED : K::MALFORMED, introducer.empty() ? "" : "no frame");
+    // The introducer is empty where the reading ran out of data.
+    if (introducer.empty())
+      Load_failure::note(&why, K::TRUNCATED);
+    else
+      Load_failure::note(&why, K::MALFORMED, "no frame");
   } else if (Load_failure::size_allowed(screen_width, screen_height, &why)) {
-    const bool cut = std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.truncated; });
-    Load_failure::note(&why, cut ? K::TRUNCATED : K::MALFORMED, cut ? "" : "no frame decodes");
+    if (std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.truncated; }))
+      Load_failure::note(&why, K::TRUNCATED);
+    else
+      Load_failure::note(&why, K::MALFORMED, "no frame decodes");
   }
   return why;
 }

@@ -44,7 +44,8 @@ bool describe(const uint8_t* d, Entry& e, Load_failure* why) {
   }
   if (e.size < 40) return Load_failure::note(why, K::TRUNCATED);
   uint32_t hsize = le32(d);
-  if (hsize < 40) return Load_failure::note(why, K::UNSUPPORTED, "icon entry header of " + std::to_string(hsize) + " bytes");
+  if (hsize < 40)
+    return Load_failure::note(why, K::UNSUPPORTED, "icon entry header of " + std::to_string(hsize) + " bytes");
   int64_t w = static_cast<int32_t>(le32(d + 4)), h = static_cast<int32_t>(le32(d + 8)) / 2;
   if (w <= 0 || h <= 0) return Load_failure::note(why, K::MALFORMED, "no pixels");
   e.area = w * h;

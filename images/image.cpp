@@ -131,6 +131,7 @@ void C_Image::load_native() {
   if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return;
   const std::string e = extension();
   using W = Load_failure*;
+  constexpr auto FULL = reduce_size_of_jpeg_while_load::FULL;
   if (e == ".gif") {
     // A GIF none of whose frames shows anything fails like any broken file.
     animation = decode([&](W why) {
@@ -148,9 +149,9 @@ void C_Image::load_native() {
       return b;
     });
   } else if (e == ".jpg" || e == ".jpeg") {
-    picture = decode([&](W why) { return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why); });
+    picture = decode([&](W why) { return C_Jpeg::load_from_file(file_name, FULL, why); });
   } else if (e == ".png") {
-    picture = decode([&](W why) { return C_Png::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why); });
+    picture = decode([&](W why) { return C_Png::load_from_file(file_name, FULL, why); });
   } else if (e == ".bmp") {
     picture = decode([&](W why) { return C_Bmp::load_from_file(file_name, why); });
   } else if (e == ".pcd") {

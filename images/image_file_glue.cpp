@@ -56,7 +56,7 @@ int64_t C_Brek_drawing::gif_frame_count(Native_bitmap* n) { return Brek_drawing:
 void C_Brek_drawing::gif_show_frame(Native_bitmap* n, int64_t index) { Brek_drawing::gif_compose_frame(n, index); }
 int64_t C_Brek_drawing::gif_frame_delay(Native_bitmap* n) { return Brek_drawing::gif_frame_delay(n); }
 
-#define BREK_LOAD_WITH(name)                                                                    \
+#define BREK_LOAD_WITH(name)                                                              \
   bool C_Brek_drawing::name(const Ref<C_Stream>& s, Native_bitmap* n, Load_failure* why) { \
     return load_with(s, n, why, Brek_drawing::name);                                       \
   }
