@@ -248,18 +248,26 @@ using detail::Open_file;
 namespace {
 
 // Opens fd-level: the descriptor of a regular file with the mode's sharing
-// granted, or -1.
-std::unique_ptr<Open_file> open_native(const std::string& name, mode_file_stream mode) {
+// granted, or nullptr with the reason in `error`.
+std::unique_ptr<Open_file> open_native(const std::string& name, mode_file_stream mode, int& error) {
   detail::Access a = detail::access_of(mode);
   int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (a.write ? O_RDWR | O_CREAT : O_RDONLY);
   int fd = ::open(name.c_str(), flags, 0666);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    error = errno;
+    return nullptr;
+  }
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  const bool stated = ::fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    // Only regular files open: a directory says so, anything else is no
+    // file to read or write.
+    error = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
     return nullptr;
   }
   if (!detail::share_acquire(st.st_dev, st.st_ino, a)) {
+    error = EBUSY;
     ::close(fd);
     return nullptr;
   }
@@ -269,7 +277,10 @@ std::unique_ptr<Open_file> open_native(const std::string& name, mode_file_stream
   f->ino = st.st_ino;
   f->access = a;
   // Emptied only once the sharing rules allowed the open.
-  if (mode == mode_file_stream::WRITE && st.st_size > 0 && ::ftruncate(fd, 0) != 0) return nullptr;
+  if (mode == mode_file_stream::WRITE && st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+    error = errno;
+    return nullptr;
+  }
   return f;
 }
 
@@ -287,7 +298,7 @@ Ref<C_File_stream> C_File_stream::open(const std::string& name, mode_file_stream
   s->name = name;
   s->mode = mode;
   s->created_for_writing = mode == mode_file_stream::WRITE;
-  std::unique_ptr<Open_file> f = open_native(name, mode);
+  std::unique_ptr<Open_file> f = open_native(name, mode, s->error);
   if (!f) return s;
   s->table_ = detail::my_table();
   s->file_ = f.get();

@@ -39,7 +39,9 @@ class C_File_stream : public C_Stream {
   mode_file_stream mode = mode_file_stream::READ;
   bool created_for_writing = false;
   // The system's error number of the last failure to open, write or
-  // commit; 0 while none failed.
+  // commit; 0 while none failed. An open that finds a directory gives
+  // EISDIR, another entry that is no regular file EINVAL, one the sharing
+  // rules refuse EBUSY.
   int error = 0;
 
   // Opens a file in a mode; a stream with file_handle 0 when it cannot be.

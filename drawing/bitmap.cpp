@@ -213,13 +213,13 @@ void C_Icon::init() {
   make_native(false);
 }
 
-Ref<C_Icon> C_Icon::load_from_file(const std::string& path) {
+Ref<C_Icon> C_Icon::load_from_file(const std::string& path, Load_failure* why) {
   Ref<C_Icon> icon = create(1, 1, 32);
   if (!g_icon_decoder || !icon->native) return Ref<C_Icon>();
   Pixels loaded;
   bool ok = false;
   try {
-    ok = g_icon_decoder(path, loaded);
+    ok = g_icon_decoder(path, loaded, why);
   } catch (...) {
     ok = false;
   }

@@ -19,6 +19,8 @@
 
 namespace brek {
 
+struct Load_failure;  // images/load_failure.h: why a load failed
+
 class C_Bitmap : public Brek_object {
   BREK_CLASS(C_Bitmap)
  public:
@@ -135,8 +137,8 @@ class C_Icon : public C_Bitmap {
   C_Icon() = default;
 
   // Reads an icon or cursor file into 32-bit pixels (alpha included);
-  // false when the file is not one.
-  using File_decoder = bool (*)(const std::string& path, Pixels& out);
+  // false when the file is not one, `why` (when given) saying why.
+  using File_decoder = bool (*)(const std::string& path, Pixels& out, Load_failure* why);
   // The image layer registers its decoder at start-up.
   static void set_file_decoder(File_decoder decoder);
   static File_decoder file_decoder();
@@ -145,8 +147,8 @@ class C_Icon : public C_Bitmap {
   // depth, and a size of 0 or less becomes 1.
   static Ref<C_Icon> create(int64_t width, int64_t height, int64_t bits);
   // The icon or cursor of a .ico or .cur file; the None icon when it does
-  // not load.
-  static Ref<C_Icon> load_from_file(const std::string& path);
+  // not load, `why` told by the decoder.
+  static Ref<C_Icon> load_from_file(const std::string& path, Load_failure* why = nullptr);
 
   void init() override;
 };

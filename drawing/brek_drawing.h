@@ -17,6 +17,7 @@ namespace brek {
 class C_Bitmap;
 class C_Stream;
 struct Native_bitmap;
+struct Load_failure;  // images/load_failure.h: why a load failed
 
 class C_Brek_drawing : public Brek_object {
   BREK_CLASS(C_Brek_drawing)
@@ -68,14 +69,16 @@ class C_Brek_drawing : public Brek_object {
   // Defined by the image layer (images/image_file_glue.cpp) and called only
   // from there: each loader reads the stream from its position to its end
   // and hands the bytes to the native routine of the same name (false,
-  // without decoding, when the read fails); JPEG errors pass to the caller.
-  static bool load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native);
+  // without decoding, when the read fails; `why` says why a load failed);
+  // JPEG errors pass to the caller.
+  static bool load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
   // factor 2, 4 or 8 decodes at 1/2, 1/4, 1/8; any other value full size.
-  static bool load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor);
+  static bool load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor,
+                        Load_failure* why = nullptr);
   // The GIF and all its frames stay beside the colour pixels: drawing the
   // bitmap shows the composed current frame, and the owner takes the GIF's
   // size. False, bitmap unchanged, when nothing of it can be shown.
-  static bool load_gif(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_gif(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
   // 0 when the bitmap holds no GIF.
   static int64_t gif_frame_count(Native_bitmap* native);
   // Makes `index` the current frame (ignored outside the frames) and
@@ -84,15 +87,15 @@ class C_Brek_drawing : public Brek_object {
   // The current frame's delay in milliseconds; 0 without a GIF.
   static int64_t gif_frame_delay(Native_bitmap* native);
   // No decoders: the stream is read, then false.
-  static bool load_png(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_pcx(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_psd(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_tga(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_tiff(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_webp(const Ref<C_Stream>& stream, Native_bitmap* native);
-  static bool load_xpm(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_png(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_pcx(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_psd(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_tga(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_tiff(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_webp(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
+  static bool load_xpm(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
   // False without reading.
-  static bool load_pcd(const Ref<C_Stream>& stream, Native_bitmap* native);
+  static bool load_pcd(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why = nullptr);
   // With the ".alpha.bmp" side file when the bitmap has an alpha plane.
   static bool save_bmp(Native_bitmap* native, const std::string& file_name);
   // Always at quality 90: the argument is not passed on.

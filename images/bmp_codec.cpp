@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace brek::Bmp_codec {
 
@@ -9,6 +10,8 @@ namespace {
 
 constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, BI_ALPHABITFIELDS = 6;
 constexpr uint32_t OPAQUE_BLACK = 0xFF000000u;
+
+using K = load_failure_kind;
 
 uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
@@ -45,8 +48,8 @@ struct Dib {
 };
 
 // Reads the header, masks and palette of a DIB at data[0..size).
-bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t palette_end) {
-  if (size < 12) return false;
+bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t palette_end, Load_failure* why) {
+  if (size < 12) return Load_failure::note(why, K::TRUNCATED);
   uint32_t hsize = le32(d);
   int64_t h = 0;
   size_t entry = 4;
@@ -56,51 +59,59 @@ bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t pal
     h = le16(d + 6);
     dib.bpp = static_cast<int>(le16(d + 10));
     entry = 3;
-  } else if (hsize >= 40 && hsize <= 1024 && hsize <= size) {
+  } else if (hsize >= 40 && hsize <= 1024) {
+    if (hsize > size) return Load_failure::note(why, K::TRUNCATED);
     dib.width = static_cast<int32_t>(le32(d + 4));
     h = static_cast<int32_t>(le32(d + 8));
     dib.bpp = static_cast<int>(le16(d + 14));
     dib.compression = le32(d + 16);
     colours_used = le32(d + 32);
-    if (hsize == 64 && dib.compression > BI_RLE4) return false;  // OS/2 codings
+    if (hsize == 64 && dib.compression > BI_RLE4)
+      return Load_failure::note(why, K::UNSUPPORTED, "OS/2 BMP compression " + std::to_string(dib.compression));
     if (hsize >= 52) {
       for (int i = 0; i < 3; ++i) dib.masks[i] = le32(d + 40 + 4 * i);
       dib.has_masks = true;
     }
     if (hsize >= 56) dib.masks[3] = le32(d + 52);
   } else {
-    return false;
+    return Load_failure::note(why, K::UNSUPPORTED, "BMP header of " + std::to_string(hsize) + " bytes");
   }
   size_t pos = hsize;
   bool fields = dib.compression == BI_BITFIELDS || dib.compression == BI_ALPHABITFIELDS;
   if (fields && hsize < 52) {
     int n = dib.compression == BI_ALPHABITFIELDS ? 4 : 3;
-    if (pos + 4 * size_t(n) > size) return false;
+    if (pos + 4 * size_t(n) > size) return Load_failure::note(why, K::TRUNCATED);
     for (int i = 0; i < n; ++i) dib.masks[i] = le32(d + pos + 4 * i);
     dib.has_masks = true;
     pos += 4 * size_t(n);
   }
+  const std::string depth = std::to_string(dib.bpp) + " bits per pixel";
   switch (dib.compression) {
     case BI_RGB: break;
-    case BI_RLE8: if (dib.bpp != 8) return false; break;
-    case BI_RLE4: if (dib.bpp != 4) return false; break;
+    case BI_RLE8:
+      if (dib.bpp != 8) return Load_failure::note(why, K::MALFORMED, "RLE8 at " + depth);
+      break;
+    case BI_RLE4:
+      if (dib.bpp != 4) return Load_failure::note(why, K::MALFORMED, "RLE4 at " + depth);
+      break;
     case BI_BITFIELDS:
     case BI_ALPHABITFIELDS:
-      if (dib.bpp != 16 && dib.bpp != 32) return false;
+      if (dib.bpp != 16 && dib.bpp != 32) return Load_failure::note(why, K::MALFORMED, "bit fields at " + depth);
       break;
-    default: return false;
+    default:
+      return Load_failure::note(why, K::UNSUPPORTED, "BMP compression " + std::to_string(dib.compression));
   }
   if (dib.bpp != 1 && dib.bpp != 4 && dib.bpp != 8 && dib.bpp != 16 && dib.bpp != 24 && dib.bpp != 32)
-    return false;
+    return Load_failure::note(why, K::UNSUPPORTED, depth);
   if (icon) {
-    if (h <= 0) return false;
+    if (h <= 0) return Load_failure::note(why, K::MALFORMED, "icon height " + std::to_string(h));
     h /= 2;
   } else if (h < 0) {
     dib.top_down = true;
     h = -h;
   }
   dib.height = h;
-  if (!Pixels::size_allowed(dib.width, dib.height)) return false;
+  if (!Load_failure::size_allowed(dib.width, dib.height, why)) return false;
 
   for (uint32_t& c : dib.palette) c = OPAQUE_BLACK;
   if (dib.bpp <= 8) {
@@ -124,11 +135,12 @@ bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t pal
 int64_t row_bytes(int64_t width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
 
 // Uncompressed rows at bits[0..available).
-bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool icon, Pixels& out) {
+bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool icon, Pixels& out, Load_failure* why) {
   int64_t stride = row_bytes(dib.width, dib.bpp);
   int64_t last = (dib.width * dib.bpp + 7) / 8;  // the last row may lack its padding
-  if (int64_t(available) < stride * (dib.height - 1) + last) return false;
-  if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height))) return false;
+  if (int64_t(available) < stride * (dib.height - 1) + last) return Load_failure::note(why, K::TRUNCATED);
+  if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height)))
+    return Load_failure::no_memory(why);
 
   Field f[4];
   bool use_alpha = false;
@@ -203,8 +215,9 @@ bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool ico
 
 // RLE4 and RLE8; what the data does not reach stays opaque black, and data
 // that ends early keeps what it drew.
-bool decode_rle(const Dib& dib, const uint8_t* bits, size_t available, Pixels& out) {
-  if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height), OPAQUE_BLACK)) return false;
+bool decode_rle(const Dib& dib, const uint8_t* bits, size_t available, Pixels& out, Load_failure* why) {
+  if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height), OPAQUE_BLACK))
+    return Load_failure::no_memory(why);
   const bool four = dib.compression == BI_RLE4;
   const int64_t w = dib.width, h = dib.height;
   int64_t x = 0, y = 0;  // y counts rows in file order
@@ -263,13 +276,14 @@ void apply_and_mask(const Dib& dib, const uint8_t* mask, size_t available, Pixel
   }
 }
 
-bool decode_at(const uint8_t* d, size_t size, const Dib& dib, size_t bits_at, bool icon, Pixels& out) {
-  if (bits_at > size) return false;
+bool decode_at(const uint8_t* d, size_t size, const Dib& dib, size_t bits_at, bool icon, Pixels& out,
+               Load_failure* why) {
+  if (bits_at > size) return Load_failure::note(why, K::TRUNCATED);
   const uint8_t* bits = d + bits_at;
   size_t available = size - bits_at;
   bool ok = (dib.compression == BI_RLE4 || dib.compression == BI_RLE8)
-                ? decode_rle(dib, bits, available, out)
-                : decode_rows(dib, bits, available, icon, out);
+                ? decode_rle(dib, bits, available, out, why)
+                : decode_rows(dib, bits, available, icon, out, why);
   if (ok && icon) {
     size_t colour = static_cast<size_t>(row_bytes(dib.width, dib.bpp) * dib.height);
     if (dib.compression == BI_RGB && colour <= available)
@@ -280,26 +294,28 @@ bool decode_at(const uint8_t* d, size_t size, const Dib& dib, size_t bits_at, bo
 
 }  // namespace
 
-bool decode_dib(const uint8_t* dib, size_t size, bool icon, Pixels& out) {
+bool decode_dib(const uint8_t* dib, size_t size, bool icon, Pixels& out, Load_failure* why) {
   out.clear();
   Dib h;
-  if (!dib || !parse_header(dib, size, icon, h, size)) return false;
-  if (decode_at(dib, size, h, h.header_end, icon, out)) return true;
+  if (!parse_header(dib, dib ? size : 0, icon, h, size, why)) return false;
+  if (decode_at(dib, size, h, h.header_end, icon, out, why)) return true;
   out.clear();
   return false;
 }
 
-bool decode(const uint8_t* data, size_t size, Pixels& out) {
+bool decode(const uint8_t* data, size_t size, Pixels& out, Load_failure* why) {
   out.clear();
-  if (!data || size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
+  if (!data) size = 0;
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return Load_failure::note(why, K::MALFORMED, "not a BMP file");
+  if (size < 14 + 12) return Load_failure::note(why, K::TRUNCATED);
   // The palette ends where the bits begin; writers that leave the offset 0
   // or point into the header mean "right after the palette".
   size_t offset = le32(data + 10);
   Dib h;
-  if (!parse_header(data + 14, size - 14, false, h, offset > 14 && offset < size ? offset - 14 : size))
+  if (!parse_header(data + 14, size - 14, false, h, offset > 14 && offset < size ? offset - 14 : size, why))
     return false;
   size_t bits_at = offset >= 14 + h.header_end && offset < size ? offset : 14 + h.header_end;
-  if (decode_at(data, size, h, bits_at, false, out)) return true;
+  if (decode_at(data, size, h, bits_at, false, out, why)) return true;
   out.clear();
   return false;
 }

@@ -11,10 +11,10 @@
 namespace brek::Drawing_hooks {
 
 namespace {
-bool read_icon_file(const std::string& path, Pixels& out) {
+bool read_icon_file(const std::string& path, Pixels& out, Load_failure* why) {
   std::vector<uint8_t> bytes;
-  if (!Image_file_io::read_whole_file(path, bytes)) return false;
-  return Icon_codec::decode(bytes.data(), bytes.size(), out);
+  if (!Image_file_io::read_whole_file(path, bytes, why)) return false;
+  return Icon_codec::decode(bytes.data(), bytes.size(), out, why);
 }
 }  // namespace
 

@@ -101,9 +101,9 @@ gif_code_from C_Gif::gif_code() {
 
 // ---- loading ----------------------------------------------------------------
 
-Ref<C_Gif> C_Gif::load_from_file(const std::string& file_name) {
+Ref<C_Gif> C_Gif::load_from_file(const std::string& file_name, Load_failure* why) {
   std::vector<uint8_t> bytes;
-  if (!Image_file_io::read_whole_file(file_name, bytes)) return Ref<C_Gif>();
+  if (!Image_file_io::read_whole_file(file_name, bytes, why)) return Ref<C_Gif>();
   return load_from_bytes(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 

@@ -16,6 +16,7 @@
 
 #include "drawing/bitmap.h"
 #include "drawing/pixels.h"
+#include "images/load_failure.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
 
@@ -101,8 +102,8 @@ class C_Gif : public Brek_object {
   // ---- reading (gif.cpp) ---------------------------------------------------
 
   // The file read by the reader that the option selects; the None C_Gif when
-  // the file cannot be read.
-  static Ref<C_Gif> load_from_file(const std::string& file_name);
+  // the file cannot be read, `why` saying why.
+  static Ref<C_Gif> load_from_file(const std::string& file_name, Load_failure* why = nullptr);
   // The rest of the stream from its position, read as load_from_bytes.
   static Ref<C_Gif> load_from_stream(const Ref<C_Stream>& stream);
   // A new C_Gif read from the bytes by the reader that the option selects.
@@ -155,9 +156,10 @@ class C_Gif : public Brek_object {
   // of it kept under a frame that restores the previous picture.
   int64_t picture_bytes_held() const;
   // Whether some frame composes to a picture (a GIF whose frames all fail
-  // to decode, or whose screen is empty or too large, shows nothing). The
-  // current frame stays as it was.
-  bool has_picture();
+  // to decode, or whose screen is empty or too large, shows nothing); when
+  // none does, `why` says what the reading found. The current frame stays
+  // as it was.
+  bool has_picture(Load_failure* why = nullptr);
   // Ends the showing of frame n - 1 by its disposal and draws frame n over
   // the composed picture.
   void draw_frame(int64_t n);
@@ -213,8 +215,10 @@ class C_Gif : public Brek_object {
 
   // ---- the native path (gif_native.cpp) ----
   // Reads the bytes with the native GIF class into a bitmap that carries it
-  // (composed_); false, with nothing kept, when the class refuses them.
+  // (composed_); false, with nothing kept but the reason (refusal_), when
+  // the class refuses them.
   bool read_native(const uint8_t* data, int64_t size);
+  Load_failure refusal_;
   // The native GIF; nullptr on the own path or when nothing was read.
   Gif_animation* native_gif() const;
   int64_t native_frame_count() const;
@@ -222,6 +226,8 @@ class C_Gif : public Brek_object {
   const Pixels* native_picture();
 
   void read_gif(Reader& r);
+  // Why no frame composes, from what the reading left.
+  Load_failure why_no_picture() const;
   void read_blocks(Reader& r);
   St_extensions__C_Gif read_extension(Reader& r, int& intro);
   bool read_frame(Reader& r, St_gif_frame__C_Gif& frame);

@@ -12,7 +12,7 @@ bool C_Gif::read_native(const uint8_t* data, int64_t size) {
   if (is_none()) return false;
   Ref<C_Bitmap> carrier = C_Bitmap::create(1, 1, 24);
   if (carrier.is_none() || !carrier->native) return false;
-  if (!Brek_drawing::load_gif(data, size, carrier->native.get())) return false;
+  if (!Brek_drawing::load_gif(data, size, carrier->native.get(), &refusal_)) return false;
   composed_ = carrier;
   screen_width = carrier->width;
   screen_height = carrier->height;

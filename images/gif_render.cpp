@@ -100,7 +100,7 @@ int64_t C_Gif::picture_bytes_held() const {
   return n;
 }
 
-bool C_Gif::has_picture() {
+bool C_Gif::has_picture(Load_failure* why) {
   if (is_none()) return false;
   const int64_t keep = current_frame;
   bool found = false;
@@ -110,7 +110,29 @@ bool C_Gif::has_picture() {
     found = !render_current_frame().empty();
   }
   current_frame = keep;
-  return found;
+  return found || Load_failure::note(why, why_no_picture());
+}
+
+Load_failure C_Gif::why_no_picture() const {
+  using K = load_failure_kind;
+  Load_failure why;
+  if (version.empty()) {
+    // The native class's refusal, on its path; else no signature.
+    if (refusal_.failed()) return refusal_;
+    Load_failure::note(&why, K::MALFORMED, "not a GIF file");
+  } else if (frames.empty()) {
+    // The introducer is empty where the reading ran out of data.
+    if (introducer.empty())
+      Load_failure::note(&why, K::TRUNCATED);
+    else
+      Load_failure::note(&why, K::MALFORMED, "no frame");
+  } else if (Load_failure::size_allowed(screen_width, screen_height, &why)) {
+    if (std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.truncated; }))
+      Load_failure::note(&why, K::TRUNCATED);
+    else
+      Load_failure::note(&why, K::MALFORMED, "no frame decodes");
+  }
+  return why;
 }
 
 void C_Gif::reset_composition() {

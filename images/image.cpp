@@ -59,22 +59,33 @@ Ref<C_Bitmap> C_Image::frame_bitmap(const Ref<C_Gif>& gif) {
 
 Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 
+std::string C_Image::with_load_failure(const std::string& message) const {
+  const std::string why = load_failed ? load_failure() : std::string();
+  return why.empty() ? message : message + ": " + why;
+}
+
 std::string C_Image::extension() const { return Image_file_name::file_extension(file_name); }
 
 bool C_Image::is_file() const { return Image_file_name::names_a_file(file_name); }
 
 template <class Decode>
-Ref<C_Bitmap> C_Image::decode(Decode d) {
-  Ref<C_Bitmap> b;
+auto C_Image::decode(Decode d) -> decltype(d(nullptr)) {
+  decltype(d(nullptr)) result;
+  Load_failure why;
   try {
-    b = d();
+    result = d(&why);
   } catch (const Stop_exception&) {
     throw;  // the user cancelled: not a broken file
-  } catch (const std::exception&) {
-    b = Ref<C_Bitmap>();
+  } catch (const std::exception& e) {
+    result = {};
+    // A decoder that said why before it threw keeps its reason.
+    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
   }
-  if (b.is_none()) load_failed = true;
-  return b;
+  if (result.is_none()) {
+    load_failed = true;
+    load_failure_reason = why;
+  }
+  return result;
 }
 
 void C_Image::read_header_info(double tw, double th) {
@@ -119,46 +130,44 @@ bool C_Image::file_changed() const {
 void C_Image::load_native() {
   if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return;
   const std::string e = extension();
+  using W = Load_failure*;
+  constexpr auto FULL = reduce_size_of_jpeg_while_load::FULL;
   if (e == ".gif") {
     // A GIF none of whose frames shows anything fails like any broken file.
-    Ref<C_Gif> gif;
-    try {
-      gif = C_Gif::load_from_file(file_name);
-      if (!gif->has_picture()) gif = Ref<C_Gif>();
-    } catch (const Stop_exception&) {
-      throw;
-    } catch (const std::exception&) {
-      gif = Ref<C_Gif>();
-    }
-    if (gif.is_none()) load_failed = true;
-    animation = gif;
+    animation = decode([&](W why) {
+      Ref<C_Gif> gif = C_Gif::load_from_file(file_name, why);
+      return gif->has_picture(why) ? gif : Ref<C_Gif>();
+    });
   } else if (e == ".ico" || e == ".cur") {
     Drawing_hooks::install();
-    picture = decode([&] {
-      Ref<C_Icon> icon = C_Icon::load_from_file(file_name);
+    picture = decode([&](W why) {
+      Ref<C_Icon> icon = C_Icon::load_from_file(file_name, why);
       // The decoded image's own size; nothing at all when it failed.
-      return icon.is_none() ? Ref<C_Bitmap>() : on_black(icon);
+      if (icon.is_none()) return Ref<C_Bitmap>();
+      Ref<C_Bitmap> b = on_black(icon);
+      if (b.is_none()) Load_failure::no_memory(why);
+      return b;
     });
   } else if (e == ".jpg" || e == ".jpeg") {
-    picture = decode([&] { return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+    picture = decode([&](W why) { return C_Jpeg::load_from_file(file_name, FULL, why); });
   } else if (e == ".png") {
-    picture = decode([&] { return C_Png::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+    picture = decode([&](W why) { return C_Png::load_from_file(file_name, FULL, why); });
   } else if (e == ".bmp") {
-    picture = decode([&] { return C_Bmp::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Bmp::load_from_file(file_name, why); });
   } else if (e == ".pcd") {
-    picture = decode([&] { return C_Pcd::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Pcd::load_from_file(file_name, why); });
   } else if (e == ".pcx") {
-    picture = decode([&] { return C_Pcx::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Pcx::load_from_file(file_name, why); });
   } else if (e == ".psd") {
-    picture = decode([&] { return C_Psd::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Psd::load_from_file(file_name, why); });
   } else if (e == ".tga") {
-    picture = decode([&] { return C_Tga::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Tga::load_from_file(file_name, why); });
   } else if (e == ".tif" || e == ".tiff") {
-    picture = decode([&] { return C_Tiff::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Tiff::load_from_file(file_name, why); });
   } else if (e == ".webp") {
-    picture = decode([&] { return C_WebP::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_WebP::load_from_file(file_name, why); });
   } else if (e == ".xpm") {
-    picture = decode([&] { return C_Xpm::load_from_file(file_name); });
+    picture = decode([&](W why) { return C_Xpm::load_from_file(file_name, why); });
   }  // no reader: no picture, and nothing remembered
   if (animation.is_none()) {
     width = picture->width;
@@ -186,13 +195,16 @@ void C_Image::load(double tw, double th) {
         if (w < tw || h < th) continue;
         found = true;
         if (double(reduced->width) >= w && double(reduced->height) >= h) return;  // large enough already
-        Ref<C_Bitmap> r = decode([&, reduce = reduce] {
-          return jpeg ? C_Jpeg::load_from_file(file_name, reduce) : C_Png::load_from_file(file_name, reduce);
+        Ref<C_Bitmap> r = decode([&, reduce = reduce](Load_failure* why) {
+          return jpeg ? C_Jpeg::load_from_file(file_name, reduce, why) : C_Png::load_from_file(file_name, reduce, why);
         });
         if (!r.is_none()) reduced = r;
         break;
       }
-      if (!found) picture = decode([&] { return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL); });
+      if (!found)
+        picture = decode([&](Load_failure* why) {
+          return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
+        });
     } else {
       load_native();
     }
@@ -230,7 +242,7 @@ bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
 bool C_Image::save(const Ref<C_Form>& form, const std::string& name) {
   bool nothing = false;
   bool ok = save_picture(name, nothing);
-  if (nothing) form->message(Localize_str::text(lng::Image_load::CanNotLoadToSave));
+  if (nothing) form->message(with_load_failure(Localize_str::text(lng::Image_load::CanNotLoadToSave)));
   return ok;
 }
 

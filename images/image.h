@@ -17,6 +17,7 @@
 #include "drawing/bitmap.h"
 #include "forms/form.h"
 #include "images/gif.h"
+#include "images/load_failure.h"
 
 namespace brek {
 
@@ -55,6 +56,8 @@ class C_Image : public C_Thread {
   int64_t platform_is_csharp = -1;
   // A decode failed (or threw): not tried again on every repaint.
   bool load_failed = false;
+  // Why it failed: the decoder's reason, or the text of what it threw.
+  Load_failure load_failure_reason;
 
   static Ref<C_Image> create();
   static Ref<C_Image> none_record() { return Ref<C_Image>(); }
@@ -78,9 +81,9 @@ class C_Image : public C_Thread {
   // loaded to save (`nothing_to_save` then set), for other extensions and
   // when the saver failed.
   bool save_picture(const std::string& name, bool& nothing_to_save);
-  // The same, telling the user over `form` ("Can not load image to save")
-  // when there was nothing to save; other failures are the caller's to
-  // report.
+  // The same, telling the user over `form` ("Can not load image to save",
+  // with the reason a failed load gave) when there was nothing to save;
+  // other failures are the caller's to report.
   bool save(const Ref<C_Form>& form, const std::string& name);
   // A copy of the header fields without pictures; this image gives its
   // pictures up.
@@ -94,6 +97,13 @@ class C_Image : public C_Thread {
   void set_load_options(const brek::rect& r);
   bool is_platform_csharp();
 
+  // The text of load_failure_reason ("truncated", "No such file or
+  // directory"); empty while no load failed.
+  std::string load_failure() const { return load_failure_reason.text(); }
+  // A message naming a failure with that reason after it ("Nothing to
+  // save: truncated"); the message alone when no load failed.
+  std::string with_load_failure(const std::string& message) const;
+
   // The lower-case extension (with its dot) that types the file.
   std::string extension() const;
 
@@ -105,9 +115,10 @@ class C_Image : public C_Thread {
   void destroy_hook() override;
 
  private:
-  // Runs a decoder; an exception or a None result marks the image failed.
+  // Runs a decoder, handing it where to say why it failed; an exception or
+  // a None result marks the image failed, with the reason.
   template <class Decode>
-  Ref<C_Bitmap> decode(Decode d);
+  auto decode(Decode d) -> decltype(d(nullptr));
   // Whether file_name may be used as a path ("<clipboard>" may not).
   bool is_file() const;
 };

@@ -18,46 +18,59 @@ namespace {
 
 // The stream from its position to its end; false when it cannot all be
 // read or is larger than any decoder takes.
-bool read_whole(const Ref<C_Stream>& stream, DynAByte& bytes) {
+bool read_whole(const Ref<C_Stream>& stream, DynAByte& bytes, Load_failure* why) {
   int64_t size = Long_int::to_int64(stream->size()) - Long_int::to_int64(stream->position());
-  if (size < 0 || size > Image_file_io::MAX_FILE_BYTES) return false;
-  return stream->read(bytes, size);
+  if (size < 0) return Load_failure::note(why, load_failure_kind::UNREADABLE, "no size");
+  if (size > Image_file_io::MAX_FILE_BYTES) return Image_file_io::too_large_file(size, why);
+  if (stream->read(bytes, size)) return true;
+  // Fewer bytes than the size promised: the file shrank or a read failed.
+  return Load_failure::note(why, load_failure_kind::UNREADABLE, "read failed");
 }
 
 template <class Loader>
-bool load_with(const Ref<C_Stream>& stream, Native_bitmap* native, Loader loader) {
+bool load_with(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why, Loader loader) {
   DynAByte bytes;
-  if (!read_whole(stream, bytes)) return false;
-  return loader(bytes, native);
+  if (!read_whole(stream, bytes, why)) return false;
+  return loader(bytes, native, why);
 }
 
 }  // namespace
 
-bool C_Brek_drawing::load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native) {
-  return load_with(stream, native, Brek_drawing::load_bmp);
+bool C_Brek_drawing::load_bmp(const Ref<C_Stream>& stream, Native_bitmap* native, Load_failure* why) {
+  return load_with(stream, native, why, Brek_drawing::load_bmp);
 }
 
-bool C_Brek_drawing::load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor) {
+bool C_Brek_drawing::load_jpeg(const Ref<C_Stream>& stream, Native_bitmap* native, int64_t factor,
+                               Load_failure* why) {
   DynAByte bytes;
-  if (!read_whole(stream, bytes)) return false;
-  return Brek_drawing::load_jpeg(bytes, native, factor);
+  if (!read_whole(stream, bytes, why)) return false;
+  return Brek_drawing::load_jpeg(bytes, native, factor, why);
 }
 
-bool C_Brek_drawing::load_gif(const Ref<C_Stream>& s, Native_bitmap* n) {
-  return load_with(s, n, [](const DynAByte& bytes, Native_bitmap* native) { return Brek_drawing::load_gif(bytes, native); });
+bool C_Brek_drawing::load_gif(const Ref<C_Stream>& s, Native_bitmap* n, Load_failure* why) {
+  return load_with(s, n, why, [](const DynAByte& bytes, Native_bitmap* native, Load_failure* w) {
+    return Brek_drawing::load_gif(bytes, native, w);
+  });
 }
 int64_t C_Brek_drawing::gif_frame_count(Native_bitmap* n) { return Brek_drawing::gif_frame_count(n); }
 void C_Brek_drawing::gif_show_frame(Native_bitmap* n, int64_t index) { Brek_drawing::gif_compose_frame(n, index); }
 int64_t C_Brek_drawing::gif_frame_delay(Native_bitmap* n) { return Brek_drawing::gif_frame_delay(n); }
 
-bool C_Brek_drawing::load_png(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_png); }
-bool C_Brek_drawing::load_pcx(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_pcx); }
-bool C_Brek_drawing::load_psd(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_psd); }
-bool C_Brek_drawing::load_tga(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_tga); }
-bool C_Brek_drawing::load_tiff(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_tiff); }
-bool C_Brek_drawing::load_webp(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_webp); }
-bool C_Brek_drawing::load_xpm(const Ref<C_Stream>& s, Native_bitmap* n) { return load_with(s, n, Brek_drawing::load_xpm); }
-bool C_Brek_drawing::load_pcd(const Ref<C_Stream>&, Native_bitmap*) { return false; }
+#define BREK_LOAD_WITH(name)                                                              \
+  bool C_Brek_drawing::name(const Ref<C_Stream>& s, Native_bitmap* n, Load_failure* why) { \
+    return load_with(s, n, why, Brek_drawing::name);                                       \
+  }
+BREK_LOAD_WITH(load_png)
+BREK_LOAD_WITH(load_pcx)
+BREK_LOAD_WITH(load_psd)
+BREK_LOAD_WITH(load_tga)
+BREK_LOAD_WITH(load_tiff)
+BREK_LOAD_WITH(load_webp)
+BREK_LOAD_WITH(load_xpm)
+#undef BREK_LOAD_WITH
+bool C_Brek_drawing::load_pcd(const Ref<C_Stream>&, Native_bitmap*, Load_failure* why) {
+  return Brek_drawing::no_decoder("PCD", why);
+}
 
 bool C_Brek_drawing::save_bmp(Native_bitmap* native, const std::string& file_name) {
   return Brek_drawing::save_bmp(native, file_name);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "baselib/file_stream.h"
 #include "images/bmp_codec.h"
@@ -19,14 +20,33 @@ thread_local int t_save_error = 0;
 int last_save_error() { return t_save_error; }
 void clear_save_error() { t_save_error = 0; }
 
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out) {
+bool too_large_file(int64_t size, Load_failure* why) {
+  return Load_failure::note(why, load_failure_kind::TOO_LARGE, "a file of " + std::to_string(size) + " bytes");
+}
+
+namespace {
+
+// Whether the open file may be read whole, and its size; if not, why.
+bool readable_whole(int fd, int64_t& size, Load_failure* why) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return Load_failure::note_error(why, errno);
+  // As C_File_stream says it: a directory, or no file to read.
+  if (!S_ISREG(st.st_mode)) return Load_failure::note_error(why, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (st.st_size > MAX_FILE_BYTES) return too_large_file(st.st_size, why);
+  size = st.st_size;
+  return true;
+}
+
+}  // namespace
+
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why) {
   out.clear();
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MAX_FILE_BYTES;
+  if (fd < 0) return Load_failure::note_error(why, errno);
+  int64_t size = 0;
+  bool ok = readable_whole(fd, size, why);
   if (ok) {
-    out.resize(size_t(st.st_size));
+    out.resize(size_t(size));
     size_t got = 0;
     while (got < out.size()) {
       ssize_t n = read(fd, out.data() + got, out.size() - got);

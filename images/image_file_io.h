@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "drawing/pixels.h"
+#include "images/load_failure.h"
 
 namespace brek::Image_file_io {
 
@@ -14,8 +15,12 @@ namespace brek::Image_file_io {
 inline constexpr int64_t MAX_FILE_BYTES = int64_t(1) << 30;
 
 // Reads a whole regular file; false when it is missing, not a regular file,
-// unreadable or larger than MAX_FILE_BYTES. Never creates the file.
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out);
+// unreadable or larger than MAX_FILE_BYTES, `why` saying which (with the
+// system's errno). Never creates the file.
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why = nullptr);
+// The reason for a file of `size` bytes that is over MAX_FILE_BYTES, as
+// every whole read states it; false.
+bool too_large_file(int64_t size, Load_failure* why);
 
 // Writes the bytes through C_File_stream::open_replacing: a temporary file
 // beside `path` renamed over it only after every write, the sync and the

@@ -14,8 +14,8 @@
 
 namespace brek {
 
-E_Jpeg_error::E_Jpeg_error(int code)
-    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code) {}
+E_Jpeg_error::E_Jpeg_error(int code, load_failure_kind kind)
+    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code), kind_(kind) {}
 
 namespace Jpeg_codec {
 
@@ -32,6 +32,7 @@ struct Error_mgr {
   std::jmp_buf jump;
   int code;        // library message code of the error
   bool too_many;   // scan limit exceeded (a malformed file, not an error)
+  bool ran_out;    // the data ended early (the source made up its end)
 };
 
 struct Progress_mgr {
@@ -46,7 +47,11 @@ extern "C" void on_error_exit(j_common_ptr cinfo) {
 }
 
 // Warnings (corrupt data, premature end) are ignored: what decoded shows.
-extern "C" void on_emit_message(j_common_ptr, int) {}
+// An early end is noted, as it explains an error that follows.
+extern "C" void on_emit_message(j_common_ptr cinfo, int level) {
+  Error_mgr* e = reinterpret_cast<Error_mgr*>(cinfo->err);
+  if (level < 0 && e->pub.msg_code == JWRN_JPEG_EOF) e->ran_out = true;
+}
 extern "C" void on_output_message(j_common_ptr) {}
 
 extern "C" void on_progress(j_common_ptr cinfo) {
@@ -66,6 +71,28 @@ void setup_errors(Error_mgr& err) {
   err.pub.output_message = on_output_message;
   err.code = 0;
   err.too_many = false;
+  err.ran_out = false;
+}
+
+// What a library error means for the file.
+load_failure_kind kind_of(const Error_mgr& err) {
+  switch (err.code) {
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:  // past the memory cap
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+      return load_failure_kind::TOO_LARGE;
+    case JERR_ARITH_NOTIMPL:
+    case JERR_BAD_PRECISION:
+    case JERR_CONVERSION_NOTIMPL:
+    case JERR_EMPTY_IMAGE:
+    case JERR_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_SOF_UNSUPPORTED:
+      return load_failure_kind::UNSUPPORTED;
+    default:
+      return err.ran_out ? load_failure_kind::TRUNCATED : load_failure_kind::MALFORMED;
+  }
 }
 
 struct Decode_job {
@@ -320,11 +347,21 @@ Part part_around(const Part& want, int64_t w, int64_t h, int64_t mw, int64_t mh)
 }
 
 // Throws the library's error, or gives false for a file with too many
-// scans; `out` is emptied either way.
-bool failed_decode(const Decode_job& job, Pixels& out) {
+// scans; `out` is emptied and `why` told either way.
+bool failed_decode(const Decode_job& job, Pixels& out, Load_failure* why) {
   out.clear();
-  if (job.err.too_many) return false;
-  throw E_Jpeg_error(job.err.code);
+  if (job.err.too_many)
+    return Load_failure::note(why, load_failure_kind::MALFORMED, "over " + std::to_string(MAX_SCANS) + " scans");
+  E_Jpeg_error error(job.err.code, kind_of(job.err));
+  Load_failure::note(why, error.failure());
+  throw error;
+}
+
+// Whether the library gives the four bytes a pixel takes.
+bool four_components(const Decode_job& job, Load_failure* why) {
+  if (job.cinfo.output_components == 4) return true;
+  return Load_failure::note(why, load_failure_kind::UNSUPPORTED,
+                            std::to_string(job.cinfo.output_components) + " output components");
 }
 
 struct Encode_job {
@@ -359,7 +396,7 @@ int encode_rows(Encode_job* job, const Pixels* in, int quality) {
 
 }  // namespace
 
-bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels) {
+bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels, Load_failure* why) {
   Decode_job job{};
   setup_errors(job.err);
   job.cinfo.err = &job.err.pub;
@@ -368,8 +405,8 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
   bool ok = false;
   if (!failed) {
     int64_t w = job.cinfo.output_width, h = job.cinfo.output_height;
-    if (Pixels::size_allowed(w, h) && job.cinfo.output_components == 4 &&
-        out.resize_unfilled(static_cast<int>(w), static_cast<int>(h))) {
+    if (Load_failure::size_allowed(w, h, why) && four_components(job, why) &&
+        (out.resize_unfilled(static_cast<int>(w), static_cast<int>(h)) || Load_failure::no_memory(why))) {
       rows.resize(static_cast<size_t>(h));
       for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = out.bytes() + size_t(y) * out.stride();
       int64_t read = 0;
@@ -390,7 +427,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
     }
   }
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (failed) return failed_decode(job, out);
+  if (failed) return failed_decode(job, out, why);
   if (!ok) {
     out.clear();
     return false;
@@ -412,7 +449,7 @@ int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t
   return row;
 }
 
-bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got) {
+bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got, Load_failure* why) {
   got = Part{};
   Decode_job job{};
   setup_errors(job.err);
@@ -424,8 +461,10 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
     const Part part = part_around(want, c.output_width, c.output_height, DCTSIZE * int64_t(c.max_h_samp_factor),
                                   DCTSIZE * int64_t(c.max_v_samp_factor));
     JDIMENSION x = JDIMENSION(part.x), w = JDIMENSION(part.w);
-    if (part.w > 0 && c.output_components == 4 && !(failed = start_part(&job, &x, &w)) &&
-        Pixels::size_allowed(w, part.h) && out.resize_unfilled(static_cast<int>(w), static_cast<int>(part.h))) {
+    if (part.w <= 0) Load_failure::note(why, load_failure_kind::UNSUPPORTED, "part off the picture");
+    if (part.w > 0 && four_components(job, why) && !(failed = start_part(&job, &x, &w)) &&
+        Load_failure::size_allowed(w, part.h, why) &&
+        (out.resize_unfilled(static_cast<int>(w), static_cast<int>(part.h)) || Load_failure::no_memory(why))) {
       got = Part{int64_t(x), part.y, int64_t(w), part.h};
       int64_t read = 0;
       failed = read_part_rows(&job, JDIMENSION(part.y), &out, &read);
@@ -436,7 +475,7 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
   if (failed) {
     got = Part{};
-    return failed_decode(job, out);
+    return failed_decode(job, out, why);
   }
   if (!ok) {
     out.clear();

@@ -7,19 +7,24 @@
 #include <vector>
 
 #include "drawing/pixels.h"
+#include "images/load_failure.h"
 #include "runtime/exceptions.h"
 
 namespace brek {
 
 // A library error: the message is "JPEG error #<library message code>".
+// Raised by a decode, it says what kind of failure the error means.
 class E_Jpeg_error : public Brek_Exception {
  public:
-  explicit E_Jpeg_error(int code);
+  explicit E_Jpeg_error(int code, load_failure_kind kind = load_failure_kind::MALFORMED);
   const char* class_name() const override { return "E_Jpeg_error"; }
   int code() const { return code_; }
+  // The kind, with the message as its detail.
+  Load_failure failure() const { return Load_failure{kind_, 0, message()}; }
 
  private:
   int code_;
+  load_failure_kind kind_;
 };
 
 namespace Jpeg_codec {
@@ -39,9 +44,12 @@ inline constexpr int64_t SPLIT_PIXELS = 4000000;
 // Greyscale, colour and CMYK/YCCK files give opaque pixels. Damaged or
 // truncated data is decoded as far as it goes (the rest stays grey).
 // False, with `out` empty, when the picture would be too large or has too
-// many scans; library errors throw E_Jpeg_error. Where second_decoder_row
-// names a row, a second thread decodes from there, to the same pixels.
-bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels = SPLIT_PIXELS);
+// many scans; library errors throw E_Jpeg_error. Either way `why` says
+// why first: a library error after the data ran out is a truncated file.
+// Where second_decoder_row names a row, a second thread decodes from
+// there, to the same pixels.
+bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels = SPLIT_PIXELS,
+            Load_failure* why = nullptr);
 
 // The first row of the output at 1/factor that a second decoder gives when
 // decode() splits the file, or 0 when one decoder reads it all. A second
@@ -63,8 +71,9 @@ struct Part {
 // and only the part's columns are made into pixels. `got` is the part
 // `out` holds. False (out empty) when nothing of `want` lies on the
 // picture or the part would be too large; library errors throw
-// E_Jpeg_error.
-bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got);
+// E_Jpeg_error; `why` says why, as for decode().
+bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got,
+                 Load_failure* why = nullptr);
 
 // Encodes the picture as a baseline JFIF file at the given quality (alpha is
 // dropped). False for an empty picture; library errors throw E_Jpeg_error.

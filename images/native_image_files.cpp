@@ -26,10 +26,10 @@ bool take(Pixels& decoded, Native_bitmap* native) {
 
 }  // namespace
 
-bool load_bmp(const DynAByte& bytes, Native_bitmap* native) {
+bool load_bmp(const DynAByte& bytes, Native_bitmap* native, Load_failure* why) {
   if (!native) return false;
   Pixels p;
-  if (!Bmp_codec::decode(bytes.data(), size_t(bytes.count()), p)) return false;
+  if (!Bmp_codec::decode(bytes.data(), size_t(bytes.count()), p, why)) return false;
   // A BMP with alpha of its own draws with it.
   bool opaque = true;
   for (int y = 0; y < p.height() && opaque; ++y)
@@ -46,40 +46,43 @@ bool load_bmp(const DynAByte& bytes, Native_bitmap* native) {
   return true;
 }
 
-bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor) {
+bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor, Load_failure* why) {
   if (!native) return false;
   Pixels p;
   int f = (factor == 2 || factor == 4 || factor == 8) ? int(factor) : 1;
-  if (!Jpeg_codec::decode(bytes.data(), size_t(bytes.count()), f, p)) return false;
+  if (!Jpeg_codec::decode(bytes.data(), size_t(bytes.count()), f, p, Jpeg_codec::SPLIT_PIXELS, why)) return false;
   return take(p, native);
 }
 
 bool load_jpeg_part(const uint8_t* data, size_t size, Native_bitmap* native, const Jpeg_codec::Part& want,
-                    Jpeg_codec::Part& got) {
+                    Jpeg_codec::Part& got, Load_failure* why) {
   if (!native) return false;
   Pixels p;
-  if (!Jpeg_codec::decode_part(data, size, want, p, got)) return false;
+  if (!Jpeg_codec::decode_part(data, size, want, p, got, why)) return false;
   return take(p, native);
 }
 
-bool load_gif(const DynAByte& bytes, Native_bitmap* native) { return load_gif(bytes.data(), bytes.count(), native); }
+bool load_gif(const DynAByte& bytes, Native_bitmap* native, Load_failure* why) {
+  return load_gif(bytes.data(), bytes.count(), native, why);
+}
 
-bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native) {
+bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native, Load_failure* why) {
   if (!native) return false;
   Ref<TGIFImage> gif = TGIFImage::create();
   try {
     gif->read_data(data, size);
-  } catch (const E_Gif_error&) {
-    return false;  // not a GIF the class reads: the bitmap stays as it was
+  } catch (const E_Gif_error& e) {
+    // Not a GIF the class reads: the bitmap stays as it was.
+    return Load_failure::note(why, load_failure_kind::MALFORMED, e.what());
   }
   // A damaged file shows the frames read before the damage; one without
   // any frame shows nothing.
-  if (gif->FrameCount() == 0) return false;
+  if (gif->FrameCount() == 0)
+    return Load_failure::note(why, gif->corrupted ? load_failure_kind::TRUNCATED : load_failure_kind::MALFORMED,
+                              gif->corrupted ? "" : "no frame");
   auto animation = std::make_unique<Gif_animation>(gif);
-  if (!Pixels::size_allowed(animation->width(), animation->height()) || animation->width() <= 0 ||
-      animation->height() <= 0)
-    return false;
-  if (!animation->show_frame(*native, 0)) return false;
+  if (!Load_failure::size_allowed(animation->width(), animation->height(), why)) return false;
+  if (!animation->show_frame(*native, 0)) return Load_failure::no_memory(why);
   native->animation = std::move(animation);
   native->owner.lock()->take_pixel_size();
   return true;
@@ -111,13 +114,17 @@ bool save_gif(Native_bitmap* native, const Ref<C_Stream>& stream) {
   }
 }
 
-bool load_png(const DynAByte&, Native_bitmap*) { return false; }
-bool load_pcx(const DynAByte&, Native_bitmap*) { return false; }
-bool load_psd(const DynAByte&, Native_bitmap*) { return false; }
-bool load_tga(const DynAByte&, Native_bitmap*) { return false; }
-bool load_tiff(const DynAByte&, Native_bitmap*) { return false; }
-bool load_webp(const DynAByte&, Native_bitmap*) { return false; }
-bool load_xpm(const DynAByte&, Native_bitmap*) { return false; }
+bool no_decoder(const char* format, Load_failure* why) {
+  return Load_failure::note(why, load_failure_kind::UNSUPPORTED, std::string("no ") + format + " decoder");
+}
+
+bool load_png(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("PNG", why); }
+bool load_pcx(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("PCX", why); }
+bool load_psd(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("PSD", why); }
+bool load_tga(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("TGA", why); }
+bool load_tiff(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("TIFF", why); }
+bool load_webp(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("WebP", why); }
+bool load_xpm(const DynAByte&, Native_bitmap*, Load_failure* why) { return no_decoder("XPM", why); }
 
 bool save_bmp(Native_bitmap* native, const std::string& file_name) {
   if (!native || native->colour.empty()) return false;

@@ -9,6 +9,7 @@
 #include "drawing/native_bitmap.h"
 #include "drawing/pixels.h"
 #include "images/jpeg_codec.h"
+#include "images/load_failure.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
 
@@ -20,22 +21,24 @@ namespace brek::Brek_drawing {
 
 // Decode the bytes of a whole file into the native bitmap's colour pixels
 // and give its owner the size; true when the picture is not empty. A
-// malformed file gives false; JPEG library errors throw E_Jpeg_error.
-bool load_bmp(const DynAByte& bytes, Native_bitmap* native);
+// malformed file gives false, `why` saying why; JPEG library errors throw
+// E_Jpeg_error (`why` told first).
+bool load_bmp(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
 // factor 2, 4 or 8 decodes at 1/2, 1/4 or 1/8; anything else full size.
-bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor);
+bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor, Load_failure* why = nullptr);
 // Only the part of the picture around `want`, at full size
 // (Jpeg_codec::decode_part); `got` is the part the bitmap holds.
 bool load_jpeg_part(const uint8_t* data, size_t size, Native_bitmap* native, const Jpeg_codec::Part& want,
-                    Jpeg_codec::Part& got);
+                    Jpeg_codec::Part& got, Load_failure* why = nullptr);
 // Reads the bytes as a GIF with the GIF class (TGIFImage) and keeps it,
 // all frames, in the native part; the colour pixels become its logical
 // screen with the first frame composed, and the owner takes that size.
-// False, with the bitmap unchanged, when the class refuses the file, reads
-// no frame, or the screen is too large for a picture. A file that ends
-// early keeps the frames read before.
-bool load_gif(const DynAByte& bytes, Native_bitmap* native);
-bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native);
+// False, with the bitmap unchanged, when the class refuses the file (its
+// message becomes the detail of `why`), reads no frame, or the screen is
+// too large for a picture. A file that ends early keeps the frames read
+// before.
+bool load_gif(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_gif(const uint8_t* data, int64_t size, Native_bitmap* native, Load_failure* why = nullptr);
 // The frames of the bitmap's GIF; 0 when it holds none.
 int64_t gif_frame_count(const Native_bitmap* native);
 // Makes `index` the current frame (ignored outside the frames) and composes
@@ -44,14 +47,17 @@ void gif_compose_frame(Native_bitmap* native, int64_t index);
 // The current frame's delay in milliseconds; 0 without a GIF.
 int64_t gif_frame_delay(const Native_bitmap* native);
 
-// No decoder for these formats: false, nothing read.
-bool load_png(const DynAByte& bytes, Native_bitmap* native);
-bool load_pcx(const DynAByte& bytes, Native_bitmap* native);
-bool load_psd(const DynAByte& bytes, Native_bitmap* native);
-bool load_tga(const DynAByte& bytes, Native_bitmap* native);
-bool load_tiff(const DynAByte& bytes, Native_bitmap* native);
-bool load_webp(const DynAByte& bytes, Native_bitmap* native);
-bool load_xpm(const DynAByte& bytes, Native_bitmap* native);
+// No decoder for these formats: false, nothing read, the format
+// unsupported.
+bool load_png(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_pcx(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_psd(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_tga(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_tiff(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_webp(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+bool load_xpm(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = nullptr);
+// The reason of those: the named format has no decoder here.
+bool no_decoder(const char* format, Load_failure* why);
 
 // A 24-bit BMP of the colour pixels; when the bitmap has an alpha plane,
 // that plane too, as the file name + ".alpha.bmp". True when every file

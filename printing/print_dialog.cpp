@@ -459,6 +459,9 @@ std::string C_Print_dialog::unreadable_cards() {
     const Ref<C_Image> image = ed->cards.get(i).image.lock();
     if (!ed->card_picture(image).is_none()) continue;
     names += "\n" + (image.is_none() ? std::string("?") : image->file_name);
+    // Why, where the load said it: "photo.jpg (truncated)".
+    const std::string why = image->load_failure();
+    if (!why.empty()) names += " (" + why + ")";
   }
   return names;
 }

@@ -54,7 +54,7 @@ inline constexpr const char* CONFIG_PRINTER_NAME = "Printer_name";
 // Said instead of printing blank paper.
 inline constexpr const char* NO_ROOM = "The margins leave no room on the paper";
 // Asked before cards whose pictures cannot be read print as empty paper;
-// their file names follow, one a line.
+// their file names follow, one a line, each with the reason its load gave.
 inline constexpr const char* UNREADABLE_CARDS =
     "These pictures cannot be read and would print as empty paper. Print anyway?";
 
@@ -148,7 +148,8 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   // Every card's converted bitmap is dropped, to be made again.
   void reset_rendered();
   // The file names of the cards whose pictures cannot be had, one a line
-  // after a line end each; "" when every card has its picture.
+  // after a line end each, with why in brackets where the load said it;
+  // "" when every card has its picture.
   std::string unreadable_cards();
 
   // The greyscale copy of a bitmap for drawing mode 1..4: a 24-bit bitmap

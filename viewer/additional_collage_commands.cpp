@@ -132,7 +132,7 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   Ref<C_Image> shown = v->current_image();
   shown->load_native();
   if (shown.is_none() || shown->load_needed || (shown->picture.is_none() && shown->animation.is_none())) {
-    v->message(nothing_to_save);
+    v->message(shown->with_load_failure(nothing_to_save));
     return false;
   }
   if (save_dialog.is_none()) save_as_dialog();

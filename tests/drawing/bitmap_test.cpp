@@ -283,7 +283,7 @@ TEST(Bitmap, IconsComeFromTheRegisteredDecoder) {
   auto saved = C_Icon::file_decoder();
   C_Icon::set_file_decoder(nullptr);
   EXPECT_TRUE(C_Icon::load_from_file("any.ico").is_none());
-  C_Icon::set_file_decoder([](const std::string& path, Pixels& out) {
+  C_Icon::set_file_decoder([](const std::string& path, Pixels& out, Load_failure*) {
     if (path != "good.ico") return false;
     out.resize(48, 32, 0x00000000u);
     return true;

@@ -141,6 +141,14 @@ TEST_F(JpegCodec, HugeFramesAreRefused) {
   patch_frame(prog, 0xC2, 65000, 65000);
   EXPECT_THROW(Jpeg_codec::decode(prog.data(), prog.size(), 8, p), E_Jpeg_error);
   EXPECT_TRUE(p.empty());
+  // Past the library's memory cap: too large as well, in the library's words.
+  brek::Load_failure why;
+  try {
+    Jpeg_codec::decode(prog.data(), prog.size(), 8, p, Jpeg_codec::SPLIT_PIXELS, &why);
+  } catch (const E_Jpeg_error& e) {
+    EXPECT_EQ(e.failure().kind, brek::load_failure_kind::TOO_LARGE) << e.what();
+  }
+  EXPECT_EQ(why.kind, brek::load_failure_kind::TOO_LARGE) << why.text();
 }
 
 TEST_F(JpegCodec, EncodesBaselineThatDecodesClose) {

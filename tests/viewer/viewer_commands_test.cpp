@@ -13,6 +13,7 @@
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
 #include "platform/menu.h"
+#include "images/bmp_codec.h"
 #include "images/format_classes.h"
 #include "platform/clipboard.h"
 #include "platform/painter.h"
@@ -269,6 +270,15 @@ TEST_F(ViewerCommands, FailuresShowTheirFixedTexts) {
   te::answer_next_file_dialog(true, {dir.file("a.png")});
   b.menu("SAVAS");
   EXPECT_EQ(b.last_message(), "Save operation failed");
+
+  // A picture that does not load: the text says why there is nothing.
+  Pixels small;
+  ASSERT_TRUE(small.resize(4, 4));
+  const std::vector<uint8_t> bmp = Bmp_codec::encode24(small);
+  ASSERT_TRUE(brek_test::write_file(dir.file("cut.bmp"), std::string(bmp.begin(), bmp.end() - 10)));
+  v->open_file(dir.file("cut.bmp"));
+  b.menu("SAVAS");
+  EXPECT_EQ(b.last_message(), "Nothing to save: truncated");
 
   // Copy and delete without an image end silently.
   const size_t n = b.messages.size();
