@@ -334,7 +334,7 @@ Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
   struct stat tst;
   bool exists = ::stat(target.c_str(), &tst) == 0;
   if (exists && !S_ISREG(tst.st_mode)) {
-    s->error = EISDIR;
+    s->error = S_ISDIR(tst.st_mode) ? EISDIR : EINVAL;
     return s;
   }
   std::string dir = directory_part(target);

@@ -205,8 +205,9 @@ bool open_pdf_file(Printer_object& o, const std::string& title) {
   QString target = o.replace_target ? QFileInfo(to_q(o.output_file)).absoluteFilePath()
                                     : QDir(documents_folder()).filePath(safe_file_name(title) + ".pdf");
   QFileInfo info(target);
-  // A link stays a link: its target is what gets replaced.
-  if (o.replace_target && info.isSymLink()) {
+  // A link stays a link, and so does every link of a chain: the file at
+  // its end is what gets replaced (a loop ends where it began).
+  for (int links = 0; o.replace_target && info.isSymLink() && links < 40; ++links) {
     target = info.symLinkTarget();
     info = QFileInfo(target);
   }

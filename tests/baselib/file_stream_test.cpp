@@ -229,4 +229,12 @@ TEST(FileStream, ReplacingKeepsALinkAndReportsAFailedRename) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 
   EXPECT_EQ(C_File_stream::open_replacing(dir.file("no/such/dir.txt"))->file_handle, 0);
+
+  // What stands in the way is named: a folder, or a special file (a pipe).
+  EXPECT_EQ(C_File_stream::open_replacing(target)->error, EISDIR);
+  const std::string pipe = dir.file("pipe.jpg");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  auto p = C_File_stream::open_replacing(pipe);
+  EXPECT_EQ(p->file_handle, 0);
+  EXPECT_EQ(p->error, EINVAL);
 }

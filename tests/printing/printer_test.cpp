@@ -227,6 +227,16 @@ TEST_F(PrinterTest, WithoutAChosenFileNothingIsOverwritten) {
   ASSERT_TRUE(printer->print_report(report(1, "Again"), 1));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.pdf")));
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "1");
+
+  // Through a chain of links (one of them relative) every link stays one
+  // and the file at the end is replaced.
+  ASSERT_TRUE(brek_test::write_file(pdf, "old"));
+  std::filesystem::create_symlink("link.pdf", dir.file("chain.pdf"));
+  printer->set_output_file(dir.file("chain.pdf"));
+  ASSERT_TRUE(printer->print_report(report(2, "Chain"), 1));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("chain.pdf")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.pdf")));
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "2");
 }
 
 TEST_F(PrinterTest, APosterPrintsOneSheetPerPageWithItsPartAndCutLines) {
