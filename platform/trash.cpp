@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rename_noreplace.h"
+
 namespace brek_platform {
 
 namespace {
@@ -206,8 +208,10 @@ bool move_to_trash(const std::string& path, std::string* where) {
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
   // A rename only: across file systems it fails, and nothing is copied or
-  // deleted for good.
-  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, result.c_str(), RENAME_NOREPLACE) != 0) {
+  // deleted for good. The record reserves the name in files/ (no program
+  // that writes records first takes it), so where the file system knows no
+  // rename flags, a plain rename after the check is sound there.
+  if (!rename_noreplace(path, result)) {
     ::unlink(info.c_str());
     return false;
   }
@@ -218,7 +222,7 @@ bool move_to_trash(const std::string& path, std::string* where) {
     if (where) *where = result;
     return true;
   }
-  if (placed && ::renameat2(AT_FDCWD, result.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+  if (placed && rename_noreplace(result, path))
     ::unlink(info.c_str());
   return false;
 }

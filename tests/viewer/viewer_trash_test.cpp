@@ -165,3 +165,15 @@ TEST(ViewerTrash, AFileOnAnotherFileSystemGoesToTheTrashOfItsTopDirectory) {
   expect_restorable(disk.file(".Trash/" + std::to_string(::getuid())), disk.path(), second, from, to, true);
   EXPECT_EQ(records_of(own, disk.path()).size(), first.size());
 }
+
+// NFS and FUSE file systems such as sshfs refuse the flag that keeps a
+// rename from replacing: Delete still trashes there.
+TEST(ViewerTrash, AFileSystemWithoutNoReplaceRenamesStillTakesDeletes) {
+  brek_test::Bindfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  Input_box b;
+  const time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, {disk.file("one.bmp"), disk.file("two&.bmp")});
+  const time_t to = std::time(nullptr);
+  expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to, true);
+}
