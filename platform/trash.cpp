@@ -75,9 +75,8 @@ std::string home_trash() {
   return own_directory(trash, 0700) && with_folders(trash) ? trash : std::string();
 }
 
-// The mount point of the file system that holds path's parent folder.
-std::string top_directory(const std::string& path) {
-  std::string dir = parent_of(path);
+// The mount point of the file system that holds dir (a resolved folder).
+std::string top_directory(std::string dir) {
   struct stat st;
   if (!lstat_ok(dir, &st)) return {};
   while (dir != "/") {
@@ -104,15 +103,18 @@ std::string top_trash(const std::string& top) {
   return own_directory(own, 0700) && with_folders(own) ? own : std::string();
 }
 
-// The home trash for an entry on its file system, else its top directory's.
-// Without a usable home trash nothing is trashed, so that no trash is made
-// at the top of the home's own file system.
-Trash trash_for(const std::string& path, dev_t device) {
+// The home trash for an entry (its folder resolved) on its file system, else
+// its top directory's. Without a usable home trash nothing is trashed, so
+// that no trash is made at the top of the home's own file system; nor is one
+// made around a mount point, which never moves.
+Trash trash_for(const std::string& entry, dev_t device) {
   std::string home = home_trash();
   struct stat st;
   if (home.empty() || !lstat_ok(home, &st)) return {};
   if (st.st_dev == device) return {home, ""};
-  std::string top = top_directory(path);
+  const std::string folder = parent_of(entry);
+  if (!lstat_ok(folder, &st) || st.st_dev != device) return {};
+  std::string top = top_directory(folder);
   if (top.empty()) return {};
   return {top_trash(top), top};
 }
@@ -187,6 +189,17 @@ std::string write_record(const Trash& trash, const std::string& path) {
   return {};
 }
 
+// The entry with its folder resolved, so that a linked folder leads to the
+// file system that holds it; a link itself goes as the link. "" when the
+// folder cannot be resolved.
+std::string resolved_entry(const std::string& path) {
+  char* real = ::realpath(parent_of(path).c_str(), nullptr);
+  if (!real) return {};
+  const std::string folder = real;
+  std::free(real);
+  return (folder == "/" ? folder : folder + "/") + last_name(path);
+}
+
 bool same_entry(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
@@ -199,11 +212,12 @@ std::string home_trash_files() {
 bool move_to_trash(const std::string& path, std::string* where) {
   if (where) where->clear();
   if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;
+  const std::string entry = resolved_entry(path);
   struct stat before;
-  if (!lstat_ok(path, &before)) return false;
-  const Trash trash = trash_for(path, before.st_dev);
+  if (entry.empty() || !lstat_ok(entry, &before)) return false;
+  const Trash trash = trash_for(entry, before.st_dev);
   if (trash.dir.empty()) return false;
-  const std::string name = write_record(trash, path);
+  const std::string name = write_record(trash, entry);
   if (name.empty()) return false;
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
@@ -211,18 +225,18 @@ bool move_to_trash(const std::string& path, std::string* where) {
   // deleted for good. The record reserves the name in files/ (no program
   // that writes records first takes it), so where the file system knows no
   // rename flags, a plain rename after the check is sound there.
-  if (!rename_noreplace(path, result)) {
+  if (!rename_noreplace(entry, result)) {
     ::unlink(info.c_str());
     return false;
   }
   struct stat after, gone;
   const bool placed = lstat_ok(result, &after) && same_entry(after, before);
-  const bool left = !lstat_ok(path, &gone) && errno == ENOENT;
+  const bool left = !lstat_ok(entry, &gone) && errno == ENOENT;
   if (placed && left) {
     if (where) *where = result;
     return true;
   }
-  if (placed && rename_noreplace(result, path))
+  if (placed && rename_noreplace(result, entry))
     ::unlink(info.c_str());
   return false;
 }

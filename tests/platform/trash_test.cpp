@@ -2,6 +2,7 @@
 // against other programs at work at the same time.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -35,4 +36,18 @@ TEST(PlatformTrash, AFolderMovesWhereRenamesTakeNoFlags) {
   EXPECT_EQ(read_file(trash + "/files/album/inner/a.jpg"), "picture");
   EXPECT_EQ(read_file(trash + "/info/album.trashinfo").find("Path=album\n"), 13u);
   EXPECT_FALSE(fs::exists(disk.file("album")));
+}
+
+// A mount point never moves, and no trash is made on the file system
+// around it for the attempt.
+TEST(PlatformTrash, AMountPointStaysAndLeavesNoTrashAroundIt) {
+  brek_test::Tmpfs_mount outer;
+  if (!outer.mounted()) GTEST_SKIP() << outer.failure();
+  fs::create_directory(outer.file("inner"));
+  ASSERT_EQ(::mount("tmpfs", outer.file("inner").c_str(), "tmpfs", 0, "size=64k"), 0);
+  ASSERT_TRUE(write_file(outer.file("inner/a.jpg"), "picture"));
+  EXPECT_FALSE(brek_platform::move_to_trash(outer.file("inner")));
+  EXPECT_EQ(read_file(outer.file("inner/a.jpg")), "picture");
+  EXPECT_EQ(outer.entries(), std::vector<std::string>{"inner"});
+  ::umount2(outer.file("inner").c_str(), MNT_DETACH);
 }

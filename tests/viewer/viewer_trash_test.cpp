@@ -177,3 +177,31 @@ TEST(ViewerTrash, AFileSystemWithoutNoReplaceRenamesStillTakesDeletes) {
   const time_t to = std::time(nullptr);
   expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to, true);
 }
+
+// A folder linked to another file system (~/Pictures -> /data/Pictures):
+// the file goes to the trash of the file system that holds it, and none is
+// made where the link lies. A linked file goes as the link.
+TEST(ViewerTrash, AFileInALinkedFolderGoesToTheTrashOfItsOwnFileSystem) {
+  brek_test::Tmpfs_mount home, data;
+  if (!home.mounted() || !data.mounted()) GTEST_SKIP() << home.failure() << data.failure();
+  Input_box b;
+  fs::create_directory(data.file("Pictures"));
+  fs::create_directory_symlink(data.file("Pictures"), home.file("Pictures"));
+  picture(data.file("elsewhere.bmp"));
+  fs::create_symlink(data.file("elsewhere.bmp"), data.file("Pictures/linked.bmp"));
+  const time_t from = std::time(nullptr);
+  const auto opened = delete_in_viewer(b, {home.file("Pictures/a b.bmp")});
+  b.v->open_file(home.file("Pictures/linked.bmp"));
+  b.key(VK_DELETE);
+  const time_t to = std::time(nullptr);
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+
+  const std::string trash = data.file(".Trash-" + std::to_string(::getuid()));
+  const std::map<std::string, std::string> deleted = {
+      {data.file("Pictures/a b.bmp"), opened.begin()->second},
+      {data.file("Pictures/linked.bmp"), brek_test::read_file(data.file("elsewhere.bmp"))}};
+  expect_restorable(trash, data.path(), deleted, from, to, true);
+  EXPECT_TRUE(fs::is_symlink(trash + "/files/linked.bmp"));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(data.file("elsewhere.bmp"))));
+  EXPECT_EQ(home.entries(), std::vector<std::string>{"Pictures"});
+}
