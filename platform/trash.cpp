@@ -64,14 +64,26 @@ std::string data_home() {
   return home.empty() || home[0] != '/' ? std::string() : home + "/.local/share";
 }
 
+// Where the user's trash directories are, made or not: the home trash, and
+// at a top directory the administrator's shared "$top/.Trash" (holding a
+// folder per user) and "$top/.Trash-$uid".
+std::string home_trash_dir() {
+  const std::string data = data_home();
+  return data.empty() ? data : data + "/Trash";
+}
+std::string shared_trash(const std::string& top) { return (top == "/" ? std::string() : top) + "/.Trash"; }
+std::string own_trash(const std::string& top) {
+  return (top == "/" ? std::string() : top) + "/.Trash-" + std::to_string(::getuid());
+}
+
 std::string home_trash() {
-  std::string data = data_home();
-  if (data.empty()) return {};
+  const std::string trash = home_trash_dir();
+  if (trash.empty()) return {};
   // The data home itself may be missing on a fresh account.
+  const std::string data = parent_of(trash);
   for (size_t k = data.find('/', 1); k != std::string::npos; k = data.find('/', k + 1))
     ::mkdir(data.substr(0, k).c_str(), 0700);
   ::mkdir(data.c_str(), 0700);
-  std::string trash = data + "/Trash";
   return own_directory(trash, 0700) && with_folders(trash) ? trash : std::string();
 }
 
@@ -88,19 +100,37 @@ std::string top_directory(std::string dir) {
   return dir;
 }
 
-// A top directory's trash: the administrator's shared "$top/.Trash" (a
-// sticky folder, no link) with a folder per user, else "$top/.Trash-$uid".
+// A top directory's trash: the shared one when it is a sticky folder (no
+// link), else the user's own.
 std::string top_trash(const std::string& top) {
-  const std::string base = top == "/" ? std::string() : top;
-  const std::string uid = std::to_string(::getuid());
   struct stat st;
-  const std::string shared = base + "/.Trash";
+  const std::string shared = shared_trash(top);
   if (lstat_ok(shared, &st) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
-    const std::string mine = shared + "/" + uid;
+    const std::string mine = shared + "/" + std::to_string(::getuid());
     if (own_directory(mine, 0700) && with_folders(mine)) return mine;
   }
-  const std::string own = base + "/.Trash-" + uid;
+  const std::string own = own_trash(top);
   return own_directory(own, 0700) && with_folders(own) ? own : std::string();
+}
+
+std::string real_path(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return {};
+  const std::string out = real;
+  std::free(real);
+  return out;
+}
+
+// Whether dir (a resolved folder) lies in one of the user's trash
+// directories: trashed again, an entry there would leave its record behind.
+bool in_a_trash(const std::string& dir) {
+  const std::string top = top_directory(dir);
+  const std::string mine = shared_trash(top) + "/" + std::to_string(::getuid());
+  for (const std::string& trash : {home_trash_dir(), mine, own_trash(top)}) {
+    const std::string real = trash.empty() ? trash : real_path(trash);
+    if (!real.empty() && (dir == real || dir.compare(0, real.size() + 1, real + "/") == 0)) return true;
+  }
+  return false;
 }
 
 // The home trash for an entry (its folder resolved) on its file system, else
@@ -193,10 +223,8 @@ std::string write_record(const Trash& trash, const std::string& path) {
 // file system that holds it; a link itself goes as the link. "" when the
 // folder cannot be resolved.
 std::string resolved_entry(const std::string& path) {
-  char* real = ::realpath(parent_of(path).c_str(), nullptr);
-  if (!real) return {};
-  const std::string folder = real;
-  std::free(real);
+  const std::string folder = real_path(parent_of(path));
+  if (folder.empty()) return {};
   return (folder == "/" ? folder : folder + "/") + last_name(path);
 }
 
@@ -214,7 +242,7 @@ bool move_to_trash(const std::string& path, std::string* where) {
   if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;
   const std::string entry = resolved_entry(path);
   struct stat before;
-  if (entry.empty() || !lstat_ok(entry, &before)) return false;
+  if (entry.empty() || !lstat_ok(entry, &before) || in_a_trash(parent_of(entry))) return false;
   const Trash trash = trash_for(entry, before.st_dev);
   if (trash.dir.empty()) return false;
   const std::string name = write_record(trash, entry);

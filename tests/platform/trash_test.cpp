@@ -51,3 +51,23 @@ TEST(PlatformTrash, AMountPointStaysAndLeavesNoTrashAroundIt) {
   EXPECT_EQ(outer.entries(), std::vector<std::string>{"inner"});
   ::umount2(outer.file("inner").c_str(), MNT_DETACH);
 }
+
+// Nothing within a trash is trashed again, down in a trashed folder neither:
+// its record would point into the trash.
+TEST(PlatformTrash, NothingWithinATrashIsTrashedAgain) {
+  brek_test::Temp_dir dir;
+  fs::create_directories(dir.file("album/inner"));
+  ASSERT_TRUE(write_file(dir.file("album/inner/a.jpg"), "picture"));
+  std::string where;
+  ASSERT_TRUE(brek_platform::move_to_trash(dir.file("album"), &where));
+  const std::string trash = fs::path(where).parent_path().parent_path().string();
+  EXPECT_FALSE(brek_platform::move_to_trash(where + "/inner/a.jpg"));
+  EXPECT_FALSE(brek_platform::move_to_trash(where + "/inner"));
+  EXPECT_FALSE(brek_platform::move_to_trash(trash + "/info/album.trashinfo"));
+  EXPECT_EQ(read_file(where + "/inner/a.jpg"), "picture");
+  EXPECT_TRUE(fs::exists(trash + "/info/album.trashinfo"));
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator(trash + "/info")) entries += e.exists();
+  for (const auto& e : fs::directory_iterator(trash + "/files")) entries += e.exists();
+  EXPECT_EQ(entries, 2);
+}

@@ -205,3 +205,37 @@ TEST(ViewerTrash, AFileInALinkedFolderGoesToTheTrashOfItsOwnFileSystem) {
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(data.file("elsewhere.bmp"))));
   EXPECT_EQ(home.entries(), std::vector<std::string>{"Pictures"});
 }
+
+// Delete on a file in a trash (its files folder browsed in the viewer) fails
+// as any failed delete does: the file stays there with its one record.
+TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
+  Input_box b;
+  brek_test::Temp_dir dir;
+  brek_test::Tmpfs_mount disk;
+  const std::string uid = std::to_string(::getuid());
+  struct Case {
+    std::string file, trash, top;
+  };
+  std::vector<Case> cases = {{dir.file("home.bmp"), std::string(std::getenv("XDG_DATA_HOME")) + "/Trash", ""}};
+  if (disk.mounted()) {
+    cases.push_back({disk.file("own.bmp"), disk.file(".Trash-" + uid), disk.path()});
+    cases.push_back({disk.file("shared.bmp"), disk.file(".Trash/" + uid), disk.path()});
+  }
+  for (const Case& c : cases) {
+    if (c.trash == disk.file(".Trash/" + uid)) {
+      fs::create_directory(disk.file(".Trash"));
+      fs::permissions(disk.file(".Trash"), fs::perms::all | fs::perms::sticky_bit);
+    }
+    const time_t from = std::time(nullptr);
+    const auto deleted = delete_in_viewer(b, {c.file});
+    const std::string name = fs::path(c.file).filename().string();
+    b.v->open_file(c.trash + "/files/" + name);
+    b.key(VK_DELETE);
+    EXPECT_EQ(b.last_message(), "Delete file operation failed") << c.trash;
+    b.messages.clear();
+    expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr), !c.top.empty());
+    std::vector<std::string> in_files;
+    for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
+    EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
+  }
+}
