@@ -31,7 +31,16 @@ bool rename_noreplace(const std::string& from, const std::string& to) {
     return false;
   }
   if (errno != ENOENT) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  // Where to became another name of the same file meanwhile, rename did
+  // nothing, yet succeeded.
+  struct stat left;
+  if (::lstat(from.c_str(), &left) == 0 && ::lstat(to.c_str(), &st) == 0 && left.st_dev == st.st_dev &&
+      left.st_ino == st.st_ino) {
+    errno = EEXIST;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace brek_platform
