@@ -76,8 +76,9 @@ bool with_renames_watched(const std::function<void()>& work, const std::function
     if (renames++ == 0) after_first();
     ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
   }
-  worker.join();
+  // Closed first: a call still waiting then fails instead of waiting on.
   if (fd >= 0) ::close(fd);
+  worker.join();
   ::close(done);
   return fd >= 0;
 }
