@@ -20,6 +20,7 @@
 #include "baselib/date_time.h"
 #include "baselib/string_functions.h"
 #include "runtime/strings.h"
+#include "platform/rename_noreplace.h"
 #include "platform/trash.h"
 
 namespace brek::File_path {
@@ -50,30 +51,7 @@ double local_day_ms(int64_t sec, uint32_t nsec) {
   return Date_time::local_ms_from_unix(sec * 1000 + static_cast<int64_t>(nsec / 1000000));
 }
 
-bool rename_noreplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // The file system cannot refuse a replacement itself.
-  struct stat st;
-  if (::lstat(from.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode)) {
-    // A hard link is never made over an existing name.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      if (::unlink(from.c_str()) == 0) return true;
-      int e = errno;
-      ::unlink(to.c_str());
-      errno = e;
-      return false;
-    }
-    if (errno == EEXIST) return false;
-  }
-  if (::lstat(to.c_str(), &st) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  if (errno != ENOENT) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
+using brek_platform::rename_noreplace;
 
 // A name in dir that does not exist yet, for a moment's use.
 std::string scratch_name(const std::string& dir) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rename_noreplace.h"
+
 namespace brek_platform {
 
 namespace {
@@ -62,20 +64,31 @@ std::string data_home() {
   return home.empty() || home[0] != '/' ? std::string() : home + "/.local/share";
 }
 
+// Where the user's trash directories are, made or not: the home trash, and
+// at a top directory the administrator's shared "$top/.Trash" (holding a
+// folder per user) and "$top/.Trash-$uid".
+std::string home_trash_dir() {
+  const std::string data = data_home();
+  return data.empty() ? data : data + "/Trash";
+}
+std::string shared_trash(const std::string& top) { return (top == "/" ? std::string() : top) + "/.Trash"; }
+std::string own_trash(const std::string& top) {
+  return (top == "/" ? std::string() : top) + "/.Trash-" + std::to_string(::getuid());
+}
+
 std::string home_trash() {
-  std::string data = data_home();
-  if (data.empty()) return {};
+  const std::string trash = home_trash_dir();
+  if (trash.empty()) return {};
   // The data home itself may be missing on a fresh account.
+  const std::string data = parent_of(trash);
   for (size_t k = data.find('/', 1); k != std::string::npos; k = data.find('/', k + 1))
     ::mkdir(data.substr(0, k).c_str(), 0700);
   ::mkdir(data.c_str(), 0700);
-  std::string trash = data + "/Trash";
   return own_directory(trash, 0700) && with_folders(trash) ? trash : std::string();
 }
 
-// The mount point of the file system that holds path's parent folder.
-std::string top_directory(const std::string& path) {
-  std::string dir = parent_of(path);
+// The mount point of the file system that holds dir (a resolved folder).
+std::string top_directory(std::string dir) {
   struct stat st;
   if (!lstat_ok(dir, &st)) return {};
   while (dir != "/") {
@@ -87,30 +100,51 @@ std::string top_directory(const std::string& path) {
   return dir;
 }
 
-// A top directory's trash: the administrator's shared "$top/.Trash" (a
-// sticky folder, no link) with a folder per user, else "$top/.Trash-$uid".
+// A top directory's trash: the shared one when it is a sticky folder (no
+// link), else the user's own.
 std::string top_trash(const std::string& top) {
-  const std::string base = top == "/" ? std::string() : top;
-  const std::string uid = std::to_string(::getuid());
   struct stat st;
-  const std::string shared = base + "/.Trash";
+  const std::string shared = shared_trash(top);
   if (lstat_ok(shared, &st) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
-    const std::string mine = shared + "/" + uid;
+    const std::string mine = shared + "/" + std::to_string(::getuid());
     if (own_directory(mine, 0700) && with_folders(mine)) return mine;
   }
-  const std::string own = base + "/.Trash-" + uid;
+  const std::string own = own_trash(top);
   return own_directory(own, 0700) && with_folders(own) ? own : std::string();
 }
 
-// The home trash for an entry on its file system, else its top directory's.
-// Without a usable home trash nothing is trashed, so that no trash is made
-// at the top of the home's own file system.
-Trash trash_for(const std::string& path, dev_t device) {
+std::string real_path(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return {};
+  const std::string out = real;
+  std::free(real);
+  return out;
+}
+
+// Whether dir (a resolved folder) lies in one of the user's trash
+// directories: trashed again, an entry there would leave its record behind.
+bool in_a_trash(const std::string& dir) {
+  const std::string top = top_directory(dir);
+  const std::string mine = shared_trash(top) + "/" + std::to_string(::getuid());
+  for (const std::string& trash : {home_trash_dir(), mine, own_trash(top)}) {
+    const std::string real = trash.empty() ? trash : real_path(trash);
+    if (!real.empty() && (dir == real || dir.compare(0, real.size() + 1, real + "/") == 0)) return true;
+  }
+  return false;
+}
+
+// The home trash for an entry (its folder resolved) on its file system, else
+// its top directory's. Without a usable home trash nothing is trashed, so
+// that no trash is made at the top of the home's own file system; nor is one
+// made around a mount point, which never moves.
+Trash trash_for(const std::string& entry, dev_t device) {
   std::string home = home_trash();
   struct stat st;
   if (home.empty() || !lstat_ok(home, &st)) return {};
   if (st.st_dev == device) return {home, ""};
-  std::string top = top_directory(path);
+  const std::string folder = parent_of(entry);
+  if (!lstat_ok(folder, &st) || st.st_dev != device) return {};
+  std::string top = top_directory(folder);
   if (top.empty()) return {};
   return {top_trash(top), top};
 }
@@ -185,7 +219,14 @@ std::string write_record(const Trash& trash, const std::string& path) {
   return {};
 }
 
-bool same_entry(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+// The entry with its folder resolved, so that a linked folder leads to the
+// file system that holds it; a link itself goes as the link. "" when the
+// folder cannot be resolved.
+std::string resolved_entry(const std::string& path) {
+  const std::string folder = real_path(parent_of(path));
+  if (folder.empty()) return {};
+  return (folder == "/" ? folder : folder + "/") + last_name(path);
+}
 
 }  // namespace
 
@@ -197,30 +238,27 @@ std::string home_trash_files() {
 bool move_to_trash(const std::string& path, std::string* where) {
   if (where) where->clear();
   if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;
+  const std::string entry = resolved_entry(path);
   struct stat before;
-  if (!lstat_ok(path, &before)) return false;
-  const Trash trash = trash_for(path, before.st_dev);
+  if (entry.empty() || !lstat_ok(entry, &before) || in_a_trash(parent_of(entry))) return false;
+  const Trash trash = trash_for(entry, before.st_dev);
   if (trash.dir.empty()) return false;
-  const std::string name = write_record(trash, path);
+  const std::string name = write_record(trash, entry);
   if (name.empty()) return false;
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
   // A rename only: across file systems it fails, and nothing is copied or
-  // deleted for good.
-  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, result.c_str(), RENAME_NOREPLACE) != 0) {
+  // deleted for good. The record reserves the name in files/ (no program
+  // that writes records first takes it), so where the file system knows no
+  // rename flags, a plain rename after the check is sound there.
+  if (!rename_noreplace(entry, result)) {
     ::unlink(info.c_str());
     return false;
   }
-  struct stat after, gone;
-  const bool placed = lstat_ok(result, &after) && same_entry(after, before);
-  const bool left = !lstat_ok(path, &gone) && errno == ENOENT;
-  if (placed && left) {
-    if (where) *where = result;
-    return true;
-  }
-  if (placed && ::renameat2(AT_FDCWD, result.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
-    ::unlink(info.c_str());
-  return false;
+  // Moved with its record in place. What appears at the old place now is
+  // another program's new entry, no sign of failure.
+  if (where) *where = result;
+  return true;
 }
 
 }  // namespace brek_platform

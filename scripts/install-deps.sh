@@ -21,6 +21,9 @@ PACKAGES=(
   # input through FuzzedDataProvider.h, which comes with clang's runtime.
   libclang-rt-14-dev
   libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
+  # A FUSE file system that refuses rename flags, as NFS does, for the
+  # trash tests.
+  bindfs
 )
 
 missing=()

@@ -32,6 +32,7 @@
 
 #include "platform/print_queue.h"
 #include "platform/printer.h"
+#include "platform/rename_noreplace.h"
 #include "platform/qt/paint_devices.h"
 
 namespace brek_platform {
@@ -303,20 +304,10 @@ std::string place_pdf(Printer_object& o) {
   } else {
     for (int n = 1; n < 10000 && placed.isEmpty(); ++n) {
       QString name = numbered(o.target_path, n);
-      QByteArray to = QFile::encodeName(name);
-      if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+      if (rename_noreplace(temp.toStdString(), QFile::encodeName(name).toStdString()))
         placed = name;
-      } else if (errno == EINVAL || errno == ENOSYS) {
-        // A file system without the flag: a hard link never replaces either.
-        if (::link(temp.constData(), to.constData()) == 0) {
-          ::unlink(temp.constData());
-          placed = name;
-        } else if (errno != EEXIST) {
-          return std::strerror(errno);
-        }
-      } else if (errno != EEXIST) {
+      else if (errno != EEXIST)
         return std::strerror(errno);
-      }
     }
     if (placed.isEmpty()) return "no free name for it";
   }

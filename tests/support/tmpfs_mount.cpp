@@ -1,12 +1,17 @@
 #include "tests/support/tmpfs_mount.h"
 
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/vfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+extern char** environ;
 
 namespace brek_test {
 
@@ -35,6 +40,34 @@ std::vector<std::string> Tmpfs_mount::entries() const {
   for (const auto& e : std::filesystem::directory_iterator(dir_.path(), ec)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+Bindfs_mount::Bindfs_mount() {
+  if (::geteuid() != 0) {
+    failure_ = "a FUSE mount of the test's own needs root";
+    return;
+  }
+  const std::string source = source_.path(), at = at_.path();
+  std::vector<char*> argv = {const_cast<char*>("bindfs"), const_cast<char*>(source.c_str()),
+                             const_cast<char*>(at.c_str()), nullptr};
+  pid_t pid = 0;
+  if (int e = ::posix_spawnp(&pid, "bindfs", nullptr, nullptr, argv.data(), environ); e != 0) {
+    failure_ = std::string("bindfs cannot be started (scripts/install-deps.sh installs it): ") + std::strerror(e);
+    return;
+  }
+  // bindfs goes to the background once its mount is in place.
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  constexpr long FUSE_MAGIC = 0x65735546;
+  struct statfs fs {};
+  mounted_ = WIFEXITED(status) && WEXITSTATUS(status) == 0 && ::statfs(at.c_str(), &fs) == 0 && fs.f_type == FUSE_MAGIC;
+  if (!mounted_) failure_ = "bindfs could not mount a folder here (is /dev/fuse there?)";
+}
+
+Bindfs_mount::~Bindfs_mount() {
+  // The bindfs process ends by itself once its mount is gone.
+  if (mounted_) ::umount2(at_.path().c_str(), MNT_DETACH);
 }
 
 }  // namespace brek_test

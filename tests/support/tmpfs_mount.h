@@ -31,4 +31,27 @@ class Tmpfs_mount {
   std::string failure_;
 };
 
+// A folder of the test's own seen through bindfs, a FUSE file system that
+// refuses every rename flag, as the NFS client and sshfs do, but takes hard
+// links. Needs root and bindfs; otherwise mounted() is false and failure()
+// says why, for the skip.
+class Bindfs_mount {
+ public:
+  Bindfs_mount();
+  ~Bindfs_mount();
+  Bindfs_mount(const Bindfs_mount&) = delete;
+  Bindfs_mount& operator=(const Bindfs_mount&) = delete;
+  bool mounted() const { return mounted_; }
+  const std::string& failure() const { return failure_; }
+  // The mount point, without a trailing "/".
+  const std::string& path() const { return at_.path(); }
+  std::string file(const std::string& name) const { return at_.file(name); }
+
+ private:
+  Temp_dir source_;
+  Temp_dir at_;
+  bool mounted_ = false;
+  std::string failure_;
+};
+
 }  // namespace brek_test

@@ -165,3 +165,77 @@ TEST(ViewerTrash, AFileOnAnotherFileSystemGoesToTheTrashOfItsTopDirectory) {
   expect_restorable(disk.file(".Trash/" + std::to_string(::getuid())), disk.path(), second, from, to, true);
   EXPECT_EQ(records_of(own, disk.path()).size(), first.size());
 }
+
+// NFS and FUSE file systems such as sshfs refuse the flag that keeps a
+// rename from replacing: Delete still trashes there.
+TEST(ViewerTrash, AFileSystemWithoutNoReplaceRenamesStillTakesDeletes) {
+  brek_test::Bindfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  Input_box b;
+  const time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, {disk.file("one.bmp"), disk.file("two&.bmp")});
+  const time_t to = std::time(nullptr);
+  expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to, true);
+}
+
+// A folder linked to another file system (~/Pictures -> /data/Pictures):
+// the file goes to the trash of the file system that holds it, and none is
+// made where the link lies. A linked file goes as the link.
+TEST(ViewerTrash, AFileInALinkedFolderGoesToTheTrashOfItsOwnFileSystem) {
+  brek_test::Tmpfs_mount home, data;
+  if (!home.mounted() || !data.mounted()) GTEST_SKIP() << home.failure() << data.failure();
+  Input_box b;
+  fs::create_directory(data.file("Pictures"));
+  fs::create_directory_symlink(data.file("Pictures"), home.file("Pictures"));
+  picture(data.file("elsewhere.bmp"));
+  fs::create_symlink(data.file("elsewhere.bmp"), data.file("Pictures/linked.bmp"));
+  const time_t from = std::time(nullptr);
+  const auto opened = delete_in_viewer(b, {home.file("Pictures/a b.bmp")});
+  b.v->open_file(home.file("Pictures/linked.bmp"));
+  b.key(VK_DELETE);
+  const time_t to = std::time(nullptr);
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+
+  const std::string trash = data.file(".Trash-" + std::to_string(::getuid()));
+  const std::map<std::string, std::string> deleted = {
+      {data.file("Pictures/a b.bmp"), opened.begin()->second},
+      {data.file("Pictures/linked.bmp"), brek_test::read_file(data.file("elsewhere.bmp"))}};
+  expect_restorable(trash, data.path(), deleted, from, to, true);
+  EXPECT_TRUE(fs::is_symlink(trash + "/files/linked.bmp"));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(data.file("elsewhere.bmp"))));
+  EXPECT_EQ(home.entries(), std::vector<std::string>{"Pictures"});
+}
+
+// Delete on a file in a trash (its files folder browsed in the viewer) fails
+// as any failed delete does: the file stays there with its one record.
+TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
+  Input_box b;
+  brek_test::Temp_dir dir;
+  brek_test::Tmpfs_mount disk;
+  const std::string uid = std::to_string(::getuid());
+  struct Case {
+    std::string file, trash, top;
+  };
+  std::vector<Case> cases = {{dir.file("home.bmp"), std::string(std::getenv("XDG_DATA_HOME")) + "/Trash", ""}};
+  if (disk.mounted()) {
+    cases.push_back({disk.file("own.bmp"), disk.file(".Trash-" + uid), disk.path()});
+    cases.push_back({disk.file("shared.bmp"), disk.file(".Trash/" + uid), disk.path()});
+  }
+  for (const Case& c : cases) {
+    if (c.trash == disk.file(".Trash/" + uid)) {
+      fs::create_directory(disk.file(".Trash"));
+      fs::permissions(disk.file(".Trash"), fs::perms::all | fs::perms::sticky_bit);
+    }
+    const time_t from = std::time(nullptr);
+    const auto deleted = delete_in_viewer(b, {c.file});
+    const std::string name = fs::path(c.file).filename().string();
+    b.v->open_file(c.trash + "/files/" + name);
+    b.key(VK_DELETE);
+    EXPECT_EQ(b.last_message(), "Delete file operation failed") << c.trash;
+    b.messages.clear();
+    expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr), !c.top.empty());
+    std::vector<std::string> in_files;
+    for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
+    EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
+  }
+}
