@@ -131,17 +131,17 @@ int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor,
   return 0;
 }
 
-// Starts the decompression when asked, reads the rows up to `to` into
-// rows[] (each 4 bytes per pixel) and, when asked, reads the file to its
-// end. 0 when fine, 1 after a longjmp.
-int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION to, bool start, bool finish) {
+// Starts the decompression when asked and reads the rows up to `to` into
+// rows[] (each 4 bytes per pixel). 0 when fine, 1 after a longjmp. What
+// follows the rows is never read: damage there costs nothing of the
+// picture, whichever way it was decoded.
+int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION to, bool start) {
   if (setjmp(job->err.jump)) return 1;
   if (start) jpeg_start_decompress(&job->cinfo);
   while (job->cinfo.output_scanline < to) {
     JDIMENSION at = job->cinfo.output_scanline;
     if (jpeg_read_scanlines(&job->cinfo, rows + at, to - at) == 0) break;
   }
-  if (finish) jpeg_finish_decompress(&job->cinfo);
   return 0;
 }
 
@@ -206,10 +206,11 @@ bool plan_band(const Decode_job& job, const uint8_t* data, int64_t split_pixels,
   const jpeg_decompress_struct& c = job.cinfo;
   if (c.progressive_mode || c.restart_interval == 0 || c.comps_in_scan != c.num_components) return false;
   if (int64_t(c.image_width) * int64_t(c.image_height) < split_pixels) return false;
+  plan.scan.start = static_cast<size_t>(c.src->next_input_byte - data);
+  if (!Jpeg_restarts::blocks_in_sequence(data, plan.scan)) return false;
   const int64_t mcu_w = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_h_samp_factor;
   const int64_t mcu_h = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_v_samp_factor;
   const int64_t denom = c.scale_denom;
-  plan.scan.start = static_cast<size_t>(c.src->next_input_byte - data);
   plan.scan.mcus_per_row = (int64_t(c.image_width) + mcu_w - 1) / mcu_w;
   plan.scan.mcu_rows = (int64_t(c.image_height) + mcu_h - 1) / mcu_h;
   plan.scan.restart_interval = c.restart_interval;
@@ -249,7 +250,7 @@ bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_pl
   band.cinfo.err = &band.err.pub;
   const bool ok = decode_header(&band, nullptr, 0, factor, &source.pub) == 0 &&
                   band.cinfo.output_width == plan.width && band.cinfo.output_height == n &&
-                  band.cinfo.output_components == 4 && read_band(&band, band_rows.data(), n, true, false) == 0 &&
+                  band.cinfo.output_components == 4 && read_band(&band, band_rows.data(), n, true) == 0 &&
                   band.cinfo.output_scanline >= n;
   if (band.created) jpeg_destroy_decompress(&band.cinfo);
   return ok;
@@ -275,7 +276,7 @@ int64_t read_split(Decode_job* job, const uint8_t* data, size_t size, int factor
   } catch (const std::exception&) {
     // No thread to be had: one decoder does it all.
   }
-  const int failed = read_band(job, rows, plan.first, true, false);
+  const int failed = read_band(job, rows, plan.first, true);
   if (thread.joinable()) thread.join();
   if (failed) return -1;
   return band_done ? int64_t(plan.height) : int64_t(plan.first);
@@ -330,8 +331,8 @@ void black_from(Pixels& p, int64_t row) {
   for (int64_t y = row; y < p.height(); ++y) std::fill_n(p.row(static_cast<int>(y)), p.width(), 0xFF000000u);
 }
 
-// The part around `want` on a picture of w x h with a margin of one iMCU
-// (mw x mh) where the picture goes on; empty when nothing of want is on it.
+// The part around `want` on a picture of w x h with a margin of mw x mh
+// where the picture goes on; empty when nothing of want is on it.
 Part part_around(const Part& want, int64_t w, int64_t h, int64_t mw, int64_t mh) {
   auto end = [](int64_t start, int64_t length, int64_t limit) {
     int64_t e;
@@ -415,13 +416,12 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
         read = read_split(&job, data, size, factor, rows.data(), plan);
       if (read < 0) {
         failed = 1;
-      } else if (read == h) {
-        jpeg_abort_decompress(&job.cinfo);
-      } else {
+      } else if (read < h) {
         // One decoder to the end (from where a split one stopped).
-        failed = read_band(&job, rows.data(), JDIMENSION(h), read == 0, true);
+        failed = read_band(&job, rows.data(), JDIMENSION(h), read == 0);
         read = job.cinfo.output_scanline;
       }
+      if (!failed) jpeg_abort_decompress(&job.cinfo);
       ok = !failed;
       if (ok) black_from(out, read);
     }
@@ -458,7 +458,11 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
   bool ok = false;
   if (!failed) {
     const jpeg_decompress_struct& c = job.cinfo;
-    const Part part = part_around(want, c.output_width, c.output_height, DCTSIZE * int64_t(c.max_h_samp_factor),
+    // A progressive file cut short is smoothed across two blocks of a
+    // subsampled component: its part keeps three iMCUs of columns more.
+    const int64_t margins = c.progressive_mode ? 3 : 1;
+    const Part part = part_around(want, c.output_width, c.output_height,
+                                  margins * DCTSIZE * int64_t(c.max_h_samp_factor),
                                   DCTSIZE * int64_t(c.max_v_samp_factor));
     JDIMENSION x = JDIMENSION(part.x), w = JDIMENSION(part.w);
     if (part.w <= 0) Load_failure::note(why, load_failure_kind::UNSUPPORTED, "part off the picture");

@@ -12,6 +12,24 @@ constexpr uint8_t RST0 = 0xD0, RST7 = 0xD7;
 // Frame headers: SOF0-3, 5-7, 9-11, 13-15 (C4, C8 and CC are other markers).
 bool is_frame_header(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
+// The offset of the frame header's 0xFF in the headers (the `size` bytes
+// before the scan's data), read segment by segment after the start of
+// image; 0 when there is none whole.
+size_t frame_header(const uint8_t* data, size_t size) {
+  size_t p = 2;
+  while (size >= 4 && p + 4 <= size) {
+    if (data[p] != 0xFF) return 0;
+    if (data[p + 1] == 0xFF) {
+      ++p;
+      continue;
+    }
+    const size_t length = size_t(data[p + 2]) << 8 | data[p + 3];
+    if (is_frame_header(data[p + 1])) return length >= 5 && p + 7 <= size ? p : 0;
+    p += 2 + length;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int64_t entry_row(const Scan& scan, int64_t row) {
@@ -43,28 +61,19 @@ size_t entry_offset(const uint8_t* data, size_t size, const Scan& scan, int64_t 
   return p;
 }
 
+bool blocks_in_sequence(const uint8_t* data, const Scan& scan) {
+  const size_t p = frame_header(data, scan.start);
+  return p != 0 && (data[p + 1] == 0xC0 || data[p + 1] == 0xC1 || data[p + 1] == 0xC9);
+}
+
 bool headers_with_height(const uint8_t* data, const Scan& scan, int64_t height, std::vector<uint8_t>& out) {
-  if (height <= 0 || height > 65535 || scan.start < 4) return false;
+  if (height <= 0 || height > 65535) return false;
+  const size_t p = frame_header(data, scan.start);
+  if (p == 0) return false;
   out.assign(data, data + scan.start);
-  // Segment by segment after the start of image.
-  size_t p = 2;
-  while (p + 4 <= out.size()) {
-    if (out[p] != 0xFF) return false;
-    if (out[p + 1] == 0xFF) {
-      ++p;
-      continue;
-    }
-    const uint8_t m = out[p + 1];
-    const size_t length = size_t(out[p + 2]) << 8 | out[p + 3];
-    if (is_frame_header(m)) {
-      if (length < 5 || p + 7 > out.size()) return false;
-      out[p + 5] = uint8_t(height >> 8);
-      out[p + 6] = uint8_t(height);
-      return true;
-    }
-    p += 2 + length;
-  }
-  return false;
+  out[p + 5] = uint8_t(height >> 8);
+  out[p + 6] = uint8_t(height);
+  return true;
 }
 
 }  // namespace brek::Jpeg_restarts

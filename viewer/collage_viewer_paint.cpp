@@ -64,6 +64,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
     painted_image.reset();
     // The cut rectangle and the full-screen caption lie over the picture.
     collage->paint_overlays(canvas, box_w, box_h);
+    ticks_since_paint_ = 0;
     return;
   }
 

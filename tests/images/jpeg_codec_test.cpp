@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 
 #include "images/jpeg_codec.h"
+#include "images/jpeg_restarts.h"
 #include "tests/images/image_test_util.h"
 #include "tests/support/temp_dir.h"
 
@@ -383,4 +384,68 @@ TEST_F(JpegCodec, APartHasTheWholeDecodesPixelsWhereAsked) {
   Jpeg_codec::Part got;
   EXPECT_FALSE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), {301, 0, 10, 10}, part, got));
   EXPECT_TRUE(part.empty());
+}
+
+// A progressive file cut short is smoothed across blocks beyond the part's
+// edge: the part still has the whole decode's pixels.
+TEST_F(JpegCodec, APartOfACutProgressiveFileHasTheWholeDecodesPixels) {
+  for (const char* options : {"-progressive -sample 2x2", "-progressive -sample 1x1", "-progressive -grayscale"}) {
+    std::string file = make_jpeg(1001, 2003, std::string(options).find("gray") != std::string::npos, options);
+    file.resize(file.size() * 35 / 100);
+    auto bytes = bytes_of(file);
+    Pixels whole;
+    ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, whole));
+    for (const Jpeg_codec::Part& want : {Jpeg_codec::Part{400, 800, 200, 200}, Jpeg_codec::Part{97, 13, 300, 120}}) {
+      Pixels part;
+      Jpeg_codec::Part got;
+      ASSERT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), want, part, got));
+      int differing = 0;
+      for (int64_t y = want.y; y < want.y + want.h; ++y)
+        for (int64_t x = want.x; x < want.x + want.w; ++x)
+          differing += part.at(int(x - got.x), int(y - got.y)) != whole.at(int(x), int(y));
+      EXPECT_EQ(differing, 0) << options << ", part at " << want.x << "," << want.y;
+    }
+  }
+}
+
+// Damage after the picture's data (a second scan header, a table of the
+// wrong length) costs nothing of the picture: the whole, the split and
+// the part decodes all keep it.
+TEST_F(JpegCodec, DamageAfterThePicturesDataKeepsThePicture) {
+  const std::string clean = make_jpeg(400, 300, false, "-quality 90 -restart 1");
+  const auto clean_bytes = bytes_of(clean);
+  const std::string sos("\xFF\xDA\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00", 14);
+  const std::string dht("\xFF\xC4\x00\x05\x00\x01", 6);
+  for (const std::string& junk : {sos, dht}) {
+    std::string damaged = clean;
+    damaged.insert(damaged.size() - 2, junk);  // before the end marker
+    auto bytes = bytes_of(damaged);
+    for (int factor : {1, 8})
+      for (int64_t split : {int64_t(1) << 40, int64_t(1)}) {
+        Pixels want, got;
+        ASSERT_TRUE(Jpeg_codec::decode(clean_bytes.data(), clean_bytes.size(), factor, want, split));
+        ASSERT_NO_THROW(Jpeg_codec::decode(bytes.data(), bytes.size(), factor, got, split))
+            << "factor " << factor << ", split from " << split;
+        EXPECT_TRUE(got == want) << "factor " << factor << ", split from " << split;
+      }
+    Pixels part;
+    Jpeg_codec::Part at;
+    EXPECT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), {10, 10, 50, 50}, part, at));
+  }
+}
+
+// Only frames of sequential 8 x 8 blocks are taken up by a second decoder:
+// a lossless frame (SOF3) counts samples, and its rows are not blocks.
+TEST_F(JpegCodec, OnlyFramesOfBlocksInSequenceAreSplit) {
+  std::string file = make_jpeg(2000, 2000, false, "-quality 90 -restart 1");
+  const size_t sof = file.find("\xFF\xC0", 0, 2);
+  ASSERT_NE(sof, std::string::npos);
+  for (uint8_t marker : {0xC0, 0xC1, 0xC9, 0xC2, 0xC3, 0xCB}) {
+    file[sof + 1] = char(marker);
+    auto bytes = bytes_of(file);
+    brek::Jpeg_restarts::Scan scan;
+    scan.start = file.find("\xFF\xDA", 0, 2);
+    const bool blocks = marker == 0xC0 || marker == 0xC1 || marker == 0xC9;
+    EXPECT_EQ(brek::Jpeg_restarts::blocks_in_sequence(bytes.data(), scan), blocks) << std::hex << int(marker);
+  }
 }
