@@ -266,11 +266,11 @@ bool read_whole(const std::string& file, std::string& out) {
   }
 }
 
-// Temporaries of the store that no lock names (an earlier version's, one
+// Temporaries of the store that no record names (an earlier version's, one
 // cut short by a crash of the machine) left behind. The lock does not rule
-// out every writer (one of ours under another runtime folder, another
-// program using the same kind of name), so only a temporary nobody touched
-// for an hour counts as left behind.
+// out every writer (an earlier version under another runtime folder,
+// another program using the same kind of name), so only a temporary nobody
+// touched for an hour counts as left behind.
 void remove_stale_temporaries(const std::string& file) {
   const std::string dir = File_path::directory_of(file), name = File_path::name_of(file);
   const time_t now = ::time(nullptr);
@@ -301,7 +301,7 @@ std::string temporary_name(const std::string& file) {
 }
 
 // Replaces the file with the text: a temporary file beside it, named in
-// the lock before it exists, flushed to the disk, renamed over it.
+// the lock's record before it exists, flushed to the disk, renamed over it.
 void replace_file(const std::string& file, const std::string& text, mode_t mode, Settings_lock::Held& lock) {
   std::string tmp;
   int fd = -1;

@@ -23,7 +23,7 @@
 // match without regard to ASCII letter case, as registry names do. Lines
 // that are not understood are kept as they are and ignored.
 //
-// A write takes the lock file beside the store, reads the file afresh,
+// A write takes the store's lock (settings_lock.h), reads the file afresh,
 // changes the one value and replaces the file through a temporary file that
 // was flushed to the disk; comments and the order of lines stay.
 

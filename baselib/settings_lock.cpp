@@ -12,7 +12,6 @@
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "baselib/file_path.h"
 #include "baselib/system_functions.h"
@@ -21,31 +20,34 @@ namespace brek::Settings_lock {
 
 namespace {
 
-// What a lock of ours holds while no write goes on. An empty lock is an
-// earlier version's.
+// What a record holds while no write goes on.
 const std::string IDLE = "-\n";
 
-// The folder of the locks in the runtime folder, "" when there is none;
-// made when `make` is set.
-std::string lock_folder(bool make) {
+// The folder of the records, "" when there is none to be had: in the
+// runtime folder (where earlier versions lock), else one of the user's own
+// in the temporary folder, where others could have made it first. Made
+// when `make` is set.
+std::string record_folder(bool make) {
   const std::string runtime = NATIVE_process::environment_variable("XDG_RUNTIME_DIR");
-  if (runtime.empty() || runtime[0] != '/') return {};
-  const std::string dir = File_path::without_trailing_separator(runtime) + "/settings-locks";
+  const std::string dir = !runtime.empty() && runtime[0] == '/'
+                              ? File_path::without_trailing_separator(runtime) + "/settings-locks"
+                              : System_functions::temp_directory() + "collage-settings-locks-" +
+                                    std::to_string(::geteuid());
   if (make) ::mkdir(dir.c_str(), 0700);
   struct stat st;
-  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
+    return {};
   return dir;
 }
 
 std::string beside(const std::string& store) { return store + ".lock"; }
 
-// The lock of a store: in the runtime folder, named by a hash of the
+// The record of a store, "" when there is none: named by a hash of the
 // store's path with its folder resolved, as another process may spell it
-// otherwise (two stores sharing a lock only wait for each other); beside
-// the store otherwise.
-std::string lock_path(const std::string& store, bool make_folder) {
-  const std::string dir = lock_folder(make_folder);
-  if (dir.empty()) return beside(store);
+// otherwise (two stores sharing one only wait for each other).
+std::string record_path(const std::string& store, bool make_folder) {
+  const std::string dir = record_folder(make_folder);
+  if (dir.empty()) return {};
   std::string resolved = store;
   if (char* real = ::realpath(File_path::directory_of(store).c_str(), nullptr)) {
     resolved = std::string(real) + "/" + File_path::name_of(store);
@@ -58,37 +60,23 @@ std::string lock_path(const std::string& store, bool make_folder) {
   return dir + "/" + name;
 }
 
-// Opens the lock file, made when `create` is set; one made beside the
-// store gets its text at once (`mark`), so it is never taken for an
-// earlier version's.
-int open_lock(const std::string& path, bool create, bool mark) {
-  for (int tries = 0; tries < 1000; ++tries) {
-    if (create && mark) {
-      const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd >= 0) {
-        (void)!::write(fd, IDLE.data(), IDLE.size());
-        return fd;
-      }
-      if (errno != EEXIST) return -1;
-    }
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create && !mark ? O_CREAT : 0), 0600);
-    if (fd >= 0 || errno != ENOENT || !(create && mark)) return fd;
+// flock, going on after signals; 0, or -1 with errno.
+int lock(int fd, bool wait) {
+  int r;
+  while ((r = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
   }
-  errno = EAGAIN;
-  return -1;
+  return r;
 }
 
-// Takes the lock file, waiting unless told not to; -1 with errno when it
-// cannot be had. A holder may remove the file before letting go: a file
-// taken that is no longer at the path is let go, and the one there now
-// taken.
-int take(const std::string& path, bool create, bool mark, bool wait) {
+// Takes the lock file, made when `create` is set, waiting unless told not
+// to; -1 with errno when it cannot be had. An earlier version removed the
+// lock it made beside the store when done: a file taken that is no longer
+// at the path is let go, and the one there now taken.
+int take(const std::string& path, bool create, bool wait) {
   for (int tries = 0; tries < 1000; ++tries) {
-    const int fd = open_lock(path, create, mark);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
     if (fd < 0) return -1;
-    int r;
-    while ((r = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
-    }
+    const int r = lock(fd, wait);
     struct stat held, there;
     if (r == 0 && ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &there) == 0 && held.st_dev == there.st_dev &&
         held.st_ino == there.st_ino)
@@ -100,6 +88,26 @@ int take(const std::string& path, bool create, bool mark, bool wait) {
   }
   errno = EAGAIN;
   return -1;
+}
+
+// Locks the store's folder itself: the same for every spelling of its
+// path, and no file is made. Some network file systems cannot lock a
+// folder; there the lock beside the store stands in, made when `create` is
+// set and kept, so nothing races on its removal (`beside_taken` tells).
+int take_folder(const std::string& store, bool wait, bool create, bool& beside_taken) {
+  beside_taken = false;
+  const std::string dir = File_path::directory_of(store);
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (lock(fd, wait) == 0) return fd;
+  const int e = errno;
+  ::close(fd);
+  if (e != EBADF && e != ENOLCK && e != EOPNOTSUPP) {
+    errno = e;
+    return -1;
+  }
+  beside_taken = true;
+  return take(beside(store), create, wait);
 }
 
 std::string contents(int fd) {
@@ -146,17 +154,6 @@ void remove_orphan(int fd) {
   set_contents(fd, IDLE);
 }
 
-// Lets a lock beside the store go; one of ours goes with it while nobody
-// else has it open (a lease is granted only then), so no one waiting for
-// it is left holding a file that is gone.
-void let_go_beside(int fd, const std::string& path) {
-  if (!contents(fd).empty() && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
-    ::unlink(path.c_str());
-    ::fcntl(fd, F_SETLEASE, F_UNLCK);
-  }
-  ::close(fd);
-}
-
 }  // namespace
 
 bool is_temporary_of(const std::string& name, const std::string& store_name) {
@@ -169,57 +166,52 @@ bool is_temporary_of(const std::string& name, const std::string& store_name) {
   return true;
 }
 
-Held::Held(const std::string& store) : path_(lock_path(store, true)) {
-  const bool in_runtime_folder = path_ != beside(store);
-  fd_ = take(path_, true, !in_runtime_folder, true);
-  if (fd_ < 0) {
+Held::Held(const std::string& store) {
+  // Always in this order, the order of earlier versions too (the runtime
+  // lock, then the one beside the store), so no one waits in a circle.
+  const std::string record = record_path(store, true);
+  bool beside_taken = false;
+  if ((!record.empty() && (record_fd_ = take(record, true, true)) < 0) ||
+      (folder_fd_ = take_folder(store, true, true, beside_taken)) < 0) {
     error_ = errno;
+    if (record_fd_ >= 0) ::close(record_fd_);
+    record_fd_ = -1;
     return;
   }
   // Earlier versions lock beside the store, and one may still be running:
-  // where that lock exists it is taken too (after ours, as they take only
-  // that one).
-  if (in_runtime_folder) {
-    old_path_ = beside(store);
-    old_fd_ = take(old_path_, false, false, true);
-  }
-  // An earlier version's lock stays empty.
-  records_ = in_runtime_folder || !contents(fd_).empty();
-  remove_orphan(fd_);
-  if (old_fd_ >= 0) remove_orphan(old_fd_);
+  // where that lock exists it is taken too, and left.
+  if (!beside_taken) old_fd_ = take(beside(store), false, true);
+  if (record_fd_ >= 0) remove_orphan(record_fd_);
 }
 
 Held::~Held() {
-  if (old_fd_ >= 0) let_go_beside(old_fd_, old_path_);
-  if (fd_ < 0) return;
-  if (old_path_.empty())
-    let_go_beside(fd_, path_);
-  else
-    ::close(fd_);  // the runtime folder keeps its locks
+  for (int fd : {old_fd_, folder_fd_, record_fd_})
+    if (fd >= 0) ::close(fd);
 }
 
 void Held::record(const std::string& temporary) {
-  if (!records_) return;
+  if (record_fd_ < 0) return;
   const long pid = ::getpid();
-  set_contents(fd_, std::to_string(pid) + " " + std::to_string(start_time(pid)) + " " + temporary + "\n");
+  set_contents(record_fd_, std::to_string(pid) + " " + std::to_string(start_time(pid)) + " " + temporary + "\n");
 }
 
 void Held::clear_record() {
-  if (records_) set_contents(fd_, IDLE);
+  if (record_fd_ >= 0) set_contents(record_fd_, IDLE);
 }
 
 void clean_after_killed_writer(const std::string& store) {
-  std::vector<std::string> locks{lock_path(store, false)};
-  if (locks[0] != beside(store)) locks.push_back(beside(store));
-  for (const std::string& path : locks) {
-    const int fd = take(path, false, false, false);
-    if (fd < 0) continue;
+  const std::string record = record_path(store, false);
+  if (record.empty()) return;
+  // While a writer of ours has the folder, it is at work.
+  bool beside_taken = false;
+  const int folder = take_folder(store, false, false, beside_taken);
+  if (folder < 0) return;
+  const int fd = take(record, false, false);
+  if (fd >= 0) {
     remove_orphan(fd);
-    if (path == beside(store))
-      let_go_beside(fd, path);
-    else
-      ::close(fd);
+    ::close(fd);
   }
+  ::close(folder);
 }
 
 }  // namespace brek::Settings_lock

@@ -2,16 +2,17 @@
 // The lock of a settings store, and the record in it of the write that
 // goes on.
 //
-// The lock is $XDG_RUNTIME_DIR/settings-locks/<hash of the store's path,
-// its folder resolved>.lock, else "<store>.lock" beside the store. A lock
-// beside the store that an earlier version left (it is empty) is taken
-// too, and never removed: that version may still be running and waiting
-// for it. One that this version made holds a text and goes when its last
-// holder is done, so the settings folder keeps no litter.
+// A write takes, in this order: the record, a file named by a hash of the
+// store's path in $XDG_RUNTIME_DIR/settings-locks (which earlier versions
+// lock), else in a folder of the user's in the temporary folder; the
+// store's folder itself (flock on the directory, no file made), or where
+// its file system cannot lock one, "<store>.lock" beside the store, made
+// and kept; then that lock beside the store where it exists, as earlier
+// versions take it. Nothing is ever removed: someone may wait for it.
 //
-// While a write goes on, its lock names the writer (process id and start
+// While a write goes on, its record names the writer (process id and start
 // time) and the temporary file it writes; a temporary that a writer killed
-// mid-write left is removed by the next holder, or by the next reader
+// mid-write left is removed by the next writer, or by the next reader
 // (the program's start), once that writer is gone.
 
 #include <string>
@@ -30,8 +31,8 @@ class Held {
   ~Held();
   Held(const Held&) = delete;
   Held& operator=(const Held&) = delete;
-  // False when the lock could not be had; errno then tells why.
-  bool held() const { return fd_ >= 0; }
+  // False when the lock could not be had; error() then tells why.
+  bool held() const { return folder_fd_ >= 0; }
   int error() const { return error_; }
   // Records the temporary the write is about to make, before it exists.
   void record(const std::string& temporary);
@@ -39,16 +40,15 @@ class Held {
   void clear_record();
 
  private:
-  int fd_ = -1;        // the lock
-  int old_fd_ = -1;    // an earlier version's beside the store, or one taken with it
-  std::string path_;
-  std::string old_path_;
-  bool records_ = false;  // the lock takes the record (not an earlier version's)
+  int record_fd_ = -1;  // -1: no folder for records
+  int folder_fd_ = -1;  // the folder, or the lock beside the store in its stead
+  int old_fd_ = -1;     // an earlier version's beside the store
   int error_ = 0;
 };
 
 // What a reader does before it reads: when no write goes on, removes the
-// temporary of a writer that was killed mid-write. Never creates a file.
+// temporary of a writer that was killed mid-write. Never waits, never
+// creates a file.
 void clean_after_killed_writer(const std::string& store);
 
 }  // namespace brek::Settings_lock

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -52,23 +53,57 @@ class ConfigTest : public ::testing::Test {
 
   Temp_dir home_;
   Env_guard env_{"XDG_CONFIG_HOME", home_.path()};
+  // Without a runtime folder the records of writes go to the temporary
+  // folder: the test's own.
+  Temp_dir tmp_;
+  Env_guard tmp_env_{"TMPDIR", tmp_.path()};
 };
 
+// The lock requests that wait, as (pid, file) pairs: the kernel lists each
+// in /proc/locks with "->" before the waiter's pid and the file's
+// "major:minor:inode".
+std::vector<std::pair<std::string, std::string>> lock_waiters() {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, arrow, kind, mode, access, who, file;
+    if ((fields >> number >> arrow >> kind >> mode >> access >> who >> file) && arrow == "->")
+      out.emplace_back(who, file);
+  }
+  return out;
+}
+
 // Whether a thread of this process is blocked waiting for a lock on the
-// file that fd is open on: the kernel lists such a request in /proc/locks
-// with "->" before the holder's pid and the file's "major:minor:inode".
+// file that fd is open on.
 bool someone_waits_for_lock_on(int fd) {
   struct stat st;
   if (::fstat(fd, &st) != 0) return false;
   const std::string pid = std::to_string(::getpid());
   const std::string inode = ":" + std::to_string(st.st_ino);
-  std::ifstream locks("/proc/locks");
-  for (std::string line; std::getline(locks, line);) {
-    std::istringstream fields(line);
-    std::string number, arrow, kind, mode, access, who, file;
-    if (!(fields >> number >> arrow >> kind >> mode >> access >> who >> file) || arrow != "->") continue;
+  for (const auto& [who, file] : lock_waiters())
     if (who == pid && file.size() > inode.size() && file.compare(file.size() - inode.size(), inode.size(), inode) == 0)
       return true;
+  return false;
+}
+
+// Whether the process is blocked waiting for a lock on any file.
+bool waits_for_a_lock(pid_t pid) {
+  const auto waiters = lock_waiters();
+  return std::any_of(waiters.begin(), waiters.end(),
+                     [&](const auto& w) { return w.first == std::to_string(pid); });
+}
+
+// Whether the process has the file open for reading (/proc/<pid>/fdinfo
+// gives the flags of each descriptor, in octal).
+bool has_open_for_reading(pid_t pid, const std::string& file) {
+  const std::string proc = "/proc/" + std::to_string(pid);
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(proc + "/fd", ec)) {
+    if (std::filesystem::read_symlink(e.path(), ec) != file) continue;
+    std::ifstream info(proc + "/fdinfo/" + e.path().filename().string());
+    for (std::string field, flags; info >> field;)
+      if (field == "flags:" && info >> flags && (std::stoi(flags, nullptr, 8) & O_ACCMODE) == O_RDONLY) return true;
   }
   return false;
 }
@@ -233,8 +268,7 @@ TEST(ConfigFormat, EveryByteAndNameRoundTrips) {
 }
 
 TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
-  // With the lock in the runtime folder, then beside the store, where each
-  // writer's lock goes when it is done.
+  // With a runtime folder, then without one.
   const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
   for (const std::string& runtime : {runtime_dir, std::string()}) {
     Env_guard env("XDG_RUNTIME_DIR", runtime);
@@ -265,12 +299,132 @@ void ConfigTest::writers_keep_their_values(const std::string& home) {
   EXPECT_EQ(files_in(home + "/Busy"), (std::set<std::string>{"Busy.conf"}));
 }
 
+namespace {
+
+// Runs `work` in a process of its own, which exits with 0 when the work
+// returned true, 1 when it returned false and 2 when it threw.
+pid_t in_a_process(const std::function<bool()>& work) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int code = 2;
+    try {
+      code = work() ? 0 : 1;
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  return pid;
+}
+
+// How a process of in_a_process ended: "exit 0" when its work went well.
+std::string how_it_ended(pid_t pid) {
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return "not started";
+  if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+  return "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+std::string key_of(const std::string& who, int i) { return who + "_" + std::to_string(i); }
+
+// Writes keys who_0 .. who_<count-1> (value i + 1) one by one, reading
+// each back at once; false when one read back wrong.
+bool write_and_read_back(const std::string& who, int count) {
+  for (int i = 0; i < count; ++i) {
+    C_Config::open_write("Shared", area::USER, "S")->write_integer(key_of(who, i), i + 1);
+    if (C_Config::open_read("Shared", area::USER, "S")->read_integer(key_of(who, i)) != i + 1) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST_F(ConfigTest, WritersAndReadersWithoutARuntimeFolderAllEndNormally) {
+  // No runtime folder, as under su or cron.
+  Env_guard no_runtime("XDG_RUNTIME_DIR", "");
+  constexpr int kWriters = 2, kReaders = 3, kEach = 80;
+  std::vector<pid_t> writers, readers;
+  for (int w = 0; w < kWriters; ++w)
+    writers.push_back(in_a_process([w] { return write_and_read_back("W" + std::to_string(w), kEach); }));
+  // Instances that only read, as each one starting does, until the
+  // writers are done.
+  const std::string done = home_.file("writers-done");
+  for (int r = 0; r < kReaders; ++r)
+    readers.push_back(in_a_process([done] {
+      while (!std::filesystem::exists(done)) C_Config::open_read("Shared", area::USER, "S")->read_integer("W0_0");
+      return true;
+    }));
+  for (pid_t w : writers) EXPECT_EQ(how_it_ended(w), "exit 0");
+  ASSERT_TRUE(write_file(done, ""));
+  for (pid_t r : readers) EXPECT_EQ(how_it_ended(r), "exit 0");
+
+  auto r = C_Config::open_read("Shared", area::USER, "S");
+  int lost = 0;
+  for (int w = 0; w < kWriters; ++w)
+    for (int i = 0; i < kEach; ++i) lost += r->read_integer(key_of("W" + std::to_string(w), i)) != i + 1;
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(files_in(home_.file("Shared")), (std::set<std::string>{"Shared.conf"}));
+}
+
+namespace {
+
+// A process that writes one value to App/App.conf under the runtime
+// folder given ("" for none); `not_its_own`, a descriptor of the test, is
+// closed in it.
+pid_t writer_under(const std::string& runtime, const std::string& name, int value, int not_its_own = -1) {
+  Env_guard env("XDG_RUNTIME_DIR", runtime);
+  return in_a_process([&] {
+    if (not_its_own >= 0) ::close(not_its_own);
+    C_Config::open_write("App", area::USER, "S")->write_integer(name, value);
+    return true;
+  });
+}
+
+}  // namespace
+
+TEST_F(ConfigTest, AnInstanceWithARuntimeFolderAndOneWithoutWaitForEachOther) {
+  const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+  for (const auto& [first, second] : {std::pair{runtime, std::string()}, std::pair{std::string(), runtime}}) {
+    Temp_dir home;
+    Env_guard config_home("XDG_CONFIG_HOME", home.path());
+    // The store is a pipe for now: the first writer, its lock held, waits
+    // in reading it until the test writes the text.
+    std::filesystem::create_directories(home.file("App"));
+    const std::string store = home.file("App/App.conf");
+    ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0);
+    const pid_t first_writer = writer_under(first, "First", 1);
+    int pipe = -1;
+    const bool reading =
+        wait_until([&] { return (pipe = ::open(store.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; });
+    if (!reading) ::kill(first_writer, SIGKILL);  // not left waiting for the pipe
+    ASSERT_TRUE(reading);
+
+    // The second waits for the lock, instead of reading the store too.
+    const pid_t second_writer = writer_under(second, "Second", 2, pipe);
+    EXPECT_TRUE(
+        wait_until([&] { return waits_for_a_lock(second_writer) || has_open_for_reading(second_writer, store); }));
+    EXPECT_TRUE(waits_for_a_lock(second_writer)) << (first.empty() ? "the first without" : "the first with")
+                                                  << " a runtime folder";
+    const std::string text = "[S]\nOld = 3\n";
+    EXPECT_EQ(::write(pipe, text.data(), text.size()), ssize_t(text.size()));
+    ::close(pipe);
+    const std::string first_ended = how_it_ended(first_writer), second_ended = how_it_ended(second_writer);
+    // Otherwise the store may still be the pipe.
+    ASSERT_EQ(first_ended, "exit 0");
+    ASSERT_EQ(second_ended, "exit 0");
+
+    auto r = C_Config::open_read("App", area::USER, "S");
+    EXPECT_EQ(r->read_integer("Old"), 3);
+    EXPECT_EQ(r->read_integer("First"), 1);
+    EXPECT_EQ(r->read_integer("Second"), 2);
+    EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"}));
+  }
+}
+
 TEST_F(ConfigTest, TheLockLeavesNothingInTheSettingsFolder) {
   C_Config::open_write("App", area::USER, "S")->write_integer("A", 1);
   EXPECT_EQ(files_in(home_.file("App")), (std::set<std::string>{"App.conf"}));
 
-  // Without a runtime folder the lock stands beside the store while a
-  // write goes on, and goes with it.
+  // Without a runtime folder, too: the folder itself is locked.
   Env_guard no_runtime("XDG_RUNTIME_DIR", "");
   C_Config::open_write("App", area::USER, "S")->write_integer("B", 2);
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
@@ -334,6 +488,16 @@ TEST_F(ConfigTest, TwoSpellingsOfTheSettingsFolderShareOneLock) {
   writer.join();
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("A"), 1);
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 2);
+
+  // The settings folder, spelled the first way, is locked by a write too.
+  const int folder = ::open(home_.file("App").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+  std::thread third([] { C_Config::open_write("App", area::USER, "S")->write_integer("C", 3); });
+  EXPECT_TRUE(wait_until([&] { return someone_waits_for_lock_on(folder); }));
+  ::close(folder);
+  third.join();
+  EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("C"), 3);
 }
 
 TEST_F(ConfigTest, ATemporaryJustWrittenIsLeftToItsWriter) {
