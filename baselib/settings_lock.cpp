@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 
 #include "baselib/file_path.h"
 #include "baselib/system_functions.h"
@@ -134,6 +136,19 @@ unsigned long long start_time(long pid) {
   return 0;
 }
 
+// This process's start time, read once (a forked child reads its own).
+unsigned long long own_start_time(long pid) {
+  static std::mutex lock;
+  static long known = 0;
+  static unsigned long long started = 0;
+  std::lock_guard<std::mutex> guard(lock);
+  if (known != pid) {
+    known = pid;
+    started = start_time(pid);
+  }
+  return started;
+}
+
 // A temporary a writer recorded in the lock, when that writer is gone and
 // the file is still a temporary of ours: removed.
 void remove_orphan(int fd) {
@@ -192,7 +207,7 @@ Held::~Held() {
 void Held::record(const std::string& temporary) {
   if (record_fd_ < 0) return;
   const long pid = ::getpid();
-  set_contents(record_fd_, std::to_string(pid) + " " + std::to_string(start_time(pid)) + " " + temporary + "\n");
+  set_contents(record_fd_, std::to_string(pid) + " " + std::to_string(own_start_time(pid)) + " " + temporary + "\n");
 }
 
 void Held::clear_record() {
@@ -200,6 +215,12 @@ void Held::clear_record() {
 }
 
 void clean_after_killed_writer(const std::string& store) {
+  static std::mutex lock;
+  static std::unordered_set<std::string> cleaned;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!cleaned.insert(store).second) return;
+  }
   const std::string record = record_path(store, false);
   if (record.empty()) return;
   // While a writer of ours has the folder, it is at work.

@@ -47,8 +47,9 @@ class Held {
 };
 
 // What a reader does before it reads: when no write goes on, removes the
-// temporary of a writer that was killed mid-write. Never waits, never
-// creates a file.
+// temporary of a writer that was killed mid-write. Once a store for the
+// process (the program's start): later, this process's writers clean up
+// as they take the lock. Never waits, never creates a file.
 void clean_after_killed_writer(const std::string& store);
 
 }  // namespace brek::Settings_lock

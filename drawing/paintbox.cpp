@@ -8,6 +8,7 @@
 #include "baselib/mathematics.h"
 #include "baselib/system_functions.h"
 #include "drawing/brek_drawing.h"
+#include "drawing/canvas_keep.h"
 #include "drawing/pixel_math.h"
 #include "drawing/units.h"
 #include "forms/control_bridge.h"
@@ -364,24 +365,7 @@ void C_Paintbox::paint_content() {
   needs_paint = 0;
   canvas->reset_transform();
   if (drag_scrolling) {
-    const units_measure_graphics u = canvas->units;
-    const brush_style bs = canvas->brush_style;
-    const double pw = canvas->pen_width;
-    const Color pc = canvas->pen_color, bc = canvas->brush_color;
-    struct Restore {
-      Ref<C_Canvas> c;
-      units_measure_graphics u;
-      brush_style bs;
-      double pw;
-      Color pc, bc;
-      ~Restore() {
-        c->units = u;
-        c->brush_style = bs;
-        c->pen_width = pw;
-        c->pen_color = pc;
-        c->brush_color = bc;
-      }
-    } restore{canvas, u, bs, pw, pc, bc};
+    Canvas_keep keep(canvas);
     canvas->units = units_measure_graphics::POINTS;
     canvas->brush_style = brush_style::SOLID_BRUSH;
     canvas->pen_width = 1.0;

@@ -143,17 +143,9 @@ point keep_in(const rect& work, double left, double top, double width, double he
 
 bool desktop_box(const std::vector<rect>& monitors, rect& box) {
   if (monitors.empty()) return false;
-  const rect& first = monitors[0];
-  double left = first.x + 1, top = first.y + 1;
-  double right = right_of(first) - 1, bottom = bottom_of(first) - 1;
-  for (size_t i = 1; i < monitors.size(); ++i) {
-    left = std::min(left, monitors[i].x);
-    top = std::min(top, monitors[i].y);
-    right = std::max(right, right_of(monitors[i]));
-    bottom = std::max(bottom, bottom_of(monitors[i]));
-  }
-  box = rect{left, top, right - left, bottom - top};
-  return true;
+  std::vector<rect> shrunk = monitors;
+  shrunk[0] = rect{monitors[0].x + 1, monitors[0].y + 1, monitors[0].w - 2, monitors[0].h - 2};
+  return bounding_box(shrunk, box);
 }
 
 bool bounding_box(const std::vector<rect>& rects, rect& box) {

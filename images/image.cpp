@@ -261,11 +261,7 @@ Ref<C_Image> C_Image::clone() {
   c->modified = modified;
   c->modified_unix_ms = modified_unix_ms;
   c->created = created;
-  if (!is_none()) {
-    picture = Ref<C_Bitmap>();
-    animation = Ref<C_Gif>();
-    reduced = Ref<C_Bitmap>();
-  }
+  release_pictures();
   return c;
 }
 
@@ -303,9 +299,7 @@ void C_Image::release_pictures() {
 }
 
 void C_Image::destroy_hook() {
-  picture = Ref<C_Bitmap>();
-  animation = Ref<C_Gif>();
-  reduced = Ref<C_Bitmap>();
+  release_pictures();
   C_Thread::destroy_hook();
 }
 

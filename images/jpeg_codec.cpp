@@ -358,6 +358,19 @@ bool failed_decode(const Decode_job& job, Pixels& out, Load_failure* why) {
   throw error;
 }
 
+// The end of every decode: the job goes; a failure throws or gives false
+// with `out` emptied, a picture read is turned to B, G, R, A.
+bool finish_decode(Decode_job& job, int failed, bool ok, Pixels& out, Load_failure* why) {
+  if (job.created) jpeg_destroy_decompress(&job.cinfo);
+  if (failed) return failed_decode(job, out, why);
+  if (!ok) {
+    out.clear();
+    return false;
+  }
+  if (job.cmyk) cmyk_to_bgra(out, job.adobe);
+  return true;
+}
+
 // Whether the library gives the four bytes a pixel takes.
 bool four_components(const Decode_job& job, Load_failure* why) {
   if (job.cinfo.output_components == 4) return true;
@@ -421,19 +434,11 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
         failed = read_band(&job, rows.data(), JDIMENSION(h), read == 0);
         read = job.cinfo.output_scanline;
       }
-      if (!failed) jpeg_abort_decompress(&job.cinfo);
       ok = !failed;
       if (ok) black_from(out, read);
     }
   }
-  if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (failed) return failed_decode(job, out, why);
-  if (!ok) {
-    out.clear();
-    return false;
-  }
-  if (job.cmyk) cmyk_to_bgra(out, job.adobe);
-  return true;
+  return finish_decode(job, failed, ok, out, why);
 }
 
 int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t split_pixels) {
@@ -451,6 +456,7 @@ int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t
 
 bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got, Load_failure* why) {
   got = Part{};
+  Part placed;
   Decode_job job{};
   setup_errors(job.err);
   job.cinfo.err = &job.err.pub;
@@ -469,24 +475,15 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
     if (part.w > 0 && four_components(job, why) && !(failed = start_part(&job, &x, &w)) &&
         Load_failure::size_allowed(w, part.h, why) &&
         (out.resize_unfilled(static_cast<int>(w), static_cast<int>(part.h)) || Load_failure::no_memory(why))) {
-      got = Part{int64_t(x), part.y, int64_t(w), part.h};
+      placed = Part{int64_t(x), part.y, int64_t(w), part.h};
       int64_t read = 0;
       failed = read_part_rows(&job, JDIMENSION(part.y), &out, &read);
       ok = !failed;
       if (ok) black_from(out, read);
     }
   }
-  if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (failed) {
-    got = Part{};
-    return failed_decode(job, out, why);
-  }
-  if (!ok) {
-    out.clear();
-    got = Part{};
-    return false;
-  }
-  if (job.cmyk) cmyk_to_bgra(out, job.adobe);
+  if (!finish_decode(job, failed, ok, out, why)) return false;
+  got = placed;
   return true;
 }
 

@@ -63,6 +63,12 @@ std::unique_ptr<cups_dest_t, Dest_free> named_dest(const std::string& queue) {
       cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), instance.empty() ? nullptr : instance.c_str()));
 }
 
+// Whether the queue is stopped: it keeps the jobs it takes.
+bool stopped(const cups_dest_t& dest) {
+  const char* printer_state = cupsGetOption("printer-state", dest.num_options, dest.options);
+  return printer_state && std::to_string(IPP_PSTATE_STOPPED) == printer_state;
+}
+
 }  // namespace
 
 Print_queue_state print_queue_state(const std::string& queue) {
@@ -75,8 +81,6 @@ Print_queue_state print_queue_state(const std::string& queue) {
   state.known = true;
   const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
   state.accepting = accepting && std::string(accepting) == "true";
-  const char* printer_state = cupsGetOption("printer-state", dest->num_options, dest->options);
-  state.paused = printer_state && std::to_string(IPP_PSTATE_STOPPED) == printer_state;
   if (!state.accepting) {
     const char* uri = cupsGetOption("printer-uri-supported", dest->num_options, dest->options);
     state.reason = uri ? refusal_reason(uri) : std::string();
@@ -98,12 +102,13 @@ std::string print_queue_media(double width, double height) {
 }
 
 int print_queue_submit(const std::string& queue, const std::string& pdf_file, const Print_job& job,
-                       std::string& error) {
+                       std::string& error, bool& paused) {
   std::unique_ptr<cups_dest_t, Dest_free> dest = named_dest(queue);
   if (!dest) {
     error = last_error();
     return 0;
   }
+  paused = stopped(*dest);
   int n = 0;
   cups_option_t* options = nullptr;
   n = cupsAddOption("copies", std::to_string(job.copies < 1 ? 1 : job.copies).c_str(), n, &options);

@@ -11,7 +11,6 @@ namespace brek_platform {
 struct Print_queue_state {
   bool known = false;  // the print system knows the queue
   bool accepting = false;  // it takes new jobs
-  bool paused = false;  // stopped: jobs wait in the queue until it is let go
   std::string reason;  // why not, for the user; empty when it does
 };
 
@@ -36,9 +35,10 @@ struct Print_job {
 std::string print_queue_media(double width, double height);
 
 // Hands the PDF file to the queue as one job. The job's id, or 0 when the
-// print system refused it (`error` then tells why).
+// print system refused it (`error` then tells why); `paused` tells whether
+// the queue was stopped as it took the job.
 int print_queue_submit(const std::string& queue, const std::string& pdf_file, const Print_job& job,
-                       std::string& error);
+                       std::string& error, bool& paused);
 
 // Forgets the print server in use, so that the next question finds it
 // again (after CUPS_SERVER changed).

@@ -230,11 +230,6 @@ std::string resolved_entry(const std::string& path) {
 
 }  // namespace
 
-std::string home_trash_files() {
-  std::string t = home_trash();
-  return t.empty() ? t : t + "/files";
-}
-
 bool move_to_trash(const std::string& path, std::string* where) {
   if (where) where->clear();
   if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;

@@ -13,8 +13,4 @@ namespace brek_platform {
 // is and the result is false.
 bool move_to_trash(const std::string& path, std::string* where = nullptr);
 
-// The files folder of the user's own trash ("<data home>/Trash/files"),
-// created when missing; empty when there is no usable data home.
-std::string home_trash_files();
-
 }  // namespace brek_platform

@@ -10,7 +10,7 @@
 #include "forms/settings_writes.h"
 #include "images/image_file_name.h"
 #include "runtime/strings.h"
-#include "viewer/canvas_keep.h"
+#include "drawing/canvas_keep.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/version_history.h"

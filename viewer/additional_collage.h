@@ -235,8 +235,9 @@ class C_Additional_collage : public C_Sorting {
   void track_cut();
   // Every button release: finishes a cut; true when one was going on.
   bool paste_or_cut();
-  // The part of the picture the cut rectangle covers, in its pixels.
-  Clipboard_images::Cut cut_of(const Ref<C_Bitmap>& picture);
+  // The part of a picture of w x h pixels, as the single view shows it,
+  // that the cut rectangle covers, in its pixels.
+  Clipboard_images::Cut cut_of(double w, double h);
   // The size of what the cut rectangle will cut, as the overlay shows it:
   // the picture's pixels, not the window's.
   std::string cut_size_text();

@@ -105,19 +105,20 @@ void C_Additional_collage::track_cut() {
   }
 }
 
-Clipboard_images::Cut C_Additional_collage::cut_of(const Ref<C_Bitmap>& picture) {
+Clipboard_images::Cut C_Additional_collage::cut_of(double w, double h) {
   Ref<C_Collage_viewer> v = viewer.lock();
   const rect r = Clipboard_images::normalized(cut_rect);
   const rect r_px{double(C_Canvas::to_device_pixels(r.x)), double(C_Canvas::to_device_pixels(r.y)),
                   double(C_Canvas::to_device_pixels(r.w)), double(C_Canvas::to_device_pixels(r.h))};
-  return Clipboard_images::cut_of(r_px, v->image_rect, double(picture->width), double(picture->height));
+  return Clipboard_images::cut_of(r_px, v->image_rect, w, h);
 }
 
 std::string C_Additional_collage::cut_size_text() {
   if (is_none()) return {};
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return {};
-  const Clipboard_images::Cut cut = cut_of(v->shown_picture());
+  // The size the last paint placed: no picture is loaded while dragging.
+  const Clipboard_images::Cut cut = cut_of(v->image_pixels.x, v->image_pixels.y);
   return std::to_string(cut.width) + " x " + std::to_string(cut.height);
 }
 
@@ -134,7 +135,7 @@ bool C_Additional_collage::paste_or_cut() {
   // What the single view shows: the picture as turned, flipped and
   // inverted, or the current frame of an animation.
   Ref<C_Bitmap> picture = v->shown_picture();
-  const Clipboard_images::Cut cut = cut_of(picture);
+  const Clipboard_images::Cut cut = cut_of(double(picture->width), double(picture->height));
   // A click, or a rectangle beside the picture, cuts nothing.
   if (cut.empty()) return true;
 

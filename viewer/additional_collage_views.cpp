@@ -17,7 +17,7 @@
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
-#include "viewer/canvas_keep.h"
+#include "drawing/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
 #include "viewer/file_order.h"

@@ -84,6 +84,8 @@ class C_Collage_viewer : public C_Form {
   bool scanning = false;
   bool fit_mode = false;
   rect image_rect;
+  // The size of the picture image_rect shows, its own pixels as turned.
+  point image_pixels;
   double scroll_y = 0;
   double layout_bottom = 0;
   int64_t laid_out_count = 0;
@@ -167,13 +169,13 @@ class C_Collage_viewer : public C_Form {
   void group_new_file();
   // Whether an empty listing is repeated on a worker thread.
   static bool uses_scan_thread();
-  // Removes the files of a listed directory that its listing (image files,
-  // full paths) no longer holds; true when any went.
-  bool drop_vanished(const std::string& listed_dir, const DynAStr& list);
-  // Gives each file of a listed directory whose size or modification time
-  // changed a new entry, so its header and picture are read again; true
-  // when any did.
-  bool renew_changed(const std::string& listed_dir);
+  // One pass over the files of a listed directory: those its listing
+  // (image files, full paths) no longer holds go, unless the listing
+  // failed; one whose size or modification time changed gets a new entry,
+  // so its header and picture are read again. True when any did.
+  bool merge_listed(const std::string& listed_dir, const DynAStr& list, bool listing_failed);
+  // The file at i is another now: a new entry in its place.
+  void renew_entry(int64_t i);
 
   // ---- collage layout (collage_viewer_layout.cpp) ----
   // Lays the file list out from laid_out_count on, for about 500 ms.

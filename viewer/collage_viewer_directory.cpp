@@ -10,7 +10,7 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
-#include "viewer/canvas_keep.h"
+#include "drawing/canvas_keep.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"

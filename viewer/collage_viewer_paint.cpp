@@ -231,6 +231,7 @@ void C_Collage_viewer::paint_image() {
   Single_view::Placement pl = Single_view::place(in);
   fit_mode = pl.fitted;
   image_rect = pl.r;
+  image_pixels = point{in.pic_w, in.pic_h};
   if (pl.r.w < 1 || pl.r.h < 1) return;
 
   Quality_guard guard(canvas);

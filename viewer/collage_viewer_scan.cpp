@@ -84,7 +84,7 @@ void C_Collage_viewer::scan_step(bool restart) {
     } else {
       // A directory read without error that holds no image any more loses
       // its files now, whatever the worker finds later.
-      if (!listing_failed && drop_vanished(listed_dir, DynAStr{})) relayout();
+      if (!listing_failed && merge_listed(listed_dir, DynAStr{}, false)) relayout();
       Ref<C_Rescan_dir> job = C_Rescan_dir::create(scan_dir);
       Ref<C_Rescan_dir> started = ref_cast<C_Rescan_dir>(job->start());
       if (!started.is_none()) {
@@ -143,8 +143,7 @@ void C_Collage_viewer::scan_step(bool restart) {
     changed = true;
   }
 
-  if (!listing_failed && drop_vanished(listed_dir, list)) changed = true;
-  if (renew_changed(listed_dir)) changed = true;
+  if (merge_listed(listed_dir, list, listing_failed)) changed = true;
 
   if (current_file.empty()) current_file = files.get(0)->file_name;
 
@@ -157,7 +156,7 @@ void C_Collage_viewer::scan_step(bool restart) {
   if (changed) relayout();
 }
 
-bool C_Collage_viewer::drop_vanished(const std::string& listed_dir, const DynAStr& list) {
+bool C_Collage_viewer::merge_listed(const std::string& listed_dir, const DynAStr& list, bool listing_failed) {
   const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
   std::unordered_set<std::string> listed;
   listed.reserve(size_t(list.count()));
@@ -166,35 +165,33 @@ bool C_Collage_viewer::drop_vanished(const std::string& listed_dir, const DynASt
   for (int64_t i = files.count() - 1; i >= 0; --i) {
     Brek_runtime::loop_tick();
     const Ref<C_Image> f = files.get(i);
-    if (File_order::directory_part(f->file_name) != dir || listed.count(f->file_name)) continue;
-    files.remove(i);
-    changed = true;
-    files.get(i)->set_load_options(rect{});
-  }
-  return changed;
-}
-
-bool C_Collage_viewer::renew_changed(const std::string& listed_dir) {
-  const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
-  bool changed = false;
-  for (int64_t i = 0; i < files.count(); ++i) {
-    Brek_runtime::loop_tick();
-    const Ref<C_Image> old = files.get(i);
-    if (File_order::directory_part(old->file_name) != dir || !old->file_changed()) continue;
-    // A new object: the old one's pictures, cell copies and orientation
-    // belong to what the file held before.
-    Ref<C_Image> fresh = C_Image::create();
-    fresh->file_name = old->file_name;
-    files.set(i, fresh);
-    if (shown_image.same(old)) shown_image.reset();
-    laid_out_count = std::min(laid_out_count, i);
-    if (single_mode && fresh->file_name == current_file) {
-      show_file(fresh);
-      repaint();
+    if (File_order::directory_part(f->file_name) != dir) continue;
+    if (!listing_failed && !listed.count(f->file_name)) {
+      files.remove(i);
+      files.get(i)->set_load_options(rect{});
+    } else if (f->file_changed()) {
+      renew_entry(i);
+    } else {
+      continue;
     }
     changed = true;
   }
   return changed;
+}
+
+void C_Collage_viewer::renew_entry(int64_t i) {
+  const Ref<C_Image> old = files.get(i);
+  // A new object: the old one's pictures, cell copies and orientation
+  // belong to what the file held before.
+  Ref<C_Image> fresh = C_Image::create();
+  fresh->file_name = old->file_name;
+  files.set(i, fresh);
+  if (shown_image.same(old)) shown_image.reset();
+  laid_out_count = std::min(laid_out_count, i);
+  if (single_mode && fresh->file_name == current_file) {
+    show_file(fresh);
+    repaint();
+  }
 }
 
 void C_Collage_viewer::group_new_file() {

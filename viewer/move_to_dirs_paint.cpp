@@ -7,7 +7,7 @@
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
 #include "viewer/additional_collage.h"
-#include "viewer/canvas_keep.h"
+#include "drawing/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
 

@@ -183,21 +183,14 @@ QString documents_folder() {
 // the pages' file on it, or nullptr (`why` then tells).
 std::unique_ptr<Pdf_file> new_temp(const QString& templ, int suffix, QString& path, std::string& why) {
   QByteArray name = QFile::encodeName(templ);
+  // Opened for reading and writing: the end is read back.
   const int fd = ::mkostemps(name.data(), suffix, O_CLOEXEC);
   if (fd < 0) {
     why = std::strerror(errno);
     return nullptr;
   }
-  // Read back at the end: opened for reading too.
-  const int rw = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-  ::close(fd);
-  if (rw < 0) {
-    why = std::strerror(errno);
-    ::unlink(name.constData());
-    return nullptr;
-  }
   path = QFile::decodeName(name);
-  return std::make_unique<Pdf_file>(rw);
+  return std::make_unique<Pdf_file>(fd);
 }
 
 // The target and a temporary file beside it for the pages.
@@ -250,9 +243,10 @@ bool queue_takes_jobs(Printer_object& o) {
 // Hands the finished pages to the queue; true only when a job was made.
 bool submit_job(Printer_object& o) {
   std::string why;
-  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why) > 0) {
+  bool paused = false;
+  if (print_queue_submit(o.name, to_std(o.temp_path), o.job, why, paused) > 0) {
     // A stopped queue takes jobs and keeps them: no paper comes out yet.
-    if (print_queue_state(o.name).paused) o.notice = o.name + ": the printer is paused; the job waits in its queue";
+    if (paused) o.notice = o.name + ": the printer is paused; the job waits in its queue";
     return true;
   }
   o.error = o.name + ": the printer refused the document (" + why + ")";

@@ -1,8 +1,8 @@
 #pragma once
-// Canvas_keep: what the viewer's paints change on a canvas (pen, brush,
-// font size, weight and name, unit, quality, clip), given back when it
-// goes, also when drawing fails: the canvas is the paint box's or the
-// caller's, and whatever paints on it next expects its own settings.
+// Canvas_keep: what a paint changes on a canvas (pen, brush, font size,
+// weight and name, unit, quality, clip), given back when it goes, also
+// when drawing fails: the canvas is the paint box's or the caller's, and
+// whatever paints on it next expects its own settings.
 
 #include <string>
 
