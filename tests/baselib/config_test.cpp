@@ -49,7 +49,19 @@ class ConfigTest : public ::testing::Test {
     return names;
   }
 
-  void writers_keep_their_values(const std::string& home);
+  // Runs the body in a settings home of its own with the runtime folder,
+  // then in another without one.
+  static void with_and_without_runtime(const std::function<void(const Temp_dir& home)>& body) {
+    const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+    for (const std::string& runtime : {runtime_dir, std::string()}) {
+      SCOPED_TRACE(runtime.empty() ? "without a runtime folder" : "with a runtime folder");
+      Env_guard env("XDG_RUNTIME_DIR", runtime);
+      Temp_dir home;
+      Env_guard config_home("XDG_CONFIG_HOME", home.path());
+      body(home);
+      if (HasFatalFailure()) return;
+    }
+  }
 
   Temp_dir home_;
   Env_guard env_{"XDG_CONFIG_HOME", home_.path()};
@@ -59,39 +71,24 @@ class ConfigTest : public ::testing::Test {
   Env_guard tmp_env_{"TMPDIR", tmp_.path()};
 };
 
-// The lock requests that wait, as (pid, file) pairs: the kernel lists each
-// in /proc/locks with "->" before the waiter's pid and the file's
-// "major:minor:inode".
-std::vector<std::pair<std::string, std::string>> lock_waiters() {
-  std::vector<std::pair<std::string, std::string>> out;
+// Whether the process is blocked waiting for a lock: on the file that fd,
+// a descriptor of this process, is open on, or on any file (fd -1). The
+// kernel lists each waiting request in /proc/locks with "->" before the
+// waiter's pid and the file's "major:minor:inode".
+bool waits_for_a_lock(pid_t pid, int fd = -1) {
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) != 0) return false;
+  const std::string inode = fd >= 0 ? ":" + std::to_string(st.st_ino) : "";
   std::ifstream locks("/proc/locks");
   for (std::string line; std::getline(locks, line);) {
     std::istringstream fields(line);
     std::string number, arrow, kind, mode, access, who, file;
-    if ((fields >> number >> arrow >> kind >> mode >> access >> who >> file) && arrow == "->")
-      out.emplace_back(who, file);
-  }
-  return out;
-}
-
-// Whether a thread of this process is blocked waiting for a lock on the
-// file that fd is open on.
-bool someone_waits_for_lock_on(int fd) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return false;
-  const std::string pid = std::to_string(::getpid());
-  const std::string inode = ":" + std::to_string(st.st_ino);
-  for (const auto& [who, file] : lock_waiters())
-    if (who == pid && file.size() > inode.size() && file.compare(file.size() - inode.size(), inode.size(), inode) == 0)
+    if ((fields >> number >> arrow >> kind >> mode >> access >> who >> file) && arrow == "->" &&
+        who == std::to_string(pid) && file.size() > inode.size() &&
+        file.compare(file.size() - inode.size(), inode.size(), inode) == 0)
       return true;
+  }
   return false;
-}
-
-// Whether the process is blocked waiting for a lock on any file.
-bool waits_for_a_lock(pid_t pid) {
-  const auto waiters = lock_waiters();
-  return std::any_of(waiters.begin(), waiters.end(),
-                     [&](const auto& w) { return w.first == std::to_string(pid); });
 }
 
 // Whether the process has the file open for reading (/proc/<pid>/fdinfo
@@ -268,35 +265,26 @@ TEST(ConfigFormat, EveryByteAndNameRoundTrips) {
 }
 
 TEST_F(ConfigTest, WritersDoNotLoseEachOthersValues) {
-  // With a runtime folder, then without one.
-  const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
-  for (const std::string& runtime : {runtime_dir, std::string()}) {
-    Env_guard env("XDG_RUNTIME_DIR", runtime);
-    Temp_dir home;
-    Env_guard config_home("XDG_CONFIG_HOME", home.path());
-    writers_keep_their_values(home.path());
-  }
-}
-
-void ConfigTest::writers_keep_their_values(const std::string& home) {
-  constexpr int kWriters = 4, kEach = 25;
-  std::vector<std::thread> threads;
-  for (int w = 0; w < kWriters; ++w) {
-    threads.emplace_back([w] {
-      for (int i = 0; i < kEach; ++i) {
-        auto c = C_Config::open_write("Busy", area::USER, "S" + std::to_string(w % 2));
-        c->write_integer("K" + std::to_string(w) + "_" + std::to_string(i), w * 1000 + i);
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  for (int w = 0; w < kWriters; ++w) {
-    auto c = C_Config::open_read("Busy", area::USER, "S" + std::to_string(w % 2));
-    for (int i = 0; i < kEach; ++i)
-      EXPECT_EQ(c->read_integer("K" + std::to_string(w) + "_" + std::to_string(i)), w * 1000 + i);
-  }
-  // Only the store remains: no temporary file was left over, and no lock.
-  EXPECT_EQ(files_in(home + "/Busy"), (std::set<std::string>{"Busy.conf"}));
+  with_and_without_runtime([&](const Temp_dir& home) {
+    constexpr int kWriters = 4, kEach = 25;
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+      threads.emplace_back([w] {
+        for (int i = 0; i < kEach; ++i) {
+          auto c = C_Config::open_write("Busy", area::USER, "S" + std::to_string(w % 2));
+          c->write_integer("K" + std::to_string(w) + "_" + std::to_string(i), w * 1000 + i);
+        }
+      });
+    }
+    for (auto& t : threads) t.join();
+    for (int w = 0; w < kWriters; ++w) {
+      auto c = C_Config::open_read("Busy", area::USER, "S" + std::to_string(w % 2));
+      for (int i = 0; i < kEach; ++i)
+        EXPECT_EQ(c->read_integer("K" + std::to_string(w) + "_" + std::to_string(i)), w * 1000 + i);
+    }
+    // Only the store remains: no temporary file was left over, and no lock.
+    EXPECT_EQ(files_in(home.file("Busy")), (std::set<std::string>{"Busy.conf"}));
+  });
 }
 
 namespace {
@@ -451,7 +439,7 @@ TEST_F(ConfigTest, AWriteWaitsForAnOlderVersionHoldingTheLockBesideTheStore) {
   ASSERT_TRUE(write_file(old_tmp, "[S]\nA = 1\nOld = 2\n"));
 
   std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("New", 3); });
-  EXPECT_TRUE(wait_until([&] { return someone_waits_for_lock_on(old_lock); }));
+  EXPECT_TRUE(wait_until([&] { return waits_for_a_lock(::getpid(), old_lock); }));
   EXPECT_TRUE(std::filesystem::exists(old_tmp));
   EXPECT_EQ(std::rename(old_tmp.c_str(), home_.file("App/App.conf").c_str()), 0);
   ::close(old_lock);
@@ -481,7 +469,7 @@ TEST_F(ConfigTest, TwoSpellingsOfTheSettingsFolderShareOneLock) {
   Env_guard other_spelling("XDG_CONFIG_HOME", home_.path() + "/.");
   std::thread writer([] { C_Config::open_write("App", area::USER, "S")->write_integer("B", 2); });
   EXPECT_TRUE(wait_until([&] {
-    return std::any_of(held.begin(), held.end(), [](int fd) { return someone_waits_for_lock_on(fd); });
+    return std::any_of(held.begin(), held.end(), [](int fd) { return waits_for_a_lock(::getpid(), fd); });
   }));
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("B"), 0);
   for (int fd : held) ::close(fd);
@@ -494,7 +482,7 @@ TEST_F(ConfigTest, TwoSpellingsOfTheSettingsFolderShareOneLock) {
   ASSERT_GE(folder, 0);
   ASSERT_EQ(::flock(folder, LOCK_EX), 0);
   std::thread third([] { C_Config::open_write("App", area::USER, "S")->write_integer("C", 3); });
-  EXPECT_TRUE(wait_until([&] { return someone_waits_for_lock_on(folder); }));
+  EXPECT_TRUE(wait_until([&] { return waits_for_a_lock(::getpid(), folder); }));
   ::close(folder);
   third.join();
   EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_integer("C"), 3);
@@ -551,14 +539,9 @@ std::vector<std::string> temporaries_in(const std::string& dir) {
 bool kill_a_writer_mid_write(const std::string& dir) {
   const int watch = ::inotify_init1(IN_CLOEXEC);
   if (watch < 0 || ::inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return false;
-  const pid_t writer = ::fork();
-  if (writer == 0) {
-    try {
-      for (int i = 0;; ++i) C_Config::open_write("App", area::USER, "S")->write_integer("N", i);
-    } catch (...) {
-    }
-    ::_exit(1);
-  }
+  const pid_t writer = in_a_process([]() -> bool {
+    for (int i = 0;; ++i) C_Config::open_write("App", area::USER, "S")->write_integer("N", i);
+  });
   bool seen = false;
   alignas(inotify_event) char buf[4096];
   struct pollfd p{watch, POLLIN, 0};
@@ -576,36 +559,26 @@ bool kill_a_writer_mid_write(const std::string& dir) {
   return seen && !temporaries_in(dir).empty();
 }
 
-// The program starting: a process of its own that reads a setting.
-void start_a_reader() {
-  const pid_t reader = ::fork();
-  if (reader == 0) {
-    C_Config::open_read("App", area::USER, "S")->read_integer("N");
-    ::_exit(0);
-  }
-  ::waitpid(reader, nullptr, 0);
-}
-
 }  // namespace
 
 TEST_F(ConfigTest, TheTemporaryOfAWriterKilledMidWriteGoesAtTheNextStart) {
-  const std::string runtime_dir = std::getenv("XDG_RUNTIME_DIR");
-  for (const std::string& runtime : {runtime_dir, std::string()}) {
-    Env_guard env("XDG_RUNTIME_DIR", runtime);
-    Temp_dir home;
-    Env_guard config_home("XDG_CONFIG_HOME", home.path());
+  with_and_without_runtime([&](const Temp_dir& home) {
     // Megabytes to write each time, so that a write takes a while.
     const std::string big(4 << 20, 'x');
     C_Config::open_write("App", area::USER, "S")->write_string("Big", big);
     bool left = false;
     for (int attempt = 0; attempt < 20 && !left; ++attempt) left = kill_a_writer_mid_write(home.file("App"));
-    ASSERT_TRUE(left) << runtime;
+    ASSERT_TRUE(left);
 
-    start_a_reader();
-    EXPECT_TRUE(temporaries_in(home.file("App")).empty()) << runtime;
-    EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"})) << runtime;
-    EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_string("Big"), big) << runtime;
-  }
+    // The program starting: a process of its own that reads a setting.
+    how_it_ended(in_a_process([] {
+      C_Config::open_read("App", area::USER, "S")->read_integer("N");
+      return true;
+    }));
+    EXPECT_TRUE(temporaries_in(home.file("App")).empty());
+    EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"}));
+    EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_string("Big"), big);
+  });
 }
 
 TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {

@@ -99,16 +99,15 @@ std::map<std::string, std::string> delete_in_viewer(Input_box& b, const std::vec
   return bytes;
 }
 
-// Each deleted file lies in the trash's files/ under its record's name, and
-// the record gives back its path and a deletion time between the two.
+// Each deleted file lies in files/ under its record's name; the record gives
+// back its path, relative to a top if any, and a deletion time between the two.
 void expect_restorable(const std::string& trash, const std::string& top,
-                       const std::map<std::string, std::string>& deleted, time_t from, time_t to,
-                       bool relative) {
+                       const std::map<std::string, std::string>& deleted, time_t from, time_t to) {
   std::set<std::string> restored;
   for (const auto& [name, r] : records_of(trash, top)) {
     ASSERT_EQ(deleted.count(r.path), 1u) << r.path;
     EXPECT_EQ(brek_test::read_file(trash + "/files/" + name), deleted.at(r.path)) << r.path;
-    EXPECT_EQ(r.relative, relative) << r.path;
+    EXPECT_EQ(r.relative, !top.empty()) << r.path;
     EXPECT_GE(r.deleted, from) << r.path;
     EXPECT_LE(r.deleted, to) << r.path;
     restored.insert(r.path);
@@ -141,7 +140,7 @@ TEST(ViewerTrash, RecordsOfTheHomeTrashGiveBackEveryName) {
   const time_t from = std::time(nullptr);
   const auto deleted = delete_in_viewer(b, paths);
   const time_t to = std::time(nullptr);
-  expect_restorable(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash", "", deleted, from, to, false);
+  expect_restorable(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash", "", deleted, from, to);
 }
 
 TEST(ViewerTrash, AFileOnAnotherFileSystemGoesToTheTrashOfItsTopDirectory) {
@@ -155,14 +154,14 @@ TEST(ViewerTrash, AFileOnAnotherFileSystemGoesToTheTrashOfItsTopDirectory) {
   time_t to = std::time(nullptr);
   const std::string own = disk.file(".Trash-" + std::to_string(::getuid()));
   EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
-  expect_restorable(own, disk.path(), first, from, to, true);
+  expect_restorable(own, disk.path(), first, from, to);
 
   // A shared trash set up by the administrator comes first.
   fs::create_directory(disk.file(".Trash"));
   fs::permissions(disk.file(".Trash"), fs::perms::all | fs::perms::sticky_bit);
   const auto second = delete_in_viewer(b, {disk.file("sub dir/c%.bmp")});
   to = std::time(nullptr);
-  expect_restorable(disk.file(".Trash/" + std::to_string(::getuid())), disk.path(), second, from, to, true);
+  expect_restorable(disk.file(".Trash/" + std::to_string(::getuid())), disk.path(), second, from, to);
   EXPECT_EQ(records_of(own, disk.path()).size(), first.size());
 }
 
@@ -175,7 +174,7 @@ TEST(ViewerTrash, AFileSystemWithoutNoReplaceRenamesStillTakesDeletes) {
   const time_t from = std::time(nullptr);
   const auto deleted = delete_in_viewer(b, {disk.file("one.bmp"), disk.file("two&.bmp")});
   const time_t to = std::time(nullptr);
-  expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to, true);
+  expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to);
 }
 
 // A folder linked to another file system (~/Pictures -> /data/Pictures):
@@ -200,7 +199,7 @@ TEST(ViewerTrash, AFileInALinkedFolderGoesToTheTrashOfItsOwnFileSystem) {
   const std::map<std::string, std::string> deleted = {
       {data.file("Pictures/a b.bmp"), opened.begin()->second},
       {data.file("Pictures/linked.bmp"), brek_test::read_file(data.file("elsewhere.bmp"))}};
-  expect_restorable(trash, data.path(), deleted, from, to, true);
+  expect_restorable(trash, data.path(), deleted, from, to);
   EXPECT_TRUE(fs::is_symlink(trash + "/files/linked.bmp"));
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(data.file("elsewhere.bmp"))));
   EXPECT_EQ(home.entries(), std::vector<std::string>{"Pictures"});
@@ -233,7 +232,7 @@ TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
     b.key(VK_DELETE);
     EXPECT_EQ(b.last_message(), "Delete file operation failed") << c.trash;
     b.messages.clear();
-    expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr), !c.top.empty());
+    expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr));
     std::vector<std::string> in_files;
     for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
     EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
