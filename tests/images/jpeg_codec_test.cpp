@@ -19,7 +19,7 @@ using namespace brek_test;
 namespace {
 
 class JpegCodec : public ::testing::Test {
- public:
+ protected:
   void SetUp() override {
     if (!have_program("cjpeg") || !have_program("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
   }
@@ -249,6 +249,15 @@ std::vector<uint8_t> many_scans(int refinements) {
   f.insert(f.end(), {0xFF, 0xD9});
   return f;
 }
+
+// Pixels of `area` where a part decoded at `got` differs from the whole.
+int differing(const Pixels& part, const Jpeg_codec::Part& got, const Pixels& whole, const Jpeg_codec::Part& area) {
+  int n = 0;
+  for (int64_t y = area.y; y < area.y + area.h; ++y)
+    for (int64_t x = area.x; x < area.x + area.w; ++x)
+      n += part.at(int(x - got.x), int(y - got.y)) != whole.at(int(x), int(y));
+  return n;
+}
 }  // namespace
 
 TEST(JpegCodecErrors, TooManyScansAreAFailedLoadNotAnError) {
@@ -278,16 +287,13 @@ TEST_F(JpegCodec, ADecodeIntoAUsedPictureOfTheSameSizeLeavesNothingOfItBehind) {
   EXPECT_TRUE(cut_used == cut_fresh);
 }
 
-// Restart markers after every MCU row or every few MCUs, in each chroma
-// layout and grey: tall enough that a marker starts a row near the middle.
-std::vector<std::string> restart_files(JpegCodec& t) {
-  return {t.make_jpeg(96, 600, false, "-restart 1"), t.make_jpeg(101, 1203, false, "-restart 3B"),
-          t.make_jpeg(96, 600, false, "-restart 1 -sample 2x1"), t.make_jpeg(96, 600, false, "-restart 1 -sample 1x2"),
-          t.make_jpeg(99, 300, false, "-restart 1 -sample 1x1"), t.make_jpeg(77, 500, true, "-restart 1 -grayscale")};
-}
-
 TEST_F(JpegCodec, TwoThreadsDecodeTheSamePixelsAsOne) {
-  const std::vector<std::string> files = restart_files(*this);
+  // Restart markers after every MCU row or every few MCUs, in each chroma
+  // layout and grey: tall enough that a marker starts a row near the middle.
+  const std::vector<std::string> files = {
+      make_jpeg(96, 600, false, "-restart 1"), make_jpeg(101, 1203, false, "-restart 3B"),
+      make_jpeg(96, 600, false, "-restart 1 -sample 2x1"), make_jpeg(96, 600, false, "-restart 1 -sample 1x2"),
+      make_jpeg(99, 300, false, "-restart 1 -sample 1x1"), make_jpeg(77, 500, true, "-restart 1 -grayscale")};
   for (size_t i = 0; i < files.size(); ++i) {
     auto whole = bytes_of(files[i]);
     ASSERT_GT(Jpeg_codec::second_decoder_row(whole.data(), whole.size(), 1, 1), 0) << "file " << i;
@@ -371,11 +377,8 @@ TEST_F(JpegCodec, APartHasTheWholeDecodesPixelsWhereAsked) {
       ASSERT_TRUE(got.x <= x0 && got.y <= y0 && got.x + got.w >= x1 && got.y + got.h >= y1);
       ASSERT_EQ(part.width(), got.w);
       ASSERT_EQ(part.height(), got.h);
-      int differing = 0;
-      for (int64_t y = y0; y < y1; ++y)
-        for (int64_t x = x0; x < x1; ++x)
-          differing += part.at(int(x - got.x), int(y - got.y)) != whole.at(int(x), int(y));
-      EXPECT_EQ(differing, 0) << "file " << i << " part at " << want.x << "," << want.y;
+      EXPECT_EQ(differing(part, got, whole, {x0, y0, x1 - x0, y1 - y0}), 0)
+          << "file " << i << " part at " << want.x << "," << want.y;
     }
   }
   // Nothing of the picture asked for.
@@ -399,11 +402,7 @@ TEST_F(JpegCodec, APartOfACutProgressiveFileHasTheWholeDecodesPixels) {
       Pixels part;
       Jpeg_codec::Part got;
       ASSERT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), want, part, got));
-      int differing = 0;
-      for (int64_t y = want.y; y < want.y + want.h; ++y)
-        for (int64_t x = want.x; x < want.x + want.w; ++x)
-          differing += part.at(int(x - got.x), int(y - got.y)) != whole.at(int(x), int(y));
-      EXPECT_EQ(differing, 0) << options << ", part at " << want.x << "," << want.y;
+      EXPECT_EQ(differing(part, got, whole, want), 0) << options << ", part at " << want.x << "," << want.y;
     }
   }
 }

@@ -233,12 +233,10 @@ TEST_F(LoadFailure, AnExceptionInADecodeLeavesItsTextAndAStopPasses) {
   } raising;
   const std::string path = dir.file("a.gif");
   ASSERT_TRUE(brek_test::write_file(path, gif_file(4, 4)));
-  Ref<C_Image> image = C_Image::create();
-  image->file_name = path;
   Brek_runtime::register_tick_handler(&raising);
   // The reader's next loop tick runs the handlers.
   Brek_runtime::set_tick_counter(65535);
-  image->load_native();
+  Ref<C_Image> image = loaded(path);
   EXPECT_TRUE(image->load_failed);
   EXPECT_EQ(image->load_failure_reason.kind, K::RAISED);
   EXPECT_EQ(image->load_failure(), "decoding budget spent");

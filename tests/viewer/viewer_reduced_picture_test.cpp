@@ -64,11 +64,11 @@ void expect_saved_whole(Photo_box& p) {
   EXPECT_EQ(saved->height, PH);
 }
 
-// A turn after the first paint shows the whole picture turned.
-void turn_right(Photo_box& t) {
-  t.b.menu("ROTATER");
-  t.b.paint();
-  EXPECT_EQ(t.image()->picture->width, PW);
+// A turn or a zoom after the first paint shows the whole picture.
+void expect_whole_after(Photo_box& p, const std::string& command) {
+  p.b.menu(command);
+  p.b.paint();
+  EXPECT_EQ(p.image()->picture->width, PW);
 }
 
 }  // namespace
@@ -138,13 +138,11 @@ TEST(ViewerReducedPicture, ZoomAndTurnsShowTheFullPicture) {
   Photo_box p;
   p.b.paint();
   ASSERT_TRUE(p.image()->picture.is_none());
-  p.b.menu("SCALE_I");
-  p.b.paint();
-  EXPECT_EQ(p.image()->picture->width, PW);
+  expect_whole_after(p, "SCALE_I");
 
   Photo_box t;
   t.b.paint();
-  turn_right(t);
+  expect_whole_after(t, "ROTATER");
   // Turned: 225 x 300, centred.
   EXPECT_EQ(t.v->image_rect.w, 225);
   EXPECT_EQ(t.v->image_rect.h, 300);
@@ -178,6 +176,15 @@ int differing(const Photo_box& a, const Photo_box& b) {
   return n;
 }
 
+// The photograph at its own size, the pointer at `at` (by default in the
+// middle): its first paint decodes only the part in view.
+struct Part_shown : Photo_box {
+  explicit Part_shown(point at = {137, 91}) {
+    v->pointer = at;
+    b.paint();
+  }
+};
+
 // The photograph decoded whole, shown with the pointer at `at`.
 struct Whole_shown : Photo_box {
   explicit Whole_shown(point at) {
@@ -193,9 +200,7 @@ TEST(ViewerFirstScreen, AtItsOwnSizeOnlyThePartInViewIsDecodedWithTheWholePictur
   // The pointer in the middle and near the corners: the part lies inside
   // the picture and at its edges.
   for (point at : {point{137, 91}, point{40, 40}, point{360, 260}}) {
-    Photo_box part;
-    part.v->pointer = at;
-    part.b.paint();
+    Part_shown part(at);
     EXPECT_TRUE(part.image()->picture.is_none());
     EXPECT_FALSE(part.v->fit_mode);
 
@@ -210,9 +215,7 @@ TEST(ViewerFirstScreen, AtItsOwnSizeOnlyThePartInViewIsDecodedWithTheWholePictur
 }
 
 TEST(ViewerFirstScreen, PanningLoadsTheWholePicture) {
-  Photo_box p;
-  p.v->pointer = {137, 91};
-  p.b.paint();
+  Part_shown p;
   ASSERT_TRUE(p.image()->picture.is_none());
   p.v->pointer = {300, 200};
   p.b.paint();
@@ -221,24 +224,16 @@ TEST(ViewerFirstScreen, PanningLoadsTheWholePicture) {
 }
 
 TEST(ViewerFirstScreen, TurnsSavesAndZoomWorkOnTheWholePicture) {
-  Photo_box p;
-  p.v->pointer = {137, 91};
-  p.b.paint();
+  Part_shown p;
   ASSERT_TRUE(p.image()->picture.is_none());
   expect_saved_whole(p);
 
-  Photo_box t;
-  t.v->pointer = {137, 91};
-  t.b.paint();
-  turn_right(t);
+  Part_shown t;
+  expect_whole_after(t, "ROTATER");
   EXPECT_EQ(t.v->image_rect.w, PH);
   EXPECT_EQ(t.v->image_rect.h, PW);
 
-  Photo_box z;
-  z.v->pointer = {137, 91};
-  z.b.paint();
-  z.b.menu("SCALE_I");
-  z.b.paint();
-  EXPECT_EQ(z.image()->picture->width, PW);
+  Part_shown z;
+  expect_whole_after(z, "SCALE_I");
   EXPECT_GT(z.v->image_rect.w, PW);
 }
