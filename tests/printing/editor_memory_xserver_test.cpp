@@ -18,13 +18,6 @@ struct Editor_installed {
   ~Editor_installed() { Print_editor_hook::set_opener(nullptr); }
 };
 
-bool press(brek_platform::Native_handle window, int vk, const std::string& text = "") {
-  const bool down = te::window_key_press(window, vk, {}, text);
-  const bool up = te::window_key_release(window, vk, {}, text);
-  te::settle();
-  return down && up;
-}
-
 }  // namespace
 
 // Every photograph of a folder made a card with F7 while stepping through
@@ -35,13 +28,10 @@ TEST(EditorMemory, ADeletedCardLetsGoOfItsPicture) {
   constexpr int N = 6;
   // Each 17 MB in full, which is what a card shows.
   constexpr int64_t PICTURE = int64_t(2400) * 1800 * 4;
-  brek_test::Temp_dir dir;
-  fill_folder(dir, N, 2400, 1800, 1);
   Editor_installed installed;
   Clocked_viewer t;
-  ASSERT_TRUE(t.list_folder(dir.path(), N));
-  brek_platform::Point_pt first;
-  ASSERT_TRUE(t.show_first_alone(first));
+  ASSERT_TRUE(t.list_folder(N, 2400, 1800, 1));
+  ASSERT_TRUE(t.show_first_alone());
   for (int i = 0; i < N; ++i) {
     ASSERT_TRUE(press(t.s.v->native, 118));
     if (i < N - 1) {
@@ -52,10 +42,7 @@ TEST(EditorMemory, ADeletedCardLetsGoOfItsPicture) {
   ASSERT_EQ(editor->cards.count(), N);
   ASSERT_TRUE(te::wait_exposed(editor->native));
   // Back to the folder, all of whose cells are in view.
-  ASSERT_TRUE(te::click(t.s.v->native, first));
-  te::settle();
-  ASSERT_FALSE(t.s.v->single_mode);
-  for (int i = 0; i < 3; ++i) t.tick(200);
+  ASSERT_NO_FATAL_FAILURE(t.back_to_folder());
   editor->pbox->invalidate_all();
   te::settle();
 

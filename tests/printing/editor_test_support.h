@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,17 @@ class Editor : public ::testing::Test, protected brek_test::On_window_layer<Quie
   }
 
   Ref<C_Edit_collage_print> e;
+};
+
+// A fixture of these tests skipped where there is no X server.
+template <class Fixture>
+class On_x_server : public Fixture {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no X server";
+    Fixture::SetUp();
+  }
 };
 
 }  // namespace editor_test

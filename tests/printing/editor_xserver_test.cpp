@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "forms/form_bridge.h"
 #include "platform/image_decode.h"
 #include "platform/test_events.h"
@@ -16,13 +14,8 @@ namespace te = brek_platform::test_events;
 
 namespace {
 
-class EditorOnXServer : public Editor {
+class EditorOnXServer : public On_x_server<Editor> {
  protected:
-  void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no X server";
-    Editor::SetUp();
-  }
   // Pixels of the band's colours on the screen along the line from (x0,
   // y) to (x1, y) of the sheet (points).
   int band_pixels_on_screen(double x0, double x1, double y) {

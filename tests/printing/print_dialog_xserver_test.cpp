@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,14 +22,7 @@ namespace R = Print_dialog_rules;
 
 namespace {
 
-class PrintDialogOnXServer : public print_test::PrintDialog {
- protected:
-  void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no X server";
-    PrintDialog::SetUp();
-  }
-};
+using PrintDialogOnXServer = editor_test::On_x_server<print_test::PrintDialog>;
 
 std::vector<std::string> lines_of(const Ref<C_Control>& c) {
   std::vector<std::string> texts;
@@ -80,8 +72,7 @@ TEST_F(PrintDialogOnXServer, TheQuestionAboutUnreadablePicturesShowsItsLinesWhol
   m->build(d, question, true);
   std::vector<std::string> lines;
   te::post_task([&] {
-    if (te::wait_exposed(m->native))
-      for (int64_t i = 0; i < m->text_memo->line_count(); ++i) lines.push_back(m->text_memo->get_line(i));
+    if (te::wait_exposed(m->native)) lines = lines_of(m->text_memo);
     m->close_with("N");
   });
   EXPECT_EQ(m->show_modal(d), "N");

@@ -30,19 +30,14 @@ namespace {
 
 // A picture no compression makes small: every pixel of its own.
 Ref<C_Image> noise(int w, int h) {
-  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 24);
-  Pixels* p = b->pixels();
+  Ref<C_Image> im = editor_test::pasted(w, h, 0);
+  Pixels* p = im->picture->pixels();
   uint32_t state = 12345;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       state = state * 1664525u + 1013904223u;
       p->set(x, y, 0xFF000000u | state >> 8);
     }
-  Ref<C_Image> im = C_Image::create();
-  im->file_name = "<clipboard>";
-  im->picture = b;
-  im->width = w;
-  im->height = h;
   return im;
 }
 
@@ -63,6 +58,11 @@ class PrintJob : public print_test::PrintDialog {
     for (const std::string& m : screen->messages) all += m + "\n";
     return all;
   }
+  // Exactly one message, which says each of `parts`.
+  void expect_one_message_saying(const std::vector<std::string>& parts) {
+    ASSERT_EQ(screen->messages.size(), 1u) << messages();
+    for (const std::string& part : parts) EXPECT_TRUE(said(part)) << part << "\n" << messages();
+  }
 };
 
 }  // namespace
@@ -78,9 +78,7 @@ TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   const std::string target = disk.file("poster.pdf");
   ASSERT_TRUE(brek_test::write_file(target, "mine"));
   EXPECT_FALSE(print_pdf(target));
-  ASSERT_EQ(screen->messages.size(), 1u);
-  EXPECT_TRUE(said(target)) << target << "\n" << messages();
-  EXPECT_TRUE(said("No space left on device")) << messages();
+  ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({target, "No space left on device"}));
   EXPECT_EQ(brek_test::read_file(target), "mine");
   EXPECT_EQ(disk.entries(), (std::vector<std::string>{"poster.pdf"}));
 
@@ -105,9 +103,7 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   make_dialog();
   d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
   EXPECT_FALSE(d->print());
-  ASSERT_EQ(screen->messages.size(), 1u);
-  EXPECT_TRUE(said(cups.queue())) << messages();
-  EXPECT_TRUE(said("No space left on device")) << messages();
+  ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({cups.queue(), "No space left on device"}));
   // No job was made, none finished; the temporary PDF is gone.
   EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
   EXPECT_TRUE(disk.entries().empty());
@@ -215,9 +211,7 @@ TEST_F(PrintJob, APrinterThatCannotBeRememberedIsToldOnceAndPrintsAnyway) {
   EXPECT_TRUE(print_pdf());
   EXPECT_TRUE(print_pdf());
   // Told as every other settings write is, once, with the system's reason.
-  ASSERT_EQ(screen->messages.size(), 1u) << messages();
-  EXPECT_TRUE(said("Settings could not be saved")) << messages();
-  EXPECT_TRUE(said("Read-only file system")) << messages();
+  expect_one_message_saying({"Settings could not be saved", "Read-only file system"});
 }
 
 // ---- grey drawing ----

@@ -44,19 +44,33 @@ inline void fill_folder(const brek_test::Temp_dir& dir, int n, int w, int h, int
   for (int k = 0; k < kinds; ++k) std::filesystem::remove(dir.file("seed" + std::to_string(k)));
 }
 
+// A key pressed and released at the window as the window system gives it;
+// false when either did not arrive.
+inline bool press(brek_platform::Native_handle window, int vk, const std::string& text = "") {
+  const bool down = brek_platform::test_events::window_key_press(window, vk, {}, text);
+  const bool up = brek_platform::test_events::window_key_release(window, vk, {}, text);
+  brek_platform::test_events::settle();
+  return down && up;
+}
+
 // The viewer on the whole 1600 x 1000 screen with its timers on a test
-// clock: each tick runs what is due, then the window's events (paints).
+// clock, and a folder of its own: each tick runs what is due, then the
+// window's events (paints).
 struct Clocked_viewer {
+  brek_test::Temp_dir dir;
   Brek_runtime::Test_clock clock;
   Viewer_on_screen<Test_viewer> s{rect{0, 0, 1600, 1000}};
+  brek_platform::Point_pt first;  // where show_first_alone clicked
   void tick(int64_t ms) {
     clock.advance(ms);
     Timer_ticks::run_due(clock.ticks());
     brek_platform::test_events::settle();
   }
-  // Ticks of the background timer until the folder is listed and laid out.
-  bool list_folder(const std::string& path, int64_t n) {
-    s.v->open_dir(path);
+  // The folder filled (see fill_folder) and opened; ticks of the background
+  // timer until it is listed and laid out.
+  bool list_folder(int n, int w, int h, int kinds) {
+    fill_folder(dir, n, w, h, kinds);
+    s.v->open_dir(dir.path());
     brek_platform::Decoded_image shot;
     if (!s.shoot(shot)) return false;
     for (int i = 0; i < 300 && (s.v->files.count() < n || s.v->laid_out_count < n); ++i) tick(200);
@@ -74,15 +88,22 @@ struct Clocked_viewer {
     brek_platform::test_events::mouse_move(s.v->native, at);
     brek_platform::test_events::settle();
   }
-  // A click on the first cell shows it alone; where it was clicked (a
-  // click there goes back), or nowhere when it did not show.
-  bool show_first_alone(brek_platform::Point_pt& at) {
+  // A click on the first cell shows it alone; false when it did not show.
+  bool show_first_alone() {
     const rect cell = s.v->files.get(0)->rect;
-    at = in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
-    rest_pointer_at(at);
-    if (!brek_platform::test_events::click(s.v->native, at)) return false;
+    first =
+        in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
+    rest_pointer_at(first);
+    if (!brek_platform::test_events::click(s.v->native, first)) return false;
     brek_platform::test_events::settle();
     return s.v->single_mode;
+  }
+  // A click where show_first_alone clicked goes back to the folder's view.
+  void back_to_folder() {
+    ASSERT_TRUE(brek_platform::test_events::click(s.v->native, first));
+    brek_platform::test_events::settle();
+    ASSERT_FALSE(s.v->single_mode);
+    for (int i = 0; i < 3; ++i) tick(200);
   }
 };
 

@@ -19,17 +19,12 @@ TEST(ViewerMemory, ASlideshowKeepsOnlyThePicturesNearTheOneItShows) {
   // 2400 x 1800: shown fitted at more than half its size, so the whole
   // picture is decoded (17 MB).
   constexpr int64_t PICTURE = int64_t(2400) * 1800 * 4;
-  brek_test::Temp_dir dir;
-  fill_folder(dir, N, 2400, 1800, 2);
   Clocked_viewer t;
-  ASSERT_TRUE(t.list_folder(dir.path(), N));
+  ASSERT_TRUE(t.list_folder(N, 2400, 1800, 2));
   // The first picture alone; Space starts the slideshow.
-  brek_platform::Point_pt first;
-  ASSERT_TRUE(t.show_first_alone(first));
+  ASSERT_TRUE(t.show_first_alone());
   const int64_t start = resident();
-  ASSERT_TRUE(te::window_key_press(t.s.v->native, 32, {}, " "));
-  ASSERT_TRUE(te::window_key_release(t.s.v->native, 32, {}, " "));
-  te::settle();
+  ASSERT_TRUE(press(t.s.v->native, 32, " "));
   ASSERT_TRUE(t.s.v->slideshow);
   // A second a picture, on the 200 ms ticks, round the folder once.
   for (int i = 0; i < 5 * (N - 2); ++i) t.tick(200);
@@ -46,10 +41,7 @@ TEST(ViewerMemory, ASlideshowKeepsOnlyThePicturesNearTheOneItShows) {
   }
 
   // Back in the folder's view, nothing more is held.
-  ASSERT_TRUE(te::click(t.s.v->native, first));
-  te::settle();
-  ASSERT_FALSE(t.s.v->single_mode);
-  for (int i = 0; i < 3; ++i) t.tick(200);
+  ASSERT_NO_FATAL_FAILURE(t.back_to_folder());
   if (RESIDENT_SIZE_COUNTS) {
     EXPECT_LT(resident() - start, 5 * PICTURE) << resident() / MB << " MB";
   }
@@ -61,10 +53,8 @@ TEST(ViewerMemory, ASlideshowKeepsOnlyThePicturesNearTheOneItShows) {
 TEST(ViewerMemory, AViewRestingAfterAFastScrollToTheEndGivesItsMemoryBack) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   constexpr int N = 200;
-  brek_test::Temp_dir dir;
-  fill_folder(dir, N, 1600, 1200, 4);
   Clocked_viewer t;
-  ASSERT_TRUE(t.list_folder(dir.path(), N));
+  ASSERT_TRUE(t.list_folder(N, 1600, 1200, 4));
   const int64_t first_screen = resident();
 
   const rect box = t.s.v->pb->get_bounds();
