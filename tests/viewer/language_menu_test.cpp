@@ -13,14 +13,11 @@
 #include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
-#include "platform/menu.h"
-#include "platform/test_events.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 
 using namespace viewer_input;
-namespace te = brek_platform::test_events;
 
 namespace {
 
@@ -52,29 +49,16 @@ TEST(LanguageMenu, TheBuiltProgramListsEnglishAndChoosingItChangesNothingButIsRe
 
     const int64_t tag = tag_of(b.v->directory_menu_text(), "LANG_EN");
     ASSERT_GE(tag, 0);
-    std::string shown;
-    bool chosen = false;
     // A right click that chooses nothing, then one that chooses English:
     // the window must look the same after both.
-    auto right_click = [&](bool choose) {
-      brek_platform::set_popup_menu_hook([&] {
-        shown = brek_platform::open_popup_menu_text();
-        if (choose)
-          chosen = brek_platform::choose_popup_menu_item(tag);
-        else
-          brek_platform::close_popup_menu();
-      });
-      b.press({50, 50}, 2);
-      b.release({50, 50}, 2);
-      brek_platform::set_popup_menu_hook(nullptr);
-      te::settle();
-      b.paint();
-    };
-    right_click(false);
+    b.right_click({50, 50});
+    b.paint();
     EXPECT_TRUE(b.v->language.empty());
     const std::vector<uint32_t> before = b.sample();
     const std::string caption = b.v->collage->caption;
-    right_click(true);
+    bool chosen = false;
+    const std::string shown = b.right_click({50, 50}, tag, &chosen);
+    b.paint();
 
     EXPECT_NE(shown.find("|Language... (English)|"), std::string::npos) << shown;
     ASSERT_TRUE(chosen);

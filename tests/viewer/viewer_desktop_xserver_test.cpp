@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,11 +25,6 @@ namespace {
 
 constexpr int VK_F6 = 117;
 
-std::string config_home() {
-  const char* home = std::getenv("XDG_CONFIG_HOME");
-  return home ? home : "";
-}
-
 struct On_screen : Viewer_on_screen<Test_viewer> {
   On_screen() : Viewer_on_screen<Test_viewer>(rect{20, 20, 500, 360}) {}
   // A picture file of w x h pixels opened and shown on the screen.
@@ -49,10 +42,9 @@ struct On_screen : Viewer_on_screen<Test_viewer> {
 // size with its nine panels laid out across it.
 TEST(ViewerDesktop, TheMoveWindowLaysItsPanelsOutForItsRestoredSize) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  fs::create_directories(config_home() + "/Collage viewer");
-  std::ofstream(config_home() + "/Collage viewer/Collage viewer.conf")
-      << "[Move to dir]\nCWidth = \"672\"\nWidth = \"672\"\nHeight = \"484.5\"\nCHeight = \"484.5\"\n"
-      << "Left = \"40\"\nTop = \"30\"\n";
+  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                "[Move to dir]\nCWidth = \"672\"\nWidth = \"672\"\nHeight = \"484.5\"\n"
+                                "CHeight = \"484.5\"\nLeft = \"40\"\nTop = \"30\"\n"));
   brek_test::Temp_dir dir;
   On_screen s;
   ASSERT_TRUE(s.show_picture(dir.file("a.bmp"), 120, 90));
@@ -194,7 +186,7 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
   EXPECT_EQ(save_dialog_folder(false, ""), home.file("Pictures"));
   // The desktop names another pictures folder.
   fs::create_directories(home.file("Bilder"));
-  std::ofstream(config_home() + "/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  ASSERT_TRUE(write_config_file("user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"));
   EXPECT_EQ(save_dialog_folder(true, dir.file("saved/one.bmp")), home.file("Bilder"));
   ASSERT_TRUE(fs::exists(dir.file("saved/one.bmp")));
 
@@ -211,12 +203,11 @@ TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
   On_screen s;
   ASSERT_TRUE(s.show_picture(dir.file("a.bmp"), 120, 90));
   Ref<Test_viewer> v = s.v;
-  auto asked = std::make_shared<bool>(false), left_pending = std::make_shared<bool>(true);
-  // A paint asked for while the dialog runs, and whether it was done before
-  // the dialog is answered.
-  auto during = [&](const std::function<void()>& answer) {
-    *asked = false;
-    *left_pending = true;
+  // A paint asked for while the dialog that `open` runs waits, done before
+  // `answer` answers it.
+  auto expect_paint_while = [&](const char* dialog, const std::function<void()>& open,
+                                const std::function<void()>& answer) {
+    auto asked = std::make_shared<bool>(false), left_pending = std::make_shared<bool>(true);
     te::post_task([v, asked] {
       v->repaint();
       *asked = v->pb->whole_pending != 0;
@@ -225,14 +216,13 @@ TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
       *left_pending = v->pb->whole_pending != 0;
       answer();
     }, 600);
+    open();
+    EXPECT_TRUE(*asked) << dialog;
+    EXPECT_FALSE(*left_pending) << dialog;
   };
-  during([] { te::answer_next_file_dialog(false); });
-  te::window_key_press(s.v->native, 113);
-  te::window_key_release(s.v->native, 113);
-  EXPECT_TRUE(*asked);
-  EXPECT_FALSE(*left_pending);
-  during([] { te::answer_next_message(true); });
-  s.v->message("A message");
-  EXPECT_TRUE(*asked);
-  EXPECT_FALSE(*left_pending);
+  expect_paint_while("save dialog", [&] {
+    te::window_key_press(v->native, 113);
+    te::window_key_release(v->native, 113);
+  }, [] { te::answer_next_file_dialog(false); });
+  expect_paint_while("message", [&] { v->message("A message"); }, [] { te::answer_next_message(true); });
 }

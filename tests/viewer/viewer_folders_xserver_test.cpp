@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,14 +26,16 @@ struct Started_with : private Command_line, public Viewer_on_screen<Test_viewer>
   Started_with(const std::string& dir, const rect& bounds) : Command_line({dir}), Viewer_on_screen(bounds) {}
   brek_platform::Decoded_image shot;
   bool shown() { return shoot(shot); }
-  // Listed to its n files by scan steps, then laid out.
-  void listed(int64_t n) {
+  // Listed to its n files by scan steps, then laid out; the count listed.
+  int64_t listed(int64_t n) {
     for (int i = 0; i < 20 && v->files.count() < n; ++i) v->scan_step(false);
     v->relayout();
+    return v->files.count();
   }
-  // Laid out to its n files by ticks of the background timer.
-  void laid_out(int64_t n) {
+  // Laid out to its n files by ticks of the background timer; the count.
+  int64_t laid_out(int64_t n) {
     for (int i = 0; i < 50 && v->laid_out_count < n; ++i) v->on_timer();
+    return v->laid_out_count;
   }
 };
 
@@ -49,11 +49,8 @@ void fill_folder(brek_test::Temp_dir& dir, int n) {
 
 // The settings: the view mode, the order and more lines of the file.
 void write_mode(int mode, int order = 0, const std::string& more = "") {
-  const char* home = std::getenv("XDG_CONFIG_HOME");
-  ASSERT_TRUE(home && *home);
-  const std::string folder = std::string(home) + "/Collage_viewer";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/Collage_viewer.conf") << "[Main]\nMode = " << mode << "\nOrder = " << order << "\n" << more;
+  const std::string main = "[Main]\nMode = " + std::to_string(mode) + "\nOrder = " + std::to_string(order) + "\n";
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", main + more));
 }
 
 // The screen's pixels of the band from the top of the paint box down to
@@ -161,8 +158,7 @@ TEST(ViewerFolders, AJumpToTheNextFolderPaintsOnce) {
     ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file(name)));
   Started_with s(dir.path(), rect{20, 20, 500, 300});
   ASSERT_TRUE(s.shown());
-  s.listed(32);
-  ASSERT_EQ(s.v->files.count(), 32);
+  ASSERT_EQ(s.listed(32), 32);
   s.v->current_file = s.v->files.get(0)->file_name;
   ASSERT_TRUE(s.shown());
 
@@ -196,8 +192,7 @@ TEST(ViewerFolders, DraggingTheRightStripToTheBottomShowsTheLastEntry) {
   write_mode(1);
   Started_with s(dir.path(), rect{20, 20, 500, 340});
   ASSERT_TRUE(s.shown());
-  s.laid_out(N);
-  ASSERT_EQ(s.v->laid_out_count, N);
+  ASSERT_EQ(s.laid_out(N), N);
   brek::Brek_runtime::Test_clock clock;
   drag_strip_to_bottom(s, clock);
 
@@ -218,8 +213,7 @@ TEST(ViewerFolders, PageUpIntoTheFirstFolderHighlightsItsFirstEntry) {
   }
   Started_with s(dir.path(), rect{20, 20, 500, 300});
   ASSERT_TRUE(s.shown());
-  s.listed(24);
-  ASSERT_EQ(s.v->files.count(), 24);
+  ASSERT_EQ(s.listed(24), 24);
   s.v->current_file = dir.file("huge/g15.gif");
   ASSERT_TRUE(s.shown());
 
@@ -244,8 +238,7 @@ TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
     write_mode(mode, 1, "[Move_to_dirs]\n1 = \"" + target.path() + "\"\n");
     Started_with s(dir.path(), rect{20, 20, 500, 340});
     ASSERT_TRUE(s.shown());
-    s.laid_out(40);
-    ASSERT_EQ(s.v->laid_out_count, 40) << mode;
+    ASSERT_EQ(s.laid_out(40), 40) << mode;
     const std::string last = dir.file("p49.bmp");
     ASSERT_EQ(s.v->files.get(39)->file_name, last) << mode;
     const double box_h = double(C_Canvas::to_device_pixels(s.v->pb->get_height()));

@@ -45,11 +45,13 @@ void Input_box::wheel(point at, int delta) {
 
 void Input_box::menu(const std::string& key) { R::menu_chosen(v, key); }
 
-std::string Input_box::right_click(point at, int64_t choose_tag) {
+std::string Input_box::right_click(point at, int64_t choose_tag, bool* chosen) {
   std::string shown;
   brek_platform::set_popup_menu_hook([&] {
     shown = brek_platform::open_popup_menu_text();
-    if (choose_tag < 0 || !brek_platform::choose_popup_menu_item(choose_tag)) brek_platform::close_popup_menu();
+    const bool taken = choose_tag >= 0 && brek_platform::choose_popup_menu_item(choose_tag);
+    if (chosen) *chosen = taken;
+    if (!taken) brek_platform::close_popup_menu();
   });
   press(at, 2);
   release(at, 2);

@@ -38,8 +38,9 @@ class Input_box : public Boxed {
   void wheel(point at, int delta);
   void menu(const std::string& key);
   // A right click at a point that opens the popup menu and chooses the
-  // item of that tag (none when negative); the menu's text as shown.
-  std::string right_click(point at, int64_t choose_tag = -1);
+  // item of that tag (none when negative), telling whether it could; the
+  // menu's text as shown.
+  std::string right_click(point at, int64_t choose_tag = -1, bool* chosen = nullptr);
 };
 
 Key_modifiers shift();

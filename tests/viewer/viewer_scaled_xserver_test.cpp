@@ -7,9 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "drawing/units.h"
@@ -177,11 +174,9 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
 // frame included, counted in the screen's own pixels.
 TEST(ScaledViewer, ARestoredWindowStaysWithinTheWorkArea) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  const std::string home = std::getenv("XDG_CONFIG_HOME");
-  std::filesystem::create_directories(home + "/Collage_viewer");
-  std::ofstream(home + "/Collage_viewer/Collage_viewer.conf")
-      << "[Main]\nCWidth = \"1800\"\nWidth = \"1803\"\nHeight = \"1203\"\nCHeight = \"1200\"\n"
-      << "Left = \"0\"\nTop = \"15\"\n";
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf",
+                                "[Main]\nCWidth = \"1800\"\nWidth = \"1803\"\nHeight = \"1203\"\n"
+                                "CHeight = \"1200\"\nLeft = \"0\"\nTop = \"15\"\n"));
   const std::vector<brek_platform::Monitor_px> monitors = brek_platform::monitors();
   ASSERT_FALSE(monitors.empty());
   const brek_platform::Monitor_px& m = monitors.front();

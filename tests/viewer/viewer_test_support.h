@@ -5,6 +5,7 @@
 // here: they do not link viewer_test_support.cpp.
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <string>
@@ -135,6 +136,17 @@ inline constexpr bool RESIDENT_SIZE_COUNTS = false;
 #else
 inline constexpr bool RESIDENT_SIZE_COUNTS = true;
 #endif
+
+// Writes a file of the user's configuration folder (its name below
+// XDG_CONFIG_HOME), its folders made first; false when it cannot.
+inline bool write_config_file(const std::string& name, const std::string& text) {
+  const char* home = std::getenv("XDG_CONFIG_HOME");
+  if (!home || !*home) return false;
+  const std::filesystem::path path = std::filesystem::path(home) / name;
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path);
+  return static_cast<bool>(out << text);
+}
 
 // Writes into dir until its file system is full.
 void fill_disk(const std::string& dir);
