@@ -51,6 +51,7 @@ double local_day_ms(int64_t sec, uint32_t nsec) {
   return Date_time::local_ms_from_unix(sec * 1000 + static_cast<int64_t>(nsec / 1000000));
 }
 
+using brek_platform::remove_if_same;
 using brek_platform::rename_noreplace;
 
 // A name in dir that does not exist yet, for a moment's use.
@@ -97,10 +98,17 @@ void discard(const std::string& path) {
 }
 
 // A file across file systems: copy beside the target, flush, rename without
-// replacing, and only then remove the source.
-bool move_file_across(const std::string& source, const std::string& target, const struct stat& st) {
+// replacing, and only then remove the source, while it is the file copied.
+bool move_file_across(const std::string& source, const std::string& target) {
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (in < 0) return false;
+  struct stat st;
+  if (::fstat(in, &st) != 0) {
+    int e = errno;
+    ::close(in);
+    errno = e;
+    return false;
+  }
   std::string tmp = scratch_name(dir_for_scratch(target)) + "XXXXXX";
   int out = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (out < 0) {
@@ -128,7 +136,7 @@ bool move_file_across(const std::string& source, const std::string& target, cons
     return false;
   }
   sync_directory(dir_for_scratch(target));
-  if (::unlink(source.c_str()) != 0) {
+  if (!remove_if_same(source, st)) {
     // Both copies would remain: undo ours so the move fails as a whole.
     discard(target);
     return false;
@@ -136,7 +144,7 @@ bool move_file_across(const std::string& source, const std::string& target, cons
   return true;
 }
 
-bool move_link_across(const std::string& source, const std::string& target) {
+bool move_link_across(const std::string& source, const std::string& target, const struct stat& st) {
   std::string dest(4096, '\0');
   ssize_t n = ::readlink(source.c_str(), dest.data(), dest.size());
   if (n < 0) return false;
@@ -156,7 +164,7 @@ bool move_link_across(const std::string& source, const std::string& target) {
     discard(tmp);
     return false;
   }
-  if (::unlink(source.c_str()) != 0) {
+  if (!remove_if_same(source, st)) {
     discard(target);
     return false;
   }
@@ -177,7 +185,10 @@ bool rename_via_scratch(const std::string& source, const std::string& target) {
   }
   if (rename_noreplace(tmp, target)) return true;
   int e = errno;
-  ::rename(tmp.c_str(), source.c_str());
+  // Back without replacing a new version saved onto the name meanwhile;
+  // the scratch name then goes only where another name keeps the file.
+  struct stat st;
+  if (!rename_noreplace(tmp, source) && ::lstat(tmp.c_str(), &st) == 0 && st.st_nlink > 1) ::unlink(tmp.c_str());
   errno = e;
   return false;
 }
@@ -365,7 +376,7 @@ bool delete_files(const std::vector<std::string>& paths) {
     }
     if (!brek_platform::move_to_trash(p)) {
       all = false;
-      if (!first_error) first_error = EIO;
+      if (!first_error) first_error = errno ? errno : EIO;
     }
   }
   return all ? succeed() : fail(first_error ? first_error : EIO);
@@ -390,8 +401,8 @@ bool transfer_file(const std::string& source, const std::string& target) {
 
   if (rename_noreplace(src, tgt)) return succeed();
   if (errno != EXDEV) return fail_errno();
-  if (S_ISREG(ss.st_mode)) return move_file_across(src, tgt, ss) ? succeed() : fail_errno();
-  if (S_ISLNK(ss.st_mode)) return move_link_across(src, tgt) ? succeed() : fail_errno();
+  if (S_ISREG(ss.st_mode)) return move_file_across(src, tgt) ? succeed() : fail_errno();
+  if (S_ISLNK(ss.st_mode)) return move_link_across(src, tgt, ss) ? succeed() : fail_errno();
   return fail(EXDEV);
 }
 

@@ -20,6 +20,8 @@ namespace {
 
 bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
 
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 std::string parent_of(const std::string& p) {
   size_t k = p.find_last_of('/');
   if (k == std::string::npos || k == 0) return "/";
@@ -31,12 +33,34 @@ std::string last_name(const std::string& p) {
   return k == std::string::npos ? p : p.substr(k + 1);
 }
 
-// A folder of ours that is what it claims: no link, owned by us, made with
-// mode when missing.
-bool own_directory(const std::string& dir, mode_t mode) {
-  if (::mkdir(dir.c_str(), mode) != 0 && errno != EEXIST) return false;
+// The folders one trashing made, removed again (those still empty) when
+// the entry could not be trashed.
+class Made {
+ public:
+  void add(const std::string& dir) { dirs_.push_back(dir); }
+  void undo() {
+    const int e = errno;
+    for (auto d = dirs_.rbegin(); d != dirs_.rend(); ++d) ::rmdir(d->c_str());
+    dirs_.clear();
+    errno = e;
+  }
+
+ private:
+  std::vector<std::string> dirs_;
+};
+
+// A folder of ours that is what it claims: a folder owned by us, made when
+// missing; no link unless follow (the home trash may be one, as file
+// managers allow).
+bool own_directory(const std::string& dir, Made* made, bool follow = false) {
+  if (::mkdir(dir.c_str(), 0700) == 0) made->add(dir);
+  else if (errno != EEXIST) return false;
   struct stat st;
-  return lstat_ok(dir, &st) && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+  if ((follow ? ::stat(dir.c_str(), &st) : ::lstat(dir.c_str(), &st)) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+  else if (st.st_uid != ::getuid()) errno = EACCES;
+  else return true;
+  return false;
 }
 
 // A trash directory with its two folders, and where relative record paths
@@ -46,12 +70,14 @@ struct Trash {
   std::string top;
 };
 
-bool with_folders(const std::string& dir) { return own_directory(dir + "/files", 0700) && own_directory(dir + "/info", 0700); }
+bool with_folders(const std::string& dir, Made* made) {
+  return own_directory(dir + "/files", made) && own_directory(dir + "/info", made);
+}
 
 std::string data_home() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  // A relative location would put the trash into the working directory.
-  if (xdg && *xdg) return xdg[0] == '/' ? std::string(xdg) : std::string();
+  // A relative location does not count: it would put the trash into the
+  // working directory.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
   std::string home;
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
   if (home.empty()) {
@@ -76,15 +102,18 @@ std::string own_trash(const std::string& top) {
   return (top == "/" ? std::string() : top) + "/.Trash-" + std::to_string(::getuid());
 }
 
-std::string home_trash() {
+std::string home_trash(Made* made) {
   const std::string trash = home_trash_dir();
-  if (trash.empty()) return {};
+  if (trash.empty()) {
+    errno = ENOENT;
+    return {};
+  }
   // The data home itself may be missing on a fresh account.
   const std::string data = parent_of(trash);
   for (size_t k = data.find('/', 1); k != std::string::npos; k = data.find('/', k + 1))
     ::mkdir(data.substr(0, k).c_str(), 0700);
   ::mkdir(data.c_str(), 0700);
-  return own_directory(trash, 0700) && with_folders(trash) ? trash : std::string();
+  return own_directory(trash, made, true) && with_folders(trash, made) ? trash : std::string();
 }
 
 // The mount point of the file system that holds dir (a resolved folder).
@@ -101,16 +130,16 @@ std::string top_directory(std::string dir) {
 }
 
 // A top directory's trash: the shared one when it is a sticky folder (no
-// link), else the user's own.
-std::string top_trash(const std::string& top) {
+// link: others can write there), else the user's own.
+std::string top_trash(const std::string& top, Made* made) {
   struct stat st;
   const std::string shared = shared_trash(top);
   if (lstat_ok(shared, &st) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
     const std::string mine = shared + "/" + std::to_string(::getuid());
-    if (own_directory(mine, 0700) && with_folders(mine)) return mine;
+    if (own_directory(mine, made) && with_folders(mine, made)) return mine;
   }
   const std::string own = own_trash(top);
-  return own_directory(own, 0700) && with_folders(own) ? own : std::string();
+  return own_directory(own, made) && with_folders(own, made) ? own : std::string();
 }
 
 std::string real_path(const std::string& path) {
@@ -137,16 +166,21 @@ bool in_a_trash(const std::string& dir) {
 // its top directory's. Without a usable home trash nothing is trashed, so
 // that no trash is made at the top of the home's own file system; nor is one
 // made around a mount point, which never moves.
-Trash trash_for(const std::string& entry, dev_t device) {
-  std::string home = home_trash();
+Trash trash_for(const std::string& entry, dev_t device, Made* made) {
+  std::string home = home_trash(made);
   struct stat st;
-  if (home.empty() || !lstat_ok(home, &st)) return {};
+  // A linked home trash lies on the file system of its folder.
+  if (home.empty() || ::stat(home.c_str(), &st) != 0) return {};
   if (st.st_dev == device) return {home, ""};
   const std::string folder = parent_of(entry);
-  if (!lstat_ok(folder, &st) || st.st_dev != device) return {};
+  if (!lstat_ok(folder, &st)) return {};
+  if (st.st_dev != device) {
+    errno = EBUSY;
+    return {};
+  }
   std::string top = top_directory(folder);
   if (top.empty()) return {};
-  return {top_trash(top), top};
+  return {top_trash(top, made), top};
 }
 
 // The record's path: bytes other than letters, digits, "-._~" and "/"
@@ -210,12 +244,20 @@ std::string write_record(const Trash& trash, const std::string& path) {
       ::unlink(info.c_str());
       continue;
     }
-    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written >= 0 && written < static_cast<ssize_t>(text.size())) errno = ENOSPC;
+    bool ok = written == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    int e = errno;
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      e = errno;
+    }
     if (ok) return name;
     ::unlink(info.c_str());
+    errno = e;
     return {};
   }
+  errno = EEXIST;
   return {};
 }
 
@@ -232,22 +274,55 @@ std::string resolved_entry(const std::string& path) {
 
 bool move_to_trash(const std::string& path, std::string* where) {
   if (where) where->clear();
-  if (path.empty() || path[0] != '/' || last_name(path).empty()) return false;
+  if (path.empty() || path[0] != '/' || last_name(path).empty()) {
+    errno = EINVAL;
+    return false;
+  }
   const std::string entry = resolved_entry(path);
   struct stat before;
-  if (entry.empty() || !lstat_ok(entry, &before) || in_a_trash(parent_of(entry))) return false;
-  const Trash trash = trash_for(entry, before.st_dev);
-  if (trash.dir.empty()) return false;
-  const std::string name = write_record(trash, entry);
-  if (name.empty()) return false;
+  if (entry.empty() || !lstat_ok(entry, &before)) return false;
+  if (in_a_trash(parent_of(entry))) {
+    errno = EPERM;
+    return false;
+  }
+  Made made;
+  const Trash trash = trash_for(entry, before.st_dev, &made);
+  const std::string name = trash.dir.empty() ? std::string() : write_record(trash, entry);
+  if (name.empty()) {
+    made.undo();
+    return false;
+  }
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
   // A rename only: across file systems it fails, and nothing is copied or
   // deleted for good. The record reserves the name in files/ (no program
-  // that writes records first takes it), so where the file system knows no
-  // rename flags, a plain rename after the check is sound there.
-  if (!rename_noreplace(entry, result)) {
+  // that writes records first takes it), so a plain rename, which every
+  // file system takes, can replace nothing there; a link and an unlink
+  // could take a new version that another program saves onto the old name
+  // in between.
+  if (::rename(entry.c_str(), result.c_str()) != 0) {
+    const int e = errno;
     ::unlink(info.c_str());
+    made.undo();
+    errno = e;
+    return false;
+  }
+  struct stat moved, left;
+  const bool ours = lstat_ok(result, &moved) && same_file(moved, before);
+  if (lstat_ok(entry, &left) && same_file(left, before)) {
+    // Both names were links of one file: the rename did nothing.
+    ::unlink(info.c_str());
+    errno = EEXIST;
+    return false;
+  }
+  // Another program saved a new version over the name before the move took
+  // it: that one goes back and stays; the entry asked for is gone already.
+  // Where yet another took the name meanwhile, the one moved keeps its
+  // record here instead.
+  if (!ours && rename_noreplace(result, entry)) {
+    ::unlink(info.c_str());
+    made.undo();
+    errno = EAGAIN;
     return false;
   }
   // Moved with its record in place. What appears at the old place now is

@@ -10,7 +10,11 @@ namespace brek_platform {
 // "/") to the trash. True only when the entry has left its place and lies in
 // a trash folder now; *where then receives its path there. Never deletes
 // anything for good: when the trash cannot take the entry, it stays where it
-// is and the result is false.
+// is, the result is false and errno says why: the system's reason (a
+// read-only or full file system), EPERM for an entry within a trash, EBUSY
+// for a mount point, EAGAIN when another program put a new entry at path
+// while it was being moved (that one stays). Folders made for a failed
+// attempt go again.
 bool move_to_trash(const std::string& path, std::string* where = nullptr);
 
 }  // namespace brek_platform

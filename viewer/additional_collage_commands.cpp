@@ -206,7 +206,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   // A clipboard or cut image has no file to delete.
   if (victim.is_none() || !is_file_name(victim->file_name)) return;
   if (!File_path::delete_files(std::vector<std::string>{victim->file_name})) {
-    v->message(failure);
+    v->message(File_path::with_reason(failure, File_path::last_error()));
     return;
   }
   if (victim.same(image)) image.reset();

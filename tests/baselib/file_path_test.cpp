@@ -11,7 +11,9 @@
 
 #include "baselib/file_path.h"
 #include "runtime/clock.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 
 using namespace brek;
 using brek_test::read_file;
@@ -267,17 +269,25 @@ TEST_F(FilePathTrash, SameNameTwiceAndMissingOnes) {
   EXPECT_FALSE(File_path::delete_files(std::vector<std::string>{""}));
 }
 
-TEST(FilePathTrashFallback, NoUsableTrashLeavesTheFile) {
+// A relative data home does not count: the trash is the one under
+// $HOME/.local/share, and where that cannot be made, nothing is trashed.
+TEST(FilePathTrashFallback, ARelativeDataHomeIsIgnored) {
   Temp_dir t;
   ASSERT_TRUE(write_file(t.file("keep.jpg"), "mine"));
+  ASSERT_TRUE(write_file(t.file("no home"), ""));
   std::string cwd = std::filesystem::current_path();
   std::filesystem::current_path(t.path());
   {
     Env_guard env("XDG_DATA_HOME", "relative-data");
+    Env_guard no_home("HOME", t.file("no home"));
     EXPECT_FALSE(File_path::delete_files(std::vector<std::string>{t.file("keep.jpg")}));
+    EXPECT_EQ(File_path::last_error(), ENOTDIR);
+    EXPECT_EQ(read_file(t.file("keep.jpg")), "mine");
+    Env_guard home("HOME", t.file("home"));
+    EXPECT_TRUE(File_path::delete_files(std::vector<std::string>{t.file("keep.jpg")}));
   }
   std::filesystem::current_path(cwd);
-  EXPECT_EQ(read_file(t.file("keep.jpg")), "mine");
+  EXPECT_EQ(read_file(t.file("home/.local/share/Trash/files/keep.jpg")), "mine");
   EXPECT_FALSE(std::filesystem::exists(t.file("relative-data")));
 }
 
@@ -391,4 +401,50 @@ TEST(FilePathTransfer, AcrossFileSystems) {
   // Nothing but the moved entries arrived.
   EXPECT_EQ(listing(there), (std::set<std::string>{"big photo.jpg", "again.jpg", "link"}));
   std::filesystem::remove_all(there);
+}
+
+// Another program saves a new version onto the source's name (a temporary
+// renamed over it) at one step of a move after the other: to another file
+// system, where the source goes only after its copy arrived, and onto a
+// second hard link of it, which is refused and puts the source back. The
+// new version is never lost: it stays at the source's name, or went itself
+// when it came before the move took anything.
+TEST(FilePathTransfer, ASaveOntoTheSourceAtAnyStepOfAMoveStays) {
+  Temp_dir here;
+  brek_test::Tmpfs_mount there("1m");
+  if (!there.mounted()) GTEST_SKIP() << there.failure();
+  const std::string from = here.file("a.jpg"), across = there.file("a.jpg"), hard = here.file("hard.jpg");
+  for (const std::string& to : {across, hard}) {
+    for (int step = 0;; ++step) {
+      SCOPED_TRACE(to + ", a save after step " + std::to_string(step));
+      ASSERT_TRUE(write_file(from, "old"));
+      if (to == hard) {
+        ASSERT_EQ(::link(from.c_str(), hard.c_str()), 0);
+      }
+      const std::string fresh = "new " + std::to_string(step);
+      bool moved = false;
+      const int steps = brek_test::with_entry_changes_held([&] { moved = File_path::transfer_file(from, to); },
+                                                           [&](int done) {
+                                                             if (done != step) return;
+                                                             ASSERT_TRUE(write_file(from + ".saving", fresh));
+                                                             ::rename((from + ".saving").c_str(), from.c_str());
+                                                           });
+      if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+      if (step > steps) {
+        std::filesystem::remove(to);
+        break;
+      }
+      EXPECT_EQ(moved, to == across);
+      if (std::filesystem::exists(from)) {
+        EXPECT_EQ(read_file(from), fresh);
+        EXPECT_EQ(read_file(to), "old");
+      } else {
+        EXPECT_EQ(read_file(to), fresh);
+      }
+      std::filesystem::remove(from);
+      std::filesystem::remove(to);
+      EXPECT_EQ(listing(here.path()), std::set<std::string>{});
+      EXPECT_EQ(there.entries(), std::vector<std::string>{});
+    }
+  }
 }

@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/rename_noreplace.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 
@@ -43,4 +47,40 @@ TEST(RenameNoReplace, WithoutRenameFlagsNothingAtTheTargetIsReplaced) {
   EXPECT_TRUE(fs::is_directory(disk.file("moved dir")));
   EXPECT_FALSE(fs::exists(fs::symlink_status(disk.file("link"))));
   EXPECT_FALSE(fs::exists(disk.file("dir")));
+}
+
+// Another program saves a new version onto the source's name (a temporary
+// renamed over it) at one step of the move after the other: the version
+// the move took is at the target, the new one stays at the source's name,
+// or went itself when it came before the move took anything.
+TEST(RenameNoReplace, WithoutRenameFlagsASaveOntoTheSourceAtAnyStepLosesNoVersion) {
+  brek_test::Bindfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  fs::create_directory(disk.file("to"));
+  const std::string from = disk.file("a.jpg"), to = disk.file("to/a.jpg");
+  for (int step = 0;; ++step) {
+    SCOPED_TRACE("a save after step " + std::to_string(step));
+    ASSERT_TRUE(write_file(from, "old"));
+    const std::string fresh = "new " + std::to_string(step);
+    bool moved = false;
+    const int steps = brek_test::with_entry_changes_held([&] { moved = rename_noreplace(from, to); },
+                                                         [&](int done) {
+                                                           if (done != step) return;
+                                                           ASSERT_TRUE(write_file(from + ".saving", fresh));
+                                                           ASSERT_EQ(::rename((from + ".saving").c_str(), from.c_str()), 0);
+                                                         });
+    if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+    if (step > steps) break;
+    EXPECT_TRUE(moved);
+    if (fs::exists(from)) {
+      EXPECT_EQ(read_file(from), fresh);
+      EXPECT_EQ(read_file(to), "old");
+    } else {
+      EXPECT_EQ(read_file(to), fresh);
+    }
+    EXPECT_EQ(fs::hard_link_count(to), 1u);
+    fs::remove(to);
+    fs::remove(from);
+    EXPECT_EQ(disk.entries(), std::vector<std::string>{"to"});
+  }
 }

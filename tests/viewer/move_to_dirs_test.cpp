@@ -373,7 +373,7 @@ TEST_F(Move_window, ASourceThatCannotBeDeletedSaysSo) {
     user_click(d->delete_button->native);
   });
   key('5');
-  EXPECT_EQ(box->last_message(), T(L::Move_failed));
+  EXPECT_EQ(box->last_message(), T(L::Move_failed) + ": No such file or directory");
   EXPECT_EQ(read_file(target + "/a.jpg"), "theirs");
 }
 

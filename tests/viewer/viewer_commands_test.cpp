@@ -313,7 +313,7 @@ TEST_F(ViewerCommands, DeleteMovesToTheTrashAndSelectsTheNext) {
   const std::string gone = v->current_file;
   fs::remove(gone);
   b.menu("DELETE");
-  EXPECT_EQ(b.last_message(), "Delete file operation failed");
+  EXPECT_EQ(b.last_message(), "Delete file operation failed: No such file or directory");
   EXPECT_EQ(v->files.count(), 2);
   EXPECT_EQ(v->current_file, gone);
 

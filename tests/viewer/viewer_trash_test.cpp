@@ -2,6 +2,7 @@
 // it: the records are parsed here by the freedesktop trash format alone.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -113,6 +114,30 @@ void expect_restorable(const std::string& trash, const std::string& top,
     restored.insert(r.path);
   }
   EXPECT_EQ(restored.size(), deleted.size());
+}
+
+// Fills a file system up with one file.
+void fill_up(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  const std::string block(4096, 'x');
+  while (::write(fd, block.data(), block.size()) > 0) {
+  }
+  const int e = errno;
+  ::close(fd);
+  ASSERT_EQ(e, ENOSPC);
+}
+
+// The file opened in the viewer and Delete pressed, which fails: the
+// message it shows (taken away).
+std::string delete_failure(Input_box& b, const std::string& path) {
+  b.messages.clear();
+  b.v->open_file(path);
+  b.key(VK_DELETE);
+  EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+  const std::string shown = b.last_message();
+  b.messages.clear();
+  return shown;
 }
 
 // Local time far from UTC, so a date written in UTC would show.
@@ -228,13 +253,74 @@ TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
     const time_t from = std::time(nullptr);
     const auto deleted = delete_in_viewer(b, {c.file});
     const std::string name = fs::path(c.file).filename().string();
-    b.v->open_file(c.trash + "/files/" + name);
-    b.key(VK_DELETE);
-    EXPECT_EQ(b.last_message(), "Delete file operation failed") << c.trash;
-    b.messages.clear();
+    EXPECT_EQ(delete_failure(b, c.trash + "/files/" + name), "Delete file operation failed: Operation not permitted")
+        << c.trash;
     expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr));
     std::vector<std::string> in_files;
     for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
     EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
   }
+}
+
+// Where the trash cannot take the file, Delete says why as the system
+// gives it, and the file and its file system stay as they were: no trash
+// folders are left where a record could not be written.
+TEST(ViewerTrash, AFailedDeleteSaysWhyAndLeavesNothingBehind) {
+  brek_test::Tmpfs_mount full, read_only;
+  if (!full.mounted() || !read_only.mounted()) GTEST_SKIP() << full.failure() << read_only.failure();
+  Input_box b;
+  picture(full.file("a.bmp"));
+  fill_up(full.file("filler"));
+  EXPECT_EQ(delete_failure(b, full.file("a.bmp")), "Delete file operation failed: No space left on device");
+  EXPECT_EQ(full.entries(), (std::vector<std::string>{"a.bmp", "filler"}));
+
+  picture(read_only.file("b.bmp"));
+  ASSERT_TRUE(read_only.make_read_only());
+  EXPECT_EQ(delete_failure(b, read_only.file("b.bmp")), "Delete file operation failed: Read-only file system");
+  EXPECT_EQ(read_only.entries(), std::vector<std::string>{"b.bmp"});
+}
+
+// A home trash moved elsewhere and linked back, as users do to keep it on
+// another disk: Delete follows the link to the user's own folder, and
+// refuses a link to a folder of another user.
+TEST(ViewerTrash, AHomeTrashThatIsALinkToAFolderOfTheUsersTakesDeletes) {
+  Input_box b;
+  brek_test::Temp_dir dir, elsewhere;
+  const std::string home_trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
+  fs::create_directory(elsewhere.file("Trash"));
+  fs::create_directory_symlink(elsewhere.file("Trash"), home_trash);
+  const time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, {dir.file("a.bmp")});
+  expect_restorable(elsewhere.file("Trash"), "", deleted, from, std::time(nullptr));
+  EXPECT_TRUE(fs::is_symlink(home_trash));
+
+  if (::getuid() != 0) GTEST_SKIP() << "a folder of another user needs root";
+  fs::remove(home_trash);
+  fs::create_directory(elsewhere.file("theirs"));
+  ASSERT_EQ(::chown(elsewhere.file("theirs").c_str(), 65534, 65534), 0);
+  fs::create_directory_symlink(elsewhere.file("theirs"), home_trash);
+  picture(dir.file("b.bmp"));
+  EXPECT_EQ(delete_failure(b, dir.file("b.bmp")), "Delete file operation failed: Permission denied");
+  EXPECT_TRUE(fs::is_empty(elsewhere.file("theirs")));
+}
+
+// A shared trash at the top of a file system is used only where others
+// cannot take the user's entries out of it: a folder that is not sticky,
+// or a link (to a sticky folder too), is passed by for the user's own.
+TEST(ViewerTrash, ASharedTrashThatIsNotStickyOrIsALinkIsPassedBy) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  Input_box b;
+  const std::string uid = std::to_string(::getuid()), own = disk.file(".Trash-" + uid);
+  fs::create_directory(disk.file(".Trash"));
+  fs::permissions(disk.file(".Trash"), fs::perms::all);
+  const time_t from = std::time(nullptr);
+  auto deleted = delete_in_viewer(b, {disk.file("a.bmp")});
+  fs::remove_all(disk.file(".Trash"));
+  fs::create_directory(disk.file("sticky"));
+  fs::permissions(disk.file("sticky"), fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directory_symlink("sticky", disk.file(".Trash"));
+  deleted.merge(delete_in_viewer(b, {disk.file("b.bmp")}));
+  expect_restorable(own, disk.path(), deleted, from, std::time(nullptr));
+  EXPECT_TRUE(fs::is_empty(disk.file("sticky")));
 }

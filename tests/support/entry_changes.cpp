@@ -1,0 +1,81 @@
+#include "tests/support/entry_changes.h"
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <poll.h>
+#include <stddef.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace brek_test {
+
+namespace {
+
+// Makes every entry-changing call of the calling thread wait for an answer
+// from the returned listener; -1 where the kernel refuses. The filter binds
+// this thread alone and ends with it.
+int hold_own_entry_changes() {
+  const std::vector<unsigned> calls = {
+#ifdef __NR_mkdir
+      __NR_mkdir, __NR_link, __NR_rename, __NR_unlink, __NR_rmdir,
+#endif
+      __NR_mkdirat, __NR_linkat, __NR_renameat, __NR_renameat2, __NR_unlinkat,
+  };
+  const auto n = static_cast<unsigned char>(calls.size());
+  std::vector<sock_filter> filter = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+  // Each match jumps over the rest and the "allow" to the "notify" at the end.
+  for (unsigned char i = 0; i < n; ++i)
+    filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, calls[i], static_cast<unsigned char>(n - i), 0));
+  filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+  filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF));
+  sock_fprog program = {static_cast<unsigned short>(filter.size()), filter.data()};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
+  return static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
+}
+
+}  // namespace
+
+int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
+  const int done = ::eventfd(0, EFD_CLOEXEC);
+  std::promise<int> listening;
+  std::thread worker([&] {
+    const int fd = hold_own_entry_changes();
+    listening.set_value(fd);
+    if (fd >= 0) work();
+    ::eventfd_write(done, 1);
+  });
+  const int fd = listening.get_future().get();
+  int calls = 0;
+  while (fd >= 0) {
+    pollfd ends[2] = {{fd, POLLIN, 0}, {done, POLLIN, 0}};
+    if (::poll(ends, 2, -1) < 0 && errno == EINTR) continue;
+    if (!(ends[0].revents & POLLIN)) break;  // the work is over
+    seccomp_notif call{};
+    if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) break;
+    if (calls == 0) between(0);
+    // The same process: the worker's paths and descriptors are valid here.
+    const auto* a = call.data.args;
+    const long rc = ::syscall(call.data.nr, a[0], a[1], a[2], a[3], a[4], a[5]);
+    seccomp_notif_resp answer{};
+    answer.id = call.id;
+    answer.val = rc < 0 ? 0 : rc;
+    answer.error = rc < 0 ? -errno : 0;
+    between(++calls);
+    ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+  }
+  // Closed first: a call still waiting then fails instead of waiting on.
+  if (fd >= 0) ::close(fd);
+  worker.join();
+  ::close(done);
+  return fd >= 0 ? calls : -1;
+}
+
+}  // namespace brek_test

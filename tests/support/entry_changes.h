@@ -1,0 +1,17 @@
+#pragma once
+// Another program at work at the very moment between two steps of ours:
+// the steps that change directory entries are held one by one.
+
+#include <functional>
+
+namespace brek_test {
+
+// Runs work on a thread of its own whose calls that change directory
+// entries (mkdir, link, rename, unlink, rmdir and their *at forms) this
+// thread carries out for it, one at a time. between(done) runs before the
+// first of them (done 0) and right after each (done 1, 2, ...) while work
+// waits for that call's answer. The number of such calls work made; -1
+// where the kernel cannot hold them (seccomp user notification).
+int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
+
+}  // namespace brek_test
