@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -196,6 +197,36 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
   EXPECT_EQ(save_dialog_folder(false, ""), dir.file("saved"));
 }
 
+namespace {
+
+// A paint of the viewer asked for once a modal dialog is open, and the
+// dialog answered once the window painted it (or, as a safety net only,
+// when that never came).
+struct Paint_behind {
+  Ref<Test_viewer> v;
+  std::function<void()> answer;
+  std::chrono::steady_clock::time_point give_up;
+  bool asked = false, painted = false;
+};
+
+void watch_paint_behind(const std::shared_ptr<Paint_behind>& s) {
+  if (te::modal_window_open()) {
+    if (!s->asked) {
+      s->v->repaint();
+      s->asked = s->v->pb->whole_pending != 0;
+    } else if (s->v->pb->whole_pending == 0) {
+      s->painted = true;
+    }
+  }
+  if (s->painted || std::chrono::steady_clock::now() > s->give_up) {
+    s->answer();
+    return;
+  }
+  te::post_task([s] { watch_paint_behind(s); }, 5);
+}
+
+}  // namespace
+
 // While the save dialog or a message waits for the user, the window behind
 // it still paints what it is asked to.
 TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
@@ -203,27 +234,20 @@ TEST(ViewerDesktop, TheWindowBehindAModalDialogKeepsPainting) {
   brek_test::Temp_dir dir;
   On_screen s;
   ASSERT_TRUE(s.show_picture(dir.file("a.bmp"), 120, 90));
-  Ref<Test_viewer> v = s.v;
-  // A paint asked for while the dialog that `open` runs waits, done before
-  // `answer` answers it.
   auto expect_paint_while = [&](const char* dialog, const std::function<void()>& open,
                                 const std::function<void()>& answer) {
-    auto asked = std::make_shared<bool>(false), left_pending = std::make_shared<bool>(true);
-    te::post_task([v, asked] {
-      v->repaint();
-      *asked = v->pb->whole_pending != 0;
-    }, 200);
-    te::post_task([v, left_pending, answer] {
-      *left_pending = v->pb->whole_pending != 0;
-      answer();
-    }, 600);
+    auto watch = std::make_shared<Paint_behind>();
+    watch->v = s.v;
+    watch->answer = answer;
+    watch->give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    te::post_task([watch] { watch_paint_behind(watch); });
     open();
-    EXPECT_TRUE(*asked) << dialog;
-    EXPECT_FALSE(*left_pending) << dialog;
+    EXPECT_TRUE(watch->asked) << dialog;
+    EXPECT_TRUE(watch->painted) << dialog;
   };
   expect_paint_while("save dialog", [&] {
-    te::window_key_press(v->native, 113);
-    te::window_key_release(v->native, 113);
+    te::window_key_press(s.v->native, 113);
+    te::window_key_release(s.v->native, 113);
   }, [] { te::answer_next_file_dialog(false); });
-  expect_paint_while("message", [&] { v->message("A message"); }, [] { te::answer_next_message(true); });
+  expect_paint_while("message", [&] { s.v->message("A message"); }, [] { te::answer_next_message(true); });
 }
