@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "baselib/file_path.h"
 #include "baselib/system_functions.h"
@@ -25,16 +26,9 @@ namespace {
 // What a record holds while no write goes on.
 const std::string IDLE = "-\n";
 
-// The folder of the records, "" when there is none to be had: in the
-// runtime folder (where earlier versions lock), else one of the user's own
-// in the temporary folder, where others could have made it first. Made
-// when `make` is set.
-std::string record_folder(bool make) {
-  const std::string runtime = NATIVE_process::environment_variable("XDG_RUNTIME_DIR");
-  const std::string dir = !runtime.empty() && runtime[0] == '/'
-                              ? File_path::without_trailing_separator(runtime) + "/settings-locks"
-                              : System_functions::temp_directory() + "collage-settings-locks-" +
-                                    std::to_string(::geteuid());
+// A folder of records when it is one of the user's own that no one else
+// can write to, made first when `make` is set; "" otherwise.
+std::string own_folder(const std::string& dir, bool make) {
   if (make) ::mkdir(dir.c_str(), 0700);
   struct stat st;
   if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
@@ -42,14 +36,31 @@ std::string record_folder(bool make) {
   return dir;
 }
 
+// The folders of the records, in the order they are locked: the runtime
+// folder's (where earlier versions lock), when there is one, then one of
+// the user's own in the temporary folder, where others could have made it
+// first. The second is there whatever the environment, so a start without
+// a runtime folder finds the record of a writer that had one, and the
+// other way round.
+std::vector<std::string> record_folders(bool make) {
+  std::vector<std::string> dirs;
+  const std::string runtime = NATIVE_process::environment_variable("XDG_RUNTIME_DIR");
+  if (!runtime.empty() && runtime[0] == '/') {
+    const std::string dir = own_folder(File_path::without_trailing_separator(runtime) + "/settings-locks", make);
+    if (!dir.empty()) dirs.push_back(dir);
+  }
+  const std::string tmp =
+      own_folder(System_functions::temp_directory() + "collage-settings-locks-" + std::to_string(::geteuid()), make);
+  if (!tmp.empty()) dirs.push_back(tmp);
+  return dirs;
+}
+
 std::string beside(const std::string& store) { return store + ".lock"; }
 
-// The record of a store, "" when there is none: named by a hash of the
-// store's path with its folder resolved, as another process may spell it
-// otherwise (two stores sharing one only wait for each other).
-std::string record_path(const std::string& store, bool make_folder) {
-  const std::string dir = record_folder(make_folder);
-  if (dir.empty()) return {};
+// The records of a store, one in each folder of records: named by a hash
+// of the store's path with its folder resolved, as another process may
+// spell it otherwise (two stores sharing one only wait for each other).
+std::vector<std::string> record_paths(const std::string& store, bool make_folders) {
   std::string resolved = store;
   if (char* real = ::realpath(File_path::directory_of(store).c_str(), nullptr)) {
     resolved = std::string(real) + "/" + File_path::name_of(store);
@@ -59,7 +70,9 @@ std::string record_path(const std::string& store, bool make_folder) {
   for (unsigned char c : resolved) h = (h ^ c) * 1099511628211ull;
   char name[32];
   std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(h));
-  return dir + "/" + name;
+  std::vector<std::string> paths;
+  for (const std::string& dir : record_folders(make_folders)) paths.push_back(dir + "/" + name);
+  return paths;
 }
 
 // flock, going on after signals; 0, or -1 with errno.
@@ -182,36 +195,49 @@ bool is_temporary_of(const std::string& name, const std::string& store_name) {
 }
 
 Held::Held(const std::string& store) {
-  // Always in this order, the order of earlier versions too (the runtime
-  // lock, then the one beside the store), so no one waits in a circle.
-  const std::string record = record_path(store, true);
+  // Always in this order, the order of earlier versions too (the records,
+  // then the one beside the store), so no one waits in a circle.
+  for (const std::string& record : record_paths(store, true)) {
+    const int fd = take(record, true, true);
+    // The first is the lock earlier versions take; a second that cannot be
+    // had (a full temporary folder) only leaves the record out there.
+    if (fd < 0 && record_fds_.empty()) {
+      error_ = errno;
+      release();
+      return;
+    }
+    if (fd >= 0) record_fds_.push_back(fd);
+  }
   bool beside_taken = false;
-  if ((!record.empty() && (record_fd_ = take(record, true, true)) < 0) ||
-      (folder_fd_ = take_folder(store, true, true, beside_taken)) < 0) {
+  if ((folder_fd_ = take_folder(store, true, true, beside_taken)) < 0) {
     error_ = errno;
-    if (record_fd_ >= 0) ::close(record_fd_);
-    record_fd_ = -1;
+    release();
     return;
   }
   // Earlier versions lock beside the store, and one may still be running:
   // where that lock exists it is taken too, and left.
   if (!beside_taken) old_fd_ = take(beside(store), false, true);
-  if (record_fd_ >= 0) remove_orphan(record_fd_);
+  for (int fd : record_fds_) remove_orphan(fd);
 }
 
-Held::~Held() {
-  for (int fd : {old_fd_, folder_fd_, record_fd_})
+Held::~Held() { release(); }
+
+void Held::release() {
+  for (int fd : {old_fd_, folder_fd_})
     if (fd >= 0) ::close(fd);
+  for (int fd : record_fds_) ::close(fd);
+  old_fd_ = folder_fd_ = -1;
+  record_fds_.clear();
 }
 
 void Held::record(const std::string& temporary) {
-  if (record_fd_ < 0) return;
   const long pid = ::getpid();
-  set_contents(record_fd_, std::to_string(pid) + " " + std::to_string(own_start_time(pid)) + " " + temporary + "\n");
+  const std::string text = std::to_string(pid) + " " + std::to_string(own_start_time(pid)) + " " + temporary + "\n";
+  for (int fd : record_fds_) set_contents(fd, text);
 }
 
 void Held::clear_record() {
-  if (record_fd_ >= 0) set_contents(record_fd_, IDLE);
+  for (int fd : record_fds_) set_contents(fd, IDLE);
 }
 
 void clean_after_killed_writer(const std::string& store) {
@@ -221,16 +247,19 @@ void clean_after_killed_writer(const std::string& store) {
     std::lock_guard<std::mutex> guard(lock);
     if (!cleaned.insert(store).second) return;
   }
-  const std::string record = record_path(store, false);
-  if (record.empty()) return;
-  // While a writer of ours has the folder, it is at work.
+  const std::vector<std::string> records = record_paths(store, false);
+  if (records.empty()) return;
+  // While a writer of ours has the folder, it is at work, whatever folder
+  // of records it had.
   bool beside_taken = false;
   const int folder = take_folder(store, false, false, beside_taken);
   if (folder < 0) return;
-  const int fd = take(record, false, false);
-  if (fd >= 0) {
-    remove_orphan(fd);
-    ::close(fd);
+  for (const std::string& record : records) {
+    const int fd = take(record, false, false);
+    if (fd >= 0) {
+      remove_orphan(fd);
+      ::close(fd);
+    }
   }
   ::close(folder);
 }

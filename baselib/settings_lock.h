@@ -2,20 +2,23 @@
 // The lock of a settings store, and the record in it of the write that
 // goes on.
 //
-// A write takes, in this order: the record, a file named by a hash of the
+// A write takes, in this order: the records, files named by a hash of the
 // store's path in $XDG_RUNTIME_DIR/settings-locks (which earlier versions
-// lock), else in a folder of the user's in the temporary folder; the
+// lock) when there is one, and in a folder of the user's in the temporary
+// folder, which a process finds with or without a runtime folder; the
 // store's folder itself (flock on the directory, no file made), or where
 // its file system cannot lock one, "<store>.lock" beside the store, made
 // and kept; then that lock beside the store where it exists, as earlier
 // versions take it. Nothing is ever removed: someone may wait for it.
 //
-// While a write goes on, its record names the writer (process id and start
+// While a write goes on, its records name the writer (process id and start
 // time) and the temporary file it writes; a temporary that a writer killed
 // mid-write left is removed by the next writer, or by the next reader
-// (the program's start), once that writer is gone.
+// (the program's start), once that writer is gone, whichever of the
+// records they find.
 
 #include <string>
+#include <vector>
 
 namespace brek::Settings_lock {
 
@@ -40,7 +43,8 @@ class Held {
   void clear_record();
 
  private:
-  int record_fd_ = -1;  // -1: no folder for records
+  void release();
+  std::vector<int> record_fds_;  // none: no folder for records
   int folder_fd_ = -1;  // the folder, or the lock beside the store in its stead
   int old_fd_ = -1;     // an earlier version's beside the store
   int error_ = 0;

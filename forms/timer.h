@@ -31,8 +31,8 @@ class C_Timer : public C_Control {
   // then the timer's handle.
   void create_native() override;
   void destroy_hook() override;
+  // Not visual: C_Control::get_bounds gives it no place.
   bool is_visual() override { return false; }
-  rect get_bounds() const { return rect{}; }
 
   void set_interval(int64_t ms);
   bool is_enabled() const { return enabled != 0; }

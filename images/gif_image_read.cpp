@@ -208,8 +208,10 @@ class Reader {
         e.type = label == 0x01 ? extension_type::PLAIN_TEXT : extension_type::APPLICATION;
         const int64_t n = c_.byte();
         const uint8_t* head = c_.take(n);
-        e.header.push_back(uint8_t(n));
-        e.header.insert(e.header.end(), head, head + n);
+        // The header as in the file: its size byte, then the bytes, made
+        // at their final size at once.
+        e.header.assign(size_t(n) + 1, uint8_t(n));
+        std::copy(head, head + n, e.header.begin() + 1);
         c_.sub_blocks(&e.texts);
         const std::string id(reinterpret_cast<const char*>(head), size_t(n));
         if (label == 0xFF && is_loop_application(id)) {

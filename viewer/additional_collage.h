@@ -61,6 +61,9 @@ class C_Additional_collage : public C_Sorting {
   // The file auto save wrote last: the numbering goes on from it while a
   // pasted or cut picture is shown.
   std::string auto_save_name;
+  // The name auto save could not write the shown picture under; empty
+  // once another picture is shown.
+  std::string unsaved_name;
   // The folder a picture was last saved to; empty until one was.
   std::string last_save_folder;
   // The digest of the picture auto save wrote last; 0 when none.

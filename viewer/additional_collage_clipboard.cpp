@@ -33,6 +33,7 @@ void C_Additional_collage::show_bitmap(const Ref<C_Bitmap>& bitmap, const std::s
   shown->picture = bitmap;
   shown->set_rect(bitmap->width, bitmap->height);
   image = shown;
+  unsaved_name.clear();
   v->current_file = name;
   v->single_mode = true;
   v->repaint();
@@ -59,7 +60,14 @@ bool C_Additional_collage::auto_save_step() {
       Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
   if (name.empty()) return auto_save_failed(v->current_file, 0);
   show_bitmap(bmp, name);
-  if (!image->save(v, name)) return auto_save_failed(name, Image_file_io::last_save_error());
+  if (!image->save(v, name)) {
+    // Nothing was written: the picture is shown as the pasted picture it
+    // still is, and a save proposes the name it was meant to get.
+    const int error = Image_file_io::last_save_error();
+    show_bitmap(bmp, "<clipboard>");
+    unsaved_name = name;
+    return auto_save_failed(name, error);
+  }
   auto_save_name = name;
   last_save_folder = File_path::directory_of(name);
   auto_saved_digest = digest;

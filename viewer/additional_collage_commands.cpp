@@ -9,9 +9,11 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
+#include "runtime/strings.h"
 #include "images/format_classes.h"
 #include "images/image_file_io.h"
 #include "images/image_file_name.h"
+#include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
 #include "platform/file_dialog.h"
@@ -48,6 +50,23 @@ bool is_file_name(const std::string& name) { return Image_file_name::names_a_fil
 // The name without directory and extension.
 std::string stem_of(const std::string& path) {
   return File_path::change_extension(File_path::name_of(path), "");
+}
+
+// The name part, its extension one the dialog saves: a name auto save took
+// from a file of a type nobody writes gets the dialog's first one.
+std::string savable_name(const std::string& path, const std::string& default_ext) {
+  const std::string name = File_path::name_of(path), ext = File_path::extension_of(name);
+  if (ext.size() > 1 && C_Bitmap::extension_savable(Brek_runtime::upper_case(ext.substr(1)))) return name;
+  return File_path::change_extension(name, default_ext);
+}
+
+// The name in the folder when no entry holds it, else the next free
+// numbered one; empty when none is free.
+std::string free_name_in(const std::string& folder, const std::string& name) {
+  const auto taken = [](const std::string& n) { return File_path::same_entry(n, n); };
+  std::string path = File_path::without_trailing_separator(folder) + "/" + name;
+  if (taken(path)) path = Clipboard_images::next_free_name(path, taken);
+  return path.empty() ? std::string() : File_path::name_of(path);
 }
 
 }  // namespace
@@ -146,6 +165,10 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
     save_dialog->file_name = stem_of(source);
     save_dialog->initial_dir = save_folder(is_file_name(current) ? current : "");
   }
+  // A picture auto save could not write: the name it was meant to get, or
+  // the next free one, in the folder the dialog opens at.
+  if (!is_file_name(current) && !unsaved_name.empty() && shown.same(image))
+    save_dialog->file_name = free_name_in(save_dialog->initial_dir, savable_name(unsaved_name, save_dialog->default_ext));
   if (!save_dialog->execute()) return false;
   const std::string chosen = save_dialog->file_name;
   if (!shown->save(v, chosen)) {

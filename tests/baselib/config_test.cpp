@@ -534,11 +534,12 @@ std::vector<std::string> temporaries_in(const std::string& dir) {
   return out;
 }
 
-// A process that writes the store again and again, killed (SIGKILL) as
-// soon as one of its temporaries appears; true when that left one behind.
-bool kill_a_writer_mid_write(const std::string& dir) {
+// A process that writes the store again and again, caught by `signal` as
+// soon as one of its temporaries appears; its id when that left one there
+// (a stopped writer is waited for until it stands), else -1 and it is gone.
+pid_t catch_a_writer_mid_write(const std::string& dir, int signal) {
   const int watch = ::inotify_init1(IN_CLOEXEC);
-  if (watch < 0 || ::inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return false;
+  if (watch < 0 || ::inotify_add_watch(watch, dir.c_str(), IN_CREATE) < 0) return -1;
   const pid_t writer = in_a_process([]() -> bool {
     for (int i = 0;; ++i) C_Config::open_write("App", area::USER, "S")->write_integer("N", i);
   });
@@ -553,10 +554,25 @@ bool kill_a_writer_mid_write(const std::string& dir) {
       at += ssize_t(sizeof(inotify_event) + e->len);
     }
   }
-  ::kill(writer, SIGKILL);
-  ::waitpid(writer, nullptr, 0);
   ::close(watch);
-  return seen && !temporaries_in(dir).empty();
+  ::kill(writer, seen ? signal : SIGKILL);
+  ::waitpid(writer, nullptr, seen && signal == SIGSTOP ? WUNTRACED : 0);
+  if (seen && !temporaries_in(dir).empty()) return writer;
+  if (signal == SIGSTOP) {
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+  }
+  return -1;
+}
+
+bool kill_a_writer_mid_write(const std::string& dir) { return catch_a_writer_mid_write(dir, SIGKILL) > 0; }
+
+// The program starting: a process of its own that reads a setting.
+void start_the_program() {
+  how_it_ended(in_a_process([] {
+    C_Config::open_read("App", area::USER, "S")->read_integer("N");
+    return true;
+  }));
 }
 
 }  // namespace
@@ -570,15 +586,42 @@ TEST_F(ConfigTest, TheTemporaryOfAWriterKilledMidWriteGoesAtTheNextStart) {
     for (int attempt = 0; attempt < 20 && !left; ++attempt) left = kill_a_writer_mid_write(home.file("App"));
     ASSERT_TRUE(left);
 
-    // The program starting: a process of its own that reads a setting.
-    how_it_ended(in_a_process([] {
-      C_Config::open_read("App", area::USER, "S")->read_integer("N");
-      return true;
-    }));
+    start_the_program();
     EXPECT_TRUE(temporaries_in(home.file("App")).empty());
     EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"}));
     EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_string("Big"), big);
   });
+}
+
+// A writer with a runtime folder and a start without one, or the other way
+// round: the start leaves the temporary of a writer at work (here stopped
+// mid-write) and removes it once that writer was killed.
+TEST_F(ConfigTest, AStartInAnotherEnvironmentRemovesOnlyTheTemporaryOfAKilledWriter) {
+  const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+  for (const auto& [writing, starting] : {std::pair{runtime, std::string()}, std::pair{std::string(), runtime}}) {
+    SCOPED_TRACE(writing.empty() ? "written without a runtime folder" : "written with a runtime folder");
+    Temp_dir home;
+    Env_guard config_home("XDG_CONFIG_HOME", home.path());
+    const std::string big(4 << 20, 'x');
+    pid_t writer = -1;
+    {
+      Env_guard env("XDG_RUNTIME_DIR", writing);
+      C_Config::open_write("App", area::USER, "S")->write_string("Big", big);
+      for (int attempt = 0; attempt < 20 && writer < 0; ++attempt)
+        writer = catch_a_writer_mid_write(home.file("App"), SIGSTOP);
+    }
+    ASSERT_GT(writer, 0);
+    const std::vector<std::string> left = temporaries_in(home.file("App"));
+
+    Env_guard env("XDG_RUNTIME_DIR", starting);
+    start_the_program();
+    EXPECT_EQ(temporaries_in(home.file("App")), left);
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    start_the_program();
+    EXPECT_EQ(files_in(home.file("App")), (std::set<std::string>{"App.conf"}));
+    EXPECT_EQ(C_Config::open_read("App", area::USER, "S")->read_string("Big"), big);
+  }
 }
 
 TEST_F(ConfigTest, AStoreThatCannotBeReadIsNeverReplaced) {

@@ -124,6 +124,16 @@ TEST(GifImageRead, AHandMadeFileGivesEveryFieldItHolds) {
   const std::string again = as_string(gif->write_data());
   EXPECT_EQ(again.find("\x21\xF9"), again.rfind("\x21\xF9"));
   EXPECT_EQ(read(again)->FrameAt(0)->delay, 120);
+
+  // Application blocks other than the loop, and plain text, are written
+  // again as they were read, their headers with them.
+  const std::string XMP = std::string("\x21\xFF\x0B") + "XMP DataXMP" + "\x02<x" + std::string(1, '\0');
+  const std::string TEXT = std::string("\x21\x01\x0C") + std::string(12, '\x07') + "\x01t" + std::string(1, '\0');
+  std::string kept = HAND_MADE;
+  kept.insert(kept.find(IMAGE), XMP + TEXT);
+  const std::string written = as_string(read(kept)->write_data());
+  EXPECT_NE(written.find(XMP), std::string::npos);
+  EXPECT_NE(written.find(TEXT), std::string::npos);
 }
 
 TEST(GifImageRead, WhatTheClassWritesReadsBackAndWritesAgainByteForByte) {

@@ -9,6 +9,7 @@
 #include "images/format_classes.h"
 #include "platform/clipboard.h"
 #include "platform/painter.h"
+#include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/clipboard_images.h"
@@ -16,6 +17,7 @@
 using namespace viewer_input;
 namespace CI = brek::Clipboard_images;
 namespace R = brek::Event_routing;
+namespace te = brek_platform::test_events;
 
 namespace {
 
@@ -169,12 +171,19 @@ TEST_F(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
   Ref<C_Bitmap> saved = C_Bmp::load_from_file(dir.file("scan2.bmp"));
   EXPECT_EQ(saved->width, 20);
 
-  // A type that cannot be written: the picture stays shown, the user is told.
+  // A type that cannot be written: the picture stays shown, unsaved, and
+  // the user is told.
   v->current_file = dir.file("scan.png");
   ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(5)));
   EXPECT_FALSE(v->collage->timer_tasks());
   EXPECT_EQ(b.last_message(), dir.file("scan1.png") + ": Save failed");
-  EXPECT_EQ(v->current_file, dir.file("scan1.png"));
+  EXPECT_EQ(v->current_file, "<clipboard>");
+  EXPECT_FALSE(File_path::file_exists(dir.file("scan1.png")));
+  // Ctrl+S proposes that name as a type it can write.
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(false, {}, &seen);
+  b.key('S', ctrl());
+  EXPECT_EQ(seen.proposed, "scan1.jpg");
 }
 
 TEST_F(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {

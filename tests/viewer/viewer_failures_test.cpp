@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "baselib/file_path.h"
+#include "images/format_classes.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
@@ -19,6 +20,14 @@ namespace te = brek_platform::test_events;
 namespace {
 
 constexpr int VK_F2 = 113, VK_F6 = 117;
+
+// A flat picture of its own colour.
+Ref<C_Bitmap> flat_picture(uint32_t colour) {
+  Ref<C_Bitmap> b = C_Bitmap::create(60, 40, 32);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 60; ++x) b->pixels()->set(x, y, colour);
+  return b;
+}
 
 // A picture, a full disk and a read-only one for the life of the test,
 // which is skipped where they cannot be mounted.
@@ -79,4 +88,44 @@ TEST_F(ViewerFailures, AMoveThatTheFileSystemRefusesSaysWhy) {
   EXPECT_TRUE(File_path::file_exists(photo));
   EXPECT_EQ(b.v->current_file, photo);
   EXPECT_EQ(b.messages.size(), 2u);
+}
+
+// Auto save onto a disk that filled up or was made read-only after the
+// first picture: the message says why, the picture is shown as the unsaved
+// picture it is, and Ctrl+S proposes a name that is free there.
+TEST_F(ViewerFailures, AnAutoSaveThatTheFileSystemRefusesLeavesThePictureUnsaved) {
+  brek_test::Tmpfs_mount filled, locked_later;
+  const Refusing spoilt[2] = {{filled, "No space left on device", {"IMG001.jpg", "filler"}},
+                              {locked_later, "Read-only file system", {"IMG001.jpg"}}};
+  Input_box b;
+  b.v->open_file(photo);
+  uint32_t colour = 0xFF102030u;
+  for (const Refusing& r : spoilt) {
+    SCOPED_TRACE(r.reason);
+    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(colour++)));
+    b.menu("PASTE");
+    te::answer_next_file_dialog(true, {r.disk.file("IMG001.jpg")});
+    b.menu("SAVAUTO");
+    ASSERT_TRUE(b.v->collage->auto_save);
+    if (&r.disk == &filled)
+      fill_disk(filled.path());
+    else
+      ASSERT_TRUE(locked_later.make_read_only());
+
+    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(colour++)));
+    ticks(b.v, 1);
+    EXPECT_EQ(b.last_message(), r.disk.file("IMG002.jpg") + ": Save failed: " + r.reason);
+    EXPECT_FALSE(b.v->collage->auto_save);
+    EXPECT_EQ(b.v->current_file, "<clipboard>");
+    const std::string title = b.v->get_caption();
+    EXPECT_NE(title.find("<clipboard> 60x40"), std::string::npos) << title;
+    EXPECT_EQ(title.find("IMG00"), std::string::npos) << title;
+
+    te::File_dialog_seen seen;
+    te::answer_next_file_dialog(false, {}, &seen);
+    b.key('S', ctrl());
+    EXPECT_EQ(seen.directory, r.disk.path());
+    EXPECT_EQ(seen.proposed, "IMG002.jpg");
+    EXPECT_EQ(r.disk.entries(), r.held);
+  }
 }
