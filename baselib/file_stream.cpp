@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/rename_noreplace.h"
+
 namespace brek {
 
 namespace detail {
@@ -316,6 +318,20 @@ Ref<C_File_stream> C_File_stream::open_write(const std::string& name, bool read_
   return open(name, read_too ? mode_file_stream::READ_WRITE : mode_file_stream::WRITE);
 }
 
+Ref<C_File_stream> C_File_stream::open_new(const std::string& name) {
+  struct stat st;
+  if (!name.empty() && ::lstat(name.c_str(), &st) == 0) {
+    auto s = make<C_File_stream>();
+    s->name = name;
+    s->mode = mode_file_stream::WRITE;
+    s->error = EEXIST;
+    return s;
+  }
+  auto s = open_replacing(name);
+  s->keep_existing_ = true;
+  return s;
+}
+
 Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
   auto s = make<C_File_stream>();
   s->name = name;
@@ -343,7 +359,8 @@ Ref<C_File_stream> C_File_stream::open_replacing(const std::string& name) {
   int fd = -1;
   std::string temp;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = dir + "/." + base + ".tmp-" + std::to_string(rd() % 1000000000u);
+    // A name of the longest length still leaves room for the temporary's.
+    temp = dir + "/." + base.substr(0, 200) + ".tmp-" + std::to_string(rd() % 1000000000u);
     fd = ::open(temp.c_str(), O_CLOEXEC | O_NOCTTY | O_RDWR | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && errno != EEXIST) {
       s->error = errno;
@@ -397,7 +414,8 @@ bool C_File_stream::commit() {
   }
   file_ = nullptr;
   closed = true;
-  if (ok && ::rename(temp_name_.c_str(), replace_target_.c_str()) != 0) {
+  if (ok && (keep_existing_ ? !brek_platform::rename_noreplace(temp_name_, replace_target_)
+                            : ::rename(temp_name_.c_str(), replace_target_.c_str()) != 0)) {
     ok = false;
     error = errno;
   }

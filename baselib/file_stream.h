@@ -56,6 +56,10 @@ class C_File_stream : public C_Stream {
   // file beside it, and commit() puts it in place only after every write,
   // the flush and the sync succeeded. Until then the old file is untouched.
   static Ref<C_File_stream> open_replacing(const std::string& name);
+  // The same for a name that must be new: refused (EEXIST) when the name is
+  // taken, and commit() fails with EEXIST, leaving the other file alone,
+  // when another program took it meanwhile.
+  static Ref<C_File_stream> open_new(const std::string& name);
   // Flushes, syncs and closes the temporary file and renames it over the
   // target; false (and the temporary file removed) on any failure.
   bool commit();
@@ -88,6 +92,7 @@ class C_File_stream : public C_Stream {
   detail::Open_file* file_ = nullptr;  // owned by table_, valid while open
   std::string replace_target_;         // open_replacing: the file to replace
   std::string temp_name_;              // open_replacing: the file written
+  bool keep_existing_ = false;         // open_new: never replace the target
 };
 
 }  // namespace brek

@@ -20,6 +20,13 @@ thread_local int t_save_error = 0;
 int last_save_error() { return t_save_error; }
 void clear_save_error() { t_save_error = 0; }
 
+namespace {
+thread_local bool t_new_names_only = false;
+}
+
+New_names_only::New_names_only() : outer_(t_new_names_only) { t_new_names_only = true; }
+New_names_only::~New_names_only() { t_new_names_only = outer_; }
+
 bool too_large_file(int64_t size, Load_failure* why) {
   return Load_failure::note(why, load_failure_kind::TOO_LARGE, "a file of " + std::to_string(size) + " bytes");
 }
@@ -64,7 +71,7 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_fa
 
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size) {
   t_save_error = 0;
-  Ref<C_File_stream> out = C_File_stream::open_replacing(path);
+  Ref<C_File_stream> out = t_new_names_only ? C_File_stream::open_new(path) : C_File_stream::open_replacing(path);
   if (out->file_handle == 0) {
     t_save_error = out->error;
     return false;

@@ -28,6 +28,20 @@ bool too_large_file(int64_t size, Load_failure* why);
 // The result is what the calls returned.
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size);
 
+// While one lives, this thread's saves write new files only: a name taken
+// before the file is in place (by another program too) fails the save with
+// EEXIST and keeps what holds it.
+class New_names_only {
+ public:
+  New_names_only();
+  ~New_names_only();
+  New_names_only(const New_names_only&) = delete;
+  New_names_only& operator=(const New_names_only&) = delete;
+
+ private:
+  bool outer_;
+};
+
 // Why the last save of this thread failed: the system's error number
 // (ENOSPC, EROFS ...), or 0 when the last save worked or failed for no
 // reason of the system's (nothing to write, no writer for the type).

@@ -1,6 +1,7 @@
 // Images through the clipboard: auto save of every new clipboard picture,
 // the Ctrl + left-button cut of the shown picture, and the current file
 // put on the clipboard as a file list by a double click.
+#include <cerrno>
 #include <vector>
 
 #include "baselib/clipboard.h"
@@ -56,11 +57,19 @@ bool C_Additional_collage::auto_save_step() {
   // no place the user chose. Any entry takes a name, a directory or a
   // dangling link too.
   const std::string base = is_file_name(v->current_file) ? v->current_file : auto_save_name;
-  const std::string name =
-      Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
-  if (name.empty()) return auto_save_failed(v->current_file, 0);
-  show_bitmap(bmp, name);
-  if (!image->save(v, name)) {
+  // The free name is written as a new file: where another program takes it
+  // first, the next free one is tried, and nothing of theirs is replaced.
+  std::string name;
+  bool saved = false;
+  for (int tries = 0; tries < 8 && !saved; ++tries) {
+    name = Clipboard_images::next_free_name(base, [](const std::string& n) { return File_path::same_entry(n, n); });
+    if (name.empty()) return auto_save_failed(v->current_file, 0);
+    show_bitmap(bmp, name);
+    Image_file_io::New_names_only new_file;
+    saved = image->save(v, name);
+    if (!saved && Image_file_io::last_save_error() != EEXIST) break;
+  }
+  if (!saved) {
     // Nothing was written: the picture is shown as the pasted picture it
     // still is, and a save proposes the name it was meant to get.
     const int error = Image_file_io::last_save_error();

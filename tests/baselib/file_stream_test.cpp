@@ -238,3 +238,41 @@ TEST(FileStream, ReplacingKeepsALinkAndReportsAFailedRename) {
   EXPECT_EQ(p->file_handle, 0);
   EXPECT_EQ(p->error, EINVAL);
 }
+
+TEST(FileStream, ANewFileNeverReplacesOneThatAppearedUnderItsName) {
+  Temp_dir dir;
+  const std::string path = dir.file("IMG002.jpg");
+  auto f = C_File_stream::open_new(path);
+  ASSERT_NE(f->file_handle, 0);
+  ASSERT_TRUE(write_str(f, "ours"));
+  // Another program saves under the same name before ours is in place.
+  ASSERT_TRUE(write_file(path, "theirs"));
+  EXPECT_FALSE(f->commit());
+  EXPECT_EQ(f->error, EEXIST);
+  EXPECT_EQ(read_file(path), "theirs");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  // A name already taken is refused at once.
+  EXPECT_EQ(C_File_stream::open_new(path)->file_handle, 0);
+  EXPECT_EQ(C_File_stream::open_new(path)->error, EEXIST);
+
+  auto g = C_File_stream::open_new(dir.file("IMG003.jpg"));
+  ASSERT_TRUE(write_str(g, "new"));
+  EXPECT_TRUE(g->commit());
+  EXPECT_EQ(read_file(dir.file("IMG003.jpg")), "new");
+}
+
+TEST(FileStream, ANameOfTheLongestLengthIsWrittenAndReplaced) {
+  Temp_dir dir;
+  // 255 bytes is the longest name the file systems take; the temporary
+  // beside it must not be longer.
+  const std::string path = dir.file(std::string(251, 'n') + ".jpg");
+  for (const char* content : {"first", "second"}) {
+    auto f = C_File_stream::open_replacing(path);
+    ASSERT_NE(f->file_handle, 0) << f->error;
+    ASSERT_TRUE(write_str(f, content));
+    ASSERT_TRUE(f->commit());
+    EXPECT_EQ(read_file(path), content);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
