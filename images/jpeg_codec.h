@@ -67,8 +67,8 @@ struct Part {
 // Decodes at full size only the part of the picture around `want` (clipped
 // to the picture), with a margin that keeps the edges of the part, which
 // the library upsamples without their neighbours, out of `want`: inside
-// `want` the pixels are decode()'s. The data below the part is not read,
-// and only the part's columns are made into pixels. `got` is the part
+// `want` the pixels are decode()'s. The whole file is in `data`; decoding
+// stops below the part, and only the part's columns are made into pixels. `got` is the part
 // `out` holds. False (out empty) when nothing of `want` lies on the
 // picture or the part would be too large; library errors throw
 // E_Jpeg_error; `why` says why, as for decode().

@@ -319,8 +319,9 @@ TEST_F(JpegCodec, TwoThreadsDecodeTheSamePixelsAsOne) {
 // without such markers, progressive ones and small ones are read by one.
 TEST_F(JpegCodec, OnlyRestartMarkersAtRowStartsLetASecondDecoderTakeOver) {
   auto row_markers = bytes_of(make_jpeg(96, 600, false, "-restart 1"));
-  // 38 MCU rows of 16 pixels; RST0 starts rows 8, 16, 24 ...: the second
-  // decoder enters at row 16 and gives rows from 17 on.
+  // 38 MCU rows of 16 pixels; marker k starts row k and is numbered
+  // RST((k - 1) mod 8), so RST7 starts rows 8, 16, 24 ...: the second
+  // decoder enters at row 16, meets RST0 first, and gives rows from 17 on.
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 1), 17 * 16);
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 8, 1), 17 * 2);
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 96 * 600 + 1), 0);
