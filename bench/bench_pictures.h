@@ -114,6 +114,41 @@ inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture&
   return true;
 }
 
+// libjpeg-turbo alone as a viewer showing a picture at its own size uses
+// it: only the w x h pixels from (x, y) on are decoded, the columns cut
+// with jpeg_crop_scanline (widened to whole iMCUs) and the rows above
+// passed over with jpeg_skip_scanlines, into a fresh heap buffer.
+// `left` is the column of the buffer where x lies.
+inline bool libjpeg_decode_visible(const std::vector<uint8_t>& data, int x, int y, int w, int h,
+                                   Plain_picture& out, int& left) {
+  jpeg_decompress_struct cinfo;
+  detail::Error_exit err;
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<detail::Error_exit*>(c->err)->jump, 1); };
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_EXT_BGRA;
+  jpeg_start_decompress(&cinfo);
+  JDIMENSION cx = JDIMENSION(x), cw = JDIMENSION(w);
+  jpeg_crop_scanline(&cinfo, &cx, &cw);
+  left = x - int(cx);
+  out.resize(int(cw), h);
+  if (y > 0) jpeg_skip_scanlines(&cinfo, JDIMENSION(y));
+  for (int r = 0; r < h && cinfo.output_scanline < cinfo.output_height; ++r) {
+    JSAMPROW row = out.data() + size_t(r) * size_t(out.stride());
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  // The rows below are not wanted: no jpeg_finish_decompress.
+  jpeg_abort_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
 // The picture as a baseline JPEG written by libjpeg-turbo at the quality
 // (4:2:0, integer DCT), with a restart marker after every `restart_rows`
 // MCU rows (0: none, as most programs write; cameras often write one a
