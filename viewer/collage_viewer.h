@@ -219,6 +219,10 @@ class C_Collage_viewer : public C_Form {
   // The single view's rule: only the image shown and its neighbours in the
   // list (the next step's and the last one's) keep their pictures.
   void release_pictures_away_from(const Ref<C_Image>& shown);
+  // An entry whose pictures another window loaded (a print card) and no
+  // longer needs lets them go, unless the single view shows it or they
+  // cannot be read again from its file. Also on the None viewer (closed).
+  void release_entry(const Ref<C_Image>& image);
   // Gives the memory of released pictures back to the system. The timer
   // asks when no paint came since its last tick, so that the paints of a
   // scroll do not each pay for it.

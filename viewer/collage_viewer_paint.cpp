@@ -130,6 +130,12 @@ void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
   }
 }
 
+void C_Collage_viewer::release_entry(const Ref<C_Image>& image) {
+  if (image.is_none() || !Image_file_name::names_a_file(image->file_name)) return;
+  if (!is_none() && single_mode && current_image().get() == image.get()) return;
+  image->release_pictures();
+}
+
 void C_Collage_viewer::give_back_released_memory() {
   if (is_none() || !released_since_trim_) return;
   released_since_trim_ = false;
