@@ -84,11 +84,21 @@ inline void fill_gradient_noise(brek::Pixels& p, uint32_t seed) {
 inline uint8_t* bytes_of(brek::Pixels& p) { return p.bytes(); }
 inline uint8_t* bytes_of(Plain_picture& p) { return p.data(); }
 
+// What a viewer showing a picture at its own size decodes of it: w x h
+// pixels from (x, y) on.
+struct Visible {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
 // libjpeg-turbo alone: the JPEG decoded at 1/denom straight into 32-bit
-// pixels (brek::Pixels or Plain_picture). The frame holding the jump has no
-// C++ objects with destructors.
+// pixels (brek::Pixels or Plain_picture). With `visible`, only that part:
+// the columns cut with jpeg_crop_scanline (widened to whole iMCUs; *left is
+// the column of `out` where visible->x lies), the rows above passed over
+// with jpeg_skip_scanlines, none read below. The frame holding the jump has
+// no C++ objects with destructors.
 template <class Picture>
-inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture& out) {
+inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture& out,
+                           const Visible* visible = nullptr, int* left = nullptr) {
   jpeg_decompress_struct cinfo;
   detail::Error_exit err;
   cinfo.err = jpeg_std_error(&err.pub);
@@ -104,47 +114,27 @@ inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture&
   cinfo.scale_num = 1;
   cinfo.scale_denom = unsigned(denom < 1 ? 1 : denom);
   jpeg_start_decompress(&cinfo);
-  out.resize(int(cinfo.output_width), int(cinfo.output_height));
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = bytes_of(out) + size_t(cinfo.output_scanline) * size_t(out.stride());
+  JDIMENSION end = cinfo.output_height;
+  if (visible) {
+    JDIMENSION cx = JDIMENSION(visible->x), cw = JDIMENSION(visible->w);
+    jpeg_crop_scanline(&cinfo, &cx, &cw);
+    if (left) *left = visible->x - int(cx);
+    out.resize(int(cw), visible->h);
+    if (visible->y > 0) jpeg_skip_scanlines(&cinfo, JDIMENSION(visible->y));
+    end = JDIMENSION(visible->y + visible->h);
+  } else {
+    out.resize(int(cinfo.output_width), int(cinfo.output_height));
+  }
+  const JDIMENSION top = cinfo.output_scanline;
+  while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = bytes_of(out) + size_t(cinfo.output_scanline - top) * size_t(out.stride());
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
-}
-
-// libjpeg-turbo alone as a viewer showing a picture at its own size uses
-// it: only the w x h pixels from (x, y) on are decoded, the columns cut
-// with jpeg_crop_scanline (widened to whole iMCUs) and the rows above
-// passed over with jpeg_skip_scanlines, into a fresh heap buffer.
-// `left` is the column of the buffer where x lies.
-inline bool libjpeg_decode_visible(const std::vector<uint8_t>& data, int x, int y, int w, int h,
-                                   Plain_picture& out, int& left) {
-  jpeg_decompress_struct cinfo;
-  detail::Error_exit err;
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<detail::Error_exit*>(c->err)->jump, 1); };
-  if (setjmp(err.jump)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_EXT_BGRA;
-  jpeg_start_decompress(&cinfo);
-  JDIMENSION cx = JDIMENSION(x), cw = JDIMENSION(w);
-  jpeg_crop_scanline(&cinfo, &cx, &cw);
-  left = x - int(cx);
-  out.resize(int(cw), h);
-  if (y > 0) jpeg_skip_scanlines(&cinfo, JDIMENSION(y));
-  for (int r = 0; r < h && cinfo.output_scanline < cinfo.output_height; ++r) {
-    JSAMPROW row = out.data() + size_t(r) * size_t(out.stride());
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  // The rows below are not wanted: no jpeg_finish_decompress.
-  jpeg_abort_decompress(&cinfo);
+  // Rows below a visible part are not wanted.
+  if (cinfo.output_scanline < cinfo.output_height)
+    jpeg_abort_decompress(&cinfo);
+  else
+    jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
 }

@@ -183,7 +183,8 @@ struct Visible_part_viewer {
     const int y = -int(brek::Single_view::pan(ONE_TO_ONE.box_h, H, pointer_y, m));
     brek_bench::Plain_picture part;
     int left = 0;
-    brek_bench::libjpeg_decode_visible(data, x, y, box.width(), box.height(), part, left);
+    const brek_bench::Visible visible{x, y, box.width(), box.height()};
+    brek_bench::libjpeg_decode(data, 1, part, &visible, &left);
     for (int r = 0; r < box.height(); ++r)
       std::memcpy(box.row(r), part.data() + size_t(r) * size_t(part.stride()) + size_t(left) * 4,
                   size_t(box.width()) * 4);
