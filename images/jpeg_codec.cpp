@@ -142,8 +142,8 @@ int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor,
 }
 
 // Starts the decompression when asked and reads the rows up to `to` into
-// rows[] (each 4 bytes per pixel). 0 when fine, 1 after a longjmp. What
-// follows the rows is never read: damage there costs nothing of the
+// rows[] (each 4 bytes per pixel). 0 when fine, 1 after a longjmp. The
+// data after the rows is never decoded: damage there costs nothing of the
 // picture, whichever way it was decoded.
 int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION to, bool start) {
   if (setjmp(job->err.jump)) return 1;
