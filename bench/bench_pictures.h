@@ -84,11 +84,21 @@ inline void fill_gradient_noise(brek::Pixels& p, uint32_t seed) {
 inline uint8_t* bytes_of(brek::Pixels& p) { return p.bytes(); }
 inline uint8_t* bytes_of(Plain_picture& p) { return p.data(); }
 
+// What a viewer showing a picture at its own size decodes of it: w x h
+// pixels from (x, y) on.
+struct Visible {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
 // libjpeg-turbo alone: the JPEG decoded at 1/denom straight into 32-bit
-// pixels (brek::Pixels or Plain_picture). The frame holding the jump has no
-// C++ objects with destructors.
+// pixels (brek::Pixels or Plain_picture). With `visible`, only that part:
+// the columns cut with jpeg_crop_scanline (widened to whole iMCUs; *left is
+// the column of `out` where visible->x lies), the rows above passed over
+// with jpeg_skip_scanlines, none read below. The frame holding the jump has
+// no C++ objects with destructors.
 template <class Picture>
-inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture& out) {
+inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture& out,
+                           const Visible* visible = nullptr, int* left = nullptr) {
   jpeg_decompress_struct cinfo;
   detail::Error_exit err;
   cinfo.err = jpeg_std_error(&err.pub);
@@ -104,12 +114,27 @@ inline bool libjpeg_decode(const std::vector<uint8_t>& data, int denom, Picture&
   cinfo.scale_num = 1;
   cinfo.scale_denom = unsigned(denom < 1 ? 1 : denom);
   jpeg_start_decompress(&cinfo);
-  out.resize(int(cinfo.output_width), int(cinfo.output_height));
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = bytes_of(out) + size_t(cinfo.output_scanline) * size_t(out.stride());
+  JDIMENSION end = cinfo.output_height;
+  if (visible) {
+    JDIMENSION cx = JDIMENSION(visible->x), cw = JDIMENSION(visible->w);
+    jpeg_crop_scanline(&cinfo, &cx, &cw);
+    if (left) *left = visible->x - int(cx);
+    out.resize(int(cw), visible->h);
+    if (visible->y > 0) jpeg_skip_scanlines(&cinfo, JDIMENSION(visible->y));
+    end = JDIMENSION(visible->y + visible->h);
+  } else {
+    out.resize(int(cinfo.output_width), int(cinfo.output_height));
+  }
+  const JDIMENSION top = cinfo.output_scanline;
+  while (cinfo.output_scanline < end && cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = bytes_of(out) + size_t(cinfo.output_scanline - top) * size_t(out.stride());
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
-  jpeg_finish_decompress(&cinfo);
+  // Rows below a visible part are not wanted.
+  if (cinfo.output_scanline < cinfo.output_height)
+    jpeg_abort_decompress(&cinfo);
+  else
+    jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
 }

@@ -83,12 +83,14 @@ Ref<C_Bitmap> C_Jpeg::load_from_stream(const Ref<C_Stream>& stream, reduce_size_
 }
 
 Ref<C_Bitmap> C_Jpeg::load_part_from_file(const std::string& file_name, const Jpeg_codec::Part& want,
-                                          Jpeg_codec::Part& got, Load_failure* why) {
+                                          Jpeg_codec::Part& got, Load_failure* why, Jpeg_codec::Part* exact) {
   got = Jpeg_codec::Part{};
   std::vector<uint8_t> bytes;
   if (!Image_file_io::read_whole_file(file_name, bytes, why)) return Ref<C_Bitmap>();
   return load_into_new(
-      [&](Native_bitmap* n) { return Brek_drawing::load_jpeg_part(bytes.data(), bytes.size(), n, want, got, why); },
+      [&](Native_bitmap* n) {
+        return Brek_drawing::load_jpeg_part(bytes.data(), bytes.size(), n, want, got, why, exact);
+      },
       why);
 }
 

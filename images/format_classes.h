@@ -48,9 +48,11 @@ class C_Jpeg : public Brek_object {
                                         Load_failure* why = nullptr);
   // Only the part of the picture around `want`, at full size: inside
   // `want` its pixels are the whole picture's (Jpeg_codec::decode_part).
-  // `got` is the part the bitmap holds.
+  // `got` is the part the bitmap holds, `exact` where its pixels are the
+  // whole picture's.
   static Ref<C_Bitmap> load_part_from_file(const std::string& file_name, const Jpeg_codec::Part& want,
-                                           Jpeg_codec::Part& got, Load_failure* why = nullptr);
+                                           Jpeg_codec::Part& got, Load_failure* why = nullptr,
+                                           Jpeg_codec::Part* exact = nullptr);
   // Baseline at quality 90 whatever `quality` says.
   static bool save(const Ref<C_Bitmap>& bitmap, const std::string& file_name, int64_t quality);
 };

@@ -32,12 +32,14 @@ struct Error_mgr {
   std::jmp_buf jump;
   int code;        // library message code of the error
   bool too_many;   // scan limit exceeded (a malformed file, not an error)
+  bool stopped;    // the decode is no longer wanted
   bool ran_out;    // the data ended early (the source made up its end)
 };
 
 struct Progress_mgr {
   jpeg_progress_mgr pub;
   Error_mgr* err;
+  const Go_on* go_on;  // none: always wanted
 };
 
 extern "C" void on_error_exit(j_common_ptr cinfo) {
@@ -57,9 +59,13 @@ extern "C" void on_output_message(j_common_ptr) {}
 extern "C" void on_progress(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  Progress_mgr* p = reinterpret_cast<Progress_mgr*>(cinfo->progress);
   if (d->input_scan_number > MAX_SCANS) {
-    Progress_mgr* p = reinterpret_cast<Progress_mgr*>(cinfo->progress);
     p->err->too_many = true;
+    std::longjmp(p->err->jump, 1);
+  }
+  if (p->go_on && *p->go_on && !(*p->go_on)()) {
+    p->err->stopped = true;
     std::longjmp(p->err->jump, 1);
   }
 }
@@ -71,6 +77,7 @@ void setup_errors(Error_mgr& err) {
   err.pub.output_message = on_output_message;
   err.code = 0;
   err.too_many = false;
+  err.stopped = false;
   err.ran_out = false;
 }
 
@@ -104,15 +111,18 @@ struct Decode_job {
   bool adobe;
 };
 
-// Header and output size, read through `source` or else from the bytes.
-// 0 when fine, 1 after a longjmp.
-int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor, jpeg_source_mgr* source) {
+// Header and output size, read through `source` or else from the bytes;
+// go_on (none: always) is asked between rows. 0 when fine, 1 after a
+// longjmp.
+int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor, jpeg_source_mgr* source,
+                  const Go_on* go_on = nullptr) {
   if (setjmp(job->err.jump)) return 1;
   jpeg_create_decompress(&job->cinfo);
   job->created = true;
   job->cinfo.mem->max_memory_to_use = MAX_LIBRARY_MEMORY;
   job->progress.pub.progress_monitor = on_progress;
   job->progress.err = &job->err;
+  job->progress.go_on = go_on;
   job->cinfo.progress = &job->progress.pub;
   if (source)
     job->cinfo.src = source;
@@ -132,8 +142,8 @@ int decode_header(Decode_job* job, const uint8_t* data, size_t size, int factor,
 }
 
 // Starts the decompression when asked and reads the rows up to `to` into
-// rows[] (each 4 bytes per pixel). 0 when fine, 1 after a longjmp. What
-// follows the rows is never read: damage there costs nothing of the
+// rows[] (each 4 bytes per pixel). 0 when fine, 1 after a longjmp. The
+// data after the rows is never decoded: damage there costs nothing of the
 // picture, whichever way it was decoded.
 int read_band(Decode_job* job, JSAMPROW* rows, JDIMENSION to, bool start) {
   if (setjmp(job->err.jump)) return 1;
@@ -226,7 +236,8 @@ bool plan_band(const Decode_job& job, const uint8_t* data, int64_t split_pixels,
 
 // The second decoder: from the plan's entry to the bottom, its first MCU
 // row into a scratch row, the rest into rows[]. True when it made them all.
-bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_plan& plan, JSAMPROW* rows) {
+bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_plan& plan, JSAMPROW* rows,
+                     const Go_on* go_on) {
   const size_t at = Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry);
   std::vector<uint8_t> headers;
   const int64_t band_height = plan.image_height - plan.entry * plan.mcu_height;
@@ -248,7 +259,7 @@ bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_pl
   Decode_job band{};
   setup_errors(band.err);
   band.cinfo.err = &band.err.pub;
-  const bool ok = decode_header(&band, nullptr, 0, factor, &source.pub) == 0 &&
+  const bool ok = decode_header(&band, nullptr, 0, factor, &source.pub, go_on) == 0 &&
                   band.cinfo.output_width == plan.width && band.cinfo.output_height == n &&
                   band.cinfo.output_components == 4 && read_band(&band, band_rows.data(), n, true) == 0 &&
                   band.cinfo.output_scanline >= n;
@@ -262,13 +273,13 @@ bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_pl
 // when the second decoder failed and the first must go on), or -1 after a
 // failure of the first.
 int64_t read_split(Decode_job* job, const uint8_t* data, size_t size, int factor, JSAMPROW* rows,
-                   const Band_plan& plan) {
+                   const Band_plan& plan, const Go_on* go_on) {
   bool band_done = false;
   std::thread thread;
   try {
     thread = std::thread([&] {
       try {
-        band_done = read_from_entry(data, size, factor, plan, rows);
+        band_done = read_from_entry(data, size, factor, plan, rows, go_on);
       } catch (const std::exception&) {
         band_done = false;  // no memory for it: the first decoder goes on
       }
@@ -347,10 +358,20 @@ Part part_around(const Part& want, int64_t w, int64_t h, int64_t mw, int64_t mh)
   return Part{l, t, std::min(w, x1 + mw) - l, std::min(h, y1 + mh) - t};
 }
 
+// The part less the margin on each side that is not the picture's edge.
+Part inside_margins(const Part& p, int64_t w, int64_t h, int64_t mw, int64_t mh) {
+  const int64_t l = p.x > 0 ? p.x + mw : 0, t = p.y > 0 ? p.y + mh : 0;
+  const int64_t r = p.x + p.w < w ? p.x + p.w - mw : p.x + p.w;
+  const int64_t b = p.y + p.h < h ? p.y + p.h - mh : p.y + p.h;
+  return Part{l, t, std::max<int64_t>(0, r - l), std::max<int64_t>(0, b - t)};
+}
+
 // Throws the library's error, or gives false for a file with too many
-// scans; `out` is emptied and `why` told either way.
+// scans (`why` told either way) or a decode no longer wanted; `out` is
+// emptied.
 bool failed_decode(const Decode_job& job, Pixels& out, Load_failure* why) {
   out.clear();
+  if (job.err.stopped) return false;
   if (job.err.too_many)
     return Load_failure::note(why, load_failure_kind::MALFORMED, "over " + std::to_string(MAX_SCANS) + " scans");
   E_Jpeg_error error(job.err.code, kind_of(job.err));
@@ -410,12 +431,13 @@ int encode_rows(Encode_job* job, const Pixels* in, int quality) {
 
 }  // namespace
 
-bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels, Load_failure* why) {
+bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels, Load_failure* why,
+            const Go_on& go_on) {
   Decode_job job{};
   setup_errors(job.err);
   job.cinfo.err = &job.err.pub;
   std::vector<JSAMPROW> rows;
-  int failed = decode_header(&job, data, size, factor, nullptr);
+  int failed = decode_header(&job, data, size, factor, nullptr, &go_on);
   bool ok = false;
   if (!failed) {
     int64_t w = job.cinfo.output_width, h = job.cinfo.output_height;
@@ -426,7 +448,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
       int64_t read = 0;
       Band_plan plan;
       if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, split_pixels, plan))
-        read = read_split(&job, data, size, factor, rows.data(), plan);
+        read = read_split(&job, data, size, factor, rows.data(), plan, &go_on);
       if (read < 0) {
         failed = 1;
       } else if (read < h) {
@@ -454,9 +476,11 @@ int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t
   return row;
 }
 
-bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got, Load_failure* why) {
+bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got, Load_failure* why,
+                 Part* exact) {
   got = Part{};
-  Part placed;
+  if (exact) *exact = Part{};
+  Part placed, exact_placed;
   Decode_job job{};
   setup_errors(job.err);
   job.cinfo.err = &job.err.pub;
@@ -467,15 +491,17 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
     // A progressive file cut short is smoothed across two blocks of a
     // subsampled component: its part keeps three iMCUs of columns more.
     const int64_t margins = c.progressive_mode ? 3 : 1;
-    const Part part = part_around(want, c.output_width, c.output_height,
-                                  margins * DCTSIZE * int64_t(c.max_h_samp_factor),
-                                  DCTSIZE * int64_t(c.max_v_samp_factor));
+    const int64_t mw = margins * DCTSIZE * int64_t(c.max_h_samp_factor), mh = DCTSIZE * int64_t(c.max_v_samp_factor);
+    // The crop below makes the output width the part's.
+    const int64_t pic_w = c.output_width, pic_h = c.output_height;
+    const Part part = part_around(want, pic_w, pic_h, mw, mh);
     JDIMENSION x = JDIMENSION(part.x), w = JDIMENSION(part.w);
     if (part.w <= 0) Load_failure::note(why, load_failure_kind::UNSUPPORTED, "part off the picture");
     if (part.w > 0 && four_components(job, why) && !(failed = start_part(&job, &x, &w)) &&
         Load_failure::size_allowed(w, part.h, why) &&
         (out.resize_unfilled(static_cast<int>(w), static_cast<int>(part.h)) || Load_failure::no_memory(why))) {
       placed = Part{int64_t(x), part.y, int64_t(w), part.h};
+      exact_placed = inside_margins(placed, pic_w, pic_h, mw, mh);
       int64_t read = 0;
       failed = read_part_rows(&job, JDIMENSION(part.y), &out, &read);
       ok = !failed;
@@ -484,6 +510,7 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
   }
   if (!finish_decode(job, failed, ok, out, why)) return false;
   got = placed;
+  if (exact) *exact = exact_placed;
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "drawing/pixels.h"
@@ -39,6 +40,10 @@ inline constexpr int MAX_SCANS = 100;
 // threads (see second_decoder_row).
 inline constexpr int64_t SPLIT_PIXELS = 4000000;
 
+// Asked between rows, on each thread that decodes, whether a decode is
+// still wanted: one that is no longer stops soon after.
+using Go_on = std::function<bool()>;
+
 // Decodes a JPEG file image into `out` at 1/factor of its size (factor 2, 4
 // or 8; any other value means full size; a remainder gives one more pixel).
 // Greyscale, colour and CMYK/YCCK files give opaque pixels. Damaged or
@@ -47,9 +52,10 @@ inline constexpr int64_t SPLIT_PIXELS = 4000000;
 // many scans; library errors throw E_Jpeg_error. Either way `why` says
 // why first: a library error after the data ran out is a truncated file.
 // Where second_decoder_row names a row, a second thread decodes from
-// there, to the same pixels.
+// there, to the same pixels. A decode that `go_on` stops gives false, `out`
+// empty and `why` untold: nothing is wrong with the file.
 bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t split_pixels = SPLIT_PIXELS,
-            Load_failure* why = nullptr);
+            Load_failure* why = nullptr, const Go_on& go_on = {});
 
 // The first row of the output at 1/factor that a second decoder gives when
 // decode() splits the file, or 0 when one decoder reads it all. A second
@@ -67,13 +73,15 @@ struct Part {
 // Decodes at full size only the part of the picture around `want` (clipped
 // to the picture), with a margin that keeps the edges of the part, which
 // the library upsamples without their neighbours, out of `want`: inside
-// `want` the pixels are decode()'s. The data below the part is not read,
-// and only the part's columns are made into pixels. `got` is the part
-// `out` holds. False (out empty) when nothing of `want` lies on the
-// picture or the part would be too large; library errors throw
-// E_Jpeg_error; `why` says why, as for decode().
+// `want` the pixels are decode()'s. The whole file is in `data`; decoding
+// stops below the part, and only the part's columns are made into pixels.
+// `got` is the part `out` holds, and `exact` (when asked) the part of it
+// whose pixels are decode()'s: all of `want` on the picture and what lies
+// as far from the part's edges as the margin. False (out empty) when
+// nothing of `want` lies on the picture or the part would be too large;
+// library errors throw E_Jpeg_error; `why` says why, as for decode().
 bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out, Part& got,
-                 Load_failure* why = nullptr);
+                 Load_failure* why = nullptr, Part* exact = nullptr);
 
 // Encodes the picture as a baseline JFIF file at the given quality (alpha is
 // dropped). False for an empty picture; library errors throw E_Jpeg_error.

@@ -36,7 +36,8 @@ int64_t entry_row(const Scan& scan, int64_t row) {
   const int64_t ri = scan.restart_interval, per_row = scan.mcus_per_row;
   if (ri <= 0 || per_row <= 0 || row <= 0) return 0;
   // Marker k (from 1) comes before MCU k * ri; it starts a row when that
-  // is a multiple of the row, and it is RST0 when k is a multiple of 8.
+  // is a multiple of the row. It is numbered RST((k - 1) mod 8), so when k
+  // is a multiple of 8 it is RST7 and the next one RST0.
   const int64_t step = std::lcm(per_row / std::gcd(ri, per_row), int64_t(8));
   const int64_t rows_per_step = step * ri / per_row;
   if (rows_per_step <= 0) return 0;

@@ -21,9 +21,9 @@ struct Scan {
 };
 
 // The last MCU row at or above `row` (and below it none) that begins right
-// after a restart marker numbered RST0: the markers after it are then
-// numbered as a decoder starting there expects them. 0 when there is none
-// but the top.
+// after an RST7 marker (the k-th marker of a scan, from 1, is numbered
+// RST((k - 1) mod 8)): the markers after it then count from RST0, as a
+// decoder starting there expects them. 0 when there is none but the top.
 int64_t entry_row(const Scan& scan, int64_t row);
 
 // The offset of the first entropy-coded byte of MCU row `row` (an entry

@@ -55,10 +55,10 @@ bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor, Loa
 }
 
 bool load_jpeg_part(const uint8_t* data, size_t size, Native_bitmap* native, const Jpeg_codec::Part& want,
-                    Jpeg_codec::Part& got, Load_failure* why) {
+                    Jpeg_codec::Part& got, Load_failure* why, Jpeg_codec::Part* exact) {
   if (!native) return false;
   Pixels p;
-  if (!Jpeg_codec::decode_part(data, size, want, p, got, why)) return false;
+  if (!Jpeg_codec::decode_part(data, size, want, p, got, why, exact)) return false;
   return take(p, native);
 }
 

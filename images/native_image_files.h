@@ -27,9 +27,10 @@ bool load_bmp(const DynAByte& bytes, Native_bitmap* native, Load_failure* why = 
 // factor 2, 4 or 8 decodes at 1/2, 1/4 or 1/8; anything else full size.
 bool load_jpeg(const DynAByte& bytes, Native_bitmap* native, int64_t factor, Load_failure* why = nullptr);
 // Only the part of the picture around `want`, at full size
-// (Jpeg_codec::decode_part); `got` is the part the bitmap holds.
+// (Jpeg_codec::decode_part); `got` is the part the bitmap holds, `exact`
+// where its pixels are the whole decode's.
 bool load_jpeg_part(const uint8_t* data, size_t size, Native_bitmap* native, const Jpeg_codec::Part& want,
-                    Jpeg_codec::Part& got, Load_failure* why = nullptr);
+                    Jpeg_codec::Part& got, Load_failure* why = nullptr, Jpeg_codec::Part* exact = nullptr);
 // Reads the bytes as a GIF with the GIF class (TGIFImage) and keeps it,
 // all frames, in the native part; the colour pixels become its logical
 // screen with the first frame composed, and the owner takes that size.

@@ -235,12 +235,8 @@ void C_Edit_collage_print::let_go_of_picture(const Ref<C_Image>& image) {
   std::erase_if(held_, [&](const Held_picture& h) { return h.image.get() == image.get(); });
   std::erase_if(frames_, [&](const Frame_cache& f) { return f.image.get() == image.get(); });
   // The card loaded it into the viewer's own entry, which the viewer may
-  // keep listing for long: it goes there too, unless the viewer shows that
-  // picture alone or could not read it again.
-  Ref<C_Collage_viewer> v = viewer.lock();
-  if (!Image_file_name::names_a_file(image->file_name)) return;
-  if (!v.is_none() && v->single_mode && v->current_image().get() == image.get()) return;
-  image->release_pictures();
+  // keep listing for long: the viewer's rule says whether it goes there too.
+  viewer.lock()->release_entry(image);
 }
 
 // ---- quarter turns and flips ---------------------------------------------------

@@ -125,6 +125,7 @@ void C_Collage_viewer::show() {
 }
 
 void C_Collage_viewer::destroy_hook() {
+  drop_whole_decode();
   collage.reset();
   shown_image.reset();
   destroy_controls();

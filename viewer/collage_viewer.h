@@ -25,6 +25,7 @@
 #include "viewer/additional_collage.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
+#include "viewer/single_view_whole.h"
 
 namespace brek {
 
@@ -56,6 +57,8 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;
   Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
+  // Starts the background decode of a whole picture, then looks at it.
+  Ref<C_Timer> timer_decode;
   Ref<C_Paintbox> pb;      // the paint box: everything the window shows
   Ref<C_Dialog_file> dialog_open;
   std::string language;
@@ -216,6 +219,10 @@ class C_Collage_viewer : public C_Form {
   // The single view's rule: only the image shown and its neighbours in the
   // list (the next step's and the last one's) keep their pictures.
   void release_pictures_away_from(const Ref<C_Image>& shown);
+  // An entry whose pictures another window loaded (a print card) and no
+  // longer needs lets them go, unless the single view shows it or they
+  // cannot be read again from its file. Also on the None viewer (closed).
+  void release_entry(const Ref<C_Image>& image);
   // Gives the memory of released pictures back to the system. The timer
   // asks when no paint came since its last tick, so that the paints of a
   // scroll do not each pay for it.
@@ -346,11 +353,33 @@ class C_Collage_viewer : public C_Form {
   // first paint may decode less than the whole picture.
   bool unloaded_jpeg_as_filed(const Ref<C_Image>& image) const;
   // The part in the window of a large JPEG shown at its own size, decoded
-  // alone on its first paint; `at` is where the part is drawn in the box.
-  // None when the full picture is needed (the view moved off the part, a
-  // zoom, a turn, other formats, a window showing most of the picture).
-  // Sets the input's picture size to the file's own (single_view_part.cpp).
-  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at);
+  // alone on its first paint, which asks for the whole picture in the
+  // background; `at` is where the part is drawn in the box. While the
+  // whole picture is coming, a view the part does not cover is moved
+  // back onto it by `shift` (device pixels). None when the full picture
+  // is needed (the view moved off the part and no whole picture is
+  // coming, a zoom, a turn, other formats, a window showing most of the
+  // picture). Sets the input's picture size to the file's own
+  // (single_view_part.cpp).
+  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at, point& shift);
+  // ---- the whole picture behind a part (single_view_whole.cpp) ----
+  // The paint of a part asks for the whole picture: decoded by a worker
+  // from the next turn of the main loop, when that paint is on the screen.
+  void want_whole_picture(const Ref<C_Image>& image);
+  // Whether the whole picture of the image is on its way.
+  bool whole_picture_coming(const Ref<C_Image>& image) const;
+  // The decode timer's tick: starts the worker, gives the image its
+  // picture once the worker finished (and repaints), or lets the worker
+  // go when the picture is no longer wanted (another image or the
+  // directory view shown, a picture loaded meanwhile).
+  void whole_decode_step();
+  // For whatever needs the whole picture now: waits for a worker decoding
+  // it and takes its picture, so it is never decoded twice; one not
+  // started yet is forgotten.
+  void finish_whole_decode(const Ref<C_Image>& image);
+  void take_whole_picture(const Ref<C_Image>& image);
+  // Stops the worker and forgets the picture asked for.
+  void drop_whole_decode();
   // The full picture of an image the single view opens, read at once but
   // for a JPEG, whose first paint may need only a reduced decode.
   void load_for_showing(const Ref<C_Image>& image);
@@ -373,11 +402,16 @@ class C_Collage_viewer : public C_Form {
   Weak<C_Bitmap> stretched_source_;
   Ref<C_Bitmap> stretched_;
   // The part of the picture part_in_view decoded, where it lies in the
-  // picture, and the image it was decoded for (also once it is dropped:
-  // after the first paint the full picture serves).
+  // picture (and where its pixels are the whole picture's), and the image
+  // it was decoded for (also once it is dropped: after the first paint the
+  // full picture serves).
   Weak<C_Image> part_image_;
   Ref<C_Bitmap> part_;
-  Jpeg_codec::Part part_place_;
+  Jpeg_codec::Part part_place_, part_exact_;
+  // The image whose whole picture is asked for, and its worker once
+  // started.
+  Weak<C_Image> whole_image_;
+  Ref<C_Whole_decode> whole_job_;
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

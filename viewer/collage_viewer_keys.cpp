@@ -309,6 +309,7 @@ void C_Collage_viewer::pause(int64_t ms) {
 Ref<C_Bitmap> C_Collage_viewer::shown_picture() {
   if (is_none()) return Ref<C_Bitmap>();
   Ref<C_Image> image = current_image();
+  finish_whole_decode(image);
   image->load_native();
   return oriented_bitmap(image);
 }

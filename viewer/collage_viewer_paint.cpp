@@ -53,6 +53,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
     // picture so that the two never add up; coming from the directory
     // view keeps its cells for the way back.
     if (!single_shown_.is_none() && single_shown_.get() != shown.get()) release_pictures_away_from(shown);
+    if (!whole_image_.is_none() && whole_image_.get() != shown.get()) drop_whole_decode();
     single_shown_ = shown;
     painted_image = shown;
     try {
@@ -73,6 +74,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   stretched_.reset();
   single_shown_.reset();
   part_.reset();
+  drop_whole_decode();
   paint_collage();
   ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
@@ -126,6 +128,12 @@ void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
     e->use_stamp = 0;
     released_since_trim_ = true;
   }
+}
+
+void C_Collage_viewer::release_entry(const Ref<C_Image>& image) {
+  if (image.is_none() || !Image_file_name::names_a_file(image->file_name)) return;
+  if (!is_none() && single_mode && current_image().get() == image.get()) return;
+  image->release_pictures();
 }
 
 void C_Collage_viewer::give_back_released_memory() {
@@ -215,12 +223,13 @@ void C_Collage_viewer::paint_image() {
   in.inner = double(C_Canvas::to_device_pixels(25));
   in.margin = double(C_Canvas::to_device_pixels(8));
   Ref<C_Bitmap> bmp = reduced_for_fit(image, in);
-  point part_at;
+  point part_at, part_shift;
   if (bmp.is_none())
-    bmp = part_in_view(image, in, part_at);
+    bmp = part_in_view(image, in, part_at, part_shift);
   else
     part_.reset();  // shown fitted: the part is not needed again
   if (bmp.is_none()) {
+    finish_whole_decode(image);
     image->load_native();
     bmp = oriented_bitmap(image);
     in.pic_w = double(bmp->width);
@@ -229,6 +238,9 @@ void C_Collage_viewer::paint_image() {
   if (bmp->width <= 0 || bmp->height <= 0) return;
   Ref<C_Canvas> canvas = paint_canvas_;
   Single_view::Placement pl = Single_view::place(in);
+  // Where the part is drawn while it lags behind the pointer.
+  pl.r.x += part_shift.x;
+  pl.r.y += part_shift.y;
   fit_mode = pl.fitted;
   image_rect = pl.r;
   image_pixels = point{in.pic_w, in.pic_h};

@@ -43,6 +43,10 @@ int64_t C_Collage_viewer::mark_at_pointer() {
 void C_Collage_viewer::on_timer() {
   if (is_none()) return;
   Ref<C_Control> sender = current_control();
+  if (sender == timer_decode) {
+    whole_decode_step();
+    return;
+  }
   if (sender == timer_gif) {
     Ref<C_Gif> gif = current_image()->animation;
     if (gif->frame_count() <= 1) {

@@ -1,8 +1,10 @@
 // The single view's first paint of a large JPEG at its own size: only the
-// part in the window is decoded (the rows above it are read but not made
-// into pixels, the rows below are not read), a fraction of the whole
-// decode's time and memory. The first paint that shows more loads the
-// whole picture, as do zoom, turns, cuts, copies, saves and prints.
+// part in the window is decoded (the whole file is read; the rows above the
+// part are decoded but not made into pixels, and decoding stops below it),
+// a fraction of the whole decode's time and memory. That paint asks for
+// the whole picture, which a worker decodes meanwhile
+// (single_view_whole.cpp); until it comes, a move pans within the part.
+// Zoom, turns, cuts, copies, saves and prints take the whole picture.
 #include <algorithm>
 
 #include "drawing/pixel_math.h"
@@ -24,9 +26,19 @@ bool covers(const Jpeg_codec::Part& outer, const Jpeg_codec::Part& inner) {
          outer.y + outer.h >= inner.y + inner.h;
 }
 
+// How far a view starting at `at`, `length` long, moves to lie within
+// [start, start + extent) on one axis; false when it is longer.
+bool move_within(int64_t start, int64_t extent, int64_t at, int64_t length, int64_t& by) {
+  if (length > extent) return false;
+  by = at < start ? start - at : at + length > start + extent ? start + extent - (at + length) : 0;
+  return true;
+}
+
 }  // namespace
 
-Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at) {
+Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at,
+                                             point& shift) {
+  shift = point{};
   const bool first = part_image_.get() != image.get();
   Ref<C_Bitmap> part = part_;
   part_.reset();
@@ -48,17 +60,30 @@ Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_v
     if (double(view.w) * double(view.h) > MOST_SHOWN * double(image->width) * double(image->height))
       return Ref<C_Bitmap>();
     try {
-      part = C_Jpeg::load_part_from_file(image->file_name, view, part_place_);
+      part = C_Jpeg::load_part_from_file(image->file_name, view, part_place_, nullptr, &part_exact_);
     } catch (const Stop_exception&) {
       throw;
     } catch (const std::exception&) {
       return Ref<C_Bitmap>();  // the whole decode says what is wrong with the file
     }
+    if (!part.is_none()) want_whole_picture(image);
   }
-  if (part.is_none() || !covers(part_place_, view)) return Ref<C_Bitmap>();
+  if (part.is_none()) return Ref<C_Bitmap>();
+  int64_t left = x, top = y;  // where the picture is drawn
+  if (!covers(part_exact_, view)) {
+    // The whole picture is on its way: the view goes as far as the part
+    // reaches rather than decoding it a second time.
+    int64_t dx = 0, dy = 0;
+    if (!whole_picture_coming(image) || !move_within(part_exact_.x, part_exact_.w, view.x, view.w, dx) ||
+        !move_within(part_exact_.y, part_exact_.h, view.y, view.h, dy))
+      return Ref<C_Bitmap>();
+    left -= dx;
+    top -= dy;
+    shift = point{double(left) - pl.r.x, double(top) - pl.r.y};
+  }
   part_ = part;
   in = full;
-  at = point{double(x + part_place_.x), double(y + part_place_.y)};
+  at = point{double(left + part_place_.x), double(top + part_place_.y)};
   return part;
 }
 

@@ -213,9 +213,11 @@ bool axis_aligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0 && 
 // ---- painters kept open -----------------------------------------------------------
 
 void release_painter(const void* bits, size_t bytes) {
-  // Only the application's thread keeps a painter (and may end it).
+  // Only the application's thread keeps a painter (and may end it); a
+  // worker freeing pixels of its own does not even look at it.
+  if (!bits || !on_application_thread()) return;
   const Kept* k = kept();
-  if (!k || !bits || !on_application_thread()) return;
+  if (!k) return;
   const auto* b0 = static_cast<const uint8_t*>(bits);
   const uint8_t* k0 = k->raster.bits;
   const uint8_t* k1 = k0 + size_t(k->raster.stride) * size_t(k->raster.height);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -319,8 +320,9 @@ TEST_F(JpegCodec, TwoThreadsDecodeTheSamePixelsAsOne) {
 // without such markers, progressive ones and small ones are read by one.
 TEST_F(JpegCodec, OnlyRestartMarkersAtRowStartsLetASecondDecoderTakeOver) {
   auto row_markers = bytes_of(make_jpeg(96, 600, false, "-restart 1"));
-  // 38 MCU rows of 16 pixels; RST0 starts rows 8, 16, 24 ...: the second
-  // decoder enters at row 16 and gives rows from 17 on.
+  // 38 MCU rows of 16 pixels; marker k starts row k and is numbered
+  // RST((k - 1) mod 8), so RST7 starts rows 8, 16, 24 ...: the second
+  // decoder enters at row 16, meets RST0 first, and gives rows from 17 on.
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 1), 17 * 16);
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 8, 1), 17 * 2);
   EXPECT_EQ(Jpeg_codec::second_decoder_row(row_markers.data(), row_markers.size(), 1, 96 * 600 + 1), 0);
@@ -369,16 +371,20 @@ TEST_F(JpegCodec, APartHasTheWholeDecodesPixelsWhereAsked) {
     auto bytes = bytes_of(files[i]);
     for (const Jpeg_codec::Part& want : wants) {
       Pixels part(3, 3, 0x00FF00FFu);
-      Jpeg_codec::Part got;
-      ASSERT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), want, part, got));
+      Jpeg_codec::Part got, exact;
+      ASSERT_TRUE(Jpeg_codec::decode_part(bytes.data(), bytes.size(), want, part, got, nullptr, &exact));
       const int64_t x0 = std::max<int64_t>(want.x, 0), y0 = std::max<int64_t>(want.y, 0);
       const int64_t x1 = std::min<int64_t>(want.x + want.w, whole.width());
       const int64_t y1 = std::min<int64_t>(want.y + want.h, whole.height());
       ASSERT_TRUE(got.x <= x0 && got.y <= y0 && got.x + got.w >= x1 && got.y + got.h >= y1);
       ASSERT_EQ(part.width(), got.w);
       ASSERT_EQ(part.height(), got.h);
-      EXPECT_EQ(differing(part, got, whole, {x0, y0, x1 - x0, y1 - y0}), 0)
-          << "file " << i << " part at " << want.x << "," << want.y;
+      // Where the part says its pixels are the whole decode's: all that was
+      // asked for, within the part.
+      ASSERT_TRUE(exact.x <= x0 && exact.y <= y0 && exact.x + exact.w >= x1 && exact.y + exact.h >= y1);
+      ASSERT_TRUE(exact.x >= got.x && exact.y >= got.y && exact.x + exact.w <= got.x + got.w &&
+                  exact.y + exact.h <= got.y + got.h);
+      EXPECT_EQ(differing(part, got, whole, exact), 0) << "file " << i << " part at " << want.x << "," << want.y;
     }
   }
   // Nothing of the picture asked for.
@@ -446,5 +452,43 @@ TEST_F(JpegCodec, OnlyFramesOfBlocksInSequenceAreSplit) {
     scan.start = file.find("\xFF\xDA", 0, 2);
     const bool blocks = marker == 0xC0 || marker == 0xC1 || marker == 0xC9;
     EXPECT_EQ(brek::Jpeg_restarts::blocks_in_sequence(bytes.data(), scan), blocks) << std::hex << int(marker);
+  }
+}
+
+// A decode no longer wanted stops at once on every thread that decodes
+// (one alone, or two from a restart marker, progressive or not), gives
+// nothing and says nothing against the file; one always wanted decodes
+// as without the question.
+TEST_F(JpegCodec, ADecodeNoLongerWantedStopsOnEveryThread) {
+  for (const char* options : {"-quality 90 -restart 1", "-quality 90", "-progressive"}) {
+    auto bytes = bytes_of(make_jpeg(256, 1024, false, options));
+    for (int64_t split : {int64_t(1) << 40, int64_t(1)}) {
+      SCOPED_TRACE(std::string(options) + (split == 1 ? ", split" : ""));
+      Pixels whole, asked;
+      ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, whole, split));
+      std::atomic<int> questions{0};
+      ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, asked, split, nullptr, [&] {
+        ++questions;
+        return true;
+      }));
+      EXPECT_TRUE(asked == whole);
+      const int all = questions.load();
+      ASSERT_GT(all, 20);
+
+      // Unwanted after a tenth of the questions: each decoder asks once
+      // more at most.
+      std::atomic<int> asked_after{0};
+      questions = 0;
+      brek::Load_failure why;
+      Pixels stopped;
+      EXPECT_FALSE(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, stopped, split, &why, [&] {
+        if (++questions <= all / 10) return true;
+        ++asked_after;
+        return false;
+      }));
+      EXPECT_TRUE(stopped.empty());
+      EXPECT_FALSE(why.failed()) << why.text();
+      EXPECT_LE(asked_after.load(), 2);
+    }
   }
 }

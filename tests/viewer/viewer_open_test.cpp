@@ -158,6 +158,37 @@ TEST(ViewerOpen, PicturesFarFromTheScreenAreReleasedInPlace) {
   EXPECT_FALSE(recent->picture.is_none());
 }
 
+// The pictures a print card loaded into an entry go once the card is done
+// with them, but not the one the single view shows, nor a pasted one that
+// no file gives back; a closed viewer's entries go too.
+TEST(ViewerOpen, AnEntryAnotherWindowLoadedLetsGoUnlessShownAloneOrNotReadableAgain) {
+  brek_test::Temp_dir dir;
+  Ref<Test_viewer> v = new_viewer();
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
+    ASSERT_TRUE(write_bmp(quadrants(8, 8), dir.file(n)));
+    Ref<C_Image> e = C_Image::create();
+    e->file_name = dir.file(n);
+    e->load_native();
+    v->files.append(e);
+  }
+  Ref<C_Image> shown = v->files.get(0), other = v->files.get(1), closed = v->files.get(2);
+  Ref<C_Image> pasted = C_Image::create();
+  pasted->file_name = "<clipboard>";
+  pasted->picture = C_Bitmap::create(4, 4, 24);
+  v->single_mode = true;
+  v->current_file = shown->file_name;
+  for (const Ref<C_Image>& e : {shown, other, pasted}) v->release_entry(e);
+  EXPECT_FALSE(shown->picture.is_none());
+  EXPECT_TRUE(other->picture.is_none());
+  EXPECT_FALSE(pasted->picture.is_none());
+  // In the directory view the single view shows nothing.
+  v->single_mode = false;
+  v->release_entry(shown);
+  EXPECT_TRUE(shown->picture.is_none());
+  Ref<C_Collage_viewer>()->release_entry(closed);
+  EXPECT_TRUE(closed->picture.is_none());
+}
+
 TEST(ViewerStartUp, TheLanguageFileIsFoundBesideTheProgramOrOneFolderUp) {
   brek_test::Temp_dir dir;
   std::string prog = dir.file("bin");

@@ -6,12 +6,20 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "baselib/thread.h"
+#include "drawing/pixel_math.h"
+#include "forms/timer_ticks.h"
 #include "images/format_classes.h"
+#include "images/image_file_io.h"
 #include "images/jpeg_codec.h"
 #include "platform/test_events.h"
+#include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_input_support.h"
 
 using namespace viewer_input;
@@ -214,13 +222,74 @@ TEST(ViewerFirstScreen, AtItsOwnSizeOnlyThePartInViewIsDecodedWithTheWholePictur
   }
 }
 
-TEST(ViewerFirstScreen, PanningLoadsTheWholePicture) {
+namespace {
+
+// Ticks of the window's timers on the test clock until `done` holds; false
+// when it never did.
+bool tick_until(Brek_runtime::Test_clock& clock, const std::function<bool()>& done) {
+  return brek_test::wait_until([&] {
+    clock.advance(10);
+    Timer_ticks::run_due(clock.ticks());
+    return done();
+  });
+}
+
+// Whether every pixel the box shows is the photograph's pixel at its place
+// under image_rect, as a whole decode of the file gives it.
+bool shows_photo_where_placed(const Photo_box& p) {
+  Pixels photo;
+  std::vector<uint8_t> bytes;
+  if (!Image_file_io::read_whole_file(p.path, bytes) || !Jpeg_codec::decode(bytes.data(), bytes.size(), 1, photo))
+    return false;
+  const int64_t left = Pixel_math::round_even(p.v->image_rect.x), top = Pixel_math::round_even(p.v->image_rect.y);
+  for (int y = 0; y < 300; y += 3)
+    for (int x = 0; x < 400; x += 3)
+      if (p.b.at(x, y) != (photo.at(int(x - left), int(y - top)) | 0xFF000000u)) return false;
+  return true;
+}
+
+}  // namespace
+
+// A pan before the whole picture came goes only as far as the part shows
+// the photograph as it is, and decodes nothing; the worker's picture then
+// comes on the window's ticks and the view follows the pointer, as a whole
+// decode shows it.
+TEST(ViewerFirstScreen, APanBeforeTheWholePictureComesStaysOnThePartThenFollows) {
+  Brek_runtime::Test_clock clock;
   Part_shown p;
-  ASSERT_TRUE(p.image()->picture.is_none());
+  const Ref<C_Image> im = p.image();
+  ASSERT_TRUE(im->picture.is_none());
+  EXPECT_TRUE(shows_photo_where_placed(p));
   p.v->pointer = {300, 200};
   p.b.paint();
-  EXPECT_EQ(p.image()->picture->width, PW);
+  EXPECT_TRUE(im->picture.is_none());
+  EXPECT_FALSE(p.v->fit_mode);
+  EXPECT_TRUE(shows_photo_where_placed(p));
+
+  ASSERT_TRUE(tick_until(clock, [&] { return !im->picture.is_none(); }));
+  EXPECT_EQ(im->picture->width, PW);
+  p.b.paint();
   EXPECT_EQ(differing(p, Whole_shown({300, 200})), 0);
+  // The worker is gone with its job.
+  EXPECT_TRUE(tick_until(clock, [] { return Thread_registry::global().live_count() == 0; }));
+}
+
+// The file was replaced by another picture of the same size after its part
+// was shown: the worker's picture is not taken for the one shown (the
+// listing gives the new file an entry of its own).
+TEST(ViewerFirstScreen, AFileReplacedBeforeTheWholePictureIsReadIsNotTakenForIt) {
+  Brek_runtime::Test_clock clock;
+  Part_shown p;
+  const Ref<C_Image> im = p.image();
+  ASSERT_TRUE(im->picture.is_none());
+  const std::string other = p.dir.file("other.jpg");
+  ASSERT_TRUE(Image_file_io::save_jpeg(Pixels(PW, PH, 0xFF2040E0u), other));
+  std::filesystem::rename(other, p.path);
+  // The decode's first tick starts the worker; its end leaves nothing.
+  clock.advance(10);
+  Timer_ticks::run_due(clock.ticks());
+  ASSERT_TRUE(tick_until(clock, [] { return Thread_registry::global().live_count() == 0; }));
+  EXPECT_TRUE(im->picture.is_none());
 }
 
 TEST(ViewerFirstScreen, TurnsSavesAndZoomWorkOnTheWholePicture) {
