@@ -39,10 +39,11 @@ bool move_within(int64_t start, int64_t extent, int64_t at, int64_t length, int6
 Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at,
                                              point& shift) {
   shift = point{};
-  const bool first = part_image_.get() != image.get();
   Ref<C_Bitmap> part = part_;
   part_.reset();
   if (!unloaded_jpeg_as_filed(image)) return Ref<C_Bitmap>();
+  // A picture let go of since its part was shown starts from its part again.
+  const bool first = part_image_.get() != image.get() || (part.is_none() && !whole_picture_coming(image));
   Single_view::Input full = in;
   full.pic_w = double(image->width);
   full.pic_h = double(image->height);

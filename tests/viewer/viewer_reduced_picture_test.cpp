@@ -274,6 +274,22 @@ TEST(ViewerFirstScreen, APanBeforeTheWholePictureComesStaysOnThePartThenFollows)
   EXPECT_TRUE(tick_until(clock, [] { return Thread_registry::global().live_count() == 0; }));
 }
 
+// A picture let go of (stepped far from, or the directory view shown in
+// between) and shown again at its own size starts from its part again,
+// not from a whole decode in the paint.
+TEST(ViewerFirstScreen, APictureShownAgainAfterItWasLetGoStartsFromItsPartAgain) {
+  Brek_runtime::Test_clock clock;
+  Part_shown p;
+  const Ref<C_Image> im = p.image();
+  ASSERT_TRUE(tick_until(clock, [&] { return !im->picture.is_none(); }));
+  im->release_pictures();
+  p.b.paint();
+  EXPECT_TRUE(im->picture.is_none());
+  EXPECT_TRUE(shows_photo_where_placed(p));
+  ASSERT_TRUE(tick_until(clock, [&] { return !im->picture.is_none(); }));
+  EXPECT_TRUE(tick_until(clock, [] { return Thread_registry::global().live_count() == 0; }));
+}
+
 // The file was replaced by another picture of the same size after its part
 // was shown: the worker's picture is not taken for the one shown (the
 // listing gives the new file an entry of its own).
