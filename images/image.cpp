@@ -57,6 +57,13 @@ Ref<C_Bitmap> C_Image::frame_bitmap(const Ref<C_Gif>& gif) {
   return b;
 }
 
+Ref<C_Bitmap> C_Image::shown_picture(int64_t* frame) {
+  if (frame) *frame = 0;
+  if (animation.is_none()) return picture;
+  if (frame) *frame = animation->current_frame;
+  return animation->composed_bitmap();
+}
+
 Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 
 std::string C_Image::with_load_failure(const std::string& message) const {

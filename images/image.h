@@ -111,6 +111,12 @@ class C_Image : public C_Thread {
   // next frame leaves as it is (the GIF composes every frame into one
   // picture); None when the frame is empty.
   static Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif);
+  // What a view of the image draws now: the full picture, else the frame
+  // the animation shows, as the animation's own picture (no copy: at the
+  // size limit one is a gibibyte, and its pixels change with the frame);
+  // None while neither is loaded. `frame` gets that frame (0 for a still
+  // picture), so a copy made from it can tell when it is stale.
+  Ref<C_Bitmap> shown_picture(int64_t* frame = nullptr);
 
   void destroy_hook() override;
 
