@@ -185,33 +185,45 @@ void C_Image::load_native() {
   }
 }
 
+C_Image::Reduced_step C_Image::reduced_step(double tw, double th) {
+  Reduced_step step;
+  const std::string e = extension();
+  const bool jpeg = e == ".jpg" || e == ".jpeg", png = e == ".png";
+  if (!(jpeg || png) || double(width / 2) < tw || double(height / 2) < th || !is_file()) return step;
+  step.jpeg = jpeg;
+  step.reduced = true;
+  const double f = jpeg && is_platform_csharp() ? 0.5 : 1.0;
+  static const std::pair<int64_t, reduce_size_of_jpeg_while_load> kSteps[] = {
+      {8, reduce_size_of_jpeg_while_load::EIGH},
+      {4, reduce_size_of_jpeg_while_load::QUAR},
+      {2, reduce_size_of_jpeg_while_load::HALF}};
+  for (auto [d, reduce] : kSteps) {
+    const double w = double(width / d) * f, h = double(height / d) * f;
+    if (w < tw || h < th) continue;
+    step.divisor = d;
+    step.reduce = reduce;
+    step.w = w;
+    step.h = h;
+    break;
+  }
+  return step;
+}
+
 void C_Image::load(double tw, double th) {
   if (is_none()) return;
   if ((picture.is_none() || load_needed) && !load_failed) {
-    const std::string e = extension();
-    bool jpeg = e == ".jpg" || e == ".jpeg", png = e == ".png";
-    if ((jpeg || png) && double(width / 2) >= tw && double(height / 2) >= th && is_file()) {
-      const double f = jpeg && is_platform_csharp() ? 0.5 : 1.0;
-      static const std::pair<int64_t, reduce_size_of_jpeg_while_load> kSteps[] = {
-          {8, reduce_size_of_jpeg_while_load::EIGH},
-          {4, reduce_size_of_jpeg_while_load::QUAR},
-          {2, reduce_size_of_jpeg_while_load::HALF}};
-      bool found = false;
-      for (auto [d, reduce] : kSteps) {
-        double w = double(width / d) * f, h = double(height / d) * f;
-        if (w < tw || h < th) continue;
-        found = true;
-        if (double(reduced->width) >= w && double(reduced->height) >= h) return;  // large enough already
-        Ref<C_Bitmap> r = decode([&, reduce = reduce](Load_failure* why) {
-          return jpeg ? C_Jpeg::load_from_file(file_name, reduce, why) : C_Png::load_from_file(file_name, reduce, why);
-        });
-        if (!r.is_none()) reduced = r;
-        break;
-      }
-      if (!found)
-        picture = decode([&](Load_failure* why) {
-          return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
-        });
+    const Reduced_step step = reduced_step(tw, th);
+    if (step.divisor > 0) {
+      if (double(reduced->width) >= step.w && double(reduced->height) >= step.h) return;  // large enough already
+      Ref<C_Bitmap> r = decode([&](Load_failure* why) {
+        return step.jpeg ? C_Jpeg::load_from_file(file_name, step.reduce, why)
+                         : C_Png::load_from_file(file_name, step.reduce, why);
+      });
+      if (!r.is_none()) reduced = r;
+    } else if (step.reduced) {
+      picture = decode([&](Load_failure* why) {
+        return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
+      });
     } else {
       load_native();
     }
@@ -220,6 +232,16 @@ void C_Image::load(double tw, double th) {
     display_width = width;
     display_height = height;
   }
+}
+
+bool C_Image::holds_more_than(double tw, double th) {
+  if (is_none() || (picture.is_none() && animation.is_none() && reduced.is_none())) return false;
+  if (!(tw > 0) || !(th > 0)) return true;
+  const Reduced_step step = reduced_step(tw, th);
+  if (step.divisor == 0) return false;
+  if (!picture.is_none() || !animation.is_none()) return true;
+  // A decoder rounds the step's size up: one pixel more is the same step.
+  return double(reduced->width) > step.w + 1 || double(reduced->height) > step.h + 1;
 }
 
 bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {

@@ -16,6 +16,7 @@
 #include "baselib/thread.h"
 #include "drawing/bitmap.h"
 #include "forms/form.h"
+#include "images/format_classes.h"
 #include "images/gif.h"
 #include "images/load_failure.h"
 
@@ -76,6 +77,11 @@ class C_Image : public C_Thread {
   void load(double tw, double th);
   // The full picture or the animation by extension, unless one is held.
   void load_native();
+  // Whether the image holds more than load(tw, th) gives it: a full
+  // picture or animation where a reduced picture serves, a reduced one
+  // of a larger step, or anything for a target without area. A view
+  // drawing at that size may let its pictures go and load again.
+  bool holds_more_than(double tw, double th);
   // Saves the picture shown now by the extension of `name`: ".bmp",
   // ".jpg"/".jpeg", ".png", ".gif", ".webp". False when nothing could be
   // loaded to save (`nothing_to_save` then set), for other extensions and
@@ -127,6 +133,18 @@ class C_Image : public C_Thread {
   auto decode(Decode d) -> decltype(d(nullptr));
   // Whether file_name may be used as a path ("<clipboard>" may not).
   bool is_file() const;
+  // How load(tw, th) reads the file: reduced (a JPEG or PNG of at least
+  // twice the target) by the first of 8, 4 and 2 that still covers the
+  // target, giving w x h; by none of them (divisor 0) the JPEG is read
+  // whole. Not reduced: load_native.
+  struct Reduced_step {
+    bool reduced = false;
+    bool jpeg = false;
+    int64_t divisor = 0;
+    reduce_size_of_jpeg_while_load reduce = reduce_size_of_jpeg_while_load::FULL;
+    double w = 0, h = 0;
+  };
+  Reduced_step reduced_step(double tw, double th);
 };
 
 }  // namespace brek

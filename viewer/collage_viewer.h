@@ -216,6 +216,10 @@ class C_Collage_viewer : public C_Form {
   // The single view's rule: only the image shown and its neighbours in the
   // list (the next step's and the last one's) keep their pictures.
   void release_pictures_away_from(const Ref<C_Image>& shown);
+  // Back in the directory view: what the single view read beyond what the
+  // cells draw goes (full pictures where reduced ones serve, larger reduced
+  // ones, anything of a cell without area); the cells load what they draw.
+  void release_beyond_cells();
   // Gives the memory of released pictures back to the system. The timer
   // asks when no paint came since its last tick, so that the paints of a
   // scroll do not each pay for it.
