@@ -1,7 +1,6 @@
 #include "images/image.h"
 
 #include <cctype>
-#include <cmath>
 #include <utility>
 
 #include "baselib/language_table.h"
@@ -18,8 +17,6 @@
 namespace brek {
 
 namespace {
-
-bool is_zero(double v) { return std::fabs(v) < 1e-11; }
 
 bool one_of(const std::string& e, std::initializer_list<const char*> list) {
   for (const char* s : list)
@@ -99,7 +96,7 @@ void C_Image::read_header_info(double tw, double th) {
   if (is_none()) return;
   const std::string ext = extension();
   bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
-  bool want_info = is_zero(file_size);
+  bool want_info = !file_info_read;
   if ((want_size || want_info) && is_file()) {
     Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
     if (want_size) {
@@ -108,6 +105,7 @@ void C_Image::read_header_info(double tw, double th) {
       if (h.size.fax_compressed) fax_compressed = true;
     }
     if (want_info && h.found) {
+      file_info_read = true;
       file_size = h.file_size;
       modified_unix_ms = h.modified;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
@@ -129,7 +127,7 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 }
 
 bool C_Image::file_changed() const {
-  if (is_none() || is_zero(file_size) || !is_file()) return false;
+  if (is_none() || !file_info_read || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
   return h.found && (h.file_size != file_size || h.modified != modified_unix_ms);
 }
@@ -283,6 +281,7 @@ Ref<C_Image> C_Image::clone() {
   c->display_width = display_width;
   c->display_height = display_height;
   c->file_size = file_size;
+  c->file_info_read = file_info_read;
   c->rect = rect;
   c->quarter_turns = quarter_turns;
   c->flip_x = flip_x;

@@ -31,6 +31,9 @@ class C_Image : public C_Thread {
   // decodes to learn it.
   bool load_needed = false;
   double file_size = 0;
+  // read_header_info took the file's size and dates: a size of 0 is then a
+  // file of 0 bytes, not one not yet looked at.
+  bool file_info_read = false;
   date_time modified;
   date_time created;
   // The modification time as read_header_info took it, ms since 1970 UTC.
@@ -70,8 +73,8 @@ class C_Image : public C_Thread {
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
   // Whether the file's size or modification time differs from what
-  // read_header_info took; false before it took any and when the file is
-  // gone.
+  // read_header_info took (a file of 0 bytes filled since, too); false
+  // before it took any and when the file is gone.
   bool file_changed() const;
   // The picture, reduced where the target allows (JPEG and PNG).
   void load(double tw, double th);

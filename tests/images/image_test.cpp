@@ -178,6 +178,16 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   i->read_header_info(500, 500);
   EXPECT_EQ(i->width, 2000);
   EXPECT_EQ(i->file_size, size);
+  EXPECT_TRUE(i->file_changed());
+  // A file of 0 bytes is read once too: filled later, it has changed.
+  brek_test::write_file(dir.file("e.jpg"), "");
+  Ref<C_Image> e = image(dir.file("e.jpg"));
+  e->read_header_info(500, 500);
+  EXPECT_FALSE(e->file_changed());
+  jpeg("e.jpg", 64, 64);
+  e->read_header_info(500, 500);
+  EXPECT_EQ(e->file_size, 0);
+  EXPECT_TRUE(e->file_changed());
   // A WebP file: information but no display size.
   brek_test::write_file(dir.file("w.webp"), "RIFF");
   Ref<C_Image> w = image(dir.file("w.webp"));
