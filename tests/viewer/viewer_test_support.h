@@ -191,24 +191,20 @@ inline int64_t pictures_held(const Ref<Test_viewer>& v) {
   return n;
 }
 
+// A size of this process's status ("VmRSS:", "VmHWM:"), bytes.
+inline int64_t status_bytes(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + key.size()) * 1024;
+  return 0;
+}
 // The resident size of this process, bytes. Under the sanitizers, whose
 // allocators hold freed memory back on purpose, it tells nothing.
-inline int64_t resident() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
-  return 0;
-}
+inline int64_t resident() { return status_bytes("VmRSS:"); }
 // The most this process held resident since the last reset_peak_resident
 // (or its start), bytes.
-inline int64_t peak_resident() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
-  return 0;
-}
+inline int64_t peak_resident() { return status_bytes("VmHWM:"); }
 // Starts the peak over at what is resident now; false where the kernel
 // does not let it.
 inline bool reset_peak_resident() {
