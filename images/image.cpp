@@ -1,7 +1,6 @@
 #include "images/image.h"
 
 #include <cctype>
-#include <cmath>
 #include <utility>
 
 #include "baselib/language_table.h"
@@ -18,8 +17,6 @@
 namespace brek {
 
 namespace {
-
-bool is_zero(double v) { return std::fabs(v) < 1e-11; }
 
 bool one_of(const std::string& e, std::initializer_list<const char*> list) {
   for (const char* s : list)
@@ -57,6 +54,13 @@ Ref<C_Bitmap> C_Image::frame_bitmap(const Ref<C_Gif>& gif) {
   return b;
 }
 
+Ref<C_Bitmap> C_Image::shown_picture(int64_t* frame) {
+  if (frame) *frame = 0;
+  if (animation.is_none()) return picture;
+  if (frame) *frame = animation->current_frame;
+  return animation->composed_bitmap();
+}
+
 Ref<C_Image> C_Image::create() { return make<C_Image>(); }
 
 std::string C_Image::with_load_failure(const std::string& message) const {
@@ -92,7 +96,7 @@ void C_Image::read_header_info(double tw, double th) {
   if (is_none()) return;
   const std::string ext = extension();
   bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
-  bool want_info = is_zero(file_size);
+  bool want_info = !file_info_read;
   if ((want_size || want_info) && is_file()) {
     Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
     if (want_size) {
@@ -101,6 +105,7 @@ void C_Image::read_header_info(double tw, double th) {
       if (h.size.fax_compressed) fax_compressed = true;
     }
     if (want_info && h.found) {
+      file_info_read = true;
       file_size = h.file_size;
       modified_unix_ms = h.modified;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
@@ -122,7 +127,7 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 }
 
 bool C_Image::file_changed() const {
-  if (is_none() || is_zero(file_size) || !is_file()) return false;
+  if (is_none() || !file_info_read || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
   return h.found && (h.file_size != file_size || h.modified != modified_unix_ms);
 }
@@ -178,33 +183,45 @@ void C_Image::load_native() {
   }
 }
 
+C_Image::Reduced_step C_Image::reduced_step(double tw, double th) {
+  Reduced_step step;
+  const std::string e = extension();
+  const bool jpeg = e == ".jpg" || e == ".jpeg", png = e == ".png";
+  if (!(jpeg || png) || double(width / 2) < tw || double(height / 2) < th || !is_file()) return step;
+  step.jpeg = jpeg;
+  step.reduced = true;
+  const double f = jpeg && is_platform_csharp() ? 0.5 : 1.0;
+  static const std::pair<int64_t, reduce_size_of_jpeg_while_load> kSteps[] = {
+      {8, reduce_size_of_jpeg_while_load::EIGH},
+      {4, reduce_size_of_jpeg_while_load::QUAR},
+      {2, reduce_size_of_jpeg_while_load::HALF}};
+  for (auto [d, reduce] : kSteps) {
+    const double w = double(width / d) * f, h = double(height / d) * f;
+    if (w < tw || h < th) continue;
+    step.divisor = d;
+    step.reduce = reduce;
+    step.w = w;
+    step.h = h;
+    break;
+  }
+  return step;
+}
+
 void C_Image::load(double tw, double th) {
   if (is_none()) return;
   if ((picture.is_none() || load_needed) && !load_failed) {
-    const std::string e = extension();
-    bool jpeg = e == ".jpg" || e == ".jpeg", png = e == ".png";
-    if ((jpeg || png) && double(width / 2) >= tw && double(height / 2) >= th && is_file()) {
-      const double f = jpeg && is_platform_csharp() ? 0.5 : 1.0;
-      static const std::pair<int64_t, reduce_size_of_jpeg_while_load> kSteps[] = {
-          {8, reduce_size_of_jpeg_while_load::EIGH},
-          {4, reduce_size_of_jpeg_while_load::QUAR},
-          {2, reduce_size_of_jpeg_while_load::HALF}};
-      bool found = false;
-      for (auto [d, reduce] : kSteps) {
-        double w = double(width / d) * f, h = double(height / d) * f;
-        if (w < tw || h < th) continue;
-        found = true;
-        if (double(reduced->width) >= w && double(reduced->height) >= h) return;  // large enough already
-        Ref<C_Bitmap> r = decode([&, reduce = reduce](Load_failure* why) {
-          return jpeg ? C_Jpeg::load_from_file(file_name, reduce, why) : C_Png::load_from_file(file_name, reduce, why);
-        });
-        if (!r.is_none()) reduced = r;
-        break;
-      }
-      if (!found)
-        picture = decode([&](Load_failure* why) {
-          return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
-        });
+    const Reduced_step step = reduced_step(tw, th);
+    if (step.divisor > 0) {
+      if (double(reduced->width) >= step.w && double(reduced->height) >= step.h) return;  // large enough already
+      Ref<C_Bitmap> r = decode([&](Load_failure* why) {
+        return step.jpeg ? C_Jpeg::load_from_file(file_name, step.reduce, why)
+                         : C_Png::load_from_file(file_name, step.reduce, why);
+      });
+      if (!r.is_none()) reduced = r;
+    } else if (step.reduced) {
+      picture = decode([&](Load_failure* why) {
+        return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
+      });
     } else {
       load_native();
     }
@@ -213,6 +230,16 @@ void C_Image::load(double tw, double th) {
     display_width = width;
     display_height = height;
   }
+}
+
+bool C_Image::holds_more_than(double tw, double th) {
+  if (is_none() || (picture.is_none() && animation.is_none() && reduced.is_none())) return false;
+  if (!(tw > 0) || !(th > 0)) return true;
+  const Reduced_step step = reduced_step(tw, th);
+  if (step.divisor == 0) return false;
+  if (!picture.is_none() || !animation.is_none()) return true;
+  // A decoder rounds the step's size up: one pixel more is the same step.
+  return double(reduced->width) > step.w + 1 || double(reduced->height) > step.h + 1;
 }
 
 bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
@@ -254,6 +281,7 @@ Ref<C_Image> C_Image::clone() {
   c->display_width = display_width;
   c->display_height = display_height;
   c->file_size = file_size;
+  c->file_info_read = file_info_read;
   c->rect = rect;
   c->quarter_turns = quarter_turns;
   c->flip_x = flip_x;

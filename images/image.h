@@ -16,6 +16,7 @@
 #include "baselib/thread.h"
 #include "drawing/bitmap.h"
 #include "forms/form.h"
+#include "images/format_classes.h"
 #include "images/gif.h"
 #include "images/load_failure.h"
 
@@ -30,6 +31,9 @@ class C_Image : public C_Thread {
   // decodes to learn it.
   bool load_needed = false;
   double file_size = 0;
+  // read_header_info took the file's size and dates: a size of 0 is then a
+  // file of 0 bytes, not one not yet looked at.
+  bool file_info_read = false;
   date_time modified;
   date_time created;
   // The modification time as read_header_info took it, ms since 1970 UTC.
@@ -69,13 +73,18 @@ class C_Image : public C_Thread {
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
   // Whether the file's size or modification time differs from what
-  // read_header_info took; false before it took any and when the file is
-  // gone.
+  // read_header_info took (a file of 0 bytes filled since, too); false
+  // before it took any and when the file is gone.
   bool file_changed() const;
   // The picture, reduced where the target allows (JPEG and PNG).
   void load(double tw, double th);
   // The full picture or the animation by extension, unless one is held.
   void load_native();
+  // Whether the image holds more than load(tw, th) gives it: a full
+  // picture or animation where a reduced picture serves, a reduced one
+  // of a larger step, or anything for a target without area. A view
+  // drawing at that size may let its pictures go and load again.
+  bool holds_more_than(double tw, double th);
   // Saves the picture shown now by the extension of `name`: ".bmp",
   // ".jpg"/".jpeg", ".png", ".gif", ".webp". False when nothing could be
   // loaded to save (`nothing_to_save` then set), for other extensions and
@@ -111,6 +120,12 @@ class C_Image : public C_Thread {
   // next frame leaves as it is (the GIF composes every frame into one
   // picture); None when the frame is empty.
   static Ref<C_Bitmap> frame_bitmap(const Ref<C_Gif>& gif);
+  // What a view of the image draws now: the full picture, else the frame
+  // the animation shows, as the animation's own picture (no copy: at the
+  // size limit one is a gibibyte, and its pixels change with the frame);
+  // None while neither is loaded. `frame` gets that frame (0 for a still
+  // picture), so a copy made from it can tell when it is stale.
+  Ref<C_Bitmap> shown_picture(int64_t* frame = nullptr);
 
   void destroy_hook() override;
 
@@ -121,6 +136,18 @@ class C_Image : public C_Thread {
   auto decode(Decode d) -> decltype(d(nullptr));
   // Whether file_name may be used as a path ("<clipboard>" may not).
   bool is_file() const;
+  // How load(tw, th) reads the file: reduced (a JPEG or PNG of at least
+  // twice the target) by the first of 8, 4 and 2 that still covers the
+  // target, giving w x h; by none of them (divisor 0) the JPEG is read
+  // whole. Not reduced: load_native.
+  struct Reduced_step {
+    bool reduced = false;
+    bool jpeg = false;
+    int64_t divisor = 0;
+    reduce_size_of_jpeg_while_load reduce = reduce_size_of_jpeg_while_load::FULL;
+    double w = 0, h = 0;
+  };
+  Reduced_step reduced_step(double tw, double th);
 };
 
 }  // namespace brek

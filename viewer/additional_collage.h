@@ -139,10 +139,16 @@ class C_Additional_collage : public C_Sorting {
   // nearly agree (and for icons), else its largest central part with the
   // cell's proportions.
   void fit_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
-  // The same for a picture of an image file, which never changes in place:
+  // The same for a picture of an image file, which never changes in place
+  // (an animation's composed picture changes only with its `frame`):
   // stretched once to the cell and kept, so later paints of the cell (a
   // scroll paints it strip by strip) draw it unscaled.
-  void fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
+  void fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture,
+                          int64_t frame = 0);
+  // What the image shows now, its full picture or its animation's frame,
+  // fitted into the cell so: a paint costs the cell, not the picture.
+  // Nothing for a cell without area.
+  void fit_kept_image(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Image>& image);
   // The cell-size copies fit_kept_thumbnail keeps.
   Thumbnail_cache thumbnails;
   // After a cell was painted: its captions beside it (thumbnail and text

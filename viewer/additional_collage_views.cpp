@@ -10,8 +10,6 @@
 #include "baselib/localize_str.h"
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
-#include "drawing/native_bitmap.h"
-#include "drawing/pixel_math.h"
 #include "drawing/units.h"
 #include "forms/form_bridge.h"
 #include "runtime/runtime_services.h"
@@ -137,25 +135,20 @@ void C_Additional_collage::fit_thumbnail(const Ref<C_Canvas>& canvas, const rect
 }
 
 void C_Additional_collage::fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell,
-                                              const Ref<C_Bitmap>& picture) {
+                                              const Ref<C_Bitmap>& picture, int64_t frame) {
   if (is_none() || canvas.is_none() || picture.is_none() || picture->width <= 0 || picture->height <= 0) return;
-  const Native_bitmap* surface = canvas->native_surface();
-  const bool plain = surface && surface->printer == 0 && surface->xform[0] == 1 && surface->xform[1] == 0 &&
-                     surface->xform[2] == 0 && surface->xform[3] == 1;
-  if (plain && Directory_view::fit(double(picture->width), double(picture->height), cell).whole &&
-      ref_cast<C_Icon>(picture).is_none()) {
-    // The device pixels stretch_draw would cover.
-    auto px = [&](double v) { return C_Canvas::convert_units(v, canvas->units, units_measure_graphics::PIXELS); };
-    const int64_t x0 = Pixel_math::round_even(px(cell.x)), y0 = Pixel_math::round_even(px(cell.y));
-    const int64_t x1 = Pixel_math::round_even(px(cell.x) + px(cell.w));
-    const int64_t y1 = Pixel_math::round_even(px(cell.y) + px(cell.h));
-    Ref<C_Bitmap> kept = thumbnails.at_size(picture, x1 - x0, y1 - y0, canvas->quality);
-    if (!kept.is_none()) {
-      kept->draw_at(canvas, point{cell.x, cell.y});
-      return;
-    }
-  }
+  if (Directory_view::fit(double(picture->width), double(picture->height), cell).whole &&
+      ref_cast<C_Icon>(picture).is_none() && thumbnails.draw_stretched(canvas, cell, picture, frame))
+    return;
   fit_thumbnail(canvas, cell, picture);
+}
+
+void C_Additional_collage::fit_kept_image(const Ref<C_Canvas>& canvas, const rect& cell,
+                                          const Ref<C_Image>& image) {
+  if (!(cell.w > 0) || !(cell.h > 0)) return;
+  int64_t frame = 0;
+  const Ref<C_Bitmap> picture = image->shown_picture(&frame);
+  fit_kept_thumbnail(canvas, cell, picture, frame);
 }
 
 double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image,

@@ -223,6 +223,10 @@ class C_Collage_viewer : public C_Form {
   // longer needs lets them go, unless the single view shows it or they
   // cannot be read again from its file. Also on the None viewer (closed).
   void release_entry(const Ref<C_Image>& image);
+  // Back in the directory view: what the single view read beyond what the
+  // cells draw goes (full pictures where reduced ones serve, larger reduced
+  // ones, anything of a cell without area); the cells load what they draw.
+  void release_beyond_cells();
   // Gives the memory of released pictures back to the system. The timer
   // asks when no paint came since its last tick, so that the paints of a
   // scroll do not each pay for it.

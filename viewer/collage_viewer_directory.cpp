@@ -146,10 +146,8 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
         double(e->reduced->height + 1) >= shrunk.h) {
       v.collage->fit_kept_thumbnail(canvas, shrunk, e->reduced);
       from_reduced = true;
-    } else if (!e->animation.is_none()) {
-      v.collage->fit_thumbnail(canvas, shrunk, C_Image::frame_bitmap(e->animation));
-    } else if (!e->picture.is_none()) {
-      v.collage->fit_kept_thumbnail(canvas, shrunk, e->picture);
+    } else if (!e->animation.is_none() || !e->picture.is_none()) {
+      v.collage->fit_kept_image(canvas, shrunk, e);
     } else if (e->rect.w > 0.1 && !e->load_failed) {
       // A picture that cannot be decoded is done as it is: scrolling
       // does not wait for it.

@@ -113,6 +113,8 @@ void C_Collage_viewer::relayout() {
   double tw = 1, th = 1;
   header_target(tw, th);
   File_cells cells(*this, tw, th);
+  // The line views' cells have sizes of their own: no box width to follow.
+  if (collage->mode_view != brek::mode_view::COLLAGE) laid_out_width_ = 0;
   if (files.count() <= laid_out_count) {
     // Nothing to place; entries taken off the end took their rows along.
     const int64_t n = files.count();

@@ -69,7 +69,9 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
     return;
   }
 
-  // The single view's copies are not needed in the directory views.
+  // The single view's copies are not needed in the directory views, nor
+  // what it read for the picture shown and its neighbours.
+  if (!single_shown_.is_none()) release_beyond_cells();
   oriented_.reset();
   stretched_.reset();
   single_shown_.reset();
@@ -134,6 +136,22 @@ void C_Collage_viewer::release_entry(const Ref<C_Image>& image) {
   if (image.is_none() || !Image_file_name::names_a_file(image->file_name)) return;
   if (!is_none() && single_mode && current_image().get() == image.get()) return;
   image->release_pictures();
+}
+
+void C_Collage_viewer::release_beyond_cells() {
+  if (is_none()) return;
+  for (const Ref<C_Image>& e : files) {
+    if (!releasable(e)) continue;
+    // A turned image's cell draws its full picture.
+    if (!e->picture.is_none() && (e->quarter_turns > 0 || e->flip_x || e->flip_y)) continue;
+    // The cell inside its frame, as it is painted; no picture for one
+    // without area.
+    const double w = e->rect.w > 0.1 ? e->rect.w - 2 : 0, h = e->rect.h - 2;
+    if (!e->holds_more_than(w, h)) continue;
+    e->release_pictures();
+    e->use_stamp = 0;
+    released_since_trim_ = true;
+  }
 }
 
 void C_Collage_viewer::give_back_released_memory() {

@@ -52,6 +52,7 @@ void C_Dialog_replace::destroy_hook() {
     delete_button.reset();
     source_image.reset();
     target_image.reset();
+    pictures_.clear();
   }
   C_Dialog_common::destroy_hook();
 }
@@ -110,11 +111,14 @@ void C_Dialog_replace::paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image
                                   double half_w, double half_h) {
   if (image.is_none()) return;
   if (image->picture.is_none() && image->animation.is_none()) image->load_native();
-  Ref<C_Bitmap> picture = image->animation.is_none() ? image->picture : C_Image::frame_bitmap(image->animation);
+  int64_t frame = 0;
+  Ref<C_Bitmap> picture = image->shown_picture(&frame);
   const double w = C_Canvas::from_device_pixels(double(image->width));
   const double h = C_Canvas::from_device_pixels(double(image->height));
   const rect place = picture_place(w, h, left, half_w, half_h);
-  if (!picture.is_none() && place.w > 0 && place.h > 0) picture->stretch_draw(canvas, place);
+  // Stretched once: a repaint draws the copy, whatever the picture's size.
+  if (!picture.is_none() && place.w > 0 && place.h > 0 && !pictures_.draw_stretched(canvas, place, picture, frame))
+    picture->stretch_draw(canvas, place);
   if (image->width <= 0 || image->height <= 0) return;
   const std::string size = std::to_string(image->width) + " x " + std::to_string(image->height);
   // A shadow in the drawing colour, the text in white over it.

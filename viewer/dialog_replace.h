@@ -14,6 +14,7 @@
 #include "drawing/paintbox.h"
 #include "forms/button.h"
 #include "images/image.h"
+#include "viewer/thumbnail_cache.h"
 
 namespace brek {
 
@@ -58,6 +59,8 @@ class C_Dialog_replace : public C_Dialog_common {
   // One half: the picture fitted into it and its size caption.
   void paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left, double half_w,
                   double half_h);
+  // Both pictures at the size they are shown.
+  Thumbnail_cache pictures_;
 };
 
 }  // namespace brek

@@ -15,12 +15,12 @@ namespace brek {
 
 namespace {
 
-// What a thumbnail shows: the picture, the reduced picture or the frame of
-// an animation; None while nothing is loaded.
-Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image) {
-  if (!image->picture.is_none()) return image->picture;
-  if (!image->reduced.is_none()) return image->reduced;
-  return C_Image::frame_bitmap(image->animation);
+// What a thumbnail shows: the picture, the reduced picture or the frame an
+// animation shows (`frame` says which); None while nothing is loaded.
+Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image, int64_t& frame) {
+  frame = 0;
+  if (image->picture.is_none() && !image->reduced.is_none()) return image->reduced;
+  return image->shown_picture(&frame);
 }
 
 bool loaded(const Ref<C_Image>& image) {
@@ -113,12 +113,13 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
       load_done = true;
       if (!loaded(image) && !image->load_failed) continue;
     }
-    Ref<C_Bitmap> picture = shown_picture(image);
+    int64_t frame = 0;
+    Ref<C_Bitmap> picture = shown_picture(image, frame);
     if (picture.is_none()) continue;
     const units_measure_graphics u = canvas->units;
     canvas->units = units_measure_graphics::PIXELS;
     try {
-      viewer.lock()->collage->fit_thumbnail(canvas, to_pixels(rect{x, r.y, h, h}), picture);
+      viewer.lock()->collage->fit_kept_thumbnail(canvas, to_pixels(rect{x, r.y, h, h}), picture, frame);
     } catch (...) {
       canvas->units = u;
       throw;

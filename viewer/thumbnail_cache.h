@@ -3,11 +3,14 @@
 // collage strip by strip, so a cell coming into view is drawn several
 // times; each picture is box-filtered to its cell once and then drawn
 // unscaled. The pictures kept for (reduced and full pictures of image
-// files) are never changed in place: a new picture is a new bitmap.
+// files) are never changed in place: a new picture is a new bitmap. The
+// one exception is an animation's composed picture, whose pixels change
+// with its frame: its copies are kept per frame.
 
 #include <cstdint>
 #include <vector>
 
+#include "baselib/geometry.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
 
@@ -18,10 +21,20 @@ class Thumbnail_cache {
   // What the copies may hold together, in pixels (16 MB).
   static constexpr int64_t MAX_PIXELS = int64_t(4) << 20;
 
-  // The picture stretched to w x h pixels with the given quality, kept
-  // from before or made now; None when it is not kept (no area, too large,
-  // transparent).
-  Ref<C_Bitmap> at_size(const Ref<C_Bitmap>& picture, int64_t w, int64_t h, quality_drawing_lines_shapes quality);
+  // The picture (showing `frame` of its animation, 0 for a still one)
+  // stretched to w x h pixels with the given quality, kept from before or
+  // made now; None when it is not kept (no area, transparent, too large).
+  // A copy takes at most a quarter of the bound, or all of it for a
+  // picture four times its size, which costs more to stretch again than
+  // the copy holds.
+  Ref<C_Bitmap> at_size(const Ref<C_Bitmap>& picture, int64_t w, int64_t h, quality_drawing_lines_shapes quality,
+                        int64_t frame = 0);
+  // Draws the picture stretched into r (canvas units) as stretch_draw
+  // would, from a copy kept at the device pixels that covers; false,
+  // drawing nothing, where no copy serves (a printer's or a turned canvas,
+  // a picture not kept).
+  bool draw_stretched(const Ref<C_Canvas>& canvas, const rect& r, const Ref<C_Bitmap>& picture,
+                      int64_t frame = 0);
   // Pixels held by the copies.
   int64_t pixels() const;
   size_t count() const { return entries_.size(); }
@@ -31,6 +44,7 @@ class Thumbnail_cache {
   struct Entry {
     Weak<C_Bitmap> source;
     int64_t source_w = 0, source_h = 0;
+    int64_t frame = 0;
     quality_drawing_lines_shapes quality = quality_drawing_lines_shapes::HIGH;
     Ref<C_Bitmap> copy;
     uint64_t used = 0;

@@ -54,6 +54,38 @@ TEST_F(Image, ReducedLoadsGrowOnlyWhenTheTargetGrows) {
   EXPECT_TRUE(small->reduced.is_none());
 }
 
+// What a view at some size needs against what the image holds: a full
+// picture where a reduced one serves, or a reduced one of a larger step,
+// is more; a picture the size needs whole, or the step it reads, is not.
+TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
+  Ref<C_Image> i = image(jpeg("big.jpg", 4000, 3000));
+  i->read_header_info(300, 200);
+  EXPECT_FALSE(i->holds_more_than(300, 200));  // holds nothing
+  i->load(300, 200);                          // an eighth, 500 x 375
+  EXPECT_FALSE(i->holds_more_than(300, 200));
+  EXPECT_FALSE(i->holds_more_than(499, 374));  // the decoder's rounding: the same step
+  EXPECT_FALSE(i->holds_more_than(600, 400));  // less than a quarter is not more
+  i->load(600, 400);                           // a quarter, 1000 x 750
+  EXPECT_TRUE(i->holds_more_than(300, 200));
+  EXPECT_FALSE(i->holds_more_than(600, 400));
+  EXPECT_TRUE(i->holds_more_than(0, 200));  // a cell without area needs nothing
+  i->load_native();
+  EXPECT_TRUE(i->holds_more_than(1900, 1400));  // a half serves
+  EXPECT_FALSE(i->holds_more_than(2100, 1400));  // the whole picture is read
+
+  // A GIF and a small picture are read whole at any size.
+  gif_test::Gif_writer gif;
+  gif.header(8, 8, gif_test::grey_palette(2)).image(gif_test::solid(0, 0, 8, 8, 1)).trailer();
+  brek_test::write_file(dir.file("a.gif"), gif.bytes());
+  Ref<C_Image> g = image(dir.file("a.gif"));
+  g->load_native();
+  ASSERT_FALSE(g->animation.is_none());
+  EXPECT_FALSE(g->holds_more_than(2, 2));
+  Ref<C_Image> small = image(jpeg("small.jpg", 500, 400));
+  small->load(300, 300);
+  EXPECT_FALSE(small->holds_more_than(300, 300));
+}
+
 TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   Ref<C_Image> i = image(jpeg("photo.JPG", 40, 30));
   i->load_native();
@@ -146,6 +178,16 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   i->read_header_info(500, 500);
   EXPECT_EQ(i->width, 2000);
   EXPECT_EQ(i->file_size, size);
+  EXPECT_TRUE(i->file_changed());
+  // A file of 0 bytes is read once too: filled later, it has changed.
+  brek_test::write_file(dir.file("e.jpg"), "");
+  Ref<C_Image> e = image(dir.file("e.jpg"));
+  e->read_header_info(500, 500);
+  EXPECT_FALSE(e->file_changed());
+  jpeg("e.jpg", 64, 64);
+  e->read_header_info(500, 500);
+  EXPECT_EQ(e->file_size, 0);
+  EXPECT_TRUE(e->file_changed());
   // A WebP file: information but no display size.
   brek_test::write_file(dir.file("w.webp"), "RIFF");
   Ref<C_Image> w = image(dir.file("w.webp"));

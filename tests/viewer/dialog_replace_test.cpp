@@ -112,3 +112,30 @@ TEST(DialogReplace, BothPicturesAreDrawnInTheirHalvesWithTheirSizes) {
     for (int y = 0; y < 400; y += 7) ASSERT_EQ(c.at(x, y), grey) << x << "," << y;
   dispose_now(d);
 }
+
+// A picture far larger than the dialog (an 8000 x 8000 GIF, 256 MB once
+// composed) is stretched to its half once: repaints hold nothing the size
+// of the picture.
+TEST(DialogReplace, RepaintsOfAHugePictureCostItsPlaceNotItsSize) {
+  Boxed box(400, 300);
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(write_bmp(quadrants(40, 20), dir.file("small.bmp")));
+  ASSERT_TRUE(brek_test::write_file(dir.file("huge.gif"), one_colour_gif(8000, 8000)));
+  Ref<C_Dialog_replace> d = C_Dialog_replace::create();
+  d->build();
+  Ref<C_Image> source = C_Image::create();
+  source->file_name = dir.file("small.bmp");
+  d->source_image = source;
+  d->target_name = dir.file("huge.gif");
+  Buffer b(800, 400);
+  d->paint_into(b.bitmap->canvas(), b.box_w(), b.box_h());
+  ASSERT_FALSE(d->target_image->animation.is_none());
+  const int64_t growth = peak_growth([&] {
+    for (int i = 0; i < 3; ++i) d->paint_into(b.bitmap->canvas(), b.box_w(), b.box_h());
+  });
+  EXPECT_EQ(b.at(600, 200), RED);  // the GIF's one colour, shrunk into the right half
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / (1 << 20) << " MB";
+  }
+  dispose_now(d);
+}

@@ -599,6 +599,27 @@ TEST_F(Move_window, PanelsThumbnailsAndTheHoveredFrameArePaintedWhereTheyBelong)
   EXPECT_FALSE(w->timer->is_enabled());  // nothing left to fetch
 }
 
+// A picture far larger than its thumbnail (an 8000 x 8000 GIF, 256 MB once
+// composed) is stretched to its square once: the panels' repaints hold
+// nothing the size of the picture.
+TEST_F(Move_window, RepaintsOfAHugePicturesThumbnailCostItsSquare) {
+  const std::string t1 = make_dir("one");
+  ASSERT_TRUE(write_file(t1 + "/huge.gif", one_colour_gif(8000, 8000)));
+  open_window();
+  set_path(1, t1);
+  paint(400, 360);
+  ASSERT_EQ(w->targets.at(1)->images.count(), 1);
+  ASSERT_FALSE(w->targets.at(1)->images.get(0)->animation.is_none());
+  const int64_t growth = peak_growth([&] {
+    for (int i = 0; i < 3; ++i) paint(400, 360);
+  });
+  const double x0 = first_thumbnail_x(t1);
+  EXPECT_EQ(at(px(x0 + 13), px(2 + 13)), 0xFFFF0000u);  // the GIF's one colour
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / (1 << 20) << " MB";
+  }
+}
+
 TEST_F(Move_window, AnEmptyTargetIsListedOnceAndDoesNotHoldBackTheOthers) {
   const std::string empty = make_dir("empty");
   const std::string full = make_dir("full");

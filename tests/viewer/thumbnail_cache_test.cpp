@@ -69,6 +69,26 @@ TEST(ThumbnailCache, ReplacedFreedTransparentAndHugePicturesAreNotServedFromOldC
   EXPECT_TRUE(cache.at_size(second, 2048, 2048, HIGH).is_none());
 }
 
+// An animation composes every frame into one picture: a copy is kept per
+// frame, and the copy of a frame shown before is not served for another.
+// A copy larger than a quarter of the bound is kept for a picture at least
+// four times its size only.
+TEST(ThumbnailCache, CopiesOfAnAnimationAreKeptPerFrameAndLargeOnesForLargerPictures) {
+  Thumbnail_cache cache;
+  Ref<C_Bitmap> composed = ramps(400, 300, 0);
+  Ref<C_Bitmap> first = cache.at_size(composed, 120, 90, HIGH, 0);
+  // The next frame drawn over the same picture.
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 400; ++x) composed->pixels()->set(x, y, Pixels::bgra(200, 0, 0));
+  Ref<C_Bitmap> second = cache.at_size(composed, 120, 90, HIGH, 1);
+  EXPECT_EQ(Pixels::blue(second->pixels()->at(60, 45)), 200);
+  EXPECT_EQ(Pixels::blue(first->pixels()->at(60, 45)), 0);
+  EXPECT_EQ(cache.at_size(composed, 120, 90, HIGH, 0).get(), first.get());
+
+  EXPECT_FALSE(cache.at_size(ramps(2200, 2000), 1100, 1000, HIGH).is_none());
+  EXPECT_TRUE(cache.at_size(ramps(2000, 2000), 1100, 1000, HIGH).is_none());
+}
+
 TEST(ThumbnailCache, TheCopiesStayWithinTheirBoundDroppingTheLeastRecentlyUsed) {
   Thumbnail_cache cache;
   std::vector<Ref<C_Bitmap>> pics;

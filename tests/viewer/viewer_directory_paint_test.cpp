@@ -139,3 +139,23 @@ TEST(ViewerDirectoryPaint, ScrollMarksAppearWhereThePointerIsAndScrollingRepaint
   b.paint();
   EXPECT_EQ(v->scroll_marks.count(), 0);
 }
+
+// An animation's cell shows the frame it stands at, also when the cell's
+// copy of another frame is kept: the single view stepped it on.
+TEST(ViewerDirectoryPaint, AnAnimationsCellShowsTheFrameItStandsAt) {
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(brek_test::write_file(dir.file("a.gif"), one_colour_gif(400, 300, 2)));
+  Boxed b(800, 600);
+  open_all(b, dir.path());
+  b.paint();
+  const Ref<C_Image> e = b.v->files.get(0);
+  ASSERT_FALSE(e->animation.is_none());
+  const int x = int(e->rect.x + e->rect.w / 2), y = int(e->rect.y + e->rect.h / 2);
+  EXPECT_EQ(b.at(x, y), RED);
+  e->animation->set_current_frame(1);
+  b.paint();
+  EXPECT_EQ(b.at(x, y), GREEN);
+  e->animation->set_current_frame(0);
+  b.paint();
+  EXPECT_EQ(b.at(x, y), RED);
+}

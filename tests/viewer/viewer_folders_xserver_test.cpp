@@ -123,6 +123,35 @@ TEST(ViewerFolders, TheCaptionsViewFromTheSettingsListsOneFileALine) {
   }
 }
 
+// The thumbnail and caption views from the settings do not depend on the
+// box's width: once shown, the background ticks neither lay them out
+// again nor paint them, and a place scrolled to stays.
+TEST(ViewerFolders, TheLineViewsFromTheSettingsRestWhereTheyWereScrolled) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  fill_folder(dir, 100);
+  for (int mode : {1, 2}) {
+    SCOPED_TRACE("view mode " + std::to_string(mode));
+    write_mode(mode);
+    Started_with s(dir.path(), rect{20, 20, 700, 500});
+    ASSERT_TRUE(s.shown());
+    ASSERT_EQ(s.laid_out(100), 100);
+    const double bottom = s.v->layout_bottom;
+    ASSERT_GT(bottom, 3 * double(C_Canvas::to_device_pixels(s.v->pb->get_height())));
+    s.v->scroll_y = bottom / 2;
+    s.v->repaint();
+    auto ticks = [&](int n) {
+      for (int i = 0; i < n; ++i) s.v->on_timer();
+      brek_platform::test_events::settle();
+    };
+    ticks(2);  // the scroll marks follow the new place
+    const int64_t painted = s.v->paint_clock;
+    ticks(5);
+    EXPECT_EQ(s.v->scroll_y, bottom / 2);
+    EXPECT_EQ(s.v->paint_clock, painted);
+  }
+}
+
 // The first folder's second line is no start of a folder: its first line
 // stays as it was with one file, no folder header over it.
 TEST(ViewerFolders, NoFolderHeaderIsDrawnOverTheFirstCaptionLine) {

@@ -87,3 +87,37 @@ TEST(ViewerMemory, AViewRestingAfterAFastScrollToTheEndGivesItsMemoryBack) {
       << first_screen / MB << " MB at first, " << at_end / MB << " MB at the end, " << rested / MB
       << " MB after resting";
 }
+
+// Photographs of 12 megapixels looked at closely one after another, then
+// the folder's view again: its cells draw from reduced pictures, so the
+// full ones the single view read for the picture shown and its neighbours
+// go, and so does their memory.
+TEST(ViewerMemory, BackInTheFoldersViewTheCellsHoldOnlyWhatTheyDraw) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int N = 10;
+  constexpr int64_t PICTURE = int64_t(4000) * 3000 * 4;
+  Clocked_viewer t;
+  ASSERT_TRUE(t.list_folder(N, 4000, 3000, 2));
+  for (int i = 0; i < 3; ++i) t.tick(200);
+  const int64_t first_screen = resident();
+  const Ref<Test_viewer> v = t.s.v;
+  ASSERT_TRUE(t.show_first_alone());
+  // Zoomed in about the middle of the window, each picture is read whole.
+  const rect box = v->pb->get_bounds();
+  v->pointer = point{double(C_Canvas::to_device_pixels(box.w / 2)), double(C_Canvas::to_device_pixels(box.h / 2))};
+  ASSERT_TRUE(press(v->native, 187, "+"));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(press(v->native, 40));
+    t.tick(200);
+    ASSERT_FALSE(v->current_image()->picture.is_none()) << i;
+  }
+  ASSERT_NO_FATAL_FAILURE(t.back_to_folder());
+  for (const Ref<C_Image>& e : v->files) {
+    EXPECT_TRUE(e->picture.is_none()) << e->file_name;
+    EXPECT_LT(e->reduced->width, 4000 / 4) << e->file_name;  // what a cell reads: an eighth
+  }
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(resident() - first_screen, PICTURE) << first_screen / MB << " MB before, " << resident() / MB
+                                                  << " MB back in the folder's view";
+  }
+}

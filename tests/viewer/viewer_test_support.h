@@ -4,6 +4,7 @@
 // and the process's memory. What the X server's tests use too is inline
 // here: they do not link viewer_test_support.cpp.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,74 @@ inline void tiny_gif(const std::string& path) {
                                       0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
                                       0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof gif);
+}
+
+// A GIF of w x h pixels, each of its frames the whole screen in one colour
+// (frame f in palette entry f % 4: red, green, blue, white). Each run of
+// one index is coded as the LZW table grows (every code the KwKwK case of
+// the one before), so a picture at the size limit is a file of a few
+// hundred kilobytes, written in milliseconds.
+inline std::string one_colour_gif(int w, int h, int frames = 1) {
+  std::string s = "GIF89a";
+  auto le16 = [&s](int v) {
+    s.push_back(char(v & 0xFF));
+    s.push_back(char((v >> 8) & 0xFF));
+  };
+  le16(w);
+  le16(h);
+  s += std::string("\x81\0\0\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\xFF", 15);  // 4 colours
+  constexpr int CLEAR = 4, END = 5, FIRST = 6, TABLE = 4096;
+  for (int f = 0; f < frames; ++f) {
+    if (frames > 1) s += std::string("\x21\xF9\x04\x04\x0A\0\0\0", 8);  // 100 ms, leave
+    s += ",";
+    le16(0);
+    le16(0);
+    le16(w);
+    le16(h);
+    s += std::string("\0\x02", 2);  // no local palette; codes of 2 bits
+    std::string data;
+    uint64_t bits = 0;
+    int held = 0, width = 3, next = FIRST;
+    bool first = true;
+    auto put = [&](int code) {
+      bits |= uint64_t(code) << held;
+      held += width;
+      for (; held >= 8; held -= 8, bits >>= 8) data.push_back(char(bits & 0xFF));
+      // The decoder's table and code width after this code.
+      if (code == CLEAR) {
+        width = 3;
+        next = FIRST;
+        first = true;
+      } else if (first) {
+        first = false;
+      } else if (next < TABLE && ++next == (1 << width) && width < 12) {
+        ++width;
+      }
+    };
+    const int index = f % 4;
+    put(CLEAR);
+    int64_t left = int64_t(w) * h, run = 1;
+    while (left > 0) {
+      const int64_t k = std::min(run, left);
+      put(k == 1 ? index : int(FIRST + k - 2));
+      left -= k;
+      if (next < TABLE) {
+        ++run;
+      } else {
+        put(CLEAR);
+        run = 1;
+      }
+    }
+    put(END);
+    if (held > 0) data.push_back(char(bits & 0xFF));
+    for (size_t i = 0; i < data.size(); i += 255) {
+      const size_t n = std::min<size_t>(255, data.size() - i);
+      s.push_back(char(n));
+      s.append(data, i, n);
+    }
+    s.push_back('\0');
+  }
+  return s + ";";
 }
 
 // A viewer whose pointer sits where the test puts it (device pixels of the
@@ -122,14 +191,34 @@ inline int64_t pictures_held(const Ref<Test_viewer>& v) {
   return n;
 }
 
-// The resident size of this process, bytes. Under the sanitizers, whose
-// allocators hold freed memory back on purpose, it tells nothing.
-inline int64_t resident() {
+// A size of this process's status ("VmRSS:", "VmHWM:"), bytes.
+inline int64_t status_bytes(const std::string& key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
+    if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + key.size()) * 1024;
   return 0;
+}
+// The resident size of this process, bytes. Under the sanitizers, whose
+// allocators hold freed memory back on purpose, it tells nothing.
+inline int64_t resident() { return status_bytes("VmRSS:"); }
+// The most this process held resident since the last reset_peak_resident
+// (or its start), bytes.
+inline int64_t peak_resident() { return status_bytes("VmHWM:"); }
+// Starts the peak over at what is resident now; false where the kernel
+// does not let it.
+inline bool reset_peak_resident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  return static_cast<bool>(clear << "5") && static_cast<bool>(clear.flush());
+}
+// How far above what it held before the process went while `work` ran,
+// bytes.
+template <class Work>
+int64_t peak_growth(Work work) {
+  const int64_t before = resident();
+  reset_peak_resident();
+  work();
+  return peak_resident() - before;
 }
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool RESIDENT_SIZE_COUNTS = false;
