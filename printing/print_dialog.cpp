@@ -367,8 +367,6 @@ bool C_Print_dialog::print() {
     message(e.what());
     printed = false;
   }
-  // Grey copies at the page's size serve this job only.
-  reset_rendered();
   if (!printed) return false;
   // Only a printer that printed is worth choosing again.
   save_printer_name();
@@ -425,22 +423,26 @@ int64_t C_Print_dialog::poster_card_count() {
 
 rect C_Print_dialog::poster_card_rect(int64_t i) { return live_editor()->cards.get(i).rect; }
 
-Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) {
+Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height,
+                                                 bool for_page) {
   Ref<C_Edit_collage_print> ed = live_editor();
   if (ed.is_none() || i < 0 || i >= ed->cards.count()) return Ref<C_Bitmap>();
   Ref<C_Bitmap> picture = ed->card_picture(ed->cards.get(i).image.lock());
   if (mode < 1 || mode > 4) return picture;
-  // Converted bitmaps of another mode are never shown for this one.
-  if (mode != rendered_mode_) {
-    reset_rendered();
-    rendered_mode_ = mode;
-  }
   if (picture.is_none()) return Ref<C_Bitmap>();
   // The grey copy has the size the card is drawn at, never more than the
   // picture's: a grey twin of every whole photograph would double what a
   // print holds.
   const int64_t w = width > 0 ? std::min(width, picture->width) : picture->width;
   const int64_t h = height > 0 ? std::min(height, picture->height) : picture->height;
+  // A page's copy goes as soon as the card is drawn: a poster's cards
+  // would otherwise all be held in grey until the last sheet.
+  if (for_page) return to_grayscale(picture, mode, w, h);
+  // Converted bitmaps of another mode are never shown for this one.
+  if (mode != rendered_mode_) {
+    reset_rendered();
+    rendered_mode_ = mode;
+  }
   St_card__C_Edit_collage_print* card = ed->cards.at(i);
   Ref<C_Bitmap> rendered = card->bitmap.lock();
   if (!rendered.is_none() && rendered->width == w && rendered->height == h) return rendered;
@@ -477,7 +479,7 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
                                             int64_t height) {
   if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
   const int64_t w = width > 0 ? width : source->width, h = height > 0 ? height : source->height;
-  Ref<C_Bitmap_direct> out = C_Bitmap_direct::new_bitmap(w, h, 24);
+  Ref<C_Bitmap> out = C_Bitmap::create(w, h, 24);
   {
     Ref<C_Canvas> c = out->canvas();
     c->units = units_measure_graphics::PIXELS;
@@ -489,29 +491,36 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
     else
       source->stretch_draw(c, rect{0, 0, double(w), double(h)});
   }
-  // The grey of the gamma-corrected mode, per channel, made once.
-  double encoded[256];
-  for (int v = 0; v < 256; ++v) encoded[v] = R::srgb_encode(v / 255.0);
-  const bool rgba = C_Canvas::pixel_order_rgba();
-  out->lock(true);
-  for (int64_t y = 0; y < out->height; ++y) {
-    uint8_t* row = out->row(y);
-    if (!row) break;
-    for (int64_t x = 0; x < out->width; ++x) {
-      uint8_t* p = row + 3 * x;
-      const int red = rgba ? p[0] : p[2], green = p[1], blue = rgba ? p[2] : p[0];
-      int grey;
-      if (mode == 4) {
-        const double y4 = 255 * (0.2126 * encoded[red] + 0.7152 * encoded[green] + 0.0722 * encoded[blue]);
-        grey = R::truncated_grey(y4);
-      } else {
-        grey = R::grey_of(mode, red, green, blue);
+  // The pixels are turned grey where they lie: rows lent in another layout
+  // would hold the picture twice.
+  Pixels* px = out->pixels();
+  if (!px || px->width() != w || px->height() != h) return Ref<C_Bitmap>();
+  if (mode < 1 || mode > 4) return out;
+  // Each channel's share of the grey, made once: the same products in the
+  // same order as grey_of, so the sums are the same to the last bit.
+  double wr[256], wg[256], wb[256];
+  for (int v = 0; v < 256; ++v) {
+    switch (mode) {
+      case 1: wr[v] = 0.299 * v, wg[v] = 0.587 * v, wb[v] = 0.114 * v; break;
+      case 2: wr[v] = 0.333 * v, wg[v] = 0.334 * v, wb[v] = 0.333 * v; break;
+      case 3: wr[v] = 0.2126 * v, wg[v] = 0.7152 * v, wb[v] = 0.0722 * v; break;
+      case 4: {
+        const double e = R::srgb_encode(v / 255.0);
+        wr[v] = 0.2126 * e, wg[v] = 0.7152 * e, wb[v] = 0.0722 * e;
       }
-      p[0] = p[1] = p[2] = uint8_t(grey);
+    }
+  }
+  const double outer = mode == 4 ? 255 : 1;
+  for (int y = 0; y < px->height(); ++y) {
+    uint32_t* row = px->row(y);
+    for (int x = 0; x < px->width(); ++x) {
+      const uint32_t p = row[x];
+      const double sum = wr[Pixels::red(p)] + wg[Pixels::green(p)] + wb[Pixels::blue(p)];
+      const uint8_t g = uint8_t(R::truncated_grey(outer * sum));
+      row[x] = Pixels::bgra(g, g, g);
     }
     Brek_runtime::loop_tick();
   }
-  out->unlock(true);
   return out;
 }
 

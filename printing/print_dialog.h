@@ -162,7 +162,7 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   Poster_options poster_options() override;
   int64_t poster_card_count() override;
   rect poster_card_rect(int64_t i) override;
-  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) override;
+  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height, bool for_page) override;
 
   // ---- events ----
   // The printers are listed anew before every run (the dialog's "on

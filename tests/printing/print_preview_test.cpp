@@ -67,6 +67,23 @@ TEST(PrintDialogRules, GreyscaleCopyOfABitmap) {
   EXPECT_EQ(pixel(grey, 3, 1), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(C_Print_dialog::to_grayscale(src, 2), 0, 0), 0xFF545454u);  // 84
   EXPECT_EQ(pixel(C_Print_dialog::to_grayscale(src, 4), 3, 1), 0xFFFFFFFFu);
+  // Every mode gives each colour the grey of its rule.
+  Ref<C_Bitmap> many = C_Bitmap::create(64, 64, 24);
+  uint32_t state = 7;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      state = state * 1664525u + 1013904223u;
+      many->pixels()->set(x, y, 0xFF000000u | state >> 8);
+    }
+  for (int64_t mode = 1; mode <= 4; ++mode) {
+    Ref<C_Bitmap> g = C_Print_dialog::to_grayscale(many, mode);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const uint32_t c = many->pixels()->at(x, y);
+        const uint32_t v = uint32_t(R::grey_of(mode, int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)));
+        ASSERT_EQ(pixel(g, x, y), 0xFF000000u | v << 16 | v << 8 | v) << mode << " at " << x << ", " << y;
+      }
+  }
   // The source is left as it was.
   EXPECT_EQ(px.at(0, 0), 0xFFFF0000u);
   EXPECT_TRUE(C_Print_dialog::to_grayscale(Ref<C_Bitmap>(), 1).is_none());
