@@ -329,6 +329,9 @@ bool C_Print_dialog::print() {
   // holds them).
   Poster_geometry g(poster_options(), rect{}, POINTS_PER_MM);
   report->title = R::job_title(L::text(T::Collage_title), g.columns, g.rows, poster_card_count());
+  // The counts show the sheets that print (an empty count prints one).
+  for (const auto& [count, value] : {std::pair{rows, g.rows}, std::pair{columns, g.columns}})
+    if (count->get_text() != Brek_runtime::int_to_str(value)) count->set_text(Brek_runtime::int_to_str(value));
   if (!g.has_room()) {
     message(R::NO_ROOM);
     return false;
@@ -631,6 +634,10 @@ void C_Print_dialog::on_change() {
   }
   static const char* const options[] = {"ROWS",      "COLUMNS",    "FIT",          "OVERLAPS",     "CUT_LINES",
                                         "MARGIN_TOP", "MARGIN_LEFT", "MARGIN_RIGHT", "MARGIN_BOTTOM"};
+  // A count typed past the largest poster shows the largest, which prints.
+  for (const Ref<C_Edit>& count : {rows, columns})
+    if (name == count->name && Brek_runtime::str_to_int(count->get_text()) > MAX_POSTER_SIDE)
+      count->set_text(Brek_runtime::int_to_str(MAX_POSTER_SIDE));
   for (const char* o : options)
     if (name == o) {
       if (!setting_fit) repaint_preview();

@@ -20,7 +20,7 @@ namespace Print_preview {
 
 rect Sheets::sheet(int64_t column, int64_t row) const {
   const double w = paper_cm.x * scale, h = paper_cm.y * scale;
-  return rect{GAP + double(column) * (w + GAP), GAP + double(row) * (h + GAP), w, h};
+  return rect{gap + double(column) * (w + gap), gap + double(row) * (h + gap), w, h};
 }
 
 Sheets sheets_of(const Poster_options& options, const point& size) {
@@ -31,7 +31,11 @@ Sheets sheets_of(const Poster_options& options, const point& size) {
   s.rows = g.rows;
   s.paper_cm = point{g.paper.x / 10, g.paper.y / 10};
   const point poster{double(s.columns) * s.paper_cm.x, double(s.rows) * s.paper_cm.y};
-  point room{size.x - double(s.columns + 1) * GAP, size.y - double(s.rows + 1) * GAP};
+  // The gaps of many sheets would leave the sheets no room: they narrow
+  // until they take at most a fifth of the preview either way.
+  s.gap = std::min({GAP, size.x / double(5 * (s.columns + 1)), size.y / double(5 * (s.rows + 1))});
+  if (!(s.gap > 0)) s.gap = 0;
+  point room{size.x - double(s.columns + 1) * s.gap, size.y - double(s.rows + 1) * s.gap};
   using Brek_runtime::real_div;
   if (real_div(poster.x, poster.y) < real_div(room.x, room.y))
     room.x = room.y * real_div(poster.x, poster.y);
@@ -128,7 +132,7 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
       const rect sheet = sheets.sheet(col, r);
       c.pen_color = SHADOW;
       c.brush_color = SHADOW;
-      c.draw_rectangle(C_Geometry::rect_offset(sheet, GAP / 2, GAP / 2));
+      c.draw_rectangle(C_Geometry::rect_offset(sheet, sheets.gap / 2, sheets.gap / 2));
       c.brush_color = SHEET;
       c.draw_rectangle(sheet);
 

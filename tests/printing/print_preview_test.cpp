@@ -188,21 +188,34 @@ TEST_F(Preview, SheetsSideBySideCutToThePostersProportions) {
   EXPECT_EQ(s.rows, 1);
   EXPECT_NEAR(s.paper_cm.x, 29.7, 1e-9);
   EXPECT_NEAR(s.scale, 380 / 29.7, 1e-9);
-  // Too small to show anything: nothing, without negative sizes.
+  // A tiny preview narrows the gaps and shows the sheet within it.
   s = Print_preview::sheets_of(src->options, point{5, 5});
-  EXPECT_EQ(s.scale, 0);
+  EXPECT_GT(s.scale, 0);
+  EXPECT_NEAR(s.gap, 0.5, 1e-9);
+  EXPECT_LE(s.sheet(0, 0).y + s.sheet(0, 0).h + s.gap, 5 + 1e-9);
   src->options.paper_mm = point{0, 0};
   EXPECT_EQ(Print_preview::sheets_of(src->options, point{400, 400}).scale, 0);
 }
 
-TEST_F(Preview, APosterTooLargeForThePreviewShowsNoSheets) {
-  // The gaps of 100 columns alone are wider than the preview.
+TEST_F(Preview, TheGapsOfALargePosterNarrowToAFifthOfThePreview) {
   src->options.rows = 100;
   src->options.columns = 100;
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
-  paint(577, 530, false);
-  EXPECT_FALSE(any(0, 0, 576, 529, WHITE));
-  EXPECT_FALSE(any(0, 0, 576, 529, SHADOW));
+  const Print_preview::Sheets s = Print_preview::sheets_of(src->options, point{577, 530});
+  // 101 gaps take 106 of 530 points; the height limits the sheets.
+  EXPECT_NEAR(s.gap, 530.0 / 505, 1e-9);
+  EXPECT_NEAR(s.scale, (530 - 101 * s.gap) / (100 * 29.7), 1e-9);
+  paint(577, 530, true);
+  // The first sheet shows its part of the card; the last, below the card,
+  // is white, with its shadow half a gap off.
+  const rect first = s.sheet(0, 0);
+  EXPECT_NEAR(first.x, s.gap, 1e-9);
+  EXPECT_EQ(at(0, 0), GROUND);
+  EXPECT_EQ(at(int(first.x + first.w / 2), int(first.y + first.h / 2)), BLUE);
+  const rect last = s.sheet(99, 99);
+  EXPECT_LE(last.x + last.w + s.gap / 2, 577);
+  EXPECT_EQ(at(int(last.x + last.w / 2), int(last.y + last.h / 2)), WHITE);
+  EXPECT_EQ(at(int(last.x + last.w + s.gap / 4), int(last.y + last.h)), SHADOW);
 }
 
 TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {
