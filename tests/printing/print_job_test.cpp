@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,66 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
   for (int y = 0; y < wide.height; ++y)
     for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
   EXPECT_NEAR(blue, 1600, 100);
+}
+
+// ---- long names ----
+
+namespace {
+
+// Whether every "é" (C3 A9) of a name is whole.
+bool whole_characters(const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i)
+    if ((name[i] == '\xC3') != (i + 1 < name.size() && name[i + 1] == '\xA9') ||
+        (name[i] == '\xA9' && (i == 0 || name[i - 1] != '\xC3')))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+TEST_F(PrintJob, PdfsNamedWithTheLongestNamesAreWritten) {
+  Tmpfs_mount disk("1m", "0777");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  // Chosen names of 255 bytes, the most a name may have; "é" takes two.
+  const std::string plain = std::string(251, 'n') + ".pdf";
+  std::string accents;
+  for (int i = 0; i < 125; ++i) accents += "é";
+  accents += "x.pdf";
+  ASSERT_EQ(accents.size(), 255u);
+  EXPECT_TRUE(print_pdf(disk.file(plain))) << messages();
+  EXPECT_TRUE(print_pdf(disk.file(accents))) << messages();
+  // Each is there whole, and nothing else is.
+  EXPECT_EQ(disk.entries(), (std::vector<std::string>{plain, accents}));
+  if (print_test::have_poppler()) {
+    for (const std::string& name : {plain, accents})
+      EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(disk.file(name)), "Pages"), "1") << name;
+  }
+
+  // Named after a title too long for a name, twice: the names are cut to
+  // fit, between characters, the second numbered.
+  brek_test::Env_guard home("HOME", disk.path());
+  std::string title;
+  for (int i = 0; i < 140; ++i) title += "é";
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
+  std::vector<std::string> written;
+  for (int i = 0; i < 2; ++i) {
+    Ref<C_Report> r = page_of(400, 500);
+    r->title = title;
+    ASSERT_TRUE(printer->print_report(r, 1)) << printer->printer_name();
+    written.push_back(std::filesystem::path(printer->written_file()).filename().string());
+  }
+  EXPECT_NE(written[0], written[1]);
+  for (const std::string& name : written) {
+    EXPECT_LE(name.size(), 255u) << name;
+    EXPECT_TRUE(whole_characters(name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(disk.file(name))) << name;
+    EXPECT_EQ(name.rfind("éé", 0), 0u) << name;
+  }
+  EXPECT_EQ(written[1].substr(written[1].size() - 8), " (2).pdf");
+  EXPECT_EQ(disk.entries().size(), 4u);
 }
 
 // ---- what the user is told ----
