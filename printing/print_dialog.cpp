@@ -116,6 +116,12 @@ std::string job_title(const std::string& word, int64_t columns, int64_t rows, in
   return word + " " + int_to_str(columns) + " x " + int_to_str(rows) + " (" + int_to_str(cards) + ")";
 }
 
+std::string paper_not_read(const std::string& typed) {
+  return "The paper \"" + typed +
+         "\" cannot be read: write its width and height in centimetres after its name, as in \"Card 10 x 15\" "
+         "(at most " + Brek_runtime::int_to_str(int64_t(MAX_PAPER_MM / 10)) + " each)";
+}
+
 int64_t printer_position(const std::string& names, const std::string& chosen) {
   const std::string want = NATIVE_String_functions::trim(chosen);
   DynAStr pieces = NATIVE_String_functions::split(names, "\r");
@@ -332,6 +338,11 @@ bool C_Print_dialog::print() {
   // The counts show the sheets that print (an empty count prints one).
   for (const auto& [count, value] : {std::pair{rows, g.rows}, std::pair{columns, g.columns}})
     if (count->get_text() != Brek_runtime::int_to_str(value)) count->set_text(Brek_runtime::int_to_str(value));
+  // What prints is the paper the field shows, or nothing.
+  if (!Poster_layout::readable_paper(g.options.paper_mm)) {
+    message(R::paper_not_read(paper->edit_text()));
+    return false;
+  }
   if (!g.has_room()) {
     message(R::NO_ROOM);
     return false;
@@ -400,7 +411,8 @@ void C_Print_dialog::reset_options() {
 Poster_options C_Print_dialog::poster_options() {
   Poster_texts t;
   if (is_none()) return Poster_layout::options_of(t);
-  t.paper = paper->get_text();
+  // A typed paper is read as the listed ones are.
+  t.paper = paper->edit_text();
   t.layout = layout->item_index();
   t.rows = rows->get_text();
   t.columns = columns->get_text();
@@ -632,8 +644,9 @@ void C_Print_dialog::on_change() {
     repaint_preview();
     return;
   }
-  static const char* const options[] = {"ROWS",      "COLUMNS",    "FIT",          "OVERLAPS",     "CUT_LINES",
-                                        "MARGIN_TOP", "MARGIN_LEFT", "MARGIN_RIGHT", "MARGIN_BOTTOM"};
+  static const char* const options[] = {"PAPER",       "ROWS",         "COLUMNS",      "FIT",
+                                        "OVERLAPS",    "CUT_LINES",    "MARGIN_TOP",   "MARGIN_LEFT",
+                                        "MARGIN_RIGHT", "MARGIN_BOTTOM"};
   // A count typed past the largest poster shows the largest, which prints.
   for (const Ref<C_Edit>& count : {rows, columns})
     if (name == count->name && Brek_runtime::str_to_int(count->get_text()) > MAX_POSTER_SIDE)

@@ -53,6 +53,8 @@ inline constexpr const char* CONFIG_PRINTER_NAME = "Printer_name";
 
 // Said instead of printing blank paper.
 inline constexpr const char* NO_ROOM = "The margins leave no room on the paper";
+// Said of a typed paper that gives no size to print on.
+std::string paper_not_read(const std::string& typed);
 // Asked before cards whose pictures cannot be read print as empty paper;
 // their file names follow, one a line, each with the reason its load gave.
 inline constexpr const char* UNREADABLE_CARDS =

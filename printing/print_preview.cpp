@@ -42,7 +42,8 @@ Sheets sheets_of(const Poster_options& options, const point& size) {
   else
     room.y = room.x * real_div(poster.y, poster.x);
   double k = std::min(real_div(room.x, poster.x), real_div(room.y, poster.y));
-  if (!std::isfinite(k) || k < 0) k = 0;
+  // A paper that cannot be printed on shows no sheet.
+  if (!std::isfinite(k) || k < 0 || !Poster_layout::readable_paper(g.paper)) k = 0;
   s.scale = k;
   return s;
 }

@@ -1,9 +1,11 @@
 // The print dialog's option fields as the user fills them (offscreen, 96
 // pixels per inch): posters up to the largest the dialog allows in its
-// preview, counts that show what prints.
+// preview, counts that show what prints, a paper typed over the list's,
+// previewed and printed on a queue of the test's own print server.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,11 +15,14 @@
 #include "platform/control_input.h"
 #include "printing/print_dialog.h"
 #include "printing/print_preview.h"
+#include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
+#include "tests/printing/print_test_support.h"
 
 using namespace brek;
 using editor_test::BLUE;
 using print_test::PrintDialog;
+using print_test::px;
 
 namespace {
 
@@ -88,4 +93,47 @@ TEST_F(PrintDialog, TheCountsShowTheSheetsThatPrint) {
   ASSERT_TRUE(print_pdf());
   EXPECT_EQ(d->rows->get_text(), "1");
   EXPECT_EQ(d->columns->get_text(), "1");
+}
+
+TEST_F(PrintDialog, ATypedPaperIsTheOnePreviewedAndPrinted) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  print_test::Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  // Typed over the chosen paper, as a user types it.
+  d->paper->set_text("");
+  brek_platform::user_type(d->paper->native, "Card 10 x 15");
+  ASSERT_EQ(d->paper->edit_text(), "Card 10 x 15");
+  // 10 x 15 cm in 300 x 400 points: 25.3 points a centimetre, the sheet
+  // 253 wide from x 10 (A4 would reach 279).
+  Ref<C_Bitmap> b = preview_bitmap(300, 400, false);
+  EXPECT_EQ(px(b, 258, 200), editor_test::WHITE);
+  EXPECT_EQ(px(b, 272, 200), GROUND);
+  EXPECT_EQ(px(b, 150, 386), editor_test::WHITE);
+
+  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  ASSERT_TRUE(d->print());
+  const std::vector<std::string> files = cups.wait_for_files(1, 60);
+  ASSERT_EQ(files.size(), 1u);
+  const std::string size = print_test::pdf_field(print_test::pdf_info(files[0]), "Page    1 size");
+  double w = 0, h = 0;
+  ASSERT_EQ(std::sscanf(size.c_str(), "%lf x %lf", &w, &h), 2) << size;
+  EXPECT_NEAR(w, 100 * print_test::k, 1) << size;
+  EXPECT_NEAR(h, 150 * print_test::k, 1) << size;
+
+  // A paper that cannot be read shows no sheet and prints nothing: the
+  // user is told how to write it.
+  d->paper->set_text("");
+  brek_platform::user_type(d->paper->native, "Card 10 by");
+  b = preview_bitmap(300, 400, false);
+  EXPECT_EQ(px(b, 150, 200), GROUND);
+  EXPECT_FALSE(d->print());
+  ASSERT_EQ(screen->messages.size(), 1u);
+  EXPECT_NE(screen->messages[0].find("\"Card 10 by\""), std::string::npos) << screen->messages[0];
+  EXPECT_NE(screen->messages[0].find("centimetres"), std::string::npos) << screen->messages[0];
+  EXPECT_EQ(cups.wait_for_files(1, 0).size(), 1u);
+  // Reset shows the list's first paper again.
+  d->reset_options();
+  EXPECT_EQ(d->paper->edit_text(), "A4  21 x 29.7");
 }
