@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/config.h"
+#include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "baselib/mathematics.h"
 #include "baselib/string_functions.h"
@@ -21,6 +22,7 @@
 #include "forms/label.h"
 #include "forms/settings_writes.h"
 #include "images/image.h"
+#include "platform/file_dialog.h"
 #include "platform/printer.h"
 #include "printing/edit_collage_print.h"
 #include "printing/printer.h"
@@ -365,8 +367,12 @@ bool C_Print_dialog::print() {
     }
     printer->select_printer(j);
   }
-  if (printer->printer_name() == brek_platform::PRINT_TO_PDF) {
+  const bool to_pdf = printer->printer_name() == brek_platform::PRINT_TO_PDF;
+  if (to_pdf) {
     pdf_file->file_name = report->title + ".pdf";
+    // Asked for where the user put the last one, never in whatever folder
+    // the program was started from.
+    pdf_file->initial_dir = File_path::existing_folder_or({last_pdf_folder}, brek_platform::documents_folder());
     if (!pdf_file->execute()) return false;
     printer->set_output_file(pdf_file->file_name);
   }
@@ -382,6 +388,7 @@ bool C_Print_dialog::print() {
     printed = false;
   }
   if (!printed) return false;
+  if (to_pdf) last_pdf_folder = File_path::directory_of(printer->written_file());
   // Only a printer that printed is worth choosing again.
   save_printer_name();
   const std::string notice = printer->notice();

@@ -118,6 +118,8 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   // The slider is writing FIT: the option controls' change events wait.
   uint8_t setting_fit = 0;
   Ref<C_Printer> printer;
+  // Where the last PDF file was printed to; the next is asked for there.
+  std::string last_pdf_folder;
 
   C_Print_dialog() = default;
   static Ref<C_Print_dialog> create();

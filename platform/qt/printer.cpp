@@ -16,7 +16,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -30,6 +29,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/file_dialog.h"
 #include "platform/print_queue.h"
 #include "platform/printer.h"
 #include "platform/rename_noreplace.h"
@@ -189,12 +189,6 @@ QString safe_file_name(const std::string& title) {
   return name;
 }
 
-QString documents_folder() {
-  QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!docs.isEmpty() && QFileInfo(docs).isDir()) return docs;
-  return QDir::homePath();
-}
-
 // A new temporary file from a mkstemp template with `suffix` at its end;
 // the pages' file on it, or nullptr (`why` then tells).
 std::unique_ptr<Pdf_file> new_temp(const QString& templ, int suffix, QString& path, std::string& why) {
@@ -214,7 +208,7 @@ bool open_pdf_file(Printer_object& o, const std::string& title) {
   o.replace_target = !o.output_file.empty();
   // A name made from the title is cut to what a name may be; a chosen one
   // is the user's.
-  const QString docs = documents_folder();
+  const QString docs = to_q(documents_folder());
   QString target = o.replace_target
                        ? QFileInfo(to_q(o.output_file)).absoluteFilePath()
                        : QDir(docs).filePath(fitted(safe_file_name(title), QStringLiteral(".pdf"), name_max(docs)));

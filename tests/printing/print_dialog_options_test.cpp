@@ -1,11 +1,14 @@
 // The print dialog's option fields as the user fills them (offscreen, 96
 // pixels per inch): posters up to the largest the dialog allows in its
 // preview, counts that show what prints, a paper typed over the list's,
-// previewed and printed on a queue of the test's own print server.
+// previewed and printed on a queue of the test's own print server, and
+// the folder where the PDF file is asked for.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,9 +18,11 @@
 #include "platform/control_input.h"
 #include "printing/print_dialog.h"
 #include "printing/print_preview.h"
+#include "printing/printer.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
+#include "tests/support/temp_dir.h"
 
 using namespace brek;
 using editor_test::BLUE;
@@ -136,4 +141,51 @@ TEST_F(PrintDialog, ATypedPaperIsTheOnePreviewedAndPrinted) {
   // Reset shows the list's first paper again.
   d->reset_options();
   EXPECT_EQ(d->paper->edit_text(), "A4  21 x 29.7");
+}
+
+TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFolder) {
+  namespace fs = std::filesystem;
+  namespace te = brek_platform::test_events;
+  brek_test::Temp_dir home;
+  brek_test::Env_guard home_env("HOME", home.path());
+  // The desktop's documents folder, as the user named it.
+  const std::string docs = home.file("Papiere");
+  fs::create_directory(docs);
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(config && *config);
+  ASSERT_TRUE(brek_test::write_file(std::string(config) + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n"));
+  // Started in a folder of its own, which is no place for the file.
+  brek_test::Temp_dir started;
+  const fs::path was = fs::current_path();
+  fs::current_path(started.path());
+  struct Back {
+    fs::path to;
+    ~Back() { fs::current_path(to); }
+  } back{was};
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  choose_pdf();
+  // Accepts the name offered; where the dialog started. The file goes
+  // again, so that no later dialog asks to replace it.
+  auto print_offered = [&] {
+    te::File_dialog_seen seen;
+    te::answer_next_file_dialog(true, {"Collage 1 x 1 (1).pdf"}, &seen);
+    EXPECT_TRUE(d->print()) << (screen->messages.empty() ? "" : screen->messages.back());
+    EXPECT_EQ(fs::path(d->printer->written_file()).parent_path().string(), seen.directory);
+    fs::remove(d->printer->written_file());
+    return seen.directory;
+  };
+
+  EXPECT_EQ(print_offered(), docs);
+  // Saved elsewhere, the next one is asked for there.
+  const std::string elsewhere = home.file("Poster");
+  fs::create_directory(elsewhere);
+  te::answer_next_file_dialog(true, {elsewhere + "/mine.pdf"});
+  ASSERT_TRUE(d->print());
+  EXPECT_EQ(print_offered(), elsewhere);
+  // That folder gone, the documents folder again; without one, home.
+  fs::remove_all(elsewhere);
+  EXPECT_EQ(print_offered(), docs);
+  fs::remove_all(docs);
+  EXPECT_EQ(print_offered(), home.path());
 }
