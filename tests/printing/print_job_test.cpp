@@ -171,6 +171,9 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
   for (int y = 0; y < wide.height; ++y)
     for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
   EXPECT_NEAR(blue, 1600, 100);
+  // The print system was told which way each job's paper stands.
+  EXPECT_EQ(cups.job_attribute("orientation-requested"),
+            (std::vector<std::string>{"portrait", "portrait", "landscape"}));
 }
 
 // ---- long names ----
