@@ -88,7 +88,6 @@ void C_Message_dialog::on_shown() {
   fit_lines();
 }
 
-
 void C_Message_dialog::destroy_hook() {
   if (!is_none()) {
     text_memo.reset();

@@ -129,7 +129,8 @@ TEST_F(PrintDialogOnXServer, TheQuestionAboutManyUnreadablePicturesShowsEveryLin
 
   const Seen many = ask(question);
   ASSERT_EQ(many.lines.size(), 62u);
-  for (size_t i = 0; i < many.lines.size(); ++i) EXPECT_GE(many.room, many.widths[i]) << "\"" << many.lines[i] << "\"";
+  for (size_t i = 0; i < many.lines.size(); ++i)
+    EXPECT_GE(many.room, many.widths[i]) << "\"" << many.lines[i] << "\"";
   EXPECT_TRUE(inside(many.bounds, many.work));
 
   // The endless name takes the work area's width (the rest of it wraps).
@@ -138,5 +139,6 @@ TEST_F(PrintDialogOnXServer, TheQuestionAboutManyUnreadablePicturesShowsEveryLin
   EXPECT_GT(wide.widths.back(), wide.work.w);
   EXPECT_NEAR(wide.bounds.w, wide.work.w, 1);
   EXPECT_TRUE(inside(wide.bounds, wide.work));
-  for (size_t i = 0; i + 1 < wide.lines.size(); ++i) EXPECT_GE(wide.room, wide.widths[i]) << "\"" << wide.lines[i] << "\"";
+  for (size_t i = 0; i + 1 < wide.lines.size(); ++i)
+    EXPECT_GE(wide.room, wide.widths[i]) << "\"" << wide.lines[i] << "\"";
 }
