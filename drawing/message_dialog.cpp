@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "baselib/localize_str.h"
+#include "forms/control_bridge.h"
+#include "forms/placement.h"
 #include "forms/screen.h"
 #include "platform/native_forms.h"
 
@@ -38,32 +40,52 @@ void C_Message_dialog::build(const Ref<C_Form>& over, const std::string& text, b
     first = ok_button;
   }
   new_column("C1", layout_on_form::CENTER, St_sizes_col__C_Form());
-  text_memo = C_Memo::new_on_form(self, "M1", 1);
+  // Read-only, and wrapping what no screen is wide enough for rather than
+  // hiding it to the right.
+  text_memo = C_Memo::new_on_form(self, "M1", 1 | 2);
   text_memo->set_stretch(true);
   text_memo->set_all_text(text);
   end_update();
   // The title the platform's message boxes carry.
   set_caption(brek_platform::native_forms().application_title());
 
-  double width = over->message_size.x > 0 ? over->message_size.x : WIDTH;
+  const double width = over->message_size.x > 0 ? over->message_size.x : WIDTH;
   const double height = over->message_size.y > 0 ? over->message_size.y : HEIGHT;
   set_size(sizing_options::SIZE_AS_IS, height, width);
-  // Wider for a longer line, so that no line needs scrolling to be read;
-  // never wider than the monitors.
-  double grow = 0;
-  for (int64_t i = 0; i < text_memo->line_count(); ++i)
-    grow = std::max(grow, text_memo->width_for_text(text_memo->get_line(i)) - text_memo->get_width());
-  if (grow > 0) {
-    set_size(sizing_options::FIT_TO_DESKTOP, height, width + std::ceil(grow));
-    width = get_width();
-  }
   if (!over.is_none() && over->native != 0) {
     rect o = over->get_bounds();
     set_position(positioning::KEEP_ON_SCREEN, o.y + (o.h - height) / 2, o.x + (o.w - width) / 2);
   } else {
     set_position(positioning::CENTER_ON_SCREEN, 0, 0);
   }
+  // Wider for a longer line, so that no line needs scrolling to be read.
+  fit_lines();
   set_focus(first);
+}
+
+void C_Message_dialog::fit_lines() {
+  if (is_none() || native == 0 || text_memo.is_none() || fitting_) return;
+  double need = 0;
+  for (int64_t i = 0; i < text_memo->line_count(); ++i)
+    need = std::max(need, Control_bridge::text_width(text_memo->native, text_memo->get_line(i)));
+  const double lack = std::ceil(need - Control_bridge::text_room(text_memo->native));
+  const rect b = get_bounds();
+  Placement::refresh_monitors();
+  const std::vector<rect> monitors = Placement::monitor_rects();
+  if (!(lack > 0) || monitors.empty()) return;
+  const rect work = Placement::monitor_work_area(Placement::best_monitor(monitors, b));
+  const double width = std::min(b.w + lack, work.w);
+  if (!(width > b.w)) return;
+  fitting_ = true;
+  // Grown about its middle, then kept on the monitor.
+  set_size(sizing_options::SIZE_AS_IS, b.h, width);
+  set_position(positioning::KEEP_ON_SCREEN, b.y, b.x - (width - b.w) / 2);
+  fitting_ = false;
+}
+
+void C_Message_dialog::on_shown() {
+  C_Dialog_common::on_shown();
+  fit_lines();
 }
 
 void C_Message_dialog::destroy_hook() {

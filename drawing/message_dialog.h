@@ -24,16 +24,27 @@ class C_Message_dialog : public C_Dialog_common {
 
   // The controls for text as a message or a question, and the window's
   // size (300 x 140 points unless the form's message_size gives its own;
-  // wider when a line of the text needs it, up to the monitors) and place,
-  // centred over the form and kept on the screen.
+  // wider when a line of the text needs it, up to the work area of its
+  // monitor) and place, centred over the form and kept on the screen. A
+  // line longer than the work area is wide wraps; a text taller than the
+  // window scrolls.
   void build(const Ref<C_Form>& over, const std::string& text, bool question);
   void destroy_hook() override;
+  // Shown, the window widens again where the text's room came out
+  // narrower than measured before (its frame).
+  void on_shown() override;
 
   // Shows the dialog over the form until it is answered; true when the
   // question was answered yes.
   static bool run(const Ref<C_Form>& over, const std::string& text, bool question);
   // Makes run the screen's own dialog, unless one is set already.
   static void install();
+
+ private:
+  // Widens the window by what the longest line lacks, within the work
+  // area of its monitor, and keeps it there.
+  void fit_lines();
+  bool fitting_ = false;
 };
 
 }  // namespace brek

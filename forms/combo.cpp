@@ -21,6 +21,8 @@ void C_Combo::create_native() {
 
 std::string C_Combo::get_native_text() { return get_line(item_index()); }
 
+std::string C_Combo::edit_text() { return Control_bridge::get_text(native); }
+
 std::string C_Combo::get_line(int64_t index) {
   if (index < 0 || index >= line_count()) return {};
   return Control_bridge::get_line(native, index);

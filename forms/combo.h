@@ -14,6 +14,9 @@ class C_Combo : public C_Control {
   void create_native() override;
   // The selected item's text.
   std::string get_native_text() override;
+  // What the edit field shows: the selected item's text, or what was typed
+  // over it.
+  std::string edit_text();
   std::string get_line(int64_t index) override;
   void set_line(int64_t index, const std::string& text) override;
   int64_t line_count() override;

@@ -60,6 +60,9 @@ inline Point_pt file_dialog_origin(const Rect_pt& form, double width, double hei
 // The user's pictures folder: the desktop's (XDG_PICTURES_DIR) when it
 // exists, else ~/Pictures when it exists, else the home folder.
 std::string pictures_folder();
+// The user's documents folder, likewise: XDG_DOCUMENTS_DIR, ~/Documents,
+// the home folder.
+std::string documents_folder();
 
 // A mounted file system.
 struct Volume {

@@ -61,6 +61,10 @@ point paper_of_line(const std::string& line) {
   return point{Mathematics::str_to_real(pieces.get(n - 3)) * 10, Mathematics::str_to_real(pieces.get(n - 1)) * 10};
 }
 
+bool readable_paper(const point& mm) {
+  return mm.x > 0 && mm.y > 0 && mm.x <= MAX_PAPER_MM && mm.y <= MAX_PAPER_MM;
+}
+
 Poster_options options_of(const Poster_texts& t) {
   Poster_options o;
   o.paper_mm = paper_of_line(t.paper);

@@ -22,6 +22,9 @@ namespace brek {
 inline constexpr double POINTS_PER_MM = 2.834646;
 // Rows and columns of a poster are held to 1 .. this many.
 inline constexpr int64_t MAX_POSTER_SIDE = 100;
+// The longest side of a paper, millimetres: a PDF page is at most 200
+// inches either way.
+inline constexpr double MAX_PAPER_MM = 5080;
 
 // What the print dialog's controls say, as numbers.
 struct Poster_options {
@@ -60,6 +63,9 @@ namespace Poster_layout {
 // the third piece from the end and the last piece between blanks, read as
 // centimetres.
 point paper_of_line(const std::string& line);
+// Whether a paper of that size (millimetres) can be printed on: both sides
+// more than 0 and at most MAX_PAPER_MM.
+bool readable_paper(const point& mm);
 // The options the texts give; numbers that do not parse read as 0.
 Poster_options options_of(const Poster_texts& texts);
 // The bounding box of the rectangles; empty for none.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/config.h"
+#include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "baselib/mathematics.h"
 #include "baselib/string_functions.h"
@@ -21,6 +22,7 @@
 #include "forms/label.h"
 #include "forms/settings_writes.h"
 #include "images/image.h"
+#include "platform/file_dialog.h"
 #include "platform/printer.h"
 #include "printing/edit_collage_print.h"
 #include "printing/printer.h"
@@ -114,6 +116,12 @@ std::string step_count(const std::string& text, int64_t delta) {
 std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards) {
   using Brek_runtime::int_to_str;
   return word + " " + int_to_str(columns) + " x " + int_to_str(rows) + " (" + int_to_str(cards) + ")";
+}
+
+std::string paper_not_read(const std::string& typed) {
+  return "The paper \"" + typed +
+         "\" cannot be read: write its width and height in centimetres after its name, as in \"Card 10 x 15\" "
+         "(at most " + Brek_runtime::int_to_str(int64_t(MAX_PAPER_MM / 10)) + " each)";
 }
 
 int64_t printer_position(const std::string& names, const std::string& chosen) {
@@ -329,6 +337,14 @@ bool C_Print_dialog::print() {
   // holds them).
   Poster_geometry g(poster_options(), rect{}, POINTS_PER_MM);
   report->title = R::job_title(L::text(T::Collage_title), g.columns, g.rows, poster_card_count());
+  // The counts show the sheets that print (an empty count prints one).
+  for (const auto& [count, value] : {std::pair{rows, g.rows}, std::pair{columns, g.columns}})
+    if (count->get_text() != Brek_runtime::int_to_str(value)) count->set_text(Brek_runtime::int_to_str(value));
+  // What prints is the paper the field shows, or nothing.
+  if (!Poster_layout::readable_paper(g.options.paper_mm)) {
+    message(R::paper_not_read(paper->edit_text()));
+    return false;
+  }
   if (!g.has_room()) {
     message(R::NO_ROOM);
     return false;
@@ -351,8 +367,12 @@ bool C_Print_dialog::print() {
     }
     printer->select_printer(j);
   }
-  if (printer->printer_name() == brek_platform::PRINT_TO_PDF) {
+  const bool to_pdf = printer->printer_name() == brek_platform::PRINT_TO_PDF;
+  if (to_pdf) {
     pdf_file->file_name = report->title + ".pdf";
+    // Asked for where the user put the last one, never in whatever folder
+    // the program was started from.
+    pdf_file->initial_dir = File_path::existing_folder_or({last_pdf_folder}, brek_platform::documents_folder());
     if (!pdf_file->execute()) return false;
     printer->set_output_file(pdf_file->file_name);
   }
@@ -367,9 +387,8 @@ bool C_Print_dialog::print() {
     message(e.what());
     printed = false;
   }
-  // Grey copies at the page's size serve this job only.
-  reset_rendered();
   if (!printed) return false;
+  if (to_pdf) last_pdf_folder = File_path::directory_of(printer->written_file());
   // Only a printer that printed is worth choosing again.
   save_printer_name();
   const std::string notice = printer->notice();
@@ -399,7 +418,8 @@ void C_Print_dialog::reset_options() {
 Poster_options C_Print_dialog::poster_options() {
   Poster_texts t;
   if (is_none()) return Poster_layout::options_of(t);
-  t.paper = paper->get_text();
+  // A typed paper is read as the listed ones are.
+  t.paper = paper->edit_text();
   t.layout = layout->item_index();
   t.rows = rows->get_text();
   t.columns = columns->get_text();
@@ -425,22 +445,26 @@ int64_t C_Print_dialog::poster_card_count() {
 
 rect C_Print_dialog::poster_card_rect(int64_t i) { return live_editor()->cards.get(i).rect; }
 
-Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) {
+Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height,
+                                                 bool for_page) {
   Ref<C_Edit_collage_print> ed = live_editor();
   if (ed.is_none() || i < 0 || i >= ed->cards.count()) return Ref<C_Bitmap>();
   Ref<C_Bitmap> picture = ed->card_picture(ed->cards.get(i).image.lock());
   if (mode < 1 || mode > 4) return picture;
-  // Converted bitmaps of another mode are never shown for this one.
-  if (mode != rendered_mode_) {
-    reset_rendered();
-    rendered_mode_ = mode;
-  }
   if (picture.is_none()) return Ref<C_Bitmap>();
   // The grey copy has the size the card is drawn at, never more than the
   // picture's: a grey twin of every whole photograph would double what a
   // print holds.
   const int64_t w = width > 0 ? std::min(width, picture->width) : picture->width;
   const int64_t h = height > 0 ? std::min(height, picture->height) : picture->height;
+  // A page's copy goes as soon as the card is drawn: a poster's cards
+  // would otherwise all be held in grey until the last sheet.
+  if (for_page) return to_grayscale(picture, mode, w, h);
+  // Converted bitmaps of another mode are never shown for this one.
+  if (mode != rendered_mode_) {
+    reset_rendered();
+    rendered_mode_ = mode;
+  }
   St_card__C_Edit_collage_print* card = ed->cards.at(i);
   Ref<C_Bitmap> rendered = card->bitmap.lock();
   if (!rendered.is_none() && rendered->width == w && rendered->height == h) return rendered;
@@ -477,7 +501,7 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
                                             int64_t height) {
   if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
   const int64_t w = width > 0 ? width : source->width, h = height > 0 ? height : source->height;
-  Ref<C_Bitmap_direct> out = C_Bitmap_direct::new_bitmap(w, h, 24);
+  Ref<C_Bitmap> out = C_Bitmap::create(w, h, 24);
   {
     Ref<C_Canvas> c = out->canvas();
     c->units = units_measure_graphics::PIXELS;
@@ -489,29 +513,36 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
     else
       source->stretch_draw(c, rect{0, 0, double(w), double(h)});
   }
-  // The grey of the gamma-corrected mode, per channel, made once.
-  double encoded[256];
-  for (int v = 0; v < 256; ++v) encoded[v] = R::srgb_encode(v / 255.0);
-  const bool rgba = C_Canvas::pixel_order_rgba();
-  out->lock(true);
-  for (int64_t y = 0; y < out->height; ++y) {
-    uint8_t* row = out->row(y);
-    if (!row) break;
-    for (int64_t x = 0; x < out->width; ++x) {
-      uint8_t* p = row + 3 * x;
-      const int red = rgba ? p[0] : p[2], green = p[1], blue = rgba ? p[2] : p[0];
-      int grey;
-      if (mode == 4) {
-        const double y4 = 255 * (0.2126 * encoded[red] + 0.7152 * encoded[green] + 0.0722 * encoded[blue]);
-        grey = R::truncated_grey(y4);
-      } else {
-        grey = R::grey_of(mode, red, green, blue);
+  // The pixels are turned grey where they lie: rows lent in another layout
+  // would hold the picture twice.
+  Pixels* px = out->pixels();
+  if (!px || px->width() != w || px->height() != h) return Ref<C_Bitmap>();
+  if (mode < 1 || mode > 4) return out;
+  // Each channel's share of the grey, made once: the same products in the
+  // same order as grey_of, so the sums are the same to the last bit.
+  double wr[256], wg[256], wb[256];
+  for (int v = 0; v < 256; ++v) {
+    switch (mode) {
+      case 1: wr[v] = 0.299 * v, wg[v] = 0.587 * v, wb[v] = 0.114 * v; break;
+      case 2: wr[v] = 0.333 * v, wg[v] = 0.334 * v, wb[v] = 0.333 * v; break;
+      case 3: wr[v] = 0.2126 * v, wg[v] = 0.7152 * v, wb[v] = 0.0722 * v; break;
+      case 4: {
+        const double e = R::srgb_encode(v / 255.0);
+        wr[v] = 0.2126 * e, wg[v] = 0.7152 * e, wb[v] = 0.0722 * e;
       }
-      p[0] = p[1] = p[2] = uint8_t(grey);
+    }
+  }
+  const double outer = mode == 4 ? 255 : 1;
+  for (int y = 0; y < px->height(); ++y) {
+    uint32_t* row = px->row(y);
+    for (int x = 0; x < px->width(); ++x) {
+      const uint32_t p = row[x];
+      const double sum = wr[Pixels::red(p)] + wg[Pixels::green(p)] + wb[Pixels::blue(p)];
+      const uint8_t g = uint8_t(R::truncated_grey(outer * sum));
+      row[x] = Pixels::bgra(g, g, g);
     }
     Brek_runtime::loop_tick();
   }
-  out->unlock(true);
   return out;
 }
 
@@ -620,8 +651,13 @@ void C_Print_dialog::on_change() {
     repaint_preview();
     return;
   }
-  static const char* const options[] = {"ROWS",      "COLUMNS",    "FIT",          "OVERLAPS",     "CUT_LINES",
-                                        "MARGIN_TOP", "MARGIN_LEFT", "MARGIN_RIGHT", "MARGIN_BOTTOM"};
+  static const char* const options[] = {"PAPER",       "ROWS",         "COLUMNS",      "FIT",
+                                        "OVERLAPS",    "CUT_LINES",    "MARGIN_TOP",   "MARGIN_LEFT",
+                                        "MARGIN_RIGHT", "MARGIN_BOTTOM"};
+  // A count typed past the largest poster shows the largest, which prints.
+  for (const Ref<C_Edit>& count : {rows, columns})
+    if (name == count->name && Brek_runtime::str_to_int(count->get_text()) > MAX_POSTER_SIDE)
+      count->set_text(Brek_runtime::int_to_str(MAX_POSTER_SIDE));
   for (const char* o : options)
     if (name == o) {
       if (!setting_fit) repaint_preview();

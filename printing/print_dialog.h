@@ -53,6 +53,8 @@ inline constexpr const char* CONFIG_PRINTER_NAME = "Printer_name";
 
 // Said instead of printing blank paper.
 inline constexpr const char* NO_ROOM = "The margins leave no room on the paper";
+// Said of a typed paper that gives no size to print on.
+std::string paper_not_read(const std::string& typed);
 // Asked before cards whose pictures cannot be read print as empty paper;
 // their file names follow, one a line, each with the reason its load gave.
 inline constexpr const char* UNREADABLE_CARDS =
@@ -116,6 +118,8 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   // The slider is writing FIT: the option controls' change events wait.
   uint8_t setting_fit = 0;
   Ref<C_Printer> printer;
+  // Where the last PDF file was printed to; the next is asked for there.
+  std::string last_pdf_folder;
 
   C_Print_dialog() = default;
   static Ref<C_Print_dialog> create();
@@ -162,7 +166,7 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   Poster_options poster_options() override;
   int64_t poster_card_count() override;
   rect poster_card_rect(int64_t i) override;
-  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) override;
+  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height, bool for_page) override;
 
   // ---- events ----
   // The printers are listed anew before every run (the dialog's "on

@@ -20,7 +20,7 @@ namespace Print_preview {
 
 rect Sheets::sheet(int64_t column, int64_t row) const {
   const double w = paper_cm.x * scale, h = paper_cm.y * scale;
-  return rect{GAP + double(column) * (w + GAP), GAP + double(row) * (h + GAP), w, h};
+  return rect{gap + double(column) * (w + gap), gap + double(row) * (h + gap), w, h};
 }
 
 Sheets sheets_of(const Poster_options& options, const point& size) {
@@ -31,14 +31,19 @@ Sheets sheets_of(const Poster_options& options, const point& size) {
   s.rows = g.rows;
   s.paper_cm = point{g.paper.x / 10, g.paper.y / 10};
   const point poster{double(s.columns) * s.paper_cm.x, double(s.rows) * s.paper_cm.y};
-  point room{size.x - double(s.columns + 1) * GAP, size.y - double(s.rows + 1) * GAP};
+  // The gaps of many sheets would leave the sheets no room: they narrow
+  // until they take at most a fifth of the preview either way.
+  s.gap = std::min({GAP, size.x / double(5 * (s.columns + 1)), size.y / double(5 * (s.rows + 1))});
+  if (!(s.gap > 0)) s.gap = 0;
+  point room{size.x - double(s.columns + 1) * s.gap, size.y - double(s.rows + 1) * s.gap};
   using Brek_runtime::real_div;
   if (real_div(poster.x, poster.y) < real_div(room.x, room.y))
     room.x = room.y * real_div(poster.x, poster.y);
   else
     room.y = room.x * real_div(poster.y, poster.x);
   double k = std::min(real_div(room.x, poster.x), real_div(room.y, poster.y));
-  if (!std::isfinite(k) || k < 0) k = 0;
+  // A paper that cannot be printed on shows no sheet.
+  if (!std::isfinite(k) || k < 0 || !Poster_layout::readable_paper(g.paper)) k = 0;
   s.scale = k;
   return s;
 }
@@ -128,7 +133,7 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
       const rect sheet = sheets.sheet(col, r);
       c.pen_color = SHADOW;
       c.brush_color = SHADOW;
-      c.draw_rectangle(C_Geometry::rect_offset(sheet, GAP / 2, GAP / 2));
+      c.draw_rectangle(C_Geometry::rect_offset(sheet, sheets.gap / 2, sheets.gap / 2));
       c.brush_color = SHEET;
       c.draw_rectangle(sheet);
 
@@ -152,7 +157,7 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
           const int64_t cw = Pixel_math::round_even(x + w) - Pixel_math::round_even(x);
           const int64_t ch = Pixel_math::round_even(y + h) - Pixel_math::round_even(y);
           Ref<C_Bitmap> b =
-              source.poster_card_bitmap(i, g.options.drawing_mode, std::min(cw, max_w), std::min(ch, max_h));
+              source.poster_card_bitmap(i, g.options.drawing_mode, std::min(cw, max_w), std::min(ch, max_h), false);
           if (copies) b = card_copy(*copies, b, cw, ch, max_w, max_h);
           b->stretch_draw(canvas, placed);
         } else {

@@ -20,7 +20,8 @@ class C_Canvas;
 
 namespace Print_preview {
 
-// Between and around the sheets, points; the shadow lies half of it off.
+// Between and around the sheets, points, unless that would leave the
+// sheets of a large poster no room; the shadow lies half of it off.
 inline constexpr double GAP = 10;
 inline constexpr Color BACKGROUND = Colors::from_bits(0xFFC0C0C0u);
 inline constexpr Color SHADOW = Colors::from_bits(0xFF404040u);
@@ -31,13 +32,16 @@ inline constexpr Color CARD_BOX = Colors::from_bits(0x7FC0C0C0u);
 struct Sheets {
   point paper_cm;  // one sheet, turned for landscape
   int64_t columns = 1, rows = 1;
+  double gap = GAP;  // between and around the sheets
   double scale = 0;  // preview points per centimetre of paper
   // Sheet (column, row), preview points.
   rect sheet(int64_t column, int64_t row) const;
 };
 
 // The sheets of the options' poster in a preview of `size` points: the
-// room left by the gaps, cut to the poster's proportions.
+// room left by the gaps, cut to the poster's proportions. The gaps take
+// at most a fifth of the preview, so every sheet of the largest poster
+// shows.
 Sheets sheets_of(const Poster_options& options, const point& size);
 
 // Copies of the cards' pictures reduced to the preview's size. A card in

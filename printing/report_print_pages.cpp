@@ -153,9 +153,9 @@ void C_Report_print_pages::draw_part(const rect& printable, const rect& window, 
     rect placed{origin.x + (card.x - union_box_.x) * s, origin.y + (card.y - union_box_.y) * s, card.w * s,
                 card.h * s};
     if (!Poster_geometry::card_on_sheet(placed, window)) continue;
-    const Ref<C_Bitmap> b =
-        src->poster_card_bitmap(i, options_.drawing_mode, device_pixels(*c, placed.w), device_pixels(*c, placed.h));
-    draw_within(b, c, placed, inside);
+    draw_within(src->poster_card_bitmap(i, options_.drawing_mode, device_pixels(*c, placed.w),
+                                        device_pixels(*c, placed.h), true),
+                c, placed, inside);
     drawn = true;
   }
   // The cut lines lie over the cards; a sheet without cards has none.

@@ -29,9 +29,12 @@ class Poster_source {
   // What to draw for card i in the drawing mode, where it covers width x
   // height pixels of the target (0: not known): its picture, or the
   // animation's current frame, for mode 0; its converted copy otherwise,
-  // which need not be larger than that. The None bitmap when there is
+  // which need not be larger than that. The preview's copies are kept for
+  // its repaints; a printed page's (for_page) are the caller's alone, so a
+  // job holds one card's copy at a time. The None bitmap when there is
   // nothing to show.
-  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode, int64_t width, int64_t height) = 0;
+  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode, int64_t width, int64_t height,
+                                           bool for_page) = 0;
 };
 
 class C_Report_print_pages : public C_Report {

@@ -139,9 +139,9 @@ std::string C_Additional_collage::save_folder(const std::string& file) const {
   // A pasted or cut picture has no folder: where the user saved last, the
   // folder of the file it was cut from, else the desktop's pictures folder,
   // never the folder the program happened to start in.
-  for (const std::string& folder : {last_save_folder, cut_source.empty() ? "" : File_path::directory_of(cut_source)})
-    if (!folder.empty() && File_path::directory_exists(folder)) return folder;
-  return brek_platform::pictures_folder();
+  return File_path::existing_folder_or(
+      {last_save_folder, cut_source.empty() ? "" : File_path::directory_of(cut_source)},
+      brek_platform::pictures_folder());
 }
 
 bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std::string& failure) {

@@ -108,13 +108,25 @@ bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& 
   return true;
 }
 
-std::string pictures_folder() {
-  const QString xdg = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+namespace {
+
+// The desktop's folder of that kind when it exists, else the home
+// folder's of that name when it exists, else the home folder.
+std::string user_folder(QStandardPaths::StandardLocation location, const QString& name) {
+  const QString xdg = QStandardPaths::writableLocation(location);
   if (!xdg.isEmpty() && QFileInfo(xdg).isDir()) return utf8(xdg);
   const QString home = QDir::homePath();
-  const QString pictures = QDir(home).filePath(QStringLiteral("Pictures"));
-  if (QFileInfo(pictures).isDir()) return utf8(pictures);
+  const QString folder = QDir(home).filePath(name);
+  if (QFileInfo(folder).isDir()) return utf8(folder);
   return utf8(home);
+}
+
+}  // namespace
+
+std::string pictures_folder() { return user_folder(QStandardPaths::PicturesLocation, QStringLiteral("Pictures")); }
+
+std::string documents_folder() {
+  return user_folder(QStandardPaths::DocumentsLocation, QStringLiteral("Documents"));
 }
 
 std::vector<Volume> mounted_volumes() {

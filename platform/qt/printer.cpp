@@ -16,7 +16,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -30,6 +29,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/file_dialog.h"
 #include "platform/print_queue.h"
 #include "platform/printer.h"
 #include "platform/rename_noreplace.h"
@@ -165,18 +165,28 @@ void apply_page(Printer_object& o) {
   o.applied_page = o.next_page;
 }
 
+// The longest name the folder takes, in bytes.
+int name_max(const QString& folder) {
+  const long n = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+  return n > 0 && n < 4096 ? int(n) : 255;
+}
+
+// `base` cut, between characters, so that base + tail is a name of at most
+// `max` bytes.
+QString fitted(QString base, const QString& tail, int max) {
+  while (!base.isEmpty() && QFile::encodeName(base + tail).size() > max) {
+    base.chop(1);
+    if (!base.isEmpty() && base.back().isHighSurrogate()) base.chop(1);
+  }
+  return base + tail;
+}
+
 QString safe_file_name(const std::string& title) {
   QString name = to_q(title).trimmed();
   name.replace(QLatin1Char('/'), QLatin1Char('-'));
   name.remove(QChar(0));
   if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) name.prepend(QStringLiteral("Document"));
   return name;
-}
-
-QString documents_folder() {
-  QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!docs.isEmpty() && QFileInfo(docs).isDir()) return docs;
-  return QDir::homePath();
 }
 
 // A new temporary file from a mkstemp template with `suffix` at its end;
@@ -196,8 +206,12 @@ std::unique_ptr<Pdf_file> new_temp(const QString& templ, int suffix, QString& pa
 // The target and a temporary file beside it for the pages.
 bool open_pdf_file(Printer_object& o, const std::string& title) {
   o.replace_target = !o.output_file.empty();
-  QString target = o.replace_target ? QFileInfo(to_q(o.output_file)).absoluteFilePath()
-                                    : QDir(documents_folder()).filePath(safe_file_name(title) + ".pdf");
+  // A name made from the title is cut to what a name may be; a chosen one
+  // is the user's.
+  const QString docs = to_q(documents_folder());
+  QString target = o.replace_target
+                       ? QFileInfo(to_q(o.output_file)).absoluteFilePath()
+                       : QDir(docs).filePath(fitted(safe_file_name(title), QStringLiteral(".pdf"), name_max(docs)));
   QFileInfo info(target);
   // A link stays a link, and so does every link of a chain: the file at
   // its end is what gets replaced (a loop ends where it began).
@@ -210,7 +224,10 @@ bool open_pdf_file(Printer_object& o, const std::string& title) {
     return false;
   }
   std::string why;
-  o.file = new_temp(info.absoluteDir().filePath("." + info.fileName() + ".XXXXXX"), 0, o.temp_path, why);
+  // Hidden, ours by its start, and short whatever the target's name: a
+  // name of the longest kind would leave no room for a temporary's marks.
+  const QString temp = fitted(QStringLiteral(".~print-") + info.fileName(), QStringLiteral("-XXXXXX"), 48);
+  o.file = new_temp(info.absoluteDir().filePath(temp), 0, o.temp_path, why);
   if (!o.file) {
     o.error = to_std(target) + ": the PDF file cannot be written (" + why + ")";
     return false;
@@ -266,13 +283,14 @@ void sync_dir(const QString& path) {
   ::close(fd);
 }
 
-// "name.pdf", then "name (2).pdf", "name (3).pdf" ...
+// "name.pdf", then "name (2).pdf", "name (3).pdf" ... with the name cut
+// where the number would make it too long.
 QString numbered(const QString& target, int n) {
   if (n < 2) return target;
   QFileInfo info(target);
   QString base = info.completeBaseName(), suffix = info.suffix();
-  QString name = base + QStringLiteral(" (%1)").arg(n) + (suffix.isEmpty() ? QString() : "." + suffix);
-  return info.absoluteDir().filePath(name);
+  QString tail = QStringLiteral(" (%1)").arg(n) + (suffix.isEmpty() ? QString() : "." + suffix);
+  return info.absoluteDir().filePath(fitted(base, tail, name_max(info.absolutePath())));
 }
 
 // Puts the finished temporary file in place of the target: over it when

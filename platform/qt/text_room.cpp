@@ -67,9 +67,21 @@ int button_room(const QAbstractButton* b, QStyle::ContentsType type) {
   return b->width() - chrome.width();
 }
 
+// The vertical scroll bar takes its part of the width once the text is
+// taller than the memo, whether the memo is shown yet or not (hidden, its
+// bar is not laid out).
 int memo_room(const QPlainTextEdit* m) {
   int room = m->contentsRect().width();
-  if (m->verticalScrollBar() && m->verticalScrollBar()->isVisible()) room -= m->verticalScrollBar()->width();
+  const QScrollBar* bar = m->verticalScrollBar();
+  if (bar && bar->isVisible()) {
+    room -= bar->width();
+  } else if (bar && m->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff) {
+    const int margins = 2 * int(m->document()->documentMargin());
+    const int lines = m->document()->blockCount();
+    if (m->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+        qint64(lines) * m->fontMetrics().lineSpacing() > m->contentsRect().height() - margins)
+      room -= m->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
+  }
   return room - 2 * int(m->document()->documentMargin()) - m->cursorWidth();
 }
 

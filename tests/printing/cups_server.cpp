@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cups/cups.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -172,6 +174,50 @@ std::vector<std::string> Cups_server::wait_for_files(size_t count, int seconds) 
   brek_test::wait_until([&] { return written().size() >= count && run("lpstat", {"-o", queue_}).empty(); },
                         std::chrono::seconds(seconds));
   return written();
+}
+
+}  // namespace print_test
+
+namespace print_test {
+
+std::vector<std::string> Cups_server::job_attribute(const std::string& name) {
+  std::vector<std::string> values;
+  if (socket_.empty()) return values;
+  // Asked on a connection of its own, whatever server the program's
+  // library connected to last.
+  http_t* http = httpConnect2(socket_.c_str(), 0, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, 30000, nullptr);
+  if (!http) return values;
+  auto ask = [&](ipp_op_t op, const std::string& uri, const std::vector<const char*>& wanted) {
+    ipp_t* request = ippNewRequest(op);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, op == IPP_OP_GET_JOBS ? "printer-uri" : "job-uri", nullptr,
+                 uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    if (op == IPP_OP_GET_JOBS) ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(wanted.size()), nullptr,
+                  wanted.data());
+    return cupsDoRequest(http, request, "/");
+  };
+  // The queue's jobs, then each job's attribute.
+  std::vector<int> jobs;
+  ipp_t* list = ask(IPP_OP_GET_JOBS, "ipp://localhost/printers/" + queue_, {"job-id"});
+  for (ipp_attribute_t* a = list ? ippFindAttribute(list, "job-id", IPP_TAG_INTEGER) : nullptr; a;
+       a = ippFindNextAttribute(list, "job-id", IPP_TAG_INTEGER))
+    jobs.push_back(ippGetInteger(a, 0));
+  ippDelete(list);
+  std::sort(jobs.begin(), jobs.end());
+  for (int job : jobs) {
+    ipp_t* attrs = ask(IPP_OP_GET_JOB_ATTRIBUTES, "ipp://localhost/jobs/" + std::to_string(job), {name.c_str()});
+    std::string value;
+    if (ipp_attribute_t* a = attrs ? ippFindAttribute(attrs, name.c_str(), IPP_TAG_ZERO) : nullptr) {
+      char text[256];
+      ippAttributeString(a, text, sizeof text);
+      value = text;
+    }
+    ippDelete(attrs);
+    values.push_back(value);
+  }
+  httpClose(http);
+  return values;
 }
 
 }  // namespace print_test

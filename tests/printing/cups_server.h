@@ -31,6 +31,10 @@ class Cups_server {
   // Waits (up to `seconds`) for the queue to have written `count` files
   // and to have no job left; the files.
   std::vector<std::string> wait_for_files(size_t count, int seconds);
+  // One attribute of every job the queue took, finished ones too, in the
+  // order they came ("landscape" for an orientation-requested of 4); ""
+  // where a job has none.
+  std::vector<std::string> job_attribute(const std::string& name);
 
  private:
   bool start();

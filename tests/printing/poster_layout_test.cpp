@@ -49,6 +49,14 @@ TEST(PosterLayout, PaperLinesAndControlTexts) {
   EXPECT_EQ(Poster_layout::paper_of_line("Envelope B5   17.6 x 25"), (point{176, 250}));
   EXPECT_EQ(Poster_layout::paper_of_line(""), (point{0, 0}));
   EXPECT_EQ(Poster_layout::paper_of_line("Letter"), (point{0, 0}));
+  // A typed line reads as the listed ones; a paper needs both sides, at
+  // most what a PDF page holds.
+  EXPECT_EQ(Poster_layout::paper_of_line("Card 10 x 15"), (point{100, 150}));
+  EXPECT_TRUE(Poster_layout::readable_paper(point{100, 150}));
+  EXPECT_TRUE(Poster_layout::readable_paper(point{5080, 5080}));
+  EXPECT_FALSE(Poster_layout::readable_paper(point{5081, 100}));
+  EXPECT_FALSE(Poster_layout::readable_paper(Poster_layout::paper_of_line("Card 10 by")));
+  EXPECT_FALSE(Poster_layout::readable_paper(point{-100, 150}));
 
   Poster_texts t;
   t.layout = 1;

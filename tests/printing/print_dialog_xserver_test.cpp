@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "forms/control_bridge.h"
 #include "forms/edit.h"
 #include "forms/memo.h"
+#include "forms/placement.h"
 #include "printing/printer.h"
 #include "runtime/strings.h"
 #include "tests/printing/print_dialog_support.h"
@@ -80,4 +82,63 @@ TEST_F(PrintDialogOnXServer, TheQuestionAboutUnreadablePicturesShowsItsLinesWhol
   EXPECT_EQ(lines[0], R::UNREADABLE_CARDS);
   expect_room(m->text_memo, lines);
   dispose_now(m);
+}
+
+TEST_F(PrintDialogOnXServer, TheQuestionAboutManyUnreadablePicturesShowsEveryLineWhole) {
+  // Names of every length, the longest last, each with its reason: more
+  // lines than the window shows, so they scroll beside a scroll bar.
+  for (int i = 0; i < 60; ++i)
+    add_unreadable_card("picture " + std::to_string(i) + std::string(size_t(i), 'x') + ".bmp");
+  make_dialog();
+  const std::string question = std::string(R::UNREADABLE_CARDS) + "\n" + d->unreadable_cards();
+  // Then a path wider than any screen, which the window cannot match.
+  const std::string deep = std::string(200, 'w') + "/" + std::string(200, 'w');
+  std::filesystem::create_directories(dir.file(deep));
+  add_unreadable_card(deep + "/picture.bmp");
+
+  struct Seen {
+    std::vector<std::string> lines;
+    std::vector<double> widths;
+    double room = 0;
+    rect bounds, work;
+  };
+  auto ask = [&](const std::string& text) {
+    Seen seen;
+    Ref<C_Message_dialog> m = make<C_Message_dialog>();
+    m->build(d, text, true);
+    te::post_task([&] {
+      if (te::wait_exposed(m->native)) {
+        te::settle();
+        seen.lines = lines_of(m->text_memo);
+        seen.room = Control_bridge::text_room(m->text_memo->native);
+        for (const std::string& l : seen.lines)
+          seen.widths.push_back(Control_bridge::text_width(m->text_memo->native, l));
+        seen.bounds = m->get_bounds();
+        Placement::refresh_monitors();
+        seen.work = Placement::monitor_work_area(Placement::best_monitor(Placement::monitor_rects(), seen.bounds));
+      }
+      m->close_with("N");
+    });
+    EXPECT_EQ(m->show_modal(d), "N");
+    dispose_now(m);
+    return seen;
+  };
+  auto inside = [](const rect& b, const rect& work) {
+    return b.x >= work.x && b.y >= work.y && b.x + b.w <= work.x + work.w + 0.5 && b.y + b.h <= work.y + work.h + 0.5;
+  };
+
+  const Seen many = ask(question);
+  ASSERT_EQ(many.lines.size(), 62u);
+  for (size_t i = 0; i < many.lines.size(); ++i)
+    EXPECT_GE(many.room, many.widths[i]) << "\"" << many.lines[i] << "\"";
+  EXPECT_TRUE(inside(many.bounds, many.work));
+
+  // The endless name takes the work area's width (the rest of it wraps).
+  const Seen wide = ask(std::string(R::UNREADABLE_CARDS) + "\n" + d->unreadable_cards());
+  ASSERT_EQ(wide.lines.size(), 63u);
+  EXPECT_GT(wide.widths.back(), wide.work.w);
+  EXPECT_NEAR(wide.bounds.w, wide.work.w, 1);
+  EXPECT_TRUE(inside(wide.bounds, wide.work));
+  for (size_t i = 0; i + 1 < wide.lines.size(); ++i)
+    EXPECT_GE(wide.room, wide.widths[i]) << "\"" << wide.lines[i] << "\"";
 }

@@ -3,10 +3,12 @@
 // server of the test's own with a PDF queue, and the PDFs read back.
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -169,6 +171,69 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
   for (int y = 0; y < wide.height; ++y)
     for (int x = 0; x < wide.width; ++x) blue += wide.near(x, y, editor_test::BLUE) ? 1 : 0;
   EXPECT_NEAR(blue, 1600, 100);
+  // The print system was told which way each job's paper stands.
+  EXPECT_EQ(cups.job_attribute("orientation-requested"),
+            (std::vector<std::string>{"portrait", "portrait", "landscape"}));
+}
+
+// ---- long names ----
+
+namespace {
+
+// Whether every "é" (C3 A9) of a name is whole.
+bool whole_characters(const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i)
+    if ((name[i] == '\xC3') != (i + 1 < name.size() && name[i + 1] == '\xA9') ||
+        (name[i] == '\xA9' && (i == 0 || name[i - 1] != '\xC3')))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+TEST_F(PrintJob, PdfsNamedWithTheLongestNamesAreWritten) {
+  Tmpfs_mount disk("1m", "0777");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  // Chosen names of 255 bytes, the most a name may have; "é" takes two.
+  const std::string plain = std::string(251, 'n') + ".pdf";
+  std::string accents;
+  for (int i = 0; i < 125; ++i) accents += "é";
+  accents += "x.pdf";
+  ASSERT_EQ(accents.size(), 255u);
+  EXPECT_TRUE(print_pdf(disk.file(plain))) << messages();
+  EXPECT_TRUE(print_pdf(disk.file(accents))) << messages();
+  // Each is there whole, and nothing else is.
+  EXPECT_EQ(disk.entries(), (std::vector<std::string>{plain, accents}));
+  if (print_test::have_poppler()) {
+    for (const std::string& name : {plain, accents})
+      EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(disk.file(name)), "Pages"), "1") << name;
+  }
+
+  // Named after a title too long for a name, twice: the names are cut to
+  // fit, between characters, the second numbered.
+  brek_test::Env_guard home("HOME", disk.path());
+  std::string title;
+  for (int i = 0; i < 140; ++i) title += "é";
+  Ref<C_Printer> printer = C_Printer::create();
+  printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
+  std::vector<std::string> written;
+  for (int i = 0; i < 2; ++i) {
+    Ref<C_Report> r = page_of(400, 500);
+    r->title = title;
+    ASSERT_TRUE(printer->print_report(r, 1)) << printer->printer_name();
+    written.push_back(std::filesystem::path(printer->written_file()).filename().string());
+  }
+  EXPECT_NE(written[0], written[1]);
+  for (const std::string& name : written) {
+    EXPECT_LE(name.size(), 255u) << name;
+    EXPECT_TRUE(whole_characters(name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(disk.file(name))) << name;
+    EXPECT_EQ(name.rfind("éé", 0), 0u) << name;
+  }
+  EXPECT_EQ(written[1].substr(written[1].size() - 8), " (2).pdf");
+  EXPECT_EQ(disk.entries().size(), 4u);
 }
 
 // ---- what the user is told ----
@@ -218,45 +283,94 @@ TEST_F(PrintJob, APrinterThatCannotBeRememberedIsToldOnceAndPrintsAnyway) {
 
 namespace {
 
-// The poster of the dialog, noting while each page is drawn how large the
-// grey copy of the editor's card 1 is.
-class Watched_poster : public C_Report_print_pages {
-  BREK_CLASS(Watched_poster)
+// The dialog as a poster's source, noting the copies it hands out for the
+// pages: the largest of card 1's, and how many of them lived at once.
+class Watching_source : public Brek_object, public Poster_source {
+  BREK_CLASS(Watching_source)
  public:
-  Weak<C_Edit_collage_print> editor;
+  Ref<C_Print_dialog> d;
   int64_t copy_width = 0, copy_height = 0;
-  void draw_page(int64_t p) override {
-    C_Report_print_pages::draw_page(p);
-    const Ref<C_Bitmap> copy = editor.lock()->cards.get(1).bitmap.lock();
-    copy_width = std::max(copy_width, copy->width);
-    copy_height = std::max(copy_height, copy->height);
+  size_t most_alive = 0;
+  std::vector<Weak<C_Bitmap>> handed;
+
+  Poster_options poster_options() override { return d->poster_options(); }
+  int64_t poster_card_count() override { return d->poster_card_count(); }
+  rect poster_card_rect(int64_t i) override { return d->poster_card_rect(i); }
+  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t w, int64_t h, bool for_page) override {
+    Ref<C_Bitmap> copy = d->poster_card_bitmap(i, mode, w, h, for_page);
+    if (i == 1) {
+      copy_width = std::max(copy_width, copy->width);
+      copy_height = std::max(copy_height, copy->height);
+    }
+    std::erase_if(handed, [](const Weak<C_Bitmap>& b) { return b.lock().is_none(); });
+    handed.push_back(Weak<C_Bitmap>(copy));
+    most_alive = std::max(most_alive, handed.size());
+    return copy;
   }
 };
 
 }  // namespace
 
-TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeThatGoAfterTheJob) {
+TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeOneAtATime) {
   // A large photograph printed small (48 x 36 points: 200 x 150 pixels of
-  // the page) beside a card that sets the scale.
+  // the page) beside a card that sets the scale, on a poster of two rows
+  // whose sheets both show the large card.
   add_card(rect{0, 0, 600, 450}, editor_test::BLUE);
   e->add_image(noise(2000, 1500));
   set_rect(1, rect{0, 0, 60, 45});
   make_dialog();
   d->drawing_mode->set_item_index(1);
-  auto poster = make<Watched_poster>();
-  poster->editor = Weak<C_Edit_collage_print>(e);
-  poster->dialog = Weak<Brek_object>(Ref<Brek_object>(d));
+  d->rows->set_text("2");
+  auto source = make<Watching_source>();
+  source->d = d;
+  auto poster = C_Report_print_pages::create();
+  poster->dialog = Weak<Brek_object>(Ref<Brek_object>(source));
   poster->prepare();
   Ref<C_Printer> printer = C_Printer::create();
   printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
   printer->set_output_file(pdf);
   ASSERT_TRUE(printer->print_report(poster, 1));
-  EXPECT_GT(poster->copy_width, 0);
-  EXPECT_LE(poster->copy_width, 201);
-  EXPECT_LE(poster->copy_height, 151);
+  EXPECT_GT(source->copy_width, 0);
+  EXPECT_LE(source->copy_width, 201);
+  EXPECT_LE(source->copy_height, 151);
+  // Each copy went once its card was drawn, before the next was made.
+  EXPECT_EQ(source->most_alive, 1u);
+  EXPECT_EQ(e->bitmaps.count(), 0);
 
-  // Printed from the dialog, the copies are the job's only.
-  ASSERT_TRUE(print_pdf()) << messages();
+  // Printed from the dialog, nothing of the job stays with the cards.
+  ASSERT_TRUE(print_pdf(dir.file("again.pdf"))) << messages();
   EXPECT_EQ(e->bitmaps.count(), 0);
   EXPECT_TRUE(e->cards.get(1).bitmap.lock().is_none());
+}
+
+TEST_F(PrintJob, AGreyPosterHoldsNoMoreThanTheColourOneAndOneCardsCopy) {
+  if (!print_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the resident size does not count here";
+  if (!print_test::reset_resident_peak()) GTEST_SKIP() << "the peak of the resident size cannot be reset";
+  // Six photographs one below the other over a poster of 1 x 6 A3 sheets:
+  // each card prints about a sheet wide, larger than its picture.
+  constexpr int W = 2400, H = 1800;
+  constexpr int64_t PICTURE = int64_t(W) * H * 4;
+  for (int i = 0; i < 6; ++i) {
+    e->add_image(editor_test::pasted(W, H, editor_test::BLUE, editor_test::RED, editor_test::GREEN,
+                                     editor_test::WHITE));
+    set_rect(i, rect{0, 130.0 * i, 160, 120});
+  }
+  make_dialog();
+  d->paper->set_item_index(d->paper->index_of("A3  29.7 x 42"));
+  d->rows->set_text("6");
+  // What printing in a mode adds at its peak to what was held before.
+  auto added_at_peak = [&](int64_t mode, const std::string& file) -> int64_t {
+    d->drawing_mode->set_item_index(mode);
+    malloc_trim(0);
+    print_test::reset_resident_peak();
+    const int64_t before = print_test::resident();
+    EXPECT_TRUE(print_pdf(file)) << messages();
+    return print_test::resident_peak() - before;
+  };
+  const int64_t colour = added_at_peak(0, dir.file("colour.pdf"));
+  const int64_t grey = added_at_peak(1, dir.file("grey.pdf"));
+  // A card's grey copy, and the part of it a sheet takes, are each at
+  // most its picture; the others wait for their turn.
+  EXPECT_LE(grey, colour + 2 * PICTURE) << "grey " << grey / (1 << 20) << " MB, colour " << colour / (1 << 20)
+                                        << " MB, a picture " << PICTURE / (1 << 20) << " MB";
 }

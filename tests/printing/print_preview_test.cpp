@@ -67,6 +67,23 @@ TEST(PrintDialogRules, GreyscaleCopyOfABitmap) {
   EXPECT_EQ(pixel(grey, 3, 1), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(C_Print_dialog::to_grayscale(src, 2), 0, 0), 0xFF545454u);  // 84
   EXPECT_EQ(pixel(C_Print_dialog::to_grayscale(src, 4), 3, 1), 0xFFFFFFFFu);
+  // Every mode gives each colour the grey of its rule.
+  Ref<C_Bitmap> many = C_Bitmap::create(64, 64, 24);
+  uint32_t state = 7;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      state = state * 1664525u + 1013904223u;
+      many->pixels()->set(x, y, 0xFF000000u | state >> 8);
+    }
+  for (int64_t mode = 1; mode <= 4; ++mode) {
+    Ref<C_Bitmap> g = C_Print_dialog::to_grayscale(many, mode);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const uint32_t c = many->pixels()->at(x, y);
+        const uint32_t v = uint32_t(R::grey_of(mode, int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)));
+        ASSERT_EQ(pixel(g, x, y), 0xFF000000u | v << 16 | v << 8 | v) << mode << " at " << x << ", " << y;
+      }
+  }
   // The source is left as it was.
   EXPECT_EQ(px.at(0, 0), 0xFFFF0000u);
   EXPECT_TRUE(C_Print_dialog::to_grayscale(Ref<C_Bitmap>(), 1).is_none());
@@ -171,21 +188,34 @@ TEST_F(Preview, SheetsSideBySideCutToThePostersProportions) {
   EXPECT_EQ(s.rows, 1);
   EXPECT_NEAR(s.paper_cm.x, 29.7, 1e-9);
   EXPECT_NEAR(s.scale, 380 / 29.7, 1e-9);
-  // Too small to show anything: nothing, without negative sizes.
+  // A tiny preview narrows the gaps and shows the sheet within it.
   s = Print_preview::sheets_of(src->options, point{5, 5});
-  EXPECT_EQ(s.scale, 0);
+  EXPECT_GT(s.scale, 0);
+  EXPECT_NEAR(s.gap, 0.5, 1e-9);
+  EXPECT_LE(s.sheet(0, 0).y + s.sheet(0, 0).h + s.gap, 5 + 1e-9);
   src->options.paper_mm = point{0, 0};
   EXPECT_EQ(Print_preview::sheets_of(src->options, point{400, 400}).scale, 0);
 }
 
-TEST_F(Preview, APosterTooLargeForThePreviewShowsNoSheets) {
-  // The gaps of 100 columns alone are wider than the preview.
+TEST_F(Preview, TheGapsOfALargePosterNarrowToAFifthOfThePreview) {
   src->options.rows = 100;
   src->options.columns = 100;
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
-  paint(577, 530, false);
-  EXPECT_FALSE(any(0, 0, 576, 529, WHITE));
-  EXPECT_FALSE(any(0, 0, 576, 529, SHADOW));
+  const Print_preview::Sheets s = Print_preview::sheets_of(src->options, point{577, 530});
+  // 101 gaps take 106 of 530 points; the height limits the sheets.
+  EXPECT_NEAR(s.gap, 530.0 / 505, 1e-9);
+  EXPECT_NEAR(s.scale, (530 - 101 * s.gap) / (100 * 29.7), 1e-9);
+  paint(577, 530, true);
+  // The first sheet shows its part of the card; the last, below the card,
+  // is white, with its shadow half a gap off.
+  const rect first = s.sheet(0, 0);
+  EXPECT_NEAR(first.x, s.gap, 1e-9);
+  EXPECT_EQ(at(0, 0), GROUND);
+  EXPECT_EQ(at(int(first.x + first.w / 2), int(first.y + first.h / 2)), BLUE);
+  const rect last = s.sheet(99, 99);
+  EXPECT_LE(last.x + last.w + s.gap / 2, 577);
+  EXPECT_EQ(at(int(last.x + last.w / 2), int(last.y + last.h / 2)), WHITE);
+  EXPECT_EQ(at(int(last.x + last.w + s.gap / 4), int(last.y + last.h)), SHADOW);
 }
 
 TEST_F(Preview, ThreeSheetsWithShadowsAndTheirPartsOfTheCards) {

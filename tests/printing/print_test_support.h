@@ -36,7 +36,7 @@ class Fake_source : public brek::Brek_object, public brek::Poster_source {
   brek::Poster_options poster_options() override { return options; }
   int64_t poster_card_count() override { return int64_t(cards.size()); }
   brek::rect poster_card_rect(int64_t i) override { return cards.at(size_t(i)); }
-  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t, int64_t) override {
+  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t, int64_t, bool) override {
     modes_asked.push_back(mode);
     return bitmaps.at(size_t(i));
   }
@@ -71,6 +71,18 @@ struct Picture {
   bool near(int x, int y, uint32_t colour) const;
   bool any(int x0, int y0, int x1, int y1, uint32_t colour) const;
 };
+
+// The process's resident memory now, and its peak since the last reset
+// (bytes); the reset is false where the system cannot start the peak
+// again (/proc/self/clear_refs).
+int64_t resident();
+int64_t resident_peak();
+bool reset_resident_peak();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool RESIDENT_SIZE_COUNTS = false;
+#else
+inline constexpr bool RESIDENT_SIZE_COUNTS = true;
+#endif
 
 // Whether poppler's tools are installed.
 bool have_poppler();
