@@ -72,8 +72,7 @@ class C_Report_print_pages : public C_Report {
   void build_pages() override { read_options(); }
 
  private:
-  // The source and its options while a page is drawn.
-  Poster_source* source_ = nullptr;
+  // The options while a page is drawn.
   Poster_options options_;
   rect union_box_;
 };
