@@ -355,6 +355,16 @@ void C_Brek_form::set_bounds(int64_t form, const rect& r) {
   if (form != 0) native_forms().set_bounds(form, brek_platform::Rect_pt{r.x, r.y, r.w, r.h});
 }
 
+rect C_Brek_form::get_window_rect(int64_t form) {
+  return form == 0 ? rect() : from_native(native_forms().get_window_rect(form));
+}
+
+void C_Brek_form::set_window_rect(int64_t form, const rect& r) {
+  if (form == 0) return;
+  native_forms().set_window_rect(form, brek_platform::Rect_pt{r.x, r.y, r.w, r.h});
+  Event_routing::moved(form_of(form));
+}
+
 double C_Brek_form::get_client_width(int64_t form) { return form == 0 ? 0.0 : native_forms().client_size(form).x; }
 double C_Brek_form::get_client_height(int64_t form) { return form == 0 ? 0.0 : native_forms().client_size(form).y; }
 

@@ -70,6 +70,10 @@ class C_Brek_form : public Brek_object {
   static void set_size(int64_t form, double width, double height);
   static void set_min_size(int64_t form, double width, double height);
   static void set_bounds(int64_t form, const rect& r);
+  // The window without the frame a window manager adds (the outer
+  // rectangle where there is none); setting it raises a MOVED event.
+  static rect get_window_rect(int64_t form);
+  static void set_window_rect(int64_t form, const rect& r);
   static double get_client_width(int64_t form);
   static double get_client_height(int64_t form);
   static void set_client_size(int64_t form, double width, double height);

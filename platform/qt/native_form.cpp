@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 #include <QAbstractScrollArea>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "platform/application.h"
+#include "platform/qt/native_form_frame.h"
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
@@ -237,14 +239,6 @@ void Form_widget::set_border(int px) {
 
 void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
 
-QSize Form_widget::frame_extra() const {
-  QSize outer = frameGeometry().size();
-  QSize inner = geometry().size();
-  int w = outer.width() - inner.width();
-  int h = outer.height() - inner.height();
-  return {w > 0 ? w : 0, h > 0 ? h : 0};
-}
-
 void Form_widget::closeEvent(QCloseEvent* e) {
   if (dead || handle == 0) {
     e->accept();
@@ -318,6 +312,19 @@ std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 Rect_pt rect_pt(const QRect& r) { return {to_pt(r.x()), to_pt(r.y()), to_pt(r.width()), to_pt(r.height())}; }
 
+// The state of the window on the screen (the widget's before it has one).
+Qt::WindowStates window_states(QWidget* w) {
+  const QWindow* win = w->windowHandle();
+  return win ? win->windowStates() : w->windowState();
+}
+
+// A window that a change of its flags hid, shown again: the window manager
+// takes it as a new window, which it has placed and framed on return.
+void show_again(QWidget* w) {
+  w->show();
+  await_mapped(w);
+}
+
 // The offscreen platform has no stacking order to change.
 void raise_window(QWidget* w) {
   static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -373,7 +380,10 @@ class Qt_window_layer final : public Native_forms {
     if (!desc.font_name.empty()) font.setFamily(qstr(desc.font_name));
     if (desc.font_size > 0 && desc.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(desc.font_size)));
     w->setFont(font);
-    w->resize(std::max(1, to_px(desc.width)), std::max(1, to_px(desc.height)));
+    // The outer size: the frame the window will have comes off.
+    const QMargins m = frame_margins(w);
+    w->resize(std::max(1, to_px(desc.width) - m.left() - m.right()),
+              std::max(1, to_px(desc.height) - m.top() - m.bottom()));
     w->handle = add_entry(w, Native_kind::FORM, 0, 0, 0);
     return w->handle;
   }
@@ -389,7 +399,7 @@ class Qt_window_layer final : public Native_forms {
     if (!w || w->windowFlags().testFlag(Qt::Tool) == !on) return;
     bool visible = w->isVisible();
     w->setWindowFlag(Qt::Tool, !on);
-    if (visible) w->show();
+    if (visible) show_again(w);
   }
   void remember_main_window(Native_handle h) override { main_window_ = h; }
   std::string get_caption(Native_handle h) override {
@@ -399,30 +409,46 @@ class Qt_window_layer final : public Native_forms {
   void set_caption(Native_handle h, const std::string& text) override {
     if (QWidget* w = form_widget(h)) w->setWindowTitle(qstr(text));
   }
+  // Positions go through the window's own rectangle (not the frame's), so
+  // the window manager places the window itself where it is asked, with
+  // whatever frame it gives it, known yet or not.
   Rect_pt get_bounds(Native_handle h) override {
     QWidget* w = form_widget(h);
-    return w ? rect_pt(w->frameGeometry()) : Rect_pt{};
+    return w ? rect_pt(w->geometry().marginsAdded(frame_margins(w))) : Rect_pt{};
   }
   void set_position(Native_handle h, double left, double top) override {
-    if (QWidget* w = form_widget(h)) w->move(to_px(left), to_px(top));
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    const QMargins m = frame_margins(w);
+    w->setGeometry(QRect(QPoint(to_px(left) + m.left(), to_px(top) + m.top()), w->geometry().size()));
   }
   void set_size(Native_handle h, double width, double height) override {
-    Form_widget* w = form_widget(h);
+    QWidget* w = form_widget(h);
     if (!w) return;
-    QSize extra = w->frame_extra();
-    int cw = to_px(width) - extra.width();
-    int ch = to_px(height) - extra.height();
-    w->resize(std::max(1, cw), std::max(1, ch));
+    const QMargins m = frame_margins(w);
+    w->resize(std::max(1, to_px(width) - m.left() - m.right()), std::max(1, to_px(height) - m.top() - m.bottom()));
   }
   void set_bounds(Native_handle h, const Rect_pt& r) override {
-    set_position(h, r.x, r.y);
-    set_size(h, r.w, r.h);
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    const QMargins m = frame_margins(w);
+    w->setGeometry(to_px(r.x) + m.left(), to_px(r.y) + m.top(), std::max(1, to_px(r.w) - m.left() - m.right()),
+                   std::max(1, to_px(r.h) - m.top() - m.bottom()));
+  }
+  Rect_pt get_window_rect(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w ? rect_pt(w->geometry()) : Rect_pt{};
+  }
+  void set_window_rect(Native_handle h, const Rect_pt& r) override {
+    if (QWidget* w = form_widget(h))
+      w->setGeometry(to_px(r.x), to_px(r.y), std::max(1, to_px(r.w)), std::max(1, to_px(r.h)));
   }
   void set_min_size(Native_handle h, double width, double height) override {
-    Form_widget* w = form_widget(h);
+    QWidget* w = form_widget(h);
     if (!w) return;
-    QSize extra = w->frame_extra();
-    w->setMinimumSize(std::max(0, to_px(width) - extra.width()), std::max(0, to_px(height) - extra.height()));
+    const QMargins m = frame_margins(w);
+    w->setMinimumSize(std::max(0, to_px(width) - m.left() - m.right()),
+                      std::max(0, to_px(height) - m.top() - m.bottom()));
   }
   Point_pt client_size(Native_handle h) override {
     Form_widget* w = form_widget(h);
@@ -445,18 +471,24 @@ class Qt_window_layer final : public Native_forms {
   int get_window_state(Native_handle h) override {
     QWidget* w = form_widget(h);
     if (!w) return 0;
-    if (w->windowState() & Qt::WindowMinimized) return 1;
-    if (w->windowState() & Qt::WindowMaximized) return 2;
+    const Qt::WindowStates s = window_states(w);
+    if (s & Qt::WindowMinimized) return 1;
+    if (s & Qt::WindowMaximized) return 2;
     return 0;
   }
   void set_window_state(Native_handle h, int state) override {
     QWidget* w = form_widget(h);
     if (!w) return;
+    // The widget forgets its state when a change of flags shows it anew,
+    // while its window keeps it: the window's holds.
+    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
     Qt::WindowStates s = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == 1) s |= Qt::WindowMinimized;
     else if (state == 2) s |= Qt::WindowMaximized;
     else if (state != 0) return;
+    const bool was_maximized = maximized_by_manager(w);
     w->setWindowState(s);
+    if (state != 1 && was_maximized != (state == 2)) await_window_state(w, state == 2);
   }
   void close_form(Native_handle h) override {
     if (QWidget* w = form_widget(h)) w->close();
@@ -487,7 +519,7 @@ class Qt_window_layer final : public Native_forms {
     if (w->windowFlags().testFlag(Qt::FramelessWindowHint) == frameless) return;
     bool visible = w->isVisible();
     w->setWindowFlag(Qt::FramelessWindowHint, frameless);
-    if (visible) w->show();
+    if (visible) show_again(w);
   }
   void set_window_alpha(Native_handle h, int alpha) override {
     if (QWidget* w = form_widget(h)) w->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0);

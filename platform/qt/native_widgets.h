@@ -29,8 +29,6 @@ class Form_widget : public QWidget {
   QWidget* client() const { return client_; }
   int border() const { return border_; }
   void set_border(int px);
-  // Width and height the window frame adds (0 before the frame is known).
-  QSize frame_extra() const;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
