@@ -631,6 +631,10 @@ Ref<C_Control> C_Brek_form::column_control(int64_t column, int64_t index) {
   return control_of(native_forms().column_control(column, static_cast<int>(index)));
 }
 
+void C_Brek_form::set_column_content_height(int64_t column, double height) {
+  if (column != 0) native_forms().set_column_content_height(column, height);
+}
+
 void C_Brek_form::destroy_column(int64_t column) {
   if (column != 0) native_forms().destroy_column(column);
 }

@@ -165,6 +165,9 @@ class C_Brek_form : public Brek_object {
   static int64_t column_host(int64_t column);
   // The extent given at creation, points.
   static double column_extent(int64_t column);
+  // How far down the column's controls reach (points); a lower column
+  // scrolls them.
+  static void set_column_content_height(int64_t column, double height);
   static int64_t column_control_count(int64_t column);
   // The control of the index-th native control of the column (None when
   // out of range or not a control of the program).

@@ -160,6 +160,9 @@ class Native_forms {
   virtual void destroy_column(Native_handle) {}
   // What the column was created with.
   virtual Column_desc column_desc(Native_handle) { return {}; }
+  // How far down the column's controls reach (points): a column lower than
+  // that scrolls them, its room narrowed by the scroll bar.
+  virtual void set_column_content_height(Native_handle, double /*height*/) {}
   // The column's native controls, in creation order.
   virtual int column_control_count(Native_handle) { return 0; }
   virtual Native_handle column_control(Native_handle /*column*/, int /*index*/) { return 0; }

@@ -214,6 +214,11 @@ double pixels_per_inch() {
 int to_px(double points) { return points_to_pixels(points, pixels_per_inch()); }
 double to_pt(double pixels) { return pixels_to_points(pixels, pixels_per_inch()); }
 
+QWidget* column_content(Native_handle column) {
+  auto* c = kind_of(column) == Native_kind::COLUMN ? qobject_cast<Column_widget*>(widget_of(column)) : nullptr;
+  return c ? c->content() : nullptr;
+}
+
 Native_handle current_column(Native_handle form) {
   auto* f = qobject_cast<Form_widget*>(widget_of(form));
   if (!f) return 0;
@@ -298,8 +303,6 @@ void Form_widget::keyPressEvent(QKeyEvent* e) {
   QWidget::keyPressEvent(e);
 }
 
-Column_widget::Column_widget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
-
 // ---- the layer ----
 
 namespace {
@@ -353,6 +356,14 @@ class Qt_window_layer final : public Native_forms {
  public:
   Qt_window_layer() {
     wake_.setSingleShot(true);
+    // A control that takes the focus in a scrolled column comes into view.
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+      for (QWidget* p = now ? now->parentWidget() : nullptr; p && !p->isWindow(); p = p->parentWidget())
+        if (auto* c = qobject_cast<Column_widget*>(p)) {
+          c->show_within(now);
+          return;
+        }
+    });
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
       for (auto& [h, e] : table())
@@ -669,6 +680,9 @@ class Qt_window_layer final : public Native_forms {
     Column_widget* c = column_widget(h);
     return c ? c->desc : Column_desc{};
   }
+  void set_column_content_height(Native_handle h, double height) override {
+    if (Column_widget* c = column_widget(h)) c->set_content_height(to_px(height));
+  }
   int column_control_count(Native_handle h) override { return static_cast<int>(column_controls(h).size()); }
   Native_handle column_control(Native_handle h, int index) override {
     std::vector<Native_handle> all = column_controls(h);
@@ -683,8 +697,9 @@ class Qt_window_layer final : public Native_forms {
   Native_handle control_column(Native_handle h) override {
     if (Native_handle c = column_of(h)) return c;
     QWidget* w = brek_qt::widget_of(h);
-    Native_handle c = w ? handle_of(w->parentWidget()) : 0;
-    return kind_of(c) == Native_kind::COLUMN ? c : 0;
+    QWidget* content = w ? w->parentWidget() : nullptr;
+    Native_handle c = content ? handle_of(content->parentWidget()) : 0;
+    return kind_of(c) == Native_kind::COLUMN && column_content(c) == content ? c : 0;
   }
   Native_handle main_window() const { return main_window_; }
 
@@ -693,7 +708,7 @@ class Qt_window_layer final : public Native_forms {
   // of the panel named by either the layer or the standard controls.
   static std::vector<Native_handle> column_controls(Native_handle h) {
     std::vector<Native_handle> out;
-    QWidget* c = column_widget(h);
+    QWidget* c = column_content(h);
     if (!c) return out;
     for (QObject* o : c->children()) {
       auto* w = qobject_cast<QWidget*>(o);

@@ -181,6 +181,30 @@ class Client {
     return framed;
   }
 
+  // A left click at a point of the window (pixels from its top-left
+  // corner), as the server reports one to the program that made it.
+  void click(xcb_window_t win, int x, int y) {
+    const Box at = geometry(win);
+    for (uint8_t type : {uint8_t(XCB_BUTTON_PRESS), uint8_t(XCB_BUTTON_RELEASE)}) {
+      xcb_button_press_event_t e;
+      std::memset(&e, 0, sizeof e);
+      e.response_type = type;
+      e.detail = 1;
+      e.time = XCB_CURRENT_TIME;
+      e.root = root_;
+      e.event = win;
+      e.child = XCB_WINDOW_NONE;
+      e.root_x = int16_t(at.x + x);
+      e.root_y = int16_t(at.y + y);
+      e.event_x = int16_t(x);
+      e.event_y = int16_t(y);
+      e.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
+      e.same_screen = 1;
+      xcb_send_event(c_, 0, win, 0, reinterpret_cast<const char*>(&e));
+    }
+    sync();
+  }
+
   xcb_window_t input_focus() {
     auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
