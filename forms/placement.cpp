@@ -233,6 +233,17 @@ void fit_outer(C_Form& form, sizing_options mode, double& width, double& height)
   if (fitted.x != cur.x || fitted.y != cur.y) C_Brek_form::set_position(form.native, fitted.x, fitted.y);
 }
 
+// Where a window of outer rectangle r goes in the mode: as it is, centred
+// on the work area of the monitor it shares most with, or kept inside it.
+point position_for(positioning mode, const rect& r) {
+  if (mode == positioning::POSITION_AS_IS) return point{r.x, r.y};
+  Placement::refresh_monitors();
+  if (Placement::monitor_count() == 0) return point{r.x, r.y};
+  const rect work = Placement::monitor_work_area(Placement::best_monitor(Placement::monitor_rects(), r));
+  return mode == positioning::CENTER_ON_SCREEN ? Placement::center_in(work, r.w, r.h)
+                                               : Placement::keep_in(work, r.x, r.y, r.w, r.h);
+}
+
 // What a window manager adds around the window: the outer rectangle less
 // the window's own (all 0 where nothing is added).
 struct Manager_frame {
@@ -244,6 +255,27 @@ Manager_frame manager_frame(C_Form& form) {
   if (!(own.w > 0) || !(own.h > 0)) return {};
   auto part = [](double v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
   return Manager_frame{part(own.x - outer.x), part(own.y - outer.y), part(outer.w - own.w), part(outer.h - own.h)};
+}
+
+// The outer rectangle as the window's own one and the frame make it.
+rect outer_rect(C_Form& form, const Manager_frame& wm) {
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  if (!(own.w > 0) || !(own.h > 0)) return form.get_bounds();
+  return rect{own.x - wm.left, own.y - wm.top, own.w + wm.w, own.h + wm.h};
+}
+
+// Moves the outer rectangle to (left, top) as the mode says, through the
+// window's own rectangle and the frame it had when the caller looked: a
+// manager that changes the frame meanwhile moves nothing stored.
+void place_outer(C_Form& form, const Manager_frame& wm, positioning mode, double left, double top) {
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  if (!(own.w > 0) || !(own.h > 0)) {
+    form.set_position(mode, top, left);
+    return;
+  }
+  const point at = position_for(mode, rect{left, top, own.w + wm.w, own.h + wm.h});
+  form.placed = 1;
+  C_Brek_form::set_window_rect(form.native, rect{at.x + wm.left, at.y + wm.top, own.w, own.h});
 }
 
 // The window's own rectangle, the outer one where it has none.
@@ -260,19 +292,7 @@ void C_Form::set_position(positioning mode, double top, double left) {
   if (!finite(left)) left = cur.x;
   if (!finite(top)) top = cur.y;
   placed = 1;
-  if (mode == positioning::POSITION_AS_IS) {
-    C_Brek_form::set_position(native, left, top);
-    return;
-  }
-  Placement::refresh_monitors();
-  if (Placement::monitor_count() == 0) {
-    C_Brek_form::set_position(native, left, top);
-    return;
-  }
-  int64_t best = Placement::best_monitor(Placement::monitor_rects(), rect{left, top, cur.w, cur.h});
-  rect work = Placement::monitor_work_area(best);
-  point at = mode == positioning::CENTER_ON_SCREEN ? Placement::center_in(work, cur.w, cur.h)
-                                                   : Placement::keep_in(work, left, top, cur.w, cur.h);
+  const point at = position_for(mode, rect{left, top, cur.w, cur.h});
   C_Brek_form::set_position(native, at.x, at.y);
 }
 
@@ -393,18 +413,14 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   left -= wm.left;
   top -= wm.top;
   if (has_l && has_t) {
-    set_position(positioning::KEEP_ON_SCREEN, top, left);
+    place_outer(*this, wm, positioning::KEEP_ON_SCREEN, left, top);
   } else if (has_l || has_t) {
     // One coordinate is taken as it stands, unless no monitor would show
     // the window there.
-    rect cur = get_bounds();
+    const rect cur = outer_rect(*this, wm);
     rect there{has_l ? left : cur.x, has_t ? top : cur.y, cur.w, cur.h};
-    if (monitors.empty() || Placement::shown_on_any(monitors, there)) {
-      if (has_l) set_left(left);
-      if (has_t) set_top(top);
-    } else {
-      set_position(positioning::KEEP_ON_SCREEN, there.y, there.x);
-    }
+    const bool shown = monitors.empty() || Placement::shown_on_any(monitors, there);
+    place_outer(*this, wm, shown ? positioning::POSITION_AS_IS : positioning::KEEP_ON_SCREEN, there.x, there.y);
   }
   placed = 1;
 }

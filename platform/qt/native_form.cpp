@@ -336,19 +336,29 @@ void raise_window(QWidget* w) {
 
 QColor colour_of(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
-// The message box of the layer: placed over a form once it knows its size.
+// The message box of the layer: placed over a form once it knows its size,
+// wholly on the work area of the form's screen, frame included.
 class Placed_message_box : public QMessageBox {
  public:
   QRect over;  // the form's outer rectangle in pixels; empty: centred by Qt
+  QPointer<QScreen> on;  // the form's screen
 
  protected:
   void showEvent(QShowEvent* e) override {
     QMessageBox::showEvent(e);
     if (over.isEmpty()) return;
+    const QMargins m = frame_margins(this);
+    const QSize outer = size().grownBy(m);
     Point_pt o = message_box_origin(Rect_pt{double(over.x()), double(over.y()), double(over.width()),
                                             double(over.height())},
-                                    frameGeometry().width(), frameGeometry().height());
-    move(static_cast<int>(o.x), static_cast<int>(o.y));
+                                    outer.width(), outer.height());
+    QPoint at(static_cast<int>(o.x), static_cast<int>(o.y));
+    const QRect work = on ? on->availableGeometry() : QRect();
+    if (!work.isEmpty()) {
+      at.setX(std::max(work.left(), std::min(at.x(), work.right() + 1 - outer.width())));
+      at.setY(std::max(work.top(), std::min(at.y(), work.bottom() + 1 - outer.height())));
+    }
+    setGeometry(QRect(at + QPoint(m.left(), m.top()), size()));
   }
 };
 
@@ -627,7 +637,10 @@ class Qt_window_layer final : public Native_forms {
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
     box.setText(qstr(text));
     box.setStandardButtons(QMessageBox::Ok);
-    if (QWidget* w = form_widget(form)) box.over = w->frameGeometry();
+    if (QWidget* w = form_widget(form)) {
+      box.over = w->geometry().marginsAdded(frame_margins(w));
+      box.on = w->screen();
+    }
     box.exec();
   }
   void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {

@@ -87,10 +87,14 @@ QMargins qt_frame(QWidget* w) {
   return win ? win->frameMargins() : QMargins();
 }
 
+// Cleared once the manager left a request for an estimate unanswered: it
+// is not asked again.
+bool g_estimates_answered = true;
+
 // The manager's estimate for a window it does not manage yet; empty when
 // it gives none.
 std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
-  if (!root_lists(c, "_NET_SUPPORTED", "_NET_REQUEST_FRAME_EXTENTS")) return {};
+  if (!g_estimates_answered || !root_lists(c, "_NET_SUPPORTED", "_NET_REQUEST_FRAME_EXTENTS")) return {};
   xcb_client_message_event_t e;
   std::memset(&e, 0, sizeof e);
   e.response_type = XCB_CLIENT_MESSAGE;
@@ -104,6 +108,7 @@ std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   std::vector<uint32_t> extents;
   while ((extents = words(c, w, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (extents.size() != 4) g_estimates_answered = false;
   return extents;
 }
 
@@ -144,14 +149,14 @@ QMargins frame_margins(QWidget* w) {
   if (!c) return qt_frame(w);
   if (!window_manager_runs()) return {};
   const double ratio = w->devicePixelRatioF();
-  const bool frameless = w->windowFlags().testFlag(Qt::FramelessWindowHint);
   const xcb_window_t id = x11_id(w);
-  if (w->isVisible()) {
-    const std::vector<uint32_t> e = id ? words(c, id, "_NET_FRAME_EXTENTS") : std::vector<uint32_t>{};
+  if (id && viewable(c, id)) {
+    // Managed: the frame it has.
+    const std::vector<uint32_t> e = words(c, id, "_NET_FRAME_EXTENTS");
     return e.size() == 4 ? margins_of(e, ratio) : qt_frame(w);
   }
-  if (frameless) return {};
-  // Hidden: the frame it had, else the manager's estimate.
+  if (w->windowFlags().testFlag(Qt::FramelessWindowHint)) return {};
+  // Not shown yet: the frame it had, else the manager's estimate.
   if (id) {
     const std::vector<uint32_t> e = words(c, id, "_NET_FRAME_EXTENTS");
     if (e.size() == 4 && e != std::vector<uint32_t>(4, 0)) return margins_of(e, ratio);

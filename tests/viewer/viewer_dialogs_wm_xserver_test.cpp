@@ -99,3 +99,4 @@ TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOver
   EXPECT_TRUE(fs::exists(to + "/a.bmp"));
   EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2);
 }
+
