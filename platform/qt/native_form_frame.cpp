@@ -11,7 +11,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -32,10 +35,17 @@ struct Free_reply {
 template <class T>
 using Reply = std::unique_ptr<T, Free_reply>;
 
+// Atoms stay what they are for the server's life: each is asked once.
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+  static auto* known = new std::map<std::pair<xcb_connection_t*, std::string>, xcb_atom_t>();
+  const auto key = std::make_pair(c, std::string(name));
+  auto it = known->find(key);
+  if (it != known->end()) return it->second;
   Reply<xcb_intern_atom_reply_t> r(
       xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-  return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+  if (!r) return XCB_ATOM_NONE;
+  (*known)[key] = r->atom;
+  return r->atom;
 }
 
 std::vector<uint32_t> words(xcb_connection_t* c, xcb_window_t w, const char* name) {
@@ -87,6 +97,20 @@ QMargins qt_frame(QWidget* w) {
   return win ? win->frameMargins() : QMargins();
 }
 
+// A message about window w to the manager (EWMH: sent to the root).
+void ask_manager(xcb_connection_t* c, xcb_window_t w, const char* type, const std::vector<uint32_t>& data) {
+  xcb_client_message_event_t e;
+  std::memset(&e, 0, sizeof e);
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = w;
+  e.type = atom(c, type);
+  for (size_t i = 0; i < data.size() && i < 5; ++i) e.data.data32[i] = data[i];
+  xcb_send_event(c, 0, x11_root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(c);
+}
+
 // Cleared once the manager left a request for an estimate unanswered: it
 // is not asked again.
 bool g_estimates_answered = true;
@@ -95,15 +119,7 @@ bool g_estimates_answered = true;
 // it gives none.
 std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   if (!g_estimates_answered || !root_lists(c, "_NET_SUPPORTED", "_NET_REQUEST_FRAME_EXTENTS")) return {};
-  xcb_client_message_event_t e;
-  std::memset(&e, 0, sizeof e);
-  e.response_type = XCB_CLIENT_MESSAGE;
-  e.format = 32;
-  e.window = w;
-  e.type = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
-  xcb_send_event(c, 0, x11_root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                 reinterpret_cast<const char*>(&e));
-  xcb_flush(c);
+  ask_manager(c, w, "_NET_REQUEST_FRAME_EXTENTS", {});
   const auto limit = Clock::now() + ANSWER_BOUND;
   std::vector<uint32_t> extents;
   while ((extents = words(c, w, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
@@ -184,21 +200,11 @@ void await_window_state(QWidget* w, bool maximized) {
   // Qt asks only when its own record of the state differs, and that record
   // lags behind a manager that changed the state itself: ask once more (a
   // second request for the same state changes nothing).
-  if (maximized_on_server(c, id) != maximized) {
-    xcb_client_message_event_t e;
-    std::memset(&e, 0, sizeof e);
-    e.response_type = XCB_CLIENT_MESSAGE;
-    e.format = 32;
-    e.window = id;
-    e.type = atom(c, "_NET_WM_STATE");
-    e.data.data32[0] = maximized ? 1 : 0;  // add, remove
-    e.data.data32[1] = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    e.data.data32[2] = atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
-    e.data.data32[3] = 1;  // a normal application asks
-    xcb_send_event(c, 0, x11_root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&e));
-    xcb_flush(c);
-  }
+  // Add or remove both, asked by a normal application (source 1).
+  if (maximized_on_server(c, id) != maximized)
+    ask_manager(c, id, "_NET_WM_STATE",
+                {maximized ? 1u : 0u, atom(c, "_NET_WM_STATE_MAXIMIZED_VERT"),
+                 atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ"), 1u});
   wait_for_manager([&] { return maximized_on_server(c, id) == maximized; });
 }
 

@@ -21,6 +21,7 @@
 using namespace brek;
 namespace te = brek_platform::test_events;
 using Box = x11_test::Client::Box;
+using brek_test::describe;
 
 namespace {
 
@@ -30,10 +31,6 @@ class Clicked_form : public C_Form {
   std::string clicked;
   void on_click() override { clicked += event_control_name() + ";"; }
 };
-
-std::string describe(const Box& b) {
-  return std::to_string(b.w) + "x" + std::to_string(b.h) + " at " + std::to_string(b.x) + "," + std::to_string(b.y);
-}
 
 }  // namespace
 
@@ -74,7 +71,7 @@ TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScroll
   te::settle();
   const Box last_at = brek_test::control_on_screen(x, f, last);
   ASSERT_TRUE(brek_test::inside(last_at, window)) << describe(last_at) << " in " << describe(window);
-  x.click(brek_test::x11_window_of(f), last_at.x - window.x + last_at.w / 2, last_at.y - window.y + last_at.h / 2);
+  brek_test::click_on_screen(x, f, last);
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
     return !f->clicked.empty();

@@ -17,6 +17,7 @@
 using namespace brek;
 namespace te = brek_platform::test_events;
 using Box = x11_test::Client::Box;
+using brek_test::describe;
 
 namespace {
 
@@ -28,10 +29,6 @@ class PrintDialogOnADenseDesktop : public print_test::PrintDialog {
   }
   x11_test::Client x;
 };
-
-std::string describe(const Box& b) {
-  return std::to_string(b.w) + "x" + std::to_string(b.h) + " at " + std::to_string(b.x) + "," + std::to_string(b.y);
-}
 
 }  // namespace
 
@@ -49,9 +46,7 @@ TEST_F(PrintDialogOnADenseDesktop, TheDialogAndItsButtonRowAreOnTheScreen) {
     for (const Ref<C_Control>& c : std::vector<Ref<C_Control>>{dlg->copies, dlg->printer_list, dlg->b_print, dlg->cancel})
       if (!brek_test::inside(brek_test::control_on_screen(x, dlg, c), screen))
         off_screen += c->name + " " + describe(brek_test::control_on_screen(x, dlg, c)) + "; ";
-    const Box close = brek_test::control_on_screen(x, dlg, dlg->cancel);
-    const Box window = x.geometry(brek_test::x11_window_of(dlg));
-    x.click(brek_test::x11_window_of(dlg), close.x - window.x + close.w / 2, close.y - window.y + close.h / 2);
+    brek_test::click_on_screen(x, dlg, dlg->cancel);
   });
   EXPECT_TRUE(brek_test::inside(frame, screen)) << describe(frame) << " on " << describe(screen);
   EXPECT_EQ(off_screen, "");

@@ -4,6 +4,7 @@
 // control's place in the window as the window shows it.
 
 #include <cmath>
+#include <string>
 
 #include "forms/control.h"
 #include "forms/form.h"
@@ -28,6 +29,19 @@ inline x11_test::Client::Box control_on_screen(x11_test::Client& x, const brek::
   const brek::point client = form->client_origin();
   const brek_platform::Rect_pt b = brek_platform::test_events::shown_bounds(control->native);
   return {window.x + px(client.x - own.x + b.x), window.y + px(client.y - own.y + b.y), px(b.w), px(b.h)};
+}
+
+// A left click through the X server in the middle of the control as shown.
+inline void click_on_screen(x11_test::Client& x, const brek::Ref<brek::C_Form>& form,
+                            const brek::Ref<brek::C_Control>& control) {
+  const x11_test::Client::Box at = control_on_screen(x, form, control);
+  const x11_test::Client::Box window = x.geometry(x11_window_of(form));
+  x.click(x11_window_of(form), at.x - window.x + at.w / 2, at.y - window.y + at.h / 2);
+}
+
+// "w x h at x,y", for a failure's message.
+inline std::string describe(const x11_test::Client::Box& b) {
+  return std::to_string(b.w) + "x" + std::to_string(b.h) + " at " + std::to_string(b.x) + "," + std::to_string(b.y);
 }
 
 // Whether the inner rectangle lies wholly inside the outer one.

@@ -22,15 +22,10 @@ using namespace viewer_test;
 namespace te = brek_platform::test_events;
 namespace fs = std::filesystem;
 using Box = x11_test::Client::Box;
+using brek_test::describe;
 
 namespace {
-
 constexpr int VK_F6 = 117;
-
-std::string describe(const Box& b) {
-  return std::to_string(b.w) + "x" + std::to_string(b.h) + " at " + std::to_string(b.x) + "," + std::to_string(b.y);
-}
-
 }  // namespace
 
 // The move window low on the screen; the picture's name is taken in the
@@ -76,9 +71,7 @@ TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOver
     for (const Ref<C_Control>& b : {Ref<C_Control>(d->rename_button), Ref<C_Control>(d->delete_button),
                                     Ref<C_Control>(d->cancel_button)})
       buttons_on_screen = buttons_on_screen && brek_test::inside(brek_test::control_on_screen(x, d, b), screen);
-    const Box rename = brek_test::control_on_screen(x, d, d->rename_button);
-    const Box window = x.geometry(brek_test::x11_window_of(d));
-    x.click(brek_test::x11_window_of(d), rename.x - window.x + rename.w / 2, rename.y - window.y + rename.h / 2);
+    brek_test::click_on_screen(x, d, d->rename_button);
     clicked = true;
   });
   te::post_task([&] {
