@@ -170,6 +170,24 @@ class Client {
     if (a.size() >= 4) return Box{int(a[0]), int(a[1]), int(a[2]), int(a[3])};
     return geometry(root_);
   }
+  // Asks the window manager to maximize the window or give it back its
+  // size, as its own title bar button does.
+  void request_maximized(xcb_window_t win, bool on) {
+    xcb_client_message_event_t e;
+    std::memset(&e, 0, sizeof e);
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = win;
+    e.type = atom("_NET_WM_STATE");
+    e.data.data32[0] = on ? 1 : 0;
+    e.data.data32[1] = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    e.data.data32[2] = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    e.data.data32[3] = 2;  // the user asked
+    xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    sync();
+  }
+
   // Returns once the window manager has handled every request that
   // reached the server before: a window of this client's is mapped and
   // waited for until the manager has framed it, as it handles requests in

@@ -140,3 +140,26 @@ TEST_F(ViewerFullScreenUnderAWindowManager, StartedFullScreenF11GivesTheStoredWi
   expect_box(STORED_BOX, "after F11");
   EXPECT_FALSE(s->v->collage->full_screen);
 }
+
+// Maximized by the window manager (its title bar button) and given back:
+// the maximized size is never stored, the window comes back as it was.
+TEST_F(ViewerFullScreenUnderAWindowManager, AWindowTheManagerMaximizesStoresNothingOfIt) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  start();
+  const Placement before = stored_placement();
+  x.request_maximized(window(), true);
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return x.maximized(window()) && box().w == SCREEN.w;
+  }));
+  settled();
+  EXPECT_EQ(stored_placement(), before);
+  x.request_maximized(window(), false);
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return !x.maximized(window());
+  }));
+  settled();
+  expect_box(STORED_BOX, "given back");
+  EXPECT_EQ(stored_placement(), before);
+}
