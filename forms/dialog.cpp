@@ -1,16 +1,37 @@
 #include "forms/dialog.h"
 
+#include <cmath>
+
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
 
 namespace brek {
 
 point C_Dialog::place_over(const rect& o, const rect& d) {
-  // NaN fails both tests and falls back to the fixed inset.
-  point at;
-  at.x = o.w * 0.75 - d.w > 0 ? o.x + (o.w - d.w) / 2 : o.x + 60;
-  at.y = o.h * 0.75 - d.h > 0 ? o.y + (o.h - d.h) / 2 : o.y + 60;
-  return at;
+  // A size that is not a number leaves the dialog at the owner's corner.
+  auto centred = [](double start, double owner, double dialog) {
+    const double at = start + (owner - dialog) / 2;
+    return std::isfinite(at) ? at : start;
+  };
+  return point{centred(o.x, o.w, d.w), centred(o.y, o.h, d.h)};
+}
+
+void C_Dialog::place_for_run(const Ref<C_Form>& own) {
+  const bool over_owner = !own.is_none() && own->native != 0;
+  // Centred, then fitted to the monitor's work area; a dialog cut to it is
+  // centred again at its new size.
+  for (int pass = 0; pass < 2; ++pass) {
+    const rect d = get_bounds();
+    if (over_owner) {
+      const point at = place_over(own->get_bounds(), d);
+      set_position(positioning::KEEP_ON_SCREEN, at.y, at.x);
+    } else {
+      set_position(positioning::CENTER_ON_SCREEN, d.y, d.x);
+    }
+    set_size(sizing_options::FIT_TO_DISPLAY, d.h, d.w);
+    const rect fitted = get_bounds();
+    if (fitted.w >= d.w && fitted.h >= d.h) break;
+  }
 }
 
 void C_Dialog::close_window() {
@@ -74,13 +95,7 @@ std::string C_Dialog::show_modal(const Ref<C_Form>& owner_form) {
   Ref<C_Form> previous = own->modal_child;
   if (!own.is_none()) own->modal_child = self;
 
-  if (center_on_owner && !own.is_none()) {
-    rect o = own->get_bounds();
-    rect d = get_bounds();
-    point at = place_over(o, d);
-    set_position(positioning::KEEP_ON_SCREEN, at.y, at.x);
-    set_size(sizing_options::FIT_TO_DISPLAY, d.h, d.w);
-  }
+  if (center_on_owner) place_for_run(own);
 
   Ref<C_Control> kept = own->current_control();
   // The dialog may be disposed while it runs (a handler of the run may do

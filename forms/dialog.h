@@ -18,7 +18,7 @@ class C_Dialog : public C_Form {
  public:
   C_Dialog() = default;
 
-  // Placed over the owner when it runs.
+  // Placed over the owner (or its monitor) when it runs.
   uint8_t center_on_owner = 1;
 
   bool is_dialog() override { return true; }
@@ -42,12 +42,13 @@ class C_Dialog : public C_Form {
   // screen's forms).
   Ref<C_Form> root_owner();
 
-  // Where a dialog of size dialog goes over owner (points): centred on each
-  // axis where the owner is more than a third larger than the dialog,
-  // otherwise 60 points in from the owner's edge.
+  // Where a dialog of size dialog goes over owner (points): centred on it.
   static point place_over(const rect& owner, const rect& dialog);
 
  private:
+  // Centred over the owner when there is one, else on its monitor, and
+  // wholly on that monitor's work area, cut to it when larger.
+  void place_for_run(const Ref<C_Form>& own);
   bool running_ = false;
 };
 

@@ -355,6 +355,16 @@ void C_Brek_form::set_bounds(int64_t form, const rect& r) {
   if (form != 0) native_forms().set_bounds(form, brek_platform::Rect_pt{r.x, r.y, r.w, r.h});
 }
 
+rect C_Brek_form::get_window_rect(int64_t form) {
+  return form == 0 ? rect() : from_native(native_forms().get_window_rect(form));
+}
+
+void C_Brek_form::set_window_rect(int64_t form, const rect& r) {
+  if (form == 0) return;
+  native_forms().set_window_rect(form, brek_platform::Rect_pt{r.x, r.y, r.w, r.h});
+  Event_routing::moved(form_of(form));
+}
+
 double C_Brek_form::get_client_width(int64_t form) { return form == 0 ? 0.0 : native_forms().client_size(form).x; }
 double C_Brek_form::get_client_height(int64_t form) { return form == 0 ? 0.0 : native_forms().client_size(form).y; }
 
@@ -619,6 +629,10 @@ int64_t C_Brek_form::column_control_count(int64_t column) { return column == 0 ?
 Ref<C_Control> C_Brek_form::column_control(int64_t column, int64_t index) {
   if (column == 0 || index < 0 || index > INT_MAX) return Ref<C_Control>();
   return control_of(native_forms().column_control(column, static_cast<int>(index)));
+}
+
+void C_Brek_form::set_column_content_height(int64_t column, double height) {
+  if (column != 0) native_forms().set_column_content_height(column, height);
 }
 
 void C_Brek_form::destroy_column(int64_t column) {

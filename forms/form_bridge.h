@@ -70,6 +70,10 @@ class C_Brek_form : public Brek_object {
   static void set_size(int64_t form, double width, double height);
   static void set_min_size(int64_t form, double width, double height);
   static void set_bounds(int64_t form, const rect& r);
+  // The window without the frame a window manager adds (the outer
+  // rectangle where there is none); setting it raises a MOVED event.
+  static rect get_window_rect(int64_t form);
+  static void set_window_rect(int64_t form, const rect& r);
   static double get_client_width(int64_t form);
   static double get_client_height(int64_t form);
   static void set_client_size(int64_t form, double width, double height);
@@ -161,6 +165,9 @@ class C_Brek_form : public Brek_object {
   static int64_t column_host(int64_t column);
   // The extent given at creation, points.
   static double column_extent(int64_t column);
+  // How far down the column's controls reach (points); a lower column
+  // scrolls them.
+  static void set_column_content_height(int64_t column, double height);
   static int64_t column_control_count(int64_t column);
   // The control of the index-th native control of the column (None when
   // out of range or not a control of the program).

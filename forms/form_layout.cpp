@@ -4,6 +4,7 @@
 // gathers what it needs from the native side and applies the results.
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "forms/column_layout.h"
@@ -18,6 +19,17 @@ namespace brek {
 namespace {
 
 bool is_band(layout_on_form k) { return k == layout_on_form::TOP || k == layout_on_form::BOTTOM; }
+
+// How far down a stack of arranged controls reaches: the lowest bottom
+// edge and the gap the stack starts with.
+double reach(const Column_layout::Column_frame& frame, const std::vector<Column_layout::Control_record>& records) {
+  double m, g;
+  Column_layout::margins(frame, m, g);
+  double bottom = 0;
+  for (const Column_layout::Control_record& r : records)
+    if (std::isfinite(r.y + r.h)) bottom = std::max(bottom, r.y + r.h);
+  return records.empty() ? 0.0 : bottom + g;
+}
 
 // Restores a value when the scope ends, whatever happens in between.
 template <class T>
@@ -217,7 +229,10 @@ bool C_Form::arrange_column(int64_t column) {
       if (!c->is_visual() || c->is_hidden()) continue;
       members.push_back(c);
     }
-    if (members.empty()) return false;
+    if (members.empty()) {
+      C_Brek_form::set_column_content_height(column, 0);
+      return false;
+    }
 
     Column_layout::Column_frame frame;
     frame.kind = static_cast<layout_on_form>(column_layouts.get(index));
@@ -263,6 +278,9 @@ bool C_Form::arrange_column(int64_t column) {
       Control_bridge::set_position(c->native, rec.x, rec.y);
       if (!boxes[rec.index].label || rec.w > 0) Control_bridge::set_size(c->native, rec.w, rec.h);
     }
+    // A stack reaching below its column (a form cut to a small screen)
+    // scrolls there; the next pass sees the room the scroll bar leaves.
+    C_Brek_form::set_column_content_height(column, row ? 0.0 : reach(frame, r.records));
     return r.moved;
   } catch (const std::exception& e) {
     // What was placed stays; the second pass is left out.

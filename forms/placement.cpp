@@ -161,16 +161,27 @@ bool bounding_box(const std::vector<rect>& rects, rect& box) {
   return true;
 }
 
-point fit_to_display(const std::vector<rect>& monitors, double left, double top, double width, double height) {
-  point at{left, top};
-  for (const rect& m : monitors) {
-    if (!C_Geometry::point_in_rect(m, point{left + 1, top + 1})) continue;
-    // A window larger than the monitor keeps its title bar on it.
-    if (left + width + 1 > right_of(m)) at.x = std::max(right_of(m) - width, m.x);
-    if (top + height + 1 > bottom_of(m)) at.y = std::max(bottom_of(m) - height, m.y);
-    break;
-  }
-  return at;
+rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window) {
+  if (monitors.empty()) return window;
+  int64_t chosen = -1;
+  for (size_t i = 0; i < monitors.size() && chosen < 0; ++i)
+    if (C_Geometry::point_in_rect(monitors[i], point{window.x + 1, window.y + 1})) chosen = static_cast<int64_t>(i);
+  if (chosen < 0) chosen = best_monitor(monitors, window);
+  const size_t m = static_cast<size_t>(chosen);
+  const rect work = m < work_areas.size() && work_areas[m].w > 0 && work_areas[m].h > 0 ? work_areas[m] : monitors[m];
+  rect r = window;
+  r.w = std::min(r.w, work.w);
+  r.h = std::min(r.h, work.h);
+  const point at = keep_in(work, r.x, r.y, r.w, r.h);
+  r.x = at.x;
+  r.y = at.y;
+  return r;
+}
+
+std::vector<rect> monitor_work_areas() {
+  std::vector<rect> list;
+  for (int64_t i = 0; i < monitor_count(); ++i) list.push_back(monitor_work_area(i));
+  return list;
 }
 
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window) {
@@ -213,8 +224,64 @@ void fit_outer(C_Form& form, sizing_options mode, double& width, double& height)
     if (box.y > cur.y) C_Brek_form::set_position(form.native, form.get_left(), box.y);
     return;
   }
-  point at = Placement::fit_to_display(monitors, cur.x, cur.y, width, height);
-  if (at.x != cur.x || at.y != cur.y) C_Brek_form::set_position(form.native, at.x, at.y);
+  // The window's monitor keeps it whole: a window larger than the work
+  // area is cut to it (its columns make do with the room).
+  const rect fitted =
+      Placement::fit_to_display(monitors, Placement::monitor_work_areas(), rect{cur.x, cur.y, width, height});
+  width = fitted.w;
+  height = fitted.h;
+  if (fitted.x != cur.x || fitted.y != cur.y) C_Brek_form::set_position(form.native, fitted.x, fitted.y);
+}
+
+// Where a window of outer rectangle r goes in the mode: as it is, centred
+// on the work area of the monitor it shares most with, or kept inside it.
+point position_for(positioning mode, const rect& r) {
+  if (mode == positioning::POSITION_AS_IS) return point{r.x, r.y};
+  Placement::refresh_monitors();
+  if (Placement::monitor_count() == 0) return point{r.x, r.y};
+  const rect work = Placement::monitor_work_area(Placement::best_monitor(Placement::monitor_rects(), r));
+  return mode == positioning::CENTER_ON_SCREEN ? Placement::center_in(work, r.w, r.h)
+                                               : Placement::keep_in(work, r.x, r.y, r.w, r.h);
+}
+
+// What a window manager adds around the window: the outer rectangle less
+// the window's own (all 0 where nothing is added).
+struct Manager_frame {
+  double left = 0, top = 0, w = 0, h = 0;
+};
+Manager_frame manager_frame(C_Form& form) {
+  const rect outer = form.get_bounds();
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  if (!(own.w > 0) || !(own.h > 0)) return {};
+  auto part = [](double v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
+  return Manager_frame{part(own.x - outer.x), part(own.y - outer.y), part(outer.w - own.w), part(outer.h - own.h)};
+}
+
+// The outer rectangle as the window's own one and the frame make it.
+rect outer_rect(C_Form& form, const Manager_frame& wm) {
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  if (!(own.w > 0) || !(own.h > 0)) return form.get_bounds();
+  return rect{own.x - wm.left, own.y - wm.top, own.w + wm.w, own.h + wm.h};
+}
+
+// Moves the outer rectangle to (left, top) as the mode says, through the
+// window's own rectangle and the frame it had when the caller looked: a
+// manager that changes the frame meanwhile moves nothing stored.
+void place_outer(C_Form& form, const Manager_frame& wm, positioning mode, double left, double top) {
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  if (!(own.w > 0) || !(own.h > 0)) {
+    form.set_position(mode, top, left);
+    return;
+  }
+  const point at = position_for(mode, rect{left, top, own.w + wm.w, own.h + wm.h});
+  form.placed = 1;
+  C_Brek_form::set_window_rect(form.native, rect{at.x + wm.left, at.y + wm.top, own.w, own.h});
+}
+
+// The window's own rectangle, the outer one where it has none.
+rect own_rect(C_Form& form) {
+  const rect own = C_Brek_form::get_window_rect(form.native);
+  return own.w > 0 && own.h > 0 ? own : form.get_bounds();
 }
 
 }  // namespace
@@ -225,19 +292,7 @@ void C_Form::set_position(positioning mode, double top, double left) {
   if (!finite(left)) left = cur.x;
   if (!finite(top)) top = cur.y;
   placed = 1;
-  if (mode == positioning::POSITION_AS_IS) {
-    C_Brek_form::set_position(native, left, top);
-    return;
-  }
-  Placement::refresh_monitors();
-  if (Placement::monitor_count() == 0) {
-    C_Brek_form::set_position(native, left, top);
-    return;
-  }
-  int64_t best = Placement::best_monitor(Placement::monitor_rects(), rect{left, top, cur.w, cur.h});
-  rect work = Placement::monitor_work_area(best);
-  point at = mode == positioning::CENTER_ON_SCREEN ? Placement::center_in(work, cur.w, cur.h)
-                                                   : Placement::keep_in(work, left, top, cur.w, cur.h);
+  const point at = position_for(mode, rect{left, top, cur.w, cur.h});
   C_Brek_form::set_position(native, at.x, at.y);
 }
 
@@ -279,16 +334,19 @@ void C_Form::save_placement(const std::string& application, const std::string& s
   Settings_writes::run(Ref<C_Form>(this), [&] {
     Ref<C_Config> config = C_Config::open_write(application, area_where_configuration_is_stored::USER, section);
     bool linux_keys = on_linux();
+    // The window's own place and size: what a window manager adds around
+    // it differs between managers and comes and goes with full screen.
+    const rect own = own_rect(*this);
     if (Placement::wants(letters, 'W')) {
       if (linux_keys) config->write_real("CWidth", get_client_width());
-      config->write_real("Width", get_width());
+      config->write_real("Width", own.w);
     }
     if (Placement::wants(letters, 'H')) {
-      config->write_real("Height", get_height());
+      config->write_real("Height", own.h);
       if (linux_keys) config->write_real("CHeight", get_client_height());
     }
-    if (Placement::wants(letters, 'L')) config->write_real("Left", get_left());
-    if (Placement::wants(letters, 'T')) config->write_real("Top", get_top());
+    if (Placement::wants(letters, 'L')) config->write_real("Left", own.x);
+    if (Placement::wants(letters, 'T')) config->write_real("Top", own.y);
   });
 }
 
@@ -324,10 +382,15 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   const rect outer = get_bounds();
   const double frame_w = std::max(0.0, outer.w - get_client_width());
   const double frame_h = std::max(0.0, outer.h - get_client_height());
+  // Stored values are the window's own; the rules here place the outer
+  // rectangle, with the frame a window manager gives it.
+  const Manager_frame wm = manager_frame(*this);
 
   double width = 0, height = 0, cwidth = 0, cheight = 0;
   bool has_w = Placement::wants(letters, 'W') && read("Width", width);
   bool has_h = Placement::wants(letters, 'H') && read("Height", height);
+  width += wm.w;
+  height += wm.h;
   cut(width, box.w);
   cut(height, box.h);
   if (has_w && has_h) {
@@ -347,19 +410,17 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   double left = 0, top = 0;
   bool has_l = Placement::wants(letters, 'L') && read("Left", left);
   bool has_t = Placement::wants(letters, 'T') && read("Top", top);
+  left -= wm.left;
+  top -= wm.top;
   if (has_l && has_t) {
-    set_position(positioning::KEEP_ON_SCREEN, top, left);
+    place_outer(*this, wm, positioning::KEEP_ON_SCREEN, left, top);
   } else if (has_l || has_t) {
     // One coordinate is taken as it stands, unless no monitor would show
     // the window there.
-    rect cur = get_bounds();
+    const rect cur = outer_rect(*this, wm);
     rect there{has_l ? left : cur.x, has_t ? top : cur.y, cur.w, cur.h};
-    if (monitors.empty() || Placement::shown_on_any(monitors, there)) {
-      if (has_l) set_left(left);
-      if (has_t) set_top(top);
-    } else {
-      set_position(positioning::KEEP_ON_SCREEN, there.y, there.x);
-    }
+    const bool shown = monitors.empty() || Placement::shown_on_any(monitors, there);
+    place_outer(*this, wm, shown ? positioning::POSITION_AS_IS : positioning::KEEP_ON_SCREEN, there.x, there.y);
   }
   placed = 1;
 }

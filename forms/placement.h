@@ -69,11 +69,15 @@ point keep_in(const rect& work, double left, double top, double width, double he
 bool desktop_box(const std::vector<rect>& monitors, rect& box);
 // The box around every rectangle; false when there is none.
 bool bounding_box(const std::vector<rect>& rects, rect& box);
-// Where a window goes so that it does not pass the right or bottom edge of
-// the first monitor holding its point (left + 1, top + 1); never left of
-// or above that monitor. The window stays where it is when no monitor
-// holds that point.
-point fit_to_display(const std::vector<rect>& monitors, double left, double top, double width, double height);
+// Where a window goes, and how large it is, to lie wholly on one monitor's
+// work area: the first monitor holding its point (left + 1, top + 1), else
+// the one sharing most with it, else the first. A window larger than that
+// work area is cut to it; one passing an edge moves back inside. A work
+// area that is empty counts as its whole monitor. Without a monitor the
+// window stays as it is.
+rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window);
+// Every monitor's work area, in the list's order.
+std::vector<rect> monitor_work_areas();
 // Whether some monitor shows a part of the window (an overlap of positive
 // area).
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window);

@@ -75,20 +75,29 @@ class Native_forms {
   virtual void remember_main_window(Native_handle) {}
   virtual std::string get_caption(Native_handle) { return {}; }
   virtual void set_caption(Native_handle, const std::string&) {}
-  // Outer rectangle on the screen.
+  // Outer rectangle on the screen: the window with the frame a window
+  // manager puts around it (the frame it will get, for a window not shown
+  // yet).
   virtual Rect_pt get_bounds(Native_handle) { return {}; }
-  // Moves the window; the platform stops choosing a place for it.
+  // Moves the window's outer rectangle; the platform stops choosing a place
+  // for it.
   virtual void set_position(Native_handle, double /*left*/, double /*top*/) {}
   // Outer size, without moving or raising the window.
   virtual void set_size(Native_handle, double /*width*/, double /*height*/) {}
   virtual void set_bounds(Native_handle, const Rect_pt&) {}
+  // The window itself, without what a window manager adds around it: what
+  // stays the same whatever frame a manager gives it (or none).
+  virtual Rect_pt get_window_rect(Native_handle) { return {}; }
+  virtual void set_window_rect(Native_handle, const Rect_pt&) {}
   virtual void set_min_size(Native_handle, double /*width*/, double /*height*/) {}
   // Client width and height (x = width, y = height).
   virtual Point_pt client_size(Native_handle) { return {}; }
   virtual void set_client_size(Native_handle, double /*width*/, double /*height*/) {}
   // Screen position of the client area's top-left corner.
   virtual Point_pt client_origin(Native_handle) { return {}; }
-  // 0 normal, 1 minimized, 2 maximized.
+  // 0 normal, 1 minimized, 2 maximized. Setting a state, a border kind or
+  // the taskbar button of a shown window returns once the window system
+  // has carried it out.
   virtual int get_window_state(Native_handle) { return 0; }
   virtual void set_window_state(Native_handle, int) {}
   // Asks the window to close: Form_events::close_query and closed follow.
@@ -151,6 +160,9 @@ class Native_forms {
   virtual void destroy_column(Native_handle) {}
   // What the column was created with.
   virtual Column_desc column_desc(Native_handle) { return {}; }
+  // How far down the column's controls reach (points): a column lower than
+  // that scrolls them, its room narrowed by the scroll bar.
+  virtual void set_column_content_height(Native_handle, double /*height*/) {}
   // The column's native controls, in creation order.
   virtual int column_control_count(Native_handle) { return 0; }
   virtual Native_handle column_control(Native_handle /*column*/, int /*index*/) { return 0; }

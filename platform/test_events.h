@@ -102,6 +102,10 @@ int native_window_count();
 // timeout_ms.
 bool wait_exposed(Native_handle form, int timeout_ms = 5000);
 
+// Where a control shows on its form's client area (points): its column's
+// scrolling counted. The zero rectangle for a handle of no control.
+Rect_pt shown_bounds(Native_handle control);
+
 // A plain native control (an empty panel that takes the focus) in the
 // form's current column, at bounds (points, in the column); 0 when the
 // form has no column.

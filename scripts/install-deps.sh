@@ -24,6 +24,9 @@ PACKAGES=(
   # A FUSE file system that refuses rename flags, as NFS does, for the
   # trash tests.
   bindfs
+  # A window manager, which frames, places and maximizes windows on its own
+  # time, for the tests of windows on a desktop.
+  openbox
 )
 
 missing=()

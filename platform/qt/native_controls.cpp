@@ -696,7 +696,7 @@ class Qt_controls final : public Native_controls {
 };
 
 Native_handle Qt_controls::create_control(const Control_desc& desc) {
-  QWidget* panel = brek_qt::column_panel(desc.column);
+  QWidget* panel = qt::column_content(desc.column);
   if (!panel) return 0;
   const Native_handle h = brek_qt::new_handle();
   auto rec = std::make_unique<Control>();

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 #include <QAbstractScrollArea>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "platform/application.h"
+#include "platform/qt/native_form_frame.h"
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
@@ -212,6 +214,11 @@ double pixels_per_inch() {
 int to_px(double points) { return points_to_pixels(points, pixels_per_inch()); }
 double to_pt(double pixels) { return pixels_to_points(pixels, pixels_per_inch()); }
 
+QWidget* column_content(Native_handle column) {
+  auto* c = kind_of(column) == Native_kind::COLUMN ? qobject_cast<Column_widget*>(widget_of(column)) : nullptr;
+  return c ? c->content() : nullptr;
+}
+
 Native_handle current_column(Native_handle form) {
   auto* f = qobject_cast<Form_widget*>(widget_of(form));
   if (!f) return 0;
@@ -236,14 +243,6 @@ void Form_widget::set_border(int px) {
 }
 
 void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
-
-QSize Form_widget::frame_extra() const {
-  QSize outer = frameGeometry().size();
-  QSize inner = geometry().size();
-  int w = outer.width() - inner.width();
-  int h = outer.height() - inner.height();
-  return {w > 0 ? w : 0, h > 0 ? h : 0};
-}
 
 void Form_widget::closeEvent(QCloseEvent* e) {
   if (dead || handle == 0) {
@@ -304,8 +303,6 @@ void Form_widget::keyPressEvent(QKeyEvent* e) {
   QWidget::keyPressEvent(e);
 }
 
-Column_widget::Column_widget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
-
 // ---- the layer ----
 
 namespace {
@@ -318,6 +315,19 @@ std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 Rect_pt rect_pt(const QRect& r) { return {to_pt(r.x()), to_pt(r.y()), to_pt(r.width()), to_pt(r.height())}; }
 
+// The state of the window on the screen (the widget's before it has one).
+Qt::WindowStates window_states(QWidget* w) {
+  const QWindow* win = w->windowHandle();
+  return win ? win->windowStates() : w->windowState();
+}
+
+// A window that a change of its flags hid, shown again: the window manager
+// takes it as a new window, which it has placed and framed on return.
+void show_again(QWidget* w) {
+  w->show();
+  await_mapped(w);
+}
+
 // The offscreen platform has no stacking order to change.
 void raise_window(QWidget* w) {
   static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -326,19 +336,29 @@ void raise_window(QWidget* w) {
 
 QColor colour_of(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
-// The message box of the layer: placed over a form once it knows its size.
+// The message box of the layer: placed over a form once it knows its size,
+// wholly on the work area of the form's screen, frame included.
 class Placed_message_box : public QMessageBox {
  public:
   QRect over;  // the form's outer rectangle in pixels; empty: centred by Qt
+  QPointer<QScreen> on;  // the form's screen
 
  protected:
   void showEvent(QShowEvent* e) override {
     QMessageBox::showEvent(e);
     if (over.isEmpty()) return;
+    const QMargins m = frame_margins(this);
+    const QSize outer = size().grownBy(m);
     Point_pt o = message_box_origin(Rect_pt{double(over.x()), double(over.y()), double(over.width()),
                                             double(over.height())},
-                                    frameGeometry().width(), frameGeometry().height());
-    move(static_cast<int>(o.x), static_cast<int>(o.y));
+                                    outer.width(), outer.height());
+    QPoint at(static_cast<int>(o.x), static_cast<int>(o.y));
+    const QRect work = on ? on->availableGeometry() : QRect();
+    if (!work.isEmpty()) {
+      at.setX(std::max(work.left(), std::min(at.x(), work.right() + 1 - outer.width())));
+      at.setY(std::max(work.top(), std::min(at.y(), work.bottom() + 1 - outer.height())));
+    }
+    setGeometry(QRect(at + QPoint(m.left(), m.top()), size()));
   }
 };
 
@@ -346,6 +366,14 @@ class Qt_window_layer final : public Native_forms {
  public:
   Qt_window_layer() {
     wake_.setSingleShot(true);
+    // A control that takes the focus in a scrolled column comes into view.
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget*, QWidget* now) {
+      for (QWidget* p = now ? now->parentWidget() : nullptr; p && !p->isWindow(); p = p->parentWidget())
+        if (auto* c = qobject_cast<Column_widget*>(p)) {
+          c->show_within(now);
+          return;
+        }
+    });
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
       for (auto& [h, e] : table())
@@ -373,7 +401,10 @@ class Qt_window_layer final : public Native_forms {
     if (!desc.font_name.empty()) font.setFamily(qstr(desc.font_name));
     if (desc.font_size > 0 && desc.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(desc.font_size)));
     w->setFont(font);
-    w->resize(std::max(1, to_px(desc.width)), std::max(1, to_px(desc.height)));
+    // The outer size: the frame the window will have comes off.
+    const QMargins m = frame_margins(w);
+    w->resize(std::max(1, to_px(desc.width) - m.left() - m.right()),
+              std::max(1, to_px(desc.height) - m.top() - m.bottom()));
     w->handle = add_entry(w, Native_kind::FORM, 0, 0, 0);
     return w->handle;
   }
@@ -389,7 +420,7 @@ class Qt_window_layer final : public Native_forms {
     if (!w || w->windowFlags().testFlag(Qt::Tool) == !on) return;
     bool visible = w->isVisible();
     w->setWindowFlag(Qt::Tool, !on);
-    if (visible) w->show();
+    if (visible) show_again(w);
   }
   void remember_main_window(Native_handle h) override { main_window_ = h; }
   std::string get_caption(Native_handle h) override {
@@ -399,30 +430,46 @@ class Qt_window_layer final : public Native_forms {
   void set_caption(Native_handle h, const std::string& text) override {
     if (QWidget* w = form_widget(h)) w->setWindowTitle(qstr(text));
   }
+  // Positions go through the window's own rectangle (not the frame's), so
+  // the window manager places the window itself where it is asked, with
+  // whatever frame it gives it, known yet or not.
   Rect_pt get_bounds(Native_handle h) override {
     QWidget* w = form_widget(h);
-    return w ? rect_pt(w->frameGeometry()) : Rect_pt{};
+    return w ? rect_pt(w->geometry().marginsAdded(frame_margins(w))) : Rect_pt{};
   }
   void set_position(Native_handle h, double left, double top) override {
-    if (QWidget* w = form_widget(h)) w->move(to_px(left), to_px(top));
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    const QMargins m = frame_margins(w);
+    w->setGeometry(QRect(QPoint(to_px(left) + m.left(), to_px(top) + m.top()), w->geometry().size()));
   }
   void set_size(Native_handle h, double width, double height) override {
-    Form_widget* w = form_widget(h);
+    QWidget* w = form_widget(h);
     if (!w) return;
-    QSize extra = w->frame_extra();
-    int cw = to_px(width) - extra.width();
-    int ch = to_px(height) - extra.height();
-    w->resize(std::max(1, cw), std::max(1, ch));
+    const QMargins m = frame_margins(w);
+    w->resize(std::max(1, to_px(width) - m.left() - m.right()), std::max(1, to_px(height) - m.top() - m.bottom()));
   }
   void set_bounds(Native_handle h, const Rect_pt& r) override {
-    set_position(h, r.x, r.y);
-    set_size(h, r.w, r.h);
+    QWidget* w = form_widget(h);
+    if (!w) return;
+    const QMargins m = frame_margins(w);
+    w->setGeometry(to_px(r.x) + m.left(), to_px(r.y) + m.top(), std::max(1, to_px(r.w) - m.left() - m.right()),
+                   std::max(1, to_px(r.h) - m.top() - m.bottom()));
+  }
+  Rect_pt get_window_rect(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w ? rect_pt(w->geometry()) : Rect_pt{};
+  }
+  void set_window_rect(Native_handle h, const Rect_pt& r) override {
+    if (QWidget* w = form_widget(h))
+      w->setGeometry(to_px(r.x), to_px(r.y), std::max(1, to_px(r.w)), std::max(1, to_px(r.h)));
   }
   void set_min_size(Native_handle h, double width, double height) override {
-    Form_widget* w = form_widget(h);
+    QWidget* w = form_widget(h);
     if (!w) return;
-    QSize extra = w->frame_extra();
-    w->setMinimumSize(std::max(0, to_px(width) - extra.width()), std::max(0, to_px(height) - extra.height()));
+    const QMargins m = frame_margins(w);
+    w->setMinimumSize(std::max(0, to_px(width) - m.left() - m.right()),
+                      std::max(0, to_px(height) - m.top() - m.bottom()));
   }
   Point_pt client_size(Native_handle h) override {
     Form_widget* w = form_widget(h);
@@ -445,18 +492,24 @@ class Qt_window_layer final : public Native_forms {
   int get_window_state(Native_handle h) override {
     QWidget* w = form_widget(h);
     if (!w) return 0;
-    if (w->windowState() & Qt::WindowMinimized) return 1;
-    if (w->windowState() & Qt::WindowMaximized) return 2;
+    const Qt::WindowStates s = window_states(w);
+    if (s & Qt::WindowMinimized) return 1;
+    if (s & Qt::WindowMaximized) return 2;
     return 0;
   }
   void set_window_state(Native_handle h, int state) override {
     QWidget* w = form_widget(h);
     if (!w) return;
+    // The widget forgets its state when a change of flags shows it anew,
+    // while its window keeps it: the window's holds.
+    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
     Qt::WindowStates s = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == 1) s |= Qt::WindowMinimized;
     else if (state == 2) s |= Qt::WindowMaximized;
     else if (state != 0) return;
+    const bool was_maximized = maximized_by_manager(w);
     w->setWindowState(s);
+    if (state != 1 && was_maximized != (state == 2)) await_window_state(w, state == 2);
   }
   void close_form(Native_handle h) override {
     if (QWidget* w = form_widget(h)) w->close();
@@ -487,7 +540,7 @@ class Qt_window_layer final : public Native_forms {
     if (w->windowFlags().testFlag(Qt::FramelessWindowHint) == frameless) return;
     bool visible = w->isVisible();
     w->setWindowFlag(Qt::FramelessWindowHint, frameless);
-    if (visible) w->show();
+    if (visible) show_again(w);
   }
   void set_window_alpha(Native_handle h, int alpha) override {
     if (QWidget* w = form_widget(h)) w->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0);
@@ -584,7 +637,10 @@ class Qt_window_layer final : public Native_forms {
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
     box.setText(qstr(text));
     box.setStandardButtons(QMessageBox::Ok);
-    if (QWidget* w = form_widget(form)) box.over = w->frameGeometry();
+    if (QWidget* w = form_widget(form)) {
+      box.over = w->geometry().marginsAdded(frame_margins(w));
+      box.on = w->screen();
+    }
     box.exec();
   }
   void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {
@@ -637,6 +693,9 @@ class Qt_window_layer final : public Native_forms {
     Column_widget* c = column_widget(h);
     return c ? c->desc : Column_desc{};
   }
+  void set_column_content_height(Native_handle h, double height) override {
+    if (Column_widget* c = column_widget(h)) c->set_content_height(to_px(height));
+  }
   int column_control_count(Native_handle h) override { return static_cast<int>(column_controls(h).size()); }
   Native_handle column_control(Native_handle h, int index) override {
     std::vector<Native_handle> all = column_controls(h);
@@ -651,8 +710,9 @@ class Qt_window_layer final : public Native_forms {
   Native_handle control_column(Native_handle h) override {
     if (Native_handle c = column_of(h)) return c;
     QWidget* w = brek_qt::widget_of(h);
-    Native_handle c = w ? handle_of(w->parentWidget()) : 0;
-    return kind_of(c) == Native_kind::COLUMN ? c : 0;
+    QWidget* content = w ? w->parentWidget() : nullptr;
+    Native_handle c = content ? handle_of(content->parentWidget()) : 0;
+    return kind_of(c) == Native_kind::COLUMN && column_content(c) == content ? c : 0;
   }
   Native_handle main_window() const { return main_window_; }
 
@@ -661,7 +721,7 @@ class Qt_window_layer final : public Native_forms {
   // of the panel named by either the layer or the standard controls.
   static std::vector<Native_handle> column_controls(Native_handle h) {
     std::vector<Native_handle> out;
-    QWidget* c = column_widget(h);
+    QWidget* c = column_content(h);
     if (!c) return out;
     for (QObject* o : c->children()) {
       auto* w = qobject_cast<QWidget*>(o);

@@ -2,6 +2,7 @@
 // The widgets behind a native form and its column panels.
 
 #include <QSize>
+#include <QScrollBar>
 #include <QWidget>
 
 #include <vector>
@@ -29,8 +30,6 @@ class Form_widget : public QWidget {
   QWidget* client() const { return client_; }
   int border() const { return border_; }
   void set_border(int px);
-  // Width and height the window frame adds (0 before the frame is known).
-  QSize frame_extra() const;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -53,12 +52,31 @@ bool dialog_key(Form_widget* form, int vk);
 // The widget of a button's handle, whichever registry names it.
 QWidget* button_widget(Native_handle h);
 
-// One column panel.
+// One column panel. Its controls sit on a content panel inside it, which
+// scrolls when they reach below the column (a form cut to a small screen
+// leaves a column less room than its controls need).
 class Column_widget : public QWidget {
   Q_OBJECT
  public:
   explicit Column_widget(QWidget* parent);
   Column_desc desc;
+  // Where the column's controls go.
+  QWidget* content() const { return content_; }
+  // How far down the controls reach (pixels); below the column's height a
+  // scroll bar shows and the column's room narrows by its width.
+  void set_content_height(int px);
+  // Scrolls so that w, a widget on the content panel, shows whole.
+  void show_within(const QWidget* w);
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+
+ private:
+  void place();
+  QWidget* content_ = nullptr;
+  QScrollBar* bar_ = nullptr;
+  int extent_ = 0;
 };
 
 }  // namespace brek_platform::qt

@@ -252,8 +252,8 @@ QScrollBar* new_bar(Qt::Orientation o, QWidget* parent, Panel* rec, bool vertica
 class Qt_paint_panels final : public Native_paint_panels {
  public:
   Native_handle create(const Paint_panel_desc& desc) override {
-    QWidget* column = qt::widget_of(desc.column);
-    if (!column || qt::kind_of(desc.column) != qt::Native_kind::COLUMN) return 0;
+    QWidget* column = qt::column_content(desc.column);
+    if (!column) return 0;
     auto rec = std::make_unique<Panel>();
     Panel* p = rec.get();
     auto* panel = new Panel_widget(column, p);

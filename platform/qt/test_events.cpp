@@ -23,6 +23,7 @@
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/test_pending.h"
 #include "platform/qt/virtual_keys.h"
+#include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
 #include "platform/qt/x11_connection.h"
 
@@ -335,8 +336,17 @@ bool wait_exposed(Native_handle form, int timeout_ms) {
   return true;
 }
 
+Rect_pt shown_bounds(Native_handle control) {
+  QWidget* w = brek_qt::widget_of(control);
+  if (!w) w = widget_of(control);
+  auto* form = w ? qobject_cast<qt::Form_widget*>(w->window()) : nullptr;
+  if (!form || !form->client()->isAncestorOf(w)) return {};
+  const QPoint at = w->mapTo(form->client(), QPoint(0, 0));
+  return {qt::to_pt(at.x()), qt::to_pt(at.y()), qt::to_pt(w->width()), qt::to_pt(w->height())};
+}
+
 Native_handle add_control(Native_handle form, Rect_pt bounds) {
-  QWidget* column = widget_of(qt::current_column(form));
+  QWidget* column = qt::column_content(qt::current_column(form));
   if (!column) return 0;
   auto* w = new QWidget(column);
   w->setFocusPolicy(Qt::StrongFocus);

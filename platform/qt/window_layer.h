@@ -36,11 +36,14 @@ Native_handle column_of(Native_handle control);
 // The column new controls of the form go into; creates the form's default
 // panel when the form has no column yet.
 Native_handle current_column(Native_handle form);
+// Where the controls of a column go: the content panel inside the
+// column's panel (which scrolls it); nullptr for what names no column.
+QWidget* column_content(Native_handle column);
 // The nearest registered widget at or above w, within one window.
 Native_handle registered_ancestor(const QWidget* w);
 
 // Puts a control widget under the layer: w must already be a child of the
-// column's panel. Its input (pointer, wheel, keys, focus, resize) is then
+// column's content panel. Its input (pointer, wheel, keys, focus, resize) is then
 // reported with the returned handle. flags: CONTROL_CLICKS_ITSELF. (The
 // standard controls report their own input instead: widgets named in
 // brek_qt's registry are left to them.)

@@ -73,17 +73,19 @@ TEST(Placement_rules, KeepCentreAndFit) {
   EXPECT_EQ(p.x, 250);
   EXPECT_EQ(p.y, 215);
 
+  // A bar 30 high atop the first monitor; no work area known for the second.
   std::vector<rect> mons{{0, 0, 800, 600}, {800, 0, 800, 600}};
-  p = Placement::fit_to_display(mons, 700, 500, 200, 200);
-  EXPECT_EQ(p.x, 600);
-  EXPECT_EQ(p.y, 400);
-  p = Placement::fit_to_display(mons, 900, 10, 100, 100);  // second monitor, fits
-  EXPECT_EQ(p.x, 900);
-  p = Placement::fit_to_display(mons, 850, 10, 2000, 2000);  // larger than it
-  EXPECT_EQ(p.x, 800);
-  EXPECT_EQ(p.y, 0);
-  p = Placement::fit_to_display(mons, -500, 10, 100, 100);  // on no monitor: stays
-  EXPECT_EQ(p.x, -500);
+  std::vector<rect> works{{0, 30, 800, 570}, {}};
+  expect_rect(Placement::fit_to_display(mons, works, {700, 500, 200, 200}), 600, 400, 200, 200);
+  expect_rect(Placement::fit_to_display(mons, works, {100, 10, 200, 200}), 100, 30, 200, 200);  // under the bar
+  expect_rect(Placement::fit_to_display(mons, works, {900, 10, 100, 100}), 900, 10, 100, 100);  // fits
+  // Larger than its monitor: cut to it, wholly on it.
+  expect_rect(Placement::fit_to_display(mons, works, {850, 10, 2000, 2000}), 800, 0, 800, 600);
+  expect_rect(Placement::fit_to_display(mons, works, {100, 100, 600, 1000}), 100, 30, 600, 570);
+  // Its corner on no monitor: the one it shares most with, else the first.
+  expect_rect(Placement::fit_to_display(mons, works, {-50, 100, 300, 200}), 0, 100, 300, 200);
+  expect_rect(Placement::fit_to_display(mons, works, {-500, 10, 100, 100}), 0, 30, 100, 100);
+  expect_rect(Placement::fit_to_display({}, {}, {-500, 10, 100, 100}), -500, 10, 100, 100);
 }
 
 TEST(Placement_rules, DesktopBoxCoversGapsBetweenMonitors) {

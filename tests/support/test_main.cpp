@@ -12,6 +12,7 @@
 #include "platform/application.h"
 #include "platform/clipboard.h"
 #include "platform/test_events.h"
+#include "tests/support/own_desktop.h"
 
 namespace {
 std::string g_root;
@@ -60,6 +61,14 @@ int main(int argc, char** argv) {
   // A group may ask for its own offscreen set-up (two monitors, say).
   const char* platform = std::getenv("COLLAGE_TEST_PLATFORM");
   const char* xserver = std::getenv("COLLAGE_TEST_XSERVER");
+  // A group under a window manager starts its own X server with one:
+  // "openbox:" and the scale factor.
+  const char* own = "openbox:";
+  const bool own_desktop = xserver && std::strncmp(xserver, own, std::strlen(own)) == 0;
+  if (own_desktop) {
+    xserver += std::strlen(own);
+    brek_test::start_own_desktop();
+  }
   if (!xserver)
     setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
   // A group on a high-density screen names its scale factor there.
@@ -69,6 +78,7 @@ int main(int argc, char** argv) {
   testing::UnitTest::GetInstance()->listeners().Append(new Fresh_state);
   int rc = RUN_ALL_TESTS();
   brek_platform::shutdown_application();
+  if (own_desktop) brek_test::stop_own_desktop();
   if (!g_root.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(g_root, ec);

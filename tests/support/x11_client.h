@@ -132,6 +132,97 @@ class Client {
     });
   }
 
+  // A window's rectangle on the screen, without the frame a window
+  // manager puts around it (pixels); all zero when it names no window.
+  struct Box {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const Box&) const = default;
+  };
+  Box geometry(xcb_window_t win) {
+    Box b;
+    auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, win), nullptr);
+    auto* t = xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, win, root_, 0, 0), nullptr);
+    if (g && t) b = Box{t->dst_x, t->dst_y, g->width, g->height};
+    std::free(g);
+    std::free(t);
+    return b;
+  }
+  // The window with the frame its window manager gives it
+  // (_NET_FRAME_EXTENTS: left, right, top, bottom).
+  Box frame_geometry(xcb_window_t win) {
+    Box b = geometry(win);
+    std::vector<uint32_t> e = cardinals(win, "_NET_FRAME_EXTENTS");
+    if (e.size() != 4) return b;
+    return Box{b.x - int(e[0]), b.y - int(e[2]), b.w + int(e[0] + e[1]), b.h + int(e[2] + e[3])};
+  }
+  // Whether the window manager keeps the window maximized in either
+  // direction.
+  bool maximized(xcb_window_t win) {
+    const xcb_atom_t v = atom("_NET_WM_STATE_MAXIMIZED_VERT"), h = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    for (uint32_t a : cardinals(win, "_NET_WM_STATE"))
+      if (a == v || a == h) return true;
+    return false;
+  }
+  // The work area the window manager leaves windows (x, y, w, h of the
+  // first desktop); the root's size when it names none.
+  Box work_area() {
+    std::vector<uint32_t> a = cardinals(root_, "_NET_WORKAREA");
+    if (a.size() >= 4) return Box{int(a[0]), int(a[1]), int(a[2]), int(a[3])};
+    return geometry(root_);
+  }
+  // Asks the window manager to maximize the window or give it back its
+  // size, as its own title bar button does.
+  void request_maximized(xcb_window_t win, bool on) {
+    xcb_client_message_event_t e;
+    std::memset(&e, 0, sizeof e);
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = win;
+    e.type = atom("_NET_WM_STATE");
+    e.data.data32[0] = on ? 1 : 0;
+    e.data.data32[1] = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    e.data.data32[2] = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    e.data.data32[3] = 2;  // the user asked
+    xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    sync();
+  }
+
+  // Returns once the window manager has handled every request that
+  // reached the server before: a window of this client's is mapped and
+  // waited for until the manager has framed it, as it handles requests in
+  // their order. false without a manager that frames windows.
+  bool window_manager_barrier() {
+    xcb_window_t win = open_window(0, 0, 10, 10, "barrier", "Barrier", "barrier");
+    const bool framed = brek_test::wait_until([&] { return cardinals(win, "_NET_FRAME_EXTENTS").size() == 4; });
+    close_window(win);
+    return framed;
+  }
+
+  // A left click at a point of the window (pixels from its top-left
+  // corner), as the server reports one to the program that made it.
+  void click(xcb_window_t win, int x, int y) {
+    const Box at = geometry(win);
+    for (uint8_t type : {uint8_t(XCB_BUTTON_PRESS), uint8_t(XCB_BUTTON_RELEASE)}) {
+      xcb_button_press_event_t e;
+      std::memset(&e, 0, sizeof e);
+      e.response_type = type;
+      e.detail = 1;
+      e.time = XCB_CURRENT_TIME;
+      e.root = root_;
+      e.event = win;
+      e.child = XCB_WINDOW_NONE;
+      e.root_x = int16_t(at.x + x);
+      e.root_y = int16_t(at.y + y);
+      e.event_x = int16_t(x);
+      e.event_y = int16_t(y);
+      e.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
+      e.same_screen = 1;
+      xcb_send_event(c_, 0, win, 0, reinterpret_cast<const char*>(&e));
+    }
+    sync();
+  }
+
   xcb_window_t input_focus() {
     auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);

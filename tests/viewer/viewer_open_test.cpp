@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "baselib/config.h"
+#include "forms/form_bridge.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
@@ -229,6 +230,7 @@ TEST(ViewerStartUp, StartedWithoutArgumentsOrWithAnImage) {
 
 TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
   Command_line args;
+  rect own;  // the window without its frame
   {
     Ref<Test_viewer> v = make<Test_viewer>();
     v->create();
@@ -236,6 +238,7 @@ TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
     v->set_position(positioning::POSITION_AS_IS, 120, 96);
     v->set_size(sizing_options::SIZE_AS_IS, 400, 500);
     v->on_moved();
+    own = C_Brek_form::get_window_rect(v->native);
     // Moves while the placement is being restored are not saved.
     v->placement_busy = true;
     v->set_position(positioning::POSITION_AS_IS, 300, 300);
@@ -244,8 +247,8 @@ TEST(ViewerStartUp, ThePlacementSurvivesARestartButNotWhileRestoring) {
     v->close_window();
   }
   Ref<C_Config> c = C_Config::open_read("Collage_viewer", area_where_configuration_is_stored::USER, "Main");
-  EXPECT_DOUBLE_EQ(c->read_real_value("Left"), 96);
-  EXPECT_DOUBLE_EQ(c->read_real_value("Top"), 120);
+  EXPECT_DOUBLE_EQ(c->read_real_value("Left"), own.x);
+  EXPECT_DOUBLE_EQ(c->read_real_value("Top"), own.y);
   Ref<Test_viewer> w = make<Test_viewer>();
   w->create();
   rect b = w->get_bounds();

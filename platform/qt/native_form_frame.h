@@ -1,0 +1,34 @@
+#pragma once
+// A form's window and the window manager around it on X11. A manager
+// frames, places, maximizes and restores windows on its own time, after
+// the request returned: these helpers tell the frame it gives (also before
+// the window is shown) and wait for it to carry out a change, so that the
+// program sees each change done, as it does where the platform changes
+// windows at once. Without X11 or without a manager they answer at once.
+
+#include <QMargins>
+#include <QWidget>
+
+namespace brek_platform::qt {
+
+// Whether a window manager runs on the X server the program uses.
+bool window_manager_runs();
+
+// What the window manager adds around the window on each side, in the
+// widget's pixels: its frame while it is managed, the manager's estimate
+// for a window not shown yet, nothing for a window without a frame or
+// without a manager.
+QMargins frame_margins(QWidget* w);
+
+// After show() of a window that was hidden: returns once the manager has
+// mapped it (bounded: a manager that never answers costs a second).
+void await_mapped(QWidget* w);
+
+// Whether the manager keeps the shown window maximized (either way).
+bool maximized_by_manager(QWidget* w);
+// After a maximize or restore request for a shown window that changes its
+// state: returns once the manager has carried it out and its new size has
+// reached the window.
+void await_window_state(QWidget* w, bool maximized);
+
+}  // namespace brek_platform::qt

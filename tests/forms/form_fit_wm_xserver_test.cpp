@@ -1,0 +1,81 @@
+// A form that asks for more room than the screen has, under a window
+// manager (openbox on an X server of the test's own, 1920 x 1080): it is
+// cut to the work area, frame included, its bottom row of buttons stays on
+// the screen, and a side column whose controls reach below it scrolls
+// them, so its last control shows when it takes the focus and takes a
+// click through the X server.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "forms/button.h"
+#include "forms/form.h"
+#include "forms/label.h"
+#include "platform/test_events.h"
+#include "tests/support/on_screen_rect.h"
+#include "tests/support/on_window_layer.h"
+#include "tests/support/own_desktop.h"
+#include "tests/support/wait_until.h"
+
+using namespace brek;
+namespace te = brek_platform::test_events;
+using Box = x11_test::Client::Box;
+using brek_test::describe;
+
+namespace {
+
+class Clicked_form : public C_Form {
+  BREK_CLASS(Clicked_form)
+ public:
+  std::string clicked;
+  void on_click() override { clicked += event_control_name() + ";"; }
+};
+
+}  // namespace
+
+TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScrolls) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  brek_test::On_window_layer<> layer;
+  Ref<Clicked_form> f = make<Clicked_form>();
+  f->begin_update();
+  St_sizes_col__C_Form side;
+  side.size = 200;
+  f->new_column("SIDE", layout_on_form::LEFT, side);
+  Ref<C_Button> first = C_Button::new_on_form(Ref<C_Form>(f), "FIRST", "First");
+  for (int i = 0; i < 100; ++i) C_Label::new_on_form(Ref<C_Form>(f), "Line " + std::to_string(i));
+  Ref<C_Button> last = C_Button::new_on_form(Ref<C_Form>(f), "LAST", "Last");
+  f->new_column("ROW", layout_on_form::BOTTOM, St_sizes_col__C_Form());
+  Ref<C_Button> ok = C_Button::new_on_form(Ref<C_Form>(f), "OK", "OK");
+  f->end_update();
+  // Twice the screen's height.
+  f->set_size(sizing_options::FIT_TO_DISPLAY, 1620, 500);
+  f->show();
+  ASSERT_TRUE(te::wait_exposed(f->native));
+
+  const Box screen = x.work_area();
+  const Box frame = x.frame_geometry(brek_test::x11_window_of(f));
+  EXPECT_TRUE(brek_test::inside(frame, screen)) << describe(frame);
+  const Box ok_at = brek_test::control_on_screen(x, f, ok);
+  EXPECT_TRUE(brek_test::inside(ok_at, screen)) << describe(ok_at);
+
+  // The column's last control lies below the window until it has the focus.
+  f->set_focus(first);
+  te::settle();
+  const Box window = x.geometry(brek_test::x11_window_of(f));
+  EXPECT_FALSE(brek_test::inside(brek_test::control_on_screen(x, f, last), window))
+      << describe(brek_test::control_on_screen(x, f, last));
+  f->set_focus(last);
+  te::settle();
+  const Box last_at = brek_test::control_on_screen(x, f, last);
+  ASSERT_TRUE(brek_test::inside(last_at, window)) << describe(last_at) << " in " << describe(window);
+  brek_test::click_on_screen(x, f, last);
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return !f->clicked.empty();
+  }));
+  EXPECT_EQ(f->clicked, "LAST;");
+  dispose_now(f);
+}

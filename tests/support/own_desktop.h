@@ -1,0 +1,24 @@
+#pragma once
+// An X server of the test process's own with a window manager on it, as a
+// user's desktop has one: Xvfb with one 1920 x 1080 screen and openbox,
+// which frames, places, maximizes and restores windows on its own time.
+// The test main starts it before the application object exists (DISPLAY
+// then names it) when the group asks for it, and ends both at exit; they
+// also end with the test process if it dies.
+
+#include <string>
+
+namespace brek_test {
+
+constexpr int OWN_DESKTOP_WIDTH = 1920;
+constexpr int OWN_DESKTOP_HEIGHT = 1080;
+
+// Starts the server and the window manager and waits until the manager
+// has taken the screen. On failure DISPLAY is unset (the application falls
+// back to the offscreen platform) and own_desktop_failure() says why.
+bool start_own_desktop();
+void stop_own_desktop();
+// Empty while the desktop runs; why it does not, for a test's skip.
+const std::string& own_desktop_failure();
+
+}  // namespace brek_test

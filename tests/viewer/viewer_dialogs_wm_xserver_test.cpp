@@ -1,0 +1,95 @@
+// The viewer's dialogs under a window manager (openbox on an X server of
+// the test's own, 1920 x 1080), which puts a frame around each window: a
+// dialog opens centred over the window it belongs to and wholly on the
+// screen, frame and buttons included, and its buttons take a click.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/test_events.h"
+#include "tests/support/on_screen_rect.h"
+#include "tests/support/own_desktop.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+#include "tests/viewer/viewer_on_screen.h"
+#include "viewer/dialog_replace.h"
+#include "viewer/move_to_dirs.h"
+
+using namespace viewer_test;
+namespace te = brek_platform::test_events;
+namespace fs = std::filesystem;
+using Box = x11_test::Client::Box;
+using brek_test::describe;
+
+namespace {
+constexpr int VK_F6 = 117;
+}  // namespace
+
+// The move window low on the screen; the picture's name is taken in the
+// target folder. The question about it fits on the screen under the move
+// window, and RENAME clicked through the X server moves the picture under
+// a new name.
+TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOverTheMoveWindow) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  brek_test::Temp_dir dir;
+  const std::string from = dir.file("from"), to = dir.file("to");
+  fs::create_directories(from);
+  fs::create_directories(to);
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
+  ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
+  // 400 x 300 points at 780, 520: its frame ends some 60 pixels above the
+  // screen's bottom edge.
+  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                "[Move to dir]\nCWidth = \"400\"\nCHeight = \"300\"\nWidth = \"403\"\n"
+                                "Height = \"303\"\nLeft = \"780\"\nTop = \"520\"\n"));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
+
+  Viewer_on_screen<Test_viewer> s;
+  s.v->open_file(from + "/a.bmp");
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_TRUE(te::window_key_press(s.v->native, VK_F6));
+  te::window_key_release(s.v->native, VK_F6);
+  Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
+  ASSERT_FALSE(w.is_none());
+  ASSERT_TRUE(te::wait_exposed(w->native));
+
+  Box screen = x.work_area(), owner, dialog;
+  bool buttons_on_screen = false, clicked = false;
+  te::post_task([&] {
+    Ref<C_Dialog_replace> d = w->replace_dialog;
+    if (d.is_none() || !te::wait_exposed(d->native)) return;
+    te::settle();
+    owner = x.frame_geometry(brek_test::x11_window_of(w));
+    dialog = x.frame_geometry(brek_test::x11_window_of(d));
+    buttons_on_screen = true;
+    for (const Ref<C_Control>& b : {Ref<C_Control>(d->rename_button), Ref<C_Control>(d->delete_button),
+                                    Ref<C_Control>(d->cancel_button)})
+      buttons_on_screen = buttons_on_screen && brek_test::inside(brek_test::control_on_screen(x, d, b), screen);
+    brek_test::click_on_screen(x, d, d->rename_button);
+    clicked = true;
+  });
+  te::post_task([&] {
+    if (!w->replace_dialog.is_none()) w->replace_dialog->close_with("TIMEOUT");
+  }, 20000);
+  ASSERT_TRUE(te::window_key_press(w->native, '1'));
+  te::window_key_release(w->native, '1');
+
+  ASSERT_TRUE(clicked);
+  EXPECT_TRUE(brek_test::inside(dialog, screen)) << describe(dialog) << " on " << describe(screen);
+  EXPECT_TRUE(buttons_on_screen);
+  // Centred over the move window across; downwards the screen ends first.
+  EXPECT_NEAR(dialog.x + dialog.w / 2.0, owner.x + owner.w / 2.0, 1.0)
+      << describe(dialog) << " over " << describe(owner);
+  EXPECT_EQ(dialog.y + dialog.h, screen.y + screen.h);
+  // The click reached RENAME: the picture went under the next free name.
+  EXPECT_FALSE(fs::exists(from + "/a.bmp"));
+  EXPECT_TRUE(fs::exists(to + "/a.bmp"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2);
+}
+

@@ -1,0 +1,165 @@
+// Full screen and back under a window manager (openbox on an X server of
+// the test's own, 1920 x 1080), which frames, maximizes and restores the
+// window on its own time: F11 twice gives the window back where it was, at
+// its size, unframed by what the manager adds and not maximized, and the
+// stored placement holds what it held. The window is read from the X
+// server, the placement from the settings file.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "baselib/config.h"
+#include "forms/form_bridge.h"
+#include "platform/test_events.h"
+#include "tests/support/own_desktop.h"
+#include "tests/support/wait_until.h"
+#include "tests/support/x11_client.h"
+#include "tests/viewer/viewer_on_screen.h"
+
+using namespace viewer_test;
+namespace te = brek_platform::test_events;
+using Box = x11_test::Client::Box;
+using area = area_where_configuration_is_stored;
+
+namespace {
+
+constexpr int VK_F11 = 122;
+
+// The stored placement: 900 x 600 points at 200, 150 (1200 x 800 pixels
+// inside the window's border of 2 at 266, 200).
+const char* const STORED =
+    "[Main]\nCWidth = \"900\"\nCHeight = \"600\"\nWidth = \"903\"\nHeight = \"603\"\nLeft = \"200\"\nTop = \"150\"\n";
+const Box STORED_BOX{266, 200, 1204, 804};
+const Box SCREEN{0, 0, brek_test::OWN_DESKTOP_WIDTH, brek_test::OWN_DESKTOP_HEIGHT};
+
+// The stored placement in the screen's pixels (96 per inch): a save of the
+// same window may write other points for the same pixels.
+struct Placement {
+  int left, top, width, height, cwidth, cheight;
+  bool operator==(const Placement&) const = default;
+};
+void PrintTo(const Placement& p, std::ostream* os) {
+  *os << p.width << " x " << p.height << " at " << p.left << ", " << p.top << " (client " << p.cwidth << " x "
+      << p.cheight << ")";
+}
+Placement stored_placement() {
+  Ref<C_Config> c = C_Config::open_read("Collage_viewer", area::USER, "Main");
+  auto px = [&](const char* key) { return int(std::floor(c->read_real_value(key) * 96 / 72 + 1e-6)); };
+  return {px("Left"), px("Top"), px("Width"), px("Height"), px("CWidth"), px("CHeight")};
+}
+
+class ViewerFullScreenUnderAWindowManager : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+  }
+  // The viewer started as the program starts it, on the screen.
+  void start() {
+    s = std::make_unique<Viewer_on_screen<Test_viewer>>();
+    s->v->show();
+    ASSERT_TRUE(te::wait_exposed(s->v->native));
+    settled();
+  }
+  xcb_window_t window() { return xcb_window_t(C_Brek_form::window_handle(s->v->native)); }
+  Box box() { return x.geometry(window()); }
+  // Everything the program and the window manager had to do is done.
+  void settled() {
+    te::settle();
+    ASSERT_TRUE(x.window_manager_barrier());
+    te::settle();
+  }
+  void f11() {
+    ASSERT_TRUE(te::window_key_press(s->v->native, VK_F11));
+    te::window_key_release(s->v->native, VK_F11);
+  }
+  // F11, and the window covers the screen once the viewer placed it.
+  void enter_full_screen() {
+    f11();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return box() == SCREEN && !s->v->collage->pending_placement;
+    })) << box().x << "," << box().y << " " << box().w << "x" << box().h;
+    settled();
+  }
+  void leave_full_screen() {
+    f11();
+    settled();
+  }
+  void expect_box(const Box& want, const char* when) {
+    const Box b = box();
+    EXPECT_TRUE(b == want) << when << ": " << b.w << "x" << b.h << " at " << b.x << "," << b.y << ", not " << want.w
+                           << "x" << want.h << " at " << want.x << "," << want.y;
+    EXPECT_FALSE(x.maximized(window())) << when;
+  }
+
+  x11_test::Client x;
+  std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
+};
+
+}  // namespace
+
+TEST_F(ViewerFullScreenUnderAWindowManager, TwiceF11GivesTheStoredWindowBackAndStoresNothing) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  start();
+  expect_box(STORED_BOX, "started");
+  const Placement before = stored_placement();
+  for (int round = 1; round <= 2; ++round) {
+    enter_full_screen();
+    EXPECT_EQ(stored_placement(), before) << "round " << round << ", full screen";
+    leave_full_screen();
+    expect_box(STORED_BOX, round == 1 ? "first round" : "second round");
+    EXPECT_EQ(stored_placement(), before) << "round " << round;
+  }
+}
+
+TEST_F(ViewerFullScreenUnderAWindowManager, TheDefaultWindowComesBackWhereItWas) {
+  start();
+  const Box first = box();
+  ASSERT_LT(first.w, SCREEN.w);
+  for (int round = 1; round <= 2; ++round) {
+    enter_full_screen();
+    leave_full_screen();
+    expect_box(first, round == 1 ? "first round" : "second round");
+  }
+}
+
+TEST_F(ViewerFullScreenUnderAWindowManager, StartedFullScreenF11GivesTheStoredWindow) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", std::string(STORED) + "Full_screen = 1\n"));
+  start();
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return box() == SCREEN && !s->v->collage->pending_placement;
+  }));
+  settled();
+  leave_full_screen();
+  expect_box(STORED_BOX, "after F11");
+  EXPECT_FALSE(s->v->collage->full_screen);
+}
+
+// Maximized by the window manager (its title bar button) and given back:
+// the maximized size is never stored, the window comes back as it was.
+TEST_F(ViewerFullScreenUnderAWindowManager, AWindowTheManagerMaximizesStoresNothingOfIt) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  start();
+  const Placement before = stored_placement();
+  x.request_maximized(window(), true);
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return x.maximized(window()) && box().w == SCREEN.w;
+  }));
+  settled();
+  EXPECT_EQ(stored_placement(), before);
+  x.request_maximized(window(), false);
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return !x.maximized(window());
+  }));
+  settled();
+  expect_box(STORED_BOX, "given back");
+  EXPECT_EQ(stored_placement(), before);
+}
