@@ -62,8 +62,10 @@ point C_Control::column_origin() {
   Ref<C_Form> f = form.lock();
   int64_t col = f->column_handle(column);
   if (native == 0 || col == 0) return {};
+  // A column whose controls reach below it shows them scrolled.
+  const int64_t top = Control_bridge::column_pixels("T", col) - Control_bridge::column_scroll(col);
   return {C_Brek_form::pixels_to_points(static_cast<double>(Control_bridge::column_pixels("L", col))),
-          C_Brek_form::pixels_to_points(static_cast<double>(Control_bridge::column_pixels("T", col)))};
+          C_Brek_form::pixels_to_points(static_cast<double>(top))};
 }
 
 bool C_Control::column_visible() { return C_Brek_form::control_column_visible(native); }

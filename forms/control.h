@@ -150,7 +150,8 @@ class C_Control : public Brek_object {
  protected:
   // The form's relayout, unless one of it is running.
   void relayout_form();
-  // Left and top of the control's column on the form, points.
+  // Where the control's column places its controls on the form (its left
+  // and top, less how far it is scrolled), points.
   point column_origin();
   bool column_visible();
 };

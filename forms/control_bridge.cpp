@@ -201,6 +201,7 @@ int64_t column_pixels(const std::string& letter, int64_t column) {
 void set_column_origin(int64_t column, int64_t x, int64_t y) {
   if (column != 0) native_controls().set_column_origin(column, x, y);
 }
+int64_t column_scroll(int64_t column) { return column == 0 ? 0 : native_controls().column_scroll(column); }
 void set_column_width(int64_t column, int64_t pixels) {
   if (column != 0) native_controls().set_column_width(column, pixels);
 }

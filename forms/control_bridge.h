@@ -96,6 +96,8 @@ std::string date_text(int64_t control);
 // 0 for handle 0 or any other letter.
 int64_t column_pixels(const std::string& letter, int64_t column);
 void set_column_origin(int64_t column, int64_t x, int64_t y);
+// How far the column's controls are scrolled up, pixels.
+int64_t column_scroll(int64_t column);
 void set_column_width(int64_t column, int64_t pixels);
 void set_column_height(int64_t column, int64_t pixels);
 double column_client_width(int64_t column);

@@ -50,6 +50,8 @@ class Native_controls {
   virtual void set_column_height(Native_handle, int64_t) {}
   // Client width (x) and height (y) of the panel.
   virtual Pixel_box column_client(Native_handle) { return {}; }
+  // How far the panel's controls are scrolled up (0 where they fit).
+  virtual int64_t column_scroll(Native_handle) { return 0; }
 
   // ---- controls ----
   virtual Native_handle create_control(const Control_desc&) { return 0; }

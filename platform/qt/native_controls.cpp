@@ -335,6 +335,7 @@ class Qt_controls final : public Native_controls {
     QRect r = p->contentsRect();
     return {r.x(), r.y(), r.width(), r.height()};
   }
+  int64_t column_scroll(Native_handle column) override { return qt::column_scroll(column); }
 
   // ---- controls ----
   Native_handle create_control(const Control_desc& desc) override;

@@ -219,6 +219,11 @@ QWidget* column_content(Native_handle column) {
   return c ? c->content() : nullptr;
 }
 
+int column_scroll(Native_handle column) {
+  const QWidget* content = column_content(column);
+  return content ? -content->y() : 0;
+}
+
 Native_handle current_column(Native_handle form) {
   auto* f = qobject_cast<Form_widget*>(widget_of(form));
   if (!f) return 0;

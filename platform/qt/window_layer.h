@@ -39,6 +39,8 @@ Native_handle current_column(Native_handle form);
 // Where the controls of a column go: the content panel inside the
 // column's panel (which scrolls it); nullptr for what names no column.
 QWidget* column_content(Native_handle column);
+// How far that content panel is scrolled up, pixels.
+int column_scroll(Native_handle column);
 // The nearest registered widget at or above w, within one window.
 Native_handle registered_ancestor(const QWidget* w);
 

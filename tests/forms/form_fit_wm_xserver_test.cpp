@@ -71,6 +71,12 @@ TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScroll
   te::settle();
   const Box last_at = brek_test::control_on_screen(x, f, last);
   ASSERT_TRUE(brek_test::inside(last_at, window)) << describe(last_at) << " in " << describe(window);
+  // The form places its controls where the scrolled column shows them, as
+  // its pointer positions see them.
+  const brek_platform::Rect_pt shown = te::shown_bounds(last->native);
+  const rect said = last->get_bounds();
+  EXPECT_NEAR(said.x, shown.x, 1);
+  EXPECT_NEAR(said.y, shown.y, 1) << "the column scrolled by " << said.y - shown.y << " points";
   brek_test::click_on_screen(x, f, last);
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
