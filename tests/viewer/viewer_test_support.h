@@ -222,8 +222,12 @@ int64_t peak_growth(Work work) {
 }
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool RESIDENT_SIZE_COUNTS = false;
+// How many times longer a safety net waits: sanitized code runs several
+// times slower, most of all on pictures of hundreds of megapixels.
+inline constexpr int SLOW_BUILD = 5;
 #else
 inline constexpr bool RESIDENT_SIZE_COUNTS = true;
+inline constexpr int SLOW_BUILD = 1;
 #endif
 
 // Writes a file of the user's configuration folder (its name below
