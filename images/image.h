@@ -38,6 +38,9 @@ class C_Image : public C_Thread {
   date_time created;
   // The modification time as read_header_info took it, ms since 1970 UTC.
   int64_t modified_unix_ms = 0;
+  // The last change of the file's modes as read_header_info took it: a file
+  // that failed to load may have been made readable since (ns since 1970).
+  int64_t status_changed_unix_ns = 0;
   bool fax_compressed = false;
   Ref<C_Bitmap> picture;
   Ref<C_Gif> animation;

@@ -174,9 +174,21 @@ void take_info(const struct statx& st, File_header& h) {
   h.file_size = double(st.stx_size);
   h.modified = ms(st.stx_mtime);
   h.created = (st.stx_mask & STATX_BTIME) ? ms(st.stx_btime) : h.modified;
+  // In nanoseconds: a file made readable just after it was looked at
+  // still counts as changed.
+  h.status_changed = int64_t(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
 }
 
-constexpr unsigned INFO_MASK = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+constexpr unsigned INFO_MASK = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | STATX_CTIME;
+
+// The size and dates of a regular file, without opening it.
+void info_by_path(const std::string& path, File_header& h) {
+  struct statx st;
+  if (statx(AT_FDCWD, path.c_str(), 0, INFO_MASK, &st) == 0 && S_ISREG(st.stx_mode)) {
+    h.found = true;
+    take_info(st, h);
+  }
+}
 
 }  // namespace
 
@@ -186,14 +198,15 @@ File_header read_file(const std::string& path, const std::string& extension, boo
   struct statx st;
   if (f == header_format::NONE) {
     // No header to read: the dates need no open file.
-    if (want_info && statx(AT_FDCWD, path.c_str(), 0, INFO_MASK, &st) == 0 && S_ISREG(st.stx_mode)) {
-      h.found = true;
-      take_info(st, h);
-    }
+    if (want_info) info_by_path(path, h);
     return h;
   }
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return h;
+  if (fd < 0) {
+    // Unreadable for now: its dates tell when it is filled or replaced.
+    if (want_info) info_by_path(path, h);
+    return h;
+  }
   if (statx(fd, "", AT_EMPTY_PATH, INFO_MASK, &st) != 0 || !S_ISREG(st.stx_mode)) {
     close(fd);
     return h;

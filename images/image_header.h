@@ -69,12 +69,14 @@ struct File_header {
   double file_size = 0;         // bytes
   int64_t modified = 0;         // milliseconds since 1970-01-01 UTC
   int64_t created = 0;          // birth time where the file system keeps it, else modified
+  int64_t status_changed = 0;   // the last change of the file or its modes, ns since 1970
 };
 
 // Opens the file read-only (never creating it) once: with `want_size` the
 // header of the format of `extension` is read (the first 512 bytes; the
 // whole file where the format needs it), with `want_info` its size and
-// dates. A missing or unreadable file gives nothing.
+// dates. A missing file gives nothing; one that cannot be opened gives its
+// size and dates only, as any entry the program cannot read.
 File_header read_file(const std::string& path, const std::string& extension, bool want_size, bool want_info);
 
 // The size at which an image of width x height is shown for a target of

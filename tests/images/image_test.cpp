@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <thread>
 
 #include "images/bmp_codec.h"
 #include "images/format_classes.h"
@@ -201,6 +208,64 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("gone.bmp")));
   EXPECT_TRUE(gone->load_needed);
   EXPECT_EQ(gone->display_width, 100);
+}
+
+namespace {
+
+// Makes the calling thread subject to file permissions as any user is:
+// root's override of them is dropped for this thread alone.
+bool obey_file_permissions() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+  return syscall(SYS_capset, &header, data) == 0;
+}
+
+int64_t status_changed(const std::string& path) {
+  struct statx st;
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_CTIME, &st) != 0) return 0;
+  return int64_t(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
+}
+
+}  // namespace
+
+// A file that could not be opened when it was listed (still being written
+// by a program that opens it up later, or replaced by a finished one) is
+// seen as changed once it can be read or another file takes its name.
+TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
+  const std::string locked = jpeg("locked.jpg", 64, 48), swapped = jpeg("swapped.jpg", 64, 48);
+  const std::string finished = jpeg("finished.jpg", 80, 60);
+  ::chmod(locked.c_str(), 0);
+  ::chmod(swapped.c_str(), 0);
+  bool ran = false;
+  std::thread([&] {
+    if (!obey_file_permissions()) return;
+    ran = true;
+    for (const std::string& path : {locked, swapped}) {
+      Ref<C_Image> i = image(path);
+      i->read_header_info(500, 500);
+      i->load_native();
+      ASSERT_TRUE(i->load_failed) << path;
+      EXPECT_FALSE(i->file_changed()) << path;
+    }
+    Ref<C_Image> l = image(locked);
+    l->read_header_info(500, 500);
+    l->load_native();
+    // File times move on the kernel's coarse clock: the change must come
+    // on a later tick of it to be seen at all.
+    const std::string probe = dir.file("probe");
+    brek_test::write_file(probe, "");
+    while (status_changed(probe) <= status_changed(locked)) ::chmod(probe.c_str(), 0600);
+    ::chmod(locked.c_str(), 0644);
+    EXPECT_TRUE(l->file_changed());
+    Ref<C_Image> s = image(swapped);
+    s->read_header_info(500, 500);
+    s->load_native();
+    std::filesystem::rename(finished, swapped);
+    EXPECT_TRUE(s->file_changed());
+  }).join();
+  if (!ran) GTEST_SKIP() << "file permissions cannot be made to count here";
 }
 
 TEST_F(Image, SavesByTheTargetExtension) {
