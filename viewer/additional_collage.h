@@ -142,13 +142,16 @@ class C_Additional_collage : public C_Sorting {
   // The same for a picture of an image file, which never changes in place
   // (an animation's composed picture changes only with its `frame`):
   // stretched once to the cell and kept, so later paints of the cell (a
-  // scroll paints it strip by strip) draw it unscaled.
+  // scroll paints it strip by strip) draw it unscaled. `over_black`: the
+  // cell lies on the directory views' black, so a transparent picture is
+  // kept as it shows there.
   void fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture,
-                          int64_t frame = 0);
+                          int64_t frame = 0, bool over_black = false);
   // What the image shows now, its full picture or its animation's frame,
   // fitted into the cell so: a paint costs the cell, not the picture.
   // Nothing for a cell without area.
-  void fit_kept_image(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Image>& image);
+  void fit_kept_image(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Image>& image,
+                      bool over_black = false);
   // The cell-size copies fit_kept_thumbnail keeps.
   Thumbnail_cache thumbnails;
   // After a cell was painted: its captions beside it (thumbnail and text

@@ -135,20 +135,20 @@ void C_Additional_collage::fit_thumbnail(const Ref<C_Canvas>& canvas, const rect
 }
 
 void C_Additional_collage::fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell,
-                                              const Ref<C_Bitmap>& picture, int64_t frame) {
+                                              const Ref<C_Bitmap>& picture, int64_t frame, bool over_black) {
   if (is_none() || canvas.is_none() || picture.is_none() || picture->width <= 0 || picture->height <= 0) return;
   if (Directory_view::fit(double(picture->width), double(picture->height), cell).whole &&
-      ref_cast<C_Icon>(picture).is_none() && thumbnails.draw_stretched(canvas, cell, picture, frame))
+      ref_cast<C_Icon>(picture).is_none() && thumbnails.draw_stretched(canvas, cell, picture, frame, over_black))
     return;
   fit_thumbnail(canvas, cell, picture);
 }
 
 void C_Additional_collage::fit_kept_image(const Ref<C_Canvas>& canvas, const rect& cell,
-                                          const Ref<C_Image>& image) {
+                                          const Ref<C_Image>& image, bool over_black) {
   if (!(cell.w > 0) || !(cell.h > 0)) return;
   int64_t frame = 0;
   const Ref<C_Bitmap> picture = image->shown_picture(&frame);
-  fit_kept_thumbnail(canvas, cell, picture, frame);
+  fit_kept_thumbnail(canvas, cell, picture, frame, over_black);
 }
 
 double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image,

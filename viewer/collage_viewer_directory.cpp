@@ -144,10 +144,10 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
   try {
     if (!turned && !e->reduced.is_none() && double(e->reduced->width + 1) >= shrunk.w &&
         double(e->reduced->height + 1) >= shrunk.h) {
-      v.collage->fit_kept_thumbnail(canvas, shrunk, e->reduced);
+      v.collage->fit_kept_thumbnail(canvas, shrunk, e->reduced, 0, true);
       from_reduced = true;
     } else if (!e->animation.is_none() || !e->picture.is_none()) {
-      v.collage->fit_kept_image(canvas, shrunk, e);
+      v.collage->fit_kept_image(canvas, shrunk, e, true);
     } else if (e->rect.w > 0.1 && !e->load_failed) {
       // A picture that cannot be decoded is done as it is: scrolling
       // does not wait for it.

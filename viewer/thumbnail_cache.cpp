@@ -8,15 +8,19 @@
 namespace brek {
 
 Ref<C_Bitmap> Thumbnail_cache::at_size(const Ref<C_Bitmap>& picture, int64_t w, int64_t h,
-                                       quality_drawing_lines_shapes quality, int64_t frame) {
-  if (picture.is_none() || picture->has_alpha() || w <= 0 || h <= 0) return Ref<C_Bitmap>();
+                                       quality_drawing_lines_shapes quality, int64_t frame, bool over_black) {
+  if (picture.is_none() || w <= 0 || h <= 0) return Ref<C_Bitmap>();
+  // A copy starts opaque black: a transparent picture is kept only where
+  // it is drawn over black anyway.
+  const bool blended = picture->has_alpha();
+  if (blended && !over_black) return Ref<C_Bitmap>();
   const int64_t area = w * h;
   if (area > MAX_PIXELS || (area > MAX_PIXELS / 4 && picture->width * picture->height < 4 * area))
     return Ref<C_Bitmap>();
   ++clock_;
   for (Entry& e : entries_)
     if (e.source.lock().get() == picture.get() && e.source_w == picture->width && e.source_h == picture->height &&
-        e.frame == frame && e.quality == quality && e.copy->width == w && e.copy->height == h) {
+        e.frame == frame && e.over_black == blended && e.quality == quality && e.copy->width == w && e.copy->height == h) {
       e.used = clock_;
       return e.copy;
     }
@@ -27,12 +31,13 @@ Ref<C_Bitmap> Thumbnail_cache::at_size(const Ref<C_Bitmap>& picture, int64_t w, 
   c->units = units_measure_graphics::PIXELS;
   c->quality = quality;
   picture->stretch_draw(c, rect{0, 0, double(w), double(h)});
-  entries_.push_back(Entry{Weak<C_Bitmap>(picture), picture->width, picture->height, frame, quality, copy, clock_});
+  entries_.push_back(
+      Entry{Weak<C_Bitmap>(picture), picture->width, picture->height, frame, blended, quality, copy, clock_});
   return copy;
 }
 
 bool Thumbnail_cache::draw_stretched(const Ref<C_Canvas>& canvas, const rect& r, const Ref<C_Bitmap>& picture,
-                                     int64_t frame) {
+                                     int64_t frame, bool over_black) {
   if (canvas.is_none() || picture.is_none()) return false;
   const Native_bitmap* surface = canvas->native_surface();
   if (!surface || surface->printer != 0 || surface->xform[0] != 1 || surface->xform[1] != 0 ||
@@ -43,7 +48,7 @@ bool Thumbnail_cache::draw_stretched(const Ref<C_Canvas>& canvas, const rect& r,
   const int64_t x0 = Pixel_math::round_even(px(r.x)), y0 = Pixel_math::round_even(px(r.y));
   const int64_t x1 = Pixel_math::round_even(px(r.x) + px(r.w));
   const int64_t y1 = Pixel_math::round_even(px(r.y) + px(r.h));
-  Ref<C_Bitmap> kept = at_size(picture, x1 - x0, y1 - y0, canvas->quality, frame);
+  Ref<C_Bitmap> kept = at_size(picture, x1 - x0, y1 - y0, canvas->quality, frame, over_black);
   if (kept.is_none()) return false;
   kept->draw_at(canvas, point{r.x, r.y});
   return true;

@@ -23,18 +23,19 @@ class Thumbnail_cache {
 
   // The picture (showing `frame` of its animation, 0 for a still one)
   // stretched to w x h pixels with the given quality, kept from before or
-  // made now; None when it is not kept (no area, transparent, too large).
+  // made now; None when it is not kept (no area, too large, transparent
+  // unless `over_black`: then it is kept as it shows on opaque black).
   // A copy takes at most a quarter of the bound, or all of it for a
   // picture four times its size, which costs more to stretch again than
   // the copy holds.
   Ref<C_Bitmap> at_size(const Ref<C_Bitmap>& picture, int64_t w, int64_t h, quality_drawing_lines_shapes quality,
-                        int64_t frame = 0);
+                        int64_t frame = 0, bool over_black = false);
   // Draws the picture stretched into r (canvas units) as stretch_draw
   // would, from a copy kept at the device pixels that covers; false,
   // drawing nothing, where no copy serves (a printer's or a turned canvas,
   // a picture not kept).
   bool draw_stretched(const Ref<C_Canvas>& canvas, const rect& r, const Ref<C_Bitmap>& picture,
-                      int64_t frame = 0);
+                      int64_t frame = 0, bool over_black = false);
   // Pixels held by the copies.
   int64_t pixels() const;
   size_t count() const { return entries_.size(); }
@@ -45,6 +46,7 @@ class Thumbnail_cache {
     Weak<C_Bitmap> source;
     int64_t source_w = 0, source_h = 0;
     int64_t frame = 0;
+    bool over_black = false;
     quality_drawing_lines_shapes quality = quality_drawing_lines_shapes::HIGH;
     Ref<C_Bitmap> copy;
     uint64_t used = 0;

@@ -159,3 +159,68 @@ TEST(ViewerDirectoryPaint, AnAnimationsCellShowsTheFrameItStandsAt) {
   b.paint();
   EXPECT_EQ(b.at(x, y), RED);
 }
+
+namespace {
+
+// A 32-bit BMP of one colour with the alpha `a` everywhere (alpha bit
+// fields after the 40-byte header).
+std::string translucent_bmp(int w, int h, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+  auto le = [](std::string& s, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  const uint32_t pixels = uint32_t(w) * uint32_t(h) * 4, offset = 14 + 40 + 16;
+  std::string s = "BM";
+  le(s, offset + pixels, 4);
+  le(s, 0, 4);
+  le(s, offset, 4);
+  le(s, 40, 4);                  // header size
+  le(s, uint32_t(w), 4);
+  le(s, uint32_t(h), 4);
+  le(s, 1, 2);                   // planes
+  le(s, 32, 2);                  // bits per pixel
+  le(s, 6, 4);                   // alpha bit fields
+  le(s, pixels, 4);
+  le(s, 2835, 4);
+  le(s, 2835, 4);
+  le(s, 0, 4);
+  le(s, 0, 4);
+  le(s, 0x00FF0000, 4);          // red, green, blue, alpha masks
+  le(s, 0x0000FF00, 4);
+  le(s, 0x000000FF, 4);
+  le(s, 0xFF000000, 4);
+  const char px[4] = {char(b), char(g), char(r), char(a)};
+  s.reserve(s.size() + pixels);
+  for (uint32_t i = 0; i < uint32_t(w) * uint32_t(h); ++i) s.append(px, 4);
+  return s;
+}
+
+}  // namespace
+
+// A large transparent picture's cell is drawn over the view's black as a
+// full repaint shows it, and a repaint costs the cell, not the picture.
+TEST(ViewerDirectoryPaint, ATransparentPicturesCellCostsItsCellOnRepaints) {
+  brek_test::Temp_dir dir;
+  constexpr int W = 4000, H = 3000;
+  ASSERT_TRUE(brek_test::write_file(dir.file("a.bmp"), translucent_bmp(W, H, 255, 0, 0, 128)));
+  Boxed b(800, 600);
+  open_all(b, dir.path());
+  b.paint();
+  const Ref<C_Image> e = b.v->files.get(0);
+  ASSERT_FALSE(e->picture.is_none());
+  ASSERT_TRUE(e->picture->has_alpha());
+  const int x = int(e->rect.x + e->rect.w / 2), y = int(e->rect.y + e->rect.h / 2);
+  const uint32_t first = b.at(x, y);
+  // Half of red over black.
+  EXPECT_NEAR(int((first >> 16) & 0xFF), 128, 2);
+  EXPECT_EQ(first & 0xFFFF, 0u);
+  const int64_t growth = peak_growth([&] {
+    for (int i = 0; i < 3; ++i) {
+      b.v->repaint();
+      b.paint();
+    }
+  });
+  EXPECT_EQ(b.at(x, y), first);
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(growth, int64_t(W) * H * 4 / 8) << growth / (1 << 20) << " MB";
+  }
+}
