@@ -201,8 +201,10 @@ TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothi
       EXPECT_TRUE(s->shoot(shot));
       EXPECT_TRUE(s->v->single_mode);
     }
+    // The whole picture held would be all of PICTURE; half of it leaves
+    // room for what earlier tests of the same process left in the heap.
     if (RESIDENT_SIZE_COUNTS) {
-      EXPECT_LT(resident() - before, PICTURE / 4) << resident() / MB << " MB";
+      EXPECT_LT(resident() - before, PICTURE / 2) << resident() / MB << " MB";
     }
   }
 }
