@@ -1,25 +1,23 @@
 #include "forms/dialog.h"
 
-#include <cmath>
-
 #include "forms/form_bridge.h"
 #include "forms/screen.h"
 
 namespace brek {
 
 point C_Dialog::place_over(const rect& o, const rect& d) {
-  // A size that is not a number leaves the dialog at the owner's corner.
-  auto centred = [](double start, double owner, double dialog) {
-    const double at = start + (owner - dialog) / 2;
-    return std::isfinite(at) ? at : start;
-  };
-  return point{centred(o.x, o.w, d.w), centred(o.y, o.h, d.h)};
+  // Centred over an owner clearly larger than the dialog, else in from its
+  // corner; NaN fails both tests and takes the fixed inset.
+  point at;
+  at.x = o.w * 0.75 - d.w > 0 ? o.x + (o.w - d.w) / 2 : o.x + 60;
+  at.y = o.h * 0.75 - d.h > 0 ? o.y + (o.h - d.h) / 2 : o.y + 60;
+  return at;
 }
 
 void C_Dialog::place_for_run(const Ref<C_Form>& own) {
   const bool over_owner = !own.is_none() && own->native != 0;
-  // Centred, then fitted to the monitor's work area; a dialog cut to it is
-  // centred again at its new size.
+  // Placed over its owner, then fitted to the monitor's work area; a
+  // dialog cut to it is placed again at its new size.
   for (int pass = 0; pass < 2; ++pass) {
     const rect d = get_bounds();
     if (over_owner) {

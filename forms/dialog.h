@@ -42,7 +42,8 @@ class C_Dialog : public C_Form {
   // screen's forms).
   Ref<C_Form> root_owner();
 
-  // Where a dialog of size dialog goes over owner (points): centred on it.
+  // Where a dialog of size dialog goes over owner (points): centred on an
+  // owner more than a third larger, else 60 points in from its corner.
   static point place_over(const rect& owner, const rect& dialog);
 
  private:

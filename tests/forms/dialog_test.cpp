@@ -62,22 +62,20 @@ class Dialog_test : public ::testing::Test {
 
 }  // namespace
 
-TEST(Dialog_place, CentredOverTheOwnerWhateverTheirSizes) {
+TEST(Dialog_place, CentredOnlyOverAnOwnerMoreThanAThirdLarger) {
   point p = C_Dialog::place_over(rect{100, 50, 800, 600}, rect{0, 0, 400, 300});
   EXPECT_EQ(p.x, 300);
   EXPECT_EQ(p.y, 200);
+  // 500 x 0.75 - 400 < 0: in by 60 points; so is a dialog of exactly 0.75.
   p = C_Dialog::place_over(rect{100, 50, 500, 600}, rect{0, 0, 400, 300});
-  EXPECT_EQ(p.x, 150);
+  EXPECT_EQ(p.x, 160);
   EXPECT_EQ(p.y, 200);
-  // Larger than its owner: still centred on it (the work area keeps it on
-  // the screen).
-  p = C_Dialog::place_over(rect{100, 50, 300, 200}, rect{0, 0, 600, 400});
-  EXPECT_EQ(p.x, -50);
-  EXPECT_EQ(p.y, -50);
+  p = C_Dialog::place_over(rect{100, 50, 400, 400}, rect{0, 0, 300, 300});
+  EXPECT_EQ(p.x, 160);
+  EXPECT_EQ(p.y, 110);
   // A broken owner size never reaches the arithmetic's halves.
   p = C_Dialog::place_over(rect{100, 50, std::nan(""), 600}, rect{0, 0, 400, 300});
-  EXPECT_EQ(p.x, 100);
-  EXPECT_EQ(p.y, 200);
+  EXPECT_EQ(p.x, 160);
 }
 
 TEST_F(Dialog_test, ShowModalPlacesTheDialogAndGivesTheFirstResult) {
