@@ -20,8 +20,6 @@ namespace {
 
 bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
 
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 std::string parent_of(const std::string& p) {
   size_t k = p.find_last_of('/');
   if (k == std::string::npos || k == 0) return "/";
