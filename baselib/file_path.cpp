@@ -263,7 +263,7 @@ bool same_entry(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (::lstat(without_trailing_separator(a).c_str(), &sa) != 0) return false;
   if (::lstat(without_trailing_separator(b).c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return brek_platform::same_file(sa, sb);
 }
 
 // ---- listing and information -------------------------------------------
@@ -400,7 +400,7 @@ bool transfer_file(const std::string& source, const std::string& target) {
 
   struct stat ts;
   if (::lstat(tgt.c_str(), &ts) == 0) {
-    if (ts.st_dev != ss.st_dev || ts.st_ino != ss.st_ino) return fail(EEXIST);
+    if (!brek_platform::same_file(ts, ss)) return fail(EEXIST);
     return rename_via_scratch(src, tgt) ? succeed() : fail_errno();
   }
   if (errno != ENOENT) return fail_errno();

@@ -185,6 +185,17 @@ void C_Image::load_native() {
   }
 }
 
+// Reduced (a JPEG or PNG of at least twice the target) by the first of 8,
+// 4 and 2 that still covers the target, giving w x h; by none of them
+// (divisor 0) the JPEG is read whole. Not reduced: load_native.
+struct C_Image::Reduced_step {
+  bool reduced = false;
+  bool jpeg = false;
+  int64_t divisor = 0;
+  reduce_size_of_jpeg_while_load reduce = reduce_size_of_jpeg_while_load::FULL;
+  double w = 0, h = 0;
+};
+
 C_Image::Reduced_step C_Image::reduced_step(double tw, double th) {
   Reduced_step step;
   const std::string e = extension();

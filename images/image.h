@@ -16,7 +16,6 @@
 #include "baselib/thread.h"
 #include "drawing/bitmap.h"
 #include "forms/form.h"
-#include "images/format_classes.h"
 #include "images/gif.h"
 #include "images/load_failure.h"
 
@@ -139,17 +138,8 @@ class C_Image : public C_Thread {
   auto decode(Decode d) -> decltype(d(nullptr));
   // Whether file_name may be used as a path ("<clipboard>" may not).
   bool is_file() const;
-  // How load(tw, th) reads the file: reduced (a JPEG or PNG of at least
-  // twice the target) by the first of 8, 4 and 2 that still covers the
-  // target, giving w x h; by none of them (divisor 0) the JPEG is read
-  // whole. Not reduced: load_native.
-  struct Reduced_step {
-    bool reduced = false;
-    bool jpeg = false;
-    int64_t divisor = 0;
-    reduce_size_of_jpeg_while_load reduce = reduce_size_of_jpeg_while_load::FULL;
-    double w = 0, h = 0;
-  };
+  // How load(tw, th) reads the file (image.cpp).
+  struct Reduced_step;
   Reduced_step reduced_step(double tw, double th);
 };
 

@@ -12,8 +12,6 @@ namespace brek_platform {
 
 namespace {
 
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 bool flags_refused(int e) { return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP; }
 
 // A name beside path for a moment's use, random so that nobody else uses it.

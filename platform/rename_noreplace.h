@@ -28,4 +28,9 @@ bool rename_noreplace(const std::string& from, const std::string& to);
 // unchanged there.
 bool remove_if_same(const std::string& path, const struct stat& expected);
 
+// Whether two lstat results are one entry: the same device and inode.
+inline bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace brek_platform

@@ -20,8 +20,6 @@ namespace {
 
 bool lstat_ok(const std::string& p, struct stat* st) { return ::lstat(p.c_str(), st) == 0; }
 
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 std::string parent_of(const std::string& p) {
   size_t k = p.find_last_of('/');
   if (k == std::string::npos || k == 0) return "/";
@@ -294,37 +292,29 @@ bool move_to_trash(const std::string& path, std::string* where) {
   }
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
+  // Nothing trashed: the record and the folders made for it go again.
+  const auto fail = [&](int e) {
+    ::unlink(info.c_str());
+    made.undo();
+    errno = e;
+    return false;
+  };
   // A rename only: across file systems it fails, and nothing is copied or
   // deleted for good. The record reserves the name in files/ (no program
   // that writes records first takes it), so a plain rename, which every
   // file system takes, can replace nothing there; a link and an unlink
   // could take a new version that another program saves onto the old name
   // in between.
-  if (::rename(entry.c_str(), result.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(info.c_str());
-    made.undo();
-    errno = e;
-    return false;
-  }
+  if (::rename(entry.c_str(), result.c_str()) != 0) return fail(errno);
   struct stat moved, left;
   const bool ours = lstat_ok(result, &moved) && same_file(moved, before);
-  if (lstat_ok(entry, &left) && same_file(left, before)) {
-    // Both names were links of one file: the rename did nothing.
-    ::unlink(info.c_str());
-    errno = EEXIST;
-    return false;
-  }
+  // Both names were links of one file: the rename did nothing.
+  if (lstat_ok(entry, &left) && same_file(left, before)) return fail(EEXIST);
   // Another program saved a new version over the name before the move took
   // it: that one goes back and stays; the entry asked for is gone already.
   // Where yet another took the name meanwhile, the one moved keeps its
   // record here instead.
-  if (!ours && rename_noreplace(result, entry)) {
-    ::unlink(info.c_str());
-    made.undo();
-    errno = EAGAIN;
-    return false;
-  }
+  if (!ours && rename_noreplace(result, entry)) return fail(EAGAIN);
   // Moved with its record in place. What appears at the old place now is
   // another program's new entry, no sign of failure.
   if (where) *where = result;

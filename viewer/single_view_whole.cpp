@@ -41,7 +41,6 @@ File_state state_of(const std::string& path) {
 
 Ref<C_Whole_decode> C_Whole_decode::create(const Ref<C_Image>& image) {
   Ref<C_Whole_decode> job = make<C_Whole_decode>();
-  if (job.is_none()) return job;
   job->file_name = image->file_name;
   job->width = image->width;
   job->height = image->height;
@@ -135,8 +134,7 @@ void C_Collage_viewer::finish_whole_decode(const Ref<C_Image>& image) {
 }
 
 void C_Collage_viewer::take_whole_picture(const Ref<C_Image>& image) {
-  Ref<C_Whole_decode> job = whole_job_;
-  whole_job_.reset();
+  const Ref<C_Whole_decode> job = whole_job_;
   drop_whole_decode();
   if (job->picture.empty() || !image->picture.is_none()) return;
   Ref<C_Bitmap> b = C_Bitmap::create(1, 1, 0);
