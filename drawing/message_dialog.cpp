@@ -69,10 +69,11 @@ void C_Message_dialog::fit_lines() {
   for (int64_t i = 0; i < text_memo->line_count(); ++i)
     need = std::max(need, Control_bridge::text_width(text_memo->native, text_memo->get_line(i)));
   const double lack = std::ceil(need - Control_bridge::text_room(text_memo->native));
-  const rect b = get_bounds();
+  if (!(lack > 0)) return;
   Placement::refresh_monitors();
   const std::vector<rect> monitors = Placement::monitor_rects();
-  if (!(lack > 0) || monitors.empty()) return;
+  if (monitors.empty()) return;
+  const rect b = get_bounds();
   const rect work = Placement::monitor_work_area(Placement::best_monitor(monitors, b));
   const double width = std::min(b.w + lack, work.w);
   if (!(width > b.w)) return;

@@ -89,6 +89,12 @@ std::vector<rect> monitor_rects() {
   return list;
 }
 
+std::vector<rect> monitor_work_areas() {
+  std::vector<rect> list;
+  for (int64_t i = 0; i < monitor_count(); ++i) list.push_back(monitor_work_area(i));
+  return list;
+}
+
 rect taskbar_work_area(const rect& m, const rect& taskbar) {
   rect t = C_Geometry::rects_overlap(taskbar, m) ? taskbar : rect{};
   rect r = m;
@@ -176,12 +182,6 @@ rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& 
   r.x = at.x;
   r.y = at.y;
   return r;
-}
-
-std::vector<rect> monitor_work_areas() {
-  std::vector<rect> list;
-  for (int64_t i = 0; i < monitor_count(); ++i) list.push_back(monitor_work_area(i));
-  return list;
 }
 
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window) {
@@ -369,10 +369,8 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   std::vector<rect> monitors = Placement::monitor_rects();
   rect box;
   bool have_box = Placement::desktop_box(monitors, box);
-  std::vector<rect> work_areas;
-  for (int64_t i = 0; i < Placement::monitor_count(); ++i) work_areas.push_back(Placement::monitor_work_area(i));
   rect work;
-  if (have_box && Placement::bounding_box(work_areas, work)) {
+  if (have_box && Placement::bounding_box(Placement::monitor_work_areas(), work)) {
     box.w = std::min(box.w, work.w);
     box.h = std::min(box.h, work.h);
   }

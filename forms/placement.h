@@ -27,6 +27,8 @@ rect monitor_rect(int64_t index);
 rect monitor_work_area(int64_t index);
 // Every monitor rectangle, in the list's order.
 std::vector<rect> monitor_rects();
+// Every monitor's work area, in the list's order.
+std::vector<rect> monitor_work_areas();
 
 // ---- outside windows (through the platform) ----
 
@@ -76,8 +78,6 @@ bool bounding_box(const std::vector<rect>& rects, rect& box);
 // area that is empty counts as its whole monitor. Without a monitor the
 // window stays as it is.
 rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window);
-// Every monitor's work area, in the list's order.
-std::vector<rect> monitor_work_areas();
 // Whether some monitor shows a part of the window (an overlap of positive
 // area).
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window);

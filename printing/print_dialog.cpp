@@ -67,23 +67,22 @@ namespace {
 // value, so the sum is truncated after that rounding error is allowed for.
 int truncated_grey(double y) { return std::clamp(int(y + 1e-9), 0, 255); }
 
+// Red's, green's and blue's share of the grey in modes 1..4; mode 4 weighs
+// the gamma-encoded channels.
+constexpr double GREY_WEIGHTS[4][3] = {
+    {0.299, 0.587, 0.114}, {0.333, 0.334, 0.333}, {0.2126, 0.7152, 0.0722}, {0.2126, 0.7152, 0.0722}};
+
 }  // namespace
 
 double srgb_encode(double x) { return x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055; }
 
 int grey_of(int64_t mode, int r, int g, int b) {
-  double y;
-  switch (mode) {
-    case 1: y = 0.299 * r + 0.587 * g + 0.114 * b; break;
-    case 2: y = 0.333 * r + 0.334 * g + 0.333 * b; break;
-    case 3: y = 0.2126 * r + 0.7152 * g + 0.0722 * b; break;
-    case 4:
-      y = 255 * (0.2126 * srgb_encode(r / 255.0) + 0.7152 * srgb_encode(g / 255.0) +
-                 0.0722 * srgb_encode(b / 255.0));
-      break;
-    default: return r;
-  }
-  return truncated_grey(y);
+  if (mode < 1 || mode > 4) return r;
+  const double* k = GREY_WEIGHTS[mode - 1];
+  if (mode == 4)
+    return truncated_grey(255 * (k[0] * srgb_encode(r / 255.0) + k[1] * srgb_encode(g / 255.0) +
+                                 k[2] * srgb_encode(b / 255.0)));
+  return truncated_grey(k[0] * r + k[1] * g + k[2] * b);
 }
 
 int64_t slider_value(double x, const rect& box) {
@@ -520,17 +519,11 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
   if (mode < 1 || mode > 4) return out;
   // Each channel's share of the grey, made once: the same products in the
   // same order as grey_of, so the sums are the same to the last bit.
+  const double* k = R::GREY_WEIGHTS[mode - 1];
   double wr[256], wg[256], wb[256];
   for (int v = 0; v < 256; ++v) {
-    switch (mode) {
-      case 1: wr[v] = 0.299 * v, wg[v] = 0.587 * v, wb[v] = 0.114 * v; break;
-      case 2: wr[v] = 0.333 * v, wg[v] = 0.334 * v, wb[v] = 0.333 * v; break;
-      case 3: wr[v] = 0.2126 * v, wg[v] = 0.7152 * v, wb[v] = 0.0722 * v; break;
-      case 4: {
-        const double e = R::srgb_encode(v / 255.0);
-        wr[v] = 0.2126 * e, wg[v] = 0.7152 * e, wb[v] = 0.0722 * e;
-      }
-    }
+    const double e = mode == 4 ? R::srgb_encode(v / 255.0) : v;
+    wr[v] = k[0] * e, wg[v] = k[1] * e, wb[v] = k[2] * e;
   }
   const double outer = mode == 4 ? 255 : 1;
   for (int y = 0; y < px->height(); ++y) {

@@ -320,6 +320,15 @@ std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 Rect_pt rect_pt(const QRect& r) { return {to_pt(r.x()), to_pt(r.y()), to_pt(r.width()), to_pt(r.height())}; }
 
+// The window's own size, pixels, for an outer size in points: the frame m
+// comes off (never below least).
+QSize own_size(double width, double height, const QMargins& m, int least = 1) {
+  return QSize(to_px(width), to_px(height)).shrunkBy(m).expandedTo(QSize(least, least));
+}
+
+// The window and its frame, pixels.
+QRect outer_px(QWidget* w) { return w->geometry().marginsAdded(frame_margins(w)); }
+
 // The state of the window on the screen (the widget's before it has one).
 Qt::WindowStates window_states(QWidget* w) {
   const QWindow* win = w->windowHandle();
@@ -407,9 +416,7 @@ class Qt_window_layer final : public Native_forms {
     if (desc.font_size > 0 && desc.font_size < 10000) font.setPointSize(static_cast<int>(std::lround(desc.font_size)));
     w->setFont(font);
     // The outer size: the frame the window will have comes off.
-    const QMargins m = frame_margins(w);
-    w->resize(std::max(1, to_px(desc.width) - m.left() - m.right()),
-              std::max(1, to_px(desc.height) - m.top() - m.bottom()));
+    w->resize(own_size(desc.width, desc.height, frame_margins(w)));
     w->handle = add_entry(w, Native_kind::FORM, 0, 0, 0);
     return w->handle;
   }
@@ -440,7 +447,7 @@ class Qt_window_layer final : public Native_forms {
   // whatever frame it gives it, known yet or not.
   Rect_pt get_bounds(Native_handle h) override {
     QWidget* w = form_widget(h);
-    return w ? rect_pt(w->geometry().marginsAdded(frame_margins(w))) : Rect_pt{};
+    return w ? rect_pt(outer_px(w)) : Rect_pt{};
   }
   void set_position(Native_handle h, double left, double top) override {
     QWidget* w = form_widget(h);
@@ -449,32 +456,23 @@ class Qt_window_layer final : public Native_forms {
     w->setGeometry(QRect(QPoint(to_px(left) + m.left(), to_px(top) + m.top()), w->geometry().size()));
   }
   void set_size(Native_handle h, double width, double height) override {
-    QWidget* w = form_widget(h);
-    if (!w) return;
-    const QMargins m = frame_margins(w);
-    w->resize(std::max(1, to_px(width) - m.left() - m.right()), std::max(1, to_px(height) - m.top() - m.bottom()));
+    if (QWidget* w = form_widget(h)) w->resize(own_size(width, height, frame_margins(w)));
   }
   void set_bounds(Native_handle h, const Rect_pt& r) override {
     QWidget* w = form_widget(h);
     if (!w) return;
     const QMargins m = frame_margins(w);
-    w->setGeometry(to_px(r.x) + m.left(), to_px(r.y) + m.top(), std::max(1, to_px(r.w) - m.left() - m.right()),
-                   std::max(1, to_px(r.h) - m.top() - m.bottom()));
+    w->setGeometry(QRect(QPoint(to_px(r.x) + m.left(), to_px(r.y) + m.top()), own_size(r.w, r.h, m)));
   }
   Rect_pt get_window_rect(Native_handle h) override {
     QWidget* w = form_widget(h);
     return w ? rect_pt(w->geometry()) : Rect_pt{};
   }
   void set_window_rect(Native_handle h, const Rect_pt& r) override {
-    if (QWidget* w = form_widget(h))
-      w->setGeometry(to_px(r.x), to_px(r.y), std::max(1, to_px(r.w)), std::max(1, to_px(r.h)));
+    if (QWidget* w = form_widget(h)) w->setGeometry(QRect(QPoint(to_px(r.x), to_px(r.y)), own_size(r.w, r.h, {})));
   }
   void set_min_size(Native_handle h, double width, double height) override {
-    QWidget* w = form_widget(h);
-    if (!w) return;
-    const QMargins m = frame_margins(w);
-    w->setMinimumSize(std::max(0, to_px(width) - m.left() - m.right()),
-                      std::max(0, to_px(height) - m.top() - m.bottom()));
+    if (QWidget* w = form_widget(h)) w->setMinimumSize(own_size(width, height, frame_margins(w), 0));
   }
   Point_pt client_size(Native_handle h) override {
     Form_widget* w = form_widget(h);
@@ -643,7 +641,7 @@ class Qt_window_layer final : public Native_forms {
     box.setText(qstr(text));
     box.setStandardButtons(QMessageBox::Ok);
     if (QWidget* w = form_widget(form)) {
-      box.over = w->geometry().marginsAdded(frame_margins(w));
+      box.over = outer_px(w);
       box.on = w->screen();
     }
     box.exec();

@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "platform/qt/native_widgets.h"
-#include "platform/qt/window_layer.h"
 
 namespace brek_platform::qt {
 

@@ -1,13 +1,13 @@
 #pragma once
 // The widgets behind a native form and its column panels.
 
-#include <QSize>
-#include <QScrollBar>
 #include <QWidget>
 
 #include <vector>
 
 #include "platform/native_forms.h"
+
+class QScrollBar;
 
 namespace brek_platform::qt {
 

@@ -8,9 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/qt/x11_connection.h"
@@ -19,48 +17,25 @@ namespace brek_platform {
 
 namespace {
 
-struct Free_reply {
-  void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, Free_reply>;
-
 // A window id fits in 29 bits; anything else names no window.
 bool is_window_id(int64_t h) { return h > 0 && h <= 0x1FFFFFFF; }
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-  Reply<xcb_intern_atom_reply_t> r(
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(std::strlen(name)), name), nullptr));
-  return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
 
 // The bytes of a property, whatever its type; empty when it is not set.
 std::string property_bytes(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property) {
   if (property == XCB_ATOM_NONE) return {};
-  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+  qt::X11_reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
       c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16), nullptr));
   if (!r || r->type == XCB_ATOM_NONE) return {};
   const int n = xcb_get_property_value_length(r.get());
   return std::string(static_cast<const char*>(xcb_get_property_value(r.get())), size_t(std::max(n, 0)));
 }
 
-std::vector<uint32_t> property_words(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property) {
-  std::vector<uint32_t> words;
-  if (property == XCB_ATOM_NONE) return words;
-  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-      c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16), nullptr));
-  if (!r || r->format != 32) return words;
-  auto* p = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
-  words.assign(p, p + xcb_get_property_value_length(r.get()) / 4);
-  return words;
-}
-
 // The top-level windows, topmost first where the order is known.
 std::vector<xcb_window_t> top_level_windows(xcb_connection_t* c, xcb_window_t root) {
-  std::vector<uint32_t> clients = property_words(c, root, atom(c, "_NET_CLIENT_LIST"));
+  std::vector<uint32_t> clients = qt::x11_words(c, root, "_NET_CLIENT_LIST");
   if (!clients.empty()) return std::vector<xcb_window_t>(clients.begin(), clients.end());
   std::vector<xcb_window_t> children;
-  Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+  qt::X11_reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
   if (!tree) return children;
   const xcb_window_t* ch = xcb_query_tree_children(tree.get());
   children.assign(ch, ch + xcb_query_tree_children_length(tree.get()));
@@ -88,21 +63,8 @@ bool class_matches(const std::string& wm_class, const std::string& wanted) {
 }
 
 std::string title_of(xcb_connection_t* c, xcb_window_t w) {
-  std::string t = property_bytes(c, w, atom(c, "_NET_WM_NAME"));
+  std::string t = property_bytes(c, w, qt::x11_atom(c, "_NET_WM_NAME"));
   return t.empty() ? property_bytes(c, w, XCB_ATOM_WM_NAME) : t;
-}
-
-bool viewable(xcb_connection_t* c, xcb_window_t w) {
-  Reply<xcb_get_window_attributes_reply_t> a(
-      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-  return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
-bool manager_activates(xcb_connection_t* c, xcb_window_t root) {
-  const xcb_atom_t active = atom(c, "_NET_ACTIVE_WINDOW");
-  if (active == XCB_ATOM_NONE) return false;
-  std::vector<uint32_t> supported = property_words(c, root, atom(c, "_NET_SUPPORTED"));
-  return std::find(supported.begin(), supported.end(), active) != supported.end();
 }
 
 }  // namespace
@@ -122,14 +84,14 @@ Window_rect_px window_rect(int64_t window) {
   xcb_connection_t* c = qt::x11_connection();
   if (!c || !is_window_id(window)) return {};
   const auto w = static_cast<xcb_window_t>(window);
-  Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+  qt::X11_reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
   if (!g) return {};
-  Reply<xcb_translate_coordinates_reply_t> at(
+  qt::X11_reply<xcb_translate_coordinates_reply_t> at(
       xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, qt::x11_root(), 0, 0), nullptr));
   if (!at) return {};
   Window_rect_px r{at->dst_x, at->dst_y, g->width, g->height};
   // The frame a window manager drew around it: left, right, top, bottom.
-  std::vector<uint32_t> frame = property_words(c, w, atom(c, "_NET_FRAME_EXTENTS"));
+  std::vector<uint32_t> frame = qt::x11_words(c, w, "_NET_FRAME_EXTENTS");
   if (frame.size() == 4) {
     r.x -= int32_t(frame[0]);
     r.y -= int32_t(frame[2]);
@@ -143,20 +105,11 @@ bool set_foreground(int64_t window) {
   xcb_connection_t* c = qt::x11_connection();
   if (!c || !is_window_id(window)) return false;
   const auto w = static_cast<xcb_window_t>(window);
-  if (!viewable(c, w)) return false;
-  const xcb_window_t root = qt::x11_root();
-  if (manager_activates(c, root)) {
+  if (!qt::x11_viewable(c, w)) return false;
+  if (qt::x11_supported(c, "_NET_ACTIVE_WINDOW")) {
     // The window manager decides; source 2 asks as a pager would, which
     // managers honour without focus-stealing checks.
-    xcb_client_message_event_t m{};
-    m.response_type = XCB_CLIENT_MESSAGE;
-    m.format = 32;
-    m.window = w;
-    m.type = atom(c, "_NET_ACTIVE_WINDOW");
-    m.data.data32[0] = 2;
-    m.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&m));
+    qt::x11_ask_manager(c, w, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME});
   } else {
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);

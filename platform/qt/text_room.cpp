@@ -71,18 +71,18 @@ int button_room(const QAbstractButton* b, QStyle::ContentsType type) {
 // taller than the memo, whether the memo is shown yet or not (hidden, its
 // bar is not laid out).
 int memo_room(const QPlainTextEdit* m) {
-  int room = m->contentsRect().width();
+  const QRect inside = m->contentsRect();
+  const int margins = 2 * int(m->document()->documentMargin());
+  int room = inside.width() - margins - m->cursorWidth();
   const QScrollBar* bar = m->verticalScrollBar();
   if (bar && bar->isVisible()) {
     room -= bar->width();
   } else if (bar && m->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff) {
-    const int margins = 2 * int(m->document()->documentMargin());
-    const int lines = m->document()->blockCount();
-    if (m->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
-        qint64(lines) * m->fontMetrics().lineSpacing() > m->contentsRect().height() - margins)
+    const qint64 text_height = qint64(m->document()->blockCount()) * m->fontMetrics().lineSpacing();
+    if (m->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn || text_height > inside.height() - margins)
       room -= m->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
   }
-  return room - 2 * int(m->document()->documentMargin()) - m->cursorWidth();
+  return room;
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
 namespace brek_platform::qt {
 
 // Qt's xcb connection; nullptr when the program does not run on X11
@@ -16,5 +21,25 @@ void x11_flush();
 // A round trip: the server has acted on every request sent so far when it
 // returns.
 void x11_sync();
+
+// A reply of the server, freed as xcb asks.
+struct X11_free {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using X11_reply = std::unique_ptr<T, X11_free>;
+
+// The atom of a name (the server makes it when it has none yet).
+xcb_atom_t x11_atom(xcb_connection_t* c, const char* name);
+// A property of 32-bit items on the window; empty when it is not set or
+// has items of another size.
+std::vector<uint32_t> x11_words(xcb_connection_t* c, xcb_window_t w, const char* property);
+// Whether the window and all its ancestors are mapped.
+bool x11_viewable(xcb_connection_t* c, xcb_window_t w);
+// Whether the window manager lists the hint among those it supports.
+bool x11_supported(xcb_connection_t* c, const char* hint);
+// A message of the type about window w to the window manager (sent to the
+// root, as EWMH has it), sent at once.
+void x11_ask_manager(xcb_connection_t* c, xcb_window_t w, const char* type, const std::vector<uint32_t>& data);
 
 }  // namespace brek_platform::qt
