@@ -135,7 +135,7 @@ TEST(DialogReplace, RepaintsOfAHugePictureCostItsPlaceNotItsSize) {
   });
   EXPECT_EQ(b.at(600, 200), RED);  // the GIF's one colour, shrunk into the right half
   if (RESIDENT_SIZE_COUNTS) {
-    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / (1 << 20) << " MB";
+    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / MB << " MB";
   }
   dispose_now(d);
 }

@@ -22,7 +22,6 @@ namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
-constexpr int64_t MB = int64_t(1) << 20;
 
 // Counts the ticks of the background timer, which lists and lays out.
 class Ticking_viewer : public Test_viewer {

@@ -1,7 +1,7 @@
 #pragma once
 // What the memory tests share: folders of large photographs, and the
 // viewer on the whole screen of the X server with its timers on a test
-// clock (the resident size is in viewer_test_support.h).
+// clock (the resident size is in tests/support/process_memory.h).
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,6 @@
 #include "tests/viewer/viewer_on_screen.h"
 
 namespace viewer_test {
-
-inline constexpr int64_t MB = int64_t(1) << 20;
 
 // Gradients under noise: a JPEG of it is as large as a photograph's.
 inline Pixels photo(int w, int h, uint32_t seed) {
