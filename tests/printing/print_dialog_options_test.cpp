@@ -156,12 +156,7 @@ TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFol
   ASSERT_TRUE(brek_test::write_file(std::string(config) + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n"));
   // Started in a folder of its own, which is no place for the file.
   brek_test::Temp_dir started;
-  const fs::path was = fs::current_path();
-  fs::current_path(started.path());
-  struct Back {
-    fs::path to;
-    ~Back() { fs::current_path(to); }
-  } back{was};
+  brek_test::Working_dir started_in(started.path());
   add_card(rect{0, 0, 100, 50}, BLUE);
   make_dialog();
   choose_pdf();

@@ -166,12 +166,7 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
   fs::create_directories(home.file("Pictures"));
   fs::create_directories(dir.file("pics"));
   fs::create_directories(dir.file("saved"));
-  const fs::path was = fs::current_path();
-  fs::current_path(start.path());
-  struct Back {
-    fs::path to;
-    ~Back() { fs::current_path(to); }
-  } back{was};
+  brek_test::Working_dir started_in(start.path());
   On_screen s;
   ASSERT_TRUE(s.show_picture(dir.file("pics/a.bmp"), 120, 90));
   auto save_dialog_folder = [&](bool accept, const std::string& name) {

@@ -256,9 +256,7 @@ TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
     EXPECT_EQ(delete_failure(b, c.trash + "/files/" + name), "Delete file operation failed: Operation not permitted")
         << c.trash;
     expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr));
-    std::vector<std::string> in_files;
-    for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
-    EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
+    EXPECT_EQ(brek_test::entries_of(c.trash + "/files"), std::vector<std::string>{name}) << c.trash;
   }
 }
 
