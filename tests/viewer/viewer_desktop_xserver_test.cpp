@@ -98,13 +98,6 @@ TEST(ViewerDesktop, TheSizeShownWhileCuttingIsThatOfTheCut) {
 
 namespace {
 
-Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
-  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, colour);
-  return b;
-}
-
 // Runs the event loop until `done` holds; false when it never did.
 template <class Done>
 bool run_until(Done done) {

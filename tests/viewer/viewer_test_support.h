@@ -39,6 +39,13 @@ inline Pixels quadrants(int w, int h) {
     }
   return p;
 }
+// A w x h bitmap of one colour (0xAARRGGBB).
+inline Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
+  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, colour);
+  return b;
+}
 // Writes the picture as a BMP file; true on success.
 inline bool write_bmp(const Pixels& p, const std::string& path) { return Image_file_io::save_bmp(p, path, false); }
 // Writes a 1 x 1 GIF: the smallest picture file, for folders of thousands.
@@ -218,7 +225,7 @@ inline bool write_config_file(const std::string& name, const std::string& text) 
   return static_cast<bool>(out << text);
 }
 
-// Writes into dir until its file system is full.
+// Writes into dir ("filler") until its file system is full.
 void fill_disk(const std::string& dir);
 
 // The program's command line for the life of the object: its own path,
