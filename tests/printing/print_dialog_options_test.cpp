@@ -117,7 +117,7 @@ TEST_F(PrintDialog, ATypedPaperIsTheOnePreviewedAndPrinted) {
   EXPECT_EQ(px(b, 272, 200), GROUND);
   EXPECT_EQ(px(b, 150, 386), editor_test::WHITE);
 
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   ASSERT_TRUE(d->print());
   const std::vector<std::string> files = cups.wait_for_files(1, 60);
   ASSERT_EQ(files.size(), 1u);

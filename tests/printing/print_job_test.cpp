@@ -105,7 +105,7 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   brek_test::Env_guard tmp("TMPDIR", disk.path());
   add_noise_card();
   make_dialog();
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   EXPECT_FALSE(d->print());
   ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({cups.queue(), "No space left on device"}));
   // No job was made, none finished; the temporary PDF is gone.
@@ -139,7 +139,7 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   make_dialog();
   d->paper->set_item_index(d->paper->index_of("A3  29.7 x 42"));
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   ASSERT_TRUE(d->print()) << messages();
   std::vector<std::string> files = cups.wait_for_files(1, 60);
   ASSERT_EQ(files.size(), 1u);
@@ -248,7 +248,7 @@ TEST_F(PrintJob, APausedQueueTakesTheJobAndSaysItWaits) {
   ASSERT_EQ(rc, 0);
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   make_dialog();
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   EXPECT_TRUE(d->print());
   ASSERT_EQ(screen->messages.size(), 1u) << messages();
   EXPECT_EQ(screen->messages[0], cups.queue() + ": the printer is paused; the job waits in its queue");
