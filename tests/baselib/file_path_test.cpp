@@ -275,9 +275,8 @@ TEST(FilePathTrashFallback, ARelativeDataHomeIsIgnored) {
   Temp_dir t;
   ASSERT_TRUE(write_file(t.file("keep.jpg"), "mine"));
   ASSERT_TRUE(write_file(t.file("no home"), ""));
-  std::string cwd = std::filesystem::current_path();
-  std::filesystem::current_path(t.path());
   {
+    brek_test::Working_dir in_t(t.path());
     Env_guard env("XDG_DATA_HOME", "relative-data");
     Env_guard no_home("HOME", t.file("no home"));
     EXPECT_FALSE(File_path::delete_files(std::vector<std::string>{t.file("keep.jpg")}));
@@ -286,7 +285,6 @@ TEST(FilePathTrashFallback, ARelativeDataHomeIsIgnored) {
     Env_guard home("HOME", t.file("home"));
     EXPECT_TRUE(File_path::delete_files(std::vector<std::string>{t.file("keep.jpg")}));
   }
-  std::filesystem::current_path(cwd);
   EXPECT_EQ(read_file(t.file("home/.local/share/Trash/files/keep.jpg")), "mine");
   EXPECT_FALSE(std::filesystem::exists(t.file("relative-data")));
 }
@@ -425,9 +423,7 @@ TEST(FilePathTransfer, ASaveOntoTheSourceAtAnyStepOfAMoveStays) {
       bool moved = false;
       const int steps = brek_test::with_entry_changes_held([&] { moved = File_path::transfer_file(from, to); },
                                                            [&](int done) {
-                                                             if (done != step) return;
-                                                             ASSERT_TRUE(write_file(from + ".saving", fresh));
-                                                             ::rename((from + ".saving").c_str(), from.c_str());
+                                                             if (done == step) brek_test::save_over(from, fresh);
                                                            });
       if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
       if (step > steps) {

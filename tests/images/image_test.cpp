@@ -242,16 +242,18 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
   std::thread([&] {
     if (!obey_file_permissions()) return;
     ran = true;
-    for (const std::string& path : {locked, swapped}) {
+    // Each listed as the viewer lists a file: its header, then its picture.
+    auto listed = [&](const std::string& path) {
       Ref<C_Image> i = image(path);
       i->read_header_info(500, 500);
       i->load_native();
-      ASSERT_TRUE(i->load_failed) << path;
-      EXPECT_FALSE(i->file_changed()) << path;
+      return i;
+    };
+    const Ref<C_Image> l = listed(locked), s = listed(swapped);
+    for (const Ref<C_Image>& i : {l, s}) {
+      ASSERT_TRUE(i->load_failed) << i->file_name;
+      EXPECT_FALSE(i->file_changed()) << i->file_name;
     }
-    Ref<C_Image> l = image(locked);
-    l->read_header_info(500, 500);
-    l->load_native();
     // File times move on the kernel's coarse clock: the change must come
     // on a later tick of it to be seen at all.
     const std::string probe = dir.file("probe");
@@ -259,9 +261,6 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
     while (status_changed(probe) <= status_changed(locked)) ::chmod(probe.c_str(), 0600);
     ::chmod(locked.c_str(), 0644);
     EXPECT_TRUE(l->file_changed());
-    Ref<C_Image> s = image(swapped);
-    s->read_header_info(500, 500);
-    s->load_native();
     std::filesystem::rename(finished, swapped);
     EXPECT_TRUE(s->file_changed());
   }).join();

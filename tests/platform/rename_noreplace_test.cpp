@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,9 +64,7 @@ TEST(RenameNoReplace, WithoutRenameFlagsASaveOntoTheSourceAtAnyStepLosesNoVersio
     bool moved = false;
     const int steps = brek_test::with_entry_changes_held([&] { moved = rename_noreplace(from, to); },
                                                          [&](int done) {
-                                                           if (done != step) return;
-                                                           ASSERT_TRUE(write_file(from + ".saving", fresh));
-                                                           ASSERT_EQ(::rename((from + ".saving").c_str(), from.c_str()), 0);
+                                                           if (done == step) brek_test::save_over(from, fresh);
                                                          });
     if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
     if (step > steps) break;

@@ -5,7 +5,6 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,28 +15,14 @@
 #include "tests/support/tmpfs_mount.h"
 
 namespace fs = std::filesystem;
+using brek_test::entries_of;
 using brek_test::read_file;
+using brek_test::save_over;
 using brek_test::write_file;
 
 namespace {
 
 std::string uid_text() { return std::to_string(::getuid()); }
-
-// Saves a new version onto path as editors and cameras' programs do: a
-// temporary written, then renamed over the name.
-void save_over(const std::string& path, const std::string& bytes) {
-  ASSERT_TRUE(write_file(path + ".saving", bytes));
-  ASSERT_EQ(::rename((path + ".saving").c_str(), path.c_str()), 0);
-}
-
-// The names in a folder, sorted; none when it is missing.
-std::vector<std::string> names_in(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace
 
@@ -120,18 +105,18 @@ TEST(PlatformTrash, ASaveOntoTheNameAtAnyStepOfATrashLosesNoVersion) {
       if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
       if (step > steps) break;
       EXPECT_EQ(read_file(path), fresh);
-      const std::vector<std::string> kept = names_in(at.trash + "/files");
+      const std::vector<std::string> kept = entries_of(at.trash + "/files");
       if (moved) {
         EXPECT_EQ(read_file(where), "old");
         EXPECT_EQ(kept, std::vector<std::string>{"a.jpg"});
-        EXPECT_EQ(names_in(at.trash + "/info"), std::vector<std::string>{"a.jpg.trashinfo"});
+        EXPECT_EQ(entries_of(at.trash + "/info"), std::vector<std::string>{"a.jpg.trashinfo"});
       } else {
         EXPECT_EQ(kept, std::vector<std::string>{});
-        EXPECT_EQ(names_in(at.trash + "/info"), std::vector<std::string>{});
+        EXPECT_EQ(entries_of(at.trash + "/info"), std::vector<std::string>{});
       }
       for (const char* sub : {"/files", "/info"})
-        for (const std::string& name : names_in(at.trash + sub)) fs::remove(at.trash + sub + "/" + name);
-      std::vector<std::string> left = names_in(at.folder);
+        for (const std::string& name : entries_of(at.trash + sub)) fs::remove(at.trash + sub + "/" + name);
+      std::vector<std::string> left = entries_of(at.folder);
       std::erase(left, fs::path(at.trash).filename().string());
       EXPECT_EQ(left, std::vector<std::string>{"a.jpg"});
     }

@@ -117,7 +117,7 @@ TEST_F(PrintDialog, ATypedPaperIsTheOnePreviewedAndPrinted) {
   EXPECT_EQ(px(b, 272, 200), GROUND);
   EXPECT_EQ(px(b, 150, 386), editor_test::WHITE);
 
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   ASSERT_TRUE(d->print());
   const std::vector<std::string> files = cups.wait_for_files(1, 60);
   ASSERT_EQ(files.size(), 1u);
@@ -156,12 +156,7 @@ TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFol
   ASSERT_TRUE(brek_test::write_file(std::string(config) + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n"));
   // Started in a folder of its own, which is no place for the file.
   brek_test::Temp_dir started;
-  const fs::path was = fs::current_path();
-  fs::current_path(started.path());
-  struct Back {
-    fs::path to;
-    ~Back() { fs::current_path(to); }
-  } back{was};
+  brek_test::Working_dir started_in(started.path());
   add_card(rect{0, 0, 100, 50}, BLUE);
   make_dialog();
   choose_pdf();

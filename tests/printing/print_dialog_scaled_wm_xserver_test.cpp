@@ -46,9 +46,7 @@ TEST_F(PrintDialogOnADenseDesktop, TheDialogAndItsButtonRowAreOnTheScreen) {
     if (!te::wait_exposed(dlg->native)) return;
     te::settle();
     frame = x.frame_geometry(brek_test::x11_window_of(dlg));
-    for (const Ref<C_Control>& c : std::vector<Ref<C_Control>>{dlg->copies, dlg->printer_list, dlg->b_print, dlg->cancel})
-      if (!brek_test::inside(brek_test::control_on_screen(x, dlg, c), screen))
-        off_screen += c->name + " " + describe(brek_test::control_on_screen(x, dlg, c)) + "; ";
+    off_screen = brek_test::outside(x, dlg, {dlg->copies, dlg->printer_list, dlg->b_print, dlg->cancel}, screen);
     brek_test::click_on_screen(x, dlg, dlg->cancel);
   });
   EXPECT_TRUE(brek_test::inside(frame, screen)) << describe(frame) << " on " << describe(screen);

@@ -76,6 +76,7 @@ class PrintDialog : public editor_test::Editor {
     std::filesystem::remove(gone);
     return gone;
   }
+  void choose_printer(const std::string& name) { d->printer_list->set_item_index(d->printer_list->index_of(name)); }
   void choose_pdf() { d->printer_list->set_item_index(d->printer_list->line_count() - 1); }
   // Prints to `file` (`pdf` when none is given) through the save dialog;
   // true when printed.

@@ -309,7 +309,7 @@ TEST_F(PrintDialog, APosterPrintedOnAQueueArrivesWholeAndARefusalMidwayIsAFailur
   add_card(rect{0, 0, 300, 100}, BLUE);
   make_dialog();
   d->columns->set_text("2");
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   ASSERT_TRUE(d->print());
   EXPECT_TRUE(screen->messages.empty());
   std::vector<std::string> files = cups.wait_for_files(1, 60);

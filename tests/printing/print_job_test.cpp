@@ -21,10 +21,12 @@
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/tmpfs_mount.h"
 
 using namespace brek;
 using print_test::Cups_server;
+using brek_test::MB;
 using brek_test::Tmpfs_mount;
 namespace R = Print_dialog_rules;
 
@@ -103,7 +105,7 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   brek_test::Env_guard tmp("TMPDIR", disk.path());
   add_noise_card();
   make_dialog();
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   EXPECT_FALSE(d->print());
   ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({cups.queue(), "No space left on device"}));
   // No job was made, none finished; the temporary PDF is gone.
@@ -137,7 +139,7 @@ TEST_F(PrintJob, TheQueuePrintsOnThePaperOfTheJob) {
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   make_dialog();
   d->paper->set_item_index(d->paper->index_of("A3  29.7 x 42"));
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   ASSERT_TRUE(d->print()) << messages();
   std::vector<std::string> files = cups.wait_for_files(1, 60);
   ASSERT_EQ(files.size(), 1u);
@@ -246,7 +248,7 @@ TEST_F(PrintJob, APausedQueueTakesTheJobAndSaysItWaits) {
   ASSERT_EQ(rc, 0);
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   make_dialog();
-  d->printer_list->set_item_index(d->printer_list->index_of(cups.queue()));
+  choose_printer(cups.queue());
   EXPECT_TRUE(d->print());
   ASSERT_EQ(screen->messages.size(), 1u) << messages();
   EXPECT_EQ(screen->messages[0], cups.queue() + ": the printer is paused; the job waits in its queue");
@@ -344,8 +346,8 @@ TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeOneAtATime) {
 }
 
 TEST_F(PrintJob, AGreyPosterHoldsNoMoreThanTheColourOneAndOneCardsCopy) {
-  if (!print_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the resident size does not count here";
-  if (!print_test::reset_resident_peak()) GTEST_SKIP() << "the peak of the resident size cannot be reset";
+  if (!brek_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the resident size does not count here";
+  if (!brek_test::reset_peak_resident()) GTEST_SKIP() << "the peak of the resident size cannot be reset";
   // Six photographs one below the other over a poster of 1 x 6 A3 sheets:
   // each card prints about a sheet wide, larger than its picture.
   constexpr int W = 2400, H = 1800;
@@ -362,15 +364,12 @@ TEST_F(PrintJob, AGreyPosterHoldsNoMoreThanTheColourOneAndOneCardsCopy) {
   auto added_at_peak = [&](int64_t mode, const std::string& file) -> int64_t {
     d->drawing_mode->set_item_index(mode);
     malloc_trim(0);
-    print_test::reset_resident_peak();
-    const int64_t before = print_test::resident();
-    EXPECT_TRUE(print_pdf(file)) << messages();
-    return print_test::resident_peak() - before;
+    return brek_test::peak_growth([&] { EXPECT_TRUE(print_pdf(file)) << messages(); });
   };
   const int64_t colour = added_at_peak(0, dir.file("colour.pdf"));
   const int64_t grey = added_at_peak(1, dir.file("grey.pdf"));
   // A card's grey copy, and the part of it a sheet takes, are each at
   // most its picture; the others wait for their turn.
-  EXPECT_LE(grey, colour + 2 * PICTURE) << "grey " << grey / (1 << 20) << " MB, colour " << colour / (1 << 20)
-                                        << " MB, a picture " << PICTURE / (1 << 20) << " MB";
+  EXPECT_LE(grey, colour + 2 * PICTURE) << "grey " << grey / MB << " MB, colour " << colour / MB << " MB, a picture "
+                                        << PICTURE / MB << " MB";
 }

@@ -1,8 +1,6 @@
 #include "tests/printing/print_test_support.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "baselib/system_functions.h"
@@ -53,28 +51,6 @@ bool Picture::any(int x0, int y0, int x1, int y1, uint32_t colour) const {
     for (int x = x0; x <= x1; ++x)
       if (at(x, y) == colour) return true;
   return false;
-}
-
-namespace {
-
-int64_t status_kb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  const std::string name = std::string(field) + ":";
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(name, 0) == 0) return std::atoll(line.c_str() + name.size());
-  return 0;
-}
-
-}  // namespace
-
-int64_t resident() { return status_kb("VmRSS") * 1024; }
-int64_t resident_peak() { return status_kb("VmHWM") * 1024; }
-
-bool reset_resident_peak() {
-  std::ofstream refs("/proc/self/clear_refs");
-  refs << "5";
-  refs.close();
-  return bool(refs);
 }
 
 bool have_poppler() {

@@ -72,18 +72,6 @@ struct Picture {
   bool any(int x0, int y0, int x1, int y1, uint32_t colour) const;
 };
 
-// The process's resident memory now, and its peak since the last reset
-// (bytes); the reset is false where the system cannot start the peak
-// again (/proc/self/clear_refs).
-int64_t resident();
-int64_t resident_peak();
-bool reset_resident_peak();
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool RESIDENT_SIZE_COUNTS = false;
-#else
-inline constexpr bool RESIDENT_SIZE_COUNTS = true;
-#endif
-
 // Whether poppler's tools are installed.
 bool have_poppler();
 // pdfinfo's output for the file (with per-page sizes).

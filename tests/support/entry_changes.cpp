@@ -1,5 +1,6 @@
 #include "tests/support/entry_changes.h"
 
+#include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <poll.h>
@@ -11,9 +12,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <future>
 #include <thread>
 #include <vector>
+
+#include "tests/support/temp_dir.h"
 
 namespace brek_test {
 
@@ -76,6 +80,11 @@ int with_entry_changes_held(const std::function<void()>& work, const std::functi
   worker.join();
   ::close(done);
   return fd >= 0 ? calls : -1;
+}
+
+void save_over(const std::string& path, const std::string& bytes) {
+  ASSERT_TRUE(write_file(path + ".saving", bytes));
+  ASSERT_EQ(std::rename((path + ".saving").c_str(), path.c_str()), 0) << path;
 }
 
 }  // namespace brek_test

@@ -3,6 +3,7 @@
 // the steps that change directory entries are held one by one.
 
 #include <functional>
+#include <string>
 
 namespace brek_test {
 
@@ -13,5 +14,9 @@ namespace brek_test {
 // waits for that call's answer. The number of such calls work made; -1
 // where the kernel cannot hold them (seccomp user notification).
 int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
+
+// Saves a new version onto path as editors and cameras' programs do: a
+// temporary written, then renamed over the name.
+void save_over(const std::string& path, const std::string& bytes);
 
 }  // namespace brek_test

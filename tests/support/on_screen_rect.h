@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "forms/control.h"
 #include "forms/form.h"
@@ -48,6 +49,18 @@ inline std::string describe(const x11_test::Client::Box& b) {
 inline bool inside(const x11_test::Client::Box& inner, const x11_test::Client::Box& outer) {
   return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
          inner.y + inner.h <= outer.y + outer.h;
+}
+
+// Each of the controls that does not lie wholly inside the area, named
+// with its place; "" when all do.
+inline std::string outside(x11_test::Client& x, const brek::Ref<brek::C_Form>& form,
+                           const std::vector<brek::Ref<brek::C_Control>>& controls, const x11_test::Client::Box& area) {
+  std::string out;
+  for (const brek::Ref<brek::C_Control>& c : controls) {
+    const x11_test::Client::Box at = control_on_screen(x, form, c);
+    if (!inside(at, area)) out += c->name + " " + describe(at) + "; ";
+  }
+  return out;
 }
 
 }  // namespace brek_test

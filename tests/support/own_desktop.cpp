@@ -5,15 +5,14 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/support/wait_until.h"
+#include "tests/support/x11_client.h"
 
 namespace brek_test {
 
@@ -68,52 +67,17 @@ int read_display_number(int fd) {
   return text.empty() ? -1 : std::atoi(text.c_str());
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-  auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-  const xcb_atom_t r = a ? a->atom : xcb_atom_t(XCB_ATOM_NONE);
-  std::free(a);
-  return r;
-}
-
-bool has_property(xcb_connection_t* c, xcb_window_t w, const char* name) {
-  auto* p = xcb_get_property_reply(c, xcb_get_property(c, 0, w, atom(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4),
-                                   nullptr);
-  const bool set = p && xcb_get_property_value_length(p) > 0;
-  std::free(p);
-  return set;
-}
-
-// A window of c's mapped and framed by the manager; false when the
-// manager did not frame it within the bound.
-bool framed_probe(xcb_connection_t* c, xcb_window_t root, pid_t manager, std::chrono::milliseconds bound) {
-  const xcb_window_t probe = xcb_generate_id(c);
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    XCB_COPY_FROM_PARENT, 0, nullptr);
-  xcb_map_window(c, probe);
-  xcb_flush(c);
-  const bool framed =
-      wait_until([&] { return !running(manager) || has_property(c, probe, "_NET_FRAME_EXTENTS"); }, bound) &&
-      running(manager);
-  xcb_destroy_window(c, probe);
-  xcb_flush(c);
-  return framed;
-}
-
 // The manager announces itself while it starts, and loses windows mapped
-// before it handles requests: it is ready once it frames one. A probe it
-// missed is replaced by a new one.
-bool window_manager_ready(const std::string& display, pid_t manager) {
-  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-  bool ready = false;
-  if (!xcb_connection_has_error(c)) {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    ready = wait_until([&] {
-      return !running(manager) || (has_property(c, root, "_NET_SUPPORTING_WM_CHECK") &&
-                                   framed_probe(c, root, manager, std::chrono::milliseconds(250)));
-    }) && running(manager);
-  }
-  xcb_disconnect(c);
-  return ready;
+// before it handles requests: it is ready once it frames one (on the
+// display DISPLAY names). A window it missed is replaced by a new one.
+bool window_manager_ready(pid_t manager) {
+  x11_test::Client x;
+  if (!x.ok()) return false;
+  const bool done = wait_until([&] {
+    return !running(manager) || (!x.cardinals(x.root(), "_NET_SUPPORTING_WM_CHECK").empty() &&
+                                 x.window_manager_barrier(std::chrono::milliseconds(250)));
+  });
+  return done && running(manager);
 }
 
 bool fail(const std::string& why) {
@@ -140,7 +104,7 @@ bool start_own_desktop() {
   ::setenv("DISPLAY", display.c_str(), 1);
 
   g_manager = spawn({"openbox"});
-  if (!window_manager_ready(display, g_manager)) return fail("openbox did not take the screen (package openbox)");
+  if (!window_manager_ready(g_manager)) return fail("openbox did not take the screen (package openbox)");
   g_failure.clear();
   return true;
 }

@@ -1,5 +1,6 @@
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,23 @@ Env_guard::~Env_guard() {
     setenv(name_.c_str(), old_.c_str(), 1);
   else
     unsetenv(name_.c_str());
+}
+
+Working_dir::Working_dir(const std::string& path) : before_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(path);
+}
+
+Working_dir::~Working_dir() {
+  std::error_code ec;
+  std::filesystem::current_path(before_, ec);
+}
+
+std::vector<std::string> entries_of(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool write_file(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace brek_test {
 
@@ -34,6 +35,22 @@ class Env_guard {
   bool had_ = false;
   std::string old_;
 };
+
+// Makes a folder the working directory for the life of the object, then
+// puts back the one before.
+class Working_dir {
+ public:
+  explicit Working_dir(const std::string& path);
+  ~Working_dir();
+  Working_dir(const Working_dir&) = delete;
+  Working_dir& operator=(const Working_dir&) = delete;
+
+ private:
+  std::string before_;
+};
+
+// The names in a folder, sorted; none when it is missing.
+std::vector<std::string> entries_of(const std::string& dir);
 
 // Writes bytes to a file (creating or replacing it); true on success.
 bool write_file(const std::string& path, const std::string& bytes);

@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 extern char** environ;
 
@@ -21,13 +19,7 @@ Test_mount::~Test_mount() {
   if (mounted_) ::umount2(at_.path().c_str(), MNT_DETACH);
 }
 
-std::vector<std::string> Test_mount::entries() const {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator(at_.path(), ec)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> Test_mount::entries() const { return entries_of(at_.path()); }
 
 Tmpfs_mount::Tmpfs_mount(const std::string& size, const std::string& mode) {
   if (::geteuid() != 0) {

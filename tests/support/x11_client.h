@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -191,10 +192,11 @@ class Client {
   // Returns once the window manager has handled every request that
   // reached the server before: a window of this client's is mapped and
   // waited for until the manager has framed it, as it handles requests in
-  // their order. false without a manager that frames windows.
-  bool window_manager_barrier() {
+  // their order. false without a manager that frames windows (within the
+  // bound).
+  bool window_manager_barrier(std::chrono::milliseconds bound = std::chrono::seconds(20)) {
     xcb_window_t win = open_window(0, 0, 10, 10, "barrier", "Barrier", "barrier");
-    const bool framed = brek_test::wait_until([&] { return cardinals(win, "_NET_FRAME_EXTENTS").size() == 4; });
+    const bool framed = brek_test::wait_until([&] { return cardinals(win, "_NET_FRAME_EXTENTS").size() == 4; }, bound);
     close_window(win);
     return framed;
   }

@@ -16,6 +16,21 @@ namespace te = brek_platform::test_events;
 using brek_platform::user_click;
 using brek_platform::user_key;
 
+namespace {
+
+// The dialog built for moving the source file onto the target's name.
+Ref<C_Dialog_replace> dialog_for(const std::string& source, const std::string& target) {
+  Ref<C_Dialog_replace> d = C_Dialog_replace::create();
+  d->build();
+  Ref<C_Image> image = C_Image::create();
+  image->file_name = source;
+  d->source_image = image;
+  d->target_name = target;
+  return d;
+}
+
+}  // namespace
+
 TEST(DialogReplace, PicturesKeepTheirSizeWhenTheyFitAndShrinkWhenNot) {
   using D = C_Dialog_replace;
   // Smaller than the half: own size, centred, 2 points in.
@@ -70,12 +85,7 @@ TEST(DialogReplace, BothPicturesAreDrawnInTheirHalvesWithTheirSizes) {
   ASSERT_TRUE(write_bmp(quadrants(40, 20), dir.file("small.bmp")));
   ASSERT_TRUE(write_bmp(quadrants(1200, 300), dir.file("large.bmp")));
   ASSERT_TRUE(brek_test::write_file(dir.file("broken.bmp"), "BM no picture"));
-  Ref<C_Dialog_replace> d = C_Dialog_replace::create();
-  d->build();
-  Ref<C_Image> source = C_Image::create();
-  source->file_name = dir.file("small.bmp");
-  d->source_image = source;
-  d->target_name = dir.file("large.bmp");
+  Ref<C_Dialog_replace> d = dialog_for(dir.file("small.bmp"), dir.file("large.bmp"));
 
   // 800 x 400 pixels: halves of 300 x 300 points.
   Buffer b(800, 400);
@@ -121,12 +131,7 @@ TEST(DialogReplace, RepaintsOfAHugePictureCostItsPlaceNotItsSize) {
   brek_test::Temp_dir dir;
   ASSERT_TRUE(write_bmp(quadrants(40, 20), dir.file("small.bmp")));
   ASSERT_TRUE(brek_test::write_file(dir.file("huge.gif"), one_colour_gif(8000, 8000)));
-  Ref<C_Dialog_replace> d = C_Dialog_replace::create();
-  d->build();
-  Ref<C_Image> source = C_Image::create();
-  source->file_name = dir.file("small.bmp");
-  d->source_image = source;
-  d->target_name = dir.file("huge.gif");
+  Ref<C_Dialog_replace> d = dialog_for(dir.file("small.bmp"), dir.file("huge.gif"));
   Buffer b(800, 400);
   d->paint_into(b.bitmap->canvas(), b.box_w(), b.box_h());
   ASSERT_FALSE(d->target_image->animation.is_none());
@@ -135,7 +140,7 @@ TEST(DialogReplace, RepaintsOfAHugePictureCostItsPlaceNotItsSize) {
   });
   EXPECT_EQ(b.at(600, 200), RED);  // the GIF's one colour, shrunk into the right half
   if (RESIDENT_SIZE_COUNTS) {
-    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / (1 << 20) << " MB";
+    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / MB << " MB";
   }
   dispose_now(d);
 }

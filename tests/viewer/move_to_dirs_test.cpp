@@ -617,7 +617,7 @@ TEST_F(Move_window, RepaintsOfAHugePicturesThumbnailCostItsSquare) {
   const double x0 = first_thumbnail_x(t1);
   EXPECT_EQ(at(px(x0 + 13), px(2 + 13)), 0xFFFF0000u);  // the GIF's one colour
   if (RESIDENT_SIZE_COUNTS) {
-    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / (1 << 20) << " MB";
+    EXPECT_LT(growth, int64_t(8000) * 8000 * 4 / 8) << growth / MB << " MB";
   }
 }
 

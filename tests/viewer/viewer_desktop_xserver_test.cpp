@@ -98,13 +98,6 @@ TEST(ViewerDesktop, TheSizeShownWhileCuttingIsThatOfTheCut) {
 
 namespace {
 
-Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
-  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, colour);
-  return b;
-}
-
 // Runs the event loop until `done` holds; false when it never did.
 template <class Done>
 bool run_until(Done done) {
@@ -166,12 +159,7 @@ TEST(ViewerDesktop, SaveAsStartsInThePicturesFolderOrWhereTheUserSavedLast) {
   fs::create_directories(home.file("Pictures"));
   fs::create_directories(dir.file("pics"));
   fs::create_directories(dir.file("saved"));
-  const fs::path was = fs::current_path();
-  fs::current_path(start.path());
-  struct Back {
-    fs::path to;
-    ~Back() { fs::current_path(to); }
-  } back{was};
+  brek_test::Working_dir started_in(start.path());
   On_screen s;
   ASSERT_TRUE(s.show_picture(dir.file("pics/a.bmp"), 120, 90));
   auto save_dialog_folder = [&](bool accept, const std::string& name) {

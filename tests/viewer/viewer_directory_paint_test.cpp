@@ -221,6 +221,6 @@ TEST(ViewerDirectoryPaint, ATransparentPicturesCellCostsItsCellOnRepaints) {
   });
   EXPECT_EQ(b.at(x, y), first);
   if (RESIDENT_SIZE_COUNTS) {
-    EXPECT_LT(growth, int64_t(W) * H * 4 / 8) << growth / (1 << 20) << " MB";
+    EXPECT_LT(growth, int64_t(W) * H * 4 / 8) << growth / MB << " MB";
   }
 }

@@ -21,14 +21,6 @@ namespace {
 
 constexpr int VK_F2 = 113, VK_F6 = 117;
 
-// A flat picture of its own colour.
-Ref<C_Bitmap> flat_picture(uint32_t colour) {
-  Ref<C_Bitmap> b = C_Bitmap::create(60, 40, 32);
-  for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 60; ++x) b->pixels()->set(x, y, colour);
-  return b;
-}
-
 // A picture, a full disk and a read-only one for the life of the test,
 // which is skipped where they cannot be mounted.
 class ViewerFailures : public ::testing::Test {
@@ -102,7 +94,7 @@ TEST_F(ViewerFailures, AnAutoSaveThatTheFileSystemRefusesLeavesThePictureUnsaved
   uint32_t colour = 0xFF102030u;
   for (const Refusing& r : spoilt) {
     SCOPED_TRACE(r.reason);
-    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(colour++)));
+    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(60, 40, colour++)));
     b.menu("PASTE");
     te::answer_next_file_dialog(true, {r.disk.file("IMG001.jpg")});
     b.menu("SAVAUTO");
@@ -112,7 +104,7 @@ TEST_F(ViewerFailures, AnAutoSaveThatTheFileSystemRefusesLeavesThePictureUnsaved
     else
       ASSERT_TRUE(locked_later.make_read_only());
 
-    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(colour++)));
+    ASSERT_TRUE(C_Bmp::copy_to_clipboard(flat_picture(60, 40, colour++)));
     ticks(b.v, 1);
     EXPECT_EQ(b.last_message(), r.disk.file("IMG002.jpg") + ": Save failed: " + r.reason);
     EXPECT_FALSE(b.v->collage->auto_save);

@@ -13,11 +13,10 @@
 #include <string>
 
 #include "baselib/config.h"
-#include "forms/form_bridge.h"
 #include "platform/test_events.h"
+#include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
 #include "tests/support/wait_until.h"
-#include "tests/support/x11_client.h"
 #include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
@@ -65,7 +64,7 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
     ASSERT_TRUE(te::wait_exposed(s->v->native));
     settled();
   }
-  xcb_window_t window() { return xcb_window_t(C_Brek_form::window_handle(s->v->native)); }
+  xcb_window_t window() { return brek_test::x11_window_of(s->v); }
   Box box() { return x.geometry(window()); }
   // Everything the program and the window manager had to do is done.
   void settled() {
@@ -77,14 +76,17 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
     ASSERT_TRUE(te::window_key_press(s->v->native, VK_F11));
     te::window_key_release(s->v->native, VK_F11);
   }
-  // F11, and the window covers the screen once the viewer placed it.
-  void enter_full_screen() {
-    f11();
+  // The window covers the screen once the viewer placed it.
+  void expect_full_screen() {
     EXPECT_TRUE(brek_test::wait_until([&] {
       te::settle();
       return box() == SCREEN && !s->v->collage->pending_placement;
-    })) << box().x << "," << box().y << " " << box().w << "x" << box().h;
+    })) << brek_test::describe(box());
     settled();
+  }
+  void enter_full_screen() {
+    f11();
+    expect_full_screen();
   }
   void leave_full_screen() {
     f11();
@@ -92,8 +94,7 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
   }
   void expect_box(const Box& want, const char* when) {
     const Box b = box();
-    EXPECT_TRUE(b == want) << when << ": " << b.w << "x" << b.h << " at " << b.x << "," << b.y << ", not " << want.w
-                           << "x" << want.h << " at " << want.x << "," << want.y;
+    EXPECT_TRUE(b == want) << when << ": " << brek_test::describe(b) << ", not " << brek_test::describe(want);
     EXPECT_FALSE(x.maximized(window())) << when;
   }
 
@@ -131,11 +132,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, TheDefaultWindowComesBackWhereItWas)
 TEST_F(ViewerFullScreenUnderAWindowManager, StartedFullScreenF11GivesTheStoredWindow) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", std::string(STORED) + "Full_screen = 1\n"));
   start();
-  EXPECT_TRUE(brek_test::wait_until([&] {
-    te::settle();
-    return box() == SCREEN && !s->v->collage->pending_placement;
-  }));
-  settled();
+  expect_full_screen();
   leave_full_screen();
   expect_box(STORED_BOX, "after F11");
   EXPECT_FALSE(s->v->collage->full_screen);

@@ -22,7 +22,6 @@ namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
-constexpr int64_t MB = int64_t(1) << 20;
 
 // Counts the ticks of the background timer, which lists and lays out.
 class Ticking_viewer : public Test_viewer {
@@ -156,6 +155,17 @@ bool huge_shown(const Ref<Ticking_viewer>& v) {
   return shows_current(v) && names(v, "c.gif") && v->image_pixels.x == HUGE_W && v->image_pixels.y == HUGE_H;
 }
 
+// Runs the steps, the last of them Escape, in the program's main loop:
+// each is reached, Escape is answered and the window is gone.
+void expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps) {
+  Script script(steps);
+  const size_t reached = script.run(s.screen, s.v);
+  ASSERT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what << "; "
+                                   << state_of(s.v);
+  EXPECT_FALSE(script.net()) << "Escape went unanswered";
+  EXPECT_EQ(s.v->native, 0) << "the window is still there";
+}
+
 }  // namespace
 
 TEST(ViewerHugePicture, TheSingleViewOfAGifAtTheSizeLimitAnswersEscape) {
@@ -166,12 +176,7 @@ TEST(ViewerHugePicture, TheSingleViewOfAGifAtTheSizeLimitAnswersEscape) {
   const Ref<Ticking_viewer> v = s.v;
   std::vector<Script::Step> steps = to_the_huge_picture(v);
   steps.push_back({"the huge GIF alone", [v] { return huge_shown(v); }, [v] { press(v, 27); }});
-  Script script(steps);
-  const size_t reached = script.run(s.screen, v);
-  ASSERT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what << "; "
-                                   << state_of(v);
-  EXPECT_FALSE(script.net()) << "Escape went unanswered";
-  EXPECT_EQ(v->native, 0) << "the window is still there";
+  expect_run_to_escape(s, steps);
 }
 
 // Back in each directory view from the huge picture shown alone: its cell
@@ -203,12 +208,7 @@ TEST(ViewerHugePicture, EveryDirectoryViewPaintsAGifAtTheSizeLimitAtItsCellsCost
                        peak = peak_resident();
                        press(v, 27);
                      }});
-    Script script(steps);
-    const size_t reached = script.run(s.screen, v);
-    ASSERT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what << "; "
-                                   << state_of(v);
-    EXPECT_FALSE(script.net()) << "Escape went unanswered";
-    EXPECT_EQ(v->native, 0) << "the window is still there";
+    ASSERT_NO_FATAL_FAILURE(expect_run_to_escape(s, steps));
     if (RESIDENT_SIZE_COUNTS) {
       EXPECT_LT(peak - before, HUGE_BYTES / 8) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
     }

@@ -1,7 +1,7 @@
 #pragma once
 // What the memory tests share: folders of large photographs, and the
 // viewer on the whole screen of the X server with its timers on a test
-// clock (the resident size is in viewer_test_support.h).
+// clock (the resident size is in tests/support/process_memory.h).
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,6 @@
 #include "tests/viewer/viewer_on_screen.h"
 
 namespace viewer_test {
-
-inline constexpr int64_t MB = int64_t(1) << 20;
 
 // Gradients under noise: a JPEG of it is as large as a photograph's.
 inline Pixels photo(int w, int h, uint32_t seed) {
@@ -77,23 +75,10 @@ struct Clocked_viewer {
     brek_platform::test_events::settle();
     return s.v->laid_out_count == n;
   }
-  // A point of the paint box (points) as its client point and on the screen.
-  brek_platform::Point_pt in_box(double x, double y) {
-    const rect box = s.v->pb->get_bounds();
-    return brek_platform::Point_pt{box.x + x, box.y + y};
-  }
-  void rest_pointer_at(const brek_platform::Point_pt& at) {
-    const point origin = s.v->client_origin();
-    brek_platform::test_events::move_screen_pointer(brek_platform::Point_pt{origin.x + at.x, origin.y + at.y});
-    brek_platform::test_events::mouse_move(s.v->native, at);
-    brek_platform::test_events::settle();
-  }
   // A click on the first cell shows it alone; false when it did not show.
   bool show_first_alone() {
-    const rect cell = s.v->files.get(0)->rect;
-    first =
-        in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
-    rest_pointer_at(first);
+    first = s.cell_middle(0);
+    s.rest_pointer_at(first);
     if (!brek_platform::test_events::click(s.v->native, first)) return false;
     brek_platform::test_events::settle();
     return s.v->single_mode;

@@ -59,8 +59,7 @@ TEST(ViewerMemory, AViewRestingAfterAFastScrollToTheEndGivesItsMemoryBack) {
 
   const rect box = t.s.v->pb->get_bounds();
   // The middle mark of the bottom edge.
-  const brek_platform::Point_pt edge = t.in_box(box.w / 2, box.h - 14);
-  t.rest_pointer_at(edge);
+  t.s.rest_pointer_at(t.s.in_box(box.w / 2, box.h - 14));
   const double box_h_px = double(C_Canvas::to_device_pixels(box.h));
   for (int burst = 0; burst < 120 && t.s.v->scroll_y < t.s.v->layout_bottom - box_h_px; ++burst) {
     for (int k = 0; k < 20; ++k) te::wheel(t.s.v->pb->native, brek_platform::Point_pt{box.w / 2, box.h - 14}, -120);

@@ -45,6 +45,24 @@ struct Viewer_on_screen {
   }
   Viewer_on_screen(const Viewer_on_screen&) = delete;
   Viewer_on_screen& operator=(const Viewer_on_screen&) = delete;
+  // A point of the paint box (points) as a point of the window's client
+  // area.
+  brek_platform::Point_pt in_box(double x, double y) const {
+    const rect box = v->pb->get_bounds();
+    return brek_platform::Point_pt{box.x + x, box.y + y};
+  }
+  // The middle of the i-th entry's cell as a client point.
+  brek_platform::Point_pt cell_middle(int64_t i) const {
+    const rect cell = v->files.get(i)->rect;
+    return in_box(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
+  }
+  // The pointer put on a client point and moved there as the user moves it.
+  void rest_pointer_at(const brek_platform::Point_pt& at) {
+    const point origin = v->client_origin();
+    brek_platform::test_events::move_screen_pointer(brek_platform::Point_pt{origin.x + at.x, origin.y + at.y});
+    brek_platform::test_events::mouse_move(v->native, at);
+    brek_platform::test_events::settle();
+  }
   // The window shown and painted, as the screen shows it.
   bool shoot(brek_platform::Decoded_image& shot) {
     if (!v->is_visible()) v->show();

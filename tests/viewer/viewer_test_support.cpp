@@ -1,5 +1,6 @@
 #include "tests/viewer/viewer_test_support.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace viewer_test {
@@ -71,7 +72,9 @@ void fill_disk(const std::string& dir) {
   const std::string block(1024, 'x');
   while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
   }
+  const int e = errno;
   std::fclose(f);
+  ASSERT_EQ(e, ENOSPC) << dir;
 }
 
 }  // namespace viewer_test

@@ -17,6 +17,7 @@
 #include "drawing/pixels.h"
 #include "images/image_file_io.h"
 #include "tests/drawing/paint_test_support.h"
+#include "tests/support/process_memory.h"
 #include "viewer/collage_viewer.h"
 
 namespace viewer_test {
@@ -37,6 +38,13 @@ inline Pixels quadrants(int w, int h) {
       p.set(x, y, bottom ? (right ? WHITE : BLUE) : (right ? GREEN : RED));
     }
   return p;
+}
+// A w x h bitmap of one colour (0xAARRGGBB).
+inline Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
+  Ref<C_Bitmap> b = C_Bitmap::create(w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b->pixels()->set(x, y, colour);
+  return b;
 }
 // Writes the picture as a BMP file; true on success.
 inline bool write_bmp(const Pixels& p, const std::string& path) { return Image_file_io::save_bmp(p, path, false); }
@@ -191,42 +199,18 @@ inline int64_t pictures_held(const Ref<Test_viewer>& v) {
   return n;
 }
 
-// A size of this process's status ("VmRSS:", "VmHWM:"), bytes.
-inline int64_t status_bytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + key.size()) * 1024;
-  return 0;
-}
-// The resident size of this process, bytes. Under the sanitizers, whose
-// allocators hold freed memory back on purpose, it tells nothing.
-inline int64_t resident() { return status_bytes("VmRSS:"); }
-// The most this process held resident since the last reset_peak_resident
-// (or its start), bytes.
-inline int64_t peak_resident() { return status_bytes("VmHWM:"); }
-// Starts the peak over at what is resident now; false where the kernel
-// does not let it.
-inline bool reset_peak_resident() {
-  std::ofstream clear("/proc/self/clear_refs");
-  return static_cast<bool>(clear << "5") && static_cast<bool>(clear.flush());
-}
-// How far above what it held before the process went while `work` ran,
-// bytes.
-template <class Work>
-int64_t peak_growth(Work work) {
-  const int64_t before = resident();
-  reset_peak_resident();
-  work();
-  return peak_resident() - before;
-}
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool RESIDENT_SIZE_COUNTS = false;
+// This process's memory (tests/support/process_memory.h).
+using brek_test::MB;
+using brek_test::peak_growth;
+using brek_test::peak_resident;
+using brek_test::reset_peak_resident;
+using brek_test::resident;
+using brek_test::RESIDENT_SIZE_COUNTS;
 // How many times longer a safety net waits: sanitized code runs several
 // times slower, most of all on pictures of hundreds of megapixels.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr int SLOW_BUILD = 5;
 #else
-inline constexpr bool RESIDENT_SIZE_COUNTS = true;
 inline constexpr int SLOW_BUILD = 1;
 #endif
 
@@ -241,7 +225,7 @@ inline bool write_config_file(const std::string& name, const std::string& text) 
   return static_cast<bool>(out << text);
 }
 
-// Writes into dir until its file system is full.
+// Writes into dir ("filler") until its file system is full.
 void fill_disk(const std::string& dir);
 
 // The program's command line for the life of the object: its own path,

@@ -2,7 +2,6 @@
 // it: the records are parsed here by the freedesktop trash format alone.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -114,18 +113,6 @@ void expect_restorable(const std::string& trash, const std::string& top,
     restored.insert(r.path);
   }
   EXPECT_EQ(restored.size(), deleted.size());
-}
-
-// Fills a file system up with one file.
-void fill_up(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  ASSERT_GE(fd, 0);
-  const std::string block(4096, 'x');
-  while (::write(fd, block.data(), block.size()) > 0) {
-  }
-  const int e = errno;
-  ::close(fd);
-  ASSERT_EQ(e, ENOSPC);
 }
 
 // The file opened in the viewer and Delete pressed, which fails: the
@@ -256,9 +243,7 @@ TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
     EXPECT_EQ(delete_failure(b, c.trash + "/files/" + name), "Delete file operation failed: Operation not permitted")
         << c.trash;
     expect_restorable(c.trash, c.top, deleted, from, std::time(nullptr));
-    std::vector<std::string> in_files;
-    for (const auto& e : fs::directory_iterator(c.trash + "/files")) in_files.push_back(e.path().filename().string());
-    EXPECT_EQ(in_files, std::vector<std::string>{name}) << c.trash;
+    EXPECT_EQ(brek_test::entries_of(c.trash + "/files"), std::vector<std::string>{name}) << c.trash;
   }
 }
 
@@ -270,7 +255,7 @@ TEST(ViewerTrash, AFailedDeleteSaysWhyAndLeavesNothingBehind) {
   if (!full.mounted() || !read_only.mounted()) GTEST_SKIP() << full.failure() << read_only.failure();
   Input_box b;
   picture(full.file("a.bmp"));
-  fill_up(full.file("filler"));
+  fill_disk(full.path());
   EXPECT_EQ(delete_failure(b, full.file("a.bmp")), "Delete file operation failed: No space left on device");
   EXPECT_EQ(full.entries(), (std::vector<std::string>{"a.bmp", "filler"}));
 

@@ -41,20 +41,8 @@ int wrapped_distance(int a, int b) {
 struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
   Whole_screen() : Viewer_on_screen<C_Collage_viewer>(rect{0, 0, 1600, 1000}) {}
   brek_platform::Decoded_image shot;
-  // A point of the paint box (points) on the screen.
-  brek_platform::Point_pt on_screen(double x, double y) {
-    const point client = v->client_origin();
-    const rect box = v->pb->get_bounds();
-    return brek_platform::Point_pt{client.x + box.x + x, client.y + box.y + y};
-  }
-  // The pointer put on a point of the box and moved there as the user
-  // moves it.
-  void point_at(double x, double y) {
-    te::move_screen_pointer(on_screen(x, y));
-    const rect box = v->pb->get_bounds();
-    te::mouse_move(v->native, brek_platform::Point_pt{box.x + x, box.y + y});
-    te::settle();
-  }
+  // The pointer put on a point of the box (points) as the user moves it.
+  void point_at(double x, double y) { rest_pointer_at(in_box(x, y)); }
   bool shown() {
     if (!v->is_visible()) v->show();
     const bool exposed = te::wait_exposed(v->native);
@@ -160,11 +148,9 @@ TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothi
     const int64_t before = resident();
     // A click on the photograph's cell shows it alone, at its own size
     // under the pointer.
-    const rect cell = s->v->files.get(0)->rect;
-    s->point_at(C_Canvas::from_device_pixels(cell.x + cell.w / 2), C_Canvas::from_device_pixels(cell.y + cell.h / 2));
-    const rect box = s->v->pb->get_bounds();
-    ASSERT_TRUE(te::click(s->v->native, brek_platform::Point_pt{box.x + C_Canvas::from_device_pixels(cell.x + cell.w / 2),
-                                                                box.y + C_Canvas::from_device_pixels(cell.y + cell.h / 2)}));
+    const brek_platform::Point_pt middle = s->cell_middle(0);
+    s->rest_pointer_at(middle);
+    ASSERT_TRUE(te::click(s->v->native, middle));
     te::settle();
     const Ref<C_Image> big = s->v->current_image();
     ASSERT_EQ(big->file_name, dir.file("a.jpg"));
