@@ -376,7 +376,7 @@ void C_Move_to_dirs::undo_move() {
   // Never over a file that has taken the old place meanwhile. The move
   // stays on the list, to be taken back once its place is free.
   if (!File_path::transfer_file(t, s)) {
-    if (ask(UNDO_FAILED)) {
+    if (ask(File_path::with_reason(UNDO_FAILED, File_path::last_error()) + ". Explore ?")) {
       Ref<C_Additional_collage> collage = viewer.lock()->collage;
       collage->explore_dir(File_path::directory_of(t), t);
       collage->explore_dir(File_path::directory_of(s), "");
