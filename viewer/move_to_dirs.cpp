@@ -317,7 +317,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
       if (File_path::delete_files(std::vector<std::string>{source}))
         forget_source(image);
       else
-        message(File_path::with_reason(T(L::Move_failed), File_path::last_error()));
+        message(C_Additional_collage::delete_failure(T(L::Move_failed), File_path::last_error()));
       return;
     }
     if (answer != C_Dialog_replace::RENAME) return;

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_input_support.h"
@@ -297,4 +298,70 @@ TEST(ViewerTrash, AFailedDeleteSaysWhyAndLeavesNothingBehind) {
   EXPECT_EQ(delete_failure(b, read_only.file("b.bmp")), "Delete file operation failed: Read-only file system");
   EXPECT_EQ(read_only.entries(), std::vector<std::string>{"b.bmp"});
   EXPECT_EQ(brek_test::entries_of(homes.path()), std::vector<std::string>{});
+}
+
+// Another program saves a new version onto the name while Delete takes it
+// (a temporary renamed over it before the trash does): the new version
+// stays in place, and Delete says so in words.
+TEST(ViewerTrash, ANewVersionSavedDuringADeleteStaysAndDeleteSaysWhy) {
+  Input_box b;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("a.bmp");
+  picture(path);
+  b.v->open_file(path);
+  const int steps = brek_test::with_entry_changes_held([&] { b.key(VK_DELETE); },
+                                                       [&](int done) {
+                                                         if (done == 0) brek_test::save_over(path, "new");
+                                                       });
+  if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+  EXPECT_EQ(b.last_message(),
+            "Delete file operation failed: Another program changed the file meanwhile; it was left in place");
+  EXPECT_EQ(brek_test::read_file(path), "new");
+  EXPECT_EQ(brek_test::entries_of(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files"),
+            std::vector<std::string>{});
+}
+
+// A home trash moved elsewhere and linked back, as users do to keep it on
+// another disk: Delete follows the link to the user's own folder, and
+// refuses a link to a folder of another user.
+TEST(ViewerTrash, AHomeTrashThatIsALinkToAFolderOfTheUsersTakesDeletes) {
+  Input_box b;
+  brek_test::Temp_dir dir, elsewhere;
+  const std::string home_trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
+  fs::create_directory(elsewhere.file("Trash"));
+  fs::create_directory_symlink(elsewhere.file("Trash"), home_trash);
+  const time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, {dir.file("a.bmp")});
+  expect_restorable(elsewhere.file("Trash"), "", deleted, from, std::time(nullptr));
+  EXPECT_TRUE(fs::is_symlink(home_trash));
+
+  if (::getuid() != 0) GTEST_SKIP() << "a folder of another user needs root";
+  fs::remove(home_trash);
+  fs::create_directory(elsewhere.file("theirs"));
+  ASSERT_EQ(::chown(elsewhere.file("theirs").c_str(), 65534, 65534), 0);
+  fs::create_directory_symlink(elsewhere.file("theirs"), home_trash);
+  picture(dir.file("b.bmp"));
+  EXPECT_EQ(delete_failure(b, dir.file("b.bmp")), "Delete file operation failed: Permission denied");
+  EXPECT_TRUE(fs::is_empty(elsewhere.file("theirs")));
+}
+
+// A shared trash at the top of a file system is used only where others
+// cannot take the user's entries out of it: a folder that is not sticky,
+// or a link (to a sticky folder too), is passed by for the user's own.
+TEST(ViewerTrash, ASharedTrashThatIsNotStickyOrIsALinkIsPassedBy) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  Input_box b;
+  const std::string uid = std::to_string(::getuid()), own = disk.file(".Trash-" + uid);
+  fs::create_directory(disk.file(".Trash"));
+  fs::permissions(disk.file(".Trash"), fs::perms::all);
+  const time_t from = std::time(nullptr);
+  auto deleted = delete_in_viewer(b, {disk.file("a.bmp")});
+  fs::remove_all(disk.file(".Trash"));
+  fs::create_directory(disk.file("sticky"));
+  fs::permissions(disk.file("sticky"), fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directory_symlink("sticky", disk.file(".Trash"));
+  deleted.merge(delete_in_viewer(b, {disk.file("b.bmp")}));
+  expect_restorable(own, disk.path(), deleted, from, std::time(nullptr));
+  EXPECT_TRUE(fs::is_empty(disk.file("sticky")));
 }
