@@ -75,6 +75,7 @@ const Language_entry built_in_table[ENTRY_COUNT] = {
     {"Modified", "Modified:"},
     {"JustDrop", "... just drag & drop your image here ..."},
     {"OrClick", "... or click to select an image to view"},
+    {"Changed_meanwhile", "Another program changed the file meanwhile; it was left in place"},
     {"[{Long_operation}]", ""},
     {"Started", "A long operation is started..."},
     {"Pause1", "Pause"},

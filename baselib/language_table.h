@@ -6,7 +6,7 @@
 
 namespace brek::lng {
 
-inline constexpr int ENTRY_COUNT = 175;
+inline constexpr int ENTRY_COUNT = 176;
 inline constexpr int SECTION_COUNT = 10;
 
 namespace Collage_viewer {
@@ -86,132 +86,133 @@ inline constexpr int Save_fail = 66;
 inline constexpr int Modified = 67;
 inline constexpr int JustDrop = 68;
 inline constexpr int OrClick = 69;
+inline constexpr int Changed_meanwhile = 70;
 }  // namespace Additional_collage
 
 namespace Long_operation {
-inline constexpr int SECTION = 70;
-inline constexpr int Started = 71;
-inline constexpr int Pause1 = 72;
-inline constexpr int Cancel = 73;
-inline constexpr int PleaseWait = 74;
-inline constexpr int click = 75;
-inline constexpr int closing = 76;
-inline constexpr int closed = 77;
-inline constexpr int activated = 78;
-inline constexpr int dialog_answer = 79;
-inline constexpr int value_change = 80;
-inline constexpr int selection_change = 81;
-inline constexpr int resize = 82;
-inline constexpr int moved = 83;
-inline constexpr int shown = 84;
-inline constexpr int mouse_move = 85;
-inline constexpr int mouse_down = 86;
-inline constexpr int mouse_up = 87;
-inline constexpr int mouse_double_click = 88;
-inline constexpr int mouse_wheel = 89;
-inline constexpr int key_down = 90;
-inline constexpr int key_up = 91;
-inline constexpr int key_press = 92;
-inline constexpr int timer_tick = 93;
-inline constexpr int animation_control = 94;
-inline constexpr int menu_item = 95;
-inline constexpr int keyboard_focus = 96;
-inline constexpr int before_paint = 97;
-inline constexpr int paint = 98;
-inline constexpr int after_paint = 99;
-inline constexpr int scrolled = 100;
-inline constexpr int command = 101;
-inline constexpr int Pause = 102;
-inline constexpr int Continue = 103;
-inline constexpr int ClickOK = 104;
+inline constexpr int SECTION = 71;
+inline constexpr int Started = 72;
+inline constexpr int Pause1 = 73;
+inline constexpr int Cancel = 74;
+inline constexpr int PleaseWait = 75;
+inline constexpr int click = 76;
+inline constexpr int closing = 77;
+inline constexpr int closed = 78;
+inline constexpr int activated = 79;
+inline constexpr int dialog_answer = 80;
+inline constexpr int value_change = 81;
+inline constexpr int selection_change = 82;
+inline constexpr int resize = 83;
+inline constexpr int moved = 84;
+inline constexpr int shown = 85;
+inline constexpr int mouse_move = 86;
+inline constexpr int mouse_down = 87;
+inline constexpr int mouse_up = 88;
+inline constexpr int mouse_double_click = 89;
+inline constexpr int mouse_wheel = 90;
+inline constexpr int key_down = 91;
+inline constexpr int key_up = 92;
+inline constexpr int key_press = 93;
+inline constexpr int timer_tick = 94;
+inline constexpr int animation_control = 95;
+inline constexpr int menu_item = 96;
+inline constexpr int keyboard_focus = 97;
+inline constexpr int before_paint = 98;
+inline constexpr int paint = 99;
+inline constexpr int after_paint = 100;
+inline constexpr int scrolled = 101;
+inline constexpr int command = 102;
+inline constexpr int Pause = 103;
+inline constexpr int Continue = 104;
+inline constexpr int ClickOK = 105;
 }  // namespace Long_operation
 
 namespace Form_containing_controls {
-inline constexpr int SECTION = 105;
-inline constexpr int Yes = 106;
-inline constexpr int No = 107;
-inline constexpr int Ok = 108;
+inline constexpr int SECTION = 106;
+inline constexpr int Yes = 107;
+inline constexpr int No = 108;
+inline constexpr int Ok = 109;
 }  // namespace Form_containing_controls
 
 namespace Move_to_dirs {
-inline constexpr int SECTION = 109;
-inline constexpr int Select_where_to_move_to = 110;
-inline constexpr int Ignored = 111;
-inline constexpr int Move_failed = 112;
-inline constexpr int Select_target = 113;
-inline constexpr int Explore_dir = 114;
-inline constexpr int Restore_move = 115;
-inline constexpr int Backsp = 116;
-inline constexpr int Not_found = 117;
+inline constexpr int SECTION = 110;
+inline constexpr int Select_where_to_move_to = 111;
+inline constexpr int Ignored = 112;
+inline constexpr int Move_failed = 113;
+inline constexpr int Select_target = 114;
+inline constexpr int Explore_dir = 115;
+inline constexpr int Restore_move = 116;
+inline constexpr int Backsp = 117;
+inline constexpr int Not_found = 118;
 }  // namespace Move_to_dirs
 
 namespace Edit_collage_print {
-inline constexpr int SECTION = 118;
-inline constexpr int Zoom = 119;
-inline constexpr int Select = 120;
-inline constexpr int Selection = 121;
-inline constexpr int AddText = 122;
-inline constexpr int Print = 123;
-inline constexpr int Save = 124;
-inline constexpr int EditCollagePrint_caption = 125;
-inline constexpr int ZoomIn = 126;
-inline constexpr int CtrWheelDn_CtrlPlus = 127;
-inline constexpr int CtrlWheelUp_CtrlMinus = 128;
-inline constexpr int ScaleReset = 129;
-inline constexpr int SelectAll = 130;
-inline constexpr int InvertSel = 131;
-inline constexpr int ResetSel = 132;
-inline constexpr int SelNext = 133;
-inline constexpr int SelPrev = 134;
-inline constexpr int Duplicate = 135;
-inline constexpr int Delete = 136;
-inline constexpr int Rotate = 137;
-inline constexpr int RotLeft = 138;
-inline constexpr int CtrlLeftArrow = 139;
-inline constexpr int Rotright = 140;
-inline constexpr int CtrlRight = 141;
-inline constexpr int Arbitrary = 142;
-inline constexpr int Flip = 143;
-inline constexpr int FlipHor = 144;
-inline constexpr int FlipVert = 145;
-inline constexpr int Zorder = 146;
-inline constexpr int ToTop = 147;
-inline constexpr int DblClkLMB = 148;
-inline constexpr int MoveUp = 149;
-inline constexpr int CtrlUp = 150;
-inline constexpr int MoveDown = 151;
-inline constexpr int CtrlDown = 152;
-inline constexpr int ToBottom = 153;
-inline constexpr int DoubleClickRMB = 154;
-inline constexpr int Align = 155;
-inline constexpr int AlignLeft = 156;
-inline constexpr int AlignRight = 157;
-inline constexpr int AlignTop = 158;
-inline constexpr int AlignBottom = 159;
-inline constexpr int underline = 160;
+inline constexpr int SECTION = 119;
+inline constexpr int Zoom = 120;
+inline constexpr int Select = 121;
+inline constexpr int Selection = 122;
+inline constexpr int AddText = 123;
+inline constexpr int Print = 124;
+inline constexpr int Save = 125;
+inline constexpr int EditCollagePrint_caption = 126;
+inline constexpr int ZoomIn = 127;
+inline constexpr int CtrWheelDn_CtrlPlus = 128;
+inline constexpr int CtrlWheelUp_CtrlMinus = 129;
+inline constexpr int ScaleReset = 130;
+inline constexpr int SelectAll = 131;
+inline constexpr int InvertSel = 132;
+inline constexpr int ResetSel = 133;
+inline constexpr int SelNext = 134;
+inline constexpr int SelPrev = 135;
+inline constexpr int Duplicate = 136;
+inline constexpr int Delete = 137;
+inline constexpr int Rotate = 138;
+inline constexpr int RotLeft = 139;
+inline constexpr int CtrlLeftArrow = 140;
+inline constexpr int Rotright = 141;
+inline constexpr int CtrlRight = 142;
+inline constexpr int Arbitrary = 143;
+inline constexpr int Flip = 144;
+inline constexpr int FlipHor = 145;
+inline constexpr int FlipVert = 146;
+inline constexpr int Zorder = 147;
+inline constexpr int ToTop = 148;
+inline constexpr int DblClkLMB = 149;
+inline constexpr int MoveUp = 150;
+inline constexpr int CtrlUp = 151;
+inline constexpr int MoveDown = 152;
+inline constexpr int CtrlDown = 153;
+inline constexpr int ToBottom = 154;
+inline constexpr int DoubleClickRMB = 155;
+inline constexpr int Align = 156;
+inline constexpr int AlignLeft = 157;
+inline constexpr int AlignRight = 158;
+inline constexpr int AlignTop = 159;
+inline constexpr int AlignBottom = 160;
+inline constexpr int underline = 161;
 }  // namespace Edit_collage_print
 
 namespace Dialog_replace_file_exists {
-inline constexpr int SECTION = 161;
-inline constexpr int rename = 162;
-inline constexpr int cancel = 163;
-inline constexpr int already_exists = 164;
+inline constexpr int SECTION = 162;
+inline constexpr int rename = 163;
+inline constexpr int cancel = 164;
+inline constexpr int already_exists = 165;
 }  // namespace Dialog_replace_file_exists
 
 namespace Print_dialog {
-inline constexpr int SECTION = 165;
-inline constexpr int As_images = 166;
-inline constexpr int PrintCollage = 167;
-inline constexpr int Collage_title = 168;
-inline constexpr int please_reselect = 169;
-inline constexpr int default_printer = 170;
+inline constexpr int SECTION = 166;
+inline constexpr int As_images = 167;
+inline constexpr int PrintCollage = 168;
+inline constexpr int Collage_title = 169;
+inline constexpr int please_reselect = 170;
+inline constexpr int default_printer = 171;
 }  // namespace Print_dialog
 
 namespace Select_directory_dialog {
-inline constexpr int SECTION = 171;
-inline constexpr int OK = 172;
-inline constexpr int Cancel = 173;
-inline constexpr int Select_directory = 174;
+inline constexpr int SECTION = 172;
+inline constexpr int OK = 173;
+inline constexpr int Cancel = 174;
+inline constexpr int Select_directory = 175;
 }  // namespace Select_directory_dialog
 
 // One entry of the built-in table: a section (key "[{Class}]", empty

@@ -43,13 +43,15 @@ bool rename_aside(const std::string& path, std::string* aside) {
 
 bool remove_if_same(const std::string& path, const struct stat& expected) {
   std::string aside;
+  // A name already gone (another program removed it) holds the entry no
+  // longer either.
   if (!rename_aside(path, &aside)) {
-    if (errno == ENOENT) return false;
+    if (errno == ENOENT) return true;
     // No fresh name to be had (a full disk takes no new name on some file
     // systems): the name goes after a look, which leaves a moment open.
     struct stat now;
-    if (::lstat(path.c_str(), &now) != 0) return false;
-    return !same_file(now, expected) || ::unlink(path.c_str()) == 0;
+    if (::lstat(path.c_str(), &now) != 0) return errno == ENOENT;
+    return !same_file(now, expected) || ::unlink(path.c_str()) == 0 || errno == ENOENT;
   }
   struct stat moved;
   const bool ours = ::lstat(aside.c_str(), &moved) == 0 && same_file(moved, expected);

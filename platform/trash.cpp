@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/rename_noreplace.h"
+#include "platform/trash_mounts.h"
 
 namespace brek_platform {
 
@@ -106,22 +107,25 @@ std::string home_trash(Made* made) {
     errno = ENOENT;
     return {};
   }
-  // The data home itself may be missing on a fresh account.
+  // The data home itself, the home too, may be missing on a fresh account.
   const std::string data = parent_of(trash);
-  for (size_t k = data.find('/', 1); k != std::string::npos; k = data.find('/', k + 1))
-    ::mkdir(data.substr(0, k).c_str(), 0700);
-  ::mkdir(data.c_str(), 0700);
+  for (size_t k = data.find('/', 1);; k = data.find('/', k + 1)) {
+    const std::string folder = data.substr(0, k);
+    if (::mkdir(folder.c_str(), 0700) == 0) made->add(folder);
+    if (k == std::string::npos) break;
+  }
   return own_directory(trash, made, true) && with_folders(trash, made) ? trash : std::string();
 }
 
-// The mount point of the file system that holds dir (a resolved folder).
+// The top directory of dir (a resolved folder): the highest folder that a
+// rename from dir reaches, on the same mount and device.
 std::string top_directory(std::string dir) {
-  struct stat st;
-  if (!lstat_ok(dir, &st)) return {};
+  Mount_place here;
+  if (!mount_place(dir, false, &here)) return {};
   while (dir != "/") {
-    struct stat up;
+    Mount_place up;
     std::string parent = parent_of(dir);
-    if (!lstat_ok(parent, &up) || up.st_dev != st.st_dev) break;
+    if (!mount_place(parent, false, &up) || !(up == here)) break;
     dir = parent;
   }
   return dir;
@@ -160,25 +164,30 @@ bool in_a_trash(const std::string& dir) {
   return false;
 }
 
-// The home trash for an entry (its folder resolved) on its file system, else
-// its top directory's. Without a usable home trash nothing is trashed, so
-// that no trash is made at the top of the home's own file system; nor is one
-// made around a mount point, which never moves.
-Trash trash_for(const std::string& entry, dev_t device, Made* made) {
-  std::string home = home_trash(made);
-  struct stat st;
-  // A linked home trash lies on the file system of its folder.
-  if (home.empty() || ::stat(home.c_str(), &st) != 0) return {};
-  if (st.st_dev == device) return {home, ""};
+// The trash at the top directory of a folder (resolved).
+Trash top_trash_of(const std::string& folder, Made* made) {
+  const std::string top = top_directory(folder);
+  return top.empty() ? Trash{} : Trash{top_trash(top, made), top};
+}
+
+// The home trash for an entry (its folder resolved) where a rename reaches
+// it, else the trash at the entry's top directory. Without a usable home
+// trash nothing is trashed, so that no trash is made at the top of the
+// home's own mount; nor is one made around a mount point, which never
+// moves.
+Trash trash_for(const std::string& entry, Made* made) {
+  const std::string home = home_trash(made);
+  Mount_place home_at, at, folder_at;
+  // A linked home trash lies where its link leads.
+  if (home.empty() || !mount_place(home, true, &home_at) || !mount_place(entry, false, &at)) return {};
+  if (home_at == at) return {home, ""};
   const std::string folder = parent_of(entry);
-  if (!lstat_ok(folder, &st)) return {};
-  if (st.st_dev != device) {
+  if (!mount_place(folder, false, &folder_at)) return {};
+  if (!(folder_at == at)) {
     errno = EBUSY;
     return {};
   }
-  std::string top = top_directory(folder);
-  if (top.empty()) return {};
-  return {top_trash(top, made), top};
+  return top_trash_of(folder, made);
 }
 
 // The record's path: bytes other than letters, digits, "-._~" and "/"
@@ -268,38 +277,20 @@ std::string resolved_entry(const std::string& path) {
   return (folder == "/" ? folder : folder + "/") + last_name(path);
 }
 
-}  // namespace
-
-bool move_to_trash(const std::string& path, std::string* where) {
-  if (where) where->clear();
-  if (path.empty() || path[0] != '/' || last_name(path).empty()) {
-    errno = EINVAL;
-    return false;
-  }
-  const std::string entry = resolved_entry(path);
-  struct stat before;
-  if (entry.empty() || !lstat_ok(entry, &before)) return false;
-  if (in_a_trash(parent_of(entry))) {
-    errno = EPERM;
-    return false;
-  }
-  Made made;
-  const Trash trash = trash_for(entry, before.st_dev, &made);
-  const std::string name = trash.dir.empty() ? std::string() : write_record(trash, entry);
-  if (name.empty()) {
-    made.undo();
-    return false;
-  }
+// Moves the entry (as lstat gave it before) into the trash under a record
+// of its own. False with errno when the trash does not hold it now; its
+// record then goes again.
+bool trash_into(const Trash& trash, const std::string& entry, const struct stat& before, std::string* where) {
+  const std::string name = write_record(trash, entry);
+  if (name.empty()) return false;
   const std::string info = trash.dir + "/info/" + name + ".trashinfo";
   const std::string result = trash.dir + "/files/" + name;
-  // Nothing trashed: the record and the folders made for it go again.
   const auto fail = [&](int e) {
     ::unlink(info.c_str());
-    made.undo();
     errno = e;
     return false;
   };
-  // A rename only: across file systems it fails, and nothing is copied or
+  // A rename only: across mounts it fails, and nothing is copied or
   // deleted for good. The record reserves the name in files/ (no program
   // that writes records first takes it), so a plain rename, which every
   // file system takes, can replace nothing there; a link and an unlink
@@ -319,6 +310,36 @@ bool move_to_trash(const std::string& path, std::string* where) {
   // another program's new entry, no sign of failure.
   if (where) *where = result;
   return true;
+}
+
+}  // namespace
+
+bool move_to_trash(const std::string& path, std::string* where) {
+  if (where) where->clear();
+  if (path.empty() || path[0] != '/' || last_name(path).empty()) {
+    errno = EINVAL;
+    return false;
+  }
+  const std::string entry = resolved_entry(path);
+  struct stat before;
+  if (entry.empty() || !lstat_ok(entry, &before)) return false;
+  if (in_a_trash(parent_of(entry))) {
+    errno = EPERM;
+    return false;
+  }
+  Made made;
+  Trash trash = trash_for(entry, &made);
+  bool done = !trash.dir.empty() && trash_into(trash, entry, before, where);
+  // The home trash is out of reach after all (a FUSE file system over
+  // several, the mounts changed meanwhile): the trash at the entry's own
+  // top directory.
+  if (!done && errno == EXDEV && trash.top.empty()) {
+    trash = top_trash_of(parent_of(entry), &made);
+    done = !trash.dir.empty() && trash_into(trash, entry, before, where);
+  }
+  // Nothing trashed: the folders made for it go again.
+  if (!done) made.undo();
+  return done;
 }
 
 }  // namespace brek_platform

@@ -7,14 +7,17 @@
 namespace brek_platform {
 
 // Moves one file, symbolic link or directory (an absolute path, no trailing
-// "/") to the trash. True only when the entry has left its place and lies in
-// a trash folder now; *where then receives its path there. Never deletes
+// "/") to the trash: the home trash where a rename reaches it from the
+// entry (the same mount and device), else the trash at the top directory
+// of the entry's mount, also when the home trash refuses the rename across
+// after all. True only when the entry has left its place and lies in a
+// trash folder now; *where then receives its path there. Never deletes
 // anything for good: when the trash cannot take the entry, it stays where it
 // is, the result is false and errno says why: the system's reason (a
 // read-only or full file system), EPERM for an entry within a trash, EBUSY
 // for a mount point, EAGAIN when another program put a new entry at path
 // while it was being moved (that one stays). Folders made for a failed
-// attempt go again.
+// attempt go again, the home's own among them.
 bool move_to_trash(const std::string& path, std::string* where = nullptr);
 
 }  // namespace brek_platform

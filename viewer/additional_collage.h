@@ -194,6 +194,9 @@ class C_Additional_collage : public C_Sorting {
   void explore();
   // Moves the current image's file to the trash.
   void delete_current(const std::string& failure);
+  // A failed delete's message: failure and why, in words where the
+  // system's text would say nothing to a user.
+  static std::string delete_failure(const std::string& failure, int err);
   // The "Move to dir" window: made on first use, shown for the current
   // image.
   void show_move_window();

@@ -2,6 +2,7 @@
 // and orders, the file and view items of the popup menus and the function
 // keys it handles for the main window.
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "baselib/clipboard.h"
@@ -221,6 +222,13 @@ void C_Additional_collage::explore() {
     explore_dir(v->root_dir, "");
 }
 
+std::string C_Additional_collage::delete_failure(const std::string& failure, int err) {
+  // The trash put back a new version that another program saved onto the
+  // name while it was taken.
+  if (err == EAGAIN) return failure + ": " + T(L::Changed_meanwhile);
+  return File_path::with_reason(failure, err);
+}
+
 void C_Additional_collage::delete_current(const std::string& failure) {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
@@ -229,7 +237,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   // A clipboard or cut image has no file to delete.
   if (victim.is_none() || !is_file_name(victim->file_name)) return;
   if (!File_path::delete_files(std::vector<std::string>{victim->file_name})) {
-    v->message(File_path::with_reason(failure, File_path::last_error()));
+    v->message(delete_failure(failure, File_path::last_error()));
     return;
   }
   if (victim.same(image)) image.reset();

@@ -317,7 +317,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
       if (File_path::delete_files(std::vector<std::string>{source}))
         forget_source(image);
       else
-        message(File_path::with_reason(T(L::Move_failed), File_path::last_error()));
+        message(C_Additional_collage::delete_failure(T(L::Move_failed), File_path::last_error()));
       return;
     }
     if (answer != C_Dialog_replace::RENAME) return;
@@ -376,7 +376,7 @@ void C_Move_to_dirs::undo_move() {
   // Never over a file that has taken the old place meanwhile. The move
   // stays on the list, to be taken back once its place is free.
   if (!File_path::transfer_file(t, s)) {
-    if (ask(UNDO_FAILED)) {
+    if (ask(File_path::with_reason(UNDO_FAILED, File_path::last_error()) + ". Explore ?")) {
       Ref<C_Additional_collage> collage = viewer.lock()->collage;
       collage->explore_dir(File_path::directory_of(t), t);
       collage->explore_dir(File_path::directory_of(s), "");

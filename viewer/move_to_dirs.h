@@ -74,7 +74,8 @@ class C_Move_to_dirs : public C_Form {
   static constexpr const char* TARGETS_SECTION = "Move_to_dirs";
   static constexpr const char* PLACEMENT_APPLICATION = "Collage viewer";
   static constexpr const char* PLACEMENT_SECTION = "Move to dir";
-  static constexpr const char* UNDO_FAILED = "Undo move operation failed. Explore ?";
+  // The question of a refused undo: this, the system's reason, then ". Explore ?".
+  static constexpr const char* UNDO_FAILED = "Undo move operation failed";
   // Opaque red for the panel under the pointer. Colours are signed 32-bit
   // values held in 64 bits, red in the low byte: an opaque one is negative,
   // so the bits are sign-extended, not taken as a positive number.

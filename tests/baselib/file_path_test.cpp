@@ -402,45 +402,55 @@ TEST(FilePathTransfer, AcrossFileSystems) {
 }
 
 // Another program saves a new version onto the source's name (a temporary
-// renamed over it) at one step of a move after the other: to another file
-// system, where the source goes only after its copy arrived, and onto a
-// second hard link of it, which is refused and puts the source back. The
-// new version is never lost: it stays at the source's name, or went itself
-// when it came before the move took anything.
-TEST(FilePathTransfer, ASaveOntoTheSourceAtAnyStepOfAMoveStays) {
+// renamed over it), or removes it, at one step of a move after the other:
+// to another file system, where the source goes only after its copy
+// arrived, and onto a second hard link of it, which is refused and puts
+// the source back. The new version is never lost: it stays at the
+// source's name, or went itself when it came before the move took
+// anything. A copy made before the source was removed stays as the moved
+// file.
+TEST(FilePathTransfer, ASaveOntoOrARemovalOfTheSourceAtAnyStepOfAMoveLosesNothing) {
   Temp_dir here;
   brek_test::Tmpfs_mount there("1m");
   if (!there.mounted()) GTEST_SKIP() << there.failure();
   const std::string from = here.file("a.jpg"), across = there.file("a.jpg"), hard = here.file("hard.jpg");
-  for (const std::string& to : {across, hard}) {
-    for (int step = 0;; ++step) {
-      SCOPED_TRACE(to + ", a save after step " + std::to_string(step));
-      ASSERT_TRUE(write_file(from, "old"));
-      if (to == hard) {
-        ASSERT_EQ(::link(from.c_str(), hard.c_str()), 0);
-      }
-      const std::string fresh = "new " + std::to_string(step);
-      bool moved = false;
-      const int steps = brek_test::with_entry_changes_held([&] { moved = File_path::transfer_file(from, to); },
-                                                           [&](int done) {
-                                                             if (done == step) brek_test::save_over(from, fresh);
-                                                           });
-      if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
-      if (step > steps) {
+  for (const bool removal : {false, true}) {
+    for (const std::string& to : {across, hard}) {
+      for (int step = 0;; ++step) {
+        SCOPED_TRACE(to + (removal ? ", a removal" : ", a save") + " after step " + std::to_string(step));
+        ASSERT_TRUE(write_file(from, "old"));
+        if (to == hard) {
+          ASSERT_EQ(::link(from.c_str(), hard.c_str()), 0);
+        }
+        const std::string fresh = "new " + std::to_string(step);
+        bool moved = false, taken = false;
+        const int steps = brek_test::with_entry_changes_held(
+            [&] { moved = File_path::transfer_file(from, to); },
+            [&](int done) {
+              if (done != step) return;
+              taken = to == hard || !there.entries().empty();
+              if (removal) std::filesystem::remove(from);
+              else brek_test::save_over(from, fresh);
+            });
+        if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+        if (step > steps) {
+          std::filesystem::remove(to);
+          break;
+        }
+        EXPECT_EQ(moved, to == across && (taken || !removal));
+        if (removal) {
+          EXPECT_EQ(read_file(to), taken ? "old" : "");
+        } else if (std::filesystem::exists(from)) {
+          EXPECT_EQ(read_file(from), fresh);
+          EXPECT_EQ(read_file(to), "old");
+        } else {
+          EXPECT_EQ(read_file(to), fresh);
+        }
+        std::filesystem::remove(from);
         std::filesystem::remove(to);
-        break;
+        EXPECT_EQ(listing(here.path()), std::set<std::string>{});
+        EXPECT_EQ(there.entries(), std::vector<std::string>{});
       }
-      EXPECT_EQ(moved, to == across);
-      if (std::filesystem::exists(from)) {
-        EXPECT_EQ(read_file(from), fresh);
-        EXPECT_EQ(read_file(to), "old");
-      } else {
-        EXPECT_EQ(read_file(to), fresh);
-      }
-      std::filesystem::remove(from);
-      std::filesystem::remove(to);
-      EXPECT_EQ(listing(here.path()), std::set<std::string>{});
-      EXPECT_EQ(there.entries(), std::vector<std::string>{});
     }
   }
 }

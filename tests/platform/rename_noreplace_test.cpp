@@ -49,35 +49,49 @@ TEST(RenameNoReplace, WithoutRenameFlagsNothingAtTheTargetIsReplaced) {
 }
 
 // Another program saves a new version onto the source's name (a temporary
-// renamed over it) at one step of the move after the other: the version
-// the move took is at the target, the new one stays at the source's name,
-// or went itself when it came before the move took anything.
-TEST(RenameNoReplace, WithoutRenameFlagsASaveOntoTheSourceAtAnyStepLosesNoVersion) {
+// renamed over it), or removes it, at one step of the move after the
+// other: the version the move took is at the target, the new one stays at
+// the source's name, or went itself when it came before the move took
+// anything; a link made before the source went stays as the moved file.
+TEST(RenameNoReplace, WithoutRenameFlagsASaveOrARemovalAtAnyStepLosesNoVersion) {
   brek_test::Bindfs_mount disk;
   if (!disk.mounted()) GTEST_SKIP() << disk.failure();
   fs::create_directory(disk.file("to"));
   const std::string from = disk.file("a.jpg"), to = disk.file("to/a.jpg");
-  for (int step = 0;; ++step) {
-    SCOPED_TRACE("a save after step " + std::to_string(step));
-    ASSERT_TRUE(write_file(from, "old"));
-    const std::string fresh = "new " + std::to_string(step);
-    bool moved = false;
-    const int steps = brek_test::with_entry_changes_held([&] { moved = rename_noreplace(from, to); },
-                                                         [&](int done) {
-                                                           if (done == step) brek_test::save_over(from, fresh);
-                                                         });
-    if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
-    if (step > steps) break;
-    EXPECT_TRUE(moved);
-    if (fs::exists(from)) {
-      EXPECT_EQ(read_file(from), fresh);
-      EXPECT_EQ(read_file(to), "old");
-    } else {
-      EXPECT_EQ(read_file(to), fresh);
+  for (const bool removal : {false, true}) {
+    for (int step = 0;; ++step) {
+      SCOPED_TRACE(std::string(removal ? "a removal" : "a save") + " after step " + std::to_string(step));
+      ASSERT_TRUE(write_file(from, "old"));
+      const std::string fresh = "new " + std::to_string(step);
+      bool moved = false, taken = false;
+      const int steps = brek_test::with_entry_changes_held([&] { moved = rename_noreplace(from, to); },
+                                                           [&](int done) {
+                                                             if (done != step) return;
+                                                             taken = fs::exists(to);
+                                                             if (removal) fs::remove(from);
+                                                             else brek_test::save_over(from, fresh);
+                                                           });
+      if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+      if (step > steps) {
+        fs::remove(to);
+        break;
+      }
+      if (removal) {
+        EXPECT_EQ(moved, taken);
+        EXPECT_EQ(read_file(to), taken ? "old" : "");
+      } else {
+        EXPECT_TRUE(moved);
+        if (fs::exists(from)) {
+          EXPECT_EQ(read_file(from), fresh);
+          EXPECT_EQ(read_file(to), "old");
+        } else {
+          EXPECT_EQ(read_file(to), fresh);
+        }
+        EXPECT_EQ(fs::hard_link_count(to), 1u);
+      }
+      fs::remove(to);
+      fs::remove(from);
+      EXPECT_EQ(disk.entries(), std::vector<std::string>{"to"});
     }
-    EXPECT_EQ(fs::hard_link_count(to), 1u);
-    fs::remove(to);
-    fs::remove(from);
-    EXPECT_EQ(disk.entries(), std::vector<std::string>{"to"});
   }
 }

@@ -2,14 +2,19 @@
 // against other programs at work at the same time.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/trash.h"
+#include "platform/trash_mounts.h"
 #include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
@@ -24,7 +29,61 @@ namespace {
 
 std::string uid_text() { return std::to_string(::getuid()); }
 
+// Takes a mount of the test's own away at the end, also after a failure.
+struct Unmounted_at_end {
+  std::string at;
+  ~Unmounted_at_end() { ::umount2(at.c_str(), MNT_DETACH); }
+};
+
 }  // namespace
+
+// On kernels that do not tell an entry's mount, the mount table does: read
+// from the kernel's table, it names the mount the kernel gives, on mount
+// points whose names the table escapes, and where a mount made on a folder
+// above covers an older one.
+TEST(PlatformTrash, TheMountTableNamesTheMountTheKernelGives) {
+  brek_test::Tmpfs_mount outer;
+  if (!outer.mounted()) GTEST_SKIP() << outer.failure();
+  std::vector<std::string> paths = {outer.path()};
+  for (const char* name : {"a b", "tab\there", "new\nline", "back\\slash", "x/covered"}) {
+    fs::create_directories(outer.file(name));
+    ASSERT_EQ(::mount("tmpfs", outer.file(name).c_str(), "tmpfs", 0, "size=64k"), 0) << name;
+    ASSERT_TRUE(write_file(outer.file(std::string(name) + "/f"), "")) << name;
+    if (name[0] != 'x') paths.push_back(outer.file(std::string(name) + "/f"));
+  }
+  ASSERT_EQ(::mount(outer.file("a b").c_str(), outer.file("x").c_str(), nullptr, MS_BIND, nullptr), 0);
+  fs::create_directory(outer.file("x/covered"));
+  paths.push_back(outer.file("x/covered"));
+  std::ostringstream table;
+  table << std::ifstream("/proc/self/mountinfo").rdbuf();
+  for (const std::string& path : paths) {
+    struct statx sx {};
+    ASSERT_EQ(::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx), 0) << path;
+    if (!(sx.stx_mask & STATX_MNT_ID)) GTEST_SKIP() << "this kernel does not tell an entry's mount";
+    EXPECT_EQ(brek_platform::mount_in_table(table.str(), path), sx.stx_mnt_id) << path;
+  }
+}
+
+// A FUSE file system over several (a home of its own mounted within the
+// folder bindfs shows, as sshfs shows a server's): the home trash on it
+// refuses the rename across, and the entry goes to the trash at the top
+// of the FUSE mount instead, its record only there.
+TEST(PlatformTrash, ARenameRefusedAcrossMountsTakesTheTrashAtTheEntrysTop) {
+  brek_test::Bindfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  fs::create_directory(disk.source_file("home"));
+  ASSERT_EQ(::mount("tmpfs", disk.source_file("home").c_str(), "tmpfs", 0, "size=64k"), 0);
+  Unmounted_at_end home{disk.source_file("home")};
+  brek_test::Env_guard data("XDG_DATA_HOME", disk.file("home/data"));
+  ASSERT_TRUE(write_file(disk.file("a.jpg"), "picture"));
+  std::string where;
+  ASSERT_TRUE(brek_platform::move_to_trash(disk.file("a.jpg"), &where));
+  const std::string trash = disk.file(".Trash-" + uid_text());
+  EXPECT_EQ(where, trash + "/files/a.jpg");
+  EXPECT_EQ(read_file(where), "picture");
+  EXPECT_EQ(read_file(trash + "/info/a.jpg.trashinfo").find("Path=a.jpg\n"), 13u);
+  EXPECT_EQ(entries_of(disk.file("home/data/Trash/info")), std::vector<std::string>{});
+}
 
 // Without rename flags and without hard links of folders, a folder still
 // reaches the trash whole.

@@ -35,6 +35,23 @@ bool Tmpfs_mount::make_read_only() {
   return mounted_ && ::mount(nullptr, at_.path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
+Bind_mount::Bind_mount(bool read_only) {
+  if (::geteuid() != 0) {
+    failure_ = "a bind mount of the test's own needs root (mount)";
+    return;
+  }
+  const char* at = at_.path().c_str();
+  mounted_ = ::mount(source_.path().c_str(), at, nullptr, MS_BIND, nullptr) == 0;
+  if (!mounted_) failure_ = std::string("a folder cannot be bound here: ") + std::strerror(errno);
+  // MS_BIND with the remount makes this mount read-only, not the file
+  // system under it.
+  if (mounted_ && read_only && ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+    failure_ = std::string("a bind mount cannot be made read-only here: ") + std::strerror(errno);
+    ::umount2(at, MNT_DETACH);
+    mounted_ = false;
+  }
+}
+
 Bindfs_mount::Bindfs_mount() {
   if (::geteuid() != 0) {
     failure_ = "a FUSE mount of the test's own needs root";

@@ -37,15 +37,31 @@ class Tmpfs_mount : public Test_mount {
   bool make_read_only();
 };
 
-// A folder of the test's own seen through bindfs, a FUSE file system that
-// refuses every rename flag, as the NFS client and sshfs do, but takes hard
-// links. Needs bindfs too.
-class Bindfs_mount : public Test_mount {
+// A folder of the test's own on the file system of the temporary folder
+// (that of the tests' home too), mounted on the fresh one.
+class Folder_mount : public Test_mount {
+ public:
+  // The folder itself, as the file system holds it.
+  std::string source_file(const std::string& name) const { return source_.file(name); }
+
+ protected:
+  Temp_dir source_;
+};
+
+// The folder seen through bindfs, a FUSE file system that refuses every
+// rename flag, as the NFS client and sshfs do, but takes hard links. Needs
+// bindfs too.
+class Bindfs_mount : public Folder_mount {
  public:
   Bindfs_mount();
+};
 
- private:
-  Temp_dir source_;
+// The folder bound to a second place by the kernel (mount --bind), as
+// containers, sandboxes and fstab binds do: the same file system and
+// device number, another mount; read-only on that mount alone when asked.
+class Bind_mount : public Folder_mount {
+ public:
+  explicit Bind_mount(bool read_only = false);
 };
 
 }  // namespace brek_test

@@ -19,6 +19,7 @@
 #include "platform/control_input.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/dialog_replace.h"
@@ -443,7 +444,7 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
   ASSERT_TRUE(write_file(c, "newcomer"));
   answer_yes = true;
   key(8);
-  ASSERT_EQ(questions, (std::vector<std::string>{"Undo move operation failed. Explore ?"}));
+  ASSERT_EQ(questions, (std::vector<std::string>{"Undo move operation failed: File exists. Explore ?"}));
   EXPECT_EQ(read_file(c), "newcomer");
   EXPECT_EQ(read_file(target + "/c.jpg"), "C");
   // The pair is kept: once the place is free again the undo succeeds.
@@ -461,6 +462,21 @@ TEST_F(Move_window, UndoRestoresInReverseAndNeverReplacesWhatTookTheOldPlace) {
   });
   EXPECT_NE(started.find(target + "/\n"), std::string::npos) << started;
   EXPECT_NE(started.find(src + "/\n"), std::string::npos) << started;
+}
+
+// The old place's disk is full: the undo says why, and the file waits in
+// the target to be taken back later.
+TEST_F(Move_window, AnUndoTheSystemRefusesSaysWhy) {
+  brek_test::Tmpfs_mount disk("256k");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  src = disk.path();
+  const std::string target = moved_into_target({"a.jpg"});
+  fill_disk(disk.path());
+  key(8);
+  EXPECT_EQ(questions, (std::vector<std::string>{"Undo move operation failed: No space left on device. Explore ?"}));
+  EXPECT_EQ(read_file(target + "/a.jpg"), "A");
+  EXPECT_EQ(disk.entries(), std::vector<std::string>{"filler"});
+  EXPECT_EQ(w->undo_targets.count(), 1);
 }
 
 TEST_F(Move_window, AnUndoWhoseFileIsGoneSaysWhereAndTheNextGoesOn) {

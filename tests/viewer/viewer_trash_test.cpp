@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_input_support.h"
@@ -189,6 +190,36 @@ TEST(ViewerTrash, AFileSystemWithoutNoReplaceRenamesStillTakesDeletes) {
   expect_restorable(disk.file(".Trash-" + std::to_string(::getuid())), disk.path(), deleted, from, to);
 }
 
+// A folder bound to a second place (a container's or sandbox's view, an
+// fstab bind) is another mount of the home's own file system, which no
+// rename leaves: Delete takes the trash at the top of that mount, whose
+// records name the files where the user saw them, unless the home itself
+// is reached through the mount. Read-only there, Delete says so and the
+// folder stays as it was.
+TEST(ViewerTrash, AFileInABindMountGoesToATrashOnItsOwnMount) {
+  brek_test::Bind_mount bound, read_only(true);
+  if (!bound.mounted() || !read_only.mounted()) GTEST_SKIP() << bound.failure() << read_only.failure();
+  Input_box b;
+  const std::string uid = std::to_string(::getuid()), home_trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
+  fs::create_directory(bound.file("sub dir"));
+  time_t from = std::time(nullptr);
+  const auto deleted = delete_in_viewer(b, {bound.file("sub dir/a b.bmp"), bound.file("c%.bmp")});
+  expect_restorable(bound.file(".Trash-" + uid), bound.path(), deleted, from, std::time(nullptr));
+  EXPECT_EQ(brek_test::entries_of(home_trash + "/files"), std::vector<std::string>{});
+
+  {
+    brek_test::Env_guard data("XDG_DATA_HOME", bound.file("data"));
+    from = std::time(nullptr);
+    const auto at_home = delete_in_viewer(b, {bound.file("sub dir/d.bmp")});
+    expect_restorable(bound.file("data/Trash"), "", at_home, from, std::time(nullptr));
+  }
+
+  picture(read_only.source_file("e.bmp"));
+  EXPECT_EQ(delete_failure(b, read_only.file("e.bmp")), "Delete file operation failed: Read-only file system");
+  EXPECT_EQ(read_only.entries(), std::vector<std::string>{"e.bmp"});
+  EXPECT_EQ(brek_test::entries_of(home_trash + "/info"), std::vector<std::string>{});
+}
+
 // A folder linked to another file system (~/Pictures -> /data/Pictures):
 // the file goes to the trash of the file system that holds it, and none is
 // made where the link lies. A linked file goes as the link.
@@ -249,7 +280,8 @@ TEST(ViewerTrash, AFileInATrashStaysThereWithItsRecord) {
 
 // Where the trash cannot take the file, Delete says why as the system
 // gives it, and the file and its file system stay as they were: no trash
-// folders are left where a record could not be written.
+// folders are left where a record could not be written, nor the home's
+// folders made for the attempt on a fresh account.
 TEST(ViewerTrash, AFailedDeleteSaysWhyAndLeavesNothingBehind) {
   brek_test::Tmpfs_mount full, read_only;
   if (!full.mounted() || !read_only.mounted()) GTEST_SKIP() << full.failure() << read_only.failure();
@@ -261,8 +293,32 @@ TEST(ViewerTrash, AFailedDeleteSaysWhyAndLeavesNothingBehind) {
 
   picture(read_only.file("b.bmp"));
   ASSERT_TRUE(read_only.make_read_only());
+  brek_test::Temp_dir homes;
+  brek_test::Env_guard no_data("XDG_DATA_HOME", nullptr), home("HOME", homes.file("new/home"));
   EXPECT_EQ(delete_failure(b, read_only.file("b.bmp")), "Delete file operation failed: Read-only file system");
   EXPECT_EQ(read_only.entries(), std::vector<std::string>{"b.bmp"});
+  EXPECT_EQ(brek_test::entries_of(homes.path()), std::vector<std::string>{});
+}
+
+// Another program saves a new version onto the name while Delete takes it
+// (a temporary renamed over it before the trash does): the new version
+// stays in place, and Delete says so in words.
+TEST(ViewerTrash, ANewVersionSavedDuringADeleteStaysAndDeleteSaysWhy) {
+  Input_box b;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("a.bmp");
+  picture(path);
+  b.v->open_file(path);
+  const int steps = brek_test::with_entry_changes_held([&] { b.key(VK_DELETE); },
+                                                       [&](int done) {
+                                                         if (done == 0) brek_test::save_over(path, "new");
+                                                       });
+  if (steps < 0) GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+  EXPECT_EQ(b.last_message(),
+            "Delete file operation failed: Another program changed the file meanwhile; it was left in place");
+  EXPECT_EQ(brek_test::read_file(path), "new");
+  EXPECT_EQ(brek_test::entries_of(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files"),
+            std::vector<std::string>{});
 }
 
 // A home trash moved elsewhere and linked back, as users do to keep it on
