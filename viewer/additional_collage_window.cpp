@@ -58,6 +58,7 @@ void C_Additional_collage::set_full_screen(bool on) {
       v->set_window_state(state_of_form::MAXIMIZED);
       v->set_border_kind(1);
       pending_placement = true;
+      place_under_pointer = false;
       v->start_timer();
     } else {
       v->set_border_kind(0);
@@ -80,7 +81,7 @@ void C_Additional_collage::place_full_screen() {
     v->set_border_kind(1);
     // No monitor under the cursor: the window stays where it is and goes
     // full screen on the monitor it is on.
-    const int64_t m = monitor_at(v->cursor_position());
+    const int64_t m = place_under_pointer ? monitor_at(v->cursor_position()) : -1;
     if (m >= 0) v->set_bounds(Placement::monitor_rect(m));
   }
   set_full_screen(true);

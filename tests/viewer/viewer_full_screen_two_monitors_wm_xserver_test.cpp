@@ -36,11 +36,11 @@ const char* const STORED =
 const Box STORED_BOX{266, 200, 1204, 804};
 const Box SCREEN{0, 0, 1920, 1080};
 const Box RIGHT_SCREEN{1920, 0, 1280, 1024};
-// 600 x 450 points at 1950, 300 (804 x 604 pixels at 2600, 400): on the
+// 375 x 300 points at 1950, 300 (504 x 404 pixels at 2600, 400): on the
 // right monitor.
 const char* const STORED_RIGHT =
-    "[Main]\nCWidth = \"600\"\nCHeight = \"450\"\nWidth = \"603\"\nHeight = \"453\"\nLeft = \"1950\"\nTop = \"300\"\n";
-const Box STORED_RIGHT_BOX{2600, 400, 804, 604};
+    "[Main]\nCWidth = \"375\"\nCHeight = \"300\"\nWidth = \"378\"\nHeight = \"303\"\nLeft = \"1950\"\nTop = \"300\"\n";
+const Box STORED_RIGHT_BOX{2600, 400, 504, 404};
 
 // The stored placement in the screen's pixels (96 per inch): a save of the
 // same window may write other points for the same pixels.
