@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "baselib/config.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
@@ -95,3 +96,69 @@ TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOver
   EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2);
 }
 
+
+// The move window closed and opened again, ten times, with the name-clash
+// dialog asked and closed inside it each time: each comes back at the
+// size and place it had, and the stored placement stays as it was.
+TEST(ViewerDialogsUnderAWindowManager, TheMoveWindowAndTheNameClashDialogReopenAsTheyWereTenTimes) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  brek_test::Temp_dir dir;
+  const std::string from = dir.file("from"), to = dir.file("to");
+  fs::create_directories(from);
+  fs::create_directories(to);
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
+  ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
+  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                "[Move to dir]\nCWidth = \"450\"\nCHeight = \"330\"\nWidth = \"453\"\n"
+                                "Height = \"333\"\nLeft = \"300\"\nTop = \"150\"\n"));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
+  auto stored = [] {
+    Ref<C_Config> c = C_Config::open_read("Collage viewer", area_where_configuration_is_stored::USER, "Move to dir");
+    std::string values;
+    for (const char* key : {"Left", "Top", "Width", "Height", "CWidth", "CHeight"})
+      values += std::to_string(c->read_real_value(key)) + " ";
+    return values;
+  };
+  const std::string before = stored();
+
+  Viewer_on_screen<Test_viewer> s;
+  s.v->open_file(from + "/a.bmp");
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  Box first_window, first_dialog;
+  for (int opening = 1; opening <= 10; ++opening) {
+    ASSERT_TRUE(te::window_key_press(s.v->native, VK_F6));
+    te::window_key_release(s.v->native, VK_F6);
+    Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
+    ASSERT_TRUE(!w.is_none() && te::wait_exposed(w->native) && x.window_manager_barrier());
+    te::settle();
+    const Box window = x.geometry(brek_test::x11_window_of(w));
+    Box dialog;
+    te::post_task([&] {
+      Ref<C_Dialog_replace> d = w->replace_dialog;
+      if (d.is_none() || !te::wait_exposed(d->native) || !x.window_manager_barrier()) return;
+      te::settle();
+      dialog = x.geometry(brek_test::x11_window_of(d));
+      brek_test::click_on_screen(x, d, d->cancel_button);
+    });
+    te::post_task([&] {
+      if (!w->replace_dialog.is_none()) w->replace_dialog->close_with("TIMEOUT");
+    }, 20000);
+    ASSERT_TRUE(te::window_key_press(w->native, '1'));
+    te::window_key_release(w->native, '1');
+    te::close(w->native);
+    te::settle();
+    ASSERT_TRUE(x.window_manager_barrier());
+    if (opening == 1) {
+      first_window = window;
+      first_dialog = dialog;
+    }
+    EXPECT_TRUE(window == first_window) << "opening " << opening << ": " << describe(window);
+    EXPECT_TRUE(dialog.w > 0 && dialog == first_dialog) << "opening " << opening << ": " << describe(dialog);
+  }
+  EXPECT_TRUE(first_window == (Box{400, 200, 604, 444})) << describe(first_window);
+  EXPECT_EQ(stored(), before);
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
