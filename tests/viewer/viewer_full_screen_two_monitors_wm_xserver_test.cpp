@@ -143,6 +143,20 @@ TEST_F(ViewerFullScreenUnderAWindowManager, FullScreenFillsTheMonitorTheWindowIs
   }
 }
 
+// Started ten times from its stored placement on the right monitor: the
+// window comes back there each time and the placement stays as stored.
+TEST_F(ViewerFullScreenUnderAWindowManager, TenStartsComeBackAtTheStoredPlacement) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  const Placement before = stored_placement();
+  for (int start_count = 1; start_count <= 10; ++start_count) {
+    start();
+    expect_box(STORED_RIGHT_BOX, ("start " + std::to_string(start_count)).c_str());
+    s.reset();
+    te::settle();
+    EXPECT_EQ(stored_placement(), before) << "start " << start_count;
+  }
+}
+
 TEST_F(ViewerFullScreenUnderAWindowManager, TheDefaultWindowComesBackWhereItWas) {
   start();
   const Box first = box();
