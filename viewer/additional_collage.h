@@ -55,9 +55,10 @@ class C_Additional_collage : public C_Sorting {
   int64_t thumb_h = THUMB_H_DEFAULT;
   bool pending_placement = true;
   // The pending placement goes to the monitor under the pointer only for
-  // full screen taken from the settings at start-up; a switch keeps the
-  // monitor the window is on.
+  // full screen taken from the settings at start-up; after a switch it
+  // goes to the monitor the switch chose (empty: where the window is).
   bool place_under_pointer = true;
+  rect switched_to;
   int64_t last_painted_index = -1;
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;
