@@ -162,13 +162,51 @@ void widen_label(std::vector<Control_record>& recs, const std::vector<Control_bo
 
 double blank_label_width(const Control_box& b) { return static_cast<double>(b.text.size()) * b.height / 2; }
 
+// The widths of a row's controls within the room it has: when they need
+// more, the widest edits and combo boxes give it up, levelled down
+// together, none below twice the row's height. Labels, buttons and the
+// narrow ones keep their widths.
+std::vector<double> widths_in_row(const std::vector<Control_box>& boxes, double room, double floor) {
+  std::vector<double> w;
+  double need = 0;
+  for (const Control_box& b : boxes) {
+    w.push_back(b.width);
+    need += b.width;
+  }
+  auto yields = [&](size_t i) {
+    const Control_box& b = boxes[i];
+    return !b.label && !b.push_button && !b.glyph_button && w[i] > floor;
+  };
+  // Each step levels the widest down to the next width (or the floor),
+  // until the row fits or nothing yields any more.
+  while (need > room && std::isfinite(need)) {
+    double widest = 0, next = floor;
+    size_t count = 0;
+    for (size_t i = 0; i < w.size(); ++i)
+      if (yields(i)) widest = std::max(widest, w[i]);
+    for (size_t i = 0; i < w.size(); ++i) {
+      if (!yields(i)) continue;
+      if (w[i] == widest) ++count;
+      else next = std::max(next, w[i]);
+    }
+    if (count == 0) break;
+    const double level = std::max(next, widest - (need - room) / static_cast<double>(count));
+    for (size_t i = 0; i < w.size(); ++i)
+      if (yields(i) && w[i] == widest) w[i] = level;
+    need -= (widest - level) * static_cast<double>(count);
+  }
+  return w;
+}
+
 void arrange_row(const Column_frame& f, const std::vector<Control_box>& boxes, double m, double g,
                  std::vector<Control_record>& recs) {
   const double avail = f.client_width;
   const double height = f.client_height;
   const size_t n = boxes.size();
+  const double spacing = m + static_cast<double>(n) * m + static_cast<double>(n - 1) * g;
+  const std::vector<double> width = widths_in_row(boxes, avail - spacing, 2 * height);
   double total = m;
-  for (const Control_box& b : boxes) total += b.width + m;
+  for (double w : width) total += w + m;
   const double free = avail - total - static_cast<double>(n - 1) * g;
   double even = free / static_cast<double>(n + 1);
   if (even < 0 || std::isnan(even)) even = 0;
@@ -188,7 +226,7 @@ void arrange_row(const Column_frame& f, const std::vector<Control_box>& boxes, d
     widen_label(recs, boxes);
     Control_record r;
     r.index = i;
-    r.w = b.width;
+    r.w = width[i];
     if (b.label && only_blanks(b.text)) r.w = blank_label_width(b);
     bool height_set = false;
     if (labels_above && !b.label && after_label) {
@@ -196,14 +234,15 @@ void arrange_row(const Column_frame& f, const std::vector<Control_box>& boxes, d
       lab.label_shares_line = true;
       r.x = lab.x;
       r.y = lab.y + lab.h;
-      x = lab.x + b.width + gap;
+      x = lab.x + width[i] + gap;
     } else if (f.layout == CL::CONTROLS_LEFT_LAST_RIGHT && i == n - 1) {
-      r.x = avail - g - b.width;
+      // At the right end, yet never over the control before it.
+      r.x = std::max(avail - g - width[i], x);
       r.y = g;
     } else {
       r.x = x;
       r.y = g;
-      x += b.width + gap;
+      x += width[i] + gap;
       if (labels_above) {
         r.y = b.label ? g : 0.45 * height;
         r.h = 0.45 * height;

@@ -224,9 +224,10 @@ class C_Form : public Brek_object {
   void set_size(sizing_options mode, double height, double width);
   // The same for the client size (the frame as the window has it now).
   void set_client_size(sizing_options mode, double height, double width);
-  // Writes "Width", "Height", "Left", "Top" (and here "CWidth", "CHeight")
-  // as the what-string's letters ask; nothing for a minimized window, nor,
-  // without "A", for one that is being created, not placed or not visible.
+  // Writes "Width", "Height", "Left", "Top" (and here "CWidth", "CHeight";
+  // Placement::Window_rects names the rectangles) as the what-string's
+  // letters ask; nothing for a minimized or maximized window, nor, without
+  // "A", for one that is being created, not placed or not visible.
   void save_placement(const std::string& application, const std::string& section, const std::string& what = "");
   // Reads them back and applies them; the window ends on a monitor.
   void load_placement(const std::string& application, const std::string& section, const std::string& what = "");

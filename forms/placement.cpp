@@ -190,6 +190,25 @@ bool shown_on_any(const std::vector<rect>& monitors, const rect& window) {
   return false;
 }
 
+namespace {
+double part(double v) { return std::isfinite(v) && v > 0 ? v : 0.0; }
+}  // namespace
+
+double Window_rects::frame_left() const { return part(own.x - outer.x); }
+double Window_rects::frame_top() const { return part(own.y - outer.y); }
+double Window_rects::frame_w() const { return part(outer.w - own.w); }
+double Window_rects::frame_h() const { return part(outer.h - own.h); }
+double Window_rects::around_client_w() const { return part(outer.w - client_w); }
+double Window_rects::around_client_h() const { return part(outer.h - client_h); }
+
+rect Window_rects::outer_of(const rect& r) const {
+  return rect{r.x - frame_left(), r.y - frame_top(), r.w + frame_w(), r.h + frame_h()};
+}
+
+rect Window_rects::own_of(const rect& r) const {
+  return rect{r.x + frame_left(), r.y + frame_top(), r.w - frame_w(), r.h - frame_h()};
+}
+
 std::string what_letters(const std::string& what) {
   if (what.empty() || what.find('*') != std::string::npos) return "WHLT";
   return what;
@@ -244,44 +263,31 @@ point position_for(positioning mode, const rect& r) {
                                                : Placement::keep_in(work, r.x, r.y, r.w, r.h);
 }
 
-// What a window manager adds around the window: the outer rectangle less
-// the window's own (all 0 where nothing is added).
-struct Manager_frame {
-  double left = 0, top = 0, w = 0, h = 0;
-};
-Manager_frame manager_frame(C_Form& form) {
-  const rect outer = form.get_bounds();
-  const rect own = C_Brek_form::get_window_rect(form.native);
-  if (!(own.w > 0) || !(own.h > 0)) return {};
-  auto part = [](double v) { return std::isfinite(v) && v > 0 ? v : 0.0; };
-  return Manager_frame{part(own.x - outer.x), part(own.y - outer.y), part(outer.w - own.w), part(outer.h - own.h)};
-}
-
-// The outer rectangle as the window's own one and the frame make it.
-rect outer_rect(C_Form& form, const Manager_frame& wm) {
-  const rect own = C_Brek_form::get_window_rect(form.native);
-  if (!(own.w > 0) || !(own.h > 0)) return form.get_bounds();
-  return rect{own.x - wm.left, own.y - wm.top, own.w + wm.w, own.h + wm.h};
+// The window's rectangles as they are now; a window without an own
+// rectangle yet (none shown) counts as one without a frame.
+Placement::Window_rects rects_of(C_Form& form) {
+  Placement::Window_rects r;
+  r.outer = form.get_bounds();
+  r.own = C_Brek_form::get_window_rect(form.native);
+  if (!(r.own.w > 0) || !(r.own.h > 0)) r.own = r.outer;
+  r.client_w = form.get_client_width();
+  r.client_h = form.get_client_height();
+  return r;
 }
 
 // Moves the outer rectangle to (left, top) as the mode says, through the
 // window's own rectangle and the frame it had when the caller looked: a
 // manager that changes the frame meanwhile moves nothing stored.
-void place_outer(C_Form& form, const Manager_frame& wm, positioning mode, double left, double top) {
+void place_outer(C_Form& form, const Placement::Window_rects& was, positioning mode, double left, double top) {
   const rect own = C_Brek_form::get_window_rect(form.native);
   if (!(own.w > 0) || !(own.h > 0)) {
     form.set_position(mode, top, left);
     return;
   }
-  const point at = position_for(mode, rect{left, top, own.w + wm.w, own.h + wm.h});
+  const rect outer{left, top, own.w + was.frame_w(), own.h + was.frame_h()};
+  const point at = position_for(mode, outer);
   form.placed = 1;
-  C_Brek_form::set_window_rect(form.native, rect{at.x + wm.left, at.y + wm.top, own.w, own.h});
-}
-
-// The window's own rectangle, the outer one where it has none.
-rect own_rect(C_Form& form) {
-  const rect own = C_Brek_form::get_window_rect(form.native);
-  return own.w > 0 && own.h > 0 ? own : form.get_bounds();
+  C_Brek_form::set_window_rect(form.native, was.own_of(rect{at.x, at.y, outer.w, outer.h}));
 }
 
 }  // namespace
@@ -310,16 +316,14 @@ void C_Form::set_size(sizing_options mode, double height, double width) {
 
 void C_Form::set_client_size(sizing_options mode, double height, double width) {
   if (is_none() || native == 0) return;
-  rect cur = get_bounds();
-  double client_w = get_client_width();
-  double client_h = get_client_height();
   // The frame as the window has it now; the modes work on the outer size.
-  double frame_w = cur.w - client_w > 0 ? cur.w - client_w : 0.0;
-  double frame_h = cur.h - client_h > 0 ? cur.h - client_h : 0.0;
+  const Placement::Window_rects r = rects_of(*this);
+  const double frame_w = r.around_client_w();
+  const double frame_h = r.around_client_h();
   bool given_w = width > 0 && finite(width);
   bool given_h = height > 0 && finite(height);
-  double outer_w = (given_w ? width : client_w) + frame_w;
-  double outer_h = (given_h ? height : client_h) + frame_h;
+  double outer_w = (given_w ? width : r.client_w) + frame_w;
+  double outer_h = (given_h ? height : r.client_h) + frame_h;
   fit_outer(*this, mode, outer_w, outer_h);
   if (mode != sizing_options::SIZE_AS_IS || given_w) want_width = outer_w;
   if (mode != sizing_options::SIZE_AS_IS || given_h) want_height = outer_h;
@@ -328,7 +332,11 @@ void C_Form::set_client_size(sizing_options mode, double height, double width) {
 
 void C_Form::save_placement(const std::string& application, const std::string& section, const std::string& what) {
   if (is_none() || native == 0) return;
-  if (get_window_state() == static_cast<int>(state_of_form::MINIMIZED)) return;
+  // A minimized or maximized window's place and size are not the ones to
+  // come back to.
+  const int state = get_window_state();
+  if (state == static_cast<int>(state_of_form::MINIMIZED) || state == static_cast<int>(state_of_form::MAXIMIZED))
+    return;
   if (what.find('A') == std::string::npos && (creating || !placed || !is_visible())) return;
   std::string letters = Placement::what_letters(what);
   Settings_writes::run(Ref<C_Form>(this), [&] {
@@ -336,14 +344,15 @@ void C_Form::save_placement(const std::string& application, const std::string& s
     bool linux_keys = on_linux();
     // The window's own place and size: what a window manager adds around
     // it differs between managers and comes and goes with full screen.
-    const rect own = own_rect(*this);
+    const Placement::Window_rects r = rects_of(*this);
+    const rect own = r.own;
     if (Placement::wants(letters, 'W')) {
-      if (linux_keys) config->write_real("CWidth", get_client_width());
+      if (linux_keys) config->write_real("CWidth", r.client_w);
       config->write_real("Width", own.w);
     }
     if (Placement::wants(letters, 'H')) {
       config->write_real("Height", own.h);
-      if (linux_keys) config->write_real("CHeight", get_client_height());
+      if (linux_keys) config->write_real("CHeight", r.client_h);
     }
     if (Placement::wants(letters, 'L')) config->write_real("Left", own.x);
     if (Placement::wants(letters, 'T')) config->write_real("Top", own.y);
@@ -377,18 +386,17 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   auto cut = [&](double& size, double limit) {
     if (have_box && size > limit) size = limit;
   };
-  const rect outer = get_bounds();
-  const double frame_w = std::max(0.0, outer.w - get_client_width());
-  const double frame_h = std::max(0.0, outer.h - get_client_height());
   // Stored values are the window's own; the rules here place the outer
   // rectangle, with the frame a window manager gives it.
-  const Manager_frame wm = manager_frame(*this);
+  const Placement::Window_rects wm = rects_of(*this);
+  const double frame_w = wm.around_client_w();
+  const double frame_h = wm.around_client_h();
 
   double width = 0, height = 0, cwidth = 0, cheight = 0;
   bool has_w = Placement::wants(letters, 'W') && read("Width", width);
   bool has_h = Placement::wants(letters, 'H') && read("Height", height);
-  width += wm.w;
-  height += wm.h;
+  width += wm.frame_w();
+  height += wm.frame_h();
   cut(width, box.w);
   cut(height, box.h);
   if (has_w && has_h) {
@@ -408,14 +416,14 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   double left = 0, top = 0;
   bool has_l = Placement::wants(letters, 'L') && read("Left", left);
   bool has_t = Placement::wants(letters, 'T') && read("Top", top);
-  left -= wm.left;
-  top -= wm.top;
+  left -= wm.frame_left();
+  top -= wm.frame_top();
   if (has_l && has_t) {
     place_outer(*this, wm, positioning::KEEP_ON_SCREEN, left, top);
   } else if (has_l || has_t) {
     // One coordinate is taken as it stands, unless no monitor would show
     // the window there.
-    const rect cur = outer_rect(*this, wm);
+    const rect cur = wm.outer_of(rects_of(*this).own);
     rect there{has_l ? left : cur.x, has_t ? top : cur.y, cur.w, cur.h};
     const bool shown = monitors.empty() || Placement::shown_on_any(monitors, there);
     place_outer(*this, wm, shown ? positioning::POSITION_AS_IS : positioning::KEEP_ON_SCREEN, there.x, there.y);

@@ -82,6 +82,36 @@ rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& 
 // area).
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window);
 
+// ---- the rectangles of a window ----
+
+// A window has three rectangles, all in points:
+// - outer: the window with the frame (title bar, borders) a window manager
+//   puts around it. get_bounds, set_bounds, set_size and the rules that
+//   keep a window on a monitor work on it.
+// - own: the window itself, the same under any manager or none. Stored as
+//   "Left", "Top", "Width" and "Height".
+// - client: the own rectangle less the form's border. Its size is stored
+//   as "CWidth" and "CHeight".
+// The frame is read once and serves both ways: a rectangle read as one
+// kind and given back as another comes back as it was.
+struct Window_rects {
+  rect outer;
+  rect own;
+  double client_w = 0, client_h = 0;
+
+  // What the manager adds on each side (0 where it adds nothing).
+  double frame_left() const;
+  double frame_top() const;
+  double frame_w() const;
+  double frame_h() const;
+  // What lies around the client area (frame and border) across and down.
+  double around_client_w() const;
+  double around_client_h() const;
+  // The outer rectangle of an own one, and back.
+  rect outer_of(const rect& own_rect) const;
+  rect own_of(const rect& outer_rect) const;
+};
+
 // The letters of a what-string: "" or one holding "*" gives "WHLT".
 std::string what_letters(const std::string& what);
 // Whether the letters ask for one (case-sensitive).

@@ -14,6 +14,8 @@ PACKAGES=(
   fonts-liberation2 fonts-dejavu-core
   # giflib and gifsicle serve only the image tests and the GIF benchmark.
   xvfb xauth poppler-utils
+  # The tests' own desktops declare their monitors through RandR.
+  libxcb-randr0-dev
   # ctags measures function lengths for the style check.
   universal-ctags
   libgif-dev gifsicle

@@ -54,6 +54,11 @@ class C_Additional_collage : public C_Sorting {
   int64_t thumb_w = THUMB_W_DEFAULT;
   int64_t thumb_h = THUMB_H_DEFAULT;
   bool pending_placement = true;
+  // The pending placement goes to the monitor under the pointer only for
+  // full screen taken from the settings at start-up; after a switch it
+  // goes to the monitor the switch chose (empty: where the window is).
+  bool place_under_pointer = true;
+  rect switched_to;
   int64_t last_painted_index = -1;
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;
@@ -216,7 +221,8 @@ class C_Additional_collage : public C_Sorting {
 
   // ---- window services (additional_collage_window.cpp) ----
   void set_full_screen(bool on);
-  // The full-screen window goes to the monitor under the mouse cursor.
+  // Applies full screen again once the window shows it; at start-up on
+  // the monitor under the mouse cursor.
   void place_full_screen();
   // Makes the save dialog with a filter of the savable image types.
   void save_as_dialog();

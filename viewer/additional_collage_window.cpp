@@ -54,10 +54,12 @@ void C_Additional_collage::set_full_screen(bool on) {
     if (on) {
       const rect b = v->get_bounds();
       const int64_t m = monitor_at(point{b.x + 20, b.y + 20});
-      if (m >= 0) v->set_bounds(Placement::monitor_rect(m));
+      switched_to = m >= 0 ? Placement::monitor_rect(m) : rect{};
+      if (m >= 0) v->set_bounds(switched_to);
       v->set_window_state(state_of_form::MAXIMIZED);
       v->set_border_kind(1);
       pending_placement = true;
+      place_under_pointer = false;
       v->start_timer();
     } else {
       v->set_border_kind(0);
@@ -79,9 +81,15 @@ void C_Additional_collage::place_full_screen() {
     Placement_batch batch(v);
     v->set_border_kind(1);
     // No monitor under the cursor: the window stays where it is and goes
-    // full screen on the monitor it is on.
-    const int64_t m = monitor_at(v->cursor_position());
-    if (m >= 0) v->set_bounds(Placement::monitor_rect(m));
+    // full screen on the monitor it is on. The window's own bounds are not
+    // asked again: a manager may still be showing it anew after the
+    // switch took its frame away.
+    rect to = switched_to;
+    if (place_under_pointer) {
+      const int64_t m = monitor_at(v->cursor_position());
+      to = m >= 0 ? Placement::monitor_rect(m) : rect{};
+    }
+    if (to.w > 0 && to.h > 0) v->set_bounds(to);
   }
   set_full_screen(true);
 }

@@ -103,10 +103,7 @@ void C_Collage_viewer::lay_out_anew() {
 void C_Collage_viewer::on_moved() { save_placement_if_framed(); }
 
 void C_Collage_viewer::save_placement_if_framed() {
-  // A maximized window's size is the screen's, not the one to come back to.
-  if (is_none() || placement_busy || border_kind != 0 ||
-      get_window_state() == static_cast<int>(state_of_form::MAXIMIZED))
-    return;
+  if (is_none() || placement_busy || border_kind != 0) return;
   store_placement();
 }
 

@@ -499,20 +499,15 @@ void C_Move_to_dirs::on_timer() {
   repaint();
 }
 
-void C_Move_to_dirs::save_placement_unless_maximized() {
-  if (get_window_state() == static_cast<int>(state_of_form::MAXIMIZED)) return;
-  save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
-}
-
 void C_Move_to_dirs::on_moved() {
   if (is_none()) return;
-  save_placement_unless_maximized();
+  save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
   C_Form::on_moved();
 }
 
 void C_Move_to_dirs::on_resized() {
   if (is_none()) return;
-  save_placement_unless_maximized();
+  save_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
   C_Form::on_resized();
 }
 

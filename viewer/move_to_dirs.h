@@ -147,7 +147,6 @@ class C_Move_to_dirs : public C_Form {
  private:
   // The pointer of the event in the paint box, points.
   point pointer_in_box();
-  void save_placement_unless_maximized();
   // Panel n; `listed` tells whether this paint listed a directory already,
   // and is set when the panel lists one.
   void paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed);

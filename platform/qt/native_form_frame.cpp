@@ -58,6 +58,9 @@ bool g_estimates_answered = true;
 // it gives none.
 std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   if (!g_estimates_answered || !x11_supported(c, "_NET_REQUEST_FRAME_EXTENTS")) return {};
+  // What a manager left on a window it let go (openbox: all 0) is no
+  // answer: only the extents the request brings are.
+  xcb_delete_property(c, w, x11_atom(c, "_NET_FRAME_EXTENTS"));
   x11_ask_manager(c, w, "_NET_REQUEST_FRAME_EXTENTS", {});
   const auto limit = Clock::now() + ANSWER_BOUND;
   std::vector<uint32_t> extents;

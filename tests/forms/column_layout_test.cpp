@@ -165,6 +165,28 @@ TEST(ControlArrange, ThreeButtonsInABottomRow) {
   EXPECT_EQ(xs(arrange_controls(bottom_row(CL::CONTROLS_CENTER), wide)), (std::vector<double>{0, 120, 240}));
 }
 
+// A row with less room than its controls ask for: the widest edits give
+// it up, levelled together, labels and buttons keep theirs, and no control
+// covers another or leaves the row.
+TEST(ControlArrange, ARowShortOfRoomNarrowsItsWidestEdits) {
+  const std::vector<Control_box> row = {label("Copies:", 40), edit(90), label("Printer:", 40), edit(190),
+                                        button(40), button(80)};
+  auto r = arrange_controls(bottom_row(CL::CONTROLS_LEFT_LAST_RIGHT, 380), row);
+  std::vector<double> widths;
+  for (const Control_record& rec : r.records) widths.push_back(rec.w);
+  // 380 less 24 of margins and gaps and the labels' and buttons' 200: 156
+  // for the two edits.
+  EXPECT_EQ(widths, (std::vector<double>{40, 78, 40, 78, 40, 80}));
+  for (size_t i = 0; i + 1 < r.records.size(); ++i)
+    EXPECT_LE(r.records[i].x + r.records[i].w, r.records[i + 1].x) << i;
+  EXPECT_LE(r.records.back().x + r.records.back().w, 380);
+  // Never below twice the row's height: the last control then follows the
+  // one before it, past the row's end.
+  r = arrange_controls(bottom_row(CL::CONTROLS_LEFT_LAST_RIGHT, 200), row);
+  EXPECT_EQ(r.records[3].w, 56);
+  EXPECT_LE(r.records[4].x + r.records[4].w, r.records[5].x);
+}
+
 TEST(ControlArrange, ManualRowsStayButManualStacksAreArranged) {
   auto r = arrange_controls(bottom_row(CL::CONTROLS_MANUAL), {button(60)});
   EXPECT_FALSE(r.moved);

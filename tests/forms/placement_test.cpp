@@ -179,10 +179,12 @@ TEST_F(Placement_test, WhatStringsChooseWhatIsSaved) {
   f->save_placement("Placement_what", "Main", "WH");
   EXPECT_FALSE(stored("Placement_what")->exists("Width"));
 
-  native.windows[f->native].state = 1;  // minimized: not even with "A"
-  f->save_placement("Placement_what", "Main", "A");
-  f->save_placement("Placement_what", "Main", "AWHLT");
-  EXPECT_FALSE(stored("Placement_what")->exists("Width"));
+  for (int state : {1, 2}) {  // minimized or maximized: not even with "A"
+    native.windows[f->native].state = state;
+    f->save_placement("Placement_what", "Main", "A");
+    f->save_placement("Placement_what", "Main", "AWHLT");
+    EXPECT_FALSE(stored("Placement_what")->exists("Width")) << "state " << state;
+  }
   native.windows[f->native].state = 0;
 
   f->save_placement("Placement_what", "Main", "AWH");

@@ -4,10 +4,16 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <sys/uio.h>
 #include <unistd.h>
+#include <xcb/randr.h>
+#include <xcb/xcbext.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,6 +27,68 @@ namespace {
 pid_t g_server = 0;
 pid_t g_manager = 0;
 std::string g_failure = "no desktop of the test's own was asked for";
+std::vector<Own_monitor> g_monitors;
+
+// "WxH+X+Y,..." as monitors; empty when an item does not read.
+std::vector<Own_monitor> parse_monitors(const std::string& text) {
+  if (text.empty()) return {Own_monitor{0, 0, OWN_DESKTOP_WIDTH, OWN_DESKTOP_HEIGHT}};
+  std::vector<Own_monitor> list;
+  size_t from = 0;
+  while (from <= text.size()) {
+    const size_t end = std::min(text.find(',', from), text.size());
+    Own_monitor m;
+    char tail = 0;
+    if (std::sscanf(text.substr(from, end - from).c_str(), "%dx%d+%d+%d%c", &m.w, &m.h, &m.x, &m.y, &tail) != 4 ||
+        m.w <= 0 || m.h <= 0 || m.x < 0 || m.y < 0)
+      return {};
+    list.push_back(m);
+    from = end + 1;
+  }
+  return list;
+}
+
+// Declares the monitors on the server (RandR 1.5), the first holding the
+// server's one output so that the output makes no monitor of its own.
+// The monitors last as long as the server (it never resets).
+bool set_monitors(const std::vector<Own_monitor>& monitors) {
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  bool done = !xcb_connection_has_error(c);
+  const xcb_window_t root = done ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : 0;
+  auto* version = done ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr) : nullptr;
+  auto* res = version ? xcb_randr_get_screen_resources_reply(c, xcb_randr_get_screen_resources(c, root), nullptr)
+                      : nullptr;
+  done = res && res->num_outputs > 0 && (version->major_version > 1 || version->minor_version >= 5);
+  for (size_t i = 0; done && i < monitors.size(); ++i) {
+    const Own_monitor& m = monitors[i];
+    const std::string name = "MONITOR-" + std::to_string(i + 1);
+    auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
+    struct {
+      xcb_randr_monitor_info_t info;
+      xcb_randr_output_t output;
+    } info{};
+    info.info = {a ? a->atom : 0, uint8_t(i == 0), 0, uint16_t(i == 0 ? 1 : 0), int16_t(m.x), int16_t(m.y),
+                 uint16_t(m.w), uint16_t(m.h), uint32_t(m.w * 254 / 960), uint32_t(m.h * 254 / 960)};
+    info.output = xcb_randr_get_screen_resources_outputs(res)[0];
+    std::free(a);
+    // Sent as the protocol lays it out: libxcb's own xcb_randr_set_monitor
+    // gets the request's length wrong and the server drops the connection.
+    struct {
+      uint8_t major = 0, minor = XCB_RANDR_SET_MONITOR;
+      uint16_t length = 0;
+      xcb_window_t window;
+    } head{.window = root};
+    iovec parts[4] = {{}, {}, {&head, sizeof head}, {&info, size_t(xcb_randr_monitor_info_sizeof(&info.info))}};
+    xcb_protocol_request_t request{2, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 0};
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_void_cookie_t{xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request)});
+    done = !error && !xcb_connection_has_error(c);
+    std::free(error);
+  }
+  std::free(res);
+  std::free(version);
+  xcb_disconnect(c);
+  return done;
+}
 
 // A child running program with the arguments; keep_fd stays open in it.
 // It gets SIGTERM when the test process ends, however that happens.
@@ -89,11 +157,17 @@ bool fail(const std::string& why) {
 
 }  // namespace
 
-bool start_own_desktop() {
+bool start_own_desktop(const std::string& monitors) {
+  g_monitors = parse_monitors(monitors);
+  if (g_monitors.empty()) return fail("monitors \"" + monitors + "\" do not read as WxH+X+Y,...");
+  int right = 0, bottom = 0;
+  for (const Own_monitor& m : g_monitors) {
+    right = std::max(right, m.x + m.w);
+    bottom = std::max(bottom, m.y + m.h);
+  }
   int pipe_fds[2];
   if (::pipe(pipe_fds) != 0) return fail("no pipe for the X server's display number");
-  const std::string screen =
-      std::to_string(OWN_DESKTOP_WIDTH) + "x" + std::to_string(OWN_DESKTOP_HEIGHT) + "x24";
+  const std::string screen = std::to_string(right) + "x" + std::to_string(bottom) + "x24";
   g_server = spawn({"Xvfb", "-displayfd", std::to_string(pipe_fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
                    pipe_fds[1]);
   ::close(pipe_fds[1]);
@@ -102,6 +176,7 @@ bool start_own_desktop() {
   if (number < 0) return fail("Xvfb did not start (package xvfb)");
   const std::string display = ":" + std::to_string(number);
   ::setenv("DISPLAY", display.c_str(), 1);
+  if (g_monitors.size() > 1 && !set_monitors(g_monitors)) return fail("the X server took no monitors (RandR 1.5)");
 
   g_manager = spawn({"openbox"});
   if (!window_manager_ready(g_manager)) return fail("openbox did not take the screen (package openbox)");
@@ -113,6 +188,8 @@ void stop_own_desktop() {
   end(g_manager);
   end(g_server);
 }
+
+const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }
 
 const std::string& own_desktop_failure() { return g_failure; }
 

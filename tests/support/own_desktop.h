@@ -1,23 +1,35 @@
 #pragma once
 // An X server of the test process's own with a window manager on it, as a
-// user's desktop has one: Xvfb with one 1920 x 1080 screen and openbox,
-// which frames, places, maximizes and restores windows on its own time.
-// The test main starts it before the application object exists (DISPLAY
-// then names it) when the group asks for it, and ends both at exit; they
-// also end with the test process if it dies.
+// user's desktop has one: Xvfb with one 1920 x 1080 monitor, or the
+// monitors the group names, and openbox, which frames, places, maximizes
+// and restores windows on its own time. The test main starts it before the
+// application object exists (DISPLAY then names it) when the group asks
+// for it, and ends both at exit; they also end with the test process if it
+// dies.
 
 #include <string>
+#include <vector>
 
 namespace brek_test {
 
 constexpr int OWN_DESKTOP_WIDTH = 1920;
 constexpr int OWN_DESKTOP_HEIGHT = 1080;
 
+// A monitor of the desktop, in the server's pixels.
+struct Own_monitor {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
 // Starts the server and the window manager and waits until the manager
-// has taken the screen. On failure DISPLAY is unset (the application falls
+// has taken the screen. monitors: "WxH+X+Y" items separated by ","; the
+// screen is the box around them, and each is a monitor of its own to the
+// program and the manager alike. Empty: one monitor of OWN_DESKTOP_WIDTH x
+// OWN_DESKTOP_HEIGHT. On failure DISPLAY is unset (the application falls
 // back to the offscreen platform) and own_desktop_failure() says why.
-bool start_own_desktop();
+bool start_own_desktop(const std::string& monitors = "");
 void stop_own_desktop();
+// The monitors of the running desktop, in the order given.
+const std::vector<Own_monitor>& own_desktop_monitors();
 // Empty while the desktop runs; why it does not, for a test's skip.
 const std::string& own_desktop_failure();
 

@@ -62,12 +62,16 @@ int main(int argc, char** argv) {
   const char* platform = std::getenv("COLLAGE_TEST_PLATFORM");
   const char* xserver = std::getenv("COLLAGE_TEST_XSERVER");
   // A group under a window manager starts its own X server with one:
-  // "openbox:" and the scale factor.
+  // "openbox:", the scale factor and, after a ":", its monitors.
   const char* own = "openbox:";
   const bool own_desktop = xserver && std::strncmp(xserver, own, std::strlen(own)) == 0;
+  std::string scale;
   if (own_desktop) {
-    xserver += std::strlen(own);
-    brek_test::start_own_desktop();
+    scale = xserver + std::strlen(own);
+    const size_t colon = scale.find(':');
+    brek_test::start_own_desktop(colon == std::string::npos ? "" : scale.substr(colon + 1));
+    scale = scale.substr(0, colon);
+    xserver = scale.c_str();
   }
   if (!xserver)
     setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);

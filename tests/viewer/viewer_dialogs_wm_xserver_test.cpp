@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "baselib/config.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
@@ -26,43 +29,73 @@ using brek_test::describe;
 
 namespace {
 constexpr int VK_F6 = 117;
+
+// A picture whose name is taken in the move window's target 1, the move
+// window's placement stored as given, and the viewer showing the picture.
+class ViewerDialogsUnderAWindowManager : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+    fs::create_directories(from);
+    fs::create_directories(to);
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
+    ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
+    ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
+  }
+  // The viewer started with the move window's placement stored (points).
+  void start(int width, int height, int left, int top) {
+    auto text = [](int v) { return "\"" + std::to_string(v) + "\"\n"; };
+    ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                  "[Move to dir]\nCWidth = " + text(width) + "CHeight = " + text(height) +
+                                      "Width = " + text(width + 3) + "Height = " + text(height + 3) +
+                                      "Left = " + text(left) + "Top = " + text(top)));
+    s = std::make_unique<Viewer_on_screen<Test_viewer>>();
+    s->v->open_file(from + "/a.bmp");
+    s->v->show();
+    ASSERT_TRUE(te::wait_exposed(s->v->native));
+  }
+  // F6 on the viewer; the move window once it shows.
+  Ref<C_Move_to_dirs> open_move_window() {
+    if (!te::window_key_press(s->v->native, VK_F6)) return {};
+    te::window_key_release(s->v->native, VK_F6);
+    Ref<C_Move_to_dirs> w = s->v->collage->move_dialog;
+    return !w.is_none() && te::wait_exposed(w->native) ? w : Ref<C_Move_to_dirs>();
+  }
+  // Key 1 on the move window, with the task posted to run inside the
+  // name-clash question that follows (ended after a while all the same).
+  void move_to_1(const Ref<C_Move_to_dirs>& w, std::function<void()> task) {
+    te::post_task(std::move(task));
+    te::post_task([w] {
+      if (!w->replace_dialog.is_none()) w->replace_dialog->close_with("TIMEOUT");
+    }, 20000);
+    ASSERT_TRUE(te::window_key_press(w->native, '1'));
+    te::window_key_release(w->native, '1');
+  }
+
+  x11_test::Client x;
+  brek_test::Temp_dir dir;
+  const std::string from = dir.file("from"), to = dir.file("to");
+  std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
+};
+
 }  // namespace
 
 // The move window low on the screen; the picture's name is taken in the
 // target folder. The question about it fits on the screen under the move
 // window, and RENAME clicked through the X server moves the picture under
 // a new name.
-TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOverTheMoveWindow) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  brek_test::Temp_dir dir;
-  const std::string from = dir.file("from"), to = dir.file("to");
-  fs::create_directories(from);
-  fs::create_directories(to);
-  ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
-  ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
+TEST_F(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOverTheMoveWindow) {
   // 400 x 300 points at 780, 520: its frame ends some 60 pixels above the
   // screen's bottom edge.
-  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
-                                "[Move to dir]\nCWidth = \"400\"\nCHeight = \"300\"\nWidth = \"403\"\n"
-                                "Height = \"303\"\nLeft = \"780\"\nTop = \"520\"\n"));
-  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
-
-  Viewer_on_screen<Test_viewer> s;
-  s.v->open_file(from + "/a.bmp");
-  s.v->show();
-  ASSERT_TRUE(te::wait_exposed(s.v->native));
-  ASSERT_TRUE(te::window_key_press(s.v->native, VK_F6));
-  te::window_key_release(s.v->native, VK_F6);
-  Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
+  start(400, 300, 780, 520);
+  Ref<C_Move_to_dirs> w = open_move_window();
   ASSERT_FALSE(w.is_none());
-  ASSERT_TRUE(te::wait_exposed(w->native));
 
   Box screen = x.work_area(), owner, dialog;
   std::string buttons_off_screen;
   bool clicked = false;
-  te::post_task([&] {
+  move_to_1(w, [&] {
     Ref<C_Dialog_replace> d = w->replace_dialog;
     if (d.is_none() || !te::wait_exposed(d->native)) return;
     te::settle();
@@ -72,11 +105,6 @@ TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOver
     brek_test::click_on_screen(x, d, d->rename_button);
     clicked = true;
   });
-  te::post_task([&] {
-    if (!w->replace_dialog.is_none()) w->replace_dialog->close_with("TIMEOUT");
-  }, 20000);
-  ASSERT_TRUE(te::window_key_press(w->native, '1'));
-  te::window_key_release(w->native, '1');
 
   ASSERT_TRUE(clicked);
   EXPECT_TRUE(brek_test::inside(dialog, screen)) << describe(dialog) << " on " << describe(screen);
@@ -95,3 +123,44 @@ TEST(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOver
   EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2);
 }
 
+// The move window closed and opened again, ten times, with the name-clash
+// dialog asked and closed inside it each time: each comes back at the
+// size and place it had, and the stored placement stays as it was.
+TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowAndTheNameClashDialogReopenAsTheyWereTenTimes) {
+  auto stored = [] {
+    Ref<C_Config> c = C_Config::open_read("Collage viewer", area_where_configuration_is_stored::USER, "Move to dir");
+    std::string values;
+    for (const char* key : {"Left", "Top", "Width", "Height", "CWidth", "CHeight"})
+      values += std::to_string(c->read_real_value(key)) + " ";
+    return values;
+  };
+  start(450, 330, 300, 150);
+  const std::string before = stored();
+  Box first_window, first_dialog;
+  for (int opening = 1; opening <= 10; ++opening) {
+    Ref<C_Move_to_dirs> w = open_move_window();
+    ASSERT_TRUE(!w.is_none() && x.window_manager_barrier());
+    te::settle();
+    const Box window = x.geometry(brek_test::x11_window_of(w));
+    Box dialog;
+    move_to_1(w, [&] {
+      Ref<C_Dialog_replace> d = w->replace_dialog;
+      if (d.is_none() || !te::wait_exposed(d->native) || !x.window_manager_barrier()) return;
+      te::settle();
+      dialog = x.geometry(brek_test::x11_window_of(d));
+      brek_test::click_on_screen(x, d, d->cancel_button);
+    });
+    te::close(w->native);
+    te::settle();
+    ASSERT_TRUE(x.window_manager_barrier());
+    if (opening == 1) {
+      first_window = window;
+      first_dialog = dialog;
+    }
+    EXPECT_TRUE(window == first_window) << "opening " << opening << ": " << describe(window);
+    EXPECT_TRUE(dialog.w > 0 && dialog == first_dialog) << "opening " << opening << ": " << describe(dialog);
+  }
+  EXPECT_TRUE(first_window == (Box{400, 200, 604, 444})) << describe(first_window);
+  EXPECT_EQ(stored(), before);
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}

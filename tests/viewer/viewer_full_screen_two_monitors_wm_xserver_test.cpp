@@ -1,9 +1,10 @@
 // Full screen and back under a window manager (openbox on an X server of
-// the test's own, 1920 x 1080), which frames, maximizes and restores the
-// window on its own time: F11 twice gives the window back where it was, at
-// its size, unframed by what the manager adds and not maximized, and the
-// stored placement holds what it held. The window is read from the X
-// server, the placement from the settings file.
+// the test's own, with the monitors 1920 x 1080 and, at its right,
+// 1280 x 1024), which frames, maximizes and restores the window on its own
+// time: F11 fills the monitor the window is on, F11 again gives the window
+// back where it was, at its size, unframed by what the manager adds and
+// not maximized, and the stored placement holds what it held. The window
+// is read from the X server, the placement from the settings file.
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,13 @@ constexpr int VK_F11 = 122;
 const char* const STORED =
     "[Main]\nCWidth = \"900\"\nCHeight = \"600\"\nWidth = \"903\"\nHeight = \"603\"\nLeft = \"200\"\nTop = \"150\"\n";
 const Box STORED_BOX{266, 200, 1204, 804};
-const Box SCREEN{0, 0, brek_test::OWN_DESKTOP_WIDTH, brek_test::OWN_DESKTOP_HEIGHT};
+const Box SCREEN{0, 0, 1920, 1080};
+const Box RIGHT_SCREEN{1920, 0, 1280, 1024};
+// 375 x 300 points at 1950, 300 (504 x 404 pixels at 2600, 400): on the
+// right monitor.
+const char* const STORED_RIGHT =
+    "[Main]\nCWidth = \"375\"\nCHeight = \"300\"\nWidth = \"378\"\nHeight = \"303\"\nLeft = \"1950\"\nTop = \"300\"\n";
+const Box STORED_RIGHT_BOX{2600, 400, 504, 404};
 
 // The stored placement in the screen's pixels (96 per inch): a save of the
 // same window may write other points for the same pixels.
@@ -56,6 +63,7 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
   void SetUp() override {
     if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
     ASSERT_TRUE(x.ok());
+    ASSERT_EQ(brek_test::own_desktop_monitors().size(), 2u);
   }
   // The viewer started as the program starts it, on the screen.
   void start() {
@@ -76,17 +84,17 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
     ASSERT_TRUE(te::window_key_press(s->v->native, VK_F11));
     te::window_key_release(s->v->native, VK_F11);
   }
-  // The window covers the screen once the viewer placed it.
-  void expect_full_screen() {
+  // The window covers the monitor once the viewer placed it.
+  void expect_full_screen(const Box& monitor = SCREEN) {
     EXPECT_TRUE(brek_test::wait_until([&] {
       te::settle();
-      return box() == SCREEN && !s->v->collage->pending_placement;
+      return box() == monitor && !s->v->collage->pending_placement;
     })) << brek_test::describe(box());
     settled();
   }
-  void enter_full_screen() {
+  void enter_full_screen(const Box& monitor = SCREEN) {
     f11();
-    expect_full_screen();
+    expect_full_screen(monitor);
   }
   void leave_full_screen() {
     f11();
@@ -115,6 +123,37 @@ TEST_F(ViewerFullScreenUnderAWindowManager, TwiceF11GivesTheStoredWindowBackAndS
     leave_full_screen();
     expect_box(STORED_BOX, round == 1 ? "first round" : "second round");
     EXPECT_EQ(stored_placement(), before) << "round " << round;
+  }
+}
+
+// The window on the right monitor, the pointer resting on the left one:
+// full screen fills the window's monitor and F11 again gives the window
+// back there.
+TEST_F(ViewerFullScreenUnderAWindowManager, FullScreenFillsTheMonitorTheWindowIsOn) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  start();
+  expect_box(STORED_RIGHT_BOX, "started");
+  const Placement before = stored_placement();
+  for (int round = 1; round <= 2; ++round) {
+    te::move_screen_pointer(brek_platform::Point_pt{600, 400});
+    enter_full_screen(RIGHT_SCREEN);
+    leave_full_screen();
+    expect_box(STORED_RIGHT_BOX, round == 1 ? "first round" : "second round");
+    EXPECT_EQ(stored_placement(), before) << "round " << round;
+  }
+}
+
+// Started ten times from its stored placement on the right monitor: the
+// window comes back there each time and the placement stays as stored.
+TEST_F(ViewerFullScreenUnderAWindowManager, TenStartsComeBackAtTheStoredPlacement) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  const Placement before = stored_placement();
+  for (int start_count = 1; start_count <= 10; ++start_count) {
+    start();
+    expect_box(STORED_RIGHT_BOX, ("start " + std::to_string(start_count)).c_str());
+    s.reset();
+    te::settle();
+    EXPECT_EQ(stored_placement(), before) << "start " << start_count;
   }
 }
 
