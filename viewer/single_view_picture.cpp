@@ -163,17 +163,29 @@ void Single_view_picture::load_whole(const Ref<C_Image>& image) {
       stop_worker();  // not started yet: the decode here is as quick
     }
   }
+  if (!image->picture.is_none() || !image->animation.is_none() || image->load_failed) return;
   image->load_native();
+  // What was read is another file than the image stood for: its entry is
+  // renewed at the next tick, as for the worker.
+  if (state_ != whole_state::FILE_CHANGED && (image_.is_none() || image_.get() == image.get()) &&
+      image->file_changed()) {
+    image_ = image;
+    file_changed_found();
+  }
+}
+
+void Single_view_picture::file_changed_found() {
+  // Left for the next tick, which has the image's entry renewed.
+  state_ = whole_state::FILE_CHANGED;
+  timer_->set_interval(START_MS);
+  timer_->set_enabled(true);
 }
 
 void Single_view_picture::take_whole(const Ref<C_Image>& image) {
   const Ref<C_Whole_decode> job = job_;
   stop_worker();
   if (job->file_changed) {
-    // Left for the next tick, which has the image's entry renewed.
-    state_ = whole_state::FILE_CHANGED;
-    timer_->set_interval(START_MS);
-    timer_->set_enabled(true);
+    file_changed_found();
     return;
   }
   if (job->picture.empty() || !image->picture.is_none()) return;

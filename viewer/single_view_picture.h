@@ -67,7 +67,9 @@ class Single_view_picture {
   // the directory view shown, a picture loaded meanwhile) stops the worker.
   tick_result tick(const Ref<C_Image>& shown);
   // The image's whole picture (or animation) now: the worker's when it
-  // decodes it, waited for; else decoded here.
+  // decodes it, waited for; else decoded here. A file found to be another
+  // than the image stood for (by the worker or here) is left as
+  // FILE_CHANGED for the next tick.
   void load_whole(const Ref<C_Image>& image);
 
  private:
@@ -75,6 +77,7 @@ class Single_view_picture {
   void stop_worker();
   // Gives the finished worker's picture to the image.
   void take_whole(const Ref<C_Image>& image);
+  void file_changed_found();
 
   Weak<C_Image> image_;
   Ref<C_Bitmap> part_;
