@@ -109,6 +109,8 @@ void C_Image::read_header_info(double tw, double th) {
       file_size = h.file_size;
       modified_unix_ms = h.modified;
       status_changed_unix_ns = h.status_changed;
+      file_device = h.device;
+      file_inode = h.inode;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
       Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
     }
@@ -130,8 +132,7 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 bool C_Image::file_changed() const {
   if (is_none() || !file_info_read || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
-  return h.found && (h.file_size != file_size || h.modified != modified_unix_ms ||
-                     (load_failed && h.status_changed != status_changed_unix_ns));
+  return h.found && h.version() != file_version();
 }
 
 void C_Image::load_native() {
@@ -296,6 +297,8 @@ Ref<C_Image> C_Image::clone() {
   c->file_size = file_size;
   c->file_info_read = file_info_read;
   c->status_changed_unix_ns = status_changed_unix_ns;
+  c->file_device = file_device;
+  c->file_inode = file_inode;
   c->rect = rect;
   c->quarter_turns = quarter_turns;
   c->flip_x = flip_x;

@@ -17,6 +17,7 @@
 #include "drawing/bitmap.h"
 #include "forms/form.h"
 #include "images/gif.h"
+#include "images/image_header.h"
 #include "images/load_failure.h"
 
 namespace brek {
@@ -37,9 +38,10 @@ class C_Image : public C_Thread {
   date_time created;
   // The modification time as read_header_info took it, ms since 1970 UTC.
   int64_t modified_unix_ms = 0;
-  // The last change of the file's modes as read_header_info took it: a file
-  // that failed to load may have been made readable since (ns since 1970).
+  // The last change of the file or its modes as read_header_info took it
+  // (ns since 1970), and the file's device and inode then.
   int64_t status_changed_unix_ns = 0;
+  uint64_t file_device = 0, file_inode = 0;
   bool fax_compressed = false;
   Ref<C_Bitmap> picture;
   Ref<C_Gif> animation;
@@ -74,9 +76,15 @@ class C_Image : public C_Thread {
   // The same for the file's information and size only (a sort key, a
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
-  // Whether the file's size or modification time differs from what
-  // read_header_info took (a file of 0 bytes filled since, too); false
-  // before it took any and when the file is gone.
+  // The version of the file read_header_info took.
+  Image_header::File_version file_version() const {
+    return Image_header::File_version{file_size, modified_unix_ms, status_changed_unix_ns, file_device, file_inode};
+  }
+  // Whether the file is another version than read_header_info took: written
+  // since (a file of 0 bytes filled, too), its modes changed (a file that
+  // failed to load made readable), or another file renamed over it, also
+  // one of the same size and date; false before it took any and when the
+  // file is gone.
   bool file_changed() const;
   // The picture, reduced where the target allows (JPEG and PNG).
   void load(double tw, double th);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -177,9 +178,11 @@ void take_info(const struct statx& st, File_header& h) {
   // In nanoseconds: a file made readable just after it was looked at
   // still counts as changed.
   h.status_changed = int64_t(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
+  h.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+  h.inode = st.stx_ino;
 }
 
-constexpr unsigned INFO_MASK = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | STATX_CTIME;
+constexpr unsigned INFO_MASK = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | STATX_CTIME | STATX_INO;
 
 // The size and dates of a regular file, without opening it.
 void info_by_path(const std::string& path, File_header& h) {

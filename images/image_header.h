@@ -63,6 +63,17 @@ enum class header_format { NONE, JPEG, GIF, BMP, ICO, PNG, PCX, PSD, TGA, TIFF }
 header_format format_of(const std::string& extension);
 
 // What one look at a file gives.
+// What tells one version of a file from the next: one written in place
+// changes its size or its times (the status-change time also when the
+// modification time is set back), one renamed over it is another inode.
+struct File_version {
+  double size = 0;
+  int64_t modified = 0;
+  int64_t status_changed = 0;
+  uint64_t device = 0, inode = 0;
+  bool operator==(const File_version&) const = default;
+};
+
 struct File_header {
   bool found = false;           // the file could be opened or examined
   Header_size size;
@@ -70,6 +81,8 @@ struct File_header {
   int64_t modified = 0;         // milliseconds since 1970-01-01 UTC
   int64_t created = 0;          // birth time where the file system keeps it, else modified
   int64_t status_changed = 0;   // the last change of the file or its modes, ns since 1970
+  uint64_t device = 0, inode = 0;
+  File_version version() const { return File_version{file_size, modified, status_changed, device, inode}; }
 };
 
 // Opens the file read-only (never creating it) once: with `want_size` the

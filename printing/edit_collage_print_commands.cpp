@@ -250,7 +250,7 @@ Ref<C_Bitmap> C_Edit_collage_print::card_picture(const Ref<C_Image>& image) {
     image->picture = held->picture;
     image->animation = held->animation;
   }
-  if (image->picture.is_none()) image->load_native();
+  if (image->picture.is_none()) viewer.lock()->load_whole(image);
   if (!held && (!image->picture.is_none() || !image->animation.is_none()))
     held_.push_back(Held_picture{Weak<C_Image>(image), image->picture, image->animation});
   Ref<C_Gif> gif = image->animation;

@@ -113,7 +113,7 @@ void C_Additional_collage::copy_image(const std::string& failure) {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
   Ref<C_Image> image = v->current_image();
-  image->load_native();
+  v->load_whole(image);
   // An animation alone is not copied.
   if (image->picture.is_none()) return;
   if (!C_Bmp::copy_to_clipboard(image->picture)) v->message(failure);
@@ -150,7 +150,7 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return false;
   Ref<C_Image> shown = v->current_image();
-  shown->load_native();
+  v->load_whole(shown);
   if (shown.is_none() || shown->load_needed || (shown->picture.is_none() && shown->animation.is_none())) {
     v->message(shown->with_load_failure(nothing_to_save));
     return false;

@@ -125,7 +125,6 @@ void C_Collage_viewer::show() {
 }
 
 void C_Collage_viewer::destroy_hook() {
-  drop_whole_decode();
   collage.reset();
   shown_image.reset();
   destroy_controls();

@@ -25,7 +25,7 @@
 #include "viewer/additional_collage.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
-#include "viewer/single_view_whole.h"
+#include "viewer/single_view_picture.h"
 
 namespace brek {
 
@@ -57,8 +57,6 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;
   Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
-  // Starts the background decode of a whole picture, then looks at it.
-  Ref<C_Timer> timer_decode;
   Ref<C_Paintbox> pb;      // the paint box: everything the window shows
   Ref<C_Dialog_file> dialog_open;
   std::string language;
@@ -317,6 +315,12 @@ class C_Collage_viewer : public C_Form {
   void pause(int64_t ms);
   // The picture as the single view shows it (turned, flipped, inverted).
   Ref<C_Bitmap> shown_picture();
+  // The whole picture (or animation) of an image, now: what every paint
+  // and command that needs more than the single view's first paint read
+  // (a copy, a save, a print card, the clash dialog) loads it with. Takes
+  // the picture of a worker decoding it, waited for, rather than decoding
+  // it a second time. Also on the None viewer (closed): loaded here.
+  void load_whole(const Ref<C_Image>& image);
 
  protected:
   // The paint box: its back buffer's canvas, size (points) and place on
@@ -337,6 +341,9 @@ class C_Collage_viewer : public C_Form {
   void shift_view(int64_t extra, int64_t dy);
   // The animation timer on with an interval (ms), or off.
   void set_gif_timer(bool on, int64_t interval);
+  // The animation timer on at the frame's delay (at least 20 ms) when the
+  // image is an animation of more than one frame.
+  void animate(const Ref<C_Image>& image);
   // Shows the window and runs the main loop until the program ends.
   void run();
   // The placement under "Collage_viewer" / "Main"; placement_busy while it
@@ -356,34 +363,14 @@ class C_Collage_viewer : public C_Form {
   // to be shown unzoomed and as filed (no turn, flip or inversion): its
   // first paint may decode less than the whole picture.
   bool unloaded_jpeg_as_filed(const Ref<C_Image>& image) const;
-  // The part in the window of a large JPEG shown at its own size, decoded
-  // alone on its first paint, which asks for the whole picture in the
-  // background; `at` is where the part is drawn in the box. While the
-  // whole picture is coming, a view the part does not cover is moved
-  // back onto it by `shift` (device pixels). None when the full picture
-  // is needed (the view moved off the part and no whole picture is
-  // coming, a zoom, a turn, other formats, a window showing most of the
-  // picture). Sets the input's picture size to the file's own
-  // (single_view_part.cpp).
+  // The part in the window of a large JPEG shown at its own size
+  // (Single_view_picture::part_in_view); None also when the full picture
+  // is needed for a zoom, a turn or another format. Sets the input's
+  // picture size to the file's own (single_view_part.cpp).
   Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at, point& shift);
-  // ---- the whole picture behind a part (single_view_whole.cpp) ----
-  // The paint of a part asks for the whole picture: decoded by a worker
-  // from the next turn of the main loop, when that paint is on the screen.
-  void want_whole_picture(const Ref<C_Image>& image);
-  // Whether the whole picture of the image is on its way.
-  bool whole_picture_coming(const Ref<C_Image>& image) const;
-  // The decode timer's tick: starts the worker, gives the image its
-  // picture once the worker finished (and repaints), or lets the worker
-  // go when the picture is no longer wanted (another image or the
-  // directory view shown, a picture loaded meanwhile).
-  void whole_decode_step();
-  // For whatever needs the whole picture now: waits for a worker decoding
-  // it and takes its picture, so it is never decoded twice; one not
-  // started yet is forgotten.
-  void finish_whole_decode(const Ref<C_Image>& image);
-  void take_whole_picture(const Ref<C_Image>& image);
-  // Stops the worker and forgets the picture asked for.
-  void drop_whole_decode();
+  // The tick of the decode timer: the image shown gets its whole picture
+  // (and is repainted), or a new entry when its file changed.
+  void whole_picture_tick();
   // The full picture of an image the single view opens, read at once but
   // for a JPEG, whose first paint may need only a reduced decode.
   void load_for_showing(const Ref<C_Image>& image);
@@ -405,17 +392,8 @@ class C_Collage_viewer : public C_Form {
   // The last stretched picture.
   Weak<C_Bitmap> stretched_source_;
   Ref<C_Bitmap> stretched_;
-  // The part of the picture part_in_view decoded, where it lies in the
-  // picture (and where its pixels are the whole picture's), and the image
-  // it was decoded for (also once it is dropped: after the first paint the
-  // full picture serves).
-  Weak<C_Image> part_image_;
-  Ref<C_Bitmap> part_;
-  Jpeg_codec::Part part_place_, part_exact_;
-  // The image whose whole picture is asked for, and its worker once
-  // started.
-  Weak<C_Image> whole_image_;
-  Ref<C_Whole_decode> whole_job_;
+  // The part of a large JPEG and the whole picture behind it.
+  Single_view_picture picture_;
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

@@ -281,8 +281,7 @@ void C_Collage_viewer::open_current_entry() {
   repaint();
   // The animation is known only once it is loaded.
   load_for_showing(entry);
-  if (entry->animation->frame_count() > 1)
-    set_gif_timer(true, std::max<int64_t>(20, entry->animation->frame_delay()));
+  animate(entry);
 }
 
 void C_Collage_viewer::pause(int64_t ms) {
@@ -309,8 +308,7 @@ void C_Collage_viewer::pause(int64_t ms) {
 Ref<C_Bitmap> C_Collage_viewer::shown_picture() {
   if (is_none()) return Ref<C_Bitmap>();
   Ref<C_Image> image = current_image();
-  finish_whole_decode(image);
-  image->load_native();
+  load_whole(image);
   return oriented_bitmap(image);
 }
 

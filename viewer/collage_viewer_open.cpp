@@ -77,9 +77,7 @@ void C_Collage_viewer::open_file(const std::string& path) {
   single_mode = true;
   scale = 1.0;
   repaint();
-  if (image->animation->frame_count() > 1) {
-    set_gif_timer(true, std::max<int64_t>(20, image->animation->frame_delay()));
-  }
+  animate(image);
   if (files.count() <= 1) start_timer();
 }
 

@@ -53,7 +53,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
     // picture so that the two never add up; coming from the directory
     // view keeps its cells for the way back.
     if (!single_shown_.is_none() && single_shown_.get() != shown.get()) release_pictures_away_from(shown);
-    if (!whole_image_.is_none() && whole_image_.get() != shown.get()) drop_whole_decode();
+    picture_.keep_only(shown);
     single_shown_ = shown;
     painted_image = shown;
     try {
@@ -75,8 +75,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   oriented_.reset();
   stretched_.reset();
   single_shown_.reset();
-  part_.reset();
-  drop_whole_decode();
+  picture_.drop();
   paint_collage();
   ticks_since_paint_ = 0;
   release_far_pictures(double(C_Canvas::to_device_pixels(box_w)), double(C_Canvas::to_device_pixels(box_h)));
@@ -245,10 +244,12 @@ void C_Collage_viewer::paint_image() {
   if (bmp.is_none())
     bmp = part_in_view(image, in, part_at, part_shift);
   else
-    part_.reset();  // shown fitted: the part is not needed again
+    picture_.drop_part();  // shown fitted: the part is not needed again
   if (bmp.is_none()) {
-    finish_whole_decode(image);
-    image->load_native();
+    load_whole(image);
+    // However the image came to be shown (a step, a delete, a renewed
+    // entry), an animation plays.
+    if (!timer_gif->is_enabled()) animate(image);
     bmp = oriented_bitmap(image);
     in.pic_w = double(bmp->width);
     in.pic_h = double(bmp->height);
@@ -268,8 +269,7 @@ void C_Collage_viewer::paint_image() {
   canvas->quality = quality_drawing_lines_shapes::HIGH;
   canvas->units = units_measure_graphics::PIXELS;
   if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
-    const bool part = !part_.is_none() && bmp.get() == part_.get();
-    bmp->draw_at(canvas, part ? part_at : point{pl.r.x, pl.r.y});
+    bmp->draw_at(canvas, picture_.holds(bmp) ? part_at : point{pl.r.x, pl.r.y});
     return;
   }
   if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {

@@ -43,8 +43,8 @@ int64_t C_Collage_viewer::mark_at_pointer() {
 void C_Collage_viewer::on_timer() {
   if (is_none()) return;
   Ref<C_Control> sender = current_control();
-  if (sender == timer_decode) {
-    whole_decode_step();
+  if (picture_.ticks_by(sender)) {
+    whole_picture_tick();
     return;
   }
   if (sender == timer_gif) {

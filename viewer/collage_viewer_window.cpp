@@ -1,5 +1,7 @@
 // The window's parts: timers, paint box, open dialog, placement and the
 // main loop.
+#include <algorithm>
+
 #include "forms/screen.h"
 #include "viewer/collage_viewer.h"
 
@@ -13,7 +15,7 @@ void C_Collage_viewer::create_controls() {
   timer_1 = C_Timer::new_timer(self, "TIMER_1", 200);
   timer_2 = C_Timer::new_timer(self, "TIMER_2", 16);
   timer_2->set_enabled(false);
-  timer_decode = C_Timer::new_timer_stopped(self, "TIMER_DECODE", 10);
+  picture_.attach(C_Timer::new_timer_stopped(self, "TIMER_DECODE", 10));
   // The picture area fills the window; no scroll bars.
   pb = C_Paintbox::new_paintbox(self, "PB", "");
   pb->set_stretch(true);
@@ -26,7 +28,7 @@ void C_Collage_viewer::destroy_controls() {
   timer_1.reset();
   timer_2.reset();
   timer_gif.reset();
-  timer_decode.reset();
+  picture_.detach();
 }
 
 void C_Collage_viewer::set_open_filter(const std::string& filter) {
@@ -36,6 +38,10 @@ void C_Collage_viewer::set_open_filter(const std::string& filter) {
 void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {
   if (on) timer_gif->set_interval(interval);
   timer_gif->set_enabled(on);
+}
+
+void C_Collage_viewer::animate(const Ref<C_Image>& image) {
+  if (image->animation->frame_count() > 1) set_gif_timer(true, std::max<int64_t>(20, image->animation->frame_delay()));
 }
 
 void C_Collage_viewer::stop_timer() { timer_1->set_enabled(false); }

@@ -5,6 +5,7 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
+#include "viewer/collage_viewer.h"
 
 namespace brek {
 
@@ -110,7 +111,7 @@ void C_Dialog_replace::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
 void C_Dialog_replace::paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left,
                                   double half_w, double half_h) {
   if (image.is_none()) return;
-  if (image->picture.is_none() && image->animation.is_none()) image->load_native();
+  if (image->picture.is_none() && image->animation.is_none()) viewer.lock()->load_whole(image);
   int64_t frame = 0;
   Ref<C_Bitmap> picture = image->shown_picture(&frame);
   const double w = C_Canvas::from_device_pixels(double(image->width));

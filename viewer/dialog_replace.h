@@ -18,6 +18,8 @@
 
 namespace brek {
 
+class C_Collage_viewer;
+
 class C_Dialog_replace : public C_Dialog_common {
   BREK_CLASS(C_Dialog_replace)
  public:
@@ -32,6 +34,9 @@ class C_Dialog_replace : public C_Dialog_common {
   // "CANCEL" is the form's own cancel_button.
   Ref<C_Button> delete_button;   // "DELETE_SOURCE"
   Ref<C_Image> source_image;     // the image being moved, given by the caller
+  // The window that shows the image being moved: its whole picture may be
+  // on its way there.
+  Weak<C_Collage_viewer> viewer;
   Ref<C_Image> target_image;     // the file met; read on the first paint
   std::string source_name;
   std::string target_name;

@@ -300,6 +300,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
       replace_dialog->build();
     }
     replace_dialog->source_image = image;
+    replace_dialog->viewer = v;
     replace_dialog->source_name = source;
     replace_dialog->target_image.reset();
     replace_dialog->target_name = dest;

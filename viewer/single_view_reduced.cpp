@@ -1,7 +1,7 @@
 // The single view's first paint of a large JPEG: a picture decoded at 1/2,
 // 1/4 or 1/8 is enough for a fitted view and costs a fraction of the full
 // decode in time and memory. Zoom, turns, cuts, copies, saves and prints
-// load the full picture themselves.
+// take the whole picture through load_whole.
 #include "baselib/mathematics.h"
 #include "viewer/collage_viewer.h"
 

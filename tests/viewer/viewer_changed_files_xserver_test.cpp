@@ -34,38 +34,41 @@ std::string bmp_bytes(const brek_test::Temp_dir& dir, uint32_t colour) {
 
 }  // namespace
 
-// A placeholder of 0 bytes that a download fills in place, or that a
-// finished file is renamed over, shows the picture after the folder's next
-// listing; it used to keep its black, failed cell until the folder was
-// opened again.
-TEST(ViewerChangedFiles, AnEmptyFileFilledOrRenamedOverShowsItsPicture) {
+// A file that changes under the folder's view shows its new picture after
+// the folder's next listing: a placeholder of 0 bytes that a download fills
+// in place or that a finished file is renamed over, and a picture that
+// another of the same size and modification time is renamed over.
+TEST(ViewerChangedFiles, AChangedFileShowsItsNewPictureAfterTheNextListing) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  for (bool renamed : {false, true}) {
-    SCOPED_TRACE(renamed ? "a finished file renamed over it" : "filled in place");
+  enum class change { FILLED, RENAMED_OVER_EMPTY, RENAMED_OVER_SAME_SIZE_AND_DATE };
+  for (change c : {change::FILLED, change::RENAMED_OVER_EMPTY, change::RENAMED_OVER_SAME_SIZE_AND_DATE}) {
+    SCOPED_TRACE(int(c));
     Clocked_viewer t;
-    const std::string placeholder = t.dir.file("b.bmp");
+    const std::string changed = t.dir.file("b.bmp");
     ASSERT_TRUE(write_bmp(Pixels(200, 150, OLIVE), t.dir.file("a.bmp")));
-    ASSERT_TRUE(brek_test::write_file(placeholder, ""));
+    const bool was_empty = c != change::RENAMED_OVER_SAME_SIZE_AND_DATE;
+    ASSERT_TRUE(brek_test::write_file(changed, was_empty ? "" : bmp_bytes(t.dir, OLIVE)));
     const Ref<Test_viewer> v = t.s.v;
     v->open_dir(t.dir.path());
     brek_platform::Decoded_image shot;
     ASSERT_TRUE(t.s.shoot(shot));
     for (int i = 0; i < 50 && v->laid_out_count < 2; ++i) t.tick(200);
     ASSERT_EQ(v->files.count(), 2);
-    const int64_t b = v->index_of_file(placeholder);
+    const int64_t b = v->index_of_file(changed);
     ASSERT_EQ(cell_middle(v, 1 - b), OLIVE);
-    ASSERT_TRUE(v->files.get(b)->load_failed);
-    ASSERT_EQ(cell_middle(v, b), BLACK);
+    ASSERT_EQ(v->files.get(b)->load_failed, was_empty);
+    ASSERT_EQ(cell_middle(v, b), was_empty ? BLACK : OLIVE);
 
     const std::string bytes = bmp_bytes(t.dir, TEAL);
-    if (renamed) {
-      ASSERT_TRUE(brek_test::write_file(t.dir.file("incoming.tmp"), bytes));
-      std::filesystem::rename(t.dir.file("incoming.tmp"), placeholder);
+    if (c == change::FILLED) {
+      std::ofstream(changed, std::ios::binary | std::ios::app) << bytes;
     } else {
-      std::ofstream(placeholder, std::ios::binary | std::ios::app) << bytes;
+      ASSERT_TRUE(brek_test::write_file(t.dir.file("incoming.tmp"), bytes));
+      std::filesystem::last_write_time(t.dir.file("incoming.tmp"), std::filesystem::last_write_time(changed));
+      std::filesystem::rename(t.dir.file("incoming.tmp"), changed);
     }
     // Listings come at least every 1.6 s while nothing changes.
-    for (int i = 0; i < 100 && cell_middle(v, v->index_of_file(placeholder)) != TEAL; ++i) t.tick(200);
-    EXPECT_EQ(cell_middle(v, v->index_of_file(placeholder)), TEAL);
+    for (int i = 0; i < 100 && cell_middle(v, v->index_of_file(changed)) != TEAL; ++i) t.tick(200);
+    EXPECT_EQ(cell_middle(v, v->index_of_file(changed)), TEAL);
   }
 }

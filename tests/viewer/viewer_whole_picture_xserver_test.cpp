@@ -1,9 +1,12 @@
 // A large JPEG opened at its own size on the X server: the window shows the
 // part in view first and gets the whole picture in the background, so the
-// first pointer move finds it; stepping away, deleting or closing while it
-// is being decoded leaves nothing behind.
+// first pointer move finds it; commands that need the whole picture meanwhile
+// take the worker's; stepping away, deleting or closing while it is being
+// decoded stops it; a file replaced meanwhile is shown as it is now.
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,8 @@
 
 #include "baselib/thread.h"
 #include "forms/form_bridge.h"
+#include "images/format_classes.h"
+#include "images/image_header.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
@@ -21,21 +26,61 @@ namespace te = brek_platform::test_events;
 
 namespace {
 
+constexpr int POSITION_BLUE = 96, OTHER_BLUE = 220;
+
 // A picture whose pixels say where they are: red counts the columns and
-// green the rows, each from 0 to 255 and again.
-bool write_position_picture(const std::string& path, int w, int h) {
+// green the rows, each from 0 to 255 and again; blue tells the picture.
+bool write_position_picture(const std::string& path, int w, int h, int blue = POSITION_BLUE) {
   Pixels p(w, h);
   for (int y = 0; y < h; ++y) {
     uint32_t* row = p.row(y);
-    for (int x = 0; x < w; ++x) row[x] = Pixels::bgra(96, uint8_t(y), uint8_t(x));
+    for (int x = 0; x < w; ++x) row[x] = Pixels::bgra(uint8_t(blue), uint8_t(y), uint8_t(x));
   }
   return Image_file_io::save_jpeg(p, path);
 }
+
+// The opens and finished reads of one file, by this process or any other,
+// as the kernel reports them.
+class File_reads {
+ public:
+  explicit File_reads(const std::string& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    EXPECT_GE(inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+  }
+  ~File_reads() { ::close(fd_); }
+  File_reads(const File_reads&) = delete;
+  File_reads& operator=(const File_reads&) = delete;
+  int opens() { return take(), opens_; }
+  int reads() { return take(), reads_; }
+
+ private:
+  void take() {
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        opens_ += (e->mask & IN_OPEN) != 0;
+        reads_ += (e->mask & IN_CLOSE_NOWRITE) != 0;
+        at += ssize_t(sizeof(inotify_event) + e->len);
+      }
+  }
+  int fd_;
+  int opens_ = 0, reads_ = 0;
+};
 
 // Distance of two levels of a channel that wraps at 256.
 int wrapped_distance(int a, int b) {
   const int d = std::abs(a - b) % 256;
   return std::min(d, 256 - d);
+}
+
+// Where a picture of extent d lies on one axis of a box of extent w with
+// the pointer at p, margin m: panned linearly from its start (pointer 5m
+// from the box's start) to its end (pointer 5m from the box's end).
+double panned(double w, double d, double p, double m) {
+  double x = (p - 5 * m) * (w - d) / (w - 10 * m);
+  if (x > 0) x = 0;
+  if (x + d < w) x = w - d;
+  return x;
 }
 
 struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
@@ -59,17 +104,40 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
     if (x < 0 || y < 0 || x >= shot.width || y >= shot.height) return 0x123456;
     return shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)] & 0xFFFFFF;
   }
+  // C typed with Ctrl held, and Ctrl let go (its own event holds Ctrl as
+  // it was before it). Ctrl went down before the window had the keyboard:
+  // the view shows no fitted picture for it meanwhile.
+  void copy() {
+    brek_platform::Key_modifiers ctrl;
+    ctrl.ctrl = ctrl.left_ctrl = true;
+    EXPECT_TRUE(te::window_key_press(v->native, 'C', ctrl, "C"));
+    EXPECT_TRUE(te::window_key_release(v->native, 'C', ctrl, "C"));
+    EXPECT_TRUE(te::window_key_release(v->native, 17, ctrl));
+    te::settle();
+  }
+  // The screen shows the position picture of pw x ph pixels with that blue
+  // panned for the pointer at (to_x, to_y) (points of the box), by probes
+  // across the box; the picture's left edge there.
+  double expect_panned(double to_x, double to_y, int pw, int ph, int blue) {
+    EXPECT_TRUE(shoot(shot));
+    const double W = double(C_Canvas::to_device_pixels(v->pb->get_width()));
+    const double H = double(C_Canvas::to_device_pixels(v->pb->get_height()));
+    const double m = double(C_Canvas::to_device_pixels(8));
+    const double left = panned(W, pw, double(C_Canvas::to_device_pixels(to_x)), m);
+    const double top = panned(H, ph, double(C_Canvas::to_device_pixels(to_y)), m);
+    for (int k = 1; k <= 3; ++k) {
+      int64_t x = int64_t(W) * k / 4, y = int64_t(H) * k / 4;
+      // Probes stay clear of the levels where the picture wraps.
+      while (int64_t(x - left) % 256 < 16 || int64_t(x - left) % 256 > 240) ++x;
+      while (int64_t(y - top) % 256 < 16 || int64_t(y - top) % 256 > 240) ++y;
+      const uint32_t p = at(x, y);
+      EXPECT_LE(wrapped_distance(int(p >> 16 & 0xFF), int(int64_t(x - left) % 256)), 6) << x << "," << y;
+      EXPECT_LE(wrapped_distance(int(p >> 8 & 0xFF), int(int64_t(y - top) % 256)), 6) << x << "," << y;
+      EXPECT_LE(std::abs(int(p & 0xFF) - blue), 6) << x << "," << y;
+    }
+    return left;
+  }
 };
-
-// Where a picture of extent d lies on one axis of a box of extent w with
-// the pointer at p, margin m: panned linearly from its start (pointer 5m
-// from the box's start) to its end (pointer 5m from the box's end).
-double panned(double w, double d, double p, double m) {
-  double x = (p - 5 * m) * (w - d) / (w - 10 * m);
-  if (x > 0) x = 0;
-  if (x + d < w) x = w - d;
-  return x;
-}
 
 }  // namespace
 
@@ -100,21 +168,8 @@ TEST(ViewerWholePicture, AnOpenAtItsOwnSizeGetsTheWholePictureWithoutAMoveAndAMo
   // The pointer moves towards the bottom right: the picture follows it.
   const double to_x = box_w / 2 + 150, to_y = box_h / 2 + 90;
   s.point_at(to_x, to_y);
-  ASSERT_TRUE(s.shoot(s.shot));
-  const double W = double(C_Canvas::to_device_pixels(box_w)), H = double(C_Canvas::to_device_pixels(box_h));
-  const double m = double(C_Canvas::to_device_pixels(8));
-  const double left = panned(W, PW, double(C_Canvas::to_device_pixels(to_x)), m);
-  const double top = panned(H, PH, double(C_Canvas::to_device_pixels(to_y)), m);
-  ASSERT_LT(left, -PW / 4);  // far from where the first paint had it
-  for (int k = 1; k <= 3; ++k) {
-    int64_t x = int64_t(W) * k / 4, y = int64_t(H) * k / 4;
-    // Probes stay clear of the levels where the picture wraps.
-    while (int64_t(x - left) % 256 < 16 || int64_t(x - left) % 256 > 240) ++x;
-    while (int64_t(y - top) % 256 < 16 || int64_t(y - top) % 256 > 240) ++y;
-    const uint32_t p = s.at(x, y);
-    EXPECT_LE(wrapped_distance(int(p >> 16 & 0xFF), int(int64_t(x - left) % 256)), 6) << x << "," << y;
-    EXPECT_LE(wrapped_distance(int(p >> 8 & 0xFF), int(int64_t(y - top) % 256)), 6) << x << "," << y;
-  }
+  // Far from where the first paint had it.
+  EXPECT_LT(s.expect_panned(to_x, to_y, PW, PH, POSITION_BLUE), -PW / 4);
 }
 
 namespace {
@@ -123,9 +178,10 @@ enum class while_decoding { STEP_AWAY, DELETE, CLOSE };
 
 }  // namespace
 
-// While the whole picture is being decoded the user steps two pictures on,
-// deletes the picture, or closes the window: the decode ends, nothing holds
-// its picture, and the window goes on.
+// As soon as the worker has read the file, while it decodes the whole
+// picture, the user steps two pictures on, deletes the picture, or closes
+// the window: the worker stops, never holds the whole picture, nothing
+// keeps it, and the window goes on.
 TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothingHeld) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   constexpr int PW = 6000, PH = 4000;
@@ -145,41 +201,44 @@ TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothi
       te::settle();
       return s->v->files.count() == 4 && s->v->laid_out_count == 4;
     }));
-    const int64_t before = resident();
     // A click on the photograph's cell shows it alone, at its own size
     // under the pointer.
     const brek_platform::Point_pt middle = s->cell_middle(0);
     s->rest_pointer_at(middle);
+    File_reads file(dir.file("a.jpg"));
     ASSERT_TRUE(te::click(s->v->native, middle));
     te::settle();
     const Ref<C_Image> big = s->v->current_image();
     ASSERT_EQ(big->file_name, dir.file("a.jpg"));
     ASSERT_TRUE(s->v->single_mode);
     ASSERT_FALSE(s->v->fit_mode);
+    // Read for the part in view, then by the worker.
     ASSERT_TRUE(brek_test::wait_until([&] {
       te::settle();
-      return Thread_registry::global().running_bodies() > 0;
+      return file.reads() == 2;
     }));
-
-    switch (what) {
-      case while_decoding::STEP_AWAY:
-        ASSERT_TRUE(press(s->v->native, 40));
-        ASSERT_TRUE(press(s->v->native, 40));
-        EXPECT_EQ(s->v->current_file, dir.file("c.bmp"));
-        break;
-      case while_decoding::DELETE:
-        ASSERT_TRUE(press(s->v->native, 46));
-        EXPECT_FALSE(std::filesystem::exists(dir.file("a.jpg")));
-        EXPECT_EQ(s->v->current_file, dir.file("b.bmp"));
-        break;
-      case while_decoding::CLOSE:
-        s.reset();
-        break;
-    }
-    EXPECT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return Thread_registry::global().live_count() == 0;
-    }));
+    ASSERT_TRUE(big->picture.is_none()) << "decoded before the user acted";
+    const int64_t grown = brek_test::peak_growth([&] {
+      switch (what) {
+        case while_decoding::STEP_AWAY:
+          ASSERT_TRUE(press(s->v->native, 40));
+          ASSERT_TRUE(press(s->v->native, 40));
+          EXPECT_EQ(s->v->current_file, dir.file("c.bmp"));
+          break;
+        case while_decoding::DELETE:
+          ASSERT_TRUE(press(s->v->native, 46));
+          EXPECT_FALSE(std::filesystem::exists(dir.file("a.jpg")));
+          EXPECT_EQ(s->v->current_file, dir.file("b.bmp"));
+          break;
+        case while_decoding::CLOSE:
+          s.reset();
+          break;
+      }
+      EXPECT_TRUE(brek_test::wait_until([&] {
+        te::settle();
+        return Thread_registry::global().live_count() == 0;
+      }));
+    });
     EXPECT_TRUE(big->picture.is_none());
     if (s) {
       // The window still answers: what it shows now is painted.
@@ -187,10 +246,104 @@ TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothi
       EXPECT_TRUE(s->shoot(shot));
       EXPECT_TRUE(s->v->single_mode);
     }
-    // The whole picture held would be all of PICTURE; half of it leaves
-    // room for what earlier tests of the same process left in the heap.
+    // A worker that decoded on would have made all of PICTURE.
     if (RESIDENT_SIZE_COUNTS) {
-      EXPECT_LT(resident() - before, PICTURE / 2) << resident() / MB << " MB";
+      EXPECT_LT(grown, PICTURE / 4) << grown / MB << " MB";
     }
+  }
+}
+
+// Copy and Save As while the worker decodes the whole picture take the
+// worker's picture: the file is read for its header, the part in view and
+// the worker, and opened by nothing else.
+TEST(ViewerWholePicture, CopyAndSaveAsDuringTheDecodeOpenTheFileNoMore) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int PW = 6000, PH = 4000;
+  brek_test::Temp_dir dir;
+  const std::string seed = dir.file("seed.jpg");
+  ASSERT_TRUE(write_position_picture(seed, PW, PH));
+  for (bool copy : {true, false}) {
+    SCOPED_TRACE(copy ? "Copy" : "Save As");
+    const std::string path = dir.file(copy ? "copied.jpg" : "saved.jpg");
+    std::filesystem::copy_file(seed, path);
+    File_reads file(path);
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+    s.v->open_file(path);
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return file.reads() == 3;
+    }));
+    const Ref<C_Image> image = s.v->current_image();
+    ASSERT_TRUE(image->picture.is_none()) << "decoded before the command came";
+    if (copy) {
+      s.copy();
+    } else {
+      te::answer_next_file_dialog(true, {dir.file("out.bmp")});
+      ASSERT_TRUE(press(s.v->native, 113));  // F2
+    }
+    te::settle();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return Thread_registry::global().live_count() == 0;
+    }));
+    EXPECT_EQ(file.opens(), 3);
+    const Image_header::Header_size made =
+        copy ? Image_header::Header_size{C_Bmp::paste_clipboard()->width, C_Bmp::paste_clipboard()->height}
+             : Image_header::read_file(dir.file("out.bmp"), ".bmp", true, false).size;
+    EXPECT_EQ(made.width, PW);
+    EXPECT_EQ(made.height, PH);
+  }
+}
+
+// A file renamed over by another picture of another size after the first
+// paint at its own size, found by the worker or by a Copy before the worker
+// started: the window reads the new file at once, names its size in the
+// caption and pans it under the pointer.
+TEST(ViewerWholePicture, AFileRenamedOverAfterTheFirstPaintIsShownAsItIsNow) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int NW = 4000, NH = 3000;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("photo.jpg");
+  for (bool copy : {false, true}) {
+    SCOPED_TRACE(copy ? "found by Copy" : "found by the worker");
+    ASSERT_TRUE(write_position_picture(path, 6000, 4000));
+    ASSERT_TRUE(write_position_picture(dir.file("other.jpg"), NW, NH, OTHER_BLUE));
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+    // The decode's timer waits for the test's ticks: the file changes
+    // before the worker reads it.
+    Brek_runtime::Test_clock clock;
+    auto tick = [&] {
+      clock.advance(10);
+      Timer_ticks::run_due(clock.ticks());
+      te::settle();
+    };
+    s.point_at(box_w / 2, box_h / 2);
+    s.v->open_file(path);
+    te::settle();
+    ASSERT_FALSE(s.v->fit_mode);
+    ASSERT_NE(s.v->get_caption().find("6000x4000"), std::string::npos) << s.v->get_caption();
+    std::filesystem::rename(dir.file("other.jpg"), path);
+    if (copy) {
+      s.copy();
+      EXPECT_EQ(C_Bmp::paste_clipboard()->width, NW);
+    }
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      tick();
+      return s.v->get_caption().find("4000x3000") != std::string::npos;
+    })) << s.v->get_caption();
+
+    // The pointer moves while the new file's whole picture is decoded;
+    // once it came the picture is where the pointer puts it.
+    const double to_x = box_w / 2 + 150, to_y = box_h / 2 + 90;
+    s.point_at(to_x, to_y);
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      tick();
+      return Thread_registry::global().live_count() == 0 && !s.v->current_image()->picture.is_none();
+    }));
+    s.expect_panned(to_x, to_y, NW, NH, OTHER_BLUE);
   }
 }

@@ -1,5 +1,6 @@
 // The viewer's window on a real X server, read back from the screen: one
-// picture fitted into the window, and the title block of an empty window.
+// picture fitted into the window, the title block of an empty window, and
+// an animation reached by stepping.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
+#include "tests/viewer/viewer_memory_support.h"
 #include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
@@ -178,4 +180,44 @@ TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
   EXPECT_FALSE(File_path::file_exists(path));
   EXPECT_TRUE(s.v->current_file.empty());
   EXPECT_EQ(s.v->get_caption().find("only one.bmp"), std::string::npos) << s.v->get_caption();
+}
+
+// Stepping onto an animated GIF in the single view (Down, Up, Space) plays
+// it as opening it does: the window shows its next frame at the frame's
+// delay.
+TEST(ViewerOnXServer, SteppingOntoAnAnimationPlaysIt) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  Clocked_viewer t;
+  ASSERT_TRUE(write_bmp(quadrants(200, 150), t.dir.file("a.bmp")));
+  // Red, then green, 100 ms each.
+  ASSERT_TRUE(brek_test::write_file(t.dir.file("b.gif"), one_colour_gif(200, 150, 2)));
+  ASSERT_TRUE(write_bmp(quadrants(200, 150), t.dir.file("c.bmp")));
+  const Ref<Test_viewer> v = t.s.v;
+  v->open_dir(t.dir.path());
+  brek_platform::Decoded_image shot;
+  ASSERT_TRUE(t.s.shoot(shot));
+  for (int i = 0; i < 50 && v->laid_out_count < 3; ++i) t.tick(200);
+  ASSERT_TRUE(t.show_first_alone());
+  // The middle of the window as the screen shows it.
+  auto middle = [&] {
+    EXPECT_TRUE(t.s.shoot(shot));
+    return shot.pixels[size_t(shot.height / 2) * size_t(shot.width) + size_t(shot.width / 2)] | 0xFF000000u;
+  };
+  struct Step {
+    int key;
+    const char* what;
+  };
+  // a.bmp -> b.gif, on to c.bmp and back, back to a.bmp and on by Space.
+  for (Step step : {Step{40, "Down"}, Step{40, nullptr}, Step{38, "Up"}, Step{38, nullptr}, Step{32, "Space"}}) {
+    ASSERT_TRUE(press(v->native, step.key));
+    if (!step.what) continue;
+    SCOPED_TRACE(step.what);
+    ASSERT_EQ(v->current_file, t.dir.file("b.gif"));
+    const uint32_t first = middle();
+    EXPECT_TRUE(first == RED || first == GREEN) << std::hex << first;
+    t.tick(100);
+    EXPECT_EQ(middle(), first == RED ? GREEN : RED);
+    t.tick(100);
+    EXPECT_EQ(middle(), first);
+  }
 }

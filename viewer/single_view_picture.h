@@ -1,0 +1,92 @@
+#pragma once
+// What the single view holds and waits for beside its image's own pictures
+// when a large JPEG is shown at its own size: the part in the window,
+// decoded alone for the first paint (the whole file is read; the rows above
+// the part are decoded but not made into pixels, and decoding stops below
+// it), and the whole picture, which that paint asks for and a worker
+// (C_Whole_decode) decodes once the paint is on the screen, handed to the
+// image on a tick of the main thread. Until it comes a move pans within the
+// part. Whatever needs the whole picture at once takes it through
+// load_whole, which waits for a worker decoding it rather than decoding it
+// a second time.
+
+#include <cstdint>
+
+#include "drawing/bitmap.h"
+#include "forms/timer.h"
+#include "images/image.h"
+#include "images/jpeg_codec.h"
+#include "viewer/single_view.h"
+#include "viewer/single_view_whole.h"
+
+namespace brek {
+
+class Single_view_picture {
+ public:
+  // Where the whole picture of image() stands.
+  enum class whole_state {
+    NOT_ASKED,     // a view beyond the part decodes it in the paint
+    ASKED,         // the worker starts at the next tick of the timer
+    DECODING,      // the worker decodes it
+    FILE_CHANGED,  // the file is another than the image stood for
+  };
+  // What a tick of the timer came to.
+  enum class tick_result { NOTHING, TAKEN, FILE_CHANGED };
+
+  // The timer whose ticks start and watch the worker; stopped until asked.
+  void attach(const Ref<C_Timer>& timer) { timer_ = timer; }
+  bool ticks_by(const Ref<C_Control>& sender) const { return !timer_.is_none() && sender.get() == timer_.get(); }
+  // Stops a worker and lets go of everything, the timer too.
+  void detach();
+
+  whole_state state() const { return state_; }
+  // Whether the bitmap is the part held.
+  bool holds(const Ref<C_Bitmap>& b) const { return !part_.is_none() && b.get() == part_.get(); }
+
+  // The part in the window of an image shown at its own size, placed by
+  // `in` (the picture's size its file's): held from an earlier paint, or
+  // decoded now for an image new here (or let go of since), which asks for
+  // the whole picture. `at` is where the part is drawn in the box; while the
+  // whole picture is coming, a view the part does not cover is moved back
+  // onto it by `shift` (device pixels). None when the whole picture is
+  // needed now (a window showing most of the picture, a view off the part
+  // with no whole picture coming, a part that did not decode).
+  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, const Single_view::Input& in, point& at, point& shift);
+  // A view that no longer shows the part (fitted, zoomed, turned).
+  void drop_part();
+  // Another image is shown: what was held or asked for the last one goes.
+  void keep_only(const Ref<C_Image>& shown);
+  // Stops a worker and forgets the part and what was asked.
+  void drop();
+  // Whether the whole picture of the image is on its way.
+  bool whole_coming(const Ref<C_Image>& image) const;
+  // The timer's tick, with the image the single view shows (None in the
+  // directory views): starts the worker, or hands its picture to the image
+  // once it finished (TAKEN); FILE_CHANGED when the file is another than
+  // the image shown stood for. A picture no longer wanted (another image or
+  // the directory view shown, a picture loaded meanwhile) stops the worker.
+  tick_result tick(const Ref<C_Image>& shown);
+  // The image's whole picture (or animation) now: the worker's when it
+  // decodes it, waited for; else decoded here. A file found to be another
+  // than the image stood for (by the worker or here) is left as
+  // FILE_CHANGED for the next tick.
+  void load_whole(const Ref<C_Image>& image);
+
+ private:
+  void ask_whole();
+  void stop_worker();
+  // Gives the finished worker's picture to the image.
+  void take_whole(const Ref<C_Image>& image);
+  void file_changed_found();
+
+  Weak<C_Image> image_;
+  Ref<C_Bitmap> part_;
+  // Where the part lies in the picture, and the part of it whose pixels
+  // are the whole picture's.
+  Jpeg_codec::Part place_, exact_;
+  whole_state state_ = whole_state::NOT_ASKED;
+  Ref<C_Whole_decode> job_;
+  Ref<C_Timer> timer_;
+};
+
+}  // namespace brek
