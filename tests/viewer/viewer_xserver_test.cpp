@@ -179,3 +179,37 @@ TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
   EXPECT_TRUE(s.v->current_file.empty());
   EXPECT_EQ(s.v->get_caption().find("only one.bmp"), std::string::npos) << s.v->get_caption();
 }
+
+// The empty window at the size it starts with: its two hints and its
+// title block stay inside the box, none cut at either side.
+TEST(ViewerOnXServer, TheEmptyWindowsTextsFitTheWindowItStartsWith) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  viewer_test::Viewer_on_screen<Test_viewer> s;
+  const Ref<C_Additional_collage> c = s.v->collage;
+  for (const int phase : {0, 1, 2}) {
+    SCOPED_TRACE(phase == 2 ? "title block" : "hint " + std::to_string(phase));
+    c->blink_on = phase < 2;
+    c->blink_time = c->hint_time = Date_time::now();
+    c->hint_index = phase;
+    brek_platform::Decoded_image shot;
+    ASSERT_TRUE(s.shoot(shot));
+    const rect box = s.v->pb->get_bounds();
+    const rect outer = s.v->get_bounds();
+    const point client = s.v->client_origin();
+    const int64_t ox = C_Brek_form::points_to_pixels(client.x - outer.x + box.x);
+    const int64_t oy = C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
+    const int64_t w = C_Brek_form::points_to_pixels(box.w), h = C_Brek_form::points_to_pixels(box.h);
+    int64_t left = w, right = -1;
+    for (int64_t y = 0; y < h; ++y)
+      for (int64_t x = 0; x < w; ++x) {
+        const uint32_t p = shot.pixels[size_t((oy + y) * shot.width + ox + x)];
+        if ((p & 0xFF) > 0x80 && ((p >> 8) & 0xFF) > 0x80 && ((p >> 16) & 0xFF) > 0x80) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+    ASSERT_GE(right, 0) << "no text";
+    EXPECT_GE(left, 2) << "box " << w << " wide";
+    EXPECT_LE(right, w - 3) << "box " << w << " wide";
+  }
+}
