@@ -64,6 +64,8 @@ TEST_F(ClipboardImages, NextFreeNumberedNames) {
   EXPECT_EQ(next("/s/2147483645.jpg", {"/s/2147483646.jpg"}), "/s/2147483647.jpg");
   // Leading zeros stay until the number outgrows them.
   EXPECT_EQ(next("/s/x0999.jpg", {}), "/s/x1000.jpg");
+  // A name of nothing but a number that outgrows the 255 bytes has no next.
+  EXPECT_EQ(next("/s/" + std::string(251, '9') + ".jpg", {}), "");
 }
 
 TEST_F(ClipboardImages, CutRectanglesAreClippedAndScaled) {
@@ -296,4 +298,37 @@ TEST_F(ClipboardImages, AFileWithALessThanSignInItsNameIsAFile) {
   EXPECT_TRUE(File_path::file_exists(dir.file("a<b>1.bmp")));
   EXPECT_EQ(next("/s/x<1.jpg", {}), "/s/x<2.jpg");
   EXPECT_TRUE(b.messages.empty()) << b.last_message();
+}
+
+// Beside a picture whose name takes all 255 bytes a name may have, auto
+// save shortens the stem for the number, by whole characters, keeping the
+// extension; so does the name a save proposes when auto save could not
+// write (here: the folder was removed).
+TEST_F(ClipboardImages, AutoSaveBesideTheLongestNameTakesANameThatFits) {
+  const std::string stem = std::string(249, 'x') + "\xC3\xA9";  // ends in a two-byte character
+  const std::string longest = stem + ".bmp", shortened = std::string(249, 'x');
+  ASSERT_EQ(longest.size(), 255u);
+  open_picture(longest, 12, 8);
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+  EXPECT_TRUE(File_path::file_exists(dir.file(shortened + "1.bmp")));
+  EXPECT_EQ(v->current_file, dir.file(shortened + "1.bmp"));
+
+  // The same beside the longest name in a folder removed meanwhile.
+  const std::string gone = dir.file("gone");
+  std::filesystem::create_directory(gone);
+  picture(gone + "/" + longest, 6, 4);
+  v->open_file(gone + "/" + longest);
+  std::filesystem::remove_all(gone);
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(2)));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_EQ(b.last_message(), gone + "/" + shortened + "1.bmp: Save failed: No such file or directory");
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(false, {}, &seen);
+  b.key('S', ctrl());
+  // In the folder of the last save, where the first number is taken.
+  EXPECT_EQ(seen.proposed, shortened + "2.bmp");
 }
