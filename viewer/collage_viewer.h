@@ -133,6 +133,8 @@ class C_Collage_viewer : public C_Form {
   // Builds the window; runs once, after the form's own init.
   void create();
   void load_language();
+  // Says why the language file just found was not read, if it was not.
+  void tell_refused_language();
   void start_up();
   // The directory of the language files for a program directory: the
   // program's own when "English_EN.lng" is there, else its parent when the
