@@ -10,6 +10,7 @@
 #include "platform/clipboard.h"
 #include "platform/painter.h"
 #include "platform/test_events.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/clipboard_images.h"
@@ -331,4 +332,38 @@ TEST_F(ClipboardImages, AutoSaveBesideTheLongestNameTakesANameThatFits) {
   b.key('S', ctrl());
   // In the folder of the last save, where the first number is taken.
   EXPECT_EQ(seen.proposed, shortened + "2.bmp");
+}
+
+// Another program saves under the free name auto save chose, right before
+// auto save puts its picture there: theirs stays as it is, and the picture
+// goes under the next free name. In a process of its own, whose entry
+// changes stay held; it says what went wrong and ends with 1.
+using ClipboardImagesDeathTest = Viewer_box;
+TEST_F(ClipboardImagesDeathTest, AutoSaveTakesTheNextNameWhenAnotherProgramTakesItsOwn) {
+  if (brek_test::with_entry_changes_held([] {}, [](int) {}) < 0)
+    GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto race = [&] {
+    open_picture("IMG001.bmp", 12, 8);
+    v->collage->auto_save = true;
+    C_Bmp::copy_to_clipboard(numbered_picture(7));
+    const std::string taken = dir.file("IMG002.bmp"), next = dir.file("IMG003.bmp");
+    bool saved = false;
+    brek_test::with_own_entry_changes_held([&] { saved = v->collage->timer_tasks(); },
+                                           [&](int done) {
+                                             if (done == 0) brek_test::save_over(taken, "theirs");
+                                           });
+    int wrong = 0;
+    const auto expect = [&wrong](bool holds, const char* what) {
+      if (!holds) std::fprintf(stderr, "not so: %s\n", what), ++wrong;
+    };
+    expect(saved && b.messages.empty(), "saved without a message");
+    expect(brek_test::read_file(taken) == "theirs", "their file kept");
+    const Ref<C_Bitmap> ours = C_Bmp::load_from_file(next);
+    expect(!ours.is_none() && at(ours, 0, 0) == (0xFF000000u | 7), "the picture under the next name");
+    expect(v->current_file == next, "the next name shown");
+    expect(std::distance(std::filesystem::directory_iterator(dir.path()), {}) == 3, "nothing else in the folder");
+    std::exit(wrong == 0 ? 0 : 1);
+  };
+  EXPECT_EXIT(race(), testing::ExitedWithCode(0), "");
 }
