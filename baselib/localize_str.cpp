@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/date_time.h"
+#include "baselib/file_path.h"
 #include "baselib/file_stream.h"
 #include "baselib/memory_stream.h"
 #include "baselib/string_functions.h"
@@ -25,6 +26,7 @@ struct State {
   std::vector<bool> sections;
   std::string directory;  // empty: the program's directory
   bool done = false;      // the table was written in this run
+  std::string refused;    // what the last load left unread, and why
   State() {
     for (const auto& e : lng::built_in_table) {
       keys.emplace_back(e.key);
@@ -111,9 +113,32 @@ std::vector<std::string> language_files(const std::string& dir) {
 
 std::string program_directory() { return System_functions::program_directory(); }
 
+// Whether the file is larger than any language file; its size goes to
+// `size`.
+bool oversized(const std::string& file_name, uintmax_t& size) {
+  std::error_code ec;
+  size = std::filesystem::file_size(file_name, ec);
+  return !ec && size > uintmax_t(MAX_FILE_BYTES);
+}
+
+// Applies the file over the current texts, unless it is too large: then
+// none of it is read, and last_refused() says why.
+bool apply_file(const std::string& file_name, const std::string& prefix) {
+  uintmax_t size = 0;
+  if (oversized(file_name, size)) {
+    state().refused = file_name + ": Language file not read, it is too large (" + File_path::size_text(double(size)) +
+                      ", at most " + File_path::size_text(double(MAX_FILE_BYTES)) + ")";
+    return false;
+  }
+  apply_lines(read_lines(file_name), prefix);
+  return true;
+}
+
 // Whether every byte of the file can be read. A translation that cannot be
 // read would otherwise look empty and be rewritten as English.
 bool readable_whole(const std::string& file_name) {
+  uintmax_t listed = 0;
+  if (oversized(file_name, listed)) return false;
   auto f = C_File_stream::open_read_anyway(file_name);
   if (f->file_handle == 0) return false;
   const int64_t size = f->size_int64();
@@ -185,6 +210,8 @@ std::vector<std::string> searched_directories() {
 
 DynAStr read_lines(const std::string& file_name) {
   DynAStr lines;
+  uintmax_t size = 0;
+  if (oversized(file_name, size)) return lines;
   auto m = C_Memory_stream_contig::load_from_file(file_name);
   if (m->size_int64() == 0) return lines;
   encoding e = m->detect_encoding();
@@ -283,12 +310,11 @@ void apply_lines(const DynAStr& lines, const std::string& prefix) {
 
 bool load_language(const std::string& code, const std::string& prefix, bool write_default) {
   if (write_default) write_language_file("", "Default");
+  state().refused.clear();
   std::string file;
   for (const std::string& dir : searched_directories())
     if (file.empty()) file = find_language_file(dir, code);
-  if (file.empty()) return false;
-  apply_lines(read_lines(file), prefix);
-  return true;
+  return !file.empty() && apply_file(file, prefix);
 }
 
 bool load_language(const std::string& code) {
@@ -297,17 +323,17 @@ bool load_language(const std::string& code) {
 }
 
 bool load_language_file(const std::string& code, const std::string& name) {
+  state().refused.clear();
   std::string file_name = name + "_" + code + ".lng";
   for (const std::string& dir : searched_directories()) {
     std::string path = dir + file_name;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) {
-      apply_lines(read_lines(path), "");
-      return true;
-    }
+    if (std::filesystem::is_regular_file(path, ec)) return apply_file(path, "");
   }
   return false;
 }
+
+const std::string& last_refused() { return state().refused; }
 
 std::string available_languages() {
   // One entry per code: the file found first (the user's) stands for it.

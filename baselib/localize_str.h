@@ -10,6 +10,9 @@
 // that is not valid UTF-8 is taken as Windows-1252) and written as UTF-8
 // with a mark and CR LF line ends, always through a temporary file.
 //
+// A file larger than MAX_FILE_BYTES is never read: no table comes near
+// that size, and reading it whole would hold it in memory.
+//
 // The table is used on the main thread only.
 
 #include <cstdint>
@@ -20,6 +23,9 @@
 #include "runtime/dyn_array.h"
 
 namespace brek::Localize_str {
+
+// The largest language file read (16 MiB).
+inline constexpr int64_t MAX_FILE_BYTES = int64_t(16) << 20;
 
 // ---- the table -------------------------------------------------------------
 
@@ -38,14 +44,20 @@ DynAStr table_as_lines();
 // With write_default, first write_language_file("", "Default"). Then
 // finds the file of code in the fallback (the user's) directory, else in
 // the language directory, and applies its key lines that begin with prefix (an empty
-// prefix takes all) over the current texts. False when no file was found.
+// prefix takes all) over the current texts. False when no file was found
+// or the file found was refused (last_refused() says why).
 bool load_language(const std::string& code, const std::string& prefix, bool write_default);
 // Switches to a language: the built-in English texts, then the file of
 // code over them. False when no file was found (English stays).
 bool load_language(const std::string& code);
 // Applies the file name + "_" + code + ".lng" of the fallback directory
-// (else of the language directory) over the current texts.
+// (else of the language directory) over the current texts; false as
+// load_language.
 bool load_language_file(const std::string& code, const std::string& name);
+// The file the last load_language or load_language_file found but did not
+// read, and why, as a message ("<path>: ..."); "" when it read what it
+// found or found nothing.
+const std::string& last_refused();
 
 // Once per run: writes the table as name + "_" + code + ".lng" into the
 // language directory (the fallback directory when that fails and the
@@ -72,7 +84,7 @@ std::vector<std::string> searched_directories();
 // ---- steps of the above, for their callers and tests -----------------------
 
 // The lines of a file, each without leading and trailing CR and LF; empty
-// when it cannot be read.
+// when it cannot be read or is larger than MAX_FILE_BYTES.
 DynAStr read_lines(const std::string& file_name);
 // Writes lines as UTF-8 with a mark, each followed by CR LF; the old file
 // is replaced only when everything was written.

@@ -20,6 +20,10 @@ namespace brek {
 namespace {
 using area = area_where_configuration_is_stored;
 
+// The least room between the empty window's texts and the box's sides,
+// points.
+constexpr double ABOUT_MARGIN = 4;
+
 // The two notice lines of the title block.
 const char* const NOTICE_1 = "Single images and whole directory trees as collages";
 const char* const NOTICE_2 = "Left click: open an image    Right click: menu";
@@ -144,17 +148,31 @@ void C_Additional_collage::paint_about(const Ref<C_Canvas>& canvas, double box_w
   if (is_none() || canvas.is_none()) return;
   DynAStr lines = about_lines();
   const int64_t n = lines.count();
-  const double block_h = 14.0 * double(n) + 6.0;
-  double y = double(Brek_runtime::to_int64_checked((box_h - block_h) / 2));
 
   // Points are the box's own unit: no conversion for the block.
   Canvas_keep keep(canvas);
   canvas->units = units_measure_graphics::POINTS;
   canvas->pen_color = COLOR_WHITE;
+  // A line wider than the box breaks at its blanks, keeping its size.
+  const double room = box_w - 2 * ABOUT_MARGIN;
+  std::vector<std::pair<std::string, double>> shown;
   for (int64_t i = 0; i < n; ++i) {
-    canvas->font->size = i == 0 ? 24.0 : (i == n - 1 ? 10.0 : 14.0);
-    const std::string line = lines.get(i);
+    const double size = i == 0 ? 24.0 : (i == n - 1 ? 10.0 : 14.0);
+    canvas->font->size = size;
+    for (std::string& piece :
+         Viewer_captions::wrap_words(lines.get(i), room, [&](const std::string& t) { return canvas->text_extent(t).w; }))
+      shown.emplace_back(std::move(piece), size);
+  }
+  const double block_h = 14.0 * double(shown.size()) + 6.0;
+  double y = double(Brek_runtime::to_int64_checked((box_h - block_h) / 2));
+  for (const auto& [line, size] : shown) {
+    canvas->font->size = size;
     rect ext = canvas->text_extent(line);
+    // A single word wider than the box is drawn smaller, never cut.
+    for (int k = 0; k < 4 && ext.w > room && room > 1; ++k) {
+      canvas->font->size = std::max(1.0, canvas->font->size * room / ext.w * 0.97);
+      ext = canvas->text_extent(line);
+    }
     canvas->draw_text(point{(box_w - ext.w) / 2, y}, line);
     y += std::max(10.0, ext.h);
   }

@@ -26,6 +26,31 @@ std::string empty_window(const std::string& title) {
   return title + " - drop an image or a directory here";
 }
 
+std::vector<std::string> wrap_words(const std::string& text, double width,
+                                    const std::function<double(const std::string&)>& measure) {
+  if (measure(text) <= width) return {text};
+  std::vector<std::string> lines;
+  std::string line;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t word = text.find_first_not_of(' ', at);
+    if (word == std::string::npos) break;
+    const size_t end = std::min(text.find(' ', word), text.size());
+    const std::string blanks = text.substr(at, word - at), piece = text.substr(word, end - word);
+    if (line.empty()) {
+      line = piece;
+    } else if (measure(line + blanks + piece) <= width) {
+      line += blanks + piece;
+    } else {
+      lines.push_back(line);
+      line = piece;
+    }
+    at = end;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
 std::string program_word(const std::string& program_file) {
   std::string name = File_path::name_of(program_file);
   std::string ext = File_path::extension_of(name);

@@ -3,7 +3,9 @@
 // itself after its file: a program file named "collage" is "Collage".
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace brek::Viewer_captions {
 
@@ -19,6 +21,12 @@ std::string directory(const std::string& title, const std::string& dir, const st
                       int64_t count);
 // The caption of a window that opened nothing: the title and a hint.
 std::string empty_window(const std::string& title);
+
+// The text broken at its blanks into lines that `measure` finds at most
+// `width` wide, the blanks at a break dropped; a word wider than that
+// stands alone on its line. A text that fits is its own single line.
+std::vector<std::string> wrap_words(const std::string& text, double width,
+                                    const std::function<double(const std::string&)>& measure);
 
 // The program file's name without directory and extension, its first
 // character upper-cased ("/usr/bin/collage" -> "Collage").

@@ -30,8 +30,19 @@ std::string next_free_name(const std::string& current_file, const std::function<
   while (first_digit > 0 && stem[first_digit - 1] >= '0' && stem[first_digit - 1] <= '9') --first_digit;
   std::string number = stem.substr(first_digit);
   stem.erase(first_digit);
+  const size_t name_start = stem.rfind('/') + 1;  // 0 without a directory
   for (int64_t tries = 0; tries < MAX_TRIES; ++tries) {
     number = incremented(number);
+    // A number grown past what the name may hold takes its room from the
+    // stem's text, by whole characters; the number and the extension stay.
+    const size_t bytes = stem.size() - name_start + number.size() + ext.size();
+    if (bytes > MAX_NAME_BYTES) {
+      const size_t over = bytes - MAX_NAME_BYTES;
+      if (over > stem.size() - name_start) return {};
+      size_t cut = stem.size() - over;
+      while (cut > name_start && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+      stem.erase(cut);
+    }
     const std::string name = stem + number + ext;
     if (!exists(name)) return name;
   }

@@ -15,6 +15,9 @@ namespace brek::Clipboard_images {
 // The most numbered names tried before giving up.
 inline constexpr int64_t MAX_TRIES = 2147483646;
 
+// The most bytes a file's name (without its directory) may have.
+inline constexpr size_t MAX_NAME_BYTES = 255;
+
 // The decimal text one higher, as wide as it was unless it outgrows it
 // ("099" -> "100", "99" -> "100", "" -> "1"): numbers in file names may
 // have more digits than any integer holds.
@@ -23,8 +26,10 @@ std::string incremented(std::string digits);
 // stem are a number, and the first name with a higher number that does not
 // exist is taken, as wide as the digits were ("scan.png" -> "scan1.png",
 // "img007.jpg" -> "img008.jpg", "a9.jpg" -> "a10.jpg"); every digit counts,
-// however many. No current file (or a pseudo one) counts as "0.jpg". Empty
-// when MAX_TRIES names are all taken.
+// however many. No current file (or a pseudo one) counts as "0.jpg". A
+// name that would pass MAX_NAME_BYTES loses characters at the end of the
+// stem's text before the number. Empty when MAX_TRIES names are all taken,
+// or when the number and extension alone pass MAX_NAME_BYTES.
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists);
 
 // A digest of a picture's size and pixels, to know the same picture again.

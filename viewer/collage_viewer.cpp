@@ -59,16 +59,21 @@ std::string C_Collage_viewer::language_directory(const std::string& program_dir)
 
 void C_Collage_viewer::load_language() {
   Localize_str::set_language_directory(language_directory(System_functions::program_directory()));
-  Localize_str::load_language_file("EN", "English");
+  if (!Localize_str::load_language_file("EN", "English")) tell_refused_language();
   Ref<C_Config> config = C_Config::open_read(LANGUAGE_APPLICATION, area::USER, "");
   std::string stored = config->read_string("Language");
   if (!is_none()) language = stored;
-  if (!stored.empty()) Localize_str::load_language(stored);
+  if (!stored.empty() && !Localize_str::load_language(stored)) tell_refused_language();
   C_Gif::set_gif_code(gif_code_from::GIF_Brek);
   if (is_none()) return;
   collage = make<C_Additional_collage>();
   collage->viewer = Ref<C_Collage_viewer>(this);
   collage->version_text();
+}
+
+void C_Collage_viewer::tell_refused_language() {
+  // The texts stay the built-in English ones.
+  if (!Localize_str::last_refused().empty()) message(Localize_str::last_refused());
 }
 
 void C_Collage_viewer::start_up() {

@@ -131,6 +131,8 @@ class C_Collage_viewer : public C_Form {
   // Builds the window; runs once, after the form's own init.
   void create();
   void load_language();
+  // Says why the language file just found was not read, if it was not.
+  void tell_refused_language();
   void start_up();
   // The directory of the language files for a program directory: the
   // program's own when "English_EN.lng" is there, else its parent when the
@@ -181,6 +183,8 @@ class C_Collage_viewer : public C_Form {
   // ---- collage layout (collage_viewer_layout.cpp) ----
   // Lays the file list out from laid_out_count on, for about 500 ms.
   void relayout();
+  // The thumbnail or caption lines placed anew and shown.
+  void arrange_lines();
   // Lays out one row from entry start inside area; the first entry after it.
   int64_t build_collage(const rect& area, int64_t start);
   // The tick's layout work: a box of another width laid out anew, entries

@@ -50,7 +50,7 @@ void C_Collage_viewer::on_menu_item() {
     Settings_writes::run(Ref<C_Form>(this), [&] {
       C_Config::open_write(LANGUAGE_APPLICATION, area::USER, "")->write_string("Language", language);
     });
-    Localize_str::load_language(language);
+    if (!Localize_str::load_language(language)) tell_refused_language();
   }
 
   // The orientation commands change the wanted orientation of the current

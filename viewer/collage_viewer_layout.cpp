@@ -121,10 +121,14 @@ void C_Collage_viewer::relayout() {
     if (collage->mode_view == brek::mode_view::COLLAGE && (n == 0 || files.get(n - 1)->rect.h > 0))
       layout_bottom = Collage_layout::row_top(cells, n);
     else if (collage->mode_view != brek::mode_view::COLLAGE)
-      collage->layout_set();  // the lines again, without those taken off the end
+      arrange_lines();  // without those taken off the end
     return;
   }
-  if (collage->layout_set()) return;
+  if (collage->mode_view != brek::mode_view::COLLAGE) {
+    arrange_lines();
+    return;
+  }
+  collage->layout_set();
   // Without a box to fill there is nothing to lay out yet.
   const double box_w = double(C_Canvas::to_device_pixels(view_width()));
   if (box_w < 1) return;
@@ -175,6 +179,14 @@ void C_Collage_viewer::relayout() {
   last_cell = files.get(j - 1)->rect;
   if (any) repaint();
   start_timer();
+}
+
+void C_Collage_viewer::arrange_lines() {
+  collage->layout_set();
+  // The lines are placed all at once and nothing else asks for a paint: a
+  // list that grew behind the shown window (a tree's folders listed one
+  // by one) shows at once, not at the next input.
+  repaint();
 }
 
 }  // namespace brek

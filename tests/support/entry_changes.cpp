@@ -11,9 +11,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -45,6 +47,25 @@ int hold_own_entry_changes() {
   return static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
 }
 
+// Answers one held call, carrying it out here: the same process, so the
+// caller's paths and descriptors are valid. between(0) runs first when no
+// call came before (`calls`), and between(calls + 1) right after it, while
+// the caller waits. The count of calls carried out.
+int carry_out(int fd, int calls, const std::function<void(int done)>& between) {
+  seccomp_notif call{};
+  if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) return calls;
+  if (calls == 0) between(0);
+  const auto* a = call.data.args;
+  const long rc = ::syscall(call.data.nr, a[0], a[1], a[2], a[3], a[4], a[5]);
+  seccomp_notif_resp answer{};
+  answer.id = call.id;
+  answer.val = rc < 0 ? 0 : rc;
+  answer.error = rc < 0 ? -errno : 0;
+  between(++calls);
+  ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+  return calls;
+}
+
 }  // namespace
 
 int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
@@ -62,24 +83,46 @@ int with_entry_changes_held(const std::function<void()>& work, const std::functi
     pollfd ends[2] = {{fd, POLLIN, 0}, {done, POLLIN, 0}};
     if (::poll(ends, 2, -1) < 0 && errno == EINTR) continue;
     if (!(ends[0].revents & POLLIN)) break;  // the work is over
-    seccomp_notif call{};
-    if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) break;
-    if (calls == 0) between(0);
-    // The same process: the worker's paths and descriptors are valid here.
-    const auto* a = call.data.args;
-    const long rc = ::syscall(call.data.nr, a[0], a[1], a[2], a[3], a[4], a[5]);
-    seccomp_notif_resp answer{};
-    answer.id = call.id;
-    answer.val = rc < 0 ? 0 : rc;
-    answer.error = rc < 0 ? -errno : 0;
-    between(++calls);
-    ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+    calls = carry_out(fd, calls, between);
   }
   // Closed first: a call still waiting then fails instead of waiting on.
   if (fd >= 0) ::close(fd);
   worker.join();
   ::close(done);
   return fd >= 0 ? calls : -1;
+}
+
+int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
+  // The listener is started before the calls are held, so that its own
+  // calls (those of between) pass; it serves this thread until the process
+  // ends, between only while work runs.
+  struct Shared {
+    std::promise<int> listening;
+    std::atomic<bool> working{true};
+    std::atomic<int> calls{0};
+    std::function<void(int)> between;
+  };
+  auto shared = std::make_shared<Shared>();
+  shared->between = between;
+  std::thread([shared, ready = shared->listening.get_future()]() mutable {
+    const int fd = ready.get();
+    const std::function<void(int)> none = [](int) {};
+    for (int after = 0; fd >= 0;) {
+      pollfd held{fd, POLLIN, 0};
+      if (::poll(&held, 1, -1) < 0 && errno == EINTR) continue;
+      if (!(held.revents & POLLIN)) break;
+      if (shared->working)
+        shared->calls = carry_out(fd, shared->calls, shared->between);
+      else
+        after = carry_out(fd, after, none);
+    }
+  }).detach();
+  const int fd = hold_own_entry_changes();
+  shared->listening.set_value(fd);
+  if (fd < 0) return -1;
+  work();
+  shared->working = false;
+  return shared->calls;
 }
 
 void save_over(const std::string& path, const std::string& bytes) {

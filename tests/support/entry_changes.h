@@ -15,6 +15,11 @@ namespace brek_test {
 // where the kernel cannot hold them (seccomp user notification).
 int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
+// The same with work on this thread, for a process that ends after it (a
+// death test's child): the calls stay held for good, carried out by a
+// thread of their own until the process ends.
+int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
+
 // Saves a new version onto path as editors and cameras' programs do: a
 // temporary written, then renamed over the name.
 void save_over(const std::string& path, const std::string& bytes);

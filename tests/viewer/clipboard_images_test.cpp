@@ -10,6 +10,7 @@
 #include "platform/clipboard.h"
 #include "platform/painter.h"
 #include "platform/test_events.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
 #include "viewer/clipboard_images.h"
@@ -64,6 +65,8 @@ TEST_F(ClipboardImages, NextFreeNumberedNames) {
   EXPECT_EQ(next("/s/2147483645.jpg", {"/s/2147483646.jpg"}), "/s/2147483647.jpg");
   // Leading zeros stay until the number outgrows them.
   EXPECT_EQ(next("/s/x0999.jpg", {}), "/s/x1000.jpg");
+  // A name of nothing but a number that outgrows the 255 bytes has no next.
+  EXPECT_EQ(next("/s/" + std::string(251, '9') + ".jpg", {}), "");
 }
 
 TEST_F(ClipboardImages, CutRectanglesAreClippedAndScaled) {
@@ -296,4 +299,71 @@ TEST_F(ClipboardImages, AFileWithALessThanSignInItsNameIsAFile) {
   EXPECT_TRUE(File_path::file_exists(dir.file("a<b>1.bmp")));
   EXPECT_EQ(next("/s/x<1.jpg", {}), "/s/x<2.jpg");
   EXPECT_TRUE(b.messages.empty()) << b.last_message();
+}
+
+// Beside a picture whose name takes all 255 bytes a name may have, auto
+// save shortens the stem for the number, by whole characters, keeping the
+// extension; so does the name a save proposes when auto save could not
+// write (here: the folder was removed).
+TEST_F(ClipboardImages, AutoSaveBesideTheLongestNameTakesANameThatFits) {
+  const std::string stem = std::string(249, 'x') + "\xC3\xA9";  // ends in a two-byte character
+  const std::string longest = stem + ".bmp", shortened = std::string(249, 'x');
+  ASSERT_EQ(longest.size(), 255u);
+  open_picture(longest, 12, 8);
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+  EXPECT_TRUE(File_path::file_exists(dir.file(shortened + "1.bmp")));
+  EXPECT_EQ(v->current_file, dir.file(shortened + "1.bmp"));
+
+  // The same beside the longest name in a folder removed meanwhile.
+  const std::string gone = dir.file("gone");
+  std::filesystem::create_directory(gone);
+  picture(gone + "/" + longest, 6, 4);
+  v->open_file(gone + "/" + longest);
+  std::filesystem::remove_all(gone);
+  v->collage->auto_save = true;
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(2)));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_EQ(b.last_message(), gone + "/" + shortened + "1.bmp: Save failed: No such file or directory");
+  te::File_dialog_seen seen;
+  te::answer_next_file_dialog(false, {}, &seen);
+  b.key('S', ctrl());
+  // In the folder of the last save, where the first number is taken.
+  EXPECT_EQ(seen.proposed, shortened + "2.bmp");
+}
+
+// Another program saves under the free name auto save chose, right before
+// auto save puts its picture there: theirs stays as it is, and the picture
+// goes under the next free name. In a process of its own, whose entry
+// changes stay held; it says what went wrong and ends with 1.
+using ClipboardImagesDeathTest = Viewer_box;
+TEST_F(ClipboardImagesDeathTest, AutoSaveTakesTheNextNameWhenAnotherProgramTakesItsOwn) {
+  if (brek_test::with_entry_changes_held([] {}, [](int) {}) < 0)
+    GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto race = [&] {
+    open_picture("IMG001.bmp", 12, 8);
+    v->collage->auto_save = true;
+    C_Bmp::copy_to_clipboard(numbered_picture(7));
+    const std::string taken = dir.file("IMG002.bmp"), next = dir.file("IMG003.bmp");
+    bool saved = false;
+    brek_test::with_own_entry_changes_held([&] { saved = v->collage->timer_tasks(); },
+                                           [&](int done) {
+                                             if (done == 0) brek_test::save_over(taken, "theirs");
+                                           });
+    int wrong = 0;
+    const auto expect = [&wrong](bool holds, const char* what) {
+      if (!holds) std::fprintf(stderr, "not so: %s\n", what), ++wrong;
+    };
+    expect(saved && b.messages.empty(), "saved without a message");
+    expect(brek_test::read_file(taken) == "theirs", "their file kept");
+    const Ref<C_Bitmap> ours = C_Bmp::load_from_file(next);
+    expect(!ours.is_none() && at(ours, 0, 0) == (0xFF000000u | 7), "the picture under the next name");
+    expect(v->current_file == next, "the next name shown");
+    expect(std::distance(std::filesystem::directory_iterator(dir.path()), {}) == 3, "nothing else in the folder");
+    std::exit(wrong == 0 ? 0 : 1);
+  };
+  EXPECT_EXIT(race(), testing::ExitedWithCode(0), "");
 }

@@ -13,6 +13,7 @@
 #include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "forms/menu.h"
+#include "platform/test_events.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_input_support.h"
@@ -101,4 +102,32 @@ TEST(LanguageMenu, TheUsersLanguageFilesAreOfferedBesideThoseOfTheProgram) {
   Localize_str::reset_to_english();
   EXPECT_NE(shown.find("|Sprache... (Deutsch|English)|"), std::string::npos) << shown;
   EXPECT_NE(shown.find("|Beenden\t"), std::string::npos) << shown;
+}
+
+// A language file far larger than any table (3 GiB, sparse) is the
+// language the settings name, and then the one chosen in the menu: the
+// program starts at once in the built-in English, saying why through its
+// usual message, and reads none of the file.
+TEST(LanguageMenu, ALanguageFileFarLargerThanAnyTableIsRefused) {
+  namespace te = brek_platform::test_events;
+  const std::string user = Localize_str::fallback_directory();
+  std::filesystem::create_directories(user);
+  const std::string huge = user + "Huge_HG.lng";
+  ASSERT_TRUE(brek_test::write_file(huge, "[{Collage_viewer}]\r\nExit_2=Quit\r\n"));
+  std::filesystem::resize_file(huge, uint64_t(3) << 30);
+  C_Config::open_write("Ostrel6", area::USER, "")->write_string("Language", "HG");
+  const std::string said_then = huge + ": Language file not read, it is too large (3 GBytes, at most 16 MBytes)";
+  const std::string english = Localize_str::text(lng::Collage_viewer::Exit_2);
+
+  std::string said;
+  te::answer_next_message(true, nullptr, &said);
+  const int64_t growth = peak_growth([&] {
+    Input_box b;
+    EXPECT_EQ(said, said_then);
+    EXPECT_EQ(Localize_str::text(lng::Collage_viewer::Exit_2), english);
+    b.menu("LANG_HG");
+    EXPECT_EQ(b.last_message(), said_then);
+    EXPECT_EQ(Localize_str::text(lng::Collage_viewer::Exit_2), english);
+  });
+  if (RESIDENT_SIZE_COUNTS) EXPECT_LT(growth, int64_t(64) << 20);
 }

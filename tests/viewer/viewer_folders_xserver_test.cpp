@@ -32,6 +32,11 @@ struct Started_with : private Command_line, public Viewer_on_screen<Test_viewer>
     v->relayout();
     return v->files.count();
   }
+  // The pointer put on the screen away from the window.
+  void pointer_away() { brek_platform::test_events::move_screen_pointer({1200, 900}); }
+  // The box's rows from `top` down to `bottom` (device pixels) as the
+  // screen shows them now, asking for no paint.
+  std::vector<uint32_t> on_screen(int64_t top, int64_t bottom);
   // Laid out to its n files by ticks of the background timer; the count.
   int64_t laid_out(int64_t n) {
     for (int i = 0; i < 50 && v->laid_out_count < n; ++i) v->on_timer();
@@ -53,11 +58,10 @@ void write_mode(int mode, int order = 0, const std::string& more = "") {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", main + more));
 }
 
-// The screen's pixels of the band from the top of the paint box down to
-// the given height in device pixels.
-std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height) {
-  brek_platform::Decoded_image shot;
-  EXPECT_TRUE(s.shoot(shot));
+// The screen's pixels of the paint box's rows from `top` down to `bottom`
+// (device pixels) in a shot of the window.
+std::vector<uint32_t> box_rows(Viewer_on_screen<Test_viewer>& s, const brek_platform::Decoded_image& shot,
+                               int64_t top, int64_t bottom) {
   const rect outer = s.v->get_bounds();
   const point client = s.v->client_origin();
   const rect box = s.v->pb->get_bounds();
@@ -65,9 +69,28 @@ std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height)
   const int64_t oy = C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
   const int64_t w = C_Brek_form::points_to_pixels(box.w);
   std::vector<uint32_t> band;
-  for (int64_t y = oy; y < oy + height && y < shot.height; ++y)
+  for (int64_t y = oy + top; y < oy + bottom && y < shot.height; ++y)
     for (int64_t x = ox; x < ox + w && x < shot.width; ++x) band.push_back(shot.pixels[size_t(y * shot.width + x)]);
   return band;
+}
+
+// The screen's pixels of the band from the top of the paint box down to
+// the given height in device pixels.
+std::vector<uint32_t> top_band(Viewer_on_screen<Test_viewer>& s, int64_t height) {
+  brek_platform::Decoded_image shot;
+  EXPECT_TRUE(s.shoot(shot));
+  return box_rows(s, shot, 0, height);
+}
+
+// Whether any of the pixels is not black.
+bool any_drawn(const std::vector<uint32_t>& pixels) {
+  return std::any_of(pixels.begin(), pixels.end(), [](uint32_t p) { return (p & 0xFFFFFF) != 0; });
+}
+
+std::vector<uint32_t> Started_with::on_screen(int64_t top, int64_t bottom) {
+  brek_platform::Decoded_image now;
+  if (!brek_platform::grab_window(v->native, now)) return {};
+  return box_rows(*this, now, top, bottom);
 }
 
 // The strip at the right edge pressed, dragged down to the box's last row,
@@ -297,5 +320,56 @@ TEST(ViewerFolders, MovingTheLastFileAwayTakesItsLineOffTheScrollRange) {
     EXPECT_EQ(s.v->current_file, dir.file("p48.bmp")) << mode;
     EXPECT_LE(s.v->layout_bottom, last_top + 1) << mode;
     EXPECT_GT(s.v->layout_bottom, s.v->files.get(38)->rect.y) << mode;
+  }
+}
+
+// The program started on a folder tree whose top holds no pictures, in the
+// thumbnail and the caption view, the pointer away from its window: once
+// the first folder is listed, its lines show on the screen without any
+// input. The empty window draws nothing in the top quarter of the box.
+TEST(ViewerFolders, AFolderTreeShowsItsFirstLinesInTheLineViews) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string picture = dir.file("p.bmp");
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), picture));
+  for (int f = 0; f < 10; ++f) {
+    const std::string folder = dir.file("folder" + std::to_string(f) + "/");
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 100; ++i) std::filesystem::copy_file(picture, folder + "p" + std::to_string(100 + i) + ".bmp");
+  }
+  std::filesystem::remove(picture);
+  for (const int mode : {1, 2}) {
+    SCOPED_TRACE("view mode " + std::to_string(mode));
+    write_mode(mode);
+    Started_with s(dir.path(), rect{20, 20, 500, 340});
+    s.pointer_away();
+    const int64_t box_h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
+    EXPECT_TRUE(s.loop_until([&] { return s.v->files.count() > 0 && any_drawn(s.on_screen(0, box_h / 4)); }))
+        << s.v->files.count() << " files listed";
+  }
+}
+
+// A file another program deletes from a folder shown in the thumbnail or
+// caption view (the second line, not the highlighted first) leaves the
+// screen once its folder is listed again, the pointer away from the window.
+TEST(ViewerFolders, AFileDeletedElsewhereLeavesTheLineViews) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  for (const int mode : {1, 2}) {
+    SCOPED_TRACE("view mode " + std::to_string(mode));
+    brek_test::Temp_dir dir;
+    fill_folder(dir, 3);
+    write_mode(mode);
+    Started_with s(dir.path(), rect{20, 20, 500, 340});
+    s.pointer_away();
+    // The first two lines as the screen shows them.
+    int64_t two_lines = 0;
+    std::vector<uint32_t> before;
+    ASSERT_TRUE(s.loop_until([&] {
+      two_lines = int64_t(s.v->files.get(2)->rect.y);
+      before = s.on_screen(0, two_lines);
+      return any_drawn(before);
+    }));
+    ASSERT_TRUE(std::filesystem::remove(dir.file("p11.bmp")));
+    EXPECT_TRUE(s.loop_until([&] { return s.v->files.count() == 2 && s.on_screen(0, two_lines) != before; }));
   }
 }

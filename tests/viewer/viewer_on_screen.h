@@ -2,8 +2,11 @@
 // The viewer as the program starts it, on the real window layer of an X
 // server, and its window read back from the screen.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "forms/event_routing.h"
@@ -71,6 +74,20 @@ struct Viewer_on_screen {
     brek_platform::test_events::settle();
     return brek_platform::grab_window(v->native, shot);
   }
+  // The program's main loop run until `done` holds, checked from inside
+  // the loop every 20 ms; false when `bound` passed first (the window
+  // stopped answering or never got there).
+  bool loop_until(std::function<bool()> done, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+    auto poll = std::make_shared<Poll>();
+    poll->done = std::move(done);
+    poll->end = std::chrono::steady_clock::now() + bound;
+    poll->screen = screen;
+    Poll::next(poll);
+    C_Brek_form::reset_application();  // a loop ended before may run again
+    screen->run_forms(v);
+    poll->ended = true;
+    return poll->held;
+  }
   static void save(const brek_platform::Decoded_image& s, const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return;
@@ -82,6 +99,26 @@ struct Viewer_on_screen {
     }
     std::fclose(f);
   }
+
+ private:
+  struct Poll {
+    std::function<bool()> done;
+    std::chrono::steady_clock::time_point end;
+    Ref<C_Screen> screen;
+    bool held = false, ended = false;
+    static void next(const std::shared_ptr<Poll>& p) {
+      brek_platform::test_events::post_task(
+          [p] {
+            if (p->ended) return;
+            p->held = p->done();
+            if (p->held || std::chrono::steady_clock::now() > p->end)
+              p->screen->terminate();
+            else
+              next(p);
+          },
+          20);
+    }
+  };
 };
 
 }  // namespace viewer_test

@@ -28,6 +28,9 @@ namespace {
 // corner as the origin.
 struct On_screen : viewer_test::Viewer_on_screen<Test_viewer> {
   On_screen() : viewer_test::Viewer_on_screen<Test_viewer>(rect{30, 30, 420, 320}) {}
+  // At the size the program starts with.
+  struct As_started {};
+  explicit On_screen(As_started) {}
   brek_platform::Decoded_image shot;
   int64_t ox = 0, oy = 0;  // the box's corner in the shot
   bool shoot() {
@@ -219,5 +222,34 @@ TEST(ViewerOnXServer, SteppingOntoAnAnimationPlaysIt) {
     EXPECT_EQ(middle(), first == RED ? GREEN : RED);
     t.tick(100);
     EXPECT_EQ(middle(), first);
+  }
+}
+
+// The empty window at the size it starts with: its two hints and its
+// title block stay inside the box, none cut at either side.
+TEST(ViewerOnXServer, TheEmptyWindowsTextsFitTheWindowItStartsWith) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  On_screen s{On_screen::As_started{}};
+  const Ref<C_Additional_collage> c = s.v->collage;
+  for (const int phase : {0, 1, 2}) {
+    SCOPED_TRACE(phase == 2 ? "title block" : "hint " + std::to_string(phase));
+    c->blink_on = phase < 2;
+    c->blink_time = c->hint_time = Date_time::now();
+    c->hint_index = phase;
+    ASSERT_TRUE(s.shoot());
+    const int64_t w = C_Brek_form::points_to_pixels(s.v->pb->get_width());
+    const int64_t h = C_Brek_form::points_to_pixels(s.v->pb->get_height());
+    int64_t left = w, right = -1;
+    for (int64_t y = 0; y < h; ++y)
+      for (int64_t x = 0; x < w; ++x) {
+        const uint32_t p = s.at(x, y);
+        if ((p & 0xFF) > 0x80 && ((p >> 8) & 0xFF) > 0x80 && ((p >> 16) & 0xFF) > 0x80) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+    ASSERT_GE(right, 0) << "no text";
+    EXPECT_GE(left, 2) << "box " << w << " wide";
+    EXPECT_LE(right, w - 3) << "box " << w << " wide";
   }
 }
