@@ -19,6 +19,7 @@
 #include "forms/combo.h"
 #include "forms/dialog_file.h"
 #include "forms/edit.h"
+#include "forms/form_bridge.h"
 #include "forms/label.h"
 #include "forms/settings_writes.h"
 #include "images/image.h"
@@ -377,15 +378,31 @@ bool C_Print_dialog::print() {
   }
 
   const int64_t n = std::max<int64_t>(1, Brek_runtime::str_to_int(copies->get_text()));
-  bool printed = true;
-  try {
-    report->prepare();
-    printer->print_report(report, n);
-  } catch (const std::exception& e) {
-    // The job's own failures are the user's to read, not the log's.
-    message(e.what());
-    printed = false;
+  bool printed = false, failed = false;
+  std::string why;
+  {
+    // The dialog takes no input while its job runs: a key or click would
+    // close it or start another job half way (the long-operation window
+    // takes the input once it shows).
+    struct Held {
+      int64_t form;
+      ~Held() { C_Brek_form::set_form_enabled(form, true); }
+    } held{native};
+    C_Brek_form::set_form_enabled(native, false);
+    try {
+      report->prepare();
+      printer->print_report(report, n);
+      printed = true;
+    } catch (const Stop_exception&) {
+      // Cancelled in the long-operation window: nothing printed, as the
+      // user asked; nothing to tell.
+    } catch (const std::exception& e) {
+      failed = true;
+      why = e.what();
+    }
   }
+  // The job's own failures are the user's to read, not the log's.
+  if (failed) message(why);
   if (!printed) return false;
   if (to_pdf) last_pdf_folder = File_path::directory_of(printer->written_file());
   // Only a printer that printed is worth choosing again.
