@@ -72,7 +72,8 @@ void draw_card(const Ref<C_Bitmap>& picture, int64_t mode, const Ref<C_Canvas>& 
   if (grey) {
     const int64_t pw = std::min<int64_t>(device_pixels(*c, at.w), x1 - x0);
     const int64_t ph = std::min<int64_t>(device_pixels(*c, at.h), y1 - y0);
-    part = C_Print_dialog::to_grayscale(picture, mode, pw, ph, rect{double(x0), double(y0), double(x1 - x0), double(y1 - y0)});
+    const rect from{double(x0), double(y0), double(x1 - x0), double(y1 - y0)};
+    part = C_Print_dialog::to_grayscale(picture, mode, pw, ph, from);
   } else {
     part = C_Bitmap::create(x1 - x0, y1 - y0, picture->has_alpha() ? 32 : 0);
     Pixels* dst = part->pixels();
