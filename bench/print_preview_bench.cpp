@@ -47,7 +47,7 @@ class Photo_source : public brek::Brek_object, public brek::Poster_source {
   brek::rect poster_card_rect(int64_t i) override {
     return brek::rect{double(i % 3) * 170, double(i / 3) * 130, 160, 120};
   }
-  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t, int64_t, int64_t, bool) override {
+  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t, int64_t, int64_t) override {
     return photos.at(size_t(i));
   }
 };

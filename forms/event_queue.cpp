@@ -153,14 +153,16 @@ void C_Form::event_end(event_kind) {
 
   if (track_busy && busy_count > 0) {
     busy_count -= 1;
-    if (busy_count == 0) {
-      Ref<C_Screen> s = screen.lock();
+    Ref<C_Screen> s = screen.lock();
+    // Only the busy form's outermost event ends the long operation: an
+    // event of another window meanwhile (a repaint) leaves it as it is.
+    if (busy_count == 0 && !s.is_none() && s->busy_form.get() == this) {
       try {
         s->busy_ended();
       } catch (...) {
         if (!failure) failure = std::current_exception();
       }
-      if (!s.is_none() && s->busy_form.get() == this) s->busy_form.reset();
+      s->busy_form.reset();
       C_Brek_form::set_form_enabled(native, true);
     }
   }

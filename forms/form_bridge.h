@@ -85,6 +85,7 @@ class C_Brek_form : public Brek_object {
   static bool form_hidden_mark(int64_t form);
   static void set_form_visible(int64_t form, bool visible);
   static void set_form_enabled(int64_t form, bool enabled);
+  static void set_form_owner(int64_t form, int64_t owner);
   static void set_border_kind(int64_t form, int kind);
   static void set_bevel(int64_t form, int bevel);
   // value 0 is opaque, 1 invisible: opacity 255 - round(value x 255),

@@ -241,6 +241,8 @@ void C_Screen::long_operation_tick() {
     refresh_ms_ = now;
     Ref<C_Form> window = obtain_long_operation(busy);
     if (!window.is_none() && !window->is_visible()) {
+      // Over the busy form, which may be a modal dialog.
+      C_Brek_form::set_form_owner(window->native, busy->native);
       window->show();
       // Input goes to the long-operation window while the work runs.
       C_Brek_form::set_form_enabled(busy->native, false);

@@ -106,6 +106,9 @@ class Native_forms {
   // true: restore when minimized, show, bring to the front; false: hide.
   virtual void set_form_visible(Native_handle, bool) {}
   virtual void set_form_enabled(Native_handle, bool) {}
+  // The form stands for work of `owner`: it stays above the owner's window
+  // and takes input where a modal owner blocks every other window.
+  virtual void set_form_owner(Native_handle /*form*/, Native_handle /*owner*/) {}
   virtual void set_border_kind(Native_handle, int) {}
   virtual void set_bevel(Native_handle, int) {}
   // Window opacity, 0 (invisible) to 255 (opaque).

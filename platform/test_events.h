@@ -41,6 +41,10 @@ bool window_key_press(Native_handle target, int vk, const Key_modifiers& mods = 
                       bool repeat = false);
 bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods = {}, const std::string& text = "",
                         bool repeat = false);
+// A click (press and release) as the window system reports it for the
+// window of the target, at a point of the target: like window_key_press,
+// a window that a modal dialog blocks does not get it.
+bool window_click(Native_handle target, Point_pt at, int button = 1);
 // A key pressed and released as the keyboard gives it: at the widget that
 // has the focus in the form's window (the form itself when none has).
 bool key_at_focus(Native_handle form, int vk, const Key_modifiers& mods = {}, const std::string& text = "");

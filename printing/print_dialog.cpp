@@ -19,6 +19,7 @@
 #include "forms/combo.h"
 #include "forms/dialog_file.h"
 #include "forms/edit.h"
+#include "forms/form_bridge.h"
 #include "forms/label.h"
 #include "forms/settings_writes.h"
 #include "images/image.h"
@@ -377,15 +378,31 @@ bool C_Print_dialog::print() {
   }
 
   const int64_t n = std::max<int64_t>(1, Brek_runtime::str_to_int(copies->get_text()));
-  bool printed = true;
-  try {
-    report->prepare();
-    printer->print_report(report, n);
-  } catch (const std::exception& e) {
-    // The job's own failures are the user's to read, not the log's.
-    message(e.what());
-    printed = false;
+  bool printed = false, failed = false;
+  std::string why;
+  {
+    // The dialog takes no input while its job runs: a key or click would
+    // close it or start another job half way (the long-operation window
+    // takes the input once it shows).
+    struct Held {
+      int64_t form;
+      ~Held() { C_Brek_form::set_form_enabled(form, true); }
+    } held{native};
+    C_Brek_form::set_form_enabled(native, false);
+    try {
+      report->prepare();
+      printer->print_report(report, n);
+      printed = true;
+    } catch (const Stop_exception&) {
+      // Cancelled in the long-operation window: nothing printed, as the
+      // user asked; nothing to tell.
+    } catch (const std::exception& e) {
+      failed = true;
+      why = e.what();
+    }
   }
+  // The job's own failures are the user's to read, not the log's.
+  if (failed) message(why);
   if (!printed) return false;
   if (to_pdf) last_pdf_folder = File_path::directory_of(printer->written_file());
   // Only a printer that printed is worth choosing again.
@@ -444,8 +461,7 @@ int64_t C_Print_dialog::poster_card_count() {
 
 rect C_Print_dialog::poster_card_rect(int64_t i) { return live_editor()->cards.get(i).rect; }
 
-Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height,
-                                                 bool for_page) {
+Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) {
   Ref<C_Edit_collage_print> ed = live_editor();
   if (ed.is_none() || i < 0 || i >= ed->cards.count()) return Ref<C_Bitmap>();
   Ref<C_Bitmap> picture = ed->card_picture(ed->cards.get(i).image.lock());
@@ -453,12 +469,9 @@ Ref<C_Bitmap> C_Print_dialog::poster_card_bitmap(int64_t i, int64_t mode, int64_
   if (picture.is_none()) return Ref<C_Bitmap>();
   // The grey copy has the size the card is drawn at, never more than the
   // picture's: a grey twin of every whole photograph would double what a
-  // print holds.
+  // preview holds.
   const int64_t w = width > 0 ? std::min(width, picture->width) : picture->width;
   const int64_t h = height > 0 ? std::min(height, picture->height) : picture->height;
-  // A page's copy goes as soon as the card is drawn: a poster's cards
-  // would otherwise all be held in grey until the last sheet.
-  if (for_page) return to_grayscale(picture, mode, w, h);
   // Converted bitmaps of another mode are never shown for this one.
   if (mode != rendered_mode_) {
     reset_rendered();
@@ -496,10 +509,17 @@ void C_Print_dialog::reset_rendered() {
   ed->bitmaps.clear();
 }
 
+namespace {
+int64_t g_grey_pixels = 0;
+}  // namespace
+
+int64_t C_Print_dialog::grey_pixels_made() { return g_grey_pixels; }
+
 Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width,
-                                            int64_t height) {
+                                            int64_t height, const rect& part) {
   if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
-  const int64_t w = width > 0 ? width : source->width, h = height > 0 ? height : source->height;
+  const rect from = part.w > 0 && part.h > 0 ? part : rect{0, 0, double(source->width), double(source->height)};
+  const int64_t w = width > 0 ? width : int64_t(from.w), h = height > 0 ? height : int64_t(from.h);
   Ref<C_Bitmap> out = C_Bitmap::create(w, h, 24);
   {
     Ref<C_Canvas> c = out->canvas();
@@ -507,10 +527,13 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
     // Transparent parts of a picture stay paper white, as in colour.
     c->brush_color = COLOR_WHITE;
     c->clear();
-    if (w == source->width && h == source->height)
-      source->draw_at(c, point{0, 0});
+    // The source is drawn so far up and left that the part fills the copy:
+    // only the pixels behind it are read.
+    const double sx = double(w) / from.w, sy = double(h) / from.h;
+    if (sx == 1 && sy == 1)
+      source->draw_at(c, point{-from.x, -from.y});
     else
-      source->stretch_draw(c, rect{0, 0, double(w), double(h)});
+      source->stretch_draw(c, rect{-from.x * sx, -from.y * sy, source->width * sx, source->height * sy});
   }
   // The pixels are turned grey where they lie: rows lent in another layout
   // would hold the picture twice.
@@ -526,6 +549,7 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
     wr[v] = k[0] * e, wg[v] = k[1] * e, wb[v] = k[2] * e;
   }
   const double outer = mode == 4 ? 255 : 1;
+  g_grey_pixels += w * h;
   for (int y = 0; y < px->height(); ++y) {
     uint32_t* row = px->row(y);
     for (int x = 0; x < px->width(); ++x) {

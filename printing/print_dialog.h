@@ -157,16 +157,20 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   std::string unreadable_cards();
 
   // The greyscale copy of a bitmap for drawing mode 1..4: a 24-bit bitmap
-  // of width x height (0: the source's own), the source stretched onto
-  // it; the None bitmap for None or an empty one.
+  // of width x height (0: the part's own), the source's `part` (pixels;
+  // empty: the whole) stretched onto it; the None bitmap for None or an
+  // empty one.
   static Ref<C_Bitmap> to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width = 0,
-                                    int64_t height = 0);
+                                    int64_t height = 0, const rect& part = rect{});
+  // The pixels to_grayscale has turned grey in this process: the work
+  // grey drawing has cost.
+  static int64_t grey_pixels_made();
 
   // ---- Poster_source ----
   Poster_options poster_options() override;
   int64_t poster_card_count() override;
   rect poster_card_rect(int64_t i) override;
-  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height, bool for_page) override;
+  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t width, int64_t height) override;
 
   // ---- events ----
   // The printers are listed anew before every run (the dialog's "on

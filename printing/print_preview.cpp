@@ -157,7 +157,7 @@ void paint(const Ref<C_Canvas>& canvas, const point& size, Poster_source& source
           const int64_t cw = Pixel_math::round_even(x + w) - Pixel_math::round_even(x);
           const int64_t ch = Pixel_math::round_even(y + h) - Pixel_math::round_even(y);
           Ref<C_Bitmap> b =
-              source.poster_card_bitmap(i, g.options.drawing_mode, std::min(cw, max_w), std::min(ch, max_h), false);
+              source.poster_card_bitmap(i, g.options.drawing_mode, std::min(cw, max_w), std::min(ch, max_h));
           if (copies) b = card_copy(*copies, b, cw, ch, max_w, max_h);
           b->stretch_draw(canvas, placed);
         } else {

@@ -6,6 +6,7 @@
 #include "drawing/canvas.h"
 #include "printing/native_printers.h"
 #include "printing/report.h"
+#include "runtime/runtime_services.h"
 
 namespace brek {
 
@@ -93,6 +94,10 @@ bool C_Printer::print_report(const Ref<C_Report>& report, int64_t copies) {
     bool first = true;
     for (int64_t pass = 0; pass < passes; ++pass) {
       for (int64_t i = 0; i < page_list.count(); ++i) {
+        // Each page is a step of long work: the tick handlers run, so the
+        // long-operation window shows after two seconds and its Cancel
+        // stops the job here.
+        Brek_runtime::run_handlers();
         // Every page after the document's first starts a new one, also
         // where a repeated copy begins.
         if (!first) {

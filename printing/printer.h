@@ -55,8 +55,9 @@ class C_Printer : public Brek_object {
   // title, `copies` times (made by the printer where it can, else by
   // repeating the pages). False when there was no page to print; raises
   // E_Print_failed when the printer or file refused the document, and
-  // passes on an exception of the page drawing after ending the document
-  // unfinished.
+  // passes on an exception of the page drawing, or the Stop of a Cancel in
+  // the long-operation window (the tick handlers run before each page),
+  // after ending the document unfinished: nothing is written or queued.
   bool print_report(const Ref<C_Report>& report, int64_t copies);
   // Draws entry i of page_list; true when it is the last entry.
   bool print_page(int64_t i);

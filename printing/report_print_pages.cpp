@@ -8,6 +8,7 @@
 #include "drawing/canvas.h"
 #include "drawing/native_bitmap.h"
 #include "platform/painter.h"
+#include "printing/print_dialog.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -22,26 +23,42 @@ Poster_source* source_of(const Weak<Brek_object>& dialog, Ref<Brek_object>& hold
   return dynamic_cast<Poster_source*>(hold.get());
 }
 
-std::vector<rect> card_rects(Poster_source& src) {
-  std::vector<rect> cards;
-  int64_t n = src.poster_card_count();
-  for (int64_t i = 0; i < n; ++i) cards.push_back(src.poster_card_rect(i));
-  return cards;
+// The whole pixels of the canvas's device (a page at its own resolution)
+// that a length in the canvas's units surely covers wherever it lies:
+// fewer than the length (whose ends are rounded to pixels) spans, so a
+// copy of that size is drawn without being scaled down once more.
+int64_t device_pixels(const C_Canvas& c, double length) {
+  Native_bitmap* nb = c.native_surface();
+  const int dpi = nb && nb->drawable() ? brek_platform::target_dpi_x(nb->target()) : brek_platform::screen_dpi();
+  const double points = C_Canvas::convert_units(length, c.units, units_measure_graphics::POINTS);
+  return std::max<int64_t>(1, Brek_runtime::to_int64_checked(std::ceil(points * dpi / 72)) - 1);
 }
 
-// The part of `b`, stretched over `placed`, that lies in `area`, clipped
-// to `area` on the device. Only the bitmap's pixels behind the part go to
-// the page (and one more round them, so the smoothing at the cut matches
-// the whole picture's): a page carries no more of a large picture than it
-// shows.
-void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& placed, const rect& area) {
+// The part of card `picture`, stretched over `placed`, that lies in
+// `area`, clipped to `area` on the device, in the drawing mode. Only the
+// picture's pixels behind the part go to the page (and one more round
+// them, so the smoothing at the cut matches the whole picture's): a page
+// carries no more of a large picture than it shows. A grey mode turns only
+// that part grey, at the size it prints (never more pixels than the
+// picture has there), so a card over many sheets is converted about once.
+void draw_card(const Ref<C_Bitmap>& picture, int64_t mode, const Ref<C_Canvas>& c, const rect& placed,
+               const rect& area) {
+  if (picture.is_none()) return;
+  const bool grey = mode >= 1 && mode <= 4;
   const double l = std::max(placed.x, area.x), t = std::max(placed.y, area.y);
   const double r = std::min(placed.x + placed.w, area.x + area.w), btm = std::min(placed.y + placed.h, area.y + area.h);
   if (l <= placed.x && t <= placed.y && r >= placed.x + placed.w && btm >= placed.y + placed.h) {
-    b->stretch_draw(c, placed);
+    if (!grey) {
+      picture->stretch_draw(c, placed);
+      return;
+    }
+    const int64_t w = std::min(device_pixels(*c, placed.w), picture->width);
+    const int64_t h = std::min(device_pixels(*c, placed.h), picture->height);
+    Ref<C_Bitmap> copy = C_Print_dialog::to_grayscale(picture, mode, w, h);
+    if (!copy.is_none()) copy->stretch_draw(c, placed);
     return;
   }
-  const Pixels* src = b->pixels();
+  const Pixels* src = picture->pixels();
   if (!src || src->empty() || r <= l || btm <= t || !(placed.w > 0) || !(placed.h > 0)) return;
   const int w = src->width(), h = src->height();
   const double fx = placed.w / w, fy = placed.h / h;
@@ -50,25 +67,26 @@ void draw_within(const Ref<C_Bitmap>& b, const Ref<C_Canvas>& c, const rect& pla
   const int y0 = std::clamp(int(std::floor((t - placed.y) / fy)) - 1, 0, h);
   const int y1 = std::clamp(int(std::ceil((btm - placed.y) / fy)) + 1, 0, h);
   if (x1 <= x0 || y1 <= y0) return;
-  Ref<C_Bitmap> part = C_Bitmap::create(x1 - x0, y1 - y0, b->has_alpha() ? 32 : 0);
-  Pixels* dst = part->pixels();
-  if (!dst || dst->width() != x1 - x0 || dst->height() != y1 - y0) return;
-  const uint32_t force = part->has_alpha() ? 0 : 0xFF000000u;
-  for (int y = y0; y < y1; ++y) {
-    const uint32_t* s = src->row(y);
-    uint32_t* d = dst->row(y - y0);
-    for (int x = x0; x < x1; ++x) d[x - x0] = s[x] | force;
+  const rect at{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy};
+  Ref<C_Bitmap> part;
+  if (grey) {
+    const int64_t pw = std::min<int64_t>(device_pixels(*c, at.w), x1 - x0);
+    const int64_t ph = std::min<int64_t>(device_pixels(*c, at.h), y1 - y0);
+    const rect from{double(x0), double(y0), double(x1 - x0), double(y1 - y0)};
+    part = C_Print_dialog::to_grayscale(picture, mode, pw, ph, from);
+  } else {
+    part = C_Bitmap::create(x1 - x0, y1 - y0, picture->has_alpha() ? 32 : 0);
+    Pixels* dst = part->pixels();
+    if (!dst || dst->width() != x1 - x0 || dst->height() != y1 - y0) return;
+    const uint32_t force = part->has_alpha() ? 0 : 0xFF000000u;
+    for (int y = y0; y < y1; ++y) {
+      const uint32_t* s = src->row(y);
+      uint32_t* d = dst->row(y - y0);
+      for (int x = x0; x < x1; ++x) d[x - x0] = s[x] | force;
+    }
   }
-  part->stretch_draw(c, rect{placed.x + x0 * fx, placed.y + y0 * fy, (x1 - x0) * fx, (y1 - y0) * fy}, area);
-}
-
-// The pixels of the canvas's device (a page at its own resolution) that a
-// length in the canvas's units covers, rounded up.
-int64_t device_pixels(const C_Canvas& c, double length) {
-  Native_bitmap* nb = c.native_surface();
-  const int dpi = nb && nb->drawable() ? brek_platform::target_dpi_x(nb->target()) : brek_platform::screen_dpi();
-  const double points = C_Canvas::convert_units(length, c.units, units_measure_graphics::POINTS);
-  return Brek_runtime::to_int64_checked(std::ceil(points * dpi / 72));
+  if (part.is_none()) return;
+  part->stretch_draw(c, at, area);
 }
 
 }  // namespace
@@ -77,6 +95,8 @@ Ref<C_Report_print_pages> C_Report_print_pages::create() { return make<C_Report_
 
 void C_Report_print_pages::destroy_hook() {
   dialog.reset();
+  cards_.clear();
+  pictures_.clear();
   C_Report::destroy_hook();
 }
 
@@ -85,7 +105,15 @@ void C_Report_print_pages::read_options() {
   Ref<Brek_object> hold;
   Poster_source* src = source_of(dialog, hold);
   if (!src) return;
-  Poster_geometry g(src->poster_options(), rect{}, POINTS_PER_MM);
+  cards_.clear();
+  pictures_.clear();
+  for (int64_t i = 0, n = src->poster_card_count(); i < n; ++i) {
+    cards_.push_back(src->poster_card_rect(i));
+    pictures_.push_back(src->poster_card_bitmap(i, 0, 0, 0));
+  }
+  union_box_ = Poster_layout::union_box(cards_);
+  Poster_geometry g(src->poster_options(), union_box_, POINTS_PER_MM);
+  options_ = g.options;
   paper_size = point{g.paper.x * POINTS_PER_MM, g.paper.y * POINTS_PER_MM};
   margins = g.options.margins;
   overlap_mm = g.options.overlap_mm;
@@ -108,16 +136,8 @@ void C_Report_print_pages::read_options() {
 void C_Report_print_pages::draw_page(int64_t p) {
   if (is_none()) return;
   C_Report::draw_page(p);
-  Ref<Brek_object> hold;
-  Poster_source* src = source_of(dialog, hold);
-  if (!src) return;
-
-  options_ = src->poster_options();
-  union_box_ = Poster_layout::union_box(card_rects(*src));
+  if (cards_.empty()) return;
   Poster_geometry g(options_, union_box_, POINTS_PER_MM);
-  options_ = g.options;
-  columns = g.columns;
-  rows = g.rows;
   overlap = g.overlap;
   if (p < 0 || p >= g.page_count()) return;
   page_row = g.row_of(p);
@@ -140,27 +160,21 @@ rect C_Report_print_pages::page_rect(const point& grid, const point& cell, doubl
 
 void C_Report_print_pages::draw_part(const rect& printable, const rect& window, const point& origin, double s) {
   if (is_none()) return;
-  Ref<Brek_object> hold;
-  Poster_source* src = source_of(dialog, hold);
-  if (!src) return;
   Ref<C_Canvas> c = canvas;
+  const Poster_geometry g(options_, union_box_, POINTS_PER_MM);
   // The cards end at the sheet's margins; a band is within them.
-  const rect inside = Poster_geometry(options_, union_box_, POINTS_PER_MM).inside_margins(window);
+  const rect inside = g.inside_margins(window);
   bool drawn = false;
-  int64_t n = src->poster_card_count();
-  for (int64_t i = 0; i < n; ++i) {
-    rect card = src->poster_card_rect(i);
+  for (size_t i = 0; i < cards_.size(); ++i) {
+    const rect& card = cards_[i];
     rect placed{origin.x + (card.x - union_box_.x) * s, origin.y + (card.y - union_box_.y) * s, card.w * s,
                 card.h * s};
     if (!Poster_geometry::card_on_sheet(placed, window)) continue;
-    draw_within(src->poster_card_bitmap(i, options_.drawing_mode, device_pixels(*c, placed.w),
-                                        device_pixels(*c, placed.h), true),
-                c, placed, inside);
+    draw_card(pictures_[i], options_.drawing_mode, c, placed, inside);
     drawn = true;
   }
   // The cut lines lie over the cards; a sheet without cards has none.
   if (!drawn) return;
-  Poster_geometry g(options_, union_box_, POINTS_PER_MM);
   Color pen = c->pen_color;
   c->pen_color = Colors::from_bits(0xFF0000FFu);
   for (const Poster_line& line : g.cut_lines(page_column, page_row, printable, window)) c->draw_line(line.from, line.to);

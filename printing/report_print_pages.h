@@ -2,10 +2,12 @@
 // The report that prints the collage of the print editor as a poster: the
 // cards scaled as one block and spread over rows by columns of sheets with
 // margins, overlap bands and cut lines (printing/poster_layout.h). It reads
-// its options and cards from the window that set it up, through
-// Poster_source, when it builds its pages and again as it draws each one.
+// its options, cards and their pictures from the window that set it up,
+// through Poster_source, once, when it builds its pages: every page of a
+// job shows that one state of the collage, whatever changes meanwhile.
 
 #include <cstdint>
+#include <vector>
 
 #include "baselib/geometry.h"
 #include "printing/poster_layout.h"
@@ -28,20 +30,19 @@ class Poster_source {
   virtual rect poster_card_rect(int64_t i) = 0;
   // What to draw for card i in the drawing mode, where it covers width x
   // height pixels of the target (0: not known): its picture, or the
-  // animation's current frame, for mode 0; its converted copy otherwise,
-  // which need not be larger than that. The preview's copies are kept for
-  // its repaints; a printed page's (for_page) are the caller's alone, so a
-  // job holds one card's copy at a time. The None bitmap when there is
-  // nothing to show.
-  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode, int64_t width, int64_t height,
-                                           bool for_page) = 0;
+  // animation's current frame, for mode 0, whatever the size; a converted
+  // copy otherwise, which need not be larger than that (the preview's,
+  // kept for its repaints). The None bitmap when there is nothing to show.
+  // Printed pages take the pictures and turn only what a sheet shows grey.
+  virtual Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t drawing_mode, int64_t width, int64_t height) = 0;
 };
 
 class C_Report_print_pages : public C_Report {
   BREK_CLASS(C_Report_print_pages)
  public:
-  // The window that prints; read through Poster_source (nothing is drawn
-  // but white pages while it is None or does not implement it).
+  // The window that prints; read through Poster_source when the pages are
+  // built (nothing is drawn but white pages while it is None or does not
+  // implement it).
   Weak<Brek_object> dialog;
   point paper_size;  // the sheet in points, turned for landscape
   double overlap_mm = 0;
@@ -54,10 +55,10 @@ class C_Report_print_pages : public C_Report {
   static Ref<C_Report_print_pages> create();
   void destroy_hook() override;
 
-  // Reads paper, layout, margins, overlap and the poster's rows and
-  // columns, and makes one page per sheet.
+  // Reads paper, layout, margins, overlap, the poster's rows and columns,
+  // the cards and their pictures, and makes one page per sheet.
   void read_options();
-  // Draws sheet p of the poster.
+  // Draws sheet p of the poster from what read_options read.
   void draw_page(int64_t page) override;
 
   // The printable rectangle of the sheet at `cell` (column, row) of a
@@ -72,8 +73,12 @@ class C_Report_print_pages : public C_Report {
   void build_pages() override { read_options(); }
 
  private:
-  // The options while a page is drawn.
+  // What prints, as read_options read it: the options as the layout holds
+  // them, the cards' rectangles and pictures (None where a card has
+  // none), and their union box.
   Poster_options options_;
+  std::vector<rect> cards_;
+  std::vector<Ref<C_Bitmap>> pictures_;
   rect union_box_;
 };
 

@@ -536,6 +536,14 @@ class Qt_window_layer final : public Native_forms {
   void set_form_enabled(Native_handle h, bool enabled) override {
     if (QWidget* w = form_widget(h)) w->setEnabled(enabled);
   }
+  void set_form_owner(Native_handle h, Native_handle owner) override {
+    QWidget* w = form_widget(h);
+    QWidget* o = form_widget(owner);
+    if (!w) return;
+    // A transient window of a modal one is not blocked by it.
+    w->winId();
+    if (QWindow* window = w->windowHandle()) window->setTransientParent(o ? o->windowHandle() : nullptr);
+  }
   void set_border_kind(Native_handle h, int kind) override {
     QWidget* w = form_widget(h);
     if (!w) return;

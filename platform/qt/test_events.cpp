@@ -228,6 +228,15 @@ bool window_key_release(Native_handle target, int vk, const Key_modifiers& mods,
   return window_key(target, false, vk, mods, text, repeat);
 }
 
+bool window_click(Native_handle target, Point_pt at, int button) {
+  QWidget* w = widget_of(target);
+  if (!w) w = brek_qt::widget_of(target);  // a native control
+  QWindow* window = w ? w->window()->windowHandle() : nullptr;
+  if (!window) return false;
+  QTest::mouseClick(window, qt_button(button), Qt::NoModifier, w->mapTo(w->window(), px(at).toPoint()));
+  return true;
+}
+
 bool key_at_focus(Native_handle form, int vk, const Key_modifiers& mods, const std::string& text) {
   auto* f = qobject_cast<qt::Form_widget*>(widget_of(form));
   if (!f) return false;

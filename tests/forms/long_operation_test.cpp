@@ -136,6 +136,25 @@ TEST_F(Long_operation_test, TheCloseBoxHidesAndTheWorkGoesOn) {
   EXPECT_FALSE(visible(window()));
 }
 
+TEST_F(Long_operation_test, AnotherFormsEventLeavesTheWindowShown) {
+  auto f = new_form();
+  auto other = new_form();
+  bool still_shown = false;
+  f->inside["click"] = [&] {
+    clock.advance(2000);
+    tick();
+    ASSERT_TRUE(visible(window()));
+    // Another window repaints or takes a click while the work runs.
+    Event_routing::click(other, Ref<C_Control>(), {});
+    still_shown = visible(window());
+  };
+  Event_routing::click(f, Ref<C_Control>(), {});
+  EXPECT_TRUE(still_shown);
+  // The busy form's own event ends: the window goes.
+  EXPECT_FALSE(visible(window()));
+  EXPECT_TRUE(native.windows[f->native].enabled);
+}
+
 TEST_F(Long_operation_test, PauseHoldsTheWorkInTheMessage) {
   auto f = new_form();
   Ref<C_Long_operation> w = f->long_operation();

@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -285,64 +286,95 @@ TEST_F(PrintJob, APrinterThatCannotBeRememberedIsToldOnceAndPrintsAnyway) {
 
 namespace {
 
-// The dialog as a poster's source, noting the copies it hands out for the
-// pages: the largest of card 1's, and how many of them lived at once.
-class Watching_source : public Brek_object, public Poster_source {
-  BREK_CLASS(Watching_source)
- public:
-  Ref<C_Print_dialog> d;
-  int64_t copy_width = 0, copy_height = 0;
-  size_t most_alive = 0;
-  std::vector<Weak<C_Bitmap>> handed;
-
-  Poster_options poster_options() override { return d->poster_options(); }
-  int64_t poster_card_count() override { return d->poster_card_count(); }
-  rect poster_card_rect(int64_t i) override { return d->poster_card_rect(i); }
-  Ref<C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t w, int64_t h, bool for_page) override {
-    Ref<C_Bitmap> copy = d->poster_card_bitmap(i, mode, w, h, for_page);
-    if (i == 1) {
-      copy_width = std::max(copy_width, copy->width);
-      copy_height = std::max(copy_height, copy->height);
+// A picture of cells, each cell a colour of its own (in 10 x 10 cells):
+// a part placed or scaled wrongly shows.
+Ref<C_Image> cells(int w, int h) {
+  Ref<C_Image> im = editor_test::pasted(w, h, 0);
+  Pixels* p = im->picture->pixels();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t cell = uint32_t(x * 10 / w + 10 * (y * 10 / h));
+      p->set(x, y, 0xFF000000u | (cell * 97u % 256u) << 16 | (cell * 53u % 256u) << 8 | (cell * 29u % 256u));
     }
-    std::erase_if(handed, [](const Weak<C_Bitmap>& b) { return b.lock().is_none(); });
-    handed.push_back(Weak<C_Bitmap>(copy));
-    most_alive = std::max(most_alive, handed.size());
-    return copy;
-  }
-};
+  return im;
+}
 
 }  // namespace
 
-TEST_F(PrintJob, GreyCardsPrintFromCopiesOfTheirPrintedSizeOneAtATime) {
-  // A large photograph printed small (48 x 36 points: 200 x 150 pixels of
-  // the page) beside a card that sets the scale, on a poster of two rows
-  // whose sheets both show the large card.
-  add_card(rect{0, 0, 600, 450}, editor_test::BLUE);
+TEST_F(PrintJob, GreyPrintsConvertWhatEachSheetShowsAtItsPrintedSizeOnce) {
+  // A photograph printed far larger than its pixels over a poster of 4 x 4
+  // sheets, and one printed smaller (its 2000 x 1500 pixels in about
+  // 200 x 150 of the page's) where four sheets meet.
+  e->add_image(noise(600, 450));
+  set_rect(0, rect{0, 0, 400, 300});
   e->add_image(noise(2000, 1500));
-  set_rect(1, rect{0, 0, 60, 45});
+  set_rect(1, rect{195, 145, 10, 7.5});
   make_dialog();
   d->drawing_mode->set_item_index(1);
-  d->rows->set_text("2");
-  auto source = make<Watching_source>();
-  source->d = d;
-  auto poster = C_Report_print_pages::create();
-  poster->dialog = Weak<Brek_object>(Ref<Brek_object>(source));
-  poster->prepare();
-  Ref<C_Printer> printer = C_Printer::create();
-  printer->select_printer(R::printer_position(printer->printer_names(), "Print to PDF file"));
-  printer->set_output_file(pdf);
-  ASSERT_TRUE(printer->print_report(poster, 1));
-  EXPECT_GT(source->copy_width, 0);
-  EXPECT_LE(source->copy_width, 201);
-  EXPECT_LE(source->copy_height, 151);
-  // Each copy went once its card was drawn, before the next was made.
-  EXPECT_EQ(source->most_alive, 1u);
-  EXPECT_EQ(e->bitmaps.count(), 0);
-
-  // Printed from the dialog, nothing of the job stays with the cards.
-  ASSERT_TRUE(print_pdf(dir.file("again.pdf"))) << messages();
+  d->rows->set_text("4");
+  d->columns->set_text("4");
+  const int64_t before = C_Print_dialog::grey_pixels_made();
+  ASSERT_TRUE(print_pdf()) << messages();
+  // Each sheet turns grey only its part of a card, at most as many pixels
+  // as that part prints at: card 1 prints 10 of the 400 units over 4 x 170
+  // mm less three bands of 10 mm, at 300 pixels an inch. The bands, which
+  // both sheets they join print, and a pixel round each part add a little.
+  const double small = 10 * (4 * 170 - 3 * 10) / 400.0 / 25.4 * 300;
+  const double once = 600.0 * 450 + small * small * 0.75;
+  const int64_t made = C_Print_dialog::grey_pixels_made() - before;
+  EXPECT_GT(made, once);
+  EXPECT_LT(made, once * 1.25);
+  // Nothing of the job stays with the cards.
   EXPECT_EQ(e->bitmaps.count(), 0);
   EXPECT_TRUE(e->cards.get(1).bitmap.lock().is_none());
+}
+
+TEST_F(PrintJob, AGreyPosterSheetIsTheSameRegionOfTheCollagePrintedOnOneSheet) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  // Two cards over the seams of 2 x 2 A6 sheets without margins or bands:
+  // a picture printed smaller than its pixels and, over it, one printed
+  // larger. One A4 sheet without margins prints them at the same scale
+  // (the union box fills the 21 cm of either).
+  e->add_image(cells(3000, 2250));
+  set_rect(0, rect{0, 0, 200, 150});
+  e->add_image(cells(60, 45));
+  set_rect(1, rect{100, 100, 200, 150});
+  make_dialog();
+  d->drawing_mode->set_item_index(1);
+  for (const Ref<C_Edit>& m : {d->margin_top, d->margin_left, d->margin_right, d->margin_bottom}) m->set_text("0");
+  d->overlaps->set_text("0");
+  ASSERT_TRUE(print_pdf(dir.file("sheet.pdf"))) << messages();
+  d->paper->set_item_index(d->paper->index_of("A6  10.5 x 14.8"));
+  d->rows->set_text("2");
+  d->columns->set_text("2");
+  ASSERT_TRUE(print_pdf()) << messages();
+  const print_test::Picture sheet = print_test::render(dir.file("sheet.pdf"), 1, 72);
+  // Whether each channel of `colour` lies within the greys round (x, y)
+  // of the sheet: the edges of the cells fall on whole pixels in their own
+  // way on each page, and each page's pictures are stored compressed on
+  // their own.
+  auto on_sheet = [&](int x, int y, uint32_t colour) {
+    int low = 255, high = 0;
+    for (int v = -1; v <= 1; ++v)
+      for (int u = -1; u <= 1; ++u) {
+        low = std::min(low, int(sheet.at(x + u, y + v) & 0xFF));
+        high = std::max(high, int(sheet.at(x + u, y + v) & 0xFF));
+      }
+    for (int shift : {0, 8, 16})
+      if (int(colour >> shift & 0xFF) < low - 12 || int(colour >> shift & 0xFF) > high + 12) return false;
+    return true;
+  };
+  for (int page = 1; page <= 4; ++page) {
+    const print_test::Picture part = print_test::render(pdf, page, 72);
+    const double dx = (page - 1) % 2 * 105 * print_test::k, dy = (page - 1) / 2 * 148 * print_test::k;
+    int64_t misplaced = 0;
+    for (int y = 0; y < part.height; ++y)
+      for (int x = 0; x < part.width; ++x) {
+        const int sx = int(std::lround(x + dx)), sy = int(std::lround(y + dy));
+        if (sx + 1 < sheet.width && sy + 1 < sheet.height) misplaced += !on_sheet(sx, sy, part.at(x, y));
+      }
+    EXPECT_EQ(misplaced, 0) << "sheet " << page;
+  }
 }
 
 TEST_F(PrintJob, AGreyPosterHoldsNoMoreThanTheColourOneAndOneCardsCopy) {

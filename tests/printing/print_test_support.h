@@ -36,7 +36,7 @@ class Fake_source : public brek::Brek_object, public brek::Poster_source {
   brek::Poster_options poster_options() override { return options; }
   int64_t poster_card_count() override { return int64_t(cards.size()); }
   brek::rect poster_card_rect(int64_t i) override { return cards.at(size_t(i)); }
-  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t, int64_t, bool) override {
+  brek::Ref<brek::C_Bitmap> poster_card_bitmap(int64_t i, int64_t mode, int64_t, int64_t) override {
     modes_asked.push_back(mode);
     return bitmaps.at(size_t(i));
   }

@@ -89,15 +89,14 @@ TEST_F(PosterReport, CardsLandInsideTheMargins) {
   EXPECT_EQ(page->at(100, 293), BLUE);
   EXPECT_EQ(page->at(100, 302), WHITE);
   EXPECT_FALSE(page->any(0, 0, 594, 841, RED));  // one sheet: no cut lines
-  EXPECT_EQ(src->modes_asked.back(), 0);
 
-  // Centred vertically; the bitmap of the chosen drawing mode is asked for.
+  // Centred vertically, in the luminosity grey (blue gives 18).
   src->options.align_row = 1;
   src->options.drawing_mode = 3;
+  report->prepare();
   auto centred = draw(0);
   EXPECT_EQ(centred->at(100, 293), WHITE);
-  EXPECT_EQ(centred->at(100, 421), BLUE);
-  EXPECT_EQ(src->modes_asked.back(), 3);
+  EXPECT_EQ(centred->at(100, 421), 0xFF121212u);
 }
 
 TEST_F(PosterReport, SheetsShowTheirPartAndTheirCutLines) {
@@ -126,6 +125,7 @@ TEST_F(PosterReport, SheetsShowTheirPartAndTheirCutLines) {
 
   // No bands, no lines.
   src->options.overlap_mm = 0;
+  report->prepare();
   auto plain = draw(0);
   EXPECT_FALSE(plain->any(0, 0, 594, 841, RED));
 }
@@ -170,15 +170,23 @@ TEST_F(PosterReport, LandscapeSheetsAreTurnedOntoPortraitPaper) {
   }
 }
 
-TEST_F(PosterReport, WithoutASourceOnlyWhitePages) {
+TEST_F(PosterReport, PagesShowWhatTheyWereBuiltFrom) {
   poster(1, 1, 20, 10);
   src->add(rect{0, 0, 100, 50}, 0x0000FF);
   report->prepare();
-  report->dialog = Weak<Brek_object>(make<C_Report>());  // gone at once, and no source anyway
-  auto page = draw(0);
-  EXPECT_FALSE(page->any(0, 0, 594, 841, BLUE));
-  report->dialog = Weak<Brek_object>(src);
+  // The source's cards, options and pictures change, then it goes: the
+  // pages keep what they were built from.
+  src->cards[0] = rect{0, 0, 50, 100};
+  src->bitmaps[0] = print_test::solid(8, 8, 0xFF0000);
+  src->options.drawing_mode = 1;
   dispose_now(src);
-  auto after = draw(0);
-  EXPECT_FALSE(after->any(0, 0, 594, 841, BLUE));
+  auto page = draw(0);
+  EXPECT_EQ(page->at(534, 60), BLUE);
+  EXPECT_EQ(page->at(100, 302), WHITE);
+
+  // Built from no source (one gone at once, and none anyway): white pages.
+  report = C_Report_print_pages::create();
+  report->dialog = Weak<Brek_object>(make<C_Report>());
+  report->prepare();
+  EXPECT_FALSE(draw(0)->any(0, 0, 594, 841, BLUE));
 }
