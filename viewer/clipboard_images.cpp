@@ -19,6 +19,19 @@ std::string incremented(std::string digits) {
   return "1" + digits;
 }
 
+std::string fitted_name(std::string head, const std::string& tail) {
+  const size_t name_start = head.rfind('/') + 1;  // 0 without a directory
+  const size_t bytes = head.size() - name_start + tail.size();
+  if (bytes > MAX_NAME_BYTES) {
+    const size_t over = bytes - MAX_NAME_BYTES;
+    if (over > head.size() - name_start) return {};
+    size_t cut = head.size() - over;
+    while (cut > name_start && (static_cast<unsigned char>(head[cut]) & 0xC0) == 0x80) --cut;
+    head.erase(cut);
+  }
+  return head + tail;
+}
+
 std::string next_free_name(const std::string& current_file, const std::function<bool(const std::string&)>& exists) {
   std::string base = Image_file_name::names_a_file(current_file) ? current_file : "0.jpg";
   const std::string ext = File_path::extension_of(base);
@@ -30,20 +43,12 @@ std::string next_free_name(const std::string& current_file, const std::function<
   while (first_digit > 0 && stem[first_digit - 1] >= '0' && stem[first_digit - 1] <= '9') --first_digit;
   std::string number = stem.substr(first_digit);
   stem.erase(first_digit);
-  const size_t name_start = stem.rfind('/') + 1;  // 0 without a directory
   for (int64_t tries = 0; tries < MAX_TRIES; ++tries) {
     number = incremented(number);
     // A number grown past what the name may hold takes its room from the
-    // stem's text, by whole characters; the number and the extension stay.
-    const size_t bytes = stem.size() - name_start + number.size() + ext.size();
-    if (bytes > MAX_NAME_BYTES) {
-      const size_t over = bytes - MAX_NAME_BYTES;
-      if (over > stem.size() - name_start) return {};
-      size_t cut = stem.size() - over;
-      while (cut > name_start && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
-      stem.erase(cut);
-    }
-    const std::string name = stem + number + ext;
+    // stem's text; the number and the extension stay.
+    const std::string name = fitted_name(stem, number + ext);
+    if (name.empty()) return {};
     if (!exists(name)) return name;
   }
   return {};

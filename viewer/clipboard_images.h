@@ -22,6 +22,10 @@ inline constexpr size_t MAX_NAME_BYTES = 255;
 // ("099" -> "100", "99" -> "100", "" -> "1"): numbers in file names may
 // have more digits than any integer holds.
 std::string incremented(std::string digits);
+// `head` followed by `tail` (a number and an extension) as a path whose
+// name fits in MAX_NAME_BYTES: what does not fit is cut off the end of
+// head's name, by whole characters. Empty when tail alone does not fit.
+std::string fitted_name(std::string head, const std::string& tail);
 // The name for the next image: the trailing digits of the current file's
 // stem are a number, and the first name with a higher number that does not
 // exist is taken, as wide as the digits were ("scan.png" -> "scan1.png",

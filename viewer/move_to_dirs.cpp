@@ -88,9 +88,14 @@ Numbered split(const std::string& dest) {
   return n;
 }
 
-std::string candidate(const Numbered& n, int64_t k) {
-  if (n.paren) return n.stem.substr(0, n.stem.size() - 1) + std::to_string(k) + ")" + n.ext;
-  return n.stem + std::to_string(k) + n.ext;
+// The stem's text before the number, and what follows the number.
+std::string opening(const Numbered& n) { return n.paren ? n.stem.substr(0, n.stem.size() - 1) : n.stem; }
+std::string closing(const Numbered& n) { return (n.paren ? ")" : "") + n.ext; }
+
+// A numbered name that fits in a file name: the number takes its room
+// from the stem's text, never from the extension.
+std::string candidate(const Numbered& n, const std::string& digits) {
+  return Clipboard_images::fitted_name(opening(n), digits + closing(n));
 }
 
 std::string free_name(const std::string& dest, const std::function<bool(const std::string&)>& taken) {
@@ -98,20 +103,20 @@ std::string free_name(const std::string& dest, const std::function<bool(const st
   if (n.exhausted || n.number >= LAST_NUMBER) {
     // A date and time in the name ("IMG20240101123045.jpg") has more
     // digits than the count holds: count on as text, every digit kept.
-    const std::string open = n.paren ? n.stem.substr(0, n.stem.size() - 1) : n.stem;
-    const std::string close = n.paren ? ")" : "";
     std::string digits = n.digits;
     for (int64_t tries = 0; tries < LAST_NUMBER; ++tries) {
       Brek_runtime::loop_tick();
       digits = Clipboard_images::incremented(digits);
-      std::string c = open + digits + close + n.ext;
+      std::string c = candidate(n, digits);
+      if (c.empty()) return {};
       if (!taken(c)) return c;
     }
     return {};
   }
   for (int64_t k = n.number + 1; k <= LAST_NUMBER; ++k) {
     Brek_runtime::loop_tick();
-    std::string c = candidate(n, k);
+    std::string c = candidate(n, std::to_string(k));
+    if (c.empty()) return {};
     if (!taken(c)) return c;
   }
   return {};

@@ -56,9 +56,11 @@ struct Numbered {
 inline constexpr int64_t LAST_NUMBER = 2147483646;
 
 Numbered split(const std::string& dest);
-// The candidate with number k: "photo7.jpg" -> "photo8.jpg" for k = 8,
-// "photo(3).jpg" -> "photo(8).jpg".
-std::string candidate(const Numbered& n, int64_t k);
+// The candidate numbered by `digits`: "photo7.jpg" -> "photo8.jpg" for
+// "8", "photo(3).jpg" -> "photo(8).jpg"; the stem's text gives way where
+// the name would pass what a file name holds, "" when even that is not
+// enough.
+std::string candidate(const Numbered& n, const std::string& digits);
 // The first candidate after dest's own number that `taken` does not
 // refuse; "" when there is none.
 std::string free_name(const std::string& dest, const std::function<bool(const std::string&)>& taken);

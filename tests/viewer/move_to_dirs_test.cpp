@@ -298,6 +298,20 @@ TEST_F(Move_window, ANameClashAnsweredEachWayLosesNeitherFile) {
   EXPECT_EQ(read_file(trash), "mine again");
   EXPECT_EQ(v->files.count(), 0);
   EXPECT_EQ(w->undo_targets.count(), 1);  // nothing moved, nothing to undo
+
+  // Beside a name of the longest length the number takes its room from the
+  // name's text, by whole characters ("é" is two bytes), never from the
+  // extension.
+  const std::string longest = std::string(249, 'x') + "\xC3\xA9.jpg";
+  ASSERT_TRUE(write_file(target + "/" + longest, "theirs, long"));
+  const std::string c = add_file(longest, "mine, long");
+  show(c);
+  answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->rename_button->native); });
+  key('3');
+  EXPECT_TRUE(box->messages.empty());
+  EXPECT_EQ(read_file(target + "/" + std::string(249, 'x') + "1.jpg"), "mine, long");
+  EXPECT_EQ(read_file(target + "/" + longest), "theirs, long");
+  EXPECT_FALSE(File_path::file_exists(c));
 }
 
 // Keys typed or held while the name-clash question is open belong to the
