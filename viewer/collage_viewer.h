@@ -23,6 +23,7 @@
 #include "images/jpeg_codec.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
+#include "viewer/fitted_decodes.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
 #include "viewer/single_view_whole.h"
@@ -59,6 +60,10 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
   // Starts the background decode of a whole picture, then looks at it.
   Ref<C_Timer> timer_decode;
+  // Steps the cells' decodes on a worker while one is asked for or runs.
+  Ref<C_Timer> timer_cells;
+  // Huge pictures of cells, decoded on a worker to their cells' size.
+  Fitted_decodes cell_decodes{quality_drawing_lines_shapes::MEDIUM, true};
   Ref<C_Paintbox> pb;      // the paint box: everything the window shows
   Ref<C_Dialog_file> dialog_open;
   std::string language;
@@ -126,6 +131,12 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Rescan_dir> rescan_thread;
 
   C_Collage_viewer();
+
+  // Whether the cell's picture (w x h device pixels) is left to the
+  // worker of cell_decodes: then asked for, and the timer that steps it on.
+  bool decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h);
+  // Pictures were let go: the heap gives their memory back at a quiet tick.
+  void note_released() { released_since_trim_ = true; }
 
   // ---- start-up ----
   // The program's main routine: screen, viewer, main loop.
