@@ -64,6 +64,10 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_cells;
   // Huge pictures of cells, decoded on a worker to their cells' size.
   Fitted_decodes cell_decodes{quality_drawing_lines_shapes::MEDIUM, true};
+  // What the entries' pictures may hold together, bytes, whatever the
+  // files (those in view aside).
+  static constexpr int64_t PICTURE_BUDGET = int64_t(512) << 20;
+  int64_t picture_budget = PICTURE_BUDGET;
   Ref<C_Paintbox> pb;      // the paint box: everything the window shows
   Ref<C_Dialog_file> dialog_open;
   std::string language;
@@ -227,6 +231,9 @@ class C_Collage_viewer : public C_Form {
   // (or never drawn here), in place; extra_age counts as paints more since
   // they were drawn.
   void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
+  // Past picture_budget, the pictures of entries not drawn by the last
+  // paint go, those drawn longest ago first.
+  void keep_within_budget();
   // The single view's rule: only the image shown and its neighbours in the
   // list (the next step's and the last one's) keep their pictures.
   void release_pictures_away_from(const Ref<C_Image>& shown);

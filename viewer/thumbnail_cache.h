@@ -23,8 +23,11 @@ namespace brek {
 
 class Thumbnail_cache {
  public:
-  // What the copies may hold together, in pixels (16 MB).
-  static constexpr int64_t MAX_PIXELS = int64_t(4) << 20;
+  // What the copies may hold together, in pixels (64 MB): the cells of a
+  // screen of 3840 x 2160 twice over, so that the copies of cells in view,
+  // which may be all that is kept of their pictures, never push each other
+  // out.
+  static constexpr int64_t MAX_PIXELS = int64_t(16) << 20;
 
   // The picture (showing `frame` of its animation, 0 for a still one)
   // stretched to w x h pixels with the given quality, kept from before or

@@ -109,6 +109,43 @@ TEST(ViewerDirectoryPaint, ThumbnailsWithCaptionsAndARightSizedReducedPicture) {
   EXPECT_EQ(b.at(60, int(c.y + 45)), TEAL);
 }
 
+// Whatever the files, what the view holds stays within its budget (the
+// cells it draws aside): paging down faster than pictures age away, the
+// pictures drawn longest ago go first.
+TEST(ViewerDirectoryPaint, PicturesBeyondTheBudgetGoThoseDrawnLongestAgoFirst) {
+  brek_test::Temp_dir dir;
+  // Pictures of less than four times their cells: the cells keep them.
+  for (int i = 0; i < 40; ++i) solid(dir.file("f" + std::to_string(10 + i) + ".bmp"), 240, 180, OLIVE);
+  Boxed b(600, 400);
+  b.v->collage->mode_view = mode_view::THUMB;
+  b.v->collage->thumb_w = 160;
+  b.v->collage->thumb_h = 120;
+  open_all(b, dir.path());
+  Ref<Test_viewer> v = b.v;
+  // Room for eight pictures; some twelve screens of three or four.
+  v->picture_budget = 8 * 240 * 180 * 4;
+  const double page = double(C_Canvas::to_device_pixels(v->view_height()));
+  ASSERT_GT(v->layout_bottom, 3 * page);
+  for (v->scroll_y = 0; v->scroll_y + page < v->layout_bottom; v->scroll_y += page) b.paint();
+  int64_t drawn = 0, older = 0;
+  double lowest_gone = -1, highest_kept = 1e9;
+  for (const Ref<C_Image>& e : v->files) {
+    if (e->use_stamp == v->paint_clock) {
+      drawn += e->bytes_held();
+    } else if (e->rect.y < v->scroll_y) {
+      older += e->bytes_held();
+      if (e->bytes_held() > 0)
+        highest_kept = std::min(highest_kept, e->rect.y);
+      else
+        lowest_gone = std::max(lowest_gone, e->rect.y);
+    }
+  }
+  EXPECT_GT(drawn, 0);
+  EXPECT_GT(older, 0);
+  EXPECT_LE(drawn + older, v->picture_budget);
+  EXPECT_LE(lowest_gone, highest_kept);
+}
+
 TEST(ViewerDirectoryPaint, ScrollMarksAppearWhereThePointerIsAndScrollingRepaintsAStrip) {
   brek_test::Temp_dir dir;
   const uint32_t colours[] = {OLIVE, TEAL, NAVY, MAROON};

@@ -234,7 +234,6 @@ int64_t red_pixels(const Ref<C_Paintbox>& box, int y0, int y1) {
 // picture above what the process held before, at rest a sixteenth; and
 // the window answered within a third of one huge picture's decode.
 void expect_held_and_answering(int64_t before, int64_t rest, int64_t longest_gap_ms, int64_t decode_ms) {
-  fprintf(stderr, "DBG gap %ld decode %ld peak %ld rest %ld\n", (long)longest_gap_ms, (long)decode_ms, (long)((peak_resident()-before)/MB), (long)((rest-before)/MB));
   EXPECT_LT(longest_gap_ms, decode_ms / 3) << "the window did not answer for " << longest_gap_ms
                                            << " ms; a huge picture decodes in " << decode_ms << " ms";
   if (!RESIDENT_SIZE_COUNTS) return;
