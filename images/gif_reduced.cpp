@@ -24,6 +24,10 @@ bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()
   std::vector<uint32_t> line(size_t(screen_width), back);
   for (int64_t y = into.first_row(); y < into.end_row(); ++y) {
     if ((y & 255) == 0 && go_on && !go_on()) return false;
+    if (!into.wants(y)) {
+      into.add_row(y, nullptr);
+      continue;
+    }
     const int64_t r = y - f.top;
     const bool covered = rows && r >= 0 && r < rows->held && x1 > x0;
     if (covered) {

@@ -16,14 +16,19 @@ Picture_shrink::Picture_shrink(int64_t x0, int64_t y0, int64_t x1, int64_t y1, i
     : x0_(x0), y0_(y0), x1_(x1), y1_(y1), w_(w), h_(h), next_y_(y0) {
   const int64_t pw = x1 - x0, ph = y1 - y0;
   if (w <= 0 || h <= 0 || pw < w || ph < h || x0 < 0 || y0 < 0) return;
+  // Every picture pixel behind an output pixel counts up to 16 x 16 of
+  // them; past that, evenly spread samples of them do.
+  step_x_ = std::max<int64_t>(1, pw / w / SAMPLES);
+  step_y_ = std::max<int64_t>(1, ph / h / SAMPLES);
   try {
-    column_.resize(size_t(pw));
+    column_.resize(size_t((pw + step_x_ - 1) / step_x_));
     sum_.assign(size_t(w) * 4, 0);
     count_.assign(size_t(w), 0);
   } catch (const std::bad_alloc&) {
     return;
   }
-  for (int64_t x = 0; x < pw; ++x) column_[size_t(x)] = int(x * w / pw);
+  // The output column of each sampled column, and the samples behind each.
+  for (size_t i = 0; i < column_.size(); ++i) ++count_[size_t(column_[i] = int(int64_t(i) * step_x_ * w / pw))];
   ok_ = out_.resize(w, h);
 }
 
@@ -33,24 +38,21 @@ void Picture_shrink::add_row(int64_t y, const uint32_t* row) {
   // The output row this picture row falls in; the one before is complete.
   const int target = int((y - y0_) * h_ / (y1_ - y0_));
   while (out_row_ < target) flush_row();
-  const uint32_t* p = row + x0_;
-  const int64_t n = x1_ - x0_;
-  for (int64_t x = 0; x < n; ++x) {
-    const uint32_t v = p[x];
-    const uint32_t a = Pixels::alpha(v);
-    uint64_t* s = &sum_[size_t(column_[size_t(x)]) * 4];
-    if (a == 255) {
-      s[0] += uint64_t(Pixels::blue(v)) * 255;
-      s[1] += uint64_t(Pixels::green(v)) * 255;
-      s[2] += uint64_t(Pixels::red(v)) * 255;
-    } else {
-      alpha_ = true;
-      s[0] += uint64_t(Pixels::blue(v)) * a;
-      s[1] += uint64_t(Pixels::green(v)) * a;
-      s[2] += uint64_t(Pixels::red(v)) * a;
+  if (wants(y) && row) {
+    ++rows_;
+    const uint32_t* p = row + x0_;
+    uint32_t all = 0xFF000000u;
+    for (size_t i = 0; i < column_.size(); ++i) {
+      const uint32_t v = p[int64_t(i) * step_x_];
+      const uint64_t a = v >> 24;
+      all &= v;
+      uint64_t* s = &sum_[size_t(column_[i]) * 4];
+      s[0] += (v & 0xFF) * a;
+      s[1] += ((v >> 8) & 0xFF) * a;
+      s[2] += ((v >> 16) & 0xFF) * a;
+      s[3] += a;
     }
-    s[3] += a;
-    ++count_[size_t(column_[size_t(x)])];
+    if ((all & 0xFF000000u) != 0xFF000000u) alpha_ = true;
   }
   if (next_y_ == y1_) flush_row();
 }
@@ -60,7 +62,7 @@ void Picture_shrink::flush_row() {
   uint32_t* o = out_.row(out_row_++);
   for (int x = 0; x < w_; ++x) {
     uint64_t* s = &sum_[size_t(x) * 4];
-    const uint64_t n = count_[size_t(x)];
+    const uint64_t n = uint64_t(count_[size_t(x)]) * rows_;
     if (n == 0 || s[3] == 0) {
       o[x] = n == 0 ? 0xFF000000u : 0;
     } else {
@@ -69,8 +71,8 @@ void Picture_shrink::flush_row() {
       o[x] = Pixels::bgra(c(s[0]), c(s[1]), c(s[2]), uint8_t((s[3] + n / 2) / n));
     }
     s[0] = s[1] = s[2] = s[3] = 0;
-    count_[size_t(x)] = 0;
   }
+  rows_ = 0;
 }
 
 Pixels Picture_shrink::take() {

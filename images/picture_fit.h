@@ -16,7 +16,8 @@ namespace brek {
 
 // Averages the part [x0, x1) x [y0, y1) of a picture down to w x h pixels
 // (w <= x1 - x0, h <= y1 - y0): each output pixel is the mean of the
-// picture's pixels behind it, their colours weighted by their alpha.
+// picture's pixels behind it (of up to 16 x 16 evenly spread ones where
+// more stand behind it), their colours weighted by their alpha.
 class Picture_shrink {
  public:
   Picture_shrink(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int w, int h);
@@ -26,8 +27,11 @@ class Picture_shrink {
   // The picture's rows the part covers.
   int64_t first_row() const { return y0_; }
   int64_t end_row() const { return y1_; }
+  // Whether row y of the picture is one the result reads.
+  bool wants(int64_t y) const { return y >= y0_ && y < y1_ && (y - y0_) % step_y_ == 0; }
   // Row y of the picture (from its column 0); rows come top to bottom,
-  // those outside the part are passed over.
+  // those outside the part or not wanted are passed over (and may be
+  // nullptr).
   void add_row(int64_t y, const uint32_t* row);
   // The result once every row of the part was added; empty otherwise.
   Pixels take();
@@ -37,12 +41,15 @@ class Picture_shrink {
  private:
   void flush_row();
 
+  static constexpr int64_t SAMPLES = 16;
   bool ok_ = false;
+  int64_t step_x_ = 1, step_y_ = 1;
   int64_t x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;
   int w_ = 0, h_ = 0;
-  std::vector<int> column_;    // the output column of each part column
+  std::vector<int> column_;    // the output column of each sampled column
   std::vector<uint64_t> sum_;  // per output column: blue, green, red (times alpha), alpha
-  std::vector<uint32_t> count_;
+  std::vector<uint32_t> count_;  // per output column: the sampled columns behind it
+  int64_t rows_ = 0;              // picture rows added to the output row
   int out_row_ = 0;
   int64_t next_y_ = 0;
   bool alpha_ = false;

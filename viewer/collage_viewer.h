@@ -231,6 +231,8 @@ class C_Collage_viewer : public C_Form {
   // (or never drawn here), in place; extra_age counts as paints more since
   // they were drawn.
   void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
+  // An entry's pictures and its cell's copies go, in place.
+  void release_cell(const Ref<C_Image>& e);
   // Past picture_budget, the pictures of entries not drawn by the last
   // paint go, those drawn longest ago first.
   void keep_within_budget();

@@ -111,9 +111,7 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, in
     }
     // In place: the entry keeps its orientation and whatever else holds it
     // keeps the same object; the pictures come back when drawn again.
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
   keep_within_budget();
 }
@@ -133,10 +131,15 @@ void C_Collage_viewer::keep_within_budget() {
   for (const auto& [stamp, e] : older) {
     if (held <= picture_budget) break;
     held -= e->bytes_held();
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
+}
+
+void C_Collage_viewer::release_cell(const Ref<C_Image>& e) {
+  e->release_pictures();
+  collage->thumbnails.forget(e.get());
+  e->use_stamp = 0;
+  released_since_trim_ = true;
 }
 
 void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
@@ -150,9 +153,7 @@ void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
     if (at >= 0 && i >= at - 1 && i <= at + 1) continue;
     const Ref<C_Image>& e = entries[i];
     if (!releasable(e)) continue;
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
 }
 
@@ -172,9 +173,7 @@ void C_Collage_viewer::release_beyond_cells() {
     // without area.
     const double w = e->rect.w > 0.1 ? e->rect.w - 2 : 0, h = e->rect.h - 2;
     if (!e->holds_more_than(w, h)) continue;
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
 }
 

@@ -102,6 +102,10 @@ bool Thumbnail_cache::keep(const Ref<Brek_object>& owner, const Ref<C_Bitmap>& c
   return true;
 }
 
+void Thumbnail_cache::forget(const Brek_object* owner) {
+  std::erase_if(entries_, [&](const Entry& e) { return e.owner.get() == owner; });
+}
+
 int64_t Thumbnail_cache::pixels() const {
   int64_t n = 0;
   for (const Entry& e : entries_) n += e.copy->width * e.copy->height;

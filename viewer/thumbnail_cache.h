@@ -64,6 +64,9 @@ class Thumbnail_cache {
   // The device pixels a copy drawn into r (canvas units) covers; false for
   // a canvas no copy serves (a printer's, a turned one).
   static bool device_size(const Ref<C_Canvas>& canvas, const rect& r, int64_t& w, int64_t& h);
+  // Drops the owner's copies: its pictures went, and its copies go with
+  // them.
+  void forget(const Brek_object* owner);
   // Pixels held by the copies.
   int64_t pixels() const;
   size_t count() const { return entries_.size(); }
