@@ -141,16 +141,16 @@ Ref<C_Gif> C_Gif::load_from_bytes(const uint8_t* data, int64_t size) {
   return read_from_bytes(data, size);
 }
 
-Ref<C_Gif> C_Gif::read_from_bytes(const uint8_t* data, int64_t size) {
+Ref<C_Gif> C_Gif::read_from_bytes(const uint8_t* data, int64_t size, bool compose) {
   Ref<C_Gif> gif = make<C_Gif>();
   Reader r;
   r.p = data;
   r.size = data ? std::max<int64_t>(0, size) : 0;
-  gif->read_gif(r);
+  gif->read_gif(r, compose);
   return gif;
 }
 
-void C_Gif::read_gif(Reader& r) {
+void C_Gif::read_gif(Reader& r, bool compose) {
   if (r.remaining() < 6) return;
   std::string sig(reinterpret_cast<const char*>(r.p), 6);
   if (sig != "GIF87a" && sig != "GIF89a") return;
@@ -182,7 +182,7 @@ void C_Gif::read_gif(Reader& r) {
 
   read_blocks(r);
   fix_disposals();
-  if (!frames.empty()) render_current_frame();
+  if (compose && !frames.empty()) render_current_frame();
 }
 
 void C_Gif::read_blocks(Reader& r) {

@@ -11,6 +11,7 @@
 // it is needed.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ namespace brek {
 
 class C_Stream;
 class Gif_animation;
+class Picture_shrink;
 
 // Which reader takes a GIF file (the global option "Gif_code").
 enum class gif_code_from { GIF_BOTH, GIF_NATIVE, GIF_Brek };
@@ -111,8 +113,10 @@ class C_Gif : public Brek_object {
   static Ref<C_Gif> load_from_bytes(const uint8_t* data, int64_t size);
   static Ref<C_Gif> load_from_bytes(const DynAByte& data);
   static Ref<C_Gif> load_from_bytes(const std::string& data);
-  // A new C_Gif read by the program's own reader whatever the option says.
-  static Ref<C_Gif> read_from_bytes(const uint8_t* data, int64_t size);
+  // A new C_Gif read by the program's own reader whatever the option says,
+  // its first frame composed (unless `compose` is false: for a reader that
+  // composes it its own way, compose_first_frame).
+  static Ref<C_Gif> read_from_bytes(const uint8_t* data, int64_t size, bool compose = true);
 
   // The picture written as a GIF file through the image-file glue; false,
   // with nothing written, when no encoder takes it or the write fails.
@@ -163,6 +167,12 @@ class C_Gif : public Brek_object {
   // Ends the showing of frame n - 1 by its disposal and draws frame n over
   // the composed picture.
   void draw_frame(int64_t n);
+  // Frame 0 composed on the logical screen (the opaque background where the
+  // frame leaves it), its rows handed to `into` one at a time, so that the
+  // screen is never held in 32 bits: only the frame's rows of palette
+  // indexes are, until it returns. False when frame 0 does not decode or
+  // `go_on` said stop.
+  bool compose_first_frame(Picture_shrink& into, const std::function<bool()>& go_on = {});
   // Frame n alone: its width by height, transparent pixels with alpha 0.
   // Empty when it does not decode.
   Pixels decode_frame(int64_t n);
@@ -225,7 +235,7 @@ class C_Gif : public Brek_object {
   // The current frame composed by the native GIF; nullptr without one.
   const Pixels* native_picture();
 
-  void read_gif(Reader& r);
+  void read_gif(Reader& r, bool compose);
   // Why no frame composes, from what the reading left.
   Load_failure why_no_picture() const;
   void read_blocks(Reader& r);
@@ -236,6 +246,14 @@ class C_Gif : public Brek_object {
   // The index rows of frame n: all of them when `whole`, else those that
   // composition can show.
   const Frame_rows* frame_rows(int64_t n, bool whole);
+  // The palette index of column x of an index row of `bits` bits.
+  static unsigned index_at(const uint8_t* row, int64_t x, int bits) {
+    switch (bits) {
+      case 8: return row[x];
+      case 4: return (row[x >> 1] >> ((x & 1) * 4)) & 0x0F;
+      default: return (row[x >> 3] >> (x & 7)) & 1;
+    }
+  }
   int64_t visible_rows(const St_gif_frame__C_Gif& f) const;
   void evict_frames(int64_t keep);
   void release_rows(int64_t n);

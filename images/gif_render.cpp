@@ -266,16 +266,6 @@ void C_Gif::color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t a
     table[i] = Pixels::bgra(f.palette[i].blue, f.palette[i].green, f.palette[i].red, alpha);
 }
 
-namespace {
-inline unsigned index_at(const uint8_t* row, int64_t x, int bits) {
-  switch (bits) {
-    case 8: return row[x];
-    case 4: return (row[x >> 1] >> ((x & 1) * 4)) & 0x0F;
-    default: return (row[x >> 3] >> (x & 7)) & 1;
-  }
-}
-}  // namespace
-
 // Draws the frame at its place, clipped to the screen; its transparent
 // pixels leave the picture beneath.
 void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {

@@ -336,11 +336,22 @@ bool C_Image::is_platform_csharp() {
 
 void C_Image::release_pictures() {
   if (is_none()) return;
+  release_whole();
+  reduced = Ref<C_Bitmap>();
+}
+
+void C_Image::release_whole() {
+  if (is_none()) return;
   picture = Ref<C_Bitmap>();
   animation = Ref<C_Gif>();
-  reduced = Ref<C_Bitmap>();
   applied_turns = 0;
   applied_flip_x = applied_flip_y = applied_inverse = false;
+}
+
+int64_t C_Image::bytes_held() const {
+  if (is_none()) return 0;
+  const int64_t n = 4 * (picture->width * picture->height + reduced->width * reduced->height);
+  return n + animation->picture_bytes_held() + animation->frame_cache_bytes();
 }
 
 void C_Image::destroy_hook() {

@@ -111,6 +111,12 @@ class C_Image : public C_Thread {
   // wanted, and the orientation wanted stays while the stored one goes
   // with them.
   void release_pictures();
+  // Lets go of the full picture and the animation in place, keeping the
+  // reduced picture: a view that keeps what it draws of a large picture.
+  void release_whole();
+  // Bytes of the pictures held: full, reduced, and the animation's
+  // composed picture with its decoded frames.
+  int64_t bytes_held() const;
   void set_rect(int64_t w, int64_t h);
   // Stores the cell rectangle; widths and heights between 0 and 16 become 16.
   void set_load_options(const brek::rect& r);

@@ -146,12 +146,14 @@ class C_Additional_collage : public C_Sorting {
   void fit_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture);
   // The same for a picture of an image file, which never changes in place
   // (an animation's composed picture changes only with its `frame`):
-  // stretched once to the cell and kept, so later paints of the cell (a
+  // stretched (or cropped) once to the cell and kept, so later paints of the cell (a
   // scroll paints it strip by strip) draw it unscaled. `over_black`: the
   // cell lies on the directory views' black, so a transparent picture is
   // kept as it shows there.
+  // An `owner` (the image the picture belongs to) keeps the copy also once
+  // the picture is gone (Thumbnail_cache::kept_for).
   void fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell, const Ref<C_Bitmap>& picture,
-                          int64_t frame = 0, bool over_black = false);
+                          int64_t frame = 0, bool over_black = false, const Ref<Brek_object>& owner = {});
   // What the image shows now, its full picture or its animation's frame,
   // fitted into the cell so: a paint costs the cell, not the picture.
   // Nothing for a cell without area.

@@ -135,10 +135,12 @@ void C_Additional_collage::fit_thumbnail(const Ref<C_Canvas>& canvas, const rect
 }
 
 void C_Additional_collage::fit_kept_thumbnail(const Ref<C_Canvas>& canvas, const rect& cell,
-                                              const Ref<C_Bitmap>& picture, int64_t frame, bool over_black) {
+                                              const Ref<C_Bitmap>& picture, int64_t frame, bool over_black,
+                                              const Ref<Brek_object>& owner) {
   if (is_none() || canvas.is_none() || picture.is_none() || picture->width <= 0 || picture->height <= 0) return;
-  if (Directory_view::fit(double(picture->width), double(picture->height), cell).whole &&
-      ref_cast<C_Icon>(picture).is_none() && thumbnails.draw_stretched(canvas, cell, picture, frame, over_black))
+  const Directory_view::Fit f = Directory_view::fit(double(picture->width), double(picture->height), cell);
+  if (ref_cast<C_Icon>(picture).is_none() &&
+      thumbnails.draw_stretched(canvas, cell, picture, frame, over_black, owner, f.whole ? rect{} : f.source))
     return;
   fit_thumbnail(canvas, cell, picture);
 }
@@ -148,7 +150,7 @@ void C_Additional_collage::fit_kept_image(const Ref<C_Canvas>& canvas, const rec
   if (!(cell.w > 0) || !(cell.h > 0)) return;
   int64_t frame = 0;
   const Ref<C_Bitmap> picture = image->shown_picture(&frame);
-  fit_kept_thumbnail(canvas, cell, picture, frame, over_black);
+  fit_kept_thumbnail(canvas, cell, picture, frame, over_black, image);
 }
 
 double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image,
@@ -211,11 +213,17 @@ void C_Additional_collage::read_ahead() {
     Ref<C_Image> e = v->files.get(i);
     const double w = e->rect.w - 2, h = e->rect.h - 2;
     if (w <= 0.1) return;
-    if (!e->picture.is_none() || !e->animation.is_none()) continue;
-    if (double(e->width / 2) >= w || double(e->height / 2) >= h)
-      e->load(w, h);
-    else
-      e->load_native();
+    if (!e->picture.is_none() || !e->animation.is_none() || !e->reduced.is_none() || e->load_failed) continue;
+    // A copy kept or on its way from the worker: nothing to read.
+    if (!thumbnails.kept_for(e.get(), int64_t(w), int64_t(h), quality_drawing_lines_shapes::MEDIUM, true).is_none() ||
+        v->cell_decodes.wanted(e))
+      continue;
+    if (!v->decode_cell_off_thread(e, int64_t(w), int64_t(h))) {
+      if (double(e->width / 2) >= w || double(e->height / 2) >= h)
+        e->load(w, h);
+      else
+        e->load_native();
+    }
     // Read for the coming paints: it ages from now, as if drawn.
     e->use_stamp = v->paint_clock;
     return;

@@ -23,6 +23,7 @@
 #include "images/jpeg_codec.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
+#include "viewer/fitted_decodes.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
 #include "viewer/single_view_picture.h"
@@ -57,6 +58,14 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;
   Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
+  // Steps the cells' decodes on a worker while one is asked for or runs.
+  Ref<C_Timer> timer_cells;
+  // Huge pictures of cells, decoded on a worker to their cells' size.
+  Fitted_decodes cell_decodes{quality_drawing_lines_shapes::MEDIUM, true};
+  // What the entries' pictures may hold together, bytes, whatever the
+  // files (those in view aside).
+  static constexpr int64_t PICTURE_BUDGET = int64_t(512) << 20;
+  int64_t picture_budget = PICTURE_BUDGET;
   Ref<C_Paintbox> pb;      // the paint box: everything the window shows
   Ref<C_Dialog_file> dialog_open;
   std::string language;
@@ -124,6 +133,12 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Rescan_dir> rescan_thread;
 
   C_Collage_viewer();
+
+  // Whether the cell's picture (w x h device pixels) is left to the
+  // worker of cell_decodes: then asked for, and the timer that steps it on.
+  bool decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h);
+  // Pictures were let go: the heap gives their memory back at a quiet tick.
+  void note_released() { released_since_trim_ = true; }
 
   // ---- start-up ----
   // The program's main routine: screen, viewer, main loop.
@@ -218,6 +233,11 @@ class C_Collage_viewer : public C_Form {
   // (or never drawn here), in place; extra_age counts as paints more since
   // they were drawn.
   void release_far_pictures(double box_w_px, double box_h_px, int64_t extra_age = 0);
+  // An entry's pictures and its cell's copies go, in place.
+  void release_cell(const Ref<C_Image>& e);
+  // Past picture_budget, the pictures of entries not drawn by the last
+  // paint go, those drawn longest ago first.
+  void keep_within_budget();
   // The single view's rule: only the image shown and its neighbours in the
   // list (the next step's and the last one's) keep their pictures.
   void release_pictures_away_from(const Ref<C_Image>& shown);

@@ -11,6 +11,7 @@
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
 #include "drawing/canvas_keep.h"
+#include "images/image_file_name.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
@@ -52,6 +53,9 @@ void shadowed_text(const Ref<C_Canvas>& canvas, const point& p, const std::strin
 }
 
 double cell_bottom(const rect& r) { return r.y + r.h; }
+
+// How cells stretch their pictures.
+constexpr quality_drawing_lines_shapes CELL_QUALITY = quality_drawing_lines_shapes::MEDIUM;
 
 }  // namespace
 
@@ -120,16 +124,46 @@ void paint_cell_background(Collage_pass& p, int64_t i, const rect& cell, const s
   }
 }
 
+// Whether the image is drawn as filed: a cell draws a turned one from its
+// full picture.
+bool unturned(const Ref<C_Image>& e) {
+  return e->quarter_turns == 0 && !e->flip_x && !e->flip_y && !e->inverse && e->applied_turns == 0 &&
+         !e->applied_flip_x && !e->applied_flip_y && !e->applied_inverse;
+}
+
 // Pictures come when their cells come into view: reduced ones where the
-// file holds twice the cell, the whole picture otherwise. A file that
-// failed to decode is not opened again on every paint.
+// file holds twice the cell, the whole picture otherwise, or for a huge
+// GIF or BMP its copy at the cell's size from a worker. A cell whose copy
+// is kept loads nothing, and a file that failed to decode is not opened
+// again on every paint.
 void load_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrunk) {
+  C_Collage_viewer& v = p.v;
   if (e->load_failed || !(e->rect.w > 0.1) || (e->reduced.is_none() && !e->picture.is_none())) return;
+  if (!e->animation.is_none()) return;
+  int64_t w = 0, h = 0;
+  const bool sized = Thumbnail_cache::device_size(p.canvas, shrunk, w, h);
+  if (sized && unturned(e) && !v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none())
+    return;
   if (e->width == 0) e->read_header_info(p.tw, p.th);
+  if (sized && v.decode_cell_off_thread(e, w, h)) return;
   if (double(e->width / 2) >= shrunk.w || double(e->height / 2) >= shrunk.h)
     e->load(shrunk.w, shrunk.h);
   else if (e->picture.is_none())
     e->load_native();
+}
+
+// A cell keeps what it draws: once its copy is kept, a full picture (or
+// animation) of four times the copy or more goes, to be read again only
+// if the copy does.
+void keep_only_the_copy(Collage_pass& p, const Ref<C_Image>& e, const rect& shrunk) {
+  int64_t w = 0, h = 0;
+  const int64_t whole = e->width * e->height;
+  if (!unturned(e) || !Image_file_name::names_a_file(e->file_name) || e->animation.is_none() == e->picture.is_none() ||
+      !Thumbnail_cache::device_size(p.canvas, shrunk, w, h) || whole < 4 * w * h ||
+      p.v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none())
+    return;
+  e->release_whole();
+  p.v.note_released();
 }
 
 // Draws the cell's picture fitted; true when it came from the reduced
@@ -139,7 +173,7 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
   const Ref<C_Canvas>& canvas = p.canvas;
   bool from_reduced = false;
   const quality_drawing_lines_shapes q = canvas->quality;
-  canvas->quality = quality_drawing_lines_shapes::MEDIUM;
+  canvas->quality = CELL_QUALITY;
   const bool turned = (e->quarter_turns > 0 || e->flip_x || e->flip_y) && !e->picture.is_none();
   try {
     if (!turned && !e->reduced.is_none() && double(e->reduced->width + 1) >= shrunk.w &&
@@ -148,6 +182,9 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       from_reduced = true;
     } else if (!e->animation.is_none() || !e->picture.is_none()) {
       v.collage->fit_kept_image(canvas, shrunk, e, true);
+      keep_only_the_copy(p, e, shrunk);
+    } else if (unturned(e) && v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
+      // The copy of a picture let go.
     } else if (e->rect.w > 0.1 && !e->load_failed) {
       // A picture that cannot be decoded is done as it is: scrolling
       // does not wait for it.
@@ -277,6 +314,15 @@ void paint_scroll_marks(Collage_pass& p, const point& pb) {
 }
 
 }  // namespace
+
+bool C_Collage_viewer::decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h) {
+  if (is_none() || !cell_decodes.takes(e, w, h)) return false;
+  // A cell crops a picture of other proportions to its own.
+  const bool crop = !Directory_view::fit(double(e->width), double(e->height), rect{0, 0, double(w), double(h)}).whole;
+  cell_decodes.want(e, w, h, crop);
+  timer_cells->set_enabled(true);
+  return true;
+}
 
 void C_Collage_viewer::paint_collage() {
   if (is_none() || paint_canvas_.is_none()) return;

@@ -1,6 +1,8 @@
 // Painting the main window and the single-image view.
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -108,10 +110,35 @@ void C_Collage_viewer::release_far_pictures(double box_w_px, double box_h_px, in
     }
     // In place: the entry keeps its orientation and whatever else holds it
     // keeps the same object; the pictures come back when drawn again.
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
+  keep_within_budget();
+}
+
+void C_Collage_viewer::keep_within_budget() {
+  if (is_none()) return;
+  int64_t held = 0;
+  std::vector<std::pair<int64_t, Ref<C_Image>>> older;
+  for (const Ref<C_Image>& e : files) {
+    const int64_t bytes = e->bytes_held();
+    held += bytes;
+    // One never drawn here (stamp 0) goes first.
+    if (bytes > 0 && releasable(e) && e->use_stamp != paint_clock) older.emplace_back(e->use_stamp, e);
+  }
+  if (held <= picture_budget) return;
+  std::stable_sort(older.begin(), older.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [stamp, e] : older) {
+    if (held <= picture_budget) break;
+    held -= e->bytes_held();
+    release_cell(e);
+  }
+}
+
+void C_Collage_viewer::release_cell(const Ref<C_Image>& e) {
+  e->release_pictures();
+  collage->thumbnails.forget(e.get());
+  e->use_stamp = 0;
+  released_since_trim_ = true;
 }
 
 void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
@@ -125,9 +152,7 @@ void C_Collage_viewer::release_pictures_away_from(const Ref<C_Image>& shown) {
     if (at >= 0 && i >= at - 1 && i <= at + 1) continue;
     const Ref<C_Image>& e = entries[i];
     if (!releasable(e)) continue;
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
 }
 
@@ -147,9 +172,7 @@ void C_Collage_viewer::release_beyond_cells() {
     // without area.
     const double w = e->rect.w > 0.1 ? e->rect.w - 2 : 0, h = e->rect.h - 2;
     if (!e->holds_more_than(w, h)) continue;
-    e->release_pictures();
-    e->use_stamp = 0;
-    released_since_trim_ = true;
+    release_cell(e);
   }
 }
 

@@ -47,6 +47,11 @@ void C_Collage_viewer::on_timer() {
     whole_picture_tick();
     return;
   }
+  if (sender == timer_cells) {
+    if (cell_decodes.step(collage->thumbnails)) repaint();
+    if (!cell_decodes.busy()) timer_cells->set_enabled(false);
+    return;
+  }
   if (sender == timer_gif) {
     Ref<C_Gif> gif = current_image()->animation;
     if (gif->frame_count() <= 1) {

@@ -4,7 +4,9 @@
 
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
+#include "drawing/canvas_keep.h"
 #include "drawing/font.h"
+#include "images/image_file_name.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -42,6 +44,7 @@ void C_Dialog_replace::build() {
     throw;
   }
   end_update();
+  timer_ = C_Timer::new_timer_stopped(self, "TIMER_PICTURES", 20);
   set_size(sizing_options::FIT_TO_DISPLAY, 400, 600);
   set_caption(Localize_str::text(L::already_exists));
 }
@@ -51,11 +54,26 @@ void C_Dialog_replace::destroy_hook() {
     pbox.reset();
     rename_button.reset();
     delete_button.reset();
-    source_image.reset();
-    target_image.reset();
-    pictures_.clear();
+    forget_pictures();
+    timer_.reset();
   }
   C_Dialog_common::destroy_hook();
+}
+
+void C_Dialog_replace::forget_pictures() {
+  if (is_none()) return;
+  decodes_.stop();
+  timer_->set_enabled(false);
+  source_image.reset();
+  target_image.reset();
+  own_source_.reset();
+  pictures_.clear();
+}
+
+void C_Dialog_replace::on_timer() {
+  if (is_none()) return;
+  if (decodes_.step(pictures_)) pbox->invalidate_all();
+  if (!decodes_.busy()) timer_->set_enabled(false);
 }
 
 void C_Dialog_replace::on_click() {
@@ -97,29 +115,70 @@ void C_Dialog_replace::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   canvas->brush_color = BACKGROUND;
   canvas->clear();
   canvas->brush_color = brush;
+  // The quality the copies read on the worker are kept at.
+  Canvas_keep keep(canvas);
+  canvas->quality = quality_drawing_lines_shapes::HIGH;
   const double half_w = box_w / 2, half_h = box_h;
-  paint_half(canvas, source_image, 0, half_w, half_h);
+  paint_half(canvas, shown_source(), 0, half_w, half_h);
   if (target_image.is_none() && !target_name.empty()) {
     // Read once per run; a file that is no picture shows nothing.
     target_image = C_Image::create();
     target_image->file_name = target_name;
-    target_image->load_native();
+    target_image->read_header_info(1, 1);
   }
   paint_half(canvas, target_image, half_w, half_w, half_h);
+}
+
+Ref<C_Image> C_Dialog_replace::shown_source() {
+  if (source_image.is_none() || !source_image->picture.is_none() || !source_image->animation.is_none() ||
+      !Image_file_name::names_a_file(source_image->file_name))
+    return source_image;
+  if (own_source_.is_none() || own_source_->file_name != source_image->file_name) {
+    own_source_ = C_Image::create();
+    own_source_->file_name = source_image->file_name;
+    own_source_->read_header_info(1, 1);
+  }
+  return own_source_;
+}
+
+bool C_Dialog_replace::draw_picture(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& place) {
+  int64_t frame = 0;
+  Ref<C_Bitmap> picture = image->shown_picture(&frame);
+  int64_t w = 0, h = 0;
+  const bool sized = Thumbnail_cache::device_size(canvas, place, w, h);
+  if (picture.is_none()) {
+    if (pictures_.draw_kept(canvas, place, image.get(), false)) return true;
+    if (image->load_failed || decodes_.wanted(image)) return false;
+    if (sized && decodes_.takes(image, w, h)) {
+      decodes_.want(image, w, h, false);
+      decodes_.step(pictures_);
+      timer_->set_enabled(true);
+      return false;
+    }
+    viewer.lock()->load_whole(image);
+    picture = image->shown_picture(&frame);
+    if (picture.is_none()) return false;
+  }
+  // Stretched once: a repaint draws the copy, whatever the picture's size.
+  if (!pictures_.draw_stretched(canvas, place, picture, frame, false, image)) {
+    picture->stretch_draw(canvas, place);
+    return true;
+  }
+  // The dialog's own images keep only their copies of large pictures.
+  if (image.get() != source_image.get() && sized && image->width * image->height >= 4 * w * h)
+    image->release_whole();
+  return true;
 }
 
 void C_Dialog_replace::paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left,
                                   double half_w, double half_h) {
   if (image.is_none()) return;
-  if (image->picture.is_none() && image->animation.is_none()) viewer.lock()->load_whole(image);
-  int64_t frame = 0;
-  Ref<C_Bitmap> picture = image->shown_picture(&frame);
+  // A header that gave no size: the picture tells it.
+  if (image->width <= 0 && image->picture.is_none() && image->animation.is_none()) viewer.lock()->load_whole(image);
   const double w = C_Canvas::from_device_pixels(double(image->width));
   const double h = C_Canvas::from_device_pixels(double(image->height));
   const rect place = picture_place(w, h, left, half_w, half_h);
-  // Stretched once: a repaint draws the copy, whatever the picture's size.
-  if (!picture.is_none() && place.w > 0 && place.h > 0 && !pictures_.draw_stretched(canvas, place, picture, frame))
-    picture->stretch_draw(canvas, place);
+  if (place.w > 0 && place.h > 0) draw_picture(canvas, image, place);
   if (image->width <= 0 || image->height <= 0) return;
   const std::string size = std::to_string(image->width) + " x " + std::to_string(image->height);
   // A shadow in the drawing colour, the text in white over it.

@@ -14,6 +14,8 @@
 #include "drawing/paintbox.h"
 #include "forms/button.h"
 #include "images/image.h"
+#include "forms/timer.h"
+#include "viewer/fitted_decodes.h"
 #include "viewer/thumbnail_cache.h"
 
 namespace brek {
@@ -51,6 +53,11 @@ class C_Dialog_replace : public C_Dialog_common {
   // A button: the run ends with its name.
   void on_click() override;
   void on_paint() override;
+  // Takes a picture read on the worker and repaints.
+  void on_timer() override;
+  // Lets go of both pictures and what was read of them: the question is
+  // answered.
+  void forget_pictures();
 
   // Paints both halves onto a canvas of a box of this size (points).
   void paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h);
@@ -64,8 +71,20 @@ class C_Dialog_replace : public C_Dialog_common {
   // One half: the picture fitted into it and its size caption.
   void paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left, double half_w,
                   double half_h);
+  // The picture into its place (canvas units), from what the image holds,
+  // a copy kept of it, or read now or on the worker; false while it has
+  // not come.
+  bool draw_picture(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& place);
+  // The image shown for the file being moved: the caller's while it holds
+  // its whole picture, else one of the dialog's own, so that the caller's
+  // (a cell's) is not loaded whole.
+  Ref<C_Image> shown_source();
   // Both pictures at the size they are shown.
   Thumbnail_cache pictures_;
+  // Huge pictures read on a worker to the size shown, and its timer.
+  Fitted_decodes decodes_{quality_drawing_lines_shapes::HIGH, false};
+  Ref<C_Timer> timer_;
+  Ref<C_Image> own_source_;
 };
 
 }  // namespace brek

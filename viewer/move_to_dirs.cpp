@@ -180,6 +180,7 @@ void C_Move_to_dirs::destroy_hook() {
     dir_dialog.reset();
     viewer.reset();
     timer.reset();
+    thumb_decodes_.stop();
     replace_dialog.reset();
     targets.clear();
     loaded_images.clear();
@@ -311,8 +312,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
     replace_dialog->target_name = dest;
     const std::string answer = replace_dialog->show_modal(Ref<C_Form>(this));
     // The pictures are not kept between questions.
-    replace_dialog->source_image.reset();
-    replace_dialog->target_image.reset();
+    replace_dialog->forget_pictures();
     if (answer == C_Dialog_replace::DELETE_SOURCE) {
       // Only while the copy in the target is still there and is another
       // file: otherwise the source is the one copy left.
@@ -502,6 +502,7 @@ bool C_Move_to_dirs::on_key_down() {
 
 void C_Move_to_dirs::on_timer() {
   if (is_none()) return;
+  thumb_decodes_.step(viewer.lock()->collage->thumbnails);
   repaint();
 }
 

@@ -22,6 +22,7 @@
 #include "forms/timer.h"
 #include "images/image.h"
 #include "runtime/dyn_array.h"
+#include "viewer/fitted_decodes.h"
 
 namespace brek {
 
@@ -152,7 +153,17 @@ class C_Move_to_dirs : public C_Form {
   // Panel n; `listed` tells whether this paint listed a directory already,
   // and is set when the panel lists one.
   void paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double box_w, double ph, bool& listed);
+  // The thumbnails of a panel from x on, squares of side h (points) at the
+  // height y, up to `right`: x is left after the last; `pending` is set
+  // while one is still to come.
+  void paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Move_to_dirs& t, double& x, double y, double h,
+                        double right, bool& pending);
+  // One thumbnail in the square `cell` (device pixels) from what the
+  // image holds or the copy kept of it; false when neither is there yet.
+  bool draw_thumbnail(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell);
   St_dir__C_Move_to_dirs* target_at_index(int64_t n);
+  // Huge pictures of thumbnails, decoded on a worker to their squares.
+  Fitted_decodes thumb_decodes_{quality_drawing_lines_shapes::MEDIUM, false};
 };
 
 }  // namespace brek

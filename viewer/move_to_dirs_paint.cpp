@@ -9,6 +9,7 @@
 #include "viewer/additional_collage.h"
 #include "drawing/canvas_keep.h"
 #include "viewer/collage_viewer.h"
+#include "viewer/directory_view.h"
 #include "viewer/move_to_dirs.h"
 
 namespace brek {
@@ -23,9 +24,8 @@ Ref<C_Bitmap> shown_picture(const Ref<C_Image>& image, int64_t& frame) {
   return image->shown_picture(&frame);
 }
 
-bool loaded(const Ref<C_Image>& image) {
-  return !image->picture.is_none() || !image->reduced.is_none() || !image->animation.is_none();
-}
+// How thumbnails are stretched (their copies are kept at this quality).
+constexpr quality_drawing_lines_shapes QUALITY = quality_drawing_lines_shapes::MEDIUM;
 
 rect to_pixels(const rect& r) {
   auto px = [](double v) { return C_Canvas::convert_units(v, units_measure_graphics::POINTS, units_measure_graphics::PIXELS); };
@@ -98,35 +98,8 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   // Thumbnails: at most one loaded per panel per paint.
   x += 4;
   const double right = r.x + r.w;
-  bool load_done = false;
   bool pending = !t->path.empty() && !t->listed;
-  for (const Ref<C_Image>& image : t->images) {
-    if (!(right - h - x > 0)) break;
-    if (!loaded(image) && !image->load_failed) {
-      if (load_done) {
-        pending = true;
-        continue;
-      }
-      const double side = double(C_Canvas::to_device_pixels(h));
-      if (image->width == 0) image->read_header_info(side, side);
-      image->load(side, side);
-      load_done = true;
-      if (!loaded(image) && !image->load_failed) continue;
-    }
-    int64_t frame = 0;
-    Ref<C_Bitmap> picture = shown_picture(image, frame);
-    if (picture.is_none()) continue;
-    const units_measure_graphics u = canvas->units;
-    canvas->units = units_measure_graphics::PIXELS;
-    try {
-      viewer.lock()->collage->fit_kept_thumbnail(canvas, to_pixels(rect{x, r.y, h, h}), picture, frame);
-    } catch (...) {
-      canvas->units = u;
-      throw;
-    }
-    canvas->units = u;
-    x += h;
-  }
+  paint_thumbnails(canvas, *t, x, r.y, h, right, pending);
   // Repainted shortly while there is room and something is still to come.
   if (right - 1.5 * h - x >= 0 && pending) timer->set_enabled(true);
 
@@ -138,6 +111,61 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   canvas->draw_line(point{r.x + h / 2, r.y}, point{right - h / 2, r.y});
   canvas->draw_line(point{r.x + h / 2, r.y + h}, point{right - h / 2, r.y + h});
   canvas->pen_width = 1.0;
+}
+
+bool C_Move_to_dirs::draw_thumbnail(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell) {
+  Thumbnail_cache& kept = viewer.lock()->collage->thumbnails;
+  int64_t frame = 0;
+  const Ref<C_Bitmap> picture = shown_picture(image, frame);
+  if (picture.is_none()) return kept.draw_kept(canvas, cell, image.get(), false);
+  viewer.lock()->collage->fit_kept_thumbnail(canvas, cell, picture, frame, false, image);
+  // The square keeps only its copy of a picture four times its size or
+  // more: the window keeps its thumbnails for as long as it lives.
+  int64_t w = 0, h = 0;
+  if ((!image->picture.is_none() || !image->animation.is_none()) && Thumbnail_cache::device_size(canvas, cell, w, h) &&
+      image->width * image->height >= 4 * w * h && !kept.kept_for(image.get(), w, h, QUALITY, false).is_none())
+    image->release_whole();
+  return true;
+}
+
+void C_Move_to_dirs::paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Move_to_dirs& t, double& x, double y,
+                                      double h, double right, bool& pending) {
+  Canvas_keep keep(canvas);
+  canvas->quality = QUALITY;
+  bool load_done = false;
+  for (const Ref<C_Image>& image : t.images) {
+    if (!(right - h - x > 0)) break;
+    const rect cell = to_pixels(rect{x, y, h, h});
+    canvas->units = units_measure_graphics::PIXELS;
+    const bool drawn = draw_thumbnail(canvas, image, cell);
+    canvas->units = units_measure_graphics::POINTS;
+    if (drawn) {
+      x += h;
+      continue;
+    }
+    // An image without a picture takes no room.
+    if (image->load_failed) continue;
+    if (load_done || thumb_decodes_.wanted(image)) {
+      pending = true;
+      continue;
+    }
+    load_done = true;
+    int64_t side = 0, side_h = 0;
+    Thumbnail_cache::device_size(canvas, rect{x, y, h, h}, side, side_h);
+    if (image->width == 0) image->read_header_info(double(side), double(side));
+    if (thumb_decodes_.takes(image, side, side_h)) {
+      // A square crops a picture of other proportions.
+      const rect square{0, 0, double(side), double(side_h)};
+      thumb_decodes_.want(image, side, side_h,
+                          !Directory_view::fit(double(image->width), double(image->height), square).whole);
+      pending = true;
+      continue;
+    }
+    image->load(double(side), double(side));
+    canvas->units = units_measure_graphics::PIXELS;
+    if (draw_thumbnail(canvas, image, cell)) x += h;
+    canvas->units = units_measure_graphics::POINTS;
+  }
 }
 
 }  // namespace brek

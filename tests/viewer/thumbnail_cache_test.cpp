@@ -2,6 +2,7 @@
 // would be, never shown for a picture that was replaced, and bounded.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
@@ -66,7 +67,8 @@ TEST(ThumbnailCache, ReplacedFreedTransparentAndHugePicturesAreNotServedFromOldC
   Ref<C_Bitmap> clear = C_Bitmap::create(40, 30, 32);
   EXPECT_TRUE(cache.at_size(clear, 20, 15, HIGH).is_none());
   EXPECT_TRUE(cache.at_size(second, 0, 15, HIGH).is_none());
-  EXPECT_TRUE(cache.at_size(second, 2048, 2048, HIGH).is_none());
+  const int beyond = int(std::sqrt(double(Thumbnail_cache::MAX_PIXELS))) + 1;
+  EXPECT_TRUE(cache.at_size(second, beyond, beyond, HIGH).is_none());
 }
 
 // An animation composes every frame into one picture: a copy is kept per
@@ -85,15 +87,17 @@ TEST(ThumbnailCache, CopiesOfAnAnimationAreKeptPerFrameAndLargeOnesForLargerPict
   EXPECT_EQ(Pixels::blue(first->pixels()->at(60, 45)), 0);
   EXPECT_EQ(cache.at_size(composed, 120, 90, HIGH, 0).get(), first.get());
 
-  EXPECT_FALSE(cache.at_size(ramps(2200, 2000), 1100, 1000, HIGH).is_none());
-  EXPECT_TRUE(cache.at_size(ramps(2000, 2000), 1100, 1000, HIGH).is_none());
+  // A copy of a third of the bound, of pictures of 4.2 and 3.8 times that.
+  const int side = int(std::sqrt(double(Thumbnail_cache::MAX_PIXELS) / 3));
+  EXPECT_FALSE(cache.at_size(ramps(2 * side + side / 20, 2 * side + side / 20), side, side, HIGH).is_none());
+  EXPECT_TRUE(cache.at_size(ramps(2 * side - side / 20, 2 * side - side / 20), side, side, HIGH).is_none());
 }
 
 TEST(ThumbnailCache, TheCopiesStayWithinTheirBoundDroppingTheLeastRecentlyUsed) {
   Thumbnail_cache cache;
   std::vector<Ref<C_Bitmap>> pics;
   // Each copy is a quarter of the bound less a little: four fit.
-  const int side = 1000;
+  const int side = int(std::sqrt(double(Thumbnail_cache::MAX_PIXELS) / 4)) - 24;
   for (int i = 0; i < 5; ++i) pics.push_back(ramps(side + 10, side + 10, uint8_t(i)));
   Ref<C_Bitmap> kept0 = cache.at_size(pics[0], side, side, HIGH);
   for (int i = 1; i < 4; ++i) cache.at_size(pics[size_t(i)], side, side, HIGH);

@@ -99,9 +99,51 @@ TEST(ViewerDirectoryPaint, ThumbnailsWithCaptionsAndARightSizedReducedPicture) {
     for (int x = 125; x < 400; ++x)
       if (b.at(x, y) != 0xFF000000u) ++text;
   EXPECT_GT(text, 20);
-  // Every painted image carries the paint's stamp; the pictures stay.
+  // Every painted image carries the paint's stamp. A cell keeps only its
+  // copy of a picture of four times its size or more, and the copy serves
+  // the next paints: the file is not read again.
   EXPECT_EQ(v->files.get(0)->use_stamp, v->paint_clock);
-  EXPECT_FALSE(v->files.get(0)->picture.is_none());
+  EXPECT_TRUE(v->files.get(1)->picture.is_none());
+  ASSERT_EQ(std::remove(t.dir.file("2.bmp").c_str()), 0);
+  b.paint();
+  EXPECT_EQ(b.at(60, int(c.y + 45)), TEAL);
+}
+
+// Whatever the files, what the view holds stays within its budget (the
+// cells it draws aside): paging down faster than pictures age away, the
+// pictures drawn longest ago go first.
+TEST(ViewerDirectoryPaint, PicturesBeyondTheBudgetGoThoseDrawnLongestAgoFirst) {
+  brek_test::Temp_dir dir;
+  // Pictures of less than four times their cells: the cells keep them.
+  for (int i = 0; i < 40; ++i) solid(dir.file("f" + std::to_string(10 + i) + ".bmp"), 240, 180, OLIVE);
+  Boxed b(600, 400);
+  b.v->collage->mode_view = mode_view::THUMB;
+  b.v->collage->thumb_w = 160;
+  b.v->collage->thumb_h = 120;
+  open_all(b, dir.path());
+  Ref<Test_viewer> v = b.v;
+  // Room for eight pictures; some twelve screens of three or four.
+  v->picture_budget = 8 * 240 * 180 * 4;
+  const double page = double(C_Canvas::to_device_pixels(v->view_height()));
+  ASSERT_GT(v->layout_bottom, 3 * page);
+  for (v->scroll_y = 0; v->scroll_y + page < v->layout_bottom; v->scroll_y += page) b.paint();
+  int64_t drawn = 0, older = 0;
+  double lowest_gone = -1, highest_kept = 1e9;
+  for (const Ref<C_Image>& e : v->files) {
+    if (e->use_stamp == v->paint_clock) {
+      drawn += e->bytes_held();
+    } else if (e->rect.y < v->scroll_y) {
+      older += e->bytes_held();
+      if (e->bytes_held() > 0)
+        highest_kept = std::min(highest_kept, e->rect.y);
+      else
+        lowest_gone = std::max(lowest_gone, e->rect.y);
+    }
+  }
+  EXPECT_GT(drawn, 0);
+  EXPECT_GT(older, 0);
+  EXPECT_LE(drawn + older, v->picture_budget);
+  EXPECT_LE(lowest_gone, highest_kept);
 }
 
 TEST(ViewerDirectoryPaint, ScrollMarksAppearWhereThePointerIsAndScrollingRepaintsAStrip) {
@@ -196,8 +238,9 @@ std::string translucent_bmp(int w, int h, uint8_t r, uint8_t g, uint8_t b, uint8
 
 }  // namespace
 
-// A large transparent picture's cell is drawn over the view's black as a
-// full repaint shows it, and a repaint costs the cell, not the picture.
+// A large transparent picture's cell (read on the worker, to the cell's
+// size) is drawn over the view's black as a full repaint shows it, and a
+// repaint costs the cell, not the picture.
 TEST(ViewerDirectoryPaint, ATransparentPicturesCellCostsItsCellOnRepaints) {
   brek_test::Temp_dir dir;
   constexpr int W = 4000, H = 3000;
@@ -205,9 +248,9 @@ TEST(ViewerDirectoryPaint, ATransparentPicturesCellCostsItsCellOnRepaints) {
   Boxed b(800, 600);
   open_all(b, dir.path());
   b.paint();
+  b.paint_once_decoded();
   const Ref<C_Image> e = b.v->files.get(0);
-  ASSERT_FALSE(e->picture.is_none());
-  ASSERT_TRUE(e->picture->has_alpha());
+  EXPECT_TRUE(e->picture.is_none());
   const int x = int(e->rect.x + e->rect.w / 2), y = int(e->rect.y + e->rect.h / 2);
   const uint32_t first = b.at(x, y);
   // Half of red over black.

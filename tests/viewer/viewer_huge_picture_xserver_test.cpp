@@ -1,11 +1,17 @@
-// A picture at the size limit on a real X server: a GIF of 16384 x 16383
-// pixels (a gibibyte once composed) beside a 1 x 1 GIF and a small JPEG,
-// the program started on their folder and driven by keys inside its own
-// main loop. Every view answers Escape, and a directory view painted with
-// the picture costs what its cells show, not what the picture holds.
+// Pictures at the size limit on a real X server: GIFs of 16384 x 16383
+// pixels (a gibibyte each once composed, a few hundred kilobytes on disk)
+// and one of 65535 x 4096, the program started on their folder and driven
+// by keys inside its own main loop. Every view answers Escape; the
+// directory views, the "Move to dir" window and the name-clash question
+// hold what they show of such pictures, not the pictures, while they are
+// read and at rest; and the window never stops answering for as long as
+// one of them takes to decode.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,14 +20,18 @@
 #include "baselib/file_path.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_on_screen.h"
+#include "viewer/dialog_replace.h"
+#include "viewer/move_to_dirs.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
+constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_F6 = 117;
 
 // Counts the ticks of the background timer, which lists and lays out.
 class Ticking_viewer : public Test_viewer {
@@ -34,10 +44,11 @@ class Ticking_viewer : public Test_viewer {
   }
 };
 
-// The view mode the settings hold: 0 collage, 1 thumbnails, 2 captions.
-void write_mode(int mode) {
-  ASSERT_TRUE(
-      write_config_file("Collage_viewer/Collage_viewer.conf", "[Main]\nMode = " + std::to_string(mode) + "\n"));
+// The settings: the view mode (0 collage, 1 thumbnails, 2 captions) and
+// any further sections.
+void write_mode(int mode, const std::string& more = "") {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf",
+                                "[Main]\nMode = " + std::to_string(mode) + "\n" + more));
 }
 
 // The program started on a folder.
@@ -45,21 +56,28 @@ struct Started : private Command_line, public Viewer_on_screen<Ticking_viewer> {
   explicit Started(const std::string& dir) : Command_line({dir}), Viewer_on_screen(rect{0, 0, 1200, 800}) {}
 };
 
-struct Huge_folder {
+// How long a GIF of a quarter of the size limit (8192 x 8192) takes to
+// decode whole on this thread, ms: a window that read a huge picture where
+// it is needed would stop answering four times as long.
+int64_t quarter_decode_ms() {
   brek_test::Temp_dir dir;
-  Huge_folder() {
-    Pixels small(64, 48, 0xFF3060A0u);
-    EXPECT_TRUE(Image_file_io::save_jpeg(small, dir.file("a.jpg")));
-    tiny_gif(dir.file("b.gif"));
-    EXPECT_TRUE(brek_test::write_file(dir.file("c.gif"), one_colour_gif(HUGE_W, HUGE_H)));
-  }
-};
+  EXPECT_TRUE(brek_test::write_file(dir.file("q.gif"), one_colour_gif(8192, 8192)));
+  Ref<C_Image> image = C_Image::create();
+  image->file_name = dir.file("q.gif");
+  const auto start = std::chrono::steady_clock::now();
+  image->load_native();
+  EXPECT_FALSE(image->shown_picture().is_none());
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  dispose_now(image);
+  return ms.count();
+}
 
 // Steps run inside the program's main loop: each waits for its condition
 // (checked every 20 ms), then acts as the user. A net ends the loop when a
 // step waits for more than a minute, or the loop runs on ten seconds after
 // the last step: the window stopped answering (five times as long in a
-// sanitized build).
+// sanitized build). The longest time between two checks while the first
+// `timed` steps wait is how long the window did not answer.
 class Script {
  public:
   struct Step {
@@ -67,7 +85,10 @@ class Script {
     std::function<bool()> ready;
     std::function<void()> act;
   };
-  explicit Script(std::vector<Step> steps) : state_(std::make_shared<State>()) { state_->steps = std::move(steps); }
+  explicit Script(std::vector<Step> steps, size_t timed = SIZE_MAX) : state_(std::make_shared<State>()) {
+    state_->steps = std::move(steps);
+    state_->timed = timed;
+  }
   // Runs the steps in the screen's main loop; the index of the step that
   // was not reached (the count when all ran).
   size_t run(const Ref<C_Screen>& screen, const Ref<C_Form>& form) {
@@ -78,39 +99,55 @@ class Script {
   }
   // Whether the net ended the loop.
   bool net() const { return state_->net; }
+  // The longest time the loop did not come round to a check, ms.
+  int64_t longest_gap_ms() const { return state_->longest_gap_ms; }
 
  private:
+  using Clock = std::chrono::steady_clock;
   struct State {
     std::vector<Step> steps;
     size_t next = 0;
+    size_t timed = SIZE_MAX;
     int waits = 0;
     bool ended = false;
     bool net = false;
+    Clock::time_point last{};
+    int64_t longest_gap_ms = 0;
   };
   static void poll(std::shared_ptr<State> s, Ref<C_Screen> screen) {
     te::post_task(
         [s, screen] {
           if (s->ended) return;
-          if (s->next < s->steps.size() && s->steps[s->next].ready()) {
-            s->waits = 0;
-            s->steps[s->next++].act();
-          } else if (++s->waits > (s->next < s->steps.size() ? 3000 : 500) * SLOW_BUILD) {
+          const Clock::time_point now = Clock::now();
+          if (s->last != Clock::time_point{} && s->next < s->timed)
+            s->longest_gap_ms = std::max<int64_t>(
+                s->longest_gap_ms, std::chrono::duration_cast<std::chrono::milliseconds>(now - s->last).count());
+          s->last = now;
+          const bool due = s->next < s->steps.size() && s->steps[s->next].ready();
+          if (!due && ++s->waits > (s->next < s->steps.size() ? 3000 : 500) * SLOW_BUILD) {
             s->net = true;
             screen->terminate();
             return;
           }
+          // The next check is asked for first: an act that opens a modal
+          // question goes on inside its loop.
           if (s->next < s->steps.size() || C_Screen::loop_running()) poll(s, screen);
+          if (due) {
+            s->waits = 0;
+            s->steps[s->next++].act();
+          }
         },
         20);
   }
   std::shared_ptr<State> state_;
 };
 
-// A key pressed and let go at the window, as the window system reports it.
-void press(const Ref<Ticking_viewer>& v, int vk, const std::string& text = "") {
-  te::window_key_press(v->native, vk, {}, text);
-  te::window_key_release(v->native, vk, {}, text);
+// A key pressed and let go at a window, as the window system reports it.
+void press(int64_t native, int vk, const std::string& text = "") {
+  te::window_key_press(native, vk, {}, text);
+  te::window_key_release(native, vk, {}, text);
 }
+void press(const Ref<Ticking_viewer>& v, int vk, const std::string& text = "") { press(v->native, vk, text); }
 
 bool names(const Ref<Ticking_viewer>& v, const std::string& name) {
   return File_path::name_of(v->current_file) == name;
@@ -123,23 +160,11 @@ bool shows_current(const Ref<Ticking_viewer>& v) {
          v->image_pixels.y == double(e->height);
 }
 
-// The steps to the huge picture shown alone: Return on the current entry,
-// then Space to the next (round the folder) until the huge one is current.
-std::vector<Script::Step> to_the_huge_picture(const Ref<Ticking_viewer>& v) {
-  // Return waits until the cells have their pictures, as a user waits for
-  // the view: a key taken while a cell's decode lets window messages
-  // through is handled inside that paint.
-  std::vector<Script::Step> steps{{"the folder listed, laid out and its cells painted",
-                                   [v] {
-                                     return v->files.count() == 3 && v->laid_out_count == 3 && v->paint_clock > 0 &&
-                                            v->cells_complete;
-                                   },
-                                   [v] { press(v, 13); }}};
-  for (int i = 0; i < 3; ++i)
-    steps.push_back({"an entry shown alone", [v] { return shows_current(v); }, [v] {
-                       if (!names(v, "c.gif")) press(v, 32, " ");
-                     }});
-  return steps;
+// Whether the directory view lists and paints `n` files, every cell in
+// view with its picture.
+bool cells_painted(const Ref<Ticking_viewer>& v, int64_t n) {
+  return !v->single_mode && v->files.count() == n && v->laid_out_count == n && v->paint_clock > 0 &&
+         v->cells_complete;
 }
 
 // What the window shows, for a failure's message.
@@ -156,61 +181,163 @@ bool huge_shown(const Ref<Ticking_viewer>& v) {
 }
 
 // Runs the steps, the last of them Escape, in the program's main loop:
-// each is reached, Escape is answered and the window is gone.
-void expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps) {
-  Script script(steps);
+// each is reached, Escape is answered and the window is gone. The longest
+// time the window did not answer while the first `timed` steps waited, ms.
+int64_t expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps, size_t timed = SIZE_MAX) {
+  Script script(steps, timed);
   const size_t reached = script.run(s.screen, s.v);
-  ASSERT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what << "; "
-                                   << state_of(s.v);
+  EXPECT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what
+                                   << "; " << state_of(s.v);
   EXPECT_FALSE(script.net()) << "Escape went unanswered";
   EXPECT_EQ(s.v->native, 0) << "the window is still there";
+  return script.longest_gap_ms();
+}
+
+// A step that waits for five more ticks of the background timer (the
+// view at rest), then takes what the process holds and held at its peak.
+Script::Step at_rest(const Ref<Ticking_viewer>& v, int64_t& since, int64_t& held, int64_t& peak) {
+  return {"the view at rest", [v, &since] {
+            if (since < 0) since = v->background_ticks;
+            return v->background_ticks >= since + 5;
+          },
+          [&held, &peak] {
+            held = resident();
+            peak = peak_resident();
+          }};
+}
+
+// The red pixels (one_colour_gif's first frame) of a paint box's back
+// buffer within rows y0..y1.
+int64_t red_pixels(const Ref<C_Paintbox>& box, int y0, int y1) {
+  const Pixels* p = box->back_buffer->pixels();
+  int64_t n = 0;
+  if (!p) return 0;
+  for (int y = std::max(0, y0); y < std::min(p->height(), y1); ++y)
+    for (int x = 0; x < p->width(); ++x) n += (p->at(x, y) | 0xFF000000u) == RED;
+  return n;
+}
+
+// Checks what a run held: at its peak less than a quarter of one huge
+// picture above what the process held before, at rest a sixteenth; and
+// that the window answered within half a quarter picture's decode.
+void expect_held_and_answering(int64_t before, int64_t peak, int64_t rest, int64_t longest_gap_ms,
+                               int64_t quarter_ms) {
+  EXPECT_LT(longest_gap_ms, quarter_ms / 2) << "the window did not answer for " << longest_gap_ms
+                                            << " ms; a quarter of a huge picture decodes in " << quarter_ms << " ms";
+  if (!RESIDENT_SIZE_COUNTS) return;
+  EXPECT_LT(peak - before, HUGE_BYTES / 4) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+  EXPECT_LT(rest - before, HUGE_BYTES / 16) << "from " << before / MB << " MB to " << rest / MB << " MB at rest";
 }
 
 }  // namespace
 
-TEST(ViewerHugePicture, TheSingleViewOfAGifAtTheSizeLimitAnswersEscape) {
+// A folder of four huge GIFs opened in each view: the cells come one by
+// one while the window goes on answering, and the view holds their copies
+// only, at its peak and at rest. Then one of them shown alone: the single
+// view answers Escape (captions), or back in the folder's view its cell is
+// painted again from a copy at the cell's size, at most a small part of
+// the picture held at the peak.
+TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHoldingThem) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  Huge_folder folder;
-  write_mode(0);
-  Started s(folder.dir.path());
-  const Ref<Ticking_viewer> v = s.v;
-  std::vector<Script::Step> steps = to_the_huge_picture(v);
-  steps.push_back({"the huge GIF alone", [v] { return huge_shown(v); }, [v] { press(v, 27); }});
-  expect_run_to_escape(s, steps);
-}
-
-// Back in each directory view from the huge picture shown alone: its cell
-// is painted from a copy at the cell's size, once, and the window rests
-// and answers Escape. Each paint used to compose a copy of the whole
-// picture and convert it once more to scale it.
-TEST(ViewerHugePicture, EveryDirectoryViewPaintsAGifAtTheSizeLimitAtItsCellsCost) {
-  if (!have_display()) GTEST_SKIP() << "no X server";
-  Huge_folder folder;
+  brek_test::Temp_dir dir;
+  for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"})
+    ASSERT_TRUE(brek_test::write_file(dir.file(name), one_colour_gif(HUGE_W, HUGE_H)));
+  const int64_t quarter_ms = quarter_decode_ms();
   for (int mode : {0, 1, 2}) {
     SCOPED_TRACE("view mode " + std::to_string(mode));
     write_mode(mode);
-    Started s(folder.dir.path());
+    const int64_t before = resident();
+    reset_peak_resident();
+    Started s(dir.path());
     const Ref<Ticking_viewer> v = s.v;
-    int64_t before = 0, ticks = 0, clock = 0, peak = 0;
-    std::vector<Script::Step> steps = to_the_huge_picture(v);
-    steps.push_back({"the huge GIF alone", [v] { return huge_shown(v); },
-                     [&, v] {
-                       before = resident();
-                       reset_peak_resident();
-                       ticks = v->background_ticks;
-                       clock = v->paint_clock;
-                       press(v, 13);
-                     }});
-    // Five ticks of the background timer after a paint of the folder.
-    steps.push_back({"the folder's view painted, then resting",
-                     [&, v] { return !v->single_mode && v->paint_clock != clock && v->background_ticks >= ticks + 5; },
-                     [&, v] {
-                       peak = peak_resident();
-                       press(v, 27);
-                     }});
-    ASSERT_NO_FATAL_FAILURE(expect_run_to_escape(s, steps));
-    if (RESIDENT_SIZE_COUNTS) {
-      EXPECT_LT(peak - before, HUGE_BYTES / 8) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+    int64_t since = -1, rest = 0, peak = 0, alone = 0, ticks = 0, clock = 0, back_peak = 0;
+    std::vector<Script::Step> steps{
+        {"the folder listed and every cell painted", [v] { return cells_painted(v, 4); }, [] {}},
+        at_rest(v, since, rest, peak),
+        {"Return on the third", [] { return true; },
+         [&, v] {
+           v->current_file = dir.file("c.gif");
+           press(v, VK_RETURN);
+         }},
+        {"the huge GIF alone", [v] { return huge_shown(v); },
+         [&, v, mode] {
+           if (mode == 2) return press(v, VK_ESCAPE);
+           alone = resident();
+           reset_peak_resident();
+           ticks = v->background_ticks;
+           clock = v->paint_clock;
+           press(v, VK_RETURN);
+         }}};
+    if (mode != 2)
+      steps.push_back({"the folder's view painted, then resting",
+                       [&, v] { return !v->single_mode && v->paint_clock != clock && v->background_ticks >= ticks + 5; },
+                       [&, v] {
+                         back_peak = peak_resident();
+                         press(v, VK_ESCAPE);
+                       }});
+    const int64_t gap = expect_run_to_escape(s, steps, 2);
+    expect_held_and_answering(before, peak, rest, gap, quarter_ms);
+    if (RESIDENT_SIZE_COUNTS && mode != 2) {
+      EXPECT_LT(back_peak - alone, HUGE_BYTES / 8) << "from " << alone / MB << " MB to " << back_peak / MB << " MB";
     }
   }
+}
+
+// The "Move to dir" window over a folder of four huge GIFs (one of them
+// 65535 x 4096), then the name-clash question for a huge GIF met there,
+// answered with RENAME and the move undone: the thumbnails and both
+// halves of the question show the pictures' colour, the window answers
+// throughout, and what is held at the peak and at rest stays small.
+TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithoutHoldingThem) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir from, to;
+  tiny_gif(from.file("a.gif"));
+  const std::string huge = one_colour_gif(HUGE_W, HUGE_H);
+  ASSERT_TRUE(brek_test::write_file(from.file("c.gif"), huge));
+  for (const char* name : {"c.gif", "d.gif", "e.gif"}) ASSERT_TRUE(brek_test::write_file(to.file(name), huge));
+  ASSERT_TRUE(brek_test::write_file(to.file("w.gif"), one_colour_gif(65535, 4096)));
+  const int64_t quarter_ms = quarter_decode_ms();
+  // The move window wide enough for four thumbnails beside the path.
+  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                "[Move to dir]\nCWidth = \"900\"\nCHeight = \"360\"\nWidth = \"903\"\n"
+                                "Height = \"363\"\nLeft = \"100\"\nTop = \"100\"\n"));
+  write_mode(0, "[Move_to_dirs]\n1 = \"" + to.path() + "\"\n");
+  const int64_t before = resident();
+  reset_peak_resident();
+  Started s(from.path());
+  const Ref<Ticking_viewer> v = s.v;
+  Ref<C_Move_to_dirs> w;
+  int64_t since = -1, rest = 0, peak = 0;
+  const std::string moved = to.file("c1.gif");
+  const std::vector<Script::Step> steps{
+      {"the folder painted", [v] { return cells_painted(v, 2); },
+       [&, v] {
+         v->current_file = from.file("c.gif");
+         press(v, VK_F6);
+         w = v->collage->move_dialog;
+       }},
+      {"four thumbnails in the first panel",
+       [&] {
+         if (w.is_none() || w->targets.at(1)->images.count() != 4 || w->timer->is_enabled()) return false;
+         const int band = int(C_Canvas::to_device_pixels(w->panel_box->get_height() / 9));
+         const int64_t side = band - C_Canvas::to_device_pixels(4);
+         return red_pixels(w->panel_box, 0, band) >= 4 * side * side * 3 / 4;
+       },
+       [&] { press(w->native, '1', "1"); }},
+      {"the question showing both pictures",
+       [&] {
+         const Ref<C_Dialog_replace> d = w->replace_dialog;
+         if (d.is_none() || !d->is_visible()) return false;
+         const Pixels* p = d->pbox->back_buffer->pixels();
+         return p && (p->at(p->width() / 4, p->height() / 2) | 0xFF000000u) == RED &&
+                (p->at(p->width() * 3 / 4, p->height() / 2) | 0xFF000000u) == RED;
+       },
+       [&] { w->replace_dialog->close_with(C_Dialog_replace::RENAME); }},
+      {"the file moved under a new name", [&] { return fs::exists(moved); }, [&] { press(w->native, VK_BACK); }},
+      {"the move undone and the folder painted again",
+       [&, v] { return !fs::exists(moved) && fs::exists(from.file("c.gif")) && cells_painted(v, 2); }, [] {}},
+      at_rest(v, since, rest, peak),
+      {"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }}};
+  const int64_t gap = expect_run_to_escape(s, steps);
+  expect_held_and_answering(before, peak, rest, gap, quarter_ms);
 }

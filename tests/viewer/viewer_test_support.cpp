@@ -1,5 +1,7 @@
 #include "tests/viewer/viewer_test_support.h"
 
+#include "tests/support/wait_until.h"
+
 #include <cerrno>
 #include <cstdio>
 
@@ -49,6 +51,14 @@ void Boxed::resize(int w, int h) {
 void Boxed::paint() {
   v->pb->invalidate_all();
   v->pb->paint_surface();
+}
+
+void Boxed::paint_once_decoded() {
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    v->cell_decodes.step(v->collage->thumbnails);
+    return !v->cell_decodes.busy();
+  })) << "the worker never finished";
+  paint();
 }
 
 std::vector<uint32_t> Boxed::sample(int step) const {

@@ -174,6 +174,9 @@ class Boxed {
   Boxed& operator=(const Boxed&) = delete;
   // A paint of the whole box, as the platform asks for one.
   void paint();
+  // Waits for the pictures cells left to the worker, taking them as the
+  // cells' timer does, then paints.
+  void paint_once_decoded();
   // A pixel of the back buffer (opaque).
   uint32_t at(int x, int y) const;
   // Another surface size; the window's resize follows.
