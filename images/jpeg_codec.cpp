@@ -210,14 +210,28 @@ struct Band_plan {
   JDIMENSION first = 0;
 };
 
-// False when one decoder reads the file: a progressive or small one, or
-// one without a restart marker that starts a row near the middle.
-bool plan_band(const Decode_job& job, const uint8_t* data, int64_t split_pixels, Band_plan& plan) {
+// The offset in the file of the byte the library reads next (after the
+// headers: the scan's first); false when it reads elsewhere. A memory
+// source that ran out of the file's bytes hands the library an end of
+// image of its own, outside the file.
+bool file_offset(const Decode_job& job, const uint8_t* data, size_t size, size_t& offset) {
+  if (job.err.ran_out || !job.cinfo.src) return false;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(job.cinfo.src->next_input_byte);
+  const uintptr_t from = reinterpret_cast<uintptr_t>(data);
+  if (at < from || at - from > size || job.cinfo.src->bytes_in_buffer != size - (at - from)) return false;
+  offset = size_t(at - from);
+  return true;
+}
+
+// False when one decoder reads the file: a progressive or small one, one
+// without a restart marker that starts a row near the middle, or one whose
+// headers were not all in the file.
+bool plan_band(const Decode_job& job, const uint8_t* data, size_t size, int64_t split_pixels, Band_plan& plan) {
   const jpeg_decompress_struct& c = job.cinfo;
   if (c.progressive_mode || c.restart_interval == 0 || c.comps_in_scan != c.num_components) return false;
   if (int64_t(c.image_width) * int64_t(c.image_height) < split_pixels) return false;
-  plan.scan.start = static_cast<size_t>(c.src->next_input_byte - data);
-  if (!Jpeg_restarts::blocks_in_sequence(data, plan.scan)) return false;
+  if (!file_offset(job, data, size, plan.scan.start)) return false;
+  if (!Jpeg_restarts::blocks_in_sequence(data, size, plan.scan)) return false;
   const int64_t mcu_w = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_h_samp_factor;
   const int64_t mcu_h = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_v_samp_factor;
   const int64_t denom = c.scale_denom;
@@ -241,7 +255,7 @@ bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_pl
   const size_t at = Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry);
   std::vector<uint8_t> headers;
   const int64_t band_height = plan.image_height - plan.entry * plan.mcu_height;
-  if (at == 0 || !Jpeg_restarts::headers_with_height(data, plan.scan, band_height, headers)) return false;
+  if (at == 0 || !Jpeg_restarts::headers_with_height(data, size, plan.scan, band_height, headers)) return false;
   Band_source source{};
   source.pub.init_source = band_init;
   source.pub.fill_input_buffer = band_fill;
@@ -447,7 +461,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
       for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = out.bytes() + size_t(y) * out.stride();
       int64_t read = 0;
       Band_plan plan;
-      if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, split_pixels, plan))
+      if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, size, split_pixels, plan))
         read = read_split(&job, data, size, factor, rows.data(), plan, &go_on);
       if (read < 0) {
         failed = 1;
@@ -469,7 +483,7 @@ int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t
   job.cinfo.err = &job.err.pub;
   int64_t row = 0;
   Band_plan plan;
-  if (decode_header(&job, data, size, factor, nullptr) == 0 && plan_band(job, data, split_pixels, plan) &&
+  if (decode_header(&job, data, size, factor, nullptr) == 0 && plan_band(job, data, size, split_pixels, plan) &&
       Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry) != 0)
     row = plan.first;
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
