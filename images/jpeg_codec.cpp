@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -14,8 +15,8 @@
 
 namespace brek {
 
-E_Jpeg_error::E_Jpeg_error(int code, load_failure_kind kind)
-    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code), kind_(kind) {}
+E_Jpeg_error::E_Jpeg_error(int code, load_failure_kind kind, std::string said)
+    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code), kind_(kind), said_(std::move(said)) {}
 
 namespace Jpeg_codec {
 
@@ -380,24 +381,34 @@ Part inside_margins(const Part& p, int64_t w, int64_t h, int64_t mw, int64_t mh)
   return Part{l, t, std::max<int64_t>(0, r - l), std::max<int64_t>(0, b - t)};
 }
 
+// Whether the library's error means the bytes are no JPEG at all: they do
+// not start with its start of image, or what follows that is no marker
+// (a JPEG's next segment starts with 0xFF) and the library found no image.
+bool not_a_jpeg(const Error_mgr& err, const uint8_t* data, size_t size) {
+  return err.code == JERR_NO_SOI || (err.code == JERR_NO_IMAGE && size > 2 && data[2] != 0xFF);
+}
+
 // Throws the library's error, or gives false for a file with too many
 // scans (`why` told either way) or a decode no longer wanted; `out` is
 // emptied.
-bool failed_decode(const Decode_job& job, Pixels& out, Load_failure* why) {
+bool failed_decode(const Decode_job& job, const uint8_t* data, size_t size, Pixels& out, Load_failure* why) {
   out.clear();
   if (job.err.stopped) return false;
   if (job.err.too_many)
     return Load_failure::note(why, load_failure_kind::MALFORMED, "over " + std::to_string(MAX_SCANS) + " scans");
-  E_Jpeg_error error(job.err.code, kind_of(job.err));
+  const bool foreign = not_a_jpeg(job.err, data, size);
+  E_Jpeg_error error(job.err.code, foreign ? load_failure_kind::MALFORMED : kind_of(job.err),
+                     foreign ? "not a JPEG file" : "");
   Load_failure::note(why, error.failure());
   throw error;
 }
 
 // The end of every decode: the job goes; a failure throws or gives false
 // with `out` emptied, a picture read is turned to B, G, R, A.
-bool finish_decode(Decode_job& job, int failed, bool ok, Pixels& out, Load_failure* why) {
+bool finish_decode(Decode_job& job, const uint8_t* data, size_t size, int failed, bool ok, Pixels& out,
+                   Load_failure* why) {
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (failed) return failed_decode(job, out, why);
+  if (failed) return failed_decode(job, data, size, out, why);
   if (!ok) {
     out.clear();
     return false;
@@ -474,7 +485,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
       if (ok) black_from(out, read);
     }
   }
-  return finish_decode(job, failed, ok, out, why);
+  return finish_decode(job, data, size, failed, ok, out, why);
 }
 
 int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t split_pixels) {
@@ -522,7 +533,7 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
       if (ok) black_from(out, read);
     }
   }
-  if (!finish_decode(job, failed, ok, out, why)) return false;
+  if (!finish_decode(job, data, size, failed, ok, out, why)) return false;
   got = placed;
   if (exact) *exact = exact_placed;
   return true;

@@ -100,13 +100,22 @@ TEST(JpegCodecErrors, LibraryErrorsCarryTheirNumber) {
   std::string not_jpeg = "GIF89a and then some bytes";
   auto b = bytes_of(not_jpeg);
   Pixels p(3, 3);
+  brek::Load_failure why;
   try {
-    Jpeg_codec::decode(b.data(), b.size(), 1, p);
+    Jpeg_codec::decode(b.data(), b.size(), 1, p, Jpeg_codec::SPLIT_PIXELS, &why);
     FAIL() << "no exception";
   } catch (const E_Jpeg_error& e) {
     EXPECT_STREQ(e.what(), "JPEG error #53");
   }
   EXPECT_TRUE(p.empty());
+  // Told as the user reads it: the file is no JPEG, however short.
+  EXPECT_EQ(why.text(), "malformed: not a JPEG file");
+  for (const char* start : {"\xFF", "\x89PNG"}) {
+    auto bytes = bytes_of(start);
+    why = {};
+    EXPECT_THROW(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, p, Jpeg_codec::SPLIT_PIXELS, &why), E_Jpeg_error);
+    EXPECT_EQ(why.text(), "malformed: not a JPEG file") << start;
+  }
   // Only a start of image: the header read runs out of data.
   auto soi = bytes_of(std::string("\xFF\xD8", 2));
   EXPECT_THROW(Jpeg_codec::decode(soi.data(), soi.size(), 1, p), E_Jpeg_error);
