@@ -138,6 +138,9 @@ std::vector<std::string> jpeg_files() {
   // Tall enough for a restart marker near the middle to start a row: the
   // second decoder's way in.
   out.push_back(libjpeg_file(test_picture(24, 300), restarts));
+  // Files ending in their scan header, with restart markers and a frame
+  // large enough for the second decoder: nothing may be read past them.
+  for (const std::string& f : jpegs_with_scan_header_cut()) out.push_back(f);
   return out;
 }
 

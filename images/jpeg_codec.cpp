@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -14,8 +15,8 @@
 
 namespace brek {
 
-E_Jpeg_error::E_Jpeg_error(int code, load_failure_kind kind)
-    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code), kind_(kind) {}
+E_Jpeg_error::E_Jpeg_error(int code, load_failure_kind kind, std::string said)
+    : Brek_Exception("JPEG error #" + std::to_string(code)), code_(code), kind_(kind), said_(std::move(said)) {}
 
 namespace Jpeg_codec {
 
@@ -210,14 +211,28 @@ struct Band_plan {
   JDIMENSION first = 0;
 };
 
-// False when one decoder reads the file: a progressive or small one, or
-// one without a restart marker that starts a row near the middle.
-bool plan_band(const Decode_job& job, const uint8_t* data, int64_t split_pixels, Band_plan& plan) {
+// The offset in the file of the byte the library reads next (after the
+// headers: the scan's first); false when it reads elsewhere. A memory
+// source that ran out of the file's bytes hands the library an end of
+// image of its own, outside the file.
+bool file_offset(const Decode_job& job, const uint8_t* data, size_t size, size_t& offset) {
+  if (job.err.ran_out || !job.cinfo.src) return false;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(job.cinfo.src->next_input_byte);
+  const uintptr_t from = reinterpret_cast<uintptr_t>(data);
+  if (at < from || at - from > size || job.cinfo.src->bytes_in_buffer != size - (at - from)) return false;
+  offset = size_t(at - from);
+  return true;
+}
+
+// False when one decoder reads the file: a progressive or small one, one
+// without a restart marker that starts a row near the middle, or one whose
+// headers were not all in the file.
+bool plan_band(const Decode_job& job, const uint8_t* data, size_t size, int64_t split_pixels, Band_plan& plan) {
   const jpeg_decompress_struct& c = job.cinfo;
   if (c.progressive_mode || c.restart_interval == 0 || c.comps_in_scan != c.num_components) return false;
   if (int64_t(c.image_width) * int64_t(c.image_height) < split_pixels) return false;
-  plan.scan.start = static_cast<size_t>(c.src->next_input_byte - data);
-  if (!Jpeg_restarts::blocks_in_sequence(data, plan.scan)) return false;
+  if (!file_offset(job, data, size, plan.scan.start)) return false;
+  if (!Jpeg_restarts::blocks_in_sequence(data, size, plan.scan)) return false;
   const int64_t mcu_w = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_h_samp_factor;
   const int64_t mcu_h = c.comps_in_scan == 1 ? DCTSIZE : DCTSIZE * c.max_v_samp_factor;
   const int64_t denom = c.scale_denom;
@@ -241,7 +256,7 @@ bool read_from_entry(const uint8_t* data, size_t size, int factor, const Band_pl
   const size_t at = Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry);
   std::vector<uint8_t> headers;
   const int64_t band_height = plan.image_height - plan.entry * plan.mcu_height;
-  if (at == 0 || !Jpeg_restarts::headers_with_height(data, plan.scan, band_height, headers)) return false;
+  if (at == 0 || !Jpeg_restarts::headers_with_height(data, size, plan.scan, band_height, headers)) return false;
   Band_source source{};
   source.pub.init_source = band_init;
   source.pub.fill_input_buffer = band_fill;
@@ -366,24 +381,34 @@ Part inside_margins(const Part& p, int64_t w, int64_t h, int64_t mw, int64_t mh)
   return Part{l, t, std::max<int64_t>(0, r - l), std::max<int64_t>(0, b - t)};
 }
 
+// Whether the library's error means the bytes are no JPEG at all: they do
+// not start with its start of image, or what follows that is no marker
+// (a JPEG's next segment starts with 0xFF) and the library found no image.
+bool not_a_jpeg(const Error_mgr& err, const uint8_t* data, size_t size) {
+  return err.code == JERR_NO_SOI || (err.code == JERR_NO_IMAGE && size > 2 && data[2] != 0xFF);
+}
+
 // Throws the library's error, or gives false for a file with too many
 // scans (`why` told either way) or a decode no longer wanted; `out` is
 // emptied.
-bool failed_decode(const Decode_job& job, Pixels& out, Load_failure* why) {
+bool failed_decode(const Decode_job& job, const uint8_t* data, size_t size, Pixels& out, Load_failure* why) {
   out.clear();
   if (job.err.stopped) return false;
   if (job.err.too_many)
     return Load_failure::note(why, load_failure_kind::MALFORMED, "over " + std::to_string(MAX_SCANS) + " scans");
-  E_Jpeg_error error(job.err.code, kind_of(job.err));
+  const bool foreign = not_a_jpeg(job.err, data, size);
+  E_Jpeg_error error(job.err.code, foreign ? load_failure_kind::MALFORMED : kind_of(job.err),
+                     foreign ? "not a JPEG file" : "");
   Load_failure::note(why, error.failure());
   throw error;
 }
 
 // The end of every decode: the job goes; a failure throws or gives false
 // with `out` emptied, a picture read is turned to B, G, R, A.
-bool finish_decode(Decode_job& job, int failed, bool ok, Pixels& out, Load_failure* why) {
+bool finish_decode(Decode_job& job, const uint8_t* data, size_t size, int failed, bool ok, Pixels& out,
+                   Load_failure* why) {
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (failed) return failed_decode(job, out, why);
+  if (failed) return failed_decode(job, data, size, out, why);
   if (!ok) {
     out.clear();
     return false;
@@ -447,7 +472,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
       for (int y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = out.bytes() + size_t(y) * out.stride();
       int64_t read = 0;
       Band_plan plan;
-      if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, split_pixels, plan))
+      if (std::thread::hardware_concurrency() > 1 && plan_band(job, data, size, split_pixels, plan))
         read = read_split(&job, data, size, factor, rows.data(), plan, &go_on);
       if (read < 0) {
         failed = 1;
@@ -460,7 +485,7 @@ bool decode(const uint8_t* data, size_t size, int factor, Pixels& out, int64_t s
       if (ok) black_from(out, read);
     }
   }
-  return finish_decode(job, failed, ok, out, why);
+  return finish_decode(job, data, size, failed, ok, out, why);
 }
 
 int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t split_pixels) {
@@ -469,7 +494,7 @@ int64_t second_decoder_row(const uint8_t* data, size_t size, int factor, int64_t
   job.cinfo.err = &job.err.pub;
   int64_t row = 0;
   Band_plan plan;
-  if (decode_header(&job, data, size, factor, nullptr) == 0 && plan_band(job, data, split_pixels, plan) &&
+  if (decode_header(&job, data, size, factor, nullptr) == 0 && plan_band(job, data, size, split_pixels, plan) &&
       Jpeg_restarts::entry_offset(data, size, plan.scan, plan.entry) != 0)
     row = plan.first;
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
@@ -508,7 +533,7 @@ bool decode_part(const uint8_t* data, size_t size, const Part& want, Pixels& out
       if (ok) black_from(out, read);
     }
   }
-  if (!finish_decode(job, failed, ok, out, why)) return false;
+  if (!finish_decode(job, data, size, failed, ok, out, why)) return false;
   got = placed;
   if (exact) *exact = exact_placed;
   return true;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "drawing/pixels.h"
@@ -14,18 +15,20 @@
 namespace brek {
 
 // A library error: the message is "JPEG error #<library message code>".
-// Raised by a decode, it says what kind of failure the error means.
+// Raised by a decode, it says what kind of failure the error means, and
+// in plain words what the user needs told (that the file is no JPEG).
 class E_Jpeg_error : public Brek_Exception {
  public:
-  explicit E_Jpeg_error(int code, load_failure_kind kind = load_failure_kind::MALFORMED);
+  explicit E_Jpeg_error(int code, load_failure_kind kind = load_failure_kind::MALFORMED, std::string said = {});
   const char* class_name() const override { return "E_Jpeg_error"; }
   int code() const { return code_; }
-  // The kind, with the message as its detail.
-  Load_failure failure() const { return Load_failure{kind_, 0, message()}; }
+  // The kind, with the plain words or else the message as its detail.
+  Load_failure failure() const { return Load_failure{kind_, 0, said_.empty() ? message() : said_}; }
 
  private:
   int code_;
   load_failure_kind kind_;
+  std::string said_;
 };
 
 namespace Jpeg_codec {

@@ -12,6 +12,10 @@ constexpr uint8_t RST0 = 0xD0, RST7 = 0xD7;
 // Frame headers: SOF0-3, 5-7, 9-11, 13-15 (C4, C8 and CC are other markers).
 bool is_frame_header(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
+// Markers that stand alone, without a length: TEM and RST0-7 (the library
+// passes over them between segments).
+bool stands_alone(uint8_t m) { return m == 0x01 || (m >= RST0 && m <= RST7); }
+
 // The offset of the frame header's 0xFF in the headers (the `size` bytes
 // before the scan's data), read segment by segment after the start of
 // image; 0 when there is none whole.
@@ -21,6 +25,11 @@ size_t frame_header(const uint8_t* data, size_t size) {
     if (data[p] != 0xFF) return 0;
     if (data[p + 1] == 0xFF) {
       ++p;
+      continue;
+    }
+    if (data[p + 1] == 0) return 0;  // no marker: the library skips such bytes
+    if (stands_alone(data[p + 1])) {
+      p += 2;
       continue;
     }
     const size_t length = size_t(data[p + 2]) << 8 | data[p + 3];
@@ -62,13 +71,15 @@ size_t entry_offset(const uint8_t* data, size_t size, const Scan& scan, int64_t 
   return p;
 }
 
-bool blocks_in_sequence(const uint8_t* data, const Scan& scan) {
+bool blocks_in_sequence(const uint8_t* data, size_t size, const Scan& scan) {
+  if (scan.start > size) return false;
   const size_t p = frame_header(data, scan.start);
   return p != 0 && (data[p + 1] == 0xC0 || data[p + 1] == 0xC1 || data[p + 1] == 0xC9);
 }
 
-bool headers_with_height(const uint8_t* data, const Scan& scan, int64_t height, std::vector<uint8_t>& out) {
-  if (height <= 0 || height > 65535) return false;
+bool headers_with_height(const uint8_t* data, size_t size, const Scan& scan, int64_t height,
+                         std::vector<uint8_t>& out) {
+  if (height <= 0 || height > 65535 || scan.start > size) return false;
   const size_t p = frame_header(data, scan.start);
   if (p == 0) return false;
   out.assign(data, data + scan.start);

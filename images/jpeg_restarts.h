@@ -33,11 +33,14 @@ size_t entry_offset(const uint8_t* data, size_t size, const Scan& scan, int64_t 
 
 // Whether the frame is one of sequential 8 x 8 blocks (SOF0, SOF1, SOF9),
 // the only kind a second decoder may take up: a lossless frame's unit is
-// a sample, not a block.
-bool blocks_in_sequence(const uint8_t* data, const Scan& scan);
+// a sample, not a block. False when the scan starts past the file's
+// `size` bytes.
+bool blocks_in_sequence(const uint8_t* data, size_t size, const Scan& scan);
 
 // The headers (the bytes before the scan's data) with the frame's height
-// set to `height`; false when they hold no frame header.
-bool headers_with_height(const uint8_t* data, const Scan& scan, int64_t height, std::vector<uint8_t>& out);
+// set to `height`; false when they hold no frame header or the scan starts
+// past the file's `size` bytes.
+bool headers_with_height(const uint8_t* data, size_t size, const Scan& scan, int64_t height,
+                         std::vector<uint8_t>& out);
 
 }  // namespace brek::Jpeg_restarts

@@ -45,6 +45,25 @@ Poster_options normalized(Poster_options o) {
   return o;
 }
 
+// The number that ends at `end` of the text, digits with at most one
+// decimal point or comma; NaN when there is none. `end` moves to its start.
+double number_ending_at(const std::string& text, size_t& end) {
+  size_t from = end, digits = 0, points = 0;
+  for (; from > 0; --from) {
+    const char c = text[from - 1];
+    if (c >= '0' && c <= '9')
+      ++digits;
+    else if (c == '.' || c == ',')
+      ++points;
+    else
+      break;
+  }
+  if (digits == 0 || points > 1) return std::nan("");
+  const double v = Poster_layout::typed_number(text.substr(from, end - from));
+  end = from;
+  return v;
+}
+
 double align_shift(int64_t align, double room, double size) {
   if (align == 1) return (room - size) / 2;
   if (align == 2) return room - size;
@@ -56,9 +75,24 @@ double align_shift(int64_t align, double room, double size) {
 namespace Poster_layout {
 
 point paper_of_line(const std::string& line) {
-  DynAStr pieces = NATIVE_String_functions::split(line, " ");
-  int64_t n = pieces.count();
-  return point{Mathematics::str_to_real(pieces.get(n - 3)) * 10, Mathematics::str_to_real(pieces.get(n - 1)) * 10};
+  auto blank = [&](size_t i) { return line[i] == ' ' || line[i] == '\t'; };
+  size_t end = line.size();
+  while (end > 0 && blank(end - 1)) --end;
+  const double height = number_ending_at(line, end);
+  while (end > 0 && blank(end - 1)) --end;
+  if (end == 0 || (line[end - 1] != 'x' && line[end - 1] != 'X')) return point{};
+  --end;
+  while (end > 0 && blank(end - 1)) --end;
+  const double width = number_ending_at(line, end);
+  // The name stands apart from the size: "A410 x 15" is no paper.
+  if (std::isnan(width) || std::isnan(height) || (end > 0 && !blank(end - 1))) return point{};
+  return point{width * 10, height * 10};
+}
+
+double typed_number(const std::string& text) {
+  std::string t = text;
+  std::replace(t.begin(), t.end(), ',', '.');
+  return Mathematics::str_to_real(t);
 }
 
 bool readable_paper(const point& mm) {
@@ -71,10 +105,10 @@ Poster_options options_of(const Poster_texts& t) {
   o.landscape = t.layout == 1;
   o.rows = Brek_runtime::str_to_int(t.rows);
   o.columns = Brek_runtime::str_to_int(t.columns);
-  o.fit = Mathematics::str_to_real(t.fit);
-  o.overlap_mm = Mathematics::str_to_real(t.overlaps);
-  o.margins = margins_for_cell{Mathematics::str_to_real(t.margin_left), Mathematics::str_to_real(t.margin_right),
-                               Mathematics::str_to_real(t.margin_top), Mathematics::str_to_real(t.margin_bottom)};
+  o.fit = typed_number(t.fit);
+  o.overlap_mm = typed_number(t.overlaps);
+  o.margins = margins_for_cell{typed_number(t.margin_left), typed_number(t.margin_right), typed_number(t.margin_top),
+                               typed_number(t.margin_bottom)};
   o.cut_lines = t.cut_lines;
   o.drawing_mode = t.drawing_mode;
   o.align_column = t.align_column;

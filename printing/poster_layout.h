@@ -60,9 +60,12 @@ struct Poster_line {
 namespace Poster_layout {
 
 // Width and height in millimetres of a paper line such as "A4  21 x 29.7":
-// the third piece from the end and the last piece between blanks, read as
-// centimetres.
+// the two numbers around the "x" that ends it (blanks around the line and
+// the "x" aside), read as centimetres; 0 x 0 when it ends otherwise.
 point paper_of_line(const std::string& line);
+// A number as typed in a field: a decimal comma reads as the point ("10,5"
+// is 10.5); what does not parse reads as 0.
+double typed_number(const std::string& text);
 // Whether a paper of that size (millimetres) can be printed on: both sides
 // more than 0 and at most MAX_PAPER_MM.
 bool readable_paper(const point& mm);

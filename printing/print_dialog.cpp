@@ -110,7 +110,11 @@ void align_cell(const point& p, const rect& box, int64_t& column, int64_t& row) 
 std::string step_count(const std::string& text, int64_t delta) {
   // Past the largest poster the text would say more than what prints.
   const int64_t v = std::clamp<int64_t>(Brek_runtime::str_to_int(text), -MAX_POSTER_SIDE - 1, MAX_POSTER_SIDE + 1);
-  return Brek_runtime::int_to_str(std::clamp<int64_t>(v + delta, 1, MAX_POSTER_SIDE));
+  return count_printed(Brek_runtime::int_to_str(v + delta), MAX_POSTER_SIDE);
+}
+
+std::string count_printed(const std::string& text, int64_t most) {
+  return Brek_runtime::int_to_str(std::clamp<int64_t>(Brek_runtime::str_to_int(text), 1, most));
 }
 
 std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards) {
@@ -377,7 +381,9 @@ bool C_Print_dialog::print() {
     printer->set_output_file(pdf_file->file_name);
   }
 
-  const int64_t n = std::max<int64_t>(1, Brek_runtime::str_to_int(copies->get_text()));
+  const std::string copies_printed = R::count_printed(copies->get_text(), C_Printer::MAX_COPIES);
+  if (copies->get_text() != copies_printed) copies->set_text(copies_printed);
+  const int64_t n = Brek_runtime::str_to_int(copies_printed);
   bool printed = false, failed = false;
   std::string why;
   {
@@ -657,6 +663,18 @@ void C_Print_dialog::on_paint() {
     paint_align_box();
   } else {
     C_Dialog_common::on_paint();
+  }
+}
+
+void C_Print_dialog::on_exit() {
+  if (is_none()) return;
+  C_Dialog_common::on_exit();
+  const std::string name = event_control_name();
+  for (const auto& [count, most] : {std::pair{rows, MAX_POSTER_SIDE}, std::pair{columns, MAX_POSTER_SIDE},
+                                    std::pair{copies, C_Printer::MAX_COPIES}}) {
+    if (count.is_none() || name != count->name) continue;
+    const std::string printed = R::count_printed(count->get_text(), most);
+    if (count->get_text() != printed) count->set_text(printed);
   }
 }
 

@@ -77,6 +77,8 @@ void align_cell(const point& p, const rect& box, int64_t& column, int64_t& row);
 // A row or column count stepped by delta (the steppers' halves), held to
 // 1 .. MAX_POSTER_SIDE.
 std::string step_count(const std::string& text, int64_t delta);
+// What a count field's text prints as: its whole number held to 1 .. most.
+std::string count_printed(const std::string& text, int64_t most);
 // "Collage 2 x 3 (5)": the title word, columns, rows and cards.
 std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards);
 // The position of `chosen` among the CR LF separated printer names (both
@@ -182,6 +184,8 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   void on_mouse_up() override;
   void on_paint() override;
   bool on_key_down() override { return false; }
+  // A count field left shows what prints.
+  void on_exit() override;
   void on_change() override;
   void on_select() override;
   bool control_query() override;

@@ -198,4 +198,17 @@ std::string make_tiff(bool big, uint32_t width, uint32_t height, uint32_t compre
   return f;
 }
 
+std::vector<std::string> jpegs_with_scan_header_cut() {
+  auto file = [](uint8_t parameterless, bool quant_table, size_t scan_header_kept) {
+    std::string f = "\xFF\xD8";
+    if (parameterless) f += {'\xFF', char(parameterless)};
+    if (quant_table) f += "\xFF\xDB" + std::string("\x00\x43\x00", 3) + std::string(64, '\x01');
+    f += std::string("\xFF\xDD\x00\x04\x00\x01", 6);                              // a marker every MCU
+    f += std::string("\xFF\xC0\x00\x0B\x08\x08\x00\x08\x00\x01\x01\x11\x00", 13);  // 2048 x 2048, grey
+    f += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10).substr(0, scan_header_kept);
+    return f;
+  };
+  return {file(0x01, true, 7), file(0xD0, false, 7), file(0, true, 7), file(0x01, true, 6), file(0xD7, true, 9)};
+}
+
 }  // namespace brek_test

@@ -44,4 +44,12 @@ std::string make_png(const brek::Pixels& p);
 // height and compression; no strips.
 std::string make_tiff(bool big_endian, uint32_t width, uint32_t height, uint32_t compression);
 
+// Baseline grey JPEGs of 2048 x 2048 (large enough for two decoders) with
+// a restart interval, ending inside the scan header: the library reads the
+// rest of it from the end of image it makes up, whose bytes lie outside
+// the file. Some hold a marker without a length (TEM, RST0) before the
+// tables, some no quantisation table (their decode fails), some a scan
+// header cut before its table selectors.
+std::vector<std::string> jpegs_with_scan_header_cut();
+
 }  // namespace brek_test

@@ -7,6 +7,8 @@
 
 #include <jpeglib.h>
 
+#include "drawing/bitmap.h"
+#include "images/format_classes.h"
 #include "images/jpeg_codec.h"
 #include "images/jpeg_restarts.h"
 #include "tests/images/image_test_util.h"
@@ -98,13 +100,22 @@ TEST(JpegCodecErrors, LibraryErrorsCarryTheirNumber) {
   std::string not_jpeg = "GIF89a and then some bytes";
   auto b = bytes_of(not_jpeg);
   Pixels p(3, 3);
+  brek::Load_failure why;
   try {
-    Jpeg_codec::decode(b.data(), b.size(), 1, p);
+    Jpeg_codec::decode(b.data(), b.size(), 1, p, Jpeg_codec::SPLIT_PIXELS, &why);
     FAIL() << "no exception";
   } catch (const E_Jpeg_error& e) {
     EXPECT_STREQ(e.what(), "JPEG error #53");
   }
   EXPECT_TRUE(p.empty());
+  // Told as the user reads it: the file is no JPEG, however short.
+  EXPECT_EQ(why.text(), "malformed: not a JPEG file");
+  for (const char* start : {"\xFF", "\x89PNG"}) {
+    auto bytes = bytes_of(start);
+    why = {};
+    EXPECT_THROW(Jpeg_codec::decode(bytes.data(), bytes.size(), 1, p, Jpeg_codec::SPLIT_PIXELS, &why), E_Jpeg_error);
+    EXPECT_EQ(why.text(), "malformed: not a JPEG file") << start;
+  }
   // Only a start of image: the header read runs out of data.
   auto soi = bytes_of(std::string("\xFF\xD8", 2));
   EXPECT_THROW(Jpeg_codec::decode(soi.data(), soi.size(), 1, p), E_Jpeg_error);
@@ -338,6 +349,16 @@ TEST_F(JpegCodec, OnlyRestartMarkersAtRowStartsLetASecondDecoderTakeOver) {
     EXPECT_EQ(Jpeg_codec::second_decoder_row(b.data(), b.size(), 1, 1), 0) << one_decoder;
   }
 
+  // A marker without a length (TEM) before the tables: passed over, as the
+  // library does.
+  std::vector<uint8_t> tem = row_markers;
+  tem.insert(tem.begin() + 2, {0xFF, 0x01});
+  EXPECT_EQ(Jpeg_codec::second_decoder_row(tem.data(), tem.size(), 1, 1), 17 * 16);
+  Pixels tem_one, tem_two;
+  ASSERT_TRUE(Jpeg_codec::decode(tem.data(), tem.size(), 1, tem_one, INT64_MAX));
+  ASSERT_TRUE(Jpeg_codec::decode(tem.data(), tem.size(), 1, tem_two, 1));
+  EXPECT_TRUE(tem_one == tem_two);
+
   // A marker out of sequence above the middle: one decoder, which
   // resynchronises as the library does.
   std::vector<uint8_t> broken = row_markers;
@@ -451,7 +472,11 @@ TEST_F(JpegCodec, OnlyFramesOfBlocksInSequenceAreSplit) {
     brek::Jpeg_restarts::Scan scan;
     scan.start = file.find("\xFF\xDA", 0, 2);
     const bool blocks = marker == 0xC0 || marker == 0xC1 || marker == 0xC9;
-    EXPECT_EQ(brek::Jpeg_restarts::blocks_in_sequence(bytes.data(), scan), blocks) << std::hex << int(marker);
+    EXPECT_EQ(brek::Jpeg_restarts::blocks_in_sequence(bytes.data(), bytes.size(), scan), blocks)
+        << std::hex << int(marker);
+    // A scan said to start past the file's end is none to follow.
+    scan.start = bytes.size() + 1;
+    EXPECT_FALSE(brek::Jpeg_restarts::blocks_in_sequence(bytes.data(), bytes.size(), scan));
   }
 }
 
@@ -491,4 +516,50 @@ TEST_F(JpegCodec, ADecodeNoLongerWantedStopsOnEveryThread) {
       EXPECT_LE(asked_after.load(), 2);
     }
   }
+}
+
+// A file that ends inside its scan header leaves the library reading the
+// end of image it makes up, outside the file: no offset into the file is
+// taken from there. Loaded as the viewer does, fitted at each reduction
+// and in part at 1:1, such a file gives one decoder's picture or fails
+// as the library says.
+TEST(JpegCodecErrors, AFileEndingInItsScanHeaderIsReadByOneDecoderOrFails) {
+  using brek::reduce_size_of_jpeg_while_load;
+  Temp_dir dir;
+  const std::vector<std::string> files = jpegs_with_scan_header_cut();
+  int pictures = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE("file " + std::to_string(i));
+    const std::string name = dir.file("cut" + std::to_string(i) + ".jpg");
+    write_file(name, files[i]);
+    auto bytes = bytes_of(files[i]);
+    for (auto reduce : {reduce_size_of_jpeg_while_load::FULL, reduce_size_of_jpeg_while_load::EIGH}) {
+      brek::Load_failure why;
+      try {
+        brek::Ref<brek::C_Bitmap> b = brek::C_Jpeg::load_from_file(name, reduce, &why);
+        ASSERT_FALSE(b.is_none()) << why.text();
+        EXPECT_EQ(b->width, 2048 / std::max<int64_t>(1, brek::reduction_factor(reduce)));
+        ++pictures;
+        // Whoever decodes it, one decoder's pixels.
+        Pixels one, split;
+        ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 8, one, INT64_MAX));
+        ASSERT_TRUE(Jpeg_codec::decode(bytes.data(), bytes.size(), 8, split, 1));
+        EXPECT_TRUE(one == split);
+      } catch (const E_Jpeg_error& e) {
+        EXPECT_TRUE(why.failed()) << e.what();
+      }
+    }
+    brek::Load_failure why;
+    Jpeg_codec::Part got;
+    try {
+      brek::Ref<brek::C_Bitmap> part = brek::C_Jpeg::load_part_from_file(name, {1000, 1000, 200, 100}, got, &why);
+      ASSERT_FALSE(part.is_none()) << why.text();
+      EXPECT_GE(part->width, 200);
+    } catch (const E_Jpeg_error& e) {
+      EXPECT_TRUE(why.failed()) << e.what();
+    }
+    EXPECT_EQ(Jpeg_codec::second_decoder_row(bytes.data(), bytes.size(), 1, 1), 0);
+  }
+  // Those with their tables and selectors decode, at each size.
+  EXPECT_EQ(pictures, 6);
 }

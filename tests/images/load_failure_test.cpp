@@ -153,7 +153,8 @@ TEST_F(LoadFailure, EachDamagedFileSaysWhyThroughItsCodecAndTheImage) {
       {"cut.ico", icon_file(4, 4, 0).substr(0, 6 + 8), K::TRUNCATED, "truncated"},
       // Another format's magic.
       {"png.bmp", "\x89PNG\r\n\x1A\n" + bmp, K::MALFORMED, "malformed: not a BMP file"},
-      {"bmp.jpg", bmp, K::MALFORMED, "malformed: " + jpeg_error(JERR_NO_SOI)},
+      {"bmp.jpg", bmp, K::MALFORMED, "malformed: not a JPEG file"},
+      {"text.jpg", "\xFF\xD8 and then plain text", K::MALFORMED, "malformed: not a JPEG file"},
       {"bmp.gif", bmp, K::MALFORMED, "malformed: not a GIF file"},
       {"bmp.ico", bmp, K::MALFORMED, "malformed: not an icon file"},
       // Variants no decoder here reads: a BMP or an icon entry holding a

@@ -56,6 +56,14 @@ TEST(PosterLayout, PaperLinesAndControlTexts) {
   EXPECT_TRUE(Poster_layout::readable_paper(point{5080, 5080}));
   EXPECT_FALSE(Poster_layout::readable_paper(point{5081, 100}));
   EXPECT_FALSE(Poster_layout::readable_paper(Poster_layout::paper_of_line("Card 10 by")));
+  // As typed by hand: a decimal comma, blanks anywhere around the size.
+  p = Poster_layout::paper_of_line(" Comma 10,5 X 14,8\t");
+  EXPECT_NEAR(p.x, 105, 1e-9);
+  EXPECT_NEAR(p.y, 148, 1e-9);
+  EXPECT_EQ(Poster_layout::paper_of_line("10x15"), (point{100, 150}));
+  // A number run into the name, or with two separators, is no size.
+  for (const char* unread : {"A410 x 15", "Card 1.000,5 x 15", "Card 10 x 15 cm", "Card -10 x 15"})
+    EXPECT_EQ(Poster_layout::paper_of_line(unread), (point{0, 0})) << unread;
   EXPECT_FALSE(Poster_layout::readable_paper(point{-100, 150}));
 
   Poster_texts t;
@@ -65,6 +73,7 @@ TEST(PosterLayout, PaperLinesAndControlTexts) {
   t.fit = "75.5";
   t.overlaps = "0";
   t.margin_left = "7";
+  t.margin_top = "7,5";  // a decimal comma, as typed
   t.align_row = 2;
   Poster_options o = Poster_layout::options_of(t);
   EXPECT_EQ(o.paper_mm, (point{210, 297}));
@@ -75,6 +84,7 @@ TEST(PosterLayout, PaperLinesAndControlTexts) {
   EXPECT_DOUBLE_EQ(o.overlap_mm, 0);
   EXPECT_DOUBLE_EQ(o.margins.left, 7);
   EXPECT_DOUBLE_EQ(o.margins.right, 20);
+  EXPECT_DOUBLE_EQ(o.margins.top, 7.5);
   EXPECT_EQ(o.align_row, 2);
   t.layout = -1;  // nothing chosen: portrait
   EXPECT_FALSE(Poster_layout::options_of(t).landscape);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "drawing/paintbox.h"
+#include "forms/button.h"
 #include "forms/combo.h"
 #include "forms/edit.h"
 #include "platform/control_input.h"
@@ -141,6 +142,93 @@ TEST_F(PrintDialog, ATypedPaperIsTheOnePreviewedAndPrinted) {
   // Reset shows the list's first paper again.
   d->reset_options();
   EXPECT_EQ(d->paper->edit_text(), "A4  21 x 29.7");
+}
+
+// A paper typed as people write it: a decimal comma is the decimal point,
+// and blanks around the line and around "x" are no part of the size.
+TEST_F(PrintDialog, ATypedPaperTakesADecimalCommaAndBlanksAnywhere) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  print_test::Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  auto type_paper = [&](const std::string& text) {
+    d->paper->set_text("");
+    brek_platform::user_type(d->paper->native, text);
+    return preview_bitmap(300, 400, false);
+  };
+  auto page_size = [](const std::string& file) {
+    const std::string size = print_test::pdf_field(print_test::pdf_info(file), "Page    1 size");
+    double w = 0, h = 0;
+    EXPECT_EQ(std::sscanf(size.c_str(), "%lf x %lf", &w, &h), 2) << size;
+    return point{w, h};
+  };
+
+  // 10.5 x 14.8 cm, previewed as with a point and printed on the queue.
+  const Ref<C_Bitmap> point_written = type_paper("Comma 10.5 x 14.8");
+  EXPECT_TRUE(*type_paper("Comma 10,5 x 14,8")->pixels() == *point_written->pixels());
+  choose_printer(cups.queue());
+  ASSERT_TRUE(d->print());
+  const std::vector<std::string> files = cups.wait_for_files(1, 60);
+  ASSERT_EQ(files.size(), 1u);
+  const point comma = page_size(files[0]);
+  // The queue's PDF gives whole points.
+  EXPECT_NEAR(comma.x, 105 * print_test::k, 1);
+  EXPECT_NEAR(comma.y, 148 * print_test::k, 1);
+
+  // Blanks after the line, before it, and any number around "x".
+  const Ref<C_Bitmap> plain = type_paper("Card 10 x 15");
+  for (const char* typed : {"Card 10 x 15 ", "  Card 10  x 15", "Card 10x15", "Card 10 x  15  "}) {
+    SCOPED_TRACE(std::string("\"") + typed + "\"");
+    EXPECT_TRUE(*type_paper(typed)->pixels() == *plain->pixels());
+    ASSERT_TRUE(print_pdf()) << (screen->messages.empty() ? "" : screen->messages.back());
+    const point size = page_size(pdf);
+    EXPECT_NEAR(size.x, 100 * print_test::k, 0.5);
+    EXPECT_NEAR(size.y, 150 * print_test::k, 0.5);
+  }
+  EXPECT_TRUE(screen->messages.empty());
+}
+
+// A count field left shows what prints: copies held to what the printer
+// makes, rows and columns to whole sheets from one to the largest poster.
+TEST_F(PrintDialog, ACountFieldLeftShowsWhatPrints) {
+  if (!print_test::have_poppler()) GTEST_SKIP() << "pdfinfo and pdftoppm (poppler-utils) are not installed";
+  namespace te = brek_platform::test_events;
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  using Field = Ref<C_Edit> C_Print_dialog::*;
+  const Field copies = &C_Print_dialog::copies, rows = &C_Print_dialog::rows, columns = &C_Print_dialog::columns;
+  struct Case {
+    Field field;
+    const char* typed;
+    std::string shown = "";
+  };
+  std::vector<Case> cases = {{copies, "1000"}, {copies, "0"},   {rows, "0"},    {rows, "-1"},
+                             {columns, "5.5"}, {rows, "2,5"}, {copies, "2.9"}};
+  const std::string result = run([&] {
+    Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+    ASSERT_TRUE(te::wait_exposed(dlg->native));
+    te::settle();
+    for (Case& c : cases) {
+      const Ref<C_Edit> field = (*dlg).*c.field;
+      brek_platform::user_click(field->native);
+      field->set_text("");
+      brek_platform::user_type(field->native, c.typed);
+      brek_platform::user_click(dlg->fit->native);  // left for another field
+      te::settle();
+      c.shown = field->get_text();
+    }
+    // The last of each is what prints: 5 x 2 sheets, twice.
+    dlg->printer_list->set_item_index(dlg->printer_list->line_count() - 1);
+    te::answer_next_file_dialog(true, {pdf});
+    brek_platform::user_click(dlg->b_print->native);
+    brek_platform::user_click(dlg->cancel->native);
+  });
+  EXPECT_EQ(result, "CANCEL");
+  const std::vector<std::string> want = {"999", "1", "1", "1", "5", "2", "2"};
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(cases[i].shown, want[i]) << "case " << i << ", typed " << cases[i].typed;
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Title"), "Collage 5 x 2 (1)");
+  EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "20");
 }
 
 TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFolder) {

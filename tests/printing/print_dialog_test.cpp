@@ -540,6 +540,12 @@ TEST_F(PrintDialog, MarginsThatLeaveNoRoomPrintNothingAndSaySo) {
 TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmptyPaper) {
   add_card(rect{0, 0, 100, 50}, BLUE);
   const std::string gone = add_unreadable_card("gone.bmp");
+  // A file that is no JPEG at all, named as one.
+  const std::string notes = dir.file("notes.jpg");
+  ASSERT_TRUE(brek_test::write_file(notes, "Shopping: bread, milk, a new printer cartridge.\n"));
+  Ref<C_Image> notes_image = C_Image::create();
+  notes_image->file_name = notes;
+  e->add_image(notes_image);
   make_dialog();
 
   // Answered no: nothing printed, no file.
@@ -550,6 +556,8 @@ TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmp
   // Named with the reason its load gave.
   EXPECT_NE(screen->questions[0].find(gone + " (No such file or directory)"), std::string::npos)
       << screen->questions[0];
+  EXPECT_NE(screen->questions[0].find(notes + " (malformed: not a JPEG file)"), std::string::npos)
+      << screen->questions[0];
   EXPECT_FALSE(std::filesystem::exists(pdf));
   // Answered yes: the other cards print.
   screen->answer = true;
@@ -557,7 +565,7 @@ TEST_F(PrintDialog, ACardWhosePictureCannotBeReadIsAskedAboutBeforeItPrintsAsEmp
   EXPECT_EQ(screen->questions.size(), 2u);
   EXPECT_TRUE(std::filesystem::exists(pdf));
   // Every picture readable: no question.
-  e->cards.remove(1);
+  e->cards.remove(1, 2);
   EXPECT_TRUE(print_pdf());
   EXPECT_EQ(screen->questions.size(), 2u);
 }
