@@ -28,6 +28,9 @@ class C_Control : public Brek_object {
   rect frame;
   double want_width = 0;   // points; 0: as measured
   double want_height = 0;
+  // The width a row short of room took from the control (what it had, and
+  // what it was left with), so that a row given room again gives it back.
+  double row_width_had = 0, row_width_left = 0;
   uint8_t can_stretch = 0;  // the kind may take the rest of its column
   uint8_t stretch = 0;      // the creator asked it to
   int64_t font_color = -1;  // -1: the native default

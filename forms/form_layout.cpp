@@ -264,6 +264,9 @@ bool C_Form::arrange_column(int64_t column) {
       b.glyph_button = c->is_glyph_button();
       b.stretch = c->can_stretch != 0 && c->stretch != 0;
       b.width = c->get_width();
+      // Narrowed by a row short of room and not sized since: it asks for
+      // its own width again.
+      if (row && c->row_width_left > 0 && b.width == c->row_width_left) b.width = c->row_width_had;
       b.height = c->get_height();
       if (b.label) {
         b.text = c->get_text();
@@ -277,6 +280,9 @@ bool C_Form::arrange_column(int64_t column) {
       if (rec.right_align) c->set_alignment(text_alignment::RIGHT_ALIGN);
       Control_bridge::set_position(c->native, rec.x, rec.y);
       if (!boxes[rec.index].label || rec.w > 0) Control_bridge::set_size(c->native, rec.w, rec.h);
+      const bool narrowed = row && !boxes[rec.index].label && rec.w < boxes[rec.index].width;
+      c->row_width_had = narrowed ? boxes[rec.index].width : 0;
+      c->row_width_left = narrowed ? c->get_width() : 0;
     }
     // A stack reaching below its column (a form cut to a small screen)
     // scrolls there; the next pass sees the room the scroll bar leaves.

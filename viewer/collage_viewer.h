@@ -137,6 +137,9 @@ class C_Collage_viewer : public C_Form {
   // Whether the cell's picture (w x h device pixels) is left to the
   // worker of cell_decodes: then asked for, and the timer that steps it on.
   bool decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h);
+  // Whether the directory view shows the entry's cell or a scroll of a
+  // screen reaches it.
+  bool cell_in_reach(const Ref<C_Image>& e);
   // Pictures were let go: the heap gives their memory back at a quiet tick.
   void note_released() { released_since_trim_ = true; }
 

@@ -324,6 +324,13 @@ bool C_Collage_viewer::decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, 
   return true;
 }
 
+bool C_Collage_viewer::cell_in_reach(const Ref<C_Image>& e) {
+  if (is_none() || single_mode) return false;
+  const double w = double(C_Canvas::to_device_pixels(view_width()));
+  const double h = double(C_Canvas::to_device_pixels(view_height()));
+  return C_Geometry::rects_overlap(e->rect, rect{0, scroll_y - h, w, 3 * h});
+}
+
 void C_Collage_viewer::paint_collage() {
   if (is_none() || paint_canvas_.is_none()) return;
   const Ref<C_Canvas> canvas = paint_canvas_;

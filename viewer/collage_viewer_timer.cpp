@@ -48,7 +48,8 @@ void C_Collage_viewer::on_timer() {
     return;
   }
   if (sender == timer_cells) {
-    if (cell_decodes.step(collage->thumbnails)) repaint();
+    if (cell_decodes.step(collage->thumbnails, [this](const Ref<C_Image>& e) { return cell_in_reach(e); }))
+      repaint();
     if (!cell_decodes.busy()) timer_cells->set_enabled(false);
     return;
   }

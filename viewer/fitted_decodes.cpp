@@ -43,23 +43,25 @@ void Fitted_decodes::want(const Ref<C_Image>& image, int64_t w, int64_t h, bool 
   queue_.push_back(Want{Weak<C_Image>(image), w, h, crop});
 }
 
-bool Fitted_decodes::step(Thumbnail_cache& cache) {
+bool Fitted_decodes::step(Thumbnail_cache& cache, const Still_shown& still_shown) {
   bool came = false;
   if (!job_.is_none() && job_->is_finished()) {
     take(cache);
     came = true;
   }
-  if (job_.is_none()) start_next();
+  if (job_.is_none()) start_next(still_shown);
   return came;
 }
 
-void Fitted_decodes::start_next() {
+void Fitted_decodes::start_next(const Still_shown& still_shown) {
   while (job_.is_none() && !queue_.empty()) {
     Want next = queue_.front();
     queue_.erase(queue_.begin());
     const Ref<C_Image> image = next.image.lock();
     // Gone, or loaded whole meanwhile (the single view): nothing to do.
     if (!takes(image, next.w, next.h)) continue;
+    // Scrolled far away: a paint that comes to it asks again.
+    if (still_shown && !still_shown(image)) continue;
     Ref<C_Fitted_decode> job = make<C_Fitted_decode>();
     job->file_name = image->file_name;
     job->extension = image->extension();

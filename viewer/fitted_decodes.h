@@ -10,6 +10,7 @@
 // its own (step), repainting when a picture came.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,13 @@ class Fitted_decodes {
   void want(const Ref<C_Image>& image, int64_t w, int64_t h, bool crop);
   // Asked for and not come yet.
   bool wanted(const Ref<C_Image>& image) const;
-  // Takes a finished decode into the cache and starts the next; true when
-  // a picture came (or an image failed): the view repaints.
-  bool step(Thumbnail_cache& cache);
+  // Whether the view still shows the image, or soon will.
+  using Still_shown = std::function<bool(const Ref<C_Image>&)>;
+  // Takes a finished decode into the cache and starts the next, passing
+  // over those `still_shown` says the view left behind since they were
+  // asked for; true when a picture came (or an image failed): the view
+  // repaints.
+  bool step(Thumbnail_cache& cache, const Still_shown& still_shown = {});
   // Something asked for has not come yet: the view keeps stepping.
   bool busy() const { return !job_.is_none() || !queue_.empty(); }
   // Forgets what was asked for; a running worker stops at its next rows.
@@ -74,7 +79,7 @@ class Fitted_decodes {
     int64_t w = 0, h = 0;
     bool crop = false;
   };
-  void start_next();
+  void start_next(const Still_shown& still_shown);
   void take(Thumbnail_cache& cache);
 
   quality_drawing_lines_shapes quality_;

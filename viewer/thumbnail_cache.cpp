@@ -106,6 +106,10 @@ void Thumbnail_cache::forget(const Brek_object* owner) {
   std::erase_if(entries_, [&](const Entry& e) { return e.owner.get() == owner; });
 }
 
+size_t Thumbnail_cache::count_for(const Brek_object* owner) const {
+  return size_t(std::count_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.owner.get() == owner; }));
+}
+
 int64_t Thumbnail_cache::pixels() const {
   int64_t n = 0;
   for (const Entry& e : entries_) n += e.copy->width * e.copy->height;

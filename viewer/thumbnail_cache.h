@@ -67,6 +67,8 @@ class Thumbnail_cache {
   // Drops the owner's copies: its pictures went, and its copies go with
   // them.
   void forget(const Brek_object* owner);
+  // The copies kept for the owner.
+  size_t count_for(const Brek_object* owner) const;
   // Pixels held by the copies.
   int64_t pixels() const;
   size_t count() const { return entries_.size(); }

@@ -47,7 +47,8 @@ TEST_F(PrintDialogOnXServer, EveryControlShowsItsTextsWhole) {
   const std::string result = run([&] {
     Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
     ASSERT_TRUE(te::wait_exposed(dlg->native));
-    for (const Ref<C_Combo>& c : {dlg->paper, dlg->layout, dlg->drawing_mode}) expect_room(c, lines_of(c));
+    for (const Ref<C_Combo>& c : {dlg->paper, dlg->layout, dlg->drawing_mode, dlg->printer_list})
+      expect_room(c, lines_of(c));
     const std::string largest_side = Brek_runtime::int_to_str(MAX_POSTER_SIDE);
     for (const Ref<C_Edit>& edit : {dlg->rows, dlg->columns, dlg->fit}) expect_room(edit, {largest_side, "100"});
     expect_room(dlg->copies, {Brek_runtime::int_to_str(C_Printer::MAX_COPIES)});

@@ -31,7 +31,7 @@ namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
-constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_F6 = 117;
+constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_F6 = 117;
 
 // Counts the ticks of the background timer, which lists and lays out.
 class Ticking_viewer : public Test_viewer {
@@ -340,4 +340,44 @@ TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithou
       {"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }}};
   const int64_t gap = expect_run_to_escape(s, steps);
   expect_held_and_answering(before, peak, rest, gap, quarter_ms);
+}
+
+// A jump to the next folder right after the first paint of a folder of
+// large GIFs (2100 x 2100, read on the worker one by one): of the cells
+// the paint asked for and left behind, screens above the view now, the
+// worker reads at most the one it was reading at the jump, and goes on to
+// the cell in view.
+TEST(ViewerHugePicture, CellsAJumpLeftFarBehindAreNotRead) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(fs::create_directory(dir.file("a")) && fs::create_directory(dir.file("b")));
+  const std::string large = one_colour_gif(2100, 2100);
+  for (int i = 10; i < 50; ++i) ASSERT_TRUE(brek_test::write_file(dir.file("a/" + std::to_string(i) + ".gif"), large));
+  ASSERT_TRUE(brek_test::write_file(dir.file("b/z.gif"), large));
+  write_mode(0);
+  Started s(dir.path());
+  const Ref<Ticking_viewer> v = s.v;
+  const auto read = [v](const Ref<C_Image>& e) { return v->collage->thumbnails.count_for(e.get()) > 0; };
+  std::vector<Ref<C_Image>> unread;
+  int64_t read_after = -1;
+  const std::vector<Script::Step> steps{
+      {"the first folder painted, its cells asked for",
+       [v] { return v->files.count() == 41 && v->laid_out_count == 41 && v->paint_clock > 0 && v->cell_decodes.busy(); },
+       [&, v] {
+         for (const Ref<C_Image>& e : v->files)
+           if (!read(e)) unread.push_back(e);
+         press(v, VK_PGDN);
+       }},
+      {"the second folder's cell read", [&, v] { return names(v, "z.gif") && read(v->current_image()); },
+       [&, v] {
+         // Of those unread at the jump, the cells more than a screen above
+         // the view.
+         const double h = double(C_Canvas::to_device_pixels(v->view_height()));
+         read_after = 0;
+         for (const Ref<C_Image>& e : unread) read_after += e->rect.y + e->rect.h < v->scroll_y - h && read(e);
+         press(v, VK_ESCAPE);
+       }}};
+  expect_run_to_escape(s, steps);
+  EXPECT_GE(read_after, 0);
+  EXPECT_LE(read_after, 1);
 }
