@@ -181,6 +181,16 @@ class Client {
   // Asks the window manager to give the window the focus, as the user does
   // by picking it in a task bar.
   void activate(xcb_window_t win) { ask_manager(win, "_NET_ACTIVE_WINDOW", {2u, XCB_CURRENT_TIME, 0u}); }
+  // Picks the window until it has the focus (a program may move the focus
+  // to a window of its own meanwhile, as one it has just shown); false when
+  // it does not take it.
+  bool pick(xcb_window_t win) {
+    for (int tries = 0; tries < 3; ++tries) {
+      activate(win);
+      if (brek_test::wait_until([&] { return input_focus() == win; }, std::chrono::seconds(1))) return true;
+    }
+    return false;
+  }
 
   // Returns once the window manager has handled every request that
   // reached the server before: a window of this client's is mapped and

@@ -144,15 +144,6 @@ TEST(ViewerDialogsUnderAWindowManager, KeysReachTheWindowAfterEachMessageClosedB
     x11_test::Client user;
     std::mt19937 random(20261208);
     auto between = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(random); };
-    auto focus_on = [&](xcb_window_t w) {
-      // The program activates its message itself once it is mapped, which
-      // may come after the user picked another window: the user picks again.
-      for (int tries = 0; tries < 3; ++tries) {
-        user.activate(w);
-        if (brek_test::wait_until([&] { return user.input_focus() == w; }, 1s)) return true;
-      }
-      return false;
-    };
     auto press = [&](uint32_t key) {
       user.key(key, true);
       std::this_thread::sleep_for(std::chrono::milliseconds(between(2, 40)));
@@ -160,7 +151,7 @@ TEST(ViewerDialogsUnderAWindowManager, KeysReachTheWindowAfterEachMessageClosedB
     };
     for (int round = 0; round < 12 && faults.empty(); ++round) {
       const std::string at = "round " + std::to_string(round) + ": ";
-      if (!focus_on(viewer)) faults += at + "the window did not take the focus\n";
+      if (!user.pick(viewer)) faults += at + "the window did not take the focus\n";
       press(XK_DELETE);
       // The message takes the focus when it opens.
       xcb_window_t message = XCB_WINDOW_NONE;
@@ -171,7 +162,7 @@ TEST(ViewerDialogsUnderAWindowManager, KeysReachTheWindowAfterEachMessageClosedB
         faults += at + "no message\n";
         break;
       }
-      if (round % 2 == 1 && !(focus_on(other) && focus_on(message)))
+      if (round % 2 == 1 && !(user.pick(other) && user.pick(message)))
         faults += at + "the user could not look elsewhere\n";
       // Right or Shift before the close, the close, Right or Shift after it,
       // each at a random moment.
