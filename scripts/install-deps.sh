@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+  # The desktop tests press keys through the X server's test extension.
+  libxcb-xtest0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   # Liberation Sans is what "Arial" resolves to: same metrics, so texts

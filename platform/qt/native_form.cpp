@@ -376,6 +376,29 @@ class Placed_message_box : public QMessageBox {
   }
 };
 
+// Hands the keyboard back, when a modal window closes, to the window that
+// had it when that opened (or to the form the message is over). The window
+// system gives the focus of a closed window to whatever it likes, or to
+// nothing (without a window manager nobody hands it on), and a window left
+// without it takes no key until it is clicked.
+class Keyboard_back {
+ public:
+  explicit Keyboard_back(QWidget* to = nullptr) : to_(to ? to->window() : QApplication::activeWindow()) {}
+  ~Keyboard_back() {
+    // Another modal window still open keeps the keyboard; a hidden or
+    // minimized window is not brought back by a message that closed.
+    if (!to_ || !to_->isVisible() || to_->isMinimized()) return;
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != to_) return;
+    to_->activateWindow();
+  }
+  Keyboard_back(const Keyboard_back&) = delete;
+  Keyboard_back& operator=(const Keyboard_back&) = delete;
+
+ private:
+  QPointer<QWidget> to_;
+};
+
 class Qt_window_layer final : public Native_forms {
  public:
   Qt_window_layer() {
@@ -634,6 +657,7 @@ class Qt_window_layer final : public Native_forms {
   std::string application_title() override { return utf8(QGuiApplication::applicationDisplayName()); }
 
   bool message_box(const std::string& text) override {
+    Keyboard_back back;
     Placed_message_box box;
     box.setIcon(QMessageBox::Question);
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
@@ -643,6 +667,7 @@ class Qt_window_layer final : public Native_forms {
     return box.exec() == QMessageBox::Yes;
   }
   void show_message(Native_handle form, const std::string& text) override {
+    Keyboard_back back(form_widget(form));
     Placed_message_box box;
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
@@ -660,6 +685,7 @@ class Qt_window_layer final : public Native_forms {
   void run_modal(Native_handle dialog) override {
     QPointer<QWidget> w = form_widget(dialog);
     if (!w) return;
+    Keyboard_back back;
     if (w->isVisible()) w->hide();  // modality takes effect when shown
     w->setWindowModality(Qt::ApplicationModal);
     w->show();

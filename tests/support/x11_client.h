@@ -4,6 +4,7 @@
 // wrote on its windows, without going through the program's code.
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -174,19 +175,21 @@ class Client {
   // Asks the window manager to maximize the window or give it back its
   // size, as its own title bar button does.
   void request_maximized(xcb_window_t win, bool on) {
-    xcb_client_message_event_t e;
-    std::memset(&e, 0, sizeof e);
-    e.response_type = XCB_CLIENT_MESSAGE;
-    e.format = 32;
-    e.window = win;
-    e.type = atom("_NET_WM_STATE");
-    e.data.data32[0] = on ? 1 : 0;
-    e.data.data32[1] = atom("_NET_WM_STATE_MAXIMIZED_VERT");
-    e.data.data32[2] = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
-    e.data.data32[3] = 2;  // the user asked
-    xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&e));
-    sync();
+    ask_manager(win, "_NET_WM_STATE",
+                {on ? 1u : 0u, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2u});
+  }
+  // Asks the window manager to give the window the focus, as the user does
+  // by picking it in a task bar.
+  void activate(xcb_window_t win) { ask_manager(win, "_NET_ACTIVE_WINDOW", {2u, XCB_CURRENT_TIME, 0u}); }
+  // Picks the window until it has the focus (a program may move the focus
+  // to a window of its own meanwhile, as one it has just shown); false when
+  // it does not take it.
+  bool pick(xcb_window_t win) {
+    for (int tries = 0; tries < 3; ++tries) {
+      activate(win);
+      if (brek_test::wait_until([&] { return input_focus() == win; }, std::chrono::seconds(1))) return true;
+    }
+    return false;
   }
 
   // Returns once the window manager has handled every request that
@@ -225,6 +228,18 @@ class Client {
     sync();
   }
 
+  // A key pressed or released as the keyboard does it, by its keysym
+  // (X11/keysymdef.h): the server sends it to the window that has the
+  // focus. false when no key of the keyboard gives the keysym.
+  bool key(uint32_t keysym, bool press) {
+    const xcb_keycode_t code = keycode_of(keysym);
+    if (code == 0) return false;
+    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0,
+                        0);
+    xcb_flush(c_);
+    return true;
+  }
+
   xcb_window_t input_focus() {
     auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
@@ -248,6 +263,37 @@ class Client {
   void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
 
  private:
+  // A request to the window manager about a window (the source 2 in the
+  // data says the user asked).
+  void ask_manager(xcb_window_t win, const char* type, const std::vector<uint32_t>& data) {
+    xcb_client_message_event_t e;
+    std::memset(&e, 0, sizeof e);
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = win;
+    e.type = atom(type);
+    for (size_t i = 0; i < data.size() && i < 5; ++i) e.data.data32[i] = data[i];
+    xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&e));
+    sync();
+  }
+
+  // The first key whose unshifted symbol is the keysym; 0 for none.
+  xcb_keycode_t keycode_of(uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto* r = xcb_get_keyboard_mapping_reply(
+        c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, uint8_t(count)), nullptr);
+    xcb_keycode_t code = 0;
+    if (r && r->keysyms_per_keycode > 0) {
+      const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r);
+      for (int i = 0; i < count && code == 0; ++i)
+        if (syms[i * r->keysyms_per_keycode] == keysym) code = xcb_keycode_t(setup->min_keycode + i);
+    }
+    std::free(r);
+    return code;
+  }
+
   xcb_connection_t* c_ = nullptr;
   xcb_window_t root_ = 0;
   std::vector<xcb_window_t> windows_;

@@ -1,21 +1,29 @@
 // The viewer's dialogs under a window manager (openbox on an X server of
 // the test's own, 1920 x 1080), which puts a frame around each window: a
 // dialog opens centred over the window it belongs to and wholly on the
-// screen, frame and buttons included, and its buttons take a click.
+// screen, frame and buttons included, and its buttons take a click; a
+// message closed by a key leaves the keys to the window it was over.
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "baselib/config.h"
 #include "platform/test_events.h"
+#include "tests/support/as_user.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/dialog_replace.h"
@@ -26,9 +34,10 @@ namespace te = brek_platform::test_events;
 namespace fs = std::filesystem;
 using Box = x11_test::Client::Box;
 using brek_test::describe;
+using namespace std::chrono_literals;
 
 namespace {
-constexpr int VK_F6 = 117;
+constexpr int VK_F6 = 117, VK_RIGHT = 39;
 
 // A picture whose name is taken in the move window's target 1, the move
 // window's placement stored as given, and the viewer showing the picture.
@@ -79,6 +88,20 @@ class ViewerDialogsUnderAWindowManager : public testing::Test {
   std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
 };
 
+// Keysyms of the keys the user presses through the X server.
+constexpr uint32_t XK_DELETE = 0xffff, XK_RETURN = 0xff0d, XK_SPACE = 0x20, XK_ESCAPE = 0xff1b, XK_RIGHT = 0xff53,
+                   XK_SHIFT = 0xffe1;
+
+// Counts the keys that reach the window's key handler, by key code.
+class Key_count_viewer : public Test_viewer {
+  BREK_CLASS(Key_count_viewer)
+ public:
+  std::array<std::atomic<int>, 256> downs{};
+  bool on_key_down() override {
+    downs[size_t(key_info.key_code & 0xFF)] += 1;
+    return Test_viewer::on_key_down();
+  }
+};
 }  // namespace
 
 // The move window low on the screen; the picture's name is taken in the
@@ -163,4 +186,74 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowAndTheNameClashDialogReope
   EXPECT_TRUE(first_window == (Box{400, 200, 604, 444})) << describe(first_window);
   EXPECT_EQ(stored(), before);
   EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
+
+// Delete fails on a read-only file system and says so. Each message is
+// closed by Return, Space or Escape at a random moment, with Right and Shift
+// pressed around the close; in every other round the user looks at another
+// program's window while the message is open and comes back to it. After
+// each close the window has the keys again: Right pressed then reaches it.
+TEST(ViewerKeysUnderAWindowManager, KeysReachTheWindowAfterEachMessageClosedByAKey) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  brek_test::Tmpfs_mount disk("1m");
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), disk.file("a.bmp")));
+  ASSERT_TRUE(disk.make_read_only());
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  const xcb_window_t other = x.open_window(1200, 100, 400, 300, "other", "Other", "Another program");
+  Viewer_on_screen<Key_count_viewer> s;
+  s.v->open_file(disk.file("a.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  const xcb_window_t viewer = brek_test::x11_window_of(s.v);
+
+  std::string faults;
+  brek_test::as_user([&] {
+    x11_test::Client user;
+    std::mt19937 random(20261208);
+    auto between = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(random); };
+    auto press = [&](uint32_t key) {
+      user.key(key, true);
+      std::this_thread::sleep_for(std::chrono::milliseconds(between(2, 40)));
+      user.key(key, false);
+    };
+    for (int round = 0; round < 12 && faults.empty(); ++round) {
+      const std::string at = "round " + std::to_string(round) + ": ";
+      if (!user.pick(viewer)) faults += at + "the window did not take the focus\n";
+      press(XK_DELETE);
+      // The message takes the focus when it opens.
+      xcb_window_t message = XCB_WINDOW_NONE;
+      if (!brek_test::wait_until([&] {
+            message = user.input_focus();
+            return message != viewer && message != other && message > XCB_INPUT_FOCUS_POINTER_ROOT;
+          }, 5s)) {
+        faults += at + "no message\n";
+        break;
+      }
+      if (round % 2 == 1 && !(user.pick(other) && user.pick(message)))
+        faults += at + "the user could not look elsewhere\n";
+      // Right or Shift before the close, the close, Right or Shift after it,
+      // each at a random moment.
+      const uint32_t closers[] = {XK_RETURN, XK_SPACE, XK_ESCAPE}, around[] = {XK_RIGHT, XK_SHIFT};
+      for (int step = 0; step < 3; ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(between(0, 150)));
+        if (step == 1)
+          press(closers[between(0, 2)]);
+        else if (between(0, 1))
+          press(around[between(0, 1)]);
+      }
+      brek_test::wait_until([&] { return user.input_focus() == viewer; }, 3s);
+      // What was pressed around the close has come through by now.
+      std::this_thread::sleep_for(150ms);
+      const int before = s.v->downs[VK_RIGHT];
+      press(XK_RIGHT);
+      if (!brek_test::wait_until([&] { return s.v->downs[VK_RIGHT] > before; }, 3s)) {
+        const xcb_window_t focus = user.input_focus();
+        faults += at + "Right did nothing after the message closed; the focus is on " +
+                  (focus == other ? std::string("the other program") : std::to_string(focus)) + "\n";
+      }
+    }
+  });
+  EXPECT_EQ(faults, "");
 }

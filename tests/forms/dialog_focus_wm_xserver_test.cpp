@@ -1,0 +1,57 @@
+// A modal dialog under a window manager (openbox on an X server of the
+// test's own): closed by a key after the user looked at another program's
+// window while it was open, it leaves the keys to the window it was run
+// over, where the manager would hand them to that other program.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+#include "dialog_test_support.h"
+#include "tests/support/as_user.h"
+#include "tests/support/on_screen_rect.h"
+#include "tests/support/own_desktop.h"
+#include "tests/support/wait_until.h"
+
+using namespace forms_test;
+namespace te = brek_platform::test_events;
+using namespace std::chrono_literals;
+
+namespace {
+class Dialog_focus_under_a_window_manager : public Dialog_test {};
+
+constexpr uint32_t XK_ESCAPE = 0xff1b, XK_A = 0x61;
+}  // namespace
+
+TEST_F(Dialog_focus_under_a_window_manager, ADialogClosedByAKeyLeavesTheKeysToItsOwner) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  const xcb_window_t other = x.open_window(1200, 100, 400, 300, "other", "Other", "Another program");
+  Ref<Log_form> owner = new_form(400, 300);
+  owner->show();
+  ASSERT_TRUE(te::wait_exposed(owner->native));
+  std::atomic<int> keys{0};
+  owner->inside["key_down A"] = [&] { keys += 1; };
+  Ref<Button_dialog> d = make<Button_dialog>();
+  d->build();
+
+  const xcb_window_t owner_window = brek_test::x11_window_of(owner), dialog = brek_test::x11_window_of(d);
+  std::string result, faults;
+  te::post_task([&] { result = run(d, owner); });
+  brek_test::as_user([&] {
+    x11_test::Client user;
+    if (!brek_test::wait_until([&] { return user.input_focus() == dialog; }, 5s)) faults += "the dialog had no focus; ";
+    if (!user.pick(other) || !user.pick(dialog)) faults += "the user could not look elsewhere; ";
+    user.key(XK_ESCAPE, true);
+    user.key(XK_ESCAPE, false);
+    brek_test::wait_until([&] { return user.input_focus() == owner_window; }, 3s);
+    user.key(XK_A, true);
+    user.key(XK_A, false);
+    if (!brek_test::wait_until([&] { return keys > 0; }, 3s)) faults += "the owner took no key";
+  });
+  EXPECT_EQ(result, "CANCEL");
+  EXPECT_EQ(faults, "");
+}
