@@ -322,6 +322,9 @@ std::vector<std::string> gif_files() {
     still.width = 120, still.height = 70;
     still.indexes = indexes(120, 70, 256);
     out.push_back(Gif_writer().header(120, 70, grey_palette(256)).image(still).trailer().bytes());
+    // A first frame wholly off the screen: the background alone, nothing
+    // decoded.
+    out.push_back(Gif_writer().header(50, 30, grey_palette(4), 1).image(solid(60, 5, 4, 4, 2)).trailer().bytes());
   }
   return out;
 }
