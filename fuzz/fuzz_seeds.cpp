@@ -218,6 +218,10 @@ std::vector<std::string> dibs() {
   out.push_back(dib(40, 8, 4, 8, 1, rle8, 256));
   std::string rle4 = std::string("\x05\x12\x00\x04\x34\x56\x00\x00\x03\x21\x00\x01", 12);
   out.push_back(dib(40, 8, 3, 4, 2, rle4, 16));
+  // Larger than a cell, so the fitted read averages them down: with alpha,
+  // and with a palette.
+  out.push_back(dib(108, 80, 50, 32, 3, bits_rows(80, 50, 32, false), 0, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}));
+  out.push_back(dib(40, 64, -40, 8, 0, bits_rows(64, 40, 8, true), 256));
   return out;
 }
 
@@ -304,6 +308,23 @@ std::vector<std::string> gif_files() {
     s.indexes = indexes(40, 3, 256);
     s.lzw.clear_when_full = false;
     out.push_back(Gif_writer().header(40, 3, grey_palette(256)).image(s).trailer().bytes());
+  }
+  {
+    // Larger than a cell, so the fitted read composes them row by row: a
+    // frame inside the screen with a transparent colour, interlaced, over
+    // the background; a still of 256 colours covering the screen.
+    Frame_desc s;
+    s.left = 7, s.top = 5, s.width = 60, s.height = 40;
+    s.indexes = indexes(60, 40, 16);
+    s.interlaced = true;
+    out.push_back(Gif_writer().header(90, 50, grey_palette(16), 3).graphic_control(1, 0, 2).image(s).trailer().bytes());
+    Frame_desc still;
+    still.width = 120, still.height = 70;
+    still.indexes = indexes(120, 70, 256);
+    out.push_back(Gif_writer().header(120, 70, grey_palette(256)).image(still).trailer().bytes());
+    // A first frame wholly off the screen: the background alone, nothing
+    // decoded.
+    out.push_back(Gif_writer().header(50, 30, grey_palette(4), 1).image(solid(60, 5, 4, 4, 2)).trailer().bytes());
   }
   return out;
 }

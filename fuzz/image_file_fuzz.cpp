@@ -1,7 +1,8 @@
 // Image files as the viewer opens them: a file of any extension read for
 // its header, loaded (reduced where the target allows) and loaded whole,
 // the format classes over a memory stream of the same bytes, and a GIF
-// animation through the drawing glue.
+// animation through the drawing glue; and the fitted read a cell's worker
+// does, at a cell's size.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,6 +13,7 @@
 #include "images/format_classes.h"
 #include "images/image.h"
 #include "images/jpeg_codec.h"
+#include "images/picture_fit.h"
 
 using namespace brek;
 
@@ -31,6 +33,19 @@ void check_bitmap(const Ref<C_Bitmap>& b) {
   if (b->width <= 0 || b->height <= 0) __builtin_trap();
 }
 
+// The read a cell's worker does, the picture straight to at most 37 x 23
+// (its central part when `crop`), from the size the header gave: of that
+// size when it succeeds, and only for the formats it reads.
+void check_fitted(const std::string& path, const std::string& ext, int64_t pw, int64_t ph, bool crop) {
+  const int w = int(std::clamp<int64_t>(pw, 0, 37)), h = int(std::clamp<int64_t>(ph, 0, 23));
+  Pixels out;
+  bool alpha = false;
+  Load_failure why;
+  const bool ok = Picture_fit::decode_reduced(path, ext, Picture_fit::part(pw, ph, w, h, crop), w, h, out, alpha, &why);
+  if (ok != !out.empty() || (ok && (out.width() != w || out.height() != h || why.failed()))) __builtin_trap();
+  if (ok && !Picture_fit::decodes_reduced(ext)) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -48,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   image->file_name = path;
   double tw = (target & 0x0F) * 40.0, th = (target >> 4) * 30.0;
   image->read_header_info(tw, th);
+  check_fitted(path, ext, image->width, image->height, target & 1);
   image->load(tw, th);
   image->load_native();
   image->load(tw, th);

@@ -39,7 +39,8 @@ bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()
     into.add_row(y, line.data());
     if (covered) std::fill(line.begin() + x0, line.begin() + x1, back);
   }
-  release_rows(0);
+  // A frame off the screen was never decoded: no rows to let go of.
+  if (rows) release_rows(0);
   return true;
 }
 

@@ -2,9 +2,11 @@
 
 #include "gif_test_support.h"
 #include "images/gif.h"
+#include "images/picture_fit.h"
 
 using brek::C_Gif;
 using brek::disposal_method;
+using brek::Picture_shrink;
 using brek::Pixels;
 using brek::Ref;
 using namespace gif_test;
@@ -389,4 +391,36 @@ TEST(GifRender, AStillShowsItsFrameOnTheBackground) {
       }
     EXPECT_EQ(transparent > 0, (variant & 2) != 0) << variant;
   }
+}
+
+// The first frame composed row by row into a picture made small, as a
+// cell's worker reads a huge GIF: the screen composed whole and averaged
+// down. A first frame wholly off the screen leaves the background; one
+// partly off it with a transparent colour shows the background through.
+TEST(GifRender, TheFirstFrameComposedRowByRowIsTheScreenAveragedDown) {
+  Frame_desc partly = solid(3, 2, 4, 3, 1);
+  for (size_t i = 0; i < partly.indexes.size(); ++i) partly.indexes[i] = uint8_t(i % 3 + 1);
+  Gif_writer off_screen, transparent;
+  off_screen.header(6, 4, kPal).image(solid(9, 1, 2, 2, 1)).trailer();
+  transparent.header(6, 4, kPal).graphic_control(0, 0, 2).image(partly).trailer();
+  for (const Gif_writer* w : {&off_screen, &transparent}) {
+    const std::string& bytes = w->bytes();
+    Ref<C_Gif> whole = C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()));
+    Ref<C_Gif> rows =
+        C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()), false);
+    Picture_shrink into(0, 0, 6, 4, 3, 2);
+    ASSERT_TRUE(rows->compose_first_frame(into));
+    const Pixels got = into.take();
+    const Pixels want = brek::Picture_fit::shrink(whole->render_current_frame(), {0, 0, 6, 4}, 3, 2);
+    ASSERT_FALSE(want.empty());
+    EXPECT_TRUE(got == want);
+  }
+  // Off the screen: the background alone.
+  Ref<C_Gif> rows = C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(off_screen.bytes().data()),
+                                           int64_t(off_screen.bytes().size()), false);
+  Picture_shrink into(0, 0, 6, 4, 2, 2);
+  ASSERT_TRUE(rows->compose_first_frame(into));
+  const Pixels got = into.take();
+  EXPECT_EQ(row_of(got, 0), (Row{BG, BG}));
+  EXPECT_EQ(row_of(got, 1), (Row{BG, BG}));
 }

@@ -73,7 +73,8 @@ int64_t quarter_decode_ms() {
 }
 
 // Steps run inside the program's main loop: each waits for its condition
-// (checked every 20 ms), then acts as the user. A net ends the loop when a
+// (checked every 20 ms, between the windows' events), then acts as the
+// user. A net ends the loop when a
 // step waits for more than a minute, or the loop runs on ten seconds after
 // the last step: the window stopped answering (five times as long in a
 // sanitized build). The longest time between two checks while the first
@@ -123,7 +124,7 @@ class Script {
             s->longest_gap_ms = std::max<int64_t>(
                 s->longest_gap_ms, std::chrono::duration_cast<std::chrono::milliseconds>(now - s->last).count());
           s->last = now;
-          const bool due = s->next < s->steps.size() && s->steps[s->next].ready();
+          const bool due = s->next < s->steps.size() && between_events(screen) && s->steps[s->next].ready();
           if (!due && ++s->waits > (s->next < s->steps.size() ? 3000 : 500) * SLOW_BUILD) {
             s->net = true;
             screen->terminate();
@@ -138,6 +139,14 @@ class Script {
           }
         },
         20);
+  }
+  // Whether no window is inside an event: a key the user types while a
+  // window's event runs on (its long-operation window letting messages
+  // through) is not that window's, so the steps act only between events.
+  static bool between_events(const Ref<C_Screen>& screen) {
+    for (const Ref<C_Form>& f : screen->forms)
+      if (f->event_depth >= 2) return false;
+    return true;
   }
   std::shared_ptr<State> state_;
 };
