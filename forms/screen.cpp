@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "forms/dialog.h"
 #include "forms/event_routing.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
@@ -241,8 +242,12 @@ void C_Screen::long_operation_tick() {
     refresh_ms_ = now;
     Ref<C_Form> window = obtain_long_operation(busy);
     if (!window.is_none() && !window->is_visible()) {
-      // Over the busy form, which may be a modal dialog.
+      // Over the busy form, which may be a modal dialog, placed as a
+      // dialog is over its owner: a window manager would otherwise put it
+      // where it puts a window of its own.
       C_Brek_form::set_form_owner(window->native, busy->native);
+      const point at = C_Dialog::place_over(busy->get_bounds(), window->get_bounds());
+      window->set_position(positioning::KEEP_ON_SCREEN, at.y, at.x);
       window->show();
       // Input goes to the long-operation window while the work runs.
       C_Brek_form::set_form_enabled(busy->native, false);

@@ -468,6 +468,7 @@ int main(int argc, char** argv) {
   for (const auto& f : jpegs) seed("jpeg_fuzz", f);
   for (const auto& f : bmps) seed("bmp_fuzz", f);
   for (const auto& d : ds) seed("bmp_fuzz", d);
+  for (const auto& f : bmps) seed("bmp_rows_fuzz", f);
   for (const auto& f : icons) seed("icon_fuzz", f);
   for (const auto& f : gifs) seed("gif_fuzz", f);
   for (const auto& f : gifs) seed("gif_image_fuzz", f);

@@ -1,53 +1,15 @@
 #include "images/bmp_codec.h"
 
-#include <bit>
 #include <cstring>
 #include <string>
 
-namespace brek::Bmp_codec {
+#include "images/bmp_dib.h"
 
-namespace {
-
-constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, BI_ALPHABITFIELDS = 6;
-constexpr uint32_t OPAQUE_BLACK = 0xFF000000u;
+namespace brek::Bmp_dib {
 
 using K = load_failure_kind;
 
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 
-// One channel of a bit-field pixel, scaled to 0..255.
-struct Field {
-  uint32_t mask = 0;
-  int shift = 0;
-  uint32_t max = 0;
-
-  explicit Field(uint32_t m = 0) : mask(m) {
-    if (!m) return;
-    shift = std::countr_zero(m);
-    max = m >> shift;
-    // Only the lowest contiguous run counts.
-    max = (max & (max + 1)) == 0 ? max : (uint32_t(1) << std::countr_one(max)) - 1;
-  }
-  uint8_t get(uint32_t v) const {
-    if (!mask) return 0;
-    uint32_t x = (v >> shift) & max;
-    return static_cast<uint8_t>((uint64_t(x) * 255 + max / 2) / max);
-  }
-};
-
-struct Dib {
-  int64_t width = 0, height = 0;
-  bool top_down = false;
-  int bpp = 0;
-  uint32_t compression = BI_RGB;
-  uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
-  bool has_masks = false;
-  uint32_t palette[256];
-  size_t header_end = 0;  // first byte after header, masks and palette
-};
-
-// Reads the header, masks and palette of a DIB at data[0..size).
 bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t palette_end, Load_failure* why) {
   if (size < 12) return Load_failure::note(why, K::TRUNCATED);
   uint32_t hsize = le32(d);
@@ -132,7 +94,88 @@ bool parse_header(const uint8_t* d, size_t size, bool icon, Dib& dib, size_t pal
   return true;
 }
 
-int64_t row_bytes(int64_t width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
+bool parse_file(const uint8_t* data, size_t size, Dib& dib, size_t& bits_at, Load_failure* why) {
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return Load_failure::note(why, K::MALFORMED, "not a BMP file");
+  if (size < 14 + 12) return Load_failure::note(why, K::TRUNCATED);
+  // The palette ends where the bits begin; writers that leave the offset 0
+  // or point into the header mean "right after the palette".
+  size_t offset = le32(data + 10);
+  if (!parse_header(data + 14, size - 14, false, dib, offset > 14 && offset < size ? offset - 14 : size, why))
+    return false;
+  bits_at = offset >= 14 + dib.header_end && offset < size ? offset : 14 + dib.header_end;
+  return true;
+}
+
+Row_format row_format(const Dib& dib, bool icon) {
+  Row_format r;
+  if (dib.bpp != 16 && dib.bpp != 32) return r;
+  uint32_t m[4] = {dib.masks[0], dib.masks[1], dib.masks[2], dib.masks[3]};
+  bool fields = dib.compression == BI_BITFIELDS || dib.compression == BI_ALPHABITFIELDS;
+  if (!fields) {
+    if (dib.bpp == 16) {
+      m[0] = 0x7C00; m[1] = 0x03E0; m[2] = 0x001F; m[3] = 0;
+    } else {
+      m[0] = 0xFF0000; m[1] = 0xFF00; m[2] = 0xFF; m[3] = icon ? 0xFF000000u : 0;
+    }
+  }
+  for (int i = 0; i < 4; ++i) r.fields[i] = Field(m[i]);
+  r.use_alpha = m[3] != 0;
+  return r;
+}
+
+void read_row(const Dib& dib, const Row_format& rf, const uint8_t* s, uint32_t* o, int w, bool& any_alpha) {
+  const Field* f = rf.fields;
+  const bool use_alpha = rf.use_alpha;
+  switch (dib.bpp) {
+    case 1:
+      for (int x = 0; x < w; ++x) o[x] = dib.palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
+      break;
+    case 4:
+      for (int x = 0; x < w; ++x) o[x] = dib.palette[(s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+      break;
+    case 8:
+      for (int x = 0; x < w; ++x) o[x] = dib.palette[s[x]];
+      break;
+    case 24:
+      for (int x = 0; x < w; ++x, s += 3) o[x] = Pixels::bgra(s[0], s[1], s[2]);
+      break;
+    case 32:
+      if (!dib.has_masks || dib.compression == BI_RGB) {
+        // The common layout: bytes B, G, R and (maybe) A.
+        for (int x = 0; x < w; ++x, s += 4) {
+          uint8_t a = use_alpha ? s[3] : 255;
+          any_alpha |= use_alpha && a != 0;
+          o[x] = Pixels::bgra(s[0], s[1], s[2], a);
+        }
+        break;
+      }
+      [[fallthrough]];
+    case 16:
+      for (int x = 0; x < w; ++x) {
+        uint32_t v;
+        if (dib.bpp == 16) {
+          v = le16(s);
+          s += 2;
+        } else {
+          v = le32(s);
+          s += 4;
+        }
+        uint8_t a = use_alpha ? f[3].get(v) : 255;
+        any_alpha |= use_alpha && a != 0;
+        o[x] = Pixels::bgra(f[2].get(v), f[1].get(v), f[0].get(v), a);
+      }
+      break;
+  }
+}
+
+}  // namespace brek::Bmp_dib
+
+namespace brek::Bmp_codec {
+
+namespace {
+
+using namespace Bmp_dib;
+using K = load_failure_kind;
 
 // Uncompressed rows at bits[0..available).
 bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool icon, Pixels& out, Load_failure* why) {
@@ -141,71 +184,13 @@ bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool ico
   if (int64_t(available) < stride * (dib.height - 1) + last) return Load_failure::note(why, K::TRUNCATED);
   if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height)))
     return Load_failure::no_memory(why);
-
-  Field f[4];
-  bool use_alpha = false;
-  if (dib.bpp == 16 || dib.bpp == 32) {
-    uint32_t m[4] = {dib.masks[0], dib.masks[1], dib.masks[2], dib.masks[3]};
-    bool fields = dib.compression == BI_BITFIELDS || dib.compression == BI_ALPHABITFIELDS;
-    if (!fields) {
-      if (dib.bpp == 16) {
-        m[0] = 0x7C00; m[1] = 0x03E0; m[2] = 0x001F; m[3] = 0;
-      } else {
-        m[0] = 0xFF0000; m[1] = 0xFF00; m[2] = 0xFF; m[3] = icon ? 0xFF000000u : 0;
-      }
-    }
-    for (int i = 0; i < 4; ++i) f[i] = Field(m[i]);
-    use_alpha = m[3] != 0;
-  }
-
+  const Row_format format = row_format(dib, icon);
   const int w = out.width();
   bool any_alpha = false;
-  for (int y = 0; y < out.height(); ++y) {
-    const uint8_t* s = bits + stride * (dib.top_down ? y : dib.height - 1 - y);
-    uint32_t* o = out.row(y);
-    switch (dib.bpp) {
-      case 1:
-        for (int x = 0; x < w; ++x) o[x] = dib.palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
-        break;
-      case 4:
-        for (int x = 0; x < w; ++x) o[x] = dib.palette[(s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
-        break;
-      case 8:
-        for (int x = 0; x < w; ++x) o[x] = dib.palette[s[x]];
-        break;
-      case 24:
-        for (int x = 0; x < w; ++x, s += 3) o[x] = Pixels::bgra(s[0], s[1], s[2]);
-        break;
-      case 32:
-        if (!dib.has_masks || dib.compression == BI_RGB) {
-          // The common layout: bytes B, G, R and (maybe) A.
-          for (int x = 0; x < w; ++x, s += 4) {
-            uint8_t a = use_alpha ? s[3] : 255;
-            any_alpha |= use_alpha && a != 0;
-            o[x] = Pixels::bgra(s[0], s[1], s[2], a);
-          }
-          break;
-        }
-        [[fallthrough]];
-      case 16:
-        for (int x = 0; x < w; ++x) {
-          uint32_t v;
-          if (dib.bpp == 16) {
-            v = le16(s);
-            s += 2;
-          } else {
-            v = le32(s);
-            s += 4;
-          }
-          uint8_t a = use_alpha ? f[3].get(v) : 255;
-          any_alpha |= use_alpha && a != 0;
-          o[x] = Pixels::bgra(f[2].get(v), f[1].get(v), f[0].get(v), a);
-        }
-        break;
-    }
-  }
+  for (int y = 0; y < out.height(); ++y)
+    read_row(dib, format, bits + stride * (dib.top_down ? y : dib.height - 1 - y), out.row(y), w, any_alpha);
   // An alpha channel that is zero everywhere is an unused one.
-  if (use_alpha && !any_alpha)
+  if (format.use_alpha && !any_alpha)
     for (int y = 0; y < out.height(); ++y) {
       uint32_t* o = out.row(y);
       for (int x = 0; x < w; ++x) o[x] |= 0xFF000000u;
@@ -218,39 +203,20 @@ bool decode_rows(const Dib& dib, const uint8_t* bits, size_t available, bool ico
 bool decode_rle(const Dib& dib, const uint8_t* bits, size_t available, Pixels& out, Load_failure* why) {
   if (!out.resize(static_cast<int>(dib.width), static_cast<int>(dib.height), OPAQUE_BLACK))
     return Load_failure::no_memory(why);
-  const bool four = dib.compression == BI_RLE4;
+  struct Bytes {
+    const uint8_t* bits;
+    size_t available;
+    bool has(size_t pos, size_t n) const { return pos + n <= available; }
+    const uint8_t* at(size_t pos, size_t) const { return bits + pos; }
+  } bytes{bits, available};
   const int64_t w = dib.width, h = dib.height;
-  int64_t x = 0, y = 0;  // y counts rows in file order
-  size_t pos = 0;
-  auto put = [&](int64_t px, uint8_t index) {
-    if (px < w && y < h) out.set(static_cast<int>(px), static_cast<int>(dib.top_down ? y : h - 1 - y), dib.palette[index]);
-  };
-  while (pos + 2 <= available && y < h) {
-    uint8_t n = bits[pos], c = bits[pos + 1];
-    pos += 2;
-    if (n) {
-      for (int i = 0; i < n; ++i, ++x) put(x, four ? ((i & 1) ? c & 15 : c >> 4) : c);
-      continue;
-    }
-    if (c == 0) {
-      x = 0;
-      ++y;
-    } else if (c == 1) {
-      break;
-    } else if (c == 2) {
-      if (pos + 2 > available) break;
-      x += bits[pos];
-      y += bits[pos + 1];
-      pos += 2;
-    } else {
-      size_t bytes = four ? (size_t(c) + 1) / 2 : c;
-      if (pos + bytes > available) break;
-      for (int i = 0; i < c; ++i, ++x) {
-        uint8_t b = bits[pos + (four ? i / 2 : i)];
-        put(x, four ? ((i & 1) ? b & 15 : b >> 4) : b);
-      }
-      pos += bytes + (bytes & 1);
-    }
+  Rle_at at;
+  while (at.y < h) {
+    uint32_t* row = out.row(static_cast<int>(dib.top_down ? at.y : h - 1 - at.y));
+    auto put = [&](int64_t x, uint8_t index) {
+      if (x < w) row[x] = dib.palette[index];
+    };
+    if (!rle_row(bytes, dib.compression == BI_RLE4, at, put)) break;
   }
   return true;
 }
@@ -306,15 +272,9 @@ bool decode_dib(const uint8_t* dib, size_t size, bool icon, Pixels& out, Load_fa
 bool decode(const uint8_t* data, size_t size, Pixels& out, Load_failure* why) {
   out.clear();
   if (!data) size = 0;
-  if (size < 2 || data[0] != 'B' || data[1] != 'M') return Load_failure::note(why, K::MALFORMED, "not a BMP file");
-  if (size < 14 + 12) return Load_failure::note(why, K::TRUNCATED);
-  // The palette ends where the bits begin; writers that leave the offset 0
-  // or point into the header mean "right after the palette".
-  size_t offset = le32(data + 10);
   Dib h;
-  if (!parse_header(data + 14, size - 14, false, h, offset > 14 && offset < size ? offset - 14 : size, why))
-    return false;
-  size_t bits_at = offset >= 14 + h.header_end && offset < size ? offset : 14 + h.header_end;
+  size_t bits_at = 0;
+  if (!parse_file(data, size, h, bits_at, why)) return false;
   if (decode_at(data, size, h, bits_at, false, out, why)) return true;
   out.clear();
   return false;

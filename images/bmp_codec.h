@@ -4,10 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "drawing/pixels.h"
 #include "images/load_failure.h"
+
+namespace brek {
+class Picture_shrink;
+}
 
 namespace brek::Bmp_codec {
 
@@ -21,6 +26,23 @@ bool decode(const uint8_t* data, size_t size, Pixels& out, Load_failure* why = n
 // at `dib`. In an icon the header's height counts the AND mask too, which
 // follows the colour bits, and 32-bit pixels carry alpha.
 bool decode_dib(const uint8_t* dib, size_t size, bool icon, Pixels& out, Load_failure* why = nullptr);
+
+// Reads n bytes of a file image from byte `at` into `into`; false when it
+// can not (the file ends before, or fails).
+using Read_at = std::function<bool(uint64_t at, uint8_t* into, size_t n)>;
+
+// The picture of a BMP file image of `size` bytes, read through `read` a
+// piece at a time, handed to `into` row by row, top row first, as its part
+// wants them (those it passes over are not decoded): the pixels decode()
+// gives, by its rules, and its failures, with neither the file nor the
+// picture held whole. A few rows are held, and for run-length data where
+// each row begins, found by a first pass over it; a picture whose alpha
+// channel may be unused is read once in full to learn whether it is. False,
+// `why` saying why where the file is at fault, for a file decode() refuses
+// or that ends early, a part past the picture's edges, or when `go_on` said
+// stop.
+bool decode_rows_into(uint64_t size, const Read_at& read, Picture_shrink& into, Load_failure* why = nullptr,
+                      const std::function<bool()>& go_on = {});
 
 // A 24-bit bottom-up BMP file image of the picture's colours; with
 // `alpha_as_grey` of its alpha channel instead (grey levels, 255 opaque).

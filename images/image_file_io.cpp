@@ -69,6 +69,32 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_fa
   return ok;
 }
 
+File_pieces::~File_pieces() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool File_pieces::open(const std::string& path, Load_failure* why) {
+  if (fd_ >= 0) close(fd_);
+  size_ = 0;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd_ < 0) return Load_failure::note_error(why, errno);
+  if (readable_whole(fd_, size_, why)) return true;
+  close(fd_);
+  fd_ = -1;
+  return false;
+}
+
+bool File_pieces::read(uint64_t at, uint8_t* into, size_t n) const {
+  size_t got = 0;
+  while (fd_ >= 0 && got < n) {
+    const ssize_t r = pread(fd_, into + got, n - got, off_t(at + got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    got += size_t(r);
+  }
+  return got == n;
+}
+
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size) {
   t_save_error = 0;
   Ref<C_File_stream> out = t_new_names_only ? C_File_stream::open_new(path) : C_File_stream::open_replacing(path);

@@ -22,6 +22,28 @@ bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_fa
 // every whole read states it; false.
 bool too_large_file(int64_t size, Load_failure* why);
 
+// A regular file read a piece at a time, by a decoder that never holds it
+// whole: opened as read_whole_file opens one, refused for the same
+// reasons.
+class File_pieces {
+ public:
+  File_pieces() = default;
+  File_pieces(const File_pieces&) = delete;
+  File_pieces& operator=(const File_pieces&) = delete;
+  ~File_pieces();
+  // False, `why` saying why, where read_whole_file would fail.
+  bool open(const std::string& path, Load_failure* why = nullptr);
+  // The file's size when it was opened.
+  int64_t size() const { return size_; }
+  // n bytes from byte `at`; false when the file has fewer (it shrank) or
+  // the system fails the read.
+  bool read(uint64_t at, uint8_t* into, size_t n) const;
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+};
+
 // Writes the bytes through C_File_stream::open_replacing: a temporary file
 // beside `path` renamed over it only after every write, the sync and the
 // close succeeded, so a failed save never leaves a damaged or emptied file.

@@ -113,16 +113,21 @@ bool decode_reduced(const std::string& file_name, const std::string& extension, 
   out.clear();
   had_alpha = false;
   if (!decodes_reduced(extension)) return false;
+  if (extension == ".bmp") {
+    // Read in pieces, a row at a time: a BMP's rows lie where its header
+    // says.
+    Image_file_io::File_pieces file;
+    if (!file.open(file_name, why)) return false;
+    Picture_shrink s(part.x0, part.y0, part.x1, part.y1, w, h);
+    const Bmp_codec::Read_at read = [&file](uint64_t at, uint8_t* into, size_t n) { return file.read(at, into, n); };
+    if (!s.ok() || !Bmp_codec::decode_rows_into(uint64_t(file.size()), read, s, why, go_on)) return false;
+    had_alpha = s.had_alpha();
+    out = s.take();
+    return !out.empty();
+  }
   std::vector<uint8_t> bytes;
   if (!Image_file_io::read_whole_file(file_name, bytes, why)) return false;
   if (go_on && !go_on()) return false;
-  if (extension == ".bmp") {
-    Pixels whole;
-    if (!Bmp_codec::decode(bytes.data(), bytes.size(), whole, why)) return false;
-    bytes = std::vector<uint8_t>();
-    out = shrink(whole, part, w, h, &had_alpha);
-    return !out.empty();
-  }
   Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), int64_t(bytes.size()), false);
   bytes = std::vector<uint8_t>();
   if (part.x1 > gif->width() || part.y1 > gif->height()) return false;

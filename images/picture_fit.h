@@ -27,6 +27,8 @@ class Picture_shrink {
   // The picture's rows the part covers.
   int64_t first_row() const { return y0_; }
   int64_t end_row() const { return y1_; }
+  // The picture's columns the part ends before.
+  int64_t end_column() const { return x1_; }
   // Whether row y of the picture is one the result reads.
   bool wants(int64_t y) const { return y >= y0_ && y < y1_ && (y - y0_) % step_y_ == 0; }
   // Row y of the picture (from its column 0); rows come top to bottom,
@@ -80,7 +82,9 @@ using Go_on = std::function<bool()>;
 // The file's picture as a view shows it: the part of it averaged down to
 // w x h. A GIF shows its first frame, composed on the logical screen
 // without the screen being made whole in memory (its rows of palette
-// indexes are); a BMP is decoded whole, then reduced. False, `out` empty,
+// indexes are); a BMP is read a piece at a time, the rows the reduction
+// takes decoded one by one (Bmp_codec::decode_rows_into), so that neither
+// the file nor the picture is held whole. False, `out` empty,
 // when the file does not decode, the part is no reduction, the extension
 // is not one of decodes_reduced's, or `go_on` said stop; `why` says why
 // where the file is at fault.

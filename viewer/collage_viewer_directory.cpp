@@ -124,13 +124,6 @@ void paint_cell_background(Collage_pass& p, int64_t i, const rect& cell, const s
   }
 }
 
-// Whether the image is drawn as filed: a cell draws a turned one from its
-// full picture.
-bool unturned(const Ref<C_Image>& e) {
-  return e->quarter_turns == 0 && !e->flip_x && !e->flip_y && !e->inverse && e->applied_turns == 0 &&
-         !e->applied_flip_x && !e->applied_flip_y && !e->applied_inverse;
-}
-
 // Pictures come when their cells come into view: reduced ones where the
 // file holds twice the cell, the whole picture otherwise, or for a huge
 // GIF or BMP its copy at the cell's size from a worker. A cell whose copy
@@ -142,8 +135,7 @@ void load_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
   if (!e->animation.is_none()) return;
   int64_t w = 0, h = 0;
   const bool sized = Thumbnail_cache::device_size(p.canvas, shrunk, w, h);
-  if (sized && unturned(e) && !v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none())
-    return;
+  if (sized && !v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none()) return;
   if (e->width == 0) e->read_header_info(p.tw, p.th);
   if (sized && v.decode_cell_off_thread(e, w, h)) return;
   if (double(e->width / 2) >= shrunk.w || double(e->height / 2) >= shrunk.h)
@@ -154,11 +146,13 @@ void load_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
 
 // A cell keeps what it draws: once its copy is kept, a full picture (or
 // animation) of four times the copy or more goes, to be read again only
-// if the copy does.
+// if the copy does. A cell draws the picture as filed, however the single
+// view turns, flips or inverts it, so a turned picture's copy serves as
+// well. A pasted or cut picture, which no file gives back, stays.
 void keep_only_the_copy(Collage_pass& p, const Ref<C_Image>& e, const rect& shrunk) {
   int64_t w = 0, h = 0;
   const int64_t whole = e->width * e->height;
-  if (!unturned(e) || !Image_file_name::names_a_file(e->file_name) || e->animation.is_none() == e->picture.is_none() ||
+  if (!Image_file_name::names_a_file(e->file_name) || e->animation.is_none() == e->picture.is_none() ||
       !Thumbnail_cache::device_size(p.canvas, shrunk, w, h) || whole < 4 * w * h ||
       p.v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none())
     return;
@@ -183,7 +177,7 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
     } else if (!e->animation.is_none() || !e->picture.is_none()) {
       v.collage->fit_kept_image(canvas, shrunk, e, true);
       keep_only_the_copy(p, e, shrunk);
-    } else if (unturned(e) && v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
+    } else if (v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
       // The copy of a picture let go.
     } else if (e->rect.w > 0.1 && !e->load_failed) {
       // A picture that cannot be decoded is done as it is: scrolling

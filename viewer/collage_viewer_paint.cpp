@@ -166,8 +166,6 @@ void C_Collage_viewer::release_beyond_cells() {
   if (is_none()) return;
   for (const Ref<C_Image>& e : files) {
     if (!releasable(e)) continue;
-    // A turned image's cell draws its full picture.
-    if (!e->picture.is_none() && (e->quarter_turns > 0 || e->flip_x || e->flip_y)) continue;
     // The cell inside its frame, as it is painted; no picture for one
     // without area.
     const double w = e->rect.w > 0.1 ? e->rect.w - 2 : 0, h = e->rect.h - 2;

@@ -23,7 +23,6 @@ void C_Fitted_decode::destroy_hook() {
 
 bool Fitted_decodes::takes(const Ref<C_Image>& image, int64_t w, int64_t h) const {
   if (image.is_none() || image->load_failed || !image->picture.is_none() || !image->animation.is_none()) return false;
-  if (image->quarter_turns != 0 || image->flip_x || image->flip_y || image->inverse) return false;
   if (!Picture_fit::decodes_reduced(image->extension()) || !Image_file_name::names_a_file(image->file_name))
     return false;
   if (image->width * image->height <= OFF_THREAD_PIXELS || w <= 0 || h <= 0 || image->width < w ||

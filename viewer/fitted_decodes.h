@@ -52,9 +52,10 @@ class Fitted_decodes {
 
   // Whether a view drawing the image at w x h pixels leaves it to the
   // worker: a file this worker reads, of more than OFF_THREAD_PIXELS, not
-  // held whole, not turned, and larger than w x h; not one whose decode
-  // here failed without the file being at fault (the view decodes that
-  // itself).
+  // held whole, and larger than w x h; not one whose decode here failed
+  // without the file being at fault (the view decodes that itself). The
+  // views draw a picture as filed, so one the single view turns is no
+  // exception.
   bool takes(const Ref<C_Image>& image, int64_t w, int64_t h) const;
   // Asks for the image at w x h (`crop`: its central part with those
   // proportions, as a cell shows it), once.

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <utility>
 
 #include "images/bmp_codec.h"
+#include "images/picture_fit.h"
 #include "tests/images/image_test_util.h"
+#include "tests/support/process_memory.h"
+#include "tests/support/temp_dir.h"
 
 using brek::Pixels;
 namespace Bmp_codec = brek::Bmp_codec;
@@ -205,6 +211,175 @@ TEST(BmpCodec, MalformedFilesFailCleanly) {
       s[(seed >> 8) % s.size()] = char(seed >> 24);
     }
     decode(s, p);
+  }
+}
+
+// The file read row by row into a picture made small, from memory a piece
+// at a time as a worker reads a file; false where the read failed.
+bool fitted(const std::string& file, const brek::Picture_fit::Part& part, int w, int h, Pixels& out, bool& alpha,
+            brek::Load_failure* why) {
+  brek::Picture_shrink s(part.x0, part.y0, part.x1, part.y1, w, h);
+  const Bmp_codec::Read_at read = [&](uint64_t at, uint8_t* into, size_t n) {
+    if (at > file.size() || n > file.size() - at) return false;
+    std::copy_n(file.data() + at, n, into);
+    return true;
+  };
+  if (!Bmp_codec::decode_rows_into(file.size(), read, s, why)) return false;
+  alpha = s.had_alpha();
+  out = s.take();
+  return true;
+}
+
+// The file read row by row to a few sizes, whole and cropped, gives the
+// whole decode averaged down; where the whole decode fails, so does it,
+// for the same reason.
+void expect_fitted_as_whole(const std::string& file, const std::string& what) {
+  Pixels whole;
+  brek::Load_failure whole_why;
+  auto b = bytes_of(file);
+  const bool ok = Bmp_codec::decode(b.data(), b.size(), whole, &whole_why);
+  Pixels got;
+  bool alpha = false;
+  if (!ok) {
+    brek::Load_failure why;
+    EXPECT_FALSE(fitted(file, {0, 0, 1, 1}, 1, 1, got, alpha, &why)) << what;
+    EXPECT_EQ(why.text(), whole_why.text()) << what;
+    return;
+  }
+  const int pw = whole.width(), ph = whole.height();
+  const std::pair<int, int> sizes[] = {
+      {1, 1}, {std::min(pw, 3), std::min(ph, 2)}, {std::min(pw, 7), std::min(ph, 5)}, {pw, ph}};
+  for (const auto& [w, h] : sizes)
+    for (bool crop : {false, true}) {
+      const brek::Picture_fit::Part part = brek::Picture_fit::part(pw, ph, w, h, crop);
+      bool want_alpha = false;
+      const Pixels want = brek::Picture_fit::shrink(whole, part, w, h, &want_alpha);
+      brek::Load_failure why;
+      ASSERT_TRUE(fitted(file, part, w, h, got, alpha, &why)) << what << ": " << why.text();
+      EXPECT_TRUE(got == want) << what << " at " << w << " x " << h << (crop ? " cropped" : "");
+      EXPECT_EQ(alpha, want_alpha) << what;
+    }
+}
+
+// Rows read one by one to a picture made small follow the whole decode's
+// rules: every depth and header, either row order, bit fields, alpha used
+// and unused, run-length data however it jumps and ends, and the failures
+// of truncated and damaged files.
+TEST(BmpCodec, RowsReadOneByOneAreTheWholeDecodeAveragedDown) {
+  const int w = 37, h = 70;
+  auto index = [](int x, int y) { return uint32_t((x / 3 + 5 * y) % 8); };
+  for (int bpp : {1, 4, 8})
+    for (int hsize : {12, 40, 124})
+      for (bool top_down : {false, true}) {
+        if (hsize == 12 && top_down) continue;
+        const std::vector<uint32_t> pal(kPalette.begin(), kPalette.begin() + std::min<size_t>(8, size_t(1) << bpp));
+        expect_fitted_as_whole(bmp(hsize, w, top_down ? -h : h, bpp, 0, "", pal, bmp_rows(w, h, bpp, top_down, index)),
+                               std::to_string(bpp) + " bits, header " + std::to_string(hsize));
+      }
+  auto colour = [](int x, int y) { return uint32_t(x * 7 + y * 131) * 2654435761u; };
+  for (int bpp : {16, 24, 32})
+    expect_fitted_as_whole(bmp(40, w, h, bpp, 0, "", {}, bmp_rows(w, h, bpp, false, colour)),
+                           std::to_string(bpp) + " bits");
+  const std::vector<uint32_t> argb = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+  expect_fitted_as_whole(bmp(124, w, -h, 32, 3, "", {}, bmp_rows(w, h, 32, true, colour), argb), "alpha bit fields");
+  // Alpha used by the last row in the file alone, and by none.
+  for (uint32_t a : {0x01000000u, 0u}) {
+    auto one = [&](int x, int y) { return (colour(x, y) & 0xFFFFFF) | (y == 0 && x == 5 ? a : 0); };
+    expect_fitted_as_whole(bmp(124, w, h, 32, 3, "", {}, bmp_rows(w, h, 32, false, one), argb), "alpha in one pixel");
+  }
+  std::string masks;
+  for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) put32le(masks, m);
+  expect_fitted_as_whole(bmp(40, w, h, 16, 3, masks, {}, bmp_rows(w, h, 16, false, colour)), "565");
+
+  // Run-length data made at random of runs, absolute runs, row ends,
+  // jumps, an end mark, cut anywhere: bottom-up and top-down, 8 and 4 bits.
+  uint32_t seed = 7;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int i = 0; i < 300; ++i) {
+    std::string d;
+    while (d.size() < 400) {
+      const uint32_t kind = next(20);
+      if (kind < 10) {
+        d += {char(1 + next(40)), char(next(256))};
+      } else if (kind < 14) {
+        const int n = 3 + int(next(30));
+        d += {0, char(n)};
+        const int bytes = i % 2 ? (n + 1) / 2 : n;
+        for (int k = 0; k < bytes + (bytes & 1); ++k) d.push_back(char(next(256)));
+      } else if (kind < 18) {
+        d += {0, 0};
+      } else if (kind < 19) {
+        d += {0, 2, char(next(12)), char(next(4))};
+      } else if (next(8) == 0) {
+        d += {0, 1};
+      }
+    }
+    d.resize(next(uint32_t(d.size())) + 1);
+    const bool four = i % 2, top_down = i % 3 == 0;
+    expect_fitted_as_whole(bmp(40, 29, top_down ? -h : h, four ? 4 : 8, four ? 2 : 1, "", kPalette, d),
+                           "run-length data " + std::to_string(i));
+  }
+
+  // Truncations, the first rows whole or not, and random damage.
+  const std::string good = bmp(40, w, h, 24, 0, "", {}, bmp_rows(w, h, 24, false, colour));
+  const std::string top_down = bmp(40, w, -h, 8, 0, "", kPalette, bmp_rows(w, h, 8, true, index));
+  for (const std::string* file : {&good, &top_down})
+    for (size_t n = 0; n < file->size(); n += 7)
+      expect_fitted_as_whole(file->substr(0, n), "cut at " + std::to_string(n));
+  for (int i = 0; i < 500; ++i) {
+    std::string s = good;
+    for (int k = 0; k < 3; ++k) s[next(60)] = char(next(256));
+    expect_fitted_as_whole(s, "damaged " + std::to_string(i));
+  }
+}
+
+// A BMP of w x h written a row at a time, never whole in memory: 24 bits
+// of a colour per row, or RLE8 runs of an index per row (bottom-up).
+void write_large_bmp(const std::string& path, int w, int h, bool rle) {
+  auto row_of = [&](int r) {
+    std::string row;
+    if (!rle) {
+      for (int x = 0; x < w; ++x) row += std::string{char(r), char(x), char(r + x)};
+      row.resize(size_t((w * 3 + 3) & ~3), '\0');
+      return row;
+    }
+    for (int x = 0; x < w; x += 255) row += std::string{char(std::min(255, w - x)), char(r % 8)};
+    return row + std::string{0, 0};
+  };
+  std::string all_rle;
+  if (rle)
+    for (int r = 0; r < h; ++r) all_rle += row_of(r);
+  const std::string head = bmp(40, w, h, rle ? 8 : 24, rle ? 1 : 0, "", rle ? kPalette : std::vector<uint32_t>{},
+                               rle ? all_rle : std::string());
+  std::ofstream out(path, std::ios::binary);
+  out << head;
+  for (int r = 0; !rle && r < h; ++r) out << row_of(r);
+  ASSERT_TRUE(out.flush().good());
+}
+
+// A huge BMP read to a cell's size holds a few rows, not the file and the
+// picture: uncompressed, whose rows are read where they lie, and
+// run-length coded, whose rows are found first.
+TEST(BmpCodec, AHugeBmpReadToACellsSizeHoldsRowsNotThePicture) {
+  if (!brek_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the sanitizers' allocators hold freed memory";
+  constexpr int W = 4096, H = 3072;
+  constexpr int64_t PICTURE = int64_t(W) * H * 4;
+  for (bool rle : {false, true}) {
+    brek_test::Temp_dir dir;
+    const std::string path = dir.file("a.bmp");
+    write_large_bmp(path, W, H, rle);
+    Pixels out;
+    bool alpha = true;
+    const int64_t growth = brek_test::peak_growth([&] {
+      brek::Picture_fit::decode_reduced(path, ".bmp", brek::Picture_fit::part(W, H, 160, 120, false), 160, 120, out,
+                                        alpha);
+    });
+    ASSERT_EQ(out.width(), 160) << (rle ? "RLE8" : "24 bits");
+    EXPECT_FALSE(alpha);
+    EXPECT_LT(growth, PICTURE / 8) << (rle ? "RLE8: " : "24 bits: ") << growth / brek_test::MB << " MB";
   }
 }
 

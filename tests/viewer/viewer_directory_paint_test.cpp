@@ -202,6 +202,24 @@ TEST(ViewerDirectoryPaint, AnAnimationsCellShowsTheFrameItStandsAt) {
   EXPECT_EQ(b.at(x, y), RED);
 }
 
+// A large GIF the single view turned and flipped: its cell draws it as
+// filed, as any cell does, so it is read on the worker to the cell's size
+// like an unturned one, and nothing holds the whole picture.
+TEST(ViewerDirectoryPaint, ATurnedPicturesCellIsReadOnTheWorkerToItsSize) {
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(brek_test::write_file(dir.file("a.gif"), one_colour_gif(2100, 2100)));
+  Boxed b(800, 600);
+  open_all(b, dir.path());
+  const Ref<C_Image> e = b.v->files.get(0);
+  e->quarter_turns = 1;
+  e->flip_x = true;
+  b.paint();
+  EXPECT_TRUE(b.v->cell_decodes.wanted(e));
+  b.paint_once_decoded();
+  EXPECT_TRUE(e->animation.is_none());
+  EXPECT_EQ(b.at(int(e->rect.x + e->rect.w / 2), int(e->rect.y + e->rect.h / 2)), RED);
+}
+
 namespace {
 
 // A 32-bit BMP of one colour with the alpha `a` everywhere (alpha bit

@@ -31,7 +31,7 @@ namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
-constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_F6 = 117;
+constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_LEFT = 37, VK_F6 = 117;
 
 // Counts the ticks of the background timer, which lists and lays out.
 class Ticking_viewer : public Test_viewer {
@@ -242,10 +242,11 @@ void expect_held_and_answering(int64_t before, int64_t peak, int64_t rest, int64
 
 // A folder of four huge GIFs opened in each view: the cells come one by
 // one while the window goes on answering, and the view holds their copies
-// only, at its peak and at rest. Then one of them shown alone: the single
-// view answers Escape (captions), or back in the folder's view its cell is
-// painted again from a copy at the cell's size, at most a small part of
-// the picture held at the peak.
+// only, at its peak and at rest. Then one of them shown alone (and turned
+// there, in the collage): the single view answers Escape (captions), or
+// back in the folder's view its cell is painted again from a copy at the
+// cell's size, at most a small part of the picture held at the peak, and
+// at rest the view holds the copies only again.
 TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHoldingThem) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
@@ -259,7 +260,14 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
     reset_peak_resident();
     Started s(dir.path());
     const Ref<Ticking_viewer> v = s.v;
-    int64_t since = -1, rest = 0, peak = 0, alone = 0, ticks = 0, clock = 0, back_peak = 0;
+    int64_t since = -1, rest = 0, peak = 0, alone = 0, ticks = 0, clock = 0, back_peak = 0, back_rest = 0;
+    const auto back = [&, v] {
+      alone = resident();
+      reset_peak_resident();
+      ticks = v->background_ticks;
+      clock = v->paint_clock;
+      press(v, VK_RETURN);
+    };
     std::vector<Script::Step> steps{
         {"the folder listed and every cell painted", [v] { return cells_painted(v, 4); }, [] {}},
         at_rest(v, since, rest, peak),
@@ -271,23 +279,26 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
         {"the huge GIF alone", [v] { return huge_shown(v); },
          [&, v, mode] {
            if (mode == 2) return press(v, VK_ESCAPE);
-           alone = resident();
-           reset_peak_resident();
-           ticks = v->background_ticks;
-           clock = v->paint_clock;
-           press(v, VK_RETURN);
+           if (mode == 1) return back();
+           press(v, VK_LEFT);
          }}};
+    if (mode == 0)
+      steps.push_back(
+          {"the huge GIF turned", [v] { return v->image_pixels.x == HUGE_H && v->image_pixels.y == HUGE_W; }, back});
     if (mode != 2)
       steps.push_back({"the folder's view painted, then resting",
                        [&, v] { return !v->single_mode && v->paint_clock != clock && v->background_ticks >= ticks + 5; },
                        [&, v] {
                          back_peak = peak_resident();
+                         back_rest = resident();
                          press(v, VK_ESCAPE);
                        }});
     const int64_t gap = expect_run_to_escape(s, steps, 2);
     expect_held_and_answering(before, peak, rest, gap, quarter_ms);
     if (RESIDENT_SIZE_COUNTS && mode != 2) {
       EXPECT_LT(back_peak - alone, HUGE_BYTES / 8) << "from " << alone / MB << " MB to " << back_peak / MB << " MB";
+      EXPECT_LT(back_rest - before, HUGE_BYTES / 16)
+          << "from " << before / MB << " MB to " << back_rest / MB << " MB at rest back in the folder's view";
     }
   }
 }
