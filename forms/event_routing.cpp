@@ -367,6 +367,13 @@ uint32_t key_press(const Ref<C_Form>& form, const Ref<C_Control>& control, uint3
 
 bool close_query(const Ref<C_Form>& form) {
   if (form.is_none() || form->destroying) return true;
+  // The user's close box reaches a form inside a handler of its own only
+  // when the handler lets messages run (a long operation): closing the
+  // form under it would leave its work running without the form. The user
+  // stops the work with the long-operation window's Cancel; the program's
+  // own close and the session's end go ahead.
+  const Form_input_state& in = form->input;
+  if (form->event_depth > 0 && !in.closing_by_program && !in.shutdown_pending) return false;
   if (form->in_modal_loop()) return true;
   form->close_reason = form->input.shutdown_pending ? reason_closing::SHUTDOWN : reason_closing::PROGRAM;
   form->input.shutdown_pending = 0;

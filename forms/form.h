@@ -38,6 +38,7 @@ struct Form_input_state {
   point mouse_up_point;
   point drop_point;
   uint8_t shutdown_pending = 0;
+  uint8_t closing_by_program = 0;  // the program's own close is under way
 };
 
 class C_Long_operation;

@@ -384,7 +384,20 @@ void C_Brek_form::set_window_state(int64_t form, int state) {
 }
 
 void C_Brek_form::close_form(int64_t form) {
-  if (form != 0) native_forms().close_form(form);
+  if (form == 0) return;
+  // What the window system asks while this runs is the program's own close.
+  Ref<C_Form> f = form_of(form);
+  if (f.is_none()) {
+    native_forms().close_form(form);
+    return;
+  }
+  struct Mark {
+    Ref<C_Form> f;
+    uint8_t old;
+    ~Mark() { f->input.closing_by_program = old; }
+  } mark{f, f->input.closing_by_program};
+  f->input.closing_by_program = 1;
+  native_forms().close_form(form);
 }
 
 bool C_Brek_form::is_form_visible(int64_t form) { return form != 0 && native_forms().is_form_visible(form); }

@@ -75,9 +75,9 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
   bool window_shown() const { return !window().is_none() && window()->is_visible(); }
   // The editor's Print button, and in the dialog it opens: the queue, or
   // the PDF entry answered with `file`, the drawing mode, the dialog's
-  // Print button; then the dialog is closed. Whether the dialog and the
-  // long-operation window were still open when its Print returned go to
-  // open_after and window_after.
+  // Print button; then the dialog is closed (by close_after when it is
+  // set). Whether the dialog and the long-operation window were still open
+  // when its Print returned go to open_after and window_after.
   void print_through_the_dialog(const std::string& queue, const std::string& file, int64_t mode = 0) {
     Weak<C_Edit_collage_print> weak(e);
     te::post_task([=, this] {
@@ -97,7 +97,10 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
       brek_platform::user_click(dlg->b_print->native);
       open_after = dlg->is_visible();
       window_after = window_shown();
-      dlg->close_with("DONE");
+      if (close_after)
+        close_after(dlg);
+      else
+        dlg->close_with("DONE");
     });
     brek_platform::user_click(e->b_print->native);
   }
@@ -118,6 +121,7 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
   }();
   brek_test::Env_guard tmp{"TMPDIR", temp};
   bool open_after = false, window_after = false;
+  std::function<void(const Ref<C_Print_dialog>&)> close_after;
 };
 
 }  // namespace print_test

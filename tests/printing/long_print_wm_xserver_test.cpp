@@ -1,16 +1,19 @@
 // A long print under a window manager (openbox on an X server of the
 // test's own): the long-operation window opens over the print dialog whose
 // work it reports, as a dialog opens over its owner, not where the manager
-// would put a window of its own.
+// would put a window of its own; the manager's close box on the dialog
+// while the job runs.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/printing/long_print_support.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 namespace te = brek_platform::test_events;
@@ -47,4 +50,65 @@ TEST_F(LongPrint, ItsWindowOpensOverThePrintDialog) {
   const std::string both = describe(shown) + ", " + describe(dialog);
   EXPECT_LE(std::abs(2 * shown.x + shown.w - 2 * dialog.x - dialog.w), 4) << both;
   EXPECT_LE(std::abs(2 * shown.y + shown.h - 2 * dialog.y - dialog.h), 4) << both;
+}
+
+// The window manager's close box on the print dialog while its job runs:
+// first while the long-operation window shows, then at the job's first
+// page (the window made by then, so the job lets messages through from
+// the start). The dialog stays, the Cancel clicked afterwards stops the
+// job, and nothing is written; once the job is over, the close box closes
+// the dialog.
+TEST_F(LongPrint, TheCloseBoxLeavesTheDialogOfARunningJobAndClosesItAfter) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  collage();
+  auto close_box = [&](const Ref<C_Form>& form) {
+    x.request_close(brek_test::x11_window_of(form));
+    // The manager has sent the request: it reaches the program before
+    // anything sent after.
+    ASSERT_TRUE(x.window_manager_barrier());
+  };
+  for (const bool while_shown : {true, false}) {
+    SCOPED_TRACE(while_shown ? "while the window shows" : "at the first page");
+    bool asked = false, cancelled = false, closed_after = false;
+    close_after = [&](const Ref<C_Print_dialog>& dlg) {
+      if (!while_shown) {
+        close_box(dlg);
+        closed_after = brek_test::wait_until([&] {
+          te::settle();
+          return !dlg->is_visible();
+        });
+      }
+      dlg->close_with("DONE");
+    };
+    {
+      Mid_job job(clock, [this] { return writing(); });
+      job.each = [&] {
+        if (!asked && (window_shown() || !while_shown)) {
+          asked = true;
+          close_box(e->print_dialog);
+        }
+        if (!asked || cancelled || !window_shown()) return;
+        cancelled = true;
+        // From the job's next pass through the messages, as the window
+        // system's events come: not inside a paint the job's ticks reach.
+        te::post_task([&] {
+          ASSERT_TRUE(te::wait_exposed(window()->native));
+          // Clicked through the server, after the close request.
+          brek_test::click_on_screen(x, window(), window()->cancel_button_);
+          EXPECT_TRUE(brek_test::wait_until([&] {
+            te::settle();
+            return window()->cancel_requested != 0;
+          }));
+        });
+      };
+      print_through_the_dialog("", pdf);
+    }
+    ASSERT_TRUE(cancelled);
+    EXPECT_TRUE(open_after);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_TRUE(screen->messages.empty()) << screen->messages.front();
+    EXPECT_TRUE(closed_after || while_shown);
+  }
 }

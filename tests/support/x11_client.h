@@ -178,6 +178,10 @@ class Client {
     ask_manager(win, "_NET_WM_STATE",
                 {on ? 1u : 0u, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2u});
   }
+  // Asks the window manager to close the window, as the close box of its
+  // title bar does: the manager sends the program the window's close
+  // request (WM_DELETE_WINDOW).
+  void request_close(xcb_window_t win) { ask_manager(win, "_NET_CLOSE_WINDOW", {XCB_CURRENT_TIME, 2u}); }
   // Asks the window manager to give the window the focus, as the user does
   // by picking it in a task bar.
   void activate(xcb_window_t win) { ask_manager(win, "_NET_ACTIVE_WINDOW", {2u, XCB_CURRENT_TIME, 0u}); }
