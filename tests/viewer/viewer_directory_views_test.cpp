@@ -210,7 +210,9 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
   v->scroll_pending = false;
   const int64_t peak = resident();
   ASSERT_GT(pictures_held(v), 100);
-  ASSERT_GT(peak - start, 20 << 20);
+  // A sanitizer's allocator hands back what earlier tests of the process
+  // freed, so the growth is only read where resident size counts.
+  if (RESIDENT_SIZE_COUNTS) ASSERT_GT(peak - start, 20 << 20);
   // Back at the top; the view then rests and is not painted again.
   v->scroll_y = 0;
   b.paint();
