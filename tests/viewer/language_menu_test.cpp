@@ -129,5 +129,7 @@ TEST(LanguageMenu, ALanguageFileFarLargerThanAnyTableIsRefused) {
     EXPECT_EQ(b.last_message(), said_then);
     EXPECT_EQ(Localize_str::text(lng::Collage_viewer::Exit_2), english);
   });
-  if (RESIDENT_SIZE_COUNTS) EXPECT_LT(growth, int64_t(64) << 20);
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(growth, int64_t(64) << 20);
+  }
 }

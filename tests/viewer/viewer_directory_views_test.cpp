@@ -212,7 +212,9 @@ TEST(ViewerDirectoryViews, PicturesFarFromViewAreReleasedAndTheirMemoryGivenBack
   ASSERT_GT(pictures_held(v), 100);
   // A sanitizer's allocator hands back what earlier tests of the process
   // freed, so the growth is only read where resident size counts.
-  if (RESIDENT_SIZE_COUNTS) ASSERT_GT(peak - start, 20 << 20);
+  if (RESIDENT_SIZE_COUNTS) {
+    ASSERT_GT(peak - start, 20 << 20);
+  }
   // Back at the top; the view then rests and is not painted again.
   v->scroll_y = 0;
   b.paint();
