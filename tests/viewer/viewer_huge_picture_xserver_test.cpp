@@ -202,12 +202,15 @@ int64_t expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps,
   return script.longest_gap_ms();
 }
 
-// A step that waits for five more ticks of the background timer (the
-// view at rest), then takes what the process holds and held at its peak.
-Script::Step at_rest(const Ref<Ticking_viewer>& v, int64_t& since, int64_t& held, int64_t& peak) {
-  return {"the view at rest", [v, &since] {
+// A step that waits for five more ticks of the background timer and for
+// no picture still to be read, by the cells' worker or as `quiet` says
+// (the view at rest), then takes what the process holds and held at its
+// peak.
+Script::Step at_rest(const Ref<Ticking_viewer>& v, int64_t& since, int64_t& held, int64_t& peak,
+                     std::function<bool()> quiet = {}) {
+  return {"the view at rest", [v, &since, quiet] {
             if (since < 0) since = v->background_ticks;
-            return v->background_ticks >= since + 5;
+            return v->background_ticks >= since + 5 && !v->cell_decodes.busy() && (!quiet || quiet());
           },
           [&held, &peak] {
             held = resident();
@@ -356,7 +359,7 @@ TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithou
       {"the file moved under a new name", [&] { return fs::exists(moved); }, [&] { press(w->native, VK_BACK); }},
       {"the move undone and the folder painted again",
        [&, v] { return !fs::exists(moved) && fs::exists(from.file("c.gif")) && cells_painted(v, 2); }, [] {}},
-      at_rest(v, since, rest, peak),
+      at_rest(v, since, rest, peak, [&] { return !w->timer->is_enabled(); }),
       {"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }}};
   const int64_t gap = expect_run_to_escape(s, steps);
   expect_held_and_answering(before, peak, rest, gap, quarter_ms);
