@@ -48,25 +48,12 @@ bool readable_whole(int fd, int64_t& size, Load_failure* why) {
 
 bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why) {
   out.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return Load_failure::note_error(why, errno);
-  int64_t size = 0;
-  bool ok = readable_whole(fd, size, why);
-  if (ok) {
-    out.resize(size_t(size));
-    size_t got = 0;
-    while (got < out.size()) {
-      ssize_t n = read(fd, out.data() + got, out.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += size_t(n);
-    }
-    // A file that shrank meanwhile gives what it still had.
-    out.resize(got);
-  }
-  close(fd);
-  if (!ok) out.clear();
-  return ok;
+  File_pieces file;
+  if (!file.open(path, why)) return false;
+  out.resize(size_t(file.size()));
+  // A file that shrank meanwhile gives what it still had.
+  out.resize(file.read_up_to(0, out.data(), out.size()));
+  return true;
 }
 
 File_pieces::~File_pieces() {
@@ -84,15 +71,15 @@ bool File_pieces::open(const std::string& path, Load_failure* why) {
   return false;
 }
 
-bool File_pieces::read(uint64_t at, uint8_t* into, size_t n) const {
+size_t File_pieces::read_up_to(uint64_t at, uint8_t* into, size_t n) const {
   size_t got = 0;
   while (fd_ >= 0 && got < n) {
     const ssize_t r = pread(fd_, into + got, n - got, off_t(at + got));
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
+    if (r <= 0) break;
     got += size_t(r);
   }
-  return got == n;
+  return got;
 }
 
 bool write_file_atomic(const std::string& path, const uint8_t* data, size_t size) {

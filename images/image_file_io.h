@@ -35,9 +35,11 @@ class File_pieces {
   bool open(const std::string& path, Load_failure* why = nullptr);
   // The file's size when it was opened.
   int64_t size() const { return size_; }
-  // n bytes from byte `at`; false when the file has fewer (it shrank) or
-  // the system fails the read.
-  bool read(uint64_t at, uint8_t* into, size_t n) const;
+  // Up to n bytes from byte `at`: fewer where the file ends first (it
+  // shrank) or the system fails the read.
+  size_t read_up_to(uint64_t at, uint8_t* into, size_t n) const;
+  // n bytes from byte `at`; false when fewer came.
+  bool read(uint64_t at, uint8_t* into, size_t n) const { return read_up_to(at, into, n) == n; }
 
  private:
   int fd_ = -1;

@@ -18,36 +18,13 @@
 #include "forms/long_operation.h"
 #include "platform/control_input.h"
 #include "runtime/clock.h"
-#include "runtime/runtime_services.h"
 #include "tests/printing/print_dialog_support.h"
+#include "tests/support/work_ticks.h"
 
 namespace print_test {
 
-// While the job writes its pages (`writing`), runs `each` whenever the
-// job's ticks run the tick handlers, after the clock has moved on by a
-// tenth of a second. Every loop tick runs them.
-class Mid_job final : public Brek_handler {
- public:
-  Mid_job(Brek_runtime::Test_clock& clock, std::function<bool()> writing)
-      : clock_(clock), writing_(std::move(writing)) {
-    Brek_runtime::register_tick_handler(this);
-    Brek_runtime::set_tick_counter(65535);
-  }
-  ~Mid_job() override { Brek_runtime::unregister_tick_handler(this); }
-  void run() override {
-    Brek_runtime::set_tick_counter(65535);
-    if (!writing_()) return;
-    clock_.advance(100);
-    ticks += 1;
-    if (each) each();
-  }
-  std::function<void()> each;
-  int ticks = 0;
-
- private:
-  Brek_runtime::Test_clock& clock_;
-  std::function<bool()> writing_;
-};
+// The job's ticks, while it writes its pages (`writing`).
+using Mid_job = brek_test::Work_ticks;
 
 class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
  protected:

@@ -63,18 +63,12 @@ TEST_F(LongPrint, TheCloseBoxLeavesTheDialogOfARunningJobAndClosesItAfter) {
   x11_test::Client x;
   ASSERT_TRUE(x.ok());
   collage();
-  auto close_box = [&](const Ref<C_Form>& form) {
-    x.request_close(brek_test::x11_window_of(form));
-    // The manager has sent the request: it reaches the program before
-    // anything sent after.
-    ASSERT_TRUE(x.window_manager_barrier());
-  };
   for (const bool while_shown : {true, false}) {
     SCOPED_TRACE(while_shown ? "while the window shows" : "at the first page");
     bool asked = false, cancelled = false, closed_after = false;
     close_after = [&](const Ref<C_Print_dialog>& dlg) {
       if (!while_shown) {
-        close_box(dlg);
+        brek_test::press_close_box(x, dlg);
         closed_after = brek_test::wait_until([&] {
           te::settle();
           return !dlg->is_visible();
@@ -87,21 +81,12 @@ TEST_F(LongPrint, TheCloseBoxLeavesTheDialogOfARunningJobAndClosesItAfter) {
       job.each = [&] {
         if (!asked && (window_shown() || !while_shown)) {
           asked = true;
-          close_box(e->print_dialog);
+          brek_test::press_close_box(x, e->print_dialog);
         }
         if (!asked || cancelled || !window_shown()) return;
         cancelled = true;
-        // From the job's next pass through the messages, as the window
-        // system's events come: not inside a paint the job's ticks reach.
-        te::post_task([&] {
-          ASSERT_TRUE(te::wait_exposed(window()->native));
-          // Clicked through the server, after the close request.
-          brek_test::click_on_screen(x, window(), window()->cancel_button_);
-          EXPECT_TRUE(brek_test::wait_until([&] {
-            te::settle();
-            return window()->cancel_requested != 0;
-          }));
-        });
+        // Clicked through the server, after the close request.
+        brek_test::cancel_through_the_server(x, window());
       };
       print_through_the_dialog("", pdf);
     }

@@ -5,43 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
-#include "forms/long_operation.h"
-#include "runtime/clock.h"
-#include "runtime/runtime_services.h"
-#include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
+#include "tests/support/work_ticks.h"
 #include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
-
-namespace {
-
-// Runs `each` at every tick of the work, the clock a tenth of a second on.
-class Ticks final : public Brek_handler {
- public:
-  explicit Ticks(Brek_runtime::Test_clock& clock) : clock_(clock) {
-    Brek_runtime::register_tick_handler(this);
-    Brek_runtime::set_tick_counter(65535);
-  }
-  ~Ticks() override { Brek_runtime::unregister_tick_handler(this); }
-  void run() override {
-    Brek_runtime::set_tick_counter(65535);
-    clock_.advance(100);
-    if (each) each();
-  }
-  std::function<void()> each;
-
- private:
-  Brek_runtime::Test_clock& clock_;
-};
-
-}  // namespace
 
 // The manager's close box on the viewer while the long-operation window
 // shows: the viewer stays, and the Cancel clicked afterwards stops the
@@ -58,23 +30,13 @@ TEST(ViewerAtLongWork, TheCloseBoxLeavesTheViewer) {
   Brek_runtime::Test_clock clock;
   bool cancelled = false;
   {
-    Ticks ticks(clock);
+    brek_test::Work_ticks ticks(clock);
     ticks.each = [&] {
       auto window = ref_cast<C_Long_operation>(s.screen->long_operation);
       if (cancelled || window.is_none() || !window->is_visible()) return;
       cancelled = true;
-      x.request_close(brek_test::x11_window_of(s.v));
-      // The manager has sent the request: it reaches the program before
-      // the click sent after it.
-      ASSERT_TRUE(x.window_manager_barrier());
-      te::post_task([&, window] {
-        ASSERT_TRUE(te::wait_exposed(window->native));
-        brek_test::click_on_screen(x, window, window->cancel_button_);
-        EXPECT_TRUE(brek_test::wait_until([&] {
-          te::settle();
-          return window->cancel_requested != 0;
-        }));
-      });
+      brek_test::press_close_box(x, s.v);
+      brek_test::cancel_through_the_server(x, window);
     };
     ASSERT_TRUE(te::drop_files(s.v->native, {dir.path()}, {20, 20}));
   }
