@@ -31,6 +31,8 @@ PACKAGES=(
   # A window manager, which frames, places and maximizes windows on its own
   # time, for the tests of windows on a desktop.
   openbox
+  # setxkbmap gives the tests' own desktops other keyboard layouts.
+  x11-xkb-utils
 )
 
 missing=()

@@ -189,6 +189,17 @@ void stop_own_desktop() {
   end(g_server);
 }
 
+bool set_keyboard_layout(const std::string& layouts, const std::string& options) {
+  const char* display = std::getenv("DISPLAY");
+  if (g_server <= 0 || !display) return false;
+  // An empty option clears those set before.
+  std::vector<std::string> args{"setxkbmap", "-display", display, "-layout", layouts, "-option", ""};
+  if (!options.empty()) args.insert(args.end(), {"-option", options});
+  const pid_t pid = spawn(args);
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }
 
 const std::string& own_desktop_failure() { return g_failure; }

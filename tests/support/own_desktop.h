@@ -28,6 +28,12 @@ struct Own_monitor {
 // back to the offscreen platform) and own_desktop_failure() says why.
 bool start_own_desktop(const std::string& monitors = "");
 void stop_own_desktop();
+// Sets the keyboard's layouts on the desktop's server, as a user does in
+// the desktop's settings (setxkbmap; layouts "us", "ru", "us,ru", "fr"),
+// with the options given ("grp:caps_toggle": Caps Lock switches to the
+// next layout) in place of any earlier ones. The first layout is the
+// active one. false when it did not take.
+bool set_keyboard_layout(const std::string& layouts, const std::string& options = "");
 // The monitors of the running desktop, in the order given.
 const std::vector<Own_monitor>& own_desktop_monitors();
 // Empty while the desktop runs; why it does not, for a test's skip.

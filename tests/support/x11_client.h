@@ -238,10 +238,32 @@ class Client {
   bool key(uint32_t keysym, bool press) {
     const xcb_keycode_t code = keycode_of(keysym);
     if (code == 0) return false;
+    key_code(code, press);
+    return true;
+  }
+  // A key pressed or released by its X key code, its place on the
+  // keyboard, whatever the layout makes of it.
+  void key_code(xcb_keycode_t code, bool press) {
     xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0,
                         0);
     xcb_flush(c_);
-    return true;
+  }
+  // A key pressed and released with the keys held (X key codes, pressed
+  // in order and released the other way round).
+  void stroke(xcb_keycode_t code, const std::vector<xcb_keycode_t>& held = {}) {
+    for (xcb_keycode_t h : held) key_code(h, true);
+    key_code(code, true);
+    key_code(code, false);
+    for (auto h = held.rbegin(); h != held.rend(); ++h) key_code(*h, false);
+    sync();
+  }
+  // A left click of the pointer at a point of the screen: it goes to
+  // whatever window shows there.
+  void click_at(int x, int y) {
+    xcb_test_fake_input(c_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, int16_t(x), int16_t(y), 0);
+    xcb_test_fake_input(c_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+    xcb_test_fake_input(c_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+    sync();
   }
 
   xcb_window_t input_focus() {
@@ -249,6 +271,36 @@ class Client {
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
     std::free(r);
     return w;
+  }
+
+  // The window WM_TRANSIENT_FOR names; none when it is not set.
+  xcb_window_t transient_for(xcb_window_t win) {
+    std::vector<uint32_t> v = cardinals(win, "WM_TRANSIENT_FOR");
+    return v.empty() ? xcb_window_t(XCB_WINDOW_NONE) : xcb_window_t(v.front());
+  }
+  // The child of the root that holds the window: its frame under a window
+  // manager, else the window itself.
+  xcb_window_t top_level(xcb_window_t win) {
+    for (int depth = 0; depth < 16; ++depth) {
+      auto* r = xcb_query_tree_reply(c_, xcb_query_tree(c_, win), nullptr);
+      const xcb_window_t parent = r ? r->parent : xcb_window_t(XCB_WINDOW_NONE);
+      std::free(r);
+      if (parent == XCB_WINDOW_NONE || parent == root_) return win;
+      win = parent;
+    }
+    return win;
+  }
+  // Whether window a shows above window b (their frames, by the stacking
+  // order of the root's children).
+  bool above(xcb_window_t a, xcb_window_t b) {
+    const std::vector<xcb_window_t> order = stacking();
+    const xcb_window_t ta = top_level(a), tb = top_level(b);
+    int ia = -1, ib = -1;
+    for (int i = 0; i < int(order.size()); ++i) {
+      if (order[size_t(i)] == ta) ia = i;
+      if (order[size_t(i)] == tb) ib = i;
+    }
+    return ia >= 0 && ib >= 0 && ia > ib;
   }
 
   // The root's children, bottom of the stack first.
