@@ -329,7 +329,8 @@ St_key_info__C_Form key_info_from_char(uint32_t ch, const Key_modifiers& mods) {
 }
 
 bool numeric_char_allowed(uint32_t ch) {
-  return (ch >= '0' && ch <= '9') || ch == '.' || ch == ',' || ch == '+' || ch == '-' || ch == 8;
+  return (ch >= '0' && ch <= '9') || ch == '.' || ch == ',' || ch == '+' || ch == '-' || ch == 8 || ch == 9 ||
+         ch == 13 || ch == 27;
 }
 
 bool key_down(const Ref<C_Form>& form, const Ref<C_Control>& control, int64_t vk, const Key_modifiers& mods) {

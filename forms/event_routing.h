@@ -69,7 +69,9 @@ bool wheel_flush(const Ref<C_Form>& form);
 std::string virtual_key_text(int64_t& code);
 St_key_info__C_Form key_info_from_virtual_key(int64_t vk, const Key_modifiers& mods);
 St_key_info__C_Form key_info_from_char(uint32_t ch, const Key_modifiers& mods);
-// What a numeric edit lets through: digits, ".", ",", "+", "-", Backspace.
+// What a numeric edit lets through: digits, ".", ",", "+", "-", Backspace,
+// and the keys that leave or close a field (Tab, Enter, Escape), which
+// type nothing into it.
 bool numeric_char_allowed(uint32_t ch);
 // control None: the form or one of its columns. true: the key is taken
 // from the native control.

@@ -1,15 +1,21 @@
 // The print dialog under a window manager (openbox on an X server of the
 // test's own, 1920 x 1080), which frames it anew each time it opens: the
-// dialog comes back at the size and place it had, opening after opening.
+// dialog comes back at the size and place it had, opening after opening;
+// Tab and Shift+Tab pressed through the server leave its number fields.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "forms/button.h"
+#include "forms/edit.h"
+#include "forms/form_bridge.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 namespace te = brek_platform::test_events;
@@ -39,4 +45,47 @@ TEST_F(PrintDialogUnderAWindowManager, ItReopensAtItsSizeAndPlaceTenTimes) {
     if (opening == 1) first = now;
     EXPECT_TRUE(now == first) << "opening " << opening << ": " << describe(now) << ", not " << describe(first);
   }
+}
+
+// Each number field with the focus, Tab and then Shift+Tab: the focus
+// leaves it. A count left at 0 shows the count that prints once Tab or
+// Shift+Tab has left it.
+TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  constexpr xcb_keycode_t TAB = 23, SHIFT = 50;
+  std::string stuck, rows_left, copies_left;
+  bool ran = false;
+  run([&] {
+    Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+    if (!te::wait_exposed(dlg->native) || !x.pick(brek_test::x11_window_of(dlg))) return;
+    ran = true;
+    // The key from a field that has the focus; false when the focus stays.
+    auto leave = [&](const Ref<C_Edit>& field, bool back) {
+      C_Brek_form::set_active_control(field->native);
+      te::settle();
+      x.stroke(TAB, back ? std::vector<xcb_keycode_t>{SHIFT} : std::vector<xcb_keycode_t>{});
+      return brek_test::wait_until([&] {
+        te::settle();
+        return dlg->active_control().get() != field.get();
+      }, std::chrono::seconds(3));
+    };
+    for (const Ref<C_Edit>& field : {dlg->rows, dlg->columns, dlg->fit, dlg->overlaps, dlg->margin_top,
+                                     dlg->margin_left, dlg->margin_right, dlg->margin_bottom, dlg->copies})
+      for (const bool back : {false, true})
+        if (!leave(field, back)) stuck += field->name + (back ? " Shift+Tab; " : " Tab; ");
+    dlg->rows->set_text("0");
+    leave(dlg->rows, false);
+    rows_left = dlg->rows->get_text();
+    dlg->copies->set_text("0");
+    leave(dlg->copies, true);
+    copies_left = dlg->copies->get_text();
+    dlg->close_with("DONE");
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(stuck, "");
+  EXPECT_EQ(rows_left, "1");
+  EXPECT_EQ(copies_left, "1");
 }
