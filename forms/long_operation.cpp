@@ -57,6 +57,8 @@ void C_Long_operation::init() {
   new_column("COL_BUTTONS", layout_on_form::BOTTOM, St_sizes_col__C_Form());
   pause_button = C_Button::new_on_form(self, "PAUSE", Localize_str::text(lng::Long_operation::Pause1));
   cancel_button_ = C_Button::new_on_form(self, "CANCEL", Localize_str::text(lng::Long_operation::Cancel));
+  // Escape cancels, as in any window with a Cancel button.
+  cancel_button_->set_cancel();
   set_size(sizing_options::FIT_TO_DISPLAY, 114, 250);
   set_caption(Localize_str::text(lng::Long_operation::PleaseWait));
   // Its own events never make it the busy form.

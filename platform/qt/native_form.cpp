@@ -563,6 +563,13 @@ class Qt_window_layer final : public Native_forms {
     QWidget* w = form_widget(h);
     QWidget* o = form_widget(owner);
     if (!w) return;
+    // The window manager keeps a window above the one its WM_TRANSIENT_FOR
+    // names; Qt writes that, as it maps a window, for a dialog's alone.
+    if (o && w->windowType() == Qt::Window) {
+      const bool visible = w->isVisible();
+      w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+      if (visible) show_again(w);
+    }
     // A transient window of a modal one is not blocked by it.
     w->winId();
     if (QWindow* window = w->windowHandle()) window->setTransientParent(o ? o->windowHandle() : nullptr);

@@ -1,8 +1,8 @@
 // A long print under a window manager (openbox on an X server of the
 // test's own): the long-operation window opens over the print dialog whose
 // work it reports, as a dialog opens over its owner, not where the manager
-// would put a window of its own; the manager's close box on the dialog
-// while the job runs.
+// would put a window of its own, and stays above it; Escape in it cancels;
+// the manager's close box on the dialog while the job runs.
 
 #include <gtest/gtest.h>
 
@@ -96,4 +96,86 @@ TEST_F(LongPrint, TheCloseBoxLeavesTheDialogOfARunningJobAndClosesItAfter) {
     EXPECT_TRUE(screen->messages.empty()) << screen->messages.front();
     EXPECT_TRUE(closed_after || while_shown);
   }
+}
+
+// After the question whether to replace a file, and after a file dialog
+// alone: the window is the dialog's (WM_TRANSIENT_FOR), so the manager
+// keeps it above the dialog, and a click where its Cancel shows reaches
+// Cancel. The job stops; a file replaced is left as it was.
+TEST_F(LongPrint, ItsWindowStaysAboveTheDialogAfterTheReplaceQuestionAndTheFileDialog) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  collage();
+  for (const bool replacing : {true, false}) {
+    SCOPED_TRACE(replacing ? "after the replace question" : "after the file dialog");
+    if (replacing)
+      ASSERT_TRUE(brek_test::write_file(pdf, "mine"));
+    else
+      std::filesystem::remove(pdf);
+    bool seen = false, transient = false, above = false, cancelled = false;
+    {
+      Mid_job job(clock, [this] { return writing(); });
+      job.each = [&] {
+        if (seen || !window_shown()) return;
+        seen = true;
+        te::post_task([&] {
+          if (!te::wait_exposed(window()->native) || !x.window_manager_barrier()) return;
+          te::settle();
+          const xcb_window_t shown = brek_test::x11_window_of(window());
+          const xcb_window_t dialog = brek_test::x11_window_of(e->print_dialog);
+          transient = x.transient_for(shown) == dialog;
+          above = x.above(shown, dialog);
+          // The pointer's click goes to whatever window shows there.
+          const Box c = brek_test::control_on_screen(x, window(), window()->cancel_button_);
+          x.click_at(c.x + c.w / 2, c.y + c.h / 2);
+          cancelled = brek_test::wait_until([&] {
+            te::settle();
+            return window()->cancel_requested != 0;
+          });
+        });
+      };
+      print_through_the_dialog("", pdf);
+    }
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(transient);
+    EXPECT_TRUE(above);
+    EXPECT_TRUE(cancelled);
+    if (replacing)
+      EXPECT_TRUE(brek_test::read_file(pdf) == "mine");
+    else
+      EXPECT_FALSE(std::filesystem::exists(pdf));
+  }
+}
+
+// Escape pressed through the server in the window, which has the focus,
+// cancels the job as its Cancel button does: no file is written.
+TEST_F(LongPrint, EscapeInItsWindowCancelsTheJob) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  collage();
+  constexpr xcb_keycode_t ESCAPE = 9;
+  bool seen = false, focused = false, cancelled = false;
+  {
+    Mid_job job(clock, [this] { return writing(); });
+    job.each = [&] {
+      if (seen || !window_shown()) return;
+      seen = true;
+      te::post_task([&] {
+        focused = te::wait_exposed(window()->native) && x.pick(brek_test::x11_window_of(window()));
+        if (!focused) return;
+        x.stroke(ESCAPE);
+        cancelled = brek_test::wait_until([&] {
+          te::settle();
+          return window()->cancel_requested != 0;
+        });
+      });
+    };
+    print_through_the_dialog("", pdf);
+  }
+  ASSERT_TRUE(seen);
+  ASSERT_TRUE(focused);
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
 }
