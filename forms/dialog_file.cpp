@@ -6,6 +6,7 @@
 #include "baselib/string_functions.h"
 #include "forms/form.h"
 #include "forms/form_bridge.h"
+#include "forms/modal_run.h"
 #include "platform/file_dialog.h"
 
 namespace brek {
@@ -114,6 +115,7 @@ bool C_Dialog_file::execute() {
   Ref<C_Dialog_file> keep(this);
   if (!initial_dir.empty()) initial_dir = clean_directory(initial_dir);
   Keep_current current(form.lock());
+  Modal_run modal(form.lock()->screen.lock());
 
   brek_platform::File_dialog_request request;
   request.save = save != 0;
@@ -157,6 +159,7 @@ bool C_Dialog_dir::execute() {
   if (is_none() || native == 0) return false;
   Ref<C_Dialog_dir> keep(this);
   Keep_current current(form.lock());
+  Modal_run modal(form.lock()->screen.lock());
   brek_platform::Directory_dialog_request request;
   request.caption = caption;
   request.directory = start_directory();

@@ -9,6 +9,7 @@
 #include "forms/event_routing.h"
 #include "forms/form.h"
 #include "forms/menu.h"
+#include "forms/modal_run.h"
 #include "forms/screen.h"
 #include "platform/native_forms.h"
 #include "platform/units.h"
@@ -473,37 +474,23 @@ void C_Brek_form::end_update(int64_t form) {
 void C_Brek_form::run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner) {
   if (dialog.is_none() || dialog->native == 0) return;
   // The owner's events run normally while the dialog is open: its depth
-  // and menu key are set aside, and so is a key down in progress. So is
-  // the form busy in the event that opened the dialog: the dialog's own
-  // work is timed from its own event for the long-operation window, which
-  // hides when that event ends.
-  Ref<C_Screen> screen = dialog->screen.lock();
-  Ref<C_Form> busy = screen.is_none() ? Ref<C_Form>() : screen->busy_form.lock();
+  // and menu key are set aside, and so is a key down in progress. The
+  // dialog's own work is timed from its own events (Modal_run).
+  Modal_run modal(dialog->screen.lock());
   struct Saved {
     Ref<C_Form> owner;
     std::string menu_key;
     int64_t depth;
     bool key_down;
-    Ref<C_Screen> screen;
-    Ref<C_Form> busy;
-    int64_t busy_count;
     ~Saved() {
       owner->menu_key = menu_key;
       owner->event_depth = depth;
       Event_routing::set_key_down_running(key_down);
-      if (busy.is_none()) return;
-      busy->busy_count = busy_count;
-      screen->busy_form = busy;
     }
-  } saved{owner,  owner->menu_key, owner->event_depth, Event_routing::key_down_running(),
-          screen, busy,            busy.is_none() ? 0 : busy->busy_count};
+  } saved{owner, owner->menu_key, owner->event_depth, Event_routing::key_down_running()};
   if (!owner.is_none()) {
     owner->menu_key.clear();
     owner->event_depth = 0;
-  }
-  if (!busy.is_none()) {
-    busy->busy_count = 0;
-    screen->busy_form.reset();
   }
   Event_routing::set_key_down_running(false);
   native_forms().run_modal(dialog->native);

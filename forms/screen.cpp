@@ -9,6 +9,7 @@
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "forms/long_operation.h"
+#include "forms/modal_run.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -167,6 +168,7 @@ double C_Screen::now() { return C_Brek_form::now(); }
 void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
   // No screen, no one to show it to: a form without a screen stays quiet.
   if (is_none() || auto_answer) return;
+  Modal_run modal{Ref<C_Screen>(this)};
   if (own_dialogs && own_dialog()) {
     own_dialog()(form, text, false);
     return;
@@ -177,6 +179,7 @@ void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
 bool C_Screen::ask_yes_no(const Ref<C_Form>& form, const std::string& text) {
   if (is_none()) return false;
   if (auto_answer) return auto_answer_value != 0;
+  Modal_run modal{Ref<C_Screen>(this)};
   if (own_dialogs && own_dialog()) return own_dialog()(form, text, true);
   return C_Brek_form::message_box(text);
 }

@@ -67,7 +67,7 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
       } else {
         dlg->printer_list->set_item_index(dlg->printer_list->line_count() - 1);
         if (std::filesystem::exists(file)) te::answer_next_message(true);
-        te::answer_next_file_dialog(true, {file});
+        answer_file_dialog(file);
       }
       // The user looks at the dialog for ten seconds first.
       clock.advance(10000);
@@ -80,6 +80,19 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
         dlg->close_with("DONE");
     });
     brek_platform::user_click(e->b_print->native);
+  }
+  // The file dialog answered with `file` once the user has spent
+  // in_file_dialog milliseconds in it.
+  void answer_file_dialog(const std::string& file) {
+    if (in_file_dialog == 0) {
+      te::answer_next_file_dialog(true, {file});
+      return;
+    }
+    // Runs inside the dialog, which the Print click opens.
+    te::post_task([this, file] {
+      clock.advance(in_file_dialog);
+      te::answer_next_file_dialog(true, {file});
+    });
   }
   // Clicks Cancel as soon as the long-operation window shows; the clock's
   // time from the job's first page to then.
@@ -98,6 +111,7 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
   }();
   brek_test::Env_guard tmp{"TMPDIR", temp};
   bool open_after = false, window_after = false;
+  int64_t in_file_dialog = 0;
   std::function<void(const Ref<C_Print_dialog>&)> close_after;
 };
 
