@@ -26,8 +26,11 @@ constexpr int64_t VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_ESCAPE = 27
 constexpr double SET_MARGIN = 20;
 
 // "+" and "-" are the keys that type them, wherever the layout (or the
-// keypad) puts them; every other key goes by its place.
-int64_t meant_key(const St_key_info__C_Form& k) {
+// keypad) puts them; every other key goes by its place. While the move
+// window shows, the digit keys are its targets, also where they type "-"
+// or "_" (a French keyboard's 6 and 8).
+int64_t meant_key(const St_key_info__C_Form& k, bool digits_move) {
+  if (digits_move && k.key_code >= '1' && k.key_code <= '9') return k.key_code;
   if (k.key_char == "+" || k.key_char == "=") return VK_PLUS;
   if (k.key_char == "-" || k.key_char == "_") return VK_MINUS;
   return k.key_code;
@@ -47,7 +50,7 @@ void step_to(C_Collage_viewer& v, int64_t i) {
 
 bool C_Collage_viewer::on_key_down() {
   if (is_none()) return false;
-  const int64_t key = meant_key(key_info);
+  const int64_t key = meant_key(key_info, collage->move_window_shown());
   bool started = false;
   if (key == VK_SPACE && single_mode) {
     slideshow = !slideshow;

@@ -165,19 +165,21 @@ bool key_release(Native_handle target, int vk, const Key_modifiers& mods) {
 
 namespace {
 
-// Strokes of a German keyboard on X11: AltGr (level 3) shows as no Qt
-// modifier; scan codes are X key codes, virtual keys the keysyms.
+// Strokes of a German keyboard on X11: AltGr (level 3) shows as Qt's
+// group switch modifier; scan codes are X key codes, virtual keys the
+// keysyms.
+constexpr int ALTGR = 2;
 struct German_stroke {
   const char* character;
   int key;
-  bool shift;
+  int shift;  // 1 Shift, ALTGR
   quint32 scan;
   quint32 keysym;
   const char* text;
 };
 const German_stroke k_german[] = {
-    {"{", Qt::Key_BraceLeft, false, 16, 0x7b, "{"},   {"}", Qt::Key_BraceRight, false, 19, 0x7d, "}"},
-    {"[", Qt::Key_BracketLeft, false, 17, 0x5b, "["}, {"]", Qt::Key_BracketRight, false, 18, 0x5d, "]"},
+    {"{", Qt::Key_BraceLeft, ALTGR, 16, 0x7b, "{"},   {"}", Qt::Key_BraceRight, ALTGR, 19, 0x7d, "}"},
+    {"[", Qt::Key_BracketLeft, ALTGR, 17, 0x5b, "["}, {"]", Qt::Key_BracketRight, ALTGR, 18, 0x5d, "]"},
     {"^", Qt::Key_Dead_Circumflex, false, 49, 0xfe52, ""},
     {"_", Qt::Key_Underscore, true, 61, 0x5f, "_"},   {"-", Qt::Key_Minus, false, 61, 0x2d, "-"},
     {"+", Qt::Key_Plus, false, 35, 0x2b, "+"},        {"*", Qt::Key_Asterisk, true, 35, 0x2a, "*"},
@@ -193,7 +195,9 @@ bool german_key(Native_handle target, const std::string& character) {
   if (!w) return false;
   for (const German_stroke& s : k_german) {
     if (character != s.character) continue;
-    Qt::KeyboardModifiers mods = s.shift ? Qt::ShiftModifier : Qt::NoModifier;
+    Qt::KeyboardModifiers mods = s.shift == ALTGR ? Qt::GroupSwitchModifier
+                                 : s.shift      ? Qt::ShiftModifier
+                                                : Qt::NoModifier;
     QKeyEvent press(QEvent::KeyPress, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));
     QApplication::sendEvent(w, &press);
     QKeyEvent release(QEvent::KeyRelease, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));

@@ -1,5 +1,9 @@
 #include "platform/qt/virtual_keys.h"
 
+#include <cstring>
+
+#include "platform/qt/x11_connection.h"
+
 namespace brek_qt {
 
 namespace {
@@ -77,20 +81,57 @@ bool is_shifted_digit_symbol(int k) {
   }
 }
 
+// X key codes of the main block, the same in the evdev and the older
+// xfree86 sets: the digit row and the three rows of letters.
+constexpr quint32 DIGIT_ROW = 10, DIGIT_ROW_END = 19;
+struct Letter_row {
+  quint32 first;
+  const char* letters;  // as a US keyboard has them
+};
+constexpr Letter_row k_letter_rows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+
+// A letter of a layout that has no Latin letters (Cyrillic, Greek ...).
+bool non_latin_letter(int k) { return k > 0xFF && k < 0x110000 && QChar::isLetter(char32_t(k)); }
+
+// The Latin letter a letter key stands for, as desktop programs take it
+// for their shortcuts: the key's letter in a Latin layout of the keyboard
+// (a Russian user's English one), else the letter of its place on a US
+// keyboard; 0 for a key off the letter rows.
+int latin_letter_of(quint32 code) {
+  namespace x = brek_platform::qt;
+  for (uint32_t sym : x::x11_key_symbols(x::x11_connection(), uint8_t(code))) {
+    if (sym >= 'A' && sym <= 'Z') return int(sym);
+    if (sym >= 'a' && sym <= 'z') return int(sym - 'a' + 'A');
+  }
+  for (const Letter_row& row : k_letter_rows) {
+    const quint32 length = quint32(std::strlen(row.letters));
+    if (code >= row.first && code < row.first + length) return row.letters[code - row.first];
+  }
+  return 0;
+}
+
 }  // namespace
 
 int virtual_key_of(const QKeyEvent* event) {
   const int k = event->key();
-  // The symbols on the digit keys differ from layout to layout ("&" is
-  // Shift+6 on a German keyboard, "#" a key of its own): a keyboard that
-  // names its keys (X key codes 10 to 19 are the digit row) says which
-  // digit key it was; synthesized input without a code keeps the US places.
-  if (is_shifted_digit_symbol(k) && !(event->modifiers() & Qt::KeypadModifier)) {
-    const quint32 code = event->nativeScanCode();
-    if (code >= 10 && code <= 19) return code == 19 ? '0' : int('1' + (code - 10));
-    if (code != 0) return 0;
+  const Qt::KeyboardModifiers mods = event->modifiers();
+  // Synthesized input without a key code keeps the US places.
+  const quint32 code = event->nativeScanCode();
+  if (code != 0 && !(mods & Qt::KeypadModifier)) {
+    // The digit row gives its digits whatever a layout types there ("&" and
+    // "é" on a French keyboard, "&" as Shift+6 on a German one); with AltGr
+    // it types signs ("{" is AltGr+7 on a German keyboard), which go by the
+    // character.
+    if (code >= DIGIT_ROW && code <= DIGIT_ROW_END && !(mods & Qt::GroupSwitchModifier))
+      return code == DIGIT_ROW_END ? '0' : int('1' + (code - DIGIT_ROW));
+    // A sign of a US digit key found elsewhere is no digit ("#" has a key of
+    // its own on a German keyboard).
+    if (is_shifted_digit_symbol(k)) return 0;
   }
-  return virtual_key(k, event->modifiers());
+  // A letter key names its Latin letter; with AltGr it types a sign.
+  const int vk = virtual_key(k, mods);
+  if (vk != 0 || code == 0 || (mods & Qt::GroupSwitchModifier) || !non_latin_letter(k)) return vk;
+  return latin_letter_of(code);
 }
 
 uint32_t typed_char_of(const QKeyEvent* event) {

@@ -60,6 +60,19 @@ std::vector<uint32_t> x11_words(xcb_connection_t* c, xcb_window_t w, const char*
   return words;
 }
 
+std::vector<uint32_t> x11_key_symbols(xcb_connection_t* c, uint8_t keycode) {
+  std::vector<uint32_t> symbols;
+  if (!c) return symbols;
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  if (keycode < setup->min_keycode || keycode > setup->max_keycode) return symbols;
+  X11_reply<xcb_get_keyboard_mapping_reply_t> r(
+      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, keycode, 1), nullptr));
+  if (!r) return symbols;
+  const xcb_keysym_t* p = xcb_get_keyboard_mapping_keysyms(r.get());
+  symbols.assign(p, p + xcb_get_keyboard_mapping_keysyms_length(r.get()));
+  return symbols;
+}
+
 bool x11_viewable(xcb_connection_t* c, xcb_window_t w) {
   X11_reply<xcb_get_window_attributes_reply_t> a(
       xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));

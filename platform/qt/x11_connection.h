@@ -34,6 +34,10 @@ xcb_atom_t x11_atom(xcb_connection_t* c, const char* name);
 // A property of 32-bit items on the window; empty when it is not set or
 // has items of another size.
 std::vector<uint32_t> x11_words(xcb_connection_t* c, xcb_window_t w, const char* property);
+// The symbols (keysyms) of a key in the keyboard's core map: of its first
+// layout (group), its first and second levels, then the second layout's,
+// then further levels and layouts; empty without X11.
+std::vector<uint32_t> x11_key_symbols(xcb_connection_t* c, uint8_t keycode);
 // Whether the window and all its ancestors are mapped.
 bool x11_viewable(xcb_connection_t* c, xcb_window_t w);
 // Whether the window manager lists the hint among those it supports.
