@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 
+#include "platform/qt/keyboard_back.h"
 #include "platform/qt/window_layer.h"
 
 namespace brek_platform {
@@ -50,6 +51,7 @@ QWidget* holder_form(Native_handle holder) {
 
 // Runs the dialog; it is gone afterwards, also when its form went meanwhile.
 bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
+  qt::Keyboard_back back(dialog->parentWidget());
   int result = dialog->exec();
   if (!dialog) return false;
   chosen = dialog->selectedFiles();

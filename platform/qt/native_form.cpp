@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "platform/application.h"
+#include "platform/qt/keyboard_back.h"
 #include "platform/qt/native_form_frame.h"
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/widget_registry.h"
@@ -374,29 +375,6 @@ class Placed_message_box : public QMessageBox {
     }
     setGeometry(QRect(at + QPoint(m.left(), m.top()), size()));
   }
-};
-
-// Hands the keyboard back, when a modal window closes, to the window that
-// had it when that opened (or to the form the message is over). The window
-// system gives the focus of a closed window to whatever it likes, or to
-// nothing (without a window manager nobody hands it on), and a window left
-// without it takes no key until it is clicked.
-class Keyboard_back {
- public:
-  explicit Keyboard_back(QWidget* to = nullptr) : to_(to ? to->window() : QApplication::activeWindow()) {}
-  ~Keyboard_back() {
-    // Another modal window still open keeps the keyboard; a hidden or
-    // minimized window is not brought back by a message that closed.
-    if (!to_ || !to_->isVisible() || to_->isMinimized()) return;
-    const QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal != to_) return;
-    to_->activateWindow();
-  }
-  Keyboard_back(const Keyboard_back&) = delete;
-  Keyboard_back& operator=(const Keyboard_back&) = delete;
-
- private:
-  QPointer<QWidget> to_;
 };
 
 class Qt_window_layer final : public Native_forms {
