@@ -19,6 +19,7 @@
 #include "platform/control_input.h"
 #include "runtime/clock.h"
 #include "tests/printing/print_dialog_support.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/work_ticks.h"
 
 namespace print_test {
@@ -92,6 +93,22 @@ class LongPrint : public editor_test::On_x_server<print_test::PrintDialog> {
     te::post_task([this, file] {
       clock.advance(in_file_dialog);
       te::answer_next_file_dialog(true, {file});
+    });
+  }
+  // Once the long-operation window shows, `user` runs from the job's next
+  // pass through the messages, as the window system's events come.
+  void when_shown(Mid_job& job, bool& seen, std::function<void()> user) {
+    job.each = [this, &seen, user = std::move(user)] {
+      if (seen || !window_shown()) return;
+      seen = true;
+      te::post_task(user);
+    };
+  }
+  // Whether the window's Cancel was taken, by a click or a key.
+  bool cancel_taken() {
+    return brek_test::wait_until([&] {
+      te::settle();
+      return window()->cancel_requested != 0;
     });
   }
   // Clicks Cancel as soon as the long-operation window shows; the clock's

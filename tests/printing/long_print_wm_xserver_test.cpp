@@ -116,25 +116,18 @@ TEST_F(LongPrint, ItsWindowStaysAboveTheDialogAfterTheReplaceQuestionAndTheFileD
     bool seen = false, transient = false, above = false, cancelled = false;
     {
       Mid_job job(clock, [this] { return writing(); });
-      job.each = [&] {
-        if (seen || !window_shown()) return;
-        seen = true;
-        te::post_task([&] {
-          if (!te::wait_exposed(window()->native) || !x.window_manager_barrier()) return;
-          te::settle();
-          const xcb_window_t shown = brek_test::x11_window_of(window());
-          const xcb_window_t dialog = brek_test::x11_window_of(e->print_dialog);
-          transient = x.transient_for(shown) == dialog;
-          above = x.above(shown, dialog);
-          // The pointer's click goes to whatever window shows there.
-          const Box c = brek_test::control_on_screen(x, window(), window()->cancel_button_);
-          x.click_at(c.x + c.w / 2, c.y + c.h / 2);
-          cancelled = brek_test::wait_until([&] {
-            te::settle();
-            return window()->cancel_requested != 0;
-          });
-        });
-      };
+      when_shown(job, seen, [&] {
+        if (!te::wait_exposed(window()->native) || !x.window_manager_barrier()) return;
+        te::settle();
+        const xcb_window_t shown = brek_test::x11_window_of(window());
+        const xcb_window_t dialog = brek_test::x11_window_of(e->print_dialog);
+        transient = x.transient_for(shown) == dialog;
+        above = x.above(shown, dialog);
+        // The pointer's click goes to whatever window shows there.
+        const Box c = brek_test::control_on_screen(x, window(), window()->cancel_button_);
+        x.click_at(c.x + c.w / 2, c.y + c.h / 2);
+        cancelled = cancel_taken();
+      });
       print_through_the_dialog("", pdf);
     }
     ASSERT_TRUE(seen);
@@ -159,19 +152,12 @@ TEST_F(LongPrint, EscapeInItsWindowCancelsTheJob) {
   bool seen = false, focused = false, cancelled = false;
   {
     Mid_job job(clock, [this] { return writing(); });
-    job.each = [&] {
-      if (seen || !window_shown()) return;
-      seen = true;
-      te::post_task([&] {
-        focused = te::wait_exposed(window()->native) && x.pick(brek_test::x11_window_of(window()));
-        if (!focused) return;
-        x.stroke(ESCAPE);
-        cancelled = brek_test::wait_until([&] {
-          te::settle();
-          return window()->cancel_requested != 0;
-        });
-      });
-    };
+    when_shown(job, seen, [&] {
+      focused = te::wait_exposed(window()->native) && x.pick(brek_test::x11_window_of(window()));
+      if (!focused) return;
+      x.stroke(ESCAPE);
+      cancelled = cancel_taken();
+    });
     print_through_the_dialog("", pdf);
   }
   ASSERT_TRUE(seen);
