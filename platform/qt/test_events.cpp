@@ -168,11 +168,11 @@ namespace {
 // Strokes of a German keyboard on X11: AltGr (level 3) shows as Qt's
 // group switch modifier; scan codes are X key codes, virtual keys the
 // keysyms.
-constexpr int ALTGR = 2;
+enum Held { NONE, SHIFT, ALTGR };
 struct German_stroke {
   const char* character;
   int key;
-  int shift;  // 1 Shift, ALTGR
+  Held held;
   quint32 scan;
   quint32 keysym;
   const char* text;
@@ -180,12 +180,12 @@ struct German_stroke {
 const German_stroke k_german[] = {
     {"{", Qt::Key_BraceLeft, ALTGR, 16, 0x7b, "{"},   {"}", Qt::Key_BraceRight, ALTGR, 19, 0x7d, "}"},
     {"[", Qt::Key_BracketLeft, ALTGR, 17, 0x5b, "["}, {"]", Qt::Key_BracketRight, ALTGR, 18, 0x5d, "]"},
-    {"^", Qt::Key_Dead_Circumflex, false, 49, 0xfe52, ""},
-    {"_", Qt::Key_Underscore, true, 61, 0x5f, "_"},   {"-", Qt::Key_Minus, false, 61, 0x2d, "-"},
-    {"+", Qt::Key_Plus, false, 35, 0x2b, "+"},        {"*", Qt::Key_Asterisk, true, 35, 0x2a, "*"},
-    {",", Qt::Key_Comma, false, 59, 0x2c, ","},       {".", Qt::Key_Period, false, 60, 0x2e, "."},
-    {"=", Qt::Key_Equal, true, 19, 0x3d, "="},        {"&", Qt::Key_Ampersand, true, 15, 0x26, "&"},
-    {"(", Qt::Key_ParenLeft, true, 17, 0x28, "("},    {"#", Qt::Key_NumberSign, false, 51, 0x23, "#"},
+    {"^", Qt::Key_Dead_Circumflex, NONE, 49, 0xfe52, ""},
+    {"_", Qt::Key_Underscore, SHIFT, 61, 0x5f, "_"},   {"-", Qt::Key_Minus, NONE, 61, 0x2d, "-"},
+    {"+", Qt::Key_Plus, NONE, 35, 0x2b, "+"},        {"*", Qt::Key_Asterisk, SHIFT, 35, 0x2a, "*"},
+    {",", Qt::Key_Comma, NONE, 59, 0x2c, ","},       {".", Qt::Key_Period, NONE, 60, 0x2e, "."},
+    {"=", Qt::Key_Equal, SHIFT, 19, 0x3d, "="},        {"&", Qt::Key_Ampersand, SHIFT, 15, 0x26, "&"},
+    {"(", Qt::Key_ParenLeft, SHIFT, 17, 0x28, "("},    {"#", Qt::Key_NumberSign, NONE, 51, 0x23, "#"},
 };
 
 }  // namespace
@@ -195,9 +195,9 @@ bool german_key(Native_handle target, const std::string& character) {
   if (!w) return false;
   for (const German_stroke& s : k_german) {
     if (character != s.character) continue;
-    Qt::KeyboardModifiers mods = s.shift == ALTGR ? Qt::GroupSwitchModifier
-                                 : s.shift      ? Qt::ShiftModifier
-                                                : Qt::NoModifier;
+    const Qt::KeyboardModifiers mods = s.held == ALTGR   ? Qt::GroupSwitchModifier
+                                       : s.held == SHIFT ? Qt::ShiftModifier
+                                                         : Qt::NoModifier;
     QKeyEvent press(QEvent::KeyPress, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));
     QApplication::sendEvent(w, &press);
     QKeyEvent release(QEvent::KeyRelease, s.key, mods, s.scan, s.keysym, 0, QString::fromUtf8(s.text));
