@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "runtime/clock.h"
 #include "runtime/runtime_services.h"
 #include "runtime/unicode.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 
 using namespace brek;
@@ -271,4 +273,29 @@ TEST_F(Language, ATranslationThatCannotBeReadIsLeftAloneAndReported) {
   EXPECT_EQ(read_file(dir.file("Deutsch_DE.lng")), german);
   ASSERT_EQ(said.size(), 1u);
   EXPECT_NE(said[0].find(dir.file("Deutsch_DE.lng")), std::string::npos) << said[0];
+}
+
+// The cap holds for what is read, not for what the size said before: a
+// file that another program grows (or a name swapped for a larger file)
+// between the look at its size and the read is refused whole, with why.
+TEST_F(Language, AFileGrownPastTheCapAfterItsSizeWasSeenIsRefused) {
+  const std::string file = dir.file("Grown_GR.lng");
+  ASSERT_TRUE(write_file(file, crlf({"[{Collage_viewer}]", "Exit_2=Small"})));
+  const std::string english = L::text(lng::Collage_viewer::Exit_2);
+  bool grown = false, loaded = true;
+  const int opens = brek_test::with_opens_held([&] { loaded = L::load_language("GR"); },
+                                               [&](const std::string& path) {
+                                                 if (path != file || grown) return;
+                                                 grown = true;
+                                                 std::ofstream out(file, std::ios::app | std::ios::binary);
+                                                 const std::string line = "Exit_2=Grown\r\n";
+                                                 for (int64_t n = 0; n <= L::MAX_FILE_BYTES; n += int64_t(line.size()))
+                                                   out << line;
+                                               });
+  if (opens < 0) GTEST_SKIP() << "opens cannot be held here (seccomp user notification)";
+  ASSERT_TRUE(grown);
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(L::text(lng::Collage_viewer::Exit_2), english);
+  EXPECT_EQ(L::last_refused().rfind(file + ": Language file not read, it is too large (", 0), 0u) << L::last_refused();
+  EXPECT_EQ(L::read_lines(file).count(), 0);
 }
