@@ -57,12 +57,12 @@ TEST_F(Language, WithoutFilesEveryTextIsEnglish) {
   EXPECT_EQ(L::key(lng::Collage_viewer::SECTION), "[{Collage_viewer}]");
   EXPECT_TRUE(L::is_section(lng::Print_dialog::SECTION));
   EXPECT_EQ(L::text(-1), "");
-  EXPECT_EQ(L::text(176), "");
+  EXPECT_EQ(L::text(177), "");
   DynAStr lines = L::table_as_lines();
-  ASSERT_EQ(lines.count(), 176);
+  ASSERT_EQ(lines.count(), 177);
   EXPECT_EQ(lines.get(0), "[{Collage_viewer}]");
   EXPECT_EQ(lines.get(1), "files=files");
-  EXPECT_EQ(lines.get(175), "Select_directory=Select directory");
+  EXPECT_EQ(lines.get(176), "Select_directory=Select directory");
   EXPECT_FALSE(L::load_language("DE", "", false));
   EXPECT_EQ(L::text(lng::Collage_viewer::files), "files");
 }
@@ -160,7 +160,7 @@ TEST_F(Language, TheTableIsWrittenOncePerRun) {
   ASSERT_EQ(written.substr(0, 3), BOM);
   EXPECT_EQ(written.substr(3, 29), "[{Collage_viewer}]\r\nfiles=fil");
   EXPECT_EQ(written.substr(written.size() - 35), "Select_directory=Select directory\r\n");
-  EXPECT_EQ(L::read_lines(dir.file("Default_.lng")).count(), 176);
+  EXPECT_EQ(L::read_lines(dir.file("Default_.lng")).count(), 177);
   ASSERT_TRUE(write_file(dir.file("Default_.lng"), "changed"));
   L::load_language("EN", "", true);  // writes nothing again in this run
   EXPECT_EQ(read_file(dir.file("Default_.lng")), "changed");
@@ -169,7 +169,7 @@ TEST_F(Language, TheTableIsWrittenOncePerRun) {
 TEST_F(Language, AnUnwritableDirectoryFallsBackToThePerUserOne) {
   L::set_language_directory(dir.file("missing"));
   L::write_language_file("", "Default");
-  EXPECT_EQ(L::read_lines(L::fallback_directory() + "Default_.lng").count(), 176);
+  EXPECT_EQ(L::read_lines(L::fallback_directory() + "Default_.lng").count(), 177);
 }
 
 TEST_F(Language, OtherFilesFollowAChangedTable) {
@@ -197,7 +197,7 @@ TEST_F(Language, OtherFilesFollowAChangedTable) {
   EXPECT_EQ(de.get(4), "K=v");
 
   DynAStr fr = L::read_lines(dir.file("Francais_FR.lng"));
-  ASSERT_EQ(fr.count(), 176);
+  ASSERT_EQ(fr.count(), 177);
   EXPECT_EQ(fr.get(0), "[{Collage_viewer}]");
   EXPECT_EQ(fr.get(1), "LandR2=Left + Right mouse click");  // later keys first
   EXPECT_EQ(fr.get(2), "Exit_2=Exit");
@@ -205,7 +205,7 @@ TEST_F(Language, OtherFilesFollowAChangedTable) {
   EXPECT_EQ(fr.get(27), "files=fichiers");
   EXPECT_EQ(fr.get(28), "[{Image_load}]");
   EXPECT_EQ(fr.get(29), "CanNotLoadToSave=Can not load image to save");
-  EXPECT_EQ(fr.get(175), "Select_directory=Select directory");
+  EXPECT_EQ(fr.get(176), "Select_directory=Select directory");
   EXPECT_EQ(read_file(dir.file("Francais_FR.lng")).substr(0, 3), BOM);
 }
 
@@ -268,7 +268,7 @@ TEST_F(Language, ATranslationThatCannotBeReadIsLeftAloneAndReported) {
   }
   brek::Brek_runtime::set_line_writer({});
 
-  EXPECT_EQ(L::read_lines(dir.file("English_EN.lng")).count(), 176);
+  EXPECT_EQ(L::read_lines(dir.file("English_EN.lng")).count(), 177);
   std::filesystem::permissions(dir.file("Deutsch_DE.lng"), std::filesystem::perms::owner_read);
   EXPECT_EQ(read_file(dir.file("Deutsch_DE.lng")), german);
   ASSERT_EQ(said.size(), 1u);
