@@ -77,6 +77,11 @@ class PrintJob : public print_test::PrintDialog {
 TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   Tmpfs_mount disk("64k", "0777");
   if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  // The dialog opens in the documents folder, where a file of the same
+  // name is never the one printed to.
+  brek_test::Temp_dir home;
+  brek_test::Env_guard home_is("HOME", home.path());
+  ASSERT_TRUE(brek_test::write_file(home.file("poster.pdf"), "theirs"));
   add_noise_card();
   make_dialog();
   // An earlier file of that name stays as it was.
@@ -86,6 +91,7 @@ TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({target, "No space left on device"}));
   EXPECT_EQ(brek_test::read_file(target), "mine");
   EXPECT_EQ(disk.entries(), (std::vector<std::string>{"poster.pdf"}));
+  EXPECT_EQ(brek_test::read_file(home.file("poster.pdf")), "theirs");
 
   // A poster of 12 sheets on a larger disk, to a new file: no file at all.
   Tmpfs_mount larger("200k", "0777");
