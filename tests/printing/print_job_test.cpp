@@ -19,6 +19,7 @@
 #include "printing/printer.h"
 #include "printing/report.h"
 #include "printing/report_print_pages.h"
+#include "runtime/runtime_services.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
@@ -118,6 +119,28 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   // No job was made, none finished; the temporary PDF is gone.
   EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
   EXPECT_TRUE(disk.entries().empty());
+}
+
+// The print server goes away while the job's pages are drawn (stopped as
+// the first page is): the print fails, saying that the server could not
+// be reached and why, not that the printer refused the document.
+TEST_F(PrintJob, APrintServerGoneDuringTheJobIsSaidToBeOutOfReach) {
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  choose_printer(cups.queue());
+  struct Stopped_on_the_first_page final : Brek_handler {
+    Cups_server& server;
+    explicit Stopped_on_the_first_page(Cups_server& s) : server(s) { Brek_runtime::register_tick_handler(this); }
+    ~Stopped_on_the_first_page() override { Brek_runtime::unregister_tick_handler(this); }
+    void run() override { server.stop(); }
+  } stopper(cups);
+  EXPECT_FALSE(d->print());
+  ASSERT_NO_FATAL_FAILURE(
+      expect_one_message_saying({cups.queue() + ": the print server ", " could not be reached ("}));
+  EXPECT_FALSE(said("(Success)")) << messages();
+  EXPECT_FALSE(said("refused")) << messages();
 }
 
 // ---- the paper ----
