@@ -76,6 +76,7 @@ const Language_entry built_in_table[ENTRY_COUNT] = {
     {"JustDrop", "... just drag & drop your image here ..."},
     {"OrClick", "... or click to select an image to view"},
     {"Changed_meanwhile", "Another program changed the file meanwhile; it was left in place"},
+    {"No_file_manager", "No file manager could be started (nautilus, xdg-open or gnome-open)"},
     {"[{Long_operation}]", ""},
     {"Started", "A long operation is started..."},
     {"Pause1", "Pause"},

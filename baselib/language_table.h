@@ -6,7 +6,7 @@
 
 namespace brek::lng {
 
-inline constexpr int ENTRY_COUNT = 176;
+inline constexpr int ENTRY_COUNT = 177;
 inline constexpr int SECTION_COUNT = 10;
 
 namespace Collage_viewer {
@@ -87,132 +87,133 @@ inline constexpr int Modified = 67;
 inline constexpr int JustDrop = 68;
 inline constexpr int OrClick = 69;
 inline constexpr int Changed_meanwhile = 70;
+inline constexpr int No_file_manager = 71;
 }  // namespace Additional_collage
 
 namespace Long_operation {
-inline constexpr int SECTION = 71;
-inline constexpr int Started = 72;
-inline constexpr int Pause1 = 73;
-inline constexpr int Cancel = 74;
-inline constexpr int PleaseWait = 75;
-inline constexpr int click = 76;
-inline constexpr int closing = 77;
-inline constexpr int closed = 78;
-inline constexpr int activated = 79;
-inline constexpr int dialog_answer = 80;
-inline constexpr int value_change = 81;
-inline constexpr int selection_change = 82;
-inline constexpr int resize = 83;
-inline constexpr int moved = 84;
-inline constexpr int shown = 85;
-inline constexpr int mouse_move = 86;
-inline constexpr int mouse_down = 87;
-inline constexpr int mouse_up = 88;
-inline constexpr int mouse_double_click = 89;
-inline constexpr int mouse_wheel = 90;
-inline constexpr int key_down = 91;
-inline constexpr int key_up = 92;
-inline constexpr int key_press = 93;
-inline constexpr int timer_tick = 94;
-inline constexpr int animation_control = 95;
-inline constexpr int menu_item = 96;
-inline constexpr int keyboard_focus = 97;
-inline constexpr int before_paint = 98;
-inline constexpr int paint = 99;
-inline constexpr int after_paint = 100;
-inline constexpr int scrolled = 101;
-inline constexpr int command = 102;
-inline constexpr int Pause = 103;
-inline constexpr int Continue = 104;
-inline constexpr int ClickOK = 105;
+inline constexpr int SECTION = 72;
+inline constexpr int Started = 73;
+inline constexpr int Pause1 = 74;
+inline constexpr int Cancel = 75;
+inline constexpr int PleaseWait = 76;
+inline constexpr int click = 77;
+inline constexpr int closing = 78;
+inline constexpr int closed = 79;
+inline constexpr int activated = 80;
+inline constexpr int dialog_answer = 81;
+inline constexpr int value_change = 82;
+inline constexpr int selection_change = 83;
+inline constexpr int resize = 84;
+inline constexpr int moved = 85;
+inline constexpr int shown = 86;
+inline constexpr int mouse_move = 87;
+inline constexpr int mouse_down = 88;
+inline constexpr int mouse_up = 89;
+inline constexpr int mouse_double_click = 90;
+inline constexpr int mouse_wheel = 91;
+inline constexpr int key_down = 92;
+inline constexpr int key_up = 93;
+inline constexpr int key_press = 94;
+inline constexpr int timer_tick = 95;
+inline constexpr int animation_control = 96;
+inline constexpr int menu_item = 97;
+inline constexpr int keyboard_focus = 98;
+inline constexpr int before_paint = 99;
+inline constexpr int paint = 100;
+inline constexpr int after_paint = 101;
+inline constexpr int scrolled = 102;
+inline constexpr int command = 103;
+inline constexpr int Pause = 104;
+inline constexpr int Continue = 105;
+inline constexpr int ClickOK = 106;
 }  // namespace Long_operation
 
 namespace Form_containing_controls {
-inline constexpr int SECTION = 106;
-inline constexpr int Yes = 107;
-inline constexpr int No = 108;
-inline constexpr int Ok = 109;
+inline constexpr int SECTION = 107;
+inline constexpr int Yes = 108;
+inline constexpr int No = 109;
+inline constexpr int Ok = 110;
 }  // namespace Form_containing_controls
 
 namespace Move_to_dirs {
-inline constexpr int SECTION = 110;
-inline constexpr int Select_where_to_move_to = 111;
-inline constexpr int Ignored = 112;
-inline constexpr int Move_failed = 113;
-inline constexpr int Select_target = 114;
-inline constexpr int Explore_dir = 115;
-inline constexpr int Restore_move = 116;
-inline constexpr int Backsp = 117;
-inline constexpr int Not_found = 118;
+inline constexpr int SECTION = 111;
+inline constexpr int Select_where_to_move_to = 112;
+inline constexpr int Ignored = 113;
+inline constexpr int Move_failed = 114;
+inline constexpr int Select_target = 115;
+inline constexpr int Explore_dir = 116;
+inline constexpr int Restore_move = 117;
+inline constexpr int Backsp = 118;
+inline constexpr int Not_found = 119;
 }  // namespace Move_to_dirs
 
 namespace Edit_collage_print {
-inline constexpr int SECTION = 119;
-inline constexpr int Zoom = 120;
-inline constexpr int Select = 121;
-inline constexpr int Selection = 122;
-inline constexpr int AddText = 123;
-inline constexpr int Print = 124;
-inline constexpr int Save = 125;
-inline constexpr int EditCollagePrint_caption = 126;
-inline constexpr int ZoomIn = 127;
-inline constexpr int CtrWheelDn_CtrlPlus = 128;
-inline constexpr int CtrlWheelUp_CtrlMinus = 129;
-inline constexpr int ScaleReset = 130;
-inline constexpr int SelectAll = 131;
-inline constexpr int InvertSel = 132;
-inline constexpr int ResetSel = 133;
-inline constexpr int SelNext = 134;
-inline constexpr int SelPrev = 135;
-inline constexpr int Duplicate = 136;
-inline constexpr int Delete = 137;
-inline constexpr int Rotate = 138;
-inline constexpr int RotLeft = 139;
-inline constexpr int CtrlLeftArrow = 140;
-inline constexpr int Rotright = 141;
-inline constexpr int CtrlRight = 142;
-inline constexpr int Arbitrary = 143;
-inline constexpr int Flip = 144;
-inline constexpr int FlipHor = 145;
-inline constexpr int FlipVert = 146;
-inline constexpr int Zorder = 147;
-inline constexpr int ToTop = 148;
-inline constexpr int DblClkLMB = 149;
-inline constexpr int MoveUp = 150;
-inline constexpr int CtrlUp = 151;
-inline constexpr int MoveDown = 152;
-inline constexpr int CtrlDown = 153;
-inline constexpr int ToBottom = 154;
-inline constexpr int DoubleClickRMB = 155;
-inline constexpr int Align = 156;
-inline constexpr int AlignLeft = 157;
-inline constexpr int AlignRight = 158;
-inline constexpr int AlignTop = 159;
-inline constexpr int AlignBottom = 160;
-inline constexpr int underline = 161;
+inline constexpr int SECTION = 120;
+inline constexpr int Zoom = 121;
+inline constexpr int Select = 122;
+inline constexpr int Selection = 123;
+inline constexpr int AddText = 124;
+inline constexpr int Print = 125;
+inline constexpr int Save = 126;
+inline constexpr int EditCollagePrint_caption = 127;
+inline constexpr int ZoomIn = 128;
+inline constexpr int CtrWheelDn_CtrlPlus = 129;
+inline constexpr int CtrlWheelUp_CtrlMinus = 130;
+inline constexpr int ScaleReset = 131;
+inline constexpr int SelectAll = 132;
+inline constexpr int InvertSel = 133;
+inline constexpr int ResetSel = 134;
+inline constexpr int SelNext = 135;
+inline constexpr int SelPrev = 136;
+inline constexpr int Duplicate = 137;
+inline constexpr int Delete = 138;
+inline constexpr int Rotate = 139;
+inline constexpr int RotLeft = 140;
+inline constexpr int CtrlLeftArrow = 141;
+inline constexpr int Rotright = 142;
+inline constexpr int CtrlRight = 143;
+inline constexpr int Arbitrary = 144;
+inline constexpr int Flip = 145;
+inline constexpr int FlipHor = 146;
+inline constexpr int FlipVert = 147;
+inline constexpr int Zorder = 148;
+inline constexpr int ToTop = 149;
+inline constexpr int DblClkLMB = 150;
+inline constexpr int MoveUp = 151;
+inline constexpr int CtrlUp = 152;
+inline constexpr int MoveDown = 153;
+inline constexpr int CtrlDown = 154;
+inline constexpr int ToBottom = 155;
+inline constexpr int DoubleClickRMB = 156;
+inline constexpr int Align = 157;
+inline constexpr int AlignLeft = 158;
+inline constexpr int AlignRight = 159;
+inline constexpr int AlignTop = 160;
+inline constexpr int AlignBottom = 161;
+inline constexpr int underline = 162;
 }  // namespace Edit_collage_print
 
 namespace Dialog_replace_file_exists {
-inline constexpr int SECTION = 162;
-inline constexpr int rename = 163;
-inline constexpr int cancel = 164;
-inline constexpr int already_exists = 165;
+inline constexpr int SECTION = 163;
+inline constexpr int rename = 164;
+inline constexpr int cancel = 165;
+inline constexpr int already_exists = 166;
 }  // namespace Dialog_replace_file_exists
 
 namespace Print_dialog {
-inline constexpr int SECTION = 166;
-inline constexpr int As_images = 167;
-inline constexpr int PrintCollage = 168;
-inline constexpr int Collage_title = 169;
-inline constexpr int please_reselect = 170;
-inline constexpr int default_printer = 171;
+inline constexpr int SECTION = 167;
+inline constexpr int As_images = 168;
+inline constexpr int PrintCollage = 169;
+inline constexpr int Collage_title = 170;
+inline constexpr int please_reselect = 171;
+inline constexpr int default_printer = 172;
 }  // namespace Print_dialog
 
 namespace Select_directory_dialog {
-inline constexpr int SECTION = 172;
-inline constexpr int OK = 173;
-inline constexpr int Cancel = 174;
-inline constexpr int Select_directory = 175;
+inline constexpr int SECTION = 173;
+inline constexpr int OK = 174;
+inline constexpr int Cancel = 175;
+inline constexpr int Select_directory = 176;
 }  // namespace Select_directory_dialog
 
 // One entry of the built-in table: a section (key "[{Class}]", empty

@@ -113,40 +113,94 @@ std::vector<std::string> language_files(const std::string& dir) {
 
 std::string program_directory() { return System_functions::program_directory(); }
 
-// Whether the file is larger than any language file; its size goes to
-// `size`.
-bool oversized(const std::string& file_name, uintmax_t& size) {
-  std::error_code ec;
-  size = std::filesystem::file_size(file_name, ec);
-  return !ec && size > uintmax_t(MAX_FILE_BYTES);
+// The file's bytes, never more than MAX_FILE_BYTES however large it was
+// when looked at before: false (nothing read) when it holds more, and its
+// size, as far as it was seen, goes to `size`.
+bool read_capped(const std::string& file_name, Ref<C_Memory_stream_contig>& bytes, int64_t& size) {
+  bytes = C_Memory_stream_contig::create();
+  auto f = C_File_stream::open_read_anyway(file_name);
+  size = f->size_int64();
+  bool within = size <= MAX_FILE_BYTES;
+  uint8_t buffer[65536];
+  int64_t total = 0;
+  for (int64_t n; within && (n = f->read_buffer(buffer, sizeof buffer)) > 0;) {
+    total += n;
+    within = total <= MAX_FILE_BYTES;
+    if (within) bytes->write_buffer(buffer, n);
+  }
+  f->close();
+  size = std::max(size, total);
+  if (!within) bytes = C_Memory_stream_contig::create();
+  bytes->rewind();
+  return within;
+}
+
+// The lines of a file (Localize_str::read_lines); false when it is larger
+// than any language file, whose size then goes to `size`.
+bool lines_of(const std::string& file_name, DynAStr& lines, int64_t& size) {
+  Ref<C_Memory_stream_contig> m;
+  if (!read_capped(file_name, m, size)) return false;
+  if (m->size_int64() == 0) return true;
+  encoding e = m->detect_encoding();
+  if (e == encoding::ASCII || e == encoding::DEFAULT) {
+    // No mark: UTF-8, unless the bytes cannot be UTF-8; then they are the
+    // Windows code page the file was most likely written in.
+    int64_t start = m->position_int64();
+    const uint8_t* p = m->data.data() + start;
+    int64_t n = m->size_int64() - start;
+    if (!valid_utf8(p, n)) {
+      std::string converted = windows1252_to_utf8(p, n);
+      auto c = C_Memory_stream_contig::create();
+      c->write_buffer(reinterpret_cast<const uint8_t*>(converted.data()), static_cast<int64_t>(converted.size()));
+      c->rewind();
+      m = c;
+      m->encoding = e;  // no second guess over the converted bytes
+    }
+    if (e == encoding::ASCII) m->set_encoding(encoding::UTF8);
+  }
+  for (int guard = 0; !m->eof() && guard < 10000000; ++guard) {
+    std::string line = m->read_native_line();
+    size_t a = line.find_first_not_of("\r\n");
+    if (a == std::string::npos) {
+      line.clear();
+    } else {
+      size_t b = line.find_last_not_of("\r\n");
+      line = line.substr(a, b - a + 1);
+    }
+    // A lone CR (old Mac files) ends a line as well.
+    for (size_t cr; (cr = line.find('\r')) != std::string::npos; line.erase(0, cr + 1)) lines.append(line.substr(0, cr));
+    lines.append(line);
+  }
+  return true;
 }
 
 // Applies the file over the current texts, unless it is too large: then
 // none of it is read, and last_refused() says why.
 bool apply_file(const std::string& file_name, const std::string& prefix) {
-  uintmax_t size = 0;
-  if (oversized(file_name, size)) {
+  int64_t size = 0;
+  DynAStr lines;
+  if (!lines_of(file_name, lines, size)) {
     state().refused = file_name + ": Language file not read, it is too large (" + File_path::size_text(double(size)) +
                       ", at most " + File_path::size_text(double(MAX_FILE_BYTES)) + ")";
     return false;
   }
-  apply_lines(read_lines(file_name), prefix);
+  apply_lines(lines, prefix);
   return true;
 }
 
 // Whether every byte of the file can be read. A translation that cannot be
 // read would otherwise look empty and be rewritten as English.
 bool readable_whole(const std::string& file_name) {
-  uintmax_t listed = 0;
-  if (oversized(file_name, listed)) return false;
   auto f = C_File_stream::open_read_anyway(file_name);
   if (f->file_handle == 0) return false;
   const int64_t size = f->size_int64();
   uint8_t buffer[4096];
   int64_t total = 0;
-  for (int64_t n; (n = f->read_buffer(buffer, sizeof buffer)) > 0;) total += n;
+  // One that grows meanwhile is read no further than the cap.
+  for (int64_t n; size <= MAX_FILE_BYTES && total <= MAX_FILE_BYTES && (n = f->read_buffer(buffer, sizeof buffer)) > 0;)
+    total += n;
   f->close();
-  return total == size;
+  return total == size && total <= MAX_FILE_BYTES;
 }
 
 // The lines of one section of a list (the non-empty ones, after the
@@ -210,40 +264,8 @@ std::vector<std::string> searched_directories() {
 
 DynAStr read_lines(const std::string& file_name) {
   DynAStr lines;
-  uintmax_t size = 0;
-  if (oversized(file_name, size)) return lines;
-  auto m = C_Memory_stream_contig::load_from_file(file_name);
-  if (m->size_int64() == 0) return lines;
-  encoding e = m->detect_encoding();
-  if (e == encoding::ASCII || e == encoding::DEFAULT) {
-    // No mark: UTF-8, unless the bytes cannot be UTF-8; then they are the
-    // Windows code page the file was most likely written in.
-    int64_t start = m->position_int64();
-    const uint8_t* p = m->data.data() + start;
-    int64_t n = m->size_int64() - start;
-    if (!valid_utf8(p, n)) {
-      std::string converted = windows1252_to_utf8(p, n);
-      auto c = C_Memory_stream_contig::create();
-      c->write_buffer(reinterpret_cast<const uint8_t*>(converted.data()), static_cast<int64_t>(converted.size()));
-      c->rewind();
-      m = c;
-      m->encoding = e;  // no second guess over the converted bytes
-    }
-    if (e == encoding::ASCII) m->set_encoding(encoding::UTF8);
-  }
-  for (int guard = 0; !m->eof() && guard < 10000000; ++guard) {
-    std::string line = m->read_native_line();
-    size_t a = line.find_first_not_of("\r\n");
-    if (a == std::string::npos) {
-      line.clear();
-    } else {
-      size_t b = line.find_last_not_of("\r\n");
-      line = line.substr(a, b - a + 1);
-    }
-    // A lone CR (old Mac files) ends a line as well.
-    for (size_t cr; (cr = line.find('\r')) != std::string::npos; line.erase(0, cr + 1)) lines.append(line.substr(0, cr));
-    lines.append(line);
-  }
+  int64_t size = 0;
+  if (!lines_of(file_name, lines, size)) lines.clear();
   return lines;
 }
 

@@ -11,7 +11,9 @@
 // with a mark and CR LF line ends, always through a temporary file.
 //
 // A file larger than MAX_FILE_BYTES is never read: no table comes near
-// that size, and reading it whole would hold it in memory.
+// that size, and reading it whole would hold it in memory. The read itself
+// keeps to the cap, so a file that grows after its size was seen is
+// refused as well.
 //
 // The table is used on the main thread only.
 

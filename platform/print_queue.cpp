@@ -4,10 +4,15 @@
 #include "platform/print_queue.h"
 
 #include <cups/cups.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -67,6 +72,24 @@ std::unique_ptr<cups_dest_t, Dest_free> named_dest(const std::string& queue) {
 bool stopped(const cups_dest_t& dest) {
   const char* printer_state = cupsGetOption("printer-state", dest.num_options, dest.options);
   return printer_state && std::to_string(IPP_PSTATE_STOPPED) == printer_state;
+}
+
+// Connects to one address of the server, giving up after a few seconds;
+// 0, or why not.
+int connect_error(const http_addr_t& address) {
+  const int fd = ::socket(address.addr.sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return errno;
+  int e = ::connect(fd, &address.addr, socklen_t(httpAddrLength(&address))) == 0 ? 0 : errno;
+  if (e == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    socklen_t length = sizeof e;
+    if (::poll(&p, 1, 5000) != 1)
+      e = ETIMEDOUT;
+    else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &e, &length) != 0)
+      e = errno;
+  }
+  ::close(fd);
+  return e;
 }
 
 }  // namespace
@@ -130,6 +153,25 @@ int print_queue_submit(const std::string& queue, const std::string& pdf_file, co
     return 0;
   }
   return id;
+}
+
+std::string print_server_out_of_reach() {
+  // The library's own connection says only that it failed: the system's
+  // reason comes from a connection of our own.
+  const char* server = cupsServer();
+  std::string why = "no address is known for it";
+  if (http_addrlist_t* addresses = httpAddrGetList(server, AF_UNSPEC, std::to_string(ippPort()).c_str())) {
+    for (http_addrlist_t* a = addresses; a; a = a->next) {
+      const int e = connect_error(a->addr);
+      if (e == 0) {
+        httpAddrFreeList(addresses);
+        return {};
+      }
+      why = std::strerror(e);
+    }
+    httpAddrFreeList(addresses);
+  }
+  return std::string("the print server ") + server + " could not be reached (" + why + ")";
 }
 
 void print_queue_reconnect() { cupsSetServer(nullptr); }

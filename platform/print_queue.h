@@ -40,6 +40,12 @@ std::string print_queue_media(double width, double height);
 int print_queue_submit(const std::string& queue, const std::string& pdf_file, const Print_job& job,
                        std::string& error, bool& paused);
 
+// Why the print server cannot be asked now ("the print server
+// /run/cups/cups.sock could not be reached (Connection refused)"), from a
+// connection of its own; empty when it answers. A queue the print system
+// lost the way to is told so, not as a refusal of the job.
+std::string print_server_out_of_reach();
+
 // Forgets the print server in use, so that the next question finds it
 // again (after CUPS_SERVER changed).
 void print_queue_reconnect();

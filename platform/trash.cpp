@@ -333,9 +333,12 @@ bool move_to_trash(const std::string& path, std::string* where) {
   // The home trash is out of reach after all (a FUSE file system over
   // several, the mounts changed meanwhile): the trash at the entry's own
   // top directory.
+  // When that fails too, the home trash's refusal is what the user is
+  // told: the other trash was only a way round it.
   if (!done && errno == EXDEV && trash.top.empty()) {
     trash = top_trash_of(parent_of(entry), &made);
     done = !trash.dir.empty() && trash_into(trash, entry, before, where);
+    if (!done) errno = EXDEV;
   }
   // Nothing trashed: the folders made for it go again.
   if (!done) made.undo();

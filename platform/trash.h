@@ -14,7 +14,8 @@ namespace brek_platform {
 // trash folder now; *where then receives its path there. Never deletes
 // anything for good: when the trash cannot take the entry, it stays where it
 // is, the result is false and errno says why: the system's reason (a
-// read-only or full file system), EPERM for an entry within a trash, EBUSY
+// read-only or full file system; EXDEV when the home trash refused the
+// rename across and the entry's own trash failed too), EPERM for an entry within a trash, EBUSY
 // for a mount point, EAGAIN when another program put a new entry at path
 // while it was being moved (that one stays). Folders made for a failed
 // attempt go again, the home's own among them.

@@ -229,8 +229,9 @@ class C_Additional_collage : public C_Sorting {
   // Makes the save dialog with a filter of the savable image types.
   void save_as_dialog();
   // The file manager at a directory; the file, when given, selected where
-  // the file manager can do that.
-  void explore_dir(const std::string& directory, const std::string& file);
+  // the file manager can do that. False when none could be started: the
+  // user is told so over `over` (the main window when None).
+  bool explore_dir(const std::string& directory, const std::string& file, const Ref<C_Form>& over = Ref<C_Form>());
   static bool program_exists(const std::string& name);
 
   // ---- menus (additional_collage_commands.cpp) ----

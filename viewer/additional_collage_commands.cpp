@@ -203,10 +203,14 @@ void C_Additional_collage::auto_save_command() {
     auto_save = false;
     return;
   }
+  // The picture the dialog saves is auto save's first: copied again, it is
+  // passed over as the pictures auto save takes itself are.
+  const Ref<C_Bitmap> saved = viewer.lock()->current_image()->picture;
+  const uint64_t digest = saved->pixels() ? Clipboard_images::picture_digest(*saved->pixels()) : 0;
   if (!save_as(NOTHING_TO_SAVE, SAVE_FAILED)) return;
   auto_save = true;
   auto_save_name = viewer.lock()->current_file;
-  auto_saved_digest = 0;
+  auto_saved_digest = digest;
   viewer.lock()->start_timer();
   // The image just saved is not taken again.
   C_Clipboard::copy_text("");

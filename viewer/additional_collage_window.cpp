@@ -110,21 +110,33 @@ void C_Additional_collage::save_as_dialog() {
   save_dialog->filter = filter.empty() ? filter : filter.substr(1);
 }
 
-void C_Additional_collage::explore_dir(const std::string& directory, const std::string& file) {
+namespace {
+
+// Starts the platform's file manager; false when none could be.
+bool start_file_manager(const std::string& directory, const std::string& file) {
   const std::string platform = System_functions::platform_lower();
   if (platform.find("linux") == std::string::npos) {
     const std::string where = file.empty() ? "/e,\"" + directory + "\"" : "/e,/n, /select, \"" + file + "\"";
-    System_functions::start_program("explorer.exe", {where});
-    return;
+    return System_functions::start_program("explorer.exe", {where}) != 0;
   }
   // Nothing to show the file manager.
-  if (directory.empty()) return;
-  for (const char* program : {"nautilus", "xdg-open", "gnome-open"}) {
-    if (!program_exists(program)) continue;
-    // The directory is one argument, whatever it holds.
-    System_functions::start_program(program, {directory});
-    return;
-  }
+  if (directory.empty()) return true;
+  // The directory is one argument, whatever it holds; one that is there
+  // but does not start gives way to the next.
+  for (const char* program : {"nautilus", "xdg-open", "gnome-open"})
+    if (C_Additional_collage::program_exists(program) && System_functions::start_program(program, {directory}) != 0)
+      return true;
+  return false;
+}
+
+}  // namespace
+
+bool C_Additional_collage::explore_dir(const std::string& directory, const std::string& file,
+                                       const Ref<C_Form>& over) {
+  if (start_file_manager(directory, file)) return true;
+  const Ref<C_Form> told = over.is_none() ? Ref<C_Form>(viewer.lock()) : over;
+  told->message(Localize_str::text(lng::Additional_collage::No_file_manager));
+  return false;
 }
 
 bool C_Additional_collage::program_exists(const std::string& name) {

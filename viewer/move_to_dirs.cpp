@@ -383,9 +383,11 @@ void C_Move_to_dirs::undo_move() {
   // stays on the list, to be taken back once its place is free.
   if (!File_path::transfer_file(t, s)) {
     if (ask(File_path::with_reason(UNDO_FAILED, File_path::last_error()) + ". Explore ?")) {
+      // Without a file manager that is said once.
       Ref<C_Additional_collage> collage = viewer.lock()->collage;
-      collage->explore_dir(File_path::directory_of(t), t);
-      collage->explore_dir(File_path::directory_of(s), "");
+      const Ref<C_Form> self(this);
+      if (collage->explore_dir(File_path::directory_of(t), t, self))
+        collage->explore_dir(File_path::directory_of(s), "", self);
     }
     return;
   }
@@ -470,7 +472,7 @@ void C_Move_to_dirs::on_menu_item() {
   if (key == "SELECT") {
     set_target(target(n).path, n);
   } else if (key == "EXPLORE") {
-    if (!target(n).path.empty()) viewer.lock()->collage->explore_dir(target(n).path, "");
+    if (!target(n).path.empty()) viewer.lock()->collage->explore_dir(target(n).path, "", Ref<C_Form>(this));
   }
 }
 

@@ -50,12 +50,19 @@ QWidget* holder_form(Native_handle holder) {
 }
 
 // Runs the dialog; it is gone afterwards, also when its form went meanwhile.
+// The names are those the dialog accepted, after asking before replacing
+// one: what its views select when it has closed may be more or other files
+// (a name typed with a folder elsewhere selects its namesake where the
+// dialog opened too, and the views change as their folders are read).
 bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
   qt::Keyboard_back back(dialog->parentWidget());
-  int result = dialog->exec();
+  QStringList accepted;
+  QObject::connect(dialog.data(), &QFileDialog::filesSelected,
+                   [&accepted](const QStringList& files) { accepted = files; });
+  const int result = dialog->exec();
   if (!dialog) return false;
-  chosen = dialog->selectedFiles();
   delete dialog.data();
+  chosen = accepted;
   return result == QDialog::Accepted && !chosen.isEmpty();
 }
 

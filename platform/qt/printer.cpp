@@ -266,7 +266,11 @@ bool submit_job(Printer_object& o) {
     if (paused) o.notice = o.name + ": the printer is paused; the job waits in its queue";
     return true;
   }
-  o.error = o.name + ": the printer refused the document (" + why + ")";
+  // A server gone meanwhile answers nothing of its own: the library's
+  // last words ("Success", "The printer or class does not exist.") are no
+  // reason.
+  const std::string gone = print_server_out_of_reach();
+  o.error = o.name + (gone.empty() ? ": the printer refused the document (" + why + ")" : ": " + gone);
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "runtime/clock.h"
 #include "runtime/runtime_services.h"
 #include "runtime/unicode.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 
 using namespace brek;
@@ -55,12 +57,12 @@ TEST_F(Language, WithoutFilesEveryTextIsEnglish) {
   EXPECT_EQ(L::key(lng::Collage_viewer::SECTION), "[{Collage_viewer}]");
   EXPECT_TRUE(L::is_section(lng::Print_dialog::SECTION));
   EXPECT_EQ(L::text(-1), "");
-  EXPECT_EQ(L::text(176), "");
+  EXPECT_EQ(L::text(177), "");
   DynAStr lines = L::table_as_lines();
-  ASSERT_EQ(lines.count(), 176);
+  ASSERT_EQ(lines.count(), 177);
   EXPECT_EQ(lines.get(0), "[{Collage_viewer}]");
   EXPECT_EQ(lines.get(1), "files=files");
-  EXPECT_EQ(lines.get(175), "Select_directory=Select directory");
+  EXPECT_EQ(lines.get(176), "Select_directory=Select directory");
   EXPECT_FALSE(L::load_language("DE", "", false));
   EXPECT_EQ(L::text(lng::Collage_viewer::files), "files");
 }
@@ -158,7 +160,7 @@ TEST_F(Language, TheTableIsWrittenOncePerRun) {
   ASSERT_EQ(written.substr(0, 3), BOM);
   EXPECT_EQ(written.substr(3, 29), "[{Collage_viewer}]\r\nfiles=fil");
   EXPECT_EQ(written.substr(written.size() - 35), "Select_directory=Select directory\r\n");
-  EXPECT_EQ(L::read_lines(dir.file("Default_.lng")).count(), 176);
+  EXPECT_EQ(L::read_lines(dir.file("Default_.lng")).count(), 177);
   ASSERT_TRUE(write_file(dir.file("Default_.lng"), "changed"));
   L::load_language("EN", "", true);  // writes nothing again in this run
   EXPECT_EQ(read_file(dir.file("Default_.lng")), "changed");
@@ -167,7 +169,7 @@ TEST_F(Language, TheTableIsWrittenOncePerRun) {
 TEST_F(Language, AnUnwritableDirectoryFallsBackToThePerUserOne) {
   L::set_language_directory(dir.file("missing"));
   L::write_language_file("", "Default");
-  EXPECT_EQ(L::read_lines(L::fallback_directory() + "Default_.lng").count(), 176);
+  EXPECT_EQ(L::read_lines(L::fallback_directory() + "Default_.lng").count(), 177);
 }
 
 TEST_F(Language, OtherFilesFollowAChangedTable) {
@@ -195,7 +197,7 @@ TEST_F(Language, OtherFilesFollowAChangedTable) {
   EXPECT_EQ(de.get(4), "K=v");
 
   DynAStr fr = L::read_lines(dir.file("Francais_FR.lng"));
-  ASSERT_EQ(fr.count(), 176);
+  ASSERT_EQ(fr.count(), 177);
   EXPECT_EQ(fr.get(0), "[{Collage_viewer}]");
   EXPECT_EQ(fr.get(1), "LandR2=Left + Right mouse click");  // later keys first
   EXPECT_EQ(fr.get(2), "Exit_2=Exit");
@@ -203,7 +205,7 @@ TEST_F(Language, OtherFilesFollowAChangedTable) {
   EXPECT_EQ(fr.get(27), "files=fichiers");
   EXPECT_EQ(fr.get(28), "[{Image_load}]");
   EXPECT_EQ(fr.get(29), "CanNotLoadToSave=Can not load image to save");
-  EXPECT_EQ(fr.get(175), "Select_directory=Select directory");
+  EXPECT_EQ(fr.get(176), "Select_directory=Select directory");
   EXPECT_EQ(read_file(dir.file("Francais_FR.lng")).substr(0, 3), BOM);
 }
 
@@ -266,9 +268,34 @@ TEST_F(Language, ATranslationThatCannotBeReadIsLeftAloneAndReported) {
   }
   brek::Brek_runtime::set_line_writer({});
 
-  EXPECT_EQ(L::read_lines(dir.file("English_EN.lng")).count(), 176);
+  EXPECT_EQ(L::read_lines(dir.file("English_EN.lng")).count(), 177);
   std::filesystem::permissions(dir.file("Deutsch_DE.lng"), std::filesystem::perms::owner_read);
   EXPECT_EQ(read_file(dir.file("Deutsch_DE.lng")), german);
   ASSERT_EQ(said.size(), 1u);
   EXPECT_NE(said[0].find(dir.file("Deutsch_DE.lng")), std::string::npos) << said[0];
+}
+
+// The cap holds for what is read, not for what the size said before: a
+// file that another program grows (or a name swapped for a larger file)
+// between the look at its size and the read is refused whole, with why.
+TEST_F(Language, AFileGrownPastTheCapAfterItsSizeWasSeenIsRefused) {
+  const std::string file = dir.file("Grown_GR.lng");
+  ASSERT_TRUE(write_file(file, crlf({"[{Collage_viewer}]", "Exit_2=Small"})));
+  const std::string english = L::text(lng::Collage_viewer::Exit_2);
+  bool grown = false, loaded = true;
+  const int opens = brek_test::with_opens_held([&] { loaded = L::load_language("GR"); },
+                                               [&](const std::string& path) {
+                                                 if (path != file || grown) return;
+                                                 grown = true;
+                                                 std::ofstream out(file, std::ios::app | std::ios::binary);
+                                                 const std::string line = "Exit_2=Grown\r\n";
+                                                 for (int64_t n = 0; n <= L::MAX_FILE_BYTES; n += int64_t(line.size()))
+                                                   out << line;
+                                               });
+  if (opens < 0) GTEST_SKIP() << "opens cannot be held here (seccomp user notification)";
+  ASSERT_TRUE(grown);
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(L::text(lng::Collage_viewer::Exit_2), english);
+  EXPECT_EQ(L::last_refused().rfind(file + ": Language file not read, it is too large (", 0), 0u) << L::last_refused();
+  EXPECT_EQ(L::read_lines(file).count(), 0);
 }

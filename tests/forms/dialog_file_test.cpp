@@ -165,6 +165,24 @@ TEST_F(Dialog_file_window, ASaveDialogProposesTheExtensionAndAsksBeforeReplacing
   EXPECT_EQ(d->file_name, dir.file("a.jpg"));
 }
 
+// A name typed with its folder, elsewhere than where the dialog opened,
+// beside a file of the same name there: the dialog gives the one file it
+// asked about before replacing it, never its namesake where it opened.
+TEST_F(Dialog_file_window, ASaveDialogGivesTheFileItConfirmedNotItsNamesakeWhereItOpened) {
+  brek_test::Temp_dir elsewhere;
+  ASSERT_TRUE(brek_test::write_file(elsewhere.file("a.jpg"), "x"));
+  Ref<C_Dialog_file> d = C_Dialog_file::create_save(form, "SAVE");
+  d->initial_dir = dir.path();
+  d->filter = "JPEG|*.jpg";
+  std::string asked;
+  test_events::answer_next_message(true, nullptr, &asked);
+  test_events::answer_next_file_dialog(true, {elsewhere.file("a.jpg")});
+  ASSERT_TRUE(d->execute());
+  EXPECT_NE(asked.find("a.jpg already exists"), std::string::npos) << asked;
+  EXPECT_EQ(strings(d->file_names), Files{elsewhere.file("a.jpg")});
+  EXPECT_EQ(d->file_name, elsewhere.file("a.jpg"));
+}
+
 TEST_F(Dialog_file_window, TheDialogIsPlacedOverItsForm) {
   form->set_client_size(700, 1000);
   test_events::settle();

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -181,4 +183,27 @@ TEST(PlatformTrash, ASaveOntoTheNameAtAnyStepOfATrashLosesNoVersion) {
     }
   }
   if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+}
+
+// On an overlay, a container's root file system, a folder of the lower
+// layer cannot be renamed: the home trash there refuses it across, and
+// the trash at the overlay's top is none of the user's (a folder of
+// another user's holds its place). Trashing fails with the first refusal,
+// and no folder made for either attempt stays, on a fresh account either.
+TEST(PlatformTrash, ARefusedTrashOnAnOverlayGivesTheFirstReasonAndLeavesNoFolder) {
+  const std::string own_trash = ".Trash-" + uid_text();
+  brek_test::Overlay_mount overlay([&](const std::string& lower) {
+    fs::create_directory(lower + "/album");
+    write_file(lower + "/album/a.jpg", "picture");
+    fs::create_directory(lower + "/" + own_trash);
+    if (::chown((lower + "/" + own_trash).c_str(), 65534, 65534) != 0) ADD_FAILURE() << "chown";
+  });
+  if (!overlay.mounted()) GTEST_SKIP() << overlay.failure();
+  brek_test::Env_guard data("XDG_DATA_HOME", overlay.file("home/data"));
+  errno = 0;
+  EXPECT_FALSE(brek_platform::move_to_trash(overlay.file("album")));
+  EXPECT_EQ(errno, EXDEV) << std::strerror(errno);
+  EXPECT_EQ(read_file(overlay.file("album/a.jpg")), "picture");
+  EXPECT_EQ(overlay.entries(), (std::vector<std::string>{own_trash, "album"}));
+  EXPECT_TRUE(fs::is_empty(overlay.file(own_trash)));
 }

@@ -133,12 +133,16 @@ bool Cups_server::start() {
   return true;
 }
 
+void Cups_server::stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = 0;
+}
+
 Cups_server::~Cups_server() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
+  stop();
   if (!backend_conf_.empty()) ::unlink(backend_conf_.c_str());
   env_.reset();
   brek_platform::print_queue_reconnect();

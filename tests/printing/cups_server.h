@@ -31,6 +31,9 @@ class Cups_server {
   // Waits (up to `seconds`) for the queue to have written `count` files
   // and to have no job left; the files.
   std::vector<std::string> wait_for_files(size_t count, int seconds);
+  // Ends the server, as a print server that goes away does; CUPS_SERVER
+  // still names it.
+  void stop();
   // One attribute of every job the queue took, finished ones too, in the
   // order they came ("landscape" for an orientation-requested of 4); ""
   // where a job has none.

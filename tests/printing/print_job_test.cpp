@@ -19,6 +19,7 @@
 #include "printing/printer.h"
 #include "printing/report.h"
 #include "printing/report_print_pages.h"
+#include "runtime/runtime_services.h"
 #include "tests/printing/cups_server.h"
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
@@ -77,6 +78,11 @@ class PrintJob : public print_test::PrintDialog {
 TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   Tmpfs_mount disk("64k", "0777");
   if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  // The dialog opens in the documents folder, where a file of the same
+  // name is never the one printed to.
+  brek_test::Temp_dir home;
+  brek_test::Env_guard home_is("HOME", home.path());
+  ASSERT_TRUE(brek_test::write_file(home.file("poster.pdf"), "theirs"));
   add_noise_card();
   make_dialog();
   // An earlier file of that name stays as it was.
@@ -86,6 +92,7 @@ TEST_F(PrintJob, APdfThatDoesNotFitOnTheDiskIsAFailureAndLeavesNothingBehind) {
   ASSERT_NO_FATAL_FAILURE(expect_one_message_saying({target, "No space left on device"}));
   EXPECT_EQ(brek_test::read_file(target), "mine");
   EXPECT_EQ(disk.entries(), (std::vector<std::string>{"poster.pdf"}));
+  EXPECT_EQ(brek_test::read_file(home.file("poster.pdf")), "theirs");
 
   // A poster of 12 sheets on a larger disk, to a new file: no file at all.
   Tmpfs_mount larger("200k", "0777");
@@ -112,6 +119,28 @@ TEST_F(PrintJob, AQueueGetsNoJobFromAPdfThatCouldNotBeWrittenWhole) {
   // No job was made, none finished; the temporary PDF is gone.
   EXPECT_EQ(cups.run("lpstat", {"-W", "all", "-o", cups.queue()}), "");
   EXPECT_TRUE(disk.entries().empty());
+}
+
+// The print server goes away while the job's pages are drawn (stopped as
+// the first page is): the print fails, saying that the server could not
+// be reached and why, not that the printer refused the document.
+TEST_F(PrintJob, APrintServerGoneDuringTheJobIsSaidToBeOutOfReach) {
+  Cups_server cups;
+  if (!cups.failure().empty()) GTEST_SKIP() << cups.failure();
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  make_dialog();
+  choose_printer(cups.queue());
+  struct Stopped_on_the_first_page final : Brek_handler {
+    Cups_server& server;
+    explicit Stopped_on_the_first_page(Cups_server& s) : server(s) { Brek_runtime::register_tick_handler(this); }
+    ~Stopped_on_the_first_page() override { Brek_runtime::unregister_tick_handler(this); }
+    void run() override { server.stop(); }
+  } stopper(cups);
+  EXPECT_FALSE(d->print());
+  ASSERT_NO_FATAL_FAILURE(
+      expect_one_message_saying({cups.queue() + ": the print server ", " could not be reached ("}));
+  EXPECT_FALSE(said("(Success)")) << messages();
+  EXPECT_FALSE(said("refused")) << messages();
 }
 
 // ---- the paper ----

@@ -25,16 +25,10 @@ namespace brek_test {
 
 namespace {
 
-// Makes every entry-changing call of the calling thread wait for an answer
-// from the returned listener; -1 where the kernel refuses. The filter binds
-// this thread alone and ends with it.
-int hold_own_entry_changes() {
-  const std::vector<unsigned> calls = {
-#ifdef __NR_mkdir
-      __NR_mkdir, __NR_link, __NR_rename, __NR_unlink, __NR_rmdir,
-#endif
-      __NR_mkdirat, __NR_linkat, __NR_renameat, __NR_renameat2, __NR_unlinkat,
-  };
+// Makes every call of the list made by the calling thread wait for an
+// answer from the returned listener; -1 where the kernel refuses. The
+// filter binds this thread alone and ends with it.
+int hold_own_calls(const std::vector<unsigned>& calls) {
   const auto n = static_cast<unsigned char>(calls.size());
   std::vector<sock_filter> filter = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
   // Each match jumps over the rest and the "allow" to the "notify" at the end.
@@ -47,13 +41,25 @@ int hold_own_entry_changes() {
   return static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
 }
 
+// The calls that change directory entries.
+std::vector<unsigned> entry_changes() {
+  return {
+#ifdef __NR_mkdir
+      __NR_mkdir, __NR_link, __NR_rename, __NR_unlink, __NR_rmdir,
+#endif
+      __NR_mkdirat, __NR_linkat, __NR_renameat, __NR_renameat2, __NR_unlinkat,
+  };
+}
+
 // Answers one held call, carrying it out here: the same process, so the
-// caller's paths and descriptors are valid. between(0) runs first when no
-// call came before (`calls`), and between(calls + 1) right after it, while
-// the caller waits. The count of calls carried out.
-int carry_out(int fd, int calls, const std::function<void(int done)>& between) {
+// caller's paths and descriptors are valid. first(call) runs before it,
+// between(0) too when no call came before (`calls`), and between(calls + 1)
+// right after it, while the caller waits. The count of calls carried out.
+int carry_out(int fd, int calls, const std::function<void(int done)>& between,
+              const std::function<void(const seccomp_notif& call)>& first = {}) {
   seccomp_notif call{};
   if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) return calls;
+  if (first) first(call);
   if (calls == 0) between(0);
   const auto* a = call.data.args;
   const long rc = ::syscall(call.data.nr, a[0], a[1], a[2], a[3], a[4], a[5]);
@@ -66,13 +72,15 @@ int carry_out(int fd, int calls, const std::function<void(int done)>& between) {
   return calls;
 }
 
-}  // namespace
-
-int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
+// work on a thread of its own whose calls of the list this thread carries
+// out; as with_entry_changes_held.
+int held_on_a_thread(const std::vector<unsigned>& held, const std::function<void()>& work,
+                     const std::function<void(int done)>& between,
+                     const std::function<void(const seccomp_notif& call)>& first = {}) {
   const int done = ::eventfd(0, EFD_CLOEXEC);
   std::promise<int> listening;
   std::thread worker([&] {
-    const int fd = hold_own_entry_changes();
+    const int fd = hold_own_calls(held);
     listening.set_value(fd);
     if (fd >= 0) work();
     ::eventfd_write(done, 1);
@@ -83,13 +91,35 @@ int with_entry_changes_held(const std::function<void()>& work, const std::functi
     pollfd ends[2] = {{fd, POLLIN, 0}, {done, POLLIN, 0}};
     if (::poll(ends, 2, -1) < 0 && errno == EINTR) continue;
     if (!(ends[0].revents & POLLIN)) break;  // the work is over
-    calls = carry_out(fd, calls, between);
+    calls = carry_out(fd, calls, between, first);
   }
   // Closed first: a call still waiting then fails instead of waiting on.
   if (fd >= 0) ::close(fd);
   worker.join();
   ::close(done);
   return fd >= 0 ? calls : -1;
+}
+
+}  // namespace
+
+int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
+  return held_on_a_thread(entry_changes(), work, between);
+}
+
+int with_opens_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before) {
+  return held_on_a_thread(
+      {
+#ifdef __NR_open
+          __NR_open,
+#endif
+          __NR_openat,
+      },
+      work, [](int) {},
+      [&](const seccomp_notif& call) {
+        // The path lies in this same process's memory.
+        const bool at = call.data.nr == __NR_openat;
+        before(reinterpret_cast<const char*>(call.data.args[at ? 1 : 0]));
+      });
 }
 
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
@@ -117,7 +147,7 @@ int with_own_entry_changes_held(const std::function<void()>& work, const std::fu
         after = carry_out(fd, after, none);
     }
   }).detach();
-  const int fd = hold_own_entry_changes();
+  const int fd = hold_own_calls(entry_changes());
   shared->listening.set_value(fd);
   if (fd < 0) return -1;
   work();

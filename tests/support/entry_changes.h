@@ -1,6 +1,7 @@
 #pragma once
 // Another program at work at the very moment between two steps of ours:
-// the steps that change directory entries are held one by one.
+// the steps that change directory entries, or those that open files, are
+// held one by one.
 
 #include <functional>
 #include <string>
@@ -15,9 +16,14 @@ namespace brek_test {
 // where the kernel cannot hold them (seccomp user notification).
 int with_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
-// The same with work on this thread, for a process that ends after it (a
-// death test's child): the calls stay held for good, carried out by a
-// thread of their own until the process ends.
+// The same for the calls that open files (open, openat): before(path)
+// runs right before each is carried out, while work waits. The number of
+// opens; -1 where the kernel cannot hold them.
+int with_opens_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before);
+
+// with_entry_changes_held with work on this thread, for a process that
+// ends after it (a death test's child): the calls stay held for good,
+// carried out by a thread of their own until the process ends.
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
 // Saves a new version onto path as editors and cameras' programs do: a

@@ -2,6 +2,7 @@
 
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,25 @@ Bind_mount::Bind_mount(bool read_only) {
     ::umount2(at, MNT_DETACH);
     mounted_ = false;
   }
+}
+
+Overlay_mount::Overlay_mount(const std::function<void(const std::string& lower)>& fill) {
+  if (::geteuid() != 0) {
+    failure_ = "an overlay of the test's own needs root (mount)";
+    return;
+  }
+  fill(lower_.path());
+  const std::string upper = upper_.file("upper"), work = upper_.file("work");
+  ::mkdir(upper.c_str(), 0755);
+  ::mkdir(work.c_str(), 0755);
+  const std::string options = "lowerdir=" + lower_.path() + ",upperdir=" + upper + ",workdir=" + work;
+  mounted_ = ::mount("overlay", at_.path().c_str(), "overlay", 0, options.c_str()) == 0;
+  if (!mounted_) failure_ = std::string("an overlay cannot be mounted here: ") + std::strerror(errno);
+}
+
+Overlay_mount::~Overlay_mount() {
+  if (mounted_) ::umount2(at_.path().c_str(), MNT_DETACH);
+  mounted_ = false;
 }
 
 Bindfs_mount::Bindfs_mount() {

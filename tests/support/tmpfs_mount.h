@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,20 @@ class Bindfs_mount : public Folder_mount {
 class Bind_mount : public Folder_mount {
  public:
   explicit Bind_mount(bool read_only = false);
+};
+
+// An overlay, as a container's root file system is: a lower folder that
+// `fill` gives its entries before the mount, under an upper folder that
+// takes every change. A folder of the lower one cannot be renamed there
+// (the kernel answers EXDEV).
+class Overlay_mount : public Test_mount {
+ public:
+  explicit Overlay_mount(const std::function<void(const std::string& lower)>& fill);
+  // Gone before its folders are.
+  ~Overlay_mount();
+
+ private:
+  Temp_dir lower_, upper_;
 };
 
 }  // namespace brek_test

@@ -189,6 +189,26 @@ TEST_F(ClipboardImages, AutoSaveTakesEachNewPictureOnce) {
   EXPECT_EQ(seen.proposed, "scan1.jpg");
 }
 
+// Auto save switched on saves the pasted picture through the dialog first
+// (here under a name of the full 255 bytes): copied again, that picture is
+// no new one, as a picture auto save took itself is not.
+TEST_F(ClipboardImages, AutoSaveStartedThroughTheDialogPassesOverThePictureSaved) {
+  const std::string longest = std::string(251, 's') + ".bmp";
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
+  b.menu("PASTE");
+  te::answer_next_file_dialog(true, {dir.file(longest)});
+  b.menu("SAVAUTO");
+  ASSERT_TRUE(v->collage->auto_save);
+  ASSERT_TRUE(File_path::file_exists(dir.file(longest)));
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(1)));
+  EXPECT_FALSE(v->collage->timer_tasks());
+  EXPECT_EQ(brek_test::entries_of(dir.path()), std::vector<std::string>{longest});
+  ASSERT_TRUE(C_Bmp::copy_to_clipboard(numbered_picture(2)));
+  EXPECT_TRUE(v->collage->timer_tasks());
+  EXPECT_EQ(brek_test::entries_of(dir.path()).size(), 2u);
+  EXPECT_TRUE(b.messages.empty()) << b.last_message();
+}
+
 TEST_F(ClipboardImages, ACutImageIsForgottenInTheDirectoryView) {
   Ref<C_Bitmap> bmp = C_Bitmap::create(4, 4, 32);
   v->collage->show_bitmap(bmp, "<cut>");

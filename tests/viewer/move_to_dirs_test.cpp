@@ -493,6 +493,28 @@ TEST_F(Move_window, AnUndoTheSystemRefusesSaysWhy) {
   EXPECT_EQ(w->undo_targets.count(), 1);
 }
 
+// Without a file manager on PATH, Explore says that none could be started:
+// from the main window's menu, from a panel's, and once for both places of
+// an undo that failed.
+TEST_F(Move_window, ExploreWithoutAFileManagerSaysSo) {
+  const std::string none = "No file manager could be started (nautilus, xdg-open or gnome-open)";
+  brek_test::Temp_dir bin;
+  brek_test::Env_guard path("PATH", bin.path());
+  const std::string target = moved_into_target({"a.jpg"});
+  v->root_dir = src;
+  v->collage->do_command("EXPLOREDIR");
+  w->hover_target = 1;
+  w->menu_key = "EXPLORE";
+  w->on_menu_item();
+  EXPECT_EQ(box->messages, (std::vector<std::string>{none, none}));
+  ASSERT_TRUE(write_file(src + "/a.jpg", "newcomer"));
+  answer_yes = true;
+  key(8);
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(box->messages, (std::vector<std::string>{none, none, none}));
+  EXPECT_EQ(read_file(target + "/a.jpg"), "A");
+}
+
 TEST_F(Move_window, AnUndoWhoseFileIsGoneSaysWhereAndTheNextGoesOn) {
   const std::string target = moved_into_target({"a.jpg", "b.jpg"});
   ASSERT_TRUE(fs::remove(target + "/b.jpg"));
