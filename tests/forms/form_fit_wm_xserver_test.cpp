@@ -85,3 +85,24 @@ TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScroll
   EXPECT_EQ(f->clicked, "LAST;");
   dispose_now(f);
 }
+
+// A panel of 40 pixels along the screen's bottom: a form kept on the
+// screen stays above it, frame included.
+TEST(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  x.open_panel(0, 1040, 1920, 40, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+  ASSERT_TRUE(x.window_manager_barrier());
+  brek_test::On_window_layer<> layer;
+  Ref<C_Form> f = make<C_Form>();
+  f->show();
+  ASSERT_TRUE(te::wait_exposed(f->native));
+  f->set_size(sizing_options::FIT_TO_DISPLAY, 900, 400);
+  f->set_position(positioning::KEEP_ON_SCREEN, 700, 100);
+  ASSERT_TRUE(x.window_manager_barrier());
+  te::settle();
+  const Box frame = x.frame_geometry(brek_test::x11_window_of(f));
+  EXPECT_TRUE(brek_test::inside(frame, Box{0, 0, 1920, 1040})) << describe(frame);
+  dispose_now(f);
+}
