@@ -194,16 +194,23 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowAndTheNameClashDialogReope
 // opened again, three times: it comes back where it was dragged, and that
 // place is the one stored.
 TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowComesBackWhereTheUserDraggedIt) {
+  // The stored place in the screen's pixels.
+  auto stored = [] {
+    Ref<C_Config> c = C_Config::open_read("Collage viewer", area_where_configuration_is_stored::USER, "Move to dir");
+    return std::make_pair(C_Canvas::to_device_pixels(c->read_real_value("Left")),
+                          C_Canvas::to_device_pixels(c->read_real_value("Top")));
+  };
   start(0, 0, 0, 0);
-  const int places[3][2] = {{613, 677}, {120, 90}, {900, 300}};
+  const std::pair<int64_t, int64_t> places[3] = {{613, 677}, {120, 90}, {900, 300}};
   for (const auto& place : places) {
     Ref<C_Move_to_dirs> w = open_move_window();
     ASSERT_TRUE(!w.is_none() && x.window_manager_barrier());
     const xcb_window_t id = brek_test::x11_window_of(w);
-    x.request_move(id, place[0], place[1]);
+    x.request_move(id, int(place.first), int(place.second));
+    // The window is there and the program has seen it move.
     ASSERT_TRUE(brek_test::wait_until([&] {
       te::settle();
-      return x.geometry(id).x == place[0] && x.geometry(id).y == place[1];
+      return stored() == place;
     })) << describe(x.geometry(id));
     te::close(w->native);
     te::settle();
@@ -212,10 +219,8 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowComesBackWhereTheUserDragg
     ASSERT_TRUE(x.window_manager_barrier());
     te::settle();
     const Box back = x.geometry(id);
-    EXPECT_TRUE(back.x == place[0] && back.y == place[1]) << describe(back);
-    Ref<C_Config> c = C_Config::open_read("Collage viewer", area_where_configuration_is_stored::USER, "Move to dir");
-    EXPECT_EQ(C_Canvas::to_device_pixels(c->read_real_value("Left")), place[0]);
-    EXPECT_EQ(C_Canvas::to_device_pixels(c->read_real_value("Top")), place[1]);
+    EXPECT_TRUE(back.x == place.first && back.y == place.second) << describe(back);
+    EXPECT_TRUE(stored() == place);
     te::close(w->native);
     te::settle();
   }
