@@ -34,6 +34,13 @@ bool maximized_on_server(xcb_connection_t* c, xcb_window_t w) {
   return false;
 }
 
+bool full_screen_on_server(xcb_connection_t* c, xcb_window_t w) {
+  const xcb_atom_t full = x11_atom(c, "_NET_WM_STATE_FULLSCREEN");
+  for (uint32_t a : x11_words(c, w, "_NET_WM_STATE"))
+    if (a == full) return true;
+  return false;
+}
+
 // Extents (left, right, top, bottom, in the server's pixels) as margins of
 // the widget's pixels.
 QMargins margins_of(const std::vector<uint32_t>& e, double ratio) {
@@ -148,6 +155,24 @@ void await_window_state(QWidget* w, bool maximized) {
                     {maximized ? 1u : 0u, x11_atom(c, "_NET_WM_STATE_MAXIMIZED_VERT"),
                      x11_atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ"), 1u});
   wait_for_manager([&] { return maximized_on_server(c, id) == maximized; });
+}
+
+bool full_screen_by_manager(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  return c && id && full_screen_on_server(c, id);
+}
+
+void await_full_screen(QWidget* w, bool on) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  if (!c || !id || !w->isVisible() || !x11_viewable(c, id) || !window_manager_runs()) return;
+  // As for maximizing: Qt's record of the state may lag behind the
+  // manager's, so the request goes once more (the same state twice
+  // changes nothing).
+  if (full_screen_on_server(c, id) != on)
+    x11_ask_manager(c, id, "_NET_WM_STATE", {on ? 1u : 0u, x11_atom(c, "_NET_WM_STATE_FULLSCREEN"), 0u, 1u});
+  wait_for_manager([&] { return full_screen_on_server(c, id) == on; });
 }
 
 }  // namespace brek_platform::qt

@@ -56,11 +56,12 @@ class ViewerDialogsUnderAWindowManager : public testing::Test {
   // or with none when width is 0.
   void start(int width, int height, int left, int top) {
     auto text = [](int v) { return "\"" + std::to_string(v) + "\"\n"; };
-    if (width > 0)
+    if (width > 0) {
       ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
                                     "[Move to dir]\nCWidth = " + text(width) + "CHeight = " + text(height) +
                                         "Width = " + text(width + 3) + "Height = " + text(height + 3) +
                                         "Left = " + text(left) + "Top = " + text(top)));
+    }
     s = std::make_unique<Viewer_on_screen<Test_viewer>>();
     s->v->open_file(from + "/a.bmp");
     s->v->show();

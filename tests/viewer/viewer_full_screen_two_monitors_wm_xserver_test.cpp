@@ -291,21 +291,3 @@ TEST_F(ViewerFullScreenUnderAWindowManager, TheMoveWindowOpensOnTheMonitorOfTheM
   const Box frame = x.frame_geometry(brek_test::x11_window_of(w));
   EXPECT_TRUE(brek_test::inside(frame, RIGHT_SCREEN)) << brek_test::describe(frame);
 }
-
-// F11 at once after a start in full screen, before the window manager
-// has shown the full-screen window: the stored window comes back.
-TEST_F(ViewerFullScreenUnderAWindowManager, F11AtOnceAfterAFullScreenStartGivesTheStoredWindow) {
-  for (int round = 1; round <= 3; ++round) {
-    ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", std::string(STORED) + "Full_screen = 1\n"));
-    s = std::make_unique<Viewer_on_screen<Test_viewer>>();
-    s->v->show();
-    ASSERT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return !s->v->collage->pending_placement;
-    }));
-    leave_full_screen();
-    expect_box(STORED_BOX, ("round " + std::to_string(round)).c_str());
-    s.reset();
-    te::settle();
-  }
-}
