@@ -26,18 +26,16 @@ xcb_window_t x11_id(QWidget* w) {
   return w->testAttribute(Qt::WA_WState_Created) ? xcb_window_t(w->winId()) : xcb_window_t(0);
 }
 
-bool maximized_on_server(xcb_connection_t* c, xcb_window_t w) {
-  const xcb_atom_t vert = x11_atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-  const xcb_atom_t horz = x11_atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
-  for (uint32_t a : x11_words(c, w, "_NET_WM_STATE"))
-    if (a == vert || a == horz) return true;
-  return false;
-}
+// The states a request changes together: maximized (both ways), or full
+// screen.
+const std::vector<const char*> MAXIMIZED = {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"};
+const std::vector<const char*> FULL_SCREEN = {"_NET_WM_STATE_FULLSCREEN"};
 
-bool full_screen_on_server(xcb_connection_t* c, xcb_window_t w) {
-  const xcb_atom_t full = x11_atom(c, "_NET_WM_STATE_FULLSCREEN");
-  for (uint32_t a : x11_words(c, w, "_NET_WM_STATE"))
-    if (a == full) return true;
+// Whether the manager keeps any of the states on the window.
+bool state_on_server(xcb_connection_t* c, xcb_window_t w, const std::vector<const char*>& states) {
+  const std::vector<uint32_t> now = x11_words(c, w, "_NET_WM_STATE");
+  for (const char* name : states)
+    if (std::find(now.begin(), now.end(), x11_atom(c, name)) != now.end()) return true;
   return false;
 }
 
@@ -136,43 +134,36 @@ void await_mapped(QWidget* w) {
   wait_for_manager([&] { return x11_viewable(c, id); });
 }
 
-bool maximized_by_manager(QWidget* w) {
+namespace {
+
+bool by_manager(QWidget* w, const std::vector<const char*>& states) {
   xcb_connection_t* c = x11_connection();
   const xcb_window_t id = w ? x11_id(w) : 0;
-  return c && id && maximized_on_server(c, id);
+  return c && id && state_on_server(c, id, states);
 }
 
-void await_window_state(QWidget* w, bool maximized) {
+void await_states(QWidget* w, const std::vector<const char*>& states, bool on) {
   xcb_connection_t* c = x11_connection();
   const xcb_window_t id = w ? x11_id(w) : 0;
   if (!c || !id || !w->isVisible() || !x11_viewable(c, id) || !window_manager_runs()) return;
   // Qt asks only when its own record of the state differs, and that record
   // lags behind a manager that changed the state itself: ask once more (a
   // second request for the same state changes nothing).
-  // Add or remove both, asked by a normal application (source 1).
-  if (maximized_on_server(c, id) != maximized)
+  // Add or remove them together, asked by a normal application (source 1).
+  if (state_on_server(c, id, states) != on)
     x11_ask_manager(c, id, "_NET_WM_STATE",
-                    {maximized ? 1u : 0u, x11_atom(c, "_NET_WM_STATE_MAXIMIZED_VERT"),
-                     x11_atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ"), 1u});
-  wait_for_manager([&] { return maximized_on_server(c, id) == maximized; });
+                    {on ? 1u : 0u, x11_atom(c, states[0]), states.size() > 1 ? x11_atom(c, states[1]) : 0u, 1u});
+  wait_for_manager([&] { return state_on_server(c, id, states) == on; });
 }
 
-bool full_screen_by_manager(QWidget* w) {
-  xcb_connection_t* c = x11_connection();
-  const xcb_window_t id = w ? x11_id(w) : 0;
-  return c && id && full_screen_on_server(c, id);
-}
+}  // namespace
 
-void await_full_screen(QWidget* w, bool on) {
-  xcb_connection_t* c = x11_connection();
-  const xcb_window_t id = w ? x11_id(w) : 0;
-  if (!c || !id || !w->isVisible() || !x11_viewable(c, id) || !window_manager_runs()) return;
-  // As for maximizing: Qt's record of the state may lag behind the
-  // manager's, so the request goes once more (the same state twice
-  // changes nothing).
-  if (full_screen_on_server(c, id) != on)
-    x11_ask_manager(c, id, "_NET_WM_STATE", {on ? 1u : 0u, x11_atom(c, "_NET_WM_STATE_FULLSCREEN"), 0u, 1u});
-  wait_for_manager([&] { return full_screen_on_server(c, id) == on; });
-}
+bool maximized_by_manager(QWidget* w) { return by_manager(w, MAXIMIZED); }
+
+void await_window_state(QWidget* w, bool maximized) { await_states(w, MAXIMIZED, maximized); }
+
+bool full_screen_by_manager(QWidget* w) { return by_manager(w, FULL_SCREEN); }
+
+void await_full_screen(QWidget* w, bool on) { await_states(w, FULL_SCREEN, on); }
 
 }  // namespace brek_platform::qt
