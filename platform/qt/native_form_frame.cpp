@@ -59,18 +59,38 @@ QMargins qt_frame(QWidget* w) {
 // is not asked again.
 bool g_estimates_answered = true;
 
+// A property of one window given to another as it stands (nothing when
+// the first has none).
+void copy_property(xcb_connection_t* c, xcb_window_t from, xcb_window_t to, const char* name) {
+  const xcb_atom_t a = x11_atom(c, name);
+  X11_reply<xcb_get_property_reply_t> r(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, from, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16), nullptr));
+  if (!r || r->type == XCB_ATOM_NONE) return;
+  const int bytes = xcb_get_property_value_length(r.get());
+  const int unit = r->format / 8;
+  if (unit == 0) return;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, to, a, r->type, r->format, uint32_t(bytes / unit),
+                      xcb_get_property_value(r.get()));
+}
+
 // The manager's estimate for a window it does not manage yet; empty when
-// it gives none.
+// it gives none. It is asked about a stand-in of the same kind and
+// decoration: a manager may answer with word of where it would put the
+// window (openbox does), which, reaching the window after the program
+// placed it, would pass for its place.
 std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   if (!g_estimates_answered || !x11_supported(c, "_NET_REQUEST_FRAME_EXTENTS")) return {};
-  // What a manager left on a window it let go (openbox: all 0) is no
-  // answer: only the extents the request brings are.
-  xcb_delete_property(c, w, x11_atom(c, "_NET_FRAME_EXTENTS"));
-  x11_ask_manager(c, w, "_NET_REQUEST_FRAME_EXTENTS", {});
+  const xcb_window_t probe = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, x11_root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  for (const char* name : {"_NET_WM_WINDOW_TYPE", "_MOTIF_WM_HINTS", "WM_TRANSIENT_FOR"}) copy_property(c, w, probe, name);
+  x11_ask_manager(c, probe, "_NET_REQUEST_FRAME_EXTENTS", {});
   const auto limit = Clock::now() + ANSWER_BOUND;
   std::vector<uint32_t> extents;
-  while ((extents = x11_words(c, w, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
+  while ((extents = x11_words(c, probe, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  xcb_destroy_window(c, probe);
+  xcb_flush(c);
   if (extents.size() != 4) g_estimates_answered = false;
   return extents;
 }

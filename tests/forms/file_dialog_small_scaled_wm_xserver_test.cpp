@@ -28,9 +28,15 @@ TEST(FileDialogOnASmallDenseDesktop, TheSaveDialogIsCutToTheWorkArea) {
   Ref<C_Dialog_file> save = C_Dialog_file::create_save(f, "SAVE");
   Box frame;
   te::post_task([&] {
+    // The dialog is shown once the manager gave it the keyboard.
+    const auto dialog_focused = [&] {
+      const xcb_window_t focus = x.input_focus();
+      return focus > XCB_INPUT_FOCUS_POINTER_ROOT && focus != brek_test::x11_window_of(f) &&
+             x.geometry(focus).w > 0;
+    };
     if (!brek_test::wait_until([&] {
           te::settle();
-          return te::modal_window_open() && x.input_focus() != brek_test::x11_window_of(f);
+          return te::modal_window_open() && dialog_focused();
         }) ||
         !x.window_manager_barrier())
       return;

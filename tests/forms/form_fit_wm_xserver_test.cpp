@@ -11,6 +11,7 @@
 
 #include "forms/button.h"
 #include "forms/form.h"
+#include "forms/form_bridge.h"
 #include "forms/label.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
@@ -104,5 +105,29 @@ TEST(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
   te::settle();
   const Box frame = x.frame_geometry(brek_test::x11_window_of(f));
   EXPECT_TRUE(brek_test::inside(frame, Box{0, 0, 1920, 1040})) << describe(frame);
+  dispose_now(f);
+}
+
+// A form placed while hidden keeps its place until it shows and after:
+// what the window manager tells about a window it does not manage yet
+// (asked for the frame it will give) never passes for the form's place.
+TEST(FormFitUnderAWindowManager, AFormPlacedBeforeItShowsKeepsItsPlace) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  brek_test::On_window_layer<> layer;
+  Ref<C_Form> f = make<C_Form>();
+  const rect at{201, 150, 450, 300};
+  C_Brek_form::set_window_rect(f->native, at);
+  ASSERT_TRUE(x.window_manager_barrier());
+  te::settle();
+  const rect hidden = C_Brek_form::get_window_rect(f->native);
+  EXPECT_TRUE(hidden.x == at.x && hidden.y == at.y && hidden.w == at.w && hidden.h == at.h)
+      << hidden.w << "x" << hidden.h << " at " << hidden.x << "," << hidden.y;
+  f->show();
+  ASSERT_TRUE(te::wait_exposed(f->native) && x.window_manager_barrier());
+  te::settle();
+  EXPECT_TRUE(x.geometry(brek_test::x11_window_of(f)) == (Box{268, 200, 600, 400}))
+      << describe(x.geometry(brek_test::x11_window_of(f)));
   dispose_now(f);
 }

@@ -52,7 +52,7 @@ std::string monitor_name(size_t index) { return "MONITOR-" + std::to_string(inde
 // Declares the monitors on the server (RandR 1.5), the first holding the
 // server's one output so that the output makes no monitor of its own.
 // The monitors last as long as the server (it never resets).
-bool set_monitors(const std::vector<Own_monitor>& monitors) {
+bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
   const xcb_window_t root = done ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : 0;
@@ -60,7 +60,7 @@ bool set_monitors(const std::vector<Own_monitor>& monitors) {
   auto* res = version ? xcb_randr_get_screen_resources_reply(c, xcb_randr_get_screen_resources(c, root), nullptr)
                       : nullptr;
   done = res && res->num_outputs > 0 && (version->major_version > 1 || version->minor_version >= 5);
-  for (size_t i = 0; done && i < monitors.size(); ++i) {
+  for (size_t i = first; done && i < monitors.size(); ++i) {
     const Own_monitor& m = monitors[i];
     const std::string name = monitor_name(i);
     auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
@@ -210,7 +210,8 @@ bool remove_own_monitor(size_t index) {
   return done;
 }
 
-bool restore_own_monitors() { return g_monitors.size() < 2 || set_monitors(g_monitors); }
+// The first monitor holds the output and is never taken away.
+bool restore_own_monitors() { return g_monitors.size() < 2 || set_monitors(g_monitors, 1); }
 
 const std::string& own_desktop_failure() { return g_failure; }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "baselib/config.h"
+#include "platform/screens.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
@@ -268,9 +269,19 @@ TEST_F(ViewerFullScreenUnderAWindowManager, AWindowOnAMonitorTakenAwayComesOntoT
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
   start();
   drag_to(1871, 300);
+  // Both monitors back, for the program and the manager, before the next
+  // test of the process.
   struct Monitors_back {
-    ~Monitors_back() { brek_test::restore_own_monitors(); }
-  } back;
+    x11_test::Client& x;
+    ~Monitors_back() {
+      EXPECT_TRUE(brek_test::restore_own_monitors());
+      EXPECT_TRUE(brek_test::wait_until([] {
+        te::settle();
+        return brek_platform::monitors().size() == 2;
+      }));
+      EXPECT_TRUE(x.window_manager_barrier());
+    }
+  } back{x};
   ASSERT_TRUE(brek_test::remove_own_monitor(1));
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
