@@ -33,13 +33,19 @@ class Clicked_form : public C_Form {
   void on_click() override { clicked += event_control_name() + ";"; }
 };
 
+// Forms on the real window layer, and a client of the X server's own.
+class FormFitUnderAWindowManager : public testing::Test, protected brek_test::On_window_layer<> {
+ protected:
+  void SetUp() override {
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+  }
+  x11_test::Client x;
+};
+
 }  // namespace
 
-TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScrolls) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  brek_test::On_window_layer<> layer;
+TEST_F(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScrolls) {
   Ref<Clicked_form> f = make<Clicked_form>();
   f->begin_update();
   St_sizes_col__C_Form side;
@@ -89,13 +95,9 @@ TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScroll
 
 // A panel of 40 pixels along the screen's bottom: a form kept on the
 // screen stays above it, frame included.
-TEST(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
+TEST_F(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
   x.open_panel(0, 1040, 1920, 40, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
   ASSERT_TRUE(x.window_manager_barrier());
-  brek_test::On_window_layer<> layer;
   Ref<C_Form> f = make<C_Form>();
   f->show();
   ASSERT_TRUE(te::wait_exposed(f->native));
@@ -111,11 +113,7 @@ TEST(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
 // A form placed while hidden keeps its place until it shows and after:
 // what the window manager tells about a window it does not manage yet
 // (asked for the frame it will give) never passes for the form's place.
-TEST(FormFitUnderAWindowManager, AFormPlacedBeforeItShowsKeepsItsPlace) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  brek_test::On_window_layer<> layer;
+TEST_F(FormFitUnderAWindowManager, AFormPlacedBeforeItShowsKeepsItsPlace) {
   Ref<C_Form> f = make<C_Form>();
   const rect at{201, 150, 450, 300};
   C_Brek_form::set_window_rect(f->native, at);
