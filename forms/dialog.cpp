@@ -1,7 +1,10 @@
 #include "forms/dialog.h"
 
 #include "forms/form_bridge.h"
+#include "forms/placement.h"
 #include "forms/screen.h"
+
+#include <vector>
 
 namespace brek {
 
@@ -16,6 +19,16 @@ point C_Dialog::place_over(const rect& o, const rect& d) {
 
 void C_Dialog::place_for_run(const Ref<C_Form>& own) {
   const bool over_owner = !own.is_none() && own->native != 0;
+  if (placed_once_ && over_owner) {
+    Placement::refresh_monitors();
+    const std::vector<rect> monitors = Placement::monitor_rects();
+    const rect d = get_bounds();
+    if (Placement::best_monitor(monitors, own->get_bounds()) == Placement::best_monitor(monitors, d)) {
+      set_size(sizing_options::FIT_TO_DISPLAY, d.h, d.w);
+      return;
+    }
+  }
+  placed_once_ = true;
   // Placed over its owner, then fitted to the monitor's work area; a
   // dialog cut to it is placed again at its new size.
   for (int pass = 0; pass < 2; ++pass) {

@@ -48,9 +48,12 @@ class C_Dialog : public C_Form {
 
  private:
   // Centred over the owner when there is one, else on its monitor, and
-  // wholly on that monitor's work area, cut to it when larger.
+  // wholly on that monitor's work area, cut to it when larger. Run again
+  // on the monitor its owner is on, it stays where it was (the user may
+  // have moved it), only kept on that work area.
   void place_for_run(const Ref<C_Form>& own);
   bool running_ = false;
+  bool placed_once_ = false;
 };
 
 }  // namespace brek

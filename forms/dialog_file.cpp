@@ -7,6 +7,7 @@
 #include "forms/form.h"
 #include "forms/form_bridge.h"
 #include "forms/modal_run.h"
+#include "forms/placement.h"
 #include "platform/file_dialog.h"
 
 namespace brek {
@@ -32,6 +33,15 @@ struct Keep_current {
   explicit Keep_current(const Ref<C_Form>& f) : form(f), kept(f->current_control()) {}
   ~Keep_current() { form->set_current_control(kept); }
 };
+
+// A file dialog is kept on a monitor's work area and cut to it, as every
+// other dialog is.
+brek_platform::Rect_pt fit_dialog(const brek_platform::Rect_pt& r) {
+  Placement::refresh_monitors();
+  const rect f =
+      Placement::fit_to_display(Placement::monitor_rects(), Placement::monitor_work_areas(), rect{r.x, r.y, r.w, r.h});
+  return brek_platform::Rect_pt{f.x, f.y, f.w, f.h};
+}
 
 }  // namespace
 
@@ -125,6 +135,7 @@ bool C_Dialog_file::execute() {
   request.default_suffix = suffix_of(save ? proposed_extension(default_ext, filter) : default_ext);
   request.file_name = file_name;
   request.multi_select = !save && multi_select;
+  request.fit = fit_dialog;
   std::vector<std::string> chosen;
   if (!brek_platform::run_file_dialog(native, request, chosen) || chosen.empty()) return false;
   file_names.clear();
@@ -163,6 +174,7 @@ bool C_Dialog_dir::execute() {
   brek_platform::Directory_dialog_request request;
   request.caption = caption;
   request.directory = start_directory();
+  request.fit = fit_dialog;
   std::string chosen;
   if (!brek_platform::run_directory_dialog(native, request, chosen) || chosen.empty()) return false;
   directory = chosen;

@@ -230,8 +230,22 @@ class C_Form : public Brek_object {
   // letters ask; nothing for a minimized or maximized window, nor, without
   // "A", for one that is being created, not placed or not visible.
   void save_placement(const std::string& application, const std::string& section, const std::string& what = "");
-  // Reads them back and applies them; the window ends on a monitor.
-  void load_placement(const std::string& application, const std::string& section, const std::string& what = "");
+  // Reads them back and applies them; the window ends on a monitor, a
+  // stored place and size cut to the monitor the window lands on. true
+  // when a place (Left and Top) was stored.
+  bool load_placement(const std::string& application, const std::string& section, const std::string& what = "");
+  // A form without a place of its own opens centred on the work area of
+  // the monitor that other is on (cut to it).
+  void center_on_monitor_of(const Ref<C_Form>& other);
+  // A shown form that is no longer wholly on the monitors (one went)
+  // comes wholly onto one; a maximized or minimized one is the platform's.
+  void keep_on_monitors();
+  // Full screen by the window manager over the monitor given (outer
+  // rectangle, points; the window moves wholly onto it first, so that the
+  // manager takes that one), or back: true when a manager did it, the
+  // border kind then 1 while full screen. false where none does (nothing
+  // changed).
+  bool set_full_screen(bool on, const rect& monitor);
 
   // ---- screen ----
   // The screen's long-operation window, made on first use

@@ -118,6 +118,9 @@ class Bridge_events final : public brek_platform::Form_events {
   void moved(H form) override {
     guarded(0, [&] { return Event_routing::moved(f(form)), 0; });
   }
+  void monitors_changed() override {
+    guarded(0, [&] { return C_Screen::current()->monitors_changed(), 0; });
+  }
   void mouse_move(const brek_platform::Pointer_input& in) override {
     guarded(0, [&] { return Event_routing::mouse_move(f(in.form), c(in.control), pointer_of(in)), 0; });
   }
@@ -382,6 +385,12 @@ int C_Brek_form::get_window_state(int64_t form) { return form == 0 ? 0 : native_
 
 void C_Brek_form::set_window_state(int64_t form, int state) {
   if (form != 0 && state >= 0 && state <= 2) native_forms().set_window_state(form, state);
+}
+
+bool C_Brek_form::can_full_screen(int64_t form) { return form != 0 && native_forms().can_full_screen(form); }
+
+bool C_Brek_form::set_full_screen(int64_t form, bool on) {
+  return form != 0 && native_forms().set_full_screen(form, on);
 }
 
 void C_Brek_form::close_form(int64_t form) {

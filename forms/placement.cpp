@@ -167,12 +167,11 @@ bool bounding_box(const std::vector<rect>& rects, rect& box) {
   return true;
 }
 
-rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window) {
-  if (monitors.empty()) return window;
-  int64_t chosen = -1;
-  for (size_t i = 0; i < monitors.size() && chosen < 0; ++i)
-    if (C_Geometry::point_in_rect(monitors[i], point{window.x + 1, window.y + 1})) chosen = static_cast<int64_t>(i);
-  if (chosen < 0) chosen = best_monitor(monitors, window);
+namespace {
+
+// The window cut to the work area of monitor m and moved inside it.
+rect fit_to_monitor(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window,
+                    int64_t chosen) {
   const size_t m = static_cast<size_t>(chosen);
   const rect work = m < work_areas.size() && work_areas[m].w > 0 && work_areas[m].h > 0 ? work_areas[m] : monitors[m];
   rect r = window;
@@ -182,6 +181,29 @@ rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& 
   r.x = at.x;
   r.y = at.y;
   return r;
+}
+
+}  // namespace
+
+rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window) {
+  if (monitors.empty()) return window;
+  int64_t chosen = -1;
+  for (size_t i = 0; i < monitors.size() && chosen < 0; ++i)
+    if (C_Geometry::point_in_rect(monitors[i], point{window.x + 1, window.y + 1})) chosen = static_cast<int64_t>(i);
+  if (chosen < 0) chosen = best_monitor(monitors, window);
+  return fit_to_monitor(monitors, work_areas, window, chosen);
+}
+
+rect fit_to_landing(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window) {
+  if (monitors.empty()) return window;
+  return fit_to_monitor(monitors, work_areas, window, best_monitor(monitors, window));
+}
+
+bool wholly_on(const std::vector<rect>& monitors, const rect& window) {
+  // Monitors do not overlap one another: their shares add up.
+  double shown = 0;
+  for (const rect& m : monitors) shown += overlap_area(m, window);
+  return shown >= window.w * window.h - 1e-6;
 }
 
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window) {
@@ -359,8 +381,8 @@ void C_Form::save_placement(const std::string& application, const std::string& s
   });
 }
 
-void C_Form::load_placement(const std::string& application, const std::string& section, const std::string& what) {
-  if (is_none() || native == 0) return;
+bool C_Form::load_placement(const std::string& application, const std::string& section, const std::string& what) {
+  if (is_none() || native == 0) return false;
   Ref<C_Config> config = C_Config::open_read(application, area_where_configuration_is_stored::USER, section);
   std::string letters = Placement::what_letters(what);
   // A value that is not a number counts as missing; hand edits and old
@@ -399,18 +421,11 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   height += wm.frame_h();
   cut(width, box.w);
   cut(height, box.h);
-  if (has_w && has_h) {
-    if (on_linux() && read("CHeight", cheight)) {
-      if (!read("CWidth", cwidth)) cwidth = 0;
-      cut(cwidth, box.w - frame_w);
-      cut(cheight, box.h - frame_h);
-      set_client_size(sizing_options::FIT_TO_DISPLAY, cheight, cwidth);
-    } else {
-      set_size(sizing_options::FIT_TO_DISPLAY, height, width);
-    }
-  } else {
-    if (has_w) set_width(width);
-    if (has_h) set_height(height);
+  const bool client = has_w && has_h && on_linux() && read("CHeight", cheight);
+  if (client) {
+    if (!read("CWidth", cwidth) || !(cwidth > 0)) cwidth = wm.client_w;
+    cut(cwidth, box.w - frame_w);
+    cut(cheight, box.h - frame_h);
   }
 
   double left = 0, top = 0;
@@ -418,9 +433,30 @@ void C_Form::load_placement(const std::string& application, const std::string& s
   bool has_t = Placement::wants(letters, 'T') && read("Top", top);
   left -= wm.frame_left();
   top -= wm.frame_top();
-  if (has_l && has_t) {
-    place_outer(*this, wm, positioning::KEEP_ON_SCREEN, left, top);
-  } else if (has_l || has_t) {
+  if (has_w && has_h && has_l && has_t) {
+    // Size and place together: the size is cut to the monitor the window
+    // lands on, not to the one it is on before it moves.
+    const rect stored = client ? rect{left, top, cwidth + frame_w, cheight + frame_h} : rect{left, top, width, height};
+    const rect at = Placement::fit_to_landing(monitors, Placement::monitor_work_areas(), stored);
+    if (client)
+      set_client_size(sizing_options::SIZE_AS_IS, at.h - frame_h, at.w - frame_w);
+    else
+      set_size(sizing_options::SIZE_AS_IS, at.h, at.w);
+    want_width = at.w;
+    want_height = at.h;
+    place_outer(*this, wm, positioning::POSITION_AS_IS, at.x, at.y);
+    placed = 1;
+    return true;
+  }
+  if (client) {
+    set_client_size(sizing_options::FIT_TO_DISPLAY, cheight, cwidth);
+  } else if (has_w && has_h) {
+    set_size(sizing_options::FIT_TO_DISPLAY, height, width);
+  } else {
+    if (has_w) set_width(width);
+    if (has_h) set_height(height);
+  }
+  if (has_l || has_t) {
     // One coordinate is taken as it stands, unless no monitor would show
     // the window there.
     const rect cur = wm.outer_of(rects_of(*this).own);
@@ -429,6 +465,41 @@ void C_Form::load_placement(const std::string& application, const std::string& s
     place_outer(*this, wm, shown ? positioning::POSITION_AS_IS : positioning::KEEP_ON_SCREEN, there.x, there.y);
   }
   placed = 1;
+  return false;
+}
+
+void C_Form::center_on_monitor_of(const Ref<C_Form>& other) {
+  if (is_none() || native == 0 || other->native == 0) return;
+  Placement::refresh_monitors();
+  if (Placement::monitor_count() == 0) return;
+  const rect work = Placement::monitor_work_area(Placement::best_monitor(Placement::monitor_rects(), other->get_bounds()));
+  rect r = get_bounds();
+  r.w = std::min(r.w, work.w);
+  r.h = std::min(r.h, work.h);
+  const point at = Placement::center_in(work, r.w, r.h);
+  placed = 1;
+  set_bounds(rect{at.x, at.y, r.w, r.h});
+}
+
+void C_Form::keep_on_monitors() {
+  if (is_none() || native == 0 || !is_visible() || get_window_state() != static_cast<int>(state_of_form::NORMAL))
+    return;
+  Placement::refresh_monitors();
+  const std::vector<rect> monitors = Placement::monitor_rects();
+  const rect b = get_bounds();
+  if (monitors.empty() || Placement::wholly_on(monitors, b)) return;
+  set_bounds(Placement::fit_to_display(monitors, Placement::monitor_work_areas(), b));
+}
+
+bool C_Form::set_full_screen(bool on, const rect& monitor) {
+  if (is_none() || native == 0 || !C_Brek_form::can_full_screen(native)) return false;
+  if (on && monitor.w > 0 && monitor.h > 0) {
+    const rect b = get_bounds();
+    if (!Placement::wholly_on({monitor}, b)) set_bounds(Placement::fit_to_display({monitor}, {monitor}, b));
+  }
+  if (!C_Brek_form::set_full_screen(native, on)) return false;
+  border_kind = on ? 1 : 0;
+  return true;
 }
 
 }  // namespace brek

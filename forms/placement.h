@@ -78,9 +78,15 @@ bool bounding_box(const std::vector<rect>& rects, rect& box);
 // area that is empty counts as its whole monitor. Without a monitor the
 // window stays as it is.
 rect fit_to_display(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window);
+// The same for the monitor the window lands on when placed as it stands
+// (the one sharing most with it, as positioning chooses), so that a size
+// is cut to that monitor, not to another the window was on before.
+rect fit_to_landing(const std::vector<rect>& monitors, const std::vector<rect>& work_areas, const rect& window);
 // Whether some monitor shows a part of the window (an overlap of positive
 // area).
 bool shown_on_any(const std::vector<rect>& monitors, const rect& window);
+// Whether the monitors show all of the window (one or several together).
+bool wholly_on(const std::vector<rect>& monitors, const rect& window);
 
 // ---- the rectangles of a window ----
 

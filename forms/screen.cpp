@@ -10,6 +10,7 @@
 #include "forms/form_bridge.h"
 #include "forms/long_operation.h"
 #include "forms/modal_run.h"
+#include "forms/placement.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -95,6 +96,16 @@ void C_Screen::destroy_hook() {
 }
 
 Ref<C_Screen> C_Screen::current() { return current_slot().lock(); }
+
+void C_Screen::monitors_changed() {
+  if (is_none()) return;
+  Placement::refresh_monitors();
+  // A copy: keeping a form on screen runs its events, which may close one.
+  std::vector<Ref<C_Form>> shown;
+  for (const Ref<C_Form>& f : forms)
+    if (f->is_visible()) shown.push_back(f);
+  for (const Ref<C_Form>& f : shown) f->keep_on_monitors();
+}
 
 void C_Screen::add_form(const Ref<C_Form>& form) {
   if (is_none() || form.is_none()) return;

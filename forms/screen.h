@@ -62,6 +62,9 @@ class C_Screen : public Brek_object {
   void add_form(const Ref<C_Form>& form);
   void remove_form(const Ref<C_Form>& form);
   void set_main_form(const Ref<C_Form>& form);
+  // Monitors came, went or changed: every shown form is kept wholly on
+  // them.
+  void monitors_changed();
 
   // Makes form the main form (unless it is None; the first form when there
   // is no main form), shows every form not hidden by the program and runs

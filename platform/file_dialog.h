@@ -5,6 +5,7 @@
 // native ones, so that they behave the same everywhere and tests can answer
 // them (platform/test_events.h).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ namespace brek_platform {
 Native_handle dialog_holder_create(Native_handle form);
 void dialog_holder_destroy(Native_handle holder);
 
+// Where a dialog window goes and how large it is, given the outer rectangle
+// it would have (points, frame included): the program's rule keeps it on
+// a monitor's work area. Empty: as the dialog places itself.
+using Fit_outer = std::function<Rect_pt(const Rect_pt&)>;
+
 struct File_dialog_request {
   bool save = false;
   std::string title;
@@ -25,6 +31,7 @@ struct File_dialog_request {
   std::string default_suffix;        // added to a typed name without one; no dot
   std::string file_name;             // proposed name
   bool multi_select = false;         // open dialogs only
+  Fit_outer fit;
 };
 
 // Runs the dialog modally over the holder's form. true when the user
@@ -35,6 +42,7 @@ bool run_file_dialog(Native_handle holder, const File_dialog_request& request, s
 struct Directory_dialog_request {
   std::string caption;
   std::string directory;  // shown first; empty: the home directory
+  Fit_outer fit;
 };
 
 // Runs a dialog that chooses a directory; true when confirmed, the full

@@ -95,11 +95,19 @@ class Native_forms {
   virtual void set_client_size(Native_handle, double /*width*/, double /*height*/) {}
   // Screen position of the client area's top-left corner.
   virtual Point_pt client_origin(Native_handle) { return {}; }
-  // 0 normal, 1 minimized, 2 maximized. Setting a state, a border kind or
-  // the taskbar button of a shown window returns once the window system
-  // has carried it out.
+  // 0 normal, 1 minimized, 2 maximized (full screen counts as maximized).
+  // Setting a state, a border kind or the taskbar button of a shown window
+  // returns once the window system has carried it out.
   virtual int get_window_state(Native_handle) { return 0; }
   virtual void set_window_state(Native_handle, int) {}
+  // Whether a window manager shows the window full screen on request: over
+  // the panels of its monitor, without a frame. false where none does
+  // (headless, offscreen, no manager running) or while it is hidden.
+  virtual bool can_full_screen(Native_handle) { return false; }
+  // Full screen by the manager on the monitor the window is on, or back to
+  // the state it had; returns once the manager carried it out. false when
+  // nothing was done: none can, or leaving a window that is not.
+  virtual bool set_full_screen(Native_handle, bool /*on*/) { return false; }
   // Asks the window to close: Form_events::close_query and closed follow.
   virtual void close_form(Native_handle) {}
   virtual bool is_form_visible(Native_handle) { return false; }
@@ -230,6 +238,8 @@ class Form_events {
   virtual void resized(Native_handle) {}
   virtual void control_resized(Native_handle /*form*/, Native_handle /*control*/) {}
   virtual void moved(Native_handle) {}
+  // Monitors came, went or changed their size.
+  virtual void monitors_changed() {}
   virtual void mouse_move(const Pointer_input&) {}
   // A double click: call this first, then mouse_down for the same press.
   virtual void double_click_pending() {}

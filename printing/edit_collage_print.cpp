@@ -45,6 +45,7 @@ Ref<C_Edit_collage_print> C_Edit_collage_print::editor_of(const Ref<C_Collage_vi
   Ref<C_Edit_collage_print> editor = create();
   editor->viewer = viewer;
   editor->build_controls();
+  editor->center_on_monitor_of(viewer);
   // The screen's list keeps the window; the viewer ends it.
   viewer->own(Ref<Brek_object>(editor));
   return editor;

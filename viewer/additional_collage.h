@@ -59,6 +59,10 @@ class C_Additional_collage : public C_Sorting {
   // goes to the monitor the switch chose (empty: where the window is).
   bool place_under_pointer = true;
   rect switched_to;
+  // The window's own rectangle when full screen began from a normal
+  // window: leaving gives exactly that back (also across two monitors).
+  rect windowed;
+  bool windowed_kept = false;
   int64_t last_painted_index = -1;
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;
@@ -226,6 +230,8 @@ class C_Additional_collage : public C_Sorting {
   // Applies full screen again once the window shows it; at start-up on
   // the monitor under the mouse cursor.
   void place_full_screen();
+  // Full screen on the monitor given (empty: where the window is), or back.
+  void switch_full_screen(bool on, const rect& monitor);
   // Makes the save dialog with a filter of the savable image types.
   void save_as_dialog();
   // The file manager at a directory; the file, when given, selected where

@@ -5,6 +5,7 @@
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "baselib/system_functions.h"
+#include "forms/form_bridge.h"
 #include "forms/placement.h"
 #include "runtime/strings.h"
 #include "viewer/collage_viewer.h"
@@ -49,22 +50,46 @@ void C_Additional_collage::set_full_screen(bool on) {
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
   Placement::refresh_monitors();
+  const rect b = v->get_bounds();
+  const int64_t m = on ? monitor_at(point{b.x + 20, b.y + 20}) : -1;
+  switch_full_screen(on, m >= 0 ? Placement::monitor_rect(m) : rect{});
+}
+
+void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  if (v.is_none()) return;
+  Placement::refresh_monitors();
   {
     Placement_batch batch(v);
     if (on) {
-      const rect b = v->get_bounds();
-      const int64_t m = monitor_at(point{b.x + 20, b.y + 20});
-      switched_to = m >= 0 ? Placement::monitor_rect(m) : rect{};
-      if (m >= 0) v->set_bounds(switched_to);
-      v->set_window_state(state_of_form::MAXIMIZED);
-      v->set_border_kind(1);
+      switched_to = monitor;
+      const bool has_monitor = monitor.w > 0 && monitor.h > 0;
+      if (v->border_kind == 0 && v->get_window_state() == static_cast<int>(state_of_form::NORMAL)) {
+        windowed = C_Brek_form::get_window_rect(v->native);
+        windowed_kept = windowed.w > 0 && windowed.h > 0;
+      }
+      // A window manager covers the panels too; without one the window
+      // fills the monitor itself.
+      if (!v->set_full_screen(true, monitor)) {
+        if (has_monitor) v->set_bounds(monitor);
+        v->set_window_state(state_of_form::MAXIMIZED);
+        v->set_border_kind(1);
+      }
       pending_placement = true;
       place_under_pointer = false;
       v->start_timer();
     } else {
+      v->set_full_screen(false, rect{});
       v->set_border_kind(0);
       v->set_window_state(state_of_form::NORMAL);
-      v->load_placement(C_Collage_viewer::PLACEMENT_APPLICATION, C_Collage_viewer::PLACEMENT_SECTION);
+      // The window as it was, where the monitors still show all of it;
+      // else the stored placement, kept on a monitor.
+      if (windowed_kept && Placement::wholly_on(Placement::monitor_rects(), windowed))
+        C_Brek_form::set_window_rect(v->native, windowed);
+      else
+        v->load_placement(C_Collage_viewer::PLACEMENT_APPLICATION, C_Collage_viewer::PLACEMENT_SECTION);
+      windowed_kept = false;
       full_screen = false;
       update_caption(caption);
     }
@@ -77,21 +102,26 @@ void C_Additional_collage::place_full_screen() {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
-  {
+  // No monitor under the cursor: the window stays where it is and goes
+  // full screen on the monitor it is on. The window's own bounds are not
+  // asked again: a manager may still be showing it anew after the switch
+  // took its frame away.
+  rect to = switched_to;
+  if (place_under_pointer) {
+    const int64_t m = monitor_at(v->cursor_position());
+    to = m >= 0 ? Placement::monitor_rect(m) : rect{};
+  }
+  if (!C_Brek_form::can_full_screen(v->native)) {
     Placement_batch batch(v);
     v->set_border_kind(1);
-    // No monitor under the cursor: the window stays where it is and goes
-    // full screen on the monitor it is on. The window's own bounds are not
-    // asked again: a manager may still be showing it anew after the
-    // switch took its frame away.
-    rect to = switched_to;
-    if (place_under_pointer) {
-      const int64_t m = monitor_at(v->cursor_position());
-      to = m >= 0 ? Placement::monitor_rect(m) : rect{};
-    }
     if (to.w > 0 && to.h > 0) v->set_bounds(to);
   }
-  set_full_screen(true);
+  if (!(to.w > 0 && to.h > 0)) {
+    const rect b = v->get_bounds();
+    const int64_t m = monitor_at(point{b.x + 20, b.y + 20});
+    if (m >= 0) to = Placement::monitor_rect(m);
+  }
+  switch_full_screen(true, to);
 }
 
 void C_Additional_collage::save_as_dialog() {

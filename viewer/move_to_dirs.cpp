@@ -153,7 +153,8 @@ void C_Move_to_dirs::build_controls() {
 
 void C_Move_to_dirs::load_targets() {
   if (is_none()) return;
-  load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION);
+  // A new user's window opens where the main window is.
+  if (!load_placement(PLACEMENT_APPLICATION, PLACEMENT_SECTION)) center_on_monitor_of(viewer.lock());
   set_caption(T(L::Select_where_to_move_to));
   Ref<C_Config> config = C_Config::open_read(TARGETS_APPLICATION, area::USER, TARGETS_SECTION);
   for (int64_t n = 1; n <= TARGET_COUNT; ++n) {

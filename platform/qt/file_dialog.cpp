@@ -12,6 +12,7 @@
 #include <QStorageInfo>
 
 #include "platform/qt/keyboard_back.h"
+#include "platform/qt/native_form_frame.h"
 #include "platform/qt/window_layer.h"
 
 namespace brek_platform {
@@ -21,10 +22,11 @@ namespace {
 QString qstr(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
-// Moves itself over its form once it knows its own size.
+// Moves itself over its form once it knows its own size, kept where the
+// program's rule says (on a monitor's work area, cut to it).
 class Placed_file_dialog : public QFileDialog {
  public:
-  explicit Placed_file_dialog(QWidget* form) : QFileDialog(form), form_(form) {
+  Placed_file_dialog(QWidget* form, Fit_outer fit) : QFileDialog(form), form_(form), fit_(std::move(fit)) {
     setOption(QFileDialog::DontUseNativeDialog, true);
   }
 
@@ -37,10 +39,20 @@ class Placed_file_dialog : public QFileDialog {
     Point_pt at = file_dialog_origin(Rect_pt{double(f.x()), double(f.y()), double(f.width()), double(f.height())},
                                      d.width(), d.height());
     move(static_cast<int>(at.x), static_cast<int>(at.y));
+    if (!fit_) return;
+    const QMargins m = qt::frame_margins(this);
+    const QRect outer(QPoint(int(at.x), int(at.y)), size().grownBy(m));
+    const Rect_pt r = fit_(Rect_pt{qt::to_pt(outer.x()), qt::to_pt(outer.y()), qt::to_pt(outer.width()),
+                                   qt::to_pt(outer.height())});
+    const QRect to = QRect(qt::to_px(r.x), qt::to_px(r.y), qt::to_px(r.w), qt::to_px(r.h)).marginsRemoved(m);
+    // Its controls make do with the room, as the program's windows do.
+    setMinimumSize(minimumSize().boundedTo(to.size()));
+    setGeometry(to);
   }
 
  private:
   QPointer<QWidget> form_;
+  Fit_outer fit_;
 };
 
 // The form window that holds the dialog holder.
@@ -82,7 +94,7 @@ void dialog_holder_destroy(Native_handle holder) {
 bool run_file_dialog(Native_handle holder, const File_dialog_request& request, std::vector<std::string>& chosen) {
   QWidget* form = holder_form(holder);
   if (!form) return false;
-  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form);
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit);
   dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (request.save)
     dialog->setFileMode(QFileDialog::AnyFile);
@@ -105,7 +117,7 @@ bool run_file_dialog(Native_handle holder, const File_dialog_request& request, s
 bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& request, std::string& chosen) {
   QWidget* form = holder_form(holder);
   if (!form) return false;
-  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form);
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::Directory);
   dialog->setOption(QFileDialog::ShowDirsOnly, true);

@@ -34,6 +34,8 @@
 #include "platform/qt/native_widgets.h"
 #include "platform/qt/widget_registry.h"
 #include "platform/qt/window_layer.h"
+#include "platform/qt/work_area.h"
+#include "platform/qt/x11_connection.h"
 #include "platform/units.h"
 #include "platform/window.h"
 
@@ -368,7 +370,7 @@ class Placed_message_box : public QMessageBox {
                                             double(over.height())},
                                     outer.width(), outer.height());
     QPoint at(static_cast<int>(o.x), static_cast<int>(o.y));
-    const QRect work = on ? on->availableGeometry() : QRect();
+    const QRect work = work_area(on);
     if (!work.isEmpty()) {
       at.setX(std::max(work.left(), std::min(at.x(), work.right() + 1 - outer.width())));
       at.setY(std::max(work.top(), std::min(at.y(), work.bottom() + 1 - outer.height())));
@@ -389,6 +391,18 @@ class Qt_window_layer final : public Native_forms {
           return;
         }
     });
+    // A monitor that came, went or changed: reported once the screens
+    // settled, outside Qt's own handling of the change.
+    auto watch = [this](QScreen* s) {
+      QObject::connect(s, &QScreen::geometryChanged, &signals_, monitors_changed_later);
+      QObject::connect(s, &QScreen::availableGeometryChanged, &signals_, monitors_changed_later);
+    };
+    for (QScreen* s : QGuiApplication::screens()) watch(s);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, &signals_, [watch](QScreen* s) {
+      watch(s);
+      monitors_changed_later();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, &signals_, monitors_changed_later);
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
       for (auto& [h, e] : table())
@@ -498,8 +512,22 @@ class Qt_window_layer final : public Native_forms {
     if (!w) return 0;
     const Qt::WindowStates s = window_states(w);
     if (s & Qt::WindowMinimized) return 1;
-    if (s & Qt::WindowMaximized) return 2;
+    if (s & (Qt::WindowMaximized | Qt::WindowFullScreen)) return 2;
     return 0;
+  }
+  bool can_full_screen(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w && w->isVisible() && x11_connection() && window_manager_runs();
+  }
+  bool set_full_screen(Native_handle h, bool on) override {
+    QWidget* w = form_widget(h);
+    if (!can_full_screen(h)) return false;
+    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
+    const bool was = (w->windowState() & Qt::WindowFullScreen) || full_screen_by_manager(w);
+    if (!on && !was) return false;
+    w->setWindowState(on ? w->windowState() | Qt::WindowFullScreen : w->windowState() & ~Qt::WindowFullScreen);
+    await_full_screen(w, on);
+    return true;
   }
   void set_window_state(Native_handle h, int state) override {
     QWidget* w = form_widget(h);
@@ -755,7 +783,18 @@ class Qt_window_layer final : public Native_forms {
     return out;
   }
 
+  static void monitors_changed_later() {
+    static bool due = false;
+    if (due) return;
+    due = true;
+    QTimer::singleShot(0, qApp, [] {
+      due = false;
+      report([&] { form_events().monitors_changed(); });
+    });
+  }
+
   QTimer wake_;  // ends a wait for events at the due time
+  QObject signals_;  // what the screens tell the layer goes with it
   Native_handle main_window_ = 0;
   bool terminated_ = false;
 };

@@ -26,11 +26,16 @@ xcb_window_t x11_id(QWidget* w) {
   return w->testAttribute(Qt::WA_WState_Created) ? xcb_window_t(w->winId()) : xcb_window_t(0);
 }
 
-bool maximized_on_server(xcb_connection_t* c, xcb_window_t w) {
-  const xcb_atom_t vert = x11_atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-  const xcb_atom_t horz = x11_atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
-  for (uint32_t a : x11_words(c, w, "_NET_WM_STATE"))
-    if (a == vert || a == horz) return true;
+// The states a request changes together: maximized (both ways), or full
+// screen.
+const std::vector<const char*> MAXIMIZED = {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ"};
+const std::vector<const char*> FULL_SCREEN = {"_NET_WM_STATE_FULLSCREEN"};
+
+// Whether the manager keeps any of the states on the window.
+bool state_on_server(xcb_connection_t* c, xcb_window_t w, const std::vector<const char*>& states) {
+  const std::vector<uint32_t> now = x11_words(c, w, "_NET_WM_STATE");
+  for (const char* name : states)
+    if (std::find(now.begin(), now.end(), x11_atom(c, name)) != now.end()) return true;
   return false;
 }
 
@@ -54,18 +59,38 @@ QMargins qt_frame(QWidget* w) {
 // is not asked again.
 bool g_estimates_answered = true;
 
+// A property of one window given to another as it stands (nothing when
+// the first has none).
+void copy_property(xcb_connection_t* c, xcb_window_t from, xcb_window_t to, const char* name) {
+  const xcb_atom_t a = x11_atom(c, name);
+  X11_reply<xcb_get_property_reply_t> r(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, from, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16), nullptr));
+  if (!r || r->type == XCB_ATOM_NONE) return;
+  const int bytes = xcb_get_property_value_length(r.get());
+  const int unit = r->format / 8;
+  if (unit == 0) return;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, to, a, r->type, r->format, uint32_t(bytes / unit),
+                      xcb_get_property_value(r.get()));
+}
+
 // The manager's estimate for a window it does not manage yet; empty when
-// it gives none.
+// it gives none. It is asked about a stand-in of the same kind and
+// decoration: a manager may answer with word of where it would put the
+// window (openbox does), which, reaching the window after the program
+// placed it, would pass for its place.
 std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   if (!g_estimates_answered || !x11_supported(c, "_NET_REQUEST_FRAME_EXTENTS")) return {};
-  // What a manager left on a window it let go (openbox: all 0) is no
-  // answer: only the extents the request brings are.
-  xcb_delete_property(c, w, x11_atom(c, "_NET_FRAME_EXTENTS"));
-  x11_ask_manager(c, w, "_NET_REQUEST_FRAME_EXTENTS", {});
+  const xcb_window_t probe = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, x11_root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  for (const char* name : {"_NET_WM_WINDOW_TYPE", "_MOTIF_WM_HINTS", "WM_TRANSIENT_FOR"}) copy_property(c, w, probe, name);
+  x11_ask_manager(c, probe, "_NET_REQUEST_FRAME_EXTENTS", {});
   const auto limit = Clock::now() + ANSWER_BOUND;
   std::vector<uint32_t> extents;
-  while ((extents = x11_words(c, w, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
+  while ((extents = x11_words(c, probe, "_NET_FRAME_EXTENTS")).size() != 4 && Clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  xcb_destroy_window(c, probe);
+  xcb_flush(c);
   if (extents.size() != 4) g_estimates_answered = false;
   return extents;
 }
@@ -129,25 +154,36 @@ void await_mapped(QWidget* w) {
   wait_for_manager([&] { return x11_viewable(c, id); });
 }
 
-bool maximized_by_manager(QWidget* w) {
+namespace {
+
+bool by_manager(QWidget* w, const std::vector<const char*>& states) {
   xcb_connection_t* c = x11_connection();
   const xcb_window_t id = w ? x11_id(w) : 0;
-  return c && id && maximized_on_server(c, id);
+  return c && id && state_on_server(c, id, states);
 }
 
-void await_window_state(QWidget* w, bool maximized) {
+void await_states(QWidget* w, const std::vector<const char*>& states, bool on) {
   xcb_connection_t* c = x11_connection();
   const xcb_window_t id = w ? x11_id(w) : 0;
   if (!c || !id || !w->isVisible() || !x11_viewable(c, id) || !window_manager_runs()) return;
   // Qt asks only when its own record of the state differs, and that record
   // lags behind a manager that changed the state itself: ask once more (a
   // second request for the same state changes nothing).
-  // Add or remove both, asked by a normal application (source 1).
-  if (maximized_on_server(c, id) != maximized)
+  // Add or remove them together, asked by a normal application (source 1).
+  if (state_on_server(c, id, states) != on)
     x11_ask_manager(c, id, "_NET_WM_STATE",
-                    {maximized ? 1u : 0u, x11_atom(c, "_NET_WM_STATE_MAXIMIZED_VERT"),
-                     x11_atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ"), 1u});
-  wait_for_manager([&] { return maximized_on_server(c, id) == maximized; });
+                    {on ? 1u : 0u, x11_atom(c, states[0]), states.size() > 1 ? x11_atom(c, states[1]) : 0u, 1u});
+  wait_for_manager([&] { return state_on_server(c, id, states) == on; });
 }
+
+}  // namespace
+
+bool maximized_by_manager(QWidget* w) { return by_manager(w, MAXIMIZED); }
+
+void await_window_state(QWidget* w, bool maximized) { await_states(w, MAXIMIZED, maximized); }
+
+bool full_screen_by_manager(QWidget* w) { return by_manager(w, FULL_SCREEN); }
+
+void await_full_screen(QWidget* w, bool on) { await_states(w, FULL_SCREEN, on); }
 
 }  // namespace brek_platform::qt

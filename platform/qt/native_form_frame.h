@@ -31,4 +31,10 @@ bool maximized_by_manager(QWidget* w);
 // reached the window.
 void await_window_state(QWidget* w, bool maximized);
 
+// Whether the manager keeps the shown window full screen.
+bool full_screen_by_manager(QWidget* w);
+// After a request to show the window full screen or to leave it: returns
+// once the manager has carried it out and the new size reached the window.
+void await_full_screen(QWidget* w, bool on);
+
 }  // namespace brek_platform::qt

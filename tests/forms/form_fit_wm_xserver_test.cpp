@@ -11,6 +11,7 @@
 
 #include "forms/button.h"
 #include "forms/form.h"
+#include "forms/form_bridge.h"
 #include "forms/label.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
@@ -32,13 +33,19 @@ class Clicked_form : public C_Form {
   void on_click() override { clicked += event_control_name() + ";"; }
 };
 
+// Forms on the real window layer, and a client of the X server's own.
+class FormFitUnderAWindowManager : public testing::Test, protected brek_test::On_window_layer<> {
+ protected:
+  void SetUp() override {
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+  }
+  x11_test::Client x;
+};
+
 }  // namespace
 
-TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScrolls) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  brek_test::On_window_layer<> layer;
+TEST_F(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScrolls) {
   Ref<Clicked_form> f = make<Clicked_form>();
   f->begin_update();
   St_sizes_col__C_Form side;
@@ -83,5 +90,42 @@ TEST(FormFitUnderAWindowManager, ATallFormIsCutToTheScreenAndItsSideColumnScroll
     return !f->clicked.empty();
   }));
   EXPECT_EQ(f->clicked, "LAST;");
+  dispose_now(f);
+}
+
+// A panel of 40 pixels along the screen's bottom: a form kept on the
+// screen stays above it, frame included.
+TEST_F(FormFitUnderAWindowManager, AFormKeptOnTheScreenStaysOffAPanel) {
+  x.open_panel(0, 1040, 1920, 40, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+  ASSERT_TRUE(x.window_manager_barrier());
+  Ref<C_Form> f = make<C_Form>();
+  f->show();
+  ASSERT_TRUE(te::wait_exposed(f->native));
+  f->set_size(sizing_options::FIT_TO_DISPLAY, 900, 400);
+  f->set_position(positioning::KEEP_ON_SCREEN, 700, 100);
+  ASSERT_TRUE(x.window_manager_barrier());
+  te::settle();
+  const Box frame = x.frame_geometry(brek_test::x11_window_of(f));
+  EXPECT_TRUE(brek_test::inside(frame, Box{0, 0, 1920, 1040})) << describe(frame);
+  dispose_now(f);
+}
+
+// A form placed while hidden keeps its place until it shows and after:
+// what the window manager tells about a window it does not manage yet
+// (asked for the frame it will give) never passes for the form's place.
+TEST_F(FormFitUnderAWindowManager, AFormPlacedBeforeItShowsKeepsItsPlace) {
+  Ref<C_Form> f = make<C_Form>();
+  const rect at{201, 150, 450, 300};
+  C_Brek_form::set_window_rect(f->native, at);
+  ASSERT_TRUE(x.window_manager_barrier());
+  te::settle();
+  const rect hidden = C_Brek_form::get_window_rect(f->native);
+  EXPECT_TRUE(hidden.x == at.x && hidden.y == at.y && hidden.w == at.w && hidden.h == at.h)
+      << hidden.w << "x" << hidden.h << " at " << hidden.x << "," << hidden.y;
+  f->show();
+  ASSERT_TRUE(te::wait_exposed(f->native) && x.window_manager_barrier());
+  te::settle();
+  EXPECT_TRUE(x.geometry(brek_test::x11_window_of(f)) == (Box{268, 200, 600, 400}))
+      << describe(x.geometry(brek_test::x11_window_of(f)));
   dispose_now(f);
 }

@@ -89,3 +89,33 @@ TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
   EXPECT_EQ(rows_left, "1");
   EXPECT_EQ(copies_left, "1");
 }
+
+// Moved by the user, the dialog opens again where it was moved to.
+TEST_F(PrintDialogUnderAWindowManager, ItReopensWhereTheUserMovedIt) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  Box moved, again;
+  auto cancel_when_shown = [&](Box* seen, bool move) {
+    return [&x, seen, move, this] {
+      Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+      if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
+      const xcb_window_t id = brek_test::x11_window_of(dlg);
+      if (move) {
+        x.request_move(id, 581, 333);
+        brek_test::wait_until([&] {
+          te::settle();
+          return x.geometry(id).x == 581 && x.geometry(id).y == 333;
+        });
+      }
+      te::settle();
+      *seen = x.geometry(id);
+      brek_test::click_on_screen(x, dlg, dlg->cancel);
+    };
+  };
+  ASSERT_EQ(run(cancel_when_shown(&moved, true)), "CANCEL");
+  ASSERT_EQ(run(cancel_when_shown(&again, false)), "CANCEL");
+  EXPECT_TRUE(moved.x == 581 && moved.y == 333) << describe(moved);
+  EXPECT_TRUE(again == moved) << describe(again) << ", not " << describe(moved);
+}

@@ -47,10 +47,12 @@ std::vector<Own_monitor> parse_monitors(const std::string& text) {
   return list;
 }
 
+std::string monitor_name(size_t index) { return "MONITOR-" + std::to_string(index + 1); }
+
 // Declares the monitors on the server (RandR 1.5), the first holding the
 // server's one output so that the output makes no monitor of its own.
 // The monitors last as long as the server (it never resets).
-bool set_monitors(const std::vector<Own_monitor>& monitors) {
+bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
   const xcb_window_t root = done ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : 0;
@@ -58,9 +60,9 @@ bool set_monitors(const std::vector<Own_monitor>& monitors) {
   auto* res = version ? xcb_randr_get_screen_resources_reply(c, xcb_randr_get_screen_resources(c, root), nullptr)
                       : nullptr;
   done = res && res->num_outputs > 0 && (version->major_version > 1 || version->minor_version >= 5);
-  for (size_t i = 0; done && i < monitors.size(); ++i) {
+  for (size_t i = first; done && i < monitors.size(); ++i) {
     const Own_monitor& m = monitors[i];
-    const std::string name = "MONITOR-" + std::to_string(i + 1);
+    const std::string name = monitor_name(i);
     auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
     struct {
       xcb_randr_monitor_info_t info;
@@ -201,6 +203,26 @@ bool set_keyboard_layout(const std::string& layouts, const std::string& options)
 }
 
 const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }
+
+bool remove_own_monitor(size_t index) {
+  if (index == 0 || index >= g_monitors.size()) return false;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  bool done = !xcb_connection_has_error(c);
+  if (done) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const std::string name = monitor_name(index);
+    auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.c_str()), nullptr);
+    xcb_generic_error_t* error = a ? xcb_request_check(c, xcb_randr_delete_monitor_checked(c, root, a->atom)) : nullptr;
+    done = a && !error;
+    std::free(a);
+    std::free(error);
+  }
+  xcb_disconnect(c);
+  return done;
+}
+
+// The first monitor holds the output and is never taken away.
+bool restore_own_monitors() { return g_monitors.size() < 2 || set_monitors(g_monitors, 1); }
 
 const std::string& own_desktop_failure() { return g_failure; }
 

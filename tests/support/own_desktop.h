@@ -36,6 +36,11 @@ void stop_own_desktop();
 bool set_keyboard_layout(const std::string& layouts, const std::string& options = "");
 // The monitors of the running desktop, in the order given.
 const std::vector<Own_monitor>& own_desktop_monitors();
+// Takes a monitor (its index in the order given, not the first) off the
+// desktop, as unplugging it does; restore_own_monitors puts every monitor
+// back as given. false when the server refused.
+bool remove_own_monitor(size_t index);
+bool restore_own_monitors();
 // Empty while the desktop runs; why it does not, for a test's skip.
 const std::string& own_desktop_failure();
 

@@ -66,6 +66,24 @@ class Client {
     return win;
   }
 
+  // A desktop's panel: a dock window that reserves a strip along an edge
+  // of the screen (_NET_WM_STRUT_PARTIAL: left, right, top, bottom, then
+  // the start and end of each strip), which the window manager keeps other
+  // windows off.
+  xcb_window_t open_panel(int x, int y, int w, int h, const std::vector<uint32_t>& strut) {
+    xcb_window_t win = xcb_generate_id(c_);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, win, root_, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t dock = atom("_NET_WM_WINDOW_TYPE_DOCK");
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dock);
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32,
+                        uint32_t(strut.size()), strut.data());
+    xcb_map_window(c_, win);
+    windows_.push_back(win);
+    sync();
+    return win;
+  }
+
   void close_window(xcb_window_t win) {
     xcb_destroy_window(c_, win);
     for (auto& w : windows_)
@@ -177,6 +195,12 @@ class Client {
   void request_maximized(xcb_window_t win, bool on) {
     ask_manager(win, "_NET_WM_STATE",
                 {on ? 1u : 0u, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2u});
+  }
+  // Asks the window manager to move the window itself (not its frame) to
+  // x, y, as the user does by dragging its title bar.
+  void request_move(xcb_window_t win, int x, int y) {
+    constexpr uint32_t STATIC_GRAVITY = 10, X_AND_Y = 3u << 8, BY_USER = 2u << 12;
+    ask_manager(win, "_NET_MOVERESIZE_WINDOW", {STATIC_GRAVITY | X_AND_Y | BY_USER, uint32_t(x), uint32_t(y), 0, 0});
   }
   // Asks the window manager to close the window, as the close box of its
   // title bar does: the manager sends the program the window's close

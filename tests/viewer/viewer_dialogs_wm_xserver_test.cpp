@@ -52,13 +52,16 @@ class ViewerDialogsUnderAWindowManager : public testing::Test {
     ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
     ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
   }
-  // The viewer started with the move window's placement stored (points).
+  // The viewer started with the move window's placement stored (points),
+  // or with none when width is 0.
   void start(int width, int height, int left, int top) {
     auto text = [](int v) { return "\"" + std::to_string(v) + "\"\n"; };
-    ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
-                                  "[Move to dir]\nCWidth = " + text(width) + "CHeight = " + text(height) +
-                                      "Width = " + text(width + 3) + "Height = " + text(height + 3) +
-                                      "Left = " + text(left) + "Top = " + text(top)));
+    if (width > 0) {
+      ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+                                    "[Move to dir]\nCWidth = " + text(width) + "CHeight = " + text(height) +
+                                        "Width = " + text(width + 3) + "Height = " + text(height + 3) +
+                                        "Left = " + text(left) + "Top = " + text(top)));
+    }
     s = std::make_unique<Viewer_on_screen<Test_viewer>>();
     s->v->open_file(from + "/a.bmp");
     s->v->show();
@@ -186,6 +189,42 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowAndTheNameClashDialogReope
   EXPECT_TRUE(first_window == (Box{400, 200, 604, 444})) << describe(first_window);
   EXPECT_EQ(stored(), before);
   EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
+
+// A new user's move window (no place stored) dragged elsewhere, closed and
+// opened again, three times: it comes back where it was dragged, and that
+// place is the one stored.
+TEST_F(ViewerDialogsUnderAWindowManager, TheMoveWindowComesBackWhereTheUserDraggedIt) {
+  // The stored place in the screen's pixels.
+  auto stored = [] {
+    Ref<C_Config> c = C_Config::open_read("Collage viewer", area_where_configuration_is_stored::USER, "Move to dir");
+    return std::make_pair(C_Canvas::to_device_pixels(c->read_real_value("Left")),
+                          C_Canvas::to_device_pixels(c->read_real_value("Top")));
+  };
+  start(0, 0, 0, 0);
+  const std::pair<int64_t, int64_t> places[3] = {{613, 677}, {120, 90}, {900, 300}};
+  for (const auto& place : places) {
+    Ref<C_Move_to_dirs> w = open_move_window();
+    ASSERT_TRUE(!w.is_none() && x.window_manager_barrier());
+    const xcb_window_t id = brek_test::x11_window_of(w);
+    x.request_move(id, int(place.first), int(place.second));
+    // The window is there and the program has seen it move.
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return stored() == place;
+    })) << describe(x.geometry(id));
+    te::close(w->native);
+    te::settle();
+    ASSERT_TRUE(x.window_manager_barrier());
+    ASSERT_FALSE(open_move_window().is_none());
+    ASSERT_TRUE(x.window_manager_barrier());
+    te::settle();
+    const Box back = x.geometry(id);
+    EXPECT_TRUE(back.x == place.first && back.y == place.second) << describe(back);
+    EXPECT_TRUE(stored() == place);
+    te::close(w->native);
+    te::settle();
+  }
 }
 
 // Delete fails on a read-only file system and says so. Each message is

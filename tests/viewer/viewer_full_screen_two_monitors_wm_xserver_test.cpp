@@ -14,11 +14,13 @@
 #include <string>
 
 #include "baselib/config.h"
+#include "platform/screens.h"
 #include "platform/test_events.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/own_desktop.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_on_screen.h"
+#include "viewer/move_to_dirs.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
@@ -27,7 +29,15 @@ using area = area_where_configuration_is_stored;
 
 namespace {
 
-constexpr int VK_F11 = 122;
+constexpr int VK_F11 = 122, VK_F6 = 117;
+
+// A placement in points as stored: the client size, the window's own size
+// (a border of 2 pixels around the client) and its place.
+std::string stored_at(double cwidth, double cheight, double left, double top) {
+  auto v = [](double d) { return "\"" + std::to_string(d) + "\"\n"; };
+  return "[Main]\nCWidth = " + v(cwidth) + "CHeight = " + v(cheight) + "Width = " + v(cwidth + 3) +
+         "Height = " + v(cheight + 3) + "Left = " + v(left) + "Top = " + v(top);
+}
 
 // The stored placement: 900 x 600 points at 200, 150 (1200 x 800 pixels
 // inside the window's border of 2 at 266, 200).
@@ -104,6 +114,16 @@ class ViewerFullScreenUnderAWindowManager : public testing::Test {
     const Box b = box();
     EXPECT_TRUE(b == want) << when << ": " << brek_test::describe(b) << ", not " << brek_test::describe(want);
     EXPECT_FALSE(x.maximized(window())) << when;
+  }
+
+  // The user drags the window to x, y (pixels); the viewer stores it.
+  void drag_to(int to_x, int to_y) {
+    x.request_move(window(), to_x, to_y);
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return box().x == to_x && box().y == to_y;
+    })) << brek_test::describe(box());
+    settled();
   }
 
   x11_test::Client x;
@@ -198,4 +218,87 @@ TEST_F(ViewerFullScreenUnderAWindowManager, AWindowTheManagerMaximizesStoresNoth
   settled();
   expect_box(STORED_BOX, "given back");
   EXPECT_EQ(stored_placement(), before);
+}
+
+// A window dragged to straddle the two monitors: F11 twice gives it back
+// exactly there, and its stored place stays the one the user gave.
+TEST_F(ViewerFullScreenUnderAWindowManager, AWindowAcrossBothMonitorsComesBackWhereItWas) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  start();
+  drag_to(1419, 300);
+  const Box across{1419, 300, 504, 404};
+  const Placement before = stored_placement();
+  EXPECT_EQ(before.left, 1419);
+  for (int round = 1; round <= 2; ++round) {
+    enter_full_screen();
+    leave_full_screen();
+    expect_box(across, round == 1 ? "first round" : "second round");
+    EXPECT_EQ(stored_placement(), before) << "round " << round;
+  }
+}
+
+// Stored larger than the monitor it lands on (1604 x 1004 pixels at 2000,
+// 200, on the right monitor of 1280 x 1024): it is cut to that monitor,
+// frame included.
+TEST_F(ViewerFullScreenUnderAWindowManager, AWindowLargerThanItsMonitorIsCutToIt) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(1200, 750, 1500, 150)));
+  start();
+  const Box frame = x.frame_geometry(window());
+  EXPECT_TRUE(brek_test::inside(frame, RIGHT_SCREEN)) << brek_test::describe(frame);
+}
+
+// A panel of 30 pixels at the bottom of the left monitor: a window stored
+// low starts with its frame above it; full screen covers it, and F11 again
+// gives the window back.
+TEST_F(ViewerFullScreenUnderAWindowManager, APanelKeepsWindowsOffItAndFullScreenCoversIt) {
+  x.open_panel(0, 1050, 1920, 30, {0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1919});
+  ASSERT_TRUE(x.window_manager_barrier());
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(900, 600, 400, 800)));
+  start();
+  const Box frame = x.frame_geometry(window());
+  EXPECT_TRUE(brek_test::inside(frame, Box{0, 0, 1920, 1050})) << brek_test::describe(frame);
+  const Box was = box();
+  enter_full_screen();
+  leave_full_screen();
+  expect_box(was, "after F11");
+}
+
+// The right monitor taken away while most of the window is on it: the
+// window comes wholly onto the left one.
+TEST_F(ViewerFullScreenUnderAWindowManager, AWindowOnAMonitorTakenAwayComesOntoTheOther) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  start();
+  drag_to(1871, 300);
+  // Both monitors back, for the program and the manager, before the next
+  // test of the process.
+  struct Monitors_back {
+    x11_test::Client& x;
+    ~Monitors_back() {
+      EXPECT_TRUE(brek_test::restore_own_monitors());
+      EXPECT_TRUE(brek_test::wait_until([] {
+        te::settle();
+        return brek_platform::monitors().size() == 2;
+      }));
+      EXPECT_TRUE(x.window_manager_barrier());
+    }
+  } back{x};
+  ASSERT_TRUE(brek_test::remove_own_monitor(1));
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return brek_test::inside(x.frame_geometry(window()), SCREEN);
+  })) << brek_test::describe(x.frame_geometry(window()));
+}
+
+// The move window, with no place stored, opens on the monitor of the main
+// window.
+TEST_F(ViewerFullScreenUnderAWindowManager, TheMoveWindowOpensOnTheMonitorOfTheMainWindow) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
+  start();
+  ASSERT_TRUE(te::window_key_press(s->v->native, VK_F6));
+  te::window_key_release(s->v->native, VK_F6);
+  Ref<C_Move_to_dirs> w = s->v->collage->move_dialog;
+  ASSERT_TRUE(!w.is_none() && te::wait_exposed(w->native));
+  settled();
+  const Box frame = x.frame_geometry(brek_test::x11_window_of(w));
+  EXPECT_TRUE(brek_test::inside(frame, RIGHT_SCREEN)) << brek_test::describe(frame);
 }
