@@ -96,7 +96,7 @@ void C_Image::read_header_info(double tw, double th) {
   if (is_none()) return;
   const std::string ext = extension();
   bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
-  bool want_info = !file_info_read;
+  bool want_info = !version;
   if ((want_size || want_info) && is_file()) {
     Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
     if (want_size) {
@@ -105,12 +105,7 @@ void C_Image::read_header_info(double tw, double th) {
       if (h.size.fax_compressed) fax_compressed = true;
     }
     if (want_info && h.found) {
-      file_info_read = true;
-      file_size = h.file_size;
-      modified_unix_ms = h.modified;
-      status_changed_unix_ns = h.status_changed;
-      file_device = h.device;
-      file_inode = h.inode;
+      version = h.version;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
       Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
     }
@@ -130,9 +125,12 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 }
 
 bool C_Image::file_changed() const {
-  if (is_none() || !file_info_read || !is_file()) return false;
+  if (is_none() || !version || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
-  return h.found && h.version() != file_version();
+  if (!h.found) return false;
+  // A chmod leaves the picture as it was, unless it made a file that
+  // failed to load readable.
+  return load_failed ? h.version != *version : !version->same_picture(h.version);
 }
 
 void C_Image::load_native() {
@@ -294,17 +292,12 @@ Ref<C_Image> C_Image::clone() {
   c->height = height;
   c->display_width = display_width;
   c->display_height = display_height;
-  c->file_size = file_size;
-  c->file_info_read = file_info_read;
-  c->status_changed_unix_ns = status_changed_unix_ns;
-  c->file_device = file_device;
-  c->file_inode = file_inode;
+  c->version = version;
   c->rect = rect;
   c->quarter_turns = quarter_turns;
   c->flip_x = flip_x;
   c->flip_y = flip_y;
   c->modified = modified;
-  c->modified_unix_ms = modified_unix_ms;
   c->created = created;
   release_pictures();
   return c;

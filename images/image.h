@@ -9,6 +9,7 @@
 // until asked, so thousands of them cost little.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "baselib/date_time.h"
@@ -30,18 +31,11 @@ class C_Image : public C_Thread {
   // The header gave no usable size although a target was given: load()
   // decodes to learn it.
   bool load_needed = false;
-  double file_size = 0;
-  // read_header_info took the file's size and dates: a size of 0 is then a
-  // file of 0 bytes, not one not yet looked at.
-  bool file_info_read = false;
+  // The version of the file read_header_info took (its size, times and
+  // place); none before it took one.
+  std::optional<Image_header::File_version> version;
   date_time modified;
   date_time created;
-  // The modification time as read_header_info took it, ms since 1970 UTC.
-  int64_t modified_unix_ms = 0;
-  // The last change of the file or its modes as read_header_info took it
-  // (ns since 1970), and the file's device and inode then.
-  int64_t status_changed_unix_ns = 0;
-  uint64_t file_device = 0, file_inode = 0;
   bool fax_compressed = false;
   Ref<C_Bitmap> picture;
   Ref<C_Gif> animation;
@@ -76,15 +70,13 @@ class C_Image : public C_Thread {
   // The same for the file's information and size only (a sort key, a
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
-  // The version of the file read_header_info took.
-  Image_header::File_version file_version() const {
-    return Image_header::File_version{file_size, modified_unix_ms, status_changed_unix_ns, file_device, file_inode};
-  }
-  // Whether the file is another version than read_header_info took: written
-  // since (a file of 0 bytes filled, too), its modes changed (a file that
-  // failed to load made readable), or another file renamed over it, also
-  // one of the same size and date; false before it took any and when the
-  // file is gone.
+  // The file's size in bytes as read_header_info took it; 0 before.
+  double file_size() const { return version ? version->size : 0; }
+  // Whether the file may hold another picture than when read_header_info
+  // took its version: written since (a file of 0 bytes filled, too), or
+  // another file renamed over it, also one of the same size and date; a
+  // change of modes alone counts only for a file that failed to load
+  // (made readable). False before it took any and when the file is gone.
   bool file_changed() const;
   // The picture, reduced where the target allows (JPEG and PNG).
   void load(double tw, double th);

@@ -15,8 +15,7 @@ Ref<C_Whole_decode> C_Whole_decode::create(const Ref<C_Image>& image) {
   job->file_name = image->file_name;
   job->width = image->width;
   job->height = image->height;
-  job->version_known = image->file_info_read;
-  job->version = image->file_version();
+  job->version = image->version;
   return job;
 }
 
@@ -25,13 +24,13 @@ void C_Whole_decode::run() {
   // shown, and read whole: a file changed before or during the read is
   // the owner's to renew.
   const Image_header::File_header before = Image_header::read_file(file_name, "", false, true);
-  const bool as_shown = before.found && (!version_known || before.version() == version);
+  const bool as_shown = before.found && (!version || version->same_picture(before.version));
   bool read_whole = false;
   try {
     std::vector<uint8_t> bytes;
     if (as_shown && is_running_flag() && Image_file_io::read_whole_file(file_name, bytes)) {
       const Image_header::File_header after = Image_header::read_file(file_name, "", false, true);
-      read_whole = after.found && after.version() == before.version();
+      read_whole = after.found && before.version.same_picture(after.version);
       file_changed = !read_whole && after.found;
       // One worker: the main thread keeps a core for the paints meanwhile.
       if (read_whole)

@@ -10,6 +10,7 @@
 // objects, so the object may end on either thread.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "baselib/thread.h"
@@ -26,8 +27,7 @@ class C_Whole_decode : public C_Thread {
   // pixels and the version of the file (when it had read one).
   std::string file_name;
   int64_t width = 0, height = 0;
-  bool version_known = false;
-  Image_header::File_version version;
+  std::optional<Image_header::File_version> version;
   // The whole picture once finished; empty when the file was not the one
   // shown, did not decode, or the worker was stopped. A file that does not
   // decode is left to the decode on the main thread, which remembers why.

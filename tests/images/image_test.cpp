@@ -15,7 +15,10 @@
 #include "images/jpeg_codec.h"
 #include "tests/images/gif_test_support.h"
 #include "tests/images/image_test_util.h"
+#include "images/image_file_io.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 using brek_test::Temp_dir;
@@ -128,7 +131,7 @@ TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   Ref<C_Image> clip = image("<clipboard>");
   clip->read_header_info(10, 10);
   clip->load_native();
-  EXPECT_EQ(clip->file_size, 0);
+  EXPECT_EQ(clip->file_size(), 0);
   EXPECT_EQ(clip->display_width, 100);
 }
 
@@ -178,13 +181,13 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   i->read_header_info(500, 500);
   EXPECT_EQ(i->display_width, 500);
   EXPECT_EQ(i->display_height, 250);
-  EXPECT_GT(i->file_size, 0);
+  EXPECT_GT(i->file_size(), 0);
   EXPECT_GT(i->modified.ms, 0);
-  double size = i->file_size;
+  double size = i->file_size();
   jpeg("h.jpg", 64, 64);
   i->read_header_info(500, 500);
   EXPECT_EQ(i->width, 2000);
-  EXPECT_EQ(i->file_size, size);
+  EXPECT_EQ(i->file_size(), size);
   EXPECT_TRUE(i->file_changed());
   // A file of 0 bytes is read once too: filled later, it has changed.
   brek_test::write_file(dir.file("e.jpg"), "");
@@ -193,13 +196,13 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   EXPECT_FALSE(e->file_changed());
   jpeg("e.jpg", 64, 64);
   e->read_header_info(500, 500);
-  EXPECT_EQ(e->file_size, 0);
+  EXPECT_EQ(e->file_size(), 0);
   EXPECT_TRUE(e->file_changed());
   // A WebP file: information but no display size.
   brek_test::write_file(dir.file("w.webp"), "RIFF");
   Ref<C_Image> w = image(dir.file("w.webp"));
   w->read_header_info(100, 100);
-  EXPECT_EQ(w->file_size, 4);
+  EXPECT_EQ(w->file_size(), 4);
   EXPECT_EQ(w->display_width, 0);
   // A vanished file is not created by looking at it.
   Ref<C_Image> gone = image(dir.file("gone.bmp"));
@@ -265,6 +268,43 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
     EXPECT_TRUE(s->file_changed());
   }).join();
   if (!ran) GTEST_SKIP() << "file permissions cannot be made to count here";
+}
+
+// A chmod moves only the status-change time: a picture that loaded is the
+// same picture and is not read again; one that failed may be readable now
+// (above).
+TEST_F(Image, AChangeOfModesAloneIsNoNewPicture) {
+  const std::string f = jpeg("m.jpg", 64, 48);
+  Ref<C_Image> i = image(f);
+  i->read_header_info(500, 500);
+  i->load_native();
+  ASSERT_FALSE(i->picture.is_none());
+  const int64_t before = status_changed(f);
+  mode_t mode = 0600;
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    ::chmod(f.c_str(), mode ^= 0040);
+    return status_changed(f) != before;
+  }));
+  EXPECT_FALSE(i->file_changed());
+}
+
+// A file of nearly the read cap (a small picture, then zeros up to the
+// cap, as a damaged download leaves one) is held once while it is read,
+// never its bytes twice over.
+TEST_F(Image, AFileNearTheReadCapIsHeldOnce) {
+  if (!brek_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the resident size tells nothing here";
+  constexpr int64_t SIZE = Image_file_io::MAX_FILE_BYTES - 1;
+  ASSERT_TRUE(Image_file_io::save_bmp(brek_test::test_picture(64, 48), dir.file("big.bmp"), false));
+  for (const std::string& f : {jpeg("big.jpg", 64, 48), dir.file("big.bmp")}) {
+    SCOPED_TRACE(f);
+    // The zeros are a hole: the file costs no disk.
+    ASSERT_EQ(::truncate(f.c_str(), SIZE), 0);
+    Ref<C_Image> i = image(f);
+    const int64_t grown = brek_test::peak_growth([&] { i->load_native(); });
+    EXPECT_FALSE(i->picture.is_none());
+    EXPECT_LT(grown, SIZE + SIZE / 8) << grown / brek_test::MB << " MB";
+    std::filesystem::remove(f);
+  }
 }
 
 TEST_F(Image, SavesByTheTargetExtension) {

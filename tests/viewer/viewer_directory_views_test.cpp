@@ -81,7 +81,7 @@ TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
   const Ref<C_Image> e = v->files.get(0);
   EXPECT_EQ(e->width, 64);
   EXPECT_EQ(e->height, 48);
-  EXPECT_GT(e->file_size, 1000);
+  EXPECT_GT(e->file_size(), 1000);
   EXPECT_EQ(Date_time::to_text(e->modified).substr(0, 2), "20");
 
   // The line alone shows its descenders: the lowest lit row of its text
@@ -372,7 +372,7 @@ TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtThe
   const Ref<C_Image> e = v->files.get(v->index_of_file(t.file("b.bmp")));
   EXPECT_EQ(e->width, 120);
   EXPECT_EQ(e->height, 90);
-  EXPECT_EQ(e->file_size, double(fs::file_size(t.file("b.bmp"))));
+  EXPECT_EQ(e->file_size(), double(fs::file_size(t.file("b.bmp"))));
   EXPECT_NE(Date_time::to_text(e->modified), old_date);
   EXPECT_EQ(b.at(int(e->rect.x + e->rect.w / 4), int(e->rect.y - v->scroll_y + e->rect.h / 4)), BLUE);
 
