@@ -1,6 +1,8 @@
 #include "images/image.h"
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "baselib/language_table.h"
@@ -13,6 +15,7 @@
 #include "images/image_header.h"
 #include "images/native_image_files.h"
 #include "runtime/exceptions.h"
+#include "runtime/runtime_services.h"
 
 namespace brek {
 
@@ -184,6 +187,88 @@ void C_Image::load_native() {
   }
 }
 
+C_Image::whole_result C_Image::load_whole(bool ticking) {
+  if (is_none()) return whole_result::NONE;
+  if (!picture.is_none() || !animation.is_none()) return whole_result::HELD;
+  if (whole_decoding()) {
+    wait_for_whole_decode(ticking);
+    const whole_result r = take_whole_decode();
+    if (r != whole_result::NONE) return r;
+  }
+  if (load_failed || !is_file()) return whole_result::NONE;
+  // Read only as the version the image stands for: a file changed before
+  // or during the read is another entry's.
+  if (file_changed()) return whole_result::FILE_CHANGED;
+  load_native();
+  if (file_changed()) {
+    release_whole();
+    load_failed = false;
+    load_failure_reason = Load_failure();
+    return whole_result::FILE_CHANGED;
+  }
+  return picture.is_none() && animation.is_none() ? whole_result::NONE : whole_result::HELD;
+}
+
+void C_Image::wait_for_whole_decode(bool ticking) {
+  const Ref<C_Whole_decode> job = whole_job_;
+  while (!job->is_finished()) {
+    // As long work waits: the handlers may show the long-operation window,
+    // let the windows' messages run and raise the Stop of a Cancel.
+    if (ticking) Brek_runtime::run_handlers();
+    if (!job->is_finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+bool C_Image::start_whole_decode() {
+  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return false;
+  if (whole_decoding()) return true;
+  if (!C_Whole_decode::reads(extension()) || width <= 0 || height <= 0) return false;
+  Ref<C_Whole_decode> job = make<C_Whole_decode>();
+  job->file_name = file_name;
+  job->extension = extension();
+  job->width = width;
+  job->height = height;
+  job->version = version;
+  // No thread to be had: load_whole decodes it where it is asked.
+  if (job->start().is_none()) return false;
+  whole_job_ = job;
+  return true;
+}
+
+C_Image::whole_result C_Image::take_whole_decode() {
+  if (!picture.is_none() || !animation.is_none()) return whole_result::HELD;
+  if (!whole_decoded()) return whole_result::NONE;
+  const Ref<C_Whole_decode> job = whole_job_;
+  whole_job_.reset();
+  if (job->file_changed) return whole_result::FILE_CHANGED;
+  if (job->picture.empty()) return whole_result::NONE;
+  if (job->extension == ".gif") {
+    // Its frames read here from the same bytes, the first one as composed.
+    Ref<C_Gif> gif = C_Gif::read_from_bytes(job->gif_bytes.data(), int64_t(job->gif_bytes.size()), false);
+    job->gif_bytes = std::vector<uint8_t>();
+    if (!gif->adopt_first_frame(std::move(job->picture))) return whole_result::NONE;
+    animation = gif;
+    width = gif->width();
+    height = gif->height();
+    return whole_result::HELD;
+  }
+  Ref<C_Bitmap> b = C_Bitmap::create(1, 1, job->had_alpha ? 32 : 24);
+  Pixels* into = b->pixels();
+  if (!into) return whole_result::NONE;
+  *into = std::move(job->picture);
+  b->take_pixel_size();
+  picture = b;
+  width = b->width;
+  height = b->height;
+  return whole_result::HELD;
+}
+
+void C_Image::stop_whole_decode() {
+  // A worker that runs stops at its next rows and ends the object itself.
+  whole_job_->stop();
+  whole_job_.reset();
+}
+
 // Reduced (a JPEG or PNG of at least twice the target) by the first of 8,
 // 4 and 2 that still covers the target, giving w x h; by none of them
 // (divisor 0) the JPEG is read whole. Not reduced: load_native.
@@ -230,12 +315,8 @@ void C_Image::load(double tw, double th) {
                          : C_Png::load_from_file(file_name, step.reduce, why);
       });
       if (!r.is_none()) reduced = r;
-    } else if (step.reduced) {
-      picture = decode([&](Load_failure* why) {
-        return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
-      });
     } else {
-      load_native();
+      load_whole();
     }
   }
   if (display_width == 0) {
@@ -260,7 +341,7 @@ bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
   if (is_none()) return false;
   Ref<C_Bitmap> pic;
   if (animation.is_none()) {
-    load_native();
+    load_whole();
     pic = picture;
   } else {
     pic = frame_bitmap(animation);
@@ -335,6 +416,7 @@ void C_Image::release_pictures() {
 
 void C_Image::release_whole() {
   if (is_none()) return;
+  stop_whole_decode();
   picture = Ref<C_Bitmap>();
   animation = Ref<C_Gif>();
   applied_turns = 0;

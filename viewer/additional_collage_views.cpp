@@ -222,7 +222,7 @@ void C_Additional_collage::read_ahead() {
       if (double(e->width / 2) >= w || double(e->height / 2) >= h)
         e->load(w, h);
       else
-        e->load_native();
+        v->load_whole(e);
     }
     // Read for the coming paints: it ages from now, as if drawn.
     e->use_stamp = v->paint_clock;

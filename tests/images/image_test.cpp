@@ -79,7 +79,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
   EXPECT_TRUE(i->holds_more_than(300, 200));
   EXPECT_FALSE(i->holds_more_than(600, 400));
   EXPECT_TRUE(i->holds_more_than(0, 200));  // a cell without area needs nothing
-  i->load_native();
+  i->load_whole();
   EXPECT_TRUE(i->holds_more_than(1900, 1400));  // a half serves
   EXPECT_FALSE(i->holds_more_than(2100, 1400));  // the whole picture is read
 
@@ -88,7 +88,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
   gif.header(8, 8, gif_test::grey_palette(2)).image(gif_test::solid(0, 0, 8, 8, 1)).trailer();
   brek_test::write_file(dir.file("a.gif"), gif.bytes());
   Ref<C_Image> g = image(dir.file("a.gif"));
-  g->load_native();
+  g->load_whole();
   ASSERT_FALSE(g->animation.is_none());
   EXPECT_FALSE(g->holds_more_than(2, 2));
   Ref<C_Image> small = image(jpeg("small.jpg", 500, 400));
@@ -98,7 +98,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
 
 TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   Ref<C_Image> i = image(jpeg("photo.JPG", 40, 30));
-  i->load_native();
+  i->load_whole();
   EXPECT_EQ(i->width, 40);
   EXPECT_EQ(i->picture->height, 30);
   i->load(0, 0);
@@ -121,16 +121,16 @@ TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   EXPECT_TRUE(b->load_failed);
   jpeg("broken.jpg", 20, 20);
   b->load(10, 10);
-  b->load_native();
+  b->load_whole();
   EXPECT_TRUE(b->picture.is_none());
   // A fresh object tries again.
   Ref<C_Image> again = image(broken);
-  again->load_native();
+  again->load_whole();
   EXPECT_EQ(again->width, 20);
   // Pseudo names are never paths.
   Ref<C_Image> clip = image("<clipboard>");
   clip->read_header_info(10, 10);
-  clip->load_native();
+  clip->load_whole();
   EXPECT_EQ(clip->file_size(), 0);
   EXPECT_EQ(clip->display_width, 100);
 }
@@ -159,7 +159,7 @@ TEST_F(Image, IconsBecomeBitmapsOnBlack) {
   brek_test::put32le(ico, 22);
   brek_test::write_file(dir.file("a.ico"), ico + dib);
   Ref<C_Image> i = image(dir.file("a.ico"));
-  i->load_native();
+  i->load_whole();
   ASSERT_EQ(i->width, 2);
   ASSERT_EQ(i->height, 2);  // the image's size, not the mask's doubled height
   EXPECT_EQ(ref_cast<C_Icon>(i->picture).is_none(), true);
@@ -170,7 +170,7 @@ TEST_F(Image, IconsBecomeBitmapsOnBlack) {
   // A file that is no icon: no picture at all.
   brek_test::write_file(dir.file("b.cur"), "nothing");
   Ref<C_Image> bad = image(dir.file("b.cur"));
-  bad->load_native();
+  bad->load_whole();
   EXPECT_TRUE(bad->picture.is_none());
   EXPECT_EQ(bad->width, 0);
 }
@@ -249,7 +249,7 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
     auto listed = [&](const std::string& path) {
       Ref<C_Image> i = image(path);
       i->read_header_info(500, 500);
-      i->load_native();
+      i->load_whole();
       return i;
     };
     const Ref<C_Image> l = listed(locked), s = listed(swapped);
@@ -277,7 +277,7 @@ TEST_F(Image, AChangeOfModesAloneIsNoNewPicture) {
   const std::string f = jpeg("m.jpg", 64, 48);
   Ref<C_Image> i = image(f);
   i->read_header_info(500, 500);
-  i->load_native();
+  i->load_whole();
   ASSERT_FALSE(i->picture.is_none());
   const int64_t before = status_changed(f);
   mode_t mode = 0600;
@@ -300,7 +300,7 @@ TEST_F(Image, AFileNearTheReadCapIsHeldOnce) {
     // The zeros are a hole: the file costs no disk.
     ASSERT_EQ(::truncate(f.c_str(), SIZE), 0);
     Ref<C_Image> i = image(f);
-    const int64_t grown = brek_test::peak_growth([&] { i->load_native(); });
+    const int64_t grown = brek_test::peak_growth([&] { i->load_whole(); });
     EXPECT_FALSE(i->picture.is_none());
     EXPECT_LT(grown, SIZE + SIZE / 8) << grown / brek_test::MB << " MB";
     std::filesystem::remove(f);
@@ -351,7 +351,7 @@ TEST_F(Image, GifsBecomeAnimationsAndSaveTheShownFrame) {
   // A file that is no GIF: nothing, remembered.
   brek_test::write_file(dir.file("b.gif"), "not a gif");
   Ref<C_Image> bad = image(dir.file("b.gif"));
-  bad->load_native();
+  bad->load_whole();
   EXPECT_TRUE(bad->animation.is_none());
   EXPECT_TRUE(bad->load_failed);
 }
@@ -359,7 +359,7 @@ TEST_F(Image, GifsBecomeAnimationsAndSaveTheShownFrame) {
 TEST_F(Image, CloneAndOptions) {
   Ref<C_Image> i = image(jpeg("c.jpg", 10, 10));
   i->read_header_info(5, 5);
-  i->load_native();
+  i->load_whole();
   i->quarter_turns = 3;
   i->flip_y = true;
   i->inverse = true;
@@ -380,7 +380,7 @@ TEST_F(Image, CloneAndOptions) {
   // The None image stores nothing.
   Ref<C_Image> n = C_Image::none_record();
   n->set_rect(3, 3);
-  n->load_native();
+  n->load_whole();
   EXPECT_EQ(n->width, 0);
 }
 
