@@ -268,8 +268,9 @@ void C_Additional_collage::edit_image() {
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
   // The editor lives in the printing layer; it installed its opener at
-  // start-up. An image the viewer shows becomes a card of its sheet.
-  Print_editor_hook::open(v, v->current_image());
+  // start-up. An image the viewer shows becomes a card of its sheet, its
+  // whole picture waited for here as long work, not in the editor's paint.
+  Print_editor_hook::open(v, v->load_whole(v->current_image()));
 }
 
 // ---- views and orders --------------------------------------------------------------

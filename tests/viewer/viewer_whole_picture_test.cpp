@@ -17,6 +17,8 @@
 #include "forms/timer_ticks.h"
 #include "images/format_classes.h"
 #include "images/image_file_io.h"
+#include "images/image_header.h"
+#include "platform/test_events.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "tests/support/temp_dir.h"
@@ -25,6 +27,7 @@
 #include "tests/viewer/viewer_input_support.h"
 
 using namespace viewer_input;
+namespace te = brek_platform::test_events;
 
 namespace {
 
@@ -144,37 +147,47 @@ TEST(ViewerShownPicture, AChangeOfModesAloneReadsNoPictureAgain) {
   EXPECT_FALSE(shown->picture.is_none());
 }
 
-// Copy while the worker decodes the whole picture waits as long work does:
-// the long-operation window comes after two seconds of its ticks, and its
-// Cancel ends the Copy before the picture came, copying nothing; the
-// window goes on, and a later Copy copies the whole picture.
-TEST(ViewerShownPicture, ACopyWhileTheWorkerDecodesWaitsAsLongWorkDoes) {
+// Copy or Save As while the worker decodes the whole picture waits as long
+// work does: the long-operation window comes after two seconds of its
+// ticks, and its Cancel ends the command before the picture came, copying
+// or saving nothing; the window goes on, and a later Copy copies the whole
+// picture.
+TEST(ViewerShownPicture, ACommandWhileTheWorkerDecodesWaitsAsLongWorkDoes) {
   constexpr int PW = 8000, PH = 6000;
-  Shown s("huge.jpg", PW, PH, TEAL);
-  const Ref<C_Image> im = s.image();
-  ASSERT_FALSE(s.v->fit_mode);
-  s.tick();  // the worker starts
-  ASSERT_TRUE(im->picture.is_none()) << "decoded before the Copy came";
-  bool cancelled = false, whole_by_then = false;
-  {
-    brek_test::Work_ticks work(s.clock);
-    work.each = [&] {
-      const Ref<C_Long_operation> window = ref_cast<C_Long_operation>(s.b.screen->long_operation);
-      if (cancelled || window.is_none() || !window->is_visible()) return;
-      cancelled = true;
-      whole_by_then = !im->picture.is_none();
-      window->cancel_button_->perform_click();
+  for (const char* command : {"COPY", "SAVAS"}) {
+    SCOPED_TRACE(command);
+    Shown s("huge.jpg", PW, PH, TEAL);
+    const Ref<C_Image> im = s.image();
+    ASSERT_FALSE(s.v->fit_mode);
+    s.tick();  // the worker starts
+    ASSERT_TRUE(im->picture.is_none()) << "decoded before the command came";
+    const bool copy = std::string(command) == "COPY";
+    const std::string saved = s.dir.file("saved.bmp");
+    if (!copy) te::answer_next_file_dialog(true, {saved});
+    bool cancelled = false, whole_by_then = false;
+    {
+      brek_test::Work_ticks work(s.clock);
+      work.each = [&] {
+        const Ref<C_Long_operation> window = ref_cast<C_Long_operation>(s.b.screen->long_operation);
+        if (cancelled || window.is_none() || !window->is_visible()) return;
+        cancelled = true;
+        whole_by_then = !im->picture.is_none();
+        window->cancel_button_->perform_click();
+      };
+      // The Stop leaves the event, as the window system's loop drops it.
+      EXPECT_THROW(s.b.menu(command), Stop_exception);
+    }
+    EXPECT_TRUE(cancelled) << "the command waited without the long-operation window";
+    EXPECT_FALSE(whole_by_then);
+    const auto made_width = [&] {
+      return copy ? C_Bmp::paste_clipboard()->width : Image_header::read_file(saved, ".bmp", true, false).size.width;
     };
-    // The Stop leaves the event, as the window system's loop drops it.
-    EXPECT_THROW(s.b.menu("COPY"), Stop_exception);
+    EXPECT_NE(made_width(), PW);
+    ASSERT_TRUE(s.tick_until([&] { return !im->picture.is_none(); }));
+    s.b.menu(command);
+    EXPECT_EQ(made_width(), PW);
+    EXPECT_TRUE(s.b.messages.empty()) << s.b.last_message();
   }
-  EXPECT_TRUE(cancelled) << "the Copy waited without the long-operation window";
-  EXPECT_FALSE(whole_by_then);
-  EXPECT_NE(C_Bmp::paste_clipboard()->width, PW);
-  ASSERT_TRUE(s.tick_until([&] { return !im->picture.is_none(); }));
-  s.b.menu("COPY");
-  EXPECT_EQ(C_Bmp::paste_clipboard()->width, PW);
-  EXPECT_TRUE(s.b.messages.empty()) << s.b.last_message();
 }
 
 // The file was renamed over before the worker read it: the worker finds
