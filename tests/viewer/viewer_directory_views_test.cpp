@@ -361,6 +361,12 @@ TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtThe
   ASSERT_EQ(b.at(qx, qy), RED);
   const std::string old_date = Date_time::to_text(v->files.get(i)->modified);
 
+  // A chmod changes no picture: the listing keeps the entry.
+  const Ref<C_Image> listed = v->files.get(i);
+  change_modes(t.file("b.bmp"));
+  ticks(v, 4);
+  EXPECT_EQ(v->files.get(i).get(), listed.get()) << "a chmod renewed the entry";
+
   // Another program saves over it (a new file renamed into its place), a
   // minute later.
   ASSERT_TRUE(write_bmp(Pixels(120, 90, BLUE), t.file(".b.bmp.new")));
