@@ -25,11 +25,11 @@ bool covers(const Jpeg_codec::Part& outer, const Jpeg_codec::Part& inner) {
          outer.y + outer.h >= inner.y + inner.h;
 }
 
-// The view grown by half its size on every side, within the picture: a
-// pan of that much more stays on the part decoded for it.
+// The view grown by a quarter of its size on every side, within the
+// picture: a pan of that much more stays on the part decoded for it.
 Jpeg_codec::Part grown(const Jpeg_codec::Part& v, int64_t pic_w, int64_t pic_h) {
-  const int64_t x = std::max<int64_t>(0, v.x - v.w / 2), y = std::max<int64_t>(0, v.y - v.h / 2);
-  return Jpeg_codec::Part{x, y, std::min(pic_w, v.x + v.w + v.w / 2) - x, std::min(pic_h, v.y + v.h + v.h / 2) - y};
+  const int64_t x = std::max<int64_t>(0, v.x - v.w / 4), y = std::max<int64_t>(0, v.y - v.h / 4);
+  return Jpeg_codec::Part{x, y, std::min(pic_w, v.x + v.w + v.w / 4) - x, std::min(pic_h, v.y + v.h + v.h / 4) - y};
 }
 
 }  // namespace
