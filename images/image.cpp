@@ -264,6 +264,7 @@ C_Image::whole_result C_Image::take_whole_decode() {
 }
 
 void C_Image::stop_whole_decode() {
+  if (is_none()) return;
   // A worker that runs stops at its next rows and ends the object itself.
   whole_job_->stop();
   whole_job_.reset();
