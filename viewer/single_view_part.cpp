@@ -51,7 +51,9 @@ Ref<C_Image> C_Collage_viewer::load_whole(const Ref<C_Image>& image) {
     return image;
   }
   if (painting) {
-    picture_.file_changed_found(image);
+    // The picture shown has its entry renewed at the next tick; a cell's
+    // comes with the folder's next listing.
+    if (single_mode && image.get() == current_image().get()) picture_.file_changed_found(image);
     return image;
   }
   // An entry: renewed, as the listing would, and read as the file is now.
