@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   image->read_header_info(tw, th);
   check_fitted(path, ext, image->width, image->height, target & 1);
   image->load(tw, th);
-  image->load_native();
+  image->load_whole();
   image->load(tw, th);
   check_bitmap(image->picture);
   check_bitmap(image->reduced);

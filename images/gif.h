@@ -176,6 +176,15 @@ class C_Gif : public Brek_object {
   // Frame n alone: its width by height, transparent pixels with alpha 0.
   // Empty when it does not decode.
   Pixels decode_frame(int64_t n);
+  // What a worker composing frames asks between rows (of the LZW decode
+  // too) whether the work is still wanted; a stop leaves the frame
+  // undecoded, not failed.
+  void set_go_on(std::function<bool()> go_on) { go_on_ = std::move(go_on); }
+  // The composed first frame made elsewhere (by a worker, from the same
+  // file's bytes) taken as this GIF's picture, as composing frame 0 here
+  // would leave it; false, nothing taken, for a picture of another size or
+  // a GIF without frames.
+  bool adopt_first_frame(Pixels&& composed);
 
   // Bits per pixel of the index rows for a palette of this many entries:
   // 1 for 2 entries, 4 for up to 16, 8 above.
@@ -244,8 +253,15 @@ class C_Gif : public Brek_object {
   void fix_disposals();
 
   // The index rows of frame n: all of them when `whole`, else those that
-  // composition can show.
-  const Frame_rows* frame_rows(int64_t n, bool whole);
+  // composition can show; nullptr when it does not decode or `go_on` (else
+  // the GIF's own) said stop.
+  const Frame_rows* frame_rows(int64_t n, bool whole, const std::function<bool()>& go_on = {});
+  // Whether a stop was asked for.
+  bool stopped(const std::function<bool()>& go_on) const {
+    const std::function<bool()>& asked = go_on ? go_on : go_on_;
+    return asked && !asked();
+  }
+  std::function<bool()> go_on_;
   // The palette index of column x of an index row of `bits` bits.
   static unsigned index_at(const uint8_t* row, int64_t x, int bits) {
     switch (bits) {

@@ -12,7 +12,7 @@ bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()
   if (is_none() || frames.empty() || !Pixels::size_allowed(screen_width, screen_height)) return false;
   const St_gif_frame__C_Gif& f = frames[0];
   const int64_t shown = visible_rows(f);
-  const Frame_rows* rows = shown > 0 ? frame_rows(0, false) : nullptr;
+  const Frame_rows* rows = shown > 0 ? frame_rows(0, false, go_on) : nullptr;
   if (shown > 0 && !rows) return false;
   uint32_t table[256];
   color_table(f, table, 255);

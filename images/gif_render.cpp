@@ -165,6 +165,34 @@ bool C_Gif::ensure_composed() {
   return true;
 }
 
+bool C_Gif::adopt_first_frame(Pixels&& composed) {
+  if (is_none() || frames.empty() || composed.width() != screen_width || composed.height() != screen_height ||
+      composed.empty())
+    return false;
+  Ref<C_Bitmap> b = C_Bitmap::create(0, 0, 24);
+  Pixels* px = b->pixels();
+  if (!px) return false;
+  reset_composition();
+  composed_.reset();
+  *px = std::move(composed);
+  b->take_pixel_size();
+  composed_ = b;
+  composed_live_ = true;
+  stepped_ = 0;
+  frame_shown_ = true;
+  current_frame = last_rendered = 0;
+  // Frame 0 was drawn over the cleared screen: that is what lies under it.
+  const St_gif_frame__C_Gif& f = frames[0];
+  int64_t x = f.left, y = f.top, w = f.width, h = f.height;
+  if (f.disposal == disposal_method::RESTORE_PREV && clip_to(picture(), x, y, w, h) &&
+      saved_.resize(static_cast<int>(w), static_cast<int>(h), pixel_of(background_color, 255))) {
+    saved_x_ = x;
+    saved_y_ = y;
+    has_saved_ = true;
+  }
+  return true;
+}
+
 // Frame n was shown; its disposal method prepares the picture for the next.
 void C_Gif::end_frame(int64_t n) {
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
@@ -243,8 +271,8 @@ bool C_Gif::draw_still_in_place(int64_t n) {
   // Not a picture while it holds indexes (a stop may end the decoding).
   composed_live_ = false;
   if (!C_Lzw::decompress_into(indexes, f.data.data(), static_cast<int64_t>(f.data.size()), 1, f.interlaced,
-                              f.data[0], f.height, f.width)) {
-    c.failed = true;
+                              f.data[0], f.height, f.width, go_on_)) {
+    c.failed = !stopped({});
     return true;
   }
   composed_live_ = true;
@@ -328,7 +356,7 @@ int64_t C_Gif::visible_rows(const St_gif_frame__C_Gif& f) const {
 
 // The index rows of frame n, from the cache or decoded now; nullptr when
 // the frame does not decode (remembered, so it is not tried again).
-const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n, bool whole) {
+const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n, bool whole, const std::function<bool()>& go_on) {
   if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
   Frame_rows& c = cache_[static_cast<size_t>(n)];
   if (c.failed) return nullptr;
@@ -347,10 +375,11 @@ const C_Gif::Frame_rows* C_Gif::frame_rows(int64_t n, bool whole) {
   // only the needed ones kept.
   DynAByte rows = C_Lzw::decompress(f.data.data(), static_cast<int64_t>(f.data.size()), 1,
                                     f.interlaced, f.data[0], bits, f.interlaced ? f.height : need,
-                                    f.width, need);
+                                    f.width, need, go_on ? go_on : go_on_);
   ++decode_count_;
   if (rows.empty()) {
-    c.failed = true;
+    // Stopped, the frame may be decoded again; else it never decodes.
+    c.failed = !stopped(go_on);
     return nullptr;
   }
   cache_bytes_ -= c.rows.count();

@@ -1,6 +1,8 @@
 #include "images/image.h"
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "baselib/language_table.h"
@@ -13,6 +15,7 @@
 #include "images/image_header.h"
 #include "images/native_image_files.h"
 #include "runtime/exceptions.h"
+#include "runtime/runtime_services.h"
 
 namespace brek {
 
@@ -96,7 +99,7 @@ void C_Image::read_header_info(double tw, double th) {
   if (is_none()) return;
   const std::string ext = extension();
   bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
-  bool want_info = !file_info_read;
+  bool want_info = !version;
   if ((want_size || want_info) && is_file()) {
     Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
     if (want_size) {
@@ -105,12 +108,7 @@ void C_Image::read_header_info(double tw, double th) {
       if (h.size.fax_compressed) fax_compressed = true;
     }
     if (want_info && h.found) {
-      file_info_read = true;
-      file_size = h.file_size;
-      modified_unix_ms = h.modified;
-      status_changed_unix_ns = h.status_changed;
-      file_device = h.device;
-      file_inode = h.inode;
+      version = h.version;
       Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
       Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
     }
@@ -130,9 +128,12 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 }
 
 bool C_Image::file_changed() const {
-  if (is_none() || !file_info_read || !is_file()) return false;
+  if (is_none() || !version || !is_file()) return false;
   const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
-  return h.found && h.version() != file_version();
+  if (!h.found) return false;
+  // A chmod leaves the picture as it was, unless it made a file that
+  // failed to load readable.
+  return load_failed ? h.version != *version : !version->same_picture(h.version);
 }
 
 void C_Image::load_native() {
@@ -186,6 +187,89 @@ void C_Image::load_native() {
   }
 }
 
+C_Image::whole_result C_Image::load_whole(bool ticking) {
+  if (is_none()) return whole_result::NONE;
+  if (!picture.is_none() || !animation.is_none()) return whole_result::HELD;
+  if (whole_decoding()) {
+    wait_for_whole_decode(ticking);
+    const whole_result r = take_whole_decode();
+    if (r != whole_result::NONE) return r;
+  }
+  if (load_failed || !is_file()) return whole_result::NONE;
+  // Read only as the version the image stands for: a file changed before
+  // or during the read is another entry's.
+  if (file_changed()) return whole_result::FILE_CHANGED;
+  load_native();
+  if (file_changed()) {
+    release_whole();
+    load_failed = false;
+    load_failure_reason = Load_failure();
+    return whole_result::FILE_CHANGED;
+  }
+  return picture.is_none() && animation.is_none() ? whole_result::NONE : whole_result::HELD;
+}
+
+void C_Image::wait_for_whole_decode(bool ticking) {
+  const Ref<C_Whole_decode> job = whole_job_;
+  while (!job->is_finished()) {
+    // As long work waits: the handlers may show the long-operation window,
+    // let the windows' messages run and raise the Stop of a Cancel.
+    if (ticking) Brek_runtime::run_handlers();
+    if (!job->is_finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+bool C_Image::start_whole_decode() {
+  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return false;
+  if (whole_decoding()) return true;
+  if (!C_Whole_decode::reads(extension()) || width <= 0 || height <= 0) return false;
+  Ref<C_Whole_decode> job = make<C_Whole_decode>();
+  job->file_name = file_name;
+  job->extension = extension();
+  job->width = width;
+  job->height = height;
+  job->version = version;
+  // No thread to be had: load_whole decodes it where it is asked.
+  if (job->start().is_none()) return false;
+  whole_job_ = job;
+  return true;
+}
+
+C_Image::whole_result C_Image::take_whole_decode() {
+  if (!picture.is_none() || !animation.is_none()) return whole_result::HELD;
+  if (!whole_decoded()) return whole_result::NONE;
+  const Ref<C_Whole_decode> job = whole_job_;
+  whole_job_.reset();
+  if (job->file_changed) return whole_result::FILE_CHANGED;
+  if (job->picture.empty()) return whole_result::NONE;
+  if (job->extension == ".gif") {
+    // Its frames read here from the same bytes, the first one as composed.
+    Ref<C_Gif> gif = C_Gif::read_from_bytes(job->gif_bytes.data(), int64_t(job->gif_bytes.size()), false);
+    job->gif_bytes = std::vector<uint8_t>();
+    if (!gif->adopt_first_frame(std::move(job->picture))) return whole_result::NONE;
+    animation = gif;
+    width = gif->width();
+    height = gif->height();
+    return whole_result::HELD;
+  }
+  Ref<C_Bitmap> b = C_Bitmap::create(1, 1, job->had_alpha ? 32 : 24);
+  Pixels* into = b->pixels();
+  if (!into) return whole_result::NONE;
+  *into = std::move(job->picture);
+  b->take_pixel_size();
+  picture = b;
+  width = b->width;
+  height = b->height;
+  return whole_result::HELD;
+}
+
+void C_Image::stop_whole_decode() {
+  if (is_none()) return;
+  // A worker that runs stops at its next rows and ends the object itself.
+  whole_job_->stop();
+  whole_job_.reset();
+}
+
 // Reduced (a JPEG or PNG of at least twice the target) by the first of 8,
 // 4 and 2 that still covers the target, giving w x h; by none of them
 // (divisor 0) the JPEG is read whole. Not reduced: load_native.
@@ -232,12 +316,8 @@ void C_Image::load(double tw, double th) {
                          : C_Png::load_from_file(file_name, step.reduce, why);
       });
       if (!r.is_none()) reduced = r;
-    } else if (step.reduced) {
-      picture = decode([&](Load_failure* why) {
-        return C_Jpeg::load_from_file(file_name, reduce_size_of_jpeg_while_load::FULL, why);
-      });
     } else {
-      load_native();
+      load_whole();
     }
   }
   if (display_width == 0) {
@@ -262,7 +342,7 @@ bool C_Image::save_picture(const std::string& name, bool& nothing_to_save) {
   if (is_none()) return false;
   Ref<C_Bitmap> pic;
   if (animation.is_none()) {
-    load_native();
+    load_whole();
     pic = picture;
   } else {
     pic = frame_bitmap(animation);
@@ -294,17 +374,12 @@ Ref<C_Image> C_Image::clone() {
   c->height = height;
   c->display_width = display_width;
   c->display_height = display_height;
-  c->file_size = file_size;
-  c->file_info_read = file_info_read;
-  c->status_changed_unix_ns = status_changed_unix_ns;
-  c->file_device = file_device;
-  c->file_inode = file_inode;
+  c->version = version;
   c->rect = rect;
   c->quarter_turns = quarter_turns;
   c->flip_x = flip_x;
   c->flip_y = flip_y;
   c->modified = modified;
-  c->modified_unix_ms = modified_unix_ms;
   c->created = created;
   release_pictures();
   return c;
@@ -342,6 +417,7 @@ void C_Image::release_pictures() {
 
 void C_Image::release_whole() {
   if (is_none()) return;
+  stop_whole_decode();
   picture = Ref<C_Bitmap>();
   animation = Ref<C_Gif>();
   applied_turns = 0;

@@ -9,6 +9,7 @@
 // until asked, so thousands of them cost little.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "baselib/date_time.h"
@@ -19,6 +20,7 @@
 #include "images/gif.h"
 #include "images/image_header.h"
 #include "images/load_failure.h"
+#include "images/whole_decode.h"
 
 namespace brek {
 
@@ -30,18 +32,11 @@ class C_Image : public C_Thread {
   // The header gave no usable size although a target was given: load()
   // decodes to learn it.
   bool load_needed = false;
-  double file_size = 0;
-  // read_header_info took the file's size and dates: a size of 0 is then a
-  // file of 0 bytes, not one not yet looked at.
-  bool file_info_read = false;
+  // The version of the file read_header_info took (its size, times and
+  // place); none before it took one.
+  std::optional<Image_header::File_version> version;
   date_time modified;
   date_time created;
-  // The modification time as read_header_info took it, ms since 1970 UTC.
-  int64_t modified_unix_ms = 0;
-  // The last change of the file or its modes as read_header_info took it
-  // (ns since 1970), and the file's device and inode then.
-  int64_t status_changed_unix_ns = 0;
-  uint64_t file_device = 0, file_inode = 0;
   bool fax_compressed = false;
   Ref<C_Bitmap> picture;
   Ref<C_Gif> animation;
@@ -76,20 +71,44 @@ class C_Image : public C_Thread {
   // The same for the file's information and size only (a sort key, a
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
-  // The version of the file read_header_info took.
-  Image_header::File_version file_version() const {
-    return Image_header::File_version{file_size, modified_unix_ms, status_changed_unix_ns, file_device, file_inode};
-  }
-  // Whether the file is another version than read_header_info took: written
-  // since (a file of 0 bytes filled, too), its modes changed (a file that
-  // failed to load made readable), or another file renamed over it, also
-  // one of the same size and date; false before it took any and when the
-  // file is gone.
+  // The file's size in bytes as read_header_info took it; 0 before.
+  double file_size() const { return version ? version->size : 0; }
+  // Whether the file may hold another picture than when read_header_info
+  // took its version: written since (a file of 0 bytes filled, too), or
+  // another file renamed over it, also one of the same size and date; a
+  // change of modes alone counts only for a file that failed to load
+  // (made readable). False before it took any and when the file is gone.
   bool file_changed() const;
-  // The picture, reduced where the target allows (JPEG and PNG).
+  // The picture, reduced where the target allows (JPEG and PNG); the whole
+  // one through load_whole.
   void load(double tw, double th);
-  // The full picture or the animation by extension, unless one is held.
-  void load_native();
+
+  // ---- the whole picture ----
+  // What load_whole came to.
+  enum class whole_result {
+    HELD,          // the full picture or the animation is held
+    NONE,          // none: the file does not decode (load_failed) or has no reader
+    FILE_CHANGED,  // the file is another version than read_header_info took:
+                   // nothing of it is decoded into this image
+  };
+  // The full picture or the animation, the one way to them: held already;
+  // the worker's (start_whole_decode) when one decodes it, waited for (as
+  // long work waits with `ticking`: the tick handlers run, so the
+  // long-operation window comes after two seconds and its Cancel raises
+  // Stop_exception here, the worker going on); else decoded here.
+  whole_result load_whole(bool ticking = true);
+  // Starts a worker on the whole picture (C_Whole_decode::reads), unless it
+  // is held, failed or coming; whether one decodes it now.
+  bool start_whole_decode();
+  // Whether a worker decodes the whole picture, and whether it is done.
+  bool whole_decoding() const { return !whole_job_.is_none(); }
+  bool whole_decoded() const { return whole_decoding() && whole_job_->is_finished(); }
+  // A finished worker's picture taken: HELD, FILE_CHANGED (nothing taken),
+  // or NONE when it brought none (not done, stopped, or a file it left to
+  // load_whole's own decode, which says why).
+  whole_result take_whole_decode();
+  // A worker decoding the whole picture stops at its next rows.
+  void stop_whole_decode();
   // Whether the image holds more than load(tw, th) gives it: a full
   // picture or animation where a reduced picture serves, a reduced one
   // of a larger step, or anything for a target without area. A view
@@ -111,8 +130,9 @@ class C_Image : public C_Thread {
   // wanted, and the orientation wanted stays while the stored one goes
   // with them.
   void release_pictures();
-  // Lets go of the full picture and the animation in place, keeping the
-  // reduced picture: a view that keeps what it draws of a large picture.
+  // Lets go of the full picture and the animation in place (a worker
+  // decoding it stops), keeping the reduced picture: a view that keeps
+  // what it draws of a large picture.
   void release_whole();
   // Bytes of the pictures held: full, reduced, and the animation's
   // composed picture with its decoded frames.
@@ -146,6 +166,12 @@ class C_Image : public C_Thread {
   void destroy_hook() override;
 
  private:
+  // The full picture or the animation decoded here by extension, unless
+  // one is held.
+  void load_native();
+  // Waits for the worker decoding the whole picture (load_whole).
+  void wait_for_whole_decode(bool ticking);
+  Ref<C_Whole_decode> whole_job_;
   // Runs a decoder, handing it where to say why it failed; an exception or
   // a None result marks the image failed, with the reason.
   template <class Decode>

@@ -22,7 +22,16 @@ bool read_whole(const Ref<C_Stream>& stream, DynAByte& bytes, Load_failure* why)
   int64_t size = Long_int::to_int64(stream->size()) - Long_int::to_int64(stream->position());
   if (size < 0) return Load_failure::note(why, load_failure_kind::UNREADABLE, "no size");
   if (size > Image_file_io::MAX_FILE_BYTES) return Image_file_io::too_large_file(size, why);
-  if (stream->read(bytes, size)) return true;
+  // Held once: the size the stream gives is that of a file, and the bytes
+  // go where they stay (growing by doubling would hold a file near the cap
+  // one and a half times).
+  bytes.set_length(size);
+  if (bytes.count() != size) return Load_failure::no_memory(why);
+  int64_t got = 0;
+  for (int64_t n = 0; got < size; got += n)
+    if ((n = stream->read_buffer(bytes.data() + got, size - got)) <= 0) break;
+  if (got == size) return true;
+  bytes.clear();
   // Fewer bytes than the size promised: the file shrank or a read failed.
   return Load_failure::note(why, load_failure_kind::UNREADABLE, "read failed");
 }

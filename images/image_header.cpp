@@ -171,15 +171,15 @@ namespace {
 
 int64_t ms(const struct statx_timestamp& t) { return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000; }
 
+int64_t ns(const struct statx_timestamp& t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
 void take_info(const struct statx& st, File_header& h) {
-  h.file_size = double(st.stx_size);
   h.modified = ms(st.stx_mtime);
   h.created = (st.stx_mask & STATX_BTIME) ? ms(st.stx_btime) : h.modified;
-  // In nanoseconds: a file made readable just after it was looked at
-  // still counts as changed.
-  h.status_changed = int64_t(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
-  h.device = makedev(st.stx_dev_major, st.stx_dev_minor);
-  h.inode = st.stx_ino;
+  // In nanoseconds: a file written or made readable just after it was
+  // looked at still counts as changed.
+  h.version = File_version{double(st.stx_size), ns(st.stx_mtime), ns(st.stx_ctime),
+                           makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
 }
 
 constexpr unsigned INFO_MASK = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | STATX_CTIME | STATX_INO;

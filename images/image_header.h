@@ -62,27 +62,30 @@ void read_tiff(Byte_reader& r, Header_size& s);
 enum class header_format { NONE, JPEG, GIF, BMP, ICO, PNG, PCX, PSD, TGA, TIFF };
 header_format format_of(const std::string& extension);
 
-// What one look at a file gives.
-// What tells one version of a file from the next: one written in place
-// changes its size or its times (the status-change time also when the
-// modification time is set back), one renamed over it is another inode.
+// What tells one version of a file from the next, as one look at it gives
+// it: one written in place changes its size or its modification time, one
+// renamed over it is another inode; a change of its modes or owner (a
+// chmod) moves only the status-change time.
 struct File_version {
-  double size = 0;
-  int64_t modified = 0;
-  int64_t status_changed = 0;
+  double size = 0;              // bytes
+  int64_t modified_ns = 0;      // the modification time, ns since 1970-01-01 UTC
+  int64_t status_changed_ns = 0;
   uint64_t device = 0, inode = 0;
+  // Whether `now` may hold another picture than this version: another
+  // file, or the same written since. Modes and owner do not count.
+  bool same_picture(const File_version& now) const {
+    return size == now.size && modified_ns == now.modified_ns && device == now.device && inode == now.inode;
+  }
   bool operator==(const File_version&) const = default;
 };
 
+// What one look at a file gives.
 struct File_header {
   bool found = false;           // the file could be opened or examined
   Header_size size;
-  double file_size = 0;         // bytes
+  File_version version;         // with want_info
   int64_t modified = 0;         // milliseconds since 1970-01-01 UTC
   int64_t created = 0;          // birth time where the file system keeps it, else modified
-  int64_t status_changed = 0;   // the last change of the file or its modes, ns since 1970
-  uint64_t device = 0, inode = 0;
-  File_version version() const { return File_version{file_size, modified, status_changed, device, inode}; }
 };
 
 // Opens the file read-only (never creating it) once: with `want_size` the

@@ -58,15 +58,17 @@ bool C_Lzw::start(const uint8_t* data, int64_t size, int64_t position, bool inte
 
 DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                            int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
-                           int64_t width, int64_t kept_rows) {
+                           int64_t width, int64_t kept_rows, const Go_on& go_on) {
   DynAByte out;
   Ref<C_Lzw> lzw = make<C_Lzw>();
   C_Lzw& z = *lzw;
   if (!z.start(data, size, position, interlaced, min_code_size, bits_per_pixel, height, width, kept_rows))
     return out;
+  if (go_on) z.go_on_ = &go_on;
   if (z.bits_per_pixel_ == 8 && z.kept_rows_ == height) {
     out.set_length(z.stride_ * height);
     z.decode_linear(out.data());
+    if (z.stopped_) out = DynAByte();
     return out;
   }
   // Rows that are not kept all go to one spare row after the kept ones,
@@ -76,19 +78,22 @@ DynAByte C_Lzw::decompress(const uint8_t* data, int64_t size, int64_t position, 
   z.out_ = out.data();
   z.code_ = z.next_code();
   z.decode_loop();
+  if (z.stopped_) return DynAByte();
   if (rows != z.kept_rows_) out.set_length(z.stride_ * z.kept_rows_);
   return out;
 }
 
 bool C_Lzw::decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
-                            bool interlaced, int64_t min_code_size, int64_t height, int64_t width) {
+                            bool interlaced, int64_t min_code_size, int64_t height, int64_t width,
+                            const Go_on& go_on) {
   Ref<C_Lzw> lzw = make<C_Lzw>();
   C_Lzw& z = *lzw;
   if (!out || !z.start(data, size, position, interlaced, min_code_size, 8, height, width, -1)) return false;
+  if (go_on) z.go_on_ = &go_on;
   std::memset(out, 0, static_cast<size_t>(width * height));
   z.stride_ = width;
   z.decode_linear(out);
-  return true;
+  return !z.stopped_;
 }
 
 // Joins the payload of the sub-blocks, up to the zero-length terminator or
@@ -157,7 +162,13 @@ void C_Lzw::next_row() {
   column_ = 0;
   row_ = interlaced_ ? next_interlaced_row(row_) : row_ + 1;
   row_offset_ = std::min(row_, kept_rows_) * stride_;
+  if (!row_done()) row_ = height_;  // ends the loop
+}
+
+bool C_Lzw::row_done() {
   Brek_runtime::loop_tick();
+  if (go_on_ && !stopped_ && !(*go_on_)()) stopped_ = true;
+  return !stopped_;
 }
 
 // Stores one index at the current place. Indexes wider than the depth are
@@ -393,8 +404,12 @@ bool C_Lzw::decode_runs(uint8_t* out, int64_t total) {
     prev_start = s;
     prev_length = cur - s;
     while (cur >= row_end) {
-      Brek_runtime::loop_tick();
+      if (!row_done()) break;
       row_end += width_;
+    }
+    if (stopped_) {
+      over = true;
+      break;
     }
     code = next_code();
   }
@@ -430,6 +445,7 @@ void C_Lzw::decode_linear(uint8_t* out) {
     stride_ = stride;
     interlaced_ = interlaced;
   }
+  if (stopped_) return;
   if (stride_ != width_) {
     // From the last row up, so that no row is overwritten before it moved.
     for (int64_t y = height_ - 1; y >= 0; --y) {

@@ -10,6 +10,7 @@
 // stay 0.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "runtime/dyn_array.h"
@@ -37,9 +38,14 @@ class C_Lzw : public Brek_object {
   // With `kept_rows` (1..height) only the first kept_rows rows are stored
   // and returned; the rest are decoded and passed over, so an interlaced
   // picture of which little is shown costs little memory.
+  //
+  // `go_on`, when given, is asked after each row whether the work is still
+  // wanted: a worker told to stop ends within the frame. A stop gives an
+  // empty array (decompress_into: false).
+  using Go_on = std::function<bool()>;
   static DynAByte decompress(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
                              int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
-                             int64_t width, int64_t kept_rows = -1);
+                             int64_t width, int64_t kept_rows = -1, const Go_on& go_on = {});
   static DynAByte decompress(const DynAByte& data, int64_t position, bool interlaced,
                              int64_t min_code_size, int64_t bits_per_pixel, int64_t height,
                              int64_t width);
@@ -57,7 +63,8 @@ class C_Lzw : public Brek_object {
   // caller's memory: no rows are allocated). False, writing nothing, when
   // the arguments are refused.
   static bool decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int64_t position,
-                              bool interlaced, int64_t min_code_size, int64_t height, int64_t width);
+                              bool interlaced, int64_t min_code_size, int64_t height, int64_t width,
+                              const Go_on& go_on = {});
 
   // Bytes per output row: whole 32-bit words.
   static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {
@@ -82,6 +89,8 @@ class C_Lzw : public Brek_object {
   inline void emit(const uint8_t* s, int64_t n);
   inline void put_pixel(uint8_t index);
   void next_row();
+  // A row is done: a loop tick, and whether the work goes on.
+  bool row_done();
 
   // The data sub-blocks' payload, joined.
   std::vector<uint8_t> bytes_;
@@ -116,6 +125,8 @@ class C_Lzw : public Brek_object {
   int pass_ = 0;
   int64_t stride_ = 0;
   int64_t row_offset_ = 0;
+  const Go_on* go_on_ = nullptr;
+  bool stopped_ = false;
 
   // The string table as prefix code and last index (walked backwards), and
   // as the place and length of each string in the output (copied as runs).

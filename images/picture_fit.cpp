@@ -29,12 +29,25 @@ Picture_shrink::Picture_shrink(int64_t x0, int64_t y0, int64_t x1, int64_t y1, i
   }
   // The output column of each sampled column, and the samples behind each.
   for (size_t i = 0; i < column_.size(); ++i) ++count_[size_t(column_[i] = int(int64_t(i) * step_x_ * w / pw))];
+  copy_ = pw == w && ph == h;
   ok_ = out_.resize(w, h);
 }
 
 void Picture_shrink::add_row(int64_t y, const uint32_t* row) {
   if (!ok_ || y < next_y_ || y >= y1_) return;
   next_y_ = y + 1;
+  if (copy_) {
+    uint32_t* o = out_.row(int(y - y0_));
+    out_row_ = int(y - y0_) + 1;
+    if (!row) {
+      std::fill_n(o, w_, 0xFF000000u);
+      return;
+    }
+    uint32_t all = 0xFF000000u;
+    for (int x = 0; x < w_; ++x) all &= (o[x] = row[x0_ + x]);
+    if ((all & 0xFF000000u) != 0xFF000000u) alpha_ = true;
+    return;
+  }
   // The output row this picture row falls in; the one before is complete.
   const int target = int((y - y0_) * h_ / (y1_ - y0_));
   while (out_row_ < target) flush_row();

@@ -17,7 +17,8 @@ namespace brek {
 // Averages the part [x0, x1) x [y0, y1) of a picture down to w x h pixels
 // (w <= x1 - x0, h <= y1 - y0): each output pixel is the mean of the
 // picture's pixels behind it (of up to 16 x 16 evenly spread ones where
-// more stand behind it), their colours weighted by their alpha.
+// more stand behind it), their colours weighted by their alpha. A part of
+// the size itself is copied as it is: the picture read whole, row by row.
 class Picture_shrink {
  public:
   Picture_shrink(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int w, int h);
@@ -45,6 +46,7 @@ class Picture_shrink {
 
   static constexpr int64_t SAMPLES = 16;
   bool ok_ = false;
+  bool copy_ = false;  // no reduction: rows are copied
   int64_t step_x_ = 1, step_y_ = 1;
   int64_t x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0;
   int w_ = 0, h_ = 0;

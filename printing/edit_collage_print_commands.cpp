@@ -250,7 +250,15 @@ Ref<C_Bitmap> C_Edit_collage_print::card_picture(const Ref<C_Image>& image) {
     image->picture = held->picture;
     image->animation = held->animation;
   }
-  if (image->picture.is_none()) viewer.lock()->load_whole(image);
+  if (image->picture.is_none()) {
+    // A file changed since the card was made prints as it is now (the
+    // viewer's list has a new entry for it).
+    const Ref<C_Image> now = viewer.lock()->load_whole(image);
+    if (now.get() != image.get()) {
+      image->picture = now->picture;
+      image->animation = now->animation;
+    }
+  }
   if (!held && (!image->picture.is_none() || !image->animation.is_none()))
     held_.push_back(Held_picture{Weak<C_Image>(image), image->picture, image->animation});
   Ref<C_Gif> gif = image->animation;
@@ -298,7 +306,7 @@ void C_Edit_collage_print::transform_card(int64_t i, int64_t degrees, bool flip_
     copy->canvas()->copy_rect(copy->size_rect(), shown->size_rect(), shown->canvas());
     turned->picture = copy;
   }
-  if (degrees == 0 && !turned.is_none()) turned->load_native();
+  if (degrees == 0 && !turned.is_none()) viewer.lock()->load_whole(turned);
   card* c = cards.at(i);
   c->image = turned;
   if (degrees != 0) std::swap(c->rect.w, c->rect.h);

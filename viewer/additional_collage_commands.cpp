@@ -112,8 +112,8 @@ void C_Additional_collage::do_command(const std::string& key) {
 void C_Additional_collage::copy_image(const std::string& failure) {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
-  Ref<C_Image> image = v->current_image();
-  v->load_whole(image);
+  // The file found changed meanwhile: its new entry's picture.
+  const Ref<C_Image> image = v->load_whole(v->current_image());
   // An animation alone is not copied.
   if (image->picture.is_none()) return;
   if (!C_Bmp::copy_to_clipboard(image->picture)) v->message(failure);
@@ -149,8 +149,7 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   if (is_none()) return false;
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return false;
-  Ref<C_Image> shown = v->current_image();
-  v->load_whole(shown);
+  const Ref<C_Image> shown = v->load_whole(v->current_image());
   if (shown.is_none() || shown->load_needed || (shown->picture.is_none() && shown->animation.is_none())) {
     v->message(shown->with_load_failure(nothing_to_save));
     return false;
@@ -273,8 +272,9 @@ void C_Additional_collage::edit_image() {
   Ref<C_Collage_viewer> v = viewer.lock();
   if (v.is_none()) return;
   // The editor lives in the printing layer; it installed its opener at
-  // start-up. An image the viewer shows becomes a card of its sheet.
-  Print_editor_hook::open(v, v->current_image());
+  // start-up. An image the viewer shows becomes a card of its sheet, its
+  // whole picture waited for here as long work, not in the editor's paint.
+  Print_editor_hook::open(v, v->load_whole(v->current_image()));
 }
 
 // ---- views and orders --------------------------------------------------------------

@@ -29,7 +29,7 @@ void read_sort_keys(const Ref<C_Collage_viewer>& v, sort_by order, int64_t from,
   if (order != sort_by::BY_SIZE && order != sort_by::BY_CREATE && order != sort_by::BY_MODIFY) return;
   for (int64_t i = from; i < to; ++i) {
     Ref<C_Image> e = v->files.get(i);
-    if (e->file_size == 0) e->read_header_keeping_display(0, 0);
+    if (!e->version) e->read_header_keeping_display(0, 0);
   }
 }
 
@@ -185,7 +185,7 @@ double C_Additional_collage::layout_collage(const Ref<C_Canvas>& canvas, const R
   canvas->font->bold = current;
 
   std::string size_piece = std::to_string(image->width) + " x " + std::to_string(image->height) + " [" +
-                           File_path::size_text(image->file_size) + "]";
+                           File_path::size_text(image->file_size()) + "]";
   if (image->extension() == ".gif") {
     if (image->animation->frame_count() > 1) size_piece += " <" + std::to_string(image->animation->frame_count()) + ">";
   }
@@ -222,7 +222,7 @@ void C_Additional_collage::read_ahead() {
       if (double(e->width / 2) >= w || double(e->height / 2) >= h)
         e->load(w, h);
       else
-        e->load_native();
+        v->load_whole(e);
     }
     // Read for the coming paints: it ages from now, as if drawn.
     e->use_stamp = v->paint_clock;

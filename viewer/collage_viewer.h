@@ -60,8 +60,11 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
   // Steps the cells' decodes on a worker while one is asked for or runs.
   Ref<C_Timer> timer_cells;
-  // Huge pictures of cells, decoded on a worker to their cells' size.
-  Fitted_decodes cell_decodes{quality_drawing_lines_shapes::MEDIUM, true};
+  // The quality the cells' copies are kept at.
+  static constexpr quality_drawing_lines_shapes CELL_QUALITY = quality_drawing_lines_shapes::MEDIUM;
+  // Huge pictures of cells (and the single view's fitted copies of them),
+  // decoded on a worker to the size they are drawn at.
+  Fitted_decodes cell_decodes{CELL_QUALITY, true};
   // What the entries' pictures may hold together, bytes, whatever the
   // files (those in view aside).
   static constexpr int64_t PICTURE_BUDGET = int64_t(512) << 20;
@@ -342,12 +345,14 @@ class C_Collage_viewer : public C_Form {
   void pause(int64_t ms);
   // The picture as the single view shows it (turned, flipped, inverted).
   Ref<C_Bitmap> shown_picture();
-  // The whole picture (or animation) of an image, now: what every paint
-  // and command that needs more than the single view's first paint read
-  // (a copy, a save, a print card, the clash dialog) loads it with. Takes
-  // the picture of a worker decoding it, waited for, rather than decoding
-  // it a second time. Also on the None viewer (closed): loaded here.
-  void load_whole(const Ref<C_Image>& image);
+  // The whole picture (or animation) of an image, now, through
+  // C_Image::load_whole (a worker's, waited for as long work waits outside
+  // a paint). An image whose file proves to be another version than it
+  // stood for is not decoded: an entry of the list is renewed (at once,
+  // or at the next tick when painting) and the new entry is loaded, an
+  // image of another window is read anew in place. The image that holds
+  // the picture now. Also on the None viewer (closed).
+  Ref<C_Image> load_whole(const Ref<C_Image>& image);
 
  protected:
   // The paint box: its back buffer's canvas, size (points) and place on
@@ -394,13 +399,25 @@ class C_Collage_viewer : public C_Form {
   // (Single_view_picture::part_in_view); None also when the full picture
   // is needed for a zoom, a turn or another format. Sets the input's
   // picture size to the file's own (single_view_part.cpp).
-  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at, point& shift);
+  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at);
+  // The picture of a GIF or BMP too large for the window's thread (one
+  // cell_decodes takes) shown without reading it here: fitted, its copy at
+  // the fitted size from the cells' worker; otherwise its whole picture
+  // from a worker of its own, its fitted copy (if one is kept) shown fitted
+  // meanwhile. None when the image is no such picture, or while what it
+  // shows is coming (`coming`). Sets the input's picture size to the
+  // file's own (single_view_huge.cpp).
+  Ref<C_Bitmap> off_thread_picture(const Ref<C_Image>& image, Single_view::Input& in, bool& coming);
   // The tick of the decode timer: the image shown gets its whole picture
   // (and is repainted), or a new entry when its file changed.
   void whole_picture_tick();
   // The full picture of an image the single view opens, read at once but
-  // for a JPEG, whose first paint may need only a reduced decode.
+  // for a JPEG, whose first paint may need only a reduced decode, and a
+  // picture read off the window's thread.
   void load_for_showing(const Ref<C_Image>& image);
+  // The file of the image the single view shows was replaced or written:
+  // it is read again (its entry renewed).
+  void renew_if_changed();
   void save_placement_if_framed();
   void paint_single(const Ref<C_Canvas>& canvas, double box_w_px, double box_h_px);
 
@@ -421,6 +438,9 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Bitmap> stretched_;
   // The part of a large JPEG and the whole picture behind it.
   Single_view_picture picture_;
+  // The last single-view paint showed nothing of its picture yet: it is
+  // coming from a worker (the slideshow waits for it).
+  bool single_coming_ = false;
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

@@ -54,9 +54,6 @@ void shadowed_text(const Ref<C_Canvas>& canvas, const point& p, const std::strin
 
 double cell_bottom(const rect& r) { return r.y + r.h; }
 
-// How cells stretch their pictures.
-constexpr quality_drawing_lines_shapes CELL_QUALITY = quality_drawing_lines_shapes::MEDIUM;
-
 }  // namespace
 
 double C_Collage_viewer::row_band_top(int64_t i) {
@@ -135,29 +132,13 @@ void load_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
   if (!e->animation.is_none()) return;
   int64_t w = 0, h = 0;
   const bool sized = Thumbnail_cache::device_size(p.canvas, shrunk, w, h);
-  if (sized && !v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none()) return;
+  if (sized && !v.collage->thumbnails.kept_for(e.get(), w, h, C_Collage_viewer::CELL_QUALITY, true).is_none()) return;
   if (e->width == 0) e->read_header_info(p.tw, p.th);
   if (sized && v.decode_cell_off_thread(e, w, h)) return;
   if (double(e->width / 2) >= shrunk.w || double(e->height / 2) >= shrunk.h)
     e->load(shrunk.w, shrunk.h);
   else if (e->picture.is_none())
-    e->load_native();
-}
-
-// A cell keeps what it draws: once its copy is kept, a full picture (or
-// animation) of four times the copy or more goes, to be read again only
-// if the copy does. A cell draws the picture as filed, however the single
-// view turns, flips or inverts it, so a turned picture's copy serves as
-// well. A pasted or cut picture, which no file gives back, stays.
-void keep_only_the_copy(Collage_pass& p, const Ref<C_Image>& e, const rect& shrunk) {
-  int64_t w = 0, h = 0;
-  const int64_t whole = e->width * e->height;
-  if (!Image_file_name::names_a_file(e->file_name) || e->animation.is_none() == e->picture.is_none() ||
-      !Thumbnail_cache::device_size(p.canvas, shrunk, w, h) || whole < 4 * w * h ||
-      p.v.collage->thumbnails.kept_for(e.get(), w, h, CELL_QUALITY, true).is_none())
-    return;
-  e->release_whole();
-  p.v.note_released();
+    v.load_whole(e);
 }
 
 // Draws the cell's picture fitted; true when it came from the reduced
@@ -167,7 +148,7 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
   const Ref<C_Canvas>& canvas = p.canvas;
   bool from_reduced = false;
   const quality_drawing_lines_shapes q = canvas->quality;
-  canvas->quality = CELL_QUALITY;
+  canvas->quality = C_Collage_viewer::CELL_QUALITY;
   const bool turned = (e->quarter_turns > 0 || e->flip_x || e->flip_y) && !e->picture.is_none();
   try {
     if (!turned && !e->reduced.is_none() && double(e->reduced->width + 1) >= shrunk.w &&
@@ -176,7 +157,9 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       from_reduced = true;
     } else if (!e->animation.is_none() || !e->picture.is_none()) {
       v.collage->fit_kept_image(canvas, shrunk, e, true);
-      keep_only_the_copy(p, e, shrunk);
+      // A cell draws the picture as filed, however the single view turns
+      // it: a turned picture's copy serves as well.
+      if (v.collage->thumbnails.keep_only_the_copy(canvas, shrunk, e, true)) v.note_released();
     } else if (v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
       // The copy of a picture let go.
     } else if (e->rect.w > 0.1 && !e->load_failed) {

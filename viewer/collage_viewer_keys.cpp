@@ -310,9 +310,7 @@ void C_Collage_viewer::pause(int64_t ms) {
 
 Ref<C_Bitmap> C_Collage_viewer::shown_picture() {
   if (is_none()) return Ref<C_Bitmap>();
-  Ref<C_Image> image = current_image();
-  load_whole(image);
-  return oriented_bitmap(image);
+  return oriented_bitmap(load_whole(current_image()));
 }
 
 // ---- pointer gestures ------------------------------------------------------------

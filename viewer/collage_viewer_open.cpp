@@ -86,7 +86,7 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
   image->read_header_info(1.0, 1.0);
   if (image->width == 0 && image->extension() == ".webp") image->load(0, 0);
   collage->update_caption(
-      Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size));
+      Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size()));
 }
 
 void C_Collage_viewer::drop_file(const Ref<C_Image>& image) {

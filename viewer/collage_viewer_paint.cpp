@@ -261,11 +261,15 @@ void C_Collage_viewer::paint_image() {
   in.inner = double(C_Canvas::to_device_pixels(25));
   in.margin = double(C_Canvas::to_device_pixels(8));
   Ref<C_Bitmap> bmp = reduced_for_fit(image, in);
-  point part_at, part_shift;
+  point part_at;
+  bool coming = false;
   if (bmp.is_none())
-    bmp = part_in_view(image, in, part_at, part_shift);
+    bmp = part_in_view(image, in, part_at);
   else
     picture_.drop_part();  // shown fitted: the part is not needed again
+  if (bmp.is_none()) bmp = off_thread_picture(image, in, coming);
+  single_coming_ = coming;
+  if (coming) return;  // black, the caption naming it, until it comes
   if (bmp.is_none()) {
     load_whole(image);
     // However the image came to be shown (a step, a delete, a renewed
@@ -277,10 +281,7 @@ void C_Collage_viewer::paint_image() {
   }
   if (bmp->width <= 0 || bmp->height <= 0) return;
   Ref<C_Canvas> canvas = paint_canvas_;
-  Single_view::Placement pl = Single_view::place(in);
-  // Where the part is drawn while it lags behind the pointer.
-  pl.r.x += part_shift.x;
-  pl.r.y += part_shift.y;
+  const Single_view::Placement pl = Single_view::place(in);
   fit_mode = pl.fitted;
   image_rect = pl.r;
   image_pixels = point{in.pic_w, in.pic_h};
@@ -289,8 +290,13 @@ void C_Collage_viewer::paint_image() {
   Quality_guard guard(canvas);
   canvas->quality = quality_drawing_lines_shapes::HIGH;
   canvas->units = units_measure_graphics::PIXELS;
-  if (pl.r.w == in.pic_w && pl.r.h == in.pic_h) {
-    bmp->draw_at(canvas, picture_.holds(bmp) ? part_at : point{pl.r.x, pl.r.y});
+  if (picture_.holds(bmp)) {
+    bmp->draw_at(canvas, part_at);
+    return;
+  }
+  // At its own size, or a copy made at the size it is drawn.
+  if (pl.r.w == double(bmp->width) && pl.r.h == double(bmp->height)) {
+    bmp->draw_at(canvas, point{pl.r.x, pl.r.y});
     return;
   }
   if (pl.r.w * pl.r.h > STRETCH_CACHE_BOXES * std::max(1.0, in.box_w * in.box_h)) {

@@ -48,8 +48,11 @@ void C_Collage_viewer::on_timer() {
     return;
   }
   if (sender == timer_cells) {
-    if (cell_decodes.step(collage->thumbnails, [this](const Ref<C_Image>& e) { return cell_in_reach(e); }))
-      repaint();
+    // The cells in reach, or the single view's picture.
+    const auto still_shown = [this](const Ref<C_Image>& e) {
+      return single_mode ? e.get() == current_image().get() : cell_in_reach(e);
+    };
+    if (cell_decodes.step(collage->thumbnails, still_shown)) repaint();
     if (!cell_decodes.busy()) timer_cells->set_enabled(false);
     return;
   }
@@ -78,6 +81,8 @@ void C_Collage_viewer::on_timer() {
     ~Leave() { v->in_timer = false; }
   } leave{this};
   if (sender == timer_1) stop_timer();
+  // As the listing notices a changed file, at any time.
+  renew_if_changed();
   if (collage->timer_tasks()) {
     start_timer();
     return;
@@ -89,6 +94,9 @@ void C_Collage_viewer::on_timer() {
     }
     return;
   }
+  // A picture still coming from a worker is shown for the whole interval
+  // once it came.
+  if (slideshow && single_coming_) last_slide_time = Date_time::now();
   if (slideshow && single_mode && ms_since(last_slide_time) >= slide_interval) {
     // What the last step let go of goes back before the next is read.
     give_back_released_memory();

@@ -164,9 +164,8 @@ bool C_Dialog_replace::draw_picture(const Ref<C_Canvas>& canvas, const Ref<C_Ima
     picture->stretch_draw(canvas, place);
     return true;
   }
-  // The dialog's own images keep only their copies of large pictures.
-  if (image.get() != source_image.get() && sized && image->width * image->height >= 4 * w * h)
-    image->release_whole();
+  // The dialog's own images keep only their copies.
+  if (image.get() != source_image.get()) pictures_.keep_only_the_copy(canvas, place, image, false);
   return true;
 }
 

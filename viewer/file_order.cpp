@@ -24,7 +24,7 @@ int64_t compare(const C_Image& a, const C_Image& b, sort_by order, bool descendi
   if (r == 0) {
     switch (order) {
       case sort_by::BY_NAME: r = text_order(a.file_name, b.file_name); break;
-      case sort_by::BY_SIZE: r = sign(a.file_size - b.file_size); break;
+      case sort_by::BY_SIZE: r = sign(a.file_size() - b.file_size()); break;
       case sort_by::BY_CREATE: r = sign(a.created.ms - b.created.ms); break;
       case sort_by::BY_MODIFY: r = sign(a.modified.ms - b.modified.ms); break;
       default: r = 0; break;

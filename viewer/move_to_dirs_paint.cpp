@@ -119,12 +119,8 @@ bool C_Move_to_dirs::draw_thumbnail(const Ref<C_Canvas>& canvas, const Ref<C_Ima
   const Ref<C_Bitmap> picture = shown_picture(image, frame);
   if (picture.is_none()) return kept.draw_kept(canvas, cell, image.get(), false);
   viewer.lock()->collage->fit_kept_thumbnail(canvas, cell, picture, frame, false, image);
-  // The square keeps only its copy of a picture four times its size or
-  // more: the window keeps its thumbnails for as long as it lives.
-  int64_t w = 0, h = 0;
-  if ((!image->picture.is_none() || !image->animation.is_none()) && Thumbnail_cache::device_size(canvas, cell, w, h) &&
-      image->width * image->height >= 4 * w * h && !kept.kept_for(image.get(), w, h, QUALITY, false).is_none())
-    image->release_whole();
+  // The window keeps its thumbnails for as long as it lives.
+  kept.keep_only_the_copy(canvas, cell, image, false);
   return true;
 }
 

@@ -1,14 +1,13 @@
 // The single view's first paint of a large JPEG at its own size shows only
 // the part in the window, and the whole picture comes from a worker
 // (single_view_picture.cpp); zoom, turns, cuts, copies, saves and prints
-// take the whole picture through load_whole.
+// take the whole picture through load_whole, which takes the worker's.
+#include "forms/screen.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
 
-Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at,
-                                             point& shift) {
-  shift = point{};
+Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_view::Input& in, point& at) {
   if (!unloaded_jpeg_as_filed(image)) {
     picture_.drop_part();
     return Ref<C_Bitmap>();
@@ -16,16 +15,53 @@ Ref<C_Bitmap> C_Collage_viewer::part_in_view(const Ref<C_Image>& image, Single_v
   Single_view::Input full = in;
   full.pic_w = double(image->width);
   full.pic_h = double(image->height);
-  Ref<C_Bitmap> part = picture_.part_in_view(image, full, at, shift);
+  Ref<C_Bitmap> part = picture_.part_in_view(image, full, at);
   if (!part.is_none()) in = full;
   return part;
 }
 
-void C_Collage_viewer::load_whole(const Ref<C_Image>& image) {
-  if (is_none())
-    image->load_native();
-  else
-    picture_.load_whole(image);
+namespace {
+
+// Whether a window is painting (this one, a dialog, the print editor): the
+// windows' messages must not run inside its paint.
+bool a_window_paints(const Ref<C_Canvas>& paint_canvas) {
+  if (!paint_canvas.is_none()) return true;
+  for (const Ref<C_Form>& f : C_Screen::current()->forms) {
+    const auto kind = static_cast<event_kind>(f->current_kind);
+    if (f->event_depth > 0 &&
+        (kind == event_kind::BEFORE_PAINT || kind == event_kind::PAINT || kind == event_kind::AFTER_PAINT))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Ref<C_Image> C_Collage_viewer::load_whole(const Ref<C_Image>& image) {
+  // A command waits as long work does; a paint only for the worker.
+  const bool painting = a_window_paints(paint_canvas_);
+  if (image->load_whole(!painting) != C_Image::whole_result::FILE_CHANGED) return image;
+  const int64_t i = is_none() ? -1 : files.index_of(image);
+  if (i < 0) {
+    // Another window's image: read anew as the file is now.
+    image->version.reset();
+    image->width = image->height = 0;
+    image->read_header_keeping_display(1.0, 1.0);
+    image->load_whole(!painting);
+    return image;
+  }
+  if (painting) {
+    // The picture shown has its entry renewed at the next tick; a cell's
+    // comes with the folder's next listing.
+    if (single_mode && image.get() == current_image().get()) picture_.file_changed_found(image);
+    return image;
+  }
+  // An entry: renewed, as the listing would, and read as the file is now.
+  renew_entry(i);
+  const Ref<C_Image> fresh = files.get(i);
+  fresh->read_header_keeping_display(1.0, 1.0);
+  fresh->load_whole();
+  return fresh;
 }
 
 void C_Collage_viewer::whole_picture_tick() {
@@ -46,6 +82,13 @@ void C_Collage_viewer::whole_picture_tick() {
     case Single_view_picture::tick_result::NOTHING:
       break;
   }
+}
+
+void C_Collage_viewer::renew_if_changed() {
+  if (is_none() || !single_mode) return;
+  const Ref<C_Image> shown = current_image();
+  const int64_t i = files.index_of(shown);
+  if (i >= 0 && shown->file_changed()) renew_entry(i);
 }
 
 }  // namespace brek

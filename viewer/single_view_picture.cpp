@@ -1,8 +1,6 @@
 #include "viewer/single_view_picture.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "drawing/pixel_math.h"
 #include "images/format_classes.h"
@@ -27,19 +25,34 @@ bool covers(const Jpeg_codec::Part& outer, const Jpeg_codec::Part& inner) {
          outer.y + outer.h >= inner.y + inner.h;
 }
 
-// How far a view starting at `at`, `length` long, moves to lie within
-// [start, start + extent) on one axis; false when it is longer.
-bool move_within(int64_t start, int64_t extent, int64_t at, int64_t length, int64_t& by) {
-  if (length > extent) return false;
-  by = at < start ? start - at : at + length > start + extent ? start + extent - (at + length) : 0;
-  return true;
+// The view grown by a quarter of its size on every side, within the
+// picture: a pan of that much more stays on the part decoded for it.
+Jpeg_codec::Part grown(const Jpeg_codec::Part& v, int64_t pic_w, int64_t pic_h) {
+  const int64_t x = std::max<int64_t>(0, v.x - v.w / 4), y = std::max<int64_t>(0, v.y - v.h / 4);
+  return Jpeg_codec::Part{x, y, std::min(pic_w, v.x + v.w + v.w / 4) - x, std::min(pic_h, v.y + v.h + v.h / 4) - y};
 }
 
 }  // namespace
 
+bool Single_view_picture::decode_part(const Ref<C_Image>& image, const Jpeg_codec::Part& want, Ref<C_Bitmap>& part) {
+  Jpeg_codec::Part place, exact;
+  Ref<C_Bitmap> p;
+  try {
+    p = C_Jpeg::load_part_from_file(image->file_name, want, place, nullptr, &exact);
+  } catch (const Stop_exception&) {
+    throw;
+  } catch (const std::exception&) {
+    return false;  // the whole decode says what is wrong with the file
+  }
+  if (p.is_none()) return false;
+  part = p;
+  place_ = place;
+  exact_ = exact;
+  return true;
+}
+
 Ref<C_Bitmap> Single_view_picture::part_in_view(const Ref<C_Image>& image, const Single_view::Input& in,
-                                                point& at, point& shift) {
-  shift = point{};
+                                                point& at) {
   Ref<C_Bitmap> part = part_;
   part_.reset();
   const Single_view::Placement pl = Single_view::place(in);
@@ -51,37 +64,22 @@ Ref<C_Bitmap> Single_view_picture::part_in_view(const Ref<C_Image>& image, const
   view.w = std::min(image->width, Brek_runtime::to_int64_checked(in.box_w) - x) - view.x;
   view.h = std::min(image->height, Brek_runtime::to_int64_checked(in.box_h) - y) - view.y;
   if (view.w <= 0 || view.h <= 0) return Ref<C_Bitmap>();
+  const bool most_shown = double(view.w) * double(view.h) > MOST_SHOWN * double(image->width) * double(image->height);
   // A picture let go of since its part was shown starts from its part again.
   if (image_.get() != image.get() || (part.is_none() && !whole_coming(image))) {
     drop();
     image_ = image;
-    if (double(view.w) * double(view.h) > MOST_SHOWN * double(image->width) * double(image->height))
-      return Ref<C_Bitmap>();
-    try {
-      part = C_Jpeg::load_part_from_file(image->file_name, view, place_, nullptr, &exact_);
-    } catch (const Stop_exception&) {
-      throw;
-    } catch (const std::exception&) {
-      return Ref<C_Bitmap>();  // the whole decode says what is wrong with the file
-    }
-    if (part.is_none()) return Ref<C_Bitmap>();
+    if (most_shown || !decode_part(image, view, part)) return Ref<C_Bitmap>();
     ask_whole();
-  }
-  if (part.is_none()) return Ref<C_Bitmap>();
-  int64_t left = x, top = y;  // where the picture is drawn
-  if (!covers(exact_, view)) {
-    // The whole picture is on its way: the view goes as far as the part
-    // reaches rather than decoding it a second time.
-    int64_t dx = 0, dy = 0;
-    if (!whole_coming(image) || !move_within(exact_.x, exact_.w, view.x, view.w, dx) ||
-        !move_within(exact_.y, exact_.h, view.y, view.h, dy))
+  } else if (part.is_none() || !covers(exact_, view)) {
+    // Before the whole picture comes, a view beyond the part is answered
+    // as the first paint was, with room for the pan to go on.
+    if (!whole_coming(image) || most_shown || !decode_part(image, grown(view, image->width, image->height), part) ||
+        !covers(exact_, view))
       return Ref<C_Bitmap>();
-    left -= dx;
-    top -= dy;
-    shift = point{double(left) - pl.r.x, double(top) - pl.r.y};
   }
   part_ = part;
-  at = point{double(left + place_.x), double(top + place_.y)};
+  at = point{double(x + place_.x), double(y + place_.y)};
   return part;
 }
 
@@ -103,21 +101,27 @@ void Single_view_picture::detach() {
 }
 
 bool Single_view_picture::whole_coming(const Ref<C_Image>& image) const {
-  return (state_ == whole_state::ASKED || state_ == whole_state::DECODING) && !image.is_none() &&
-         image_.get() == image.get() && image->picture.is_none();
+  return !image.is_none() && image_.get() == image.get() && image->picture.is_none() &&
+         image->animation.is_none() &&
+         (state_ == whole_state::ASKED || (state_ == whole_state::DECODING && image->whole_decoding()));
+}
+
+void Single_view_picture::ask_whole(const Ref<C_Image>& image) {
+  if (whole_coming(image)) return;
+  drop();
+  image_ = image;
+  ask_whole();
 }
 
 void Single_view_picture::ask_whole() {
-  stop_worker();
   state_ = whole_state::ASKED;
   timer_->set_interval(START_MS);
   timer_->set_enabled(true);
 }
 
 void Single_view_picture::stop_worker() {
-  // A worker that runs stops at its next row and ends the object itself.
-  job_->stop();
-  job_.reset();
+  // A worker that runs stops at its next rows and ends the object itself.
+  if (state_ == whole_state::DECODING) image_.lock()->stop_whole_decode();
   state_ = whole_state::NOT_ASKED;
   timer_->set_enabled(false);
 }
@@ -129,76 +133,47 @@ Single_view_picture::tick_result Single_view_picture::tick(const Ref<C_Image>& s
     drop();
     return is_shown ? tick_result::FILE_CHANGED : tick_result::NOTHING;
   }
-  if (!is_shown || !whole_coming(image) || !image->animation.is_none() || image->load_failed) {
+  if (!is_shown || !whole_coming(image) || image->load_failed) {
+    // Taken meanwhile by a command (load_whole) counts as come.
+    const bool taken = is_shown && state_ == whole_state::DECODING && !image->picture.is_none();
     stop_worker();
-    return tick_result::NOTHING;
+    return taken ? tick_result::TAKEN : tick_result::NOTHING;
   }
   if (state_ == whole_state::ASKED) {
-    Ref<C_Whole_decode> job = C_Whole_decode::create(image);
     // No thread to be had: the paint that needs the picture decodes it.
-    if (job->start().is_none()) {
+    if (!image->start_whole_decode()) {
       stop_worker();
       return tick_result::NOTHING;
     }
-    job_ = job;
     state_ = whole_state::DECODING;
     timer_->set_interval(POLL_MS);
     return tick_result::NOTHING;
   }
-  if (!job_->is_finished()) return tick_result::NOTHING;
-  take_whole(image);
-  if (state_ == whole_state::FILE_CHANGED) {
-    drop();
-    return tick_result::FILE_CHANGED;
+  if (!image->whole_decoded()) return tick_result::NOTHING;
+  switch (image->take_whole_decode()) {
+    case C_Image::whole_result::FILE_CHANGED:
+      drop();
+      return tick_result::FILE_CHANGED;
+    case C_Image::whole_result::HELD:
+      // The part has served.
+      state_ = whole_state::NOT_ASKED;
+      timer_->set_enabled(false);
+      part_.reset();
+      return tick_result::TAKEN;
+    case C_Image::whole_result::NONE:
+      break;
   }
-  return image->picture.is_none() ? tick_result::NOTHING : tick_result::TAKEN;
+  stop_worker();
+  return tick_result::NOTHING;
 }
 
-void Single_view_picture::load_whole(const Ref<C_Image>& image) {
-  if (whole_coming(image)) {
-    if (state_ == whole_state::DECODING) {
-      while (!job_->is_finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      take_whole(image);
-    } else {
-      stop_worker();  // not started yet: the decode here is as quick
-    }
-  }
-  if (!image->picture.is_none() || !image->animation.is_none() || image->load_failed) return;
-  image->load_native();
-  // What was read is another file than the image stood for: its entry is
-  // renewed at the next tick, as for the worker.
-  if (state_ != whole_state::FILE_CHANGED && (image_.is_none() || image_.get() == image.get()) &&
-      image->file_changed()) {
-    image_ = image;
-    file_changed_found();
-  }
-}
-
-void Single_view_picture::file_changed_found() {
+void Single_view_picture::file_changed_found(const Ref<C_Image>& image) {
+  drop();
+  image_ = image;
   // Left for the next tick, which has the image's entry renewed.
   state_ = whole_state::FILE_CHANGED;
   timer_->set_interval(START_MS);
   timer_->set_enabled(true);
-}
-
-void Single_view_picture::take_whole(const Ref<C_Image>& image) {
-  const Ref<C_Whole_decode> job = job_;
-  stop_worker();
-  if (job->file_changed) {
-    file_changed_found();
-    return;
-  }
-  if (job->picture.empty() || !image->picture.is_none()) return;
-  Ref<C_Bitmap> b = C_Bitmap::create(1, 1, 0);
-  Pixels* into = b->pixels();
-  if (!into) return;
-  *into = std::move(job->picture);
-  b->take_pixel_size();
-  image->picture = b;
-  image->width = b->width;
-  image->height = b->height;
-  // The part has served.
-  part_.reset();
 }
 
 }  // namespace brek

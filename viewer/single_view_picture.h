@@ -1,14 +1,13 @@
 #pragma once
 // What the single view holds and waits for beside its image's own pictures
-// when a large JPEG is shown at its own size: the part in the window,
-// decoded alone for the first paint (the whole file is read; the rows above
-// the part are decoded but not made into pixels, and decoding stops below
-// it), and the whole picture, which that paint asks for and a worker
-// (C_Whole_decode) decodes once the paint is on the screen, handed to the
-// image on a tick of the main thread. Until it comes a move pans within the
-// part. Whatever needs the whole picture at once takes it through
-// load_whole, which waits for a worker decoding it rather than decoding it
-// a second time.
+// when a picture is shown before it is read whole: for a large JPEG shown
+// at its own size, the part in the window, decoded alone for the first
+// paint and for every view beyond it until the whole picture came (the
+// whole file is read; the rows above the part are decoded but not made
+// into pixels, and decoding stops below it); and the whole picture, which
+// the image's worker (C_Image::start_whole_decode) decodes once the first
+// paint is on the screen, taken on a tick of the main thread. A GIF or BMP
+// too large for the window's thread asks for its whole picture here too.
 
 #include <cstdint>
 
@@ -17,7 +16,6 @@
 #include "images/image.h"
 #include "images/jpeg_codec.h"
 #include "viewer/single_view.h"
-#include "viewer/single_view_whole.h"
 
 namespace brek {
 
@@ -27,7 +25,7 @@ class Single_view_picture {
   enum class whole_state {
     NOT_ASKED,     // a view beyond the part decodes it in the paint
     ASKED,         // the worker starts at the next tick of the timer
-    DECODING,      // the worker decodes it
+    DECODING,      // the image's worker decodes it
     FILE_CHANGED,  // the file is another than the image stood for
   };
   // What a tick of the timer came to.
@@ -46,14 +44,17 @@ class Single_view_picture {
   // The part in the window of an image shown at its own size, placed by
   // `in` (the picture's size its file's): held from an earlier paint, or
   // decoded now for an image new here (or let go of since), which asks for
-  // the whole picture. `at` is where the part is drawn in the box; while the
-  // whole picture is coming, a view the part does not cover is moved back
-  // onto it by `shift` (device pixels). None when the whole picture is
-  // needed now (a window showing most of the picture, a view off the part
-  // with no whole picture coming, a part that did not decode).
-  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, const Single_view::Input& in, point& at, point& shift);
+  // the whole picture, and for a view the part held does not show while
+  // the whole picture is coming. `at` is where the part is drawn in the
+  // box. None when the whole picture is needed now (a window showing most
+  // of the picture, a view off the part with no whole picture coming, a
+  // part that did not decode).
+  Ref<C_Bitmap> part_in_view(const Ref<C_Image>& image, const Single_view::Input& in, point& at);
   // A view that no longer shows the part (fitted, zoomed, turned).
   void drop_part();
+  // The whole picture of an image that is not read where it is shown is
+  // wanted: its worker starts at the next tick.
+  void ask_whole(const Ref<C_Image>& image);
   // Another image is shown: what was held or asked for the last one goes.
   void keep_only(const Ref<C_Image>& shown);
   // Stops a worker and forgets the part and what was asked.
@@ -66,18 +67,16 @@ class Single_view_picture {
   // the image shown stood for. A picture no longer wanted (another image or
   // the directory view shown, a picture loaded meanwhile) stops the worker.
   tick_result tick(const Ref<C_Image>& shown);
-  // The image's whole picture (or animation) now: the worker's when it
-  // decodes it, waited for; else decoded here. A file found to be another
-  // than the image stood for (by the worker or here) is left as
-  // FILE_CHANGED for the next tick.
-  void load_whole(const Ref<C_Image>& image);
+  // The image's file was found to be another than it stood for: its entry
+  // is renewed at the next tick.
+  void file_changed_found(const Ref<C_Image>& image);
 
  private:
   void ask_whole();
   void stop_worker();
-  // Gives the finished worker's picture to the image.
-  void take_whole(const Ref<C_Image>& image);
-  void file_changed_found();
+  // The part of the picture around `want` decoded alone; false, nothing
+  // changed, when it did not decode.
+  bool decode_part(const Ref<C_Image>& image, const Jpeg_codec::Part& want, Ref<C_Bitmap>& part);
 
   Weak<C_Image> image_;
   Ref<C_Bitmap> part_;
@@ -85,7 +84,6 @@ class Single_view_picture {
   // are the whole picture's.
   Jpeg_codec::Part place_, exact_;
   whole_state state_ = whole_state::NOT_ASKED;
-  Ref<C_Whole_decode> job_;
   Ref<C_Timer> timer_;
 };
 

@@ -39,7 +39,10 @@ Ref<C_Bitmap> C_Collage_viewer::reduced_for_fit(const Ref<C_Image>& image, Singl
 
 void C_Collage_viewer::load_for_showing(const Ref<C_Image>& image) {
   const std::string e = image->extension();
-  if (e != ".jpg" && e != ".jpeg") image->load_native();
+  if (e == ".jpg" || e == ".jpeg") return;
+  // Its size from the header tells whether a worker reads it.
+  image->read_header_keeping_display(1.0, 1.0);
+  if (!cell_decodes.takes(image, 1, 1)) load_whole(image);
 }
 
 }  // namespace brek

@@ -1,5 +1,7 @@
 #include "viewer/thumbnail_cache.h"
 
+#include "images/image_file_name.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -65,6 +67,17 @@ bool Thumbnail_cache::draw_stretched(const Ref<C_Canvas>& canvas, const rect& r,
   Ref<C_Bitmap> kept = at_size(picture, w, h, canvas->quality, frame, over_black, owner, part);
   if (kept.is_none()) return false;
   kept->draw_at(canvas, point{r.x, r.y});
+  return true;
+}
+
+bool Thumbnail_cache::keep_only_the_copy(const Ref<C_Canvas>& canvas, const rect& r, const Ref<C_Image>& image,
+                                         bool over_black) {
+  int64_t w = 0, h = 0;
+  if ((image->picture.is_none() && image->animation.is_none()) ||
+      !Image_file_name::names_a_file(image->file_name) || !device_size(canvas, r, w, h) ||
+      image->width * image->height < 4 * w * h || kept_for(image.get(), w, h, canvas->quality, over_black).is_none())
+    return false;
+  image->release_whole();
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "baselib/geometry.h"
 #include "drawing/bitmap.h"
 #include "drawing/canvas.h"
+#include "images/image.h"
 
 namespace brek {
 
@@ -64,6 +65,12 @@ class Thumbnail_cache {
   // The device pixels a copy drawn into r (canvas units) covers; false for
   // a canvas no copy serves (a printer's, a turned one).
   static bool device_size(const Ref<C_Canvas>& canvas, const rect& r, int64_t& w, int64_t& h);
+  // A view keeps what it draws: once the image's copy drawn into r (as
+  // draw_kept finds it) is kept, a whole picture (or animation) of four
+  // times the copy or more goes, to be read again only if the copy does. A
+  // pasted or cut picture, which no file gives back, stays. Whether it
+  // went.
+  bool keep_only_the_copy(const Ref<C_Canvas>& canvas, const rect& r, const Ref<C_Image>& image, bool over_black);
   // Drops the owner's copies: its pictures went, and its copies go with
   // them.
   void forget(const Brek_object* owner);

@@ -257,6 +257,8 @@ void expect_fitted_as_whole(const std::string& file, const std::string& what) {
       brek::Load_failure why;
       ASSERT_TRUE(fitted(file, part, w, h, got, alpha, &why)) << what << ": " << why.text();
       EXPECT_TRUE(got == want) << what << " at " << w << " x " << h << (crop ? " cropped" : "");
+      // At its own size, the picture as the whole decode gives it.
+      if (w == pw && h == ph) EXPECT_TRUE(got == whole) << what;
       EXPECT_EQ(alpha, want_alpha) << what;
     }
 }

@@ -189,7 +189,7 @@ TEST(FormatClasses, TypesWithoutDecoderShowTheirHeaderSizeAndFailOnce) {
     EXPECT_TRUE(image->reduced.is_none());
     EXPECT_TRUE(image->load_failed);
     image->load(100, 100);
-    image->load_native();
+    image->load_whole();
     EXPECT_TRUE(image->picture.is_none());
     EXPECT_TRUE(image->reduced.is_none());
     EXPECT_TRUE(image->load_failed);
@@ -220,7 +220,7 @@ TEST(FormatClasses, TypesWithoutDecoderShowTheirHeaderSizeAndFailOnce) {
     image->load(100, 100);
     EXPECT_TRUE(image->picture.is_none());
     EXPECT_TRUE(image->load_failed);
-    image->load_native();
+    image->load_whole();
     EXPECT_TRUE(image->picture.is_none());
     EXPECT_EQ(brek_test::read_file(dir.file(name)), bytes);
   }

@@ -199,7 +199,7 @@ TEST(GifImage, AnimationSizesFramesAndDelays) {
   }
   // A second load keeps the animation it has.
   Ref<C_Gif> held = i->animation;
-  i->load_native();
+  i->load_whole();
   EXPECT_TRUE(i->animation.same(held));
 
   // A save writes the frame shown now, as a still picture.
@@ -246,7 +246,7 @@ TEST(GifImage, BrokenGifsFailOnceAndAreRemembered) {
   brek_test::write_file(dir.file("late.gif"), w.bytes());
   Ref<C_Image> late = C_Image::create();
   late->file_name = dir.file("late.gif");
-  late->load_native();
+  late->load_whole();
   ASSERT_FALSE(late->animation.is_none());
   EXPECT_EQ(late->width, W);
   EXPECT_EQ(late->animation->current_frame, 0);

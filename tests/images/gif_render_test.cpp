@@ -3,6 +3,7 @@
 #include "gif_test_support.h"
 #include "images/gif.h"
 #include "images/picture_fit.h"
+#include "runtime/runtime_services.h"
 
 using brek::C_Gif;
 using brek::disposal_method;
@@ -423,4 +424,60 @@ TEST(GifRender, TheFirstFrameComposedRowByRowIsTheScreenAveragedDown) {
   const Pixels got = into.take();
   EXPECT_EQ(row_of(got, 0), (Row{BG, BG}));
   EXPECT_EQ(row_of(got, 1), (Row{BG, BG}));
+}
+
+namespace {
+
+// Counts this thread's loop ticks while it lives: the LZW decoder ticks
+// once a row.
+class Row_ticks final : public brek::Brek_handler {
+ public:
+  Row_ticks() {
+    brek::Brek_runtime::register_tick_handler(this);
+    brek::Brek_runtime::set_tick_counter(65535);
+  }
+  ~Row_ticks() override { brek::Brek_runtime::unregister_tick_handler(this); }
+  void run() override {
+    brek::Brek_runtime::set_tick_counter(65535);
+    ++count;
+  }
+  int64_t count = 0;
+};
+
+}  // namespace
+
+// A worker told to stop while the first frame's rows are decoded hears it
+// within the LZW decode, not once every row is decoded.
+TEST(GifRender, AStopIsHeardWhileTheFirstFramesRowsAreDecoded) {
+  constexpr int W = 256, H = 2048;
+  Gif_writer w;
+  w.header(W, H, kPal).image(solid(0, 0, W, H, 1)).trailer();
+  Ref<C_Gif> gif =
+      C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(w.bytes().data()), int64_t(w.bytes().size()), false);
+  Picture_shrink into(0, 0, W, H, 16, 128);
+  Row_ticks rows;
+  int64_t rows_when_asked = -1;
+  EXPECT_FALSE(gif->compose_first_frame(into, [&] {
+    if (rows_when_asked < 0) rows_when_asked = rows.count;
+    return false;
+  }));
+  EXPECT_GE(rows_when_asked, 0);
+  EXPECT_LT(rows_when_asked, H / 8) << "rows decoded before the stop was asked for";
+}
+
+// A first frame composed by a worker and taken over shows the following
+// frames as composing it here does, whatever frame 0's disposal.
+TEST(GifRender, AnAdoptedFirstFrameGoesOnAsOneComposedHere) {
+  for (int disposal : {1, 2, 3}) {
+    SCOPED_TRACE(disposal);
+    const Gif_writer w = three_frames(disposal, 3);
+    Ref<C_Gif> here = load(w), elsewhere = load(w);
+    Ref<C_Gif> adopting = C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(w.bytes().data()),
+                                                 int64_t(w.bytes().size()), false);
+    Pixels first = elsewhere->render_current_frame();
+    EXPECT_FALSE(adopting->adopt_first_frame(Pixels(5, 1)));
+    ASSERT_TRUE(adopting->adopt_first_frame(std::move(first)));
+    for (int64_t n : {0, 1, 2}) EXPECT_EQ(show(adopting, n), show(here, n)) << n;
+    EXPECT_EQ(adopting->frames_decoded(), 2);
+  }
 }

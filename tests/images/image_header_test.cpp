@@ -24,7 +24,7 @@ class ImageHeader : public ::testing::Test {
     std::string ext = name.substr(name.rfind('.'));
     H::File_header h = H::read_file(dir.file(name), ext, true, true);
     EXPECT_TRUE(h.found);
-    EXPECT_EQ(h.file_size, double(bytes.size()));
+    EXPECT_EQ(h.version.size, double(bytes.size()));
     return h.size;
   }
   static std::string jpeg(int w, int h) {
@@ -176,7 +176,7 @@ TEST_F(ImageHeader, MissingFilesAreNotCreatedAndOtherFormatsGetOnlyInfo) {
   std::string gone = dir.file("gone.jpg");
   H::File_header h = H::read_file(gone, ".jpg", true, true);
   EXPECT_FALSE(h.found);
-  EXPECT_EQ(h.file_size, 0);
+  EXPECT_EQ(h.version.size, 0);
   struct stat st;
   EXPECT_NE(stat(gone.c_str(), &st), 0);
   EXPECT_FALSE(H::read_file(dir.path(), ".jpg", true, true).found);  // a directory
@@ -184,13 +184,13 @@ TEST_F(ImageHeader, MissingFilesAreNotCreatedAndOtherFormatsGetOnlyInfo) {
   write_file(dir.file("p.webp"), "RIFF....WEBPVP8 ");
   h = H::read_file(dir.file("p.webp"), ".webp", true, true);
   EXPECT_TRUE(h.found);
-  EXPECT_EQ(h.file_size, 16);
+  EXPECT_EQ(h.version.size, 16);
   EXPECT_GT(h.modified, 1000000000000LL);  // after 2001
   EXPECT_GE(h.created, 0);
   EXPECT_EQ(h.size.width, 0);
   // Info without a header read, and a header without info.
   h = H::read_file(dir.file("p.webp"), ".webp", false, false);
-  EXPECT_EQ(h.file_size, 0);
+  EXPECT_EQ(h.version.size, 0);
 }
 
 TEST(ImageDisplaySize, ShrinksToTheTarget) {

@@ -15,7 +15,10 @@
 #include "images/jpeg_codec.h"
 #include "tests/images/gif_test_support.h"
 #include "tests/images/image_test_util.h"
+#include "images/image_file_io.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 using brek_test::Temp_dir;
@@ -76,7 +79,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
   EXPECT_TRUE(i->holds_more_than(300, 200));
   EXPECT_FALSE(i->holds_more_than(600, 400));
   EXPECT_TRUE(i->holds_more_than(0, 200));  // a cell without area needs nothing
-  i->load_native();
+  i->load_whole();
   EXPECT_TRUE(i->holds_more_than(1900, 1400));  // a half serves
   EXPECT_FALSE(i->holds_more_than(2100, 1400));  // the whole picture is read
 
@@ -85,7 +88,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
   gif.header(8, 8, gif_test::grey_palette(2)).image(gif_test::solid(0, 0, 8, 8, 1)).trailer();
   brek_test::write_file(dir.file("a.gif"), gif.bytes());
   Ref<C_Image> g = image(dir.file("a.gif"));
-  g->load_native();
+  g->load_whole();
   ASSERT_FALSE(g->animation.is_none());
   EXPECT_FALSE(g->holds_more_than(2, 2));
   Ref<C_Image> small = image(jpeg("small.jpg", 500, 400));
@@ -95,7 +98,7 @@ TEST_F(Image, HoldingMoreThanALoadForASizeGives) {
 
 TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   Ref<C_Image> i = image(jpeg("photo.JPG", 40, 30));
-  i->load_native();
+  i->load_whole();
   EXPECT_EQ(i->width, 40);
   EXPECT_EQ(i->picture->height, 30);
   i->load(0, 0);
@@ -118,17 +121,17 @@ TEST_F(Image, LoadsByExtensionAndRemembersFailures) {
   EXPECT_TRUE(b->load_failed);
   jpeg("broken.jpg", 20, 20);
   b->load(10, 10);
-  b->load_native();
+  b->load_whole();
   EXPECT_TRUE(b->picture.is_none());
   // A fresh object tries again.
   Ref<C_Image> again = image(broken);
-  again->load_native();
+  again->load_whole();
   EXPECT_EQ(again->width, 20);
   // Pseudo names are never paths.
   Ref<C_Image> clip = image("<clipboard>");
   clip->read_header_info(10, 10);
-  clip->load_native();
-  EXPECT_EQ(clip->file_size, 0);
+  clip->load_whole();
+  EXPECT_EQ(clip->file_size(), 0);
   EXPECT_EQ(clip->display_width, 100);
 }
 
@@ -156,7 +159,7 @@ TEST_F(Image, IconsBecomeBitmapsOnBlack) {
   brek_test::put32le(ico, 22);
   brek_test::write_file(dir.file("a.ico"), ico + dib);
   Ref<C_Image> i = image(dir.file("a.ico"));
-  i->load_native();
+  i->load_whole();
   ASSERT_EQ(i->width, 2);
   ASSERT_EQ(i->height, 2);  // the image's size, not the mask's doubled height
   EXPECT_EQ(ref_cast<C_Icon>(i->picture).is_none(), true);
@@ -167,7 +170,7 @@ TEST_F(Image, IconsBecomeBitmapsOnBlack) {
   // A file that is no icon: no picture at all.
   brek_test::write_file(dir.file("b.cur"), "nothing");
   Ref<C_Image> bad = image(dir.file("b.cur"));
-  bad->load_native();
+  bad->load_whole();
   EXPECT_TRUE(bad->picture.is_none());
   EXPECT_EQ(bad->width, 0);
 }
@@ -178,13 +181,13 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   i->read_header_info(500, 500);
   EXPECT_EQ(i->display_width, 500);
   EXPECT_EQ(i->display_height, 250);
-  EXPECT_GT(i->file_size, 0);
+  EXPECT_GT(i->file_size(), 0);
   EXPECT_GT(i->modified.ms, 0);
-  double size = i->file_size;
+  double size = i->file_size();
   jpeg("h.jpg", 64, 64);
   i->read_header_info(500, 500);
   EXPECT_EQ(i->width, 2000);
-  EXPECT_EQ(i->file_size, size);
+  EXPECT_EQ(i->file_size(), size);
   EXPECT_TRUE(i->file_changed());
   // A file of 0 bytes is read once too: filled later, it has changed.
   brek_test::write_file(dir.file("e.jpg"), "");
@@ -193,13 +196,13 @@ TEST_F(Image, HeaderInfoIsReadOnce) {
   EXPECT_FALSE(e->file_changed());
   jpeg("e.jpg", 64, 64);
   e->read_header_info(500, 500);
-  EXPECT_EQ(e->file_size, 0);
+  EXPECT_EQ(e->file_size(), 0);
   EXPECT_TRUE(e->file_changed());
   // A WebP file: information but no display size.
   brek_test::write_file(dir.file("w.webp"), "RIFF");
   Ref<C_Image> w = image(dir.file("w.webp"));
   w->read_header_info(100, 100);
-  EXPECT_EQ(w->file_size, 4);
+  EXPECT_EQ(w->file_size(), 4);
   EXPECT_EQ(w->display_width, 0);
   // A vanished file is not created by looking at it.
   Ref<C_Image> gone = image(dir.file("gone.bmp"));
@@ -246,7 +249,7 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
     auto listed = [&](const std::string& path) {
       Ref<C_Image> i = image(path);
       i->read_header_info(500, 500);
-      i->load_native();
+      i->load_whole();
       return i;
     };
     const Ref<C_Image> l = listed(locked), s = listed(swapped);
@@ -265,6 +268,43 @@ TEST_F(Image, AFileUnreadableWhenListedIsSeenChangedOnceReadableOrReplaced) {
     EXPECT_TRUE(s->file_changed());
   }).join();
   if (!ran) GTEST_SKIP() << "file permissions cannot be made to count here";
+}
+
+// A chmod moves only the status-change time: a picture that loaded is the
+// same picture and is not read again; one that failed may be readable now
+// (above).
+TEST_F(Image, AChangeOfModesAloneIsNoNewPicture) {
+  const std::string f = jpeg("m.jpg", 64, 48);
+  Ref<C_Image> i = image(f);
+  i->read_header_info(500, 500);
+  i->load_whole();
+  ASSERT_FALSE(i->picture.is_none());
+  const int64_t before = status_changed(f);
+  mode_t mode = 0600;
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    ::chmod(f.c_str(), mode ^= 0040);
+    return status_changed(f) != before;
+  }));
+  EXPECT_FALSE(i->file_changed());
+}
+
+// A file of nearly the read cap (a small picture, then zeros up to the
+// cap, as a damaged download leaves one) is held once while it is read,
+// never its bytes twice over.
+TEST_F(Image, AFileNearTheReadCapIsHeldOnce) {
+  if (!brek_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the resident size tells nothing here";
+  constexpr int64_t SIZE = Image_file_io::MAX_FILE_BYTES - 1;
+  ASSERT_TRUE(Image_file_io::save_bmp(brek_test::test_picture(64, 48), dir.file("big.bmp"), false));
+  for (const std::string& f : {jpeg("big.jpg", 64, 48), dir.file("big.bmp")}) {
+    SCOPED_TRACE(f);
+    // The zeros are a hole: the file costs no disk.
+    ASSERT_EQ(::truncate(f.c_str(), SIZE), 0);
+    Ref<C_Image> i = image(f);
+    const int64_t grown = brek_test::peak_growth([&] { i->load_whole(); });
+    EXPECT_FALSE(i->picture.is_none());
+    EXPECT_LT(grown, SIZE + SIZE / 8) << grown / brek_test::MB << " MB";
+    std::filesystem::remove(f);
+  }
 }
 
 TEST_F(Image, SavesByTheTargetExtension) {
@@ -311,7 +351,7 @@ TEST_F(Image, GifsBecomeAnimationsAndSaveTheShownFrame) {
   // A file that is no GIF: nothing, remembered.
   brek_test::write_file(dir.file("b.gif"), "not a gif");
   Ref<C_Image> bad = image(dir.file("b.gif"));
-  bad->load_native();
+  bad->load_whole();
   EXPECT_TRUE(bad->animation.is_none());
   EXPECT_TRUE(bad->load_failed);
 }
@@ -319,7 +359,7 @@ TEST_F(Image, GifsBecomeAnimationsAndSaveTheShownFrame) {
 TEST_F(Image, CloneAndOptions) {
   Ref<C_Image> i = image(jpeg("c.jpg", 10, 10));
   i->read_header_info(5, 5);
-  i->load_native();
+  i->load_whole();
   i->quarter_turns = 3;
   i->flip_y = true;
   i->inverse = true;
@@ -340,7 +380,7 @@ TEST_F(Image, CloneAndOptions) {
   // The None image stores nothing.
   Ref<C_Image> n = C_Image::none_record();
   n->set_rect(3, 3);
-  n->load_native();
+  n->load_whole();
   EXPECT_EQ(n->width, 0);
 }
 

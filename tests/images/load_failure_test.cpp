@@ -131,7 +131,7 @@ class LoadFailure : public ::testing::Test {
   Ref<C_Image> loaded(const std::string& path) {
     Ref<C_Image> i = C_Image::create();
     i->file_name = path;
-    i->load_native();
+    i->load_whole();
     return i;
   }
   brek_test::Temp_dir dir;
@@ -246,7 +246,7 @@ TEST_F(LoadFailure, AnExceptionInADecodeLeavesItsTextAndAStopPasses) {
   Ref<C_Image> stopped = C_Image::create();
   stopped->file_name = path;
   Brek_runtime::set_tick_counter(65535);
-  EXPECT_THROW(stopped->load_native(), Stop_exception);
+  EXPECT_THROW(stopped->load_whole(), Stop_exception);
   EXPECT_FALSE(stopped->load_failed);
   EXPECT_EQ(stopped->load_failure(), "");
   Brek_runtime::unregister_tick_handler(&raising);

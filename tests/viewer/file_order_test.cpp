@@ -14,7 +14,7 @@ namespace {
 Ref<C_Image> entry(const std::string& name, double size = 1, double modified = 0) {
   Ref<C_Image> e = C_Image::create();
   e->file_name = name;
-  e->file_size = size;
+  e->version = Image_header::File_version{size};
   e->modified.ms = modified;
   e->created.ms = -modified;
   return e;

@@ -81,7 +81,7 @@ TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
   const Ref<C_Image> e = v->files.get(0);
   EXPECT_EQ(e->width, 64);
   EXPECT_EQ(e->height, 48);
-  EXPECT_GT(e->file_size, 1000);
+  EXPECT_GT(e->file_size(), 1000);
   EXPECT_EQ(Date_time::to_text(e->modified).substr(0, 2), "20");
 
   // The line alone shows its descenders: the lowest lit row of its text
@@ -361,6 +361,12 @@ TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtThe
   ASSERT_EQ(b.at(qx, qy), RED);
   const std::string old_date = Date_time::to_text(v->files.get(i)->modified);
 
+  // A chmod changes no picture: the listing keeps the entry.
+  const Ref<C_Image> listed = v->files.get(i);
+  change_modes(t.file("b.bmp"));
+  ticks(v, 4);
+  EXPECT_EQ(v->files.get(i).get(), listed.get()) << "a chmod renewed the entry";
+
   // Another program saves over it (a new file renamed into its place), a
   // minute later.
   ASSERT_TRUE(write_bmp(Pixels(120, 90, BLUE), t.file(".b.bmp.new")));
@@ -372,7 +378,7 @@ TEST(ViewerDirectoryViews, AFileReplacedOnDiskShowsItsNewPictureSizeAndDateAtThe
   const Ref<C_Image> e = v->files.get(v->index_of_file(t.file("b.bmp")));
   EXPECT_EQ(e->width, 120);
   EXPECT_EQ(e->height, 90);
-  EXPECT_EQ(e->file_size, double(fs::file_size(t.file("b.bmp"))));
+  EXPECT_EQ(e->file_size(), double(fs::file_size(t.file("b.bmp"))));
   EXPECT_NE(Date_time::to_text(e->modified), old_date);
   EXPECT_EQ(b.at(int(e->rect.x + e->rect.w / 4), int(e->rect.y - v->scroll_y + e->rect.h / 4)), BLUE);
 

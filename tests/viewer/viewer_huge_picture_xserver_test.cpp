@@ -65,7 +65,7 @@ int64_t quarter_decode_ms() {
   Ref<C_Image> image = C_Image::create();
   image->file_name = dir.file("q.gif");
   const auto start = std::chrono::steady_clock::now();
-  image->load_native();
+  image->load_whole();
   EXPECT_FALSE(image->shown_picture().is_none());
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   dispose_now(image);
@@ -403,4 +403,46 @@ TEST(ViewerHugePicture, CellsAJumpLeftFarBehindAreNotRead) {
   expect_run_to_escape(s, steps);
   EXPECT_GE(read_after, 0);
   EXPECT_LE(read_after, 1);
+}
+
+// A folder of a photograph and a GIF at the size limit: Return shows the
+// photograph alone, then Space steps onto the GIF, the pointer away from
+// the window. The window answers throughout within a fraction of what
+// reading the GIF takes, shows the GIF fitted and never holds the whole
+// picture (at its own size a worker reads it whole: the offscreen tests).
+TEST(ViewerHugePicture, SpaceOntoAGifAtTheSizeLimitKeepsTheSingleViewAnswering) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(Image_file_io::save_jpeg(Pixels(640, 480, 0xFF2060A0u), dir.file("a.jpg")));
+  ASSERT_TRUE(brek_test::write_file(dir.file("b.gif"), one_colour_gif(HUGE_W, HUGE_H)));
+  const int64_t quarter_ms = quarter_decode_ms();
+  write_mode(0);
+  te::move_screen_pointer(brek_platform::Point_pt{1500, 950});
+  const int64_t before = resident();
+  reset_peak_resident();
+  Started s(dir.path());
+  const Ref<Ticking_viewer> v = s.v;
+  int64_t peak = 0;
+  const auto shows_red = [v] {
+    const Pixels* p = v->pb->back_buffer->pixels();
+    return p && (p->at(p->width() / 2, p->height() / 2) | 0xFF000000u) == RED;
+  };
+  const std::vector<Script::Step> steps{
+      {"the folder listed", [v] { return v->files.count() == 2 && v->laid_out_count == 2 && v->paint_clock > 0; },
+       [&, v] {
+         v->current_file = dir.file("a.jpg");
+         press(v, VK_RETURN);
+       }},
+      {"the photograph alone", [v] { return shows_current(v) && names(v, "a.jpg"); }, [v] { press(v, ' ', " "); }},
+      {"the GIF shown", [v, shows_red] { return v->single_mode && names(v, "b.gif") && shows_red(); },
+       [&, v] {
+         peak = peak_resident();
+         press(v, VK_ESCAPE);
+       }}};
+  const int64_t gap = expect_run_to_escape(s, steps, 3);
+  EXPECT_LT(gap, quarter_ms / 2) << "the window did not answer for " << gap << " ms; a quarter of a huge picture "
+                                 << "decodes in " << quarter_ms << " ms";
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(peak - before, HUGE_BYTES / 4) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+  }
 }

@@ -1,9 +1,12 @@
 #include "tests/viewer/viewer_input_support.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "platform/menu.h"
 #include "platform/test_events.h"
+#include "tests/support/wait_until.h"
 
 namespace viewer_input {
 
@@ -83,6 +86,18 @@ void picture(const std::string& path, int w, int h) {
 
 void numbered_pictures(const std::string& stem, int first, int count, int w, int h) {
   for (int i = first; i < first + count; ++i) picture(stem + std::to_string(i) + ".bmp", w, h);
+}
+
+void change_modes(const std::string& path) {
+  struct stat before;
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    ::chmod(path.c_str(), (before.st_mode & 07777) ^ 0040);
+    ::chmod(path.c_str(), before.st_mode & 07777);
+    struct stat now;
+    return ::stat(path.c_str(), &now) == 0 &&
+           (now.st_ctim.tv_sec != before.st_ctim.tv_sec || now.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
+  }));
 }
 
 Ref<C_Image> add_entry(const Ref<Test_viewer>& v, const std::string& name, const rect& cell) {

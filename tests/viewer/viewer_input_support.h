@@ -52,6 +52,9 @@ Key_modifiers alt();
 void picture(const std::string& path, int w = 40, int h = 30);
 // count pictures named stem + first.bmp, stem + (first + 1).bmp, ...
 void numbered_pictures(const std::string& stem, int first, int count, int w = 40, int h = 30);
+// Changes the file's modes (and back) until its status-change time moved:
+// the kernel's clock for file times is coarse.
+void change_modes(const std::string& path);
 // Appends an entry to the viewer's list with its cell (device pixels).
 Ref<C_Image> add_entry(const Ref<Test_viewer>& v, const std::string& name, const rect& cell);
 

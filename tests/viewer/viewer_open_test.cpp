@@ -127,7 +127,7 @@ TEST(ViewerOpen, PicturesFarFromTheScreenAreReleasedInPlace) {
   for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
     Ref<C_Image> e = C_Image::create();
     e->file_name = dir.file(n);
-    e->load_native();
+    e->load_whole();
     e->use_stamp = 10;
     v->files.append(e);
   }
@@ -169,7 +169,7 @@ TEST(ViewerOpen, AnEntryAnotherWindowLoadedLetsGoUnlessShownAloneOrNotReadableAg
     ASSERT_TRUE(write_bmp(quadrants(8, 8), dir.file(n)));
     Ref<C_Image> e = C_Image::create();
     e->file_name = dir.file(n);
-    e->load_native();
+    e->load_whole();
     v->files.append(e);
   }
   Ref<C_Image> shown = v->files.get(0), other = v->files.get(1), closed = v->files.get(2);

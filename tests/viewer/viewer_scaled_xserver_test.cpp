@@ -19,6 +19,7 @@
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_on_screen.h"
 
 using namespace viewer_test;
@@ -171,14 +172,16 @@ TEST(ScaledViewer, APannedPictureFollowsThePointerOverTheWholeScreen) {
     return shot.pixels[size_t(c.y) * shot.width + size_t(c.x)] & 0xFFFFFF;
   };
   // Near a corner of the inner area the picture's quadrant of that corner
-  // fills the middle.
+  // fills the middle, once the whole picture came from its worker.
   const struct {
     const char* corner;
     double x, y;
     uint32_t colour;
   } corners[] = {
       {"top-left", 40, 40, RED}, {"bottom-right", b.w - 40, b.h - 40, WHITE}, {"bottom-left", 40, b.h - 40, BLUE}};
-  for (const auto& c : corners) EXPECT_EQ(centre_with_pointer_at(c.x, c.y), c.colour & 0xFFFFFF) << c.corner;
+  for (const auto& c : corners)
+    EXPECT_TRUE(brek_test::wait_until([&] { return centre_with_pointer_at(c.x, c.y) == (c.colour & 0xFFFFFF); }))
+        << c.corner;
 }
 
 // A placement stored larger than the screen (a window maximized on a larger

@@ -1,0 +1,84 @@
+#include "images/whole_decode.h"
+
+#include <limits>
+
+#include "images/gif.h"
+#include "images/image_file_io.h"
+#include "images/jpeg_codec.h"
+#include "images/picture_fit.h"
+
+namespace brek {
+
+namespace {
+
+// The file's version now; nothing when it is gone.
+std::optional<Image_header::File_version> version_of(const std::string& file_name) {
+  const Image_header::File_header h = Image_header::read_file(file_name, "", false, true);
+  if (!h.found) return std::nullopt;
+  return h.version;
+}
+
+bool is_jpeg(const std::string& e) { return e == ".jpg" || e == ".jpeg"; }
+
+}  // namespace
+
+bool C_Whole_decode::reads(const std::string& e) {
+  // A GIF by the reader the viewer composes with; another reader decodes
+  // where it is asked.
+  return is_jpeg(e) || e == ".bmp" || (e == ".gif" && C_Gif::gif_code() == gif_code_from::GIF_Brek);
+}
+
+void C_Whole_decode::run() {
+  // The picture must be that of the file the image stood for, read whole:
+  // a file changed before or during the read is the owner's to renew.
+  const std::optional<Image_header::File_version> before = version_of(file_name);
+  const bool as_shown = before && (!version || version->same_picture(*before));
+  file_changed = before && !as_shown;
+  bool one_version = false;
+  try {
+    if (as_shown && is_running_flag()) one_version = decode(*before);
+  } catch (const std::exception&) {
+    picture.clear();
+  }
+  if (!one_version || picture.width() != width || picture.height() != height) {
+    picture.clear();
+    gif_bytes.clear();
+  }
+  C_Thread::run();
+}
+
+bool C_Whole_decode::decode(const Image_header::File_version& before) {
+  const auto go_on = [this] { return is_running_flag(); };
+  const auto unchanged = [&] {
+    const std::optional<Image_header::File_version> after = version_of(file_name);
+    file_changed = after && !before.same_picture(*after);
+    return after && !file_changed;
+  };
+  if (extension == ".bmp") {
+    // Read a row at a time: neither the file nor a second picture is held.
+    Picture_fit::decode_reduced(file_name, extension, Picture_fit::Part{0, 0, width, height}, int(width),
+                                int(height), picture, had_alpha, nullptr, go_on);
+    return unchanged();
+  }
+  std::vector<uint8_t> bytes;
+  if (!Image_file_io::read_whole_file(file_name, bytes) || !unchanged()) return false;
+  if (is_jpeg(extension)) {
+    // One worker: the window's thread keeps a core for its paints.
+    Jpeg_codec::decode(bytes.data(), bytes.size(), 1, picture, std::numeric_limits<int64_t>::max(), nullptr, go_on);
+    return true;
+  }
+  Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), int64_t(bytes.size()), false);
+  gif->set_go_on(go_on);
+  if (gif->render_current_frame().empty()) return true;
+  picture = std::move(*gif->composed_bitmap()->pixels());
+  gif_bytes = std::move(bytes);
+  return true;
+}
+
+void C_Whole_decode::destroy_hook() {
+  picture.clear();
+  gif_bytes.clear();
+  C_Thread::destroy_hook();
+}
+
+}  // namespace brek

@@ -1,0 +1,59 @@
+#pragma once
+// C_Whole_decode: the whole picture of an image file decoded on a worker
+// thread (C_Image::start_whole_decode starts it, C_Image::load_whole and
+// take_whole_decode take what it made), so that the window showing part of
+// the picture, or a copy of it made small, goes on answering meanwhile: a
+// JPEG, a BMP read row by row from the file (never held whole), a GIF's
+// first frame composed.
+//
+// The owner sets the fields before start() and reads the results only once
+// is_finished(). They are plain data, no references to objects, so the
+// object may end on either thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "baselib/thread.h"
+#include "drawing/pixels.h"
+#include "images/image_header.h"
+
+namespace brek {
+
+class C_Whole_decode : public C_Thread {
+  BREK_CLASS(C_Whole_decode)
+ public:
+  // The file, its lower-case extension and what the image knew of it: its
+  // size in pixels and the version of the file (when it had read one).
+  std::string file_name;
+  std::string extension;
+  int64_t width = 0, height = 0;
+  std::optional<Image_header::File_version> version;
+  // The whole picture once finished; empty when the file was not the one
+  // shown, did not decode, was of another size, or the worker was stopped.
+  // A file that does not decode is left to the decode on the owner's
+  // thread, which says why.
+  Pixels picture;
+  bool had_alpha = false;
+  // A GIF's bytes, from which the owner reads its frames (the first one is
+  // `picture`).
+  std::vector<uint8_t> gif_bytes;
+  // The file is there but is another version than the image stood for
+  // (written, replaced, renamed over): the image is to be renewed.
+  bool file_changed = false;
+
+  // Whether a worker reads files of this extension whole.
+  static bool reads(const std::string& extension);
+
+  void run() override;
+  void destroy_hook() override;
+
+ private:
+  // Reads and decodes the file as it is now (`before`); false when what
+  // was read is not one version of it (file_changed tells whether it is
+  // another now) or could not be read.
+  bool decode(const Image_header::File_version& before);
+};
+
+}  // namespace brek
