@@ -23,6 +23,7 @@
 #include "images/jpeg_codec.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
+#include "viewer/dir_scan.h"
 #include "viewer/fitted_decodes.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
@@ -79,7 +80,7 @@ class C_Collage_viewer : public C_Form {
   date_time hover_step_time;
   bool scroll_pending = false;
   int64_t hover_step_ms = 0;
-  DynAStr known_dirs;
+  Dir_scan::Known_dirs known_dirs;
   std::string last_listed_dir;
   DynAStr dir_queue;
   std::string last_scan_root;

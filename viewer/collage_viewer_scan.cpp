@@ -37,13 +37,13 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list) {
   if (scan_dir.empty()) dir_queue.clear();
   if (last_scan_root != scan_dir) {
     last_scan_root = scan_dir;
-    if (!known_dirs.contains(scan_dir)) known_dirs.append(scan_dir);
+    known_dirs.add(scan_dir);
   }
   std::string d = scan_dir;
   if (!dir_queue.empty()) {
     d = dir_queue.get(0);
     dir_queue.remove(0);
-    if (!known_dirs.contains(d)) known_dirs.append(d);
+    known_dirs.add(d);
   }
   if (d.empty()) return;
   scan_dir = d;
@@ -53,14 +53,14 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list) {
   const int err = File_path::last_error();
   listing_failed_ = err != 0 && err != ENOENT && err != ENOTDIR;
   Dir_scan::prefix_names(d, list);
-  Dir_scan::queue_subdirectories(list, dir_queue, known_dirs);
+  Dir_scan::queue_subdirectories(list, dir_queue, known_dirs, brek_platform::Trash_folders());
   start_timer();
 }
 
 void C_Collage_viewer::scan_step(bool restart) {
   if (is_none()) return;
   scan_changed_ = true;
-  if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = Dir_scan::next_known(known_dirs, scan_dir);
+  if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = known_dirs.next_after(scan_dir);
   last_listed_dir = scan_dir;
   if (scan_dir.empty()) return;
 
