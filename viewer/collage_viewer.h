@@ -184,8 +184,8 @@ class C_Collage_viewer : public C_Form {
   // (collage_viewer_scan.cpp).
   void scan_step(bool restart);
   // Picks the directory to list and lists it into list (full paths, the
-  // subdirectories moved into dir_queue).
-  void scan_next_directory(DynAStr& list);
+  // subdirectories but trash folders moved into dir_queue).
+  void scan_next_directory(DynAStr& list, const brek_platform::Trash_folders& trash);
   // Moves the entry just appended to files behind the other entries of its
   // directory.
   void group_new_file();
@@ -207,7 +207,7 @@ class C_Collage_viewer : public C_Form {
   // Lays out one row from entry start inside area; the first entry after it.
   int64_t build_collage(const rect& area, int64_t start);
   // The tick's layout work: a box of another width laid out anew, entries
-  // that lost their cell placed again, or else the next listing when due.
+  // that lost their cell placed again, or else the next listings when due.
   void layout_or_scan_step();
   bool same_directory(int64_t a, int64_t b);
   // Consecutive entries from max(0, start) whose directory is dir.
@@ -422,6 +422,29 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Bitmap> stretched_;
   // The part of a large JPEG and the whole picture behind it.
   Single_view_picture picture_;
+
+  // What the scan steps of one tick share: how many entries each
+  // directory holds in the file list (kept up to date by the steps), the
+  // trash folders, and whether a step left its listing to the worker.
+  struct Scan_batch {
+    explicit Scan_batch(const DynAObj<C_Image>& files);
+    Dir_scan::Entries_per_dir entries;
+    brek_platform::Trash_folders trash;
+    bool waiting = false;
+  };
+  // One scan step within a batch, without the layout and the caption;
+  // true when the file list changed.
+  bool scan_into(bool restart, Scan_batch& batch);
+  // The files of a directory's listing (image files, full paths) that the
+  // list does not hold yet join it, behind their directory's others; the
+  // directory held `held` entries. True when any did.
+  bool add_listed_files(const std::string& listed_dir, const DynAStr& list, int64_t held);
+  // The directory view's caption after a listing: the directory and the
+  // number of files.
+  void show_scan_caption();
+  // The tick's listing: folders in the walk's order, one at a time, as
+  // long as some are queued and the tick's time lasts; then the layout.
+  void list_for_a_while();
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

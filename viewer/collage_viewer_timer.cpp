@@ -1,6 +1,6 @@
 // The background work of the main window, sliced by its timers: the next
-// frame of an animation, one slice of layout or one directory listing every
-// 200 ms, and smooth scrolling while the pointer rests on a scroll mark.
+// frame of an animation, one slice of layout or of listing every 200 ms,
+// and smooth scrolling while the pointer rests on a scroll mark.
 #include <algorithm>
 #include <cmath>
 
@@ -177,9 +177,7 @@ void C_Collage_viewer::layout_or_scan_step() {
     const double pause = SCAN_PAUSE_MS * double(int64_t(1) << std::min(rounds, MAX_QUIET_HALVINGS));
     if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
                      files.count() > laid_out_count)) {
-      scan_step(false);
-      quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
-      if (files.count() > laid_out_count) relayout();
+      list_for_a_while();
       last_scan_time = Date_time::now();
     }
   }

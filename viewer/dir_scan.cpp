@@ -29,6 +29,22 @@ std::string Known_dirs::next_after(const std::string& current) const {
   return order_[size_t(i < count() ? i : 0)];
 }
 
+std::string_view directory_view(std::string_view name) {
+  const size_t p = name.rfind('/');
+  return p == std::string_view::npos ? std::string_view() : name.substr(0, p + 1);
+}
+
+void Entries_per_dir::add(std::string_view dir, int64_t n) {
+  auto at = counts_.find(dir);
+  if (at == counts_.end()) at = counts_.emplace(std::string(dir), 0).first;
+  at->second += n;
+}
+
+int64_t Entries_per_dir::of(std::string_view dir) const {
+  const auto at = counts_.find(dir);
+  return at == counts_.end() ? 0 : at->second;
+}
+
 void prefix_names(const std::string& dir, DynAStr& names) {
   const std::string d = NATIVE_String_functions::with_trailing_separator(dir);
   for (int64_t i = names.count() - 1; i >= 0; --i) names.set(i, d + names.get(i));

@@ -7,7 +7,9 @@
 // link by its bare name, so the walk never descends through a link; trash
 // folders are never walked, so deleted pictures do not come back.
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -34,6 +36,25 @@ class Known_dirs {
  private:
   std::vector<std::string> order_;
   std::unordered_map<std::string, int64_t> index_;
+};
+
+// The directory part of a file's name, with its "/" (empty when none).
+std::string_view directory_view(std::string_view name);
+
+// How many entries of the file list each directory holds (its directory
+// part, "/" at the end): a directory new to the list is known at once to
+// hold nothing there yet, so its listing needs no pass over the list.
+class Entries_per_dir {
+ public:
+  void add(std::string_view dir, int64_t n);
+  int64_t of(std::string_view dir) const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, int64_t, Hash, std::equal_to<>> counts_;
 };
 
 // Each name becomes dir (with a trailing separator) + name.
