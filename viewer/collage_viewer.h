@@ -59,9 +59,8 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;
   Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
-  // Steps the cells' decodes on a worker while one is asked for or runs.
-  Ref<C_Timer> timer_cells;
-  // Huge pictures of cells, decoded on a worker to their cells' size.
+  // Huge pictures of cells, decoded on a worker to their cells' size; its
+  // timer "TIMER_CELLS" steps it.
   Fitted_decodes cell_decodes{quality_drawing_lines_shapes::MEDIUM, true};
   // What the entries' pictures may hold together, bytes, whatever the
   // files (those in view aside).
@@ -136,7 +135,7 @@ class C_Collage_viewer : public C_Form {
   C_Collage_viewer();
 
   // Whether the cell's picture (w x h device pixels) is left to the
-  // worker of cell_decodes: then asked for, and the timer that steps it on.
+  // worker of cell_decodes: then asked for.
   bool decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h);
   // Whether the directory view shows the entry's cell or a scroll of a
   // screen reaches it.

@@ -47,10 +47,9 @@ void C_Collage_viewer::on_timer() {
     whole_picture_tick();
     return;
   }
-  if (sender == timer_cells) {
+  if (cell_decodes.ticks_by(sender)) {
     if (cell_decodes.step(collage->thumbnails, [this](const Ref<C_Image>& e) { return cell_in_reach(e); }))
       repaint();
-    if (!cell_decodes.busy()) timer_cells->set_enabled(false);
     return;
   }
   if (sender == timer_gif) {
