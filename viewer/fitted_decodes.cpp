@@ -113,7 +113,8 @@ void Fitted_decodes::take(Thumbnail_cache& cache) {
   Pixels* into = b->pixels();
   if (!into || into->width() != p.width() || into->height() != p.height()) return;
   *into = std::move(p);
-  if (!cache.keep(image, b, quality_, over_black_)) declined_.push_back(Weak<C_Image>(image));
+  // An opaque picture's copy serves any view.
+  if (!cache.keep(image, b, quality_, job->had_alpha && over_black_)) declined_.push_back(Weak<C_Image>(image));
 }
 
 void Fitted_decodes::detach() {
