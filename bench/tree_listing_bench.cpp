@@ -54,32 +54,10 @@ void make_trees() {
 }
 
 brek_bench::Box_panels g_panels(BOX_W, BOX_H, 9400000);
-using brek_bench::Bench_viewer;
 
-// Opens the tree and ticks until every folder is listed and every file placed.
 void viewer_lists(benchmark::State& state) {
   const int kind = int(state.range(0));
-  for (auto _ : state) {
-    state.PauseTiming();
-    brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
-    brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
-    v->screen = screen;
-    v->create();
-    state.ResumeTiming();
-    v->open_dir(tree(kind));
-    int ticks = 0;
-    while ((!v->dir_queue.empty() || v->files.count() < kind || v->laid_out_count < v->files.count()) &&
-           ticks < 100000) {
-      v->on_timer();
-      ++ticks;
-    }
-    state.PauseTiming();
-    if (v->laid_out_count != kind) state.SkipWithError("not laid out to the end");
-    state.counters["ticks"] = ticks;
-    brek::dispose_now(v);
-    brek::dispose_now(screen);
-    state.ResumeTiming();
-  }
+  brek_bench::list_and_lay_out(state, tree(kind), kind);
 }
 BENCHMARK(viewer_lists)->Name("BM_viewer_lists")->Arg(WIDE)->Arg(DEEP)->Unit(benchmark::kMillisecond)
     ->Iterations(1);
