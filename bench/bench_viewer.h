@@ -4,9 +4,12 @@
 // so no hover work is timed.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <filesystem>
 #include <string>
 
+#include "forms/screen.h"
 #include "images/drawing_hooks.h"
 #include "platform/application.h"
 #include "platform/paint_panel.h"
@@ -39,6 +42,34 @@ struct Bench_viewer : brek::C_Collage_viewer {
   brek::point pointer{-1, -1};
   brek::point pointer_in_box() override { return pointer; }
 };
+
+// Opens dir in a fresh viewer and runs its background ticks back to back
+// until every folder is listed and every one of the n files placed, as
+// the timer would with no pause between ticks; the viewer's making and
+// going are not timed. The ticks it took become the "ticks" counter.
+inline void list_and_lay_out(benchmark::State& state, const std::string& dir, int64_t n) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
+    brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
+    v->screen = screen;
+    v->create();
+    state.ResumeTiming();
+    v->open_dir(dir);
+    int ticks = 0;
+    while ((!v->dir_queue.empty() || v->files.count() < n || v->laid_out_count < v->files.count()) &&
+           ticks < 100000) {
+      v->on_timer();
+      ++ticks;
+    }
+    state.PauseTiming();
+    if (v->laid_out_count != n) state.SkipWithError("not laid out to the end");
+    state.counters["ticks"] = ticks;
+    brek::dispose_now(v);
+    brek::dispose_now(screen);
+    state.ResumeTiming();
+  }
+}
 
 // The platform as these benchmarks run the viewer on it: the window layer,
 // the image readers and the boxes above.

@@ -41,31 +41,10 @@ void make_folder(int n) {
 }
 
 brek_bench::Box_panels g_panels(BOX_W, BOX_H, 9300000);
-using brek_bench::Bench_viewer;
 
-// Opens the folder and ticks until every file is listed and placed.
 void list_and_lay_out(benchmark::State& state) {
   const int n = int(state.range(0));
-  for (auto _ : state) {
-    state.PauseTiming();
-    brek::Ref<brek::C_Screen> screen = brek::make<brek::C_Screen>();
-    brek::Ref<Bench_viewer> v = brek::make<Bench_viewer>();
-    v->screen = screen;
-    v->create();
-    state.ResumeTiming();
-    v->open_dir(folder(n));
-    int ticks = 0;
-    while ((v->files.count() < n || v->laid_out_count < v->files.count()) && ticks < 100000) {
-      v->on_timer();
-      ++ticks;
-    }
-    state.PauseTiming();
-    if (v->laid_out_count != n) state.SkipWithError("not laid out to the end");
-    state.counters["ticks"] = ticks;
-    brek::dispose_now(v);
-    brek::dispose_now(screen);
-    state.ResumeTiming();
-  }
+  brek_bench::list_and_lay_out(state, folder(n), n);
 }
 BENCHMARK(list_and_lay_out)->Name("BM_list_and_lay_out")->Arg(SMALL)->Arg(LARGE)->Unit(benchmark::kMillisecond)
     ->Iterations(1)->Repetitions(3);

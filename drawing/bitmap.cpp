@@ -1,7 +1,6 @@
 #include "drawing/bitmap.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 #include "drawing/brek_drawing.h"
@@ -89,15 +88,8 @@ void C_Bitmap::draw_at(const Ref<C_Canvas>& target, const point& p) {
   C_Brek_drawing::draw_bitmap(*target, size.y, size.x, at.y, at.x, native.get());
 }
 
-namespace {
-std::atomic<int64_t> g_pixels_stretched{0};
-}  // namespace
-
-int64_t C_Bitmap::pixels_stretched() { return g_pixels_stretched.load(); }
-
 void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r) {
   if (is_none() || !native || target.is_none()) return;
-  g_pixels_stretched += width * height;
   settle();
   const rect box = C_Brek_drawing::picture_box(*target, r);
   C_Brek_drawing::draw_bitmap(*target, box.h, box.w, box.y, box.x, native.get());
@@ -105,7 +97,6 @@ void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r) {
 
 void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r, const rect& within) {
   if (is_none() || !native || target.is_none()) return;
-  g_pixels_stretched += width * height;
   settle();
   const rect box = C_Brek_drawing::picture_box(*target, r);
   const rect clip = C_Brek_drawing::picture_box(*target, within);

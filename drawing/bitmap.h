@@ -64,9 +64,6 @@ class C_Bitmap : public Brek_object {
   // The same, showing only what falls within `within` (canvas units), cut
   // on the device: printer pages too, which take no clip rectangle.
   void stretch_draw(const Ref<C_Canvas>& target, const rect& r, const rect& within);
-  // The pixels of the bitmaps stretch_draw was asked to draw so far, on
-  // every thread: what repaints cost, for the tests that bound it.
-  static int64_t pixels_stretched();
   // A new bitmap turned clockwise by a quarter-turn angle (after adding
   // 360, modulo 360) and then mirrored; the None bitmap for other angles.
   Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle);

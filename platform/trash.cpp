@@ -89,13 +89,18 @@ std::string data_home() {
   return home.empty() || home[0] != '/' ? std::string() : home + "/.local/share";
 }
 
-// Where the user's trash directories are, made or not: the home trash, and
-// at a top directory the administrator's shared "$top/.Trash" (holding a
-// folder per user) and "$top/.Trash-$uid".
+}  // namespace
+
 std::string home_trash_dir() {
   const std::string data = data_home();
   return data.empty() ? data : data + "/Trash";
 }
+
+namespace {
+
+// Where the user's other trash directories are, made or not: at a top
+// directory the administrator's shared "$top/.Trash" (holding a folder per
+// user) and "$top/.Trash-$uid".
 std::string shared_trash(const std::string& top) { return (top == "/" ? std::string() : top) + "/.Trash"; }
 std::string own_trash(const std::string& top) {
   return (top == "/" ? std::string() : top) + "/.Trash-" + std::to_string(::getuid());

@@ -21,4 +21,8 @@ namespace brek_platform {
 // attempt go again, the home's own among them.
 bool move_to_trash(const std::string& path, std::string* where = nullptr);
 
+// The user's home trash ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash),
+// made or not; empty when no home is known.
+std::string home_trash_dir();
+
 }  // namespace brek_platform

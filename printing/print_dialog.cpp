@@ -515,12 +515,6 @@ void C_Print_dialog::reset_rendered() {
   ed->bitmaps.clear();
 }
 
-namespace {
-int64_t g_grey_pixels = 0;
-}  // namespace
-
-int64_t C_Print_dialog::grey_pixels_made() { return g_grey_pixels; }
-
 Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width,
                                             int64_t height, const rect& part) {
   if (source.is_none() || source->width <= 0 || source->height <= 0) return Ref<C_Bitmap>();
@@ -555,7 +549,6 @@ Ref<C_Bitmap> C_Print_dialog::to_grayscale(const Ref<C_Bitmap>& source, int64_t 
     wr[v] = k[0] * e, wg[v] = k[1] * e, wb[v] = k[2] * e;
   }
   const double outer = mode == 4 ? 255 : 1;
-  g_grey_pixels += w * h;
   for (int y = 0; y < px->height(); ++y) {
     uint32_t* row = px->row(y);
     for (int x = 0; x < px->width(); ++x) {

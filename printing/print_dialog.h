@@ -164,9 +164,6 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   // empty one.
   static Ref<C_Bitmap> to_grayscale(const Ref<C_Bitmap>& source, int64_t mode, int64_t width = 0,
                                     int64_t height = 0, const rect& part = rect{});
-  // The pixels to_grayscale has turned grey in this process: the work
-  // grey drawing has cost.
-  static int64_t grey_pixels_made();
 
   // ---- Poster_source ----
   Poster_options poster_options() override;

@@ -23,6 +23,7 @@
 #include "images/jpeg_codec.h"
 #include "runtime/dyn_array.h"
 #include "viewer/additional_collage.h"
+#include "viewer/dir_scan.h"
 #include "viewer/fitted_decodes.h"
 #include "viewer/rescan_dir.h"
 #include "viewer/single_view.h"
@@ -58,12 +59,11 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Timer> timer_1;
   Ref<C_Timer> timer_2;    // the smooth-scroll timer (16 ms)
   Ref<C_Timer> timer_gif;  // the animation timer: the next frame at its delay
-  // Steps the cells' decodes on a worker while one is asked for or runs.
-  Ref<C_Timer> timer_cells;
   // The quality the cells' copies are kept at.
   static constexpr quality_drawing_lines_shapes CELL_QUALITY = quality_drawing_lines_shapes::MEDIUM;
   // Huge pictures of cells (and the single view's fitted copies of them),
-  // decoded on a worker to the size they are drawn at.
+  // decoded on a worker to the size they are drawn at; its timer
+  // "TIMER_CELLS" steps it.
   Fitted_decodes cell_decodes{CELL_QUALITY, true};
   // What the entries' pictures may hold together, bytes, whatever the
   // files (those in view aside).
@@ -82,7 +82,7 @@ class C_Collage_viewer : public C_Form {
   date_time hover_step_time;
   bool scroll_pending = false;
   int64_t hover_step_ms = 0;
-  DynAStr known_dirs;
+  Dir_scan::Known_dirs known_dirs;
   std::string last_listed_dir;
   DynAStr dir_queue;
   std::string last_scan_root;
@@ -138,7 +138,7 @@ class C_Collage_viewer : public C_Form {
   C_Collage_viewer();
 
   // Whether the cell's picture (w x h device pixels) is left to the
-  // worker of cell_decodes: then asked for, and the timer that steps it on.
+  // worker of cell_decodes: then asked for.
   bool decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, int64_t h);
   // Whether the directory view shows the entry's cell or a scroll of a
   // screen reaches it.
@@ -186,8 +186,8 @@ class C_Collage_viewer : public C_Form {
   // (collage_viewer_scan.cpp).
   void scan_step(bool restart);
   // Picks the directory to list and lists it into list (full paths, the
-  // subdirectories moved into dir_queue).
-  void scan_next_directory(DynAStr& list);
+  // subdirectories but trash folders moved into dir_queue).
+  void scan_next_directory(DynAStr& list, const brek_platform::Trash_folders& trash);
   // Moves the entry just appended to files behind the other entries of its
   // directory.
   void group_new_file();
@@ -209,7 +209,7 @@ class C_Collage_viewer : public C_Form {
   // Lays out one row from entry start inside area; the first entry after it.
   int64_t build_collage(const rect& area, int64_t start);
   // The tick's layout work: a box of another width laid out anew, entries
-  // that lost their cell placed again, or else the next listing when due.
+  // that lost their cell placed again, or else the next listings when due.
   void layout_or_scan_step();
   bool same_directory(int64_t a, int64_t b);
   // Consecutive entries from max(0, start) whose directory is dir.
@@ -441,6 +441,29 @@ class C_Collage_viewer : public C_Form {
   // The last single-view paint showed nothing of its picture yet: it is
   // coming from a worker (the slideshow waits for it).
   bool single_coming_ = false;
+
+  // What the scan steps of one tick share: how many entries each
+  // directory holds in the file list (kept up to date by the steps), the
+  // trash folders, and whether a step left its listing to the worker.
+  struct Scan_batch {
+    explicit Scan_batch(const DynAObj<C_Image>& files);
+    Dir_scan::Entries_per_dir entries;
+    brek_platform::Trash_folders trash;
+    bool waiting = false;
+  };
+  // One scan step within a batch, without the layout and the caption;
+  // true when the file list changed.
+  bool scan_into(bool restart, Scan_batch& batch);
+  // The files of a directory's listing (image files, full paths) that the
+  // list does not hold yet join it, behind their directory's others; the
+  // directory held `held` entries. True when any did.
+  bool add_listed_files(const std::string& listed_dir, const DynAStr& list, int64_t held);
+  // The directory view's caption after a listing: the directory and the
+  // number of files.
+  void show_scan_caption();
+  // The tick's listing: folders in the walk's order, one at a time, as
+  // long as some are queued and the tick's time lasts; then the layout.
+  void list_for_a_while();
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).

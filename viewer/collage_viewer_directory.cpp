@@ -297,7 +297,6 @@ bool C_Collage_viewer::decode_cell_off_thread(const Ref<C_Image>& e, int64_t w, 
   // A cell crops a picture of other proportions to its own.
   const bool crop = !Directory_view::fit(double(e->width), double(e->height), rect{0, 0, double(w), double(h)}).whole;
   cell_decodes.want(e, w, h, crop);
-  timer_cells->set_enabled(true);
   return true;
 }
 

@@ -18,11 +18,6 @@ constexpr int64_t LAYOUT_SLICE_MS = 500;
 // The largest target at which headers are read, pixels.
 constexpr double HEADER_TARGET_MAX = 512;
 
-std::string_view directory_view_of(const std::string& name) {
-  const size_t p = name.rfind('/');
-  return p == std::string::npos ? std::string_view() : std::string_view(name).substr(0, p + 1);
-}
-
 // The file list as the row builder sees it.
 class File_cells final : public Collage_layout::Cells {
  public:
@@ -65,13 +60,13 @@ double C_Collage_viewer::cell_height(const Ref<C_Image>& image) {
 }
 
 bool C_Collage_viewer::same_directory(int64_t a, int64_t b) {
-  return directory_view_of(files.get(a)->file_name) == directory_view_of(files.get(b)->file_name);
+  return Dir_scan::directory_view(files.get(a)->file_name) == Dir_scan::directory_view(files.get(b)->file_name);
 }
 
 int64_t C_Collage_viewer::count_in_directory(const std::string& dir, int64_t start) {
   int64_t n = 0;
   for (int64_t i = std::max<int64_t>(0, start); i < files.count(); ++i) {
-    if (directory_view_of(files.get(i)->file_name) != dir) break;
+    if (Dir_scan::directory_view(files.get(i)->file_name) != dir) break;
     ++n;
   }
   return n;

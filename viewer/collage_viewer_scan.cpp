@@ -2,6 +2,7 @@
 // file list.
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <unordered_set>
 
 #include "baselib/file_path.h"
@@ -9,12 +10,12 @@
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "baselib/system_functions.h"
+#include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
 #include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/dir_scan.h"
-#include "viewer/file_order.h"
 
 namespace brek {
 
@@ -23,6 +24,9 @@ namespace {
 // How long the first caption of a scan that waits for its worker stays
 // before the step returns to the loop, ms.
 constexpr double SCANNING_PAUSE_MS = 150;
+// How long a tick lists queued folders, ms: a tree of a folder a day
+// shows within seconds, and the window answers in between.
+constexpr int64_t LISTING_SLICE_MS = 100;
 
 }  // namespace
 
@@ -30,20 +34,20 @@ bool C_Collage_viewer::uses_scan_thread() {
   return Dir_scan::uses_scan_thread(System_functions::platform_description());
 }
 
-void C_Collage_viewer::scan_next_directory(DynAStr& list) {
+void C_Collage_viewer::scan_next_directory(DynAStr& list, const brek_platform::Trash_folders& trash) {
   list.clear();
   listing_failed_ = false;
   if (is_none()) return;
   if (scan_dir.empty()) dir_queue.clear();
   if (last_scan_root != scan_dir) {
     last_scan_root = scan_dir;
-    if (!known_dirs.contains(scan_dir)) known_dirs.append(scan_dir);
+    known_dirs.add(scan_dir);
   }
   std::string d = scan_dir;
   if (!dir_queue.empty()) {
     d = dir_queue.get(0);
     dir_queue.remove(0);
-    if (!known_dirs.contains(d)) known_dirs.append(d);
+    known_dirs.add(d);
   }
   if (d.empty()) return;
   scan_dir = d;
@@ -53,29 +57,68 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list) {
   const int err = File_path::last_error();
   listing_failed_ = err != 0 && err != ENOENT && err != ENOTDIR;
   Dir_scan::prefix_names(d, list);
-  Dir_scan::queue_subdirectories(list, dir_queue, known_dirs);
+  Dir_scan::queue_subdirectories(list, dir_queue, known_dirs, trash);
   start_timer();
+}
+
+C_Collage_viewer::Scan_batch::Scan_batch(const DynAObj<C_Image>& files) {
+  for (const Ref<C_Image>& f : files) entries.add(Dir_scan::directory_view(f->file_name), 1);
 }
 
 void C_Collage_viewer::scan_step(bool restart) {
   if (is_none()) return;
+  Scan_batch batch(files);
+  const bool changed = scan_into(restart, batch);
+  if (!batch.waiting) show_scan_caption();
+  if (changed) relayout();
+}
+
+void C_Collage_viewer::list_for_a_while() {
+  if (is_none()) return;
+  Scan_batch batch(files);
+  bool changed = false;
+  int64_t listed = 0;
+  const int64_t t0 = Brek_runtime::tick_count_ms();
+  do {
+    changed = scan_into(false, batch) || changed;
+    quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
+    if (!batch.waiting) ++listed;
+    // A step that waits for its worker may have let the window's messages
+    // run: what they did to the list is not in the batch.
+  } while (!batch.waiting && !dir_queue.empty() && !exiting && !escape_pending &&
+           Brek_runtime::tick_count_ms() - t0 < LISTING_SLICE_MS);
+  if (listed > 0) show_scan_caption();
+  if (changed || files.count() > laid_out_count) relayout();
+}
+
+void C_Collage_viewer::show_scan_caption() {
+  if (single_mode) return;
+  if (caption_dir.empty()) caption_dir = scan_dir;
+  collage->update_caption(Viewer_captions::directory(
+      title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
+}
+
+bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
   scan_changed_ = true;
-  if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = Dir_scan::next_known(known_dirs, scan_dir);
+  if (last_listed_dir == scan_dir && !known_dirs.empty()) scan_dir = known_dirs.next_after(scan_dir);
   last_listed_dir = scan_dir;
-  if (scan_dir.empty()) return;
+  if (scan_dir.empty()) return false;
 
   DynAStr list;
-  scan_next_directory(list);
+  scan_next_directory(list, batch.trash);
   const std::string listed_dir = scan_dir;
+  const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
   bool listing_failed = listing_failed_;
+  bool changed = false;
 
   if (scanning && list.empty() && uses_scan_thread()) {
     const bool fresh = restart || rescan_job.is_none() || rescan_thread->dir != scan_dir;
     if (!fresh) {
       // The worker's entries are read only once it is done with them.
       if (!rescan_job->is_finished()) {
+        batch.waiting = true;
         start_timer();
-        return;
+        return false;
       }
       list = rescan_job->entries;
       listing_failed = list.empty();
@@ -84,12 +127,17 @@ void C_Collage_viewer::scan_step(bool restart) {
     } else {
       // A directory read without error that holds no image any more loses
       // its files now, whatever the worker finds later.
-      if (!listing_failed && merge_listed(listed_dir, DynAStr{}, false)) relayout();
+      if (!listing_failed && batch.entries.of(dir) > 0) {
+        const int64_t before = files.count();
+        changed = merge_listed(listed_dir, DynAStr{}, false);
+        batch.entries.add(dir, files.count() - before);
+      }
       Ref<C_Rescan_dir> job = C_Rescan_dir::create(scan_dir);
       Ref<C_Rescan_dir> started = ref_cast<C_Rescan_dir>(job->start());
       if (!started.is_none()) {
         rescan_job = job;
         rescan_thread = started;
+        batch.waiting = true;
         // The single view keeps its picture's title while its folder is
         // listed behind it.
         if (files.count() == 0 && !single_mode) {
@@ -109,7 +157,7 @@ void C_Collage_viewer::scan_step(bool restart) {
           Brek_runtime::remove_timer(pause);
         }
         start_timer();
-        return;
+        return changed;
       }
       // No thread could be started: the listing runs here.
       rescan_job.reset();
@@ -125,35 +173,41 @@ void C_Collage_viewer::scan_step(bool restart) {
   }
 
   Dir_scan::keep_image_files(list);
-
-  // New files.
-  bool changed = false;
-  std::unordered_set<std::string> known_files;
-  known_files.reserve(size_t(files.count() + list.count()));
-  for (const Ref<C_Image>& f : files) known_files.insert(f->file_name);
-  for (int64_t i = 0; i < list.count(); ++i) {
-    Brek_runtime::loop_tick();
-    const std::string entry = list.get(i);
-    if (!known_files.insert(entry).second) continue;
-    Ref<C_Image> image = C_Image::create();
-    image->file_name = entry;
-    files.append(image);
-    group_new_file();
-    if (current_file.empty()) current_file = entry;
-    changed = true;
-  }
-
-  if (merge_listed(listed_dir, list, listing_failed)) changed = true;
+  const int64_t held = batch.entries.of(dir);
+  const int64_t before = files.count();
+  if (add_listed_files(listed_dir, list, held)) changed = true;
+  // A directory new to the list holds only what it just listed: nothing
+  // there can have vanished or changed.
+  if (held > 0 && merge_listed(listed_dir, list, listing_failed)) changed = true;
+  batch.entries.add(dir, files.count() - before);
 
   if (current_file.empty()) current_file = files.get(0)->file_name;
-
-  if (!single_mode) {
-    if (caption_dir.empty()) caption_dir = scan_dir;
-    collage->update_caption(Viewer_captions::directory(
-        title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
-  }
   scan_changed_ = changed;
-  if (changed) relayout();
+  return changed;
+}
+
+bool C_Collage_viewer::add_listed_files(const std::string& listed_dir, const DynAStr& list, int64_t held) {
+  const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
+  std::unordered_set<std::string_view> known;
+  if (held > 0) {
+    known.reserve(size_t(held));
+    for (const Ref<C_Image>& f : files)
+      if (Dir_scan::directory_view(f->file_name) == dir) known.insert(f->file_name);
+  }
+  bool changed = false;
+  for (int64_t i = 0; i < list.count(); ++i) {
+    Brek_runtime::loop_tick();
+    const std::string* entry = list.at(i);
+    if (!entry || known.count(*entry)) continue;
+    Ref<C_Image> image = C_Image::create();
+    image->file_name = *entry;
+    files.append(image);
+    // Where the directory holds nothing else the end of the list is its place.
+    if (held > 0) group_new_file();
+    if (current_file.empty()) current_file = *entry;
+    changed = true;
+  }
+  return changed;
 }
 
 bool C_Collage_viewer::merge_listed(const std::string& listed_dir, const DynAStr& list, bool listing_failed) {
@@ -165,7 +219,7 @@ bool C_Collage_viewer::merge_listed(const std::string& listed_dir, const DynAStr
   for (int64_t i = files.count() - 1; i >= 0; --i) {
     Brek_runtime::loop_tick();
     const Ref<C_Image> f = files.get(i);
-    if (File_order::directory_part(f->file_name) != dir) continue;
+    if (Dir_scan::directory_view(f->file_name) != dir) continue;
     if (!listing_failed && !listed.count(f->file_name)) {
       files.remove(i);
       files.get(i)->set_load_options(rect{});

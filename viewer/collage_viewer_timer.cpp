@@ -1,6 +1,6 @@
 // The background work of the main window, sliced by its timers: the next
-// frame of an animation, one slice of layout or one directory listing every
-// 200 ms, and smooth scrolling while the pointer rests on a scroll mark.
+// frame of an animation, one slice of layout or of listing every 200 ms,
+// and smooth scrolling while the pointer rests on a scroll mark.
 #include <algorithm>
 #include <cmath>
 
@@ -47,13 +47,12 @@ void C_Collage_viewer::on_timer() {
     whole_picture_tick();
     return;
   }
-  if (sender == timer_cells) {
+  if (cell_decodes.ticks_by(sender)) {
     // The cells in reach, or the single view's picture.
     const auto still_shown = [this](const Ref<C_Image>& e) {
       return single_mode ? e.get() == current_image().get() : cell_in_reach(e);
     };
     if (cell_decodes.step(collage->thumbnails, still_shown)) repaint();
-    if (!cell_decodes.busy()) timer_cells->set_enabled(false);
     return;
   }
   if (sender == timer_gif) {
@@ -185,9 +184,7 @@ void C_Collage_viewer::layout_or_scan_step() {
     const double pause = SCAN_PAUSE_MS * double(int64_t(1) << std::min(rounds, MAX_QUIET_HALVINGS));
     if (scanning && (e > double(laid_out_count) + pause || !dir_queue.empty() ||
                      files.count() > laid_out_count)) {
-      scan_step(false);
-      quiet_scan_steps_ = scan_changed_ || !dir_queue.empty() ? 0 : quiet_scan_steps_ + 1;
-      if (files.count() > laid_out_count) relayout();
+      list_for_a_while();
       last_scan_time = Date_time::now();
     }
   }

@@ -16,7 +16,7 @@ void C_Collage_viewer::create_controls() {
   timer_2 = C_Timer::new_timer(self, "TIMER_2", 16);
   timer_2->set_enabled(false);
   picture_.attach(C_Timer::new_timer_stopped(self, "TIMER_DECODE", 10));
-  timer_cells = C_Timer::new_timer_stopped(self, "TIMER_CELLS", 20);
+  cell_decodes.attach(C_Timer::new_timer_stopped(self, "TIMER_CELLS", 20));
   // The picture area fills the window; no scroll bars.
   pb = C_Paintbox::new_paintbox(self, "PB", "");
   pb->set_stretch(true);
@@ -30,8 +30,7 @@ void C_Collage_viewer::destroy_controls() {
   timer_2.reset();
   timer_gif.reset();
   picture_.detach();
-  timer_cells.reset();
-  cell_decodes.stop();
+  cell_decodes.detach();
 }
 
 void C_Collage_viewer::set_open_filter(const std::string& filter) {

@@ -44,7 +44,7 @@ void C_Dialog_replace::build() {
     throw;
   }
   end_update();
-  timer_ = C_Timer::new_timer_stopped(self, "TIMER_PICTURES", 20);
+  decodes_.attach(C_Timer::new_timer_stopped(self, "TIMER_PICTURES", 20));
   set_size(sizing_options::FIT_TO_DISPLAY, 400, 600);
   set_caption(Localize_str::text(L::already_exists));
 }
@@ -55,7 +55,7 @@ void C_Dialog_replace::destroy_hook() {
     rename_button.reset();
     delete_button.reset();
     forget_pictures();
-    timer_.reset();
+    decodes_.detach();
   }
   C_Dialog_common::destroy_hook();
 }
@@ -63,7 +63,6 @@ void C_Dialog_replace::destroy_hook() {
 void C_Dialog_replace::forget_pictures() {
   if (is_none()) return;
   decodes_.stop();
-  timer_->set_enabled(false);
   source_image.reset();
   target_image.reset();
   own_source_.reset();
@@ -73,7 +72,6 @@ void C_Dialog_replace::forget_pictures() {
 void C_Dialog_replace::on_timer() {
   if (is_none()) return;
   if (decodes_.step(pictures_)) pbox->invalidate_all();
-  if (!decodes_.busy()) timer_->set_enabled(false);
 }
 
 void C_Dialog_replace::on_click() {
@@ -152,7 +150,6 @@ bool C_Dialog_replace::draw_picture(const Ref<C_Canvas>& canvas, const Ref<C_Ima
     if (sized && decodes_.takes(image, w, h)) {
       decodes_.want(image, w, h, false);
       decodes_.step(pictures_);
-      timer_->set_enabled(true);
       return false;
     }
     viewer.lock()->load_whole(image);

@@ -81,9 +81,9 @@ class C_Dialog_replace : public C_Dialog_common {
   Ref<C_Image> shown_source();
   // Both pictures at the size they are shown.
   Thumbnail_cache pictures_;
-  // Huge pictures read on a worker to the size shown, and its timer.
+  // Huge pictures read on a worker to the size shown, stepped by
+  // "TIMER_PICTURES".
   Fitted_decodes decodes_{quality_drawing_lines_shapes::HIGH, false};
-  Ref<C_Timer> timer_;
   Ref<C_Image> own_source_;
 };
 

@@ -40,6 +40,7 @@ bool Fitted_decodes::wanted(const Ref<C_Image>& image) const {
 void Fitted_decodes::want(const Ref<C_Image>& image, int64_t w, int64_t h, bool crop) {
   if (image.is_none() || wanted(image)) return;
   queue_.push_back(Want{Weak<C_Image>(image), w, h, crop});
+  if (!timer_.is_none()) timer_->set_enabled(true);
 }
 
 bool Fitted_decodes::step(Thumbnail_cache& cache, const Still_shown& still_shown) {
@@ -49,6 +50,7 @@ bool Fitted_decodes::step(Thumbnail_cache& cache, const Still_shown& still_shown
     came = true;
   }
   if (job_.is_none()) start_next(still_shown);
+  if (!busy() && !timer_.is_none()) timer_->set_enabled(false);
   return came;
 }
 
@@ -111,10 +113,17 @@ void Fitted_decodes::take(Thumbnail_cache& cache) {
   Pixels* into = b->pixels();
   if (!into || into->width() != p.width() || into->height() != p.height()) return;
   *into = std::move(p);
-  if (!cache.keep(image, b, quality_, over_black_)) declined_.push_back(Weak<C_Image>(image));
+  // An opaque picture's copy serves any view.
+  if (!cache.keep(image, b, quality_, job->had_alpha && over_black_)) declined_.push_back(Weak<C_Image>(image));
+}
+
+void Fitted_decodes::detach() {
+  stop();
+  timer_.reset();
 }
 
 void Fitted_decodes::stop() {
+  if (!timer_.is_none()) timer_->set_enabled(false);
   queue_.clear();
   // A worker that runs stops at its next rows and ends the object itself.
   if (!job_.is_none()) job_->stop();

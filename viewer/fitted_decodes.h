@@ -6,8 +6,10 @@
 // copy in the view's Thumbnail_cache. The whole picture is never held,
 // and the window keeps answering while the worker reads.
 //
-// The view asks (want) while painting and steps the queue on a timer of
-// its own (step), repainting when a picture came.
+// The view asks (want) while painting; a timer of the decodes' own steps
+// the queue (step), started by every want and stopped once nothing is left
+// to wait for, so pictures come whatever the view's paints do with its
+// other timers. The view's tick of that timer repaints when a picture came.
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +18,7 @@
 
 #include "baselib/thread.h"
 #include "drawing/pixels.h"
+#include "forms/timer.h"
 #include "images/image.h"
 #include "images/picture_fit.h"
 #include "viewer/thumbnail_cache.h"
@@ -50,6 +53,13 @@ class Fitted_decodes {
   Fitted_decodes& operator=(const Fitted_decodes&) = delete;
   ~Fitted_decodes() { stop(); }
 
+  // The view's timer (stopped) that steps the queue from now on; detach
+  // stops everything and lets it go.
+  void attach(const Ref<C_Timer>& timer) { timer_ = timer; }
+  void detach();
+  // Whether a tick comes from that timer.
+  bool ticks_by(const Ref<C_Control>& sender) const { return !timer_.is_none() && sender.get() == timer_.get(); }
+
   // Whether a view drawing the image at w x h pixels leaves it to the
   // worker: a file this worker reads, of more than OFF_THREAD_PIXELS, not
   // held whole, and larger than w x h; not one whose decode here failed
@@ -67,11 +77,12 @@ class Fitted_decodes {
   // Takes a finished decode into the cache and starts the next, passing
   // over those `still_shown` says the view left behind since they were
   // asked for; true when a picture came (or an image failed): the view
-  // repaints.
+  // repaints. With nothing left to wait for, the timer stops.
   bool step(Thumbnail_cache& cache, const Still_shown& still_shown = {});
   // Something asked for has not come yet: the view keeps stepping.
   bool busy() const { return !job_.is_none() || !queue_.empty(); }
-  // Forgets what was asked for; a running worker stops at its next rows.
+  // Forgets what was asked for (the timer stops); a running worker stops
+  // at its next rows.
   void stop();
 
  private:
@@ -83,6 +94,7 @@ class Fitted_decodes {
   void start_next(const Still_shown& still_shown);
   void take(Thumbnail_cache& cache);
 
+  Ref<C_Timer> timer_;
   quality_drawing_lines_shapes quality_;
   bool over_black_;
   std::vector<Want> queue_;

@@ -139,6 +139,7 @@ void C_Move_to_dirs::build_controls() {
     new_column("COL_1", layout_on_form::CENTER, St_sizes_col__C_Form{});
     timer = C_Timer::new_timer(self, "TIMER_3", 200);
     timer->set_enabled(false);
+    thumb_decodes_.attach(C_Timer::new_timer_stopped(self, "TIMER_DECODES", 20));
     panel_box = C_Paintbox::new_paintbox(self, "LD", "");
     panel_box->set_stretch(true);
     panel_box->set_disabled(false);
@@ -181,7 +182,7 @@ void C_Move_to_dirs::destroy_hook() {
     dir_dialog.reset();
     viewer.reset();
     timer.reset();
-    thumb_decodes_.stop();
+    thumb_decodes_.detach();
     replace_dialog.reset();
     targets.clear();
     loaded_images.clear();
@@ -505,8 +506,9 @@ bool C_Move_to_dirs::on_key_down() {
 
 void C_Move_to_dirs::on_timer() {
   if (is_none()) return;
-  thumb_decodes_.step(viewer.lock()->collage->thumbnails);
-  repaint();
+  const bool came = thumb_decodes_.step(viewer.lock()->collage->thumbnails);
+  // The decodes' own ticks repaint only for a picture that came.
+  if (came || !thumb_decodes_.ticks_by(current_control())) repaint();
 }
 
 void C_Move_to_dirs::on_moved() {

@@ -93,7 +93,8 @@ class C_Move_to_dirs : public C_Form {
   int64_t hover_target = 0;
   // Every thumbnail image made for any panel.
   DynAObj<C_Image> loaded_images;
-  // Repaints every 200 ms while thumbnails are still to come.
+  // Repaints every 200 ms while thumbnails are still to be listed or
+  // loaded here (those of the worker come by its own timer).
   Ref<C_Timer> timer;
   Ref<C_Dialog_replace> replace_dialog;
   // Full paths before and after each move, oldest first.
@@ -162,7 +163,8 @@ class C_Move_to_dirs : public C_Form {
   // image holds or the copy kept of it; false when neither is there yet.
   bool draw_thumbnail(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, const rect& cell);
   St_dir__C_Move_to_dirs* target_at_index(int64_t n);
-  // Huge pictures of thumbnails, decoded on a worker to their squares.
+  // Huge pictures of thumbnails, decoded on a worker to their squares,
+  // stepped by "TIMER_DECODES".
   Fitted_decodes thumb_decodes_{quality_drawing_lines_shapes::MEDIUM, false};
 };
 

@@ -1,7 +1,8 @@
 // Painting the "Move to dir" window: nine panels, each a capsule with its
 // number, its path and thumbnails of the first pictures in its directory.
 // Thumbnails are listed and loaded a little at a time; the window's timer
-// repaints until every panel that has room is filled.
+// repaints until every panel that has room is filled, and the worker's
+// pictures of huge files come by the timer of its own.
 #include <algorithm>
 
 #include "drawing/bitmap.h"
@@ -139,9 +140,10 @@ void C_Move_to_dirs::paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Mov
       x += h;
       continue;
     }
-    // An image without a picture takes no room.
-    if (image->load_failed) continue;
-    if (load_done || thumb_decodes_.wanted(image)) {
+    // An image without a picture takes no room; one the worker reads
+    // comes by the worker's timer, full panel or not.
+    if (image->load_failed || thumb_decodes_.wanted(image)) continue;
+    if (load_done) {
       pending = true;
       continue;
     }
@@ -154,7 +156,6 @@ void C_Move_to_dirs::paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Mov
       const rect square{0, 0, double(side), double(side_h)};
       thumb_decodes_.want(image, side, side_h,
                           !Directory_view::fit(double(image->width), double(image->height), square).whole);
-      pending = true;
       continue;
     }
     image->load(double(side), double(side));

@@ -36,10 +36,7 @@ Ref<C_Bitmap> C_Collage_viewer::off_thread_picture(const Ref<C_Image>& image, Si
   int64_t w = 0, h = 0;
   if (as_filed && Mathematics::approx_equal(scale, 1.0) && Single_view::place(full).fitted) {
     Ref<C_Bitmap> copy = kept_copy(*this, image, full, w, h);
-    if (copy.is_none() && cell_decodes.takes(image, w, h)) {
-      cell_decodes.want(image, w, h, false);
-      timer_cells->set_enabled(true);
-    }
+    if (copy.is_none() && cell_decodes.takes(image, w, h)) cell_decodes.want(image, w, h, false);
     coming = copy.is_none();
     if (!coming) in = full;
     return copy;

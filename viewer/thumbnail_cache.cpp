@@ -24,7 +24,7 @@ Ref<C_Bitmap> Thumbnail_cache::at_size(const Ref<C_Bitmap>& picture, int64_t w, 
   ++clock_;
   for (Entry& e : entries_)
     if (e.source.lock().get() == picture.get() && e.source_w == picture->width && e.source_h == picture->height &&
-        e.part == part && e.frame == frame && e.over_black == blended && e.quality == quality &&
+        e.part == part && e.frame == frame && e.blended_on_black == blended && e.quality == quality &&
         e.copy->width == w && e.copy->height == h) {
       e.used = clock_;
       return e.copy;
@@ -85,7 +85,7 @@ Ref<C_Bitmap> Thumbnail_cache::kept_for(const Brek_object* owner, int64_t w, int
                                         quality_drawing_lines_shapes quality, bool over_black) const {
   const Entry* best = nullptr;
   for (const Entry& e : entries_)
-    if (e.owner.get() == owner && !owner->is_none() && e.quality == quality && (over_black || !e.over_black) &&
+    if (e.owner.get() == owner && !owner->is_none() && e.quality == quality && (over_black || !e.blended_on_black) &&
         std::llabs(e.copy->width - w) <= 1 && std::llabs(e.copy->height - h) <= 1 && (!best || e.used > best->used))
       best = &e;
   return best ? best->copy : Ref<C_Bitmap>();
@@ -107,11 +107,11 @@ bool Thumbnail_cache::draw_kept(const Ref<C_Canvas>& canvas, const rect& r, cons
 }
 
 bool Thumbnail_cache::keep(const Ref<Brek_object>& owner, const Ref<C_Bitmap>& copy,
-                           quality_drawing_lines_shapes quality, bool over_black) {
+                           quality_drawing_lines_shapes quality, bool blended_on_black) {
   if (owner.is_none() || copy.is_none() || !fits(copy->width * copy->height)) return false;
   make_room(copy->width * copy->height);
   entries_.push_back(Entry{Weak<Brek_object>(owner), Weak<C_Bitmap>(), copy->width, copy->height, rect{}, 0,
-                           over_black, quality, copy, ++clock_});
+                           blended_on_black, quality, copy, ++clock_});
   return true;
 }
 

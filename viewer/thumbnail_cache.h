@@ -60,8 +60,10 @@ class Thumbnail_cache {
   bool draw_kept(const Ref<C_Canvas>& canvas, const rect& r, const Brek_object* owner, bool over_black);
   // Keeps a copy made elsewhere (reduced on a worker thread) as the
   // owner's, at its own size; false when it is not kept (see at_size).
+  // `blended_on_black`: the copy is a transparent picture as it shows on
+  // black, which only views drawn over black may show.
   bool keep(const Ref<Brek_object>& owner, const Ref<C_Bitmap>& copy, quality_drawing_lines_shapes quality,
-            bool over_black);
+            bool blended_on_black);
   // The device pixels a copy drawn into r (canvas units) covers; false for
   // a canvas no copy serves (a printer's, a turned one).
   static bool device_size(const Ref<C_Canvas>& canvas, const rect& r, int64_t& w, int64_t& h);
@@ -88,7 +90,9 @@ class Thumbnail_cache {
     int64_t source_w = 0, source_h = 0;
     rect part;
     int64_t frame = 0;
-    bool over_black = false;
+    // A transparent picture blended onto black: serves views drawn over
+    // black only (the `over_black` a view asks with).
+    bool blended_on_black = false;
     quality_drawing_lines_shapes quality = quality_drawing_lines_shapes::HIGH;
     Ref<C_Bitmap> copy;
     uint64_t used = 0;

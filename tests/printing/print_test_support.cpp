@@ -73,6 +73,23 @@ std::string pdf_field(const std::string& info, const std::string& name) {
   return {};
 }
 
+int64_t pdf_image_pixels(const std::string& pdf) {
+  int rc = -1;
+  std::istringstream in(System_functions::run_process("pdfimages", {"-list", pdf}, System_functions::CAPTURE_STDOUT, &rc));
+  if (rc != 0) return -1;
+  // "page num type width height ...", a line of dashes, then a line a picture.
+  int64_t pixels = 0;
+  std::string line;
+  for (int i = 0; i < 2 && std::getline(in, line);) ++i;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    int64_t page = 0, num = 0, w = 0, h = 0;
+    std::string type;
+    if (fields >> page >> num >> type >> w >> h) pixels += w * h;
+  }
+  return pixels;
+}
+
 Picture render(const std::string& pdf, int page, int dpi) {
   Picture pic;
   brek_test::Temp_dir dir;

@@ -78,6 +78,9 @@ bool have_poppler();
 std::string pdf_info(const std::string& pdf);
 // The value of one pdfinfo field ("Pages", "Title", "Page    1 size").
 std::string pdf_field(const std::string& info, const std::string& name);
+// The pixels of every picture the document holds, width times height as
+// pdfimages lists them; -1 when it cannot be read.
+int64_t pdf_image_pixels(const std::string& pdf);
 // Page n (from 1) rendered at `dpi` without antialiasing.
 Picture render(const std::string& pdf, int page, int dpi);
 

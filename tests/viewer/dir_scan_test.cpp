@@ -133,20 +133,25 @@ TEST(DirScan, NothingToScanAndTheListingWorker) {
 }
 
 TEST(DirScan, ThePureSteps) {
-  DynAStr list{"/r/b/", "/r/x.jpg", "/r/a/", "/r/notes.txt", "/r/y.JPEG"};
+  DynAStr list{"/r/b/", "/r/x.jpg", "/r/a/", "/r/.Trash-0/", "/r/notes.txt", "/r/.Trash/", "/r/y.JPEG"};
   DynAStr queue{"/r/c/"};
-  DynAStr known{"/r", "/r/a/"};
-  Dir_scan::queue_subdirectories(list, queue, known);
-  // Known directories are not walked again; the queue is sorted.
+  Dir_scan::Known_dirs known;
+  for (const char* d : {"/r", "/r/a/", "/r"}) known.add(d);
+  Dir_scan::queue_subdirectories(list, queue, known, brek_platform::Trash_folders());
+  // Known directories and trash folders are not walked; the queue is sorted.
   EXPECT_EQ(queue.count(), 2);
   EXPECT_EQ(queue.get(0), "/r/b/");
   EXPECT_EQ(queue.get(1), "/r/c/");
   Dir_scan::keep_image_files(list);
   ASSERT_EQ(list.count(), 2);
   EXPECT_EQ(list.get(0), "/r/x.jpg");
-  EXPECT_EQ(Dir_scan::next_known(known, "/r/a/"), "/r");
-  EXPECT_EQ(Dir_scan::next_known(known, "/elsewhere"), "/r");
-  EXPECT_EQ(Dir_scan::next_known(DynAStr{}, "/r"), "");
+  EXPECT_EQ(known.count(), 2);
+  EXPECT_EQ(known.next_after("/r/a/"), "/r");
+  EXPECT_EQ(known.next_after("/elsewhere"), "/r");
+  EXPECT_EQ(Dir_scan::Known_dirs().next_after("/r"), "");
+  for (const char* name : {".Trash", ".Trash-0", ".Trash-1000"}) EXPECT_TRUE(brek_platform::is_trash_name(name)) << name;
+  for (const char* name : {"Trash", ".Trash-", ".Trash-1x", ".Trashes", ".trash-0"})
+    EXPECT_FALSE(brek_platform::is_trash_name(name)) << name;
   EXPECT_FALSE(Dir_scan::uses_scan_thread("Brek;VCL forms"));
   EXPECT_FALSE(Dir_scan::uses_scan_thread("qix"));
   EXPECT_TRUE(Dir_scan::uses_scan_thread("Brek runtime;Linux"));

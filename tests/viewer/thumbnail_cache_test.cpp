@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_test_support.h"
+#include "viewer/fitted_decodes.h"
 #include "viewer/thumbnail_cache.h"
 
 using namespace viewer_test;
@@ -132,4 +134,32 @@ TEST(ThumbnailCache, ACellShowsItsNewPictureAfterThePictureWasReplaced) {
   e->picture = other;
   b.paint();
   EXPECT_EQ(b.at(x, y), 0xFF000080u);
+}
+
+// The worker's copy of an opaque picture, read for a view drawn over black
+// (the cells), serves the views drawn over their own colour too (the move
+// window, which shares the cache); a transparent one blended onto black
+// serves only views drawn over black.
+TEST(ThumbnailCache, AnOpaqueCopyServesEveryViewABlendedOneOnlyThoseOverBlack) {
+  constexpr auto MEDIUM = quality_drawing_lines_shapes::MEDIUM;
+  brek_test::Temp_dir t;
+  ASSERT_TRUE(brek_test::write_file(t.file("huge.gif"), one_colour_gif(2500, 2000)));
+  Ref<C_Image> image = C_Image::create();
+  image->file_name = t.file("huge.gif");
+  image->read_header_info(100, 80);
+  Thumbnail_cache cache;
+  Fitted_decodes cells(MEDIUM, true);
+  ASSERT_TRUE(cells.takes(image, 100, 80));
+  cells.want(image, 100, 80, false);
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    cells.step(cache);
+    return !cells.busy();
+  }));
+  EXPECT_FALSE(cache.kept_for(image.get(), 100, 80, MEDIUM, true).is_none());
+  EXPECT_FALSE(cache.kept_for(image.get(), 100, 80, MEDIUM, false).is_none());
+
+  Ref<C_Image> clear = C_Image::create();
+  ASSERT_TRUE(cache.keep(clear, ramps(50, 40), MEDIUM, true));
+  EXPECT_FALSE(cache.kept_for(clear.get(), 50, 40, MEDIUM, true).is_none());
+  EXPECT_TRUE(cache.kept_for(clear.get(), 50, 40, MEDIUM, false).is_none());
 }

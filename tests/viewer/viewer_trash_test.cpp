@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -364,4 +365,41 @@ TEST(ViewerTrash, ASharedTrashThatIsNotStickyOrIsALinkIsPassedBy) {
   deleted.merge(delete_in_viewer(b, {disk.file("b.bmp")}));
   expect_restorable(own, disk.path(), deleted, from, std::time(nullptr));
   EXPECT_TRUE(fs::is_empty(disk.file("sticky")));
+}
+
+// Deleted pictures are not shown again: opening the top folder of the
+// mount they were deleted on, or a folder that holds the home trash, lists
+// no trash: neither the mount's own, nor a shared one, nor another
+// user's, nor the home trash, also where its link leads.
+TEST(ViewerTrash, NoListingShowsTheTrash) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  brek_test::Temp_dir home;
+  Input_box b;
+  auto listed = [&b](const std::string& top) {
+    Ref<Test_viewer> v = show_folder(b, top, 20);
+    std::vector<std::string> names;
+    for (const Ref<C_Image>& f : v->files) names.push_back(f->file_name.substr(top.size()));
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  for (const char* kept : {"kept.bmp", "day/kept.bmp"}) picture(disk.file(kept));
+  delete_in_viewer(b, {disk.file("gone.bmp"), disk.file("day/gone.bmp")});
+  picture(disk.file(".Trash/1000/files/shared.bmp"));
+  picture(disk.file(".Trash-1000/files/theirs.bmp"));
+  EXPECT_EQ(listed(disk.path()), (std::vector<std::string>{"/day/kept.bmp", "/kept.bmp"}));
+
+  picture(home.file("photos/kept.bmp"));
+  for (const std::string data_home : {"data", "linked"}) {
+    brek_test::Env_guard data("XDG_DATA_HOME", home.file(data_home));
+    if (data_home == "linked") {
+      fs::remove_all(home.file("data"));
+      fs::create_directories(home.file("kept away"));
+      fs::create_directories(home.file("linked"));
+      fs::create_directory_symlink(home.file("kept away"), home.file("linked/Trash"));
+    }
+    delete_in_viewer(b, {home.file("photos/gone " + data_home + ".bmp")});
+    EXPECT_EQ(listed(home.path()), std::vector<std::string>{"/photos/kept.bmp"}) << data_home;
+  }
+  EXPECT_TRUE(fs::exists(home.file("kept away/files/gone linked.bmp")));
 }
