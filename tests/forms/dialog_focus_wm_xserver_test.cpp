@@ -17,7 +17,6 @@
 
 using namespace forms_test;
 namespace te = brek_platform::test_events;
-using namespace std::chrono_literals;
 
 namespace {
 class Dialog_focus_under_a_window_manager : public Dialog_test {};
@@ -43,14 +42,14 @@ TEST_F(Dialog_focus_under_a_window_manager, ADialogClosedByAKeyLeavesTheKeysToIt
   te::post_task([&] { result = run(d, owner); });
   brek_test::as_user([&] {
     x11_test::Client user;
-    if (!brek_test::wait_until([&] { return user.input_focus() == dialog; }, 5s)) faults += "the dialog had no focus; ";
+    if (!brek_test::wait_until([&] { return user.input_focus() == dialog; })) faults += "the dialog had no focus; ";
     if (!user.pick(other) || !user.pick(dialog)) faults += "the user could not look elsewhere; ";
     user.key(XK_ESCAPE, true);
     user.key(XK_ESCAPE, false);
-    brek_test::wait_until([&] { return user.input_focus() == owner_window; }, 3s);
+    brek_test::wait_until([&] { return user.input_focus() == owner_window; });
     user.key(XK_A, true);
     user.key(XK_A, false);
-    if (!brek_test::wait_until([&] { return keys > 0; }, 3s)) faults += "the owner took no key";
+    if (!brek_test::wait_until([&] { return keys > 0; })) faults += "the owner took no key";
   });
   EXPECT_EQ(result, "CANCEL");
   EXPECT_EQ(faults, "");

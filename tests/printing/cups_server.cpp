@@ -75,11 +75,13 @@ bool Cups_server::start() {
   out_ = root_ + "/out";
   socket_ = root_ + "/cups.sock";
   queue_ = "collage_test_" + std::to_string(::getpid());
-  for (const char* sub : {"conf", "spool", "cache", "state", "log", "tmp", "out"}) fs::create_directory(root_ + "/" + sub);
+  for (const char* sub : {"conf", "spool", "cache", "state", "log", "tmp", "out", "pdf-spool"})
+    fs::create_directory(root_ + "/" + sub);
   // The scheduler hands work to an unprivileged user, which must reach
   // its spool, temporary and output folders.
   ::chmod(root_.c_str(), 0755);
   for (const char* sub : {"tmp", "out"}) ::chmod((root_ + "/" + sub).c_str(), 01777);
+  ::chmod((root_ + "/pdf-spool").c_str(), 0751);
 
   const std::string conf = root_ + "/conf";
   brek_test::write_file(conf + "/cups-files.conf",
@@ -93,7 +95,12 @@ bool Cups_server::start() {
                             "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
   backend_conf_ = std::string(BACKEND_CONF_DIR) + "/cups-pdf-" + queue_ + ".conf";
-  brek_test::write_file(backend_conf_, "Out " + out_ + "\nAnonDirName " + out_ + "\nLabel 0\n");
+  // The backend's spool folder and log are the server's own: the machine's
+  // spool folder is made by the first job that needs it, and a second
+  // backend starting at that moment fails on the folder it finds made and
+  // drops its job.
+  brek_test::write_file(backend_conf_, "Out " + out_ + "\nAnonDirName " + out_ + "\nSpool " + root_ +
+                                           "/pdf-spool\nLog " + root_ + "/log\nLabel 0\n");
 
   std::string files = conf + "/cups-files.conf", main = conf + "/cupsd.conf";
   std::vector<std::string> args{CUPSD, "-f", "-c", main, "-s", files};

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # A test program run whole, in one process, as a developer runs it by hand
-# (CTest runs each test in a process of its own): in its own order, then
+# (CTest runs each test in a process of its own): in its own order, or
 # shuffled. No test may depend on what ran before it in the same process.
 #
-# Usage: run_whole_program_test.sh XVFB PROGRAM
+# Usage: run_whole_program_test.sh XVFB PROGRAM [ordered|shuffled]
 # XVFB: the X server to start for the program alone (its tests need one
 # screen and pointer to themselves), or "" to run on $DISPLAY as it is.
 set -u
 xvfb="$1"
 program="$2"
+order="${3:-ordered}"
 
 if [ -n "$xvfb" ]; then
   work="$(mktemp -d)"
@@ -28,7 +29,11 @@ if [ -n "$xvfb" ]; then
   export DISPLAY=":$number"
 fi
 
-"$program" --gtest_brief=1 || exit 1
-seed=$((RANDOM % 99999 + 1))
-echo "Shuffled: $program --gtest_shuffle --gtest_random_seed=$seed"
-"$program" --gtest_brief=1 --gtest_shuffle --gtest_random_seed="$seed"
+# Every test's start is printed: a run that hangs names the test it hangs in.
+if [ "$order" = shuffled ]; then
+  seed=$((RANDOM % 99999 + 1))
+  echo "Shuffled: $program --gtest_shuffle --gtest_random_seed=$seed"
+  "$program" --gtest_shuffle --gtest_random_seed="$seed"
+else
+  "$program"
+fi

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/sanitized_build.h"
+
 namespace brek_test {
 
 inline constexpr int64_t MB = int64_t(1) << 20;
@@ -40,10 +42,6 @@ int64_t peak_growth(Work work) {
   work();
   return peak_resident() - before;
 }
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool RESIDENT_SIZE_COUNTS = false;
-#else
-inline constexpr bool RESIDENT_SIZE_COUNTS = true;
-#endif
+inline constexpr bool RESIDENT_SIZE_COUNTS = !SANITIZED_BUILD;
 
 }  // namespace brek_test

@@ -1,7 +1,9 @@
 // Common main of every test executable. Each test process gets its own
 // temporary XDG folders, so configuration, trash and runtime files of one
 // test never meet another's, and Qt runs offscreen unless the test belongs
-// to the group that needs a real X server.
+// to the group that needs a real X server. The build gives each program its
+// group (COLLAGE_TEST_XSERVER, COLLAGE_TEST_PLATFORM), so a program runs
+// the same by hand as under CTest.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -58,9 +60,16 @@ int main(int argc, char** argv) {
   if (listing) return RUN_ALL_TESTS();
 
   make_xdg_folders();
-  // A group may ask for its own offscreen set-up (two monitors, say).
-  const char* platform = std::getenv("COLLAGE_TEST_PLATFORM");
-  const char* xserver = std::getenv("COLLAGE_TEST_XSERVER");
+  // A group may ask for its own offscreen set-up (two monitors, say), or
+  // for the X server: "1", or the scale factor.
+  const char* platform = nullptr;
+  const char* xserver = nullptr;
+#ifdef COLLAGE_TEST_PLATFORM
+  platform = COLLAGE_TEST_PLATFORM;
+#endif
+#ifdef COLLAGE_TEST_XSERVER
+  xserver = COLLAGE_TEST_XSERVER;
+#endif
   // A group under a window manager starts its own X server with one:
   // "openbox:", the scale factor and, after a ":", its monitors.
   const char* own = "openbox:";

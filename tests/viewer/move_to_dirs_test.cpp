@@ -127,8 +127,13 @@ class Move_window : public ::testing::Test {
         },
         10000);
   }
-  // Paints the panels into the window's own back buffer (w x h pixels).
+  // Paints the panels into the window's own back buffer (w x h pixels, or
+  // wider where a path would leave no room for three thumbnails: the
+  // targets live in the temporary folder, whose path is the machine's).
   void paint(int pw, int ph) {
+    for (int64_t n = 1; n <= 9; ++n)
+      if (!w->targets.at(n)->path.empty())
+        pw = std::max(pw, px(first_thumbnail_x(w->targets.at(n)->path) + 3 * 26 + 8));
     box->panels.panels[w->panel_box->native].surface = {0, 0, pw, ph};
     w->panel_box->invalidate_all();
     w->panel_box->paint_surface();

@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "drawing/units.h"
 #include "forms/event_routing.h"
@@ -116,15 +114,16 @@ TEST(ScaledViewer, APictureThatFitsStaysWholeAndCentredAfterResizeAndFullScreen)
     // A window switched to full screen is mapped again and placed at a
     // later tick; on a loaded machine the server may show it before its
     // first paint lands, so the shot is taken again, the loop running
-    // between, for up to 3 s.
+    // between.
     Box b;
-    for (int i = 0; i < 150; ++i) {
-      ASSERT_TRUE(s.shoot(s.shot));
-      b = picture_box(s.shot);
-      if (!s.v->collage->pending_placement && b.w() == 1000 && b.h() == 600) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool shot = true;
+    brek_test::wait_until([&] {
       te::settle();
-    }
+      shot = s.shoot(s.shot);
+      b = picture_box(s.shot);
+      return !shot || (!s.v->collage->pending_placement && b.w() == 1000 && b.h() == 600);
+    });
+    ASSERT_TRUE(shot);
     EXPECT_EQ(b.w(), 1000);
     EXPECT_EQ(b.h(), 600);
     const point c = s.box_centre();

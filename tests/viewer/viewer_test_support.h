@@ -18,6 +18,7 @@
 #include "images/image_file_io.h"
 #include "tests/drawing/paint_test_support.h"
 #include "tests/support/process_memory.h"
+#include "tests/support/sanitized_build.h"
 #include "viewer/collage_viewer.h"
 
 namespace viewer_test {
@@ -211,11 +212,7 @@ using brek_test::resident;
 using brek_test::RESIDENT_SIZE_COUNTS;
 // How many times longer a safety net waits: sanitized code runs several
 // times slower, most of all on pictures of hundreds of megapixels.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr int SLOW_BUILD = 5;
-#else
-inline constexpr int SLOW_BUILD = 1;
-#endif
+inline constexpr int SLOW_BUILD = brek_test::SANITIZED_BUILD ? 5 : 1;
 
 // Writes a file of the user's configuration folder (its name below
 // XDG_CONFIG_HOME), its folders made first; false when it cannot.
