@@ -95,8 +95,12 @@ TEST(ViewerShownPicture, AFileRenamedOverWhileShownIsReadAgainWheneverThatHappen
     Shown s(small ? "p.bmp" : "p.jpg", small ? 80 : 1600, small ? 60 : 1200, TEAL);
     const Ref<C_Image> old = s.image();
     if (m == moment::WHILE_DECODED) s.tick();  // the worker starts
-    if (m == moment::ONCE_DECODED) ASSERT_TRUE(s.tick_until([&] { return !old->picture.is_none(); }));
-    if (small) ASSERT_FALSE(old->picture.is_none());
+    if (m == moment::ONCE_DECODED) {
+      ASSERT_TRUE(s.tick_until([&] { return !old->picture.is_none(); }));
+    }
+    if (small) {
+      ASSERT_FALSE(old->picture.is_none());
+    }
     renamed_over(s.path, small ? 120 : 1200, small ? 90 : 900, BLUE);
     EXPECT_TRUE(s.tick_until([&] { return s.caption_says(small ? "120x90" : "1200x900"); })) << s.v->get_caption();
     s.v->pointer = {-100, -100};  // fitted: every pixel of the box shows it
