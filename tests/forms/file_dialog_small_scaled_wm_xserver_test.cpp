@@ -27,12 +27,15 @@ TEST(FileDialogOnASmallDenseDesktop, TheSaveDialogIsCutToTheWorkArea) {
   ASSERT_TRUE(te::wait_exposed(f->native));
   Ref<C_Dialog_file> save = C_Dialog_file::create_save(f, "SAVE");
   Box frame;
+  xcb_window_t dialog = XCB_WINDOW_NONE;
   te::post_task([&] {
-    // The dialog is shown once the manager gave it the keyboard.
+    // The dialog is shown once the manager gave it the keyboard (with no
+    // window focused the manager's own 1x1 window has it).
     const auto dialog_focused = [&] {
       const xcb_window_t focus = x.input_focus();
-      return focus > XCB_INPUT_FOCUS_POINTER_ROOT && focus != brek_test::x11_window_of(f) &&
-             x.geometry(focus).w > 0;
+      if (focus <= XCB_INPUT_FOCUS_POINTER_ROOT || x.transient_for(focus) != brek_test::x11_window_of(f)) return false;
+      dialog = focus;
+      return true;
     };
     if (!brek_test::wait_until([&] {
           te::settle();
@@ -41,7 +44,7 @@ TEST(FileDialogOnASmallDenseDesktop, TheSaveDialogIsCutToTheWorkArea) {
         !x.window_manager_barrier())
       return;
     te::settle();
-    frame = x.frame_geometry(x.input_focus());
+    frame = x.frame_geometry(dialog);
     te::answer_next_file_dialog(false);
   });
   te::post_task([] { te::answer_next_file_dialog(false); }, 20000);
