@@ -292,6 +292,7 @@ void Form_widget::showEvent(QShowEvent* e) {
 }
 
 bool Form_widget::event(QEvent* e) {
+  if (e->type() == QEvent::UpdateRequest && !updatesEnabled()) repaint_missed = true;
   if ((e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) && !dead && handle != 0) {
     bool r = QWidget::event(e);
     Native_handle h = handle;
@@ -609,7 +610,14 @@ class Qt_window_layer final : public Native_forms {
   void end_update(Native_handle h) override {
     Form_widget* w = form_widget(h);
     if (!w || w->updates <= 0) return;
-    if (--w->updates == 0) w->setUpdatesEnabled(true);
+    if (--w->updates != 0) return;
+    w->setUpdatesEnabled(true);
+    // A loop that turned inside the batch (a wait for the window manager)
+    // may have spent the window's repaint request.
+    if (w->repaint_missed) {
+      w->repaint_missed = false;
+      QCoreApplication::postEvent(w, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    }
   }
   void set_default_button(Native_handle form, Native_handle button) override {
     Form_widget* w = form_widget(form);

@@ -26,6 +26,10 @@ class Form_widget : public QWidget {
   Native_handle default_button = 0;
   Native_handle cancel_button = 0;
   int updates = 0;
+  // A repaint the window system asked for while updates were off: Qt
+  // keeps what is dirty then and asks for no repaint of it again, so it
+  // is asked for when they come back on.
+  bool repaint_missed = false;
 
   QWidget* client() const { return client_; }
   int border() const { return border_; }

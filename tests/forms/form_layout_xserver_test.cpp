@@ -16,6 +16,8 @@
 #include "forms/screen.h"
 #include "platform/test_events.h"
 #include "platform/window.h"
+#include "tests/support/on_window_layer.h"
+#include "tests/support/wait_until.h"
 
 using namespace brek;
 namespace te = brek_platform::test_events;
@@ -142,4 +144,42 @@ TEST(FormLayoutOnXServer, ButtonsUnderAStretchedMemoFollowAResize) {
     te::settle();
   }
   brek_platform::set_native_forms(previous);
+}
+
+// A change shown before a batch of window changes whose loop turns while it
+// waits (for a window manager's answer, say) reaches the screen once the
+// batch ends: a repaint the window system asked for meanwhile is not lost,
+// nor every later one with it.
+TEST(FormLayoutOnXServer, AChangeShownAcrossABatchThatWaitsIsPaintedWhenItEnds) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no X server";
+  brek_test::On_window_layer<> layer;
+  auto form = make<C_Form>();
+  form->set_bounds({40, 40, 300, 200});
+  form->new_column("MAIN", layout_on_form::CENTER, St_sizes_col__C_Form());
+  auto memo = C_Memo::new_on_form(form, "MEMO", 0);
+  memo->set_stretch(true);
+  memo->set_color(colour(0xE0, 0x20, 0x20));
+  form->show();
+  ASSERT_TRUE(te::wait_exposed(form->native));
+  const Place m = place_of(memo);
+  const auto memo_shows = [&](uint32_t want) {
+    return brek_test::wait_until([&] {
+      te::settle();
+      Shot shot;
+      if (!brek_platform::grab_window(form->native, shot.image)) return false;
+      shot.ox = px(form->client_origin().x) - px(form->get_bounds().x);
+      shot.oy = px(form->client_origin().y) - px(form->get_bounds().y);
+      return near_colour(shot.at(m.x + m.w / 2, m.y + m.h / 2), want);
+    });
+  };
+  ASSERT_TRUE(memo_shows(0xE02020));
+  for (uint32_t blue : {0x2020E0u, 0x2020A0u}) {
+    memo->set_color(colour(0x20, 0x20, blue & 0xFF));
+    form->begin_update();
+    te::settle();  // the loop turns inside the batch
+    form->end_update();
+    EXPECT_TRUE(memo_shows(blue)) << std::hex << blue;
+  }
+  form->close_window();
 }
