@@ -2,7 +2,6 @@
 // file list.
 #include <algorithm>
 #include <cerrno>
-#include <string_view>
 #include <unordered_set>
 
 #include "baselib/file_path.h"
@@ -188,7 +187,9 @@ bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
 
 bool C_Collage_viewer::add_listed_files(const std::string& listed_dir, const DynAStr& list, int64_t held) {
   const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
-  std::unordered_set<std::string_view> known;
+  // Copies: a loop tick may run the window's messages, which can let go
+  // of the entries (a renewal, a delete).
+  std::unordered_set<std::string> known;
   if (held > 0) {
     known.reserve(size_t(held));
     for (const Ref<C_Image>& f : files)

@@ -25,7 +25,6 @@ class Known_dirs {
   int64_t count() const { return int64_t(order_.size()); }
   bool empty() const { return order_.empty(); }
   bool contains(const std::string& dir) const { return index_.count(dir) != 0; }
-  std::string get(int64_t i) const { return i >= 0 && i < count() ? order_[size_t(i)] : std::string(); }
   // Appends dir unless it is known.
   void add(const std::string& dir);
   void clear();

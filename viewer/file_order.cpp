@@ -1,6 +1,8 @@
 #include "viewer/file_order.h"
 
-#include "baselib/file_path.h"
+#include <string_view>
+
+#include "viewer/dir_scan.h"
 
 namespace brek::File_order {
 
@@ -8,19 +10,17 @@ namespace {
 
 int64_t sign(double d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
 
-int64_t text_order(const std::string& a, const std::string& b) {
+int64_t text_order(std::string_view a, std::string_view b) {
   int c = a.compare(b);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 }  // namespace
 
-std::string directory_part(const std::string& file_name) { return File_path::directory_of(file_name); }
-
 int64_t compare(const C_Image& a, const C_Image& b, sort_by order, bool descending) {
   // The directory first in every order, so that a folder's images stay
   // one set even when a subfolder's name sorts between them.
-  int64_t r = text_order(directory_part(a.file_name), directory_part(b.file_name));
+  int64_t r = text_order(Dir_scan::directory_view(a.file_name), Dir_scan::directory_view(b.file_name));
   if (r == 0) {
     switch (order) {
       case sort_by::BY_NAME: r = text_order(a.file_name, b.file_name); break;

@@ -16,9 +16,6 @@ namespace brek::File_order {
 // -1 when a goes before b, 1 when after, 0 when the order does not tell.
 int64_t compare(const C_Image& a, const C_Image& b, sort_by order, bool descending);
 
-// The directory part of a file name, up to and including its last "/".
-std::string directory_part(const std::string& file_name);
-
 // Where the directory set that begins at `start` ends (one past its last
 // entry), given whether entries i and j lie in one directory; `start` is
 // taken as at least 0.

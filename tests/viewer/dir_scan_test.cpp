@@ -156,3 +156,35 @@ TEST(DirScan, ThePureSteps) {
   EXPECT_FALSE(Dir_scan::uses_scan_thread("qix"));
   EXPECT_TRUE(Dir_scan::uses_scan_thread("Brek runtime;Linux"));
 }
+
+// The window's messages may run while a folder already in the list is
+// listed again (a long operation lets them through) and renew its entries
+// (a copy that found a file changed): the entries listed are then told
+// from new files by their names, not by the objects let go.
+TEST(DirScan, EntriesRenewedWhileTheirFolderIsListedAgainStayOnce) {
+  brek_test::Temp_dir t;
+  for (int i = 10; i < 30; ++i) picture(t.file("p" + std::to_string(i) + ".bmp"));
+  Ref<Test_viewer> v = scanner(t.path());
+  v->scan_step(true);
+  ASSERT_EQ(v->files.count(), 20);
+  picture(t.file("p30.bmp"));
+  // At every loop tick of the step, the listing's own included.
+  struct Renew_all final : Brek_handler {
+    Test_viewer* v = nullptr;
+    bool done = false;
+    void run() override {
+      done = true;
+      for (int64_t i = 0; i < v->files.count(); ++i) v->renew_entry(i);
+      Brek_runtime::set_tick_counter(65535);
+    }
+  } renew;
+  renew.v = v.get();
+  Brek_runtime::register_tick_handler(&renew);
+  Brek_runtime::set_tick_counter(65535);
+  v->last_listed_dir.clear();
+  v->scan_step(false);
+  Brek_runtime::unregister_tick_handler(&renew);
+  Brek_runtime::set_tick_counter(0);
+  EXPECT_TRUE(renew.done);
+  EXPECT_EQ(v->files.count(), 21);
+}
