@@ -502,7 +502,7 @@ void C_Brek_form::run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner)
     owner->event_depth = 0;
   }
   Event_routing::set_key_down_running(false);
-  native_forms().run_modal(dialog->native);
+  native_forms().run_modal(dialog->native, owner.is_none() ? 0 : owner->native);
 }
 
 bool C_Brek_form::message_box(const std::string& text) { return native_forms().message_box(text); }

@@ -1,7 +1,9 @@
 #pragma once
 // Every modal run of the window layer (message boxes, dialogs, file
 // dialogs) hands the keyboard back when it closes, to the window that had
-// it when it opened (or to the window of `to`). The window system gives
+// it when it opened (or to the window of `to`; with neither, to `owner`,
+// the window it is run over, which a slow window manager may not yet have
+// focused, or whose keys another program had). The window system gives
 // the focus of a closed window to whatever it likes, or to nothing
 // (without a window manager nobody hands it on), and a window left without
 // it takes no key until it is clicked.
@@ -13,7 +15,7 @@ namespace brek_platform::qt {
 
 class Keyboard_back {
  public:
-  explicit Keyboard_back(QWidget* to = nullptr);
+  explicit Keyboard_back(QWidget* to = nullptr, QWidget* owner = nullptr);
   ~Keyboard_back();
   Keyboard_back(const Keyboard_back&) = delete;
   Keyboard_back& operator=(const Keyboard_back&) = delete;

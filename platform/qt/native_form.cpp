@@ -703,10 +703,10 @@ class Qt_window_layer final : public Native_forms {
   void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {
     if (g_menu_shower && form_widget(form)) g_menu_shower(form, lines);
   }
-  void run_modal(Native_handle dialog) override {
+  void run_modal(Native_handle dialog, Native_handle owner) override {
     QPointer<QWidget> w = form_widget(dialog);
     if (!w) return;
-    Keyboard_back back;
+    Keyboard_back back(nullptr, form_widget(owner));
     if (w->isVisible()) w->hide();  // modality takes effect when shown
     w->setWindowModality(Qt::ApplicationModal);
     w->show();

@@ -22,7 +22,7 @@ class Modal_native : public Placement_native {
  public:
   std::map<Native_handle, std::function<void()>> scripts;
   std::vector<Native_handle> runs;
-  void run_modal(Native_handle h) override {
+  void run_modal(Native_handle h, Native_handle) override {
     runs.push_back(h);
     windows[h].visible = true;
     auto it = scripts.find(h);

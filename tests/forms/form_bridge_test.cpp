@@ -128,7 +128,7 @@ TEST_F(Form_bridge, OwnerEventsRunWhileItsDialogIsModal) {
   std::string key_inside = "?";
   struct Modal : Fake_native {
     std::function<void()> loop;
-    void run_modal(Native_handle) override { loop(); }
+    void run_modal(Native_handle, Native_handle) override { loop(); }
   } modal;
   modal.windows = native.windows;
   brek_platform::set_native_forms(&modal);
