@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/qt/native_form_frame.h"
@@ -99,12 +100,21 @@ QList<QRect> work_areas(const QList<QScreen*>& screens) {
     for (QScreen* s : screens) out << qt_available(s);
     return out;
   }
+  // Struts count from the root's edges as they are now: a monitor added
+  // or taken away changes its size after the connection began.
   const xcb_screen_t* root = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  long root_w = root->width_in_pixels, root_h = root->height_in_pixels;
   const std::vector<Strut> struts = screens.size() > 1 ? dock_struts(c) : std::vector<Strut>{};
+  if (screens.size() > 1) {
+    if (auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, root->root), nullptr)) {
+      root_w = g->width;
+      root_h = g->height;
+      std::free(g);
+    }
+  }
   for (QScreen* s : screens) {
     const Edges whole = native_edges(s);
-    const Edges work =
-        screens.size() > 1 ? less_struts(whole, struts, root->width_in_pixels, root->height_in_pixels) : within_workarea(whole, c);
+    const Edges work = screens.size() > 1 ? less_struts(whole, struts, root_w, root_h) : within_workarea(whole, c);
     const QRect r = in_qt_pixels(s, whole, work);
     out << (r.isEmpty() ? s->geometry() : r);
   }
