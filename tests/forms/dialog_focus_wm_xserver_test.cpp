@@ -19,40 +19,68 @@ using namespace forms_test;
 namespace te = brek_platform::test_events;
 
 namespace {
-class Dialog_focus_under_a_window_manager : public Dialog_test {};
-
 constexpr uint32_t XK_ESCAPE = 0xff1b, XK_A = 0x61;
+
+class Dialog_focus_under_a_window_manager : public Dialog_test {
+ protected:
+  // A dialog run over a new owner while another program's window is open,
+  // closed by Escape; then the user types A, once the owner has the keys
+  // back both for the window manager and for the program. What went wrong,
+  // if anything. `other_first`: the other program had the keys as the
+  // dialog opened; `look_elsewhere`: the user looks at it while the dialog
+  // is open.
+  std::string escape_then_a(bool other_first, bool look_elsewhere) {
+    x11_test::Client x;
+    if (!x.ok()) return "no connection";
+    const xcb_window_t other = x.open_window(1200, 100, 400, 300, "other", "Other", "Another program");
+    Ref<Log_form> owner = new_form(400, 300);
+    owner->show();
+    if (!te::wait_exposed(owner->native)) return "the owner was not shown";
+    if (other_first && !(x.pick(other) && brek_test::wait_until([&] {
+          te::settle();
+          return x.input_focus() == other;
+        })))
+      return "the other program had no focus";
+    std::atomic<int> keys{0}, activations{0};
+    owner->inside["key_down A"] = [&] { keys += 1; };
+    owner->inside["activate"] = [&] { activations += 1; };
+    Ref<Button_dialog> d = make<Button_dialog>();
+    d->build();
+
+    const xcb_window_t owner_window = brek_test::x11_window_of(owner), dialog = brek_test::x11_window_of(d);
+    std::string result, faults;
+    te::post_task([&] { result = run(d, owner); });
+    brek_test::as_user([&] {
+      x11_test::Client user;
+      if (!brek_test::wait_until([&] { return user.input_focus() == dialog; })) faults += "the dialog had no focus; ";
+      // The owner is activated no more while the dialog runs.
+      const int before = activations;
+      if (look_elsewhere && (!user.pick(other) || !user.pick(dialog))) faults += "the user could not look elsewhere; ";
+      user.key(XK_ESCAPE, true);
+      user.key(XK_ESCAPE, false);
+      if (!brek_test::wait_until([&] {
+            return user.input_focus() == owner_window && activations > before;
+          }))
+        faults += "the owner had no focus; ";
+      // Typed again should a stroke go astray as the manager hands the
+      // focus on (seen under heavy load: the server gave the press to no
+      // window of the program, the release to the owner).
+      for (int stroke = 0; stroke < 3 && keys == 0; ++stroke) {
+        user.key(XK_A, true);
+        user.key(XK_A, false);
+        brek_test::wait_until([&] { return keys > 0; }, std::chrono::seconds(3));
+      }
+      if (keys == 0) faults += "the owner took no key";
+    });
+    if (result != "CANCEL") faults += "; the run ended with \"" + result + "\"";
+    return faults;
+  }
+};
 }  // namespace
 
 TEST_F(Dialog_focus_under_a_window_manager, ADialogClosedByAKeyLeavesTheKeysToItsOwner) {
   if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  const xcb_window_t other = x.open_window(1200, 100, 400, 300, "other", "Other", "Another program");
-  Ref<Log_form> owner = new_form(400, 300);
-  owner->show();
-  ASSERT_TRUE(te::wait_exposed(owner->native));
-  std::atomic<int> keys{0};
-  owner->inside["key_down A"] = [&] { keys += 1; };
-  Ref<Button_dialog> d = make<Button_dialog>();
-  d->build();
-
-  const xcb_window_t owner_window = brek_test::x11_window_of(owner), dialog = brek_test::x11_window_of(d);
-  std::string result, faults;
-  te::post_task([&] { result = run(d, owner); });
-  brek_test::as_user([&] {
-    x11_test::Client user;
-    if (!brek_test::wait_until([&] { return user.input_focus() == dialog; })) faults += "the dialog had no focus; ";
-    if (!user.pick(other) || !user.pick(dialog)) faults += "the user could not look elsewhere; ";
-    user.key(XK_ESCAPE, true);
-    user.key(XK_ESCAPE, false);
-    brek_test::wait_until([&] { return user.input_focus() == owner_window; });
-    user.key(XK_A, true);
-    user.key(XK_A, false);
-    if (!brek_test::wait_until([&] { return keys > 0; })) faults += "the owner took no key";
-  });
-  EXPECT_EQ(result, "CANCEL");
-  EXPECT_EQ(faults, "");
+  EXPECT_EQ(escape_then_a(false, true), "");
 }
 
 // The same dialog opened while another program had the keys (the owner
@@ -60,35 +88,5 @@ TEST_F(Dialog_focus_under_a_window_manager, ADialogClosedByAKeyLeavesTheKeysToIt
 // closed, it gives them to the window it was run over.
 TEST_F(Dialog_focus_under_a_window_manager, ADialogOpenedWhileAnotherProgramHadTheKeysGivesThemToItsOwner) {
   if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
-  const xcb_window_t other = x.open_window(1200, 100, 400, 300, "other", "Other", "Another program");
-  Ref<Log_form> owner = new_form(400, 300);
-  owner->show();
-  ASSERT_TRUE(te::wait_exposed(owner->native));
-  ASSERT_TRUE(x.pick(other));
-  ASSERT_TRUE(brek_test::wait_until([&] {
-    te::settle();
-    return x.input_focus() == other;
-  }));
-  std::atomic<int> keys{0};
-  owner->inside["key_down A"] = [&] { keys += 1; };
-  Ref<Button_dialog> d = make<Button_dialog>();
-  d->build();
-
-  const xcb_window_t owner_window = brek_test::x11_window_of(owner), dialog = brek_test::x11_window_of(d);
-  std::string result, faults;
-  te::post_task([&] { result = run(d, owner); });
-  brek_test::as_user([&] {
-    x11_test::Client user;
-    if (!brek_test::wait_until([&] { return user.input_focus() == dialog; })) faults += "the dialog had no focus; ";
-    user.key(XK_ESCAPE, true);
-    user.key(XK_ESCAPE, false);
-    if (!brek_test::wait_until([&] { return user.input_focus() == owner_window; })) faults += "the owner had no focus; ";
-    user.key(XK_A, true);
-    user.key(XK_A, false);
-    if (!brek_test::wait_until([&] { return keys > 0; })) faults += "the owner took no key";
-  });
-  EXPECT_EQ(result, "CANCEL");
-  EXPECT_EQ(faults, "");
+  EXPECT_EQ(escape_then_a(true, false), "");
 }
