@@ -103,7 +103,7 @@ void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r, const re
   C_Brek_drawing::draw_bitmap(*target, box.h, box.w, box.y, box.x, native.get(), &clip);
 }
 
-Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle) {
+Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle, bool invert) {
   if (is_none() || !native) return Ref<C_Bitmap>();
   settle();
   int32_t a = Brek_runtime::int_mod(int32_t(angle + 360), 360);
@@ -120,6 +120,9 @@ Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle) {
   int DW = dst->width(), DH = dst->height();
   if ((turn ? H : W) != DW || (turn ? W : H) != DH) return out;
   uint32_t force = out->has_alpha() ? 0 : 0xFF000000u;
+  // The colour channels flipped, alpha kept (or forced opaque), as
+  // inverted() gives them.
+  uint32_t flip = invert ? 0x00FFFFFFu : 0;
   for (int ty = 0; ty < H; ty += TILE) {
     for (int tx = 0; tx < W; tx += TILE) {
       int ey = std::min(H, ty + TILE), ex = std::min(W, tx + TILE);
@@ -135,7 +138,7 @@ Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle) {
           }
           if (mirror_h) dx = DW - 1 - dx;
           if (mirror_v) dy = DH - 1 - dy;
-          dst->row(dy)[dx] = s[x] | force;
+          dst->row(dy)[dx] = (s[x] ^ flip) | force;
         }
       }
     }

@@ -65,10 +65,14 @@ class C_Bitmap : public Brek_object {
   // on the device: printer pages too, which take no clip rectangle.
   void stretch_draw(const Ref<C_Canvas>& target, const rect& r, const rect& within);
   // A new bitmap turned clockwise by a quarter-turn angle (after adding
-  // 360, modulo 360) and then mirrored; the None bitmap for other angles.
-  Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle);
+  // 360, modulo 360), then mirrored, and inverted as inverted() does where
+  // asked: one pass into one copy, so a picture at the size limit is never
+  // held three times. The None bitmap for other angles.
+  Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle, bool invert = false);
   // The same as rotated, under the name the image layers use.
-  Ref<C_Bitmap> rotated_90(bool flip_lr, bool flip_tb, int64_t degrees) { return rotated(flip_lr, flip_tb, degrees); }
+  Ref<C_Bitmap> rotated_90(bool flip_lr, bool flip_tb, int64_t degrees, bool invert = false) {
+    return rotated(flip_lr, flip_tb, degrees, invert);
+  }
   // A new bitmap with every colour channel c as 255 - c; alpha kept.
   Ref<C_Bitmap> inverted();
   Ref<C_Bitmap> negative() { return inverted(); }

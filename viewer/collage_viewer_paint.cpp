@@ -211,11 +211,12 @@ Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
   if (!oriented_.is_none() && oriented_source_.get() == source.get() && oriented_turns_ == turns &&
       oriented_flip_x_ == fx && oriented_flip_y_ == fy && oriented_inverse_ == inv)
     return oriented_;
-  oriented_.reset();  // the old copy goes before the new one is made
-  Ref<C_Bitmap> b = source;
-  if (turns != 0 || fx || fy) b = source->rotated_90(fx, fy, turns * 90);
-  if (inv) b = b->negative();
-  oriented_ = b;
+  // The old copy goes before the new one is made, and the turn, the
+  // mirrors and the inversion make that one copy in one pass: beside the
+  // source (which other views and the clipboard may share, so it is never
+  // changed) a picture at the size limit is held twice at most.
+  oriented_.reset();
+  oriented_ = turns != 0 || fx || fy ? source->rotated_90(fx, fy, turns * 90, inv) : source->inverted();
   oriented_source_ = source;
   oriented_turns_ = turns;
   oriented_flip_x_ = fx;

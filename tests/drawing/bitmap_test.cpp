@@ -121,6 +121,26 @@ TEST(Bitmap, InversionKeepsAlpha) {
   EXPECT_EQ(w24->negative()->pixels()->at(0, 0), BLACK);
 }
 
+// Turned, mirrored and inverted in one pass is what the turn and then the
+// inversion give, for every quarter turn and mirror, opaque and with alpha.
+TEST(Bitmap, TurnsMirrorsAndInversionInOnePass) {
+  for (int bits : {24, 32}) {
+    auto b = numbered(5, 3, bits, 0x40);
+    for (int64_t angle : {0, 90, 180, 270, -90})
+      for (bool mh : {false, true})
+        for (bool mv : {false, true}) {
+          auto one = b->rotated(mh, mv, angle, true);
+          auto two = b->rotated(mh, mv, angle)->inverted();
+          EXPECT_TRUE(same_pixels(one, two)) << bits << " bits, " << angle << ", " << mh << mv;
+          EXPECT_EQ(one->has_alpha(), bits == 32);
+        }
+    EXPECT_TRUE(b->rotated(false, false, 45, true).is_none());
+  }
+  // Alpha stays as it was; an opaque picture stays opaque.
+  EXPECT_EQ(numbered(2, 2, 32, 0x40)->rotated(false, false, 90, true)->pixels()->at(0, 0), 0x40FFFEFFu);
+  EXPECT_EQ(numbered(2, 2, 24, 0x40)->rotated(true, false, 0, true)->pixels()->at(0, 0), 0xFFFFFFFEu);
+}
+
 TEST(Bitmap, DrawCopiesStretchesAndBlendsByAlpha) {
   auto target = C_Bitmap::create(10, 10, 24);
   auto c = target->canvas();

@@ -4,13 +4,16 @@
 // by keys inside its own main loop. Every view answers Escape; the
 // directory views, the "Move to dir" window and the name-clash question
 // hold what they show of such pictures, not the pictures, while they are
-// read and at rest; and the window never stops answering for as long as
-// one of them takes to decode.
+// read and at rest; the single view turns, flips and inverts one (a GIF,
+// or a JPEG whose header says that size) beside a single copy; and the
+// window never stops answering for as long as one of them takes to decode.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <iterator>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,16 +34,31 @@ namespace {
 
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
-constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_LEFT = 37, VK_F6 = 117;
+constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_LEFT = 37, VK_UP = 38,
+              VK_RIGHT = 39, VK_F6 = 117;
 
-// Counts the ticks of the background timer, which lists and lays out.
+// An orientation an image wants: quarter turns, mirrors, inversion.
+struct Orientation {
+  int64_t turns = 0;
+  bool flip_x = false, flip_y = false, inverse = false;
+  bool operator==(const Orientation&) const = default;
+};
+Orientation orientation_of(const Ref<C_Image>& e) { return {e->quarter_turns, e->flip_x, e->flip_y, e->inverse}; }
+
+// Counts the ticks of the background timer, which lists and lays out, and
+// notes the orientation each paint showed the current image in.
 class Ticking_viewer : public Test_viewer {
   BREK_CLASS(Ticking_viewer)
  public:
   int64_t background_ticks = 0;
+  Orientation painted_as;
   void on_timer() override {
     if (current_control().get() == timer_1.get()) ++background_ticks;
     Test_viewer::on_timer();
+  }
+  void on_paint() override {
+    Test_viewer::on_paint();
+    painted_as = orientation_of(current_image());
   }
 };
 
@@ -51,9 +69,9 @@ void write_mode(int mode, const std::string& more = "") {
                                 "[Main]\nMode = " + std::to_string(mode) + "\n" + more));
 }
 
-// The program started on a folder.
+// The program started on a folder or a file.
 struct Started : private Command_line, public Viewer_on_screen<Ticking_viewer> {
-  explicit Started(const std::string& dir) : Command_line({dir}), Viewer_on_screen(rect{0, 0, 1200, 800}) {}
+  explicit Started(const std::string& path) : Command_line({path}), Viewer_on_screen(rect{0, 0, 1200, 800}) {}
 };
 
 // How long a GIF of a quarter of the size limit (8192 x 8192) takes to
@@ -157,6 +175,10 @@ void press(int64_t native, int vk, const std::string& text = "") {
   te::window_key_release(native, vk, {}, text);
 }
 void press(const Ref<Ticking_viewer>& v, int vk, const std::string& text = "") { press(v->native, vk, text); }
+void press(int64_t native, int vk, const brek_platform::Key_modifiers& mods) {
+  te::window_key_press(native, vk, mods);
+  te::window_key_release(native, vk, mods);
+}
 
 bool names(const Ref<Ticking_viewer>& v, const std::string& name) {
   return File_path::name_of(v->current_file) == name;
@@ -227,6 +249,26 @@ int64_t red_pixels(const Ref<C_Paintbox>& box, int y0, int y1) {
   for (int y = std::max(0, y0); y < std::min(p->height(), y1); ++y)
     for (int x = 0; x < p->width(); ++x) n += (p->at(x, y) | 0xFF000000u) == RED;
   return n;
+}
+
+// A JPEG whose frame header says 16384 x 16383 but whose data holds only
+// the first rows: the decoder makes up the rest (grey), so a few
+// kilobytes stand for a picture at the size limit.
+std::string jpeg_at_the_size_limit(const brek_test::Temp_dir& dir) {
+  const std::string stripe = dir.file("stripe.jpg");
+  EXPECT_TRUE(Image_file_io::save_jpeg(Pixels(HUGE_W, 16, 0xFF2060A0u), stripe));
+  std::string bytes = brek_test::read_file(stripe);
+  fs::remove(stripe);
+  // The segments after the start of image, each a marker and a length,
+  // up to the frame header (SOF0), whose height follows its precision.
+  size_t at = 2;
+  while (at + 9 <= bytes.size() && uint8_t(bytes[at]) == 0xFF && uint8_t(bytes[at + 1]) != 0xC0)
+    at += 2 + (size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+  EXPECT_TRUE(at + 9 <= bytes.size() && uint8_t(bytes[at + 1]) == 0xC0) << "no frame header";
+  if (at + 9 > bytes.size()) return bytes;
+  bytes[at + 5] = char(HUGE_H >> 8);
+  bytes[at + 6] = char(HUGE_H & 0xFF);
+  return bytes;
 }
 
 // Checks what a run held: at its peak less than a quarter of one huge
@@ -444,5 +486,97 @@ TEST(ViewerHugePicture, SpaceOntoAGifAtTheSizeLimitKeepsTheSingleViewAnswering) 
                                  << "decodes in " << quarter_ms << " ms";
   if (RESIDENT_SIZE_COUNTS) {
     EXPECT_LT(peak - before, HUGE_BYTES / 4) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+  }
+}
+
+// A JPEG and a GIF at the size limit shown alone at their own size, then
+// turned right and inverted, then turned, flipped and inverted in any
+// order: each orientation is one copy beside the picture, so the process
+// never holds more than the picture and one copy above what it held
+// before, at its peak as at rest, and the inversion shows the turned
+// picture's negative.
+TEST(ViewerHugePicture, TurnsFlipsAndInversionsOfAPictureAtTheSizeLimitHoldOneCopy) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(brek_test::write_file(dir.file("c.jpg"), jpeg_at_the_size_limit(dir)));
+  ASSERT_TRUE(brek_test::write_file(dir.file("c.gif"), one_colour_gif(HUGE_W, HUGE_H)));
+  brek_platform::Key_modifiers shift;
+  shift.shift = true;
+  // Keys after Right and I, each with the orientation it leaves.
+  const struct {
+    const char* what;
+    int vk;
+    brek_platform::Key_modifiers mods;
+    Orientation after;
+  } keys[] = {{"Shift+Left", VK_LEFT, shift, {1, true, false, true}},
+              {"Left", VK_LEFT, {}, {0, true, false, true}},
+              {"Shift+Up", VK_UP, shift, {0, true, true, true}},
+              {"I", 'I', {}, {0, true, true, false}},
+              {"Left", VK_LEFT, {}, {3, true, true, false}}};
+  for (const char* name : {"c.jpg", "c.gif"}) {
+    SCOPED_TRACE(name);
+    const int64_t before = resident();
+    reset_peak_resident();
+    Started s(dir.file(name));
+    const Ref<Ticking_viewer> v = s.v;
+    // The pointer in the middle of the window: the picture at its own size.
+    v->pointer = point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(400))};
+    const auto centre = [v] {
+      const Pixels* p = v->pb->back_buffer->pixels();
+      return p ? p->at(p->width() / 2, p->height() / 2) | 0xFF000000u : 0u;
+    };
+    const auto painted = [v](const Orientation& o) {
+      const bool across = o.turns % 2 == 1;
+      return v->single_mode && !v->fit_mode && v->painted_as == o && orientation_of(v->current_image()) == o &&
+             v->image_pixels.x == (across ? HUGE_H : HUGE_W) && v->image_pixels.y == (across ? HUGE_W : HUGE_H);
+    };
+    int64_t since = -1, held = 0, peak = 0, turned_peak = 0, inverted_peak = 0, rest = 0, rest_peak = 0;
+    uint32_t turned_colour = 0;
+    std::vector<Script::Step> steps{
+        {"the whole picture at its own size",
+         [v, painted] { return painted({}) && v->current_image()->bytes_held() >= HUGE_BYTES; }, [] {}},
+        at_rest(v, since, held, peak),
+        {"Right", [] { return true; },
+         [v] {
+           reset_peak_resident();
+           press(v, VK_RIGHT);
+         }},
+        {"turned right", [painted] { return painted({1, false, false, false}); },
+         [&, v] {
+           turned_peak = peak_resident();
+           turned_colour = centre();
+           press(v, 'I');
+         }},
+        {"turned right and inverted", [painted] { return painted({1, false, false, true}); },
+         [&, v] {
+           inverted_peak = peak_resident();
+           EXPECT_EQ(centre(), turned_colour ^ 0x00FFFFFFu);
+           press(v->native, keys[0].vk, keys[0].mods);
+         }}};
+    for (size_t i = 0; i < std::size(keys); ++i)
+      steps.push_back({std::string("after ") + keys[i].what, [painted, &keys, i] { return painted(keys[i].after); },
+                       [&, v, i] {
+                         if (i + 1 < std::size(keys)) press(v->native, keys[i + 1].vk, keys[i + 1].mods);
+                       }});
+    int64_t since_keys = -1;
+    steps.push_back(at_rest(v, since_keys, rest, rest_peak));
+    steps.push_back({"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }});
+    expect_run_to_escape(s, steps);
+    std::printf("%s: at its own size %lld MB (peak %lld MB), turned right peak %lld MB, then inverted peak %lld MB, "
+                "after every key peak %lld MB, at rest %lld MB\n",
+                name, (long long)((held - before) / MB), (long long)((peak - before) / MB),
+                (long long)((turned_peak - before) / MB), (long long)((inverted_peak - before) / MB),
+                (long long)((rest_peak - before) / MB), (long long)((rest - before) / MB));
+    if (!RESIDENT_SIZE_COUNTS) continue;
+    // The picture and one copy above what was held at its own size, with
+    // half a picture to spare; a second copy is a whole picture more.
+    const int64_t one_copy = held + HUGE_BYTES + HUGE_BYTES / 2;
+    const auto from_held = [held](int64_t to) {
+      return "from " + std::to_string(held / MB) + " MB to " + std::to_string(to / MB) + " MB";
+    };
+    EXPECT_LT(turned_peak, one_copy) << "turned right: " << from_held(turned_peak);
+    EXPECT_LT(inverted_peak, one_copy) << "then inverted: " << from_held(inverted_peak);
+    EXPECT_LT(rest_peak, one_copy) << "after every key: " << from_held(rest_peak);
+    EXPECT_LT(rest, held + HUGE_BYTES + HUGE_BYTES / 4) << "at rest: " << from_held(rest);
   }
 }
