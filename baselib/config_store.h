@@ -25,7 +25,9 @@
 //
 // A write takes the store's lock (settings_lock.h), reads the file afresh,
 // changes the one value and replaces the file through a temporary file that
-// was flushed to the disk; comments and the order of lines stay.
+// was flushed to the disk; comments and the order of lines stay. A store
+// that exists but cannot be read is never replaced (it would lose every
+// other value), and a write that changes nothing writes nothing.
 
 #include <cstdint>
 #include <optional>

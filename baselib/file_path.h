@@ -3,8 +3,11 @@
 // separator: ":" and "\" are ordinary characters in Linux names).
 //
 // Nothing the user owns is lost here: a move never replaces an existing
-// entry, deleting goes to the trash and never falls back to a permanent
-// delete, and every operation reports what the system calls returned.
+// entry (platform/rename_noreplace.h), deleting goes to the trash and never
+// falls back to a permanent delete, and every operation reports what the
+// system calls returned. A move across file systems removes its source
+// with remove_if_same: a version saved over the source meanwhile stays,
+// and a source another program removed leaves the copy as the moved file.
 // Failures are quiet (false, 0, empty); last_error() tells why.
 
 #include <cstddef>

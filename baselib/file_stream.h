@@ -3,9 +3,10 @@
 // index of its open file in the opening thread's table of open files
 // (entry 0 is never used; a new file takes the first free entry).
 //
-// Files are buffered: byte-by-byte reading costs no system call per byte,
-// and small writes are gathered. Opening follows the sharing rules of the
-// modes among the program's own streams (READ denies writers, WRITE is
+// Files are buffered (64 KiB over pread/pwrite): byte-by-byte reading costs
+// no system call per byte, and small writes are gathered. Linux has no
+// sharing modes, so the modes' rules hold among the program's own streams,
+// kept per file by device and inode (READ denies writers, WRITE is
 // exclusive, the ANYWAY modes deny nothing). Reading never creates a file:
 // opening a missing file for reading fails, which leaves a stream with
 // file_handle 0 (reads give nothing, eof is true, writes write nothing).
@@ -13,6 +14,9 @@
 // A stream reaches its own file whichever thread calls it; closing it from
 // another thread closes that file, never another thread's file that has the
 // same handle number.
+//
+// A replacing stream (open_replacing, open_new) closed without commit()
+// removes its temporary file: the target stays as it was.
 
 #include <cstdint>
 #include <memory>

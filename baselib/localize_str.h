@@ -13,7 +13,9 @@
 // A file larger than MAX_FILE_BYTES is never read: no table comes near
 // that size, and reading it whole would hold it in memory. The read itself
 // keeps to the cap, so a file that grows after its size was seen is
-// refused as well.
+// refused as well. A file that cannot be read whole is left alone and
+// reported (last_refused), never taken as empty and written over. A lone
+// CR ends a line, as LF and CR LF do.
 //
 // The table is used on the main thread only.
 

@@ -5,7 +5,8 @@
 // length is the capacity); it is what whole files are loaded into.
 // C_Memory_stream holds a list of contiguous chunks whose capacities grow by
 // half from 4096 bytes up to 1 MiB, so appending never moves what was
-// written before.
+// written before. Each chunk's start offset is kept, so a seek finds its
+// chunk by binary search.
 //
 // Positions and sizes are 64-bit; neither stream grows past
 // MEMORY_STREAM_LIMIT (writes beyond it write nothing), and an allocation

@@ -5,8 +5,9 @@
 // (with a store that files dropped onto a window replace), and starting
 // other programs.
 //
-// Programs are always started from an argument vector, never through a
-// shell or a command line split at blanks, and every child is reaped.
+// Programs are always started from an argument vector (posix_spawn), never
+// through a shell or a command line split at blanks; a child inherits none
+// of our descriptors but the standard three, and every child is reaped.
 // Nothing here raises: failures give 0, false or the empty text.
 
 #include <cstdint>

@@ -17,6 +17,8 @@
 //
 // Started threads live in a process-wide registry whose ids start at 1; an
 // id is given back when both the object and its worker are done with it.
+// A thread object that is never started costs only its fields (every
+// C_Image is one).
 // Workers still running when the program ends are stopped and joined.
 
 #include <atomic>

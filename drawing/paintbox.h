@@ -11,7 +11,9 @@
 //   then the buffer is shown on the drawing surface.
 //
 // Where drag scrolling is on, the content follows the pointer and glides on
-// after a fast release, and thin indicators show where the view lies.
+// after a fast release, and thin indicators show where the view lies. It is
+// on by itself only where the platform description says "android"; the
+// glide is an animation of GLIDE_STEPS ticks, never a timer left running.
 //
 // The native part is a scrolled paint panel (platform/paint_panel.h).
 

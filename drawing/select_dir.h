@@ -4,7 +4,9 @@
 // letters on a system that has them) and lists the subdirectories of a
 // node one level ahead of what the user has opened, so that every node
 // that can be opened shows its mark. Run it with show_modal: "OK" leaves
-// the chosen path in result_dir.
+// the chosen path in result_dir. A symbolic link is never a node (a
+// listing names only directories with a "/"), so the tree has no loops;
+// mounts of network file systems are left out unless include_remote.
 
 #include <cstdint>
 #include <set>

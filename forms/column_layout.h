@@ -4,6 +4,12 @@
 // functions over plain records, so that the rules are tested without a
 // window; C_Form gathers the inputs from the native side and applies the
 // results (forms/form_layout.cpp).
+//
+// A row short of room narrows its widest edits and combo boxes first,
+// levelled down together; a control narrowed so asks for its own width
+// again on the next pass (C_Control::row_width_had), so it gets it back
+// when there is room. A row's last control put at its right end never
+// covers the one before. A stack reaching below its column scrolls there.
 
 #include <cstdint>
 #include <string>

@@ -6,6 +6,11 @@
 // buttons, drops, and the exception guard around every handler. The native
 // layer reports through platform/native_forms.h; the bridge resolves the
 // handles and calls these functions, which tests call directly.
+//
+// The window system's close of a form inside an event of its own (work
+// that lets messages run) is refused: the work would run on without its
+// form; the user stops it with the long-operation window's Cancel. The
+// program's own close and the session's end go ahead.
 
 #include <cstdint>
 #include <functional>

@@ -8,6 +8,8 @@
 // The bridge also keeps which form and which control each native handle
 // belongs to, and installs the receiver that turns the native layer's
 // reports (Form_events) into the event routing of forms/event_routing.h.
+// The marked panel and control_column_visible hold for painted and
+// standard controls alike.
 
 #include <cstdint>
 #include <functional>

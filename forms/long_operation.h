@@ -5,6 +5,11 @@
 // the windows run meanwhile and turns a Cancel into Stop_exception "Long
 // operation is cancelled" inside the working code. The end of the busy
 // form's outermost event gives it a step, which hides it.
+//
+// It is a dialog of the busy form, which may itself be a modal dialog
+// (set_form_owner: its WM_TRANSIENT_FOR, written as it maps, has a window
+// manager keep it above), placed over that form as a dialog is, not where
+// a manager puts a window of its own. Escape presses its Cancel.
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,8 @@
 //   (  ...  )                               the submenu of the item before
 // C_Menu builds such lines, parses a text into a flat list of items, and
 // shows it as a popup menu over a form; the key of the chosen item comes
-// back to the form as a MENU event with menu_key set.
+// back to the form as a MENU event with menu_key set, once the menu has
+// closed, so no handler runs inside the menu's own loop.
 
 #include <cstdint>
 #include <string>

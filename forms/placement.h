@@ -6,6 +6,12 @@
 // tested without a display. C_Form's set_position, set_size,
 // set_client_size (with a mode), save_placement and load_placement are
 // built on them in forms/placement.cpp.
+//
+// Placements store the window's own and client rectangles (Window_rects),
+// never while it is minimized or maximized; a stored size and place are
+// fitted together to the monitor the window lands on (fit_to_landing), not
+// the one it was on. FIT_TO_DISPLAY keeps a window wholly on a work area,
+// cut to it; moves made to fit mark nothing placed.
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 #pragma once
 // BMP files (and the device-independent bitmaps inside icon files) to and
-// from the program's 32-bit pixel layout.
+// from the program's 32-bit pixel layout. Run-length data that ends early
+// keeps what it drew (the rest opaque black); other truncated data fails.
 
 #include <cstddef>
 #include <cstdint>

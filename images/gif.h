@@ -8,7 +8,16 @@
 // a frame is decoded the first time it is drawn. Decoded frames are kept as
 // rows of palette indexes in a cache of bounded size, so that a long
 // animation cannot exhaust memory; a frame pushed out is decoded again when
-// it is needed.
+// it is needed. A still is not cached (it is never drawn again), and a
+// frame wholly off the screen is never decoded.
+//
+// The composed picture is always frames 0..n drawn with their disposals:
+// the next frame costs one, any other change replays from frame 0. It is
+// one shared opaque 24-bit bitmap (composed_bitmap), which views draw as it
+// is (C_Image::shown_picture, with its frame number). A frame that states
+// no disposal leaves its picture, as other decoders compose (fix_disposals:
+// LEAVE after a LEAVE frame or before a transparent one); it never inherits
+// a restoring disposal, which would blank every later frame.
 
 #include <cstdint>
 #include <functional>

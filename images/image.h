@@ -6,7 +6,10 @@
 //
 // C_Image derives from C_Thread for its place in the class tree but is
 // never started: everything runs on the caller's thread. It holds nothing
-// until asked, so thousands of them cost little.
+// until asked, so thousands of them cost little. A reduced picture (a JPEG
+// at 1/2, 1/4 or 1/8) is replaced only by a larger one. A failed decode is
+// remembered for the object's life (a new object tries again): a bad file
+// costs one decode, not one a repaint.
 
 #include <cstdint>
 #include <optional>

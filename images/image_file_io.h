@@ -1,5 +1,8 @@
 #pragma once
 // Whole-file reads for the decoders and safe writes for the encoders.
+// A read of a whole file or stream (here, image_file_glue.cpp,
+// C_Gif::load_from_stream) allocates its size once: a file near the cap is
+// held once, never half again by a growing buffer.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,14 @@
 #pragma once
 // JPEG decoding and encoding over libjpeg-turbo, straight into the program's
 // 32-bit pixel layout.
+//
+// A picture's size is checked against Pixels before anything is allocated
+// (at its scaled size), the library may take at most 2 GB (progressive
+// files' coefficients) and a file at most MAX_SCANS scans. A split decode
+// takes the scan's start from the library while it still reads the file's
+// own bytes, and checks every offset against the file's size. A part keeps
+// a margin of one iMCU (edges lack the upsampling's context), three
+// columns of them for progressive files.
 
 #include <cstddef>
 #include <cstdint>

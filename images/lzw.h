@@ -8,6 +8,11 @@
 // even column in the low nibble; 1 bit: column c is bit c % 8 of byte c / 8,
 // counted from the least significant bit. Pixels the data does not reach
 // stay 0.
+//
+// Whole 8-bit frames (decompress_into) copy each code's run at once; other
+// depths and damaged data walk the table code by code, and a chain longer
+// than 4096 (a cycle in a corrupt table) ends the decode. Each row is a
+// loop tick.
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,10 @@
 // Colour reduction to 8 bits per pixel: a picture of any number of colours
 // becomes a palette of 256 entries and one palette index per pixel, by one
 // of six mapping methods. The GIF writer uses the histogram method, or the
-// grey ramp for frames marked grayscale.
+// grey ramp for frames marked grayscale. The histogram counts the colours
+// that occur (in a direct table where the masks keep few bits) and gives
+// each entry the mean of its pixels, not the masked-down colour, which
+// would darken the picture.
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,9 @@
 // volumes. No Qt types here; platform/qt/file_dialog.cpp builds them. The
 // dialogs are the platform library's own widgets, never the desktop's
 // native ones, so that they behave the same everywhere and tests can answer
-// them (platform/test_events.h).
+// them (platform/test_events.h). A dialog gives the files it accepted,
+// never what its views select once it closed (a name typed with a folder
+// elsewhere selects its namesake where the dialog opened too).
 
 #include <functional>
 #include <string>

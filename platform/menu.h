@@ -1,7 +1,9 @@
 #pragma once
 // Popup menus. The program parses its menu texts itself (forms/menu.h) and
 // hands the platform a finished tree of items. No Qt types here;
-// platform/qt/menu.cpp implements it.
+// platform/qt/menu.cpp implements it. An "&" before a blank or at a text's
+// end is a plain "&" ("Auto paste & save"), doubled for Qt, which takes
+// every "&" as a shortcut's mark.
 
 #include <cstdint>
 #include <functional>

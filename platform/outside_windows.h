@@ -3,7 +3,8 @@
 // other programs' alike. No Qt types here; platform/qt/outside_windows.cpp
 // implements it for X11. Where the platform offers no such list (Wayland,
 // the offscreen platform) every call answers 0, the empty rectangle or
-// false.
+// false. The list is the window manager's (EWMH), else the root window's
+// children; activating waits until the server has acted on it.
 
 #include <cstdint>
 #include <string>

@@ -5,6 +5,13 @@
 // units, the off-by-one rules and the transform arithmetic live in drawing/.
 // No Qt types; platform/qt/painter.cpp implements it.
 //
+// A halftone stretch box-filters only the source pixels behind the visible
+// part, so fitting a large photograph costs what the window shows. On
+// pixels in memory the main thread's painter stays open from call to call
+// (starting one costs more than most calls draw); frames, outlines, small
+// fills and opaque same-size pictures go straight to memory, writing
+// exactly the pixels the painter would.
+//
 // Shape rules are those of the classic desktop drawing interface: a filled
 // box (l, t, r, b) covers columns l..r-1 and rows t..b-1, a line leaves out
 // its end pixel, arcs run counter-clockwise on the screen from the start

@@ -3,6 +3,10 @@
 // hand-over of a finished PDF document as a job. The printer layer
 // (platform/printer.h) asks here so that a refused job is a failure, not
 // a document that silently goes nowhere. No Qt types.
+//
+// A queue gets one job, once it says it accepts jobs: the temporary PDF
+// with its paper (media by pwgMediaForSize, else a custom size;
+// orientation) and a "queue/instance"'s options, as lp sends them.
 
 #include <string>
 

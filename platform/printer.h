@@ -5,6 +5,11 @@
 // drawing layer (platform/painter.h): a canvas made on it draws on the
 // current page while a document is open, and draws nothing otherwise.
 // No Qt types; platform/qt/printer.cpp implements it.
+//
+// A document is first a temporary PDF beside its target (a queue's in the
+// temporary folder), its bytes written through a device of our own
+// (Pdf_file), since Qt's PDF writer goes on after a failed write and says
+// nothing; names are fitted within the folder's NAME_MAX.
 
 #include <cstdint>
 #include <string>

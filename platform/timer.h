@@ -2,7 +2,8 @@
 // The platform timer behind the program's timers. The program keeps its
 // periodic timers itself (forms/timer_ticks.h) and asks the platform for one
 // wake-up at the moment the next of them falls due. No Qt types here;
-// platform/qt/timer.cpp implements it.
+// platform/qt/timer.cpp implements it. The wake-up is precise: a coarse
+// timer may fire early, before the tick is due, and wake the loop twice.
 
 #include <cstdint>
 

@@ -1,6 +1,12 @@
 #pragma once
 // The user's trash (the freedesktop trash of the desktop). The interface
 // carries no Qt types.
+//
+// The entry's folder is resolved first; the home trash (where its link
+// leads) takes it where the mount and device match (trash_mounts.h), else
+// the trash at that mount's top: the shared "$top/.Trash/$uid" where
+// ".Trash" is a sticky folder and no link, else "$top/.Trash-$uid". The
+// record (O_EXCL) reserves the name, then a plain rename moves the entry.
 
 #include <string>
 

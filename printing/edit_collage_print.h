@@ -8,6 +8,15 @@
 // Sheet units are points at zoom 1; `zoom` maps them to points of the paint
 // box: box point = sheet point x zoom - scroll position.
 //
+// The viewer owns the editor, which holds it weakly. Card images are the
+// viewer's own objects; held_ keeps each card's loaded picture, so a card
+// never needs its file again, and an image's last card deleted lets it go
+// as the viewer's rule says (C_Collage_viewer::release_entry). A turn or
+// flip gives a card a new image with a turned copy; the old image drops its
+// pictures only if it can read them again from its file, so a pasted
+// picture is never lost. Unturned cards are kept scaled to their size on
+// the screen, the preview's grey copies at their drawn size.
+//
 // The files: edit_collage_print.cpp (window, cards, caption),
 // _commands.cpp (menus and commands), _input.cpp (mouse, wheel, keys),
 // _paint.cpp (the sheet).

@@ -5,7 +5,9 @@
 // band, so the printed sheets can be laid over one another and glued, and
 // optional cut lines mark the bands. Printing and the print preview share
 // these rules; only the target units per millimetre differ (points on a
-// printer page, preview points on the screen).
+// printer page, preview points on the screen). Rows and columns are held
+// to 1..100, the fit to 1..100 %, a band to half of what the margins leave,
+// so no printable part goes negative.
 //
 // Plain values and functions: nothing here draws.
 

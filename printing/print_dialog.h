@@ -11,6 +11,14 @@
 // them through Poster_source while they lay out and draw. Only the name of
 // the printer of the last print that worked is remembered ("Printer_name"
 // under "Ostrel6", section "Print").
+//
+// "Print" shows every failure and a paused queue's notice, and asks again
+// for a printer that is gone. It refuses margins that leave no room
+// (has_room) and a paper it cannot read (readable_paper: PAPER is what its
+// field shows, edit_text); cards whose pictures cannot be had print only if
+// the user agrees. A cancelled PDF name prints nothing, a Cancel of the job
+// tells nothing; PDFs are asked for in last_pdf_folder, else the documents
+// folder.
 
 #include <cstdint>
 #include <string>

@@ -5,6 +5,13 @@
 // its options, cards and their pictures from the window that set it up,
 // through Poster_source, once, when it builds its pages: every page of a
 // job shows that one state of the collage, whatever changes meanwhile.
+//
+// Cards never cover the margins (Poster_geometry::inside_margins, shared
+// with the preview, which clips to them): a page draws only the part of a
+// card inside them (draw_card), so it carries no more of a large picture
+// than it shows; a grey mode turns only that part grey, at the size it
+// prints (to_grayscale), so a card over many sheets is converted about
+// once.
 
 #include <cstdint>
 #include <vector>

@@ -9,6 +9,13 @@
 // by dispose_now, retargets that handle to the None instance of the object's
 // own class, so every reference still held reads the None instance instead
 // of freed memory. The handle itself is recycled only when nothing holds it.
+// Disposing disposes the owned children first, then runs destroy_hook. The
+// handle's new target is a scratch twin of the None instance (built as it
+// is, freed later in batches), so a write made through a stale reference
+// never reaches the shared None instance.
+//
+// Process-wide tables that hold references are never destroyed: the
+// thread's handle pool goes at exit before function-local statics do.
 //
 // Counts are plain integers: objects belong to one thread at a time, and the
 // thread hand-over (hand_over below) is the only place where objects cross

@@ -5,6 +5,15 @@
 // window holds it for the whole run; it holds the window only weakly.
 //
 // It is a sorter so that the file list can be ordered through it.
+//
+// The thumbnail-size drag is held to what the settings take back
+// (THUMB_W_MAX x THUMB_H_MAX) and stored once, on release. Auto save
+// empties the clipboard only after a save that worked; a failed one shows
+// the picture as "<clipboard>", keeps the name meant (unsaved_name), says
+// once why and turns auto save off. While the "Move to dir" window shows,
+// its digit keys win over a "-" or "_" typed on a digit key. explore_dir
+// starts the first file manager that starts; with none it says so once per
+// request, over the window asking.
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,11 @@
 #pragma once
 // The rules of the viewer's clipboard images, apart from the clipboard:
 // the next free numbered name for an image that arrives while auto save is
-// on, and the part of the shown picture a cut rectangle takes.
+// on, and the part of the shown picture a cut rectangle takes. Numbers are
+// counted on their digit text, so no digit is lost however many there are.
+// A picture's digest (FNV-1a) lets auto save pass over a picture it saved
+// already, also the one the save dialog wrote as auto save began, without
+// keeping a copy.
 
 #include <cstdint>
 #include <functional>

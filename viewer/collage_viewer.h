@@ -7,6 +7,29 @@
 //
 // Single-image geometry is in device pixels of the paint box; the fixed
 // lengths given in points are converted at the screen's resolution.
+//
+// The walk lists queued folders for up to LISTING_SLICE_MS (100 ms) a tick
+// and merges each listing through hash sets, a new file going behind its
+// directory's last entry, so no other directory is torn apart. Layout
+// slices resume at laid_out_count, rebuilding only the last placed entry's
+// row; arrange_lines places every line and repaints, as a collage slice
+// does. A caption line's cell is 0 wide, so the lost-cell check goes by
+// height. A list opened while the window is hidden, or a box whose width
+// changed, is laid out anew (lay_out_anew). The image a file opens becomes
+// shown_image, not an older object of that name.
+//
+// Pictures: far ones go in place (off screen after 50 paints, at once if
+// never drawn there), those past picture_budget (512 MB) drawn longest ago
+// first; pasted and cut pictures never go. Cells draw pictures as filed, so
+// a turned one's copy serves as well.
+//
+// An idle view sleeps: a resting pointer skips the hover check
+// (Hover_seen), ticks without a paint age pictures and give memory back
+// (ticks_since_paint_), and a tree quiet for whole rounds is listed up to
+// 8 times less often (quiet_scan_steps_, reset by any change or an
+// opening); a change still shows within a few seconds. Of the key
+// releases only Shift's and Ctrl's repaint. jump_scroll spans the scroll
+// range over the pointer's rows, so the last row reaches the end.
 
 #include <cstdint>
 #include <string>

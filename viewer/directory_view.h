@@ -2,7 +2,8 @@
 // The arithmetic of the directory views that needs no window: how a picture
 // fits a cell, where caption pieces go, the directory headers' text, the
 // dashes of a cut rectangle, the round scroll marks with their chevrons and
-// the scroll-position indicator.
+// the scroll-position indicator. mark_drawn decides which scroll marks show
+// for painting and for the hover check alike.
 
 #include <array>
 #include <cstdint>

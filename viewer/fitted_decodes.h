@@ -4,7 +4,10 @@
 // half of the name-clash question): decoded on a worker thread, one at a
 // time, straight to the size the view draws them, and kept as the image's
 // copy in the view's Thumbnail_cache. The whole picture is never held,
-// and the window keeps answering while the worker reads.
+// and the window keeps answering while the worker reads: a GIF is composed
+// row by row from its index rows, a BMP's rows are decoded one at a time
+// from the file (images/bmp_rows.cpp), both into a Picture_shrink. Cells a
+// screen or more from the view are passed over (cell_in_reach).
 //
 // The view asks (want) while painting; a timer of the decodes' own steps
 // the queue (step), started by every want and stopped once nothing is left

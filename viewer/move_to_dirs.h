@@ -7,8 +7,14 @@
 // whole run.
 //
 // A move never replaces a file: a name met in the target is settled by the
-// name-clash dialog (move under a free name, drop the source, or nothing),
-// and an undo never replaces what has taken the old place meanwhile.
+// name-clash dialog (move under the next free number, drop the source, or
+// nothing), and an undo never replaces what has taken the old place
+// meanwhile. The source is dropped (to the trash) only while the target's
+// file is there and is another entry: else the source is the one copy
+// left. A refused undo says why and offers the file manager; its entry
+// stays until an undo works or the moved file is gone. While the window's
+// own question is open, input that reaches it past that question moves,
+// sets and undoes nothing.
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,8 @@
 // C_Rescan_dir: lists one directory on a worker thread when a listing on
 // the main thread came back empty. The owner sets `dir` before start() and
 // reads `entries` only once is_finished() is true; the body touches nothing
-// else.
+// else. A job nobody waits for any more is dropped: whichever side lets go
+// last disposes it, on its own thread.
 
 #include <string>
 

@@ -8,6 +8,12 @@
 // the image's worker (C_Image::start_whole_decode) decodes once the first
 // paint is on the screen, taken on a tick of the main thread. A GIF or BMP
 // too large for the window's thread asks for its whole picture here too.
+//
+// A JPEG shown unturned at scale 1 and fitted at half its size or less is
+// painted from a reduced decode (single_view_reduced.cpp); shown at its own
+// size with at most half of it in view, from the part. Till the whole
+// picture came, a view beyond the part decodes its part again, grown by a
+// quarter of the view each way, as the first paint did.
 
 #include <cstdint>
 

@@ -5,6 +5,15 @@
 // the window is shown) and wait for it to carry out a change, so that the
 // program sees each change done, as it does where the platform changes
 // windows at once. Without X11 or without a manager they answer at once.
+//
+// A frame comes from _NET_FRAME_EXTENTS; before the window shows it is the
+// manager's estimate, asked about a stand-in window of the same type and
+// decorations, since a manager may answer with where it would put the
+// window, which reaching the real one after the program placed it would
+// pass for its place. Moves set the window's own rectangle (static
+// gravity). Full screen is _NET_WM_STATE_FULLSCREEN through Qt's window
+// state; the frame is never switched off under a manager, so the window
+// is never unmapped and placed anew.
 
 #include <QMargins>
 #include <QWidget>

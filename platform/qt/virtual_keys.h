@@ -1,6 +1,13 @@
 #pragma once
 // Qt's keys and mouse state in the terms the forms toolkit uses: Windows
 // virtual-key numbers, modifier flags, button numbers and shift-state bits.
+//
+// Letters and digits name their virtual keys on any layout, as desktop
+// shortcuts do (virtual_key_of): the digit row by its X key codes (10-19)
+// unless AltGr types a sign there, so "é" on a French keyboard is 2 and
+// "#" on a German one is not 3; a non-Latin letter by the key's letter in
+// a Latin layout of the keymap (core map, asked per key), else its place
+// on a US keyboard. A dead circumflex types "^".
 
 #include <QInputEvent>
 #include <QKeyEvent>

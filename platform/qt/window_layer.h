@@ -6,6 +6,12 @@
 // Handles are never reused, so a stale handle resolves to nothing.
 // Destroying a native object unregisters it at once and hides it; its
 // memory is freed later, when no handler can still be running on it.
+//
+// A standard control reports its own input through its event filter
+// (native_controls.cpp) and translate_event leaves registered controls
+// alone, so nothing is reported twice; focus and the active control work
+// for both kinds. A Space press never holds a button down: its release
+// clicks, once.
 
 #include <QObject>
 #include <QPointer>

@@ -3,6 +3,10 @@
 // configuration in a temporary folder, listening on a socket there only,
 // with one PDF queue (the cups-pdf backend, A4 paper by default) whose
 // files land in that folder. CUPS_SERVER points at it while the object lives.
+// It needs root: the backend reads a per-queue file of ours from
+// /etc/cups. The backend spools and logs in the server's folder, never in
+// the machine's shared spool, which backends starting together race to
+// make.
 
 #include <memory>
 #include <string>
