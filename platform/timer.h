@@ -12,7 +12,7 @@ namespace brek_platform {
 // callback runs once on the main thread's event loop after delay_ms (0: at
 // the next turn of the loop). A new request replaces the pending one; a
 // negative delay cancels it. Without an application object nothing is
-// scheduled. Short delays use a precise timer.
+// scheduled.
 void set_timer_wakeup(int64_t delay_ms, void (*callback)());
 
 // Whether a wake-up is pending.
