@@ -155,8 +155,9 @@ class Native_forms {
   virtual bool message_box(const std::string&) { return false; }
   // Message with an OK button, centred over the form.
   virtual void show_message(Native_handle /*form*/, const std::string&) {}
-  // Runs the dialog's own modal loop until it is hidden or closed; the
-  // keys go back to the owner (0: none) when nothing else had them.
+  // Runs the dialog's own modal loop until it is hidden or closed, the
+  // dialog a dialog of the owner's window (0: none) for the window manager;
+  // the keys go back to the owner when nothing else had them.
   virtual void run_modal(Native_handle /*dialog*/, Native_handle /*owner*/) {}
   // Popup menu at the cursor; the lines are trimmed and not empty. The
   // choice comes back through Form_events::menu_chosen.

@@ -574,11 +574,17 @@ class Qt_window_layer final : public Native_forms {
     // names; Qt writes that, as it maps a window, for a dialog's alone.
     if (o && w->windowType() == Qt::Window) {
       const bool visible = w->isVisible();
+      const QRect own = w->geometry();
       w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+      // Qt takes a place kept through a change of flags for the frame's,
+      // and then has the manager put the frame there (north-west gravity)
+      // each time the window maps: placed anew, the place is the window's.
+      w->setGeometry(own);
       if (visible) show_again(w);
     }
     // A transient window of a modal one is not blocked by it.
     w->winId();
+    if (o) o->winId();
     if (QWindow* window = w->windowHandle()) window->setTransientParent(o ? o->windowHandle() : nullptr);
   }
   void set_border_kind(Native_handle h, int kind) override {
@@ -708,6 +714,9 @@ class Qt_window_layer final : public Native_forms {
     if (!w) return;
     Keyboard_back back(nullptr, form_widget(owner));
     if (w->isVisible()) w->hide();  // modality takes effect when shown
+    // A dialog of its owner's window from the time it maps: the window
+    // manager keeps it above and gives it no taskbar button of its own.
+    set_form_owner(dialog, owner);
     w->setWindowModality(Qt::ApplicationModal);
     w->show();
     raise_window(w);

@@ -47,6 +47,28 @@ TEST_F(PrintDialogUnderAWindowManager, ItReopensAtItsSizeAndPlaceTenTimes) {
   }
 }
 
+// The window manager is told the dialog belongs to the editor's window
+// (WM_TRANSIENT_FOR, read from the server once the dialog is mapped), so it
+// keeps the dialog above the editor and gives it no taskbar button.
+TEST_F(PrintDialogUnderAWindowManager, ItIsADialogOfTheEditorsWindow) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  const xcb_window_t editor = brek_test::x11_window_of(e);
+  for (int opening = 1; opening <= 2; ++opening) {
+    xcb_window_t named = XCB_WINDOW_NONE;
+    const std::string result = run([&] {
+      Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+      if (!te::wait_exposed(dlg->native)) return;
+      named = x.transient_for(brek_test::x11_window_of(dlg));
+      brek_test::click_on_screen(x, dlg, dlg->cancel);
+    });
+    ASSERT_EQ(result, "CANCEL") << "opening " << opening;
+    EXPECT_EQ(named, editor) << "opening " << opening;
+  }
+}
+
 // Each number field with the focus, Tab and then Shift+Tab: the focus
 // leaves it. A count or the fit left at 0 shows what prints once Tab or
 // Shift+Tab has left it.
