@@ -683,36 +683,14 @@ class Qt_window_layer final : public Native_forms {
   void set_application_terminated(bool t) override { terminated_ = t; }
   std::string application_title() override { return utf8(QGuiApplication::applicationDisplayName()); }
 
-  bool message_box(const std::string& text) override {
-    Keyboard_back back;
-    Placed_message_box box;
-    box.setIcon(QMessageBox::Question);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
-    box.setText(qstr(text));
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
-  }
-  void show_message(Native_handle form, const std::string& text) override {
-    Keyboard_back back(form_widget(form));
-    Placed_message_box box;
-    box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
-    box.setText(qstr(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    if (QWidget* w = form_widget(form)) {
-      box.over = outer_px(w);
-      box.on = w->screen();
-    }
-    box.exec();
-  }
+  bool message_box(Native_handle form, const std::string& text) override { return run_box(form, text, true); }
+  void show_message(Native_handle form, const std::string& text) override { run_box(form, text, false); }
   void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {
     if (g_menu_shower && form_widget(form)) g_menu_shower(form, lines);
   }
   void run_modal(Native_handle dialog, Native_handle owner) override {
     QPointer<QWidget> w = form_widget(dialog);
     if (!w) return;
-    Keyboard_back back(nullptr, form_widget(owner));
     if (w->isVisible()) w->hide();  // modality takes effect when shown
     // A dialog of its owner's window from the time it maps: the window
     // manager keeps it above and gives it no taskbar button of its own.
@@ -724,6 +702,12 @@ class Qt_window_layer final : public Native_forms {
     while (w && w->isVisible() && !terminated_ && handle_of(w) != 0)
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (w) w->setWindowModality(Qt::NonModal);
+  }
+  void modal_run_begins(Native_handle owner) override {
+    keyboard_backs_.push_back(std::make_unique<Keyboard_back>(form_widget(owner)));
+  }
+  void modal_run_ended() override {
+    if (!keyboard_backs_.empty()) keyboard_backs_.pop_back();
   }
 
   // ---- columns ----
@@ -810,10 +794,31 @@ class Qt_window_layer final : public Native_forms {
     });
   }
 
+  // A message or question over the form (placed over it and a dialog of
+  // its window) until it is answered; true for Yes.
+  static bool run_box(Native_handle form, const std::string& text, bool question) {
+    Placed_message_box box;
+    box.setIcon(question ? QMessageBox::Question : QMessageBox::NoIcon);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setText(qstr(text));
+    box.setStandardButtons(question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    if (question) box.setDefaultButton(QMessageBox::Yes);
+    if (QWidget* w = form_widget(form)) {
+      box.over = outer_px(w);
+      box.on = w->screen();
+      w->winId();
+      box.winId();
+      if (QWindow* window = box.windowHandle()) window->setTransientParent(w->windowHandle());
+    }
+    return box.exec() == QMessageBox::Yes;
+  }
+
   QTimer wake_;  // ends a wait for events at the due time
   QObject signals_;  // what the screens tell the layer goes with it
   Native_handle main_window_ = 0;
   bool terminated_ = false;
+  // One a modal run under way, the innermost last.
+  std::vector<std::unique_ptr<Keyboard_back>> keyboard_backs_;
 };
 
 std::unique_ptr<Qt_window_layer> g_layer;
