@@ -124,8 +124,9 @@ bool C_Dialog_file::execute() {
   if (is_none() || native == 0) return false;
   Ref<C_Dialog_file> keep(this);
   if (!initial_dir.empty()) initial_dir = clean_directory(initial_dir);
-  Keep_current current(form.lock());
-  Modal_run modal(form.lock()->screen.lock());
+  const Ref<C_Form> over = form.lock();
+  Keep_current current(over);
+  Modal_run modal(over->screen.lock(), over);
 
   brek_platform::File_dialog_request request;
   request.save = save != 0;
@@ -169,8 +170,9 @@ std::string C_Dialog_dir::start_directory() const {
 bool C_Dialog_dir::execute() {
   if (is_none() || native == 0) return false;
   Ref<C_Dialog_dir> keep(this);
-  Keep_current current(form.lock());
-  Modal_run modal(form.lock()->screen.lock());
+  const Ref<C_Form> over = form.lock();
+  Keep_current current(over);
+  Modal_run modal(over->screen.lock(), over);
   brek_platform::Directory_dialog_request request;
   request.caption = caption;
   request.directory = start_directory();

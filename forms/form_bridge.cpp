@@ -485,7 +485,7 @@ void C_Brek_form::run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner)
   // The owner's events run normally while the dialog is open: its depth
   // and menu key are set aside, and so is a key down in progress. The
   // dialog's own work is timed from its own events (Modal_run).
-  Modal_run modal(dialog->screen.lock());
+  Modal_run modal(dialog->screen.lock(), owner);
   struct Saved {
     Ref<C_Form> owner;
     std::string menu_key;
@@ -505,9 +505,13 @@ void C_Brek_form::run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner)
   native_forms().run_modal(dialog->native, owner.is_none() ? 0 : owner->native);
 }
 
-bool C_Brek_form::message_box(const std::string& text) { return native_forms().message_box(text); }
+bool C_Brek_form::message_box(int64_t form, const std::string& text) { return native_forms().message_box(form, text); }
 
 void C_Brek_form::show_message(int64_t form, const std::string& text) { native_forms().show_message(form, text); }
+
+void C_Brek_form::modal_run_begins(int64_t owner) { native_forms().modal_run_begins(owner); }
+
+void C_Brek_form::modal_run_ended() { native_forms().modal_run_ended(); }
 
 void C_Brek_form::process_messages() {
   Pump_state& p = pump();

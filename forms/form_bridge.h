@@ -106,8 +106,12 @@ class C_Brek_form : public Brek_object {
   // Runs a dialog modally over its owner; the owner's events run normally
   // meanwhile (its depth and menu key are set aside and restored).
   static void run_modal(const Ref<C_Form>& dialog, const Ref<C_Form>& owner);
-  static bool message_box(const std::string& text);
+  static bool message_box(int64_t form, const std::string& text);
   static void show_message(int64_t form, const std::string& text);
+  // A modal run over the owner form (0: none) begins or has ended
+  // (Modal_run).
+  static void modal_run_begins(int64_t owner);
+  static void modal_run_ended();
   // Processes pending messages once. A software timer (Brek_runtime::
   // add_timer) that fell due is delivered here as a Timer_due_exception:
   // to the loop of calls that first saw it registered (the loop that waits

@@ -179,7 +179,7 @@ double C_Screen::now() { return C_Brek_form::now(); }
 void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
   // No screen, no one to show it to: a form without a screen stays quiet.
   if (is_none() || auto_answer) return;
-  Modal_run modal{Ref<C_Screen>(this)};
+  Modal_run modal{Ref<C_Screen>(this), form};
   if (own_dialogs && own_dialog()) {
     own_dialog()(form, text, false);
     return;
@@ -190,9 +190,9 @@ void C_Screen::message(const Ref<C_Form>& form, const std::string& text) {
 bool C_Screen::ask_yes_no(const Ref<C_Form>& form, const std::string& text) {
   if (is_none()) return false;
   if (auto_answer) return auto_answer_value != 0;
-  Modal_run modal{Ref<C_Screen>(this)};
+  Modal_run modal{Ref<C_Screen>(this), form};
   if (own_dialogs && own_dialog()) return own_dialog()(form, text, true);
-  return C_Brek_form::message_box(text);
+  return C_Brek_form::message_box(form->native, text);
 }
 
 void C_Screen::popup_menu(const Ref<C_Form>& form, const std::string& menu_text) {

@@ -48,6 +48,8 @@ class C_Screen : public Brek_object {
   uint8_t auto_answer_value = 0;
   uint8_t own_dialogs = 0;
   std::string menu_answer;
+  // The user was told that the settings cannot be saved (Settings_writes).
+  uint8_t settings_failure_told = 0;
 
   // Becomes the screen of the main loop, which new forms join, starts a new
   // run of the application and installs the long-operation tick.

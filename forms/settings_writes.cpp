@@ -2,28 +2,25 @@
 
 #include "baselib/config.h"
 #include "forms/form.h"
+#include "forms/screen.h"
 #include "runtime/runtime_services.h"
 
 namespace brek::Settings_writes {
-
-namespace {
-// The user knows that the settings are not being saved.
-bool g_told = false;
-}  // namespace
 
 bool run(const Ref<C_Form>& form, const std::function<void()>& write) {
   try {
     write();
   } catch (const E_Config_write_failed& e) {
     Brek_runtime::log_exception(e);
-    // Every later write fails the same way: once is enough.
-    if (!g_told) {
-      g_told = true;
+    // Every later write fails the same way, and one that changes nothing
+    // succeeds without writing: once a run is enough.
+    Ref<C_Screen> screen = form->screen.lock();
+    if (!screen->settings_failure_told) {
+      screen->settings_failure_told = 1;
       form->message(std::string("Settings could not be saved: ") + e.what());
     }
     return false;
   }
-  g_told = false;
   return true;
 }
 

@@ -151,13 +151,19 @@ class Native_forms {
   virtual void set_application_terminated(bool) {}
   // The title message boxes carry.
   virtual std::string application_title() { return {}; }
-  // Yes/no question; true for yes.
-  virtual bool message_box(const std::string&) { return false; }
-  // Message with an OK button, centred over the form.
+  // Yes/no question over the form, a dialog of its window; true for yes.
+  virtual bool message_box(Native_handle /*form*/, const std::string&) { return false; }
+  // Message with an OK button over the form, a dialog of its window.
   virtual void show_message(Native_handle /*form*/, const std::string&) {}
-  // Runs the dialog's own modal loop until it is hidden or closed; the
-  // keys go back to the owner (0: none) when nothing else had them.
+  // Runs the dialog's own modal loop until it is hidden or closed, the
+  // dialog a dialog of the owner's window (0: none) for the window manager.
   virtual void run_modal(Native_handle /*dialog*/, Native_handle /*owner*/) {}
+  // Every modal run (message, question, dialog, file or folder dialog)
+  // begins over its owner (0: none) and ends, runs nested in runs: as one
+  // ends, the keys go back to the window that had them as it began, or to
+  // the owner when none of ours had them.
+  virtual void modal_run_begins(Native_handle /*owner*/) {}
+  virtual void modal_run_ended() {}
   // Popup menu at the cursor; the lines are trimmed and not empty. The
   // choice comes back through Form_events::menu_chosen.
   virtual void popup_menu(Native_handle /*form*/, const std::vector<std::string>& /*lines*/) {}

@@ -117,6 +117,15 @@ std::string count_printed(const std::string& text, int64_t most) {
   return Brek_runtime::int_to_str(std::clamp<int64_t>(Brek_runtime::str_to_int(text), 1, most));
 }
 
+std::string fit_printed(const std::string& text) {
+  Poster_texts t;
+  t.fit = text;
+  // The layout's own hold on the fit: what the preview and the print use.
+  const double printed = Poster_geometry(Poster_layout::options_of(t), rect{}, POINTS_PER_MM).options.fit;
+  if (Poster_layout::typed_number(text) == printed) return text;
+  return Brek_runtime::int_to_str(Brek_runtime::round_to_int64_checked(printed));
+}
+
 std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards) {
   using Brek_runtime::int_to_str;
   return word + " " + int_to_str(columns) + " x " + int_to_str(rows) + " (" + int_to_str(cards) + ")";
@@ -668,6 +677,10 @@ void C_Print_dialog::on_exit() {
     if (count.is_none() || name != count->name) continue;
     const std::string printed = R::count_printed(count->get_text(), most);
     if (count->get_text() != printed) count->set_text(printed);
+  }
+  if (name == fit->name) {
+    const std::string printed = R::fit_printed(fit->get_text());
+    if (fit->get_text() != printed) fit->set_text(printed);
   }
 }
 

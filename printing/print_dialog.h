@@ -87,6 +87,10 @@ void align_cell(const point& p, const rect& box, int64_t& column, int64_t& row);
 std::string step_count(const std::string& text, int64_t delta);
 // What a count field's text prints as: its whole number held to 1 .. most.
 std::string count_printed(const std::string& text, int64_t most);
+// What the fit field's text prints as: the text itself for a percentage of
+// 1 .. 100 ("50,5" too), else the end of that range it passed (1 for no
+// number).
+std::string fit_printed(const std::string& text);
 // "Collage 2 x 3 (5)": the title word, columns, rows and cards.
 std::string job_title(const std::string& word, int64_t columns, int64_t rows, int64_t cards);
 // The position of `chosen` among the CR LF separated printer names (both
@@ -189,7 +193,7 @@ class C_Print_dialog : public C_Dialog_common, public Poster_source {
   void on_mouse_up() override;
   void on_paint() override;
   bool on_key_down() override { return false; }
-  // A count field left shows what prints.
+  // A count field or the fit left shows what prints.
   void on_exit() override;
   void on_change() override;
   void on_select() override;

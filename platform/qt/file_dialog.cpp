@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 
-#include "platform/qt/keyboard_back.h"
 #include "platform/qt/native_form_frame.h"
 #include "platform/qt/window_layer.h"
 
@@ -67,7 +66,6 @@ QWidget* holder_form(Native_handle holder) {
 // (a name typed with a folder elsewhere selects its namesake where the
 // dialog opened too, and the views change as their folders are read).
 bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
-  qt::Keyboard_back back(dialog->parentWidget());
   QStringList accepted;
   QObject::connect(dialog.data(), &QFileDialog::filesSelected,
                    [&accepted](const QStringList& files) { accepted = files; });

@@ -4,8 +4,8 @@
 
 namespace brek_platform::qt {
 
-Keyboard_back::Keyboard_back(QWidget* to, QWidget* owner)
-    : to_(to ? to->window() : QApplication::activeWindow() ? QApplication::activeWindow() : owner) {}
+Keyboard_back::Keyboard_back(QWidget* owner)
+    : to_(QApplication::activeWindow() ? QApplication::activeWindow() : owner ? owner->window() : nullptr) {}
 
 Keyboard_back::~Keyboard_back() {
   // Another modal window still open keeps the keyboard; a hidden or

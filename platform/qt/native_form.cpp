@@ -574,11 +574,17 @@ class Qt_window_layer final : public Native_forms {
     // names; Qt writes that, as it maps a window, for a dialog's alone.
     if (o && w->windowType() == Qt::Window) {
       const bool visible = w->isVisible();
+      const QRect own = w->geometry();
       w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+      // Qt takes a place kept through a change of flags for the frame's,
+      // and then has the manager put the frame there (north-west gravity)
+      // each time the window maps: placed anew, the place is the window's.
+      w->setGeometry(own);
       if (visible) show_again(w);
     }
     // A transient window of a modal one is not blocked by it.
     w->winId();
+    if (o) o->winId();
     if (QWindow* window = w->windowHandle()) window->setTransientParent(o ? o->windowHandle() : nullptr);
   }
   void set_border_kind(Native_handle h, int kind) override {
@@ -677,37 +683,18 @@ class Qt_window_layer final : public Native_forms {
   void set_application_terminated(bool t) override { terminated_ = t; }
   std::string application_title() override { return utf8(QGuiApplication::applicationDisplayName()); }
 
-  bool message_box(const std::string& text) override {
-    Keyboard_back back;
-    Placed_message_box box;
-    box.setIcon(QMessageBox::Question);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
-    box.setText(qstr(text));
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
-  }
-  void show_message(Native_handle form, const std::string& text) override {
-    Keyboard_back back(form_widget(form));
-    Placed_message_box box;
-    box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
-    box.setText(qstr(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    if (QWidget* w = form_widget(form)) {
-      box.over = outer_px(w);
-      box.on = w->screen();
-    }
-    box.exec();
-  }
+  bool message_box(Native_handle form, const std::string& text) override { return run_box(form, text, true); }
+  void show_message(Native_handle form, const std::string& text) override { run_box(form, text, false); }
   void popup_menu(Native_handle form, const std::vector<std::string>& lines) override {
     if (g_menu_shower && form_widget(form)) g_menu_shower(form, lines);
   }
   void run_modal(Native_handle dialog, Native_handle owner) override {
     QPointer<QWidget> w = form_widget(dialog);
     if (!w) return;
-    Keyboard_back back(nullptr, form_widget(owner));
     if (w->isVisible()) w->hide();  // modality takes effect when shown
+    // A dialog of its owner's window from the time it maps: the window
+    // manager keeps it above and gives it no taskbar button of its own.
+    set_form_owner(dialog, owner);
     w->setWindowModality(Qt::ApplicationModal);
     w->show();
     raise_window(w);
@@ -715,6 +702,12 @@ class Qt_window_layer final : public Native_forms {
     while (w && w->isVisible() && !terminated_ && handle_of(w) != 0)
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (w) w->setWindowModality(Qt::NonModal);
+  }
+  void modal_run_begins(Native_handle owner) override {
+    keyboard_backs_.push_back(std::make_unique<Keyboard_back>(form_widget(owner)));
+  }
+  void modal_run_ended() override {
+    if (!keyboard_backs_.empty()) keyboard_backs_.pop_back();
   }
 
   // ---- columns ----
@@ -801,10 +794,31 @@ class Qt_window_layer final : public Native_forms {
     });
   }
 
+  // A message or question over the form (placed over it and a dialog of
+  // its window) until it is answered; true for Yes.
+  static bool run_box(Native_handle form, const std::string& text, bool question) {
+    Placed_message_box box;
+    box.setIcon(question ? QMessageBox::Question : QMessageBox::NoIcon);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setText(qstr(text));
+    box.setStandardButtons(question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    if (question) box.setDefaultButton(QMessageBox::Yes);
+    if (QWidget* w = form_widget(form)) {
+      box.over = outer_px(w);
+      box.on = w->screen();
+      w->winId();
+      box.winId();
+      if (QWindow* window = box.windowHandle()) window->setTransientParent(w->windowHandle());
+    }
+    return box.exec() == QMessageBox::Yes;
+  }
+
   QTimer wake_;  // ends a wait for events at the due time
   QObject signals_;  // what the screens tell the layer goes with it
   Native_handle main_window_ = 0;
   bool terminated_ = false;
+  // One a modal run under way, the innermost last.
+  std::vector<std::unique_ptr<Keyboard_back>> keyboard_backs_;
 };
 
 std::unique_ptr<Qt_window_layer> g_layer;

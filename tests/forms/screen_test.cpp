@@ -157,6 +157,43 @@ TEST_F(Screen_test, LongOperationWindowAfterTwoSecondsOfWork) {
   EXPECT_EQ(made, 1);  // made once
 }
 
+// A message, then a question, shown 1.5 s into the work and read for ten
+// seconds: no window shows over it, and the work's two seconds count anew
+// once it closed.
+TEST_F(Screen_test, AMessageOrQuestionInsideTheWorkRestartsTheTwoSeconds) {
+  Brek_runtime::Test_clock clock;
+  auto f = new_form();
+  screen->own_dialogs = 1;
+  C_Screen::set_own_dialog([&](const Ref<C_Form>&, const std::string&, bool) {
+    clock.advance(10000);
+    tick();
+    return true;
+  });
+  for (const bool question : {false, true}) {
+    SCOPED_TRACE(question ? "a question" : "a message");
+    bool shown_over_it = true, shown_early = true, shown_late = false;
+    f->inside["click"] = [&] {
+      clock.advance(1500);
+      tick();
+      if (question)
+        f->ask("Go on?");
+      else
+        f->message("Read me");
+      shown_over_it = made > 0 && native.windows[window->native].visible;
+      clock.advance(1500);
+      tick();
+      shown_early = made > 0 && native.windows[window->native].visible;
+      clock.advance(600);
+      tick();
+      shown_late = made > 0 && native.windows[window->native].visible;
+    };
+    Event_routing::click(f, Ref<C_Control>(), {});
+    EXPECT_FALSE(shown_over_it);
+    EXPECT_FALSE(shown_early);
+    EXPECT_TRUE(shown_late);
+  }
+}
+
 TEST_F(Screen_test, TheTickProcessesMessagesAtMostEveryTenthOfASecond) {
   Brek_runtime::Test_clock clock;
   auto f = new_form();

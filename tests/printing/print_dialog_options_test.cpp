@@ -231,6 +231,34 @@ TEST_F(PrintDialog, ACountFieldLeftShowsWhatPrints) {
   EXPECT_EQ(print_test::pdf_field(print_test::pdf_info(pdf), "Pages"), "20");
 }
 
+// The fit left by a click on another field shows the percentage that
+// prints: 1 to 100, one typed within that as it was typed.
+TEST_F(PrintDialog, TheFitFieldLeftShowsTheFitThatPrints) {
+  namespace te = brek_platform::test_events;
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"0", "1"}, {"", "1"}, {"-5", "1"}, {"150", "100"}, {"100.5", "100"}, {"50,5", "50,5"}, {"7", "7"}};
+  std::vector<std::string> shown;
+  const std::string result = run([&] {
+    Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+    ASSERT_TRUE(te::wait_exposed(dlg->native));
+    te::settle();
+    for (const auto& [typed, want] : cases) {
+      brek_platform::user_click(dlg->fit->native);
+      dlg->fit->set_text("");
+      brek_platform::user_type(dlg->fit->native, typed);
+      brek_platform::user_click(dlg->rows->native);  // left for another field
+      te::settle();
+      shown.push_back(dlg->fit->get_text());
+    }
+    brek_platform::user_click(dlg->cancel->native);
+  });
+  EXPECT_EQ(result, "CANCEL");
+  ASSERT_EQ(shown.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(shown[i], cases[i].second) << "typed \"" << cases[i].first << "\"";
+}
+
 TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFolder) {
   namespace fs = std::filesystem;
   namespace te = brek_platform::test_events;

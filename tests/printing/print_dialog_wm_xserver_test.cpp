@@ -47,8 +47,30 @@ TEST_F(PrintDialogUnderAWindowManager, ItReopensAtItsSizeAndPlaceTenTimes) {
   }
 }
 
+// The window manager is told the dialog belongs to the editor's window
+// (WM_TRANSIENT_FOR, read from the server once the dialog is mapped), so it
+// keeps the dialog above the editor and gives it no taskbar button.
+TEST_F(PrintDialogUnderAWindowManager, ItIsADialogOfTheEditorsWindow) {
+  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+  x11_test::Client x;
+  ASSERT_TRUE(x.ok());
+  add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
+  const xcb_window_t editor = brek_test::x11_window_of(e);
+  for (int opening = 1; opening <= 2; ++opening) {
+    xcb_window_t named = XCB_WINDOW_NONE;
+    const std::string result = run([&] {
+      Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
+      if (!te::wait_exposed(dlg->native)) return;
+      named = x.transient_for(brek_test::x11_window_of(dlg));
+      brek_test::click_on_screen(x, dlg, dlg->cancel);
+    });
+    ASSERT_EQ(result, "CANCEL") << "opening " << opening;
+    EXPECT_EQ(named, editor) << "opening " << opening;
+  }
+}
+
 // Each number field with the focus, Tab and then Shift+Tab: the focus
-// leaves it. A count left at 0 shows the count that prints once Tab or
+// leaves it. A count or the fit left at 0 shows what prints once Tab or
 // Shift+Tab has left it.
 TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
   if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
@@ -56,7 +78,7 @@ TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
   ASSERT_TRUE(x.ok());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   constexpr xcb_keycode_t TAB = 23, SHIFT = 50;
-  std::string stuck, rows_left, copies_left;
+  std::string stuck, rows_left, copies_left, fit_left;
   bool ran = false;
   run([&] {
     Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
@@ -82,12 +104,16 @@ TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
     dlg->copies->set_text("0");
     leave(dlg->copies, true);
     copies_left = dlg->copies->get_text();
+    dlg->fit->set_text("0");
+    leave(dlg->fit, false);
+    fit_left = dlg->fit->get_text();
     dlg->close_with("DONE");
   });
   ASSERT_TRUE(ran);
   EXPECT_EQ(stuck, "");
   EXPECT_EQ(rows_left, "1");
   EXPECT_EQ(copies_left, "1");
+  EXPECT_EQ(fit_left, "1");
 }
 
 // Moved by the user, the dialog opens again where it was moved to.

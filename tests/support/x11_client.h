@@ -290,6 +290,13 @@ class Client {
     sync();
   }
 
+  // Gives the window the keyboard at once, as a window manager does, or a
+  // program that takes it where none runs.
+  void set_input_focus(xcb_window_t win) {
+    xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, win, XCB_CURRENT_TIME);
+    sync();
+  }
+
   xcb_window_t input_focus() {
     auto* r = xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr);
     xcb_window_t w = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);

@@ -148,6 +148,28 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOv
   EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2);
 }
 
+// The name-clash dialog belongs to the move window for the window manager:
+// its WM_TRANSIENT_FOR, read from the server once it is mapped, names the
+// move window, so the manager keeps it above and gives it no taskbar
+// button.
+TEST_F(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsADialogOfTheMoveWindow) {
+  start(400, 300, 300, 150);
+  Ref<C_Move_to_dirs> w = open_move_window();
+  ASSERT_FALSE(w.is_none());
+  xcb_window_t named = XCB_WINDOW_NONE;
+  bool shown = false;
+  move_to_1(w, [&] {
+    Ref<C_Dialog_replace> d = w->replace_dialog;
+    if (d.is_none() || !te::wait_exposed(d->native)) return;
+    shown = true;
+    named = x.transient_for(brek_test::x11_window_of(d));
+    brek_test::click_on_screen(x, d, d->cancel_button);
+  });
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(named, brek_test::x11_window_of(w));
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
+
 // The move window closed and opened again, ten times, with the name-clash
 // dialog asked and closed inside it each time: each comes back at the
 // size and place it had, and the stored placement stays as it was.

@@ -28,8 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // X key codes: places on the keyboard, the same on every layout.
-constexpr xcb_keycode_t KEY_1 = 10, KEY_7 = 16, KEY_I = 31, KEY_C = 54, KEY_V = 55, CONTROL = 37, CAPS_LOCK = 66,
-                        F6 = 72, ALT_GR = 108;
+constexpr xcb_keycode_t KEY_1 = 10, KEY_7 = 16, KEY_Y = 29, KEY_I = 31, KEY_Z = 52, KEY_C = 54, KEY_V = 55,
+                        CONTROL = 37, CAPS_LOCK = 66, F6 = 72, ALT_GR = 108;
 
 // Keeps what the last key typed.
 class Typed_viewer : public Test_viewer {
@@ -100,6 +100,21 @@ TEST_F(ViewerKeyboardLayouts, OnARussianKeyboardTheLetterKeysAreTheLettersOfThei
   const bool was = inverse();
   EXPECT_TRUE(press(KEY_I, {}, [&] { return s->v->typed == "ш"; }));
   EXPECT_NE(inverse(), was);
+}
+
+// The German layout with the Russian one, the Russian one active: the key
+// typing "н" (Y on a US keyboard) is the German keyboard's Z, and the key
+// typing "я" (Z on a US keyboard) is its Y: the letters of the Latin
+// layout beside the Russian one, not of their places on a US keyboard.
+TEST_F(ViewerKeyboardLayouts, BesideAGermanLayoutTheRussianKeysAreTheGermanLetters) {
+  ASSERT_TRUE(write_bmp(quadrants(120, 90), dir.file("a.bmp")));
+  start(dir.file("a.bmp"));
+  ASSERT_TRUE(brek_test::set_keyboard_layout("de,ru", "grp:caps_toggle"));
+  x.stroke(CAPS_LOCK);
+  EXPECT_TRUE(press(KEY_Z, {}, [&] { return s->v->typed == "я"; }));
+  EXPECT_EQ(s->v->code, 'Y');
+  EXPECT_TRUE(press(KEY_Y, {}, [&] { return s->v->typed == "н"; }));
+  EXPECT_EQ(s->v->code, 'Z');
 }
 
 // A French keyboard types "&", "é", "\"", "'", "(", "-", "è", "_" and "ç"

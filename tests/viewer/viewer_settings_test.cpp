@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "baselib/config.h"
+#include "platform/test_events.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
@@ -143,13 +144,35 @@ TEST(ViewerSettings, ASettingsFolderThatIsAFileIsToldOnceAndTheProgramGoesOn) {
   EXPECT_NE(b.last_message().find("Not a directory"), std::string::npos) << b.last_message();
   EXPECT_EQ(brek_test::read_file(home.file("Collage_viewer")), "mine");
 
-  // Once saving works again, the next failure is told again.
+  // Told once a run: a write that worked in between does not make the
+  // next failure news.
   std::filesystem::remove(home.file("Collage_viewer"));
   b.menu("SINGLE_ALWAYS");
   std::filesystem::remove_all(home.file("Collage_viewer"));
   ASSERT_TRUE(brek_test::write_file(home.file("Collage_viewer"), "mine"));
   b.menu("SINGLE_ALWAYS");
-  EXPECT_EQ(settings_messages(b.messages), 2);
+  EXPECT_EQ(settings_messages(b.messages), 1);
+}
+
+// A settings folder on a disk mounted read-only, its file as the viewer
+// left it last time (not full screen): F11 in, out and in again. Going out
+// writes what the file holds, a write that changes nothing; the second F11
+// in is no news.
+TEST(ViewerSettings, AReadOnlySettingsFolderIsToldOnceAcrossFullScreenSwitches) {
+  brek_test::Tmpfs_mount disk;
+  if (!disk.mounted()) GTEST_SKIP() << disk.failure();
+  brek_test::Env_guard env("XDG_CONFIG_HOME", disk.path());
+  viewer_input::Input_box b;
+  b.v->collage->save_settings();
+  ASSERT_TRUE(disk.make_read_only());
+  constexpr int VK_F11 = 122;
+  for (int press = 0; press < 3; ++press) {
+    b.key(VK_F11);
+    brek_platform::test_events::settle();
+  }
+  EXPECT_TRUE(b.v->collage->full_screen);
+  EXPECT_EQ(settings_messages(b.messages), 1);
+  EXPECT_NE(b.last_message().find("Read-only file system"), std::string::npos) << b.last_message();
 }
 
 TEST(ViewerSettings, AFullDiskIsToldOnceAndTheSettingsFileStaysWhole) {
