@@ -5,8 +5,6 @@
 // decoded stops it; a file replaced meanwhile is shown as it is now.
 
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,12 +15,14 @@
 #include "forms/form_bridge.h"
 #include "images/format_classes.h"
 #include "images/image_header.h"
+#include "tests/support/file_reads.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
+using brek_test::File_reads;
 
 namespace {
 
@@ -38,34 +38,6 @@ bool write_position_picture(const std::string& path, int w, int h, int blue = PO
   }
   return Image_file_io::save_jpeg(p, path);
 }
-
-// The opens and finished reads of one file, by this process or any other,
-// as the kernel reports them.
-class File_reads {
- public:
-  explicit File_reads(const std::string& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    EXPECT_GE(inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
-  }
-  ~File_reads() { ::close(fd_); }
-  File_reads(const File_reads&) = delete;
-  File_reads& operator=(const File_reads&) = delete;
-  int opens() { return take(), opens_; }
-  int reads() { return take(), reads_; }
-
- private:
-  void take() {
-    alignas(inotify_event) char buffer[4096];
-    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
-      for (ssize_t at = 0; at < n;) {
-        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-        opens_ += (e->mask & IN_OPEN) != 0;
-        reads_ += (e->mask & IN_CLOSE_NOWRITE) != 0;
-        at += ssize_t(sizeof(inotify_event) + e->len);
-      }
-  }
-  int fd_;
-  int opens_ = 0, reads_ = 0;
-};
 
 // Distance of two levels of a channel that wraps at 256.
 int wrapped_distance(int a, int b) {
