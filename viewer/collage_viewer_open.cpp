@@ -89,9 +89,9 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size()));
 }
 
-void C_Collage_viewer::stop_whole_decode(const Ref<C_Image>& image) {
-  if (is_none() || !picture_.whole_coming(image)) return;
-  picture_.drop();
+bool C_Collage_viewer::trash_file(const Ref<C_Image>& image) {
+  if (!is_none() && picture_.whole_coming(image)) picture_.drop();
+  return File_path::delete_files(std::vector<std::string>{image->file_name});
 }
 
 void C_Collage_viewer::drop_file(const Ref<C_Image>& image) {
