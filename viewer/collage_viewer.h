@@ -166,6 +166,8 @@ class C_Collage_viewer : public C_Form {
   void on_command();
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
+  // Names the image in the title: its file, size and bytes, and why it
+  // did not load where it failed.
   void show_file(const Ref<C_Image>& image);
   // A file that left its place (to the trash, to a move target): off the
   // list, the layout redone from its entry and its line or row off the

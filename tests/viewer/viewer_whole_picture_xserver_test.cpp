@@ -144,6 +144,47 @@ TEST(ViewerWholePicture, AnOpenAtItsOwnSizeGetsTheWholePictureWithoutAMoveAndAMo
   EXPECT_LT(s.expect_panned(to_x, to_y, PW, PH, POSITION_BLUE), -PW / 4);
 }
 
+// A BMP whose header says 4096 x 2048 with its rows a PNG, which no reader
+// here takes, opened alone with the pointer over the window: its whole
+// picture is read once, on a worker, and fails with its reason, which the
+// title says; pointer moves over the black window read nothing again and
+// start no worker.
+TEST(ViewerWholePicture, AHugeBmpThatDoesNotDecodeIsReadOnceAndSaysWhy) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("broken.bmp");
+  ASSERT_TRUE(brek_test::write_file(path, bmp_header_only(4096, 2048, 5)));
+  File_reads file(path);
+  Whole_screen s;
+  ASSERT_TRUE(s.shown());
+  const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+  s.point_at(box_w / 2, box_h / 2);
+  s.v->open_file(path);
+  const Ref<C_Image> image = s.v->current_image();
+  const auto settled = [] {
+    return brek_test::wait_until([] {
+      te::settle();
+      return Thread_registry::global().live_count() == 0;
+    });
+  };
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return image->load_failed;
+  })) << file.opens() << " opens";
+  EXPECT_EQ(image->load_failure(), "unsupported: BMP compression 5");
+  const std::string why = ": unsupported: BMP compression 5";
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    const std::string title = s.v->get_caption();
+    return title.size() > why.size() && title.compare(title.size() - why.size(), why.size(), why) == 0;
+  })) << s.v->get_caption();
+  ASSERT_TRUE(settled());
+  const int opened = file.opens();
+  for (int i = 1; i <= 20; ++i) s.point_at(box_w / 4 + i * box_w / 40, box_h / 4 + i * box_h / 40);
+  EXPECT_TRUE(settled());
+  EXPECT_EQ(file.opens(), opened);
+}
+
 namespace {
 
 enum class while_decoding { STEP_AWAY, DELETE, CLOSE };
