@@ -36,6 +36,9 @@ void C_Whole_decode::run() {
   file_changed = before && !as_shown;
   bool one_version = false;
   try {
+    // A file gone since says why as a read of it would ("No such file or
+    // directory").
+    if (!before) Image_file_io::File_pieces().open(file_name, &why);
     if (as_shown && is_running_flag()) one_version = decode(*before);
   } catch (const std::bad_alloc&) {
     picture.clear();
