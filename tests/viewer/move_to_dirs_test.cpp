@@ -429,14 +429,14 @@ TEST_F(DeletingDeathTest, BothDeletesStopTheWholeDecodeBeforeTheTrashTakesTheFil
       // The worker starts at the next tick.
       clock.advance(10);
       Timer_ticks::run_due(clock.ticks());
-      const bool decoding = !v->fit_mode && Thread_registry::global().live_count() == 1;
+      const bool started = !v->fit_mode && Thread_registry::global().live_count() == 1;
       if (clash) {
         open_window();
         set_path(3, target);
         answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->delete_button->native); });
       }
       bool moved = false, nothing_left = false;
-      brek_test::with_own_entry_changes_held([&] { clash ? key('3') : box->key(46); },
+      brek_test::with_own_entry_changes_held([&] { clash ? key('3') : box->key(46 /* Delete */); },
                                              [&](int) {
                                                if (moved || fs::exists(photo)) return;
                                                moved = true;
@@ -447,7 +447,7 @@ TEST_F(DeletingDeathTest, BothDeletesStopTheWholeDecodeBeforeTheTrashTakesTheFil
       const auto expect = [&wrong](bool holds, const char* what) {
         if (!holds) std::fprintf(stderr, "not so: %s\n", what), ++wrong;
       };
-      expect(decoding, "a worker decoding the whole picture when the user deleted it");
+      expect(started, "a worker on the whole picture when the user deleted it");
       expect(moved, "the file taken by the trash");
       expect(nothing_left, "no worker left while the trash was at work");
       expect(read_file(target + "/photo.jpg") == "theirs", "the target's file kept");
