@@ -241,7 +241,14 @@ C_Image::whole_result C_Image::take_whole_decode() {
   const Ref<C_Whole_decode> job = whole_job_;
   whole_job_.reset();
   if (job->file_changed) return whole_result::FILE_CHANGED;
-  if (job->picture.empty()) return whole_result::NONE;
+  if (job->picture.empty()) {
+    // The file is at fault: it fails here as in a decode of its own.
+    if (job->why.failed()) {
+      load_failed = true;
+      load_failure_reason = job->why;
+    }
+    return whole_result::NONE;
+  }
   if (job->extension == ".gif") {
     // Its frames read here from the same bytes, the first one as composed.
     Ref<C_Gif> gif = C_Gif::read_from_bytes(job->gif_bytes.data(), int64_t(job->gif_bytes.size()), false);

@@ -36,14 +36,25 @@ void C_Whole_decode::run() {
   file_changed = before && !as_shown;
   bool one_version = false;
   try {
+    // A file gone since says why as a read of it would ("No such file or
+    // directory").
+    if (!before) Image_file_io::File_pieces().open(file_name, &why);
     if (as_shown && is_running_flag()) one_version = decode(*before);
-  } catch (const std::exception&) {
+  } catch (const std::bad_alloc&) {
     picture.clear();
+    why = Load_failure();
+  } catch (const std::exception& e) {
+    picture.clear();
+    // A decoder that said why before it threw keeps its reason.
+    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
   }
   if (!one_version || picture.width() != width || picture.height() != height) {
     picture.clear();
     gif_bytes.clear();
   }
+  // Nothing is wrong with a file the worker was stopped on or found
+  // changed; one it decoded is not at fault either.
+  if (!is_running_flag() || file_changed || !picture.empty()) why = Load_failure();
   C_Thread::run();
 }
 
@@ -57,19 +68,25 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   if (extension == ".bmp") {
     // Read a row at a time: neither the file nor a second picture is held.
     Picture_fit::decode_reduced(file_name, extension, Picture_fit::Part{0, 0, width, height}, int(width),
-                                int(height), picture, had_alpha, nullptr, go_on);
+                                int(height), picture, had_alpha, &why, go_on);
     return unchanged();
   }
   std::vector<uint8_t> bytes;
-  if (!Image_file_io::read_whole_file(file_name, bytes) || !unchanged()) return false;
+  if (!Image_file_io::read_whole_file(file_name, bytes, &why)) return true;  // the file as it is: unreadable
+  if (!unchanged()) return false;
   if (is_jpeg(extension)) {
     // One worker: the window's thread keeps a core for its paints.
-    Jpeg_codec::decode(bytes.data(), bytes.size(), 1, picture, std::numeric_limits<int64_t>::max(), nullptr, go_on);
+    Jpeg_codec::decode(bytes.data(), bytes.size(), 1, picture, std::numeric_limits<int64_t>::max(), &why, go_on);
     return true;
   }
   Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), int64_t(bytes.size()), false);
   gif->set_go_on(go_on);
-  if (gif->render_current_frame().empty()) return true;
+  // A first frame that shows nothing fails the file only when no frame
+  // shows anything; else the owner's decode takes the frame that does.
+  if (gif->render_current_frame().empty()) {
+    if (is_running_flag()) gif->has_picture(&why);
+    return true;
+  }
   picture = std::move(*gif->composed_bitmap()->pixels());
   gif_bytes = std::move(bytes);
   return true;

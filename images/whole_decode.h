@@ -18,6 +18,7 @@
 #include "baselib/thread.h"
 #include "drawing/pixels.h"
 #include "images/image_header.h"
+#include "images/load_failure.h"
 
 namespace brek {
 
@@ -32,9 +33,12 @@ class C_Whole_decode : public C_Thread {
   std::optional<Image_header::File_version> version;
   // The whole picture once finished; empty when the file was not the one
   // shown, did not decode, was of another size, or the worker was stopped.
-  // A file that does not decode is left to the decode on the owner's
-  // thread, which says why.
   Pixels picture;
+  // Why the file did not decode or could not be read, where the file is at
+  // fault: the owner keeps it as the image's failure, so a bad file costs
+  // one decode. Untold for a stopped worker, a file that changed meanwhile
+  // or a want of memory (the owner's own decode says what it finds then).
+  Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is
   // `picture`).
@@ -52,7 +56,7 @@ class C_Whole_decode : public C_Thread {
  private:
   // Reads and decodes the file as it is now (`before`); false when what
   // was read is not one version of it (file_changed tells whether it is
-  // another now) or could not be read.
+  // another now). A file that could not be read or decoded says why.
   bool decode(const Image_header::File_version& before);
 };
 

@@ -239,8 +239,7 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   Ref<C_Image> victim = v->current_image();
   // A clipboard or cut image has no file to delete.
   if (victim.is_none() || !is_file_name(victim->file_name)) return;
-  v->stop_whole_decode(victim);
-  if (!File_path::delete_files(std::vector<std::string>{victim->file_name})) {
+  if (!v->trash_file(victim)) {
     v->message(delete_failure(failure, File_path::last_error()));
     return;
   }

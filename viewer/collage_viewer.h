@@ -189,16 +189,20 @@ class C_Collage_viewer : public C_Form {
   void on_command();
   bool accept_drop() override { return true; }
   void open_file(const std::string& path);
+  // Names the image in the title: its file, size and bytes, and why it
+  // did not load where it failed.
   void show_file(const Ref<C_Image>& image);
   // A file that left its place (to the trash, to a move target): off the
   // list, the layout redone from its entry and its line or row off the
   // scroll range, the next entry current (the new last when it was the
   // last, none when the list emptied) and named by the single view.
   void drop_file(const Ref<C_Image>& image);
-  // A file about to leave its place: the worker decoding its whole picture
-  // stops now, not once a slow disk has taken the file (the next paint
-  // asks again should it stay).
-  void stop_whole_decode(const Ref<C_Image>& image);
+  // The image's file to the trash: the one way the viewer deletes (Delete,
+  // the name-clash question's "Delete source file"). The worker decoding
+  // its whole picture stops first, not once a slow disk has taken the file
+  // (the next paint asks again should it stay). False as
+  // File_path::delete_files says, its last_error() telling why.
+  bool trash_file(const Ref<C_Image>& image);
   void open_dir(const std::string& dir);
   // Forgets the listed files, the layout and the queue of directories to
   // walk: what opening a directory, saving a pasted picture and going back

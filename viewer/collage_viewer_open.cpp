@@ -85,13 +85,15 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
   if (is_none()) return;
   image->read_header_info(1.0, 1.0);
   if (image->width == 0 && image->extension() == ".webp") image->load(0, 0);
-  collage->update_caption(
+  // A file that did not load says why after its name and sizes.
+  const std::string caption = image->with_load_failure(
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size()));
+  if (caption != collage->caption) collage->update_caption(caption);
 }
 
-void C_Collage_viewer::stop_whole_decode(const Ref<C_Image>& image) {
-  if (is_none() || !picture_.whole_coming(image)) return;
-  picture_.drop();
+bool C_Collage_viewer::trash_file(const Ref<C_Image>& image) {
+  if (!is_none() && picture_.whole_coming(image)) picture_.drop();
+  return File_path::delete_files(std::vector<std::string>{image->file_name});
 }
 
 void C_Collage_viewer::drop_file(const Ref<C_Image>& image) {

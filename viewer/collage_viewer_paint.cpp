@@ -280,6 +280,9 @@ void C_Collage_viewer::paint_image() {
     in.pic_w = double(bmp->width);
     in.pic_h = double(bmp->height);
   }
+  // Black: the title says why, however the failure was found (here, on a
+  // worker, by the fitted copy's).
+  if (image->load_failed) show_file(image);
   if (bmp->width <= 0 || bmp->height <= 0) return;
   Ref<C_Canvas> canvas = paint_canvas_;
   const Single_view::Placement pl = Single_view::place(in);

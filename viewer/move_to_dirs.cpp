@@ -322,7 +322,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
         message(T(L::Move_failed));
         return;
       }
-      if (File_path::delete_files(std::vector<std::string>{source}))
+      if (v->trash_file(image))
         forget_source(image);
       else
         message(C_Additional_collage::delete_failure(T(L::Move_failed), File_path::last_error()));

@@ -69,7 +69,9 @@ void C_Collage_viewer::whole_picture_tick() {
   const Ref<C_Image> shown = single_mode ? current_image() : Ref<C_Image>();
   switch (picture_.tick(shown)) {
     case Single_view_picture::tick_result::TAKEN:
-      // A view that lagged behind the pointer catches up.
+    case Single_view_picture::tick_result::FAILED:
+      // A view that lagged behind the pointer catches up, or says why
+      // nothing came.
       repaint();
       break;
     case Single_view_picture::tick_result::FILE_CHANGED: {

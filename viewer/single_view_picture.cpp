@@ -164,7 +164,7 @@ Single_view_picture::tick_result Single_view_picture::tick(const Ref<C_Image>& s
       break;
   }
   stop_worker();
-  return tick_result::NOTHING;
+  return image->load_failed ? tick_result::FAILED : tick_result::NOTHING;
 }
 
 void Single_view_picture::file_changed_found(const Ref<C_Image>& image) {

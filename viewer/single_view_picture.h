@@ -34,8 +34,9 @@ class Single_view_picture {
     DECODING,      // the image's worker decodes it
     FILE_CHANGED,  // the file is another than the image stood for
   };
-  // What a tick of the timer came to.
-  enum class tick_result { NOTHING, TAKEN, FILE_CHANGED };
+  // What a tick of the timer came to: FAILED when the file did not decode
+  // (the image keeps why, and is not asked for again).
+  enum class tick_result { NOTHING, TAKEN, FILE_CHANGED, FAILED };
 
   // The timer whose ticks start and watch the worker; stopped until asked.
   void attach(const Ref<C_Timer>& timer) { timer_ = timer; }

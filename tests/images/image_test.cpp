@@ -307,6 +307,47 @@ TEST_F(Image, AFileNearTheReadCapIsHeldOnce) {
   }
 }
 
+// Files whose whole picture a worker reads and cannot decode or read: the
+// image fails with the reason its own decode gives, once, and asks for no
+// worker again. A BMP and a GIF whose headers say a size beyond what the
+// window's thread reads, a JPEG over the read cap (a hole up to it), a BMP
+// gone after its header was read.
+TEST_F(Image, AWholeDecodeOnAWorkerThatFailsFailsTheImageWithItsReason) {
+  std::string bmp = "BM";
+  brek_test::put32le(bmp, 154);
+  brek_test::put32le(bmp, 0);
+  brek_test::put32le(bmp, 138);  // where the rows start
+  brek_test::put32le(bmp, 124);  // a V5 header
+  brek_test::put32le(bmp, 4096);
+  brek_test::put32le(bmp, 2048);
+  brek_test::put16le(bmp, 1);
+  brek_test::put16le(bmp, 24);
+  brek_test::put32le(bmp, 5);  // the rows are a PNG, which no reader here takes
+  bmp.resize(154, '\0');
+  brek_test::write_file(dir.file("png inside.bmp"), bmp);
+  gif_test::Gif_writer gif;
+  gif.header(3000, 3000, gif_test::grey_palette(2)).trailer();  // no frame
+  brek_test::write_file(dir.file("no frame.gif"), gif.bytes());
+  ASSERT_EQ(::truncate(jpeg("over the cap.jpg", 64, 48).c_str(), Image_file_io::MAX_FILE_BYTES + 1), 0);
+  ASSERT_TRUE(Image_file_io::save_bmp(brek_test::test_picture(2100, 2100), dir.file("gone.bmp"), false));
+  for (const char* name : {"png inside.bmp", "no frame.gif", "over the cap.jpg", "gone.bmp"}) {
+    SCOPED_TRACE(name);
+    Ref<C_Image> i = image(dir.file(name));
+    i->read_header_info(1, 1);
+    if (std::string(name) == "gone.bmp") std::filesystem::remove(dir.file(name));
+    Ref<C_Image> own = image(dir.file(name));
+    own->load_whole();
+    ASSERT_TRUE(own->load_failed);
+    ASSERT_TRUE(i->start_whole_decode());
+    ASSERT_TRUE(brek_test::wait_until([&] { return i->whole_decoded(); }));
+    EXPECT_EQ(i->take_whole_decode(), C_Image::whole_result::NONE);
+    EXPECT_TRUE(i->load_failed);
+    EXPECT_EQ(i->load_failure(), own->load_failure());
+    EXPECT_FALSE(i->start_whole_decode());
+    EXPECT_FALSE(i->whole_decoding());
+  }
+}
+
 TEST_F(Image, SavesByTheTargetExtension) {
   Ref<C_Image> i = image(jpeg("src.jpg", 24, 16));
   bool nothing = true;

@@ -4,6 +4,8 @@
 // hooks on offscreen windows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "baselib/config.h"
 #include "baselib/file_path.h"
+#include "baselib/thread.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "drawing/font.h"
@@ -20,6 +23,7 @@
 #include "platform/control_input.h"
 #include "platform/test_events.h"
 #include "runtime/clock.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 #include "tests/support/wait_until.h"
@@ -398,6 +402,59 @@ TEST_F(Move_window, ASourceThatCannotBeDeletedSaysSo) {
   key('5');
   EXPECT_EQ(box->last_message(), T(L::Move_failed) + ": No such file or directory");
   EXPECT_EQ(read_file(target + "/a.jpg"), "theirs");
+}
+
+// Delete, and "Delete source file" of the name-clash question, while a
+// worker decodes the whole picture of the photograph the single view shows
+// at its own size: the worker is stopped before the trash takes the file,
+// so a trash held up (its sync on a busy disk) finds nothing decoding or
+// held. Each in a process of its own, whose entry changes stay held: the
+// moment the file has left its place, with the trash still at work, no
+// worker is left; it says what went wrong and ends with 1.
+using DeletingDeathTest = Move_window;
+TEST_F(DeletingDeathTest, BothDeletesStopTheWholeDecodeBeforeTheTrashTakesTheFile) {
+  if (brek_test::with_entry_changes_held([] {}, [](int) {}) < 0)
+    GTEST_SKIP() << "entry changes cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const bool clash : {false, true}) {
+    SCOPED_TRACE(clash ? "Delete source file" : "Delete");
+    const auto deleting = [&] {
+      Brek_runtime::Test_clock clock;
+      const std::string photo = src + "/photo.jpg", target = make_dir("target");
+      Image_file_io::save_jpeg(Pixels(3000, 2000, 0xFF2060A0u), photo);
+      write_file(target + "/photo.jpg", "theirs");
+      v->pointer = {137, 91};
+      v->open_file(photo);
+      box->paint();
+      // The worker starts at the next tick.
+      clock.advance(10);
+      Timer_ticks::run_due(clock.ticks());
+      const bool started = !v->fit_mode && Thread_registry::global().live_count() == 1;
+      if (clash) {
+        open_window();
+        set_path(3, target);
+        answer_clash([](const Ref<C_Dialog_replace>& d) { user_click(d->delete_button->native); });
+      }
+      bool moved = false, nothing_left = false;
+      brek_test::with_own_entry_changes_held([&] { clash ? key('3') : box->key(46 /* Delete */); },
+                                             [&](int) {
+                                               if (moved || fs::exists(photo)) return;
+                                               moved = true;
+                                               nothing_left = brek_test::wait_until(
+                                                   [] { return Thread_registry::global().live_count() == 0; });
+                                             });
+      int wrong = 0;
+      const auto expect = [&wrong](bool holds, const char* what) {
+        if (!holds) std::fprintf(stderr, "not so: %s\n", what), ++wrong;
+      };
+      expect(started, "a worker on the whole picture when the user deleted it");
+      expect(moved, "the file taken by the trash");
+      expect(nothing_left, "no worker left while the trash was at work");
+      expect(read_file(target + "/photo.jpg") == "theirs", "the target's file kept");
+      std::exit(wrong == 0 ? 0 : 1);
+    };
+    EXPECT_EXIT(deleting(), testing::ExitedWithCode(0), "");
+  }
 }
 
 TEST_F(Move_window, TheFileItselfUnderTheTargetsNameIsIgnoredWithoutAQuestion) {

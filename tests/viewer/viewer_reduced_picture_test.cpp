@@ -18,6 +18,7 @@
 #include "images/jpeg_codec.h"
 #include "platform/test_events.h"
 #include "runtime/clock.h"
+#include "tests/support/file_reads.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_input_support.h"
@@ -275,6 +276,39 @@ TEST(ViewerFirstScreen, APanBeforeTheWholePictureComesFollowsFromThePartInView) 
   EXPECT_EQ(differing(p, Whole_shown({300, 200})), 0);
   // The worker is gone with its job.
   EXPECT_TRUE(tick_until(clock, [] { return Thread_registry::global().live_count() == 0; }));
+}
+
+// A pan beyond the part in view before the whole picture came decodes the
+// part the new view needs with a quarter of the view's size around it on
+// every side: the pan goes on over that room, to and fro, reading the file
+// no more, each view as the whole picture shows it.
+TEST(ViewerFirstScreen, APanBeforeTheWholePictureComesGoesOnOverRoomAroundThePartDecodedForIt) {
+  Brek_runtime::Test_clock clock;
+  Part_shown p;
+  const double opened_left = p.v->image_rect.x;
+  brek_test::File_reads file(p.path);
+  // Times the photograph is opened to paint the pointer at `at`.
+  const auto opens_to_paint = [&](point at) {
+    const int before = file.opens();
+    p.v->pointer = at;
+    p.b.paint();
+    return file.opens() - before;
+  };
+  // The view moves about 80 pixels right, past the part of the first
+  // paint: its part is decoded.
+  EXPECT_GT(opens_to_paint({157, 91}), 0);
+  const double first_left = p.v->image_rect.x;
+  ASSERT_LT(first_left, opened_left - 60);
+  EXPECT_TRUE(shows_photo_where_placed(p));
+  // To and fro within 100 pixels (a quarter of the 400 shown) of that view.
+  for (double x : {162.0, 167.0, 172.0, 152.0, 147.0}) {
+    EXPECT_EQ(opens_to_paint({x, 91}), 0) << x;
+    ASSERT_FALSE(p.v->fit_mode);
+    EXPECT_LT(std::fabs(p.v->image_rect.x - first_left), 100) << x;
+    EXPECT_NE(p.v->image_rect.x, first_left) << x;
+    EXPECT_TRUE(shows_photo_where_placed(p)) << x;
+  }
+  EXPECT_TRUE(p.image()->picture.is_none());
 }
 
 // A picture let go of (stepped far from, or the directory view shown in

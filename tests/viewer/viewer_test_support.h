@@ -49,6 +49,26 @@ inline Ref<C_Bitmap> flat_picture(int w, int h, uint32_t colour) {
 }
 // Writes the picture as a BMP file; true on success.
 inline bool write_bmp(const Pixels& p, const std::string& path) { return Image_file_io::save_bmp(p, path, false); }
+// A BMP whose V5 header says w x h at 24 bits per pixel, its rows stored
+// by `compression` (5: a PNG, which no reader here takes), followed by 16
+// bytes where the rows would start: a file of 154 bytes.
+inline std::string bmp_header_only(int w, int h, uint32_t compression) {
+  std::string s(154, '\0');
+  const auto le = [&s](size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
+  };
+  s[0] = 'B';
+  s[1] = 'M';
+  le(2, uint32_t(s.size()), 4);  // file size
+  le(10, 138, 4);                // where the rows start
+  le(14, 124, 4);                // the V5 header's size
+  le(18, uint32_t(w), 4);
+  le(22, uint32_t(h), 4);
+  le(26, 1, 2);   // planes
+  le(28, 24, 2);  // bits per pixel
+  le(30, compression, 4);
+  return s;
+}
 // Writes a 1 x 1 GIF: the smallest picture file, for folders of thousands.
 inline void tiny_gif(const std::string& path) {
   static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,

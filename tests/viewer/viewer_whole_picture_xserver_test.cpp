@@ -4,9 +4,8 @@
 // take the worker's; stepping away, deleting or closing while it is being
 // decoded stops it; a file replaced meanwhile is shown as it is now.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,12 +16,14 @@
 #include "forms/form_bridge.h"
 #include "images/format_classes.h"
 #include "images/image_header.h"
+#include "tests/support/file_reads.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
+using brek_test::File_reads;
 
 namespace {
 
@@ -38,34 +39,6 @@ bool write_position_picture(const std::string& path, int w, int h, int blue = PO
   }
   return Image_file_io::save_jpeg(p, path);
 }
-
-// The opens and finished reads of one file, by this process or any other,
-// as the kernel reports them.
-class File_reads {
- public:
-  explicit File_reads(const std::string& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    EXPECT_GE(inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
-  }
-  ~File_reads() { ::close(fd_); }
-  File_reads(const File_reads&) = delete;
-  File_reads& operator=(const File_reads&) = delete;
-  int opens() { return take(), opens_; }
-  int reads() { return take(), reads_; }
-
- private:
-  void take() {
-    alignas(inotify_event) char buffer[4096];
-    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
-      for (ssize_t at = 0; at < n;) {
-        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-        opens_ += (e->mask & IN_OPEN) != 0;
-        reads_ += (e->mask & IN_CLOSE_NOWRITE) != 0;
-        at += ssize_t(sizeof(inotify_event) + e->len);
-      }
-  }
-  int fd_;
-  int opens_ = 0, reads_ = 0;
-};
 
 // Distance of two levels of a channel that wraps at 256.
 int wrapped_distance(int a, int b) {
@@ -170,6 +143,45 @@ TEST(ViewerWholePicture, AnOpenAtItsOwnSizeGetsTheWholePictureWithoutAMoveAndAMo
   s.point_at(to_x, to_y);
   // Far from where the first paint had it.
   EXPECT_LT(s.expect_panned(to_x, to_y, PW, PH, POSITION_BLUE), -PW / 4);
+}
+
+// A BMP whose header says 4096 x 2048 with its rows a PNG, which no reader
+// here takes, opened alone with the pointer over the window: its whole
+// picture is read once, on a worker, and fails with its reason, which the
+// title says; pointer moves over the black window read nothing again and
+// start no worker.
+TEST(ViewerWholePicture, AHugeBmpThatDoesNotDecodeIsReadOnceAndSaysWhy) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("broken.bmp");
+  ASSERT_TRUE(brek_test::write_file(path, bmp_header_only(4096, 2048, 5)));
+  File_reads file(path);
+  Whole_screen s;
+  ASSERT_TRUE(s.shown());
+  const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+  s.point_at(box_w / 2, box_h / 2);
+  s.v->open_file(path);
+  const Ref<C_Image> image = s.v->current_image();
+  const auto settled = [] {
+    return brek_test::wait_until([] {
+      te::settle();
+      return Thread_registry::global().live_count() == 0;
+    });
+  };
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return image->load_failed;
+  })) << file.opens() << " opens";
+  EXPECT_EQ(image->load_failure(), "unsupported: BMP compression 5");
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    te::settle();
+    return testing::Value(s.v->get_caption(), testing::EndsWith(": unsupported: BMP compression 5"));
+  })) << s.v->get_caption();
+  ASSERT_TRUE(settled());
+  const int opened = file.opens();
+  for (int i = 1; i <= 20; ++i) s.point_at(box_w / 4 + i * box_w / 40, box_h / 4 + i * box_h / 40);
+  EXPECT_TRUE(settled());
+  EXPECT_EQ(file.opens(), opened);
 }
 
 namespace {

@@ -2,10 +2,12 @@
 // picture fitted into the window, the title block of an empty window, and
 // an animation reached by stepping.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,6 +18,7 @@
 #include "platform/test_events.h"
 #include "platform/window.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
 #include "tests/viewer/viewer_on_screen.h"
 
@@ -183,6 +186,48 @@ TEST(ViewerOnXServer, DeletingTheOnlyPictureTakesItsNameOffTheTitle) {
   EXPECT_FALSE(File_path::file_exists(path));
   EXPECT_TRUE(s.v->current_file.empty());
   EXPECT_EQ(s.v->get_caption().find("only one.bmp"), std::string::npos) << s.v->get_caption();
+}
+
+// Files that do not show, opened alone: the window stays black and its
+// title says why after the file's name, sizes and bytes. Files over the
+// read cap (1 GiB, sparse) are refused whichever way they are read: a BMP
+// too large for the window's thread at its own size (its worker), a GIF
+// like it fitted (the fitted copy's worker), a small JPEG (the window's
+// own decode); a small BMP of a kind no reader takes says so alike.
+TEST(ViewerOnXServer, AFileThatDoesNotShowSaysWhyInTheTitle) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  const int64_t over_cap = Image_file_io::MAX_FILE_BYTES + 4096;
+  const std::string too_large = "too large: a file of " + std::to_string(over_cap) + " bytes";
+  struct Case {
+    const char* name;
+    bool pointer_inside;
+    std::string why;
+  };
+  for (const Case& c : {Case{"huge.bmp", true, too_large}, Case{"huge.gif", false, too_large},
+                        Case{"small.jpg", true, too_large}, Case{"png inside.bmp", true,
+                                                                  "unsupported: BMP compression 5"}}) {
+    SCOPED_TRACE(c.name);
+    brek_test::Temp_dir dir;
+    const std::string path = dir.file(c.name), name = c.name;
+    const bool written = name == "huge.bmp"    ? brek_test::write_file(path, bmp_header_only(4096, 2048, 0))
+                         : name == "huge.gif"  ? brek_test::write_file(path, one_colour_gif(3000, 3000))
+                         : name == "small.jpg" ? Image_file_io::save_jpeg(quadrants(120, 90), path)
+                                               : brek_test::write_file(path, bmp_header_only(64, 32, 5));
+    ASSERT_TRUE(written);
+    if (c.why == too_large) std::filesystem::resize_file(path, uint64_t(over_cap));
+    On_screen s;
+    ASSERT_TRUE(s.shoot());
+    s.rest_pointer_at(c.pointer_inside ? s.in_box(200, 150) : s.in_box(-100, -100));
+    s.v->open_file(path);
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return testing::Value(s.v->get_caption(), testing::EndsWith(": " + c.why));
+    })) << s.v->get_caption();
+    EXPECT_NE(s.v->get_caption().find(path), std::string::npos) << s.v->get_caption();
+    ASSERT_TRUE(s.shoot());
+    for (const auto& [x, y] : {std::pair{60, 45}, std::pair{200, 150}, std::pair{340, 255}})
+      EXPECT_EQ(s.at(x, y), 0u) << x << "," << y;
+  }
 }
 
 // Stepping onto an animated GIF in the single view (Down, Up, Space) plays
