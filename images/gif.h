@@ -194,6 +194,11 @@ class C_Gif : public Brek_object {
   // would leave it; false, nothing taken, for a picture of another size or
   // a GIF without frames.
   bool adopt_first_frame(Pixels&& composed);
+  // Frame 0 found elsewhere (by a worker, from the same file's bytes) to
+  // show nothing, as it does not decode, while a later frame shows: taken
+  // as composing it here would leave it, the current frame showing
+  // nothing, and never decoded again. False for a GIF without frames.
+  bool adopt_empty_first_frame();
 
   // Bits per pixel of the index rows for a palette of this many entries:
   // 1 for 2 entries, 4 for up to 16, 8 above.

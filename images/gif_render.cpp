@@ -193,6 +193,18 @@ bool C_Gif::adopt_first_frame(Pixels&& composed) {
   return true;
 }
 
+bool C_Gif::adopt_empty_first_frame() {
+  if (is_none() || frames.empty()) return false;
+  reset_composition();
+  if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
+  // As a failed decode leaves it: each turn of the animation passes it.
+  cache_[0].failed = true;
+  stepped_ = 0;
+  frame_shown_ = false;
+  current_frame = last_rendered = 0;
+  return true;
+}
+
 // Frame n was shown; its disposal method prepares the picture for the next.
 void C_Gif::end_frame(int64_t n) {
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];

@@ -241,7 +241,7 @@ C_Image::whole_result C_Image::take_whole_decode() {
   const Ref<C_Whole_decode> job = whole_job_;
   whole_job_.reset();
   if (job->file_changed) return whole_result::FILE_CHANGED;
-  if (job->picture.empty()) {
+  if (job->picture.empty() && !job->first_frame_empty) {
     // The file is at fault: it fails here as in a decode of its own.
     if (job->why.failed()) {
       load_failed = true;
@@ -250,10 +250,13 @@ C_Image::whole_result C_Image::take_whole_decode() {
     return whole_result::NONE;
   }
   if (job->extension == ".gif") {
-    // Its frames read here from the same bytes, the first one as composed.
+    // Its frames read here from the same bytes, the first one as composed
+    // there (nothing, where it showed nothing).
     Ref<C_Gif> gif = C_Gif::read_from_bytes(job->gif_bytes.data(), int64_t(job->gif_bytes.size()), false);
     job->gif_bytes = std::vector<uint8_t>();
-    if (!gif->adopt_first_frame(std::move(job->picture))) return whole_result::NONE;
+    const bool taken =
+        job->first_frame_empty ? gif->adopt_empty_first_frame() : gif->adopt_first_frame(std::move(job->picture));
+    if (!taken) return whole_result::NONE;
     animation = gif;
     width = gif->width();
     height = gif->height();

@@ -106,7 +106,8 @@ class C_Image : public C_Thread {
   // Whether a worker decodes the whole picture, and whether it is done.
   bool whole_decoding() const { return !whole_job_.is_none(); }
   bool whole_decoded() const { return whole_decoding() && whole_job_->is_finished(); }
-  // A finished worker's picture taken: HELD, FILE_CHANGED (nothing taken),
+  // A finished worker's picture taken (a GIF's animation on its first
+  // frame, also one that shows nothing): HELD, FILE_CHANGED (nothing taken),
   // or NONE when it brought none: not done, stopped, a file that failed
   // (load_failed, with the worker's reason, as a decode here would set it)
   // or one it left to load_whole's own decode (no memory to be had).

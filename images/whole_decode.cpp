@@ -48,13 +48,15 @@ void C_Whole_decode::run() {
     // A decoder that said why before it threw keeps its reason.
     Load_failure::note(&why, load_failure_kind::RAISED, e.what());
   }
-  if (!one_version || picture.width() != width || picture.height() != height) {
+  const bool whole = first_frame_empty || (picture.width() == width && picture.height() == height);
+  if (!one_version || !whole) {
     picture.clear();
     gif_bytes.clear();
+    first_frame_empty = false;
   }
   // Nothing is wrong with a file the worker was stopped on or found
   // changed; one it decoded is not at fault either.
-  if (!is_running_flag() || file_changed || !picture.empty()) why = Load_failure();
+  if (!is_running_flag() || file_changed || !picture.empty() || first_frame_empty) why = Load_failure();
   C_Thread::run();
 }
 
@@ -82,9 +84,11 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes.data(), int64_t(bytes.size()), false);
   gif->set_go_on(go_on);
   // A first frame that shows nothing fails the file only when no frame
-  // shows anything; else the owner's decode takes the frame that does.
+  // shows anything; else the owner's animation starts on it.
   if (gif->render_current_frame().empty()) {
-    if (is_running_flag()) gif->has_picture(&why);
+    first_frame_empty = is_running_flag() && gif->has_picture(&why) && gif->width() == width &&
+                        gif->height() == height;
+    if (first_frame_empty) gif_bytes = std::move(bytes);
     return true;
   }
   picture = std::move(*gif->composed_bitmap()->pixels());

@@ -4,7 +4,10 @@
 // take_whole_decode take what it made), so that the window showing part of
 // the picture, or a copy of it made small, goes on answering meanwhile: a
 // JPEG, a BMP read row by row from the file (never held whole), a GIF's
-// first frame composed.
+// first frame composed. A GIF whose first frame shows nothing (it does not
+// decode) while a later one shows brings no picture but its bytes and
+// that finding, from which the owner's animation starts as a decode of
+// its own would: on that first frame, showing nothing.
 //
 // The owner sets the fields before start() and reads the results only once
 // is_finished(). They are plain data, no references to objects, so the
@@ -41,8 +44,11 @@ class C_Whole_decode : public C_Thread {
   Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is
-  // `picture`).
+  // `picture`, or shows nothing when first_frame_empty).
   std::vector<uint8_t> gif_bytes;
+  // The GIF's first frame shows nothing while a later one shows: no
+  // picture, and the file is not at fault.
+  bool first_frame_empty = false;
   // The file is there but is another version than the image stood for
   // (written, replaced, renamed over): the image is to be renewed.
   bool file_changed = false;

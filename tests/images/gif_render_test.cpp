@@ -481,3 +481,27 @@ TEST(GifRender, AnAdoptedFirstFrameGoesOnAsOneComposedHere) {
     EXPECT_EQ(adopting->frames_decoded(), 2);
   }
 }
+
+// A first frame found by a worker to show nothing (it does not decode) and
+// taken over shows nothing, and the animation goes on as one composed here
+// does, round and round, never decoding that frame again.
+TEST(GifRender, AnAdoptedEmptyFirstFrameGoesOnAsOneComposedHere) {
+  Frame_desc broken = solid(0, 0, 6, 1, 1);
+  broken.min_code_size = 12;
+  Gif_writer w;
+  w.header(6, 1, kPal)
+      .graphic_control(1, 1).image(broken)
+      .graphic_control(2, 1).image(solid(1, 0, 2, 1, 2))
+      .graphic_control(1, 1).image(solid(3, 0, 1, 1, 3))
+      .trailer();
+  Ref<C_Gif> here = load(w);
+  Ref<C_Gif> adopting =
+      C_Gif::read_from_bytes(reinterpret_cast<const uint8_t*>(w.bytes().data()), int64_t(w.bytes().size()), false);
+  ASSERT_TRUE(adopting->adopt_empty_first_frame());
+  EXPECT_EQ(adopting->current_frame, 0);
+  EXPECT_TRUE(adopting->render_current_frame().empty());
+  for (int64_t n : {0, 1, 2, 0, 1, 2}) EXPECT_EQ(show(adopting, n), show(here, n)) << n;
+  EXPECT_EQ(show(adopting, 2), (Row{BG, BG, BG, B, BG, BG}));
+  EXPECT_EQ(adopting->frames_decoded(), 2);
+  EXPECT_FALSE(C_Gif::load_from_bytes(std::string("GIF89a"))->adopt_empty_first_frame());
+}

@@ -186,6 +186,85 @@ TEST(ViewerWholePicture, AHugeBmpThatDoesNotDecodeIsReadOnceAndSaysWhy) {
 
 namespace {
 
+// A GIF of w x h pixels, two frames of 100 ms each over the whole screen:
+// the first does not decode (a minimum code size of 12, past what a GIF
+// allows) and shows nothing, the second is green.
+std::string gif_with_an_empty_first_frame(int w, int h) {
+  std::string s = one_colour_gif(w, h, 2);
+  // The first image descriptor's code size, after its position, size and
+  // packed byte; the header and its palette hold no ','.
+  s[s.find(',') + 10] = char(12);
+  return s;
+}
+
+}  // namespace
+
+// That GIF at 3000 x 3000, opened alone with the pointer over the window,
+// shown at its own size: its worker reads it once, and the window shows
+// it as it shows one of 2000 x 2000 (decoded on the window's thread): the
+// first frame (nothing), then the second as the animation plays. Pointer
+// moves read nothing again and start no worker.
+TEST(ViewerWholePicture, AHugeGifWhoseFirstFrameShowsNothingIsReadOnceAndPlaysAsASmallerOne) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  for (const int side : {2000, 3000}) {
+    SCOPED_TRACE(side);
+    brek_test::Temp_dir dir;
+    const std::string path = dir.file("late.gif");
+    ASSERT_TRUE(brek_test::write_file(path, gif_with_an_empty_first_frame(side, side)));
+    File_reads file(path);
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+    // The timers wait for the test's ticks: the animation stands still
+    // between them.
+    Brek_runtime::Test_clock clock;
+    const auto tick = [&](int64_t ms) {
+      clock.advance(ms);
+      Timer_ticks::run_due(clock.ticks());
+      te::settle();
+    };
+    const auto settled = [&] {
+      return brek_test::wait_until([&] {
+        tick(10);
+        return Thread_registry::global().live_count() == 0;
+      });
+    };
+    s.point_at(box_w / 2, box_h / 2);
+    s.v->open_file(path);
+    te::settle();
+    ASSERT_FALSE(s.v->fit_mode);
+    const Ref<C_Image> image = s.v->current_image();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      tick(10);
+      return !image->animation.is_none() || image->load_failed;
+    })) << file.opens() << " opens";
+    EXPECT_FALSE(image->load_failed) << image->load_failure();
+    ASSERT_TRUE(settled());
+    // Its header, and the decode.
+    const int opened = file.opens();
+    EXPECT_EQ(opened, 2);
+
+    // The first frame, nothing: black in the middle of the box.
+    const int64_t mid_x = C_Canvas::to_device_pixels(box_w / 2), mid_y = C_Canvas::to_device_pixels(box_h / 2);
+    ASSERT_TRUE(s.shoot(s.shot));
+    EXPECT_EQ(image->animation->current_frame, 0);
+    EXPECT_EQ(s.at(mid_x, mid_y), 0u);
+    for (int i = 1; i <= 10; ++i) {
+      s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
+      EXPECT_TRUE(settled());
+    }
+    EXPECT_EQ(file.opens(), opened);
+    // The second, green, as the animation plays.
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      tick(20);
+      return s.shoot(s.shot) && s.at(mid_x, mid_y) == 0x00FF00u;
+    })) << std::hex << s.at(mid_x, mid_y);
+    EXPECT_EQ(file.opens(), opened);
+  }
+}
+
+namespace {
+
 enum class while_decoding { STEP_AWAY, DELETE, CLOSE };
 
 }  // namespace
