@@ -1,6 +1,5 @@
 // The open, save and directory dialogs as Qt's own file dialog widgets
-// (never the desktop's native dialog), placed over their form; the mounted
-// volumes from QStorageInfo.
+// (never the desktop's native dialog), placed over their form.
 
 #include "platform/file_dialog.h"
 
@@ -9,7 +8,6 @@
 #include <QPointer>
 #include <QShowEvent>
 #include <QStandardPaths>
-#include <QStorageInfo>
 
 #include "platform/qt/keyboard_back.h"
 #include "platform/qt/native_form_frame.h"
@@ -148,24 +146,6 @@ std::string pictures_folder() { return user_folder(QStandardPaths::PicturesLocat
 
 std::string documents_folder() {
   return user_folder(QStandardPaths::DocumentsLocation, QStringLiteral("Documents"));
-}
-
-std::vector<Volume> mounted_volumes() {
-  std::vector<Volume> out;
-  for (const QStorageInfo& s : QStorageInfo::mountedVolumes()) {
-    if (!s.isValid()) continue;
-    out.push_back(Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()});
-  }
-  return out;
-}
-
-bool volume_of(const std::string& path, Volume& out) {
-  out = Volume();
-  if (path.empty() || !QFileInfo::exists(qstr(path))) return false;
-  QStorageInfo s(qstr(path));
-  if (!s.isValid()) return false;
-  out = Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()};
-  return true;
 }
 
 }  // namespace brek_platform
