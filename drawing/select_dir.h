@@ -4,8 +4,8 @@
 // letters on a system that has them) and lists the subdirectories of a
 // node one level ahead of what the user has opened, so that every node
 // that can be opened shows its mark; a mount that does not answer is shown
-// without its folders (drawing/listing_ahead.h). Run it with show_modal: "OK" leaves
-// the chosen path in result_dir.
+// without its folders (drawing/listing_ahead.h). Run it with show_modal:
+// "OK" leaves the chosen path in result_dir.
 
 #include <cstdint>
 #include <set>
