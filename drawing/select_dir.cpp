@@ -9,7 +9,7 @@
 #include "baselib/string_functions.h"
 #include "baselib/system_functions.h"
 #include "forms/dialog_file.h"
-#include "platform/file_dialog.h"
+#include "platform/mount_table.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -20,12 +20,16 @@ bool ends_with_separator(const std::string& s) { return !s.empty() && s.back() =
 
 std::string with_separator(const std::string& s) { return ends_with_separator(s) ? s : s + "/"; }
 
+DynAStr sorted(DynAStr list) {
+  C_Sorting::sort_part(list);
+  return list;
+}
+
 // The entries of a directory in byte order.
 DynAStr sorted_entries(const std::string& dir) {
   DynAStr list;
   File_path::list_directory(dir, list);
-  C_Sorting::sort_part(list);
-  return list;
+  return sorted(list);
 }
 
 }  // namespace
@@ -86,13 +90,20 @@ void C_Select_dir::expand_node(const std::string& path, int64_t node) {
   if (is_none()) return;
   const std::string dir = with_separator(path);
   const bool windows = is_windows();
-  DynAStr entries = sorted_entries(dir);
+  DynAStr listed;
+  if (!ahead_.list(dir, listed)) {
+    tree->collapse(node);
+    return;
+  }
+  const DynAStr entries = sorted(listed);
   for (int64_t k = 0; k < entries.count(); ++k) {
     const std::string e = entries.get(k);
     if (!ends_with_separator(e)) continue;
     const std::string name = e.substr(0, e.size() - 1);
     if (!windows && !name.empty() && name[0] == '.' && !show_hidden) continue;
-    if (!(show_hidden && show_system)) {
+    // A mount point is not asked for its attributes, which a mount that
+    // does not answer would never give: here its name says it is hidden.
+    if (!(show_hidden && show_system) && !ahead_.is_mount_point(dir + name)) {
       const int64_t attributes = File_path::file_info(dir + name).attributes;
       if ((attributes & File_path::ATTR_HIDDEN) && !show_hidden) continue;
       if ((attributes & File_path::ATTR_SYSTEM) && !show_system) continue;
@@ -108,8 +119,10 @@ void C_Select_dir::fill_tree() {
   Ref<C_Select_dir> keep(this);
   tree->clear();
   remote_roots_.clear();
+  const std::vector<brek_platform::Volume> volumes = brek_platform::mounted_volumes();
+  ahead_.set_mounts(volumes);
   if (!include_remote)
-    for (const brek_platform::Volume& v : brek_platform::mounted_volumes())
+    for (const brek_platform::Volume& v : volumes)
       if (Drives::type_of_volume(v.file_system, v.root) == drive_type::REMOTE)
         remote_roots_.insert(File_path::without_trailing_separator(v.root));
   const std::string sep = NATIVE_String_functions::path_separator();
@@ -154,6 +167,7 @@ void C_Select_dir::on_mouse_up() {
   C_Dialog::on_mouse_up();
   const int64_t f = tree->focused;
   if (f < 1 || !tree->is_expanded(f)) return;
+  ahead_.set_mounts(brek_platform::mounted_volumes());
   const DynAInt children = tree->get_node(f).children;
   for (int64_t k = 0; k < children.count(); ++k) {
     const int64_t child = children.get(k);

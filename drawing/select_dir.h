@@ -3,15 +3,17 @@
 // a painted tree. The tree starts with the directories under "/" (drive
 // letters on a system that has them) and lists the subdirectories of a
 // node one level ahead of what the user has opened, so that every node
-// that can be opened shows its mark. Run it with show_modal: "OK" leaves
-// the chosen path in result_dir. A symbolic link is never a node (a
-// listing names only directories with a "/"), so the tree has no loops;
-// mounts of network file systems are left out unless include_remote.
+// that can be opened shows its mark; a mount that does not answer is shown
+// without its folders (drawing/listing_ahead.h). Run it with show_modal:
+// "OK" leaves the chosen path in result_dir. A symbolic link is never a
+// node (a listing names only directories with a "/"), so the tree has no
+// loops; mounts of network file systems are left out unless include_remote.
 
 #include <cstdint>
 #include <set>
 #include <string>
 
+#include "drawing/listing_ahead.h"
 #include "drawing/paint_tree.h"
 #include "forms/button.h"
 #include "forms/dialog.h"
@@ -66,6 +68,7 @@ class C_Select_dir : public C_Dialog {
   // system.
   bool skipped_remote(const std::string& path) const;
   std::set<std::string> remote_roots_;
+  Listing_ahead ahead_;
 };
 
 }  // namespace brek

@@ -9,6 +9,7 @@
 #include "forms/modal_run.h"
 #include "forms/placement.h"
 #include "platform/file_dialog.h"
+#include "platform/mount_table.h"
 
 namespace brek {
 

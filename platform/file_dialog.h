@@ -1,6 +1,5 @@
 #pragma once
-// The platform's open, save and directory dialogs, and the mounted
-// volumes. No Qt types here; platform/qt/file_dialog.cpp builds them. The
+// The platform's open, save and directory dialogs. No Qt types here; platform/qt/file_dialog.cpp builds them. The
 // dialogs are the platform library's own widgets, never the desktop's
 // native ones, so that they behave the same everywhere and tests can answer
 // them (platform/test_events.h). A dialog gives the files it accepted,
@@ -73,16 +72,5 @@ std::string pictures_folder();
 // The user's documents folder, likewise: XDG_DOCUMENTS_DIR, ~/Documents,
 // the home folder.
 std::string documents_folder();
-
-// A mounted file system.
-struct Volume {
-  std::string root;         // mount point
-  std::string file_system;  // "ext4", "nfs4", "iso9660" ...
-  std::string device;       // "/dev/sda1", "server:/export" ...
-};
-
-std::vector<Volume> mounted_volumes();
-// The volume that holds path; false when the path does not exist.
-bool volume_of(const std::string& path, Volume& out);
 
 }  // namespace brek_platform

@@ -1,15 +1,16 @@
 // The open, save and directory dialogs as Qt's own file dialog widgets
-// (never the desktop's native dialog), placed over their form; the mounted
-// volumes from QStorageInfo.
+// (never the desktop's native dialog), placed over their form.
 
 #include "platform/file_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
 #include <QPointer>
 #include <QShowEvent>
 #include <QStandardPaths>
-#include <QStorageInfo>
+#include <QTimer>
 
 #include "platform/qt/native_form_frame.h"
 #include "platform/qt/window_layer.h"
@@ -21,12 +22,49 @@ namespace {
 QString qstr(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
+// The folder a dialog opens in, as Qt's dialog takes it: without a
+// trailing separator, for with one its name field's completer lists the
+// folder above too, asking each of its entries (a mount that does not
+// answer among them holds the dialog's listing).
+QString folder(const std::string& directory) { return directory.empty() ? QString() : QDir::cleanPath(qstr(directory)); }
+
+// Qt's dialog lists folders on a thread of its own, its model's, which asks
+// every entry of a folder; a mount that does not answer holds that thread
+// for as long as it hangs, and deleting the model waits for the thread. So
+// the model is the dialog's for its life only: once the dialog is gone, the
+// model asks for a folder of the kernel's own and goes when that has been
+// listed (the thread takes one request after the other), or is left behind
+// for good should that never come. Nothing waits for a mount.
+void let_model_outlive(QFileDialog* dialog) {
+  auto* model = dialog->findChild<QFileSystemModel*>();
+  if (!model) return;
+  model->setParent(nullptr);
+  QObject::connect(dialog, &QObject::destroyed, model, [model] {
+    // The dialog's own icons go with it; these stay for any model left.
+    static QFileIconProvider* const icons = new QFileIconProvider;
+    model->setIconProvider(icons);
+    // Later, once the dialog has gone whole: until then it hears of what
+    // the model does.
+    QTimer::singleShot(0, model, [model] {
+      const QString probe = model->rootPath() == "/proc/sys" ? QStringLiteral("/proc") : QStringLiteral("/proc/sys");
+      QObject::connect(model, &QFileSystemModel::directoryLoaded, model, [model, probe](const QString& path) {
+        if (path == probe) model->deleteLater();
+      });
+      model->setRootPath(probe);
+    });
+  });
+}
+
 // Moves itself over its form once it knows its own size, kept where the
-// program's rule says (on a monitor's work area, cut to it).
+// program's rule says (on a monitor's work area, cut to it). It opens in
+// its folder at once: else it lists the working directory first.
 class Placed_file_dialog : public QFileDialog {
  public:
-  Placed_file_dialog(QWidget* form, Fit_outer fit) : QFileDialog(form), form_(form), fit_(std::move(fit)) {
+  Placed_file_dialog(QWidget* form, Fit_outer fit, const QString& directory)
+      : QFileDialog(form, QString(), directory), form_(form), fit_(std::move(fit)) {
     setOption(QFileDialog::DontUseNativeDialog, true);
+    if (!directory.isEmpty()) setDirectory(directory);
+    let_model_outlive(this);
   }
 
  protected:
@@ -92,14 +130,13 @@ void dialog_holder_destroy(Native_handle holder) {
 bool run_file_dialog(Native_handle holder, const File_dialog_request& request, std::vector<std::string>& chosen) {
   QWidget* form = holder_form(holder);
   if (!form) return false;
-  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit);
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit, folder(request.directory));
   dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (request.save)
     dialog->setFileMode(QFileDialog::AnyFile);
   else
     dialog->setFileMode(request.multi_select ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   if (!request.title.empty()) dialog->setWindowTitle(qstr(request.title));
-  if (!request.directory.empty()) dialog->setDirectory(qstr(request.directory));
   QStringList filters;
   for (const std::string& f : request.filters) filters << qstr(f);
   if (!filters.isEmpty()) dialog->setNameFilters(filters);
@@ -115,12 +152,12 @@ bool run_file_dialog(Native_handle holder, const File_dialog_request& request, s
 bool run_directory_dialog(Native_handle holder, const Directory_dialog_request& request, std::string& chosen) {
   QWidget* form = holder_form(holder);
   if (!form) return false;
-  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit);
+  const QString directory = request.directory.empty() ? QDir::homePath() : folder(request.directory);
+  QPointer<Placed_file_dialog> dialog = new Placed_file_dialog(form, request.fit, directory);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::Directory);
   dialog->setOption(QFileDialog::ShowDirsOnly, true);
   if (!request.caption.empty()) dialog->setWindowTitle(qstr(request.caption));
-  dialog->setDirectory(request.directory.empty() ? QDir::homePath() : qstr(request.directory));
   QStringList names;
   if (!run(dialog, names)) return false;
   chosen = utf8(names.first());
@@ -146,24 +183,6 @@ std::string pictures_folder() { return user_folder(QStandardPaths::PicturesLocat
 
 std::string documents_folder() {
   return user_folder(QStandardPaths::DocumentsLocation, QStringLiteral("Documents"));
-}
-
-std::vector<Volume> mounted_volumes() {
-  std::vector<Volume> out;
-  for (const QStorageInfo& s : QStorageInfo::mountedVolumes()) {
-    if (!s.isValid()) continue;
-    out.push_back(Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()});
-  }
-  return out;
-}
-
-bool volume_of(const std::string& path, Volume& out) {
-  out = Volume();
-  if (path.empty() || !QFileInfo::exists(qstr(path))) return false;
-  QStorageInfo s(qstr(path));
-  if (!s.isValid()) return false;
-  out = Volume{utf8(s.rootPath()), s.fileSystemType().toStdString(), s.device().toStdString()};
-  return true;
 }
 
 }  // namespace brek_platform

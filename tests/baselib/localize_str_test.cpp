@@ -275,15 +275,15 @@ TEST_F(Language, ATranslationThatCannotBeReadIsLeftAloneAndReported) {
   EXPECT_NE(said[0].find(dir.file("Deutsch_DE.lng")), std::string::npos) << said[0];
 }
 
-// The cap holds for what is read, not for what the size said before: a
-// file that another program grows (or a name swapped for a larger file)
-// between the look at its size and the read is refused whole, with why.
+// The cap holds for what is read, not for what the size said: a file that
+// another program grows (or a name swapped for a larger file) after its
+// size was seen, as the reading starts, is refused whole, with why.
 TEST_F(Language, AFileGrownPastTheCapAfterItsSizeWasSeenIsRefused) {
   const std::string file = dir.file("Grown_GR.lng");
   ASSERT_TRUE(write_file(file, crlf({"[{Collage_viewer}]", "Exit_2=Small"})));
   const std::string english = L::text(lng::Collage_viewer::Exit_2);
   bool grown = false, loaded = true;
-  const int opens = brek_test::with_opens_held([&] { loaded = L::load_language("GR"); },
+  const int reads = brek_test::with_reads_held([&] { loaded = L::load_language("GR"); },
                                                [&](const std::string& path) {
                                                  if (path != file || grown) return;
                                                  grown = true;
@@ -292,7 +292,7 @@ TEST_F(Language, AFileGrownPastTheCapAfterItsSizeWasSeenIsRefused) {
                                                  for (int64_t n = 0; n <= L::MAX_FILE_BYTES; n += int64_t(line.size()))
                                                    out << line;
                                                });
-  if (opens < 0) GTEST_SKIP() << "opens cannot be held here (seccomp user notification)";
+  if (reads < 0) GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
   ASSERT_TRUE(grown);
   EXPECT_FALSE(loaded);
   EXPECT_EQ(L::text(lng::Collage_viewer::Exit_2), english);

@@ -11,6 +11,7 @@
 #include "paint_test_support.h"
 #include "platform/control_input.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 
 using namespace paint_test;
 namespace fs = std::filesystem;
@@ -166,4 +167,35 @@ TEST_F(Select_dir, RunsModallyOverItsForm) {
   bp::test_events::post_task([&] { bp::test_events::close(dialog->native); });
   EXPECT_EQ(dialog->show_modal(form), "");
   EXPECT_EQ(dialog->result_dir, tmp.path() + "/a");
+}
+
+// A mount whose daemon does not answer holds neither the dialog nor the
+// user's opening of the folder that holds it: it is shown without its
+// folders, while a mount beside it that answers is listed a level ahead as
+// any folder.
+TEST_F(Select_dir, AMountThatDoesNotAnswerIsShownWithoutItsFolders) {
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  brek_test::Tmpfs_mount answering;
+  if (!answering.mounted()) GTEST_SKIP() << answering.failure();
+  fs::create_directory(answering.file("inside"));
+  const std::string parent = fs::path(stalled.path()).parent_path().string();
+  int64_t top = 0;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    dialog = make<C_Select_dir>();
+    set_surface(dialog->tree, 200, 100);
+    for (int64_t k = 0; k < dialog->tree->top_nodes.count(); ++k)
+      if (dialog->tree->get_node(dialog->tree->top_node(k)).text == parent) top = dialog->tree->top_node(k);
+    if (top == 0) return;
+    dialog->tree->expand(top);
+    dialog->tree->set_focused(top);
+    dialog->on_mouse_up();
+  }));
+  if (top == 0) GTEST_SKIP() << "the temporary folder " << parent << " is not at the top of the tree";
+  const int64_t s = child(top, fs::path(stalled.path()).filename().string());
+  ASSERT_GT(s, 0);
+  EXPECT_TRUE(children(s).empty());
+  const int64_t a = child(top, fs::path(answering.path()).filename().string());
+  ASSERT_GT(a, 0);
+  EXPECT_EQ(children(a), (Names{"inside"}));
 }

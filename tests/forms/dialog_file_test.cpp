@@ -11,6 +11,8 @@
 #include "forms/placement.h"
 #include "platform/file_dialog.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
+#include "tests/support/wait_until.h"
 
 using namespace forms_test;
 using namespace brek_platform;
@@ -32,6 +34,15 @@ class Dialog_file_window : public Controls_test {
   Ref<Log_form> form;
   brek_test::Temp_dir dir;
 };
+
+// The threads on which the platform's dialogs list folders (Qt names them
+// so), there as long as a dialog's listing is.
+int listing_threads() {
+  int n = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    n += brek_test::read_file(task.path().string() + "/comm") == "QFileInfoGather\n";
+  return n;
+}
 
 std::vector<std::string> strings(const DynAStr& list) {
   std::vector<std::string> out;
@@ -231,6 +242,67 @@ TEST_F(Dialog_file_window, WhatWasLeftWaitingIsDropped) {
   // Tasks run in the order they were posted.
   EXPECT_TRUE(fresh_task);
   EXPECT_FALSE(stale_task);
+}
+
+// A mount that does not answer, beside the folder a dialog opens in and in
+// the working directory: the dialog lists the folder it shows, neither the
+// one above it nor the working directory (which hold the mount's point), so
+// nothing asks the mount, and the dialog comes back.
+TEST_F(Dialog_file_window, AStalledMountBesideTheFolderIsNotAsked) {
+  brek_test::Temp_dir parent;
+  brek_test::Env_guard tmp("TMPDIR", parent.path());
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  brek_test::Working_dir working(parent.path());
+  brek_test::Temp_dir beside;
+  ASSERT_TRUE(brek_test::write_file(beside.file("a.jpg"), "x"));
+  Ref<C_Dialog_file> d = C_Dialog_file::create_open(form, "OPEN");
+  d->initial_dir = beside.path();
+  bool chosen = false;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    test_events::answer_next_file_dialog(true, {"a.jpg"});
+    chosen = d->execute();
+  }));
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(d->file_name, beside.file("a.jpg"));
+  EXPECT_FALSE(stalled.asked_by_this_process());
+  EXPECT_TRUE(brek_test::wait_until([] {
+    test_events::settle();
+    return listing_threads() == 0;
+  }));
+}
+
+// A mount that does not answer in the folder a dialog shows holds the
+// dialog's listing, which runs on a thread of its own; the dialog still
+// closes at once, open and directory dialog alike, and its listing goes
+// once the mount answers.
+TEST_F(Dialog_file_window, ADialogOverAStalledMountClosesWithoutWaitingForIt) {
+  brek_test::Temp_dir parent;
+  ASSERT_TRUE(brek_test::write_file(parent.file("a.jpg"), "x"));
+  std::filesystem::create_directory(parent.file("sub"));
+  brek_test::Env_guard tmp("TMPDIR", parent.path());
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  Ref<C_Dialog_file> open = C_Dialog_file::create_open(form, "OPEN");
+  open->initial_dir = parent.path();
+  Ref<C_Dialog_dir> folder = C_Dialog_dir::create(form, "DIR");
+  folder->directory = parent.path();
+  bool opened = false, chosen = false;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    test_events::answer_next_file_dialog(true, {"a.jpg"});
+    opened = open->execute();
+    test_events::answer_next_file_dialog(true, {parent.file("sub")});
+    chosen = folder->execute();
+  }));
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(open->file_name, parent.file("a.jpg"));
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(folder->directory, parent.file("sub"));
+  EXPECT_TRUE(stalled.asked_by_this_process());
+  EXPECT_TRUE(brek_test::wait_until([] {
+    test_events::settle();
+    return listing_threads() == 0;
+  }));
 }
 
 TEST_F(Dialog_file_window, TheDirectoryDialogStartsAtTheSelectedDirectory) {

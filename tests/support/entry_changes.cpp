@@ -122,6 +122,17 @@ int with_opens_held(const std::function<void()>& work, const std::function<void(
       });
 }
 
+int with_reads_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before) {
+  return held_on_a_thread({__NR_read, __NR_pread64, __NR_readv, __NR_preadv}, work, [](int) {},
+                          [&](const seccomp_notif& call) {
+                            // The descriptor is this same process's.
+                            const std::string fd = "/proc/self/fd/" + std::to_string(call.data.args[0]);
+                            char target[4096];
+                            const ssize_t n = ::readlink(fd.c_str(), target, sizeof target);
+                            before(n > 0 ? std::string(target, size_t(n)) : std::string());
+                          });
+}
+
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
   // The listener is started before the calls are held, so that its own
   // calls (those of between) pass; it serves this thread until the process

@@ -1,7 +1,7 @@
 #pragma once
 // Another program at work at the very moment between two steps of ours:
-// the steps that change directory entries, or those that open files, are
-// held one by one.
+// the steps that change directory entries, or those that open or read
+// files, are held one by one.
 
 #include <functional>
 #include <string>
@@ -20,6 +20,12 @@ int with_entry_changes_held(const std::function<void()>& work, const std::functi
 // runs right before each is carried out, while work waits. The number of
 // opens; -1 where the kernel cannot hold them.
 int with_opens_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before);
+
+// The same for the calls that read from a descriptor (read, pread64, readv,
+// preadv): before(path) runs right before each is carried out, path being
+// what the descriptor reads (as /proc/self/fd names it). The number of
+// reads; -1 where the kernel cannot hold them.
+int with_reads_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before);
 
 // with_entry_changes_held with work on this thread, for a process that
 // ends after it (a death test's child): the calls stay held for good,

@@ -1,5 +1,6 @@
 #include "tests/support/tmpfs_mount.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -7,8 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
+
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -72,6 +79,17 @@ Overlay_mount::~Overlay_mount() {
   mounted_ = false;
 }
 
+namespace {
+
+constexpr long FUSE_MAGIC = 0x65735546;
+
+bool fuse_mounted_at(const std::string& at) {
+  struct statfs fs {};
+  return ::statfs(at.c_str(), &fs) == 0 && fs.f_type == FUSE_MAGIC;
+}
+
+}  // namespace
+
 Bindfs_mount::Bindfs_mount() {
   if (::geteuid() != 0) {
     failure_ = "a FUSE mount of the test's own needs root";
@@ -89,10 +107,100 @@ Bindfs_mount::Bindfs_mount() {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  constexpr long FUSE_MAGIC = 0x65735546;
-  struct statfs fs {};
-  mounted_ = WIFEXITED(status) && WEXITSTATUS(status) == 0 && ::statfs(at.c_str(), &fs) == 0 && fs.f_type == FUSE_MAGIC;
+  mounted_ = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fuse_mounted_at(at);
   if (!mounted_) failure_ = "bindfs could not mount a folder here (is /dev/fuse there?)";
+}
+
+Stalled_mount::Stalled_mount() {
+  if (::geteuid() != 0) {
+    failure_ = "a FUSE mount of the test's own needs root";
+    return;
+  }
+  const std::string source = source_.path(), at = at_.path(), log = log_dir_.file("requests");
+  // In the foreground, so that the process started is the daemon, one
+  // request at a time, each written to the log as it comes; in a process
+  // group of its own, which the kernel wakes and ends should this process
+  // die while the daemon is stopped.
+  std::vector<char*> argv = {const_cast<char*>("bindfs"), const_cast<char*>("-f"),        const_cast<char*>("-s"),
+                             const_cast<char*>("-d"),     const_cast<char*>(source.c_str()), const_cast<char*>(at.c_str()),
+                             nullptr};
+  posix_spawn_file_actions_t files;
+  ::posix_spawn_file_actions_init(&files);
+  ::posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  ::posix_spawnattr_setpgroup(&attributes, 0);
+  const int e = ::posix_spawnp(&daemon_, "bindfs", &files, &attributes, argv.data(), environ);
+  ::posix_spawnattr_destroy(&attributes);
+  ::posix_spawn_file_actions_destroy(&files);
+  if (e != 0) {
+    daemon_ = 0;
+    failure_ = std::string("bindfs cannot be started (scripts/install-deps.sh installs it): ") + std::strerror(e);
+    return;
+  }
+  int status = 0;
+  mounted_ = wait_until([&] { return fuse_mounted_at(at) || ::waitpid(daemon_, &status, WNOHANG) == daemon_; }) &&
+             fuse_mounted_at(at);
+  if (!mounted_) {
+    failure_ = "bindfs could not mount a folder here (is /dev/fuse there?)";
+    return;
+  }
+  // The daemon writes each request before it answers it.
+  stalled_at_ = read_file(log).size();
+  ::kill(daemon_, SIGSTOP);
+}
+
+Stalled_mount::~Stalled_mount() {
+  resume();
+  if (mounted_ && ::umount2(at_.path().c_str(), 0) != 0) ::umount2(at_.path().c_str(), MNT_DETACH);
+  mounted_ = false;
+  if (daemon_ <= 0) return;
+  // Its mount gone, the daemon ends by itself; one that does not is ended.
+  int status = 0;
+  if (!wait_until([&] { return ::waitpid(daemon_, &status, WNOHANG) != 0; })) {
+    ::kill(daemon_, SIGKILL);
+    ::waitpid(daemon_, &status, 0);
+  }
+}
+
+bool Stalled_mount::asked_by_this_process() {
+  if (!mounted_) return false;
+  resume();
+  // A request of this thread's own, answered after every one that came
+  // before it (one at a time, in order).
+  struct statfs fs {};
+  ::statfs(at_.path().c_str(), &fs);
+  const long self = ::gettid();
+  const std::string log = read_file(log_dir_.file("requests"));
+  // "unique: 7, opcode: GETATTR (3), nodeid: 1, insize: 56, pid: 4711"
+  for (size_t at = log.find("unique: ", stalled_at_); at != std::string::npos; at = log.find("unique: ", at + 1)) {
+    const size_t end = log.find('\n', at);
+    const std::string line = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const size_t pid_at = line.find("pid: ");
+    if (line.find("opcode: ") == std::string::npos || pid_at == std::string::npos) continue;
+    const long pid = std::atol(line.c_str() + pid_at + 5);
+    if (pid == self && line.find("opcode: STATFS") != std::string::npos) return false;
+    if (pid > 0 && ::access(("/proc/self/task/" + std::to_string(pid)).c_str(), F_OK) == 0) return true;
+  }
+  return false;
+}
+
+void Stalled_mount::resume() {
+  if (daemon_ > 0) ::kill(daemon_, SIGCONT);
+}
+
+bool Stalled_mount::ends_while_stalled(const std::function<void()>& work) {
+  std::atomic<bool> ended{false}, resumed{false};
+  std::thread watch([&] {
+    if (wait_until([&] { return ended.load(); })) return;
+    resumed = true;
+    resume();
+  });
+  work();
+  ended = true;
+  watch.join();
+  return !resumed;
 }
 
 }  // namespace brek_test

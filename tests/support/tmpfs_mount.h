@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,6 +57,33 @@ class Folder_mount : public Test_mount {
 class Bindfs_mount : public Folder_mount {
  public:
   Bindfs_mount();
+};
+
+// A bindfs mount whose daemon is stopped once the mount is in place, as a
+// network server or FUSE daemon that hangs: every call that reaches the
+// mount waits until the daemon goes on. It goes on at the end, and the
+// mount goes; should the test process die first, its process group is
+// orphaned and the kernel lets it go on (SIGCONT) and ends it (SIGHUP), so
+// no stalled mount outlives a test. Needs bindfs.
+class Stalled_mount : public Folder_mount {
+ public:
+  Stalled_mount();
+  ~Stalled_mount();
+  // Runs work on this thread; should it still run when wait_until's bound
+  // has passed, it waits for the mount: the daemon goes on so that work can
+  // end. Whether work ended without that.
+  bool ends_while_stalled(const std::function<void()>& work);
+  // Whether a thread of this process that is still there asked the mount
+  // anything since it stalled (other processes may, unasked). The daemon
+  // goes on to tell: the mount answers from then on.
+  bool asked_by_this_process();
+
+ private:
+  void resume();
+  pid_t daemon_ = 0;
+  Temp_dir log_dir_;
+  // Where the daemon's log of requests stood when it stopped.
+  size_t stalled_at_ = 0;
 };
 
 // The folder bound to a second place by the kernel (mount --bind), as

@@ -1,0 +1,43 @@
+#pragma once
+// The kernel's table of mounts (/proc/self/mountinfo) and the volumes it
+// lists, read without asking any mount: a mount whose server or daemon
+// does not answer holds whoever asks it (statfs, a stat of its root) for as
+// long as it hangs, and a listing of the volumes must never wait for one.
+// Only volume_of looks at its path itself.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brek_platform {
+
+struct Table_mount {
+  uint64_t id = 0;
+  uint64_t parent = 0;
+  std::string point;        // mount point
+  std::string file_system;  // "ext4", "fuse.sshfs" ...
+  std::string source;       // "/dev/sda1", "server:/export" ...
+};
+
+// The mounts of a table as /proc/self/mountinfo gives it, in its order,
+// their names without the table's octal escapes ("\040" a blank); lines
+// that do not read so are passed by.
+std::vector<Table_mount> parsed_mount_table(const std::string& table);
+// This process's table; empty where there is none (no /proc).
+std::string read_mount_table();
+
+// A mounted file system.
+struct Volume {
+  std::string root;         // mount point
+  std::string file_system;  // "ext4", "nfs4", "iso9660" ...
+  std::string device;       // "/dev/sda1", "server:/export" ...
+};
+
+// The mounts of the table, leaving out the kernel's own below /dev, /proc,
+// /sys, /var/run and /var/lock; only "/" where there is no table.
+std::vector<Volume> mounted_volumes();
+// The volume that holds path (which is looked at, links followed); false
+// when the path does not exist.
+bool volume_of(const std::string& path, Volume& out);
+
+}  // namespace brek_platform
