@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,48 @@ namespace {
 
 pid_t g_server = 0;
 pid_t g_manager = 0;
+std::string g_manager_name;
+std::string g_manager_home;
 std::string g_failure = "no desktop of the test's own was asked for";
 std::vector<Own_monitor> g_monitors;
+
+// Each manager's configuration in a home folder of its own, beside what
+// it makes there itself: its panel off, the rest as it comes.
+struct Manager_config {
+  const char* name;
+  const char* file;  // in its home folder; nullptr: none
+  const char* text;
+};
+const Manager_config MANAGERS[] = {
+    {"openbox", nullptr, nullptr},
+    {"icewm", ".icewm/preferences", "ShowTaskBar=0\n"},
+    {"fluxbox", ".fluxbox/init", "session.screen0.toolbar.visible: false\n"},
+};
+
+const Manager_config* manager_config(const std::string& name) {
+  for (const Manager_config& m : MANAGERS)
+    if (name == m.name) return &m;
+  return nullptr;
+}
+
+// A home folder holding the manager's configuration; "" when it could
+// not be made.
+std::string make_manager_home(const Manager_config& m) {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/collage-wm-XXXXXX";
+  if (!::mkdtemp(templ.data())) return "";
+  const std::filesystem::path file = std::filesystem::path(templ) / m.file;
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  std::ofstream out(file);
+  out << m.text;
+  out.close();
+  if (!out) {
+    std::filesystem::remove_all(templ, ec);
+    return "";
+  }
+  return templ;
+}
 
 // "WxH+X+Y,..." as monitors; empty when an item does not read.
 std::vector<Own_monitor> parse_monitors(const std::string& text) {
@@ -92,9 +134,21 @@ bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   return done;
 }
 
-// A child running program with the arguments; keep_fd stays open in it.
-// It gets SIGTERM when the test process ends, however that happens.
-pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1) {
+// A child running program with the arguments; keep_fd stays open in it,
+// home (unless empty) is its HOME. It gets SIGTERM when the test process
+// ends, however that happens.
+pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1, const std::string& home = "") {
+  // The environment is made before the fork: the child only execs.
+  std::vector<std::string> env_texts;
+  for (char** e = environ; *e; ++e)
+    if (home.empty() || std::strncmp(*e, "HOME=", 5) != 0) env_texts.push_back(*e);
+  if (!home.empty()) env_texts.push_back("HOME=" + home);
+  std::vector<char*> envp;
+  for (std::string& e : env_texts) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
@@ -108,10 +162,7 @@ pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1) {
   }
   for (int fd = 3; fd < 1024; ++fd)
     if (fd != keep_fd) ::close(fd);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execvp(argv[0], argv.data());
+  ::execvpe(argv[0], argv.data(), envp.data());
   ::_exit(127);
 }
 
@@ -120,9 +171,9 @@ bool running(pid_t pid) {
   return pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0;
 }
 
-void end(pid_t& pid) {
+void end(pid_t& pid, int signal = SIGTERM) {
   if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
+  ::kill(pid, signal);
   int status = 0;
   ::waitpid(pid, &status, 0);
   pid = 0;
@@ -159,7 +210,9 @@ bool fail(const std::string& why) {
 
 }  // namespace
 
-bool start_own_desktop(const std::string& monitors) {
+bool start_own_desktop(const std::string& monitors, const std::string& manager) {
+  const Manager_config* config = manager_config(manager);
+  if (!config) return fail("no window manager \"" + manager + "\" is known to the tests");
   g_monitors = parse_monitors(monitors);
   if (g_monitors.empty()) return fail("monitors \"" + monitors + "\" do not read as WxH+X+Y,...");
   int right = 0, bottom = 0;
@@ -180,16 +233,34 @@ bool start_own_desktop(const std::string& monitors) {
   ::setenv("DISPLAY", display.c_str(), 1);
   if (g_monitors.size() > 1 && !set_monitors(g_monitors)) return fail("the X server took no monitors (RandR 1.5)");
 
-  g_manager = spawn({"openbox"});
-  if (!window_manager_ready(g_manager)) return fail("openbox did not take the screen (package openbox)");
+  if (config->file) {
+    g_manager_home = make_manager_home(*config);
+    if (g_manager_home.empty()) return fail("no home folder for " + manager + "'s configuration");
+  }
+  g_manager = spawn({manager}, -1, g_manager_home);
+  if (!window_manager_ready(g_manager))
+    return fail(manager + " did not take the screen (package " + manager + ")");
+  g_manager_name = manager;
   g_failure.clear();
   return true;
 }
 
 void stop_own_desktop() {
-  end(g_manager);
+  // A manager keeps nothing a test needs; fluxbox, asked to end, talks to
+  // the server from within its signal handler and can hang there for good.
+  end(g_manager, SIGKILL);
   end(g_server);
+  g_manager_name.clear();
+  if (!g_manager_home.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_manager_home, ec);
+    g_manager_home.clear();
+  }
 }
+
+bool own_desktop_manager_known(const std::string& manager) { return manager_config(manager) != nullptr; }
+
+const std::string& own_desktop_manager() { return g_manager_name; }
 
 bool set_keyboard_layout(const std::string& layouts, const std::string& options) {
   const char* display = std::getenv("DISPLAY");
