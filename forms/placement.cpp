@@ -493,7 +493,11 @@ void C_Form::keep_on_monitors() {
 
 bool C_Form::set_full_screen(bool on, const rect& monitor) {
   if (is_none() || native == 0 || !C_Brek_form::can_full_screen(native)) return false;
-  if (on && monitor.w > 0 && monitor.h > 0) {
+  // A normal window is moved wholly onto the monitor first, so that the
+  // manager fills that one. A maximized one is on its monitor already: a
+  // manager may tell a frame it does not draw then (icewm), and a move of
+  // it would become the size the manager gives back later.
+  if (on && monitor.w > 0 && monitor.h > 0 && get_window_state() == static_cast<int>(state_of_form::NORMAL)) {
     const rect b = get_bounds();
     if (!Placement::wholly_on({monitor}, b)) set_bounds(Placement::fit_to_display({monitor}, {monitor}, b));
   }

@@ -339,6 +339,19 @@ Qt::WindowStates window_states(QWidget* w) {
   return win ? win->windowStates() : w->windowState();
 }
 
+// The same as the window manager keeps it now. Qt's record follows the
+// manager's word late (as it delivers it), and a manager may pass through
+// other states on the way (fluxbox leaves full screen through the normal
+// size back to maximized): a request built on a record that still says
+// full screen would ask for full screen again.
+Qt::WindowStates states_now(QWidget* w) {
+  Qt::WindowStates s = window_states(w);
+  if (!managed_by_window_manager(w)) return s;
+  s.setFlag(Qt::WindowMaximized, maximized_by_manager(w));
+  s.setFlag(Qt::WindowFullScreen, full_screen_by_manager(w));
+  return s;
+}
+
 // A window that a change of its flags hid, shown again: the window manager
 // takes it as a new window, which it has placed and framed on return.
 void show_again(QWidget* w) {
@@ -511,7 +524,9 @@ class Qt_window_layer final : public Native_forms {
   int get_window_state(Native_handle h) override {
     QWidget* w = form_widget(h);
     if (!w) return 0;
-    const Qt::WindowStates s = window_states(w);
+    // A manager may resize the window before it writes the state (icewm
+    // does): while it manages the window, its word counts.
+    const Qt::WindowStates s = states_now(w);
     if (s & Qt::WindowMinimized) return 1;
     if (s & (Qt::WindowMaximized | Qt::WindowFullScreen)) return 2;
     return 0;
@@ -523,7 +538,8 @@ class Qt_window_layer final : public Native_forms {
   bool set_full_screen(Native_handle h, bool on) override {
     QWidget* w = form_widget(h);
     if (!can_full_screen(h)) return false;
-    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
+    const Qt::WindowStates now = states_now(w);
+    if (w->windowState() != now) w->overrideWindowState(now);
     const bool was = (w->windowState() & Qt::WindowFullScreen) || full_screen_by_manager(w);
     if (!on && !was) return false;
     w->setWindowState(on ? w->windowState() | Qt::WindowFullScreen : w->windowState() & ~Qt::WindowFullScreen);
@@ -535,7 +551,8 @@ class Qt_window_layer final : public Native_forms {
     if (!w) return;
     // The widget forgets its state when a change of flags shows it anew,
     // while its window keeps it: the window's holds.
-    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
+    const Qt::WindowStates now = states_now(w);
+    if (w->windowState() != now) w->overrideWindowState(now);
     Qt::WindowStates s = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == 1) s |= Qt::WindowMinimized;
     else if (state == 2) s |= Qt::WindowMaximized;

@@ -178,6 +178,12 @@ void await_states(QWidget* w, const std::vector<const char*>& states, bool on) {
 
 }  // namespace
 
+bool managed_by_window_manager(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  return c && id && w->isVisible() && x11_viewable(c, id) && window_manager_runs();
+}
+
 bool maximized_by_manager(QWidget* w) { return by_manager(w, MAXIMIZED); }
 
 void await_window_state(QWidget* w, bool maximized) { await_states(w, MAXIMIZED, maximized); }

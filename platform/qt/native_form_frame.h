@@ -24,6 +24,9 @@ QMargins frame_margins(QWidget* w);
 // mapped it (bounded: a manager that never answers costs a second).
 void await_mapped(QWidget* w);
 
+// Whether a manager runs and has the window on the screen.
+bool managed_by_window_manager(QWidget* w);
+
 // Whether the manager keeps the shown window maximized (either way).
 bool maximized_by_manager(QWidget* w);
 // After a maximize or restore request for a shown window that changes its
