@@ -89,6 +89,7 @@ void C_Form::show() {
   if (is_none() || native == 0) return;
   hidden_by_program = 0;
   C_Brek_form::set_form_visible(native, true);
+  refit_framed();
 }
 
 void C_Form::hide_window() {

@@ -478,6 +478,10 @@ class Qt_window_layer final : public Native_forms {
     QWidget* w = form_widget(h);
     return w ? rect_pt(outer_px(w)) : Rect_pt{};
   }
+  bool frame_known(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return !w || qt::frame_known(w);
+  }
   void set_position(Native_handle h, double left, double top) override {
     QWidget* w = form_widget(h);
     if (!w) return;
@@ -576,9 +580,13 @@ class Qt_window_layer final : public Native_forms {
       return;
     }
     if (w->windowState() & Qt::WindowMinimized) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    // A frame the manager would not tell beforehand is known once it
+    // framed the window: the caller places it again with that one.
+    const bool frame_told = w->isVisible() || qt::frame_known(w);
     w->show();
     raise_window(w);
     w->activateWindow();
+    if (!frame_told) await_framed(w);
   }
   void set_form_enabled(Native_handle h, bool enabled) override {
     if (QWidget* w = form_widget(h)) w->setEnabled(enabled);

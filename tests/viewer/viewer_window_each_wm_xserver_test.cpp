@@ -1,7 +1,8 @@
 // The viewer's window under each window manager a user may have (openbox,
 // icewm, fluxbox on an X server of the test's own, one monitor of
 // 1920 x 1080), each of which maximizes, frames and answers in its own way:
-// a maximized window goes full screen and comes back maximized, and the
+// a maximized window goes full screen and comes back maximized, a stored
+// window lands whole on the screen, frame and title bar included, and the
 // stored placement is never a maximized or full-screen one.
 
 #include <gtest/gtest.h>
@@ -50,4 +51,15 @@ TEST_F(ViewerWindowUnderEachManager, MaximizedF11TwiceGivesTheMaximizedWindowBac
   s.reset();
   start();
   expect_box(STORED_BOX, "started again");
+}
+
+// Stored larger than the whole screen (2000 x 1200 pixels at 0, 0): cut
+// to the screen less the panel, it lands wholly on it, frame included.
+TEST_F(ViewerWindowUnderEachManager, AStoredWindowLargerThanTheScreenLandsWholeOnIt) {
+  x.open_panel(0, 1040, 1920, 40, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+  ASSERT_TRUE(x.window_manager_barrier());
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(1497, 897, 0, 0)));
+  start();
+  const Box work{0, 0, 1920, 1040};
+  EXPECT_TRUE(brek_test::inside(frame(), work)) << "frame " << brek_test::describe(frame());
 }

@@ -1,7 +1,8 @@
 // The viewer's window under each window manager a user may have (openbox,
 // icewm, fluxbox on an X server of the test's own) on two monitors,
-// 1920 x 1080 and, at its right, 1280 x 1024: a maximized window on the
-// right monitor goes full screen there and comes back maximized.
+// 1920 x 1080 and, at its right, 1280 x 1024: a stored window lands whole
+// on the monitor it is stored on, frame included, and a maximized window
+// on the right monitor goes full screen there and comes back maximized.
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,15 @@ class ViewerWindowOnTwoMonitorsUnderEachManager : public Viewer_under_a_manager 
 };
 
 }  // namespace
+
+// Stored larger than the right monitor, its top at the screen's top
+// (1604 x 1004 pixels at 2000, 0): it lands wholly on that monitor, its
+// frame above the monitor's bottom and its title bar on the screen.
+TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, AStoredWindowLargerThanItsMonitorLandsWholeOnIt) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(1200, 750, 1500, 0)));
+  start();
+  EXPECT_TRUE(brek_test::inside(frame(), RIGHT_SCREEN)) << "frame " << brek_test::describe(frame());
+}
 
 // Maximized on the right monitor, F11 twice gives the maximized window
 // back there; given back by the manager, it has its size from before.
