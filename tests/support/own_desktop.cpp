@@ -32,6 +32,9 @@ std::string g_manager_name;
 std::string g_manager_home;
 std::string g_failure = "no desktop of the test's own was asked for";
 std::vector<Own_monitor> g_monitors;
+// Set once the server's output was switched off for a screen of another
+// size: the monitors hold no output then.
+bool g_output_off = false;
 
 // Each manager's configuration in a home folder of its own, beside what
 // it makes there itself: its panel off, the rest as it comes.
@@ -89,11 +92,21 @@ std::vector<Own_monitor> parse_monitors(const std::string& text) {
   return list;
 }
 
-std::string monitor_name(size_t index) { return "MONITOR-" + std::to_string(index + 1); }
+// Each monitor's name on the server. A monitor that changes takes a new
+// name, as another monitor plugged in its place: Qt reads a monitor
+// anew only when its name is new (it takes a known one's new size for its
+// own but never tells the program).
+std::vector<std::string> g_monitor_names;
+
+std::string monitor_name(size_t index) {
+  if (g_monitor_names.size() <= index) g_monitor_names.resize(index + 1);
+  if (g_monitor_names[index].empty()) g_monitor_names[index] = "MONITOR-" + std::to_string(index + 1);
+  return g_monitor_names[index];
+}
 
 // Declares the monitors on the server (RandR 1.5), the first holding the
-// server's one output so that the output makes no monitor of its own.
-// The monitors last as long as the server (it never resets).
+// server's one output (while it is on) so that the output makes no monitor
+// of its own. The monitors last as long as the server (it never resets).
 bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
@@ -110,7 +123,8 @@ bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
       xcb_randr_monitor_info_t info;
       xcb_randr_output_t output;
     } info{};
-    info.info = {a ? a->atom : 0, uint8_t(i == 0), 0, uint16_t(i == 0 ? 1 : 0), int16_t(m.x), int16_t(m.y),
+    const bool holds_output = i == 0 && !g_output_off;
+    info.info = {a ? a->atom : 0, uint8_t(i == 0), 0, uint16_t(holds_output ? 1 : 0), int16_t(m.x), int16_t(m.y),
                  uint16_t(m.w), uint16_t(m.h), uint32_t(m.w * 254 / 960), uint32_t(m.h * 254 / 960)};
     info.output = xcb_randr_get_screen_resources_outputs(res)[0];
     std::free(a);
@@ -275,21 +289,82 @@ bool set_keyboard_layout(const std::string& layouts, const std::string& options)
 
 const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }
 
+namespace {
+
+// Takes the monitor of the index in the order given off the server.
+bool delete_monitor(xcb_connection_t* c, xcb_window_t root, size_t index) {
+  const std::string name = monitor_name(index);
+  auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.c_str()), nullptr);
+  xcb_generic_error_t* error = a ? xcb_request_check(c, xcb_randr_delete_monitor_checked(c, root, a->atom)) : nullptr;
+  const bool done = a && !error;
+  std::free(a);
+  std::free(error);
+  return done;
+}
+
+// Switches the server's output off (Xvfb has one, on one CRTC).
+bool switch_output_off(xcb_connection_t* c, xcb_window_t root) {
+  auto* res = xcb_randr_get_screen_resources_reply(c, xcb_randr_get_screen_resources(c, root), nullptr);
+  bool done = res && res->num_crtcs > 0;
+  if (done) {
+    const xcb_randr_crtc_t crtc = xcb_randr_get_screen_resources_crtcs(res)[0];
+    auto* set = xcb_randr_set_crtc_config_reply(
+        c,
+        xcb_randr_set_crtc_config(c, crtc, XCB_CURRENT_TIME, res->config_timestamp, 0, 0, XCB_NONE,
+                                  XCB_RANDR_ROTATION_ROTATE_0, 0, nullptr),
+        nullptr);
+    done = set && set->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+    std::free(set);
+  }
+  std::free(res);
+  return done;
+}
+
+}  // namespace
+
 bool remove_own_monitor(size_t index) {
   if (index == 0 || index >= g_monitors.size()) return false;
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool done =
+      !xcb_connection_has_error(c) && delete_monitor(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, index);
+  xcb_disconnect(c);
+  return done;
+}
+
+bool resize_own_screen(int w, int h, const std::string& monitors) {
+  const std::vector<Own_monitor> list = parse_monitors(monitors);
+  if (list.empty() || g_server <= 0 || w <= 0 || h <= 0) return false;
+  auto same = [&](size_t i) {
+    return i < g_monitors.size() && i < list.size() && g_monitors[i].x == list[i].x && g_monitors[i].y == list[i].y &&
+           g_monitors[i].w == list[i].w && g_monitors[i].h == list[i].h;
+  };
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
+  const xcb_window_t root = done ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : 0;
+  std::free(done ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr) : nullptr);
+  // Xvfb refuses a screen smaller than its output's one mode.
+  if (done && !g_output_off) done = g_output_off = switch_output_off(c, root);
+  // Every monitor goes, to be declared anew (the server takes no monitor
+  // of a name it has; one never declared fails alone).
+  for (size_t i = 0; done && i < g_monitors.size(); ++i) delete_monitor(c, root, i);
   if (done) {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const std::string name = monitor_name(index);
-    auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.c_str()), nullptr);
-    xcb_generic_error_t* error = a ? xcb_request_check(c, xcb_randr_delete_monitor_checked(c, root, a->atom)) : nullptr;
-    done = a && !error;
-    std::free(a);
+    xcb_generic_error_t* error = xcb_request_check(
+        c, xcb_randr_set_screen_size_checked(c, root, uint16_t(w), uint16_t(h), uint32_t(w * 254 / 960),
+                                             uint32_t(h * 254 / 960)));
+    done = !error;
     std::free(error);
   }
   xcb_disconnect(c);
-  return done;
+  if (!done) return false;
+  static int generation = 1;
+  ++generation;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (same(i)) continue;
+    monitor_name(i);
+    g_monitor_names[i] = "MONITOR-" + std::to_string(i + 1) + "-" + std::to_string(generation);
+  }
+  g_monitors = list;
+  return set_monitors(list);
 }
 
 // The first monitor holds the output and is never taken away.

@@ -49,6 +49,14 @@ const std::vector<Own_monitor>& own_desktop_monitors();
 // back as given. false when the server refused.
 bool remove_own_monitor(size_t index);
 bool restore_own_monitors();
+// Makes the screen (the root window) w x h pixels, at most as large as it
+// started, with the monitors given ("WxH+X+Y,..." within it; one that
+// changes comes as another monitor plugged in its place), as a desktop
+// does when monitors come, go or change: the root window changes its size
+// after the program connected. Xvfb keeps its output at the size it
+// started with, so the output is switched off first and the monitors are
+// declared without it. false when the server refused.
+bool resize_own_screen(int w, int h, const std::string& monitors);
 // Empty while the desktop runs; why it does not, for a test's skip.
 const std::string& own_desktop_failure();
 

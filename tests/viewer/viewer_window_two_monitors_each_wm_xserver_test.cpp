@@ -1,11 +1,15 @@
 // The viewer's window under each window manager a user may have (openbox,
 // icewm, fluxbox on an X server of the test's own) on two monitors,
 // 1920 x 1080 and, at its right, 1280 x 1024: a stored window lands whole
-// on the monitor it is stored on, frame included, and a maximized window
-// on the right monitor goes full screen there and comes back maximized.
+// on the monitor it is stored on, frame included, off the panels there,
+// and a maximized window on the right monitor goes full screen there and
+// comes back maximized.
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "platform/screens.h"
 #include "tests/viewer/viewer_under_a_manager.h"
 
 using namespace viewer_test;
@@ -56,4 +60,39 @@ TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, MaximizedOnTheRightMonitorF11T
   maximize(false);
   expect_box(normal, "given back");
   EXPECT_EQ(stored_placement(), before);
+}
+
+// A monitor of 1024 x 768 takes the right one's place after the program
+// started (the screen narrows to 2944 pixels), and a panel of 30 pixels
+// stands along its right edge: a window stored against that edge lands
+// left of the panel, the panel's strip measured from the screen's edge as
+// it is now, not as it was when the program connected.
+TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, APanelOnASmallerMonitorPluggedInKeepsTheWindowOffIt) {
+  // Both monitors back as they were, for the program and the manager,
+  // before the next test of the process.
+  struct Screen_back {
+    x11_test::Client& x;
+    ~Screen_back() {
+      EXPECT_TRUE(brek_test::resize_own_screen(3200, 1080, "1920x1080+0+0,1280x1024+1920+0"));
+      EXPECT_TRUE(brek_test::wait_until([] {
+        brek_platform::test_events::settle();
+        const std::vector<brek_platform::Monitor_px> m = brek_platform::monitors();
+        return m.size() == 2 && m[1].w == 1280 && m[1].h == 1024;
+      }));
+      EXPECT_TRUE(x.window_manager_barrier());
+    }
+  } back{x};
+  ASSERT_TRUE(brek_test::resize_own_screen(2944, 1080, "1920x1080+0+0,1024x768+1920+0"));
+  ASSERT_TRUE(brek_test::wait_until([] {
+    brek_platform::test_events::settle();
+    const std::vector<brek_platform::Monitor_px> m = brek_platform::monitors();
+    return m.size() == 2 && m[1].x == 1920 && m[1].w == 1024 && m[1].h == 768;
+  }));
+  x.open_panel(2914, 0, 30, 768, {0, 30, 0, 0, 0, 0, 0, 767, 0, 0, 0, 0});
+  ASSERT_TRUE(x.window_manager_barrier());
+  // 375 x 300 points at 1830, 225: 504 x 404 pixels at 2440, 300, its
+  // right edge at the monitor's.
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(375, 300, 1830, 225)));
+  start();
+  EXPECT_TRUE(brek_test::inside(frame(), Box{1920, 0, 994, 768})) << "frame " << brek_test::describe(frame());
 }
