@@ -38,6 +38,16 @@ TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, AStoredWindowLargerThanItsMoni
   EXPECT_TRUE(brek_test::inside(frame(), RIGHT_SCREEN)) << "frame " << brek_test::describe(frame());
 }
 
+// Stored across both monitors, its top-left corner on the left one but
+// most of it on the right (1204 x 904 pixels at 1800, 100): it lands
+// wholly on the right monitor, where most of it was.
+TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, AStoredWindowMostlyOnTheRightMonitorLandsWhollyOnIt) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(900, 675, 1350, 75)));
+  start();
+  EXPECT_TRUE(brek_test::inside(frame(), RIGHT_SCREEN)) << "frame " << brek_test::describe(frame());
+  EXPECT_EQ(box().w, 1204) << brek_test::describe(box());
+}
+
 // Maximized on the right monitor, F11 twice gives the maximized window
 // back there; given back by the manager, it has its size from before.
 TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, MaximizedOnTheRightMonitorF11TwiceGivesItBackMaximized) {
