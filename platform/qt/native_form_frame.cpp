@@ -47,10 +47,11 @@ QMargins margins_of(const std::vector<uint32_t>& e, double ratio) {
   return QMargins(px(e[0]), px(e[2]), px(e[1]), px(e[3]));
 }
 
-// The frame the window has had on the server, if any.
-bool has_own_extents(xcb_connection_t* c, xcb_window_t id) {
-  const std::vector<uint32_t> e = id ? x11_words(c, id, "_NET_FRAME_EXTENTS") : std::vector<uint32_t>{};
-  return e.size() == 4 && e != std::vector<uint32_t>(4, 0);
+// The frame the window has had on the server; empty when none. Read once:
+// a manager may take it away from a hidden window at any time.
+std::vector<uint32_t> own_extents(xcb_connection_t* c, xcb_window_t id) {
+  std::vector<uint32_t> e = id ? x11_words(c, id, "_NET_FRAME_EXTENTS") : std::vector<uint32_t>{};
+  return e.size() == 4 && e != std::vector<uint32_t>(4, 0) ? e : std::vector<uint32_t>{};
 }
 
 // The platform's own idea of the frame (what it read last, or the frame
@@ -148,8 +149,8 @@ QMargins frame_margins(QWidget* w) {
   }
   if (w->windowFlags().testFlag(Qt::FramelessWindowHint)) return {};
   // Not shown yet: the frame it had, else the manager's estimate.
-  if (has_own_extents(c, id)) return margins_of(x11_words(c, id, "_NET_FRAME_EXTENTS"), ratio);
-  return margins_of(requested_extents(c, xcb_window_t(w->winId())), ratio);
+  const std::vector<uint32_t> had = own_extents(c, id);
+  return margins_of(had.empty() ? requested_extents(c, xcb_window_t(w->winId())) : had, ratio);
 }
 
 bool frame_known(QWidget* w) {
@@ -157,7 +158,7 @@ bool frame_known(QWidget* w) {
   if (!c || !w || !window_manager_runs()) return true;
   const xcb_window_t id = x11_id(w);
   if (id && x11_viewable(c, id)) return x11_words(c, id, "_NET_FRAME_EXTENTS").size() == 4;
-  if (w->windowFlags().testFlag(Qt::FramelessWindowHint) || has_own_extents(c, id)) return true;
+  if (w->windowFlags().testFlag(Qt::FramelessWindowHint) || !own_extents(c, id).empty()) return true;
   // The manager is asked once for all windows.
   if (!g_estimate_given && g_estimates_answered) frame_margins(w);
   return g_estimate_given && g_estimates_answered;
