@@ -28,7 +28,6 @@ namespace {
 
 pid_t g_server = 0;
 pid_t g_manager = 0;
-std::string g_manager_name;
 std::string g_manager_home;
 std::string g_failure = "no desktop of the test's own was asked for";
 std::vector<Own_monitor> g_monitors;
@@ -254,7 +253,6 @@ bool start_own_desktop(const std::string& monitors, const std::string& manager) 
   g_manager = spawn({manager}, -1, g_manager_home);
   if (!window_manager_ready(g_manager))
     return fail(manager + " did not take the screen (package " + manager + ")");
-  g_manager_name = manager;
   g_failure.clear();
   return true;
 }
@@ -264,7 +262,6 @@ void stop_own_desktop() {
   // the server from within its signal handler and can hang there for good.
   end(g_manager, SIGKILL);
   end(g_server);
-  g_manager_name.clear();
   if (!g_manager_home.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(g_manager_home, ec);
@@ -273,8 +270,6 @@ void stop_own_desktop() {
 }
 
 bool own_desktop_manager_known(const std::string& manager) { return manager_config(manager) != nullptr; }
-
-const std::string& own_desktop_manager() { return g_manager_name; }
 
 bool set_keyboard_layout(const std::string& layouts, const std::string& options) {
   const char* display = std::getenv("DISPLAY");

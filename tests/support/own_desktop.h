@@ -34,8 +34,6 @@ bool start_own_desktop(const std::string& monitors = "", const std::string& mana
 void stop_own_desktop();
 // Whether the text names a manager start_own_desktop knows.
 bool own_desktop_manager_known(const std::string& manager);
-// The manager of the running desktop ("" when none runs).
-const std::string& own_desktop_manager();
 // Sets the keyboard's layouts on the desktop's server, as a user does in
 // the desktop's settings (setxkbmap; layouts "us", "ru", "us,ru", "fr"),
 // with the options given ("grp:caps_toggle": Caps Lock switches to the
