@@ -88,7 +88,11 @@ void C_Form::close_window() {
 void C_Form::show() {
   if (is_none() || native == 0) return;
   hidden_by_program = 0;
+  const bool was_hidden = !is_visible();
   C_Brek_form::set_form_visible(native, true);
+  // Only the placement this show put on the screen is made again.
+  if (was_hidden) refit_framed();
+  refit_when_framed = 0;
 }
 
 void C_Form::hide_window() {

@@ -16,6 +16,7 @@
 #include "forms/event_kind.h"
 #include "forms/event_queue.h"
 #include "forms/form_types.h"
+#include "forms/placement.h"
 #include "forms/screen.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
@@ -91,6 +92,9 @@ class C_Form : public Brek_object {
   DynArray<St_event_q__C_Form> event_queue;
   DynArray<St_event_q__C_Form> dispatch_list;
   uint8_t placed = 0;
+  // A stored placement applied without the frame (load_placement).
+  uint8_t refit_when_framed = 0;
+  Placement::Stored_window refit_stored;
   int64_t process_depth = 0;
   Weak<C_Form> owner;  // weak: an owner usually keeps its dialog
   // A dialog's result: given once per modal run (forms/dialog.h).
@@ -231,9 +235,14 @@ class C_Form : public Brek_object {
   // "A", for one that is being created, not placed or not visible.
   void save_placement(const std::string& application, const std::string& section, const std::string& what = "");
   // Reads them back and applies them; the window ends on a monitor, a
-  // stored place and size cut to the monitor the window lands on. true
-  // when a place (Left and Top) was stored.
+  // stored place and size cut to the monitor the window lands on, frame
+  // included. true when a place (Left and Top) was stored. Where the
+  // manager tells the frame only once it framed the window, the placement
+  // is made again then (refit_framed, as show() returns).
   bool load_placement(const std::string& application, const std::string& section, const std::string& what = "");
+  // The stored placement applied again now that the frame is known, when
+  // load_placement had to do without it.
+  void refit_framed();
   // A form without a place of its own opens centred on the work area of
   // the monitor that other is on (cut to it).
   void center_on_monitor_of(const Ref<C_Form>& other);
@@ -333,6 +342,9 @@ class C_Form : public Brek_object {
   void apply_control_queries();
   // A new column panel's start size: its size request, a band 28 points high.
   void size_new_column(int64_t column, layout_on_form layout, double size);
+  // Applies a stored placement with the frame as it is known now
+  // (forms/placement.cpp); true when it held a place.
+  bool apply_placement(const Placement::Stored_window& st);
 
   Weak<C_Control> current_control_;
   std::vector<int64_t> saved_depths_;  // depth before each open event

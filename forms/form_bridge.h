@@ -83,6 +83,7 @@ class C_Brek_form : public Brek_object {
   static int get_window_state(int64_t form);
   static void set_window_state(int64_t form, int state);
   static bool can_full_screen(int64_t form);
+  static bool frame_known(int64_t form);
   static bool set_full_screen(int64_t form, bool on);
   static void close_form(int64_t form);
   static bool is_form_visible(int64_t form);

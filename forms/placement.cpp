@@ -394,6 +394,28 @@ bool C_Form::load_placement(const std::string& application, const std::string& s
     out = v;
     return true;
   };
+  Placement::Stored_window st;
+  st.has_w = Placement::wants(letters, 'W') && read("Width", st.width);
+  st.has_h = Placement::wants(letters, 'H') && read("Height", st.height);
+  st.client = st.has_w && st.has_h && on_linux() && read("CHeight", st.cheight);
+  if (st.client && !read("CWidth", st.cwidth)) st.cwidth = 0;
+  st.has_l = Placement::wants(letters, 'L') && read("Left", st.left);
+  st.has_t = Placement::wants(letters, 'T') && read("Top", st.top);
+  // Placed with a frame the manager did not tell yet, the window is placed
+  // again once it is shown and framed (C_Form::show), where a frame larger
+  // than none would carry it past its monitor.
+  refit_when_framed = st.has_w && st.has_h && st.has_l && st.has_t && !C_Brek_form::frame_known(native);
+  if (refit_when_framed) refit_stored = st;
+  return apply_placement(st);
+}
+
+void C_Form::refit_framed() {
+  if (is_none() || !refit_when_framed || !C_Brek_form::frame_known(native)) return;
+  refit_when_framed = 0;
+  apply_placement(refit_stored);
+}
+
+bool C_Form::apply_placement(const Placement::Stored_window& st) {
   // A size larger than every monitor together, or than their work areas,
   // is cut to them; a client size leaves room for the window's frame.
   Placement::refresh_monitors();
@@ -414,25 +436,18 @@ bool C_Form::load_placement(const std::string& application, const std::string& s
   const double frame_w = wm.around_client_w();
   const double frame_h = wm.around_client_h();
 
-  double width = 0, height = 0, cwidth = 0, cheight = 0;
-  bool has_w = Placement::wants(letters, 'W') && read("Width", width);
-  bool has_h = Placement::wants(letters, 'H') && read("Height", height);
-  width += wm.frame_w();
-  height += wm.frame_h();
+  const bool has_w = st.has_w, has_h = st.has_h, has_l = st.has_l, has_t = st.has_t, client = st.client;
+  double width = st.width + wm.frame_w(), height = st.height + wm.frame_h();
   cut(width, box.w);
   cut(height, box.h);
-  const bool client = has_w && has_h && on_linux() && read("CHeight", cheight);
+  double cwidth = st.cwidth, cheight = st.cheight;
   if (client) {
-    if (!read("CWidth", cwidth) || !(cwidth > 0)) cwidth = wm.client_w;
+    if (!(cwidth > 0)) cwidth = wm.client_w;
     cut(cwidth, box.w - frame_w);
     cut(cheight, box.h - frame_h);
   }
 
-  double left = 0, top = 0;
-  bool has_l = Placement::wants(letters, 'L') && read("Left", left);
-  bool has_t = Placement::wants(letters, 'T') && read("Top", top);
-  left -= wm.frame_left();
-  top -= wm.frame_top();
+  const double left = st.left - wm.frame_left(), top = st.top - wm.frame_top();
   if (has_w && has_h && has_l && has_t) {
     // Size and place together: the size is cut to the monitor the window
     // lands on, not to the one it is on before it moves.
@@ -493,7 +508,11 @@ void C_Form::keep_on_monitors() {
 
 bool C_Form::set_full_screen(bool on, const rect& monitor) {
   if (is_none() || native == 0 || !C_Brek_form::can_full_screen(native)) return false;
-  if (on && monitor.w > 0 && monitor.h > 0) {
+  // A normal window is moved wholly onto the monitor first, so that the
+  // manager fills that one. A maximized one is on its monitor already: a
+  // manager may tell a frame it does not draw then (icewm), and a move of
+  // it would become the size the manager gives back later.
+  if (on && monitor.w > 0 && monitor.h > 0 && get_window_state() == static_cast<int>(state_of_form::NORMAL)) {
     const rect b = get_bounds();
     if (!Placement::wholly_on({monitor}, b)) set_bounds(Placement::fit_to_display({monitor}, {monitor}, b));
   }

@@ -124,6 +124,15 @@ struct Window_rects {
   rect own_of(const rect& outer_rect) const;
 };
 
+// A placement as stored: the window's own size and place ("Width",
+// "Height", "Left", "Top") and its client size ("CWidth", "CHeight"), each
+// with whether it was there; a client size counts only with both of the
+// window's (cwidth 0: missing).
+struct Stored_window {
+  bool has_w = false, has_h = false, has_l = false, has_t = false, client = false;
+  double width = 0, height = 0, cwidth = 0, cheight = 0, left = 0, top = 0;
+};
+
 // The letters of a what-string: "" or one holding "*" gives "WHLT".
 std::string what_letters(const std::string& what);
 // Whether the letters ask for one (case-sensitive).

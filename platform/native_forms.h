@@ -79,6 +79,11 @@ class Native_forms {
   // manager puts around it (the frame it will get, for a window not shown
   // yet).
   virtual Rect_pt get_bounds(Native_handle) { return {}; }
+  // Whether get_bounds holds the frame the window has or will have: false
+  // for a window not shown yet whose manager does not tell a frame before
+  // it frames the window (fluxbox); showing such a window returns once the
+  // manager framed it, so the frame is known then.
+  virtual bool frame_known(Native_handle) { return true; }
   // Moves the window's outer rectangle; the platform stops choosing a place
   // for it.
   virtual void set_position(Native_handle, double /*left*/, double /*top*/) {}

@@ -28,9 +28,9 @@ PACKAGES=(
   # A FUSE file system that refuses rename flags, as NFS does, for the
   # trash tests.
   bindfs
-  # A window manager, which frames, places and maximizes windows on its own
-  # time, for the tests of windows on a desktop.
-  openbox
+  # Window managers, which frame, place and maximize windows on their own
+  # time, each in its own way, for the tests of windows on a desktop.
+  openbox icewm fluxbox
   # setxkbmap gives the tests' own desktops other keyboard layouts.
   x11-xkb-utils
 )

@@ -72,6 +72,9 @@ class C_Additional_collage : public C_Sorting {
   // window: leaving gives exactly that back (also across two monitors).
   rect windowed;
   bool windowed_kept = false;
+  // Full screen began from a maximized window: leaving maximizes it again,
+  // and the window manager keeps the size to give back after that.
+  bool maximized_before = false;
   int64_t last_painted_index = -1;
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;

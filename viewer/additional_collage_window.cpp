@@ -65,9 +65,16 @@ void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
     if (on) {
       switched_to = monitor;
       const bool has_monitor = monitor.w > 0 && monitor.h > 0;
-      if (v->border_kind == 0 && v->get_window_state() == static_cast<int>(state_of_form::NORMAL)) {
-        windowed = C_Brek_form::get_window_rect(v->native);
-        windowed_kept = windowed.w > 0 && windowed.h > 0;
+      // What to come back to is noted as full screen begins, not as it is
+      // applied again on its monitor.
+      if (!full_screen && v->border_kind == 0) {
+        const int state = v->get_window_state();
+        maximized_before = state == static_cast<int>(state_of_form::MAXIMIZED);
+        windowed_kept = false;
+        if (state == static_cast<int>(state_of_form::NORMAL)) {
+          windowed = C_Brek_form::get_window_rect(v->native);
+          windowed_kept = windowed.w > 0 && windowed.h > 0;
+        }
       }
       // A window manager covers the panels too; without one the window
       // fills the monitor itself.
@@ -82,14 +89,19 @@ void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
     } else {
       v->set_full_screen(false, rect{});
       v->set_border_kind(0);
-      v->set_window_state(state_of_form::NORMAL);
-      // The window as it was, where the monitors still show all of it;
-      // else the stored placement, kept on a monitor.
-      if (windowed_kept && Placement::wholly_on(Placement::monitor_rects(), windowed))
-        C_Brek_form::set_window_rect(v->native, windowed);
-      else
-        v->load_placement(C_Collage_viewer::PLACEMENT_APPLICATION, C_Collage_viewer::PLACEMENT_SECTION);
+      if (maximized_before) {
+        v->set_window_state(state_of_form::MAXIMIZED);
+      } else {
+        v->set_window_state(state_of_form::NORMAL);
+        // The window as it was, where the monitors still show all of it;
+        // else the stored placement, kept on a monitor.
+        if (windowed_kept && Placement::wholly_on(Placement::monitor_rects(), windowed))
+          C_Brek_form::set_window_rect(v->native, windowed);
+        else
+          v->load_placement(C_Collage_viewer::PLACEMENT_APPLICATION, C_Collage_viewer::PLACEMENT_SECTION);
+      }
       windowed_kept = false;
+      maximized_before = false;
       full_screen = false;
       update_caption(caption);
     }

@@ -339,6 +339,19 @@ Qt::WindowStates window_states(QWidget* w) {
   return win ? win->windowStates() : w->windowState();
 }
 
+// The same as the window manager keeps it now. Qt's record follows the
+// manager's word late (as it delivers it), and a manager may pass through
+// other states on the way (fluxbox leaves full screen through the normal
+// size back to maximized): a request built on a record that still says
+// full screen would ask for full screen again.
+Qt::WindowStates states_now(QWidget* w) {
+  Qt::WindowStates s = window_states(w);
+  if (!managed_by_window_manager(w)) return s;
+  s.setFlag(Qt::WindowMaximized, maximized_by_manager(w));
+  s.setFlag(Qt::WindowFullScreen, full_screen_by_manager(w));
+  return s;
+}
+
 // A window that a change of its flags hid, shown again: the window manager
 // takes it as a new window, which it has placed and framed on return.
 void show_again(QWidget* w) {
@@ -465,6 +478,10 @@ class Qt_window_layer final : public Native_forms {
     QWidget* w = form_widget(h);
     return w ? rect_pt(outer_px(w)) : Rect_pt{};
   }
+  bool frame_known(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return !w || qt::frame_known(w);
+  }
   void set_position(Native_handle h, double left, double top) override {
     QWidget* w = form_widget(h);
     if (!w) return;
@@ -511,7 +528,9 @@ class Qt_window_layer final : public Native_forms {
   int get_window_state(Native_handle h) override {
     QWidget* w = form_widget(h);
     if (!w) return 0;
-    const Qt::WindowStates s = window_states(w);
+    // A manager may resize the window before it writes the state (icewm
+    // does): while it manages the window, its word counts.
+    const Qt::WindowStates s = states_now(w);
     if (s & Qt::WindowMinimized) return 1;
     if (s & (Qt::WindowMaximized | Qt::WindowFullScreen)) return 2;
     return 0;
@@ -523,7 +542,8 @@ class Qt_window_layer final : public Native_forms {
   bool set_full_screen(Native_handle h, bool on) override {
     QWidget* w = form_widget(h);
     if (!can_full_screen(h)) return false;
-    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
+    const Qt::WindowStates now = states_now(w);
+    if (w->windowState() != now) w->overrideWindowState(now);
     const bool was = (w->windowState() & Qt::WindowFullScreen) || full_screen_by_manager(w);
     if (!on && !was) return false;
     w->setWindowState(on ? w->windowState() | Qt::WindowFullScreen : w->windowState() & ~Qt::WindowFullScreen);
@@ -535,7 +555,8 @@ class Qt_window_layer final : public Native_forms {
     if (!w) return;
     // The widget forgets its state when a change of flags shows it anew,
     // while its window keeps it: the window's holds.
-    if (w->windowState() != window_states(w)) w->overrideWindowState(window_states(w));
+    const Qt::WindowStates now = states_now(w);
+    if (w->windowState() != now) w->overrideWindowState(now);
     Qt::WindowStates s = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     if (state == 1) s |= Qt::WindowMinimized;
     else if (state == 2) s |= Qt::WindowMaximized;
@@ -559,9 +580,13 @@ class Qt_window_layer final : public Native_forms {
       return;
     }
     if (w->windowState() & Qt::WindowMinimized) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    // A frame the manager would not tell beforehand is known once it
+    // framed the window: the caller places it again with that one.
+    const bool frame_told = w->isVisible() || qt::frame_known(w);
     w->show();
     raise_window(w);
     w->activateWindow();
+    if (!frame_told) await_framed(w);
   }
   void set_form_enabled(Native_handle h, bool enabled) override {
     if (QWidget* w = form_widget(h)) w->setEnabled(enabled);

@@ -47,6 +47,13 @@ QMargins margins_of(const std::vector<uint32_t>& e, double ratio) {
   return QMargins(px(e[0]), px(e[2]), px(e[1]), px(e[3]));
 }
 
+// The frame the window has had on the server; empty when none. Read once:
+// a manager may take it away from a hidden window at any time.
+std::vector<uint32_t> own_extents(xcb_connection_t* c, xcb_window_t id) {
+  std::vector<uint32_t> e = id ? x11_words(c, id, "_NET_FRAME_EXTENTS") : std::vector<uint32_t>{};
+  return e.size() == 4 && e != std::vector<uint32_t>(4, 0) ? e : std::vector<uint32_t>{};
+}
+
 // The platform's own idea of the frame (what it read last, or the frame
 // it gives every window), also before the window is shown.
 QMargins qt_frame(QWidget* w) {
@@ -56,8 +63,9 @@ QMargins qt_frame(QWidget* w) {
 }
 
 // Cleared once the manager left a request for an estimate unanswered: it
-// is not asked again.
+// is not asked again. Set once it answered one.
 bool g_estimates_answered = true;
+bool g_estimate_given = false;
 
 // A property of one window given to another as it stands (nothing when
 // the first has none).
@@ -92,6 +100,7 @@ std::vector<uint32_t> requested_extents(xcb_connection_t* c, xcb_window_t w) {
   xcb_destroy_window(c, probe);
   xcb_flush(c);
   if (extents.size() != 4) g_estimates_answered = false;
+  else g_estimate_given = true;
   return extents;
 }
 
@@ -140,11 +149,19 @@ QMargins frame_margins(QWidget* w) {
   }
   if (w->windowFlags().testFlag(Qt::FramelessWindowHint)) return {};
   // Not shown yet: the frame it had, else the manager's estimate.
-  if (id) {
-    const std::vector<uint32_t> e = x11_words(c, id, "_NET_FRAME_EXTENTS");
-    if (e.size() == 4 && e != std::vector<uint32_t>(4, 0)) return margins_of(e, ratio);
-  }
-  return margins_of(requested_extents(c, xcb_window_t(w->winId())), ratio);
+  const std::vector<uint32_t> had = own_extents(c, id);
+  return margins_of(had.empty() ? requested_extents(c, xcb_window_t(w->winId())) : had, ratio);
+}
+
+bool frame_known(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  if (!c || !w || !window_manager_runs()) return true;
+  const xcb_window_t id = x11_id(w);
+  if (id && x11_viewable(c, id)) return x11_words(c, id, "_NET_FRAME_EXTENTS").size() == 4;
+  if (w->windowFlags().testFlag(Qt::FramelessWindowHint) || !own_extents(c, id).empty()) return true;
+  // The manager is asked once for all windows.
+  if (!g_estimate_given && g_estimates_answered) frame_margins(w);
+  return g_estimate_given && g_estimates_answered;
 }
 
 void await_mapped(QWidget* w) {
@@ -152,6 +169,13 @@ void await_mapped(QWidget* w) {
   const xcb_window_t id = w ? x11_id(w) : 0;
   if (!c || !id || !w->isVisible()) return;
   wait_for_manager([&] { return x11_viewable(c, id); });
+}
+
+void await_framed(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  if (!c || !id || !w->isVisible()) return;
+  wait_for_manager([&] { return x11_viewable(c, id) && x11_words(c, id, "_NET_FRAME_EXTENTS").size() == 4; });
 }
 
 namespace {
@@ -177,6 +201,12 @@ void await_states(QWidget* w, const std::vector<const char*>& states, bool on) {
 }
 
 }  // namespace
+
+bool managed_by_window_manager(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  return c && id && w->isVisible() && x11_viewable(c, id) && window_manager_runs();
+}
 
 bool maximized_by_manager(QWidget* w) { return by_manager(w, MAXIMIZED); }
 

@@ -29,9 +29,18 @@ bool window_manager_runs();
 // without a manager.
 QMargins frame_margins(QWidget* w);
 
+// Whether frame_margins tells the frame the window has or will get: not
+// for a window not shown yet whose manager gives no estimate.
+bool frame_known(QWidget* w);
+
 // After show() of a window that was hidden: returns once the manager has
 // mapped it (bounded: a manager that never answers costs a second).
 void await_mapped(QWidget* w);
+// The same, until the manager has also written the frame it gave.
+void await_framed(QWidget* w);
+
+// Whether a manager runs and has the window on the screen.
+bool managed_by_window_manager(QWidget* w);
 
 // Whether the manager keeps the shown window maximized (either way).
 bool maximized_by_manager(QWidget* w);

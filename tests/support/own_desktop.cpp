@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,50 @@ namespace {
 
 pid_t g_server = 0;
 pid_t g_manager = 0;
+std::string g_manager_home;
 std::string g_failure = "no desktop of the test's own was asked for";
 std::vector<Own_monitor> g_monitors;
+// Set once the server's output was switched off for a screen of another
+// size: the monitors hold no output then.
+bool g_output_off = false;
+
+// Each manager's configuration in a home folder of its own, beside what
+// it makes there itself: its panel off, the rest as it comes.
+struct Manager_config {
+  const char* name;
+  const char* file;  // in its home folder; nullptr: none
+  const char* text;
+};
+const Manager_config MANAGERS[] = {
+    {"openbox", nullptr, nullptr},
+    {"icewm", ".icewm/preferences", "ShowTaskBar=0\n"},
+    {"fluxbox", ".fluxbox/init", "session.screen0.toolbar.visible: false\n"},
+};
+
+const Manager_config* manager_config(const std::string& name) {
+  for (const Manager_config& m : MANAGERS)
+    if (name == m.name) return &m;
+  return nullptr;
+}
+
+// A home folder holding the manager's configuration; "" when it could
+// not be made.
+std::string make_manager_home(const Manager_config& m) {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/collage-wm-XXXXXX";
+  if (!::mkdtemp(templ.data())) return "";
+  const std::filesystem::path file = std::filesystem::path(templ) / m.file;
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  std::ofstream out(file);
+  out << m.text;
+  out.close();
+  if (!out) {
+    std::filesystem::remove_all(templ, ec);
+    return "";
+  }
+  return templ;
+}
 
 // "WxH+X+Y,..." as monitors; empty when an item does not read.
 std::vector<Own_monitor> parse_monitors(const std::string& text) {
@@ -47,11 +91,21 @@ std::vector<Own_monitor> parse_monitors(const std::string& text) {
   return list;
 }
 
-std::string monitor_name(size_t index) { return "MONITOR-" + std::to_string(index + 1); }
+// Each monitor's name on the server. A monitor that changes takes a new
+// name, as another monitor plugged in its place: Qt reads a monitor
+// anew only when its name is new (it takes a known one's new size for its
+// own but never tells the program).
+std::vector<std::string> g_monitor_names;
+
+std::string monitor_name(size_t index) {
+  if (g_monitor_names.size() <= index) g_monitor_names.resize(index + 1);
+  if (g_monitor_names[index].empty()) g_monitor_names[index] = "MONITOR-" + std::to_string(index + 1);
+  return g_monitor_names[index];
+}
 
 // Declares the monitors on the server (RandR 1.5), the first holding the
-// server's one output so that the output makes no monitor of its own.
-// The monitors last as long as the server (it never resets).
+// server's one output (while it is on) so that the output makes no monitor
+// of its own. The monitors last as long as the server (it never resets).
 bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
@@ -68,7 +122,8 @@ bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
       xcb_randr_monitor_info_t info;
       xcb_randr_output_t output;
     } info{};
-    info.info = {a ? a->atom : 0, uint8_t(i == 0), 0, uint16_t(i == 0 ? 1 : 0), int16_t(m.x), int16_t(m.y),
+    const bool holds_output = i == 0 && !g_output_off;
+    info.info = {a ? a->atom : 0, uint8_t(i == 0), 0, uint16_t(holds_output ? 1 : 0), int16_t(m.x), int16_t(m.y),
                  uint16_t(m.w), uint16_t(m.h), uint32_t(m.w * 254 / 960), uint32_t(m.h * 254 / 960)};
     info.output = xcb_randr_get_screen_resources_outputs(res)[0];
     std::free(a);
@@ -92,9 +147,21 @@ bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   return done;
 }
 
-// A child running program with the arguments; keep_fd stays open in it.
-// It gets SIGTERM when the test process ends, however that happens.
-pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1) {
+// A child running program with the arguments; keep_fd stays open in it,
+// home (unless empty) is its HOME. It gets SIGTERM when the test process
+// ends, however that happens.
+pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1, const std::string& home = "") {
+  // The environment is made before the fork: the child only execs.
+  std::vector<std::string> env_texts;
+  for (char** e = environ; *e; ++e)
+    if (home.empty() || std::strncmp(*e, "HOME=", 5) != 0) env_texts.push_back(*e);
+  if (!home.empty()) env_texts.push_back("HOME=" + home);
+  std::vector<char*> envp;
+  for (std::string& e : env_texts) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
@@ -108,10 +175,7 @@ pid_t spawn(const std::vector<std::string>& args, int keep_fd = -1) {
   }
   for (int fd = 3; fd < 1024; ++fd)
     if (fd != keep_fd) ::close(fd);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execvp(argv[0], argv.data());
+  ::execvpe(argv[0], argv.data(), envp.data());
   ::_exit(127);
 }
 
@@ -120,9 +184,9 @@ bool running(pid_t pid) {
   return pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0;
 }
 
-void end(pid_t& pid) {
+void end(pid_t& pid, int signal = SIGTERM) {
   if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
+  ::kill(pid, signal);
   int status = 0;
   ::waitpid(pid, &status, 0);
   pid = 0;
@@ -159,7 +223,9 @@ bool fail(const std::string& why) {
 
 }  // namespace
 
-bool start_own_desktop(const std::string& monitors) {
+bool start_own_desktop(const std::string& monitors, const std::string& manager) {
+  const Manager_config* config = manager_config(manager);
+  if (!config) return fail("no window manager \"" + manager + "\" is known to the tests");
   g_monitors = parse_monitors(monitors);
   if (g_monitors.empty()) return fail("monitors \"" + monitors + "\" do not read as WxH+X+Y,...");
   int right = 0, bottom = 0;
@@ -180,16 +246,30 @@ bool start_own_desktop(const std::string& monitors) {
   ::setenv("DISPLAY", display.c_str(), 1);
   if (g_monitors.size() > 1 && !set_monitors(g_monitors)) return fail("the X server took no monitors (RandR 1.5)");
 
-  g_manager = spawn({"openbox"});
-  if (!window_manager_ready(g_manager)) return fail("openbox did not take the screen (package openbox)");
+  if (config->file) {
+    g_manager_home = make_manager_home(*config);
+    if (g_manager_home.empty()) return fail("no home folder for " + manager + "'s configuration");
+  }
+  g_manager = spawn({manager}, -1, g_manager_home);
+  if (!window_manager_ready(g_manager))
+    return fail(manager + " did not take the screen (package " + manager + ")");
   g_failure.clear();
   return true;
 }
 
 void stop_own_desktop() {
-  end(g_manager);
+  // A manager keeps nothing a test needs; fluxbox, asked to end, talks to
+  // the server from within its signal handler and can hang there for good.
+  end(g_manager, SIGKILL);
   end(g_server);
+  if (!g_manager_home.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_manager_home, ec);
+    g_manager_home.clear();
+  }
 }
+
+bool own_desktop_manager_known(const std::string& manager) { return manager_config(manager) != nullptr; }
 
 bool set_keyboard_layout(const std::string& layouts, const std::string& options) {
   const char* display = std::getenv("DISPLAY");
@@ -204,21 +284,82 @@ bool set_keyboard_layout(const std::string& layouts, const std::string& options)
 
 const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }
 
+namespace {
+
+// Takes the monitor of the index in the order given off the server.
+bool delete_monitor(xcb_connection_t* c, xcb_window_t root, size_t index) {
+  const std::string name = monitor_name(index);
+  auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.c_str()), nullptr);
+  xcb_generic_error_t* error = a ? xcb_request_check(c, xcb_randr_delete_monitor_checked(c, root, a->atom)) : nullptr;
+  const bool done = a && !error;
+  std::free(a);
+  std::free(error);
+  return done;
+}
+
+// Switches the server's output off (Xvfb has one, on one CRTC).
+bool switch_output_off(xcb_connection_t* c, xcb_window_t root) {
+  auto* res = xcb_randr_get_screen_resources_reply(c, xcb_randr_get_screen_resources(c, root), nullptr);
+  bool done = res && res->num_crtcs > 0;
+  if (done) {
+    const xcb_randr_crtc_t crtc = xcb_randr_get_screen_resources_crtcs(res)[0];
+    auto* set = xcb_randr_set_crtc_config_reply(
+        c,
+        xcb_randr_set_crtc_config(c, crtc, XCB_CURRENT_TIME, res->config_timestamp, 0, 0, XCB_NONE,
+                                  XCB_RANDR_ROTATION_ROTATE_0, 0, nullptr),
+        nullptr);
+    done = set && set->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+    std::free(set);
+  }
+  std::free(res);
+  return done;
+}
+
+}  // namespace
+
 bool remove_own_monitor(size_t index) {
   if (index == 0 || index >= g_monitors.size()) return false;
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool done =
+      !xcb_connection_has_error(c) && delete_monitor(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, index);
+  xcb_disconnect(c);
+  return done;
+}
+
+bool resize_own_screen(int w, int h, const std::string& monitors) {
+  const std::vector<Own_monitor> list = parse_monitors(monitors);
+  if (list.empty() || g_server <= 0 || w <= 0 || h <= 0) return false;
+  auto same = [&](size_t i) {
+    return i < g_monitors.size() && i < list.size() && g_monitors[i].x == list[i].x && g_monitors[i].y == list[i].y &&
+           g_monitors[i].w == list[i].w && g_monitors[i].h == list[i].h;
+  };
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   bool done = !xcb_connection_has_error(c);
+  const xcb_window_t root = done ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : 0;
+  std::free(done ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr) : nullptr);
+  // Xvfb refuses a screen smaller than its output's one mode.
+  if (done && !g_output_off) done = g_output_off = switch_output_off(c, root);
+  // Every monitor goes, to be declared anew (the server takes no monitor
+  // of a name it has; one never declared fails alone).
+  for (size_t i = 0; done && i < g_monitors.size(); ++i) delete_monitor(c, root, i);
   if (done) {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const std::string name = monitor_name(index);
-    auto* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.c_str()), nullptr);
-    xcb_generic_error_t* error = a ? xcb_request_check(c, xcb_randr_delete_monitor_checked(c, root, a->atom)) : nullptr;
-    done = a && !error;
-    std::free(a);
+    xcb_generic_error_t* error = xcb_request_check(
+        c, xcb_randr_set_screen_size_checked(c, root, uint16_t(w), uint16_t(h), uint32_t(w * 254 / 960),
+                                             uint32_t(h * 254 / 960)));
+    done = !error;
     std::free(error);
   }
   xcb_disconnect(c);
-  return done;
+  if (!done) return false;
+  static int generation = 1;
+  ++generation;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (same(i)) continue;
+    monitor_name(i);
+    g_monitor_names[i] = "MONITOR-" + std::to_string(i + 1) + "-" + std::to_string(generation);
+  }
+  g_monitors = list;
+  return set_monitors(list);
 }
 
 // The first monitor holds the output and is never taken away.

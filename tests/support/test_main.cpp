@@ -70,15 +70,17 @@ int main(int argc, char** argv) {
 #ifdef COLLAGE_TEST_XSERVER
   xserver = COLLAGE_TEST_XSERVER;
 #endif
-  // A group under a window manager starts its own X server with one:
-  // "openbox:", the scale factor and, after a ":", its monitors.
-  const char* own = "openbox:";
-  const bool own_desktop = xserver && std::strncmp(xserver, own, std::strlen(own)) == 0;
+  // A group under a window manager starts its own X server with one: the
+  // manager's name ("openbox:"), the scale factor and, after a ":", its
+  // monitors.
+  const char* colon_at = xserver ? std::strchr(xserver, ':') : nullptr;
+  const std::string manager = colon_at ? std::string(xserver, colon_at) : std::string();
+  const bool own_desktop = brek_test::own_desktop_manager_known(manager);
   std::string scale;
   if (own_desktop) {
-    scale = xserver + std::strlen(own);
+    scale = colon_at + 1;
     const size_t colon = scale.find(':');
-    brek_test::start_own_desktop(colon == std::string::npos ? "" : scale.substr(colon + 1));
+    brek_test::start_own_desktop(colon == std::string::npos ? "" : scale.substr(colon + 1), manager);
     scale = scale.substr(0, colon);
     xserver = scale.c_str();
   }

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -69,7 +70,8 @@ class Client {
   // A desktop's panel: a dock window that reserves a strip along an edge
   // of the screen (_NET_WM_STRUT_PARTIAL: left, right, top, bottom, then
   // the start and end of each strip), which the window manager keeps other
-  // windows off.
+  // windows off. The strips' widths go in _NET_WM_STRUT too, as panels
+  // write them for managers that read only that.
   xcb_window_t open_panel(int x, int y, int w, int h, const std::vector<uint32_t>& strut) {
     xcb_window_t win = xcb_generate_id(c_);
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, win, root_, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h), 0,
@@ -78,6 +80,8 @@ class Client {
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dock);
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32,
                         uint32_t(strut.size()), strut.data());
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, win, atom("_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32,
+                        uint32_t(std::min<size_t>(strut.size(), 4)), strut.data());
     xcb_map_window(c_, win);
     windows_.push_back(win);
     sync();

@@ -8,36 +8,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <memory>
-#include <ostream>
 #include <string>
 
-#include "baselib/config.h"
 #include "platform/screens.h"
-#include "platform/test_events.h"
-#include "tests/support/on_screen_rect.h"
-#include "tests/support/own_desktop.h"
-#include "tests/support/wait_until.h"
-#include "tests/viewer/viewer_on_screen.h"
+#include "tests/viewer/viewer_under_a_manager.h"
 #include "viewer/move_to_dirs.h"
 
 using namespace viewer_test;
 namespace te = brek_platform::test_events;
-using Box = x11_test::Client::Box;
-using area = area_where_configuration_is_stored;
 
 namespace {
 
-constexpr int VK_F11 = 122, VK_F6 = 117;
-
-// A placement in points as stored: the client size, the window's own size
-// (a border of 2 pixels around the client) and its place.
-std::string stored_at(double cwidth, double cheight, double left, double top) {
-  auto v = [](double d) { return "\"" + std::to_string(d) + "\"\n"; };
-  return "[Main]\nCWidth = " + v(cwidth) + "CHeight = " + v(cheight) + "Width = " + v(cwidth + 3) +
-         "Height = " + v(cheight + 3) + "Left = " + v(left) + "Top = " + v(top);
-}
+constexpr int VK_F6 = 117;
 
 // The stored placement: 900 x 600 points at 200, 150 (1200 x 800 pixels
 // inside the window's border of 2 at 266, 200).
@@ -52,82 +34,15 @@ const char* const STORED_RIGHT =
     "[Main]\nCWidth = \"375\"\nCHeight = \"300\"\nWidth = \"378\"\nHeight = \"303\"\nLeft = \"1950\"\nTop = \"300\"\n";
 const Box STORED_RIGHT_BOX{2600, 400, 504, 404};
 
-// The stored placement in the screen's pixels (96 per inch): a save of the
-// same window may write other points for the same pixels.
-struct Placement {
-  int left, top, width, height, cwidth, cheight;
-  bool operator==(const Placement&) const = default;
-};
-void PrintTo(const Placement& p, std::ostream* os) {
-  *os << p.width << " x " << p.height << " at " << p.left << ", " << p.top << " (client " << p.cwidth << " x "
-      << p.cheight << ")";
-}
-Placement stored_placement() {
-  Ref<C_Config> c = C_Config::open_read("Collage_viewer", area::USER, "Main");
-  auto px = [&](const char* key) { return int(std::floor(c->read_real_value(key) * 96 / 72 + 1e-6)); };
-  return {px("Left"), px("Top"), px("Width"), px("Height"), px("CWidth"), px("CHeight")};
-}
-
-class ViewerFullScreenUnderAWindowManager : public testing::Test {
+class ViewerFullScreenUnderAWindowManager : public Viewer_under_a_manager {
  protected:
   void SetUp() override {
-    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-    ASSERT_TRUE(x.ok());
+    Viewer_under_a_manager::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_EQ(brek_test::own_desktop_monitors().size(), 2u);
   }
-  // The viewer started as the program starts it, on the screen.
-  void start() {
-    s = std::make_unique<Viewer_on_screen<Test_viewer>>();
-    s->v->show();
-    ASSERT_TRUE(te::wait_exposed(s->v->native));
-    settled();
-  }
-  xcb_window_t window() { return brek_test::x11_window_of(s->v); }
-  Box box() { return x.geometry(window()); }
-  // Everything the program and the window manager had to do is done.
-  void settled() {
-    te::settle();
-    ASSERT_TRUE(x.window_manager_barrier());
-    te::settle();
-  }
-  void f11() {
-    ASSERT_TRUE(te::window_key_press(s->v->native, VK_F11));
-    te::window_key_release(s->v->native, VK_F11);
-  }
-  // The window covers the monitor once the viewer placed it.
-  void expect_full_screen(const Box& monitor = SCREEN) {
-    EXPECT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return box() == monitor && !s->v->collage->pending_placement;
-    })) << brek_test::describe(box());
-    settled();
-  }
-  void enter_full_screen(const Box& monitor = SCREEN) {
-    f11();
-    expect_full_screen(monitor);
-  }
-  void leave_full_screen() {
-    f11();
-    settled();
-  }
-  void expect_box(const Box& want, const char* when) {
-    const Box b = box();
-    EXPECT_TRUE(b == want) << when << ": " << brek_test::describe(b) << ", not " << brek_test::describe(want);
-    EXPECT_FALSE(x.maximized(window())) << when;
-  }
-
-  // The user drags the window to x, y (pixels); the viewer stores it.
-  void drag_to(int to_x, int to_y) {
-    x.request_move(window(), to_x, to_y);
-    EXPECT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return box().x == to_x && box().y == to_y;
-    })) << brek_test::describe(box());
-    settled();
-  }
-
-  x11_test::Client x;
-  std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
+  void expect_full_screen(const Box& monitor = SCREEN) { Viewer_under_a_manager::expect_full_screen(monitor); }
+  void enter_full_screen(const Box& monitor = SCREEN) { Viewer_under_a_manager::enter_full_screen(monitor); }
 };
 
 }  // namespace
@@ -136,7 +51,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, TwiceF11GivesTheStoredWindowBackAndS
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
   start();
   expect_box(STORED_BOX, "started");
-  const Placement before = stored_placement();
+  const Stored_placement before = stored_placement();
   for (int round = 1; round <= 2; ++round) {
     enter_full_screen();
     EXPECT_EQ(stored_placement(), before) << "round " << round << ", full screen";
@@ -153,7 +68,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, FullScreenFillsTheMonitorTheWindowIs
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
   start();
   expect_box(STORED_RIGHT_BOX, "started");
-  const Placement before = stored_placement();
+  const Stored_placement before = stored_placement();
   for (int round = 1; round <= 2; ++round) {
     te::move_screen_pointer(brek_platform::Point_pt{600, 400});
     enter_full_screen(RIGHT_SCREEN);
@@ -167,7 +82,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, FullScreenFillsTheMonitorTheWindowIs
 // window comes back there each time and the placement stays as stored.
 TEST_F(ViewerFullScreenUnderAWindowManager, TenStartsComeBackAtTheStoredPlacement) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_RIGHT));
-  const Placement before = stored_placement();
+  const Stored_placement before = stored_placement();
   for (int start_count = 1; start_count <= 10; ++start_count) {
     start();
     expect_box(STORED_RIGHT_BOX, ("start " + std::to_string(start_count)).c_str());
@@ -202,7 +117,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, StartedFullScreenF11GivesTheStoredWi
 TEST_F(ViewerFullScreenUnderAWindowManager, AWindowTheManagerMaximizesStoresNothingOfIt) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
   start();
-  const Placement before = stored_placement();
+  const Stored_placement before = stored_placement();
   x.request_maximized(window(), true);
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
@@ -227,7 +142,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, AWindowAcrossBothMonitorsComesBackWh
   start();
   drag_to(1419, 300);
   const Box across{1419, 300, 504, 404};
-  const Placement before = stored_placement();
+  const Stored_placement before = stored_placement();
   EXPECT_EQ(before.left, 1419);
   for (int round = 1; round <= 2; ++round) {
     enter_full_screen();

@@ -1,0 +1,65 @@
+// The viewer's window under each window manager a user may have (openbox,
+// icewm, fluxbox on an X server of the test's own, one monitor of
+// 1920 x 1080), each of which maximizes, frames and answers in its own way:
+// a maximized window goes full screen and comes back maximized, a stored
+// window lands whole on the screen, frame and title bar included, and the
+// stored placement is never a maximized or full-screen one.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/viewer/viewer_under_a_manager.h"
+
+using namespace viewer_test;
+
+namespace {
+
+const Box SCREEN{0, 0, 1920, 1080};
+// 900 x 600 points at 200, 150: 1204 x 804 pixels at 266, 200.
+const std::string STORED = stored_at(900, 600, 200, 150);
+const Box STORED_BOX{266, 200, 1204, 804};
+
+class ViewerWindowUnderEachManager : public Viewer_under_a_manager {};
+
+}  // namespace
+
+// Maximized through the manager, F11 twice gives the maximized window
+// back; given back by the manager then, the window has its size from
+// before it was maximized, and a new start opens at that size too.
+TEST_F(ViewerWindowUnderEachManager, MaximizedF11TwiceGivesTheMaximizedWindowBack) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  start();
+  expect_box(STORED_BOX, "started");
+  const Stored_placement before = stored_placement();
+  maximize(true);
+  const Box maximized = box();
+  ASSERT_GT(maximized.w, STORED_BOX.w);
+  EXPECT_EQ(stored_placement(), before) << "maximized";
+  enter_full_screen(SCREEN);
+  EXPECT_EQ(stored_placement(), before) << "full screen";
+  leave_full_screen();
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    brek_platform::test_events::settle();
+    return x.maximized(window()) && box() == maximized;
+  })) << "after F11 twice: " << brek_test::describe(box()) << (x.maximized(window()) ? "" : ", not maximized");
+  settled();
+  EXPECT_EQ(stored_placement(), before) << "after F11 twice";
+  maximize(false);
+  expect_box(STORED_BOX, "given back");
+  EXPECT_EQ(stored_placement(), before) << "given back";
+  s.reset();
+  start();
+  expect_box(STORED_BOX, "started again");
+}
+
+// Stored larger than the whole screen (2000 x 1200 pixels at 0, 0): cut
+// to the screen less the panel, it lands wholly on it, frame included.
+TEST_F(ViewerWindowUnderEachManager, AStoredWindowLargerThanTheScreenLandsWholeOnIt) {
+  x.open_panel(0, 1040, 1920, 40, {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+  ASSERT_TRUE(x.window_manager_barrier());
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(1497, 897, 0, 0)));
+  start();
+  const Box work{0, 0, 1920, 1040};
+  EXPECT_TRUE(brek_test::inside(frame(), work)) << "frame " << brek_test::describe(frame());
+}
