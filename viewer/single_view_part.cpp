@@ -70,8 +70,9 @@ void C_Collage_viewer::whole_picture_tick() {
   switch (picture_.tick(shown)) {
     case Single_view_picture::tick_result::TAKEN:
     case Single_view_picture::tick_result::FAILED:
-      // A view that lagged behind the pointer catches up, or says why
-      // nothing came.
+    case Single_view_picture::tick_result::NO_WORKER:
+      // A view that lagged behind the pointer catches up, says why nothing
+      // came, or reads the picture itself.
       repaint();
       break;
     case Single_view_picture::tick_result::FILE_CHANGED: {

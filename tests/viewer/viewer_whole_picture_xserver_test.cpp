@@ -17,6 +17,7 @@
 #include "images/format_classes.h"
 #include "images/image_header.h"
 #include "tests/support/file_reads.h"
+#include "tests/support/process_limits.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
@@ -111,6 +112,19 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
     return left;
   }
 };
+
+// A colour as "#rrggbb".
+std::string rgb_text(uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06x", unsigned(rgb & 0xFFFFFF));
+  return text;
+}
+
+// The pointer moved across the window in ten steps, each paint done.
+void move_across(Whole_screen& s) {
+  const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+  for (int i = 1; i <= 10; ++i) s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
+}
 
 }  // namespace
 
@@ -437,4 +451,91 @@ TEST(ViewerWholePicture, AFileRenamedOverAfterTheFirstPaintIsShownAsItIsNow) {
     }));
     s.expect_panned(to_x, to_y, NW, NH, OTHER_BLUE);
   }
+}
+
+namespace {
+
+constexpr int SPARSE_SIDE = 8192;
+constexpr uint32_t SPARSE_COLOUR = 0x3060C0;
+
+// An 8-bit BMP of w x h pixels all of one colour (its palette's one entry,
+// index 0), its rows a hole: on disk it costs a few bytes.
+bool write_sparse_bmp(const std::string& path, int w, int h, uint32_t rgb) {
+  std::string s;
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  const uint32_t stride = (uint32_t(w) + 3) / 4 * 4, rows_at = 14 + 40 + 4;
+  s += "BM";
+  le(rows_at + stride * uint32_t(h), 4);
+  le(0, 4);
+  le(rows_at, 4);
+  le(40, 4);  // an info header
+  le(uint32_t(w), 4);
+  le(uint32_t(h), 4);
+  le(1, 2);  // planes
+  le(8, 2);  // bits per pixel
+  for (int i = 0; i < 4; ++i) le(0, 4);  // no compression, the size and resolution unsaid
+  le(1, 4);                              // one colour used
+  le(0, 4);
+  le(rgb, 4);  // blue, green, red and a zero byte
+  if (!brek_test::write_file(path, s)) return false;
+  std::error_code e;
+  std::filesystem::resize_file(path, rows_at + uint64_t(stride) * uint64_t(h), e);
+  return !e;
+}
+
+// What a death test's child finds wrong, each said on its error output,
+// which the parent shows; the child ends with 1 when anything was.
+struct Child_checks {
+  int wrong = 0;
+  void expect(bool holds, const std::string& what) {
+    if (holds) return;
+    std::fprintf(stderr, "not so: %s\n", what.c_str());
+    ++wrong;
+  }
+  [[noreturn]] void end() { std::exit(wrong == 0 ? 0 : 1); }
+};
+
+}  // namespace
+
+// The BMP of 8192 x 8192 opened alone with the pointer over the window in
+// a process that can start no thread: the paint that needs the picture
+// reads it, once, and shows it; pointer moves read nothing again.
+TEST(ViewerWholePictureDeathTest, AHugePictureWithoutAThreadIsReadOnceByThePaintAndShown) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto opened_without_threads = [] {
+    Child_checks c;
+    {
+      brek_test::Temp_dir dir;
+      const std::string path = dir.file("huge.bmp");
+      c.expect(write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, SPARSE_COLOUR), "the file written");
+      Whole_screen s;
+      c.expect(s.shown(), "the window shown");
+      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      c.expect(brek_test::refuse_new_threads(), "threads refused");
+      File_reads file(path);
+      s.v->open_file(path);
+      const Ref<C_Image> image = s.v->current_image();
+      c.expect(!s.v->fit_mode, "shown at its own size");
+      c.expect(brek_test::wait_until([&] {
+                 te::settle();
+                 return !image->picture.is_none() || image->load_failed;
+               }),
+               "the picture came");
+      c.expect(!image->load_failed, "failed: " + image->load_failure());
+      c.expect(Thread_registry::global().live_count() == 0, "no worker");
+      // Its header, and the paint's read.
+      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens");
+      move_across(s);
+      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens after the moves");
+      const int64_t mid_x = C_Canvas::to_device_pixels(s.v->pb->get_width() / 2);
+      const int64_t mid_y = C_Canvas::to_device_pixels(s.v->pb->get_height() / 2);
+      c.expect(s.shoot(s.shot) && s.at(mid_x, mid_y) == SPARSE_COLOUR,
+               "the picture shown: " + rgb_text(s.at(mid_x, mid_y)));
+    }
+    c.end();
+  };
+  EXPECT_EXIT(opened_without_threads(), testing::ExitedWithCode(0), "");
 }
