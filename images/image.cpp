@@ -226,8 +226,6 @@ bool C_Image::start_whole_decode() {
   Ref<C_Whole_decode> job = make<C_Whole_decode>();
   job->file_name = file_name;
   job->extension = extension();
-  job->width = width;
-  job->height = height;
   job->version = version;
   // No thread to be had: load_whole decodes it where it is asked.
   if (job->start().is_none()) return false;

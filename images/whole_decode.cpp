@@ -48,8 +48,9 @@ void C_Whole_decode::run() {
     // A decoder that said why before it threw keeps its reason.
     Load_failure::note(&why, load_failure_kind::RAISED, e.what());
   }
-  const bool whole = first_frame_empty || (picture.width() == width && picture.height() == height);
-  if (!one_version || !whole) {
+  // Whatever its size: the owner takes the size it decoded to, as a
+  // decode of its own does (a header reader may have found another).
+  if (!one_version) {
     picture.clear();
     gif_bytes.clear();
     first_frame_empty = false;
@@ -69,8 +70,7 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   };
   if (extension == ".bmp") {
     // Read a row at a time: neither the file nor a second picture is held.
-    Picture_fit::decode_reduced(file_name, extension, Picture_fit::Part{0, 0, width, height}, int(width),
-                                int(height), picture, had_alpha, &why, go_on);
+    Picture_fit::decode_whole_bmp(file_name, picture, had_alpha, &why, go_on);
     return unchanged();
   }
   std::vector<uint8_t> bytes;
@@ -86,8 +86,7 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   // A first frame that shows nothing fails the file only when no frame
   // shows anything; else the owner's animation starts on it.
   if (gif->render_current_frame().empty()) {
-    first_frame_empty = is_running_flag() && gif->has_picture(&why) && gif->width() == width &&
-                        gif->height() == height;
+    first_frame_empty = is_running_flag() && gif->has_picture(&why);
     if (first_frame_empty) gif_bytes = std::move(bytes);
     return true;
   }

@@ -41,6 +41,32 @@ bool write_position_picture(const std::string& path, int w, int h, int blue = PO
   return Image_file_io::save_jpeg(p, path);
 }
 
+// The same picture as an OS/2 BMP: a 12-byte core header, whose width and
+// height are 16-bit words at 18 and 20, then 24-bit rows, bottom-up, each
+// padded to 4 bytes.
+bool write_os2_position_bmp(const std::string& path, int w, int h, int blue = POSITION_BLUE) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  std::string s;
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  s += "BM";
+  le(uint32_t(26 + stride * size_t(h)), 4);
+  le(0, 4);
+  le(26, 4);  // where the rows start
+  le(12, 4);  // the core header's size
+  le(uint32_t(w), 2);
+  le(uint32_t(h), 2);
+  le(1, 2);   // planes
+  le(24, 2);  // bits per pixel
+  s.reserve(s.size() + stride * size_t(h));
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) s += {char(blue), char(y & 0xFF), char(x & 0xFF)};
+    s.append(stride - size_t(w) * 3, '\0');
+  }
+  return brek_test::write_file(path, s);
+}
+
 // Distance of two levels of a channel that wraps at 256.
 int wrapped_distance(int a, int b) {
   const int d = std::abs(a - b) % 256;
@@ -120,6 +146,14 @@ std::string rgb_text(uint32_t rgb) {
   return text;
 }
 
+// Waits until no worker is left, the window's events running.
+bool no_worker_left() {
+  return brek_test::wait_until([] {
+    te::settle();
+    return Thread_registry::global().live_count() == 0;
+  });
+}
+
 // The pointer moved across the window in ten steps, each paint done.
 void move_across(Whole_screen& s) {
   const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
@@ -196,6 +230,57 @@ TEST(ViewerWholePicture, AHugeBmpThatDoesNotDecodeIsReadOnceAndSaysWhy) {
   for (int i = 1; i <= 20; ++i) s.point_at(box_w / 4 + i * box_w / 40, box_h / 4 + i * box_h / 40);
   EXPECT_TRUE(settled());
   EXPECT_EQ(file.opens(), opened);
+}
+
+// An OS/2 BMP of 3000 x 2000, whose size the header reader takes from
+// the wrong words (131075000 x 1572865, a picture past every limit),
+// opened alone, with the pointer over the window or near its edge: read
+// once at its own size by its worker, or fitted where a decode of its own
+// reads it (the fitted decode leaves it to that), it is shown at the size
+// it has, which the title names; pointer moves read nothing again, and
+// at its own size pan it.
+TEST(ViewerWholePicture, AnOs2BmpWhoseHeaderSizeIsMisreadIsReadOnceAtTheSizeItHasAndShown) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int PW = 3000, PH = 2000;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("old.bmp");
+  ASSERT_TRUE(write_os2_position_bmp(path, PW, PH));
+  for (const bool own_size : {true, false}) {
+    SCOPED_TRACE(own_size ? "at its own size" : "fitted");
+    File_reads file(path);
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+    if (own_size)
+      s.point_at(box_w / 2, box_h / 2);
+    else
+      s.point_at(5, 5);
+    s.v->open_file(path);
+    const Ref<C_Image> image = s.v->current_image();
+    ASSERT_GT(image->width, PW) << "the header reader reads such a file right now";
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return !image->picture.is_none() || image->load_failed;
+    })) << file.opens() << " opens";
+    ASSERT_FALSE(image->load_failed) << image->load_failure();
+    ASSERT_FALSE(image->picture.is_none());
+    EXPECT_EQ(image->picture->width, PW);
+    EXPECT_EQ(image->picture->height, PH);
+    EXPECT_EQ(s.v->fit_mode, !own_size);
+    ASSERT_TRUE(no_worker_left());
+    EXPECT_THAT(s.v->get_caption(), testing::HasSubstr(" 3000x2000 "));
+    // Its header and the worker's read; fitted, its header, the fitted
+    // decode's try and the read here.
+    const int opened = file.opens();
+    EXPECT_EQ(opened, own_size ? 2 : 3);
+    if (own_size) move_across(s);
+    EXPECT_TRUE(no_worker_left());
+    EXPECT_EQ(file.opens(), opened);
+    if (!own_size) continue;
+    const double to_x = box_w / 2 + 150, to_y = box_h / 2 + 90;
+    s.point_at(to_x, to_y);
+    s.expect_panned(to_x, to_y, PW, PH, POSITION_BLUE);
+  }
 }
 
 namespace {
