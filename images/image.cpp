@@ -85,8 +85,7 @@ auto C_Image::decode(Decode d) -> decltype(d(nullptr)) {
     throw;  // the user cancelled: not a broken file
   } catch (const std::exception& e) {
     result = {};
-    // A decoder that said why before it threw keeps its reason.
-    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
+    Load_failure::note_exception(&why, e);
   }
   if (result.is_none()) {
     load_failed = true;

@@ -149,6 +149,7 @@ bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha
     return false;
   // Copied as it is, row by row: the picture is the one thing made.
   Picture_shrink s(0, 0, w, h, int(w), int(h));
+  if (!s.ok()) return Load_failure::no_memory(why);
   return bmp_rows_into(file, s, out, had_alpha, why, go_on);
 }
 

@@ -96,8 +96,8 @@ bool decode_reduced(const std::string& file_name, const std::string& extension, 
 // The whole picture of a BMP file, read row by row as decode_reduced reads
 // one (neither the file nor a second picture held), at the size the
 // file's own headers give, whatever a header reader took it for. False,
-// `out` empty, when the file does not decode (`why` says why), no memory
-// is to be had for the picture, or `go_on` said stop.
+// `out` empty, when the file does not decode or no memory is to be had
+// for the picture (`why` says why), or `go_on` said stop.
 bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha, Load_failure* why = nullptr,
                       const Go_on& go_on = {});
 

@@ -40,13 +40,11 @@ void C_Whole_decode::run() {
     // directory").
     if (!before) Image_file_io::File_pieces().open(file_name, &why);
     if (as_shown && is_running_flag()) one_version = decode(*before);
-  } catch (const std::bad_alloc&) {
-    picture.clear();
-    why = Load_failure();
   } catch (const std::exception& e) {
     picture.clear();
-    // A decoder that said why before it threw keeps its reason.
-    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
+    // No memory for it fails the image as a decode of its own would: a
+    // bad file or a want of memory costs one decode, not one a paint.
+    Load_failure::note_exception(&why, e);
   }
   // Whatever its size: the owner takes the size it decoded to, as a
   // decode of its own does (a header reader may have found another).

@@ -39,9 +39,11 @@ class C_Whole_decode : public C_Thread {
   // decode, or the worker was stopped.
   Pixels picture;
   // Why the file did not decode or could not be read, where the file is at
-  // fault: the owner keeps it as the image's failure, so a bad file costs
-  // one decode. Untold for a stopped worker, a file that changed meanwhile
-  // or a want of memory (the owner's own decode says what it finds then).
+  // fault, and "no memory for the picture" where none was to be had: the
+  // owner keeps it as the image's failure, as a decode of its own would,
+  // so a bad file or a want of memory costs one decode (a new image of the
+  // file tries again). Untold for a stopped worker or a file that changed
+  // meanwhile.
   Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is

@@ -2,7 +2,10 @@
 // part in view first and gets the whole picture in the background, so the
 // first pointer move finds it; commands that need the whole picture meanwhile
 // take the worker's; stepping away, deleting or closing while it is being
-// decoded stops it; a file replaced meanwhile is shown as it is now.
+// decoded stops it; a file replaced meanwhile is shown as it is now. A
+// picture read whole by a worker is read once also when it does not
+// decode, when its header misstates its size, when no memory or no thread
+// is to be had for the worker.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,6 +21,7 @@
 #include "images/image_header.h"
 #include "tests/support/file_reads.h"
 #include "tests/support/process_limits.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
@@ -103,6 +107,11 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
     y += C_Brek_form::points_to_pixels(client.y - outer.y + box.y);
     if (x < 0 || y < 0 || x >= shot.width || y >= shot.height) return 0x123456;
     return shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)] & 0xFFFFFF;
+  }
+  // The rgb of the middle of the box as the screen shows it now.
+  uint32_t middle() {
+    if (!shoot(shot)) return 0x123456;
+    return at(C_Canvas::to_device_pixels(v->pb->get_width() / 2), C_Canvas::to_device_pixels(v->pb->get_height() / 2));
   }
   // C typed with Ctrl held, and Ctrl let go (its own event holds Ctrl as
   // it was before it). Ctrl went down before the window had the keyboard:
@@ -542,6 +551,7 @@ namespace {
 
 constexpr int SPARSE_SIDE = 8192;
 constexpr uint32_t SPARSE_COLOUR = 0x3060C0;
+const std::string NO_MEMORY = "too large: no memory for the picture";
 
 // An 8-bit BMP of w x h pixels all of one colour (its palette's one entry,
 // index 0), its rows a hole: on disk it costs a few bytes.
@@ -584,6 +594,82 @@ struct Child_checks {
 
 }  // namespace
 
+// A BMP and a GIF of 8192 x 8192 (a quarter gibibyte once decoded), each
+// opened alone with the pointer over the window in a process that may map
+// only 160 MB more, so its worker gets no memory for the picture while
+// the window's own needs are met (the GIF also with only 24 MB more, too
+// little for its rows of palette indexes, which the C++ library refuses
+// by throwing): the image fails once, the title saying so, and pointer
+// moves read nothing again. Opened anew once memory is to be had again,
+// it is read and shown.
+TEST(ViewerWholePictureDeathTest, AHugePictureWithoutMemoryFailsOnceSayingSoAndIsReadWhenOpenedAnew) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  if (brek_test::SANITIZED_BUILD) GTEST_SKIP() << "the sanitizers map more than any limit allows";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    bool gif;
+    int64_t more_mb;
+  };
+  for (const Case k : {Case{false, 160}, Case{true, 160}, Case{true, 24}}) {
+    const bool gif = k.gif;
+    SCOPED_TRACE(std::string(gif ? "GIF" : "BMP") + ", " + std::to_string(k.more_mb) + " MB more");
+    const auto opened_without_memory = [gif, more = k.more_mb * brek_test::MB] {
+      Child_checks c;
+      {
+        brek_test::Temp_dir dir, elsewhere;
+        const std::string path = dir.file(gif ? "huge.gif" : "huge.bmp");
+        const uint32_t colour = gif ? 0xFF0000u : SPARSE_COLOUR;  // the GIF's first palette entry
+        c.expect(gif ? brek_test::write_file(path, one_colour_gif(SPARSE_SIDE, SPARSE_SIDE))
+                     : write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, colour),
+                 "the file written");
+        c.expect(write_bmp(quadrants(40, 30), elsewhere.file("small.bmp")), "the small file written");
+        Whole_screen s;
+        c.expect(s.shown(), "the window shown");
+        s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+        Ref<C_Image> image;
+        {
+          brek_test::Address_space_limit limit(more);
+          c.expect(limit.set(), "the address space limited");
+          File_reads file(path);
+          s.v->open_file(path);
+          image = s.v->current_image();
+          c.expect(brek_test::wait_until([&] {
+                     te::settle();
+                     return image->load_failed;
+                   }),
+                   "the image failed");
+          c.expect(image->load_failure() == NO_MEMORY, "failed for want of memory: " + image->load_failure());
+          c.expect(brek_test::wait_until([&] {
+                     te::settle();
+                     return testing::Value(s.v->get_caption(), testing::EndsWith(": " + NO_MEMORY));
+                   }),
+                   "the title says why: " + s.v->get_caption());
+          c.expect(no_worker_left(), "no worker left");
+          const int opened = file.opens();
+          move_across(s);
+          c.expect(no_worker_left(), "no worker left after the moves");
+          c.expect(file.opens() == opened, "read again: " + std::to_string(file.opens() - opened) + " opens");
+        }
+        // Opened anew, from another folder: a new image.
+        s.v->open_file(elsewhere.file("small.bmp"));
+        s.v->open_file(path);
+        const Ref<C_Image> anew = s.v->current_image();
+        c.expect(anew.get() != image.get(), "a new image");
+        c.expect(brek_test::wait_until([&] {
+                   te::settle();
+                   return !anew->picture.is_none() || !anew->animation.is_none() || anew->load_failed;
+                 }),
+                 "the picture came");
+        c.expect(!anew->load_failed, "failed again: " + anew->load_failure());
+        const uint32_t middle = s.middle();
+        c.expect(middle == colour, "the picture shown: " + rgb_text(middle));
+      }
+      c.end();
+    };
+    EXPECT_EXIT(opened_without_memory(), testing::ExitedWithCode(0), "");
+  }
+}
+
 // The BMP of 8192 x 8192 opened alone with the pointer over the window in
 // a process that can start no thread: the paint that needs the picture
 // reads it, once, and shows it; pointer moves read nothing again.
@@ -615,10 +701,8 @@ TEST(ViewerWholePictureDeathTest, AHugePictureWithoutAThreadIsReadOnceByThePaint
       c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens");
       move_across(s);
       c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens after the moves");
-      const int64_t mid_x = C_Canvas::to_device_pixels(s.v->pb->get_width() / 2);
-      const int64_t mid_y = C_Canvas::to_device_pixels(s.v->pb->get_height() / 2);
-      c.expect(s.shoot(s.shot) && s.at(mid_x, mid_y) == SPARSE_COLOUR,
-               "the picture shown: " + rgb_text(s.at(mid_x, mid_y)));
+      const uint32_t middle = s.middle();
+      c.expect(middle == SPARSE_COLOUR, "the picture shown: " + rgb_text(middle));
     }
     c.end();
   };
