@@ -32,6 +32,12 @@ bool decode_dib(const uint8_t* dib, size_t size, bool icon, Pixels& out, Load_fa
 // can not (the file ends before, or fails).
 using Read_at = std::function<bool(uint64_t at, uint8_t* into, size_t n)>;
 
+// The size of the picture of a BMP file image of `size` bytes, from its
+// headers read through `read`, as decode() reads them (top-down rows
+// counted as rows); false, `why` saying why, where decode() refuses them
+// (a size past the caps among them).
+bool picture_size(uint64_t size, const Read_at& read, int64_t& width, int64_t& height, Load_failure* why = nullptr);
+
 // The picture of a BMP file image of `size` bytes, read through `read` a
 // piece at a time, handed to `into` row by row, top row first, as its part
 // wants them (those it passes over are not decoded): the pixels decode()

@@ -123,16 +123,29 @@ bool feed_rle(const Dib& dib, const Read_at& read, uint64_t bits_at, size_t avai
   return !bytes.failed() || Load_failure::note(why, K::TRUNCATED);
 }
 
+// The headers, read first: parse_file reads no further.
+bool read_headers(uint64_t size, const Read_at& read, Dib& dib, size_t& bits_at, Load_failure* why) {
+  std::vector<uint8_t> head(size_t(std::min<uint64_t>(size, 14 + HEADER_BYTES)));
+  if (!head.empty() && !read(0, head.data(), head.size())) return Load_failure::note(why, K::TRUNCATED);
+  return parse_file(head.data(), size_t(size), dib, bits_at, why);
+}
+
 }  // namespace
+
+bool picture_size(uint64_t size, const Read_at& read, int64_t& width, int64_t& height, Load_failure* why) {
+  Dib dib;
+  size_t bits_at = 0;
+  if (!read_headers(size, read, dib, bits_at, why)) return false;
+  width = dib.width;
+  height = dib.height;
+  return true;
+}
 
 bool decode_rows_into(uint64_t size, const Read_at& read, Picture_shrink& into, Load_failure* why,
                       const Go_on& go_on) {
-  // The headers, read first: parse_file reads no further.
-  std::vector<uint8_t> head(size_t(std::min<uint64_t>(size, 14 + HEADER_BYTES)));
-  if (!head.empty() && !read(0, head.data(), head.size())) return Load_failure::note(why, K::TRUNCATED);
   Dib dib;
   size_t bits_at = 0;
-  if (!parse_file(head.data(), size_t(size), dib, bits_at, why)) return false;
+  if (!read_headers(size, read, dib, bits_at, why)) return false;
   if (!into.ok() || into.end_column() > dib.width || into.end_row() > dib.height) return false;
   if (bits_at > size) return Load_failure::note(why, K::TRUNCATED);
   const size_t available = size_t(size) - bits_at;

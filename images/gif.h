@@ -297,6 +297,9 @@ class C_Gif : public Brek_object {
   // The one composed picture, shared with whoever shows it.
   Ref<C_Bitmap> composed_;
   bool composed_live_ = false;  // composed_ holds frames 0..drawn
+  // No memory was to be had for the composed picture: the file is not at
+  // fault, and has_picture says so.
+  bool short_of_memory_ = false;
   Pixels& picture() { return *composed_->pixels(); }
   const Pixels& picture() const { return *composed_->pixels(); }
   int64_t stepped_ = -1;        // the frame the composed picture shows

@@ -126,6 +126,8 @@ Load_failure C_Gif::why_no_picture() const {
       Load_failure::note(&why, K::TRUNCATED);
     else
       Load_failure::note(&why, K::MALFORMED, "no frame");
+  } else if (short_of_memory_) {
+    Load_failure::no_memory(&why);
   } else if (Load_failure::size_allowed(screen_width, screen_height, &why)) {
     if (std::any_of(frames.begin(), frames.end(), [](const auto& f) { return f.truncated; }))
       Load_failure::note(&why, K::TRUNCATED);
@@ -154,7 +156,10 @@ bool C_Gif::ensure_composed() {
     // blending or converting.
     Ref<C_Bitmap> b = C_Bitmap::create(0, 0, 24);
     Pixels* px = b->pixels();
-    if (!px || !px->resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) return false;
+    if (!px || !px->resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) {
+      short_of_memory_ = true;
+      return false;
+    }
     b->take_pixel_size();
     composed_ = b;
   } else {

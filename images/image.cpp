@@ -85,8 +85,7 @@ auto C_Image::decode(Decode d) -> decltype(d(nullptr)) {
     throw;  // the user cancelled: not a broken file
   } catch (const std::exception& e) {
     result = {};
-    // A decoder that said why before it threw keeps its reason.
-    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
+    Load_failure::note_exception(&why, e);
   }
   if (result.is_none()) {
     load_failed = true;
@@ -226,8 +225,6 @@ bool C_Image::start_whole_decode() {
   Ref<C_Whole_decode> job = make<C_Whole_decode>();
   job->file_name = file_name;
   job->extension = extension();
-  job->width = width;
-  job->height = height;
   job->version = version;
   // No thread to be had: load_whole decodes it where it is asked.
   if (job->start().is_none()) return false;

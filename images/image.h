@@ -107,10 +107,11 @@ class C_Image : public C_Thread {
   bool whole_decoding() const { return !whole_job_.is_none(); }
   bool whole_decoded() const { return whole_decoding() && whole_job_->is_finished(); }
   // A finished worker's picture taken (a GIF's animation on its first
-  // frame, also one that shows nothing): HELD, FILE_CHANGED (nothing taken),
-  // or NONE when it brought none: not done, stopped, a file that failed
-  // (load_failed, with the worker's reason, as a decode here would set it)
-  // or one it left to load_whole's own decode (no memory to be had).
+  // frame, also one that shows nothing), the image taking the size it
+  // decoded to: HELD, FILE_CHANGED (nothing taken), or NONE when it
+  // brought none: not done, stopped, or a file that failed or found no
+  // memory for its picture (load_failed, with the worker's reason, as a
+  // decode here would set it).
   whole_result take_whole_decode();
   // A worker decoding the whole picture stops at its next rows.
   void stop_whole_decode();

@@ -1,6 +1,7 @@
 #include "images/load_failure.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "drawing/pixels.h"
@@ -62,6 +63,11 @@ bool Load_failure::size_allowed(int64_t w, int64_t h, Load_failure* why) {
 
 bool Load_failure::no_memory(Load_failure* why) {
   return note(why, load_failure_kind::TOO_LARGE, "no memory for the picture");
+}
+
+bool Load_failure::note_exception(Load_failure* why, const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return no_memory(why);
+  return note(why, load_failure_kind::RAISED, e.what());
 }
 
 }  // namespace brek

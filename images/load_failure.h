@@ -5,6 +5,7 @@
 // instead of only the fact.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 namespace brek {
@@ -43,6 +44,10 @@ struct Load_failure {
   static bool size_allowed(int64_t w, int64_t h, Load_failure* why);
   // No memory to be had for a picture within the caps.
   static bool no_memory(Load_failure* why);
+  // An exception that ended a decode: no memory for a std::bad_alloc, else
+  // the exception's own text. A decoder that said why before it threw
+  // keeps its reason.
+  static bool note_exception(Load_failure* why, const std::exception& e);
 };
 
 }  // namespace brek

@@ -121,6 +121,38 @@ Pixels shrink(const Pixels& picture, const Part& part, int w, int h, bool* had_a
 
 bool decodes_reduced(const std::string& extension) { return extension == ".gif" || extension == ".bmp"; }
 
+namespace {
+
+// Reads pieces of an open file.
+Bmp_codec::Read_at reader_of(const Image_file_io::File_pieces& file) {
+  return [&file](uint64_t at, uint8_t* into, size_t n) { return file.read(at, into, n); };
+}
+
+// A BMP file's rows read into `s`, and what it made of them.
+bool bmp_rows_into(const Image_file_io::File_pieces& file, Picture_shrink& s, Pixels& out, bool& had_alpha,
+                   Load_failure* why, const Go_on& go_on) {
+  if (!s.ok() || !Bmp_codec::decode_rows_into(uint64_t(file.size()), reader_of(file), s, why, go_on)) return false;
+  had_alpha = s.had_alpha();
+  out = s.take();
+  return !out.empty();
+}
+
+}  // namespace
+
+bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha, Load_failure* why,
+                      const Go_on& go_on) {
+  out.clear();
+  had_alpha = false;
+  Image_file_io::File_pieces file;
+  int64_t w = 0, h = 0;
+  if (!file.open(file_name, why) || !Bmp_codec::picture_size(uint64_t(file.size()), reader_of(file), w, h, why))
+    return false;
+  // Copied as it is, row by row: the picture is the one thing made.
+  Picture_shrink s(0, 0, w, h, int(w), int(h));
+  if (!s.ok()) return Load_failure::no_memory(why);
+  return bmp_rows_into(file, s, out, had_alpha, why, go_on);
+}
+
 bool decode_reduced(const std::string& file_name, const std::string& extension, const Part& part, int w, int h,
                     Pixels& out, bool& had_alpha, Load_failure* why, const Go_on& go_on) {
   out.clear();
@@ -132,11 +164,7 @@ bool decode_reduced(const std::string& file_name, const std::string& extension, 
     Image_file_io::File_pieces file;
     if (!file.open(file_name, why)) return false;
     Picture_shrink s(part.x0, part.y0, part.x1, part.y1, w, h);
-    const Bmp_codec::Read_at read = [&file](uint64_t at, uint8_t* into, size_t n) { return file.read(at, into, n); };
-    if (!s.ok() || !Bmp_codec::decode_rows_into(uint64_t(file.size()), read, s, why, go_on)) return false;
-    had_alpha = s.had_alpha();
-    out = s.take();
-    return !out.empty();
+    return bmp_rows_into(file, s, out, had_alpha, why, go_on);
   }
   std::vector<uint8_t> bytes;
   if (!Image_file_io::read_whole_file(file_name, bytes, why)) return false;

@@ -93,6 +93,14 @@ using Go_on = std::function<bool()>;
 bool decode_reduced(const std::string& file_name, const std::string& extension, const Part& part, int w, int h,
                     Pixels& out, bool& had_alpha, Load_failure* why = nullptr, const Go_on& go_on = {});
 
+// The whole picture of a BMP file, read row by row as decode_reduced reads
+// one (neither the file nor a second picture held), at the size the
+// file's own headers give, whatever a header reader took it for. False,
+// `out` empty, when the file does not decode or no memory is to be had
+// for the picture (`why` says why), or `go_on` said stop.
+bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha, Load_failure* why = nullptr,
+                      const Go_on& go_on = {});
+
 }  // namespace Picture_fit
 
 }  // namespace brek

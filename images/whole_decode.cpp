@@ -40,16 +40,15 @@ void C_Whole_decode::run() {
     // directory").
     if (!before) Image_file_io::File_pieces().open(file_name, &why);
     if (as_shown && is_running_flag()) one_version = decode(*before);
-  } catch (const std::bad_alloc&) {
-    picture.clear();
-    why = Load_failure();
   } catch (const std::exception& e) {
     picture.clear();
-    // A decoder that said why before it threw keeps its reason.
-    Load_failure::note(&why, load_failure_kind::RAISED, e.what());
+    // No memory for it fails the image as a decode of its own would: a
+    // bad file or a want of memory costs one decode, not one a paint.
+    Load_failure::note_exception(&why, e);
   }
-  const bool whole = first_frame_empty || (picture.width() == width && picture.height() == height);
-  if (!one_version || !whole) {
+  // Whatever its size: the owner takes the size it decoded to, as a
+  // decode of its own does (a header reader may have found another).
+  if (!one_version) {
     picture.clear();
     gif_bytes.clear();
     first_frame_empty = false;
@@ -69,8 +68,7 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   };
   if (extension == ".bmp") {
     // Read a row at a time: neither the file nor a second picture is held.
-    Picture_fit::decode_reduced(file_name, extension, Picture_fit::Part{0, 0, width, height}, int(width),
-                                int(height), picture, had_alpha, &why, go_on);
+    Picture_fit::decode_whole_bmp(file_name, picture, had_alpha, &why, go_on);
     return unchanged();
   }
   std::vector<uint8_t> bytes;
@@ -86,8 +84,7 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   // A first frame that shows nothing fails the file only when no frame
   // shows anything; else the owner's animation starts on it.
   if (gif->render_current_frame().empty()) {
-    first_frame_empty = is_running_flag() && gif->has_picture(&why) && gif->width() == width &&
-                        gif->height() == height;
+    first_frame_empty = is_running_flag() && gif->has_picture(&why);
     if (first_frame_empty) gif_bytes = std::move(bytes);
     return true;
   }

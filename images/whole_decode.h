@@ -28,19 +28,22 @@ namespace brek {
 class C_Whole_decode : public C_Thread {
   BREK_CLASS(C_Whole_decode)
  public:
-  // The file, its lower-case extension and what the image knew of it: its
-  // size in pixels and the version of the file (when it had read one).
+  // The file, its lower-case extension and the version of it the image
+  // stood for (when it had read one).
   std::string file_name;
   std::string extension;
-  int64_t width = 0, height = 0;
   std::optional<Image_header::File_version> version;
-  // The whole picture once finished; empty when the file was not the one
-  // shown, did not decode, was of another size, or the worker was stopped.
+  // The whole picture once finished, at the size it decodes to (as a
+  // decode on the owner's thread takes it, whatever size the header
+  // reader found); empty when the file was not the one shown, did not
+  // decode, or the worker was stopped.
   Pixels picture;
   // Why the file did not decode or could not be read, where the file is at
-  // fault: the owner keeps it as the image's failure, so a bad file costs
-  // one decode. Untold for a stopped worker, a file that changed meanwhile
-  // or a want of memory (the owner's own decode says what it finds then).
+  // fault, and "no memory for the picture" where none was to be had: the
+  // owner keeps it as the image's failure, as a decode of its own would,
+  // so a bad file or a want of memory costs one decode (a new image of the
+  // file tries again). Untold for a stopped worker or a file that changed
+  // meanwhile.
   Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is

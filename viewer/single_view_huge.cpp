@@ -2,7 +2,8 @@
 // (one the cells' worker reads): it is never read where it is shown. Fitted
 // it needs only its fitted size, which the cells' worker reads row by row;
 // at its own size, zoomed or turned, the whole picture comes from a worker
-// of its own, the fitted copy standing in meanwhile where one is kept. The
+// of its own, the fitted copy standing in meanwhile where one is kept (or,
+// with no thread to be had, from the paint's own decode, once). The
 // window answers at once, and the picture shows once it came.
 #include "baselib/mathematics.h"
 #include "runtime/strings.h"
@@ -27,7 +28,8 @@ Ref<C_Bitmap> kept_copy(C_Collage_viewer& v, const Ref<C_Image>& image, const Si
 
 Ref<C_Bitmap> C_Collage_viewer::off_thread_picture(const Ref<C_Image>& image, Single_view::Input& in, bool& coming) {
   coming = false;
-  if (!cell_decodes.takes(image, 1, 1)) return Ref<C_Bitmap>();
+  // No worker to be had: load_whole reads it here.
+  if (!cell_decodes.takes(image, 1, 1) || picture_.decodes_here(image)) return Ref<C_Bitmap>();
   Single_view::Input full = in;
   full.pic_w = double(image->width);
   full.pic_h = double(image->height);

@@ -40,7 +40,14 @@ bool a_window_paints(const Ref<C_Canvas>& paint_canvas) {
 Ref<C_Image> C_Collage_viewer::load_whole(const Ref<C_Image>& image) {
   // A command waits as long work does; a paint only for the worker.
   const bool painting = a_window_paints(paint_canvas_);
-  if (image->load_whole(!painting) != C_Image::whole_result::FILE_CHANGED) return image;
+  const int64_t w = image->width, h = image->height;
+  if (image->load_whole(!painting) != C_Image::whole_result::FILE_CHANGED) {
+    // A picture of another size than its header said: the title names the
+    // size it has.
+    if ((image->width != w || image->height != h) && single_mode && image.get() == current_image().get())
+      show_file(image);
+    return image;
+  }
   const int64_t i = is_none() ? -1 : files.index_of(image);
   if (i < 0) {
     // Another window's image: read anew as the file is now.
@@ -69,9 +76,15 @@ void C_Collage_viewer::whole_picture_tick() {
   const Ref<C_Image> shown = single_mode ? current_image() : Ref<C_Image>();
   switch (picture_.tick(shown)) {
     case Single_view_picture::tick_result::TAKEN:
+      // The title names the size the picture has (its header may have
+      // said another), and a view that lagged behind the pointer catches
+      // up.
+      show_file(shown);
+      repaint();
+      break;
     case Single_view_picture::tick_result::FAILED:
-      // A view that lagged behind the pointer catches up, or says why
-      // nothing came.
+    case Single_view_picture::tick_result::NO_WORKER:
+      // Says why nothing came, or reads the picture itself.
       repaint();
       break;
     case Single_view_picture::tick_result::FILE_CHANGED: {

@@ -93,6 +93,7 @@ void Single_view_picture::drop() {
   stop_worker();
   part_.reset();
   image_.reset();
+  here_.reset();
 }
 
 void Single_view_picture::detach() {
@@ -107,7 +108,7 @@ bool Single_view_picture::whole_coming(const Ref<C_Image>& image) const {
 }
 
 void Single_view_picture::ask_whole(const Ref<C_Image>& image) {
-  if (whole_coming(image)) return;
+  if (whole_coming(image) || decodes_here(image)) return;
   drop();
   image_ = image;
   ask_whole();
@@ -143,7 +144,8 @@ Single_view_picture::tick_result Single_view_picture::tick(const Ref<C_Image>& s
     // No thread to be had: the paint that needs the picture decodes it.
     if (!image->start_whole_decode()) {
       stop_worker();
-      return tick_result::NOTHING;
+      here_ = image;
+      return tick_result::NO_WORKER;
     }
     state_ = whole_state::DECODING;
     timer_->set_interval(POLL_MS);

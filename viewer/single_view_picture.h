@@ -35,8 +35,10 @@ class Single_view_picture {
     FILE_CHANGED,  // the file is another than the image stood for
   };
   // What a tick of the timer came to: FAILED when the file did not decode
-  // (the image keeps why, and is not asked for again).
-  enum class tick_result { NOTHING, TAKEN, FILE_CHANGED, FAILED };
+  // (the image keeps why, and is not asked for again); NO_WORKER when no
+  // worker could start (no thread to be had): the paint that needs the
+  // picture decodes it (decodes_here).
+  enum class tick_result { NOTHING, TAKEN, FILE_CHANGED, FAILED, NO_WORKER };
 
   // The timer whose ticks start and watch the worker; stopped until asked.
   void attach(const Ref<C_Timer>& timer) { timer_ = timer; }
@@ -68,6 +70,10 @@ class Single_view_picture {
   void drop();
   // Whether the whole picture of the image is on its way.
   bool whole_coming(const Ref<C_Image>& image) const;
+  // Whether no worker could start on the image's whole picture while it
+  // is shown: it is decoded where it is needed (load_whole), once, and no
+  // worker is asked for again.
+  bool decodes_here(const Ref<C_Image>& image) const { return !image.is_none() && here_.get() == image.get(); }
   // The timer's tick, with the image the single view shows (None in the
   // directory views): starts the worker, or hands its picture to the image
   // once it finished (TAKEN); FILE_CHANGED when the file is another than
@@ -91,6 +97,8 @@ class Single_view_picture {
   // are the whole picture's.
   Jpeg_codec::Part place_, exact_;
   whole_state state_ = whole_state::NOT_ASKED;
+  // The image no worker could start on, till another is shown.
+  Weak<C_Image> here_;
   Ref<C_Timer> timer_;
 };
 

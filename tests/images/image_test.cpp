@@ -310,8 +310,8 @@ TEST_F(Image, AFileNearTheReadCapIsHeldOnce) {
 // Files whose whole picture a worker reads and cannot decode or read: the
 // image fails with the reason its own decode gives, once, and asks for no
 // worker again. A BMP and a GIF whose headers say a size beyond what the
-// window's thread reads, a JPEG over the read cap (a hole up to it), a BMP
-// gone after its header was read.
+// window's thread reads, a BMP wider than any picture may be, a JPEG over
+// the read cap (a hole up to it), a BMP gone after its header was read.
 TEST_F(Image, AWholeDecodeOnAWorkerThatFailsFailsTheImageWithItsReason) {
   std::string bmp = "BM";
   brek_test::put32le(bmp, 154);
@@ -325,12 +325,20 @@ TEST_F(Image, AWholeDecodeOnAWorkerThatFailsFailsTheImageWithItsReason) {
   brek_test::put32le(bmp, 5);  // the rows are a PNG, which no reader here takes
   bmp.resize(154, '\0');
   brek_test::write_file(dir.file("png inside.bmp"), bmp);
+  // Rows wider than any picture may be, of no compression.
+  std::string wide = bmp.substr(0, 18);
+  brek_test::put32le(wide, 100000);
+  brek_test::put32le(wide, 50);
+  brek_test::put16le(wide, 1);
+  brek_test::put16le(wide, 24);
+  wide.resize(154, '\0');
+  brek_test::write_file(dir.file("too wide.bmp"), wide);
   gif_test::Gif_writer gif;
   gif.header(3000, 3000, gif_test::grey_palette(2)).trailer();  // no frame
   brek_test::write_file(dir.file("no frame.gif"), gif.bytes());
   ASSERT_EQ(::truncate(jpeg("over the cap.jpg", 64, 48).c_str(), Image_file_io::MAX_FILE_BYTES + 1), 0);
   ASSERT_TRUE(Image_file_io::save_bmp(brek_test::test_picture(2100, 2100), dir.file("gone.bmp"), false));
-  for (const char* name : {"png inside.bmp", "no frame.gif", "over the cap.jpg", "gone.bmp"}) {
+  for (const char* name : {"png inside.bmp", "too wide.bmp", "no frame.gif", "over the cap.jpg", "gone.bmp"}) {
     SCOPED_TRACE(name);
     Ref<C_Image> i = image(dir.file(name));
     i->read_header_info(1, 1);

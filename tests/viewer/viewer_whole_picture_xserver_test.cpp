@@ -2,7 +2,10 @@
 // part in view first and gets the whole picture in the background, so the
 // first pointer move finds it; commands that need the whole picture meanwhile
 // take the worker's; stepping away, deleting or closing while it is being
-// decoded stops it; a file replaced meanwhile is shown as it is now.
+// decoded stops it; a file replaced meanwhile is shown as it is now. A
+// picture read whole by a worker is read once also when it does not
+// decode, when its header misstates its size, when no memory or no thread
+// is to be had for the worker.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +20,8 @@
 #include "images/format_classes.h"
 #include "images/image_header.h"
 #include "tests/support/file_reads.h"
+#include "tests/support/process_limits.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/viewer/viewer_memory_support.h"
@@ -38,6 +43,32 @@ bool write_position_picture(const std::string& path, int w, int h, int blue = PO
     for (int x = 0; x < w; ++x) row[x] = Pixels::bgra(uint8_t(blue), uint8_t(y), uint8_t(x));
   }
   return Image_file_io::save_jpeg(p, path);
+}
+
+// The same picture as an OS/2 BMP: a 12-byte core header, whose width and
+// height are 16-bit words at 18 and 20, then 24-bit rows, bottom-up, each
+// padded to 4 bytes.
+bool write_os2_position_bmp(const std::string& path, int w, int h, int blue = POSITION_BLUE) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  std::string s;
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  s += "BM";
+  le(uint32_t(26 + stride * size_t(h)), 4);
+  le(0, 4);
+  le(26, 4);  // where the rows start
+  le(12, 4);  // the core header's size
+  le(uint32_t(w), 2);
+  le(uint32_t(h), 2);
+  le(1, 2);   // planes
+  le(24, 2);  // bits per pixel
+  s.reserve(s.size() + stride * size_t(h));
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) s += {char(blue), char(y & 0xFF), char(x & 0xFF)};
+    s.append(stride - size_t(w) * 3, '\0');
+  }
+  return brek_test::write_file(path, s);
 }
 
 // Distance of two levels of a channel that wraps at 256.
@@ -77,6 +108,11 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
     if (x < 0 || y < 0 || x >= shot.width || y >= shot.height) return 0x123456;
     return shot.pixels[size_t(y) * size_t(shot.width) + size_t(x)] & 0xFFFFFF;
   }
+  // The rgb of the middle of the box as the screen shows it now.
+  uint32_t middle() {
+    if (!shoot(shot)) return 0x123456;
+    return at(C_Canvas::to_device_pixels(v->pb->get_width() / 2), C_Canvas::to_device_pixels(v->pb->get_height() / 2));
+  }
   // C typed with Ctrl held, and Ctrl let go (its own event holds Ctrl as
   // it was before it). Ctrl went down before the window had the keyboard:
   // the view shows no fitted picture for it meanwhile.
@@ -111,6 +147,27 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
     return left;
   }
 };
+
+// A colour as "#rrggbb".
+std::string rgb_text(uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06x", unsigned(rgb & 0xFFFFFF));
+  return text;
+}
+
+// Waits until no worker is left, the window's events running.
+bool no_worker_left() {
+  return brek_test::wait_until([] {
+    te::settle();
+    return Thread_registry::global().live_count() == 0;
+  });
+}
+
+// The pointer moved across the window in ten steps, each paint done.
+void move_across(Whole_screen& s) {
+  const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+  for (int i = 1; i <= 10; ++i) s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
+}
 
 }  // namespace
 
@@ -182,6 +239,57 @@ TEST(ViewerWholePicture, AHugeBmpThatDoesNotDecodeIsReadOnceAndSaysWhy) {
   for (int i = 1; i <= 20; ++i) s.point_at(box_w / 4 + i * box_w / 40, box_h / 4 + i * box_h / 40);
   EXPECT_TRUE(settled());
   EXPECT_EQ(file.opens(), opened);
+}
+
+// An OS/2 BMP of 3000 x 2000, whose size the header reader takes from
+// the wrong words (131075000 x 1572865, a picture past every limit),
+// opened alone, with the pointer over the window or near its edge: read
+// once at its own size by its worker, or fitted where a decode of its own
+// reads it (the fitted decode leaves it to that), it is shown at the size
+// it has, which the title names; pointer moves read nothing again, and
+// at its own size pan it.
+TEST(ViewerWholePicture, AnOs2BmpWhoseHeaderSizeIsMisreadIsReadOnceAtTheSizeItHasAndShown) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int PW = 3000, PH = 2000;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("old.bmp");
+  ASSERT_TRUE(write_os2_position_bmp(path, PW, PH));
+  for (const bool own_size : {true, false}) {
+    SCOPED_TRACE(own_size ? "at its own size" : "fitted");
+    File_reads file(path);
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
+    if (own_size)
+      s.point_at(box_w / 2, box_h / 2);
+    else
+      s.point_at(5, 5);
+    s.v->open_file(path);
+    const Ref<C_Image> image = s.v->current_image();
+    ASSERT_GT(image->width, PW) << "the header reader reads such a file right now";
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return !image->picture.is_none() || image->load_failed;
+    })) << file.opens() << " opens";
+    ASSERT_FALSE(image->load_failed) << image->load_failure();
+    ASSERT_FALSE(image->picture.is_none());
+    EXPECT_EQ(image->picture->width, PW);
+    EXPECT_EQ(image->picture->height, PH);
+    EXPECT_EQ(s.v->fit_mode, !own_size);
+    ASSERT_TRUE(no_worker_left());
+    EXPECT_THAT(s.v->get_caption(), testing::HasSubstr(" 3000x2000 "));
+    // Its header and the worker's read; fitted, its header, the fitted
+    // decode's try and the read here.
+    const int opened = file.opens();
+    EXPECT_EQ(opened, own_size ? 2 : 3);
+    if (own_size) move_across(s);
+    EXPECT_TRUE(no_worker_left());
+    EXPECT_EQ(file.opens(), opened);
+    if (!own_size) continue;
+    const double to_x = box_w / 2 + 150, to_y = box_h / 2 + 90;
+    s.point_at(to_x, to_y);
+    s.expect_panned(to_x, to_y, PW, PH, POSITION_BLUE);
+  }
 }
 
 namespace {
@@ -437,4 +545,166 @@ TEST(ViewerWholePicture, AFileRenamedOverAfterTheFirstPaintIsShownAsItIsNow) {
     }));
     s.expect_panned(to_x, to_y, NW, NH, OTHER_BLUE);
   }
+}
+
+namespace {
+
+constexpr int SPARSE_SIDE = 8192;
+constexpr uint32_t SPARSE_COLOUR = 0x3060C0;
+const std::string NO_MEMORY = "too large: no memory for the picture";
+
+// An 8-bit BMP of w x h pixels all of one colour (its palette's one entry,
+// index 0), its rows a hole: on disk it costs a few bytes.
+bool write_sparse_bmp(const std::string& path, int w, int h, uint32_t rgb) {
+  std::string s;
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  const uint32_t stride = (uint32_t(w) + 3) / 4 * 4, rows_at = 14 + 40 + 4;
+  s += "BM";
+  le(rows_at + stride * uint32_t(h), 4);
+  le(0, 4);
+  le(rows_at, 4);
+  le(40, 4);  // an info header
+  le(uint32_t(w), 4);
+  le(uint32_t(h), 4);
+  le(1, 2);  // planes
+  le(8, 2);  // bits per pixel
+  for (int i = 0; i < 4; ++i) le(0, 4);  // no compression, the size and resolution unsaid
+  le(1, 4);                              // one colour used
+  le(0, 4);
+  le(rgb, 4);  // blue, green, red and a zero byte
+  if (!brek_test::write_file(path, s)) return false;
+  std::error_code e;
+  std::filesystem::resize_file(path, rows_at + uint64_t(stride) * uint64_t(h), e);
+  return !e;
+}
+
+// What a death test's child finds wrong, each said on its error output,
+// which the parent shows; the child ends with 1 when anything was.
+struct Child_checks {
+  int wrong = 0;
+  void expect(bool holds, const std::string& what) {
+    if (holds) return;
+    std::fprintf(stderr, "not so: %s\n", what.c_str());
+    ++wrong;
+  }
+  [[noreturn]] void end() { std::exit(wrong == 0 ? 0 : 1); }
+};
+
+}  // namespace
+
+// A BMP and a GIF of 8192 x 8192 (a quarter gibibyte once decoded), each
+// opened alone with the pointer over the window in a process that may map
+// only 160 MB more, so its worker gets no memory for the picture while
+// the window's own needs are met (the GIF also with only 24 MB more, too
+// little for its rows of palette indexes, which the C++ library refuses
+// by throwing): the image fails once, the title saying so, and pointer
+// moves read nothing again. Opened anew once memory is to be had again,
+// it is read and shown.
+TEST(ViewerWholePictureDeathTest, AHugePictureWithoutMemoryFailsOnceSayingSoAndIsReadWhenOpenedAnew) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  if (brek_test::SANITIZED_BUILD) GTEST_SKIP() << "the sanitizers map more than any limit allows";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    bool gif;
+    int64_t more_mb;
+  };
+  for (const Case k : {Case{false, 160}, Case{true, 160}, Case{true, 24}}) {
+    const bool gif = k.gif;
+    SCOPED_TRACE(std::string(gif ? "GIF" : "BMP") + ", " + std::to_string(k.more_mb) + " MB more");
+    const auto opened_without_memory = [gif, more = k.more_mb * brek_test::MB] {
+      Child_checks c;
+      {
+        brek_test::Temp_dir dir, elsewhere;
+        const std::string path = dir.file(gif ? "huge.gif" : "huge.bmp");
+        const uint32_t colour = gif ? 0xFF0000u : SPARSE_COLOUR;  // the GIF's first palette entry
+        c.expect(gif ? brek_test::write_file(path, one_colour_gif(SPARSE_SIDE, SPARSE_SIDE))
+                     : write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, colour),
+                 "the file written");
+        c.expect(write_bmp(quadrants(40, 30), elsewhere.file("small.bmp")), "the small file written");
+        Whole_screen s;
+        c.expect(s.shown(), "the window shown");
+        s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+        Ref<C_Image> image;
+        {
+          brek_test::Address_space_limit limit(more);
+          c.expect(limit.set(), "the address space limited");
+          File_reads file(path);
+          s.v->open_file(path);
+          image = s.v->current_image();
+          c.expect(brek_test::wait_until([&] {
+                     te::settle();
+                     return image->load_failed;
+                   }),
+                   "the image failed");
+          c.expect(image->load_failure() == NO_MEMORY, "failed for want of memory: " + image->load_failure());
+          c.expect(brek_test::wait_until([&] {
+                     te::settle();
+                     return testing::Value(s.v->get_caption(), testing::EndsWith(": " + NO_MEMORY));
+                   }),
+                   "the title says why: " + s.v->get_caption());
+          c.expect(no_worker_left(), "no worker left");
+          const int opened = file.opens();
+          move_across(s);
+          c.expect(no_worker_left(), "no worker left after the moves");
+          c.expect(file.opens() == opened, "read again: " + std::to_string(file.opens() - opened) + " opens");
+        }
+        // Opened anew, from another folder: a new image.
+        s.v->open_file(elsewhere.file("small.bmp"));
+        s.v->open_file(path);
+        const Ref<C_Image> anew = s.v->current_image();
+        c.expect(anew.get() != image.get(), "a new image");
+        c.expect(brek_test::wait_until([&] {
+                   te::settle();
+                   return !anew->picture.is_none() || !anew->animation.is_none() || anew->load_failed;
+                 }),
+                 "the picture came");
+        c.expect(!anew->load_failed, "failed again: " + anew->load_failure());
+        const uint32_t middle = s.middle();
+        c.expect(middle == colour, "the picture shown: " + rgb_text(middle));
+      }
+      c.end();
+    };
+    EXPECT_EXIT(opened_without_memory(), testing::ExitedWithCode(0), "");
+  }
+}
+
+// The BMP of 8192 x 8192 opened alone with the pointer over the window in
+// a process that can start no thread: the paint that needs the picture
+// reads it, once, and shows it; pointer moves read nothing again.
+TEST(ViewerWholePictureDeathTest, AHugePictureWithoutAThreadIsReadOnceByThePaintAndShown) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto opened_without_threads = [] {
+    Child_checks c;
+    {
+      brek_test::Temp_dir dir;
+      const std::string path = dir.file("huge.bmp");
+      c.expect(write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, SPARSE_COLOUR), "the file written");
+      Whole_screen s;
+      c.expect(s.shown(), "the window shown");
+      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      c.expect(brek_test::refuse_new_threads(), "threads refused");
+      File_reads file(path);
+      s.v->open_file(path);
+      const Ref<C_Image> image = s.v->current_image();
+      c.expect(!s.v->fit_mode, "shown at its own size");
+      c.expect(brek_test::wait_until([&] {
+                 te::settle();
+                 return !image->picture.is_none() || image->load_failed;
+               }),
+               "the picture came");
+      c.expect(!image->load_failed, "failed: " + image->load_failure());
+      c.expect(Thread_registry::global().live_count() == 0, "no worker");
+      // Its header, and the paint's read.
+      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens");
+      move_across(s);
+      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens after the moves");
+      const uint32_t middle = s.middle();
+      c.expect(middle == SPARSE_COLOUR, "the picture shown: " + rgb_text(middle));
+    }
+    c.end();
+  };
+  EXPECT_EXIT(opened_without_threads(), testing::ExitedWithCode(0), "");
 }
