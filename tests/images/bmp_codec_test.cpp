@@ -258,7 +258,9 @@ void expect_fitted_as_whole(const std::string& file, const std::string& what) {
       ASSERT_TRUE(fitted(file, part, w, h, got, alpha, &why)) << what << ": " << why.text();
       EXPECT_TRUE(got == want) << what << " at " << w << " x " << h << (crop ? " cropped" : "");
       // At its own size, the picture as the whole decode gives it.
-      if (w == pw && h == ph) EXPECT_TRUE(got == whole) << what;
+      if (w == pw && h == ph) {
+        EXPECT_TRUE(got == whole) << what;
+      }
       EXPECT_EQ(alpha, want_alpha) << what;
     }
 }
