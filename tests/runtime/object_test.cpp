@@ -301,6 +301,7 @@ TEST(ObjectModel, NoneArraysAreFrozen) {
 // objects of thread storage made before its first reference, and at the
 // program's exit every object of static storage (a benchmark's viewer and
 // screen kept in globals, one of them disposed while held).
+namespace {
 struct Late_holder {
   Ref<C_Thing> disposed, alive;
   void fill() {
@@ -323,6 +324,7 @@ void end_holding_late_references() {
   at_exit.fill();
   std::exit(0);
 }
+}  // namespace
 
 TEST(ObjectModelDeathTest, ReferencesReleasedAfterTheirThreadsHandlesWentAtItsEnd) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
