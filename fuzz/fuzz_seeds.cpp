@@ -218,6 +218,10 @@ std::vector<std::string> dibs() {
   out.push_back(dib(40, 8, 4, 8, 1, rle8, 256));
   std::string rle4 = std::string("\x05\x12\x00\x04\x34\x56\x00\x00\x03\x21\x00\x01", 12);
   out.push_back(dib(40, 8, 3, 4, 2, rle4, 16));
+  // Alpha used by one pixel alone: the others are wholly transparent with
+  // colours behind them.
+  auto one_alpha = [](int x, int y) { return uint32_t(x * 5 + y * 3) * 37 | (x == 4 && y == 1 ? 0x37u << 24 : 0); };
+  out.push_back(dib(108, 5, 3, 32, 3, bmp_rows(5, 3, 32, false, one_alpha), 0, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}));
   // Larger than a cell, so the fitted read averages them down: with alpha,
   // and with a palette.
   out.push_back(dib(108, 80, 50, 32, 3, bits_rows(80, 50, 32, false), 0, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}));

@@ -17,6 +17,12 @@ namespace {
 // Handles are recycled per thread, last in first out. Scratch twins whose
 // handle went are freed in batches, well after: a call running on a twin
 // may have dropped the last reference that led to it.
+//
+// The pool goes with its thread, before objects of thread storage made
+// earlier and, at the program's exit, before every object of static
+// storage: references those hold are released later still, and their
+// handles (and twins) are then freed at once.
+thread_local bool t_pool_gone = false;
 struct Handle_pool {
   std::vector<Ref_obj*> free;
   std::vector<Brek_object*> old_twins;
@@ -28,6 +34,7 @@ struct Handle_pool {
       for (Brek_object* t : twins) delete t;
     }
     for (Ref_obj* h : free) delete h;
+    t_pool_gone = true;
   }
 };
 constexpr size_t OLD_TWINS_KEPT = 64;
@@ -42,7 +49,7 @@ thread_local Ref_obj* t_handed_handle = nullptr;
 namespace detail {
 
 Ref_obj* take_handle() {
-  if (!t_pool.free.empty()) {
+  if (!t_pool_gone && !t_pool.free.empty()) {
     Ref_obj* h = t_pool.free.back();
     t_pool.free.pop_back();
     return h;
@@ -51,6 +58,12 @@ Ref_obj* take_handle() {
 }
 
 void recycle_handle(Ref_obj* h) {
+  if (t_pool_gone) {
+    // Nothing runs on a twin any more while its thread ends.
+    if (h->target && h->target->scratch_) delete h->target;
+    delete h;
+    return;
+  }
   // A scratch twin goes with the handle that was its only way in.
   if (h->target && h->target->scratch_) {
     if (t_pool.old_twins.size() >= 2 * OLD_TWINS_KEPT) {

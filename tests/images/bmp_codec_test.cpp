@@ -258,7 +258,9 @@ void expect_fitted_as_whole(const std::string& file, const std::string& what) {
       ASSERT_TRUE(fitted(file, part, w, h, got, alpha, &why)) << what << ": " << why.text();
       EXPECT_TRUE(got == want) << what << " at " << w << " x " << h << (crop ? " cropped" : "");
       // At its own size, the picture as the whole decode gives it.
-      if (w == pw && h == ph) EXPECT_TRUE(got == whole) << what;
+      if (w == pw && h == ph) {
+        EXPECT_TRUE(got == whole) << what;
+      }
       EXPECT_EQ(alpha, want_alpha) << what;
     }
 }
@@ -336,6 +338,46 @@ TEST(BmpCodec, RowsReadOneByOneAreTheWholeDecodeAveragedDown) {
     for (int k = 0; k < 3; ++k) s[next(60)] = char(next(256));
     expect_fitted_as_whole(s, "damaged " + std::to_string(i));
   }
+}
+
+// Found by fuzzing: a 5 x 3 picture with alpha bit fields whose alpha only
+// one pixel uses. The others are wholly transparent and keep the colours
+// behind them, in the decode and in the copy its rows make at its own size
+// (the whole picture read on a worker): a save without alpha writes them.
+TEST(BmpCodec, ColoursBehindWhollyTransparentPixelsStayAtTheOwnSize) {
+  const uint8_t kFile[] = {
+      'B', 'M', 0xB6, 0, 0, 0,              // file of 182 bytes
+      0, 0, 0, 0,                           // reserved
+      0x7A, 0, 0, 0,                        // bits at 122
+      0x6C, 0, 0, 0,                        // V4 header
+      5, 0, 0, 0, 3, 0, 0, 0,               // 5 x 3, bottom-up
+      1, 0, 32, 0,                          // one plane, 32 bits
+      3, 0, 0, 0,                           // bit fields
+      0x3C, 0, 0, 0,                        // 60 bytes of bits
+      0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,   // 2835 pixels a metre
+      0, 0, 0, 0, 0, 0, 0, 0,               // colours used, important
+      0, 0, 0xFF, 0, 0, 0xFF, 0, 0,         // red and green masks
+      0xFF, 0, 0, 0, 0, 0, 0, 0xFF,         // blue and alpha masks
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   // colour space, end points
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   //   and gammas unused
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   //
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   //
+      0, 0, 0, 0,                           //
+      // Rows from the bottom: B, G, R, A.
+      0xDE, 0, 0, 0, 0x97, 1, 0, 0, 0x50, 2, 0, 0, 0x09, 3, 0, 0, 0xC2, 3, 0, 0,
+      0x6F, 0, 0, 0, 0x28, 1, 0, 0, 0xE1, 1, 0, 0, 0x9A, 2, 0, 0, 0x53, 3, 0x1D, 0x37,
+      0xAE, 0x2A, 0x3E, 0, 0xB9, 0, 0, 0, 0x72, 1, 0, 0, 0x2B, 2, 0, 0, 0xE4, 0x7D, 2, 0,
+      0,  // one byte more than the bits
+  };
+  Pixels p;
+  ASSERT_TRUE(Bmp_codec::decode(kFile, sizeof kFile, p));
+  EXPECT_EQ(p.at(4, 1), 0x371D0353u);
+  EXPECT_EQ(p.at(3, 1), 0x0000029Au);
+  bool alpha = false;
+  EXPECT_TRUE(brek::Picture_fit::shrink(p, {0, 0, 5, 3}, 5, 3, &alpha) == p);
+  EXPECT_TRUE(alpha);
+  // Read row by row, to its own size and smaller.
+  expect_fitted_as_whole(std::string(reinterpret_cast<const char*>(kFile), sizeof kFile), "found by fuzzing");
 }
 
 // A BMP of w x h written a row at a time, never whole in memory: 24 bits
