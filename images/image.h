@@ -98,7 +98,9 @@ class C_Image : public C_Thread {
   // the worker's (start_whole_decode) when one decodes it, waited for (as
   // long work waits with `ticking`: the tick handlers run, so the
   // long-operation window comes after two seconds and its Cancel raises
-  // Stop_exception here, the worker going on); else decoded here.
+  // Stop_exception here, the worker going on); else decoded here. A file
+  // the worker found at fault (or no memory for) fails as it said, and is
+  // not decoded here again.
   whole_result load_whole(bool ticking = true);
   // Starts a worker on the whole picture (C_Whole_decode::reads), unless it
   // is held, failed or coming; whether one decodes it now.

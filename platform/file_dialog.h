@@ -1,10 +1,16 @@
 #pragma once
-// The platform's open, save and directory dialogs. No Qt types here; platform/qt/file_dialog.cpp builds them. The
-// dialogs are the platform library's own widgets, never the desktop's
-// native ones, so that they behave the same everywhere and tests can answer
-// them (platform/test_events.h). A dialog gives the files it accepted,
-// never what its views select once it closed (a name typed with a folder
+// The platform's open, save and directory dialogs. No Qt types here;
+// platform/qt/file_dialog.cpp builds them. The dialogs are the platform
+// library's own widgets, never the desktop's native ones, so that they
+// behave the same everywhere and tests can answer them
+// (platform/test_events.h). A dialog gives the files it accepted, never
+// what its views select once it closed (a name typed with a folder
 // elsewhere selects its namesake where the dialog opened too).
+//
+// A dialog lists only the folder it shows, on a thread of its own, and
+// closes without waiting for that listing: a mount in that folder that
+// does not answer holds the listing, not the dialog. The mounted volumes
+// are platform/mount_table.h's.
 
 #include <functional>
 #include <string>

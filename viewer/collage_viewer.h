@@ -435,9 +435,11 @@ class C_Collage_viewer : public C_Form {
   // cell_decodes takes) shown without reading it here: fitted, its copy at
   // the fitted size from the cells' worker; otherwise its whole picture
   // from a worker of its own, its fitted copy (if one is kept) shown fitted
-  // meanwhile. None when the image is no such picture, or while what it
-  // shows is coming (`coming`). Sets the input's picture size to the
-  // file's own (single_view_huge.cpp).
+  // meanwhile. None when the image is no such picture, while what it
+  // shows is coming (`coming`), or when no worker could start on its whole
+  // picture: the paint then reads it here, once
+  // (Single_view_picture::decodes_here). Sets the input's picture size to
+  // the file's own (single_view_huge.cpp).
   Ref<C_Bitmap> off_thread_picture(const Ref<C_Image>& image, Single_view::Input& in, bool& coming);
   // The tick of the decode timer: the image shown gets its whole picture
   // (and is repainted), or a new entry when its file changed.

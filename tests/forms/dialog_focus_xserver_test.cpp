@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -22,7 +21,6 @@
 
 using namespace forms_test;
 using namespace brek_platform;
-using namespace std::chrono_literals;
 
 namespace {
 class Dialog_focus : public Dialog_test {};
@@ -40,15 +38,15 @@ std::string escape_then_a(xcb_window_t form, xcb_window_t other, const std::atom
     if (!brek_test::wait_until([&] {
           const xcb_window_t focus = user.input_focus();
           return focus != form && focus != other && focus > XCB_INPUT_FOCUS_POINTER_ROOT;
-        }, 5s))
+        }))
       faults += "the " + what + " had no focus; ";
     user.key(XK_ESCAPE, true);
     user.key(XK_ESCAPE, false);
-    if (!brek_test::wait_until([&] { return user.input_focus() == form; }, 3s))
+    if (!brek_test::wait_until([&] { return user.input_focus() == form; }))
       faults += "the form did not get the keyboard back; ";
     user.key(XK_A, true);
     user.key(XK_A, false);
-    if (!brek_test::wait_until([&] { return keys > 0; }, 3s)) faults += "the form took no key";
+    if (!brek_test::wait_until([&] { return keys > 0; })) faults += "the form took no key";
   });
   return faults;
 }

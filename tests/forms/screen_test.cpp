@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "baselib/config.h"
+#include "forms/settings_writes.h"
 #include "forms_test_support.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
@@ -320,4 +324,25 @@ TEST_F(Screen_test, OwnDialogsAnswerWhenSwitchedOn) {
   screen->auto_answer = 1;
   f->message("C");
   EXPECT_EQ(asked, "B! over");
+}
+
+// Settings that cannot be saved are told once a run, by the screen of the
+// form that saved them; a form without a screen tells no one and marks no
+// screen, the None one included, which every such form shares.
+TEST_F(Screen_test, ASettingsFailureIsToldOncePerScreenAndAFormWithoutOneMarksNone) {
+  std::vector<std::string> told;
+  screen->own_dialogs = 1;
+  C_Screen::set_own_dialog([&](const Ref<C_Form>&, const std::string& text, bool) {
+    told.push_back(text);
+    return true;
+  });
+  const auto failing = [] { throw E_Config_write_failed("No space left on device"); };
+  Ref<C_Form> lone = new_form();
+  lone->screen = Weak<C_Screen>();
+  EXPECT_FALSE(Settings_writes::run(lone, failing));
+  EXPECT_EQ(Ref<C_Screen>()->settings_failure_told, 0);
+  auto f = new_form();
+  EXPECT_FALSE(Settings_writes::run(f, failing));
+  EXPECT_FALSE(Settings_writes::run(f, failing));
+  EXPECT_EQ(told, std::vector<std::string>{"Settings could not be saved: No space left on device"});
 }

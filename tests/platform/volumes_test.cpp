@@ -1,5 +1,6 @@
 // The mounted volumes, as the folder dialogs list them, with a mount whose
-// daemon hangs somewhere on the machine.
+// daemon hangs somewhere on the machine, and the mount table they come
+// from, whatever its lines hold.
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
@@ -66,4 +67,35 @@ TEST(PlatformVolumes, AStalledMountIsListedWithoutWaitingForIt) {
   EXPECT_EQ(in_blank.root, blank);
   EXPECT_EQ(in_blank.file_system, "tmpfs");
   EXPECT_FALSE(brek_platform::volume_of(dir.file("none"), in_blank));
+}
+
+// The table as the kernel writes it, and lines it never writes: a name's
+// escapes are undone, an escape cut short or past a byte stays as written,
+// a line without a number, a mount point or its "-" is passed by or lacks
+// what it does not say, and a line far longer than any read at once is
+// read whole.
+TEST(PlatformVolumes, TheMountTableReadsWhatItSaysAndPassesByWhatDoesNotRead) {
+  const std::string long_point = "/" + std::string(100000, 'a');
+  const std::string table =
+      "36 35 98:0 / /mnt\\040a\\011b\\134c rw,noatime master:1 - ext3 /dev/root\\040x rw\n"
+      "\n"
+      "x 35 0:1 / /no-id rw - ext4 /dev/a rw\n"
+      "37 36 0:1 / /cut\\04 rw - ext4 /dev/a rw\n"
+      "38 36 0:1 / /high\\777 rw shared:2 master:3 - tmpfs\n"
+      "39 36 0:1 /\n"
+      "40 36 0:1 / " + long_point + " rw -\n"
+      "41 36";
+  const std::vector<brek_platform::Table_mount> m = brek_platform::parsed_mount_table(table);
+  ASSERT_EQ(m.size(), 4u);
+  EXPECT_EQ(m[0].id, 36u);
+  EXPECT_EQ(m[0].parent, 35u);
+  EXPECT_EQ(m[0].point, "/mnt a\tb\\c");
+  EXPECT_EQ(m[0].file_system, "ext3");
+  EXPECT_EQ(m[0].source, "/dev/root x");
+  EXPECT_EQ(m[1].point, "/cut\\04");
+  EXPECT_EQ(m[2].point, "/high\\777");
+  EXPECT_EQ(m[2].file_system, "tmpfs");
+  EXPECT_EQ(m[2].source, "");
+  EXPECT_EQ(m[3].point, long_point);
+  EXPECT_EQ(m[3].file_system, "");
 }

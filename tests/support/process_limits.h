@@ -1,8 +1,9 @@
 #pragma once
 // Conditions of the whole process that a program meets on a loaded
 // machine: no memory to be had past a bound, no thread to be started.
-// Neither can be lifted once set for good, so tests set them in a process
-// that ends after it (a death test's child).
+// The bound holds for the whole process while it is set; the refusal of
+// threads can never be lifted. So tests set them in a process that ends
+// after the test (a death test's child).
 
 #include <cstdint>
 

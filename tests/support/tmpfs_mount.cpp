@@ -140,9 +140,23 @@ Stalled_mount::Stalled_mount() {
     return;
   }
   int status = 0;
-  mounted_ = wait_until([&] { return fuse_mounted_at(at) || ::waitpid(daemon_, &status, WNOHANG) == daemon_; }) &&
-             fuse_mounted_at(at);
+  bool ended = false;
+  mounted_ = wait_until([&] {
+               ended = ended || ::waitpid(daemon_, &status, WNOHANG) == daemon_;
+               return fuse_mounted_at(at) || ended;
+             }) &&
+             !ended && fuse_mounted_at(at);
+  // A daemon reaped here is signalled no more: its number may be another's.
+  if (ended) daemon_ = 0;
   if (!mounted_) {
+    // Nothing outlives the failure: neither the daemon nor a mount it made
+    // too late or left as it died.
+    if (daemon_ > 0) {
+      ::kill(daemon_, SIGKILL);
+      ::waitpid(daemon_, &status, 0);
+      daemon_ = 0;
+    }
+    ::umount2(at.c_str(), MNT_DETACH);
     failure_ = "bindfs could not mount a folder here (is /dev/fuse there?)";
     return;
   }

@@ -91,6 +91,16 @@ class Viewer_under_a_manager : public testing::Test {
     f11();
     settled();
   }
+  // F11 out of full screen entered from the maximized window: it comes
+  // back maximized as it was.
+  void expect_maximized_again(const Box& maximized) {
+    leave_full_screen();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      brek_platform::test_events::settle();
+      return x.maximized(window()) && box() == maximized;
+    })) << "after F11 twice: " << brek_test::describe(box()) << (x.maximized(window()) ? "" : ", not maximized");
+    settled();
+  }
   void expect_box(const Box& want, const char* when) {
     const Box b = box();
     EXPECT_TRUE(b == want) << when << ": " << brek_test::describe(b) << ", not " << brek_test::describe(want);

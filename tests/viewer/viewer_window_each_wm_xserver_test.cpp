@@ -38,12 +38,7 @@ TEST_F(ViewerWindowUnderEachManager, MaximizedF11TwiceGivesTheMaximizedWindowBac
   EXPECT_EQ(stored_placement(), before) << "maximized";
   enter_full_screen(SCREEN);
   EXPECT_EQ(stored_placement(), before) << "full screen";
-  leave_full_screen();
-  EXPECT_TRUE(brek_test::wait_until([&] {
-    brek_platform::test_events::settle();
-    return x.maximized(window()) && box() == maximized;
-  })) << "after F11 twice: " << brek_test::describe(box()) << (x.maximized(window()) ? "" : ", not maximized");
-  settled();
+  expect_maximized_again(maximized);
   EXPECT_EQ(stored_placement(), before) << "after F11 twice";
   maximize(false);
   expect_box(STORED_BOX, "given back");

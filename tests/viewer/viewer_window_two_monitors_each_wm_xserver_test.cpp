@@ -61,12 +61,7 @@ TEST_F(ViewerWindowOnTwoMonitorsUnderEachManager, MaximizedOnTheRightMonitorF11T
   const Box maximized = box();
   ASSERT_TRUE(brek_test::inside(maximized, RIGHT_SCREEN)) << brek_test::describe(maximized);
   enter_full_screen(RIGHT_SCREEN);
-  leave_full_screen();
-  EXPECT_TRUE(brek_test::wait_until([&] {
-    brek_platform::test_events::settle();
-    return x.maximized(window()) && box() == maximized;
-  })) << "after F11 twice: " << brek_test::describe(box()) << (x.maximized(window()) ? "" : ", not maximized");
-  settled();
+  expect_maximized_again(maximized);
   maximize(false);
   expect_box(normal, "given back");
   EXPECT_EQ(stored_placement(), before);
