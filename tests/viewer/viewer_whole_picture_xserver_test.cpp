@@ -553,33 +553,6 @@ constexpr int SPARSE_SIDE = 8192;
 constexpr uint32_t SPARSE_COLOUR = 0x3060C0;
 const std::string NO_MEMORY = "too large: no memory for the picture";
 
-// An 8-bit BMP of w x h pixels all of one colour (its palette's one entry,
-// index 0), its rows a hole: on disk it costs a few bytes.
-bool write_sparse_bmp(const std::string& path, int w, int h, uint32_t rgb) {
-  std::string s;
-  const auto le = [&s](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
-  };
-  const uint32_t stride = (uint32_t(w) + 3) / 4 * 4, rows_at = 14 + 40 + 4;
-  s += "BM";
-  le(rows_at + stride * uint32_t(h), 4);
-  le(0, 4);
-  le(rows_at, 4);
-  le(40, 4);  // an info header
-  le(uint32_t(w), 4);
-  le(uint32_t(h), 4);
-  le(1, 2);  // planes
-  le(8, 2);  // bits per pixel
-  for (int i = 0; i < 4; ++i) le(0, 4);  // no compression, the size and resolution unsaid
-  le(1, 4);                              // one colour used
-  le(0, 4);
-  le(rgb, 4);  // blue, green, red and a zero byte
-  if (!brek_test::write_file(path, s)) return false;
-  std::error_code e;
-  std::filesystem::resize_file(path, rows_at + uint64_t(stride) * uint64_t(h), e);
-  return !e;
-}
-
 // What a death test's child finds wrong, each said on its error output,
 // which the parent shows; the child ends with 1 when anything was.
 struct Child_checks {
