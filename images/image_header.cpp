@@ -257,7 +257,7 @@ File_header read_file(const std::string& path, const std::string& extension, boo
 void display_size(int64_t width, int64_t height, double tw, double th, int64_t& dw, int64_t& dh,
                   bool& load_needed) {
   auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b)); };
-  if (width > 0 && width < 1000000 && height > 0 && height < 1000000) {
+  if (size_known(width, height)) {
     dw = width;
     dh = height;
     if (!((tw >= double(width) && th >= double(height)) || (near(tw, 1) && near(th, 1)))) {

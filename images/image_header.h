@@ -95,6 +95,12 @@ struct File_header {
 // size and dates only, as any entry the program cannot read.
 File_header read_file(const std::string& path, const std::string& extension, bool want_size, bool want_info);
 
+// Whether a header's width x height is a size at all: both within
+// 1..999999 (a top-down BMP's negative height is not).
+inline bool size_known(int64_t width, int64_t height) {
+  return width > 0 && width < 1000000 && height > 0 && height < 1000000;
+}
+
 // The size at which an image of width x height is shown for a target of
 // tw x th: the image's size, shrunk to fit unless it fits already or the
 // target is 1 x 1. A size outside 1..999999 is unknown: then the display

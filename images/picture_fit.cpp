@@ -137,7 +137,18 @@ bool bmp_rows_into(const Image_file_io::File_pieces& file, Picture_shrink& s, Pi
   return !out.empty();
 }
 
+// Opens a BMP file and reads its picture's size from its headers.
+bool open_bmp(Image_file_io::File_pieces& file, const std::string& file_name, int64_t& w, int64_t& h,
+              Load_failure* why) {
+  return file.open(file_name, why) && Bmp_codec::picture_size(uint64_t(file.size()), reader_of(file), w, h, why);
+}
+
 }  // namespace
+
+bool bmp_size(const std::string& file_name, int64_t& width, int64_t& height, Load_failure* why) {
+  Image_file_io::File_pieces file;
+  return open_bmp(file, file_name, width, height, why);
+}
 
 bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha, Load_failure* why,
                       const Go_on& go_on) {
@@ -145,8 +156,7 @@ bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha
   had_alpha = false;
   Image_file_io::File_pieces file;
   int64_t w = 0, h = 0;
-  if (!file.open(file_name, why) || !Bmp_codec::picture_size(uint64_t(file.size()), reader_of(file), w, h, why))
-    return false;
+  if (!open_bmp(file, file_name, w, h, why)) return false;
   // Copied as it is, row by row: the picture is the one thing made.
   Picture_shrink s(0, 0, w, h, int(w), int(h));
   if (!s.ok()) return Load_failure::no_memory(why);

@@ -37,15 +37,19 @@ bool a_window_paints(const Ref<C_Canvas>& paint_canvas) {
 
 }  // namespace
 
+void C_Collage_viewer::retitle_if_resized(const Ref<C_Image>& image, int64_t w, int64_t h) {
+  // A picture of another size than its header said: the title names the
+  // size it has.
+  if ((image->width != w || image->height != h) && single_mode && image.get() == current_image().get())
+    show_file(image);
+}
+
 Ref<C_Image> C_Collage_viewer::load_whole(const Ref<C_Image>& image) {
   // A command waits as long work does; a paint only for the worker.
   const bool painting = a_window_paints(paint_canvas_);
   const int64_t w = image->width, h = image->height;
   if (image->load_whole(!painting) != C_Image::whole_result::FILE_CHANGED) {
-    // A picture of another size than its header said: the title names the
-    // size it has.
-    if ((image->width != w || image->height != h) && single_mode && image.get() == current_image().get())
-      show_file(image);
+    retitle_if_resized(image, w, h);
     return image;
   }
   const int64_t i = is_none() ? -1 : files.index_of(image);

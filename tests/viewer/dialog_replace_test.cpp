@@ -121,6 +121,22 @@ TEST(DialogReplace, BothPicturesAreDrawnInTheirHalvesWithTheirSizes) {
   d->paint_into(c.bitmap->canvas(), c.box_w(), c.box_h());
   for (int x = 400; x < 800; x += 7)
     for (int y = 0; y < 400; y += 7) ASSERT_EQ(c.at(x, y), grey) << x << "," << y;
+
+  // A BMP stored top-down, whose negative height the header's size reader
+  // takes for no size: drawn with its size as its bottom-up twin is, the
+  // right way up (its top half green).
+  Buffer twin(800, 400), top_down(800, 400);
+  for (const bool down : {false, true}) {
+    d->target_image.reset();
+    d->target_name = dir.file(down ? "down.bmp" : "up.bmp");
+    ASSERT_TRUE(write_sparse_bmp(d->target_name, 120, 60, BLUE & 0xFFFFFFu, down, 30, GREEN & 0xFFFFFFu));
+    d->paint_into((down ? top_down : twin).bitmap->canvas(), b.box_w(), b.box_h());
+    EXPECT_EQ(d->target_image->height, 60);
+  }
+  // 90 x 45 points, centred in the right half.
+  expect_pixels(top_down, {{px(450), px(150 - 12), GREEN}, {px(450), px(150 + 12), BLUE}}, "the top-down one");
+  for (int x = 400; x < 800; ++x)
+    for (int y = 0; y < 400; ++y) ASSERT_EQ(top_down.at(x, y), twin.at(x, y)) << x << "," << y;
   dispose_now(d);
 }
 

@@ -7,7 +7,11 @@
 // read and at rest; the single view turns, flips and inverts one (a GIF,
 // or a JPEG whose header says that size) beside a single copy; and the
 // window never stops answering for as long as one of them takes to decode.
+// Top-down BMPs at the size limit, whose height the header's size reader
+// takes for no size, go the same ways as bottom-up ones: the window's
+// thread reads no more of them than their headers.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +26,7 @@
 
 #include "baselib/file_path.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/thread_reads.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/dialog_replace.h"
 #include "viewer/move_to_dirs.h"
@@ -35,7 +40,7 @@ namespace {
 constexpr int HUGE_W = 16384, HUGE_H = 16383;
 constexpr int64_t HUGE_BYTES = int64_t(HUGE_W) * HUGE_H * 4;
 constexpr int VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27, VK_PGDN = 34, VK_LEFT = 37, VK_UP = 38,
-              VK_RIGHT = 39, VK_F6 = 117;
+              VK_RIGHT = 39, VK_DOWN = 40, VK_F6 = 117;
 
 // An orientation an image wants: quarter turns, mirrors, inversion.
 struct Orientation {
@@ -283,6 +288,39 @@ void expect_held_and_answering(int64_t before, int64_t peak, int64_t rest, int64
   EXPECT_LT(rest - before, HUGE_BYTES / 16) << "from " << before / MB << " MB to " << rest / MB << " MB at rest";
 }
 
+// A huge BMP's colours (0xRRGGBB): a band along its top, the rest.
+constexpr uint32_t BMP_BAND = 0x00FF00, BMP_BODY = 0x0000FF;
+constexpr int BAND_ROWS = 512;
+
+// The column through the middle of a picture painted within `r` (device
+// pixels of the box): where its band's rows and its body's lie.
+struct Band_column {
+  int bands = 0, bodies = 0, last_band = -1, first_body = -1;
+  Band_column(const Ref<C_Paintbox>& box, const rect& r) {
+    const Pixels* p = box->back_buffer->pixels();
+    if (!p) return;
+    const int x = int(r.x + r.w / 2);
+    for (int y = std::max(0, int(r.y)); x >= 0 && x < p->width() && y < std::min(p->height(), int(r.y + r.h)); ++y) {
+      const uint32_t c = p->at(x, y) & 0xFFFFFFu;
+      if (c == BMP_BAND) {
+        ++bands;
+        last_band = y;
+      } else if (c == BMP_BODY) {
+        ++bodies;
+        if (first_body < 0) first_body = y;
+      }
+    }
+  }
+  // Whether the picture is there, either way up.
+  bool painted() const { return bands > 0 || bodies > 0; }
+  // The band above the body: the picture the right way up.
+  bool upright() const { return bands > 0 && bodies > 0 && last_band < first_body; }
+  std::string text() const {
+    return std::to_string(bands) + " rows of the band (the last at " + std::to_string(last_band) + "), " +
+           std::to_string(bodies) + " of the body (the first at " + std::to_string(first_body) + ")";
+  }
+};
+
 }  // namespace
 
 // A folder of four huge GIFs opened in each view: the cells come one by
@@ -348,36 +386,39 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
   }
 }
 
-// The "Move to dir" window over a folder of four huge GIFs (one of them
-// 65535 x 4096), then the name-clash question for a huge GIF met there,
-// answered with RENAME and the move undone: the thumbnails and both
-// halves of the question show the pictures' colour, the window answers
-// throughout, and what is held at the peak and at rest stays small.
-TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithoutHoldingThem) {
-  if (!have_display()) GTEST_SKIP() << "no X server";
-  brek_test::Temp_dir from, to;
-  tiny_gif(from.file("a.gif"));
-  const std::string huge = one_colour_gif(HUGE_W, HUGE_H);
-  ASSERT_TRUE(brek_test::write_file(from.file("c.gif"), huge));
-  for (const char* name : {"c.gif", "d.gif", "e.gif"}) ASSERT_TRUE(brek_test::write_file(to.file(name), huge));
-  ASSERT_TRUE(brek_test::write_file(to.file("w.gif"), one_colour_gif(65535, 4096)));
-  const int64_t quarter_ms = quarter_decode_ms();
+namespace {
+
+// What a run of the move window and the name-clash question came to: the
+// process's memory before, at its peak and at rest, the longest time the
+// window did not answer, ms, and the bytes the window's thread read.
+struct Move_and_clash {
+  int64_t before = 0, peak = 0, rest = 0, gap = 0, read = 0;
+};
+
+// The "Move to dir" window over `to`, a folder of four huge pictures, with
+// the folder `from` open at its "c" picture (of extension `ext`), then the
+// name-clash question for that picture met there, answered with RENAME and
+// the move undone: the thumbnails and both halves of the question show the
+// pictures' red.
+Move_and_clash move_and_clash(const brek_test::Temp_dir& from, const brek_test::Temp_dir& to, const std::string& ext) {
   // The move window wide enough for four thumbnails beside the path.
-  ASSERT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
+  EXPECT_TRUE(write_config_file("Collage viewer/Collage viewer.conf",
                                 "[Move to dir]\nCWidth = \"900\"\nCHeight = \"360\"\nWidth = \"903\"\n"
                                 "Height = \"363\"\nLeft = \"100\"\nTop = \"100\"\n"));
   write_mode(0, "[Move_to_dirs]\n1 = \"" + to.path() + "\"\n");
-  const int64_t before = resident();
+  Move_and_clash r;
+  r.before = resident();
   reset_peak_resident();
+  const int64_t read_before = brek_test::bytes_read_by_this_thread();
   Started s(from.path());
   const Ref<Ticking_viewer> v = s.v;
   Ref<C_Move_to_dirs> w;
-  int64_t since = -1, rest = 0, peak = 0;
-  const std::string moved = to.file("c1.gif");
+  int64_t since = -1;
+  const std::string picture = from.file("c" + ext), moved = to.file("c1" + ext);
   const std::vector<Script::Step> steps{
       {"the folder painted", [v] { return cells_painted(v, 2); },
        [&, v] {
-         v->current_file = from.file("c.gif");
+         v->current_file = picture;
          press(v, VK_F6);
          w = v->collage->move_dialog;
        }},
@@ -400,11 +441,54 @@ TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithou
        [&] { w->replace_dialog->close_with(C_Dialog_replace::RENAME); }},
       {"the file moved under a new name", [&] { return fs::exists(moved); }, [&] { press(w->native, VK_BACK); }},
       {"the move undone and the folder painted again",
-       [&, v] { return !fs::exists(moved) && fs::exists(from.file("c.gif")) && cells_painted(v, 2); }, [] {}},
-      at_rest(v, since, rest, peak, [&] { return !w->timer->is_enabled(); }),
+       [&, v] { return !fs::exists(moved) && fs::exists(picture) && cells_painted(v, 2); }, [] {}},
+      at_rest(v, since, r.rest, r.peak, [&] { return !w->timer->is_enabled(); }),
       {"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }}};
-  const int64_t gap = expect_run_to_escape(s, steps);
-  expect_held_and_answering(before, peak, rest, gap, quarter_ms);
+  r.gap = expect_run_to_escape(s, steps);
+  r.read = brek_test::bytes_read_by_this_thread() - read_before;
+  return r;
+}
+
+}  // namespace
+
+// The "Move to dir" window over a folder of four huge GIFs (one of them
+// 65535 x 4096), then the name-clash question for a huge GIF met there,
+// answered with RENAME and the move undone: the thumbnails and both
+// halves of the question show the pictures' colour, the window answers
+// throughout, and what is held at the peak and at rest stays small.
+TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithoutHoldingThem) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir from, to;
+  tiny_gif(from.file("a.gif"));
+  const std::string huge = one_colour_gif(HUGE_W, HUGE_H);
+  ASSERT_TRUE(brek_test::write_file(from.file("c.gif"), huge));
+  for (const char* name : {"c.gif", "d.gif", "e.gif"}) ASSERT_TRUE(brek_test::write_file(to.file(name), huge));
+  ASSERT_TRUE(brek_test::write_file(to.file("w.gif"), one_colour_gif(65535, 4096)));
+  const int64_t quarter_ms = quarter_decode_ms();
+  const Move_and_clash r = move_and_clash(from, to, ".gif");
+  expect_held_and_answering(r.before, r.peak, r.rest, r.gap, quarter_ms);
+}
+
+// The same with top-down BMPs at the size limit (heights the header's size
+// reader takes for no size): the window's thread reads no more of them
+// than their headers, and what is held stays as small.
+TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowTopDownBmpsAtTheSizeLimitWithoutReadingThemHere) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir from, to;
+  tiny_gif(from.file("a.gif"));
+  const uint32_t red = RED & 0xFFFFFFu;
+  ASSERT_TRUE(write_sparse_bmp(from.file("c.bmp"), HUGE_W, HUGE_H, red, true));
+  for (const char* name : {"c.bmp", "d.bmp", "e.bmp", "f.bmp"})
+    ASSERT_TRUE(write_sparse_bmp(to.file(name), HUGE_W, HUGE_H, red, true));
+  const int64_t file_bytes = int64_t(fs::file_size(from.file("c.bmp")));
+  const Move_and_clash r = move_and_clash(from, to, ".bmp");
+  std::printf("the window's thread read %lld KB of files of %lld MB; peak %lld MB, at rest %lld MB above the start\n",
+              (long long)(r.read / 1024), (long long)(file_bytes / MB), (long long)((r.peak - r.before) / MB),
+              (long long)((r.rest - r.before) / MB));
+  EXPECT_LT(r.read, file_bytes / 16) << "the window's thread read the files";
+  if (!RESIDENT_SIZE_COUNTS) return;
+  EXPECT_LT(r.peak - r.before, HUGE_BYTES / 4) << "from " << r.before / MB << " MB to a peak of " << r.peak / MB << " MB";
+  EXPECT_LT(r.rest - r.before, HUGE_BYTES / 16) << "from " << r.before / MB << " MB to " << r.rest / MB << " MB at rest";
 }
 
 // A jump to the next folder right after the first paint of a folder of
@@ -578,5 +662,95 @@ TEST(ViewerHugePicture, TurnsFlipsAndInversionsOfAPictureAtTheSizeLimitHoldOneCo
     EXPECT_LT(inverted_peak, one_copy) << "then inverted: " << from_held(inverted_peak);
     EXPECT_LT(rest_peak, one_copy) << "after every key: " << from_held(rest_peak);
     EXPECT_LT(rest, held + HUGE_BYTES + HUGE_BYTES / 4) << "at rest: " << from_held(rest);
+  }
+}
+
+// A top-down BMP at the size limit (its height negative, which the
+// header's size reader takes for no size at all) beside its bottom-up
+// twin, each with a band of another colour along its top. In the collage
+// their cells show them the right way up; from there Return, or from the
+// twin alone in the captions' view a step, shows the top-down one alone,
+// fitted and then at its own size, the right way up too. All is read on
+// workers, as the bottom-up one is: the window's thread reads no more of
+// the files than their headers, and nothing holds a whole picture until
+// one is shown at its own size; the title names the picture's size.
+TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  const std::string down = dir.file("down.bmp"), up = dir.file("up.bmp");
+  ASSERT_TRUE(write_sparse_bmp(down, HUGE_W, HUGE_H, BMP_BODY, true, BAND_ROWS, BMP_BAND));
+  ASSERT_TRUE(write_sparse_bmp(up, HUGE_W, HUGE_H, BMP_BODY, false, BAND_ROWS, BMP_BAND));
+  const int64_t file_bytes = int64_t(fs::file_size(down));
+  for (int mode : {0, 2}) {
+    SCOPED_TRACE("view mode " + std::to_string(mode));
+    write_mode(mode);
+    const int64_t before = resident();
+    reset_peak_resident();
+    const int64_t read_before = brek_test::bytes_read_by_this_thread();
+    ASSERT_GE(read_before, 0) << "no count of a thread's reads";
+    Started s(dir.path());
+    const Ref<Ticking_viewer> v = s.v;
+    int64_t fitted_peak = 0, read_fitted = 0;
+    std::string title;
+    std::vector<Script::Step> steps;
+    if (mode == 0) {
+      steps.push_back({"both cells painted", [v] { return cells_painted(v, 2) && !v->cell_decodes.busy(); },
+                       [&, v] {
+                         for (const Ref<C_Image>& e : v->files) {
+                           const Band_column c(v->pb, e->rect);
+                           EXPECT_TRUE(c.upright()) << File_path::name_of(e->file_name) << "'s cell: " << c.text();
+                         }
+                         v->current_file = down;
+                         press(v, VK_RETURN);
+                       }});
+    } else {
+      steps.push_back({"the captions painted", [v] { return cells_painted(v, 2); },
+                       [&, v] {
+                         v->current_file = up;
+                         press(v, VK_RETURN);
+                       }});
+      // A step onto the top-down one, which nothing has read yet.
+      steps.push_back({"the bottom-up one alone", [v] { return shows_current(v) && names(v, "up.bmp"); },
+                       [&, v] { press(v, v->index_of_file(down) < v->index_of_file(up) ? VK_UP : VK_DOWN); }});
+    }
+    steps.push_back({"the top-down one alone, fitted",
+                     [v] {
+                       return shows_current(v) && names(v, "down.bmp") && v->fit_mode &&
+                              Band_column(v->pb, v->image_rect).painted();
+                     },
+                     [&, v] {
+                       fitted_peak = peak_resident();
+                       read_fitted = brek_test::bytes_read_by_this_thread();
+                       title = v->get_caption();
+                       const Band_column c(v->pb, v->image_rect);
+                       EXPECT_TRUE(c.upright()) << "fitted: " << c.text();
+                       // The pointer over the window near its top: the
+                       // picture at its own size, its top in view.
+                       v->pointer =
+                           point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(30))};
+                       v->repaint();
+                     }});
+    steps.push_back({"the top-down one at its own size",
+                     [v] { return shows_current(v) && !v->fit_mode && !v->current_image()->picture.is_none(); },
+                     [&, v] {
+                       const Ref<C_Bitmap> b = v->pb->back_buffer;
+                       const Band_column c(v->pb, rect{0, 0, double(b->width), double(b->height)});
+                       EXPECT_TRUE(c.upright()) << "at its own size: " << c.text();
+                       press(v, VK_ESCAPE);
+                     }});
+    const int64_t gap = expect_run_to_escape(s, steps);
+    const int64_t read = brek_test::bytes_read_by_this_thread() - read_before;
+    std::printf("view mode %d: the window's thread read %lld KB of two files of %lld MB (%lld KB by the fitted "
+                "view); peak %lld MB above the start before the picture was shown at its own size; the longest "
+                "wait for the window %lld ms\n",
+                mode, (long long)(read / 1024), (long long)(file_bytes / MB),
+                (long long)((read_fitted - read_before) / 1024), (long long)((fitted_peak - before) / MB),
+                (long long)gap);
+    EXPECT_LT(read, file_bytes / 16) << "the window's thread read the files";
+    EXPECT_THAT(title, testing::HasSubstr("down.bmp 16384x16383 "));
+    if (RESIDENT_SIZE_COUNTS) {
+      EXPECT_LT(fitted_peak - before, HUGE_BYTES / 4)
+          << "from " << before / MB << " MB to a peak of " << fitted_peak / MB << " MB";
+    }
   }
 }

@@ -19,6 +19,7 @@
 #include "tests/drawing/paint_test_support.h"
 #include "tests/support/process_memory.h"
 #include "tests/support/sanitized_build.h"
+#include "tests/support/temp_dir.h"
 #include "viewer/collage_viewer.h"
 
 namespace viewer_test {
@@ -68,6 +69,44 @@ inline std::string bmp_header_only(int w, int h, uint32_t compression) {
   le(28, 24, 2);  // bits per pixel
   le(30, compression, 4);
   return s;
+}
+// An 8-bit BMP of w x h pixels of its palette's first colour `rgb`
+// (0xRRGGBB), but for its top `band` rows, of the second, `band_rgb`; its
+// rows stored top-down (the height negative) when `top_down`, else
+// bottom-up. Every row but the band's is a hole: on disk it costs a few
+// bytes and the band.
+inline bool write_sparse_bmp(const std::string& path, int w, int h, uint32_t rgb, bool top_down = false,
+                             int band = 0, uint32_t band_rgb = 0) {
+  std::string s;
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  const uint64_t stride = (uint64_t(w) + 3) / 4 * 4, rows_at = 14 + 40 + 8;
+  s += "BM";
+  le(uint32_t(rows_at + stride * uint64_t(h)), 4);
+  le(0, 4);
+  le(uint32_t(rows_at), 4);
+  le(40, 4);  // an info header
+  le(uint32_t(w), 4);
+  le(top_down ? uint32_t(-int64_t(h)) : uint32_t(h), 4);
+  le(1, 2);  // planes
+  le(8, 2);  // bits per pixel
+  for (int i = 0; i < 4; ++i) le(0, 4);  // no compression, the size and resolution unsaid
+  le(2, 4);                              // two colours used
+  le(0, 4);
+  le(rgb, 4);  // blue, green, red and a zero byte
+  le(band_rgb, 4);
+  if (!brek_test::write_file(path, s)) return false;
+  std::error_code e;
+  std::filesystem::resize_file(path, rows_at + stride * uint64_t(h), e);
+  if (e || band <= 0) return !e;
+  // The picture's top rows: the file's first in a top-down one, its last
+  // in a bottom-up one.
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(std::streamoff(rows_at + (top_down ? 0 : stride * uint64_t(h - band))));
+  const std::string rows(size_t(stride * uint64_t(band)), '\1');
+  f.write(rows.data(), std::streamsize(rows.size()));
+  return static_cast<bool>(f.flush());
 }
 // Writes a 1 x 1 GIF: the smallest picture file, for folders of thousands.
 inline void tiny_gif(const std::string& path) {
