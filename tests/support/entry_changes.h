@@ -35,9 +35,9 @@ int with_reads_held(const std::function<void()>& work, const std::function<void(
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
 // A disk that stalls on one file, for a process that ends after it (a
-// death test's child): from now on the reads of `path` (as with_reads_held
-// names them) by the threads this thread starts wait until release() or
-// the object's end; this thread's reads, and all others, go on at once.
+// death test's child): from now on the reads of the file at `path` (the
+// file itself, wherever a rename or the trash takes it) by the threads
+// this thread starts wait until release() or the object's end; this thread's reads, and all others, go on at once.
 // The hold stays on this thread and those it starts for good. A read held
 // for `bound` goes on by itself, and the release fails the test: code that
 // never lets the test release it fails instead of hanging.
