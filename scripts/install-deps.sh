@@ -14,7 +14,7 @@ PACKAGES=(
   # Liberation Sans is what "Arial" resolves to: same metrics, so texts
   # measure as the layouts expect.
   fonts-liberation2 fonts-dejavu-core
-  # giflib and gifsicle serve only the image tests and the GIF benchmark.
+  # giflib and gifsicle serve only the image tests and the GIF benchmarks.
   xvfb xauth poppler-utils
   # The tests' own desktops declare their monitors through RandR.
   libxcb-randr0-dev

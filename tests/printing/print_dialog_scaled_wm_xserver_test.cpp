@@ -43,7 +43,7 @@ TEST_F(PrintDialogOnADenseDesktop, TheDialogAndItsButtonRowAreOnTheScreen) {
   std::string off_screen;
   const std::string result = run([&] {
     Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
-    if (!te::wait_exposed(dlg->native)) return;
+    if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
     te::settle();
     frame = x.frame_geometry(brek_test::x11_window_of(dlg));
     off_screen = brek_test::outside(x, dlg, {dlg->copies, dlg->printer_list, dlg->b_print, dlg->cancel}, screen);
@@ -89,7 +89,7 @@ TEST_F(PrintDialogOnADenseDesktop, TheAlignBoxOfAScrolledColumnTakesTheCellClick
   Box before, after;
   const std::string result = run([&] {
     Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
-    if (!te::wait_exposed(dlg->native)) return;
+    if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
     te::settle();
     before = brek_test::control_on_screen(x, dlg, dlg->align_box);
     // The last option takes the focus: the column scrolls to it.

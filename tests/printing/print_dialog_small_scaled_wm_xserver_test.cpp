@@ -39,7 +39,7 @@ TEST_F(PrintDialogOnASmallDenseDesktop, TheBottomRowKeepsEachControlWholeAndClic
   std::string outside, covered;
   const std::string result = run([&] {
     Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
-    if (!te::wait_exposed(dlg->native)) return;
+    if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
     te::settle();
     const Box window = x.geometry(brek_test::x11_window_of(dlg));
     const std::vector<Ref<C_Control>> row{dlg->copies, dlg->printer_list, dlg->b_print, dlg->cancel};

@@ -60,7 +60,10 @@ TEST_F(PrintDialogUnderAWindowManager, ItIsADialogOfTheEditorsWindow) {
     xcb_window_t named = XCB_WINDOW_NONE;
     const std::string result = run([&] {
       Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
-      if (!te::wait_exposed(dlg->native)) return;
+      // Clicked once the manager is done with the dialog shown again: a
+      // click while it still handles the window can go unseen.
+      if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
+      te::settle();
       named = x.transient_for(brek_test::x11_window_of(dlg));
       brek_test::click_on_screen(x, dlg, dlg->cancel);
     });

@@ -8,10 +8,13 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <future>
@@ -49,6 +52,16 @@ std::vector<unsigned> entry_changes() {
 #endif
       __NR_mkdirat, __NR_linkat, __NR_renameat, __NR_renameat2, __NR_unlinkat,
   };
+}
+
+// The calls that read from a descriptor.
+std::vector<unsigned> reads() { return {__NR_read, __NR_pread64, __NR_readv, __NR_preadv}; }
+
+// What a descriptor of this same process reads, as /proc/self/fd names it.
+std::string path_of_descriptor(uint64_t fd) {
+  char target[4096];
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, size_t(n)) : std::string();
 }
 
 // Answers one held call, carrying it out here: the same process, so the
@@ -123,14 +136,8 @@ int with_opens_held(const std::function<void()>& work, const std::function<void(
 }
 
 int with_reads_held(const std::function<void()>& work, const std::function<void(const std::string& path)>& before) {
-  return held_on_a_thread({__NR_read, __NR_pread64, __NR_readv, __NR_preadv}, work, [](int) {},
-                          [&](const seccomp_notif& call) {
-                            // The descriptor is this same process's.
-                            const std::string fd = "/proc/self/fd/" + std::to_string(call.data.args[0]);
-                            char target[4096];
-                            const ssize_t n = ::readlink(fd.c_str(), target, sizeof target);
-                            before(n > 0 ? std::string(target, size_t(n)) : std::string());
-                          });
+  return held_on_a_thread(reads(), work, [](int) {},
+                          [&](const seccomp_notif& call) { before(path_of_descriptor(call.data.args[0])); });
 }
 
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
@@ -164,6 +171,99 @@ int with_own_entry_changes_held(const std::function<void()>& work, const std::fu
   work();
   shared->working = false;
   return shared->calls;
+}
+
+struct Stalled_reads::State {
+  dev_t device = 0;
+  ino_t inode = 0;
+  pid_t holder = ::gettid();
+  int listener = -1;
+  int released = ::eventfd(0, EFD_CLOEXEC);
+  std::chrono::milliseconds bound{0};
+  std::atomic<int> waiting{0};
+  std::atomic<bool> ran_out{false};
+
+  // Whether a read of this descriptor by that thread is to wait: the file's,
+  // by another thread than the holder.
+  bool stalls(const seccomp_notif& call) const {
+    struct stat st;
+    return pid_t(call.pid) != holder &&
+           ::stat(("/proc/self/fd/" + std::to_string(call.data.args[0])).c_str(), &st) == 0 &&
+           st.st_dev == device && st.st_ino == inode;
+  }
+  static void go_on(int fd, uint64_t id) {
+    seccomp_notif_resp answer{};
+    answer.id = id;
+    answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+    ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+  }
+  // Answers the held calls until the process ends: the file's wait until
+  // the release, the others go on at once.
+  void serve(int fd) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<uint64_t> held;
+    Clock::time_point net{};
+    bool over = false;
+    while (fd >= 0) {
+      pollfd ends[2] = {{fd, POLLIN, 0}, {released, POLLIN, 0}};
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(net - Clock::now()).count();
+      const int ready = ::poll(ends, 2, held.empty() ? -1 : int(std::max<int64_t>(left, 0)));
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (ready == 0 || (ends[1].revents & POLLIN)) {
+        eventfd_t n;
+        if (ready != 0) ::eventfd_read(released, &n);
+        if (ready == 0) ran_out = true;
+        over = true;
+        for (uint64_t id : held) go_on(fd, id);
+        held.clear();
+        waiting = 0;
+      }
+      if (!(ends[0].revents & POLLIN)) {
+        if (ends[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return;
+        continue;
+      }
+      seccomp_notif call{};
+      if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) continue;  // the caller is gone
+      if (over || !stalls(call)) {
+        go_on(fd, call.id);
+        continue;
+      }
+      if (held.empty()) net = Clock::now() + bound;
+      held.push_back(call.id);
+      ++waiting;
+    }
+  }
+};
+
+Stalled_reads::Stalled_reads(const std::string& path, std::chrono::milliseconds bound)
+    : state_(std::make_shared<State>()) {
+  state_->bound = bound;
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  state_->device = st.st_dev;
+  state_->inode = st.st_ino;
+  // The listener is started before the calls are held, so that its own
+  // calls pass.
+  std::promise<int> listening;
+  std::thread([s = state_, ready = listening.get_future()]() mutable { s->serve(ready.get()); }).detach();
+  state_->listener = hold_own_calls(reads());
+  listening.set_value(state_->listener);
+}
+
+Stalled_reads::~Stalled_reads() { release(); }
+
+bool Stalled_reads::holding() const { return state_->listener >= 0; }
+
+bool Stalled_reads::waiting() const { return state_->waiting > 0; }
+
+void Stalled_reads::release() {
+  if (released_) return;
+  released_ = true;
+  EXPECT_FALSE(state_->ran_out) << "a read of the file waited until the bound ran out";
+  ::eventfd_write(state_->released, 1);
 }
 
 void save_over(const std::string& path, const std::string& bytes) {

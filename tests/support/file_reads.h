@@ -1,7 +1,9 @@
 #pragma once
 // The opens and finished reads of one file, by this process or any other,
 // as the kernel reports them (inotify): a count taken after the work is
-// final, the events being queued as the calls happen.
+// final, the events being queued as the calls happen. Two opens in a row,
+// no read finished between them, are one event unless counted between
+// them: the kernel merges an event with a like one still unread.
 
 #include <gtest/gtest.h>
 #include <sys/inotify.h>

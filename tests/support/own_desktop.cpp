@@ -147,6 +147,50 @@ bool set_monitors(const std::vector<Own_monitor>& monitors, size_t first = 0) {
   return done;
 }
 
+// Locks the keyboard on its first layout (XKB group), as a desktop that
+// sets layouts starts on the first: a group locked before (Caps Lock under
+// "grp:caps_toggle") outlives the layouts it was locked on. XKB's own
+// requests: UseExtension 1.0, then LatchLockState.
+bool lock_first_group() {
+  static xcb_extension_t xkb{"XKEYBOARD", 0};
+  constexpr uint8_t USE_EXTENSION = 0, LATCH_LOCK_STATE = 5;
+  constexpr uint16_t CORE_KEYBOARD = 0x100;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  bool done = !xcb_connection_has_error(c);
+  if (done) {
+    struct {
+      uint8_t major = 0, minor = USE_EXTENSION;
+      uint16_t length = 0;
+      uint16_t wanted_major = 1, wanted_minor = 0;
+    } use;
+    iovec parts[3] = {{}, {}, {&use, sizeof use}};
+    xcb_protocol_request_t request{1, &xkb, USE_EXTENSION, 0};
+    xcb_generic_error_t* error = nullptr;
+    void* reply = xcb_wait_for_reply(c, xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request), &error);
+    done = reply && !error;
+    std::free(reply);
+    std::free(error);
+  }
+  if (done) {
+    struct {
+      uint8_t major = 0, minor = LATCH_LOCK_STATE;
+      uint16_t length = 0;
+      uint16_t device = CORE_KEYBOARD;
+      uint8_t affect_mod_locks = 0, mod_locks = 0, lock_group = 1, group_lock = 0;
+      uint8_t affect_mod_latches = 0, pad0 = 0, pad1 = 0, latch_group = 0;
+      uint16_t group_latch = 0;
+    } lock;
+    iovec parts[3] = {{}, {}, {&lock, sizeof lock}};
+    xcb_protocol_request_t request{1, &xkb, LATCH_LOCK_STATE, 1};
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_void_cookie_t{xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request)});
+    done = !error && !xcb_connection_has_error(c);
+    std::free(error);
+  }
+  xcb_disconnect(c);
+  return done;
+}
+
 // A child running program with the arguments; keep_fd stays open in it,
 // home (unless empty) is its HOME. It gets SIGTERM when the test process
 // ends, however that happens.
@@ -279,7 +323,8 @@ bool set_keyboard_layout(const std::string& layouts, const std::string& options)
   if (!options.empty()) args.insert(args.end(), {"-option", options});
   const pid_t pid = spawn(args);
   int status = 0;
-  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+         lock_first_group();
 }
 
 const std::vector<Own_monitor>& own_desktop_monitors() { return g_monitors; }

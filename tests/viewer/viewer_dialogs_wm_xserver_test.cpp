@@ -122,7 +122,7 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsWhollyOnTheScreenOv
   bool clicked = false;
   move_to_1(w, [&] {
     Ref<C_Dialog_replace> d = w->replace_dialog;
-    if (d.is_none() || !te::wait_exposed(d->native)) return;
+    if (d.is_none() || !te::wait_exposed(d->native) || !x.window_manager_barrier()) return;
     te::settle();
     owner = x.frame_geometry(brek_test::x11_window_of(w));
     dialog = x.frame_geometry(brek_test::x11_window_of(d));
@@ -160,7 +160,8 @@ TEST_F(ViewerDialogsUnderAWindowManager, TheNameClashDialogIsADialogOfTheMoveWin
   bool shown = false;
   move_to_1(w, [&] {
     Ref<C_Dialog_replace> d = w->replace_dialog;
-    if (d.is_none() || !te::wait_exposed(d->native)) return;
+    if (d.is_none() || !te::wait_exposed(d->native) || !x.window_manager_barrier()) return;
+    te::settle();
     shown = true;
     named = x.transient_for(brek_test::x11_window_of(d));
     brek_test::click_on_screen(x, d, d->cancel_button);

@@ -6,7 +6,8 @@
 // hold what they show of such pictures, not the pictures, while they are
 // read and at rest; the single view turns, flips and inverts one (a GIF,
 // or a JPEG whose header says that size) beside a single copy; and the
-// window never stops answering for as long as one of them takes to decode.
+// window goes on answering while they are read (how long it pauses at
+// most, against a read on its thread, is huge_gif_cells_bench's to tell).
 // Top-down BMPs at the size limit, whose height the header's size reader
 // takes for no size, go the same ways as bottom-up ones: the window's
 // thread reads no more of them than their headers.
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <iterator>
 #include <filesystem>
@@ -79,29 +79,12 @@ struct Started : private Command_line, public Viewer_on_screen<Ticking_viewer> {
   explicit Started(const std::string& path) : Command_line({path}), Viewer_on_screen(rect{0, 0, 1200, 800}) {}
 };
 
-// How long a GIF of a quarter of the size limit (8192 x 8192) takes to
-// decode whole on this thread, ms: a window that read a huge picture where
-// it is needed would stop answering four times as long.
-int64_t quarter_decode_ms() {
-  brek_test::Temp_dir dir;
-  EXPECT_TRUE(brek_test::write_file(dir.file("q.gif"), one_colour_gif(8192, 8192)));
-  Ref<C_Image> image = C_Image::create();
-  image->file_name = dir.file("q.gif");
-  const auto start = std::chrono::steady_clock::now();
-  image->load_whole();
-  EXPECT_FALSE(image->shown_picture().is_none());
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-  dispose_now(image);
-  return ms.count();
-}
-
 // Steps run inside the program's main loop: each waits for its condition
 // (checked every 20 ms, between the windows' events), then acts as the
 // user. A net ends the loop when a
 // step waits for more than a minute, or the loop runs on ten seconds after
 // the last step: the window stopped answering (five times as long in a
-// sanitized build). The longest time between two checks while the first
-// `timed` steps wait is how long the window did not answer.
+// sanitized build).
 class Script {
  public:
   struct Step {
@@ -109,10 +92,7 @@ class Script {
     std::function<bool()> ready;
     std::function<void()> act;
   };
-  explicit Script(std::vector<Step> steps, size_t timed = SIZE_MAX) : state_(std::make_shared<State>()) {
-    state_->steps = std::move(steps);
-    state_->timed = timed;
-  }
+  explicit Script(std::vector<Step> steps) : state_(std::make_shared<State>()) { state_->steps = std::move(steps); }
   // Runs the steps in the screen's main loop; the index of the step that
   // was not reached (the count when all ran).
   size_t run(const Ref<C_Screen>& screen, const Ref<C_Form>& form) {
@@ -123,30 +103,19 @@ class Script {
   }
   // Whether the net ended the loop.
   bool net() const { return state_->net; }
-  // The longest time the loop did not come round to a check, ms.
-  int64_t longest_gap_ms() const { return state_->longest_gap_ms; }
 
  private:
-  using Clock = std::chrono::steady_clock;
   struct State {
     std::vector<Step> steps;
     size_t next = 0;
-    size_t timed = SIZE_MAX;
     int waits = 0;
     bool ended = false;
     bool net = false;
-    Clock::time_point last{};
-    int64_t longest_gap_ms = 0;
   };
   static void poll(std::shared_ptr<State> s, Ref<C_Screen> screen) {
     te::post_task(
         [s, screen] {
           if (s->ended) return;
-          const Clock::time_point now = Clock::now();
-          if (s->last != Clock::time_point{} && s->next < s->timed)
-            s->longest_gap_ms = std::max<int64_t>(
-                s->longest_gap_ms, std::chrono::duration_cast<std::chrono::milliseconds>(now - s->last).count());
-          s->last = now;
           const bool due = s->next < s->steps.size() && between_events(screen) && s->steps[s->next].ready();
           if (!due && ++s->waits > (s->next < s->steps.size() ? 3000 : 500) * SLOW_BUILD) {
             s->net = true;
@@ -217,16 +186,14 @@ bool huge_shown(const Ref<Ticking_viewer>& v) {
 }
 
 // Runs the steps, the last of them Escape, in the program's main loop:
-// each is reached, Escape is answered and the window is gone. The longest
-// time the window did not answer while the first `timed` steps waited, ms.
-int64_t expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps, size_t timed = SIZE_MAX) {
-  Script script(steps, timed);
+// each is reached, Escape is answered and the window is gone.
+void expect_run_to_escape(Started& s, const std::vector<Script::Step>& steps) {
+  Script script(steps);
   const size_t reached = script.run(s.screen, s.v);
   EXPECT_EQ(reached, steps.size()) << "waited in vain for " << steps[std::min(reached, steps.size() - 1)].what
                                    << "; " << state_of(s.v);
   EXPECT_FALSE(script.net()) << "Escape went unanswered";
   EXPECT_EQ(s.v->native, 0) << "the window is still there";
-  return script.longest_gap_ms();
 }
 
 // A step that waits for five more ticks of the background timer and for
@@ -277,12 +244,8 @@ std::string jpeg_at_the_size_limit(const brek_test::Temp_dir& dir) {
 }
 
 // Checks what a run held: at its peak less than a quarter of one huge
-// picture above what the process held before, at rest a sixteenth; and
-// that the window answered within half a quarter picture's decode.
-void expect_held_and_answering(int64_t before, int64_t peak, int64_t rest, int64_t longest_gap_ms,
-                               int64_t quarter_ms) {
-  EXPECT_LT(longest_gap_ms, quarter_ms / 2) << "the window did not answer for " << longest_gap_ms
-                                            << " ms; a quarter of a huge picture decodes in " << quarter_ms << " ms";
+// picture above what the process held before, at rest a sixteenth.
+void expect_held(int64_t before, int64_t peak, int64_t rest) {
   if (!RESIDENT_SIZE_COUNTS) return;
   EXPECT_LT(peak - before, HUGE_BYTES / 4) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
   EXPECT_LT(rest - before, HUGE_BYTES / 16) << "from " << before / MB << " MB to " << rest / MB << " MB at rest";
@@ -335,7 +298,6 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
   brek_test::Temp_dir dir;
   for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"})
     ASSERT_TRUE(brek_test::write_file(dir.file(name), one_colour_gif(HUGE_W, HUGE_H)));
-  const int64_t quarter_ms = quarter_decode_ms();
   for (int mode : {0, 1, 2}) {
     SCOPED_TRACE("view mode " + std::to_string(mode));
     write_mode(mode);
@@ -376,8 +338,8 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
                          back_rest = resident();
                          press(v, VK_ESCAPE);
                        }});
-    const int64_t gap = expect_run_to_escape(s, steps, 2);
-    expect_held_and_answering(before, peak, rest, gap, quarter_ms);
+    expect_run_to_escape(s, steps);
+    expect_held(before, peak, rest);
     if (RESIDENT_SIZE_COUNTS && mode != 2) {
       EXPECT_LT(back_peak - alone, HUGE_BYTES / 8) << "from " << alone / MB << " MB to " << back_peak / MB << " MB";
       EXPECT_LT(back_rest - before, HUGE_BYTES / 16)
@@ -389,10 +351,10 @@ TEST(ViewerHugePicture, AFolderOfGifsAtTheSizeLimitIsShownInEveryViewWithoutHold
 namespace {
 
 // What a run of the move window and the name-clash question came to: the
-// process's memory before, at its peak and at rest, the longest time the
-// window did not answer, ms, and the bytes the window's thread read.
+// process's memory before, at its peak and at rest, and the bytes the
+// window's thread read.
 struct Move_and_clash {
-  int64_t before = 0, peak = 0, rest = 0, gap = 0, read = 0;
+  int64_t before = 0, peak = 0, rest = 0, read = 0;
 };
 
 // The "Move to dir" window over `to`, a folder of four huge pictures, with
@@ -444,7 +406,7 @@ Move_and_clash move_and_clash(const brek_test::Temp_dir& from, const brek_test::
        [&, v] { return !fs::exists(moved) && fs::exists(picture) && cells_painted(v, 2); }, [] {}},
       at_rest(v, since, r.rest, r.peak, [&] { return !w->timer->is_enabled(); }),
       {"Escape", [] { return true; }, [v] { press(v, VK_ESCAPE); }}};
-  r.gap = expect_run_to_escape(s, steps);
+  expect_run_to_escape(s, steps);
   r.read = brek_test::bytes_read_by_this_thread() - read_before;
   return r;
 }
@@ -464,9 +426,8 @@ TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithou
   ASSERT_TRUE(brek_test::write_file(from.file("c.gif"), huge));
   for (const char* name : {"c.gif", "d.gif", "e.gif"}) ASSERT_TRUE(brek_test::write_file(to.file(name), huge));
   ASSERT_TRUE(brek_test::write_file(to.file("w.gif"), one_colour_gif(65535, 4096)));
-  const int64_t quarter_ms = quarter_decode_ms();
   const Move_and_clash r = move_and_clash(from, to, ".gif");
-  expect_held_and_answering(r.before, r.peak, r.rest, r.gap, quarter_ms);
+  expect_held(r.before, r.peak, r.rest);
 }
 
 // The same with top-down BMPs at the size limit (heights the header's size
@@ -533,15 +494,14 @@ TEST(ViewerHugePicture, CellsAJumpLeftFarBehindAreNotRead) {
 
 // A folder of a photograph and a GIF at the size limit: Return shows the
 // photograph alone, then Space steps onto the GIF, the pointer away from
-// the window. The window answers throughout within a fraction of what
-// reading the GIF takes, shows the GIF fitted and never holds the whole
-// picture (at its own size a worker reads it whole: the offscreen tests).
+// the window. The window answers throughout, shows the GIF fitted and
+// never holds the whole picture (at its own size a worker reads it whole:
+// the offscreen tests).
 TEST(ViewerHugePicture, SpaceOntoAGifAtTheSizeLimitKeepsTheSingleViewAnswering) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;
   ASSERT_TRUE(Image_file_io::save_jpeg(Pixels(640, 480, 0xFF2060A0u), dir.file("a.jpg")));
   ASSERT_TRUE(brek_test::write_file(dir.file("b.gif"), one_colour_gif(HUGE_W, HUGE_H)));
-  const int64_t quarter_ms = quarter_decode_ms();
   write_mode(0);
   te::move_screen_pointer(brek_platform::Point_pt{1500, 950});
   const int64_t before = resident();
@@ -565,9 +525,7 @@ TEST(ViewerHugePicture, SpaceOntoAGifAtTheSizeLimitKeepsTheSingleViewAnswering) 
          peak = peak_resident();
          press(v, VK_ESCAPE);
        }}};
-  const int64_t gap = expect_run_to_escape(s, steps, 3);
-  EXPECT_LT(gap, quarter_ms / 2) << "the window did not answer for " << gap << " ms; a quarter of a huge picture "
-                                 << "decodes in " << quarter_ms << " ms";
+  expect_run_to_escape(s, steps);
   if (RESIDENT_SIZE_COUNTS) {
     EXPECT_LT(peak - before, HUGE_BYTES / 4) << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
   }
@@ -738,14 +696,12 @@ TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
                        EXPECT_TRUE(c.upright()) << "at its own size: " << c.text();
                        press(v, VK_ESCAPE);
                      }});
-    const int64_t gap = expect_run_to_escape(s, steps);
+    expect_run_to_escape(s, steps);
     const int64_t read = brek_test::bytes_read_by_this_thread() - read_before;
     std::printf("view mode %d: the window's thread read %lld KB of two files of %lld MB (%lld KB by the fitted "
-                "view); peak %lld MB above the start before the picture was shown at its own size; the longest "
-                "wait for the window %lld ms\n",
+                "view); peak %lld MB above the start before the picture was shown at its own size\n",
                 mode, (long long)(read / 1024), (long long)(file_bytes / MB),
-                (long long)((read_fitted - read_before) / 1024), (long long)((fitted_peak - before) / MB),
-                (long long)gap);
+                (long long)((read_fitted - read_before) / 1024), (long long)((fitted_peak - before) / MB));
     EXPECT_LT(read, file_bytes / 16) << "the window's thread read the files";
     EXPECT_THAT(title, testing::HasSubstr("down.bmp 16384x16383 "));
     if (RESIDENT_SIZE_COUNTS) {

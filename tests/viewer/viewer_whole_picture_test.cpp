@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "baselib/thread.h"
@@ -20,6 +21,8 @@
 #include "platform/test_events.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
+#include "tests/support/child_failures.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 #include "tests/support/work_ticks.h"
@@ -84,31 +87,50 @@ struct Shown {
 
 }  // namespace
 
-// Another picture of another size renamed over the file while the whole
-// picture is decoded, once it came, or over a small picture read at once:
-// the window reads the new file, names its size and shows it.
-TEST(ViewerShownPicture, AFileRenamedOverWhileShownIsReadAgainWheneverThatHappens) {
+// Another picture of another size renamed over the file while the worker
+// reads it (the disk stalls on it till then), once the whole picture came,
+// or over a small picture read at once: the window reads the new file,
+// names its size and shows it. The first in a process of its own, whose
+// reads stay held.
+using ViewerShownPictureDeathTest = testing::Test;
+TEST_F(ViewerShownPictureDeathTest, AFileRenamedOverWhileShownIsReadAgainWheneverThatHappens) {
+  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
+    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   enum class moment { WHILE_DECODED, ONCE_DECODED, SMALL_PICTURE };
   for (moment m : {moment::WHILE_DECODED, moment::ONCE_DECODED, moment::SMALL_PICTURE}) {
     SCOPED_TRACE(int(m));
-    const bool small = m == moment::SMALL_PICTURE;
-    Shown s(small ? "p.bmp" : "p.jpg", small ? 80 : 1600, small ? 60 : 1200, TEAL);
-    const Ref<C_Image> old = s.image();
-    if (m == moment::WHILE_DECODED) s.tick();  // the worker starts
-    if (m == moment::ONCE_DECODED) {
-      ASSERT_TRUE(s.tick_until([&] { return !old->picture.is_none(); }));
-    }
-    if (small) {
-      ASSERT_FALSE(old->picture.is_none());
-    }
-    renamed_over(s.path, small ? 120 : 1200, small ? 90 : 900, BLUE);
-    EXPECT_TRUE(s.tick_until([&] { return s.caption_says(small ? "120x90" : "1200x900"); })) << s.v->get_caption();
-    s.v->pointer = {-100, -100};  // fitted: every pixel of the box shows it
-    EXPECT_TRUE(s.tick_until([&] {
-      s.b.paint();
-      return bluish(s.b.at(200, 150));
-    }));
-    EXPECT_TRUE(s.tick_until([] { return Thread_registry::global().live_count() == 0; }));
+    const auto renamed = [&] {
+      const bool small = m == moment::SMALL_PICTURE;
+      Shown s(small ? "p.bmp" : "p.jpg", small ? 80 : 1600, small ? 60 : 1200, TEAL);
+      const Ref<C_Image> old = s.image();
+      std::optional<brek_test::Stalled_reads> disk;
+      if (m == moment::WHILE_DECODED) {
+        disk.emplace(s.path);
+        ASSERT_TRUE(disk->holding());
+        s.tick();  // the worker starts
+        ASSERT_TRUE(brek_test::wait_until([&] { return disk->waiting(); })) << "the worker read nothing";
+      }
+      if (m == moment::ONCE_DECODED) {
+        ASSERT_TRUE(s.tick_until([&] { return !old->picture.is_none(); }));
+      }
+      if (small) {
+        ASSERT_FALSE(old->picture.is_none());
+      }
+      renamed_over(s.path, small ? 120 : 1200, small ? 90 : 900, BLUE);
+      if (disk) disk->release();
+      EXPECT_TRUE(s.tick_until([&] { return s.caption_says(small ? "120x90" : "1200x900"); })) << s.v->get_caption();
+      s.v->pointer = {-100, -100};  // fitted: every pixel of the box shows it
+      EXPECT_TRUE(s.tick_until([&] {
+        s.b.paint();
+        return bluish(s.b.at(200, 150));
+      }));
+      EXPECT_TRUE(s.tick_until([] { return Thread_registry::global().live_count() == 0; }));
+    };
+    if (m == moment::WHILE_DECODED)
+      EXPECT_EXIT(brek_test::exit_with_failures(renamed), testing::ExitedWithCode(0), "");
+    else
+      renamed();
   }
 }
 
@@ -129,42 +151,56 @@ TEST(ViewerShownPicture, AChangeOfModesAloneReadsNoPictureAgain) {
 // work does: the long-operation window comes after two seconds of its
 // ticks, and its Cancel ends the command before the picture came, copying
 // or saving nothing; the window goes on, and a later Copy copies the whole
-// picture.
-TEST(ViewerShownPicture, ACommandWhileTheWorkerDecodesWaitsAsLongWorkDoes) {
+// picture. The worker is busy for as long as that takes: the disk stalls
+// on the file until the Cancel. Each in a process of its own, whose reads
+// stay held.
+TEST_F(ViewerShownPictureDeathTest, ACommandWhileTheWorkerDecodesWaitsAsLongWorkDoes) {
+  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
+    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 8000, PH = 6000;
   for (const char* command : {"COPY", "SAVAS"}) {
     SCOPED_TRACE(command);
-    Shown s("huge.jpg", PW, PH, TEAL);
-    const Ref<C_Image> im = s.image();
-    ASSERT_FALSE(s.v->fit_mode);
-    s.tick();  // the worker starts
-    ASSERT_TRUE(im->picture.is_none()) << "decoded before the command came";
-    const bool copy = std::string(command) == "COPY";
-    const std::string saved = s.dir.file("saved.bmp");
-    if (!copy) te::answer_next_file_dialog(true, {saved});
-    bool cancelled = false, whole_by_then = false;
-    {
-      brek_test::Work_ticks work(s.clock);
-      work.each = [&] {
-        const Ref<C_Long_operation> window = ref_cast<C_Long_operation>(s.b.screen->long_operation);
-        if (cancelled || window.is_none() || !window->is_visible()) return;
-        cancelled = true;
-        whole_by_then = !im->picture.is_none();
-        window->cancel_button_->perform_click();
+    const auto waiting = [&] {
+      Shown s("huge.jpg", PW, PH, TEAL);
+      const Ref<C_Image> im = s.image();
+      ASSERT_FALSE(s.v->fit_mode);
+      brek_test::Stalled_reads disk(s.path);
+      ASSERT_TRUE(disk.holding());
+      s.tick();  // the worker starts, and waits for the disk
+      ASSERT_TRUE(brek_test::wait_until([&] { return disk.waiting(); })) << "the worker read nothing";
+      ASSERT_TRUE(im->picture.is_none()) << "decoded before the command came";
+      const bool copy = std::string(command) == "COPY";
+      const std::string saved = s.dir.file("saved.bmp");
+      if (!copy) te::answer_next_file_dialog(true, {saved});
+      bool cancelled = false, whole_by_then = false;
+      {
+        brek_test::Work_ticks work(s.clock);
+        work.each = [&] {
+          const Ref<C_Long_operation> window = ref_cast<C_Long_operation>(s.b.screen->long_operation);
+          if (cancelled || window.is_none() || !window->is_visible()) return;
+          cancelled = true;
+          whole_by_then = !im->picture.is_none();
+          window->cancel_button_->perform_click();
+        };
+        // The Stop leaves the event, as the window system's loop drops it.
+        EXPECT_THROW(s.b.menu(command), Stop_exception);
+      }
+      disk.release();
+      EXPECT_TRUE(cancelled) << "the command waited without the long-operation window";
+      EXPECT_FALSE(whole_by_then);
+      const auto made_width = [&] {
+        return copy ? C_Bmp::paste_clipboard()->width : Image_header::read_file(saved, ".bmp", true, false).size.width;
       };
-      // The Stop leaves the event, as the window system's loop drops it.
-      EXPECT_THROW(s.b.menu(command), Stop_exception);
-    }
-    EXPECT_TRUE(cancelled) << "the command waited without the long-operation window";
-    EXPECT_FALSE(whole_by_then);
-    const auto made_width = [&] {
-      return copy ? C_Bmp::paste_clipboard()->width : Image_header::read_file(saved, ".bmp", true, false).size.width;
+      EXPECT_NE(made_width(), PW);
+      ASSERT_TRUE(s.tick_until([&] { return !im->picture.is_none(); }));
+      // Answered again, should the first command have shown its dialog.
+      if (!copy) te::answer_next_file_dialog(true, {saved});
+      s.b.menu(command);
+      EXPECT_EQ(made_width(), PW);
+      EXPECT_TRUE(s.b.messages.empty()) << s.b.last_message();
     };
-    EXPECT_NE(made_width(), PW);
-    ASSERT_TRUE(s.tick_until([&] { return !im->picture.is_none(); }));
-    s.b.menu(command);
-    EXPECT_EQ(made_width(), PW);
-    EXPECT_TRUE(s.b.messages.empty()) << s.b.last_message();
+    EXPECT_EXIT(brek_test::exit_with_failures(waiting), testing::ExitedWithCode(0), "");
   }
 }
 

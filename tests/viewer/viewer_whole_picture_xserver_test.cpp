@@ -19,6 +19,8 @@
 #include "forms/form_bridge.h"
 #include "images/format_classes.h"
 #include "images/image_header.h"
+#include "tests/support/child_failures.h"
+#include "tests/support/entry_changes.h"
 #include "tests/support/file_reads.h"
 #include "tests/support/process_limits.h"
 #include "tests/support/process_memory.h"
@@ -381,124 +383,161 @@ namespace {
 
 enum class while_decoding { STEP_AWAY, DELETE, CLOSE };
 
+// Lets a stalled disk go on at the first pass of long work's ticks: once a
+// command waits for the worker.
+class Released_by_long_work final : public Brek_handler {
+ public:
+  explicit Released_by_long_work(brek_test::Stalled_reads& disk) : disk_(disk) {
+    Brek_runtime::register_tick_handler(this);
+    Brek_runtime::set_tick_counter(0);
+  }
+  ~Released_by_long_work() override { Brek_runtime::unregister_tick_handler(this); }
+  void run() override { disk_.release(); }
+
+ private:
+  brek_test::Stalled_reads& disk_;
+};
+
 }  // namespace
 
-// As soon as the worker has read the file, while it decodes the whole
-// picture, the user steps two pictures on, deletes the picture, or closes
-// the window: the worker stops, never holds the whole picture, nothing
-// keeps it, and the window goes on.
-TEST(ViewerWholePicture, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothingHeld) {
+// While the worker reads the file for the whole picture (the disk stalls
+// on it till then), the user steps two pictures on, deletes the picture,
+// or closes the window: the worker stops, never holds the whole picture,
+// nothing keeps it, and the window goes on. Each in a process of its own,
+// whose reads stay held.
+using ViewerWholePictureDeathTest = testing::Test;
+TEST_F(ViewerWholePictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothingHeld) {
   if (!have_display()) GTEST_SKIP() << "no X server";
+  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
+    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 6000, PH = 4000;
   constexpr int64_t PICTURE = int64_t(PW) * PH * 4;
-  brek_test::Temp_dir seed_dir;
-  const std::string seed = seed_dir.file("seed.jpg");
-  ASSERT_TRUE(write_position_picture(seed, PW, PH));
   for (while_decoding what : {while_decoding::STEP_AWAY, while_decoding::DELETE, while_decoding::CLOSE}) {
     SCOPED_TRACE(int(what));
-    brek_test::Temp_dir dir;
-    std::filesystem::copy_file(seed, dir.file("a.jpg"));
-    for (const char* n : {"b.bmp", "c.bmp", "d.bmp"}) ASSERT_TRUE(write_bmp(quadrants(40, 30), dir.file(n)));
-    auto s = std::make_unique<Whole_screen>();
-    ASSERT_TRUE(s->shown());
-    s->v->open_dir(dir.path());
-    ASSERT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return s->v->files.count() == 4 && s->v->laid_out_count == 4;
-    }));
-    // A click on the photograph's cell shows it alone, at its own size
-    // under the pointer.
-    const brek_platform::Point_pt middle = s->cell_middle(0);
-    s->rest_pointer_at(middle);
-    File_reads file(dir.file("a.jpg"));
-    ASSERT_TRUE(te::click(s->v->native, middle));
-    te::settle();
-    const Ref<C_Image> big = s->v->current_image();
-    ASSERT_EQ(big->file_name, dir.file("a.jpg"));
-    ASSERT_TRUE(s->v->single_mode);
-    ASSERT_FALSE(s->v->fit_mode);
-    // Read for the part in view, then by the worker.
-    ASSERT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return file.reads() == 2;
-    }));
-    ASSERT_TRUE(big->picture.is_none()) << "decoded before the user acted";
-    const int64_t grown = brek_test::peak_growth([&] {
-      switch (what) {
-        case while_decoding::STEP_AWAY:
-          ASSERT_TRUE(press(s->v->native, 40));
-          ASSERT_TRUE(press(s->v->native, 40));
-          EXPECT_EQ(s->v->current_file, dir.file("c.bmp"));
-          break;
-        case while_decoding::DELETE:
-          ASSERT_TRUE(press(s->v->native, 46));
-          EXPECT_FALSE(std::filesystem::exists(dir.file("a.jpg")));
-          EXPECT_EQ(s->v->current_file, dir.file("b.bmp"));
-          break;
-        case while_decoding::CLOSE:
-          s.reset();
-          break;
-      }
-      EXPECT_TRUE(brek_test::wait_until([&] {
+    const auto acting = [&] {
+      brek_test::Temp_dir dir;
+      ASSERT_TRUE(write_position_picture(dir.file("a.jpg"), PW, PH));
+      for (const char* n : {"b.bmp", "c.bmp", "d.bmp"}) ASSERT_TRUE(write_bmp(quadrants(40, 30), dir.file(n)));
+      auto s = std::make_unique<Whole_screen>();
+      ASSERT_TRUE(s->shown());
+      s->v->open_dir(dir.path());
+      ASSERT_TRUE(brek_test::wait_until([&] {
         te::settle();
-        return Thread_registry::global().live_count() == 0;
+        return s->v->files.count() == 4 && s->v->laid_out_count == 4;
       }));
-    });
-    EXPECT_TRUE(big->picture.is_none());
-    if (s) {
-      // The window still answers: what it shows now is painted.
-      brek_platform::Decoded_image shot;
-      EXPECT_TRUE(s->shoot(shot));
-      EXPECT_TRUE(s->v->single_mode);
-    }
-    // A worker that decoded on would have made all of PICTURE.
-    if (RESIDENT_SIZE_COUNTS) {
-      EXPECT_LT(grown, PICTURE / 4) << grown / MB << " MB";
-    }
+      // A click on the photograph's cell shows it alone, at its own size
+      // under the pointer.
+      const brek_platform::Point_pt middle = s->cell_middle(0);
+      s->rest_pointer_at(middle);
+      brek_test::Stalled_reads disk(dir.file("a.jpg"));
+      ASSERT_TRUE(disk.holding());
+      ASSERT_TRUE(te::click(s->v->native, middle));
+      te::settle();
+      const Ref<C_Image> big = s->v->current_image();
+      ASSERT_EQ(big->file_name, dir.file("a.jpg"));
+      ASSERT_TRUE(s->v->single_mode);
+      ASSERT_FALSE(s->v->fit_mode);
+      // Read for the part in view, then by the worker.
+      ASSERT_TRUE(brek_test::wait_until([&] {
+        te::settle();
+        return disk.waiting();
+      })) << "the worker read nothing";
+      ASSERT_TRUE(big->picture.is_none()) << "decoded before the user acted";
+      const int64_t grown = brek_test::peak_growth([&] {
+        switch (what) {
+          case while_decoding::STEP_AWAY:
+            ASSERT_TRUE(press(s->v->native, 40));
+            ASSERT_TRUE(press(s->v->native, 40));
+            EXPECT_EQ(s->v->current_file, dir.file("c.bmp"));
+            break;
+          case while_decoding::DELETE:
+            ASSERT_TRUE(press(s->v->native, 46));
+            EXPECT_FALSE(std::filesystem::exists(dir.file("a.jpg")));
+            EXPECT_EQ(s->v->current_file, dir.file("b.bmp"));
+            break;
+          case while_decoding::CLOSE:
+            s.reset();
+            break;
+        }
+        disk.release();
+        EXPECT_TRUE(brek_test::wait_until([&] {
+          te::settle();
+          return Thread_registry::global().live_count() == 0;
+        }));
+      });
+      EXPECT_TRUE(big->picture.is_none());
+      if (s) {
+        // The window still answers: what it shows now is painted.
+        brek_platform::Decoded_image shot;
+        EXPECT_TRUE(s->shoot(shot));
+        EXPECT_TRUE(s->v->single_mode);
+      }
+      // A worker that decoded on would have made all of PICTURE.
+      if (RESIDENT_SIZE_COUNTS) {
+        EXPECT_LT(grown, PICTURE / 4) << grown / MB << " MB";
+      }
+    };
+    EXPECT_EXIT(brek_test::exit_with_failures(acting), testing::ExitedWithCode(0), "");
   }
 }
 
 // Copy and Save As while the worker decodes the whole picture take the
 // worker's picture: the file is read for its header, the part in view and
-// the worker, and opened by nothing else.
-TEST(ViewerWholePicture, CopyAndSaveAsDuringTheDecodeOpenTheFileNoMore) {
+// the worker, and opened by nothing else. The disk stalls on the file
+// until the command waits for the worker. Each in a process of its own,
+// whose reads stay held.
+TEST_F(ViewerWholePictureDeathTest, CopyAndSaveAsDuringTheDecodeOpenTheFileNoMore) {
   if (!have_display()) GTEST_SKIP() << "no X server";
+  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
+    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 6000, PH = 4000;
-  brek_test::Temp_dir dir;
-  const std::string seed = dir.file("seed.jpg");
-  ASSERT_TRUE(write_position_picture(seed, PW, PH));
   for (bool copy : {true, false}) {
     SCOPED_TRACE(copy ? "Copy" : "Save As");
-    const std::string path = dir.file(copy ? "copied.jpg" : "saved.jpg");
-    std::filesystem::copy_file(seed, path);
-    File_reads file(path);
-    Whole_screen s;
-    ASSERT_TRUE(s.shown());
-    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
-    s.v->open_file(path);
-    ASSERT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return file.reads() == 3;
-    }));
-    const Ref<C_Image> image = s.v->current_image();
-    ASSERT_TRUE(image->picture.is_none()) << "decoded before the command came";
-    if (copy) {
-      s.copy();
-    } else {
-      te::answer_next_file_dialog(true, {dir.file("out.bmp")});
-      ASSERT_TRUE(press(s.v->native, 113));  // F2
-    }
-    te::settle();
-    EXPECT_TRUE(brek_test::wait_until([&] {
-      te::settle();
-      return Thread_registry::global().live_count() == 0;
-    }));
-    EXPECT_EQ(file.opens(), 3);
-    const Image_header::Header_size made =
-        copy ? Image_header::Header_size{C_Bmp::paste_clipboard()->width, C_Bmp::paste_clipboard()->height}
-             : Image_header::read_file(dir.file("out.bmp"), ".bmp", true, false).size;
-    EXPECT_EQ(made.width, PW);
-    EXPECT_EQ(made.height, PH);
+    const auto command = [&] {
+      brek_test::Temp_dir dir;
+      const std::string path = dir.file(copy ? "copied.jpg" : "saved.jpg");
+      ASSERT_TRUE(write_position_picture(path, PW, PH));
+      File_reads file(path);
+      Whole_screen s;
+      ASSERT_TRUE(s.shown());
+      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      brek_test::Stalled_reads disk(path);
+      ASSERT_TRUE(disk.holding());
+      s.v->open_file(path);
+      ASSERT_TRUE(brek_test::wait_until([&] {
+        te::settle();
+        return disk.waiting();
+      })) << file.opens() << " opens";
+      // Counted now: an open by the command right after the worker's would
+      // merge with it, unread.
+      ASSERT_EQ(file.opens(), 3) << "the header, the part in view and the worker";
+      const Ref<C_Image> image = s.v->current_image();
+      ASSERT_TRUE(image->picture.is_none()) << "decoded before the command came";
+      {
+        const Released_by_long_work release(disk);
+        if (copy) {
+          s.copy();
+        } else {
+          te::answer_next_file_dialog(true, {dir.file("out.bmp")});
+          ASSERT_TRUE(press(s.v->native, 113));  // F2
+        }
+        te::settle();
+      }
+      disk.release();
+      EXPECT_TRUE(brek_test::wait_until([&] {
+        te::settle();
+        return Thread_registry::global().live_count() == 0;
+      }));
+      EXPECT_EQ(file.opens(), 3);
+      const Image_header::Header_size made =
+          copy ? Image_header::Header_size{C_Bmp::paste_clipboard()->width, C_Bmp::paste_clipboard()->height}
+               : Image_header::read_file(dir.file("out.bmp"), ".bmp", true, false).size;
+      EXPECT_EQ(made.width, PW);
+      EXPECT_EQ(made.height, PH);
+    };
+    EXPECT_EXIT(brek_test::exit_with_failures(command), testing::ExitedWithCode(0), "");
   }
 }
 
