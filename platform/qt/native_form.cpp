@@ -359,6 +359,15 @@ void show_again(QWidget* w) {
   await_mapped(w);
 }
 
+// The window manager keeps w above the window of owner (none: nothing)
+// and gives it no taskbar button of its own (WM_TRANSIENT_FOR). A
+// transient window of a modal one is not blocked by it.
+void make_transient_for(QWidget* w, QWidget* owner) {
+  w->winId();
+  if (owner) owner->winId();
+  if (QWindow* window = w->windowHandle()) window->setTransientParent(owner ? owner->windowHandle() : nullptr);
+}
+
 // The offscreen platform has no stacking order to change.
 void raise_window(QWidget* w) {
   static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -607,10 +616,7 @@ class Qt_window_layer final : public Native_forms {
       w->setGeometry(own);
       if (visible) show_again(w);
     }
-    // A transient window of a modal one is not blocked by it.
-    w->winId();
-    if (o) o->winId();
-    if (QWindow* window = w->windowHandle()) window->setTransientParent(o ? o->windowHandle() : nullptr);
+    make_transient_for(w, o);
   }
   void set_border_kind(Native_handle h, int kind) override {
     QWidget* w = form_widget(h);
@@ -831,9 +837,7 @@ class Qt_window_layer final : public Native_forms {
     if (QWidget* w = form_widget(form)) {
       box.over = outer_px(w);
       box.on = w->screen();
-      w->winId();
-      box.winId();
-      if (QWindow* window = box.windowHandle()) window->setTransientParent(w->windowHandle());
+      make_transient_for(&box, w);
     }
     return box.exec() == QMessageBox::Yes;
   }

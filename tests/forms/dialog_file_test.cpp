@@ -35,13 +35,16 @@ class Dialog_file_window : public Controls_test {
   brek_test::Temp_dir dir;
 };
 
-// The threads on which the platform's dialogs list folders (Qt names them
-// so), there as long as a dialog's listing is.
-int listing_threads() {
-  int n = 0;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-    n += brek_test::read_file(task.path().string() + "/comm") == "QFileInfoGather\n";
-  return n;
+// Waits, the events running, until no thread is left on which the
+// platform's dialogs list folders (Qt names them so): one is there as long
+// as a dialog's listing is.
+bool no_listing_left() {
+  return brek_test::wait_until([] {
+    test_events::settle();
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+      if (brek_test::read_file(task.path().string() + "/comm") == "QFileInfoGather\n") return false;
+    return true;
+  });
 }
 
 std::vector<std::string> strings(const DynAStr& list) {
@@ -266,10 +269,7 @@ TEST_F(Dialog_file_window, AStalledMountBesideTheFolderIsNotAsked) {
   EXPECT_TRUE(chosen);
   EXPECT_EQ(d->file_name, beside.file("a.jpg"));
   EXPECT_FALSE(stalled.asked_by_this_process());
-  EXPECT_TRUE(brek_test::wait_until([] {
-    test_events::settle();
-    return listing_threads() == 0;
-  }));
+  EXPECT_TRUE(no_listing_left());
 }
 
 // A mount that does not answer in the folder a dialog shows holds the
@@ -299,10 +299,7 @@ TEST_F(Dialog_file_window, ADialogOverAStalledMountClosesWithoutWaitingForIt) {
   EXPECT_TRUE(chosen);
   EXPECT_EQ(folder->directory, parent.file("sub"));
   EXPECT_TRUE(stalled.asked_by_this_process());
-  EXPECT_TRUE(brek_test::wait_until([] {
-    test_events::settle();
-    return listing_threads() == 0;
-  }));
+  EXPECT_TRUE(no_listing_left());
 }
 
 TEST_F(Dialog_file_window, TheDirectoryDialogStartsAtTheSelectedDirectory) {

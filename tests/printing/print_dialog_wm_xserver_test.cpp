@@ -23,13 +23,19 @@ using Box = x11_test::Client::Box;
 using brek_test::describe;
 
 namespace {
-class PrintDialogUnderAWindowManager : public print_test::PrintDialog {};
+class PrintDialogUnderAWindowManager : public print_test::PrintDialog {
+ protected:
+  void SetUp() override {
+    PrintDialog::SetUp();
+    if (HasFatalFailure()) return;
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+  }
+  x11_test::Client x;
+};
 }  // namespace
 
 TEST_F(PrintDialogUnderAWindowManager, ItReopensAtItsSizeAndPlaceTenTimes) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   Box first;
   for (int opening = 1; opening <= 10; ++opening) {
@@ -51,9 +57,6 @@ TEST_F(PrintDialogUnderAWindowManager, ItReopensAtItsSizeAndPlaceTenTimes) {
 // (WM_TRANSIENT_FOR, read from the server once the dialog is mapped), so it
 // keeps the dialog above the editor and gives it no taskbar button.
 TEST_F(PrintDialogUnderAWindowManager, ItIsADialogOfTheEditorsWindow) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   const xcb_window_t editor = brek_test::x11_window_of(e);
   for (int opening = 1; opening <= 2; ++opening) {
@@ -76,9 +79,6 @@ TEST_F(PrintDialogUnderAWindowManager, ItIsADialogOfTheEditorsWindow) {
 // leaves it. A count or the fit left at 0 shows what prints once Tab or
 // Shift+Tab has left it.
 TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   constexpr xcb_keycode_t TAB = 23, SHIFT = 50;
   std::string stuck, rows_left, copies_left, fit_left;
@@ -121,13 +121,10 @@ TEST_F(PrintDialogUnderAWindowManager, TabAndShiftTabLeaveEveryNumberField) {
 
 // Moved by the user, the dialog opens again where it was moved to.
 TEST_F(PrintDialogUnderAWindowManager, ItReopensWhereTheUserMovedIt) {
-  if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-  x11_test::Client x;
-  ASSERT_TRUE(x.ok());
   add_card(rect{0, 0, 100, 50}, editor_test::BLUE);
   Box moved, again;
   auto cancel_when_shown = [&](Box* seen, bool move) {
-    return [&x, seen, move, this] {
+    return [seen, move, this] {
       Ref<C_Print_dialog> dlg = ref_cast<C_Print_dialog>(e->print_dialog);
       if (!te::wait_exposed(dlg->native) || !x.window_manager_barrier()) return;
       const xcb_window_t id = brek_test::x11_window_of(dlg);

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
+
+#include "tests/support/entry_changes.h"
 
 namespace brek_test {
 
@@ -31,5 +34,17 @@ namespace brek_test {
   }
   std::exit(failed == 0 ? 0 : 1);
 }
+
+// Death tests whose children stall the reads of a file (Stalled_reads):
+// skipped where the kernel cannot hold reads; the children start anew
+// (threadsafe), for the parent's threads hold no reads.
+class Stalled_reads_death_test : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (with_reads_held([] {}, [](const std::string&) {}) < 0)
+      GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+  }
+};
 
 }  // namespace brek_test

@@ -23,24 +23,16 @@ constexpr int VK_F6 = 117;
 
 // The stored placement: 900 x 600 points at 200, 150 (1200 x 800 pixels
 // inside the window's border of 2 at 266, 200).
-const char* const STORED =
-    "[Main]\nCWidth = \"900\"\nCHeight = \"600\"\nWidth = \"903\"\nHeight = \"603\"\nLeft = \"200\"\nTop = \"150\"\n";
+const std::string STORED = stored_at(900, 600, 200, 150);
 const Box STORED_BOX{266, 200, 1204, 804};
 const Box SCREEN{0, 0, 1920, 1080};
-const Box RIGHT_SCREEN{1920, 0, 1280, 1024};
 // 375 x 300 points at 1950, 300 (504 x 404 pixels at 2600, 400): on the
 // right monitor.
-const char* const STORED_RIGHT =
-    "[Main]\nCWidth = \"375\"\nCHeight = \"300\"\nWidth = \"378\"\nHeight = \"303\"\nLeft = \"1950\"\nTop = \"300\"\n";
+const std::string STORED_RIGHT = stored_at(375, 300, 1950, 300);
 const Box STORED_RIGHT_BOX{2600, 400, 504, 404};
 
-class ViewerFullScreenUnderAWindowManager : public Viewer_under_a_manager {
+class ViewerFullScreenUnderAWindowManager : public Viewer_on_two_monitors {
  protected:
-  void SetUp() override {
-    Viewer_under_a_manager::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_EQ(brek_test::own_desktop_monitors().size(), 2u);
-  }
   void expect_full_screen(const Box& monitor = SCREEN) { Viewer_under_a_manager::expect_full_screen(monitor); }
   void enter_full_screen(const Box& monitor = SCREEN) { Viewer_under_a_manager::enter_full_screen(monitor); }
 };
@@ -104,7 +96,7 @@ TEST_F(ViewerFullScreenUnderAWindowManager, TheDefaultWindowComesBackWhereItWas)
 }
 
 TEST_F(ViewerFullScreenUnderAWindowManager, StartedFullScreenF11GivesTheStoredWindow) {
-  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", std::string(STORED) + "Full_screen = 1\n"));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED + "Full_screen = 1\n"));
   start();
   expect_full_screen();
   leave_full_screen();

@@ -131,4 +131,18 @@ class Viewer_under_a_manager : public testing::Test {
   std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
 };
 
+// The right of the two monitors of a two-monitor desktop: 1920 x 1080 and,
+// at its right, 1280 x 1024.
+const Box RIGHT_SCREEN{1920, 0, 1280, 1024};
+
+// The same on a two-monitor desktop.
+class Viewer_on_two_monitors : public Viewer_under_a_manager {
+ protected:
+  void SetUp() override {
+    Viewer_under_a_manager::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_EQ(brek_test::own_desktop_monitors().size(), 2u);
+  }
+};
+
 }  // namespace viewer_test

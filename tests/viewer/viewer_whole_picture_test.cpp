@@ -92,11 +92,8 @@ struct Shown {
 // or over a small picture read at once: the window reads the new file,
 // names its size and shows it. The first in a process of its own, whose
 // reads stay held.
-using ViewerShownPictureDeathTest = testing::Test;
+using ViewerShownPictureDeathTest = brek_test::Stalled_reads_death_test;
 TEST_F(ViewerShownPictureDeathTest, AFileRenamedOverWhileShownIsReadAgainWheneverThatHappens) {
-  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
-    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   enum class moment { WHILE_DECODED, ONCE_DECODED, SMALL_PICTURE };
   for (moment m : {moment::WHILE_DECODED, moment::ONCE_DECODED, moment::SMALL_PICTURE}) {
     SCOPED_TRACE(int(m));
@@ -155,9 +152,6 @@ TEST(ViewerShownPicture, AChangeOfModesAloneReadsNoPictureAgain) {
 // on the file until the Cancel. Each in a process of its own, whose reads
 // stay held.
 TEST_F(ViewerShownPictureDeathTest, ACommandWhileTheWorkerDecodesWaitsAsLongWorkDoes) {
-  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
-    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 8000, PH = 6000;
   for (const char* command : {"COPY", "SAVAS"}) {
     SCOPED_TRACE(command);

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -165,10 +166,14 @@ bool no_worker_left() {
   });
 }
 
-// The pointer moved across the window in ten steps, each paint done.
-void move_across(Whole_screen& s) {
+// The pointer moved across the window in ten steps, each paint done and
+// then `after` run.
+void move_across(Whole_screen& s, const std::function<void()>& after = [] {}) {
   const double box_w = s.v->pb->get_width(), box_h = s.v->pb->get_height();
-  for (int i = 1; i <= 10; ++i) s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
+  for (int i = 1; i <= 10; ++i) {
+    s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
+    after();
+  }
 }
 
 }  // namespace
@@ -365,10 +370,7 @@ TEST(ViewerWholePicture, AHugeGifWhoseFirstFrameShowsNothingIsReadOnceAndPlaysAs
     ASSERT_TRUE(s.shoot(s.shot));
     EXPECT_EQ(image->animation->current_frame, 0);
     EXPECT_EQ(s.at(mid_x, mid_y), 0u);
-    for (int i = 1; i <= 10; ++i) {
-      s.point_at(box_w / 4 + i * box_w / 20, box_h / 4 + i * box_h / 20);
-      EXPECT_TRUE(settled());
-    }
+    move_across(s, [&] { EXPECT_TRUE(settled()); });
     EXPECT_EQ(file.opens(), opened);
     // The second, green, as the animation plays.
     EXPECT_TRUE(brek_test::wait_until([&] {
@@ -405,12 +407,9 @@ class Released_by_long_work final : public Brek_handler {
 // or closes the window: the worker stops, never holds the whole picture,
 // nothing keeps it, and the window goes on. Each in a process of its own,
 // whose reads stay held.
-using ViewerWholePictureDeathTest = testing::Test;
-TEST_F(ViewerWholePictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothingHeld) {
+using ViewerStalledPictureDeathTest = brek_test::Stalled_reads_death_test;
+TEST_F(ViewerStalledPictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDecodeLeavesNothingHeld) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
-    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 6000, PH = 4000;
   constexpr int64_t PICTURE = int64_t(PW) * PH * 4;
   for (while_decoding what : {while_decoding::STEP_AWAY, while_decoding::DELETE, while_decoding::CLOSE}) {
@@ -487,11 +486,8 @@ TEST_F(ViewerWholePictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDecode
 // the worker, and opened by nothing else. The disk stalls on the file
 // until the command waits for the worker. Each in a process of its own,
 // whose reads stay held.
-TEST_F(ViewerWholePictureDeathTest, CopyAndSaveAsDuringTheDecodeOpenTheFileNoMore) {
+TEST_F(ViewerStalledPictureDeathTest, CopyAndSaveAsDuringTheDecodeOpenTheFileNoMore) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  if (brek_test::with_reads_held([] {}, [](const std::string&) {}) < 0)
-    GTEST_SKIP() << "reads cannot be held here (seccomp user notification)";
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr int PW = 6000, PH = 4000;
   for (bool copy : {true, false}) {
     SCOPED_TRACE(copy ? "Copy" : "Save As");
@@ -598,18 +594,6 @@ constexpr int SPARSE_SIDE = 8192;
 constexpr uint32_t SPARSE_COLOUR = 0x3060C0;
 const std::string NO_MEMORY = "too large: no memory for the picture";
 
-// What a death test's child finds wrong, each said on its error output,
-// which the parent shows; the child ends with 1 when anything was.
-struct Child_checks {
-  int wrong = 0;
-  void expect(bool holds, const std::string& what) {
-    if (holds) return;
-    std::fprintf(stderr, "not so: %s\n", what.c_str());
-    ++wrong;
-  }
-  [[noreturn]] void end() { std::exit(wrong == 0 ? 0 : 1); }
-};
-
 }  // namespace
 
 // A BMP and a GIF of 8192 x 8192 (a quarter gibibyte once decoded), each
@@ -632,59 +616,52 @@ TEST(ViewerWholePictureDeathTest, AHugePictureWithoutMemoryFailsOnceSayingSoAndI
     const bool gif = k.gif;
     SCOPED_TRACE(std::string(gif ? "GIF" : "BMP") + ", " + std::to_string(k.more_mb) + " MB more");
     const auto opened_without_memory = [gif, more = k.more_mb * brek_test::MB] {
-      Child_checks c;
+      brek_test::Temp_dir dir, elsewhere;
+      const std::string path = dir.file(gif ? "huge.gif" : "huge.bmp");
+      const uint32_t colour = gif ? 0xFF0000u : SPARSE_COLOUR;  // the GIF's first palette entry
+      EXPECT_TRUE(gif ? brek_test::write_file(path, one_colour_gif(SPARSE_SIDE, SPARSE_SIDE))
+                      : write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, colour))
+          << "the file written";
+      EXPECT_TRUE(write_bmp(quadrants(40, 30), elsewhere.file("small.bmp"))) << "the small file written";
+      Whole_screen s;
+      EXPECT_TRUE(s.shown()) << "the window shown";
+      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      Ref<C_Image> image;
       {
-        brek_test::Temp_dir dir, elsewhere;
-        const std::string path = dir.file(gif ? "huge.gif" : "huge.bmp");
-        const uint32_t colour = gif ? 0xFF0000u : SPARSE_COLOUR;  // the GIF's first palette entry
-        c.expect(gif ? brek_test::write_file(path, one_colour_gif(SPARSE_SIDE, SPARSE_SIDE))
-                     : write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, colour),
-                 "the file written");
-        c.expect(write_bmp(quadrants(40, 30), elsewhere.file("small.bmp")), "the small file written");
-        Whole_screen s;
-        c.expect(s.shown(), "the window shown");
-        s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
-        Ref<C_Image> image;
-        {
-          brek_test::Address_space_limit limit(more);
-          c.expect(limit.set(), "the address space limited");
-          File_reads file(path);
-          s.v->open_file(path);
-          image = s.v->current_image();
-          c.expect(brek_test::wait_until([&] {
-                     te::settle();
-                     return image->load_failed;
-                   }),
-                   "the image failed");
-          c.expect(image->load_failure() == NO_MEMORY, "failed for want of memory: " + image->load_failure());
-          c.expect(brek_test::wait_until([&] {
-                     te::settle();
-                     return testing::Value(s.v->get_caption(), testing::EndsWith(": " + NO_MEMORY));
-                   }),
-                   "the title says why: " + s.v->get_caption());
-          c.expect(no_worker_left(), "no worker left");
-          const int opened = file.opens();
-          move_across(s);
-          c.expect(no_worker_left(), "no worker left after the moves");
-          c.expect(file.opens() == opened, "read again: " + std::to_string(file.opens() - opened) + " opens");
-        }
-        // Opened anew, from another folder: a new image.
-        s.v->open_file(elsewhere.file("small.bmp"));
+        brek_test::Address_space_limit limit(more);
+        EXPECT_TRUE(limit.set()) << "the address space limited";
+        File_reads file(path);
         s.v->open_file(path);
-        const Ref<C_Image> anew = s.v->current_image();
-        c.expect(anew.get() != image.get(), "a new image");
-        c.expect(brek_test::wait_until([&] {
-                   te::settle();
-                   return !anew->picture.is_none() || !anew->animation.is_none() || anew->load_failed;
-                 }),
-                 "the picture came");
-        c.expect(!anew->load_failed, "failed again: " + anew->load_failure());
-        const uint32_t middle = s.middle();
-        c.expect(middle == colour, "the picture shown: " + rgb_text(middle));
+        image = s.v->current_image();
+        EXPECT_TRUE(brek_test::wait_until([&] {
+          te::settle();
+          return image->load_failed;
+        })) << "the image failed";
+        EXPECT_EQ(image->load_failure(), NO_MEMORY) << "failed for want of memory";
+        EXPECT_TRUE(brek_test::wait_until([&] {
+          te::settle();
+          return testing::Value(s.v->get_caption(), testing::EndsWith(": " + NO_MEMORY));
+        })) << "the title says why: " << s.v->get_caption();
+        EXPECT_TRUE(no_worker_left()) << "no worker left";
+        const int opened = file.opens();
+        move_across(s);
+        EXPECT_TRUE(no_worker_left()) << "no worker left after the moves";
+        EXPECT_EQ(file.opens(), opened) << "read again";
       }
-      c.end();
+      // Opened anew, from another folder: a new image.
+      s.v->open_file(elsewhere.file("small.bmp"));
+      s.v->open_file(path);
+      const Ref<C_Image> anew = s.v->current_image();
+      EXPECT_NE(anew.get(), image.get()) << "a new image";
+      EXPECT_TRUE(brek_test::wait_until([&] {
+        te::settle();
+        return !anew->picture.is_none() || !anew->animation.is_none() || anew->load_failed;
+      })) << "the picture came";
+      EXPECT_FALSE(anew->load_failed) << "failed again: " << anew->load_failure();
+      const uint32_t middle = s.middle();
+      EXPECT_EQ(middle, colour) << "the picture shown: " << rgb_text(middle);
     };
-    EXPECT_EXIT(opened_without_memory(), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(brek_test::exit_with_failures(opened_without_memory), testing::ExitedWithCode(0), "");
   }
 }
 
@@ -695,34 +672,29 @@ TEST(ViewerWholePictureDeathTest, AHugePictureWithoutAThreadIsReadOnceByThePaint
   if (!have_display()) GTEST_SKIP() << "no X server";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const auto opened_without_threads = [] {
-    Child_checks c;
-    {
-      brek_test::Temp_dir dir;
-      const std::string path = dir.file("huge.bmp");
-      c.expect(write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, SPARSE_COLOUR), "the file written");
-      Whole_screen s;
-      c.expect(s.shown(), "the window shown");
-      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
-      c.expect(brek_test::refuse_new_threads(), "threads refused");
-      File_reads file(path);
-      s.v->open_file(path);
-      const Ref<C_Image> image = s.v->current_image();
-      c.expect(!s.v->fit_mode, "shown at its own size");
-      c.expect(brek_test::wait_until([&] {
-                 te::settle();
-                 return !image->picture.is_none() || image->load_failed;
-               }),
-               "the picture came");
-      c.expect(!image->load_failed, "failed: " + image->load_failure());
-      c.expect(Thread_registry::global().live_count() == 0, "no worker");
-      // Its header, and the paint's read.
-      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens");
-      move_across(s);
-      c.expect(file.opens() == 2, std::to_string(file.opens()) + " opens after the moves");
-      const uint32_t middle = s.middle();
-      c.expect(middle == SPARSE_COLOUR, "the picture shown: " + rgb_text(middle));
-    }
-    c.end();
+    brek_test::Temp_dir dir;
+    const std::string path = dir.file("huge.bmp");
+    EXPECT_TRUE(write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, SPARSE_COLOUR)) << "the file written";
+    Whole_screen s;
+    EXPECT_TRUE(s.shown()) << "the window shown";
+    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+    EXPECT_TRUE(brek_test::refuse_new_threads()) << "threads refused";
+    File_reads file(path);
+    s.v->open_file(path);
+    const Ref<C_Image> image = s.v->current_image();
+    EXPECT_FALSE(s.v->fit_mode) << "shown at its own size";
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return !image->picture.is_none() || image->load_failed;
+    })) << "the picture came";
+    EXPECT_FALSE(image->load_failed) << "failed: " << image->load_failure();
+    EXPECT_EQ(Thread_registry::global().live_count(), 0) << "no worker";
+    // Its header, and the paint's read.
+    EXPECT_EQ(file.opens(), 2);
+    move_across(s);
+    EXPECT_EQ(file.opens(), 2) << "after the moves";
+    const uint32_t middle = s.middle();
+    EXPECT_EQ(middle, SPARSE_COLOUR) << "the picture shown: " << rgb_text(middle);
   };
-  EXPECT_EXIT(opened_without_threads(), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(brek_test::exit_with_failures(opened_without_threads), testing::ExitedWithCode(0), "");
 }

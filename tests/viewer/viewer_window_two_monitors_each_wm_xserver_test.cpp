@@ -16,16 +16,7 @@ using namespace viewer_test;
 
 namespace {
 
-const Box RIGHT_SCREEN{1920, 0, 1280, 1024};
-
-class ViewerWindowOnTwoMonitorsUnderEachManager : public Viewer_under_a_manager {
- protected:
-  void SetUp() override {
-    Viewer_under_a_manager::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_EQ(brek_test::own_desktop_monitors().size(), 2u);
-  }
-};
+class ViewerWindowOnTwoMonitorsUnderEachManager : public Viewer_on_two_monitors {};
 
 }  // namespace
 
