@@ -1,6 +1,6 @@
-// The header readers over memory and over an open file, whole-file header
-// reads by extension, and the display-size arithmetic on the dimensions
-// they give.
+// The header readers over memory and over an open file (a size within
+// 1..999999 or none), whole-file header reads by extension, and the
+// display-size arithmetic on the dimensions they give.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     read(m, in_memory);
     H::Byte_reader f(fd, int64_t(size));
     read(f, in_file);
-    // Both sources give the same answer.
+    // Both sources give the same answer: a size, or none at all.
     if (in_memory.width != in_file.width || in_memory.height != in_file.height) __builtin_trap();
+    if ((in_memory.width != 0 || in_memory.height != 0) && !H::size_known(in_memory.width, in_memory.height))
+      __builtin_trap();
     shown(in_memory.width, in_memory.height, double_at(data, size, 16), double_at(data, size, 24));
   }
   for (const char* ext : kExtensions) {

@@ -14,7 +14,6 @@
 #include "images/image_file_name.h"
 #include "images/image_header.h"
 #include "images/native_image_files.h"
-#include "images/picture_fit.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
 
@@ -125,16 +124,6 @@ void C_Image::read_header_keeping_display(double tw, double th) {
   display_width = dw;
   display_height = dh;
   load_needed = needed;
-}
-
-bool C_Image::size_from_own_headers() {
-  if (is_none() || Image_header::size_known(width, height) || extension() != ".bmp" || !is_file()) return false;
-  if (!picture.is_none() || !animation.is_none() || load_failed) return false;
-  int64_t w = 0, h = 0;
-  if (!Picture_fit::bmp_size(file_name, w, h)) return false;
-  width = w;
-  height = h;
-  return true;
 }
 
 bool C_Image::file_changed() const {

@@ -74,13 +74,6 @@ class C_Image : public C_Thread {
   // The same for the file's information and size only (a sort key, a
   // card's size): the display size a view gave stays.
   void read_header_keeping_display(double tw, double th);
-  // A BMP whose header gave no size (a top-down one's negative height)
-  // takes the one its own headers give, as a decode of it would, without
-  // decoding it: a view then reads it as it reads a BMP of that size
-  // stored bottom-up (a huge one on a worker). The display size and
-  // load_needed stay as the header reader left them. Whether the size
-  // changed (not when the headers refuse the file: its decode says why).
-  bool size_from_own_headers();
   // The file's size in bytes as read_header_info took it; 0 before.
   double file_size() const { return version ? version->size : 0; }
   // Whether the file may hold another picture than when read_header_info

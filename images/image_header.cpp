@@ -41,29 +41,38 @@ bool is(Byte_reader& r, const char* text) {
     if (r.read_byte() != static_cast<uint8_t>(*c)) return false;
   return true;
 }
-}  // namespace
 
-void read_gif(Byte_reader& r, Header_size& s) {
+void gif_size(Byte_reader& r, Header_size& s) {
   r.seek(6);
   s.width = r.le16();
   s.height = r.le16();
 }
 
-void read_bmp(Byte_reader& r, Header_size& s) {
+// The info header's own length tells its kind, as the decoder reads it:
+// the OS/2 core header holds 16-bit words, the others signed 32-bit ones,
+// a negative height meaning rows stored from the top.
+void bmp_size(Byte_reader& r, Header_size& s) {
   if (!is(r, "BM")) return;
-  r.seek(18);
-  s.width = static_cast<int32_t>(r.le32());
-  s.height = static_cast<int32_t>(r.le32());
+  r.seek(14);
+  const uint32_t info = r.le32();
+  if (info == 12) {
+    s.width = r.le16();
+    s.height = r.le16();
+  } else if (info >= 40 && info <= 1024) {
+    s.width = static_cast<int32_t>(r.le32());
+    const int64_t height = static_cast<int32_t>(r.le32());
+    s.height = height < 0 ? -height : height;
+  }
 }
 
-void read_png(Byte_reader& r, Header_size& s) {
+void png_size(Byte_reader& r, Header_size& s) {
   r.seek(12);
   if (!is(r, "IHDR")) return;
   s.width = r.be32();
   s.height = r.be32();
 }
 
-void read_ico(Byte_reader& r, Header_size& s) {
+void ico_size(Byte_reader& r, Header_size& s) {
   r.seek(4);
   uint32_t count = r.le16();
   int64_t w = 0, h = 0;
@@ -76,7 +85,7 @@ void read_ico(Byte_reader& r, Header_size& s) {
   s.height = h;
 }
 
-void read_pcx(Byte_reader& r, Header_size& s) {
+void pcx_size(Byte_reader& r, Header_size& s) {
   if (r.read_byte() != 10) return;
   r.seek(4);
   int64_t x0 = r.le16(), y0 = r.le16(), x1 = r.le16(), y1 = r.le16();
@@ -84,20 +93,20 @@ void read_pcx(Byte_reader& r, Header_size& s) {
   s.height = y1 - y0 + 1;
 }
 
-void read_psd(Byte_reader& r, Header_size& s) {
+void psd_size(Byte_reader& r, Header_size& s) {
   if (!is(r, "8BPS") || r.read_byte() != 0 || r.read_byte() != 1) return;
   r.seek(14);
   s.height = r.be32();
   s.width = r.be32();
 }
 
-void read_tga(Byte_reader& r, Header_size& s) {
+void tga_size(Byte_reader& r, Header_size& s) {
   r.seek(12);
   s.width = r.le16();
   s.height = r.le16();
 }
 
-void read_jpeg(Byte_reader& r, Header_size& s) {
+void jpeg_size(Byte_reader& r, Header_size& s) {
   r.seek(0);
   for (int64_t markers = 0; markers <= r.size() + 1; ++markers) {
     if (r.read_byte() != 0xFF) return;
@@ -119,7 +128,7 @@ void read_jpeg(Byte_reader& r, Header_size& s) {
   }
 }
 
-void read_tiff(Byte_reader& r, Header_size& s) {
+void tiff_size(Byte_reader& r, Header_size& s) {
   r.seek(0);
   int a = r.read_byte(), b = r.read_byte();
   bool big;
@@ -153,6 +162,25 @@ void read_tiff(Byte_reader& r, Header_size& s) {
     r.seek(entry + 12);
   }
 }
+
+// What a reader found counts only where both sides are a size: values
+// outside 1..999999 (a damaged header's) are none.
+void read_known(void (*reader)(Byte_reader&, Header_size&), Byte_reader& r, Header_size& s) {
+  reader(r, s);
+  if (!size_known(s.width, s.height)) s.width = s.height = 0;
+}
+
+}  // namespace
+
+void read_jpeg(Byte_reader& r, Header_size& s) { read_known(jpeg_size, r, s); }
+void read_gif(Byte_reader& r, Header_size& s) { read_known(gif_size, r, s); }
+void read_png(Byte_reader& r, Header_size& s) { read_known(png_size, r, s); }
+void read_bmp(Byte_reader& r, Header_size& s) { read_known(bmp_size, r, s); }
+void read_ico(Byte_reader& r, Header_size& s) { read_known(ico_size, r, s); }
+void read_pcx(Byte_reader& r, Header_size& s) { read_known(pcx_size, r, s); }
+void read_psd(Byte_reader& r, Header_size& s) { read_known(psd_size, r, s); }
+void read_tga(Byte_reader& r, Header_size& s) { read_known(tga_size, r, s); }
+void read_tiff(Byte_reader& r, Header_size& s) { read_known(tiff_size, r, s); }
 
 header_format format_of(const std::string& e) {
   if (e == ".jpg" || e == ".jpeg") return header_format::JPEG;

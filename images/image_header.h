@@ -40,14 +40,17 @@ class Byte_reader {
   uint8_t window_[4096];
 };
 
-// What a header reader found; width and height stay 0 when nothing was.
+// What a header reader found; width and height stay 0 when nothing was,
+// and both are 0 where either lies outside 1..999999 (no size at all).
 struct Header_size {
   int64_t width = 0;
   int64_t height = 0;
   bool fax_compressed = false;  // TIFF with CCITT group 3 or 4 compression
 };
 
-// The format readers (each from the reader's start).
+// The format readers (each from the reader's start). A BMP's size is its
+// info header's kind's: 16-bit words in the 12-byte OS/2 core header, else
+// 32-bit ones, the height's magnitude for a picture stored top-down.
 void read_jpeg(Byte_reader& r, Header_size& s);
 void read_gif(Byte_reader& r, Header_size& s);
 void read_png(Byte_reader& r, Header_size& s);
@@ -96,7 +99,7 @@ struct File_header {
 File_header read_file(const std::string& path, const std::string& extension, bool want_size, bool want_info);
 
 // Whether a header's width x height is a size at all: both within
-// 1..999999 (a top-down BMP's negative height is not).
+// 1..999999.
 inline bool size_known(int64_t width, int64_t height) {
   return width > 0 && width < 1000000 && height > 0 && height < 1000000;
 }

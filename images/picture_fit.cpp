@@ -145,11 +145,6 @@ bool open_bmp(Image_file_io::File_pieces& file, const std::string& file_name, in
 
 }  // namespace
 
-bool bmp_size(const std::string& file_name, int64_t& width, int64_t& height, Load_failure* why) {
-  Image_file_io::File_pieces file;
-  return open_bmp(file, file_name, width, height, why);
-}
-
 bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha, Load_failure* why,
                       const Go_on& go_on) {
   out.clear();

@@ -93,12 +93,6 @@ using Go_on = std::function<bool()>;
 bool decode_reduced(const std::string& file_name, const std::string& extension, const Part& part, int w, int h,
                     Pixels& out, bool& had_alpha, Load_failure* why = nullptr, const Go_on& go_on = {});
 
-// The size of a BMP file's picture as its own headers give it (top-down
-// rows counted as rows, whatever a header reader took them for), the rest
-// of the file unread. False, `why` saying why, for a file
-// decode_whole_bmp refuses by its headers.
-bool bmp_size(const std::string& file_name, int64_t& width, int64_t& height, Load_failure* why = nullptr);
-
 // The whole picture of a BMP file, read row by row as decode_reduced reads
 // one (neither the file nor a second picture held), at the size the
 // file's own headers give, whatever a header reader took it for. False,

@@ -441,10 +441,6 @@ class C_Collage_viewer : public C_Form {
   // (Single_view_picture::decodes_here). Sets the input's picture size to
   // the file's own (single_view_huge.cpp).
   Ref<C_Bitmap> off_thread_picture(const Ref<C_Image>& image, Single_view::Input& in, bool& coming);
-  // Whether the image shown alone is one cell_decodes takes; a BMP that
-  // took its size from its own headers for that (a top-down one) has the
-  // title name the size, as its decode here would (single_view_huge.cpp).
-  bool shown_off_thread(const Ref<C_Image>& image);
   // The image had w x h pixels before something read it: where the single
   // view shows it, the title names the size it has now.
   void retitle_if_resized(const Ref<C_Image>& image, int64_t w, int64_t h);

@@ -169,9 +169,7 @@ bool C_Dialog_replace::draw_picture(const Ref<C_Canvas>& canvas, const Ref<C_Ima
 void C_Dialog_replace::paint_half(const Ref<C_Canvas>& canvas, const Ref<C_Image>& image, double left,
                                   double half_w, double half_h) {
   if (image.is_none()) return;
-  // A header that gave no size: a BMP's own headers tell it (a top-down
-  // one, whose picture a worker reads when huge), else the picture.
-  image->size_from_own_headers();
+  // A header that gave no size: the picture tells it.
   if (image->width <= 0 && image->picture.is_none() && image->animation.is_none()) viewer.lock()->load_whole(image);
   const double w = C_Canvas::from_device_pixels(double(image->width));
   const double h = C_Canvas::from_device_pixels(double(image->height));

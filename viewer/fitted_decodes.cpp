@@ -25,8 +25,6 @@ bool Fitted_decodes::takes(const Ref<C_Image>& image, int64_t w, int64_t h) cons
   if (image.is_none() || image->load_failed || !image->picture.is_none() || !image->animation.is_none()) return false;
   if (!Picture_fit::decodes_reduced(image->extension()) || !Image_file_name::names_a_file(image->file_name))
     return false;
-  // A BMP whose header tells no size (a top-down one) is sized by its own.
-  image->size_from_own_headers();
   if (image->width * image->height <= OFF_THREAD_PIXELS || w <= 0 || h <= 0 || image->width < w ||
       image->height < h)
     return false;

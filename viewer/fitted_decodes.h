@@ -68,9 +68,7 @@ class Fitted_decodes {
   // held whole, and larger than w x h; not one whose decode here failed
   // without the file being at fault (the view decodes that itself). The
   // views draw a picture as filed, so one the single view turns is no
-  // exception. A BMP whose header reader found no size (top-down) takes
-  // its size from its own headers here (C_Image::size_from_own_headers),
-  // as its decode would.
+  // exception.
   bool takes(const Ref<C_Image>& image, int64_t w, int64_t h) const;
   // Asks for the image at w x h (`crop`: its central part with those
   // proportions, as a cell shows it), once.

@@ -26,17 +26,10 @@ Ref<C_Bitmap> kept_copy(C_Collage_viewer& v, const Ref<C_Image>& image, const Si
 
 }  // namespace
 
-bool C_Collage_viewer::shown_off_thread(const Ref<C_Image>& image) {
-  const int64_t w = image->width, h = image->height;
-  const bool takes = cell_decodes.takes(image, 1, 1);
-  retitle_if_resized(image, w, h);
-  return takes;
-}
-
 Ref<C_Bitmap> C_Collage_viewer::off_thread_picture(const Ref<C_Image>& image, Single_view::Input& in, bool& coming) {
   coming = false;
   // No worker to be had: load_whole reads it here.
-  if (!shown_off_thread(image) || picture_.decodes_here(image)) return Ref<C_Bitmap>();
+  if (!cell_decodes.takes(image, 1, 1) || picture_.decodes_here(image)) return Ref<C_Bitmap>();
   Single_view::Input full = in;
   full.pic_w = double(image->width);
   full.pic_h = double(image->height);

@@ -42,7 +42,7 @@ void C_Collage_viewer::load_for_showing(const Ref<C_Image>& image) {
   if (e == ".jpg" || e == ".jpeg") return;
   // Its size from the header tells whether a worker reads it.
   image->read_header_keeping_display(1.0, 1.0);
-  if (!shown_off_thread(image)) load_whole(image);
+  if (!cell_decodes.takes(image, 1, 1)) load_whole(image);
 }
 
 }  // namespace brek

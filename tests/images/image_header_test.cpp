@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "images/bmp_codec.h"
 #include "images/image_header.h"
@@ -34,6 +35,23 @@ class ImageHeader : public ::testing::Test {
   }
   static std::string tiff(bool big, uint32_t width, uint32_t height, uint32_t compression) {
     return make_tiff(big, width, height, compression);
+  }
+  // A PCX whose picture spans x0..x1 and y0..y1, bounds included.
+  static std::string pcx(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+    std::string s = {10, 5, 1, 8};
+    for (uint32_t v : {x0, y0, x1, y1}) put16le(s, v);
+    s.resize(128, '\0');
+    return s;
+  }
+  // A PSD of three channels, its height first.
+  static std::string psd(uint32_t height, uint32_t width) {
+    std::string s = "8BPS";
+    put16be(s, 1);
+    s.append(6, '\0');
+    put16be(s, 3);
+    put32be(s, height);
+    put32be(s, width);
+    return s;
   }
   Temp_dir dir;
 };
@@ -78,24 +96,12 @@ TEST_F(ImageHeader, EveryFormatGivesItsSize) {
   EXPECT_EQ(s.width, 32);
 
   // PCX bounds are inclusive.
-  std::string pcx = {10, 5, 1, 8};
-  put16le(pcx, 10);
-  put16le(pcx, 20);
-  put16le(pcx, 109);
-  put16le(pcx, 69);
-  pcx.resize(128, '\0');
-  s = size_of("g.pcx", pcx);
+  s = size_of("g.pcx", pcx(10, 20, 109, 69));
   EXPECT_EQ(s.width, 100);
   EXPECT_EQ(s.height, 50);
 
   // PSD keeps the height first.
-  std::string psd = "8BPS";
-  put16be(psd, 1);
-  psd.append(6, '\0');
-  put16be(psd, 3);
-  put32be(psd, 300);
-  put32be(psd, 400);
-  s = size_of("h.psd", psd);
+  s = size_of("h.psd", psd(300, 400));
   EXPECT_EQ(s.width, 400);
   EXPECT_EQ(s.height, 300);
 
@@ -150,14 +156,15 @@ TEST_F(ImageHeader, JpegFrameHeaderPlacesAndKinds) {
 }
 
 TEST_F(ImageHeader, SignatureTestsAndOddValues) {
-  // A BMP stored top-down has a negative height.
+  // A BMP stored top-down has a negative height: its size is its magnitude.
   std::string bmp = "BM";
-  bmp.append(16, '\0');
+  bmp.append(12, '\0');
+  put32le(bmp, 40);
   put32le(bmp, 50);
   put32le(bmp, uint32_t(-30));
   H::Header_size s = size_of("t.bmp", bmp);
   EXPECT_EQ(s.width, 50);
-  EXPECT_EQ(s.height, -30);
+  EXPECT_EQ(s.height, 30);
   bmp[0] = 'X';
   EXPECT_EQ(size_of("u.bmp", bmp).width, 0);
   std::string png = make_png(test_picture(3, 3));
@@ -170,6 +177,74 @@ TEST_F(ImageHeader, SignatureTestsAndOddValues) {
   // Short files give nothing.
   EXPECT_EQ(size_of("x.gif", "GIF").width, 0);
   EXPECT_EQ(size_of("y.jpg", "").width, 0);
+}
+
+namespace {
+
+// The first bytes of a BMP: the file header and an info header of
+// `info_size` bytes whose width and height are the given words (16 bits
+// each in the 12-byte OS/2 core header, else 32), padded to `info_size`.
+std::string bmp_head(uint32_t info_size, uint32_t width, uint32_t height) {
+  std::string s = "BM";
+  put32le(s, 14 + info_size);
+  put32le(s, 0);
+  put32le(s, 14 + info_size);
+  put32le(s, info_size);
+  if (info_size == 12) {
+    put16le(s, width);
+    put16le(s, height);
+  } else {
+    put32le(s, width);
+    put32le(s, height);
+  }
+  put16le(s, 1);   // planes
+  put16le(s, 24);  // bits per pixel
+  if (s.size() < 14 + info_size) s.resize(14 + info_size, '\0');
+  return s;
+}
+
+}  // namespace
+
+// A BMP's size as its kind of header gives it: the 16-bit words of an OS/2
+// core header, the magnitude of a top-down picture's negative height; a
+// size outside 1..999999 (a damaged header) or a header no reader takes
+// gives none, as for every format.
+TEST_F(ImageHeader, BmpSizesFollowTheirKindOfHeader) {
+  const auto size = [&](const std::string& bytes) {
+    const H::Header_size s = size_of("b.bmp", bytes);
+    return std::to_string(s.width) + " x " + std::to_string(s.height);
+  };
+  EXPECT_EQ(size(bmp_head(12, 40, 30)), "40 x 30");
+  EXPECT_EQ(size(bmp_head(12, 65535, 2)), "65535 x 2");
+  EXPECT_EQ(size(bmp_head(40, 12000, uint32_t(-8000))), "12000 x 8000");
+  EXPECT_EQ(size(bmp_head(124, 999999, uint32_t(-999999))), "999999 x 999999");
+  EXPECT_EQ(size(bmp_head(108, 640, 480)), "640 x 480");
+  EXPECT_EQ(size(bmp_head(40, 10, uint32_t(-1))), "10 x 1");
+  for (const uint32_t height : {uint32_t(INT32_MIN), 0u, 1000000u, uint32_t(-1000000)})
+    EXPECT_EQ(size(bmp_head(40, 10, height)), "0 x 0") << int32_t(height);
+  for (const uint32_t width : {0u, 1000000u, uint32_t(-10)}) EXPECT_EQ(size(bmp_head(40, width, 10)), "0 x 0") << width;
+  EXPECT_EQ(size(bmp_head(12, 0, 30)), "0 x 0");
+  // Headers of other lengths are no BMP the program reads.
+  for (const uint32_t info : {0u, 16u, 39u, 1025u}) EXPECT_EQ(size(bmp_head(info, 40, 30)), "0 x 0") << info;
+}
+
+// Values outside 1..999999 are no size for any format: both sides read 0.
+TEST_F(ImageHeader, SizesOutOfRangeAreUnknownInEveryFormat) {
+  // A PCX whose right edge lies left of its left one.
+  H::Header_size s = size_of("g.pcx", pcx(100, 0, 10, 49));
+  EXPECT_EQ(s.width, 0);
+  EXPECT_EQ(s.height, 0);
+  std::string png = make_png(test_picture(3, 3));
+  png.replace(16, 4, std::string("\x00\x0F\x42\x40", 4));  // 1000000 wide
+  s = size_of("w.png", png);
+  EXPECT_EQ(s.width, 0);
+  EXPECT_EQ(s.height, 0);
+  s = size_of("h.psd", psd(0xFFFFFFFFu, 400));
+  EXPECT_EQ(s.width, 0);
+  EXPECT_EQ(s.height, 0);
+  s = size_of("t.tif", tiff(false, 20, 3000000, 1));
+  EXPECT_EQ(s.width, 0);
+  EXPECT_EQ(s.height, 0);
 }
 
 TEST_F(ImageHeader, MissingFilesAreNotCreatedAndOtherFormatsGetOnlyInfo) {

@@ -122,9 +122,9 @@ TEST(DialogReplace, BothPicturesAreDrawnInTheirHalvesWithTheirSizes) {
   for (int x = 400; x < 800; x += 7)
     for (int y = 0; y < 400; y += 7) ASSERT_EQ(c.at(x, y), grey) << x << "," << y;
 
-  // A BMP stored top-down, whose negative height the header's size reader
-  // takes for no size: drawn with its size as its bottom-up twin is, the
-  // right way up (its top half green).
+  // A BMP stored top-down, its height negative in its header: drawn with
+  // its size as its bottom-up twin is, the right way up (its top half
+  // green).
   Buffer twin(800, 400), top_down(800, 400);
   for (const bool down : {false, true}) {
     d->target_image.reset();

@@ -5,10 +5,13 @@
 // read ahead stays.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 
 #include <malloc.h>
 
+#include "images/bmp_codec.h"
 #include "runtime/clock.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -102,6 +105,78 @@ TEST(ViewerDirectoryViews, ACaptionShowsTheFilesSizeBytesAndDateWholeLines) {
     if (row[size_t(x - x0)] != BLACK) {
       EXPECT_NE(b.at(x, alone), BLACK) << x;
     }
+  }
+}
+
+namespace {
+
+// A BMP of the picture with the 12-byte OS/2 core header (16-bit width and
+// height), `pad` bytes after its rows.
+std::string os2_bmp(const Pixels& p, size_t pad) {
+  const std::vector<uint8_t> windows = Bmp_codec::encode24(p);
+  std::string s = "BM";
+  const auto le = [&s](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  le(uint32_t(26 + windows.size() - 54 + pad), 4);
+  le(0, 4);
+  le(26, 4);  // the rows
+  le(12, 4);
+  le(uint32_t(p.width()), 2);
+  le(uint32_t(p.height()), 2);
+  le(1, 2);
+  le(24, 2);
+  s.append(windows.begin() + 54, windows.end());
+  return s + std::string(pad, '\0');
+}
+
+// The caption view of a folder holding only `name` with these bytes, as
+// painted.
+std::vector<uint32_t> caption_painted(const std::string& dir, const std::string& bytes,
+                                      fs::file_time_type modified, std::string& size) {
+  fs::create_directories(dir);
+  EXPECT_TRUE(brek_test::write_file(dir + "/a.bmp", bytes));
+  fs::last_write_time(dir + "/a.bmp", modified);
+  Boxed b(600, 200);
+  Ref<Test_viewer> v = show_folder(b, dir, 3, mode_view::CAPTIONS);
+  b.paint();
+  const Ref<C_Image> e = v->files.get(0);
+  size = std::to_string(e->width) + " x " + std::to_string(e->height);
+  return b.sample(1);
+}
+
+}  // namespace
+
+// The captions give a BMP's size as its kind of header tells it (an OS/2
+// core header's 16-bit words, a top-down picture's height without its
+// sign), painted as a plain BMP of that size is, and no size for a
+// damaged height, as for a file whose header gives none.
+TEST(ViewerDirectoryViews, CaptionsGiveTheSizeABmpsOwnKindOfHeaderTells) {
+  brek_test::Temp_dir t;
+  const fs::file_time_type modified = fs::file_time_type::clock::now() - std::chrono::hours(30);
+  const std::vector<uint8_t> windows = Bmp_codec::encode24(quadrants(40, 30));
+  std::string no_bmp = bmp_header_only(10, 30, 0);
+  no_bmp[0] = 'X';
+  struct Case {
+    std::string what, bytes, twin, size;
+  };
+  const std::vector<Case> cases{
+      {"OS/2", os2_bmp(quadrants(40, 30), 28), std::string(windows.begin(), windows.end()), "40 x 30"},
+      {"top-down", bmp_header_only(12000, -8000, 0), bmp_header_only(12000, 8000, 0), "12000 x 8000"},
+      {"height -2^31", bmp_header_only(10, INT32_MIN, 0), no_bmp, "0 x 0"},
+      {"height 0", bmp_header_only(10, 0, 0), no_bmp, "0 x 0"},
+      {"height 1000000", bmp_header_only(10, 1000000, 0), no_bmp, "0 x 0"}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(c.bytes.size(), c.twin.size());
+    std::string size, twin_size;
+    const std::string dir = t.file(std::to_string(n++));
+    const std::vector<uint32_t> painted = caption_painted(dir + "/file", c.bytes, modified, size);
+    const std::vector<uint32_t> twin = caption_painted(dir + "/twin", c.twin, modified, twin_size);
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(twin_size, c.size);
+    EXPECT_TRUE(painted == twin) << "the captions differ";
   }
 }
 

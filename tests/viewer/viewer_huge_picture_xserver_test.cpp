@@ -8,9 +8,9 @@
 // or a JPEG whose header says that size) beside a single copy; and the
 // window goes on answering while they are read (how long it pauses at
 // most, against a read on its thread, is huge_gif_cells_bench's to tell).
-// Top-down BMPs at the size limit, whose height the header's size reader
-// takes for no size, go the same ways as bottom-up ones: the window's
-// thread reads no more of them than their headers.
+// Top-down BMPs at the size limit, their heights negative in their
+// headers, go the same ways as bottom-up ones: the window's thread reads
+// no more of them than their headers.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -430,8 +430,8 @@ TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowGifsAtTheSizeLimitWithou
   expect_held(r.before, r.peak, r.rest);
 }
 
-// The same with top-down BMPs at the size limit (heights the header's size
-// reader takes for no size): the window's thread reads no more of them
+// The same with top-down BMPs at the size limit (their heights negative in
+// their headers): the window's thread reads no more of them
 // than their headers, and what is held stays as small.
 TEST(ViewerHugePicture, TheMoveWindowAndTheNameClashShowTopDownBmpsAtTheSizeLimitWithoutReadingThemHere) {
   if (!have_display()) GTEST_SKIP() << "no X server";
@@ -623,15 +623,15 @@ TEST(ViewerHugePicture, TurnsFlipsAndInversionsOfAPictureAtTheSizeLimitHoldOneCo
   }
 }
 
-// A top-down BMP at the size limit (its height negative, which the
-// header's size reader takes for no size at all) beside its bottom-up
-// twin, each with a band of another colour along its top. In the collage
-// their cells show them the right way up; from there Return, or from the
-// twin alone in the captions' view a step, shows the top-down one alone,
-// fitted and then at its own size, the right way up too. All is read on
-// workers, as the bottom-up one is: the window's thread reads no more of
-// the files than their headers, and nothing holds a whole picture until
-// one is shown at its own size; the title names the picture's size.
+// A top-down BMP at the size limit (its height negative in its header)
+// beside its bottom-up twin, each with a band of another colour along its
+// top. In the collage their cells show them the right way up; from there
+// Return, or from the twin alone in the captions' view a step, shows the
+// top-down one alone, fitted and then at its own size, the right way up
+// too. All is read on workers, as the bottom-up one is: the window's
+// thread reads no more of the files than their headers, and nothing holds
+// a whole picture until one is shown at its own size; the title names the
+// picture's size.
 TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   brek_test::Temp_dir dir;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "baselib/config.h"
 #include "forms/form_bridge.h"
+#include "images/bmp_codec.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/viewer/viewer_test_support.h"
@@ -45,6 +48,40 @@ TEST(ViewerOpen, AFileOpensAloneInTheSingleViewWithItsCaption) {
   EXPECT_EQ(v->files.count(), 2);
   EXPECT_EQ(v->laid_out_count, 0);
   EXPECT_EQ(v->index_of_file(dir.file("none.bmp")), -1);
+}
+
+// A BMP opened alone: the title gives the size its own kind of header
+// tells (an OS/2 core header's 16-bit words, a top-down picture's height
+// without its sign, before anything of it was decoded), and for a damaged
+// height no size, then why it does not show.
+TEST(ViewerOpen, TheTitleGivesTheSizeABmpsOwnKindOfHeaderTells) {
+  brek_test::Temp_dir dir;
+  const std::vector<uint8_t> windows = Bmp_codec::encode24(quadrants(40, 30));
+  // The 12-byte OS/2 core header, then the same rows.
+  std::string os2 = "BM";
+  const auto le = [&os2](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) os2.push_back(char((v >> (8 * i)) & 0xFF));
+  };
+  for (const uint32_t v : {uint32_t(26 + 3600), 0u, 26u, 12u}) le(v, 4);
+  for (const uint32_t v : {40u, 30u, 1u, 24u}) le(v, 2);
+  os2.append(windows.begin() + 54, windows.end());
+  const std::string old = dir.file("old.bmp"), down = dir.file("down.bmp");
+  ASSERT_TRUE(brek_test::write_file(old, os2));
+  ASSERT_TRUE(brek_test::write_file(down, bmp_header_only(12000, -8000, 0)));
+  Ref<Test_viewer> v = new_viewer();
+  v->open_file(old);
+  EXPECT_EQ(v->collage->caption, caption_of(old, "40x30 3.5 KBytes"));
+  v->open_file(down);
+  EXPECT_EQ(v->collage->caption, caption_of(down, "12000x8000 154 Bytes"));
+  for (const int height : {INT32_MIN, 0, 1000000}) {
+    SCOPED_TRACE(height);
+    const std::string damaged = dir.file("damaged" + std::to_string(height) + ".bmp");
+    ASSERT_TRUE(brek_test::write_file(damaged, bmp_header_only(10, height, 0)));
+    v->open_file(damaged);
+    const std::string unknown = caption_of(damaged, "0x0 154 Bytes: ");
+    EXPECT_EQ(v->collage->caption.substr(0, unknown.size()), unknown) << v->collage->caption;
+    EXPECT_GT(v->collage->caption.size(), unknown.size()) << "no reason given";
+  }
 }
 
 TEST(ViewerOpen, TheArgumentRulesOfTheCommandLine) {
