@@ -69,6 +69,13 @@ void C_Dialog_replace::forget_pictures() {
   pictures_.clear();
 }
 
+std::string C_Dialog_replace::show_modal(const Ref<C_Form>& owner) {
+  if (is_none()) return {};
+  // The paint box keeps what it drew while the dialog was hidden.
+  if (!in_modal_loop()) pbox->invalidate_all();
+  return C_Dialog_common::show_modal(owner);
+}
+
 void C_Dialog_replace::on_timer() {
   if (is_none()) return;
   if (decodes_.step(pictures_)) pbox->invalidate_all();

@@ -50,6 +50,9 @@ class C_Dialog_replace : public C_Dialog_common {
   void build();
   void destroy_hook() override;
 
+  // Asks about the files now named: both halves are painted anew, never
+  // left as an earlier question painted them (or before its pictures came).
+  std::string show_modal(const Ref<C_Form>& owner) override;
   // A button: the run ends with its name.
   void on_click() override;
   void on_paint() override;
