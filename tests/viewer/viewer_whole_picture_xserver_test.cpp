@@ -481,6 +481,50 @@ TEST_F(ViewerStalledPictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDeco
   }
 }
 
+// A step from a photograph whose disk stalls while its worker reads it
+// (a mount that went away) onto another photograph: the stopped worker,
+// stuck in its read, does not hold the next one's worker back for good,
+// and the next photograph comes whole. In a process of its own, whose
+// reads stay held.
+TEST_F(ViewerStalledPictureDeathTest, AWorkerStuckInAReadDoesNotHoldTheNextPictureBack) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  const auto stepped = [] {
+    brek_test::Temp_dir dir;
+    ASSERT_TRUE(write_position_picture(dir.file("a.jpg"), 6000, 4000));
+    ASSERT_TRUE(write_position_picture(dir.file("b.jpg"), 4000, 3000, OTHER_BLUE));
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    s.v->open_dir(dir.path());
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return s.v->files.count() == 2 && s.v->laid_out_count == 2;
+    }));
+    const brek_platform::Point_pt middle = s.cell_middle(0);
+    s.rest_pointer_at(middle);
+    brek_test::Stalled_reads disk(dir.file("a.jpg"), std::chrono::seconds(60));
+    ASSERT_TRUE(disk.holding());
+    ASSERT_TRUE(te::click(s.v->native, middle));
+    te::settle();
+    ASSERT_EQ(s.v->current_file, dir.file("a.jpg"));
+    ASSERT_FALSE(s.v->fit_mode);
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return disk.waiting();
+    })) << "the worker read nothing";
+    ASSERT_TRUE(press(s.v->native, 40));
+    ASSERT_EQ(s.v->current_file, dir.file("b.jpg"));
+    const Ref<C_Image> next = s.v->current_image();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return !next->picture.is_none();
+    })) << "the next picture never came";
+    EXPECT_TRUE(disk.waiting()) << "the first worker's read went on";
+    disk.release();
+    EXPECT_TRUE(no_worker_left());
+  };
+  EXPECT_EXIT(brek_test::exit_with_failures(stepped), testing::ExitedWithCode(0), "");
+}
+
 // Copy and Save As while the worker decodes the whole picture take the
 // worker's picture: the file is read for its header, the part in view and
 // the worker, and opened by nothing else. The disk stalls on the file
