@@ -711,56 +711,63 @@ TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
   }
 }
 
-// Eight BMPs at the size limit (one file under eight names) in the
-// collage: Return shows the first alone at its own size, then Down seven
-// times, each as soon as the step's worker is reading. The workers of the
-// pictures stepped over stop before they take their memory, so at its
-// peak the process holds the picture shown and one more (the neighbour
-// kept from before), however many steps came while workers read.
-TEST(ViewerHugePicture, SteppingThroughBmpsAtTheSizeLimitHoldsThePictureShownAndOneMore) {
+// Eight pictures at the size limit (one file under eight names: a BMP, or
+// a JPEG whose data holds only its first rows) in the collage: Return
+// shows the first alone at its own size, then Down seven times, each as
+// soon as the step's worker is reading. The workers of the pictures
+// stepped over stop before they take their memory, so at its peak the
+// process holds the picture shown and one more (the neighbour kept from
+// before), however many steps came while workers read.
+TEST(ViewerHugePicture, SteppingThroughPicturesAtTheSizeLimitHoldsThePictureShownAndOneMore) {
   if (!have_display()) GTEST_SKIP() << "no X server";
-  brek_test::Temp_dir dir;
-  ASSERT_TRUE(write_sparse_bmp(dir.file("a.bmp"), HUGE_W, HUGE_H, BMP_BODY, false, BAND_ROWS, BMP_BAND));
-  const std::string names_after = "bcdefgh";
-  for (char c : names_after) fs::create_hard_link(dir.file("a.bmp"), dir.file(std::string(1, c) + ".bmp"));
-  write_mode(0);
-  const int64_t before = resident();
-  reset_peak_resident();
-  Started s(dir.path());
-  const Ref<Ticking_viewer> v = s.v;
-  int64_t peak = 0, rest = 0;
-  const auto whole_held = [v](const std::string& name) {
-    return names(v, name) && !v->fit_mode && !v->current_image()->picture.is_none();
-  };
-  std::vector<Script::Step> steps{
-      {"the folder listed and every cell painted", [v] { return cells_painted(v, 8); },
-       [&, v] {
-         // The pointer in the middle of the window: pictures at their own
-         // size.
-         v->pointer = point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(400))};
-         v->current_file = dir.file("a.bmp");
-         press(v, VK_RETURN);
-       }},
-      {"the first picture whole at its own size", [whole_held] { return whole_held("a.bmp"); },
-       [v] { press(v, VK_DOWN); }}};
-  for (size_t i = 0; i + 1 < names_after.size(); ++i)
-    steps.push_back({std::string("a worker reading ") + names_after[i] + ".bmp",
-                     [v, name = std::string(1, names_after[i]) + ".bmp"] {
-                       return names(v, name) && v->current_image()->whole_decoding();
-                     },
-                     [v] { press(v, VK_DOWN); }});
-  steps.push_back({"the last picture whole at its own size", [whole_held] { return whole_held("h.bmp"); },
-                   [&, v] {
-                     peak = peak_resident();
-                     rest = resident();
-                     press(v, VK_ESCAPE);
-                   }});
-  expect_run_to_escape(s, steps);
-  std::printf("stepping through eight BMPs at the size limit: peak %lld MB, at the last %lld MB above the start "
-              "(a picture is %lld MB)\n",
-              (long long)((peak - before) / MB), (long long)((rest - before) / MB), (long long)(HUGE_BYTES / MB));
-  if (RESIDENT_SIZE_COUNTS) {
-    EXPECT_LT(peak - before, 2 * HUGE_BYTES + HUGE_BYTES / 4)
-        << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+  for (const std::string ext : {".bmp", ".jpg"}) {
+    SCOPED_TRACE(ext);
+    brek_test::Temp_dir dir;
+    const std::string first = dir.file("a" + ext);
+    if (ext == ".bmp")
+      ASSERT_TRUE(write_sparse_bmp(first, HUGE_W, HUGE_H, BMP_BODY, false, BAND_ROWS, BMP_BAND));
+    else
+      ASSERT_TRUE(brek_test::write_file(first, jpeg_at_the_size_limit(dir)));
+    const std::string others = "bcdefgh";
+    for (char c : others) fs::create_hard_link(first, dir.file(c + ext));
+    write_mode(0);
+    const int64_t before = resident();
+    reset_peak_resident();
+    Started s(dir.path());
+    const Ref<Ticking_viewer> v = s.v;
+    int64_t peak = 0, rest = 0;
+    const auto whole_held = [v](const std::string& name) {
+      return names(v, name) && !v->fit_mode && !v->current_image()->picture.is_none();
+    };
+    std::vector<Script::Step> steps{
+        {"the folder listed and every cell painted", [v] { return cells_painted(v, 8); },
+         [&, v] {
+           // The pointer in the middle of the window: pictures at their
+           // own size.
+           v->pointer = point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(400))};
+           v->current_file = first;
+           press(v, VK_RETURN);
+         }},
+        {"the first picture whole at its own size", [whole_held, ext] { return whole_held("a" + ext); },
+         [v] { press(v, VK_DOWN); }}};
+    for (size_t i = 0; i + 1 < others.size(); ++i)
+      steps.push_back({"a worker reading " + (others[i] + ext),
+                       [v, name = others[i] + ext] { return names(v, name) && v->current_image()->whole_decoding(); },
+                       [v] { press(v, VK_DOWN); }});
+    steps.push_back({"the last picture whole at its own size", [whole_held, ext] { return whole_held("h" + ext); },
+                     [&, v] {
+                       peak = peak_resident();
+                       rest = resident();
+                       press(v, VK_ESCAPE);
+                     }});
+    expect_run_to_escape(s, steps);
+    std::printf("stepping through eight %s files at the size limit: peak %lld MB, at the last %lld MB above the "
+                "start (a picture is %lld MB)\n",
+                ext.c_str(), (long long)((peak - before) / MB), (long long)((rest - before) / MB),
+                (long long)(HUGE_BYTES / MB));
+    if (RESIDENT_SIZE_COUNTS) {
+      EXPECT_LT(peak - before, 2 * HUGE_BYTES + HUGE_BYTES / 4)
+          << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+    }
   }
 }
