@@ -137,6 +137,9 @@ bool C_Whole_decode::decode(const Image_header::File_version& before) {
   const auto unchanged = [&] {
     const std::optional<Image_header::File_version> after = version_of(file_name);
     file_changed = after && !before.same_picture(*after);
+    // A file deleted meanwhile says why as a read of it now would ("No
+    // such file or directory"): it is gone, not another version.
+    if (!after) Image_file_io::File_pieces().open(file_name, &why);
     return after && !file_changed;
   };
   if (extension == ".bmp") {

@@ -52,7 +52,7 @@ class C_Whole_decode : public C_Thread {
   // owner keeps it as the image's failure, as a decode of its own would,
   // so a bad file or a want of memory costs one decode (a new image of the
   // file tries again). Untold for a stopped worker or a file that changed
-  // meanwhile.
+  // meanwhile; a file deleted meanwhile is gone, as a read of it says.
   Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is
