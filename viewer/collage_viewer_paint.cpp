@@ -34,6 +34,9 @@ void C_Collage_viewer::on_paint() { paint_into(paint_box_canvas(), paint_box_wid
 
 void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h) {
   if (is_none() || canvas.is_none()) return;
+  // A command makes the oriented copy and repaints once it is done; a
+  // paint meanwhile would start another.
+  if (orienting_) return;
   paint_canvas_ = canvas;
   paint_w_ = box_w;
   paint_h_ = box_h;
@@ -184,7 +187,7 @@ void C_Collage_viewer::give_back_released_memory() {
 #endif
 }
 
-Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
+Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image, bool ticking) {
   Ref<C_Bitmap> source = image->picture;
   Ref<C_Gif> gif = image->animation;
   if (!gif.is_none()) {
@@ -216,7 +219,7 @@ Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
   // source (which other views and the clipboard may share, so it is never
   // changed) a picture at the size limit is held twice at most.
   oriented_.reset();
-  oriented_ = turns != 0 || fx || fy ? source->rotated_90(fx, fy, turns * 90, inv) : source->inverted();
+  oriented_ = turns != 0 || fx || fy ? source->rotated_90(fx, fy, turns * 90, inv, ticking) : source->inverted(ticking);
   oriented_source_ = source;
   oriented_turns_ = turns;
   oriented_flip_x_ = fx;
