@@ -55,9 +55,14 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   if (single_mode && !current_file.empty()) {
     const Ref<C_Image> shown = current_image();
     // A step lets go of what was shown before, ahead of reading the new
-    // picture so that the two never add up; coming from the directory
-    // view keeps its cells for the way back.
-    if (!single_shown_.is_none() && single_shown_.get() != shown.get()) release_pictures_away_from(shown);
+    // picture so that the two never add up (the copies made to show it
+    // too, also where its neighbour keeps the picture); coming from the
+    // directory view keeps its cells for the way back.
+    if (!single_shown_.is_none() && single_shown_.get() != shown.get()) {
+      oriented_.reset();
+      stretched_.reset();
+      release_pictures_away_from(shown);
+    }
     picture_.keep_only(shown);
     single_shown_ = shown;
     painted_image = shown;

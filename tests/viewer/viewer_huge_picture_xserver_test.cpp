@@ -716,11 +716,13 @@ TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
 
 // Eight pictures at the size limit (one file under eight names: a BMP, or
 // a JPEG whose data holds only its first rows) in the collage: Return
-// shows the first alone at its own size, then Down seven times, each as
-// soon as the step's worker is reading. The workers of the pictures
-// stepped over stop before they take their memory, so at its peak the
-// process holds the picture shown and one more (the neighbour kept from
-// before), however many steps came while workers read.
+// shows the first alone at its own size, Right turns it, Down shows the
+// second once read whole, then Down six times, each as soon as the step's
+// worker is reading. The turned copy goes with the step, and the workers
+// of the pictures stepped over stop before they take their memory, so at
+// its peak the process holds the picture shown and one more (the
+// neighbour kept from before), however many steps came while workers
+// read.
 TEST(ViewerHugePicture, SteppingThroughPicturesAtTheSizeLimitHoldsThePictureShownAndOneMore) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   for (const std::string ext : {".bmp", ".jpg"}) {
@@ -752,8 +754,13 @@ TEST(ViewerHugePicture, SteppingThroughPicturesAtTheSizeLimitHoldsThePictureShow
            press(v, VK_RETURN);
          }},
         {"the first picture whole at its own size", [whole_held, ext] { return whole_held("a" + ext); },
+         [v] { press(v, VK_RIGHT); }},
+        {"the first picture turned", [v] { return v->image_pixels.x == HUGE_H && v->painted_as.turns == 1; },
+         [v] { press(v, VK_DOWN); }},
+        // Read whole beside its neighbour, which is kept.
+        {"the second picture whole at its own size", [whole_held, ext] { return whole_held("b" + ext); },
          [v] { press(v, VK_DOWN); }}};
-    for (size_t i = 0; i + 1 < others.size(); ++i)
+    for (size_t i = 1; i + 1 < others.size(); ++i)
       steps.push_back({"a worker reading " + (others[i] + ext),
                        [v, name = others[i] + ext] { return names(v, name) && v->current_image()->whole_decoding(); },
                        [v] { press(v, VK_DOWN); }});
