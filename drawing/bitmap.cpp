@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "drawing/brek_drawing.h"
+#include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 
 namespace brek {
@@ -103,7 +104,7 @@ void C_Bitmap::stretch_draw(const Ref<C_Canvas>& target, const rect& r, const re
   C_Brek_drawing::draw_bitmap(*target, box.h, box.w, box.y, box.x, native.get(), &clip);
 }
 
-Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle, bool invert) {
+Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle, bool invert, bool ticking) {
   if (is_none() || !native) return Ref<C_Bitmap>();
   settle();
   int32_t a = Brek_runtime::int_mod(int32_t(angle + 360), 360);
@@ -140,13 +141,14 @@ Ref<C_Bitmap> C_Bitmap::rotated(bool mirror_h, bool mirror_v, int64_t angle, boo
           if (mirror_v) dy = DH - 1 - dy;
           dst->row(dy)[dx] = (s[x] ^ flip) | force;
         }
+        if (ticking) Brek_runtime::loop_tick();
       }
     }
   }
   return out;
 }
 
-Ref<C_Bitmap> C_Bitmap::inverted() {
+Ref<C_Bitmap> C_Bitmap::inverted(bool ticking) {
   if (is_none() || !native) return Ref<C_Bitmap>();
   settle();
   Ref<C_Bitmap> out = create(width, height, has_alpha() ? 32 : 0);
@@ -157,8 +159,13 @@ Ref<C_Bitmap> C_Bitmap::inverted() {
   uint32_t force = out->has_alpha() ? 0 : 0xFF000000u;
   const uint32_t* s = src.words();
   uint32_t* d = dst->words();
-  size_t n = size_t(src.width()) * size_t(src.height());
-  for (size_t i = 0; i < n; ++i) d[i] = ((~s[i]) & 0x00FFFFFFu) | (s[i] & keep) | force;
+  const size_t n = size_t(src.width()) * size_t(src.height());
+  // A tick a tile's row: as often as a turn ticks.
+  for (size_t at = 0; at < n; at += TILE) {
+    const size_t end = std::min(n, at + TILE);
+    for (size_t i = at; i < end; ++i) d[i] = ((~s[i]) & 0x00FFFFFFu) | (s[i] & keep) | force;
+    if (ticking) Brek_runtime::loop_tick();
+  }
   return out;
 }
 

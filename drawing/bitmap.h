@@ -67,14 +67,18 @@ class C_Bitmap : public Brek_object {
   // A new bitmap turned clockwise by a quarter-turn angle (after adding
   // 360, modulo 360), then mirrored, and inverted as inverted() does where
   // asked: one pass into one copy, so a picture at the size limit is never
-  // held three times. The None bitmap for other angles.
-  Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle, bool invert = false);
+  // held three times. The None bitmap for other angles. `ticking` makes
+  // it long work: a loop tick every few dozen pixels (seconds at the size
+  // limit), which may raise the Stop of a Cancel, the copy then dropped.
+  Ref<C_Bitmap> rotated(bool mirror_horizontal, bool mirror_vertical, int64_t angle, bool invert = false,
+                        bool ticking = false);
   // The same as rotated, under the name the image layers use.
-  Ref<C_Bitmap> rotated_90(bool flip_lr, bool flip_tb, int64_t degrees, bool invert = false) {
-    return rotated(flip_lr, flip_tb, degrees, invert);
+  Ref<C_Bitmap> rotated_90(bool flip_lr, bool flip_tb, int64_t degrees, bool invert = false, bool ticking = false) {
+    return rotated(flip_lr, flip_tb, degrees, invert, ticking);
   }
   // A new bitmap with every colour channel c as 255 - c; alpha kept.
-  Ref<C_Bitmap> inverted();
+  // `ticking` as for rotated.
+  Ref<C_Bitmap> inverted(bool ticking = false);
   Ref<C_Bitmap> negative() { return inverted(); }
 
   static bool extension_loadable(const std::string& ext);

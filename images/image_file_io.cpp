@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -46,13 +47,30 @@ bool readable_whole(int fd, int64_t& size, Load_failure* why) {
 
 }  // namespace
 
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why) {
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why,
+                     const std::function<bool()>& go_on) {
+  constexpr size_t PIECE = size_t(16) << 20;
   out.clear();
   File_pieces file;
   if (!file.open(path, why)) return false;
-  out.resize(size_t(file.size()));
-  // A file that shrank meanwhile gives what it still had.
-  out.resize(file.read_up_to(0, out.data(), out.size()));
+  const size_t size = size_t(file.size());
+  // Its size once, filled a piece at a time.
+  out.reserve(size);
+  for (size_t at = 0; at < size;) {
+    if (go_on && !go_on()) {
+      out = std::vector<uint8_t>();
+      return false;
+    }
+    const size_t n = std::min(PIECE, size - at);
+    out.resize(at + n);
+    const size_t got = file.read_up_to(at, out.data() + at, n);
+    at += got;
+    // A file that shrank meanwhile gives what it still had.
+    if (got < n) {
+      out.resize(at);
+      break;
+    }
+  }
   return true;
 }
 

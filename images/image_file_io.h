@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,11 @@ inline constexpr int64_t MAX_FILE_BYTES = int64_t(1) << 30;
 
 // Reads a whole regular file; false when it is missing, not a regular file,
 // unreadable or larger than MAX_FILE_BYTES, `why` saying which (with the
-// system's errno). Never creates the file.
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why = nullptr);
+// system's errno). Never creates the file. `go_on` (none: always) is
+// asked between pieces of a few megabytes, which take their memory as
+// they are read: false, `out` empty and nothing said, once it says stop.
+bool read_whole_file(const std::string& path, std::vector<uint8_t>& out, Load_failure* why = nullptr,
+                     const std::function<bool()>& go_on = {});
 // The reason for a file of `size` bytes that is over MAX_FILE_BYTES, as
 // every whole read states it; false.
 bool too_large_file(int64_t size, Load_failure* why);

@@ -30,13 +30,17 @@ Picture_shrink::Picture_shrink(int64_t x0, int64_t y0, int64_t x1, int64_t y1, i
   // The output column of each sampled column, and the samples behind each.
   for (size_t i = 0; i < column_.size(); ++i) ++count_[size_t(column_[i] = int(int64_t(i) * step_x_ * w / pw))];
   copy_ = pw == w && ph == h;
-  ok_ = out_.resize(w, h);
+  // A copy writes every row as it comes: its memory is taken a row at a
+  // time, so a decode stopped half way has touched only what it read.
+  ok_ = copy_ ? out_.resize_unfilled(w, h) : out_.resize(w, h);
 }
 
 void Picture_shrink::add_row(int64_t y, const uint32_t* row) {
   if (!ok_ || y < next_y_ || y >= y1_) return;
-  next_y_ = y + 1;
   if (copy_) {
+    // Rows passed over are opaque black.
+    for (int64_t skipped = next_y_; skipped < y; ++skipped) std::fill_n(out_.row(int(skipped - y0_)), w_, 0xFF000000u);
+    next_y_ = y + 1;
     uint32_t* o = out_.row(int(y - y0_));
     out_row_ = int(y - y0_) + 1;
     if (!row) {
@@ -48,6 +52,7 @@ void Picture_shrink::add_row(int64_t y, const uint32_t* row) {
     if ((all & 0xFF000000u) != 0xFF000000u) alpha_ = true;
     return;
   }
+  next_y_ = y + 1;
   // The output row this picture row falls in; the one before is complete.
   const int target = int((y - y0_) * h_ / (y1_ - y0_));
   while (out_row_ < target) flush_row();
@@ -152,6 +157,8 @@ bool decode_whole_bmp(const std::string& file_name, Pixels& out, bool& had_alpha
   Image_file_io::File_pieces file;
   int64_t w = 0, h = 0;
   if (!open_bmp(file, file_name, w, h, why)) return false;
+  // A picture no longer wanted takes no memory.
+  if (go_on && !go_on()) return false;
   // Copied as it is, row by row: the picture is the one thing made.
   Picture_shrink s(0, 0, w, h, int(w), int(h));
   if (!s.ok()) return Load_failure::no_memory(why);

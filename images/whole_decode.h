@@ -9,6 +9,15 @@
 // that finding, from which the owner's animation starts as a decode of
 // its own would: on that first frame, showing nothing.
 //
+// Whole pictures are made one at a time: a worker waits until the one
+// before it ended, so a view stepping on faster than pictures decode
+// never holds more than one in the making. A worker stopped before its
+// turn (the view stepped on again) ends without taking any memory; one
+// stopped in its turn ends at its next rows, giving its memory back
+// before the next one takes any. One stopped but stuck in a read that
+// does not answer (a mount gone away) is waited for a little while
+// only, so it never holds the others back for good.
+//
 // The owner sets the fields before start() and reads the results only once
 // is_finished(). They are plain data, no references to objects, so the
 // object may end on either thread.
@@ -43,7 +52,7 @@ class C_Whole_decode : public C_Thread {
   // owner keeps it as the image's failure, as a decode of its own would,
   // so a bad file or a want of memory costs one decode (a new image of the
   // file tries again). Untold for a stopped worker or a file that changed
-  // meanwhile.
+  // meanwhile; a file deleted meanwhile is gone, as a read of it says.
   Load_failure why;
   bool had_alpha = false;
   // A GIF's bytes, from which the owner reads its frames (the first one is
@@ -60,6 +69,8 @@ class C_Whole_decode : public C_Thread {
   static bool reads(const std::string& extension);
 
   void run() override;
+  // Also wakes the worker waiting for its turn, which then ends.
+  void stop() override;
   void destroy_hook() override;
 
  private:

@@ -32,6 +32,7 @@
 // range over the pointer's rows, so the last row reaches the end.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "baselib/date_time.h"
@@ -376,6 +377,15 @@ class C_Collage_viewer : public C_Form {
   void pause(int64_t ms);
   // The picture as the single view shows it (turned, flipped, inverted).
   Ref<C_Bitmap> shown_picture();
+  // Changes the orientation the image wants (`change`, if any) and, where
+  // the single view shows it, makes its oriented copy now, as long work:
+  // a picture at the size limit takes seconds, so after two the
+  // long-operation window shows, whose Cancel ends the command with the
+  // picture shown as it is stored (Stop_exception passes on). A picture
+  // still to be read whole is read first, as commands read it, unless a
+  // worker reads it for the view: it is turned when it came
+  // (single_view_turns.cpp).
+  void orient(const Ref<C_Image>& image, const std::function<void(C_Image&)>& change = {});
   // The whole picture (or animation) of an image, now, through
   // C_Image::load_whole (a worker's, waited for as long work waits outside
   // a paint). An image whose file proves to be another version than it
@@ -415,8 +425,13 @@ class C_Collage_viewer : public C_Form {
   void store_placement();
   // The bitmap shown for an image: the picture, or the current frame of an
   // animation; then turned, flipped and inverted as the image wants. Kept
-  // until something it depends on changes.
-  Ref<C_Bitmap> oriented_bitmap(const Ref<C_Image>& image);
+  // until something it depends on changes. `ticking`: made as long work
+  // (oriented_now).
+  Ref<C_Bitmap> oriented_bitmap(const Ref<C_Image>& image, bool ticking = false);
+  // oriented_bitmap as long work of a command, outside a paint: the
+  // windows' messages that its ticks let run paint nothing meanwhile
+  // (orienting_).
+  Ref<C_Bitmap> oriented_now(const Ref<C_Image>& image);
   // The reduced picture of a JPEG shown fitted at most half its size,
   // decoded at the smallest scale that covers the placement; None when
   // the full picture is needed (zoom, turn, other formats). Sets the
@@ -469,6 +484,8 @@ class C_Collage_viewer : public C_Form {
   int64_t oriented_turns_ = 0;
   bool oriented_flip_x_ = false, oriented_flip_y_ = false, oriented_inverse_ = false;
   Ref<C_Bitmap> oriented_;
+  // An oriented copy is being made for a command (oriented_now).
+  bool orienting_ = false;
   // The last stretched picture.
   Weak<C_Bitmap> stretched_source_;
   Ref<C_Bitmap> stretched_;

@@ -70,21 +70,18 @@ void C_Collage_viewer::on_menu_item() {
     repaint();
   } else if (key == "INVERSE") {
     if (!single_mode) return;
-    image->inverse = !image->inverse;
-    repaint();
+    orient(image, [](C_Image& i) { i.inverse = !i.inverse; });
   } else if (key == "ROTATEL" || key == "ROTATER") {
-    if (key_info.shift) {
-      image->flip_x = !image->flip_x;
-    } else {
-      image->quarter_turns = (image->quarter_turns + (key == "ROTATEL" ? 3 : 1)) % 4;
-    }
-    repaint();
+    orient(image, [flip = key_info.shift != 0, left = key == "ROTATEL"](C_Image& i) {
+      if (flip)
+        i.flip_x = !i.flip_x;
+      else
+        i.quarter_turns = (i.quarter_turns + (left ? 3 : 1)) % 4;
+    });
   } else if (key == "FLIP_X") {
-    image->flip_x = !image->flip_x;
-    repaint();
+    orient(image, [](C_Image& i) { i.flip_x = !i.flip_x; });
   } else if (key == "FLIP_Y") {
-    image->flip_y = !image->flip_y;
-    repaint();
+    orient(image, [](C_Image& i) { i.flip_y = !i.flip_y; });
   } else if (key == "ALPHA+") {
     change_alpha(0.1);
   } else if (key == "ALPHA-") {

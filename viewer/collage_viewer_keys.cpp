@@ -41,7 +41,8 @@ void step_to(C_Collage_viewer& v, int64_t i) {
   Ref<C_Image> entry = v.files.get(i);
   v.current_file = entry->file_name;
   v.show_file(entry);
-  v.repaint();
+  // One that wants another orientation is turned now.
+  v.orient(entry);
 }
 
 }  // namespace
@@ -77,8 +78,7 @@ bool C_Collage_viewer::on_key_down(int64_t key) {
       if (key_info.alt) {
         change_alpha(key == VK_UP ? 0.1 : -0.1);
       } else if (S && key_info.shift) {
-        if (!image.is_none()) image->flip_y = !image->flip_y;
-        repaint();
+        orient(image, [](C_Image& i) { i.flip_y = !i.flip_y; });
       } else if (slideshow) {
         slide_interval = key == VK_UP ? slide_interval * 1.5 : slide_interval / 1.5;
       } else if (S) {
@@ -102,12 +102,13 @@ bool C_Collage_viewer::on_key_down(int64_t key) {
     case VK_RIGHT:
       if (!S) {
         zoom(key == VK_LEFT ? 1.0 : -1.0);
-      } else if (!image.is_none()) {
-        if (key_info.shift)
-          image->flip_x = !image->flip_x;
-        else
-          image->quarter_turns = (image->quarter_turns + (key == VK_LEFT ? 3 : 1)) % 4;
-        repaint();
+      } else {
+        orient(image, [flip = key_info.shift != 0, left = key == VK_LEFT](C_Image& i) {
+          if (flip)
+            i.flip_x = !i.flip_x;
+          else
+            i.quarter_turns = (i.quarter_turns + (left ? 3 : 1)) % 4;
+        });
       }
       return false;
     case VK_PGUP:
@@ -177,11 +178,7 @@ void C_Collage_viewer::on_key_char() {
   } else if (text == "A") {
     if (!S) zoom(-1.0);
   } else if (text == "I") {
-    Ref<C_Image> image = current_image();
-    if (S && !image.is_none()) {
-      image->inverse = !image->inverse;
-      repaint();
-    }
+    if (S) orient(current_image(), [](C_Image& i) { i.inverse = !i.inverse; });
   } else if (text == "1") {
     set_scale(1.0);
     repaint();
@@ -310,7 +307,7 @@ void C_Collage_viewer::pause(int64_t ms) {
 
 Ref<C_Bitmap> C_Collage_viewer::shown_picture() {
   if (is_none()) return Ref<C_Bitmap>();
-  return oriented_bitmap(load_whole(current_image()));
+  return oriented_now(load_whole(current_image()));
 }
 
 // ---- pointer gestures ------------------------------------------------------------

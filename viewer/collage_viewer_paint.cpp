@@ -34,6 +34,9 @@ void C_Collage_viewer::on_paint() { paint_into(paint_box_canvas(), paint_box_wid
 
 void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, double box_h) {
   if (is_none() || canvas.is_none()) return;
+  // A command makes the oriented copy and repaints once it is done; a
+  // paint meanwhile would start another.
+  if (orienting_) return;
   paint_canvas_ = canvas;
   paint_w_ = box_w;
   paint_h_ = box_h;
@@ -52,9 +55,14 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   if (single_mode && !current_file.empty()) {
     const Ref<C_Image> shown = current_image();
     // A step lets go of what was shown before, ahead of reading the new
-    // picture so that the two never add up; coming from the directory
-    // view keeps its cells for the way back.
-    if (!single_shown_.is_none() && single_shown_.get() != shown.get()) release_pictures_away_from(shown);
+    // picture so that the two never add up (the copies made to show it
+    // too, also where its neighbour keeps the picture); coming from the
+    // directory view keeps its cells for the way back.
+    if (!single_shown_.is_none() && single_shown_.get() != shown.get()) {
+      oriented_.reset();
+      stretched_.reset();
+      release_pictures_away_from(shown);
+    }
     picture_.keep_only(shown);
     single_shown_ = shown;
     painted_image = shown;
@@ -184,7 +192,7 @@ void C_Collage_viewer::give_back_released_memory() {
 #endif
 }
 
-Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
+Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image, bool ticking) {
   Ref<C_Bitmap> source = image->picture;
   Ref<C_Gif> gif = image->animation;
   if (!gif.is_none()) {
@@ -216,7 +224,7 @@ Ref<C_Bitmap> C_Collage_viewer::oriented_bitmap(const Ref<C_Image>& image) {
   // source (which other views and the clipboard may share, so it is never
   // changed) a picture at the size limit is held twice at most.
   oriented_.reset();
-  oriented_ = turns != 0 || fx || fy ? source->rotated_90(fx, fy, turns * 90, inv) : source->inverted();
+  oriented_ = turns != 0 || fx || fy ? source->rotated_90(fx, fy, turns * 90, inv, ticking) : source->inverted(ticking);
   oriented_source_ = source;
   oriented_turns_ = turns;
   oriented_flip_x_ = fx;

@@ -82,8 +82,9 @@ void C_Collage_viewer::whole_picture_tick() {
     case Single_view_picture::tick_result::TAKEN:
       // The title names the size the picture has (its header may have
       // said another), and a view that lagged behind the pointer catches
-      // up.
+      // up; a picture that wants another orientation is turned first.
       show_file(shown);
+      orient(shown);
       repaint();
       break;
     case Single_view_picture::tick_result::FAILED:

@@ -428,3 +428,36 @@ TEST(BmpCodec, AHugeBmpReadToACellsSizeHoldsRowsNotThePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// A whole read of a BMP that is told to stop once `asked` times it said
+// go on: the process's peak growth meanwhile, bytes.
+int64_t growth_of_a_stopped_whole_read(const std::string& path, int asked) {
+  Pixels out;
+  bool alpha = false;
+  int asks = 0;
+  const int64_t growth = brek_test::peak_growth([&] {
+    EXPECT_FALSE(brek::Picture_fit::decode_whole_bmp(path, out, alpha, nullptr, [&] { return asks++ < asked; }));
+  });
+  EXPECT_TRUE(out.empty());
+  return growth;
+}
+
+}  // namespace
+
+// A whole read (a worker's) stopped before it began takes no memory for
+// the picture, and one stopped half way has touched only the rows it read.
+TEST(BmpCodec, AWholeReadStoppedEarlyHoldsOnlyWhatItRead) {
+  if (!brek_test::RESIDENT_SIZE_COUNTS) GTEST_SKIP() << "the sanitizers' allocators hold freed memory";
+  constexpr int W = 4096, H = 3072;
+  constexpr int64_t PICTURE = int64_t(W) * H * 4;
+  brek_test::Temp_dir dir;
+  const std::string path = dir.file("a.bmp");
+  write_large_bmp(path, W, H, false);
+  const int64_t at_once = growth_of_a_stopped_whole_read(path, 0);
+  EXPECT_LT(at_once, PICTURE / 16) << "stopped before it began: " << at_once / brek_test::MB << " MB";
+  // Asked every 256 rows: stopped after about half of them.
+  const int64_t half_way = growth_of_a_stopped_whole_read(path, H / 256 / 2);
+  EXPECT_LT(half_way, PICTURE * 5 / 8) << "stopped half way: " << half_way / brek_test::MB << " MB";
+}

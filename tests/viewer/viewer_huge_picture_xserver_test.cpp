@@ -5,7 +5,9 @@
 // directory views, the "Move to dir" window and the name-clash question
 // hold what they show of such pictures, not the pictures, while they are
 // read and at rest; the single view turns, flips and inverts one (a GIF,
-// or a JPEG whose header says that size) beside a single copy; and the
+// or a JPEG whose header says that size) beside a single copy, as long
+// work with its window and Cancel; stepping through them holds the
+// picture shown and one more, however fast the steps come; and the
 // window goes on answering while they are read (how long it pauses at
 // most, against a read on its thread, is huge_gif_cells_bench's to tell).
 // Top-down BMPs at the size limit, their heights negative in their
@@ -27,6 +29,7 @@
 #include "baselib/file_path.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/thread_reads.h"
+#include "tests/support/work_ticks.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/dialog_replace.h"
 #include "viewer/move_to_dirs.h"
@@ -708,5 +711,136 @@ TEST(ViewerHugePicture, ATopDownBmpAtTheSizeLimitIsReadOnWorkersTheRightWayUp) {
       EXPECT_LT(fitted_peak - before, HUGE_BYTES / 4)
           << "from " << before / MB << " MB to a peak of " << fitted_peak / MB << " MB";
     }
+  }
+}
+
+// Eight pictures at the size limit (one file under eight names: a BMP, or
+// a JPEG whose data holds only its first rows) in the collage: Return
+// shows the first alone at its own size, Right turns it, Down shows the
+// second once read whole, then Down six times, each as soon as the step's
+// worker is reading. The turned copy goes with the step, and the workers
+// of the pictures stepped over stop before they take their memory, so at
+// its peak the process holds the picture shown and one more (the
+// neighbour kept from before), however many steps came while workers
+// read.
+TEST(ViewerHugePicture, SteppingThroughPicturesAtTheSizeLimitHoldsThePictureShownAndOneMore) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  for (const std::string ext : {".bmp", ".jpg"}) {
+    SCOPED_TRACE(ext);
+    brek_test::Temp_dir dir;
+    const std::string first = dir.file("a" + ext);
+    if (ext == ".bmp")
+      ASSERT_TRUE(write_sparse_bmp(first, HUGE_W, HUGE_H, BMP_BODY, false, BAND_ROWS, BMP_BAND));
+    else
+      ASSERT_TRUE(brek_test::write_file(first, jpeg_at_the_size_limit(dir)));
+    const std::string others = "bcdefgh";
+    for (char c : others) fs::create_hard_link(first, dir.file(c + ext));
+    write_mode(0);
+    const int64_t before = resident();
+    reset_peak_resident();
+    Started s(dir.path());
+    const Ref<Ticking_viewer> v = s.v;
+    int64_t peak = 0, rest = 0;
+    const auto whole_held = [v](const std::string& name) {
+      return names(v, name) && !v->fit_mode && !v->current_image()->picture.is_none();
+    };
+    std::vector<Script::Step> steps{
+        {"the folder listed and every cell painted", [v] { return cells_painted(v, 8); },
+         [&, v] {
+           // The pointer in the middle of the window: pictures at their
+           // own size.
+           v->pointer = point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(400))};
+           v->current_file = first;
+           press(v, VK_RETURN);
+         }},
+        {"the first picture whole at its own size", [whole_held, ext] { return whole_held("a" + ext); },
+         [v] { press(v, VK_RIGHT); }},
+        {"the first picture turned", [v] { return v->image_pixels.x == HUGE_H && v->painted_as.turns == 1; },
+         [v] { press(v, VK_DOWN); }},
+        // Read whole beside its neighbour, which is kept.
+        {"the second picture whole at its own size", [whole_held, ext] { return whole_held("b" + ext); },
+         [v] { press(v, VK_DOWN); }}};
+    for (size_t i = 1; i + 1 < others.size(); ++i)
+      steps.push_back({"a worker reading " + (others[i] + ext),
+                       [v, name = others[i] + ext] { return names(v, name) && v->current_image()->whole_decoding(); },
+                       [v] { press(v, VK_DOWN); }});
+    steps.push_back({"the last picture whole at its own size", [whole_held, ext] { return whole_held("h" + ext); },
+                     [&, v] {
+                       peak = peak_resident();
+                       rest = resident();
+                       press(v, VK_ESCAPE);
+                     }});
+    expect_run_to_escape(s, steps);
+    std::printf("stepping through eight %s files at the size limit: peak %lld MB, at the last %lld MB above the "
+                "start (a picture is %lld MB)\n",
+                ext.c_str(), (long long)((peak - before) / MB), (long long)((rest - before) / MB),
+                (long long)(HUGE_BYTES / MB));
+    if (RESIDENT_SIZE_COUNTS) {
+      EXPECT_LT(peak - before, 2 * HUGE_BYTES + HUGE_BYTES / 4)
+          << "from " << before / MB << " MB to a peak of " << peak / MB << " MB";
+    }
+  }
+}
+
+// A GIF at the size limit shown alone at its own size, then turned right:
+// the turn is long work of the key's own, so its ticks show the
+// long-operation window after two seconds (of the test's clock, moved on
+// as the work ticks) and the turned picture is painted once it is done.
+// Then inverted, and the window's Cancel pressed as soon as it shows: the
+// command ends, the picture is shown as it is stored, and no copy of it
+// is left.
+TEST(ViewerHugePicture, TurningAPictureAtTheSizeLimitShowsTheLongOperationWindowWhoseCancelEndsIt) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(brek_test::write_file(dir.file("c.gif"), one_colour_gif(HUGE_W, HUGE_H)));
+  const int64_t before = resident();
+  Started s(dir.file("c.gif"));
+  const Ref<Ticking_viewer> v = s.v;
+  // The pointer in the middle of the window: the picture at its own size.
+  v->pointer = point{double(C_Canvas::to_device_pixels(600)), double(C_Canvas::to_device_pixels(400))};
+  const auto painted = [v](const Orientation& o) {
+    const bool across = o.turns % 2 == 1;
+    return v->single_mode && !v->fit_mode && v->painted_as == o && orientation_of(v->current_image()) == o &&
+           v->image_pixels.x == (across ? HUGE_H : HUGE_W) && v->image_pixels.y == (across ? HUGE_W : HUGE_H);
+  };
+  // A key pressed while the work's ticks move a clock of the test's own;
+  // whether the long-operation window showed, and was cancelled.
+  struct Long_key {
+    bool shown = false, cancelled = false;
+  };
+  const auto long_key = [&s, v](int vk, bool cancel) {
+    Long_key k;
+    Brek_runtime::Test_clock clock;
+    brek_test::Work_ticks work(clock);
+    work.each = [&] {
+      const Ref<C_Long_operation> window = ref_cast<C_Long_operation>(s.screen->long_operation);
+      if (window.is_none() || !window->is_visible()) return;
+      k.shown = true;
+      if (!cancel || k.cancelled) return;
+      k.cancelled = true;
+      window->cancel_button_->perform_click();
+    };
+    press(v, vk);
+    return k;
+  };
+  Long_key turn, invert;
+  int64_t rest = 0;
+  const std::vector<Script::Step> steps{
+      {"the whole picture at its own size",
+       [v, painted] { return painted({}) && v->current_image()->bytes_held() >= HUGE_BYTES; },
+       [&] { turn = long_key(VK_RIGHT, false); }},
+      {"turned right", [painted] { return painted({1, false, false, false}); },
+       [&] { invert = long_key('I', true); }},
+      {"as stored after the Cancel", [painted] { return painted({}); },
+       [&, v] {
+         rest = resident();
+         press(v, VK_ESCAPE);
+       }}};
+  expect_run_to_escape(s, steps);
+  EXPECT_TRUE(turn.shown) << "the turn showed no long-operation window";
+  EXPECT_TRUE(invert.cancelled) << "the inversion showed no long-operation window";
+  if (RESIDENT_SIZE_COUNTS) {
+    EXPECT_LT(rest - before, HUGE_BYTES + HUGE_BYTES / 4)
+        << "a copy is left: from " << before / MB << " MB to " << rest / MB << " MB";
   }
 }

@@ -5,7 +5,8 @@
 // decoded stops it; a file replaced meanwhile is shown as it is now. A
 // picture read whole by a worker is read once also when it does not
 // decode, when its header misstates its size, when no memory or no thread
-// is to be had for the worker.
+// is to be had for the worker; one deleted while it is read says so at
+// once; a worker stuck in a read holds no other picture back.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -477,6 +478,84 @@ TEST_F(ViewerStalledPictureDeathTest, SteppingAwayDeletingOrClosingDuringTheDeco
     };
     EXPECT_EXIT(brek_test::exit_with_failures(acting), testing::ExitedWithCode(0), "");
   }
+}
+
+// A step from a photograph whose disk stalls while its worker reads it
+// (a mount that went away) onto another photograph: the stopped worker,
+// stuck in its read, does not hold the next one's worker back for good,
+// and the next photograph comes whole. In a process of its own, whose
+// reads stay held.
+TEST_F(ViewerStalledPictureDeathTest, AWorkerStuckInAReadDoesNotHoldTheNextPictureBack) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  const auto stepped = [] {
+    brek_test::Temp_dir dir;
+    ASSERT_TRUE(write_position_picture(dir.file("a.jpg"), 6000, 4000));
+    ASSERT_TRUE(write_position_picture(dir.file("b.jpg"), 4000, 3000, OTHER_BLUE));
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    s.v->open_dir(dir.path());
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return s.v->files.count() == 2 && s.v->laid_out_count == 2;
+    }));
+    const brek_platform::Point_pt middle = s.cell_middle(0);
+    s.rest_pointer_at(middle);
+    brek_test::Stalled_reads disk(dir.file("a.jpg"), std::chrono::seconds(60));
+    ASSERT_TRUE(disk.holding());
+    ASSERT_TRUE(te::click(s.v->native, middle));
+    te::settle();
+    ASSERT_EQ(s.v->current_file, dir.file("a.jpg"));
+    ASSERT_FALSE(s.v->fit_mode);
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return disk.waiting();
+    })) << "the worker read nothing";
+    ASSERT_TRUE(press(s.v->native, 40));
+    ASSERT_EQ(s.v->current_file, dir.file("b.jpg"));
+    const Ref<C_Image> next = s.v->current_image();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return !next->picture.is_none();
+    })) << "the next picture never came";
+    EXPECT_TRUE(disk.waiting()) << "the first worker's read went on";
+    disk.release();
+    EXPECT_TRUE(no_worker_left());
+  };
+  EXPECT_EXIT(brek_test::exit_with_failures(stepped), testing::ExitedWithCode(0), "");
+}
+
+// A photograph shown alone at its own size, deleted by another program
+// while its worker reads it (the disk stalls on it till then), the
+// pointer resting over the window: the worker finds the file gone, and
+// the title says why as soon as the worker is done, with no move of the
+// pointer to paint the window again. In a process of its own, whose reads
+// stay held.
+TEST_F(ViewerStalledPictureDeathTest, AFileDeletedWhileItsWorkerReadsItSaysWhyWithoutAMove) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  const auto deleted = [] {
+    brek_test::Temp_dir dir;
+    const std::string path = dir.file("gone.jpg");
+    ASSERT_TRUE(write_position_picture(path, 6000, 4000));
+    Whole_screen s;
+    ASSERT_TRUE(s.shown());
+    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+    brek_test::Stalled_reads disk(path);
+    ASSERT_TRUE(disk.holding());
+    s.v->open_file(path);
+    ASSERT_FALSE(s.v->fit_mode);
+    ASSERT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return disk.waiting();
+    })) << "the worker read nothing";
+    ASSERT_TRUE(std::filesystem::remove(path));
+    disk.release();
+    EXPECT_TRUE(brek_test::wait_until([&] {
+      te::settle();
+      return testing::Value(s.v->get_caption(), testing::EndsWith(": No such file or directory"));
+    })) << s.v->get_caption();
+    EXPECT_TRUE(s.v->current_image()->picture.is_none());
+  };
+  EXPECT_EXIT(brek_test::exit_with_failures(deleted), testing::ExitedWithCode(0), "");
 }
 
 // Copy and Save As while the worker decodes the whole picture take the
