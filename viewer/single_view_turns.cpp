@@ -27,7 +27,7 @@ void C_Collage_viewer::orient(const Ref<C_Image>& image, const std::function<voi
     if (image->picture.is_none() && image->animation.is_none()) {
       // A picture a worker reads for the view is turned when it came
       // (whole_picture_tick).
-      if (image->load_failed || (shown_off_thread(image) && !picture_.decodes_here(image))) return;
+      if (image->load_failed || (cell_decodes.takes(image, 1, 1) && !picture_.decodes_here(image))) return;
       // Renewed meanwhile: the entry that replaced it is painted.
       if (load_whole(image).get() != image.get()) return;
     }
