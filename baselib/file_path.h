@@ -10,6 +10,7 @@
 // and a source another program removed leaves the copy as the moved file.
 // Failures are quiet (false, 0, empty); last_error() tells why.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -59,6 +60,9 @@ bool same_entry(const std::string& a, const std::string& b);
 // directory, as its bare name, so a walk that descends into names ending
 // with "/" cannot loop. Nothing when the directory cannot be read.
 void list_directory(const std::string& dir, DynAStr& list);
+// The same, counting each entry read in *entries_read as it comes, for
+// another thread to see that a long listing goes on.
+void list_directory(const std::string& dir, DynAStr& list, std::atomic<int64_t>* entries_read);
 void list_directory_2(DynAStr& list, const std::string& dir);
 
 // Attribute bits of file_info, as the rest of the program knows them.

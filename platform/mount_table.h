@@ -40,4 +40,26 @@ std::vector<Volume> mounted_volumes();
 // when the path does not exist.
 bool volume_of(const std::string& path, Volume& out);
 
+// Of the mount points, the one that holds an absolute path by its name
+// alone: the longest that is the path or one of its folders ("/" holds
+// every one); links in the path are not followed. Empty when none does.
+std::string holding_mount(const std::vector<std::string>& points, const std::string& path);
+
+// This process's mount points, read from its table again only when the
+// kernel says the table changed (a poll of the open table), so that
+// asking at every listing costs next to nothing. One thread at a time.
+class Mount_points {
+ public:
+  Mount_points() = default;
+  ~Mount_points();
+  Mount_points(const Mount_points&) = delete;
+  Mount_points& operator=(const Mount_points&) = delete;
+  // The mount points as the table holds them now.
+  const std::vector<std::string>& now();
+
+ private:
+  int fd_ = -1;
+  std::vector<std::string> points_;
+};
+
 }  // namespace brek_platform

@@ -7,12 +7,9 @@
 
 #include "baselib/file_path.h"
 #include "baselib/geometry.h"
-#include "baselib/language_table.h"
-#include "baselib/localize_str.h"
 #include "drawing/font.h"
 #include "drawing/canvas_keep.h"
 #include "images/image_file_name.h"
-#include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
 
@@ -332,8 +329,7 @@ void C_Collage_viewer::paint_collage() {
   paint_cells(p);
   if (caption_dir != old_caption_dir) {
     if (caption_dir.empty()) caption_dir = scan_dir;
-    collage->update_caption(Viewer_captions::directory(title, caption_dir,
-                                                       Localize_str::text(lng::Collage_viewer::files), files.count()));
+    collage->update_caption(directory_caption());
   }
   if (p.has_current) outline(canvas, p.current_cell, RED, 2.0);
   const point pointer = mouse_position();

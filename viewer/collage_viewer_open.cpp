@@ -132,6 +132,7 @@ void C_Collage_viewer::forget_listing() {
   dir_queue.clear();
   known_dirs.clear();
   quiet_scan_steps_ = 0;
+  unanswered_dirs_.clear();
 }
 
 void C_Collage_viewer::open_dir(const std::string& dir) {

@@ -2,8 +2,10 @@
 // file list.
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <unordered_set>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
@@ -50,10 +52,19 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list, const brek_platform::T
   }
   if (d.empty()) return;
   scan_dir = d;
-  File_path::list_directory(d, list);
+  int err = 0;
+  listing_unanswered_ = !Bounded_ask::list_directory(d, list, &err);
+  if (listing_unanswered_) {
+    // Its mount does not answer: left out, its files kept, and listed
+    // again once the mount answers.
+    unanswered_dirs_.insert(d);
+    listing_failed_ = true;
+    start_timer();
+    return;
+  }
+  unanswered_dirs_.erase(d);
   // A directory that is gone lists as empty; one that is there but could
   // not be read says nothing about its files.
-  const int err = File_path::last_error();
   listing_failed_ = err != 0 && err != ENOENT && err != ENOTDIR;
   Dir_scan::prefix_names(d, list);
   Dir_scan::queue_subdirectories(list, dir_queue, known_dirs, trash);
@@ -93,8 +104,31 @@ void C_Collage_viewer::list_for_a_while() {
 void C_Collage_viewer::show_scan_caption() {
   if (single_mode) return;
   if (caption_dir.empty()) caption_dir = scan_dir;
-  collage->update_caption(Viewer_captions::directory(
-      title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
+  collage->update_caption(directory_caption());
+}
+
+std::string C_Collage_viewer::directory_caption() {
+  std::string caption = Viewer_captions::directory(title, caption_dir, Localize_str::text(lng::Collage_viewer::files),
+                                                   files.count());
+  std::set<std::string> silent;
+  for (const std::string& d : unanswered_dirs_) {
+    const std::string mount = Bounded_ask::silent_mount_of(d);
+    if (!mount.empty()) silent.insert(mount);
+  }
+  for (const std::string& mount : silent) caption += " - " + mount + " does not answer";
+  return caption;
+}
+
+void C_Collage_viewer::list_answering_again() {
+  for (auto d = unanswered_dirs_.begin(); d != unanswered_dirs_.end();) {
+    if (!Bounded_ask::silent_mount_of(*d).empty()) {
+      ++d;
+      continue;
+    }
+    const auto at = std::lower_bound(dir_queue.begin(), dir_queue.end(), *d);
+    if (at == dir_queue.end() || *at != *d) dir_queue.insert(at - dir_queue.begin(), *d);
+    d = unanswered_dirs_.erase(d);
+  }
 }
 
 bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
@@ -105,6 +139,11 @@ bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
 
   DynAStr list;
   scan_next_directory(list, batch.trash);
+  // Nothing of a directory whose mount does not answer is asked again.
+  if (listing_unanswered_) {
+    scan_changed_ = false;
+    return false;
+  }
   const std::string listed_dir = scan_dir;
   const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
   bool listing_failed = listing_failed_;
@@ -165,10 +204,13 @@ bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
   }
 
   if (list.empty()) {
-    File_path::list_directory(scan_dir, list);
-    const int err = File_path::last_error();
-    listing_failed = err != 0 && err != ENOENT && err != ENOTDIR;
-    Dir_scan::prefix_names(scan_dir, list);
+    int err = 0;
+    if (Bounded_ask::list_directory(scan_dir, list, &err)) {
+      listing_failed = err != 0 && err != ENOENT && err != ENOTDIR;
+      Dir_scan::prefix_names(scan_dir, list);
+    } else {
+      listing_failed = true;
+    }
   }
 
   Dir_scan::keep_image_files(list);
