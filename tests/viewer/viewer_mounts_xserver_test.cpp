@@ -13,6 +13,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 #include "tests/viewer/viewer_on_screen.h"
+#include "viewer/move_to_dirs.h"
 
 using namespace viewer_test;
 namespace fs = std::filesystem;
@@ -20,7 +21,7 @@ namespace te = brek_platform::test_events;
 
 namespace {
 
-constexpr int VK_RETURN = 13, VK_F5 = 116;
+constexpr int VK_RETURN = 13, VK_F5 = 116, VK_F6 = 117;
 
 // A folder of pictures ("pictures", n of them) beside a stalled mount
 // that holds one picture; the mount's own folder holds that picture too,
@@ -91,4 +92,57 @@ TEST(ViewerMounts, AFolderHoldingAStalledMountIsListedWithoutIt) {
   EXPECT_TRUE(s.loop_until([&] { return Tree_with_a_stalled_mount::below(s.v, mount) == 1; }));
   EXPECT_TRUE(s.loop_until([&] { return occurrences(s.v->get_caption(), mount) == 0; })) << s.v->get_caption();
   EXPECT_EQ(s.v->files.count(), n + 2);
+}
+
+// The move window with a target on a stalled mount: it shows, lists its
+// other targets and names the mount that does not answer; a move there
+// says so and leaves the picture, a move to another target goes on.
+TEST(ViewerMounts, AMoveTargetOnAStalledMountIsToldAndTheOthersServe) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  brek_test::Temp_dir parent, from, to;
+  brek_test::Env_guard here("TMPDIR", parent.path());
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  const std::string mount = stalled.path();
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), from.file("a.bmp")));
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), to.file("t.bmp")));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf",
+                                "[Move_to_dirs]\n1 = \"" + mount + "\"\n2 = \"" + to.path() + "\"\n"));
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 360});
+  s.v->open_file(from.file("a.bmp"));
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+
+  Ref<C_Move_to_dirs> w;
+  bool shown = false, told = false, chosen = false;
+  std::string said;
+  te::File_dialog_seen seen;
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    te::post_task([&] { te::key(s.v->native, VK_F6); });
+    shown = s.loop_until([&] {
+      w = s.v->collage->move_dialog;
+      return !w.is_none() && w->target(2).listed && w->target(2).images.count() == 1;
+    });
+    if (!shown) return;
+    te::answer_next_message(true, nullptr, &said);
+    te::post_task([&] { te::key(w->native, '1', {}, "1"); });
+    told = s.loop_until([&] { return !said.empty(); });
+    te::post_task([&] { te::key(w->native, '2', {}, "2"); });
+    s.loop_until([&] { return fs::exists(to.file("a.bmp")); });
+    // Choosing another folder for it starts where the viewer is.
+    te::answer_next_file_dialog(false, {}, &seen);
+    te::post_task([&] { te::key(w->native, '1', ctrl, "1"); });
+    chosen = s.loop_until([&] { return !seen.directory.empty(); });
+  }));
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(w->target(1).unanswered);
+  EXPECT_TRUE(told);
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(seen.directory, from.path());
+  EXPECT_NE(said.find(mount), std::string::npos) << said;
+  EXPECT_NE(said.find("does not answer"), std::string::npos) << said;
+  EXPECT_FALSE(fs::exists(from.file("a.bmp")));
+  EXPECT_TRUE(fs::exists(to.file("a.bmp")));
 }
