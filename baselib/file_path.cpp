@@ -252,12 +252,6 @@ bool directory_exists(const std::string& path) {
   return succeed();
 }
 
-std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise) {
-  for (const std::string& folder : folders)
-    if (!folder.empty() && directory_exists(folder)) return folder;
-  return otherwise;
-}
-
 bool same_entry(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   if (a.empty() || b.empty()) return false;

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -45,9 +44,6 @@ std::string without_trailing_separator(const std::string& path);
 bool file_exists(const std::string& path);
 // The path names an existing directory (or a link to one).
 bool directory_exists(const std::string& path);
-// The first of the folders that exists (empty texts skipped), else
-// `otherwise`: where a save dialog starts, from the folders it remembers.
-std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise);
 // Both paths name the same file-system entry (device and inode; the last
 // component's symbolic link is not followed).
 bool same_entry(const std::string& a, const std::string& b);

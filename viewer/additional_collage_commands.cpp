@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/clipboard.h"
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
@@ -140,7 +141,7 @@ std::string C_Additional_collage::save_folder(const std::string& file) const {
   // A pasted or cut picture has no folder: where the user saved last, the
   // folder of the file it was cut from, else the desktop's pictures folder,
   // never the folder the program happened to start in.
-  return File_path::existing_folder_or(
+  return Bounded_ask::existing_folder_or(
       {last_save_folder, cut_source.empty() ? "" : File_path::directory_of(cut_source)},
       brek_platform::pictures_folder());
 }
