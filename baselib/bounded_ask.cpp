@@ -1,5 +1,7 @@
 #include "baselib/bounded_ask.h"
 
+#include <sys/vfs.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -146,6 +148,14 @@ std::string existing_folder_or(std::initializer_list<std::string> folders, const
   for (const std::string& folder : folders)
     if (!folder.empty() && directory_exists(folder).value_or(false)) return folder;
   return otherwise;
+}
+
+bool answers(const std::string& path) {
+  const std::string mount = mount_of(path);
+  return ask<bool>(path, [mount] {
+           struct statfs fs {};
+           return ::statfs(mount.c_str(), &fs) == 0;
+         }).has_value();
 }
 
 std::string mount_of(const std::string& path) {

@@ -58,6 +58,12 @@ std::optional<bool> entry_exists(const std::string& path);
 // else `otherwise`: where a dialog starts.
 std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise);
 
+// Whether the mount that holds path answers now: it owes no answer, and
+// answers a question of its size (which no cache answers in its place).
+// For whoever is about to read a file there: only a mount that stops in
+// between still holds that read.
+bool answers(const std::string& path);
+
 // The mount point that holds an absolute path, by the mount table.
 std::string mount_of(const std::string& path);
 // The mount that holds path when it owes an answer, else empty; asks no

@@ -226,7 +226,7 @@ class C_Collage_viewer : public C_Form {
   // Whether an empty listing is repeated on a worker thread.
   static bool uses_scan_thread();
   // The directory views' title: the folder in view, the number of files,
-  // and the mounts the walk met that do not answer.
+  // and the mounts that hold the tree or lie in it and do not answer.
   std::string directory_caption();
   // One pass over the files of a listed directory: those its listing
   // (image files, full paths) no longer holds go, unless the listing
@@ -540,6 +540,8 @@ class C_Collage_viewer : public C_Form {
   bool released_since_trim_ = false;
   // The image the single view showed last; none since a directory paint.
   Weak<C_Image> single_shown_;
+  // The single view's file did not answer at the last tick's check.
+  bool single_silent_ = false;
   // Ticks of the background timer since the last directory paint: an idle view ages
   // its pictures by them, as its paints would.
   int64_t ticks_since_paint_ = 0;

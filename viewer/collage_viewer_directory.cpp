@@ -159,9 +159,9 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       if (v.collage->thumbnails.keep_only_the_copy(canvas, shrunk, e, true)) v.note_released();
     } else if (v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
       // The copy of a picture let go.
-    } else if (e->rect.w > 0.1 && !e->load_failed) {
-      // A picture that cannot be decoded is done as it is: scrolling
-      // does not wait for it.
+    } else if (e->rect.w > 0.1 && !e->load_failed && !e->on_silent_mount()) {
+      // A picture that cannot be decoded, or not now, is done as it is:
+      // scrolling does not wait for it.
       v.cells_complete = false;
     }
   } catch (...) {

@@ -17,6 +17,7 @@
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
+#include "viewer/captions.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/dialog_replace.h"
@@ -310,7 +311,7 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
 
   const std::optional<bool> taken = Bounded_ask::entry_exists(dest);
   if (!taken) {
-    message(T(L::Move_failed) + ": " + dir + NO_ANSWER);
+    message(T(L::Move_failed) + ": " + dir + Viewer_captions::NO_ANSWER);
     return;
   }
   if (*taken) {
@@ -395,7 +396,7 @@ void C_Move_to_dirs::undo_move() {
   const std::optional<bool> there = Bounded_ask::file_exists(t);
   if (!there) {
     // The move stays on the list, to be taken back once its mount answers.
-    message(File_path::directory_of(t) + NO_ANSWER);
+    message(File_path::directory_of(t) + Viewer_captions::NO_ANSWER);
     return;
   }
   if (!*there) {

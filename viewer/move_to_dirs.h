@@ -90,8 +90,6 @@ class C_Move_to_dirs : public C_Form {
   static constexpr const char* PLACEMENT_SECTION = "Move to dir";
   // The question of a refused undo: this, the system's reason, then ". Explore ?".
   static constexpr const char* UNDO_FAILED = "Undo move operation failed";
-  // After a folder whose mount does not answer.
-  static constexpr const char* NO_ANSWER = " does not answer";
   // Opaque red for the panel under the pointer. Colours are signed 32-bit
   // values held in 64 bits, red in the low byte: an opaque one is negative,
   // so the bits are sign-extended, not taken as a positive number.

@@ -5,10 +5,10 @@
 // pictures of huge files come by the timer of its own.
 #include <algorithm>
 
-#include "baselib/bounded_ask.h"
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
 #include "viewer/additional_collage.h"
+#include "viewer/captions.h"
 #include "drawing/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
@@ -80,7 +80,7 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   double x = h / 2 + number_w + 4;
   if (!t->path.empty()) {
     canvas->font->size = ph / 2;
-    const std::string text = t->unanswered ? t->path + NO_ANSWER : t->path;
+    const std::string text = t->unanswered ? t->path + Viewer_captions::NO_ANSWER : t->path;
     const double path_w = canvas->text_extent(text).w;
     canvas->draw_text(point{x, r.y + ph / 4}, text);
     x += path_w;
@@ -147,7 +147,7 @@ void C_Move_to_dirs::paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Mov
     // comes by the worker's timer, full panel or not; one on a mount that
     // does not answer is not read.
     if (image->load_failed || thumb_decodes_.wanted(image)) continue;
-    if (!Bounded_ask::silent_mount_of(image->file_name).empty()) continue;
+    if (image->on_silent_mount()) continue;
     if (load_done) {
       pending = true;
       continue;

@@ -79,6 +79,8 @@ class Stalled_mount : public Folder_mount {
   bool asked_by_this_process();
   // The daemon goes on: the mount answers from then on.
   void resume();
+  // The daemon stops again, as when the mount was made.
+  void stall();
 
  private:
   pid_t daemon_ = 0;

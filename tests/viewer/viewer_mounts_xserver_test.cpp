@@ -21,20 +21,22 @@ namespace te = brek_platform::test_events;
 
 namespace {
 
-constexpr int VK_RETURN = 13, VK_F5 = 116, VK_F6 = 117;
+constexpr int VK_RETURN = 13, VK_PGUP = 33, VK_PGDN = 34, VK_F5 = 116, VK_F6 = 117;
 
-// A folder of pictures ("pictures", n of them) beside a stalled mount
-// that holds one picture; the mount's own folder holds that picture too,
-// as any folder of the tree.
+// A folder of pictures ("a-pictures", n of them, w x h pixels) beside a
+// stalled mount that holds `on_mount` pictures (the first "m.bmp"); the
+// mount's own folder holds them too, as any folder of the tree.
 struct Tree_with_a_stalled_mount {
-  explicit Tree_with_a_stalled_mount(int n) {
-    fs::create_directory(top.file("pictures"));
+  explicit Tree_with_a_stalled_mount(int n, int on_mount = 1, int w = 40, int h = 30) {
+    fs::create_directory(top.file("a-pictures"));
     for (int i = 0; i < n; ++i)
-      EXPECT_TRUE(write_bmp(quadrants(40, 30), top.file("pictures/p" + std::to_string(100 + i) + ".bmp")));
+      EXPECT_TRUE(write_bmp(quadrants(w, h), top.file("a-pictures/p" + std::to_string(100 + i) + ".bmp")));
     brek_test::Env_guard here("TMPDIR", top.path());
     stalled = std::make_unique<brek_test::Stalled_mount>();
-    if (stalled->mounted()) {
-      EXPECT_TRUE(write_bmp(quadrants(40, 30), stalled->source_file("m.bmp")));
+    if (!stalled->mounted()) return;
+    for (int i = 0; i < on_mount; ++i) {
+      const std::string name = i == 0 ? "m.bmp" : "m" + std::to_string(100 + i) + ".bmp";
+      EXPECT_TRUE(write_bmp(quadrants(w, h), stalled->source_file(name)));
     }
   }
   // Entries of the list below the mount.
@@ -145,4 +147,80 @@ TEST(ViewerMounts, AMoveTargetOnAStalledMountIsToldAndTheOthersServe) {
   EXPECT_NE(said.find("does not answer"), std::string::npos) << said;
   EXPECT_FALSE(fs::exists(from.file("a.bmp")));
   EXPECT_TRUE(fs::exists(to.file("a.bmp")));
+}
+
+// A picture shown alone from a mount that then stops answering: the
+// window goes on answering and its title names the mount, in the single
+// view and back in the folder's view, where its picture stays listed.
+TEST(ViewerMounts, APictureShownFromAMountThatStopsAnsweringLeavesTheWindowAnswering) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  Tree_with_a_stalled_mount tree(4);
+  if (!tree.stalled->mounted()) GTEST_SKIP() << tree.stalled->failure();
+  const std::string mount = tree.stalled->path();
+  tree.stalled->resume();
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 400});
+  s.v->show();
+  s.v->open_dir(tree.top.path());
+  ASSERT_TRUE(s.loop_until([&] { return Tree_with_a_stalled_mount::below(s.v, mount) == 1; }));
+  s.v->current_file = mount + "/m.bmp";
+  te::post_task([&] { te::key(s.v->native, VK_RETURN); });
+  ASSERT_TRUE(s.loop_until([&] { return s.v->single_mode && !s.v->current_image()->picture.is_none(); }));
+
+  tree.stalled->stall();
+  const auto told = [&] { return occurrences(s.v->get_caption(), mount + " does not answer") == 1; };
+  bool alone = false, back = false, in_view = false;
+  std::string single_title;
+  EXPECT_TRUE(tree.stalled->ends_while_stalled([&] {
+    alone = s.loop_until(told);
+    single_title = s.v->get_caption();
+    te::post_task([&] { te::key(s.v->native, VK_RETURN); });
+    back = s.loop_until([&] { return !s.v->single_mode; });
+    in_view = s.loop_until(told);
+  }));
+  EXPECT_TRUE(alone) << single_title;
+  EXPECT_NE(single_title.find("m.bmp"), std::string::npos) << single_title;
+  EXPECT_TRUE(back);
+  EXPECT_TRUE(in_view) << s.v->get_caption();
+  EXPECT_EQ(Tree_with_a_stalled_mount::below(s.v, mount), 1);
+}
+
+// The pictures of a mount that stops answering once they were listed,
+// not yet shown: a jump to them shows their cells without them, the
+// window answers and its title names the mount.
+TEST(ViewerMounts, CellsOnAMountThatStopsAnsweringAreNotWaitedFor) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  const int n = 30;
+  Tree_with_a_stalled_mount tree(n, n, 200, 150);
+  if (!tree.stalled->mounted()) GTEST_SKIP() << tree.stalled->failure();
+  const std::string mount = tree.stalled->path();
+  tree.stalled->resume();
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 600, 400});
+  s.v->show();
+  s.v->open_dir(tree.top.path());
+  ASSERT_TRUE(s.loop_until([&] {
+    return Tree_with_a_stalled_mount::below(s.v, mount) == n && s.v->laid_out_count == s.v->files.count();
+  }));
+  const auto on_mount = [&] { return s.v->current_file.rfind(mount + "/", 0) == 0; };
+  for (const Ref<C_Image>& e : s.v->files) {
+    const bool shown = !e->picture.is_none() || !e->reduced.is_none();
+    ASSERT_FALSE(e->file_name.rfind(mount + "/", 0) == 0 && shown) << e->file_name;
+  }
+  ASSERT_FALSE(on_mount());
+
+  tree.stalled->stall();
+  bool jumped = false, told = false, back = false;
+  EXPECT_TRUE(tree.stalled->ends_while_stalled([&] {
+    for (int i = 0; i < 4 && !on_mount(); ++i) {
+      const std::string before = s.v->current_file;
+      te::post_task([&] { te::key(s.v->native, VK_PGDN); });
+      s.loop_until([&] { return s.v->current_file != before; });
+    }
+    jumped = on_mount();
+    told = s.loop_until([&] { return occurrences(s.v->get_caption(), mount + " does not answer") == 1; });
+    te::post_task([&] { te::key(s.v->native, VK_PGUP); });
+    back = s.loop_until([&] { return !on_mount(); });
+  }));
+  EXPECT_TRUE(jumped);
+  EXPECT_TRUE(told) << s.v->get_caption();
+  EXPECT_TRUE(back);
 }
