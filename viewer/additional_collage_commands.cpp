@@ -15,6 +15,7 @@
 #include "images/format_classes.h"
 #include "images/image_file_io.h"
 #include "images/image_file_name.h"
+#include "viewer/captions.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
@@ -240,6 +241,11 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   Ref<C_Image> victim = v->current_image();
   // A clipboard or cut image has no file to delete.
   if (victim.is_none() || !is_file_name(victim->file_name)) return;
+  // The trash would wait on a mount that does not answer.
+  if (!Bounded_ask::answers(victim->file_name)) {
+    v->message(failure + ": " + Bounded_ask::mount_of(victim->file_name) + Viewer_captions::NO_ANSWER);
+    return;
+  }
   if (!v->trash_file(victim)) {
     v->message(delete_failure(failure, File_path::last_error()));
     return;

@@ -309,9 +309,14 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
   }
   std::string dest = with_separator(dir) + File_path::name_of(source);
 
-  const std::optional<bool> taken = Bounded_ask::entry_exists(dest);
+  // Neither the file nor the target is waited for where its mount does
+  // not answer.
+  const std::optional<bool> taken =
+      Bounded_ask::answers(source) ? Bounded_ask::entry_exists(dest) : std::optional<bool>();
   if (!taken) {
-    message(T(L::Move_failed) + ": " + dir + Viewer_captions::NO_ANSWER);
+    const std::string silent = Bounded_ask::silent_mount_of(source);
+    message(T(L::Move_failed) + ": " + (silent.empty() ? Bounded_ask::mount_of(dest) : silent) +
+            Viewer_captions::NO_ANSWER);
     return;
   }
   if (*taken) {

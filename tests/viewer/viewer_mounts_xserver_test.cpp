@@ -224,3 +224,43 @@ TEST(ViewerMounts, CellsOnAMountThatStopsAnsweringAreNotWaitedFor) {
   EXPECT_TRUE(told) << s.v->get_caption();
   EXPECT_TRUE(back);
 }
+
+// The picture shown is on a mount that has stopped answering: Delete and
+// a move elsewhere say so and leave it where it is.
+TEST(ViewerMounts, APictureOnAStalledMountIsNeitherDeletedNorMovedWhileItDoesNotAnswer) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int VK_DELETE = 46;
+  brek_test::Temp_dir parent, to;
+  brek_test::Env_guard here("TMPDIR", parent.path());
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  const std::string mount = stalled.path();
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), stalled.source_file("m.bmp")));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to.path() + "\"\n"));
+  stalled.resume();
+  Viewer_on_screen<Test_viewer> s(rect{20, 20, 500, 360});
+  s.v->open_file(mount + "/m.bmp");
+  s.v->show();
+  ASSERT_TRUE(te::wait_exposed(s.v->native));
+  ASSERT_FALSE(s.v->current_image()->picture.is_none());
+
+  stalled.stall();
+  std::string deleting, moving;
+  bool moved_told = false;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    te::answer_next_message(true, nullptr, &deleting);
+    te::post_task([&] { te::key(s.v->native, VK_DELETE); });
+    s.loop_until([&] { return !deleting.empty(); });
+    te::post_task([&] { te::key(s.v->native, VK_F6); });
+    Ref<C_Move_to_dirs> w;
+    if (!s.loop_until([&] { return !(w = s.v->collage->move_dialog).is_none() && w->target(1).listed; })) return;
+    te::answer_next_message(true, nullptr, &moving);
+    te::post_task([&] { te::key(w->native, '1', {}, "1"); });
+    moved_told = s.loop_until([&] { return !moving.empty(); });
+  }));
+  EXPECT_NE(deleting.find(mount + " does not answer"), std::string::npos) << deleting;
+  EXPECT_TRUE(moved_told);
+  EXPECT_NE(moving.find(mount + " does not answer"), std::string::npos) << moving;
+  EXPECT_TRUE(fs::exists(stalled.source_file("m.bmp")));
+  EXPECT_FALSE(fs::exists(to.file("m.bmp")));
+}
