@@ -145,8 +145,10 @@ std::optional<bool> entry_exists(const std::string& path) {
 }
 
 std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise) {
+  // Its mount is asked first: a folder's attributes may come from a cache
+  // while the mount no longer answers.
   for (const std::string& folder : folders)
-    if (!folder.empty() && directory_exists(folder).value_or(false)) return folder;
+    if (!folder.empty() && answers(folder) && directory_exists(folder).value_or(false)) return folder;
   return otherwise;
 }
 

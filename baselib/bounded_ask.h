@@ -54,8 +54,8 @@ std::optional<bool> directory_exists(const std::string& path);
 std::optional<bool> file_exists(const std::string& path);
 // Whether an entry of that name is there (a link not followed).
 std::optional<bool> entry_exists(const std::string& path);
-// The first of the folders that exists and answers (empty texts skipped),
-// else `otherwise`: where a dialog starts.
+// The first of the folders that exists and whose mount answers (empty
+// texts skipped), else `otherwise`: where a dialog starts.
 std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise);
 
 // Whether the mount that holds path answers now: it owes no answer, and

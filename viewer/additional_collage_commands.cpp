@@ -138,7 +138,10 @@ void C_Additional_collage::paste_image(const std::string& failure) {
 }
 
 std::string C_Additional_collage::save_folder(const std::string& file) const {
-  if (!file.empty()) return File_path::directory_of(file);
+  // The dialog would wait for a folder whose mount does not answer: the
+  // pictures folder then.
+  if (!file.empty())
+    return Bounded_ask::existing_folder_or({File_path::directory_of(file)}, brek_platform::pictures_folder());
   // A pasted or cut picture has no folder: where the user saved last, the
   // folder of the file it was cut from, else the desktop's pictures folder,
   // never the folder the program happened to start in.
@@ -163,7 +166,8 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   // the name of the file the last cut came from.
   const std::string current = v->current_file;
   const std::string source = is_file_name(current) ? current : cut_source;
-  if (!is_file_name(current) || File_path::file_exists(current)) {
+  // A file whose mount does not answer counts as there.
+  if (!is_file_name(current) || Bounded_ask::file_exists(current).value_or(true)) {
     save_dialog->file_name = stem_of(source);
     save_dialog->initial_dir = save_folder(is_file_name(current) ? current : "");
   }

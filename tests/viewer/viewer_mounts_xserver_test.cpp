@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_dialog.h"
 #include "platform/test_events.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
@@ -226,7 +227,8 @@ TEST(ViewerMounts, CellsOnAMountThatStopsAnsweringAreNotWaitedFor) {
 }
 
 // The picture shown is on a mount that has stopped answering: Delete and
-// a move elsewhere say so and leave it where it is.
+// a move elsewhere say so and leave it where it is, and Save As starts in
+// the pictures folder.
 TEST(ViewerMounts, APictureOnAStalledMountIsNeitherDeletedNorMovedWhileItDoesNotAnswer) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   constexpr int VK_DELETE = 46;
@@ -246,8 +248,14 @@ TEST(ViewerMounts, APictureOnAStalledMountIsNeitherDeletedNorMovedWhileItDoesNot
 
   stalled.stall();
   std::string deleting, moving;
-  bool moved_told = false;
+  bool moved_told = false, save_shown = false;
+  te::File_dialog_seen seen;
+  brek_platform::Key_modifiers ctrl;
+  ctrl.ctrl = true;
   EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    te::answer_next_file_dialog(false, {}, &seen);
+    te::post_task([&] { te::key(s.v->native, 'S', ctrl, "s"); });
+    save_shown = s.loop_until([&] { return !seen.directory.empty(); });
     te::answer_next_message(true, nullptr, &deleting);
     te::post_task([&] { te::key(s.v->native, VK_DELETE); });
     s.loop_until([&] { return !deleting.empty(); });
@@ -258,6 +266,8 @@ TEST(ViewerMounts, APictureOnAStalledMountIsNeitherDeletedNorMovedWhileItDoesNot
     te::post_task([&] { te::key(w->native, '1', {}, "1"); });
     moved_told = s.loop_until([&] { return !moving.empty(); });
   }));
+  EXPECT_TRUE(save_shown);
+  EXPECT_EQ(seen.directory, brek_platform::pictures_folder());
   EXPECT_NE(deleting.find(mount + " does not answer"), std::string::npos) << deleting;
   EXPECT_TRUE(moved_told);
   EXPECT_NE(moving.find(mount + " does not answer"), std::string::npos) << moving;
