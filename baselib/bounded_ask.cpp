@@ -86,6 +86,12 @@ bool detail::run(const std::string& path, std::function<void()> work,
   q->progress = progress;
   std::unique_lock<std::mutex> guard(s.lock);
   q->mount = mount_of_locked(s, path);
+  if (s.points.kept_here(q->mount)) {
+    // A disk or memory of this machine's: asked here, at no cost.
+    guard.unlock();
+    q->work();
+    return true;
+  }
   if (s.owing.count(q->mount)) return false;
   s.queue.push_back(q);
   if (size_t(s.idle) < s.queue.size()) {

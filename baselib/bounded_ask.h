@@ -9,7 +9,8 @@
 // however often a window asks, at most one worker waits on a mount. A
 // listing that goes on giving entries is answering, however long it
 // takes. Which mount holds a path is told by the kernel's mount table
-// (names alone), never by asking the mount.
+// (names alone), never by asking the mount; a mount whose file system
+// keeps its files on this machine (a disk, memory) is asked at once, here.
 //
 // A question runs on the worker with copies of what it needs: once it got
 // no answer, nothing of the asker's is left for it to touch.

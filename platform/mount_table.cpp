@@ -153,10 +153,28 @@ const std::vector<std::string>& Mount_points::now() {
   }
   if (!changed) return points_;
   points_.clear();
+  kept_here_.clear();
   if (fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0)
-    for (const Table_mount& m : parsed_mount_table(read_table_from(fd_))) points_.push_back(m.point);
+    for (const Table_mount& m : parsed_mount_table(read_table_from(fd_))) {
+      points_.push_back(m.point);
+      // A later mount on the same point hides the earlier one.
+      if (brek_platform::kept_here(m.file_system))
+        kept_here_.insert(m.point);
+      else
+        kept_here_.erase(m.point);
+    }
   if (points_.empty()) points_.push_back("/");
   return points_;
+}
+
+bool kept_here(const std::string& file_system) {
+  static const char* const here[] = {"ext2",     "ext3",  "ext4",    "xfs",     "btrfs",    "f2fs",   "jfs",
+                                     "reiserfs", "nilfs2", "vfat",   "msdos",   "exfat",    "ntfs3",  "hfsplus",
+                                     "iso9660",  "udf",   "squashfs", "erofs",  "zfs",      "tmpfs",  "ramfs",
+                                     "devtmpfs", "overlay", "proc",   "sysfs",   "rootfs"};
+  for (const char* f : here)
+    if (file_system == f) return true;
+  return false;
 }
 
 }  // namespace brek_platform

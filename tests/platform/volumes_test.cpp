@@ -111,6 +111,11 @@ TEST(PlatformVolumes, AMountHoldsThePathsBelowItsPoint) {
   EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt2x/p.jpg"), "/");
   EXPECT_EQ(brek_platform::holding_mount(points, "/a"), "/");
   EXPECT_EQ(brek_platform::holding_mount({"/a/mnt"}, "/b"), "");
+  // Those with a server or daemon of their own may stop answering.
+  for (const char* here : {"ext4", "xfs", "btrfs", "vfat", "tmpfs", "overlay"})
+    EXPECT_TRUE(brek_platform::kept_here(here)) << here;
+  for (const char* away : {"nfs4", "cifs", "fuse.sshfs", "fuse.bindfs", "fuseblk", "9p", "virtiofs", "unknownfs"})
+    EXPECT_FALSE(brek_platform::kept_here(away)) << away;
 }
 
 // The mount points follow the table as mounts come and go, without
@@ -125,6 +130,7 @@ TEST(PlatformVolumes, TheMountPointsFollowTheTable) {
   EXPECT_FALSE(has(dir.path()));
   if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs of the test's own";
   EXPECT_TRUE(has(dir.path()));
+  EXPECT_TRUE(points.kept_here(dir.path()));
   ::umount2(dir.path().c_str(), MNT_DETACH);
   EXPECT_FALSE(has(dir.path()));
 }
