@@ -61,7 +61,11 @@ void serve() {
     std::shared_ptr<Question> q = s.queue.front();
     s.queue.pop_front();
     guard.unlock();
-    q->work();
+    try {
+      q->work();
+    } catch (...) {
+      // Nothing to hand on (a want of memory): the asker finds no result.
+    }
     q->work = nullptr;
     guard.lock();
     q->done = true;

@@ -31,7 +31,6 @@ namespace brek::Bounded_ask {
 inline constexpr std::chrono::milliseconds BOUND{1000};
 
 namespace detail {
-struct Question;
 // Puts the question to the mount that holds path and waits for it; false
 // when it got no answer. `work` runs once, on a worker or (where no worker
 // can be had) here.
