@@ -252,12 +252,6 @@ bool directory_exists(const std::string& path) {
   return succeed();
 }
 
-std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise) {
-  for (const std::string& folder : folders)
-    if (!folder.empty() && directory_exists(folder)) return folder;
-  return otherwise;
-}
-
 bool same_entry(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   if (a.empty() || b.empty()) return false;
@@ -268,7 +262,9 @@ bool same_entry(const std::string& a, const std::string& b) {
 
 // ---- listing and information -------------------------------------------
 
-void list_directory(const std::string& dir, DynAStr& list) {
+void list_directory(const std::string& dir, DynAStr& list) { list_directory(dir, list, nullptr); }
+
+void list_directory(const std::string& dir, DynAStr& list, std::atomic<int64_t>* entries_read) {
   list.clear();
   if (dir.empty()) {
     fail(ENOENT);
@@ -282,6 +278,7 @@ void list_directory(const std::string& dir, DynAStr& list) {
   int fd = ::dirfd(d);
   errno = 0;
   while (struct dirent* e = ::readdir(d)) {
+    if (entries_read) entries_read->fetch_add(1, std::memory_order_relaxed);
     const char* n = e->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     bool is_dir = e->d_type == DT_DIR;

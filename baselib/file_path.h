@@ -10,9 +10,9 @@
 // and a source another program removed leaves the copy as the moved file.
 // Failures are quiet (false, 0, empty); last_error() tells why.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -44,9 +44,6 @@ std::string without_trailing_separator(const std::string& path);
 bool file_exists(const std::string& path);
 // The path names an existing directory (or a link to one).
 bool directory_exists(const std::string& path);
-// The first of the folders that exists (empty texts skipped), else
-// `otherwise`: where a save dialog starts, from the folders it remembers.
-std::string existing_folder_or(std::initializer_list<std::string> folders, const std::string& otherwise);
 // Both paths name the same file-system entry (device and inode; the last
 // component's symbolic link is not followed).
 bool same_entry(const std::string& a, const std::string& b);
@@ -59,6 +56,9 @@ bool same_entry(const std::string& a, const std::string& b);
 // directory, as its bare name, so a walk that descends into names ending
 // with "/" cannot loop. Nothing when the directory cannot be read.
 void list_directory(const std::string& dir, DynAStr& list);
+// The same, counting each entry read in *entries_read as it comes, for
+// another thread to see that a long listing goes on.
+void list_directory(const std::string& dir, DynAStr& list, std::atomic<int64_t>* entries_read);
 void list_directory_2(DynAStr& list, const std::string& dir);
 
 // Attribute bits of file_info, as the rest of the program knows them.

@@ -1,15 +1,12 @@
 #pragma once
-// The folders C_Select_dir lists a level ahead of the user. A mount point
-// is neither looked at nor listed on the window's thread: a mount whose
-// server or daemon does not answer would hold the dialog for as long as it
-// hangs. Its listing runs on a thread of its own and is waited for no
-// longer than BOUND; a mount that has not answered by then is shown
-// without its folders, and is not asked again while that listing is still
-// under way. Other folders are listed at once.
+// The folders C_Select_dir lists a level ahead of the user. No folder is
+// listed on the window's thread: a mount whose server or daemon does not
+// answer would hold the dialog for as long as it hangs. Each listing is a
+// bounded question (baselib/bounded_ask.h): a folder whose mount has not
+// answered within its bound is shown without its folders, and that mount
+// is not asked again while it owes the answer. A mount point is never
+// looked at: its name says what the dialog needs to know of it.
 
-#include <chrono>
-#include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,8 +18,6 @@ namespace brek {
 
 class Listing_ahead {
  public:
-  static constexpr std::chrono::milliseconds BOUND{1000};
-
   // The mount points as they are now: disks come and go while a dialog
   // shows.
   void set_mounts(const std::vector<brek_platform::Volume>& volumes);
@@ -30,13 +25,11 @@ class Listing_ahead {
   // than "/".
   bool is_mount_point(const std::string& path) const;
   // The entries of dir as File_path::list_directory gives them; false,
-  // with none, for a mount that did not answer within BOUND.
+  // with none, for a folder whose mount did not answer.
   bool list(const std::string& dir, DynAStr& entries);
 
  private:
-  struct Pending;
   std::set<std::string> mount_points_;
-  std::map<std::string, std::shared_ptr<Pending>> pending_;
 };
 
 }  // namespace brek

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "baselib/sorting.h"
@@ -104,7 +105,10 @@ void C_Select_dir::expand_node(const std::string& path, int64_t node) {
     // A mount point is not asked for its attributes, which a mount that
     // does not answer would never give: here its name says it is hidden.
     if (!(show_hidden && show_system) && !ahead_.is_mount_point(dir + name)) {
-      const int64_t attributes = File_path::file_info(dir + name).attributes;
+      // Asked as the listing was: its mount may have stopped since.
+      const std::string path = dir + name;
+      const int64_t attributes =
+          Bounded_ask::ask<int64_t>(path, [path] { return File_path::file_info(path).attributes; }).value_or(0);
       if ((attributes & File_path::ATTR_HIDDEN) && !show_hidden) continue;
       if ((attributes & File_path::ATTR_SYSTEM) && !show_system) continue;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/string_functions.h"
 #include "forms/form.h"
@@ -163,9 +164,8 @@ void C_Dialog_dir::destroy_hook() {
 }
 
 std::string C_Dialog_dir::start_directory() const {
-  if (!directory.empty() && File_path::directory_exists(directory)) return directory;
-  if (!initial_dir.empty() && File_path::directory_exists(initial_dir)) return initial_dir;
-  return {};
+  // The dialog would wait for a folder whose mount does not answer.
+  return Bounded_ask::existing_folder_or({directory, initial_dir}, "");
 }
 
 bool C_Dialog_dir::execute() {

@@ -75,7 +75,8 @@ class C_Dialog_dir : public C_Control {
   // on cancel, and when the form has no window.
   bool execute();
   // The directory the dialog opens in: directory when it exists, else
-  // initial_dir when that exists, else "" (the home directory).
+  // initial_dir when that exists, else "" (the home directory); a folder
+  // whose mount does not answer counts as none.
   std::string start_directory() const;
 };
 

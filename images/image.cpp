@@ -1,10 +1,13 @@
 #include "images/image.h"
 
+#include <atomic>
 #include <cctype>
+#include <memory>
 #include <chrono>
 #include <thread>
 #include <utility>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "baselib/system_functions.h"
@@ -97,23 +100,87 @@ auto C_Image::decode(Decode d) -> decltype(d(nullptr)) {
 void C_Image::read_header_info(double tw, double th) {
   if (is_none()) return;
   const std::string ext = extension();
-  bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
-  bool want_info = !version;
-  if ((want_size || want_info) && is_file()) {
-    Image_header::File_header h = Image_header::read_file(file_name, ext, want_size, want_info);
-    if (want_size) {
-      width += h.size.width;
-      height += h.size.height;
-      if (h.size.fax_compressed) fax_compressed = true;
-    }
-    if (want_info && h.found) {
-      version = h.version;
-      Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
-      Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
-    }
-  }
+  const bool want_size = width == 0 && height == 0 && tw > 0 && th > 0;
+  const bool want_info = !version;
+  if ((want_size || want_info) && is_file() && !on_silent_mount())
+    take_header(Image_header::read_file(file_name, ext, want_size, want_info), want_size, want_info);
   if (one_of(ext, {".wmf", ".emf", ".flic", ".webp"})) return;
   Image_header::display_size(width, height, tw, th, display_width, display_height, load_needed);
+}
+
+void C_Image::take_header(const Image_header::File_header& h, bool want_size, bool want_info) {
+  if (want_size) {
+    width += h.size.width;
+    height += h.size.height;
+    if (h.size.fax_compressed) fax_compressed = true;
+  }
+  if (want_info && h.found) {
+    version = h.version;
+    Date_time::from_real(modified, Date_time::local_ms_from_unix(h.modified));
+    Date_time::from_real(created, Date_time::local_ms_from_unix(h.created));
+  }
+}
+
+namespace {
+
+// What to read of one file.
+struct Header_wanted {
+  std::string name, extension;
+  bool size = false, info = false;
+};
+
+// The headers, read on a worker in one question to the first file's
+// mount (the files of one folder share it); nothing when it got no answer.
+// A read that goes on from file to file is answering, however long.
+std::optional<std::vector<Image_header::File_header>> read_bounded(const std::vector<Header_wanted>& wanted) {
+  if (wanted.empty()) return std::vector<Image_header::File_header>();
+  auto got = std::make_shared<std::vector<Image_header::File_header>>();
+  auto read = std::make_shared<std::atomic<int64_t>>(0);
+  const bool answered = Bounded_ask::detail::run(
+      wanted.front().name,
+      [got, read, wanted] {
+        for (const Header_wanted& w : wanted) {
+          got->push_back(Image_header::read_file(w.name, w.extension, w.size, w.info));
+          read->fetch_add(1, std::memory_order_relaxed);
+        }
+      },
+      read);
+  if (!answered) return std::nullopt;
+  return std::move(*got);
+}
+
+}  // namespace
+
+bool C_Image::read_headers(const std::vector<Ref<C_Image>>& images, double tw, double th) {
+  std::vector<Ref<C_Image>> taking;
+  std::vector<Header_wanted> wanted;
+  for (const Ref<C_Image>& image : images) {
+    if (image.is_none() || !image->is_file()) continue;
+    const bool size = image->width == 0 && image->height == 0 && tw > 0 && th > 0, info = !image->version;
+    if (!size && !info) continue;
+    taking.push_back(image);
+    wanted.push_back(Header_wanted{image->file_name, image->extension(), size, info});
+  }
+  const std::optional<std::vector<Image_header::File_header>> got = read_bounded(wanted);
+  if (!got || got->size() != taking.size()) return false;
+  for (size_t k = 0; k < taking.size(); ++k) taking[k]->take_header((*got)[k], wanted[k].size, wanted[k].info);
+  return true;
+}
+
+std::optional<std::vector<bool>> C_Image::files_changed(const std::vector<Ref<C_Image>>& images) {
+  std::vector<Header_wanted> wanted;
+  std::vector<size_t> at;
+  for (size_t k = 0; k < images.size(); ++k) {
+    const Ref<C_Image>& image = images[k];
+    if (image.is_none() || !image->version || !image->is_file()) continue;
+    at.push_back(k);
+    wanted.push_back(Header_wanted{image->file_name, image->extension(), false, true});
+  }
+  const std::optional<std::vector<Image_header::File_header>> got = read_bounded(wanted);
+  if (!got || got->size() != at.size()) return std::nullopt;
+  std::vector<bool> changed(images.size(), false);
+  for (size_t k = 0; k < at.size(); ++k) changed[at[k]] = images[at[k]]->changed_from((*got)[k]);
+  return changed;
 }
 
 void C_Image::read_header_keeping_display(double tw, double th) {
@@ -127,16 +194,24 @@ void C_Image::read_header_keeping_display(double tw, double th) {
 }
 
 bool C_Image::file_changed() const {
-  if (is_none() || !version || !is_file()) return false;
-  const Image_header::File_header h = Image_header::read_file(file_name, extension(), false, true);
-  if (!h.found) return false;
+  if (is_none() || !version || !is_file() || on_silent_mount()) return false;
+  return changed_from(Image_header::read_file(file_name, extension(), false, true));
+}
+
+bool C_Image::changed_from(const Image_header::File_header& h) const {
+  if (is_none() || !version || !h.found) return false;
   // A chmod leaves the picture as it was, unless it made a file that
   // failed to load readable.
   return load_failed ? h.version != *version : !version->same_picture(h.version);
 }
 
+bool C_Image::on_silent_mount() const {
+  return !is_none() && is_file() && !Bounded_ask::answers(file_name);
+}
+
 void C_Image::load_native() {
-  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return;
+  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file() || on_silent_mount())
+    return;
   const std::string e = extension();
   using W = Load_failure*;
   constexpr auto FULL = reduce_size_of_jpeg_while_load::FULL;
@@ -219,7 +294,8 @@ void C_Image::wait_for_whole_decode(bool ticking) {
 }
 
 bool C_Image::start_whole_decode() {
-  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file()) return false;
+  if (is_none() || !picture.is_none() || !animation.is_none() || load_failed || !is_file() || on_silent_mount())
+    return false;
   if (whole_decoding()) return true;
   if (!C_Whole_decode::reads(extension()) || width <= 0 || height <= 0) return false;
   Ref<C_Whole_decode> job = make<C_Whole_decode>();
@@ -313,7 +389,7 @@ C_Image::Reduced_step C_Image::reduced_step(double tw, double th) {
 }
 
 void C_Image::load(double tw, double th) {
-  if (is_none()) return;
+  if (is_none() || on_silent_mount()) return;
   if ((picture.is_none() || load_needed) && !load_failed) {
     const Reduced_step step = reduced_step(tw, th);
     if (step.divisor > 0) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "baselib/date_time.h"
 #include "baselib/geometry.h"
@@ -82,6 +83,18 @@ class C_Image : public C_Thread {
   // change of modes alone counts only for a file that failed to load
   // (made readable). False before it took any and when the file is gone.
   bool file_changed() const;
+  // The same, for what a read of the file's information gave (elsewhere:
+  // a thread that may wait on the file's mount).
+  bool changed_from(const Image_header::File_header& now) const;
+  // read_header_info's reads (without the display size) for many images,
+  // those of one folder, in one question to their mount on a worker
+  // (baselib/bounded_ask.h); false, nothing read, when it got no answer.
+  static bool read_headers(const std::vector<Ref<C_Image>>& images, double tw, double th);
+  // file_changed of each image, asked so; nothing when it got no answer.
+  static std::optional<std::vector<bool>> files_changed(const std::vector<Ref<C_Image>>& images);
+  // The file's mount does not answer now (Bounded_ask::answers): neither
+  // its header nor its picture is read meanwhile, nor is it failed.
+  bool on_silent_mount() const;
   // The picture, reduced where the target allows (JPEG and PNG); the whole
   // one through load_whole.
   void load(double tw, double th);
@@ -177,6 +190,8 @@ class C_Image : public C_Thread {
   // The full picture or the animation decoded here by extension, unless
   // one is held.
   void load_native();
+  // What read_header_info reads takes effect.
+  void take_header(const Image_header::File_header& h, bool want_size, bool want_info);
   // Waits for the worker decoding the whole picture (load_whole).
   void wait_for_whole_decode(bool ticking);
   Ref<C_Whole_decode> whole_job_;

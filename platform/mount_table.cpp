@@ -1,6 +1,7 @@
 #include "platform/mount_table.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -80,15 +81,25 @@ std::vector<Table_mount> parsed_mount_table(const std::string& table) {
   return mounts;
 }
 
-std::string read_mount_table() {
+namespace {
+
+// The table as an open descriptor of it gives it from its start.
+std::string read_table_from(int fd) {
   std::string table;
-  const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return table;
   char buf[16384];
   for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) != 0;) {
     if (n > 0) table.append(buf, static_cast<size_t>(n));
     else if (errno != EINTR) break;
   }
+  return table;
+}
+
+}  // namespace
+
+std::string read_mount_table() {
+  const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string();
+  std::string table = read_table_from(fd);
   ::close(fd);
   return table;
 }
@@ -110,6 +121,59 @@ bool volume_of(const std::string& path, Volume& out) {
       out = Volume{m.point, m.file_system, m.source};
       return true;
     }
+  return false;
+}
+
+std::string holding_mount(const std::vector<std::string>& points, const std::string& path) {
+  std::string best;
+  bool found = false;
+  for (const std::string& p : points) {
+    const std::string point = p.size() > 1 && p.back() == '/' ? p.substr(0, p.size() - 1) : p;
+    const bool holds = point == "/" ? path.rfind('/', 0) == 0
+                                    : path.rfind(point, 0) == 0 && (path.size() == point.size() || path[point.size()] == '/');
+    if (holds && (!found || point.size() > best.size())) {
+      best = point;
+      found = true;
+    }
+  }
+  return best;
+}
+
+Mount_points::~Mount_points() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+const std::vector<std::string>& Mount_points::now() {
+  bool changed = fd_ < 0;
+  if (fd_ < 0) fd_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+  if (fd_ >= 0 && !changed) {
+    // The kernel marks the table's descriptor once the table changed.
+    pollfd p{fd_, POLLPRI, 0};
+    changed = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR));
+  }
+  if (!changed) return points_;
+  points_.clear();
+  kept_here_.clear();
+  if (fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0)
+    for (const Table_mount& m : parsed_mount_table(read_table_from(fd_))) {
+      points_.push_back(m.point);
+      // A later mount on the same point hides the earlier one.
+      if (brek_platform::kept_here(m.file_system))
+        kept_here_.insert(m.point);
+      else
+        kept_here_.erase(m.point);
+    }
+  if (points_.empty()) points_.push_back("/");
+  return points_;
+}
+
+bool kept_here(const std::string& file_system) {
+  static const char* const here[] = {"ext2",     "ext3",  "ext4",    "xfs",     "btrfs",    "f2fs",   "jfs",
+                                     "reiserfs", "nilfs2", "vfat",   "msdos",   "exfat",    "ntfs3",  "hfsplus",
+                                     "iso9660",  "udf",   "squashfs", "erofs",  "zfs",      "tmpfs",  "ramfs",
+                                     "devtmpfs", "overlay", "proc",   "sysfs",   "rootfs"};
+  for (const char* f : here)
+    if (file_system == f) return true;
   return false;
 }
 

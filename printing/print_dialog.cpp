@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/config.h"
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/localize_str.h"
 #include "baselib/mathematics.h"
@@ -385,7 +386,8 @@ bool C_Print_dialog::print() {
     pdf_file->file_name = report->title + ".pdf";
     // Asked for where the user put the last one, never in whatever folder
     // the program was started from.
-    pdf_file->initial_dir = File_path::existing_folder_or({last_pdf_folder}, brek_platform::documents_folder());
+    // A folder whose mount does not answer counts as none.
+    pdf_file->initial_dir = Bounded_ask::existing_folder_or({last_pdf_folder}, brek_platform::documents_folder());
     if (!pdf_file->execute()) return false;
     printer->set_output_file(pdf_file->file_name);
   }

@@ -18,7 +18,7 @@
 // field shows, edit_text); cards whose pictures cannot be had print only if
 // the user agrees. A cancelled PDF name prints nothing, a Cancel of the job
 // tells nothing; PDFs are asked for in last_pdf_folder, else the documents
-// folder.
+// folder (also when the mount of last_pdf_folder does not answer).
 
 #include <cstdint>
 #include <string>

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baselib/clipboard.h"
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
@@ -14,6 +15,7 @@
 #include "images/format_classes.h"
 #include "images/image_file_io.h"
 #include "images/image_file_name.h"
+#include "viewer/captions.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/move_to_dirs.h"
@@ -136,11 +138,14 @@ void C_Additional_collage::paste_image(const std::string& failure) {
 }
 
 std::string C_Additional_collage::save_folder(const std::string& file) const {
-  if (!file.empty()) return File_path::directory_of(file);
+  // The dialog would wait for a folder whose mount does not answer: the
+  // pictures folder then.
+  if (!file.empty())
+    return Bounded_ask::existing_folder_or({File_path::directory_of(file)}, brek_platform::pictures_folder());
   // A pasted or cut picture has no folder: where the user saved last, the
   // folder of the file it was cut from, else the desktop's pictures folder,
   // never the folder the program happened to start in.
-  return File_path::existing_folder_or(
+  return Bounded_ask::existing_folder_or(
       {last_save_folder, cut_source.empty() ? "" : File_path::directory_of(cut_source)},
       brek_platform::pictures_folder());
 }
@@ -161,7 +166,8 @@ bool C_Additional_collage::save_as(const std::string& nothing_to_save, const std
   // the name of the file the last cut came from.
   const std::string current = v->current_file;
   const std::string source = is_file_name(current) ? current : cut_source;
-  if (!is_file_name(current) || File_path::file_exists(current)) {
+  // A file whose mount does not answer counts as there.
+  if (!is_file_name(current) || Bounded_ask::file_exists(current).value_or(true)) {
     save_dialog->file_name = stem_of(source);
     save_dialog->initial_dir = save_folder(is_file_name(current) ? current : "");
   }
@@ -239,6 +245,11 @@ void C_Additional_collage::delete_current(const std::string& failure) {
   Ref<C_Image> victim = v->current_image();
   // A clipboard or cut image has no file to delete.
   if (victim.is_none() || !is_file_name(victim->file_name)) return;
+  // The trash would wait on a mount that does not answer.
+  if (!Bounded_ask::answers(victim->file_name)) {
+    v->message(failure + ": " + Bounded_ask::mount_of(victim->file_name) + Viewer_captions::NO_ANSWER);
+    return;
+  }
   if (!v->trash_file(victim)) {
     v->message(delete_failure(failure, File_path::last_error()));
     return;

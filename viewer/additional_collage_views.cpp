@@ -4,6 +4,7 @@
 // and the overlays painted over the window.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
@@ -24,13 +25,14 @@ namespace brek {
 
 namespace {
 
-// Makes the file sizes and dates an order compares known.
+// Makes the file sizes and dates an order compares known, those of a set
+// (one folder) in one question to its mount, which may not answer.
 void read_sort_keys(const Ref<C_Collage_viewer>& v, sort_by order, int64_t from, int64_t to) {
   if (order != sort_by::BY_SIZE && order != sort_by::BY_CREATE && order != sort_by::BY_MODIFY) return;
-  for (int64_t i = from; i < to; ++i) {
-    Ref<C_Image> e = v->files.get(i);
-    if (!e->version) e->read_header_keeping_display(0, 0);
-  }
+  std::vector<Ref<C_Image>> unread;
+  for (int64_t i = from; i < to; ++i)
+    if (!v->files.get(i)->version) unread.push_back(v->files.get(i));
+  C_Image::read_headers(unread, 0, 0);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ namespace brek::Viewer_captions {
 
 // The program's name when its file tells none.
 inline constexpr const char* PRODUCT_WORD = "Ostrel";
+// After a folder or mount that does not answer (baselib/bounded_ask.h).
+inline constexpr const char* NO_ANSWER = " does not answer";
 
 // title + " - " + file + " " + width + "x" + height + " " + the file size as
 // text (empty when the size is not positive).

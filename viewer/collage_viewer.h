@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "baselib/date_time.h"
@@ -225,6 +226,9 @@ class C_Collage_viewer : public C_Form {
   void group_new_file();
   // Whether an empty listing is repeated on a worker thread.
   static bool uses_scan_thread();
+  // The directory views' title: the folder in view, the number of files,
+  // and the mounts that hold the tree or lie in it and do not answer.
+  std::string directory_caption();
   // One pass over the files of a listed directory: those its listing
   // (image files, full paths) no longer holds go, unless the listing
   // failed; one whose size or modification time changed gets a new entry,
@@ -517,10 +521,18 @@ class C_Collage_viewer : public C_Form {
   // The tick's listing: folders in the walk's order, one at a time, as
   // long as some are queued and the tick's time lasts; then the layout.
   void list_for_a_while();
+  // Directories left out because their mount did not answer are queued
+  // again once it answers.
+  void list_answering_again();
 
   // The last listing of scan_next_directory: read, or failed while the
   // directory is still there (its files are then kept).
   bool listing_failed_ = false;
+  // The last listing got no answer from the directory's mount.
+  bool listing_unanswered_ = false;
+  // The directories of the walk whose mount did not answer, until it does
+  // (Bounded_ask): the title names their mounts.
+  std::set<std::string> unanswered_dirs_;
   // The last scan step added or removed files (or still waits for its
   // worker); steps in a row that changed nothing slow the listing down.
   bool scan_changed_ = false;
@@ -541,6 +553,8 @@ class C_Collage_viewer : public C_Form {
   bool released_since_trim_ = false;
   // The image the single view showed last; none since a directory paint.
   Weak<C_Image> single_shown_;
+  // The single view's file did not answer at the last tick's check.
+  bool single_silent_ = false;
   // Ticks of the background timer since the last directory paint: an idle view ages
   // its pictures by them, as its paints would.
   int64_t ticks_since_paint_ = 0;

@@ -7,12 +7,9 @@
 
 #include "baselib/file_path.h"
 #include "baselib/geometry.h"
-#include "baselib/language_table.h"
-#include "baselib/localize_str.h"
 #include "drawing/font.h"
 #include "drawing/canvas_keep.h"
 #include "images/image_file_name.h"
-#include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
 
@@ -162,9 +159,9 @@ bool draw_cell_picture(Collage_pass& p, const Ref<C_Image>& e, const rect& shrun
       if (v.collage->thumbnails.keep_only_the_copy(canvas, shrunk, e, true)) v.note_released();
     } else if (v.collage->thumbnails.draw_kept(canvas, shrunk, e.get(), true)) {
       // The copy of a picture let go.
-    } else if (e->rect.w > 0.1 && !e->load_failed) {
-      // A picture that cannot be decoded is done as it is: scrolling
-      // does not wait for it.
+    } else if (e->rect.w > 0.1 && !e->load_failed && !e->on_silent_mount()) {
+      // A picture that cannot be decoded, or not now, is done as it is:
+      // scrolling does not wait for it.
       v.cells_complete = false;
     }
   } catch (...) {
@@ -332,8 +329,7 @@ void C_Collage_viewer::paint_collage() {
   paint_cells(p);
   if (caption_dir != old_caption_dir) {
     if (caption_dir.empty()) caption_dir = scan_dir;
-    collage->update_caption(Viewer_captions::directory(title, caption_dir,
-                                                       Localize_str::text(lng::Collage_viewer::files), files.count()));
+    collage->update_caption(directory_caption());
   }
   if (p.has_current) outline(canvas, p.current_cell, RED, 2.0);
   const point pointer = mouse_position();

@@ -6,13 +6,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "baselib/language_table.h"
-#include "baselib/localize_str.h"
 #include "forms/form_bridge.h"
 #include "images/gif.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
-#include "viewer/captions.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -266,8 +263,7 @@ bool C_Collage_viewer::back_to_directory_view() {
   slideshow = false;
   repaint();
   if (caption_dir.empty()) caption_dir = root_dir;
-  collage->update_caption(Viewer_captions::directory(title, caption_dir,
-                                                     Localize_str::text(lng::Collage_viewer::files), files.count()));
+  collage->update_caption(directory_caption());
   return true;
 }
 

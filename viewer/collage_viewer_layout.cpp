@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr int64_t LAYOUT_SLICE_MS = 500;
 // The largest target at which headers are read, pixels.
 constexpr double HEADER_TARGET_MAX = 512;
+// How many headers of a folder one question to its mount reads.
+constexpr int64_t HEADERS_AHEAD = 64;
 
 // The file list as the row builder sees it.
 class File_cells final : public Collage_layout::Cells {
@@ -25,6 +28,7 @@ class File_cells final : public Collage_layout::Cells {
   int64_t count() const override { return v_.files.count(); }
   void read_header(int64_t i) override {
     Ref<C_Image> e = v_.files.get(i);
+    if (needs_header(e)) read_ahead(i);
     e->read_header_info(tw_, th_);
     // Its header tells no size: decoded once to learn it.
     if (e->width == 0 && e->extension() == ".webp" && e->picture.is_none() && !e->load_failed) e->load(0, 0);
@@ -37,6 +41,19 @@ class File_cells final : public Collage_layout::Cells {
   void set_cell(int64_t i, const rect& r) override { v_.files.get(i)->set_load_options(r); }
 
  private:
+  bool needs_header(const Ref<C_Image>& e) const { return !e->version || (e->width == 0 && e->height == 0); }
+  // The headers from entry i on, of its folder, read in one question to
+  // its mount: a mount that does not answer holds no read here.
+  void read_ahead(int64_t i) {
+    std::vector<Ref<C_Image>> run;
+    const std::string_view dir = Dir_scan::directory_view(v_.files.get(i)->file_name);
+    for (int64_t k = i; k < v_.files.count() && int64_t(run.size()) < HEADERS_AHEAD; ++k) {
+      Ref<C_Image> e = v_.files.get(k);
+      if (Dir_scan::directory_view(e->file_name) != dir) break;
+      if (needs_header(e)) run.push_back(e);
+    }
+    C_Image::read_headers(run, tw_, th_);
+  }
   C_Collage_viewer& v_;
   double tw_, th_;
 };

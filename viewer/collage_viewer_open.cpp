@@ -1,4 +1,5 @@
 // Opening files and directories, the current image and the file list.
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/string_functions.h"
 #include "images/image_file_name.h"
@@ -85,9 +86,12 @@ void C_Collage_viewer::show_file(const Ref<C_Image>& image) {
   if (is_none()) return;
   image->read_header_info(1.0, 1.0);
   if (image->width == 0 && image->extension() == ".webp") image->load(0, 0);
-  // A file that did not load says why after its name and sizes.
-  const std::string caption = image->with_load_failure(
+  // A file that did not load says why after its name and sizes, one on a
+  // mount that does not answer says so.
+  std::string caption = image->with_load_failure(
       Viewer_captions::single_image(title, image->file_name, image->width, image->height, image->file_size()));
+  const std::string silent = Bounded_ask::silent_mount_of(image->file_name);
+  if (!silent.empty()) caption += " - " + silent + Viewer_captions::NO_ANSWER;
   if (caption != collage->caption) collage->update_caption(caption);
 }
 
@@ -132,6 +136,7 @@ void C_Collage_viewer::forget_listing() {
   dir_queue.clear();
   known_dirs.clear();
   quiet_scan_steps_ = 0;
+  unanswered_dirs_.clear();
 }
 
 void C_Collage_viewer::open_dir(const std::string& dir) {

@@ -2,13 +2,18 @@
 // file list.
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <set>
 #include <unordered_set>
+#include <vector>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
 #include "baselib/localize_str.h"
 #include "baselib/string_functions.h"
 #include "baselib/system_functions.h"
+#include "platform/mount_table.h"
 #include "runtime/clock.h"
 #include "runtime/exceptions.h"
 #include "runtime/runtime_services.h"
@@ -50,10 +55,19 @@ void C_Collage_viewer::scan_next_directory(DynAStr& list, const brek_platform::T
   }
   if (d.empty()) return;
   scan_dir = d;
-  File_path::list_directory(d, list);
+  int err = 0;
+  listing_unanswered_ = !Bounded_ask::list_directory(d, list, &err);
+  if (listing_unanswered_) {
+    // Its mount does not answer: left out, its files kept, and listed
+    // again once the mount answers.
+    unanswered_dirs_.insert(d);
+    listing_failed_ = true;
+    start_timer();
+    return;
+  }
+  unanswered_dirs_.erase(d);
   // A directory that is gone lists as empty; one that is there but could
   // not be read says nothing about its files.
-  const int err = File_path::last_error();
   listing_failed_ = err != 0 && err != ENOENT && err != ENOTDIR;
   Dir_scan::prefix_names(d, list);
   Dir_scan::queue_subdirectories(list, dir_queue, known_dirs, trash);
@@ -93,8 +107,35 @@ void C_Collage_viewer::list_for_a_while() {
 void C_Collage_viewer::show_scan_caption() {
   if (single_mode) return;
   if (caption_dir.empty()) caption_dir = scan_dir;
-  collage->update_caption(Viewer_captions::directory(
-      title, caption_dir, Localize_str::text(lng::Collage_viewer::files), files.count()));
+  collage->update_caption(directory_caption());
+}
+
+std::string C_Collage_viewer::directory_caption() {
+  std::string caption = Viewer_captions::directory(title, caption_dir, Localize_str::text(lng::Collage_viewer::files),
+                                                   files.count());
+  // Those that hold the tree or lie in it, whoever found them silent.
+  const std::string root = File_path::without_trailing_separator(root_dir);
+  for (const std::string& mount : Bounded_ask::silent_mounts())
+    if (!root.empty() && (!brek_platform::holding_mount({mount}, root).empty() ||
+                          !brek_platform::holding_mount({root}, mount).empty()))
+      caption += " - " + mount + Viewer_captions::NO_ANSWER;
+  return caption;
+}
+
+void C_Collage_viewer::list_answering_again() {
+  bool answered = false;
+  for (auto d = unanswered_dirs_.begin(); d != unanswered_dirs_.end();) {
+    if (!Bounded_ask::silent_mount_of(*d).empty()) {
+      ++d;
+      continue;
+    }
+    const auto at = std::lower_bound(dir_queue.begin(), dir_queue.end(), *d);
+    if (at == dir_queue.end() || *at != *d) dir_queue.insert(at - dir_queue.begin(), *d);
+    d = unanswered_dirs_.erase(d);
+    answered = true;
+  }
+  // Cells of its pictures in view get them now.
+  if (answered) repaint();
 }
 
 bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
@@ -105,6 +146,11 @@ bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
 
   DynAStr list;
   scan_next_directory(list, batch.trash);
+  // Nothing of a directory whose mount does not answer is asked again.
+  if (listing_unanswered_) {
+    scan_changed_ = false;
+    return false;
+  }
   const std::string listed_dir = scan_dir;
   const std::string dir = NATIVE_String_functions::with_trailing_separator(listed_dir);
   bool listing_failed = listing_failed_;
@@ -165,10 +211,13 @@ bool C_Collage_viewer::scan_into(bool restart, Scan_batch& batch) {
   }
 
   if (list.empty()) {
-    File_path::list_directory(scan_dir, list);
-    const int err = File_path::last_error();
-    listing_failed = err != 0 && err != ENOENT && err != ENOTDIR;
-    Dir_scan::prefix_names(scan_dir, list);
+    int err = 0;
+    if (Bounded_ask::list_directory(scan_dir, list, &err)) {
+      listing_failed = err != 0 && err != ENOENT && err != ENOTDIR;
+      Dir_scan::prefix_names(scan_dir, list);
+    } else {
+      listing_failed = true;
+    }
   }
 
   Dir_scan::keep_image_files(list);
@@ -216,6 +265,16 @@ bool C_Collage_viewer::merge_listed(const std::string& listed_dir, const DynAStr
   std::unordered_set<std::string> listed;
   listed.reserve(size_t(list.count()));
   for (int64_t i = 0; i < list.count(); ++i) listed.insert(list.get(i));
+  // The files kept are asked whether they changed in one question to the
+  // folder's mount, which may have stopped answering since it listed.
+  std::vector<Ref<C_Image>> kept;
+  for (const Ref<C_Image>& f : files)
+    if (Dir_scan::directory_view(f->file_name) == dir && (listing_failed || listed.count(f->file_name)))
+      kept.push_back(f);
+  std::unordered_set<const C_Image*> renewed;
+  if (const std::optional<std::vector<bool>> news = C_Image::files_changed(kept))
+    for (size_t k = 0; k < kept.size(); ++k)
+      if ((*news)[k]) renewed.insert(kept[k].get());
   bool changed = false;
   for (int64_t i = files.count() - 1; i >= 0; --i) {
     Brek_runtime::loop_tick();
@@ -224,7 +283,7 @@ bool C_Collage_viewer::merge_listed(const std::string& listed_dir, const DynAStr
     if (!listing_failed && !listed.count(f->file_name)) {
       files.remove(i);
       files.get(i)->set_load_options(rect{});
-    } else if (f->file_changed()) {
+    } else if (renewed.count(f.get())) {
       renew_entry(i);
     } else {
       continue;

@@ -176,6 +176,7 @@ void C_Collage_viewer::layout_or_scan_step() {
       break;
     }
   }
+  list_answering_again();
   if (files.count() > laid_out_count) {
     relayout();
   } else {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "baselib/bounded_ask.h"
 #include "baselib/config.h"
 #include "baselib/file_path.h"
 #include "baselib/language_table.h"
@@ -16,6 +17,7 @@
 #include "runtime/runtime_services.h"
 #include "runtime/strings.h"
 #include "viewer/additional_collage.h"
+#include "viewer/captions.h"
 #include "viewer/clipboard_images.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/dialog_replace.h"
@@ -228,11 +230,17 @@ void C_Move_to_dirs::list_target(int64_t n) {
   St_dir__C_Move_to_dirs* t = target_at_index(n);
   if (!t) return;
   t->listed = true;
+  t->unanswered = false;
   // A target without a directory lists nothing (never the working one).
   if (t->path.empty()) return;
   const std::string dir = t->path;
   DynAStr names;
-  File_path::list_directory(dir, names);
+  if (!Bounded_ask::list_directory(dir, names)) {
+    // Asked again at a later paint, at once once the mount answers.
+    t->listed = false;
+    t->unanswered = true;
+    return;
+  }
   for (int64_t i = names.count() - 1; i >= 0; --i) {
     const std::string name = names.get(i);
     const std::string ext = File_path::extension_of(name);
@@ -271,7 +279,11 @@ void C_Move_to_dirs::relist_directory_of(const std::string& file) {
   const std::string dir = File_path::directory_of(file);
   for (int64_t n = 1; n <= TARGET_COUNT; ++n) {
     St_dir__C_Move_to_dirs* t = target_at_index(n);
-    if (t && !t->path.empty() && (with_separator(t->path) == dir || same_file(t->path, dir))) t->listed = false;
+    if (!t || t->path.empty()) continue;
+    // A target on a mount that does not answer is asked nothing here.
+    if (with_separator(t->path) == dir ||
+        Bounded_ask::ask<bool>(t->path, [p = t->path, dir] { return same_file(p, dir); }).value_or(false))
+      t->listed = false;
   }
 }
 
@@ -297,7 +309,17 @@ void C_Move_to_dirs::move_to_target(int64_t n) {
   }
   std::string dest = with_separator(dir) + File_path::name_of(source);
 
-  if (entry_exists(dest)) {
+  // Neither the file nor the target is waited for where its mount does
+  // not answer.
+  const std::optional<bool> taken =
+      Bounded_ask::answers(source) ? Bounded_ask::entry_exists(dest) : std::optional<bool>();
+  if (!taken) {
+    const std::string silent = Bounded_ask::silent_mount_of(source);
+    message(T(L::Move_failed) + ": " + (silent.empty() ? Bounded_ask::mount_of(dest) : silent) +
+            Viewer_captions::NO_ANSWER);
+    return;
+  }
+  if (*taken) {
     if (File_path::directory_of(source) == File_path::directory_of(dest) || File_path::same_entry(source, dest)) {
       message(T(L::Ignored));
       return;
@@ -376,7 +398,13 @@ void C_Move_to_dirs::undo_move() {
     undo_targets.remove(undo_targets.count() - 1);
     undo_sources.remove(undo_sources.count() - 1);
   };
-  if (!File_path::file_exists(t)) {
+  const std::optional<bool> there = Bounded_ask::file_exists(t);
+  if (!there) {
+    // The move stays on the list, to be taken back once its mount answers.
+    message(File_path::directory_of(t) + Viewer_captions::NO_ANSWER);
+    return;
+  }
+  if (!*there) {
     drop_last();
     message(t + ": " + T(L::Not_found));
     return;

@@ -14,7 +14,9 @@
 // left. A refused undo says why and offers the file manager; its entry
 // stays until an undo works or the moved file is gone. While the window's
 // own question is open, input that reaches it past that question moves,
-// sets and undoes nothing.
+// sets and undoes nothing. A target on a mount that does not answer is
+// never waited for (baselib/bounded_ask.h): its panel and a move or undo
+// there say so.
 
 #include <cstdint>
 #include <functional>
@@ -43,6 +45,9 @@ struct St_dir__C_Move_to_dirs {
   // The directory was listed for its thumbnails since its path was set,
   // a file was moved into it or an undo took one out.
   bool listed = false;
+  // Its last listing got no answer from its mount: the panel says so, and
+  // it is listed once the mount answers.
+  bool unanswered = false;
 };
 
 // The names a file moved under a clashing name may take.

@@ -8,6 +8,7 @@
 #include "drawing/bitmap.h"
 #include "drawing/font.h"
 #include "viewer/additional_collage.h"
+#include "viewer/captions.h"
 #include "drawing/canvas_keep.h"
 #include "viewer/collage_viewer.h"
 #include "viewer/directory_view.h"
@@ -79,8 +80,9 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   double x = h / 2 + number_w + 4;
   if (!t->path.empty()) {
     canvas->font->size = ph / 2;
-    const double path_w = canvas->text_extent(t->path).w;
-    canvas->draw_text(point{x, r.y + ph / 4}, t->path);
+    const std::string text = t->unanswered ? t->path + Viewer_captions::NO_ANSWER : t->path;
+    const double path_w = canvas->text_extent(text).w;
+    canvas->draw_text(point{x, r.y + ph / 4}, text);
     x += path_w;
     if (r.x + r.w < x + 4) r.w = x + 4 - r.x;
   }
@@ -91,9 +93,10 @@ void C_Move_to_dirs::paint_panel(const Ref<C_Canvas>& canvas, int64_t n, double 
   // At most one directory listed per paint (a target without a path
   // lists nothing and costs nothing).
   if (!t->listed && (t->path.empty() || !listed)) {
-    if (!t->path.empty()) listed = true;
     list_target(n);
     t = target_at_index(n);
+    // A folder whose mount owes an answer was not asked.
+    if (!t->path.empty() && !t->unanswered) listed = true;
   }
 
   // Thumbnails: at most one loaded per panel per paint.
@@ -141,8 +144,10 @@ void C_Move_to_dirs::paint_thumbnails(const Ref<C_Canvas>& canvas, St_dir__C_Mov
       continue;
     }
     // An image without a picture takes no room; one the worker reads
-    // comes by the worker's timer, full panel or not.
+    // comes by the worker's timer, full panel or not; one on a mount that
+    // does not answer is not read.
     if (image->load_failed || thumb_decodes_.wanted(image)) continue;
+    if (image->on_silent_mount()) continue;
     if (load_done) {
       pending = true;
       continue;

@@ -1,6 +1,6 @@
 #include "viewer/rescan_dir.h"
 
-#include "baselib/file_path.h"
+#include "baselib/bounded_ask.h"
 #include "viewer/dir_scan.h"
 
 namespace brek {
@@ -13,7 +13,8 @@ Ref<C_Rescan_dir> C_Rescan_dir::create(const std::string& d) {
 
 void C_Rescan_dir::run() {
   DynAStr list;
-  File_path::list_directory(dir, list);
+  // A mount that does not answer leaves the list empty.
+  Bounded_ask::list_directory(dir, list);
   Dir_scan::prefix_names(dir, list);
   entries = list;
   C_Thread::run();

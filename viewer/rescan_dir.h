@@ -1,6 +1,8 @@
 #pragma once
 // C_Rescan_dir: lists one directory on a worker thread when a listing on
-// the main thread came back empty. The owner sets `dir` before start() and
+// the main thread came back empty (not when its mount did not answer); the
+// listing is a bounded question too, so no more than one thread waits on a
+// mount that stops answering. The owner sets `dir` before start() and
 // reads `entries` only once is_finished() is true; the body touches nothing
 // else. A job nobody waits for any more is dropped: whichever side lets go
 // last disposes it, on its own thread.

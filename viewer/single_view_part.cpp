@@ -2,7 +2,12 @@
 // the part in the window, and the whole picture comes from a worker
 // (single_view_picture.cpp); zoom, turns, cuts, copies, saves and prints
 // take the whole picture through load_whole, which takes the worker's.
+#include <optional>
+
+#include "baselib/bounded_ask.h"
 #include "forms/screen.h"
+#include "images/image_file_name.h"
+#include "images/image_header.h"
 #include "viewer/collage_viewer.h"
 
 namespace brek {
@@ -108,7 +113,18 @@ void C_Collage_viewer::renew_if_changed() {
   if (is_none() || !single_mode) return;
   const Ref<C_Image> shown = current_image();
   const int64_t i = files.index_of(shown);
-  if (i >= 0 && shown->file_changed()) renew_entry(i);
+  if (i < 0 || !shown->version || !Image_file_name::names_a_file(shown->file_name)) return;
+  // Asked at every tick: off the window's thread, as the file's mount may
+  // not answer. The title says so until it does.
+  const std::string name = shown->file_name, ext = shown->extension();
+  const std::optional<Image_header::File_header> now = Bounded_ask::ask<Image_header::File_header>(
+      name, [name, ext] { return Image_header::read_file(name, ext, false, true); });
+  if (now && shown->changed_from(*now)) {
+    renew_entry(i);
+  } else if (!now != single_silent_) {
+    single_silent_ = !now;
+    show_file(shown);
+  }
 }
 
 }  // namespace brek

@@ -99,3 +99,38 @@ TEST(PlatformVolumes, TheMountTableReadsWhatItSaysAndPassesByWhatDoesNotRead) {
   EXPECT_EQ(m[3].point, long_point);
   EXPECT_EQ(m[3].file_system, "");
 }
+
+// The mount that holds a path goes by names: the longest mount point that
+// is the path or one of its folders, never one that merely begins alike.
+TEST(PlatformVolumes, AMountHoldsThePathsBelowItsPoint) {
+  const std::vector<std::string> points = {"/", "/a/mnt", "/a/mnt/inner", "/a/mnt2"};
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt"), "/a/mnt");
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt/"), "/a/mnt");
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt/x/p.jpg"), "/a/mnt");
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt/inner/p.jpg"), "/a/mnt/inner");
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a/mnt2x/p.jpg"), "/");
+  EXPECT_EQ(brek_platform::holding_mount(points, "/a"), "/");
+  EXPECT_EQ(brek_platform::holding_mount({"/a/mnt"}, "/b"), "");
+  // Those with a server or daemon of their own may stop answering.
+  for (const char* here : {"ext4", "xfs", "btrfs", "vfat", "tmpfs", "overlay"})
+    EXPECT_TRUE(brek_platform::kept_here(here)) << here;
+  for (const char* away : {"nfs4", "cifs", "fuse.sshfs", "fuse.bindfs", "fuseblk", "9p", "virtiofs", "unknownfs"})
+    EXPECT_FALSE(brek_platform::kept_here(away)) << away;
+}
+
+// The mount points follow the table as mounts come and go, without
+// reading it again while it stays as it was.
+TEST(PlatformVolumes, TheMountPointsFollowTheTable) {
+  brek_platform::Mount_points points;
+  brek_test::Temp_dir dir;
+  const auto has = [&](const std::string& p) {
+    const std::vector<std::string>& now = points.now();
+    return std::find(now.begin(), now.end(), p) != now.end();
+  };
+  EXPECT_FALSE(has(dir.path()));
+  if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs of the test's own";
+  EXPECT_TRUE(has(dir.path()));
+  EXPECT_TRUE(points.kept_here(dir.path()));
+  ::umount2(dir.path().c_str(), MNT_DETACH);
+  EXPECT_FALSE(has(dir.path()));
+}

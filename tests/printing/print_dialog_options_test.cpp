@@ -24,6 +24,7 @@
 #include "tests/printing/print_dialog_support.h"
 #include "tests/printing/print_test_support.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs_mount.h"
 
 using namespace brek;
 using editor_test::BLUE;
@@ -299,4 +300,31 @@ TEST_F(PrintDialog, ThePdfFileIsAskedForWhereTheLastOneWentElseInTheDocumentsFol
   EXPECT_EQ(print_offered(), docs);
   fs::remove_all(docs);
   EXPECT_EQ(print_offered(), home.path());
+}
+
+// The folder of the last PDF is on a mount that has stopped answering: the
+// save dialog does not wait for it, and starts in the documents folder.
+TEST_F(PrintDialog, ALastPdfFolderWhoseMountDoesNotAnswerIsPassedBy) {
+  namespace fs = std::filesystem;
+  namespace te = brek_platform::test_events;
+  brek_test::Temp_dir home;
+  brek_test::Env_guard home_env("HOME", home.path());
+  const std::string docs = home.file("Documents");
+  fs::create_directory(docs);
+  brek_test::Env_guard here("TMPDIR", home.path());
+  brek_test::Stalled_mount stalled;
+  if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
+  add_card(rect{0, 0, 100, 50}, BLUE);
+  make_dialog();
+  choose_pdf();
+  d->last_pdf_folder = stalled.path();
+  te::File_dialog_seen seen;
+  bool printed = false;
+  EXPECT_TRUE(stalled.ends_while_stalled([&] {
+    te::answer_next_file_dialog(true, {"Collage 1 x 1 (1).pdf"}, &seen);
+    printed = d->print();
+  }));
+  EXPECT_TRUE(printed) << (screen->messages.empty() ? "" : screen->messages.back());
+  EXPECT_EQ(seen.directory, docs);
+  EXPECT_TRUE(fs::exists(docs + "/Collage 1 x 1 (1).pdf"));
 }

@@ -204,6 +204,12 @@ void Stalled_mount::resume() {
   if (daemon_ > 0) ::kill(daemon_, SIGCONT);
 }
 
+void Stalled_mount::stall() {
+  if (daemon_ <= 0) return;
+  stalled_at_ = read_file(log_dir_.file("requests")).size();
+  ::kill(daemon_, SIGSTOP);
+}
+
 bool Stalled_mount::ends_while_stalled(const std::function<void()>& work) {
   std::atomic<bool> ended{false}, resumed{false};
   std::thread watch([&] {

@@ -77,9 +77,12 @@ class Stalled_mount : public Folder_mount {
   // anything since it stalled (other processes may, unasked). The daemon
   // goes on to tell: the mount answers from then on.
   bool asked_by_this_process();
+  // The daemon goes on: the mount answers from then on.
+  void resume();
+  // The daemon stops again, as when the mount was made.
+  void stall();
 
  private:
-  void resume();
   pid_t daemon_ = 0;
   Temp_dir log_dir_;
   // Where the daemon's log of requests stood when it stopped.
