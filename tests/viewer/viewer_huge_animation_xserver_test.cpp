@@ -235,3 +235,35 @@ TEST_F(ViewerStalledAnimationDeathTest, AHugeAnimationPlaysOnWhereNoWorkerCanSta
   };
   EXPECT_EXIT(brek_test::exit_with_failures(playing), testing::ExitedWithCode(0), "");
 }
+
+// Turned right, the animation stays on its frame however long the timers
+// run, composing none (the next frame's worker stopped, its picture let
+// go: the animation holds its one picture beside the turned copy); turned
+// back, it plays on.
+TEST(ViewerHugeAnimation, ATurnedHugeAnimationStaysOnItsFrameUntilTurnedBack) {
+  if (!have_display()) GTEST_SKIP() << "no X server";
+  constexpr int SIDE = 4096, VK_LEFT = 37, VK_RIGHT = 39;
+  Animation_screen a(SIDE, true);
+  ASSERT_TRUE(a.show_animation());
+  ASSERT_TRUE(a.first_frame_shown()) << "the first frame never showed";
+  const Ref<C_Gif> gif = a.v()->current_image()->animation;
+  // A frame or two on, then turned.
+  ASSERT_TRUE(brek_test::wait_until([&] {
+    a.settle();
+    return gif->current_frame == 1;
+  }));
+  ASSERT_TRUE(press(a.v()->native, VK_RIGHT));
+  for (int i = 0; i < 100; ++i) a.settle();  // a second of the test's clock, ten frames' delays
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    a.settle();
+    return Thread_registry::global().running_bodies() == 0;
+  }));
+  EXPECT_EQ(gif->current_frame, 1);
+  EXPECT_EQ(a.middle(), GREEN);
+  EXPECT_EQ(gif->picture_bytes_held(), int64_t(SIDE) * SIDE * 4);
+  ASSERT_TRUE(press(a.v()->native, VK_LEFT));
+  EXPECT_TRUE(brek_test::wait_until([&] {
+    a.settle();
+    return gif->current_frame == 2 && a.middle() == BLUE;
+  }));
+}
