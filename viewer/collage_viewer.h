@@ -454,6 +454,9 @@ class C_Collage_viewer : public C_Form {
   // The tick of the decode timer: the image shown gets its whole picture
   // (and is repainted), or a new entry when its file changed.
   void whole_picture_tick();
+  // The tick of the animation timer: the next frame shown at its delay,
+  // or looked for again soon while a worker composes it.
+  void animation_tick();
   // The full picture of an image the single view opens, read at once but
   // for a JPEG, whose first paint may need only a reduced decode, and a
   // picture read off the window's thread.

@@ -64,29 +64,7 @@ void C_Collage_viewer::on_timer() {
     return;
   }
   if (sender == timer_gif) {
-    const Ref<C_Image> image = current_image();
-    Ref<C_Gif> gif = image->animation;
-    play_only(gif);
-    if (gif->frame_count() <= 1) {
-      // The animation is no longer shown: no more frames to paint.
-      set_gif_timer(false, 0);
-      return;
-    }
-    // One too large for this thread stays on its frame while turned,
-    // flipped or inverted: each frame would be another copy of the whole
-    // picture made here.
-    if (gif->composes_on_workers() && !as_filed(image)) {
-      gif->stop_workers();
-      return;
-    }
-    if (!gif->step_frame()) {
-      // A worker composes it: looked for again soon.
-      if (timer_gif->interval != FRAME_POLL_MS) timer_gif->set_interval(FRAME_POLL_MS);
-      return;
-    }
-    int64_t d = std::max<int64_t>(20, gif->frame_delay());
-    if (d != timer_gif->interval) timer_gif->set_interval(d);
-    repaint();
+    animation_tick();
     return;
   }
   if (std::fabs(wheel_pending) > 1e-9) {
@@ -176,6 +154,32 @@ void C_Collage_viewer::on_timer() {
       hover_seen_ = seen;
     }
   }
+}
+
+void C_Collage_viewer::animation_tick() {
+  const Ref<C_Image> image = current_image();
+  Ref<C_Gif> gif = image->animation;
+  play_only(gif);
+  if (gif->frame_count() <= 1) {
+    // The animation is no longer shown: no more frames to paint.
+    set_gif_timer(false, 0);
+    return;
+  }
+  // One too large for this thread stays on its frame while turned,
+  // flipped or inverted: each frame would be another copy of the whole
+  // picture made here.
+  if (gif->composes_on_workers() && !as_filed(image)) {
+    gif->stop_workers();
+    return;
+  }
+  if (!gif->step_frame()) {
+    // A worker composes it: looked for again soon.
+    if (timer_gif->interval != FRAME_POLL_MS) timer_gif->set_interval(FRAME_POLL_MS);
+    return;
+  }
+  int64_t d = std::max<int64_t>(20, gif->frame_delay());
+  if (d != timer_gif->interval) timer_gif->set_interval(d);
+  repaint();
 }
 
 void C_Collage_viewer::layout_or_scan_step() {
