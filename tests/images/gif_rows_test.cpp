@@ -116,9 +116,10 @@ TEST(GifRows, AFrameCutShortShowsItsMissingRowsAsAWholeCompositionDoes) {
 // A first frame at the size limit (16384 x 16383: a gibibyte in 32 bits,
 // a quarter of one as 8-bit indexes), of 4 or 256 colours, interlaced or
 // not, read to a cell's size: what the reading holds at its peak is a few
-// megabytes, not the frame's indexes.
+// megabytes, not the frame's indexes. (Under the sanitizers, whose memory
+// tells nothing, a smaller frame is read.)
 TEST(GifRows, AFirstFrameAtTheSizeLimitIsReadToACellInAFewMegabytes) {
-  constexpr int W = 16384, H = 16383;
+  constexpr int W = brek_test::RESIDENT_SIZE_COUNTS ? 16384 : 2048, H = W - 1;
   constexpr int64_t PICTURE = int64_t(W) * H * 4;
   for (int colours : {4, 256}) {
     for (bool interlaced : {false, true}) {
