@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "drawing/pixel_memory.h"
 #include "images/gif.h"
 #include "images/lzw.h"
 #include "images/picture_fit.h"
@@ -66,6 +67,58 @@ class Screen_rows {
   std::vector<uint32_t> line_;
 };
 
+// The memory of a band of rows: mapped, and given back at once, where it
+// is large.
+class Band_memory {
+ public:
+  explicit Band_memory(int64_t bytes) : block_(Pixel_memory::allocate(size_t(bytes + 3) / 4)) {}
+  ~Band_memory() { Pixel_memory::release(block_); }
+  Band_memory(const Band_memory&) = delete;
+  Band_memory& operator=(const Band_memory&) = delete;
+  uint8_t* data() { return reinterpret_cast<uint8_t*>(block_.words); }
+
+ private:
+  Pixel_memory::Block block_;
+};
+
+// An interlaced frame's rows (`shown` of them on the screen) handed to
+// `screen` in order: its rows come pass by pass, so the wanted ones are
+// kept a band at a time, decoded once for each band, and go on once the
+// band is whole. False when the frame does not decode, a stop came or no
+// memory was to be had.
+bool band_by_band(const Picture_shrink& into, Screen_rows& screen, const St_gif_frame__C_Gif& f, int64_t shown,
+                  int64_t screen_width, const std::function<bool(const C_Lzw::Row_sink&)>& decode) {
+  const int64_t x0 = std::clamp<int64_t>(f.left, 0, screen_width);
+  const int64_t x1 = std::clamp<int64_t>(f.left + f.width, 0, screen_width);
+  const int64_t row_bytes = std::max<int64_t>(1, x1 - x0);
+  const int64_t band_rows = std::max<int64_t>(1, INTERLACED_BAND_BYTES / row_bytes);
+  const int64_t end = std::min(into.end_row(), f.top + shown);
+  std::vector<int64_t> slot(size_t(shown), -1);  // frame row -> its place in the band
+  std::vector<uint8_t> row(size_t(f.width), 0);
+  Band_memory band(std::min(band_rows, shown) * row_bytes);
+  if (!band.data()) return false;
+  for (int64_t y = std::max(into.first_row(), f.top); y < end;) {
+    // The wanted rows from y on, as many as the band holds.
+    std::fill(slot.begin(), slot.end(), -1);
+    int64_t held = 0, y_end = y;
+    for (; y_end < end && held < band_rows; ++y_end)
+      if (into.wants(y_end)) slot[size_t(y_end - f.top)] = held++;
+    if (held > 0 && !decode([&](int64_t r, const uint8_t* indexes) {
+          if (r < shown && slot[size_t(r)] >= 0)
+            std::copy(indexes + (x0 - f.left), indexes + (x1 - f.left), band.data() + slot[size_t(r)] * row_bytes);
+        }))
+      return false;
+    for (int64_t k = y; k < y_end; ++k) {
+      const int64_t at = slot[size_t(k - f.top)];
+      if (at < 0) continue;
+      std::copy(band.data() + at * row_bytes, band.data() + (at + 1) * row_bytes, row.begin() + (x0 - f.left));
+      screen.frame_row(k, row.data());
+    }
+    y = y_end;
+  }
+  return !screen.stopped();
+}
+
 }  // namespace
 
 bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()>& go_on) {
@@ -78,7 +131,7 @@ bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()
   const uint32_t back = pixel_of(background_color, 255);
   if (f.transparent_index >= 0 && f.transparent_index < 256) table[f.transparent_index] = back;
   Screen_rows screen(into, f, screen_width, back, table, go_on);
-  const auto decode = [&](const C_Lzw::Row_sink& row) {
+  const std::function<bool(const C_Lzw::Row_sink&)> decode = [&](const C_Lzw::Row_sink& row) {
     return C_Lzw::decode_rows(f.data.data(), int64_t(f.data.size()), 1, f.interlaced, f.data[0], f.height, f.width,
                               row, go_on);
   };
@@ -88,37 +141,8 @@ bool C_Gif::compose_first_frame(Picture_shrink& into, const std::function<bool()
           if (r < shown) screen.frame_row(f.top + r, indexes);
         }))
       return false;
-  } else if (shown > 0) {
-    // Rows come pass by pass: the wanted ones are kept, a band at a time,
-    // and go on in order once the band is whole.
-    const int64_t x0 = std::clamp<int64_t>(f.left, 0, screen_width);
-    const int64_t x1 = std::clamp<int64_t>(f.left + f.width, 0, screen_width);
-    const int64_t row_bytes = std::max<int64_t>(1, x1 - x0);
-    const int64_t band_rows = std::max<int64_t>(1, INTERLACED_BAND_BYTES / row_bytes);
-    const int64_t end = std::min(into.end_row(), f.top + shown);
-    std::vector<int64_t> slot(size_t(std::max<int64_t>(0, shown)), -1);  // frame row -> place in the band
-    std::vector<uint8_t> band;
-    for (int64_t y = std::max(into.first_row(), f.top); y < end;) {
-      // The wanted rows from y on, as many as the band holds.
-      std::fill(slot.begin(), slot.end(), -1);
-      int64_t held = 0, y_end = y;
-      for (; y_end < end && held < band_rows; ++y_end)
-        if (into.wants(y_end)) slot[size_t(y_end - f.top)] = held++;
-      band.assign(size_t(held * row_bytes), 0);
-      if (held > 0 && !decode([&](int64_t r, const uint8_t* indexes) {
-            if (r < shown && slot[size_t(r)] >= 0)
-              std::copy(indexes + (x0 - f.left), indexes + (x1 - f.left), band.begin() + slot[size_t(r)] * row_bytes);
-          }))
-        return false;
-      std::vector<uint8_t> row(size_t(f.width), 0);
-      for (int64_t k = y; k < y_end; ++k) {
-        if (slot[size_t(k - f.top)] < 0) continue;
-        std::copy(band.begin() + slot[size_t(k - f.top)] * row_bytes,
-                  band.begin() + (slot[size_t(k - f.top)] + 1) * row_bytes, row.begin() + (x0 - f.left));
-        screen.frame_row(k, row.data());
-      }
-      y = y_end;
-    }
+  } else if (shown > 0 && !band_by_band(into, screen, f, shown, screen_width, decode)) {
+    return false;
   }
   // Below the frame (and every row, for a frame off the screen).
   screen.background_to(into.end_row());
