@@ -424,6 +424,7 @@ bool C_Gif::save(const Ref<C_Bitmap>& picture, const std::string& file_name) {
 }
 
 void C_Gif::destroy_hook() {
+  let_go_of_workers();
   composed_.reset();
   saved_.clear();
   has_saved_ = false;

@@ -18,14 +18,23 @@
 // no disposal leaves its picture, as other decoders compose (fix_disposals:
 // LEAVE after a LEAVE frame or before a transparent one); it never inherits
 // a restoring disposal, which would blank every later frame.
+//
+// A GIF composing on a worker (set_go_on) draws each frame as its rows are
+// decoded, keeping none, and hears a stop within a row of any pass. An
+// animation too large for the window's thread has its frames composed on
+// workers (compose_on_workers, gif_frames.cpp): while one frame shows, a
+// worker composes the next into a second picture over the shown one,
+// which step_frame takes; the window's thread never composes a frame.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "drawing/bitmap.h"
 #include "drawing/pixels.h"
+#include "images/gif_frame_job.h"
 #include "images/load_failure.h"
 #include "runtime/dyn_array.h"
 #include "runtime/object.h"
@@ -153,20 +162,23 @@ class C_Gif : public Brek_object {
   // ---- frames and composition (gif_render.cpp) -----------------------------
 
   int64_t frame_count() const { return frames.empty() ? native_frame_count() : static_cast<int64_t>(frames.size()); }
-  // Ignored unless 0 <= index < frame_count().
+  // Ignored unless 0 <= index < frame_count(), and for another frame than
+  // the one shown while the frames are composed on workers (step_frame
+  // steps them).
   void set_current_frame(int64_t index);
   // Delay of the current frame in milliseconds.
   int64_t frame_delay() const;
   // The logical screen showing the current frame, composed from frame 0
-  // on. An empty picture when no frame up to the current one could be
+  // on (or as a worker composed it). An empty picture when no frame up to the current one could be
   // decoded or the screen is larger than Pixels allows.
   const Pixels& render_current_frame();
   // The same picture as a bitmap that shares its pixels (no copy), for
   // showing; None when the picture is empty. Its pixels change with the
   // current frame.
   Ref<C_Bitmap> composed_bitmap();
-  // Bytes of the 32-bit pictures held: the composed picture and the part
-  // of it kept under a frame that restores the previous picture.
+  // Bytes of the 32-bit pictures held: the composed picture, the part of
+  // it kept under a frame that restores the previous picture, and the
+  // picture kept for the worker composing the next frame.
   int64_t picture_bytes_held() const;
   // Whether some frame composes to a picture (a GIF whose frames all fail
   // to decode, or whose screen is empty or too large, shows nothing); when
@@ -185,10 +197,15 @@ class C_Gif : public Brek_object {
   // Frame n alone: its width by height, transparent pixels with alpha 0.
   // Empty when it does not decode.
   Pixels decode_frame(int64_t n);
-  // What a worker composing frames asks between rows (of the LZW decode
-  // too) whether the work is still wanted; a stop leaves the frame
-  // undecoded, not failed.
-  void set_go_on(std::function<bool()> go_on) { go_on_ = std::move(go_on); }
+  // This GIF composes on a worker: `go_on` is asked between the rows of
+  // every pass (the LZW decode, the drawing, a disposal, a copy) whether
+  // the work is still wanted, and a stop leaves the frame undecoded, not
+  // failed. Each frame is drawn as its rows are decoded, none kept: a
+  // worker composes a frame once.
+  void set_go_on(std::function<bool()> go_on) {
+    go_on_ = std::move(go_on);
+    as_decoded_ = true;
+  }
   // The composed first frame made elsewhere (by a worker, from the same
   // file's bytes) taken as this GIF's picture, as composing frame 0 here
   // would leave it; false, nothing taken, for a picture of another size or
@@ -199,6 +216,28 @@ class C_Gif : public Brek_object {
   // as composing it here would leave it, the current frame showing
   // nothing, and never decoded again. False for a GIF without frames.
   bool adopt_empty_first_frame();
+
+  // ---- frames composed on workers (gif_frames.cpp) --------------------------
+
+  // From now on the frames after the one shown are composed on workers
+  // from `bytes` (the file's, which this GIF was read from): the window's
+  // thread never composes one. For an animation showing its first frame.
+  void compose_on_workers(std::shared_ptr<const std::vector<uint8_t>> bytes);
+  bool composes_on_workers() const { return bytes_ != nullptr; }
+  // Steps the animation to its next frame (after the last, the first):
+  // whether that frame shows now. On workers, only once a worker composed
+  // it; one starts on it now if none does (false meanwhile), and one on
+  // the frame after as it is taken. Where no worker can start, the frame
+  // is composed here from then on.
+  bool step_frame();
+  // The frames are not shown for now: a worker composing one stops within
+  // a row, and the picture kept for the next goes. A later step_frame
+  // starts again.
+  void stop_workers();
+  // What a worker does for a job: the job's frame composed over the
+  // picture showing the one before it, or from the first frame
+  // (C_Gif_frame_job).
+  void compose_for(C_Gif_frame_job& job);
 
   // Bits per pixel of the index rows for a palette of this many entries:
   // 1 for 2 entries, 4 for up to 16, 8 above.
@@ -270,12 +309,16 @@ class C_Gif : public Brek_object {
   // composition can show; nullptr when it does not decode or `go_on` (else
   // the GIF's own) said stop.
   const Frame_rows* frame_rows(int64_t n, bool whole, const std::function<bool()>& go_on = {});
+  // Frame n drawn as its rows are decoded (set_go_on); false, the frame
+  // undrawn, when it does not decode or a stop came.
+  bool draw_as_decoded(int64_t n);
   // Whether a stop was asked for.
   bool stopped(const std::function<bool()>& go_on) const {
     const std::function<bool()>& asked = go_on ? go_on : go_on_;
     return asked && !asked();
   }
   std::function<bool()> go_on_;
+  bool as_decoded_ = false;
   // The palette index of column x of an index row of `bits` bits.
   static unsigned index_at(const uint8_t* row, int64_t x, int bits) {
     switch (bits) {
@@ -289,8 +332,19 @@ class C_Gif : public Brek_object {
   void release_rows(int64_t n);
   void reset_composition();
   bool ensure_composed();
-  void end_frame(int64_t n);
+  // Rows of the picture filled with one value, a stop heard between them;
+  // false after a stop.
+  bool fill_rows(Pixels& p, int64_t x, int64_t y, int64_t w, int64_t h, uint32_t value);
+  // False when a stop came before the disposal was done.
+  bool end_frame(int64_t n);
+  // Keeps what lies under frame f (disposal RESTORE_PREV); false when a
+  // stop came.
+  bool save_under(const St_gif_frame__C_Gif& f);
   void blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows);
+  // Row r of frame f, as 8-bit indexes, onto the picture, clipped to it;
+  // `table` with the frame's colours, its transparent entry marked.
+  void blit_row(const St_gif_frame__C_Gif& f, int64_t r, const uint8_t* indexes, const uint32_t* table,
+                int64_t transparent);
   bool draw_still_in_place(int64_t n);
   void color_table(const St_gif_frame__C_Gif& f, uint32_t* table, uint8_t alpha) const;
 
@@ -309,6 +363,27 @@ class C_Gif : public Brek_object {
   int64_t saved_x_ = 0;
   int64_t saved_y_ = 0;
   bool has_saved_ = false;
+
+  // ---- on workers (gif_frames.cpp) ----
+  bool start_frame_job(int64_t n);
+  void take_frame_job();
+  // Pixels no longer shown, kept for the next worker, unless a stopped
+  // worker may still read them: they go with it.
+  void retire_picture(Pixels&& old);
+  // Whether a stopped worker that may still read the pixels took them.
+  bool hand_to_reader(Pixels& p);
+  // This GIF ends: its workers stop, and one that may still read the
+  // picture shown takes it.
+  void let_go_of_workers();
+  std::shared_ptr<const std::vector<uint8_t>> bytes_;
+  Ref<C_Gif_frame_job> job_;
+  // Workers told to stop that may still read the picture shown.
+  std::vector<Ref<C_Gif_frame_job>> stopping_;
+  // The memory of the picture shown before, for the next worker.
+  Pixels spare_;
+  // The part under the frame shown went with a stopped worker: the next
+  // frame is composed from the first.
+  bool compose_from_start_ = false;
 
   std::vector<Frame_rows> cache_;
   int64_t cache_bytes_ = 0;

@@ -35,11 +35,6 @@ bool clip_to(const Pixels& p, int64_t& x, int64_t& y, int64_t& w, int64_t& h) {
   h = y1 - y0;
   return true;
 }
-
-void fill_rect(Pixels& p, int64_t x, int64_t y, int64_t w, int64_t h, uint32_t value) {
-  if (!clip_to(p, x, y, w, h)) return;
-  for (int64_t r = y; r < y + h; ++r) std::fill_n(p.row(static_cast<int>(r)) + x, w, value);
-}
 }  // namespace
 
 int64_t C_Gif::index_depth(int64_t palette_entries) {
@@ -51,7 +46,7 @@ int64_t C_Gif::index_depth(int64_t palette_entries) {
 
 void C_Gif::set_current_frame(int64_t index) {
   if (is_none()) return;
-  if (index < 0 || index >= frame_count()) return;
+  if (index < 0 || index >= frame_count() || (composes_on_workers() && index != current_frame)) return;
   current_frame = index;
   if (frames.empty()) native_picture();
 }
@@ -78,9 +73,11 @@ const Pixels& C_Gif::render_current_frame() {
     return p ? *p : empty_picture();
   }
   int64_t target = current_frame;
+  // Composed by a worker: the frame shown is the one it made.
+  if (composes_on_workers()) target = stepped_;
   if (target != stepped_) {
     int64_t from = (stepped_ >= 0 && target > stepped_) ? stepped_ + 1 : 0;
-    for (int64_t n = from; n <= target; ++n) {
+    for (int64_t n = from; n <= target && !stopped({}); ++n) {
       draw_frame(n);
       Brek_runtime::loop_tick();
     }
@@ -95,7 +92,7 @@ Ref<C_Bitmap> C_Gif::composed_bitmap() {
 }
 
 int64_t C_Gif::picture_bytes_held() const {
-  int64_t n = int64_t(saved_.width()) * saved_.height() * 4;
+  int64_t n = (int64_t(saved_.width()) * saved_.height() + int64_t(spare_.width()) * spare_.height()) * 4;
   if (const Pixels* p = composed_->pixels()) n += int64_t(p->width()) * p->height() * 4;
   return n;
 }
@@ -105,7 +102,7 @@ bool C_Gif::has_picture(Load_failure* why) {
   const int64_t keep = current_frame;
   bool found = false;
   // Normally frame 0 is composed already; only a broken start walks on.
-  for (int64_t n = 0; n < frame_count() && !found; ++n) {
+  for (int64_t n = 0; n < frame_count() && !found && !stopped({}); ++n) {
     current_frame = n;
     found = !render_current_frame().empty();
   }
@@ -147,7 +144,6 @@ void C_Gif::reset_composition() {
 // filled with the background colour made opaque.
 bool C_Gif::ensure_composed() {
   if (composed_live_) return true;
-  uint32_t back = pixel_of(background_color, 255);
   const Pixels* p = composed_->pixels();
   if (!p || p->width() != screen_width || p->height() != screen_height || p->empty()) {
     composed_.reset();  // the old picture goes before the new one is made
@@ -156,17 +152,24 @@ bool C_Gif::ensure_composed() {
     // blending or converting.
     Ref<C_Bitmap> b = C_Bitmap::create(0, 0, 24);
     Pixels* px = b->pixels();
-    if (!px || !px->resize(static_cast<int>(screen_width), static_cast<int>(screen_height), back)) {
+    if (!px || !px->resize_unfilled(static_cast<int>(screen_width), static_cast<int>(screen_height))) {
       short_of_memory_ = true;
       return false;
     }
     b->take_pixel_size();
     composed_ = b;
-  } else {
-    Pixels& c = picture();
-    std::fill_n(c.words(), int64_t(c.width()) * c.height(), back);
   }
+  if (!fill_rows(picture(), 0, 0, screen_width, screen_height, pixel_of(background_color, 255))) return false;
   composed_live_ = true;
+  return true;
+}
+
+bool C_Gif::fill_rows(Pixels& p, int64_t x, int64_t y, int64_t w, int64_t h, uint32_t value) {
+  if (!clip_to(p, x, y, w, h)) return true;
+  for (int64_t r = y; r < y + h; ++r) {
+    if (stopped({})) return false;
+    std::fill_n(p.row(static_cast<int>(r)) + x, w, value);
+  }
   return true;
 }
 
@@ -211,33 +214,58 @@ bool C_Gif::adopt_empty_first_frame() {
 }
 
 // Frame n was shown; its disposal method prepares the picture for the next.
-void C_Gif::end_frame(int64_t n) {
+bool C_Gif::end_frame(int64_t n) {
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   bool saved = has_saved_;
   has_saved_ = false;
   if (!composed_live_ || !frame_shown_) {
     saved_.clear();
-    return;
+    return true;
   }
+  bool done = true;
   if (f.disposal == disposal_method::RESTORE_BACK) {
-    fill_rect(picture(), f.left, f.top, f.width, f.height, pixel_of(background_color, 255));
+    done = fill_rows(picture(), f.left, f.top, f.width, f.height, pixel_of(background_color, 255));
   } else if (f.disposal == disposal_method::RESTORE_PREV && saved) {
-    for (int y = 0; y < saved_.height(); ++y)
-      std::memcpy(picture().row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
-                  static_cast<size_t>(saved_.width()) * 4);
+    for (int y = 0; y < saved_.height() && done; ++y) {
+      done = !stopped({});
+      if (done)
+        std::memcpy(picture().row(static_cast<int>(saved_y_) + y) + saved_x_, saved_.row(y),
+                    static_cast<size_t>(saved_.width()) * 4);
+    }
   }
   // Needed no longer, and it may be as large as the screen.
   if (saved) saved_.clear();
+  return done;
+}
+
+bool C_Gif::save_under(const St_gif_frame__C_Gif& f) {
+  int64_t x = f.left, y = f.top, w = f.width, h = f.height;
+  // Nothing kept when no memory is to be had: the frame stays, as LEAVE.
+  if (!clip_to(picture(), x, y, w, h) || !saved_.resize_unfilled(static_cast<int>(w), static_cast<int>(h)))
+    return true;
+  for (int r = 0; r < h; ++r) {
+    if (stopped({})) return false;
+    std::memcpy(saved_.row(r), picture().row(static_cast<int>(y) + r) + x, static_cast<size_t>(w) * 4);
+  }
+  saved_x_ = x;
+  saved_y_ = y;
+  has_saved_ = true;
+  return true;
 }
 
 void C_Gif::draw_frame(int64_t n) {
   if (is_none() || n < 0 || n >= static_cast<int64_t>(frames.size())) return;
+  bool ended = true;
   if (n == 0)
     reset_composition();
   else
-    end_frame(n - 1);
+    ended = end_frame(n - 1);
   stepped_ = n;
   frame_shown_ = false;
+  if (!ended) {
+    composed_live_ = false;  // a stop came half way
+    return;
+  }
 
   const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
   if (visible_rows(f) == 0) {
@@ -246,21 +274,16 @@ void C_Gif::draw_frame(int64_t n) {
     if (ensure_composed()) frame_shown_ = true;
     return;
   }
+  if (as_decoded_) {
+    frame_shown_ = draw_as_decoded(n);
+    return;
+  }
   if (draw_still_in_place(n)) return;
   const Frame_rows* rows = frame_rows(n, false);
   if (!rows || !ensure_composed()) return;
 
-  if (f.disposal == disposal_method::RESTORE_PREV) {
-    // Only the frame's own rectangle changes; keep what lies under it.
-    int64_t x = f.left, y = f.top, w = f.width, h = f.height;
-    if (clip_to(picture(), x, y, w, h) && saved_.resize(static_cast<int>(w), static_cast<int>(h), 0)) {
-      for (int r = 0; r < h; ++r)
-        std::memcpy(saved_.row(r), picture().row(static_cast<int>(y) + r) + x, static_cast<size_t>(w) * 4);
-      saved_x_ = x;
-      saved_y_ = y;
-      has_saved_ = true;
-    }
-  }
+  // Only the frame's own rectangle changes; keep what lies under it.
+  if (f.disposal == disposal_method::RESTORE_PREV) save_under(f);
   blit_frame(f, *rows);
   frame_shown_ = true;
   // A still is never drawn again: its rows would only repeat the picture.
@@ -324,24 +347,68 @@ void C_Gif::blit_frame(const St_gif_frame__C_Gif& f, const Frame_rows& rows) {
 
   for (int64_t r = 0; r < h; ++r) {
     const uint8_t* src = base + (sy + r) * rows.stride;
-    uint32_t* dst = picture().row(static_cast<int>(y + r)) + x;
     if (rows.bits == 8) {
-      const uint8_t* s = src + sx;
-      if (t < 0) {
-        for (int64_t i = 0; i < w; ++i) dst[i] = table[s[i]];
-      } else {
-        for (int64_t i = 0; i < w; ++i) {
-          unsigned idx = s[i];
-          if (idx != static_cast<unsigned>(t)) dst[i] = table[idx];
-        }
-      }
-    } else {
-      for (int64_t i = 0; i < w; ++i) {
-        unsigned idx = index_at(src, sx + i, rows.bits);
-        if (static_cast<int64_t>(idx) != t) dst[i] = table[idx];
-      }
+      blit_row(f, sy + r, src, table, t);
+      continue;
+    }
+    uint32_t* dst = picture().row(static_cast<int>(y + r)) + x;
+    for (int64_t i = 0; i < w; ++i) {
+      unsigned idx = index_at(src, sx + i, rows.bits);
+      if (static_cast<int64_t>(idx) != t) dst[i] = table[idx];
     }
   }
+}
+
+void C_Gif::blit_row(const St_gif_frame__C_Gif& f, int64_t r, const uint8_t* indexes, const uint32_t* table,
+                     int64_t transparent) {
+  int64_t x = f.left, y = f.top + r, w = f.width, h = 1;
+  if (!clip_to(picture(), x, y, w, h)) return;
+  const uint8_t* s = indexes + (x - f.left);
+  uint32_t* dst = picture().row(static_cast<int>(y)) + x;
+  if (transparent < 0) {
+    for (int64_t i = 0; i < w; ++i) dst[i] = table[s[i]];
+  } else {
+    for (int64_t i = 0; i < w; ++i) {
+      unsigned idx = s[i];
+      if (idx != static_cast<unsigned>(transparent)) dst[i] = table[idx];
+    }
+  }
+}
+
+bool C_Gif::draw_as_decoded(int64_t n) {
+  if (static_cast<int64_t>(cache_.size()) < frame_count()) cache_.resize(frames.size());
+  Frame_rows& c = cache_[static_cast<size_t>(n)];
+  const St_gif_frame__C_Gif& f = frames[static_cast<size_t>(n)];
+  if (c.failed) return false;
+  if (!Pixels::size_allowed(f.width, f.height) || f.data.empty()) {
+    c.failed = true;
+    return false;
+  }
+  uint32_t table[256];
+  color_table(f, table, 255);
+  const int64_t t = (f.transparent_index >= 0 && f.transparent_index < 256) ? f.transparent_index : -1;
+  const int64_t shown = visible_rows(f);
+  // The picture is made ready at the first row: a frame the decoder
+  // refuses leaves it as it was, as one whose rows do not decode does.
+  bool ready = false, given_up = false;
+  const auto row = [&](int64_t r, const uint8_t* indexes) {
+    if (!ready && !given_up) {
+      ready = ensure_composed() && (f.disposal != disposal_method::RESTORE_PREV || save_under(f));
+      given_up = !ready;
+    }
+    if (ready && r < shown) blit_row(f, r, indexes, table, t);
+  };
+  const auto go_on = [this, &given_up] { return !given_up && !stopped({}); };
+  const bool decoded = C_Lzw::decode_rows(f.data.data(), static_cast<int64_t>(f.data.size()), 1, f.interlaced,
+                                          f.data[0], f.height, f.width, row, go_on);
+  ++decode_count_;
+  if (decoded) return true;
+  if (ready || stopped({})) {
+    composed_live_ = false;  // half drawn
+  } else if (!given_up) {
+    c.failed = true;  // refused: it never decodes
+  }
+  return false;
 }
 
 Pixels C_Gif::decode_frame(int64_t n) {

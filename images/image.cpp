@@ -4,6 +4,7 @@
 #include <cctype>
 #include <memory>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -324,12 +325,14 @@ C_Image::whole_result C_Image::take_whole_decode() {
   }
   if (job->extension == ".gif") {
     // Its frames read here from the same bytes, the first one as composed
-    // there (nothing, where it showed nothing).
-    Ref<C_Gif> gif = C_Gif::read_from_bytes(job->gif_bytes.data(), int64_t(job->gif_bytes.size()), false);
-    job->gif_bytes = std::vector<uint8_t>();
+    // there (nothing, where it showed nothing); too large to be read here,
+    // its later frames are composed on workers too, from those bytes.
+    auto bytes = std::make_shared<const std::vector<uint8_t>>(std::move(job->gif_bytes));
+    Ref<C_Gif> gif = C_Gif::read_from_bytes(bytes->data(), int64_t(bytes->size()), false);
     const bool taken =
         job->first_frame_empty ? gif->adopt_empty_first_frame() : gif->adopt_first_frame(std::move(job->picture));
     if (!taken) return whole_result::NONE;
+    gif->compose_on_workers(std::move(bytes));
     animation = gif;
     width = gif->width();
     height = gif->height();
@@ -501,6 +504,8 @@ void C_Image::release_pictures() {
 void C_Image::release_whole() {
   if (is_none()) return;
   stop_whole_decode();
+  // Another holder of the animation (a print card) shows a frame, no more.
+  animation->stop_workers();
   picture = Ref<C_Bitmap>();
   animation = Ref<C_Gif>();
   applied_turns = 0;

@@ -40,7 +40,7 @@ bool C_Lzw::start(const uint8_t* data, int64_t size, int64_t position, bool inte
   if (bits_per_pixel != 1 && bits_per_pixel != 4 && bits_per_pixel != 8) return false;
   if (width < 1 || width > 65535 || height < 1 || height > 65535) return false;
   stride_ = row_stride(width, bits_per_pixel);
-  if (stride_ * height > MAX_OUTPUT_BYTES) return false;
+  if (!sink_ && stride_ * height > MAX_OUTPUT_BYTES) return false;
   min_code_size_ = static_cast<int>(min_code_size);
   code_width_ = min_code_size_ + 1;
   code_mask_ = (1 << code_width_) - 1;
@@ -94,6 +94,30 @@ bool C_Lzw::decompress_into(uint8_t* out, const uint8_t* data, int64_t size, int
   z.stride_ = width;
   z.decode_linear(out);
   return !z.stopped_;
+}
+
+bool C_Lzw::decode_rows(const uint8_t* data, int64_t size, int64_t position, bool interlaced, int64_t min_code_size,
+                        int64_t height, int64_t width, const Row_sink& row, const Go_on& go_on) {
+  Ref<C_Lzw> lzw = make<C_Lzw>();
+  C_Lzw& z = *lzw;
+  z.sink_ = &row;
+  if (!row || !z.start(data, size, position, interlaced, min_code_size, 8, height, width, -1)) return false;
+  if (go_on) z.go_on_ = &go_on;
+  // Every row is decoded into the one row, which goes on once full: the
+  // table is walked code by code (a run cannot be copied from a row gone).
+  std::vector<uint8_t> line(static_cast<size_t>(width), 0);
+  z.out_ = line.data();
+  z.code_ = z.next_code();
+  z.decode_loop();
+  z.hand_on_the_rest();
+  return !z.stopped_;
+}
+
+void C_Lzw::hand_on_the_rest() {
+  while (!stopped_ && row_ < height_) {
+    std::memset(out_ + column_, 0, static_cast<size_t>(width_ - column_));
+    next_row();
+  }
 }
 
 // Joins the payload of the sub-blocks, up to the zero-length terminator or
@@ -159,14 +183,19 @@ int64_t C_Lzw::next_interlaced_row(int64_t row) {
 }
 
 void C_Lzw::next_row() {
+  if (sink_) (*sink_)(row_, out_);
   column_ = 0;
   row_ = interlaced_ ? next_interlaced_row(row_) : row_ + 1;
-  row_offset_ = std::min(row_, kept_rows_) * stride_;
+  row_offset_ = sink_ ? 0 : std::min(row_, kept_rows_) * stride_;
   if (!row_done()) row_ = height_;  // ends the loop
 }
 
 bool C_Lzw::row_done() {
   Brek_runtime::loop_tick();
+  return going_on();
+}
+
+bool C_Lzw::going_on() {
   if (go_on_ && !stopped_ && !(*go_on_)()) stopped_ = true;
   return !stopped_;
 }
@@ -449,6 +478,7 @@ void C_Lzw::decode_linear(uint8_t* out) {
   if (stride_ != width_) {
     // From the last row up, so that no row is overwritten before it moved.
     for (int64_t y = height_ - 1; y >= 0; --y) {
+      if (!going_on()) return;
       std::memmove(out + y * stride_, out + y * width_, static_cast<size_t>(width_));
       std::memset(out + y * stride_ + width_, 0, static_cast<size_t>(stride_ - width_));
     }
@@ -471,6 +501,7 @@ void C_Lzw::to_picture_order(uint8_t* out) {
   const size_t n = static_cast<size_t>(stride_);
   for (int64_t start = 0; start < height_; ++start) {
     if (done[static_cast<size_t>(start)] || from[static_cast<size_t>(start)] == start) continue;
+    if (!going_on()) return;
     std::memcpy(held.data(), out + start * stride_, n);
     int64_t to = start;
     for (;;) {
@@ -482,6 +513,7 @@ void C_Lzw::to_picture_order(uint8_t* out) {
       }
       std::memcpy(out + to * stride_, out + src * stride_, n);
       to = src;
+      if (!going_on()) return;
     }
   }
 }

@@ -12,7 +12,9 @@
 // Whole 8-bit frames (decompress_into) copy each code's run at once; other
 // depths and damaged data walk the table code by code, and a chain longer
 // than 4096 (a cycle in a corrupt table) ends the decode. Each row is a
-// loop tick.
+// loop tick. decode_rows hands the rows on one at a time as they come,
+// holding no more than one: a picture whose rows are used as they are
+// decoded never has its indexes held whole.
 
 #include <cstdint>
 #include <functional>
@@ -35,7 +37,8 @@ class C_Lzw : public Brek_object {
   // byte of the first sub-block, just after the minimum-code-size byte).
   // Gives an empty array, decoding nothing, when the minimum code size is
   // outside 2..8, the bits per pixel are not 1, 4 or 8, the width or height
-  // is outside 1..65535 or the output would pass MAX_OUTPUT_BYTES.
+  // is outside 1..65535 or the output would pass MAX_OUTPUT_BYTES (which
+  // decode_rows, holding one row, does not ask).
   // Decoding ends at the end code, when the picture is full, at the
   // terminating zero-length sub-block or at the end of the data, whichever
   // comes first; bytes outside data[0..size) are never read.
@@ -71,6 +74,18 @@ class C_Lzw : public Brek_object {
                               bool interlaced, int64_t min_code_size, int64_t height, int64_t width,
                               const Go_on& go_on = {});
 
+  // The same rows handed to `row` one at a time as they are decoded, in
+  // the data's order (an interlaced picture pass by pass), each as `width`
+  // 8-bit indexes with its row number; only that one row is held. Rows the
+  // data does not reach (or reaches in part) come last, their missing
+  // pixels 0, as decompress leaves them. `go_on` is asked after each row
+  // handed on. False when the arguments are refused (no row is handed on)
+  // or go_on said stop.
+  using Row_sink = std::function<void(int64_t y, const uint8_t* indexes)>;
+  static bool decode_rows(const uint8_t* data, int64_t size, int64_t position, bool interlaced,
+                          int64_t min_code_size, int64_t height, int64_t width, const Row_sink& row,
+                          const Go_on& go_on = {});
+
   // Bytes per output row: whole 32-bit words.
   static int64_t row_stride(int64_t width, int64_t bits_per_pixel) {
     return (width * bits_per_pixel + 31) / 32 * 4;
@@ -96,6 +111,12 @@ class C_Lzw : public Brek_object {
   void next_row();
   // A row is done: a loop tick, and whether the work goes on.
   bool row_done();
+  // Whether the work goes on, asked between the rows of a pass over the
+  // decoded rows (moving them into place).
+  bool going_on();
+  // decode_rows: the row the data ended in and those it never reached,
+  // handed on with their missing pixels 0.
+  void hand_on_the_rest();
 
   // The data sub-blocks' payload, joined.
   std::vector<uint8_t> bytes_;
@@ -132,6 +153,8 @@ class C_Lzw : public Brek_object {
   int64_t row_offset_ = 0;
   const Go_on* go_on_ = nullptr;
   bool stopped_ = false;
+  // decode_rows: where each finished row goes; the one row is out_.
+  const Row_sink* sink_ = nullptr;
 
   // The string table as prefix code and last index (walked backwards), and
   // as the place and length of each string in the output (copied as runs).

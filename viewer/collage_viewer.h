@@ -421,6 +421,9 @@ class C_Collage_viewer : public C_Form {
   // The animation timer on at the frame's delay (at least 20 ms) when the
   // image is an animation of more than one frame.
   void animate(const Ref<C_Image>& image);
+  // The animation whose frames are stepped from now on (None: none): the
+  // workers composing another one's frames stop.
+  void play_only(const Ref<C_Gif>& gif);
   // Shows the window and runs the main loop until the program ends.
   void run();
   // The placement under "Collage_viewer" / "Main"; placement_busy while it
@@ -466,6 +469,9 @@ class C_Collage_viewer : public C_Form {
   // The tick of the decode timer: the image shown gets its whole picture
   // (and is repainted), or a new entry when its file changed.
   void whole_picture_tick();
+  // The tick of the animation timer: the next frame shown at its delay,
+  // or looked for again soon while a worker composes it.
+  void animation_tick();
   // The full picture of an image the single view opens, read at once but
   // for a JPEG, whose first paint may need only a reduced decode, and a
   // picture read off the window's thread.
@@ -480,6 +486,8 @@ class C_Collage_viewer : public C_Form {
   Ref<C_Canvas> paint_canvas_;
   double paint_w_ = 0, paint_h_ = 0;
 
+  // The animation whose frames the timer steps.
+  Weak<C_Gif> playing_;
   // The animation frame that the oriented and stretched copies show.
   Weak<C_Gif> frame_source_;
   int64_t frame_index_ = -1;

@@ -64,6 +64,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
       release_pictures_away_from(shown);
     }
     picture_.keep_only(shown);
+    play_only(shown->animation);
     single_shown_ = shown;
     painted_image = shown;
     try {
@@ -82,6 +83,7 @@ void C_Collage_viewer::paint_into(const Ref<C_Canvas>& canvas, double box_w, dou
   // The single view's copies are not needed in the directory views, nor
   // what it read for the picture shown and its neighbours.
   if (!single_shown_.is_none()) release_beyond_cells();
+  play_only(Ref<C_Gif>());
   oriented_.reset();
   stretched_.reset();
   single_shown_.reset();

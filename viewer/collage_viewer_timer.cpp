@@ -24,6 +24,14 @@ constexpr double SCAN_PAUSE_MS = 200;
 constexpr int64_t MAX_QUIET_HALVINGS = 3;
 // Ticks without a paint after which an idle view releases its far pictures.
 constexpr int64_t IDLE_RELEASE_TICKS = 50;
+// How often the animation timer looks for a frame a worker composes, ms.
+constexpr int64_t FRAME_POLL_MS = 20;
+
+// Whether the image is shown as filed: not turned, flipped or inverted.
+bool as_filed(const Ref<C_Image>& image) {
+  return image->quarter_turns == image->applied_turns && image->flip_x == image->applied_flip_x &&
+         image->flip_y == image->applied_flip_y && image->inverse == image->applied_inverse;
+}
 
 double ms_since(const date_time& t) { return Date_time::difference_ms(Date_time::now(), t); }
 
@@ -56,16 +64,7 @@ void C_Collage_viewer::on_timer() {
     return;
   }
   if (sender == timer_gif) {
-    Ref<C_Gif> gif = current_image()->animation;
-    if (gif->frame_count() <= 1) {
-      // The animation is no longer shown: no more frames to paint.
-      set_gif_timer(false, 0);
-      return;
-    }
-    gif->set_current_frame(gif->current_frame >= gif->frame_count() - 1 ? 0 : gif->current_frame + 1);
-    int64_t d = std::max<int64_t>(20, gif->frame_delay());
-    if (d != timer_gif->interval) timer_gif->set_interval(d);
-    repaint();
+    animation_tick();
     return;
   }
   if (std::fabs(wheel_pending) > 1e-9) {
@@ -155,6 +154,32 @@ void C_Collage_viewer::on_timer() {
       hover_seen_ = seen;
     }
   }
+}
+
+void C_Collage_viewer::animation_tick() {
+  const Ref<C_Image> image = current_image();
+  Ref<C_Gif> gif = image->animation;
+  play_only(gif);
+  if (gif->frame_count() <= 1) {
+    // The animation is no longer shown: no more frames to paint.
+    set_gif_timer(false, 0);
+    return;
+  }
+  // One too large for this thread stays on its frame while turned,
+  // flipped or inverted: each frame would be another copy of the whole
+  // picture made here.
+  if (gif->composes_on_workers() && !as_filed(image)) {
+    gif->stop_workers();
+    return;
+  }
+  if (!gif->step_frame()) {
+    // A worker composes it: looked for again soon.
+    if (timer_gif->interval != FRAME_POLL_MS) timer_gif->set_interval(FRAME_POLL_MS);
+    return;
+  }
+  int64_t d = std::max<int64_t>(20, gif->frame_delay());
+  if (d != timer_gif->interval) timer_gif->set_interval(d);
+  repaint();
 }
 
 void C_Collage_viewer::layout_or_scan_step() {

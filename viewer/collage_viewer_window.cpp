@@ -40,6 +40,13 @@ void C_Collage_viewer::set_open_filter(const std::string& filter) {
 void C_Collage_viewer::set_gif_timer(bool on, int64_t interval) {
   if (on) timer_gif->set_interval(interval);
   timer_gif->set_enabled(on);
+  if (!on) play_only(Ref<C_Gif>());
+}
+
+void C_Collage_viewer::play_only(const Ref<C_Gif>& gif) {
+  if (playing_.get() == gif.get()) return;
+  playing_.lock()->stop_workers();
+  playing_ = gif;
 }
 
 void C_Collage_viewer::animate(const Ref<C_Image>& image) {

@@ -98,6 +98,33 @@ std::vector<int> lzw_codes(const std::vector<uint8_t>& indexes, int min_code_siz
   return codes;
 }
 
+std::string one_index_data(int64_t pixels, int index, int min_code_size) {
+  const int clear = 1 << min_code_size, end = clear + 1, first = clear + 2;
+  std::vector<int> codes{clear};
+  int next = first;  // the entry the code after the next one makes
+  bool fresh = true;
+  for (int64_t left = pixels, run = 1; left > 0;) {
+    const int64_t k = std::min(run, left);
+    codes.push_back(k == 1 ? index : int(first + k - 2));
+    left -= k;
+    if (fresh) {
+      fresh = false;
+    } else if (next < 4096) {
+      ++next;
+    }
+    if (next < 4096) {
+      ++run;
+    } else {
+      codes.push_back(clear);
+      next = first;
+      fresh = true;
+      run = 1;
+    }
+  }
+  codes.push_back(end);
+  return pack_codes(codes, min_code_size);
+}
+
 // ---- whole files -------------------------------------------------------------
 
 std::string le16(int v) {
@@ -211,6 +238,19 @@ Gif_writer& Gif_writer::image(const Frame_desc& s) {
                    s.indexes.begin() + (y + 1) * s.width);
   out_.push_back(static_cast<char>(mcs));
   out_ += pack_codes(lzw_codes(ordered, mcs, s.lzw), mcs);
+  return *this;
+}
+
+Gif_writer& Gif_writer::one_index_image(int64_t left, int64_t top, int64_t w, int64_t h, int index,
+                                        bool interlaced) {
+  out_.push_back(',');
+  out_ += le16(static_cast<int>(left)) + le16(static_cast<int>(top)) + le16(static_cast<int>(w)) +
+          le16(static_cast<int>(h));
+  out_.push_back(interlaced ? '\x40' : '\0');
+  int mcs = 2;
+  while ((1 << mcs) < global_entries_) ++mcs;
+  out_.push_back(static_cast<char>(mcs));
+  out_ += one_index_data(w * h, index, mcs);
   return *this;
 }
 

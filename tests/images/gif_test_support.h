@@ -29,6 +29,12 @@ struct Lzw_options {
 std::vector<int> lzw_codes(const std::vector<uint8_t>& indexes, int min_code_size,
                            Lzw_options options = {});
 
+// The data sub-blocks (and terminator) of `pixels` pixels of one index,
+// each run one pixel longer than the last (every code the string the
+// table just made), so that a picture at the size limit takes a few
+// hundred kilobytes and milliseconds.
+std::string one_index_data(int64_t pixels, int index, int min_code_size);
+
 // ---- whole files -------------------------------------------------------------
 
 brek::Gif_palette grey_palette(int entries);
@@ -56,6 +62,9 @@ class Gif_writer {
   Gif_writer& comment(const std::vector<std::string>& blocks);
   Gif_writer& looping(int count);
   Gif_writer& image(const Frame_desc& desc);
+  // An image of one index everywhere, written by one_index_data: of any
+  // size, its indexes never held.
+  Gif_writer& one_index_image(int64_t left, int64_t top, int64_t w, int64_t h, int index, bool interlaced = false);
   Gif_writer& raw(const std::string& bytes);
   Gif_writer& trailer();
   const std::string& bytes() const { return out_; }

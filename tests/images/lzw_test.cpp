@@ -268,3 +268,48 @@ TEST(Lzw, EveryRowIsALoopTick) {
     EXPECT_GE(brek::Brek_runtime::tick_counter(), uint32_t(h)) << bits;
   }
 }
+
+// Rows handed on one at a time as they are decoded are the rows of a
+// whole decode, in the data's order (interlaced ones pass by pass), for
+// damaged and cut streams too (the rows the data never reaches come last,
+// of zeros); a stop asked after a row ends the decoding there.
+TEST(Lzw, RowsHandedOnAsDecodedAreTheRowsOfAWholeDecode) {
+  std::mt19937 rng(5);
+  const int64_t w = 13, h = 11, stride = C_Lzw::row_stride(w, 8);
+  for (int round = 0; round < 200; ++round) {
+    const int mcs = 2 + static_cast<int>(rng() % 7);
+    auto codes = lzw_codes(noise(w * h, 1 << mcs, rng()), mcs, {.end_code = round % 2 == 0});
+    for (int e = static_cast<int>(rng() % 3); e > 0; --e)
+      codes[rng() % codes.size()] = static_cast<int>(rng() % (1u << (mcs + 1 + rng() % 3)));
+    std::string blocks = pack_codes(codes, mcs);
+    if (round % 4 == 0) blocks.resize(rng() % blocks.size());
+    auto data = reinterpret_cast<const uint8_t*>(blocks.data());
+    for (bool interlaced : {false, true}) {
+      DynAByte whole = C_Lzw::decompress(data, int64_t(blocks.size()), 0, interlaced, mcs, 8, h, w);
+      std::vector<int64_t> order;
+      std::vector<uint8_t> rows(size_t(stride * h), 0xEE);
+      ASSERT_TRUE(C_Lzw::decode_rows(data, int64_t(blocks.size()), 0, interlaced, mcs, h, w,
+                                     [&](int64_t y, const uint8_t* indexes) {
+                                       order.push_back(y);
+                                       std::copy(indexes, indexes + w, rows.begin() + y * stride);
+                                       std::fill_n(rows.begin() + y * stride + w, stride - w, 0);
+                                     }))
+          << round;
+      std::vector<int64_t> want;  // the data's order of the rows
+      for (int64_t y = 0; y < h; y += interlaced ? 8 : 1) want.push_back(y);
+      if (interlaced) {
+        for (int64_t y = 4; y < h; y += 8) want.push_back(y);
+        for (int64_t y = 2; y < h; y += 4) want.push_back(y);
+        for (int64_t y = 1; y < h; y += 2) want.push_back(y);
+      }
+      ASSERT_EQ(order, want) << round;
+      ASSERT_TRUE(std::equal(rows.begin(), rows.end(), whole.begin())) << round << " " << interlaced;
+    }
+  }
+  std::string blocks = pack_codes(lzw_codes(noise(w * h, 16, 8), 4), 4);
+  int64_t handed = 0;
+  EXPECT_FALSE(C_Lzw::decode_rows(
+      reinterpret_cast<const uint8_t*>(blocks.data()), int64_t(blocks.size()), 0, false, 4, h, w,
+      [&](int64_t, const uint8_t*) { ++handed; }, [&] { return handed < 3; }));
+  EXPECT_EQ(handed, 3);
+}

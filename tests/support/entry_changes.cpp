@@ -57,6 +57,26 @@ std::vector<unsigned> entry_changes() {
 // The calls that read from a descriptor.
 std::vector<unsigned> reads() { return {__NR_read, __NR_pread64, __NR_readv, __NR_preadv}; }
 
+// Makes every mapping of at least `bytes` (below 4 GiB) that the calling
+// thread asks for wait for an answer from the returned listener, as
+// hold_own_calls does.
+int hold_own_maps(uint64_t bytes) {
+  // The length, the second argument, as two words: the low one first.
+  const unsigned length_low = offsetof(seccomp_data, args) + sizeof(uint64_t);
+  std::vector<sock_filter> filter = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_mmap, 0, 4),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, length_low + 4),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, length_low),
+      BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, static_cast<uint32_t>(bytes), 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF)};
+  sock_fprog program = {static_cast<unsigned short>(filter.size()), filter.data()};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
+  return static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
+}
+
 // What a descriptor of this same process reads, as /proc/self/fd names it.
 std::string path_of_descriptor(uint64_t fd) {
   char target[4096];
@@ -173,32 +193,24 @@ int with_own_entry_changes_held(const std::function<void()>& work, const std::fu
   return shared->calls;
 }
 
-struct Stalled_reads::State {
-  dev_t device = 0;
-  ino_t inode = 0;
+struct Stalled_calls::State {
   pid_t holder = ::gettid();
   int listener = -1;
   int released = ::eventfd(0, EFD_CLOEXEC);
   std::chrono::milliseconds bound{0};
   std::atomic<int> waiting{0};
   std::atomic<bool> ran_out{false};
+  // Whether a call the filter holds is to wait (it is another thread's).
+  std::function<bool(const seccomp_notif& call)> stalls;
 
-  // Whether a read of this descriptor by that thread is to wait: the file's,
-  // by another thread than the holder.
-  bool stalls(const seccomp_notif& call) const {
-    struct stat st;
-    return pid_t(call.pid) != holder &&
-           ::stat(("/proc/self/fd/" + std::to_string(call.data.args[0])).c_str(), &st) == 0 &&
-           st.st_dev == device && st.st_ino == inode;
-  }
   static void go_on(int fd, uint64_t id) {
     seccomp_notif_resp answer{};
     answer.id = id;
     answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
     ::ioctl(fd, SECCOMP_IOCTL_NOTIF_SEND, &answer);
   }
-  // Answers the held calls until the process ends: the file's wait until
-  // the release, the others go on at once.
+  // Answers the held calls until the process ends: those that stall wait
+  // until the release, the others go on at once.
   void serve(int fd) {
     using Clock = std::chrono::steady_clock;
     std::vector<uint64_t> held;
@@ -227,7 +239,7 @@ struct Stalled_reads::State {
       }
       seccomp_notif call{};
       if (::ioctl(fd, SECCOMP_IOCTL_NOTIF_RECV, &call) != 0) continue;  // the caller is gone
-      if (over || !stalls(call)) {
+      if (over || pid_t(call.pid) == holder || !stalls(call)) {
         go_on(fd, call.id);
         continue;
       }
@@ -238,32 +250,50 @@ struct Stalled_reads::State {
   }
 };
 
-Stalled_reads::Stalled_reads(const std::string& path, std::chrono::milliseconds bound)
-    : state_(std::make_shared<State>()) {
+Stalled_calls::Stalled_calls(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+void Stalled_calls::listen(const std::function<int()>& hold, std::chrono::milliseconds bound) {
   state_->bound = bound;
-  struct stat st;
-  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-  state_->device = st.st_dev;
-  state_->inode = st.st_ino;
   // The listener is started before the calls are held, so that its own
   // calls pass.
   std::promise<int> listening;
   std::thread([s = state_, ready = listening.get_future()]() mutable { s->serve(ready.get()); }).detach();
-  state_->listener = hold_own_calls(reads());
+  state_->listener = hold();
   listening.set_value(state_->listener);
 }
 
-Stalled_reads::~Stalled_reads() { release(); }
+Stalled_calls::~Stalled_calls() { release(); }
 
-bool Stalled_reads::holding() const { return state_->listener >= 0; }
+bool Stalled_calls::holding() const { return state_->listener >= 0; }
 
-bool Stalled_reads::waiting() const { return state_->waiting > 0; }
+bool Stalled_calls::waiting() const { return state_->waiting > 0; }
 
-void Stalled_reads::release() {
+void Stalled_calls::release() {
   if (released_) return;
   released_ = true;
-  EXPECT_FALSE(state_->ran_out) << "a read of the file waited until the bound ran out";
+  EXPECT_FALSE(state_->ran_out) << "a held call waited until the bound ran out";
   ::eventfd_write(state_->released, 1);
+}
+
+Stalled_reads::Stalled_reads(const std::string& path, std::chrono::milliseconds bound)
+    : Stalled_calls(std::make_shared<State>()) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  const dev_t device = st.st_dev;
+  const ino_t inode = st.st_ino;
+  // A read of the file's descriptor.
+  state_->stalls = [device, inode](const seccomp_notif& call) {
+    struct stat now;
+    return ::stat(("/proc/self/fd/" + std::to_string(call.data.args[0])).c_str(), &now) == 0 &&
+           now.st_dev == device && now.st_ino == inode;
+  };
+  listen([] { return hold_own_calls(reads()); }, bound);
+}
+
+Stalled_maps::Stalled_maps(uint64_t bytes, std::chrono::milliseconds bound) : Stalled_calls(std::make_shared<State>()) {
+  // The filter holds only mappings that large.
+  state_->stalls = [](const seccomp_notif&) { return true; };
+  listen([bytes] { return hold_own_maps(bytes); }, bound);
 }
 
 void save_over(const std::string& path, const std::string& bytes) {

@@ -4,6 +4,7 @@
 // files, are held one by one.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,30 +35,49 @@ int with_reads_held(const std::function<void()>& work, const std::function<void(
 // carried out by a thread of their own until the process ends.
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
-// A disk that stalls on one file, for a process that ends after it (a
-// death test's child): from now on the reads of the file at `path` (the
-// file itself, wherever a rename or the trash takes it) by the threads
-// this thread starts wait until release() or the object's end; this thread's reads, and all others, go on at once.
-// The hold stays on this thread and those it starts for good. A read held
-// for `bound` goes on by itself, and the release fails the test: code that
-// never lets the test release it fails instead of hanging.
-class Stalled_reads {
+// Calls of one kind that the threads this thread starts make, held from
+// now on until release() or the object's end, for a process that ends
+// after it (a death test's child); this thread's calls, and all others,
+// go on at once. The hold stays on this thread and those it starts for
+// good. A call held for `bound` goes on by itself, and the release fails
+// the test: code that never lets the test release it fails instead of
+// hanging.
+class Stalled_calls {
  public:
-  explicit Stalled_reads(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(20));
-  ~Stalled_reads();
-  Stalled_reads(const Stalled_reads&) = delete;
-  Stalled_reads& operator=(const Stalled_reads&) = delete;
+  ~Stalled_calls();
+  Stalled_calls(const Stalled_calls&) = delete;
+  Stalled_calls& operator=(const Stalled_calls&) = delete;
   // False where the kernel cannot hold calls (seccomp user notification).
   bool holding() const;
-  // Whether a read of the file waits now.
+  // Whether a held call waits now.
   bool waiting() const;
-  // The waiting reads, and every later one, go on.
+  // The waiting calls, and every later one, go on.
   void release();
 
- private:
+ protected:
   struct State;
+  explicit Stalled_calls(std::shared_ptr<State> state);
+  // Holds the calls `hold` (run on this thread) makes the kernel hold,
+  // answering them from now on.
+  void listen(const std::function<int()>& hold, std::chrono::milliseconds bound);
   std::shared_ptr<State> state_;
+
+ private:
   bool released_ = false;
+};
+
+// A disk that stalls on one file: the reads of the file at `path` (the
+// file itself, wherever a rename or the trash takes it).
+class Stalled_reads : public Stalled_calls {
+ public:
+  explicit Stalled_reads(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(20));
+};
+
+// A system slow to map memory: the mappings of at least `bytes` (a
+// picture's memory, such as workers take for the pictures they make).
+class Stalled_maps : public Stalled_calls {
+ public:
+  explicit Stalled_maps(uint64_t bytes, std::chrono::milliseconds bound = std::chrono::seconds(20));
 };
 
 // Saves a new version onto path as editors and cameras' programs do: a

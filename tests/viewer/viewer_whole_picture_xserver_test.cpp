@@ -322,8 +322,9 @@ std::string gif_with_an_empty_first_frame(int w, int h) {
 // That GIF at 3000 x 3000, opened alone with the pointer over the window,
 // shown at its own size: its worker reads it once, and the window shows
 // it as it shows one of 2000 x 2000 (decoded on the window's thread): the
-// first frame (nothing), then the second as the animation plays. Pointer
-// moves read nothing again and start no worker.
+// first frame (nothing), then the second as the animation plays (its
+// frames composed by workers of their own). Pointer moves read nothing
+// again.
 TEST(ViewerWholePicture, AHugeGifWhoseFirstFrameShowsNothingIsReadOnceAndPlaysAsASmallerOne) {
   if (!have_display()) GTEST_SKIP() << "no X server";
   for (const int side : {2000, 3000}) {
@@ -346,7 +347,7 @@ TEST(ViewerWholePicture, AHugeGifWhoseFirstFrameShowsNothingIsReadOnceAndPlaysAs
     const auto settled = [&] {
       return brek_test::wait_until([&] {
         tick(10);
-        return Thread_registry::global().live_count() == 0;
+        return Thread_registry::global().running_bodies() == 0;
       });
     };
     s.point_at(box_w / 2, box_h / 2);
