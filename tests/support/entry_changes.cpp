@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -186,37 +187,79 @@ int with_reads_held(const std::function<void()>& work, const std::function<void(
                           [&](const seccomp_notif& call) { before(path_of_descriptor(call.data.args[0])); });
 }
 
+namespace {
+
+// A listener serving a thread whose entry changes stay held, until the
+// process ends (stop).
+struct Own_listener {
+  std::promise<int> listening;
+  int stop = ::eventfd(0, EFD_CLOEXEC);
+  // Held while a call is carried out, between included: the held thread
+  // takes it once its work is over, so what between did is seen there (the
+  // hand-over through the kernel is no synchronisation a race detector
+  // knows of).
+  std::mutex carrying;
+  bool working = true;
+  int calls = 0;
+  std::function<void(int)> between;
+
+  void serve(int fd) {
+    const std::function<void(int)> none = [](int) {};
+    for (int after = 0; fd >= 0;) {
+      pollfd ends[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
+      if (::poll(ends, 2, -1) < 0 && errno == EINTR) continue;
+      if (ends[1].revents & POLLIN) break;
+      if (!(ends[0].revents & POLLIN)) break;
+      const std::lock_guard<std::mutex> carrying_one(carrying);
+      if (working)
+        calls = carry_out(fd, calls, between);
+      else
+        after = carry_out(fd, after, none);
+    }
+    // A call made later fails rather than waiting for good.
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The listeners still serving, ended as the process exits: none outlives
+// the test that started it.
+std::mutex g_own_listeners_lock;
+std::vector<std::pair<std::thread, std::shared_ptr<Own_listener>>> g_own_listeners;
+
+void end_own_listeners() {
+  std::vector<std::pair<std::thread, std::shared_ptr<Own_listener>>> ending;
+  {
+    const std::lock_guard<std::mutex> lock(g_own_listeners_lock);
+    ending.swap(g_own_listeners);
+  }
+  for (auto& [thread, listener] : ending) {
+    ::eventfd_write(listener->stop, 1);
+    thread.join();
+  }
+}
+
+}  // namespace
+
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
   // The listener is started before the calls are held, so that its own
   // calls (those of between) pass; it serves this thread until the process
   // ends, between only while work runs.
-  struct Shared {
-    std::promise<int> listening;
-    std::atomic<bool> working{true};
-    std::atomic<int> calls{0};
-    std::function<void(int)> between;
-  };
-  auto shared = std::make_shared<Shared>();
-  shared->between = between;
-  std::thread([shared, ready = shared->listening.get_future()]() mutable {
-    const int fd = ready.get();
-    const std::function<void(int)> none = [](int) {};
-    for (int after = 0; fd >= 0;) {
-      pollfd held{fd, POLLIN, 0};
-      if (::poll(&held, 1, -1) < 0 && errno == EINTR) continue;
-      if (!(held.revents & POLLIN)) break;
-      if (shared->working)
-        shared->calls = carry_out(fd, shared->calls, shared->between);
-      else
-        after = carry_out(fd, after, none);
-    }
-  }).detach();
+  auto listener = std::make_shared<Own_listener>();
+  listener->between = between;
+  std::thread serving([listener, ready = listener->listening.get_future()]() mutable { listener->serve(ready.get()); });
+  {
+    const std::lock_guard<std::mutex> lock(g_own_listeners_lock);
+    static const bool ended_at_exit = std::atexit(end_own_listeners) == 0;
+    (void)ended_at_exit;
+    g_own_listeners.emplace_back(std::move(serving), listener);
+  }
   const int fd = hold_own_calls(entry_changes());
-  shared->listening.set_value(fd);
+  listener->listening.set_value(fd);
   if (fd < 0) return -1;
   work();
-  shared->working = false;
-  return shared->calls;
+  const std::lock_guard<std::mutex> over(listener->carrying);
+  listener->working = false;
+  return listener->calls;
 }
 
 struct Stalled_reads::State {
