@@ -20,6 +20,7 @@
 #include "platform/test_events.h"
 #include "tests/support/own_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/watchdog.h"
 
 namespace {
 std::string g_root;
@@ -41,6 +42,10 @@ void make_xdg_folders() {
   fs::create_directory(tmp);
   fs::permissions(tmp, fs::perms::all | fs::perms::sticky_bit);
   setenv("TMPDIR", tmp.c_str(), 1);
+  // Removed by this process at its end; by a watchdog should it be killed
+  // or end by exit (a death test's child). It does not cross into a mount
+  // a test left there.
+  brek_test::start_watchdog("read -r _ <&3\nrm -rf --one-file-system -- \"$1\"", {g_root});
   const char* names[][2] = {{"XDG_CONFIG_HOME", "config"},
                             {"XDG_DATA_HOME", "data"},
                             {"XDG_CACHE_HOME", "cache"},

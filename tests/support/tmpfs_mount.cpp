@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/support/wait_until.h"
+#include "tests/support/watchdog.h"
 
 extern char** environ;
 
@@ -172,40 +173,17 @@ Stalled_mount::Stalled_mount() {
 }
 
 void Stalled_mount::watch() {
-  // The watchdog waits for a line on its descriptor 3, which this process
-  // writes at the end; should the pipe close first (this process died,
-  // however), it lets the daemon go on, unmounts and ends it. A process
-  // of another parent: killing a test's processes at its time limit finds
-  // it among none of their children. The daemon, reaped by then, is told
-  // by its command line, so another process of its number is left alone.
-  static const char* const script =
-      "( read -r done <&3 && [ \"$done\" = done ] && exit 0\n"
-      "  ours() { tr '\\0' ' ' <\"/proc/$1/cmdline\" 2>/dev/null | grep -qF -- \" $2\"; }\n"
-      "  ours \"$1\" \"$2\" && kill -CONT \"$1\"\n"
-      "  umount -- \"$2\" || umount -l -- \"$2\"\n"
-      "  ours \"$1\" \"$2\" && kill \"$1\"\n"
-      ") 3<&3 </dev/null >/dev/null 2>&1 &\n";
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return;
-  const std::string pid = std::to_string(daemon_), at = at_.path();
-  std::vector<char*> argv = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(script),
-                             const_cast<char*>("sh"), const_cast<char*>(pid.c_str()), const_cast<char*>(at.c_str()),
-                             nullptr};
-  posix_spawn_file_actions_t files;
-  ::posix_spawn_file_actions_init(&files);
-  ::posix_spawn_file_actions_adddup2(&files, ends[0], 3);
-  ::posix_spawn_file_actions_addclosefrom_np(&files, 4);
-  pid_t shell = 0;
-  if (::posix_spawn(&shell, "/bin/sh", &files, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    while (::waitpid(shell, &status, 0) < 0 && errno == EINTR) {
-    }
-    watchdog_ = ends[1];
-  } else {
-    ::close(ends[1]);
-  }
-  ::posix_spawn_file_actions_destroy(&files);
-  ::close(ends[0]);
+  // The watchdog ends without a word when this process says it is done;
+  // should it end first, the watchdog lets the daemon go on, unmounts and
+  // ends it. The daemon, reaped by then, is told by its command line, so
+  // another process of its number is left alone.
+  watchdog_ = start_watchdog(
+      "read -r done <&3 && [ \"$done\" = done ] && exit 0\n"
+      "ours() { tr '\\0' ' ' <\"/proc/$1/cmdline\" 2>/dev/null | grep -qF -- \" $2\"; }\n"
+      "ours \"$1\" \"$2\" && kill -CONT \"$1\"\n"
+      "umount -- \"$2\" || umount -l -- \"$2\"\n"
+      "ours \"$1\" \"$2\" && kill \"$1\"",
+      {std::to_string(daemon_), at_.path()});
 }
 
 Stalled_mount::~Stalled_mount() {

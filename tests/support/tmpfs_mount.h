@@ -80,7 +80,7 @@ class Stalled_mount : public Folder_mount {
 
  private:
   void resume();
-  // Starts the watchdog; it holds the other end of watchdog_.
+  // Starts the watchdog, told through watchdog_.
   void watch();
   pid_t daemon_ = 0;
   int watchdog_ = -1;
