@@ -2,8 +2,9 @@
 // temporary XDG folders, so configuration, trash and runtime files of one
 // test never meet another's, and a temporary folder ($TMPDIR) inside them,
 // where its tests' folders, the program's temporary files and those of its
-// death tests' children (which end without cleaning up) go with it, and Qt runs offscreen unless the test belongs
-// to the group that needs a real X server. The build gives each program its
+// death tests' children (which end without cleaning up) go with it. Qt
+// runs offscreen unless the test belongs to the group that needs a real X
+// server. The build gives each program its
 // group (COLLAGE_TEST_XSERVER, COLLAGE_TEST_PLATFORM), so a program runs
 // the same by hand as under CTest.
 #include <gtest/gtest.h>
