@@ -25,8 +25,14 @@ int start_watchdog(const std::string& script, const std::vector<std::string>& ar
   ::posix_spawn_file_actions_init(&files);
   ::posix_spawn_file_actions_adddup2(&files, ends[0], 3);
   ::posix_spawn_file_actions_addclosefrom_np(&files, 4);
+  // A session of its own: a Ctrl+C or a hang-up that ends the test's
+  // process group reaches it no more than a time limit's kill does.
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   pid_t shell = 0;
-  const bool started = ::posix_spawn(&shell, "/bin/sh", &files, nullptr, argv.data(), environ) == 0;
+  const bool started = ::posix_spawn(&shell, "/bin/sh", &files, &attributes, argv.data(), environ) == 0;
+  ::posix_spawnattr_destroy(&attributes);
   ::posix_spawn_file_actions_destroy(&files);
   ::close(ends[0]);
   if (!started) {

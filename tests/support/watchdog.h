@@ -13,7 +13,9 @@ namespace brek_test {
 // returned one (close-on-exec here), and ends once that and every copy of
 // it is closed: once this process and the children it forked are gone.
 // Its parent is not this process, so a time limit's kill of the test's
-// processes finds it among none of their children. -1 when none started.
+// processes finds it among none of their children, and it has a session of
+// its own, so a signal to the test's process group misses it. -1 when none
+// started.
 int start_watchdog(const std::string& script, const std::vector<std::string>& arguments);
 
 }  // namespace brek_test
