@@ -174,6 +174,9 @@ TEST_F(Select_dir, RunsModallyOverItsForm) {
 // folders, while a mount beside it that answers is listed a level ahead as
 // any folder.
 TEST_F(Select_dir, AMountThatDoesNotAnswerIsShownWithoutItsFolders) {
+  // The mounts in a folder at the top of the tree: the system's temporary
+  // folder, not the test program's own.
+  brek_test::Env_guard top_folder("TMPDIR", "/tmp");
   brek_test::Stalled_mount stalled;
   if (!stalled.mounted()) GTEST_SKIP() << stalled.failure();
   brek_test::Tmpfs_mount answering;

@@ -53,7 +53,8 @@ TEST_F(PrintDialogOnASmallDenseDesktop, TheBottomRowKeepsEachControlWholeAndClic
     te::settle();
     te::answer_next_file_dialog(true, {pdf});
     brek_test::click_on_screen(x, dlg, dlg->b_print);
-    te::post_task([&] { brek_test::click_on_screen(x, dlg, dlg->cancel); });
+    // The dialog by value: the task runs after this one has returned.
+    te::post_task([&x, dlg] { brek_test::click_on_screen(x, dlg, dlg->cancel); });
   });
   EXPECT_EQ(outside, "");
   EXPECT_EQ(covered, "");

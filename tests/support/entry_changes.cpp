@@ -1,6 +1,8 @@
 #include "tests/support/entry_changes.h"
 
+#include <gnu/libc-version.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <poll.h>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -28,17 +31,61 @@ namespace brek_test {
 
 namespace {
 
-// Makes every call of the list made by the calling thread wait for an
-// answer from the returned listener; -1 where the kernel refuses. The
-// filter binds this thread alone and ends with it.
+// The C library's code: its first and last byte; 0 when not found.
+struct Code {
+  uint64_t first = 0, last = 0;
+};
+Code c_library_code() {
+  struct Search {
+    // A function of the C library that no sanitizer replaces.
+    uintptr_t in = reinterpret_cast<uintptr_t>(&::gnu_get_libc_version);
+    Code code;
+  } search;
+  ::dl_iterate_phdr(
+      [](dl_phdr_info* object, size_t, void* data) {
+        auto* s = static_cast<Search*>(data);
+        for (int i = 0; i < object->dlpi_phnum; ++i) {
+          const ElfW(Phdr)& h = object->dlpi_phdr[i];
+          const uintptr_t first = object->dlpi_addr + h.p_vaddr;
+          if (h.p_type != PT_LOAD || !(h.p_flags & PF_X) || s->in < first || s->in - first >= h.p_memsz) continue;
+          s->code = {first, first + h.p_memsz - 1};
+          return 1;
+        }
+        return 0;
+      },
+      &search);
+  return search.code;
+}
+
+// Makes every call of the list made by the calling thread from the C
+// library's code wait for an answer from the returned listener; -1 where
+// the kernel refuses. The filter binds this thread alone, and the threads
+// and processes it starts, and ends with them. The same calls made
+// elsewhere go on: a sanitizer's runtime makes its own, and its leak
+// checker's helper, which suspends every other thread (the listener among
+// them) and inherits the filter, would wait for good.
 int hold_own_calls(const std::vector<unsigned>& calls) {
   const auto n = static_cast<unsigned char>(calls.size());
   std::vector<sock_filter> filter = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-  // Each match jumps over the rest and the "allow" to the "notify" at the end.
+  // Each match jumps over the rest and the "allow" to the check of where
+  // the call came from.
   for (unsigned char i = 0; i < n; ++i)
     filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, calls[i], static_cast<unsigned char>(n - i), 0));
   filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+  static const Code code = c_library_code();
+  constexpr uint32_t at = offsetof(seccomp_data, instruction_pointer);
+  constexpr uint32_t low = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? at : at + 4, high = at + 4 - (low - at);
+  // Within one span of 4 GiB, as a library is; the calls are held from
+  // anywhere should it not be known.
+  if (code.last != 0 && code.first >> 32 == code.last >> 32) {
+    filter.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, high));
+    filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, uint32_t(code.first >> 32), 0, 4));
+    filter.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, low));
+    filter.push_back(BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, uint32_t(code.first), 0, 2));
+    filter.push_back(BPF_JUMP(BPF_JMP | BPF_JGT | BPF_K, uint32_t(code.last), 1, 0));
+  }
   filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_USER_NOTIF));
+  filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
   sock_fprog program = {static_cast<unsigned short>(filter.size()), filter.data()};
   if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
   return static_cast<int>(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program));
@@ -160,37 +207,79 @@ int with_reads_held(const std::function<void()>& work, const std::function<void(
                           [&](const seccomp_notif& call) { before(path_of_descriptor(call.data.args[0])); });
 }
 
+namespace {
+
+// A listener serving a thread whose entry changes stay held, until the
+// process ends (stop).
+struct Own_listener {
+  std::promise<int> listening;
+  int stop = ::eventfd(0, EFD_CLOEXEC);
+  // Held while a call is carried out, between included: the held thread
+  // takes it once its work is over, so what between did is seen there (the
+  // hand-over through the kernel is no synchronisation a race detector
+  // knows of).
+  std::mutex carrying;
+  bool working = true;
+  int calls = 0;
+  std::function<void(int)> between;
+
+  void serve(int fd) {
+    const std::function<void(int)> none = [](int) {};
+    for (int after = 0; fd >= 0;) {
+      pollfd ends[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
+      if (::poll(ends, 2, -1) < 0 && errno == EINTR) continue;
+      if (ends[1].revents & POLLIN) break;
+      if (!(ends[0].revents & POLLIN)) break;
+      const std::lock_guard<std::mutex> carrying_one(carrying);
+      if (working)
+        calls = carry_out(fd, calls, between);
+      else
+        after = carry_out(fd, after, none);
+    }
+    // A call made later fails rather than waiting for good.
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The listeners still serving, ended as the process exits: none outlives
+// the test that started it.
+std::mutex g_own_listeners_lock;
+std::vector<std::pair<std::thread, std::shared_ptr<Own_listener>>> g_own_listeners;
+
+void end_own_listeners() {
+  std::vector<std::pair<std::thread, std::shared_ptr<Own_listener>>> ending;
+  {
+    const std::lock_guard<std::mutex> lock(g_own_listeners_lock);
+    ending.swap(g_own_listeners);
+  }
+  for (auto& [thread, listener] : ending) {
+    ::eventfd_write(listener->stop, 1);
+    thread.join();
+  }
+}
+
+}  // namespace
+
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between) {
   // The listener is started before the calls are held, so that its own
   // calls (those of between) pass; it serves this thread until the process
   // ends, between only while work runs.
-  struct Shared {
-    std::promise<int> listening;
-    std::atomic<bool> working{true};
-    std::atomic<int> calls{0};
-    std::function<void(int)> between;
-  };
-  auto shared = std::make_shared<Shared>();
-  shared->between = between;
-  std::thread([shared, ready = shared->listening.get_future()]() mutable {
-    const int fd = ready.get();
-    const std::function<void(int)> none = [](int) {};
-    for (int after = 0; fd >= 0;) {
-      pollfd held{fd, POLLIN, 0};
-      if (::poll(&held, 1, -1) < 0 && errno == EINTR) continue;
-      if (!(held.revents & POLLIN)) break;
-      if (shared->working)
-        shared->calls = carry_out(fd, shared->calls, shared->between);
-      else
-        after = carry_out(fd, after, none);
-    }
-  }).detach();
+  auto listener = std::make_shared<Own_listener>();
+  listener->between = between;
+  std::thread serving([listener, ready = listener->listening.get_future()]() mutable { listener->serve(ready.get()); });
+  {
+    const std::lock_guard<std::mutex> lock(g_own_listeners_lock);
+    static const bool ended_at_exit = std::atexit(end_own_listeners) == 0;
+    (void)ended_at_exit;
+    g_own_listeners.emplace_back(std::move(serving), listener);
+  }
   const int fd = hold_own_calls(entry_changes());
-  shared->listening.set_value(fd);
+  listener->listening.set_value(fd);
   if (fd < 0) return -1;
   work();
-  shared->working = false;
-  return shared->calls;
+  const std::lock_guard<std::mutex> over(listener->carrying);
+  listener->working = false;
+  return listener->calls;
 }
 
 struct Stalled_calls::State {

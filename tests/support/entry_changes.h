@@ -32,7 +32,8 @@ int with_reads_held(const std::function<void()>& work, const std::function<void(
 
 // with_entry_changes_held with work on this thread, for a process that
 // ends after it (a death test's child): the calls stay held for good,
-// carried out by a thread of their own until the process ends.
+// carried out by a thread of their own until the process exits, when that
+// thread ends. What between did is seen by this thread once work is over.
 int with_own_entry_changes_held(const std::function<void()>& work, const std::function<void(int done)>& between);
 
 // Calls of one kind that the threads this thread starts make, held from

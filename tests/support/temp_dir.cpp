@@ -16,17 +16,19 @@ Temp_dir::Temp_dir() {
   path_ = templ;
 }
 
-Temp_dir::~Temp_dir() {
+Temp_dir::~Temp_dir() { remove_tree(path_); }
+
+void remove_tree(const std::string& path) {
   std::error_code ec;
   // Make read-only leftovers removable first.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+  for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
        !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
     std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add |
                                      std::filesystem::perm_options::nofollow,
                                  ec);
   }
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(path, ec);
 }
 
 Env_guard::Env_guard(const char* name, const char* value) : name_(name) {

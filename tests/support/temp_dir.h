@@ -20,6 +20,9 @@ class Temp_dir {
   std::string path_;
 };
 
+// Removes a folder and all it holds, read-only parts included.
+void remove_tree(const std::string& path);
+
 // Sets an environment variable (nullptr: unsets it) for the life of the
 // object, then puts back what was there.
 class Env_guard {

@@ -1,7 +1,10 @@
 // Common main of every test executable. Each test process gets its own
 // temporary XDG folders, so configuration, trash and runtime files of one
-// test never meet another's, and Qt runs offscreen unless the test belongs
-// to the group that needs a real X server. The build gives each program its
+// test never meet another's, and a temporary folder ($TMPDIR) inside them,
+// where its tests' folders, the program's temporary files and those of its
+// death tests' children (which end without cleaning up) go with it. Qt
+// runs offscreen unless the test belongs to the group that needs a real X
+// server. The build gives each program its
 // group (COLLAGE_TEST_XSERVER, COLLAGE_TEST_PLATFORM), so a program runs
 // the same by hand as under CTest.
 #include <gtest/gtest.h>
@@ -10,20 +13,40 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "baselib/system_functions.h"
 #include "platform/application.h"
 #include "platform/clipboard.h"
 #include "platform/test_events.h"
 #include "tests/support/own_desktop.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/watchdog.h"
 
 namespace {
 std::string g_root;
+// The program's own arguments, less those of the test framework, and the
+// folder it started in.
+std::vector<std::string> g_arguments;
+std::string g_started_in;
 
 void make_xdg_folders() {
   const char* base = std::getenv("TMPDIR");
   std::string templ = std::string(base && *base ? base : "/tmp") + "/collage-xdg-XXXXXX";
   if (!mkdtemp(templ.data())) return;
   g_root = templ;
+  // Others may pass through to their own folders below it, as through /tmp;
+  // another user, say, that a test becomes for a while.
+  namespace fs = std::filesystem;
+  fs::permissions(g_root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  const std::string tmp = g_root + "/tmp";
+  fs::create_directory(tmp);
+  fs::permissions(tmp, fs::perms::all | fs::perms::sticky_bit);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  // Removed by this process at its end; by a watchdog should it be killed
+  // or end by exit (a death test's child). It does not cross into a mount
+  // a test left there.
+  brek_test::start_watchdog("read -r _ <&3\nrm -rf --one-file-system -- \"$1\"", {g_root});
   const char* names[][2] = {{"XDG_CONFIG_HOME", "config"},
                             {"XDG_DATA_HOME", "data"},
                             {"XDG_CACHE_HOME", "cache"},
@@ -36,11 +59,16 @@ void make_xdg_folders() {
   }
 }
 // Every test starts from empty settings, data and cache folders, an empty
-// clipboard and nothing queued for dialogs or later, also when a whole test
-// program runs in one process.
+// clipboard and nothing queued for dialogs or later, on the program's own
+// command line (a dropped name replaces it) in the folder it started in,
+// also when a whole test program runs in one process.
 class Fresh_state : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     brek_platform::test_events::forget_pending();
+    brek::System_functions::capture_platform_arguments(g_arguments);
+    brek::System_functions::set_parameters(std::vector<std::string>{});
+    std::error_code gone;
+    std::filesystem::current_path(g_started_in, gone);
     if (g_root.empty()) return;
     for (const char* sub : {"config", "data", "cache"}) {
       std::error_code ec;
@@ -58,6 +86,8 @@ int main(int argc, char** argv) {
     if (std::strncmp(argv[i], "--gtest_list_tests", 18) == 0) listing = true;
   testing::InitGoogleTest(&argc, argv);
   if (listing) return RUN_ALL_TESTS();
+  g_arguments.assign(argv, argv + argc);
+  g_started_in = std::filesystem::current_path().string();
 
   make_xdg_folders();
   // A group may ask for its own offscreen set-up (two monitors, say), or
@@ -94,9 +124,6 @@ int main(int argc, char** argv) {
   int rc = RUN_ALL_TESTS();
   brek_platform::shutdown_application();
   if (own_desktop) brek_test::stop_own_desktop();
-  if (!g_root.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(g_root, ec);
-  }
+  if (!g_root.empty()) brek_test::remove_tree(g_root);
   return rc;
 }

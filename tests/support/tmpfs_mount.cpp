@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/support/wait_until.h"
+#include "tests/support/watchdog.h"
 
 extern char** environ;
 
@@ -124,9 +125,14 @@ Stalled_mount::Stalled_mount() {
   std::vector<char*> argv = {const_cast<char*>("bindfs"), const_cast<char*>("-f"),        const_cast<char*>("-s"),
                              const_cast<char*>("-d"),     const_cast<char*>(source.c_str()), const_cast<char*>(at.c_str()),
                              nullptr};
+  // It holds none of this process's descriptors: a pipe a test's parent
+  // reads to its end (a death test's, CTest's output) would wait for it.
   posix_spawn_file_actions_t files;
   ::posix_spawn_file_actions_init(&files);
+  ::posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  ::posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
   ::posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::posix_spawn_file_actions_addclosefrom_np(&files, 3);
   posix_spawnattr_t attributes;
   ::posix_spawnattr_init(&attributes);
   ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -160,21 +166,40 @@ Stalled_mount::Stalled_mount() {
     failure_ = "bindfs could not mount a folder here (is /dev/fuse there?)";
     return;
   }
+  watch();
   // The daemon writes each request before it answers it.
   stalled_at_ = read_file(log).size();
   ::kill(daemon_, SIGSTOP);
+}
+
+void Stalled_mount::watch() {
+  // The watchdog ends without a word when this process says it is done;
+  // should it end first, the watchdog lets the daemon go on, unmounts and
+  // ends it. The daemon, reaped by then, is told by its command line, so
+  // another process of its number is left alone.
+  watchdog_ = start_watchdog(
+      "read -r done <&3 && [ \"$done\" = done ] && exit 0\n"
+      "ours() { tr '\\0' ' ' <\"/proc/$1/cmdline\" 2>/dev/null | grep -qF -- \" $2\"; }\n"
+      "ours \"$1\" \"$2\" && kill -CONT \"$1\"\n"
+      "umount -- \"$2\" || umount -l -- \"$2\"\n"
+      "ours \"$1\" \"$2\" && kill \"$1\"",
+      {std::to_string(daemon_), at_.path()});
 }
 
 Stalled_mount::~Stalled_mount() {
   resume();
   if (mounted_ && ::umount2(at_.path().c_str(), 0) != 0) ::umount2(at_.path().c_str(), MNT_DETACH);
   mounted_ = false;
-  if (daemon_ <= 0) return;
   // Its mount gone, the daemon ends by itself; one that does not is ended.
   int status = 0;
-  if (!wait_until([&] { return ::waitpid(daemon_, &status, WNOHANG) != 0; })) {
+  if (daemon_ > 0 && !wait_until([&] { return ::waitpid(daemon_, &status, WNOHANG) != 0; })) {
     ::kill(daemon_, SIGKILL);
     ::waitpid(daemon_, &status, 0);
+  }
+  // All done here: the watchdog ends without a word.
+  if (watchdog_ >= 0) {
+    (void)!::write(watchdog_, "done\n", 5);
+    ::close(watchdog_);
   }
 }
 

@@ -62,9 +62,9 @@ class Bindfs_mount : public Folder_mount {
 // A bindfs mount whose daemon is stopped once the mount is in place, as a
 // network server or FUSE daemon that hangs: every call that reaches the
 // mount waits until the daemon goes on. It goes on at the end, and the
-// mount goes; should the test process die first, its process group is
-// orphaned and the kernel lets it go on (SIGCONT) and ends it (SIGHUP), so
-// no stalled mount outlives a test. Needs bindfs.
+// mount goes; should the test process die first (killed at its time limit,
+// a SIGTRAP or an abort), a watchdog process of its own lets it go on,
+// unmounts and ends it, so no stalled mount outlives a test. Needs bindfs.
 class Stalled_mount : public Folder_mount {
  public:
   Stalled_mount();
@@ -83,7 +83,10 @@ class Stalled_mount : public Folder_mount {
   void stall();
 
  private:
+  // Starts the watchdog, told through watchdog_.
+  void watch();
   pid_t daemon_ = 0;
+  int watchdog_ = -1;
   Temp_dir log_dir_;
   // Where the daemon's log of requests stood when it stopped.
   size_t stalled_at_ = 0;

@@ -312,3 +312,31 @@ TEST(ViewerOpen, ADroppedFileOpensAndSeveralDroppedNamesAreJoined) {
   brek_platform::test_events::settle();
   EXPECT_EQ(v->current_file, a);
 }
+
+// A folder dropped on a window becomes the program's command line, which
+// later windows of the process start on. Each test starts on the command
+// line and in the folder the program was started with, whatever the test
+// before it dropped or entered: a window of a later test would otherwise
+// list the parent of a folder long gone, the temporary folder, whatever it
+// holds. Each of the two checks that, then leaves both behind, so that
+// either order of a program run whole tells.
+class ViewerLeftBehind : public testing::TestWithParam<int> {};
+TEST_P(ViewerLeftBehind, NoCommandLineOrWorkingFolderReachesTheNextTest) {
+  std::error_code gone;
+  static const std::string started_in = std::filesystem::current_path(gone).string();
+  EXPECT_EQ(std::filesystem::current_path(gone).string(), started_in);
+  Ref<Test_viewer> fresh = make<Test_viewer>();
+  fresh->create();
+  EXPECT_EQ(System_functions::param_count(), 1);
+  EXPECT_TRUE(fresh->root_dir.empty()) << fresh->root_dir;
+  EXPECT_EQ(fresh->files.count(), 0);
+
+  brek_test::Temp_dir dir;
+  ASSERT_TRUE(write_bmp(quadrants(40, 30), dir.file("a.bmp")));
+  fresh->show();
+  ASSERT_TRUE(brek_platform::test_events::drop_files(fresh->native, {dir.path()}, {20, 20}));
+  brek_platform::test_events::settle();
+  EXPECT_EQ(fresh->root_dir, dir.path());
+  std::filesystem::current_path(dir.path());
+}
+INSTANTIATE_TEST_SUITE_P(EitherOrder, ViewerLeftBehind, testing::Values(1, 2));
