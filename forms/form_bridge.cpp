@@ -118,6 +118,9 @@ class Bridge_events final : public brek_platform::Form_events {
   void moved(H form) override {
     guarded(0, [&] { return Event_routing::moved(f(form)), 0; });
   }
+  void framed(H form) override {
+    guarded(0, [&] { return f(form)->refit_framed(), 0; });
+  }
   void monitors_changed() override {
     guarded(0, [&] { return C_Screen::current()->monitors_changed(), 0; });
   }

@@ -426,6 +426,12 @@ class Qt_window_layer final : public Native_forms {
       monitors_changed_later();
     });
     QObject::connect(qApp, &QGuiApplication::screenRemoved, &signals_, monitors_changed_later);
+    watch_frames([](QWidget* w) {
+      auto* f = qobject_cast<Form_widget*>(w);
+      if (!f || f->dead || f->handle == 0) return;
+      Native_handle h = f->handle;
+      report([&] { form_events().framed(h); });
+    });
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
       for (auto& [h, e] : table())
@@ -546,7 +552,7 @@ class Qt_window_layer final : public Native_forms {
   }
   bool can_full_screen(Native_handle h) override {
     QWidget* w = form_widget(h);
-    return w && w->isVisible() && x11_connection() && window_manager_runs();
+    return w && w->isVisible() && manager_shows_full_screen();
   }
   bool set_full_screen(Native_handle h, bool on) override {
     QWidget* w = form_widget(h);
@@ -865,6 +871,7 @@ void install_window_layer() {
 void remove_window_layer() {
   if (!qt::g_layer) return;
   if (&native_forms() == qt::g_layer.get()) set_native_forms(nullptr);
+  qt::watch_frames(nullptr);
   // Every window goes now: nothing of ours outlives the application object.
   std::vector<QPointer<QObject>> forms;
   for (auto& [h, e] : qt::table())

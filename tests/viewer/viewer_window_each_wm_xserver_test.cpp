@@ -3,7 +3,8 @@
 // 1920 x 1080), each of which maximizes, frames and answers in its own way:
 // a maximized window goes full screen and comes back maximized, a stored
 // window lands whole on the screen, frame and title bar included, and the
-// stored placement is never a maximized or full-screen one.
+// stored placement is never a maximized or full-screen one; a window
+// stored too large first shows with its title bar on the screen.
 
 #include <gtest/gtest.h>
 
@@ -57,4 +58,19 @@ TEST_F(ViewerWindowUnderEachManager, AStoredWindowLargerThanTheScreenLandsWholeO
   start();
   const Box work{0, 0, 1920, 1040};
   EXPECT_TRUE(brek_test::inside(frame(), work)) << "frame " << brek_test::describe(frame());
+}
+
+// Stored larger than the screen, beside another program's window (the
+// terminal it was started from): the window first shows with its frame
+// and title bar on the screen, also where the manager tells a window's
+// frame only once it framed it.
+TEST_F(ViewerWindowUnderEachManager, AStoredWindowFirstShowsWithItsTitleBarOnTheScreen) {
+  x.open_window(300, 300, 500, 300, "terminal", "Terminal", "A terminal");
+  ASSERT_TRUE(x.window_manager_barrier());
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(1497, 897, 0, 0)));
+  x.watch_maps();
+  start();
+  const Box first = x.first_mapped(window());
+  EXPECT_TRUE(first.w > 0 && first.x >= 0 && first.y >= 0) << "first shown at " << brek_test::describe(first);
+  EXPECT_TRUE(brek_test::inside(frame(), SCREEN)) << brek_test::describe(frame());
 }
