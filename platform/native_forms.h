@@ -116,6 +116,9 @@ class Native_forms {
   // the state it had; returns once the manager carried it out. false when
   // nothing was done: none can, or leaving a window that is not.
   virtual bool set_full_screen(Native_handle, bool /*on*/) { return false; }
+  // Whether the window shows full screen: as the window manager keeps it
+  // while it manages the window (its own key or menu may change that).
+  virtual bool is_full_screen(Native_handle) { return false; }
   // Asks the window to close: Form_events::close_query and closed follow.
   virtual void close_form(Native_handle) {}
   virtual bool is_form_visible(Native_handle) { return false; }

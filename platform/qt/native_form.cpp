@@ -565,6 +565,10 @@ class Qt_window_layer final : public Native_forms {
     await_full_screen(w, on);
     return true;
   }
+  bool is_full_screen(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w && states_now(w).testFlag(Qt::WindowFullScreen);
+  }
   void set_window_state(Native_handle h, int state) override {
     QWidget* w = form_widget(h);
     if (!w) return;
