@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include "platform/qt/keyboard_back.h"
 #include "platform/qt/native_form_frame.h"
 #include "platform/qt/window_layer.h"
 
@@ -65,6 +66,11 @@ class Placed_file_dialog : public QFileDialog {
     setOption(QFileDialog::DontUseNativeDialog, true);
     if (!directory.isEmpty()) setDirectory(directory);
     let_model_outlive(this);
+  }
+  // It hands the keys on before it goes (keyboard_back.h).
+  void setVisible(bool visible) override {
+    if (!visible && isVisible()) qt::Keyboard_back::before_hide(this);
+    QFileDialog::setVisible(visible);
   }
 
  protected:

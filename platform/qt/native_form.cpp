@@ -252,6 +252,11 @@ void Form_widget::set_border(int px) {
 
 void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
 
+void Form_widget::setVisible(bool visible) {
+  if (!visible && isVisible()) Keyboard_back::before_hide(this);
+  QWidget::setVisible(visible);
+}
+
 void Form_widget::closeEvent(QCloseEvent* e) {
   if (dead || handle == 0) {
     e->accept();
@@ -382,6 +387,11 @@ class Placed_message_box : public QMessageBox {
  public:
   QRect over;  // the form's outer rectangle in pixels; empty: centred by Qt
   QPointer<QScreen> on;  // the form's screen
+
+  void setVisible(bool visible) override {
+    if (!visible && isVisible()) Keyboard_back::before_hide(this);
+    QMessageBox::setVisible(visible);
+  }
 
  protected:
   void showEvent(QShowEvent* e) override {

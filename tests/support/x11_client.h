@@ -345,6 +345,14 @@ class Client {
     return w;
   }
 
+  // Whether the window shows: it and its ancestors are mapped.
+  bool viewable(xcb_window_t win) {
+    auto* a = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, win), nullptr);
+    const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    return shown;
+  }
+
   // The window WM_TRANSIENT_FOR names; none when it is not set.
   xcb_window_t transient_for(xcb_window_t win) {
     std::vector<uint32_t> v = cardinals(win, "WM_TRANSIENT_FOR");

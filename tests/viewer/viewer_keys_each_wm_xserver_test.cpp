@@ -1,0 +1,147 @@
+// The viewer's keys under each window manager a user may have (openbox,
+// icewm, fluxbox on an X server of the test's own), each of which hands
+// the keyboard on in its own way as a dialog closes: a key pressed at once
+// after the name-clash question or a message closed reaches the window that
+// had the keys when it opened.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "baselib/config.h"
+#include "platform/test_events.h"
+#include "tests/support/as_user.h"
+#include "tests/support/on_screen_rect.h"
+#include "tests/support/own_desktop.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
+#include "tests/viewer/viewer_on_screen.h"
+#include "viewer/dialog_replace.h"
+#include "viewer/move_to_dirs.h"
+
+using namespace viewer_test;
+namespace te = brek_platform::test_events;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int VK_F6 = 117, VK_LEFT = 37;
+constexpr uint32_t XK_1 = 0x31, XK_ESCAPE = 0xff1b, XK_LEFT = 0xff51;
+
+// Counts the keys that reach the window's key handler, by key code.
+class Key_count_viewer : public Test_viewer {
+  BREK_CLASS(Key_count_viewer)
+ public:
+  std::array<std::atomic<int>, 256> downs{};
+  bool on_key_down() override {
+    downs[size_t(key_info.key_code & 0xFF)] += 1;
+    return Test_viewer::on_key_down();
+  }
+};
+
+class ViewerKeysUnderEachManager : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
+    ASSERT_TRUE(x.ok());
+    fs::create_directories(from);
+    fs::create_directories(to);
+    ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
+    ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
+    ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
+  }
+
+  // The move window open beside the viewer, ROUNDS times: the user
+  // presses 1 in the viewer, a window of the program opens over the move
+  // window (the name-clash question, or a message), Escape closes it and
+  // Left is pressed at once after it closed. How many Lefts did not reach
+  // the viewer (the manager may focus the move window on the way), up to
+  // five; `faults` says what else went wrong.
+  static constexpr int ROUNDS = 40;
+  int lefts_lost(std::string& faults) {
+    Viewer_on_screen<Key_count_viewer> s;
+    s.v->open_file(from + "/a.bmp");
+    s.v->show();
+    if (!te::wait_exposed(s.v->native) || !te::window_key_press(s.v->native, VK_F6)) return -1;
+    te::window_key_release(s.v->native, VK_F6);
+    Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
+    if (w.is_none() || !te::wait_exposed(w->native) || !x.window_manager_barrier()) return -1;
+    const xcb_window_t viewer = brek_test::x11_window_of(s.v), move = brek_test::x11_window_of(w);
+    int lost = 0;
+    // A window the user left open (a round that went wrong) is closed.
+    std::atomic<bool> user_done{false};
+    std::function<void()> close_left_open = [&] {
+      if (!user_done) {
+        te::post_task(close_left_open, 100);
+        return;
+      }
+      if (!w->replace_dialog.is_none()) w->replace_dialog->close_with("TIMEOUT");
+      te::answer_next_message(false);
+    };
+    te::post_task(close_left_open, 100);
+    brek_test::as_user([&] {
+      x11_test::Client user;
+      // Five lost say enough (each waits for its key a while).
+      for (int round = 0; round < ROUNDS && faults.empty() && lost < 5; ++round) {
+        const std::string at = "round " + std::to_string(round) + ": ";
+        if (user.input_focus() != viewer && !user.pick(viewer)) {
+          faults += at + "the viewer did not take the focus";
+          break;
+        }
+        user.key(XK_1, true);
+        user.key(XK_1, false);
+        xcb_window_t opened = XCB_WINDOW_NONE;
+        if (!brek_test::wait_until([&] {
+              opened = user.input_focus();
+              return opened != viewer && opened != move && opened > XCB_INPUT_FOCUS_POINTER_ROOT;
+            })) {
+          faults += at + "nothing opened";
+          break;
+        }
+        const int before = s.v->downs[VK_LEFT];
+        user.key(XK_ESCAPE, true);
+        user.key(XK_ESCAPE, false);
+        if (!brek_test::wait_until([&] { return !user.viewable(opened); })) {
+          faults += at + "it did not close";
+          break;
+        }
+        user.key(XK_LEFT, true);
+        user.key(XK_LEFT, false);
+        // The key went elsewhere should it not come: the viewer wants the
+        // keys back then, or the next round cannot begin.
+        if (!brek_test::wait_until([&] { return s.v->downs[VK_LEFT] > before; }, std::chrono::seconds(3))) ++lost;
+      }
+      user_done = true;
+    });
+    te::forget_pending();
+    return lost;
+  }
+
+  x11_test::Client x;
+  brek_test::Temp_dir dir;
+  const std::string from = dir.file("from"), to = dir.file("to");
+};
+
+}  // namespace
+
+// The picture's name is taken in the target: the name-clash question.
+TEST_F(ViewerKeysUnderEachManager, AKeyPressedAsTheNameClashQuestionClosesReachesTheViewer) {
+  std::string faults;
+  EXPECT_EQ(lefts_lost(faults), 0) << "of " << ROUNDS << " keys pressed as the question closed were lost";
+  EXPECT_EQ(faults, "");
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
+
+// The target is the picture's own folder: a message says the move was
+// left out.
+TEST_F(ViewerKeysUnderEachManager, AKeyPressedAsAMessageClosesReachesTheViewer) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + from + "\"\n"));
+  std::string faults;
+  EXPECT_EQ(lefts_lost(faults), 0) << "of " << ROUNDS << " keys pressed as the message closed were lost";
+  EXPECT_EQ(faults, "");
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
