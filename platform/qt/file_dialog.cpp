@@ -113,6 +113,7 @@ bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
   QStringList accepted;
   QObject::connect(dialog.data(), &QFileDialog::filesSelected,
                    [&accepted](const QStringList& files) { accepted = files; });
+  qt::skip_taskbar(dialog);
   const int result = dialog->exec();
   if (!dialog) return false;
   delete dialog.data();

@@ -747,6 +747,7 @@ class Qt_window_layer final : public Native_forms {
     // manager keeps it above and gives it no taskbar button of its own.
     set_form_owner(dialog, owner);
     w->setWindowModality(Qt::ApplicationModal);
+    skip_taskbar(w);
     w->show();
     raise_window(w);
     w->activateWindow();
@@ -859,6 +860,7 @@ class Qt_window_layer final : public Native_forms {
       box.on = w->screen();
       make_transient_for(&box, w);
     }
+    skip_taskbar(&box);
     return box.exec() == QMessageBox::Yes;
   }
 

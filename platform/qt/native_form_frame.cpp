@@ -308,6 +308,21 @@ void await_framed(QWidget* w) {
     manager(c).frames_as_it_maps = false;
 }
 
+void skip_taskbar(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  if (!c || !w) return;
+  const auto id = xcb_window_t(w->winId());
+  const xcb_atom_t skip = x11_atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+  if (x11_viewable(c, id)) {
+    x11_ask_manager(c, id, "_NET_WM_STATE", {1u, skip, 0u, 1u});
+    return;
+  }
+  // Qt keeps what the property holds as it adds its own states.
+  const std::vector<uint32_t> states = x11_words(c, id, "_NET_WM_STATE");
+  if (std::find(states.begin(), states.end(), skip) == states.end())
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, x11_atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
+}
+
 namespace {
 
 bool by_manager(QWidget* w, const std::vector<const char*>& states) {

@@ -45,6 +45,12 @@ void await_mapped(QWidget* w);
 // Waits are bounded: a manager that once let a second pass without
 // answering is not waited on again in the run.
 void await_framed(QWidget* w);
+// The window asks for no taskbar button of its own
+// (_NET_WM_STATE_SKIP_TASKBAR, which openbox, icewm and fluxbox honour;
+// icewm and fluxbox give a dialog one otherwise): set on the window before
+// it maps (a manager drops it as the window goes), asked of the manager
+// while it shows.
+void skip_taskbar(QWidget* w);
 // Calls `framed`, from the event loop, with each top-level widget whose
 // frame the manager writes (also late, after show() returned).
 void watch_frames(std::function<void(QWidget*)> framed);

@@ -1,16 +1,20 @@
-// The viewer's keys under each window manager a user may have (openbox,
+// The viewer's dialogs under each window manager a user may have (openbox,
 // icewm, fluxbox on an X server of the test's own), each of which hands
-// the keyboard on in its own way as a dialog closes: a key pressed at once
+// the keyboard on and lists windows in its own way: a key pressed at once
 // after the name-clash question or a message closed reaches the window that
-// had the keys when it opened.
+// had the keys when it opened, and no dialog, message or question asks for
+// a taskbar button of its own.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "baselib/config.h"
 #include "platform/test_events.h"
@@ -30,7 +34,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int VK_F6 = 117, VK_LEFT = 37;
-constexpr uint32_t XK_1 = 0x31, XK_ESCAPE = 0xff1b, XK_LEFT = 0xff51;
+constexpr uint32_t XK_1 = 0x31, XK_ESCAPE = 0xff1b, XK_LEFT = 0xff51, XK_F2 = 0xffbf, XK_2 = 0x32;
 
 // Counts the keys that reach the window's key handler, by key code.
 class Key_count_viewer : public Test_viewer {
@@ -43,7 +47,7 @@ class Key_count_viewer : public Test_viewer {
   }
 };
 
-class ViewerKeysUnderEachManager : public testing::Test {
+class ViewerDialogsUnderEachManager : public testing::Test {
  protected:
   void SetUp() override {
     if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
@@ -64,12 +68,8 @@ class ViewerKeysUnderEachManager : public testing::Test {
   static constexpr int ROUNDS = 40;
   int lefts_lost(std::string& faults) {
     Viewer_on_screen<Key_count_viewer> s;
-    s.v->open_file(from + "/a.bmp");
-    s.v->show();
-    if (!te::wait_exposed(s.v->native) || !te::window_key_press(s.v->native, VK_F6)) return -1;
-    te::window_key_release(s.v->native, VK_F6);
-    Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
-    if (w.is_none() || !te::wait_exposed(w->native) || !x.window_manager_barrier()) return -1;
+    Ref<C_Move_to_dirs> w = beside_the_move_window(s);
+    if (w.is_none()) return -1;
     const xcb_window_t viewer = brek_test::x11_window_of(s.v), move = brek_test::x11_window_of(w);
     int lost = 0;
     // A window the user left open (a round that went wrong) is closed.
@@ -92,13 +92,8 @@ class ViewerKeysUnderEachManager : public testing::Test {
           faults += at + "the viewer did not take the focus";
           break;
         }
-        user.key(XK_1, true);
-        user.key(XK_1, false);
-        xcb_window_t opened = XCB_WINDOW_NONE;
-        if (!brek_test::wait_until([&] {
-              opened = user.input_focus();
-              return opened != viewer && opened != move && opened > XCB_INPUT_FOCUS_POINTER_ROOT;
-            })) {
+        const xcb_window_t opened = opened_by(user, XK_1, {viewer, move});
+        if (opened == XCB_WINDOW_NONE) {
           faults += at + "nothing opened";
           break;
         }
@@ -121,6 +116,28 @@ class ViewerKeysUnderEachManager : public testing::Test {
     return lost;
   }
 
+  // The viewer showing the picture, the move window open beside it.
+  Ref<C_Move_to_dirs> beside_the_move_window(Viewer_on_screen<Key_count_viewer>& s) {
+    s.v->open_file(from + "/a.bmp");
+    s.v->show();
+    if (!te::wait_exposed(s.v->native) || !te::window_key_press(s.v->native, VK_F6)) return {};
+    te::window_key_release(s.v->native, VK_F6);
+    Ref<C_Move_to_dirs> w = s.v->collage->move_dialog;
+    return !w.is_none() && te::wait_exposed(w->native) && x.window_manager_barrier() ? w : Ref<C_Move_to_dirs>();
+  }
+  // The window that takes the keys once the user pressed the key: none
+  // of those there before.
+  static xcb_window_t opened_by(x11_test::Client& user, uint32_t keysym, const std::vector<xcb_window_t>& before) {
+    user.key(keysym, true);
+    user.key(keysym, false);
+    xcb_window_t opened = XCB_WINDOW_NONE;
+    const bool came = brek_test::wait_until([&] {
+      opened = user.input_focus();
+      return opened > XCB_INPUT_FOCUS_POINTER_ROOT && std::find(before.begin(), before.end(), opened) == before.end();
+    });
+    return came ? opened : xcb_window_t(XCB_WINDOW_NONE);
+  }
+
   x11_test::Client x;
   brek_test::Temp_dir dir;
   const std::string from = dir.file("from"), to = dir.file("to");
@@ -129,7 +146,7 @@ class ViewerKeysUnderEachManager : public testing::Test {
 }  // namespace
 
 // The picture's name is taken in the target: the name-clash question.
-TEST_F(ViewerKeysUnderEachManager, AKeyPressedAsTheNameClashQuestionClosesReachesTheViewer) {
+TEST_F(ViewerDialogsUnderEachManager, AKeyPressedAsTheNameClashQuestionClosesReachesTheViewer) {
   std::string faults;
   EXPECT_EQ(lefts_lost(faults), 0) << "of " << ROUNDS << " keys pressed as the question closed were lost";
   EXPECT_EQ(faults, "");
@@ -138,10 +155,47 @@ TEST_F(ViewerKeysUnderEachManager, AKeyPressedAsTheNameClashQuestionClosesReache
 
 // The target is the picture's own folder: a message says the move was
 // left out.
-TEST_F(ViewerKeysUnderEachManager, AKeyPressedAsAMessageClosesReachesTheViewer) {
+TEST_F(ViewerDialogsUnderEachManager, AKeyPressedAsAMessageClosesReachesTheViewer) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + from + "\"\n"));
   std::string faults;
   EXPECT_EQ(lefts_lost(faults), 0) << "of " << ROUNDS << " keys pressed as the message closed were lost";
   EXPECT_EQ(faults, "");
+  EXPECT_TRUE(fs::exists(from + "/a.bmp"));
+}
+
+// The name-clash question (1 in the viewer), a message (2, the target the
+// picture's own folder) and the save dialog (F2), each opened by the user:
+// while it is open, the manager holds it as a window without a taskbar
+// button of its own (_NET_WM_STATE_SKIP_TASKBAR).
+TEST_F(ViewerDialogsUnderEachManager, DialogsMessagesAndQuestionsAskForNoTaskbarButton) {
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf",
+                                "[Move_to_dirs]\n1 = \"" + to + "\"\n2 = \"" + from + "\"\n"));
+  Viewer_on_screen<Key_count_viewer> s;
+  Ref<C_Move_to_dirs> w = beside_the_move_window(s);
+  ASSERT_FALSE(w.is_none());
+  const xcb_window_t viewer = brek_test::x11_window_of(s.v), move = brek_test::x11_window_of(w);
+  std::string with_button;
+  bool all_opened = true;
+  brek_test::as_user([&] {
+    x11_test::Client user;
+    const xcb_atom_t skip = user.atom("_NET_WM_STATE_SKIP_TASKBAR");
+    const std::pair<const char*, uint32_t> opening[] = {{"the question", XK_1}, {"the message", XK_2}, {"the save dialog", XK_F2}};
+    for (const auto& [what, key] : opening) {
+      if (user.input_focus() != viewer && !user.pick(viewer)) all_opened = false;
+      const xcb_window_t opened = opened_by(user, key, {viewer, move});
+      if (opened == XCB_WINDOW_NONE) {
+        all_opened = false;
+        continue;
+      }
+      const std::vector<uint32_t> state = user.cardinals(opened, "_NET_WM_STATE");
+      if (std::find(state.begin(), state.end(), skip) == state.end()) with_button += std::string(what) + "; ";
+      user.key(XK_ESCAPE, true);
+      user.key(XK_ESCAPE, false);
+      if (!brek_test::wait_until([&] { return !user.viewable(opened); })) all_opened = false;
+    }
+  });
+  te::forget_pending();
+  EXPECT_TRUE(all_opened);
+  EXPECT_EQ(with_button, "");
   EXPECT_TRUE(fs::exists(from + "/a.bmp"));
 }
