@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -16,13 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "baselib/config.h"
 #include "platform/test_events.h"
 #include "tests/support/as_user.h"
 #include "tests/support/on_screen_rect.h"
-#include "tests/support/own_desktop.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
+#include "tests/viewer/viewer_move_window_support.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/dialog_replace.h"
 #include "viewer/move_to_dirs.h"
@@ -36,29 +33,8 @@ namespace {
 constexpr int VK_F6 = 117, VK_LEFT = 37;
 constexpr uint32_t XK_1 = 0x31, XK_ESCAPE = 0xff1b, XK_LEFT = 0xff51, XK_F2 = 0xffbf, XK_2 = 0x32;
 
-// Counts the keys that reach the window's key handler, by key code.
-class Key_count_viewer : public Test_viewer {
-  BREK_CLASS(Key_count_viewer)
- public:
-  std::array<std::atomic<int>, 256> downs{};
-  bool on_key_down() override {
-    downs[size_t(key_info.key_code & 0xFF)] += 1;
-    return Test_viewer::on_key_down();
-  }
-};
-
-class ViewerDialogsUnderEachManager : public testing::Test {
+class ViewerDialogsUnderEachManager : public Picture_with_a_name_clash {
  protected:
-  void SetUp() override {
-    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-    ASSERT_TRUE(x.ok());
-    fs::create_directories(from);
-    fs::create_directories(to);
-    ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
-    ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
-    ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
-  }
-
   // The move window open beside the viewer, ROUNDS times: the user
   // presses 1 in the viewer, a window of the program opens over the move
   // window (the name-clash question, or a message), Escape closes it and
@@ -138,9 +114,6 @@ class ViewerDialogsUnderEachManager : public testing::Test {
     return came ? opened : xcb_window_t(XCB_WINDOW_NONE);
   }
 
-  x11_test::Client x;
-  brek_test::Temp_dir dir;
-  const std::string from = dir.file("from"), to = dir.file("to");
 };
 
 }  // namespace

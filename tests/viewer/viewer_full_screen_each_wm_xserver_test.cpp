@@ -14,11 +14,6 @@ using namespace viewer_test;
 
 namespace {
 
-const Box SCREEN{0, 0, 1920, 1080};
-// 900 x 600 points at 200, 150: 1204 x 804 pixels at 266, 200.
-const std::string STORED = stored_at(900, 600, 200, 150);
-const Box STORED_BOX{266, 200, 1204, 804};
-
 class ViewerFullScreenUnderEachManager : public Viewer_under_a_manager {};
 
 }  // namespace
@@ -26,32 +21,32 @@ class ViewerFullScreenUnderEachManager : public Viewer_under_a_manager {};
 // Full screen by the manager's own key: the first F11 gives the window
 // back as it was before, not maximized.
 TEST_F(ViewerFullScreenUnderEachManager, F11AfterTheManagersFullScreenGivesTheWindowBack) {
-  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_ON_ONE));
   start();
   x.request_full_screen(window(), true);
   ASSERT_TRUE(brek_test::wait_until([&] {
     brek_platform::test_events::settle();
-    return x.full_screen(window()) && box() == SCREEN;
+    return x.full_screen(window()) && box() == ONE_SCREEN;
   })) << brek_test::describe(box());
   settled();
   leave_full_screen();
   EXPECT_TRUE(brek_test::wait_until([&] {
     brek_platform::test_events::settle();
-    return !x.full_screen(window()) && box() == STORED_BOX;
+    return !x.full_screen(window()) && box() == STORED_ON_ONE_BOX;
   })) << brek_test::describe(box()) << (x.full_screen(window()) ? ", full screen" : "");
-  expect_box(STORED_BOX, "after F11");
+  expect_box(STORED_ON_ONE_BOX, "after F11");
 }
 
 // F11, then the manager's own key leaves full screen, then the program
 // ends: full screen is not stored, and the next start opens the window.
 TEST_F(ViewerFullScreenUnderEachManager, FullScreenLeftThroughTheManagerIsNotStored) {
-  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED));
+  ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", STORED_ON_ONE));
   start();
-  enter_full_screen(SCREEN);
+  enter_full_screen(ONE_SCREEN);
   x.request_full_screen(window(), false);
   ASSERT_TRUE(brek_test::wait_until([&] {
     brek_platform::test_events::settle();
-    return !x.full_screen(window()) && box() != SCREEN;
+    return !x.full_screen(window()) && box() != ONE_SCREEN;
   })) << brek_test::describe(box());
   settled();
   s.reset();
@@ -64,5 +59,5 @@ TEST_F(ViewerFullScreenUnderEachManager, FullScreenLeftThroughTheManagerIsNotSto
   }));
   settled();
   EXPECT_FALSE(x.full_screen(window()));
-  expect_box(STORED_BOX, "started again");
+  expect_box(STORED_ON_ONE_BOX, "started again");
 }

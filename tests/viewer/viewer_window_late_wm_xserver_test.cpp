@@ -22,7 +22,6 @@ using brek_test::describe;
 namespace {
 
 constexpr int VK_F6 = 117;
-const Box SCREEN{0, 0, 1920, 1080};
 // Larger than the screen (1996 x 1196 pixels at 0, 0): cut to it.
 const std::string TOO_LARGE = stored_at(1497, 897, 0, 0);
 
@@ -75,12 +74,12 @@ TEST_F(ViewerUnderALateManager, F6HoldsNothingThatComesAfterIt) {
 TEST_F(ViewerUnderALateManager, AWindowFramedLateTakesItsPlaceWhollyOnTheScreen) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", TOO_LARGE));
   start();
-  EXPECT_TRUE(brek_test::inside(frame(), SCREEN)) << "unframed: " << describe(frame());
+  EXPECT_TRUE(brek_test::inside(frame(), ONE_SCREEN)) << "unframed: " << describe(frame());
   x.frame_now(window());
   ASSERT_TRUE(brek_test::wait_until([&] { return x.cardinals(window(), "_NET_FRAME_EXTENTS").size() == 4; }));
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
-    return brek_test::inside(frame(), SCREEN);
+    return brek_test::inside(frame(), ONE_SCREEN);
   })) << "framed: " << describe(frame());
 }
 
@@ -90,7 +89,7 @@ TEST_F(ViewerUnderALateManager, F11FillsTheMonitorAndGivesTheWindowBack) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", stored_at(525, 375, 150, 150)));
   start();
   const Box before = box();
-  enter_full_screen(SCREEN);
+  enter_full_screen(ONE_SCREEN);
   leave_full_screen();
   EXPECT_TRUE(brek_test::wait_until([&] {
     te::settle();
@@ -107,5 +106,5 @@ TEST_F(ViewerUnderAManagerFramingAsItMaps, TheShowReturnsWithTheWindowPlacedInIt
   s->v->show();
   ASSERT_TRUE(x.window_manager_barrier());
   EXPECT_EQ(x.cardinals(window(), "_NET_FRAME_EXTENTS").size(), 4u);
-  EXPECT_TRUE(brek_test::inside(frame(), SCREEN)) << describe(frame());
+  EXPECT_TRUE(brek_test::inside(frame(), ONE_SCREEN)) << describe(frame());
 }
