@@ -90,13 +90,17 @@ void C_Form::show() {
   hidden_by_program = 0;
   const bool was_hidden = !is_visible();
   C_Brek_form::set_form_visible(native, true);
-  // Only the placement this show put on the screen is made again.
-  if (was_hidden) refit_framed();
-  refit_when_framed = 0;
+  // Only the placement this show put on the screen is made again: now,
+  // or once a manager that frames windows late framed this one.
+  if (was_hidden)
+    refit_framed();
+  else
+    refit_when_framed = 0;
 }
 
 void C_Form::hide_window() {
   if (is_none() || native == 0) return;
+  refit_when_framed = 0;
   C_Brek_form::set_form_visible(native, false);
 }
 

@@ -238,10 +238,11 @@ class C_Form : public Brek_object {
   // stored place and size cut to the monitor the window lands on, frame
   // included. true when a place (Left and Top) was stored. Where the
   // manager tells the frame only once it framed the window, the placement
-  // is made again then (refit_framed, as show() returns).
+  // is made again then (refit_framed: as show() returns, or once a manager
+  // that frames late framed the shown window).
   bool load_placement(const std::string& application, const std::string& section, const std::string& what = "");
-  // The stored placement applied again now that the frame is known, when
-  // load_placement had to do without it.
+  // The stored placement applied again now that the frame of the shown
+  // window is known, when load_placement had to do without it.
   void refit_framed();
   // A form without a place of its own opens centred on the work area of
   // the monitor that other is on (cut to it).

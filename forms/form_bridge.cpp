@@ -118,6 +118,9 @@ class Bridge_events final : public brek_platform::Form_events {
   void moved(H form) override {
     guarded(0, [&] { return Event_routing::moved(f(form)), 0; });
   }
+  void framed(H form) override {
+    guarded(0, [&] { return f(form)->refit_framed(), 0; });
+  }
   void monitors_changed() override {
     guarded(0, [&] { return C_Screen::current()->monitors_changed(), 0; });
   }
@@ -390,6 +393,7 @@ void C_Brek_form::set_window_state(int64_t form, int state) {
 bool C_Brek_form::can_full_screen(int64_t form) { return form != 0 && native_forms().can_full_screen(form); }
 bool C_Brek_form::frame_known(int64_t form) { return form == 0 || native_forms().frame_known(form); }
 
+bool C_Brek_form::is_full_screen(int64_t form) { return form != 0 && native_forms().is_full_screen(form); }
 bool C_Brek_form::set_full_screen(int64_t form, bool on) {
   return form != 0 && native_forms().set_full_screen(form, on);
 }

@@ -85,6 +85,7 @@ class C_Brek_form : public Brek_object {
   static bool can_full_screen(int64_t form);
   static bool frame_known(int64_t form);
   static bool set_full_screen(int64_t form, bool on);
+  static bool is_full_screen(int64_t form);
   static void close_form(int64_t form);
   static bool is_form_visible(int64_t form);
   static bool form_hidden_mark(int64_t form);

@@ -410,7 +410,7 @@ bool C_Form::load_placement(const std::string& application, const std::string& s
 }
 
 void C_Form::refit_framed() {
-  if (is_none() || !refit_when_framed || !C_Brek_form::frame_known(native)) return;
+  if (is_none() || !refit_when_framed || !is_visible() || !C_Brek_form::frame_known(native)) return;
   refit_when_framed = 0;
   apply_placement(refit_stored);
 }

@@ -81,8 +81,10 @@ class Native_forms {
   virtual Rect_pt get_bounds(Native_handle) { return {}; }
   // Whether get_bounds holds the frame the window has or will have: false
   // for a window not shown yet whose manager does not tell a frame before
-  // it frames the window (fluxbox); showing such a window returns once the
-  // manager framed it, so the frame is known then.
+  // it frames the window (fluxbox), and for a shown one it has not framed
+  // yet. Showing a window returns once a manager that frames windows as
+  // it maps them framed it; one that frames them later says so
+  // (Form_events::framed).
   virtual bool frame_known(Native_handle) { return true; }
   // Moves the window's outer rectangle; the platform stops choosing a place
   // for it.
@@ -107,12 +109,16 @@ class Native_forms {
   virtual void set_window_state(Native_handle, int) {}
   // Whether a window manager shows the window full screen on request: over
   // the panels of its monitor, without a frame. false where none does
-  // (headless, offscreen, no manager running) or while it is hidden.
+  // (headless, offscreen, no manager running, one that lists no full
+  // screen among the states it keeps) or while it is hidden.
   virtual bool can_full_screen(Native_handle) { return false; }
   // Full screen by the manager on the monitor the window is on, or back to
   // the state it had; returns once the manager carried it out. false when
   // nothing was done: none can, or leaving a window that is not.
   virtual bool set_full_screen(Native_handle, bool /*on*/) { return false; }
+  // Whether the window shows full screen: as the window manager keeps it
+  // while it manages the window (its own key or menu may change that).
+  virtual bool is_full_screen(Native_handle) { return false; }
   // Asks the window to close: Form_events::close_query and closed follow.
   virtual void close_form(Native_handle) {}
   virtual bool is_form_visible(Native_handle) { return false; }
@@ -250,6 +256,9 @@ class Form_events {
   virtual void resized(Native_handle) {}
   virtual void control_resized(Native_handle /*form*/, Native_handle /*control*/) {}
   virtual void moved(Native_handle) {}
+  // The window manager told the frame of the shown window after the show
+  // returned (it frames windows late).
+  virtual void framed(Native_handle) {}
   // Monitors came, went or changed their size.
   virtual void monitors_changed() {}
   virtual void mouse_move(const Pointer_input&) {}

@@ -75,6 +75,9 @@ class C_Additional_collage : public C_Sorting {
   // Full screen began from a maximized window: leaving maximizes it again,
   // and the window manager keeps the size to give back after that.
   bool maximized_before = false;
+  // The window manager's own key or menu began full screen: leaving it,
+  // the manager gives back what it had.
+  bool full_screen_by_manager = false;
   int64_t last_painted_index = -1;
   int64_t drag_thumb_w = 0;
   int64_t drag_thumb_h = 0;
@@ -239,6 +242,12 @@ class C_Additional_collage : public C_Sorting {
 
   // ---- window services (additional_collage_window.cpp) ----
   void set_full_screen(bool on);
+  // F11: full screen, or back from it, as the window shows now.
+  void switch_full_screen();
+  // The window manager's own key or menu may put the window in full screen
+  // or take it out: the viewer follows the state the manager keeps (while
+  // one keeps it) and stores it.
+  void follow_full_screen();
   // Applies full screen again once the window shows it; at start-up on
   // the monitor under the mouse cursor.
   void place_full_screen();

@@ -102,7 +102,7 @@ void C_Additional_collage::do_command(const std::string& key) {
              key == "SORT_BY_MODIFY" || key == "SORT_BY_DIM" || key == "SORT_DESCENDANT") {
     order_files(key);
   } else if (key == "FULLSCREEN") {
-    set_full_screen(!full_screen);
+    switch_full_screen();
   } else if (key == "SINGLE_ALWAYS") {
     single_always = !single_always;
     save_settings();
@@ -428,7 +428,7 @@ bool C_Additional_collage::on_function_key(int64_t key) {
       do_command("EDIT");
       break;
     case VK_F11:
-      set_full_screen(!full_screen);
+      switch_full_screen();
       break;
     default:
       break;

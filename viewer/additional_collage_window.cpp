@@ -55,6 +55,30 @@ void C_Additional_collage::set_full_screen(bool on) {
   switch_full_screen(on, m >= 0 ? Placement::monitor_rect(m) : rect{});
 }
 
+void C_Additional_collage::switch_full_screen() {
+  if (is_none()) return;
+  follow_full_screen();
+  set_full_screen(!full_screen);
+}
+
+void C_Additional_collage::follow_full_screen() {
+  if (is_none()) return;
+  Ref<C_Collage_viewer> v = viewer.lock();
+  // At start-up full screen is applied once the window shows; a switch
+  // under way is not the manager's.
+  if (v.is_none() || v->placement_busy || (pending_placement && full_screen) || !C_Brek_form::can_full_screen(v->native))
+    return;
+  const bool now = C_Brek_form::is_full_screen(v->native);
+  if (now == full_screen) return;
+  full_screen = now;
+  full_screen_by_manager = now;
+  maximized_before = false;
+  windowed_kept = false;
+  v->border_kind = now ? 1 : 0;
+  if (!now) update_caption(caption);
+  save_settings();
+}
+
 void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
   if (is_none()) return;
   Ref<C_Collage_viewer> v = viewer.lock();
@@ -70,6 +94,7 @@ void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
       if (!full_screen && v->border_kind == 0) {
         const int state = v->get_window_state();
         maximized_before = state == static_cast<int>(state_of_form::MAXIMIZED);
+        full_screen_by_manager = false;
         windowed_kept = false;
         if (state == static_cast<int>(state_of_form::NORMAL)) {
           windowed = C_Brek_form::get_window_rect(v->native);
@@ -89,7 +114,9 @@ void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
     } else {
       v->set_full_screen(false, rect{});
       v->set_border_kind(0);
-      if (maximized_before) {
+      if (full_screen_by_manager) {
+        // What the window was before is the manager's to give back.
+      } else if (maximized_before) {
         v->set_window_state(state_of_form::MAXIMIZED);
       } else {
         v->set_window_state(state_of_form::NORMAL);
@@ -102,6 +129,7 @@ void C_Additional_collage::switch_full_screen(bool on, const rect& monitor) {
       }
       windowed_kept = false;
       maximized_before = false;
+      full_screen_by_manager = false;
       full_screen = false;
       update_caption(caption);
     }

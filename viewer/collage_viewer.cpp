@@ -91,6 +91,7 @@ void C_Collage_viewer::start_up() {
 
 void C_Collage_viewer::on_resize() {
   if (is_none()) return;
+  collage->follow_full_screen();
   lay_out_anew();
   save_placement_if_framed();
 }
@@ -106,6 +107,11 @@ void C_Collage_viewer::lay_out_anew() {
 }
 
 void C_Collage_viewer::on_moved() { save_placement_if_framed(); }
+
+bool C_Collage_viewer::on_close_query() {
+  if (!is_none()) collage->follow_full_screen();
+  return false;
+}
 
 void C_Collage_viewer::save_placement_if_framed() {
   if (is_none() || placement_busy || border_kind != 0) return;

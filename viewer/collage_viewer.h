@@ -317,6 +317,8 @@ class C_Collage_viewer : public C_Form {
   void lay_out_anew();
   void on_moved() override;
   void on_shown() override;
+  // The program ends: full screen is stored as the window shows it.
+  bool on_close_query() override;
   void show() override;
   // Ticks of the background, smooth-scroll and animation timers
   // (collage_viewer_timer.cpp).

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/painter.h"
+#include "platform/qt/keyboard_back.h"
 #include "platform/qt/window_layer.h"
 #include "platform/window.h"
 
@@ -25,6 +26,7 @@ class Brek_application final : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override {
     qt::Delivery_scope scope;
     try {
+      if (qt::Keyboard_back::pass_on(receiver, event)) return true;
       if (qt::translate_event(receiver, event)) return true;
       return QApplication::notify(receiver, event);
     } catch (...) {

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include "platform/qt/keyboard_back.h"
 #include "platform/qt/native_form_frame.h"
 #include "platform/qt/window_layer.h"
 
@@ -66,6 +67,11 @@ class Placed_file_dialog : public QFileDialog {
     if (!directory.isEmpty()) setDirectory(directory);
     let_model_outlive(this);
   }
+  // It hands the keys on before it goes (keyboard_back.h).
+  void setVisible(bool visible) override {
+    if (!visible && isVisible()) qt::Keyboard_back::before_hide(this);
+    QFileDialog::setVisible(visible);
+  }
 
  protected:
   void showEvent(QShowEvent* e) override {
@@ -107,6 +113,7 @@ bool run(QPointer<Placed_file_dialog>& dialog, QStringList& chosen) {
   QStringList accepted;
   QObject::connect(dialog.data(), &QFileDialog::filesSelected,
                    [&accepted](const QStringList& files) { accepted = files; });
+  qt::skip_taskbar(dialog);
   const int result = dialog->exec();
   if (!dialog) return false;
   delete dialog.data();

@@ -252,6 +252,11 @@ void Form_widget::set_border(int px) {
 
 void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
 
+void Form_widget::setVisible(bool visible) {
+  if (!visible && isVisible()) Keyboard_back::before_hide(this);
+  QWidget::setVisible(visible);
+}
+
 void Form_widget::closeEvent(QCloseEvent* e) {
   if (dead || handle == 0) {
     e->accept();
@@ -383,6 +388,11 @@ class Placed_message_box : public QMessageBox {
   QRect over;  // the form's outer rectangle in pixels; empty: centred by Qt
   QPointer<QScreen> on;  // the form's screen
 
+  void setVisible(bool visible) override {
+    if (!visible && isVisible()) Keyboard_back::before_hide(this);
+    QMessageBox::setVisible(visible);
+  }
+
  protected:
   void showEvent(QShowEvent* e) override {
     QMessageBox::showEvent(e);
@@ -426,6 +436,12 @@ class Qt_window_layer final : public Native_forms {
       monitors_changed_later();
     });
     QObject::connect(qApp, &QGuiApplication::screenRemoved, &signals_, monitors_changed_later);
+    watch_frames([](QWidget* w) {
+      auto* f = qobject_cast<Form_widget*>(w);
+      if (!f || f->dead || f->handle == 0) return;
+      Native_handle h = f->handle;
+      report([&] { form_events().framed(h); });
+    });
 #ifndef QT_NO_SESSIONMANAGER
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, [](QSessionManager&) {
       for (auto& [h, e] : table())
@@ -546,7 +562,7 @@ class Qt_window_layer final : public Native_forms {
   }
   bool can_full_screen(Native_handle h) override {
     QWidget* w = form_widget(h);
-    return w && w->isVisible() && x11_connection() && window_manager_runs();
+    return w && w->isVisible() && manager_shows_full_screen();
   }
   bool set_full_screen(Native_handle h, bool on) override {
     QWidget* w = form_widget(h);
@@ -558,6 +574,10 @@ class Qt_window_layer final : public Native_forms {
     w->setWindowState(on ? w->windowState() | Qt::WindowFullScreen : w->windowState() & ~Qt::WindowFullScreen);
     await_full_screen(w, on);
     return true;
+  }
+  bool is_full_screen(Native_handle h) override {
+    QWidget* w = form_widget(h);
+    return w && states_now(w).testFlag(Qt::WindowFullScreen);
   }
   void set_window_state(Native_handle h, int state) override {
     QWidget* w = form_widget(h);
@@ -727,6 +747,7 @@ class Qt_window_layer final : public Native_forms {
     // manager keeps it above and gives it no taskbar button of its own.
     set_form_owner(dialog, owner);
     w->setWindowModality(Qt::ApplicationModal);
+    skip_taskbar(w);
     w->show();
     raise_window(w);
     w->activateWindow();
@@ -839,6 +860,7 @@ class Qt_window_layer final : public Native_forms {
       box.on = w->screen();
       make_transient_for(&box, w);
     }
+    skip_taskbar(&box);
     return box.exec() == QMessageBox::Yes;
   }
 
@@ -865,6 +887,7 @@ void install_window_layer() {
 void remove_window_layer() {
   if (!qt::g_layer) return;
   if (&native_forms() == qt::g_layer.get()) set_native_forms(nullptr);
+  qt::watch_frames(nullptr);
   // Every window goes now: nothing of ours outlives the application object.
   std::vector<QPointer<QObject>> forms;
   for (auto& [h, e] : qt::table())

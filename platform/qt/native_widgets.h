@@ -34,6 +34,8 @@ class Form_widget : public QWidget {
   QWidget* client() const { return client_; }
   int border() const { return border_; }
   void set_border(int px);
+  // A modal run's window hands the keys on before it goes (keyboard_back.h).
+  void setVisible(bool visible) override;
 
  protected:
   void closeEvent(QCloseEvent* e) override;

@@ -41,12 +41,17 @@ struct Manager_config {
   const char* name;
   const char* file;  // in its home folder; nullptr: none
   const char* text;
+  const char* program;  // nullptr: the name
 };
 const Manager_config MANAGERS[] = {
-    {"openbox", nullptr, nullptr},
-    {"icewm", ".icewm/preferences", "ShowTaskBar=0\n"},
-    {"fluxbox", ".fluxbox/init", "session.screen0.toolbar.visible: false\n"},
+    {"openbox", nullptr, nullptr, nullptr},
+    {"icewm", ".icewm/preferences", "ShowTaskBar=0\n", nullptr},
+    {"fluxbox", ".fluxbox/init", "session.screen0.toolbar.visible: false\n", nullptr},
+    // The tests' own, which frames windows late or never (built beside them).
+    {"late", nullptr, nullptr, COLLAGE_LATE_WINDOW_MANAGER},
 };
+
+const Manager_config* g_manager_config = nullptr;
 
 const Manager_config* manager_config(const std::string& name) {
   for (const Manager_config& m : MANAGERS)
@@ -258,6 +263,15 @@ bool window_manager_ready(pid_t manager) {
   return done && running(manager);
 }
 
+// The manager of the desktop, with the option given (none: "").
+bool start_manager(const std::string& option) {
+  const Manager_config& m = *g_manager_config;
+  std::vector<std::string> args{m.program ? m.program : m.name};
+  if (!option.empty()) args.push_back(option);
+  g_manager = spawn(args, -1, g_manager_home);
+  return window_manager_ready(g_manager);
+}
+
 bool fail(const std::string& why) {
   g_failure = why;
   stop_own_desktop();
@@ -294,9 +308,8 @@ bool start_own_desktop(const std::string& monitors, const std::string& manager) 
     g_manager_home = make_manager_home(*config);
     if (g_manager_home.empty()) return fail("no home folder for " + manager + "'s configuration");
   }
-  g_manager = spawn({manager}, -1, g_manager_home);
-  if (!window_manager_ready(g_manager))
-    return fail(manager + " did not take the screen (package " + manager + ")");
+  g_manager_config = config;
+  if (!start_manager("")) return fail(manager + " did not take the screen (package " + manager + ")");
   g_failure.clear();
   return true;
 }
@@ -311,6 +324,16 @@ void stop_own_desktop() {
     std::filesystem::remove_all(g_manager_home, ec);
     g_manager_home.clear();
   }
+}
+
+bool restart_own_window_manager(const std::string& option) {
+  if (g_server <= 0 || !g_manager_config) return false;
+  end(g_manager, SIGKILL);
+  return start_manager(option);
+}
+
+bool pause_own_window_manager(bool paused) {
+  return g_manager > 0 && ::kill(g_manager, paused ? SIGSTOP : SIGCONT) == 0;
 }
 
 bool own_desktop_manager_known(const std::string& manager) { return manager_config(manager) != nullptr; }

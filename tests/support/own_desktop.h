@@ -55,6 +55,14 @@ bool restore_own_monitors();
 // started with, so the output is switched off first and the monitors are
 // declared without it. false when the server refused.
 bool resize_own_screen(int w, int h, const std::string& monitors);
+// Ends the window manager and starts the same one again, as a user who
+// restarts it: what the program learnt of the one before counts no more.
+// The tests' own "late" manager takes the option given ("--frame-at-map").
+// false when it did not take the screen again.
+bool restart_own_window_manager(const std::string& option = "");
+// Stops the window manager, as one that hangs answers nothing, or lets it
+// go on with what came meanwhile. false when there is none.
+bool pause_own_window_manager(bool paused);
 // Empty while the desktop runs; why it does not, for a test's skip.
 const std::string& own_desktop_failure();
 

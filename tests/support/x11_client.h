@@ -146,6 +146,7 @@ class Client {
     const xcb_atom_t wanted = atom(type);
     return brek_test::wait_until([&] {
       while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+        note(ev);
         const bool hit = (ev->response_type & 0x7F) == XCB_CLIENT_MESSAGE &&
                          reinterpret_cast<xcb_client_message_event_t*>(ev)->type == wanted;
         if (hit) out = *reinterpret_cast<xcb_client_message_event_t*>(ev);
@@ -156,12 +157,33 @@ class Client {
     });
   }
 
+  // From now on notes where each child of the root (a window manager's
+  // frame, or a window it does not frame) is as it maps, from the
+  // server's own reports, so that no place it passes through is missed.
+  void watch_maps() {
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &mask);
+    sync();
+  }
+
   // A window's rectangle on the screen, without the frame a window
   // manager puts around it (pixels); all zero when it names no window.
   struct Box {
     int x = 0, y = 0, w = 0, h = 0;
     bool operator==(const Box&) const = default;
   };
+  // Where the window's frame (its child of the root) was as it first
+  // mapped since watch_maps (border included); all zero when it did not.
+  Box first_mapped(xcb_window_t win) {
+    while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+      note(ev);
+      std::free(ev);
+    }
+    const xcb_window_t top = top_level(win);
+    for (const Mapped& m : mapped_)
+      if (m.window == top) return m.first;
+    return Box{};
+  }
   Box geometry(xcb_window_t win) {
     Box b;
     auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, win), nullptr);
@@ -200,6 +222,21 @@ class Client {
     ask_manager(win, "_NET_WM_STATE",
                 {on ? 1u : 0u, atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2u});
   }
+  // Asks the window manager to show the window full screen or to give it
+  // back, as its own key for full screen does.
+  void request_full_screen(xcb_window_t win, bool on) {
+    ask_manager(win, "_NET_WM_STATE", {on ? 1u : 0u, atom("_NET_WM_STATE_FULLSCREEN"), 0u, 2u});
+  }
+  // Whether the window manager keeps the window full screen.
+  bool full_screen(xcb_window_t win) {
+    const xcb_atom_t f = atom("_NET_WM_STATE_FULLSCREEN");
+    for (uint32_t a : cardinals(win, "_NET_WM_STATE"))
+      if (a == f) return true;
+    return false;
+  }
+  // Tells the tests' own window manager (late_window_manager.cpp) to frame
+  // the window now (0: every window it shows unframed).
+  void frame_now(xcb_window_t win) { ask_manager(win, "_TEST_WM_FRAME", {win}); }
   // Asks the window manager to move the window itself (not its frame) to
   // x, y, as the user does by dragging its title bar.
   void request_move(xcb_window_t win, int x, int y) {
@@ -308,6 +345,14 @@ class Client {
     return w;
   }
 
+  // Whether the window shows: it and its ancestors are mapped.
+  bool viewable(xcb_window_t win) {
+    auto* a = xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, win), nullptr);
+    const bool shown = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    return shown;
+  }
+
   // The window WM_TRANSIENT_FOR names; none when it is not set.
   xcb_window_t transient_for(xcb_window_t win) {
     std::vector<uint32_t> v = cardinals(win, "WM_TRANSIENT_FOR");
@@ -385,9 +430,57 @@ class Client {
     return code;
   }
 
+  // Where the root's children are, by the server's reports (watch_maps).
+  struct Mapped {
+    xcb_window_t window = 0;
+    Box now, first;
+    bool shown = false;
+  };
+  Mapped& mapped(xcb_window_t win) {
+    for (Mapped& m : mapped_)
+      if (m.window == win) return m;
+    mapped_.push_back(Mapped{win, {}, {}, false});
+    return mapped_.back();
+  }
+  void note(const xcb_generic_event_t* ev) {
+    switch (ev->response_type & 0x7F) {
+      case XCB_CREATE_NOTIFY: {
+        auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(ev);
+        const int border = 2 * e->border_width;
+        if (e->parent == root_) mapped(e->window).now = Box{e->x, e->y, e->width + border, e->height + border};
+        break;
+      }
+      case XCB_CONFIGURE_NOTIFY: {
+        auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(ev);
+        const int border = 2 * e->border_width;
+        if (e->event == root_) mapped(e->window).now = Box{e->x, e->y, e->width + border, e->height + border};
+        break;
+      }
+      case XCB_REPARENT_NOTIFY: {
+        auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(ev);
+        if (e->event == root_ && e->parent == root_) {
+          Mapped& m = mapped(e->window);
+          m.now = Box{e->x, e->y, m.now.w, m.now.h};
+        }
+        break;
+      }
+      case XCB_MAP_NOTIFY: {
+        auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(ev);
+        if (e->event != root_) break;
+        Mapped& m = mapped(e->window);
+        if (!m.shown) m.first = m.now;
+        m.shown = true;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
   xcb_connection_t* c_ = nullptr;
   xcb_window_t root_ = 0;
   std::vector<xcb_window_t> windows_;
+  std::vector<Mapped> mapped_;
 };
 
 }  // namespace x11_test

@@ -25,6 +25,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/tmpfs_mount.h"
 #include "tests/support/wait_until.h"
+#include "tests/viewer/viewer_move_window_support.h"
 #include "tests/viewer/viewer_on_screen.h"
 #include "viewer/dialog_replace.h"
 #include "viewer/move_to_dirs.h"
@@ -40,17 +41,8 @@ constexpr int VK_F6 = 117, VK_LEFT = 37;
 
 // A picture whose name is taken in the move window's target 1, the move
 // window's placement stored as given, and the viewer showing the picture.
-class ViewerDialogsUnderAWindowManager : public testing::Test {
+class ViewerDialogsUnderAWindowManager : public Picture_with_a_name_clash {
  protected:
-  void SetUp() override {
-    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-    ASSERT_TRUE(x.ok());
-    fs::create_directories(from);
-    fs::create_directories(to);
-    ASSERT_TRUE(write_bmp(quadrants(120, 90), from + "/a.bmp"));
-    ASSERT_TRUE(write_bmp(quadrants(60, 40), to + "/a.bmp"));
-    ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
-  }
   // The viewer started with the move window's placement stored (points),
   // or with none when width is 0.
   void start(int width, int height, int left, int top) {
@@ -84,9 +76,6 @@ class ViewerDialogsUnderAWindowManager : public testing::Test {
     te::window_key_release(w->native, '1');
   }
 
-  x11_test::Client x;
-  brek_test::Temp_dir dir;
-  const std::string from = dir.file("from"), to = dir.file("to");
   std::unique_ptr<Viewer_on_screen<Test_viewer>> s;
 };
 
@@ -94,16 +83,6 @@ class ViewerDialogsUnderAWindowManager : public testing::Test {
 constexpr uint32_t XK_DELETE = 0xffff, XK_RETURN = 0xff0d, XK_SPACE = 0x20, XK_ESCAPE = 0xff1b, XK_LEFT = 0xff51, XK_RIGHT = 0xff53,
                    XK_SHIFT = 0xffe1;
 
-// Counts the keys that reach the window's key handler, by key code.
-class Key_count_viewer : public Test_viewer {
-  BREK_CLASS(Key_count_viewer)
- public:
-  std::array<std::atomic<int>, 256> downs{};
-  bool on_key_down() override {
-    downs[size_t(key_info.key_code & 0xFF)] += 1;
-    return Test_viewer::on_key_down();
-  }
-};
 }  // namespace
 
 // The move window low on the screen; the picture's name is taken in the

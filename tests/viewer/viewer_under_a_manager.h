@@ -33,6 +33,12 @@ inline std::string stored_at(double cwidth, double cheight, double left, double 
          "Height = " + v(cheight + 3) + "Left = " + v(left) + "Top = " + v(top);
 }
 
+// The one monitor of a desktop of one, and a window stored on it: 900 x
+// 600 points at 200, 150 are 1204 x 804 pixels at 266, 200.
+inline const Box ONE_SCREEN{0, 0, 1920, 1080};
+inline const std::string STORED_ON_ONE = stored_at(900, 600, 200, 150);
+inline const Box STORED_ON_ONE_BOX{266, 200, 1204, 804};
+
 // The stored placement in the screen's pixels (96 per inch): a save of the
 // same window may write other points for the same pixels.
 struct Stored_placement {
