@@ -254,6 +254,7 @@ void Form_widget::place_client() { client_->setGeometry(contentsRect()); }
 
 void Form_widget::setVisible(bool visible) {
   if (!visible && isVisible()) Keyboard_back::before_hide(this);
+  if (visible && !isVisible()) await_withdrawn(this);
   QWidget::setVisible(visible);
 }
 

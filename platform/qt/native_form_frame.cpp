@@ -308,6 +308,27 @@ void await_framed(QWidget* w) {
     manager(c).frames_as_it_maps = false;
 }
 
+void await_withdrawn(QWidget* w) {
+  xcb_connection_t* c = x11_connection();
+  const xcb_window_t id = w ? x11_id(w) : 0;
+  if (!c || !id || !window_manager_runs()) return;
+  // Held while it sits in the manager's frame or is still marked as shown
+  // or minimized (WM_STATE: 0 is withdrawn).
+  auto held = [&] {
+    X11_reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr));
+    if (tree && tree->parent != x11_root()) return true;
+    const std::vector<uint32_t> state = x11_words(c, id, "WM_STATE");
+    return !state.empty() && state[0] != 0;
+  };
+  if (!held()) return;
+  // Once the manager has handled what was sent before, it has had the
+  // unmap; one that keeps a window it let go marked is not waited on
+  // further. Nothing of the program's runs meanwhile: this is inside a
+  // show.
+  Manager_barrier barrier(c);
+  poll_manager(c, [&] { return !held() || barrier.passed(); });
+}
+
 void skip_taskbar(QWidget* w) {
   xcb_connection_t* c = x11_connection();
   if (!c || !w) return;

@@ -45,6 +45,10 @@ void await_mapped(QWidget* w);
 // Waits are bounded: a manager that once let a second pass without
 // answering is not waited on again in the run.
 void await_framed(QWidget* w);
+// Before show() of a window that was hidden: returns once the manager has
+// let it go (ICCCM's withdrawal), as a window mapped again while the
+// manager still holds it may be left off the screen (icewm).
+void await_withdrawn(QWidget* w);
 // The window asks for no taskbar button of its own
 // (_NET_WM_STATE_SKIP_TASKBAR, which openbox, icewm and fluxbox honour;
 // icewm and fluxbox give a dialog one otherwise): set on the window before

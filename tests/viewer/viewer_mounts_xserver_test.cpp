@@ -31,15 +31,18 @@ constexpr int VK_RETURN = 13, VK_PGUP = 33, VK_PGDN = 34, VK_DELETE = 46, VK_F5 
 // folder of the tree too, holds as well; the viewer on the screen.
 class ViewerMounts : public ::testing::Test {
  protected:
-  void make(int n, int on_mount, int w = 40, int h = 30) {
+  // A skip here ends the test before its body.
+  void SetUp() override {
     if (!have_display()) GTEST_SKIP() << "no X server";
-    fs::create_directory(top.file("a-pictures"));
-    for (int i = 0; i < n; ++i)
-      ASSERT_TRUE(write_bmp(quadrants(w, h), top.file("a-pictures/p" + std::to_string(100 + i) + ".bmp")));
     brek_test::Env_guard here("TMPDIR", top.path());
     stalled = std::make_unique<brek_test::Stalled_mount>();
     if (!stalled->mounted()) GTEST_SKIP() << stalled->failure();
     mount = stalled->path();
+  }
+  void make(int n, int on_mount, int w = 40, int h = 30) {
+    fs::create_directory(top.file("a-pictures"));
+    for (int i = 0; i < n; ++i)
+      ASSERT_TRUE(write_bmp(quadrants(w, h), top.file("a-pictures/p" + std::to_string(100 + i) + ".bmp")));
     for (int i = 0; i < on_mount; ++i)
       ASSERT_TRUE(write_bmp(quadrants(w, h), stalled->source_file(i ? "m" + std::to_string(100 + i) + ".bmp" : "m.bmp")));
     s = std::make_unique<Viewer_on_screen<Test_viewer>>(rect{20, 20, 600, 400});
@@ -98,7 +101,7 @@ class ViewerMounts : public ::testing::Test {
 
 TEST_F(ViewerMounts, AFolderHoldingAStalledMountIsListedWithoutIt) {
   const int n = 40;
-  make(n, 1);
+  ASSERT_NO_FATAL_FAILURE(make(n, 1));
   bool listed = false, answered = false, again = false;
   EXPECT_TRUE(stalled->ends_while_stalled([&] {
     s->v->open_dir(top.path());
@@ -127,7 +130,7 @@ TEST_F(ViewerMounts, AFolderHoldingAStalledMountIsListedWithoutIt) {
 // picture, a move to another target goes on, and choosing another folder
 // for that target starts where the viewer is.
 TEST_F(ViewerMounts, AMoveTargetOnAStalledMountIsToldAndTheOthersServe) {
-  make(1, 0);
+  ASSERT_NO_FATAL_FAILURE(make(1, 0));
   const std::string from = top.file("a-pictures"), to = top.file("to");
   fs::create_directory(to);
   ASSERT_TRUE(write_bmp(quadrants(40, 30), to + "/t.bmp"));
@@ -156,7 +159,7 @@ TEST_F(ViewerMounts, AMoveTargetOnAStalledMountIsToldAndTheOthersServe) {
 // window goes on answering and its title names the mount, in the single
 // view and back in the folder's view, where its picture stays listed.
 TEST_F(ViewerMounts, APictureShownFromAMountThatStopsAnsweringLeavesTheWindowAnswering) {
-  make(4, 1);
+  ASSERT_NO_FATAL_FAILURE(make(4, 1));
   listed_answering(1);
   s->v->current_file = mount + "/m.bmp";
   ASSERT_TRUE(key(VK_RETURN, [&] { return s->v->single_mode && !s->v->current_image()->picture.is_none(); }));
@@ -180,7 +183,7 @@ TEST_F(ViewerMounts, APictureShownFromAMountThatStopsAnsweringLeavesTheWindowAns
 // window answers and its title names the mount.
 TEST_F(ViewerMounts, CellsOnAMountThatStopsAnsweringAreNotWaitedFor) {
   const int n = 30;
-  make(n, n, 200, 150);
+  ASSERT_NO_FATAL_FAILURE(make(n, n, 200, 150));
   listed_answering(n);
   for (const Ref<C_Image>& e : s->v->files)
     ASSERT_FALSE(on_mount(e->file_name) && !(e->picture.is_none() && e->reduced.is_none())) << e->file_name;
@@ -206,7 +209,7 @@ TEST_F(ViewerMounts, CellsOnAMountThatStopsAnsweringAreNotWaitedFor) {
 // starts in the pictures folder, and Delete and a move elsewhere say so
 // and leave it where it is.
 TEST_F(ViewerMounts, APictureOnAStalledMountIsNeitherDeletedNorMovedWhileItDoesNotAnswer) {
-  make(0, 1);
+  ASSERT_NO_FATAL_FAILURE(make(0, 1));
   const std::string to = top.file("to");
   fs::create_directory(to);
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", "[Move_to_dirs]\n1 = \"" + to + "\"\n"));
