@@ -14,6 +14,7 @@
 #include "forms/form_bridge.h"
 #include "forms/label.h"
 #include "platform/test_events.h"
+#include "tests/forms/forms_on_own_desktop.h"
 #include "tests/support/on_screen_rect.h"
 #include "tests/support/on_window_layer.h"
 #include "tests/support/own_desktop.h"
@@ -33,15 +34,7 @@ class Clicked_form : public C_Form {
   void on_click() override { clicked += event_control_name() + ";"; }
 };
 
-// Forms on the real window layer, and a client of the X server's own.
-class FormFitUnderAWindowManager : public testing::Test, protected brek_test::On_window_layer<> {
- protected:
-  void SetUp() override {
-    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-    ASSERT_TRUE(x.ok());
-  }
-  x11_test::Client x;
-};
+class FormFitUnderAWindowManager : public brek_test::Forms_on_own_desktop {};
 
 }  // namespace
 

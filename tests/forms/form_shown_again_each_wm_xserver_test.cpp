@@ -7,25 +7,16 @@
 
 #include "forms/form.h"
 #include "platform/test_events.h"
+#include "tests/forms/forms_on_own_desktop.h"
 #include "tests/support/on_screen_rect.h"
-#include "tests/support/on_window_layer.h"
-#include "tests/support/own_desktop.h"
 #include "tests/support/wait_until.h"
-#include "tests/support/x11_client.h"
 
 using namespace brek;
 namespace te = brek_platform::test_events;
 
 namespace {
 
-class FormShownAgain : public testing::Test, protected brek_test::On_window_layer<> {
- protected:
-  void SetUp() override {
-    if (!brek_test::own_desktop_failure().empty()) GTEST_SKIP() << brek_test::own_desktop_failure();
-    ASSERT_TRUE(x.ok());
-  }
-  x11_test::Client x;
-};
+class FormShownAgain : public brek_test::Forms_on_own_desktop {};
 
 }  // namespace
 
