@@ -97,9 +97,18 @@ xcb_window_t manager_check(xcb_connection_t* c) {
 Manager_record& manager(xcb_connection_t* c) {
   static Manager_record record;
   const xcb_window_t check = manager_check(c);
-  if (check != record.check) {
+  // The server hands a new client the ids of one that left: a manager
+  // started in place of another may name its check window as the other
+  // did. The window the record was made for carries a mark of ours.
+  const char* const MARK = "_COLLAGE_MANAGER_RECORDED";
+  if (check != record.check || (check && x11_words(c, check, MARK).empty())) {
     record = Manager_record();
     record.check = check;
+    if (check) {
+      const uint32_t one = 1;
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, check, x11_atom(c, MARK), XCB_ATOM_CARDINAL, 32, 1, &one);
+      xcb_flush(c);
+    }
   }
   return record;
 }
