@@ -236,6 +236,8 @@ bool running(pid_t pid) {
 void end(pid_t& pid, int signal = SIGTERM) {
   if (pid <= 0) return;
   ::kill(pid, signal);
+  // A manager a test stopped takes the signal only once it runs again.
+  ::kill(pid, SIGCONT);
   int status = 0;
   ::waitpid(pid, &status, 0);
   pid = 0;

@@ -98,12 +98,18 @@ TEST_F(ViewerUnderALateManager, F11FillsTheMonitorAndGivesTheWindowBack) {
 }
 
 // Stored larger than the screen, under a manager that frames a window as
-// it maps it: when the show returns, before anything else runs, the
-// window lies wholly on the screen with the frame it got.
+// it maps it but is slow to (stopped until the show lets a task run): when
+// the show returns, before anything else runs, the window lies wholly on
+// the screen with the frame it got.
 TEST_F(ViewerUnderAManagerFramingAsItMaps, TheShowReturnsWithTheWindowPlacedInItsFrame) {
   ASSERT_TRUE(write_config_file("Collage_viewer/Collage_viewer.conf", TOO_LARGE));
   s = std::make_unique<Viewer_on_screen<Test_viewer>>();
+  ASSERT_TRUE(brek_test::pause_own_window_manager(true));
+  bool resumed = false;
+  te::post_task([&] { resumed = brek_test::pause_own_window_manager(false); });
   s->v->show();
+  EXPECT_TRUE(resumed) << "the show did not wait for the manager";
+  if (!resumed) ASSERT_TRUE(brek_test::pause_own_window_manager(false));
   ASSERT_TRUE(x.window_manager_barrier());
   EXPECT_EQ(x.cardinals(window(), "_NET_FRAME_EXTENTS").size(), 4u);
   EXPECT_TRUE(brek_test::inside(frame(), ONE_SCREEN)) << describe(frame());
