@@ -96,6 +96,7 @@ struct Whole_screen : Viewer_on_screen<C_Collage_viewer> {
   brek_platform::Decoded_image shot;
   // The pointer put on a point of the box (points) as the user moves it.
   void point_at(double x, double y) { rest_pointer_at(in_box(x, y)); }
+  void point_at_middle() { point_at(v->pb->get_width() / 2, v->pb->get_height() / 2); }
   bool shown() {
     if (!v->is_visible()) v->show();
     const bool exposed = te::wait_exposed(v->native);
@@ -539,7 +540,7 @@ TEST_F(ViewerStalledPictureDeathTest, AFileDeletedWhileItsWorkerReadsItSaysWhyWi
     ASSERT_TRUE(write_position_picture(path, 6000, 4000));
     Whole_screen s;
     ASSERT_TRUE(s.shown());
-    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+    s.point_at_middle();
     brek_test::Stalled_reads disk(path);
     ASSERT_TRUE(disk.holding());
     s.v->open_file(path);
@@ -576,7 +577,7 @@ TEST_F(ViewerStalledPictureDeathTest, CopyAndSaveAsDuringTheDecodeOpenTheFileNoM
       File_reads file(path);
       Whole_screen s;
       ASSERT_TRUE(s.shown());
-      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      s.point_at_middle();
       brek_test::Stalled_reads disk(path);
       ASSERT_TRUE(disk.holding());
       s.v->open_file(path);
@@ -703,7 +704,7 @@ TEST(ViewerWholePictureDeathTest, AHugePictureWithoutMemoryFailsOnceSayingSoAndI
       EXPECT_TRUE(write_bmp(quadrants(40, 30), elsewhere.file("small.bmp"))) << "the small file written";
       Whole_screen s;
       EXPECT_TRUE(s.shown()) << "the window shown";
-      s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+      s.point_at_middle();
       Ref<C_Image> image;
       {
         brek_test::Address_space_limit limit(more);
@@ -755,7 +756,7 @@ TEST(ViewerWholePictureDeathTest, AHugePictureWithoutAThreadIsReadOnceByThePaint
     EXPECT_TRUE(write_sparse_bmp(path, SPARSE_SIDE, SPARSE_SIDE, SPARSE_COLOUR)) << "the file written";
     Whole_screen s;
     EXPECT_TRUE(s.shown()) << "the window shown";
-    s.point_at(s.v->pb->get_width() / 2, s.v->pb->get_height() / 2);
+    s.point_at_middle();
     EXPECT_TRUE(brek_test::refuse_new_threads()) << "threads refused";
     File_reads file(path);
     s.v->open_file(path);
